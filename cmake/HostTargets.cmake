@@ -1,0 +1,44 @@
+# Shared compile settings and small helpers for the project's targets.
+
+add_library(host_build_settings INTERFACE)
+target_compile_options(host_build_settings INTERFACE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+if(HOST_SANITIZE)
+  target_compile_options(host_build_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(host_build_settings INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(host_build_settings INTERFACE ${PROJECT_SOURCE_DIR})
+
+# host_library(<name> SOURCES ... DEPS ...): a static library with the project's settings.
+function(host_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC host_build_settings ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# host_test(<name> SOURCES ... DEPS ...): a GoogleTest executable registered with CTest.
+function(host_test name)
+  if(NOT HOST_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE host_build_settings ${ARG_DEPS} GTest::gtest GTest::gmock
+                                        test_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()
+
+# host_benchmark(<name> SOURCES ... DEPS ...): a Google Benchmark program.
+function(host_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE host_build_settings ${ARG_DEPS} benchmark::benchmark
+                                        benchmark::benchmark_main)
+endfunction()
+
+# host_plugin(<name> SOURCES ... DEPS ...): a plug-in library that the host links.
+function(host_plugin name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  host_library(${name} SOURCES ${ARG_SOURCES} DEPS platform_flutter ${ARG_DEPS})
+  set_property(GLOBAL APPEND PROPERTY HOST_PLUGIN_LIBRARIES ${name})
+endfunction()

@@ -1,0 +1,39 @@
+#include "host/generated_plugin_registrant.h"
+
+#include <memory>
+
+#include "platform/foundation/ns_log.h"
+#include "plugins/external/auto_update_plugin.h"
+#include "plugins/external/embedded_browser_plugin.h"
+#include "plugins/external/measure_units_plugin.h"
+#include "plugins/external/media_engine_plugin.h"
+#include "plugins/external/media_video_plugin.h"
+
+namespace {
+
+// Asks the registry for the plug-in's registrar and hands it to the entry point. A registry that
+// has no registrar to give is logged and the entry point skipped, rather than handed nothing.
+template <typename EntryPoint>
+void registerWith(FlutterPluginRegistry& registry, const char* pluginKey, EntryPoint entryPoint) {
+  std::shared_ptr<FlutterPluginRegistrar> registrar = registry.registrarForPlugin(pluginKey);
+  if (!registrar) {
+    NSLog("No registrar for %s; its registration is skipped", pluginKey);
+    return;
+  }
+  entryPoint(*registrar);
+}
+
+}  // namespace
+
+void registerPlugins(FlutterPluginRegistry& registry) {
+  registerWith(registry, "EmbeddedBrowserPlugin", [](FlutterPluginRegistrar& registrar) {
+    // Created with its registrar and released at once; its framework keeps what it needs.
+    std::make_unique<EmbeddedBrowserPlugin>(registrar);
+  });
+  registerWith(registry, "AutoUpdatePlugin", AutoUpdatePlugin::registerWithRegistrar);
+  registerWith(registry, "MediaEnginePlugin", MediaEnginePlugin::registerWithRegistrar);
+  // Only the registrar is requested for this one.
+  registry.registrarForPlugin("MediaLibsVideoPlugin");
+  registerWith(registry, "MediaVideoPlugin", MediaVideoPlugin::registerWithRegistrar);
+  registerWith(registry, "MeasureUnitsPlugin", MeasureUnitsPlugin::registerWithRegistrar);
+}

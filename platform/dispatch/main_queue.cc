@@ -1,0 +1,75 @@
+#include "platform/dispatch/main_queue.h"
+
+#include <future>
+#include <thread>
+
+namespace dispatch {
+namespace {
+// Static initialisation runs on the thread that entered main().
+const std::thread::id kMainThreadId = std::this_thread::get_id();
+}  // namespace
+
+bool isMainThread() { return std::this_thread::get_id() == kMainThreadId; }
+
+std::shared_ptr<MainQueue> MainQueue::shared() {
+  // Never destroyed: blocks may be posted to it from other threads while the process exits.
+  static auto* const queue = new std::shared_ptr<MainQueue>(std::make_shared<MainQueue>());
+  return *queue;
+}
+
+void MainQueue::async(dispatch_block_t block) {
+  std::lock_guard lock(mutex_);
+  blocks_.push_back(std::move(block));
+  available_.notify_all();
+}
+
+void MainQueue::sync(const dispatch_block_t& block) {
+  if (isMainThread()) {
+    runAsCurrent(block);
+    return;
+  }
+  std::promise<void> done;
+  auto finished = done.get_future();
+  async([&] {
+    block();
+    done.set_value();
+  });
+  finished.wait();
+}
+
+bool MainQueue::runOne(Clock::time_point deadline) {
+  dispatch_block_t block;
+  {
+    std::unique_lock lock(mutex_);
+    available_.wait_until(lock, deadline, [this] { return !blocks_.empty() || woken_; });
+    woken_ = false;
+    if (blocks_.empty()) return false;
+    block = std::move(blocks_.front());
+    blocks_.pop_front();
+  }
+  runAsCurrent(block);
+  return true;
+}
+
+void MainQueue::wake() {
+  std::lock_guard lock(mutex_);
+  woken_ = true;
+  available_.notify_all();
+}
+
+size_t MainQueue::pendingBlocks() const {
+  std::lock_guard lock(mutex_);
+  return blocks_.size();
+}
+
+void runMainQueueUntil(const std::function<bool()>& done) {
+  auto queue = MainQueue::shared();
+  while (!done()) {
+    // A bounded wait keeps `done` honest when another thread changes its answer without waking us.
+    queue->runOne(Clock::now() + std::chrono::milliseconds(50));
+  }
+}
+
+void wakeMainQueue() { MainQueue::shared()->wake(); }
+
+}  // namespace dispatch

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
+
+namespace {
+
+using dispatch::testing::drainUntilIdle;
+using dispatch::testing::runUntil;
+
+TEST(DispatchTest, MainQueueRunsOnTheMainThreadWhenPumped) {
+  bool ran_on_main = false;
+  std::thread([&] {
+    dispatch_async(dispatch_get_main_queue(), [&] { ran_on_main = dispatch::isMainThread(); });
+  }).join();
+  EXPECT_TRUE(runUntil([&] { return ran_on_main; }));
+}
+
+TEST(DispatchTest, SerialQueueRunsBlocksOneAtATimeInOrder) {
+  auto queue = dispatch_queue_create("test.serial", DISPATCH_QUEUE_SERIAL);
+  std::vector<int> order;
+  std::atomic<int> running{0};
+  bool overlapped = false;
+  for (int i = 0; i < 200; ++i) {
+    dispatch_async(queue, [&, i] {
+      if (++running > 1) overlapped = true;
+      order.push_back(i);
+      --running;
+    });
+  }
+  dispatch_sync(queue, [] {});
+  ASSERT_EQ(order.size(), 200u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_FALSE(overlapped);
+}
+
+TEST(DispatchTest, SyncFromTheSameSerialQueueRunsInlineInsteadOfDeadlocking) {
+  auto queue = dispatch_queue_create("test.reentry", DISPATCH_QUEUE_SERIAL);
+  bool inner = false;
+  dispatch_sync(queue, [&] { dispatch_sync(queue, [&] { inner = true; }); });
+  EXPECT_TRUE(inner);
+}
+
+TEST(DispatchTest, QueueSpecificKeysIdentifyTheRunningQueue) {
+  static int key;
+  int context = 7;
+  auto queue = dispatch_queue_create("test.specific", DISPATCH_QUEUE_SERIAL);
+  dispatch_queue_set_specific(queue, &key, &context);
+  void* seen = nullptr;
+  dispatch_sync(queue, [&] { seen = dispatch_get_specific(&key); });
+  EXPECT_EQ(seen, &context);
+  EXPECT_EQ(dispatch_get_specific(&key), nullptr);
+  EXPECT_STREQ(dispatch_queue_get_label(queue), "test.specific");
+}
+
+TEST(DispatchTest, GlobalQueuesRunConcurrentlyAndDrainWaitsForThem) {
+  std::atomic<int> done{0};
+  auto release = dispatch_semaphore_create(0);
+  // Two blocks that wait for each other only finish if they run at the same time.
+  for (int i = 0; i < 2; ++i) {
+    dispatch_async(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0), [&, release] {
+      dispatch_semaphore_signal(release);
+      dispatch_semaphore_wait(release, dispatch_time(DISPATCH_TIME_NOW, 5 * NSEC_PER_SEC));
+      dispatch_semaphore_signal(release);
+      ++done;
+    });
+  }
+  EXPECT_TRUE(drainUntilIdle());
+  EXPECT_EQ(done, 2);
+}
+
+TEST(DispatchTest, AfterRunsNoEarlierThanAsked) {
+  auto start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point fired;
+  bool ran = false;
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_MSEC), dispatch_get_main_queue(),
+                 [&] {
+                   fired = std::chrono::steady_clock::now();
+                   ran = true;
+                 });
+  ASSERT_TRUE(runUntil([&] { return ran; }));
+  EXPECT_GE(fired - start, std::chrono::milliseconds(20));
+}
+
+TEST(DispatchTest, DataAddSourceCoalescesMergedValues) {
+  auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_DATA_ADD, 0, 0, dispatch_get_main_queue());
+  unsigned long total = 0;
+  int deliveries = 0;
+  dispatch_source_set_event_handler(source, [&] {
+    total += dispatch_source_get_data(source);
+    ++deliveries;
+  });
+  dispatch_resume(source);
+  for (int i = 0; i < 5; ++i) dispatch_source_merge_data(source, 2);
+  ASSERT_TRUE(runUntil([&] { return total == 10; }));
+  EXPECT_EQ(deliveries, 1);
+  dispatch_source_cancel(source);
+  dispatch_source_merge_data(source, 1);
+  drainUntilIdle();
+  EXPECT_EQ(total, 10u);
+}
+
+TEST(DispatchTest, TimerSourceFiresRepeatedlyUntilCancelled) {
+  auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
+  int fired = 0;
+  dispatch_source_set_event_handler(source, [&] { ++fired; });
+  dispatch_source_set_timer(source, DISPATCH_TIME_NOW, 2 * NSEC_PER_MSEC, 0);
+  dispatch_resume(source);
+  ASSERT_TRUE(runUntil([&] { return fired >= 3; }));
+  dispatch_source_cancel(source);
+  int after_cancel = fired;
+  runUntil([] { return false; }, std::chrono::milliseconds(20));
+  EXPECT_EQ(fired, after_cancel);
+}
+
+TEST(DispatchTest, OnceRunsExactlyOnceAcrossThreads) {
+  static dispatch_once_t once;
+  std::atomic<int> runs{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i) threads.emplace_back([&] { dispatch_once(&once, [&] { ++runs; }); });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(runs, 1);
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include "platform/dispatch/thread_pool.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace dispatch {
+namespace {
+constexpr int kMaxThreads = 128;
+}
+
+ThreadPool& ThreadPool::shared() {
+  // The pool lives as long as the process: worker threads may still be running blocks while
+  // static objects are destroyed at exit, so it is never torn down.
+  static ThreadPool* const pool = new ThreadPool();
+  return *pool;
+}
+
+void ThreadPool::submit(int priority, std::function<void()> job) {
+  std::unique_lock lock(mutex_);
+  Job entry{priority, next_sequence_++, std::move(job)};
+  auto position = std::find_if(jobs_.begin(), jobs_.end(),
+                               [&](const Job& queued) { return queued.priority < priority; });
+  jobs_.insert(position, std::move(entry));
+  ++outstanding_;
+  if (idle_ == 0 && threads_ < kMaxThreads) {
+    ++threads_;
+    std::thread([this] { workerLoop(); }).detach();
+  } else {
+    wake_.notify_one();
+  }
+}
+
+int64_t ThreadPool::outstandingJobs() const {
+  std::lock_guard lock(mutex_);
+  return outstanding_;
+}
+
+void ThreadPool::workerLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    ++idle_;
+    wake_.wait(lock, [this] { return !jobs_.empty(); });
+    --idle_;
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    lock.unlock();
+    job.run();
+    job.run = nullptr;  // release captures before counting the job as done
+    lock.lock();
+    --outstanding_;
+  }
+}
+
+}  // namespace dispatch

@@ -1,0 +1,42 @@
+// The process-wide pool of worker threads behind the global and serial queues. It grows when every
+// worker is busy, so a block that waits on another queue cannot starve the pool.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+namespace dispatch {
+
+class ThreadPool {
+ public:
+  static ThreadPool& shared();
+
+  // Higher priorities run first; equal priorities run in submission order.
+  void submit(int priority, std::function<void()> job);
+
+  // Jobs queued or running.
+  int64_t outstandingJobs() const;
+
+ private:
+  ThreadPool() = default;
+  void workerLoop();
+
+  struct Job {
+    int priority;
+    uint64_t sequence;
+    std::function<void()> run;
+  };
+
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> jobs_;  // kept sorted by (priority desc, sequence asc)
+  uint64_t next_sequence_ = 0;
+  int threads_ = 0;
+  int idle_ = 0;
+  int64_t outstanding_ = 0;
+};
+
+}  // namespace dispatch

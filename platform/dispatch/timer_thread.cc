@@ -1,0 +1,42 @@
+#include "platform/dispatch/timer_thread.h"
+
+#include <thread>
+
+namespace dispatch {
+
+TimerThread& TimerThread::shared() {
+  // Lives as long as the process, for the same reason as the thread pool.
+  static TimerThread* const timers = new TimerThread();
+  return *timers;
+}
+
+TimerThread::TimerThread() { std::thread([this] { loop(); }).detach(); }
+
+void TimerThread::schedule(Clock::time_point due, std::function<void()> fire) {
+  std::lock_guard lock(mutex_);
+  timers_.emplace(std::make_pair(due, next_sequence_++), std::move(fire));
+  wake_.notify_one();
+}
+
+void TimerThread::loop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (timers_.empty()) {
+      wake_.wait(lock);
+      continue;
+    }
+    auto first = timers_.begin();
+    if (first->first.first > Clock::now()) {
+      wake_.wait_until(lock, first->first.first);
+      continue;
+    }
+    auto fire = std::move(first->second);
+    timers_.erase(first);
+    lock.unlock();
+    fire();
+    fire = nullptr;
+    lock.lock();
+  }
+}
+
+}  // namespace dispatch

@@ -1,0 +1,36 @@
+// The registrar an engine hands to one plug-in.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/flutter/flutter_plugin.h"
+
+class FlutterEngine;
+
+namespace flutter {
+
+class EngineRegistrar final : public FlutterPluginRegistrar {
+ public:
+  EngineRegistrar(std::weak_ptr<FlutterEngine> engine, std::string pluginKey)
+      : engine_(std::move(engine)), plugin_key_(std::move(pluginKey)) {}
+
+  std::shared_ptr<FlutterBinaryMessenger> messenger() override;
+  std::shared_ptr<FlutterTextureRegistry> textures() override;
+  std::shared_ptr<NSView> view() override;
+  std::shared_ptr<FlutterViewController> viewController() override;
+  void addMethodCallDelegate(std::shared_ptr<FlutterPlugin> delegate,
+                             const std::shared_ptr<FlutterMethodChannel>& channel) override;
+  void addApplicationDelegate(std::shared_ptr<FlutterAppLifecycleDelegate> delegate) override;
+  void registerViewFactory(std::shared_ptr<FlutterPlatformViewFactory> factory,
+                           const std::string& factoryId) override;
+  void publish(std::shared_ptr<void> value) override;
+  std::string lookupKeyForAsset(const std::string& asset) override;
+  std::string lookupKeyForAsset(const std::string& asset, const std::string& package) override;
+
+ private:
+  std::weak_ptr<FlutterEngine> engine_;
+  std::string plugin_key_;
+};
+
+}  // namespace flutter

@@ -1,0 +1,66 @@
+#include "platform/flutter/engine_texture_registry.h"
+
+namespace flutter {
+
+int64_t EngineTextureRegistry::registerTexture(std::shared_ptr<FlutterTexture> texture) {
+  if (!texture) return 0;
+  std::lock_guard lock(mutex_);
+  int64_t id = next_id_++;
+  textures_[id] = Registered{std::move(texture), 0};
+  return id;
+}
+
+void EngineTextureRegistry::textureFrameAvailable(int64_t textureId) {
+  std::lock_guard lock(mutex_);
+  auto found = textures_.find(textureId);
+  if (found != textures_.end()) ++found->second.frames_available;
+}
+
+void EngineTextureRegistry::unregisterTexture(int64_t textureId) {
+  std::shared_ptr<FlutterTexture> texture;
+  {
+    std::lock_guard lock(mutex_);
+    auto found = textures_.find(textureId);
+    if (found == textures_.end()) return;
+    texture = std::move(found->second.texture);
+    textures_.erase(found);
+  }
+  texture->onTextureUnregistered(texture);
+}
+
+bool EngineTextureRegistry::isRegistered(int64_t textureId) const {
+  std::lock_guard lock(mutex_);
+  return textures_.count(textureId) != 0;
+}
+
+int64_t EngineTextureRegistry::frameAvailableCount(int64_t textureId) const {
+  std::lock_guard lock(mutex_);
+  auto found = textures_.find(textureId);
+  return found == textures_.end() ? 0 : found->second.frames_available;
+}
+
+CVPixelBufferRef EngineTextureRegistry::copyPixelBuffer(int64_t textureId) const {
+  std::shared_ptr<FlutterTexture> texture;
+  {
+    std::lock_guard lock(mutex_);
+    auto found = textures_.find(textureId);
+    if (found == textures_.end()) return nullptr;
+    texture = found->second.texture;
+  }
+  return texture->copyPixelBuffer();
+}
+
+size_t EngineTextureRegistry::textureCount() const {
+  std::lock_guard lock(mutex_);
+  return textures_.size();
+}
+
+void EngineTextureRegistry::unregisterAll() {
+  std::map<int64_t, Registered> removed;
+  {
+    std::lock_guard lock(mutex_);
+    removed.swap(textures_);
+  }
+}
+
+}  // namespace flutter

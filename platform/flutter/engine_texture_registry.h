@@ -1,0 +1,39 @@
+// The engine's texture registry. Ids start at 1000 so that they never pass for the small
+// counters plug-ins hand out.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/flutter/flutter_texture.h"
+
+namespace flutter {
+
+class EngineTextureRegistry final : public FlutterTextureRegistry {
+ public:
+  static constexpr int64_t kFirstTextureId = 1000;
+
+  int64_t registerTexture(std::shared_ptr<FlutterTexture> texture) override;
+  void textureFrameAvailable(int64_t textureId) override;
+  void unregisterTexture(int64_t textureId) override;
+
+  // What the engine's compositor sees.
+  bool isRegistered(int64_t textureId) const;
+  int64_t frameAvailableCount(int64_t textureId) const;
+  // Pulls the newest frame as the compositor does; null for an unknown texture.
+  CVPixelBufferRef copyPixelBuffer(int64_t textureId) const;
+  size_t textureCount() const;
+  void unregisterAll();
+
+ private:
+  struct Registered {
+    std::shared_ptr<FlutterTexture> texture;
+    int64_t frames_available = 0;
+  };
+  mutable std::mutex mutex_;
+  std::map<int64_t, Registered> textures_;
+  int64_t next_id_ = kFirstTextureId;
+};
+
+}  // namespace flutter

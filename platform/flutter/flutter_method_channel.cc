@@ -1,0 +1,91 @@
+#include "platform/flutter/flutter_method_channel.h"
+
+#include "platform/flutter/flutter_faults.h"
+
+std::shared_ptr<FlutterMethodChannel> FlutterMethodChannel::methodChannelWithName(
+    const std::string& name, std::shared_ptr<FlutterBinaryMessenger> messenger,
+    std::shared_ptr<const FlutterMethodCodec> codec) {
+  return std::make_shared<FlutterMethodChannel>(name, std::move(messenger), std::move(codec));
+}
+
+FlutterMethodChannel::FlutterMethodChannel(std::string name,
+                                           std::shared_ptr<FlutterBinaryMessenger> messenger,
+                                           std::shared_ptr<const FlutterMethodCodec> codec)
+    : name_(std::move(name)),
+      messenger_(std::move(messenger)),
+      codec_(codec ? std::move(codec) : FlutterStandardMethodCodec::sharedInstance()) {}
+
+void FlutterMethodChannel::setMethodCallHandler(FlutterMethodCallHandler handler) {
+  if (!messenger_) return;
+  if (!handler) {
+    messenger_->setMessageHandlerOnChannel(name_, nullptr);
+    connection_ = 0;
+    return;
+  }
+  connection_ = messenger_->setMessageHandlerOnChannel(
+      name_, [codec = codec_, name = name_, handler = std::move(handler)](
+                 FlutterBinaryMessage message, FlutterBinaryReply reply) {
+        FlutterMethodCall call;
+        try {
+          call = codec->decodeMethodCall(message ? std::span<const uint8_t>(*message)
+                                                 : std::span<const uint8_t>());
+        } catch (const FlutterCodecError& error) {
+          reply(codec->encodeErrorEnvelope(
+              FlutterError{kFlutterMalformedMessageCode,
+                           "Undecodable method call on channel '" + name + "': " + error.what(),
+                           nullptr}));
+          return;
+        }
+        FlutterResult result([codec, reply, name, method = call.method](
+                                 FlutterMethodResponse response) {
+          if (std::holds_alternative<FlutterMethodNotImplementedType>(response)) {
+            reply(std::nullopt);
+            return;
+          }
+          try {
+            if (auto* error = std::get_if<FlutterError>(&response)) {
+              reply(codec->encodeErrorEnvelope(*error));
+            } else {
+              reply(codec->encodeSuccessEnvelope(std::get<flutter::Value>(response)));
+            }
+          } catch (const FlutterCodecError& error) {
+            flutter::reportFault("Answer to '" + method + "' on '" + name +
+                                 "' could not be encoded: " + error.what());
+            reply(codec->encodeErrorEnvelope(FlutterError{
+                "encoding_error", std::string("The answer could not be encoded: ") + error.what(),
+                nullptr}));
+          }
+        });
+        handler(call, std::move(result));
+      });
+}
+
+void FlutterMethodChannel::invokeMethod(const std::string& method, flutter::Value arguments) {
+  if (!messenger_) return;
+  messenger_->sendOnChannel(name_, codec_->encodeMethodCall({method, std::move(arguments)}));
+}
+
+void FlutterMethodChannel::invokeMethod(const std::string& method, flutter::Value arguments,
+                                        std::function<void(FlutterMethodResponse)> callback) {
+  if (!messenger_) return;
+  messenger_->sendOnChannel(
+      name_, codec_->encodeMethodCall({method, std::move(arguments)}),
+      [codec = codec_, callback = std::move(callback)](FlutterBinaryMessage reply) {
+        if (!callback) return;
+        if (!reply || reply->empty()) {
+          callback(FlutterMethodNotImplemented);
+          return;
+        }
+        try {
+          auto envelope = codec->decodeEnvelope(*reply);
+          if (auto* error = std::get_if<FlutterError>(&envelope)) {
+            callback(std::move(*error));
+          } else {
+            callback(std::move(std::get<flutter::Value>(envelope)));
+          }
+        } catch (const FlutterCodecError& error) {
+          callback(FlutterError{kFlutterMalformedMessageCode,
+                                std::string("Undecodable reply: ") + error.what(), nullptr});
+        }
+      });
+}

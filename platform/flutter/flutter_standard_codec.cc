@@ -1,0 +1,351 @@
+#include "platform/flutter/flutter_standard_codec.h"
+
+#include <cstring>
+
+#include "platform/flutter/utf8.h"
+
+using flutter::Value;
+using flutter::ValueList;
+using flutter::ValueMap;
+
+namespace {
+// Deeper nesting than this is refused rather than risking the stack.
+constexpr int kMaxNestingDepth = 256;
+
+template <typename T>
+void writeTypedData(FlutterStandardWriter& writer, uint8_t type, const std::vector<T>& values,
+                    uint8_t alignment) {
+  writer.writeByte(type);
+  if (values.size() > UINT32_MAX) throw FlutterCodecError("Typed data too large to encode");
+  writer.writeSize(static_cast<uint32_t>(values.size()));
+  if (alignment > 1) writer.writeAlignment(alignment);
+  writer.writeBytes(values.data(), values.size() * sizeof(T));
+}
+
+uint32_t checkedSize(size_t size) {
+  if (size > UINT32_MAX) throw FlutterCodecError("Container too large to encode");
+  return static_cast<uint32_t>(size);
+}
+}  // namespace
+
+// Writer
+
+void FlutterStandardWriter::writeByte(uint8_t value) { data_.push_back(value); }
+
+void FlutterStandardWriter::writeBytes(const void* bytes, size_t length) {
+  if (length == 0) return;
+  const auto* begin = static_cast<const uint8_t*>(bytes);
+  data_.insert(data_.end(), begin, begin + length);
+}
+
+void FlutterStandardWriter::writeSize(uint32_t size) {
+  if (size < 254) {
+    writeByte(static_cast<uint8_t>(size));
+  } else if (size <= 0xFFFF) {
+    writeByte(254);
+    uint16_t value = static_cast<uint16_t>(size);
+    writeBytes(&value, sizeof value);
+  } else {
+    writeByte(255);
+    writeBytes(&size, sizeof size);
+  }
+}
+
+void FlutterStandardWriter::writeAlignment(uint8_t alignment) {
+  size_t remainder = data_.size() % alignment;
+  if (remainder != 0) data_.insert(data_.end(), alignment - remainder, 0);
+}
+
+void FlutterStandardWriter::writeUTF8(std::string_view text) {
+  writeSize(checkedSize(text.size()));
+  writeBytes(text.data(), text.size());
+}
+
+void FlutterStandardWriter::writeValue(const Value& value) {
+  std::visit(
+      [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          writeByte(FlutterStandardFieldNil);
+        } else if constexpr (std::is_same_v<T, bool>) {
+          writeByte(v ? FlutterStandardFieldTrue : FlutterStandardFieldFalse);
+        } else if constexpr (std::is_same_v<T, int32_t>) {
+          writeByte(FlutterStandardFieldInt32);
+          writeBytes(&v, sizeof v);
+        } else if constexpr (std::is_same_v<T, int64_t>) {
+          writeByte(FlutterStandardFieldInt64);
+          writeBytes(&v, sizeof v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          writeByte(FlutterStandardFieldFloat64);
+          writeAlignment(8);
+          writeBytes(&v, sizeof v);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          writeByte(FlutterStandardFieldString);
+          writeUTF8(v);
+        } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
+          writeTypedData(*this, FlutterStandardFieldUInt8Data, v, 1);
+        } else if constexpr (std::is_same_v<T, std::vector<int32_t>>) {
+          writeTypedData(*this, FlutterStandardFieldInt32Data, v, 4);
+        } else if constexpr (std::is_same_v<T, std::vector<int64_t>>) {
+          writeTypedData(*this, FlutterStandardFieldInt64Data, v, 8);
+        } else if constexpr (std::is_same_v<T, std::vector<float>>) {
+          writeTypedData(*this, FlutterStandardFieldFloat32Data, v, 4);
+        } else if constexpr (std::is_same_v<T, std::vector<double>>) {
+          writeTypedData(*this, FlutterStandardFieldFloat64Data, v, 8);
+        } else if constexpr (std::is_same_v<T, ValueList>) {
+          writeByte(FlutterStandardFieldList);
+          writeSize(checkedSize(v.size()));
+          for (const auto& item : v) writeValue(item);
+        } else if constexpr (std::is_same_v<T, ValueMap>) {
+          writeByte(FlutterStandardFieldMap);
+          writeSize(checkedSize(v.size()));
+          for (const auto& [key, item] : v) {
+            writeValue(key);
+            writeValue(item);
+          }
+        } else {
+          throw FlutterCodecError("Unsupported value for the standard codec: " +
+                                  (v ? v->typeName() : std::string("null custom value")));
+        }
+      },
+      value.storage());
+}
+
+// Reader
+
+void FlutterStandardReader::require(size_t length) const {
+  if (length > data_.size() - position_) throw FlutterCodecError("Message is truncated");
+}
+
+uint8_t FlutterStandardReader::readByte() {
+  require(1);
+  return data_[position_++];
+}
+
+void FlutterStandardReader::readBytes(void* destination, size_t length) {
+  require(length);
+  if (length > 0) std::memcpy(destination, data_.data() + position_, length);
+  position_ += length;
+}
+
+uint32_t FlutterStandardReader::readSize() {
+  uint8_t first = readByte();
+  if (first < 254) return first;
+  if (first == 254) {
+    uint16_t value = 0;
+    readBytes(&value, sizeof value);
+    return value;
+  }
+  uint32_t value = 0;
+  readBytes(&value, sizeof value);
+  return value;
+}
+
+void FlutterStandardReader::readAlignment(uint8_t alignment) {
+  size_t remainder = position_ % alignment;
+  if (remainder != 0) {
+    require(alignment - remainder);
+    position_ += alignment - remainder;
+  }
+}
+
+std::string FlutterStandardReader::readUTF8() {
+  uint32_t length = readSize();
+  require(length);
+  std::string text(reinterpret_cast<const char*>(data_.data() + position_), length);
+  position_ += length;
+  if (!flutter::isValidUtf8(text)) throw FlutterCodecError("String is not valid UTF-8");
+  return text;
+}
+
+template <typename T>
+std::vector<T> FlutterStandardReader::readTypedData(uint8_t alignment) {
+  uint32_t count = readSize();
+  if (alignment > 1) readAlignment(alignment);
+  if (count > (data_.size() - position_) / sizeof(T)) throw FlutterCodecError("Message is truncated");
+  std::vector<T> values(count);
+  readBytes(values.data(), count * sizeof(T));
+  return values;
+}
+
+Value FlutterStandardReader::readValue() { return readValueOfType(readByte()); }
+
+Value FlutterStandardReader::readValueOfType(uint8_t type) {
+  switch (type) {
+    case FlutterStandardFieldNil:
+      return Value();
+    case FlutterStandardFieldTrue:
+      return Value(true);
+    case FlutterStandardFieldFalse:
+      return Value(false);
+    case FlutterStandardFieldInt32: {
+      int32_t value = 0;
+      readBytes(&value, sizeof value);
+      return Value(value);
+    }
+    case FlutterStandardFieldInt64: {
+      int64_t value = 0;
+      readBytes(&value, sizeof value);
+      return Value(value);
+    }
+    case FlutterStandardFieldIntHex:
+      return Value(readUTF8());
+    case FlutterStandardFieldFloat64: {
+      readAlignment(8);
+      double value = 0;
+      readBytes(&value, sizeof value);
+      return Value(value);
+    }
+    case FlutterStandardFieldString:
+      return Value(readUTF8());
+    case FlutterStandardFieldUInt8Data:
+      return Value(readTypedData<uint8_t>(1));
+    case FlutterStandardFieldInt32Data:
+      return Value(readTypedData<int32_t>(4));
+    case FlutterStandardFieldInt64Data:
+      return Value(readTypedData<int64_t>(8));
+    case FlutterStandardFieldFloat64Data:
+      return Value(readTypedData<double>(8));
+    case FlutterStandardFieldFloat32Data:
+      return Value(readTypedData<float>(4));
+    case FlutterStandardFieldList:
+    case FlutterStandardFieldMap: {
+      if (++depth_ > kMaxNestingDepth) throw FlutterCodecError("Message is nested too deeply");
+      uint32_t count = readSize();
+      // Every element takes at least one byte, so a larger count cannot be honest.
+      size_t per_entry = type == FlutterStandardFieldMap ? 2 : 1;
+      if (count > (data_.size() - position_) / per_entry) {
+        throw FlutterCodecError("Message is truncated");
+      }
+      Value result;
+      if (type == FlutterStandardFieldList) {
+        ValueList list;
+        list.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) list.push_back(readValue());
+        result = Value(std::move(list));
+      } else {
+        ValueMap map;
+        map.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) {
+          Value key = readValue();
+          map.append(std::move(key), readValue());
+        }
+        result = Value(std::move(map));
+      }
+      --depth_;
+      return result;
+    }
+    default:
+      throw FlutterCodecError("Unknown type byte " + std::to_string(type) + " in message");
+  }
+}
+
+// Reader-writer
+
+std::unique_ptr<FlutterStandardWriter> FlutterStandardReaderWriter::writerWithData(
+    FlutterBytes& data) const {
+  return std::make_unique<FlutterStandardWriter>(data);
+}
+
+std::unique_ptr<FlutterStandardReader> FlutterStandardReaderWriter::readerWithData(
+    std::span<const uint8_t> data) const {
+  return std::make_unique<FlutterStandardReader>(data);
+}
+
+// Message codec
+
+const std::shared_ptr<const FlutterStandardMessageCodec>& FlutterStandardMessageCodec::sharedInstance() {
+  static const auto* const codec = new std::shared_ptr<const FlutterStandardMessageCodec>(
+      std::make_shared<FlutterStandardMessageCodec>());
+  return *codec;
+}
+
+FlutterStandardMessageCodec::FlutterStandardMessageCodec(
+    std::shared_ptr<const FlutterStandardReaderWriter> readerWriter)
+    : reader_writer_(std::move(readerWriter)) {}
+
+FlutterBytes FlutterStandardMessageCodec::encode(const Value& message) const {
+  FlutterBytes data;
+  reader_writer_->writerWithData(data)->writeValue(message);
+  return data;
+}
+
+Value FlutterStandardMessageCodec::decode(std::span<const uint8_t> message) const {
+  if (message.empty()) return Value();
+  auto reader = reader_writer_->readerWithData(message);
+  Value value = reader->readValue();
+  if (reader->hasMore()) throw FlutterCodecError("Message has trailing bytes");
+  return value;
+}
+
+// Method codec
+
+const std::shared_ptr<const FlutterStandardMethodCodec>& FlutterStandardMethodCodec::sharedInstance() {
+  static const auto* const codec = new std::shared_ptr<const FlutterStandardMethodCodec>(
+      std::make_shared<FlutterStandardMethodCodec>());
+  return *codec;
+}
+
+FlutterStandardMethodCodec::FlutterStandardMethodCodec(
+    std::shared_ptr<const FlutterStandardReaderWriter> readerWriter)
+    : reader_writer_(std::move(readerWriter)) {}
+
+FlutterBytes FlutterStandardMethodCodec::encodeMethodCall(const FlutterMethodCall& call) const {
+  FlutterBytes data;
+  auto writer = reader_writer_->writerWithData(data);
+  writer->writeValue(Value(call.method));
+  writer->writeValue(call.arguments);
+  return data;
+}
+
+FlutterMethodCall FlutterStandardMethodCodec::decodeMethodCall(
+    std::span<const uint8_t> message) const {
+  auto reader = reader_writer_->readerWithData(message);
+  Value method = reader->readValue();
+  Value arguments = reader->readValue();
+  if (!method.is<std::string>() || reader->hasMore()) {
+    throw FlutterCodecError("Method call is malformed");
+  }
+  return FlutterMethodCall{method.get<std::string>(), std::move(arguments)};
+}
+
+FlutterBytes FlutterStandardMethodCodec::encodeSuccessEnvelope(const Value& result) const {
+  FlutterBytes data;
+  auto writer = reader_writer_->writerWithData(data);
+  writer->writeByte(0);
+  writer->writeValue(result);
+  return data;
+}
+
+FlutterBytes FlutterStandardMethodCodec::encodeErrorEnvelope(const FlutterError& error) const {
+  FlutterBytes data;
+  auto writer = reader_writer_->writerWithData(data);
+  writer->writeByte(1);
+  writer->writeValue(Value(error.code));
+  writer->writeValue(error.message ? Value(*error.message) : Value());
+  writer->writeValue(error.details);
+  return data;
+}
+
+FlutterEnvelope FlutterStandardMethodCodec::decodeEnvelope(std::span<const uint8_t> envelope) const {
+  auto reader = reader_writer_->readerWithData(envelope);
+  uint8_t flag = reader->readByte();
+  if (flag == 0) {
+    Value result = reader->readValue();
+    if (reader->hasMore()) throw FlutterCodecError("Envelope has trailing bytes");
+    return result;
+  }
+  if (flag != 1) throw FlutterCodecError("Envelope is malformed");
+  Value code = reader->readValue();
+  Value message = reader->readValue();
+  Value details = reader->readValue();
+  // The Dart side may append a stack trace to an error envelope.
+  if (reader->hasMore()) reader->readValue();
+  if (!code.is<std::string>() || !(message.isNull() || message.is<std::string>()) ||
+      reader->hasMore()) {
+    throw FlutterCodecError("Error envelope is malformed");
+  }
+  FlutterError error{code.get<std::string>(), std::nullopt, std::move(details)};
+  if (auto* text = message.asString()) error.message = *text;
+  return error;
+}

@@ -1,0 +1,23 @@
+#include "platform/foundation/ns_log.h"
+
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "platform/foundation/testing/foundation_controls.h"
+
+void NSLog(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  va_list copy;
+  va_copy(copy, arguments);
+  int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string line(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(line.data(), line.size() + 1, format, arguments);
+  va_end(arguments);
+  foundation::testing::recordLogLine(line);
+  std::fprintf(stderr, "DesktopHost[%d] %s\n", static_cast<int>(getpid()), line.c_str());
+}

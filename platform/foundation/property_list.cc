@@ -1,0 +1,194 @@
+#include "platform/foundation/property_list.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace {
+
+struct PlistFree {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+std::optional<PropertyList> fromNode(plist_t node, int depth) {
+  if (node == nullptr || depth > 512) return std::nullopt;
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      uint8_t value = 0;
+      plist_get_bool_val(node, &value);
+      return PropertyList(value != 0);
+    }
+    case PLIST_UINT: {
+      uint64_t value = 0;
+      plist_get_uint_val(node, &value);
+      // Binary property lists store negative integers in two's complement.
+      return PropertyList(static_cast<int64_t>(value));
+    }
+    case PLIST_REAL: {
+      double value = 0;
+      plist_get_real_val(node, &value);
+      return PropertyList(value);
+    }
+    case PLIST_STRING: {
+      char* text = nullptr;
+      plist_get_string_val(node, &text);
+      std::string value = text != nullptr ? text : "";
+      std::free(text);
+      return PropertyList(std::move(value));
+    }
+    case PLIST_DATA: {
+      char* bytes = nullptr;
+      uint64_t length = 0;
+      plist_get_data_val(node, &bytes, &length);
+      PropertyListData value(bytes, bytes + length);
+      std::free(bytes);
+      return PropertyList(std::move(value));
+    }
+    case PLIST_DATE: {
+      int32_t seconds = 0;
+      int32_t microseconds = 0;
+      plist_get_date_val(node, &seconds, &microseconds);
+      return PropertyList(PropertyListDate{seconds + microseconds / 1e6});
+    }
+    case PLIST_ARRAY: {
+      PropertyList::Array items;
+      uint32_t count = plist_array_get_size(node);
+      for (uint32_t i = 0; i < count; ++i) {
+        auto item = fromNode(plist_array_get_item(node, i), depth + 1);
+        if (!item) return std::nullopt;
+        items.push_back(std::move(*item));
+      }
+      return PropertyList(std::move(items));
+    }
+    case PLIST_DICT: {
+      PropertyList::Dictionary entries;
+      plist_dict_iter iterator = nullptr;
+      plist_dict_new_iter(node, &iterator);
+      for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(node, iterator, &key, &value);
+        if (value == nullptr) {
+          std::free(key);
+          break;
+        }
+        auto item = fromNode(value, depth + 1);
+        std::string name = key != nullptr ? key : "";
+        std::free(key);
+        if (!item) {
+          std::free(iterator);
+          return std::nullopt;
+        }
+        entries.emplace(std::move(name), std::move(*item));
+      }
+      std::free(iterator);
+      return PropertyList(std::move(entries));
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+plist_t toNode(const PropertyList& value) {
+  return std::visit(
+      [](const auto& v) -> plist_t {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          return plist_new_bool(v ? 1 : 0);
+        } else if constexpr (std::is_same_v<T, int64_t>) {
+          return plist_new_uint(static_cast<uint64_t>(v));
+        } else if constexpr (std::is_same_v<T, double>) {
+          return plist_new_real(v);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return plist_new_string(v.c_str());
+        } else if constexpr (std::is_same_v<T, PropertyListData>) {
+          return plist_new_data(reinterpret_cast<const char*>(v.data()), v.size());
+        } else if constexpr (std::is_same_v<T, PropertyListDate>) {
+          auto seconds = static_cast<int32_t>(v.secondsSinceReferenceDate);
+          auto micro = static_cast<int32_t>((v.secondsSinceReferenceDate - seconds) * 1e6);
+          return plist_new_date(seconds, micro);
+        } else if constexpr (std::is_same_v<T, PropertyList::Array>) {
+          plist_t array = plist_new_array();
+          for (const auto& item : v) plist_array_append_item(array, toNode(item));
+          return array;
+        } else {
+          plist_t dictionary = plist_new_dict();
+          for (const auto& [key, item] : v) plist_dict_set_item(dictionary, key.c_str(), toNode(item));
+          return dictionary;
+        }
+      },
+      value.storage());
+}
+
+}  // namespace
+
+const PropertyList* PropertyList::find(const std::string& key) const {
+  const auto* dictionary = asDictionary();
+  if (dictionary == nullptr) return nullptr;
+  auto found = dictionary->find(key);
+  return found == dictionary->end() ? nullptr : &found->second;
+}
+
+std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) {
+  if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+  plist_t raw = nullptr;
+  plist_from_memory(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<uint32_t>(bytes.size()), &raw);
+  PlistPtr node(raw);
+  return fromNode(node.get(), 0);
+}
+
+std::optional<PropertyList> PropertyList::readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                             std::istreambuf_iterator<char>());
+  return parse(bytes);
+}
+
+std::vector<uint8_t> PropertyList::serialize(Format format) const {
+  PlistPtr node(toNode(*this));
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  if (format == Format::xml) {
+    plist_to_xml(node.get(), &bytes, &length);
+  } else {
+    plist_to_bin(node.get(), &bytes, &length);
+  }
+  std::vector<uint8_t> result(bytes, bytes + length);
+  if (format == Format::xml) {
+    plist_to_xml_free(bytes);
+  } else {
+    plist_to_bin_free(bytes);
+  }
+  return result;
+}
+
+bool PropertyList::writeFile(const std::string& path, Format format) const {
+  std::vector<uint8_t> bytes = serialize(format);
+  std::string temporary = path + ".tmp-XXXXXX";
+  int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  size_t written = 0;
+  while (ok && written < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      ok = false;
+    } else {
+      written += static_cast<size_t>(n);
+    }
+  }
+  ok = ok && fchmod(fd, 0600) == 0 && fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
+}
