@@ -21,6 +21,7 @@ void registerWith(FlutterPluginRegistry& registry, const char* pluginKey, EntryP
     return;
   }
   entryPoint(*registrar);
+  NSLog("Registered %s", pluginKey);
 }
 
 }  // namespace
