@@ -8,6 +8,8 @@
 #include "plugins/external/measure_units_plugin.h"
 #include "plugins/external/media_engine_plugin.h"
 #include "plugins/external/media_video_plugin.h"
+#include "plugins/now_playing/now_playing_plugin.h"
+#include "plugins/session_config/session_config_plugin.h"
 
 namespace {
 
@@ -27,6 +29,9 @@ void registerWith(FlutterPluginRegistry& registry, const char* pluginKey, EntryP
 }  // namespace
 
 void registerPlugins(FlutterPluginRegistry& registry) {
+  registerWith(registry, "NowPlayingPlugin", now_playing::NowPlayingPlugin::registerWithRegistrar);
+  registerWith(registry, "SessionConfigPlugin",
+               session_config::SessionConfigPlugin::registerWithRegistrar);
   registerWith(registry, "EmbeddedBrowserPlugin", [](FlutterPluginRegistrar& registrar) {
     // Created with its registrar and released at once; its framework keeps what it needs.
     std::make_unique<EmbeddedBrowserPlugin>(registrar);

@@ -24,6 +24,7 @@ const std::vector<std::string> kRegistrationOrder = {
 
 // The rows of plug-ins built so far.
 const std::vector<std::string> kRowsPresent = {
+    "NowPlayingPlugin",      "SessionConfigPlugin",
     "EmbeddedBrowserPlugin", "AutoUpdatePlugin",   "MediaEnginePlugin",
     "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin"};
 

@@ -1,0 +1,93 @@
+#include "platform/mediaplayer/ns_image.h"
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace mediaplayer {
+namespace {
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+std::optional<NSSize> pngSize(FILE* file) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_stdio(&image, file)) return std::nullopt;
+  NSSize size{static_cast<CGFloat>(image.width), static_cast<CGFloat>(image.height)};
+  png_image_free(&image);
+  return size;
+}
+
+// libjpeg reports errors by calling error_exit, which must not return: it jumps back to the
+// reader, which only holds plain C state at that point.
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf escape;
+};
+
+[[noreturn]] void escapeOnJpegError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->escape, 1);
+}
+
+void ignoreJpegMessage(j_common_ptr) {}
+
+bool readJpegHeader(FILE* file, JDIMENSION* width, JDIMENSION* height) {
+  jpeg_decompress_struct info;
+  JpegErrors errors;
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = escapeOnJpegError;
+  errors.manager.output_message = ignoreJpegMessage;
+  if (setjmp(errors.escape) != 0) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_stdio_src(&info, file);
+  bool read = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
+  *width = info.image_width;
+  *height = info.image_height;
+  jpeg_destroy_decompress(&info);
+  return read;
+}
+
+std::optional<NSSize> jpegSize(FILE* file) {
+  JDIMENSION width = 0;
+  JDIMENSION height = 0;
+  if (!readJpegHeader(file, &width, &height) || width == 0 || height == 0) return std::nullopt;
+  return NSSize{static_cast<CGFloat>(width), static_cast<CGFloat>(height)};
+}
+
+std::optional<NSImage::Format> sniffFormat(FILE* file) {
+  unsigned char signature[8] = {};
+  size_t read = std::fread(signature, 1, sizeof signature, file);
+  std::rewind(file);
+  if (read == sizeof signature && png_sig_cmp(signature, 0, sizeof signature) == 0) {
+    return NSImage::Format::png;
+  }
+  if (read >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
+    return NSImage::Format::jpeg;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::shared_ptr<NSImage> NSImage::initWithContentsOfFile(const std::string& path) {
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) return nullptr;
+  auto format = sniffFormat(file.get());
+  if (!format) return nullptr;
+  auto size = *format == Format::png ? pngSize(file.get()) : jpegSize(file.get());
+  if (!size) return nullptr;
+  return std::shared_ptr<NSImage>(new NSImage(*size, *format));
+}
+
+}  // namespace mediaplayer
