@@ -9,7 +9,9 @@
 #include "plugins/external/media_engine_plugin.h"
 #include "plugins/external/media_video_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
+#include "plugins/screen_geometry/screen_geometry_macos_plugin.h"
 #include "plugins/session_config/session_config_plugin.h"
+#include "plugins/window_control/window_control_plugin.h"
 
 namespace {
 
@@ -42,4 +44,8 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   registry.registrarForPlugin("MediaLibsVideoPlugin");
   registerWith(registry, "MediaVideoPlugin", MediaVideoPlugin::registerWithRegistrar);
   registerWith(registry, "MeasureUnitsPlugin", MeasureUnitsPlugin::registerWithRegistrar);
+  registerWith(registry, "ScreenGeometryMacosPlugin",
+               screen_geometry::ScreenGeometryMacosPlugin::registerWithRegistrar);
+  registerWith(registry, "WindowControlPlugin",
+               window_control::WindowControlPlugin::registerWithRegistrar);
 }

@@ -26,7 +26,8 @@ const std::vector<std::string> kRegistrationOrder = {
 const std::vector<std::string> kRowsPresent = {
     "NowPlayingPlugin",      "SessionConfigPlugin",
     "EmbeddedBrowserPlugin", "AutoUpdatePlugin",   "MediaEnginePlugin",
-    "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin"};
+    "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin",
+    "ScreenGeometryMacosPlugin", "WindowControlPlugin"};
 
 // A registry that records the names asked for and hands out registrars of a real engine, except
 // for one name it has no registrar for.

@@ -1,8 +1,20 @@
-// The AppKit stand-in: application, windows, views and view controllers.
+// The AppKit stand-in: the application, windows and panels, screens, views and view controllers,
+// events, colours, appearances, images and the Dock tile.
 #pragma once
 
+#include "platform/appkit/ns_appearance.h"
 #include "platform/appkit/ns_application.h"
 #include "platform/appkit/ns_application_delegate.h"
+#include "platform/appkit/ns_button.h"
+#include "platform/appkit/ns_color.h"
+#include "platform/appkit/ns_dock_tile.h"
+#include "platform/appkit/ns_event.h"
+#include "platform/appkit/ns_image.h"
+#include "platform/appkit/ns_image_view.h"
+#include "platform/appkit/ns_panel.h"
+#include "platform/appkit/ns_progress_indicator.h"
+#include "platform/appkit/ns_screen.h"
 #include "platform/appkit/ns_view.h"
 #include "platform/appkit/ns_view_controller.h"
 #include "platform/appkit/ns_window.h"
+#include "platform/appkit/ns_window_delegate.h"
