@@ -8,7 +8,9 @@
 #include "plugins/external/measure_units_plugin.h"
 #include "plugins/external/media_engine_plugin.h"
 #include "plugins/external/media_video_plugin.h"
+#include "plugins/litedb/litedb_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
+#include "plugins/preferences_foundation/preferences_plugin.h"
 #include "plugins/screen_geometry/screen_geometry_macos_plugin.h"
 #include "plugins/session_config/session_config_plugin.h"
 #include "plugins/window_control/window_control_plugin.h"
@@ -46,6 +48,9 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   registerWith(registry, "MeasureUnitsPlugin", MeasureUnitsPlugin::registerWithRegistrar);
   registerWith(registry, "ScreenGeometryMacosPlugin",
                screen_geometry::ScreenGeometryMacosPlugin::registerWithRegistrar);
+  registerWith(registry, "PreferencesPlugin",
+               preferences_foundation::PreferencesPlugin::registerWithRegistrar);
+  registerWith(registry, "LiteDbPlugin", litedb::LiteDbPlugin::registerWithRegistrar);
   registerWith(registry, "WindowControlPlugin",
                window_control::WindowControlPlugin::registerWithRegistrar);
 }

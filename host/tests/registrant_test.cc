@@ -27,7 +27,7 @@ const std::vector<std::string> kRowsPresent = {
     "NowPlayingPlugin",      "SessionConfigPlugin",
     "EmbeddedBrowserPlugin", "AutoUpdatePlugin",   "MediaEnginePlugin",
     "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin",
-    "ScreenGeometryMacosPlugin", "WindowControlPlugin"};
+    "ScreenGeometryMacosPlugin", "PreferencesPlugin", "LiteDbPlugin", "WindowControlPlugin"};
 
 // A registry that records the names asked for and hands out registrars of a real engine, except
 // for one name it has no registrar for.

@@ -44,6 +44,15 @@ NSOperatingSystemVersion NSProcessInfo::operatingSystemVersion() const {
   return foundation::testing::emulatedOperatingSystemVersion();
 }
 
+std::string NSProcessInfo::operatingSystemVersionString() const {
+  auto version = operatingSystemVersion();
+  std::string text = "Version ";
+  text.append(std::to_string(version.majorVersion)).append(".");
+  text.append(std::to_string(version.minorVersion));
+  if (version.patchVersion != 0) text.append(".").append(std::to_string(version.patchVersion));
+  return text;
+}
+
 bool NSProcessInfo::isOperatingSystemAtLeastVersion(const NSOperatingSystemVersion& version) const {
   auto current = operatingSystemVersion();
   return std::tie(current.majorVersion, current.minorVersion, current.patchVersion) >=

@@ -20,6 +20,8 @@ class NSProcessInfo {
   std::string hostName() const;
   // The emulated macOS version (15.0 unless a test sets another).
   NSOperatingSystemVersion operatingSystemVersion() const;
+  // "Version 15.0", or "Version 15.0.1" with a patch level.
+  std::string operatingSystemVersionString() const;
   bool isOperatingSystemAtLeastVersion(const NSOperatingSystemVersion& version) const;
   unsigned long long physicalMemory() const;
   unsigned long processorCount() const;

@@ -10,6 +10,9 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/foundation/binary_property_list.h"
+#include "platform/foundation/testing/foundation_controls.h"
+
 namespace {
 
 struct PlistFree {
@@ -137,6 +140,7 @@ const PropertyList* PropertyList::find(const std::string& key) const {
 }
 
 std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) {
+  if (foundation::isBinaryPropertyList(bytes)) return foundation::readBinaryPropertyList(bytes);
   if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
   plist_t raw = nullptr;
   plist_from_memory(reinterpret_cast<const char*>(bytes.data()),
@@ -154,6 +158,7 @@ std::optional<PropertyList> PropertyList::readFile(const std::string& path) {
 }
 
 std::vector<uint8_t> PropertyList::serialize(Format format) const {
+  if (format == Format::binary) return foundation::writeBinaryPropertyList(*this);
   PlistPtr node(toNode(*this));
   char* bytes = nullptr;
   uint32_t length = 0;
@@ -188,7 +193,19 @@ bool PropertyList::writeFile(const std::string& path, Format format) const {
   }
   ok = ok && fchmod(fd, 0600) == 0 && fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
+  ok = ok && !foundation::testing::takePropertyListWriteFault();
   if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself is durable only once the directory is.
+  auto slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int directory_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
+  if (directory_fd >= 0) {
+    ::fsync(directory_fd);
+    ::close(directory_fd);
+  }
+  return true;
 }

@@ -51,7 +51,8 @@ class PropertyList {
   static std::optional<PropertyList> parse(std::span<const uint8_t> bytes);
   static std::optional<PropertyList> readFile(const std::string& path);
   std::vector<uint8_t> serialize(Format format) const;
-  // Writes atomically: a temporary file in the same directory, flushed, then renamed.
+  // Writes atomically: a temporary file in the same directory, flushed, renamed over the file,
+  // then the directory flushed. On failure the old file stays and no temporary file is left.
   bool writeFile(const std::string& path, Format format) const;
 
   friend bool operator==(const PropertyList&, const PropertyList&) = default;

@@ -11,6 +11,8 @@ struct Controls {
   std::mutex mutex;
   NSOperatingSystemVersion version{15, 0, 0};
   std::optional<std::string> bundle_path;
+  std::optional<std::string> user_directories_root;
+  bool fail_next_write = false;
   bool capturing_log = false;
   std::vector<std::string> log_lines;
 };
@@ -40,6 +42,26 @@ std::optional<std::string> mainBundlePathOverride() {
 void setMainBundlePath(std::optional<std::string> path) {
   std::lock_guard lock(controls().mutex);
   controls().bundle_path = std::move(path);
+}
+
+std::optional<std::string> userDirectoriesRoot() {
+  std::lock_guard lock(controls().mutex);
+  return controls().user_directories_root;
+}
+
+void setUserDirectoriesRoot(std::optional<std::string> root) {
+  std::lock_guard lock(controls().mutex);
+  controls().user_directories_root = std::move(root);
+}
+
+void failNextPropertyListWrite() {
+  std::lock_guard lock(controls().mutex);
+  controls().fail_next_write = true;
+}
+
+bool takePropertyListWriteFault() {
+  std::lock_guard lock(controls().mutex);
+  return std::exchange(controls().fail_next_write, false);
 }
 
 std::vector<std::string> takeLogLines() {

@@ -1,5 +1,5 @@
-// Test controls for the Foundation stand-in: the emulated OS version, the main bundle's location
-// and a capture of log lines.
+// Test controls for the Foundation stand-in: the emulated OS version, the main bundle's location,
+// the user's directories and a capture of log lines.
 #pragma once
 
 #include <optional>
@@ -16,6 +16,20 @@ void setEmulatedOperatingSystemVersion(const NSOperatingSystemVersion& version);
 std::optional<std::string> mainBundlePathOverride();
 // Points the main bundle at another directory; nullopt restores the executable's own.
 void setMainBundlePath(std::optional<std::string> path);
+
+std::optional<std::string> userDirectoriesRoot();
+// Points the home directory and every per-user directory at `root` (Documents, .config,
+// .local/share, .cache beneath it), ignoring HOME and the XDG variables; nullopt restores them.
+void setUserDirectoriesRoot(std::optional<std::string> root);
+
+// Makes the next atomic property-list write fail after its temporary file is written, as a full
+// disk or a failed rename would.
+void failNextPropertyListWrite();
+bool takePropertyListWriteFault();
+
+// Drops every user-defaults domain held in memory, as a restart of the process would: the next
+// use reads them from their files again; the registration domain starts empty.
+void resetUserDefaults();
 
 // While capturing, log lines are kept for takeLogLines as well as written to standard error.
 void setLogCapture(bool enabled);

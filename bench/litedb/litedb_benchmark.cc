@@ -1,0 +1,324 @@
+// The database plug-in against the raw SQLite C API doing the same work, side by side. Every
+// plug-in case goes the whole way a Dart call goes (encode, channel, work queue, SQLite, page
+// building, reply on the main queue, decode) and reports `vs_raw`: how many times longer it takes
+// than its raw counterpart, measured in the same run.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/flutter/flutter.h"
+#include "platform/flutter/flutter_engine.h"
+#include "plugins/litedb/litedb_plugin.h"
+
+namespace {
+
+using flutter::Value;
+using flutter::ValueList;
+using flutter::ValueMap;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBatchRows = 10'000;
+constexpr int kQueryRows = 100'000;
+constexpr const char* kInsert = "INSERT INTO t (i, r, s, b) VALUES (?, ?, ?, ?)";
+
+Value map(std::initializer_list<std::pair<const char*, Value>> entries) {
+  ValueMap result;
+  for (const auto& [key, value] : entries) result.append(Value(key), value);
+  return Value(std::move(result));
+}
+
+std::string temporaryFolder() {
+  static const std::string folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "litedb-bench-XXXXXX").string();
+    return std::string(mkdtemp(pattern.data()));
+  }();
+  return folder;
+}
+
+// The Dart side of the benchmark: encodes a call, hands it to the engine and pumps the main queue
+// until the reply is back.
+class Channel {
+ public:
+  Channel() : engine_(FlutterEngine::create()) {
+    litedb::LiteDbPlugin::registerWithRegistrar(*engine_->registrarForPlugin("LiteDbPlugin"));
+  }
+
+  Value call(const std::string& method, const Value& arguments) {
+    const auto& codec = FlutterStandardMethodCodec::sharedInstance();
+    bool done = false;
+    FlutterBinaryMessage reply;
+    engine_->deliverFromDartSide("com.velmora.litedb", codec->encodeMethodCall({method, arguments}),
+                                 [&](FlutterBinaryMessage answer) {
+                                   reply = std::move(answer);
+                                   done = true;
+                                 });
+    dispatch::runMainQueueUntil([&] { return done; });
+    auto envelope = codec->decodeEnvelope(*reply);
+    if (auto* error = std::get_if<FlutterError>(&envelope)) {
+      std::fprintf(stderr, "%s failed: %s\n", method.c_str(), error->message.value_or("").c_str());
+      std::abort();
+    }
+    return std::move(std::get<Value>(envelope));
+  }
+
+  int64_t open(const std::string& path) {
+    return *call("openDatabase", map({{"path", Value(path)}})).find("id")->asInteger();
+  }
+
+ private:
+  std::shared_ptr<FlutterEngine> engine_;
+};
+
+Channel& channel() {
+  static auto* const shared = new Channel();
+  return *shared;
+}
+
+// The same mixed row for both sides: integer, double, text and blob (every tenth blob is NULL).
+Value rowArguments(int i) {
+  return Value(ValueList{Value(int64_t{i}), Value(i * 0.25), Value("row number " + std::to_string(i)),
+                         i % 10 == 0 ? Value() : Value(std::vector<uint8_t>(16, uint8_t(i)))});
+}
+
+void bindRow(sqlite3_stmt* statement, int i) {
+  sqlite3_bind_int64(statement, 1, i);
+  sqlite3_bind_double(statement, 2, i * 0.25);
+  std::string text = "row number " + std::to_string(i);
+  sqlite3_bind_text(statement, 3, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  if (i % 10 == 0) {
+    sqlite3_bind_null(statement, 4);
+  } else {
+    std::vector<uint8_t> blob(16, uint8_t(i));
+    sqlite3_bind_blob(statement, 4, blob.data(), 16, SQLITE_TRANSIENT);
+  }
+}
+
+const char* kSchema = "CREATE TABLE IF NOT EXISTS t (i INTEGER, r REAL, s TEXT, b BLOB)";
+
+sqlite3* openRaw(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+  return db;
+}
+
+void fillRaw(sqlite3* db, int rows) {
+  sqlite3_exec(db, "DELETE FROM t; BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, kInsert, -1, &statement, nullptr);
+  for (int i = 0; i < rows; ++i) {
+    bindRow(statement, i);
+    sqlite3_step(statement);
+    sqlite3_reset(statement);
+  }
+  sqlite3_finalize(statement);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+// Raw work, one function per case.
+
+// Each insert prepares its own statement, as each entry of a batch does.
+void rawBatchInsert(sqlite3* db) {
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  for (int i = 0; i < kBatchRows; ++i) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, kInsert, -1, &statement, nullptr);
+    bindRow(statement, i);
+    sqlite3_step(statement);
+    benchmark::DoNotOptimize(sqlite3_last_insert_rowid(db));
+    sqlite3_finalize(statement);
+  }
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+// Reads every column of every row into owned values, as a page must.
+void rawQuery(sqlite3* db) {
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, "SELECT i, r, s, b FROM t", -1, &statement, nullptr);
+  size_t bytes = 0;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    int64_t i = sqlite3_column_int64(statement, 0);
+    double r = sqlite3_column_double(statement, 1);
+    std::string s(reinterpret_cast<const char*>(sqlite3_column_text(statement, 2)),
+                  static_cast<size_t>(sqlite3_column_bytes(statement, 2)));
+    const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(statement, 3));
+    std::vector<uint8_t> b(blob, blob + sqlite3_column_bytes(statement, 3));
+    benchmark::DoNotOptimize(i);
+    benchmark::DoNotOptimize(r);
+    bytes += s.size() + b.size();
+  }
+  benchmark::DoNotOptimize(bytes);
+  sqlite3_finalize(statement);
+}
+
+void rawSmallInsert(sqlite3* db) {
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, kInsert, -1, &statement, nullptr);
+  bindRow(statement, 1);
+  sqlite3_step(statement);
+  benchmark::DoNotOptimize(sqlite3_last_insert_rowid(db));
+  sqlite3_finalize(statement);
+}
+
+// Seconds per run of `work`, the best of a few, for the ratios.
+double secondsFor(const std::function<void()>& work, int runs) {
+  double best = 1e9;
+  for (int run = 0; run < runs; ++run) {
+    auto start = Clock::now();
+    work();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+// Runs the timed loop and reports the ratio against `raw` (seconds per iteration).
+void measure(benchmark::State& state, const std::function<void()>& work, double raw) {
+  double total = 0;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    work();
+    total += std::chrono::duration<double>(Clock::now() - start).count();
+  }
+  state.counters["vs_raw"] = benchmark::Counter(total / static_cast<double>(state.iterations()) / raw);
+}
+
+// The cases.
+
+Value batchOperations() {
+  ValueList operations;
+  operations.reserve(kBatchRows + 2);
+  operations.emplace_back(map({{"method", Value("execute")}, {"sql", Value("BEGIN")}}));
+  for (int i = 0; i < kBatchRows; ++i) {
+    operations.emplace_back(map({{"method", Value("insert")}, {"sql", Value(kInsert)},
+                                 {"arguments", rowArguments(i)}}));
+  }
+  operations.emplace_back(map({{"method", Value("execute")}, {"sql", Value("COMMIT")}}));
+  return Value(std::move(operations));
+}
+
+void BM_Raw_BatchInsert10k(benchmark::State& state) {
+  sqlite3* db = openRaw(temporaryFolder() + "/raw_batch.db");
+  for (auto _ : state) {
+    state.PauseTiming();
+    sqlite3_exec(db, "DELETE FROM t", nullptr, nullptr, nullptr);
+    state.ResumeTiming();
+    rawBatchInsert(db);
+  }
+  sqlite3_close(db);
+}
+
+void BM_Plugin_BatchInsert10k(benchmark::State& state) {
+  sqlite3* raw = openRaw(temporaryFolder() + "/raw_batch_ratio.db");
+  double raw_seconds = secondsFor([&] {
+    sqlite3_exec(raw, "DELETE FROM t", nullptr, nullptr, nullptr);
+    rawBatchInsert(raw);
+  }, 5);
+  sqlite3_close(raw);
+
+  const std::string path = temporaryFolder() + "/plugin_batch.db";
+  sqlite3_close(openRaw(path));
+  int64_t id = channel().open(path);
+  const Value batch = map({{"id", Value(id)}, {"operations", batchOperations()}});
+  const Value clear = map({{"id", Value(id)}, {"sql", Value("DELETE FROM t")}});
+  double total = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    channel().call("execute", clear);
+    state.ResumeTiming();
+    auto start = Clock::now();
+    benchmark::DoNotOptimize(channel().call("batch", batch));
+    total += std::chrono::duration<double>(Clock::now() - start).count();
+  }
+  // The delete is excluded from both sides; so is building the batch's arguments.
+  state.counters["vs_raw"] =
+      benchmark::Counter(total / static_cast<double>(state.iterations()) / raw_seconds);
+  channel().call("closeDatabase", map({{"id", Value(id)}}));
+}
+
+const std::string& queryDatabase() {
+  static const std::string path = [] {
+    std::string file = temporaryFolder() + "/query.db";
+    sqlite3* db = openRaw(file);
+    fillRaw(db, kQueryRows);
+    sqlite3_close(db);
+    return file;
+  }();
+  return path;
+}
+
+void BM_Raw_Query100k(benchmark::State& state) {
+  sqlite3* db = openRaw(queryDatabase());
+  for (auto _ : state) rawQuery(db);
+  sqlite3_close(db);
+}
+
+double rawQuerySeconds() {
+  sqlite3* db = openRaw(queryDatabase());
+  double seconds = secondsFor([&] { rawQuery(db); }, 5);
+  sqlite3_close(db);
+  return seconds;
+}
+
+void BM_Plugin_Query100k(benchmark::State& state) {
+  double raw = rawQuerySeconds();
+  int64_t id = channel().open(queryDatabase());
+  const Value query = map({{"id", Value(id)}, {"sql", Value("SELECT i, r, s, b FROM t")}});
+  measure(state, [&] { benchmark::DoNotOptimize(channel().call("query", query)); }, raw);
+  channel().call("closeDatabase", map({{"id", Value(id)}}));
+}
+
+void BM_Plugin_Cursor(benchmark::State& state) {
+  const auto page_size = static_cast<int32_t>(state.range(0));
+  double raw = rawQuerySeconds();
+  int64_t id = channel().open(queryDatabase());
+  const Value query = map({{"id", Value(id)}, {"sql", Value("SELECT i, r, s, b FROM t")},
+                           {"cursorPageSize", Value(page_size)}});
+  measure(state,
+          [&] {
+            Value page = channel().call("query", query);
+            while (const Value* cursor = page.find("cursorId")) {
+              page = channel().call("queryCursorNext",
+                                    map({{"id", Value(id)}, {"cursorId", *cursor}}));
+            }
+          },
+          raw);
+  channel().call("closeDatabase", map({{"id", Value(id)}}));
+}
+
+void BM_Raw_SmallInsert(benchmark::State& state) {
+  sqlite3* db = openRaw(temporaryFolder() + "/raw_small.db");
+  sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+  for (auto _ : state) rawSmallInsert(db);
+  sqlite3_close(db);
+}
+
+void BM_Plugin_SmallInsert(benchmark::State& state) {
+  sqlite3* raw = openRaw(temporaryFolder() + "/raw_small_ratio.db");
+  sqlite3_exec(raw, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+  double raw_seconds = secondsFor([&] { rawSmallInsert(raw); }, 200);
+  sqlite3_close(raw);
+  const std::string path = temporaryFolder() + "/plugin_small.db";
+  sqlite3_close(openRaw(path));
+  int64_t id = channel().open(path);
+  channel().call("execute", map({{"id", Value(id)}, {"sql", Value("PRAGMA synchronous = OFF")}}));
+  const Value insert = map({{"id", Value(id)}, {"sql", Value(kInsert)}, {"arguments", rowArguments(1)}});
+  measure(state, [&] { benchmark::DoNotOptimize(channel().call("insert", insert)); }, raw_seconds);
+  channel().call("closeDatabase", map({{"id", Value(id)}}));
+}
+
+BENCHMARK(BM_Raw_BatchInsert10k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Plugin_BatchInsert10k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Raw_Query100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Plugin_Query100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Plugin_Cursor)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Raw_SmallInsert)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Plugin_SmallInsert)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,63 @@
+#include "platform/foundation/ns_file_manager.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool fail(NSError* error, int code, const std::string& what, const std::string& path) {
+  if (error != nullptr) {
+    *error = NSError{NSPOSIXErrorDomain, code,
+                     what + " \"" + path + "\": " + std::strerror(code)};
+  }
+  return false;
+}
+
+}  // namespace
+
+std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
+  static auto* const manager = new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
+  return *manager;
+}
+
+bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return false;
+  if (isDirectory != nullptr) *isDirectory = S_ISDIR(info.st_mode);
+  return true;
+}
+
+bool NSFileManager::createDirectoryAtPath(const std::string& path, bool createIntermediates,
+                                          const NSFileAttributes& /*attributes*/,
+                                          NSError* error) const {
+  if (path.empty()) return fail(error, ENOENT, "Could not create the folder", path);
+  if (createIntermediates) {
+    std::error_code code;
+    fs::create_directories(path, code);
+    if (code) return fail(error, code.value(), "Could not create the folder", path);
+    bool directory = false;
+    if (!fileExistsAtPath(path, &directory) || !directory) {
+      return fail(error, EEXIST, "Could not create the folder", path);
+    }
+    return true;
+  }
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    return fail(error, errno, "Could not create the folder", path);
+  }
+  return true;
+}
+
+bool NSFileManager::removeItemAtPath(const std::string& path, NSError* error) const {
+  std::error_code code;
+  if (!fs::exists(fs::symlink_status(path, code))) {
+    return fail(error, ENOENT, "Could not remove", path);
+  }
+  fs::remove_all(path, code);
+  if (code) return fail(error, code.value(), "Could not remove", path);
+  return true;
+}

@@ -1,0 +1,66 @@
+#include "platform/foundation/ns_user_defaults.h"
+
+#include "platform/foundation/user_defaults_store.h"
+
+using foundation::UserDefaultsStore;
+
+std::shared_ptr<NSUserDefaults> NSUserDefaults::standardUserDefaults() {
+  return std::make_shared<NSUserDefaults>(UserDefaultsStore::applicationDomainName());
+}
+
+std::shared_ptr<NSUserDefaults> NSUserDefaults::initWithSuiteName(
+    const std::optional<std::string>& suiteName) {
+  if (!suiteName) return standardUserDefaults();
+  if (!UserDefaultsStore::isSafeDomainName(*suiteName) || *suiteName == NSGlobalDomain ||
+      *suiteName == UserDefaultsStore::applicationDomainName()) {
+    return nullptr;
+  }
+  return std::make_shared<NSUserDefaults>(*suiteName);
+}
+
+std::optional<PropertyList> NSUserDefaults::objectForKey(const std::string& defaultName) const {
+  auto& store = UserDefaultsStore::shared();
+  if (auto value = store.value(domain_name_, defaultName)) return value;
+  if (auto value = store.value(NSGlobalDomain, defaultName)) return value;
+  auto registration = store.registrationDomain();
+  auto found = registration.find(defaultName);
+  if (found == registration.end()) return std::nullopt;
+  return found->second;
+}
+
+void NSUserDefaults::setObject(const PropertyList& value, const std::string& defaultName) {
+  UserDefaultsStore::shared().setValue(domain_name_, defaultName, value);
+}
+
+void NSUserDefaults::removeObjectForKey(const std::string& defaultName) {
+  UserDefaultsStore::shared().setValue(domain_name_, defaultName, std::nullopt);
+}
+
+PropertyList::Dictionary NSUserDefaults::dictionaryRepresentation() const {
+  auto& store = UserDefaultsStore::shared();
+  PropertyList::Dictionary merged = store.registrationDomain();
+  for (const std::string& name : {std::string(NSGlobalDomain), domain_name_}) {
+    if (auto domain = store.domain(name)) {
+      for (auto& [key, value] : *domain) merged.insert_or_assign(key, std::move(value));
+    }
+  }
+  return merged;
+}
+
+void NSUserDefaults::registerDefaults(const PropertyList::Dictionary& registrationDictionary) {
+  UserDefaultsStore::shared().registerDefaults(registrationDictionary);
+}
+
+std::optional<PropertyList::Dictionary> NSUserDefaults::persistentDomainForName(
+    const std::string& domainName) const {
+  return UserDefaultsStore::shared().domain(domainName);
+}
+
+void NSUserDefaults::setPersistentDomain(const PropertyList::Dictionary& domain,
+                                         const std::string& domainName) {
+  UserDefaultsStore::shared().replaceDomain(domainName, domain);
+}
+
+void NSUserDefaults::removePersistentDomainForName(const std::string& domainName) {
+  UserDefaultsStore::shared().replaceDomain(domainName, std::nullopt);
+}

@@ -1,0 +1,314 @@
+#include "plugins/litedb/litedb_database.h"
+
+#include "platform/foundation/ns_log.h"
+#include "plugins/litedb/litedb_batch_operation.h"
+#include "plugins/litedb/litedb_sql_values.h"
+
+namespace litedb {
+namespace {
+
+constexpr const char* kSqliteErrorCode = "sqlite_error";
+constexpr const char* kDefensiveOffStatement = "PRAGMA litedb -- db_config_defensive_off";
+
+}  // namespace
+
+FlutterError databaseClosedError() { return FlutterError{kSqliteErrorCode, "database_closed", nullptr}; }
+
+void LiteDbDatabase::inDatabase(LiteDbDarwinDatabaseBlock block) {
+  fmDatabaseQueue->inDatabaseAsync(std::move(block));
+}
+
+void LiteDbDatabase::close(std::function<void()> done) {
+  auto self = shared_from_this();
+  fmDatabaseQueue->inDatabaseAsync([self](LiteDbDarwinDatabase*) {
+    // Cursors first: their statements must be finalized while the connection is still open.
+    self->cursor_map_.clear();
+    auto held_back = std::move(self->no_transaction_operation_queue_);
+    self->no_transaction_operation_queue_.clear();
+    for (auto& queued : held_back) queued.operation->error(databaseClosedError());
+  });
+  fmDatabaseQueue->closeAsync(std::move(done));
+}
+
+void LiteDbDatabase::logStatement(const std::string& sql,
+                                  const flutter::ValueList& arguments) const {
+  if (logLevel <= 0) return;
+  NSLog("%s %s", sql.c_str(),
+        arguments.empty() ? "" : flutter::Value(arguments).debugString().c_str());
+}
+
+// The transaction gate.
+
+void LiteDbDatabase::wrapSqlOperationHandler(LiteDbDarwinDatabase& db,
+                                             const std::shared_ptr<LiteDbOperation>& operation,
+                                             LiteDbSqlHandler handler) {
+  std::optional<int64_t> transaction_id = operation->getTransactionId();
+  if (!current_transaction_id_) {
+    handler(db, *operation);
+    return;
+  }
+  if (transaction_id && (static_cast<int32_t>(*transaction_id) == *current_transaction_id_ ||
+                         *transaction_id == -1)) {
+    handler(db, *operation);
+    if (!current_transaction_id_ && !no_transaction_operation_queue_.empty()) {
+      dbRunQueuedOperations(db);
+    }
+    return;
+  }
+  no_transaction_operation_queue_.push_back(LiteDbQueuedOperation{operation, std::move(handler)});
+}
+
+void LiteDbDatabase::dbRunQueuedOperations(LiteDbDarwinDatabase& db) {
+  while (!no_transaction_operation_queue_.empty()) {
+    if (current_transaction_id_) return;
+    LiteDbQueuedOperation queued = std::move(no_transaction_operation_queue_.front());
+    no_transaction_operation_queue_.pop_front();
+    queued.handler(db, *queued.operation);
+  }
+}
+
+// Gated calls.
+
+void LiteDbDatabase::dbExecute(LiteDbDarwinDatabase& db,
+                               const std::shared_ptr<LiteDbOperation>& operation) {
+  wrapSqlOperationHandler(db, operation, [this](LiteDbDarwinDatabase& connection,
+                                                LiteDbOperation& op) {
+    executeInTransaction(connection, op);
+  });
+}
+
+void LiteDbDatabase::executeInTransaction(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+  std::optional<bool> in_transaction = operation.getInTransactionChange();
+  if (in_transaction.value_or(false) && operation.hasNullTransactionId()) {
+    int32_t transaction_id = ++last_transaction_id_;
+    current_transaction_id_ = transaction_id;
+    if (dbExecuteOrError(db, operation)) {
+      flutter::ValueMap answer;
+      answer.append(flutter::Value("transactionId"), flutter::Value(transaction_id));
+      operation.success(flutter::Value(std::move(answer)));
+    } else {
+      current_transaction_id_.reset();
+    }
+    return;
+  }
+  if (dbExecuteOrError(db, operation)) {
+    if (in_transaction.has_value() && !*in_transaction) current_transaction_id_.reset();
+    operation.success(flutter::Value());
+  }
+}
+
+void LiteDbDatabase::dbInsert(LiteDbDarwinDatabase& db,
+                              const std::shared_ptr<LiteDbOperation>& operation) {
+  wrapSqlOperationHandler(db, operation, [this](LiteDbDarwinDatabase& connection,
+                                                LiteDbOperation& op) { dbDoInsert(connection, op); });
+}
+
+void LiteDbDatabase::dbUpdate(LiteDbDarwinDatabase& db,
+                              const std::shared_ptr<LiteDbOperation>& operation) {
+  wrapSqlOperationHandler(db, operation, [this](LiteDbDarwinDatabase& connection,
+                                                LiteDbOperation& op) { dbDoUpdate(connection, op); });
+}
+
+void LiteDbDatabase::dbQuery(LiteDbDarwinDatabase& db,
+                             const std::shared_ptr<LiteDbOperation>& operation) {
+  wrapSqlOperationHandler(db, operation, [this](LiteDbDarwinDatabase& connection,
+                                                LiteDbOperation& op) { dbDoQuery(connection, op); });
+}
+
+// One statement.
+
+void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& operation,
+                                   const std::optional<NSError>& failure) {
+  std::string sql = operation.getSql();
+  flutter::Value details;
+  if (!sql.empty()) {
+    flutter::ValueMap map;
+    map.append(flutter::Value("sql"), flutter::Value(sql));
+    map.append(flutter::Value("arguments"), flutter::Value(operation.getSqlArguments()));
+    details = flutter::Value(std::move(map));
+  }
+  NSError error = failure ? *failure : db.lastError();
+  operation.error(FlutterError{kSqliteErrorCode, error.description(), std::move(details)});
+}
+
+bool LiteDbDatabase::dbExecuteOrError(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+  std::string sql = operation.getSql();
+  flutter::ValueList arguments = operation.getSqlArguments();
+  std::optional<bool> in_transaction = operation.getInTransactionChange();
+  if (sql == kDefensiveOffStatement) {
+    sqlite3_db_config(db.sqliteHandle(), SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
+  }
+  logStatement(sql, arguments);
+  bool ok = db.executeUpdate(sql, toBindValues(arguments));
+  if (in_transaction.has_value()) {
+    if (!*in_transaction) {
+      setInTransaction(false);
+    } else if (ok) {
+      setInTransaction(true);
+    }
+  }
+  if (!ok) {
+    dbHandleError(db, operation);
+    return false;
+  }
+  return true;
+}
+
+bool LiteDbDatabase::dbDoInsert(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+  if (!dbExecuteOrError(db, operation)) return false;
+  if (operation.getNoResult()) {
+    operation.success(flutter::Value());
+  } else if (db.changes() != 0) {
+    int64_t row_id = db.lastInsertRowId();
+    if (logLevel > 0) NSLog("inserted %lld", static_cast<long long>(row_id));
+    operation.success(flutter::Value(row_id));
+  } else {
+    if (logLevel > 0) NSLog("no changes");
+    operation.success(flutter::Value());
+  }
+  return true;
+}
+
+bool LiteDbDatabase::dbDoUpdate(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+  if (!dbExecuteOrError(db, operation)) return false;
+  if (operation.getNoResult()) {
+    operation.success(flutter::Value());
+  } else {
+    int32_t changed = db.changes();
+    if (logLevel > 0) NSLog("changed %d", changed);
+    operation.success(flutter::Value(changed));
+  }
+  return true;
+}
+
+bool LiteDbDatabase::dbDoExecute(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+  if (!dbExecuteOrError(db, operation)) return false;
+  operation.success(flutter::Value());
+  return true;
+}
+
+bool LiteDbDatabase::dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+  std::string sql = operation.getSql();
+  flutter::ValueList arguments = operation.getSqlArguments();
+  std::optional<int64_t> page_size = operation.getCursorPageSize();
+  logStatement(sql, arguments);
+  auto resultSet = db.executeQuery(sql, toBindValues(arguments));
+  // No result set is a failure whatever the error code says.
+  if (!resultSet) {
+    dbHandleError(db, operation);
+    return false;
+  }
+  LiteDbResultPage page = resultSetToResults(*resultSet, page_size);
+  if (page.error) {
+    dbHandleError(db, operation, page.error);
+    return false;
+  }
+  if (page_size && resultSet->hasAnotherRow()) {
+    int32_t cursor_id = ++last_cursor_id_;
+    page.page.append(flutter::Value("cursorId"), flutter::Value(cursor_id));
+    db.resultSetDidClose(resultSet.get());
+    cursor_map_[cursor_id] = std::make_unique<LiteDbCursor>(cursor_id, *page_size,
+                                                            std::move(resultSet), std::move(sql),
+                                                            std::move(arguments));
+  }
+  operation.success(flutter::Value(std::move(page.page)));
+  return true;
+}
+
+// Cursors.
+
+void LiteDbDatabase::dbQueryCursorNext(LiteDbDarwinDatabase& /*db*/,
+                                       const std::shared_ptr<LiteDbOperation>& operation) {
+  const flutter::Value* id_argument = operation->getArgument("cursorId");
+  auto cursor_id = static_cast<int32_t>(id_argument != nullptr ? id_argument->asInteger().value_or(0) : 0);
+  const flutter::Value* cancel_argument = operation->getArgument("cancel");
+  bool cancel = cancel_argument != nullptr && cancel_argument->is<bool>() &&
+                cancel_argument->get<bool>();
+  if (logLevel >= 2) NSLog("queryCursorNext %d%s", cursor_id, cancel ? " (cancel)" : "");
+  if (cancel) {
+    closeCursorById(cursor_id);
+    operation->success(flutter::Value());
+    return;
+  }
+  auto found = cursor_map_.find(cursor_id);
+  if (found == cursor_map_.end()) {
+    NSLog("cursor %d not found.", cursor_id);
+    operation->error(FlutterError{kSqliteErrorCode, "Cursor not found", nullptr});
+    return;
+  }
+  LiteDbCursor& cursor = *found->second;
+  LiteDbResultPage page = resultSetToResults(*cursor.resultSet, cursor.pageSize);
+  if (page.error) {
+    // A failed step ends the cursor; the rows read so far are not an answer.
+    flutter::ValueMap details;
+    details.append(flutter::Value("sql"), flutter::Value(cursor.sql));
+    details.append(flutter::Value("arguments"), flutter::Value(cursor.arguments));
+    closeCursor(cursor_id);
+    operation->error(
+        FlutterError{kSqliteErrorCode, page.error->description(), flutter::Value(std::move(details))});
+    return;
+  }
+  if (cursor.resultSet->hasAnotherRow()) {
+    page.page.append(flutter::Value("cursorId"), flutter::Value(cursor_id));
+    if (auto parent = cursor.resultSet->parentDB()) parent->resultSetDidClose(cursor.resultSet.get());
+  } else {
+    closeCursor(cursor_id);
+  }
+  operation->success(flutter::Value(std::move(page.page)));
+}
+
+void LiteDbDatabase::closeCursor(int32_t cursorId) {
+  if (logLevel >= 2) NSLog("closing cursor %d", cursorId);
+  cursor_map_.erase(cursorId);
+}
+
+void LiteDbDatabase::closeCursorById(int32_t cursorId) {
+  if (cursor_map_.contains(cursorId)) closeCursor(cursorId);
+}
+
+// Batches.
+
+void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
+                             const std::shared_ptr<LiteDbOperation>& operation) {
+  const bool no_result = operation->getNoResult();
+  const bool continue_on_error = operation->getContinueOnError();
+  flutter::ValueList results;
+  const flutter::Value* operations = operation->getArgument("operations");
+  static const flutter::ValueList kNone;
+  const flutter::ValueList& entries =
+      operations != nullptr && operations->asList() != nullptr ? *operations->asList() : kNone;
+  FlutterResult reply([operation](FlutterMethodResponse response) {
+    if (auto* error = std::get_if<FlutterError>(&response)) operation->error(std::move(*error));
+  });
+  for (const flutter::Value& entry_value : entries) {
+    static const flutter::ValueMap kEmpty;
+    const flutter::ValueMap& entry = entry_value.asMap() != nullptr ? *entry_value.asMap() : kEmpty;
+    LiteDbBatchOperation entry_operation(entry, no_result);
+    std::string method = entry_operation.getMethod();
+    bool ok = false;
+    if (method == "insert") {
+      ok = dbDoInsert(db, entry_operation);
+    } else if (method == "update") {
+      ok = dbDoUpdate(db, entry_operation);
+    } else if (method == "execute") {
+      ok = dbDoExecute(db, entry_operation);
+    } else if (method == "query") {
+      ok = dbDoQuery(db, entry_operation);
+    } else {
+      operation->error(FlutterError{"bad_param", "Batch method '" + method + "' not supported",
+                                    nullptr});
+      return;
+    }
+    if (ok) {
+      entry_operation.handleSuccess(results);
+    } else if (continue_on_error) {
+      entry_operation.handleErrorContinue(results);
+    } else {
+      entry_operation.handleError(reply);
+      return;
+    }
+  }
+  operation->success(no_result ? flutter::Value() : flutter::Value(std::move(results)));
+}
+
+}  // namespace litedb

@@ -1,0 +1,386 @@
+#include "plugins/litedb/litedb_plugin.h"
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/flutter/flutter_method_channel.h"
+#include "platform/foundation/ns_file_manager.h"
+#include "platform/foundation/ns_log.h"
+#include "platform/foundation/ns_path_utilities.h"
+#include "platform/foundation/ns_process_info.h"
+#include "plugins/litedb/litedb_arguments.h"
+#include "plugins/litedb/litedb_method_call_operation.h"
+
+namespace litedb {
+namespace {
+
+constexpr const char* kChannelName = "com.velmora.litedb";
+
+// What every plug-in instance of the process shares.
+struct ProcessState {
+  std::atomic<int32_t> log_level{0};
+  std::atomic<int64_t> last_database_id{0};
+  std::atomic<int64_t> open_database_count{0};
+};
+
+ProcessState& processState() {
+  static auto* const state = new ProcessState();
+  return *state;
+}
+
+int32_t logLevel() { return processState().log_level.load(); }
+
+// Hands every answer to the engine from the main queue, whichever thread produced it.
+FlutterResult answeredOnMainQueue(FlutterResult engineResult) {
+  return FlutterResult([engineResult](FlutterMethodResponse response) {
+    // Shared, so that a large page is never copied along with the block.
+    auto answer = std::make_shared<FlutterMethodResponse>(std::move(response));
+    dispatch_async(dispatch_get_main_queue(), [engineResult, answer] {
+      std::visit([&](auto& value) { engineResult(std::move(value)); }, *answer);
+    });
+  });
+}
+
+std::string parentDirectory(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+void LiteDbPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
+  auto channel = FlutterMethodChannel::methodChannelWithName(kChannelName, registrar.messenger());
+  registrar.addMethodCallDelegate(std::make_shared<LiteDbPlugin>(), channel);
+}
+
+const std::map<std::string, LiteDbPlugin::Handler>& LiteDbPlugin::methodTable() {
+  static const std::map<std::string, Handler> table = {
+      {"getPlatformVersion", &LiteDbPlugin::handleGetPlatformVersion},
+      {"openDatabase", &LiteDbPlugin::handleOpenDatabaseCall},
+      {"insert", &LiteDbPlugin::handleInsertCall},
+      {"query", &LiteDbPlugin::handleQueryCall},
+      {"update", &LiteDbPlugin::handleUpdateCall},
+      {"execute", &LiteDbPlugin::handleExecuteCall},
+      {"batch", &LiteDbPlugin::handleBatchCall},
+      {"queryCursorNext", &LiteDbPlugin::handleQueryCursorNextCall},
+      {"getDatabasesPath", &LiteDbPlugin::handleGetDatabasesPath},
+      {"closeDatabase", &LiteDbPlugin::handleCloseDatabaseCall},
+      {"deleteDatabase", &LiteDbPlugin::handleDeleteDatabaseCall},
+      {"databaseExists", &LiteDbPlugin::handleDatabaseExistsCall},
+      {"options", &LiteDbPlugin::handleOptionsCall},
+      {"debug", &LiteDbPlugin::handleDebugCall},
+      {"debugMode", &LiteDbPlugin::handleDebugModeCall},
+      {"darwinCreateUnprotectedFolder", &LiteDbPlugin::handleDarwinCreateUnprotectedFolder},
+  };
+  return table;
+}
+
+void LiteDbPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  FlutterResult reply = answeredOnMainQueue(std::move(result));
+  auto found = methodTable().find(call.method);
+  if (found == methodTable().end()) {
+    reply(FlutterMethodNotImplemented);
+    return;
+  }
+  (this->*found->second)(call, std::move(reply));
+}
+
+flutter::Value LiteDbPlugin::makeOpenResult(int64_t databaseId, bool recovered,
+                                            bool recoveredInTransaction) {
+  flutter::ValueMap answer;
+  answer.append(flutter::Value("id"), flutter::Value(databaseId));
+  if (recovered) answer.append(flutter::Value("recovered"), flutter::Value(true));
+  if (recoveredInTransaction) {
+    answer.append(flutter::Value("recoveredInTransaction"), flutter::Value(true));
+  }
+  return flutter::Value(std::move(answer));
+}
+
+void LiteDbPlugin::handleGetPlatformVersion(const FlutterMethodCall& /*call*/,
+                                            FlutterResult result) {
+  result(flutter::Value("macOS " + NSProcessInfo::processInfo().operatingSystemVersionString()));
+}
+
+// Opening and closing.
+
+void LiteDbPlugin::handleOpenDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
+  LiteDbArguments arguments(call.arguments);
+  auto path = arguments.path("path");
+  if (!path) return result(path.error());
+  auto read_only = arguments.flag("readOnly");
+  if (!read_only) return result(read_only.error());
+  auto single_instance_argument = arguments.flag("singleInstance");
+  if (!single_instance_argument) return result(single_instance_argument.error());
+  const bool in_memory = isInMemoryPath(*path);
+  const bool single_instance = *single_instance_argument && !in_memory;
+  if (logLevel() > 0) {
+    NSLog("opening %s %s %s", path->c_str(), *read_only ? " read-only" : "",
+          single_instance ? "" : " new instance");
+  }
+
+  if (single_instance) {
+    std::lock_guard lock(map_lock_);
+    auto found = single_instance_database_map_.find(*path);
+    if (found != single_instance_database_map_.end()) {
+      const auto& database = found->second;
+      if (logLevel() > 0) {
+        NSLog("re-opened %ssingleInstance %s id %lld",
+              database->inTransaction() ? "(in transaction) " : "", path->c_str(),
+              static_cast<long long>(database->databaseId));
+      }
+      return result(makeOpenResult(database->databaseId, true, database->inTransaction()));
+    }
+  }
+
+  if (!in_memory && !*read_only) {
+    std::string parent = parentDirectory(*path);
+    auto files = NSFileManager::defaultManager();
+    if (!parent.empty() && !files->fileExistsAtPath(parent)) {
+      if (logLevel() > 0) NSLog("Creating parent dir %s", parent.c_str());
+      // A failure shows in the open that follows.
+      files->createDirectoryAtPath(parent, true);
+    }
+  }
+
+  const int flags = *read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  auto queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(*path, flags);
+  if (!queue) {
+    NSLog("Could not open db.");
+    return result(FlutterError{"sqlite_error", "open_failed " + *path, nullptr});
+  }
+  // Queued before any call can reach the database, so every error carries its extended code.
+  queue->inDatabaseAsync([](LiteDbDarwinDatabase* db) {
+    if (db != nullptr) sqlite3_extended_result_codes(db->sqliteHandle(), 1);
+  });
+
+  auto database = std::make_shared<LiteDbDatabase>();
+  {
+    std::lock_guard lock(map_lock_);
+    database->databaseId = ++processState().last_database_id;
+    database->setInTransaction(false);
+    database->fmDatabaseQueue = std::move(queue);
+    database->singleInstance = single_instance;
+    database->path = *path;
+    database->logLevel = logLevel();
+    database_map_[database->databaseId] = database;
+    if (single_instance) single_instance_database_map_[*path] = database;
+    if (processState().open_database_count++ == 0 && logLevel() >= 2) {
+      NSLog("Creating operation queue");
+    }
+  }
+  result(makeOpenResult(database->databaseId, false, false));
+}
+
+std::shared_ptr<LiteDbDatabase> LiteDbPlugin::getDatabaseOrError(const FlutterMethodCall& call,
+                                                                 const FlutterResult& result) {
+  LiteDbArguments arguments(call.arguments);
+  auto id = arguments.optionalInteger("id");
+  if (!id) {
+    result(id.error());
+    return nullptr;
+  }
+  std::shared_ptr<LiteDbDatabase> database;
+  if (id->has_value()) {
+    std::lock_guard lock(map_lock_);
+    auto found = database_map_.find(**id);
+    if (found != database_map_.end()) database = found->second;
+  }
+  if (!database) {
+    NSLog("db not found.");
+    result(databaseClosedError());
+  }
+  return database;
+}
+
+void LiteDbPlugin::handleCloseDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
+  auto database = getDatabaseOrError(call, result);
+  if (!database) return;
+  if (database->logLevel > 0) NSLog("closing %s", database->path.c_str());
+  closeDatabase(database, [result] { result(flutter::Value()); });
+}
+
+void LiteDbPlugin::closeDatabase(const std::shared_ptr<LiteDbDatabase>& database,
+                                 std::function<void()> callback) {
+  if (database->logLevel > 0) NSLog("closing %s", database->path.c_str());
+  {
+    std::lock_guard lock(map_lock_);
+    database_map_.erase(database->databaseId);
+    if (database->singleInstance) single_instance_database_map_.erase(database->path);
+    if (--processState().open_database_count == 0 && logLevel() >= 2) {
+      NSLog("No more databases open");
+    }
+  }
+  database->close(std::move(callback));
+}
+
+// SQL calls.
+
+void LiteDbPlugin::runSqlCall(const FlutterMethodCall& call, const FlutterResult& result,
+                              SqlOperation sqlOperation) {
+  auto database = getDatabaseOrError(call, result);
+  if (!database) return;
+  if (auto error = LiteDbArguments(call.arguments).checkSqlCall(call.method)) {
+    return result(*error);
+  }
+  auto operation =
+      LiteDbMethodCallOperation::newWithCall(std::make_shared<const FlutterMethodCall>(call), result);
+  database->inDatabase([database, operation, sqlOperation](LiteDbDarwinDatabase* db) {
+    if (db == nullptr) {
+      operation->error(databaseClosedError());
+      return;
+    }
+    std::shared_ptr<LiteDbOperation> base = operation;
+    ((*database).*sqlOperation)(*db, base);
+  });
+}
+
+void LiteDbPlugin::handleInsertCall(const FlutterMethodCall& call, FlutterResult result) {
+  runSqlCall(call, result, &LiteDbDatabase::dbInsert);
+}
+
+void LiteDbPlugin::handleQueryCall(const FlutterMethodCall& call, FlutterResult result) {
+  runSqlCall(call, result, &LiteDbDatabase::dbQuery);
+}
+
+void LiteDbPlugin::handleUpdateCall(const FlutterMethodCall& call, FlutterResult result) {
+  runSqlCall(call, result, &LiteDbDatabase::dbUpdate);
+}
+
+void LiteDbPlugin::handleExecuteCall(const FlutterMethodCall& call, FlutterResult result) {
+  runSqlCall(call, result, &LiteDbDatabase::dbExecute);
+}
+
+void LiteDbPlugin::handleBatchCall(const FlutterMethodCall& call, FlutterResult result) {
+  runSqlCall(call, result, &LiteDbDatabase::dbBatch);
+}
+
+void LiteDbPlugin::handleQueryCursorNextCall(const FlutterMethodCall& call, FlutterResult result) {
+  runSqlCall(call, result, &LiteDbDatabase::dbQueryCursorNext);
+}
+
+// Files.
+
+void LiteDbPlugin::handleGetDatabasesPath(const FlutterMethodCall& /*call*/,
+                                          FlutterResult result) {
+  auto paths = NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSUserDomainMask, true);
+  result(paths.empty() ? flutter::Value() : flutter::Value(paths.front()));
+}
+
+void LiteDbPlugin::handleDeleteDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
+  auto path = LiteDbArguments(call.arguments).path("path");
+  if (!path) return result(path.error());
+  std::shared_ptr<LiteDbDatabase> open;
+  {
+    std::lock_guard lock(map_lock_);
+    auto found = single_instance_database_map_.find(*path);
+    if (found != single_instance_database_map_.end()) {
+      open = found->second;
+      if (logLevel() > 0) {
+        NSLog("Deleting opened %s id %lld", path->c_str(),
+              static_cast<long long>(open->databaseId));
+      }
+    }
+  }
+  if (!open) {
+    deleteDatabaseFile(*path);
+    return result(flutter::Value());
+  }
+  closeDatabase(open, [path = *path, result] {
+    deleteDatabaseFile(path);
+    result(flutter::Value());
+  });
+}
+
+void LiteDbPlugin::deleteDatabaseFile(const std::string& path) {
+  if (logLevel() > 0) NSLog("Deleting db %s", path.c_str());
+  for (const char* suffix : {"", "-shm", "-wal", "-journal"}) deleteSimpleFile(path + suffix);
+}
+
+void LiteDbPlugin::deleteSimpleFile(const std::string& path) {
+  auto files = NSFileManager::defaultManager();
+  bool directory = false;
+  // Only files: a directory that happens to carry a database's name is never removed.
+  if (!files->fileExistsAtPath(path, &directory) || directory) return;
+  if (logLevel() > 0) NSLog("Deleting file %s", path.c_str());
+  files->removeItemAtPath(path);
+}
+
+bool LiteDbPlugin::databaseExists(const std::string& path) {
+  return NSFileManager::defaultManager()->fileExistsAtPath(path);
+}
+
+void LiteDbPlugin::handleDatabaseExistsCall(const FlutterMethodCall& call, FlutterResult result) {
+  auto path = LiteDbArguments(call.arguments).path("path");
+  if (!path) return result(path.error());
+  if (logLevel() > 0) NSLog("databaseExists %s", path->c_str());
+  result(flutter::Value(databaseExists(*path)));
+}
+
+void LiteDbPlugin::handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& call,
+                                                       FlutterResult result) {
+  LiteDbArguments arguments(call.arguments);
+  auto parent = arguments.path("parent");
+  if (!parent) return result(parent.error());
+  auto name = arguments.path("name");
+  if (!name) return result(name.error());
+  auto files = NSFileManager::defaultManager();
+  if (!files->fileExistsAtPath(*parent)) files->createDirectoryAtPath(*parent, true);
+  std::string folder = *parent + (parent->ends_with('/') ? "" : "/") + *name;
+  if (files->fileExistsAtPath(folder)) return result(flutter::Value());
+  NSError error;
+  if (!files->createDirectoryAtPath(folder, true, {{NSFileProtectionKey, NSFileProtectionNone}},
+                                    &error)) {
+    return result(FlutterError{"fs_error", "error creating unprotected dir: " + error.description(),
+                               nullptr});
+  }
+  result(flutter::Value());
+}
+
+// Configuration.
+
+void LiteDbPlugin::handleOptionsCall(const FlutterMethodCall& call, FlutterResult result) {
+  auto level = LiteDbArguments(call.arguments).optionalInteger("logLevel", true);
+  if (!level) return result(level.error());
+  if (level->has_value()) {
+    processState().log_level = static_cast<int32_t>(**level);
+    NSLog("LiteDb: logLevel %d", static_cast<int32_t>(**level));
+  }
+  result(flutter::Value());
+}
+
+void LiteDbPlugin::handleDebugModeCall(const FlutterMethodCall& call, FlutterResult result) {
+  if (!call.arguments.isNull() && !call.arguments.is<bool>()) {
+    return result(LiteDbArguments::badParam("Invalid argument: expected a boolean"));
+  }
+  bool on = call.arguments.is<bool>() && call.arguments.get<bool>();
+  NSLog("Debug mode %d", on ? 1 : 0);
+  processState().log_level = on ? 1 : 0;
+  result(flutter::Value());
+}
+
+void LiteDbPlugin::handleDebugCall(const FlutterMethodCall& call, FlutterResult result) {
+  flutter::ValueMap answer;
+  const flutter::Value* cmd = LiteDbArguments(call.arguments).find("cmd");
+  if (cmd != nullptr && cmd->asString() != nullptr && *cmd->asString() == "get") {
+    std::lock_guard lock(map_lock_);
+    if (!database_map_.empty()) {
+      flutter::ValueMap databases;
+      for (const auto& [id, database] : database_map_) {
+        flutter::ValueMap info;
+        info.append(flutter::Value("path"), flutter::Value(database->path));
+        info.append(flutter::Value("singleInstance"), flutter::Value(database->singleInstance));
+        if (database->logLevel > 0) {
+          info.append(flutter::Value("logLevel"), flutter::Value(database->logLevel));
+        }
+        databases.append(flutter::Value(std::to_string(id)), flutter::Value(std::move(info)));
+      }
+      answer.append(flutter::Value("databases"), flutter::Value(std::move(databases)));
+    }
+  }
+  if (cmd != nullptr && cmd->asString() != nullptr && *cmd->asString() == "get" &&
+      logLevel() > 0) {
+    answer.append(flutter::Value("logLevel"), flutter::Value(logLevel()));
+  }
+  result(flutter::Value(std::move(answer)));
+}
+
+}  // namespace litedb

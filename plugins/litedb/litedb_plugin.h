@@ -1,0 +1,69 @@
+// The database plug-in: SQLite databases for the Dart side on the method channel
+// "com.velmora.litedb". It keeps the registry of open databases, answers the file-system and
+// configuration calls itself, and hands SQL calls to the database they name, whose work queue
+// runs them in the order they arrived. Every answer reaches the engine on the main queue.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/flutter/flutter_plugin.h"
+#include "plugins/litedb/litedb_database.h"
+
+namespace litedb {
+
+class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<LiteDbPlugin> {
+ public:
+  static void registerWithRegistrar(FlutterPluginRegistrar& registrar);
+
+  void handleMethodCall(const FlutterMethodCall& call, FlutterResult result) override;
+
+  static bool isInMemoryPath(const std::string& path) { return path == ":memory:"; }
+  static flutter::Value makeOpenResult(int64_t databaseId, bool recovered,
+                                       bool recoveredInTransaction);
+
+ private:
+  using Handler = void (LiteDbPlugin::*)(const FlutterMethodCall&, FlutterResult);
+  using SqlOperation = void (LiteDbDatabase::*)(LiteDbDarwinDatabase&,
+                                                const std::shared_ptr<LiteDbOperation>&);
+  static const std::map<std::string, Handler>& methodTable();
+
+  void handleGetPlatformVersion(const FlutterMethodCall& call, FlutterResult result);
+  void handleOpenDatabaseCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleInsertCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleQueryCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleUpdateCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleExecuteCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleBatchCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleQueryCursorNextCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetDatabasesPath(const FlutterMethodCall& call, FlutterResult result);
+  void handleCloseDatabaseCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleDeleteDatabaseCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleDatabaseExistsCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleOptionsCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleDebugCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleDebugModeCall(const FlutterMethodCall& call, FlutterResult result);
+  void handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& call, FlutterResult result);
+
+  // Runs a SQL call on the database its "id" names.
+  void runSqlCall(const FlutterMethodCall& call, const FlutterResult& result, SqlOperation operation);
+  // The database under the call's "id"; when there is none the error has been answered.
+  std::shared_ptr<LiteDbDatabase> getDatabaseOrError(const FlutterMethodCall& call,
+                                                     const FlutterResult& result);
+  // Unregisters the database and closes it after its queued work; `callback` runs afterwards.
+  void closeDatabase(const std::shared_ptr<LiteDbDatabase>& database,
+                     std::function<void()> callback);
+  static void deleteDatabaseFile(const std::string& path);
+  static void deleteSimpleFile(const std::string& path);
+  static bool databaseExists(const std::string& path);
+
+  std::mutex map_lock_;
+  std::map<int64_t, std::shared_ptr<LiteDbDatabase>> database_map_;
+  std::map<std::string, std::shared_ptr<LiteDbDatabase>> single_instance_database_map_;
+};
+
+}  // namespace litedb

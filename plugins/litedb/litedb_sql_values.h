@@ -1,0 +1,41 @@
+// Values between the channel and SQLite: statement arguments on the way in, column values and
+// result pages on the way out.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/flutter/value.h"
+#include "platform/foundation/ns_error.h"
+#include "plugins/litedb/litedb_darwin_result_set.h"
+#include "plugins/litedb/litedb_darwin_value.h"
+
+namespace litedb {
+
+// True for an absent value, null and an empty list.
+bool arrayIsEmpty(const flutter::Value* value);
+// Why these statement arguments cannot be bound, or nullopt when they can: they must be a list
+// of null, booleans, numbers, strings, typed data and lists of integers (sent as bytes).
+std::optional<std::string> invalidSqlArguments(const flutter::Value* arguments);
+// The arguments as they are bound: typed data as its bytes, a list of integers as one byte per
+// element (the low 8 bits), everything else unchanged.
+flutter::ValueList toSqlArguments(const flutter::Value* arguments);
+flutter::Value toSqlValue(const flutter::Value& value);
+// The converted arguments in the database layer's terms.
+LiteDbDarwinValues toBindValues(const flutter::ValueList& sqlArguments);
+
+// A column of the current row: a 64-bit integer, a double, bytes (empty ones included), text, or
+// null.
+flutter::Value rsObjectForColumn(const LiteDbDarwinResultSet& resultSet, int index);
+
+// One page of rows, {"columns", "rows"}, or the empty map when no row is left. With a page size
+// the page ends once it holds that many rows (at least one); without one it holds every row.
+struct LiteDbResultPage {
+  flutter::ValueMap page;
+  // Set when a step failed; the page is then not an answer.
+  std::optional<NSError> error;
+};
+LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
+                                    std::optional<int64_t> cursorPageSize);
+
+}  // namespace litedb

@@ -1,0 +1,151 @@
+// The database layer used directly: binding, stepping, errors, the work queue and the further
+// API that the plug-in does not call.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "plugins/litedb/litedb_darwin_database.h"
+#include "plugins/litedb/litedb_darwin_database_additions.h"
+#include "plugins/litedb/litedb_darwin_database_queue.h"
+#include "plugins/litedb/tests/litedb_test_support.h"
+
+namespace litedb {
+namespace {
+
+std::shared_ptr<LiteDbDarwinDatabase> memory() {
+  auto db = LiteDbDarwinDatabase::databaseWithPath(std::nullopt);
+  EXPECT_TRUE(db->open());
+  EXPECT_TRUE(db->open());  // opening an open connection changes nothing
+  EXPECT_TRUE(db->executeUpdate("CREATE TABLE t (a, b)"));
+  return db;
+}
+
+TEST(LiteDbDarwinDatabaseTest, BindsByStorageTypeAndReadsBack) {
+  auto db = memory();
+  ASSERT_TRUE(db->executeUpdate("INSERT INTO t VALUES (?, ?)",
+                                {true, std::numeric_limits<uint64_t>::max()}));
+  ASSERT_TRUE(db->executeUpdate("INSERT INTO t VALUES (?, ?)", {LiteDbDarwinData{}, std::monostate{}}));
+  ASSERT_TRUE(db->executeUpdate("INSERT INTO t VALUES (?, ?)", {uint32_t{4000000000u}, 1.5f}));
+  auto rs = db->executeQuery("SELECT a, b FROM t ORDER BY rowid");
+  ASSERT_TRUE(rs && rs->next());
+  EXPECT_EQ(rs->longLongIntForColumnIndex(0), 1);
+  EXPECT_EQ(rs->longLongIntForColumnIndex(1), -1);
+  ASSERT_TRUE(rs->next());
+  EXPECT_EQ(rs->typeForColumnIndex(0), SQLITE_BLOB);
+  EXPECT_FALSE(rs->dataForColumnIndex(0).has_value());  // an empty blob reads as nothing
+  EXPECT_TRUE(rs->columnIndexIsNull(1));
+  ASSERT_TRUE(rs->next());
+  EXPECT_EQ(rs->longForColumn("A"), 4000000000LL);
+  EXPECT_EQ(rs->doubleForColumn("b"), 1.5);
+  EXPECT_EQ(rs->columnIndexForName("missing"), -1);
+  EXPECT_FALSE(rs->next());
+  // Read to the end, it closed itself.
+  EXPECT_FALSE(rs->hasAnotherRow());
+  EXPECT_EQ(rs->columnCount(), 0);
+  EXPECT_FALSE(db->hasOpenResultSets());
+}
+
+TEST(LiteDbDarwinDatabaseTest, CountsAndRowsAreCheckedAndTheConnectionStaysUsable) {
+  auto db = memory();
+  EXPECT_FALSE(db->executeUpdate("INSERT INTO t VALUES (?, ?)", {1}));
+  EXPECT_FALSE(db->hadError());
+  EXPECT_EQ(db->lastError().code, SQLITE_RANGE);
+  EXPECT_TRUE(db->executeUpdate("INSERT INTO t VALUES (?, ?)", {1, 2, 3}));
+  NSError error;
+  EXPECT_FALSE(db->executeUpdate("SELECT * FROM t", {}, &error));
+  EXPECT_EQ(error.code, SQLITE_ROW);
+  EXPECT_FALSE(db->hadError());
+  EXPECT_FALSE(db->executeQuery("SELEC").get());
+  EXPECT_TRUE(db->hadError());
+  EXPECT_EQ(LiteDbDarwinDatabaseAdditions(*db).intForQuery("SELECT count(*) FROM t"), 1);
+  EXPECT_EQ(LiteDbDarwinDatabaseAdditions(*db).intForQuery("SELECT a FROM t WHERE 0"), 0);
+  EXPECT_FALSE(db->hasOpenResultSets());
+}
+
+TEST(LiteDbDarwinDatabaseTest, ClosingFinalizesLeakedStatements) {
+  auto db = memory();
+  auto rs = db->executeQuery("SELECT * FROM t");
+  ASSERT_TRUE(rs);
+  db->resultSetDidClose(rs.get());  // as a cursor would keep it
+  sqlite3_stmt* raw = nullptr;
+  sqlite3_prepare_v2(db->sqliteHandle(), "SELECT 1", -1, &raw, nullptr);
+  rs->close();
+  EXPECT_TRUE(db->close());
+  EXPECT_FALSE(db->isOpen());
+}
+
+TEST(LiteDbDarwinDatabaseTest, FormatsNamesSavepointsAndSchema) {
+  auto db = memory();
+  EXPECT_TRUE(db->executeUpdateWithFormat("INSERT INTO t VALUES (%d, %@)", {7, std::string("x")}));
+  EXPECT_TRUE(db->executeUpdateWithFormat("INSERT INTO t VALUES (%@, '100%%')", {std::monostate{}}));
+  EXPECT_TRUE(db->executeUpdateWithParameterDictionary("INSERT INTO t VALUES (:a, :b)",
+                                                       {{"a", 1}, {"b", 2}, {"unused", 3}}));
+  LiteDbDarwinDatabaseAdditions additions(*db);
+  EXPECT_EQ(additions.stringForQuery("SELECT b FROM t WHERE a = 7"), "x");
+  EXPECT_EQ(additions.stringForQuery("SELECT b FROM t WHERE a IS NULL"), "100%");
+
+  EXPECT_FALSE(db->inSavePoint([&](bool* rollback) {
+    db->executeUpdate("DELETE FROM t");
+    *rollback = true;
+  }).has_value());
+  EXPECT_EQ(additions.intForQuery("SELECT count(*) FROM t"), 3);
+  EXPECT_TRUE(db->startSavePointWithName("it's"));
+  EXPECT_TRUE(db->releaseSavePointWithName("it's"));
+
+  EXPECT_TRUE(additions.tableExists("T"));
+  EXPECT_TRUE(additions.columnExists("t", "B"));
+  EXPECT_FALSE(additions.columnExists("t'); DROP TABLE t; --", "a"));
+  EXPECT_TRUE(additions.tableExists("t"));
+  additions.setUserVersion(42);
+  EXPECT_EQ(additions.userVersion(), 42u);
+  additions.setApplicationIDString("LTDB");
+  EXPECT_EQ(additions.applicationIDString(), "LTDB");
+  NSError error;
+  EXPECT_FALSE(additions.validateSQL("SELEC 1", &error));
+  EXPECT_EQ(error.domain, NSCocoaErrorDomain);
+  EXPECT_FALSE(db->setKeyWithData({1, 2}));
+  EXPECT_EQ(LiteDbDarwinDatabase::LiteDbDarwinDBVersion(), 0x278u);
+
+  db->makeFunctionNamed("twice", 1, [](sqlite3_context* context, int, sqlite3_value** argv) {
+    LiteDbDarwinDatabase::resultLong(2 * LiteDbDarwinDatabase::valueLong(argv[0]), context);
+  });
+  EXPECT_EQ(additions.longForQuery("SELECT twice(21)"), 42);
+  db->setDateFormat(LiteDbDarwinDatabase::storeableDateFormat("yyyy-MM-dd"));
+  EXPECT_TRUE(db->executeUpdate("INSERT INTO t VALUES (?, 'd')",
+                                {NSDate::dateWithTimeIntervalSince1970(86400)}));
+  EXPECT_EQ(additions.stringForQuery("SELECT a FROM t WHERE b = 'd'"), "1970-01-02");
+  EXPECT_EQ(additions.dateForQuery("SELECT a FROM t WHERE b = 'd'"),
+            NSDate::dateWithTimeIntervalSince1970(86400));
+}
+
+TEST(LiteDbDarwinDatabaseQueueTest, TransactionsReentryAndReopening) {
+  testing::TemporaryFolder folder;
+  auto queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(folder.file("q.db"));
+  ASSERT_TRUE(queue);
+  queue->inDatabase([](LiteDbDarwinDatabase* db) { db->executeUpdate("CREATE TABLE t (v)"); });
+  queue->inTransaction([](LiteDbDarwinDatabase* db, bool* rollback) {
+    db->executeUpdate("INSERT INTO t VALUES (1)");
+    *rollback = true;
+  });
+  bool nested_ran = false;
+  queue->inDatabase([&](LiteDbDarwinDatabase* db) {
+    EXPECT_FALSE(db->isInTransaction());
+    EXPECT_EQ(LiteDbDarwinDatabaseAdditions(*db).intForQuery("SELECT count(*) FROM t"), 0);
+    // A transaction already open makes the next begin fail; its block must not run.
+    db->beginTransaction();
+  });
+  queue->inTransaction([&](LiteDbDarwinDatabase*, bool*) { nested_ran = true; });
+  EXPECT_FALSE(nested_ran);
+  queue->inDatabase([&](LiteDbDarwinDatabase*) {
+    queue->inDatabase([&](LiteDbDarwinDatabase*) { nested_ran = true; });
+  });
+  EXPECT_FALSE(nested_ran);
+  queue->close();
+  queue->inDatabase([](LiteDbDarwinDatabase* db) { EXPECT_TRUE(db != nullptr && db->isOpen()); });
+  queue->close();
+  EXPECT_FALSE(LiteDbDarwinDatabaseQueue::databaseQueueWithPath(folder.file("none/x.db"),
+                                                                SQLITE_OPEN_READONLY));
+}
+
+}  // namespace
+}  // namespace litedb

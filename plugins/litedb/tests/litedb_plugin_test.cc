@@ -1,0 +1,546 @@
+// The database plug-in driven through "com.velmora.litedb" as the Dart side drives it.
+#include "plugins/litedb/litedb_plugin.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <fstream>
+#include <limits>
+
+#include "platform/dispatch/dispatch.h"
+
+#include "platform/flutter/testing/test_dart_side.h"
+#include "plugins/litedb/tests/litedb_test_support.h"
+
+namespace litedb {
+namespace {
+
+using flutter::Value;
+using flutter::testing::MethodReply;
+using testing::list;
+using testing::map;
+
+class LiteDbPluginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LiteDbPlugin::registerWithRegistrar(dart.registrar("LiteDbPlugin"));
+    ASSERT_TRUE(call("options", map({{"logLevel", Value(int32_t{0})}})).isSuccess());
+  }
+
+  MethodReply call(const std::string& method, Value arguments = Value()) {
+    return dart.invokeMethod("com.velmora.litedb", method, std::move(arguments));
+  }
+  flutter::testing::TestDartSide::PendingCall callAsync(const std::string& method,
+                                                        Value arguments) {
+    return dart.invokeMethodAsync("com.velmora.litedb", method, std::move(arguments));
+  }
+  int64_t open(const std::string& path, bool singleInstance = false) {
+    auto reply = call("openDatabase",
+                      map({{"path", Value(path)}, {"singleInstance", Value(singleInstance)}}));
+    EXPECT_TRUE(reply.isSuccess()) << reply.describe();
+    return reply.value.find("id") ? *reply.value.find("id")->asInteger() : -1;
+  }
+  MethodReply execute(int64_t id, const std::string& sql, Value arguments = Value()) {
+    return call("execute", map({{"id", Value(id)}, {"sql", Value(sql)}, {"arguments", arguments}}));
+  }
+  MethodReply close(int64_t id) { return call("closeDatabase", map({{"id", Value(id)}})); }
+
+  testing::TemporaryFolder folder;
+  std::shared_ptr<FlutterEngine> engine = FlutterEngine::create();
+  flutter::testing::TestDartSide dart{engine};
+
+  MethodReply insert(int64_t id, const std::string& sql, Value arguments = Value(),
+                     Value transactionId = Value()) {
+    return call("insert", map({{"id", Value(id)}, {"sql", Value(sql)}, {"arguments", arguments},
+                               {"transactionId", transactionId}}));
+  }
+  MethodReply query(int64_t id, const std::string& sql, Value extra_key = Value(),
+                    Value extra = Value()) {
+    flutter::ValueMap arguments{{Value("id"), Value(id)}, {Value("sql"), Value(sql)}};
+    if (!extra_key.isNull()) arguments.append(extra_key, extra);
+    return call("query", Value(std::move(arguments)));
+  }
+  MethodReply next(int64_t id, int32_t cursorId, bool cancel = false) {
+    return call("queryCursorNext", map({{"id", Value(id)},
+                                        {"cursorId", Value(cursorId)},
+                                        {"cancel", Value(cancel)}}));
+  }
+  // Opens a database holding `rows` rows of (n) numbered from 1.
+  int64_t numbers(int rows) {
+    int64_t id = open(":memory:");
+    EXPECT_TRUE(execute(id, "CREATE TABLE n (v INTEGER)").isSuccess());
+    EXPECT_TRUE(execute(id, "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                            "WHERE x < " + std::to_string(rows) + ") INSERT INTO n SELECT x FROM c")
+                    .isSuccess());
+    return id;
+  }
+};
+
+size_t rowCount(const MethodReply& page) {
+  const Value* rows = page.value.find("rows");
+  return rows != nullptr ? rows->asList()->size() : 0;
+}
+
+std::optional<int64_t> cursorOf(const MethodReply& page) {
+  const Value* cursor = page.value.find("cursorId");
+  return cursor != nullptr ? cursor->asInteger() : std::nullopt;
+}
+
+TEST_F(LiteDbPluginTest, OpenHandsOutFreshIdsAndReopensSingleInstances) {
+  std::string path = folder.file("shared.db");
+  int64_t first = open(path, true);
+  int64_t other = open(folder.file("other.db"));
+  EXPECT_GT(other, first);
+
+  auto again = call("openDatabase", map({{"path", Value(path)}, {"singleInstance", Value(true)}}));
+  EXPECT_EQ(again.value, map({{"id", Value(first)}, {"recovered", Value(true)}}));
+  // Not single instance: a further connection with its own id.
+  EXPECT_GT(open(path, false), other);
+
+  // Memory databases are never shared, and no id comes back after a close.
+  int64_t memory = open(":memory:", true);
+  EXPECT_GT(open(":memory:", true), memory);
+  ASSERT_TRUE(close(first).isSuccess());
+  EXPECT_GT(open(path, true), memory);
+  EXPECT_FALSE(std::filesystem::exists(folder.file(":memory:")));
+
+  auto debug = call("debug", map({{"cmd", Value("get")}}));
+  EXPECT_EQ(debug.value.find("databases")->asMap()->size(), 5u);
+  EXPECT_EQ(debug.value.find("logLevel"), nullptr);
+  EXPECT_TRUE(call("debug", map({{"cmd", Value("other")}})).value.asMap()->empty());
+}
+
+TEST_F(LiteDbPluginTest, ReopeningDuringATransactionReportsIt) {
+  std::string path = folder.file("tx.db");
+  int64_t id = open(path, true);
+  ASSERT_TRUE(call("execute", map({{"id", Value(id)}, {"sql", Value("BEGIN IMMEDIATE")},
+                                   {"inTransaction", Value(true)}}))
+                  .isSuccess());
+  auto again = call("openDatabase", map({{"path", Value(path)}, {"singleInstance", Value(true)}}));
+  EXPECT_EQ(again.value, map({{"id", Value(id)},
+                              {"recovered", Value(true)},
+                              {"recoveredInTransaction", Value(true)}}));
+  ASSERT_TRUE(call("execute", map({{"id", Value(id)}, {"sql", Value("COMMIT")},
+                                   {"inTransaction", Value(false)}}))
+                  .isSuccess());
+  EXPECT_EQ(call("openDatabase", map({{"path", Value(path)}, {"singleInstance", Value(true)}}))
+                .value.find("recoveredInTransaction"),
+            nullptr);
+}
+
+TEST_F(LiteDbPluginTest, OpenFailuresAndMissingParents) {
+  std::string missing = folder.file("absent.db");
+  auto failed = call("openDatabase", map({{"path", Value(missing)}, {"readOnly", Value(true)}}));
+  ASSERT_TRUE(failed.isError());
+  EXPECT_EQ(failed.error, (FlutterError{"sqlite_error", "open_failed " + missing, Value()}));
+
+  std::string nested = folder.file("a/b/c/nested.db");
+  int64_t id = open(nested);
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  EXPECT_TRUE(std::filesystem::exists(nested));
+  EXPECT_TRUE(close(id).isSuccess());
+  EXPECT_EQ(call("databaseExists", map({{"path", Value(nested)}})).value, Value(true));
+  EXPECT_EQ(call("databaseExists", map({{"path", Value(missing)}})).value, Value(false));
+}
+
+TEST_F(LiteDbPluginTest, ValuesRoundTripExactly) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE v (a, b)").isSuccess());
+  const std::string with_zero("a\0b", 3);
+  const Value values[] = {
+      Value(std::numeric_limits<int64_t>::min()),
+      Value(std::numeric_limits<int64_t>::max()),
+      Value(int32_t{-7}),
+      Value(0.1),
+      Value(-1e300),
+      Value(std::vector<uint8_t>{}),
+      Value(std::vector<uint8_t>{0, 1, 255}),
+      Value(),
+      Value(with_zero),
+      Value("héllo 😀"),
+  };
+  for (const Value& value : values) {
+    ASSERT_TRUE(insert(id, "INSERT INTO v VALUES (?, ?)", list({value, Value("x")})).isSuccess());
+  }
+  // A list of integers binds as its low bytes; typed data as its raw bytes; true as 1.
+  ASSERT_TRUE(insert(id, "INSERT INTO v VALUES (?, ?)",
+                     list({list({Value(int32_t{1}), Value(int32_t{256}), Value(int32_t{511})}),
+                           Value(std::vector<int32_t>{1})}))
+                  .isSuccess());
+  ASSERT_TRUE(insert(id, "INSERT INTO v VALUES (?, ?)", list({Value(true), Value(false)})).isSuccess());
+
+  auto page = query(id, "SELECT a, b FROM v ORDER BY rowid");
+  ASSERT_TRUE(page.isSuccess()) << page.describe();
+  EXPECT_EQ(*page.value.find("columns"), list({Value("a"), Value("b")}));
+  const auto& rows = *page.value.find("rows")->asList();
+  ASSERT_EQ(rows.size(), std::size(values) + 2);
+  for (size_t i = 0; i < std::size(values); ++i) {
+    Value expected = values[i].is<int32_t>() ? Value(int64_t{-7}) : values[i];
+    EXPECT_EQ((*rows[i].asList())[0], expected) << i;
+  }
+  EXPECT_EQ(rows[std::size(values)],
+            list({Value(std::vector<uint8_t>{1, 0, 255}), Value(std::vector<uint8_t>{1, 0, 0, 0})}));
+  EXPECT_EQ(rows[std::size(values) + 1], list({Value(int64_t{1}), Value(int64_t{0})}));
+  // Text with U+0000 is also found by equality, so it was stored whole.
+  auto found = query(id, "SELECT count(*) FROM v WHERE a = '" + std::string("a") + "' || char(0) || 'b'");
+  EXPECT_EQ(*found.value.find("rows"), list({list({Value(int64_t{1})})}));
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, InsertUpdateAndExecuteAnswers) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (k PRIMARY KEY, v)").isSuccess());
+  EXPECT_EQ(insert(id, "INSERT INTO t VALUES (1, 'a')").value, Value(int64_t{1}));
+  // Ignored by its conflict clause: no change, no row id.
+  EXPECT_EQ(insert(id, "INSERT OR IGNORE INTO t VALUES (1, 'b')").value, Value());
+  EXPECT_EQ(call("insert", map({{"id", Value(id)}, {"sql", Value("INSERT INTO t VALUES (2, 'c')")},
+                               {"noResult", Value(true)}}))
+                .value,
+            Value());
+  auto update = [&](const std::string& sql) {
+    return call("update", map({{"id", Value(id)}, {"sql", Value(sql)}})).value;
+  };
+  EXPECT_EQ(update("UPDATE t SET v = 'z'"), Value(int32_t{2}));
+  EXPECT_EQ(update("UPDATE t SET v = 'z' WHERE k = 9"), Value(int32_t{0}));
+
+  // A statement that yields a row does not run to completion.
+  auto select = execute(id, "SELECT * FROM t");
+  ASSERT_TRUE(select.isError());
+  EXPECT_EQ(select.error.code, "sqlite_error");
+  EXPECT_EQ(select.error.details, map({{"sql", Value("SELECT * FROM t")}, {"arguments", list({})}}));
+
+  EXPECT_TRUE(execute(id, "PRAGMA litedb -- db_config_defensive_off").isSuccess());
+  EXPECT_EQ(query(id, "SELECT * FROM t WHERE k = 99").value, Value(flutter::ValueMap{}));
+  EXPECT_EQ(call("getPlatformVersion").value, Value("macOS Version 15.0"));
+  EXPECT_TRUE(call("noSuchMethod").isNotImplemented());
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, ErrorsCarryExtendedCodesAndTheStatement) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (k PRIMARY KEY)").isSuccess());
+  ASSERT_TRUE(insert(id, "INSERT INTO t VALUES (?)", list({Value(int32_t{1})})).isSuccess());
+  auto duplicate = insert(id, "INSERT INTO t VALUES (?)", list({Value(int32_t{1})}));
+  ASSERT_TRUE(duplicate.isError());
+  EXPECT_EQ(duplicate.error.code, "sqlite_error");
+  // SQLITE_CONSTRAINT_PRIMARYKEY, not the bare SQLITE_CONSTRAINT.
+  EXPECT_NE(duplicate.error.message->find("Code=1555"), std::string::npos) << *duplicate.error.message;
+  EXPECT_NE(duplicate.error.message->find("UNIQUE constraint failed"), std::string::npos);
+  EXPECT_EQ(duplicate.error.details, map({{"sql", Value("INSERT INTO t VALUES (?)")},
+                                          {"arguments", list({Value(int32_t{1})})}}));
+
+  auto syntax = query(id, "SELEC nonsense");
+  ASSERT_TRUE(syntax.isError());
+  EXPECT_NE(syntax.error.message->find("syntax error"), std::string::npos);
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, TransactionGateHoldsOthersBackUntilTheOwnerEnds) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  auto begin = call("execute", map({{"id", Value(id)}, {"sql", Value("BEGIN")},
+                                    {"inTransaction", Value(true)}, {"transactionId", Value()}}));
+  ASSERT_TRUE(begin.isSuccess()) << begin.describe();
+  EXPECT_EQ(begin.value, map({{"transactionId", Value(int32_t{1})}}));
+
+  auto held_first = callAsync("insert", map({{"id", Value(id)},
+                                             {"sql", Value("INSERT INTO t VALUES ('first')")}}));
+  auto held_second = callAsync("insert", map({{"id", Value(id)},
+                                              {"sql", Value("INSERT INTO t VALUES ('second')")},
+                                              {"transactionId", Value(int32_t{7})}}));
+  // -1, batches and the owner's own calls pass the gate.
+  EXPECT_TRUE(insert(id, "INSERT INTO t VALUES ('anyone')", Value(), Value(int32_t{-1})).isSuccess());
+  EXPECT_TRUE(call("batch", map({{"id", Value(id)},
+                                 {"operations", list({map({{"method", Value("execute")},
+                                                           {"sql", Value("SELECT 1 WHERE 0")}})})}}))
+                  .isSuccess());
+  auto owner = query(id, "SELECT count(*) FROM t", Value("transactionId"), Value(int32_t{1}));
+  EXPECT_EQ(*owner.value.find("rows"), list({list({Value(int64_t{1})})}));
+  dart.drain();
+  EXPECT_FALSE(held_first.ready());
+  EXPECT_FALSE(held_second.ready());
+
+  auto end = call("execute", map({{"id", Value(id)}, {"sql", Value("COMMIT")},
+                                  {"inTransaction", Value(false)}, {"transactionId", Value(int32_t{1})}}));
+  ASSERT_TRUE(end.isSuccess()) << end.describe();
+  EXPECT_EQ(held_first.wait().value, Value(int64_t{2}));
+  EXPECT_EQ(held_second.wait().value, Value(int64_t{3}));
+  auto order = query(id, "SELECT v FROM t ORDER BY rowid");
+  EXPECT_EQ(*order.value.find("rows"),
+            list({list({Value("anyone")}), list({Value("first")}), list({Value("second")})}));
+
+  // Without a "transactionId" key nothing begins.
+  EXPECT_EQ(call("execute", map({{"id", Value(id)}, {"sql", Value("SELECT 1 WHERE 0")},
+                                 {"inTransaction", Value(true)}}))
+                .value,
+            Value());
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, FailedBeginFreesTheDatabaseAndFailedEndKeepsItOwned) {
+  int64_t id = open(":memory:");
+  auto failed = call("execute", map({{"id", Value(id)}, {"sql", Value("BEGIN nonsense")},
+                                     {"inTransaction", Value(true)}, {"transactionId", Value()}}));
+  ASSERT_TRUE(failed.isError());
+  EXPECT_TRUE(insert(id, "SELECT 1 WHERE 0").isSuccess());  // not held back
+  auto begin = call("execute", map({{"id", Value(id)}, {"sql", Value("BEGIN")},
+                                    {"inTransaction", Value(true)}, {"transactionId", Value()}}));
+  EXPECT_EQ(begin.value, map({{"transactionId", Value(int32_t{2})}}));
+
+  auto failed_end = call("execute", map({{"id", Value(id)}, {"sql", Value("COMMIT nonsense")},
+                                         {"inTransaction", Value(false)},
+                                         {"transactionId", Value(int32_t{2})}}));
+  ASSERT_TRUE(failed_end.isError());
+  auto waiting = callAsync("insert", map({{"id", Value(id)}, {"sql", Value("SELECT 1 WHERE 0")}}));
+  dart.drain();
+  EXPECT_FALSE(waiting.ready());
+  // Closing answers what is still held back.
+  EXPECT_TRUE(close(id).isSuccess());
+  auto answer = waiting.wait();
+  ASSERT_TRUE(answer.isError());
+  EXPECT_EQ(answer.error, (FlutterError{"sqlite_error", "database_closed", Value()}));
+}
+
+TEST_F(LiteDbPluginTest, CursorsPageThroughResults) {
+  int64_t id = numbers(25);
+  auto first = query(id, "SELECT v FROM n ORDER BY v", Value("cursorPageSize"), Value(int32_t{10}));
+  ASSERT_TRUE(first.isSuccess()) << first.describe();
+  EXPECT_EQ(rowCount(first), 10u);
+  auto cursor = cursorOf(first);
+  ASSERT_TRUE(cursor.has_value());
+  auto second = next(id, static_cast<int32_t>(*cursor));
+  EXPECT_EQ(rowCount(second), 10u);
+  EXPECT_EQ(cursorOf(second), cursor);
+  EXPECT_EQ((*second.value.find("rows")->asList())[0], list({Value(int64_t{11})}));
+  auto third = next(id, static_cast<int32_t>(*cursor));
+  EXPECT_EQ(rowCount(third), 5u);
+  EXPECT_FALSE(cursorOf(third).has_value());
+  auto gone = next(id, static_cast<int32_t>(*cursor));
+  EXPECT_EQ(gone.error, (FlutterError{"sqlite_error", "Cursor not found", Value()}));
+
+  // Fewer rows than a page: no cursor is kept.
+  EXPECT_FALSE(cursorOf(query(id, "SELECT v FROM n WHERE v < 4", Value("cursorPageSize"),
+                              Value(int32_t{10})))
+                   .has_value());
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, CursorEndingOnAPageBoundaryAndCancel) {
+  int64_t id = numbers(20);
+  auto first = query(id, "SELECT v FROM n", Value("cursorPageSize"), Value(int32_t{10}));
+  auto cursor = static_cast<int32_t>(*cursorOf(first));
+  auto second = next(id, cursor);
+  EXPECT_EQ(rowCount(second), 10u);
+  EXPECT_EQ(cursorOf(second), cursor);
+  EXPECT_EQ(next(id, cursor).value, Value(flutter::ValueMap{}));
+  EXPECT_TRUE(next(id, cursor).isError());
+
+  auto other = query(id, "SELECT v FROM n", Value("cursorPageSize"), Value(int32_t{3}));
+  auto other_cursor = static_cast<int32_t>(*cursorOf(other));
+  EXPECT_EQ(next(id, other_cursor, true).value, Value());
+  EXPECT_TRUE(next(id, other_cursor).isError());
+  EXPECT_EQ(next(id, 12345, true).value, Value());
+  // A cursor still open when its database closes goes first, cleanly.
+  ASSERT_TRUE(cursorOf(query(id, "SELECT v FROM n", Value("cursorPageSize"), Value(int32_t{3}))));
+  EXPECT_TRUE(close(id).isSuccess());
+}
+
+TEST_F(LiteDbPluginTest, AStepFailingMidPageIsAnErrorNotAShortPage) {
+  int64_t id = numbers(30);
+  // abs() of the smallest integer overflows when the step reaches row 15.
+  const std::string sql =
+      "SELECT CASE WHEN v = 15 THEN abs(-9223372036854775807 - 1) ELSE v END FROM n";
+  auto whole = query(id, sql);
+  ASSERT_TRUE(whole.isError());
+  EXPECT_NE(whole.error.message->find("integer overflow"), std::string::npos);
+  EXPECT_EQ(whole.error.details, map({{"sql", Value(sql)}, {"arguments", list({})}}));
+
+  auto first = query(id, sql, Value("cursorPageSize"), Value(int32_t{10}));
+  ASSERT_TRUE(first.isSuccess());
+  auto cursor = static_cast<int32_t>(*cursorOf(first));
+  auto failed = next(id, cursor);
+  ASSERT_TRUE(failed.isError());
+  EXPECT_EQ(failed.error.code, "sqlite_error");
+  EXPECT_EQ(failed.error.details, map({{"sql", Value(sql)}, {"arguments", list({})}}));
+  EXPECT_EQ(next(id, cursor).error.message, "Cursor not found");
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, QueryThatCannotBindIsAnError) {
+  int64_t id = open(":memory:");
+  auto missing = call("query", map({{"id", Value(id)}, {"sql", Value("SELECT ?, ?")},
+                                    {"arguments", list({Value(int32_t{1})})}}));
+  ASSERT_TRUE(missing.isError());
+  EXPECT_EQ(missing.error.code, "sqlite_error");
+  EXPECT_NE(missing.error.message->find("2 parameters"), std::string::npos);
+  // Values beyond the parameters are ignored.
+  auto extra = call("query", map({{"id", Value(id)}, {"sql", Value("SELECT ?")},
+                                  {"arguments", list({Value(int32_t{1}), Value(int32_t{2})})}}));
+  EXPECT_EQ(*extra.value.find("rows"), list({list({Value(int64_t{1})})}));
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, InsertReturningIsFinalizedBeforeItIsAnswered) {
+  int64_t id = open(folder.file("returning.db"));
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  auto returning = insert(id, "INSERT INTO t VALUES (1) RETURNING v");
+  ASSERT_TRUE(returning.isError());
+  EXPECT_NE(returning.error.message->find("Code=100"), std::string::npos);
+  // A statement left open would keep the table locked.
+  EXPECT_TRUE(execute(id, "DROP TABLE t").isSuccess());
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, BatchesRunInOrderWithOrWithoutResults) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (k PRIMARY KEY)").isSuccess());
+  auto entry = [](const char* method, const char* sql) {
+    return map({{"method", Value(method)}, {"sql", Value(sql)}});
+  };
+  auto operations = list({entry("insert", "INSERT INTO t VALUES (1)"),
+                          entry("insert", "INSERT INTO t VALUES (1)"),
+                          entry("query", "SELECT k FROM t")});
+  auto stops = call("batch", map({{"id", Value(id)}, {"operations", operations}}));
+  ASSERT_TRUE(stops.isError());
+  EXPECT_EQ(stops.error.details, map({{"sql", Value("INSERT INTO t VALUES (1)")}, {"arguments", list({})}}));
+
+  auto goes_on = call("batch", map({{"id", Value(id)}, {"operations", operations},
+                                    {"continueOnError", Value(true)}}));
+  ASSERT_TRUE(goes_on.isSuccess());
+  const auto& results = *goes_on.value.asList();
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(*results[0].find("error")->find("code"), Value("sqlite_error"));
+  EXPECT_EQ(*results[1].find("error")->find("data"),
+            map({{"sql", Value("INSERT INTO t VALUES (1)")}, {"arguments", list({})}}));
+  EXPECT_EQ(*results[2].find("result")->find("rows"), list({list({Value(int64_t{1})})}));
+
+  EXPECT_EQ(call("batch", map({{"id", Value(id)}, {"operations", operations},
+                               {"continueOnError", Value(true)}, {"noResult", Value(true)}}))
+                .value,
+            Value());
+  auto unsupported = call("batch", map({{"id", Value(id)},
+                                        {"operations", list({entry("execute", "DELETE FROM t"),
+                                                             entry("delete", "x")})}}));
+  EXPECT_EQ(unsupported.error, (FlutterError{"bad_param", "Batch method 'delete' not supported", Value()}));
+  EXPECT_EQ(*query(id, "SELECT count(*) FROM t").value.find("rows"), list({list({Value(int64_t{0})})}));
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, CallsRunInTheOrderTheyWereSent) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  std::vector<flutter::testing::TestDartSide::PendingCall> pending;
+  for (int32_t i = 0; i < 200; ++i) {
+    pending.push_back(callAsync("insert", map({{"id", Value(id)},
+                                               {"sql", Value("INSERT INTO t VALUES (?)")},
+                                               {"arguments", list({Value(i)})}})));
+  }
+  auto closing = callAsync("closeDatabase", map({{"id", Value(id)}}));
+  auto late = callAsync("insert", map({{"id", Value(id)}, {"sql", Value("SELECT 1")}}));
+  for (int32_t i = 0; i < 200; ++i) EXPECT_EQ(pending[i].wait().value, Value(int64_t{i + 1}));
+  EXPECT_TRUE(closing.wait().isSuccess());
+  EXPECT_EQ(late.wait().error, (FlutterError{"sqlite_error", "database_closed", Value()}));
+}
+
+TEST_F(LiteDbPluginTest, BusyDatabaseIsRetriedUntilFreeOrTwoSeconds) {
+  std::string path = folder.file("busy.db");
+  int64_t id = open(path);
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  auto waiting = callAsync("insert", map({{"id", Value(id)}, {"sql", Value("INSERT INTO t VALUES (1)")}}));
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 300 * NSEC_PER_MSEC), dispatch_get_main_queue(),
+                 [other] { sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr); });
+  EXPECT_EQ(waiting.wait().value, Value(int64_t{1}));
+
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  auto started = std::chrono::steady_clock::now();
+  auto gives_up = insert(id, "INSERT INTO t VALUES (2)");
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1900));
+  ASSERT_TRUE(gives_up.isError());
+  EXPECT_NE(gives_up.error.message->find("Code=5 "), std::string::npos) << *gives_up.error.message;
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, DeleteRemovesCompanionFilesButNeverADirectory) {
+  std::string path = folder.file("gone.db");
+  int64_t id = open(path, true);
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    std::ofstream(path + suffix) << "x";
+  }
+  std::filesystem::create_directory(folder.file("keep.db"));
+  std::filesystem::create_directory(folder.file("keep.db-wal"));
+
+  // The open single instance is closed first, then its files go.
+  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(path)}})).isSuccess());
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    EXPECT_FALSE(std::filesystem::exists(path + suffix)) << suffix;
+  }
+  EXPECT_EQ(execute(id, "SELECT 1").error.message, "database_closed");
+  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(folder.file("keep.db"))}})).isSuccess());
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db")));
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db-wal")));
+  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(folder.file("never.db"))}})).isSuccess());
+}
+
+TEST_F(LiteDbPluginTest, DirectoriesAndOptions) {
+  EXPECT_EQ(call("getDatabasesPath").value, Value(folder.file("Documents")));
+  std::string parent = folder.file("made/here");
+  EXPECT_TRUE(call("darwinCreateUnprotectedFolder",
+                   map({{"parent", Value(parent)}, {"name", Value("plain")}}))
+                  .isSuccess());
+  EXPECT_TRUE(std::filesystem::is_directory(parent + "/plain"));
+  std::ofstream(folder.file("file")) << "x";
+  auto blocked = call("darwinCreateUnprotectedFolder",
+                      map({{"parent", Value(folder.file("file"))}, {"name", Value("sub")}}));
+  EXPECT_EQ(blocked.error.code, "fs_error");
+
+  ASSERT_TRUE(call("options", map({{"logLevel", Value(int32_t{2})}})).isSuccess());
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(call("debugMode", Value(false)).isSuccess());
+  auto debug = call("debug", map({{"cmd", Value("get")}}));
+  EXPECT_EQ(*debug.value.find("databases")->find(std::to_string(id))->find("logLevel"),
+            Value(int32_t{2}));
+  EXPECT_EQ(debug.value.find("logLevel"), nullptr);
+  ASSERT_TRUE(call("debugMode", Value(true)).isSuccess());
+  EXPECT_EQ(*call("debug", map({{"cmd", Value("get")}})).value.find("logLevel"), Value(int32_t{1}));
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, MalformedArgumentsGetClearErrors) {
+  int64_t id = open(":memory:");
+  auto code_of = [&](const std::string& method, Value arguments) {
+    auto reply = call(method, std::move(arguments));
+    EXPECT_TRUE(reply.isError()) << method;
+    return reply.error.code;
+  };
+  EXPECT_EQ(code_of("query", map({{"id", Value(id)}, {"sql", Value(int32_t{3})}})), "bad_param");
+  EXPECT_EQ(code_of("query", map({{"id", Value("1")}, {"sql", Value("SELECT 1")}})), "bad_param");
+  EXPECT_EQ(code_of("insert", map({{"id", Value(id)}, {"sql", Value("SELECT ?")},
+                                   {"arguments", list({map({})})}})),
+            "bad_param");
+  EXPECT_EQ(code_of("insert", map({{"id", Value(id)}, {"sql", Value("SELECT ?")},
+                                   {"arguments", list({list({Value("a")})})}})),
+            "bad_param");
+  EXPECT_EQ(code_of("execute", map({{"id", Value(id)}, {"sql", Value("SELECT 1")},
+                                    {"inTransaction", Value("yes")}})),
+            "bad_param");
+  EXPECT_EQ(code_of("batch", map({{"id", Value(id)}, {"operations", Value("none")}})), "bad_param");
+  EXPECT_EQ(code_of("queryCursorNext", map({{"id", Value(id)}})), "bad_param");
+  EXPECT_EQ(code_of("openDatabase", map({{"path", Value(std::string("a\0b", 3))}})), "bad_param");
+  EXPECT_EQ(code_of("openDatabase", Value(int32_t{1})), "bad_param");
+  EXPECT_EQ(code_of("debugMode", Value("on")), "bad_param");
+  EXPECT_EQ(code_of("insert", map({{"id", Value(int64_t{1} << 40)}, {"sql", Value("SELECT 1")}})),
+            "sqlite_error");
+  close(id);
+  EXPECT_EQ(code_of("closeDatabase", map({{"id", Value(id)}})), "sqlite_error");
+}
+
+}  // namespace
+}  // namespace litedb

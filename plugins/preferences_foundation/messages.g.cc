@@ -1,0 +1,356 @@
+#include "plugins/preferences_foundation/messages.g.h"
+
+#include <exception>
+#include <functional>
+
+#include "platform/flutter/flutter_basic_message_channel.h"
+#include "platform/flutter/flutter_message_envelope.h"
+
+namespace preferences_foundation {
+namespace {
+
+using flutter::Value;
+using flutter::ValueList;
+
+constexpr uint8_t kOptionsType = 129;
+constexpr const char* kInvalidArgumentCode = "invalid-argument";
+
+void hashCombine(size_t& seed, size_t value) {
+  seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+// Reads a message's arguments by position. Each read answers the value, or the error reply.
+class MessageArguments {
+ public:
+  MessageArguments(const Value& message, size_t count, std::string operation)
+      : operation_(std::move(operation)) {
+    const ValueList* list = message.asList();
+    if (list == nullptr || list->size() < count) {
+      error_ = fail("expected a list of " + std::to_string(count) + " arguments");
+    } else {
+      list_ = list;
+    }
+  }
+
+  const std::optional<FlutterError>& error() const { return error_; }
+
+  const std::string* string(size_t index) {
+    const std::string* text = at(index) != nullptr ? at(index)->asString() : nullptr;
+    if (text == nullptr) noteError(index, "a string");
+    return text;
+  }
+
+  const Value* present(size_t index) {
+    const Value* value = at(index);
+    if (value == nullptr || value->isNull()) {
+      noteError(index, "a value");
+      return nullptr;
+    }
+    return value;
+  }
+
+  std::optional<bool> boolean(size_t index) {
+    const Value* value = at(index);
+    if (value == nullptr || !value->is<bool>()) {
+      noteError(index, "a boolean");
+      return std::nullopt;
+    }
+    return value->get<bool>();
+  }
+
+  std::optional<double> real(size_t index) {
+    const Value* value = at(index);
+    if (value == nullptr || !value->is<double>()) {
+      noteError(index, "a floating-point number");
+      return std::nullopt;
+    }
+    return value->get<double>();
+  }
+
+  // Null means no allow list; otherwise every element must be a string.
+  std::optional<ValueList> allowList(size_t index) {
+    const Value* value = at(index);
+    if (value == nullptr || value->isNull()) return std::nullopt;
+    const ValueList* list = value->asList();
+    bool strings = list != nullptr;
+    for (size_t i = 0; strings && i < list->size(); ++i) strings = (*list)[i].asString() != nullptr;
+    if (!strings) {
+      noteError(index, "a list of strings or null");
+      return std::nullopt;
+    }
+    return *list;
+  }
+
+  std::shared_ptr<const PreferencesPigeonOptions> options(size_t index) {
+    const Value* value = at(index);
+    auto options = value != nullptr ? value->asCustom<PreferencesPigeonOptions>() : nullptr;
+    if (!options) noteError(index, "PreferencesPigeonOptions");
+    return options;
+  }
+
+ private:
+  const Value* at(size_t index) const {
+    return list_ != nullptr && index < list_->size() ? &(*list_)[index] : nullptr;
+  }
+  FlutterError fail(const std::string& what) const {
+    return FlutterError{kInvalidArgumentCode, "Invalid arguments to " + operation_ + ": " + what,
+                        nullptr};
+  }
+  void noteError(size_t index, const std::string& expected) {
+    if (!error_) error_ = fail("argument " + std::to_string(index) + " must be " + expected);
+  }
+
+  const ValueList* list_ = nullptr;
+  std::string operation_;
+  std::optional<FlutterError> error_;
+};
+
+// The reply list for an operation's outcome.
+template <typename T, typename Convert>
+ValueList replyFor(ErrorOr<T> outcome, Convert convert) {
+  if (auto* error = std::get_if<PigeonError>(&outcome)) return wrapError(*error);
+  if (auto* error = std::get_if<FlutterError>(&outcome)) return wrapError(*error);
+  return flutter::wrapResult(convert(std::move(std::get<T>(outcome))));
+}
+
+Value none(Void) { return Value(); }
+
+using OperationHandler = std::function<ValueList(const Value& message)>;
+
+// Installs `handler` (or removes the handler when null) on the operation's channel.
+void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& api,
+                    const std::string& operation, const std::string& suffix,
+                    OperationHandler handler) {
+  std::string name = "dev.flutter.pigeon.preferences_foundation." + api + "." + operation +
+                     (suffix.empty() ? "" : "." + suffix);
+  FlutterBasicMessageChannel channel(name, messenger, GetMessagesCodec());
+  if (!handler) {
+    channel.setMessageHandler(nullptr);
+    return;
+  }
+  channel.setMessageHandler([handler = std::move(handler)](const Value& message, FlutterReply reply) {
+    try {
+      reply(Value(handler(message)));
+    } catch (const std::exception& exception) {
+      reply(Value(flutter::wrapException(exception)));
+    }
+  });
+}
+
+}  // namespace
+
+// Deep equality and hashing.
+
+bool deepEqualsMessages(const Value& a, const Value& b) {
+  if (const auto* left = a.asList()) {
+    const auto* right = b.asList();
+    if (right == nullptr || left->size() != right->size()) return false;
+    for (size_t i = 0; i < left->size(); ++i) {
+      if (!deepEqualsMessages((*left)[i], (*right)[i])) return false;
+    }
+    return true;
+  }
+  if (const auto* left = a.asMap()) {
+    const auto* right = b.asMap();
+    if (right == nullptr || left->size() != right->size()) return false;
+    for (const auto& [key, value] : *left) {
+      const Value* other = right->find(key);
+      if (other == nullptr || !deepEqualsMessages(value, *other)) return false;
+    }
+    return true;
+  }
+  return a == b;
+}
+
+size_t deepHashMessages(const Value& value) {
+  size_t seed = 0;
+  if (const auto* list = value.asList()) {
+    for (const auto& item : *list) hashCombine(seed, deepHashMessages(item));
+    return seed;
+  }
+  if (const auto* map = value.asMap()) {
+    // Order-independent, as equality is.
+    for (const auto& [key, item] : *map) {
+      size_t entry = 0;
+      hashCombine(entry, deepHashMessages(key));
+      hashCombine(entry, deepHashMessages(item));
+      seed += entry;
+    }
+    return seed;
+  }
+  if (value.isNull()) return 0;
+  if (const auto* text = value.asString()) return std::hash<std::string>()(*text);
+  return std::hash<std::string>()(value.debugString());
+}
+
+// The options record.
+
+ValueList PreferencesPigeonOptions::toList() const {
+  return ValueList{suite_name_ ? Value(*suite_name_) : Value()};
+}
+
+std::optional<PreferencesPigeonOptions> PreferencesPigeonOptions::fromList(const Value& list) {
+  const ValueList* items = list.asList();
+  if (items == nullptr || items->empty()) return std::nullopt;
+  const Value& name = (*items)[0];
+  if (name.isNull()) return PreferencesPigeonOptions();
+  if (name.asString() == nullptr) return std::nullopt;
+  return PreferencesPigeonOptions(*name.asString());
+}
+
+bool PreferencesPigeonOptions::equals(const flutter::CustomValue& other) const {
+  const auto* options = dynamic_cast<const PreferencesPigeonOptions*>(&other);
+  return options != nullptr && deepEqualsMessages(Value(toList()), Value(options->toList()));
+}
+
+size_t PreferencesPigeonOptions::hash() const {
+  size_t seed = std::hash<std::string>()("PreferencesPigeonOptions");
+  hashCombine(seed, suite_name_ ? deepHashMessages(Value(*suite_name_)) : 0);
+  return seed;
+}
+
+std::string PreferencesPigeonOptions::description() const {
+  return "PreferencesPigeonOptions(suiteName: " + (suite_name_ ? *suite_name_ : "nil") + ")";
+}
+
+// Errors.
+
+ValueList wrapError(const PigeonError& error) {
+  return ValueList{Value(error.code), error.message ? Value(*error.message) : Value(),
+                   error.details};
+}
+
+ValueList wrapError(const FlutterError& error) { return flutter::wrapError(error); }
+
+// The codec.
+
+Value MessagesPigeonCodecReader::readValueOfType(uint8_t type) {
+  if (type != kOptionsType) return FlutterStandardReader::readValueOfType(type);
+  auto options = PreferencesPigeonOptions::fromList(readValue());
+  if (!options) throw FlutterCodecError("PreferencesPigeonOptions must be a list [suiteName]");
+  return Value(std::make_shared<const PreferencesPigeonOptions>(std::move(*options)));
+}
+
+void MessagesPigeonCodecWriter::writeValue(const Value& value) {
+  if (auto options = value.asCustom<PreferencesPigeonOptions>()) {
+    writeByte(kOptionsType);
+    FlutterStandardWriter::writeValue(Value(options->toList()));
+    return;
+  }
+  FlutterStandardWriter::writeValue(value);
+}
+
+std::unique_ptr<FlutterStandardWriter> MessagesPigeonCodecReaderWriter::writerWithData(
+    FlutterBytes& data) const {
+  return std::make_unique<MessagesPigeonCodecWriter>(data);
+}
+
+std::unique_ptr<FlutterStandardReader> MessagesPigeonCodecReaderWriter::readerWithData(
+    std::span<const uint8_t> data) const {
+  return std::make_unique<MessagesPigeonCodecReader>(data);
+}
+
+const std::shared_ptr<const FlutterStandardMessageCodec>& GetMessagesCodec() {
+  static const auto* const codec = new std::shared_ptr<const FlutterStandardMessageCodec>(
+      std::make_shared<FlutterStandardMessageCodec>(
+          std::make_shared<MessagesPigeonCodecReaderWriter>()));
+  return *codec;
+}
+
+// Set-up.
+
+void UserDefaultsApiSetup::setUpUserDefaultsApi(
+    const std::shared_ptr<FlutterBinaryMessenger>& messenger, std::shared_ptr<UserDefaultsApi> api,
+    const std::string& messageChannelSuffix) {
+  const std::string kApi = "UserDefaultsApi";
+  auto handler = [&](OperationHandler operation) { return api ? operation : OperationHandler(); };
+  installHandler(messenger, kApi, "set", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 3, "set");
+    const std::string* key = arguments.string(0);
+    const Value* value = arguments.present(1);
+    auto options = arguments.options(2);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->set(*key, *value, *options), none);
+  }));
+  installHandler(messenger, kApi, "clear", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "clear");
+    auto allow_list = arguments.allowList(0);
+    auto options = arguments.options(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->clear(allow_list, *options), none);
+  }));
+  installHandler(messenger, kApi, "getAll", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "getAll");
+    auto allow_list = arguments.allowList(0);
+    auto options = arguments.options(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->getAll(allow_list, *options),
+                    [](flutter::ValueMap map) { return Value(std::move(map)); });
+  }));
+  installHandler(messenger, kApi, "getValue", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "getValue");
+    const std::string* key = arguments.string(0);
+    auto options = arguments.options(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->getValue(*key, *options), [](Value value) { return value; });
+  }));
+  installHandler(messenger, kApi, "getKeys", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "getKeys");
+    auto allow_list = arguments.allowList(0);
+    auto options = arguments.options(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->getKeys(allow_list, *options),
+                    [](ValueList keys) { return Value(std::move(keys)); });
+  }));
+}
+
+void LegacyUserDefaultsApiSetup::setUpLegacyUserDefaultsApi(
+    const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+    std::shared_ptr<LegacyUserDefaultsApi> api, const std::string& messageChannelSuffix) {
+  const std::string kApi = "LegacyUserDefaultsApi";
+  auto handler = [&](OperationHandler operation) { return api ? operation : OperationHandler(); };
+  installHandler(messenger, kApi, "remove", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 1, "remove");
+    const std::string* key = arguments.string(0);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->remove(*key), none);
+  }));
+  installHandler(messenger, kApi, "setBool", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "setBool");
+    const std::string* key = arguments.string(0);
+    auto value = arguments.boolean(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->setBool(*key, *value), none);
+  }));
+  installHandler(messenger, kApi, "setDouble", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "setDouble");
+    const std::string* key = arguments.string(0);
+    auto value = arguments.real(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->setDouble(*key, *value), none);
+  }));
+  installHandler(messenger, kApi, "setValue", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "setValue");
+    const std::string* key = arguments.string(0);
+    const Value* value = arguments.present(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->setValue(*key, *value), none);
+  }));
+  installHandler(messenger, kApi, "getAll", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "getAll");
+    const std::string* prefix = arguments.string(0);
+    auto allow_list = arguments.allowList(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->getAll(*prefix, allow_list),
+                    [](flutter::ValueMap map) { return Value(std::move(map)); });
+  }));
+  installHandler(messenger, kApi, "clear", messageChannelSuffix, handler([api](const Value& message) {
+    MessageArguments arguments(message, 2, "clear");
+    const std::string* prefix = arguments.string(0);
+    auto allow_list = arguments.allowList(1);
+    if (arguments.error()) return wrapError(*arguments.error());
+    return replyFor(api->clear(*prefix, allow_list), [](bool value) { return Value(value); });
+  }));
+}
+
+}  // namespace preferences_foundation

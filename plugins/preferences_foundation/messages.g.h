@@ -1,0 +1,129 @@
+// The preferences plug-in's message-channel layer: the options record, the codec that carries it
+// (type 129), the error record, the two API interfaces and the set-up that installs one handler
+// per operation on "dev.flutter.pigeon.preferences_foundation.<Api>.<operation>[.<suffix>]".
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "platform/flutter/flutter_binary_messenger.h"
+#include "platform/flutter/flutter_codec.h"
+#include "platform/flutter/flutter_standard_codec.h"
+
+namespace preferences_foundation {
+
+// Recursive equality and hashing over message values; null stands for an absent value.
+bool deepEqualsMessages(const flutter::Value& a, const flutter::Value& b);
+size_t deepHashMessages(const flutter::Value& value);
+
+class PreferencesPigeonOptions : public flutter::CustomValue {
+ public:
+  explicit PreferencesPigeonOptions(std::optional<std::string> suiteName = std::nullopt)
+      : suite_name_(std::move(suiteName)) {}
+
+  const std::optional<std::string>& suiteName() const { return suite_name_; }
+  void setSuiteName(std::optional<std::string> suiteName) { suite_name_ = std::move(suiteName); }
+
+  // [suiteName], with null for no name.
+  flutter::ValueList toList() const;
+  // From the list form; nullopt when it is not a list whose first element is null or a string.
+  static std::optional<PreferencesPigeonOptions> fromList(const flutter::Value& list);
+
+  std::string typeName() const override { return "PreferencesPigeonOptions"; }
+  bool equals(const flutter::CustomValue& other) const override;
+  size_t hash() const;
+  std::string description() const;
+
+  friend bool operator==(const PreferencesPigeonOptions& a, const PreferencesPigeonOptions& b) {
+    return a.equals(b);
+  }
+
+ private:
+  std::optional<std::string> suite_name_;
+};
+
+struct PigeonError {
+  std::string code;
+  std::optional<std::string> message;
+  flutter::Value details;
+};
+
+// What an operation answers: its result, or the error to send back.
+template <typename T>
+using ErrorOr = std::variant<T, PigeonError, FlutterError>;
+// The result of an operation that returns nothing.
+using Void = std::monostate;
+
+// The reply list of a failure: [code, message, details].
+flutter::ValueList wrapError(const PigeonError& error);
+flutter::ValueList wrapError(const FlutterError& error);
+
+class MessagesPigeonCodecReader : public FlutterStandardReader {
+ public:
+  using FlutterStandardReader::FlutterStandardReader;
+  flutter::Value readValueOfType(uint8_t type) override;
+};
+
+class MessagesPigeonCodecWriter : public FlutterStandardWriter {
+ public:
+  using FlutterStandardWriter::FlutterStandardWriter;
+  void writeValue(const flutter::Value& value) override;
+};
+
+class MessagesPigeonCodecReaderWriter : public FlutterStandardReaderWriter {
+ public:
+  std::unique_ptr<FlutterStandardWriter> writerWithData(FlutterBytes& data) const override;
+  std::unique_ptr<FlutterStandardReader> readerWithData(
+      std::span<const uint8_t> data) const override;
+};
+
+// The one codec of every channel of both APIs.
+const std::shared_ptr<const FlutterStandardMessageCodec>& GetMessagesCodec();
+
+class UserDefaultsApi {
+ public:
+  virtual ~UserDefaultsApi() = default;
+  virtual ErrorOr<Void> set(const std::string& key, const flutter::Value& value,
+                            const PreferencesPigeonOptions& options) = 0;
+  virtual ErrorOr<Void> clear(const std::optional<flutter::ValueList>& allowList,
+                              const PreferencesPigeonOptions& options) = 0;
+  virtual ErrorOr<flutter::ValueMap> getAll(const std::optional<flutter::ValueList>& allowList,
+                                            const PreferencesPigeonOptions& options) = 0;
+  virtual ErrorOr<flutter::Value> getValue(const std::string& key,
+                                           const PreferencesPigeonOptions& options) = 0;
+  virtual ErrorOr<flutter::ValueList> getKeys(const std::optional<flutter::ValueList>& allowList,
+                                              const PreferencesPigeonOptions& options) = 0;
+};
+
+class LegacyUserDefaultsApi {
+ public:
+  virtual ~LegacyUserDefaultsApi() = default;
+  virtual ErrorOr<Void> remove(const std::string& key) = 0;
+  virtual ErrorOr<Void> setBool(const std::string& key, bool value) = 0;
+  virtual ErrorOr<Void> setDouble(const std::string& key, double value) = 0;
+  virtual ErrorOr<Void> setValue(const std::string& key, const flutter::Value& value) = 0;
+  virtual ErrorOr<flutter::ValueMap> getAll(const std::string& prefix,
+                                            const std::optional<flutter::ValueList>& allowList) = 0;
+  virtual ErrorOr<bool> clear(const std::string& prefix,
+                              const std::optional<flutter::ValueList>& allowList) = 0;
+};
+
+class UserDefaultsApiSetup {
+ public:
+  // Installs a handler per operation, or removes them when `api` is null.
+  static void setUpUserDefaultsApi(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+                                   std::shared_ptr<UserDefaultsApi> api,
+                                   const std::string& messageChannelSuffix = "");
+};
+
+class LegacyUserDefaultsApiSetup {
+ public:
+  static void setUpLegacyUserDefaultsApi(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+                                         std::shared_ptr<LegacyUserDefaultsApi> api,
+                                         const std::string& messageChannelSuffix = "");
+};
+
+}  // namespace preferences_foundation

@@ -1,0 +1,41 @@
+// The preferences plug-in: key-value preferences of the Dart side in the user defaults, either
+// the application's own or a named suite. It keeps nothing between calls.
+#pragma once
+
+#include "platform/flutter/flutter_plugin.h"
+#include "platform/foundation/ns_user_defaults.h"
+#include "plugins/preferences_foundation/messages.g.h"
+
+namespace preferences_foundation {
+
+class PreferencesPlugin : public UserDefaultsApi {
+ public:
+  // Sets up both APIs: this one, then the legacy one.
+  static void registerWithRegistrar(FlutterPluginRegistrar& registrar);
+
+  ErrorOr<Void> set(const std::string& key, const flutter::Value& value,
+                    const PreferencesPigeonOptions& options) override;
+  ErrorOr<Void> clear(const std::optional<flutter::ValueList>& allowList,
+                      const PreferencesPigeonOptions& options) override;
+  ErrorOr<flutter::ValueMap> getAll(const std::optional<flutter::ValueList>& allowList,
+                                    const PreferencesPigeonOptions& options) override;
+  ErrorOr<flutter::Value> getValue(const std::string& key,
+                                   const PreferencesPigeonOptions& options) override;
+  ErrorOr<flutter::ValueList> getKeys(const std::optional<flutter::ValueList>& allowList,
+                                      const PreferencesPigeonOptions& options) override;
+
+  // The supported entries of one persistent domain (the suite's, else the bundle identifier's),
+  // narrowed by the allow list when there is one.
+  static ErrorOr<flutter::ValueMap> listing(const std::optional<flutter::ValueList>& allowList,
+                                            const std::optional<std::string>& suiteName);
+};
+
+// A new defaults object for the suite (the application's own without one), or the
+// "Argument Error" for a suite the system refuses.
+std::variant<std::shared_ptr<NSUserDefaults>, FlutterError> defaultsForSuite(
+    const std::optional<std::string>& suiteName);
+
+// The error answer for a value that a property list cannot hold.
+FlutterError unsupportedValueError(const std::string& key);
+
+}  // namespace preferences_foundation
