@@ -10,6 +10,7 @@
 #include "plugins/external/media_video_plugin.h"
 #include "plugins/litedb/litedb_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
+#include "plugins/playlist_audio/playlist_audio_plugin.h"
 #include "plugins/preferences_foundation/preferences_plugin.h"
 #include "plugins/screen_geometry/screen_geometry_macos_plugin.h"
 #include "plugins/session_config/session_config_plugin.h"
@@ -42,6 +43,8 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   });
   registerWith(registry, "AutoUpdatePlugin", AutoUpdatePlugin::registerWithRegistrar);
   registerWith(registry, "MediaEnginePlugin", MediaEnginePlugin::registerWithRegistrar);
+  registerWith(registry, "PlaylistAudioPlugin",
+               playlist_audio::PlaylistAudioPlugin::registerWithRegistrar);
   // Only the registrar is requested for this one.
   registry.registrarForPlugin("MediaLibsVideoPlugin");
   registerWith(registry, "MediaVideoPlugin", MediaVideoPlugin::registerWithRegistrar);

@@ -1,0 +1,50 @@
+#include "platform/avfoundation/av_player.h"
+
+AVPlayer::AVPlayer(std::shared_ptr<AVPlayerItem> item) : current_item_(std::move(item)) {}
+
+void AVPlayer::replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item) {
+  if (item == current_item_) return;
+  if (current_item_) current_item_->cancelPendingSeeks();
+  setCurrentItem(std::move(item));
+}
+
+void AVPlayer::setRate(float rate) {
+  if (rate != rate_) {
+    willChangeValueForKey("rate");
+    rate_ = rate;
+    didChangeValueForKey("rate");
+  }
+  updateTimeControlStatus();
+}
+
+void AVPlayer::setCurrentItem(std::shared_ptr<AVPlayerItem> item) {
+  willChangeValueForKey("currentItem");
+  current_item_ = std::move(item);
+  didChangeValueForKey("currentItem");
+  updateTimeControlStatus();
+}
+
+void AVPlayer::updateTimeControlStatus() {
+  if (rate_ == 0.0f) {
+    setTimeControlStatus(AVPlayerTimeControlStatusPaused);
+  } else if (current_item_ && current_item_->status() == AVPlayerItemStatusReadyToPlay &&
+             !current_item_->isPlaybackBufferEmpty()) {
+    setTimeControlStatus(AVPlayerTimeControlStatusPlaying);
+  } else {
+    setTimeControlStatus(AVPlayerTimeControlStatusWaitingToPlayAtSpecifiedRate);
+  }
+}
+
+void AVPlayer::setTimeControlStatus(AVPlayerTimeControlStatus status) {
+  if (status == time_control_status_) return;
+  willChangeValueForKey("timeControlStatus");
+  time_control_status_ = status;
+  didChangeValueForKey("timeControlStatus");
+}
+
+std::any AVPlayer::valueForKey(const std::string& key) const {
+  if (key == "currentItem") return current_item_;
+  if (key == "rate") return rate_;
+  if (key == "timeControlStatus") return time_control_status_;
+  return {};
+}

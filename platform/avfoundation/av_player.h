@@ -1,0 +1,65 @@
+// A player: plays its current item at a rate. Observable under "currentItem", "rate" and
+// "timeControlStatus": the status is paused at rate 0, playing when the current item is ready
+// with data, and waiting otherwise.
+#pragma once
+
+#include <any>
+#include <memory>
+
+#include "platform/avfoundation/av_player_item.h"
+#include "platform/foundation/ns_key_value_observing.h"
+
+enum AVPlayerTimeControlStatus : long {
+  AVPlayerTimeControlStatusPaused = 0,
+  AVPlayerTimeControlStatusWaitingToPlayAtSpecifiedRate = 1,
+  AVPlayerTimeControlStatusPlaying = 2,
+};
+
+enum AVPlayerActionAtItemEnd : long {
+  AVPlayerActionAtItemEndAdvance = 0,
+  AVPlayerActionAtItemEndPause = 1,
+  AVPlayerActionAtItemEndNone = 2,
+};
+
+class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_this<AVPlayer> {
+ public:
+  AVPlayer() = default;
+  explicit AVPlayer(std::shared_ptr<AVPlayerItem> item);
+
+  const std::shared_ptr<AVPlayerItem>& currentItem() const { return current_item_; }
+  virtual void replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item);
+
+  float rate() const { return rate_; }
+  void setRate(float rate);
+  void play() { setRate(1.0f); }
+  void pause() { setRate(0.0f); }
+  AVPlayerTimeControlStatus timeControlStatus() const { return time_control_status_; }
+
+  float volume() const { return volume_; }
+  void setVolume(float volume) { volume_ = volume; }
+  bool automaticallyWaitsToMinimizeStalling() const { return waits_to_minimize_stalling_; }
+  void setAutomaticallyWaitsToMinimizeStalling(bool waits) { waits_to_minimize_stalling_ = waits; }
+  bool allowsExternalPlayback() const { return allows_external_playback_; }
+  void setAllowsExternalPlayback(bool allows) { allows_external_playback_ = allows; }
+  AVPlayerActionAtItemEnd actionAtItemEnd() const { return action_at_item_end_; }
+  void setActionAtItemEnd(AVPlayerActionAtItemEnd action) { action_at_item_end_ = action; }
+
+  std::any valueForKey(const std::string& key) const override;
+
+ protected:
+  // Changes the current item with observation and re-derives the time-control status.
+  void setCurrentItem(std::shared_ptr<AVPlayerItem> item);
+
+ private:
+  friend struct AVPlayerModel;
+  void updateTimeControlStatus();
+  void setTimeControlStatus(AVPlayerTimeControlStatus status);
+
+  std::shared_ptr<AVPlayerItem> current_item_;
+  float rate_ = 0.0f;
+  AVPlayerTimeControlStatus time_control_status_ = AVPlayerTimeControlStatusPaused;
+  float volume_ = 1.0f;
+  bool waits_to_minimize_stalling_ = true;
+  bool allows_external_playback_ = true;
+  AVPlayerActionAtItemEnd action_at_item_end_ = AVPlayerActionAtItemEndPause;
+};

@@ -1,0 +1,90 @@
+#include "platform/avfoundation/av_player_item.h"
+
+#include <algorithm>
+
+#include "platform/dispatch/dispatch_queue.h"
+
+namespace {
+
+// Completions run on the main queue, as the platform delivers them.
+void completeLater(AVPlayerItem::SeekCompletion completion, bool finished) {
+  if (!completion) return;
+  dispatch_get_main_queue()->async([completion = std::move(completion), finished] {
+    completion(finished);
+  });
+}
+
+}  // namespace
+
+std::atomic<bool> AVPlayerItem::seeks_held_{false};
+
+std::shared_ptr<AVPlayerItem> AVPlayerItem::playerItemWithAsset(std::shared_ptr<AVURLAsset> asset) {
+  return std::make_shared<AVPlayerItem>(std::move(asset));
+}
+
+AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {}
+
+AVPlayerItem::~AVPlayerItem() {
+  if (pending_seek_) completeLater(std::move(pending_seek_->completion), false);
+}
+
+void AVPlayerItem::addOutput(std::shared_ptr<AVPlayerItemOutput> output) {
+  if (!output) return;
+  if (std::find(outputs_.begin(), outputs_.end(), output) == outputs_.end()) {
+    outputs_.push_back(std::move(output));
+  }
+}
+
+void AVPlayerItem::removeOutput(const AVPlayerItemOutput* output) {
+  std::erase_if(outputs_, [output](const auto& held) { return held.get() == output; });
+}
+
+void AVPlayerItem::seekToTime(CMTime time, CMTime /*toleranceBefore*/, CMTime /*toleranceAfter*/,
+                              SeekCompletion completion) {
+  cancelPendingSeeks();
+  uint64_t generation = ++seek_generation_;
+  pending_seek_ = PendingSeek{time, std::move(completion), generation};
+  if (seeks_held_) return;
+  dispatch_get_main_queue()->async([weak = weak_from_this(), generation] {
+    auto self = weak.lock();
+    if (self && self->pending_seek_ && self->pending_seek_->generation == generation) {
+      self->finishSeek(true);
+    }
+  });
+}
+
+void AVPlayerItem::seekToTime(CMTime time, SeekCompletion completion) {
+  seekToTime(time, kCMTimePositiveInfinity, kCMTimePositiveInfinity, std::move(completion));
+}
+
+void AVPlayerItem::cancelPendingSeeks() {
+  if (!pending_seek_) return;
+  auto completion = std::move(pending_seek_->completion);
+  pending_seek_.reset();
+  completeLater(std::move(completion), false);
+}
+
+void AVPlayerItem::finishSeek(bool finished) {
+  if (!pending_seek_) return;
+  PendingSeek seek = std::move(*pending_seek_);
+  pending_seek_.reset();
+  if (finished) {
+    CMTime target = seek.time;
+    if (CMTIME_IS_NUMERIC(duration_) &&
+        (CMTIME_IS_POSITIVE_INFINITY(target) || CMTimeCompare(target, duration_) > 0)) {
+      target = duration_;
+    }
+    if (CMTIME_IS_NUMERIC(target)) current_time_ = CMTimeMaximum(target, kCMTimeZero);
+  }
+  completeLater(std::move(seek.completion), finished);
+}
+
+std::any AVPlayerItem::valueForKey(const std::string& key) const {
+  if (key == "status") return status_;
+  if (key == "duration") return duration_;
+  if (key == "loadedTimeRanges") return loaded_ranges_;
+  if (key == "seekableTimeRanges") return seekable_ranges_;
+  if (key == "playbackBufferEmpty") return buffer_empty_;
+  if (key == "playbackBufferFull") return buffer_full_;
+  return {};
+}

@@ -1,0 +1,114 @@
+// A player item: the presentation state of one asset (status, timing, buffering, the ranges
+// loaded and seekable) and its outputs. Every property an observer may watch changes with
+// key-value observation on the main thread; seeks complete on the main queue, a seek that a newer
+// seek or a cancellation supersedes completes with finished = false.
+#pragma once
+
+#include <any>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/avfoundation/av_player_item_output.h"
+#include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/cm_time_range.h"
+#include "platform/foundation/ns_error.h"
+#include "platform/foundation/ns_key_value_observing.h"
+
+enum AVPlayerItemStatus : long {
+  AVPlayerItemStatusUnknown = 0,
+  AVPlayerItemStatusReadyToPlay = 1,
+  AVPlayerItemStatusFailed = 2,
+};
+
+inline constexpr const char* AVAudioTimePitchAlgorithmTimeDomain = "TimeDomain";
+inline constexpr const char* AVAudioTimePitchAlgorithmSpectral = "Spectral";
+
+class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from_this<AVPlayerItem> {
+ public:
+  using SeekCompletion = std::function<void(bool finished)>;
+
+  static std::shared_ptr<AVPlayerItem> playerItemWithAsset(std::shared_ptr<AVURLAsset> asset);
+  // initWithAsset:
+  explicit AVPlayerItem(std::shared_ptr<AVURLAsset> asset);
+  ~AVPlayerItem() override;
+
+  const std::shared_ptr<AVURLAsset>& asset() const { return asset_; }
+
+  // Observable under their names: "status", "duration", "loadedTimeRanges",
+  // "seekableTimeRanges", "playbackBufferEmpty", "playbackBufferFull".
+  AVPlayerItemStatus status() const { return status_; }
+  const std::optional<NSError>& error() const { return error_; }
+  CMTime duration() const { return duration_; }
+  CMTime currentTime() const { return current_time_; }
+  const std::vector<CMTimeRange>& loadedTimeRanges() const { return loaded_ranges_; }
+  const std::vector<CMTimeRange>& seekableTimeRanges() const { return seekable_ranges_; }
+  bool isPlaybackBufferEmpty() const { return buffer_empty_; }
+  bool isPlaybackBufferFull() const { return buffer_full_; }
+
+  CMTime forwardPlaybackEndTime() const { return forward_end_; }
+  void setForwardPlaybackEndTime(CMTime time) { forward_end_ = time; }
+  double preferredForwardBufferDuration() const { return forward_buffer_duration_; }
+  void setPreferredForwardBufferDuration(double seconds) { forward_buffer_duration_ = seconds; }
+  bool canUseNetworkResourcesForLiveStreamingWhilePaused() const { return network_while_paused_; }
+  void setCanUseNetworkResourcesForLiveStreamingWhilePaused(bool can) {
+    network_while_paused_ = can;
+  }
+  double preferredPeakBitRate() const { return peak_bit_rate_; }
+  void setPreferredPeakBitRate(double bitsPerSecond) { peak_bit_rate_ = bitsPerSecond; }
+  const std::string& audioTimePitchAlgorithm() const { return pitch_algorithm_; }
+  void setAudioTimePitchAlgorithm(std::string algorithm) { pitch_algorithm_ = std::move(algorithm); }
+
+  const std::vector<std::shared_ptr<AVPlayerItemOutput>>& outputs() const { return outputs_; }
+  void addOutput(std::shared_ptr<AVPlayerItemOutput> output);
+  void removeOutput(const AVPlayerItemOutput* output);
+
+  // Moves the playback position within the tolerances (the stand-in lands on the time exactly,
+  // kept within 0 and a known duration). A null completion is allowed.
+  void seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
+                  SeekCompletion completion);
+  void seekToTime(CMTime time, SeekCompletion completion);
+  // Completes a pending seek with finished = false.
+  void cancelPendingSeeks();
+
+  std::any valueForKey(const std::string& key) const override;
+
+ private:
+  friend struct AVPlayerItemModel;
+  struct PendingSeek {
+    CMTime time;
+    SeekCompletion completion;
+    uint64_t generation;
+  };
+  void finishSeek(bool finished);
+  template <typename T>
+  void change(const char* key, T& field, T value) {
+    willChangeValueForKey(key);
+    field = std::move(value);
+    didChangeValueForKey(key);
+  }
+
+  std::shared_ptr<AVURLAsset> asset_;
+  AVPlayerItemStatus status_ = AVPlayerItemStatusUnknown;
+  std::optional<NSError> error_;
+  CMTime duration_ = kCMTimeIndefinite;
+  CMTime current_time_ = kCMTimeZero;
+  std::vector<CMTimeRange> loaded_ranges_;
+  std::vector<CMTimeRange> seekable_ranges_;
+  bool buffer_empty_ = true;
+  bool buffer_full_ = false;
+  CMTime forward_end_ = kCMTimeInvalid;
+  double forward_buffer_duration_ = 0;
+  bool network_while_paused_ = false;
+  double peak_bit_rate_ = 0;
+  std::string pitch_algorithm_ = AVAudioTimePitchAlgorithmSpectral;
+  std::vector<std::shared_ptr<AVPlayerItemOutput>> outputs_;
+  std::optional<PendingSeek> pending_seek_;
+  uint64_t seek_generation_ = 0;
+  // Tests hold seeks to complete them by hand.
+  static std::atomic<bool> seeks_held_;
+};

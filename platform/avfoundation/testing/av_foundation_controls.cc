@@ -1,0 +1,166 @@
+#include "platform/avfoundation/testing/av_foundation_controls.h"
+
+#include "platform/avfoundation/av_player_census.h"
+#include "platform/foundation/ns_notification_center.h"
+
+// Reaches the private state of items and players for the controls.
+struct AVPlayerItemModel {
+  template <typename T>
+  static void change(AVPlayerItem& item, const char* key, T AVPlayerItem::*field, T value) {
+    item.change(key, item.*field, std::move(value));
+  }
+  static void setStatus(AVPlayerItem& item, AVPlayerItemStatus status) {
+    change(item, "status", &AVPlayerItem::status_, status);
+  }
+  static void setError(AVPlayerItem& item, NSError error) { item.error_ = std::move(error); }
+  static void setDuration(AVPlayerItem& item, CMTime duration) {
+    change(item, "duration", &AVPlayerItem::duration_, duration);
+  }
+  static void setCurrentTime(AVPlayerItem& item, CMTime time) { item.current_time_ = time; }
+  static void setSeekable(AVPlayerItem& item, std::vector<CMTimeRange> ranges) {
+    change(item, "seekableTimeRanges", &AVPlayerItem::seekable_ranges_, std::move(ranges));
+  }
+  static void setLoaded(AVPlayerItem& item, std::vector<CMTimeRange> ranges) {
+    change(item, "loadedTimeRanges", &AVPlayerItem::loaded_ranges_, std::move(ranges));
+  }
+  static void setBufferEmpty(AVPlayerItem& item, bool empty) {
+    change(item, "playbackBufferEmpty", &AVPlayerItem::buffer_empty_, empty);
+  }
+  static void setBufferFull(AVPlayerItem& item, bool full) {
+    change(item, "playbackBufferFull", &AVPlayerItem::buffer_full_, full);
+  }
+  static void setSeeksHeld(bool held) { AVPlayerItem::seeks_held_ = held; }
+  static const std::optional<AVPlayerItem::PendingSeek>& pendingSeek(const AVPlayerItem& item) {
+    return item.pending_seek_;
+  }
+  static void finishSeek(AVPlayerItem& item, bool finished) { item.finishSeek(finished); }
+};
+
+struct AVPlayerModel {
+  static void updateTimeControlStatus(AVPlayer& player) { player.updateTimeControlStatus(); }
+  static void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
+    player.setTimeControlStatus(status);
+  }
+};
+
+namespace avfoundation::testing {
+namespace {
+
+// Players showing `item` re-derive their time-control status after it changed.
+void refreshPlayersShowing(const AVPlayerItem& item) {
+  for (const auto& player : queuePlayers()) {
+    if (player->currentItem().get() == &item) AVPlayerModel::updateTimeControlStatus(*player);
+  }
+}
+
+std::shared_ptr<void> notificationObject(AVPlayerItem& item) {
+  return std::static_pointer_cast<void>(item.shared_from_this());
+}
+
+}  // namespace
+
+std::vector<std::shared_ptr<AVQueuePlayer>> queuePlayers() {
+  return AVPlayerCensus::shared().players();
+}
+
+void makeItemReady(AVPlayerItem& item, std::optional<CMTime> duration) {
+  if (duration) AVPlayerItemModel::setDuration(item, *duration);
+  AVPlayerItemModel::setStatus(item, AVPlayerItemStatusReadyToPlay);
+  refreshPlayersShowing(item);
+}
+
+void failItem(AVPlayerItem& item, const NSError& error) {
+  AVPlayerItemModel::setError(item, error);
+  AVPlayerItemModel::setStatus(item, AVPlayerItemStatusFailed);
+  refreshPlayersShowing(item);
+}
+
+void setDuration(AVPlayerItem& item, CMTime duration) {
+  AVPlayerItemModel::setDuration(item, duration);
+}
+
+void setCurrentTime(AVPlayerItem& item, CMTime time) {
+  AVPlayerItemModel::setCurrentTime(item, time);
+}
+
+void setSeekableTimeRanges(AVPlayerItem& item, std::vector<CMTimeRange> ranges) {
+  AVPlayerItemModel::setSeekable(item, std::move(ranges));
+}
+
+void setLoadedTimeRanges(AVPlayerItem& item, std::vector<CMTimeRange> ranges) {
+  AVPlayerItemModel::setLoaded(item, std::move(ranges));
+}
+
+void setPlaybackBufferEmpty(AVPlayerItem& item, bool empty) {
+  AVPlayerItemModel::setBufferEmpty(item, empty);
+  refreshPlayersShowing(item);
+}
+
+void setPlaybackBufferFull(AVPlayerItem& item, bool full) {
+  AVPlayerItemModel::setBufferFull(item, full);
+}
+
+void setSeeksHeld(bool held) { AVPlayerItemModel::setSeeksHeld(held); }
+
+bool hasPendingSeek(const AVPlayerItem& item) {
+  return AVPlayerItemModel::pendingSeek(item).has_value();
+}
+
+std::optional<CMTime> pendingSeekTime(const AVPlayerItem& item) {
+  const auto& seek = AVPlayerItemModel::pendingSeek(item);
+  return seek ? std::optional<CMTime>(seek->time) : std::nullopt;
+}
+
+bool completePendingSeek(AVPlayerItem& item, bool finished) {
+  if (!hasPendingSeek(item)) return false;
+  AVPlayerItemModel::finishSeek(item, finished);
+  return true;
+}
+
+void finishCurrentItem(AVQueuePlayer& player) {
+  auto item = player.currentItem();
+  if (!item) return;
+  if (CMTIME_IS_NUMERIC(item->duration())) AVPlayerItemModel::setCurrentTime(*item, item->duration());
+  NSNotificationCenter::defaultCenter()->postNotificationName(
+      AVPlayerItemDidPlayToEndTimeNotification, notificationObject(*item));
+  switch (player.actionAtItemEnd()) {
+    case AVPlayerActionAtItemEndAdvance:
+      if (player.currentItem() == item) player.advanceToNextItem();
+      break;
+    case AVPlayerActionAtItemEndPause:
+      player.pause();
+      break;
+    case AVPlayerActionAtItemEndNone:
+      break;
+  }
+}
+
+void failCurrentItemToPlayToEnd(AVQueuePlayer& player, const NSError& error) {
+  auto item = player.currentItem();
+  if (!item) return;
+  NSNotificationCenter::defaultCenter()->postNotificationName(
+      AVPlayerItemFailedToPlayToEndTimeNotification, notificationObject(*item),
+      {{AVPlayerItemFailedToPlayToEndTimeErrorKey, error}});
+}
+
+void stallCurrentItem(AVQueuePlayer& player) {
+  auto item = player.currentItem();
+  if (!item) return;
+  setPlaybackBufferEmpty(*item, true);
+  NSNotificationCenter::defaultCenter()->postNotificationName(
+      AVPlayerItemPlaybackStalledNotification, notificationObject(*item));
+}
+
+void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
+  AVPlayerModel::setTimeControlStatus(player, status);
+}
+
+void deliverTimedMetadata(AVPlayerItem& item, const std::vector<AVTimedMetadataGroup>& groups) {
+  for (const auto& output : item.outputs()) {
+    if (auto metadata = std::dynamic_pointer_cast<AVPlayerItemMetadataOutput>(output)) {
+      metadata->pushTimedMetadataGroups(groups);
+    }
+  }
+}
+
+}  // namespace avfoundation::testing

@@ -1,0 +1,114 @@
+#include "plugins/playlist_audio/audio_arguments.h"
+
+#include <limits>
+
+#include "plugins/playlist_audio/audio_player_exception.h"
+
+namespace playlist_audio {
+namespace {
+
+const flutter::ValueList kEmptyList;
+
+[[noreturn]] void fail(std::string_view key, std::string_view expected) {
+  throw AudioPlayerException("\"" + std::string(key) + "\" must be " + std::string(expected));
+}
+
+int toInt(int64_t value) {
+  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
+    throw AudioPlayerException("index out of range");
+  }
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+AudioArguments::AudioArguments(const flutter::Value& arguments) {
+  if (arguments.isNull()) return;
+  map_ = arguments.asMap();
+  if (map_ == nullptr) throw AudioPlayerException("arguments must be a map");
+}
+
+const flutter::Value* AudioArguments::entry(std::string_view key) const {
+  return map_ != nullptr ? map_->find(key) : nullptr;
+}
+
+int64_t AudioArguments::integer(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value == nullptr) return 0;
+  if (auto integer = value->asInteger()) return *integer;
+  if (value->is<bool>()) return value->get<bool>() ? 1 : 0;
+  fail(key, "an integer");
+}
+
+std::optional<int64_t> AudioArguments::integerOrNull(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value != nullptr && value->isNull()) return std::nullopt;
+  return integer(key);
+}
+
+int32_t AudioArguments::int32(std::string_view key) const {
+  int64_t value = integer(key);
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
+    fail(key, "a 32-bit integer");
+  }
+  return static_cast<int32_t>(value);
+}
+
+bool AudioArguments::boolean(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value == nullptr) return false;
+  if (!value->isNumber()) fail(key, "a boolean");
+  return value->boolValue();
+}
+
+double AudioArguments::number(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value == nullptr) return 0;
+  if (!value->isNumber()) fail(key, "a number");
+  return value->doubleValue();
+}
+
+std::string AudioArguments::string(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value == nullptr) return {};
+  if (const auto* text = value->asString()) return *text;
+  fail(key, "a string");
+}
+
+const flutter::ValueList& AudioArguments::list(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value == nullptr) return kEmptyList;
+  if (const auto* items = value->asList()) return *items;
+  fail(key, "a list");
+}
+
+std::vector<int> readShuffleOrder(const flutter::Value* value) {
+  if (value == nullptr) throw AudioPlayerException("missing shuffle order");
+  std::vector<int> order;
+  if (const auto* items = value->asList()) {
+    for (const auto& item : *items) {
+      auto integer = item.asInteger();
+      if (!integer) throw AudioPlayerException("shuffle order must hold integers");
+      order.push_back(toInt(*integer));
+    }
+  } else if (const auto* int32s = value->getIf<std::vector<int32_t>>()) {
+    order.assign(int32s->begin(), int32s->end());
+  } else if (const auto* int64s = value->getIf<std::vector<int64_t>>()) {
+    for (int64_t integer : *int64s) order.push_back(toInt(integer));
+  } else {
+    throw AudioPlayerException("shuffle order must be a list");
+  }
+  return order;
+}
+
+bool isPermutation(const std::vector<int>& order, int count) {
+  if (static_cast<int>(order.size()) != count) return false;
+  std::vector<bool> seen(order.size(), false);
+  for (int index : order) {
+    if (index < 0 || index >= count || seen[index]) return false;
+    seen[index] = true;
+  }
+  return true;
+}
+
+}  // namespace playlist_audio

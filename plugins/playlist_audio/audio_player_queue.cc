@@ -1,0 +1,475 @@
+// Loading a tree, the play order, the engine's queue and the edits of concatenating sources.
+#include <algorithm>
+#include <numeric>
+
+#include "plugins/playlist_audio/audio_player.h"
+#include "plugins/playlist_audio/audio_player_exception.h"
+#include "plugins/playlist_audio/audio_source_decoder.h"
+#include "plugins/playlist_audio/clipping_audio_source.h"
+#include "plugins/playlist_audio/concatenating_audio_source.h"
+#include "plugins/playlist_audio/uri_audio_source.h"
+
+namespace playlist_audio {
+namespace {
+
+constexpr const char* kItemKeyPaths[] = {"status", "playbackBufferEmpty", "playbackBufferFull",
+                                         "loadedTimeRanges"};
+constexpr const char* kItemNotifications[] = {AVPlayerItemDidPlayToEndTimeNotification,
+                                              AVPlayerItemFailedToPlayToEndTimeNotification,
+                                              AVPlayerItemPlaybackStalledNotification};
+
+bool isUriType(const flutter::Value* type) {
+  const auto* text = type != nullptr ? type->asString() : nullptr;
+  return text != nullptr && (*text == "progressive" || *text == "dash" || *text == "hls");
+}
+
+}  // namespace
+
+void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
+                       std::optional<int64_t> initialIndex, FlutterResult result) {
+  // Decode first: a malformed tree changes nothing.
+  auto root = newRoot(source);
+  AudioSource::Sequence leaves;
+  if (root) root->buildSequence(leaves, 0);
+  int index = initialIndex ? static_cast<int>(std::clamp<int64_t>(*initialIndex, 0, INT32_MAX)) : 0;
+  if (initialIndex && (*initialIndex < 0 || *initialIndex >= std::max<int64_t>(1, leaves.size()))) {
+    throw AudioPlayerException("initial index outside the sequence");
+  }
+
+  if (playing_ && player_) player_->pause();
+  if (processing_state_ == ProcessingState::loading) {
+    abortExistingConnection(false);
+    // The superseded load is always answered, whatever the engine holds.
+    answerPendingLoad(FlutterError{"10000000", "Connection aborted", nullptr});
+  }
+  load_result_ = std::move(result);
+  processing_state_ = ProcessingState::loading;
+  index_ = index;
+  error_code_ = nullptr;
+  error_message_ = nullptr;
+  for (const auto& leaf : indexed_audio_sources_) removeLeafObservers(*leaf);
+
+  audio_source_ = std::move(root);
+  indexed_audio_sources_ = std::move(leaves);
+  for (const auto& leaf : indexed_audio_sources_) {
+    // Both items of a reused clip are observed, each once.
+    for (const auto& item : {leaf->playerItem(), leaf->playerItem2()}) {
+      if (!item) continue;
+      addItemObservers(item);
+      item->setAudioSource(leaf);
+    }
+  }
+  updatePosition();
+  updateOrder();
+  if (!player_) createEngine();
+  enqueueFrom(index_);
+  for (size_t i = 0; i < indexed_audio_sources_.size(); ++i) {
+    indexed_audio_sources_[i]->attach(
+        *player_, static_cast<int>(i) == index_ ? initialPosition : kCMTimeInvalid);
+  }
+  if (playing_) player_->setRate(speed_);
+  player_->setVolume(volume_);
+  broadcastPlaybackEvent();
+  const auto& current = player_->currentItem();
+  if (load_result_ && (indexed_audio_sources_.empty() || !current ||
+                       current->status() == AVPlayerItemStatusReadyToPlay)) {
+    processing_state_ = ProcessingState::ready;
+    auto answer = std::move(*load_result_);
+    load_result_.reset();
+    answer(flutter::ValueMap{{"duration", getDurationMicroseconds()}});
+  }
+}
+
+// Changing only the clip bounds of the loaded URI keeps its items.
+std::shared_ptr<AudioSource> AudioPlayer::newRoot(const flutter::Value& source) const {
+  const auto* type = source.find("type");
+  const auto* child = source.find("child");
+  if (audio_source_ && type != nullptr && type->asString() && *type->asString() == "clipping" &&
+      child != nullptr && isUriType(child->find("type"))) {
+    std::shared_ptr<UriAudioSource> reusable;
+    if (auto clip = std::dynamic_pointer_cast<ClippingAudioSource>(audio_source_)) {
+      reusable = clip->audioSource();
+    } else {
+      reusable = std::dynamic_pointer_cast<UriAudioSource>(audio_source_);
+    }
+    const auto* uri = child->find("uri");
+    if (reusable && uri != nullptr && uri->asString() && *uri->asString() == reusable->uri()) {
+      AudioArguments arguments(source);
+      auto start = arguments.integerOrNull("start");
+      auto end = arguments.integerOrNull("end");
+      return std::make_shared<ClippingAudioSource>(
+          arguments.string("id"), reusable,
+          start ? CMTimeMake(*start, 1000000) : kCMTimeZero,
+          end ? CMTimeMake(*end, 1000000) : kCMTimeInvalid);
+    }
+  }
+  return AudioSourceDecoder(load_control_).decodeAudioSource(source);
+}
+
+void AudioPlayer::createEngine() {
+  player_ = AVQueuePlayer::queuePlayerWithItems({});
+  player_->setAutomaticallyWaitsToMinimizeStalling(automatically_waits_to_minimize_stalling_);
+  player_->addObserver(shared_from_this(), "timeControlStatus", NSKeyValueObservingOptionNew,
+                       nullptr);
+  player_->setAllowsExternalPlayback(allows_external_playback_);
+  player_->addObserver(shared_from_this(), "currentItem", NSKeyValueObservingOptionNew, nullptr);
+}
+
+void AudioPlayer::updateOrder() {
+  int count = static_cast<int>(indexed_audio_sources_.size());
+  order_inv_.assign(count, 0);
+  if (shuffle_mode_enabled_ && audio_source_) {
+    order_ = audio_source_->getShuffleIndices();
+  } else {
+    order_.resize(count);
+    std::iota(order_.begin(), order_.end(), 0);
+  }
+  // The orders were checked when they arrived; an order of the wrong shape plays unshuffled.
+  if (!isPermutation(order_, count)) {
+    order_.resize(count);
+    std::iota(order_.begin(), order_.end(), 0);
+  }
+  for (int position = 0; position < count; ++position) order_inv_[order_[position]] = position;
+}
+
+void AudioPlayer::enqueueFrom(int index) {
+  index_ = index;
+  auto old = player_->currentItem();
+  std::shared_ptr<AVPlayerItem> target;
+  if (index >= 0 && index < static_cast<int>(indexed_audio_sources_.size())) {
+    target = indexed_audio_sources_[index]->playerItem();
+  }
+  bool targetPresent = false;
+  for (const auto& item : std::vector(player_->items())) {
+    if (item == target) {
+      targetPresent = true;
+    } else if (item != old) {
+      player_->removeItem(item);
+    }
+  }
+  if (old && old != target) player_->removeItem(old);
+
+  enqueued_all_ = false;
+  if (!(targetPresent && loop_mode_ == kLoopOne)) {
+    enqueued_all_ = true;
+    int count = static_cast<int>(order_.size());
+    int from = index >= 0 && index < count ? order_inv_[index] : count;
+    for (int position = from; position < count; ++position) {
+      const auto& leaf = indexed_audio_sources_[order_[position]];
+      auto item = leaf->playerItem();
+      if (targetPresent && item == target) continue;
+      if (leaf->lazyLoading() && player_->items().size() >= 2) {
+        enqueued_all_ = false;
+        break;
+      }
+      player_->insertItem(item, nullptr);
+      if (loop_mode_ == kLoopOne) break;
+    }
+  }
+
+  if (!order_.empty()) {
+    std::shared_ptr<IndexedAudioSource> repeated;
+    if (loop_mode_ == kLoopOne) {
+      repeated = currentLeaf();
+    } else if (loop_mode_ == kLoopAll && enqueued_all_) {
+      repeated = indexed_audio_sources_[order_.front()];
+    }
+    if (repeated) {
+      if (!repeated->playerItem2()) {
+        repeated->preparePlayerItem2();
+        if (auto second = repeated->playerItem2()) addItemObservers(second);
+      }
+      player_->insertItem(repeated->playerItem2(), nullptr);
+    }
+  }
+
+  if (processing_state_ != ProcessingState::loading && target != old) {
+    const auto& current = player_->currentItem();
+    if (current && current->isPlaybackBufferEmpty()) {
+      enterBuffering();
+    } else {
+      leaveBuffering();
+    }
+    updatePosition();
+  }
+  updateEndAction();
+}
+
+void AudioPlayer::updateEndAction() {
+  if (!player_) return;
+  bool advance;
+  if (!audio_source_) {
+    advance = false;
+  } else if (loop_mode_ == kLoopOne || loop_mode_ == kLoopAll) {
+    advance = true;
+  } else {
+    int position = index_ >= 0 && index_ < static_cast<int>(order_inv_.size()) ? order_inv_[index_]
+                                                                               : INT32_MAX - 1;
+    advance = !order_.empty() && position + 1 < static_cast<int>(order_.size());
+  }
+  player_->setActionAtItemEnd(advance ? AVPlayerActionAtItemEndAdvance
+                                      : AVPlayerActionAtItemEndPause);
+}
+
+int AudioPlayer::indexForItem(const AVPlayerItem* item) const {
+  for (size_t i = 0; i < indexed_audio_sources_.size(); ++i) {
+    const auto& leaf = indexed_audio_sources_[i];
+    if (leaf->playerItem().get() == item || leaf->playerItem2().get() == item) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& item) {
+  if (!item || observed_items_.contains(item.get())) return;
+  for (const char* keyPath : kItemKeyPaths) {
+    item->addObserver(shared_from_this(), keyPath, NSKeyValueObservingOptionNew, nullptr);
+  }
+  ObservedItem observed{item, {}};
+  std::weak_ptr<AudioPlayer> weak = shared_from_this();
+  auto center = NSNotificationCenter::defaultCenter();
+  const void* sender = static_cast<const AVPlayerItem*>(item.get());
+  observed.tokens.push_back(center->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, sender, nullptr,
+      [weak](const NSNotification& notification) {
+        if (auto self = weak.lock()) self->onComplete(notification);
+      }));
+  // Failing to reach the end and stalling show through the buffer and time-control observations.
+  for (const char* name : {kItemNotifications[1], kItemNotifications[2]}) {
+    observed.tokens.push_back(
+        center->addObserverForName(name, sender, nullptr, [](const NSNotification&) {}));
+  }
+  observed_items_.emplace(item.get(), std::move(observed));
+  bool hasMetadataOutput = std::any_of(item->outputs().begin(), item->outputs().end(),
+                                       [](const auto& output) {
+                                         return std::dynamic_pointer_cast<
+                                                    AVPlayerItemMetadataOutput>(output) != nullptr;
+                                       });
+  if (!hasMetadataOutput) {
+    auto output = std::make_shared<AVPlayerItemMetadataOutput>(std::nullopt);
+    output->setDelegate(weak, dispatch_get_main_queue());
+    item->addOutput(output);
+  }
+}
+
+void AudioPlayer::removeItemObservers(const std::shared_ptr<IndexedPlayerItem>& item) {
+  if (!item) return;
+  auto found = observed_items_.find(item.get());
+  if (found == observed_items_.end()) return;
+  for (const char* keyPath : kItemKeyPaths) item->removeObserver(this, keyPath);
+  for (const auto& token : found->second.tokens) {
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+  }
+  observed_items_.erase(found);
+}
+
+void AudioPlayer::removeLeafObservers(const IndexedAudioSource& leaf) {
+  removeItemObservers(leaf.playerItem());
+  removeItemObservers(leaf.playerItem2());
+}
+
+void AudioPlayer::onComplete(const NSNotification& notification) {
+  auto* ended = static_cast<AVPlayerItem*>(notification.object.get());
+  auto indexed = ended != nullptr ? std::dynamic_pointer_cast<IndexedPlayerItem>(
+                                        ended->shared_from_this())
+                                  : nullptr;
+  auto leaf = indexed ? indexed->audioSource() : nullptr;
+  int count = static_cast<int>(order_.size());
+  if (count == 0 || index_ < 0 || index_ >= count) return;
+  if (loop_mode_ == kLoopAll) {
+    if (leaf) leaf->seek(kCMTimeZero);
+    index_ = order_[(order_inv_[index_] + 1) % count];
+    broadcastPlaybackEvent();
+    just_advanced_ = true;
+  } else if (loop_mode_ == kLoopOne) {
+    if (leaf) leaf->seek(kCMTimeZero);
+    just_advanced_ = true;
+  } else {
+    int next = order_inv_[index_] + 1;
+    if (next < count) {
+      if (leaf) leaf->seek(kCMTimeZero);
+      index_ = order_[next];
+      updateEndAction();
+      broadcastPlaybackEvent();
+      just_advanced_ = true;
+    } else {
+      complete();
+    }
+  }
+}
+
+void AudioPlayer::currentItemChanged(const std::shared_ptr<AVPlayerItem>& item) {
+  if (!item) return;
+  if (item->status() == AVPlayerItemStatusFailed) {
+    sendErrorForItem(item);
+    return;
+  }
+  int index = indexForItem(item.get());
+  if (index != index_ && index >= 0) {
+    index_ = index;
+    updateEndAction();
+    broadcastPlaybackEvent();
+  }
+  buffer_unconfirmed_ = true;
+  if (!just_advanced_) return;
+  auto indexed = std::dynamic_pointer_cast<IndexedPlayerItem>(item);
+  auto leaf = indexed ? indexed->audioSource() : nullptr;
+  if (loop_mode_ == kLoopAll) {
+    if (!order_.empty() && index_ == order_.front() && leaf && item == leaf->playerItem2()) {
+      leaf->flip();
+      enqueueFrom(index_);
+    } else if (enqueued_all_) {
+      updateEndAction();
+    } else {
+      enqueueFrom(index_);
+    }
+  } else if (loop_mode_ == kLoopOne) {
+    if (leaf) leaf->flip();
+    enqueueFrom(index_);
+  } else if (!enqueued_all_) {
+    enqueueFrom(index_);
+  }
+  just_advanced_ = false;
+}
+
+void AudioPlayer::setLoopMode(int32_t mode) {
+  if (mode == loop_mode_) return;
+  loop_mode_ = mode;
+  if (player_) enqueueFrom(index_);
+}
+
+void AudioPlayer::setShuffleModeEnabled(bool enabled) {
+  shuffle_mode_enabled_ = enabled;
+  if (!audio_source_) return;
+  updateOrder();
+  enqueueFrom(index_);
+}
+
+void AudioPlayer::setShuffleOrder(const flutter::Value& source) {
+  if (!audio_source_) return;
+  audio_source_->checkShuffleOrder(source);
+  audio_source_->decodeShuffleOrder(source);
+  updateOrder();
+  enqueueFrom(index_);
+}
+
+std::vector<std::shared_ptr<ConcatenatingAudioSource>> AudioPlayer::concatenatingNodes(
+    const std::string& sourceId) const {
+  std::vector<std::shared_ptr<AudioSource>> matches;
+  if (audio_source_) audio_source_->findById(sourceId, matches);
+  std::vector<std::shared_ptr<ConcatenatingAudioSource>> nodes;
+  for (const auto& match : matches) {
+    if (auto node = std::dynamic_pointer_cast<ConcatenatingAudioSource>(match)) {
+      nodes.push_back(std::move(node));
+    }
+  }
+  return nodes;
+}
+
+void AudioPlayer::rebuildSequence() {
+  indexed_audio_sources_.clear();
+  if (audio_source_) audio_source_->buildSequence(indexed_audio_sources_, 0);
+}
+
+int AudioPlayer::currentItemIndex() const {
+  const auto& current = player_ ? player_->currentItem() : nullptr;
+  return current ? indexForItem(current.get()) : -1;
+}
+
+void AudioPlayer::concatenatingInsertAll(const std::string& sourceId, int64_t index,
+                                         const flutter::ValueList& children,
+                                         std::vector<int> shuffleOrder) {
+  auto nodes = concatenatingNodes(sourceId);
+  AudioSourceDecoder decoder(load_control_);
+  std::vector<std::vector<std::shared_ptr<AudioSource>>> decoded;
+  for (const auto& node : nodes) {
+    int64_t point = index < 0 ? node->count() : index;
+    if (point > node->count() ||
+        !isPermutation(shuffleOrder, node->count() + static_cast<int>(children.size()))) {
+      throw AudioPlayerException("insertion outside the children or bad shuffle order");
+    }
+    decoded.push_back(decoder.decodeAudioSources(children));
+  }
+  for (size_t n = 0; n < nodes.size(); ++n) {
+    int point = index < 0 ? nodes[n]->count() : static_cast<int>(index);
+    for (size_t i = 0; i < decoded[n].size(); ++i) {
+      nodes[n]->insertSource(decoded[n][i], point + static_cast<int>(i));
+    }
+    nodes[n]->setShuffleOrder(shuffleOrder);
+  }
+  rebuildSequence();
+  for (const auto& leaf : indexed_audio_sources_) {
+    if (leaf->isAttached()) continue;
+    leaf->playerItem()->setAudioSource(leaf);
+    addItemObservers(leaf->playerItem());
+  }
+  updateOrder();
+  if (!player_) return;
+  int current = currentItemIndex();
+  enqueueFrom(current >= 0 ? current : 0);
+  for (const auto& leaf : indexed_audio_sources_) {
+    if (!leaf->isAttached()) leaf->attach(*player_, kCMTimeInvalid);
+  }
+  broadcastPlaybackEvent();
+}
+
+void AudioPlayer::concatenatingRemoveRange(const std::string& sourceId, int64_t start, int64_t end,
+                                           std::vector<int> shuffleOrder) {
+  auto nodes = concatenatingNodes(sourceId);
+  for (const auto& node : nodes) {
+    int64_t to = end < 0 ? node->count() : end;
+    int64_t removed = std::max<int64_t>(0, to - start);
+    if (start < 0 || to > node->count() ||
+        !isPermutation(shuffleOrder, node->count() - static_cast<int>(removed))) {
+      throw AudioPlayerException("range outside the children or bad shuffle order");
+    }
+  }
+  for (const auto& node : nodes) {
+    node->removeSourcesFromIndex(static_cast<int>(start),
+                                 end < 0 ? node->count() : static_cast<int>(end));
+    node->setShuffleOrder(shuffleOrder);
+  }
+  auto oldLeaves = std::move(indexed_audio_sources_);
+  rebuildSequence();
+  int indexBefore = index_;
+  for (size_t i = 0; i < oldLeaves.size(); ++i) {
+    const auto& leaf = oldLeaves[i];
+    if (std::find(indexed_audio_sources_.begin(), indexed_audio_sources_.end(), leaf) !=
+        indexed_audio_sources_.end()) {
+      continue;
+    }
+    removeLeafObservers(*leaf);
+    if (static_cast<int>(i) < indexBefore) --index_;
+  }
+  updateOrder();
+  int count = static_cast<int>(indexed_audio_sources_.size());
+  if (index_ >= count) index_ = std::max(0, count - 1);
+  if (!player_) return;
+  enqueueFrom(index_);
+  broadcastPlaybackEvent();
+}
+
+void AudioPlayer::concatenatingMove(const std::string& sourceId, int64_t from, int64_t to,
+                                    std::vector<int> shuffleOrder) {
+  auto nodes = concatenatingNodes(sourceId);
+  for (const auto& node : nodes) {
+    if (from < 0 || from >= node->count() || to < 0 || to >= node->count() ||
+        !isPermutation(shuffleOrder, node->count())) {
+      throw AudioPlayerException("move outside the children or bad shuffle order");
+    }
+  }
+  for (const auto& node : nodes) {
+    node->moveSourceFromIndex(static_cast<int>(from), static_cast<int>(to));
+    node->setShuffleOrder(shuffleOrder);
+  }
+  rebuildSequence();
+  updateOrder();
+  if (!player_) return;
+  // Without a current item (after an item error emptied the queue) the current leaf stays.
+  int current = currentItemIndex();
+  enqueueFrom(current >= 0 ? current : std::min<int>(index_, indexed_audio_sources_.size() - 1));
+  broadcastPlaybackEvent();
+}
+
+}  // namespace playlist_audio

@@ -1,0 +1,45 @@
+// A node of the tree of sources a player plays: leaves are playable items, composites arrange
+// their children. The tree flattens into the sequence of leaves; its shuffle indices give the
+// shuffled order of that sequence.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/flutter/value.h"
+
+namespace playlist_audio {
+
+class IndexedAudioSource;
+
+class AudioSource : public std::enable_shared_from_this<AudioSource> {
+ public:
+  using Sequence = std::vector<std::shared_ptr<IndexedAudioSource>>;
+
+  explicit AudioSource(std::string sourceId) : source_id_(std::move(sourceId)) {}
+  virtual ~AudioSource() = default;
+  AudioSource(const AudioSource&) = delete;
+  AudioSource& operator=(const AudioSource&) = delete;
+
+  const std::string& sourceId() const { return source_id_; }
+
+  virtual bool lazyLoading() const { return false; }
+  virtual void setLazyLoading(bool /*lazyLoading*/) {}
+
+  // Appends this subtree's leaves in tree order; answers the index after them.
+  virtual int buildSequence(Sequence& sequence, int treeIndex) = 0;
+  // Appends every node of this subtree whose id is `sourceId`, in pre-order.
+  virtual void findById(const std::string& sourceId, std::vector<std::shared_ptr<AudioSource>>& matches);
+  // The shuffled order of this subtree's leaves, relative to its first leaf.
+  virtual std::vector<int> getShuffleIndices() const { return {}; }
+  // Raises AudioPlayerException when `message` holds an order that decodeShuffleOrder would
+  // apply and that is not a permutation of the children it orders.
+  virtual void checkShuffleOrder(const flutter::Value& /*message*/) const {}
+  virtual void decodeShuffleOrder(const flutter::Value& /*message*/) {}
+
+ private:
+  std::string source_id_;
+};
+
+}  // namespace playlist_audio

@@ -1,0 +1,36 @@
+// Turns the Dart side's source maps into source trees. A map of an unknown type decodes to
+// nothing; a malformed map raises AudioPlayerException.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/flutter/value.h"
+#include "plugins/playlist_audio/audio_source.h"
+#include "plugins/playlist_audio/load_control.h"
+
+namespace playlist_audio {
+
+// More copies than this in one looping source are refused rather than allocated.
+inline constexpr int64_t kMaxLoopCount = 10000;
+
+class AudioSourceDecoder {
+ public:
+  explicit AudioSourceDecoder(std::shared_ptr<LoadControl> loadControl)
+      : load_control_(std::move(loadControl)) {}
+
+  // nullptr for an unknown type (or a value that is not a map).
+  std::shared_ptr<AudioSource> decodeAudioSource(const flutter::Value& map) const;
+  // Every entry must decode to a source.
+  std::vector<std::shared_ptr<AudioSource>> decodeAudioSources(const flutter::ValueList& maps) const;
+
+ private:
+  std::shared_ptr<AudioSource> decodeUri(const flutter::Value& map) const;
+  std::shared_ptr<AudioSource> decodeConcatenating(const flutter::Value& map) const;
+  std::shared_ptr<AudioSource> decodeClipping(const flutter::Value& map) const;
+  std::shared_ptr<AudioSource> decodeLooping(const flutter::Value& map) const;
+
+  std::shared_ptr<LoadControl> load_control_;
+};
+
+}  // namespace playlist_audio

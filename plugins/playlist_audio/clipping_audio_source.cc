@@ -1,0 +1,59 @@
+#include "plugins/playlist_audio/clipping_audio_source.h"
+
+namespace playlist_audio {
+
+ClippingAudioSource::ClippingAudioSource(std::string sourceId,
+                                         std::shared_ptr<UriAudioSource> audioSource, CMTime start,
+                                         CMTime end)
+    : IndexedAudioSource(std::move(sourceId)),
+      audio_source_(std::move(audioSource)),
+      start_(start),
+      end_(end) {}
+
+void ClippingAudioSource::findById(const std::string& sourceId,
+                                   std::vector<std::shared_ptr<AudioSource>>& matches) {
+  AudioSource::findById(sourceId, matches);
+  audio_source_->findById(sourceId, matches);
+}
+
+void ClippingAudioSource::attach(AVQueuePlayer& player, CMTime initialPos) {
+  if (CMTIME_IS_INVALID(initialPos)) initialPos = kCMTimeZero;
+  if (auto item = playerItem()) item->setForwardPlaybackEndTime(end_);
+  IndexedAudioSource::attach(player, initialPos);
+}
+
+void ClippingAudioSource::seek(CMTime position, SeekCompletion completion) {
+  if (queueSeekUntilReady(position, completion)) return;
+  auto item = playerItem();
+  if (!item) {
+    if (completion) completion(false);
+    return;
+  }
+  item->seekToTime(CMTimeAdd(start_, position), kCMTimeZero, kCMTimeZero, std::move(completion));
+}
+
+void ClippingAudioSource::preparePlayerItem2() {
+  if (playerItem2()) return;
+  audio_source_->preparePlayerItem2();
+  if (auto second = playerItem2()) {
+    second->setForwardPlaybackEndTime(end_);
+    second->seekToTime(start_, kCMTimeZero, kCMTimeZero, nullptr);
+  }
+}
+
+CMTime ClippingAudioSource::duration() const {
+  auto item = playerItem();
+  CMTime end = CMTIME_IS_VALID(end_) ? end_ : (item ? item->duration() : kCMTimeZero);
+  return CMTimeSubtract(end, start_);
+}
+
+CMTime ClippingAudioSource::position() const {
+  auto item = playerItem();
+  return CMTimeSubtract(item ? item->currentTime() : kCMTimeZero, start_);
+}
+
+CMTime ClippingAudioSource::bufferedPosition() const {
+  return CMTimeMinimum(CMTimeSubtract(audio_source_->bufferedPosition(), start_), duration());
+}
+
+}  // namespace playlist_audio

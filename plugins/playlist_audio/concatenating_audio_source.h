@@ -1,0 +1,42 @@
+// An editable playlist of children with its own shuffle order (entry k is the child played k-th).
+// Edits and orders are checked by the caller before they reach it (see the check operations).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "plugins/playlist_audio/audio_source.h"
+
+namespace playlist_audio {
+
+class ConcatenatingAudioSource : public AudioSource {
+ public:
+  ConcatenatingAudioSource(std::string sourceId, std::vector<std::shared_ptr<AudioSource>> children,
+                           std::vector<int> shuffleOrder, bool lazyLoading);
+
+  int count() const { return static_cast<int>(children_.size()); }
+
+  bool lazyLoading() const override;
+  void setLazyLoading(bool lazyLoading) override;
+  // Requires 0 <= index <= count.
+  void insertSource(std::shared_ptr<AudioSource> source, int index);
+  // Removes [from, to), with to = -1 meaning count; nothing when the range is empty. Requires
+  // 0 <= from and to <= count.
+  void removeSourcesFromIndex(int from, int to);
+  // Requires both indices within the children.
+  void moveSourceFromIndex(int from, int to);
+
+  int buildSequence(Sequence& sequence, int treeIndex) override;
+  void findById(const std::string& sourceId,
+                std::vector<std::shared_ptr<AudioSource>>& matches) override;
+  std::vector<int> getShuffleIndices() const override;
+  void setShuffleOrder(std::vector<int> shuffleOrder) { shuffle_order_ = std::move(shuffleOrder); }
+  void checkShuffleOrder(const flutter::Value& message) const override;
+  void decodeShuffleOrder(const flutter::Value& message) override;
+
+ private:
+  std::vector<std::shared_ptr<AudioSource>> children_;
+  std::vector<int> shuffle_order_;
+};
+
+}  // namespace playlist_audio

@@ -1,0 +1,74 @@
+#include "plugins/playlist_audio/playlist_audio_plugin.h"
+
+#include <exception>
+
+namespace playlist_audio {
+
+void PlaylistAudioPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
+  auto channel = FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
+  registrar.addMethodCallDelegate(std::make_shared<PlaylistAudioPlugin>(registrar), channel);
+}
+
+PlaylistAudioPlugin::PlaylistAudioPlugin(FlutterPluginRegistrar& registrar)
+    : registrar_(registrar) {}
+
+PlaylistAudioPlugin::~PlaylistAudioPlugin() {
+  for (auto& [id, player] : players_) player->dispose(true);
+}
+
+const std::map<std::string, PlaylistAudioPlugin::Method, std::less<>>&
+PlaylistAudioPlugin::methods() {
+  static const std::map<std::string, Method, std::less<>> kMethods = {
+      {"init", &PlaylistAudioPlugin::init},
+      {"disposePlayer", &PlaylistAudioPlugin::disposePlayer},
+      {"disposeAllPlayers", &PlaylistAudioPlugin::disposeAllPlayers},
+  };
+  return kMethods;
+}
+
+void PlaylistAudioPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  auto found = methods().find(call.method);
+  if (found == methods().end()) {
+    result(FlutterMethodNotImplemented);
+    return;
+  }
+  try {
+    (this->*found->second)(AudioArguments(call.arguments), result);
+  } catch (const std::exception& exception) {
+    result(FlutterError{"error", exception.what(), nullptr});
+  }
+}
+
+void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterResult& result) {
+  std::string id = arguments.string("id");
+  if (players_.contains(id)) {
+    result(FlutterError{"error", "Platform player already exists", nullptr});
+    return;
+  }
+  const auto* configuration = arguments.entry("audioLoadConfiguration");
+  players_[id] = AudioPlayer::create(registrar_, id,
+                                     configuration != nullptr ? *configuration
+                                                              : flutter::Value(flutter::ValueMap{}),
+                                     arguments.boolean("useLazyPreparation"));
+  result(nullptr);
+}
+
+void PlaylistAudioPlugin::disposePlayer(const AudioArguments& arguments,
+                                        const FlutterResult& result) {
+  auto found = players_.find(arguments.string("id"));
+  if (found != players_.end()) {
+    auto player = std::move(found->second);
+    players_.erase(found);
+    player->dispose(false);
+  }
+  result(flutter::ValueMap{});
+}
+
+void PlaylistAudioPlugin::disposeAllPlayers(const AudioArguments&, const FlutterResult& result) {
+  auto players = std::move(players_);
+  players_.clear();
+  for (auto& [id, player] : players) player->dispose(false);
+  result(flutter::ValueMap{});
+}
+
+}  // namespace playlist_audio

@@ -1,0 +1,302 @@
+// The audio player driven through its channels, with the AVFoundation stand-in playing the media.
+#include <gtest/gtest.h>
+
+#include "platform/avfoundation/testing/av_foundation_controls.h"
+#include "platform/flutter/testing/test_dart_side.h"
+#include "plugins/playlist_audio/playlist_audio_plugin.h"
+
+namespace playlist_audio {
+namespace {
+
+namespace av = avfoundation::testing;
+using flutter::Value;
+using flutter::ValueList;
+using flutter::ValueMap;
+using flutter::testing::MethodReply;
+using flutter::testing::TestDartSide;
+
+const std::string kMethods = "com.quillmark.playlist_audio.methods.p";
+const std::string kEvents = "com.quillmark.playlist_audio.events.p";
+const Value kEmpty = ValueMap{};
+
+Value uri(const std::string& id) {
+  return ValueMap{{"type", "progressive"}, {"id", id}, {"uri", "https://example.com/" + id + ".mp3"}};
+}
+
+Value concat(const std::string& id, ValueList children, ValueList order, bool lazy = false) {
+  return ValueMap{{"type", "concatenating"}, {"id", id}, {"children", children},
+                  {"shuffleOrder", order}, {"useLazyPreparation", lazy}};
+}
+
+ValueList range(int count) {
+  ValueList order;
+  for (int i = 0; i < count; ++i) order.push_back(i);
+  return order;
+}
+
+Value playlist(int count, bool lazy = false) {
+  ValueList children;
+  for (int i = 0; i < count; ++i) children.push_back(uri("s" + std::to_string(i)));
+  return concat("root", children, range(count), lazy);
+}
+
+std::string name(const std::shared_ptr<AVPlayerItem>& item) {
+  return item ? item->asset()->URL().lastPathComponent() : "";
+}
+
+class PlaylistAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PlaylistAudioPlugin::registerWithRegistrar(dart.registrar("PlaylistAudioPlugin"));
+    ASSERT_TRUE(main("init", ValueMap{{"id", "p"}, {"audioLoadConfiguration", nullptr}}).isSuccess());
+    ASSERT_TRUE(dart.listen(kEvents).isSuccess());
+  }
+  void TearDown() override { av::setSeeksHeld(false); }
+
+  MethodReply main(const std::string& method, Value arguments = Value()) {
+    return dart.invokeMethod(kMainChannelName, method, std::move(arguments));
+  }
+  MethodReply call(const std::string& method, Value arguments = Value()) {
+    return dart.invokeMethod(kMethods, method, std::move(arguments));
+  }
+  TestDartSide::PendingCall callAsync(const std::string& method, Value arguments = Value()) {
+    return dart.invokeMethodAsync(kMethods, method, std::move(arguments));
+  }
+  TestDartSide::PendingCall loadAsync(Value source, Value extra = ValueMap{}) {
+    ValueMap arguments = *extra.asMap();
+    arguments.set("audioSource", std::move(source));
+    if (!arguments.contains("initialPosition")) arguments.set("initialPosition", nullptr);
+    if (!arguments.contains("initialIndex")) arguments.set("initialIndex", nullptr);
+    return callAsync("load", Value(std::move(arguments)));
+  }
+  std::shared_ptr<AVQueuePlayer> engine() { return av::queuePlayers().back(); }
+  std::vector<std::string> queue() {
+    std::vector<std::string> names;
+    for (const auto& item : engine()->items()) names.push_back(name(item));
+    return names;
+  }
+  // Loads and makes every queued item ready with the given duration.
+  void loadReady(Value source, Value extra = ValueMap{}) {
+    auto pending = loadAsync(std::move(source), std::move(extra));
+    for (const auto& item : engine()->items()) av::makeItemReady(*item, CMTimeMake(60, 1));
+    ASSERT_TRUE(pending.wait().isSuccess());
+  }
+  const Value& lastEvent() { return dart.events(kEvents).back().value(); }
+
+  std::shared_ptr<FlutterEngine> flutterEngine = FlutterEngine::create();
+  TestDartSide dart{flutterEngine};
+};
+
+TEST_F(PlaylistAudioTest, RegistryRefusesDuplicatesAndDisposes) {
+  auto again = main("init", ValueMap{{"id", "p"}});
+  ASSERT_TRUE(again.isError());
+  EXPECT_EQ(again.error.message, "Platform player already exists");
+  EXPECT_EQ(main("disposePlayer", ValueMap{{"id", "p"}}).value, kEmpty);
+  EXPECT_EQ(main("disposePlayer", ValueMap{{"id", "p"}}).value, kEmpty);
+  EXPECT_TRUE(main("init", ValueMap{{"id", "p"}}).isSuccess());
+  EXPECT_EQ(main("disposeAllPlayers").value, kEmpty);
+  EXPECT_EQ(main("disposeAllPlayers").value, kEmpty);
+  EXPECT_TRUE(main("nope").isNotImplemented());
+}
+
+TEST_F(PlaylistAudioTest, DisposingAnUnloadedPlayerEndsItsChannels) {
+  EXPECT_TRUE(main("disposePlayer", ValueMap{{"id", "p"}}).isSuccess());
+  ASSERT_FALSE(dart.events(kEvents).empty());
+  EXPECT_TRUE(dart.events(kEvents).back().isEnd());
+  EXPECT_TRUE(call("play").isNotImplemented());
+}
+
+TEST_F(PlaylistAudioTest, LoadsAnswerAtOnceForNothingToPlayAndRefuseBadTrees) {
+  EXPECT_EQ(loadAsync(concat("c", {}, {})).wait().value, Value(ValueMap{{"duration", int64_t{0}}}));
+  EXPECT_EQ(loadAsync(ValueMap{{"type", "mystery"}}).wait().value,
+            Value(ValueMap{{"duration", int64_t{0}}}));
+  auto unknownChild = loadAsync(concat("c", {ValueMap{{"type", "mystery"}}}, {0})).wait();
+  ASSERT_TRUE(unknownChild.isError());
+  EXPECT_EQ(unknownChild.error.code, "error");
+  EXPECT_TRUE(loadAsync(concat("c", {uri("a")}, {1})).wait().isError());
+  EXPECT_TRUE(call("setVolume", ValueMap{{"volume", "loud"}}).isError());
+}
+
+TEST_F(PlaylistAudioTest, LoadWaitsForTheItemAndSeeksToTheInitialPosition) {
+  auto pending = loadAsync(uri("a"), ValueMap{{"initialPosition", int64_t{5000000}}});
+  dart.drain();
+  EXPECT_FALSE(pending.ready());
+  auto item = engine()->currentItem();
+  av::makeItemReady(*item, CMTimeMake(60, 1));
+  EXPECT_EQ(pending.wait().value, Value(ValueMap{{"duration", int64_t{60000000}}}));
+  dart.drain();
+  EXPECT_EQ(CMTimeGetSeconds(item->currentTime()), 5.0);
+  // Ready but with nothing buffered yet: buffering until data arrives.
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{2}));
+  av::setPlaybackBufferEmpty(*item, false);
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{3}));
+}
+
+TEST_F(PlaylistAudioTest, SupersededAndDisposedLoadsAreAnswered) {
+  auto first = loadAsync(uri("a"));
+  auto second = loadAsync(uri("b"));
+  auto answer = first.wait();
+  ASSERT_TRUE(answer.isError());
+  EXPECT_EQ(answer.error.code, "10000000");
+  EXPECT_EQ(answer.error.message, "Connection aborted");
+  main("disposePlayer", ValueMap{{"id", "p"}});
+  EXPECT_EQ(second.wait().error.code, "10000000");
+}
+
+TEST_F(PlaylistAudioTest, LazyQueueHoldsTwoItemsAndTopsUpAtItemEnd) {
+  loadReady(playlist(3, true));
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s0.mp3", "s1.mp3"}));
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s1.mp3", "s2.mp3"}));
+  EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{1}));
+}
+
+TEST_F(PlaylistAudioTest, LoopModesShapeTheQueue) {
+  loadReady(playlist(3));
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s0.mp3", "s1.mp3", "s2.mp3"}));
+  call("setLoopMode", ValueMap{{"loopMode", 2}});
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s0.mp3", "s1.mp3", "s2.mp3", "s0.mp3"}));
+  EXPECT_NE(engine()->items()[0], engine()->items()[3]);
+  call("setLoopMode", ValueMap{{"loopMode", 1}});
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s0.mp3", "s0.mp3"}));
+  auto first = engine()->items()[0];
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s0.mp3", "s0.mp3"}));
+  EXPECT_EQ(engine()->items()[1], first);
+}
+
+TEST_F(PlaylistAudioTest, PlayIsAnsweredWhenTheLastLeafCompletes) {
+  loadReady(playlist(2));
+  auto play = callAsync("play");
+  EXPECT_TRUE(call("play").isSuccess());
+  av::finishCurrentItem(*engine());
+  dart.drain();
+  EXPECT_FALSE(play.ready());
+  EXPECT_EQ(engine()->actionAtItemEnd(), AVPlayerActionAtItemEndPause);
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(play.wait().value, kEmpty);
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{4}));
+}
+
+TEST_F(PlaylistAudioTest, ShuffleOrderComposesTheTreeAndRefusesNonPermutations) {
+  Value tree = concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {1, 0}), uri("C")},
+                      {2, 0, 1});
+  loadReady(tree, ValueMap{{"initialIndex", 3}});
+  call("setShuffleMode", ValueMap{{"shuffleMode", 1}});
+  EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3", "A.mp3", "B2.mp3", "B1.mp3"}));
+  Value bad = concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {0, 0}), uri("C")},
+                     {0, 1, 2});
+  EXPECT_TRUE(call("setShuffleOrder", ValueMap{{"audioSource", bad}}).isError());
+  EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3", "A.mp3", "B2.mp3", "B1.mp3"}));
+  call("setShuffleMode", ValueMap{{"shuffleMode", 2}});
+  EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3"}));
+}
+
+TEST_F(PlaylistAudioTest, LoopingCopiesShuffleInsideEachCopy) {
+  Value looped = ValueMap{{"type", "looping"}, {"id", "l"}, {"count", 3},
+                          {"child", concat("c", {uri("x"), uri("y")}, {1, 0})}};
+  loadReady(looped, ValueMap{{"initialIndex", 1}});
+  call("setShuffleMode", ValueMap{{"shuffleMode", 1}});
+  EXPECT_EQ(queue().size(), 6u);
+  std::set<AVPlayerItem*> distinct;
+  for (const auto& item : engine()->items()) distinct.insert(item.get());
+  EXPECT_EQ(distinct.size(), 6u);
+}
+
+TEST_F(PlaylistAudioTest, EverySeekIsAnsweredOnce) {
+  loadReady(playlist(2));
+  av::setSeeksHeld(true);
+  auto first = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", nullptr}});
+  dart.drain();
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{2}));
+  EXPECT_EQ(*lastEvent().find("updatePosition"), Value(int64_t{10000000}));
+  auto second = callAsync("seek", ValueMap{{"position", nullptr}, {"index", nullptr}});
+  EXPECT_TRUE(first.wait().isSuccess());
+  dart.drain();
+  EXPECT_EQ(*lastEvent().find("updatePosition"), Value(int64_t{60000000}));
+  EXPECT_TRUE(av::completePendingSeek(*engine()->currentItem()));
+  EXPECT_TRUE(second.wait().isSuccess());
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{2}));
+  av::setPlaybackBufferEmpty(*engine()->currentItem(), false);
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{3}));
+
+  auto outside = call("seek", ValueMap{{"position", 0}, {"index", 7}});
+  EXPECT_TRUE(outside.isError());
+  EXPECT_EQ(queue(), (std::vector<std::string>{"s0.mp3", "s1.mp3"}));
+}
+
+TEST_F(PlaylistAudioTest, SeekToAnotherLeafCloseByIsImmediate) {
+  loadReady(playlist(2));
+  auto reply = call("seek", ValueMap{{"position", int64_t{50000}}, {"index", 1}});
+  EXPECT_TRUE(reply.isSuccess());
+  EXPECT_FALSE(av::hasPendingSeek(*engine()->currentItem()));
+  EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{1}));
+}
+
+TEST_F(PlaylistAudioTest, SeekWhileIdleCompletesAtOnce) {
+  EXPECT_EQ(call("seek", ValueMap{{"position", 0}, {"index", nullptr}}).value, kEmpty);
+}
+
+TEST_F(PlaylistAudioTest, FailedCurrentItemSendsErrorThenIdleEvent) {
+  auto pending = loadAsync(playlist(2));
+  av::failItem(*engine()->currentItem(), NSError{"net", -1100, "Not found"});
+  auto answer = pending.wait();
+  ASSERT_TRUE(answer.isError());
+  EXPECT_EQ(answer.error.code, "-1100");
+  const auto& events = dart.events(kEvents);
+  ASSERT_GE(events.size(), 2u);
+  const auto& error = events[events.size() - 2];
+  ASSERT_TRUE(error.isError());
+  EXPECT_EQ(error.error().details, Value(ValueMap{{"index", int32_t{0}}}));
+  EXPECT_EQ(*lastEvent().find("processingState"), Value(int32_t{0}));
+  EXPECT_EQ(*lastEvent().find("errorMessage"), Value("Not found"));
+  EXPECT_TRUE(engine()->items().empty());
+}
+
+TEST_F(PlaylistAudioTest, StreamTitleReachesTheEvents) {
+  loadReady(uri("radio"));
+  av::deliverTimedMetadata(*engine()->currentItem(),
+                           {AVTimedMetadataGroup{{{"icy/StreamTitle", std::string("Song")}}}});
+  dart.drain();
+  EXPECT_EQ(*lastEvent().find("icyMetadata"),
+            Value(ValueMap{{"info", ValueMap{{"title", "Song"}, {"url", nullptr}}}}));
+}
+
+TEST_F(PlaylistAudioTest, ConcatenationEditsFollowTheCurrentLeaf) {
+  loadReady(playlist(4), ValueMap{{"initialIndex", 2}});
+  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"}, {"index", 0},
+                                                      {"children", ValueList{uri("n")}},
+                                                      {"shuffleOrder", range(5)}})
+                  .isSuccess());
+  EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{3}));
+  EXPECT_TRUE(call("concatenatingRemoveRange", ValueMap{{"id", "root"}, {"startIndex", 3},
+                                                        {"endIndex", 9}, {"shuffleOrder", range(2)}})
+                  .isError());
+  ASSERT_TRUE(call("concatenatingRemoveRange", ValueMap{{"id", "root"}, {"startIndex", 2},
+                                                        {"endIndex", -1}, {"shuffleOrder", range(2)}})
+                  .isSuccess());
+  EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{1}));
+  EXPECT_EQ(queue().front(), "s0.mp3");
+  ASSERT_TRUE(call("concatenatingMove", ValueMap{{"id", "root"}, {"currentIndex", 1},
+                                                 {"newIndex", 0}, {"shuffleOrder", range(2)}})
+                  .isSuccess());
+  EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{0}));
+}
+
+TEST_F(PlaylistAudioTest, ReloadingAClipKeepsItsItemsAndObservesThemOnce) {
+  Value clip = ValueMap{{"type", "clipping"}, {"id", "c"}, {"child", uri("a")},
+                        {"start", int64_t{10000000}}, {"end", nullptr}};
+  loadReady(clip);
+  call("setLoopMode", ValueMap{{"loopMode", 1}});
+  auto item = engine()->currentItem();
+  EXPECT_EQ(*lastEvent().find("duration"), Value(int64_t{50000000}));
+  loadReady(clip);
+  EXPECT_EQ(engine()->currentItem(), item);
+  EXPECT_EQ(item->outputs().size(), 1u);
+  // The second item plays next: its status still reaches the player.
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(queue().size(), 2u);
+}
+
+}  // namespace
+}  // namespace playlist_audio
