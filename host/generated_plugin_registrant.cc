@@ -10,6 +10,7 @@
 #include "plugins/external/media_video_plugin.h"
 #include "plugins/litedb/litedb_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
+#include "plugins/pdf_pages/pdf_pages_plugin.h"
 #include "plugins/playlist_audio/playlist_audio_plugin.h"
 #include "plugins/preferences_foundation/preferences_plugin.h"
 #include "plugins/screen_geometry/screen_geometry_macos_plugin.h"
@@ -54,6 +55,7 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   registerWith(registry, "PreferencesPlugin",
                preferences_foundation::PreferencesPlugin::registerWithRegistrar);
   registerWith(registry, "LiteDbPlugin", litedb::LiteDbPlugin::registerWithRegistrar);
+  registerWith(registry, "PdfPagesPlugin", pdf_pages::PdfPagesPlugin::registerWithRegistrar);
   registerWith(registry, "WindowControlPlugin",
                window_control::WindowControlPlugin::registerWithRegistrar);
 }

@@ -27,7 +27,8 @@ const std::vector<std::string> kRowsPresent = {
     "NowPlayingPlugin",      "SessionConfigPlugin",
     "EmbeddedBrowserPlugin", "AutoUpdatePlugin",   "MediaEnginePlugin", "PlaylistAudioPlugin",
     "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin",
-    "ScreenGeometryMacosPlugin", "PreferencesPlugin", "LiteDbPlugin", "WindowControlPlugin"};
+    "ScreenGeometryMacosPlugin", "PreferencesPlugin", "LiteDbPlugin", "PdfPagesPlugin",
+    "WindowControlPlugin"};
 
 // A registry that records the names asked for and hands out registrars of a real engine, except
 // for one name it has no registrar for.

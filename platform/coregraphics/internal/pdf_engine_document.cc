@@ -1,0 +1,163 @@
+#include "platform/coregraphics/internal/pdf_engine_document.h"
+
+#include <gio/gio.h>
+#include <poppler.h>
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-page.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace coregraphics::internal {
+
+namespace {
+
+struct GObjectUnref {
+  void operator()(gpointer object) const {
+    if (object != nullptr) g_object_unref(object);
+  }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+
+struct GErrorFree {
+  void operator()(GError* error) const { g_error_free(error); }
+};
+using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+struct GFree {
+  void operator()(gchar* text) const { g_free(text); }
+};
+using GCharPtr = std::unique_ptr<gchar, GFree>;
+
+// poppler-glib hands passwords to the core in Latin-1; poppler-cpp takes the bytes as given.
+std::optional<std::string> latin1(const char* password) {
+  if (password == nullptr) return std::string();
+  GCharPtr converted(g_convert(password, -1, "ISO-8859-1", "UTF-8", nullptr, nullptr, nullptr));
+  if (!converted) return std::nullopt;
+  return std::string(converted.get());
+}
+
+struct GlibOpen {
+  GObjectPtr<PopplerDocument> document;
+  GErrorPtr error;
+};
+
+GlibOpen openWithGlib(const ByteSource& source, const char* password) {
+  GError* error = nullptr;
+  PopplerDocument* document = nullptr;
+  if (const auto* data = std::get_if<CFDataRef>(&source)) {
+    const std::vector<uint8_t>& bytes = (*data)->bytes();
+    GBytes* view = g_bytes_new_static(bytes.data(), bytes.size());
+    GObjectPtr<GInputStream> stream(g_memory_input_stream_new_from_bytes(view));
+    g_bytes_unref(view);
+    document = poppler_document_new_from_stream(stream.get(), static_cast<goffset>(bytes.size()),
+                                                password, nullptr, &error);
+  } else {
+    GCharPtr uri(g_filename_to_uri(std::get<std::string>(source).c_str(), nullptr, &error));
+    if (uri) document = poppler_document_new_from_file(uri.get(), password, &error);
+  }
+  return GlibOpen{GObjectPtr<PopplerDocument>(document), GErrorPtr(error)};
+}
+
+std::unique_ptr<poppler::document> openWithCpp(const ByteSource& source,
+                                               const std::string& password) {
+  if (const auto* data = std::get_if<CFDataRef>(&source)) {
+    const std::vector<uint8_t>& bytes = (*data)->bytes();
+    return std::unique_ptr<poppler::document>(
+        poppler::document::load_from_raw_data(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<int>(bytes.size()), password, password));
+  }
+  return std::unique_ptr<poppler::document>(
+      poppler::document::load_from_file(std::get<std::string>(source), password, password));
+}
+
+bool fitsPoppler(const ByteSource& source) {
+  const auto* data = std::get_if<CFDataRef>(&source);
+  return data == nullptr || (!(*data)->bytes().empty() && (*data)->bytes().size() <= INT_MAX);
+}
+
+CGRect toRect(const poppler::rectf& rect) {
+  return CGRectMake(rect.x(), rect.y(), rect.width(), rect.height());
+}
+
+int degrees(poppler::page::orientation_enum orientation) {
+  switch (orientation) {
+    case poppler::page::landscape:
+      return 90;
+    case poppler::page::upside_down:
+      return 180;
+    case poppler::page::seascape:
+      return 270;
+    case poppler::page::portrait:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+struct PdfEngineDocument::Handles {
+  GObjectPtr<PopplerDocument> glib;
+  std::unique_ptr<poppler::document> cpp;
+  // Pages are made once: poppler-glib builds a page's text layer on its first drawing.
+  std::vector<GObjectPtr<PopplerPage>> pages;
+};
+
+std::variant<std::shared_ptr<PdfEngineDocument>, PdfEngineDocument::OpenFailure>
+PdfEngineDocument::open(const ByteSource& source, const char* password) {
+  if (!fitsPoppler(source)) return OpenFailure::notPdf;
+  std::optional<std::string> cpp_password = latin1(password);
+  if (!cpp_password) return OpenFailure::needsPassword;
+
+  GlibOpen opened = openWithGlib(source, password);
+  if (!opened.document) {
+    bool encrypted = opened.error && opened.error->domain == POPPLER_ERROR &&
+                     opened.error->code == POPPLER_ERROR_ENCRYPTED;
+    return encrypted ? OpenFailure::needsPassword : OpenFailure::notPdf;
+  }
+  auto handles = std::make_unique<Handles>();
+  handles->glib = std::move(opened.document);
+  handles->cpp = openWithCpp(source, *cpp_password);
+  // A file changed between the two reads shows as a mismatch.
+  int pages = poppler_document_get_n_pages(handles->glib.get());
+  if (!handles->cpp || handles->cpp->is_locked() || handles->cpp->pages() != pages || pages < 0) {
+    return OpenFailure::notPdf;
+  }
+  handles->pages.resize(static_cast<size_t>(pages));
+  return std::shared_ptr<PdfEngineDocument>(new PdfEngineDocument(source, std::move(handles)));
+}
+
+PdfEngineDocument::PdfEngineDocument(ByteSource source, std::unique_ptr<Handles> handles)
+    : source_(std::move(source)),
+      handles_(std::move(handles)),
+      page_count_(handles_->pages.size()) {}
+
+PdfEngineDocument::~PdfEngineDocument() = default;
+
+bool PdfEngineDocument::isEncrypted() const { return handles_->cpp->is_encrypted(); }
+
+std::optional<PdfPageInfo> PdfEngineDocument::pageInfo(size_t index) {
+  if (index >= page_count_) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  std::unique_ptr<poppler::page> page(handles_->cpp->create_page(static_cast<int>(index)));
+  if (!page) return std::nullopt;
+  PdfPageInfo info;
+  info.boxes = {
+      toRect(page->page_rect(poppler::media_box)), toRect(page->page_rect(poppler::crop_box)),
+      toRect(page->page_rect(poppler::bleed_box)), toRect(page->page_rect(poppler::trim_box)),
+      toRect(page->page_rect(poppler::art_box))};
+  info.rotation = degrees(page->orientation());
+  return info;
+}
+
+void PdfEngineDocument::renderPage(size_t index, cairo_t* cairo) {
+  if (index >= page_count_) return;
+  std::lock_guard lock(mutex_);
+  GObjectPtr<PopplerPage>& page = handles_->pages[index];
+  if (!page) page.reset(poppler_document_get_page(handles_->glib.get(), static_cast<int>(index)));
+  if (page) poppler_page_render(page.get(), cairo);
+}
+
+}  // namespace coregraphics::internal

@@ -1,0 +1,391 @@
+// The PDF renderer through its channel, as the Dart side drives it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+
+#include "platform/coregraphics/testing/coregraphics_controls.h"
+#include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
+
+namespace pdf_pages::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using coregraphics::testing::liveDocumentCount;
+using flutter::Value;
+using flutter::ValueList;
+using flutter::ValueMap;
+
+constexpr Rgba kTransparent{0, 0, 0, 0};
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+constexpr Rgba kGreen{0, 255, 0, 255};
+constexpr Rgba kYellow{255, 255, 0, 255};
+constexpr Rgba kWhite{255, 255, 255, 255};
+
+std::vector<double> doubles(const Value& value) {
+  std::vector<double> result;
+  if (const ValueList* list = value.asList()) {
+    for (const Value& entry : *list)
+      result.push_back(entry.is<double>() ? entry.get<double>() : -1);
+  }
+  return result;
+}
+
+void expectError(const flutter::testing::MethodReply& reply, const std::string& code) {
+  ASSERT_TRUE(reply.isError()) << reply.describe();
+  EXPECT_EQ(reply.error.code, code) << reply.describe();
+}
+
+std::string fileUrlOf(const fs::path& path) {
+  std::string url = "file://";
+  for (unsigned char c : path.string()) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_') {
+      url.push_back(static_cast<char>(c));
+    } else {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", c);
+      url += escape;
+    }
+  }
+  return url;
+}
+
+using LoadingTest = PdfPagesTest;
+
+TEST_F(LoadingTest, AnswersThePageCountAndReloadingAnIdReplacesTheDocument) {
+  size_t baseline = liveDocumentCount();
+  EXPECT_EQ(loadBytes("doc", fourPageDocument()).value, Value("4"));
+  EXPECT_EQ(liveDocumentCount(), baseline + 1);
+
+  EXPECT_EQ(loadBytes("doc", twoPageDocument()).value, Value("2"));
+  EXPECT_EQ(liveDocumentCount(), baseline + 1);  // the first one is released
+  EXPECT_EQ(doubles(call("getPagesWidth", Value("doc")).value), (std::vector<double>{200, 100}));
+
+  // A password for a document that is not encrypted is ignored.
+  EXPECT_EQ(loadBytes("doc", fourPageDocument(), "anything").value, Value("4"));
+}
+
+TEST_F(LoadingTest, WhatIsNotAPdfIsRefusedAndNothingIsStored) {
+  expectError(loadBytes("bad", "just some text, no PDF here"), "PDF_LOAD_FAILED");
+  expectError(loadBytes("bad", ""), "PDF_LOAD_FAILED");
+  std::string truncated = fourPageDocument().substr(0, 40);
+  expectError(loadBytes("bad", truncated), "PDF_LOAD_FAILED");
+
+  fs::path text = directory.path() / "notes.pdf";
+  std::ofstream(text) << "not a PDF";
+  expectError(loadFile("bad", text.string()), "PDF_LOAD_FAILED");
+  expectError(loadFile("bad", (directory.path() / "missing.pdf").string()), "PDF_LOAD_FAILED");
+  expectError(loadFile("bad", directory.path().string()), "PDF_LOAD_FAILED");
+
+  expectError(call("getPagesWidth", Value("bad")), "PDF_UNKNOWN_DOCUMENT");
+}
+
+TEST_F(LoadingTest, OpensPlainPathsFileUrlsWithEscapesAndUnparsableUrlsAsPaths) {
+  fs::path file = directory.path() / "my doc #1 %.pdf";
+  std::string pdf = twoPageDocument();
+  std::ofstream(file, std::ios::binary) << pdf;
+
+  EXPECT_EQ(loadFile("plain", file.string()).value, Value("2"));
+  EXPECT_EQ(loadFile("url", fileUrlOf(file)).value, Value("2"));
+  EXPECT_EQ(loadFile("localhost", "file://localhost" + fileUrlOf(file).substr(7)).value,
+            Value("2"));
+
+  // "file://" followed by a raw path with a space is not a URL: it is a path, relative to the
+  // current directory, where "file:" is the first directory.
+  std::string unparsable = "file://" + (directory.path() / "inner dir" / "doc.pdf").string();
+  fs::path as_path = directory.path() / "file:" / directory.path().relative_path() / "inner dir";
+  fs::create_directories(as_path);
+  std::ofstream(as_path / "doc.pdf", std::ios::binary) << fourPageDocument();
+  fs::create_directories(directory.path() / "inner dir");
+  std::ofstream(directory.path() / "inner dir" / "doc.pdf", std::ios::binary) << pdf;
+
+  fs::path previous = fs::current_path();
+  fs::current_path(directory.path());
+  auto reply = loadFile("relative", unparsable);
+  fs::current_path(previous);
+  EXPECT_EQ(reply.value, Value("4")) << reply.describe();
+}
+
+using PasswordTest = PdfPagesTest;
+
+TEST_F(PasswordTest, WithoutItTheDocumentIsStoredLockedWithNoPages) {
+  EXPECT_EQ(loadFile("locked", userPasswordFixture().string()).value, Value("0"));
+  EXPECT_EQ(call("getPagesWidth", Value("locked")).value, Value(ValueList{}));
+  expectError(getPage("locked", 1, 10, 10), "PDF_INVALID_PAGE");
+
+  // A password that is not a string counts as none.
+  ValueMap arguments{{Value("path"), Value(userPasswordFixture().string())},
+                     {Value("documentID"), Value("locked")},
+                     {Value("password"), Value(int32_t{7})}};
+  EXPECT_EQ(call("loadPdfFromFile", Value(arguments)).value, Value("0"));
+}
+
+TEST_F(PasswordTest, AWrongOneKeepsTheEarlierDocumentAndARightOneUnlocks) {
+  std::string encrypted = readFile(userPasswordFixture());
+  ASSERT_EQ(loadBytes("doc", fourPageDocument()).value, Value("4"));
+
+  auto wrong = loadBytes("doc", encrypted, "wrong");
+  expectError(wrong, "PDF_UNLOCK_FAILED");
+  EXPECT_EQ(wrong.error.message, "Failed to unlock the PDF with the provided password");
+  EXPECT_TRUE(wrong.error.details.isNull());
+  EXPECT_EQ(doubles(call("getPagesWidth", Value("doc")).value).size(), 4u);
+
+  EXPECT_EQ(loadBytes("doc", encrypted, "secret").value, Value("2"));
+  EXPECT_EQ(doubles(call("getPagesHeight", Value("doc")).value), (std::vector<double>{100, 300}));
+  auto bitmap = bitmapOf(getPage("doc", 1, 200, 100));
+  EXPECT_TRUE(near(pixelAt(bitmap, 200, 10, 50), kRed));
+  EXPECT_TRUE(near(pixelAt(bitmap, 200, 150, 50), kTransparent));
+
+  EXPECT_EQ(loadFile("by-owner", userPasswordFixture().string(), "owner-secret").value, Value("2"));
+}
+
+TEST_F(PasswordTest, AnOwnerOnlyDocumentOpensWithoutOneButRefusesAWrongOne) {
+  std::string encrypted = readFile(ownerPasswordFixture());
+  EXPECT_EQ(loadBytes("doc", encrypted).value, Value("2"));
+  expectError(loadBytes("doc", encrypted, "wrong"), "PDF_UNLOCK_FAILED");
+  // poppler-glib would pass a password outside Latin-1 on as the empty one, which opens this file.
+  expectError(loadBytes("doc", encrypted, "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"),
+              "PDF_UNLOCK_FAILED");
+  EXPECT_EQ(loadBytes("doc", encrypted, "owner-secret").value, Value("2"));
+}
+
+using PageSizeTest = PdfPagesTest;
+
+TEST_F(PageSizeTest, AreTheCropBoxesTurnedByTheirRotation) {
+  ASSERT_EQ(loadBytes("doc", fourPageDocument()).value, Value("4"));
+  std::vector<double> widths = doubles(call("getPagesWidth", Value("doc")).value);
+  std::vector<double> heights = doubles(call("getPagesHeight", Value("doc")).value);
+  std::vector<double> expected_widths{612, 200, 200, 150};
+  std::vector<double> expected_heights{792, 300, 100, 100};
+  ASSERT_EQ(widths.size(), 4u);
+  ASSERT_EQ(heights.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(widths[i], expected_widths[i], 1e-9) << "page " << i + 1;
+    EXPECT_NEAR(heights[i], expected_heights[i], 1e-9) << "page " << i + 1;
+  }
+
+  expectError(call("getPagesWidth", Value(ValueMap{{Value("documentID"), Value("doc")}})),
+              "PDF_INVALID_ARGUMENTS");
+  expectError(call("getPagesHeight", Value("unknown")), "PDF_UNKNOWN_DOCUMENT");
+}
+
+TEST_F(PageSizeTest, ClosingReleasesTheDocumentAndAnswersNull) {
+  size_t baseline = liveDocumentCount();
+  ASSERT_TRUE(loadBytes("a", fourPageDocument()).isSuccess());
+  ASSERT_TRUE(loadBytes("b", twoPageDocument()).isSuccess());
+  EXPECT_EQ(liveDocumentCount(), baseline + 2);
+
+  auto closed = call("closeDocument", Value("a"));
+  ASSERT_TRUE(closed.isSuccess()) << closed.describe();
+  EXPECT_TRUE(closed.value.isNull());
+  EXPECT_EQ(liveDocumentCount(), baseline + 1);
+  expectError(call("getPagesHeight", Value("a")), "PDF_UNKNOWN_DOCUMENT");
+  EXPECT_EQ(doubles(call("getPagesHeight", Value("b")).value).size(), 2u);
+
+  // An id never loaded changes nothing.
+  EXPECT_TRUE(call("closeDocument", Value("never")).isSuccess());
+  EXPECT_EQ(liveDocumentCount(), baseline + 1);
+  expectError(call("closeDocument", Value(int32_t{1})), "PDF_INVALID_ARGUMENTS");
+}
+
+using PageRenderTest = PdfPagesTest;
+
+TEST_F(PageRenderTest, DrawsTheCropBoxOverTheWholeBitmapInPremultipliedRgba) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  auto half = bitmapOf(getPage("doc", 1, 306, 396));
+  ASSERT_EQ(half.size(), 484704u);
+  EXPECT_TRUE(near(pixelAt(half, 306, 10, 390), kRed));
+  EXPECT_TRUE(near(pixelAt(half, 306, 300, 5), kBlue));
+  EXPECT_TRUE(near(pixelAt(half, 306, 55, 27), kYellow));
+  EXPECT_TRUE(near(pixelAt(half, 306, 5, 5), kTransparent));          // no background is painted
+  EXPECT_TRUE(near(pixelAt(half, 306, 225, 320), {128, 0, 0, 128}));  // the 50% red square
+
+  // Stretched to a square: both halves of each axis still meet in the middle.
+  auto square = bitmapOf(getPage("doc", 1, 100, 100));
+  ASSERT_EQ(square.size(), 40000u);
+  EXPECT_TRUE(near(pixelAt(square, 100, 45, 55), kRed));
+  EXPECT_TRUE(near(pixelAt(square, 100, 55, 45), kBlue));
+  EXPECT_TRUE(near(pixelAt(square, 100, 45, 45), kTransparent));
+}
+
+TEST_F(PageRenderTest, ShowsRotatedPagesUprightAndCropOffsetsAtTheOrigin) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+
+  // A quarter turn clockwise: the crop box's bottom-left corner comes to the top-left.
+  auto quarter = bitmapOf(getPage("doc", 2, 200, 300));
+  ASSERT_EQ(quarter.size(), 200u * 4 * 300);
+  EXPECT_TRUE(near(pixelAt(quarter, 200, 10, 10), kRed));
+  EXPECT_TRUE(near(pixelAt(quarter, 200, 190, 290), kBlue));
+  EXPECT_TRUE(near(pixelAt(quarter, 200, 190, 10), kTransparent));
+
+  auto upside_down = bitmapOf(getPage("doc", 3, 200, 100));
+  EXPECT_TRUE(near(pixelAt(upside_down, 200, 190, 10), kRed));
+  EXPECT_TRUE(near(pixelAt(upside_down, 200, 10, 90), kTransparent));
+
+  // Only the crop box shows: the red around it stays out.
+  auto cropped = bitmapOf(getPage("doc", 4, 150, 100));
+  EXPECT_TRUE(near(pixelAt(cropped, 150, 10, 90), kGreen));
+  EXPECT_TRUE(near(pixelAt(cropped, 150, 0, 0), kWhite));
+  EXPECT_TRUE(near(pixelAt(cropped, 150, 149, 99), kWhite));
+}
+
+using TileRenderTest = PdfPagesTest;
+
+TEST_F(TileRenderTest, ShowsThePartBelowAndRightOfTheOffsetMagnifiedOverWhite) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+
+  auto whole = bitmapOf(getTile("doc", 1, 1, 612, 792, 0, 0));
+  ASSERT_EQ(whole.size(), 612u * 4 * 792);
+  EXPECT_TRUE(near(pixelAt(whole, 612, 5, 5), kWhite));
+  EXPECT_TRUE(near(pixelAt(whole, 612, 10, 780), kRed));
+  EXPECT_TRUE(near(pixelAt(whole, 612, 450, 640), {255, 128, 128, 255}));  // 50% red on white
+
+  // Scale 2 from (100, 50): the yellow mark's top-left corner is the tile's.
+  auto zoomed = bitmapOf(getTile("doc", 1, 2, 100, 60, 100, 50));
+  ASSERT_EQ(zoomed.size(), 100u * 4 * 60);
+  EXPECT_TRUE(near(pixelAt(zoomed, 100, 0, 0), kYellow));
+  EXPECT_TRUE(near(pixelAt(zoomed, 100, 38, 18), kYellow));
+  EXPECT_TRUE(near(pixelAt(zoomed, 100, 42, 10), kWhite));
+  EXPECT_TRUE(near(pixelAt(zoomed, 100, 10, 22), kWhite));
+}
+
+TEST_F(TileRenderTest, TruncatesFractionalSizesButPlacesThePageByTheRequestedHeight) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  EXPECT_EQ(bitmapOf(getTile("doc", 1, 1, 300.9, 200.5, 0, 0)).size(), 300u * 4 * 200);
+
+  // The blue quadrant's lower edge falls half a pixel into row 100 because the height is 200.5.
+  auto tile = bitmapOf(getTile("doc", 1, 1, 100.9, 200.5, 306, 295));
+  EXPECT_TRUE(near(pixelAt(tile, 100, 50, 99), kBlue));
+  EXPECT_TRUE(near(pixelAt(tile, 100, 50, 100), {128, 128, 255, 255}, 3));
+  EXPECT_TRUE(near(pixelAt(tile, 100, 50, 101), kWhite));
+}
+
+TEST_F(TileRenderTest, PaintsWhiteExactlyUnderThePageArea) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  auto reduced = bitmapOf(getTile("doc", 1, 0.5, 306, 396, 0, 0));
+  size_t transparent = 0;
+  for (size_t i = 3; i < reduced.size(); i += 4) transparent += reduced[i] != 255;
+  EXPECT_EQ(transparent, 0u);
+
+  // Left of the page's left edge nothing is painted.
+  auto beyond = bitmapOf(getTile("doc", 1, 1, 50, 50, -10, 0));
+  EXPECT_TRUE(near(pixelAt(beyond, 50, 5, 5), kTransparent));
+  EXPECT_TRUE(near(pixelAt(beyond, 50, 15, 5), kWhite));
+}
+
+TEST_F(TileRenderTest, ExtremeButFiniteValuesDrawWithoutHarm) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  EXPECT_EQ(bitmapOf(getTile("doc", 1, 1e9, 64, 64, 300, 300)).size(), 64u * 4 * 64);
+  EXPECT_EQ(bitmapOf(getTile("doc", 2, 1e-12, 64, 64, -1e300, 1e300)).size(), 64u * 4 * 64);
+  EXPECT_EQ(bitmapOf(getTile("doc", 3, 4, 32767, 2, 0, 0)).size(), 32767u * 4 * 2);
+}
+
+using RefusalTest = PdfPagesTest;
+
+TEST_F(RefusalTest, EveryMalformedCallGetsAClearError) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  auto page = [](Value index, Value width, Value height, Value id = Value("doc")) {
+    return Value(ValueMap{{Value("index"), std::move(index)},
+                          {Value("width"), std::move(width)},
+                          {Value("height"), std::move(height)},
+                          {Value("documentID"), std::move(id)}});
+  };
+  auto tile = [](Value scale, Value width, Value height, Value x = Value(0.0),
+                 Value page_number = Value(int32_t{1})) {
+    return Value(ValueMap{{Value("pageNumber"), std::move(page_number)},
+                          {Value("scale"), std::move(scale)},
+                          {Value("width"), std::move(width)},
+                          {Value("height"), std::move(height)},
+                          {Value("x"), std::move(x)},
+                          {Value("y"), Value(0.0)},
+                          {Value("documentID"), Value("doc")}});
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  const Value one(int32_t{1}), ten(int32_t{10});
+  struct Case {
+    const char* what;
+    const char* method;
+    Value arguments;
+    const char* code;
+  };
+  const Case cases[] = {
+      {"arguments not a map", "getPage", Value("doc"), "PDF_INVALID_ARGUMENTS"},
+      {"index missing", "getPage",
+       Value(ValueMap{
+           {Value("width"), ten}, {Value("height"), ten}, {Value("documentID"), Value("doc")}}),
+       "PDF_INVALID_ARGUMENTS"},
+      {"index as a string", "getPage", page(Value("1"), ten, ten), "PDF_INVALID_ARGUMENTS"},
+      {"width as a double", "getPage", page(one, Value(10.0), ten), "PDF_INVALID_ARGUMENTS"},
+      {"id not a string", "getPage", page(one, ten, ten, Value(int32_t{3})),
+       "PDF_INVALID_ARGUMENTS"},
+      {"width 0", "getPage", page(one, Value(int32_t{0}), ten), "PDF_INVALID_SIZE"},
+      {"negative height", "getPage", page(one, ten, Value(int32_t{-5})), "PDF_INVALID_SIZE"},
+      {"side too long", "getPage", page(one, Value(int64_t{40000}), one), "PDF_INVALID_SIZE"},
+      {"too many bytes", "getPage", page(one, Value(int32_t{20000}), Value(int32_t{20000})),
+       "PDF_INVALID_SIZE"},
+      {"overflowing size", "getPage", page(one, Value(INT64_MAX), Value(INT64_MAX)),
+       "PDF_INVALID_SIZE"},
+      {"page 0", "getPage", page(Value(int32_t{0}), ten, ten), "PDF_INVALID_PAGE"},
+      {"page past the end", "getPage", page(Value(int32_t{5}), ten, ten), "PDF_INVALID_PAGE"},
+      {"negative page", "getPage", page(Value(int64_t{-1}), ten, ten), "PDF_INVALID_PAGE"},
+      {"unknown id", "getPage", page(one, ten, ten, Value("other")), "PDF_UNKNOWN_DOCUMENT"},
+      {"scale as a string", "getTileImage", tile(Value("2"), Value(10.0), Value(10.0)),
+       "PDF_INVALID_ARGUMENTS"},
+      {"scale NaN", "getTileImage", tile(Value(nan), Value(10.0), Value(10.0)),
+       "PDF_INVALID_ARGUMENTS"},
+      {"scale 0", "getTileImage", tile(Value(0.0), Value(10.0), Value(10.0)),
+       "PDF_INVALID_ARGUMENTS"},
+      {"negative scale", "getTileImage", tile(Value(-1.0), Value(10.0), Value(10.0)),
+       "PDF_INVALID_ARGUMENTS"},
+      {"infinite x", "getTileImage", tile(Value(1.0), Value(10.0), Value(10.0), Value(infinity)),
+       "PDF_INVALID_ARGUMENTS"},
+      {"width NaN", "getTileImage", tile(Value(1.0), Value(nan), Value(10.0)), "PDF_INVALID_SIZE"},
+      {"width under a pixel", "getTileImage", tile(Value(1.0), Value(0.9), Value(10.0)),
+       "PDF_INVALID_SIZE"},
+      {"huge width", "getTileImage", tile(Value(1.0), Value(1e300), Value(10.0)),
+       "PDF_INVALID_SIZE"},
+      {"negative height", "getTileImage", tile(Value(1.0), Value(10.0), Value(-3.0)),
+       "PDF_INVALID_SIZE"},
+      {"tile page 0", "getTileImage",
+       tile(Value(1.0), Value(10.0), Value(10.0), Value(0.0), Value(int32_t{0})),
+       "PDF_INVALID_PAGE"},
+      {"bytes missing", "initializePdfRenderer", Value(ValueMap{{Value("documentID"), Value("x")}}),
+       "PDF_INVALID_ARGUMENTS"},
+      {"bytes as a string", "initializePdfRenderer",
+       Value(ValueMap{{Value("documentBytes"), Value("%PDF")}, {Value("documentID"), Value("x")}}),
+       "PDF_INVALID_ARGUMENTS"},
+      {"id missing", "initializePdfRenderer",
+       Value(ValueMap{{Value("documentBytes"), Value(std::vector<uint8_t>{1})}}),
+       "PDF_INVALID_ARGUMENTS"},
+      {"path not a string", "loadPdfFromFile",
+       Value(ValueMap{{Value("path"), Value(int32_t{1})}, {Value("documentID"), Value("x")}}),
+       "PDF_INVALID_ARGUMENTS"},
+      {"null arguments", "loadPdfFromFile", Value(), "PDF_INVALID_ARGUMENTS"},
+  };
+  for (const Case& c : cases) {
+    auto reply = call(c.method, c.arguments);
+    ASSERT_TRUE(reply.isError()) << c.what << ": " << reply.describe();
+    EXPECT_EQ(reply.error.code, c.code) << c.what << ": " << reply.describe();
+  }
+  // Nothing was stored under the ids of the refused loads.
+  expectError(call("getPagesWidth", Value("x")), "PDF_UNKNOWN_DOCUMENT");
+}
+
+TEST_F(RefusalTest, AnUnknownMethodIsNotImplementedAndABitmapThatCannotBeMadeIsAnError) {
+  EXPECT_TRUE(call("renderEverything", Value()).isNotImplemented());
+
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  coregraphics::testing::failNextBitmapContextCreation();
+  expectError(getPage("doc", 1, 10, 10), "PDF_BITMAP_FAILED");
+  coregraphics::testing::failNextBitmapContextCreation();
+  expectError(getTile("doc", 1, 1, 10, 10, 0, 0), "PDF_BITMAP_FAILED");
+  EXPECT_TRUE(getPage("doc", 1, 10, 10).isSuccess());
+}
+
+}  // namespace
+}  // namespace pdf_pages::testing
