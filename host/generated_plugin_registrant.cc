@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/foundation/ns_log.h"
+#include "plugins/device_udid/device_udid_plugin.h"
 #include "plugins/external/auto_update_plugin.h"
 #include "plugins/external/embedded_browser_plugin.h"
 #include "plugins/external/measure_units_plugin.h"
@@ -14,6 +15,7 @@
 #include "plugins/playlist_audio/playlist_audio_plugin.h"
 #include "plugins/preferences_foundation/preferences_plugin.h"
 #include "plugins/screen_geometry/screen_geometry_macos_plugin.h"
+#include "plugins/secure_store_darwin/secure_store_darwin_plugin.h"
 #include "plugins/session_config/session_config_plugin.h"
 #include "plugins/window_control/window_control_plugin.h"
 
@@ -42,7 +44,10 @@ void registerPlugins(FlutterPluginRegistry& registry) {
     // Created with its registrar and released at once; its framework keeps what it needs.
     std::make_unique<EmbeddedBrowserPlugin>(registrar);
   });
+  registerWith(registry, "SecureStoreDarwinPlugin",
+               secure_store_darwin::SecureStoreDarwinPlugin::registerWithRegistrar);
   registerWith(registry, "AutoUpdatePlugin", AutoUpdatePlugin::registerWithRegistrar);
+  registerWith(registry, "DeviceUdidPlugin", device_udid::DeviceUdidPlugin::registerWithRegistrar);
   registerWith(registry, "MediaEnginePlugin", MediaEnginePlugin::registerWithRegistrar);
   registerWith(registry, "PlaylistAudioPlugin",
                playlist_audio::PlaylistAudioPlugin::registerWithRegistrar);

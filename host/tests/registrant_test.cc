@@ -25,7 +25,7 @@ const std::vector<std::string> kRegistrationOrder = {
 // The rows of plug-ins built so far.
 const std::vector<std::string> kRowsPresent = {
     "NowPlayingPlugin",      "SessionConfigPlugin",
-    "EmbeddedBrowserPlugin", "AutoUpdatePlugin",   "MediaEnginePlugin", "PlaylistAudioPlugin",
+    "EmbeddedBrowserPlugin", "SecureStoreDarwinPlugin", "AutoUpdatePlugin", "DeviceUdidPlugin",   "MediaEnginePlugin", "PlaylistAudioPlugin",
     "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin",
     "ScreenGeometryMacosPlugin", "PreferencesPlugin", "LiteDbPlugin", "PdfPagesPlugin",
     "WindowControlPlugin"};

@@ -1,0 +1,25 @@
+// Where the keychain database lives, and making its directory (0700) and file (0600) safely.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace security::internal {
+
+inline constexpr const char* kKeychainFileName = "keychain.db";
+
+// The user's data directory ($XDG_DATA_HOME or ~/.local/share) and the application id: the main
+// bundle's identifier, else the process name.
+std::string defaultKeychainDirectory();
+
+struct PreparedKeychainFile {
+  std::string path;
+  bool created = false;
+};
+
+// Makes the directory (and missing parents) with mode 0700 and the file with mode 0600 when
+// they are missing. Neither may be a symbolic link, and the directory must belong to this user;
+// nullopt otherwise.
+std::optional<PreparedKeychainFile> prepareKeychainFile(const std::string& directory);
+
+}  // namespace security::internal

@@ -1,0 +1,258 @@
+#include "platform/security/internal/keychain_store.h"
+
+#include "platform/security/internal/item_coding.h"
+#include "platform/security/internal/keychain_location.h"
+#include "platform/security/internal/sec_access_control_access.h"
+
+namespace security::internal {
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+constexpr const char* kCreateSchema =
+    "CREATE TABLE items ("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  keychain TEXT NOT NULL,"
+    "  class TEXT NOT NULL,"
+    "  identity BLOB NOT NULL,"
+    "  attributes BLOB NOT NULL,"
+    "  access_protection TEXT,"
+    "  access_flags INTEGER,"
+    "  data BLOB,"
+    "  UNIQUE (keychain, class, identity));";
+
+struct StatementFinalize {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalize>;
+
+Statement prepare(sqlite3* database, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(database, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  return Statement(statement);
+}
+
+bool isCorruption(int result) {
+  int primary = result & 0xFF;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+std::optional<int64_t> singleInteger(sqlite3* database, const char* sql) {
+  Statement statement = prepare(database, sql);
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return std::nullopt;
+  return sqlite3_column_int64(statement.get(), 0);
+}
+
+// Only a database this store wrote, and that SQLite finds sound, is used.
+bool isOurSoundDatabase(sqlite3* database) {
+  Statement check = prepare(database, "PRAGMA quick_check");
+  if (!check || sqlite3_step(check.get()) != SQLITE_ROW) return false;
+  auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
+  if (verdict == nullptr || std::string(verdict) != "ok") return false;
+  auto version = singleInteger(database, "PRAGMA user_version");
+  auto tables = singleInteger(
+      database, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'items'");
+  return version == kSchemaVersion && tables == 1;
+}
+
+bool isBlankDatabase(sqlite3* database) {
+  return singleInteger(database, "SELECT count(*) FROM sqlite_master") == 0 &&
+         singleInteger(database, "PRAGMA user_version") == 0;
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
+  sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void bindBlob(sqlite3_stmt* statement, int index, const CFBytes& bytes) {
+  // A zero-length blob, not NULL, for empty data.
+  sqlite3_bind_blob(statement, index, bytes.empty() ? "" : static_cast<const void*>(bytes.data()),
+                    static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
+CFBytes columnBlob(sqlite3_stmt* statement, int index) {
+  auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(statement, index));
+  int size = sqlite3_column_bytes(statement, index);
+  return bytes == nullptr ? CFBytes() : CFBytes(bytes, bytes + size);
+}
+
+void bindItemColumns(sqlite3_stmt* statement, const KeychainItem& item) {
+  bindText(statement, 1, item.keychain);
+  bindText(statement, 2, item.itemClass);
+  bindBlob(statement, 3, identityOf(item));
+  bindBlob(statement, 4, encodeAttributes(item.attributes));
+  if (item.accessControl) {
+    bindText(statement, 5, item.accessControl->protection());
+    sqlite3_bind_int64(statement, 6, static_cast<int64_t>(item.accessControl->flags()));
+  } else {
+    sqlite3_bind_null(statement, 5);
+    sqlite3_bind_null(statement, 6);
+  }
+  if (item.data) {
+    bindBlob(statement, 7, *item.data);
+  } else {
+    sqlite3_bind_null(statement, 7);
+  }
+}
+
+}  // namespace
+
+OSStatus KeychainTransaction::statusOf(int sqliteResult) {
+  if (isCorruption(sqliteResult)) {
+    saw_corruption_ = true;
+    return errSecNotAvailable;
+  }
+  if ((sqliteResult & 0xFF) == SQLITE_CONSTRAINT) return errSecDuplicateItem;
+  return errSecIO;
+}
+
+OSStatus KeychainTransaction::items(const std::string& keychain, const std::string& itemClass,
+                                    std::vector<KeychainItem>* out) {
+  Statement statement = prepare(database_,
+                                "SELECT id, attributes, access_protection, access_flags, data "
+                                "FROM items WHERE keychain = ?1 AND class = ?2 ORDER BY id");
+  if (!statement) return statusOf(sqlite3_errcode(database_));
+  bindText(statement.get(), 1, keychain);
+  bindText(statement.get(), 2, itemClass);
+  int result;
+  while ((result = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    KeychainItem item;
+    item.id = sqlite3_column_int64(statement.get(), 0);
+    item.keychain = keychain;
+    item.itemClass = itemClass;
+    auto attributes = decodeAttributes(columnBlob(statement.get(), 1));
+    if (!attributes) {
+      saw_corruption_ = true;
+      return errSecNotAvailable;
+    }
+    item.attributes = std::move(*attributes);
+    if (sqlite3_column_type(statement.get(), 2) != SQLITE_NULL) {
+      auto* protection = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 2));
+      auto flags =
+          static_cast<SecAccessControlCreateFlags>(sqlite3_column_int64(statement.get(), 3));
+      std::string protection_text = protection != nullptr ? protection : "";
+      if (accessControlInvalidReason(protection_text, flags)) {
+        saw_corruption_ = true;
+        return errSecNotAvailable;
+      }
+      item.accessControl = SecAccessControlAccess::make(protection_text, flags);
+    }
+    if (sqlite3_column_type(statement.get(), 4) != SQLITE_NULL) {
+      item.data = columnBlob(statement.get(), 4);
+    }
+    out->push_back(std::move(item));
+  }
+  return result == SQLITE_DONE ? errSecSuccess : statusOf(result);
+}
+
+OSStatus KeychainTransaction::insert(KeychainItem* item) {
+  Statement statement =
+      prepare(database_,
+              "INSERT INTO items (keychain, class, identity, attributes, access_protection, "
+              "access_flags, data) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  if (!statement) return statusOf(sqlite3_errcode(database_));
+  bindItemColumns(statement.get(), *item);
+  int result = sqlite3_step(statement.get());
+  if (result != SQLITE_DONE) return statusOf(result);
+  item->id = sqlite3_last_insert_rowid(database_);
+  return errSecSuccess;
+}
+
+OSStatus KeychainTransaction::update(const KeychainItem& item) {
+  Statement statement =
+      prepare(database_,
+              "UPDATE items SET keychain = ?1, class = ?2, identity = ?3, attributes = ?4, "
+              "access_protection = ?5, access_flags = ?6, data = ?7 WHERE id = ?8");
+  if (!statement) return statusOf(sqlite3_errcode(database_));
+  bindItemColumns(statement.get(), item);
+  sqlite3_bind_int64(statement.get(), 8, item.id);
+  int result = sqlite3_step(statement.get());
+  return result == SQLITE_DONE ? errSecSuccess : statusOf(result);
+}
+
+OSStatus KeychainTransaction::remove(int64_t id) {
+  Statement statement = prepare(database_, "DELETE FROM items WHERE id = ?1");
+  if (!statement) return statusOf(sqlite3_errcode(database_));
+  sqlite3_bind_int64(statement.get(), 1, id);
+  int result = sqlite3_step(statement.get());
+  return result == SQLITE_DONE ? errSecSuccess : statusOf(result);
+}
+
+KeychainStore& KeychainStore::shared() {
+  static auto* const store = new KeychainStore();
+  return *store;
+}
+
+std::string KeychainStore::directoryLocked() const {
+  return directory_ ? *directory_ : defaultKeychainDirectory();
+}
+
+OSStatus KeychainStore::openLocked() {
+  if (database_) return errSecSuccess;
+  auto prepared = prepareKeychainFile(directoryLocked());
+  if (!prepared) return errSecNotAvailable;
+  sqlite3* raw = nullptr;
+  int opened = sqlite3_open_v2(prepared->path.c_str(), &raw,
+                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  std::unique_ptr<sqlite3, DatabaseClose> database(raw);
+  if (opened != SQLITE_OK) return errSecNotAvailable;
+  sqlite3_busy_timeout(database.get(), 5000);
+  if (sqlite3_exec(database.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) !=
+      SQLITE_OK) {
+    return errSecNotAvailable;
+  }
+  if (prepared->created || isBlankDatabase(database.get())) {
+    std::string script = std::string("BEGIN IMMEDIATE;") + kCreateSchema +
+                         "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
+    if (sqlite3_exec(database.get(), script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_exec(database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      return errSecNotAvailable;
+    }
+  } else if (!isOurSoundDatabase(database.get())) {
+    return errSecNotAvailable;
+  }
+  database_ = std::move(database);
+  return errSecSuccess;
+}
+
+OSStatus KeychainStore::transact(const Body& body) {
+  std::lock_guard lock(mutex_);
+  if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
+  sqlite3* database = database_.get();
+  if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    bool corrupt = isCorruption(sqlite3_errcode(database));
+    if (corrupt) database_.reset();
+    return corrupt ? errSecNotAvailable : errSecIO;
+  }
+  KeychainTransaction transaction(database);
+  OSStatus status = body(transaction);
+  if (status == errSecSuccess &&
+      sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    status = isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
+  }
+  if (status != errSecSuccess) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  // A damaged database is let go; the next call looks at it afresh.
+  if (transaction.sawCorruption()) database_.reset();
+  return status;
+}
+
+void KeychainStore::setDirectory(std::optional<std::string> directory) {
+  std::lock_guard lock(mutex_);
+  database_.reset();
+  directory_ = std::move(directory);
+}
+
+std::string KeychainStore::databasePath() const {
+  std::lock_guard lock(mutex_);
+  return directoryLocked() + "/" + kKeychainFileName;
+}
+
+void KeychainStore::close() {
+  std::lock_guard lock(mutex_);
+  database_.reset();
+}
+
+}  // namespace security::internal

@@ -1,0 +1,73 @@
+// The keychain's items in one SQLite database per application (see keychain_location.h). Every
+// Security call is one transaction. A database that cannot be opened, or that is not one this
+// store wrote, answers errSecNotAvailable to every call and is never written to. Nothing is
+// encrypted at rest.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/security/internal/keychain_item.h"
+#include "platform/security/sec_base.h"
+
+namespace security::internal {
+
+class KeychainTransaction {
+ public:
+  explicit KeychainTransaction(sqlite3* database) : database_(database) {}
+
+  // The items of one class in one keychain, in creation order.
+  OSStatus items(const std::string& keychain, const std::string& itemClass,
+                 std::vector<KeychainItem>* out);
+  // Gives the item its id. errSecDuplicateItem when another item has its identity.
+  OSStatus insert(KeychainItem* item);
+  OSStatus update(const KeychainItem& item);
+  OSStatus remove(int64_t id);
+
+  // Set when the database turned out to be damaged.
+  bool sawCorruption() const { return saw_corruption_; }
+
+ private:
+  OSStatus statusOf(int sqliteResult);
+
+  sqlite3* database_;
+  bool saw_corruption_ = false;
+};
+
+class KeychainStore {
+ public:
+  using Body = std::function<OSStatus(KeychainTransaction&)>;
+
+  static KeychainStore& shared();
+
+  // Runs `body` in one transaction, committed when it answers errSecSuccess and rolled back
+  // otherwise. Calls are serialised.
+  OSStatus transact(const Body& body);
+
+  // Puts the database in `directory` (nullopt: the default) and closes the open one.
+  void setDirectory(std::optional<std::string> directory);
+  std::string databasePath() const;
+  // Closes the database; the next call opens it again.
+  void close();
+
+ private:
+  struct DatabaseClose {
+    void operator()(sqlite3* database) const { sqlite3_close_v2(database); }
+  };
+
+  KeychainStore() = default;
+  OSStatus openLocked();
+  std::string directoryLocked() const;
+
+  mutable std::mutex mutex_;
+  std::unique_ptr<sqlite3, DatabaseClose> database_;
+  std::optional<std::string> directory_;
+};
+
+}  // namespace security::internal

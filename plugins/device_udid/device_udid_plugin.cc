@@ -1,0 +1,112 @@
+#include "plugins/device_udid/device_udid_plugin.h"
+
+#include "platform/foundation/ns_bundle.h"
+#include "platform/iokit/io_kit_lib.h"
+
+namespace device_udid {
+namespace {
+
+using keychain_bridge::Keychain;
+using keychain_bridge::KeychainError;
+
+constexpr const char* kService = "com.velmora.device_udid";
+constexpr const char* kAccount = "udid";
+constexpr const char* kLegacyDefaultService = "device_udid";
+constexpr const char* kLegacyDefaultAccount = "com.default.app";
+
+FlutterError unavailable(std::string details) {
+  return FlutterError{"UNAVAILABLE", "UDID not available", flutter::Value(std::move(details))};
+}
+
+Keychain keychainFor(const std::string& service) {
+  return Keychain::withService(service).synchronizable(false);
+}
+
+std::string legacyService(const NSBundle* bundle) {
+  if (bundle == nullptr || bundle->infoDictionary().empty()) return kLegacyDefaultService;
+  const PropertyList* value = bundle->objectForInfoDictionaryKey(kLegacyServiceInfoKey);
+  if (value == nullptr || value->asString() == nullptr) return kLegacyDefaultService;
+  return *value->asString();
+}
+
+}  // namespace
+
+void DeviceUdidPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
+  auto channel = FlutterMethodChannel::methodChannelWithName(kChannelName, registrar.messenger());
+  registrar.addMethodCallDelegate(std::make_shared<DeviceUdidPlugin>(), channel);
+}
+
+const std::map<std::string, DeviceUdidPlugin::Method>& DeviceUdidPlugin::methods() {
+  static const auto* const table = new std::map<std::string, Method>{
+      {"getUDID", &DeviceUdidPlugin::getOrCreateUdid},
+  };
+  return *table;
+}
+
+void DeviceUdidPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  auto found = methods().find(call.method);
+  if (found == methods().end()) {
+    result(FlutterMethodNotImplemented);
+    return;
+  }
+  (this->*found->second)(result);
+}
+
+void DeviceUdidPlugin::getOrCreateUdid(const FlutterResult& result) {
+  Keychain current = keychainFor(kService);
+  auto stored = current.get(kAccount, true);
+  if (!stored.ok()) {
+    result(unavailable("keychain_get_failed: " + stored.error().localizedDescription()));
+    return;
+  }
+  // A missing item and an empty one are alike: both are (re)filled below.
+  if (stored.value() && !stored.value()->empty()) {
+    result(flutter::Value(*stored.value()));
+    return;
+  }
+  auto migrated = migrateLegacyUdid(current);
+  if (!migrated.ok()) {
+    result(unavailable("keychain_migration_failed: " + migrated.error().localizedDescription()));
+    return;
+  }
+  if (migrated.value()) {
+    result(flutter::Value(*migrated.value()));
+    return;
+  }
+  auto uuid = hardwareUUID();
+  if (!uuid || uuid->empty()) {
+    result(unavailable("hardwareUUID returned nil or empty"));
+    return;
+  }
+  auto written = current.set(*uuid, kAccount, true);
+  if (!written.ok()) {
+    result(unavailable("keychain_set_failed: " + written.error().localizedDescription()));
+    return;
+  }
+  result(flutter::Value(*uuid));
+}
+
+keychain_bridge::Result<std::optional<std::string>> DeviceUdidPlugin::migrateLegacyUdid(
+    const Keychain& current) {
+  auto bundle = NSBundle::mainBundle();
+  std::string account =
+      bundle ? bundle->bundleIdentifier().value_or(kLegacyDefaultAccount) : kLegacyDefaultAccount;
+  auto legacy = keychainFor(legacyService(bundle.get())).get(account, true);
+  if (!legacy.ok()) return legacy.error();
+  if (!legacy.value() || legacy.value()->empty()) return std::optional<std::string>();
+  // The older item stays as it is, so a request that finds the current one empty reads it again.
+  auto written = current.set(*legacy.value(), kAccount, true);
+  if (!written.ok()) return written.error();
+  return legacy.value();
+}
+
+std::optional<std::string> DeviceUdidPlugin::hardwareUUID() {
+  io_service_t service = IOServiceGetMatchingService(kIOMasterPortDefault,
+                                                     IOServiceMatching("IOPlatformExpertDevice"));
+  if (service == IO_OBJECT_NULL) return std::nullopt;
+  auto uuid = IORegistryEntryCreateCFProperty(service, kIOPlatformUUIDKey);
+  IOObjectRelease(service);
+  return uuid;
+}
+
+}  // namespace device_udid

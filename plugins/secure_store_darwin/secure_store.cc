@@ -1,0 +1,250 @@
+#include "plugins/secure_store_darwin/secure_store.h"
+
+#include "platform/flutter/utf8.h"
+#include "platform/foundation/ns_process_info.h"
+#include "platform/security/sec_item.h"
+#include "platform/security/sec_item_constants.h"
+#include "plugins/secure_store_darwin/keychain_query.h"
+#include "plugins/secure_store_darwin/secure_enclave_sealing.h"
+
+namespace secure_store_darwin {
+namespace {
+
+bool isAtLeastCatalina() {
+  return NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({10, 15, 0});
+}
+
+// UTF-8 text of the bytes, or null when they are not data or not valid UTF-8.
+flutter::Value textOf(const CFValue& value) {
+  const CFBytes* data = value.asData();
+  if (data == nullptr) return nullptr;
+  std::string text(data->begin(), data->end());
+  if (!flutter::isValidUtf8(text)) return nullptr;
+  return flutter::Value(std::move(text));
+}
+
+bool hasWrappedKeyPrefix(const std::string& account) {
+  return account.starts_with(kWrappedKeyAccountPrefix);
+}
+
+std::string wrappedKeyAccount(const std::string& key) { return kWrappedKeyAccountPrefix + key; }
+
+}  // namespace
+
+ItemExistence SecureStore::itemExists(const KeychainQueryParameters& parameters) const {
+  for (bool synchronizable : {true, false}) {
+    KeychainQueryParameters copy = parameters;
+    copy.isSynchronizable = synchronizable;
+    copy.shouldReturnData = false;
+    auto query = baseQuery(copy);
+    if (!query.ok()) return {query.error().status, false};
+    OSStatus status = SecItemCopyMatching(query.value(), nullptr);
+    if (status == errSecSuccess) return {errSecSuccess, true};
+    if (status != errSecItemNotFound) return {status, false};
+  }
+  return {errSecSuccess, false};
+}
+
+OSSecResult<CFDictionary> SecureStore::wrappedKeyQuery(const KeychainQueryParameters& parameters,
+                                                       const std::string& key,
+                                                       bool returnData) const {
+  KeychainQueryParameters copy = parameters;
+  copy.shouldReturnData = returnData;
+  copy.isSynchronizable = false;
+  auto query = baseQuery(copy);
+  if (!query.ok()) return query;
+  CFDictionary adjusted = query.value();
+  adjusted.set(kSecAttrAccount, wrappedKeyAccount(key));
+  return adjusted;
+}
+
+SecureStoreResponse SecureStore::deleteItems(const KeychainQueryParameters& parameters,
+                                             bool wholeService) const {
+  OSStatus first_failure = errSecSuccess;
+  for (bool synchronizable : {true, false}) {
+    KeychainQueryParameters copy = parameters;
+    if (wholeService) copy.key.reset();
+    copy.isSynchronizable = synchronizable;
+    copy.accessibilityLevel.reset();
+    copy.accessControlFlags.reset();
+    auto query = baseQuery(copy);
+    OSStatus status = query.ok() ? SecItemDelete(query.value()) : query.error().status;
+    // Both passes must succeed or find nothing; otherwise the first other status is the answer.
+    if (status != errSecSuccess && status != errSecItemNotFound && first_failure == errSecSuccess) {
+      first_failure = status;
+    }
+  }
+  return {first_failure, nullptr};
+}
+
+SecureStoreResponse SecureStore::deleteItem(const KeychainQueryParameters& parameters) const {
+  SecureStoreResponse removed = deleteItems(parameters, false);
+  if (removed.status != errSecSuccess) return removed;
+  if (parameters.sealed() && parameters.key) {
+    KeychainQueryParameters wrapped = parameters;
+    wrapped.key = wrappedKeyAccount(*parameters.key);
+    SecureStoreResponse removed_key = deleteItems(wrapped, false);
+    if (removed_key.status != errSecSuccess) return removed_key;
+  }
+  return {};
+}
+
+OSStatus SecureStore::storeData(const KeychainQueryParameters& parameters, const CFBytes& data,
+                                bool exists) const {
+  auto query = baseQuery(parameters);
+  if (!query.ok()) return query.error().status;
+  if (exists) {
+    return SecItemUpdate(query.value(), CFDictionary{{kSecValueData, data}});
+  }
+  CFDictionary attributes = query.value();
+  attributes.set(kSecValueData, data);
+  return SecItemAdd(attributes, nullptr);
+}
+
+SecureStoreResponse SecureStore::writeItem(const KeychainQueryParameters& parameters,
+                                           const std::string& value) const {
+  if (parameters.sealed()) return writeSealed(parameters, value);
+  // A failed existence test counts as absent: the addition then reports what is wrong.
+  bool exists = itemExists(parameters).exists;
+  return {storeData(parameters, CFBytes(value.begin(), value.end()), exists), nullptr};
+}
+
+SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& parameters,
+                                             const std::string& value) const {
+  if (!parameters.key) return {errSecParam, nullptr};
+  if (!isAtLeastCatalina()) {
+    KeychainQueryParameters plain = parameters;
+    plain.useSecureEnclave = false;
+    return writeItem(plain, value);
+  }
+  auto key = enclaveKey(parameters.service);
+  SecKeyRef public_key = key.ok() ? SecKeyCopyPublicKey(key.value()) : nullptr;
+  if (!public_key) return {errSecParam, nullptr};
+  auto secret = sealSecret(value, public_key);
+  if (!secret.ok()) return {errSecParam, nullptr};
+
+  KeychainQueryParameters wrapped = parameters;
+  wrapped.key = wrappedKeyAccount(*parameters.key);
+  wrapped.shouldReturnData = false;
+  wrapped.isSynchronizable = false;
+  // The wrapped key being replaced, kept to put back should the value fail to be written.
+  std::optional<CFBytes> previous_wrapped_key;
+  bool wrapped_key_exists = itemExists(wrapped).exists;
+  if (wrapped_key_exists) {
+    auto previous_query = wrappedKeyQuery(parameters, *parameters.key, true);
+    if (!previous_query.ok()) return {previous_query.error().status, nullptr};
+    CFValue previous;
+    OSStatus read = SecItemCopyMatching(previous_query.value(), &previous);
+    if (read != errSecSuccess) return {read, nullptr};
+    if (previous.asData() != nullptr) previous_wrapped_key = *previous.asData();
+  }
+  if (OSStatus stored = storeData(wrapped, secret.value().wrappedKey, wrapped_key_exists);
+      stored != errSecSuccess) {
+    return {stored, nullptr};
+  }
+
+  KeychainQueryParameters sealed_value = parameters;
+  sealed_value.shouldReturnData = false;
+  OSStatus stored =
+      storeData(sealed_value, secret.value().sealedValue, itemExists(sealed_value).exists);
+  if (stored != errSecSuccess) {
+    // Leave the old value readable: it was sealed under the key just replaced.
+    if (auto restore_query = baseQuery(wrapped); restore_query.ok()) {
+      if (previous_wrapped_key) {
+        SecItemUpdate(restore_query.value(), CFDictionary{{kSecValueData, *previous_wrapped_key}});
+      } else {
+        SecItemDelete(restore_query.value());
+      }
+    }
+  }
+  return {stored, nullptr};
+}
+
+SecureStoreResponse SecureStore::readPlain(const KeychainQueryParameters& parameters) const {
+  auto query = baseQuery(parameters);
+  if (!query.ok()) return {query.error().status, nullptr};
+  CFValue result;
+  OSStatus status = SecItemCopyMatching(query.value(), &result);
+  if (status == errSecItemNotFound) return {};
+  if (status != errSecSuccess) return {status, nullptr};
+  return {errSecSuccess, textOf(result)};
+}
+
+SecureStoreResponse SecureStore::readSealed(const KeychainQueryParameters& parameters) const {
+  if (!parameters.key) return {errSecParam, nullptr};
+  KeychainQueryParameters plain = parameters;
+  plain.useSecureEnclave = false;
+  // Older systems store sealed-mode values as they are (see writeSealed), with no wrapped key.
+  if (!isAtLeastCatalina()) return readPlain(plain);
+  auto wrapped_query = wrappedKeyQuery(parameters, *parameters.key, true);
+  if (!wrapped_query.ok()) return {wrapped_query.error().status, nullptr};
+  CFValue wrapped_key;
+  OSStatus status = SecItemCopyMatching(wrapped_query.value(), &wrapped_key);
+  if (status == errSecItemNotFound) return {};
+  if (status != errSecSuccess) return {status, nullptr};
+
+  KeychainQueryParameters value_parameters = parameters;
+  value_parameters.shouldReturnData = true;
+  auto value_query = baseQuery(value_parameters);
+  if (!value_query.ok()) return {value_query.error().status, nullptr};
+  CFValue sealed_value;
+  status = SecItemCopyMatching(value_query.value(), &sealed_value);
+  if (status == errSecItemNotFound) return {};
+  if (status != errSecSuccess) return {status, nullptr};
+
+  if (wrapped_key.asData() != nullptr && sealed_value.asData() != nullptr) {
+    auto key = enclaveKey(parameters.service);
+    if (key.ok()) {
+      auto opened = openSecret({*sealed_value.asData(), *wrapped_key.asData()}, key.value());
+      if (opened.outcome == OpenedSecret::Outcome::tooShort) return {errSecDecode, nullptr};
+      if (opened.outcome == OpenedSecret::Outcome::opened) {
+        return {errSecSuccess, textOf(CFValue(std::move(opened.plaintext)))};
+      }
+    }
+  }
+  // Values written before sealing was asked for read as they are.
+  return readPlain(plain);
+}
+
+SecureStoreResponse SecureStore::readItem(const KeychainQueryParameters& parameters) const {
+  return parameters.sealed() ? readSealed(parameters) : readPlain(parameters);
+}
+
+SecureStoreResponse SecureStore::readAllItems(const KeychainQueryParameters& parameters) const {
+  auto base = baseQuery(parameters);
+  if (!base.ok()) return {base.error().status, nullptr};
+  CFDictionary query = base.value();
+  query.set(kSecMatchLimit, kSecMatchLimitAll);
+  query.set(kSecReturnAttributes, true);
+  query.set(kSecReturnData, true);
+  CFValue result;
+  OSStatus status = SecItemCopyMatching(query, &result);
+  if (status == errSecItemNotFound) return {};
+  if (status != errSecSuccess) return {status, nullptr};
+
+  flutter::ValueMap entries;
+  const CFArray* items = result.asArray();
+  if (items == nullptr) return {errSecSuccess, std::move(entries)};
+  for (const CFValue& item : *items) {
+    const CFDictionary* attributes = item.asDictionary();
+    const CFValue* account = attributes != nullptr ? attributes->find(kSecAttrAccount) : nullptr;
+    if (account == nullptr || account->asString() == nullptr) continue;
+    const std::string& key = *account->asString();
+    if (hasWrappedKeyPrefix(key)) continue;
+    flutter::Value entry;
+    if (parameters.sealed()) {
+      KeychainQueryParameters one = parameters;
+      one.key = key;
+      SecureStoreResponse read = readItem(one);
+      if (read.status == errSecSuccess && read.value.asString() != nullptr) entry = read.value;
+    }
+    if (entry.isNull()) {
+      const CFValue* data = attributes->find(kSecValueData);
+      if (data != nullptr) entry = textOf(*data);
+    }
+    if (!entry.isNull()) entries.set(flutter::Value(key), std::move(entry));
+  }
+  return {errSecSuccess, std::move(entries)};
+}
+
+}  // namespace secure_store_darwin

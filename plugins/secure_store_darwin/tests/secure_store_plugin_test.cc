@@ -1,0 +1,226 @@
+// The secure-storage plug-in through its channels: reads and writes, argument errors, error
+// shaping, option parsing, ordering and the protected-data stream.
+#include "platform/appkit/ns_application.h"
+#include "plugins/secure_store_darwin/tests/secure_store_fixture.h"
+
+namespace {
+
+using SecureStorePluginTest = SecureStoreFixture;
+
+TEST_F(SecureStorePluginTest, MissingValuesReadAsNilAndWritesReplace) {
+  EXPECT_EQ(read("absent").value, Value());
+  auto nothing = call("readAll", arguments(std::nullopt));
+  ASSERT_TRUE(nothing.isSuccess()) << nothing.describe();
+  EXPECT_TRUE(nothing.value.isNull());
+
+  EXPECT_TRUE(write("token", "first").isSuccess());
+  EXPECT_TRUE(write("token", "second").isSuccess());
+  EXPECT_EQ(read("token").value, Value("second"));
+  EXPECT_EQ(storedItems().size(), 1u);
+  EXPECT_EQ(call("readAll", arguments(std::nullopt)).value,
+            Value(ValueMap{{Value("token"), Value("second")}}));
+  EXPECT_EQ(call("containsKey", arguments("token")).value, Value(true));
+
+  EXPECT_TRUE(call("delete", arguments("token")).isSuccess());
+  EXPECT_TRUE(call("delete", arguments("token")).isSuccess());
+  EXPECT_EQ(call("containsKey", arguments("token")).value, Value(false));
+  EXPECT_TRUE(dart_.invokeMethod(secure_store_darwin::kMethodChannelName, "READ", arguments("k"))
+                  .isNotImplemented());
+}
+
+TEST_F(SecureStorePluginTest, MissingOrMalformedArgumentsAreAnsweredWithErrors) {
+  auto expectMissing = [&](const std::string& method, Value args, const std::string& message) {
+    auto reply = call(method, std::move(args));
+    ASSERT_TRUE(reply.isError()) << method;
+    EXPECT_EQ(reply.error.code, "Missing Parameter");
+    EXPECT_EQ(reply.error.message, message);
+    EXPECT_TRUE(reply.error.details.isNull());
+  };
+  expectMissing("read", arguments(std::nullopt), "read requires key parameter");
+  expectMissing("write", arguments("k"), "write requires key and value parameters");
+  expectMissing("write", arguments(std::nullopt, {}, "v"),
+                "write requires key and value parameters");
+  expectMissing("delete", arguments(std::nullopt), "delete requires key parameter");
+  expectMissing("containsKey", arguments(std::nullopt), "containsKey requires key parameter");
+  // A key that is not a string is no key.
+  expectMissing("read", Value(ValueMap{{Value("key"), Value(int32_t{7})}}),
+                "read requires key parameter");
+
+  for (Value bad : {Value(), Value("key"), Value(ValueMap{{Value(int32_t{1}), Value("k")}})}) {
+    auto reply = call("readAll", bad);
+    ASSERT_TRUE(reply.isError());
+    EXPECT_EQ(reply.error.code, "Invalid Arguments");
+  }
+  // Options of the wrong type count as none.
+  EXPECT_TRUE(call("write", Value(ValueMap{{Value("key"), Value("k")},
+                                           {Value("value"), Value("v")},
+                                           {Value("options"), Value("not a map")}}))
+                  .isSuccess());
+  EXPECT_EQ(read("k", {{Value("accountName"), Value(int32_t{3})}}).value, Value("v"));
+}
+
+TEST_F(SecureStorePluginTest, KeychainFailuresAreShapedWithTheSystemMessage) {
+  security::testing::failNextCall(SecFunction::itemCopyMatching, errSecNotAvailable);
+  auto failed = read("k");
+  ASSERT_TRUE(failed.isError());
+  EXPECT_EQ(failed.error.code, "Unexpected security result code");
+  EXPECT_EQ(failed.error.message,
+            "Code: -25291, Message: No keychain is available. You may need to restart your "
+            "computer.");
+  EXPECT_EQ(failed.error.details, Value(int32_t{-25291}));
+
+  security::testing::failNextCall(SecFunction::itemCopyMatching, 12345);
+  EXPECT_EQ(read("k").error.message, "Unknown security result code: 12345");
+
+  security::testing::failNextCall(SecFunction::itemCopyMatching, errSecInteractionNotAllowed);
+  auto contains = call("containsKey", arguments("k"));
+  EXPECT_EQ(contains.error.code, "Unexpected security result code");
+  EXPECT_EQ(contains.error.message, "User interaction is not allowed.");
+  EXPECT_EQ(contains.error.details, Value(int32_t{-25308}));
+
+  auto unknown_ui = read("k", {{Value("authenticationUIBehavior"), Value("sometimes")}});
+  EXPECT_EQ(unknown_ui.error.details, Value(int32_t{errSecParam}));
+  EXPECT_EQ(unknown_ui.error.message,
+            "Code: -50, Message: One or more parameters passed to a function were not valid.");
+  // Contradicting options fail validation before any keychain call.
+  auto contradiction = write(
+      "k", "v", {{Value("isHidden"), Value("true")}, {Value("isPlaceholder"), Value("true")}});
+  EXPECT_EQ(contradiction.error.details, Value(int32_t{errSecParam}));
+}
+
+TEST_F(SecureStorePluginTest, OptionsShapeTheKeychainQueries) {
+  write("a", "1");
+  CFDictionary added = lastDictionary(SecFunction::itemAdd);
+  EXPECT_EQ(*added.find(kSecUseDataProtectionKeychain), CFValue(true));
+  EXPECT_EQ(added.find(kSecAttrService), nullptr);
+  EXPECT_EQ(added.find(kSecAttrSynchronizable), nullptr);
+  EXPECT_EQ(added.find(kSecAttrAccessible), nullptr);
+
+  write("b", "2",
+        {{Value("usesDataProtectionKeychain"), Value("yes")},
+         {Value("synchronizable"), Value("yes")},
+         {Value("accountName"), Value("svc")},
+         {Value("accessibility"), Value("unlocked_this_device")},
+         {Value("label"), Value("L")},
+         {Value("description"), Value("D")},
+         {Value("comment"), Value("C")}});
+  added = lastDictionary(SecFunction::itemAdd);
+  EXPECT_EQ(*added.find(kSecUseDataProtectionKeychain), CFValue(true));
+  EXPECT_EQ(added.find(kSecAttrSynchronizable), nullptr);
+  EXPECT_EQ(*added.find(kSecAttrService), CFValue("svc"));
+  EXPECT_EQ(*added.find(kSecAttrAccessible), CFValue(kSecAttrAccessibleWhenUnlockedThisDeviceOnly));
+  EXPECT_EQ(*added.find(kSecAttrLabel), CFValue("L"));
+  EXPECT_EQ(*added.find(kSecAttrDescription), CFValue("D"));
+  EXPECT_EQ(*added.find(kSecAttrComment), CFValue("C"));
+
+  write("c", "3",
+        {{Value("usesDataProtectionKeychain"), Value("false")},
+         {Value("synchronizable"), Value("false")},
+         {Value("accessibility"), Value("someday")}});
+  added = lastDictionary(SecFunction::itemAdd);
+  EXPECT_EQ(added.find(kSecUseDataProtectionKeychain), nullptr);
+  EXPECT_EQ(*added.find(kSecAttrSynchronizable), CFValue(false));
+  EXPECT_EQ(*added.find(kSecAttrAccessible), CFValue(kSecAttrAccessibleWhenUnlocked));
+
+  // Both spellings of a flag list give one access control, which replaces accessibility and
+  // synchronization.
+  std::vector<CFValue> access_controls;
+  for (const char* flags :
+       {"[userPresence, or, devicePasscode]", "userPresence,or,devicePasscode"}) {
+    write(std::string("d") + flags, "4",
+          {{Value("accessControlFlags"), Value(flags)},
+           {Value("accessibility"), Value("passcode")},
+           {Value("synchronizable"), Value("true")}});
+    added = lastDictionary(SecFunction::itemAdd);
+    ASSERT_NE(added.find(kSecAttrAccessControl), nullptr);
+    EXPECT_EQ(added.find(kSecAttrAccessible), nullptr);
+    EXPECT_EQ(added.find(kSecAttrSynchronizable), nullptr);
+    access_controls.push_back(*added.find(kSecAttrAccessControl));
+  }
+  EXPECT_EQ(access_controls[0], access_controls[1]);
+  auto access_control = access_controls[0].asAccessControl();
+  EXPECT_EQ(access_control->flags(),
+            kSecAccessControlUserPresence | kSecAccessControlOr | kSecAccessControlDevicePasscode);
+  EXPECT_EQ(access_control->protection(), kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly);
+
+  write("e", "5",
+        {{Value("accessControlFlags"), Value("[]")}, {Value("accessibility"), Value("passcode")}});
+  added = lastDictionary(SecFunction::itemAdd);
+  ASSERT_NE(added.find(kSecAttrAccessControl), nullptr);
+  EXPECT_EQ(added.find(kSecAttrAccessControl)->asAccessControl()->flags(), 0u);
+
+  foundation::testing::setEmulatedOperatingSystemVersion({10, 14, 0});
+  write("f", "6");
+  EXPECT_EQ(lastDictionary(SecFunction::itemAdd).find(kSecUseDataProtectionKeychain), nullptr);
+}
+
+TEST_F(SecureStorePluginTest, DeleteAllRemovesBothSynchronizableKinds) {
+  write("synced", "1", {{Value("synchronizable"), Value("true")}});
+  write("local", "2");
+  write("other service", "3", {{Value("accountName"), Value("elsewhere")}});
+  EXPECT_TRUE(
+      call("deleteAll", arguments(std::nullopt, {{Value("accountName"), Value("elsewhere")}}))
+          .isSuccess());
+  EXPECT_EQ(storedItems().size(), 2u);
+  EXPECT_TRUE(call("deleteAll", arguments(std::nullopt)).isSuccess());
+  EXPECT_TRUE(storedItems().empty());
+  EXPECT_TRUE(call("deleteAll", arguments(std::nullopt)).isSuccess());
+
+  // The synchronized pass succeeds, the other fails: the deletion as a whole failed.
+  write("synced", "1", {{Value("synchronizable"), Value("true")}});
+  write("local", "2");
+  security::testing::failNextCall(SecFunction::itemDelete, errSecNotAvailable, 1);
+  auto failed = call("deleteAll", arguments(std::nullopt));
+  ASSERT_TRUE(failed.isError());
+  EXPECT_EQ(failed.error.details, Value(int32_t{errSecNotAvailable}));
+  EXPECT_EQ(read("local").value, Value("2"));
+  security::testing::failNextCall(SecFunction::itemDelete, errSecNotAvailable, 0);
+  EXPECT_TRUE(call("delete", arguments("local")).isError());
+}
+
+TEST_F(SecureStorePluginTest, AnswersComeInTheOrderTheCallsWereSent) {
+  std::vector<flutter::testing::TestDartSide::PendingCall> pending;
+  for (int i = 0; i < 8; ++i) {
+    pending.push_back(dart_.invokeMethodAsync(secure_store_darwin::kMethodChannelName, "write",
+                                              arguments("k", {}, std::to_string(i))));
+    pending.push_back(
+        dart_.invokeMethodAsync(secure_store_darwin::kMethodChannelName, "read", arguments("k")));
+  }
+  auto last = pending.back().wait();
+  for (size_t i = 0; i < pending.size(); ++i) ASSERT_TRUE(pending[i].ready()) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(pending[2 * i + 1].wait().value, Value(std::to_string(i)));
+}
+
+TEST_F(SecureStorePluginTest, TheEventStreamFollowsProtectedData) {
+  auto center = NSNotificationCenter::defaultCenter();
+  const std::string events = secure_store_darwin::kEventChannelName;
+  center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+  EXPECT_TRUE(dart_.events(events).empty());
+  EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(false));
+
+  ASSERT_TRUE(dart_.listen(events).isSuccess());
+  center->postNotificationName(NSApplicationProtectedDataDidBecomeAvailableNotification);
+  center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+  ASSERT_TRUE(dart_.waitForEvents(events, 2));
+  EXPECT_EQ(dart_.events(events)[0].value(), Value(true));
+  EXPECT_EQ(dart_.events(events)[1].value(), Value(false));
+
+  ASSERT_TRUE(dart_.cancel(events).isSuccess());
+  center->postNotificationName(NSApplicationProtectedDataDidBecomeAvailableNotification);
+  dart_.drain();
+  EXPECT_EQ(dart_.events(events).size(), 2u);
+  EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(true));
+
+  ASSERT_TRUE(dart_.listen(events).isSuccess());
+  ASSERT_TRUE(dart_.listen(events).isSuccess());
+  center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+  ASSERT_TRUE(dart_.waitForEvents(events, 3));
+  dart_.drain();
+  EXPECT_EQ(dart_.events(events).size(), 3u);
+
+  // Before macOS 12 there is no flag to read: data counts as available.
+  foundation::testing::setEmulatedOperatingSystemVersion({11, 0, 0});
+  EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(true));
+}
+
+}  // namespace
