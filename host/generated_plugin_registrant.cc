@@ -3,7 +3,10 @@
 #include <memory>
 
 #include "platform/foundation/ns_log.h"
+#include "plugins/connectivity_macos/connectivity_macos_plugin.h"
+#include "plugins/device_info_macos/device_info_macos_plugin.h"
 #include "plugins/device_udid/device_udid_plugin.h"
+#include "plugins/display_wake_macos/display_wake_macos_plugin.h"
 #include "plugins/external/auto_update_plugin.h"
 #include "plugins/external/embedded_browser_plugin.h"
 #include "plugins/external/measure_units_plugin.h"
@@ -11,6 +14,7 @@
 #include "plugins/external/media_video_plugin.h"
 #include "plugins/litedb/litedb_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
+#include "plugins/package_info_macos/package_info_macos_plugin.h"
 #include "plugins/pdf_pages/pdf_pages_plugin.h"
 #include "plugins/playlist_audio/playlist_audio_plugin.h"
 #include "plugins/preferences_foundation/preferences_plugin.h"
@@ -18,6 +22,7 @@
 #include "plugins/secure_store_darwin/secure_store_darwin_plugin.h"
 #include "plugins/session_config/session_config_plugin.h"
 #include "plugins/window_control/window_control_plugin.h"
+#include "plugins/wkwebview_host/webview_host_plugin.h"
 
 namespace {
 
@@ -40,6 +45,10 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   registerWith(registry, "NowPlayingPlugin", now_playing::NowPlayingPlugin::registerWithRegistrar);
   registerWith(registry, "SessionConfigPlugin",
                session_config::SessionConfigPlugin::registerWithRegistrar);
+  registerWith(registry, "ConnectivityMacosPlugin",
+               connectivity_macos::ConnectivityMacosPlugin::registerWithRegistrar);
+  registerWith(registry, "DeviceInfoMacosPlugin",
+               device_info_macos::DeviceInfoMacosPlugin::registerWithRegistrar);
   registerWith(registry, "EmbeddedBrowserPlugin", [](FlutterPluginRegistrar& registrar) {
     // Created with its registrar and released at once; its framework keeps what it needs.
     std::make_unique<EmbeddedBrowserPlugin>(registrar);
@@ -55,12 +64,18 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   registry.registrarForPlugin("MediaLibsVideoPlugin");
   registerWith(registry, "MediaVideoPlugin", MediaVideoPlugin::registerWithRegistrar);
   registerWith(registry, "MeasureUnitsPlugin", MeasureUnitsPlugin::registerWithRegistrar);
+  registerWith(registry, "PackageInfoMacosPlugin",
+               package_info_macos::PackageInfoMacosPlugin::registerWithRegistrar);
   registerWith(registry, "ScreenGeometryMacosPlugin",
                screen_geometry::ScreenGeometryMacosPlugin::registerWithRegistrar);
   registerWith(registry, "PreferencesPlugin",
                preferences_foundation::PreferencesPlugin::registerWithRegistrar);
   registerWith(registry, "LiteDbPlugin", litedb::LiteDbPlugin::registerWithRegistrar);
   registerWith(registry, "PdfPagesPlugin", pdf_pages::PdfPagesPlugin::registerWithRegistrar);
+  registerWith(registry, "DisplayWakeMacosPlugin",
+               display_wake_macos::DisplayWakeMacosPlugin::registerWithRegistrar);
+  registerWith(registry, "WebViewHostPlugin",
+               wkwebview_host::WebViewHostPlugin::registerWithRegistrar);
   registerWith(registry, "WindowControlPlugin",
                window_control::WindowControlPlugin::registerWithRegistrar);
 }

@@ -24,11 +24,13 @@ const std::vector<std::string> kRegistrationOrder = {
 
 // The rows of plug-ins built so far.
 const std::vector<std::string> kRowsPresent = {
-    "NowPlayingPlugin",      "SessionConfigPlugin",
-    "EmbeddedBrowserPlugin", "SecureStoreDarwinPlugin", "AutoUpdatePlugin", "DeviceUdidPlugin",   "MediaEnginePlugin", "PlaylistAudioPlugin",
-    "MediaLibsVideoPlugin",  "MediaVideoPlugin",   "MeasureUnitsPlugin",
-    "ScreenGeometryMacosPlugin", "PreferencesPlugin", "LiteDbPlugin", "PdfPagesPlugin",
-    "WindowControlPlugin"};
+    "NowPlayingPlugin",        "SessionConfigPlugin",     "ConnectivityMacosPlugin",
+    "DeviceInfoMacosPlugin",   "EmbeddedBrowserPlugin",   "SecureStoreDarwinPlugin",
+    "AutoUpdatePlugin",        "DeviceUdidPlugin",        "MediaEnginePlugin",
+    "PlaylistAudioPlugin",     "MediaLibsVideoPlugin",    "MediaVideoPlugin",
+    "MeasureUnitsPlugin",      "PackageInfoMacosPlugin",  "ScreenGeometryMacosPlugin",
+    "PreferencesPlugin",       "LiteDbPlugin",            "PdfPagesPlugin",
+    "DisplayWakeMacosPlugin",  "WebViewHostPlugin",       "WindowControlPlugin"};
 
 // A registry that records the names asked for and hands out registrars of a real engine, except
 // for one name it has no registrar for.

@@ -8,6 +8,7 @@
 #include "platform/foundation/ns_date_formatter.h"
 #include "platform/foundation/ns_error.h"
 #include "platform/foundation/ns_file_manager.h"
+#include "platform/foundation/ns_host.h"
 #include "platform/foundation/ns_key_value_observing.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_notification_center.h"

@@ -1,5 +1,6 @@
 #include "platform/foundation/ns_file_manager.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -60,4 +61,36 @@ bool NSFileManager::removeItemAtPath(const std::string& path, NSError* error) co
   fs::remove_all(path, code);
   if (code) return fail(error, code.value(), "Could not remove", path);
   return true;
+}
+
+std::vector<NSURL> NSFileManager::URLsForDirectory(NSSearchPathDirectory directory,
+                                                   NSSearchPathDomainMask domainMask) const {
+  std::vector<NSURL> urls;
+  for (const auto& path : NSSearchPathForDirectoriesInDomains(directory, domainMask, true)) {
+    urls.push_back(NSURL::fileURLWithPath(path, true));
+  }
+  return urls;
+}
+
+namespace {
+
+NSDate dateOf(const struct statx_timestamp& time) {
+  return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(time.tv_sec) +
+                                               static_cast<double>(time.tv_nsec) / 1e9);
+}
+
+}  // namespace
+
+std::optional<NSFileItemAttributes> NSFileManager::attributesOfItemAtPath(const std::string& path,
+                                                                          NSError* error) const {
+  struct statx info {};
+  if (path.empty() ||
+      ::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
+    fail(error, path.empty() ? ENOENT : errno, "Could not read the attributes of", path);
+    return std::nullopt;
+  }
+  NSFileItemAttributes attributes;
+  attributes[NSFileModificationDate] = dateOf(info.stx_mtime);
+  if ((info.stx_mask & STATX_BTIME) != 0) attributes[NSFileCreationDate] = dateOf(info.stx_btime);
+  return attributes;
 }

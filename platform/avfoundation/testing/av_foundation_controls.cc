@@ -120,10 +120,14 @@ bool completePendingSeek(AVPlayerItem& item, bool finished) {
 void finishCurrentItem(AVQueuePlayer& player) {
   auto item = player.currentItem();
   if (!item) return;
-  if (CMTIME_IS_NUMERIC(item->duration())) AVPlayerItemModel::setCurrentTime(*item, item->duration());
+  if (CMTIME_IS_NUMERIC(item->duration()))
+    AVPlayerItemModel::setCurrentTime(*item, item->duration());
+  // The player acts on the end action in force when the item ended; observers of the end
+  // notification set the action for the next item, not for this one.
+  AVPlayerActionAtItemEnd action = player.actionAtItemEnd();
   NSNotificationCenter::defaultCenter()->postNotificationName(
       AVPlayerItemDidPlayToEndTimeNotification, notificationObject(*item));
-  switch (player.actionAtItemEnd()) {
+  switch (action) {
     case AVPlayerActionAtItemEndAdvance:
       if (player.currentItem() == item) player.advanceToNextItem();
       break;

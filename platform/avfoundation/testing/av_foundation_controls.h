@@ -34,7 +34,8 @@ std::optional<CMTime> pendingSeekTime(const AVPlayerItem& item);
 bool completePendingSeek(AVPlayerItem& item, bool finished = true);
 
 // The current item plays to its end: its time becomes its duration, the end notification is
-// posted, then the player acts on its action at item end (advance, pause or nothing).
+// posted, then the player acts on the action at item end it had when the item ended (advance,
+// pause or nothing).
 void finishCurrentItem(AVQueuePlayer& player);
 // Posts the failed-to-play-to-end notification for the current item.
 void failCurrentItemToPlayToEnd(AVQueuePlayer& player, const NSError& error);

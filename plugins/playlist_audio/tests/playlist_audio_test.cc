@@ -1,91 +1,12 @@
 // The audio player driven through its channels, with the AVFoundation stand-in playing the media.
-#include <gtest/gtest.h>
+#include <set>
 
-#include "platform/avfoundation/testing/av_foundation_controls.h"
-#include "platform/flutter/testing/test_dart_side.h"
-#include "plugins/playlist_audio/playlist_audio_plugin.h"
+#include "plugins/playlist_audio/tests/audio_player_fixture.h"
 
-namespace playlist_audio {
+namespace playlist_audio::testing {
 namespace {
 
-namespace av = avfoundation::testing;
-using flutter::Value;
-using flutter::ValueList;
-using flutter::ValueMap;
-using flutter::testing::MethodReply;
-using flutter::testing::TestDartSide;
-
-const std::string kMethods = "com.quillmark.playlist_audio.methods.p";
-const std::string kEvents = "com.quillmark.playlist_audio.events.p";
-const Value kEmpty = ValueMap{};
-
-Value uri(const std::string& id) {
-  return ValueMap{{"type", "progressive"}, {"id", id}, {"uri", "https://example.com/" + id + ".mp3"}};
-}
-
-Value concat(const std::string& id, ValueList children, ValueList order, bool lazy = false) {
-  return ValueMap{{"type", "concatenating"}, {"id", id}, {"children", children},
-                  {"shuffleOrder", order}, {"useLazyPreparation", lazy}};
-}
-
-ValueList range(int count) {
-  ValueList order;
-  for (int i = 0; i < count; ++i) order.push_back(i);
-  return order;
-}
-
-Value playlist(int count, bool lazy = false) {
-  ValueList children;
-  for (int i = 0; i < count; ++i) children.push_back(uri("s" + std::to_string(i)));
-  return concat("root", children, range(count), lazy);
-}
-
-std::string name(const std::shared_ptr<AVPlayerItem>& item) {
-  return item ? item->asset()->URL().lastPathComponent() : "";
-}
-
-class PlaylistAudioTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    PlaylistAudioPlugin::registerWithRegistrar(dart.registrar("PlaylistAudioPlugin"));
-    ASSERT_TRUE(main("init", ValueMap{{"id", "p"}, {"audioLoadConfiguration", nullptr}}).isSuccess());
-    ASSERT_TRUE(dart.listen(kEvents).isSuccess());
-  }
-  void TearDown() override { av::setSeeksHeld(false); }
-
-  MethodReply main(const std::string& method, Value arguments = Value()) {
-    return dart.invokeMethod(kMainChannelName, method, std::move(arguments));
-  }
-  MethodReply call(const std::string& method, Value arguments = Value()) {
-    return dart.invokeMethod(kMethods, method, std::move(arguments));
-  }
-  TestDartSide::PendingCall callAsync(const std::string& method, Value arguments = Value()) {
-    return dart.invokeMethodAsync(kMethods, method, std::move(arguments));
-  }
-  TestDartSide::PendingCall loadAsync(Value source, Value extra = ValueMap{}) {
-    ValueMap arguments = *extra.asMap();
-    arguments.set("audioSource", std::move(source));
-    if (!arguments.contains("initialPosition")) arguments.set("initialPosition", nullptr);
-    if (!arguments.contains("initialIndex")) arguments.set("initialIndex", nullptr);
-    return callAsync("load", Value(std::move(arguments)));
-  }
-  std::shared_ptr<AVQueuePlayer> engine() { return av::queuePlayers().back(); }
-  std::vector<std::string> queue() {
-    std::vector<std::string> names;
-    for (const auto& item : engine()->items()) names.push_back(name(item));
-    return names;
-  }
-  // Loads and makes every queued item ready with the given duration.
-  void loadReady(Value source, Value extra = ValueMap{}) {
-    auto pending = loadAsync(std::move(source), std::move(extra));
-    for (const auto& item : engine()->items()) av::makeItemReady(*item, CMTimeMake(60, 1));
-    ASSERT_TRUE(pending.wait().isSuccess());
-  }
-  const Value& lastEvent() { return dart.events(kEvents).back().value(); }
-
-  std::shared_ptr<FlutterEngine> flutterEngine = FlutterEngine::create();
-  TestDartSide dart{flutterEngine};
-};
+using PlaylistAudioTest = AudioPlayerTest;
 
 TEST_F(PlaylistAudioTest, RegistryRefusesDuplicatesAndDisposes) {
   auto again = main("init", ValueMap{{"id", "p"}});
@@ -172,6 +93,7 @@ TEST_F(PlaylistAudioTest, PlayIsAnsweredWhenTheLastLeafCompletes) {
   av::finishCurrentItem(*engine());
   dart.drain();
   EXPECT_FALSE(play.ready());
+  EXPECT_EQ(queue(), (Names{"s1.mp3"}));
   EXPECT_EQ(engine()->actionAtItemEnd(), AVPlayerActionAtItemEndPause);
   av::finishCurrentItem(*engine());
   EXPECT_EQ(play.wait().value, kEmpty);
@@ -179,13 +101,13 @@ TEST_F(PlaylistAudioTest, PlayIsAnsweredWhenTheLastLeafCompletes) {
 }
 
 TEST_F(PlaylistAudioTest, ShuffleOrderComposesTheTreeAndRefusesNonPermutations) {
-  Value tree = concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {1, 0}), uri("C")},
-                      {2, 0, 1});
+  Value tree =
+      concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {1, 0}), uri("C")}, {2, 0, 1});
   loadReady(tree, ValueMap{{"initialIndex", 3}});
   call("setShuffleMode", ValueMap{{"shuffleMode", 1}});
   EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3", "A.mp3", "B2.mp3", "B1.mp3"}));
-  Value bad = concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {0, 0}), uri("C")},
-                     {0, 1, 2});
+  Value bad =
+      concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {0, 0}), uri("C")}, {0, 1, 2});
   EXPECT_TRUE(call("setShuffleOrder", ValueMap{{"audioSource", bad}}).isError());
   EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3", "A.mp3", "B2.mp3", "B1.mp3"}));
   call("setShuffleMode", ValueMap{{"shuffleMode", 2}});
@@ -193,7 +115,9 @@ TEST_F(PlaylistAudioTest, ShuffleOrderComposesTheTreeAndRefusesNonPermutations) 
 }
 
 TEST_F(PlaylistAudioTest, LoopingCopiesShuffleInsideEachCopy) {
-  Value looped = ValueMap{{"type", "looping"}, {"id", "l"}, {"count", 3},
+  Value looped = ValueMap{{"type", "looping"},
+                          {"id", "l"},
+                          {"count", 3},
                           {"child", concat("c", {uri("x"), uri("y")}, {1, 0})}};
   loadReady(looped, ValueMap{{"initialIndex", 1}});
   call("setShuffleMode", ValueMap{{"shuffleMode", 1}});
@@ -264,28 +188,37 @@ TEST_F(PlaylistAudioTest, StreamTitleReachesTheEvents) {
 
 TEST_F(PlaylistAudioTest, ConcatenationEditsFollowTheCurrentLeaf) {
   loadReady(playlist(4), ValueMap{{"initialIndex", 2}});
-  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"}, {"index", 0},
+  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
+                                                      {"index", 0},
                                                       {"children", ValueList{uri("n")}},
                                                       {"shuffleOrder", range(5)}})
                   .isSuccess());
   EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{3}));
-  EXPECT_TRUE(call("concatenatingRemoveRange", ValueMap{{"id", "root"}, {"startIndex", 3},
-                                                        {"endIndex", 9}, {"shuffleOrder", range(2)}})
-                  .isError());
-  ASSERT_TRUE(call("concatenatingRemoveRange", ValueMap{{"id", "root"}, {"startIndex", 2},
-                                                        {"endIndex", -1}, {"shuffleOrder", range(2)}})
-                  .isSuccess());
+  EXPECT_TRUE(
+      call("concatenatingRemoveRange",
+           ValueMap{{"id", "root"}, {"startIndex", 3}, {"endIndex", 9}, {"shuffleOrder", range(2)}})
+          .isError());
+  ASSERT_TRUE(
+      call(
+          "concatenatingRemoveRange",
+          ValueMap{{"id", "root"}, {"startIndex", 2}, {"endIndex", -1}, {"shuffleOrder", range(2)}})
+          .isSuccess());
   EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{1}));
   EXPECT_EQ(queue().front(), "s0.mp3");
-  ASSERT_TRUE(call("concatenatingMove", ValueMap{{"id", "root"}, {"currentIndex", 1},
-                                                 {"newIndex", 0}, {"shuffleOrder", range(2)}})
-                  .isSuccess());
+  ASSERT_TRUE(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "root"}, {"currentIndex", 1}, {"newIndex", 0}, {"shuffleOrder", range(2)}})
+          .isSuccess());
   EXPECT_EQ(*lastEvent().find("currentIndex"), Value(int32_t{0}));
 }
 
 TEST_F(PlaylistAudioTest, ReloadingAClipKeepsItsItemsAndObservesThemOnce) {
-  Value clip = ValueMap{{"type", "clipping"}, {"id", "c"}, {"child", uri("a")},
-                        {"start", int64_t{10000000}}, {"end", nullptr}};
+  Value clip = ValueMap{{"type", "clipping"},
+                        {"id", "c"},
+                        {"child", uri("a")},
+                        {"start", int64_t{10000000}},
+                        {"end", nullptr}};
   loadReady(clip);
   call("setLoopMode", ValueMap{{"loopMode", 1}});
   auto item = engine()->currentItem();
@@ -299,4 +232,4 @@ TEST_F(PlaylistAudioTest, ReloadingAClipKeepsItsItemsAndObservesThemOnce) {
 }
 
 }  // namespace
-}  // namespace playlist_audio
+}  // namespace playlist_audio::testing

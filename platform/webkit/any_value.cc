@@ -1,0 +1,12 @@
+#include "platform/webkit/any_value.h"
+
+namespace foundation {
+
+const AnyValue* findValue(const AnyValue::Dictionary& dictionary, const std::string& key) {
+  for (const auto& [entry_key, value] : dictionary) {
+    if (entry_key == key) return &value;
+  }
+  return nullptr;
+}
+
+}  // namespace foundation

@@ -1,0 +1,206 @@
+// The engine's queue: lazy and eager leaves in every loop mode, play orders with shuffling, and
+// edits of concatenating sources while a leaf plays.
+#include "plugins/playlist_audio/tests/audio_player_fixture.h"
+
+namespace playlist_audio::testing {
+namespace {
+
+using AudioPlayerQueueTest = AudioPlayerTest;
+
+TEST_F(AudioPlayerQueueTest, LazyLeavesQueueAtMostOneAheadInEveryLoopMode) {
+  loadReady(playlist(3, true), ValueMap{{"initialIndex", 1}});
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "s2.mp3"}));
+  call("setLoopMode", ValueMap{{"loopMode", 1}});
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "s1.mp3"}));
+  call("setLoopMode", ValueMap{{"loopMode", 7}});  // any other value is off
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "s2.mp3"}));
+  call("setLoopMode", ValueMap{{"loopMode", 2}});
+  // The walk reached the end of the order: the first leaf's second item follows.
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "s2.mp3", "s0.mp3"}));
+  auto wrapItem = engine()->items()[2];
+
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(queue(), (Names{"s2.mp3", "s0.mp3"}));
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
+  EXPECT_EQ(current(), wrapItem);
+  EXPECT_EQ(queue(), (Names{"s0.mp3", "s1.mp3"}));
+}
+
+TEST_F(AudioPlayerQueueTest, LazyLoopAllOverTwoLeavesQueuesTheWrapAtOnce) {
+  loadReady(playlist(2, true));
+  call("setLoopMode", ValueMap{{"loopMode", 2}});
+  EXPECT_EQ(queue(), (Names{"s0.mp3", "s1.mp3", "s0.mp3"}));
+  EXPECT_EQ(engine()->actionAtItemEnd(), AVPlayerActionAtItemEndAdvance);
+}
+
+TEST_F(AudioPlayerQueueTest, EagerLoopAllWrapsFromTheLastLeaf) {
+  loadReady(playlist(3));
+  call("setLoopMode", ValueMap{{"loopMode", 2}});
+  auto play = callAsync("play");
+  for (int i = 0; i < 3; ++i) av::finishCurrentItem(*engine());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
+  EXPECT_EQ(queue(), (Names{"s0.mp3", "s1.mp3", "s2.mp3", "s0.mp3"}));
+  dart.drain();
+  EXPECT_FALSE(play.ready());
+  call("pause");
+  EXPECT_TRUE(play.wait().isSuccess());
+}
+
+TEST_F(AudioPlayerQueueTest, ShuffledOrderPlaysThroughTheInverseOrder) {
+  Value tree = concat("root", {uri("s0"), uri("s1"), uri("s2")}, {2, 0, 1});
+  loadReady(tree, ValueMap{{"initialIndex", 0}});
+  call("setShuffleMode", ValueMap{{"shuffleMode", 1}});
+  // Leaf 0 stands second in the order [2, 0, 1]: leaf 1 follows it, and it is the last.
+  EXPECT_EQ(queue(), (Names{"s0.mp3", "s1.mp3"}));
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{1}));
+  EXPECT_EQ(queue(), (Names{"s1.mp3"}));
+  EXPECT_EQ(engine()->actionAtItemEnd(), AVPlayerActionAtItemEndPause);
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(last("processingState"), Value(int32_t{4}));
+
+  loadReady(tree, ValueMap{{"initialIndex", 1}});
+  call("setLoopMode", ValueMap{{"loopMode", 2}});
+  // From the last position the order wraps to its first leaf, leaf 2.
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "s2.mp3"}));
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
+  EXPECT_EQ(queue(), (Names{"s2.mp3", "s0.mp3", "s1.mp3", "s2.mp3"}));
+
+  // A new shuffle order for the root re-plans the queue at once.
+  Value reordered = concat("root", {uri("s0"), uri("s1"), uri("s2")}, {0, 1, 2});
+  EXPECT_EQ(call("setShuffleOrder", ValueMap{{"audioSource", reordered}}).value, kEmpty);
+  EXPECT_EQ(queue(), (Names{"s2.mp3", "s0.mp3"}));
+  Value tooShort = concat("root", {uri("s0"), uri("s1"), uri("s2")}, {0, 1});
+  EXPECT_TRUE(call("setShuffleOrder", ValueMap{{"audioSource", tooShort}}).isError());
+  EXPECT_EQ(queue(), (Names{"s2.mp3", "s0.mp3"}));
+}
+
+TEST_F(AudioPlayerQueueTest, RemovingARangeThatReachesTheEndKeepsTheLastLeaf) {
+  loadReady(playlist(4), ValueMap{{"initialIndex", 2}});
+  ASSERT_TRUE(
+      call(
+          "concatenatingRemoveRange",
+          ValueMap{{"id", "root"}, {"startIndex", 1}, {"endIndex", -1}, {"shuffleOrder", range(1)}})
+          .isSuccess());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
+  EXPECT_EQ(queue(), (Names{"s0.mp3"}));
+  EXPECT_EQ(engine()->actionAtItemEnd(), AVPlayerActionAtItemEndPause);
+}
+
+TEST_F(AudioPlayerQueueTest, InsertingBeforeAndAfterTheCurrentLeaf) {
+  loadReady(playlist(2), ValueMap{{"initialIndex", 1}});
+  auto playing = current();
+  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
+                                                      {"index", 0},
+                                                      {"children", ValueList{uri("n0"), uri("n1")}},
+                                                      {"shuffleOrder", range(4)}})
+                  .isSuccess());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{3}));
+  EXPECT_EQ(current(), playing);
+  EXPECT_EQ(queue(), (Names{"s1.mp3"}));
+  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
+                                                      {"index", -1},
+                                                      {"children", ValueList{uri("e")}},
+                                                      {"shuffleOrder", range(5)}})
+                  .isSuccess());
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "e.mp3"}));
+
+  // A shuffle order that does not fit the new children changes nothing.
+  EXPECT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
+                                                      {"index", 0},
+                                                      {"children", ValueList{uri("x")}},
+                                                      {"shuffleOrder", range(5)}})
+                  .isError());
+  EXPECT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
+                                                      {"index", 9},
+                                                      {"children", ValueList{uri("x")}},
+                                                      {"shuffleOrder", range(6)}})
+                  .isError());
+  EXPECT_EQ(queue(), (Names{"s1.mp3", "e.mp3"}));
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{3}));
+}
+
+TEST_F(AudioPlayerQueueTest, MovingTheCurrentLeafFollowsItsItem) {
+  loadReady(playlist(3));
+  ASSERT_TRUE(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 2}, {"shuffleOrder", range(3)}})
+          .isSuccess());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
+  EXPECT_EQ(queue(), (Names{"s0.mp3"}));
+  EXPECT_TRUE(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "root"}, {"currentIndex", 5}, {"newIndex", 0}, {"shuffleOrder", range(3)}})
+          .isError());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
+}
+
+TEST_F(AudioPlayerQueueTest, MovingAfterAnItemErrorEmptiedTheQueueKeepsTheCurrentIndex) {
+  auto load = loadAsync(playlist(2));
+  av::failItem(*current(), NSError{"net", -1, "Lost"});
+  EXPECT_TRUE(load.wait().isError());
+  EXPECT_TRUE(engine()->items().empty());
+  EXPECT_TRUE(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
+          .isSuccess());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
+  EXPECT_EQ(queue().front(), "s1.mp3");
+}
+
+TEST_F(AudioPlayerQueueTest, EditsReachEveryCopyOfALoopedPlaylist) {
+  Value looped = ValueMap{
+      {"type", "looping"}, {"id", "l"}, {"count", 2}, {"child", concat("c", {uri("x")}, {0})}};
+  loadReady(looped);
+  EXPECT_EQ(queue(), (Names{"x.mp3", "x.mp3"}));
+  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "c"},
+                                                      {"index", 1},
+                                                      {"children", ValueList{uri("y")}},
+                                                      {"shuffleOrder", range(2)}})
+                  .isSuccess());
+  EXPECT_EQ(queue(), (Names{"x.mp3", "y.mp3", "x.mp3", "y.mp3"}));
+  ASSERT_TRUE(
+      call("concatenatingRemoveRange",
+           ValueMap{{"id", "c"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(1)}})
+          .isSuccess());
+  EXPECT_EQ(queue(), (Names{"y.mp3", "y.mp3"}));
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
+}
+
+TEST_F(AudioPlayerQueueTest, LoadWithAnInitialIndexOutsideTheTreeChangesNothing) {
+  loadReady(playlist(2));
+  auto playing = current();
+  EXPECT_EQ(loadAsync(playlist(3), ValueMap{{"initialIndex", 3}}).wait().error.code, "error");
+  EXPECT_EQ(loadAsync(playlist(3), ValueMap{{"initialIndex", -1}}).wait().error.code, "error");
+  EXPECT_EQ(current(), playing);
+  EXPECT_EQ(queue(), (Names{"s0.mp3", "s1.mp3"}));
+}
+
+TEST_F(AudioPlayerQueueTest, RegistryServesManyPlayersAndDisposesThemAll) {
+  const std::string otherEvents = "com.quillmark.playlist_audio.events.q";
+  ASSERT_TRUE(main("init", ValueMap{{"id", "q"}}).isSuccess());
+  ASSERT_TRUE(dart.listen(otherEvents).isSuccess());
+  loadReady(uri("a"));
+  auto play = callAsync("play");
+  dart.drain();
+  EXPECT_EQ(main("disposeAllPlayers").value, kEmpty);
+  EXPECT_EQ(play.wait().value, kEmpty);
+  EXPECT_TRUE(dart.events(kEvents).back().isEnd());
+  EXPECT_TRUE(dart.events(otherEvents).back().isEnd());
+  EXPECT_TRUE(call("load", ValueMap{{"audioSource", uri("a")}}).isNotImplemented());
+
+  // The id is free again, and the new player works.
+  ASSERT_TRUE(main("init", ValueMap{{"id", "p"}, {"audioLoadConfiguration", nullptr}}).isSuccess());
+  ASSERT_TRUE(dart.listen(kEvents).isSuccess());
+  loadReady(uri("b"));
+  EXPECT_EQ(name(current()), "b.mp3");
+}
+
+}  // namespace
+}  // namespace playlist_audio::testing

@@ -1,0 +1,241 @@
+// Playing, pausing, seeking and the processing state, driven through the channels while the
+// AVFoundation stand-in plays the media.
+#include <limits>
+
+#include "plugins/playlist_audio/tests/audio_player_fixture.h"
+
+namespace playlist_audio::testing {
+namespace {
+
+constexpr int32_t kIdle = 0, kBuffering = 2, kReady = 3, kCompleted = 4;
+
+using AudioPlayerTransportTest = AudioPlayerTest;
+
+TEST_F(AudioPlayerTransportTest, TimeControlStatusDrivesBufferingAndReady) {
+  loadReady(uri("a"));
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  auto play = callAsync("play");
+  dart.drain();
+  EXPECT_EQ(engine()->timeControlStatus(), AVPlayerTimeControlStatusWaitingToPlayAtSpecifiedRate);
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  av::setPlaybackBufferEmpty(*current(), false);
+  EXPECT_EQ(engine()->timeControlStatus(), AVPlayerTimeControlStatusPlaying);
+  EXPECT_EQ(last("processingState"), Value(kReady));
+  av::stallCurrentItem(*engine());
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  av::setTimeControlStatus(*engine(), AVPlayerTimeControlStatusPlaying);
+  EXPECT_EQ(last("processingState"), Value(kReady));
+
+  // Once completed, waiting and playing no longer move the state.
+  av::finishCurrentItem(*engine());
+  EXPECT_EQ(play.wait().value, kEmpty);
+  EXPECT_EQ(last("processingState"), Value(kCompleted));
+  av::setTimeControlStatus(*engine(), AVPlayerTimeControlStatusWaitingToPlayAtSpecifiedRate);
+  av::setTimeControlStatus(*engine(), AVPlayerTimeControlStatusPlaying);
+  EXPECT_EQ(last("processingState"), Value(kCompleted));
+}
+
+TEST_F(AudioPlayerTransportTest, PlayAnswersArePendingUntilPlayingStops) {
+  loadReady(uri("a"));
+  size_t before = eventCount();
+  EXPECT_EQ(call("pause").value, kEmpty);
+  dart.drain();
+  EXPECT_EQ(eventCount(), before);
+
+  EXPECT_EQ(call("setSpeed", ValueMap{{"speed", 1.5}}).value, kEmpty);
+  EXPECT_EQ(engine()->rate(), 0.0f);
+  auto first = callAsync("play");
+  dart.drain();
+  EXPECT_FALSE(first.ready());
+  EXPECT_EQ(engine()->rate(), 1.5f);
+  EXPECT_EQ(call("play").value, kEmpty);
+  EXPECT_FALSE(first.ready());
+  EXPECT_EQ(call("pause").value, kEmpty);
+  EXPECT_EQ(first.wait().value, kEmpty);
+  EXPECT_EQ(engine()->rate(), 0.0f);
+
+  auto disposed = callAsync("play");
+  dart.drain();
+  main("disposePlayer", ValueMap{{"id", "p"}});
+  EXPECT_EQ(disposed.wait().value, kEmpty);
+}
+
+TEST_F(AudioPlayerTransportTest, SeekAfterCompletionResumesAtTheSpeed) {
+  loadReady(uri("a"));
+  call("setSpeed", ValueMap{{"speed", 2.0}});
+  auto play = callAsync("play");
+  av::finishCurrentItem(*engine());
+  EXPECT_TRUE(play.wait().isSuccess());
+  EXPECT_EQ(engine()->rate(), 0.0f);
+  EXPECT_TRUE(call("seek", ValueMap{{"position", 0}, {"index", nullptr}}).isSuccess());
+  EXPECT_EQ(engine()->rate(), 2.0f);
+}
+
+TEST_F(AudioPlayerTransportTest, LiveStreamPositionsCountFromTheSeekableWindow) {
+  auto pending = loadAsync(uri("live"));
+  av::setSeekableTimeRanges(*current(), {CMTimeRangeMake(seconds(600), seconds(60))});
+  av::makeItemReady(*current(), kCMTimeIndefinite);
+  EXPECT_EQ(pending.wait().value, Value(ValueMap{{"duration", int64_t{60000000}}}));
+  av::setCurrentTime(*current(), seconds(630));
+  av::setPlaybackBufferEmpty(*current(), false);
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{30000000}));
+
+  av::setSeeksHeld(true);
+  auto seek = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", nullptr}});
+  dart.drain();
+  EXPECT_EQ(av::pendingSeekTime(*current()), seconds(610));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{10000000}));
+}
+
+TEST_F(AudioPlayerTransportTest, UnknownAndEndlessDurationsAreReportedAsUnknown) {
+  auto pending = loadAsync(uri("radio"));
+  av::makeItemReady(*current(), kCMTimePositiveInfinity);
+  EXPECT_EQ(pending.wait().value, Value(ValueMap{{"duration", int64_t{-1}}}));
+  pending = loadAsync(uri("radio"));
+  av::makeItemReady(*current(), kCMTimeInvalid);
+  EXPECT_EQ(pending.wait().value, Value(ValueMap{{"duration", int64_t{-1}}}));
+
+  // A seek to the end of an endless leaf reports zero, not a garbage position.
+  av::setSeeksHeld(true);
+  auto toEnd = callAsync("seek", ValueMap{{"position", nullptr}, {"index", nullptr}});
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{0}));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(toEnd.wait().isSuccess());
+}
+
+TEST_F(AudioPlayerTransportTest, ExtremePositionsSaturate) {
+  loadReady(uri("a"));
+  av::setSeeksHeld(true);
+  auto far = callAsync(
+      "seek", ValueMap{{"position", std::numeric_limits<int64_t>::max()}, {"index", nullptr}});
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{std::numeric_limits<int32_t>::max()} * 1000));
+  auto before = callAsync(
+      "seek", ValueMap{{"position", std::numeric_limits<int64_t>::min()}, {"index", nullptr}});
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{0}));
+  EXPECT_TRUE(far.wait().isSuccess());
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(before.wait().isSuccess());
+}
+
+TEST_F(AudioPlayerTransportTest, ClipMapsTimesOntoItsWindow) {
+  auto pending = loadAsync(clip("c", uri("a"), int64_t{10000000}, int64_t{20000000}));
+  av::makeItemReady(*current(), seconds(60));
+  EXPECT_EQ(pending.wait().value, Value(ValueMap{{"duration", int64_t{10000000}}}));
+  EXPECT_EQ(current()->forwardPlaybackEndTime(), seconds(20));
+  dart.drain();
+  EXPECT_EQ(current()->currentTime(), seconds(10));
+
+  // Buffered beyond the clip's end counts only up to it.
+  av::setLoadedTimeRanges(*current(), {CMTimeRangeMake(kCMTimeZero, seconds(50))});
+  EXPECT_EQ(last("bufferedPosition"), Value(int64_t{10000000}));
+  av::setLoadedTimeRanges(*current(), {CMTimeRangeMake(kCMTimeZero, seconds(15))});
+  EXPECT_EQ(last("bufferedPosition"), Value(int64_t{5000000}));
+
+  av::setSeeksHeld(true);
+  auto seek = callAsync("seek", ValueMap{{"position", int64_t{2000000}}, {"index", nullptr}});
+  dart.drain();
+  EXPECT_EQ(av::pendingSeekTime(*current()), seconds(12));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{2000000}));
+}
+
+TEST_F(AudioPlayerTransportTest, PausedSeekToAnotherLeafBuffersUntilTheBufferConfirms) {
+  loadReady(playlist(3));
+  av::setSeeksHeld(true);
+  auto seek = callAsync("seek", ValueMap{{"position", int64_t{5000000}}, {"index", 1}});
+  dart.drain();
+  EXPECT_EQ(name(current()), "s1.mp3");
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{5000000}));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  av::setPlaybackBufferEmpty(*current(), false);
+  EXPECT_EQ(last("processingState"), Value(kReady));
+
+  // A full buffer when the seek lands makes the player ready at once.
+  seek = callAsync("seek", ValueMap{{"position", int64_t{5000000}}, {"index", 2}});
+  dart.drain();
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  av::setPlaybackBufferFull(*current(), true);
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_EQ(last("processingState"), Value(kReady));
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
+}
+
+TEST_F(AudioPlayerTransportTest, SeekQueuedOnALoadingLeafIsReplacedAndAnswered) {
+  auto load = loadAsync(playlist(2));
+  av::makeItemReady(*current(), seconds(60));
+  ASSERT_TRUE(load.wait().isSuccess());
+  auto first = callAsync("seek", ValueMap{{"position", int64_t{5000000}}, {"index", 1}});
+  auto second = callAsync("seek", ValueMap{{"position", int64_t{7000000}}, {"index", nullptr}});
+  EXPECT_TRUE(first.wait().isSuccess());
+  dart.drain();
+  EXPECT_FALSE(second.ready());
+  EXPECT_EQ(name(current()), "s1.mp3");
+  av::makeItemReady(*current(), seconds(60));
+  EXPECT_TRUE(second.wait().isSuccess());
+  EXPECT_EQ(current()->currentTime(), seconds(7));
+}
+
+TEST_F(AudioPlayerTransportTest, SeekWhileLoadingCompletesAtOnce) {
+  auto load = loadAsync(uri("a"));
+  EXPECT_EQ(call("seek", ValueMap{{"position", 0}, {"index", nullptr}}).value, kEmpty);
+  EXPECT_FALSE(av::hasPendingSeek(*current()));
+  av::makeItemReady(*current(), seconds(60));
+  EXPECT_TRUE(load.wait().isSuccess());
+  EXPECT_TRUE(call("seek", ValueMap{{"position", 0}, {"index", -1}}).isError());
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+}
+
+TEST_F(AudioPlayerTransportTest, ItemFailuresReachTheDartSideOnlyWhenCurrent) {
+  loadReady(playlist(2));
+  auto queued = engine()->items()[1];
+  size_t before = eventCount();
+  av::failItem(*queued, NSError{"net", 404, "Gone"});
+  av::failCurrentItemToPlayToEnd(*engine(), NSError{"net", 1, "Broken"});
+  dart.drain();
+  EXPECT_EQ(eventCount(), before);
+
+  av::finishCurrentItem(*engine());
+  dart.drain();
+  const auto& events = dart.events(kEvents);
+  ASSERT_GE(events.size(), 2u);
+  const auto& error = events[events.size() - 2];
+  ASSERT_TRUE(error.isError());
+  EXPECT_EQ(error.error().code, "404");
+  EXPECT_EQ(error.error().message, "Gone");
+  EXPECT_EQ(error.error().details, Value(ValueMap{{"index", int32_t{1}}}));
+  EXPECT_EQ(last("processingState"), Value(kIdle));
+  EXPECT_EQ(last("errorCode"), Value(int32_t{404}));
+  EXPECT_TRUE(engine()->items().empty());
+
+  // A new load clears the error.
+  loadReady(uri("b"));
+  EXPECT_EQ(last("errorCode"), Value());
+  EXPECT_EQ(last("errorMessage"), Value());
+}
+
+TEST_F(AudioPlayerTransportTest, StreamMetadataNeedsAnIcyItemAndOutlivesLoads) {
+  loadReady(uri("radio"));
+  size_t before = eventCount();
+  av::deliverTimedMetadata(*current(), {AVTimedMetadataGroup{{{"id3/TIT2", std::string("x")}}}});
+  dart.drain();
+  EXPECT_EQ(eventCount(), before);
+  av::deliverTimedMetadata(*current(),
+                           {AVTimedMetadataGroup{{{"icy/StreamTitle", std::string("One")}}},
+                            AVTimedMetadataGroup{{{"icy/StreamUrl", std::string("https://x")},
+                                                  {"icy/StreamTitle", std::string("Two")}}}});
+  Value expected = ValueMap{{"info", ValueMap{{"title", "Two"}, {"url", "https://x"}}}};
+  EXPECT_EQ(last("icyMetadata"), expected);
+  loadReady(uri("other"));
+  EXPECT_EQ(last("icyMetadata"), expected);
+}
+
+}  // namespace
+}  // namespace playlist_audio::testing

@@ -1,0 +1,15 @@
+#include "plugins/wkwebview_host/navigation_response_proxy_api_delegate.h"
+
+namespace wkwebview_host {
+
+std::shared_ptr<foundation::NSURLResponse> NavigationResponseProxyAPIDelegate::response(
+    PigeonApiWKNavigationResponse&, const WKNavigationResponse& pigeonInstance) {
+  return pigeonInstance.response();
+}
+
+bool NavigationResponseProxyAPIDelegate::isForMainFrame(
+    PigeonApiWKNavigationResponse&, const WKNavigationResponse& pigeonInstance) {
+  return pigeonInstance.isForMainFrame();
+}
+
+}  // namespace wkwebview_host

@@ -1,0 +1,31 @@
+// The fields of a protection space: host, port, realm (null when it has none) and
+// authentication method.
+#pragma once
+
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_url_protection_space.h"
+
+namespace wkwebview_host {
+
+class URLProtectionSpaceProxyAPIDelegate final : public PigeonApiDelegateURLProtectionSpace {
+ public:
+  std::string host(PigeonApiURLProtectionSpace& /*api*/,
+                   const foundation::NSURLProtectionSpace& pigeonInstance) override {
+    return pigeonInstance.host();
+  }
+  int64_t port(PigeonApiURLProtectionSpace& /*api*/,
+               const foundation::NSURLProtectionSpace& pigeonInstance) override {
+    return pigeonInstance.port();
+  }
+  std::optional<std::string> realm(
+      PigeonApiURLProtectionSpace& /*api*/,
+      const foundation::NSURLProtectionSpace& pigeonInstance) override {
+    return pigeonInstance.realm();
+  }
+  std::string authenticationMethod(
+      PigeonApiURLProtectionSpace& /*api*/,
+      const foundation::NSURLProtectionSpace& pigeonInstance) override {
+    return pigeonInstance.authenticationMethod();
+  }
+};
+
+}  // namespace wkwebview_host

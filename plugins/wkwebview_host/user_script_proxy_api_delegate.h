@@ -1,0 +1,18 @@
+// The fields of a user script: its source, its injection time and whether it is for the main
+// frame only.
+#pragma once
+
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_user_script.h"
+
+namespace wkwebview_host {
+
+class UserScriptProxyAPIDelegate final : public PigeonApiDelegateWKUserScript {
+ public:
+  std::string source(PigeonApiWKUserScript& api, const WKUserScript& pigeonInstance) override;
+  // A native injection time without a case of its own is `unknown`.
+  UserScriptInjectionTime injectionTime(PigeonApiWKUserScript& api,
+                                        const WKUserScript& pigeonInstance) override;
+  bool isForMainFrameOnly(PigeonApiWKUserScript& api, const WKUserScript& pigeonInstance) override;
+};
+
+}  // namespace wkwebview_host

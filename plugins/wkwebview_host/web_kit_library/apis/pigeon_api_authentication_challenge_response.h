@@ -1,0 +1,47 @@
+// The API "AuthenticationChallengeResponse": answers to authentication challenges, announced to the
+// Dart side with `disposition`, `credential`.
+#pragma once
+
+#include <memory>
+
+#include "plugins/wkwebview_host/authentication_challenge_response.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
+
+namespace wkwebview_host {
+
+class PigeonApiAuthenticationChallengeResponse;
+
+// Reads the announced fields of an object.
+class PigeonApiDelegateAuthenticationChallengeResponse {
+ public:
+  virtual ~PigeonApiDelegateAuthenticationChallengeResponse() = default;
+  virtual UrlSessionAuthChallengeDisposition disposition(
+      PigeonApiAuthenticationChallengeResponse& api,
+      const AuthenticationChallengeResponse& pigeonInstance) = 0;
+  virtual std::shared_ptr<foundation::NSURLCredential> credential(
+      PigeonApiAuthenticationChallengeResponse& api,
+      const AuthenticationChallengeResponse& pigeonInstance) = 0;
+};
+
+class PigeonApiAuthenticationChallengeResponse final : public PigeonProxyApi {
+ public:
+  static constexpr const char* kName = "AuthenticationChallengeResponse";
+
+  PigeonApiAuthenticationChallengeResponse(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar,
+      std::unique_ptr<PigeonApiDelegateAuthenticationChallengeResponse> delegate)
+      : PigeonProxyApi(registrar, kName), pigeon_delegate_(std::move(delegate)) {}
+
+  PigeonApiDelegateAuthenticationChallengeResponse& pigeonDelegate() const {
+    return *pigeon_delegate_;
+  }
+
+  void pigeon_newInstance(const std::shared_ptr<AuthenticationChallengeResponse>& pigeonInstance,
+                          const PigeonCompletion& completion);
+
+ private:
+  std::unique_ptr<PigeonApiDelegateAuthenticationChallengeResponse> pigeon_delegate_;
+};
+
+}  // namespace wkwebview_host

@@ -1,0 +1,26 @@
+// The API "NSObject": objects that no other API takes. They are announced to the Dart side without
+// fields.
+#pragma once
+
+#include <memory>
+
+#include "platform/webkit/ns_object.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
+
+namespace wkwebview_host {
+
+class PigeonApiNSObject final : public PigeonProxyApi {
+ public:
+  static constexpr const char* kName = "NSObject";
+
+  explicit PigeonApiNSObject(WebKitLibraryPigeonProxyApiRegistrar& registrar)
+      : PigeonProxyApi(registrar, kName) {}
+
+  void pigeon_newInstance(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+                          const PigeonCompletion& completion) {
+    announce(
+        pigeonInstance, [] { return flutter::ValueList(); }, completion);
+  }
+};
+
+}  // namespace wkwebview_host

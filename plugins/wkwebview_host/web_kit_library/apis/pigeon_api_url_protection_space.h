@@ -1,0 +1,49 @@
+// The API "URLProtectionSpace": protection spaces, announced to the Dart side with `host`, `port`,
+// `realm`, `authenticationMethod`.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/webkit/ns_url_protection_space.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
+
+namespace wkwebview_host {
+
+class PigeonApiURLProtectionSpace;
+
+// Reads the announced fields of an object.
+class PigeonApiDelegateURLProtectionSpace {
+ public:
+  virtual ~PigeonApiDelegateURLProtectionSpace() = default;
+  virtual std::string host(PigeonApiURLProtectionSpace& api,
+                           const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+  virtual int64_t port(PigeonApiURLProtectionSpace& api,
+                       const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+  virtual std::optional<std::string> realm(
+      PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+  virtual std::string authenticationMethod(
+      PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+};
+
+class PigeonApiURLProtectionSpace final : public PigeonProxyApi {
+ public:
+  static constexpr const char* kName = "URLProtectionSpace";
+
+  PigeonApiURLProtectionSpace(WebKitLibraryPigeonProxyApiRegistrar& registrar,
+                              std::unique_ptr<PigeonApiDelegateURLProtectionSpace> delegate)
+      : PigeonProxyApi(registrar, kName), pigeon_delegate_(std::move(delegate)) {}
+
+  PigeonApiDelegateURLProtectionSpace& pigeonDelegate() const { return *pigeon_delegate_; }
+
+  void pigeon_newInstance(const std::shared_ptr<foundation::NSURLProtectionSpace>& pigeonInstance,
+                          const PigeonCompletion& completion);
+
+ private:
+  std::unique_ptr<PigeonApiDelegateURLProtectionSpace> pigeon_delegate_;
+};
+
+}  // namespace wkwebview_host

@@ -1,0 +1,18 @@
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_script_message.h"
+
+#include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
+
+namespace wkwebview_host {
+
+// The fields are read in order, after the object has its identifier.
+void PigeonApiWKScriptMessage::pigeon_newInstance(
+    const std::shared_ptr<WKScriptMessage>& pigeonInstance, const PigeonCompletion& completion) {
+  auto read_fields = [&] {
+    auto& reader = *pigeon_delegate_;
+    return flutter::ValueList{flutter::Value(reader.name(*this, *pigeonInstance)),
+                              reader.body(*this, *pigeonInstance)};
+  };
+  announce(pigeonInstance, read_fields, completion);
+}
+
+}  // namespace wkwebview_host

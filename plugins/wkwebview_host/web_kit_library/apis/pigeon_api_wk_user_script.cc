@@ -1,0 +1,19 @@
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_user_script.h"
+
+#include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
+
+namespace wkwebview_host {
+
+// The fields are read in order, after the object has its identifier.
+void PigeonApiWKUserScript::pigeon_newInstance(const std::shared_ptr<WKUserScript>& pigeonInstance,
+                                               const PigeonCompletion& completion) {
+  auto read_fields = [&] {
+    auto& reader = *pigeon_delegate_;
+    return flutter::ValueList{flutter::Value(reader.source(*this, *pigeonInstance)),
+                              enumerationValue(reader.injectionTime(*this, *pigeonInstance)),
+                              flutter::Value(reader.isForMainFrameOnly(*this, *pigeonInstance))};
+  };
+  announce(pigeonInstance, read_fields, completion);
+}
+
+}  // namespace wkwebview_host

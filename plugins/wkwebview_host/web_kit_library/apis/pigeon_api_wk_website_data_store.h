@@ -1,0 +1,26 @@
+// The API "WKWebsiteDataStore": website data stores. They are announced to the Dart side without
+// fields.
+#pragma once
+
+#include <memory>
+
+#include "platform/webkit/wk_website_data_store.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
+
+namespace wkwebview_host {
+
+class PigeonApiWKWebsiteDataStore final : public PigeonProxyApi {
+ public:
+  static constexpr const char* kName = "WKWebsiteDataStore";
+
+  explicit PigeonApiWKWebsiteDataStore(WebKitLibraryPigeonProxyApiRegistrar& registrar)
+      : PigeonProxyApi(registrar, kName) {}
+
+  void pigeon_newInstance(const std::shared_ptr<WKWebsiteDataStore>& pigeonInstance,
+                          const PigeonCompletion& completion) {
+    announce(
+        pigeonInstance, [] { return flutter::ValueList(); }, completion);
+  }
+};
+
+}  // namespace wkwebview_host

@@ -1,0 +1,56 @@
+#include "plugins/wkwebview_host/web_kit_library/pigeon_arguments.h"
+
+namespace wkwebview_host {
+
+PigeonArguments::PigeonArguments(std::string method, const flutter::Value& message)
+    : method_(std::move(method)), arguments_(message.asList()) {}
+
+const flutter::Value& PigeonArguments::value(size_t index) const {
+  static const flutter::Value missing;
+  return index < size() ? (*arguments_)[index] : missing;
+}
+
+int64_t PigeonArguments::identifier(size_t index) const {
+  auto integer = value(index).asInteger();
+  if (!integer) fail(index, "an integer identifier");
+  return *integer;
+}
+
+int64_t PigeonArguments::integer(size_t index) const {
+  auto integer = value(index).asInteger();
+  if (!integer) fail(index, "an integer");
+  return *integer;
+}
+
+bool PigeonArguments::boolean(size_t index) const {
+  const auto* flag = value(index).getIf<bool>();
+  if (flag == nullptr) fail(index, "a boolean");
+  return *flag;
+}
+
+double PigeonArguments::number(size_t index) const {
+  const flutter::Value& argument = value(index);
+  if (const auto* real = argument.getIf<double>()) return *real;
+  if (auto integer = argument.asInteger()) return static_cast<double>(*integer);
+  fail(index, "a number");
+}
+
+std::string PigeonArguments::string(size_t index) const {
+  const auto* text = value(index).asString();
+  if (text == nullptr) fail(index, "a string");
+  return *text;
+}
+
+std::optional<std::string> PigeonArguments::optionalString(size_t index) const {
+  if (value(index).isNull()) return std::nullopt;
+  return string(index);
+}
+
+void PigeonArguments::fail(size_t index, const std::string& expected) const {
+  throw PigeonError(
+      kInvalidArgumentCode,
+      method_ + " expects " + expected + " as argument " + std::to_string(index) + ".",
+      flutter::Value());
+}
+
+}  // namespace wkwebview_host

@@ -1,0 +1,60 @@
+// The registry of the objects that the Dart side can name: 64-bit identifiers to native objects
+// and back.
+//
+// Objects the host hands over get identifiers from 65536 up; objects the Dart side creates come
+// with identifiers it chose. Each object is held strongly until the Dart side removes its strong
+// reference, and weakly after that; a finalizer attached to the object reports its identifier
+// when the object is finally gone. Objects are compared by identity (their serial), never by
+// address or value.
+//
+// Every map operation runs on one serial queue, so a registration posted by `registerDartObject`
+// is seen by any later operation from any thread. No operation may be called from code running
+// on that queue. Objects that an operation lets go of are released outside the map work.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/webkit/ns_object.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_internal_finalizer.h"
+
+namespace wkwebview_host {
+
+class WebKitLibraryPigeonInstanceManager {
+ public:
+  static constexpr int64_t kFirstHostIdentifier = 65536;
+
+  explicit WebKitLibraryPigeonInstanceManager(
+      std::shared_ptr<WebKitLibraryPigeonInternalFinalizerDelegate> finalizerDelegate);
+  ~WebKitLibraryPigeonInstanceManager();
+  WebKitLibraryPigeonInstanceManager(const WebKitLibraryPigeonInstanceManager&) = delete;
+  WebKitLibraryPigeonInstanceManager& operator=(const WebKitLibraryPigeonInstanceManager&) = delete;
+
+  // Registers an object the host created and answers its new identifier. The caller checks
+  // isRegistered first. `object` must not be null.
+  int64_t registerHostObject(const std::shared_ptr<foundation::NSObject>& object);
+  // Registers an object under the identifier the Dart side chose; the registration is posted to
+  // the queue and the call returns at once. A null object is ignored.
+  void registerDartObject(const std::shared_ptr<foundation::NSObject>& object, int64_t identifier);
+  // Drops the strong reference and hands the object back, so that its last release happens in
+  // the caller.
+  std::shared_ptr<foundation::NSObject> dropStrongReference(int64_t identifier);
+  // The object, while it is alive, whether or not its strong reference was dropped.
+  std::shared_ptr<foundation::NSObject> lookupObject(int64_t identifier) const;
+  // The object's identifier; holds the object strongly again when found.
+  std::optional<int64_t> identifierOf(const std::shared_ptr<foundation::NSObject>& object);
+  bool isRegistered(const foundation::NSObject& object) const;
+  // Forgets every object without reporting any of them, now or later; host identifiers start
+  // at 65536 again.
+  void clearAll();
+
+ private:
+  struct Tables;
+
+  dispatch_queue_t lock_queue_;
+  std::shared_ptr<Tables> tables_;
+};
+
+}  // namespace wkwebview_host
