@@ -7,12 +7,13 @@ if(HOST_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(host_build_settings INTERFACE -fsanitize=address,undefined)
 endif()
-# GCC 12's optimiser reports restrict and maybe-uninitialized warnings inside the standard
-# library that are false; optimised builds keep them as warnings. Debug builds (CI) keep all
+# GCC 12's optimiser reports restrict, maybe-uninitialized, stringop-overflow and nonnull-compare
+# warnings inside the standard library that are false; optimised builds keep them as warnings. Debug builds (CI) keep all
 # warnings as errors.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(host_build_settings INTERFACE
-    $<$<NOT:$<CONFIG:Debug>>:-Wno-error=restrict -Wno-error=maybe-uninitialized>)
+    $<$<NOT:$<CONFIG:Debug>>:-Wno-error=restrict -Wno-error=maybe-uninitialized
+      -Wno-error=stringop-overflow -Wno-error=nonnull-compare>)
 endif()
 target_include_directories(host_build_settings INTERFACE ${PROJECT_SOURCE_DIR})
 

@@ -12,6 +12,9 @@
 #include "plugins/external/measure_units_plugin.h"
 #include "plugins/external/media_engine_plugin.h"
 #include "plugins/external/media_video_plugin.h"
+#include "plugins/file_dialog/file_dialog_plugin.h"
+#include "plugins/file_export/file_export_plugin.h"
+#include "plugins/file_panels_macos/file_panels_plugin.h"
 #include "plugins/litedb/litedb_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
 #include "plugins/package_info_macos/package_info_macos_plugin.h"
@@ -21,6 +24,8 @@
 #include "plugins/screen_geometry/screen_geometry_macos_plugin.h"
 #include "plugins/secure_store_darwin/secure_store_darwin_plugin.h"
 #include "plugins/session_config/session_config_plugin.h"
+#include "plugins/share_sheet_macos/share_sheet_macos_plugin.h"
+#include "plugins/url_opener_macos/url_opener_plugin.h"
 #include "plugins/window_control/window_control_plugin.h"
 #include "plugins/wkwebview_host/webview_host_plugin.h"
 
@@ -49,6 +54,10 @@ void registerPlugins(FlutterPluginRegistry& registry) {
                connectivity_macos::ConnectivityMacosPlugin::registerWithRegistrar);
   registerWith(registry, "DeviceInfoMacosPlugin",
                device_info_macos::DeviceInfoMacosPlugin::registerWithRegistrar);
+  registerWith(registry, "FileDialogPlugin", file_dialog::FileDialogPlugin::registerWithRegistrar);
+  registerWith(registry, "FileExportPlugin", file_export::FileExportPlugin::registerWithRegistrar);
+  registerWith(registry, "FilePanelsPlugin",
+               file_panels_macos::FilePanelsPlugin::registerWithRegistrar);
   registerWith(registry, "EmbeddedBrowserPlugin", [](FlutterPluginRegistrar& registrar) {
     // Created with its registrar and released at once; its framework keeps what it needs.
     std::make_unique<EmbeddedBrowserPlugin>(registrar);
@@ -68,10 +77,14 @@ void registerPlugins(FlutterPluginRegistry& registry) {
                package_info_macos::PackageInfoMacosPlugin::registerWithRegistrar);
   registerWith(registry, "ScreenGeometryMacosPlugin",
                screen_geometry::ScreenGeometryMacosPlugin::registerWithRegistrar);
+  registerWith(registry, "ShareSheetMacosPlugin",
+               share_sheet_macos::ShareSheetMacosPlugin::registerWithRegistrar);
   registerWith(registry, "PreferencesPlugin",
                preferences_foundation::PreferencesPlugin::registerWithRegistrar);
   registerWith(registry, "LiteDbPlugin", litedb::LiteDbPlugin::registerWithRegistrar);
   registerWith(registry, "PdfPagesPlugin", pdf_pages::PdfPagesPlugin::registerWithRegistrar);
+  registerWith(registry, "UrlOpenerPlugin",
+               url_opener_macos::UrlOpenerPlugin::registerWithRegistrar);
   registerWith(registry, "DisplayWakeMacosPlugin",
                display_wake_macos::DisplayWakeMacosPlugin::registerWithRegistrar);
   registerWith(registry, "WebViewHostPlugin",

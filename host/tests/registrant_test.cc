@@ -10,27 +10,46 @@
 namespace {
 
 // The application's registration order.
-const std::vector<std::string> kRegistrationOrder = {
-    "NowPlayingPlugin",        "SessionConfigPlugin",       "ConnectivityMacosPlugin",
-    "DeviceInfoMacosPlugin",   "FileDialogPlugin",          "FileExportPlugin",
-    "FilePanelsPlugin",        "EmbeddedBrowserPlugin",     "SecureStoreDarwinPlugin",
-    "AutoUpdatePlugin",        "DeviceUdidPlugin",          "WebRTCHostPlugin",
-    "MediaEnginePlugin",       "PlaylistAudioPlugin",       "MediaLibsVideoPlugin",
-    "MediaVideoPlugin",        "MeasureUnitsPlugin",        "PackageInfoMacosPlugin",
-    "ScreenGeometryMacosPlugin", "ShareSheetMacosPlugin",   "PreferencesPlugin",
-    "LiteDbPlugin",            "PdfPagesPlugin",            "UrlOpenerPlugin",
-    "VideoPlayerPlugin",       "DisplayWakeMacosPlugin",    "WebViewHostPlugin",
-    "WindowControlPlugin"};
+const std::vector<std::string> kRegistrationOrder = {"NowPlayingPlugin",
+                                                     "SessionConfigPlugin",
+                                                     "ConnectivityMacosPlugin",
+                                                     "DeviceInfoMacosPlugin",
+                                                     "FileDialogPlugin",
+                                                     "FileExportPlugin",
+                                                     "FilePanelsPlugin",
+                                                     "EmbeddedBrowserPlugin",
+                                                     "SecureStoreDarwinPlugin",
+                                                     "AutoUpdatePlugin",
+                                                     "DeviceUdidPlugin",
+                                                     "WebRTCHostPlugin",
+                                                     "MediaEnginePlugin",
+                                                     "PlaylistAudioPlugin",
+                                                     "MediaLibsVideoPlugin",
+                                                     "MediaVideoPlugin",
+                                                     "MeasureUnitsPlugin",
+                                                     "PackageInfoMacosPlugin",
+                                                     "ScreenGeometryMacosPlugin",
+                                                     "ShareSheetMacosPlugin",
+                                                     "PreferencesPlugin",
+                                                     "LiteDbPlugin",
+                                                     "PdfPagesPlugin",
+                                                     "UrlOpenerPlugin",
+                                                     "VideoPlayerPlugin",
+                                                     "DisplayWakeMacosPlugin",
+                                                     "WebViewHostPlugin",
+                                                     "WindowControlPlugin"};
 
 // The rows of plug-ins built so far.
 const std::vector<std::string> kRowsPresent = {
-    "NowPlayingPlugin",        "SessionConfigPlugin",     "ConnectivityMacosPlugin",
-    "DeviceInfoMacosPlugin",   "EmbeddedBrowserPlugin",   "SecureStoreDarwinPlugin",
-    "AutoUpdatePlugin",        "DeviceUdidPlugin",        "MediaEnginePlugin",
-    "PlaylistAudioPlugin",     "MediaLibsVideoPlugin",    "MediaVideoPlugin",
-    "MeasureUnitsPlugin",      "PackageInfoMacosPlugin",  "ScreenGeometryMacosPlugin",
-    "PreferencesPlugin",       "LiteDbPlugin",            "PdfPagesPlugin",
-    "DisplayWakeMacosPlugin",  "WebViewHostPlugin",       "WindowControlPlugin"};
+    "NowPlayingPlugin",      "SessionConfigPlugin",    "ConnectivityMacosPlugin",
+    "DeviceInfoMacosPlugin", "FileDialogPlugin",       "FileExportPlugin",
+    "FilePanelsPlugin",      "EmbeddedBrowserPlugin",  "SecureStoreDarwinPlugin",
+    "AutoUpdatePlugin",      "DeviceUdidPlugin",       "MediaEnginePlugin",
+    "PlaylistAudioPlugin",   "MediaLibsVideoPlugin",   "MediaVideoPlugin",
+    "MeasureUnitsPlugin",    "PackageInfoMacosPlugin", "ScreenGeometryMacosPlugin",
+    "ShareSheetMacosPlugin", "PreferencesPlugin",      "LiteDbPlugin",
+    "PdfPagesPlugin",        "UrlOpenerPlugin",        "DisplayWakeMacosPlugin",
+    "WebViewHostPlugin",     "WindowControlPlugin"};
 
 // A registry that records the names asked for and hands out registrars of a real engine, except
 // for one name it has no registrar for.
@@ -85,7 +104,7 @@ TEST(RegistrantTest, FrameworkRowsAreRequestedCreatedOrRegisteredAsTheirEntryPoi
   };
   EXPECT_EQ(count("EmbeddedBrowserPlugin created"), 1);
   EXPECT_EQ(EmbeddedBrowserPlugin::liveInstances(), 0);  // created, then released at once
-  EXPECT_EQ(count("MediaLibsVideoPlugin"), 0);             // requested, nothing called
+  EXPECT_EQ(count("MediaLibsVideoPlugin"), 0);           // requested, nothing called
   EXPECT_NE(std::find(registry.requested.begin(), registry.requested.end(), "MediaLibsVideoPlugin"),
             registry.requested.end());
   for (const char* name :

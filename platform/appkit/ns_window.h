@@ -48,6 +48,7 @@ inline constexpr NSWindowCollectionBehavior NSWindowCollectionBehaviorFullScreen
 using NSWindowLevel = long;
 inline constexpr NSWindowLevel NSNormalWindowLevel = 0;
 inline constexpr NSWindowLevel NSFloatingWindowLevel = 3;
+inline constexpr NSWindowLevel NSMainMenuWindowLevel = 24;
 
 enum NSWindowTitleVisibility : long { NSWindowTitleVisible = 0, NSWindowTitleHidden = 1 };
 

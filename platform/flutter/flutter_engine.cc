@@ -4,6 +4,7 @@
 
 #include "platform/appkit/ns_application.h"
 #include "platform/flutter/engine_registrar.h"
+#include "platform/flutter/socket_dart_side.h"
 #include "platform/foundation/ns_log.h"
 
 std::shared_ptr<FlutterEngine> FlutterEngine::create() {
@@ -43,6 +44,12 @@ void FlutterEngine::observeApplication() {
       for (const auto& delegate : delegates) ((*delegate).*callback)(notification);
     };
   };
+  // The socket file goes with the application, whoever still holds the engine then.
+  observers_.push_back(center->addObserverForName(
+      NSApplicationWillTerminateNotification, nullptr, nullptr,
+      [weak](const NSNotification&) {
+        if (auto self = weak.lock()) self->stopServingSocket();
+      }));
   observers_.push_back(center->addObserverForName(
       NSApplicationProtectedDataDidBecomeAvailableNotification, nullptr, nullptr,
       forward(&FlutterAppLifecycleDelegate::applicationProtectedDataDidBecomeAvailable)));
@@ -98,6 +105,27 @@ void FlutterEngine::deliverFromDartSide(const std::string& channel, FlutterBinar
   messenger_->deliverFromDartSide(channel, std::move(message), std::move(reply));
 }
 
+bool FlutterEngine::serveDartSideOnSocket(const std::string& path) {
+  stopServingSocket();
+  auto dart_side = flutter::SocketDartSide::serve(path, messenger_);
+  if (!dart_side) return false;
+  messenger_->attachDartSide(dart_side);
+  std::lock_guard lock(mutex_);
+  socket_dart_side_ = std::move(dart_side);
+  return true;
+}
+
+void FlutterEngine::stopServingSocket() {
+  std::shared_ptr<flutter::SocketDartSide> dart_side;
+  {
+    std::lock_guard lock(mutex_);
+    dart_side.swap(socket_dart_side_);
+  }
+  if (!dart_side) return;
+  messenger_->detachDartSide(dart_side.get());
+  dart_side->stop();
+}
+
 void FlutterEngine::publish(const std::string& pluginKey, std::shared_ptr<void> value) {
   std::lock_guard lock(mutex_);
   published_[pluginKey] = std::move(value);
@@ -122,6 +150,7 @@ void FlutterEngine::shutDown() {
     observers.swap(observers_);
   }
   for (const auto& observer : observers) NSNotificationCenter::defaultCenter()->removeObserver(observer);
+  stopServingSocket();
   // Plug-ins hold channels that hold the messenger: dropping the handlers breaks those cycles.
   messenger_->removeAllHandlers();
   textures_->unregisterAll();

@@ -13,6 +13,10 @@
 #include "platform/flutter/engine_texture_registry.h"
 #include "platform/flutter/flutter_plugin.h"
 
+namespace flutter {
+class SocketDartSide;
+}
+
 class FlutterEngine final : public FlutterPluginRegistry,
                             public std::enable_shared_from_this<FlutterEngine> {
  public:
@@ -35,6 +39,10 @@ class FlutterEngine final : public FlutterPluginRegistry,
   void detachDartSide(const FlutterDartSide* dartSide);
   void deliverFromDartSide(const std::string& channel, FlutterBinaryMessage message,
                            std::function<void(FlutterBinaryMessage)> reply);
+  // Serves an out-of-process Dart side on a Unix socket at `path` (see socket_dart_side.h) until
+  // shutdown or the application's termination. Answers false, after a log line saying why, when
+  // the path is refused.
+  bool serveDartSideOnSocket(const std::string& path);
 
   flutter::EngineMessenger& messenger() { return *messenger_; }
   flutter::EngineTextureRegistry& textures() { return *textures_; }
@@ -50,6 +58,7 @@ class FlutterEngine final : public FlutterPluginRegistry,
  private:
   FlutterEngine();
   void observeApplication();
+  void stopServingSocket();
 
   std::shared_ptr<flutter::EngineMessenger> messenger_;
   std::shared_ptr<flutter::EngineTextureRegistry> textures_;
@@ -60,5 +69,6 @@ class FlutterEngine final : public FlutterPluginRegistry,
   std::vector<std::shared_ptr<FlutterAppLifecycleDelegate>> lifecycle_delegates_;
   std::vector<NSNotificationObserverToken> observers_;
   std::weak_ptr<FlutterViewController> view_controller_;
+  std::shared_ptr<flutter::SocketDartSide> socket_dart_side_;
   bool shut_down_ = false;
 };

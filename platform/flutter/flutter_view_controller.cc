@@ -1,6 +1,14 @@
 #include "platform/flutter/flutter_view_controller.h"
 
-FlutterViewController::FlutterViewController() : engine_(FlutterEngine::create()) {}
+#include <cstdlib>
+
+#include "platform/flutter/socket_dart_side.h"
+
+FlutterViewController::FlutterViewController() : engine_(FlutterEngine::create()) {
+  // The application's Dart side runs in another process when it names a socket to reach us on.
+  const char* socket_path = std::getenv(flutter::kDartSideSocketVariable);
+  if (socket_path != nullptr && *socket_path != '\0') engine_->serveDartSideOnSocket(socket_path);
+}
 
 FlutterViewController::~FlutterViewController() { engine_->shutDown(); }
 

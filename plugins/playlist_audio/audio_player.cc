@@ -14,12 +14,12 @@ flutter::Value emptyMap() { return flutter::ValueMap{}; }
 
 }  // namespace
 
-std::shared_ptr<AudioPlayer> AudioPlayer::create(FlutterPluginRegistrar& registrar,
+std::shared_ptr<AudioPlayer> AudioPlayer::create(std::shared_ptr<FlutterBinaryMessenger> messenger,
                                                  const std::string& playerId,
                                                  const flutter::Value& loadConfiguration,
                                                  bool useLazyPreparation) {
   std::shared_ptr<AudioPlayer> player(
-      new AudioPlayer(registrar.messenger(), playerId, useLazyPreparation));
+      new AudioPlayer(std::move(messenger), playerId, useLazyPreparation));
   player->configureLoadControl(loadConfiguration);
   std::weak_ptr<AudioPlayer> weak = player;
   player->method_channel_->setMethodCallHandler(

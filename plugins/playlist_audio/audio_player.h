@@ -40,8 +40,8 @@ class AudioPlayer : public NSKeyValueObserving,
                     public AVPlayerItemMetadataOutputPushDelegate,
                     public std::enable_shared_from_this<AudioPlayer> {
  public:
-  // initWithRegistrar:playerId:loadConfiguration:useLazyPreparation:
-  static std::shared_ptr<AudioPlayer> create(FlutterPluginRegistrar& registrar,
+  // Takes the registrar's messenger: registrars are not kept past registration.
+  static std::shared_ptr<AudioPlayer> create(std::shared_ptr<FlutterBinaryMessenger> messenger,
                                              const std::string& playerId,
                                              const flutter::Value& loadConfiguration,
                                              bool useLazyPreparation);

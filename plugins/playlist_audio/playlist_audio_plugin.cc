@@ -10,7 +10,7 @@ void PlaylistAudioPlugin::registerWithRegistrar(FlutterPluginRegistrar& registra
 }
 
 PlaylistAudioPlugin::PlaylistAudioPlugin(FlutterPluginRegistrar& registrar)
-    : registrar_(registrar) {}
+    : messenger_(registrar.messenger()) {}
 
 PlaylistAudioPlugin::~PlaylistAudioPlugin() {
   for (auto& [id, player] : players_) player->dispose(true);
@@ -46,7 +46,7 @@ void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterRes
     return;
   }
   const auto* configuration = arguments.entry("audioLoadConfiguration");
-  players_[id] = AudioPlayer::create(registrar_, id,
+  players_[id] = AudioPlayer::create(messenger_, id,
                                      configuration != nullptr ? *configuration
                                                               : flutter::Value(flutter::ValueMap{}),
                                      arguments.boolean("useLazyPreparation"));

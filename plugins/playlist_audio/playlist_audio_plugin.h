@@ -31,7 +31,8 @@ class PlaylistAudioPlugin : public FlutterPlugin {
   void disposePlayer(const AudioArguments& arguments, const FlutterResult& result);
   void disposeAllPlayers(const AudioArguments& arguments, const FlutterResult& result);
 
-  FlutterPluginRegistrar& registrar_;
+  // The registrar is gone after registration; the messenger is what players need of it.
+  std::shared_ptr<FlutterBinaryMessenger> messenger_;
   std::map<std::string, std::shared_ptr<AudioPlayer>> players_;
 };
 

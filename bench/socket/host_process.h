@@ -1,0 +1,30 @@
+// The host executable in a process of its own, serving its Dart side on a socket in a fresh
+// directory. Ends (SIGTERM, which closes its window) when this object goes away.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <thread>
+
+#include "platform/flutter/unique_fd.h"
+
+class HostProcess {
+ public:
+  // Starts the host and waits until it serves its socket; throws if it does not.
+  explicit HostProcess(const std::string& executable);
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  const std::string& socketPath() const { return socket_path_; }
+
+ private:
+  void waitUntilServing();
+
+  std::string directory_;
+  std::string socket_path_;
+  pid_t pid_ = -1;
+  flutter::UniqueFd log_;
+  std::thread log_drain_;
+};

@@ -1,0 +1,77 @@
+// One connected Dart side of the socket transport: its socket, the frames read from it, the bytes
+// waiting to be written to it, and the host's messages it has yet to answer.
+//
+// Reading and writing belong to the transport's I/O thread. Sending frames and host messages may
+// happen on any thread; once the connection is closed they are refused, and a host message that
+// wants a reply gets none (nullopt) at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/flutter/flutter_binary_messenger.h"
+#include "platform/flutter/socket_frame.h"
+#include "platform/flutter/unique_fd.h"
+#include "platform/flutter/wake_signal.h"
+
+namespace flutter {
+
+class SocketConnection {
+ public:
+  // Bytes written but not yet taken by the Dart side beyond which it is deemed not reading.
+  static constexpr size_t kMaxPendingOutput = 2 * size_t{kMaxSocketFrameLength};
+
+  // A reason to close the connection; empty when the Dart side simply went away.
+  using CloseReason = std::string;
+  // Handles one frame; a reason to close when the frame breaks the protocol.
+  using FrameHandler = std::function<std::optional<CloseReason>(SocketFrame frame)>;
+
+  SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake);
+  SocketConnection(const SocketConnection&) = delete;
+  SocketConnection& operator=(const SocketConnection&) = delete;
+
+  // Any thread.
+  // Queues a frame for the Dart side; ignored once the connection is closed.
+  void send(const SocketFrame& frame);
+  // Sends a message from the host; `reply` (if any) waits for the Dart side's answer.
+  void sendFromHost(const std::string& channel, FlutterBinaryMessage message,
+                    FlutterBinaryReply reply);
+  // The reply waiting for the Dart side's answer to `id`; null if none waits.
+  FlutterBinaryReply takeHostReply(uint32_t id);
+
+  // I/O thread.
+  int fd() const { return socket_.get(); }
+  bool hasPendingOutput() const;
+  // Set when a send could not be queued (a frame over the limit, a Dart side that is not reading).
+  std::optional<CloseReason> sendFault() const;
+  // Reads what has arrived and hands whole frames to `handler`, in order. Answers a reason to
+  // close when the Dart side left or broke the protocol.
+  std::optional<CloseReason> readAvailable(const FrameHandler& handler);
+  // Writes what the socket takes now. Answers a reason to close when writing failed.
+  std::optional<CloseReason> writePending();
+  // Closes the socket and answers the replies still waiting for the Dart side.
+  std::vector<FlutterBinaryReply> close();
+
+ private:
+  void queueLocked(const SocketFrame& frame);
+
+  UniqueFd socket_;
+  std::shared_ptr<WakeSignal> wake_;
+  SocketFrameDecoder decoder_;
+
+  mutable std::mutex mutex_;
+  bool closed_ = false;
+  std::vector<uint8_t> output_;
+  size_t output_offset_ = 0;
+  std::optional<CloseReason> send_fault_;
+  uint32_t next_host_message_id_ = 1;
+  std::map<uint32_t, FlutterBinaryReply> host_replies_;
+};
+
+}  // namespace flutter

@@ -1,0 +1,70 @@
+// The socket transport: an out-of-process Dart side reaches the engine over a Unix stream socket.
+// It serves one Dart side at a time (the next connection waits until the current one ends) and
+// relays frames between it and the engine's messenger: messages from the Dart side reach their
+// handlers on the main thread, and the host's replies, events and calls go back as frames.
+//
+// Socket I/O runs on a thread of its own. A connection that breaks the frame protocol is closed
+// with one log line; the transport keeps accepting. When a connection ends, the host's messages
+// it left unanswered get no reply (nullopt), so nothing waits for them forever.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/flutter/engine_messenger.h"
+#include "platform/flutter/flutter_dart_side.h"
+#include "platform/flutter/socket_connection.h"
+#include "platform/flutter/socket_listener.h"
+#include "platform/flutter/wake_signal.h"
+
+namespace flutter {
+
+// The environment variable that names the socket's path.
+inline constexpr const char* kDartSideSocketVariable = "DART_SIDE_SOCKET";
+
+class SocketDartSide final : public FlutterDartSide {
+ public:
+  // Listens at `path` and relays to `messenger`; null, after one log line saying why, when the
+  // path is refused.
+  static std::shared_ptr<SocketDartSide> serve(const std::string& path,
+                                               std::weak_ptr<EngineMessenger> messenger);
+  ~SocketDartSide() override;
+  SocketDartSide(const SocketDartSide&) = delete;
+  SocketDartSide& operator=(const SocketDartSide&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // On the main thread.
+  void messageFromHost(const std::string& channel, FlutterBinaryMessage message,
+                       FlutterBinaryReply reply) override;
+
+  // Ends the connection and stops listening; the socket file is removed. Idempotent.
+  void stop();
+
+ private:
+  SocketDartSide(SocketListener listener, std::weak_ptr<EngineMessenger> messenger);
+
+  // The I/O thread.
+  void run();
+  void serveOne(const std::shared_ptr<SocketConnection>& connection);
+  std::optional<SocketConnection::CloseReason> handleFrame(
+      const std::shared_ptr<SocketConnection>& connection, SocketFrame frame);
+  void setConnection(std::shared_ptr<SocketConnection> connection);
+  void closeConnection(const std::shared_ptr<SocketConnection>& connection,
+                       const SocketConnection::CloseReason& reason);
+
+  std::string path_;
+  std::optional<SocketListener> listener_;
+  std::weak_ptr<EngineMessenger> messenger_;
+  std::shared_ptr<WakeSignal> wake_ = std::make_shared<WakeSignal>();
+  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;
+  std::shared_ptr<SocketConnection> connection_;  // the Dart side being served, if any
+  std::thread thread_;
+};
+
+}  // namespace flutter

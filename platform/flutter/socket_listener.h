@@ -1,0 +1,43 @@
+// The listening end of the socket transport: a Unix stream socket at a path, readable and
+// writable by its owner only (mode 0600), removed when the listener goes away.
+//
+// A stale socket file left by an earlier run is replaced. Anything else at the path is refused:
+// a file that is not a socket, or a socket that another process is listening on.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/flutter/unique_fd.h"
+
+namespace flutter {
+
+class SocketListener {
+ public:
+  // Listens at `path`; nullopt, with a sentence saying why in `error`, when it cannot.
+  static std::optional<SocketListener> open(const std::string& path, std::string& error);
+
+  SocketListener(SocketListener&& other) noexcept;
+  SocketListener& operator=(SocketListener&& other) noexcept;
+  ~SocketListener();
+
+  const std::string& path() const { return path_; }
+  // Non-blocking; readable when a connection waits.
+  int fd() const { return fd_.get(); }
+  // A waiting connection (non-blocking, close-on-exec), or an invalid descriptor if none waits.
+  UniqueFd accept();
+
+ private:
+  SocketListener(UniqueFd fd, std::string path, dev_t device, ino_t inode);
+  // Removes the socket file if it is still the one this listener created.
+  void removeSocketFile();
+
+  UniqueFd fd_;
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+};
+
+}  // namespace flutter

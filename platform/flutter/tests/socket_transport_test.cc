@@ -1,0 +1,291 @@
+// The socket transport: its listening socket's life on disk, and an engine driven through it by a
+// client on a real Unix socket.
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/flutter/flutter.h"
+#include "platform/flutter/flutter_faults.h"
+#include "platform/flutter/socket_dart_side.h"
+#include "platform/foundation/testing/foundation_controls.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using flutter::SocketFrame;
+using flutter::SocketFrameKind;
+using flutter::SocketListener;
+using flutter::UniqueFd;
+using flutter::Value;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kTimeout{5000};
+
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "socket-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TemporaryDirectory() { fs::remove_all(path_); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+UniqueFd connectTo(const std::string& path) {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    return UniqueFd();
+  }
+  return fd;
+}
+
+// The Dart side's end, on the test thread, which pumps the main queue while it waits.
+class SocketClient {
+ public:
+  explicit SocketClient(const std::string& path) : fd_(connectTo(path)) {}
+  bool connected() const { return fd_.valid(); }
+
+  void sendRaw(const FlutterBytes& bytes) {
+    ASSERT_EQ(::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  void send(const SocketFrame& frame) { sendRaw(*flutter::encodeSocketFrame(frame)); }
+  void call(uint32_t id, const std::string& channel, const std::string& method, Value arguments) {
+    send({SocketFrameKind::messageFromDartSide, id, channel,
+          FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({method, arguments})});
+  }
+
+  std::optional<SocketFrame> receive() {
+    std::optional<SocketFrame> frame;
+    dispatch::testing::runUntil([&] { return (frame = decoder_.next()) || !readSome(); }, kTimeout);
+    return frame;
+  }
+  // True once the host has closed the connection.
+  bool waitForClose() {
+    return dispatch::testing::runUntil([&] { return !readSome(); }, kTimeout);
+  }
+  void close() { fd_.reset(); }
+
+ private:
+  // Takes what has arrived; false at the end of the stream.
+  bool readSome() {
+    uint8_t chunk[4096];
+    ssize_t received = ::recv(fd_.get(), chunk, sizeof(chunk), MSG_DONTWAIT);
+    if (received == 0 || (received < 0 && errno != EAGAIN)) return false;
+    if (received > 0) decoder_.append(std::span<const uint8_t>(chunk, static_cast<size_t>(received)));
+    return true;
+  }
+
+  UniqueFd fd_;
+  flutter::SocketFrameDecoder decoder_;
+};
+
+FlutterEnvelope decodeEnvelope(const SocketFrame& frame) {
+  return FlutterStandardMethodCodec::sharedInstance()->decodeEnvelope(*frame.payload);
+}
+
+TEST(SocketListenerTest, OwnsItsSocketFileAndNothingElse) {
+  TemporaryDirectory directory;
+  std::string error;
+  const auto path = directory.file("host.sock");
+  {
+    auto listener = SocketListener::open(path, error);
+    ASSERT_TRUE(listener) << error;
+    struct stat status {};
+    ASSERT_EQ(::lstat(path.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISSOCK(status.st_mode));
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    // A second listener on a path in use is refused and leaves the first one's file alone.
+    EXPECT_FALSE(SocketListener::open(path, error));
+    EXPECT_NE(error.find("already listening"), std::string::npos) << error;
+    EXPECT_TRUE(fs::exists(path));
+  }
+  EXPECT_FALSE(fs::exists(path)) << "removed with its listener";
+
+  // A stale socket file (its listener died without removing it) is replaced.
+  {
+    UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  }
+  ASSERT_TRUE(fs::exists(path));
+  EXPECT_TRUE(SocketListener::open(path, error)) << error;
+
+  // A file that is not a socket is refused, untouched.
+  const auto regular = directory.file("notes.txt");
+  std::ofstream(regular) << "keep me";
+  EXPECT_FALSE(SocketListener::open(regular, error));
+  EXPECT_NE(error.find("is not a socket"), std::string::npos) << error;
+  std::string content;
+  std::getline(std::ifstream(regular), content);
+  EXPECT_EQ(content, "keep me");
+
+  EXPECT_FALSE(SocketListener::open(directory.file(std::string(120, 'x')), error));
+  EXPECT_NE(error.find("bytes long"), std::string::npos) << error;
+
+  // A file put in the socket's place meanwhile is not the listener's to remove.
+  {
+    auto listener = SocketListener::open(path, error);
+    ASSERT_TRUE(listener) << error;
+    fs::remove(path);
+    std::ofstream(path) << "someone else's";
+  }
+  EXPECT_TRUE(fs::is_regular_file(path));
+}
+
+class SocketTransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    foundation::testing::setLogCapture(true);
+    ASSERT_TRUE(engine_->serveDartSideOnSocket(path_));
+    FlutterMethodChannel(kEcho, engine_->binaryMessenger())
+        .setMethodCallHandler([](const FlutterMethodCall& call, FlutterResult result) {
+          if (call.method == "echo") {
+            result(call.arguments);
+          } else {
+            result(FlutterError{"refused", "asked to fail", call.arguments});
+          }
+        });
+  }
+  void TearDown() override {
+    engine_->shutDown();
+    dispatch::testing::drainUntilIdle();
+    EXPECT_TRUE(flutter::takeFaults().empty());
+    foundation::testing::setLogCapture(false);
+  }
+
+  size_t logLinesContaining(const std::string& text) {
+    size_t count = 0;
+    for (const auto& line : foundation::testing::takeLogLines()) {
+      count += line.find(text) != std::string::npos;
+    }
+    return count;
+  }
+
+  static constexpr const char* kEcho = "test/echo";
+  TemporaryDirectory directory_;
+  std::string path_ = directory_.file("dart-side.sock");
+  std::shared_ptr<FlutterEngine> engine_ = FlutterEngine::create();
+};
+
+TEST_F(SocketTransportTest, MessagesReachTheirHandlersAndRepliesKeepTheirIds) {
+  SocketClient client(path_);
+  ASSERT_TRUE(client.connected());
+  client.call(41, kEcho, "echo", Value(flutter::ValueMap{{"n", int32_t{7}}}));
+  client.call(42, kEcho, "fail", Value("why"));
+  client.send({SocketFrameKind::messageFromDartSide, 43, "test/absent", FlutterBytes{1}});
+
+  auto echoed = client.receive();
+  ASSERT_TRUE(echoed);
+  EXPECT_EQ(echoed->kind, SocketFrameKind::replyFromHost);
+  EXPECT_EQ(echoed->id, 41u);
+  EXPECT_TRUE(echoed->channel.empty());
+  EXPECT_EQ(std::get<Value>(decodeEnvelope(*echoed)), Value(flutter::ValueMap{{"n", int32_t{7}}}));
+
+  auto failed = client.receive();
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->id, 42u);
+  EXPECT_EQ(std::get<FlutterError>(decodeEnvelope(*failed)).code, "refused");
+
+  // No handler: a reply without payload.
+  auto absent = client.receive();
+  ASSERT_TRUE(absent);
+  EXPECT_EQ(absent->id, 43u);
+  EXPECT_FALSE(absent->payload);
+}
+
+TEST_F(SocketTransportTest, HostCallsGetTheDartSidesAnswerOrNoReplyWhenItLeaves) {
+  FlutterMethodChannel toDart("test/to_dart", engine_->binaryMessenger());
+  std::vector<FlutterMethodResponse> answers;
+  auto collect = [&](FlutterMethodResponse response) { answers.push_back(std::move(response)); };
+
+  // Nobody connected yet: no reply, at once.
+  toDart.invokeMethod("early", nullptr, collect);
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return answers.size() == 1; }, kTimeout));
+  EXPECT_TRUE(std::holds_alternative<FlutterMethodNotImplementedType>(answers[0]));
+
+  SocketClient client(path_);
+  // The connection is served once a round trip has been made through it.
+  client.call(1, kEcho, "echo", nullptr);
+  ASSERT_TRUE(client.receive());
+
+  toDart.invokeMethod("ask", Value("question"), collect);
+  toDart.invokeMethod("ignored", nullptr, collect);
+  auto asked = client.receive();
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->kind, SocketFrameKind::messageFromHost);
+  EXPECT_EQ(asked->channel, "test/to_dart");
+  auto call = FlutterStandardMethodCodec::sharedInstance()->decodeMethodCall(*asked->payload);
+  EXPECT_EQ(call.method, "ask");
+  auto ignored = client.receive();
+  ASSERT_TRUE(ignored);
+  EXPECT_NE(ignored->id, asked->id);
+
+  client.send({SocketFrameKind::replyFromDartSide, asked->id, "",
+               FlutterStandardMethodCodec::sharedInstance()->encodeSuccessEnvelope(Value("answer"))});
+  // A reply to an id nobody waits for is dropped.
+  client.send({SocketFrameKind::replyFromDartSide, 999, "", std::nullopt});
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return answers.size() == 2; }, kTimeout));
+  EXPECT_EQ(std::get<Value>(answers[1]), Value("answer"));
+
+  // The Dart side leaves without answering the second call: it gets no reply, nothing is lost.
+  client.close();
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return answers.size() == 3; }, kTimeout));
+  EXPECT_TRUE(std::holds_alternative<FlutterMethodNotImplementedType>(answers[2]));
+}
+
+TEST_F(SocketTransportTest, ABadFrameClosesOnlyItsConnection) {
+  const std::vector<std::pair<const char*, FlutterBytes>> hostile = {
+      {"kind only the host sends", *flutter::encodeSocketFrame(
+                                       {SocketFrameKind::replyFromHost, 1, "", std::nullopt})},
+      {"huge length", FlutterBytes{0xFF, 0xFF, 0xFF, 0x7F, 1}},
+  };
+  for (const auto& [description, bytes] : hostile) {
+    SocketClient client(path_);
+    client.sendRaw(bytes);
+    EXPECT_TRUE(client.waitForClose()) << description;
+    EXPECT_EQ(logLinesContaining("Closed the Dart side's connection"), 1u) << description;
+  }
+  // A connection that ends inside a frame is one more bad frame.
+  {
+    SocketClient client(path_);
+    auto bytes = *flutter::encodeSocketFrame({SocketFrameKind::messageFromDartSide, 1, kEcho, {}});
+    bytes.pop_back();
+    client.sendRaw(bytes);
+  }
+  SocketClient good(path_);
+  good.call(7, kEcho, "echo", Value("still here"));
+  auto reply = good.receive();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(std::get<Value>(decodeEnvelope(*reply)), Value("still here"));
+  EXPECT_EQ(logLinesContaining("the connection ended inside a frame"), 1u);
+}
+
+TEST_F(SocketTransportTest, ShutdownEndsTheConnectionAndRemovesTheSocketFile) {
+  SocketClient client(path_);
+  client.call(1, kEcho, "echo", nullptr);
+  ASSERT_TRUE(client.receive());
+  ASSERT_TRUE(fs::exists(path_));
+  engine_->shutDown();
+  EXPECT_FALSE(fs::exists(path_));
+  EXPECT_TRUE(client.waitForClose());
+  EXPECT_FALSE(SocketClient(path_).connected());
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// The file saver through its channel: the proposed name, and replacing files safely.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/appkit/appkit.h"
+#include "platform/appkit/testing/file_panel_controls.h"
+#include "platform/flutter/flutter.h"
+#include "platform/flutter/testing/test_dart_side.h"
+#include "platform/foundation/testing/foundation_controls.h"
+#include "plugins/file_export/file_export_plugin.h"
+
+namespace file_export {
+namespace {
+
+using flutter::Value;
+using flutter::ValueMap;
+using flutter::testing::MethodReply;
+using flutter::testing::TestDartSide;
+namespace controls = appkit::testing;
+namespace fs = std::filesystem;
+
+class FileExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    controls::resetFilePanels();
+    root_ = fs::temp_directory_path() / ("file_export_test_" + std::to_string(::getpid()));
+    fs::create_directories(root_);
+    foundation::testing::setUserDirectoriesRoot(root_.string());
+    controller_ = std::make_shared<FlutterViewController>();
+    FileExportPlugin::registerWithRegistrar(*controller_->registrarForPlugin("FileExportPlugin"));
+    dart_ = std::make_unique<TestDartSide>(controller_->engine());
+  }
+  void TearDown() override {
+    dart_.reset();
+    controller_->engine()->shutDown();
+    controls::resetFilePanels();
+    foundation::testing::setUserDirectoriesRoot(std::nullopt);
+    fs::remove_all(root_);
+  }
+
+  std::pair<TestDartSide::PendingCall, std::shared_ptr<NSSavePanel>> save(Value arguments) {
+    auto pending = dart_->invokeMethodAsync("file_export", "saveAs", std::move(arguments));
+    dart_->runUntil([&] { return pending.ready() || !controls::openPanels().empty(); });
+    auto panels = controls::openPanels();
+    return {pending, panels.empty() ? nullptr : panels.back().panel};
+  }
+  // Saves with the panel confirmed at `target`.
+  MethodReply saveTo(Value arguments, const fs::path& target) {
+    auto [pending, panel] = save(std::move(arguments));
+    EXPECT_NE(panel, nullptr);
+    if (panel) controls::confirmPanel(*panel, {NSURL::fileURLWithPath(target.string())});
+    return pending.wait();
+  }
+  std::string proposedName(Value arguments) {
+    auto [pending, panel] = save(std::move(arguments));
+    std::string name = panel->nameFieldStringValue();
+    controls::cancelPanel(*panel);
+    EXPECT_TRUE(pending.wait().value.isNull());
+    return name;
+  }
+  static std::string read(const fs::path& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+  }
+  void write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+
+  fs::path root_;
+  MethodReply reply_;
+  std::shared_ptr<FlutterViewController> controller_;
+  std::unique_ptr<TestDartSide> dart_;
+};
+
+TEST_F(FileExportTest, ArgumentsAndTheProposedName) {
+  EXPECT_TRUE(dart_->invokeMethod("file_export", "save", ValueMap{}).isNotImplemented());
+  auto reply = dart_->invokeMethod("file_export", "saveAs");
+  EXPECT_EQ(reply.error.code, "Invalid Arguments");
+  EXPECT_EQ(dart_->invokeMethod("file_export", "saveAs", ValueMap{{int32_t{1}, "x"}}).error.code,
+            "Invalid Arguments");
+
+  EXPECT_EQ(proposedName(ValueMap{{"fileExtension", "pdf"}}), "file.pdf");
+  EXPECT_EQ(proposedName(ValueMap{{"name", "report"}, {"fileExtension", ".pdf"}}), "report.pdf");
+  EXPECT_EQ(proposedName(ValueMap{{"name", "report"}, {"fileExtension", ""}}), "report");
+  EXPECT_EQ(proposedName(ValueMap{{"name", "report"}, {"fileExtension", "pdf"},
+                                  {"includeExtension", false}}),
+            "report");
+  auto [pending, panel] = save(ValueMap{});
+  EXPECT_EQ(panel->directoryURL()->path(), (root_ / "Desktop").string());
+  EXPECT_EQ(panel->level(), NSMainMenuWindowLevel);
+  EXPECT_TRUE(panel->allowsOtherFileTypes());
+  EXPECT_EQ(controls::openPanels().back().presentation, controls::PanelPresentation::modeless);
+  controls::cancelPanel(*panel);
+  EXPECT_TRUE(pending.wait().value.isNull());
+}
+
+TEST_F(FileExportTest, SavesBytesOrACopyReplacingTheTarget) {
+  fs::path target = root_ / "my report.txt";
+  write(target, "old");
+  auto reply = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{'n', 'e', 'w'}}}, target);
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(reply.value, Value("file://" + root_.string() + "/my%20report.txt"));
+  EXPECT_EQ(read(target), "new");
+
+  // The source wins over the bytes.
+  fs::path source = root_ / "source.txt";
+  write(source, "copied");
+  saveTo(ValueMap{{"bytes", std::vector<uint8_t>{'x'}}, {"sourcePath", source.string()}}, target);
+  EXPECT_EQ(read(target), "copied");
+  // Saving a file onto itself loses nothing.
+  ASSERT_TRUE(saveTo(ValueMap{{"sourcePath", source.string()}}, source).isSuccess());
+  EXPECT_EQ(read(source), "copied");
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2);
+}
+
+TEST_F(FileExportTest, FailuresKeepTheOldFileAndAnswerErrors) {
+  fs::path target = root_ / "kept.txt";
+  write(target, "precious");
+  reply_ = saveTo(ValueMap{{"sourcePath", (root_ / "missing").string()}}, target);
+  EXPECT_EQ(reply_.error.code, "save_failed");
+  EXPECT_EQ(reply_.error.message, "Failed to save file");
+  EXPECT_EQ(read(target), "precious");
+
+  reply_ = saveTo(ValueMap{{"bytes", "not typed data"}}, target);
+  EXPECT_EQ(reply_.error.code, "invalid_arguments");
+  EXPECT_EQ(read(target), "precious");
+
+  reply_ = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{1}}}, root_ / "no" / "dir.txt");
+  EXPECT_EQ(reply_.error.message, "Failed to save file");
+}
+
+}  // namespace
+}  // namespace file_export

@@ -1,0 +1,466 @@
+#include "plugins/file_panels_macos/messages.g.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <typeinfo>
+
+#include "platform/flutter/flutter_basic_message_channel.h"
+#include "platform/flutter/flutter_message_envelope.h"
+
+namespace file_panels_macos {
+namespace {
+
+using flutter::Value;
+using flutter::ValueList;
+
+constexpr uint8_t kAllowedTypesType = 129;
+constexpr uint8_t kSavePanelOptionsType = 130;
+constexpr uint8_t kOpenPanelOptionsType = 131;
+constexpr uint64_t kNaNHash = 0x7FF8000000000000ULL;
+
+template <typename T>
+bool elementsEqual(const std::vector<T>& a, const std::vector<T>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if constexpr (std::is_floating_point_v<T>) {
+      if (!(a[i] == b[i] || (std::isnan(a[i]) && std::isnan(b[i])))) return false;
+    } else if (a[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+uint64_t hashOfDouble(double value) {
+  if (std::isnan(value)) return kNaNHash;
+  if (value == 0) value = 0;  // -0.0 hashes as 0.0
+  return std::bit_cast<uint64_t>(value);
+}
+
+uint64_t hashOfString(const std::string& text) { return std::hash<std::string>()(text); }
+
+template <typename Record>
+uint64_t recordHash(const Value& value) {
+  auto record = value.asCustom<RecordValue<Record>>();
+  return record ? record->record().hash() : 0;
+}
+
+// Reads a record field by position; a wrong type is a malformed record.
+[[noreturn]] void malformed(const std::string& record, const std::string& why) {
+  throw FlutterCodecError(record + ": " + why);
+}
+
+void requireSize(const ValueList& list, size_t fields, const char* record) {
+  if (list.size() < fields) malformed(record, "expected " + std::to_string(fields) + " fields");
+}
+
+std::vector<std::string> stringsField(const Value& value, const char* record) {
+  const ValueList* list = value.asList();
+  if (list == nullptr) malformed(record, "expected a list of strings");
+  std::vector<std::string> strings;
+  for (const auto& element : *list) {
+    if (element.asString() == nullptr) malformed(record, "expected a list of strings");
+    strings.push_back(*element.asString());
+  }
+  return strings;
+}
+
+bool boolField(const Value& value, const char* record) {
+  if (!value.is<bool>()) malformed(record, "expected a Boolean");
+  return value.get<bool>();
+}
+
+std::optional<std::string> optionalString(const Value& value, const char* record) {
+  if (nilOrValue(&value) == nullptr) return std::nullopt;
+  if (value.asString() == nullptr) malformed(record, "expected a string or nil");
+  return *value.asString();
+}
+
+Value optionalValue(const std::optional<std::string>& text) { return text ? Value(*text) : Value(); }
+
+ValueList stringList(const std::vector<std::string>& strings) {
+  return ValueList(strings.begin(), strings.end());
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string describe(const std::vector<std::string>& strings) {
+  std::string text = "[";
+  for (size_t i = 0; i < strings.size(); ++i) text += (i ? ", " : "") + quoted(strings[i]);
+  return text + "]";
+}
+
+template <typename T, typename Describe>
+std::string describeOptional(const std::optional<T>& value, Describe describeValue) {
+  return value ? "Optional(" + describeValue(*value) + ")" : "nil";
+}
+
+std::string describeBool(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+template <>
+std::string RecordValue<AllowedTypes>::typeName() const { return "AllowedTypes"; }
+template <>
+std::string RecordValue<SavePanelOptions>::typeName() const { return "SavePanelOptions"; }
+template <>
+std::string RecordValue<OpenPanelOptions>::typeName() const { return "OpenPanelOptions"; }
+
+// Hashing.
+
+void Hasher::combine(uint64_t value) {
+  for (int byte = 0; byte < 8; ++byte) {
+    state_ ^= (value >> (byte * 8)) & 0xff;
+    state_ *= 0x100000001b3ULL;
+  }
+}
+
+uint64_t Hasher::finalize() const {
+  uint64_t value = state_;
+  value ^= value >> 33;
+  value *= 0xff51afd7ed558ccdULL;
+  value ^= value >> 33;
+  return value;
+}
+
+// The generic routines.
+
+const Value* nilOrValue(const Value* value) {
+  return value == nullptr || value->isNull() ? nullptr : value;
+}
+
+bool deepEquals(const Value& a, const Value& b) {
+  const Value* left = nilOrValue(&a);
+  const Value* right = nilOrValue(&b);
+  if (left == nullptr || right == nullptr) return left == right;
+  if (left == right) return true;
+  if (const auto* leftList = left->asList()) {
+    const auto* rightList = right->asList();
+    if (rightList == nullptr || leftList->size() != rightList->size()) return false;
+    for (size_t i = 0; i < leftList->size(); ++i) {
+      if (!deepEquals((*leftList)[i], (*rightList)[i])) return false;
+    }
+    return true;
+  }
+  if (const auto* leftMap = left->asMap()) {
+    const auto* rightMap = right->asMap();
+    if (rightMap == nullptr || leftMap->size() != rightMap->size()) return false;
+    for (const auto& [key, value] : *leftMap) {
+      const Value* match = nullptr;
+      for (const auto& [otherKey, otherValue] : *rightMap) {
+        if (deepEquals(key, otherKey)) {
+          match = &otherValue;
+          break;
+        }
+      }
+      if (match == nullptr || !deepEquals(value, *match)) return false;
+    }
+    return true;
+  }
+  if (left->is<double>() && right->is<double>()) {
+    double x = left->get<double>(), y = right->get<double>();
+    return (std::isnan(x) && std::isnan(y)) || x == y;
+  }
+  if (const auto* doubles = left->getIf<std::vector<double>>()) {
+    const auto* others = right->getIf<std::vector<double>>();
+    return others != nullptr && elementsEqual(*doubles, *others);
+  }
+  if (const auto* floats = left->getIf<std::vector<float>>()) {
+    const auto* others = right->getIf<std::vector<float>>();
+    return others != nullptr && elementsEqual(*floats, *others);
+  }
+  return *left == *right;
+}
+
+void deepHash(const Value& value, Hasher& hasher) {
+  const Value* present = nilOrValue(&value);
+  if (present == nullptr) {
+    hasher.combine(0);
+  } else if (present->is<double>()) {
+    hasher.combine(hashOfDouble(present->get<double>()));
+  } else if (const auto* doubles = present->getIf<std::vector<double>>()) {
+    for (double element : *doubles) hasher.combine(hashOfDouble(element));
+  } else if (const auto* list = present->asList()) {
+    for (const auto& element : *list) deepHash(element, hasher);
+  } else if (const auto* map = present->asMap()) {
+    uint64_t sum = 0;
+    for (const auto& [key, item] : *map) {
+      Hasher keyHasher, valueHasher;
+      deepHash(key, keyHasher);
+      deepHash(item, valueHasher);
+      sum += (31 * keyHasher.finalize()) ^ valueHasher.finalize();
+    }
+    hasher.combine(sum);
+  } else if (present->is<bool>()) {
+    hasher.combine(present->get<bool>() ? 1 : 0);
+  } else if (auto integer = present->asInteger()) {
+    hasher.combine(static_cast<uint64_t>(*integer));
+  } else if (const auto* text = present->asString()) {
+    hasher.combine(hashOfString(*text));
+  } else if (present->asCustom<RecordValue<AllowedTypes>>()) {
+    hasher.combine(recordHash<AllowedTypes>(*present));
+  } else if (present->asCustom<RecordValue<SavePanelOptions>>()) {
+    hasher.combine(recordHash<SavePanelOptions>(*present));
+  } else if (present->asCustom<RecordValue<OpenPanelOptions>>()) {
+    hasher.combine(recordHash<OpenPanelOptions>(*present));
+  } else {
+    hasher.combine(hashOfString(present->debugString()));
+  }
+}
+
+ValueList wrapError(const PigeonError& error) {
+  return ValueList{Value(error.code), optionalValue(error.message), error.details};
+}
+
+ValueList wrapError(const FlutterError& error) { return flutter::wrapError(error); }
+
+ValueList wrapError(const std::exception& error) { return flutter::wrapException(error); }
+
+// AllowedTypes.
+
+ValueList AllowedTypes::toList() const {
+  return ValueList{stringList(extensions), stringList(mimeTypes), stringList(utis)};
+}
+
+AllowedTypes AllowedTypes::fromList(const ValueList& list) {
+  requireSize(list, 3, "AllowedTypes");
+  return AllowedTypes{stringsField(list[0], "AllowedTypes"), stringsField(list[1], "AllowedTypes"),
+                      stringsField(list[2], "AllowedTypes")};
+}
+
+std::string AllowedTypes::description() const {
+  return "AllowedTypes(extensions: " + describe(extensions) + ", mimeTypes: " +
+         describe(mimeTypes) + ", utis: " + describe(utis) + ")";
+}
+
+uint64_t AllowedTypes::hash() const {
+  Hasher hasher;
+  hasher.combine(hashOfString("AllowedTypes"));
+  for (const auto& field : toList()) deepHash(field, hasher);
+  return hasher.finalize();
+}
+
+bool operator==(const AllowedTypes& a, const AllowedTypes& b) {
+  return deepEquals(Value(a.toList()), Value(b.toList()));
+}
+
+// SavePanelOptions.
+
+ValueList SavePanelOptions::toList() const {
+  return ValueList{allowedFileTypes ? wrapRecord(*allowedFileTypes) : Value(),
+                   optionalValue(directoryPath), optionalValue(nameFieldStringValue),
+                   optionalValue(prompt),
+                   canCreateDirectories ? Value(*canCreateDirectories) : Value()};
+}
+
+SavePanelOptions SavePanelOptions::fromList(const ValueList& list) {
+  constexpr const char* kRecord = "SavePanelOptions";
+  requireSize(list, 5, kRecord);
+  SavePanelOptions options;
+  if (nilOrValue(&list[0]) != nullptr) {
+    auto types = list[0].asCustom<RecordValue<AllowedTypes>>();
+    if (!types) malformed(kRecord, "expected AllowedTypes or nil");
+    options.allowedFileTypes = types->record();
+  }
+  options.directoryPath = optionalString(list[1], kRecord);
+  options.nameFieldStringValue = optionalString(list[2], kRecord);
+  options.prompt = optionalString(list[3], kRecord);
+  if (nilOrValue(&list[4]) != nullptr) options.canCreateDirectories = boolField(list[4], kRecord);
+  return options;
+}
+
+std::string SavePanelOptions::description() const {
+  auto text = [](const std::string& value) { return quoted(value); };
+  return "SavePanelOptions(allowedFileTypes: " +
+         describeOptional(allowedFileTypes,
+                          [](const AllowedTypes& types) { return types.description(); }) +
+         ", directoryPath: " + describeOptional(directoryPath, text) +
+         ", nameFieldStringValue: " + describeOptional(nameFieldStringValue, text) +
+         ", prompt: " + describeOptional(prompt, text) +
+         ", canCreateDirectories: " + describeOptional(canCreateDirectories, describeBool) + ")";
+}
+
+uint64_t SavePanelOptions::hash() const {
+  Hasher hasher;
+  hasher.combine(hashOfString("SavePanelOptions"));
+  for (const auto& field : toList()) deepHash(field, hasher);
+  return hasher.finalize();
+}
+
+bool operator==(const SavePanelOptions& a, const SavePanelOptions& b) {
+  const ValueList left = a.toList(), right = b.toList();
+  for (size_t i = 0; i < left.size(); ++i) {
+    if (!deepEquals(left[i], right[i])) return false;
+  }
+  return true;
+}
+
+// OpenPanelOptions.
+
+ValueList OpenPanelOptions::toList() const {
+  return ValueList{allowsMultipleSelection, canChooseDirectories, canChooseFiles,
+                   wrapRecord(baseOptions)};
+}
+
+OpenPanelOptions OpenPanelOptions::fromList(const ValueList& list) {
+  constexpr const char* kRecord = "OpenPanelOptions";
+  requireSize(list, 4, kRecord);
+  auto base = list[3].asCustom<RecordValue<SavePanelOptions>>();
+  if (!base) malformed(kRecord, "expected SavePanelOptions");
+  return OpenPanelOptions{boolField(list[0], kRecord), boolField(list[1], kRecord),
+                          boolField(list[2], kRecord), base->record()};
+}
+
+std::string OpenPanelOptions::description() const {
+  return "OpenPanelOptions(allowsMultipleSelection: " + describeBool(allowsMultipleSelection) +
+         ", canChooseDirectories: " + describeBool(canChooseDirectories) +
+         ", canChooseFiles: " + describeBool(canChooseFiles) +
+         ", baseOptions: " + baseOptions.description() + ")";
+}
+
+uint64_t OpenPanelOptions::hash() const {
+  Hasher hasher;
+  hasher.combine(hashOfString("OpenPanelOptions"));
+  for (const auto& field : toList()) deepHash(field, hasher);
+  return hasher.finalize();
+}
+
+bool operator==(const OpenPanelOptions& a, const OpenPanelOptions& b) {
+  const ValueList left = a.toList(), right = b.toList();
+  for (size_t i = 0; i < left.size(); ++i) {
+    if (!deepEquals(left[i], right[i])) return false;
+  }
+  return true;
+}
+
+// The codec.
+
+Value MessagesPigeonCodecReader::readValueOfType(uint8_t type) {
+  if (type < kAllowedTypesType || type > kOpenPanelOptionsType) {
+    return FlutterStandardReader::readValueOfType(type);
+  }
+  Value fields = readValue();
+  const ValueList* list = fields.asList();
+  if (list == nullptr) throw FlutterCodecError("a record must be written as a list");
+  switch (type) {
+    case kAllowedTypesType:
+      return wrapRecord(AllowedTypes::fromList(*list));
+    case kSavePanelOptionsType:
+      return wrapRecord(SavePanelOptions::fromList(*list));
+    default:
+      return wrapRecord(OpenPanelOptions::fromList(*list));
+  }
+}
+
+void MessagesPigeonCodecWriter::writeValue(const Value& value) {
+  if (auto types = value.asCustom<RecordValue<AllowedTypes>>()) {
+    writeByte(kAllowedTypesType);
+    writeValue(Value(types->record().toList()));
+  } else if (auto save = value.asCustom<RecordValue<SavePanelOptions>>()) {
+    writeByte(kSavePanelOptionsType);
+    writeValue(Value(save->record().toList()));
+  } else if (auto open = value.asCustom<RecordValue<OpenPanelOptions>>()) {
+    writeByte(kOpenPanelOptionsType);
+    writeValue(Value(open->record().toList()));
+  } else {
+    FlutterStandardWriter::writeValue(value);
+  }
+}
+
+std::unique_ptr<FlutterStandardWriter> MessagesPigeonCodecReaderWriter::writerWithData(
+    FlutterBytes& data) const {
+  return std::make_unique<MessagesPigeonCodecWriter>(data);
+}
+
+std::unique_ptr<FlutterStandardReader> MessagesPigeonCodecReaderWriter::readerWithData(
+    std::span<const uint8_t> data) const {
+  return std::make_unique<MessagesPigeonCodecReader>(data);
+}
+
+const std::shared_ptr<const FlutterStandardMessageCodec>& MessagesPigeonCodec() {
+  static const std::shared_ptr<const FlutterStandardMessageCodec> codec =
+      std::make_shared<FlutterStandardMessageCodec>(
+          std::make_shared<MessagesPigeonCodecReaderWriter>());
+  return codec;
+}
+
+// Set-up.
+
+namespace {
+
+using MessageHandler = std::function<void(const Value& message, FlutterReply reply)>;
+
+// Element 0 of the message as a record of the wanted type, or the error reply already sent.
+template <typename Record>
+std::optional<Record> readRecordArgument(const Value& message, const FlutterReply& reply,
+                                         const char* operation) {
+  const ValueList* list = message.asList();
+  auto record = list != nullptr && !list->empty() ? (*list)[0].asCustom<RecordValue<Record>>()
+                                                  : nullptr;
+  if (!record) {
+    reply(Value(wrapError(FlutterError{
+        "invalid-argument",
+        std::string(operation) + " expects a list whose first element is " +
+            RecordValue<Record>(Record{}).typeName(),
+        nullptr})));
+    return std::nullopt;
+  }
+  return record->record();
+}
+
+template <typename T, typename Convert>
+Completion<T> replyWith(FlutterReply reply, Convert convert) {
+  return [reply = std::move(reply), convert](std::variant<T, PigeonError, FlutterError> outcome) {
+    if (auto* error = std::get_if<PigeonError>(&outcome)) {
+      reply(Value(wrapError(*error)));
+    } else if (auto* error = std::get_if<FlutterError>(&outcome)) {
+      reply(Value(wrapError(*error)));
+    } else {
+      reply(Value(flutter::wrapResult(convert(std::get<T>(outcome)))));
+    }
+  };
+}
+
+void install(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& name,
+             MessageHandler handler) {
+  FlutterBasicMessageChannel channel(name, messenger, MessagesPigeonCodec());
+  channel.setMessageHandler(std::move(handler));
+}
+
+}  // namespace
+
+void FilePanelsApiSetup::setUp(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+                               std::shared_ptr<FilePanelsApi> api,
+                               const std::string& messageChannelSuffix) {
+  const std::string suffix = messageChannelSuffix.empty() ? "" : "." + messageChannelSuffix;
+  const std::string prefix = "dev.flutter.pigeon.file_panels_macos.FilePanelsApi.";
+  if (!api) {
+    install(messenger, prefix + "displayOpenPanel" + suffix, nullptr);
+    install(messenger, prefix + "displaySavePanel" + suffix, nullptr);
+    return;
+  }
+  install(messenger, prefix + "displayOpenPanel" + suffix,
+          [api](const Value& message, FlutterReply reply) {
+            auto options = readRecordArgument<OpenPanelOptions>(message, reply, "displayOpenPanel");
+            if (!options) return;
+            api->displayOpenPanel(
+                *options, replyWith<std::vector<std::string>>(
+                              std::move(reply), [](const std::vector<std::string>& paths) {
+                                return Value(stringList(paths));
+                              }));
+          });
+  install(messenger, prefix + "displaySavePanel" + suffix,
+          [api](const Value& message, FlutterReply reply) {
+            auto options = readRecordArgument<SavePanelOptions>(message, reply, "displaySavePanel");
+            if (!options) return;
+            api->displaySavePanel(*options, replyWith<std::optional<std::string>>(
+                                                std::move(reply),
+                                                [](const std::optional<std::string>& path) {
+                                                  return optionalValue(path);
+                                                }));
+          });
+}
+
+}  // namespace file_panels_macos

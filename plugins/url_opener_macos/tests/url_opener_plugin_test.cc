@@ -1,0 +1,89 @@
+// The URL launcher through its message channels, and its codec byte for byte.
+#include <gtest/gtest.h>
+
+#include "platform/appkit/testing/workspace_controls.h"
+#include "platform/flutter/flutter.h"
+#include "platform/flutter/testing/test_dart_side.h"
+#include "plugins/url_opener_macos/url_opener_plugin.h"
+
+namespace url_opener_macos {
+namespace {
+
+using flutter::Value;
+using flutter::ValueList;
+using flutter::testing::TestDartSide;
+namespace controls = appkit::testing;
+
+const std::string kPrefix = "dev.flutter.pigeon.url_opener_macos.UrlOpenerApi.";
+
+class UrlOpenerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    controls::resetWorkspace();
+    controller_ = std::make_shared<FlutterViewController>();
+    UrlOpenerPlugin::registerWithRegistrar(*controller_->registrarForPlugin("UrlOpenerPlugin"));
+    dart_ = std::make_unique<TestDartSide>(controller_->engine());
+  }
+  void TearDown() override {
+    dart_.reset();
+    controller_->engine()->shutDown();
+    controls::resetWorkspace();
+  }
+  // The decoded result record of a successful reply.
+  UrlOpenerBoolResult ask(const std::string& operation, const std::string& url) {
+    auto reply = dart_->sendMessage(kPrefix + operation, ValueList{url}, MessagesPigeonCodec());
+    EXPECT_TRUE(reply && reply->asList() && reply->asList()->size() == 1);
+    auto record = (*reply->asList())[0].asCustom<UrlOpenerBoolResultValue>();
+    EXPECT_TRUE(record);
+    return record ? record->record() : UrlOpenerBoolResult{};
+  }
+
+  std::shared_ptr<FlutterViewController> controller_;
+  std::unique_ptr<TestDartSide> dart_;
+};
+
+TEST_F(UrlOpenerTest, InvalidUnhandledAndRefusedUrls) {
+  const UrlOpenerBoolResult invalid{false, UrlOpenerError::invalidUrl};
+  const UrlOpenerBoolResult yes{true, std::nullopt}, no{false, std::nullopt};
+  for (const char* operation : {"canLaunchUrl", "launchUrl"}) {
+    EXPECT_EQ(ask(operation, ""), invalid);
+    EXPECT_EQ(ask(operation, "not a url"), invalid);
+    EXPECT_EQ(ask(operation, "nosuchscheme://x"), no);
+  }
+  EXPECT_EQ(ask("canLaunchUrl", "https://example.com/a"), yes);
+  EXPECT_EQ(ask("launchUrl", "https://example.com/a"), yes);
+  controls::setOpeningRefused(true);
+  EXPECT_EQ(ask("canLaunchUrl", "https://example.com/b"), yes);
+  EXPECT_EQ(ask("launchUrl", "https://example.com/b"), no);
+  ASSERT_EQ(controls::openedURLs().size(), 1u);
+  EXPECT_EQ(controls::openedURLs()[0].absoluteString(), "https://example.com/a");
+
+  // A message without the URL string answers an error reply.
+  auto reply = dart_->sendMessage(kPrefix + "launchUrl", Value(int32_t{1}), MessagesPigeonCodec());
+  ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
+  EXPECT_EQ((*reply->asList())[0], Value("invalid-argument"));
+}
+
+TEST(UrlOpenerCodecTest, RecordsByteForByte) {
+  auto codec = MessagesPigeonCodec();
+  UrlOpenerBoolResult invalid{false, UrlOpenerError::invalidUrl};
+  EXPECT_EQ(codec->encode(Value(std::make_shared<const UrlOpenerBoolResultValue>(invalid))),
+            (FlutterBytes{130, 12, 2, 2, 129, 3, 0, 0, 0, 0}));
+  EXPECT_EQ(codec->encode(Value(std::make_shared<const UrlOpenerBoolResultValue>(
+                UrlOpenerBoolResult{true, std::nullopt}))),
+            (FlutterBytes{130, 12, 2, 1, 0}));
+  EXPECT_TRUE(codec->decode(FlutterBytes{129, 3, 5, 0, 0, 0}).isNull());
+  EXPECT_TRUE(codec->decode(FlutterBytes{129, 3, 0, 0, 0, 0}).asCustom<UrlOpenerErrorValue>());
+  EXPECT_THROW(codec->decode(FlutterBytes{130, 12, 1, 1}), FlutterCodecError);
+
+  Hasher a, b;
+  deepHash(Value(std::make_shared<const UrlOpenerBoolResultValue>(invalid)), a);
+  deepHash(Value(std::make_shared<const UrlOpenerBoolResultValue>(invalid)), b);
+  EXPECT_EQ(a.finalize(), b.finalize());
+  EXPECT_EQ(invalid.description(),
+            "UrlOpenerBoolResult(value: false, error: "
+            "Optional(url_opener_macos.UrlOpenerError.invalidUrl))");
+}
+
+}  // namespace
+}  // namespace url_opener_macos
