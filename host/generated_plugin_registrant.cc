@@ -26,6 +26,7 @@
 #include "plugins/session_config/session_config_plugin.h"
 #include "plugins/share_sheet_macos/share_sheet_macos_plugin.h"
 #include "plugins/url_opener_macos/url_opener_plugin.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
 #include "plugins/window_control/window_control_plugin.h"
 #include "plugins/wkwebview_host/webview_host_plugin.h"
 
@@ -66,6 +67,7 @@ void registerPlugins(FlutterPluginRegistry& registry) {
                secure_store_darwin::SecureStoreDarwinPlugin::registerWithRegistrar);
   registerWith(registry, "AutoUpdatePlugin", AutoUpdatePlugin::registerWithRegistrar);
   registerWith(registry, "DeviceUdidPlugin", device_udid::DeviceUdidPlugin::registerWithRegistrar);
+  registerWith(registry, "WebRTCHostPlugin", webrtc_host::WebRTCHostPlugin::registerWithRegistrar);
   registerWith(registry, "MediaEnginePlugin", MediaEnginePlugin::registerWithRegistrar);
   registerWith(registry, "PlaylistAudioPlugin",
                playlist_audio::PlaylistAudioPlugin::registerWithRegistrar);

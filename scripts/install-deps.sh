@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libsqlite3-dev libssl-dev
-  libpng-dev libjpeg-dev libpoppler-glib-dev libpoppler-cpp-dev poppler-utils mupdf-tools libcairo2-dev liburiparser-dev duktape-dev libyuv-dev
+  libpng-dev libjpeg-dev libpoppler-glib-dev libpoppler-cpp-dev poppler-utils mupdf-tools libcairo2-dev liburiparser-dev duktape-dev libyuv-dev libtiff-dev
 )
 
 missing=()

@@ -40,16 +40,33 @@ const std::vector<std::string> kRegistrationOrder = {"NowPlayingPlugin",
                                                      "WindowControlPlugin"};
 
 // The rows of plug-ins built so far.
-const std::vector<std::string> kRowsPresent = {
-    "NowPlayingPlugin",      "SessionConfigPlugin",    "ConnectivityMacosPlugin",
-    "DeviceInfoMacosPlugin", "FileDialogPlugin",       "FileExportPlugin",
-    "FilePanelsPlugin",      "EmbeddedBrowserPlugin",  "SecureStoreDarwinPlugin",
-    "AutoUpdatePlugin",      "DeviceUdidPlugin",       "MediaEnginePlugin",
-    "PlaylistAudioPlugin",   "MediaLibsVideoPlugin",   "MediaVideoPlugin",
-    "MeasureUnitsPlugin",    "PackageInfoMacosPlugin", "ScreenGeometryMacosPlugin",
-    "ShareSheetMacosPlugin", "PreferencesPlugin",      "LiteDbPlugin",
-    "PdfPagesPlugin",        "UrlOpenerPlugin",        "DisplayWakeMacosPlugin",
-    "WebViewHostPlugin",     "WindowControlPlugin"};
+const std::vector<std::string> kRowsPresent = {"NowPlayingPlugin",
+                                               "SessionConfigPlugin",
+                                               "ConnectivityMacosPlugin",
+                                               "DeviceInfoMacosPlugin",
+                                               "FileDialogPlugin",
+                                               "FileExportPlugin",
+                                               "FilePanelsPlugin",
+                                               "EmbeddedBrowserPlugin",
+                                               "SecureStoreDarwinPlugin",
+                                               "AutoUpdatePlugin",
+                                               "DeviceUdidPlugin",
+                                               "WebRTCHostPlugin",
+                                               "MediaEnginePlugin",
+                                               "PlaylistAudioPlugin",
+                                               "MediaLibsVideoPlugin",
+                                               "MediaVideoPlugin",
+                                               "MeasureUnitsPlugin",
+                                               "PackageInfoMacosPlugin",
+                                               "ScreenGeometryMacosPlugin",
+                                               "ShareSheetMacosPlugin",
+                                               "PreferencesPlugin",
+                                               "LiteDbPlugin",
+                                               "PdfPagesPlugin",
+                                               "UrlOpenerPlugin",
+                                               "DisplayWakeMacosPlugin",
+                                               "WebViewHostPlugin",
+                                               "WindowControlPlugin"};
 
 // A registry that records the names asked for and hands out registrars of a real engine, except
 // for one name it has no registrar for.

@@ -1,0 +1,115 @@
+#include "platform/screencapturekit/sc_stream.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/screencapturekit/capture_model.h"
+
+namespace {
+
+NSError streamError(long code, const char* description) {
+  return NSError{SCStreamErrorDomain, code, description};
+}
+
+}  // namespace
+
+SCStream::SCStream(SCContentFilter filter, SCStreamConfiguration configuration,
+                   std::weak_ptr<SCStreamDelegate> delegate)
+    : filter_(std::move(filter)),
+      configuration_(std::move(configuration)),
+      delegate_(std::move(delegate)) {}
+
+bool SCStream::addStreamOutput(const std::shared_ptr<SCStreamOutput>& output,
+                               SCStreamOutputType type, dispatch_queue_t sampleHandlerQueue,
+                               std::optional<NSError>* error) {
+  auto& model = screencapturekit::captureModel();
+  {
+    std::lock_guard lock(model.mutex);
+    if (model.add_output_failure) {
+      if (error != nullptr) *error = std::exchange(model.add_output_failure, std::nullopt);
+      return false;
+    }
+  }
+  if (!output) {
+    if (error != nullptr) *error = streamError(-3802, "The output is missing");
+    return false;
+  }
+  if (!sampleHandlerQueue) sampleHandlerQueue = dispatch_get_global_queue(0, 0);
+  std::lock_guard lock(mutex_);
+  outputs_.push_back(Output{output, type, std::move(sampleHandlerQueue)});
+  return true;
+}
+
+void SCStream::startCaptureWithCompletionHandler(CompletionHandler completionHandler) {
+  auto& model = screencapturekit::captureModel();
+  std::optional<NSError> failure;
+  {
+    std::lock_guard lock(model.mutex);
+    failure = std::exchange(model.start_failure, std::nullopt);
+  }
+  // The request keeps the stream alive until it has answered.
+  auto self = shared_from_this();
+  dispatch_async(model.queue, [self, failure, handler = std::move(completionHandler)] {
+    std::optional<NSError> outcome = failure;
+    if (!outcome) outcome = self->beginRunning();
+    if (handler) handler(outcome);
+  });
+}
+
+std::optional<NSError> SCStream::beginRunning() {
+  {
+    std::lock_guard lock(mutex_);
+    if (state_ == State::stopped) return streamError(-3805, "The stream was stopped");
+    if (state_ == State::running) return streamError(-3807, "The stream is already running");
+    state_ = State::running;
+  }
+  auto& model = screencapturekit::captureModel();
+  std::lock_guard lock(model.mutex);
+  model.running_streams.push_back(shared_from_this());
+  return std::nullopt;
+}
+
+void SCStream::stopCaptureWithCompletionHandler(CompletionHandler completionHandler) {
+  auto& model = screencapturekit::captureModel();
+  auto self = shared_from_this();
+  dispatch_async(model.queue, [self, handler = std::move(completionHandler)] {
+    bool was_running;
+    {
+      std::lock_guard lock(self->mutex_);
+      was_running = self->state_ == State::running;
+      self->state_ = State::stopped;
+    }
+    {
+      auto& model = screencapturekit::captureModel();
+      std::lock_guard lock(model.mutex);
+      std::erase_if(model.running_streams, [&](const std::weak_ptr<SCStream>& running) {
+        auto stream = running.lock();
+        return !stream || stream == self;
+      });
+    }
+    if (!handler) return;
+    if (was_running) {
+      handler(std::nullopt);
+    } else {
+      handler(streamError(-3808, "The stream was not running"));
+    }
+  });
+}
+
+void SCStream::deliverSample(const screencapturekit::CMSampleBufferRef& sample,
+                             SCStreamOutputType type) {
+  std::vector<Output> targets;
+  {
+    std::lock_guard lock(mutex_);
+    if (state_ != State::running) return;
+    for (const auto& output : outputs_) {
+      if (output.type == type) targets.push_back(output);
+    }
+  }
+  auto self = shared_from_this();
+  for (auto& target : targets) {
+    dispatch_async(target.queue, [self, sample, type, output = target.output] {
+      if (auto receiver = output.lock()) receiver->stream(*self, sample, type);
+    });
+  }
+}

@@ -1,0 +1,19 @@
+// How a stream captures: output size, pacing, pixel format and cursor.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/avfoundation/cv_pixel_buffer.h"
+#include "platform/screencapturekit/cm_sample_buffer.h"
+
+// '420f': bi-planar 4:2:0, full-range luma and chroma.
+inline constexpr OSType kCVPixelFormatType_420YpCbCr8BiPlanarFullRange = 0x34323066;
+
+struct SCStreamConfiguration {
+  size_t width = 1920;
+  size_t height = 1080;
+  // The shortest time between two frames.
+  screencapturekit::CMTime minimumFrameInterval{1, 60};
+  OSType pixelFormat = kCVPixelFormatType_32BGRA;
+  bool showsCursor = true;
+};

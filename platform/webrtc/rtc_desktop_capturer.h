@@ -1,0 +1,49 @@
+// Captures a screen or a window into a video capturer delegate. Start, pause, stop and errors are
+// reported to the capturer's own delegate on a thread of the framework.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "platform/webrtc/rtc_desktop_source.h"
+#include "platform/webrtc/rtc_video_capturer.h"
+
+class RTCDesktopCapturer;
+
+class RTCDesktopCapturerDelegate {
+ public:
+  virtual ~RTCDesktopCapturerDelegate() = default;
+  virtual void didSourceCaptureStart(RTCDesktopCapturer& capturer) = 0;
+  virtual void didSourceCapturePaused(RTCDesktopCapturer& capturer) = 0;
+  virtual void didSourceCaptureStop(RTCDesktopCapturer& capturer) = 0;
+  virtual void didSourceCaptureError(RTCDesktopCapturer& capturer) = 0;
+};
+
+class RTCDesktopCapturer : public RTCVideoCapturer,
+                           public std::enable_shared_from_this<RTCDesktopCapturer> {
+ public:
+  // Captures `source`.
+  RTCDesktopCapturer(std::shared_ptr<RTCDesktopSource> source,
+                     std::weak_ptr<RTCDesktopCapturerDelegate> delegate,
+                     std::weak_ptr<RTCVideoCapturerDelegate> captureDelegate);
+  // Captures the default screen.
+  RTCDesktopCapturer(std::weak_ptr<RTCDesktopCapturerDelegate> delegate,
+                     std::weak_ptr<RTCVideoCapturerDelegate> captureDelegate);
+
+  // Null when capturing the default screen.
+  const std::shared_ptr<RTCDesktopSource>& source() const { return source_; }
+  void startCaptureWithFPS(long fps);
+  void stopCapture();
+  bool isRunning() const;
+  long fps() const;
+
+ private:
+  friend class RTCDesktopCapturerControl;
+  void notify(void (RTCDesktopCapturerDelegate::*callback)(RTCDesktopCapturer&));
+
+  std::shared_ptr<RTCDesktopSource> source_;
+  std::weak_ptr<RTCDesktopCapturerDelegate> capturer_delegate_;
+  mutable std::mutex mutex_;
+  bool running_ = false;
+  long fps_ = 0;
+};

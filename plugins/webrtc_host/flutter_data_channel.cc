@@ -1,0 +1,70 @@
+#include "plugins/webrtc_host/flutter_data_channel.h"
+
+#include "plugins/webrtc_host/post_event.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+
+FlutterDataChannel::FlutterDataChannel(std::shared_ptr<RTCDataChannel> channel,
+                                       std::string peerConnectionId, std::string flutterChannelId,
+                                       std::weak_ptr<WebRTCHostPlugin> plugin)
+    : channel_(std::move(channel)),
+      peer_connection_id_(std::move(peerConnectionId)),
+      flutter_channel_id_(std::move(flutterChannelId)),
+      plugin_(std::move(plugin)) {}
+
+std::shared_ptr<FlutterEventChannel> FlutterDataChannel::eventChannel() const {
+  std::lock_guard lock(mutex_);
+  return event_channel_;
+}
+
+void FlutterDataChannel::setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel) {
+  std::lock_guard lock(mutex_);
+  event_channel_ = std::move(eventChannel);
+}
+
+void FlutterDataChannel::setEventSink(FlutterEventSink sink) {
+  std::lock_guard lock(mutex_);
+  event_sink_ = std::move(sink);
+}
+
+void FlutterDataChannel::sendEvent(flutter::Value event) {
+  std::lock_guard lock(mutex_);
+  if (event_sink_) {
+    postEvent(event_sink_, std::move(event));
+  } else {
+    event_queue_.push_back(std::move(event));
+  }
+}
+
+std::optional<FlutterError> FlutterDataChannel::onListenWithArguments(
+    const flutter::Value& /*arguments*/, FlutterEventSink events) {
+  std::lock_guard lock(mutex_);
+  event_sink_ = std::move(events);
+  for (auto& event : event_queue_) postEvent(event_sink_, std::move(event));
+  event_queue_.clear();
+  return std::nullopt;
+}
+
+std::optional<FlutterError> FlutterDataChannel::onCancelWithArguments(
+    const flutter::Value& /*arguments*/) {
+  std::lock_guard lock(mutex_);
+  event_sink_ = nullptr;
+  return std::nullopt;
+}
+
+void FlutterDataChannel::dataChannelDidChangeState(RTCDataChannel& /*dataChannel*/) {
+  if (auto plugin = plugin_.lock()) plugin->dataChannelDidChangeState(*this);
+}
+
+void FlutterDataChannel::dataChannelDidReceiveMessageWithBuffer(RTCDataChannel& /*dataChannel*/,
+                                                                const RTCDataBuffer& buffer) {
+  if (auto plugin = plugin_.lock()) plugin->dataChannelDidReceiveMessageWithBuffer(*this, buffer);
+}
+
+void FlutterDataChannel::dataChannelDidChangeBufferedAmount(RTCDataChannel& /*dataChannel*/,
+                                                            uint64_t amount) {
+  if (auto plugin = plugin_.lock()) plugin->dataChannelDidChangeBufferedAmount(*this, amount);
+}
+
+}  // namespace webrtc_host

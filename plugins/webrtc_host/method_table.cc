@@ -1,0 +1,178 @@
+// The dispatcher of "WebRTCHost.Method" and the branches that belong to the plug-in core.
+#include "platform/coregraphics/cg_display.h"
+#include "platform/dispatch/dispatch.h"
+#include "platform/foundation/ns_log.h"
+#include "plugins/webrtc_host/arguments.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+
+const std::map<std::string, WebRTCHostPlugin::Handler>& WebRTCHostPlugin::methodTable() {
+  using P = WebRTCHostPlugin;
+  static const auto* const table = new std::map<std::string, Handler>{
+      {"initialize", &P::handleInitialize},
+      {"createPeerConnection", &P::handleCreatePeerConnection},
+      {"getUserMedia", &P::answerNotImplemented},
+      {"getDisplayMedia", &P::handleGetDisplayMedia},
+      {"requestCapturePermission", &P::handleRequestCapturePermission},
+      {"createLocalMediaStream", &P::answerNotImplemented},
+      {"getSources", &P::answerNotImplemented},
+      {"selectAudioInput", &P::answerNotImplemented},
+      {"selectAudioOutput", &P::answerNotImplemented},
+      {"mediaStreamGetTracks", &P::answerNotImplemented},
+      {"createOffer", &P::handleCreateOffer},
+      {"createAnswer", &P::handleCreateAnswer},
+      {"addStream", &P::handleAddStream},
+      {"removeStream", &P::handleRemoveStream},
+      {"captureFrame", &P::answerNotImplemented},
+      {"setLocalDescription", &P::handleSetLocalDescription},
+      {"setRemoteDescription", &P::handleSetRemoteDescription},
+      {"sendDtmf", &P::handleSendDtmf},
+      {"addCandidate", &P::handleAddCandidate},
+      {"getStats", &P::handleGetStats},
+      {"createDataChannel", &P::answerNotImplemented},
+      {"dataChannelSend", &P::answerNotImplemented},
+      {"dataChannelGetBufferedAmount", &P::answerNotImplemented},
+      {"dataChannelClose", &P::answerNotImplemented},
+      {"streamDispose", &P::answerNotImplemented},
+      {"mediaStreamTrackSetEnable", &P::answerNotImplemented},
+      {"mediaStreamAddTrack", &P::answerNotImplemented},
+      {"mediaStreamRemoveTrack", &P::answerNotImplemented},
+      {"trackDispose", &P::answerNotImplemented},
+      {"restartIce", &P::handleRestartIce},
+      {"peerConnectionClose", &P::handlePeerConnectionClose},
+      {"peerConnectionDispose", &P::handlePeerConnectionClose},
+      {"createVideoRenderer", &P::answerNotImplemented},
+      {"videoRendererDispose", &P::answerNotImplemented},
+      {"videoRendererSetSrcObject", &P::answerNotImplemented},
+      {"videoPlatformViewRendererSetSrcObject", &P::answerNotImplemented},
+      {"videoPlatformViewRendererDispose", &P::answerNotImplemented},
+      {"mediaStreamTrackHasTorch", &P::answerNotImplemented},
+      {"mediaStreamTrackSetTorch", &P::answerNotImplemented},
+      {"mediaStreamTrackSetZoom", &P::answerNotImplemented},
+      {"mediaStreamTrackSetFocusMode", &P::answerNotImplemented},
+      {"mediaStreamTrackSetFocusPoint", &P::answerNotImplemented},
+      {"mediaStreamTrackSetExposureMode", &P::answerNotImplemented},
+      {"mediaStreamTrackSetExposurePoint", &P::answerNotImplemented},
+      {"mediaStreamTrackSwitchCamera", &P::answerNotImplemented},
+      {"setVolume", &P::answerNotImplemented},
+      {"setMicrophoneMute", &P::answerNotImplemented},
+      {"getLocalDescription", &P::handleGetLocalDescription},
+      {"getRemoteDescription", &P::handleGetRemoteDescription},
+      {"setConfiguration", &P::handleSetConfiguration},
+      {"addTrack", &P::handleAddTrack},
+      {"removeTrack", &P::handleRemoveTrack},
+      {"addTransceiver", &P::handleAddTransceiver},
+      {"rtpTransceiverSetDirection", &P::handleRtpTransceiverSetDirection},
+      {"rtpTransceiverGetCurrentDirection", &P::handleRtpTransceiverGetDirection},
+      {"rtpTransceiverGetDirection", &P::handleRtpTransceiverGetDirection},
+      {"rtpTransceiverStop", &P::handleRtpTransceiverStop},
+      {"rtpSenderSetParameters", &P::handleRtpSenderSetParameters},
+      {"rtpSenderReplaceTrack", &P::handleRtpSenderReplaceTrack},
+      {"rtpSenderSetTrack", &P::handleRtpSenderReplaceTrack},
+      {"rtpSenderSetStreams", &P::handleRtpSenderSetStreams},
+      {"getSenders", &P::handleGetSenders},
+      {"getReceivers", &P::handleGetReceivers},
+      {"getTransceivers", &P::handleGetTransceivers},
+      {"getDesktopSources", &P::handleGetDesktopSources},
+      {"updateDesktopSources", &P::handleUpdateDesktopSources},
+      {"getDesktopSourceThumbnail", &P::handleGetDesktopSourceThumbnail},
+      {"setCodecPreferences", &P::handleSetCodecPreferences},
+      {"getRtpReceiverCapabilities", &P::handleGetRtpReceiverCapabilities},
+      {"getRtpSenderCapabilities", &P::handleGetRtpSenderCapabilities},
+      {"getSignalingState", &P::handleGetSignalingState},
+      {"getIceGatheringState", &P::handleGetIceGatheringState},
+      {"getIceConnectionState", &P::handleGetIceConnectionState},
+      {"getConnectionState", &P::handleGetConnectionState},
+      {"setLogSeverity", &P::handleSetLogSeverity},
+      {"startLocalRecording", &P::handleStartLocalRecording},
+      {"stopLocalRecording", &P::handleStopLocalRecording},
+      {"isVoiceProcessingEnabled", &P::handleIsVoiceProcessingEnabled},
+      {"isVoiceProcessingBypassed", &P::handleIsVoiceProcessingBypassed},
+      {"setIsVoiceProcessingBypassed", &P::handleSetIsVoiceProcessingBypassed},
+      {"getMicrophoneMuteMode", &P::handleGetMicrophoneMuteMode},
+      {"setMicrophoneMuteMode", &P::handleSetMicrophoneMuteMode},
+      {"isMicrophoneMuted", &P::handleIsMicrophoneMuted},
+      {"setMicrophoneMuted", &P::handleSetMicrophoneMuted},
+  };
+  return *table;
+}
+
+void WebRTCHostPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  const auto& table = methodTable();
+  if (auto found = table.find(call.method); found != table.end()) {
+    (this->*(found->second))(call, std::move(result));
+    return;
+  }
+  if (handleFrameCryptorMethodCall(call, result)) return;
+  handleDataPacketCryptorMethodCall(call, std::move(result));
+}
+
+void WebRTCHostPlugin::answerNotImplemented(const FlutterMethodCall& /*call*/,
+                                            FlutterResult result) {
+  result(FlutterMethodNotImplemented);
+}
+
+bool WebRTCHostPlugin::handleFrameCryptorMethodCall(const FlutterMethodCall& /*call*/,
+                                                    FlutterResult& /*result*/) {
+  return false;
+}
+
+void WebRTCHostPlugin::handleDataPacketCryptorMethodCall(const FlutterMethodCall& /*call*/,
+                                                         FlutterResult result) {
+  result(FlutterMethodNotImplemented);
+}
+
+void WebRTCHostPlugin::handleInitialize(const FlutterMethodCall& call, FlutterResult result) {
+  static const flutter::Value kNoOptions;
+  const flutter::Value* given = Arguments(call.arguments).value("options");
+  const Arguments options(given != nullptr ? *given : kNoOptions);
+  const bool bypass = options.boolValue("bypassVoiceProcessing");
+  const auto mask = options.stringList("networkIgnoreMask");
+  const auto severity = options.has("logSeverity")
+                            ? str2LogSeverity(options.optionalString("logSeverity"))
+                            : RTCLoggingSeverityNone;
+  initialize(mask, bypass, severity);
+  result(flutter::Value(""));
+}
+
+void WebRTCHostPlugin::handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result) {
+  initLoggerCallback(str2LogSeverity(Arguments(call.arguments).optionalString("severity")));
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleRequestCapturePermission(const FlutterMethodCall& /*call*/,
+                                                      FlutterResult result) {
+  dispatch_async(dispatch_get_main_queue(), [result] {
+    const bool granted = CGPreflightScreenCaptureAccess() || CGRequestScreenCaptureAccess();
+    result(flutter::Value(granted));
+  });
+}
+
+void WebRTCHostPlugin::handleSendDtmf(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, "Error: peerConnection not found!"));
+    return;
+  }
+  const std::string tone = arguments.string("tone");
+  const int duration = arguments.intValue("duration");
+  const int gap = arguments.intValue("gap");
+  std::shared_ptr<RTCRtpSender> audio_sender;
+  for (const auto& sender : peer->peerConnection()->senders()) {
+    auto track = sender->track();
+    if (track && track->kind() == kRTCMediaStreamTrackKindAudio) audio_sender = sender;
+  }
+  if (audio_sender && audio_sender->dtmfSender()) {
+    // The tone plays on a queue of its own; the call does not wait for it.
+    auto queue = dispatch_queue_create("webrtc_host.dtmf", DISPATCH_QUEUE_SERIAL);
+    dispatch_async(queue, [dtmf = audio_sender->dtmfSender(), tone, duration, gap] {
+      dtmf->insertDtmf(tone, duration / 1000.0, gap / 1000.0);
+      NSLog("DTMF Tone played ");
+    });
+  }
+  result(flutter::ValueMap{{"result", "success"}});
+}
+
+}  // namespace webrtc_host

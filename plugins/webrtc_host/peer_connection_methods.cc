@@ -1,0 +1,148 @@
+// Creating, closing and configuring peer connections, their streams and their states.
+#include "platform/foundation/ns_uuid.h"
+#include "plugins/webrtc_host/arguments.h"
+#include "plugins/webrtc_host/configuration_conversion.h"
+#include "plugins/webrtc_host/state_strings.h"
+#include "plugins/webrtc_host/weak_stream_handler.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+namespace {
+
+constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
+
+flutter::Value stateReply(const std::optional<std::string>& state) {
+  return flutter::ValueMap{{"state", state ? flutter::Value(*state) : flutter::Value()}};
+}
+
+}  // namespace
+
+void WebRTCHostPlugin::handleCreatePeerConnection(const FlutterMethodCall& call,
+                                                  FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  if (!peer_connection_factory_) {
+    result(failedError(call.method, "Error: call initialize before createPeerConnection"));
+    return;
+  }
+  auto configuration = toRTCConfiguration(arguments.value("configuration"));
+  auto constraints = parseMediaConstraints(arguments.value("constraints"));
+  const std::string id = NSUUID().UUIDString();
+  auto peer = std::make_shared<FlutterPeerConnection>(id, weak_from_this());
+  auto connection =
+      peer_connection_factory_->peerConnectionWithConfiguration(configuration, constraints, peer);
+  if (!connection) {
+    result(failedError(call.method, "Error: the peer connection could not be created"));
+    return;
+  }
+  auto event_channel =
+      FlutterEventChannel::eventChannelWithName("WebRTCHost/peerConnectionEvent" + id, messenger_);
+  event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(peer));
+  peer->attach(std::move(connection), std::move(event_channel));
+  peer_connections_[id] = std::move(peer);
+  result(flutter::ValueMap{{"peerConnectionId", id}});
+}
+
+void WebRTCHostPlugin::peerConnectionClose(FlutterPeerConnection& peer) {
+  peer.peerConnection()->close();
+  peer.clearRemote();
+  for (const auto& channel : peer.takeDataChannels()) channel->channel()->setDelegate({});
+}
+
+void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
+                                                 FlutterResult result) {
+  const std::string id = Arguments(call.arguments).string("peerConnectionId");
+  if (auto peer = peerConnectionForId(id)) {
+    peer_connections_.erase(id);
+    peerConnectionClose(*peer);
+  }
+  deactiveRtcAudioSession();
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleRestartIce(const FlutterMethodCall& call, FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(FlutterError{"restartIce: peerConnection is nil", std::nullopt, nullptr});
+    return;
+  }
+  peer->peerConnection()->restartIce();
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  // Whether the framework accepts the change is not reported.
+  peer->peerConnection()->setConfiguration(toRTCConfiguration(arguments.value("configuration")));
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto stream = local_streams_.find(arguments.string("streamId"));
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer || stream == local_streams_.end()) {
+    result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
+    return;
+  }
+  peer->peerConnection()->addStream(stream->second);
+  result(flutter::Value(""));
+}
+
+void WebRTCHostPlugin::handleRemoveStream(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto stream = local_streams_.find(arguments.string("streamId"));
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer || stream == local_streams_.end()) {
+    result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
+    return;
+  }
+  peer->peerConnection()->removeStream(stream->second);
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleGetSignalingState(const FlutterMethodCall& call,
+                                               FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  result(stateReply(stringForSignalingState(peer->peerConnection()->signalingState())));
+}
+
+void WebRTCHostPlugin::handleGetIceGatheringState(const FlutterMethodCall& call,
+                                                  FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  result(stateReply(stringForICEGatheringState(peer->peerConnection()->iceGatheringState())));
+}
+
+void WebRTCHostPlugin::handleGetIceConnectionState(const FlutterMethodCall& call,
+                                                   FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  result(stateReply(stringForICEConnectionState(peer->peerConnection()->iceConnectionState())));
+}
+
+void WebRTCHostPlugin::handleGetConnectionState(const FlutterMethodCall& call,
+                                                FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  result(stateReply(stringForPeerConnectionState(peer->peerConnection()->connectionState())));
+}
+
+}  // namespace webrtc_host

@@ -1,0 +1,253 @@
+// What a peer connection sends and receives: tracks, transceivers, senders and receivers.
+#include "plugins/webrtc_host/arguments.h"
+#include "plugins/webrtc_host/rtp_maps.h"
+#include "plugins/webrtc_host/rtp_parameters_conversion.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+namespace {
+
+constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
+constexpr const char* kSenderNotFound = "Error: sender not found!";
+constexpr const char* kTrackNotFound = "Error: track not found!";
+constexpr const char* kTransceiverNotFound = "Error: transcevier not found!";
+
+}  // namespace
+
+void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto track = trackForId(arguments.string("trackId"), std::nullopt);
+  if (!track) {
+    result(failedError(call.method, kTrackNotFound));
+    return;
+  }
+  auto sender = peer->peerConnection()->addTrack(track, arguments.stringList("streamIds"));
+  if (!sender) {
+    result(failedError(call.method, "Error: peerConnection.addTrack failed!"));
+    return;
+  }
+  result(rtpSenderToMap(*sender));
+}
+
+void WebRTCHostPlugin::handleRemoveTrack(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("senderId"));
+  if (!sender) {
+    result(failedError(call.method, kSenderNotFound));
+    return;
+  }
+  result(flutter::ValueMap{{"result", peer->peerConnection()->removeTrack(sender)}});
+}
+
+void WebRTCHostPlugin::handleAddTransceiver(const FlutterMethodCall& call, FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  const auto& connection = peer->peerConnection();
+  const flutter::ValueMap* init_map = arguments.map("transceiverInit");
+  std::shared_ptr<RTCRtpTransceiver> transceiver;
+  if (arguments.has("trackId")) {
+    auto track = trackForId(arguments.string("trackId"), std::nullopt);
+    transceiver = init_map
+                      ? connection->addTransceiverWithTrack(track, mapToTransceiverInit(*init_map))
+                      : connection->addTransceiverWithTrack(track);
+  } else if (arguments.has("mediaType")) {
+    const auto media_type = stringToRtpMediaType(arguments.string("mediaType"));
+    transceiver =
+        init_map ? connection->addTransceiverOfType(media_type, mapToTransceiverInit(*init_map))
+                 : connection->addTransceiverOfType(media_type);
+  } else {
+    result(failedError(call.method, "Error: Incomplete parameters!"));
+    return;
+  }
+  if (!transceiver) {
+    result(failedError(call.method, "Error: can't addTransceiver!"));
+    return;
+  }
+  result(transceiverToMap(*transceiver));
+}
+
+void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall& call,
+                                                        FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto transceiver =
+      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
+  if (!transceiver) {
+    result(failedError(call.method, kTransceiverNotFound));
+    return;
+  }
+  // A direction the framework refuses is not reported.
+  transceiver->setDirection(stringToTransceiverDirection(arguments.string("direction")), nullptr);
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall& call,
+                                                        FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto transceiver =
+      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
+  if (!transceiver) {
+    result(failedError(call.method, kTransceiverNotFound));
+    return;
+  }
+  auto reply = [](const std::optional<std::string>& direction) {
+    return flutter::ValueMap{{"result", direction ? flutter::Value(*direction) : flutter::Value()}};
+  };
+  if (call.method == "rtpTransceiverGetDirection") {
+    result(reply(transceiverDirectionString(transceiver->direction())));
+    return;
+  }
+  RTCRtpTransceiverDirection current = transceiver->direction();
+  if (transceiver->currentDirection(&current)) {
+    result(reply(transceiverDirectionString(current)));
+  } else {
+    result(nullptr);
+  }
+}
+
+void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
+                                                FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto transceiver =
+      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
+  if (!transceiver) {
+    result(failedError(call.method, kTransceiverNotFound));
+    return;
+  }
+  transceiver->stopInternal();
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& call,
+                                                    FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
+  if (!sender) {
+    result(failedError(call.method, kSenderNotFound));
+    return;
+  }
+  auto parameters = sender->parameters();
+  if (const flutter::ValueMap* update = arguments.map("parameters")) {
+    updateRtpParameters(parameters, *update);
+  }
+  // Whatever the framework does with them, the call reports success.
+  sender->setParameters(parameters);
+  result(flutter::ValueMap{{"result", true}});
+}
+
+void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call,
+                                                   FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
+  if (!sender) {
+    result(failedError(call.method, kSenderNotFound));
+    return;
+  }
+  std::shared_ptr<RTCMediaStreamTrack> track;
+  const std::string track_id = arguments.string("trackId");
+  if (!track_id.empty()) {
+    track = trackForId(track_id, std::nullopt);
+    if (!track) {
+      result(failedError(call.method, kTrackNotFound));
+      return;
+    }
+  }
+  sender->setTrack(track);
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
+                                                 FlutterResult result) {
+  const Arguments arguments(call.arguments);
+  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
+  if (!sender) {
+    result(failedError(call.method, kSenderNotFound));
+    return;
+  }
+  sender->setStreamIds(arguments.stringList("streamIds"));
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::handleGetSenders(const FlutterMethodCall& call, FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  flutter::ValueList senders;
+  for (const auto& sender : peer->peerConnection()->senders()) {
+    senders.push_back(rtpSenderToMap(*sender));
+  }
+  result(flutter::ValueMap{{"senders", std::move(senders)}});
+}
+
+void WebRTCHostPlugin::handleGetReceivers(const FlutterMethodCall& call, FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  flutter::ValueList receivers;
+  for (const auto& receiver : peer->peerConnection()->receivers()) {
+    receivers.push_back(receiverToMap(*receiver));
+  }
+  result(flutter::ValueMap{{"receivers", std::move(receivers)}});
+}
+
+void WebRTCHostPlugin::handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result) {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(failedError(call.method, kPeerConnectionNotFound));
+    return;
+  }
+  flutter::ValueList transceivers;
+  for (const auto& transceiver : peer->peerConnection()->transceivers()) {
+    transceivers.push_back(transceiverToMap(*transceiver));
+  }
+  result(flutter::ValueMap{{"transceivers", std::move(transceivers)}});
+}
+
+}  // namespace webrtc_host

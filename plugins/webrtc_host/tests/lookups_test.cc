@@ -1,0 +1,93 @@
+// The plug-in's lookups, local track wrappers and the frame path from a capturer to a track.
+#include <atomic>
+
+#include "platform/webrtc/testing/peer_connection_controls.h"
+#include "plugins/webrtc_host/local_audio_track.h"
+#include "plugins/webrtc_host/local_video_track.h"
+#include "plugins/webrtc_host/tests/webrtc_host_test.h"
+
+namespace webrtc_host::testing {
+namespace {
+
+class LookupsTest : public WebRTCHostTest {
+ protected:
+  LookupsTest() { initialize(); }
+  std::shared_ptr<RTCPeerConnectionFactory> factory() { return plugin->peerConnectionFactory(); }
+};
+
+TEST_F(LookupsTest, RemoteStreamsComeBeforeLocalOnesAndLocalTracksBeforeRemoteOnes) {
+  const std::string first = createPeerConnection();
+  const std::string second = createPeerConnection();
+  auto local_stream = factory()->mediaStreamWithStreamId("shared");
+  plugin->localStreams()["shared"] = local_stream;
+  EXPECT_EQ(plugin->streamForId("shared", ""), local_stream);
+
+  auto remote_stream = factory()->mediaStreamWithStreamId("shared");
+  webrtc::testing::addRemoteStream(*framework(second), remote_stream);
+  webrtc::testing::waitForSignalingThread(*framework(second));
+  EXPECT_EQ(plugin->streamForId("shared", ""), remote_stream);
+  EXPECT_EQ(plugin->streamForId("shared", second), remote_stream);
+  // A named connection without that stream falls back to the local one.
+  EXPECT_EQ(plugin->streamForId("shared", first), local_stream);
+
+  auto receiver = webrtc::testing::addRemoteReceiver(*framework(first), "audio", "T", {});
+  webrtc::testing::waitForSignalingThread(*framework(first));
+  EXPECT_EQ(plugin->trackForId("T", std::nullopt), receiver->track());
+  EXPECT_EQ(plugin->trackForId("T", second), nullptr);
+  EXPECT_FALSE(plugin->hasLocalAudioTrack());
+  auto local_track = factory()->audioTrackWithSource(nullptr, "T");
+  plugin->localTracks()["T"] = std::make_shared<LocalAudioTrack>(local_track);
+  EXPECT_EQ(plugin->trackForId("T", std::nullopt), local_track);
+  EXPECT_EQ(plugin->remoteTrackForId("T"), receiver->track());
+  EXPECT_TRUE(plugin->hasLocalAudioTrack());
+  EXPECT_EQ(plugin->audioTrackIdForVideoTrackId("T"), std::nullopt);
+}
+
+struct Tagger : VideoFrameProcessor {
+  explicit Tagger(int64_t step) : step(step) {}
+  std::shared_ptr<RTCVideoFrame> onFrame(const std::shared_ptr<RTCVideoFrame>& frame) override {
+    return std::make_shared<RTCVideoFrame>(frame->buffer(), frame->rotation(),
+                                           frame->timeStampNs() * 10 + step);
+  }
+  int64_t step;
+};
+
+struct LastFrame : RTCVideoRenderer {
+  void setSize(CGSize) override {}
+  void renderFrame(const std::shared_ptr<RTCVideoFrame>& frame) override {
+    time_ns = frame->timeStampNs();
+  }
+  std::atomic<int64_t> time_ns{-1};
+};
+
+TEST_F(LookupsTest, CapturedFramesPassTheProcessorsInOrderOnTheirWayToTheTrack) {
+  foundation::testing::setEmulatedOperatingSystemVersion({12, 0, 0});
+  auto [stream_id, track_id] = displayMedia();
+  auto wrapper = std::dynamic_pointer_cast<LocalVideoTrack>(plugin->localTracks().at(track_id));
+  ASSERT_NE(wrapper, nullptr);
+  ASSERT_NE(wrapper->processing(), nullptr);
+  auto renderer = std::make_shared<LastFrame>();
+  wrapper->addRenderer(renderer);
+  auto one = std::make_shared<Tagger>(1);
+  auto two = std::make_shared<Tagger>(2);
+  wrapper->addProcessing(one);
+  wrapper->addProcessing(two);
+  wrapper->addProcessing(one);
+
+  auto capturer = webrtc::testing::runningDesktopCapturers().at(0);
+  CVPixelBufferRef image;
+  ASSERT_EQ(CVPixelBufferCreate(2, 2, kCVPixelFormatType_32BGRA, &image), kCVReturnSuccess);
+  webrtc::testing::deliverDesktopFrame(*capturer, image, 1);
+  EXPECT_EQ(renderer->time_ns, 1121);
+
+  // Removing a processor removes each of its entries.
+  wrapper->removeProcessing(one);
+  webrtc::testing::deliverDesktopFrame(*capturer, image, 1);
+  EXPECT_EQ(renderer->time_ns, 12);
+  wrapper->videoTrack()->setIsEnabled(false);
+  webrtc::testing::deliverDesktopFrame(*capturer, image, 5);
+  EXPECT_EQ(renderer->time_ns, 12);
+}
+
+}  // namespace
+}  // namespace webrtc_host::testing

@@ -1,0 +1,13 @@
+// The framework's decoders, with H.264 levels raised (see h264_level_filter.h).
+#pragma once
+
+#include "platform/webrtc/rtc_default_video_decoder_factory.h"
+
+namespace webrtc_host {
+
+class VideoDecoderFactory : public RTCDefaultVideoDecoderFactory {
+ public:
+  std::vector<RTCVideoCodecInfo> supportedCodecs() const override;
+};
+
+}  // namespace webrtc_host

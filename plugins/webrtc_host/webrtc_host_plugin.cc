@@ -1,0 +1,276 @@
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+#include "platform/foundation/ns_log.h"
+#include "platform/webrtc/rtc_field_trials.h"
+#include "plugins/webrtc_host/local_audio_track.h"
+#include "plugins/webrtc_host/post_event.h"
+#include "plugins/webrtc_host/video_decoder_factory.h"
+#include "plugins/webrtc_host/video_encoder_factory.h"
+#include "plugins/webrtc_host/video_encoder_factory_simulcast.h"
+#include "plugins/webrtc_host/weak_stream_handler.h"
+
+namespace webrtc_host {
+namespace {
+
+constexpr const char* kMethodChannelName = "WebRTCHost.Method";
+constexpr const char* kEventChannelName = "WebRTCHost.Event";
+// The audio device module built on the platform's audio units.
+constexpr int kAudioDeviceModuleType = 1;
+
+// Process-wide, as class-level state is: the last plug-in made, the audio-session switch and the
+// observer of the next factory's audio device module. Reads and writes take the same lock.
+struct ClassState {
+  std::mutex mutex;
+  std::shared_ptr<WebRTCHostPlugin> shared_instance;
+  bool audio_session_management_enabled = false;
+  std::weak_ptr<RTCAudioDeviceModuleDelegate> audio_device_module_observer;
+};
+
+ClassState& classState() {
+  static auto* const state = new ClassState();
+  return *state;
+}
+
+}  // namespace
+
+void WebRTCHostPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
+  auto channel =
+      FlutterMethodChannel::methodChannelWithName(kMethodChannelName, registrar.messenger());
+  auto instance = initWithChannel(channel, registrar, registrar.messenger(), registrar.textures());
+  registrar.addMethodCallDelegate(instance, channel);
+}
+
+std::shared_ptr<WebRTCHostPlugin> WebRTCHostPlugin::initWithChannel(
+    std::shared_ptr<FlutterMethodChannel> channel, FlutterPluginRegistrar& /*registrar*/,
+    std::shared_ptr<FlutterBinaryMessenger> messenger,
+    std::shared_ptr<FlutterTextureRegistry> textures) {
+  auto plugin =
+      std::make_shared<WebRTCHostPlugin>(std::move(channel), messenger, std::move(textures));
+  std::shared_ptr<WebRTCHostPlugin> replaced;
+  {
+    std::lock_guard lock(classState().mutex);
+    replaced = std::exchange(classState().shared_instance, plugin);
+  }
+  // The plug-in this one replaces may go away here, outside the lock.
+  replaced.reset();
+  plugin->event_channel_ = FlutterEventChannel::eventChannelWithName(kEventChannelName, messenger);
+  plugin->event_channel_->setStreamHandler(std::make_shared<WeakStreamHandler>(plugin));
+  RTCInitFieldTrialDictionary({{kRTCFieldTrialUseNWPathMonitor, kRTCFieldTrialEnabledValue}});
+  return plugin;
+}
+
+WebRTCHostPlugin::WebRTCHostPlugin(std::shared_ptr<FlutterMethodChannel> channel,
+                                   std::shared_ptr<FlutterBinaryMessenger> messenger,
+                                   std::shared_ptr<FlutterTextureRegistry> textures)
+    : method_channel_(std::move(channel)),
+      messenger_(std::move(messenger)),
+      textures_(std::move(textures)),
+      audio_manager_(AudioManager::sharedInstance()) {}
+
+WebRTCHostPlugin::~WebRTCHostPlugin() {
+  local_tracks_.clear();
+  local_streams_.clear();
+  for (auto& [id, peer] : peer_connections_) {
+    if (const auto& connection = peer->peerConnection()) {
+      connection->setDelegate({});
+      connection->close();
+    }
+  }
+  peer_connections_.clear();
+  peer_connection_factory_.reset();
+}
+
+std::shared_ptr<WebRTCHostPlugin> WebRTCHostPlugin::sharedSingleton() {
+  std::lock_guard lock(classState().mutex);
+  return classState().shared_instance;
+}
+
+void WebRTCHostPlugin::setAudioSessionManagementEnabled(bool enabled) {
+  std::lock_guard lock(classState().mutex);
+  classState().audio_session_management_enabled = enabled;
+}
+
+bool WebRTCHostPlugin::audioSessionManagementEnabled() const {
+  std::lock_guard lock(classState().mutex);
+  return classState().audio_session_management_enabled;
+}
+
+void WebRTCHostPlugin::setAudioDeviceModuleObserver(
+    std::weak_ptr<RTCAudioDeviceModuleDelegate> observer) {
+  std::lock_guard lock(classState().mutex);
+  classState().audio_device_module_observer = std::move(observer);
+}
+
+RTCLoggingSeverity WebRTCHostPlugin::str2LogSeverity(const std::optional<std::string>& severity) {
+  if (severity == "verbose") return RTCLoggingSeverityVerbose;
+  if (severity == "info") return RTCLoggingSeverityInfo;
+  if (severity == "warning") return RTCLoggingSeverityWarning;
+  if (severity == "error") return RTCLoggingSeverityError;
+  return RTCLoggingSeverityNone;
+}
+
+void WebRTCHostPlugin::initLoggerCallback(RTCLoggingSeverity severity) {
+  if (!logger_callback_) {
+    logger_callback_ = std::make_shared<RTCCallbackLogger>();
+    std::weak_ptr<WebRTCHostPlugin> weak = weak_from_this();
+    logger_callback_->start([weak](const std::string& message) {
+      auto self = weak.lock();
+      if (!self) return;
+      postEvent(self->eventSink(), flutter::ValueMap{{"event", "onLogData"}, {"data", message}});
+    });
+  }
+  logger_callback_->setSeverity(severity);
+}
+
+void WebRTCHostPlugin::initialize(const std::vector<std::string>& networkIgnoreMask,
+                                  bool bypassVoiceProcessing, RTCLoggingSeverity severity) {
+  initLoggerCallback(severity);
+  if (peer_connection_factory_) return;
+
+  auto decoder_factory = std::make_shared<VideoDecoderFactory>();
+  auto encoder_factory = std::make_shared<VideoEncoderFactory>();
+  auto simulcast_factory =
+      std::make_shared<VideoEncoderFactorySimulcast>(encoder_factory, encoder_factory);
+  peer_connection_factory_ = RTCPeerConnectionFactory::initWithAudioDeviceModuleType(
+      kAudioDeviceModuleType, bypassVoiceProcessing, simulcast_factory, decoder_factory,
+      audio_manager_->audioProcessingModule());
+
+  const auto& module = peer_connection_factory_->audioDeviceModule();
+  std::weak_ptr<RTCAudioDeviceModuleDelegate> observer;
+  {
+    std::lock_guard lock(classState().mutex);
+    observer = classState().audio_device_module_observer;
+  }
+  // Without an observer of its own choosing, the plug-in hears of device changes itself.
+  if (observer.expired()) observer = weak_from_this();
+  if (module) {
+    module->setObserver(observer);
+    if (auto inputs = module->inputDevices(); !inputs.empty()) {
+      module->setInputDevice(inputs.front());
+      NSLog("CoreAudio ADM: Selected input device: %s", inputs.front().name.c_str());
+    }
+    if (auto outputs = module->outputDevices(); !outputs.empty()) {
+      module->setOutputDevice(outputs.front());
+      NSLog("CoreAudio ADM: Selected output device: %s", outputs.front().name.c_str());
+    }
+  }
+
+  RTCPeerConnectionFactoryOptions options;
+  for (const auto& adapter : networkIgnoreMask) {
+    const bool any = adapter == "adapterTypeAny";
+    if (any || adapter == "adapterTypeEthernet") options.ignoreEthernetNetworkAdapter = true;
+    if (any || adapter == "adapterTypeWifi") options.ignoreWiFiNetworkAdapter = true;
+    if (any || adapter == "adapterTypeCellular") options.ignoreCellularNetworkAdapter = true;
+    if (any || adapter == "adapterTypeVpn") options.ignoreVPNNetworkAdapter = true;
+    if (any || adapter == "adapterTypeLoopback") options.ignoreLoopbackNetworkAdapter = true;
+  }
+  peer_connection_factory_->setOptions(options);
+}
+
+std::optional<FlutterError> WebRTCHostPlugin::onListenWithArguments(
+    const flutter::Value& /*arguments*/, FlutterEventSink events) {
+  std::lock_guard lock(event_sink_mutex_);
+  event_sink_ = std::move(events);
+  return std::nullopt;
+}
+
+std::optional<FlutterError> WebRTCHostPlugin::onCancelWithArguments(
+    const flutter::Value& /*arguments*/) {
+  std::lock_guard lock(event_sink_mutex_);
+  event_sink_ = nullptr;
+  return std::nullopt;
+}
+
+FlutterEventSink WebRTCHostPlugin::eventSink() const {
+  std::lock_guard lock(event_sink_mutex_);
+  return event_sink_;
+}
+
+std::shared_ptr<FlutterPeerConnection> WebRTCHostPlugin::peerConnectionForId(
+    const std::string& id) const {
+  auto found = peer_connections_.find(id);
+  return found == peer_connections_.end() ? nullptr : found->second;
+}
+
+std::shared_ptr<RTCMediaStream> WebRTCHostPlugin::streamForId(
+    const std::string& streamId, const std::string& peerConnectionId) const {
+  if (!peerConnectionId.empty()) {
+    if (auto peer = peerConnectionForId(peerConnectionId)) {
+      if (auto stream = peer->remoteStream(streamId)) return stream;
+    }
+  } else {
+    for (const auto& [id, peer] : peer_connections_) {
+      if (auto stream = peer->remoteStream(streamId)) return stream;
+    }
+  }
+  auto local = local_streams_.find(streamId);
+  return local == local_streams_.end() ? nullptr : local->second;
+}
+
+std::shared_ptr<RTCMediaStreamTrack> WebRTCHostPlugin::trackForId(
+    const std::string& trackId, const std::optional<std::string>& peerConnectionId) const {
+  if (auto local = local_tracks_.find(trackId); local != local_tracks_.end()) {
+    return local->second->track();
+  }
+  for (const auto& [id, peer] : peer_connections_) {
+    if (peerConnectionId && *peerConnectionId != id) continue;
+    if (auto track = peer->remoteTrack(trackId)) return track;
+    for (const auto& transceiver : peer->peerConnection()->transceivers()) {
+      const auto& track = transceiver->receiver()->track();
+      if (track && track->trackId() == trackId) return track;
+    }
+  }
+  return nullptr;
+}
+
+std::shared_ptr<RTCMediaStreamTrack> WebRTCHostPlugin::remoteTrackForId(
+    const std::string& trackId) const {
+  for (const auto& [id, peer] : peer_connections_) {
+    if (auto track = peer->remoteTrack(trackId)) return track;
+    for (const auto& transceiver : peer->peerConnection()->transceivers()) {
+      const auto& track = transceiver->receiver()->track();
+      if (track && track->trackId() == trackId) return track;
+    }
+  }
+  return nullptr;
+}
+
+std::optional<std::string> WebRTCHostPlugin::audioTrackIdForVideoTrackId(
+    const std::string& videoTrackId) const {
+  for (const auto& [id, peer] : peer_connections_) {
+    const auto receivers = peer->peerConnection()->receivers();
+    const bool has_video = std::any_of(receivers.begin(), receivers.end(), [&](const auto& entry) {
+      const auto& track = entry->track();
+      return track && track->kind() == kRTCMediaStreamTrackKindVideo &&
+             track->trackId() == videoTrackId;
+    });
+    if (!has_video) continue;
+    for (const auto& receiver : receivers) {
+      const auto& track = receiver->track();
+      if (track && track->kind() == kRTCMediaStreamTrackKindAudio) return track->trackId();
+    }
+  }
+  return std::nullopt;
+}
+
+bool WebRTCHostPlugin::hasLocalAudioTrack() const {
+  return std::any_of(local_tracks_.begin(), local_tracks_.end(), [](const auto& entry) {
+    return dynamic_cast<const LocalAudioTrack*>(entry.second.get()) != nullptr;
+  });
+}
+
+void WebRTCHostPlugin::audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& /*module*/) {
+  NSLog("audioDeviceModule did update devices");
+  if (auto sink = eventSink()) postEvent(sink, flutter::ValueMap{{"event", "onDeviceChange"}});
+}
+
+void WebRTCHostPlugin::detachFromEngineForRegistrar(FlutterPluginRegistrar& /*registrar*/) {
+  for (auto& [id, peer] : peer_connections_) {
+    for (const auto& channel : peer->dataChannels()) channel->setEventSink(nullptr);
+    peer->setEventSink(nullptr);
+  }
+  std::lock_guard lock(event_sink_mutex_);
+  event_sink_ = nullptr;
+}
+
+}  // namespace webrtc_host

@@ -1,0 +1,259 @@
+// The real-time-communication plug-in: one object behind "WebRTCHost.Method" and
+// "WebRTCHost.Event" that owns the peer-connection factory (made by "initialize") and the
+// dictionaries of everything the Dart side refers to by id.
+//
+// Method calls arrive on the main thread. Peer-connection operations that complete later answer
+// from the framework's signaling thread; notifications arrive there too, and every event goes to
+// the Dart side through the main queue.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/flutter/flutter.h"
+#include "platform/webrtc/rtc_audio_device_module.h"
+#include "platform/webrtc/rtc_desktop_capturer.h"
+#include "platform/webrtc/rtc_desktop_media_list.h"
+#include "platform/webrtc/rtc_logging.h"
+#include "platform/webrtc/rtc_peer_connection_factory.h"
+#include "plugins/webrtc_host/audio_manager.h"
+#include "plugins/webrtc_host/flutter_peer_connection.h"
+#include "plugins/webrtc_host/local_track.h"
+
+namespace webrtc_host {
+
+class WebRTCHostPlugin : public FlutterPlugin,
+                         public FlutterStreamHandler,
+                         public RTCAudioDeviceModuleDelegate,
+                         public RTCDesktopMediaListDelegate,
+                         public RTCDesktopCapturerDelegate,
+                         public std::enable_shared_from_this<WebRTCHostPlugin> {
+ public:
+  // Stops a capturer, then calls the completion.
+  using CapturerStopHandler = std::function<void(std::function<void()> completion)>;
+
+  static void registerWithRegistrar(FlutterPluginRegistrar& registrar);
+  static std::shared_ptr<WebRTCHostPlugin> initWithChannel(
+      std::shared_ptr<FlutterMethodChannel> channel, FlutterPluginRegistrar& registrar,
+      std::shared_ptr<FlutterBinaryMessenger> messenger,
+      std::shared_ptr<FlutterTextureRegistry> textures);
+  // Use initWithChannel; public only for make_shared.
+  WebRTCHostPlugin(std::shared_ptr<FlutterMethodChannel> channel,
+                   std::shared_ptr<FlutterBinaryMessenger> messenger,
+                   std::shared_ptr<FlutterTextureRegistry> textures);
+  ~WebRTCHostPlugin() override;
+
+  // The most recently made plug-in.
+  static std::shared_ptr<WebRTCHostPlugin> sharedSingleton();
+  static void setAudioSessionManagementEnabled(bool enabled);
+  bool audioSessionManagementEnabled() const;
+  static void setAudioDeviceModuleObserver(std::weak_ptr<RTCAudioDeviceModuleDelegate> observer);
+  static std::string stringForMuteMode(int mode);
+  static int muteModeForString(const std::optional<std::string>& mode);
+  static RTCLoggingSeverity str2LogSeverity(const std::optional<std::string>& severity);
+
+  void handleMethodCall(const FlutterMethodCall& call, FlutterResult result) override;
+
+  void initialize(const std::vector<std::string>& networkIgnoreMask, bool bypassVoiceProcessing,
+                  RTCLoggingSeverity severity);
+  void initLoggerCallback(RTCLoggingSeverity severity);
+
+  // "WebRTCHost.Event".
+  std::optional<FlutterError> onListenWithArguments(const flutter::Value& arguments,
+                                                    FlutterEventSink events) override;
+  std::optional<FlutterError> onCancelWithArguments(const flutter::Value& arguments) override;
+  FlutterEventSink eventSink() const;
+
+  // Lookups; null when nothing matches.
+  std::shared_ptr<RTCMediaStream> streamForId(const std::string& streamId,
+                                              const std::string& peerConnectionId) const;
+  std::shared_ptr<RTCMediaStreamTrack> trackForId(
+      const std::string& trackId, const std::optional<std::string>& peerConnectionId) const;
+  std::shared_ptr<RTCMediaStreamTrack> remoteTrackForId(const std::string& trackId) const;
+  std::optional<std::string> audioTrackIdForVideoTrackId(const std::string& videoTrackId) const;
+  bool hasLocalAudioTrack() const;
+
+  // Peer-connection notifications, handed over by each connection's FlutterPeerConnection.
+  void peerConnectionDidChangeSignalingState(FlutterPeerConnection& peer, int state);
+  void peerConnectionDidChangeIceConnectionState(FlutterPeerConnection& peer, int state);
+  void peerConnectionDidChangeIceGatheringState(FlutterPeerConnection& peer, int state);
+  void peerConnectionDidChangeConnectionState(FlutterPeerConnection& peer, int state);
+  void peerConnectionDidGenerateIceCandidate(FlutterPeerConnection& peer,
+                                             const RTCIceCandidate& candidate);
+  void peerConnectionDidAddStream(FlutterPeerConnection& peer,
+                                  const std::shared_ptr<RTCMediaStream>& stream);
+  void peerConnectionDidRemoveStream(FlutterPeerConnection& peer,
+                                     const std::shared_ptr<RTCMediaStream>& stream);
+  void peerConnectionMediaStreamDidAddTrack(FlutterPeerConnection& peer,
+                                            const std::shared_ptr<RTCMediaStream>& stream,
+                                            const std::shared_ptr<RTCMediaStreamTrack>& track);
+  void peerConnectionMediaStreamDidRemoveTrack(FlutterPeerConnection& peer,
+                                               const std::shared_ptr<RTCMediaStream>& stream,
+                                               const std::shared_ptr<RTCMediaStreamTrack>& track);
+  void peerConnectionDidAddReceiver(FlutterPeerConnection& peer,
+                                    const std::shared_ptr<RTCRtpReceiver>& receiver,
+                                    const std::vector<std::shared_ptr<RTCMediaStream>>& streams);
+  void peerConnectionShouldNegotiate(FlutterPeerConnection& peer);
+  void peerConnectionDidOpenDataChannel(FlutterPeerConnection& peer,
+                                        const std::shared_ptr<RTCDataChannel>& dataChannel);
+  void peerConnectionDidChangeLocalCandidate(FlutterPeerConnection& peer,
+                                             const RTCIceCandidate& local,
+                                             const RTCIceCandidate& remote, int lastDataReceivedMs,
+                                             const std::string& reason);
+
+  // Data-channel notifications, handed over by each channel's FlutterDataChannel.
+  void dataChannelDidChangeState(FlutterDataChannel& channel);
+  void dataChannelDidReceiveMessageWithBuffer(FlutterDataChannel& channel,
+                                              const RTCDataBuffer& buffer);
+  void dataChannelDidChangeBufferedAmount(FlutterDataChannel& channel, uint64_t amount);
+  static std::optional<std::string> stringForDataChannelState(int state);
+
+  // RTCAudioDeviceModuleDelegate.
+  void audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& audioDeviceModule) override;
+
+  // RTCDesktopMediaListDelegate.
+  void didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didDesktopSourceNameChanged(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didDesktopSourceThumbnailChanged(const std::shared_ptr<RTCDesktopSource>& source) override;
+
+  // RTCDesktopCapturerDelegate.
+  void didSourceCaptureStart(RTCDesktopCapturer& capturer) override;
+  void didSourceCapturePaused(RTCDesktopCapturer& capturer) override;
+  void didSourceCaptureStop(RTCDesktopCapturer& capturer) override;
+  void didSourceCaptureError(RTCDesktopCapturer& capturer) override;
+
+  // Clears every event sink; closes nothing.
+  void detachFromEngineForRegistrar(FlutterPluginRegistrar& registrar);
+
+  // This platform keeps no audio session: these do nothing.
+  void ensureAudioSession() {}
+  void deactiveRtcAudioSession() {}
+
+  const std::shared_ptr<RTCPeerConnectionFactory>& peerConnectionFactory() const {
+    return peer_connection_factory_;
+  }
+  const std::shared_ptr<FlutterBinaryMessenger>& messenger() const { return messenger_; }
+  const std::shared_ptr<FlutterTextureRegistry>& textures() const { return textures_; }
+  const std::shared_ptr<AudioManager>& audioManager() const { return audio_manager_; }
+  std::map<std::string, std::shared_ptr<FlutterPeerConnection>>& peerConnections() {
+    return peer_connections_;
+  }
+  std::map<std::string, std::shared_ptr<RTCMediaStream>>& localStreams() { return local_streams_; }
+  std::map<std::string, std::shared_ptr<LocalTrack>>& localTracks() { return local_tracks_; }
+  std::map<std::string, CapturerStopHandler>& videoCapturerStopHandlers() {
+    return video_capturer_stop_handlers_;
+  }
+
+ private:
+  using Handler = void (WebRTCHostPlugin::*)(const FlutterMethodCall&, FlutterResult);
+  static const std::map<std::string, Handler>& methodTable();
+
+  std::shared_ptr<FlutterPeerConnection> peerConnectionForId(const std::string& id) const;
+
+  // Branches of the core.
+  void handleInitialize(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result);
+  void handleRequestCapturePermission(const FlutterMethodCall& call, FlutterResult result);
+  void handleSendDtmf(const FlutterMethodCall& call, FlutterResult result);
+  // Names of operations this build does not offer yet.
+  void answerNotImplemented(const FlutterMethodCall& call, FlutterResult result);
+  // Frame-encryption names; answers whether it took the call.
+  bool handleFrameCryptorMethodCall(const FlutterMethodCall& call, FlutterResult& result);
+  void handleDataPacketCryptorMethodCall(const FlutterMethodCall& call, FlutterResult result);
+
+  // Audio device module.
+  void handleStartLocalRecording(const FlutterMethodCall& call, FlutterResult result);
+  void handleStopLocalRecording(const FlutterMethodCall& call, FlutterResult result);
+  void handleIsVoiceProcessingEnabled(const FlutterMethodCall& call, FlutterResult result);
+  void handleIsVoiceProcessingBypassed(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetIsVoiceProcessingBypassed(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetMicrophoneMuteMode(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetMicrophoneMuteMode(const FlutterMethodCall& call, FlutterResult result);
+  void handleIsMicrophoneMuted(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetMicrophoneMuted(const FlutterMethodCall& call, FlutterResult result);
+  void runOnAudioDeviceModule(const std::string& method,
+                              std::function<int32_t(RTCAudioDeviceModule&)> operation,
+                              FlutterResult result);
+
+  // Desktop capture sources.
+  void handleGetDesktopSources(const FlutterMethodCall& call, FlutterResult result);
+  void handleUpdateDesktopSources(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetDesktopSourceThumbnail(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetDisplayMedia(const FlutterMethodCall& call, FlutterResult result);
+  bool buildDesktopSourcesListWithTypes(const flutter::ValueList& types, bool forceReload,
+                                        FlutterResult& result);
+  static std::shared_ptr<RTCDesktopSource> getSourceById(const std::string& sourceId);
+
+  // Peer-connection lifecycle.
+  void handleCreatePeerConnection(const FlutterMethodCall& call, FlutterResult result);
+  void handlePeerConnectionClose(const FlutterMethodCall& call, FlutterResult result);
+  void handleRestartIce(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result);
+  void handleAddStream(const FlutterMethodCall& call, FlutterResult result);
+  void handleRemoveStream(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetSignalingState(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetIceGatheringState(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetIceConnectionState(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetConnectionState(const FlutterMethodCall& call, FlutterResult result);
+  void peerConnectionClose(FlutterPeerConnection& peer);
+
+  // Descriptions, candidates and statistics.
+  void handleCreateOffer(const FlutterMethodCall& call, FlutterResult result);
+  void handleCreateAnswer(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetLocalDescription(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetRemoteDescription(const FlutterMethodCall& call, FlutterResult result);
+  void handleAddCandidate(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetLocalDescription(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetRemoteDescription(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetStats(const FlutterMethodCall& call, FlutterResult result);
+  void peerConnectionGetStatsForTrackId(const std::string& trackId,
+                                        RTCPeerConnection& peerConnection, FlutterResult result);
+
+  // Transceivers, senders and receivers.
+  void handleAddTrack(const FlutterMethodCall& call, FlutterResult result);
+  void handleRemoveTrack(const FlutterMethodCall& call, FlutterResult result);
+  void handleAddTransceiver(const FlutterMethodCall& call, FlutterResult result);
+  void handleRtpTransceiverSetDirection(const FlutterMethodCall& call, FlutterResult result);
+  void handleRtpTransceiverGetDirection(const FlutterMethodCall& call, FlutterResult result);
+  void handleRtpTransceiverStop(const FlutterMethodCall& call, FlutterResult result);
+  void handleRtpSenderSetParameters(const FlutterMethodCall& call, FlutterResult result);
+  void handleRtpSenderReplaceTrack(const FlutterMethodCall& call, FlutterResult result);
+  void handleRtpSenderSetStreams(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetSenders(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetReceivers(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result);
+
+  // Capabilities and codec preferences.
+  void handleGetRtpReceiverCapabilities(const FlutterMethodCall& call, FlutterResult result);
+  void handleGetRtpSenderCapabilities(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetCodecPreferences(const FlutterMethodCall& call, FlutterResult result);
+  std::optional<RTCRtpCodecCapability> findCodecCapability(
+      const std::string& kind, const std::string& name,
+      const std::optional<std::map<std::string, std::string>>& parameters) const;
+
+  std::shared_ptr<FlutterMethodChannel> method_channel_;
+  std::shared_ptr<FlutterEventChannel> event_channel_;
+  std::shared_ptr<FlutterBinaryMessenger> messenger_;
+  std::shared_ptr<FlutterTextureRegistry> textures_;
+  std::shared_ptr<AudioManager> audio_manager_;
+  std::shared_ptr<RTCCallbackLogger> logger_callback_;
+  std::shared_ptr<RTCPeerConnectionFactory> peer_connection_factory_;
+
+  // The sink is read by the logger and by notifications on other threads.
+  mutable std::mutex event_sink_mutex_;
+  FlutterEventSink event_sink_;
+
+  // Main thread only.
+  std::map<std::string, std::shared_ptr<FlutterPeerConnection>> peer_connections_;
+  std::map<std::string, std::shared_ptr<RTCMediaStream>> local_streams_;
+  std::map<std::string, std::shared_ptr<LocalTrack>> local_tracks_;
+  std::map<std::string, CapturerStopHandler> video_capturer_stop_handlers_;
+};
+
+}  // namespace webrtc_host
