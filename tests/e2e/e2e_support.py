@@ -5,7 +5,8 @@ import socket
 
 from dart_side import HostProcess
 
-TIMEOUT = 10.0
+# Generous: hosts built with sanitizers start slowly on a loaded CI machine.
+TIMEOUT = 30.0
 
 
 def executable(variable):
