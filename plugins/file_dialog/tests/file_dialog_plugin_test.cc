@@ -233,5 +233,140 @@ TEST_F(FileDialogTest, WithoutAHostWindowThePanelIsNotShownAndTheAnswerIsNil) {
   EXPECT_TRUE(reply.value.isNull());
 }
 
+TEST_F(FileDialogTest, TheEntitlementTableRowByRow) {
+  const std::vector<std::string> readers = {"any",   "image", "video",    "audio",
+                                            "custom", "media", "pickFiles", "dir",
+                                            "getDirectoryPath", "pickFileAndDirectoryPaths"};
+  const std::vector<std::string> writers = {"save", "saveFile"};
+  // The default bundle declares user-selected read-write files: every row passes.
+  for (const auto& method : readers) expectPanelReached(method);
+  for (const auto& method : writers) expectPanelReached(method);
+
+  // Nothing granted: readers and writers answer their own errors and no panel is shown.
+  security::testing::removeEntitlement(kReadWrite);
+  security::testing::removeEntitlement(kReadOnly);
+  size_t shown = controls::shownPanels().size();
+  for (const auto& method : readers) {
+    EXPECT_EQ(gated(method).error.code, "ENTITLEMENT_NOT_FOUND") << method;
+  }
+  for (const auto& method : writers) {
+    auto reply = gated(method);
+    EXPECT_EQ(reply.error.code, "ENTITLEMENT_REQUIRED_WRITE") << method;
+    EXPECT_EQ(reply.error.message, "The Read-Write entitlement is required for this action.");
+    EXPECT_TRUE(reply.error.details.isNull());
+  }
+  // Read-only does not grant writing, even with read-write present but not a Boolean.
+  security::testing::setEntitlement(kReadOnly, true);
+  security::testing::setEntitlement(kReadWrite, int32_t{1});
+  EXPECT_EQ(gated("saveFile").error.code, "ENTITLEMENT_REQUIRED_WRITE");
+  // Read-write alone grants both.
+  security::testing::removeEntitlement(kReadOnly);
+  security::testing::setEntitlement(kReadWrite, true);
+  shown = controls::shownPanels().size();
+  expectPanelReached("saveFile");
+  expectPanelReached("dir");
+  EXPECT_EQ(controls::shownPanels().size(), shown + 2);
+  // A task that cannot be created fails every row the same way, arguments notwithstanding.
+  security::testing::failTaskCreation(true);
+  shown = controls::shownPanels().size();
+  for (const auto& method : {"pickFiles", "saveFile"}) {
+    auto [pending, panel] = open(method, ValueMap{{"dialogTitle", "T"}});
+    EXPECT_EQ(panel, nullptr);
+    EXPECT_EQ(pending.wait().error.code, "ENTITLEMENT_CHECK_FAILED") << method;
+  }
+  EXPECT_EQ(controls::shownPanels().size(), shown);
+}
+
+TEST_F(FileDialogTest, MultipleSelectionArgumentsAndUntrustedShapes) {
+  auto allowsMultiple = [&](Value arguments) {
+    auto [pending, panel] = open("pickFiles", std::move(arguments));
+    auto open_panel = std::dynamic_pointer_cast<NSOpenPanel>(panel);
+    EXPECT_NE(open_panel, nullptr);
+    if (!open_panel) return false;
+    controls::cancelPanel(*panel);
+    EXPECT_TRUE(pending.wait().value.isNull());
+    return open_panel->allowsMultipleSelection();
+  };
+  EXPECT_TRUE(allowsMultiple(ValueMap{{"allowMultiple", true}}));
+  EXPECT_TRUE(allowsMultiple(ValueMap{{"allowMultipleSelection", true}, {"allowMultiple", false}}));
+  EXPECT_FALSE(allowsMultiple(ValueMap{{"allowMultipleSelection", false}, {"allowMultiple", true}}));
+  EXPECT_FALSE(allowsMultiple(ValueMap{{"allowMultiple", int32_t{1}}}));
+  EXPECT_FALSE(allowsMultiple(ValueMap{}));
+  // Arguments that are not a map, or keys and values of the wrong types, read as absent.
+  EXPECT_FALSE(allowsMultiple(Value(ValueList{"allowMultiple", true})));
+  EXPECT_FALSE(allowsMultiple(Value("allowMultiple")));
+  EXPECT_FALSE(allowsMultiple(ValueMap{{int32_t{7}, true}, {"dialogTitle", 3.5}}));
+
+  auto [pending, panel] = open("custom", ValueMap{{"allowedExtensions", ValueList{"pdf", 1}},
+                                                  {"dialogTitle", ValueList{}}});
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->allowedContentTypes().empty());
+  EXPECT_EQ(panel->title(), "");
+  controls::cancelPanel(*panel);
+  EXPECT_TRUE(pending.wait().value.isNull());
+}
+
+TEST_F(FileDialogTest, SaveAndDirectoryPanelsAnswerAPathOrNil) {
+  auto [saved, panel] = open("saveFile", ValueMap{{"dialogTitle", "Save it"},
+                                                  {"fileName", "a.pdf"},
+                                                  {"allowedExtensions", ValueList{"txt"}}});
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(std::dynamic_pointer_cast<NSOpenPanel>(panel), nullptr);
+  EXPECT_EQ(panel->title(), "Save it");
+  EXPECT_TRUE(panel->canCreateDirectories());
+  EXPECT_TRUE(panel->isExtensionHidden());
+  // The listed extensions win over the file name's.
+  ASSERT_EQ(panel->allowedContentTypes().size(), 1u);
+  EXPECT_NE(panel->allowedContentTypes()[0], UTType::pdf());
+  std::string target = (root_ / "out file.txt").string();
+  controls::confirmPanel(*panel, {NSURL::fileURLWithPath(target)});
+  EXPECT_EQ(saved.wait().value, Value(target));
+
+  auto [cancelled, save_panel] = open("save");
+  controls::cancelPanel(*save_panel);
+  auto reply = cancelled.wait();
+  EXPECT_TRUE(reply.isSuccess());
+  EXPECT_TRUE(reply.value.isNull());
+
+  auto [directory, dir_panel] = open("getDirectoryPath");
+  controls::cancelPanel(*dir_panel);
+  EXPECT_TRUE(directory.wait().value.isNull());
+  auto [nothing, mixed_panel] = open("pickFileAndDirectoryPaths");
+  controls::confirmPanel(*mixed_panel, {});
+  EXPECT_TRUE(nothing.wait().value.isNull());
+  // Several files and folders answer their paths in the order chosen.
+  auto [several, several_panel] = open("pickFileAndDirectoryPaths");
+  controls::confirmPanel(*several_panel, {NSURL::fileURLWithPath("/z"),
+                                          NSURL::fileURLWithPath(root_.string(), true)});
+  EXPECT_EQ(several.wait().value, Value(ValueList{"/z", root_.string()}));
+}
+
+TEST_F(FileDialogTest, TypeFiltersAtTheVersionBoundary) {
+  auto panelFor = [&](const std::string& method, Value arguments) {
+    auto [pending, panel] = open(method, std::move(arguments));
+    controls::cancelPanel(*panel);
+    pending.wait();
+    return panel;
+  };
+  foundation::testing::setEmulatedOperatingSystemVersion({11, 0, 0});
+  EXPECT_EQ(panelFor("video", {})->allowedContentTypes(),
+            (std::vector<UTType>{UTType::movie(), UTType::video()}));
+  auto custom = panelFor("custom", ValueMap{{"allowedExtensions", ValueList{"pdf", "zzz"}}});
+  EXPECT_EQ(custom->allowedContentTypes(), std::vector<UTType>{UTType::pdf()});
+  EXPECT_TRUE(custom->allowedFileTypes().empty());
+  EXPECT_TRUE(panelFor("any", {})->allowedContentTypes().empty());
+
+  foundation::testing::setEmulatedOperatingSystemVersion({10, 15, 7});
+  auto legacy = panelFor("custom", ValueMap{{"allowedExtensions", ValueList{"pdf", "zzz"}}});
+  EXPECT_EQ(legacy->allowedFileTypes(), (std::vector<std::string>{"pdf", "zzz"}));
+  EXPECT_TRUE(legacy->allowedContentTypes().empty());
+  EXPECT_EQ(panelFor("video", {})->allowedFileTypes().size(), 8u);
+  EXPECT_EQ(panelFor("image", {})->allowedFileTypes().size(), 7u);
+  EXPECT_TRUE(panelFor("save", ValueMap{{"fileName", "notes"}})->allowedFileTypes().empty());
+  EXPECT_EQ(panelFor("save", ValueMap{{"fileName", "a.b/c.tar.gz"}})->allowedFileTypes(),
+            std::vector<std::string>{"gz"});
+  EXPECT_TRUE(panelFor("save", ValueMap{{"fileName", ".hidden"}})->allowedFileTypes().empty());
+}
+
 }  // namespace
 }  // namespace file_dialog

@@ -16,6 +16,7 @@ namespace file_export {
 namespace {
 
 using flutter::Value;
+using flutter::ValueList;
 using flutter::ValueMap;
 using flutter::testing::MethodReply;
 using flutter::testing::TestDartSide;
@@ -130,6 +131,44 @@ TEST_F(FileExportTest, FailuresKeepTheOldFileAndAnswerErrors) {
 
   reply_ = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{1}}}, root_ / "no" / "dir.txt");
   EXPECT_EQ(reply_.error.message, "Failed to save file");
+}
+
+TEST_F(FileExportTest, TheAnsweredUrlIsPercentEscapedAndMistypedSourcesYieldToBytes) {
+  fs::path target = root_ / "a#b%c?d \xC3\xA9.txt";
+  auto reply = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{'1'}}}, target);
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(reply.value, Value("file://" + root_.string() + "/a%23b%25c%3Fd%20%C3%A9.txt"));
+  EXPECT_EQ(read(target), "1");
+
+  // A source path that is not a string counts as absent: the bytes are written.
+  reply = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{'2'}}, {"sourcePath", int32_t{5}}},
+                 target);
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(read(target), "2");
+  // Neither content: an error, and the target is untouched.
+  reply = saveTo(ValueMap{{"sourcePath", ValueList{}}}, target);
+  EXPECT_EQ(reply.error.code, "invalid_arguments");
+  EXPECT_EQ(read(target), "2");
+  // A cancelled panel answers nil and writes nothing.
+  auto [pending, panel] = save(ValueMap{{"bytes", std::vector<uint8_t>{'3'}}});
+  controls::cancelPanel(*panel);
+  EXPECT_TRUE(pending.wait().value.isNull());
+  EXPECT_EQ(read(target), "2");
+}
+
+TEST_F(FileExportTest, CopiesAFolderOverAnOldOne) {
+  fs::path source = root_ / "src";
+  fs::create_directories(source / "inner");
+  write(source / "inner" / "f.txt", "fresh");
+  fs::path target = root_ / "dest";
+  fs::create_directories(target);
+  write(target / "stale.txt", "stale");
+  auto reply = saveTo(ValueMap{{"sourcePath", source.string()}}, target);
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(read(target / "inner" / "f.txt"), "fresh");
+  EXPECT_FALSE(fs::exists(target / "stale.txt"));
+  EXPECT_EQ(read(source / "inner" / "f.txt"), "fresh");
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2);
 }
 
 }  // namespace

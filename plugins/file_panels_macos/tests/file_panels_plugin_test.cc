@@ -73,6 +73,65 @@ TEST(FilePanelsMessagesTest, DeepEqualityAndHash) {
   EXPECT_NE(one, swapped);
 }
 
+TEST(FilePanelsMessagesTest, AFullSaveRecordAndNestedValuesByteForByte) {
+  auto codec = MessagesPigeonCodec();
+  SavePanelOptions full;
+  full.allowedFileTypes = AllowedTypes{{}, {"image/png"}, {}};
+  full.directoryPath = "/tmp";
+  full.nameFieldStringValue = "n";
+  full.prompt = "p";
+  full.canCreateDirectories = true;
+  FlutterBytes expected = {130, 12, 5,                                   // SavePanelOptions
+                           129, 12, 3, 12, 0,                            // AllowedTypes
+                           12, 1, 7, 9, 'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g', 12, 0,
+                           7, 4, '/', 't', 'm', 'p', 7, 1, 'n', 7, 1, 'p', 1};
+  EXPECT_EQ(codec->encode(wrapRecord(full)), expected);
+  auto decoded = codec->decode(expected).asCustom<RecordValue<SavePanelOptions>>();
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->record(), full);
+  EXPECT_EQ(decoded->record().hash(), full.hash());
+  // A record inside a standard list and map keeps its type code.
+  EXPECT_EQ(codec->encode(Value(ValueList{wrapRecord(AllowedTypes{})})),
+            (FlutterBytes{12, 1, 129, 12, 3, 12, 0, 12, 0, 12, 0}));
+  // The wrong record where another is expected, a record that is not a list, and a mistyped
+  // Boolean are refused.
+  EXPECT_THROW(codec->decode(FlutterBytes{131, 12, 4, 1, 2, 1, 129, 12, 3, 12, 0, 12, 0, 12, 0}),
+               FlutterCodecError);
+  EXPECT_THROW(codec->decode(FlutterBytes{129, 7, 1, 'x'}), FlutterCodecError);
+  EXPECT_THROW(codec->decode(FlutterBytes{130, 12, 5, 0, 0, 0, 0, 3, 1, 0, 0, 0}),
+               FlutterCodecError);
+  EXPECT_EQ(SavePanelOptions{}.description(),
+            "SavePanelOptions(allowedFileTypes: nil, directoryPath: nil, nameFieldStringValue: "
+            "nil, prompt: nil, canCreateDirectories: nil)");
+}
+
+TEST(FilePanelsMessagesTest, DeepEqualityAndHashInsideCollections) {
+  double nan = std::nan("");
+  Value left = ValueMap{{"k", ValueList{nan, 0.0}}, {0.0, "zero"}};
+  Value right = ValueMap{{-0.0, "zero"}, {"k", ValueList{-nan, -0.0}}};
+  EXPECT_TRUE(deepEquals(left, right));
+  EXPECT_EQ(hashOf(left), hashOf(right));
+  EXPECT_FALSE(deepEquals(Value(ValueList{1.0}), Value(ValueList{1.0, 1.0})));
+  EXPECT_FALSE(deepEquals(Value(ValueMap{{"a", 1.0}}), Value(ValueMap{{"b", 1.0}})));
+  EXPECT_FALSE(deepEquals(Value(ValueMap{{"a", 1.0}}), Value(ValueList{"a", 1.0})));
+  EXPECT_TRUE(deepEquals(Value(std::vector<float>{std::nanf("")}),
+                         Value(std::vector<float>{std::nanf("")})));
+  EXPECT_FALSE(deepEquals(Value(std::vector<double>{1.0}), Value(std::vector<float>{1.0f})));
+  EXPECT_NE(hashOf(Value(ValueList{"a", "b"})), hashOf(Value(ValueList{"b", "a"})));
+
+  SavePanelOptions a, b;
+  a.prompt = "x";
+  EXPECT_NE(a, b);
+  b.prompt = "x";
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a.hash(), b.hash());
+  EXPECT_EQ(hashOf(wrapRecord(a)), hashOf(wrapRecord(b)));
+  EXPECT_TRUE(deepEquals(wrapRecord(OpenPanelOptions{true, false, true, a}),
+                         wrapRecord(OpenPanelOptions{true, false, true, b})));
+  EXPECT_FALSE(deepEquals(wrapRecord(OpenPanelOptions{true, false, true, a}),
+                          wrapRecord(OpenPanelOptions{false, false, true, a})));
+}
+
 class FilePanelsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -184,6 +243,67 @@ TEST_F(FilePanelsTest, MalformedMessagesAndSuffixedChannels) {
   FilePanelsApiSetup::setUp(controller_->engine()->binaryMessenger(), nullptr, "second");
   EXPECT_FALSE(dart_->sendMessage(kSave + ".second", ValueList{wrapRecord(SavePanelOptions{})},
                                   MessagesPigeonCodec(), std::chrono::milliseconds(200)));
+}
+
+TEST_F(FilePanelsTest, RepliesByteForByte) {
+  auto answer = [&](const std::string& channel, Value options,
+                    std::optional<std::vector<NSURL>> urls) {
+    auto pending = dart_->sendBinary(channel, MessagesPigeonCodec()->encode(ValueList{options}));
+    dart_->runUntil([&] { return pending.ready() || !controls::openPanels().empty(); });
+    auto panels = controls::openPanels();
+    EXPECT_EQ(panels.size(), 1u);
+    if (panels.empty()) return FlutterBytes{};
+    if (urls) {
+      controls::confirmPanel(*panels.back().panel, *urls);
+    } else {
+      controls::cancelPanel(*panels.back().panel);
+    }
+    auto reply = pending.wait();
+    return reply ? *reply : FlutterBytes{};
+  };
+  EXPECT_EQ(answer(kSave, wrapRecord(SavePanelOptions{}), std::vector{NSURL::fileURLWithPath("/a")}),
+            (FlutterBytes{12, 1, 7, 2, '/', 'a'}));
+  EXPECT_EQ(answer(kSave, wrapRecord(SavePanelOptions{}), std::nullopt), (FlutterBytes{12, 1, 0}));
+  EXPECT_EQ(answer(kOpen, wrapRecord(OpenPanelOptions{true, false, true, {}}),
+                   std::vector{NSURL::fileURLWithPath("/b"), NSURL::fileURLWithPath("/a")}),
+            (FlutterBytes{12, 1, 12, 2, 7, 2, '/', 'b', 7, 2, '/', 'a'}));
+  EXPECT_EQ(answer(kOpen, wrapRecord(OpenPanelOptions{}), std::vector<NSURL>{}),
+            (FlutterBytes{12, 1, 12, 0}));
+
+  // The wrong record for the operation, and bytes that do not decode, answer an error reply.
+  auto reply = dart_->sendMessage(kOpen, ValueList{wrapRecord(SavePanelOptions{})},
+                                  MessagesPigeonCodec());
+  ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
+  EXPECT_EQ((*reply->asList())[0], Value("invalid-argument"));
+  auto garbage = dart_->sendBinary(kSave, FlutterBytes{131, 12, 1}).wait();
+  ASSERT_TRUE(garbage);
+  auto decoded = MessagesPigeonCodec()->decode(*garbage);
+  ASSERT_TRUE(decoded.asList() && decoded.asList()->size() == 3);
+  EXPECT_TRUE(controls::shownPanels().size() == 4);
+}
+
+TEST_F(FilePanelsTest, SuffixedChannelsAnswerBesideThePlainOnes) {
+  auto registrar = controller_->registrarForPlugin("Suffixed");
+  auto plugin = std::make_shared<FilePanelsPlugin>(std::make_shared<DefaultViewProvider>(*registrar),
+                                                   std::make_shared<DefaultPanelController>());
+  FilePanelsApiSetup::setUp(controller_->engine()->binaryMessenger(), plugin, "second");
+  for (const std::string& channel : {kSave + ".second", kSave}) {
+    SavePanelOptions options;
+    options.prompt = channel;
+    auto [answer, panel] =
+        request(channel, wrapRecord(options), std::vector{NSURL::fileURLWithPath("/s")});
+    ASSERT_NE(panel, nullptr) << channel;
+    EXPECT_EQ(panel->prompt(), channel);
+    EXPECT_EQ(answer, Value(ValueList{"/s"}));
+  }
+  auto [opened, _] = request(kOpen + ".second", wrapRecord(OpenPanelOptions{}), std::nullopt);
+  EXPECT_EQ(opened, Value(ValueList{ValueList{}}));
+  // An empty suffix is the plain name; a different suffix is not answered.
+  EXPECT_FALSE(dart_->sendMessage(kSave + ".third", ValueList{wrapRecord(SavePanelOptions{})},
+                                  MessagesPigeonCodec(), std::chrono::milliseconds(200)));
+  FilePanelsApiSetup::setUp(controller_->engine()->binaryMessenger(), nullptr, "second");
+  auto [plain, __] = request(kOpen, wrapRecord(OpenPanelOptions{}), std::nullopt);
+  EXPECT_EQ(plain, Value(ValueList{ValueList{}}));
 }
 
 }  // namespace

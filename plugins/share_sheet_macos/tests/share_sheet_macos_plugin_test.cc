@@ -92,5 +92,34 @@ TEST_F(ShareSheetTest, SubjectsAndErrors) {
   EXPECT_TRUE(dart_->invokeMethod(kChannel, "other", ValueMap{}).isNotImplemented());
 }
 
+TEST_F(ShareSheetTest, MistypedContentFallsThroughAndEachShareIsAnsweredOnce) {
+  // A path list with a non-string element counts as absent: the text is shared.
+  auto [text, text_picker] = share(ValueMap{{"paths", ValueList{"/a", int32_t{2}}}, {"text", "t"}});
+  ASSERT_NE(text_picker, nullptr);
+  EXPECT_EQ(text_picker->items(), std::vector<NSSharingItem>{std::string("t")});
+  // Mistyped everything: no content, and no picker.
+  size_t shown = controls::shownSharingPickers().size();
+  auto reply = dart_->invokeMethod(
+      kChannel, "share", ValueMap{{"uri", 1.0}, {"paths", "/a"}, {"text", ValueList{"t"}}});
+  EXPECT_EQ(reply.error.message, "No content to share");
+  EXPECT_EQ(controls::shownSharingPickers().size(), shown);
+
+  // Without a subject the chosen service keeps its own; the answer is its title.
+  auto service = controls::chooseSharingService(*text_picker, "Messages");
+  ASSERT_NE(service, nullptr);
+  EXPECT_EQ(text.wait().value, Value("Messages"));
+  // The picker has gone: neither a later choice nor a dismissal answers again.
+  EXPECT_EQ(controls::chooseSharingService(*text_picker, "Mail"), nullptr);
+  EXPECT_FALSE(controls::dismissSharingPicker(*text_picker));
+  dart_->drain();
+
+  auto [dismissed, picker] = share(ValueMap{{"uri", "mailto:x@y.test"}});
+  EXPECT_TRUE(controls::dismissSharingPicker(*picker));
+  auto answer = dismissed.wait();
+  EXPECT_TRUE(answer.isSuccess());
+  EXPECT_EQ(answer.value, Value(""));
+  EXPECT_TRUE(controls::openSharingPickers().empty());
+}
+
 }  // namespace
 }  // namespace share_sheet_macos
