@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 
 namespace flutter {
@@ -221,6 +222,8 @@ std::string Value::debugString() const {
   render(out, *this);
   return out.str();
 }
+
+uint64_t CustomValue::messageHash() const { return std::hash<std::string>()(typeName()); }
 
 bool operator==(const Value& a, const Value& b) {
   if (a.storage().index() != b.storage().index()) return false;

@@ -25,6 +25,8 @@ class CustomValue {
   // A short name for diagnostics and type checks.
   virtual std::string typeName() const = 0;
   virtual bool equals(const CustomValue& other) const { return this == &other; }
+  // Equal values must hash alike; records hash their fields.
+  virtual uint64_t messageHash() const;
 };
 
 using ValueList = std::vector<Value>;

@@ -14,23 +14,14 @@
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/value_deep_equality.h"
 
 namespace file_panels_macos {
 
-// A hasher fed value by value, then finalised.
-class Hasher {
- public:
-  void combine(uint64_t value);
-  uint64_t finalize() const;
-
- private:
-  uint64_t state_ = 0xcbf29ce484222325ULL;
-};
-
-// None for an absent value or null; otherwise the value.
-const flutter::Value* nilOrValue(const flutter::Value* value);
-bool deepEquals(const flutter::Value& a, const flutter::Value& b);
-void deepHash(const flutter::Value& value, Hasher& hasher);
+using Hasher = flutter::ValueHasher;
+using flutter::deepEquals;
+using flutter::deepHash;
+using flutter::nilOrValue;
 
 struct PigeonError {
   std::string code;
@@ -94,6 +85,7 @@ class RecordValue : public flutter::CustomValue {
     const auto* same = dynamic_cast<const RecordValue*>(&other);
     return same != nullptr && same->record_ == record_;
   }
+  uint64_t messageHash() const override { return record_.hash(); }
 
  private:
   Record record_;

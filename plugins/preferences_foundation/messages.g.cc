@@ -5,6 +5,7 @@
 
 #include "platform/flutter/flutter_basic_message_channel.h"
 #include "platform/flutter/flutter_message_envelope.h"
+#include "platform/flutter/value_deep_equality.h"
 
 namespace preferences_foundation {
 namespace {
@@ -139,50 +140,6 @@ void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger, co
 
 }  // namespace
 
-// Deep equality and hashing.
-
-bool deepEqualsMessages(const Value& a, const Value& b) {
-  if (const auto* left = a.asList()) {
-    const auto* right = b.asList();
-    if (right == nullptr || left->size() != right->size()) return false;
-    for (size_t i = 0; i < left->size(); ++i) {
-      if (!deepEqualsMessages((*left)[i], (*right)[i])) return false;
-    }
-    return true;
-  }
-  if (const auto* left = a.asMap()) {
-    const auto* right = b.asMap();
-    if (right == nullptr || left->size() != right->size()) return false;
-    for (const auto& [key, value] : *left) {
-      const Value* other = right->find(key);
-      if (other == nullptr || !deepEqualsMessages(value, *other)) return false;
-    }
-    return true;
-  }
-  return a == b;
-}
-
-size_t deepHashMessages(const Value& value) {
-  size_t seed = 0;
-  if (const auto* list = value.asList()) {
-    for (const auto& item : *list) hashCombine(seed, deepHashMessages(item));
-    return seed;
-  }
-  if (const auto* map = value.asMap()) {
-    // Order-independent, as equality is.
-    for (const auto& [key, item] : *map) {
-      size_t entry = 0;
-      hashCombine(entry, deepHashMessages(key));
-      hashCombine(entry, deepHashMessages(item));
-      seed += entry;
-    }
-    return seed;
-  }
-  if (value.isNull()) return 0;
-  if (const auto* text = value.asString()) return std::hash<std::string>()(*text);
-  return std::hash<std::string>()(value.debugString());
-}
-
 // The options record.
 
 ValueList PreferencesPigeonOptions::toList() const {
@@ -200,12 +157,12 @@ std::optional<PreferencesPigeonOptions> PreferencesPigeonOptions::fromList(const
 
 bool PreferencesPigeonOptions::equals(const flutter::CustomValue& other) const {
   const auto* options = dynamic_cast<const PreferencesPigeonOptions*>(&other);
-  return options != nullptr && deepEqualsMessages(Value(toList()), Value(options->toList()));
+  return options != nullptr && flutter::deepEquals(Value(toList()), Value(options->toList()));
 }
 
 size_t PreferencesPigeonOptions::hash() const {
   size_t seed = std::hash<std::string>()("PreferencesPigeonOptions");
-  hashCombine(seed, suite_name_ ? deepHashMessages(Value(*suite_name_)) : 0);
+  hashCombine(seed, suite_name_ ? flutter::deepHash(Value(*suite_name_)) : 0);
   return seed;
 }
 

@@ -15,10 +15,6 @@
 
 namespace preferences_foundation {
 
-// Recursive equality and hashing over message values; null stands for an absent value.
-bool deepEqualsMessages(const flutter::Value& a, const flutter::Value& b);
-size_t deepHashMessages(const flutter::Value& value);
-
 class PreferencesPigeonOptions : public flutter::CustomValue {
  public:
   explicit PreferencesPigeonOptions(std::optional<std::string> suiteName = std::nullopt)
@@ -35,6 +31,7 @@ class PreferencesPigeonOptions : public flutter::CustomValue {
   std::string typeName() const override { return "PreferencesPigeonOptions"; }
   bool equals(const flutter::CustomValue& other) const override;
   size_t hash() const;
+  uint64_t messageHash() const override { return hash(); }
   std::string description() const;
 
   friend bool operator==(const PreferencesPigeonOptions& a, const PreferencesPigeonOptions& b) {

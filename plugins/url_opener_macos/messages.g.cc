@@ -1,7 +1,5 @@
 #include "plugins/url_opener_macos/messages.g.h"
 
-#include <bit>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <typeinfo>
@@ -17,130 +15,9 @@ using flutter::ValueList;
 
 constexpr uint8_t kUrlOpenerErrorType = 129;
 constexpr uint8_t kUrlOpenerBoolResultType = 130;
-constexpr uint64_t kNaNHash = 0x7FF8000000000000ULL;
-
-template <typename T>
-bool elementsEqual(const std::vector<T>& a, const std::vector<T>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if constexpr (std::is_floating_point_v<T>) {
-      if (!(a[i] == b[i] || (std::isnan(a[i]) && std::isnan(b[i])))) return false;
-    } else if (a[i] != b[i]) {
-      return false;
-    }
-  }
-  return true;
-}
-
-uint64_t hashOfDouble(double value) {
-  if (std::isnan(value)) return kNaNHash;
-  if (value == 0) value = 0;  // -0.0 hashes as 0.0
-  return std::bit_cast<uint64_t>(value);
-}
-
 uint64_t hashOfString(const std::string& text) { return std::hash<std::string>()(text); }
 
 }  // namespace
-
-// Hashing.
-
-void Hasher::combine(uint64_t value) {
-  for (int byte = 0; byte < 8; ++byte) {
-    state_ ^= (value >> (byte * 8)) & 0xff;
-    state_ *= 0x100000001b3ULL;
-  }
-}
-
-uint64_t Hasher::finalize() const {
-  uint64_t value = state_;
-  value ^= value >> 33;
-  value *= 0xff51afd7ed558ccdULL;
-  value ^= value >> 33;
-  return value;
-}
-
-// The generic routines.
-
-const Value* nilOrValue(const Value* value) {
-  return value == nullptr || value->isNull() ? nullptr : value;
-}
-
-bool deepEquals(const Value& a, const Value& b) {
-  const Value* left = nilOrValue(&a);
-  const Value* right = nilOrValue(&b);
-  if (left == nullptr || right == nullptr) return left == right;
-  if (left == right) return true;
-  if (const auto* leftList = left->asList()) {
-    const auto* rightList = right->asList();
-    if (rightList == nullptr || leftList->size() != rightList->size()) return false;
-    for (size_t i = 0; i < leftList->size(); ++i) {
-      if (!deepEquals((*leftList)[i], (*rightList)[i])) return false;
-    }
-    return true;
-  }
-  if (const auto* leftMap = left->asMap()) {
-    const auto* rightMap = right->asMap();
-    if (rightMap == nullptr || leftMap->size() != rightMap->size()) return false;
-    for (const auto& [key, value] : *leftMap) {
-      const Value* match = nullptr;
-      for (const auto& [otherKey, otherValue] : *rightMap) {
-        if (deepEquals(key, otherKey)) {
-          match = &otherValue;
-          break;
-        }
-      }
-      if (match == nullptr || !deepEquals(value, *match)) return false;
-    }
-    return true;
-  }
-  if (left->is<double>() && right->is<double>()) {
-    double x = left->get<double>(), y = right->get<double>();
-    return (std::isnan(x) && std::isnan(y)) || x == y;
-  }
-  if (const auto* doubles = left->getIf<std::vector<double>>()) {
-    const auto* others = right->getIf<std::vector<double>>();
-    return others != nullptr && elementsEqual(*doubles, *others);
-  }
-  if (const auto* floats = left->getIf<std::vector<float>>()) {
-    const auto* others = right->getIf<std::vector<float>>();
-    return others != nullptr && elementsEqual(*floats, *others);
-  }
-  return *left == *right;
-}
-
-void deepHash(const Value& value, Hasher& hasher) {
-  const Value* present = nilOrValue(&value);
-  if (present == nullptr) {
-    hasher.combine(0);
-  } else if (present->is<double>()) {
-    hasher.combine(hashOfDouble(present->get<double>()));
-  } else if (const auto* doubles = present->getIf<std::vector<double>>()) {
-    for (double element : *doubles) hasher.combine(hashOfDouble(element));
-  } else if (const auto* list = present->asList()) {
-    for (const auto& element : *list) deepHash(element, hasher);
-  } else if (const auto* map = present->asMap()) {
-    uint64_t sum = 0;
-    for (const auto& [key, item] : *map) {
-      Hasher keyHasher, valueHasher;
-      deepHash(key, keyHasher);
-      deepHash(item, valueHasher);
-      sum += (31 * keyHasher.finalize()) ^ valueHasher.finalize();
-    }
-    hasher.combine(sum);
-  } else if (present->is<bool>()) {
-    hasher.combine(present->get<bool>() ? 1 : 0);
-  } else if (auto integer = present->asInteger()) {
-    hasher.combine(static_cast<uint64_t>(*integer));
-  } else if (const auto* text = present->asString()) {
-    hasher.combine(hashOfString(*text));
-  } else if (present->asCustom<UrlOpenerErrorValue>()) {
-    hasher.combine(0);
-  } else if (auto result = present->asCustom<UrlOpenerBoolResultValue>()) {
-    hasher.combine(result->record().hash());
-  } else {
-    hasher.combine(hashOfString(present->debugString()));
-  }
-}
 
 ValueList wrapError(const PigeonError& error) {
   return ValueList{Value(error.code), error.message ? Value(*error.message) : Value(), error.details};

@@ -13,21 +13,14 @@
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/value_deep_equality.h"
 
 namespace url_opener_macos {
 
-class Hasher {
- public:
-  void combine(uint64_t value);
-  uint64_t finalize() const;
-
- private:
-  uint64_t state_ = 0xcbf29ce484222325ULL;
-};
-
-const flutter::Value* nilOrValue(const flutter::Value* value);
-bool deepEquals(const flutter::Value& a, const flutter::Value& b);
-void deepHash(const flutter::Value& value, Hasher& hasher);
+using Hasher = flutter::ValueHasher;
+using flutter::deepEquals;
+using flutter::deepHash;
+using flutter::nilOrValue;
 
 struct PigeonError {
   std::string code;
@@ -63,6 +56,8 @@ class UrlOpenerErrorValue : public flutter::CustomValue {
   bool equals(const flutter::CustomValue& other) const override {
     return dynamic_cast<const UrlOpenerErrorValue*>(&other) != nullptr;
   }
+  // Every error value equals every other, so all hash alike.
+  uint64_t messageHash() const override { return 0; }
 
  private:
   UrlOpenerError error_;
@@ -77,6 +72,7 @@ class UrlOpenerBoolResultValue : public flutter::CustomValue {
     const auto* same = dynamic_cast<const UrlOpenerBoolResultValue*>(&other);
     return same != nullptr && same->record_ == record_;
   }
+  uint64_t messageHash() const override { return record_.hash(); }
 
  private:
   UrlOpenerBoolResult record_;
