@@ -68,13 +68,7 @@ class SerialQueue final : public DispatchQueue {
       runAsCurrent(block);
       return;
     }
-    std::promise<void> done;
-    auto finished = done.get_future();
-    async([&] {
-      block();
-      done.set_value();
-    });
-    finished.wait();
+    enqueueAndWait(block);
   }
 
  private:
@@ -126,6 +120,16 @@ void DispatchQueue::runAsCurrent(const dispatch_block_t& block) {
   current_queue = this;
   block();
   current_queue = previous;
+}
+
+void DispatchQueue::enqueueAndWait(const dispatch_block_t& block) {
+  std::promise<void> done;
+  auto finished = done.get_future();
+  async([&] {
+    block();
+    done.set_value();
+  });
+  finished.wait();
 }
 
 dispatch_queue_t dispatch_get_main_queue() { return dispatch::MainQueue::shared(); }

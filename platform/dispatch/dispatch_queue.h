@@ -60,6 +60,8 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
   explicit DispatchQueue(std::string label) : label_(std::move(label)) {}
   // Runs `block` with this queue as the current one on the calling thread.
   void runAsCurrent(const dispatch_block_t& block);
+  // Enqueues `block` and waits until it has run: sync from a thread that is not the queue's.
+  void enqueueAndWait(const dispatch_block_t& block);
 
  private:
   std::string label_;

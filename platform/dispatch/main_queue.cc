@@ -1,6 +1,5 @@
 #include "platform/dispatch/main_queue.h"
 
-#include <future>
 #include <thread>
 
 namespace dispatch {
@@ -28,13 +27,7 @@ void MainQueue::sync(const dispatch_block_t& block) {
     runAsCurrent(block);
     return;
   }
-  std::promise<void> done;
-  auto finished = done.get_future();
-  async([&] {
-    block();
-    done.set_value();
-  });
-  finished.wait();
+  enqueueAndWait(block);
 }
 
 bool MainQueue::runOne(Clock::time_point deadline) {
