@@ -546,36 +546,32 @@ bool LiteDbDarwinDatabase::executeStatements(const std::string& sql,
 
 // Transactions and savepoints.
 
+bool LiteDbDarwinDatabase::executeTransactionStatement(const char* sql, bool inTransactionAfter) {
+  bool ok = executeUpdate(sql);
+  if (ok) is_in_transaction_ = inTransactionAfter;
+  return ok;
+}
+
 bool LiteDbDarwinDatabase::beginTransaction() { return beginExclusiveTransaction(); }
 
 bool LiteDbDarwinDatabase::beginExclusiveTransaction() {
-  bool ok = executeUpdate("begin exclusive transaction");
-  if (ok) is_in_transaction_ = true;
-  return ok;
+  return executeTransactionStatement("begin exclusive transaction", true);
 }
 
 bool LiteDbDarwinDatabase::beginDeferredTransaction() {
-  bool ok = executeUpdate("begin deferred transaction");
-  if (ok) is_in_transaction_ = true;
-  return ok;
+  return executeTransactionStatement("begin deferred transaction", true);
 }
 
 bool LiteDbDarwinDatabase::beginImmediateTransaction() {
-  bool ok = executeUpdate("begin immediate transaction");
-  if (ok) is_in_transaction_ = true;
-  return ok;
+  return executeTransactionStatement("begin immediate transaction", true);
 }
 
 bool LiteDbDarwinDatabase::commit() {
-  bool ok = executeUpdate("commit transaction");
-  if (ok) is_in_transaction_ = false;
-  return ok;
+  return executeTransactionStatement("commit transaction", false);
 }
 
 bool LiteDbDarwinDatabase::rollback() {
-  bool ok = executeUpdate("rollback transaction");
-  if (ok) is_in_transaction_ = false;
-  return ok;
+  return executeTransactionStatement("rollback transaction", false);
 }
 
 bool LiteDbDarwinDatabase::startSavePointWithName(const std::string& name, NSError* error) {

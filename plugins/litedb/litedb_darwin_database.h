@@ -203,6 +203,8 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
                                                           bool shouldBind);
   bool executeUpdateCore(const std::string& sql, NSError* error, const LiteDbDarwinValues* values,
                          const LiteDbDarwinNamedValues* dictionary);
+  // Runs a transaction statement; on success the database is in a transaction or not, as given.
+  bool executeTransactionStatement(const char* sql, bool inTransactionAfter);
   bool databaseExists();
   bool checkUsable();
   void failLayer(int code, std::string message);
