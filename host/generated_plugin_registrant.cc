@@ -16,6 +16,7 @@
 #include "plugins/file_export/file_export_plugin.h"
 #include "plugins/file_panels_macos/file_panels_plugin.h"
 #include "plugins/litedb/litedb_plugin.h"
+#include "plugins/movie_player_avfoundation/video_player_plugin.h"
 #include "plugins/now_playing/now_playing_plugin.h"
 #include "plugins/package_info_macos/package_info_macos_plugin.h"
 #include "plugins/pdf_pages/pdf_pages_plugin.h"
@@ -87,6 +88,8 @@ void registerPlugins(FlutterPluginRegistry& registry) {
   registerWith(registry, "PdfPagesPlugin", pdf_pages::PdfPagesPlugin::registerWithRegistrar);
   registerWith(registry, "UrlOpenerPlugin",
                url_opener_macos::UrlOpenerPlugin::registerWithRegistrar);
+  registerWith(registry, "VideoPlayerPlugin",
+               movie_player_avfoundation::VideoPlayerPlugin::registerWithRegistrar);
   registerWith(registry, "DisplayWakeMacosPlugin",
                display_wake_macos::DisplayWakeMacosPlugin::registerWithRegistrar);
   registerWith(registry, "WebViewHostPlugin",

@@ -34,6 +34,13 @@ TEST(RegisteredPluginsTest, AnswerAfterTheRegistrarsAreReleased) {
                                                         : Value());
     EXPECT_TRUE(reply.isSuccess()) << channel << " " << method << ": " << reply.describe();
   }
+
+  // A message-API plug-in: the reply envelope of a success is a one-element list.
+  auto initialized = dart.sendMessage(
+      "dev.flutter.pigeon.movie_player_avfoundation.AVFoundationVideoPlayerApi.initialize",
+      Value(flutter::ValueList{}));
+  ASSERT_TRUE(initialized.has_value());
+  EXPECT_EQ(*initialized, Value(flutter::ValueList{Value()}));
   controller->engine()->shutDown();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/coregraphics/cg_geometry.h"
+#include "platform/quartzcore/ca_display_link.h"
 
 namespace appkit::testing {
 struct ModelAccess;
@@ -34,6 +35,11 @@ class NSScreen {
     return device_description_;
   }
   const std::string& localizedName() const { return localized_name_; }
+
+  // A display link that follows this screen's refreshes.
+  std::shared_ptr<CADisplayLink> displayLinkWithTarget(CADisplayLink::Action action) const {
+    return CADisplayLink::displayLinkWithAction(std::move(action));
+  }
 
  private:
   friend struct appkit::testing::ModelAccess;

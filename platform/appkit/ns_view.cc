@@ -24,3 +24,8 @@ std::shared_ptr<NSWindow> NSView::window() const {
   auto parent = superview_.lock();
   return parent ? parent->window() : nullptr;
 }
+
+void NSView::setWantsLayer(bool wantsLayer) {
+  wants_layer_ = wantsLayer;
+  if (wants_layer_ && !layer_) layer_ = makeBackingLayer();
+}

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "platform/coregraphics/cg_geometry.h"
+#include "platform/quartzcore/ca_display_link.h"
+#include "platform/quartzcore/ca_layer.h"
 
 class NSWindow;
 
@@ -28,10 +30,24 @@ class NSView : public std::enable_shared_from_this<NSView> {
   std::shared_ptr<NSWindow> window() const;
   void setWindow(const std::weak_ptr<NSWindow>& window) { window_ = window; }
 
+  // Layer backing: turning it on gives the view the layer makeBackingLayer makes (once).
+  bool wantsLayer() const { return wants_layer_; }
+  void setWantsLayer(bool wantsLayer);
+  const std::shared_ptr<CALayer>& layer() const { return layer_; }
+  void setLayer(std::shared_ptr<CALayer> layer) { layer_ = std::move(layer); }
+  virtual std::shared_ptr<CALayer> makeBackingLayer() { return CALayer::layer(); }
+
+  // A display link that follows the display showing this view.
+  std::shared_ptr<CADisplayLink> displayLinkWithTarget(CADisplayLink::Action action) const {
+    return CADisplayLink::displayLinkWithAction(std::move(action));
+  }
+
  private:
   NSRect frame_;
   bool hidden_ = false;
   std::weak_ptr<NSView> superview_;
   std::weak_ptr<NSWindow> window_;
   std::vector<std::shared_ptr<NSView>> subviews_;
+  bool wants_layer_ = false;
+  std::shared_ptr<CALayer> layer_;
 };

@@ -1,6 +1,15 @@
 #include "platform/avfoundation/av_player.h"
 
-AVPlayer::AVPlayer(std::shared_ptr<AVPlayerItem> item) : current_item_(std::move(item)) {}
+#include "platform/avfoundation/av_census.h"
+#include "platform/dispatch/dispatch_queue.h"
+
+AVPlayer::AVPlayer() { AVCensus<AVPlayer>::shared().add(this); }
+
+AVPlayer::AVPlayer(std::shared_ptr<AVPlayerItem> item) : current_item_(std::move(item)) {
+  AVCensus<AVPlayer>::shared().add(this);
+}
+
+AVPlayer::~AVPlayer() { AVCensus<AVPlayer>::shared().remove(this); }
 
 void AVPlayer::replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item) {
   if (item == current_item_) return;
@@ -9,12 +18,25 @@ void AVPlayer::replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item) {
 }
 
 void AVPlayer::setRate(float rate) {
-  if (rate != rate_) {
-    willChangeValueForKey("rate");
-    rate_ = rate;
-    didChangeValueForKey("rate");
-  }
+  willChangeValueForKey("rate");
+  rate_ = rate;
+  didChangeValueForKey("rate");
   updateTimeControlStatus();
+}
+
+CMTime AVPlayer::currentTime() const {
+  return current_item_ ? current_item_->currentTime() : kCMTimeInvalid;
+}
+
+void AVPlayer::seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
+                          AVPlayerItem::SeekCompletion completionHandler) {
+  if (current_item_) {
+    current_item_->seekToTime(time, toleranceBefore, toleranceAfter, std::move(completionHandler));
+  } else if (completionHandler) {
+    dispatch_get_main_queue()->async([completion = std::move(completionHandler)] {
+      completion(false);
+    });
+  }
 }
 
 void AVPlayer::setCurrentItem(std::shared_ptr<AVPlayerItem> item) {

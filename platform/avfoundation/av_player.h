@@ -1,6 +1,7 @@
 // A player: plays its current item at a rate. Observable under "currentItem", "rate" and
 // "timeControlStatus": the status is paused at rate 0, playing when the current item is ready
-// with data, and waiting otherwise.
+// with data, and waiting otherwise. Every rate set is announced, changed or not, as the
+// platform's automatic notifications do.
 #pragma once
 
 #include <any>
@@ -23,8 +24,12 @@ enum AVPlayerActionAtItemEnd : long {
 
 class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_this<AVPlayer> {
  public:
-  AVPlayer() = default;
+  AVPlayer();
   explicit AVPlayer(std::shared_ptr<AVPlayerItem> item);
+  ~AVPlayer() override;
+  static std::shared_ptr<AVPlayer> playerWithPlayerItem(std::shared_ptr<AVPlayerItem> item) {
+    return std::make_shared<AVPlayer>(std::move(item));
+  }
 
   const std::shared_ptr<AVPlayerItem>& currentItem() const { return current_item_; }
   virtual void replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item);
@@ -35,6 +40,12 @@ class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_thi
   void pause() { setRate(0.0f); }
   AVPlayerTimeControlStatus timeControlStatus() const { return time_control_status_; }
 
+  // The current item's time; the invalid time without an item.
+  CMTime currentTime() const;
+  // Seeks the current item; without one the completion runs on the main queue with false.
+  void seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
+                  AVPlayerItem::SeekCompletion completionHandler);
+
   float volume() const { return volume_; }
   void setVolume(float volume) { volume_ = volume; }
   bool automaticallyWaitsToMinimizeStalling() const { return waits_to_minimize_stalling_; }
@@ -43,6 +54,10 @@ class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_thi
   void setAllowsExternalPlayback(bool allows) { allows_external_playback_ = allows; }
   AVPlayerActionAtItemEnd actionAtItemEnd() const { return action_at_item_end_; }
   void setActionAtItemEnd(AVPlayerActionAtItemEnd action) { action_at_item_end_ = action; }
+  bool preventsDisplaySleepDuringVideoPlayback() const { return prevents_display_sleep_; }
+  void setPreventsDisplaySleepDuringVideoPlayback(bool prevents) {
+    prevents_display_sleep_ = prevents;
+  }
 
   std::any valueForKey(const std::string& key) const override;
 
@@ -62,4 +77,5 @@ class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_thi
   bool waits_to_minimize_stalling_ = true;
   bool allows_external_playback_ = true;
   AVPlayerActionAtItemEnd action_at_item_end_ = AVPlayerActionAtItemEndPause;
+  bool prevents_display_sleep_ = true;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/avfoundation/av_census.h"
 #include "platform/dispatch/dispatch_queue.h"
 
 namespace {
@@ -22,15 +23,39 @@ std::shared_ptr<AVPlayerItem> AVPlayerItem::playerItemWithAsset(std::shared_ptr<
   return std::make_shared<AVPlayerItem>(std::move(asset));
 }
 
-AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {}
+AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {
+  AVCensus<AVPlayerItem>::shared().add(this);
+}
 
 AVPlayerItem::~AVPlayerItem() {
+  AVCensus<AVPlayerItem>::shared().remove(this);
   if (pending_seek_) completeLater(std::move(pending_seek_->completion), false);
+}
+
+CMTime AVPlayerItem::currentTime() const {
+  std::lock_guard lock(shared_mutex_);
+  return current_time_;
+}
+
+void AVPlayerItem::setCurrentTime(CMTime time) {
+  std::lock_guard lock(shared_mutex_);
+  current_time_ = time;
+}
+
+std::optional<AVMutableVideoComposition> AVPlayerItem::videoComposition() const {
+  std::lock_guard lock(shared_mutex_);
+  return composition_;
+}
+
+void AVPlayerItem::setVideoComposition(std::optional<AVMutableVideoComposition> composition) {
+  std::lock_guard lock(shared_mutex_);
+  composition_ = std::move(composition);
 }
 
 void AVPlayerItem::addOutput(std::shared_ptr<AVPlayerItemOutput> output) {
   if (!output) return;
   if (std::find(outputs_.begin(), outputs_.end(), output) == outputs_.end()) {
+    output->item_ = weak_from_this();
     outputs_.push_back(std::move(output));
   }
 }
@@ -74,7 +99,7 @@ void AVPlayerItem::finishSeek(bool finished) {
         (CMTIME_IS_POSITIVE_INFINITY(target) || CMTimeCompare(target, duration_) > 0)) {
       target = duration_;
     }
-    if (CMTIME_IS_NUMERIC(target)) current_time_ = CMTimeMaximum(target, kCMTimeZero);
+    if (CMTIME_IS_NUMERIC(target)) setCurrentTime(CMTimeMaximum(target, kCMTimeZero));
   }
   completeLater(std::move(seek.completion), finished);
 }
@@ -86,5 +111,6 @@ std::any AVPlayerItem::valueForKey(const std::string& key) const {
   if (key == "seekableTimeRanges") return seekable_ranges_;
   if (key == "playbackBufferEmpty") return buffer_empty_;
   if (key == "playbackBufferFull") return buffer_full_;
+  if (key == "playbackLikelyToKeepUp") return likely_to_keep_up_;
   return {};
 }

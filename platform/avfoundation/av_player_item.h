@@ -1,7 +1,8 @@
 // A player item: the presentation state of one asset (status, timing, buffering, the ranges
 // loaded and seekable) and its outputs. Every property an observer may watch changes with
 // key-value observation on the main thread; seeks complete on the main queue, a seek that a newer
-// seek or a cancellation supersedes completes with finished = false.
+// seek or a cancellation supersedes completes with finished = false. The current time, the video
+// composition and the outputs' view of the item may be read from any thread.
 #pragma once
 
 #include <any>
@@ -9,13 +10,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/avfoundation/av_media_selection.h"
 #include "platform/avfoundation/av_player_item_output.h"
 #include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/av_video_composition.h"
 #include "platform/avfoundation/cm_time_range.h"
+#include "platform/coregraphics/cg_geometry.h"
 #include "platform/foundation/ns_error.h"
 #include "platform/foundation/ns_key_value_observing.h"
 
@@ -40,15 +45,29 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   const std::shared_ptr<AVURLAsset>& asset() const { return asset_; }
 
   // Observable under their names: "status", "duration", "loadedTimeRanges",
-  // "seekableTimeRanges", "playbackBufferEmpty", "playbackBufferFull".
+  // "seekableTimeRanges", "playbackBufferEmpty", "playbackBufferFull", "playbackLikelyToKeepUp".
   AVPlayerItemStatus status() const { return status_; }
   const std::optional<NSError>& error() const { return error_; }
   CMTime duration() const { return duration_; }
-  CMTime currentTime() const { return current_time_; }
+  CMTime currentTime() const;
   const std::vector<CMTimeRange>& loadedTimeRanges() const { return loaded_ranges_; }
   const std::vector<CMTimeRange>& seekableTimeRanges() const { return seekable_ranges_; }
   bool isPlaybackBufferEmpty() const { return buffer_empty_; }
   bool isPlaybackBufferFull() const { return buffer_full_; }
+  bool isPlaybackLikelyToKeepUp() const { return likely_to_keep_up_; }
+  bool canPlayFastForward() const { return can_play_fast_forward_; }
+  bool canPlaySlowForward() const { return can_play_slow_forward_; }
+  // The size of the item's video as presented; zero until known.
+  CGSize presentationSize() const { return presentation_size_; }
+
+  std::optional<AVMutableVideoComposition> videoComposition() const;
+  void setVideoComposition(std::optional<AVMutableVideoComposition> composition);
+
+  const AVMediaSelection& currentMediaSelection() const { return media_selection_; }
+  void selectMediaOption(std::shared_ptr<const AVMediaSelectionOption> option,
+                         const AVMediaSelectionGroup& group) {
+    media_selection_.select(group, std::move(option));
+  }
 
   CMTime forwardPlaybackEndTime() const { return forward_end_; }
   void setForwardPlaybackEndTime(CMTime time) { forward_end_ = time; }
@@ -85,6 +104,7 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
     uint64_t generation;
   };
   void finishSeek(bool finished);
+  void setCurrentTime(CMTime time);
   template <typename T>
   void change(const char* key, T& field, T value) {
     willChangeValueForKey(key);
@@ -96,7 +116,14 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   AVPlayerItemStatus status_ = AVPlayerItemStatusUnknown;
   std::optional<NSError> error_;
   CMTime duration_ = kCMTimeIndefinite;
+  mutable std::mutex shared_mutex_;  // guards current_time_ and composition_
   CMTime current_time_ = kCMTimeZero;
+  std::optional<AVMutableVideoComposition> composition_;
+  bool likely_to_keep_up_ = false;
+  bool can_play_fast_forward_ = true;
+  bool can_play_slow_forward_ = true;
+  CGSize presentation_size_;
+  AVMediaSelection media_selection_;
   std::vector<CMTimeRange> loaded_ranges_;
   std::vector<CMTimeRange> seekable_ranges_;
   bool buffer_empty_ = true;

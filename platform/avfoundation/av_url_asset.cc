@@ -6,3 +6,8 @@ std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const NSURL& url, AVURLA
 
 AVURLAsset::AVURLAsset(NSURL url, AVURLAssetOptions options)
     : url_(std::move(url)), options_(std::move(options)) {}
+
+std::vector<AVAssetVariant> AVURLAsset::variants() const {
+  std::lock_guard lock(content_mutex_);
+  return variants_;
+}

@@ -1,13 +1,25 @@
-// AVFoundation and CoreMedia as the media plug-ins use them.
+// AVFoundation, CoreMedia and CoreVideo as the media plug-ins use them.
 #pragma once
 
+#include "platform/avfoundation/av_asset.h"
+#include "platform/avfoundation/av_asset_track.h"
+#include "platform/avfoundation/av_asset_variant.h"
+#include "platform/avfoundation/av_asynchronous_key_value_loading.h"
+#include "platform/avfoundation/av_media_format.h"
+#include "platform/avfoundation/av_media_selection.h"
 #include "platform/avfoundation/av_metadata_item.h"
 #include "platform/avfoundation/av_player.h"
 #include "platform/avfoundation/av_player_item.h"
 #include "platform/avfoundation/av_player_item_metadata_output.h"
 #include "platform/avfoundation/av_player_item_notifications.h"
+#include "platform/avfoundation/av_player_item_video_output.h"
+#include "platform/avfoundation/av_player_layer.h"
 #include "platform/avfoundation/av_queue_player.h"
 #include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/av_video_composition.h"
+#include "platform/avfoundation/av_video_settings.h"
 #include "platform/avfoundation/cm_time.h"
 #include "platform/avfoundation/cm_time_range.h"
+#include "platform/avfoundation/cv_display_link.h"
 #include "platform/avfoundation/cv_pixel_buffer.h"
+#include "platform/avfoundation/cv_pixel_buffer_attributes.h"

@@ -11,6 +11,12 @@ using OSType = uint32_t;
 inline constexpr OSType kCVPixelFormatType_32BGRA = 0x42475241;
 // 'RGBA': 32-bit red, green, blue, alpha.
 inline constexpr OSType kCVPixelFormatType_32RGBA = 0x52474241;
+// 32-bit alpha, red, green, blue.
+inline constexpr OSType kCVPixelFormatType_32ARGB = 0x00000020;
+// '420v': bi-planar 4:2:0, video-range luma and chroma.
+inline constexpr OSType kCVPixelFormatType_420YpCbCr8BiPlanarVideoRange = 0x34323076;
+// '420f': bi-planar 4:2:0, full-range luma and chroma.
+inline constexpr OSType kCVPixelFormatType_420YpCbCr8BiPlanarFullRange = 0x34323066;
 
 class CVPixelBuffer {
  public:
@@ -33,6 +39,9 @@ class CVPixelBuffer {
 };
 
 using CVPixelBufferRef = std::shared_ptr<CVPixelBuffer>;
+
+// The number of references held to the buffer (0 for null).
+inline long CFGetRetainCount(const CVPixelBufferRef& buffer) { return buffer.use_count(); }
 
 using CVReturn = int32_t;
 inline constexpr CVReturn kCVReturnSuccess = 0;

@@ -6,9 +6,6 @@
 #include "platform/avfoundation/cv_pixel_buffer.h"
 #include "platform/screencapturekit/cm_sample_buffer.h"
 
-// '420f': bi-planar 4:2:0, full-range luma and chroma.
-inline constexpr OSType kCVPixelFormatType_420YpCbCr8BiPlanarFullRange = 0x34323066;
-
 struct SCStreamConfiguration {
   size_t width = 1920;
   size_t height = 1080;

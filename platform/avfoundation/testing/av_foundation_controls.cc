@@ -1,5 +1,6 @@
 #include "platform/avfoundation/testing/av_foundation_controls.h"
 
+#include "platform/avfoundation/av_census.h"
 #include "platform/avfoundation/av_player_census.h"
 #include "platform/foundation/ns_notification_center.h"
 
@@ -16,7 +17,7 @@ struct AVPlayerItemModel {
   static void setDuration(AVPlayerItem& item, CMTime duration) {
     change(item, "duration", &AVPlayerItem::duration_, duration);
   }
-  static void setCurrentTime(AVPlayerItem& item, CMTime time) { item.current_time_ = time; }
+  static void setCurrentTime(AVPlayerItem& item, CMTime time) { item.setCurrentTime(time); }
   static void setSeekable(AVPlayerItem& item, std::vector<CMTimeRange> ranges) {
     change(item, "seekableTimeRanges", &AVPlayerItem::seekable_ranges_, std::move(ranges));
   }
@@ -28,6 +29,16 @@ struct AVPlayerItemModel {
   }
   static void setBufferFull(AVPlayerItem& item, bool full) {
     change(item, "playbackBufferFull", &AVPlayerItem::buffer_full_, full);
+  }
+  static void setLikelyToKeepUp(AVPlayerItem& item, bool likely) {
+    change(item, "playbackLikelyToKeepUp", &AVPlayerItem::likely_to_keep_up_, likely);
+  }
+  static void setCapabilities(AVPlayerItem& item, bool fast, bool slow) {
+    item.can_play_fast_forward_ = fast;
+    item.can_play_slow_forward_ = slow;
+  }
+  static void setPresentationSize(AVPlayerItem& item, CGSize size) {
+    item.presentation_size_ = size;
   }
   static void setSeeksHeld(bool held) { AVPlayerItem::seeks_held_ = held; }
   static const std::optional<AVPlayerItem::PendingSeek>& pendingSeek(const AVPlayerItem& item) {
@@ -61,6 +72,12 @@ std::shared_ptr<void> notificationObject(AVPlayerItem& item) {
 
 std::vector<std::shared_ptr<AVQueuePlayer>> queuePlayers() {
   return AVPlayerCensus::shared().players();
+}
+
+std::vector<std::shared_ptr<AVPlayer>> players() { return AVCensus<AVPlayer>::shared().live(); }
+
+std::vector<std::shared_ptr<AVPlayerItem>> playerItems() {
+  return AVCensus<AVPlayerItem>::shared().live();
 }
 
 void makeItemReady(AVPlayerItem& item, std::optional<CMTime> duration) {
@@ -98,6 +115,18 @@ void setPlaybackBufferEmpty(AVPlayerItem& item, bool empty) {
 
 void setPlaybackBufferFull(AVPlayerItem& item, bool full) {
   AVPlayerItemModel::setBufferFull(item, full);
+}
+
+void setPlaybackLikelyToKeepUp(AVPlayerItem& item, bool likely) {
+  AVPlayerItemModel::setLikelyToKeepUp(item, likely);
+}
+
+void setPlaybackCapabilities(AVPlayerItem& item, bool canPlayFastForward, bool canPlaySlowForward) {
+  AVPlayerItemModel::setCapabilities(item, canPlayFastForward, canPlaySlowForward);
+}
+
+void setPresentationSize(AVPlayerItem& item, CGSize size) {
+  AVPlayerItemModel::setPresentationSize(item, size);
 }
 
 void setSeeksHeld(bool held) { AVPlayerItemModel::setSeeksHeld(held); }

@@ -13,6 +13,9 @@ namespace avfoundation::testing {
 
 // The queue players alive, oldest first.
 std::vector<std::shared_ptr<AVQueuePlayer>> queuePlayers();
+// Every player (queue players included) and every item alive, oldest first.
+std::vector<std::shared_ptr<AVPlayer>> players();
+std::vector<std::shared_ptr<AVPlayerItem>> playerItems();
 
 // Status ready to play (and the duration, when given); players showing the item re-derive their
 // time-control status.
@@ -25,6 +28,10 @@ void setSeekableTimeRanges(AVPlayerItem& item, std::vector<CMTimeRange> ranges);
 void setLoadedTimeRanges(AVPlayerItem& item, std::vector<CMTimeRange> ranges);
 void setPlaybackBufferEmpty(AVPlayerItem& item, bool empty);
 void setPlaybackBufferFull(AVPlayerItem& item, bool full);
+void setPlaybackLikelyToKeepUp(AVPlayerItem& item, bool likely);
+// Whether the item can play faster than 2x and slower than 1x (both true by default).
+void setPlaybackCapabilities(AVPlayerItem& item, bool canPlayFastForward, bool canPlaySlowForward);
+void setPresentationSize(AVPlayerItem& item, CGSize size);
 
 // While held, seeks stay pending until completed here (process-wide; off by default).
 void setSeeksHeld(bool held);

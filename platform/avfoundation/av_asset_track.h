@@ -1,0 +1,35 @@
+// One track of an asset. Its properties load on demand like the asset's (key
+// "preferredTransform", for instance); the stand-in's values are fixed when the track is made.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/avfoundation/av_asynchronous_key_value_loading.h"
+#include "platform/avfoundation/av_media_format.h"
+#include "platform/avfoundation/cm_time.h"
+#include "platform/coregraphics/cg_affine_transform.h"
+
+struct AVAssetTrackProperties {
+  CMPersistentTrackID trackID = 0;
+  AVMediaType mediaType = AVMediaTypeVideo;
+  CGSize naturalSize;
+  CGAffineTransform preferredTransform = CGAffineTransformIdentity;
+  CMTime minFrameDuration = kCMTimeInvalid;
+  float nominalFrameRate = 0;
+};
+
+class AVAssetTrack : public AVAsynchronousKeyValueLoading {
+ public:
+  explicit AVAssetTrack(AVAssetTrackProperties properties) : properties_(std::move(properties)) {}
+
+  CMPersistentTrackID trackID() const { return properties_.trackID; }
+  const std::string& mediaType() const { return properties_.mediaType; }
+  CGSize naturalSize() const { return properties_.naturalSize; }
+  CGAffineTransform preferredTransform() const { return properties_.preferredTransform; }
+  CMTime minFrameDuration() const { return properties_.minFrameDuration; }
+  float nominalFrameRate() const { return properties_.nominalFrameRate; }
+
+ private:
+  const AVAssetTrackProperties properties_;
+};

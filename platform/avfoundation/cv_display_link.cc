@@ -1,0 +1,129 @@
+#include "platform/avfoundation/cv_display_link.h"
+
+#include "platform/avfoundation/cv_display_link_registry.h"
+#include "platform/quartzcore/ca_media_timing.h"
+
+namespace {
+
+CVTimeStamp timeStampAt(int64_t videoTime) {
+  auto& registry = CVDisplayLinkRegistry::shared();
+  CVTimeStamp stamp;
+  stamp.videoTimeScale = registry.timeScale();
+  stamp.videoRefreshPeriod = registry.refreshPeriod();
+  stamp.videoTime = videoTime * stamp.videoRefreshPeriod;
+  stamp.hostTime = static_cast<uint64_t>(CACurrentMediaTime() * 1e9);
+  stamp.rateScalar = 1.0;
+  return stamp;
+}
+
+}  // namespace
+
+CVDisplayLink::CVDisplayLink() : display_(CGMainDisplayID()) {
+  CVDisplayLinkRegistry::shared().add(this);
+}
+
+CVDisplayLink::~CVDisplayLink() {
+  // Unlisted first, so that no refresh is asked of a link that is going away.
+  CVDisplayLinkRegistry::shared().remove(this);
+  stop();
+}
+
+void CVDisplayLink::start() {
+  std::lock_guard lock(mutex_);
+  if (running_) return;
+  running_ = true;
+  ticks_delivered_ = ticks_requested_;
+  thread_ = std::thread([this] { tickLoop(); });
+}
+
+void CVDisplayLink::stop() {
+  std::thread ticking;
+  {
+    std::lock_guard lock(mutex_);
+    running_ = false;
+    ticking = std::move(thread_);
+  }
+  changed_.notify_all();
+  if (!ticking.joinable()) return;
+  if (ticking.get_id() == std::this_thread::get_id()) {
+    ticking.detach();  // stopped from its own callback: it ends when the callback returns
+  } else {
+    ticking.join();
+  }
+}
+
+void CVDisplayLink::tickLoop() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return !running_ || ticks_requested_ > ticks_delivered_; });
+    if (!running_) return;
+    CVDisplayLinkOutputCallback callback = callback_;
+    CVTimeStamp now = timeStampAt(video_time_++);
+    CVTimeStamp output = timeStampAt(video_time_);
+    lock.unlock();
+    if (callback) {
+      CVOptionFlags flagsOut = 0;
+      callback(*this, now, output, 0, &flagsOut);
+    }
+    lock.lock();
+    ++ticks_delivered_;
+    changed_.notify_all();
+  }
+}
+
+CVReturn CVDisplayLinkCreateWithActiveCGDisplays(CVDisplayLinkRef* displayLinkOut) {
+  if (displayLinkOut == nullptr) return kCVReturnInvalidArgument;
+  if (CVDisplayLinkRegistry::shared().failNextCreation().exchange(false)) {
+    *displayLinkOut = nullptr;
+    return kCVReturnError;
+  }
+  *displayLinkOut = std::make_shared<CVDisplayLink>();
+  return kCVReturnSuccess;
+}
+
+CVReturn CVDisplayLinkSetOutputCallback(const CVDisplayLinkRef& link,
+                                        CVDisplayLinkOutputCallback callback) {
+  if (!link) return kCVReturnInvalidArgument;
+  std::lock_guard lock(link->mutex_);
+  link->callback_ = std::move(callback);
+  return kCVReturnSuccess;
+}
+
+CVReturn CVDisplayLinkStart(const CVDisplayLinkRef& link) {
+  if (!link) return kCVReturnInvalidArgument;
+  link->start();
+  return kCVReturnSuccess;
+}
+
+CVReturn CVDisplayLinkStop(const CVDisplayLinkRef& link) {
+  if (!link) return kCVReturnInvalidArgument;
+  link->stop();
+  return kCVReturnSuccess;
+}
+
+bool CVDisplayLinkIsRunning(const CVDisplayLinkRef& link) {
+  if (!link) return false;
+  std::lock_guard lock(link->mutex_);
+  return link->running_;
+}
+
+CVReturn CVDisplayLinkSetCurrentCGDisplay(const CVDisplayLinkRef& link, CGDirectDisplayID display) {
+  if (!link) return kCVReturnInvalidArgument;
+  std::lock_guard lock(link->mutex_);
+  link->display_ = display;
+  return kCVReturnSuccess;
+}
+
+CGDirectDisplayID CVDisplayLinkGetCurrentCGDisplay(const CVDisplayLinkRef& link) {
+  if (!link) return 0;
+  std::lock_guard lock(link->mutex_);
+  return link->display_;
+}
+
+CVReturn CVDisplayLinkGetCurrentTime(const CVDisplayLinkRef& link, CVTimeStamp* outTime) {
+  if (!link || outTime == nullptr) return kCVReturnInvalidArgument;
+  std::lock_guard lock(link->mutex_);
+  if (!link->running_) return kCVReturnDisplayLinkNotRunning;
+  *outTime = timeStampAt(link->video_time_);
+  return kCVReturnSuccess;
+}

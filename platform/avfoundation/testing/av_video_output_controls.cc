@@ -1,0 +1,71 @@
+#include "platform/avfoundation/testing/av_video_output_controls.h"
+
+#include "platform/avfoundation/cv_display_link.h"
+#include "platform/avfoundation/cv_display_link_registry.h"
+
+struct AVPlayerItemVideoOutputModel {
+  static void push(AVPlayerItemVideoOutput& output, CMTime time, CVPixelBufferRef buffer) {
+    std::lock_guard lock(output.mutex_);
+    output.frames_.push_back(
+        AVPlayerItemVideoOutput::Frame{time, std::move(buffer), output.next_serial_++});
+  }
+};
+
+struct CVDisplayLinkModel {
+  // Asks the link's thread for one refresh and waits for it; false when the link is not running.
+  static bool tick(CVDisplayLink& link) {
+    std::unique_lock lock(link.mutex_);
+    if (!link.running_) return false;
+    uint64_t wanted = ++link.ticks_requested_;
+    link.changed_.notify_all();
+    link.changed_.wait(lock, [&] { return link.ticks_delivered_ >= wanted || !link.running_; });
+    return true;
+  }
+  static bool isRunning(CVDisplayLink& link) {
+    std::lock_guard lock(link.mutex_);
+    return link.running_;
+  }
+};
+
+namespace avfoundation::testing {
+
+std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item) {
+  for (const auto& output : item.outputs()) {
+    if (auto video = std::dynamic_pointer_cast<AVPlayerItemVideoOutput>(output)) return video;
+  }
+  return nullptr;
+}
+
+void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBufferRef buffer) {
+  AVPlayerItemVideoOutputModel::push(output, itemTime, std::move(buffer));
+}
+
+int tickDisplayLinks() {
+  int ticked = 0;
+  CVDisplayLinkRegistry::shared().forEach([&](CVDisplayLink& link) {
+    if (CVDisplayLinkModel::tick(link)) ++ticked;
+  });
+  return ticked;
+}
+
+void setDisplayLinkRefreshPeriod(int64_t period, int32_t timeScale) {
+  CVDisplayLinkRegistry::shared().setRefreshPeriod(period, timeScale);
+}
+
+void failNextDisplayLinkCreation() { CVDisplayLinkRegistry::shared().failNextCreation() = true; }
+
+int liveDisplayLinkCount() {
+  int count = 0;
+  CVDisplayLinkRegistry::shared().forEach([&](CVDisplayLink&) { ++count; });
+  return count;
+}
+
+int runningDisplayLinkCount() {
+  int count = 0;
+  CVDisplayLinkRegistry::shared().forEach([&](CVDisplayLink& link) {
+    if (CVDisplayLinkModel::isRunning(link)) ++count;
+  });
+  return count;
+}
+
+}  // namespace avfoundation::testing

@@ -1,0 +1,29 @@
+// Test controls for video delivery: the frames a video output decodes and the refreshes of
+// CoreVideo's display links.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/avfoundation/av_player_item.h"
+#include "platform/avfoundation/av_player_item_video_output.h"
+
+namespace avfoundation::testing {
+
+// The item's first video output; null when it has none.
+std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item);
+// The output has decoded `buffer` as the frame for `itemTime`.
+void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBufferRef buffer);
+
+// One refresh of the displays: every running link calls its callback once, on its own thread;
+// returns when they all have. Answers how many links ticked.
+int tickDisplayLinks();
+// The refresh period the links report, as `period` units of `timeScale` (1/60 s by default).
+void setDisplayLinkRefreshPeriod(int64_t period, int32_t timeScale);
+// The next CVDisplayLinkCreateWithActiveCGDisplays fails.
+void failNextDisplayLinkCreation();
+// The links alive, and those of them running.
+int liveDisplayLinkCount();
+int runningDisplayLinkCount();
+
+}  // namespace avfoundation::testing
