@@ -1,4 +1,4 @@
-// Security as the plug-ins use it: keychain items, access control, keys and result messages.
+// Security as the plug-ins use it: keychain items, access control, keys, trust and messages.
 #pragma once
 
 #include "platform/security/cf_error.h"
@@ -9,3 +9,5 @@
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
 #include "platform/security/sec_key.h"
+#include "platform/security/sec_policy.h"
+#include "platform/security/sec_trust.h"

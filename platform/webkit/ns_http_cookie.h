@@ -1,17 +1,49 @@
 // An HTTP cookie, described by its property dictionary.
 #pragma once
 
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "platform/webkit/ns_object.h"
 
 namespace foundation {
 
+// The keys of a cookie's property dictionary.
+inline const std::string NSHTTPCookieComment = "Comment";
+inline const std::string NSHTTPCookieCommentURL = "CommentURL";
+inline const std::string NSHTTPCookieDiscard = "Discard";
+inline const std::string NSHTTPCookieDomain = "Domain";
+inline const std::string NSHTTPCookieExpires = "Expires";
+inline const std::string NSHTTPCookieMaximumAge = "Max-Age";
+inline const std::string NSHTTPCookieName = "Name";
+inline const std::string NSHTTPCookieOriginURL = "OriginURL";
+inline const std::string NSHTTPCookiePath = "Path";
+inline const std::string NSHTTPCookiePort = "Port";
+inline const std::string NSHTTPCookieSameSitePolicy = "SameSitePolicy";
+inline const std::string NSHTTPCookieSecure = "Secure";
+inline const std::string NSHTTPCookieValue = "Value";
+inline const std::string NSHTTPCookieVersion = "Version";
+
 class NSHTTPCookie : public NSObject {
  public:
+  // The cookie that `properties` describe; null when they lack a name, a value, or a domain or
+  // an origin URL with a host (each a string). The path defaults to "/" and the domain to the
+  // origin's host; both then appear in the properties.
+  static std::shared_ptr<NSHTTPCookie> cookieWithProperties(AnyValue::Dictionary properties);
+
+  // Use cookieWithProperties, which checks and completes the properties.
   explicit NSHTTPCookie(AnyValue::Dictionary properties) : properties_(std::move(properties)) {}
 
   const AnyValue::Dictionary& properties() const { return properties_; }
+  std::string name() const { return stringProperty(NSHTTPCookieName); }
+  std::string value() const { return stringProperty(NSHTTPCookieValue); }
+  std::string domain() const { return stringProperty(NSHTTPCookieDomain); }
+  std::string path() const { return stringProperty(NSHTTPCookiePath); }
 
  private:
+  std::string stringProperty(const std::string& key) const;
+
   AnyValue::Dictionary properties_;
 };
 

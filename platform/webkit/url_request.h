@@ -26,6 +26,15 @@ struct URLRequest {
   std::optional<std::map<std::string, std::string>> allHTTPHeaderFields;
   NSURLRequestCachePolicy cachePolicy = NSURLRequestUseProtocolCachePolicy;
   double timeoutInterval = 60.0;
+
+  static URLRequest requestWithURL(std::shared_ptr<const NSURL> url,
+                                   NSURLRequestCachePolicy cachePolicy, double timeoutInterval) {
+    URLRequest request;
+    request.url = std::move(url);
+    request.cachePolicy = cachePolicy;
+    request.timeoutInterval = timeoutInterval;
+    return request;
+  }
 };
 
 }  // namespace foundation

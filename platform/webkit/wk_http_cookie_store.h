@@ -1,6 +1,35 @@
-// The cookies of a website data store.
+// The cookies of a website data store. A cookie replaces one with the same name, domain and
+// path. Completion handlers run on the main queue, on a later turn.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/foundation/ns_date.h"
+#include "platform/webkit/ns_http_cookie.h"
 #include "platform/webkit/ns_object.h"
 
-class WKHTTPCookieStore : public foundation::NSObject {};
+class WKHTTPCookieStore : public foundation::NSObject {
+ public:
+  void setCookie(std::shared_ptr<foundation::NSHTTPCookie> cookie,
+                 std::function<void()> completionHandler);
+  void deleteCookie(const std::shared_ptr<foundation::NSHTTPCookie>& cookie,
+                    std::function<void()> completionHandler);
+  void getAllCookies(std::function<void(std::vector<std::shared_ptr<foundation::NSHTTPCookie>>)>
+                         completionHandler);
+
+  // What the data store sees of the cookies: each with the time it was set.
+  struct StoredCookie {
+    std::shared_ptr<foundation::NSHTTPCookie> cookie;
+    NSDate modified;
+  };
+  std::vector<StoredCookie> storedCookies() const;
+  // Removes the cookies set at or after `date`.
+  void removeCookiesModifiedSince(const NSDate& date);
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<StoredCookie> cookies_;
+};

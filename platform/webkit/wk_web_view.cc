@@ -1,6 +1,490 @@
 #include "platform/webkit/wk_web_view.h"
 
+#include <type_traits>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/foundation/ns_log.h"
+#include "platform/foundation/ns_url.h"
+#include "platform/webkit/internal/html_document.h"
+#include "platform/webkit/internal/java_script_page.h"
+#include "platform/webkit/internal/web_kit_errors.h"
+#include "platform/webkit/internal/web_view_navigation.h"
+#include "platform/webkit/ns_http_url_response.h"
+#include "platform/webkit/wk_error.h"
+#include "platform/webkit/wk_script_message.h"
+
+using foundation::AnyValue;
+using foundation::makeObject;
+using webkit::NavigationStep;
+using webkit::WebViewNavigation;
+
+namespace {
+
+constexpr double kProgressAtStart = 0.1;
+constexpr double kProgressAtCommit = 0.5;
+
+// Calls `handler` once; a second answer is a fault of the delegate and is only logged.
+template <typename... Args>
+std::function<void(Args...)> once(const char* name,
+                                  std::type_identity_t<std::function<void(Args...)>> handler) {
+  auto called = std::make_shared<bool>(false);
+  return [name, called, handler = std::move(handler)](Args... arguments) {
+    if (*called) {
+      NSLog("WKWebView: the %s handler was called more than once", name);
+      return;
+    }
+    *called = true;
+    handler(arguments...);
+  };
+}
+
+}  // namespace
+
 WKWebView::WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration)
     : NSView(frame),
-      configuration_(configuration ? std::move(configuration)
-                                   : foundation::makeObject<WKWebViewConfiguration>()) {}
+      configuration_(configuration ? configuration->copy()
+                                   : makeObject<WKWebViewConfiguration>()) {}
+
+WKWebView::~WKWebView() = default;
+
+std::shared_ptr<WKWebViewConfiguration> WKWebView::configuration() const {
+  return configuration_->copy();
+}
+
+std::shared_ptr<WKNavigationDelegate> WKWebView::navigationDelegate() const {
+  return navigation_delegate_.lock();
+}
+
+void WKWebView::setNavigationDelegate(const std::shared_ptr<WKNavigationDelegate>& delegate) {
+  navigation_delegate_ = delegate;
+}
+
+std::shared_ptr<WKUIDelegate> WKWebView::UIDelegate() const { return ui_delegate_.lock(); }
+
+void WKWebView::setUIDelegate(const std::shared_ptr<WKUIDelegate>& delegate) {
+  ui_delegate_ = delegate;
+}
+
+bool WKWebView::canGoBack() const { return !history_.empty() && history_index_ > 0; }
+
+bool WKWebView::canGoForward() const {
+  return !history_.empty() && history_index_ + 1 < history_.size();
+}
+
+AnyValue WKWebView::valueForKey(const std::string& key) const {
+  if (key == "URL") return url_ ? AnyValue(std::const_pointer_cast<foundation::NSURL>(url_)) : AnyValue();
+  if (key == "title") return title_ ? AnyValue(*title_) : AnyValue();
+  if (key == "estimatedProgress") return AnyValue(estimated_progress_);
+  if (key == "loading") return AnyValue(loading_);
+  if (key == "canGoBack") return AnyValue(canGoBack());
+  if (key == "canGoForward") return AnyValue(canGoForward());
+  return AnyValue();
+}
+
+// Observers hear of every set, also of one that keeps the value.
+void WKWebView::setURL(std::shared_ptr<const foundation::NSURL> url) {
+  willChangeValueForKey("URL");
+  url_ = std::move(url);
+  didChangeValueForKey("URL");
+}
+
+void WKWebView::setTitle(std::optional<std::string> title) {
+  willChangeValueForKey("title");
+  title_ = std::move(title);
+  didChangeValueForKey("title");
+}
+
+void WKWebView::setEstimatedProgress(double progress) {
+  willChangeValueForKey("estimatedProgress");
+  estimated_progress_ = progress;
+  didChangeValueForKey("estimatedProgress");
+}
+
+void WKWebView::setLoading(bool loading) {
+  willChangeValueForKey("loading");
+  loading_ = loading;
+  didChangeValueForKey("loading");
+}
+
+void WKWebView::setHistory(std::vector<webkit::HistoryItem> items, size_t index) {
+  willChangeValueForKey("canGoBack");
+  willChangeValueForKey("canGoForward");
+  history_ = std::move(items);
+  history_index_ = index;
+  didChangeValueForKey("canGoBack");
+  didChangeValueForKey("canGoForward");
+}
+
+std::shared_ptr<WKWebView> WKWebView::selfView() const {
+  return std::dynamic_pointer_cast<WKWebView>(self());
+}
+
+std::shared_ptr<WKFrameInfo> WKWebView::mainFrame() const {
+  std::optional<foundation::URLRequest> request;
+  std::string protocol, host;
+  int64_t port = 0;
+  if (url_) {
+    request = foundation::URLRequest{};
+    request->url = url_;
+    if (auto parsed = NSURL::URLWithString(url_->absoluteString())) {
+      protocol = parsed->scheme().value_or("");
+      host = parsed->host().value_or("");
+      port = parsed->port().value_or(0);
+    }
+  }
+  return makeObject<WKFrameInfo>(true, std::move(request),
+                                 makeObject<WKSecurityOrigin>(protocol, host, port));
+}
+
+// Loading.
+
+std::shared_ptr<WKNavigation> WKWebView::loadRequest(const foundation::URLRequest& request) {
+  return enqueue(std::make_shared<WebViewNavigation>(webkit::RequestSource{request},
+                                                     WKNavigationTypeOther, std::nullopt));
+}
+
+std::shared_ptr<WKNavigation> WKWebView::loadHTMLString(
+    const std::string& string, std::shared_ptr<const foundation::NSURL> baseURL) {
+  return enqueue(std::make_shared<WebViewNavigation>(
+      webkit::HTMLSource{string, std::move(baseURL)}, WKNavigationTypeOther, std::nullopt));
+}
+
+std::shared_ptr<WKNavigation> WKWebView::loadFileURL(
+    std::shared_ptr<const foundation::NSURL> URL,
+    std::shared_ptr<const foundation::NSURL> readAccessURL) {
+  return enqueue(std::make_shared<WebViewNavigation>(
+      webkit::FileSource{std::move(URL), std::move(readAccessURL)}, WKNavigationTypeOther,
+      std::nullopt));
+}
+
+std::shared_ptr<WKNavigation> WKWebView::goBack() {
+  if (!canGoBack()) return nullptr;
+  size_t target = history_index_ - 1;
+  return enqueue(std::make_shared<WebViewNavigation>(history_[target].source,
+                                                     WKNavigationTypeBackForward, target));
+}
+
+std::shared_ptr<WKNavigation> WKWebView::goForward() {
+  if (!canGoForward()) return nullptr;
+  size_t target = history_index_ + 1;
+  return enqueue(std::make_shared<WebViewNavigation>(history_[target].source,
+                                                     WKNavigationTypeBackForward, target));
+}
+
+std::shared_ptr<WKNavigation> WKWebView::reload() {
+  if (history_.empty()) return nullptr;
+  return enqueue(std::make_shared<WebViewNavigation>(history_[history_index_].source,
+                                                     WKNavigationTypeReload, history_index_));
+}
+
+std::shared_ptr<WKNavigation> WKWebView::enqueue(std::shared_ptr<WebViewNavigation> navigation) {
+  auto token = navigation->token;
+  navigations_.push_back(std::move(navigation));
+  if (navigations_.size() == 1) scheduleStep();
+  return token;
+}
+
+// Steps. Each runs on its own later turn of the main queue; while steps are held, each waits
+// for a release.
+
+void WKWebView::scheduleStep() {
+  if (navigations_.empty()) return;
+  if (steps_held_) {
+    if (steps_released_ == 0) {
+      step_waiting_ = true;
+      return;
+    }
+    --steps_released_;
+  }
+  step_waiting_ = false;
+  std::weak_ptr<WKWebView> weak = selfView();
+  std::weak_ptr<WebViewNavigation> navigation = navigations_.front();
+  uint64_t generation = navigations_.front()->generation;
+  dispatch_async(dispatch_get_main_queue(), [weak, navigation, generation] {
+    auto view = weak.lock();
+    auto current = navigation.lock();
+    if (view && current && view->isCurrent(current, generation)) view->runStep(*current);
+  });
+}
+
+bool WKWebView::isCurrent(const std::shared_ptr<WebViewNavigation>& navigation,
+                          uint64_t generation) const {
+  return !navigations_.empty() && navigations_.front() == navigation &&
+         navigation->generation == generation;
+}
+
+void WKWebView::runStep(WebViewNavigation& navigation) {
+  switch (navigation.step) {
+    case NavigationStep::actionPolicy:
+      return decideAction(navigation);
+    case NavigationStep::provisionalStart:
+      return startProvisional(navigation);
+    case NavigationStep::authentication:
+      return challenge(navigation);
+    case NavigationStep::responsePolicy:
+      return decideResponse(navigation);
+    case NavigationStep::commit:
+      return commit(navigation);
+    case NavigationStep::finish:
+      return finish(navigation);
+    case NavigationStep::failure:
+      return reportFailure(navigation);
+  }
+}
+
+void WKWebView::decideAction(WebViewNavigation& navigation) {
+  auto action = makeObject<WKNavigationAction>(webkit::sourceRequest(navigation.source),
+                                               mainFrame(), navigation.type);
+  std::weak_ptr<WKWebView> weak = selfView();
+  auto current = navigations_.front();
+  uint64_t generation = current->generation;
+  auto decide = once<WKNavigationActionPolicy>(
+      "navigation action policy", [weak, current, generation](WKNavigationActionPolicy policy) {
+        auto view = weak.lock();
+        if (!view || !view->isCurrent(current, generation)) return;
+        if (policy == WKNavigationActionPolicyAllow) {
+          current->moveTo(NavigationStep::provisionalStart);
+          view->scheduleStep();
+        } else {
+          // A cancelled navigation, or one turned into a download, ends without a word.
+          view->endNavigation();
+        }
+      });
+  if (auto delegate = navigationDelegate()) {
+    delegate->decidePolicyForNavigationAction(selfView(), action, decide);
+  } else {
+    decide(WKNavigationActionPolicyAllow);
+  }
+}
+
+void WKWebView::startProvisional(WebViewNavigation& navigation) {
+  navigation.content = webkit::loadContent(navigation.source);
+  setURL(navigation.content.url);
+  setLoading(true);
+  setEstimatedProgress(kProgressAtStart);
+  if (navigation.content.error) {
+    navigation.error = navigation.content.error;
+    navigation.moveTo(NavigationStep::failure);
+  } else {
+    navigation.moveTo(navigation.content.requiredCredentials ? NavigationStep::authentication
+                                                             : NavigationStep::responsePolicy);
+  }
+  auto token = navigation.token;
+  if (auto delegate = navigationDelegate()) delegate->didStartProvisionalNavigation(selfView(), token);
+  scheduleStep();
+}
+
+void WKWebView::challenge(WebViewNavigation& navigation) {
+  const auto& required = *navigation.content.requiredCredentials;
+  auto parsed = NSURL::URLWithString(navigation.content.url->absoluteString());
+  auto space = makeObject<foundation::NSURLProtectionSpace>(
+      parsed && parsed->host() ? *parsed->host() : "", parsed ? parsed->port().value_or(0) : 0,
+      parsed ? parsed->scheme() : std::nullopt, required.realm,
+      "NSURLAuthenticationMethodHTTPBasic");
+  auto challenge = makeObject<foundation::NSURLAuthenticationChallenge>(space);
+  std::weak_ptr<WKWebView> weak = selfView();
+  auto current = navigations_.front();
+  uint64_t generation = current->generation;
+  auto answer = once<foundation::NSURLSessionAuthChallengeDisposition,
+                     std::shared_ptr<foundation::NSURLCredential>>(
+      "authentication challenge",
+      [weak, current, generation](foundation::NSURLSessionAuthChallengeDisposition disposition,
+                                  std::shared_ptr<foundation::NSURLCredential> credential) {
+        auto view = weak.lock();
+        if (!view || !view->isCurrent(current, generation)) return;
+        auto& content = current->content;
+        const auto& expected = *content.requiredCredentials;
+        if (disposition == foundation::NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
+          current->error = webkit::urlLoadingError(foundation::NSURLErrorCancelled, "cancelled",
+                                                   content.url->absoluteString());
+          current->moveTo(NavigationStep::failure);
+        } else {
+          bool accepted = disposition == foundation::NSURLSessionAuthChallengeUseCredential &&
+                          credential && credential->user() == expected.user &&
+                          credential->password() == expected.password;
+          if (!accepted) {
+            // The server's answer to a load without the right credentials.
+            content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, 401);
+            content.mimeType = "text/html";
+            content.body.clear();
+          }
+          current->moveTo(NavigationStep::responsePolicy);
+        }
+        view->scheduleStep();
+      });
+  if (auto delegate = navigationDelegate()) {
+    delegate->didReceiveAuthenticationChallenge(selfView(), challenge, answer);
+  } else {
+    answer(foundation::NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
+  }
+}
+
+void WKWebView::decideResponse(WebViewNavigation& navigation) {
+  auto response = makeObject<WKNavigationResponse>(navigation.content.response, true);
+  std::weak_ptr<WKWebView> weak = selfView();
+  auto current = navigations_.front();
+  uint64_t generation = current->generation;
+  auto decide = once<WKNavigationResponsePolicy>(
+      "navigation response policy",
+      [weak, current, generation](WKNavigationResponsePolicy policy) {
+        auto view = weak.lock();
+        if (!view || !view->isCurrent(current, generation)) return;
+        if (policy == WKNavigationResponsePolicyAllow) {
+          current->moveTo(NavigationStep::commit);
+        } else if (policy == WKNavigationResponsePolicyCancel) {
+          current->error = webkit::frameLoadInterruptedError(current->content.url->absoluteString());
+          current->moveTo(NavigationStep::failure);
+        } else {
+          // Downloads are not modelled: the page stays as it was.
+          view->setLoading(false);
+          view->endNavigation();
+          return;
+        }
+        view->scheduleStep();
+      });
+  if (auto delegate = navigationDelegate()) {
+    delegate->decidePolicyForNavigationResponse(selfView(), response, decide);
+  } else {
+    decide(WKNavigationResponsePolicyAllow);
+  }
+}
+
+void WKWebView::commit(WebViewNavigation& navigation) {
+  navigation.committed = true;
+  std::vector<webkit::HistoryItem> items = history_;
+  size_t index = history_index_;
+  if (navigation.type == WKNavigationTypeBackForward && navigation.historyIndex &&
+      *navigation.historyIndex < items.size()) {
+    index = *navigation.historyIndex;
+  } else if (navigation.type != WKNavigationTypeReload || items.empty()) {
+    if (!items.empty()) items.resize(index + 1);
+    items.push_back({navigation.source, navigation.content.url});
+    index = items.size() - 1;
+  }
+  setHistory(std::move(items), index);
+  setURL(navigation.content.url);
+
+  bool html = navigation.content.mimeType == "text/html";
+  std::optional<std::string> title = html ? webkit::documentTitle(navigation.content.body)
+                                          : std::nullopt;
+  page_.reset();
+  page();  // a new page, with the new document's title
+  setTitle(title);
+  runUserScripts(WKUserScriptInjectionTimeAtDocumentStart);
+  bool page_scripts = configuration_->preferences()->javaScriptEnabled() &&
+                      configuration_->defaultWebpagePreferences()->allowsContentJavaScript();
+  if (html && page_scripts) runScripts(webkit::inlineScripts(navigation.content.body));
+  setEstimatedProgress(kProgressAtCommit);
+  navigation.moveTo(NavigationStep::finish);
+  scheduleStep();
+}
+
+void WKWebView::finish(WebViewNavigation& navigation) {
+  auto token = navigation.token;
+  runUserScripts(WKUserScriptInjectionTimeAtDocumentEnd);
+  setEstimatedProgress(1.0);
+  setLoading(false);
+  endNavigation();
+  if (auto delegate = navigationDelegate()) delegate->didFinishNavigation(selfView(), token);
+}
+
+void WKWebView::reportFailure(WebViewNavigation& navigation) {
+  auto token = navigation.token;
+  auto error = navigation.error;
+  bool committed = navigation.committed;
+  setLoading(false);
+  endNavigation();
+  auto delegate = navigationDelegate();
+  if (!delegate) return;
+  if (committed) {
+    delegate->didFailNavigation(selfView(), token, error);
+  } else {
+    delegate->didFailProvisionalNavigation(selfView(), token, error);
+  }
+}
+
+void WKWebView::endNavigation() {
+  if (navigations_.empty()) return;
+  navigations_.pop_front();
+  scheduleStep();
+}
+
+void WKWebView::fail(std::shared_ptr<foundation::NSError> error) {
+  if (navigations_.empty()) return;
+  auto& navigation = *navigations_.front();
+  navigation.error = std::move(error);
+  navigation.moveTo(NavigationStep::failure);
+  scheduleStep();
+}
+
+void WKWebView::terminateWebContentProcess() {
+  page_.reset();
+  navigations_.clear();
+  step_waiting_ = false;
+  if (loading_) setLoading(false);
+  std::weak_ptr<WKWebView> weak = selfView();
+  dispatch_async(dispatch_get_main_queue(), [weak] {
+    auto view = weak.lock();
+    if (!view) return;
+    if (auto delegate = view->navigationDelegate()) {
+      delegate->webViewWebContentProcessDidTerminate(view);
+    }
+  });
+}
+
+// Scripts.
+
+webkit::JavaScriptPage& WKWebView::page() {
+  if (!page_) {
+    // The page's hooks run only while one of its scripts runs, inside this web view's calls.
+    webkit::JavaScriptPage::Hooks hooks;
+    hooks.titleChanged = [this](const std::string& title) { setTitle(title); };
+    hooks.messageHandlerNames = [this] {
+      return configuration_->userContentController()->scriptMessageHandlerNames();
+    };
+    std::weak_ptr<WKWebView> weak = selfView();
+    hooks.postMessage = [weak](const std::string& name, const AnyValue& body) {
+      dispatch_async(dispatch_get_main_queue(), [weak, name, body] {
+        if (auto view = weak.lock()) view->deliverScriptMessage(name, body);
+      });
+    };
+    page_ = std::make_unique<webkit::JavaScriptPage>(std::move(hooks), title_);
+  }
+  return *page_;
+}
+
+void WKWebView::runScripts(const std::vector<std::string>& scripts) {
+  for (const auto& script : scripts) {
+    auto outcome = page().evaluate(script);
+    if (outcome.error) NSLog("WKWebView: a page script failed: %s", outcome.error->description().c_str());
+  }
+}
+
+void WKWebView::runUserScripts(int64_t injectionTime) {
+  std::vector<std::string> sources;
+  for (const auto& script : configuration_->userContentController()->userScripts()) {
+    if (script->injectionTime() == injectionTime) sources.push_back(script->source());
+  }
+  runScripts(sources);
+}
+
+void WKWebView::deliverScriptMessage(const std::string& name, const AnyValue& body) {
+  auto controller = configuration_->userContentController();
+  auto handler = controller->scriptMessageHandlerForName(name);
+  if (!handler) return;
+  handler->userContentController(controller, makeObject<WKScriptMessage>(name, body));
+}
+
+void WKWebView::evaluateJavaScript(const std::string& javaScriptString,
+                                   JavaScriptCompletion completion) {
+  std::weak_ptr<WKWebView> weak = selfView();
+  dispatch_async(dispatch_get_main_queue(), [weak, javaScriptString, completion] {
+    auto view = weak.lock();
+    if (!view) {
+      completion(AnyValue(), makeObject<foundation::NSError>(WKErrorDomain, WKErrorWebViewInvalidated));
+      return;
+    }
+    auto outcome = view->page().evaluate(javaScriptString);
+    if (completion) completion(outcome.value, outcome.error);
+  });
+}

@@ -1,19 +1,141 @@
 // A view that shows web content. It is a view of the window and an object of the runtime at
-// once; make it with foundation::makeObject like every other object.
+// once; make it with foundation::makeObject like every other object, and use it on the main
+// thread only.
+//
+// Navigations run one at a time, in the order they were asked for: the action's policy, the
+// provisional start, an authentication challenge when the server asks for one, the response's
+// policy, the commit and the finish, each step on a later turn of the main queue. The
+// observable properties (URL, title, estimatedProgress, loading, canGoBack, canGoForward) notify
+// their observers on every set. The delegates are held weakly.
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include "platform/appkit/ns_view.h"
+#include "platform/webkit/ns_url.h"
+#include "platform/webkit/url_request.h"
+#include "platform/webkit/wk_navigation.h"
+#include "platform/webkit/wk_navigation_delegate.h"
+#include "platform/webkit/wk_ui_delegate.h"
 #include "platform/webkit/wk_web_view_configuration.h"
+
+namespace webkit {
+class JavaScriptPage;
+struct HistoryItem;
+struct WebViewNavigation;
+namespace testing {
+class WebViewControls;
+}
+}  // namespace webkit
 
 class WKWebView : public NSView, public foundation::NSObject {
  public:
-  // A web view without a configuration gets a default one.
-  WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration);
+  using JavaScriptCompletion = std::function<void(const foundation::AnyValue& result,
+                                                  const std::shared_ptr<foundation::NSError>&)>;
 
-  const std::shared_ptr<WKWebViewConfiguration>& configuration() const { return configuration_; }
+  // The web view keeps a copy of the configuration; none gets a default one.
+  WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration);
+  ~WKWebView() override;
+
+  // A fresh copy on every call, sharing the web view's controller, stores and preferences.
+  std::shared_ptr<WKWebViewConfiguration> configuration() const;
+
+  std::shared_ptr<WKNavigationDelegate> navigationDelegate() const;
+  void setNavigationDelegate(const std::shared_ptr<WKNavigationDelegate>& delegate);
+  std::shared_ptr<WKUIDelegate> UIDelegate() const;
+  void setUIDelegate(const std::shared_ptr<WKUIDelegate>& delegate);
+
+  // Observable.
+  std::shared_ptr<const foundation::NSURL> URL() const { return url_; }
+  const std::optional<std::string>& title() const { return title_; }
+  double estimatedProgress() const { return estimated_progress_; }
+  bool isLoading() const { return loading_; }
+  bool canGoBack() const;
+  bool canGoForward() const;
+  foundation::AnyValue valueForKey(const std::string& key) const override;
+
+  const std::optional<std::string>& customUserAgent() const { return custom_user_agent_; }
+  void setCustomUserAgent(std::optional<std::string> userAgent) {
+    custom_user_agent_ = std::move(userAgent);
+  }
+  bool allowsBackForwardNavigationGestures() const { return allows_back_forward_gestures_; }
+  void setAllowsBackForwardNavigationGestures(bool allow) { allows_back_forward_gestures_ = allow; }
+  bool allowsLinkPreview() const { return allows_link_preview_; }
+  void setAllowsLinkPreview(bool allow) { allows_link_preview_ = allow; }
+  bool isInspectable() const { return inspectable_; }
+  void setInspectable(bool inspectable) { inspectable_ = inspectable; }
+
+  std::shared_ptr<WKNavigation> loadRequest(const foundation::URLRequest& request);
+  // Without a base URL the page is "about:blank".
+  std::shared_ptr<WKNavigation> loadHTMLString(const std::string& string,
+                                               std::shared_ptr<const foundation::NSURL> baseURL);
+  // Files at or below `readAccessURL` (a directory, or a file whose folder is meant) may load.
+  std::shared_ptr<WKNavigation> loadFileURL(std::shared_ptr<const foundation::NSURL> URL,
+                                            std::shared_ptr<const foundation::NSURL> readAccessURL);
+  // Null when there is nothing to go to.
+  std::shared_ptr<WKNavigation> goBack();
+  std::shared_ptr<WKNavigation> goForward();
+  std::shared_ptr<WKNavigation> reload();
+
+  // Runs the script in the current page on a later turn of the main queue and completes with its
+  // result or WebKit's error.
+  void evaluateJavaScript(const std::string& javaScriptString, JavaScriptCompletion completion);
 
  private:
+  friend class webkit::testing::WebViewControls;
+
+  std::shared_ptr<WKNavigation> enqueue(std::shared_ptr<webkit::WebViewNavigation> navigation);
+  void scheduleStep();
+  void runStep(webkit::WebViewNavigation& navigation);
+  void decideAction(webkit::WebViewNavigation& navigation);
+  void startProvisional(webkit::WebViewNavigation& navigation);
+  void challenge(webkit::WebViewNavigation& navigation);
+  void decideResponse(webkit::WebViewNavigation& navigation);
+  void commit(webkit::WebViewNavigation& navigation);
+  void finish(webkit::WebViewNavigation& navigation);
+  void reportFailure(webkit::WebViewNavigation& navigation);
+  void endNavigation();
+  void fail(std::shared_ptr<foundation::NSError> error);
+  // Whether `navigation` is still the current one and still at the step it was at.
+  bool isCurrent(const std::shared_ptr<webkit::WebViewNavigation>& navigation,
+                 uint64_t generation) const;
+  void runScripts(const std::vector<std::string>& scripts);
+  void runUserScripts(int64_t injectionTime);
+  void deliverScriptMessage(const std::string& name, const foundation::AnyValue& body);
+  webkit::JavaScriptPage& page();
+  std::shared_ptr<WKWebView> selfView() const;
+  std::shared_ptr<WKFrameInfo> mainFrame() const;
+
+  void setURL(std::shared_ptr<const foundation::NSURL> url);
+  void setTitle(std::optional<std::string> title);
+  void setEstimatedProgress(double progress);
+  void setLoading(bool loading);
+  void setHistory(std::vector<webkit::HistoryItem> items, size_t index);
+  void terminateWebContentProcess();
+
   std::shared_ptr<WKWebViewConfiguration> configuration_;
+  std::weak_ptr<WKNavigationDelegate> navigation_delegate_;
+  std::weak_ptr<WKUIDelegate> ui_delegate_;
+  std::shared_ptr<const foundation::NSURL> url_;
+  std::optional<std::string> title_;
+  double estimated_progress_ = 0;
+  bool loading_ = false;
+  std::optional<std::string> custom_user_agent_;
+  bool allows_back_forward_gestures_ = false;
+  bool allows_link_preview_ = true;
+  bool inspectable_ = false;
+
+  std::vector<webkit::HistoryItem> history_;
+  size_t history_index_ = 0;
+  std::deque<std::shared_ptr<webkit::WebViewNavigation>> navigations_;
+  std::unique_ptr<webkit::JavaScriptPage> page_;
+  bool steps_held_ = false;
+  size_t steps_released_ = 0;
+  bool step_waiting_ = false;
 };

@@ -4,9 +4,21 @@ using foundation::makeObject;
 
 WKWebViewConfiguration::WKWebViewConfiguration()
     : user_content_controller_(makeObject<WKUserContentController>()),
-      website_data_store_(makeObject<WKWebsiteDataStore>()),
+      website_data_store_(WKWebsiteDataStore::defaultDataStore()),
       preferences_(makeObject<WKPreferences>()),
       default_webpage_preferences_(makeObject<WKWebpagePreferences>()) {}
+
+std::shared_ptr<WKWebViewConfiguration> WKWebViewConfiguration::copy() const {
+  auto copied = makeObject<WKWebViewConfiguration>();
+  copied->user_content_controller_ = user_content_controller_;
+  copied->website_data_store_ = website_data_store_;
+  copied->preferences_ = preferences_;
+  copied->default_webpage_preferences_ = default_webpage_preferences_;
+  copied->limits_navigations_to_app_bound_domains_ = limits_navigations_to_app_bound_domains_;
+  copied->media_types_requiring_user_action_for_playback_ =
+      media_types_requiring_user_action_for_playback_;
+  return copied;
+}
 
 std::shared_ptr<WKUserContentController> WKWebViewConfiguration::userContentController() const {
   return user_content_controller_;

@@ -1,6 +1,37 @@
 #include "plugins/wkwebview_host/authentication_challenge_response_proxy_api_delegate.h"
 
+#include "plugins/wkwebview_host/web_kit_library/proxy_api_registrar.h"
+
 namespace wkwebview_host {
+namespace {
+
+std::shared_ptr<AuthenticationChallengeResponse> makeResponse(
+    UrlSessionAuthChallengeDisposition disposition,
+    std::shared_ptr<foundation::NSURLCredential> credential) {
+  // The Dart side's raw values are the platform's, except `unknown`.
+  if (disposition == UrlSessionAuthChallengeDisposition::unknown) {
+    throw ProxyAPIRegistrar::createUnknownEnumError(disposition);
+  }
+  return foundation::makeObject<AuthenticationChallengeResponse>(
+      static_cast<foundation::NSURLSessionAuthChallengeDisposition>(disposition),
+      std::move(credential));
+}
+
+}  // namespace
+
+std::shared_ptr<AuthenticationChallengeResponse>
+AuthenticationChallengeResponseProxyAPIDelegate::pigeonDefaultConstructor(
+    PigeonApiAuthenticationChallengeResponse&, UrlSessionAuthChallengeDisposition disposition,
+    std::shared_ptr<foundation::NSURLCredential> credential) {
+  return makeResponse(disposition, std::move(credential));
+}
+
+std::shared_ptr<AuthenticationChallengeResponse>
+AuthenticationChallengeResponseProxyAPIDelegate::createAsync(
+    PigeonApiAuthenticationChallengeResponse&, UrlSessionAuthChallengeDisposition disposition,
+    std::shared_ptr<foundation::NSURLCredential> credential) {
+  return makeResponse(disposition, std::move(credential));
+}
 
 UrlSessionAuthChallengeDisposition AuthenticationChallengeResponseProxyAPIDelegate::disposition(
     PigeonApiAuthenticationChallengeResponse&,

@@ -1,5 +1,5 @@
 // The fields of a protection space: host, port, realm (null when it has none) and
-// authentication method.
+// authentication method; and its server trust, in a new wrapper on every call.
 #pragma once
 
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_url_protection_space.h"
@@ -25,6 +25,12 @@ class URLProtectionSpaceProxyAPIDelegate final : public PigeonApiDelegateURLProt
       PigeonApiURLProtectionSpace& /*api*/,
       const foundation::NSURLProtectionSpace& pigeonInstance) override {
     return pigeonInstance.authenticationMethod();
+  }
+  std::shared_ptr<SecTrustWrapper> getServerTrust(
+      PigeonApiURLProtectionSpace& /*api*/,
+      const foundation::NSURLProtectionSpace& pigeonInstance) override {
+    if (!pigeonInstance.serverTrust()) return nullptr;
+    return foundation::makeObject<SecTrustWrapper>(pigeonInstance.serverTrust());
   }
 };
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/flutter/value.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
@@ -56,6 +57,19 @@ class PigeonArguments {
     auto decoded = enumerationFromValue<E>(value(index));
     if (!decoded) fail(index, "a case of " + std::string(PigeonEnumeration<E>::name));
     return *decoded;
+  }
+  // A list whose every element is a case of E.
+  template <typename E>
+  std::vector<E> enumerations(size_t index) const {
+    const auto* list = value(index).asList();
+    if (list == nullptr) fail(index, "a list of " + std::string(PigeonEnumeration<E>::name));
+    std::vector<E> cases;
+    for (const auto& element : *list) {
+      auto decoded = enumerationFromValue<E>(element);
+      if (!decoded) fail(index, "a list of " + std::string(PigeonEnumeration<E>::name));
+      cases.push_back(*decoded);
+    }
+    return cases;
   }
 
  private:

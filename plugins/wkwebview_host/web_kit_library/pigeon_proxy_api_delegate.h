@@ -36,6 +36,9 @@ class PigeonApiWKWebpagePreferences;
 class PigeonApiGetTrustResultResponse;
 class PigeonApiSecTrust;
 class PigeonApiSecCertificate;
+class PigeonApiWKScriptMessageHandler;
+class PigeonApiWKNavigationDelegate;
+class PigeonApiWKUIDelegate;
 
 class WebKitLibraryPigeonProxyApiDelegate {
  public:
@@ -96,6 +99,12 @@ class WebKitLibraryPigeonProxyApiDelegate {
   virtual std::unique_ptr<PigeonApiSecTrust> pigeonApiSecTrust(
       WebKitLibraryPigeonProxyApiRegistrar& registrar) = 0;
   virtual std::unique_ptr<PigeonApiSecCertificate> pigeonApiSecCertificate(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar) = 0;
+  virtual std::unique_ptr<PigeonApiWKScriptMessageHandler> pigeonApiWKScriptMessageHandler(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar) = 0;
+  virtual std::unique_ptr<PigeonApiWKNavigationDelegate> pigeonApiWKNavigationDelegate(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar) = 0;
+  virtual std::unique_ptr<PigeonApiWKUIDelegate> pigeonApiWKUIDelegate(
       WebKitLibraryPigeonProxyApiRegistrar& registrar) = 0;
 };
 

@@ -14,7 +14,10 @@
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_url_protection_space.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_url_request.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_http_cookie_store.h"
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_navigation_delegate.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_preferences.h"
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_script_message_handler.h"
+#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_ui_delegate.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_user_content_controller.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_user_script.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_web_view_configuration.h"
@@ -42,8 +45,11 @@ constexpr std::array kOrder = {
     &make<&Delegate::pigeonApiWKWebViewConfiguration>,
     &make<&Delegate::pigeonApiWKUserContentController>,
     &make<&Delegate::pigeonApiWKPreferences>,
+    &make<&Delegate::pigeonApiWKScriptMessageHandler>,
+    &make<&Delegate::pigeonApiWKNavigationDelegate>,
     &make<&Delegate::pigeonApiNSObject>,
     &make<&Delegate::pigeonApiNSViewWKWebView>,
+    &make<&Delegate::pigeonApiWKUIDelegate>,
     &make<&Delegate::pigeonApiWKHTTPCookieStore>,
     &make<&Delegate::pigeonApiURLCredential>,
     &make<&Delegate::pigeonApiURLProtectionSpace>,

@@ -65,6 +65,12 @@ class ProxyAPIDelegate final : public WebKitLibraryPigeonProxyApiDelegate {
       WebKitLibraryPigeonProxyApiRegistrar& registrar) override;
   std::unique_ptr<PigeonApiSecCertificate> pigeonApiSecCertificate(
       WebKitLibraryPigeonProxyApiRegistrar& registrar) override;
+  std::unique_ptr<PigeonApiWKScriptMessageHandler> pigeonApiWKScriptMessageHandler(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar) override;
+  std::unique_ptr<PigeonApiWKNavigationDelegate> pigeonApiWKNavigationDelegate(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar) override;
+  std::unique_ptr<PigeonApiWKUIDelegate> pigeonApiWKUIDelegate(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar) override;
 };
 
 }  // namespace wkwebview_host

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "plugins/wkwebview_host/authentication_challenge_response.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
@@ -12,10 +13,16 @@ namespace wkwebview_host {
 
 class PigeonApiAuthenticationChallengeResponse;
 
-// Reads the announced fields of an object.
+// Makes responses and reads the announced fields of one.
 class PigeonApiDelegateAuthenticationChallengeResponse {
  public:
   virtual ~PigeonApiDelegateAuthenticationChallengeResponse() = default;
+  virtual std::shared_ptr<AuthenticationChallengeResponse> pigeonDefaultConstructor(
+      PigeonApiAuthenticationChallengeResponse& api, UrlSessionAuthChallengeDisposition disposition,
+      std::shared_ptr<foundation::NSURLCredential> credential) = 0;
+  virtual std::shared_ptr<AuthenticationChallengeResponse> createAsync(
+      PigeonApiAuthenticationChallengeResponse& api, UrlSessionAuthChallengeDisposition disposition,
+      std::shared_ptr<foundation::NSURLCredential> credential) = 0;
   virtual UrlSessionAuthChallengeDisposition disposition(
       PigeonApiAuthenticationChallengeResponse& api,
       const AuthenticationChallengeResponse& pigeonInstance) = 0;
@@ -36,11 +43,15 @@ class PigeonApiAuthenticationChallengeResponse final : public PigeonProxyApi {
   PigeonApiDelegateAuthenticationChallengeResponse& pigeonDelegate() const {
     return *pigeon_delegate_;
   }
+  std::vector<PigeonHostOperation> hostOperations() override;
 
   void pigeon_newInstance(const std::shared_ptr<AuthenticationChallengeResponse>& pigeonInstance,
                           const PigeonCompletion& completion);
 
  private:
+  void pigeonDefaultConstructor(const PigeonArguments& arguments, const PigeonHostReply& reply);
+  void createAsync(const PigeonArguments& arguments, const PigeonHostReply& reply);
+
   std::unique_ptr<PigeonApiDelegateAuthenticationChallengeResponse> pigeon_delegate_;
 };
 

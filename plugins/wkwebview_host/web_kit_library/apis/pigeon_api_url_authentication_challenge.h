@@ -3,18 +3,38 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/webkit/ns_url_authentication_challenge.h"
+#include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
 namespace wkwebview_host {
+
+class PigeonApiURLAuthenticationChallenge;
+
+class PigeonApiDelegateURLAuthenticationChallenge {
+ public:
+  virtual ~PigeonApiDelegateURLAuthenticationChallenge() = default;
+  virtual std::shared_ptr<foundation::NSURLProtectionSpace> getProtectionSpace(
+      PigeonApiURLAuthenticationChallenge& api,
+      const foundation::NSURLAuthenticationChallenge& pigeonInstance) = 0;
+};
 
 class PigeonApiURLAuthenticationChallenge final : public PigeonProxyApi {
  public:
   static constexpr const char* kName = "URLAuthenticationChallenge";
 
-  explicit PigeonApiURLAuthenticationChallenge(WebKitLibraryPigeonProxyApiRegistrar& registrar)
-      : PigeonProxyApi(registrar, kName) {}
+  PigeonApiURLAuthenticationChallenge(
+      WebKitLibraryPigeonProxyApiRegistrar& registrar,
+      std::unique_ptr<PigeonApiDelegateURLAuthenticationChallenge> delegate)
+      : PigeonProxyApi(registrar, kName), pigeon_delegate_(std::move(delegate)) {}
+
+  PigeonApiDelegateURLAuthenticationChallenge& pigeonDelegate() const { return *pigeon_delegate_; }
+  std::vector<PigeonHostOperation> hostOperations() override {
+    return {
+        operation("getProtectionSpace", &PigeonApiURLAuthenticationChallenge::getProtectionSpace)};
+  }
 
   void pigeon_newInstance(
       const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& pigeonInstance,
@@ -22,6 +42,14 @@ class PigeonApiURLAuthenticationChallenge final : public PigeonProxyApi {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);
   }
+
+ private:
+  void getProtectionSpace(const PigeonArguments& arguments, const PigeonHostReply& reply) {
+    reply.success(objectValue(pigeon_delegate_->getProtectionSpace(
+        *this, *arguments.instance<foundation::NSURLAuthenticationChallenge>(0))));
+  }
+
+  std::unique_ptr<PigeonApiDelegateURLAuthenticationChallenge> pigeon_delegate_;
 };
 
 }  // namespace wkwebview_host

@@ -6,8 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/webkit/ns_url_protection_space.h"
+#include "plugins/wkwebview_host/sec_trust_wrapper.h"
+#include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
@@ -27,6 +30,8 @@ class PigeonApiDelegateURLProtectionSpace {
       PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
   virtual std::string authenticationMethod(
       PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+  virtual std::shared_ptr<SecTrustWrapper> getServerTrust(
+      PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
 };
 
 class PigeonApiURLProtectionSpace final : public PigeonProxyApi {
@@ -38,11 +43,19 @@ class PigeonApiURLProtectionSpace final : public PigeonProxyApi {
       : PigeonProxyApi(registrar, kName), pigeon_delegate_(std::move(delegate)) {}
 
   PigeonApiDelegateURLProtectionSpace& pigeonDelegate() const { return *pigeon_delegate_; }
+  std::vector<PigeonHostOperation> hostOperations() override {
+    return {operation("getServerTrust", &PigeonApiURLProtectionSpace::getServerTrust)};
+  }
 
   void pigeon_newInstance(const std::shared_ptr<foundation::NSURLProtectionSpace>& pigeonInstance,
                           const PigeonCompletion& completion);
 
  private:
+  void getServerTrust(const PigeonArguments& arguments, const PigeonHostReply& reply) {
+    reply.success(objectValue(pigeon_delegate_->getServerTrust(
+        *this, *arguments.instance<foundation::NSURLProtectionSpace>(0))));
+  }
+
   std::unique_ptr<PigeonApiDelegateURLProtectionSpace> pigeon_delegate_;
 };
 

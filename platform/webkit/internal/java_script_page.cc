@@ -1,0 +1,364 @@
+#include "platform/webkit/internal/java_script_page.h"
+
+#include <duktape.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/webkit/internal/web_kit_errors.h"
+
+namespace webkit {
+namespace {
+
+using foundation::AnyValue;
+
+// A page's heap may not grow past this; an allocation beyond it fails inside the script as an
+// out-of-memory error instead of taking the process's memory.
+constexpr size_t kHeapLimit = size_t{64} << 20;
+
+// Every block carries its size in front, so that the limit can be kept.
+struct alignas(std::max_align_t) BlockHeader {
+  size_t size;
+};
+
+void* allocate(void* page_bytes, duk_size_t size) {
+  auto& allocated = *static_cast<size_t*>(page_bytes);
+  if (size > kHeapLimit - allocated) return nullptr;
+  auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+  if (header == nullptr) return nullptr;
+  header->size = size;
+  allocated += size;
+  return header + 1;
+}
+
+void release(void* page_bytes, void* block) {
+  if (block == nullptr) return;
+  auto* header = static_cast<BlockHeader*>(block) - 1;
+  *static_cast<size_t*>(page_bytes) -= header->size;
+  std::free(header);
+}
+
+void* reallocate(void* page_bytes, void* block, duk_size_t size) {
+  if (block == nullptr) return allocate(page_bytes, size);
+  if (size == 0) {
+    release(page_bytes, block);
+    return nullptr;
+  }
+  auto& allocated = *static_cast<size_t*>(page_bytes);
+  auto* header = static_cast<BlockHeader*>(block) - 1;
+  size_t old_size = header->size;
+  if (size > old_size && size - old_size > kHeapLimit - allocated) return nullptr;
+  auto* grown = static_cast<BlockHeader*>(std::realloc(header, sizeof(BlockHeader) + size));
+  if (grown == nullptr) return nullptr;
+  grown->size = size;
+  allocated = allocated - old_size + size;
+  return grown + 1;
+}
+
+// Only reached for an error thrown outside any protected call, which this file never makes.
+void fatal(void* /*page_bytes*/, const char* message) {
+  std::fprintf(stderr, "duktape: %s\n", message != nullptr ? message : "fatal error");
+  std::abort();
+}
+
+// Copies a value into plain data (arrays, plain objects, primitives) inside the heap, so that
+// reading it afterwards runs no getter and can throw nothing. Answers {value}, {unsupported} or
+// {thrown: message}.
+constexpr const char* kPlainCopySource = R"JS(
+(function (value) {
+  var unsupported = {};
+  function copy(v, depth) {
+    if (depth > 64) throw unsupported;
+    if (v === null || v === undefined) return v;
+    var type = typeof v;
+    if (type === 'boolean' || type === 'number' || type === 'string') return v;
+    if (type !== 'object') throw unsupported;
+    var kind = Object.prototype.toString.call(v);
+    var i, result;
+    if (kind === '[object Array]') {
+      result = [];
+      for (i = 0; i < v.length; i++) {
+        var element = copy(v[i], depth + 1);
+        result.push(element === undefined ? null : element);
+      }
+      return result;
+    }
+    if (kind !== '[object Object]') throw unsupported;
+    result = {};
+    var keys = Object.keys(v);
+    for (i = 0; i < keys.length; i++) {
+      var property = copy(v[keys[i]], depth + 1);
+      if (property !== undefined) result[keys[i]] = property;
+    }
+    return result;
+  }
+  try {
+    return { value: copy(value, 0) };
+  } catch (e) {
+    if (e === unsupported) return { unsupported: true };
+    var message;
+    try { message = String(e); } catch (ignored) { message = 'Error'; }
+    return { thrown: message };
+  }
+})
+)JS";
+
+constexpr const char* kPlainCopyKey = DUK_HIDDEN_SYMBOL("plainCopy");
+constexpr const char* kPageKey = DUK_HIDDEN_SYMBOL("page");
+constexpr const char* kHandlerNameKey = DUK_HIDDEN_SYMBOL("handlerName");
+
+void appendUtf8(std::string& out, uint32_t code_point) {
+  if (code_point < 0x80) {
+    out.push_back(static_cast<char>(code_point));
+  } else if (code_point < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+  } else if (code_point < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+  }
+}
+
+// Duktape keeps strings as CESU-8 (characters beyond the first plane as two encoded surrogates);
+// Foundation's strings are UTF-8. Lone surrogates become U+FFFD.
+std::string toUtf8(duk_context* context, duk_idx_t index) {
+  duk_size_t length = 0;
+  const char* raw = duk_get_lstring(context, index, &length);
+  std::string out;
+  if (raw == nullptr) return out;
+  out.reserve(length);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(raw);
+  auto surrogateAt = [&](size_t at) -> uint32_t {
+    if (at + 2 >= length || bytes[at] != 0xED || (bytes[at + 1] & 0xC0) != 0x80) return 0;
+    return 0xD000 | ((bytes[at + 1] & 0x3F) << 6) | (bytes[at + 2] & 0x3F);
+  };
+  for (size_t i = 0; i < length;) {
+    uint32_t high = surrogateAt(i);
+    if (high >= 0xD800 && high <= 0xDBFF) {
+      uint32_t low = surrogateAt(i + 3);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        appendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+        i += 6;
+      } else {
+        appendUtf8(out, 0xFFFD);
+        i += 3;
+      }
+    } else if (high >= 0xDC00 && high <= 0xDFFF) {
+      appendUtf8(out, 0xFFFD);
+      i += 3;
+    } else {
+      out.push_back(static_cast<char>(bytes[i]));
+      ++i;
+    }
+  }
+  return out;
+}
+
+AnyValue numberValue(double number) {
+  constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+  bool integral = std::isfinite(number) && std::trunc(number) == number &&
+                  std::fabs(number) <= kExactIntegers && !(number == 0 && std::signbit(number));
+  return integral ? AnyValue(static_cast<int64_t>(number)) : AnyValue(number);
+}
+
+// Reads a plain copy made by kPlainCopySource.
+AnyValue readPlain(duk_context* context, duk_idx_t index) {
+  index = duk_normalize_index(context, index);
+  switch (duk_get_type(context, index)) {
+    case DUK_TYPE_NULL:
+      return AnyValue(foundation::NSNull{});
+    case DUK_TYPE_BOOLEAN:
+      return AnyValue(static_cast<bool>(duk_get_boolean(context, index)));
+    case DUK_TYPE_NUMBER:
+      return numberValue(duk_get_number(context, index));
+    case DUK_TYPE_STRING:
+      return AnyValue(toUtf8(context, index));
+    case DUK_TYPE_OBJECT:
+      break;
+    default:
+      return AnyValue();
+  }
+  if (duk_is_array(context, index)) {
+    AnyValue::Array array;
+    duk_size_t length = duk_get_length(context, index);
+    for (duk_size_t i = 0; i < length; ++i) {
+      duk_get_prop_index(context, index, static_cast<duk_uarridx_t>(i));
+      array.push_back(readPlain(context, -1));
+      duk_pop(context);
+    }
+    return AnyValue(std::move(array));
+  }
+  AnyValue::Dictionary dictionary;
+  duk_enum(context, index, DUK_ENUM_OWN_PROPERTIES_ONLY);
+  while (duk_next(context, -1, 1)) {
+    std::string key = toUtf8(context, -2);
+    dictionary.emplace_back(std::move(key), readPlain(context, -1));
+    duk_pop_2(context);
+  }
+  duk_pop(context);
+  return AnyValue(std::move(dictionary));
+}
+
+// Converts the value on the top of the stack (and pops it).
+JavaScriptPage::Outcome convertTop(duk_context* context) {
+  duk_push_global_stash(context);
+  duk_get_prop_string(context, -1, kPlainCopyKey);
+  duk_remove(context, -2);
+  duk_swap_top(context, -2);
+  JavaScriptPage::Outcome outcome;
+  if (duk_pcall(context, 1) != DUK_EXEC_SUCCESS) {
+    outcome.error = javaScriptExceptionError(toUtf8(context, -1));
+  } else if (duk_get_prop_string(context, -1, "unsupported")) {
+    outcome.error = javaScriptResultTypeIsUnsupportedError();
+    duk_pop(context);
+  } else if (duk_pop(context), duk_get_prop_string(context, -1, "thrown")) {
+    outcome.error = javaScriptExceptionError(toUtf8(context, -1));
+    duk_pop(context);
+  } else {
+    duk_pop(context);
+    duk_get_prop_string(context, -1, "value");
+    outcome.value = readPlain(context, -1);
+    duk_pop(context);
+  }
+  duk_pop(context);
+  return outcome;
+}
+
+std::string errorText(duk_context* context) {
+  duk_safe_to_string(context, -1);
+  return toUtf8(context, -1);
+}
+
+}  // namespace
+
+JavaScriptPage::JavaScriptPage(Hooks hooks, std::optional<std::string> title)
+    : hooks_(std::move(hooks)), title_(std::move(title)) {
+  context_ = duk_create_heap(allocate, reallocate, release, &allocated_, fatal);
+  if (context_ != nullptr) installGlobals();
+}
+
+JavaScriptPage::~JavaScriptPage() {
+  if (context_ != nullptr) duk_destroy_heap(context_);
+}
+
+JavaScriptPage& JavaScriptPage::from(duk_context* context) {
+  duk_push_global_stash(context);
+  duk_get_prop_string(context, -1, kPageKey);
+  auto* page = static_cast<JavaScriptPage*>(duk_get_pointer(context, -1));
+  duk_pop_2(context);
+  return *page;
+}
+
+void JavaScriptPage::installGlobals() {
+  duk_context* context = context_;
+  duk_push_global_stash(context);
+  duk_push_pointer(context, this);
+  duk_put_prop_string(context, -2, kPageKey);
+  duk_push_string(context, kPlainCopySource);
+  if (duk_peval(context) == DUK_EXEC_SUCCESS) duk_put_prop_string(context, -2, kPlainCopyKey);
+  else duk_pop(context);
+  duk_pop(context);
+
+  duk_push_global_object(context);
+  duk_dup(context, -1);
+  duk_put_prop_string(context, -2, "window");
+
+  duk_push_object(context);  // document
+  duk_push_string(context, "title");
+  duk_push_c_function(context, titleGetter, 0);
+  duk_push_c_function(context, titleSetter, 1);
+  duk_def_prop(context, -4, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER |
+                                DUK_DEFPROP_SET_ENUMERABLE | DUK_DEFPROP_CLEAR_CONFIGURABLE);
+  duk_put_prop_string(context, -2, "document");
+
+  duk_push_object(context);  // webkit
+  duk_push_object(context);
+  duk_put_prop_string(context, -2, "messageHandlers");
+  duk_put_prop_string(context, -2, "webkit");
+  duk_pop(context);
+}
+
+// The handlers present now; a name removed since the last script is gone from the object.
+void JavaScriptPage::refreshMessageHandlers() {
+  std::vector<std::string> names;
+  if (hooks_.messageHandlerNames) names = hooks_.messageHandlerNames();
+  duk_context* context = context_;
+  duk_push_global_object(context);
+  if (!duk_get_prop_string(context, -1, "webkit") || !duk_is_object(context, -1)) {
+    duk_pop_2(context);
+    return;
+  }
+  duk_push_object(context);
+  for (const auto& name : names) {
+    duk_push_object(context);
+    duk_push_c_function(context, postMessage, 1);
+    duk_push_lstring(context, name.data(), name.size());
+    duk_put_prop_string(context, -2, kHandlerNameKey);
+    duk_put_prop_string(context, -2, "postMessage");
+    duk_put_prop_lstring(context, -2, name.data(), name.size());
+  }
+  duk_put_prop_string(context, -2, "messageHandlers");
+  duk_pop_2(context);
+}
+
+JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script) {
+  if (context_ == nullptr) return {AnyValue(), javaScriptExceptionError("Out of memory")};
+  refreshMessageHandlers();
+  if (duk_peval_lstring(context_, script.data(), script.size()) != DUK_EXEC_SUCCESS) {
+    Outcome failed{AnyValue(), javaScriptExceptionError(errorText(context_))};
+    duk_pop(context_);
+    return failed;
+  }
+  return convertTop(context_);
+}
+
+int JavaScriptPage::titleGetter(duk_context* context) {
+  const auto& title = from(context).title_;
+  if (title) {
+    duk_push_lstring(context, title->data(), title->size());
+  } else {
+    duk_push_string(context, "");
+  }
+  return 1;
+}
+
+int JavaScriptPage::titleSetter(duk_context* context) {
+  duk_safe_to_string(context, 0);
+  {
+    JavaScriptPage& page = from(context);
+    page.title_ = toUtf8(context, 0);
+    if (page.hooks_.titleChanged) page.hooks_.titleChanged(*page.title_);
+  }
+  return 0;
+}
+
+// No object with a destructor may be alive where duktape throws: it unwinds with longjmp.
+int JavaScriptPage::postMessage(duk_context* context) {
+  bool delivered = false;
+  {
+    duk_push_current_function(context);
+    duk_get_prop_string(context, -1, kHandlerNameKey);
+    std::string name = toUtf8(context, -1);
+    duk_pop_2(context);
+    duk_dup(context, 0);
+    Outcome body = convertTop(context);
+    JavaScriptPage& page = from(context);
+    if (!body.error && page.hooks_.postMessage) {
+      page.hooks_.postMessage(name, body.value.isNil() ? AnyValue(foundation::NSNull{}) : body.value);
+      delivered = true;
+    }
+  }
+  if (!delivered) return duk_error(context, DUK_ERR_TYPE_ERROR, "DataCloneError: The object can not be cloned.");
+  return 0;
+}
+
+}  // namespace webkit

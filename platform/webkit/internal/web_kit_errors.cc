@@ -1,0 +1,43 @@
+#include "platform/webkit/internal/web_kit_errors.h"
+
+#include "platform/webkit/wk_error.h"
+
+namespace webkit {
+
+using foundation::AnyValue;
+using foundation::makeObject;
+using foundation::NSError;
+
+std::shared_ptr<NSError> javaScriptExceptionError(const std::string& message) {
+  return makeObject<NSError>(
+      WKErrorDomain, WKErrorJavaScriptExceptionOccurred,
+      AnyValue::Dictionary{
+          {foundation::NSLocalizedDescriptionKey, AnyValue("A JavaScript exception occurred")},
+          {WKJavaScriptExceptionMessageErrorKey, AnyValue(message)}});
+}
+
+std::shared_ptr<NSError> javaScriptResultTypeIsUnsupportedError() {
+  return makeObject<NSError>(
+      WKErrorDomain, WKErrorJavaScriptResultTypeIsUnsupported,
+      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey,
+                            AnyValue("JavaScript execution returned a result of an unsupported "
+                                     "type")}});
+}
+
+std::shared_ptr<NSError> urlLoadingError(int64_t code, const std::string& description,
+                                         const std::string& url) {
+  return makeObject<NSError>(
+      foundation::NSURLErrorDomain, code,
+      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey, AnyValue(description)},
+                           {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+}
+
+std::shared_ptr<NSError> frameLoadInterruptedError(const std::string& url) {
+  return makeObject<NSError>(
+      WebKitErrorDomain, WebKitErrorFrameLoadInterruptedByPolicyChange,
+      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey,
+                            AnyValue("Frame load interrupted")},
+                           {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+}
+
+}  // namespace webkit

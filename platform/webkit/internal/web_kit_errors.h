@@ -1,0 +1,18 @@
+// The errors that the web view's script evaluation and navigations report.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/webkit/ns_error.h"
+
+namespace webkit {
+
+std::shared_ptr<foundation::NSError> javaScriptExceptionError(const std::string& message);
+std::shared_ptr<foundation::NSError> javaScriptResultTypeIsUnsupportedError();
+// A URL-loading error about `url`.
+std::shared_ptr<foundation::NSError> urlLoadingError(int64_t code, const std::string& description,
+                                                     const std::string& url);
+std::shared_ptr<foundation::NSError> frameLoadInterruptedError(const std::string& url);
+
+}  // namespace webkit

@@ -1,0 +1,150 @@
+#include "platform/webkit/internal/web_view_navigation.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/foundation/ns_url.h"
+#include "platform/webkit/internal/web_kit_errors.h"
+#include "platform/webkit/ns_http_url_response.h"
+#include "platform/webkit/wk_error.h"
+
+namespace webkit {
+namespace {
+
+using foundation::makeObject;
+
+constexpr const char* kBlankPage = "about:blank";
+// A page file larger than this is refused rather than read into memory.
+constexpr std::streamoff kLargestPageFile = std::streamoff{64} << 20;
+
+std::shared_ptr<const foundation::NSURL> urlObject(const std::string& text) {
+  return std::make_shared<const foundation::NSURL>(text);
+}
+
+std::string mimeTypeForExtension(const std::string& extension) {
+  static const std::map<std::string, std::string> kTypes = {
+      {"html", "text/html"},       {"htm", "text/html"},
+      {"txt", "text/plain"},       {"css", "text/css"},
+      {"js", "text/javascript"},   {"json", "application/json"},
+      {"png", "image/png"},        {"jpg", "image/jpeg"},
+      {"jpeg", "image/jpeg"},      {"svg", "image/svg+xml"},
+  };
+  auto found = kTypes.find(extension);
+  return found != kTypes.end() ? found->second : "application/octet-stream";
+}
+
+std::optional<std::string> realPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
+  return std::string(resolved);
+}
+
+LoadedContent failed(int64_t code, const std::string& description, const std::string& url) {
+  LoadedContent content;
+  content.url = urlObject(url);
+  content.error = urlLoadingError(code, description, url);
+  return content;
+}
+
+LoadedContent loadRequest(const foundation::URLRequest& request) {
+  std::string text = request.url ? request.url->absoluteString() : std::string();
+  auto parsed = NSURL::URLWithString(text);
+  if (!parsed || !parsed->scheme()) return failed(foundation::NSURLErrorBadURL, "bad URL", text);
+  LoadedContent content;
+  content.url = urlObject(parsed->absoluteString());
+  if (text == kBlankPage) {
+    content.response = makeObject<foundation::NSURLResponse>(content.url, "text/html");
+    content.mimeType = "text/html";
+    return content;
+  }
+  if (parsed->isFileURL()) {
+    return failed(foundation::NSURLErrorNoPermissionsToReadFile,
+                  "The file couldn't be opened because you don't have permission to view it.",
+                  text);
+  }
+  auto served = ServedResponses::shared().responseFor(parsed->absoluteString());
+  if (!served) {
+    return failed(foundation::NSURLErrorCannotFindHost,
+                  "A server with the specified hostname could not be found.", text);
+  }
+  content.response =
+      makeObject<foundation::NSHTTPURLResponse>(content.url, served->statusCode,
+                                                served->headerFields);
+  content.mimeType = served->mimeType;
+  content.body = served->body;
+  content.requiredCredentials = served->requiredCredentials;
+  return content;
+}
+
+LoadedContent loadFile(const FileSource& source) {
+  std::string text = source.url ? source.url->absoluteString() : std::string();
+  auto file_url = NSURL::URLWithString(text);
+  auto access_url = source.readAccessURL ? NSURL::URLWithString(source.readAccessURL->absoluteString())
+                                         : std::nullopt;
+  if (!file_url || !file_url->isFileURL() || !access_url || !access_url->isFileURL()) {
+    return failed(foundation::NSURLErrorUnsupportedURL, "unsupported URL", text);
+  }
+  auto file = realPath(file_url->path());
+  if (!file) {
+    return failed(foundation::NSURLErrorFileDoesNotExist,
+                  "The requested URL was not found on this server.", text);
+  }
+  auto access = realPath(access_url->path());
+  bool readable = access && (*file == *access || access->back() == '/'
+                                                     ? file->rfind(*access, 0) == 0
+                                                     : file->rfind(*access + "/", 0) == 0);
+  if (!readable) {
+    return failed(foundation::NSURLErrorNoPermissionsToReadFile,
+                  "The file couldn't be opened because you don't have permission to view it.",
+                  text);
+  }
+  std::ifstream stream(*file, std::ios::binary | std::ios::ate);
+  if (!stream || stream.tellg() > kLargestPageFile) {
+    return failed(foundation::NSURLErrorNoPermissionsToReadFile,
+                  "The file couldn't be opened.", text);
+  }
+  stream.seekg(0);
+  std::ostringstream body;
+  body << stream.rdbuf();
+  LoadedContent content;
+  content.url = urlObject(file_url->absoluteString());
+  content.mimeType = mimeTypeForExtension(file_url->pathExtension());
+  content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
+  content.body = body.str();
+  return content;
+}
+
+}  // namespace
+
+std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source) {
+  if (const auto* request = std::get_if<RequestSource>(&source)) return request->request.url;
+  if (const auto* html = std::get_if<HTMLSource>(&source)) {
+    return html->baseURL ? html->baseURL : urlObject(kBlankPage);
+  }
+  return std::get<FileSource>(source).url;
+}
+
+foundation::URLRequest sourceRequest(const NavigationSource& source) {
+  if (const auto* request = std::get_if<RequestSource>(&source)) return request->request;
+  foundation::URLRequest request;
+  request.url = sourceURL(source);
+  return request;
+}
+
+LoadedContent loadContent(const NavigationSource& source) {
+  if (const auto* request = std::get_if<RequestSource>(&source)) return loadRequest(request->request);
+  if (const auto* html = std::get_if<HTMLSource>(&source)) {
+    LoadedContent content;
+    content.url = sourceURL(source);
+    content.mimeType = "text/html";
+    content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
+    content.body = html->html;
+    return content;
+  }
+  return loadFile(std::get<FileSource>(source));
+}
+
+}  // namespace webkit

@@ -1,0 +1,92 @@
+// One navigation of a web view: what it loads, how far it has come, and what its load found.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "platform/webkit/internal/served_responses.h"
+#include "platform/webkit/ns_error.h"
+#include "platform/webkit/ns_url.h"
+#include "platform/webkit/ns_url_response.h"
+#include "platform/webkit/url_request.h"
+#include "platform/webkit/wk_navigation.h"
+#include "platform/webkit/wk_navigation_action.h"
+
+namespace webkit {
+
+struct RequestSource {
+  foundation::URLRequest request;
+};
+struct HTMLSource {
+  std::string html;
+  std::shared_ptr<const foundation::NSURL> baseURL;
+};
+struct FileSource {
+  std::shared_ptr<const foundation::NSURL> url;
+  std::shared_ptr<const foundation::NSURL> readAccessURL;
+};
+using NavigationSource = std::variant<RequestSource, HTMLSource, FileSource>;
+
+enum class NavigationStep {
+  actionPolicy,
+  provisionalStart,
+  authentication,
+  responsePolicy,
+  commit,
+  finish,
+  failure,
+};
+
+// What loading a source found: a response and body, possibly behind a challenge, or an error.
+struct LoadedContent {
+  std::shared_ptr<const foundation::NSURL> url;
+  std::shared_ptr<foundation::NSURLResponse> response;
+  std::string mimeType;
+  std::string body;
+  std::optional<ServedResponse::RequiredCredentials> requiredCredentials;
+  std::shared_ptr<foundation::NSError> error;
+};
+
+// The URL a source loads: the request's, the base URL (or about:blank), or the file's.
+std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source);
+// The request a navigation action shows for a source.
+foundation::URLRequest sourceRequest(const NavigationSource& source);
+LoadedContent loadContent(const NavigationSource& source);
+
+struct WebViewNavigation {
+  WebViewNavigation(NavigationSource source, WKNavigationType type,
+                    std::optional<size_t> historyIndex)
+      : source(std::move(source)), type(type), historyIndex(historyIndex) {}
+
+  void moveTo(NavigationStep next) {
+    step = next;
+    ++generation;
+  }
+
+  const std::shared_ptr<WKNavigation> token = foundation::makeObject<WKNavigation>();
+  NavigationSource source;
+  WKNavigationType type;
+  // The history item a back or forward navigation goes to, or the reloaded item.
+  std::optional<size_t> historyIndex;
+  NavigationStep step = NavigationStep::actionPolicy;
+  // Counts the steps, so that a posted step or a late answer of an earlier step is ignored.
+  uint64_t generation = 0;
+  bool committed = false;
+  LoadedContent content;
+  std::shared_ptr<foundation::NSError> error;
+};
+
+}  // namespace webkit
+
+namespace webkit {
+
+// An entry of the back-forward list.
+struct HistoryItem {
+  NavigationSource source;
+  std::shared_ptr<const foundation::NSURL> url;
+};
+
+}  // namespace webkit

@@ -1,0 +1,212 @@
+// The web view model: navigations step by step, loads of each kind, scripts and script messages.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <filesystem>
+
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/webkit/testing/web_view_controls.h"
+#include "platform/webkit/webkit.h"
+
+namespace {
+
+using foundation::makeObject;
+using webkit::NavigationStep;
+using webkit::testing::WebViewControls;
+
+// Records the callbacks by name; answers with the policies and credential it is given.
+class RecordingDelegate : public WKNavigationDelegate {
+ public:
+  void didFinishNavigation(const std::shared_ptr<WKWebView>&,
+                           const std::shared_ptr<WKNavigation>&) override {
+    events.push_back("finish");
+  }
+  void didStartProvisionalNavigation(const std::shared_ptr<WKWebView>&,
+                                     const std::shared_ptr<WKNavigation>&) override {
+    events.push_back("start");
+  }
+  void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
+                         const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("fail " + std::to_string(error->code()));
+  }
+  void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
+                                    const std::shared_ptr<WKNavigation>&,
+                                    const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("failProvisional " + std::to_string(error->code()));
+  }
+  void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
+    events.push_back("terminated");
+  }
+  void decidePolicyForNavigationAction(const std::shared_ptr<WKWebView>&,
+                                       const std::shared_ptr<WKNavigationAction>&,
+                                       ActionDecisionHandler handler) override {
+    events.push_back("action");
+    handler(actionPolicy);
+  }
+  void decidePolicyForNavigationResponse(const std::shared_ptr<WKWebView>&,
+                                         const std::shared_ptr<WKNavigationResponse>& response,
+                                         ResponseDecisionHandler handler) override {
+    auto http = std::dynamic_pointer_cast<foundation::NSHTTPURLResponse>(response->response());
+    events.push_back("response" + (http ? " " + std::to_string(http->statusCode()) : ""));
+    handler(WKNavigationResponsePolicyAllow);
+  }
+  void didReceiveAuthenticationChallenge(
+      const std::shared_ptr<WKWebView>&,
+      const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& challenge,
+      ChallengeCompletionHandler handler) override {
+    events.push_back("challenge " + challenge->protectionSpace()->realm().value_or(""));
+    handler(foundation::NSURLSessionAuthChallengeUseCredential, credential);
+  }
+
+  std::vector<std::string> events;
+  WKNavigationActionPolicy actionPolicy = WKNavigationActionPolicyAllow;
+  std::shared_ptr<foundation::NSURLCredential> credential;
+};
+
+class Collector : public foundation::NSObject, public WKScriptMessageHandler {
+ public:
+  void userContentController(const std::shared_ptr<WKUserContentController>&,
+                             const std::shared_ptr<WKScriptMessage>& message) override {
+    messages.push_back(message);
+  }
+  std::vector<std::shared_ptr<WKScriptMessage>> messages;
+};
+
+class WKWebViewTest : public ::testing::Test {
+ protected:
+  WKWebViewTest() { webView->setNavigationDelegate(delegate); }
+  ~WKWebViewTest() override {
+    dispatch::testing::drainUntilIdle();
+    webkit::testing::removeAllServedResponses();
+  }
+  bool settle() {
+    return dispatch::testing::runUntil([&] { return WebViewControls::pendingNavigations(*webView) == 0; });
+  }
+  std::shared_ptr<const foundation::NSURL> url(const std::string& text) {
+    return std::make_shared<const foundation::NSURL>(text);
+  }
+
+  std::shared_ptr<WKWebView> webView = makeObject<WKWebView>(NSRect{}, nullptr);
+  std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+};
+
+TEST_F(WKWebViewTest, EachStepRunsOnALaterTurnAndCanBeHeldFailedOrTerminated) {
+  WebViewControls::holdSteps(*webView);
+  webView->loadHTMLString("<title>T</title>", nullptr);
+  dispatch::testing::drainUntilIdle();
+  EXPECT_TRUE(delegate->events.empty());
+  EXPECT_EQ(WebViewControls::currentStep(*webView), NavigationStep::actionPolicy);
+  WebViewControls::releaseStep(*webView);
+  EXPECT_TRUE(delegate->events.empty()) << "ran inside the release";
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(delegate->events, std::vector<std::string>{"action"});
+  WebViewControls::releaseStep(*webView);
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(WebViewControls::currentStep(*webView), NavigationStep::responsePolicy);
+  EXPECT_TRUE(webView->isLoading());
+  WebViewControls::failNavigation(*webView, makeObject<foundation::NSError>("Test", 7));
+  WebViewControls::releaseSteps(*webView);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events, (std::vector<std::string>{"action", "start", "failProvisional 7"}));
+  EXPECT_FALSE(webView->isLoading());
+
+  WebViewControls::terminateWebContentProcess(*webView);
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(delegate->events.back(), "terminated");
+}
+
+TEST_F(WKWebViewTest, RequestsComeFromServedResponsesBehindChallengesAndBuildHistory) {
+  webkit::ServedResponse page;
+  page.body = "<title>Page</title>";
+  webkit::testing::setServedResponse("https://a.test/", page);
+  page.requiredCredentials = webkit::ServedResponse::RequiredCredentials{"realm", "u", "p"};
+  webkit::testing::setServedResponse("https://b.test/", page);
+  delegate->credential = makeObject<foundation::NSURLCredential>(
+      "u", "wrong", foundation::NSURLCredentialPersistenceNone);
+
+  foundation::URLRequest request;
+  request.url = url("https://a.test/");
+  webView->loadRequest(request);
+  request.url = url("https://b.test/");
+  webView->loadRequest(request);
+  request.url = url("https://missing.test/");
+  webView->loadRequest(request);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events,
+            (std::vector<std::string>{"action", "start", "response 200", "finish", "action",
+                                      "start", "challenge realm", "response 401", "finish",
+                                      "action", "start", "failProvisional -1003"}));
+  EXPECT_TRUE(webView->canGoBack());
+  webView->goBack();
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->URL()->absoluteString(), "https://a.test/");
+  EXPECT_TRUE(webView->canGoForward());
+
+  delegate->actionPolicy = WKNavigationActionPolicyCancel;
+  delegate->events.clear();
+  webView->reload();
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events, std::vector<std::string>{"action"});
+}
+
+TEST_F(WKWebViewTest, FilesLoadOnlyUnderTheirReadAccessFolder) {
+  auto folder = std::filesystem::temp_directory_path() / ("wk_web_view_test_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "site");
+  std::ofstream(folder / "site" / "index.html") << "<title>Local</title>";
+  std::ofstream(folder / "secret.html") << "<title>Secret</title>";
+  auto fileURL = [&](const std::filesystem::path& path) {
+    return url("file://" + path.string() + (std::filesystem::is_directory(path) ? "/" : ""));
+  };
+  webView->loadFileURL(fileURL(folder / "site" / "index.html"), fileURL(folder / "site"));
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->title(), "Local");
+  webView->loadFileURL(fileURL(folder / "secret.html"), fileURL(folder / "site"));
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events.back(), "failProvisional -1102");
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
+  auto configuration = makeObject<WKWebViewConfiguration>();
+  auto collector = makeObject<Collector>();
+  configuration->userContentController()->addScriptMessageHandler(collector, "bridge");
+  configuration->userContentController()->addUserScript(makeObject<WKUserScript>(
+      "window.webkit.messageHandlers.bridge.postMessage({ready: [1, 'two', null]});",
+      WKUserScriptInjectionTimeAtDocumentEnd, true));
+  auto view = makeObject<WKWebView>(NSRect{}, configuration);
+  EXPECT_NE(view->configuration(), view->configuration());
+  EXPECT_EQ(view->configuration()->userContentController(), configuration->userContentController());
+
+  view->loadHTMLString("<script>document.title = 'from page';</script>", nullptr);
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return collector->messages.size() == 1; }));
+  EXPECT_EQ(view->title(), "from page");
+  EXPECT_EQ(collector->messages[0]->name(), "bridge");
+  foundation::AnyValue expected(foundation::AnyValue::Dictionary{
+      {"ready", foundation::AnyValue::Array{int64_t{1}, "two", foundation::NSNull{}}}});
+  EXPECT_EQ(collector->messages[0]->body(), expected);
+
+  std::vector<std::pair<foundation::AnyValue, int64_t>> results;
+  for (const char* script : {"throw 'x'", "[1.5, true]", "new Date()", "missing.call()", "'\xF0\x9F\x98\x80'"}) {
+    view->evaluateJavaScript(script, [&](const foundation::AnyValue& value, const auto& error) {
+      results.emplace_back(value, error ? error->code() : 0);
+    });
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return results.size() == 5; }));
+  EXPECT_EQ(results[0].second, WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(results[1].first, foundation::AnyValue(foundation::AnyValue::Array{1.5, true}));
+  EXPECT_EQ(results[2].second, WKErrorJavaScriptResultTypeIsUnsupported);
+  EXPECT_EQ(results[3].second, WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(results[4].first, foundation::AnyValue("\xF0\x9F\x98\x80"));
+}
+
+TEST_F(WKWebViewTest, DelegatesAreHeldWeakly) {
+  std::weak_ptr<RecordingDelegate> weak = delegate;
+  delegate.reset();
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(webView->navigationDelegate(), nullptr);
+  webView->loadHTMLString("", nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->URL()->absoluteString(), "about:blank");
+}
+
+}  // namespace

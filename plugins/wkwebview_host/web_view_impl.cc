@@ -1,0 +1,13 @@
+#include "plugins/wkwebview_host/web_view_impl.h"
+
+#include "plugins/wkwebview_host/key_value_observation_forwarder.h"
+
+namespace wkwebview_host {
+
+void WebViewImpl::observeValueForKeyPath(
+    const std::optional<std::string>& keyPath, const std::shared_ptr<foundation::NSObject>& object,
+    const std::optional<foundation::AnyValue::Dictionary>& change, void* /*context*/) {
+  forwardObservation(registrar_, self(), keyPath, object, change);
+}
+
+}  // namespace wkwebview_host

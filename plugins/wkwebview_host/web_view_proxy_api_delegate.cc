@@ -1,0 +1,227 @@
+#include "plugins/wkwebview_host/web_view_proxy_api_delegate.h"
+
+#include <cstdio>
+
+#include "platform/foundation/ns_process_info.h"
+#include "platform/foundation/ns_url.h"
+#include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
+#include "plugins/wkwebview_host/web_kit_library/pigeon_arguments.h"
+#include "plugins/wkwebview_host/web_kit_library/proxy_api_registrar.h"
+#include "plugins/wkwebview_host/web_view_impl.h"
+
+namespace wkwebview_host {
+namespace {
+
+using foundation::AnyValue;
+
+std::shared_ptr<const foundation::NSURL> urlObject(const NSURL& url) {
+  return std::make_shared<const foundation::NSURL>(url.absoluteString());
+}
+
+std::string indentation(int depth) { return std::string(static_cast<size_t>(depth) * 4, ' '); }
+
+// The platform's description of a collection value.
+std::string describe(const AnyValue& value, int depth = 0) {
+  return std::visit(
+      [depth](const auto& v) -> std::string {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return "nil";
+        } else if constexpr (std::is_same_v<T, foundation::NSNull>) {
+          return "<null>";
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return v ? "1" : "0";
+        } else if constexpr (std::is_same_v<T, int64_t>) {
+          return std::to_string(v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          char text[32];
+          std::snprintf(text, sizeof(text), "%.17g", v);
+          return text;
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return v;
+        } else if constexpr (std::is_same_v<T, AnyValue::Bytes>) {
+          return "{length = " + std::to_string(v.size()) + "}";
+        } else if constexpr (std::is_same_v<T, AnyValue::Array>) {
+          std::string text = "(\n";
+          for (size_t i = 0; i < v.size(); ++i) {
+            text += indentation(depth + 1) + describe(v[i], depth + 1);
+            text += i + 1 < v.size() ? ",\n" : "\n";
+          }
+          return text + indentation(depth) + ")";
+        } else if constexpr (std::is_same_v<T, AnyValue::Dictionary>) {
+          std::string text = "{\n";
+          for (const auto& [key, element] : v) {
+            text += indentation(depth + 1) + key + " = " + describe(element, depth + 1) + ";\n";
+          }
+          return text + indentation(depth) + "}";
+        } else {
+          return v ? v->description() : "nil";
+        }
+      },
+      value.storage());
+}
+
+// The debug line's text in quotation marks, with special characters escaped.
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+flutter::Value javaScriptResultValue(const AnyValue& result) {
+  if (result.isNil()) return flutter::Value();
+  if (const auto* text = result.getIf<std::string>()) return flutter::Value(*text);
+  if (const auto* flag = result.getIf<bool>()) return flutter::Value(*flag);
+  if (const auto* integer = result.getIf<int64_t>()) return flutter::Value(*integer);
+  if (const auto* real = result.getIf<double>()) return flutter::Value(*real);
+  std::string description = describe(result);
+  std::string line = "Return type of evaluateJavaScript is not directly supported: " +
+                     description + ". Returned description of value.";
+  std::fprintf(stdout, "%s\n", quoted(line).c_str());
+  std::fflush(stdout);
+  return flutter::Value(description);
+}
+
+std::shared_ptr<WKWebView> WebViewProxyAPIDelegate::pigeon_defaultConstructor(
+    Api& api, const std::shared_ptr<WKWebViewConfiguration>& initialConfiguration) {
+  return foundation::makeObject<WebViewImpl>(api.pigeonRegistrar().weak_from_this(),
+                                             CGRect{{0, 0}, {0, 0}}, initialConfiguration);
+}
+
+std::shared_ptr<WKWebViewConfiguration> WebViewProxyAPIDelegate::configuration(
+    Api&, WKWebView& webView) {
+  return webView.configuration();
+}
+
+void WebViewProxyAPIDelegate::setUIDelegate(Api&, WKWebView& webView,
+                                            const std::shared_ptr<WKUIDelegate>& delegate) {
+  webView.setUIDelegate(delegate);
+}
+
+void WebViewProxyAPIDelegate::setNavigationDelegate(
+    Api&, WKWebView& webView, const std::shared_ptr<WKNavigationDelegate>& delegate) {
+  webView.setNavigationDelegate(delegate);
+}
+
+std::optional<std::string> WebViewProxyAPIDelegate::getUrl(Api&, WKWebView& webView) {
+  auto url = webView.URL();
+  if (!url) return std::nullopt;
+  return url->absoluteString();
+}
+
+double WebViewProxyAPIDelegate::getEstimatedProgress(Api&, WKWebView& webView) {
+  return webView.estimatedProgress();
+}
+
+void WebViewProxyAPIDelegate::load(Api&, WKWebView& webView, const URLRequestWrapper& request) {
+  webView.loadRequest(request.value);
+}
+
+void WebViewProxyAPIDelegate::loadHtmlString(Api&, WKWebView& webView, const std::string& string,
+                                             const std::optional<std::string>& baseUrl) {
+  std::shared_ptr<const foundation::NSURL> base;
+  if (baseUrl) {
+    auto parsed = NSURL::URLWithString(*baseUrl);
+    if (!parsed) {
+      throw PigeonError(PigeonArguments::kInvalidArgumentCode,
+                        "NSViewWKWebView.loadHtmlString expects a URL as argument 2.",
+                        flutter::Value());
+    }
+    base = urlObject(*parsed);
+  }
+  webView.loadHTMLString(string, base);
+}
+
+void WebViewProxyAPIDelegate::loadFileUrl(Api&, WKWebView& webView, const std::string& url,
+                                          const std::string& readAccessPath) {
+  webView.loadFileURL(urlObject(NSURL::fileURLWithPath(url, false)),
+                      urlObject(NSURL::fileURLWithPath(readAccessPath, true)));
+}
+
+void WebViewProxyAPIDelegate::loadFlutterAsset(Api& api, WKWebView& webView,
+                                               const std::string& key) {
+  auto* registrar = ProxyAPIRegistrar::from(api.pigeonRegistrar());
+  std::optional<std::string> asset_url =
+      registrar != nullptr ? registrar->assetManager().urlForAsset(key) : std::nullopt;
+  std::optional<NSURL> file_url = asset_url ? NSURL::URLWithString(*asset_url) : std::nullopt;
+  if (!file_url) {
+    std::string bundle_key =
+        registrar != nullptr ? registrar->assetManager().lookupKeyForAsset(key) : key;
+    throw PigeonError("HWVURLParsingError",
+                      "Failed to find asset with filepath: `" + bundle_key + "`.",
+                      flutter::Value());
+  }
+  webView.loadFileURL(urlObject(*file_url), urlObject(file_url->URLByDeletingLastPathComponent()));
+}
+
+bool WebViewProxyAPIDelegate::canGoBack(Api&, WKWebView& webView) { return webView.canGoBack(); }
+
+bool WebViewProxyAPIDelegate::canGoForward(Api&, WKWebView& webView) {
+  return webView.canGoForward();
+}
+
+void WebViewProxyAPIDelegate::goBack(Api&, WKWebView& webView) { webView.goBack(); }
+
+void WebViewProxyAPIDelegate::goForward(Api&, WKWebView& webView) { webView.goForward(); }
+
+void WebViewProxyAPIDelegate::reload(Api&, WKWebView& webView) { webView.reload(); }
+
+std::optional<std::string> WebViewProxyAPIDelegate::getTitle(Api&, WKWebView& webView) {
+  return webView.title();
+}
+
+void WebViewProxyAPIDelegate::setAllowsBackForwardNavigationGestures(Api&, WKWebView& webView,
+                                                                     bool allow) {
+  webView.setAllowsBackForwardNavigationGestures(allow);
+}
+
+void WebViewProxyAPIDelegate::setCustomUserAgent(Api&, WKWebView& webView,
+                                                 const std::optional<std::string>& userAgent) {
+  webView.setCustomUserAgent(userAgent);
+}
+
+// The error is tested first; a value that came with it is ignored.
+void WebViewProxyAPIDelegate::evaluateJavaScript(
+    Api&, WKWebView& webView, const std::string& javaScriptString,
+    std::function<void(const PigeonResult&)> completion) {
+  webView.evaluateJavaScript(
+      javaScriptString, [completion = std::move(completion)](
+                            const AnyValue& result,
+                            const std::shared_ptr<foundation::NSError>& error) {
+        if (error) {
+          completion(PigeonError("HWVEvaluateJavaScriptError", "Failed evaluating JavaScript.",
+                                 objectValue(error)));
+        } else {
+          completion(javaScriptResultValue(result));
+        }
+      });
+}
+
+void WebViewProxyAPIDelegate::setInspectable(Api&, WKWebView& webView, bool inspectable) {
+  if (!NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({13, 3, 0})) {
+    throw ProxyAPIRegistrar::createUnsupportedVersionError("WKWebView.inspectable",
+                                                           "iOS 16.4, macOS 13.3");
+  }
+  webView.setInspectable(inspectable);
+}
+
+std::optional<std::string> WebViewProxyAPIDelegate::getCustomUserAgent(Api&, WKWebView& webView) {
+  return webView.customUserAgent();
+}
+
+void WebViewProxyAPIDelegate::setAllowsLinkPreview(Api&, WKWebView& webView, bool allow) {
+  webView.setAllowsLinkPreview(allow);
+}
+
+}  // namespace wkwebview_host
