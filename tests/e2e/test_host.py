@@ -62,6 +62,10 @@ class HostAnswersTest(unittest.TestCase):
                 encode_frame(MESSAGE_FROM_DART_SIDE, 1, "x", None).replace(b"x", b"\xff"),
             "body cut short by the end of the connection": None,
         }
+        # The host may still be logging the end of the other tests' good connections.
+        connected = self.host.count_log_lines("A Dart side connected")
+        if connected:
+            self.host.wait_for_log("The Dart side disconnected", TIMEOUT, count=connected)
         closed_before = self.host.count_log_lines(CLOSED_LINE)
         disconnected_before = self.host.count_log_lines("The Dart side disconnected")
         for number, (description, data) in enumerate(hostile.items(), start=1):
