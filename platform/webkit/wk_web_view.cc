@@ -367,9 +367,10 @@ void WKWebView::commit(WebViewNavigation& navigation) {
   bool html = navigation.content.mimeType == "text/html";
   std::optional<std::string> title = html ? webkit::documentTitle(navigation.content.body)
                                           : std::nullopt;
+  // The new page's scripts read the new document's title, never the last one's.
   page_.reset();
-  page();  // a new page, with the new document's title
   setTitle(title);
+  page();
   runUserScripts(WKUserScriptInjectionTimeAtDocumentStart);
   bool page_scripts = configuration_->preferences()->javaScriptEnabled() &&
                       configuration_->defaultWebpagePreferences()->allowsContentJavaScript();
@@ -481,7 +482,11 @@ void WKWebView::evaluateJavaScript(const std::string& javaScriptString,
   dispatch_async(dispatch_get_main_queue(), [weak, javaScriptString, completion] {
     auto view = weak.lock();
     if (!view) {
-      completion(AnyValue(), makeObject<foundation::NSError>(WKErrorDomain, WKErrorWebViewInvalidated));
+      // A script run for its effects alone has no completion to tell.
+      if (completion) {
+        completion(AnyValue(),
+                   makeObject<foundation::NSError>(WKErrorDomain, WKErrorWebViewInvalidated));
+      }
       return;
     }
     auto outcome = view->page().evaluate(javaScriptString);

@@ -1,0 +1,135 @@
+// A page's scripts: results mapped to Foundation values, errors, script messages and the heap cap.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "platform/webkit/internal/java_script_page.h"
+#include "platform/webkit/wk_error.h"
+
+namespace {
+
+using foundation::AnyValue;
+using foundation::NSNull;
+using webkit::JavaScriptPage;
+
+class JavaScriptPageTest : public ::testing::Test {
+ protected:
+  JavaScriptPage::Hooks hooks() {
+    JavaScriptPage::Hooks hooks;
+    hooks.titleChanged = [this](const std::string& title) { titles.push_back(title); };
+    hooks.messageHandlerNames = [this] { return handlerNames; };
+    hooks.postMessage = [this](const std::string& name, const AnyValue& body) {
+      messages.emplace_back(name, body);
+    };
+    return hooks;
+  }
+  AnyValue value(const std::string& script) {
+    auto outcome = page.evaluate(script);
+    EXPECT_EQ(outcome.error, nullptr) << script;
+    return outcome.value;
+  }
+  int64_t errorCode(const std::string& script) {
+    auto outcome = page.evaluate(script);
+    EXPECT_TRUE(outcome.value.isNil()) << script;
+    return outcome.error ? outcome.error->code() : 0;
+  }
+
+  std::vector<std::string> titles;
+  std::vector<std::string> handlerNames{"bridge"};
+  std::vector<std::pair<std::string, AnyValue>> messages;
+  JavaScriptPage page{hooks(), std::string("Start")};
+};
+
+TEST_F(JavaScriptPageTest, ResultsBecomeFoundationValuesOfTheirKind) {
+  EXPECT_EQ(value("6 * 7"), AnyValue(int64_t{42}));
+  EXPECT_EQ(value("-0"), AnyValue(-0.0));
+  EXPECT_EQ(value("Math.pow(2, 53)"), AnyValue(int64_t{9007199254740992}));
+  EXPECT_EQ(value("Math.pow(2, 53) * 2"), AnyValue(18014398509481984.0));
+  EXPECT_EQ(value("0.25"), AnyValue(0.25));
+  EXPECT_TRUE(std::isnan(*value("NaN").getIf<double>()));
+  EXPECT_EQ(value("false"), AnyValue(false));
+  EXPECT_EQ(value("'caf\\u00e9 \\ud83d\\ude00'"), AnyValue("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+  // A lone surrogate has no UTF-8 form.
+  EXPECT_EQ(value("'\\ud800!'"), AnyValue("\xEF\xBF\xBD!"));
+  EXPECT_TRUE(value("undefined").isNil());
+  EXPECT_EQ(value("null"), AnyValue(NSNull{}));
+  // Holes and undefined inside arrays are the null object; undefined properties are left out.
+  EXPECT_EQ(value("[1, undefined, , 'x']"),
+            AnyValue(AnyValue::Array{int64_t{1}, NSNull{}, NSNull{}, "x"}));
+  EXPECT_EQ(value("({a: 1, skipped: undefined, n: null, nested: {list: [true, {deep: 'y'}]}})"),
+            AnyValue(AnyValue::Dictionary{
+                {"a", int64_t{1}},
+                {"n", NSNull{}},
+                {"nested", AnyValue::Dictionary{
+                               {"list", AnyValue::Array{true, AnyValue::Dictionary{
+                                                                  {"deep", "y"}}}}}}}));
+  EXPECT_EQ(value("document.title"), AnyValue("Start"));
+}
+
+TEST_F(JavaScriptPageTest, ThrownErrorsAndUnsupportedResultsAreWebKitsErrors) {
+  auto thrown = page.evaluate("throw new TypeError('bad thing')");
+  ASSERT_TRUE(thrown.error);
+  EXPECT_EQ(thrown.error->domain(), WKErrorDomain);
+  EXPECT_EQ(thrown.error->code(), WKErrorJavaScriptExceptionOccurred);
+  const AnyValue* message =
+      foundation::findValue(thrown.error->userInfo(), WKJavaScriptExceptionMessageErrorKey);
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(*message, AnyValue("TypeError: bad thing"));
+
+  EXPECT_EQ(errorCode("syntax error("), WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(errorCode("({get boom() { throw 1; }})"), WKErrorJavaScriptExceptionOccurred);
+  for (const char* unsupported : {"(function () {})", "new Date(0)", "/re/", "[function () {}]",
+                                  "({inner: new Date(0)})"}) {
+    EXPECT_EQ(errorCode(unsupported), WKErrorJavaScriptResultTypeIsUnsupported) << unsupported;
+  }
+  // Too deep to copy, and a cycle, are refused rather than followed forever.
+  EXPECT_EQ(errorCode("var a = []; for (var i = 0; i < 100; i++) a = [a]; a"),
+            WKErrorJavaScriptResultTypeIsUnsupported);
+  EXPECT_EQ(errorCode("var o = {}; o.self = o; o"), WKErrorJavaScriptResultTypeIsUnsupported);
+  // The page goes on after every failure.
+  EXPECT_EQ(value("1 + 1"), AnyValue(int64_t{2}));
+}
+
+TEST_F(JavaScriptPageTest, TitlesAndMessagesReachTheHooksAndUnclonableBodiesThrow) {
+  EXPECT_EQ(value("document.title = 'Next'; document.title"), AnyValue("Next"));
+  EXPECT_EQ(titles, std::vector<std::string>{"Next"});
+  EXPECT_EQ(page.title(), "Next");
+
+  value("window.webkit.messageHandlers.bridge.postMessage({n: [1, null]})");
+  value("window.webkit.messageHandlers.bridge.postMessage(undefined)");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], std::make_pair(std::string("bridge"),
+                                        AnyValue(AnyValue::Dictionary{
+                                            {"n", AnyValue::Array{int64_t{1}, NSNull{}}}})));
+  EXPECT_EQ(messages[1].second, AnyValue(NSNull{}));
+
+  auto unclonable = page.evaluate("window.webkit.messageHandlers.bridge.postMessage(function () {})");
+  ASSERT_TRUE(unclonable.error);
+  EXPECT_EQ(unclonable.error->code(), WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(messages.size(), 2u);
+
+  // A handler removed since the last script is gone from the page.
+  handlerNames.clear();
+  EXPECT_EQ(value("typeof window.webkit.messageHandlers.bridge"), AnyValue("undefined"));
+}
+
+TEST_F(JavaScriptPageTest, AHeapAtItsCapFailsTheScriptAndNotTheProcess) {
+  EXPECT_EQ(errorCode("var s = 'x'; while (true) s += s;"), WKErrorJavaScriptExceptionOccurred);
+  // Fill the heap to the last byte and keep it full across scripts.
+  page.evaluate(
+      "var keep = [];"
+      "for (var n = 1 << 24; n >= 1;) {"
+      "  try { keep.push(new Uint8Array(n)); } catch (e) { n = n >> 1; }"
+      "}");
+  // A full heap fails every later script with WebKit's error, and the process goes on.
+  for (const char* script : {"keep.length", "keep = null", "1"}) {
+    EXPECT_EQ(errorCode(script), WKErrorJavaScriptExceptionOccurred) << script;
+  }
+  // Another page has a heap of its own.
+  JavaScriptPage other{hooks(), std::nullopt};
+  EXPECT_EQ(other.evaluate("[1, 2].length").value, AnyValue(int64_t{2}));
+}
+
+}  // namespace

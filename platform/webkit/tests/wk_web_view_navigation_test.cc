@@ -1,0 +1,316 @@
+// The web view's navigation machine: queued navigations, late and repeated answers, policies,
+// failures after commit, history with its observations, and the content process ending.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/foundation/testing/foundation_controls.h"
+#include "platform/webkit/testing/web_view_controls.h"
+#include "platform/webkit/webkit.h"
+
+namespace {
+
+using foundation::AnyValue;
+using foundation::makeObject;
+using webkit::NavigationStep;
+using webkit::testing::WebViewControls;
+
+// Keeps the decision handlers so that the test answers them when it chooses.
+class HoldingDelegate : public WKNavigationDelegate {
+ public:
+  void decidePolicyForNavigationAction(const std::shared_ptr<WKWebView>&,
+                                       const std::shared_ptr<WKNavigationAction>& action,
+                                       ActionDecisionHandler handler) override {
+    events.push_back("action " + std::to_string(action->navigationType()));
+    actionHandlers.push_back(std::move(handler));
+  }
+  void decidePolicyForNavigationResponse(const std::shared_ptr<WKWebView>&,
+                                         const std::shared_ptr<WKNavigationResponse>&,
+                                         ResponseDecisionHandler handler) override {
+    events.push_back("response");
+    responseHandlers.push_back(std::move(handler));
+  }
+  void didStartProvisionalNavigation(const std::shared_ptr<WKWebView>&,
+                                     const std::shared_ptr<WKNavigation>&) override {
+    events.push_back("start");
+  }
+  void didFinishNavigation(const std::shared_ptr<WKWebView>& webView,
+                           const std::shared_ptr<WKNavigation>&) override {
+    events.push_back("finish " + webView->URL()->absoluteString());
+  }
+  void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
+                         const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("fail " + error->domain() + " " + std::to_string(error->code()));
+  }
+  void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
+                                    const std::shared_ptr<WKNavigation>&,
+                                    const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("failProvisional " + error->domain() + " " + std::to_string(error->code()));
+  }
+  void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
+    events.push_back("terminated");
+  }
+
+  std::vector<std::string> events;
+  std::vector<ActionDecisionHandler> actionHandlers;
+  std::vector<ResponseDecisionHandler> responseHandlers;
+};
+
+// Answers every decision at once with allow.
+class AllowingDelegate : public HoldingDelegate {
+ public:
+  void decidePolicyForNavigationAction(const std::shared_ptr<WKWebView>& webView,
+                                       const std::shared_ptr<WKNavigationAction>& action,
+                                       ActionDecisionHandler handler) override {
+    HoldingDelegate::decidePolicyForNavigationAction(webView, action, handler);
+    handler(WKNavigationActionPolicyAllow);
+  }
+  void decidePolicyForNavigationResponse(const std::shared_ptr<WKWebView>& webView,
+                                         const std::shared_ptr<WKNavigationResponse>& response,
+                                         ResponseDecisionHandler handler) override {
+    HoldingDelegate::decidePolicyForNavigationResponse(webView, response, handler);
+    handler(responsePolicy);
+  }
+  WKNavigationResponsePolicy responsePolicy = WKNavigationResponsePolicyAllow;
+};
+
+class ChangeRecorder : public foundation::NSObject {
+ public:
+  void observeValueForKeyPath(const std::optional<std::string>& keyPath,
+                              const std::shared_ptr<foundation::NSObject>&,
+                              const std::optional<AnyValue::Dictionary>& change, void*) override {
+    const AnyValue* value = change ? foundation::findValue(*change, "new") : nullptr;
+    changes.emplace_back(keyPath.value_or("?"), value ? *value : AnyValue());
+  }
+  std::vector<std::pair<std::string, AnyValue>> changes;
+};
+
+std::shared_ptr<const foundation::NSURL> url(const std::string& text) {
+  return std::make_shared<const foundation::NSURL>(text);
+}
+
+class WKWebViewNavigationTest : public ::testing::Test {
+ protected:
+  ~WKWebViewNavigationTest() override { dispatch::testing::drainUntilIdle(); }
+  bool settle() {
+    return dispatch::testing::runUntil(
+        [&] { return WebViewControls::pendingNavigations(*webView) == 0; });
+  }
+  template <typename Delegate>
+  std::shared_ptr<Delegate> attach() {
+    auto delegate = std::make_shared<Delegate>();
+    webView->setNavigationDelegate(delegate);
+    return delegate;
+  }
+
+  std::shared_ptr<WKWebView> webView = makeObject<WKWebView>(NSRect{}, nullptr);
+};
+
+TEST_F(WKWebViewNavigationTest, NavigationsRunOneAtATimeAndLateOrRepeatedAnswersAreIgnored) {
+  auto delegate = attach<HoldingDelegate>();
+  webView->loadHTMLString("<title>One</title>", url("https://one.test/"));
+  webView->loadHTMLString("<title>Two</title>", url("https://two.test/"));
+  dispatch::testing::drainUntilIdle();
+  // The second waits for the first.
+  ASSERT_EQ(delegate->actionHandlers.size(), 1u);
+  EXPECT_EQ(WebViewControls::pendingNavigations(*webView), 2u);
+
+  foundation::testing::setLogCapture(true);
+  delegate->actionHandlers[0](WKNavigationActionPolicyAllow);
+  delegate->actionHandlers[0](WKNavigationActionPolicyCancel);
+  dispatch::testing::drainUntilIdle();
+  ASSERT_EQ(delegate->responseHandlers.size(), 1u);
+  delegate->responseHandlers[0](WKNavigationResponsePolicyAllow);
+  dispatch::testing::drainUntilIdle();
+  // The first finished; the second asks now, and the first's stale handler changes nothing.
+  ASSERT_EQ(delegate->actionHandlers.size(), 2u);
+  delegate->actionHandlers[0](WKNavigationActionPolicyAllow);
+  delegate->responseHandlers[0](WKNavigationResponsePolicyCancel);
+  auto log = foundation::testing::takeLogLines();
+  foundation::testing::setLogCapture(false);
+  EXPECT_EQ(log.size(), 3u);
+  delegate->actionHandlers[1](WKNavigationActionPolicyAllow);
+  dispatch::testing::drainUntilIdle();
+  delegate->responseHandlers[1](WKNavigationResponsePolicyAllow);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events,
+            (std::vector<std::string>{"action -1", "start", "response", "finish https://one.test/",
+                                      "action -1", "start", "response",
+                                      "finish https://two.test/"}));
+  EXPECT_EQ(webView->title(), "Two");
+}
+
+TEST_F(WKWebViewNavigationTest, ResponsePoliciesCancelWithAnErrorOrStopForADownload) {
+  auto delegate = attach<AllowingDelegate>();
+  webView->loadHTMLString("<title>Kept</title>", url("https://kept.test/"));
+  ASSERT_TRUE(settle());
+
+  delegate->events.clear();
+  delegate->responsePolicy = WKNavigationResponsePolicyCancel;
+  webView->loadHTMLString("<title>Refused</title>", url("https://refused.test/"));
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events.back(), "failProvisional WebKitErrorDomain 102");
+  EXPECT_EQ(webView->title(), "Kept");
+  EXPECT_FALSE(webView->isLoading());
+  EXPECT_FALSE(webView->canGoBack());
+
+  delegate->events.clear();
+  delegate->responsePolicy = WKNavigationResponsePolicyDownload;
+  webView->loadHTMLString("<title>Saved</title>", url("https://saved.test/"));
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events, (std::vector<std::string>{"action -1", "start", "response"}));
+  EXPECT_EQ(webView->title(), "Kept");
+  EXPECT_FALSE(webView->isLoading());
+}
+
+TEST_F(WKWebViewNavigationTest, AFailureAfterTheCommitIsANavigationFailure) {
+  auto delegate = attach<AllowingDelegate>();
+  WebViewControls::holdSteps(*webView);
+  webView->loadHTMLString("<title>Half</title>", url("https://half.test/"));
+  while (WebViewControls::currentStep(*webView) != NavigationStep::finish) {
+    WebViewControls::releaseStep(*webView);
+    ASSERT_TRUE(dispatch::testing::drainUntilIdle());
+  }
+  EXPECT_EQ(webView->title(), "Half");
+  WebViewControls::failNavigation(*webView, makeObject<foundation::NSError>("Test", 9));
+  WebViewControls::releaseSteps(*webView);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events.back(), "fail Test 9");
+  EXPECT_FALSE(webView->isLoading());
+  // Failing with nothing under way does nothing.
+  WebViewControls::failNavigation(*webView, makeObject<foundation::NSError>("Test", 10));
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(delegate->events.back(), "fail Test 9");
+}
+
+TEST_F(WKWebViewNavigationTest, HistoryMovesBackForwardAndReloadsInPlaceTellingObservers) {
+  auto delegate = attach<AllowingDelegate>();
+  auto recorder = makeObject<ChangeRecorder>();
+  for (const char* key : {"canGoBack", "canGoForward", "URL", "loading"}) {
+    webView->addObserver(recorder, key, foundation::NSKeyValueObservingOptionNew, nullptr);
+  }
+  EXPECT_EQ(webView->goBack(), nullptr);
+  EXPECT_EQ(webView->goForward(), nullptr);
+  EXPECT_EQ(webView->reload(), nullptr);
+
+  webView->loadHTMLString("<title>A</title>", url("https://a.test/"));
+  webView->loadHTMLString("<title>B</title>", url("https://b.test/"));
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(webView->canGoBack());
+  EXPECT_FALSE(webView->canGoForward());
+
+  recorder->changes.clear();
+  delegate->events.clear();
+  ASSERT_NE(webView->goBack(), nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->title(), "A");
+  EXPECT_EQ(delegate->events.front(), "action 2");
+  std::optional<AnyValue> script_title;
+  webView->evaluateJavaScript("document.title", [&](const AnyValue& value, const auto&) {
+    script_title = value;
+  });
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return script_title.has_value(); }));
+  EXPECT_EQ(*script_title, AnyValue("A"));
+  auto seen = [&](const std::string& key, const AnyValue& value) {
+    for (const auto& change : recorder->changes) {
+      if (change.first == key && change.second == value) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(seen("canGoBack", AnyValue(false)));
+  EXPECT_TRUE(seen("canGoForward", AnyValue(true)));
+  EXPECT_TRUE(seen("loading", AnyValue(true)));
+  EXPECT_EQ(recorder->changes.back().first, "loading");
+  EXPECT_EQ(recorder->changes.back().second, AnyValue(false));
+
+  delegate->events.clear();
+  ASSERT_NE(webView->reload(), nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegate->events.front(), "action 3");
+  EXPECT_EQ(delegate->events.back(), "finish https://a.test/");
+  EXPECT_TRUE(webView->canGoForward());
+
+  ASSERT_NE(webView->goForward(), nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->URL()->absoluteString(), "https://b.test/");
+  EXPECT_FALSE(webView->canGoForward());
+
+  // A new load from the middle of the history drops what lay ahead.
+  webView->goBack();
+  webView->loadHTMLString("<title>C</title>", url("https://c.test/"));
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(webView->canGoBack());
+  EXPECT_FALSE(webView->canGoForward());
+  webView->goBack();
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->title(), "A");
+  webView->removeObserver(*recorder, "canGoBack");
+}
+
+TEST_F(WKWebViewNavigationTest, AnEndedContentProcessStopsTheLoadAndForgetsThePage) {
+  auto delegate = attach<HoldingDelegate>();
+  std::optional<AnyValue> result;
+  webView->evaluateJavaScript("var kept = 1; kept", [&](const AnyValue& value, const auto&) {
+    result = value;
+  });
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return result.has_value(); }));
+  webView->loadHTMLString("<title>Never</title>", nullptr);
+  dispatch::testing::drainUntilIdle();
+  ASSERT_EQ(delegate->actionHandlers.size(), 1u);
+
+  WebViewControls::terminateWebContentProcess(*webView);
+  EXPECT_TRUE(delegate->events.back() != "terminated") << "told inside the control";
+  delegate->actionHandlers[0](WKNavigationActionPolicyAllow);
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(delegate->events, (std::vector<std::string>{"action -1", "terminated"}));
+  EXPECT_EQ(WebViewControls::pendingNavigations(*webView), 0u);
+
+  result.reset();
+  webView->evaluateJavaScript("typeof kept", [&](const AnyValue& value, const auto&) {
+    result = value;
+  });
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return result.has_value(); }));
+  EXPECT_EQ(*result, AnyValue("undefined"));
+}
+
+class Collector : public foundation::NSObject, public WKScriptMessageHandler {
+ public:
+  void userContentController(const std::shared_ptr<WKUserContentController>&,
+                             const std::shared_ptr<WKScriptMessage>& message) override {
+    bodies.push_back(message->body());
+  }
+  std::vector<AnyValue> bodies;
+};
+
+TEST_F(WKWebViewNavigationTest, ScriptMessagesArriveAfterTheScriptThatPostedThemHasAnswered) {
+  auto collector = makeObject<Collector>();
+  webView->configuration()->userContentController()->addScriptMessageHandler(collector, "bridge");
+  std::optional<size_t> delivered_at_answer;
+  webView->evaluateJavaScript("window.webkit.messageHandlers.bridge.postMessage('hi'); 1",
+                              [&](const AnyValue&, const auto&) {
+                                delivered_at_answer = collector->bodies.size();
+                              });
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return collector->bodies.size() == 1; }));
+  EXPECT_EQ(delivered_at_answer, 0u);
+  EXPECT_EQ(collector->bodies[0], AnyValue("hi"));
+  // A handler removed before the script runs is gone from the page.
+  webView->evaluateJavaScript("window.webkit.messageHandlers.bridge.postMessage('late')", nullptr);
+  webView->configuration()->userContentController()->removeScriptMessageHandlerForName("bridge");
+  ASSERT_TRUE(dispatch::testing::drainUntilIdle());
+  EXPECT_EQ(collector->bodies.size(), 1u);
+}
+
+TEST_F(WKWebViewNavigationTest, ScriptsOfAViewThatHasGoneCompleteWithAnErrorOrNotAtAll) {
+  std::shared_ptr<foundation::NSError> error;
+  webView->evaluateJavaScript("1", [&](const AnyValue&, const auto& failure) { error = failure; });
+  webView->evaluateJavaScript("2", nullptr);
+  webView.reset();
+  ASSERT_TRUE(dispatch::testing::drainUntilIdle());
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), WKErrorWebViewInvalidated);
+  webView = makeObject<WKWebView>(NSRect{}, nullptr);
+}
+
+}  // namespace
