@@ -30,9 +30,17 @@ class AVMediaSelection {
   // The chosen option, else the group's default; null when neither exists.
   std::shared_ptr<const AVMediaSelectionOption> selectedMediaOptionInMediaSelectionGroup(
       const AVMediaSelectionGroup& group) const;
+  // An option that is not one of the group's is ignored; null selects nothing.
   void select(const AVMediaSelectionGroup& group,
               std::shared_ptr<const AVMediaSelectionOption> option);
 
  private:
-  std::map<const AVMediaSelectionGroup*, std::shared_ptr<const AVMediaSelectionOption>> chosen_;
+  using Options = std::vector<std::shared_ptr<const AVMediaSelectionOption>>;
+  struct Choice {
+    // The group's options when the choice was made: a later group at the same address is
+    // another group, whose choice this is not.
+    Options groupOptions;
+    std::shared_ptr<const AVMediaSelectionOption> option;
+  };
+  std::map<const AVMediaSelectionGroup*, Choice> chosen_;
 };

@@ -16,6 +16,10 @@ CVTimeStamp timeStampAt(int64_t videoTime) {
   return stamp;
 }
 
+// The link whose callback this thread is running, and whether that callback released it.
+thread_local const CVDisplayLink* t_ticking_link = nullptr;
+thread_local bool t_released_in_callback = false;
+
 }  // namespace
 
 CVDisplayLink::CVDisplayLink() : display_(CGMainDisplayID()) {
@@ -26,6 +30,12 @@ CVDisplayLink::~CVDisplayLink() {
   // Unlisted first, so that no refresh is asked of a link that is going away.
   CVDisplayLinkRegistry::shared().remove(this);
   stop();
+  // A thread stopped from its own callback may still be finishing it; released from inside that
+  // callback, the thread must not touch the link once the callback returns.
+  const bool fromOwnCallback = t_ticking_link == this;
+  if (fromOwnCallback) t_released_in_callback = true;
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return live_threads_ <= (fromOwnCallback ? 1 : 0); });
 }
 
 void CVDisplayLink::start() {
@@ -33,7 +43,8 @@ void CVDisplayLink::start() {
   if (running_) return;
   running_ = true;
   ticks_delivered_ = ticks_requested_;
-  thread_ = std::thread([this] { tickLoop(); });
+  ++live_threads_;
+  thread_ = std::thread([this, generation = ++generation_] { tickLoop(generation); });
 }
 
 void CVDisplayLink::stop() {
@@ -52,23 +63,31 @@ void CVDisplayLink::stop() {
   }
 }
 
-void CVDisplayLink::tickLoop() {
+void CVDisplayLink::tickLoop(uint64_t generation) {
   std::unique_lock lock(mutex_);
+  auto current = [&] { return running_ && generation_ == generation; };
   while (true) {
-    changed_.wait(lock, [this] { return !running_ || ticks_requested_ > ticks_delivered_; });
-    if (!running_) return;
+    changed_.wait(lock, [&] { return !current() || ticks_requested_ > ticks_delivered_; });
+    if (!current()) break;
     CVDisplayLinkOutputCallback callback = callback_;
     CVTimeStamp now = timeStampAt(video_time_++);
     CVTimeStamp output = timeStampAt(video_time_);
     lock.unlock();
     if (callback) {
       CVOptionFlags flagsOut = 0;
+      t_ticking_link = this;
       callback(*this, now, output, 0, &flagsOut);
+      t_ticking_link = nullptr;
+      if (t_released_in_callback) return;  // the link is gone
     }
     lock.lock();
+    // Stopped, or stopped and restarted, during the callback: this thread's ticks are over.
+    if (!current()) break;
     ++ticks_delivered_;
     changed_.notify_all();
   }
+  --live_threads_;
+  changed_.notify_all();
 }
 
 CVReturn CVDisplayLinkCreateWithActiveCGDisplays(CVDisplayLinkRef* displayLinkOut) {

@@ -1,7 +1,8 @@
 // Display links of CoreVideo: while running, a link calls its output callback once per refresh
 // of its display, on a thread of its own. Stopping (or releasing) a link waits for a callback in
 // progress to finish, so none runs after the stop has returned. Every call is safe from any
-// thread, except stopping a link from inside its own callback, which does not wait.
+// thread; stopping or releasing a link from inside its own callback does not wait for that
+// callback, and a link restarted after such a stop still ticks once per refresh.
 #pragma once
 
 #include <condition_variable>
@@ -55,7 +56,8 @@ class CVDisplayLink {
 
   void start();
   void stop();
-  void tickLoop();
+  // The body of the thread started by the start numbered `generation`.
+  void tickLoop(uint64_t generation);
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -65,6 +67,10 @@ class CVDisplayLink {
   uint64_t ticks_requested_ = 0;
   uint64_t ticks_delivered_ = 0;
   int64_t video_time_ = 0;
+  // Each start makes a new generation; a thread of an older one ends without ticking again.
+  uint64_t generation_ = 0;
+  // Tick threads not yet ended, those stopped from their own callback included.
+  int live_threads_ = 0;
   std::thread thread_;
 };
 

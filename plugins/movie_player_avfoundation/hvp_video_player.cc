@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -258,7 +259,10 @@ void HVPVideoPlayer::updatePlayingState() {
 }
 
 void HVPVideoPlayer::updateRate() {
-  float speed = static_cast<float>(*target_playback_speed_);
+  // Narrowed with saturation: a speed beyond single precision must not overflow to infinity.
+  constexpr double kLargestFloat = std::numeric_limits<float>::max();
+  float speed =
+      static_cast<float>(std::clamp(*target_playback_speed_, -kLargestFloat, kLargestFloat));
   auto item = player_->currentItem();
   bool ready = item && item->status() == AVPlayerItemStatusReadyToPlay;
   if (speed > 2.0f && !(item && item->canPlayFastForward())) {

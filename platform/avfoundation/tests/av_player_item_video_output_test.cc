@@ -1,0 +1,104 @@
+// Video outputs: the item time a host time maps to, which pushed frame is new for an item time,
+// and handing frames out (older ones dropped, references counted).
+#include "platform/avfoundation/av_player_item_video_output.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/avfoundation/av_player_item.h"
+#include "platform/avfoundation/testing/av_foundation_controls.h"
+#include "platform/avfoundation/testing/av_video_output_controls.h"
+
+namespace {
+
+namespace av = avfoundation::testing;
+
+CVPixelBufferRef frame() {
+  CVPixelBufferRef buffer;
+  EXPECT_EQ(CVPixelBufferCreate(2, 2, kCVPixelFormatType_32BGRA, &buffer), kCVReturnSuccess);
+  return buffer;
+}
+
+class VideoOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override { item->addOutput(output); }
+  CMTime seconds(double value) { return CMTimeMakeWithSeconds(value, 600); }
+
+  std::shared_ptr<AVPlayerItem> item = AVPlayerItem::playerItemWithAsset(
+      AVURLAsset::URLAssetWithURL(*NSURL::URLWithString("https://example.com/v.mp4"), {}));
+  std::shared_ptr<AVPlayerItemVideoOutput> output = std::make_shared<AVPlayerItemVideoOutput>(
+      AVOutputSettings{{"PixelFormatType", kCVPixelFormatType_32BGRA}});
+};
+
+TEST_F(VideoOutputTest, HostTimesMapToTheItemsTimeOnlyWhileAttached) {
+  AVPlayerItemVideoOutput detached(AVOutputSettings{});
+  EXPECT_TRUE(CMTIME_IS_INVALID(detached.itemTimeForHostTime(12.0)));
+  EXPECT_TRUE(output->outputSettings().contains("PixelFormatType"));
+
+  av::setCurrentTime(*item, seconds(3));
+  EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(1000.0), seconds(3)), 0);
+  item.reset();  // the output does not keep its item alive
+  EXPECT_TRUE(CMTIME_IS_INVALID(output->itemTimeForHostTime(1000.0)));
+}
+
+TEST_F(VideoOutputTest, TheLatestFrameAtOrBeforeTheTimeIsNewUntilHandedOut) {
+  auto first = frame(), second = frame(), third = frame();
+  std::weak_ptr<CVPixelBuffer> firstWatch = first;
+  EXPECT_FALSE(output->hasNewPixelBufferForItemTime(seconds(1)));
+  EXPECT_EQ(output->copyPixelBufferForItemTime(seconds(1), nullptr), nullptr);
+  av::pushVideoFrame(*output, seconds(0), std::move(first));
+  av::pushVideoFrame(*output, seconds(1), second);
+  av::pushVideoFrame(*output, seconds(2), third);
+
+  EXPECT_FALSE(output->hasNewPixelBufferForItemTime(kCMTimeInvalid));
+  EXPECT_TRUE(output->hasNewPixelBufferForItemTime(seconds(1.5)));
+  CMTime shownAt = kCMTimeInvalid;
+  EXPECT_EQ(output->copyPixelBufferForItemTime(seconds(1.5), &shownAt), second);
+  EXPECT_EQ(CMTimeCompare(shownAt, seconds(1)), 0);
+  EXPECT_TRUE(firstWatch.expired());  // frames before the one handed out are dropped
+  EXPECT_FALSE(output->hasNewPixelBufferForItemTime(seconds(1.5)));
+  EXPECT_EQ(output->copyPixelBufferForItemTime(seconds(0.5), nullptr), nullptr);
+
+  EXPECT_TRUE(output->hasNewPixelBufferForItemTime(seconds(2)));
+  auto handed = output->copyPixelBufferForItemTime(seconds(2), nullptr);
+  EXPECT_EQ(handed, third);
+  // The caller's copy, ours and the output's own.
+  EXPECT_EQ(CFGetRetainCount(third), 3);
+}
+
+TEST_F(VideoOutputTest, AFramePushedAgainForTheSameTimeIsNew) {
+  auto early = frame(), late = frame();
+  av::pushVideoFrame(*output, seconds(1), early);
+  EXPECT_EQ(output->copyPixelBufferForItemTime(seconds(1), nullptr), early);
+  av::pushVideoFrame(*output, seconds(1), late);
+  EXPECT_TRUE(output->hasNewPixelBufferForItemTime(seconds(1)));
+  EXPECT_EQ(output->copyPixelBufferForItemTime(seconds(1), nullptr), late);
+}
+
+TEST_F(VideoOutputTest, FramesPushedWhileAnotherThreadCopiesAreEachHandedOutAtMostOnce) {
+  constexpr int kFrames = 500;
+  std::atomic<bool> done{false};
+  std::atomic<int> handedOut{0};
+  std::thread engine([&] {
+    while (!done.load()) {
+      CMTime now = seconds(kFrames);
+      if (output->hasNewPixelBufferForItemTime(now) &&
+          output->copyPixelBufferForItemTime(now, nullptr)) {
+        handedOut.fetch_add(1);
+      }
+    }
+  });
+  for (int i = 0; i < kFrames; ++i) av::pushVideoFrame(*output, seconds(i), frame());
+  done = true;
+  engine.join();
+  EXPECT_LE(handedOut.load(), kFrames);
+  // Whatever the other thread missed, the newest frame is still there to be handed out once.
+  if (output->hasNewPixelBufferForItemTime(seconds(kFrames))) {
+    EXPECT_NE(output->copyPixelBufferForItemTime(seconds(kFrames), nullptr), nullptr);
+  }
+  EXPECT_FALSE(output->hasNewPixelBufferForItemTime(seconds(kFrames)));
+}
+
+}  // namespace
