@@ -96,7 +96,7 @@ void SCStream::stopCaptureWithCompletionHandler(CompletionHandler completionHand
   });
 }
 
-void SCStream::deliverSample(const screencapturekit::CMSampleBufferRef& sample,
+void SCStream::deliverSample(const CMSampleBufferRef& sample,
                              SCStreamOutputType type) {
   std::vector<Output> targets;
   {

@@ -32,7 +32,7 @@ class SCStream : public std::enable_shared_from_this<SCStream> {
   void stopCaptureWithCompletionHandler(CompletionHandler completionHandler);
 
   // Hands a sample to every output of its type, on their queues. Used by the capture model.
-  void deliverSample(const screencapturekit::CMSampleBufferRef& sample, SCStreamOutputType type);
+  void deliverSample(const CMSampleBufferRef& sample, SCStreamOutputType type);
 
  private:
   enum class State { idle, running, stopped };

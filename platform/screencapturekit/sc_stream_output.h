@@ -1,7 +1,7 @@
 // Receivers of a stream's samples.
 #pragma once
 
-#include "platform/screencapturekit/cm_sample_buffer.h"
+#include "platform/avfoundation/cm_sample_buffer.h"
 
 class SCStream;
 
@@ -15,7 +15,7 @@ class SCStreamOutput {
  public:
   virtual ~SCStreamOutput() = default;
   // Called on the sample-handler queue given when the output was added.
-  virtual void stream(SCStream& stream, const screencapturekit::CMSampleBufferRef& sampleBuffer,
+  virtual void stream(SCStream& stream, const CMSampleBufferRef& sampleBuffer,
                       SCStreamOutputType type) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/webrtc/rtc_data_channel.h"
 
+#include <algorithm>
+
 RTCDataChannel::RTCDataChannel(std::string label, RTCDataChannelConfiguration configuration,
                                dispatch_queue_t queue)
     : label_(std::move(label)),
@@ -34,13 +36,22 @@ void RTCDataChannel::setDelegate(std::weak_ptr<RTCDataChannelDelegate> delegate)
 
 bool RTCDataChannel::sendData(const RTCDataBuffer& buffer) {
   std::shared_ptr<RTCDataChannel> remote;
+  const uint64_t size = buffer.data().size();
+  uint64_t previous;
   {
     std::lock_guard lock(mutex_);
     if (state_ != RTCDataChannelStateOpen) return false;
     remote = remote_.lock();
+    if (!remote) return false;
+    previous = buffered_amount_;
+    buffered_amount_ += size;
   }
-  if (!remote) return false;
-  dispatch_async(remote->queue_, [remote, buffer] { remote->receive(buffer); });
+  if (size > 0) notifyBufferedAmount(previous);
+  // The bytes stay buffered until the remote side has taken them.
+  dispatch_async(remote->queue_, [self = shared_from_this(), remote, buffer, size] {
+    remote->receive(buffer);
+    if (size > 0) self->drainBufferedAmount(size);
+  });
   return true;
 }
 
@@ -49,10 +60,20 @@ void RTCDataChannel::close() {
   {
     std::lock_guard lock(mutex_);
     if (state_ == RTCDataChannelStateClosing || state_ == RTCDataChannelStateClosed) return;
+    state_ = RTCDataChannelStateClosing;
     remote = remote_.lock();
   }
-  changeState(RTCDataChannelStateClosing);
-  changeState(RTCDataChannelStateClosed);
+  // "closing" is reported and "closed" reached on the channel's thread, so each notification
+  // reads the state it reports; both go to the delegate of the moment, even if it is let go of
+  // right after this call.
+  dispatch_async(queue_, [self = shared_from_this(), bound = delegate()] {
+    self->notifyState(bound);
+    {
+      std::lock_guard lock(self->mutex_);
+      self->state_ = RTCDataChannelStateClosed;
+    }
+    self->notifyState(bound);
+  });
   if (remote) dispatch_async(remote->queue_, [remote] { remote->remoteClosed(); });
 }
 
@@ -76,9 +97,10 @@ void RTCDataChannel::changeState(RTCDataChannelState state) {
     if (state_ == state) return;
     state_ = state;
   }
-  auto self = shared_from_this();
-  dispatch_async(queue_, [self] {
-    if (auto delegate = self->delegate()) delegate->dataChannelDidChangeState(*self);
+  // The delegate of the moment hears of the change even if it is replaced or released before
+  // the notification runs, as a channel closed and forgotten at once still reports "closed".
+  dispatch_async(queue_, [self = shared_from_this(), bound = delegate()] {
+    if (auto target = bound ? bound : self->delegate()) target->dataChannelDidChangeState(*self);
   });
 }
 
@@ -94,15 +116,43 @@ void RTCDataChannel::changeBufferedAmount(uint64_t amount) {
     previous = buffered_amount_;
     buffered_amount_ = amount;
   }
-  auto self = shared_from_this();
-  dispatch_async(queue_, [self, previous] {
-    if (auto delegate = self->delegate())
-      delegate->dataChannelDidChangeBufferedAmount(*self, previous);
+  notifyBufferedAmount(previous);
+}
+
+void RTCDataChannel::drainBufferedAmount(uint64_t sent) {
+  uint64_t previous;
+  {
+    std::lock_guard lock(mutex_);
+    previous = buffered_amount_;
+    buffered_amount_ -= std::min(sent, buffered_amount_);
+  }
+  notifyBufferedAmount(previous);
+}
+
+void RTCDataChannel::notifyBufferedAmount(uint64_t previous) {
+  dispatch_async(queue_, [self = shared_from_this(), bound = delegate(), previous] {
+    if (auto target = bound ? bound : self->delegate()) {
+      target->dataChannelDidChangeBufferedAmount(*self, previous);
+    }
   });
 }
 
 void RTCDataChannel::remoteClosed() {
-  if (readyState() == RTCDataChannelStateClosed) return;
-  changeState(RTCDataChannelStateClosing);
-  changeState(RTCDataChannelStateClosed);
+  const auto bound = delegate();
+  {
+    std::lock_guard lock(mutex_);
+    // A close of this side is under way, or done: it reports for itself.
+    if (state_ == RTCDataChannelStateClosing || state_ == RTCDataChannelStateClosed) return;
+    state_ = RTCDataChannelStateClosing;
+  }
+  notifyState(bound);
+  {
+    std::lock_guard lock(mutex_);
+    state_ = RTCDataChannelStateClosed;
+  }
+  notifyState(bound);
+}
+
+void RTCDataChannel::notifyState(const std::shared_ptr<RTCDataChannelDelegate>& bound) {
+  if (auto target = bound ? bound : delegate()) target->dataChannelDidChangeState(*this);
 }

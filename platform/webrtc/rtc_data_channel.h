@@ -1,5 +1,6 @@
 // A data channel of a peer connection. State changes, messages and buffered-amount changes reach
-// the delegate on a thread of the framework.
+// the delegate on a thread of the framework. A message sent counts in the buffered amount until
+// the remote side has taken it.
 #pragma once
 
 #include <cstdint>
@@ -63,8 +64,14 @@ class RTCDataChannel : public std::enable_shared_from_this<RTCDataChannel> {
   void changeState(RTCDataChannelState state);
   void receive(const RTCDataBuffer& buffer);
   void changeBufferedAmount(uint64_t amount);
-  // The remote side went away.
+  // The remote side took `sent` bytes.
+  void drainBufferedAmount(uint64_t sent);
+  // Tells the delegate, passing the amount before the change.
+  void notifyBufferedAmount(uint64_t previous);
+  // The remote side went away. Runs on the channel's thread.
   void remoteClosed();
+  // Tells `bound`, or the current delegate when there is none, on the calling thread.
+  void notifyState(const std::shared_ptr<RTCDataChannelDelegate>& bound);
 
   std::string label_;
   RTCDataChannelConfiguration configuration_;

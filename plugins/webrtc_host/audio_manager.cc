@@ -9,6 +9,11 @@ std::shared_ptr<AudioManager> AudioManager::sharedInstance() {
 }
 
 AudioManager::AudioManager()
-    : audio_processing_module_(std::make_shared<RTCDefaultAudioProcessingModule>()) {}
+    : audio_processing_module_(std::make_shared<RTCDefaultAudioProcessingModule>()),
+      capture_post_processing_adapter_(std::make_shared<AudioProcessingAdapter>()),
+      render_pre_processing_adapter_(std::make_shared<AudioProcessingAdapter>()) {
+  audio_processing_module_->setCapturePostProcessingDelegate(capture_post_processing_adapter_);
+  audio_processing_module_->setRenderPreProcessingDelegate(render_pre_processing_adapter_);
+}
 
 }  // namespace webrtc_host

@@ -75,7 +75,7 @@ void HostScreenCaptureKitCapturer::startWithContent(const SCShareableContent& co
   configuration.width = static_cast<size_t>(std::max(display->width, 0L));
   configuration.height = static_cast<size_t>(std::max(display->height, 0L));
   const long rate = fps < 2 ? 1 : std::min<long>(fps, std::numeric_limits<int32_t>::max());
-  configuration.minimumFrameInterval = screencapturekit::CMTimeMake(1, static_cast<int32_t>(rate));
+  configuration.minimumFrameInterval = CMTimeMake(1, static_cast<int32_t>(rate));
   configuration.pixelFormat = kCVPixelFormatType_420YpCbCr8BiPlanarFullRange;
   if (NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({13, 0, 0})) {
     configuration.showsCursor = true;
@@ -134,13 +134,13 @@ std::optional<SCDisplay> HostScreenCaptureKitCapturer::selectDisplayFromContent(
 }
 
 void HostScreenCaptureKitCapturer::stream(SCStream& /*stream*/,
-                                          const screencapturekit::CMSampleBufferRef& sampleBuffer,
+                                          const CMSampleBufferRef& sampleBuffer,
                                           SCStreamOutputType type) {
   if (type != SCStreamOutputTypeScreen) return;
-  CVPixelBufferRef image = screencapturekit::CMSampleBufferGetImageBuffer(sampleBuffer);
+  CVPixelBufferRef image = CMSampleBufferGetImageBuffer(sampleBuffer);
   if (!image) return;
-  const int64_t time_stamp_ns = nanosecondsOf(screencapturekit::CMTimeGetSeconds(
-      screencapturekit::CMSampleBufferGetPresentationTimeStamp(sampleBuffer)));
+  const int64_t time_stamp_ns = nanosecondsOf(CMTimeGetSeconds(
+      CMSampleBufferGetPresentationTimeStamp(sampleBuffer)));
   auto frame = std::make_shared<RTCVideoFrame>(std::make_shared<RTCCVPixelBuffer>(image),
                                                RTCVideoRotation_0, time_stamp_ns);
   if (auto delegate = delegate_.lock()) delegate->capturer(*capturer_, frame);

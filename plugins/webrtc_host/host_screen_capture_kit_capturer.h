@@ -35,7 +35,7 @@ class HostScreenCaptureKitCapturer
   static std::optional<SCDisplay> selectDisplayFromContent(
       const SCShareableContent& content, const std::optional<std::string>& sourceId);
 
-  void stream(SCStream& stream, const screencapturekit::CMSampleBufferRef& sampleBuffer,
+  void stream(SCStream& stream, const CMSampleBufferRef& sampleBuffer,
               SCStreamOutputType type) override;
 
  private:

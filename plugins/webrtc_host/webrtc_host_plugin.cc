@@ -41,7 +41,7 @@ void WebRTCHostPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) 
 }
 
 std::shared_ptr<WebRTCHostPlugin> WebRTCHostPlugin::initWithChannel(
-    std::shared_ptr<FlutterMethodChannel> channel, FlutterPluginRegistrar& /*registrar*/,
+    std::shared_ptr<FlutterMethodChannel> channel, FlutterPluginRegistrar& registrar,
     std::shared_ptr<FlutterBinaryMessenger> messenger,
     std::shared_ptr<FlutterTextureRegistry> textures) {
   auto plugin =
@@ -55,6 +55,8 @@ std::shared_ptr<WebRTCHostPlugin> WebRTCHostPlugin::initWithChannel(
   replaced.reset();
   plugin->event_channel_ = FlutterEventChannel::eventChannelWithName(kEventChannelName, messenger);
   plugin->event_channel_->setStreamHandler(std::make_shared<WeakStreamHandler>(plugin));
+  plugin->platform_view_factory_ = std::make_shared<HostRTCVideoPlatformViewFactory>(messenger);
+  registrar.registerViewFactory(plugin->platform_view_factory_, kRTCVideoPlatformViewType);
   RTCInitFieldTrialDictionary({{kRTCFieldTrialUseNWPathMonitor, kRTCFieldTrialEnabledValue}});
   return plugin;
 }
@@ -68,6 +70,17 @@ WebRTCHostPlugin::WebRTCHostPlugin(std::shared_ptr<FlutterMethodChannel> channel
       audio_manager_(AudioManager::sharedInstance()) {}
 
 WebRTCHostPlugin::~WebRTCHostPlugin() {
+  // Tracks hold their renderers: let go of them so neither keeps the other alive.
+  for (const auto& capturer : std::exchange(frame_capturers_, {})) {
+    capturer->abandon(
+        FlutterError{"CaptureFrameFailed", "No frame arrived before the plug-in closed", nullptr});
+  }
+  for (const auto& [id, renderer] : renders_) {
+    renderer->setVideoTrack(nullptr);
+    renderer->dispose();
+  }
+  renders_.clear();
+  if (platform_view_factory_) platform_view_factory_->removeAll();
   local_tracks_.clear();
   local_streams_.clear();
   for (auto& [id, peer] : peer_connections_) {

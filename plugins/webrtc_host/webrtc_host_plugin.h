@@ -16,13 +16,21 @@
 #include <vector>
 
 #include "platform/flutter/flutter.h"
+#include "platform/avfoundation/av_capture_device.h"
 #include "platform/webrtc/rtc_audio_device_module.h"
+#include "platform/webrtc/rtc_camera_video_capturer.h"
 #include "platform/webrtc/rtc_desktop_capturer.h"
+#include "platform/webrtc/rtc_data_packet_cryptor.h"
 #include "platform/webrtc/rtc_desktop_media_list.h"
+#include "platform/webrtc/rtc_frame_crypto_key_provider.h"
 #include "platform/webrtc/rtc_logging.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "plugins/webrtc_host/audio_manager.h"
 #include "plugins/webrtc_host/flutter_peer_connection.h"
+#include "plugins/webrtc_host/host_rtc_frame_capturer.h"
+#include "plugins/webrtc_host/host_rtc_video_platform_view_factory.h"
+#include "plugins/webrtc_host/host_rtc_video_renderer.h"
+#include "plugins/webrtc_host/frame_cryptor_channel.h"
 #include "plugins/webrtc_host/local_track.h"
 
 namespace webrtc_host {
@@ -113,6 +121,14 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void dataChannelDidChangeBufferedAmount(FlutterDataChannel& channel, uint64_t amount);
   static std::optional<std::string> stringForDataChannelState(int state);
 
+  // Frame-cryptor state changes, handed over by each cryptor's FrameCryptorChannel.
+  void frameCryptorDidStateChangeWithParticipantId(FrameCryptorChannel& channel,
+                                                   const std::string& participantId, int state);
+  static std::string stringFromState(int state);
+  // Every value selects the one algorithm there is.
+  static RTCCryptorAlgorithm getAlgorithm(int32_t algorithm);
+  static RTCKeyDerivationAlgorithm getKeyDerivationAlgorithm(const flutter::Value* algorithm);
+
   // RTCAudioDeviceModuleDelegate.
   void audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& audioDeviceModule) override;
 
@@ -150,6 +166,34 @@ class WebRTCHostPlugin : public FlutterPlugin,
     return video_capturer_stop_handlers_;
   }
 
+  // Local media: capture, streams and tracks, camera, devices, renderers, frame capture.
+  using MediaSuccess = std::function<void(const std::shared_ptr<RTCMediaStream>& stream)>;
+  using MediaError =
+      std::function<void(const std::string& type, const std::optional<std::string>& message)>;
+  // The integer of a constraint: a number, a numeric string or {"ideal": numeric string}.
+  static int32_t getConstrainInt(const flutter::Value* constraints, const std::string& key);
+  static std::vector<std::shared_ptr<AVCaptureDevice>> captureDevices();
+  static std::shared_ptr<AVCaptureDevice> findDeviceForPosition(AVCaptureDevicePosition position);
+  std::optional<AVCaptureDeviceFormat> selectFormatForDevice(
+      const std::shared_ptr<AVCaptureDevice>& device, int64_t targetWidth,
+      int64_t targetHeight) const;
+  static int64_t selectFpsForFormat(const AVCaptureDeviceFormat& format, int64_t targetFps);
+  const std::shared_ptr<RTCCameraVideoCapturer>& videoCapturer() const { return video_capturer_; }
+  std::shared_ptr<HostRTCVideoRenderer> findRendererByTrackId(const std::string& trackId) const;
+  std::map<int64_t, std::shared_ptr<HostRTCVideoRenderer>>& renders() { return renders_; }
+  const std::shared_ptr<HostRTCVideoPlatformViewFactory>& platformViewFactory() const {
+    return platform_view_factory_;
+  }
+  std::map<std::string, std::shared_ptr<FrameCryptorChannel>>& frameCryptors() {
+    return frame_cryptors_;
+  }
+  std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>>& keyProviders() {
+    return key_providers_;
+  }
+  std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>>& dataCryptors() {
+    return data_cryptors_;
+  }
+
  private:
   using Handler = void (WebRTCHostPlugin::*)(const FlutterMethodCall&, FlutterResult);
   static const std::map<std::string, Handler>& methodTable();
@@ -166,6 +210,44 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // Frame-encryption names; answers whether it took the call.
   bool handleFrameCryptorMethodCall(const FlutterMethodCall& call, FlutterResult& result);
   void handleDataPacketCryptorMethodCall(const FlutterMethodCall& call, FlutterResult result);
+  static const std::map<std::string, Handler>& frameCryptorMethodTable();
+  static const std::map<std::string, Handler>& dataPacketCryptorMethodTable();
+
+  // Data channels.
+  void handleCreateDataChannel(const FlutterMethodCall& call, FlutterResult result);
+  void handleDataChannelSend(const FlutterMethodCall& call, FlutterResult result);
+  void handleDataChannelGetBufferedAmount(const FlutterMethodCall& call, FlutterResult result);
+  void handleDataChannelClose(const FlutterMethodCall& call, FlutterResult result);
+  std::shared_ptr<FlutterDataChannel> dataChannelForIds(const flutter::Value& arguments) const;
+
+  // Frame cryptors and key providers.
+  void frameCryptorFactoryCreateFrameCryptor(const FlutterMethodCall& call, FlutterResult result);
+  void frameCryptorSetKeyIndex(const FlutterMethodCall& call, FlutterResult result);
+  void frameCryptorGetKeyIndex(const FlutterMethodCall& call, FlutterResult result);
+  void frameCryptorSetEnabled(const FlutterMethodCall& call, FlutterResult result);
+  void frameCryptorGetEnabled(const FlutterMethodCall& call, FlutterResult result);
+  void frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result);
+  // The cryptor named by "frameCryptorId", or null after answering the error.
+  std::shared_ptr<FrameCryptorChannel> frameCryptorForId(const FlutterMethodCall& call,
+                                                         FlutterResult& result) const;
+  void frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderSetSharedKey(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderRatchetSharedKey(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderExportSharedKey(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderSetSifTrailer(const FlutterMethodCall& call, FlutterResult result);
+  void keyProviderDispose(const FlutterMethodCall& call, FlutterResult result);
+  // The provider named by "keyProviderId", or null after answering the error.
+  std::shared_ptr<RTCFrameCryptorKeyProvider> getKeyProviderForId(const flutter::Value& arguments,
+                                                                  FlutterResult& result) const;
+
+  // Data packet cryptors.
+  void createDataPacketCryptor(const FlutterMethodCall& call, FlutterResult result);
+  void dataPacketCryptorEncrypt(const FlutterMethodCall& call, FlutterResult result);
+  void dataPacketCryptorDecrypt(const FlutterMethodCall& call, FlutterResult result);
+  void dataPacketCryptorDispose(const FlutterMethodCall& call, FlutterResult result);
 
   // Audio device module.
   void handleStartLocalRecording(const FlutterMethodCall& call, FlutterResult result);
@@ -237,6 +319,58 @@ class WebRTCHostPlugin : public FlutterPlugin,
       const std::string& kind, const std::string& name,
       const std::optional<std::map<std::string, std::string>>& parameters) const;
 
+  // Local media.
+  void handleGetUserMedia(const FlutterMethodCall& call, FlutterResult result);
+  void getUserMedia(const flutter::Value& constraints, MediaSuccess success, MediaError error,
+                    std::shared_ptr<RTCMediaStream> stream);
+  void requestAccessForMediaType(const AVMediaType& mediaType, const flutter::Value& constraints,
+                                 MediaSuccess success, MediaError error,
+                                 std::shared_ptr<RTCMediaStream> stream);
+  void getUserAudio(const flutter::Value& constraints, const MediaSuccess& success,
+                    const MediaError& error, const std::shared_ptr<RTCMediaStream>& stream);
+  void getUserVideo(const flutter::Value& constraints, const MediaSuccess& success,
+                    const MediaError& error, const std::shared_ptr<RTCMediaStream>& stream);
+  flutter::ValueList trackMaps(const std::vector<std::shared_ptr<RTCMediaStreamTrack>>& tracks);
+  void handleCreateLocalMediaStream(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamGetTracks(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamAddTrack(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamRemoveTrack(const FlutterMethodCall& call, FlutterResult result);
+  void handleStreamDispose(const FlutterMethodCall& call, FlutterResult result);
+  void handleTrackDispose(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetEnable(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetVolume(const FlutterMethodCall& call, FlutterResult result);
+  void handleSetMicrophoneMute(const FlutterMethodCall& call, FlutterResult result);
+  // Calls the track's stop handler, if any; `completion` runs on the main thread.
+  bool stopCapturerOfTrack(const std::string& trackId, std::function<void()> completion);
+
+  // Camera control. Answers the camera track of the call, or answers the error and null.
+  std::shared_ptr<LocalTrack> cameraTrackFor(const FlutterMethodCall& call, FlutterResult& result,
+                                             const char* requiredArgument = nullptr);
+  void handleMediaStreamTrackHasTorch(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetTorch(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetZoom(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetFocusMode(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetFocusPoint(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetExposureMode(const FlutterMethodCall& call, FlutterResult result);
+  void handleMediaStreamTrackSetExposurePoint(const FlutterMethodCall& call,
+                                              FlutterResult result);
+  void handleMediaStreamTrackSwitchCamera(const FlutterMethodCall& call, FlutterResult result);
+
+  // Devices.
+  void handleGetSources(const FlutterMethodCall& call, FlutterResult result);
+  void handleSelectAudioInput(const FlutterMethodCall& call, FlutterResult result);
+  void handleSelectAudioOutput(const FlutterMethodCall& call, FlutterResult result);
+
+  // Renderers and frame capture.
+  std::shared_ptr<RTCVideoTrack> videoTrackForSrcObject(const FlutterMethodCall& call) const;
+  void handleCreateVideoRenderer(const FlutterMethodCall& call, FlutterResult result);
+  void handleVideoRendererSetSrcObject(const FlutterMethodCall& call, FlutterResult result);
+  void handleVideoRendererDispose(const FlutterMethodCall& call, FlutterResult result);
+  void handleVideoPlatformViewRendererSetSrcObject(const FlutterMethodCall& call,
+                                                   FlutterResult result);
+  void handleVideoPlatformViewRendererDispose(const FlutterMethodCall& call, FlutterResult result);
+  void handleCaptureFrame(const FlutterMethodCall& call, FlutterResult result);
+
   std::shared_ptr<FlutterMethodChannel> method_channel_;
   std::shared_ptr<FlutterEventChannel> event_channel_;
   std::shared_ptr<FlutterBinaryMessenger> messenger_;
@@ -254,6 +388,23 @@ class WebRTCHostPlugin : public FlutterPlugin,
   std::map<std::string, std::shared_ptr<RTCMediaStream>> local_streams_;
   std::map<std::string, std::shared_ptr<LocalTrack>> local_tracks_;
   std::map<std::string, CapturerStopHandler> video_capturer_stop_handlers_;
+
+  // Local media; main thread only.
+  std::shared_ptr<RTCCameraVideoCapturer> video_capturer_;
+  // The camera capturer behind each camera track, to tell which one a stop concerns.
+  std::map<std::string, std::weak_ptr<RTCCameraVideoCapturer>> camera_capturers_;
+  std::map<std::string, flutter::ValueMap> track_settings_;
+  bool using_front_camera_ = false;
+  int64_t last_target_width_ = 0;
+  int64_t last_target_height_ = 0;
+  int64_t last_target_fps_ = 0;
+  std::map<int64_t, std::shared_ptr<HostRTCVideoRenderer>> renders_;
+  std::shared_ptr<HostRTCVideoPlatformViewFactory> platform_view_factory_;
+  // Every capture still waiting for its frame.
+  std::vector<std::shared_ptr<HostRTCFrameCapturer>> frame_capturers_;
+  std::map<std::string, std::shared_ptr<FrameCryptorChannel>> frame_cryptors_;
+  std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>> key_providers_;
+  std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>> data_cryptors_;
 };
 
 }  // namespace webrtc_host

@@ -54,7 +54,11 @@ std::vector<std::shared_ptr<SCStream>> runningStreams() {
 }
 
 void deliverSample(CVPixelBufferRef image, CMTime presentationTime, SCStreamOutputType type) {
-  auto sample = std::make_shared<const CMSampleBuffer>(std::move(image), presentationTime);
+  CMVideoFormatDescriptionRef format;
+  if (image) CMVideoFormatDescriptionCreateForImageBuffer(image, &format);
+  auto sample = std::make_shared<CMSampleBuffer>(
+      std::move(image), std::move(format),
+      CMSampleTimingInfo{kCMTimeInvalid, presentationTime, kCMTimeInvalid});
   for (const auto& stream : runningStreams()) stream->deliverSample(sample, type);
 }
 

@@ -11,7 +11,7 @@ namespace {
 namespace sck = screencapturekit::testing;
 
 struct Samples : SCStreamOutput {
-  void stream(SCStream&, const screencapturekit::CMSampleBufferRef&, SCStreamOutputType) override {
+  void stream(SCStream&, const CMSampleBufferRef&, SCStreamOutputType) override {
     ++count;
   }
   std::atomic<int> count{0};
@@ -68,8 +68,8 @@ TEST_F(ScreenCaptureKitTest, StreamsRunOnceAndNeverAfterAStop) {
 
   CVPixelBufferRef image;
   ASSERT_EQ(CVPixelBufferCreate(2, 2, kCVPixelFormatType_32BGRA, &image), kCVReturnSuccess);
-  sck::deliverSample(image, screencapturekit::CMTimeMake(1, 30));
-  sck::deliverSample(image, screencapturekit::CMTimeMake(1, 30), SCStreamOutputTypeAudio);
+  sck::deliverSample(image, CMTimeMake(1, 30));
+  sck::deliverSample(image, CMTimeMake(1, 30), SCStreamOutputTypeAudio);
   dispatch::testing::drainUntilIdle();
   EXPECT_EQ(output->count, 1);
 
@@ -78,7 +78,7 @@ TEST_F(ScreenCaptureKitTest, StreamsRunOnceAndNeverAfterAStop) {
   EXPECT_TRUE(await([&](auto done) { stream->stopCaptureWithCompletionHandler(done); }));
   EXPECT_EQ(await([&](auto done) { stream->startCaptureWithCompletionHandler(done); })->code,
             -3805);
-  sck::deliverSample(image, screencapturekit::CMTimeMake(2, 30));
+  sck::deliverSample(image, CMTimeMake(2, 30));
   dispatch::testing::drainUntilIdle();
   EXPECT_EQ(output->count, 1);
 }

@@ -137,7 +137,7 @@ TEST_F(DesktopCaptureTest, ScreensUseScreenCaptureKitOnRecentSystems) {
   ASSERT_TRUE(
       dart.runUntil([] { return screencapturekit::testing::runningStreams().size() == 1; }));
   auto stream = screencapturekit::testing::runningStreams()[0];
-  EXPECT_EQ(stream->configuration().minimumFrameInterval, screencapturekit::CMTimeMake(1, 30));
+  EXPECT_EQ(stream->configuration().minimumFrameInterval, CMTimeMake(1, 30));
   EXPECT_EQ(stream->filter().display().displayID, 1u);
   EXPECT_TRUE(webrtc::testing::runningDesktopCapturers().empty());
 

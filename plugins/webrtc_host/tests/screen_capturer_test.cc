@@ -75,17 +75,17 @@ TEST_F(ScreenCapturerTest, PacesByFrameRateAndDeliversScreenFramesOnly) {
   EXPECT_EQ(start(0), std::nullopt);
   auto streams = sck::runningStreams();
   ASSERT_EQ(streams.size(), 1u);
-  EXPECT_EQ(streams[0]->configuration().minimumFrameInterval, screencapturekit::CMTimeMake(1, 1));
+  EXPECT_EQ(streams[0]->configuration().minimumFrameInterval, CMTimeMake(1, 1));
   EXPECT_EQ(streams[0]->configuration().pixelFormat, 875704422u);
   EXPECT_EQ(streams[0]->configuration().width, 1920u);
 
   CVPixelBufferRef image;
   ASSERT_EQ(CVPixelBufferCreate(4, 4, kCVPixelFormatType_32BGRA, &image), kCVReturnSuccess);
-  sck::deliverSample(image, screencapturekit::CMTimeMake(3, 2));
-  sck::deliverSample(image, screencapturekit::CMTimeMake(1, 1), SCStreamOutputTypeAudio);
-  sck::deliverSample(nullptr, screencapturekit::CMTimeMake(1, 1));
+  sck::deliverSample(image, CMTimeMake(3, 2));
+  sck::deliverSample(image, CMTimeMake(1, 1), SCStreamOutputTypeAudio);
+  sck::deliverSample(nullptr, CMTimeMake(1, 1));
   // A time that is not a number becomes 0 rather than undefined behaviour.
-  sck::deliverSample(image, screencapturekit::CMTime{});
+  sck::deliverSample(image, kCMTimeInvalid);
   dispatch::testing::drainUntilIdle();
   EXPECT_EQ(delegate->frames, 2);
   EXPECT_EQ(delegate->last_time_ns, 0);
@@ -96,7 +96,7 @@ TEST_F(ScreenCapturerTest, PacesByFrameRateAndDeliversScreenFramesOnly) {
 TEST_F(ScreenCapturerTest, ThirtyFramesPerSecond) {
   EXPECT_EQ(start(30, "1"), std::nullopt);
   EXPECT_EQ(sck::runningStreams().at(0)->configuration().minimumFrameInterval,
-            screencapturekit::CMTimeMake(1, 30));
+            CMTimeMake(1, 30));
 }
 
 TEST_F(ScreenCapturerTest, FailuresReachTheStartHandler) {

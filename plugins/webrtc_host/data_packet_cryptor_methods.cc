@@ -1,0 +1,115 @@
+// Data packet cryptors: the last sub-dispatcher, which answers every name left over.
+#include <limits>
+
+#include "platform/foundation/ns_uuid.h"
+#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+
+using flutter::Value;
+using flutter::ValueMap;
+
+namespace {
+
+// An unsigned 32-bit number as the codec carries it: int32 while it fits, int64 above.
+Value unsignedValue(uint32_t number) {
+  if (number <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
+    return Value(static_cast<int32_t>(number));
+  }
+  return Value(static_cast<int64_t>(number));
+}
+
+}  // namespace
+
+const std::map<std::string, WebRTCHostPlugin::Handler>&
+WebRTCHostPlugin::dataPacketCryptorMethodTable() {
+  using P = WebRTCHostPlugin;
+  static const auto* const table = new std::map<std::string, Handler>{
+      {"createDataPacketCryptor", &P::createDataPacketCryptor},
+      {"dataPacketCryptorEncrypt", &P::dataPacketCryptorEncrypt},
+      {"dataPacketCryptorDecrypt", &P::dataPacketCryptorDecrypt},
+      {"dataPacketCryptorDispose", &P::dataPacketCryptorDispose},
+  };
+  return *table;
+}
+
+void WebRTCHostPlugin::handleDataPacketCryptorMethodCall(const FlutterMethodCall& call,
+                                                         FlutterResult result) {
+  const auto& table = dataPacketCryptorMethodTable();
+  auto found = table.find(call.method);
+  if (found == table.end()) {
+    result(FlutterMethodNotImplemented);
+    return;
+  }
+  (this->*(found->second))(call, std::move(result));
+}
+
+void WebRTCHostPlugin::createDataPacketCryptor(const FlutterMethodCall& call,
+                                               FlutterResult result) {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto algorithm = arguments.int32("algorithm");
+  if (!algorithm.ok()) return result(algorithm.error());
+  auto key_provider_id = arguments.string("keyProviderId");
+  if (!key_provider_id.ok()) return result(key_provider_id.error());
+  auto provider = key_providers_.find(*key_provider_id);
+  if (provider == key_providers_.end()) return result(arguments.error("Invalid keyProvider"));
+  auto cryptor =
+      RTCDataPacketCryptor::initWithAlgorithm(getAlgorithm(*algorithm), provider->second);
+  if (!cryptor) return result(arguments.error("Invalid keyProvider"));
+  const std::string id = NSUUID().UUIDString();
+  data_cryptors_[id] = std::move(cryptor);
+  result(ValueMap{{"dataCryptorId", id}});
+}
+
+void WebRTCHostPlugin::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
+                                                FlutterResult result) {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto id = arguments.string("dataCryptorId");
+  if (!id.ok()) return result(id.error());
+  auto data = arguments.bytes("data");
+  if (!data.ok()) return result(data.error());
+  auto participant_id = arguments.string("participantId");
+  if (!participant_id.ok()) return result(participant_id.error());
+  auto key_index = arguments.uint32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  auto cryptor = data_cryptors_.find(*id);
+  if (cryptor == data_cryptors_.end()) return result(arguments.error("Invalid dataCryptor"));
+  auto packet = cryptor->second->encrypt(*participant_id, *key_index, *data);
+  if (!packet) return result(arguments.error("Encrypt failed"));
+  result(ValueMap{{"data", packet->data()},
+                  {"iv", packet->iv()},
+                  {"keyIndex", unsignedValue(packet->keyIndex())}});
+}
+
+void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
+                                                FlutterResult result) {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto id = arguments.string("dataCryptorId");
+  if (!id.ok()) return result(id.error());
+  auto cryptor = data_cryptors_.find(*id);
+  if (cryptor == data_cryptors_.end()) return result(arguments.error("Invalid dataCryptor"));
+  auto data = arguments.bytes("data");
+  if (!data.ok()) return result(data.error());
+  auto iv = arguments.bytes("iv");
+  if (!iv.ok()) return result(iv.error());
+  auto key_index = arguments.uint32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  auto participant_id = arguments.string("participantId");
+  if (!participant_id.ok()) return result(participant_id.error());
+  auto plaintext =
+      cryptor->second->decrypt(*participant_id, RTCEncryptedPacket(*data, *iv, *key_index));
+  if (!plaintext) return result(arguments.error("Decrypt failed"));
+  result(ValueMap{{"data", std::move(*plaintext)}});
+}
+
+void WebRTCHostPlugin::dataPacketCryptorDispose(const FlutterMethodCall& call,
+                                                FlutterResult result) {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto id = arguments.string("dataCryptorId");
+  if (!id.ok()) return result(id.error());
+  if (data_cryptors_.erase(*id) == 0) return result(arguments.error("Invalid dataCryptor"));
+  result(nullptr);
+}
+
+}  // namespace webrtc_host

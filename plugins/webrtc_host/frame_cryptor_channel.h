@@ -1,0 +1,50 @@
+// What the plug-in keeps for one frame cryptor: the cryptor, its event channel and sink, and the
+// state changes that arrived while nobody listened. The sink and the queue are checked, appended
+// and flushed under one lock, so a state change is either queued before a listener arrives (and
+// flushed by it, first) or posted directly behind the flushed ones: none is stuck or reordered.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/flutter/flutter.h"
+#include "platform/webrtc/rtc_frame_cryptor.h"
+
+namespace webrtc_host {
+
+class WebRTCHostPlugin;
+
+// Also the cryptor's delegate: it hands every state change to the plug-in.
+class FrameCryptorChannel : public FlutterStreamHandler, public RTCFrameCryptorDelegate {
+ public:
+  FrameCryptorChannel(std::shared_ptr<RTCFrameCryptor> cryptor,
+                      std::weak_ptr<WebRTCHostPlugin> plugin);
+
+  const std::shared_ptr<RTCFrameCryptor>& cryptor() const { return cryptor_; }
+  void setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel);
+
+  // Posts the event to the sink, or queues it while there is none.
+  void sendEvent(flutter::Value event);
+  // Switches the cryptor off and lets go of the channel, the sink and the queue.
+  void dispose();
+
+  std::optional<FlutterError> onListenWithArguments(const flutter::Value& arguments,
+                                                    FlutterEventSink events) override;
+  std::optional<FlutterError> onCancelWithArguments(const flutter::Value& arguments) override;
+
+  void frameCryptorDidStateChangeWithParticipantId(RTCFrameCryptor& frameCryptor,
+                                                   const std::string& participantId,
+                                                   int state) override;
+
+ private:
+  std::shared_ptr<RTCFrameCryptor> cryptor_;
+  std::weak_ptr<WebRTCHostPlugin> plugin_;
+  std::mutex mutex_;
+  std::shared_ptr<FlutterEventChannel> event_channel_;
+  FlutterEventSink event_sink_;
+  std::vector<flutter::Value> event_queue_;
+};
+
+}  // namespace webrtc_host

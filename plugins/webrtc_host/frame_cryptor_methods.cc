@@ -1,0 +1,185 @@
+// The frame-encryption sub-dispatcher and its frame-cryptor methods; the key-provider methods
+// are in key_provider_methods.cc.
+#include "platform/foundation/ns_uuid.h"
+#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/rtp_maps.h"
+#include "plugins/webrtc_host/weak_stream_handler.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+
+using flutter::Value;
+using flutter::ValueMap;
+
+const std::map<std::string, WebRTCHostPlugin::Handler>&
+WebRTCHostPlugin::frameCryptorMethodTable() {
+  using P = WebRTCHostPlugin;
+  static const auto* const table = new std::map<std::string, Handler>{
+      {"frameCryptorFactoryCreateFrameCryptor", &P::frameCryptorFactoryCreateFrameCryptor},
+      {"frameCryptorSetKeyIndex", &P::frameCryptorSetKeyIndex},
+      {"frameCryptorGetKeyIndex", &P::frameCryptorGetKeyIndex},
+      {"frameCryptorSetEnabled", &P::frameCryptorSetEnabled},
+      {"frameCryptorGetEnabled", &P::frameCryptorGetEnabled},
+      {"frameCryptorDispose", &P::frameCryptorDispose},
+      {"frameCryptorFactoryCreateKeyProvider", &P::frameCryptorFactoryCreateKeyProvider},
+      {"keyProviderSetSharedKey", &P::keyProviderSetSharedKey},
+      {"keyProviderRatchetSharedKey", &P::keyProviderRatchetSharedKey},
+      {"keyProviderExportSharedKey", &P::keyProviderExportSharedKey},
+      {"keyProviderSetKey", &P::keyProviderSetKey},
+      {"keyProviderRatchetKey", &P::keyProviderRatchetKey},
+      {"keyProviderExportKey", &P::keyProviderExportKey},
+      {"keyProviderSetSifTrailer", &P::keyProviderSetSifTrailer},
+      {"keyProviderDispose", &P::keyProviderDispose},
+  };
+  return *table;
+}
+
+bool WebRTCHostPlugin::handleFrameCryptorMethodCall(const FlutterMethodCall& call,
+                                                    FlutterResult& result) {
+  const auto& table = frameCryptorMethodTable();
+  auto found = table.find(call.method);
+  if (found == table.end()) return false;
+  (this->*(found->second))(call, std::move(result));
+  return true;
+}
+
+RTCCryptorAlgorithm WebRTCHostPlugin::getAlgorithm(int32_t /*algorithm*/) {
+  return RTCCryptorAlgorithmAesGcm;
+}
+
+std::string WebRTCHostPlugin::stringFromState(int state) {
+  switch (state) {
+    case RTCFrameCryptorStateNew:
+      return "new";
+    case RTCFrameCryptorStateOk:
+      return "ok";
+    case RTCFrameCryptorStateEncryptionFailed:
+      return "encryptionFailed";
+    case RTCFrameCryptorStateDecryptionFailed:
+      return "decryptionFailed";
+    case RTCFrameCryptorStateMissingKey:
+      return "missingKey";
+    case RTCFrameCryptorStateKeyRatcheted:
+      return "keyRatcheted";
+    case RTCFrameCryptorStateInternalError:
+      return "internalError";
+    default:
+      return "unknown";
+  }
+}
+
+void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethodCall& call,
+                                                             FlutterResult result) {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(arguments.error("Error: peerConnection not found!"));
+    return;
+  }
+  auto algorithm = arguments.int32("algorithm");
+  if (!algorithm.ok()) return result(algorithm.error());
+  auto participant_id = arguments.string("participantId");
+  if (!participant_id.ok()) return result(participant_id.error());
+  auto key_provider_id = arguments.string("keyProviderId");
+  if (!key_provider_id.ok()) return result(key_provider_id.error());
+  auto provider = key_providers_.find(*key_provider_id);
+  if (provider == key_providers_.end()) return result(arguments.error("Invalid keyProvider"));
+
+  const Arguments read(call.arguments);
+  const auto type = read.optionalString("type");
+  const auto& connection = *peer->peerConnection();
+  std::shared_ptr<RTCFrameCryptor> cryptor;
+  if (type == "sender") {
+    auto sender = getRtpSenderById(connection, read.string("rtpSenderId"));
+    if (!sender) return result(arguments.error("Error: sender not found!"));
+    cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, sender, *participant_id,
+                                               getAlgorithm(*algorithm), provider->second);
+  } else if (type == "receiver") {
+    auto receiver = getRtpReceiverById(connection, read.string("rtpReceiverId"));
+    if (!receiver) return result(arguments.error("Error: receiver not found!"));
+    cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, receiver, *participant_id,
+                                               getAlgorithm(*algorithm), provider->second);
+  } else {
+    result(FlutterError{"InvalidArgument", "Invalid type", nullptr});
+    return;
+  }
+  if (!cryptor) return result(arguments.error("Error: frameCryptor could not be created!"));
+
+  const std::string id = NSUUID().UUIDString();
+  auto channel = std::make_shared<FrameCryptorChannel>(cryptor, weak_from_this());
+  auto event_channel =
+      FlutterEventChannel::eventChannelWithName("WebRTCHost/frameCryptorEvent" + id, messenger_);
+  channel->setEventChannel(event_channel);
+  event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
+  cryptor->setDelegate(channel);
+  frame_cryptors_[id] = std::move(channel);
+  result(ValueMap{{"frameCryptorId", id}});
+}
+
+std::shared_ptr<FrameCryptorChannel> WebRTCHostPlugin::frameCryptorForId(
+    const FlutterMethodCall& call, FlutterResult& result) const {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto id = arguments.string("frameCryptorId");
+  if (!id.ok()) {
+    result(id.error());
+    return nullptr;
+  }
+  auto found = frame_cryptors_.find(*id);
+  if (found == frame_cryptors_.end()) {
+    result(arguments.error("Invalid frameCryptor"));
+    return nullptr;
+  }
+  return found->second;
+}
+
+void WebRTCHostPlugin::frameCryptorSetKeyIndex(const FlutterMethodCall& call,
+                                               FlutterResult result) {
+  auto channel = frameCryptorForId(call, result);
+  if (!channel) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  if (!channel->cryptor()->setKeyIndex(*key_index)) return result(arguments.invalid("keyIndex"));
+  result(ValueMap{{"result", true}});
+}
+
+void WebRTCHostPlugin::frameCryptorGetKeyIndex(const FlutterMethodCall& call,
+                                               FlutterResult result) {
+  auto channel = frameCryptorForId(call, result);
+  if (!channel) return;
+  result(ValueMap{{"keyIndex", int32_t{channel->cryptor()->keyIndex()}}});
+}
+
+void WebRTCHostPlugin::frameCryptorSetEnabled(const FlutterMethodCall& call, FlutterResult result) {
+  auto channel = frameCryptorForId(call, result);
+  if (!channel) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto enabled = arguments.boolean("enabled");
+  if (!enabled.ok()) return result(enabled.error());
+  channel->cryptor()->setEnabled(*enabled);
+  result(ValueMap{{"result", *enabled}});
+}
+
+void WebRTCHostPlugin::frameCryptorGetEnabled(const FlutterMethodCall& call, FlutterResult result) {
+  auto channel = frameCryptorForId(call, result);
+  if (!channel) return;
+  result(ValueMap{{"enabled", channel->cryptor()->enabled()}});
+}
+
+void WebRTCHostPlugin::frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result) {
+  auto channel = frameCryptorForId(call, result);
+  if (!channel) return;
+  std::erase_if(frame_cryptors_, [&](const auto& entry) { return entry.second == channel; });
+  channel->dispose();
+  result(ValueMap{{"result", "success"}});
+}
+
+void WebRTCHostPlugin::frameCryptorDidStateChangeWithParticipantId(FrameCryptorChannel& channel,
+                                                                   const std::string& participantId,
+                                                                   int state) {
+  channel.sendEvent(ValueMap{{"event", "frameCryptionStateChanged"},
+                             {"participantId", participantId},
+                             {"state", stringFromState(state)}});
+}
+
+}  // namespace webrtc_host

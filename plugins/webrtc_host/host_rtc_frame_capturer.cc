@@ -1,0 +1,143 @@
+#include "plugins/webrtc_host/host_rtc_frame_capturer.h"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/foundation/ns_log.h"
+#include "platform/webrtc/ci_image.h"
+#include "platform/webrtc/ns_bitmap_image_rep.h"
+#include "platform/webrtc/rtc_cv_pixel_buffer.h"
+#include "plugins/webrtc_host/i420_pixel_buffer_writer.h"
+
+namespace webrtc_host {
+namespace {
+
+webrtc::CGImagePropertyOrientation orientationFor(int rotation) {
+  switch (rotation) {
+    case 90: return webrtc::kCGImagePropertyOrientationRight;
+    case 270: return webrtc::kCGImagePropertyOrientationLeft;
+    case 180: return webrtc::kCGImagePropertyOrientationDown;
+    default: return webrtc::kCGImagePropertyOrientationUp;
+  }
+}
+
+std::optional<std::vector<uint8_t>> encodeUpright(const RTCVideoFrame& frame,
+                                                  const std::string& path) {
+  CVPixelBufferRef pixel_buffer;
+  if (auto* wrapped = dynamic_cast<const RTCCVPixelBuffer*>(frame.buffer().get())) {
+    pixel_buffer = wrapped->pixelBuffer();
+  } else {
+    pixel_buffer = HostRTCFrameCapturer::convertToCVPixelBuffer(frame);
+  }
+  auto image = webrtc::CIImage::imageWithCVPixelBuffer(pixel_buffer);
+  if (!image) return std::nullopt;
+  const int rotation = frame.rotation();
+  if (rotation == 90 || rotation == 270 || rotation == 180) {
+    image = image->imageByApplyingCGOrientation(orientationFor(rotation));
+  }
+  const bool turned = rotation == 90 || rotation == 270;
+  const CGSize size{double(turned ? frame.height() : frame.width()),
+                    double(turned ? frame.width() : frame.height())};
+  webrtc::NSBitmapImageRep bitmap(*image, CGRect{CGPointZero, size});
+  bitmap.setSize(size);
+  const bool jpeg = std::filesystem::path(path).extension() == ".jpg";
+  return bitmap.representationUsingType(
+      jpeg ? webrtc::NSBitmapImageFileTypeJPEG : webrtc::NSBitmapImageFileTypePNG, 1.0);
+}
+
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+}  // namespace
+
+std::shared_ptr<HostRTCFrameCapturer> HostRTCFrameCapturer::initWithTrack(
+    std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
+    Finished finished) {
+  auto capturer = std::make_shared<HostRTCFrameCapturer>(track, std::move(path), std::move(result),
+                                                         std::move(finished));
+  if (track) track->addRenderer(capturer);
+  return capturer;
+}
+
+HostRTCFrameCapturer::HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path,
+                                           FlutterResult result, Finished finished)
+    : track_(std::move(track)),
+      path_(std::move(path)),
+      result_(std::move(result)),
+      finished_(std::move(finished)) {}
+
+void HostRTCFrameCapturer::renderFrame(const std::shared_ptr<RTCVideoFrame>& frame) {
+  if (!frame || got_frame_.exchange(true)) return;
+  FlutterResult result;
+  {
+    std::lock_guard lock(mutex_);
+    result = std::exchange(result_, FlutterResult());
+  }
+  // Abandoned already.
+  if (!result) return;
+
+  const auto data = frame->buffer() ? encodeUpright(*frame, path_) : std::nullopt;
+  const auto directory = std::filesystem::path(path_).parent_path();
+  std::error_code error;
+  if (!directory.empty() && !std::filesystem::exists(directory, error)) {
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+      NSLog("[CaptureFrame] Failed to create directory: %s, error: %s", directory.c_str(),
+            error.message().c_str());
+    }
+  }
+  if (data && writeFile(path_, *data)) {
+    result(nullptr);
+  } else {
+    NSLog("[CaptureFrame] Failed to write file - imageData=%s, path=%s", data ? "not nil" : "nil",
+          path_.c_str());
+    result(FlutterError{"CaptureFrameFailed", "Failed to write image data to file", nullptr});
+  }
+  auto self = shared_from_this();
+  dispatch_async(dispatch_get_main_queue(), [self] { self->detach(); });
+}
+
+void HostRTCFrameCapturer::abandon(const FlutterError& error) {
+  got_frame_ = true;
+  FlutterResult result;
+  {
+    std::lock_guard lock(mutex_);
+    result = std::exchange(result_, FlutterResult());
+  }
+  if (result) result(error);
+  detach();
+}
+
+void HostRTCFrameCapturer::detach() {
+  std::shared_ptr<RTCVideoTrack> track;
+  Finished finished;
+  {
+    std::lock_guard lock(mutex_);
+    track = std::move(track_);
+    finished = std::move(finished_);
+  }
+  if (track) track->removeRenderer(shared_from_this());
+  if (finished) finished(*this);
+}
+
+CVPixelBufferRef HostRTCFrameCapturer::convertToCVPixelBuffer(const RTCVideoFrame& frame) {
+  auto i420 = frame.buffer()->toI420();
+  CVPixelBufferRef output;
+  if (CVPixelBufferCreate(static_cast<size_t>(i420->width()), static_cast<size_t>(i420->height()),
+                          kCVPixelFormatType_32BGRA, &output) != kCVReturnSuccess) {
+    return nullptr;
+  }
+  writeI420ToPixelBuffer(*i420, *output);
+  return output;
+}
+
+}  // namespace webrtc_host

@@ -1,0 +1,51 @@
+// Saves the next frame of a video track as an image file: takes the first frame that arrives,
+// turns it upright, encodes it (JPEG for the extension "jpg", PNG otherwise), writes it, answers
+// the call on the frame thread and then detaches itself from the track on the main queue.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/flutter/flutter.h"
+#include "platform/webrtc/rtc_video_renderer.h"
+#include "platform/webrtc/rtc_video_track.h"
+
+namespace webrtc_host {
+
+class HostRTCFrameCapturer : public RTCVideoRenderer,
+                             public std::enable_shared_from_this<HostRTCFrameCapturer> {
+ public:
+  // Called on the main queue once the capturer has let go of its track.
+  using Finished = std::function<void(HostRTCFrameCapturer&)>;
+
+  static std::shared_ptr<HostRTCFrameCapturer> initWithTrack(std::shared_ptr<RTCVideoTrack> track,
+                                                             std::string path,
+                                                             FlutterResult result,
+                                                             Finished finished);
+  HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path,
+                       FlutterResult result, Finished finished);
+
+  void setSize(CGSize /*size*/) override {}
+  void renderFrame(const std::shared_ptr<RTCVideoFrame>& frame) override;
+
+  // Answers a capture that no frame reached and lets go of the track; main thread.
+  void abandon(const FlutterError& error);
+
+  // A new pixel buffer (32BGRA) with the frame's pixels, not rotated.
+  static CVPixelBufferRef convertToCVPixelBuffer(const RTCVideoFrame& frame);
+
+ private:
+  void detach();
+
+  std::mutex mutex_;
+  std::shared_ptr<RTCVideoTrack> track_;
+  const std::string path_;
+  FlutterResult result_;
+  Finished finished_;
+  std::atomic<bool> got_frame_{false};
+};
+
+}  // namespace webrtc_host

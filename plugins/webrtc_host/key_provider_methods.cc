@@ -1,0 +1,181 @@
+// Key providers: made from the Dart side's options, given keys, ratcheted, exported, disposed.
+#include "platform/foundation/ns_uuid.h"
+#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/webrtc_host_plugin.h"
+
+namespace webrtc_host {
+
+using flutter::Value;
+using flutter::ValueMap;
+
+namespace {
+
+// Optional options read as absent when they hold another type.
+std::optional<int32_t> optionalInt32(const ValueMap& options, std::string_view key) {
+  const Value* value = options.find(key);
+  auto number = value == nullptr ? std::nullopt : value->asInteger();
+  if (!number || *number < INT32_MIN || *number > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(*number);
+}
+
+// A ratchet or an export that finds no key gives no bytes; the call still gets an answer.
+void answerKeyMaterial(const FrameCryptorArguments& arguments, const std::vector<uint8_t>& material,
+                       FlutterResult& result) {
+  if (material.empty()) {
+    result(arguments.error("Error: no key at that index"));
+    return;
+  }
+  result(ValueMap{{"result", material}});
+}
+
+}  // namespace
+
+RTCKeyDerivationAlgorithm WebRTCHostPlugin::getKeyDerivationAlgorithm(
+    const flutter::Value* algorithm) {
+  const bool hkdf = algorithm != nullptr && algorithm->asInteger() == 1;
+  return hkdf ? RTCKeyDerivationAlgorithmHKDF : RTCKeyDerivationAlgorithmPBKDF2;
+}
+
+void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call,
+                                                            FlutterResult result) {
+  const std::string id = NSUUID().UUIDString();
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto options_map = arguments.map("keyProviderOptions");
+  if (!options_map.ok()) return result(options_map.error());
+  const ValueMap& options = **options_map;
+  const Value& options_value = *Arguments(call.arguments).value("keyProviderOptions");
+  const FrameCryptorArguments required(options_value, call.method + "Failed");
+  auto shared_key = required.boolean("sharedKey");
+  if (!shared_key.ok()) return result(shared_key.error());
+  auto ratchet_salt = required.bytes("ratchetSalt");
+  if (!ratchet_salt.ok()) return result(ratchet_salt.error());
+  auto ratchet_window_size = required.int32("ratchetWindowSize");
+  if (!ratchet_window_size.ok()) return result(ratchet_window_size.error());
+
+  std::optional<std::vector<uint8_t>> magic_bytes;
+  if (const Value* magic = options.find(std::string_view("uncryptedMagicBytes"))) {
+    magic_bytes = typedDataBytes(*magic);
+  }
+  const Value* discard = options.find(std::string_view("discardFrameWhenCryptorNotReady"));
+  auto provider = RTCFrameCryptorKeyProvider::initWithRatchetSalt(
+      *ratchet_salt, *ratchet_window_size, *shared_key, std::move(magic_bytes),
+      optionalInt32(options, "failureTolerance").value_or(-1),
+      optionalInt32(options, "keyRingSize").value_or(0), discard != nullptr && discard->boolValue(),
+      getKeyDerivationAlgorithm(options.find(std::string_view("keyDerivationAlgorithm"))));
+  key_providers_[id] = std::move(provider);
+  result(ValueMap{{"keyProviderId", id}});
+}
+
+std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForId(
+    const flutter::Value& arguments, FlutterResult& result) const {
+  const FrameCryptorArguments read(arguments, "getKeyProviderForIdFailed");
+  auto id = read.string("keyProviderId");
+  if (!id.ok()) {
+    result(id.error());
+    return nullptr;
+  }
+  auto found = key_providers_.find(*id);
+  if (found == key_providers_.end()) {
+    result(read.error("Invalid keyProvider"));
+    return nullptr;
+  }
+  return found->second;
+}
+
+void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
+                                               FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  // Shares its error code with "keyProviderSetKey".
+  const FrameCryptorArguments arguments(call.arguments, "keyProviderSetKeyFailed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  auto key = arguments.bytes("key");
+  if (!key.ok()) return result(key.error());
+  if (*key_index < 0 || *key_index >= provider->keyRingSize()) {
+    return result(arguments.invalid("keyIndex"));
+  }
+  if (!provider->setSharedKey(*key, *key_index)) return result(arguments.invalid("key"));
+  result(ValueMap{{"result", true}});
+}
+
+void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
+                                                   FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  answerKeyMaterial(arguments, provider->ratchetSharedKey(*key_index), result);
+}
+
+void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
+                                                  FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  answerKeyMaterial(arguments, provider->exportSharedKey(*key_index), result);
+}
+
+void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  auto key = arguments.bytes("key");
+  if (!key.ok()) return result(key.error());
+  auto participant_id = arguments.string("participantId");
+  if (!participant_id.ok()) return result(participant_id.error());
+  if (*key_index < 0 || *key_index >= provider->keyRingSize()) {
+    return result(arguments.invalid("keyIndex"));
+  }
+  if (!provider->setKey(*key, *key_index, *participant_id)) return result(arguments.invalid("key"));
+  result(ValueMap{{"result", true}});
+}
+
+void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  auto participant_id = arguments.string("participantId");
+  if (!participant_id.ok()) return result(participant_id.error());
+  answerKeyMaterial(arguments, provider->ratchetKey(*participant_id, *key_index), result);
+}
+
+void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  auto participant_id = arguments.string("participantId");
+  if (!participant_id.ok()) return result(participant_id.error());
+  answerKeyMaterial(arguments, provider->exportKey(*participant_id, *key_index), result);
+}
+
+void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
+                                                FlutterResult result) {
+  auto provider = getKeyProviderForId(call.arguments, result);
+  if (!provider) return;
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto trailer = arguments.bytes("sifTrailer");
+  if (!trailer.ok()) return result(arguments.invalid("key"));
+  provider->setSifTrailer(*trailer);
+  result(nullptr);
+}
+
+void WebRTCHostPlugin::keyProviderDispose(const FlutterMethodCall& call, FlutterResult result) {
+  const FrameCryptorArguments arguments(call.arguments, "getKeyProviderForIdFailed");
+  auto id = arguments.string("keyProviderId");
+  if (!id.ok()) return result(id.error());
+  // Cryptors made with the provider keep it.
+  key_providers_.erase(*id);
+  result(ValueMap{{"result", "success"}});
+}
+
+}  // namespace webrtc_host
