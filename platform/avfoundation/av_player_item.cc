@@ -55,13 +55,17 @@ void AVPlayerItem::setVideoComposition(std::optional<AVMutableVideoComposition> 
 void AVPlayerItem::addOutput(std::shared_ptr<AVPlayerItemOutput> output) {
   if (!output) return;
   if (std::find(outputs_.begin(), outputs_.end(), output) == outputs_.end()) {
-    output->item_ = weak_from_this();
+    output->attachTo(weak_from_this());
     outputs_.push_back(std::move(output));
   }
 }
 
 void AVPlayerItem::removeOutput(const AVPlayerItemOutput* output) {
-  std::erase_if(outputs_, [output](const auto& held) { return held.get() == output; });
+  std::erase_if(outputs_, [output](const auto& held) {
+    if (held.get() != output) return false;
+    held->attachTo({});
+    return true;
+  });
 }
 
 void AVPlayerItem::seekToTime(CMTime time, CMTime /*toleranceBefore*/, CMTime /*toleranceAfter*/,

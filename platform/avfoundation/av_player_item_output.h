@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 class AVPlayerItem;
 
@@ -10,10 +11,20 @@ class AVPlayerItemOutput {
   virtual ~AVPlayerItemOutput() = default;
 
  protected:
-  // The item the output was added to; null before that or once the item is gone.
-  std::shared_ptr<AVPlayerItem> attachedItem() const { return item_.lock(); }
+  // The item the output was added to; null before that, once removed, or once the item is gone.
+  // Outputs are read on the engine's thread while the main thread adds and removes them.
+  std::shared_ptr<AVPlayerItem> attachedItem() const {
+    std::lock_guard lock(item_mutex_);
+    return item_.lock();
+  }
 
  private:
   friend class AVPlayerItem;
+  void attachTo(std::weak_ptr<AVPlayerItem> item) {
+    std::lock_guard lock(item_mutex_);
+    item_ = std::move(item);
+  }
+
+  mutable std::mutex item_mutex_;
   std::weak_ptr<AVPlayerItem> item_;
 };

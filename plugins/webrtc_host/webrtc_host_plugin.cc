@@ -282,6 +282,8 @@ void WebRTCHostPlugin::detachFromEngineForRegistrar(FlutterPluginRegistrar& /*re
     for (const auto& channel : peer->dataChannels()) channel->setEventSink(nullptr);
     peer->setEventSink(nullptr);
   }
+  // Cryptor state reports after the engine has gone have no one to reach.
+  for (auto& [id, cryptor] : frame_cryptors_) cryptor->onCancelWithArguments(flutter::Value());
   std::lock_guard lock(event_sink_mutex_);
   event_sink_ = nullptr;
 }
