@@ -7,6 +7,13 @@ if(HOST_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(host_build_settings INTERFACE -fsanitize=address,undefined)
 endif()
+if(HOST_SANITIZE_THREAD)
+  if(HOST_SANITIZE)
+    message(FATAL_ERROR "HOST_SANITIZE_THREAD and HOST_SANITIZE cannot be combined")
+  endif()
+  target_compile_options(host_build_settings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(host_build_settings INTERFACE -fsanitize=thread)
+endif()
 # GCC 12's optimiser reports restrict, maybe-uninitialized, stringop-overflow and nonnull-compare
 # warnings inside the standard library that are false; optimised builds keep them as warnings. Debug builds (CI) keep all
 # warnings as errors.
@@ -24,16 +31,23 @@ function(host_library name)
   target_link_libraries(${name} PUBLIC host_build_settings ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# host_test(<name> SOURCES ... DEPS ...): a GoogleTest executable registered with CTest.
+# host_test(<name> SOURCES ... DEPS ... [THREADS]): a GoogleTest executable registered with
+# CTest. THREADS marks suites whose threads race on purpose: they also run under ThreadSanitizer
+# (label "threads").
 function(host_test name)
   if(NOT HOST_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE host_build_settings ${ARG_DEPS} GTest::gtest GTest::gmock
                                         test_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  if(ARG_THREADS)
+    set_property(GLOBAL APPEND PROPERTY HOST_THREAD_TESTS ${name})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 LABELS threads)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  endif()
 endfunction()
 
 # host_benchmark(<name> SOURCES ... DEPS ...): a Google Benchmark program.
