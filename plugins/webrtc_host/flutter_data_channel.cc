@@ -1,6 +1,5 @@
 #include "plugins/webrtc_host/flutter_data_channel.h"
 
-#include "plugins/webrtc_host/post_event.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
@@ -24,32 +23,24 @@ void FlutterDataChannel::setEventChannel(std::shared_ptr<FlutterEventChannel> ev
 }
 
 void FlutterDataChannel::setEventSink(FlutterEventSink sink) {
-  std::lock_guard lock(mutex_);
-  event_sink_ = std::move(sink);
-}
-
-void FlutterDataChannel::sendEvent(flutter::Value event) {
-  std::lock_guard lock(mutex_);
-  if (event_sink_) {
-    postEvent(event_sink_, std::move(event));
+  if (sink) {
+    events_.listen(std::move(sink));
   } else {
-    event_queue_.push_back(std::move(event));
+    events_.cancel();
   }
 }
 
+void FlutterDataChannel::sendEvent(flutter::Value event) { events_.send(std::move(event)); }
+
 std::optional<FlutterError> FlutterDataChannel::onListenWithArguments(
     const flutter::Value& /*arguments*/, FlutterEventSink events) {
-  std::lock_guard lock(mutex_);
-  event_sink_ = std::move(events);
-  for (auto& event : event_queue_) postEvent(event_sink_, std::move(event));
-  event_queue_.clear();
+  events_.listen(std::move(events));
   return std::nullopt;
 }
 
 std::optional<FlutterError> FlutterDataChannel::onCancelWithArguments(
     const flutter::Value& /*arguments*/) {
-  std::lock_guard lock(mutex_);
-  event_sink_ = nullptr;
+  events_.cancel();
   return std::nullopt;
 }
 

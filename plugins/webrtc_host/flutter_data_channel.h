@@ -1,16 +1,14 @@
-// What the plug-in keeps for one data channel: its ids, its event channel and sink, and the
-// events produced while nobody listens, delivered in order when listening starts. The sink and
-// the queue are touched under one lock, so an event is either queued before a listener arrives
-// (and flushed by it) or posted directly, never lost.
+// What the plug-in keeps for one data channel: its ids, its event channel and its events, queued
+// while nobody listens and delivered in order when listening starts.
 #pragma once
 
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/flutter/flutter.h"
 #include "platform/webrtc/rtc_data_channel.h"
+#include "plugins/webrtc_host/queued_event_sink.h"
 
 namespace webrtc_host {
 
@@ -49,8 +47,7 @@ class FlutterDataChannel : public FlutterStreamHandler, public RTCDataChannelDel
   std::weak_ptr<WebRTCHostPlugin> plugin_;
   mutable std::mutex mutex_;
   std::shared_ptr<FlutterEventChannel> event_channel_;
-  FlutterEventSink event_sink_;
-  std::vector<flutter::Value> event_queue_;
+  QueuedEventSink events_;
 };
 
 }  // namespace webrtc_host

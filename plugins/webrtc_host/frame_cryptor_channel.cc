@@ -1,6 +1,5 @@
 #include "plugins/webrtc_host/frame_cryptor_channel.h"
 
-#include "plugins/webrtc_host/post_event.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
@@ -14,14 +13,7 @@ void FrameCryptorChannel::setEventChannel(std::shared_ptr<FlutterEventChannel> e
   event_channel_ = std::move(eventChannel);
 }
 
-void FrameCryptorChannel::sendEvent(flutter::Value event) {
-  std::lock_guard lock(mutex_);
-  if (event_sink_) {
-    postEvent(event_sink_, std::move(event));
-  } else {
-    event_queue_.push_back(std::move(event));
-  }
-}
+void FrameCryptorChannel::sendEvent(flutter::Value event) { events_.send(std::move(event)); }
 
 void FrameCryptorChannel::dispose() {
   cryptor_->setEnabled(false);
@@ -30,28 +22,21 @@ void FrameCryptorChannel::dispose() {
   {
     std::lock_guard lock(mutex_);
     event_channel = std::move(event_channel_);
-    event_sink_ = nullptr;
-    event_queue_.clear();
   }
+  events_.clear();
   // Outside the lock: the messenger may call back into this handler.
   if (event_channel) event_channel->setStreamHandler(nullptr);
 }
 
 std::optional<FlutterError> FrameCryptorChannel::onListenWithArguments(
     const flutter::Value& /*arguments*/, FlutterEventSink events) {
-  std::lock_guard lock(mutex_);
-  event_sink_ = std::move(events);
-  // Posting is asynchronous on the main queue, so the queued events keep their place ahead of
-  // any posted after the lock is released.
-  for (auto& event : event_queue_) postEvent(event_sink_, std::move(event));
-  event_queue_.clear();
+  events_.listen(std::move(events));
   return std::nullopt;
 }
 
 std::optional<FlutterError> FrameCryptorChannel::onCancelWithArguments(
     const flutter::Value& /*arguments*/) {
-  std::lock_guard lock(mutex_);
-  event_sink_ = nullptr;
+  events_.cancel();
   return std::nullopt;
 }
 

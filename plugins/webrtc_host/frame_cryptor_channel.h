@@ -1,16 +1,14 @@
-// What the plug-in keeps for one frame cryptor: the cryptor, its event channel and sink, and the
-// state changes that arrived while nobody listened. The sink and the queue are checked, appended
-// and flushed under one lock, so a state change is either queued before a listener arrives (and
-// flushed by it, first) or posted directly behind the flushed ones: none is stuck or reordered.
+// What the plug-in keeps for one frame cryptor: the cryptor, its event channel and its state
+// changes, queued while nobody listens and delivered in order when listening starts.
 #pragma once
 
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/flutter/flutter.h"
 #include "platform/webrtc/rtc_frame_cryptor.h"
+#include "plugins/webrtc_host/queued_event_sink.h"
 
 namespace webrtc_host {
 
@@ -43,8 +41,7 @@ class FrameCryptorChannel : public FlutterStreamHandler, public RTCFrameCryptorD
   std::weak_ptr<WebRTCHostPlugin> plugin_;
   std::mutex mutex_;
   std::shared_ptr<FlutterEventChannel> event_channel_;
-  FlutterEventSink event_sink_;
-  std::vector<flutter::Value> event_queue_;
+  QueuedEventSink events_;
 };
 
 }  // namespace webrtc_host

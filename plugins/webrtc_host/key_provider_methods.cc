@@ -28,6 +28,23 @@ void answerKeyMaterial(const FrameCryptorArguments& arguments, const std::vector
   result(ValueMap{{"result", material}});
 }
 
+// Reads the key index, and the participant for a participant's key, then answers the key
+// material `operation` yields: a ratchet or an export.
+template <typename Operation>
+void answerKeyOperation(const FlutterMethodCall& call, RTCFrameCryptorKeyProvider& provider,
+                        bool perParticipant, Operation operation, FlutterResult& result) {
+  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto key_index = arguments.int32("keyIndex");
+  if (!key_index.ok()) return result(key_index.error());
+  std::string participant;
+  if (perParticipant) {
+    auto participant_id = arguments.string("participantId");
+    if (!participant_id.ok()) return result(participant_id.error());
+    participant = *participant_id;
+  }
+  answerKeyMaterial(arguments, operation(provider, participant, *key_index), result);
+}
+
 }  // namespace
 
 RTCKeyDerivationAlgorithm WebRTCHostPlugin::getKeyDerivationAlgorithm(
@@ -103,20 +120,24 @@ void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call
                                                    FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
-  auto key_index = arguments.int32("keyIndex");
-  if (!key_index.ok()) return result(key_index.error());
-  answerKeyMaterial(arguments, provider->ratchetSharedKey(*key_index), result);
+  answerKeyOperation(
+      call, *provider, false,
+      [](RTCFrameCryptorKeyProvider& keys, const std::string& /*participant*/, int32_t index) {
+        return keys.ratchetSharedKey(index);
+      },
+      result);
 }
 
 void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
                                                   FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
-  auto key_index = arguments.int32("keyIndex");
-  if (!key_index.ok()) return result(key_index.error());
-  answerKeyMaterial(arguments, provider->exportSharedKey(*key_index), result);
+  answerKeyOperation(
+      call, *provider, false,
+      [](RTCFrameCryptorKeyProvider& keys, const std::string& /*participant*/, int32_t index) {
+        return keys.exportSharedKey(index);
+      },
+      result);
 }
 
 void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
@@ -139,23 +160,23 @@ void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterR
 void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
-  auto key_index = arguments.int32("keyIndex");
-  if (!key_index.ok()) return result(key_index.error());
-  auto participant_id = arguments.string("participantId");
-  if (!participant_id.ok()) return result(participant_id.error());
-  answerKeyMaterial(arguments, provider->ratchetKey(*participant_id, *key_index), result);
+  answerKeyOperation(
+      call, *provider, true,
+      [](RTCFrameCryptorKeyProvider& keys, const std::string& participant, int32_t index) {
+        return keys.ratchetKey(participant, index);
+      },
+      result);
 }
 
 void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
-  auto key_index = arguments.int32("keyIndex");
-  if (!key_index.ok()) return result(key_index.error());
-  auto participant_id = arguments.string("participantId");
-  if (!participant_id.ok()) return result(participant_id.error());
-  answerKeyMaterial(arguments, provider->exportKey(*participant_id, *key_index), result);
+  answerKeyOperation(
+      call, *provider, true,
+      [](RTCFrameCryptorKeyProvider& keys, const std::string& participant, int32_t index) {
+        return keys.exportKey(participant, index);
+      },
+      result);
 }
 
 void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
