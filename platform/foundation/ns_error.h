@@ -1,6 +1,9 @@
-// Errors as Foundation reports them: a domain, a code and a localized description.
+// Errors as Foundation reports them: a domain, a code, a localized description and reason, and
+// the error they wrap.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
 inline constexpr const char* NSCocoaErrorDomain = "NSCocoaErrorDomain";
@@ -10,6 +13,9 @@ struct NSError {
   std::string domain;
   long code = 0;
   std::string localizedDescription;
+  std::optional<std::string> localizedFailureReason;
+  // The user-info entry NSUnderlyingErrorKey: the lower-level error this one wraps.
+  std::shared_ptr<const NSError> underlyingError;
 
   // The platform's text form: Error Domain=<domain> Code=<code> "<description>".
   std::string description() const;

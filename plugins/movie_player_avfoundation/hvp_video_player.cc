@@ -231,7 +231,14 @@ void HVPVideoPlayer::sendFailedToLoadVideoEvent() {
       texts.push_back(text);
     }
   };
-  if (error) add(error->localizedDescription);
+  if (error) {
+    add(error->localizedDescription);
+    if (error->localizedFailureReason) add(*error->localizedFailureReason);
+    if (const auto& underlying = error->underlyingError) {
+      add(underlying->localizedDescription);
+      if (underlying->localizedFailureReason) add(*underlying->localizedFailureReason);
+    }
+  }
   std::string message;
   for (const auto& text : texts) message += (message.empty() ? "" : ": ") + text;
   event_listener_->videoPlayerDidErrorWithMessage(message);

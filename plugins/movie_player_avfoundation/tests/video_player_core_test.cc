@@ -115,6 +115,16 @@ TEST_F(VideoPlayerTest, FailedLoadsReportTheirTextOnce) {
   av::failLoadingKey(*item()->asset(), "tracks", NSError{"d", 1, ""});
   av::failItem(*item(), NSError{"d", 2, "ignored: the tracks' error wins"});
   EXPECT_EQ(received(other).back().error().message, "Failed to load video");
+
+  // The reason and the wrapped error add their texts, each once.
+  int64_t wrapped = createPlatformPlayer();
+  ASSERT_TRUE(dart.listen(events(wrapped)).isSuccess());
+  auto underlying = std::make_shared<const NSError>(
+      NSError{"NSOSStatusErrorDomain", -12847, "The operation failed", "Unsupported format"});
+  av::failItem(*item(), NSError{"AVFoundationErrorDomain", -11828, "The operation failed",
+                                "Cannot open", underlying});
+  EXPECT_EQ(received(wrapped).back().error().message,
+            "Failed to load video: The operation failed: Cannot open: Unsupported format");
 }
 
 TEST_F(VideoPlayerTest, BufferingAndDisposalEvents) {

@@ -72,6 +72,11 @@ TEST_F(LocalMediaTest, AStreamOfSeveralCamerasAnswersOnceAfterTheLastStop) {
   ok("mediaStreamAddTrack", {{"streamId", stream}, {"trackId", second}});
   ok("mediaStreamAddTrack", {{"streamId", stream}, {"trackId", third}});
 
+  // The replaced capturers stop on their own queues: let them finish before holding stops.
+  for (const auto& capturer : webrtc::testing::liveCameraCapturers()) {
+    webrtc::testing::cameraCaptureState(*capturer);
+  }
+  dart.drain();
   webrtc::testing::holdCameraStops(true);
   auto pending =
       dart.invokeMethodAsync(kMethodChannel, "streamDispose", ValueMap{{"streamId", stream}});
