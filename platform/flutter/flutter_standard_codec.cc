@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/flutter/utf8.h"
+#include "platform/foundation/utf8.h"
 
 using flutter::Value;
 using flutter::ValueList;
@@ -154,7 +154,7 @@ std::string FlutterStandardReader::readUTF8() {
   require(length);
   std::string text(reinterpret_cast<const char*>(data_.data() + position_), length);
   position_ += length;
-  if (!flutter::isValidUtf8(text)) throw FlutterCodecError("String is not valid UTF-8");
+  if (!foundation::isValidUtf8(text)) throw FlutterCodecError("String is not valid UTF-8");
   return text;
 }
 

@@ -1,6 +1,6 @@
 #include "platform/flutter/socket_frame.h"
 
-#include "platform/flutter/utf8.h"
+#include "platform/foundation/utf8.h"
 
 namespace flutter {
 namespace {
@@ -92,7 +92,7 @@ std::optional<SocketFrame> SocketFrameDecoder::parseBody(std::span<const uint8_t
     return std::nullopt;
   }
   frame.channel.assign(rest.begin(), rest.begin() + name_length);
-  if (!isValidUtf8(frame.channel)) {
+  if (!foundation::isValidUtf8(frame.channel)) {
     fail("channel name is not valid UTF-8");
     return std::nullopt;
   }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/foundation/utf8.h"
+
 namespace {
 
 // One parsed reference; frees what the parser allocated.
@@ -63,27 +65,6 @@ int hexValue(char c) {
   return -1;
 }
 
-bool isValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    auto c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    uint32_t code = length == 1 ? c : c & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    static constexpr uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string stringByAddingPercentEncodingWithAllowedCharacters(std::string_view text,
@@ -119,7 +100,7 @@ std::optional<std::string> stringByRemovingPercentEncoding(std::string_view text
     out.push_back(static_cast<char>(high * 16 + low));
     i += 2;
   }
-  if (!isValidUtf8(out)) return std::nullopt;
+  if (!foundation::isValidUtf8(out)) return std::nullopt;
   return out;
 }
 

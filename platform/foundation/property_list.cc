@@ -162,17 +162,9 @@ std::vector<uint8_t> PropertyList::serialize(Format format) const {
   PlistPtr node(toNode(*this));
   char* bytes = nullptr;
   uint32_t length = 0;
-  if (format == Format::xml) {
-    plist_to_xml(node.get(), &bytes, &length);
-  } else {
-    plist_to_bin(node.get(), &bytes, &length);
-  }
+  plist_to_xml(node.get(), &bytes, &length);
   std::vector<uint8_t> result(bytes, bytes + length);
-  if (format == Format::xml) {
-    plist_to_xml_free(bytes);
-  } else {
-    plist_to_bin_free(bytes);
-  }
+  plist_to_xml_free(bytes);
   return result;
 }
 

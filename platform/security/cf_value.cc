@@ -1,18 +1,13 @@
 #include "platform/security/cf_value.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 
+#include "platform/foundation/ns_date.h"
 #include "platform/security/sec_access_control.h"
 
-CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
-  // 2001-01-01 00:00:00 UTC in Unix time.
-  constexpr double kReferenceDateUnixTime = 978307200.0;
-  auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-  return std::chrono::duration<double>(since_epoch).count() - kReferenceDateUnixTime;
-}
+CFAbsoluteTime CFAbsoluteTimeGetCurrent() { return NSDate().timeIntervalSinceReferenceDate(); }
 
 CFDictionary::CFDictionary(std::initializer_list<Entry> entries) : entries_(entries) {}
 
@@ -103,8 +98,7 @@ void appendQuoted(std::string& out, const std::string& text) {
 }
 
 void appendDate(std::string& out, const CFDate& date) {
-  constexpr double kReferenceDateUnixTime = 978307200.0;
-  auto unix_time = static_cast<time_t>(std::floor(date.absoluteTime + kReferenceDateUnixTime));
+  auto unix_time = static_cast<time_t>(std::floor(date.absoluteTime + NSTimeIntervalSince1970));
   std::tm parts{};
   gmtime_r(&unix_time, &parts);
   char text[40];

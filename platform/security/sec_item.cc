@@ -60,13 +60,18 @@ CFValue resultOf(const ItemQuery& query, const std::vector<KeychainItem>& found)
   return answers;
 }
 
-std::vector<KeychainItem> matchingItems(const std::vector<KeychainItem>& items,
-                                        const ItemQuery& query) {
-  std::vector<KeychainItem> found;
-  for (const auto& item : items) {
-    if (matches(query, item)) found.push_back(item);
+// The items of the query's class and keychain that it selects; errSecItemNotFound for none.
+OSStatus readMatchingItems(KeychainTransaction& transaction, const ItemQuery& query,
+                           std::vector<KeychainItem>* found) {
+  std::vector<KeychainItem> items;
+  if (OSStatus read = transaction.items(query.keychain, query.itemClass, &items);
+      read != errSecSuccess) {
+    return read;
   }
-  return found;
+  for (auto& item : items) {
+    if (matches(query, item)) found->push_back(std::move(item));
+  }
+  return found->empty() ? errSecItemNotFound : errSecSuccess;
 }
 
 }  // namespace
@@ -145,13 +150,10 @@ OSStatus SecItemUpdate(const CFDictionary& query, const CFDictionary& attributes
     return status;
   }
   return KeychainStore::shared().transact([&](KeychainTransaction& transaction) {
-    std::vector<KeychainItem> items;
-    if (OSStatus read = transaction.items(parsed.keychain, parsed.itemClass, &items);
-        read != errSecSuccess) {
+    std::vector<KeychainItem> found;
+    if (OSStatus read = readMatchingItems(transaction, parsed, &found); read != errSecSuccess) {
       return read;
     }
-    auto found = matchingItems(items, parsed);
-    if (found.empty()) return errSecItemNotFound;
     CFDate now{CFAbsoluteTimeGetCurrent()};
     for (auto& item : found) {
       applyChanges(changes, &item);
@@ -170,13 +172,10 @@ OSStatus SecItemDelete(const CFDictionary& query) {
   ItemQuery parsed;
   if (OSStatus status = parseItemQuery(query, &parsed); status != errSecSuccess) return status;
   return KeychainStore::shared().transact([&](KeychainTransaction& transaction) {
-    std::vector<KeychainItem> items;
-    if (OSStatus read = transaction.items(parsed.keychain, parsed.itemClass, &items);
-        read != errSecSuccess) {
+    std::vector<KeychainItem> found;
+    if (OSStatus read = readMatchingItems(transaction, parsed, &found); read != errSecSuccess) {
       return read;
     }
-    auto found = matchingItems(items, parsed);
-    if (found.empty()) return errSecItemNotFound;
     for (const auto& item : found) {
       if (OSStatus removed = transaction.remove(item.id); removed != errSecSuccess) return removed;
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/foundation/utf8.h"
 #include "platform/system/sysctl.h"
 
 namespace device_info_macos {
@@ -15,43 +16,6 @@ Error errnoError() {
   int code = errno;
   if (code <= 0 || strerrorname_np(code) == nullptr) return Error{Error::Kind::unknown};
   return Error{Error::Kind::posixError, code};
-}
-
-bool isValidUtf8(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    uint32_t point = 0;
-    if (byte < 0x80) {
-      ++i;
-      continue;
-    } else if ((byte & 0xE0) == 0xC0) {
-      length = 2;
-      point = byte & 0x1F;
-    } else if ((byte & 0xF0) == 0xE0) {
-      length = 3;
-      point = byte & 0x0F;
-    } else if ((byte & 0xF8) == 0xF0) {
-      length = 4;
-      point = byte & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      point = (point << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and points past U+10FFFF are not UTF-8.
-    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (point < kSmallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 }  // namespace
@@ -86,7 +50,7 @@ Sysctl::Result<std::string> Sysctl::stringForKeys(const Keys& keys) {
   size_t length = 0;
   while (length < bytes.size() && bytes[length] != 0) ++length;
   std::string text(reinterpret_cast<const char*>(bytes.data()), length);
-  if (!isValidUtf8(text)) return Error{Error::Kind::malformedUTF8};
+  if (!foundation::isValidUtf8(text)) return Error{Error::Kind::malformedUTF8};
   return text;
 }
 

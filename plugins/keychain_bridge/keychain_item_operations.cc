@@ -1,5 +1,5 @@
 // The item operations of a keychain handle: reads, writes, removals and existence checks.
-#include "platform/flutter/utf8.h"
+#include "platform/foundation/utf8.h"
 #include "platform/security/sec_access_control.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
@@ -83,7 +83,7 @@ Result<std::optional<std::string>> Keychain::getString(const std::string& key,
   if (!data.ok()) return data.error();
   if (!data.value()) return std::optional<std::string>();
   std::string text(data.value()->begin(), data.value()->end());
-  if (!flutter::isValidUtf8(text)) {
+  if (!foundation::isValidUtf8(text)) {
     writeDiagnosticLine("failed to convert data to string");
     return Status::conversionError;
   }
@@ -114,7 +114,7 @@ Result<std::optional<Attributes>> Keychain::readAttributes(
 
 Result<void> Keychain::set(const std::string& value, const std::string& key,
                            bool ignoringAttributeSynchronizable) const {
-  if (!flutter::isValidUtf8(value)) {
+  if (!foundation::isValidUtf8(value)) {
     writeDiagnosticLine("failed to convert string to data");
     return Status::conversionError;
   }

@@ -1,6 +1,6 @@
 // Listings of the items a handle addresses, or of every item of a class, and the handle's
 // descriptions.
-#include "platform/flutter/utf8.h"
+#include "platform/foundation/utf8.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
 #include "plugins/keychain_bridge/keychain.h"
@@ -39,9 +39,9 @@ const std::string* stringEntry(const CFDictionary& item, const std::string& key)
   return value != nullptr ? value->asString() : nullptr;
 }
 
-std::string entryOrEmpty(const CFDictionary& item, const char* key) {
-  const CFValue* value = item.find(key);
-  return value != nullptr && value->asString() != nullptr ? *value->asString() : "";
+std::string entryOrEmpty(const CFDictionary& item, const std::string& key) {
+  const std::string* text = stringEntry(item, key);
+  return text != nullptr ? *text : "";
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ std::vector<CFDictionary> Keychain::prettifyItems(ItemClass itemClass,
     if (const CFValue* data = item.find(kSecValueData);
         data != nullptr && data->asData() != nullptr) {
       std::string text(data->asData()->begin(), data->asData()->end());
-      entry.set("value", flutter::isValidUtf8(text) ? CFValue(std::move(text)) : *data);
+      entry.set("value", foundation::isValidUtf8(text) ? CFValue(std::move(text)) : *data);
     }
     if (auto* accessible = stringEntry(item, kSecAttrAccessible)) {
       if (auto level = Accessibility::withRawValue(*accessible)) {

@@ -93,17 +93,9 @@ std::string LiteDbDarwinDatabase::description() const {
 
 // Opening and closing.
 
+// sqlite3_open is sqlite3_open_v2 with these flags and the default file system.
 bool LiteDbDarwinDatabase::open() {
-  if (is_open_) return true;
-  if (db_ != nullptr) close();
-  int result = sqlite3_open(sqlitePath().c_str(), &db_);
-  if (result != SQLITE_OK) {
-    NSLog("error opening!: %d", result);
-    return false;
-  }
-  if (max_busy_retry_time_interval_ > 0) setMaxBusyRetryTimeInterval(max_busy_retry_time_interval_);
-  is_open_ = true;
-  return true;
+  return openWithFlags(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, std::nullopt);
 }
 
 bool LiteDbDarwinDatabase::openWithFlags(int flags, const std::optional<std::string>& vfsName) {
@@ -683,10 +675,6 @@ bool LiteDbDarwinDatabase::rekey(const std::string& key) {
 
 bool LiteDbDarwinDatabase::setKeyWithData(const LiteDbDarwinData& /*key*/) { return false; }
 bool LiteDbDarwinDatabase::rekeyWithData(const LiteDbDarwinData& /*key*/) { return false; }
-
-}  // namespace litedb
-
-namespace litedb {
 
 std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryWithFormat(
     const std::string& format, const LiteDbDarwinValues& values) {

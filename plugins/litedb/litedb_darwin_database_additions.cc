@@ -115,11 +115,7 @@ void LiteDbDarwinDatabaseAdditions::runPragma(const std::string& sql) {
 }
 
 uint32_t LiteDbDarwinDatabaseAdditions::applicationID() {
-  uint32_t value = 0;
-  firstRow("pragma application_id", {}, [&](LiteDbDarwinResultSet& rs) {
-    value = static_cast<uint32_t>(rs.longLongIntForColumnIndex(0));
-  });
-  return value;
+  return static_cast<uint32_t>(longForQuery("pragma application_id", {}));
 }
 
 void LiteDbDarwinDatabaseAdditions::setApplicationID(uint32_t appID) {
@@ -149,11 +145,7 @@ void LiteDbDarwinDatabaseAdditions::setApplicationIDString(const std::string& te
 }
 
 uint32_t LiteDbDarwinDatabaseAdditions::userVersion() {
-  uint32_t value = 0;
-  firstRow("pragma user_version", {}, [&](LiteDbDarwinResultSet& rs) {
-    value = static_cast<uint32_t>(rs.longLongIntForColumnIndex(0));
-  });
-  return value;
+  return static_cast<uint32_t>(longForQuery("pragma user_version", {}));
 }
 
 void LiteDbDarwinDatabaseAdditions::setUserVersion(uint32_t version) {

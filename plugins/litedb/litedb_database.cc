@@ -1,6 +1,7 @@
 #include "plugins/litedb/litedb_database.h"
 
 #include "platform/foundation/ns_log.h"
+#include "plugins/litedb/litedb_arguments.h"
 #include "plugins/litedb/litedb_batch_operation.h"
 #include "plugins/litedb/litedb_sql_values.h"
 
@@ -9,6 +10,14 @@ namespace {
 
 constexpr const char* kSqliteErrorCode = "sqlite_error";
 constexpr const char* kDefensiveOffStatement = "PRAGMA litedb -- db_config_defensive_off";
+
+// The statement an error answer names, for the caller to tell which one failed.
+flutter::Value statementDetails(const std::string& sql, const flutter::ValueList& arguments) {
+  flutter::ValueMap details;
+  details.append(flutter::Value("sql"), flutter::Value(sql));
+  details.append(flutter::Value("arguments"), flutter::Value(arguments));
+  return flutter::Value(std::move(details));
+}
 
 }  // namespace
 
@@ -120,13 +129,8 @@ void LiteDbDatabase::dbQuery(LiteDbDarwinDatabase& db,
 void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& operation,
                                    const std::optional<NSError>& failure) {
   std::string sql = operation.getSql();
-  flutter::Value details;
-  if (!sql.empty()) {
-    flutter::ValueMap map;
-    map.append(flutter::Value("sql"), flutter::Value(sql));
-    map.append(flutter::Value("arguments"), flutter::Value(operation.getSqlArguments()));
-    details = flutter::Value(std::move(map));
-  }
+  flutter::Value details =
+      sql.empty() ? flutter::Value() : statementDetails(sql, operation.getSqlArguments());
   NSError error = failure ? *failure : db.lastError();
   operation.error(FlutterError{kSqliteErrorCode, error.description(), std::move(details)});
 }
@@ -240,12 +244,9 @@ void LiteDbDatabase::dbQueryCursorNext(LiteDbDarwinDatabase& /*db*/,
   LiteDbResultPage page = resultSetToResults(*cursor.resultSet, cursor.pageSize);
   if (page.error) {
     // A failed step ends the cursor; the rows read so far are not an answer.
-    flutter::ValueMap details;
-    details.append(flutter::Value("sql"), flutter::Value(cursor.sql));
-    details.append(flutter::Value("arguments"), flutter::Value(cursor.arguments));
+    flutter::Value details = statementDetails(cursor.sql, cursor.arguments);
     closeCursor(cursor_id);
-    operation->error(
-        FlutterError{kSqliteErrorCode, page.error->description(), flutter::Value(std::move(details))});
+    operation->error(FlutterError{kSqliteErrorCode, page.error->description(), std::move(details)});
     return;
   }
   if (cursor.resultSet->hasAnotherRow()) {
@@ -295,8 +296,7 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
     } else if (method == "query") {
       ok = dbDoQuery(db, entry_operation);
     } else {
-      operation->error(FlutterError{"bad_param", "Batch method '" + method + "' not supported",
-                                    nullptr});
+      operation->error(LiteDbArguments::badParam("Batch method '" + method + "' not supported"));
       return;
     }
     if (ok) {

@@ -360,7 +360,8 @@ void LiteDbPlugin::handleDebugModeCall(const FlutterMethodCall& call, FlutterRes
 void LiteDbPlugin::handleDebugCall(const FlutterMethodCall& call, FlutterResult result) {
   flutter::ValueMap answer;
   const flutter::Value* cmd = LiteDbArguments(call.arguments).find("cmd");
-  if (cmd != nullptr && cmd->asString() != nullptr && *cmd->asString() == "get") {
+  const bool get = cmd != nullptr && cmd->asString() != nullptr && *cmd->asString() == "get";
+  if (get) {
     std::lock_guard lock(map_lock_);
     if (!database_map_.empty()) {
       flutter::ValueMap databases;
@@ -376,8 +377,7 @@ void LiteDbPlugin::handleDebugCall(const FlutterMethodCall& call, FlutterResult 
       answer.append(flutter::Value("databases"), flutter::Value(std::move(databases)));
     }
   }
-  if (cmd != nullptr && cmd->asString() != nullptr && *cmd->asString() == "get" &&
-      logLevel() > 0) {
+  if (get && logLevel() > 0) {
     answer.append(flutter::Value("logLevel"), flutter::Value(logLevel()));
   }
   result(flutter::Value(std::move(answer)));

@@ -17,11 +17,11 @@ std::string_view trim(std::string_view text, std::string_view characters) {
   return text.substr(first, last - first + 1);
 }
 
+}  // namespace
+
 bool isAtLeastCatalina() {
   return NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({10, 15, 0});
 }
-
-}  // namespace
 
 std::string accessibilityAttribute(const std::optional<std::string>& level) {
   static const auto* const kLevels = new std::map<std::string, std::string>{

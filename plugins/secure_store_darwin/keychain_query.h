@@ -11,6 +11,9 @@
 
 namespace secure_store_darwin {
 
+// From 10.15 on the system has the data-protection keychain and hardware-held sealing keys.
+bool isAtLeastCatalina();
+
 // The accessibility constant for a level name; unknown or absent names give "when unlocked".
 std::string accessibilityAttribute(const std::optional<std::string>& level);
 // Flag names separated by commas, optionally within square brackets; unknown names are ignored.

@@ -1,7 +1,6 @@
 #include "plugins/secure_store_darwin/secure_store.h"
 
-#include "platform/flutter/utf8.h"
-#include "platform/foundation/ns_process_info.h"
+#include "platform/foundation/utf8.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
 #include "plugins/secure_store_darwin/keychain_query.h"
@@ -10,16 +9,12 @@
 namespace secure_store_darwin {
 namespace {
 
-bool isAtLeastCatalina() {
-  return NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({10, 15, 0});
-}
-
 // UTF-8 text of the bytes, or null when they are not data or not valid UTF-8.
 flutter::Value textOf(const CFValue& value) {
   const CFBytes* data = value.asData();
   if (data == nullptr) return nullptr;
   std::string text(data->begin(), data->end());
-  if (!flutter::isValidUtf8(text)) return nullptr;
+  if (!foundation::isValidUtf8(text)) return nullptr;
   return flutter::Value(std::move(text));
 }
 

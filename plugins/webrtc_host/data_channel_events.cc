@@ -1,5 +1,5 @@
 // Notifications of data channels, as events on each channel's own event channel.
-#include "platform/flutter/utf8.h"
+#include "platform/foundation/utf8.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
@@ -37,7 +37,7 @@ void WebRTCHostPlugin::dataChannelDidReceiveMessageWithBuffer(FlutterDataChannel
     data = Value(buffer.data());
   } else {
     std::string text(buffer.data().begin(), buffer.data().end());
-    if (flutter::isValidUtf8(text)) data = Value(std::move(text));
+    if (foundation::isValidUtf8(text)) data = Value(std::move(text));
   }
   channel.sendEvent(ValueMap{{"event", "dataChannelReceiveMessage"},
                              {"id", int32_t{channel.channel()->channelId()}},

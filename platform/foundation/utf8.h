@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace flutter {
+namespace foundation {
 // True for well-formed UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
 bool isValidUtf8(std::string_view text);
-}  // namespace flutter
+}  // namespace foundation

@@ -1,8 +1,8 @@
-#include "platform/flutter/utf8.h"
+#include "platform/foundation/utf8.h"
 
 #include <cstdint>
 
-namespace flutter {
+namespace foundation {
 
 bool isValidUtf8(std::string_view text) {
   size_t i = 0;
@@ -43,4 +43,4 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
-}  // namespace flutter
+}  // namespace foundation
