@@ -1,6 +1,5 @@
 #include "platform/security/sec_trust.h"
 
-#include <openssl/evp.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
@@ -8,13 +7,13 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/security/internal/p256.h"
 #include "platform/security/internal/trust_overrides.h"
 
 namespace {
 
 // "STEX", a version byte, then the SHA-256 digest of the leaf's DER bytes.
 constexpr std::array<uint8_t, 5> kExceptionsHeader = {'S', 'T', 'E', 'X', 1};
-constexpr size_t kDigestSize = 32;
 
 template <typename T, void (*release)(T*)>
 struct Releaser {
@@ -35,10 +34,8 @@ X509* x509Of(const SecCertificateRef& certificate) {
 
 CFBytes exceptionsFor(const SecCertificate& leaf) {
   CFBytes bytes(kExceptionsHeader.begin(), kExceptionsHeader.end());
-  bytes.resize(kExceptionsHeader.size() + kDigestSize);
-  unsigned int size = 0;
-  EVP_Digest(leaf.derData().data(), leaf.derData().size(), bytes.data() + kExceptionsHeader.size(),
-             &size, EVP_sha256(), nullptr);
+  CFBytes digest = security::internal::sha256(leaf.derData());
+  bytes.insert(bytes.end(), digest.begin(), digest.end());
   return bytes;
 }
 

@@ -58,15 +58,26 @@ inline PigeonCompletion logFailureAs(std::string methodName) {
   };
 }
 
+// The failure of a reply that is not of the type the call expects; `expected` names that type
+// with its article ("a boolean").
+inline PigeonError invalidReplyError(const std::string& expected) {
+  return PigeonError("invalid-reply", "Flutter api returned a value that is not " + expected + ".",
+                     flutter::Value(""));
+}
+
 // The enumeration case that a successful result carries; a result of another type is a failure.
 template <typename E>
 std::variant<E, PigeonError> enumerationResult(const PigeonResult& result) {
   if (const auto* error = std::get_if<PigeonError>(&result)) return *error;
   if (auto decoded = enumerationFromValue<E>(std::get<flutter::Value>(result))) return *decoded;
-  return PigeonError("invalid-reply",
-                     "Flutter api returned a value that is not a " +
-                         std::string(PigeonEnumeration<E>::name) + ".",
-                     flutter::Value(""));
+  return invalidReplyError("a " + std::string(PigeonEnumeration<E>::name));
+}
+
+// The result to log after answering with an enumeration case: its failure, if any.
+template <typename E>
+PigeonResult asLoggedResult(const std::variant<E, PigeonError>& answer) {
+  if (const auto* error = std::get_if<PigeonError>(&answer)) return *error;
+  return flutter::Value();
 }
 
 }  // namespace wkwebview_host

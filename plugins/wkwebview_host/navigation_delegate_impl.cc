@@ -35,13 +35,6 @@ Platform platformPolicy(const std::variant<Policy, PigeonError>& answer) {
   return static_cast<Platform>(0);
 }
 
-// The result as the policy's case, or the failure to log after answering.
-template <typename Policy>
-PigeonResult asLoggedResult(const std::variant<Policy, PigeonError>& answer) {
-  if (const auto* error = std::get_if<PigeonError>(&answer)) return *error;
-  return flutter::Value();
-}
-
 }  // namespace
 
 void NavigationDelegateImpl::didFinishNavigation(const std::shared_ptr<WKWebView>& webView,
@@ -152,10 +145,7 @@ void NavigationDelegateImpl::didReceiveAuthenticationChallenge(
         if (const auto* value = std::get_if<flutter::Value>(&result)) {
           response = objectFromValue<AuthenticationChallengeResponse>(*value);
           if (!response) {
-            checked = PigeonError("invalid-reply",
-                                  "Flutter api returned a value that is not an "
-                                  "AuthenticationChallengeResponse.",
-                                  flutter::Value(""));
+            checked = invalidReplyError("an AuthenticationChallengeResponse");
           }
         }
         postAnswer(checked, "WKNavigationDelegate.didReceiveAuthenticationChallenge",

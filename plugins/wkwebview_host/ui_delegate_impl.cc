@@ -24,12 +24,6 @@ WKPermissionDecision platformDecision(const std::variant<PermissionDecision, Pig
   return WKPermissionDecisionDeny;
 }
 
-PigeonError wrongReplyType(const char* expected) {
-  return PigeonError("invalid-reply",
-                     std::string("Flutter api returned a value that is not ") + expected + ".",
-                     flutter::Value(""));
-}
-
 }  // namespace
 
 MediaCaptureType mediaCaptureType(WKMediaCaptureType type) {
@@ -72,9 +66,7 @@ void UIDelegateImpl::requestMediaCapturePermission(
       },
       [decisionHandler](const PigeonResult& result) {
         auto answer = enumerationResult<PermissionDecision>(result);
-        PigeonResult logged = flutter::Value();
-        if (const auto* error = std::get_if<PigeonError>(&answer)) logged = *error;
-        postAnswer(logged, "WKUIDelegate.requestMediaCapturePermission",
+        postAnswer(asLoggedResult(answer), "WKUIDelegate.requestMediaCapturePermission",
                    [decisionHandler, answer](const PigeonResult&) {
                      decisionHandler(platformDecision(answer));
                    });
@@ -117,7 +109,7 @@ void UIDelegateImpl::runJavaScriptConfirmPanel(const std::shared_ptr<WKWebView>&
           if (const auto* flag = value->getIf<bool>()) {
             confirmed = *flag;
           } else {
-            checked = wrongReplyType("a boolean");
+            checked = invalidReplyError("a boolean");
           }
         }
         postAnswer(checked, "WKUIDelegate.runJavaScriptConfirmPanel",
@@ -144,7 +136,7 @@ void UIDelegateImpl::runJavaScriptTextInputPanel(
           if (const auto* reply = value->asString()) {
             text = *reply;
           } else if (!value->isNull()) {
-            checked = wrongReplyType("a string");
+            checked = invalidReplyError("a string");
           }
         }
         postAnswer(checked, "WKUIDelegate.runJavaScriptTextInputPanel",
