@@ -6,15 +6,21 @@
 #include <openssl/rand.h>
 
 #include <memory>
+#include <span>
 #include <string_view>
+
+#include "platform/cryptokit/aes_gcm.h"
 
 namespace webrtc_model {
 namespace {
 
+// The frame format's IV and tag sizes are the cipher's; they must never drift apart.
+static_assert(kFrameCryptoIvSize == AES::GCM::kNonceByteCount);
+static_assert(kFrameCryptoTagSize == AES::GCM::kTagByteCount);
+
 constexpr int kPbkdf2Iterations = 100000;
 constexpr std::string_view kHkdfInfo = "frame encryption key";
 
-using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 using KdfContext = std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)>;
 
 // OpenSSL reads nothing through a null pointer of a zero length, but wants a valid pointer.
@@ -74,45 +80,30 @@ Bytes randomIv() {
 }
 
 std::optional<Bytes> sealAesGcm(const Bytes& key, const Bytes& iv, const Bytes& plaintext) {
-  if (key.size() != kFrameCryptoKeySize || iv.size() != kFrameCryptoIvSize) return std::nullopt;
-  CipherContext context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
-  Bytes sealed(plaintext.size() + kFrameCryptoTagSize);
-  int length = 0;
-  int final_length = 0;
-  if (!context ||
-      EVP_EncryptInit_ex(context.get(), EVP_aes_128_gcm(), nullptr, key.data(), iv.data()) != 1 ||
-      EVP_EncryptUpdate(context.get(), sealed.data(), &length, dataOf(plaintext),
-                        static_cast<int>(plaintext.size())) != 1 ||
-      EVP_EncryptFinal_ex(context.get(), sealed.data() + length, &final_length) != 1 ||
-      EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, kFrameCryptoTagSize,
-                          sealed.data() + plaintext.size()) != 1) {
-    return std::nullopt;
-  }
+  if (key.size() != kFrameCryptoKeySize) return std::nullopt;
+  auto nonce = AES::GCM::Nonce::withData(iv);
+  if (!nonce) return std::nullopt;
+  auto box = AES::GCM::seal(plaintext, SymmetricKey(key), nonce.value());
+  if (!box) return std::nullopt;
+  Bytes sealed = box.value().ciphertext();
+  sealed.insert(sealed.end(), box.value().tag().begin(), box.value().tag().end());
   return sealed;
 }
 
 std::optional<Bytes> openAesGcm(const Bytes& key, const Bytes& iv, const Bytes& sealed) {
-  if (key.size() != kFrameCryptoKeySize || iv.size() != kFrameCryptoIvSize ||
-      sealed.size() < kFrameCryptoTagSize) {
+  if (key.size() != kFrameCryptoKeySize || sealed.size() < kFrameCryptoTagSize) {
     return std::nullopt;
   }
-  const size_t text_size = sealed.size() - kFrameCryptoTagSize;
-  CipherContext context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
-  Bytes tag(sealed.begin() + static_cast<std::ptrdiff_t>(text_size), sealed.end());
-  Bytes plaintext(text_size + kFrameCryptoTagSize);
-  int length = 0;
-  int final_length = 0;
-  if (!context ||
-      EVP_DecryptInit_ex(context.get(), EVP_aes_128_gcm(), nullptr, key.data(), iv.data()) != 1 ||
-      EVP_DecryptUpdate(context.get(), plaintext.data(), &length, dataOf(sealed),
-                        static_cast<int>(text_size)) != 1 ||
-      EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_TAG, kFrameCryptoTagSize, tag.data()) !=
-          1 ||
-      EVP_DecryptFinal_ex(context.get(), plaintext.data() + length, &final_length) != 1) {
-    return std::nullopt;
-  }
-  plaintext.resize(text_size);
-  return plaintext;
+  auto nonce = AES::GCM::Nonce::withData(iv);
+  if (!nonce) return std::nullopt;
+  const std::span<const uint8_t> bytes(sealed);
+  auto box = AES::GCM::SealedBox::withParts(nonce.value(),
+                                            bytes.first(sealed.size() - kFrameCryptoTagSize),
+                                            bytes.last(kFrameCryptoTagSize));
+  if (!box) return std::nullopt;
+  auto plaintext = AES::GCM::open(box.value(), SymmetricKey(key));
+  if (!plaintext) return std::nullopt;
+  return std::move(plaintext).value();
 }
 
 }  // namespace webrtc_model

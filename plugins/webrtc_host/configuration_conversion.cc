@@ -210,9 +210,8 @@ void parseJavaScriptConstraints(const flutter::ValueMap& source,
 }
 
 CGRect parseRect(const flutter::ValueMap& map) {
-  const Value wrapped(map);
-  auto number = [&wrapped](const char* key) {
-    const Value* value = wrapped.find(key);
+  auto number = [&map](std::string_view key) {
+    const Value* value = map.find(key);
     return value == nullptr ? 0.0 : value->doubleValue();
   };
   return CGRectMake(number("left"), number("top"), number("width"), number("height"));

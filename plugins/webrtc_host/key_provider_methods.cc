@@ -10,14 +10,6 @@ using flutter::ValueMap;
 
 namespace {
 
-// Optional options read as absent when they hold another type.
-std::optional<int32_t> optionalInt32(const ValueMap& options, std::string_view key) {
-  const Value* value = options.find(key);
-  auto number = value == nullptr ? std::nullopt : value->asInteger();
-  if (!number || *number < INT32_MIN || *number > INT32_MAX) return std::nullopt;
-  return static_cast<int32_t>(*number);
-}
-
 // A ratchet or an export that finds no key gives no bytes; the call still gets an answer.
 void answerKeyMaterial(const FrameCryptorArguments& arguments, const std::vector<uint8_t>& material,
                        FlutterResult& result) {
@@ -68,6 +60,9 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
   if (!ratchet_salt.ok()) return result(ratchet_salt.error());
   auto ratchet_window_size = required.int32("ratchetWindowSize");
   if (!ratchet_window_size.ok()) return result(ratchet_window_size.error());
+  // Optional options read as absent when they hold another type.
+  auto failure_tolerance = required.int32("failureTolerance");
+  auto key_ring_size = required.int32("keyRingSize");
 
   std::optional<std::vector<uint8_t>> magic_bytes;
   if (const Value* magic = options.find(std::string_view("uncryptedMagicBytes"))) {
@@ -76,8 +71,8 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
   const Value* discard = options.find(std::string_view("discardFrameWhenCryptorNotReady"));
   auto provider = RTCFrameCryptorKeyProvider::initWithRatchetSalt(
       *ratchet_salt, *ratchet_window_size, *shared_key, std::move(magic_bytes),
-      optionalInt32(options, "failureTolerance").value_or(-1),
-      optionalInt32(options, "keyRingSize").value_or(0), discard != nullptr && discard->boolValue(),
+      failure_tolerance.ok() ? *failure_tolerance : -1, key_ring_size.ok() ? *key_ring_size : 0,
+      discard != nullptr && discard->boolValue(),
       getKeyDerivationAlgorithm(options.find(std::string_view("keyDerivationAlgorithm"))));
   key_providers_[id] = std::move(provider);
   result(ValueMap{{"keyProviderId", id}});
