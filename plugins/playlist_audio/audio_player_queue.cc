@@ -7,6 +7,7 @@
 #include "plugins/playlist_audio/audio_source_decoder.h"
 #include "plugins/playlist_audio/clipping_audio_source.h"
 #include "plugins/playlist_audio/concatenating_audio_source.h"
+#include "plugins/playlist_audio/media_time.h"
 #include "plugins/playlist_audio/uri_audio_source.h"
 
 namespace playlist_audio {
@@ -14,9 +15,6 @@ namespace {
 
 constexpr const char* kItemKeyPaths[] = {"status", "playbackBufferEmpty", "playbackBufferFull",
                                          "loadedTimeRanges"};
-constexpr const char* kItemNotifications[] = {AVPlayerItemDidPlayToEndTimeNotification,
-                                              AVPlayerItemFailedToPlayToEndTimeNotification,
-                                              AVPlayerItemPlaybackStalledNotification};
 
 bool isUriType(const flutter::Value* type) {
   const auto* text = type != nullptr ? type->asString() : nullptr;
@@ -98,9 +96,8 @@ std::shared_ptr<AudioSource> AudioPlayer::newRoot(const flutter::Value& source) 
       auto start = arguments.integerOrNull("start");
       auto end = arguments.integerOrNull("end");
       return std::make_shared<ClippingAudioSource>(
-          arguments.string("id"), reusable,
-          start ? CMTimeMake(*start, 1000000) : kCMTimeZero,
-          end ? CMTimeMake(*end, 1000000) : kCMTimeInvalid);
+          arguments.string("id"), reusable, start ? timeFromMicroseconds(*start) : kCMTimeZero,
+          end ? timeFromMicroseconds(*end) : kCMTimeInvalid);
     }
   }
   return AudioSourceDecoder(load_control_).decodeAudioSource(source);
@@ -236,7 +233,8 @@ void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& ite
         if (auto self = weak.lock()) self->onComplete(notification);
       }));
   // Failing to reach the end and stalling show through the buffer and time-control observations.
-  for (const char* name : {kItemNotifications[1], kItemNotifications[2]}) {
+  for (const char* name :
+       {AVPlayerItemFailedToPlayToEndTimeNotification, AVPlayerItemPlaybackStalledNotification}) {
     observed.tokens.push_back(
         center->addObserverForName(name, sender, nullptr, [](const NSNotification&) {}));
   }

@@ -122,17 +122,18 @@ std::optional<FlutterError> ScreenGeometryMacosPlugin::onCancelWithArguments(
 
 void ScreenGeometryMacosPlugin::handleDisplayConnectionWithNotification(
     const NSNotification& /*notification*/) {
+  const int64_t count = screenCount();
   const char* change = nullptr;
-  if (external_display_count_ < screenCount()) {
+  if (external_display_count_ < count) {
     change = "display-added";
-  } else if (screenCount() < external_display_count_) {
+  } else if (count < external_display_count_) {
     change = "display-removed";
   } else {
     return;  // a change of resolution or arrangement
   }
   // Counted whether or not anyone listens: a change nobody heard is not reported later.
   if (event_sink_) event_sink_(flutter::ValueMap{{"type", change}});
-  external_display_count_ = screenCount();
+  external_display_count_ = count;
 }
 
 }  // namespace screen_geometry
