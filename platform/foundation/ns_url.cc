@@ -16,8 +16,10 @@ namespace {
 class ParsedUri {
  public:
   explicit ParsedUri(const std::string& text) {
+    // The whole text is parsed, so an embedded NUL is an invalid character, never an end.
     const char* error_position = nullptr;
-    ok_ = uriParseSingleUriA(&uri_, text.c_str(), &error_position) == URI_SUCCESS;
+    ok_ = uriParseSingleUriExA(&uri_, text.data(), text.data() + text.size(), &error_position) ==
+          URI_SUCCESS;
   }
   ~ParsedUri() { uriFreeUriMembersA(&uri_); }
   ParsedUri(const ParsedUri&) = delete;

@@ -75,6 +75,12 @@ TEST(URLTest, ParsesComponentsAndResolvesReferences) {
   EXPECT_FALSE(url->isFileURL());
   EXPECT_FALSE(NSURL::URLWithString("not a url").has_value());
   EXPECT_FALSE(NSURL::URLWithString("").has_value());
+  // Text holding a NUL is never a URL, wherever the NUL stands.
+  using namespace std::string_literals;
+  EXPECT_FALSE(NSURL::URLWithString("http://a\0b"s).has_value());
+  EXPECT_FALSE(NSURL::URLWithString("\0"s).has_value());
+  auto base_url = NSURL::URLWithString("http://e.com/");
+  EXPECT_FALSE(NSURL::URLWithString("b\0"s, &*base_url).has_value());
   EXPECT_EQ(NSURL::URLWithString("http://example.com")->path(), "");
 
   auto base = NSURL::URLWithString("http://example.com/dir/page.html?x");

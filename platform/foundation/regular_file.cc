@@ -1,0 +1,129 @@
+#include "platform/foundation/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace foundation {
+namespace {
+
+void report(RegularFileError* out, RegularFileError error) {
+  if (out != nullptr) *out = error;
+}
+
+RegularFileError errorForErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return RegularFileError::kNotFound;
+    case ENXIO:  // a socket, or a device with nothing behind it
+    case EISDIR:
+    case ENODEV:
+      return RegularFileError::kNotRegular;
+    default:
+      return RegularFileError::kUnreadable;
+  }
+}
+
+}  // namespace
+
+const char* describe(RegularFileError error) {
+  switch (error) {
+    case RegularFileError::kNotFound:
+      return "no such file";
+    case RegularFileError::kNotRegular:
+      return "not a regular file";
+    case RegularFileError::kTooLarge:
+      return "file is too large";
+    case RegularFileError::kUnreadable:
+      return "file cannot be read";
+  }
+  return "file cannot be read";
+}
+
+std::optional<RegularFile> RegularFile::open(const std::string& path, uint64_t maxBytes,
+                                             RegularFileError* error) {
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    report(error, RegularFileError::kNotFound);
+    return std::nullopt;
+  }
+  // O_NONBLOCK: opening a FIFO with no writer must not wait for one.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    report(error, errorForErrno(errno));
+    return std::nullopt;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) {
+    int saved = errno;
+    ::close(fd);
+    report(error, errorForErrno(saved));
+    return std::nullopt;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    ::close(fd);
+    report(error, RegularFileError::kNotRegular);
+    return std::nullopt;
+  }
+  if (status.st_size < 0 || static_cast<uint64_t>(status.st_size) > maxBytes) {
+    ::close(fd);
+    report(error, RegularFileError::kTooLarge);
+    return std::nullopt;
+  }
+  // Reads of a regular file never block; clearing the flag keeps later readers conventional.
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return RegularFile(fd, static_cast<uint64_t>(status.st_size), maxBytes);
+}
+
+RegularFile::RegularFile(RegularFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), max_bytes_(other.max_bytes_) {}
+
+RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    size_ = other.size_;
+    max_bytes_ = other.max_bytes_;
+  }
+  return *this;
+}
+
+RegularFile::~RegularFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<std::vector<uint8_t>> RegularFile::readAll(RegularFileError* error) const {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(size_));
+  uint8_t buffer[64 * 1024];
+  off_t offset = 0;
+  for (;;) {
+    ssize_t count = ::pread(fd_, buffer, sizeof buffer, offset);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      report(error, RegularFileError::kUnreadable);
+      return std::nullopt;
+    }
+    if (count == 0) break;
+    if (bytes.size() + static_cast<size_t>(count) > max_bytes_) {
+      report(error, RegularFileError::kTooLarge);
+      return std::nullopt;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + count);
+    offset += count;
+  }
+  return bytes;
+}
+
+std::optional<std::vector<uint8_t>> readRegularFile(const std::string& path, uint64_t maxBytes,
+                                                    RegularFileError* error) {
+  auto file = RegularFile::open(path, maxBytes, error);
+  if (!file) return std::nullopt;
+  return file->readAll(error);
+}
+
+}  // namespace foundation

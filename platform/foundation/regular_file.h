@@ -1,0 +1,57 @@
+// Opening files named by someone else (a caller, a page, a stored path) without trusting them.
+//
+// Only a regular file is opened, and opening never blocks: a FIFO, a device, a socket or a
+// directory is refused before anything is read, and a file larger than the caller's limit is
+// refused before anything is allocated. Reading re-checks the limit, so a file that grows while
+// it is read cannot exceed it either.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace foundation {
+
+enum class RegularFileError {
+  kNotFound,     // nothing at the path (or a path component is missing)
+  kNotRegular,   // a directory, FIFO, device or socket
+  kTooLarge,     // larger than the limit the caller gave
+  kUnreadable,   // permission denied, an I/O error, or a path the system refuses
+};
+
+// A short English text for an error, for log lines and error messages.
+const char* describe(RegularFileError error);
+
+// An open, read-only descriptor of a regular file; closed when destroyed.
+class RegularFile {
+ public:
+  // Opens `path` if it is a regular file of at most `maxBytes` bytes.
+  static std::optional<RegularFile> open(const std::string& path, uint64_t maxBytes,
+                                         RegularFileError* error = nullptr);
+
+  RegularFile(RegularFile&& other) noexcept;
+  RegularFile& operator=(RegularFile&& other) noexcept;
+  RegularFile(const RegularFile&) = delete;
+  RegularFile& operator=(const RegularFile&) = delete;
+  ~RegularFile();
+
+  int fd() const { return fd_; }
+  // The size when the file was opened.
+  uint64_t size() const { return size_; }
+  // Reads the whole file from its start, never more than the limit it was opened with.
+  std::optional<std::vector<uint8_t>> readAll(RegularFileError* error = nullptr) const;
+
+ private:
+  RegularFile(int fd, uint64_t size, uint64_t maxBytes) : fd_(fd), size_(size), max_bytes_(maxBytes) {}
+
+  int fd_ = -1;
+  uint64_t size_ = 0;
+  uint64_t max_bytes_ = 0;
+};
+
+// Opens and reads a regular file of at most `maxBytes` bytes in one call.
+std::optional<std::vector<uint8_t>> readRegularFile(const std::string& path, uint64_t maxBytes,
+                                                    RegularFileError* error = nullptr);
+
+}  // namespace foundation
