@@ -3,6 +3,7 @@
 #include "host/app_delegate.h"
 #include "host/main_flutter_window.h"
 #include "host/main_interface.h"
+#include "platform/appkit/ns_screen.h"
 #include "platform/flutter/flutter_view_controller.h"
 
 namespace {
@@ -67,17 +68,30 @@ TEST(AppDelegateTest, TerminatesAfterLastWindowAndSupportsSecureRestorableState)
 
 TEST(HostTest, ClosingTheMainWindowEndsTheApplication) {
   std::shared_ptr<NSWindow> main_window;
+  NSRect first_frame{};
+  NSRect visible_frame{};
   NSInterfaceDescription description = mainInterfaceDescription();
   auto make_window = description.makeMainWindow;
   description.makeMainWindow = [&](NSRect rect, NSWindowStyleMask style, NSBackingStoreType backing,
                                    bool defer) {
     main_window = make_window(rect, style, backing, defer);
-    dispatch_async(dispatch_get_main_queue(), [&] { main_window->close(); });
+    dispatch_async(dispatch_get_main_queue(), [&] {
+      first_frame = main_window->frame();
+      if (auto screen = main_window->screen()) visible_frame = screen->visibleFrame();
+      main_window->close();
+    });
     return main_window;
   };
   EXPECT_EQ(NSApplicationMain(0, nullptr, description), 0);
   ASSERT_NE(main_window, nullptr);
   EXPECT_TRUE(main_window->isAwakeFromNib());
+  // The window opened inside the visible frame of its screen.
+  EXPECT_GE(first_frame.origin.x, visible_frame.origin.x);
+  EXPECT_GE(first_frame.origin.y, visible_frame.origin.y);
+  EXPECT_LE(first_frame.origin.x + first_frame.size.width,
+            visible_frame.origin.x + visible_frame.size.width);
+  EXPECT_LE(first_frame.origin.y + first_frame.size.height,
+            visible_frame.origin.y + visible_frame.size.height);
   EXPECT_FALSE(NSApplication::sharedApplication().isRunning());
   NSApplication::sharedApplication().reset();
 }

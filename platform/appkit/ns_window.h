@@ -9,6 +9,7 @@
 
 #include <any>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -191,8 +192,15 @@ class NSWindow : public std::enable_shared_from_this<NSWindow> {
   // As the miniaturize button does: only for a miniaturizable window.
   void performMiniaturize();
   // Starts the transition into or out of full screen; the full-screen bit of the style mask and
-  // the frame change when the transition finishes. Ignored during a transition or without a screen.
+  // the frame change when the transition finishes, after the system's animation time. Ignored
+  // during a transition or without a screen.
   void toggleFullScreen();
+  // How long the system animates a full-screen transition.
+  static constexpr double kFullScreenAnimationSeconds = 0.5;
+  // Moves a frame down so that its top edge lies within the screen's visible frame, and shortens
+  // a resizable window taller than that visible frame, as the system does when a titled window
+  // comes onto the screen.
+  NSRect constrainFrameRect(NSRect frameRect, const NSScreen* screen) const;
   // As the close button does: only for a closable window, and only if the delegate agrees.
   void performClose();
   // Posts NSWindowWillCloseNotification, hides the window and takes it out of the application.
@@ -219,6 +227,8 @@ class NSWindow : public std::enable_shared_from_this<NSWindow> {
   std::optional<NSRect> zoomedFrame() const;
   std::shared_ptr<NSScreen> screenOrFirst() const;
   void buildTitleBar();
+  // Keeps a window that comes onto the screen below the top of the screen's visible frame.
+  void placeOnScreen();
   NSSize constrainUserSize(NSSize proposed) const;
 
   // What the user does; reached by the test controls.
@@ -269,6 +279,10 @@ class NSWindow : public std::enable_shared_from_this<NSWindow> {
   bool miniaturized_ = false;
   std::optional<NSRect> frame_before_zoom_;
   FullScreenTransition full_screen_transition_ = FullScreenTransition::none;
+  // Counts transitions, so that a scheduled end finishes only the transition it was made for.
+  uint64_t full_screen_generation_ = 0;
+  // The window server's switch for tests that hold transitions; process-wide, as it is.
+  static std::atomic<bool>& fullScreenTransitionsHeld();
   NSRect frame_before_full_screen_;
   bool last_frame_change_animated_ = false;
 

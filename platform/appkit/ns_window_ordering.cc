@@ -13,6 +13,7 @@ void NSWindow::setIsVisible(bool visible) {
 
 void NSWindow::orderFront() {
   if (miniaturized_) return;
+  if (!visible_) placeOnScreen();
   visible_ = true;
   closed_ = false;
   NSApplication::sharedApplication().windowOrderedFront(shared_from_this());
@@ -30,9 +31,18 @@ void NSWindow::makeKeyAndOrderFront() {
 
 void NSWindow::orderBack() {
   if (miniaturized_) return;
+  if (!visible_) placeOnScreen();
   visible_ = true;
   closed_ = false;
   NSApplication::sharedApplication().windowOrderedBack(shared_from_this());
+}
+
+void NSWindow::placeOnScreen() {
+  // Only a titled window is kept below the menu bar; a full-screen one covers its screen.
+  if ((style_mask_ & NSWindowStyleMaskTitled) == 0 || isFullScreen()) return;
+  auto target = screenOrFirst();
+  NSRect constrained = constrainFrameRect(frame_, target.get());
+  if (constrained != frame_) setFrame(constrained, false);
 }
 
 void NSWindow::orderOut() {

@@ -4,6 +4,7 @@
 
 #include "platform/appkit/ns_screen.h"
 #include "platform/appkit/ns_window.h"
+#include "platform/dispatch/dispatch.h"
 
 namespace {
 
@@ -55,18 +56,37 @@ void NSWindow::performZoom() {
   if ((style_mask_ & NSWindowStyleMaskResizable) != 0) zoom();
 }
 
+std::atomic<bool>& NSWindow::fullScreenTransitionsHeld() {
+  static std::atomic<bool> held{false};
+  return held;
+}
+
 void NSWindow::toggleFullScreen() {
   if (full_screen_transition_ != FullScreenTransition::none) return;
   if (isFullScreen()) {
     full_screen_transition_ = FullScreenTransition::exiting;
   } else if (screenOrFirst()) {
     full_screen_transition_ = FullScreenTransition::entering;
+  } else {
+    return;
   }
+  uint64_t generation = ++full_screen_generation_;
+  std::weak_ptr<NSWindow> weak_window = weak_from_this();
+  dispatch_after(
+      dispatch_time(DISPATCH_TIME_NOW,
+                    static_cast<int64_t>(kFullScreenAnimationSeconds * NSEC_PER_SEC)),
+      dispatch_get_main_queue(), [weak_window, generation] {
+        auto window = weak_window.lock();
+        if (!window || fullScreenTransitionsHeld().load()) return;
+        if (window->full_screen_generation_ != generation) return;
+        window->finishFullScreenTransition();
+      });
 }
 
 void NSWindow::finishFullScreenTransition() {
   auto transition = full_screen_transition_;
   full_screen_transition_ = FullScreenTransition::none;
+  ++full_screen_generation_;
   if (transition == FullScreenTransition::entering) {
     auto target = screenOrFirst();
     if (!target) return;  // the screen went away during the transition
@@ -81,6 +101,19 @@ void NSWindow::finishFullScreenTransition() {
     tellDelegate(&NSWindowDelegate::windowDidExitFullScreen,
                  "NSWindowDidExitFullScreenNotification");
   }
+}
+
+NSRect NSWindow::constrainFrameRect(NSRect frameRect, const NSScreen* screen) const {
+  if (screen == nullptr) return frameRect;
+  NSRect visible = screen->visibleFrame();
+  CGFloat visible_top = visible.origin.y + visible.size.height;
+  if ((style_mask_ & NSWindowStyleMaskResizable) != 0 && frameRect.size.height > visible.size.height) {
+    frameRect.origin.y += frameRect.size.height - visible.size.height;
+    frameRect.size.height = visible.size.height;
+  }
+  CGFloat top = frameRect.origin.y + frameRect.size.height;
+  if (top > visible_top) frameRect.origin.y -= top - visible_top;
+  return frameRect;
 }
 
 NSSize NSWindow::constrainUserSize(NSSize proposed) const {

@@ -37,6 +37,7 @@ struct ModelAccess {
   }
   static void userMove(NSWindow& window, NSPoint origin) { window.userMove(origin); }
   static void finishFullScreenTransition(NSWindow& window) { window.finishFullScreenTransition(); }
+  static void holdFullScreenTransitions(bool held) { NSWindow::fullScreenTransitionsHeld() = held; }
   static bool isInFullScreenTransition(const NSWindow& window) {
     return window.full_screen_transition_ != NSWindow::FullScreenTransition::none;
   }

@@ -42,6 +42,7 @@ void resetWindowSystem() {
   NSApplication::sharedApplication().reset();
   ModelAccess::setScreens({ModelAccess::builtInDisplay()});
   ModelAccess::setMouseLocation(CGPointZero);
+  ModelAccess::holdFullScreenTransitions(false);
 }
 
 ScreenSpec builtInScreen() {
@@ -114,6 +115,8 @@ void moveWindow(NSWindow& window, NSPoint origin) {
 void finishFullScreenTransition(NSWindow& window) {
   ModelAccess::finishFullScreenTransition(window);
 }
+
+void holdFullScreenTransitions(bool held) { ModelAccess::holdFullScreenTransitions(held); }
 
 bool isInFullScreenTransition(const NSWindow& window) {
   return ModelAccess::isInFullScreenTransition(window);

@@ -54,6 +54,9 @@ void resizeWindow(NSWindow& window, const std::vector<NSSize>& frameSizes);
 void moveWindow(NSWindow& window, NSPoint origin);
 // Ends the animation that toggleFullScreen started.
 void finishFullScreenTransition(NSWindow& window);
+// While held, full-screen transitions wait for finishFullScreenTransition instead of ending on
+// their own after the animation time. Not held at launch.
+void holdFullScreenTransitions(bool held);
 bool isInFullScreenTransition(const NSWindow& window);
 
 // Records.

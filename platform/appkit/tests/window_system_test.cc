@@ -6,6 +6,7 @@
 
 #include "platform/appkit/appkit.h"
 #include "platform/appkit/testing/window_system_controls.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ TEST_F(WindowSystemTest, FocusMovesBetweenWindowsAndFollowsActivation) {
 }
 
 TEST_F(WindowSystemTest, FullScreenChangesWhenTheTransitionEnds) {
+  appkit::testing::holdFullScreenTransitions(true);
   const NSRect frame = NSMakeRect(100, 200, 600, 400);
   auto window = show(frame, delegate_);
   window->toggleFullScreen();
@@ -146,6 +148,53 @@ TEST_F(WindowSystemTest, FullScreenChangesWhenTheTransitionEnds) {
   appkit::testing::setScreens({});
   window->toggleFullScreen();
   EXPECT_FALSE(appkit::testing::isInFullScreenTransition(*window));
+}
+
+TEST_F(WindowSystemTest, FullScreenTransitionsEndOnTheirOwnAfterTheAnimation) {
+  const NSRect frame = NSMakeRect(100, 200, 600, 400);
+  auto window = show(frame, delegate_);
+  delegate_->take();
+  auto full_screen = [&] { return (window->styleMask() & NSWindowStyleMaskFullScreen) != 0; };
+  window->toggleFullScreen();
+  EXPECT_FALSE(full_screen());
+  ASSERT_TRUE(dispatch::testing::runUntil(full_screen));
+  EXPECT_EQ(window->frame(), NSMakeRect(0, 0, 1440, 900));
+  window->toggleFullScreen();
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return !full_screen(); }));
+  EXPECT_EQ(window->frame(), frame);
+  // Nothing is left pending: zooming works again.
+  window->zoom();
+  EXPECT_TRUE(window->isZoomed());
+  EXPECT_EQ(delegate_->take(), (Calls{"resize", "move", "enterFullScreen", "resize", "move",
+                                      "exitFullScreen", "shouldZoom", "resize", "move"}));
+
+  // A transition ended by hand is not ended again by the one that was scheduled for it.
+  window->zoom();
+  delegate_->take();
+  window->toggleFullScreen();
+  appkit::testing::finishFullScreenTransition(*window);
+  window->toggleFullScreen();
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return !full_screen(); }));
+  EXPECT_TRUE(dispatch::testing::drainUntilIdle());
+  EXPECT_EQ(delegate_->take(),
+            (Calls{"resize", "move", "enterFullScreen", "resize", "move", "exitFullScreen"}));
+}
+
+TEST_F(WindowSystemTest, TitledWindowsComeOntoTheScreenBelowTheTopOfItsVisibleFrame) {
+  // The built-in screen's visible frame is (0, 80, 1440, 795): its top edge is at 875.
+  auto high = show(NSMakeRect(335, 390, 800, 628), other_delegate_);
+  EXPECT_EQ(high->frame(), NSMakeRect(335, 247, 800, 628));
+  auto tall = show(NSMakeRect(10, 10, 400, 2000), other_delegate_);
+  EXPECT_EQ(tall->frame(), NSMakeRect(10, 80, 400, 795));
+  // Borderless windows and windows already on the screen go where they are put.
+  auto borderless = std::make_shared<NSWindow>(NSMakeRect(0, 850, 100, 100),
+                                               NSWindowStyleMaskBorderless, NSBackingStoreBuffered,
+                                               false);
+  borderless->orderFront();
+  EXPECT_EQ(borderless->frame(), NSMakeRect(0, 850, 100, 100));
+  high->setFrameOrigin(CGPointMake(335, 390));
+  high->orderFront();
+  EXPECT_EQ(high->frame().origin, CGPointMake(335, 390));
 }
 
 TEST_F(WindowSystemTest, ScreensFollowTheWindowsOnThem) {

@@ -355,6 +355,7 @@ TEST_F(WindowControlTest, FocusBlurMinimizeRestoreAndDestroy) {
 }
 
 TEST_F(WindowControlTest, FullScreenTogglesOnlyWhenTheStateDiffers) {
+  appkit::testing::holdFullScreenTransitions(true);
   auto window = openAndBind();
   expectAnswer("setFullScreen", ValueMap{{"isFullScreen", false}}, Value(true));
   EXPECT_FALSE(appkit::testing::isInFullScreenTransition(*window));

@@ -2,6 +2,7 @@
 // plug-in's flags.
 #include "plugins/window_control/tests/window_control_fixture.h"
 #include "plugins/window_control/window_manager.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
 
 namespace window_control::testing {
 namespace {
@@ -114,6 +115,7 @@ TEST_F(WindowControlTest, PanelsReportFocusFromTheKeyWindowCallbacks) {
 }
 
 TEST_F(WindowControlTest, MinimizeRestoreAndFullScreenReportWhenDone) {
+  appkit::testing::holdFullScreenTransitions(true);
   auto window = openAndBind();
   expectAnswer("minimize", Value(), Value(true));
   expectAnswer("restore", Value(), Value(true));
@@ -126,6 +128,26 @@ TEST_F(WindowControlTest, MinimizeRestoreAndFullScreenReportWhenDone) {
   expectAnswer("setFullScreen", ValueMap{{"isFullScreen", false}}, Value(true));
   appkit::testing::finishFullScreenTransition(*window);
   EXPECT_EQ(takeEvents(), (Events{"resize", "moved", "leave-full-screen"}));
+}
+
+TEST_F(WindowControlTest, FullScreenAndZoomTakeEffectWithoutHelpAndNeverBlockLaterCalls) {
+  auto window = openAndBind();
+  auto full_screen = [&] { return (window->styleMask() & NSWindowStyleMaskFullScreen) != 0; };
+  expectAnswer("setFullScreen", ValueMap{{"isFullScreen", true}}, Value(true));
+  ASSERT_TRUE(dispatch::testing::runUntil(full_screen));
+  EXPECT_EQ(takeEvents(), (Events{"resize", "moved", "enter-full-screen"}));
+  expectAnswer("isFullScreen", Value(), Value(true));
+  expectAnswer("setFullScreen", ValueMap{{"isFullScreen", false}}, Value(true));
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return !full_screen(); }));
+  EXPECT_EQ(takeEvents(), (Events{"resize", "moved", "leave-full-screen"}));
+  EXPECT_EQ(window->frame(), kFrame);
+
+  expectAnswer("maximize", Value(), Value(true));
+  expectAnswer("isMaximized", Value(), Value(true));
+  expectAnswer("unmaximize", Value(), Value(true));
+  expectAnswer("isMaximized", Value(), Value(false));
+  EXPECT_EQ(takeEvents(), (Events{"maximize", "resize", "maximize", "moved", "maximize", "resize",
+                                  "unmaximize", "moved"}));
 }
 
 TEST(WindowManagerTest, WithoutAnEventCallbackTheDecisionsStayTheSame) {
