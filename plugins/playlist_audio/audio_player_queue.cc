@@ -8,6 +8,7 @@
 #include "plugins/playlist_audio/clipping_audio_source.h"
 #include "plugins/playlist_audio/concatenating_audio_source.h"
 #include "plugins/playlist_audio/media_time.h"
+#include "plugins/playlist_audio/source_tree_size.h"
 #include "plugins/playlist_audio/uri_audio_source.h"
 
 namespace playlist_audio {
@@ -25,7 +26,8 @@ bool isUriType(const flutter::Value* type) {
 
 void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
                        std::optional<int64_t> initialIndex, FlutterResult result) {
-  // Decode first: a malformed tree changes nothing.
+  // Measure and decode first: a malformed or oversized tree changes nothing.
+  checkSourceTreeLimits(measureSourceMap(source));
   auto root = newRoot(source);
   AudioSource::Sequence leaves;
   if (root) root->buildSequence(leaves, 0);
@@ -379,6 +381,19 @@ void AudioPlayer::concatenatingInsertAll(const std::string& sourceId, int64_t in
                                          const flutter::ValueList& children,
                                          std::vector<int> shuffleOrder) {
   auto nodes = concatenatingNodes(sourceId);
+  // Every matching node gets its own copy of the children: the tree grows by that many copies.
+  SourceTreeSize added;
+  for (const auto& child : children) {
+    auto part = measureSourceMap(child);
+    checkSourceTreeLimits(part);
+    added = {added.leaves + part.leaves, added.sources + part.sources,
+             std::max(added.depth, part.depth)};
+  }
+  auto grown = audio_source_ ? audio_source_->size() : SourceTreeSize{};
+  const auto copies = static_cast<int64_t>(nodes.size());
+  checkSourceTreeLimits({grown.leaves + copies * std::min(added.leaves, kMaxLeaves + 1),
+                         grown.sources + copies * std::min(added.sources, kMaxSources + 1),
+                         nodes.empty() ? grown.depth : grown.depth + added.depth});
   AudioSourceDecoder decoder(load_control_);
   std::vector<std::vector<std::shared_ptr<AudioSource>>> decoded;
   for (const auto& node : nodes) {
@@ -415,10 +430,11 @@ void AudioPlayer::concatenatingInsertAll(const std::string& sourceId, int64_t in
 void AudioPlayer::concatenatingRemoveRange(const std::string& sourceId, int64_t start, int64_t end,
                                            std::vector<int> shuffleOrder) {
   auto nodes = concatenatingNodes(sourceId);
+  // Judged as sent: a start or end past the int range must not wrap into the children.
   for (const auto& node : nodes) {
     int64_t to = end < 0 ? node->count() : end;
     int64_t removed = std::max<int64_t>(0, to - start);
-    if (start < 0 || to > node->count() ||
+    if (start < 0 || start > node->count() || to > node->count() ||
         !isPermutation(shuffleOrder, node->count() - static_cast<int>(removed))) {
       throw AudioPlayerException("range outside the children or bad shuffle order");
     }

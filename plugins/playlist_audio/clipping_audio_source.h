@@ -18,6 +18,8 @@ class ClippingAudioSource : public IndexedAudioSource {
 
   bool lazyLoading() const override { return audio_source_->lazyLoading(); }
   void setLazyLoading(bool lazyLoading) override { audio_source_->setLazyLoading(lazyLoading); }
+  // The clip and the URI source it clips.
+  SourceTreeSize size() const override { return {1, 2, 2}; }
   void findById(const std::string& sourceId,
                 std::vector<std::shared_ptr<AudioSource>>& matches) override;
   std::shared_ptr<IndexedPlayerItem> playerItem() const override {

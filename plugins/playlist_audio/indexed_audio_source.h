@@ -29,6 +29,7 @@ class IndexedAudioSource : public AudioSource {
   bool lazyLoading() const override { return lazy_loading_; }
   void setLazyLoading(bool lazyLoading) override { lazy_loading_ = lazyLoading; }
   int buildSequence(Sequence& sequence, int treeIndex) override;
+  SourceTreeSize size() const override { return {1, 1, 1}; }
   std::vector<int> getShuffleIndices() const override { return {0}; }
 
   virtual void attach(AVQueuePlayer& player, CMTime initialPos);
