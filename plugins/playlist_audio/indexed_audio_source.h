@@ -37,6 +37,8 @@ class IndexedAudioSource : public AudioSource {
   virtual void seek(CMTime position, SeekCompletion completion) = 0;
   virtual void flip() = 0;
   virtual void preparePlayerItem2() = 0;
+  // Where `item`, one of this leaf's items, starts playing.
+  virtual CMTime startOf(const AVPlayerItem& item) const = 0;
   virtual CMTime duration() const = 0;
   virtual CMTime position() const = 0;
   virtual CMTime bufferedPosition() const = 0;
