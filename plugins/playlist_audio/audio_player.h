@@ -138,8 +138,7 @@ class AudioPlayer : public NSKeyValueObserving,
   void setPreferredPeakBitRate(std::optional<flutter::Value> bitRate);
   void seek(CMTime position, std::optional<int64_t> index, SeekCompletion completion);
   // Completions of a seek that a newer seek or a load superseded only answer their call.
-  void completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion,
-                              uint64_t generation);
+  void completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion, uint64_t generation);
   void completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion,
                                uint64_t generation);
   void resumeIfPlaying();

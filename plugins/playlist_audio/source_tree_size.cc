@@ -26,8 +26,8 @@ SourceTreeSize measure(const flutter::Value& map, int level) {
   const auto* type = map.find("type");
   const auto* name = type != nullptr ? type->asString() : nullptr;
   if (name == nullptr) return {};
-  const bool known = isUriType(*name) || *name == "clipping" || *name == "concatenating" ||
-                     *name == "looping";
+  const bool known =
+      isUriType(*name) || *name == "clipping" || *name == "concatenating" || *name == "looping";
   if (!known) return {};
   if (level >= kMaxSourceDepth) return {0, 0, kMaxSourceDepth + 1};
   if (isUriType(*name)) return {1, 1, 1};

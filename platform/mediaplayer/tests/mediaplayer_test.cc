@@ -68,9 +68,8 @@ TEST_F(ImageFiles, WhatIsNotAReadableImageLoadsNothing) {
 
 TEST_F(ImageFiles, OnlyRegularFilesWithinTheLimitAreOpened) {
   ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
-  EXPECT_TRUE(mediaplayer::testing::finishesWithoutAWriter(path("pipe"), [&] {
-    EXPECT_EQ(NSImage::initWithContentsOfFile(path("pipe")), nullptr);
-  }));
+  EXPECT_TRUE(mediaplayer::testing::finishesWithoutAWriter(
+      path("pipe"), [&] { EXPECT_EQ(NSImage::initWithContentsOfFile(path("pipe")), nullptr); }));
   EXPECT_EQ(NSImage::initWithContentsOfFile("/dev/zero"), nullptr);
 
   // A real image header, followed by more than the limit allows.

@@ -257,22 +257,23 @@ TEST_F(AudioPlayerQueueTest, EditsThatChangeNothingTouchNothing) {
   EXPECT_TRUE(load.wait().isError());
   ASSERT_TRUE(engine()->items().empty());
   size_t events = eventCount();
-  EXPECT_EQ(call("concatenatingRemoveRange",
-                 ValueMap{{"id", "nope"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(1)}})
-                .value,
-            kEmpty);
+  EXPECT_EQ(
+      call("concatenatingRemoveRange",
+           ValueMap{{"id", "nope"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(1)}})
+          .value,
+      kEmpty);
   EXPECT_EQ(call("concatenatingInsertAll", ValueMap{{"id", "nope"},
                                                     {"index", 0},
                                                     {"children", ValueList{uri("x")}},
                                                     {"shuffleOrder", range(1)}})
                 .value,
             kEmpty);
-  EXPECT_EQ(call("concatenatingMove", ValueMap{{"id", "nope"},
-                                               {"currentIndex", 0},
-                                               {"newIndex", 1},
-                                               {"shuffleOrder", range(2)}})
-                .value,
-            kEmpty);
+  EXPECT_EQ(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "nope"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
+          .value,
+      kEmpty);
   dart.drain();
   EXPECT_TRUE(engine()->items().empty());
   EXPECT_EQ(eventCount(), events);
@@ -280,11 +281,11 @@ TEST_F(AudioPlayerQueueTest, EditsThatChangeNothingTouchNothing) {
 
   // Moves among playlists without leaves keep the index in range.
   loadReady(concat("root", {concat("a", {}, {}), concat("b", {}, {})}, {0, 1}));
-  ASSERT_TRUE(call("concatenatingMove", ValueMap{{"id", "root"},
-                                                 {"currentIndex", 0},
-                                                 {"newIndex", 1},
-                                                 {"shuffleOrder", range(2)}})
-                  .isSuccess());
+  ASSERT_TRUE(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
+          .isSuccess());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
 }
 

@@ -33,15 +33,17 @@ TEST_F(PlaylistAudioTest, InitAndDisposeNeedAStringIdAndMapConfigurations) {
   expectGenericError(main("disposePlayer", ValueMap{{"id", 7}}));
   for (const Value& configuration :
        {Value("fast"), Value(ValueList{}), Value(ValueMap{{"darwinLoadControl", 1}}),
-        Value(ValueMap{{"darwinLoadControl",
-                        ValueMap{{"preferredForwardBufferDuration", "long"}}}}),
+        Value(
+            ValueMap{{"darwinLoadControl", ValueMap{{"preferredForwardBufferDuration", "long"}}}}),
         Value(ValueMap{{"darwinLoadControl", ValueMap{{"preferredPeakBitRate", "high"}}}})}) {
     expectGenericError(
         main("init", ValueMap{{"id", "q"}, {"audioLoadConfiguration", configuration}}));
   }
   // None of them made a player.
-  EXPECT_TRUE(dart.invokeMethod("com.quillmark.playlist_audio.methods.", "play").isNotImplemented());
-  EXPECT_TRUE(dart.invokeMethod("com.quillmark.playlist_audio.methods.q", "play").isNotImplemented());
+  EXPECT_TRUE(
+      dart.invokeMethod("com.quillmark.playlist_audio.methods.", "play").isNotImplemented());
+  EXPECT_TRUE(
+      dart.invokeMethod("com.quillmark.playlist_audio.methods.q", "play").isNotImplemented());
   EXPECT_TRUE(main("init", ValueMap{{"id", "q"}}).isSuccess());
   EXPECT_TRUE(main("init", ValueMap{{"id", ""}}).isSuccess());
   EXPECT_EQ(main("disposePlayer", ValueMap{{"id", ""}}).value, kEmpty);
