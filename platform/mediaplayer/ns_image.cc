@@ -2,11 +2,14 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+
+#include "platform/foundation/regular_file.h"
 
 namespace mediaplayer {
 namespace {
@@ -78,10 +81,22 @@ std::optional<NSImage::Format> sniffFormat(FILE* file) {
   return std::nullopt;
 }
 
+// The file is a caller's: it is opened only if it is a regular file within the limit, and never
+// with a blocking open. Only its header is read, so the read stays short.
+File openImageFile(const std::string& path) {
+  auto opened = foundation::RegularFile::open(path, NSImage::kMaxFileBytes);
+  if (!opened) return nullptr;
+  int fd = ::dup(opened->fd());
+  if (fd < 0) return nullptr;
+  File file(::fdopen(fd, "rb"));
+  if (!file) ::close(fd);
+  return file;
+}
+
 }  // namespace
 
 std::shared_ptr<NSImage> NSImage::initWithContentsOfFile(const std::string& path) {
-  File file(std::fopen(path.c_str(), "rb"));
+  File file = openImageFile(path);
   if (!file) return nullptr;
   auto format = sniffFormat(file.get());
   if (!format) return nullptr;

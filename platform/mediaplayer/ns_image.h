@@ -6,6 +6,7 @@
 // so that it never clashes with AppKit's.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,8 +18,12 @@ class NSImage {
  public:
   enum class Format { png, jpeg };
 
-  // The image in the file at `path`; null when the file is missing, unreadable or not a PNG or
-  // JPEG image.
+  // Larger image files are not read.
+  static constexpr uint64_t kMaxFileBytes = 16 * 1024 * 1024;
+
+  // The image in the file at `path`; null when the file is missing, unreadable, not a regular
+  // file (a FIFO, a device or a directory is never opened), larger than kMaxFileBytes, or not a
+  // PNG or JPEG image.
   static std::shared_ptr<NSImage> initWithContentsOfFile(const std::string& path);
 
   // In points: one pixel is one point.

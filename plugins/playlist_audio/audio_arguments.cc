@@ -1,5 +1,6 @@
 #include "plugins/playlist_audio/audio_arguments.h"
 
+#include <cmath>
 #include <limits>
 
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -68,6 +69,12 @@ double AudioArguments::number(std::string_view key) const {
   return value->doubleValue();
 }
 
+double AudioArguments::finiteNumber(std::string_view key) const {
+  double value = number(key);
+  if (!std::isfinite(value)) fail(key, "a finite number");
+  return value;
+}
+
 std::string AudioArguments::string(std::string_view key) const {
   const auto* value = entry(key);
   if (value == nullptr) return {};
@@ -75,11 +82,31 @@ std::string AudioArguments::string(std::string_view key) const {
   fail(key, "a string");
 }
 
+std::string AudioArguments::requiredString(std::string_view key) const {
+  const auto* value = entry(key);
+  if (value == nullptr || value->asString() == nullptr) fail(key, "a string");
+  return *value->asString();
+}
+
 const flutter::ValueList& AudioArguments::list(std::string_view key) const {
   const auto* value = entry(key);
   if (value == nullptr) return kEmptyList;
   if (const auto* items = value->asList()) return *items;
   fail(key, "a list");
+}
+
+void checkLoadConfiguration(const flutter::Value* configuration) {
+  if (configuration == nullptr || configuration->isNull()) return;
+  if (configuration->asMap() == nullptr) fail("audioLoadConfiguration", "a map");
+  const auto* darwin = configuration->find("darwinLoadControl");
+  if (darwin == nullptr || darwin->isNull()) return;
+  AudioArguments entries(*darwin);
+  for (std::string_view key : {"preferredForwardBufferDuration", "preferredPeakBitRate"}) {
+    const auto* value = entries.entry(key);
+    if (value != nullptr && !value->isNull() && !value->isNumber()) fail(key, "a number");
+  }
+  entries.boolean("canUseNetworkResourcesForLiveStreamingWhilePaused");
+  entries.boolean("automaticallyWaitsToMinimizeStalling");
 }
 
 std::vector<int> readShuffleOrder(const flutter::Value* value) {

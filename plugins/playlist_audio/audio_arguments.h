@@ -27,12 +27,21 @@ class AudioArguments {
   int32_t int32(std::string_view key) const;
   bool boolean(std::string_view key) const;
   double number(std::string_view key) const;
+  // A number that is neither NaN nor infinite, or raises.
+  double finiteNumber(std::string_view key) const;
   std::string string(std::string_view key) const;
+  // Raises when missing or not a string.
+  std::string requiredString(std::string_view key) const;
   const flutter::ValueList& list(std::string_view key) const;
 
  private:
   const flutter::ValueMap* map_ = nullptr;
 };
+
+// Raises unless `configuration` (an "init" audioLoadConfiguration; nullptr when missing) is
+// missing, null, or a map whose "darwinLoadControl" is missing, null or a map of entries of the
+// types a load control takes.
+void checkLoadConfiguration(const flutter::Value* configuration);
 
 // A list of integers (a list value or an integer typed list); raises for anything else.
 std::vector<int> readShuffleOrder(const flutter::Value* value);

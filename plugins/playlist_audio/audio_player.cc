@@ -1,5 +1,6 @@
 #include "plugins/playlist_audio/audio_player.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -9,6 +10,11 @@ namespace playlist_audio {
 namespace {
 
 const FlutterError kGenericError{"error", "Error in handleMethodCall", nullptr};
+
+// The platform plays rates from 1/32 to 32 and volumes from silence (0) to full (1); clamping
+// in double first also keeps the float conversion defined.
+constexpr double kMinSpeed = 1.0 / 32;
+constexpr double kMaxSpeed = 32.0;
 
 flutter::Value emptyMap() { return flutter::ValueMap{}; }
 
@@ -156,7 +162,7 @@ void AudioPlayer::handlePause(const AudioArguments&, const FlutterResult& result
 }
 
 void AudioPlayer::handleSetVolume(const AudioArguments& arguments, const FlutterResult& result) {
-  setVolume(static_cast<float>(arguments.number("volume")));
+  setVolume(static_cast<float>(std::clamp(arguments.finiteNumber("volume"), 0.0, 1.0)));
   result(emptyMap());
 }
 
@@ -165,7 +171,7 @@ void AudioPlayer::handleIgnored(const AudioArguments&, const FlutterResult& resu
 }
 
 void AudioPlayer::handleSetSpeed(const AudioArguments& arguments, const FlutterResult& result) {
-  setSpeed(static_cast<float>(arguments.number("speed")));
+  setSpeed(static_cast<float>(std::clamp(arguments.finiteNumber("speed"), kMinSpeed, kMaxSpeed)));
   result(emptyMap());
 }
 

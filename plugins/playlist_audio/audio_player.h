@@ -98,9 +98,13 @@ class AudioPlayer : public NSKeyValueObserving,
   void load(const flutter::Value& source, CMTime initialPosition,
             std::optional<int64_t> initialIndex, FlutterResult result);
   std::shared_ptr<AudioSource> newRoot(const flutter::Value& source) const;
+  // Answers a pending load when nothing is left to wait for; true when it did.
+  bool answerLoadIfSettled();
   void createEngine();
   void updateOrder();
   void enqueueFrom(int index);
+  void appendFromStart(const IndexedAudioSource& leaf,
+                       const std::shared_ptr<IndexedPlayerItem>& item);
   void updateEndAction();
   int indexForItem(const AVPlayerItem* item) const;
   void addItemObservers(const std::shared_ptr<IndexedPlayerItem>& item);
@@ -133,8 +137,10 @@ class AudioPlayer : public NSKeyValueObserving,
   void setCanUseNetworkResourcesForLiveStreamingWhilePaused(bool can);
   void setPreferredPeakBitRate(std::optional<flutter::Value> bitRate);
   void seek(CMTime position, std::optional<int64_t> index, SeekCompletion completion);
-  void completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion);
-  void completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion);
+  // Completions of a seek that a newer seek or a load superseded only answer their call.
+  void completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion, uint64_t generation);
+  void completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion,
+                               uint64_t generation);
   void resumeIfPlaying();
   void enterBuffering();
   void leaveBuffering();
@@ -178,6 +184,8 @@ class AudioPlayer : public NSKeyValueObserving,
   int32_t buffered_position_ = 0;
   bool buffer_unconfirmed_ = false;
   CMTime seek_pos_ = kCMTimeInvalid;
+  // Counts seeks and loads: a seek's completion settles the state only while it is the newest.
+  uint64_t seek_generation_ = 0;
   std::optional<FlutterResult> load_result_;
   std::optional<FlutterResult> play_result_;
   bool automatically_waits_to_minimize_stalling_ = true;

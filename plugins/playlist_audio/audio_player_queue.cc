@@ -8,6 +8,7 @@
 #include "plugins/playlist_audio/clipping_audio_source.h"
 #include "plugins/playlist_audio/concatenating_audio_source.h"
 #include "plugins/playlist_audio/media_time.h"
+#include "plugins/playlist_audio/source_tree_size.h"
 #include "plugins/playlist_audio/uri_audio_source.h"
 
 namespace playlist_audio {
@@ -25,7 +26,8 @@ bool isUriType(const flutter::Value* type) {
 
 void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
                        std::optional<int64_t> initialIndex, FlutterResult result) {
-  // Decode first: a malformed tree changes nothing.
+  // Measure and decode first: a malformed or oversized tree changes nothing.
+  checkSourceTreeLimits(measureSourceMap(source));
   auto root = newRoot(source);
   AudioSource::Sequence leaves;
   if (root) root->buildSequence(leaves, 0);
@@ -42,6 +44,9 @@ void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
   }
   load_result_ = std::move(result);
   processing_state_ = ProcessingState::loading;
+  // A seek still running belongs to the old tree: its completion only answers its call.
+  seek_pos_ = kCMTimeInvalid;
+  ++seek_generation_;
   index_ = index;
   error_code_ = nullptr;
   error_message_ = nullptr;
@@ -68,14 +73,24 @@ void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
   if (playing_) player_->setRate(speed_);
   player_->setVolume(volume_);
   broadcastPlaybackEvent();
+  answerLoadIfSettled();
+}
+
+// A load waits for its current item. Once the queue no longer holds anything to wait for (no
+// leaves, no current item, or a current item that is already ready), it is answered at once:
+// an edit or a queue change while loading may bring that about, and no event would follow.
+bool AudioPlayer::answerLoadIfSettled() {
+  if (!load_result_ || !player_) return false;
   const auto& current = player_->currentItem();
-  if (load_result_ && (indexed_audio_sources_.empty() || !current ||
-                       current->status() == AVPlayerItemStatusReadyToPlay)) {
-    processing_state_ = ProcessingState::ready;
-    auto answer = std::move(*load_result_);
-    load_result_.reset();
-    answer(flutter::ValueMap{{"duration", getDurationMicroseconds()}});
+  if (!indexed_audio_sources_.empty() && current &&
+      current->status() != AVPlayerItemStatusReadyToPlay) {
+    return false;
   }
+  processing_state_ = ProcessingState::ready;
+  auto answer = std::move(*load_result_);
+  load_result_.reset();
+  answer(flutter::ValueMap{{"duration", getDurationMicroseconds()}});
+  return true;
 }
 
 // Changing only the clip bounds of the loaded URI keeps its items.
@@ -159,7 +174,12 @@ void AudioPlayer::enqueueFrom(int index) {
         enqueued_all_ = false;
         break;
       }
-      player_->insertItem(item, nullptr);
+      // The target's position is the caller's to set (a load, a seek, an edit).
+      if (item == target) {
+        player_->insertItem(item, nullptr);
+      } else {
+        appendFromStart(*leaf, item);
+      }
       if (loop_mode_ == kLoopOne) break;
     }
   }
@@ -176,7 +196,7 @@ void AudioPlayer::enqueueFrom(int index) {
         repeated->preparePlayerItem2();
         if (auto second = repeated->playerItem2()) addItemObservers(second);
       }
-      player_->insertItem(repeated->playerItem2(), nullptr);
+      appendFromStart(*repeated, repeated->playerItem2());
     }
   }
 
@@ -190,6 +210,19 @@ void AudioPlayer::enqueueFrom(int index) {
     updatePosition();
   }
   updateEndAction();
+}
+
+// An item queued behind the target plays from its start. One that played before (an ended
+// item a loop queues again) was rewound when it ended, but the engine cancels the seeks of an
+// item it takes out of the queue, so the rewind is made again here, once it is back in.
+void AudioPlayer::appendFromStart(const IndexedAudioSource& leaf,
+                                  const std::shared_ptr<IndexedPlayerItem>& item) {
+  if (!item) return;
+  player_->insertItem(item, nullptr);
+  CMTime start = leaf.startOf(*item);
+  if (CMTimeCompare(item->currentTime(), start) != 0) {
+    item->seekToTime(start, kCMTimeZero, kCMTimeZero, nullptr);
+  }
 }
 
 void AudioPlayer::updateEndAction() {
@@ -334,7 +367,9 @@ void AudioPlayer::currentItemChanged(const std::shared_ptr<AVPlayerItem>& item) 
 void AudioPlayer::setLoopMode(int32_t mode) {
   if (mode == loop_mode_) return;
   loop_mode_ = mode;
-  if (player_) enqueueFrom(index_);
+  if (!player_) return;
+  enqueueFrom(index_);
+  if (answerLoadIfSettled()) broadcastPlaybackEvent();
 }
 
 void AudioPlayer::setShuffleModeEnabled(bool enabled) {
@@ -342,6 +377,7 @@ void AudioPlayer::setShuffleModeEnabled(bool enabled) {
   if (!audio_source_) return;
   updateOrder();
   enqueueFrom(index_);
+  if (answerLoadIfSettled()) broadcastPlaybackEvent();
 }
 
 void AudioPlayer::setShuffleOrder(const flutter::Value& source) {
@@ -350,6 +386,7 @@ void AudioPlayer::setShuffleOrder(const flutter::Value& source) {
   audio_source_->decodeShuffleOrder(source);
   updateOrder();
   enqueueFrom(index_);
+  if (answerLoadIfSettled()) broadcastPlaybackEvent();
 }
 
 std::vector<std::shared_ptr<ConcatenatingAudioSource>> AudioPlayer::concatenatingNodes(
@@ -379,6 +416,20 @@ void AudioPlayer::concatenatingInsertAll(const std::string& sourceId, int64_t in
                                          const flutter::ValueList& children,
                                          std::vector<int> shuffleOrder) {
   auto nodes = concatenatingNodes(sourceId);
+  if (nodes.empty()) return;
+  // Every matching node gets its own copy of the children: the tree grows by that many copies.
+  SourceTreeSize added;
+  for (const auto& child : children) {
+    auto part = measureSourceMap(child);
+    checkSourceTreeLimits(part);
+    added = {added.leaves + part.leaves, added.sources + part.sources,
+             std::max(added.depth, part.depth)};
+  }
+  auto grown = audio_source_ ? audio_source_->size() : SourceTreeSize{};
+  const auto copies = static_cast<int64_t>(nodes.size());
+  checkSourceTreeLimits({grown.leaves + copies * std::min(added.leaves, kMaxLeaves + 1),
+                         grown.sources + copies * std::min(added.sources, kMaxSources + 1),
+                         grown.depth + added.depth});
   AudioSourceDecoder decoder(load_control_);
   std::vector<std::vector<std::shared_ptr<AudioSource>>> decoded;
   for (const auto& node : nodes) {
@@ -409,16 +460,19 @@ void AudioPlayer::concatenatingInsertAll(const std::string& sourceId, int64_t in
   for (const auto& leaf : indexed_audio_sources_) {
     if (!leaf->isAttached()) leaf->attach(*player_, kCMTimeInvalid);
   }
+  answerLoadIfSettled();
   broadcastPlaybackEvent();
 }
 
 void AudioPlayer::concatenatingRemoveRange(const std::string& sourceId, int64_t start, int64_t end,
                                            std::vector<int> shuffleOrder) {
   auto nodes = concatenatingNodes(sourceId);
+  if (nodes.empty()) return;
+  // Judged as sent: a start or end past the int range must not wrap into the children.
   for (const auto& node : nodes) {
     int64_t to = end < 0 ? node->count() : end;
     int64_t removed = std::max<int64_t>(0, to - start);
-    if (start < 0 || to > node->count() ||
+    if (start < 0 || start > node->count() || to > node->count() ||
         !isPermutation(shuffleOrder, node->count() - static_cast<int>(removed))) {
       throw AudioPlayerException("range outside the children or bad shuffle order");
     }
@@ -445,12 +499,14 @@ void AudioPlayer::concatenatingRemoveRange(const std::string& sourceId, int64_t 
   if (index_ >= count) index_ = std::max(0, count - 1);
   if (!player_) return;
   enqueueFrom(index_);
+  answerLoadIfSettled();
   broadcastPlaybackEvent();
 }
 
 void AudioPlayer::concatenatingMove(const std::string& sourceId, int64_t from, int64_t to,
                                     std::vector<int> shuffleOrder) {
   auto nodes = concatenatingNodes(sourceId);
+  if (nodes.empty()) return;
   for (const auto& node : nodes) {
     if (from < 0 || from >= node->count() || to < 0 || to >= node->count() ||
         !isPermutation(shuffleOrder, node->count())) {
@@ -464,9 +520,12 @@ void AudioPlayer::concatenatingMove(const std::string& sourceId, int64_t from, i
   rebuildSequence();
   updateOrder();
   if (!player_) return;
-  // Without a current item (after an item error emptied the queue) the current leaf stays.
+  // Without a current item (after an item error emptied the queue) the current leaf stays, as
+  // far as the leaves still reach.
   int current = currentItemIndex();
-  enqueueFrom(current >= 0 ? current : std::min<int>(index_, indexed_audio_sources_.size() - 1));
+  int last = std::max(0, static_cast<int>(indexed_audio_sources_.size()) - 1);
+  enqueueFrom(current >= 0 ? current : std::clamp(index_, 0, last));
+  answerLoadIfSettled();
   broadcastPlaybackEvent();
 }
 

@@ -95,6 +95,7 @@ void AudioPlayer::seek(CMTime position, std::optional<int64_t> index, SeekComple
     return;
   }
   int target = index ? static_cast<int>(*index) : index_;
+  const uint64_t generation = ++seek_generation_;
   std::weak_ptr<AudioPlayer> weak = shared_from_this();
   if (target == index_) {
     if (playing_) player_->pause();
@@ -102,9 +103,9 @@ void AudioPlayer::seek(CMTime position, std::optional<int64_t> index, SeekComple
     enterBuffering();
     updatePosition();
     broadcastPlaybackEvent();
-    currentLeaf()->seek(position, [weak, completion](bool finished) {
+    currentLeaf()->seek(position, [weak, completion, generation](bool finished) {
       if (auto self = weak.lock()) {
-        self->completeSeekOnSameLeaf(finished, completion);
+        self->completeSeekOnSameLeaf(finished, completion, generation);
       } else {
         completion(finished);
       }
@@ -128,17 +129,18 @@ void AudioPlayer::seek(CMTime position, std::optional<int64_t> index, SeekComple
   enterBuffering();
   updatePosition();
   broadcastPlaybackEvent();
-  leaf->seek(position, [weak, completion](bool finished) {
+  leaf->seek(position, [weak, completion, generation](bool finished) {
     if (auto self = weak.lock()) {
-      self->completeSeekOnOtherLeaf(finished, completion);
+      self->completeSeekOnOtherLeaf(finished, completion, generation);
     } else {
       completion(finished);
     }
   });
 }
 
-void AudioPlayer::completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion) {
-  if (player_) {
+void AudioPlayer::completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion,
+                                         uint64_t generation) {
+  if (player_ && generation == seek_generation_) {
     updatePosition();
     if (playing_) {
       player_->setRate(speed_);
@@ -158,8 +160,9 @@ void AudioPlayer::completeSeekOnSameLeaf(bool finished, const SeekCompletion& co
   completion(finished);
 }
 
-void AudioPlayer::completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion) {
-  if (player_) {
+void AudioPlayer::completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion,
+                                          uint64_t generation) {
+  if (player_ && generation == seek_generation_) {
     const auto& current = player_->currentItem();
     auto leaf = currentLeaf();
     if (!playing_ && (!buffer_unconfirmed_ || (current && current->isPlaybackBufferFull())) &&

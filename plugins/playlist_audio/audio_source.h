@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/flutter/value.h"
+#include "plugins/playlist_audio/source_tree_size.h"
 
 namespace playlist_audio {
 
@@ -29,6 +30,8 @@ class AudioSource : public std::enable_shared_from_this<AudioSource> {
 
   // Appends this subtree's leaves in tree order; answers the index after them.
   virtual int buildSequence(Sequence& sequence, int treeIndex) = 0;
+  // The leaves, sources and depth of this subtree.
+  virtual SourceTreeSize size() const = 0;
   // Appends every node of this subtree whose id is `sourceId`, in pre-order.
   virtual void findById(const std::string& sourceId, std::vector<std::shared_ptr<AudioSource>>& matches);
   // The shuffled order of this subtree's leaves, relative to its first leaf.

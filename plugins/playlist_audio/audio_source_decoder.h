@@ -13,6 +13,12 @@ namespace playlist_audio {
 
 // More copies than this in one looping source are refused rather than allocated.
 inline constexpr int64_t kMaxLoopCount = 10000;
+// One player's tree holds at most this many leaves and this many sources in all, and nests at
+// most this deep (a URI source is one level, a clip of it two). A load or an insert that would go
+// past any of them is refused before anything is built.
+inline constexpr int64_t kMaxLeaves = 10000;
+inline constexpr int64_t kMaxSources = 50000;
+inline constexpr int kMaxSourceDepth = 32;
 
 class AudioSourceDecoder {
  public:

@@ -19,7 +19,18 @@ void ClippingAudioSource::findById(const std::string& sourceId,
 void ClippingAudioSource::attach(AVQueuePlayer& player, CMTime initialPos) {
   if (CMTIME_IS_INVALID(initialPos)) initialPos = kCMTimeZero;
   if (auto item = playerItem()) item->setForwardPlaybackEndTime(end_);
+  // A reload with new bounds reuses the child's second item: it takes the new window too.
+  if (auto second = playerItem2()) {
+    second->setForwardPlaybackEndTime(end_);
+    second->seekToTime(start_, kCMTimeZero, kCMTimeZero, nullptr);
+  }
   IndexedAudioSource::attach(player, initialPos);
+}
+
+CMTime ClippingAudioSource::timeInChild(CMTime position) const {
+  if (CMTIME_IS_POSITIVE_INFINITY(position)) return CMTIME_IS_VALID(end_) ? end_ : position;
+  CMTime time = CMTimeMaximum(CMTimeAdd(start_, position), start_);
+  return CMTIME_IS_VALID(end_) ? CMTimeMinimum(time, end_) : time;
 }
 
 void ClippingAudioSource::seek(CMTime position, SeekCompletion completion) {
@@ -29,7 +40,7 @@ void ClippingAudioSource::seek(CMTime position, SeekCompletion completion) {
     if (completion) completion(false);
     return;
   }
-  item->seekToTime(CMTimeAdd(start_, position), kCMTimeZero, kCMTimeZero, std::move(completion));
+  item->seekToTime(timeInChild(position), kCMTimeZero, kCMTimeZero, std::move(completion));
 }
 
 void ClippingAudioSource::preparePlayerItem2() {

@@ -18,6 +18,8 @@ class ClippingAudioSource : public IndexedAudioSource {
 
   bool lazyLoading() const override { return audio_source_->lazyLoading(); }
   void setLazyLoading(bool lazyLoading) override { audio_source_->setLazyLoading(lazyLoading); }
+  // The clip and the URI source it clips.
+  SourceTreeSize size() const override { return {1, 2, 2}; }
   void findById(const std::string& sourceId,
                 std::vector<std::shared_ptr<AudioSource>>& matches) override;
   std::shared_ptr<IndexedPlayerItem> playerItem() const override {
@@ -31,6 +33,7 @@ class ClippingAudioSource : public IndexedAudioSource {
   void seek(CMTime position, SeekCompletion completion) override;
   void flip() override { audio_source_->flip(); }
   void preparePlayerItem2() override;
+  CMTime startOf(const AVPlayerItem& /*item*/) const override { return start_; }
   CMTime duration() const override;
   CMTime position() const override;
   CMTime bufferedPosition() const override;
@@ -43,6 +46,10 @@ class ClippingAudioSource : public IndexedAudioSource {
   void applyPreferredPeakBitRate() override { audio_source_->applyPreferredPeakBitRate(); }
 
  private:
+  // Where a seek to `position` of the clip lands in the child: within the clip's window, the end
+  // (positive infinity) at the clip's end.
+  CMTime timeInChild(CMTime position) const;
+
   std::shared_ptr<UriAudioSource> audio_source_;
   CMTime start_;
   CMTime end_;

@@ -1,5 +1,7 @@
 #include "plugins/playlist_audio/concatenating_audio_source.h"
 
+#include <algorithm>
+
 #include "platform/foundation/ns_log.h"
 #include "plugins/playlist_audio/audio_arguments.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -24,16 +26,23 @@ void ConcatenatingAudioSource::setLazyLoading(bool lazyLoading) {
 }
 
 void ConcatenatingAudioSource::insertSource(std::shared_ptr<AudioSource> source, int index) {
+  if (index < 0 || index > count()) throw AudioPlayerException("insertion outside the children");
   children_.insert(children_.begin() + index, std::move(source));
 }
 
 void ConcatenatingAudioSource::removeSourcesFromIndex(int from, int to) {
   if (to == -1) to = count();
+  if (from < 0 || from > count() || to < 0 || to > count()) {
+    throw AudioPlayerException("range outside the children");
+  }
   if (to - from <= 0) return;
   children_.erase(children_.begin() + from, children_.begin() + to);
 }
 
 void ConcatenatingAudioSource::moveSourceFromIndex(int from, int to) {
+  if (from < 0 || from >= count() || to < 0 || to >= count()) {
+    throw AudioPlayerException("move outside the children");
+  }
   auto moved = children_[from];
   children_.erase(children_.begin() + from);
   children_.insert(children_.begin() + to, std::move(moved));
@@ -42,6 +51,16 @@ void ConcatenatingAudioSource::moveSourceFromIndex(int from, int to) {
 int ConcatenatingAudioSource::buildSequence(Sequence& sequence, int treeIndex) {
   for (const auto& child : children_) treeIndex = child->buildSequence(sequence, treeIndex);
   return treeIndex;
+}
+
+SourceTreeSize ConcatenatingAudioSource::size() const {
+  SourceTreeSize total{0, 1, 1};
+  for (const auto& child : children_) {
+    auto part = child->size();
+    total = {total.leaves + part.leaves, total.sources + part.sources,
+             std::max(total.depth, 1 + part.depth)};
+  }
+  return total;
 }
 
 void ConcatenatingAudioSource::findById(const std::string& sourceId,
@@ -61,6 +80,9 @@ std::vector<int> ConcatenatingAudioSource::getShuffleIndices() const {
   }
   std::vector<int> result;
   for (int entry : shuffle_order_) {
+    // An order that names no child contributes nothing for that entry; the player then finds
+    // the result is no permutation and plays unshuffled.
+    if (entry < 0 || entry >= count()) continue;
     result.insert(result.end(), shifted[entry].begin(), shifted[entry].end());
   }
   return result;

@@ -1,5 +1,6 @@
 // An editable playlist of children with its own shuffle order (entry k is the child played k-th).
-// Edits and orders are checked by the caller before they reach it (see the check operations).
+// The caller checks edits and orders before they reach it (see the check operations); an index
+// outside the children still raises AudioPlayerException here and changes nothing.
 #pragma once
 
 #include <memory>
@@ -18,15 +19,16 @@ class ConcatenatingAudioSource : public AudioSource {
 
   bool lazyLoading() const override;
   void setLazyLoading(bool lazyLoading) override;
-  // Requires 0 <= index <= count.
+  // 0 <= index <= count.
   void insertSource(std::shared_ptr<AudioSource> source, int index);
-  // Removes [from, to), with to = -1 meaning count; nothing when the range is empty. Requires
-  // 0 <= from and to <= count.
+  // Removes [from, to), with to = -1 meaning count; nothing when the range is empty.
+  // 0 <= from <= count and 0 <= to <= count.
   void removeSourcesFromIndex(int from, int to);
-  // Requires both indices within the children.
+  // Both indices within the children.
   void moveSourceFromIndex(int from, int to);
 
   int buildSequence(Sequence& sequence, int treeIndex) override;
+  SourceTreeSize size() const override;
   void findById(const std::string& sourceId,
                 std::vector<std::shared_ptr<AudioSource>>& matches) override;
   std::vector<int> getShuffleIndices() const override;

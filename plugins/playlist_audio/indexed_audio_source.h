@@ -29,6 +29,7 @@ class IndexedAudioSource : public AudioSource {
   bool lazyLoading() const override { return lazy_loading_; }
   void setLazyLoading(bool lazyLoading) override { lazy_loading_ = lazyLoading; }
   int buildSequence(Sequence& sequence, int treeIndex) override;
+  SourceTreeSize size() const override { return {1, 1, 1}; }
   std::vector<int> getShuffleIndices() const override { return {0}; }
 
   virtual void attach(AVQueuePlayer& player, CMTime initialPos);
@@ -36,6 +37,8 @@ class IndexedAudioSource : public AudioSource {
   virtual void seek(CMTime position, SeekCompletion completion) = 0;
   virtual void flip() = 0;
   virtual void preparePlayerItem2() = 0;
+  // Where `item`, one of this leaf's items, starts playing.
+  virtual CMTime startOf(const AVPlayerItem& item) const = 0;
   virtual CMTime duration() const = 0;
   virtual CMTime position() const = 0;
   virtual CMTime bufferedPosition() const = 0;

@@ -1,5 +1,7 @@
 #include "plugins/playlist_audio/looping_audio_source.h"
 
+#include <algorithm>
+
 namespace playlist_audio {
 
 LoopingAudioSource::LoopingAudioSource(std::string sourceId,
@@ -17,6 +19,16 @@ void LoopingAudioSource::setLazyLoading(bool lazyLoading) {
 int LoopingAudioSource::buildSequence(Sequence& sequence, int treeIndex) {
   for (const auto& copy : copies_) treeIndex = copy->buildSequence(sequence, treeIndex);
   return treeIndex;
+}
+
+SourceTreeSize LoopingAudioSource::size() const {
+  SourceTreeSize total{0, 1, 1};
+  for (const auto& copy : copies_) {
+    auto part = copy->size();
+    total = {total.leaves + part.leaves, total.sources + part.sources,
+             std::max(total.depth, 1 + part.depth)};
+  }
+  return total;
 }
 
 void LoopingAudioSource::findById(const std::string& sourceId,

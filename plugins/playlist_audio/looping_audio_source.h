@@ -16,6 +16,7 @@ class LoopingAudioSource : public AudioSource {
   bool lazyLoading() const override;
   void setLazyLoading(bool lazyLoading) override;
   int buildSequence(Sequence& sequence, int treeIndex) override;
+  SourceTreeSize size() const override;
   void findById(const std::string& sourceId,
                 std::vector<std::shared_ptr<AudioSource>>& matches) override;
   std::vector<int> getShuffleIndices() const override;

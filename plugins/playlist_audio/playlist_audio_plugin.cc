@@ -3,6 +3,11 @@
 #include <exception>
 
 namespace playlist_audio {
+namespace {
+
+const FlutterError kGenericError{"error", "Error in handleMethodCall", nullptr};
+
+}  // namespace
 
 void PlaylistAudioPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
   auto channel = FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
@@ -34,18 +39,19 @@ void PlaylistAudioPlugin::handleMethodCall(const FlutterMethodCall& call, Flutte
   }
   try {
     (this->*found->second)(AudioArguments(call.arguments), result);
-  } catch (const std::exception& exception) {
-    result(FlutterError{"error", exception.what(), nullptr});
+  } catch (const std::exception&) {
+    result(kGenericError);
   }
 }
 
 void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterResult& result) {
-  std::string id = arguments.string("id");
+  std::string id = arguments.requiredString("id");
   if (players_.contains(id)) {
     result(FlutterError{"error", "Platform player already exists", nullptr});
     return;
   }
   const auto* configuration = arguments.entry("audioLoadConfiguration");
+  checkLoadConfiguration(configuration);
   players_[id] = AudioPlayer::create(messenger_, id,
                                      configuration != nullptr ? *configuration
                                                               : flutter::Value(flutter::ValueMap{}),
@@ -55,7 +61,7 @@ void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterRes
 
 void PlaylistAudioPlugin::disposePlayer(const AudioArguments& arguments,
                                         const FlutterResult& result) {
-  auto found = players_.find(arguments.string("id"));
+  auto found = players_.find(arguments.requiredString("id"));
   if (found != players_.end()) {
     auto player = std::move(found->second);
     players_.erase(found);

@@ -118,8 +118,12 @@ void UriAudioSource::preparePlayerItem2() {
 }
 
 CMTime UriAudioSource::seekableOffset() const {
-  if (!player_item_ || player_item_->seekableTimeRanges().empty()) return kCMTimeZero;
-  return player_item_->seekableTimeRanges().back().start;
+  return player_item_ ? startOf(*player_item_) : kCMTimeZero;
+}
+
+CMTime UriAudioSource::startOf(const AVPlayerItem& item) const {
+  const auto& ranges = item.seekableTimeRanges();
+  return ranges.empty() ? kCMTimeZero : ranges.back().start;
 }
 
 void UriAudioSource::seek(CMTime position, SeekCompletion completion) {

@@ -31,6 +31,7 @@ class UriAudioSource : public IndexedAudioSource {
   void seek(CMTime position, SeekCompletion completion) override;
   void flip() override { std::swap(player_item_, player_item2_); }
   void preparePlayerItem2() override;
+  CMTime startOf(const AVPlayerItem& item) const override;
   CMTime duration() const override;
   CMTime position() const override;
   CMTime bufferedPosition() const override;

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "platform/mediaplayer/testing/fifo_guard.h"
 #include "platform/mediaplayer/testing/media_player_controls.h"
 #include "platform/mediaplayer/testing/sample_image_writer.h"
 
@@ -62,6 +64,19 @@ TEST_F(ImageFiles, WhatIsNotAReadableImageLoadsNothing) {
     EXPECT_EQ(NSImage::initWithContentsOfFile(path(name)), nullptr) << name;
   }
   EXPECT_EQ(NSImage::initWithContentsOfFile(directory_.string()), nullptr);
+}
+
+TEST_F(ImageFiles, OnlyRegularFilesWithinTheLimitAreOpened) {
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  EXPECT_TRUE(mediaplayer::testing::finishesWithoutAWriter(
+      path("pipe"), [&] { EXPECT_EQ(NSImage::initWithContentsOfFile(path("pipe")), nullptr); }));
+  EXPECT_EQ(NSImage::initWithContentsOfFile("/dev/zero"), nullptr);
+
+  // A real image header, followed by more than the limit allows.
+  ASSERT_TRUE(mediaplayer::testing::writeSampleImage(path("big.png"), NSImage::Format::png, 4, 4));
+  ASSERT_NE(NSImage::initWithContentsOfFile(path("big.png")), nullptr);
+  fs::resize_file(path("big.png"), NSImage::kMaxFileBytes + 1);
+  EXPECT_EQ(NSImage::initWithContentsOfFile(path("big.png")), nullptr);
 }
 
 TEST(MPNowPlayingInfoValueTest, NumbersCompareByValueWhateverTheirKind) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/mediaplayer/mediaplayer.h"
+#include "platform/mediaplayer/testing/fifo_guard.h"
 #include "platform/mediaplayer/testing/media_player_controls.h"
 #include "platform/mediaplayer/testing/sample_image_writer.h"
 #include "plugins/now_playing/tests/now_playing_test_support.h"
@@ -439,6 +441,18 @@ TEST_F(NowPlayingMediaItemTest, ArtworkComesFromTheCachedArtFile) {
             std::nullopt);
   EXPECT_EQ(artworkSize(publish(withArt((directory_ / "missing.png").string()))), std::nullopt);
   EXPECT_EQ(artworkSize(publish(withArt((directory_ / "notes.txt").string()))), std::nullopt);
+}
+
+TEST_F(NowPlayingMediaItemTest, ArtFilesThatAreNotRegularFilesShowNoArtworkAndNeverBlock) {
+  auto pipe = (directory_ / "art.pipe").string();
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(mediaplayer::testing::finishesWithoutAWriter(
+      pipe, [&] { EXPECT_EQ(artworkSize(publish(withArt(pipe))), std::nullopt); }));
+  EXPECT_EQ(artworkSize(publish(withArt("/dev/zero"))), std::nullopt);
+  EXPECT_EQ(artworkSize(publish(withArt(directory_.string()))), std::nullopt);
+  auto big = image("big.png", mediaplayer::NSImage::Format::png, 4, 4);
+  fs::resize_file(big, mediaplayer::NSImage::kMaxFileBytes + 1);
+  EXPECT_EQ(artworkSize(publish(withArt(big))), std::nullopt);
 }
 
 TEST_F(NowPlayingMediaItemTest, DurationLiveFlagAndAbsentEntries) {

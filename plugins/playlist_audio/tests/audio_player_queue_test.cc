@@ -182,6 +182,113 @@ TEST_F(AudioPlayerQueueTest, LoadWithAnInitialIndexOutsideTheTreeChangesNothing)
   EXPECT_EQ(queue(), (Names{"s0.mp3", "s1.mp3"}));
 }
 
+double secondsAt(const std::shared_ptr<AVPlayerItem>& item) {
+  return CMTimeGetSeconds(item->currentTime());
+}
+
+TEST_F(AudioPlayerQueueTest, LoopedItemsStartAgainFromTheirStart) {
+  // Loop one: the item that ended is queued again behind its twin, at its start.
+  loadReady(uri("a"));
+  call("setLoopMode", ValueMap{{"loopMode", 1}});
+  auto first = engine()->items()[0];
+  auto second = engine()->items()[1];
+  av::makeItemReady(*second, seconds(60));
+  av::finishCurrentItem(*engine());
+  dart.drain();
+  ASSERT_EQ(current(), second);
+  ASSERT_EQ(engine()->items().back(), first);
+  EXPECT_EQ(secondsAt(first), 0.0);
+  av::finishCurrentItem(*engine());
+  dart.drain();
+  ASSERT_EQ(current(), first);
+  EXPECT_EQ(secondsAt(first), 0.0);
+  EXPECT_EQ(secondsAt(second), 0.0);
+
+  // A clip starts again at its own start.
+  loadReady(clip("c", uri("b"), int64_t{10000000}, int64_t{20000000}));
+  call("setLoopMode", ValueMap{{"loopMode", 1}});
+  first = engine()->items()[0];
+  second = engine()->items()[1];
+  av::makeItemReady(*second, seconds(60));
+  av::finishCurrentItem(*engine());
+  dart.drain();
+  ASSERT_EQ(engine()->items().back(), first);
+  EXPECT_EQ(secondsAt(first), 10.0);
+
+  // Loop all: after the wrap every leaf that played is queued again from its start.
+  call("setLoopMode", ValueMap{{"loopMode", 0}});
+  loadReady(playlist(2));
+  call("setLoopMode", ValueMap{{"loopMode", 2}});
+  auto s0 = engine()->items()[0];
+  auto s1 = engine()->items()[1];
+  auto wrap = engine()->items()[2];
+  av::makeItemReady(*wrap, seconds(60));
+  av::finishCurrentItem(*engine());
+  av::finishCurrentItem(*engine());
+  dart.drain();
+  ASSERT_EQ(current(), wrap);
+  ASSERT_EQ(engine()->items(), (std::vector<std::shared_ptr<AVPlayerItem>>{wrap, s1, s0}));
+  EXPECT_EQ(secondsAt(s1), 0.0);
+  EXPECT_EQ(secondsAt(s0), 0.0);
+}
+
+Value removeFirst(int remaining) {
+  return ValueMap{
+      {"id", "root"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(remaining)}};
+}
+
+TEST_F(AudioPlayerQueueTest, EditsWhileALoadIsPendingAnswerIt) {
+  auto load = loadAsync(playlist(2));
+  av::makeItemReady(*engine()->items()[1], seconds(60));
+  ASSERT_TRUE(call("concatenatingRemoveRange", removeFirst(1)).isSuccess());
+  EXPECT_EQ(load.wait().value, Value(ValueMap{{"duration", int64_t{60000000}}}));
+  EXPECT_NE(last("processingState"), Value(int32_t{1}));
+
+  // Removing every leaf leaves nothing to wait for.
+  load = loadAsync(playlist(1));
+  ASSERT_TRUE(call("concatenatingRemoveRange", removeFirst(0)).isSuccess());
+  EXPECT_EQ(load.wait().value, Value(ValueMap{{"duration", int64_t{0}}}));
+  EXPECT_EQ(last("processingState"), Value(int32_t{3}));
+}
+
+TEST_F(AudioPlayerQueueTest, EditsThatChangeNothingTouchNothing) {
+  auto load = loadAsync(playlist(2));
+  av::failItem(*current(), NSError{"net", -1, "Lost"});
+  EXPECT_TRUE(load.wait().isError());
+  ASSERT_TRUE(engine()->items().empty());
+  size_t events = eventCount();
+  EXPECT_EQ(
+      call("concatenatingRemoveRange",
+           ValueMap{{"id", "nope"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(1)}})
+          .value,
+      kEmpty);
+  EXPECT_EQ(call("concatenatingInsertAll", ValueMap{{"id", "nope"},
+                                                    {"index", 0},
+                                                    {"children", ValueList{uri("x")}},
+                                                    {"shuffleOrder", range(1)}})
+                .value,
+            kEmpty);
+  EXPECT_EQ(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "nope"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
+          .value,
+      kEmpty);
+  dart.drain();
+  EXPECT_TRUE(engine()->items().empty());
+  EXPECT_EQ(eventCount(), events);
+  EXPECT_EQ(last("processingState"), Value(int32_t{0}));
+
+  // Moves among playlists without leaves keep the index in range.
+  loadReady(concat("root", {concat("a", {}, {}), concat("b", {}, {})}, {0, 1}));
+  ASSERT_TRUE(
+      call("concatenatingMove",
+           ValueMap{
+               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
+          .isSuccess());
+  EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
+}
+
 TEST_F(AudioPlayerQueueTest, RegistryServesManyPlayersAndDisposesThemAll) {
   const std::string otherEvents = "com.quillmark.playlist_audio.events.q";
   ASSERT_TRUE(main("init", ValueMap{{"id", "q"}}).isSuccess());

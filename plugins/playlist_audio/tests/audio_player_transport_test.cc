@@ -142,6 +142,98 @@ TEST_F(AudioPlayerTransportTest, ClipMapsTimesOntoItsWindow) {
   EXPECT_EQ(last("updatePosition"), Value(int64_t{2000000}));
 }
 
+TEST_F(AudioPlayerTransportTest, ASeekToTheEndOfAClipLandsAtTheClipEnd) {
+  loadReady(clip("c", uri("a"), int64_t{10000000}, int64_t{20000000}));
+  av::setSeeksHeld(true);
+  auto toEnd = callAsync("seek", ValueMap{{"position", nullptr}, {"index", nullptr}});
+  dart.drain();
+  EXPECT_EQ(av::pendingSeekTime(*current()), seconds(20));
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{10000000}));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(toEnd.wait().isSuccess());
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{10000000}));
+  auto past = callAsync("seek", ValueMap{{"position", int64_t{40000000}}, {"index", nullptr}});
+  dart.drain();
+  EXPECT_EQ(av::pendingSeekTime(*current()), seconds(20));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(past.wait().isSuccess());
+}
+
+TEST_F(AudioPlayerTransportTest, ReloadingAClipWithNewBoundsMovesBothItems) {
+  loadReady(clip("c", uri("a"), int64_t{10000000}, int64_t{20000000}));
+  call("setLoopMode", ValueMap{{"loopMode", 1}});
+  auto second = engine()->items()[1];
+  EXPECT_EQ(second->forwardPlaybackEndTime(), seconds(20));
+  loadReady(clip("c", uri("a"), int64_t{5000000}, int64_t{15000000}));
+  dart.drain();
+  ASSERT_EQ(engine()->items().back(), second);
+  EXPECT_EQ(current()->forwardPlaybackEndTime(), seconds(15));
+  EXPECT_EQ(second->forwardPlaybackEndTime(), seconds(15));
+  EXPECT_EQ(CMTimeGetSeconds(second->currentTime()), 5.0);
+}
+
+TEST_F(AudioPlayerTransportTest, OnlyTheNewestSeekSettlesTheState) {
+  loadReady(playlist(2));
+  av::setPlaybackBufferEmpty(*current(), false);
+  ASSERT_EQ(last("processingState"), Value(kReady));
+  av::setSeeksHeld(true);
+  // On the same leaf: the first seek is superseded by the second.
+  auto first = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", nullptr}});
+  auto second = callAsync("seek", ValueMap{{"position", int64_t{30000000}}, {"index", nullptr}});
+  EXPECT_TRUE(first.wait().isSuccess());
+  dart.drain();
+  EXPECT_FALSE(second.ready());
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{30000000}));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(second.wait().isSuccess());
+  EXPECT_EQ(last("processingState"), Value(kReady));
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{30000000}));
+
+  // To another leaf, then on it.
+  first = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", 1}});
+  second = callAsync("seek", ValueMap{{"position", int64_t{40000000}}, {"index", nullptr}});
+  EXPECT_TRUE(first.wait().isSuccess());
+  dart.drain();
+  EXPECT_FALSE(second.ready());
+  EXPECT_EQ(last("processingState"), Value(kBuffering));
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{40000000}));
+  av::completePendingSeek(*current());
+  EXPECT_TRUE(second.wait().isSuccess());
+  EXPECT_EQ(last("updatePosition"), Value(int64_t{40000000}));
+}
+
+TEST_F(AudioPlayerTransportTest, SpeedAndVolumeAreFiniteAndClamped) {
+  loadReady(uri("a"));
+  auto play = callAsync("play");
+  dart.drain();
+  const double kInfinity = std::numeric_limits<double>::infinity();
+  const double kNaN = std::numeric_limits<double>::quiet_NaN();
+  for (double bad : {kNaN, kInfinity, -kInfinity}) {
+    auto speed = call("setSpeed", ValueMap{{"speed", bad}});
+    EXPECT_EQ(speed.error.code, "error");
+    EXPECT_EQ(speed.error.message, "Error in handleMethodCall");
+    EXPECT_TRUE(call("setVolume", ValueMap{{"volume", bad}}).isError());
+  }
+  EXPECT_EQ(engine()->rate(), 1.0f);
+  EXPECT_EQ(engine()->volume(), 1.0f);
+
+  EXPECT_TRUE(call("setSpeed", ValueMap{{"speed", 1e300}}).isSuccess());
+  EXPECT_EQ(engine()->rate(), 32.0f);
+  EXPECT_TRUE(call("setSpeed", ValueMap{{"speed", -2.0}}).isSuccess());
+  EXPECT_EQ(engine()->rate(), 1.0f / 32);
+  EXPECT_TRUE(call("setSpeed", ValueMap{{"speed", 0.5}}).isSuccess());
+  EXPECT_EQ(engine()->rate(), 0.5f);
+  EXPECT_TRUE(call("setVolume", ValueMap{{"volume", 1e300}}).isSuccess());
+  EXPECT_EQ(engine()->volume(), 1.0f);
+  EXPECT_TRUE(call("setVolume", ValueMap{{"volume", -1.0}}).isSuccess());
+  EXPECT_EQ(engine()->volume(), 0.0f);
+  EXPECT_TRUE(call("setVolume", ValueMap{{"volume", 0.25}}).isSuccess());
+  EXPECT_EQ(engine()->volume(), 0.25f);
+  call("pause");
+  EXPECT_TRUE(play.wait().isSuccess());
+}
+
 TEST_F(AudioPlayerTransportTest, PausedSeekToAnotherLeafBuffersUntilTheBufferConfirms) {
   loadReady(playlist(3));
   av::setSeeksHeld(true);

@@ -20,6 +20,37 @@ TEST_F(PlaylistAudioTest, RegistryRefusesDuplicatesAndDisposes) {
   EXPECT_TRUE(main("nope").isNotImplemented());
 }
 
+TEST_F(PlaylistAudioTest, InitAndDisposeNeedAStringIdAndMapConfigurations) {
+  auto expectGenericError = [](const MethodReply& reply) {
+    EXPECT_EQ(reply.error.code, "error");
+    EXPECT_EQ(reply.error.message, "Error in handleMethodCall");
+  };
+  expectGenericError(main("init", ValueMap{}));
+  expectGenericError(main("init", ValueMap{{"id", 7}}));
+  expectGenericError(main("init", ValueMap{{"id", nullptr}}));
+  expectGenericError(main("init", Value()));
+  expectGenericError(main("disposePlayer", ValueMap{}));
+  expectGenericError(main("disposePlayer", ValueMap{{"id", 7}}));
+  for (const Value& configuration :
+       {Value("fast"), Value(ValueList{}), Value(ValueMap{{"darwinLoadControl", 1}}),
+        Value(
+            ValueMap{{"darwinLoadControl", ValueMap{{"preferredForwardBufferDuration", "long"}}}}),
+        Value(ValueMap{{"darwinLoadControl", ValueMap{{"preferredPeakBitRate", "high"}}}})}) {
+    expectGenericError(
+        main("init", ValueMap{{"id", "q"}, {"audioLoadConfiguration", configuration}}));
+  }
+  // None of them made a player.
+  EXPECT_TRUE(
+      dart.invokeMethod("com.quillmark.playlist_audio.methods.", "play").isNotImplemented());
+  EXPECT_TRUE(
+      dart.invokeMethod("com.quillmark.playlist_audio.methods.q", "play").isNotImplemented());
+  EXPECT_TRUE(main("init", ValueMap{{"id", "q"}}).isSuccess());
+  EXPECT_TRUE(main("init", ValueMap{{"id", ""}}).isSuccess());
+  EXPECT_EQ(main("disposePlayer", ValueMap{{"id", ""}}).value, kEmpty);
+  // The player "p" of the fixture is still there.
+  EXPECT_EQ(call("pause").value, kEmpty);
+}
+
 TEST_F(PlaylistAudioTest, DisposingAnUnloadedPlayerEndsItsChannels) {
   EXPECT_TRUE(main("disposePlayer", ValueMap{{"id", "p"}}).isSuccess());
   ASSERT_FALSE(dart.events(kEvents).empty());
