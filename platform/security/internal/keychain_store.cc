@@ -192,10 +192,13 @@ std::string KeychainStore::directoryLocked() const {
 
 OSStatus KeychainStore::openLocked() {
   if (database_) return errSecSuccess;
-  auto prepared = prepareKeychainFile(directoryLocked());
-  if (!prepared) return errSecNotAvailable;
+  PreparedKeychainFile prepared;
+  if (OSStatus status = prepareKeychainFile(directoryLocked(), &prepared);
+      status != errSecSuccess) {
+    return status;
+  }
   sqlite3* raw = nullptr;
-  int opened = sqlite3_open_v2(prepared->path.c_str(), &raw,
+  int opened = sqlite3_open_v2(prepared.path.c_str(), &raw,
                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   std::unique_ptr<sqlite3, DatabaseClose> database(raw);
   if (opened != SQLITE_OK) return errSecNotAvailable;
@@ -204,7 +207,7 @@ OSStatus KeychainStore::openLocked() {
       SQLITE_OK) {
     return errSecNotAvailable;
   }
-  if (prepared->created || isBlankDatabase(database.get())) {
+  if (prepared.created || isBlankDatabase(database.get())) {
     std::string script = std::string("BEGIN IMMEDIATE;") + kCreateSchema +
                          "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
     if (sqlite3_exec(database.get(), script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -219,6 +222,7 @@ OSStatus KeychainStore::openLocked() {
 }
 
 OSStatus KeychainStore::transact(const Body& body) {
+  if (transaction_thread_.load() == std::this_thread::get_id()) return transactNested(body);
   std::lock_guard lock(mutex_);
   if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
   sqlite3* database = database_.get();
@@ -228,14 +232,35 @@ OSStatus KeychainStore::transact(const Body& body) {
     return corrupt ? errSecNotAvailable : errSecIO;
   }
   KeychainTransaction transaction(database);
+  nested_saw_corruption_ = false;
+  transaction_thread_.store(std::this_thread::get_id());
   OSStatus status = body(transaction);
+  transaction_thread_.store(std::thread::id());
   if (status == errSecSuccess &&
       sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     status = isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
   }
   if (status != errSecSuccess) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
   // A damaged database is let go; the next call looks at it afresh.
-  if (transaction.sawCorruption()) database_.reset();
+  if (transaction.sawCorruption() || nested_saw_corruption_) database_.reset();
+  return status;
+}
+
+OSStatus KeychainStore::transactNested(const Body& body) {
+  sqlite3* database = database_.get();
+  if (sqlite3_exec(database, "SAVEPOINT nested", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
+  }
+  KeychainTransaction transaction(database);
+  OSStatus status = body(transaction);
+  if (status != errSecSuccess) {
+    sqlite3_exec(database, "ROLLBACK TO nested", nullptr, nullptr, nullptr);
+  }
+  if (sqlite3_exec(database, "RELEASE nested", nullptr, nullptr, nullptr) != SQLITE_OK &&
+      status == errSecSuccess) {
+    status = isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
+  }
+  if (transaction.sawCorruption()) nested_saw_corruption_ = true;
   return status;
 }
 

@@ -6,11 +6,13 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/security/internal/keychain_item.h"
@@ -47,7 +49,9 @@ class KeychainStore {
   static KeychainStore& shared();
 
   // Runs `body` in one transaction, committed when it answers errSecSuccess and rolled back
-  // otherwise. Calls are serialised.
+  // otherwise. Calls are serialised, also across processes. Called again from within a body on
+  // the same thread, it runs inside the outer transaction (undone alone when it fails), so that
+  // several Security calls can form one transaction.
   OSStatus transact(const Body& body);
 
   // Puts the database in `directory` (nullopt: the default) and closes the open one.
@@ -64,8 +68,14 @@ class KeychainStore {
   KeychainStore() = default;
   OSStatus openLocked();
   std::string directoryLocked() const;
+  // Within the transaction this thread holds.
+  OSStatus transactNested(const Body& body);
 
   mutable std::mutex mutex_;
+  // The thread whose transaction is open, if any; only that thread reads the fields below while
+  // it holds the mutex.
+  std::atomic<std::thread::id> transaction_thread_{};
+  bool nested_saw_corruption_ = false;
   std::unique_ptr<sqlite3, DatabaseClose> database_;
   std::optional<std::string> directory_;
 };

@@ -180,8 +180,16 @@ TEST_F(ItemsTest, TheTwoKeychainsAreSeparate) {
   EXPECT_EQ(readData({{kSecAttrAccount, "shared"}}), "file");
 }
 
-TEST_F(ItemsTest, ControlsInjectStatusesAndRecordDictionaries) {
+TEST_F(ItemsTest, ControlsInjectStatusesAndRecordDictionariesOnlyWhenAsked) {
   using security::testing::SecFunction;
+  // Secrets pass through these dictionaries: a process that no test controls keeps none.
+  security::internal::SecurityState untouched;
+  untouched.enter(SecFunction::itemAdd, password("k", "secret"));
+  EXPECT_TRUE(untouched.calls(SecFunction::itemAdd).empty());
+  security::testing::setCallRecording(false);
+  EXPECT_EQ(add("unrecorded", "secret"), errSecSuccess);
+  EXPECT_FALSE(security::testing::lastCall(SecFunction::itemAdd).has_value());
+  security::testing::setCallRecording(true);
   security::testing::failNextCall(SecFunction::itemAdd, errSecNotAvailable, 1);
   EXPECT_EQ(add("first", "1"), errSecSuccess);
   EXPECT_EQ(add("second", "2"), errSecNotAvailable);
