@@ -20,15 +20,27 @@
 
 namespace security::internal {
 
+// Which stored items a read looks at: SQL narrows them down (through the index on keychain,
+// class and identity) before any is decoded.
+struct ItemSelection {
+  std::string keychain;
+  std::string itemClass;
+  // Only items whose identity begins with these bytes (see identityPrefixOf); empty: all.
+  CFBytes identityPrefix;
+  std::optional<int64_t> id;
+};
+
 class KeychainTransaction {
  public:
   explicit KeychainTransaction(sqlite3* database) : database_(database) {}
 
-  // The items of one class in one keychain, in creation order.
-  OSStatus items(const std::string& keychain, const std::string& itemClass,
-                 std::vector<KeychainItem>* out);
+  // The selected items, in creation order, without their data (see loadData).
+  OSStatus items(const ItemSelection& selection, std::vector<KeychainItem>* out);
+  // Reads the data of an item that items() answered.
+  OSStatus loadData(KeychainItem* item);
   // Gives the item its id. errSecDuplicateItem when another item has its identity.
   OSStatus insert(KeychainItem* item);
+  // Rewrites every column; the item's data must have been loaded.
   OSStatus update(const KeychainItem& item);
   OSStatus remove(int64_t id);
 
