@@ -2,9 +2,11 @@
 // preferences, database transactions and keychain writes, plain and sealed, through the real
 // plug-ins, and is killed with SIGKILL at a random point, again and again over the same files.
 // After each kill every logged write must be there, and every file must open clean: SQLite's
-// integrity check passes, the preferences parse, the keychain opens and reads back.
+// integrity check passes, the preferences parse, the keychain opens and reads back. Four writers
+// run side by side, each over files of its own, to keep the run short.
 //
-// CRASH_TEST_SEED=<n> replays a run; CRASH_TEST_ROUNDS=<n> runs more rounds than CI's 20.
+// CRASH_TEST_SEED=<n> replays a run; CRASH_TEST_ROUNDS=<n> runs more rounds than CI's 5 (of
+// four kills each).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -20,6 +22,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/flutter/testing/test_dart_side.h"
@@ -48,43 +51,27 @@ uint64_t seed() {
 
 int rounds() {
   const char* given = std::getenv("CRASH_TEST_ROUNDS");
-  return given != nullptr ? std::atoi(given) : 20;
+  return given != nullptr ? std::atoi(given) : 5;
 }
+
+constexpr int kWorkspaces = 4;
 
 // The last number logged for each key, by kind.
 using Expected = std::map<char, std::map<std::string, int64_t>>;
 
-class CrashTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+// One writer's files and what it was told had been stored.
+class Workspace {
+ public:
+  Workspace() {
     // A kill, unlike a power cut, keeps what reached the page cache: memory-backed files test the
     // same thing without waiting on a shared disk.
     fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string pattern = (base / "crash-test-XXXXXX").string();
     root_ = mkdtemp(pattern.data());
   }
-  void TearDown() override {
-    security::testing::setKeychainDirectory(std::nullopt);
-    fs::remove_all(root_);
-  }
-
-  // The writer's environment: every per-user directory beneath the test's folder.
-  std::vector<std::string> writerEnvironment() const {
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      std::string text = *entry;
-      size_t equals = text.find('=');
-      if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    variables["HOME"] = root_;
-    variables["XDG_CONFIG_HOME"] = root_ + "/config";
-    variables["XDG_DATA_HOME"] = root_ + "/data";
-    variables["XDG_CACHE_HOME"] = root_ + "/cache";
-    variables["XDG_DOCUMENTS_DIR"] = root_ + "/Documents";
-    std::vector<std::string> environment;
-    for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
-    return environment;
-  }
+  ~Workspace() { fs::remove_all(root_); }
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
 
   // Runs a writer from `first`, kills it once it has logged `killAfter` writes (plus a random
   // moment within the next one), and adds what it logged to `expected`.
@@ -149,31 +136,6 @@ class CrashTest : public ::testing::Test {
         << " writes; its error is above";
   }
 
-  // The one file of that name beneath the test's folder; "" when there is none.
-  std::string findFile(const std::function<bool(const fs::path&)>& wanted) const {
-    std::string found;
-    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
-      if (entry.is_regular_file() && wanted(entry.path())) {
-        EXPECT_TRUE(found.empty()) << "two candidates: " << found << ", " << entry.path();
-        found = entry.path().string();
-      }
-    }
-    return found;
-  }
-
-  // The stored number for a key written once must be the logged one; one written again may
-  // also hold a later number, from the write in flight at the kill.
-  static void expectNumber(char kind, const std::string& key, int64_t logged,
-                           const std::optional<std::string>& stored) {
-    ASSERT_TRUE(stored.has_value()) << kind << " " << key << " (logged " << logged << ") is lost";
-    int64_t number = std::strtoll(stored->c_str(), nullptr, 10);
-    if (key == crash_test::kRewrittenKey) {
-      EXPECT_GE(number, logged) << kind << " " << key << " went back to an older value";
-    } else {
-      EXPECT_EQ(number, logged) << kind << " " << key;
-    }
-  }
-
   void checkPreferences() {
     if (expected_['P'].empty()) return;
     std::string path = findFile([](const fs::path& file) { return file.extension() == ".plist"; });
@@ -217,23 +179,6 @@ class CrashTest : public ::testing::Test {
     }
   }
 
-  // Every secret of a service, as the Dart side lists them.
-  std::map<std::string, std::string> listSecrets(flutter::testing::TestDartSide& dart,
-                                                 const char* service, bool sealed) {
-    ValueMap options{{Value("accountName"), Value(service)}};
-    if (sealed) options.set(Value("useSecureEnclave"), Value("true"));
-    auto reply = dart.invokeMethod(secure_store_darwin::kMethodChannelName, "readAll",
-                                   Value(ValueMap{{Value("options"), Value(std::move(options))}}));
-    EXPECT_TRUE(reply.isSuccess()) << "the keychain does not open: " << reply.describe();
-    std::map<std::string, std::string> secrets;
-    if (const ValueMap* entries = reply.value.asMap()) {
-      for (const auto& [key, value] : *entries) {
-        if (key.asString() && value.asString()) secrets[*key.asString()] = *value.asString();
-      }
-    }
-    return secrets;
-  }
-
   void checkKeychain() {
     if (expected_['K'].empty() && expected_['S'].empty()) return;
     std::string path =
@@ -260,26 +205,104 @@ class CrashTest : public ::testing::Test {
     security::testing::closeKeychain();
   }
 
+ private:
+  // The writer's environment: every per-user directory beneath the test's folder.
+  std::vector<std::string> writerEnvironment() const {
+    std::map<std::string, std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      std::string text = *entry;
+      size_t equals = text.find('=');
+      if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    variables["HOME"] = root_;
+    variables["XDG_CONFIG_HOME"] = root_ + "/config";
+    variables["XDG_DATA_HOME"] = root_ + "/data";
+    variables["XDG_CACHE_HOME"] = root_ + "/cache";
+    variables["XDG_DOCUMENTS_DIR"] = root_ + "/Documents";
+    std::vector<std::string> environment;
+    for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
+    return environment;
+  }
+
+  // The one file of that name beneath the test's folder; "" when there is none.
+  std::string findFile(const std::function<bool(const fs::path&)>& wanted) const {
+    std::string found;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+      if (entry.is_regular_file() && wanted(entry.path())) {
+        EXPECT_TRUE(found.empty()) << "two candidates: " << found << ", " << entry.path();
+        found = entry.path().string();
+      }
+    }
+    return found;
+  }
+
+  // The stored number for a key written once must be the logged one; one written again may
+  // also hold a later number, from the write in flight at the kill.
+  static void expectNumber(char kind, const std::string& key, int64_t logged,
+                           const std::optional<std::string>& stored) {
+    ASSERT_TRUE(stored.has_value()) << kind << " " << key << " (logged " << logged << ") is lost";
+    int64_t number = std::strtoll(stored->c_str(), nullptr, 10);
+    if (key == crash_test::kRewrittenKey) {
+      EXPECT_GE(number, logged) << kind << " " << key << " went back to an older value";
+    } else {
+      EXPECT_EQ(number, logged) << kind << " " << key;
+    }
+  }
+
+  // Every secret of a service, as the Dart side lists them.
+  std::map<std::string, std::string> listSecrets(flutter::testing::TestDartSide& dart,
+                                                 const char* service, bool sealed) {
+    ValueMap options{{Value("accountName"), Value(service)}};
+    if (sealed) options.set(Value("useSecureEnclave"), Value("true"));
+    auto reply = dart.invokeMethod(secure_store_darwin::kMethodChannelName, "readAll",
+                                   Value(ValueMap{{Value("options"), Value(std::move(options))}}));
+    EXPECT_TRUE(reply.isSuccess()) << "the keychain does not open: " << reply.describe();
+    std::map<std::string, std::string> secrets;
+    if (const ValueMap* entries = reply.value.asMap()) {
+      for (const auto& [key, value] : *entries) {
+        if (key.asString() && value.asString()) secrets[*key.asString()] = *value.asString();
+      }
+    }
+    return secrets;
+  }
+
   std::string root_;
   Expected expected_;
 };
 
-TEST_F(CrashTest, WritesAnsweredAsSuccessSurviveAKillAndEveryFileOpensClean) {
+TEST(CrashTest, WritesAnsweredAsSuccessSurviveAKillAndEveryFileOpensClean) {
   uint64_t run_seed = seed();
   std::mt19937_64 random(run_seed);
   SCOPED_TRACE("CRASH_TEST_SEED=" + std::to_string(run_seed));
   std::uniform_int_distribution<int> writes(1, kMostWritesBeforeKill);
   std::uniform_int_distribution<int> jitter_us(0, 3000);
-  for (int round = 0; round < rounds(); ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    runAndKill(int64_t{round} * 1000000, writes(random),
-               std::chrono::microseconds(jitter_us(random)));
-    if (HasFatalFailure()) return;
-    checkPreferences();
-    checkDatabase();
-    checkKeychain();
-    if (HasFailure()) return;
+  std::vector<std::unique_ptr<Workspace>> workspaces;
+  for (int index = 0; index < kWorkspaces; ++index) {
+    workspaces.push_back(std::make_unique<Workspace>());
   }
+  for (int round = 0; round < rounds(); ++round) {
+    std::vector<std::thread> writers;
+    for (int index = 0; index < kWorkspaces; ++index) {
+      int64_t first = (int64_t{round} * kWorkspaces + index) * 1000000;
+      int kill_after = writes(random);
+      auto jitter = std::chrono::microseconds(jitter_us(random));
+      writers.emplace_back([&workspace = *workspaces[index], first, kill_after, jitter] {
+        workspace.runAndKill(first, kill_after, jitter);
+      });
+    }
+    for (auto& writer : writers) writer.join();
+    if (::testing::Test::HasFailure()) return;
+    // The checks open the files in this process, one workspace at a time: the keychain's
+    // location is process-wide.
+    for (int index = 0; index < kWorkspaces; ++index) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", workspace " + std::to_string(index));
+      workspaces[index]->checkPreferences();
+      workspaces[index]->checkDatabase();
+      workspaces[index]->checkKeychain();
+    }
+    if (::testing::Test::HasFailure()) return;
+  }
+  security::testing::setKeychainDirectory(std::nullopt);
 }
 
 }  // namespace
