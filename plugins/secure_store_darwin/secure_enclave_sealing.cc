@@ -81,10 +81,14 @@ OSSecResult<SecKeyRef> enclaveKey(const std::optional<std::string>& service) {
   std::optional<OSSecResult<SecKeyRef>> answer;
   // The lookup and the creation it decides on, as one: two hosts racing for a service's first
   // key end with one key.
-  security::performKeychainTransaction([&] {
+  OSStatus status = security::performKeychainTransaction([&] {
     answer = findOrCreateEnclaveKey(service);
     return answer->ok() ? errSecSuccess : answer->error().status;
   });
+  // A keychain that could not be opened, or a new key that was not kept, is no key.
+  if (!answer || (answer->ok() && status != errSecSuccess)) {
+    return OSSecError{status, "The hardware-held key could not be looked up."};
+  }
   return std::move(*answer);
 }
 

@@ -182,7 +182,9 @@ SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& para
   }
   // The hardware-held key, the wrapped key and the sealed value are written together or not at
   // all: a value is never left beside a wrapped key that cannot open it.
+  bool began = false;
   OSStatus status = security::performKeychainTransaction([&]() -> OSStatus {
+    began = true;
     auto key = enclaveKey(parameters.service);
     SecKeyRef public_key = key.ok() ? SecKeyCopyPublicKey(key.value()) : nullptr;
     if (!public_key) return errSecParam;
@@ -200,6 +202,9 @@ SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& para
     sealed_value.shouldReturnData = false;
     return storeData(sealed_value, secret.value().sealedValue);
   });
+  // Getting the hardware-held key comes first, and any failure of it is a parameter error: so is
+  // a keychain that cannot even be opened.
+  if (!began) status = errSecParam;
   return {status, nullptr};
 }
 

@@ -96,6 +96,13 @@ TEST_F(SealingTest, WithoutTheHardwareTokenOrItsKeyNothingIsWritten) {
   EXPECT_EQ(enclaveKeys().size(), 1u);
   EXPECT_EQ(read("k", sealed()).value, Value("secret"));
 
+  // A keychain that cannot be opened fails the key step first.
+  security::testing::setKeychainDirectory(root_ + "/not-a-keychain");
+  std::filesystem::create_directories(root_ + "/not-a-keychain/keychain.db");
+  EXPECT_EQ(write("k", "new", sealed()).error.details, Value(int32_t{errSecParam}));
+  EXPECT_EQ(write("k", "new").error.details, Value(int32_t{errSecNotAvailable}));
+  security::testing::setKeychainDirectory(root_ + "/keychain");
+
   // Older systems have no hardware-held keys: values are stored as they are.
   foundation::testing::setEmulatedOperatingSystemVersion({10, 14, 0});
   ASSERT_TRUE(write("old", "plain", sealed()).isSuccess());
