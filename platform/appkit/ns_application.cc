@@ -220,6 +220,16 @@ void NSApplication::setCurrentEvent(std::shared_ptr<NSEvent> event) {
   current_event_ = std::move(event);
 }
 
+bool NSApplication::isProtectedDataAvailable() const {
+  std::lock_guard lock(mutex_);
+  return protected_data_available_;
+}
+
+void NSApplication::setProtectedDataAvailable(bool available) {
+  std::lock_guard lock(mutex_);
+  protected_data_available_ = available;
+}
+
 void NSApplication::run() {
   running_ = true;
   dispatch::runMainQueueUntil([this] { return terminated_.load(); });
@@ -249,6 +259,7 @@ void NSApplication::reset() {
   dock_tile_ = std::make_shared<NSDockTile>();
   application_icon_ = defaultApplicationIcon();
   current_event_.reset();
+  protected_data_available_ = true;
   terminated_ = false;
   running_ = false;
 }

@@ -70,6 +70,8 @@ class NSApplication {
   void setApplicationIconImage(std::shared_ptr<NSImage> image);
   // The event being handled; null between events.
   std::shared_ptr<NSEvent> currentEvent() const;
+  // Whether the user's protected files and keychain can be read now; true at launch.
+  bool isProtectedDataAvailable() const;
 
   // Runs the main queue until terminate. Call on the main thread. The process is not exited here:
   // NSApplicationMain returns and its caller exits.
@@ -99,6 +101,7 @@ class NSApplication {
                    const std::shared_ptr<NSWindow>& window, FocusCallback resign,
                    const char* resignName, FocusCallback become, const char* becomeName);
   void setCurrentEvent(std::shared_ptr<NSEvent> event);
+  void setProtectedDataAvailable(bool available);
 
   mutable std::mutex mutex_;
   std::shared_ptr<NSApplicationDelegate> delegate_;
@@ -111,6 +114,7 @@ class NSApplication {
   std::shared_ptr<NSDockTile> dock_tile_;
   std::shared_ptr<NSImage> application_icon_;
   std::shared_ptr<NSEvent> current_event_;
+  bool protected_data_available_ = true;
   std::atomic<bool> running_{false};
   std::atomic<bool> terminated_{false};
 };

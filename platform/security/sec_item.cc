@@ -9,9 +9,11 @@
 #include "platform/security/sec_item_constants.h"
 
 using security::internal::applyChanges;
+using security::internal::identityPrefixOf;
 using security::internal::ItemAuthorization;
 using security::internal::ItemChanges;
 using security::internal::ItemQuery;
+using security::internal::ItemSelection;
 using security::internal::KeychainItem;
 using security::internal::KeychainStore;
 using security::internal::KeychainTransaction;
@@ -23,6 +25,7 @@ using security::internal::parseNewItem;
 using security::internal::persistentReference;
 using security::internal::SecFunction;
 using security::internal::SecurityState;
+using security::internal::SynchronizableMatch;
 
 namespace {
 
@@ -60,18 +63,40 @@ CFValue resultOf(const ItemQuery& query, const std::vector<KeychainItem>& found)
   return answers;
 }
 
-// The items of the query's class and keychain that it selects; errSecItemNotFound for none.
+// The stored items that can match the query, narrowed down in SQL: those of its class and
+// keychain, and as far as it names them, of its identity's leading attributes.
+ItemSelection selectionFor(const ItemQuery& query) {
+  std::optional<bool> synchronized;
+  if (query.synchronizable != SynchronizableMatch::any) {
+    synchronized = query.synchronizable == SynchronizableMatch::synchronized;
+  }
+  ItemSelection selection{query.keychain, query.itemClass,
+                          identityPrefixOf(query.itemClass, query.filters, synchronized),
+                          std::nullopt};
+  // A reference that names no item matches nothing.
+  if (query.byPersistentReference) selection.id = query.itemId.value_or(-1);
+  return selection;
+}
+
+// The items that the query selects, without their data; errSecItemNotFound for none.
 OSStatus readMatchingItems(KeychainTransaction& transaction, const ItemQuery& query,
                            std::vector<KeychainItem>* found) {
   std::vector<KeychainItem> items;
-  if (OSStatus read = transaction.items(query.keychain, query.itemClass, &items);
-      read != errSecSuccess) {
+  if (OSStatus read = transaction.items(selectionFor(query), &items); read != errSecSuccess) {
     return read;
   }
   for (auto& item : items) {
     if (matches(query, item)) found->push_back(std::move(item));
   }
   return found->empty() ? errSecItemNotFound : errSecSuccess;
+}
+
+// Data is read only for the items an answer holds, and only when the answer needs it.
+OSStatus loadDataFor(KeychainTransaction& transaction, std::vector<KeychainItem>* items) {
+  for (auto& item : *items) {
+    if (OSStatus loaded = transaction.loadData(&item); loaded != errSecSuccess) return loaded;
+  }
+  return errSecSuccess;
 }
 
 }  // namespace
@@ -108,8 +133,7 @@ OSStatus SecItemCopyMatching(const CFDictionary& query, CFValue* result) {
   std::vector<KeychainItem> found;
   OSStatus status = KeychainStore::shared().transact([&](KeychainTransaction& transaction) {
     std::vector<KeychainItem> items;
-    if (OSStatus read = transaction.items(parsed.keychain, parsed.itemClass, &items);
-        read != errSecSuccess) {
+    if (OSStatus read = transaction.items(selectionFor(parsed), &items); read != errSecSuccess) {
       return read;
     }
     ItemAuthorization authorization(parsed);
@@ -129,7 +153,9 @@ OSStatus SecItemCopyMatching(const CFDictionary& query, CFValue* result) {
       }
       found.push_back(std::move(item));
     }
-    return found.empty() ? errSecItemNotFound : errSecSuccess;
+    if (found.empty()) return errSecItemNotFound;
+    bool needs_data = parsed.returnData || (parsed.returnRef && parsed.itemClass == kSecClassKey);
+    return needs_data ? loadDataFor(transaction, &found) : errSecSuccess;
   });
   // A failed search changes nothing, so the transaction's status is the answer either way.
   if (status == errSecSuccess && result != nullptr && parsed.returnsAnything()) {
@@ -153,6 +179,12 @@ OSStatus SecItemUpdate(const CFDictionary& query, const CFDictionary& attributes
     std::vector<KeychainItem> found;
     if (OSStatus read = readMatchingItems(transaction, parsed, &found); read != errSecSuccess) {
       return read;
+    }
+    // An update rewrites the whole row: the data it keeps is read first.
+    if (!changes.data) {
+      if (OSStatus loaded = loadDataFor(transaction, &found); loaded != errSecSuccess) {
+        return loaded;
+      }
     }
     CFDate now{CFAbsoluteTimeGetCurrent()};
     for (auto& item : found) {

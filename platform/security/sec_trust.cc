@@ -60,6 +60,15 @@ CFErrorRef verificationError(int verifyError, const std::string& leafName) {
   }
 }
 
+// Tells the verifier which host the leaf must name: an address is checked against the IP
+// entries, a name against the DNS entries. False when neither takes the text ("", a NUL inside),
+// which would otherwise leave the host unchecked.
+bool setExpectedHost(X509_VERIFY_PARAM* parameters, const std::string& host) {
+  if (host.empty() || host.find('\0') != std::string::npos) return false;
+  if (X509_VERIFY_PARAM_set1_ip_asc(parameters, host.c_str()) == 1) return true;
+  return X509_VERIFY_PARAM_set1_host(parameters, host.data(), host.size()) == 1;
+}
+
 }  // namespace
 
 // Reaches the private state of a trust for the functions below.
@@ -86,17 +95,19 @@ struct SecTrustAccess {
     ContextPtr context(X509_STORE_CTX_new());
     X509_STORE_CTX_init(context.get(), store.get(), x509Of(trust.certificates_.front()),
                         intermediates.get());
+    bool host_checkable = true;
     if (trust.policy_ && trust.policy_->isSSLServer()) {
       X509_STORE_CTX_set_purpose(context.get(), X509_PURPOSE_SSL_SERVER);
       if (const auto& host = trust.policy_->hostname()) {
-        X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
-        // An address is checked against the IP entries, a name against the DNS entries.
-        if (X509_VERIFY_PARAM_set1_ip_asc(parameters, host->c_str()) != 1) {
-          X509_VERIFY_PARAM_set1_host(parameters, host->c_str(), host->size());
-        }
+        host_checkable = setExpectedHost(X509_STORE_CTX_get0_param(context.get()), *host);
       }
     }
-    evaluation.trusted = X509_verify_cert(context.get()) == 1;
+    // A host the verifier did not take would go unchecked: that chain is not the host's.
+    bool chain_verified = X509_verify_cert(context.get()) == 1;
+    if (chain_verified && !host_checkable) {
+      X509_STORE_CTX_set_error(context.get(), X509_V_ERR_HOSTNAME_MISMATCH);
+    }
+    evaluation.trusted = chain_verified && host_checkable;
     if (STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(context.get())) {
       for (int index = 0; index < sk_X509_num(built); ++index) {
         evaluation.chain.push_back(certificateFor(trust, sk_X509_value(built, index)));

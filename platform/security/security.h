@@ -3,6 +3,7 @@
 
 #include "platform/security/cf_error.h"
 #include "platform/security/cf_value.h"
+#include "platform/security/keychain_transaction.h"
 #include "platform/security/sec_access_control.h"
 #include "platform/security/sec_base.h"
 #include "platform/security/sec_error_message.h"

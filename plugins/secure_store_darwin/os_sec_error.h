@@ -25,6 +25,7 @@ class OSSecResult {
   bool ok() const { return std::holds_alternative<T>(storage_); }
   // Only when ok().
   const T& value() const { return std::get<T>(storage_); }
+  T& value() { return std::get<T>(storage_); }
   // Only when !ok().
   const OSSecError& error() const { return std::get<OSSecError>(storage_); }
 

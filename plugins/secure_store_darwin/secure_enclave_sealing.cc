@@ -1,6 +1,9 @@
 #include "plugins/secure_store_darwin/secure_enclave_sealing.h"
 
+#include <openssl/crypto.h>
+
 #include "platform/cryptokit/aes_gcm.h"
+#include "platform/security/keychain_transaction.h"
 #include "platform/security/sec_access_control.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
@@ -26,14 +29,7 @@ std::optional<std::string> descriptionOf(const CFErrorRef& error) {
   return CFErrorCopyDescription(error);
 }
 
-}  // namespace
-
-CFBytes enclaveKeyTag(const std::optional<std::string>& service) {
-  std::string tag = kEnclaveKeyTagPrefix + service.value_or(kDefaultService);
-  return CFBytes(tag.begin(), tag.end());
-}
-
-OSSecResult<SecKeyRef> enclaveKey(const std::optional<std::string>& service) {
+OSSecResult<SecKeyRef> findOrCreateEnclaveKey(const std::optional<std::string>& service) {
   CFDictionary lookup = enclaveKeyQuery(service);
   lookup.set(kSecReturnRef, true);
   CFValue found;
@@ -60,6 +56,40 @@ OSSecResult<SecKeyRef> enclaveKey(const std::optional<std::string>& service) {
   SecKeyRef key = SecKeyCreateRandomKey(parameters, &error);
   if (!key) return OSSecError{errSecParam, descriptionOf(error)};
   return key;
+}
+
+// Wipes secret bytes when the scope ends, whichever way it ends.
+class WipedOnExit {
+ public:
+  explicit WipedOnExit(CFBytes& bytes) : bytes_(bytes) {}
+  ~WipedOnExit() { OPENSSL_cleanse(bytes_.data(), bytes_.size()); }
+  WipedOnExit(const WipedOnExit&) = delete;
+  WipedOnExit& operator=(const WipedOnExit&) = delete;
+
+ private:
+  CFBytes& bytes_;
+};
+
+}  // namespace
+
+CFBytes enclaveKeyTag(const std::optional<std::string>& service) {
+  std::string tag = kEnclaveKeyTagPrefix + service.value_or(kDefaultService);
+  return CFBytes(tag.begin(), tag.end());
+}
+
+OSSecResult<SecKeyRef> enclaveKey(const std::optional<std::string>& service) {
+  std::optional<OSSecResult<SecKeyRef>> answer;
+  // The lookup and the creation it decides on, as one: two hosts racing for a service's first
+  // key end with one key.
+  OSStatus status = security::performKeychainTransaction([&] {
+    answer = findOrCreateEnclaveKey(service);
+    return answer->ok() ? errSecSuccess : answer->error().status;
+  });
+  // A keychain that could not be opened, or a new key that was not kept, is no key.
+  if (!answer || (answer->ok() && status != errSecSuccess)) {
+    return OSSecError{status, "The hardware-held key could not be looked up."};
+  }
+  return std::move(*answer);
 }
 
 OSSecResult<CFBytes> eciesEncrypt(const SecKeyRef& publicKey, const CFBytes& plaintext) {
@@ -98,6 +128,8 @@ OSSecResult<SealedSecret> sealSecret(const std::string& plaintext, const SecKeyR
 OpenedSecret openSecret(const SealedSecret& secret, const SecKeyRef& privateKey) {
   auto unwrapped = eciesDecrypt(privateKey, secret.wrappedKey);
   if (!unwrapped.ok()) return {OpenedSecret::Outcome::unreadable, {}};
+  // Beyond this call the key lives on only inside SymmetricKey, which wipes itself.
+  WipedOnExit wiped(unwrapped.value());
   if (secret.sealedValue.size() < AES::GCM::kNonceByteCount + AES::GCM::kTagByteCount) {
     return {OpenedSecret::Outcome::tooShort, {}};
   }

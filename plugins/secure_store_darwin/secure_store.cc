@@ -1,6 +1,7 @@
 #include "plugins/secure_store_darwin/secure_store.h"
 
 #include "platform/foundation/utf8.h"
+#include "platform/security/keychain_transaction.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
 #include "plugins/secure_store_darwin/keychain_query.h"
@@ -23,6 +24,41 @@ bool hasWrappedKeyPrefix(const std::string& account) {
 }
 
 std::string wrappedKeyAccount(const std::string& key) { return kWrappedKeyAccountPrefix + key; }
+
+// What names an item: its key, service and keychain. The attributes a write sets (label,
+// description, comment, flags, accessibility or access control) do not, and neither does
+// sealing, which would leave the synchronizable kind out of the query.
+KeychainQueryParameters identityOf(const KeychainQueryParameters& parameters) {
+  KeychainQueryParameters identity = parameters;
+  identity.shouldReturnData = false;
+  identity.itemLabel.reset();
+  identity.itemDescription.reset();
+  identity.itemComment.reset();
+  identity.isHidden.reset();
+  identity.isPlaceholder.reset();
+  identity.accessibilityLevel.reset();
+  identity.accessControlFlags.reset();
+  identity.useSecureEnclave.reset();
+  return identity;
+}
+
+// The synchronizable kind a write asks for: sealed values never leave this device; nullopt when
+// the caller did not say.
+std::optional<bool> wantedSynchronizable(const KeychainQueryParameters& parameters) {
+  if (parameters.sealed()) return false;
+  return parameters.isSynchronizable;
+}
+
+// The attributes of a write's query that an update of the existing item sets.
+CFDictionary writableAttributes(const CFDictionary& query) {
+  CFDictionary attributes;
+  for (const std::string* key :
+       {&kSecAttrLabel, &kSecAttrDescription, &kSecAttrComment, &kSecAttrIsInvisible,
+        &kSecAttrIsNegative, &kSecAttrAccessible, &kSecAttrAccessControl}) {
+    if (const CFValue* value = query.find(*key)) attributes.set(*key, *value);
+  }
+  return attributes;
+}
 
 }  // namespace
 
@@ -62,6 +98,9 @@ SecureStoreResponse SecureStore::deleteItems(const KeychainQueryParameters& para
     copy.isSynchronizable = synchronizable;
     copy.accessibilityLevel.reset();
     copy.accessControlFlags.reset();
+    // Sealed or not, an item is found by its key: each pass must name its synchronizable kind,
+    // which a sealed query would leave out.
+    copy.useSecureEnclave.reset();
     auto query = baseQuery(copy);
     OSStatus status = query.ok() ? SecItemDelete(query.value()) : query.error().status;
     // Both passes must succeed or find nothing; otherwise the first other status is the answer.
@@ -84,24 +123,53 @@ SecureStoreResponse SecureStore::deleteItem(const KeychainQueryParameters& param
   return {};
 }
 
-OSStatus SecureStore::storeData(const KeychainQueryParameters& parameters, const CFBytes& data,
-                                bool exists) const {
+OSStatus SecureStore::storeData(const KeychainQueryParameters& parameters,
+                                const CFBytes& data) const {
   auto query = baseQuery(parameters);
   if (!query.ok()) return query.error().status;
-  if (exists) {
-    return SecItemUpdate(query.value(), CFDictionary{{kSecValueData, data}});
+  auto existing = findStoredKind(parameters);
+  // A failed lookup counts as absent: the addition then reports what is wrong.
+  if (!existing.ok() || !existing.value()) {
+    CFDictionary attributes = query.value();
+    attributes.set(kSecValueData, data);
+    return SecItemAdd(attributes, nullptr);
   }
-  CFDictionary attributes = query.value();
-  attributes.set(kSecValueData, data);
-  return SecItemAdd(attributes, nullptr);
+  bool found_synchronized = *existing.value();
+  KeychainQueryParameters identity = identityOf(parameters);
+  identity.isSynchronizable = found_synchronized;
+  auto match = baseQuery(identity);
+  if (!match.ok()) return match.error().status;
+  CFDictionary changes = writableAttributes(query.value());
+  changes.set(kSecValueData, data);
+  if (auto wanted = wantedSynchronizable(parameters); wanted && *wanted != found_synchronized) {
+    changes.set(kSecAttrSynchronizable, *wanted);
+  }
+  return SecItemUpdate(match.value(), changes);
+}
+
+OSSecResult<std::optional<bool>> SecureStore::findStoredKind(
+    const KeychainQueryParameters& parameters) const {
+  // The caller's own kind first: that is the item its reads see.
+  bool first = wantedSynchronizable(parameters).value_or(false);
+  for (bool synchronizable : {first, !first}) {
+    KeychainQueryParameters identity = identityOf(parameters);
+    identity.isSynchronizable = synchronizable;
+    auto query = baseQuery(identity);
+    if (!query.ok()) return query.error();
+    OSStatus status = SecItemCopyMatching(query.value(), nullptr);
+    if (status == errSecSuccess) return std::optional<bool>(synchronizable);
+    if (status != errSecItemNotFound) return OSSecError{status, std::nullopt};
+  }
+  return std::optional<bool>();
 }
 
 SecureStoreResponse SecureStore::writeItem(const KeychainQueryParameters& parameters,
                                            const std::string& value) const {
   if (parameters.sealed()) return writeSealed(parameters, value);
-  // A failed existence test counts as absent: the addition then reports what is wrong.
-  bool exists = itemExists(parameters).exists;
-  return {storeData(parameters, CFBytes(value.begin(), value.end()), exists), nullptr};
+  // The lookup and the write it decides on, as one: no other writer comes in between.
+  OSStatus status = security::performKeychainTransaction(
+      [&] { return storeData(parameters, CFBytes(value.begin(), value.end())); });
+  return {status, nullptr};
 }
 
 SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& parameters,
@@ -112,47 +180,32 @@ SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& para
     plain.useSecureEnclave = false;
     return writeItem(plain, value);
   }
-  auto key = enclaveKey(parameters.service);
-  SecKeyRef public_key = key.ok() ? SecKeyCopyPublicKey(key.value()) : nullptr;
-  if (!public_key) return {errSecParam, nullptr};
-  auto secret = sealSecret(value, public_key);
-  if (!secret.ok()) return {errSecParam, nullptr};
+  // The hardware-held key, the wrapped key and the sealed value are written together or not at
+  // all: a value is never left beside a wrapped key that cannot open it.
+  bool began = false;
+  OSStatus status = security::performKeychainTransaction([&]() -> OSStatus {
+    began = true;
+    auto key = enclaveKey(parameters.service);
+    SecKeyRef public_key = key.ok() ? SecKeyCopyPublicKey(key.value()) : nullptr;
+    if (!public_key) return errSecParam;
+    auto secret = sealSecret(value, public_key);
+    if (!secret.ok()) return errSecParam;
 
-  KeychainQueryParameters wrapped = parameters;
-  wrapped.key = wrappedKeyAccount(*parameters.key);
-  wrapped.shouldReturnData = false;
-  wrapped.isSynchronizable = false;
-  // The wrapped key being replaced, kept to put back should the value fail to be written.
-  std::optional<CFBytes> previous_wrapped_key;
-  bool wrapped_key_exists = itemExists(wrapped).exists;
-  if (wrapped_key_exists) {
-    auto previous_query = wrappedKeyQuery(parameters, *parameters.key, true);
-    if (!previous_query.ok()) return {previous_query.error().status, nullptr};
-    CFValue previous;
-    OSStatus read = SecItemCopyMatching(previous_query.value(), &previous);
-    if (read != errSecSuccess) return {read, nullptr};
-    if (previous.asData() != nullptr) previous_wrapped_key = *previous.asData();
-  }
-  if (OSStatus stored = storeData(wrapped, secret.value().wrappedKey, wrapped_key_exists);
-      stored != errSecSuccess) {
-    return {stored, nullptr};
-  }
-
-  KeychainQueryParameters sealed_value = parameters;
-  sealed_value.shouldReturnData = false;
-  OSStatus stored =
-      storeData(sealed_value, secret.value().sealedValue, itemExists(sealed_value).exists);
-  if (stored != errSecSuccess) {
-    // Leave the old value readable: it was sealed under the key just replaced.
-    if (auto restore_query = baseQuery(wrapped); restore_query.ok()) {
-      if (previous_wrapped_key) {
-        SecItemUpdate(restore_query.value(), CFDictionary{{kSecValueData, *previous_wrapped_key}});
-      } else {
-        SecItemDelete(restore_query.value());
-      }
+    KeychainQueryParameters wrapped = parameters;
+    wrapped.key = wrappedKeyAccount(*parameters.key);
+    wrapped.shouldReturnData = false;
+    wrapped.isSynchronizable = false;
+    if (OSStatus stored = storeData(wrapped, secret.value().wrappedKey); stored != errSecSuccess) {
+      return stored;
     }
-  }
-  return {stored, nullptr};
+    KeychainQueryParameters sealed_value = parameters;
+    sealed_value.shouldReturnData = false;
+    return storeData(sealed_value, secret.value().sealedValue);
+  });
+  // Getting the hardware-held key comes first, and any failure of it is a parameter error: so is
+  // a keychain that cannot even be opened.
+  if (!began) status = errSecParam;
+  return {status, nullptr};
 }
 
 SecureStoreResponse SecureStore::readPlain(const KeychainQueryParameters& parameters) const {

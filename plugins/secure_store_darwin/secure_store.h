@@ -4,6 +4,7 @@
 // reads answer no value and deletions succeed. Stateless; runs on the plug-in's serial queue.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/security/cf_value.h"
@@ -38,9 +39,11 @@ class SecureStore {
  private:
   SecureStoreResponse readPlain(const KeychainQueryParameters& parameters) const;
   SecureStoreResponse readSealed(const KeychainQueryParameters& parameters) const;
-  // Replaces the data of the item when it exists, else adds it.
-  OSStatus storeData(const KeychainQueryParameters& parameters, const CFBytes& data,
-                     bool exists) const;
+  // Replaces the data and the attributes of the item of that key when one exists (of either
+  // synchronizable kind, whatever its other attributes), else adds it.
+  OSStatus storeData(const KeychainQueryParameters& parameters, const CFBytes& data) const;
+  // The synchronizable kind of the stored item of that key, nullopt when there is none.
+  OSSecResult<std::optional<bool>> findStoredKind(const KeychainQueryParameters& parameters) const;
   SecureStoreResponse writeSealed(const KeychainQueryParameters& parameters,
                                   const std::string& value) const;
 };

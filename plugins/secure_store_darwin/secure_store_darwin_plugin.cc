@@ -1,5 +1,6 @@
 #include "plugins/secure_store_darwin/secure_store_darwin_plugin.h"
 
+#include "platform/appkit/ns_application.h"
 #include "platform/foundation/ns_process_info.h"
 #include "platform/security/sec_error_message.h"
 #include "plugins/secure_store_darwin/call_arguments.h"
@@ -142,9 +143,9 @@ void SecureStoreDarwinPlugin::containsKey(const CallArguments& arguments,
 
 void SecureStoreDarwinPlugin::isProtectedDataAvailable(const CallArguments& /*arguments*/,
                                                        const FlutterResult& result) {
-  auto self = shared_from_this();
-  dispatch_async(dispatch_get_main_queue(), [self, result] {
-    bool available = isAtLeast(12, 0) ? self->protected_data_available_ : true;
+  dispatch_async(dispatch_get_main_queue(), [result] {
+    bool available =
+        isAtLeast(12, 0) ? NSApplication::sharedApplication().isProtectedDataAvailable() : true;
     result(flutter::Value(available));
   });
 }
@@ -182,13 +183,11 @@ std::optional<FlutterError> SecureStoreDarwinPlugin::onCancelWithArguments(
 
 void SecureStoreDarwinPlugin::applicationProtectedDataDidBecomeAvailable(
     const NSNotification& /*notification*/) {
-  protected_data_available_ = true;
   if (availability_sink_) availability_sink_(flutter::Value(true));
 }
 
 void SecureStoreDarwinPlugin::applicationProtectedDataWillBecomeUnavailable(
     const NSNotification& /*notification*/) {
-  protected_data_available_ = false;
   if (availability_sink_) availability_sink_(flutter::Value(false));
 }
 

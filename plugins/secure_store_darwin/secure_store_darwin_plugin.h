@@ -64,11 +64,8 @@ class SecureStoreDarwinPlugin : public FlutterPlugin,
 
   const SecureStore secure_store_manager_{};
   const dispatch_queue_t serial_execution_queue_;
-  // Main thread only, as are the notifications that change them. The application announces
-  // every change of protected data to its delegates, so the last announcement is the current
-  // state that "isProtectedDataAvailable" answers.
+  // Main thread only, as are the notifications that it forwards.
   FlutterEventSink availability_sink_;
-  bool protected_data_available_ = true;
 };
 
 }  // namespace secure_store_darwin

@@ -29,6 +29,9 @@ struct ModelAccess {
   static void setCurrentEvent(std::shared_ptr<NSEvent> event) {
     NSApplication::sharedApplication().setCurrentEvent(std::move(event));
   }
+  static void setProtectedDataAvailable(bool available) {
+    NSApplication::sharedApplication().setProtectedDataAvailable(available);
+  }
   static void pointerMoved(NSWindow& window, NSPoint location) { window.pointerMoved(location); }
   static void mouseReleased(NSWindow& window) { window.mouseReleased(); }
 

@@ -140,4 +140,16 @@ int dockTileDisplayCount() {
   return ModelAccess::displayCount(*NSApplication::sharedApplication().dockTile());
 }
 
+void setProtectedDataAvailable(bool available) {
+  auto center = NSNotificationCenter::defaultCenter();
+  // "Did become available" follows the change, "will become unavailable" comes before it.
+  if (available) {
+    ModelAccess::setProtectedDataAvailable(true);
+    center->postNotificationName(NSApplicationProtectedDataDidBecomeAvailableNotification);
+  } else {
+    center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+    ModelAccess::setProtectedDataAvailable(false);
+  }
+}
+
 }  // namespace appkit::testing

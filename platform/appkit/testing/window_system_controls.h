@@ -24,7 +24,8 @@ struct ScreenSpec {
 };
 
 // Back to the state at launch: the one built-in display, the pointer at the origin, and an active
-// application without windows, with a fresh Dock tile and the regular activation policy.
+// application without windows, with a fresh Dock tile, the regular activation policy and its
+// protected data available.
 void resetWindowSystem();
 
 // Displays. Each change posts NSApplicationDidChangeScreenParametersNotification, as the system
@@ -66,5 +67,9 @@ int shadowInvalidationCount(const NSWindow& window);
 // The mouse-down that started the window's drag; null when no drag is under way.
 std::shared_ptr<NSEvent> windowDragEvent(const NSWindow& window);
 int dockTileDisplayCount();
+
+// Protected data (the user's files and keychain) becomes available or unavailable: the
+// application's flag changes, announced as the system announces it.
+void setProtectedDataAvailable(bool available);
 
 }  // namespace appkit::testing

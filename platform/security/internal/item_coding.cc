@@ -171,6 +171,19 @@ CFBytes identityOf(const KeychainItem& item) {
   return writer.take();
 }
 
+CFBytes identityPrefixOf(const std::string& itemClass, const CFDictionary& filters,
+                         std::optional<bool> synchronized) {
+  Writer writer;
+  for (const auto& key : identityAttributes(itemClass)) {
+    const CFValue* value = filters.find(key);
+    // An identity holds no stored form for such a value: the prefix ends before it.
+    if (value == nullptr || !Writer().value(*value)) return writer.take();
+    writer.value(*value);
+  }
+  if (synchronized) writer.byte(*synchronized ? kTrue : kFalse);
+  return writer.take();
+}
+
 CFBytes persistentReference(const KeychainItem& item) {
   CFBytes reference(kReferenceMagic, kReferenceMagic + kReferenceMagicLength);
   reference.push_back(item.keychain == kDataProtectionKeychain ? 'p' : 'f');

@@ -18,6 +18,11 @@ std::optional<CFDictionary> decodeAttributes(std::span<const uint8_t> bytes);
 
 // The class's identity attributes and the synchronizable flag, in a fixed order.
 CFBytes identityOf(const KeychainItem& item);
+// The bytes that begin the identity of every item whose attributes equal `filters` (as far as
+// the identity's leading attributes are among them) and, when known, whose synchronizable flag is
+// `synchronized`. Empty when the first identity attribute is not filtered.
+CFBytes identityPrefixOf(const std::string& itemClass, const CFDictionary& filters,
+                         std::optional<bool> synchronized);
 
 CFBytes persistentReference(const KeychainItem& item);
 // The item id a persistent reference names within `keychain`; nullopt when it names none.

@@ -15,6 +15,14 @@ inline const std::string kDataProtectionKeychain = "data-protection";
 inline const std::string kFileKeychain = "file";
 
 struct KeychainItem {
+  KeychainItem() = default;
+  KeychainItem(const KeychainItem&) = default;
+  KeychainItem(KeychainItem&&) = default;
+  KeychainItem& operator=(const KeychainItem&) = default;
+  KeychainItem& operator=(KeychainItem&&) = default;
+  // Wipes the data: every copy of a secret or a private key read from the store dies with it.
+  ~KeychainItem();
+
   int64_t id = 0;  // grows with every addition: the creation order
   std::string keychain;
   std::string itemClass;

@@ -48,40 +48,54 @@ class FileDescriptor {
   int fd_;
 };
 
+constexpr mode_t kDirectoryMode = 0700;
+constexpr mode_t kFileMode = 0600;
+
+// Only this user's own directory and file are used, and only with no access for anyone else:
+// another user's are refused untouched, loose modes of our own are tightened.
+OSStatus tightenOwnMode(int fd, mode_t mode) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || status.st_uid != ::geteuid()) return errSecIO;
+  if ((status.st_mode & 07777) != mode && ::fchmod(fd, mode) != 0) return errSecIO;
+  return errSecSuccess;
+}
+
 }  // namespace
 
 std::string defaultKeychainDirectory() {
   return foundation::userDataDirectory() + "/" + applicationId();
 }
 
-std::optional<PreparedKeychainFile> prepareKeychainFile(const std::string& directory) {
-  if (directory.empty() || directory[0] != '/' || !makeDirectories(directory)) return std::nullopt;
+OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile* prepared) {
+  if (directory.empty() || directory[0] != '/' || !makeDirectories(directory)) {
+    return errSecNotAvailable;
+  }
   FileDescriptor directory_fd(
       ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  struct stat directory_status {};
-  if (!directory_fd.valid() || ::fstat(directory_fd.get(), &directory_status) != 0 ||
-      directory_status.st_uid != ::geteuid()) {
-    return std::nullopt;
+  if (!directory_fd.valid()) return errSecNotAvailable;
+  if (OSStatus owned = tightenOwnMode(directory_fd.get(), kDirectoryMode); owned != errSecSuccess) {
+    return owned;
   }
 
-  PreparedKeychainFile prepared{directory + "/" + kKeychainFileName, false};
+  *prepared = PreparedKeychainFile{directory + "/" + kKeychainFileName, false};
   FileDescriptor created(::openat(directory_fd.get(), kKeychainFileName,
-                                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
   if (created.valid()) {
     // The mode is exactly 0600 whatever the umask says.
-    if (::fchmod(created.get(), 0600) != 0) return std::nullopt;
-    prepared.created = true;
-    return prepared;
+    if (::fchmod(created.get(), kFileMode) != 0) return errSecIO;
+    prepared->created = true;
+    return errSecSuccess;
   }
-  if (errno != EEXIST) return std::nullopt;
-  FileDescriptor existing(
-      ::openat(directory_fd.get(), kKeychainFileName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (errno != EEXIST) return errSecNotAvailable;
+  // Non-blocking, so that a FIFO in its place cannot stall the open.
+  FileDescriptor existing(::openat(directory_fd.get(), kKeychainFileName,
+                                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat file_status {};
   if (!existing.valid() || ::fstat(existing.get(), &file_status) != 0 ||
       !S_ISREG(file_status.st_mode)) {
-    return std::nullopt;
+    return errSecNotAvailable;
   }
-  return prepared;
+  return tightenOwnMode(existing.get(), kFileMode);
 }
 
 }  // namespace security::internal

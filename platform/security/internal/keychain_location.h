@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/security/sec_base.h"
+
 namespace security::internal {
 
 inline constexpr const char* kKeychainFileName = "keychain.db";
@@ -18,8 +20,8 @@ struct PreparedKeychainFile {
 };
 
 // Makes the directory (and missing parents) with mode 0700 and the file with mode 0600 when
-// they are missing. Neither may be a symbolic link, and the directory must belong to this user;
-// nullopt otherwise.
-std::optional<PreparedKeychainFile> prepareKeychainFile(const std::string& directory);
+// they are missing, and tightens existing ones to those modes. Neither may be a symbolic link
+// (errSecNotAvailable), nor belong to another user (errSecIO, and nothing is changed).
+OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile* prepared);
 
 }  // namespace security::internal

@@ -79,6 +79,15 @@ CFBytes columnBlob(sqlite3_stmt* statement, int index) {
   return bytes == nullptr ? CFBytes() : CFBytes(bytes, bytes + size);
 }
 
+// The smallest blob greater than every blob that begins with `prefix`; nullopt when there is
+// none (a prefix of 0xFF bytes only).
+std::optional<CFBytes> prefixUpperBound(CFBytes prefix) {
+  while (!prefix.empty() && prefix.back() == 0xFF) prefix.pop_back();
+  if (prefix.empty()) return std::nullopt;
+  ++prefix.back();
+  return prefix;
+}
+
 void bindItemColumns(sqlite3_stmt* statement, const KeychainItem& item) {
   bindText(statement, 1, item.keychain);
   bindText(statement, 2, item.itemClass);
@@ -109,20 +118,31 @@ OSStatus KeychainTransaction::statusOf(int sqliteResult) {
   return errSecIO;
 }
 
-OSStatus KeychainTransaction::items(const std::string& keychain, const std::string& itemClass,
+OSStatus KeychainTransaction::items(const ItemSelection& selection,
                                     std::vector<KeychainItem>* out) {
-  Statement statement = prepare(database_,
-                                "SELECT id, attributes, access_protection, access_flags, data "
-                                "FROM items WHERE keychain = ?1 AND class = ?2 ORDER BY id");
+  std::string sql =
+      "SELECT id, attributes, access_protection, access_flags FROM items "
+      "WHERE keychain = ?1 AND class = ?2";
+  std::optional<CFBytes> upper_bound;
+  if (!selection.identityPrefix.empty()) {
+    upper_bound = prefixUpperBound(selection.identityPrefix);
+    sql += upper_bound ? " AND identity >= ?3 AND identity < ?4" : " AND identity >= ?3";
+  }
+  if (selection.id) sql += " AND id = ?5";
+  sql += " ORDER BY id";
+  Statement statement = prepare(database_, sql.c_str());
   if (!statement) return statusOf(sqlite3_errcode(database_));
-  bindText(statement.get(), 1, keychain);
-  bindText(statement.get(), 2, itemClass);
+  bindText(statement.get(), 1, selection.keychain);
+  bindText(statement.get(), 2, selection.itemClass);
+  if (!selection.identityPrefix.empty()) bindBlob(statement.get(), 3, selection.identityPrefix);
+  if (upper_bound) bindBlob(statement.get(), 4, *upper_bound);
+  if (selection.id) sqlite3_bind_int64(statement.get(), 5, *selection.id);
   int result;
   while ((result = sqlite3_step(statement.get())) == SQLITE_ROW) {
     KeychainItem item;
     item.id = sqlite3_column_int64(statement.get(), 0);
-    item.keychain = keychain;
-    item.itemClass = itemClass;
+    item.keychain = selection.keychain;
+    item.itemClass = selection.itemClass;
     auto attributes = decodeAttributes(columnBlob(statement.get(), 1));
     if (!attributes) {
       saw_corruption_ = true;
@@ -140,12 +160,23 @@ OSStatus KeychainTransaction::items(const std::string& keychain, const std::stri
       }
       item.accessControl = SecAccessControlAccess::make(protection_text, flags);
     }
-    if (sqlite3_column_type(statement.get(), 4) != SQLITE_NULL) {
-      item.data = columnBlob(statement.get(), 4);
-    }
     out->push_back(std::move(item));
   }
   return result == SQLITE_DONE ? errSecSuccess : statusOf(result);
+}
+
+OSStatus KeychainTransaction::loadData(KeychainItem* item) {
+  Statement statement = prepare(database_, "SELECT data FROM items WHERE id = ?1");
+  if (!statement) return statusOf(sqlite3_errcode(database_));
+  sqlite3_bind_int64(statement.get(), 1, item->id);
+  int result = sqlite3_step(statement.get());
+  if (result != SQLITE_ROW) return result == SQLITE_DONE ? errSecItemNotFound : statusOf(result);
+  if (sqlite3_column_type(statement.get(), 0) != SQLITE_NULL) {
+    item->data = columnBlob(statement.get(), 0);
+  } else {
+    item->data.reset();
+  }
+  return errSecSuccess;
 }
 
 OSStatus KeychainTransaction::insert(KeychainItem* item) {
@@ -192,10 +223,13 @@ std::string KeychainStore::directoryLocked() const {
 
 OSStatus KeychainStore::openLocked() {
   if (database_) return errSecSuccess;
-  auto prepared = prepareKeychainFile(directoryLocked());
-  if (!prepared) return errSecNotAvailable;
+  PreparedKeychainFile prepared;
+  if (OSStatus status = prepareKeychainFile(directoryLocked(), &prepared);
+      status != errSecSuccess) {
+    return status;
+  }
   sqlite3* raw = nullptr;
-  int opened = sqlite3_open_v2(prepared->path.c_str(), &raw,
+  int opened = sqlite3_open_v2(prepared.path.c_str(), &raw,
                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   std::unique_ptr<sqlite3, DatabaseClose> database(raw);
   if (opened != SQLITE_OK) return errSecNotAvailable;
@@ -204,7 +238,7 @@ OSStatus KeychainStore::openLocked() {
       SQLITE_OK) {
     return errSecNotAvailable;
   }
-  if (prepared->created || isBlankDatabase(database.get())) {
+  if (prepared.created || isBlankDatabase(database.get())) {
     std::string script = std::string("BEGIN IMMEDIATE;") + kCreateSchema +
                          "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
     if (sqlite3_exec(database.get(), script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -219,6 +253,7 @@ OSStatus KeychainStore::openLocked() {
 }
 
 OSStatus KeychainStore::transact(const Body& body) {
+  if (transaction_thread_.load() == std::this_thread::get_id()) return transactNested(body);
   std::lock_guard lock(mutex_);
   if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
   sqlite3* database = database_.get();
@@ -228,14 +263,35 @@ OSStatus KeychainStore::transact(const Body& body) {
     return corrupt ? errSecNotAvailable : errSecIO;
   }
   KeychainTransaction transaction(database);
+  nested_saw_corruption_ = false;
+  transaction_thread_.store(std::this_thread::get_id());
   OSStatus status = body(transaction);
+  transaction_thread_.store(std::thread::id());
   if (status == errSecSuccess &&
       sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     status = isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
   }
   if (status != errSecSuccess) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
   // A damaged database is let go; the next call looks at it afresh.
-  if (transaction.sawCorruption()) database_.reset();
+  if (transaction.sawCorruption() || nested_saw_corruption_) database_.reset();
+  return status;
+}
+
+OSStatus KeychainStore::transactNested(const Body& body) {
+  sqlite3* database = database_.get();
+  if (sqlite3_exec(database, "SAVEPOINT nested", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
+  }
+  KeychainTransaction transaction(database);
+  OSStatus status = body(transaction);
+  if (status != errSecSuccess) {
+    sqlite3_exec(database, "ROLLBACK TO nested", nullptr, nullptr, nullptr);
+  }
+  if (sqlite3_exec(database, "RELEASE nested", nullptr, nullptr, nullptr) != SQLITE_OK &&
+      status == errSecSuccess) {
+    status = isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
+  }
+  if (transaction.sawCorruption()) nested_saw_corruption_ = true;
   return status;
 }
 

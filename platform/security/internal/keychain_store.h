@@ -6,11 +6,13 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/security/internal/keychain_item.h"
@@ -18,15 +20,27 @@
 
 namespace security::internal {
 
+// Which stored items a read looks at: SQL narrows them down (through the index on keychain,
+// class and identity) before any is decoded.
+struct ItemSelection {
+  std::string keychain;
+  std::string itemClass;
+  // Only items whose identity begins with these bytes (see identityPrefixOf); empty: all.
+  CFBytes identityPrefix;
+  std::optional<int64_t> id;
+};
+
 class KeychainTransaction {
  public:
   explicit KeychainTransaction(sqlite3* database) : database_(database) {}
 
-  // The items of one class in one keychain, in creation order.
-  OSStatus items(const std::string& keychain, const std::string& itemClass,
-                 std::vector<KeychainItem>* out);
+  // The selected items, in creation order, without their data (see loadData).
+  OSStatus items(const ItemSelection& selection, std::vector<KeychainItem>* out);
+  // Reads the data of an item that items() answered.
+  OSStatus loadData(KeychainItem* item);
   // Gives the item its id. errSecDuplicateItem when another item has its identity.
   OSStatus insert(KeychainItem* item);
+  // Rewrites every column; the item's data must have been loaded.
   OSStatus update(const KeychainItem& item);
   OSStatus remove(int64_t id);
 
@@ -47,7 +61,9 @@ class KeychainStore {
   static KeychainStore& shared();
 
   // Runs `body` in one transaction, committed when it answers errSecSuccess and rolled back
-  // otherwise. Calls are serialised.
+  // otherwise. Calls are serialised, also across processes. Called again from within a body on
+  // the same thread, it runs inside the outer transaction (undone alone when it fails), so that
+  // several Security calls can form one transaction.
   OSStatus transact(const Body& body);
 
   // Puts the database in `directory` (nullopt: the default) and closes the open one.
@@ -64,8 +80,14 @@ class KeychainStore {
   KeychainStore() = default;
   OSStatus openLocked();
   std::string directoryLocked() const;
+  // Within the transaction this thread holds.
+  OSStatus transactNested(const Body& body);
 
   mutable std::mutex mutex_;
+  // The thread whose transaction is open, if any; only that thread reads the fields below while
+  // it holds the mutex.
+  std::atomic<std::thread::id> transaction_thread_{};
+  bool nested_saw_corruption_ = false;
   std::unique_ptr<sqlite3, DatabaseClose> database_;
   std::optional<std::string> directory_;
 };

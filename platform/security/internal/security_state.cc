@@ -16,9 +16,11 @@ SecurityState& SecurityState::shared() {
 std::optional<OSStatus> SecurityState::enter(SecFunction function, const CFDictionary& dictionary,
                                              const CFDictionary& attributesToUpdate) {
   std::lock_guard lock(mutex_);
-  auto& history = calls_[function];
-  history.push_back(RecordedCall{dictionary, attributesToUpdate});
-  if (history.size() > kHistoryLength) history.pop_front();
+  if (recording_) {
+    auto& history = calls_[function];
+    history.push_back(RecordedCall{dictionary, attributesToUpdate});
+    if (history.size() > kHistoryLength) history.pop_front();
+  }
 
   auto found = injections_.find(function);
   if (found == injections_.end()) return std::nullopt;
@@ -58,11 +60,18 @@ void SecurityState::setHardwareTokenAvailable(bool available) {
   token_available_ = available;
 }
 
+void SecurityState::setRecording(bool recording) {
+  std::lock_guard lock(mutex_);
+  recording_ = recording;
+  if (!recording) calls_.clear();
+}
+
 void SecurityState::reset() {
   std::lock_guard lock(mutex_);
   calls_.clear();
   injections_.clear();
   token_available_ = true;
+  recording_ = true;
 }
 
 }  // namespace security::internal

@@ -1,6 +1,7 @@
 // What tests may observe and steer in the Security stand-in: the dictionaries each function was
-// last given, statuses to answer instead of doing the work, and whether the hardware token is
-// present. Process-wide, as the keychain is.
+// last given (kept only while a test has recording on: they hold secrets), statuses to answer
+// instead of doing the work, and whether the hardware token is present. Process-wide, as the
+// keychain is.
 #pragma once
 
 #include <deque>
@@ -33,8 +34,10 @@ struct RecordedCall {
 class SecurityState {
  public:
   static SecurityState& shared();
+  // A fresh state records nothing; shared() is the one the Security functions use.
+  SecurityState() = default;
 
-  // Records a call and answers the status injected for it, if one is due.
+  // Records a call (while recording) and answers the status injected for it, if one is due.
   std::optional<OSStatus> enter(SecFunction function, const CFDictionary& dictionary,
                                 const CFDictionary& attributesToUpdate = {});
   // The call after `skip` further calls of `function` answers `status`.
@@ -45,12 +48,13 @@ class SecurityState {
   bool hardwareTokenAvailable() const;
   void setHardwareTokenAvailable(bool available);
 
-  // No recorded calls, no injected statuses, the token present.
+  void setRecording(bool recording);
+
+  // No recorded calls, no injected statuses, the token present, and recording on: the state a
+  // test starts from.
   void reset();
 
  private:
-  SecurityState() = default;
-
   struct Injection {
     int skip;
     OSStatus status;
@@ -60,6 +64,7 @@ class SecurityState {
   std::map<SecFunction, std::deque<RecordedCall>> calls_;
   std::map<SecFunction, std::vector<Injection>> injections_;
   bool token_available_ = true;
+  bool recording_ = false;
 };
 
 }  // namespace security::internal

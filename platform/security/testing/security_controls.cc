@@ -19,6 +19,8 @@ void failNextCall(SecFunction function, OSStatus status, int skip) {
   SecurityState::shared().failCall(function, status, skip);
 }
 
+void setCallRecording(bool recording) { SecurityState::shared().setRecording(recording); }
+
 std::vector<RecordedCall> recordedCalls(SecFunction function) {
   return SecurityState::shared().calls(function);
 }

@@ -23,13 +23,17 @@ void closeKeychain();
 
 // The call of `function` after `skip` further calls answers `status` without doing anything.
 void failNextCall(SecFunction function, OSStatus status, int skip = 0);
+// Keeps the dictionaries of every call from now on (off: forgets them and keeps none). Off in a
+// process that no test controls; resetSecurityControls turns it on.
+void setCallRecording(bool recording);
 // The latest calls of `function`, oldest first.
 std::vector<RecordedCall> recordedCalls(SecFunction function);
 std::optional<RecordedCall> lastCall(SecFunction function);
 
 void setHardwareTokenAvailable(bool available);
 
-// Forgets recorded calls and pending statuses and makes the token available again.
+// Forgets recorded calls and pending statuses, makes the token available again and records
+// calls from now on.
 void resetSecurityControls();
 
 }  // namespace security::testing

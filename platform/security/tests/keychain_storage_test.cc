@@ -1,6 +1,7 @@
 // Where and how the keychain keeps its items: persistence, file modes, damaged or unsafe files.
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -65,6 +66,41 @@ TEST_F(StorageTest, AForeignDatabaseOrASymbolicLinkIsNotUsed) {
   security::testing::setKeychainDirectory(linked);
   EXPECT_EQ(add("a", "1"), errSecNotAvailable);
   EXPECT_FALSE(std::filesystem::exists(root_ + "/target/keychain.db"));
+}
+
+TEST_F(StorageTest, LooseModesAreTightenedAndForeignFilesAreRefusedUntouched) {
+  ASSERT_EQ(add("a", "1"), errSecSuccess);
+  security::testing::closeKeychain();
+  const std::string file = security::testing::keychainFilePath();
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(directory_.c_str(), 0777), 0);
+  EXPECT_EQ(readData({{kSecAttrAccount, "a"}}), "1");
+  EXPECT_EQ(modeOf(directory_), 0700u);
+  EXPECT_EQ(modeOf(file), 0600u);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "handing files to another user needs root";
+  constexpr uid_t kStranger = 65534;
+  auto expectRefusedUntouched = [&](const std::string& path, mode_t mode) {
+    security::testing::closeKeychain();
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    ASSERT_EQ(::chown(path.c_str(), kStranger, kStranger), 0);
+    std::string before = contentsOf(file);
+    EXPECT_EQ(add("b", "2"), errSecIO) << path;
+    OSStatus status;
+    readData({{kSecAttrAccount, "a"}}, &status);
+    EXPECT_EQ(status, errSecIO) << path;
+    EXPECT_EQ(modeOf(path), mode) << path;
+    struct stat owner {};
+    ASSERT_EQ(::stat(path.c_str(), &owner), 0);
+    EXPECT_EQ(owner.st_uid, kStranger) << path;
+    EXPECT_TRUE(contentsOf(file) == before) << "the file changed";
+    ASSERT_EQ(::chown(path.c_str(), ::geteuid(), ::getegid()), 0);
+  };
+  expectRefusedUntouched(file, 0644);
+  expectRefusedUntouched(directory_, 0755);
+  EXPECT_EQ(add("b", "2"), errSecSuccess);
+  EXPECT_EQ(modeOf(directory_), 0700u);
+  EXPECT_EQ(modeOf(file), 0600u);
 }
 
 }  // namespace

@@ -93,6 +93,55 @@ TEST_F(ItemsTest, EveryQueryAttributeFiltersByEquality) {
   EXPECT_EQ(status, errSecItemNotFound);
 }
 
+// Lookups narrow the stored items down by the leading identity attributes they name: accounts
+// that share bytes, an empty account, bytes at the edges of the range and either synchronizable
+// kind must still match exactly by equality.
+TEST_F(ItemsTest, LookupsByAccountAndServiceFindExactlyTheirItems) {
+  const std::vector<std::string> accounts = {"a", "ab",       "a\xff", std::string("a\0", 2),
+                                             "",  "\xff\xff", "b"};
+  for (const auto& account : accounts) {
+    for (const char* service : {"s", "t"}) {
+      ASSERT_EQ(add(account, account + "/" + service, {{kSecAttrService, service}}), errSecSuccess);
+      ASSERT_EQ(add(account, account + "/" + service + "/synced",
+                    {{kSecAttrService, service}, {kSecAttrSynchronizable, true}}),
+                errSecSuccess);
+    }
+  }
+  ASSERT_EQ(add("no service", "bare"), errSecSuccess);
+  for (const auto& account : accounts) {
+    SCOPED_TRACE(account);
+    EXPECT_EQ(readData({{kSecAttrAccount, account}, {kSecAttrService, "t"}}), account + "/t");
+    EXPECT_EQ(
+        readData(
+            {{kSecAttrAccount, account}, {kSecAttrService, "s"}, {kSecAttrSynchronizable, true}}),
+        account + "/s/synced");
+    EXPECT_EQ(count({{kSecAttrAccount, account}}), 2u);
+    EXPECT_EQ(
+        count({{kSecAttrAccount, account}, {kSecAttrSynchronizable, kSecAttrSynchronizableAny}}),
+        4u);
+  }
+  EXPECT_EQ(count({{kSecAttrService, "s"}}), accounts.size());
+  EXPECT_EQ(readData({{kSecAttrAccount, "no service"}}), "bare");
+  EXPECT_EQ(count({{kSecAttrAccount, "no service"}, {kSecAttrService, "s"}}), 0u);
+
+  // An update that leaves the data alone keeps it, and one through a persistent reference
+  // reaches only its item.
+  ASSERT_EQ(SecItemUpdate({{kSecClass, kSecClassGenericPassword}, {kSecAttrAccount, "ab"}},
+                          {{kSecAttrLabel, "relabelled"}}),
+            errSecSuccess);
+  EXPECT_EQ(readData({{kSecAttrAccount, "ab"}, {kSecAttrService, "s"}}), "ab/s");
+  EXPECT_EQ(count({{kSecAttrLabel, "relabelled"}}), 2u);
+  CFValue reference;
+  ASSERT_EQ(SecItemCopyMatching({{kSecClass, kSecClassGenericPassword},
+                                 {kSecAttrAccount, "b"},
+                                 {kSecAttrService, "t"},
+                                 {kSecReturnPersistentRef, true}},
+                                &reference),
+            errSecSuccess);
+  EXPECT_EQ(readData({{kSecValuePersistentRef, reference}}), "b/t");
+  EXPECT_EQ(readData({{kSecValuePersistentRef, reference}, {kSecAttrAccount, "a"}}), std::nullopt);
+}
+
 TEST_F(ItemsTest, ResultsComeInCreationOrderShapedByTheReturnKeys) {
   for (const char* account : {"c", "a", "b"})
     ASSERT_EQ(add(account, std::string(account) + "!"), errSecSuccess);
@@ -180,8 +229,16 @@ TEST_F(ItemsTest, TheTwoKeychainsAreSeparate) {
   EXPECT_EQ(readData({{kSecAttrAccount, "shared"}}), "file");
 }
 
-TEST_F(ItemsTest, ControlsInjectStatusesAndRecordDictionaries) {
+TEST_F(ItemsTest, ControlsInjectStatusesAndRecordDictionariesOnlyWhenAsked) {
   using security::testing::SecFunction;
+  // Secrets pass through these dictionaries: a process that no test controls keeps none.
+  security::internal::SecurityState untouched;
+  untouched.enter(SecFunction::itemAdd, password("k", "secret"));
+  EXPECT_TRUE(untouched.calls(SecFunction::itemAdd).empty());
+  security::testing::setCallRecording(false);
+  EXPECT_EQ(add("unrecorded", "secret"), errSecSuccess);
+  EXPECT_FALSE(security::testing::lastCall(SecFunction::itemAdd).has_value());
+  security::testing::setCallRecording(true);
   security::testing::failNextCall(SecFunction::itemAdd, errSecNotAvailable, 1);
   EXPECT_EQ(add("first", "1"), errSecSuccess);
   EXPECT_EQ(add("second", "2"), errSecNotAvailable);

@@ -71,6 +71,28 @@ TEST_F(SecTrustTest, FailuresNameTheirReason) {
                  "\u201ca.test\u201d certificate is not trusted");
 }
 
+TEST_F(SecTrustTest, AHostThatCannotBeCheckedFailsTheEvaluation) {
+  auto chain = authority.issueServerChain("a.test");
+  for (const std::string& host : {std::string(), std::string("a.test\0evil", 11),
+                                  std::string("\0", 1), std::string("a.test\0", 7)}) {
+    auto trust = trustFor(chain, host);
+    CFErrorRef error;
+    EXPECT_FALSE(SecTrustEvaluateWithError(trust, &error)) << host.size();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(CFErrorGetCode(error), errSecHostNameMismatch);
+    SecTrustResultType result = kSecTrustResultInvalid;
+    SecTrustGetTrustResult(trust, &result);
+    EXPECT_EQ(result, kSecTrustResultRecoverableTrustFailure);
+  }
+  // Without a policy host no name is checked.
+  SecTrustRef unnamed;
+  ASSERT_EQ(SecTrustCreateWithCertificates({chain.leaf, chain.intermediate},
+                                           SecPolicyCreateSSL(true, std::nullopt), &unnamed),
+            errSecSuccess);
+  SecTrustSetAnchorCertificates(unnamed, {chain.root});
+  EXPECT_TRUE(SecTrustEvaluateWithError(unnamed, nullptr));
+}
+
 TEST_F(SecTrustTest, ExceptionsAreKeyedByTheLeaf) {
   auto chain = authority.issueServerChain("a.test");
   auto failing = trustFor(chain, "b.test");

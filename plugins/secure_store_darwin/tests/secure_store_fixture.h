@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/appkit/testing/window_system_controls.h"
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/foundation/testing/foundation_controls.h"
 #include "platform/localauthentication/testing/authenticator_controls.h"
@@ -29,6 +30,7 @@ class SecureStoreFixture : public ::testing::Test {
     security::testing::resetSecurityControls();
     localauthentication::testing::resetAuthenticator();
     foundation::testing::setEmulatedOperatingSystemVersion({15, 0, 0});
+    appkit::testing::resetWindowSystem();
     secure_store_darwin::SecureStoreDarwinPlugin::registerWithRegistrar(
         dart_.registrar("SecureStoreDarwinPlugin"));
   }
@@ -39,6 +41,7 @@ class SecureStoreFixture : public ::testing::Test {
     security::testing::setKeychainDirectory(std::nullopt);
     security::testing::resetSecurityControls();
     foundation::testing::setEmulatedOperatingSystemVersion({15, 0, 0});
+    appkit::testing::resetWindowSystem();
     std::filesystem::remove_all(root_);
   }
 

@@ -1,6 +1,7 @@
 // The secure-storage plug-in through its channels: reads and writes, argument errors, error
 // shaping, option parsing, ordering and the protected-data stream.
 #include "platform/appkit/ns_application.h"
+#include "platform/appkit/testing/window_system_controls.h"
 #include "plugins/secure_store_darwin/tests/secure_store_fixture.h"
 
 namespace {
@@ -154,6 +155,51 @@ TEST_F(SecureStorePluginTest, OptionsShapeTheKeychainQueries) {
   EXPECT_EQ(lastDictionary(SecFunction::itemAdd).find(kSecUseDataProtectionKeychain), nullptr);
 }
 
+TEST_F(SecureStorePluginTest, AWriteOfAnExistingKeyReplacesItsValueAndAttributes) {
+  auto item = [&](const std::string& key) {
+    auto items = storedItems({{kSecAttrAccount, key}});
+    EXPECT_EQ(items.size(), 1u) << key;
+    return items.empty() ? CFDictionary() : *items[0].asDictionary();
+  };
+  // Whatever synchronizable kind the item has, a write of its key finds it.
+  ASSERT_TRUE(write("synced", "1", {{Value("synchronizable"), Value("true")}}).isSuccess());
+  auto unsaid = write("synced", "2");
+  ASSERT_TRUE(unsaid.isSuccess()) << unsaid.describe();
+  EXPECT_EQ(*item("synced").find(kSecValueData), CFValue(bytes("2")));
+  EXPECT_EQ(*item("synced").find(kSecAttrSynchronizable), CFValue(true));
+  auto unsynced = write("synced", "3", {{Value("synchronizable"), Value("false")}});
+  ASSERT_TRUE(unsynced.isSuccess()) << unsynced.describe();
+  EXPECT_EQ(*item("synced").find(kSecAttrSynchronizable), CFValue(false));
+  EXPECT_EQ(read("synced").value, Value("3"));
+
+  auto options = [](const char* text, const char* accessibility) {
+    return ValueMap{{Value("label"), Value(text)},
+                    {Value("description"), Value(text)},
+                    {Value("comment"), Value(text)},
+                    {Value("accessibility"), Value(accessibility)}};
+  };
+  ASSERT_TRUE(write("k", "1", options("old", "unlocked")).isSuccess());
+  auto replaced = write("k", "2", options("new", "first_unlock"));
+  ASSERT_TRUE(replaced.isSuccess()) << replaced.describe();
+  CFDictionary stored = item("k");
+  EXPECT_EQ(*stored.find(kSecValueData), CFValue(bytes("2")));
+  EXPECT_EQ(*stored.find(kSecAttrLabel), CFValue("new"));
+  EXPECT_EQ(*stored.find(kSecAttrDescription), CFValue("new"));
+  EXPECT_EQ(*stored.find(kSecAttrComment), CFValue("new"));
+  EXPECT_EQ(*stored.find(kSecAttrAccessible), CFValue(kSecAttrAccessibleAfterFirstUnlock));
+
+  // An access control replaces the accessibility, and a plain accessibility replaces it again.
+  ASSERT_TRUE(write("k", "3",
+                    {{Value("accessControlFlags"), Value("userPresence")},
+                     {Value("accessibility"), Value("passcode")}})
+                  .isSuccess());
+  ASSERT_NE(item("k").find(kSecAttrAccessControl), nullptr);
+  ASSERT_TRUE(write("k", "4", {{Value("accessibility"), Value("unlocked")}}).isSuccess());
+  EXPECT_EQ(item("k").find(kSecAttrAccessControl), nullptr);
+  EXPECT_EQ(read("k").value, Value("4"));
+  EXPECT_EQ(storedItems().size(), 2u);
+}
+
 TEST_F(SecureStorePluginTest, DeleteAllRemovesBothSynchronizableKinds) {
   write("synced", "1", {{Value("synchronizable"), Value("true")}});
   write("local", "2");
@@ -191,29 +237,33 @@ TEST_F(SecureStorePluginTest, AnswersComeInTheOrderTheCallsWereSent) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(pending[2 * i + 1].wait().value, Value(std::to_string(i)));
 }
 
-TEST_F(SecureStorePluginTest, TheEventStreamFollowsProtectedData) {
-  auto center = NSNotificationCenter::defaultCenter();
+TEST_F(SecureStorePluginTest, ProtectedDataIsTheApplicationsFlagAndItsChangesAreStreamed) {
   const std::string events = secure_store_darwin::kEventChannelName;
-  center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+  EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(true));
+  appkit::testing::setProtectedDataAvailable(false);
   EXPECT_TRUE(dart_.events(events).empty());
+  EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(false));
+  // A notification alone says nothing about the flag.
+  NSNotificationCenter::defaultCenter()->postNotificationName(
+      NSApplicationProtectedDataDidBecomeAvailableNotification);
   EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(false));
 
   ASSERT_TRUE(dart_.listen(events).isSuccess());
-  center->postNotificationName(NSApplicationProtectedDataDidBecomeAvailableNotification);
-  center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+  appkit::testing::setProtectedDataAvailable(true);
+  appkit::testing::setProtectedDataAvailable(false);
   ASSERT_TRUE(dart_.waitForEvents(events, 2));
   EXPECT_EQ(dart_.events(events)[0].value(), Value(true));
   EXPECT_EQ(dart_.events(events)[1].value(), Value(false));
 
   ASSERT_TRUE(dart_.cancel(events).isSuccess());
-  center->postNotificationName(NSApplicationProtectedDataDidBecomeAvailableNotification);
+  appkit::testing::setProtectedDataAvailable(true);
   dart_.drain();
   EXPECT_EQ(dart_.events(events).size(), 2u);
   EXPECT_EQ(call("isProtectedDataAvailable", Value()).value, Value(true));
 
   ASSERT_TRUE(dart_.listen(events).isSuccess());
   ASSERT_TRUE(dart_.listen(events).isSuccess());
-  center->postNotificationName(NSApplicationProtectedDataWillBecomeUnavailableNotification);
+  appkit::testing::setProtectedDataAvailable(false);
   ASSERT_TRUE(dart_.waitForEvents(events, 3));
   dart_.drain();
   EXPECT_EQ(dart_.events(events).size(), 3u);

@@ -1,4 +1,8 @@
 // Values sealed under a hardware-held key, through the channel.
+#include <thread>
+#include <vector>
+
+#include "plugins/secure_store_darwin/secure_enclave_sealing.h"
 #include "plugins/secure_store_darwin/tests/secure_store_fixture.h"
 
 namespace {
@@ -92,6 +96,13 @@ TEST_F(SealingTest, WithoutTheHardwareTokenOrItsKeyNothingIsWritten) {
   EXPECT_EQ(enclaveKeys().size(), 1u);
   EXPECT_EQ(read("k", sealed()).value, Value("secret"));
 
+  // A keychain that cannot be opened fails the key step first.
+  security::testing::setKeychainDirectory(root_ + "/not-a-keychain");
+  std::filesystem::create_directories(root_ + "/not-a-keychain/keychain.db");
+  EXPECT_EQ(write("k", "new", sealed()).error.details, Value(int32_t{errSecParam}));
+  EXPECT_EQ(write("k", "new").error.details, Value(int32_t{errSecNotAvailable}));
+  security::testing::setKeychainDirectory(root_ + "/keychain");
+
   // Older systems have no hardware-held keys: values are stored as they are.
   foundation::testing::setEmulatedOperatingSystemVersion({10, 14, 0});
   ASSERT_TRUE(write("old", "plain", sealed()).isSuccess());
@@ -111,6 +122,57 @@ TEST_F(SealingTest, AFailedSealedWriteKeepsTheOldValueReadable) {
   EXPECT_TRUE(write("fresh", "value", sealed()).isError());
   EXPECT_TRUE(storedItems({{kSecAttrAccount, "sst.wrapped.fresh"}}).empty());
   EXPECT_TRUE(storedItems({{kSecAttrAccount, "fresh"}}).empty());
+}
+
+TEST_F(SealingTest, ASealedWriteIsWholeOrNotAtAll) {
+  ASSERT_TRUE(write("k", "old", sealed()).isSuccess());
+  // The value's update fails, and so would any later attempt to put the old wrapped key back.
+  security::testing::failNextCall(SecFunction::itemUpdate, errSecIO, 1);
+  security::testing::failNextCall(SecFunction::itemUpdate, errSecIO, 2);
+  EXPECT_TRUE(write("k", "new", sealed()).isError());
+  EXPECT_EQ(read("k", sealed()).value, Value("old"));
+}
+
+TEST_F(SealingTest, RacingFirstWritesEndWithOneHardwareKeyPerService) {
+  constexpr int kServices = 12;
+  constexpr int kRacers = 4;
+  for (int service = 0; service < kServices; ++service) {
+    std::vector<std::thread> racers;
+    for (int racer = 0; racer < kRacers; ++racer) {
+      racers.emplace_back([service] {
+        EXPECT_TRUE(secure_store_darwin::enclaveKey("svc" + std::to_string(service)).ok());
+      });
+    }
+    for (auto& racer : racers) racer.join();
+  }
+  EXPECT_EQ(enclaveKeys().size(), static_cast<size_t>(kServices));
+}
+
+TEST_F(SealingTest, SealedWritesReplaceTheAttributesOfAnExistingKey) {
+  ASSERT_TRUE(write("k", "1", sealed({{Value("accessibility"), Value("unlocked")}})).isSuccess());
+  auto replaced = write(
+      "k", "2",
+      sealed({{Value("accessibility"), Value("first_unlock")}, {Value("label"), Value("new")}}));
+  ASSERT_TRUE(replaced.isSuccess()) << replaced.describe();
+  auto items = storedItems({{kSecAttrAccount, "k"}});
+  ASSERT_EQ(items.size(), 1u);
+  const CFDictionary& item = *items[0].asDictionary();
+  EXPECT_EQ(*item.find(kSecAttrLabel), CFValue("new"));
+  EXPECT_EQ(item.find(kSecAttrAccessControl)->asAccessControl()->protection(),
+            kSecAttrAccessibleAfterFirstUnlock);
+  EXPECT_EQ(read("k", sealed({{Value("accessibility"), Value("first_unlock")}})).value, Value("2"));
+}
+
+TEST_F(SealingTest, SealedDeletionsReachSynchronizedItemsToo) {
+  ASSERT_TRUE(write("synced", "1", {{Value("synchronizable"), Value("true")}}).isSuccess());
+  ASSERT_TRUE(write("local", "2", sealed()).isSuccess());
+  ASSERT_TRUE(call("delete", arguments("synced", sealed())).isSuccess());
+  EXPECT_TRUE(storedItems({{kSecAttrAccount, "synced"}}).empty());
+
+  ASSERT_TRUE(write("synced", "1", {{Value("synchronizable"), Value("true")}}).isSuccess());
+  ASSERT_TRUE(call("deleteAll", arguments(std::nullopt, sealed())).isSuccess());
+  EXPECT_TRUE(storedItems().empty());
+  EXPECT_TRUE(enclaveKeys().empty());
 }
 
 TEST_F(SealingTest, WithAnAccessibilitySealedValuesAskForTheUserOncePerCall) {
