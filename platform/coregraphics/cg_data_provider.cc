@@ -1,14 +1,11 @@
 #include "platform/coregraphics/cg_data_provider.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <optional>
 #include <string>
 
 #include "platform/coregraphics/internal/cg_data_provider.h"
+#include "platform/foundation/regular_file.h"
 
 namespace {
 
@@ -20,16 +17,6 @@ bool isLocalHost(const std::optional<std::string>& host) {
   return lower == "localhost";
 }
 
-bool isReadableRegularFile(const std::string& path) {
-  if (path.empty() || path.find('\0') != std::string::npos) return false;
-  int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return false;
-  struct stat status {};
-  bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-  close(descriptor);
-  return regular;
-}
-
 }  // namespace
 
 CGDataProviderRef CGDataProviderCreateWithCFData(const CFDataRef& data) {
@@ -39,7 +26,9 @@ CGDataProviderRef CGDataProviderCreateWithCFData(const CFDataRef& data) {
 
 CGDataProviderRef CGDataProviderCreateWithURL(const NSURL& url) {
   if (!url.isFileURL() || !isLocalHost(url.host())) return nullptr;
-  std::string path = url.path();
-  if (!isReadableRegularFile(path)) return nullptr;
-  return std::make_shared<const CGDataProvider>(std::move(path));
+  // Read once, here: a reader that opened the path again later could find a FIFO or a device
+  // put in its place.
+  auto bytes = foundation::readRegularFile(url.path(), kCGDataProviderMaxFileBytes);
+  if (!bytes) return nullptr;
+  return std::make_shared<const CGDataProvider>(std::make_shared<const CFData>(std::move(*bytes)));
 }

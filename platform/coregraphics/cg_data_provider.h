@@ -1,6 +1,7 @@
 // Byte sources that CoreGraphics readers take: a data object, or a file named by a URL.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/coregraphics/cf_data.h"
@@ -11,6 +12,10 @@ using CGDataProviderRef = std::shared_ptr<const CGDataProvider>;
 
 // Null for null data.
 CGDataProviderRef CGDataProviderCreateWithCFData(const CFDataRef& data);
-// A provider that reads the local file `url` names when its bytes are needed; null when the URL
-// is not a file URL of this machine or names no readable regular file.
+// The largest file a provider made from a URL reads.
+inline constexpr uint64_t kCGDataProviderMaxFileBytes = uint64_t{512} << 20;
+
+// A provider of the bytes of the local file `url` names, read when the provider is made (opened
+// without waiting); null when the URL is not a file URL of this machine or names no readable
+// regular file of at most kCGDataProviderMaxFileBytes.
 CGDataProviderRef CGDataProviderCreateWithURL(const NSURL& url);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/foundation/file_system_path.h"
 #include "platform/foundation/testing/foundation_controls.h"
 
 namespace fs = std::filesystem;
@@ -27,14 +28,15 @@ std::shared_ptr<NSBundle> NSBundle::mainBundle() {
   static std::mutex mutex;
   static std::shared_ptr<NSBundle> cached;
   std::lock_guard lock(mutex);
-  std::string path = foundation::testing::mainBundlePathOverride().value_or(bundlePathOfExecutable());
+  std::string path =
+      foundation::testing::mainBundlePathOverride().value_or(bundlePathOfExecutable());
   if (!cached || cached->bundlePath() != path) cached = std::make_shared<NSBundle>(path);
   return cached;
 }
 
 std::shared_ptr<NSBundle> NSBundle::bundleWithPath(const std::string& path) {
   std::error_code error;
-  if (!fs::is_directory(path, error)) return nullptr;
+  if (!foundation::isFileSystemPath(path) || !fs::is_directory(path, error)) return nullptr;
   return std::make_shared<NSBundle>(path);
 }
 
@@ -60,6 +62,6 @@ std::optional<std::string> NSBundle::pathForResource(const std::string& name,
                                                      const std::string& extension) const {
   std::string path = resourcePath() + "/" + name + (extension.empty() ? "" : "." + extension);
   std::error_code error;
-  if (!fs::exists(path, error)) return std::nullopt;
+  if (!foundation::isFileSystemPath(path) || !fs::exists(path, error)) return std::nullopt;
   return path;
 }

@@ -7,14 +7,15 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/foundation/file_system_path.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 bool fail(NSError* error, int code, const std::string& what, const std::string& path) {
   if (error != nullptr) {
-    *error = NSError{NSPOSIXErrorDomain, code,
-                     what + " \"" + path + "\": " + std::strerror(code)};
+    *error = NSError{NSPOSIXErrorDomain, code, what + " \"" + path + "\": " + std::strerror(code)};
   }
   return false;
 }
@@ -22,13 +23,14 @@ bool fail(NSError* error, int code, const std::string& what, const std::string& 
 }  // namespace
 
 std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
-  static auto* const manager = new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
+  static auto* const manager =
+      new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
   return *manager;
 }
 
 bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return false;
+  if (!foundation::isFileSystemPath(path) || ::stat(path.c_str(), &info) != 0) return false;
   if (isDirectory != nullptr) *isDirectory = S_ISDIR(info.st_mode);
   return true;
 }
@@ -36,7 +38,9 @@ bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory)
 bool NSFileManager::createDirectoryAtPath(const std::string& path, bool createIntermediates,
                                           const NSFileAttributes& /*attributes*/,
                                           NSError* error) const {
-  if (path.empty()) return fail(error, ENOENT, "Could not create the folder", path);
+  if (!foundation::isFileSystemPath(path)) {
+    return fail(error, ENOENT, "Could not create the folder", path);
+  }
   if (createIntermediates) {
     std::error_code code;
     fs::create_directories(path, code);
@@ -55,7 +59,7 @@ bool NSFileManager::createDirectoryAtPath(const std::string& path, bool createIn
 
 bool NSFileManager::removeItemAtPath(const std::string& path, NSError* error) const {
   std::error_code code;
-  if (!fs::exists(fs::symlink_status(path, code))) {
+  if (!foundation::isFileSystemPath(path) || !fs::exists(fs::symlink_status(path, code))) {
     return fail(error, ENOENT, "Could not remove", path);
   }
   fs::remove_all(path, code);
@@ -84,9 +88,10 @@ NSDate dateOf(const struct statx_timestamp& time) {
 std::optional<NSFileItemAttributes> NSFileManager::attributesOfItemAtPath(const std::string& path,
                                                                           NSError* error) const {
   struct statx info {};
-  if (path.empty() ||
+  if (!foundation::isFileSystemPath(path) ||
       ::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
-    fail(error, path.empty() ? ENOENT : errno, "Could not read the attributes of", path);
+    fail(error, !foundation::isFileSystemPath(path) ? ENOENT : errno,
+         "Could not read the attributes of", path);
     return std::nullopt;
   }
   NSFileItemAttributes attributes;

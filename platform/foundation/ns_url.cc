@@ -102,7 +102,8 @@ std::optional<std::string> stringByRemovingPercentEncoding(std::string_view text
     out.push_back(static_cast<char>(high * 16 + low));
     i += 2;
   }
-  if (!foundation::isValidUtf8(out)) return std::nullopt;
+  // A NUL would end the text early wherever it is handed to the system, so none is produced.
+  if (out.find('\0') != std::string::npos || !foundation::isValidUtf8(out)) return std::nullopt;
   return out;
 }
 
@@ -200,7 +201,8 @@ std::string NSURL::pathExtension() const {
 bool NSURL::isFileURL() const {
   if (!scheme_ || scheme_->size() != 4) return false;
   std::string lower;
-  for (char c : *scheme_) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  for (char c : *scheme_)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   return lower == "file";
 }
 

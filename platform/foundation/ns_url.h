@@ -37,6 +37,7 @@ class NSURL {
   const std::optional<std::string>& host() const { return host_; }
   const std::optional<int>& port() const { return port_; }
   // Percent-decoded, without a trailing slash except for "/" itself; empty when there is none.
+  // Escapes that do not decode (malformed, not UTF-8, or a NUL) are kept as written.
   std::string path() const;
   // The path as written, percent-escapes kept.
   const std::string& percentEncodedPath() const { return path_; }
@@ -78,5 +79,6 @@ class NSURL {
 // Escapes every byte that is not in `allowed` as %XX (upper-case hex).
 std::string stringByAddingPercentEncodingWithAllowedCharacters(std::string_view text,
                                                                const NSCharacterSet& allowed);
-// Decodes %XX escapes; nullopt when an escape is malformed or the result is not UTF-8.
+// Decodes %XX escapes; nullopt when an escape is malformed or the result is not UTF-8 or would
+// hold a NUL.
 std::optional<std::string> stringByRemovingPercentEncoding(std::string_view text);

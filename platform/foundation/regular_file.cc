@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/foundation/file_system_path.h"
+
 namespace foundation {
 namespace {
 
@@ -46,7 +48,7 @@ const char* describe(RegularFileError error) {
 
 std::optional<RegularFile> RegularFile::open(const std::string& path, uint64_t maxBytes,
                                              RegularFileError* error) {
-  if (path.empty() || path.find('\0') != std::string::npos) {
+  if (!isFileSystemPath(path)) {
     report(error, RegularFileError::kNotFound);
     return std::nullopt;
   }

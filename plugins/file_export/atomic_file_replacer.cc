@@ -9,6 +9,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/foundation/regular_file.h"
+
 namespace file_export {
 namespace {
 
@@ -81,6 +83,59 @@ bool syncDirectory(const fs::path& directory) {
   return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
+// Copies the regular file at `source` into `fd`, taking its size from `budget`. The source is
+// opened without waiting (a FIFO or device is refused first), and a file that grows past the
+// budget while it is read fails the copy.
+bool copyFileInto(const fs::path& source, int fd, uint64_t& budget) {
+  auto file = foundation::RegularFile::open(source.string(), budget);
+  if (!file) return false;
+  uint8_t buffer[64 * 1024];
+  off_t offset = 0;
+  for (;;) {
+    ssize_t count = ::pread(file->fd(), buffer, sizeof buffer, offset);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return false;
+    if (count == 0) return true;
+    if (static_cast<uint64_t>(count) > budget) return false;
+    budget -= static_cast<uint64_t>(count);
+    if (!writeAll(fd, buffer, static_cast<size_t>(count))) return false;
+    offset += count;
+  }
+}
+
+// Copies the folder `source` into the existing folder `destination`, item by item: folders,
+// regular files (with their permissions) and symbolic links as links. Anything else fails.
+bool copyFolder(const fs::path& source, const fs::path& destination, uint64_t& budget) {
+  std::error_code error;
+  fs::recursive_directory_iterator item(source, error), end;
+  for (; !error && item != end; item.increment(error)) {
+    // Saving a folder inside itself: the copy being made is not copied again.
+    if (item->path() == destination) {
+      item.disable_recursion_pending();
+      continue;
+    }
+    // Lexically: resolving would follow the links this copy keeps as links.
+    fs::path copy = destination / item->path().lexically_relative(source);
+    fs::file_status status = item->symlink_status(error);
+    if (error) return false;
+    if (fs::is_symlink(status)) {
+      fs::copy_symlink(item->path(), copy, error);
+    } else if (fs::is_directory(status)) {
+      fs::create_directory(copy, item->path(), error);
+    } else if (fs::is_regular_file(status)) {
+      ScopedFd fd(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                         static_cast<mode_t>(status.permissions() & fs::perms::mask)));
+      if (fd.get() < 0 || !copyFileInto(item->path(), fd.get(), budget) || !fd.close()) {
+        return false;
+      }
+    } else {
+      return false;
+    }
+    if (error) return false;
+  }
+  return !error;
+}
+
 // Renames the prepared item over the target. A directory on either side cannot be renamed over
 // in one step: the old item is set aside first and put back if the rename fails.
 bool moveIntoPlace(TemporaryItem& prepared, const fs::path& target) {
@@ -141,25 +196,17 @@ bool replaceWithCopy(const std::string& sourcePath, const std::string& targetPat
   auto status = fs::status(sourcePath, error);
   if (error || !fs::exists(status)) return false;
   TemporaryItem temporary(target);
+  uint64_t budget = kMaxCopyBytes;
   if (fs::is_directory(status)) {
-    if (!temporary.createDirectory()) return false;
-    fs::copy(sourcePath, temporary.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-    if (error) return false;
+    if (!temporary.createDirectory() || !copyFolder(sourcePath, temporary.path(), budget)) {
+      return false;
+    }
   } else {
     ScopedFd fd(temporary.createFile());
     if (fd.get() < 0 || !setNewFileMode(fd.get(), target)) return false;
-    ScopedFd source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.get() < 0) return false;
-    uint8_t buffer[64 * 1024];
-    for (;;) {
-      ssize_t count = ::read(source.get(), buffer, sizeof buffer);
-      if (count < 0 && errno == EINTR) continue;
-      if (count < 0) return false;
-      if (count == 0) break;
-      if (!writeAll(fd.get(), buffer, static_cast<size_t>(count))) return false;
+    if (!copyFileInto(sourcePath, fd.get(), budget) || ::fsync(fd.get()) != 0 || !fd.close()) {
+      return false;
     }
-    if (::fsync(fd.get()) != 0 || !fd.close()) return false;
   }
   return moveIntoPlace(temporary, target);
 }

@@ -19,10 +19,11 @@ class Dialog : public std::enable_shared_from_this<Dialog> {
   void openSaveDialog(Params params, FlutterResult result);
 
   // Stores the bytes, or a copy of the source (which wins when both are given), at `url`,
-  // replacing what is there, and answers the URL's string, or an error.
-  static void saveContent(const std::optional<std::vector<uint8_t>>& bytes,
-                          const std::optional<std::string>& sourcePath, const NSURL& url,
-                          const FlutterResult& result);
+  // replacing what is there, and answers the URL's string, or an error. The file work runs off
+  // the main thread (a copy can be long); the answer comes on the main thread.
+  static void saveContent(std::optional<std::vector<uint8_t>> bytes,
+                          std::optional<std::string> sourcePath, const NSURL& url,
+                          FlutterResult result);
 };
 
 }  // namespace file_export

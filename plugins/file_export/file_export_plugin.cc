@@ -26,8 +26,14 @@ void FileExportPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterRe
     result(FlutterError{"Invalid Arguments", "Invalid Arguments were supplied", nullptr});
     return;
   }
+  Params params = Params::fromMap(*arguments);
+  // Refused now rather than after the user has chosen a place.
+  if (params.bytesOfAnotherType) {
+    result(FlutterError{"invalid_arguments", "\"bytes\" must be typed data", nullptr});
+    return;
+  }
   dispatch_async(dispatch_get_main_queue(),
-                 [params = Params::fromMap(*arguments), result = std::move(result)] {
+                 [params = std::move(params), result = std::move(result)] {
                    std::make_shared<Dialog>()->openSaveDialog(params, result);
                  });
 }

@@ -1,4 +1,6 @@
-// The arguments of a "saveAs" call. Entries of another type than expected count as absent.
+// The arguments of a "saveAs" call. Entries of another type than expected count as absent,
+// except "bytes": typed data of any element type gives its raw bytes, and any other value but
+// null is a mistake the call is refused for before the panel opens.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@ struct Params {
   std::optional<std::string> sourcePath;
   std::optional<std::string> fileExtension;
   bool includeExtension = true;
+  bool bytesOfAnotherType = false;
 
   static Params fromMap(const flutter::ValueMap& map);
   // The name the save panel proposes: the name (or "file") with the extension when asked for.

@@ -42,6 +42,12 @@ FlutterError invalidSize() {
                                         std::to_string(kMaxBitmapBytes) + " bytes");
 }
 
+FlutterError fileUnreadable(const std::string& path) {
+  return pdfError(kLoadFailedCode, "The file cannot be read: " + path +
+                                       " (it must be a regular file of at most " +
+                                       std::to_string(kCGDataProviderMaxFileBytes) + " bytes)");
+}
+
 FlutterError bitmapFailed() { return pdfError(kBitmapFailedCode, "The bitmap could not be made"); }
 
 }  // namespace
@@ -79,9 +85,17 @@ void PdfPagesPlugin::initializePdfRenderer(const Value& arguments, const Flutter
   // The document reads a private copy, never the message's buffer.
   CFDataRef data = CFDataCreate(bytes->data(), static_cast<CFIndex>(bytes->size()));
   if (!data) return result(pdfError(kLoadFailedCode, "The document bytes could not be copied"));
-  CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
-  if (!document) return result(pdfError(kLoadFailedCode, "The bytes are not a PDF document"));
-  unlockAndStore(std::move(document), *document_id, args.optionalString("password"), result);
+  loadInOrder(
+      std::move(*document_id),
+      [data = std::move(data), password = args.optionalString("password")] {
+        CGPDFDocumentRef document =
+            CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
+        if (!document) {
+          return Loaded{nullptr, 0, pdfError(kLoadFailedCode, "The bytes are not a PDF document")};
+        }
+        return unlock(std::move(document), password);
+      },
+      result);
 }
 
 void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult& result) {
@@ -90,25 +104,47 @@ void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult
   auto document_id = args.string("documentID");
   if (!args.ok()) return result(args.error());
 
-  CGDataProviderRef provider = CGDataProviderCreateWithURL(fileURL(*path));
-  if (!provider) return result(pdfError(kLoadFailedCode, "The file cannot be read: " + *path));
-  CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
-  if (!document) return result(pdfError(kLoadFailedCode, "The file is not a PDF document"));
-  unlockAndStore(std::move(document), *document_id, args.optionalString("password"), result);
+  loadInOrder(
+      std::move(*document_id),
+      [path = std::move(*path), password = args.optionalString("password")] {
+        CGDataProviderRef provider = CGDataProviderCreateWithURL(fileURL(path));
+        if (!provider) return Loaded{nullptr, 0, fileUnreadable(path)};
+        CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
+        if (!document) {
+          return Loaded{nullptr, 0, pdfError(kLoadFailedCode, "The file is not a PDF document")};
+        }
+        return unlock(std::move(document), password);
+      },
+      result);
 }
 
-void PdfPagesPlugin::unlockAndStore(CGPDFDocumentRef document, const std::string& documentId,
-                                    const std::optional<std::string>& password,
-                                    const FlutterResult& result) {
+void PdfPagesPlugin::loadInOrder(std::string documentId, std::function<Loaded()> open,
+                                 FlutterResult result) {
+  dispatch_async(load_queue_, [self = shared_from_this(), documentId = std::move(documentId),
+                               open = std::move(open), result = std::move(result)]() mutable {
+    Loaded loaded = open();
+    dispatch_async(dispatch_get_main_queue(),
+                   [self = std::move(self), documentId = std::move(documentId),
+                    loaded = std::move(loaded), result = std::move(result)] {
+                     if (loaded.error) return result(*loaded.error);
+                     self->document_repo_[documentId] = loaded.document;
+                     result(Value(std::to_string(loaded.pageCount)));
+                   });
+  });
+}
+
+PdfPagesPlugin::Loaded PdfPagesPlugin::unlock(CGPDFDocumentRef document,
+                                              const std::optional<std::string>& password) {
   // Without a password an encrypted document is kept as it is (locked, with no pages, when it
-  // needs one); a password for a document that is not encrypted is ignored.
+  // needs one); a password for a document that is not encrypted is ignored. The password goes on
+  // as C text, so one holding a NUL would be cut short there: it is no password of the file.
   if (password && CGPDFDocumentIsEncrypted(document) &&
-      !CGPDFDocumentUnlockWithPassword(document, password->c_str())) {
-    return result(unlockFailed());
+      (password->find('\0') != std::string::npos ||
+       !CGPDFDocumentUnlockWithPassword(document, password->c_str()))) {
+    return Loaded{nullptr, 0, unlockFailed()};
   }
   size_t page_count = CGPDFDocumentGetNumberOfPages(document);
-  document_repo_[documentId] = std::move(document);
-  result(Value(std::to_string(page_count)));
+  return Loaded{std::move(document), page_count, std::nullopt};
 }
 
 void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result) {
@@ -191,8 +227,15 @@ void PdfPagesPlugin::closeDocument(const Value& arguments, const FlutterResult& 
   PdfArguments args(arguments);
   auto document_id = args.asString();
   if (!args.ok()) return result(args.error());
-  document_repo_.erase(*document_id);
-  result(Value());
+  // Behind the loads sent before it, so that it closes what they stored.
+  dispatch_async(load_queue_, [self = shared_from_this(), documentId = std::move(*document_id),
+                               result]() mutable {
+    dispatch_async(dispatch_get_main_queue(),
+                   [self = std::move(self), documentId = std::move(documentId), result] {
+                     self->document_repo_.erase(documentId);
+                     result(Value());
+                   });
+  });
 }
 
 CGPDFDocumentRef PdfPagesPlugin::documentOrAnswer(const std::string& documentId,

@@ -1,16 +1,13 @@
 // What a data provider reads from, for the framework's own readers.
 #pragma once
 
-#include <string>
-#include <variant>
-
 #include "platform/coregraphics/cf_data.h"
 #include "platform/coregraphics/cg_data_provider.h"
 
 namespace coregraphics::internal {
 
-// A data object, or the path of a file read each time the bytes are needed.
-using ByteSource = std::variant<CFDataRef, std::string>;
+// The bytes a reader reads; never null in a provider.
+using ByteSource = CFDataRef;
 
 }  // namespace coregraphics::internal
 

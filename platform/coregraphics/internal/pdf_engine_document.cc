@@ -31,12 +31,16 @@ struct GFree {
 };
 using GCharPtr = std::unique_ptr<gchar, GFree>;
 
-// poppler-glib hands passwords to the core in Latin-1; poppler-cpp takes the bytes as given.
-std::optional<std::string> latin1(const char* password) {
-  if (password == nullptr) return std::string();
+// The bytes a password may stand for in the file: older revisions of the standard security
+// handler store Latin-1, AES-256 (revision 6) stores UTF-8. Latin-1 comes first, as poppler-glib
+// tries it first too; a password outside Latin-1 has only its UTF-8 form.
+std::vector<std::string> passwordCandidates(const char* password) {
+  if (password == nullptr) return {std::string()};
+  std::vector<std::string> candidates;
   GCharPtr converted(g_convert(password, -1, "ISO-8859-1", "UTF-8", nullptr, nullptr, nullptr));
-  if (!converted) return std::nullopt;
-  return std::string(converted.get());
+  if (converted) candidates.emplace_back(converted.get());
+  if (candidates.empty() || candidates.front() != password) candidates.emplace_back(password);
+  return candidates;
 }
 
 struct GlibOpen {
@@ -44,38 +48,34 @@ struct GlibOpen {
   GErrorPtr error;
 };
 
-GlibOpen openWithGlib(const ByteSource& source, const char* password) {
+// poppler-glib takes the UTF-8 password and tries its Latin-1 form, then the UTF-8 bytes.
+GlibOpen openWithGlib(const CFDataRef& data, const char* password) {
   GError* error = nullptr;
-  PopplerDocument* document = nullptr;
-  if (const auto* data = std::get_if<CFDataRef>(&source)) {
-    const std::vector<uint8_t>& bytes = (*data)->bytes();
-    GBytes* view = g_bytes_new_static(bytes.data(), bytes.size());
-    GObjectPtr<GInputStream> stream(g_memory_input_stream_new_from_bytes(view));
-    g_bytes_unref(view);
-    document = poppler_document_new_from_stream(stream.get(), static_cast<goffset>(bytes.size()),
-                                                password, nullptr, &error);
-  } else {
-    GCharPtr uri(g_filename_to_uri(std::get<std::string>(source).c_str(), nullptr, &error));
-    if (uri) document = poppler_document_new_from_file(uri.get(), password, &error);
-  }
+  const std::vector<uint8_t>& bytes = data->bytes();
+  GBytes* view = g_bytes_new_static(bytes.data(), bytes.size());
+  GObjectPtr<GInputStream> stream(g_memory_input_stream_new_from_bytes(view));
+  g_bytes_unref(view);
+  PopplerDocument* document = poppler_document_new_from_stream(
+      stream.get(), static_cast<goffset>(bytes.size()), password, nullptr, &error);
   return GlibOpen{GObjectPtr<PopplerDocument>(document), GErrorPtr(error)};
 }
 
-std::unique_ptr<poppler::document> openWithCpp(const ByteSource& source,
-                                               const std::string& password) {
-  if (const auto* data = std::get_if<CFDataRef>(&source)) {
-    const std::vector<uint8_t>& bytes = (*data)->bytes();
-    return std::unique_ptr<poppler::document>(
-        poppler::document::load_from_raw_data(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<int>(bytes.size()), password, password));
+// poppler-cpp takes the password's bytes as given, so each candidate is tried in turn; the first
+// that unlocks the file wins. Null when the bytes are no PDF; locked when no candidate fits.
+std::unique_ptr<poppler::document> openWithCpp(const CFDataRef& data, const char* password) {
+  const std::vector<uint8_t>& bytes = data->bytes();
+  std::unique_ptr<poppler::document> document;
+  for (const std::string& candidate : passwordCandidates(password)) {
+    document.reset(poppler::document::load_from_raw_data(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), candidate,
+        candidate));
+    if (!document || !document->is_locked()) break;
   }
-  return std::unique_ptr<poppler::document>(
-      poppler::document::load_from_file(std::get<std::string>(source), password, password));
+  return document;
 }
 
 bool fitsPoppler(const ByteSource& source) {
-  const auto* data = std::get_if<CFDataRef>(&source);
-  return data == nullptr || (!(*data)->bytes().empty() && (*data)->bytes().size() <= INT_MAX);
+  return source && !source->bytes().empty() && source->bytes().size() <= INT_MAX;
 }
 
 CGRect toRect(const poppler::rectf& rect) {
@@ -108,8 +108,11 @@ struct PdfEngineDocument::Handles {
 std::variant<std::shared_ptr<PdfEngineDocument>, PdfEngineDocument::OpenFailure>
 PdfEngineDocument::open(const ByteSource& source, const char* password) {
   if (!fitsPoppler(source)) return OpenFailure::notPdf;
-  std::optional<std::string> cpp_password = latin1(password);
-  if (!cpp_password) return OpenFailure::needsPassword;
+  // poppler-cpp decides whether the password fits: poppler-glib falls back to the empty password
+  // for one it cannot turn into Latin-1, which would open a file that has only an owner password.
+  std::unique_ptr<poppler::document> cpp = openWithCpp(source, password);
+  if (!cpp) return OpenFailure::notPdf;
+  if (cpp->is_locked()) return OpenFailure::needsPassword;
 
   GlibOpen opened = openWithGlib(source, password);
   if (!opened.document) {
@@ -119,12 +122,9 @@ PdfEngineDocument::open(const ByteSource& source, const char* password) {
   }
   auto handles = std::make_unique<Handles>();
   handles->glib = std::move(opened.document);
-  handles->cpp = openWithCpp(source, *cpp_password);
-  // A file changed between the two reads shows as a mismatch.
+  handles->cpp = std::move(cpp);
   int pages = poppler_document_get_n_pages(handles->glib.get());
-  if (!handles->cpp || handles->cpp->is_locked() || handles->cpp->pages() != pages || pages < 0) {
-    return OpenFailure::notPdf;
-  }
+  if (handles->cpp->pages() != pages || pages < 0) return OpenFailure::notPdf;
   handles->pages.resize(static_cast<size_t>(pages));
   return std::shared_ptr<PdfEngineDocument>(new PdfEngineDocument(source, std::move(handles)));
 }

@@ -2,8 +2,8 @@
 // poppler-glib does not tell: the page boxes besides the crop box, the page rotation and whether
 // the file is encrypted. Both read the same bytes with the same password.
 //
-// Documents are loaded through a stream or from a file, never through poppler-glib's in-memory
-// loaders, which crash on a wrong password.
+// Documents are loaded from bytes in memory (poppler-glib through a stream, never through its
+// in-memory loaders, which crash on a wrong password).
 #pragma once
 
 #include <cairo.h>
@@ -34,8 +34,8 @@ class PdfEngineDocument {
     needsPassword,  // encrypted, and the password (or its absence) does not open it
   };
 
-  // Opens `source` with a UTF-8 `password` (null: none). A password that poppler cannot pass on
-  // unchanged (outside Latin-1) opens nothing.
+  // Opens `source` with a UTF-8 `password` (null: none), given to the file as its revision of
+  // encryption stores passwords: Latin-1 up to revision 4, UTF-8 for AES-256.
   static std::variant<std::shared_ptr<PdfEngineDocument>, OpenFailure> open(
       const ByteSource& source, const char* password);
 

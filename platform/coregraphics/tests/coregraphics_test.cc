@@ -3,15 +3,18 @@
 #include "platform/coregraphics/coregraphics.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <numbers>
 #include <vector>
 
 #include "platform/coregraphics/testing/pdf_writer.h"
+#include "platform/foundation/testing/blocking_fifo.h"
 
 namespace {
 
@@ -61,6 +64,39 @@ TEST(DataProviderTest, ReadsOnlyRegularFilesNamedByLocalFileUrls) {
             nullptr);
   std::filesystem::remove(file);
   EXPECT_EQ(CGDataProviderCreateWithCFData(nullptr), nullptr);
+}
+
+TEST(DataProviderTest, ReadsTheNamedFileOnceWithoutWaitingAndWithinTheLimit) {
+  namespace fs = std::filesystem;
+  fs::path directory = fs::temp_directory_path() / ("provider_test_" + std::to_string(::getpid()));
+  fs::create_directories(directory);
+  auto fileProvider = [](const fs::path& path) {
+    return CGDataProviderCreateWithURL(NSURL::fileURLWithPath(path.string(), false));
+  };
+
+  foundation::testing::BlockingFifo fifo((directory / "fifo.pdf").string());
+  ASSERT_TRUE(fifo.created());
+  EXPECT_EQ(fileProvider(fifo.path()), nullptr);
+  EXPECT_FALSE(fifo.rescued()) << "making the provider waited for a writer";
+  EXPECT_EQ(fileProvider("/dev/zero"), nullptr);
+  fs::path huge = directory / "huge.pdf";
+  { std::ofstream(huge) << "%PDF-1.4"; }
+  fs::resize_file(huge, kCGDataProviderMaxFileBytes + 1);
+  EXPECT_EQ(fileProvider(huge), nullptr);
+
+  // The bytes are those of the file when the provider was made: replacing the file later, even
+  // by a FIFO, changes nothing for the document.
+  fs::path file = directory / "doc.pdf";
+  ASSERT_TRUE(PdfWriter().addPage({CGRectMake(0, 0, 10, 10)}).writeTo(file.string()));
+  CGDataProviderRef provider = fileProvider(file);
+  ASSERT_NE(provider, nullptr);
+  fs::remove(file);
+  foundation::testing::BlockingFifo swapped(file.string());
+  CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(CGPDFDocumentGetNumberOfPages(document), 1u);
+  EXPECT_FALSE(swapped.rescued());
+  fs::remove_all(directory);
 }
 
 // Pages with the same content: red at the crop box's bottom-left corner, blue outside the crop.

@@ -1,4 +1,6 @@
 // The file saver through its channel: the proposed name, and replacing files safely.
+#include "plugins/file_export/file_export_plugin.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,8 +11,8 @@
 #include "platform/appkit/testing/file_panel_controls.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/testing/test_dart_side.h"
+#include "platform/foundation/testing/blocking_fifo.h"
 #include "platform/foundation/testing/foundation_controls.h"
-#include "plugins/file_export/file_export_plugin.h"
 
 namespace file_export {
 namespace {
@@ -85,8 +87,8 @@ TEST_F(FileExportTest, ArgumentsAndTheProposedName) {
   EXPECT_EQ(proposedName(ValueMap{{"fileExtension", "pdf"}}), "file.pdf");
   EXPECT_EQ(proposedName(ValueMap{{"name", "report"}, {"fileExtension", ".pdf"}}), "report.pdf");
   EXPECT_EQ(proposedName(ValueMap{{"name", "report"}, {"fileExtension", ""}}), "report");
-  EXPECT_EQ(proposedName(ValueMap{{"name", "report"}, {"fileExtension", "pdf"},
-                                  {"includeExtension", false}}),
+  EXPECT_EQ(proposedName(ValueMap{
+                {"name", "report"}, {"fileExtension", "pdf"}, {"includeExtension", false}}),
             "report");
   auto [pending, panel] = save(ValueMap{});
   EXPECT_EQ(panel->directoryURL()->path(), (root_ / "Desktop").string());
@@ -125,10 +127,6 @@ TEST_F(FileExportTest, FailuresKeepTheOldFileAndAnswerErrors) {
   EXPECT_EQ(reply_.error.message, "Failed to save file");
   EXPECT_EQ(read(target), "precious");
 
-  reply_ = saveTo(ValueMap{{"bytes", "not typed data"}}, target);
-  EXPECT_EQ(reply_.error.code, "invalid_arguments");
-  EXPECT_EQ(read(target), "precious");
-
   reply_ = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{1}}}, root_ / "no" / "dir.txt");
   EXPECT_EQ(reply_.error.message, "Failed to save file");
 }
@@ -141,8 +139,8 @@ TEST_F(FileExportTest, TheAnsweredUrlIsPercentEscapedAndMistypedSourcesYieldToBy
   EXPECT_EQ(read(target), "1");
 
   // A source path that is not a string counts as absent: the bytes are written.
-  reply = saveTo(ValueMap{{"bytes", std::vector<uint8_t>{'2'}}, {"sourcePath", int32_t{5}}},
-                 target);
+  reply =
+      saveTo(ValueMap{{"bytes", std::vector<uint8_t>{'2'}}, {"sourcePath", int32_t{5}}}, target);
   ASSERT_TRUE(reply.isSuccess()) << reply.describe();
   EXPECT_EQ(read(target), "2");
   // Neither content: an error, and the target is untouched.
@@ -156,19 +154,79 @@ TEST_F(FileExportTest, TheAnsweredUrlIsPercentEscapedAndMistypedSourcesYieldToBy
   EXPECT_EQ(read(target), "2");
 }
 
+TEST_F(FileExportTest, BytesOfAnyTypedDataAreSavedAndOtherTypesAreRefusedBeforeThePanel) {
+  fs::path target = root_ / "typed.bin";
+  auto reply = saveTo(ValueMap{{"bytes", std::vector<int32_t>{0x64636261}}}, target);
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(read(target), "abcd");
+  reply = saveTo(ValueMap{{"bytes", std::vector<double>{0.0}}}, target);
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(fs::file_size(target), 8u);
+
+  for (Value wrong : {Value("not typed data"), Value(int32_t{3}),
+                      Value(ValueList{Value(int32_t{1})}), Value(ValueMap{})}) {
+    auto [pending, panel] = save(ValueMap{{"bytes", wrong}});
+    EXPECT_EQ(panel, nullptr) << "the panel opened for bytes of another type";
+    if (panel) controls::confirmPanel(*panel, {NSURL::fileURLWithPath(target.string())});
+    reply = pending.wait();
+    EXPECT_EQ(reply.error.code, "invalid_arguments") << reply.describe();
+  }
+  EXPECT_EQ(fs::file_size(target), 8u);
+  // An explicit null is no bytes: the panel opens, and confirming it finds no content.
+  reply = saveTo(ValueMap{{"bytes", Value()}}, target);
+  EXPECT_EQ(reply.error.code, "invalid_arguments");
+}
+
+TEST_F(FileExportTest, ASourceThatIsNotARegularFileFailsWithoutWaitingOrStreaming) {
+  fs::path target = root_ / "kept.txt";
+  write(target, "precious");
+  foundation::testing::BlockingFifo fifo((root_ / "fifo").string());
+  ASSERT_TRUE(fifo.created());
+  reply_ = saveTo(ValueMap{{"sourcePath", fifo.path()}}, target);
+  ASSERT_FALSE(fifo.rescued()) << "the copy waited for a writer";
+  EXPECT_EQ(reply_.error.message, "Failed to save file");
+
+  fs::path link = root_ / "zero";
+  fs::create_symlink("/dev/zero", link);
+  for (const std::string& source : {std::string("/dev/zero"), link.string()}) {
+    reply_ = saveTo(ValueMap{{"sourcePath", source}}, target);
+    EXPECT_EQ(reply_.error.message, "Failed to save file") << source;
+  }
+  // A folder holding a FIFO is not copied either, and nothing waits on it.
+  fs::create_directories(root_ / "folder");
+  write(root_ / "folder" / "a.txt", "a");
+  foundation::testing::BlockingFifo inner((root_ / "folder" / "fifo").string());
+  reply_ = saveTo(ValueMap{{"sourcePath", (root_ / "folder").string()}}, root_ / "copy");
+  EXPECT_FALSE(inner.rescued());
+  EXPECT_EQ(reply_.error.message, "Failed to save file");
+  EXPECT_FALSE(fs::exists(root_ / "copy"));
+
+  EXPECT_EQ(read(target), "precious");
+  // Nothing is left behind: the target, the FIFO, the link and the folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 4);
+}
+
 TEST_F(FileExportTest, CopiesAFolderOverAnOldOne) {
   fs::path source = root_ / "src";
   fs::create_directories(source / "inner");
   write(source / "inner" / "f.txt", "fresh");
+  fs::create_symlink("inner/f.txt", source / "link");
   fs::path target = root_ / "dest";
   fs::create_directories(target);
   write(target / "stale.txt", "stale");
   auto reply = saveTo(ValueMap{{"sourcePath", source.string()}}, target);
   ASSERT_TRUE(reply.isSuccess()) << reply.describe();
   EXPECT_EQ(read(target / "inner" / "f.txt"), "fresh");
+  EXPECT_EQ(fs::read_symlink(target / "link"), "inner/f.txt");
   EXPECT_FALSE(fs::exists(target / "stale.txt"));
   EXPECT_EQ(read(source / "inner" / "f.txt"), "fresh");
   EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2);
+
+  // Into itself: the copy holds the folder as it was, once.
+  reply = saveTo(ValueMap{{"sourcePath", source.string()}}, source / "inner" / "again");
+  ASSERT_TRUE(reply.isSuccess()) << reply.describe();
+  EXPECT_EQ(read(source / "inner" / "again" / "inner" / "f.txt"), "fresh");
+  EXPECT_FALSE(fs::exists(source / "inner" / "again" / "inner" / "again"));
 }
 
 }  // namespace

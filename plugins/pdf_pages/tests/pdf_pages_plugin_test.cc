@@ -7,7 +7,9 @@
 #include <fstream>
 #include <limits>
 
+#include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/testing/coregraphics_controls.h"
+#include "platform/foundation/testing/blocking_fifo.h"
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
 
 namespace pdf_pages::testing {
@@ -84,6 +86,54 @@ TEST_F(LoadingTest, WhatIsNotAPdfIsRefusedAndNothingIsStored) {
   expectError(call("getPagesWidth", Value("bad")), "PDF_UNKNOWN_DOCUMENT");
 }
 
+TEST_F(LoadingTest, OnlyRegularFilesWithinTheLimitAreReadAndNothingWaitsOnAFifo) {
+  ASSERT_EQ(loadBytes("doc", twoPageDocument()).value, Value("2"));
+  foundation::testing::BlockingFifo fifo((directory.path() / "fifo.pdf").string());
+  ASSERT_TRUE(fifo.created());
+  expectError(loadFile("doc", fifo.path()), "PDF_LOAD_FAILED");
+  expectError(loadFile("doc", fileUrlOf(fifo.path())), "PDF_LOAD_FAILED");
+  EXPECT_FALSE(fifo.rescued()) << "the load waited for a writer";
+
+  fs::path link = directory.path() / "link.pdf";
+  fs::create_symlink("/dev/zero", link);
+  for (const std::string& path :
+       {std::string("/dev/zero"), link.string(), directory.path().string()}) {
+    expectError(loadFile("doc", path), "PDF_LOAD_FAILED");
+  }
+
+  // Larger than the limit: refused before anything is read.
+  fs::path huge = directory.path() / "huge.pdf";
+  std::ofstream(huge, std::ios::binary) << twoPageDocument();
+  fs::resize_file(huge, kCGDataProviderMaxFileBytes + 1);
+  expectError(loadFile("doc", huge.string()), "PDF_LOAD_FAILED");
+
+  // Every failure left the earlier document in place.
+  EXPECT_EQ(doubles(call("getPagesWidth", Value("doc")).value), (std::vector<double>{200, 100}));
+}
+
+TEST_F(LoadingTest, LoadsAndClosesTakeEffectInTheOrderSent) {
+  fs::path file = directory.path() / "four.pdf";
+  std::ofstream(file, std::ios::binary) << fourPageDocument();
+  auto load = [&](const std::string& method, const char* key, Value source) {
+    return dart.invokeMethodAsync(
+        "pdf_pages", method,
+        Value(ValueMap{{Value(key), std::move(source)}, {Value("documentID"), Value("doc")}}));
+  };
+  auto fromFile = load("loadPdfFromFile", "path", Value(file.string()));
+  std::string two = twoPageDocument();
+  auto fromBytes = load("initializePdfRenderer", "documentBytes",
+                        Value(std::vector<uint8_t>(two.begin(), two.end())));
+  EXPECT_EQ(fromFile.wait().value, Value("4"));
+  EXPECT_EQ(fromBytes.wait().value, Value("2"));
+  EXPECT_EQ(doubles(call("getPagesWidth", Value("doc")).value).size(), 2u);
+
+  auto again = load("loadPdfFromFile", "path", Value(file.string()));
+  auto closed = dart.invokeMethodAsync("pdf_pages", "closeDocument", Value("doc"));
+  EXPECT_EQ(again.wait().value, Value("4"));
+  EXPECT_TRUE(closed.wait().isSuccess());
+  expectError(call("getPagesWidth", Value("doc")), "PDF_UNKNOWN_DOCUMENT");
+}
+
 TEST_F(LoadingTest, OpensPlainPathsFileUrlsWithEscapesAndUnparsableUrlsAsPaths) {
   fs::path file = directory.path() / "my doc #1 %.pdf";
   std::string pdf = twoPageDocument();
@@ -151,6 +201,36 @@ TEST_F(PasswordTest, AnOwnerOnlyDocumentOpensWithoutOneButRefusesAWrongOne) {
   expectError(loadBytes("doc", encrypted, "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"),
               "PDF_UNLOCK_FAILED");
   EXPECT_EQ(loadBytes("doc", encrypted, "owner-secret").value, Value("2"));
+}
+
+TEST_F(PasswordTest, NonAsciiPasswordsUnlockEveryRevisionInItsOwnEncoding) {
+  // AES-256 documents take the password as UTF-8; older revisions as Latin-1.
+  const std::string umlaut = "p\xC3\xA4ssword";
+  const std::string chinese = "\xE5\xAF\x86\xE7\xA0\x81";
+  EXPECT_EQ(loadFile("aes", fixture("aes256_umlaut_password.pdf").string(), umlaut).value,
+            Value("2"));
+  EXPECT_EQ(loadBytes("aes", readFile(fixture("aes256_umlaut_password.pdf")), umlaut).value,
+            Value("2"));
+  EXPECT_EQ(loadFile("aes", fixture("aes256_umlaut_password.pdf").string(), "owner-p\xC3\xA4ssword")
+                .value,
+            Value("2"));
+  EXPECT_EQ(loadFile("cjk", fixture("aes256_cjk_password.pdf").string(), chinese).value,
+            Value("2"));
+  EXPECT_EQ(loadBytes("rc4", readFile(fixture("rc4_umlaut_password.pdf")), umlaut).value,
+            Value("2"));
+  auto bitmap = bitmapOf(getPage("cjk", 1, 200, 100));
+  EXPECT_TRUE(near(pixelAt(bitmap, 200, 10, 50), kRed));
+
+  // Another password opens nothing, whatever its characters.
+  expectError(loadFile("x", fixture("aes256_umlaut_password.pdf").string(), "p\xC3\xA4sswort"),
+              "PDF_UNLOCK_FAILED");
+  expectError(loadFile("x", fixture("aes256_cjk_password.pdf").string(), umlaut),
+              "PDF_UNLOCK_FAILED");
+  expectError(loadFile("x", fixture("rc4_umlaut_password.pdf").string(), chinese),
+              "PDF_UNLOCK_FAILED");
+  expectError(loadFile("x", fixture("aes256_cjk_password.pdf").string(), ""), "PDF_UNLOCK_FAILED");
+  expectError(loadFile("x", userPasswordFixture().string(), std::string("secret\0more", 11)),
+              "PDF_UNLOCK_FAILED");
 }
 
 using PageSizeTest = PdfPagesTest;

@@ -55,6 +55,7 @@ std::string twoPageDocument() {
 
 fs::path userPasswordFixture() { return fs::path(PDF_PAGES_TEST_DATA) / "user_password.pdf"; }
 fs::path ownerPasswordFixture() { return fs::path(PDF_PAGES_TEST_DATA) / "owner_password.pdf"; }
+fs::path fixture(const std::string& name) { return fs::path(PDF_PAGES_TEST_DATA) / name; }
 
 std::string readFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);

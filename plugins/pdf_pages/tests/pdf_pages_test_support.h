@@ -46,6 +46,8 @@ std::string twoPageDocument();
 // The encrypted fixtures (see tests/data/README.md).
 std::filesystem::path userPasswordFixture();   // user "secret", owner "owner-secret"
 std::filesystem::path ownerPasswordFixture();  // empty user password, owner "owner-secret"
+// Any document of tests/data by its file name.
+std::filesystem::path fixture(const std::string& name);
 std::string readFile(const std::filesystem::path& path);
 
 // The pixel at column x, row y (from the top) of an RGBA bitmap `width` pixels wide.

@@ -1,10 +1,11 @@
 // The URL launcher through its message channels, and its codec byte for byte.
+#include "plugins/url_opener_macos/url_opener_plugin.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/appkit/testing/workspace_controls.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/testing/test_dart_side.h"
-#include "plugins/url_opener_macos/url_opener_plugin.h"
 
 namespace url_opener_macos {
 namespace {
@@ -62,6 +63,22 @@ TEST_F(UrlOpenerTest, InvalidUnhandledAndRefusedUrls) {
   auto reply = dart_->sendMessage(kPrefix + "launchUrl", Value(int32_t{1}), MessagesPigeonCodec());
   ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
   EXPECT_EQ((*reply->asList())[0], Value("invalid-argument"));
+}
+
+TEST_F(UrlOpenerTest, TextHoldingANulIsAnInvalidUrlAtEveryEntryPoint) {
+  using namespace std::string_literals;
+  const UrlOpenerBoolResult invalid{false, UrlOpenerError::invalidUrl};
+  for (const char* operation : {"canLaunchUrl", "launchUrl"}) {
+    for (const std::string& url :
+         {"http://a\0b"s, "\0"s, "\0\0"s, "https://example.com/\0"s, "\0https://example.com"s,
+          "mailto:a@b.c\0"s, "file:///tmp/a\0b"s}) {
+      EXPECT_EQ(ask(operation, url), invalid) << operation << " " << url.size();
+    }
+  }
+  EXPECT_TRUE(controls::openedURLs().empty());
+  // An escaped NUL is text without one: a valid URL.
+  EXPECT_EQ(ask("canLaunchUrl", "https://example.com/%00"),
+            (UrlOpenerBoolResult{true, std::nullopt}));
 }
 
 TEST(UrlOpenerCodecTest, RecordsByteForByte) {
