@@ -132,6 +132,10 @@ void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& op
   flutter::Value details =
       sql.empty() ? flutter::Value() : statementDetails(sql, operation.getSqlArguments());
   NSError error = failure ? *failure : db.lastError();
+  if (error.code == SQLITE_OK) {
+    // Never "not an error": the statement failed even if SQLite has nothing to say.
+    error = NSError{kLiteDbDarwinErrorDomain, SQLITE_ERROR, "The statement did not complete"};
+  }
   operation.error(FlutterError{kSqliteErrorCode, error.description(), std::move(details)});
 }
 
