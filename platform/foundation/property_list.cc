@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "platform/foundation/binary_property_list.h"
 #include "platform/foundation/regular_file.h"
@@ -21,8 +22,33 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
+// The deepest nesting of arrays and dictionaries read, as the binary reader allows.
+constexpr int kMaximumNesting = 512;
+
+// libplist's XML reader recurses once per nested element and runs out of stack long before a
+// 16 MiB file ends, so the nesting is bounded before it runs. Anything that merely looks like an
+// opening tag counts, which can only refuse more.
+bool xmlNestingWithinLimit(std::span<const uint8_t> bytes) {
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  int depth = 0;
+  for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    std::string_view tag = text.substr(at + 1);
+    const bool closing = tag.starts_with('/');
+    if (closing) tag.remove_prefix(1);
+    if (!tag.starts_with("array") && !tag.starts_with("dict")) continue;
+    const size_t end = tag.find('>');
+    const bool empty = end != std::string_view::npos && end > 0 && tag[end - 1] == '/';
+    if (closing) {
+      --depth;
+    } else if (!empty && ++depth > kMaximumNesting) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::optional<PropertyList> fromNode(plist_t node, int depth) {
-  if (node == nullptr || depth > 512) return std::nullopt;
+  if (node == nullptr || depth > kMaximumNesting) return std::nullopt;
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
@@ -142,7 +168,9 @@ const PropertyList* PropertyList::find(const std::string& key) const {
 
 std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) {
   if (foundation::isBinaryPropertyList(bytes)) return foundation::readBinaryPropertyList(bytes);
-  if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+  if (bytes.empty() || bytes.size() > UINT32_MAX || !xmlNestingWithinLimit(bytes)) {
+    return std::nullopt;
+  }
   plist_t raw = nullptr;
   plist_from_memory(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<uint32_t>(bytes.size()), &raw);

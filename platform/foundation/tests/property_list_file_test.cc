@@ -80,4 +80,25 @@ TEST_F(PropertyListFileTest, OnlyRegularFilesWithinTheLimitAreRead) {
   EXPECT_EQ(entries, 2u);
 }
 
+TEST(PropertyListParseTest, NestingBeyondTheDepthLimitIsRefused) {
+  // Within the file limit, yet deep enough to exhaust the stack of a recursive reader.
+  std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+  const size_t depth = 1'000'000;
+  for (size_t i = 0; i < depth; ++i) xml += "<array>";
+  for (size_t i = 0; i < depth; ++i) xml += "</array>";
+  xml += "</plist>";
+  ASSERT_LE(xml.size(), PropertyList::kMaximumFileBytes);
+  EXPECT_FALSE(PropertyList::parse(std::vector<uint8_t>(xml.begin(), xml.end())).has_value());
+
+  // Shallow nesting and empty elements still parse.
+  const std::string shallow =
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><array/><dict/><array>"
+      "<string>&lt;array&gt;</string></array></array></plist>";
+  auto parsed = PropertyList::parse(std::vector<uint8_t>(shallow.begin(), shallow.end()));
+  ASSERT_TRUE(parsed.has_value());
+  const auto& items = *parsed->getIf<PropertyList::Array>();
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ((*items[2].getIf<PropertyList::Array>())[0], PropertyList("<array>"));
+}
+
 }  // namespace
