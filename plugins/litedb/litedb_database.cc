@@ -141,13 +141,12 @@ void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& op
 
 bool LiteDbDatabase::dbExecuteOrError(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
   std::string sql = operation.getSql();
-  flutter::ValueList arguments = operation.getSqlArguments();
   std::optional<bool> in_transaction = operation.getInTransactionChange();
   if (sql == kDefensiveOffStatement) {
     sqlite3_db_config(db.sqliteHandle(), SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
   }
-  logStatement(sql, arguments);
-  bool ok = db.executeUpdate(sql, toBindValues(arguments));
+  if (logLevel > 0) logStatement(sql, operation.getSqlArguments());
+  bool ok = db.executeUpdate(sql, toBindValues(operation.getArgument("arguments")));
   if (in_transaction.has_value()) {
     if (!*in_transaction) {
       setInTransaction(false);

@@ -1,6 +1,7 @@
 #include "plugins/litedb/litedb_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace litedb {
 namespace {
@@ -44,11 +45,20 @@ long characterAt(std::string_view bytes, size_t i) {
   return static_cast<long>(j - i);
 }
 
+// Whether eight bytes are all ASCII.
+bool asciiWord(const char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return (word & 0x8080808080808080ULL) == 0;
+}
+
 }  // namespace
 
 std::string utf8Text(std::string_view bytes) {
   size_t i = 0;
-  // Most text is well formed: find the first fault before copying anything piecewise.
+  // Most text is well formed, and most of it ASCII: find the first fault before copying
+  // anything piecewise.
+  while (i + 8 <= bytes.size() && asciiWord(bytes.data() + i)) i += 8;
   while (i < bytes.size()) {
     long length = characterAt(bytes, i);
     if (length < 0) break;
