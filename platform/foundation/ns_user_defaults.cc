@@ -28,12 +28,16 @@ std::optional<PropertyList> NSUserDefaults::objectForKey(const std::string& defa
   return found->second;
 }
 
-void NSUserDefaults::setObject(const PropertyList& value, const std::string& defaultName) {
-  UserDefaultsStore::shared().setValue(domain_name_, defaultName, value);
+bool NSUserDefaults::setObject(const PropertyList& value, const std::string& defaultName) {
+  return UserDefaultsStore::shared().setValue(domain_name_, defaultName, value);
 }
 
-void NSUserDefaults::removeObjectForKey(const std::string& defaultName) {
-  UserDefaultsStore::shared().setValue(domain_name_, defaultName, std::nullopt);
+bool NSUserDefaults::removeObjectForKey(const std::string& defaultName) {
+  return UserDefaultsStore::shared().setValue(domain_name_, defaultName, std::nullopt);
+}
+
+bool NSUserDefaults::removeObjectsForKeys(const std::vector<std::string>& defaultNames) {
+  return UserDefaultsStore::shared().removeValues(domain_name_, defaultNames);
 }
 
 PropertyList::Dictionary NSUserDefaults::dictionaryRepresentation() const {
@@ -56,11 +60,11 @@ std::optional<PropertyList::Dictionary> NSUserDefaults::persistentDomainForName(
   return UserDefaultsStore::shared().domain(domainName);
 }
 
-void NSUserDefaults::setPersistentDomain(const PropertyList::Dictionary& domain,
+bool NSUserDefaults::setPersistentDomain(const PropertyList::Dictionary& domain,
                                          const std::string& domainName) {
-  UserDefaultsStore::shared().replaceDomain(domainName, domain);
+  return UserDefaultsStore::shared().replaceDomain(domainName, domain);
 }
 
-void NSUserDefaults::removePersistentDomainForName(const std::string& domainName) {
-  UserDefaultsStore::shared().replaceDomain(domainName, std::nullopt);
+bool NSUserDefaults::removePersistentDomainForName(const std::string& domainName) {
+  return UserDefaultsStore::shared().replaceDomain(domainName, std::nullopt);
 }

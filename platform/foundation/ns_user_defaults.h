@@ -5,13 +5,19 @@
 //
 // Persistent domains live as binary property lists, one file per domain, under
 // $XDG_CONFIG_HOME/<bundle identifier>/preferences/ (directory 0700, files 0600), written
-// atomically on every change. A file that cannot be read as a dictionary is renamed aside (to
-// "<name>.plist.corrupt", numbered when that exists) and the domain starts empty.
+// atomically on every change. A file that cannot be read as a dictionary (or is not a regular
+// file, or is larger than 16 MiB) is renamed aside (to "<name>.plist.corrupt", numbered when that
+// exists) and the domain starts empty; temporaries left by a writer that died are removed when
+// the domain is first read.
+//
+// Unlike the platform, whose writes reach the disk later, every change here answers whether it
+// is on disk; on false nothing changed, in memory or on disk.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/property_list.h"
 
@@ -24,25 +30,31 @@ class NSUserDefaults {
   static std::shared_ptr<NSUserDefaults> standardUserDefaults();
   // A suite's defaults, or the application's own for nullopt. Null for a name the system does
   // not accept: the application's own domain, the global domain, or anything that is not a
-  // plain file name (empty, holding '/' or a zero byte, starting with '.', over 255 bytes).
+  // plain file name (empty, holding '/' or a zero byte, starting with '.', over 238 bytes).
   static std::shared_ptr<NSUserDefaults> initWithSuiteName(
       const std::optional<std::string>& suiteName);
 
   std::optional<PropertyList> objectForKey(const std::string& defaultName) const;
-  void setObject(const PropertyList& value, const std::string& defaultName);
-  void setBool(bool value, const std::string& defaultName) { setObject(value, defaultName); }
-  void setInteger(int64_t value, const std::string& defaultName) { setObject(value, defaultName); }
-  void setDouble(double value, const std::string& defaultName) { setObject(value, defaultName); }
+  bool setObject(const PropertyList& value, const std::string& defaultName);
+  bool setBool(bool value, const std::string& defaultName) { return setObject(value, defaultName); }
+  bool setInteger(int64_t value, const std::string& defaultName) {
+    return setObject(value, defaultName);
+  }
+  bool setDouble(double value, const std::string& defaultName) {
+    return setObject(value, defaultName);
+  }
   // Removes the key from this object's own persistent domain only.
-  void removeObjectForKey(const std::string& defaultName);
+  bool removeObjectForKey(const std::string& defaultName);
+  // Removes the keys from this object's own persistent domain in one write.
+  bool removeObjectsForKeys(const std::vector<std::string>& defaultNames);
   // Everything the search list shows, the nearer domain winning.
   PropertyList::Dictionary dictionaryRepresentation() const;
   void registerDefaults(const PropertyList::Dictionary& registrationDictionary);
 
   // nullopt when the domain has never been written.
   std::optional<PropertyList::Dictionary> persistentDomainForName(const std::string& domainName) const;
-  void setPersistentDomain(const PropertyList::Dictionary& domain, const std::string& domainName);
-  void removePersistentDomainForName(const std::string& domainName);
+  bool setPersistentDomain(const PropertyList::Dictionary& domain, const std::string& domainName);
+  bool removePersistentDomainForName(const std::string& domainName);
   // Every change is written at once; kept for callers that ask.
   bool synchronize() { return true; }
 

@@ -2,15 +2,17 @@
 
 #include <fcntl.h>
 #include <plist/plist.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "platform/foundation/binary_property_list.h"
+#include "platform/foundation/regular_file.h"
 #include "platform/foundation/testing/foundation_controls.h"
 
 namespace {
@@ -20,8 +22,33 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
+// The deepest nesting of arrays and dictionaries read, as the binary reader allows.
+constexpr int kMaximumNesting = 512;
+
+// libplist's XML reader recurses once per nested element and runs out of stack long before a
+// 16 MiB file ends, so the nesting is bounded before it runs. Anything that merely looks like an
+// opening tag counts, which can only refuse more.
+bool xmlNestingWithinLimit(std::span<const uint8_t> bytes) {
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  int depth = 0;
+  for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    std::string_view tag = text.substr(at + 1);
+    const bool closing = tag.starts_with('/');
+    if (closing) tag.remove_prefix(1);
+    if (!tag.starts_with("array") && !tag.starts_with("dict")) continue;
+    const size_t end = tag.find('>');
+    const bool empty = end != std::string_view::npos && end > 0 && tag[end - 1] == '/';
+    if (closing) {
+      --depth;
+    } else if (!empty && ++depth > kMaximumNesting) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::optional<PropertyList> fromNode(plist_t node, int depth) {
-  if (node == nullptr || depth > 512) return std::nullopt;
+  if (node == nullptr || depth > kMaximumNesting) return std::nullopt;
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
@@ -141,7 +168,9 @@ const PropertyList* PropertyList::find(const std::string& key) const {
 
 std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) {
   if (foundation::isBinaryPropertyList(bytes)) return foundation::readBinaryPropertyList(bytes);
-  if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+  if (bytes.empty() || bytes.size() > UINT32_MAX || !xmlNestingWithinLimit(bytes)) {
+    return std::nullopt;
+  }
   plist_t raw = nullptr;
   plist_from_memory(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<uint32_t>(bytes.size()), &raw);
@@ -150,11 +179,9 @@ std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) 
 }
 
 std::optional<PropertyList> PropertyList::readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  return parse(bytes);
+  auto bytes = foundation::readRegularFile(path, kMaximumFileBytes);
+  if (!bytes) return std::nullopt;
+  return parse(*bytes);
 }
 
 std::vector<uint8_t> PropertyList::serialize(Format format) const {
@@ -168,12 +195,21 @@ std::vector<uint8_t> PropertyList::serialize(Format format) const {
   return result;
 }
 
+namespace {
+
+constexpr const char* kTemporaryMarker = ".tmp-";
+constexpr size_t kTemporaryRandomLength = 6;  // what mkstemp fills in
+
+}  // namespace
+
 bool PropertyList::writeFile(const std::string& path, Format format) const {
   std::vector<uint8_t> bytes = serialize(format);
-  std::string temporary = path + ".tmp-XXXXXX";
+  if (bytes.size() > kMaximumFileBytes) return false;
+  std::string temporary = path + kTemporaryMarker + std::string(kTemporaryRandomLength, 'X');
   int fd = mkstemp(temporary.data());
   if (fd < 0) return false;
-  bool ok = true;
+  // The lock tells a cleaner in another process that this temporary is still being written.
+  bool ok = ::flock(fd, LOCK_EX) == 0;
   size_t written = 0;
   while (ok && written < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -184,9 +220,11 @@ bool PropertyList::writeFile(const std::string& path, Format format) const {
     }
   }
   ok = ok && fchmod(fd, 0600) == 0 && fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
   ok = ok && !foundation::testing::takePropertyListWriteFault();
-  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+  // Renamed while still locked, so no cleaner can take the temporary away in between.
+  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+  // The data is already flushed, so closing cannot lose it.
+  ::close(fd);
   if (!ok) {
     ::unlink(temporary.c_str());
     return false;
@@ -200,4 +238,24 @@ bool PropertyList::writeFile(const std::string& path, Format format) const {
     ::close(directory_fd);
   }
   return true;
+}
+
+void PropertyList::removeStaleTemporaries(const std::string& path) {
+  const std::filesystem::path target(path);
+  const std::string prefix = target.filename().string() + kTemporaryMarker;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(target.parent_path(), error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + kTemporaryRandomLength || !name.starts_with(prefix)) {
+      continue;
+    }
+    int fd = ::open(entry.path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlink(entry.path().c_str());
+    }
+    ::close(fd);
+  }
 }

@@ -47,13 +47,21 @@ class PropertyList {
   const PropertyList* find(const std::string& key) const;
 
   enum class Format { xml, binary };
+  // The largest property-list file read or written: 16 MiB.
+  static constexpr uint64_t kMaximumFileBytes = uint64_t{16} << 20;
+
   // Parses XML or binary property-list bytes; nullopt when they are not a property list.
   static std::optional<PropertyList> parse(std::span<const uint8_t> bytes);
+  // Reads only a regular file of at most kMaximumFileBytes, without blocking on what is not one.
   static std::optional<PropertyList> readFile(const std::string& path);
   std::vector<uint8_t> serialize(Format format) const;
-  // Writes atomically: a temporary file in the same directory, flushed, renamed over the file,
-  // then the directory flushed. On failure the old file stays and no temporary file is left.
+  // Writes atomically: a temporary file ("<path>.tmp-" and six characters) in the same
+  // directory, held locked while written, flushed, renamed over the file, then the directory
+  // flushed. On failure (or past kMaximumFileBytes) the old file stays and no temporary is left.
   bool writeFile(const std::string& path, Format format) const;
+  // Removes the temporaries of `path` that a writer left behind when it died: those no writer
+  // holds locked any more.
+  static void removeStaleTemporaries(const std::string& path);
 
   friend bool operator==(const PropertyList&, const PropertyList&) = default;
 

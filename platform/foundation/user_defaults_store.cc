@@ -29,17 +29,19 @@ bool makePrivateDirectory(const std::string& path) {
 }
 
 // Moves an unreadable file out of the way, never over another one.
-void setAside(const std::string& path) {
+bool setAside(const std::string& path) {
   std::string target = path + ".corrupt";
-  for (int i = 1; std::filesystem::exists(target); ++i) {
+  std::error_code error;
+  for (int i = 1; std::filesystem::exists(std::filesystem::symlink_status(target, error)); ++i) {
     target = path + ".corrupt-" + std::to_string(i);
   }
   if (std::rename(path.c_str(), target.c_str()) == 0) {
     NSLog("Preferences file %s could not be read; it was moved to %s", path.c_str(),
           target.c_str());
-  } else {
-    NSLog("Preferences file %s could not be read or moved aside", path.c_str());
+    return true;
   }
+  NSLog("Preferences file %s could not be read or moved aside", path.c_str());
+  return false;
 }
 
 }  // namespace
@@ -50,7 +52,7 @@ UserDefaultsStore& UserDefaultsStore::shared() {
 }
 
 bool UserDefaultsStore::isSafeDomainName(const std::string& name) {
-  return !name.empty() && name.size() <= 255 && name.front() != '.' &&
+  return !name.empty() && name.size() <= kMaximumDomainNameBytes && name.front() != '.' &&
          name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
@@ -69,31 +71,41 @@ UserDefaultsStore::Domain& UserDefaultsStore::load(const std::string& name) {
   auto found = domains_.find(path);
   if (found != domains_.end()) return found->second;
   Domain& domain = domains_[path];
+  PropertyList::removeStaleTemporaries(path);
   std::error_code error;
-  if (std::filesystem::exists(path, error)) {
+  if (std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
     auto contents = PropertyList::readFile(path);
     if (contents && contents->asDictionary() != nullptr) {
       domain.exists = true;
       domain.values = *contents->asDictionary();
     } else {
-      setAside(path);
+      domain.writable = setAside(path);
     }
   }
   return domain;
 }
 
-void UserDefaultsStore::save(const std::string& name, const Domain& domain) {
+bool UserDefaultsStore::commit(const std::string& name, Domain& domain, Domain next) {
   const std::string folder = directory();
   const std::string path = pathOf(folder, name);
-  if (!domain.exists) {
+  bool written = false;
+  if (!domain.writable) {
+    NSLog("The preferences domain %s is not written: %s could not be moved aside", name.c_str(),
+          path.c_str());
+  } else if (!next.exists) {
     std::error_code error;
     std::filesystem::remove(path, error);
-    return;
+    written = !error;
+  } else {
+    written = makePrivateDirectory(folder) &&
+              PropertyList(next.values).writeFile(path, PropertyList::Format::binary);
   }
-  if (!makePrivateDirectory(folder) ||
-      !PropertyList(domain.values).writeFile(path, PropertyList::Format::binary)) {
+  if (!written) {
     NSLog("Could not write the preferences domain %s to %s", name.c_str(), path.c_str());
+    return false;
   }
+  domain = std::move(next);
+  return true;
 }
 
 std::optional<PropertyList::Dictionary> UserDefaultsStore::domain(const std::string& name) {
@@ -114,28 +126,40 @@ std::optional<PropertyList> UserDefaultsStore::value(const std::string& domainNa
   return found->second;
 }
 
-void UserDefaultsStore::setValue(const std::string& domainName, const std::string& key,
+bool UserDefaultsStore::setValue(const std::string& domainName, const std::string& key,
                                  std::optional<PropertyList> value) {
-  if (!isSafeDomainName(domainName)) return;
+  if (!value) return removeValues(domainName, {key});
+  if (!isSafeDomainName(domainName)) return false;
   std::lock_guard lock(mutex_);
   Domain& domain = load(domainName);
-  if (value) {
-    domain.values.insert_or_assign(key, std::move(*value));
-    domain.exists = true;
-  } else if (domain.values.erase(key) == 0) {
-    return;
-  }
-  save(domainName, domain);
+  Domain next = domain;
+  next.values.insert_or_assign(key, std::move(*value));
+  next.exists = true;
+  return commit(domainName, domain, std::move(next));
 }
 
-void UserDefaultsStore::replaceDomain(const std::string& domainName,
-                                      std::optional<PropertyList::Dictionary> values) {
-  if (!isSafeDomainName(domainName)) return;
+bool UserDefaultsStore::removeValues(const std::string& domainName,
+                                     const std::vector<std::string>& keys) {
+  if (!isSafeDomainName(domainName)) return false;
   std::lock_guard lock(mutex_);
   Domain& domain = load(domainName);
-  domain.exists = values.has_value();
-  domain.values = values ? std::move(*values) : PropertyList::Dictionary{};
-  save(domainName, domain);
+  Domain next = domain;
+  size_t removed = 0;
+  for (const std::string& key : keys) removed += next.values.erase(key);
+  // Nothing to remove is nothing to write, and so nothing that can fail.
+  if (removed == 0) return true;
+  return commit(domainName, domain, std::move(next));
+}
+
+bool UserDefaultsStore::replaceDomain(const std::string& domainName,
+                                      std::optional<PropertyList::Dictionary> values) {
+  if (!isSafeDomainName(domainName)) return false;
+  std::lock_guard lock(mutex_);
+  Domain& domain = load(domainName);
+  Domain next;
+  next.exists = values.has_value();
+  next.values = values ? std::move(*values) : PropertyList::Dictionary{};
+  return commit(domainName, domain, std::move(next));
 }
 
 PropertyList::Dictionary UserDefaultsStore::registrationDomain() {

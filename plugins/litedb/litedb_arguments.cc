@@ -43,6 +43,14 @@ Argument<std::string> LiteDbArguments::path(std::string_view key) const {
   return value;
 }
 
+Argument<std::string> LiteDbArguments::absolutePath(std::string_view key,
+                                                    bool memoryAllowed) const {
+  auto value = path(key);
+  if (!value || value->starts_with('/') || (memoryAllowed && *value == ":memory:")) return value;
+  return badParam("Invalid argument " + quoted(key) + ": expected an absolute path" +
+                  (memoryAllowed ? " or \":memory:\"" : ""));
+}
+
 Argument<std::optional<int64_t>> LiteDbArguments::optionalInteger(std::string_view key,
                                                                   bool bits32) const {
   const flutter::Value* value = find(key);

@@ -41,6 +41,9 @@ class LiteDbArguments {
   Argument<std::string> string(std::string_view key) const;
   // A string that names a file: not empty of meaning to the C library, so no zero byte.
   Argument<std::string> path(std::string_view key) const;
+  // A path that starts at the root, so nothing ever resolves against the working directory;
+  // `memoryAllowed` also accepts ":memory:".
+  Argument<std::string> absolutePath(std::string_view key, bool memoryAllowed = false) const;
   // Integers of either width; `bits32` also checks the signed 32-bit range.
   Argument<int64_t> integer(std::string_view key, bool bits32 = false) const;
   Argument<std::optional<int64_t>> optionalInteger(std::string_view key, bool bits32 = false) const;

@@ -9,6 +9,7 @@
 
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_darwin_format_statement.h"
+#include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
 namespace {
@@ -27,6 +28,60 @@ std::string quotedSavePointName(const std::string& name) {
     if (c == '\'') quoted.push_back('\'');
   }
   return quoted;
+}
+
+constexpr const char* kNoStatement = "The SQL holds no statement";
+constexpr const char* kMoreThanOneStatement =
+    "The SQL holds more than one statement; send each statement on its own";
+constexpr const char* kZeroByte = "The SQL holds a zero byte";
+
+// Prepares the one statement `sql` holds. Blanks, comments and empty statements around it are
+// fine; a further statement or a zero byte is refused rather than silently left unrun. Answers
+// SQLite's result; on SQLITE_OK without a statement, `problem` says why.
+int prepareSingleStatement(sqlite3* db, const std::string& sql, sqlite3_stmt** statement,
+                           const char** problem) {
+  *statement = nullptr;
+  const char* rest = sql.c_str();
+  const char* const end = rest + sql.size();
+  auto prepare = [&](sqlite3_stmt** out, const char** tail) {
+    // SQLite refuses over-long text itself; the count only has to fit.
+    auto length = static_cast<int>(std::min<size_t>(static_cast<size_t>(end - rest), INT32_MAX));
+    return sqlite3_prepare_v2(db, rest, length, out, tail);
+  };
+  while (*statement == nullptr && rest != end) {
+    if (*rest == '\0') break;
+    const char* tail = nullptr;
+    int result = prepare(statement, &tail);
+    if (result != SQLITE_OK) {
+      sqlite3_finalize(*statement);
+      *statement = nullptr;
+      return result;
+    }
+    if (tail == rest) break;
+    rest = tail;
+  }
+  if (rest != end && *rest == '\0') {
+    *problem = kZeroByte;
+  } else if (*statement == nullptr) {
+    *problem = kNoStatement;
+  }
+  while (*problem == nullptr && rest != end) {
+    if (*rest == '\0') {
+      *problem = kZeroByte;
+      break;
+    }
+    sqlite3_stmt* extra = nullptr;
+    const char* tail = nullptr;
+    int result = prepare(&extra, &tail);
+    sqlite3_finalize(extra);
+    if (result != SQLITE_OK || extra != nullptr || tail == rest) *problem = kMoreThanOneStatement;
+    rest = tail;
+  }
+  if (*problem != nullptr) {
+    sqlite3_finalize(*statement);
+    *statement = nullptr;
+  }
+  return SQLITE_OK;
 }
 
 void scalarFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
@@ -210,7 +265,8 @@ int LiteDbDarwinDatabase::busyHandler(void* context, int count) {
 
 // Errors.
 
-std::string LiteDbDarwinDatabase::lastErrorMessage() const { return sqlite3_errmsg(db_); }
+// SQLite's messages quote names and values from the file, which need not be UTF-8.
+std::string LiteDbDarwinDatabase::lastErrorMessage() const { return utf8Text(sqlite3_errmsg(db_)); }
 int LiteDbDarwinDatabase::lastErrorCode() const { return sqlite3_errcode(db_); }
 int LiteDbDarwinDatabase::lastExtendedErrorCode() const { return sqlite3_extended_errcode(db_); }
 
@@ -420,16 +476,17 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
   }
   if (!statement) {
     sqlite3_stmt* handle = nullptr;
-    int result = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size() + 1), &handle,
-                                    nullptr);
-    if (result != SQLITE_OK) {
+    const char* problem = nullptr;
+    int result = prepareSingleStatement(db_, sql, &handle, &problem);
+    if (result != SQLITE_OK || handle == nullptr) {
+      if (problem != nullptr) failLayer(SQLITE_ERROR, problem);
       if (logs_errors_) {
-        NSLog("DB Error: %d \"%s\"", lastErrorCode(), lastErrorMessage().c_str());
+        NSError error = lastError();
+        NSLog("DB Error: %ld \"%s\"", error.code, error.localizedDescription.c_str());
         NSLog("DB Query: %s", sql.c_str());
         NSLog("DB Path: %s", database_path_ ? database_path_->c_str() : "(null)");
       }
       markProgrammingError("prepare failed");
-      sqlite3_finalize(handle);
       is_executing_statement_ = false;
       return nullptr;
     }
@@ -451,6 +508,7 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
   auto resultSet =
       LiteDbDarwinResultSet::resultSetWithStatement(statement, shared_from_this(), shouldBind);
   if (!resultSet) {
+    failLayer(SQLITE_MISUSE, "The statement is already in use");
     is_executing_statement_ = false;
     return nullptr;
   }
@@ -491,6 +549,12 @@ bool LiteDbDarwinDatabase::executeUpdateCore(const std::string& sql, NSError* er
     return false;
   }
   int result = resultSet->internalStepWithError(error);
+  // A change that returns rows (RETURNING) is made by its first step; reading the rest lets it
+  // complete, so its answer tells the truth. Reading statements stay refused.
+  sqlite3_stmt* handle = resultSet->statement() ? resultSet->statement()->statement() : nullptr;
+  if (result == SQLITE_ROW && handle != nullptr && !sqlite3_stmt_readonly(handle)) {
+    while (result == SQLITE_ROW) result = resultSet->internalStepWithError(error);
+  }
   if (result == SQLITE_ROW) {
     failLayer(SQLITE_ROW, sqlite3_errstr(SQLITE_ROW));
     if (error != nullptr) *error = lastError();

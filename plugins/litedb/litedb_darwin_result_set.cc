@@ -5,6 +5,7 @@
 
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_darwin_database.h"
+#include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
 namespace {
@@ -53,7 +54,12 @@ void LiteDbDarwinResultSet::close() {
 
 int LiteDbDarwinResultSet::internalStepWithError(NSError* error) {
   sqlite3_stmt* statement = handle();
-  if (statement == nullptr) return SQLITE_MISUSE;
+  if (statement == nullptr) {
+    if (error != nullptr) {
+      *error = NSError{kLiteDbDarwinErrorDomain, SQLITE_MISUSE, "The result set is closed"};
+    }
+    return SQLITE_MISUSE;
+  }
   int result = sqlite3_step(statement);
   if (result == SQLITE_ROW) return result;
   auto parentError = [&]() {
@@ -93,7 +99,7 @@ int LiteDbDarwinResultSet::columnCount() const {
 
 std::string LiteDbDarwinResultSet::columnNameForIndex(int columnIdx) const {
   const char* name = handle() != nullptr ? sqlite3_column_name(handle(), columnIdx) : nullptr;
-  return name != nullptr ? name : "";
+  return name != nullptr ? utf8Text(name) : "";
 }
 
 const std::map<std::string, int>& LiteDbDarwinResultSet::columnNameToIndexMap() {
@@ -160,7 +166,7 @@ std::optional<std::string> LiteDbDarwinResultSet::stringForColumnIndex(int colum
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(handle(), columnIdx));
   if (text == nullptr) return std::nullopt;
   // The byte count, not the first zero byte, ends the text.
-  return std::string(text, static_cast<size_t>(sqlite3_column_bytes(handle(), columnIdx)));
+  return utf8Text({text, static_cast<size_t>(sqlite3_column_bytes(handle(), columnIdx))});
 }
 
 std::optional<LiteDbDarwinData> LiteDbDarwinResultSet::dataForColumnIndex(int columnIdx) const {

@@ -132,18 +132,21 @@ void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& op
   flutter::Value details =
       sql.empty() ? flutter::Value() : statementDetails(sql, operation.getSqlArguments());
   NSError error = failure ? *failure : db.lastError();
+  if (error.code == SQLITE_OK) {
+    // Never "not an error": the statement failed even if SQLite has nothing to say.
+    error = NSError{kLiteDbDarwinErrorDomain, SQLITE_ERROR, "The statement did not complete"};
+  }
   operation.error(FlutterError{kSqliteErrorCode, error.description(), std::move(details)});
 }
 
 bool LiteDbDatabase::dbExecuteOrError(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
   std::string sql = operation.getSql();
-  flutter::ValueList arguments = operation.getSqlArguments();
   std::optional<bool> in_transaction = operation.getInTransactionChange();
   if (sql == kDefensiveOffStatement) {
     sqlite3_db_config(db.sqliteHandle(), SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
   }
-  logStatement(sql, arguments);
-  bool ok = db.executeUpdate(sql, toBindValues(arguments));
+  if (logLevel > 0) logStatement(sql, operation.getSqlArguments());
+  bool ok = db.executeUpdate(sql, toBindValues(operation.getArgument("arguments")));
   if (in_transaction.has_value()) {
     if (!*in_transaction) {
       setInTransaction(false);

@@ -1,5 +1,7 @@
 #include "plugins/litedb/litedb_plugin.h"
 
+#include <sys/stat.h>
+
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter_method_channel.h"
 #include "platform/foundation/ns_file_manager.h"
@@ -43,6 +45,16 @@ std::string parentDirectory(const std::string& path) {
   auto slash = path.rfind('/');
   if (slash == std::string::npos) return "";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// SQLite opens the database and its companions with blocking calls and reads them whole: a
+// FIFO, a device or a directory under one of those names must never reach it.
+bool onlyRegularFilesAt(const std::string& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    struct stat status {};
+    if (::stat((path + suffix).c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -104,7 +116,7 @@ void LiteDbPlugin::handleGetPlatformVersion(const FlutterMethodCall& /*call*/,
 
 void LiteDbPlugin::handleOpenDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
   LiteDbArguments arguments(call.arguments);
-  auto path = arguments.path("path");
+  auto path = arguments.absolutePath("path", true);
   if (!path) return result(path.error());
   auto read_only = arguments.flag("readOnly");
   if (!read_only) return result(read_only.error());
@@ -142,7 +154,10 @@ void LiteDbPlugin::handleOpenDatabaseCall(const FlutterMethodCall& call, Flutter
   }
 
   const int flags = *read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-  auto queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(*path, flags);
+  std::shared_ptr<LiteDbDarwinDatabaseQueue> queue;
+  if (in_memory || onlyRegularFilesAt(*path)) {
+    queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(*path, flags);
+  }
   if (!queue) {
     NSLog("Could not open db.");
     return result(FlutterError{"sqlite_error", "open_failed " + *path, nullptr});
@@ -266,8 +281,10 @@ void LiteDbPlugin::handleGetDatabasesPath(const FlutterMethodCall& /*call*/,
 }
 
 void LiteDbPlugin::handleDeleteDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto path = LiteDbArguments(call.arguments).path("path");
+  auto path = LiteDbArguments(call.arguments).absolutePath("path", true);
   if (!path) return result(path.error());
+  // A memory database has no file; the name is never looked up on disk.
+  if (isInMemoryPath(*path)) return result(flutter::Value());
   std::shared_ptr<LiteDbDatabase> open;
   {
     std::lock_guard lock(map_lock_);
@@ -309,16 +326,16 @@ bool LiteDbPlugin::databaseExists(const std::string& path) {
 }
 
 void LiteDbPlugin::handleDatabaseExistsCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto path = LiteDbArguments(call.arguments).path("path");
+  auto path = LiteDbArguments(call.arguments).absolutePath("path", true);
   if (!path) return result(path.error());
   if (logLevel() > 0) NSLog("databaseExists %s", path->c_str());
-  result(flutter::Value(databaseExists(*path)));
+  result(flutter::Value(!isInMemoryPath(*path) && databaseExists(*path)));
 }
 
 void LiteDbPlugin::handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& call,
                                                        FlutterResult result) {
   LiteDbArguments arguments(call.arguments);
-  auto parent = arguments.path("parent");
+  auto parent = arguments.absolutePath("parent");
   if (!parent) return result(parent.error());
   auto name = arguments.path("name");
   if (!name) return result(name.error());

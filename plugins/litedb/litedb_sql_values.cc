@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "plugins/litedb/litedb_text.h"
+
 namespace litedb {
 namespace {
 
@@ -66,6 +68,50 @@ flutter::ValueList toSqlArguments(const flutter::Value* arguments) {
   return converted;
 }
 
+namespace {
+
+// toSqlValue and the conversion below in one step.
+LiteDbDarwinValue toBindValue(const flutter::Value& value) {
+  return std::visit(
+      [](const auto& v) -> LiteDbDarwinValue {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, int32_t> ||
+                      std::is_same_v<T, int64_t> || std::is_same_v<T, double> ||
+                      std::is_same_v<T, std::string>) {
+          return v;
+        } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
+          return LiteDbDarwinData(v);
+        } else if constexpr (std::is_same_v<T, std::vector<int32_t>> ||
+                             std::is_same_v<T, std::vector<int64_t>> ||
+                             std::is_same_v<T, std::vector<float>> ||
+                             std::is_same_v<T, std::vector<double>>) {
+          return rawBytes(v);
+        } else if constexpr (std::is_same_v<T, flutter::ValueList>) {
+          LiteDbDarwinData bytes;
+          bytes.reserve(v.size());
+          for (const auto& element : v) {
+            bytes.push_back(static_cast<uint8_t>(element.asInteger().value_or(0) & 0xFF));
+          }
+          return bytes;
+        } else {
+          // Null, and anything the argument check has already refused.
+          return std::monostate{};
+        }
+      },
+      value.storage());
+}
+
+}  // namespace
+
+LiteDbDarwinValues toBindValues(const flutter::Value* arguments) {
+  LiteDbDarwinValues values;
+  const auto* list = arguments != nullptr ? arguments->asList() : nullptr;
+  if (list == nullptr) return values;
+  values.reserve(list->size());
+  for (const auto& value : *list) values.push_back(toBindValue(value));
+  return values;
+}
+
 LiteDbDarwinValues toBindValues(const flutter::ValueList& sqlArguments) {
   LiteDbDarwinValues values;
   values.reserve(sqlArguments.size());
@@ -91,18 +137,32 @@ LiteDbDarwinValues toBindValues(const flutter::ValueList& sqlArguments) {
 
 flutter::Value rsObjectForColumn(const LiteDbDarwinResultSet& resultSet, int index) {
   if (index < 0 || index >= resultSet.columnCount()) return flutter::Value();
-  switch (resultSet.typeForColumnIndex(index)) {
+  return columnValue(resultSet.statement()->statement(), index);
+}
+
+// The result set's column readers give the same values; this reads each column with the fewest
+// calls into SQLite, since a page reads every column of every row.
+flutter::Value columnValue(sqlite3_stmt* statement, int index) {
+  switch (sqlite3_column_type(statement, index)) {
     case SQLITE_INTEGER:
-      return flutter::Value(static_cast<int64_t>(resultSet.longLongIntForColumnIndex(index)));
+      return flutter::Value(static_cast<int64_t>(sqlite3_column_int64(statement, index)));
     case SQLITE_FLOAT:
-      return flutter::Value(resultSet.doubleForColumnIndex(index));
+      return flutter::Value(sqlite3_column_double(statement, index));
     case SQLITE_BLOB: {
-      auto data = resultSet.dataForColumnIndex(index);
-      return flutter::Value(data ? std::move(*data) : std::vector<uint8_t>());
+      const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(statement, index));
+      const auto size = static_cast<size_t>(sqlite3_column_bytes(statement, index));
+      // An empty blob comes back as a null pointer; it is still empty bytes, not null.
+      return flutter::Value(bytes != nullptr ? std::vector<uint8_t>(bytes, bytes + size)
+                                             : std::vector<uint8_t>());
     }
+    case SQLITE_NULL:
+      return flutter::Value();
     default: {
-      auto text = resultSet.stringForColumnIndex(index);
-      return text ? flutter::Value(std::move(*text)) : flutter::Value();
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+      if (text == nullptr) return flutter::Value();
+      // The byte count, not the first zero byte, ends the text.
+      return flutter::Value(
+          utf8Text({text, static_cast<size_t>(sqlite3_column_bytes(statement, index))}));
     }
   }
 }
@@ -128,7 +188,8 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
     }
     flutter::ValueList row;
     row.reserve(static_cast<size_t>(column_count));
-    for (int i = 0; i < column_count; ++i) row.push_back(rsObjectForColumn(resultSet, i));
+    sqlite3_stmt* statement = resultSet.statement()->statement();
+    for (int i = 0; i < column_count; ++i) row.push_back(columnValue(statement, i));
     rows.emplace_back(std::move(row));
     // A negative page size is never reached: the page then holds every remaining row.
     if (cursorPageSize && *cursorPageSize >= 0 &&

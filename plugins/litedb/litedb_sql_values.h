@@ -23,10 +23,14 @@ flutter::ValueList toSqlArguments(const flutter::Value* arguments);
 flutter::Value toSqlValue(const flutter::Value& value);
 // The converted arguments in the database layer's terms.
 LiteDbDarwinValues toBindValues(const flutter::ValueList& sqlArguments);
+// The same straight from the call's "arguments" (absent, null or a list), copying each value once.
+LiteDbDarwinValues toBindValues(const flutter::Value* arguments);
 
 // A column of the current row: a 64-bit integer, a double, bytes (empty ones included), text, or
 // null.
 flutter::Value rsObjectForColumn(const LiteDbDarwinResultSet& resultSet, int index);
+// The same read straight from a statement on a row, for an index known to be in range.
+flutter::Value columnValue(sqlite3_stmt* statement, int index);
 
 // One page of rows, {"columns", "rows"}, or the empty map when no row is left. With a page size
 // the page ends once it holds that many rows (at least one); without one it holds every row.

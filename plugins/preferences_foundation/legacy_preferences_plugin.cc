@@ -1,5 +1,8 @@
 #include "plugins/preferences_foundation/legacy_preferences_plugin.h"
 
+#include <string>
+#include <vector>
+
 #include "platform/foundation/ns_user_defaults.h"
 #include "plugins/preferences_foundation/preferences_plugin.h"
 #include "plugins/preferences_foundation/preferences_values.h"
@@ -12,26 +15,22 @@ void LegacyPreferencesPlugin::registerWithRegistrar(FlutterPluginRegistrar& regi
 }
 
 ErrorOr<Void> LegacyPreferencesPlugin::remove(const std::string& key) {
-  NSUserDefaults::standardUserDefaults()->removeObjectForKey(key);
-  return Void{};
+  return written(NSUserDefaults::standardUserDefaults()->removeObjectForKey(key));
 }
 
 ErrorOr<Void> LegacyPreferencesPlugin::setBool(const std::string& key, bool value) {
-  NSUserDefaults::standardUserDefaults()->setBool(value, key);
-  return Void{};
+  return written(NSUserDefaults::standardUserDefaults()->setBool(value, key));
 }
 
 ErrorOr<Void> LegacyPreferencesPlugin::setDouble(const std::string& key, double value) {
-  NSUserDefaults::standardUserDefaults()->setDouble(value, key);
-  return Void{};
+  return written(NSUserDefaults::standardUserDefaults()->setDouble(value, key));
 }
 
 ErrorOr<Void> LegacyPreferencesPlugin::setValue(const std::string& key,
                                                 const flutter::Value& value) {
   auto stored = toPropertyList(value);
   if (!stored) return unsupportedValueError(key);
-  NSUserDefaults::standardUserDefaults()->setObject(*stored, key);
-  return Void{};
+  return written(NSUserDefaults::standardUserDefaults()->setObject(*stored, key));
 }
 
 ErrorOr<flutter::ValueMap> LegacyPreferencesPlugin::getAll(
@@ -49,10 +48,11 @@ ErrorOr<flutter::ValueMap> LegacyPreferencesPlugin::getAll(
 ErrorOr<bool> LegacyPreferencesPlugin::clear(const std::string& prefix,
                                              const std::optional<flutter::ValueList>& allowList) {
   auto entries = getAll(prefix, allowList);
-  auto defaults = NSUserDefaults::standardUserDefaults();
+  std::vector<std::string> keys;
   for (const auto& [key, value] : std::get<flutter::ValueMap>(entries)) {
-    defaults->removeObjectForKey(*key.asString());
+    keys.push_back(*key.asString());
   }
+  if (!NSUserDefaults::standardUserDefaults()->removeObjectsForKeys(keys)) return writeError();
   return true;
 }
 

@@ -1,7 +1,15 @@
 #include "plugins/preferences_foundation/messages.g.h"
 
+#include <cxxabi.h>
+#include <execinfo.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <functional>
+#include <typeinfo>
+#include <utility>
 
 #include "platform/flutter/flutter_basic_message_channel.h"
 #include "platform/flutter/flutter_message_envelope.h"
@@ -106,6 +114,67 @@ class MessageArguments {
   std::optional<FlutterError> error_;
 };
 
+// The name of the exception's type without its namespaces or enclosing classes.
+std::string plainTypeName(const std::exception& exception) {
+  const char* mangled = typeid(exception).name();
+  int status = 0;
+  std::unique_ptr<char, decltype(&std::free)> demangled(
+      abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
+  const std::string name = status == 0 && demangled ? demangled.get() : mangled;
+  // The last "::" outside template arguments and "(anonymous namespace)" ends the qualifier.
+  size_t start = 0;
+  int depth = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c == '<' || c == '(') ++depth;
+    if (c == '>' || c == ')') --depth;
+    if (depth == 0 && c == ':' && i + 1 < name.size() && name[i + 1] == ':') start = i + 2;
+  }
+  return name.substr(start);
+}
+
+// A symbol as a quoted string literal: quotes, backslashes and control characters escaped.
+std::string quoted(const std::string& text) {
+  static constexpr std::pair<char, const char*> kEscapes[] = {
+      {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}, {'\0', "\\0"}};
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    const auto* escape =
+        std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                     [c](const auto& entry) { return entry.first == static_cast<char>(c); });
+    if (escape != std::end(kEscapes)) {
+      out += escape->second;
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[16];
+      std::snprintf(escaped, sizeof escaped, "\\u{%x}", c);
+      out += escaped;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out + "\"";
+}
+
+// The current thread's call stack printed as a list: ["symbol", "symbol", ...].
+std::string printedCallStack() {
+  void* frames[64];
+  int count = backtrace(frames, 64);
+  std::unique_ptr<char*, decltype(&std::free)> symbols(backtrace_symbols(frames, count),
+                                                       &std::free);
+  std::string list = "[";
+  for (int i = 0; symbols && i < count; ++i) {
+    if (i > 0) list += ", ";
+    list += quoted(symbols.get()[i]);
+  }
+  return list + "]";
+}
+
+// The reply list of any other failure: its text, its type's plain name and the call stack.
+ValueList wrapException(const std::exception& exception) {
+  return ValueList{Value(exception.what()), Value(plainTypeName(exception)),
+                   Value("Stacktrace: " + printedCallStack())};
+}
+
 // The reply list for an operation's outcome.
 template <typename T, typename Convert>
 ValueList replyFor(ErrorOr<T> outcome, Convert convert) {
@@ -133,7 +202,7 @@ void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger, co
     try {
       reply(Value(handler(message)));
     } catch (const std::exception& exception) {
-      reply(Value(flutter::wrapException(exception)));
+      reply(Value(wrapException(exception)));
     }
   });
 }

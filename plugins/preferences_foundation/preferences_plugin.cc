@@ -1,6 +1,8 @@
 #include "plugins/preferences_foundation/preferences_plugin.h"
 
 #include <set>
+#include <string>
+#include <vector>
 
 #include "platform/foundation/ns_bundle.h"
 #include "plugins/preferences_foundation/legacy_preferences_plugin.h"
@@ -36,6 +38,16 @@ FlutterError unsupportedValueError(const std::string& key) {
                       flutter::Value("")};
 }
 
+FlutterError writeError() {
+  return FlutterError{"Write Error", "The preferences could not be saved; nothing was changed",
+                      flutter::Value("")};
+}
+
+ErrorOr<Void> written(bool written) {
+  if (!written) return writeError();
+  return Void{};
+}
+
 void PreferencesPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
   UserDefaultsApiSetup::setUpUserDefaultsApi(registrar.messenger(),
                                              std::make_shared<PreferencesPlugin>(), "");
@@ -48,8 +60,7 @@ ErrorOr<Void> PreferencesPlugin::set(const std::string& key, const flutter::Valu
   if (auto* error = std::get_if<FlutterError>(&defaults)) return *error;
   auto stored = toPropertyList(value);
   if (!stored) return unsupportedValueError(key);
-  std::get<0>(defaults)->setObject(*stored, key);
-  return Void{};
+  return written(std::get<0>(defaults)->setObject(*stored, key));
 }
 
 ErrorOr<Void> PreferencesPlugin::clear(const std::optional<flutter::ValueList>& allowList,
@@ -57,14 +68,15 @@ ErrorOr<Void> PreferencesPlugin::clear(const std::optional<flutter::ValueList>& 
   auto defaults = defaultsForSuite(options.suiteName());
   if (auto* error = std::get_if<FlutterError>(&defaults)) return *error;
   auto& chosen = std::get<0>(defaults);
+  std::vector<std::string> keys;
   if (allowList) {
-    for (const auto& key : *allowList) chosen->removeObjectForKey(*key.asString());
+    keys.reserve(allowList->size());
+    for (const auto& key : *allowList) keys.push_back(*key.asString());
   } else {
-    for (const auto& [key, value] : chosen->dictionaryRepresentation()) {
-      chosen->removeObjectForKey(key);
-    }
+    for (auto& [key, value] : chosen->dictionaryRepresentation()) keys.push_back(key);
   }
-  return Void{};
+  // One write for the whole call: all keys go, or none.
+  return written(chosen->removeObjectsForKeys(keys));
 }
 
 ErrorOr<flutter::ValueMap> PreferencesPlugin::listing(

@@ -37,5 +37,9 @@ std::variant<std::shared_ptr<NSUserDefaults>, FlutterError> defaultsForSuite(
 
 // The error answer for a value that a property list cannot hold.
 FlutterError unsupportedValueError(const std::string& key);
+// The error answer for a change that did not reach the disk (and so was not made).
+FlutterError writeError();
+// Void, or the write error when `written` is false.
+ErrorOr<Void> written(bool written);
 
 }  // namespace preferences_foundation

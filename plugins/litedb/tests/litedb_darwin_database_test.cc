@@ -62,6 +62,32 @@ TEST(LiteDbDarwinDatabaseTest, CountsAndRowsAreCheckedAndTheConnectionStaysUsabl
   EXPECT_FALSE(db->hasOpenResultSets());
 }
 
+TEST(LiteDbDarwinDatabaseTest, EveryFailureSaysWhatWentWrong) {
+  auto db = memory();
+  for (const char* sql : {"", "/* nothing */", ";"}) {
+    NSError error;
+    EXPECT_FALSE(db->executeQuery(sql, {}, &error)) << sql;
+    EXPECT_NE(error.code, SQLITE_OK);
+    EXPECT_NE(error.description().find("holds no statement"), std::string::npos)
+        << error.description();
+    EXPECT_FALSE(db->executeUpdate(sql, {}, &error));
+    EXPECT_NE(error.description().find("holds no statement"), std::string::npos);
+  }
+  EXPECT_FALSE(db->executeQuery("SELECT 1; SELECT 2"));
+  EXPECT_NE(db->lastError().description().find("more than one statement"), std::string::npos);
+
+  // A result set stepped after it closed names the reason rather than a blank error.
+  auto rs = db->executeQuery("SELECT 1");
+  ASSERT_TRUE(rs);
+  rs->close();
+  NSError error;
+  EXPECT_EQ(rs->internalStepWithError(&error), SQLITE_MISUSE);
+  EXPECT_EQ(error.domain, kLiteDbDarwinErrorDomain);
+  EXPECT_EQ(error.code, SQLITE_MISUSE);
+  EXPECT_FALSE(error.localizedDescription.empty());
+  EXPECT_TRUE(db->executeUpdate("INSERT INTO t VALUES (1, 2)"));
+}
+
 TEST(LiteDbDarwinDatabaseTest, ClosingFinalizesLeakedStatements) {
   auto db = memory();
   auto rs = db->executeQuery("SELECT * FROM t");

@@ -1,16 +1,19 @@
 // The database plug-in driven through "com.velmora.litedb" as the Dart side drives it.
 #include "plugins/litedb/litedb_plugin.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <limits>
 
 #include "platform/dispatch/dispatch.h"
-
 #include "platform/flutter/testing/test_dart_side.h"
+#include "platform/foundation/utf8.h"
 #include "plugins/litedb/tests/litedb_test_support.h"
 
 namespace litedb {
@@ -381,14 +384,103 @@ TEST_F(LiteDbPluginTest, QueryThatCannotBindIsAnError) {
   close(id);
 }
 
-TEST_F(LiteDbPluginTest, InsertReturningIsFinalizedBeforeItIsAnswered) {
+TEST_F(LiteDbPluginTest, StatementsThatChangeDataRunToTheEndAndAreAnsweredAsSuch) {
   int64_t id = open(folder.file("returning.db"));
-  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
-  auto returning = insert(id, "INSERT INTO t VALUES (1) RETURNING v");
-  ASSERT_TRUE(returning.isError());
-  EXPECT_NE(returning.error.message->find("Code=100"), std::string::npos);
-  // A statement left open would keep the table locked.
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (a INTEGER PRIMARY KEY, b)").isSuccess());
+  // The change is made by the first step: answering an error would invite a duplicating retry.
+  EXPECT_EQ(insert(id, "INSERT INTO t VALUES (5, 6) RETURNING a").value, Value(int64_t{5}));
+  EXPECT_EQ(
+      call("update", map({{"id", Value(id)}, {"sql", Value("UPDATE t SET b = 7 RETURNING a")}}))
+          .value,
+      Value(int32_t{1}));
+  EXPECT_TRUE(execute(id, "INSERT INTO t VALUES (6, 0), (7, 0) RETURNING *").isSuccess());
+  auto batch =
+      call("batch", map({{"id", Value(id)},
+                         {"operations", list({map({{"method", Value("insert")},
+                                                   {"sql", Value("INSERT INTO t VALUES (8, 0) "
+                                                                 "RETURNING a")}})})}}));
+  EXPECT_EQ(batch.value, list({map({{"result", Value(int64_t{8})}})}));
+  // Reading is still refused where a change is expected, and nothing was changed by it.
+  auto select = execute(id, "SELECT a FROM t");
+  ASSERT_TRUE(select.isError());
+  EXPECT_NE(select.error.message->find("Code=100"), std::string::npos);
+  EXPECT_EQ(*query(id, "SELECT count(*) FROM t").value.find("rows"),
+            list({list({Value(int64_t{4})})}));
+  // No statement is left open to keep the table locked.
   EXPECT_TRUE(execute(id, "DROP TABLE t").isSuccess());
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, SqlTextIsOneStatementOrAClearError) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (a, b)").isSuccess());
+  const std::string two = "INSERT INTO t VALUES (1, 2); INSERT INTO t VALUES (3, 4)";
+  const std::string hidden =
+      "INSERT INTO t VALUES (1, 2)" + std::string(1, '\0') + "; DROP TABLE t";
+  for (const std::string& sql : {two, hidden}) {
+    for (const char* method : {"execute", "insert", "update", "query"}) {
+      auto reply = call(method, map({{"id", Value(id)}, {"sql", Value(sql)}}));
+      ASSERT_TRUE(reply.isError()) << method;
+      EXPECT_EQ(reply.error.code, "sqlite_error");
+      EXPECT_NE(reply.error.message->find("The SQL "), std::string::npos) << *reply.error.message;
+      EXPECT_EQ(reply.error.details, map({{"sql", Value(sql)}, {"arguments", list({})}}));
+    }
+    auto batch = call(
+        "batch",
+        map({{"id", Value(id)},
+             {"operations", list({map({{"method", Value("execute")}, {"sql", Value(sql)}})})}}));
+    EXPECT_TRUE(batch.isError());
+  }
+  // Refused before anything ran.
+  EXPECT_EQ(*query(id, "SELECT count(*) FROM t").value.find("rows"),
+            list({list({Value(int64_t{0})})}));
+
+  // Blanks, comments and stray semicolons after the statement are not statements.
+  for (const char* sql : {"SELECT 1;", "SELECT 1; -- done\n", "SELECT 1;; /* c */ ;  "}) {
+    EXPECT_TRUE(query(id, sql).isSuccess()) << sql;
+  }
+  // No statement at all is an error that says so.
+  for (const char* sql : {"", "   ", "-- only a comment", ";"}) {
+    for (const char* method : {"execute", "query"}) {
+      auto reply = call(method, map({{"id", Value(id)}, {"sql", Value(sql)}}));
+      ASSERT_TRUE(reply.isError()) << method << " '" << sql << "'";
+      EXPECT_NE(reply.error.message->find("holds no statement"), std::string::npos)
+          << *reply.error.message;
+    }
+  }
+  close(id);
+}
+
+TEST_F(LiteDbPluginTest, TextThatIsNotUtf8IsRepairedBeforeItIsSent) {
+  // Another program wrote names and text that are not UTF-8.
+  std::string path = folder.file("bytes.db");
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(raw,
+                   "CREATE TABLE t (\"n\xff\" TEXT, x CONSTRAINT \"c\xfe\" CHECK (x IS NULL));"
+                   "INSERT INTO t VALUES (CAST(x'ff41' AS TEXT), NULL);",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  sqlite3_close(raw);
+
+  int64_t id = open(path);
+  auto page = query(id, "SELECT * FROM t");
+  ASSERT_TRUE(page.isSuccess()) << page.describe();
+  EXPECT_EQ(*page.value.find("columns"), list({Value("n\uFFFD"), Value("x")}));
+  EXPECT_EQ(*page.value.find("rows"), list({list({Value("\uFFFDA"), Value()})}));
+  // Each maximal ill-formed part becomes one U+FFFD; what is well formed stays.
+  auto repaired = query(id,
+                        "SELECT CAST(x'e282' AS TEXT) || 'z', CAST(x'c0af' AS TEXT), "
+                        "CAST(x'eda080' AS TEXT), CAST(x'c3a9f4908080' AS TEXT)",
+                        Value("cursorPageSize"), Value(int32_t{1}));
+  EXPECT_EQ(*repaired.value.find("rows"),
+            list({list({Value("\uFFFDz"), Value("\uFFFD\uFFFD"), Value("\uFFFD\uFFFD\uFFFD"),
+                        Value("\u00E9\uFFFD\uFFFD\uFFFD\uFFFD")})}));
+  auto refused = insert(id, "INSERT INTO t VALUES ('a', 1)");
+  ASSERT_TRUE(refused.isError());
+  EXPECT_TRUE(foundation::isValidUtf8(*refused.error.message)) << *refused.error.message;
+  EXPECT_NE(refused.error.message->find("c\uFFFD"), std::string::npos) << *refused.error.message;
   close(id);
 }
 
@@ -487,6 +579,52 @@ TEST_F(LiteDbPluginTest, DeleteRemovesCompanionFilesButNeverADirectory) {
   EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db")));
   EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db-wal")));
   EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(folder.file("never.db"))}})).isSuccess());
+}
+
+TEST_F(LiteDbPluginTest, PathsMustBeAbsoluteSoTheWorkingDirectoryIsNeverTouched) {
+  std::string cwd = folder.file("started-here");
+  std::filesystem::create_directory(cwd);
+  const char* present[] = {"-shm", "-wal", "-journal", "rel.db"};
+  for (const char* name : present) std::ofstream(cwd + "/" + name) << "x";
+  auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(cwd);
+  for (const char* path : {"", "rel.db", "./rel.db", "sub/new.db", "file:rel.db", "~/x.db"}) {
+    for (const char* method : {"openDatabase", "deleteDatabase", "databaseExists"}) {
+      auto reply = call(method, map({{"path", Value(path)}}));
+      EXPECT_EQ(reply.error.code, "bad_param") << method << " '" << path << "'";
+    }
+  }
+  auto folder_reply =
+      call("darwinCreateUnprotectedFolder", map({{"parent", Value("made")}, {"name", Value("x")}}));
+  EXPECT_EQ(folder_reply.error.code, "bad_param");
+  std::filesystem::current_path(previous);
+
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(cwd)) {
+    ++entries;
+    EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+  }
+  EXPECT_EQ(entries, std::size(present));
+}
+
+TEST_F(LiteDbPluginTest, OnlyRegularFilesOpenAsDatabases) {
+  std::string pipe = folder.file("pipe.db");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Holding the other end keeps a blocking open from hanging this test when it fails.
+  int writer = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  for (bool read_only : {false, true}) {
+    auto reply = call("openDatabase", map({{"path", Value(pipe)}, {"readOnly", Value(read_only)}}));
+    EXPECT_EQ(reply.error, (FlutterError{"sqlite_error", "open_failed " + pipe, Value()}))
+        << read_only;
+  }
+  // A companion file SQLite would read on its own is checked as well.
+  std::string db = folder.file("main.db");
+  ASSERT_TRUE(close(open(db)).isSuccess());
+  ASSERT_EQ(::mkfifo((db + "-journal").c_str(), 0600), 0);
+  auto companion = call("openDatabase", map({{"path", Value(db)}}));
+  EXPECT_EQ(companion.error.message, "open_failed " + db);
+  ::close(writer);
 }
 
 TEST_F(LiteDbPluginTest, DirectoriesAndOptions) {

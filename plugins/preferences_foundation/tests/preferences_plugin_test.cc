@@ -1,14 +1,21 @@
 // The preferences plug-in driven through its two message-channel APIs.
 #include "plugins/preferences_foundation/preferences_plugin.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
 
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/foundation/ns_user_defaults.h"
@@ -283,18 +290,159 @@ TEST_F(PreferencesPluginTest, CorruptFileIsSetAsideAndNeverOverwritten) {
   EXPECT_EQ(contents, "bplist00 but not really");
 }
 
-TEST_F(PreferencesPluginTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
+TEST_F(PreferencesPluginTest, AWriteThatDoesNotReachTheDiskIsAnErrorAndChangesNothing) {
   ok(kApi + "set", {Value("k"), Value("old"), options()});
-  foundation::testing::failNextPropertyListWrite();
-  ok(kApi + "set", {Value("k"), Value("new"), options()});
+  ok(kApi + "set", {Value("gone"), Value(int32_t{1}), options()});
+  auto expect_write_error = [&](const std::string& channel, ValueList arguments) {
+    foundation::testing::failNextPropertyListWrite();
+    auto reply = send(channel, std::move(arguments));
+    ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3)
+        << channel << ": " << (reply ? reply->debugString() : "no reply");
+    EXPECT_EQ((*reply->asList())[0], Value("Write Error")) << channel;
+  };
+  expect_write_error(kApi + "set", {Value("k"), Value("new"), options()});
+  expect_write_error(kApi + "clear", {strings({"k", "gone"}), options()});
+  expect_write_error(kApi + "clear", {Value(), options()});
+  expect_write_error(kLegacy + "remove", {Value("gone")});
+  expect_write_error(kLegacy + "setBool", {Value("k"), Value(true)});
+  expect_write_error(kLegacy + "setDouble", {Value("k"), Value(2.0)});
+  expect_write_error(kLegacy + "setValue", {Value("k"), Value("v")});
+  expect_write_error(kLegacy + "clear", {Value(""), Value()});
+
+  // What this run reads is what a restart reads.
+  auto expect_unchanged = [&] {
+    EXPECT_EQ(ok(kApi + "getValue", {Value("k"), options()}), Value("old"));
+    EXPECT_EQ(ok(kApi + "getValue", {Value("gone"), options()}), Value(int32_t{1}));
+  };
+  expect_unchanged();
+  foundation::testing::resetUserDefaults();
+  expect_unchanged();
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(domainFile()).parent_path())) {
     ++files;
     EXPECT_EQ(entry.path().filename(), std::string(kBundleId) + ".plist");
   }
   EXPECT_EQ(files, 1u);
+}
+
+TEST_F(PreferencesPluginTest, SuiteNamesLeaveRoomForTheFileAndItsTemporary) {
+  // 238 bytes, ".plist" and the temporary's ".tmp-XXXXXX" make the longest file name allowed.
+  const std::string longest(238, 's');
+  ok(kApi + "set", {Value("k"), Value("v"), options(longest)});
   foundation::testing::resetUserDefaults();
-  EXPECT_EQ(ok(kApi + "getValue", {Value("k"), options()}), Value("old"));
+  EXPECT_EQ(ok(kApi + "getValue", {Value("k"), options(longest)}), Value("v"));
+  for (size_t length : {239, 250, 255}) {
+    const std::string suite(length, 's');
+    auto reply = send(kApi + "set", {Value("k"), Value("v"), options(suite)});
+    EXPECT_EQ(reply,
+              Value(ValueList{Value("Argument Error"),
+                              Value("The provided Suite Name '" + suite + "' does not exist"),
+                              Value("")}))
+        << length;
+  }
+}
+
+TEST_F(PreferencesPluginTest, TemporariesLeftByACrashAreRemovedWhenTheDomainOpens) {
+  ok(kApi + "set", {Value("k"), Value("v"), options()});
+  const std::string folder = fs::path(domainFile()).parent_path();
+  const std::string stale = domainFile() + ".tmp-a1B2c3";
+  const std::string busy = domainFile() + ".tmp-zzzzzz";
+  const std::string not_ours[] = {folder + "/unrelated.tmp-a1B2c3", domainFile() + ".tmp-a1B2c3d",
+                                  domainFile() + ".tmp-"};
+  for (const std::string& path : {stale, busy}) std::ofstream(path) << "partial";
+  for (const std::string& path : not_ours) std::ofstream(path) << "x";
+  // Another host writing the same domain holds its temporary locked.
+  int writer = ::open(busy.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+  foundation::testing::resetUserDefaults();
+  EXPECT_EQ(ok(kApi + "getValue", {Value("k"), options()}), Value("v"));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(busy));
+  for (const std::string& path : not_ours) EXPECT_TRUE(fs::exists(path)) << path;
+  ::close(writer);
+}
+
+TEST_F(PreferencesPluginTest, ADomainFileThatIsNotARegularFileNeverBlocks) {
+  fs::create_directories(fs::path(domainFile()).parent_path());
+  ASSERT_EQ(::mkfifo(domainFile().c_str(), 0600), 0);
+  foundation::testing::resetUserDefaults();
+  // Should the read block, the watchdog gives it an end of file, and the test fails.
+  std::mutex mutex;
+  std::condition_variable answered_cv;
+  bool answered = false;
+  bool had_to_unblock = false;
+  std::thread watchdog([&] {
+    std::unique_lock lock(mutex);
+    if (answered_cv.wait_for(lock, std::chrono::seconds(5), [&] { return answered; })) return;
+    had_to_unblock = true;
+    ::close(::open(domainFile().c_str(), O_RDWR | O_NONBLOCK));
+  });
+  auto all = ok(kApi + "getAll", {Value(), options()});
+  {
+    std::lock_guard lock(mutex);
+    answered = true;
+  }
+  answered_cv.notify_one();
+  watchdog.join();
+  EXPECT_FALSE(had_to_unblock);
+  EXPECT_EQ(all, Value(ValueMap{}));
+  // The FIFO is set aside like any unreadable file; the domain works from then on.
+  ok(kApi + "set", {Value("k"), Value("v"), options()});
+  EXPECT_TRUE(fs::is_regular_file(domainFile()));
+}
+
+namespace {
+
+struct QuotaExceeded : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Fails every call with an exception of its own, as a faulty implementation might.
+class ThrowingApi : public UserDefaultsApi {
+ public:
+  ErrorOr<Void> set(const std::string&, const Value&, const PreferencesPigeonOptions&) override {
+    throw std::out_of_range("index 4");
+  }
+  ErrorOr<Void> clear(const std::optional<ValueList>&, const PreferencesPigeonOptions&) override {
+    throw QuotaExceeded("too many");
+  }
+  ErrorOr<ValueMap> getAll(const std::optional<ValueList>&,
+                           const PreferencesPigeonOptions&) override {
+    return ValueMap{};
+  }
+  ErrorOr<Value> getValue(const std::string&, const PreferencesPigeonOptions&) override {
+    return Value();
+  }
+  ErrorOr<ValueList> getKeys(const std::optional<ValueList>&,
+                             const PreferencesPigeonOptions&) override {
+    return ValueList{};
+  }
+};
+
+}  // namespace
+
+TEST_F(PreferencesPluginTest, AnyOtherErrorNamesItsPlainTypeAndListsTheStack) {
+  UserDefaultsApiSetup::setUpUserDefaultsApi(engine->binaryMessenger(),
+                                             std::make_shared<ThrowingApi>(), "throws");
+  const std::pair<std::string, ValueList> calls[] = {
+      {"set", {Value("k"), Value(true), options()}},
+      {"clear", {Value(), options()}},
+  };
+  const std::pair<const char*, const char*> expected[] = {{"index 4", "out_of_range"},
+                                                          {"too many", "QuotaExceeded"}};
+  for (size_t i = 0; i < std::size(calls); ++i) {
+    auto reply = send(kApi + calls[i].first + ".throws", calls[i].second);
+    ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
+    const ValueList& error = *reply->asList();
+    EXPECT_EQ(error[0], Value(expected[i].first));
+    EXPECT_EQ(error[1], Value(expected[i].second));
+    const std::string& stack = *error[2].asString();
+    EXPECT_TRUE(stack.starts_with("Stacktrace: [\"")) << stack;
+    EXPECT_TRUE(stack.ends_with("\"]")) << stack;
+    EXPECT_NE(stack.find("\", \""), std::string::npos) << stack;
+    EXPECT_EQ(stack.find('\n'), std::string::npos) << stack;
+  }
 }
 
 TEST_F(PreferencesPluginTest, ValuesAPropertyListCannotHoldAreRefused) {

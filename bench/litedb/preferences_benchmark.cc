@@ -1,0 +1,195 @@
+// The preferences plug-in against the floor of its work: one atomic write of the domain's file
+// (temporary file, write, flush, rename, flush of the directory), measured side by side in the
+// same run. Every plug-in case goes the whole way a Dart message goes and reports `vs_raw`, how
+// many times longer it takes than one such write, next to its `goal`.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/flutter/flutter.h"
+#include "platform/flutter/flutter_engine.h"
+#include "platform/foundation/ns_user_defaults.h"
+#include "platform/foundation/testing/foundation_controls.h"
+#include "plugins/preferences_foundation/preferences_plugin.h"
+
+namespace {
+
+using flutter::Value;
+using flutter::ValueList;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStoredKeys = 200;
+constexpr double kGoal = 2.0;
+const std::string kApi = "dev.flutter.pigeon.preferences_foundation.UserDefaultsApi.";
+
+std::string temporaryFolder() {
+  static const std::string folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "prefs-bench-XXXXXX").string();
+    return std::string(mkdtemp(pattern.data()));
+  }();
+  return folder;
+}
+
+std::string keyName(int i) { return "flutter.key" + std::to_string(i); }
+
+// The Dart side: encodes a message, hands it to the engine and pumps the main queue until the
+// reply is back.
+class Channel {
+ public:
+  Channel() : engine_(FlutterEngine::create()) {
+    foundation::testing::setUserDirectoriesRoot(temporaryFolder());
+    preferences_foundation::PreferencesPlugin::registerWithRegistrar(
+        *engine_->registrarForPlugin("PreferencesPlugin"));
+  }
+
+  void send(const std::string& operation, ValueList arguments) {
+    const auto& codec = preferences_foundation::GetMessagesCodec();
+    bool done = false;
+    FlutterBinaryMessage reply;
+    engine_->deliverFromDartSide(kApi + operation, codec->encode(Value(std::move(arguments))),
+                                 [&](FlutterBinaryMessage answer) {
+                                   reply = std::move(answer);
+                                   done = true;
+                                 });
+    dispatch::runMainQueueUntil([&] { return done; });
+    const ValueList* list = reply ? codec->decode(*reply).asList() : nullptr;
+    if (list == nullptr || list->size() != 1) {
+      std::fprintf(stderr, "%s failed\n", operation.c_str());
+      std::abort();
+    }
+  }
+
+ private:
+  std::shared_ptr<FlutterEngine> engine_;
+};
+
+Channel& channel() {
+  static auto* const shared = new Channel();
+  return *shared;
+}
+
+Value options() {
+  return Value(std::make_shared<preferences_foundation::PreferencesPigeonOptions>());
+}
+
+// A domain of kStoredKeys short strings, as an application's settings look.
+PropertyList::Dictionary storedDomain() {
+  PropertyList::Dictionary domain;
+  for (int i = 0; i < kStoredKeys; ++i)
+    domain[keyName(i)] = PropertyList("value " + std::to_string(i));
+  return domain;
+}
+
+// One atomic write of `bytes` to `path`, the way the store writes a domain.
+void atomicWrite(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::string temporary = path + ".tmp-XXXXXX";
+  int fd = mkstemp(temporary.data());
+  benchmark::DoNotOptimize(::write(fd, bytes.data(), bytes.size()));
+  ::fsync(fd);
+  std::rename(temporary.c_str(), path.c_str());
+  ::close(fd);
+  int directory = ::open(temporaryFolder().c_str(), O_RDONLY | O_DIRECTORY);
+  ::fsync(directory);
+  ::close(directory);
+}
+
+// Times one plug-in operation and, right beside it, one raw atomic write of a file of the stored
+// domain's size, so that both meet the same disk: the ratio is of the sums.
+class SideBySide {
+ public:
+  SideBySide()
+      : bytes_(PropertyList(storedDomain()).serialize(PropertyList::Format::binary)),
+        path_(temporaryFolder() + "/raw.plist") {}
+
+  template <typename Work>
+  void run(Work work) {
+    auto start = Clock::now();
+    atomicWrite(path_, bytes_);
+    auto middle = Clock::now();
+    work();
+    raw_ += std::chrono::duration<double>(middle - start).count();
+    plugin_ += std::chrono::duration<double>(Clock::now() - middle).count();
+  }
+
+  void report(benchmark::State& state) const {
+    state.counters["vs_raw"] = plugin_ / raw_;
+    state.counters["goal"] = kGoal;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::string path_;
+  double raw_ = 0;
+  double plugin_ = 0;
+};
+
+void BM_Raw_AtomicWrite(benchmark::State& state) {
+  const std::vector<uint8_t> bytes =
+      PropertyList(storedDomain()).serialize(PropertyList::Format::binary);
+  const std::string path = temporaryFolder() + "/raw.plist";
+  for (auto _ : state) atomicWrite(path, bytes);
+}
+
+ValueList allKeys() {
+  ValueList keys;
+  for (int i = 0; i < kStoredKeys; ++i) keys.emplace_back(keyName(i));
+  return keys;
+}
+
+void refill() {
+  channel();
+  auto defaults = NSUserDefaults::standardUserDefaults();
+  for (int i = 0; i < kStoredKeys; ++i) defaults->setObject(PropertyList("value"), keyName(i));
+}
+
+void BM_Preferences_Set(benchmark::State& state) {
+  refill();
+  SideBySide timing;
+  int i = 0;
+  for (auto _ : state) {
+    timing.run([&] {
+      channel().send("set", {Value(keyName(i++ % kStoredKeys)), Value("changed"), options()});
+    });
+  }
+  timing.report(state);
+}
+
+void BM_Preferences_Remove(benchmark::State& state) {
+  refill();
+  auto defaults = NSUserDefaults::standardUserDefaults();
+  SideBySide timing;
+  for (auto _ : state) {
+    state.PauseTiming();
+    defaults->setObject(PropertyList("back"), keyName(0));
+    state.ResumeTiming();
+    timing.run([&] { channel().send("clear", {Value(ValueList{Value(keyName(0))}), options()}); });
+  }
+  timing.report(state);
+}
+
+// Removing every stored key is still one write.
+void BM_Preferences_ClearAll(benchmark::State& state) {
+  SideBySide timing;
+  for (auto _ : state) {
+    state.PauseTiming();
+    refill();
+    state.ResumeTiming();
+    timing.run([&] { channel().send("clear", {Value(allKeys()), options()}); });
+  }
+  timing.report(state);
+}
+
+BENCHMARK(BM_Raw_AtomicWrite)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Preferences_Set)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Preferences_Remove)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Preferences_ClearAll)->Unit(benchmark::kMicrosecond)->Iterations(20);
+
+}  // namespace
