@@ -22,10 +22,8 @@ flutter::Value emptyMap() { return flutter::ValueMap{}; }
 
 std::shared_ptr<AudioPlayer> AudioPlayer::create(std::shared_ptr<FlutterBinaryMessenger> messenger,
                                                  const std::string& playerId,
-                                                 const flutter::Value& loadConfiguration,
-                                                 bool useLazyPreparation) {
-  std::shared_ptr<AudioPlayer> player(
-      new AudioPlayer(std::move(messenger), playerId, useLazyPreparation));
+                                                 const flutter::Value& loadConfiguration) {
+  std::shared_ptr<AudioPlayer> player(new AudioPlayer(messenger, playerId));
   player->configureLoadControl(loadConfiguration);
   std::weak_ptr<AudioPlayer> weak = player;
   player->method_channel_->setMethodCallHandler(
@@ -39,16 +37,13 @@ std::shared_ptr<AudioPlayer> AudioPlayer::create(std::shared_ptr<FlutterBinaryMe
   return player;
 }
 
-AudioPlayer::AudioPlayer(std::shared_ptr<FlutterBinaryMessenger> messenger, std::string playerId,
-                         bool useLazyPreparation)
-    : messenger_(std::move(messenger)),
-      method_channel_(FlutterMethodChannel::methodChannelWithName(
-          kPlayerMethodChannelPrefix + playerId, messenger_)),
-      event_channel_(BetterEventChannel::create(kPlayerEventChannelPrefix + playerId, messenger_)),
+AudioPlayer::AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+                         const std::string& playerId)
+    : method_channel_(FlutterMethodChannel::methodChannelWithName(
+          kPlayerMethodChannelPrefix + playerId, messenger)),
+      event_channel_(BetterEventChannel::create(kPlayerEventChannelPrefix + playerId, messenger)),
       data_event_channel_(
-          BetterEventChannel::create(kPlayerDataChannelPrefix + playerId, messenger_)),
-      player_id_(std::move(playerId)),
-      use_lazy_preparation_(useLazyPreparation) {}
+          BetterEventChannel::create(kPlayerDataChannelPrefix + playerId, messenger)) {}
 
 AudioPlayer::~AudioPlayer() = default;
 

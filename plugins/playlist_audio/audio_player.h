@@ -43,12 +43,8 @@ class AudioPlayer : public NSKeyValueObserving,
   // Takes the registrar's messenger: registrars are not kept past registration.
   static std::shared_ptr<AudioPlayer> create(std::shared_ptr<FlutterBinaryMessenger> messenger,
                                              const std::string& playerId,
-                                             const flutter::Value& loadConfiguration,
-                                             bool useLazyPreparation);
+                                             const flutter::Value& loadConfiguration);
   ~AudioPlayer() override;
-
-  const std::shared_ptr<AVQueuePlayer>& player() const { return player_; }
-  float speed() const { return speed_; }
 
   void handleMethodCall(const FlutterMethodCall& call, FlutterResult result);
   // Tears the player down; `silently` suppresses the final playback event. Pending "load" and
@@ -69,8 +65,7 @@ class AudioPlayer : public NSKeyValueObserving,
     std::vector<NSNotificationObserverToken> tokens;
   };
 
-  AudioPlayer(std::shared_ptr<FlutterBinaryMessenger> messenger, std::string playerId,
-              bool useLazyPreparation);
+  AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& playerId);
   void configureLoadControl(const flutter::Value& loadConfiguration);
   static const std::map<std::string, Method, std::less<>>& methods();
 
@@ -165,11 +160,9 @@ class AudioPlayer : public NSKeyValueObserving,
   bool isCurrentItem(const AVPlayerItem& item) const;
   std::shared_ptr<IndexedAudioSource> currentLeaf() const;
 
-  std::shared_ptr<FlutterBinaryMessenger> messenger_;
   std::shared_ptr<FlutterMethodChannel> method_channel_;
   std::shared_ptr<BetterEventChannel> event_channel_;
   std::shared_ptr<BetterEventChannel> data_event_channel_;
-  std::string player_id_;
   std::shared_ptr<AVQueuePlayer> player_;
   std::shared_ptr<AudioSource> audio_source_;
   AudioSource::Sequence indexed_audio_sources_;
@@ -191,7 +184,6 @@ class AudioPlayer : public NSKeyValueObserving,
   bool automatically_waits_to_minimize_stalling_ = true;
   bool allows_external_playback_ = false;
   std::shared_ptr<LoadControl> load_control_;
-  bool use_lazy_preparation_;
   bool playing_ = false;
   float speed_ = 1.0f;
   float volume_ = 1.0f;

@@ -23,8 +23,6 @@ class AudioSource : public std::enable_shared_from_this<AudioSource> {
   AudioSource(const AudioSource&) = delete;
   AudioSource& operator=(const AudioSource&) = delete;
 
-  const std::string& sourceId() const { return source_id_; }
-
   virtual bool lazyLoading() const { return false; }
   virtual void setLazyLoading(bool /*lazyLoading*/) {}
 

@@ -52,10 +52,11 @@ void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterRes
   }
   const auto* configuration = arguments.entry("audioLoadConfiguration");
   checkLoadConfiguration(configuration);
+  // Only its type is checked: lazy preparation is decided by each concatenating source.
+  arguments.boolean("useLazyPreparation");
   players_[id] = AudioPlayer::create(messenger_, id,
                                      configuration != nullptr ? *configuration
-                                                              : flutter::Value(flutter::ValueMap{}),
-                                     arguments.boolean("useLazyPreparation"));
+                                                              : flutter::Value(flutter::ValueMap{}));
   result(nullptr);
 }
 

@@ -87,12 +87,6 @@ void UriAudioSource::applyBufferingOptions(IndexedPlayerItem& item) const {
   }
 }
 
-void UriAudioSource::applyPreferredForwardBufferDuration() {
-  for (const auto& item : {player_item_, player_item2_}) {
-    if (item) applyBufferingOptions(*item);
-  }
-}
-
 void UriAudioSource::applyCanUseNetworkResourcesForLiveStreamingWhilePaused() {
   for (const auto& item : {player_item_, player_item2_}) {
     if (item) {
