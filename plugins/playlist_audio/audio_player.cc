@@ -1,15 +1,13 @@
 #include "plugins/playlist_audio/audio_player.h"
 
 #include <algorithm>
-#include <exception>
 
+#include "plugins/playlist_audio/audio_method_table.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
 #include "plugins/playlist_audio/media_time.h"
 
 namespace playlist_audio {
 namespace {
-
-const FlutterError kGenericError{"error", "Error in handleMethodCall", nullptr};
 
 // The platform plays rates from 1/32 to 32 and volumes from silence (0) to full (1); clamping
 // in double first also keeps the float conversion defined.
@@ -101,8 +99,8 @@ void AudioPlayer::dispose(bool silently) {
   method_channel_->setMethodCallHandler(nullptr);
 }
 
-const std::map<std::string, AudioPlayer::Method, std::less<>>& AudioPlayer::methods() {
-  static const std::map<std::string, Method, std::less<>> kMethods = {
+void AudioPlayer::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  static const MethodTable<AudioPlayer> kMethods = {
       {"load", &AudioPlayer::handleLoad},
       {"play", &AudioPlayer::handlePlay},
       {"pause", &AudioPlayer::handlePause},
@@ -123,21 +121,7 @@ const std::map<std::string, AudioPlayer::Method, std::less<>>& AudioPlayer::meth
       {"concatenatingMove", &AudioPlayer::handleMove},
       {"setAndroidAudioAttributes", &AudioPlayer::handleIgnored},
   };
-  return kMethods;
-}
-
-void AudioPlayer::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto found = methods().find(call.method);
-  if (found == methods().end()) {
-    result(FlutterMethodNotImplemented);
-    return;
-  }
-  try {
-    AudioArguments arguments(call.arguments);
-    (this->*found->second)(arguments, result);
-  } catch (const std::exception&) {
-    result(kGenericError);
-  }
+  dispatchMethodCall(*this, kMethods, call, result);
 }
 
 void AudioPlayer::handleLoad(const AudioArguments& arguments, const FlutterResult& result) {

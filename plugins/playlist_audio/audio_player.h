@@ -58,7 +58,6 @@ class AudioPlayer : public NSKeyValueObserving,
                       const AVPlayerItemTrack* track) override;
 
  private:
-  using Method = void (AudioPlayer::*)(const AudioArguments&, const FlutterResult&);
   using SeekCompletion = IndexedAudioSource::SeekCompletion;
   struct ObservedItem {
     std::shared_ptr<AVPlayerItem> item;
@@ -67,7 +66,6 @@ class AudioPlayer : public NSKeyValueObserving,
 
   AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& playerId);
   void configureLoadControl(const flutter::Value& loadConfiguration);
-  static const std::map<std::string, Method, std::less<>>& methods();
 
   // Method handlers (audio_player.cc).
   void handleLoad(const AudioArguments& arguments, const FlutterResult& result);

@@ -1,13 +1,8 @@
 #include "plugins/playlist_audio/playlist_audio_plugin.h"
 
-#include <exception>
+#include "plugins/playlist_audio/audio_method_table.h"
 
 namespace playlist_audio {
-namespace {
-
-const FlutterError kGenericError{"error", "Error in handleMethodCall", nullptr};
-
-}  // namespace
 
 void PlaylistAudioPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
   auto channel = FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
@@ -21,27 +16,13 @@ PlaylistAudioPlugin::~PlaylistAudioPlugin() {
   for (auto& [id, player] : players_) player->dispose(true);
 }
 
-const std::map<std::string, PlaylistAudioPlugin::Method, std::less<>>&
-PlaylistAudioPlugin::methods() {
-  static const std::map<std::string, Method, std::less<>> kMethods = {
+void PlaylistAudioPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  static const MethodTable<PlaylistAudioPlugin> kMethods = {
       {"init", &PlaylistAudioPlugin::init},
       {"disposePlayer", &PlaylistAudioPlugin::disposePlayer},
       {"disposeAllPlayers", &PlaylistAudioPlugin::disposeAllPlayers},
   };
-  return kMethods;
-}
-
-void PlaylistAudioPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto found = methods().find(call.method);
-  if (found == methods().end()) {
-    result(FlutterMethodNotImplemented);
-    return;
-  }
-  try {
-    (this->*found->second)(AudioArguments(call.arguments), result);
-  } catch (const std::exception&) {
-    result(kGenericError);
-  }
+  dispatchMethodCall(*this, kMethods, call, result);
 }
 
 void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterResult& result) {
