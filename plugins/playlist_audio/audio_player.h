@@ -31,7 +31,13 @@ inline constexpr const char* kPlayerMethodChannelPrefix = "com.quillmark.playlis
 inline constexpr const char* kPlayerEventChannelPrefix = "com.quillmark.playlist_audio.events.";
 inline constexpr const char* kPlayerDataChannelPrefix = "com.quillmark.playlist_audio.data.";
 
-enum class ProcessingState : int32_t { idle = 0, loading = 1, buffering = 2, ready = 3, completed = 4 };
+enum class ProcessingState : int32_t {
+  idle = 0,
+  loading = 1,
+  buffering = 2,
+  ready = 3,
+  completed = 4
+};
 enum LoopMode : int32_t { kLoopOff = 0, kLoopOne = 1, kLoopAll = 2 };
 
 class ConcatenatingAudioSource;
@@ -64,7 +70,8 @@ class AudioPlayer : public NSKeyValueObserving,
     std::vector<NSNotificationObserverToken> tokens;
   };
 
-  AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& playerId);
+  AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+              const std::string& playerId);
   void configureLoadControl(const flutter::Value& loadConfiguration);
 
   // Method handlers (audio_player.cc).
@@ -130,13 +137,16 @@ class AudioPlayer : public NSKeyValueObserving,
   void setCanUseNetworkResourcesForLiveStreamingWhilePaused(bool can);
   void setPreferredPeakBitRate(std::optional<flutter::Value> bitRate);
   void seek(CMTime position, std::optional<int64_t> index, SeekCompletion completion);
-  // Completions of a seek that a newer seek or a load superseded only answer their call.
-  void completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion, uint64_t generation);
-  void completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion,
-                               uint64_t generation);
+  // The completion of the seek just started: while it is still the newest seek (no later seek or
+  // load superseded it) it settles the state with `settle`; in any case it answers the call.
+  SeekCompletion settleWhenSeekEnds(void (AudioPlayer::*settle)(), SeekCompletion completion);
+  void settleSeekOnSameLeaf();
+  void settleSeekOnOtherLeaf();
   void resumeIfPlaying();
   void enterBuffering();
   void leaveBuffering();
+  // Buffering while `item` (the current one, or none) has nothing buffered, else ready.
+  void followBufferOf(const AVPlayerItem* item);
   void updatePosition();
   void onItemStatusChanged(AVPlayerItem& item, const NSKeyValueChangeDictionary& change);
   void onItemBufferChanged(AVPlayerItem& item);
@@ -154,6 +164,8 @@ class AudioPlayer : public NSKeyValueObserving,
   void sendErrorForItem(const std::shared_ptr<AVPlayerItem>& item);
   void abortExistingConnection(bool switchToIdle);
   void answerPendingLoad(const FlutterError& error);
+  // Answers a pending load with the current duration.
+  void answerPendingLoad();
   void answerPendingPlay();
   bool isCurrentItem(const AVPlayerItem& item) const;
   std::shared_ptr<IndexedAudioSource> currentLeaf() const;

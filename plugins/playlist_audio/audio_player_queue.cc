@@ -87,9 +87,7 @@ bool AudioPlayer::answerLoadIfSettled() {
     return false;
   }
   processing_state_ = ProcessingState::ready;
-  auto answer = std::move(*load_result_);
-  load_result_.reset();
-  answer(flutter::ValueMap{{"duration", getDurationMicroseconds()}});
+  answerPendingLoad();
   return true;
 }
 
@@ -201,12 +199,7 @@ void AudioPlayer::enqueueFrom(int index) {
   }
 
   if (processing_state_ != ProcessingState::loading && target != old) {
-    const auto& current = player_->currentItem();
-    if (current && current->isPlaybackBufferEmpty()) {
-      enterBuffering();
-    } else {
-      leaveBuffering();
-    }
+    followBufferOf(player_->currentItem().get());
     updatePosition();
   }
   updateEndAction();
@@ -260,11 +253,12 @@ void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& ite
   std::weak_ptr<AudioPlayer> weak = shared_from_this();
   auto center = NSNotificationCenter::defaultCenter();
   const void* sender = static_cast<const AVPlayerItem*>(item.get());
-  observed.tokens.push_back(center->addObserverForName(
-      AVPlayerItemDidPlayToEndTimeNotification, sender, nullptr,
-      [weak](const NSNotification& notification) {
-        if (auto self = weak.lock()) self->onComplete(notification);
-      }));
+  observed.tokens.push_back(center->addObserverForName(AVPlayerItemDidPlayToEndTimeNotification,
+                                                       sender, nullptr,
+                                                       [weak](const NSNotification& notification) {
+                                                         if (auto self = weak.lock())
+                                                           self->onComplete(notification);
+                                                       }));
   // Failing to reach the end and stalling show through the buffer and time-control observations.
   for (const char* name :
        {AVPlayerItemFailedToPlayToEndTimeNotification, AVPlayerItemPlaybackStalledNotification}) {
@@ -272,11 +266,10 @@ void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& ite
         center->addObserverForName(name, sender, nullptr, [](const NSNotification&) {}));
   }
   observed_items_.emplace(item.get(), std::move(observed));
-  bool hasMetadataOutput = std::any_of(item->outputs().begin(), item->outputs().end(),
-                                       [](const auto& output) {
-                                         return std::dynamic_pointer_cast<
-                                                    AVPlayerItemMetadataOutput>(output) != nullptr;
-                                       });
+  bool hasMetadataOutput =
+      std::any_of(item->outputs().begin(), item->outputs().end(), [](const auto& output) {
+        return std::dynamic_pointer_cast<AVPlayerItemMetadataOutput>(output) != nullptr;
+      });
   if (!hasMetadataOutput) {
     auto output = std::make_shared<AVPlayerItemMetadataOutput>(std::nullopt);
     output->setDelegate(weak, dispatch_get_main_queue());
@@ -302,9 +295,9 @@ void AudioPlayer::removeLeafObservers(const IndexedAudioSource& leaf) {
 
 void AudioPlayer::onComplete(const NSNotification& notification) {
   auto* ended = static_cast<AVPlayerItem*>(notification.object.get());
-  auto indexed = ended != nullptr ? std::dynamic_pointer_cast<IndexedPlayerItem>(
-                                        ended->shared_from_this())
-                                  : nullptr;
+  auto indexed = ended != nullptr
+                     ? std::dynamic_pointer_cast<IndexedPlayerItem>(ended->shared_from_this())
+                     : nullptr;
   auto leaf = indexed ? indexed->audioSource() : nullptr;
   int count = static_cast<int>(order_.size());
   if (count == 0 || index_ < 0 || index_ >= count) return;

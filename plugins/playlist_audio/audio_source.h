@@ -31,7 +31,8 @@ class AudioSource : public std::enable_shared_from_this<AudioSource> {
   // The leaves, sources and depth of this subtree.
   virtual SourceTreeSize size() const = 0;
   // Appends every node of this subtree whose id is `sourceId`, in pre-order.
-  virtual void findById(const std::string& sourceId, std::vector<std::shared_ptr<AudioSource>>& matches);
+  virtual void findById(const std::string& sourceId,
+                        std::vector<std::shared_ptr<AudioSource>>& matches);
   // The shuffled order of this subtree's leaves, relative to its first leaf.
   virtual std::vector<int> getShuffleIndices() const { return {}; }
   // Raises AudioPlayerException when `message` holds an order that decodeShuffleOrder would

@@ -36,7 +36,8 @@ CMTime readTime(const AudioArguments& arguments, std::string_view key, CMTime if
 
 }  // namespace
 
-std::shared_ptr<AudioSource> AudioSourceDecoder::decodeAudioSource(const flutter::Value& map) const {
+std::shared_ptr<AudioSource> AudioSourceDecoder::decodeAudioSource(
+    const flutter::Value& map) const {
   static const std::map<std::string, Decode, std::less<>> kDecoders = {
       {"progressive", &AudioSourceDecoder::decodeUri},
       {"dash", &AudioSourceDecoder::decodeUri},

@@ -28,7 +28,8 @@ class AudioSourceDecoder {
   // nullptr for an unknown type (or a value that is not a map).
   std::shared_ptr<AudioSource> decodeAudioSource(const flutter::Value& map) const;
   // Every entry must decode to a source.
-  std::vector<std::shared_ptr<AudioSource>> decodeAudioSources(const flutter::ValueList& maps) const;
+  std::vector<std::shared_ptr<AudioSource>> decodeAudioSources(
+      const flutter::ValueList& maps) const;
 
  private:
   std::shared_ptr<AudioSource> decodeUri(const flutter::Value& map) const;

@@ -50,12 +50,14 @@ std::vector<int> LoopingAudioSource::getShuffleIndices() const {
 
 void LoopingAudioSource::checkShuffleOrder(const flutter::Value& message) const {
   const auto* child = message.find("child");
-  for (const auto& copy : copies_) copy->checkShuffleOrder(child != nullptr ? *child : flutter::Value());
+  for (const auto& copy : copies_)
+    copy->checkShuffleOrder(child != nullptr ? *child : flutter::Value());
 }
 
 void LoopingAudioSource::decodeShuffleOrder(const flutter::Value& message) {
   const auto* child = message.find("child");
-  for (const auto& copy : copies_) copy->decodeShuffleOrder(child != nullptr ? *child : flutter::Value());
+  for (const auto& copy : copies_)
+    copy->decodeShuffleOrder(child != nullptr ? *child : flutter::Value());
 }
 
 }  // namespace playlist_audio

@@ -5,7 +5,8 @@
 namespace playlist_audio {
 
 void PlaylistAudioPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
-  auto channel = FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
+  auto channel =
+      FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
   registrar.addMethodCallDelegate(std::make_shared<PlaylistAudioPlugin>(registrar), channel);
 }
 
@@ -35,9 +36,9 @@ void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterRes
   checkLoadConfiguration(configuration);
   // Only its type is checked: lazy preparation is decided by each concatenating source.
   arguments.boolean("useLazyPreparation");
-  players_[id] = AudioPlayer::create(messenger_, id,
-                                     configuration != nullptr ? *configuration
-                                                              : flutter::Value(flutter::ValueMap{}));
+  players_[id] = AudioPlayer::create(
+      messenger_, id,
+      configuration != nullptr ? *configuration : flutter::Value(flutter::ValueMap{}));
   result(nullptr);
 }
 
