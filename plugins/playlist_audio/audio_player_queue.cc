@@ -19,7 +19,7 @@ constexpr const char* kItemKeyPaths[] = {"status", "playbackBufferEmpty", "playb
 
 bool isUriType(const flutter::Value* type) {
   const auto* text = type != nullptr ? type->asString() : nullptr;
-  return text != nullptr && (*text == "progressive" || *text == "dash" || *text == "hls");
+  return text != nullptr && isUriSourceType(*text);
 }
 
 }  // namespace
@@ -375,7 +375,6 @@ void AudioPlayer::setShuffleModeEnabled(bool enabled) {
 
 void AudioPlayer::setShuffleOrder(const flutter::Value& source) {
   if (!audio_source_) return;
-  audio_source_->checkShuffleOrder(source);
   audio_source_->decodeShuffleOrder(source);
   updateOrder();
   enqueueFrom(index_);

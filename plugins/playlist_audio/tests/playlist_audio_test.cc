@@ -141,6 +141,9 @@ TEST_F(PlaylistAudioTest, ShuffleOrderComposesTheTreeAndRefusesNonPermutations) 
       concat("root", {uri("A"), concat("B", {uri("B1"), uri("B2")}, {0, 0}), uri("C")}, {0, 1, 2});
   EXPECT_TRUE(call("setShuffleOrder", ValueMap{{"audioSource", bad}}).isError());
   EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3", "A.mp3", "B2.mp3", "B1.mp3"}));
+  // Refused as a whole: the root's valid order was not taken either, as a re-plan shows.
+  call("setShuffleMode", ValueMap{{"shuffleMode", 1}});
+  EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3", "A.mp3", "B2.mp3", "B1.mp3"}));
   call("setShuffleMode", ValueMap{{"shuffleMode", 2}});
   EXPECT_EQ(queue(), (std::vector<std::string>{"C.mp3"}));
 }
