@@ -3,11 +3,12 @@
 // the main thread, where calls, observations and notifications arrive.
 //
 // The implementation is split by concern: audio_player.cc (creation, disposal, the method table),
-// audio_player_queue.cc (loading, play order, the engine's queue, edits), audio_player_transport.cc
-// (play, pause, setters, seeking, observations) and audio_player_events.cc (events, queries,
-// errors, stream metadata).
+// audio_player_queue.cc (loading, play order, the engine's queue), audio_player_edits.cc (edits of
+// concatenating sources), audio_player_transport.cc (play, pause, setters, seeking, observations)
+// and audio_player_events.cc (events, queries, errors, stream metadata).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -107,6 +108,8 @@ class AudioPlayer : public NSKeyValueObserving,
                        const std::shared_ptr<IndexedPlayerItem>& item);
   void updateEndAction();
   int indexForItem(const AVPlayerItem* item) const;
+  // Observes the leaf's items and links them back to it.
+  void adoptLeafItems(const std::shared_ptr<IndexedAudioSource>& leaf);
   void addItemObservers(const std::shared_ptr<IndexedPlayerItem>& item);
   void removeItemObservers(const std::shared_ptr<IndexedPlayerItem>& item);
   void removeLeafObservers(const IndexedAudioSource& leaf);
@@ -115,10 +118,20 @@ class AudioPlayer : public NSKeyValueObserving,
   void setLoopMode(int32_t mode);
   void setShuffleModeEnabled(bool enabled);
   void setShuffleOrder(const flutter::Value& source);
-  std::vector<std::shared_ptr<ConcatenatingAudioSource>> concatenatingNodes(
-      const std::string& sourceId) const;
+  // The queue anew from the current leaf; a load that no longer waits is answered, with an event.
+  void replanQueue();
+
+  // Edits (audio_player_edits.cc).
+  // The concatenating nodes named `sourceId`, once the edit `fits` each of them (it is given the
+  // node's child count); raises, before anything changes, when it does not.
+  std::vector<std::shared_ptr<ConcatenatingAudioSource>> nodesToEdit(
+      const std::string& sourceId, const std::function<bool(int count)>& fits) const;
+  // The leaves and the play order taken anew from the tree.
   void rebuildSequence();
   int currentItemIndex() const;
+  // After an edit: the queue from leaf `index`, new leaves attached, a load that no longer waits
+  // answered, and an event.
+  void requeueAfterEdit(int index);
   void concatenatingInsertAll(const std::string& sourceId, int64_t index,
                               const flutter::ValueList& children, std::vector<int> shuffleOrder);
   void concatenatingRemoveRange(const std::string& sourceId, int64_t start, int64_t end,
