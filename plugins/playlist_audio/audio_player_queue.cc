@@ -245,12 +245,11 @@ void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& ite
   std::weak_ptr<AudioPlayer> weak = shared_from_this();
   auto center = NSNotificationCenter::defaultCenter();
   const void* sender = static_cast<const AVPlayerItem*>(item.get());
-  observed.tokens.push_back(center->addObserverForName(AVPlayerItemDidPlayToEndTimeNotification,
-                                                       sender, nullptr,
-                                                       [weak](const NSNotification& notification) {
-                                                         if (auto self = weak.lock())
-                                                           self->onComplete(notification);
-                                                       }));
+  auto onEnd = [weak](const NSNotification& notification) {
+    if (auto self = weak.lock()) self->onComplete(notification);
+  };
+  observed.tokens.push_back(
+      center->addObserverForName(AVPlayerItemDidPlayToEndTimeNotification, sender, nullptr, onEnd));
   // Failing to reach the end and stalling show through the buffer and time-control observations.
   for (const char* name :
        {AVPlayerItemFailedToPlayToEndTimeNotification, AVPlayerItemPlaybackStalledNotification}) {
