@@ -1,15 +1,13 @@
 #include "plugins/playlist_audio/audio_player.h"
 
 #include <algorithm>
-#include <exception>
 
+#include "plugins/playlist_audio/audio_method_table.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
 #include "plugins/playlist_audio/media_time.h"
 
 namespace playlist_audio {
 namespace {
-
-const FlutterError kGenericError{"error", "Error in handleMethodCall", nullptr};
 
 // The platform plays rates from 1/32 to 32 and volumes from silence (0) to full (1); clamping
 // in double first also keeps the float conversion defined.
@@ -22,10 +20,8 @@ flutter::Value emptyMap() { return flutter::ValueMap{}; }
 
 std::shared_ptr<AudioPlayer> AudioPlayer::create(std::shared_ptr<FlutterBinaryMessenger> messenger,
                                                  const std::string& playerId,
-                                                 const flutter::Value& loadConfiguration,
-                                                 bool useLazyPreparation) {
-  std::shared_ptr<AudioPlayer> player(
-      new AudioPlayer(std::move(messenger), playerId, useLazyPreparation));
+                                                 const flutter::Value& loadConfiguration) {
+  std::shared_ptr<AudioPlayer> player(new AudioPlayer(messenger, playerId));
   player->configureLoadControl(loadConfiguration);
   std::weak_ptr<AudioPlayer> weak = player;
   player->method_channel_->setMethodCallHandler(
@@ -39,16 +35,13 @@ std::shared_ptr<AudioPlayer> AudioPlayer::create(std::shared_ptr<FlutterBinaryMe
   return player;
 }
 
-AudioPlayer::AudioPlayer(std::shared_ptr<FlutterBinaryMessenger> messenger, std::string playerId,
-                         bool useLazyPreparation)
-    : messenger_(std::move(messenger)),
-      method_channel_(FlutterMethodChannel::methodChannelWithName(
-          kPlayerMethodChannelPrefix + playerId, messenger_)),
-      event_channel_(BetterEventChannel::create(kPlayerEventChannelPrefix + playerId, messenger_)),
+AudioPlayer::AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+                         const std::string& playerId)
+    : method_channel_(FlutterMethodChannel::methodChannelWithName(
+          kPlayerMethodChannelPrefix + playerId, messenger)),
+      event_channel_(BetterEventChannel::create(kPlayerEventChannelPrefix + playerId, messenger)),
       data_event_channel_(
-          BetterEventChannel::create(kPlayerDataChannelPrefix + playerId, messenger_)),
-      player_id_(std::move(playerId)),
-      use_lazy_preparation_(useLazyPreparation) {}
+          BetterEventChannel::create(kPlayerDataChannelPrefix + playerId, messenger)) {}
 
 AudioPlayer::~AudioPlayer() = default;
 
@@ -106,8 +99,8 @@ void AudioPlayer::dispose(bool silently) {
   method_channel_->setMethodCallHandler(nullptr);
 }
 
-const std::map<std::string, AudioPlayer::Method, std::less<>>& AudioPlayer::methods() {
-  static const std::map<std::string, Method, std::less<>> kMethods = {
+void AudioPlayer::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  static const MethodTable<AudioPlayer> kMethods = {
       {"load", &AudioPlayer::handleLoad},
       {"play", &AudioPlayer::handlePlay},
       {"pause", &AudioPlayer::handlePause},
@@ -128,21 +121,7 @@ const std::map<std::string, AudioPlayer::Method, std::less<>>& AudioPlayer::meth
       {"concatenatingMove", &AudioPlayer::handleMove},
       {"setAndroidAudioAttributes", &AudioPlayer::handleIgnored},
   };
-  return kMethods;
-}
-
-void AudioPlayer::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto found = methods().find(call.method);
-  if (found == methods().end()) {
-    result(FlutterMethodNotImplemented);
-    return;
-  }
-  try {
-    AudioArguments arguments(call.arguments);
-    (this->*found->second)(arguments, result);
-  } catch (const std::exception&) {
-    result(kGenericError);
-  }
+  dispatchMethodCall(*this, kMethods, call, result);
 }
 
 void AudioPlayer::handleLoad(const AudioArguments& arguments, const FlutterResult& result) {

@@ -3,11 +3,12 @@
 // the main thread, where calls, observations and notifications arrive.
 //
 // The implementation is split by concern: audio_player.cc (creation, disposal, the method table),
-// audio_player_queue.cc (loading, play order, the engine's queue, edits), audio_player_transport.cc
-// (play, pause, setters, seeking, observations) and audio_player_events.cc (events, queries,
-// errors, stream metadata).
+// audio_player_queue.cc (loading, play order, the engine's queue), audio_player_edits.cc (edits of
+// concatenating sources), audio_player_transport.cc (play, pause, setters, seeking, observations)
+// and audio_player_events.cc (events, queries, errors, stream metadata).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,7 +32,13 @@ inline constexpr const char* kPlayerMethodChannelPrefix = "com.quillmark.playlis
 inline constexpr const char* kPlayerEventChannelPrefix = "com.quillmark.playlist_audio.events.";
 inline constexpr const char* kPlayerDataChannelPrefix = "com.quillmark.playlist_audio.data.";
 
-enum class ProcessingState : int32_t { idle = 0, loading = 1, buffering = 2, ready = 3, completed = 4 };
+enum class ProcessingState : int32_t {
+  idle = 0,
+  loading = 1,
+  buffering = 2,
+  ready = 3,
+  completed = 4
+};
 enum LoopMode : int32_t { kLoopOff = 0, kLoopOne = 1, kLoopAll = 2 };
 
 class ConcatenatingAudioSource;
@@ -43,12 +50,8 @@ class AudioPlayer : public NSKeyValueObserving,
   // Takes the registrar's messenger: registrars are not kept past registration.
   static std::shared_ptr<AudioPlayer> create(std::shared_ptr<FlutterBinaryMessenger> messenger,
                                              const std::string& playerId,
-                                             const flutter::Value& loadConfiguration,
-                                             bool useLazyPreparation);
+                                             const flutter::Value& loadConfiguration);
   ~AudioPlayer() override;
-
-  const std::shared_ptr<AVQueuePlayer>& player() const { return player_; }
-  float speed() const { return speed_; }
 
   void handleMethodCall(const FlutterMethodCall& call, FlutterResult result);
   // Tears the player down; `silently` suppresses the final playback event. Pending "load" and
@@ -62,17 +65,15 @@ class AudioPlayer : public NSKeyValueObserving,
                       const AVPlayerItemTrack* track) override;
 
  private:
-  using Method = void (AudioPlayer::*)(const AudioArguments&, const FlutterResult&);
   using SeekCompletion = IndexedAudioSource::SeekCompletion;
   struct ObservedItem {
     std::shared_ptr<AVPlayerItem> item;
     std::vector<NSNotificationObserverToken> tokens;
   };
 
-  AudioPlayer(std::shared_ptr<FlutterBinaryMessenger> messenger, std::string playerId,
-              bool useLazyPreparation);
+  AudioPlayer(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+              const std::string& playerId);
   void configureLoadControl(const flutter::Value& loadConfiguration);
-  static const std::map<std::string, Method, std::less<>>& methods();
 
   // Method handlers (audio_player.cc).
   void handleLoad(const AudioArguments& arguments, const FlutterResult& result);
@@ -107,6 +108,8 @@ class AudioPlayer : public NSKeyValueObserving,
                        const std::shared_ptr<IndexedPlayerItem>& item);
   void updateEndAction();
   int indexForItem(const AVPlayerItem* item) const;
+  // Observes the leaf's items and links them back to it.
+  void adoptLeafItems(const std::shared_ptr<IndexedAudioSource>& leaf);
   void addItemObservers(const std::shared_ptr<IndexedPlayerItem>& item);
   void removeItemObservers(const std::shared_ptr<IndexedPlayerItem>& item);
   void removeLeafObservers(const IndexedAudioSource& leaf);
@@ -115,10 +118,20 @@ class AudioPlayer : public NSKeyValueObserving,
   void setLoopMode(int32_t mode);
   void setShuffleModeEnabled(bool enabled);
   void setShuffleOrder(const flutter::Value& source);
-  std::vector<std::shared_ptr<ConcatenatingAudioSource>> concatenatingNodes(
-      const std::string& sourceId) const;
+  // The queue anew from the current leaf; a load that no longer waits is answered, with an event.
+  void replanQueue();
+
+  // Edits (audio_player_edits.cc).
+  // The concatenating nodes named `sourceId`, once the edit `fits` each of them (it is given the
+  // node's child count); raises, before anything changes, when it does not.
+  std::vector<std::shared_ptr<ConcatenatingAudioSource>> nodesToEdit(
+      const std::string& sourceId, const std::function<bool(int count)>& fits) const;
+  // The leaves and the play order taken anew from the tree.
   void rebuildSequence();
   int currentItemIndex() const;
+  // After an edit: the queue from leaf `index`, new leaves attached, a load that no longer waits
+  // answered, and an event.
+  void requeueAfterEdit(int index);
   void concatenatingInsertAll(const std::string& sourceId, int64_t index,
                               const flutter::ValueList& children, std::vector<int> shuffleOrder);
   void concatenatingRemoveRange(const std::string& sourceId, int64_t start, int64_t end,
@@ -137,13 +150,16 @@ class AudioPlayer : public NSKeyValueObserving,
   void setCanUseNetworkResourcesForLiveStreamingWhilePaused(bool can);
   void setPreferredPeakBitRate(std::optional<flutter::Value> bitRate);
   void seek(CMTime position, std::optional<int64_t> index, SeekCompletion completion);
-  // Completions of a seek that a newer seek or a load superseded only answer their call.
-  void completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion, uint64_t generation);
-  void completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion,
-                               uint64_t generation);
+  // The completion of the seek just started: while it is still the newest seek (no later seek or
+  // load superseded it) it settles the state with `settle`; in any case it answers the call.
+  SeekCompletion settleWhenSeekEnds(void (AudioPlayer::*settle)(), SeekCompletion completion);
+  void settleSeekOnSameLeaf();
+  void settleSeekOnOtherLeaf();
   void resumeIfPlaying();
   void enterBuffering();
   void leaveBuffering();
+  // Buffering while `item` (the current one, or none) has nothing buffered, else ready.
+  void followBufferOf(const AVPlayerItem* item);
   void updatePosition();
   void onItemStatusChanged(AVPlayerItem& item, const NSKeyValueChangeDictionary& change);
   void onItemBufferChanged(AVPlayerItem& item);
@@ -161,15 +177,15 @@ class AudioPlayer : public NSKeyValueObserving,
   void sendErrorForItem(const std::shared_ptr<AVPlayerItem>& item);
   void abortExistingConnection(bool switchToIdle);
   void answerPendingLoad(const FlutterError& error);
+  // Answers a pending load with the current duration.
+  void answerPendingLoad();
   void answerPendingPlay();
   bool isCurrentItem(const AVPlayerItem& item) const;
   std::shared_ptr<IndexedAudioSource> currentLeaf() const;
 
-  std::shared_ptr<FlutterBinaryMessenger> messenger_;
   std::shared_ptr<FlutterMethodChannel> method_channel_;
   std::shared_ptr<BetterEventChannel> event_channel_;
   std::shared_ptr<BetterEventChannel> data_event_channel_;
-  std::string player_id_;
   std::shared_ptr<AVQueuePlayer> player_;
   std::shared_ptr<AudioSource> audio_source_;
   AudioSource::Sequence indexed_audio_sources_;
@@ -191,7 +207,6 @@ class AudioPlayer : public NSKeyValueObserving,
   bool automatically_waits_to_minimize_stalling_ = true;
   bool allows_external_playback_ = false;
   std::shared_ptr<LoadControl> load_control_;
-  bool use_lazy_preparation_;
   bool playing_ = false;
   float speed_ = 1.0f;
   float volume_ = 1.0f;

@@ -8,6 +8,15 @@
 namespace playlist_audio {
 namespace {
 
+// Takes the answer out before giving it: the reply may lead straight to another call.
+template <typename Reply>
+void answerOnce(std::optional<FlutterResult>& pending, Reply reply) {
+  if (!pending) return;
+  auto answer = std::move(*pending);
+  pending.reset();
+  answer(std::move(reply));
+}
+
 flutter::Value metadataValue(const std::any& value) {
   if (const auto* text = std::any_cast<std::string>(&value)) return *text;
   if (const auto* number = std::any_cast<double>(&value)) return *number;
@@ -103,18 +112,16 @@ void AudioPlayer::abortExistingConnection(bool switchToIdle) {
   sendError(10000000, "Connection aborted", nullptr, switchToIdle);
 }
 
-void AudioPlayer::answerPendingLoad(const FlutterError& error) {
+void AudioPlayer::answerPendingLoad(const FlutterError& error) { answerOnce(load_result_, error); }
+
+void AudioPlayer::answerPendingLoad() {
   if (!load_result_) return;
-  auto answer = std::move(*load_result_);
-  load_result_.reset();
-  answer(error);
+  answerOnce(load_result_,
+             flutter::Value(flutter::ValueMap{{"duration", getDurationMicroseconds()}}));
 }
 
 void AudioPlayer::answerPendingPlay() {
-  if (!play_result_) return;
-  auto answer = std::move(*play_result_);
-  play_result_.reset();
-  answer(flutter::ValueMap{});
+  answerOnce(play_result_, flutter::Value(flutter::ValueMap{}));
 }
 
 void AudioPlayer::metadataOutput(AVPlayerItemMetadataOutput& /*output*/,

@@ -1,4 +1,5 @@
-// Loading a tree, the play order, the engine's queue and the edits of concatenating sources.
+// Loading a tree, the play order, the engine's queue and how item ends and loop and shuffle
+// changes reshape it.
 #include <algorithm>
 #include <numeric>
 
@@ -6,9 +7,7 @@
 #include "plugins/playlist_audio/audio_player_exception.h"
 #include "plugins/playlist_audio/audio_source_decoder.h"
 #include "plugins/playlist_audio/clipping_audio_source.h"
-#include "plugins/playlist_audio/concatenating_audio_source.h"
 #include "plugins/playlist_audio/media_time.h"
-#include "plugins/playlist_audio/source_tree_size.h"
 #include "plugins/playlist_audio/uri_audio_source.h"
 
 namespace playlist_audio {
@@ -19,7 +18,7 @@ constexpr const char* kItemKeyPaths[] = {"status", "playbackBufferEmpty", "playb
 
 bool isUriType(const flutter::Value* type) {
   const auto* text = type != nullptr ? type->asString() : nullptr;
-  return text != nullptr && (*text == "progressive" || *text == "dash" || *text == "hls");
+  return text != nullptr && isUriSourceType(*text);
 }
 
 }  // namespace
@@ -54,14 +53,7 @@ void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
 
   audio_source_ = std::move(root);
   indexed_audio_sources_ = std::move(leaves);
-  for (const auto& leaf : indexed_audio_sources_) {
-    // Both items of a reused clip are observed, each once.
-    for (const auto& item : {leaf->playerItem(), leaf->playerItem2()}) {
-      if (!item) continue;
-      addItemObservers(item);
-      item->setAudioSource(leaf);
-    }
-  }
+  for (const auto& leaf : indexed_audio_sources_) adoptLeafItems(leaf);
   updatePosition();
   updateOrder();
   if (!player_) createEngine();
@@ -87,9 +79,7 @@ bool AudioPlayer::answerLoadIfSettled() {
     return false;
   }
   processing_state_ = ProcessingState::ready;
-  auto answer = std::move(*load_result_);
-  load_result_.reset();
-  answer(flutter::ValueMap{{"duration", getDurationMicroseconds()}});
+  answerPendingLoad();
   return true;
 }
 
@@ -201,12 +191,7 @@ void AudioPlayer::enqueueFrom(int index) {
   }
 
   if (processing_state_ != ProcessingState::loading && target != old) {
-    const auto& current = player_->currentItem();
-    if (current && current->isPlaybackBufferEmpty()) {
-      enterBuffering();
-    } else {
-      leaveBuffering();
-    }
+    followBufferOf(player_->currentItem().get());
     updatePosition();
   }
   updateEndAction();
@@ -260,11 +245,11 @@ void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& ite
   std::weak_ptr<AudioPlayer> weak = shared_from_this();
   auto center = NSNotificationCenter::defaultCenter();
   const void* sender = static_cast<const AVPlayerItem*>(item.get());
-  observed.tokens.push_back(center->addObserverForName(
-      AVPlayerItemDidPlayToEndTimeNotification, sender, nullptr,
-      [weak](const NSNotification& notification) {
-        if (auto self = weak.lock()) self->onComplete(notification);
-      }));
+  auto onEnd = [weak](const NSNotification& notification) {
+    if (auto self = weak.lock()) self->onComplete(notification);
+  };
+  observed.tokens.push_back(
+      center->addObserverForName(AVPlayerItemDidPlayToEndTimeNotification, sender, nullptr, onEnd));
   // Failing to reach the end and stalling show through the buffer and time-control observations.
   for (const char* name :
        {AVPlayerItemFailedToPlayToEndTimeNotification, AVPlayerItemPlaybackStalledNotification}) {
@@ -272,11 +257,10 @@ void AudioPlayer::addItemObservers(const std::shared_ptr<IndexedPlayerItem>& ite
         center->addObserverForName(name, sender, nullptr, [](const NSNotification&) {}));
   }
   observed_items_.emplace(item.get(), std::move(observed));
-  bool hasMetadataOutput = std::any_of(item->outputs().begin(), item->outputs().end(),
-                                       [](const auto& output) {
-                                         return std::dynamic_pointer_cast<
-                                                    AVPlayerItemMetadataOutput>(output) != nullptr;
-                                       });
+  bool hasMetadataOutput =
+      std::any_of(item->outputs().begin(), item->outputs().end(), [](const auto& output) {
+        return std::dynamic_pointer_cast<AVPlayerItemMetadataOutput>(output) != nullptr;
+      });
   if (!hasMetadataOutput) {
     auto output = std::make_shared<AVPlayerItemMetadataOutput>(std::nullopt);
     output->setDelegate(weak, dispatch_get_main_queue());
@@ -295,6 +279,15 @@ void AudioPlayer::removeItemObservers(const std::shared_ptr<IndexedPlayerItem>& 
   observed_items_.erase(found);
 }
 
+// Both items of a reused clip are observed, each once.
+void AudioPlayer::adoptLeafItems(const std::shared_ptr<IndexedAudioSource>& leaf) {
+  for (const auto& item : {leaf->playerItem(), leaf->playerItem2()}) {
+    if (!item) continue;
+    addItemObservers(item);
+    item->setAudioSource(leaf);
+  }
+}
+
 void AudioPlayer::removeLeafObservers(const IndexedAudioSource& leaf) {
   removeItemObservers(leaf.playerItem());
   removeItemObservers(leaf.playerItem2());
@@ -302,9 +295,9 @@ void AudioPlayer::removeLeafObservers(const IndexedAudioSource& leaf) {
 
 void AudioPlayer::onComplete(const NSNotification& notification) {
   auto* ended = static_cast<AVPlayerItem*>(notification.object.get());
-  auto indexed = ended != nullptr ? std::dynamic_pointer_cast<IndexedPlayerItem>(
-                                        ended->shared_from_this())
-                                  : nullptr;
+  auto indexed = ended != nullptr
+                     ? std::dynamic_pointer_cast<IndexedPlayerItem>(ended->shared_from_this())
+                     : nullptr;
   auto leaf = indexed ? indexed->audioSource() : nullptr;
   int count = static_cast<int>(order_.size());
   if (count == 0 || index_ < 0 || index_ >= count) return;
@@ -367,166 +360,26 @@ void AudioPlayer::currentItemChanged(const std::shared_ptr<AVPlayerItem>& item) 
 void AudioPlayer::setLoopMode(int32_t mode) {
   if (mode == loop_mode_) return;
   loop_mode_ = mode;
-  if (!player_) return;
-  enqueueFrom(index_);
-  if (answerLoadIfSettled()) broadcastPlaybackEvent();
+  if (player_) replanQueue();
 }
 
 void AudioPlayer::setShuffleModeEnabled(bool enabled) {
   shuffle_mode_enabled_ = enabled;
   if (!audio_source_) return;
   updateOrder();
-  enqueueFrom(index_);
-  if (answerLoadIfSettled()) broadcastPlaybackEvent();
+  replanQueue();
 }
 
 void AudioPlayer::setShuffleOrder(const flutter::Value& source) {
   if (!audio_source_) return;
-  audio_source_->checkShuffleOrder(source);
   audio_source_->decodeShuffleOrder(source);
   updateOrder();
+  replanQueue();
+}
+
+void AudioPlayer::replanQueue() {
   enqueueFrom(index_);
   if (answerLoadIfSettled()) broadcastPlaybackEvent();
-}
-
-std::vector<std::shared_ptr<ConcatenatingAudioSource>> AudioPlayer::concatenatingNodes(
-    const std::string& sourceId) const {
-  std::vector<std::shared_ptr<AudioSource>> matches;
-  if (audio_source_) audio_source_->findById(sourceId, matches);
-  std::vector<std::shared_ptr<ConcatenatingAudioSource>> nodes;
-  for (const auto& match : matches) {
-    if (auto node = std::dynamic_pointer_cast<ConcatenatingAudioSource>(match)) {
-      nodes.push_back(std::move(node));
-    }
-  }
-  return nodes;
-}
-
-void AudioPlayer::rebuildSequence() {
-  indexed_audio_sources_.clear();
-  if (audio_source_) audio_source_->buildSequence(indexed_audio_sources_, 0);
-}
-
-int AudioPlayer::currentItemIndex() const {
-  const auto& current = player_ ? player_->currentItem() : nullptr;
-  return current ? indexForItem(current.get()) : -1;
-}
-
-void AudioPlayer::concatenatingInsertAll(const std::string& sourceId, int64_t index,
-                                         const flutter::ValueList& children,
-                                         std::vector<int> shuffleOrder) {
-  auto nodes = concatenatingNodes(sourceId);
-  if (nodes.empty()) return;
-  // Every matching node gets its own copy of the children: the tree grows by that many copies.
-  SourceTreeSize added;
-  for (const auto& child : children) {
-    auto part = measureSourceMap(child);
-    checkSourceTreeLimits(part);
-    added = {added.leaves + part.leaves, added.sources + part.sources,
-             std::max(added.depth, part.depth)};
-  }
-  auto grown = audio_source_ ? audio_source_->size() : SourceTreeSize{};
-  const auto copies = static_cast<int64_t>(nodes.size());
-  checkSourceTreeLimits({grown.leaves + copies * std::min(added.leaves, kMaxLeaves + 1),
-                         grown.sources + copies * std::min(added.sources, kMaxSources + 1),
-                         grown.depth + added.depth});
-  AudioSourceDecoder decoder(load_control_);
-  std::vector<std::vector<std::shared_ptr<AudioSource>>> decoded;
-  for (const auto& node : nodes) {
-    int64_t point = index < 0 ? node->count() : index;
-    if (point > node->count() ||
-        !isPermutation(shuffleOrder, node->count() + static_cast<int>(children.size()))) {
-      throw AudioPlayerException("insertion outside the children or bad shuffle order");
-    }
-    decoded.push_back(decoder.decodeAudioSources(children));
-  }
-  for (size_t n = 0; n < nodes.size(); ++n) {
-    int point = index < 0 ? nodes[n]->count() : static_cast<int>(index);
-    for (size_t i = 0; i < decoded[n].size(); ++i) {
-      nodes[n]->insertSource(decoded[n][i], point + static_cast<int>(i));
-    }
-    nodes[n]->setShuffleOrder(shuffleOrder);
-  }
-  rebuildSequence();
-  for (const auto& leaf : indexed_audio_sources_) {
-    if (leaf->isAttached()) continue;
-    leaf->playerItem()->setAudioSource(leaf);
-    addItemObservers(leaf->playerItem());
-  }
-  updateOrder();
-  if (!player_) return;
-  int current = currentItemIndex();
-  enqueueFrom(current >= 0 ? current : 0);
-  for (const auto& leaf : indexed_audio_sources_) {
-    if (!leaf->isAttached()) leaf->attach(*player_, kCMTimeInvalid);
-  }
-  answerLoadIfSettled();
-  broadcastPlaybackEvent();
-}
-
-void AudioPlayer::concatenatingRemoveRange(const std::string& sourceId, int64_t start, int64_t end,
-                                           std::vector<int> shuffleOrder) {
-  auto nodes = concatenatingNodes(sourceId);
-  if (nodes.empty()) return;
-  // Judged as sent: a start or end past the int range must not wrap into the children.
-  for (const auto& node : nodes) {
-    int64_t to = end < 0 ? node->count() : end;
-    int64_t removed = std::max<int64_t>(0, to - start);
-    if (start < 0 || start > node->count() || to > node->count() ||
-        !isPermutation(shuffleOrder, node->count() - static_cast<int>(removed))) {
-      throw AudioPlayerException("range outside the children or bad shuffle order");
-    }
-  }
-  for (const auto& node : nodes) {
-    node->removeSourcesFromIndex(static_cast<int>(start),
-                                 end < 0 ? node->count() : static_cast<int>(end));
-    node->setShuffleOrder(shuffleOrder);
-  }
-  auto oldLeaves = std::move(indexed_audio_sources_);
-  rebuildSequence();
-  int indexBefore = index_;
-  for (size_t i = 0; i < oldLeaves.size(); ++i) {
-    const auto& leaf = oldLeaves[i];
-    if (std::find(indexed_audio_sources_.begin(), indexed_audio_sources_.end(), leaf) !=
-        indexed_audio_sources_.end()) {
-      continue;
-    }
-    removeLeafObservers(*leaf);
-    if (static_cast<int>(i) < indexBefore) --index_;
-  }
-  updateOrder();
-  int count = static_cast<int>(indexed_audio_sources_.size());
-  if (index_ >= count) index_ = std::max(0, count - 1);
-  if (!player_) return;
-  enqueueFrom(index_);
-  answerLoadIfSettled();
-  broadcastPlaybackEvent();
-}
-
-void AudioPlayer::concatenatingMove(const std::string& sourceId, int64_t from, int64_t to,
-                                    std::vector<int> shuffleOrder) {
-  auto nodes = concatenatingNodes(sourceId);
-  if (nodes.empty()) return;
-  for (const auto& node : nodes) {
-    if (from < 0 || from >= node->count() || to < 0 || to >= node->count() ||
-        !isPermutation(shuffleOrder, node->count())) {
-      throw AudioPlayerException("move outside the children or bad shuffle order");
-    }
-  }
-  for (const auto& node : nodes) {
-    node->moveSourceFromIndex(static_cast<int>(from), static_cast<int>(to));
-    node->setShuffleOrder(shuffleOrder);
-  }
-  rebuildSequence();
-  updateOrder();
-  if (!player_) return;
-  // Without a current item (after an item error emptied the queue) the current leaf stays, as
-  // far as the leaves still reach.
-  int current = currentItemIndex();
-  int last = std::max(0, static_cast<int>(indexed_audio_sources_.size()) - 1);
-  enqueueFrom(current >= 0 ? current : std::clamp(index_, 0, last));
-  answerLoadIfSettled();
-  broadcastPlaybackEvent();
 }
 
 }  // namespace playlist_audio

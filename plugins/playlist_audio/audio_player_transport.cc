@@ -89,27 +89,21 @@ void AudioPlayer::seek(CMTime position, std::optional<int64_t> index, SeekComple
     // Checked before anything changes: the call fails and the player stays as it was.
     throw AudioPlayerException("seek index outside the sequence");
   }
-  if (processing_state_ == ProcessingState::idle ||
-      processing_state_ == ProcessingState::loading || count == 0 || !player_) {
+  if (processing_state_ == ProcessingState::idle || processing_state_ == ProcessingState::loading ||
+      count == 0 || !player_) {
     completion(false);
     return;
   }
   int target = index ? static_cast<int>(*index) : index_;
-  const uint64_t generation = ++seek_generation_;
-  std::weak_ptr<AudioPlayer> weak = shared_from_this();
+  ++seek_generation_;
   if (target == index_) {
     if (playing_) player_->pause();
     seek_pos_ = position;
     enterBuffering();
     updatePosition();
     broadcastPlaybackEvent();
-    currentLeaf()->seek(position, [weak, completion, generation](bool finished) {
-      if (auto self = weak.lock()) {
-        self->completeSeekOnSameLeaf(finished, completion, generation);
-      } else {
-        completion(finished);
-      }
-    });
+    currentLeaf()->seek(position,
+                        settleWhenSeekEnds(&AudioPlayer::settleSeekOnSameLeaf, completion));
     return;
   }
   if (playing_) player_->pause();
@@ -129,54 +123,44 @@ void AudioPlayer::seek(CMTime position, std::optional<int64_t> index, SeekComple
   enterBuffering();
   updatePosition();
   broadcastPlaybackEvent();
-  leaf->seek(position, [weak, completion, generation](bool finished) {
-    if (auto self = weak.lock()) {
-      self->completeSeekOnOtherLeaf(finished, completion, generation);
-    } else {
-      completion(finished);
-    }
-  });
+  leaf->seek(position, settleWhenSeekEnds(&AudioPlayer::settleSeekOnOtherLeaf, completion));
 }
 
-void AudioPlayer::completeSeekOnSameLeaf(bool finished, const SeekCompletion& completion,
-                                         uint64_t generation) {
-  if (player_ && generation == seek_generation_) {
+AudioPlayer::SeekCompletion AudioPlayer::settleWhenSeekEnds(void (AudioPlayer::*settle)(),
+                                                            SeekCompletion completion) {
+  return [weak = weak_from_this(), settle, completion = std::move(completion),
+          generation = seek_generation_](bool finished) {
+    auto self = weak.lock();
+    if (self && self->player_ && generation == self->seek_generation_) {
+      ((*self).*settle)();
+      self->seek_pos_ = kCMTimeInvalid;
+      self->broadcastPlaybackEvent();
+    }
+    completion(finished);
+  };
+}
+
+void AudioPlayer::settleSeekOnSameLeaf() {
+  updatePosition();
+  if (playing_) {
+    player_->setRate(speed_);
+    return;
+  }
+  followBufferOf(player_->currentItem().get());
+  updatePosition();
+  if (processing_state_ != ProcessingState::buffering) broadcastPlaybackEvent();
+}
+
+void AudioPlayer::settleSeekOnOtherLeaf() {
+  const auto& current = player_->currentItem();
+  auto leaf = currentLeaf();
+  if (!playing_ && (!buffer_unconfirmed_ || (current && current->isPlaybackBufferFull())) && leaf &&
+      leaf->playerItem() && leaf->playerItem()->status() == AVPlayerItemStatusReadyToPlay) {
+    leaveBuffering();
     updatePosition();
-    if (playing_) {
-      player_->setRate(speed_);
-    } else {
-      const auto& current = player_->currentItem();
-      if (current && current->isPlaybackBufferEmpty()) {
-        enterBuffering();
-      } else {
-        leaveBuffering();
-      }
-      updatePosition();
-      if (processing_state_ != ProcessingState::buffering) broadcastPlaybackEvent();
-    }
-    seek_pos_ = kCMTimeInvalid;
     broadcastPlaybackEvent();
   }
-  completion(finished);
-}
-
-void AudioPlayer::completeSeekOnOtherLeaf(bool finished, const SeekCompletion& completion,
-                                          uint64_t generation) {
-  if (player_ && generation == seek_generation_) {
-    const auto& current = player_->currentItem();
-    auto leaf = currentLeaf();
-    if (!playing_ && (!buffer_unconfirmed_ || (current && current->isPlaybackBufferFull())) &&
-        leaf && leaf->playerItem() &&
-        leaf->playerItem()->status() == AVPlayerItemStatusReadyToPlay) {
-      leaveBuffering();
-      updatePosition();
-      broadcastPlaybackEvent();
-    }
-    resumeIfPlaying();
-    seek_pos_ = kCMTimeInvalid;
-    broadcastPlaybackEvent();
-  }
-  completion(finished);
+  resumeIfPlaying();
 }
 
 void AudioPlayer::resumeIfPlaying() {
@@ -191,6 +175,14 @@ void AudioPlayer::leaveBuffering() {
   if (processing_state_ == ProcessingState::loading ||
       processing_state_ == ProcessingState::buffering) {
     processing_state_ = ProcessingState::ready;
+  }
+}
+
+void AudioPlayer::followBufferOf(const AVPlayerItem* item) {
+  if (item != nullptr && item->isPlaybackBufferEmpty()) {
+    enterBuffering();
+  } else {
+    leaveBuffering();
   }
 }
 
@@ -216,7 +208,8 @@ void AudioPlayer::observeValueForKeyPath(const std::string& keyPath, NSKeyValueO
   }
 }
 
-void AudioPlayer::onItemStatusChanged(AVPlayerItem& item, const NSKeyValueChangeDictionary& change) {
+void AudioPlayer::onItemStatusChanged(AVPlayerItem& item,
+                                      const NSKeyValueChangeDictionary& change) {
   auto status = newValueAs<AVPlayerItemStatus>(change).value_or(AVPlayerItemStatusUnknown);
   // Keep the item alive through the leaf's queued seek and the answers below.
   auto held = item.shared_from_this();
@@ -235,27 +228,17 @@ void AudioPlayer::onItemStatusChanged(AVPlayerItem& item, const NSKeyValueChange
     } else {
       leaveBuffering();
     }
-  } else if (item.isPlaybackBufferEmpty()) {
-    enterBuffering();
   } else {
-    leaveBuffering();
+    followBufferOf(&item);
   }
   updatePosition();
   broadcastPlaybackEvent();
-  if (load_result_) {
-    auto answer = std::move(*load_result_);
-    load_result_.reset();
-    answer(flutter::ValueMap{{"duration", getDurationMicroseconds()}});
-  }
+  answerPendingLoad();
 }
 
 void AudioPlayer::onItemBufferChanged(AVPlayerItem& item) {
   if (!isCurrentItem(item) || CMTIME_IS_VALID(seek_pos_) || playing_) return;
-  if (item.isPlaybackBufferEmpty()) {
-    enterBuffering();
-  } else {
-    leaveBuffering();
-  }
+  followBufferOf(&item);
   updatePosition();
   broadcastPlaybackEvent();
 }

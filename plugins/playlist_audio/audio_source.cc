@@ -7,4 +7,9 @@ void AudioSource::findById(const std::string& sourceId,
   if (source_id_ == sourceId) matches.push_back(shared_from_this());
 }
 
+void AudioSource::decodeShuffleOrder(const flutter::Value& message) {
+  walkShuffleOrders(message, ShuffleOrderPass::check);
+  walkShuffleOrders(message, ShuffleOrderPass::take);
+}
+
 }  // namespace playlist_audio

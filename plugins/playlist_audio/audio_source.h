@@ -23,8 +23,6 @@ class AudioSource : public std::enable_shared_from_this<AudioSource> {
   AudioSource(const AudioSource&) = delete;
   AudioSource& operator=(const AudioSource&) = delete;
 
-  const std::string& sourceId() const { return source_id_; }
-
   virtual bool lazyLoading() const { return false; }
   virtual void setLazyLoading(bool /*lazyLoading*/) {}
 
@@ -33,13 +31,19 @@ class AudioSource : public std::enable_shared_from_this<AudioSource> {
   // The leaves, sources and depth of this subtree.
   virtual SourceTreeSize size() const = 0;
   // Appends every node of this subtree whose id is `sourceId`, in pre-order.
-  virtual void findById(const std::string& sourceId, std::vector<std::shared_ptr<AudioSource>>& matches);
+  virtual void findById(const std::string& sourceId,
+                        std::vector<std::shared_ptr<AudioSource>>& matches);
   // The shuffled order of this subtree's leaves, relative to its first leaf.
   virtual std::vector<int> getShuffleIndices() const { return {}; }
-  // Raises AudioPlayerException when `message` holds an order that decodeShuffleOrder would
-  // apply and that is not a permutation of the children it orders.
-  virtual void checkShuffleOrder(const flutter::Value& /*message*/) const {}
-  virtual void decodeShuffleOrder(const flutter::Value& /*message*/) {}
+  // Takes the shuffle orders that `message` holds for this subtree, all or none: raises
+  // AudioPlayerException, changing nothing, when one is not a permutation of the children it
+  // orders.
+  void decodeShuffleOrder(const flutter::Value& message);
+
+  enum class ShuffleOrderPass { check, take };
+  // One walk over this subtree's part of a shuffle-order message: the check pass raises where
+  // decodeShuffleOrder must, the take pass replaces the orders.
+  virtual void walkShuffleOrders(const flutter::Value& /*message*/, ShuffleOrderPass /*pass*/) {}
 
  private:
   std::string source_id_;

@@ -36,7 +36,12 @@ CMTime readTime(const AudioArguments& arguments, std::string_view key, CMTime if
 
 }  // namespace
 
-std::shared_ptr<AudioSource> AudioSourceDecoder::decodeAudioSource(const flutter::Value& map) const {
+bool isUriSourceType(std::string_view type) {
+  return type == "progressive" || type == "dash" || type == "hls";
+}
+
+std::shared_ptr<AudioSource> AudioSourceDecoder::decodeAudioSource(
+    const flutter::Value& map) const {
   static const std::map<std::string, Decode, std::less<>> kDecoders = {
       {"progressive", &AudioSourceDecoder::decodeUri},
       {"dash", &AudioSourceDecoder::decodeUri},
@@ -54,12 +59,15 @@ std::shared_ptr<AudioSource> AudioSourceDecoder::decodeAudioSource(const flutter
 std::vector<std::shared_ptr<AudioSource>> AudioSourceDecoder::decodeAudioSources(
     const flutter::ValueList& maps) const {
   std::vector<std::shared_ptr<AudioSource>> sources;
-  for (const auto& map : maps) {
-    auto source = decodeAudioSource(map);
-    if (!source) throw AudioPlayerException("unknown audio source type");
-    sources.push_back(std::move(source));
-  }
+  for (const auto& map : maps) sources.push_back(decodeKnownSource(map));
   return sources;
+}
+
+std::shared_ptr<AudioSource> AudioSourceDecoder::decodeKnownSource(
+    const flutter::Value& map) const {
+  auto source = decodeAudioSource(map);
+  if (!source) throw AudioPlayerException("unknown audio source type");
+  return source;
 }
 
 std::shared_ptr<AudioSource> AudioSourceDecoder::decodeUri(const flutter::Value& map) const {
@@ -98,12 +106,11 @@ std::shared_ptr<AudioSource> AudioSourceDecoder::decodeLooping(const flutter::Va
   AudioArguments arguments(map);
   int64_t count = arguments.integer("count");
   if (count > kMaxLoopCount) throw AudioPlayerException("too many loop copies");
+  const flutter::Value none;
   const auto* childMap = arguments.entry("child");
   std::vector<std::shared_ptr<AudioSource>> copies;
   for (int64_t i = 0; i < count; ++i) {
-    auto copy = childMap != nullptr ? decodeAudioSource(*childMap) : nullptr;
-    if (!copy) throw AudioPlayerException("unknown audio source type");
-    copies.push_back(std::move(copy));
+    copies.push_back(decodeKnownSource(childMap != nullptr ? *childMap : none));
   }
   return std::make_shared<LoopingAudioSource>(arguments.string("id"), std::move(copies));
 }

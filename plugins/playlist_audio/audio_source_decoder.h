@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/flutter/value.h"
@@ -20,6 +21,9 @@ inline constexpr int64_t kMaxLeaves = 10000;
 inline constexpr int64_t kMaxSources = 50000;
 inline constexpr int kMaxSourceDepth = 32;
 
+// "progressive", "dash" and "hls": the types that decode to a URI source.
+bool isUriSourceType(std::string_view type);
+
 class AudioSourceDecoder {
  public:
   explicit AudioSourceDecoder(std::shared_ptr<LoadControl> loadControl)
@@ -28,9 +32,12 @@ class AudioSourceDecoder {
   // nullptr for an unknown type (or a value that is not a map).
   std::shared_ptr<AudioSource> decodeAudioSource(const flutter::Value& map) const;
   // Every entry must decode to a source.
-  std::vector<std::shared_ptr<AudioSource>> decodeAudioSources(const flutter::ValueList& maps) const;
+  std::vector<std::shared_ptr<AudioSource>> decodeAudioSources(
+      const flutter::ValueList& maps) const;
 
  private:
+  // Raises for a map that decodes to no source.
+  std::shared_ptr<AudioSource> decodeKnownSource(const flutter::Value& map) const;
   std::shared_ptr<AudioSource> decodeUri(const flutter::Value& map) const;
   std::shared_ptr<AudioSource> decodeConcatenating(const flutter::Value& map) const;
   std::shared_ptr<AudioSource> decodeClipping(const flutter::Value& map) const;

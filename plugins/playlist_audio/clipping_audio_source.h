@@ -37,9 +37,6 @@ class ClippingAudioSource : public IndexedAudioSource {
   CMTime duration() const override;
   CMTime position() const override;
   CMTime bufferedPosition() const override;
-  void applyPreferredForwardBufferDuration() override {
-    audio_source_->applyPreferredForwardBufferDuration();
-  }
   void applyCanUseNetworkResourcesForLiveStreamingWhilePaused() override {
     audio_source_->applyCanUseNetworkResourcesForLiveStreamingWhilePaused();
   }

@@ -1,7 +1,5 @@
 #include "plugins/playlist_audio/concatenating_audio_source.h"
 
-#include <algorithm>
-
 #include "platform/foundation/ns_log.h"
 #include "plugins/playlist_audio/audio_arguments.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -11,18 +9,9 @@ namespace playlist_audio {
 ConcatenatingAudioSource::ConcatenatingAudioSource(
     std::string sourceId, std::vector<std::shared_ptr<AudioSource>> children,
     std::vector<int> shuffleOrder, bool lazyLoading)
-    : AudioSource(std::move(sourceId)),
-      children_(std::move(children)),
+    : CompositeAudioSource(std::move(sourceId), std::move(children)),
       shuffle_order_(std::move(shuffleOrder)) {
   setLazyLoading(lazyLoading);
-}
-
-bool ConcatenatingAudioSource::lazyLoading() const {
-  return !children_.empty() && children_.front()->lazyLoading();
-}
-
-void ConcatenatingAudioSource::setLazyLoading(bool lazyLoading) {
-  for (const auto& child : children_) child->setLazyLoading(lazyLoading);
 }
 
 void ConcatenatingAudioSource::insertSource(std::shared_ptr<AudioSource> source, int index) {
@@ -48,36 +37,8 @@ void ConcatenatingAudioSource::moveSourceFromIndex(int from, int to) {
   children_.insert(children_.begin() + to, std::move(moved));
 }
 
-int ConcatenatingAudioSource::buildSequence(Sequence& sequence, int treeIndex) {
-  for (const auto& child : children_) treeIndex = child->buildSequence(sequence, treeIndex);
-  return treeIndex;
-}
-
-SourceTreeSize ConcatenatingAudioSource::size() const {
-  SourceTreeSize total{0, 1, 1};
-  for (const auto& child : children_) {
-    auto part = child->size();
-    total = {total.leaves + part.leaves, total.sources + part.sources,
-             std::max(total.depth, 1 + part.depth)};
-  }
-  return total;
-}
-
-void ConcatenatingAudioSource::findById(const std::string& sourceId,
-                                        std::vector<std::shared_ptr<AudioSource>>& matches) {
-  AudioSource::findById(sourceId, matches);
-  for (const auto& child : children_) child->findById(sourceId, matches);
-}
-
 std::vector<int> ConcatenatingAudioSource::getShuffleIndices() const {
-  std::vector<std::vector<int>> shifted;
-  int offset = 0;
-  for (const auto& child : children_) {
-    auto indices = child->getShuffleIndices();
-    for (int& index : indices) index += offset;
-    offset += static_cast<int>(indices.size());
-    shifted.push_back(std::move(indices));
-  }
+  auto shifted = shiftedShuffleIndices();
   std::vector<int> result;
   for (int entry : shuffle_order_) {
     // An order that names no child contributes nothing for that entry; the player then finds
@@ -88,24 +49,22 @@ std::vector<int> ConcatenatingAudioSource::getShuffleIndices() const {
   return result;
 }
 
-void ConcatenatingAudioSource::checkShuffleOrder(const flutter::Value& message) const {
+void ConcatenatingAudioSource::walkShuffleOrders(const flutter::Value& message,
+                                                 ShuffleOrderPass pass) {
   auto order = readShuffleOrder(message.find("shuffleOrder"));
-  if (!isPermutation(order, count())) throw AudioPlayerException("shuffle order");
-  const auto* children = message.find("children");
-  const auto* list = children != nullptr ? children->asList() : nullptr;
-  if (list == nullptr || list->size() != children_.size()) return;
-  for (size_t i = 0; i < children_.size(); ++i) children_[i]->checkShuffleOrder((*list)[i]);
-}
-
-void ConcatenatingAudioSource::decodeShuffleOrder(const flutter::Value& message) {
-  shuffle_order_ = readShuffleOrder(message.find("shuffleOrder"));
+  if (pass == ShuffleOrderPass::check && !isPermutation(order, count())) {
+    throw AudioPlayerException("shuffle order");
+  }
+  if (pass == ShuffleOrderPass::take) shuffle_order_ = std::move(order);
   const auto* children = message.find("children");
   const auto* list = children != nullptr ? children->asList() : nullptr;
   if (list == nullptr || list->size() != children_.size()) {
-    NSLog("decodeShuffleOrder Concatenating children don't match");
+    if (pass == ShuffleOrderPass::take) {
+      NSLog("decodeShuffleOrder Concatenating children don't match");
+    }
     return;
   }
-  for (size_t i = 0; i < children_.size(); ++i) children_[i]->decodeShuffleOrder((*list)[i]);
+  for (size_t i = 0; i < children_.size(); ++i) children_[i]->walkShuffleOrders((*list)[i], pass);
 }
 
 }  // namespace playlist_audio

@@ -1,24 +1,22 @@
 // An editable playlist of children with its own shuffle order (entry k is the child played k-th).
-// The caller checks edits and orders before they reach it (see the check operations); an index
-// outside the children still raises AudioPlayerException here and changes nothing.
+// The caller checks edits and orders before they reach it; an index outside the children still
+// raises AudioPlayerException here and changes nothing.
 #pragma once
 
 #include <memory>
 #include <vector>
 
-#include "plugins/playlist_audio/audio_source.h"
+#include "plugins/playlist_audio/composite_audio_source.h"
 
 namespace playlist_audio {
 
-class ConcatenatingAudioSource : public AudioSource {
+class ConcatenatingAudioSource : public CompositeAudioSource {
  public:
   ConcatenatingAudioSource(std::string sourceId, std::vector<std::shared_ptr<AudioSource>> children,
                            std::vector<int> shuffleOrder, bool lazyLoading);
 
   int count() const { return static_cast<int>(children_.size()); }
 
-  bool lazyLoading() const override;
-  void setLazyLoading(bool lazyLoading) override;
   // 0 <= index <= count.
   void insertSource(std::shared_ptr<AudioSource> source, int index);
   // Removes [from, to), with to = -1 meaning count; nothing when the range is empty.
@@ -27,17 +25,11 @@ class ConcatenatingAudioSource : public AudioSource {
   // Both indices within the children.
   void moveSourceFromIndex(int from, int to);
 
-  int buildSequence(Sequence& sequence, int treeIndex) override;
-  SourceTreeSize size() const override;
-  void findById(const std::string& sourceId,
-                std::vector<std::shared_ptr<AudioSource>>& matches) override;
   std::vector<int> getShuffleIndices() const override;
   void setShuffleOrder(std::vector<int> shuffleOrder) { shuffle_order_ = std::move(shuffleOrder); }
-  void checkShuffleOrder(const flutter::Value& message) const override;
-  void decodeShuffleOrder(const flutter::Value& message) override;
+  void walkShuffleOrders(const flutter::Value& message, ShuffleOrderPass pass) override;
 
  private:
-  std::vector<std::shared_ptr<AudioSource>> children_;
   std::vector<int> shuffle_order_;
 };
 

@@ -42,7 +42,6 @@ class IndexedAudioSource : public AudioSource {
   virtual CMTime duration() const = 0;
   virtual CMTime position() const = 0;
   virtual CMTime bufferedPosition() const = 0;
-  virtual void applyPreferredForwardBufferDuration() {}
   virtual void applyCanUseNetworkResourcesForLiveStreamingWhilePaused() {}
   virtual void applyPreferredPeakBitRate() {}
 

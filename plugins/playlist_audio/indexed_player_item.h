@@ -15,7 +15,9 @@ class IndexedPlayerItem : public AVPlayerItem {
   using AVPlayerItem::AVPlayerItem;
 
   std::shared_ptr<IndexedAudioSource> audioSource() const { return audio_source_.lock(); }
-  void setAudioSource(std::weak_ptr<IndexedAudioSource> source) { audio_source_ = std::move(source); }
+  void setAudioSource(std::weak_ptr<IndexedAudioSource> source) {
+    audio_source_ = std::move(source);
+  }
 
  private:
   std::weak_ptr<IndexedAudioSource> audio_source_;

@@ -5,26 +5,17 @@
 #include <memory>
 #include <vector>
 
-#include "plugins/playlist_audio/audio_source.h"
+#include "plugins/playlist_audio/composite_audio_source.h"
 
 namespace playlist_audio {
 
-class LoopingAudioSource : public AudioSource {
+class LoopingAudioSource : public CompositeAudioSource {
  public:
   LoopingAudioSource(std::string sourceId, std::vector<std::shared_ptr<AudioSource>> copies);
 
-  bool lazyLoading() const override;
-  void setLazyLoading(bool lazyLoading) override;
-  int buildSequence(Sequence& sequence, int treeIndex) override;
-  SourceTreeSize size() const override;
-  void findById(const std::string& sourceId,
-                std::vector<std::shared_ptr<AudioSource>>& matches) override;
   std::vector<int> getShuffleIndices() const override;
-  void checkShuffleOrder(const flutter::Value& message) const override;
-  void decodeShuffleOrder(const flutter::Value& message) override;
-
- private:
-  std::vector<std::shared_ptr<AudioSource>> copies_;
+  // Every copy takes the message's "child" entry.
+  void walkShuffleOrders(const flutter::Value& message, ShuffleOrderPass pass) override;
 };
 
 }  // namespace playlist_audio

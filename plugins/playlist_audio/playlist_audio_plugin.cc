@@ -1,16 +1,12 @@
 #include "plugins/playlist_audio/playlist_audio_plugin.h"
 
-#include <exception>
+#include "plugins/playlist_audio/audio_method_table.h"
 
 namespace playlist_audio {
-namespace {
-
-const FlutterError kGenericError{"error", "Error in handleMethodCall", nullptr};
-
-}  // namespace
 
 void PlaylistAudioPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
-  auto channel = FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
+  auto channel =
+      FlutterMethodChannel::methodChannelWithName(kMainChannelName, registrar.messenger());
   registrar.addMethodCallDelegate(std::make_shared<PlaylistAudioPlugin>(registrar), channel);
 }
 
@@ -21,27 +17,13 @@ PlaylistAudioPlugin::~PlaylistAudioPlugin() {
   for (auto& [id, player] : players_) player->dispose(true);
 }
 
-const std::map<std::string, PlaylistAudioPlugin::Method, std::less<>>&
-PlaylistAudioPlugin::methods() {
-  static const std::map<std::string, Method, std::less<>> kMethods = {
+void PlaylistAudioPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  static const MethodTable<PlaylistAudioPlugin> kMethods = {
       {"init", &PlaylistAudioPlugin::init},
       {"disposePlayer", &PlaylistAudioPlugin::disposePlayer},
       {"disposeAllPlayers", &PlaylistAudioPlugin::disposeAllPlayers},
   };
-  return kMethods;
-}
-
-void PlaylistAudioPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto found = methods().find(call.method);
-  if (found == methods().end()) {
-    result(FlutterMethodNotImplemented);
-    return;
-  }
-  try {
-    (this->*found->second)(AudioArguments(call.arguments), result);
-  } catch (const std::exception&) {
-    result(kGenericError);
-  }
+  dispatchMethodCall(*this, kMethods, call, result);
 }
 
 void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterResult& result) {
@@ -52,10 +34,11 @@ void PlaylistAudioPlugin::init(const AudioArguments& arguments, const FlutterRes
   }
   const auto* configuration = arguments.entry("audioLoadConfiguration");
   checkLoadConfiguration(configuration);
-  players_[id] = AudioPlayer::create(messenger_, id,
-                                     configuration != nullptr ? *configuration
-                                                              : flutter::Value(flutter::ValueMap{}),
-                                     arguments.boolean("useLazyPreparation"));
+  // Only its type is checked: lazy preparation is decided by each concatenating source.
+  arguments.boolean("useLazyPreparation");
+  players_[id] = AudioPlayer::create(
+      messenger_, id,
+      configuration != nullptr ? *configuration : flutter::Value(flutter::ValueMap{}));
   result(nullptr);
 }
 

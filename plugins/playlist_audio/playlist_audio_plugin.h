@@ -24,9 +24,6 @@ class PlaylistAudioPlugin : public FlutterPlugin {
   void handleMethodCall(const FlutterMethodCall& call, FlutterResult result) override;
 
  private:
-  using Method = void (PlaylistAudioPlugin::*)(const AudioArguments&, const FlutterResult&);
-  static const std::map<std::string, Method, std::less<>>& methods();
-
   void init(const AudioArguments& arguments, const FlutterResult& result);
   void disposePlayer(const AudioArguments& arguments, const FlutterResult& result);
   void disposeAllPlayers(const AudioArguments& arguments, const FlutterResult& result);

@@ -1,7 +1,6 @@
 #include "plugins/playlist_audio/source_tree_size.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "plugins/playlist_audio/audio_arguments.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -17,20 +16,16 @@ SourceTreeSize saturated(SourceTreeSize size) {
   return size;
 }
 
-bool isUriType(std::string_view type) {
-  return type == "progressive" || type == "dash" || type == "hls";
-}
-
 // `level` counts the sources that enclose this map.
 SourceTreeSize measure(const flutter::Value& map, int level) {
   const auto* type = map.find("type");
   const auto* name = type != nullptr ? type->asString() : nullptr;
   if (name == nullptr) return {};
-  const bool known =
-      isUriType(*name) || *name == "clipping" || *name == "concatenating" || *name == "looping";
+  const bool known = isUriSourceType(*name) || *name == "clipping" || *name == "concatenating" ||
+                     *name == "looping";
   if (!known) return {};
   if (level >= kMaxSourceDepth) return {0, 0, kMaxSourceDepth + 1};
-  if (isUriType(*name)) return {1, 1, 1};
+  if (isUriSourceType(*name)) return {1, 1, 1};
 
   AudioArguments arguments(map);
   if (*name == "clipping") {

@@ -40,9 +40,9 @@ std::shared_ptr<UriAudioSource> UriAudioSource::create(std::string sourceId, std
                                                        std::shared_ptr<LoadControl> loadControl,
                                                        std::optional<HttpHeaders> headers,
                                                        flutter::Value options) {
-  auto source = std::make_shared<UriAudioSource>(std::move(sourceId), std::move(uri),
-                                                 std::move(loadControl), std::move(headers),
-                                                 std::move(options));
+  auto source =
+      std::make_shared<UriAudioSource>(std::move(sourceId), std::move(uri), std::move(loadControl),
+                                       std::move(headers), std::move(options));
   source->player_item_ = source->createPlayerItem();
   return source;
 }
@@ -87,12 +87,6 @@ void UriAudioSource::applyBufferingOptions(IndexedPlayerItem& item) const {
   }
 }
 
-void UriAudioSource::applyPreferredForwardBufferDuration() {
-  for (const auto& item : {player_item_, player_item2_}) {
-    if (item) applyBufferingOptions(*item);
-  }
-}
-
 void UriAudioSource::applyCanUseNetworkResourcesForLiveStreamingWhilePaused() {
   for (const auto& item : {player_item_, player_item2_}) {
     if (item) {
@@ -113,8 +107,8 @@ void UriAudioSource::applyPreferredPeakBitRate() {
 void UriAudioSource::preparePlayerItem2() {
   if (player_item2_) return;
   player_item2_ = createPlayerItem();
-  player_item2_->setAudioSource(
-      player_item_ ? player_item_->audioSource() : std::shared_ptr<IndexedAudioSource>());
+  player_item2_->setAudioSource(player_item_ ? player_item_->audioSource()
+                                             : std::shared_ptr<IndexedAudioSource>());
 }
 
 CMTime UriAudioSource::seekableOffset() const {

@@ -35,7 +35,6 @@ class UriAudioSource : public IndexedAudioSource {
   CMTime duration() const override;
   CMTime position() const override;
   CMTime bufferedPosition() const override;
-  void applyPreferredForwardBufferDuration() override;
   void applyCanUseNetworkResourcesForLiveStreamingWhilePaused() override;
   void applyPreferredPeakBitRate() override;
 

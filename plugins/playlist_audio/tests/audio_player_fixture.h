@@ -100,6 +100,32 @@ class AudioPlayerTest : public ::testing::Test {
     if (!arguments.contains("initialIndex")) arguments.set("initialIndex", nullptr);
     return callAsync("load", Value(std::move(arguments)));
   }
+  // Seeks and concatenating edits, with the values as the Dart side sends them.
+  TestDartSide::PendingCall seekAsync(Value position, Value index = nullptr) {
+    return callAsync("seek",
+                     ValueMap{{"position", std::move(position)}, {"index", std::move(index)}});
+  }
+  MethodReply seek(Value position, Value index = nullptr) {
+    return call("seek", ValueMap{{"position", std::move(position)}, {"index", std::move(index)}});
+  }
+  MethodReply insertAll(Value index, ValueList children, ValueList order, std::string id = "root") {
+    return call("concatenatingInsertAll", ValueMap{{"id", std::move(id)},
+                                                   {"index", std::move(index)},
+                                                   {"children", std::move(children)},
+                                                   {"shuffleOrder", std::move(order)}});
+  }
+  MethodReply removeRange(Value start, Value end, ValueList order, std::string id = "root") {
+    return call("concatenatingRemoveRange", ValueMap{{"id", std::move(id)},
+                                                     {"startIndex", std::move(start)},
+                                                     {"endIndex", std::move(end)},
+                                                     {"shuffleOrder", std::move(order)}});
+  }
+  MethodReply move(Value from, Value to, ValueList order, std::string id = "root") {
+    return call("concatenatingMove", ValueMap{{"id", std::move(id)},
+                                              {"currentIndex", std::move(from)},
+                                              {"newIndex", std::move(to)},
+                                              {"shuffleOrder", std::move(order)}});
+  }
   std::shared_ptr<AVQueuePlayer> engine() { return av::queuePlayers().back(); }
   std::shared_ptr<AVPlayerItem> current() { return engine()->currentItem(); }
   Names queue() {

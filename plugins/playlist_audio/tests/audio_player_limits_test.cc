@@ -19,11 +19,6 @@ Value looping(const std::string& id, int64_t count, Value child) {
   return ValueMap{{"type", "looping"}, {"id", id}, {"count", count}, {"child", std::move(child)}};
 }
 
-Value removeRange(Value start, Value end, int remaining) {
-  return ValueMap{
-      {"id", "root"}, {"startIndex", start}, {"endIndex", end}, {"shuffleOrder", range(remaining)}};
-}
-
 TEST_F(AudioPlayerLimitsTest, IndicesTooLargeForAnIntAreRefusedWithAndWithoutShuffle) {
   loadReady(playlist(3), ValueMap{{"initialIndex", 1}});
   for (int shuffle : {1, 0}) {
@@ -32,27 +27,19 @@ TEST_F(AudioPlayerLimitsTest, IndicesTooLargeForAnIntAreRefusedWithAndWithoutShu
     auto before = queue();
     for (int64_t start : {k2To32, k2To31, k2To32 + 1, -k2To32}) {
       SCOPED_TRACE(start);
-      EXPECT_TRUE(call("concatenatingRemoveRange", removeRange(start, -1, 3)).isError());
-      EXPECT_TRUE(call("concatenatingRemoveRange", removeRange(start, k2To32, 3)).isError());
+      EXPECT_TRUE(removeRange(start, -1, range(3)).isError());
+      EXPECT_TRUE(removeRange(start, k2To32, range(3)).isError());
     }
-    EXPECT_TRUE(call("concatenatingRemoveRange", removeRange(0, k2To32 + 1, 2)).isError());
+    EXPECT_TRUE(removeRange(0, k2To32 + 1, range(2)).isError());
     // Past the children even though the range it names would be empty.
-    EXPECT_TRUE(call("concatenatingRemoveRange", removeRange(4, 2, 3)).isError());
+    EXPECT_TRUE(removeRange(4, 2, range(3)).isError());
     for (auto [from, to] : {std::pair{k2To32, int64_t{0}}, std::pair{int64_t{0}, k2To32},
                             std::pair{-k2To32, int64_t{0}}, std::pair{int64_t{0}, k2To31}}) {
-      EXPECT_TRUE(call("concatenatingMove", ValueMap{{"id", "root"},
-                                                     {"currentIndex", from},
-                                                     {"newIndex", to},
-                                                     {"shuffleOrder", range(3)}})
-                      .isError());
+      EXPECT_TRUE(move(from, to, range(3)).isError());
     }
     for (int64_t index : {k2To32, k2To31}) {
-      EXPECT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
-                                                          {"index", index},
-                                                          {"children", ValueList{uri("x")}},
-                                                          {"shuffleOrder", range(4)}})
-                      .isError());
-      EXPECT_TRUE(call("seek", ValueMap{{"position", 0}, {"index", index}}).isError());
+      EXPECT_TRUE(insertAll(index, {uri("x")}, range(4)).isError());
+      EXPECT_TRUE(seek(0, index).isError());
     }
     EXPECT_EQ(queue(), before);
     EXPECT_EQ(last("currentIndex"), Value(int32_t{1}));
@@ -112,12 +99,7 @@ TEST_F(AudioPlayerLimitsTest, LoadsPastTheTreeLimitsAreRefusedBeforeAnythingIsBu
 TEST_F(AudioPlayerLimitsTest, InsertsCannotGrowATreePastItsLimits) {
   loadReady(looping("l", 2, concat("c", {uri("x")}, {0})));
   size_t items = av::playerItems().size();
-  auto insert = [this](Value child) {
-    return call("concatenatingInsertAll", ValueMap{{"id", "c"},
-                                                   {"index", -1},
-                                                   {"children", ValueList{std::move(child)}},
-                                                   {"shuffleOrder", range(2)}});
-  };
+  auto insert = [this](Value child) { return insertAll(-1, {std::move(child)}, range(2), "c"); };
   // Each copy of "c" would gain half the leaf limit: together past it.
   EXPECT_TRUE(insert(looping("more", kMaxLeaves / 2, uri("y"))).isError());
   Value deep = uri("bottom");

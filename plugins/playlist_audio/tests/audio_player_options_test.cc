@@ -180,7 +180,7 @@ TEST_F(AudioPlayerOptionsTest, NullAndMissingArgumentsDiffer) {
   loadReady(playlist(2));
   av::setSeeksHeld(true);
   // A null position is the end; a missing one is zero.
-  auto toEnd = callAsync("seek", ValueMap{{"position", nullptr}, {"index", nullptr}});
+  auto toEnd = seekAsync(nullptr);
   dart.drain();
   EXPECT_TRUE(CMTIME_IS_POSITIVE_INFINITY(*av::pendingSeekTime(*current())));
   av::completePendingSeek(*current());

@@ -80,11 +80,7 @@ TEST_F(AudioPlayerQueueTest, ShuffledOrderPlaysThroughTheInverseOrder) {
 
 TEST_F(AudioPlayerQueueTest, RemovingARangeThatReachesTheEndKeepsTheLastLeaf) {
   loadReady(playlist(4), ValueMap{{"initialIndex", 2}});
-  ASSERT_TRUE(
-      call(
-          "concatenatingRemoveRange",
-          ValueMap{{"id", "root"}, {"startIndex", 1}, {"endIndex", -1}, {"shuffleOrder", range(1)}})
-          .isSuccess());
+  ASSERT_TRUE(removeRange(1, -1, range(1)).isSuccess());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
   EXPECT_EQ(queue(), (Names{"s0.mp3"}));
   EXPECT_EQ(engine()->actionAtItemEnd(), AVPlayerActionAtItemEndPause);
@@ -93,50 +89,26 @@ TEST_F(AudioPlayerQueueTest, RemovingARangeThatReachesTheEndKeepsTheLastLeaf) {
 TEST_F(AudioPlayerQueueTest, InsertingBeforeAndAfterTheCurrentLeaf) {
   loadReady(playlist(2), ValueMap{{"initialIndex", 1}});
   auto playing = current();
-  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
-                                                      {"index", 0},
-                                                      {"children", ValueList{uri("n0"), uri("n1")}},
-                                                      {"shuffleOrder", range(4)}})
-                  .isSuccess());
+  ASSERT_TRUE(insertAll(0, {uri("n0"), uri("n1")}, range(4)).isSuccess());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{3}));
   EXPECT_EQ(current(), playing);
   EXPECT_EQ(queue(), (Names{"s1.mp3"}));
-  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
-                                                      {"index", -1},
-                                                      {"children", ValueList{uri("e")}},
-                                                      {"shuffleOrder", range(5)}})
-                  .isSuccess());
+  ASSERT_TRUE(insertAll(-1, {uri("e")}, range(5)).isSuccess());
   EXPECT_EQ(queue(), (Names{"s1.mp3", "e.mp3"}));
 
   // A shuffle order that does not fit the new children changes nothing.
-  EXPECT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
-                                                      {"index", 0},
-                                                      {"children", ValueList{uri("x")}},
-                                                      {"shuffleOrder", range(5)}})
-                  .isError());
-  EXPECT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "root"},
-                                                      {"index", 9},
-                                                      {"children", ValueList{uri("x")}},
-                                                      {"shuffleOrder", range(6)}})
-                  .isError());
+  EXPECT_TRUE(insertAll(0, {uri("x")}, range(5)).isError());
+  EXPECT_TRUE(insertAll(9, {uri("x")}, range(6)).isError());
   EXPECT_EQ(queue(), (Names{"s1.mp3", "e.mp3"}));
   EXPECT_EQ(last("currentIndex"), Value(int32_t{3}));
 }
 
 TEST_F(AudioPlayerQueueTest, MovingTheCurrentLeafFollowsItsItem) {
   loadReady(playlist(3));
-  ASSERT_TRUE(
-      call("concatenatingMove",
-           ValueMap{
-               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 2}, {"shuffleOrder", range(3)}})
-          .isSuccess());
+  ASSERT_TRUE(move(0, 2, range(3)).isSuccess());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
   EXPECT_EQ(queue(), (Names{"s0.mp3"}));
-  EXPECT_TRUE(
-      call("concatenatingMove",
-           ValueMap{
-               {"id", "root"}, {"currentIndex", 5}, {"newIndex", 0}, {"shuffleOrder", range(3)}})
-          .isError());
+  EXPECT_TRUE(move(5, 0, range(3)).isError());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
 }
 
@@ -145,11 +117,7 @@ TEST_F(AudioPlayerQueueTest, MovingAfterAnItemErrorEmptiedTheQueueKeepsTheCurren
   av::failItem(*current(), NSError{"net", -1, "Lost"});
   EXPECT_TRUE(load.wait().isError());
   EXPECT_TRUE(engine()->items().empty());
-  EXPECT_TRUE(
-      call("concatenatingMove",
-           ValueMap{
-               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
-          .isSuccess());
+  EXPECT_TRUE(move(0, 1, range(2)).isSuccess());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
   EXPECT_EQ(queue().front(), "s1.mp3");
 }
@@ -159,16 +127,9 @@ TEST_F(AudioPlayerQueueTest, EditsReachEveryCopyOfALoopedPlaylist) {
       {"type", "looping"}, {"id", "l"}, {"count", 2}, {"child", concat("c", {uri("x")}, {0})}};
   loadReady(looped);
   EXPECT_EQ(queue(), (Names{"x.mp3", "x.mp3"}));
-  ASSERT_TRUE(call("concatenatingInsertAll", ValueMap{{"id", "c"},
-                                                      {"index", 1},
-                                                      {"children", ValueList{uri("y")}},
-                                                      {"shuffleOrder", range(2)}})
-                  .isSuccess());
+  ASSERT_TRUE(insertAll(1, {uri("y")}, range(2), "c").isSuccess());
   EXPECT_EQ(queue(), (Names{"x.mp3", "y.mp3", "x.mp3", "y.mp3"}));
-  ASSERT_TRUE(
-      call("concatenatingRemoveRange",
-           ValueMap{{"id", "c"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(1)}})
-          .isSuccess());
+  ASSERT_TRUE(removeRange(0, 1, range(1), "c").isSuccess());
   EXPECT_EQ(queue(), (Names{"y.mp3", "y.mp3"}));
   EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
 }
@@ -232,21 +193,16 @@ TEST_F(AudioPlayerQueueTest, LoopedItemsStartAgainFromTheirStart) {
   EXPECT_EQ(secondsAt(s0), 0.0);
 }
 
-Value removeFirst(int remaining) {
-  return ValueMap{
-      {"id", "root"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(remaining)}};
-}
-
 TEST_F(AudioPlayerQueueTest, EditsWhileALoadIsPendingAnswerIt) {
   auto load = loadAsync(playlist(2));
   av::makeItemReady(*engine()->items()[1], seconds(60));
-  ASSERT_TRUE(call("concatenatingRemoveRange", removeFirst(1)).isSuccess());
+  ASSERT_TRUE(removeRange(0, 1, range(1)).isSuccess());
   EXPECT_EQ(load.wait().value, Value(ValueMap{{"duration", int64_t{60000000}}}));
   EXPECT_NE(last("processingState"), Value(int32_t{1}));
 
   // Removing every leaf leaves nothing to wait for.
   load = loadAsync(playlist(1));
-  ASSERT_TRUE(call("concatenatingRemoveRange", removeFirst(0)).isSuccess());
+  ASSERT_TRUE(removeRange(0, 1, range(0)).isSuccess());
   EXPECT_EQ(load.wait().value, Value(ValueMap{{"duration", int64_t{0}}}));
   EXPECT_EQ(last("processingState"), Value(int32_t{3}));
 }
@@ -257,23 +213,9 @@ TEST_F(AudioPlayerQueueTest, EditsThatChangeNothingTouchNothing) {
   EXPECT_TRUE(load.wait().isError());
   ASSERT_TRUE(engine()->items().empty());
   size_t events = eventCount();
-  EXPECT_EQ(
-      call("concatenatingRemoveRange",
-           ValueMap{{"id", "nope"}, {"startIndex", 0}, {"endIndex", 1}, {"shuffleOrder", range(1)}})
-          .value,
-      kEmpty);
-  EXPECT_EQ(call("concatenatingInsertAll", ValueMap{{"id", "nope"},
-                                                    {"index", 0},
-                                                    {"children", ValueList{uri("x")}},
-                                                    {"shuffleOrder", range(1)}})
-                .value,
-            kEmpty);
-  EXPECT_EQ(
-      call("concatenatingMove",
-           ValueMap{
-               {"id", "nope"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
-          .value,
-      kEmpty);
+  EXPECT_EQ(removeRange(0, 1, range(1), "nope").value, kEmpty);
+  EXPECT_EQ(insertAll(0, {uri("x")}, range(1), "nope").value, kEmpty);
+  EXPECT_EQ(move(0, 1, range(2), "nope").value, kEmpty);
   dart.drain();
   EXPECT_TRUE(engine()->items().empty());
   EXPECT_EQ(eventCount(), events);
@@ -281,11 +223,7 @@ TEST_F(AudioPlayerQueueTest, EditsThatChangeNothingTouchNothing) {
 
   // Moves among playlists without leaves keep the index in range.
   loadReady(concat("root", {concat("a", {}, {}), concat("b", {}, {})}, {0, 1}));
-  ASSERT_TRUE(
-      call("concatenatingMove",
-           ValueMap{
-               {"id", "root"}, {"currentIndex", 0}, {"newIndex", 1}, {"shuffleOrder", range(2)}})
-          .isSuccess());
+  ASSERT_TRUE(move(0, 1, range(2)).isSuccess());
   EXPECT_EQ(last("currentIndex"), Value(int32_t{0}));
 }
 

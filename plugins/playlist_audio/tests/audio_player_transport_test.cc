@@ -67,7 +67,7 @@ TEST_F(AudioPlayerTransportTest, SeekAfterCompletionResumesAtTheSpeed) {
   av::finishCurrentItem(*engine());
   EXPECT_TRUE(play.wait().isSuccess());
   EXPECT_EQ(engine()->rate(), 0.0f);
-  EXPECT_TRUE(call("seek", ValueMap{{"position", 0}, {"index", nullptr}}).isSuccess());
+  EXPECT_TRUE(seek(0).isSuccess());
   EXPECT_EQ(engine()->rate(), 2.0f);
 }
 
@@ -81,11 +81,11 @@ TEST_F(AudioPlayerTransportTest, LiveStreamPositionsCountFromTheSeekableWindow) 
   EXPECT_EQ(last("updatePosition"), Value(int64_t{30000000}));
 
   av::setSeeksHeld(true);
-  auto seek = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", nullptr}});
+  auto seeking = seekAsync(int64_t{10000000});
   dart.drain();
   EXPECT_EQ(av::pendingSeekTime(*current()), seconds(610));
   av::completePendingSeek(*current());
-  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_TRUE(seeking.wait().isSuccess());
   EXPECT_EQ(last("updatePosition"), Value(int64_t{10000000}));
 }
 
@@ -99,7 +99,7 @@ TEST_F(AudioPlayerTransportTest, UnknownAndEndlessDurationsAreReportedAsUnknown)
 
   // A seek to the end of an endless leaf reports zero, not a garbage position.
   av::setSeeksHeld(true);
-  auto toEnd = callAsync("seek", ValueMap{{"position", nullptr}, {"index", nullptr}});
+  auto toEnd = seekAsync(nullptr);
   EXPECT_EQ(last("updatePosition"), Value(int64_t{0}));
   av::completePendingSeek(*current());
   EXPECT_TRUE(toEnd.wait().isSuccess());
@@ -108,11 +108,9 @@ TEST_F(AudioPlayerTransportTest, UnknownAndEndlessDurationsAreReportedAsUnknown)
 TEST_F(AudioPlayerTransportTest, ExtremePositionsSaturate) {
   loadReady(uri("a"));
   av::setSeeksHeld(true);
-  auto far = callAsync(
-      "seek", ValueMap{{"position", std::numeric_limits<int64_t>::max()}, {"index", nullptr}});
+  auto far = seekAsync(std::numeric_limits<int64_t>::max());
   EXPECT_EQ(last("updatePosition"), Value(int64_t{std::numeric_limits<int32_t>::max()} * 1000));
-  auto before = callAsync(
-      "seek", ValueMap{{"position", std::numeric_limits<int64_t>::min()}, {"index", nullptr}});
+  auto before = seekAsync(std::numeric_limits<int64_t>::min());
   EXPECT_EQ(last("updatePosition"), Value(int64_t{0}));
   EXPECT_TRUE(far.wait().isSuccess());
   av::completePendingSeek(*current());
@@ -134,25 +132,25 @@ TEST_F(AudioPlayerTransportTest, ClipMapsTimesOntoItsWindow) {
   EXPECT_EQ(last("bufferedPosition"), Value(int64_t{5000000}));
 
   av::setSeeksHeld(true);
-  auto seek = callAsync("seek", ValueMap{{"position", int64_t{2000000}}, {"index", nullptr}});
+  auto seeking = seekAsync(int64_t{2000000});
   dart.drain();
   EXPECT_EQ(av::pendingSeekTime(*current()), seconds(12));
   av::completePendingSeek(*current());
-  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_TRUE(seeking.wait().isSuccess());
   EXPECT_EQ(last("updatePosition"), Value(int64_t{2000000}));
 }
 
 TEST_F(AudioPlayerTransportTest, ASeekToTheEndOfAClipLandsAtTheClipEnd) {
   loadReady(clip("c", uri("a"), int64_t{10000000}, int64_t{20000000}));
   av::setSeeksHeld(true);
-  auto toEnd = callAsync("seek", ValueMap{{"position", nullptr}, {"index", nullptr}});
+  auto toEnd = seekAsync(nullptr);
   dart.drain();
   EXPECT_EQ(av::pendingSeekTime(*current()), seconds(20));
   EXPECT_EQ(last("updatePosition"), Value(int64_t{10000000}));
   av::completePendingSeek(*current());
   EXPECT_TRUE(toEnd.wait().isSuccess());
   EXPECT_EQ(last("updatePosition"), Value(int64_t{10000000}));
-  auto past = callAsync("seek", ValueMap{{"position", int64_t{40000000}}, {"index", nullptr}});
+  auto past = seekAsync(int64_t{40000000});
   dart.drain();
   EXPECT_EQ(av::pendingSeekTime(*current()), seconds(20));
   av::completePendingSeek(*current());
@@ -178,8 +176,8 @@ TEST_F(AudioPlayerTransportTest, OnlyTheNewestSeekSettlesTheState) {
   ASSERT_EQ(last("processingState"), Value(kReady));
   av::setSeeksHeld(true);
   // On the same leaf: the first seek is superseded by the second.
-  auto first = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", nullptr}});
-  auto second = callAsync("seek", ValueMap{{"position", int64_t{30000000}}, {"index", nullptr}});
+  auto first = seekAsync(int64_t{10000000});
+  auto second = seekAsync(int64_t{30000000});
   EXPECT_TRUE(first.wait().isSuccess());
   dart.drain();
   EXPECT_FALSE(second.ready());
@@ -191,8 +189,8 @@ TEST_F(AudioPlayerTransportTest, OnlyTheNewestSeekSettlesTheState) {
   EXPECT_EQ(last("updatePosition"), Value(int64_t{30000000}));
 
   // To another leaf, then on it.
-  first = callAsync("seek", ValueMap{{"position", int64_t{10000000}}, {"index", 1}});
-  second = callAsync("seek", ValueMap{{"position", int64_t{40000000}}, {"index", nullptr}});
+  first = seekAsync(int64_t{10000000}, 1);
+  second = seekAsync(int64_t{40000000});
   EXPECT_TRUE(first.wait().isSuccess());
   dart.drain();
   EXPECT_FALSE(second.ready());
@@ -237,25 +235,25 @@ TEST_F(AudioPlayerTransportTest, SpeedAndVolumeAreFiniteAndClamped) {
 TEST_F(AudioPlayerTransportTest, PausedSeekToAnotherLeafBuffersUntilTheBufferConfirms) {
   loadReady(playlist(3));
   av::setSeeksHeld(true);
-  auto seek = callAsync("seek", ValueMap{{"position", int64_t{5000000}}, {"index", 1}});
+  auto seeking = seekAsync(int64_t{5000000}, 1);
   dart.drain();
   EXPECT_EQ(name(current()), "s1.mp3");
   EXPECT_EQ(last("processingState"), Value(kBuffering));
   EXPECT_EQ(last("updatePosition"), Value(int64_t{5000000}));
   av::completePendingSeek(*current());
-  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_TRUE(seeking.wait().isSuccess());
   EXPECT_EQ(last("processingState"), Value(kBuffering));
   av::setPlaybackBufferEmpty(*current(), false);
   EXPECT_EQ(last("processingState"), Value(kReady));
 
   // A full buffer when the seek lands makes the player ready at once.
-  seek = callAsync("seek", ValueMap{{"position", int64_t{5000000}}, {"index", 2}});
+  seeking = seekAsync(int64_t{5000000}, 2);
   dart.drain();
   EXPECT_EQ(last("processingState"), Value(kBuffering));
   av::setPlaybackBufferFull(*current(), true);
   EXPECT_EQ(last("processingState"), Value(kBuffering));
   av::completePendingSeek(*current());
-  EXPECT_TRUE(seek.wait().isSuccess());
+  EXPECT_TRUE(seeking.wait().isSuccess());
   EXPECT_EQ(last("processingState"), Value(kReady));
   EXPECT_EQ(last("currentIndex"), Value(int32_t{2}));
 }
@@ -264,8 +262,8 @@ TEST_F(AudioPlayerTransportTest, SeekQueuedOnALoadingLeafIsReplacedAndAnswered) 
   auto load = loadAsync(playlist(2));
   av::makeItemReady(*current(), seconds(60));
   ASSERT_TRUE(load.wait().isSuccess());
-  auto first = callAsync("seek", ValueMap{{"position", int64_t{5000000}}, {"index", 1}});
-  auto second = callAsync("seek", ValueMap{{"position", int64_t{7000000}}, {"index", nullptr}});
+  auto first = seekAsync(int64_t{5000000}, 1);
+  auto second = seekAsync(int64_t{7000000});
   EXPECT_TRUE(first.wait().isSuccess());
   dart.drain();
   EXPECT_FALSE(second.ready());
@@ -277,11 +275,11 @@ TEST_F(AudioPlayerTransportTest, SeekQueuedOnALoadingLeafIsReplacedAndAnswered) 
 
 TEST_F(AudioPlayerTransportTest, SeekWhileLoadingCompletesAtOnce) {
   auto load = loadAsync(uri("a"));
-  EXPECT_EQ(call("seek", ValueMap{{"position", 0}, {"index", nullptr}}).value, kEmpty);
+  EXPECT_EQ(seek(0).value, kEmpty);
   EXPECT_FALSE(av::hasPendingSeek(*current()));
   av::makeItemReady(*current(), seconds(60));
   EXPECT_TRUE(load.wait().isSuccess());
-  EXPECT_TRUE(call("seek", ValueMap{{"position", 0}, {"index", -1}}).isError());
+  EXPECT_TRUE(seek(0, -1).isError());
   EXPECT_EQ(last("processingState"), Value(kBuffering));
 }
 
@@ -319,6 +317,10 @@ TEST_F(AudioPlayerTransportTest, StreamMetadataNeedsAnIcyItemAndOutlivesLoads) {
   av::deliverTimedMetadata(*current(), {AVTimedMetadataGroup{{{"id3/TIT2", std::string("x")}}}});
   dart.drain();
   EXPECT_EQ(eventCount(), before);
+  av::deliverTimedMetadata(*current(),
+                           {AVTimedMetadataGroup{{{"icy/StreamTitle", std::string("Song")}}}});
+  EXPECT_EQ(last("icyMetadata"),
+            Value(ValueMap{{"info", ValueMap{{"title", "Song"}, {"url", nullptr}}}}));
   av::deliverTimedMetadata(*current(),
                            {AVTimedMetadataGroup{{{"icy/StreamTitle", std::string("One")}}},
                             AVTimedMetadataGroup{{{"icy/StreamUrl", std::string("https://x")},
