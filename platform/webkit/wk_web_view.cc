@@ -449,7 +449,9 @@ webkit::JavaScriptPage& WKWebView::page() {
         if (auto view = weak.lock()) view->deliverScriptMessage(name, body);
       });
     };
-    page_ = std::make_unique<webkit::JavaScriptPage>(std::move(hooks), title_);
+    page_ = std::make_unique<webkit::JavaScriptPage>(
+        std::move(hooks), title_,
+        script_time_budget_.value_or(webkit::JavaScriptPage::kDefaultScriptTimeBudget));
   }
   return *page_;
 }

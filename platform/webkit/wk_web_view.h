@@ -9,6 +9,7 @@
 // their observers on every set. The delegates are held weakly.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -135,6 +136,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   size_t history_index_ = 0;
   std::deque<std::shared_ptr<webkit::WebViewNavigation>> navigations_;
   std::unique_ptr<webkit::JavaScriptPage> page_;
+  // How long one script may run; the page's default when not set.
+  std::optional<std::chrono::milliseconds> script_time_budget_;
   bool steps_held_ = false;
   size_t steps_released_ = 0;
   bool step_waiting_ = false;

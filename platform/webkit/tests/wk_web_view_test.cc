@@ -199,6 +199,30 @@ TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
   EXPECT_EQ(results[4].first, foundation::AnyValue("\xF0\x9F\x98\x80"));
 }
 
+TEST_F(WKWebViewTest, ScriptsPastTheirBudgetFailAloneAndThePageLoadsOn) {
+  auto configuration = makeObject<WKWebViewConfiguration>();
+  configuration->userContentController()->addUserScript(makeObject<WKUserScript>(
+      "while (true) {}", WKUserScriptInjectionTimeAtDocumentStart, true));
+  auto view = makeObject<WKWebView>(NSRect{}, configuration);
+  view->setNavigationDelegate(delegate);
+  WebViewControls::setScriptTimeBudget(*view, std::chrono::milliseconds(50));
+  view->loadHTMLString(
+      "<script>for (;;) {}</script><script>document.title = 'after the loop';</script>", nullptr);
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return WebViewControls::pendingNavigations(*view) == 0; }));
+  EXPECT_EQ(delegate->events.back(), "finish");
+  EXPECT_EQ(view->title(), "after the loop");
+
+  std::vector<std::pair<foundation::AnyValue, int64_t>> results;
+  for (const char* script : {"while (true) {}", "document.title"}) {
+    view->evaluateJavaScript(script, [&](const foundation::AnyValue& value, const auto& error) {
+      results.emplace_back(value, error ? error->code() : 0);
+    });
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return results.size() == 2; }));
+  EXPECT_EQ(results[0].second, WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(results[1], std::make_pair(foundation::AnyValue("after the loop"), int64_t{0}));
+}
+
 TEST_F(WKWebViewTest, DelegatesAreHeldWeakly) {
   std::weak_ptr<RecordingDelegate> weak = delegate;
   delegate.reset();
