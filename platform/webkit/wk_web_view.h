@@ -96,6 +96,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   void runStep(webkit::WebViewNavigation& navigation);
   void decideAction(webkit::WebViewNavigation& navigation);
   void startProvisional(webkit::WebViewNavigation& navigation);
+  // Moves past the provisional start once the content is there.
+  void endProvisional(webkit::WebViewNavigation& navigation);
   void challenge(webkit::WebViewNavigation& navigation);
   void decideResponse(webkit::WebViewNavigation& navigation);
   void commit(webkit::WebViewNavigation& navigation);

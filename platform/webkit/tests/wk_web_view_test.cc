@@ -1,8 +1,15 @@
 // The web view model: navigations step by step, loads of each kind, scripts and script messages.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <condition_variable>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/webkit/testing/web_view_controls.h"
@@ -163,6 +170,74 @@ TEST_F(WKWebViewTest, FilesLoadOnlyUnderTheirReadAccessFolder) {
   webView->loadFileURL(fileURL(folder / "secret.html"), fileURL(folder / "site"));
   ASSERT_TRUE(settle());
   EXPECT_EQ(delegate->events.back(), "failProvisional -1102");
+  std::filesystem::remove_all(folder);
+}
+
+// A FIFO that nobody writes to: opening it to read blocks. Should that happen, a watchdog opens
+// its writing end after a bound, so that the test fails instead of hanging.
+class FifoWithoutWriter {
+ public:
+  explicit FifoWithoutWriter(std::filesystem::path path) : path_(std::move(path)) {
+    EXPECT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    watchdog_ = std::thread([this] {
+      std::unique_lock lock(mutex_);
+      if (done_changed_.wait_for(lock, std::chrono::seconds(5), [this] { return done_; })) return;
+      blocked_a_reader_ = true;
+      int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    });
+  }
+  ~FifoWithoutWriter() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    done_changed_.notify_all();
+    watchdog_.join();
+  }
+  bool blockedAReader() {
+    std::lock_guard lock(mutex_);
+    return blocked_a_reader_;
+  }
+
+ private:
+  std::filesystem::path path_;
+  std::mutex mutex_;
+  std::condition_variable done_changed_;
+  bool done_ = false;
+  bool blocked_a_reader_ = false;
+  std::thread watchdog_;
+};
+
+TEST_F(WKWebViewTest, OnlyRegularFilesWithinTheSizeLimitLoadAndOthersFailTheLoad) {
+  auto folder =
+      std::filesystem::temp_directory_path() / ("wk_web_view_files_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "folder.html");
+  {
+    std::ofstream large(folder / "large.html");
+    large << "<title>Large</title>";
+    std::filesystem::resize_file(folder / "large.html", (std::uintmax_t{64} << 20) + 1);
+  }
+  auto fileURL = [&](const std::string& path) { return url("file://" + path); };
+  FifoWithoutWriter fifo(folder / "fifo.html");
+  struct Case {
+    std::string file;
+    std::string folder;
+    std::string event;
+  };
+  for (const auto& test_case : {
+           Case{(folder / "fifo.html").string(), folder.string() + "/", "failProvisional -1102"},
+           Case{"/dev/zero", "/dev/", "failProvisional -1102"},
+           Case{(folder / "folder.html").string(), folder.string() + "/", "failProvisional -1101"},
+           Case{(folder / "large.html").string(), folder.string() + "/", "failProvisional -1103"},
+       }) {
+    webView->loadFileURL(fileURL(test_case.file), fileURL(test_case.folder));
+    ASSERT_TRUE(settle()) << test_case.file;
+    ASSERT_FALSE(fifo.blockedAReader()) << "the load blocked on " << test_case.file;
+    ASSERT_EQ(delegate->events.back(), test_case.event) << test_case.file;
+    EXPECT_FALSE(webView->isLoading());
+  }
+  EXPECT_EQ(webView->title(), std::nullopt);
   std::filesystem::remove_all(folder);
 }
 

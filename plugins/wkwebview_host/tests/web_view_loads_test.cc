@@ -143,6 +143,11 @@ TEST_F(WebViewLoadsTest, FilesLoadWithinTheirReadAccessFolderOnly) {
   ASSERT_TRUE(settle());
   EXPECT_EQ((*receivedOn("NSError.pigeon_newInstance").back().message.asList())[1],
             Value(int64_t{-1100}));
+  // A device is no page: the load fails instead of reading forever.
+  EXPECT_EQ(onWebView("loadFileUrl", {Value("/dev/zero"), Value("/dev")}), ok());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ((*receivedOn("NSError.pigeon_newInstance").back().message.asList())[1],
+            Value(int64_t{-1102}));
   // An asset that is not in the bundle fails before anything loads.
   auto missing = onWebView("loadFlutterAsset", {Value("site/missing page.html")});
   EXPECT_EQ(missing, failure("HWVURLParsingError",
