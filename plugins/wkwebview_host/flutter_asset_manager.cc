@@ -60,6 +60,8 @@ std::string removeDotSegments(const std::string& path) {
 
 std::optional<std::string> FlutterAssetManager::urlForAsset(const std::string& asset) const {
   std::string key = lookupKeyForAsset(asset);
+  // No file name holds a NUL; the lookups below would stop at it and find another file.
+  if (key.find('\0') != std::string::npos) return std::nullopt;
   size_t name_start = key.rfind('/') == std::string::npos ? 0 : key.rfind('/') + 1;
   size_t dot = key.rfind('.');
   bool has_extension = dot != std::string::npos && dot > name_start;

@@ -84,7 +84,11 @@ LoadedContent loadFile(const FileSource& source) {
   auto file_url = NSURL::URLWithString(text);
   auto access_url = source.readAccessURL ? NSURL::URLWithString(source.readAccessURL->absoluteString())
                                          : std::nullopt;
-  if (!file_url || !file_url->isFileURL() || !access_url || !access_url->isFileURL()) {
+  // A decoded NUL would cut the path short and name another file.
+  auto usable = [](const std::optional<NSURL>& url) {
+    return url && url->isFileURL() && url->path().find('\0') == std::string::npos;
+  };
+  if (!usable(file_url) || !usable(access_url)) {
     return failed(foundation::NSURLErrorUnsupportedURL, "unsupported URL", text);
   }
   auto file = realPath(file_url->path());
