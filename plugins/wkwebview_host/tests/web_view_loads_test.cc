@@ -155,6 +155,19 @@ TEST_F(WebViewLoadsTest, FilesLoadWithinTheirReadAccessFolderOnly) {
                                    "`flutter_assets/site/missing page.html`.")));
 }
 
+TEST_F(WebViewLoadsTest, AssetsMissingFromTheBundleAnswerTheParsingErrorAndLoadNothing) {
+  for (const std::string asset :
+       {"site/missing.html", "../../../../files/site/index.html", "../../../../files/site/index",
+        "/etc/hostname"}) {
+    SCOPED_TRACE(asset);
+    EXPECT_EQ(onWebView("loadFlutterAsset", {Value(asset)}),
+              failure("HWVURLParsingError",
+                      Value("Failed to find asset with filepath: `flutter_assets/" + asset + "`.")));
+  }
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(delegateCalls().empty());
+}
+
 TEST_F(WebViewLoadsTest, TextHoldingANulIsNeverAURLOrAPath) {
   using namespace std::string_literals;
   // Each names an existing page up to its NUL.
