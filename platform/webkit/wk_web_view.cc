@@ -272,16 +272,20 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   std::weak_ptr<WKWebView> weak = selfView();
   uint64_t generation = current->generation;
   std::string path = *current->content.pendingFile;
-  dispatch_async(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
-                 [weak, current, generation, path] {
-                   auto read = std::make_shared<webkit::PageFileRead>(webkit::readPageFile(path));
-                   dispatch_async(dispatch_get_main_queue(), [weak, current, generation, read] {
-                     auto view = weak.lock();
-                     if (!view || !view->isCurrent(current, generation)) return;
-                     webkit::applyPageFileRead(current->content, std::move(*read));
-                     view->endProvisional(*current);
-                   });
-                 });
+  // The navigation moves on with the answer, so that it is only ever released on the main thread.
+  dispatch_async(
+      dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
+      [weak = std::move(weak), current = std::move(current), generation, path]() mutable {
+        auto read = std::make_shared<webkit::PageFileRead>(webkit::readPageFile(path));
+        dispatch_async(dispatch_get_main_queue(), [weak = std::move(weak),
+                                                   current = std::move(current), generation,
+                                                   read] {
+          auto view = weak.lock();
+          if (!view || !view->isCurrent(current, generation)) return;
+          webkit::applyPageFileRead(current->content, std::move(*read));
+          view->endProvisional(*current);
+        });
+      });
 }
 
 void WKWebView::endProvisional(WebViewNavigation& navigation) {
