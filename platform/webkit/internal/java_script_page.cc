@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -370,10 +371,13 @@ JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script) {
     duk_eval_lstring(context, script.data(), script.size());
     outcome = convertTop(context);
   };
-  // The budget covers the result's conversion too: a getter may run forever as well.
-  heap_.deadline = std::chrono::steady_clock::now() + script_time_budget_;
+  // The budget covers the result's conversion too: a getter may run forever as well. A script
+  // run from inside another (through a hook) gets no more time than the one around it has left.
+  auto outer_deadline = heap_.deadline;
+  auto deadline = std::chrono::steady_clock::now() + script_time_budget_;
+  heap_.deadline = outer_deadline ? std::min(*outer_deadline, deadline) : deadline;
   auto failure = runProtected(run);
-  heap_.deadline.reset();
+  heap_.deadline = outer_deadline;
   if (failure) return {AnyValue(), javaScriptExceptionError(*failure)};
   return outcome;
 }
