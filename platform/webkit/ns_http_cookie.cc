@@ -1,6 +1,11 @@
 #include "platform/webkit/ns_http_cookie.h"
 
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
 #include "platform/foundation/ns_url.h"
+#include "platform/webkit/internal/cookie_date.h"
 #include "platform/webkit/ns_url.h"
 
 namespace foundation {
@@ -31,7 +36,47 @@ std::optional<std::string> originHost(const AnyValue::Dictionary& properties) {
   return *parsed->host();
 }
 
+// Max-Age in whole seconds: an optional minus and digits, as servers send it, or an integer.
+// Values past what a date can hold are held at a century.
+std::optional<double> maximumAge(const AnyValue::Dictionary& properties) {
+  constexpr int64_t kLongest = int64_t{100} * 365 * 24 * 3600;
+  const AnyValue* value = findValue(properties, NSHTTPCookieMaximumAge);
+  if (value == nullptr) return std::nullopt;
+  int64_t seconds = 0;
+  if (const auto* integer = value->getIf<int64_t>()) {
+    seconds = *integer;
+  } else if (const auto* text = value->getIf<std::string>()) {
+    const char* first = text->data();
+    const char* last = first + text->size();
+    if (first == last || (*first != '-' && (*first < '0' || *first > '9'))) return std::nullopt;
+    auto [end, error] = std::from_chars(first, last, seconds);
+    if (end != last) return std::nullopt;
+    if (error == std::errc::result_out_of_range) {
+      seconds = *first == '-' ? std::numeric_limits<int64_t>::min() : kLongest;
+    } else if (error != std::errc()) {
+      return std::nullopt;
+    }
+  } else {
+    return std::nullopt;
+  }
+  return static_cast<double>(std::clamp(seconds, -kLongest, kLongest));
+}
+
+std::optional<NSDate> expiryOf(const AnyValue::Dictionary& properties) {
+  if (auto seconds = maximumAge(properties)) {
+    return NSDate::dateWithTimeIntervalSinceReferenceDate(
+        NSDate::date().timeIntervalSinceReferenceDate() + *seconds);
+  }
+  const AnyValue* expires = findValue(properties, NSHTTPCookieExpires);
+  const auto* text = expires != nullptr ? expires->getIf<std::string>() : nullptr;
+  if (text == nullptr) return std::nullopt;
+  return webkit::parseCookieDate(*text);
+}
+
 }  // namespace
+
+NSHTTPCookie::NSHTTPCookie(AnyValue::Dictionary properties)
+    : properties_(std::move(properties)), expires_date_(expiryOf(properties_)) {}
 
 std::shared_ptr<NSHTTPCookie> NSHTTPCookie::cookieWithProperties(AnyValue::Dictionary properties) {
   if (nonEmptyString(properties, NSHTTPCookieName) == nullptr) return nullptr;

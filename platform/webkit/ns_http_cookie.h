@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/ns_date.h"
 #include "platform/webkit/ns_object.h"
 
 namespace foundation {
@@ -33,18 +34,23 @@ class NSHTTPCookie : public NSObject {
   static std::shared_ptr<NSHTTPCookie> cookieWithProperties(AnyValue::Dictionary properties);
 
   // Use cookieWithProperties, which checks and completes the properties.
-  explicit NSHTTPCookie(AnyValue::Dictionary properties) : properties_(std::move(properties)) {}
+  explicit NSHTTPCookie(AnyValue::Dictionary properties);
 
   const AnyValue::Dictionary& properties() const { return properties_; }
   std::string name() const { return stringProperty(NSHTTPCookieName); }
   std::string value() const { return stringProperty(NSHTTPCookieValue); }
   std::string domain() const { return stringProperty(NSHTTPCookieDomain); }
   std::string path() const { return stringProperty(NSHTTPCookiePath); }
+  // When the cookie ends: its Max-Age (whole seconds, as text or an integer) from when it was
+  // made, else its Expires date (text in any form servers send). None for a session cookie.
+  const std::optional<NSDate>& expiresDate() const { return expires_date_; }
+  bool isExpiredAt(const NSDate& date) const { return expires_date_ && *expires_date_ <= date; }
 
  private:
   std::string stringProperty(const std::string& key) const;
 
   AnyValue::Dictionary properties_;
+  std::optional<NSDate> expires_date_;
 };
 
 }  // namespace foundation

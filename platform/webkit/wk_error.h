@@ -30,7 +30,9 @@ enum NSURLErrorCode : int64_t {
   NSURLErrorUnsupportedURL = -1002,
   NSURLErrorCannotFindHost = -1003,
   NSURLErrorFileDoesNotExist = -1100,
+  NSURLErrorFileIsDirectory = -1101,
   NSURLErrorNoPermissionsToReadFile = -1102,
+  NSURLErrorDataLengthExceedsMaximum = -1103,
 };
 
 }  // namespace foundation

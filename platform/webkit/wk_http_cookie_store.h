@@ -1,5 +1,6 @@
 // The cookies of a website data store. A cookie replaces one with the same name, domain and
-// path. Completion handlers run on the main queue, on a later turn.
+// path; an expired one removes it and is not kept. Expired cookies are never answered.
+// Completion handlers run on the main queue, on a later turn.
 #pragma once
 
 #include <functional>

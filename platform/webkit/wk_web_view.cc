@@ -262,6 +262,33 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   setURL(navigation.content.url);
   setLoading(true);
   setEstimatedProgress(kProgressAtStart);
+  auto token = navigation.token;
+  auto current = navigations_.front();
+  if (auto delegate = navigationDelegate()) delegate->didStartProvisionalNavigation(selfView(), token);
+  if (!current->content.pendingFile) return endProvisional(*current);
+
+  // A file may be large or slow: it is read off the main thread, and the navigation goes on
+  // unless it was failed or replaced meanwhile.
+  std::weak_ptr<WKWebView> weak = selfView();
+  uint64_t generation = current->generation;
+  std::string path = *current->content.pendingFile;
+  // The navigation moves on with the answer, so that it is only ever released on the main thread.
+  dispatch_async(
+      dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
+      [weak = std::move(weak), current = std::move(current), generation, path]() mutable {
+        auto read = std::make_shared<webkit::PageFileRead>(webkit::readPageFile(path));
+        dispatch_async(dispatch_get_main_queue(), [weak = std::move(weak),
+                                                   current = std::move(current), generation,
+                                                   read] {
+          auto view = weak.lock();
+          if (!view || !view->isCurrent(current, generation)) return;
+          webkit::applyPageFileRead(current->content, std::move(*read));
+          view->endProvisional(*current);
+        });
+      });
+}
+
+void WKWebView::endProvisional(WebViewNavigation& navigation) {
   if (navigation.content.error) {
     navigation.error = navigation.content.error;
     navigation.moveTo(NavigationStep::failure);
@@ -269,8 +296,6 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
     navigation.moveTo(navigation.content.requiredCredentials ? NavigationStep::authentication
                                                              : NavigationStep::responsePolicy);
   }
-  auto token = navigation.token;
-  if (auto delegate = navigationDelegate()) delegate->didStartProvisionalNavigation(selfView(), token);
   scheduleStep();
 }
 
@@ -449,7 +474,9 @@ webkit::JavaScriptPage& WKWebView::page() {
         if (auto view = weak.lock()) view->deliverScriptMessage(name, body);
       });
     };
-    page_ = std::make_unique<webkit::JavaScriptPage>(std::move(hooks), title_);
+    page_ = std::make_unique<webkit::JavaScriptPage>(
+        std::move(hooks), title_,
+        script_time_budget_.value_or(webkit::JavaScriptPage::kDefaultScriptTimeBudget));
   }
   return *page_;
 }

@@ -9,6 +9,7 @@
 // their observers on every set. The delegates are held weakly.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -95,6 +96,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   void runStep(webkit::WebViewNavigation& navigation);
   void decideAction(webkit::WebViewNavigation& navigation);
   void startProvisional(webkit::WebViewNavigation& navigation);
+  // Moves past the provisional start once the content is there.
+  void endProvisional(webkit::WebViewNavigation& navigation);
   void challenge(webkit::WebViewNavigation& navigation);
   void decideResponse(webkit::WebViewNavigation& navigation);
   void commit(webkit::WebViewNavigation& navigation);
@@ -135,6 +138,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   size_t history_index_ = 0;
   std::deque<std::shared_ptr<webkit::WebViewNavigation>> navigations_;
   std::unique_ptr<webkit::JavaScriptPage> page_;
+  // How long one script may run; the page's default when not set.
+  std::optional<std::chrono::milliseconds> script_time_budget_;
   bool steps_held_ = false;
   size_t steps_released_ = 0;
   bool step_waiting_ = false;

@@ -1,8 +1,12 @@
 #include "plugins/wkwebview_host/flutter_asset_manager.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include "platform/foundation/ns_url.h"
 
 namespace wkwebview_host {
 namespace {
@@ -58,19 +62,37 @@ std::string removeDotSegments(const std::string& path) {
 
 }  // namespace
 
+// Whether `path`, with its "." and ".." segments resolved, names something inside the bundle.
+bool FlutterAssetManager::isInsideBundle(const std::string& path) const {
+  auto relative = std::filesystem::path(path).lexically_normal().lexically_relative(
+      std::filesystem::path(bundle_->bundlePath()).lexically_normal());
+  return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+}
+
 std::optional<std::string> FlutterAssetManager::urlForAsset(const std::string& asset) const {
   std::string key = lookupKeyForAsset(asset);
+  // No file name holds a NUL; the lookups below would stop at it and find another file.
+  if (key.find('\0') != std::string::npos) return std::nullopt;
   size_t name_start = key.rfind('/') == std::string::npos ? 0 : key.rfind('/') + 1;
   size_t dot = key.rfind('.');
   bool has_extension = dot != std::string::npos && dot > name_start;
   std::string name = has_extension ? key.substr(0, dot) : key;
   std::string extension = has_extension ? key.substr(dot + 1) : std::string();
-  if (auto path = bundle_->pathForResource(name, extension)) return fileURLWithPath(*path);
+  if (auto path = bundle_->pathForResource(name, extension)) {
+    return isInsideBundle(*path) ? std::optional(fileURLWithPath(*path)) : std::nullopt;
+  }
 
   if (key.empty() || !std::all_of(key.begin(), key.end(), isAllowedInUrl)) return std::nullopt;
   std::string bundle_url = fileURLWithPath(bundle_->bundlePath() + "/");
   std::string_view scheme = "file://";
-  return std::string(scheme) + removeDotSegments(bundle_url.substr(scheme.size()) + key);
+  std::string url = std::string(scheme) + removeDotSegments(bundle_url.substr(scheme.size()) + key);
+  // Only a file that is there, and inside the bundle, is an asset.
+  auto parsed = NSURL::URLWithString(url);
+  std::error_code error;
+  if (!parsed || !isInsideBundle(parsed->path()) || !std::filesystem::exists(parsed->path(), error)) {
+    return std::nullopt;
+  }
+  return url;
 }
 
 }  // namespace wkwebview_host

@@ -23,10 +23,13 @@ class FlutterAssetManager {
   }
 
   // The file URL of the asset: its resource in the bundle, or else its key taken as a URL
-  // relative to the bundle's own URL. None when the key cannot be read as a URL.
+  // relative to the bundle's own URL. None when neither is there, when the key cannot be read as
+  // a URL, or when it leads out of the bundle.
   std::optional<std::string> urlForAsset(const std::string& asset) const;
 
  private:
+  bool isInsideBundle(const std::string& path) const;
+
   std::shared_ptr<NSBundle> bundle_;
   std::string asset_key_prefix_;
 };

@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -15,17 +16,23 @@ namespace {
 
 using foundation::AnyValue;
 
+using HeapState = JavaScriptPage::HeapState;
+
 // A page's heap may not grow past this; an allocation beyond it fails inside the script as an
 // out-of-memory error instead of taking the process's memory.
 constexpr size_t kHeapLimit = size_t{64} << 20;
+
+// What a script that failed gets when not even its error can be described.
+constexpr const char* kUndescribedError = "Error";
+constexpr const char* kStoppedError = "Error: the page's script engine stopped";
 
 // Every block carries its size in front, so that the limit can be kept.
 struct alignas(std::max_align_t) BlockHeader {
   size_t size;
 };
 
-void* allocate(void* page_bytes, duk_size_t size) {
-  auto& allocated = *static_cast<size_t*>(page_bytes);
+void* allocate(void* heap_udata, duk_size_t size) {
+  auto& allocated = static_cast<HeapState*>(heap_udata)->allocated;
   if (size > kHeapLimit - allocated) return nullptr;
   auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
   if (header == nullptr) return nullptr;
@@ -34,20 +41,20 @@ void* allocate(void* page_bytes, duk_size_t size) {
   return header + 1;
 }
 
-void release(void* page_bytes, void* block) {
+void release(void* heap_udata, void* block) {
   if (block == nullptr) return;
   auto* header = static_cast<BlockHeader*>(block) - 1;
-  *static_cast<size_t*>(page_bytes) -= header->size;
+  static_cast<HeapState*>(heap_udata)->allocated -= header->size;
   std::free(header);
 }
 
-void* reallocate(void* page_bytes, void* block, duk_size_t size) {
-  if (block == nullptr) return allocate(page_bytes, size);
+void* reallocate(void* heap_udata, void* block, duk_size_t size) {
+  if (block == nullptr) return allocate(heap_udata, size);
   if (size == 0) {
-    release(page_bytes, block);
+    release(heap_udata, block);
     return nullptr;
   }
-  auto& allocated = *static_cast<size_t*>(page_bytes);
+  auto& allocated = static_cast<HeapState*>(heap_udata)->allocated;
   auto* header = static_cast<BlockHeader*>(block) - 1;
   size_t old_size = header->size;
   if (size > old_size && size - old_size > kHeapLimit - allocated) return nullptr;
@@ -58,10 +65,15 @@ void* reallocate(void* page_bytes, void* block, duk_size_t size) {
   return grown + 1;
 }
 
-// Only reached for an error thrown outside any protected call, which this file never makes.
-void fatal(void* /*page_bytes*/, const char* message) {
-  std::fprintf(stderr, "duktape: %s\n", message != nullptr ? message : "fatal error");
-  std::abort();
+// Thrown by the fatal handler, which may not return; caught where the page calls the engine.
+struct EngineStopped {};
+
+// Reached only for an error thrown outside every protected call. The page stops running scripts;
+// the process goes on.
+void fatal(void* /*heap_udata*/, const char* message) {
+  std::fprintf(stderr, "duktape: %s; the page runs no more scripts\n",
+               message != nullptr ? message : "fatal error");
+  throw EngineStopped{};
 }
 
 // Copies a value into plain data (arrays, plain objects, primitives) inside the heap, so that
@@ -170,7 +182,8 @@ AnyValue numberValue(double number) {
   return integral ? AnyValue(static_cast<int64_t>(number)) : AnyValue(number);
 }
 
-// Reads a plain copy made by kPlainCopySource.
+// Reads a plain copy made by kPlainCopySource. Runs inside a protected call: growing the value
+// stack, or reading the properties, may throw.
 AnyValue readPlain(duk_context* context, duk_idx_t index) {
   index = duk_normalize_index(context, index);
   switch (duk_get_type(context, index)) {
@@ -187,6 +200,8 @@ AnyValue readPlain(duk_context* context, duk_idx_t index) {
     default:
       return AnyValue();
   }
+  // Each level of the copy holds up to three values at once.
+  duk_require_stack(context, 3);
   if (duk_is_array(context, index)) {
     AnyValue::Array array;
     duk_size_t length = duk_get_length(context, index);
@@ -208,16 +223,17 @@ AnyValue readPlain(duk_context* context, duk_idx_t index) {
   return AnyValue(std::move(dictionary));
 }
 
-// Converts the value on the top of the stack (and pops it).
+// Converts the value on the top of the stack (and pops it). A failure of the copy itself (a full
+// heap, a spent time budget) is thrown on to the caller's protected call.
 JavaScriptPage::Outcome convertTop(duk_context* context) {
+  duk_require_stack(context, 3);
   duk_push_global_stash(context);
   duk_get_prop_string(context, -1, kPlainCopyKey);
   duk_remove(context, -2);
   duk_swap_top(context, -2);
+  duk_call(context, 1);
   JavaScriptPage::Outcome outcome;
-  if (duk_pcall(context, 1) != DUK_EXEC_SUCCESS) {
-    outcome.error = javaScriptExceptionError(toUtf8(context, -1));
-  } else if (duk_get_prop_string(context, -1, "unsupported")) {
+  if (duk_get_prop_string(context, -1, "unsupported")) {
     outcome.error = javaScriptResultTypeIsUnsupportedError();
     duk_pop(context);
   } else if (duk_pop(context), duk_get_prop_string(context, -1, "thrown")) {
@@ -233,21 +249,58 @@ JavaScriptPage::Outcome convertTop(duk_context* context) {
   return outcome;
 }
 
+// The text of the error on the top of the stack (which stays there), described without running
+// anything that could fail unprotected.
 std::string errorText(duk_context* context) {
-  duk_safe_to_string(context, -1);
-  return toUtf8(context, -1);
+  std::string text = kUndescribedError;
+  auto describe = [](duk_context* inner, void* out) -> duk_ret_t {
+    duk_safe_to_string(inner, -1);
+    *static_cast<std::string*>(out) = toUtf8(inner, -1);
+    return 0;
+  };
+  duk_dup_top(context);
+  if (duk_safe_call(context, describe, &text, 1, 1) != DUK_EXEC_SUCCESS) text = kUndescribedError;
+  duk_pop(context);
+  return text;
 }
 
 }  // namespace
 
-JavaScriptPage::JavaScriptPage(Hooks hooks, std::optional<std::string> title)
-    : hooks_(std::move(hooks)), title_(std::move(title)) {
-  context_ = duk_create_heap(allocate, reallocate, release, &allocated_, fatal);
-  if (context_ != nullptr) installGlobals();
+template <typename Body>
+std::optional<std::string> JavaScriptPage::runProtected(Body& body) {
+  auto trampoline = [](duk_context* context, void* udata) -> duk_ret_t {
+    (*static_cast<Body*>(udata))(context);
+    return 0;
+  };
+  std::optional<std::string> failure;
+  try {
+    if (duk_safe_call(context_, trampoline, &body, 0, 1) != DUK_EXEC_SUCCESS) {
+      failure = errorText(context_);
+    }
+    duk_pop(context_);
+  } catch (const EngineStopped&) {
+    stopped_ = true;
+    failure = kStoppedError;
+  }
+  return failure;
+}
+
+JavaScriptPage::JavaScriptPage(Hooks hooks, std::optional<std::string> title,
+                               std::chrono::milliseconds scriptTimeBudget)
+    : hooks_(std::move(hooks)), title_(std::move(title)), script_time_budget_(scriptTimeBudget) {
+  context_ = duk_create_heap(allocate, reallocate, release, &heap_, fatal);
+  if (context_ == nullptr) return;
+  auto install = [this](duk_context*) { installGlobals(); };
+  if (runProtected(install)) stopped_ = true;
 }
 
 JavaScriptPage::~JavaScriptPage() {
-  if (context_ != nullptr) duk_destroy_heap(context_);
+  if (context_ == nullptr) return;
+  try {
+    duk_destroy_heap(context_);
+  } catch (const EngineStopped&) {
+    // Already logged; what the heap held is lost either way.
+  }
 }
 
 JavaScriptPage& JavaScriptPage::from(duk_context* context) {
@@ -263,9 +316,8 @@ void JavaScriptPage::installGlobals() {
   duk_push_global_stash(context);
   duk_push_pointer(context, this);
   duk_put_prop_string(context, -2, kPageKey);
-  duk_push_string(context, kPlainCopySource);
-  if (duk_peval(context) == DUK_EXEC_SUCCESS) duk_put_prop_string(context, -2, kPlainCopyKey);
-  else duk_pop(context);
+  duk_eval_string(context, kPlainCopySource);
+  duk_put_prop_string(context, -2, kPlainCopyKey);
   duk_pop(context);
 
   duk_push_global_object(context);
@@ -312,13 +364,22 @@ void JavaScriptPage::refreshMessageHandlers() {
 
 JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script) {
   if (context_ == nullptr) return {AnyValue(), javaScriptExceptionError("Out of memory")};
-  refreshMessageHandlers();
-  if (duk_peval_lstring(context_, script.data(), script.size()) != DUK_EXEC_SUCCESS) {
-    Outcome failed{AnyValue(), javaScriptExceptionError(errorText(context_))};
-    duk_pop(context_);
-    return failed;
-  }
-  return convertTop(context_);
+  if (stopped_) return {AnyValue(), javaScriptExceptionError(kStoppedError)};
+  Outcome outcome;
+  auto run = [&](duk_context* context) {
+    refreshMessageHandlers();
+    duk_eval_lstring(context, script.data(), script.size());
+    outcome = convertTop(context);
+  };
+  // The budget covers the result's conversion too: a getter may run forever as well. A script
+  // run from inside another (through a hook) gets no more time than the one around it has left.
+  auto outer_deadline = heap_.deadline;
+  auto deadline = std::chrono::steady_clock::now() + script_time_budget_;
+  heap_.deadline = outer_deadline ? std::min(*outer_deadline, deadline) : deadline;
+  auto failure = runProtected(run);
+  heap_.deadline = outer_deadline;
+  if (failure) return {AnyValue(), javaScriptExceptionError(*failure)};
+  return outcome;
 }
 
 int JavaScriptPage::titleGetter(duk_context* context) {
@@ -331,34 +392,37 @@ int JavaScriptPage::titleGetter(duk_context* context) {
   return 1;
 }
 
+// A value whose conversion throws leaves the title as it was, and the script gets the error.
 int JavaScriptPage::titleSetter(duk_context* context) {
-  duk_safe_to_string(context, 0);
-  {
-    JavaScriptPage& page = from(context);
-    page.title_ = toUtf8(context, 0);
-    if (page.hooks_.titleChanged) page.hooks_.titleChanged(*page.title_);
-  }
+  duk_to_string(context, 0);
+  JavaScriptPage& page = from(context);
+  page.title_ = toUtf8(context, 0);
+  if (page.hooks_.titleChanged) page.hooks_.titleChanged(*page.title_);
   return 0;
 }
 
-// No object with a destructor may be alive where duktape throws: it unwinds with longjmp.
 int JavaScriptPage::postMessage(duk_context* context) {
-  bool delivered = false;
-  {
-    duk_push_current_function(context);
-    duk_get_prop_string(context, -1, kHandlerNameKey);
-    std::string name = toUtf8(context, -1);
-    duk_pop_2(context);
-    duk_dup(context, 0);
-    Outcome body = convertTop(context);
-    JavaScriptPage& page = from(context);
-    if (!body.error && page.hooks_.postMessage) {
-      page.hooks_.postMessage(name, body.value.isNil() ? AnyValue(foundation::NSNull{}) : body.value);
-      delivered = true;
-    }
+  duk_push_current_function(context);
+  duk_get_prop_string(context, -1, kHandlerNameKey);
+  std::string name = toUtf8(context, -1);
+  duk_pop_2(context);
+  duk_dup(context, 0);
+  Outcome body = convertTop(context);
+  if (body.error) {
+    return duk_error(context, DUK_ERR_TYPE_ERROR, "DataCloneError: The object can not be cloned.");
   }
-  if (!delivered) return duk_error(context, DUK_ERR_TYPE_ERROR, "DataCloneError: The object can not be cloned.");
+  JavaScriptPage& page = from(context);
+  if (page.hooks_.postMessage) {
+    page.hooks_.postMessage(name, body.value.isNil() ? AnyValue(foundation::NSNull{}) : body.value);
+  }
   return 0;
 }
 
 }  // namespace webkit
+
+// The engine asks this at its interrupts while a script runs. It keeps answering yes once the
+// deadline has passed, until the script has been left, so that no catch block can go on.
+int webkit_script_timed_out(void* heap_udata) {
+  const auto& deadline = static_cast<webkit::JavaScriptPage::HeapState*>(heap_udata)->deadline;
+  return deadline && std::chrono::steady_clock::now() >= *deadline ? 1 : 0;
+}

@@ -1,10 +1,10 @@
 #include "platform/webkit/internal/web_view_navigation.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "platform/foundation/ns_url.h"
 #include "platform/webkit/internal/web_kit_errors.h"
@@ -18,7 +18,7 @@ using foundation::makeObject;
 
 constexpr const char* kBlankPage = "about:blank";
 // A page file larger than this is refused rather than read into memory.
-constexpr std::streamoff kLargestPageFile = std::streamoff{64} << 20;
+constexpr uint64_t kLargestPageFile = uint64_t{64} << 20;
 
 std::shared_ptr<const foundation::NSURL> urlObject(const std::string& text) {
   return std::make_shared<const foundation::NSURL>(text);
@@ -84,7 +84,11 @@ LoadedContent loadFile(const FileSource& source) {
   auto file_url = NSURL::URLWithString(text);
   auto access_url = source.readAccessURL ? NSURL::URLWithString(source.readAccessURL->absoluteString())
                                          : std::nullopt;
-  if (!file_url || !file_url->isFileURL() || !access_url || !access_url->isFileURL()) {
+  // A decoded NUL would cut the path short and name another file.
+  auto usable = [](const std::optional<NSURL>& url) {
+    return url && url->isFileURL() && url->path().find('\0') == std::string::npos;
+  };
+  if (!usable(file_url) || !usable(access_url)) {
     return failed(foundation::NSURLErrorUnsupportedURL, "unsupported URL", text);
   }
   auto file = realPath(file_url->path());
@@ -93,27 +97,18 @@ LoadedContent loadFile(const FileSource& source) {
                   "The requested URL was not found on this server.", text);
   }
   auto access = realPath(access_url->path());
-  bool readable = access && (*file == *access || access->back() == '/'
-                                                     ? file->rfind(*access, 0) == 0
-                                                     : file->rfind(*access + "/", 0) == 0);
+  std::string folder = access && *access != "/" ? *access + "/" : access.value_or("");
+  bool readable = access && (*file == *access || file->rfind(folder, 0) == 0);
   if (!readable) {
     return failed(foundation::NSURLErrorNoPermissionsToReadFile,
                   "The file couldn't be opened because you don't have permission to view it.",
                   text);
   }
-  std::ifstream stream(*file, std::ios::binary | std::ios::ate);
-  if (!stream || stream.tellg() > kLargestPageFile) {
-    return failed(foundation::NSURLErrorNoPermissionsToReadFile,
-                  "The file couldn't be opened.", text);
-  }
-  stream.seekg(0);
-  std::ostringstream body;
-  body << stream.rdbuf();
   LoadedContent content;
   content.url = urlObject(file_url->absoluteString());
   content.mimeType = mimeTypeForExtension(file_url->pathExtension());
   content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
-  content.body = body.str();
+  content.pendingFile = *file;
   return content;
 }
 
@@ -145,6 +140,47 @@ LoadedContent loadContent(const NavigationSource& source) {
     return content;
   }
   return loadFile(std::get<FileSource>(source));
+}
+
+PageFileRead readPageFile(const std::string& path) {
+  PageFileRead read;
+  read.bytes = foundation::readRegularFile(path, kLargestPageFile, &read.error);
+  if (!read.bytes && read.error == foundation::RegularFileError::kNotRegular) {
+    struct stat status {};
+    read.directory = ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  }
+  return read;
+}
+
+void applyPageFileRead(LoadedContent& content, PageFileRead read) {
+  content.pendingFile.reset();
+  if (read.bytes) {
+    content.body.assign(read.bytes->begin(), read.bytes->end());
+    return;
+  }
+  std::string url = content.url ? content.url->absoluteString() : std::string();
+  content.response = nullptr;
+  switch (read.error) {
+    case foundation::RegularFileError::kNotFound:
+      content.error = urlLoadingError(foundation::NSURLErrorFileDoesNotExist,
+                                      "The requested URL was not found on this server.", url);
+      return;
+    case foundation::RegularFileError::kTooLarge:
+      content.error = urlLoadingError(foundation::NSURLErrorDataLengthExceedsMaximum,
+                                      "The file is larger than a page may be.", url);
+      return;
+    case foundation::RegularFileError::kNotRegular:
+      if (read.directory) {
+        content.error = urlLoadingError(foundation::NSURLErrorFileIsDirectory,
+                                        "The file is a directory.", url);
+        return;
+      }
+      break;
+    case foundation::RegularFileError::kUnreadable:
+      break;
+  }
+  content.error = urlLoadingError(foundation::NSURLErrorNoPermissionsToReadFile,
+                                  "The file couldn't be opened.", url);
 }
 
 }  // namespace webkit

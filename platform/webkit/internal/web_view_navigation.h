@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
+
+#include "platform/foundation/regular_file.h"
 
 #include "platform/webkit/internal/served_responses.h"
 #include "platform/webkit/ns_error.h"
@@ -48,12 +51,25 @@ struct LoadedContent {
   std::string body;
   std::optional<ServedResponse::RequiredCredentials> requiredCredentials;
   std::shared_ptr<foundation::NSError> error;
+  // A file whose body is still to be read (with readPageFile, off the main thread).
+  std::optional<std::string> pendingFile;
 };
+
+// What reading a page file found. Touches no object, so any thread may make it.
+struct PageFileRead {
+  std::optional<std::vector<uint8_t>> bytes;
+  foundation::RegularFileError error = foundation::RegularFileError::kUnreadable;
+  bool directory = false;
+};
+PageFileRead readPageFile(const std::string& path);
+// Completes `content` with what was read: the body, or the load error that fits the failure.
+void applyPageFileRead(LoadedContent& content, PageFileRead read);
 
 // The URL a source loads: the request's, the base URL (or about:blank), or the file's.
 std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source);
 // The request a navigation action shows for a source.
 foundation::URLRequest sourceRequest(const NavigationSource& source);
+// Cheap enough for the main thread: a file's body is left to read (see `pendingFile`).
 LoadedContent loadContent(const NavigationSource& source);
 
 struct WebViewNavigation {

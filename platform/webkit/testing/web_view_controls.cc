@@ -1,5 +1,7 @@
 #include "platform/webkit/testing/web_view_controls.h"
 
+#include "platform/webkit/internal/java_script_page.h"
+
 namespace webkit::testing {
 namespace {
 
@@ -40,6 +42,11 @@ std::optional<NavigationStep> WebViewControls::currentStep(const WKWebView& webV
 
 size_t WebViewControls::pendingNavigations(const WKWebView& webView) {
   return webView.navigations_.size();
+}
+
+void WebViewControls::setScriptTimeBudget(WKWebView& webView, std::chrono::milliseconds budget) {
+  webView.script_time_budget_ = budget;
+  if (webView.page_) webView.page_->setScriptTimeBudget(budget);
 }
 
 void WebViewControls::failNavigation(WKWebView& webView,

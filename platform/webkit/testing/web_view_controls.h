@@ -2,6 +2,7 @@
 // process, serve responses, and make the page ask for panels, capture and new windows.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,9 @@ class WebViewControls {
   // The step the current navigation is at next; none when nothing is navigating.
   static std::optional<NavigationStep> currentStep(const WKWebView& webView);
   static size_t pendingNavigations(const WKWebView& webView);
+  // How long each of the page's scripts may run before it is ended with an error; applies to the
+  // current page and to later ones.
+  static void setScriptTimeBudget(WKWebView& webView, std::chrono::milliseconds budget);
 
   // Fails the current navigation on a later turn: a provisional failure before its commit,
   // a navigation failure after.

@@ -3,6 +3,7 @@
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/webkit/internal/cookie_date.h"
 #include "platform/webkit/testing/website_data_controls.h"
 #include "platform/webkit/webkit.h"
 
@@ -38,13 +39,86 @@ TEST(CookieTest, StoresReplaceCookiesOfTheSameNameDomainAndPath) {
   store->setCookie(NSHTTPCookie::cookieWithProperties(
                        {{"Name", "n"}, {"Value", "3"}, {"Domain", "a.test"}, {"Path", "/p"}}),
                    nullptr);
+  // A domain that only starts like another is another domain.
+  store->setCookie(NSHTTPCookie::cookieWithProperties(
+                       {{"Name", "n"}, {"Value", "4"}, {"Domain", std::string("a.test\0x", 8)}}),
+                   nullptr);
   std::optional<std::vector<std::shared_ptr<NSHTTPCookie>>> all;
   store->getAllCookies([&](auto cookies) { all = std::move(cookies); });
   EXPECT_FALSE(all);  // answered on a later turn
   dispatch::testing::runUntil([&] { return all.has_value(); });
-  ASSERT_EQ(all->size(), 2u);
+  ASSERT_EQ(all->size(), 3u);
   EXPECT_EQ((*all)[0]->value(), "2");
   EXPECT_EQ((*all)[1]->value(), "3");
+  EXPECT_EQ((*all)[2]->value(), "4");
+}
+
+std::vector<std::shared_ptr<NSHTTPCookie>> allCookies(WKHTTPCookieStore& store) {
+  std::optional<std::vector<std::shared_ptr<NSHTTPCookie>>> all;
+  store.getAllCookies([&](auto cookies) { all = std::move(cookies); });
+  EXPECT_TRUE(dispatch::testing::runUntil([&] { return all.has_value(); }));
+  return all.value_or(std::vector<std::shared_ptr<NSHTTPCookie>>{});
+}
+
+std::shared_ptr<NSHTTPCookie> cookie(const std::string& name, AnyValue::Dictionary more = {}) {
+  AnyValue::Dictionary properties{{"Name", name}, {"Value", "v"}, {"Domain", "a.test"}};
+  properties.insert(properties.end(), more.begin(), more.end());
+  return NSHTTPCookie::cookieWithProperties(std::move(properties));
+}
+
+TEST(CookieTest, ExpiresDatesReadInEveryFormServersSendAndRefuseImpossibleDates) {
+  for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                           "Sun Nov  6 08:49:37 1994", "sun, 6-nov-1994 08:49:37"}) {
+    auto date = webkit::parseCookieDate(text);
+    ASSERT_TRUE(date) << text;
+    EXPECT_EQ(date->timeIntervalSince1970(), 784111777.0) << text;
+  }
+  EXPECT_EQ(webkit::parseCookieDate("Thu, 29 Feb 2024 00:00:00 GMT")->timeIntervalSince1970(),
+            1709164800.0);
+  EXPECT_EQ(webkit::parseCookieDate("01 Jan 69 00:00:00")->timeIntervalSince1970(), 3124224000.0);
+  for (const char* text : {"", "tomorrow", "Fri, 29 Feb 2023 00:00:00 GMT",
+                           "Sun, 06 Nov 1600 08:49:37 GMT", "Sun, 06 Nov 1994 24:00:00 GMT",
+                           "Sun, 06 Nov 1994 08:49 GMT", "Sun, 32 Nov 1994 08:49:37 GMT"}) {
+    EXPECT_FALSE(webkit::parseCookieDate(text)) << text;
+  }
+}
+
+TEST(CookieTest, ExpiredCookiesAreNeverStoredAndRemoveTheCookieTheyMatch) {
+  const AnyValue::Dictionary expired[] = {
+      {{"Max-Age", "0"}},
+      {{"Max-Age", "-1"}},
+      {{"Max-Age", int64_t{0}}},
+      {{"Expires", "Thu, 01 Jan 1970 00:00:00 GMT"}},
+      {{"Expires", "Sunday, 06-Nov-94 08:49:37 GMT"}},
+      {{"Expires", "Sun Nov  6 08:49:37 1994"}},
+      {{"Expires", "Wed, 21-Oct-2015 07:28:00 GMT"}},
+      // Max-Age wins over Expires, either way round.
+      {{"Expires", "Wed, 21 Oct 2099 07:28:00 GMT"}, {"Max-Age", "0"}},
+  };
+  auto store = foundation::makeObject<WKHTTPCookieStore>();
+  for (const auto& properties : expired) {
+    store->setCookie(cookie("n"), nullptr);
+    store->setCookie(cookie("n", properties), nullptr);
+    store->setCookie(cookie("fresh", properties), nullptr);
+    EXPECT_TRUE(allCookies(*store).empty()) << properties.front().first;
+    EXPECT_TRUE(store->storedCookies().empty()) << properties.front().first;
+  }
+  // Deleting a cookie that is stored also works with an expired copy of it.
+  store->setCookie(cookie("n"), nullptr);
+  store->deleteCookie(cookie("n", {{"Max-Age", "0"}}), nullptr);
+  EXPECT_TRUE(allCookies(*store).empty());
+
+  const AnyValue::Dictionary live[] = {
+      {{"Max-Age", "3600"}},
+      {{"Expires", "Wed, 21 Oct 2099 07:28:00 GMT"}},
+      {{"Expires", "Thu, 01 Jan 1970 00:00:00 GMT"}, {"Max-Age", "3600"}},
+      // A date that cannot be read leaves a cookie for the session.
+      {{"Expires", "tomorrow"}},
+  };
+  for (const auto& properties : live) {
+    store->setCookie(cookie("n", properties), nullptr);
+    EXPECT_EQ(allCookies(*store).size(), 1u) << properties.front().first;
+  }
 }
 
 TEST(WebsiteDataTest, RecordsGroupTypesBySiteAndRemovalHonoursTheDate) {

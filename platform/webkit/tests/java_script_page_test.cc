@@ -133,3 +133,59 @@ TEST_F(JavaScriptPageTest, AHeapAtItsCapFailsTheScriptAndNotTheProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr const char* kFillTheHeap =
+    "var keep = [];"
+    "for (var n = 1 << 24; n >= 1;) {"
+    "  try { keep.push(new Uint8Array(n)); } catch (e) { n = n >> 1; }"
+    "}";
+
+std::vector<std::string> handlerNamesOf(size_t count) {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < count; ++i) names.push_back("handler" + std::to_string(i));
+  return names;
+}
+
+TEST_F(JavaScriptPageTest, AFullHeapWithManyHandlersFailsOnlyThePagesScripts) {
+  // Each script rebuilds the handler objects, which a full heap has no room for.
+  for (size_t count : {10u, 1500u}) {
+    handlerNames = handlerNamesOf(count);
+    JavaScriptPage full{hooks(), std::nullopt};
+    full.evaluate(kFillTheHeap);
+    for (const char* script : {"window.webkit.messageHandlers.handler0.postMessage(1); 1", "keep"}) {
+      EXPECT_EQ(full.evaluate(script).error->code(), WKErrorJavaScriptExceptionOccurred) << count;
+    }
+  }
+  EXPECT_EQ(value("[1, 2].length"), AnyValue(int64_t{2}));
+}
+
+TEST_F(JavaScriptPageTest, AScriptPastItsBudgetFailsAndThePageGoesOn) {
+  JavaScriptPage timed{hooks(), std::nullopt, std::chrono::milliseconds(50)};
+  // Loops in the script, in a catch that tries to go on, in a getter of the result, in a message
+  // body and in a title's conversion.
+  for (const char* script : {
+           "while (true) {}",
+           "for (;;) { try { while (true) {} } catch (e) {} }",
+           "({get forever() { while (true) {} }})",
+           "window.webkit.messageHandlers.bridge.postMessage({get forever() { while (true) {} }})",
+           "document.title = {toString: function () { while (true) {} }}",
+       }) {
+    auto outcome = timed.evaluate(script);
+    ASSERT_TRUE(outcome.error) << script;
+    EXPECT_EQ(outcome.error->code(), WKErrorJavaScriptExceptionOccurred) << script;
+    const AnyValue* message =
+        foundation::findValue(outcome.error->userInfo(), WKJavaScriptExceptionMessageErrorKey);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(*message, AnyValue("RangeError: execution timeout")) << script;
+  }
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(titles.empty());
+  // Each script has a budget of its own: the page and its globals are still there.
+  timed.setScriptTimeBudget(JavaScriptPage::kDefaultScriptTimeBudget);
+  EXPECT_EQ(timed.evaluate("var n = 0; for (var i = 0; i < 1000; i++) n += i; n").value,
+            AnyValue(int64_t{499500}));
+}
+
+}  // namespace

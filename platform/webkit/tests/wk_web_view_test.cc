@@ -1,8 +1,15 @@
 // The web view model: navigations step by step, loads of each kind, scripts and script messages.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <condition_variable>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/webkit/testing/web_view_controls.h"
@@ -166,6 +173,74 @@ TEST_F(WKWebViewTest, FilesLoadOnlyUnderTheirReadAccessFolder) {
   std::filesystem::remove_all(folder);
 }
 
+// A FIFO that nobody writes to: opening it to read blocks. Should that happen, a watchdog opens
+// its writing end after a bound, so that the test fails instead of hanging.
+class FifoWithoutWriter {
+ public:
+  explicit FifoWithoutWriter(std::filesystem::path path) : path_(std::move(path)) {
+    EXPECT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    watchdog_ = std::thread([this] {
+      std::unique_lock lock(mutex_);
+      if (done_changed_.wait_for(lock, std::chrono::seconds(5), [this] { return done_; })) return;
+      blocked_a_reader_ = true;
+      int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    });
+  }
+  ~FifoWithoutWriter() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    done_changed_.notify_all();
+    watchdog_.join();
+  }
+  bool blockedAReader() {
+    std::lock_guard lock(mutex_);
+    return blocked_a_reader_;
+  }
+
+ private:
+  std::filesystem::path path_;
+  std::mutex mutex_;
+  std::condition_variable done_changed_;
+  bool done_ = false;
+  bool blocked_a_reader_ = false;
+  std::thread watchdog_;
+};
+
+TEST_F(WKWebViewTest, OnlyRegularFilesWithinTheSizeLimitLoadAndOthersFailTheLoad) {
+  auto folder =
+      std::filesystem::temp_directory_path() / ("wk_web_view_files_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "folder.html");
+  {
+    std::ofstream large(folder / "large.html");
+    large << "<title>Large</title>";
+    std::filesystem::resize_file(folder / "large.html", (std::uintmax_t{64} << 20) + 1);
+  }
+  auto fileURL = [&](const std::string& path) { return url("file://" + path); };
+  FifoWithoutWriter fifo(folder / "fifo.html");
+  struct Case {
+    std::string file;
+    std::string folder;
+    std::string event;
+  };
+  for (const auto& test_case : {
+           Case{(folder / "fifo.html").string(), folder.string() + "/", "failProvisional -1102"},
+           Case{"/dev/zero", "/dev/", "failProvisional -1102"},
+           Case{(folder / "folder.html").string(), folder.string() + "/", "failProvisional -1101"},
+           Case{(folder / "large.html").string(), folder.string() + "/", "failProvisional -1103"},
+       }) {
+    webView->loadFileURL(fileURL(test_case.file), fileURL(test_case.folder));
+    ASSERT_TRUE(settle()) << test_case.file;
+    ASSERT_FALSE(fifo.blockedAReader()) << "the load blocked on " << test_case.file;
+    ASSERT_EQ(delegate->events.back(), test_case.event) << test_case.file;
+    EXPECT_FALSE(webView->isLoading());
+  }
+  EXPECT_EQ(webView->title(), std::nullopt);
+  std::filesystem::remove_all(folder);
+}
+
 TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
   auto configuration = makeObject<WKWebViewConfiguration>();
   auto collector = makeObject<Collector>();
@@ -197,6 +272,31 @@ TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
   EXPECT_EQ(results[2].second, WKErrorJavaScriptResultTypeIsUnsupported);
   EXPECT_EQ(results[3].second, WKErrorJavaScriptExceptionOccurred);
   EXPECT_EQ(results[4].first, foundation::AnyValue("\xF0\x9F\x98\x80"));
+}
+
+TEST_F(WKWebViewTest, ScriptsPastTheirBudgetFailAloneAndThePageLoadsOn) {
+  auto configuration = makeObject<WKWebViewConfiguration>();
+  configuration->userContentController()->addUserScript(makeObject<WKUserScript>(
+      "while (true) {}", WKUserScriptInjectionTimeAtDocumentStart, true));
+  auto view = makeObject<WKWebView>(NSRect{}, configuration);
+  view->setNavigationDelegate(delegate);
+  // Long enough that a script that does end is never cut short on a busy machine.
+  WebViewControls::setScriptTimeBudget(*view, std::chrono::milliseconds(250));
+  view->loadHTMLString(
+      "<script>for (;;) {}</script><script>document.title = 'after the loop';</script>", nullptr);
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return WebViewControls::pendingNavigations(*view) == 0; }));
+  EXPECT_EQ(delegate->events.back(), "finish");
+  EXPECT_EQ(view->title(), "after the loop");
+
+  std::vector<std::pair<foundation::AnyValue, int64_t>> results;
+  for (const char* script : {"while (true) {}", "document.title"}) {
+    view->evaluateJavaScript(script, [&](const foundation::AnyValue& value, const auto& error) {
+      results.emplace_back(value, error ? error->code() : 0);
+    });
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return results.size() == 2; }));
+  EXPECT_EQ(results[0].second, WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(results[1], std::make_pair(foundation::AnyValue("after the loop"), int64_t{0}));
 }
 
 TEST_F(WKWebViewTest, DelegatesAreHeldWeakly) {

@@ -89,6 +89,20 @@ TEST_F(HTTPCookieTest, CookieStoresSetAndListCookies) {
   EXPECT_EQ(receivedOn("HTTPCookie.pigeon_newInstance").size(), 1u);
 }
 
+TEST_F(HTTPCookieTest, SettingAnExpiredCookieDeletesTheStoredOne) {
+  auto store = WKWebsiteDataStore::nonPersistentDataStore();
+  instances().registerDartObject(store, 10);
+  ASSERT_EQ(call("WKWebsiteDataStore", "httpCookieStore", {ref(10), id(11)}), ok());
+  ASSERT_EQ(call("HTTPCookie", "pigeon_defaultConstructor", {id(1), Value(sessionCookie())}), ok());
+  ASSERT_EQ(call("WKHTTPCookieStore", "setCookie", {ref(11), ref(1)}), ok());
+
+  ValueMap expired = sessionCookie();
+  expired.set(key(Key::expires), Value("Thu, 01 Jan 1970 00:00:00 GMT"));
+  ASSERT_EQ(call("HTTPCookie", "pigeon_defaultConstructor", {id(2), Value(expired)}), ok());
+  EXPECT_EQ(call("WKHTTPCookieStore", "setCookie", {ref(11), ref(2)}), ok());
+  EXPECT_EQ(call("WKHTTPCookieStore", "getAllCookies", {ref(11)}), ok(Value(ValueList{})));
+}
+
 TEST_F(HTTPCookieTest, DefaultDataStoreIsTheProcessStore) {
   ASSERT_EQ(call("WKWebsiteDataStore", "defaultDataStore", {id(20)}), ok());
   EXPECT_EQ(instances().lookupObject(20), WKWebsiteDataStore::defaultDataStore());

@@ -103,10 +103,15 @@ TEST_F(FlutterAssetManagerTest, AssetsAreFoundInTheBundleOrNamedRelativeToIt) {
   std::string bundle_url = "file://" + root.string() + "/My%20App.app/";
   EXPECT_EQ(assets.urlForAsset("site/index.html"),
             bundle_url + "Contents/Resources/flutter_assets/site/index.html");
-  // Not a resource: the key relative to the bundle's own URL.
-  EXPECT_EQ(assets.urlForAsset("site/missing.html"),
-            bundle_url + "flutter_assets/site/missing.html");
+  // Not a resource: the key relative to the bundle's own URL, when something is there.
+  fs::create_directories(bundle_path / "flutter_assets/other");
+  std::ofstream(bundle_path / "flutter_assets/other/a.js") << "1";
   EXPECT_EQ(assets.urlForAsset("site/../other/a.js"), bundle_url + "flutter_assets/other/a.js");
+  EXPECT_EQ(assets.urlForAsset("site/missing.html"), std::nullopt);
+  // Nothing outside the bundle is an asset, though it is there.
+  std::ofstream(root / "outside.html") << "<p>";
+  EXPECT_EQ(assets.urlForAsset("../../../../outside.html"), std::nullopt);
+  EXPECT_EQ(assets.urlForAsset("../../outside.html"), std::nullopt);
   // A key that is no URL gives none.
   EXPECT_EQ(assets.urlForAsset("site/no such.html"), std::nullopt);
 }

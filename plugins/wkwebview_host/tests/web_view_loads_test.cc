@@ -143,11 +143,58 @@ TEST_F(WebViewLoadsTest, FilesLoadWithinTheirReadAccessFolderOnly) {
   ASSERT_TRUE(settle());
   EXPECT_EQ((*receivedOn("NSError.pigeon_newInstance").back().message.asList())[1],
             Value(int64_t{-1100}));
+  // A device is no page: the load fails instead of reading forever.
+  EXPECT_EQ(onWebView("loadFileUrl", {Value("/dev/zero"), Value("/dev")}), ok());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ((*receivedOn("NSError.pigeon_newInstance").back().message.asList())[1],
+            Value(int64_t{-1102}));
   // An asset that is not in the bundle fails before anything loads.
   auto missing = onWebView("loadFlutterAsset", {Value("site/missing page.html")});
   EXPECT_EQ(missing, failure("HWVURLParsingError",
                              Value("Failed to find asset with filepath: "
                                    "`flutter_assets/site/missing page.html`.")));
+}
+
+TEST_F(WebViewLoadsTest, AssetsMissingFromTheBundleAnswerTheParsingErrorAndLoadNothing) {
+  for (const std::string asset :
+       {"site/missing.html", "../../../../files/site/index.html", "../../../../files/site/index",
+        "/etc/hostname"}) {
+    SCOPED_TRACE(asset);
+    EXPECT_EQ(onWebView("loadFlutterAsset", {Value(asset)}),
+              failure("HWVURLParsingError",
+                      Value("Failed to find asset with filepath: `flutter_assets/" + asset + "`.")));
+  }
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(delegateCalls().empty());
+}
+
+TEST_F(WebViewLoadsTest, TextHoldingANulIsNeverAURLOrAPath) {
+  using namespace std::string_literals;
+  // Each names an existing page up to its NUL.
+  const std::string index = (root / "files/site/index.html").string();
+  EXPECT_EQ(call("URLRequest", "pigeon_defaultConstructor",
+                 {id(20), Value("https://served.test/page\0evil"s)}).asList()->front(),
+            Value("ConstructorReturnedNullError"));
+  EXPECT_EQ(onWebView("loadHtmlString", {Value("<title>Html</title>"),
+                                         Value("https://base.test/\0evil"s)}).asList()->front(),
+            Value("invalid-argument"));
+  EXPECT_EQ(onWebView("loadFlutterAsset", {Value("site/asset.html\0.evil"s)}).asList()->front(),
+            Value("HWVURLParsingError"));
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(delegateCalls().empty());
+
+  // A path is not checked before the load; its navigation fails.
+  EXPECT_EQ(onWebView("loadFileUrl", {Value(index + "\0.evil"s), Value((root / "files").string())}),
+            ok());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegateCalls().back(), "didFailProvisionalNavigation");
+  EXPECT_EQ((*receivedOn("NSError.pigeon_newInstance").back().message.asList())[1],
+            Value(int64_t{-1002}));
+  EXPECT_EQ(onWebView("loadFileUrl", {Value(index), Value((root / "files/site").string() + "\0"s)}),
+            ok());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegateCalls().back(), "didFailProvisionalNavigation");
+  EXPECT_EQ(onWebView("getTitle"), ok());
 }
 
 TEST_F(WebViewLoadsTest, HistoryGoesBackForwardAndReloadsThroughTheChannels) {

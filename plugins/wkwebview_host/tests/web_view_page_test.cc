@@ -114,6 +114,38 @@ TEST_F(WebViewPageTest, UserScriptsPostMessagesThatArriveLaterWithTheirBodies) {
   EXPECT_EQ(evaluate("typeof window.webkit.messageHandlers.bridge"), ok(Value("undefined")));
 }
 
+TEST_F(WebViewPageTest, ScriptsThatFillTheHeapOrNeverEndFailOnlyTheirOwnCalls) {
+  constexpr int64_t kController = 50, kHandler = 51;
+  instances().registerDartObject(webView->configuration()->userContentController(), kController);
+  ASSERT_EQ(call("WKScriptMessageHandler", "pigeon_defaultConstructor", {id(kHandler)}), ok());
+  for (int i = 0; i < 10; ++i) {
+    ASSERT_EQ(call("WKUserContentController", "addScriptMessageHandler",
+                   {ref(kController), ref(kHandler), Value("handler" + std::to_string(i))}),
+              ok());
+  }
+  webkit::testing::WebViewControls::setScriptTimeBudget(*webView, std::chrono::milliseconds(50));
+  auto failsWithItsOwnError = [&](const std::string& script) {
+    auto reply = evaluate(script);
+    const auto* fields = reply.asList();
+    return fields != nullptr && fields->size() == 3 &&
+           fields->front() == Value("HWVEvaluateJavaScriptError");
+  };
+  EXPECT_TRUE(failsWithItsOwnError("while (true) {}"));
+  webkit::testing::WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(60));
+  EXPECT_EQ(evaluate("'still here'"), ok(Value("still here")));
+
+  EXPECT_TRUE(failsWithItsOwnError(
+      "var keep = []; for (var n = 1 << 24; n >= 1;) {"
+      "  try { keep.push(new Uint8Array(n)); } catch (e) { n = n >> 1; } }"
+      "keep.push(new Uint8Array(1 << 24));"));
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(failsWithItsOwnError("1"));
+  // Another web view has a page of its own.
+  instances().registerDartObject(foundation::makeObject<WKWebViewConfiguration>(), 60);
+  ASSERT_EQ(call("NSViewWKWebView", "pigeon_defaultConstructor", {id(61), ref(60)}), ok());
+  EXPECT_EQ(call("NSViewWKWebView", "evaluateJavaScript", {ref(61), Value("6 * 7")}),
+            ok(Value(int64_t{42})));
+}
+
 TEST_F(WebViewPageTest, NewWindowRequestsAreOnlyToldWithTheirConfigurationAndAction) {
   constexpr int64_t kUIDelegate = 40;
   ASSERT_EQ(call("WKUIDelegate", "pigeon_defaultConstructor", {id(kUIDelegate)}), ok());
