@@ -115,19 +115,8 @@ void MacOSFileDialogHandler::beginSheet(
 
 void MacOSFileDialogHandler::showOpenFilesPanel(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  auto panel = NSOpenPanel::openPanel();
   auto arguments = DialogArguments::read(call.arguments);
-  applyInitialDirectory(*panel, arguments.initialDirectory);
-  if (arguments.dialogTitle) {
-    panel->setTitle(*arguments.dialogTitle);
-    panel->setMessage(*arguments.dialogTitle);
-  }
-  panel->setShowsHiddenFiles(false);
-  panel->setAllowsMultipleSelection(arguments.allowMultiple);
-  panel->setCanChooseDirectories(false);
-  panel->setCanChooseFiles(true);
-  panel->setTreatsFilePackagesAsDirectories(false);
-  applyTypeFilter(*panel, arguments.allowedExtensions, call.method);
+  auto panel = filePanel(arguments, arguments.allowMultiple, false, call.method);
   beginSheet(panel, std::move(result), [](NSSavePanel& ended) -> Value {
     ValueList files;
     for (const auto& url : static_cast<NSOpenPanel&>(ended).URLs()) {
@@ -139,24 +128,31 @@ void MacOSFileDialogHandler::showOpenFilesPanel(const FlutterMethodCall& call,
 
 void MacOSFileDialogHandler::showFilesAndDirectoriesPanel(const FlutterMethodCall& call,
                                                           FlutterResult result) {
+  auto panel = filePanel(DialogArguments::read(call.arguments), true, true,
+                         kFilesAndDirectoriesMethod);
+  beginSheet(panel, std::move(result), [](NSSavePanel& ended) -> Value {
+    ValueList paths;
+    for (const auto& url : static_cast<NSOpenPanel&>(ended).URLs()) paths.push_back(url.path());
+    return paths.empty() ? Value() : Value(std::move(paths));
+  });
+}
+
+std::shared_ptr<NSOpenPanel> MacOSFileDialogHandler::filePanel(const DialogArguments& arguments,
+                                                               bool multiple, bool directories,
+                                                               const std::string& method) {
   auto panel = NSOpenPanel::openPanel();
-  auto arguments = DialogArguments::read(call.arguments);
   applyInitialDirectory(*panel, arguments.initialDirectory);
   if (arguments.dialogTitle) {
     panel->setTitle(*arguments.dialogTitle);
     panel->setMessage(*arguments.dialogTitle);
   }
   panel->setShowsHiddenFiles(false);
-  panel->setAllowsMultipleSelection(true);
-  panel->setCanChooseDirectories(true);
+  panel->setAllowsMultipleSelection(multiple);
+  panel->setCanChooseDirectories(directories);
   panel->setCanChooseFiles(true);
   panel->setTreatsFilePackagesAsDirectories(false);
-  applyTypeFilter(*panel, arguments.allowedExtensions, kFilesAndDirectoriesMethod);
-  beginSheet(panel, std::move(result), [](NSSavePanel& ended) -> Value {
-    ValueList paths;
-    for (const auto& url : static_cast<NSOpenPanel&>(ended).URLs()) paths.push_back(url.path());
-    return paths.empty() ? Value() : Value(std::move(paths));
-  });
+  applyTypeFilter(*panel, arguments.allowedExtensions, method);
+  return panel;
 }
 
 void MacOSFileDialogHandler::showDirectoryPanel(const FlutterMethodCall& call,

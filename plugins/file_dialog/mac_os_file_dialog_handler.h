@@ -14,6 +14,8 @@
 
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/flutter_view_controller.h"
+#include "platform/appkit/ns_open_panel.h"
+#include "plugins/file_dialog/dialog_arguments.h"
 #include "plugins/file_dialog/entitlement_gate.h"
 
 class NSSavePanel;
@@ -49,6 +51,9 @@ class MacOSFileDialogHandler : public FlutterStreamHandler,
   void showFilesAndDirectoriesPanel(const FlutterMethodCall& call, FlutterResult result);
   void showDirectoryPanel(const FlutterMethodCall& call, FlutterResult result);
   void showSavePanel(const FlutterMethodCall& call, FlutterResult result);
+  // An open panel that chooses files, and directories too when asked, filtered as `method` asks.
+  static std::shared_ptr<NSOpenPanel> filePanel(const DialogArguments& arguments, bool multiple,
+                                                bool directories, const std::string& method);
 
   // The panel's directoryURL: the given directory, else the sandbox's home, else the panel's own.
   static void applyInitialDirectory(NSSavePanel& panel,

@@ -6,6 +6,7 @@
 #include "platform/appkit/ns_application.h"
 #include "platform/appkit/ns_event.h"
 #include "platform/appkit/ns_screen.h"
+#include "platform/flutter/no_screen_error.h"
 #include "plugins/screen_geometry/display_maps.h"
 
 namespace screen_geometry {
@@ -25,10 +26,6 @@ const std::vector<std::pair<std::string_view, Method>>& methodTable() {
       {"getAllDisplays", &ScreenGeometryMacosPlugin::getAllDisplays},
   };
   return table;
-}
-
-FlutterError noScreenError() {
-  return FlutterError{"NO_SCREEN", "No screen is attached", flutter::Value()};
 }
 
 int64_t screenCount() { return static_cast<int64_t>(NSScreen::screens().size()); }
@@ -76,7 +73,7 @@ void ScreenGeometryMacosPlugin::getCursorScreenPoint(const FlutterMethodCall& /*
   NSPoint location = NSEvent::mouseLocation();
   auto main_screen = NSScreen::mainScreen();
   if (!main_screen) {
-    result(noScreenError());
+    result(flutter::noScreenError());
     return;
   }
   // The lowest top edge among the main screen and all screens.
@@ -91,7 +88,7 @@ void ScreenGeometryMacosPlugin::getPrimaryDisplay(const FlutterMethodCall& /*cal
                                                   FlutterResult result) {
   auto screens = NSScreen::screens();
   if (screens.empty()) {
-    result(noScreenError());
+    result(flutter::noScreenError());
     return;
   }
   const auto& first = *screens.front();

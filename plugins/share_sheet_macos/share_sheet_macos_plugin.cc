@@ -6,6 +6,7 @@
 
 #include "platform/appkit/ns_sharing_service_picker.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/flutter/argument_reader.h"
 #include "plugins/share_sheet_macos/share_sheet_macos_success_delegate.h"
 
 namespace share_sheet_macos {
@@ -23,32 +24,15 @@ struct ShareRequest {
   NSRect origin = CGRectZero;
 
   static ShareRequest read(const ValueMap& map) {
-    auto string = [&](const char* key) -> std::optional<std::string> {
-      const Value* value = map.find(std::string_view(key));
-      if (value == nullptr || value->asString() == nullptr) return std::nullopt;
-      return *value->asString();
-    };
-    auto number = [&](const char* key) -> CGFloat {
-      const Value* value = map.find(std::string_view(key));
-      return value != nullptr && value->is<double>() ? value->get<double>() : 0;
-    };
+    auto number = [&](const char* key) -> CGFloat { return flutter::doubleAt(map, key).value_or(0); };
     ShareRequest request;
     request.origin = NSMakeRect(number("originX"), number("originY"), number("originWidth"),
                                 number("originHeight"));
-    request.text = string("text");
-    request.uri = string("uri");
-    if (const Value* paths = map.find(std::string_view("paths"))) {
-      if (const auto* list = paths->asList()) {
-        std::vector<std::string> strings;
-        for (const auto& path : *list) {
-          if (path.asString() == nullptr) break;
-          strings.push_back(*path.asString());
-        }
-        if (strings.size() == list->size()) request.paths = std::move(strings);
-      }
-    }
-    request.subject = string(kPreferredSubjectKey);
-    if (!request.subject) request.subject = string("subject");
+    request.text = flutter::stringAt(map, "text");
+    request.uri = flutter::stringAt(map, "uri");
+    request.paths = flutter::stringsAt(map, "paths");
+    request.subject = flutter::stringAt(map, kPreferredSubjectKey);
+    if (!request.subject) request.subject = flutter::stringAt(map, "subject");
     return request;
   }
 
@@ -78,8 +62,7 @@ void ShareSheetMacosPlugin::handleMethodCall(const FlutterMethodCall& call, Flut
     result(FlutterMethodNotImplemented);
     return;
   }
-  const ValueMap* arguments = call.arguments.asMap();
-  auto request = ShareRequest::read(arguments != nullptr ? *arguments : ValueMap());
+  auto request = ShareRequest::read(flutter::mapOrEmpty(call.arguments));
   auto items = request.items();
   if (!items) {
     result(FlutterError{"error", "No content to share", nullptr});

@@ -8,13 +8,13 @@
 #include "platform/appkit/ns_progress_indicator.h"
 #include "platform/appkit/ns_screen.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/flutter/no_screen_error.h"
 #include "plugins/window_control/window_extensions.h"
 
 namespace window_control {
 
 namespace {
 
-const char* const kNoScreenCode = "NO_SCREEN";
 const char* const kDockTileInUseCode = "DOCK_TILE_IN_USE";
 
 // Height of the first screen, against which top-left positions are measured.
@@ -22,10 +22,6 @@ std::optional<CGFloat> firstScreenHeight() {
   auto screens = NSScreen::screens();
   if (screens.empty()) return std::nullopt;
   return screens.front()->frame().size.height;
-}
-
-FlutterError noScreenError() {
-  return FlutterError{kNoScreenCode, "No screen is attached", flutter::Value()};
 }
 
 // The title bar's container: the close button's superview's superview.
@@ -184,7 +180,7 @@ OperationError WindowManager::setBackgroundColor(const WindowArguments& argument
 
 FlutterMethodResponse WindowManager::getBounds() const {
   auto screen_height = firstScreenHeight();
-  if (!screen_height) return noScreenError();
+  if (!screen_height) return flutter::noScreenError();
   NSRect frame = main_window_->frame();
   return flutter::Value(flutter::ValueMap{
       {"x", frame.origin.x},
@@ -217,7 +213,7 @@ OperationError WindowManager::setBounds(const WindowArguments& arguments) {
   }
   if (x && y) {
     auto screen_height = firstScreenHeight();
-    if (!screen_height) return noScreenError();
+    if (!screen_height) return flutter::noScreenError();
     frame.origin = CGPointMake(*x, *screen_height - *y - frame.size.height);
   }
   if (animate) {

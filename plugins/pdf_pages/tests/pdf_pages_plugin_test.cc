@@ -10,6 +10,7 @@
 #include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/testing/coregraphics_controls.h"
 #include "platform/foundation/testing/blocking_fifo.h"
+#include "plugins/pdf_pages/pdf_errors.h"
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
 
 namespace pdf_pages::testing {
@@ -454,6 +455,36 @@ TEST_F(RefusalTest, EveryMalformedCallGetsAClearError) {
   }
   // Nothing was stored under the ids of the refused loads.
   expectError(call("getPagesWidth", Value("x")), "PDF_UNKNOWN_DOCUMENT");
+}
+
+TEST_F(RefusalTest, ArgumentErrorsNameTheFirstBadKeyAndWhatItMustBe) {
+  const Value one(int32_t{1});
+  auto map = [](std::initializer_list<std::pair<const char*, Value>> entries) {
+    ValueMap map;
+    for (const auto& [key, value] : entries) map.set(Value(key), value);
+    return Value(std::move(map));
+  };
+  const std::pair<Value, const char*> pages[] = {
+      {Value("doc"), "The arguments must be a map"},
+      {map({{"width", one}}), "\"index\" is missing"},
+      {map({{"index", Value()}}), "\"index\" must be an integer"},
+      {map({{"index", one}, {"width", Value("1")}}), "\"width\" must be an integer"},
+      {map({{"index", one}, {"width", one}, {"height", one}}), "\"documentID\" is missing"},
+  };
+  for (const auto& [arguments, message] : pages) {
+    auto reply = call("getPage", arguments);
+    EXPECT_EQ(reply.error, pdfError(kInvalidArgumentsCode, message)) << reply.describe();
+  }
+  auto tile = call("getTileImage", map({{"pageNumber", one}, {"scale", one}}));
+  EXPECT_EQ(tile.error, pdfError(kInvalidArgumentsCode, "\"scale\" must be a double"));
+  auto bytes = call("initializePdfRenderer", map({{"documentBytes", Value("%PDF")}}));
+  EXPECT_EQ(bytes.error, pdfError(kInvalidArgumentsCode, "\"documentBytes\" must be typed data"));
+  auto path = call("loadPdfFromFile", map({{"path", one}}));
+  EXPECT_EQ(path.error, pdfError(kInvalidArgumentsCode, "\"path\" must be a string"));
+  for (const char* method : {"getPagesWidth", "closeDocument"}) {
+    EXPECT_EQ(call(method, map({})).error,
+              pdfError(kInvalidArgumentsCode, "The arguments must be a document id (a string)"));
+  }
 }
 
 TEST_F(RefusalTest, AnUnknownMethodIsNotImplementedAndABitmapThatCannotBeMadeIsAnError) {

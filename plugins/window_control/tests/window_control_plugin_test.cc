@@ -63,8 +63,24 @@ TEST_F(WindowControlTest, MissingOrMistypedArgumentsAnswerInvalidArguments) {
                        {"backgroundColorB", int32_t{0}}},
               "INVALID_ARGUMENTS");
   expectError("setProgressBar", ValueMap{{"progress", std::nan("")}}, "INVALID_ARGUMENTS");
-  auto reply = call("setIgnoreMouseEvents", ValueMap{{"ignore", true}});
-  EXPECT_EQ(reply.error.message, "Argument 'forward' must be a Boolean");
+  // The message names the first bad key and what it must be; null and a non-map read as absent.
+  const std::tuple<const char*, Value, const char*> messages[] = {
+      {"setIgnoreMouseEvents", ValueMap{{"ignore", true}}, "Argument 'forward' must be a Boolean"},
+      {"setTitle", ValueMap{{"title", Value()}}, "Argument 'title' must be a string"},
+      {"setTitle", Value("title"), "Argument 'title' must be a string"},
+      {"setMinimumSize", ValueMap{{"width", "wide"}, {"height", "high"}},
+       "Argument 'width' must be a number"},
+      {"setMinimumSize", ValueMap{{"width", -1.0}, {"height", 10.0}},
+       "Argument 'width' must be a finite number not below 0"},
+      {"setBounds", ValueMap{{"x", 1.0}, {"width", std::nan("")}},
+       "Argument 'width' must be a finite number"},
+      {"setBackgroundColor", ValueMap{{"backgroundColorA", 1.5}},
+       "Argument 'backgroundColorA' must be an integer"},
+  };
+  for (const auto& [method, arguments, message] : messages) {
+    auto reply = call(method, arguments);
+    EXPECT_EQ(reply.error, (FlutterError{"INVALID_ARGUMENTS", message, Value()})) << method;
+  }
   // Nothing was changed by the refused calls.
   EXPECT_EQ(window->frame(), kFrame);
   EXPECT_EQ(window->minSize(), CGSizeZero);
