@@ -153,6 +153,7 @@ void WebRTCHostPlugin::handleStreamDispose(const FlutterMethodCall& call, Flutte
     track_settings_.erase(track->trackId());
   }
   local_streams_.erase(stream_id);
+  abandonCapturesOfDisposedTracks();
   deactiveRtcAudioSession();
   if (stopping.empty()) {
     result(nullptr);
@@ -190,6 +191,7 @@ void WebRTCHostPlugin::handleTrackDispose(const FlutterMethodCall& call, Flutter
   track_settings_.erase(*track_id);
   if (removed_audio) ensureAudioSession();
   if (auto renderer = findRendererByTrackId(*track_id)) renderer->setVideoTrack(nullptr);
+  abandonCapturesOfDisposedTracks();
   result(nullptr);
 }
 

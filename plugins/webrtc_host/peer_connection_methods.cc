@@ -54,6 +54,7 @@ void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
   if (auto peer = peerConnectionForId(id)) {
     peer_connections_.erase(id);
     peerConnectionClose(*peer);
+    abandonCapturesOfDisposedTracks();
   }
   deactiveRtcAudioSession();
   result(nullptr);

@@ -181,6 +181,11 @@ class WebRTCHostPlugin : public FlutterPlugin,
   const std::shared_ptr<RTCCameraVideoCapturer>& videoCapturer() const { return video_capturer_; }
   std::shared_ptr<HostRTCVideoRenderer> findRendererByTrackId(const std::string& trackId) const;
   std::map<int64_t, std::shared_ptr<HostRTCVideoRenderer>>& renders() { return renders_; }
+  const std::vector<std::shared_ptr<HostRTCFrameCapturer>>& frameCapturers() const {
+    return frame_capturers_;
+  }
+  // Answers every pending frame capture whose track the plug-in no longer knows.
+  void abandonCapturesOfDisposedTracks();
   const std::shared_ptr<HostRTCVideoPlatformViewFactory>& platformViewFactory() const {
     return platform_view_factory_;
   }

@@ -202,6 +202,40 @@ TEST_F(NegotiationModelTest, CandidatesNeedARemoteDescriptionAndAKnownSection) {
               }).has_value());
 }
 
+TEST_F(NegotiationModelTest, RemoteCandidatesAreCappedPerConnection) {
+  constexpr size_t kCandidatesKept = 1000;  // as documented for callers
+  auto left = make(left_notes);
+  auto right = make(right_notes);
+  left->addTransceiverOfType(RTCRtpMediaTypeAudio);
+  negotiate(*left, *right);
+  const auto candidate = [](uint32_t port, const std::string& ufrag) {
+    webrtc_model::SdpCandidate parsed;
+    parsed.foundation = "1";
+    parsed.transport = "udp";
+    parsed.priority = 1;
+    parsed.address = "127.0.0.1";
+    parsed.port = port;
+    parsed.type = "host";
+    parsed.ufrag = ufrag;
+    return RTCIceCandidate(webrtc_model::writeCandidate(parsed), 0, "0");
+  };
+  // Candidates of another ICE generation never connect, however many there are.
+  for (uint32_t port = 1; port < kCandidatesKept; ++port) {
+    ASSERT_FALSE(run([&](auto done) { right->addIceCandidate(candidate(port, "old"), done); }));
+  }
+  EXPECT_EQ(webrtc::testing::remoteCandidates(*right).size(),
+            kCandidatesKept - 1);
+  const auto last = run([&](auto done) {
+    right->addIceCandidate(candidate(kCandidatesKept, "old"), done);
+  });
+  EXPECT_FALSE(last.has_value());
+  const auto refused = run([&](auto done) { right->addIceCandidate(candidate(1, "old"), done); });
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->localizedDescription, "Too many remote ICE candidates");
+  EXPECT_EQ(webrtc::testing::remoteCandidates(*right).size(),
+            kCandidatesKept);
+}
+
 TEST_F(NegotiationModelTest, PlanBAnnouncesRemoteStreams) {
   RTCConfiguration plan_b;
   plan_b.sdpSemantics = RTCSdpSemanticsPlanB;
