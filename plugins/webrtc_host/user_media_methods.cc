@@ -392,6 +392,7 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
       {"frameRate", static_cast<int32_t>(fps)},
       {"facingMode", facing_mode ? *facing_mode : facingModeOf(device->position())}};
   stream->addVideoTrack(track);
+  capture_pipelines_[track_id] = adapter;
   local_tracks_[track_id] = std::make_shared<LocalVideoTrack>(track, adapter);
   success(stream);
 }

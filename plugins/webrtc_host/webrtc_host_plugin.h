@@ -32,6 +32,7 @@
 #include "plugins/webrtc_host/host_rtc_video_renderer.h"
 #include "plugins/webrtc_host/frame_cryptor_channel.h"
 #include "plugins/webrtc_host/local_track.h"
+#include "plugins/webrtc_host/video_processing_adapter.h"
 
 namespace webrtc_host {
 
@@ -345,8 +346,10 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleMediaStreamTrackSetEnable(const FlutterMethodCall& call, FlutterResult result);
   void handleSetVolume(const FlutterMethodCall& call, FlutterResult result);
   void handleSetMicrophoneMute(const FlutterMethodCall& call, FlutterResult result);
-  // Calls the track's stop handler, if any; `completion` runs on the main thread.
-  bool stopCapturerOfTrack(const std::string& trackId, std::function<void()> completion);
+  // Calls the track's stop handler, if any; `completion` runs on the main thread. With
+  // `forgetCapturer`, the plug-in stops naming the capturer once it has stopped.
+  bool stopCapturerOfTrack(const std::string& trackId, bool forgetCapturer,
+                           std::function<void()> completion);
 
   // Camera control. Answers the camera track of the call, or answers the error and null.
   std::shared_ptr<LocalTrack> cameraTrackFor(const FlutterMethodCall& call, FlutterResult& result,
@@ -398,6 +401,9 @@ class WebRTCHostPlugin : public FlutterPlugin,
   std::shared_ptr<RTCCameraVideoCapturer> video_capturer_;
   // The camera capturer behind each camera track, to tell which one a stop concerns.
   std::map<std::string, std::weak_ptr<RTCCameraVideoCapturer>> camera_capturers_;
+  // The adapter that feeds each capturing track's source. Capturers hold their delegate weakly
+  // and listed wrappers carry none, so the pipeline is owned here until the track is disposed.
+  std::map<std::string, std::shared_ptr<VideoProcessingAdapter>> capture_pipelines_;
   std::map<std::string, flutter::ValueMap> track_settings_;
   bool using_front_camera_ = false;
   int64_t last_target_width_ = 0;

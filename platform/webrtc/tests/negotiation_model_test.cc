@@ -11,6 +11,7 @@
 #include "platform/webrtc/rtc_peer_connection.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "platform/webrtc/sdp_text.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 #include "platform/webrtc/testing/peer_connection_controls.h"
 
 namespace {
@@ -82,7 +83,7 @@ class NegotiationModelTest : public ::testing::Test {
       *result = error;
       dispatch_semaphore_signal(done);
     });
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    webrtc::testing::waitOrAbort(done, "a framework completion");
     return *result;
   }
   RTCSessionDescription describe(RTCPeerConnection& connection, bool offer,
@@ -99,7 +100,7 @@ class NegotiationModelTest : public ::testing::Test {
     } else {
       connection.answerForConstraints(constraints, handler);
     }
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    webrtc::testing::waitOrAbort(done, "a framework completion");
     return result->value_or(RTCSessionDescription(RTCSdpTypeOffer, ""));
   }
   // One full offer/answer round; answers the offer's model.
