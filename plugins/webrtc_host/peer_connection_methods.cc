@@ -77,8 +77,11 @@ void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, Flu
     result(failedError(call.method, kPeerConnectionNotFound));
     return;
   }
-  // Whether the framework accepts the change is not reported.
-  peer->peerConnection()->setConfiguration(toRTCConfiguration(arguments.value("configuration")));
+  if (!peer->peerConnection()->setConfiguration(
+          toRTCConfiguration(arguments.value("configuration")))) {
+    result(failedError(call.method, "Error: the configuration could not be applied"));
+    return;
+  }
   result(nullptr);
 }
 
@@ -90,7 +93,10 @@ void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterRes
     result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
     return;
   }
-  peer->peerConnection()->addStream(stream->second);
+  if (!peer->peerConnection()->addStream(stream->second)) {
+    result(failedError(call.method, "Error: peerConnection.addStream failed!"));
+    return;
+  }
   result(flutter::Value(""));
 }
 

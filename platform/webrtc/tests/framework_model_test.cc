@@ -178,4 +178,23 @@ TEST_F(PeerConnectionModelTest, RelayOnlyConnectionsNeverConnect) {
   EXPECT_EQ(left->iceGatheringState(), RTCIceGatheringStateComplete);
 }
 
+TEST(RtpSenderModelTest, ReadingParametersKeepsTheCallersTransaction) {
+  RTCRtpEncodingParameters encoding;
+  encoding.rid = "a";
+  auto held = std::make_shared<RTCRtpSender>("s", "video", nullptr, std::vector<std::string>{},
+                                             std::vector<RTCRtpEncodingParameters>{encoding},
+                                             "cname");
+  RTCRtpSender& sender = *held;
+  auto mine = sender.parameters();
+  // Someone else reads (statistics, another caller) before the change is set.
+  auto theirs = sender.parameters();
+  EXPECT_EQ(mine.transactionId, theirs.transactionId);
+  mine.encodings[0].scaleResolutionDownBy = 2.0;
+  EXPECT_TRUE(sender.setParameters(mine));
+  // The transaction is spent: a second set from the same read is stale.
+  EXPECT_FALSE(sender.setParameters(theirs));
+  EXPECT_EQ(sender.parameters().encodings[0].scaleResolutionDownBy, 2.0);
+  EXPECT_NE(sender.parameters().transactionId, mine.transactionId);
+}
+
 }  // namespace

@@ -79,20 +79,26 @@ TEST_F(PeerConnectionTest, StreamsMustBeLocalAndTheConnectionKnown) {
             failed("addStreamFailed", "Error: peerConnection or mediaStream not found!"));
   EXPECT_EQ(ok("addStream", {{"peerConnectionId", id}, {"streamId", stream_id}}), Value(""));
   EXPECT_EQ(framework(id)->senders().at(0)->track()->trackId(), track_id);
+  // The framework refuses a stream it already has: so does the call.
+  EXPECT_EQ(call("addStream", {{"peerConnectionId", id}, {"streamId", stream_id}}).error,
+            failed("addStreamFailed", "Error: peerConnection.addStream failed!"));
+  EXPECT_EQ(framework(id)->senders().size(), 1u);
   EXPECT_TRUE(ok("removeStream", {{"peerConnectionId", id}, {"streamId", stream_id}}).isNull());
   EXPECT_EQ(framework(id)->senders().at(0)->track(), nullptr);
   EXPECT_EQ(call("removeStream", {{"peerConnectionId", "x"}, {"streamId", stream_id}}).error.code,
             "removeStreamFailed");
 }
 
-TEST_F(PeerConnectionTest, SetConfigurationAnswersNilEvenWhenRefused) {
+TEST_F(PeerConnectionTest, SetConfigurationAnswersTheRefusal) {
   const std::string id = createPeerConnection();
-  EXPECT_TRUE(ok("setConfiguration", {{"peerConnectionId", id},
+  EXPECT_EQ(call("setConfiguration", {{"peerConnectionId", id},
                                       {"configuration", ValueMap{{"sdpSemantics", "plan-b"}}}})
-                  .isNull());
+                .error,
+            failed("setConfigurationFailed", "Error: the configuration could not be applied"));
   EXPECT_EQ(framework(id)->configuration().sdpSemantics, RTCSdpSemanticsUnifiedPlan);
-  ok("setConfiguration",
-     {{"peerConnectionId", id}, {"configuration", ValueMap{{"iceTransportPolicy", "relay"}}}});
+  EXPECT_TRUE(ok("setConfiguration", {{"peerConnectionId", id},
+                                      {"configuration", ValueMap{{"iceTransportPolicy", "relay"}}}})
+                  .isNull());
   EXPECT_EQ(framework(id)->configuration().iceTransportPolicy, RTCIceTransportPolicyRelay);
   EXPECT_EQ(call("setConfiguration", {{"peerConnectionId", "x"}}).error.code,
             "setConfigurationFailed");
