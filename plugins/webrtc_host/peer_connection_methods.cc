@@ -45,7 +45,12 @@ void WebRTCHostPlugin::handleCreatePeerConnection(const FlutterMethodCall& call,
 void WebRTCHostPlugin::peerConnectionClose(FlutterPeerConnection& peer) {
   peer.peerConnection()->close();
   peer.clearRemote();
-  for (const auto& channel : peer.takeDataChannels()) channel->channel()->setDelegate({});
+  // A closed connection hears nothing more: its channels and its data channels' go.
+  for (const auto& channel : peer.takeDataChannels()) {
+    channel->channel()->setDelegate({});
+    if (const auto& events = channel->eventChannel()) events->setStreamHandler(nullptr);
+  }
+  if (const auto& events = peer.eventChannel()) events->setStreamHandler(nullptr);
 }
 
 void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,

@@ -145,7 +145,8 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void didSourceCaptureStop(RTCDesktopCapturer& capturer) override;
   void didSourceCaptureError(RTCDesktopCapturer& capturer) override;
 
-  // Clears every event sink; closes nothing.
+  // Clears every event sink, closes every connection, stops every capture and unregisters the
+  // plug-in's channels.
   void detachFromEngineForRegistrar(FlutterPluginRegistrar& registrar);
 
   // This platform keeps no audio session: these do nothing.
@@ -203,6 +204,8 @@ class WebRTCHostPlugin : public FlutterPlugin,
  private:
   using Handler = void (WebRTCHostPlugin::*)(const FlutterMethodCall&, FlutterResult);
   static const std::map<std::string, Handler>& methodTable();
+  // Lets go of every connection, stream, track, capture, renderer and cryptor.
+  void releaseEverything();
 
   std::shared_ptr<FlutterPeerConnection> peerConnectionForId(const std::string& id) const;
 

@@ -54,6 +54,41 @@ TEST_F(PeerConnectionTest, CloseForgetsTheConnectionAndDisposeTwiceIsHarmless) {
   EXPECT_TRUE(ok("peerConnectionDispose", {{"peerConnectionId", id}}).isNull());
 }
 
+TEST_F(PeerConnectionTest, ClosingOrDetachingUnregistersEveryChannelOfAConnection) {
+  auto& messenger = engine->messenger();
+  const auto channels = [&](const std::string& id, const std::string& channel) {
+    return std::vector<std::string>{events(id),
+                                    "WebRTCHost/dataChannelEvent" + id + channel};
+  };
+  const std::string closed = createPeerConnection();
+  const std::string closed_channel = *ok("createDataChannel", {{"peerConnectionId", closed},
+                                                               {"label", "a"}})
+                                          .find("flutterId")
+                                          ->asString();
+  for (const auto& name : channels(closed, closed_channel)) {
+    EXPECT_TRUE(messenger.hasHandler(name)) << name;
+  }
+  ok("peerConnectionDispose", {{"peerConnectionId", closed}});
+  for (const auto& name : channels(closed, closed_channel)) {
+    EXPECT_FALSE(messenger.hasHandler(name)) << name;
+  }
+
+  // Detached from the engine, the plug-in lets go of what it holds.
+  const std::string open = createPeerConnection();
+  const std::string open_channel = *ok("createDataChannel", {{"peerConnectionId", open},
+                                                             {"label", "b"}})
+                                        .find("flutterId")
+                                        ->asString();
+  std::weak_ptr<RTCPeerConnection> connection = framework(open);
+  plugin->detachFromEngineForRegistrar(dart.registrar("WebRTCHostPlugin"));
+  dart.drain();
+  for (const auto& name : channels(open, open_channel)) {
+    EXPECT_FALSE(messenger.hasHandler(name)) << name;
+  }
+  EXPECT_TRUE(plugin->peerConnections().empty());
+  EXPECT_TRUE(connection.expired());
+}
+
 TEST_F(PeerConnectionTest, StatesOutsideTheTablesAreNull) {
   const std::string id = createPeerConnection();
   auto connection = framework(id);
