@@ -27,7 +27,7 @@ RTCFrameCryptorKeyProvider::RTCFrameCryptorKeyProvider(
     std::optional<Bytes> uncryptedMagicBytes, int failureTolerance, int keyRingSize,
     bool discardFrameWhenCryptorNotReady, RTCKeyDerivationAlgorithm keyDerivationAlgorithm)
     : ratchet_salt_(std::move(ratchetSalt)),
-      ratchet_window_size_(std::max(ratchetWindowSize, 0)),
+      ratchet_window_size_(std::clamp(ratchetWindowSize, 0, kMaxRatchetWindowSize)),
       shared_key_mode_(sharedKeyMode),
       uncrypted_magic_bytes_(std::move(uncryptedMagicBytes)),
       failure_tolerance_(failureTolerance),

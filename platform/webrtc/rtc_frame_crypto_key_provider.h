@@ -22,8 +22,11 @@ class RTCFrameCryptorKeyProvider {
 
   static constexpr int kDefaultKeyRingSize = 16;
   static constexpr int kMaxKeyRingSize = 256;
+  // Each ratchet step is a key derivation; a frame that opens with none may cost the whole window.
+  static constexpr int kMaxRatchetWindowSize = 16;
 
-  // A ring size of 0 or less selects the default; larger than kMaxKeyRingSize is capped.
+  // A ring size of 0 or less selects the default; larger than kMaxKeyRingSize is capped. A
+  // ratchet window below 0 is 0, above kMaxRatchetWindowSize is capped.
   static std::shared_ptr<RTCFrameCryptorKeyProvider> initWithRatchetSalt(
       Bytes ratchetSalt, int ratchetWindowSize, bool sharedKeyMode,
       std::optional<Bytes> uncryptedMagicBytes, int failureTolerance, int keyRingSize,

@@ -6,6 +6,7 @@
 // transceivers appear as the other's receivers, and data channels open on both sides.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -213,6 +214,9 @@ class RTCPeerConnection : public std::enable_shared_from_this<RTCPeerConnection>
   uint32_t port_ = 0;
   std::vector<RTCIceCandidate> local_candidates_;
   std::vector<RTCIceCandidate> remote_candidates_;
+  // Index in remote_candidates_ of the latest candidate per ICE username fragment ("" for
+  // candidates that name none), so that connecting never re-reads the whole list.
+  std::map<std::string, size_t> latest_remote_candidate_;
   std::string reachable_peer_ufrag_;
   std::weak_ptr<RTCPeerConnection> transport_peer_;
   bool connected_ = false;

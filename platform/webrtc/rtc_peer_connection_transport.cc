@@ -9,6 +9,8 @@
 namespace {
 
 constexpr const char* kLoopbackAddress = "127.0.0.1";
+// Remote candidates kept per connection; a real exchange brings a few dozen at most.
+constexpr size_t kMaxRemoteCandidates = 1000;
 
 RTCIceCandidate hostCandidate(uint32_t port, const std::string& ufrag, int mLineIndex,
                               const std::string& mid, const char* type = "host") {
@@ -37,7 +39,9 @@ void RTCPeerConnection::addIceCandidate(const RTCIceCandidate& candidate,
         failure = injected;
       } else if (!self.remote_session_) {
         failure = self.error("The remote description was null");
-      } else if (!webrtc_model::parseCandidate(candidate.sdp())) {
+      } else if (self.remote_candidates_.size() >= kMaxRemoteCandidates) {
+        failure = self.error("Too many remote ICE candidates");
+      } else if (auto parsed = webrtc_model::parseCandidate(candidate.sdp()); !parsed) {
         failure = self.error("Failed to parse the ICE candidate");
       } else {
         const auto& media = self.remote_session_->media;
@@ -50,6 +54,7 @@ void RTCPeerConnection::addIceCandidate(const RTCIceCandidate& candidate,
           failure =
               self.error("The ICE candidate's media section is not in the remote description");
         } else {
+          self.latest_remote_candidate_[parsed->ufrag] = self.remote_candidates_.size();
           self.remote_candidates_.push_back(candidate);
         }
       }
@@ -102,12 +107,15 @@ void RTCPeerConnection::tryConnect() {
     }
     local_ufrag = local_session_->ice_ufrag;
     remote_ufrag = remote_session_->ice_ufrag;
-    for (const auto& candidate : remote_candidates_) {
-      auto parsed = webrtc_model::parseCandidate(candidate.sdp());
-      if (parsed && (parsed->ufrag.empty() || parsed->ufrag == remote_ufrag)) {
-        remote_candidate = candidate;
+    // The latest candidate that names this generation's fragment or none at all.
+    std::optional<size_t> latest;
+    for (const std::string& ufrag : {std::string(), remote_ufrag}) {
+      auto found = latest_remote_candidate_.find(ufrag);
+      if (found != latest_remote_candidate_.end()) {
+        latest = std::max(latest.value_or(0), found->second);
       }
     }
+    if (latest) remote_candidate = remote_candidates_[*latest];
     if (!remote_candidate && reachable_peer_ufrag_ != remote_ufrag) return;
   }
   auto peer = webrtc_model::endpointForUfrag(remote_ufrag);

@@ -56,7 +56,10 @@ void RTCRtpSender::setStreamIds(std::vector<std::string> streamIds) {
 RTCRtpParameters RTCRtpSender::parameters() const {
   std::lock_guard lock(mutex_);
   RTCRtpParameters parameters = parameters_;
-  last_transaction_id_ = "tx-" + sender_id_ + "-" + std::to_string(++transactions_);
+  // One transaction until a set spends it: reading never invalidates another reader's set.
+  if (last_transaction_id_.empty()) {
+    last_transaction_id_ = "tx-" + sender_id_ + "-" + std::to_string(++transactions_);
+  }
   parameters.transactionId = last_transaction_id_;
   return parameters;
 }

@@ -27,8 +27,8 @@ class RTCRtpSender {
   std::vector<std::string> streamIds() const;
   void setStreamIds(std::vector<std::string> streamIds);
 
-  // Each read starts a new transaction; setParameters accepts only the latest one, with the same
-  // encodings (count and rids) and scales of at least 1.
+  // Reads share one transaction until a set succeeds; setParameters accepts only the current one,
+  // with the same encodings (count and rids) and scales of at least 1.
   RTCRtpParameters parameters() const;
   bool setParameters(const RTCRtpParameters& parameters);
 

@@ -230,6 +230,7 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
 
   auto track = peer_connection_factory_->videoTrackWithSource(video_source, track_id);
   stream->addVideoTrack(track);
+  capture_pipelines_[track_id] = adapter;
   local_tracks_[track_id] = std::make_shared<LocalVideoTrack>(track, adapter);
   local_streams_[stream_id] = stream;
 

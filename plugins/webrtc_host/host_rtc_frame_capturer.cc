@@ -71,6 +71,7 @@ std::shared_ptr<HostRTCFrameCapturer> HostRTCFrameCapturer::initWithTrack(
 HostRTCFrameCapturer::HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path,
                                            FlutterResult result, Finished finished)
     : track_(std::move(track)),
+      track_id_(track_ ? track_->trackId() : std::string()),
       path_(std::move(path)),
       result_(std::move(result)),
       finished_(std::move(finished)) {}

@@ -34,6 +34,8 @@ class HostRTCFrameCapturer : public RTCVideoRenderer,
   // Answers a capture that no frame reached and lets go of the track; main thread.
   void abandon(const FlutterError& error);
 
+  const std::string& trackId() const { return track_id_; }
+
   // A new pixel buffer (32BGRA) with the frame's pixels, not rotated.
   static CVPixelBufferRef convertToCVPixelBuffer(const RTCVideoFrame& frame);
 
@@ -42,6 +44,7 @@ class HostRTCFrameCapturer : public RTCVideoRenderer,
 
   std::mutex mutex_;
   std::shared_ptr<RTCVideoTrack> track_;
+  const std::string track_id_;
   const std::string path_;
   FlutterResult result_;
   Finished finished_;

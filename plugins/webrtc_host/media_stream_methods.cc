@@ -102,7 +102,7 @@ void WebRTCHostPlugin::handleMediaStreamRemoveTrack(const FlutterMethodCall& cal
   result(nullptr);
 }
 
-bool WebRTCHostPlugin::stopCapturerOfTrack(const std::string& trackId,
+bool WebRTCHostPlugin::stopCapturerOfTrack(const std::string& trackId, bool forgetCapturer,
                                            std::function<void()> completion) {
   auto handler = video_capturer_stop_handlers_.find(trackId);
   if (handler == video_capturer_stop_handlers_.end()) return false;
@@ -114,11 +114,13 @@ bool WebRTCHostPlugin::stopCapturerOfTrack(const std::string& trackId,
     camera_capturers_.erase(camera);
   }
   std::weak_ptr<WebRTCHostPlugin> weak = weak_from_this();
-  stop([weak, stopped, trackId, completion = std::move(completion)] {
+  stop([weak, stopped, trackId, forgetCapturer, completion = std::move(completion)] {
     // Capturers report on their own threads; the plug-in's state belongs to the main thread.
-    dispatch_async(dispatch_get_main_queue(), [weak, stopped, trackId, completion] {
+    dispatch_async(dispatch_get_main_queue(), [weak, stopped, trackId, forgetCapturer,
+                                               completion] {
       NSLog("video capturer stopped, trackID = %s", trackId.c_str());
-      if (auto self = weak.lock()) {
+      // Disposing one track leaves the capturer named; disposing its stream forgets it.
+      if (auto self = forgetCapturer ? weak.lock() : nullptr) {
         // Only the capturer that stopped is forgotten, never a newer one.
         auto capturer = stopped.lock();
         if (capturer && capturer == self->video_capturer_) self->video_capturer_.reset();
@@ -143,6 +145,7 @@ void WebRTCHostPlugin::handleStreamDispose(const FlutterMethodCall& call, Flutte
   for (const auto& track : stream->videoTracks()) {
     local_tracks_.erase(track->trackId());
     track_settings_.erase(track->trackId());
+    capture_pipelines_.erase(track->trackId());
     if (auto renderer = findRendererByTrackId(track->trackId())) renderer->setVideoTrack(nullptr);
     if (video_capturer_stop_handlers_.count(track->trackId()) != 0) {
       stopping.push_back(track->trackId());
@@ -153,6 +156,7 @@ void WebRTCHostPlugin::handleStreamDispose(const FlutterMethodCall& call, Flutte
     track_settings_.erase(track->trackId());
   }
   local_streams_.erase(stream_id);
+  abandonCapturesOfDisposedTracks();
   deactiveRtcAudioSession();
   if (stopping.empty()) {
     result(nullptr);
@@ -160,7 +164,7 @@ void WebRTCHostPlugin::handleStreamDispose(const FlutterMethodCall& call, Flutte
   }
   *pending = stopping.size();
   for (const auto& track_id : stopping) {
-    stopCapturerOfTrack(track_id, [pending, result] {
+    stopCapturerOfTrack(track_id, true, [pending, result] {
       if (--*pending == 0) result(nullptr);
     });
   }
@@ -185,11 +189,13 @@ void WebRTCHostPlugin::handleTrackDispose(const FlutterMethodCall& call, Flutter
     }
   }
   // A camera track stops capturing even when no stream holds it any more.
-  stopCapturerOfTrack(*track_id, nullptr);
+  stopCapturerOfTrack(*track_id, false, nullptr);
   local_tracks_.erase(*track_id);
   track_settings_.erase(*track_id);
+  capture_pipelines_.erase(*track_id);
   if (removed_audio) ensureAudioSession();
   if (auto renderer = findRendererByTrackId(*track_id)) renderer->setVideoTrack(nullptr);
+  abandonCapturesOfDisposedTracks();
   result(nullptr);
 }
 

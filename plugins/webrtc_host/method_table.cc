@@ -154,15 +154,23 @@ void WebRTCHostPlugin::handleSendDtmf(const FlutterMethodCall& call, FlutterResu
     auto track = sender->track();
     if (track && track->kind() == kRTCMediaStreamTrackKindAudio) audio_sender = sender;
   }
-  if (audio_sender && audio_sender->dtmfSender()) {
-    // The tone plays on a queue of its own; the call does not wait for it.
-    auto queue = dispatch_queue_create("webrtc_host.dtmf", DISPATCH_QUEUE_SERIAL);
-    dispatch_async(queue, [dtmf = audio_sender->dtmfSender(), tone, duration, gap] {
-      dtmf->insertDtmf(tone, duration / 1000.0, gap / 1000.0);
-      NSLog("DTMF Tone played ");
-    });
+  if (!audio_sender || !audio_sender->dtmfSender()) {
+    result(flutter::ValueMap{{"result", "success"}});
+    return;
   }
-  result(flutter::ValueMap{{"result", "success"}});
+  // The tone is queued on a queue of its own; the answer says whether the sender took it.
+  auto queue = dispatch_queue_create("webrtc_host.dtmf", DISPATCH_QUEUE_SERIAL);
+  dispatch_async(queue, [dtmf = audio_sender->dtmfSender(), tone, duration, gap, result] {
+    const bool queued = dtmf->insertDtmf(tone, duration / 1000.0, gap / 1000.0);
+    if (queued) NSLog("DTMF Tone played ");
+    dispatch_async(dispatch_get_main_queue(), [queued, result] {
+      if (queued) {
+        result(flutter::ValueMap{{"result", "success"}});
+      } else {
+        result(FlutterError{"sendDtmfFailed", "Error: the tones could not be sent", nullptr});
+      }
+    });
+  });
 }
 
 }  // namespace webrtc_host

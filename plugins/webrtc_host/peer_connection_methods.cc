@@ -45,7 +45,12 @@ void WebRTCHostPlugin::handleCreatePeerConnection(const FlutterMethodCall& call,
 void WebRTCHostPlugin::peerConnectionClose(FlutterPeerConnection& peer) {
   peer.peerConnection()->close();
   peer.clearRemote();
-  for (const auto& channel : peer.takeDataChannels()) channel->channel()->setDelegate({});
+  // A closed connection hears nothing more: its channels and its data channels' go.
+  for (const auto& channel : peer.takeDataChannels()) {
+    channel->channel()->setDelegate({});
+    if (const auto& events = channel->eventChannel()) events->setStreamHandler(nullptr);
+  }
+  if (const auto& events = peer.eventChannel()) events->setStreamHandler(nullptr);
 }
 
 void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
@@ -54,6 +59,7 @@ void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
   if (auto peer = peerConnectionForId(id)) {
     peer_connections_.erase(id);
     peerConnectionClose(*peer);
+    abandonCapturesOfDisposedTracks();
   }
   deactiveRtcAudioSession();
   result(nullptr);
@@ -76,8 +82,11 @@ void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, Flu
     result(failedError(call.method, kPeerConnectionNotFound));
     return;
   }
-  // Whether the framework accepts the change is not reported.
-  peer->peerConnection()->setConfiguration(toRTCConfiguration(arguments.value("configuration")));
+  if (!peer->peerConnection()->setConfiguration(
+          toRTCConfiguration(arguments.value("configuration")))) {
+    result(failedError(call.method, "Error: the configuration could not be applied"));
+    return;
+  }
   result(nullptr);
 }
 
@@ -89,7 +98,10 @@ void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterRes
     result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
     return;
   }
-  peer->peerConnection()->addStream(stream->second);
+  if (!peer->peerConnection()->addStream(stream->second)) {
+    result(failedError(call.method, "Error: peerConnection.addStream failed!"));
+    return;
+  }
   result(flutter::Value(""));
 }
 

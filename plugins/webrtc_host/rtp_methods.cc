@@ -94,8 +94,13 @@ void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall&
     result(failedError(call.method, kTransceiverNotFound));
     return;
   }
-  // A direction the framework refuses is not reported.
-  transceiver->setDirection(stringToTransceiverDirection(arguments.string("direction")), nullptr);
+  std::optional<NSError> refusal;
+  if (!transceiver->setDirection(stringToTransceiverDirection(arguments.string("direction")),
+                                 &refusal)) {
+    result(failedError(call.method,
+                       "Error: " + (refusal ? refusal->localizedDescription : "refused")));
+    return;
+  }
   result(nullptr);
 }
 
@@ -163,9 +168,7 @@ void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& cal
   if (const flutter::ValueMap* update = arguments.map("parameters")) {
     updateRtpParameters(parameters, *update);
   }
-  // Whatever the framework does with them, the call reports success.
-  sender->setParameters(parameters);
-  result(flutter::ValueMap{{"result", true}});
+  result(flutter::ValueMap{{"result", sender->setParameters(parameters)}});
 }
 
 void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call,
@@ -182,6 +185,12 @@ void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call
     return;
   }
   std::shared_ptr<RTCMediaStreamTrack> track;
+  const flutter::Value* given = arguments.value("trackId");
+  // Only an absent, null or empty id detaches; any other value must name a track.
+  if (given != nullptr && !given->isNull() && given->asString() == nullptr) {
+    result(failedError(call.method, kTrackNotFound));
+    return;
+  }
   const std::string track_id = arguments.string("trackId");
   if (!track_id.empty()) {
     track = trackForId(track_id, std::nullopt);

@@ -1,6 +1,7 @@
 // "getUserMedia": one new local stream with at most one microphone and one camera track, each
 // captured after the user has allowed it; the camera's device, format and rate chosen from the
 // constraints.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -317,8 +318,11 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
     replace("minHeight", target_height);
     replace("minFrameRate", target_fps);
   }
-  // A camera without formats cannot capture: refuse it before anything starts.
-  if (!device || RTCCameraVideoCapturer::supportedFormatsForDevice(device).empty()) {
+  // A negative rate means no rate at all, as no target does; the capturer never sees one.
+  target_fps = std::max<int64_t>(target_fps, 0);
+  // No format within reach of the targets (a camera without formats, or targets near the 32-bit
+  // edges): refuse before the running capture is touched.
+  if (!device || !selectFormatForDevice(device, target_width, target_height)) {
     error("OverconstrainedError", std::nullopt);
     return;
   }
@@ -329,7 +333,13 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
   auto capturer = RTCCameraVideoCapturer::initWithDelegate(adapter);
   video_capturer_ = capturer;
 
-  const AVCaptureDeviceFormat format = *selectFormatForDevice(device, target_width, target_height);
+  // Chosen again: equal distances now break toward the new capturer's preferred pixel format.
+  const auto chosen = selectFormatForDevice(device, target_width, target_height);
+  if (!chosen) {
+    error("OverconstrainedError", std::nullopt);
+    return;
+  }
+  const AVCaptureDeviceFormat format = *chosen;
   const int64_t fps = selectFpsForFormat(format, target_fps);
   last_target_fps_ = fps;
   last_target_width_ = target_width;
@@ -382,6 +392,7 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
       {"frameRate", static_cast<int32_t>(fps)},
       {"facingMode", facing_mode ? *facing_mode : facingModeOf(device->position())}};
   stream->addVideoTrack(track);
+  capture_pipelines_[track_id] = adapter;
   local_tracks_[track_id] = std::make_shared<LocalVideoTrack>(track, adapter);
   success(stream);
 }

@@ -134,4 +134,14 @@ void WebRTCHostPlugin::handleCaptureFrame(const FlutterMethodCall& call, Flutter
   frame_capturers_.push_back(std::move(capturer));
 }
 
+void WebRTCHostPlugin::abandonCapturesOfDisposedTracks() {
+  // Copied: each abandoned capture removes itself from the list.
+  const auto capturers = frame_capturers_;
+  for (const auto& capturer : capturers) {
+    if (trackForId(capturer->trackId(), std::nullopt)) continue;
+    capturer->abandon(FlutterError{"CaptureFrameFailed",
+                                   "The track was disposed before a frame arrived", nullptr});
+  }
+}
+
 }  // namespace webrtc_host

@@ -93,6 +93,34 @@ WebRTCHostPlugin::~WebRTCHostPlugin() {
   peer_connection_factory_.reset();
 }
 
+void WebRTCHostPlugin::releaseEverything() {
+  // Stop every capture first: their stop handlers may still name streams and tracks.
+  for (auto& [track_id, stop] : std::exchange(video_capturer_stop_handlers_, {})) {
+    if (stop) stop(nullptr);
+  }
+  camera_capturers_.clear();
+  capture_pipelines_.clear();
+  video_capturer_.reset();
+  for (auto& [id, peer] : std::exchange(peer_connections_, {})) {
+    if (const auto& connection = peer->peerConnection()) connection->setDelegate({});
+    peerConnectionClose(*peer);
+  }
+  local_tracks_.clear();
+  track_settings_.clear();
+  local_streams_.clear();
+  abandonCapturesOfDisposedTracks();
+  for (const auto& [id, renderer] : std::exchange(renders_, {})) {
+    renderer->setVideoTrack(nullptr);
+    renderer->dispose();
+  }
+  if (platform_view_factory_) platform_view_factory_->removeAll();
+  for (auto& [id, cryptor] : std::exchange(frame_cryptors_, {})) {
+    cryptor->onCancelWithArguments(flutter::Value());
+  }
+  key_providers_.clear();
+  data_cryptors_.clear();
+}
+
 std::shared_ptr<WebRTCHostPlugin> WebRTCHostPlugin::sharedSingleton() {
   std::lock_guard lock(classState().mutex);
   return classState().shared_instance;
@@ -282,8 +310,10 @@ void WebRTCHostPlugin::detachFromEngineForRegistrar(FlutterPluginRegistrar& /*re
     for (const auto& channel : peer->dataChannels()) channel->setEventSink(nullptr);
     peer->setEventSink(nullptr);
   }
-  // Cryptor state reports after the engine has gone have no one to reach.
-  for (auto& [id, cryptor] : frame_cryptors_) cryptor->onCancelWithArguments(flutter::Value());
+  // The engine is going: close what is open and unregister every channel this plug-in made.
+  releaseEverything();
+  if (event_channel_) event_channel_->setStreamHandler(nullptr);
+  if (method_channel_) method_channel_->setMethodCallHandler(nullptr);
   std::lock_guard lock(event_sink_mutex_);
   event_sink_ = nullptr;
 }

@@ -32,6 +32,7 @@
 #include "plugins/webrtc_host/host_rtc_video_renderer.h"
 #include "plugins/webrtc_host/frame_cryptor_channel.h"
 #include "plugins/webrtc_host/local_track.h"
+#include "plugins/webrtc_host/video_processing_adapter.h"
 
 namespace webrtc_host {
 
@@ -144,7 +145,8 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void didSourceCaptureStop(RTCDesktopCapturer& capturer) override;
   void didSourceCaptureError(RTCDesktopCapturer& capturer) override;
 
-  // Clears every event sink; closes nothing.
+  // Clears every event sink, closes every connection, stops every capture and unregisters the
+  // plug-in's channels.
   void detachFromEngineForRegistrar(FlutterPluginRegistrar& registrar);
 
   // This platform keeps no audio session: these do nothing.
@@ -181,6 +183,11 @@ class WebRTCHostPlugin : public FlutterPlugin,
   const std::shared_ptr<RTCCameraVideoCapturer>& videoCapturer() const { return video_capturer_; }
   std::shared_ptr<HostRTCVideoRenderer> findRendererByTrackId(const std::string& trackId) const;
   std::map<int64_t, std::shared_ptr<HostRTCVideoRenderer>>& renders() { return renders_; }
+  const std::vector<std::shared_ptr<HostRTCFrameCapturer>>& frameCapturers() const {
+    return frame_capturers_;
+  }
+  // Answers every pending frame capture whose track the plug-in no longer knows.
+  void abandonCapturesOfDisposedTracks();
   const std::shared_ptr<HostRTCVideoPlatformViewFactory>& platformViewFactory() const {
     return platform_view_factory_;
   }
@@ -197,6 +204,8 @@ class WebRTCHostPlugin : public FlutterPlugin,
  private:
   using Handler = void (WebRTCHostPlugin::*)(const FlutterMethodCall&, FlutterResult);
   static const std::map<std::string, Handler>& methodTable();
+  // Lets go of every connection, stream, track, capture, renderer and cryptor.
+  void releaseEverything();
 
   std::shared_ptr<FlutterPeerConnection> peerConnectionForId(const std::string& id) const;
 
@@ -340,8 +349,10 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleMediaStreamTrackSetEnable(const FlutterMethodCall& call, FlutterResult result);
   void handleSetVolume(const FlutterMethodCall& call, FlutterResult result);
   void handleSetMicrophoneMute(const FlutterMethodCall& call, FlutterResult result);
-  // Calls the track's stop handler, if any; `completion` runs on the main thread.
-  bool stopCapturerOfTrack(const std::string& trackId, std::function<void()> completion);
+  // Calls the track's stop handler, if any; `completion` runs on the main thread. With
+  // `forgetCapturer`, the plug-in stops naming the capturer once it has stopped.
+  bool stopCapturerOfTrack(const std::string& trackId, bool forgetCapturer,
+                           std::function<void()> completion);
 
   // Camera control. Answers the camera track of the call, or answers the error and null.
   std::shared_ptr<LocalTrack> cameraTrackFor(const FlutterMethodCall& call, FlutterResult& result,
@@ -393,6 +404,9 @@ class WebRTCHostPlugin : public FlutterPlugin,
   std::shared_ptr<RTCCameraVideoCapturer> video_capturer_;
   // The camera capturer behind each camera track, to tell which one a stop concerns.
   std::map<std::string, std::weak_ptr<RTCCameraVideoCapturer>> camera_capturers_;
+  // The adapter that feeds each capturing track's source. Capturers hold their delegate weakly
+  // and listed wrappers carry none, so the pipeline is owned here until the track is disposed.
+  std::map<std::string, std::shared_ptr<VideoProcessingAdapter>> capture_pipelines_;
   std::map<std::string, flutter::ValueMap> track_settings_;
   bool using_front_camera_ = false;
   int64_t last_target_width_ = 0;

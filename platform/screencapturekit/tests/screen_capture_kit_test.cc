@@ -2,11 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/screencapturekit/testing/screen_capture_kit_controls.h"
 
 namespace {
+
+// Completions may capture the test's locals: a wait past its bound ends the run, never hangs it.
+void waitBounded(const dispatch_semaphore_t& done) {
+  if (dispatch_semaphore_wait(done, dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_SEC)) == 0) {
+    return;
+  }
+  std::fprintf(stderr, "a ScreenCaptureKit completion did not arrive within 20 s\n");
+  std::abort();
+}
 
 namespace sck = screencapturekit::testing;
 
@@ -31,7 +42,7 @@ class ScreenCaptureKitTest : public ::testing::Test {
       *result = error;
       dispatch_semaphore_signal(done);
     });
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    waitBounded(done);
     return *result;
   }
   std::shared_ptr<SCStream> makeStream() {
@@ -50,7 +61,7 @@ TEST_F(ScreenCaptureKitTest, ContentAnswersOffTheCallingThreadWithTheDisplays) {
         content = std::move(answer);
         dispatch_semaphore_signal(done);
       });
-  dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+  waitBounded(done);
   ASSERT_NE(content, nullptr);
   ASSERT_EQ(content->displays().size(), 1u);
   EXPECT_EQ(content->displays()[0].displayID, 3u);

@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/audio_device_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 #include "platform/dispatch/dispatch.h"
 
@@ -33,13 +34,10 @@ void setAudioDevices(RTCAudioDeviceModule& module, std::vector<RTCAudioDevice> i
   RTCAudioDeviceModuleControl::setDevices(module, std::move(inputs), std::move(outputs));
   auto observer = module.observer().lock();
   if (!observer) return;
-  auto done = dispatch_semaphore_create(0);
-  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-                 [&module, observer, done] {
-                   observer->audioDeviceModuleDidUpdateDevices(module);
-                   dispatch_semaphore_signal(done);
-                 });
-  dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+  runOnQueueAndWait(
+      dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+      [&module, observer] { observer->audioDeviceModuleDidUpdateDevices(module); },
+      "a device change");
 }
 
 void failNextAudioDeviceOperation(RTCAudioDeviceModule& module, AudioDeviceOperation operation,

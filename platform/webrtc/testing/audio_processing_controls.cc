@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/audio_processing_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 #include <functional>
 
@@ -15,7 +16,8 @@ void onAudioThread(RTCDefaultAudioProcessingModule& module, AudioProcessingStage
                       ? module.capturePostProcessingDelegate()
                       : module.renderPreProcessingDelegate();
   if (!delegate) return;
-  dispatch_sync(*audio_thread, [&] { work(*delegate); });
+  webrtc::testing::runOnQueueAndWait(
+      *audio_thread, [delegate, work] { work(*delegate); }, "audio processing");
 }
 
 }  // namespace

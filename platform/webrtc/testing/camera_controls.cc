@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/camera_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 #include "platform/webrtc/camera_model.h"
 
@@ -9,7 +10,7 @@ class RTCCameraVideoCapturerControl {
   }
   static webrtc::testing::CameraCaptureState state(RTCCameraVideoCapturer& capturer) {
     webrtc::testing::CameraCaptureState state;
-    dispatch_sync(capturer.queue_, [] {});
+    webrtc::testing::runOnQueueAndWait(capturer.queue_, nullptr, "the camera capturer's queue");
     auto inputs = capturer.session_->inputs();
     std::lock_guard lock(capturer.mutex_);
     state.running = capturer.running_;
@@ -47,9 +48,13 @@ size_t releaseHeldCameraStops() {
 
 void deliverCameraFrame(RTCCameraVideoCapturer& capturer,
                         const std::shared_ptr<RTCVideoFrame>& frame) {
-  dispatch_sync(RTCCameraVideoCapturerControl::queue(capturer), [&capturer, &frame] {
-    if (auto delegate = capturer.delegate()) delegate->capturer(capturer, frame);
-  });
+  auto held = capturer.shared_from_this();
+  runOnQueueAndWait(
+      RTCCameraVideoCapturerControl::queue(capturer),
+      [held, frame] {
+        if (auto delegate = held->delegate()) delegate->capturer(*held, frame);
+      },
+      "a camera frame's delivery");
 }
 
 void resetCameras() { webrtc_model::cameraModel().reset(); }

@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/desktop_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 #include <algorithm>
 
@@ -13,12 +14,8 @@ namespace {
 using webrtc_model::desktopModel;
 
 void runOnFrameworkThread(const std::function<void()>& block) {
-  auto done = dispatch_semaphore_create(0);
-  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&block, done] {
-    block();
-    dispatch_semaphore_signal(done);
-  });
-  dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+  runOnQueueAndWait(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), block,
+                    "a desktop change on the framework's thread");
 }
 
 webrtc_model::DesktopEntry toEntry(DesktopSourceSpec spec) {

@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/frame_crypto_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 class RTCFrameCryptorControl {
   using Bytes = RTCFrameCryptor::Bytes;
@@ -23,7 +24,7 @@ class RTCFrameCryptorControl {
     });
   }
   static void wait(RTCFrameCryptor& cryptor) {
-    dispatch_sync(cryptor.queue_, [] {});
+    webrtc::testing::runOnQueueAndWait(cryptor.queue_, nullptr, "the frame cryptor's thread");
   }
   static webrtc::testing::FrameCryptorSetup setup(const RTCFrameCryptor& cryptor) {
     return {cryptor.rtp_sender_.lock(), cryptor.rtp_receiver_.lock(), cryptor.algorithm_,

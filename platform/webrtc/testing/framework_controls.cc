@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/framework_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/webrtc/framework_log.h"
@@ -30,13 +31,9 @@ namespace webrtc::testing {
 using webrtc_model::frameworkRegistry;
 
 void emitLogLine(RTCLoggingSeverity severity, const std::string& message) {
-  auto done = dispatch_semaphore_create(0);
-  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-                 [severity, message, done] {
-                   webrtc_model::frameworkLog(severity, message);
-                   dispatch_semaphore_signal(done);
-                 });
-  dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+  runOnQueueAndWait(
+      dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+      [severity, message] { webrtc_model::frameworkLog(severity, message); }, "a log line");
 }
 
 std::map<std::string, std::string> fieldTrials() {

@@ -1,4 +1,5 @@
 #include "platform/webrtc/testing/peer_connection_controls.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_uuid.h"
@@ -262,7 +263,7 @@ void changeBufferedAmount(RTCDataChannel& channel, uint64_t amount) {
 }
 
 void waitForSignalingThread(RTCPeerConnection& connection) {
-  dispatch_sync(RTCPeerConnectionControl::queue(connection), [] {});
+  runOnQueueAndWait(RTCPeerConnectionControl::queue(connection), nullptr, "the signaling thread");
 }
 
 bool connectPeerConnections(const std::shared_ptr<RTCPeerConnection>& offerer,

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/webrtc/testing/bounded_wait.h"
 #include "platform/avfoundation/testing/av_capture_controls.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/webrtc/av_audio_pcm_buffer.h"
@@ -28,7 +29,7 @@ struct Frames : RTCVideoCapturerDelegate {
 // Waits for a completion called on another thread and remembers where it ran.
 struct Completion {
   Completion() : done(dispatch_semaphore_create(0)) {}
-  void wait() { ASSERT_EQ(dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER), 0); }
+  void wait() { webrtc::testing::waitOrAbort(done, "a capturer completion"); }
   dispatch_semaphore_t done;
   std::thread::id thread;
   std::optional<NSError> error;

@@ -150,4 +150,26 @@ TEST(FrameCryptoTest, ReceiversRatchetWithinTheirWindowAndReportEachStateChange)
   EXPECT_EQ(webrtc::testing::decryptFrame(*plain, Bytes{1, 0xee, 0xff}), std::nullopt);
 }
 
+TEST(FrameCryptoTest, TheRatchetWindowIsCappedLikeTheRing) {
+  constexpr int kWindowCap = 16;  // as documented for callers
+  for (int asked : {kWindowCap + 1, 1 << 20, INT32_MAX}) {
+    auto sender_keys = provider(true, asked, 1);
+    auto receiver_keys = provider(true, asked, 1);
+    ASSERT_TRUE(sender_keys->setSharedKey(kKey, 0));
+    ASSERT_TRUE(receiver_keys->setSharedKey(kKey, 0));
+    auto sender = senderCryptor(sender_keys);
+    auto receiver = receiverCryptor(receiver_keys);
+    // At the cap the receiver still catches up; one step beyond, it gives up.
+    for (int step = 0; step < kWindowCap; ++step) sender_keys->ratchetSharedKey(0);
+    EXPECT_EQ(
+        webrtc::testing::decryptFrame(*receiver, *webrtc::testing::encryptFrame(*sender, kFrame)),
+        kFrame);
+    for (int step = 0; step <= kWindowCap; ++step) sender_keys->ratchetSharedKey(0);
+    EXPECT_EQ(
+        webrtc::testing::decryptFrame(*receiver, *webrtc::testing::encryptFrame(*sender, kFrame)),
+        std::nullopt)
+        << asked;
+  }
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/webrtc/rtc_peer_connection.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "platform/webrtc/sdp_text.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 #include "platform/webrtc/testing/peer_connection_controls.h"
 
 namespace {
@@ -87,7 +88,7 @@ class PeerConnectionModelTest : public ::testing::Test {
       *result = error;
       dispatch_semaphore_signal(done);
     });
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    webrtc::testing::waitOrAbort(done, "a framework completion");
     return *result;
   }
   RTCSessionDescription offer(RTCPeerConnection& connection) {
@@ -99,7 +100,7 @@ class PeerConnectionModelTest : public ::testing::Test {
           result = sdp;
           dispatch_semaphore_signal(done);
         });
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    webrtc::testing::waitOrAbort(done, "a framework completion");
     return *result;
   }
 
@@ -175,6 +176,25 @@ TEST_F(PeerConnectionModelTest, RelayOnlyConnectionsNeverConnect) {
   left->addTransceiverOfType(RTCRtpMediaTypeAudio);
   EXPECT_FALSE(webrtc::testing::connectPeerConnections(left, right, std::chrono::milliseconds(50)));
   EXPECT_EQ(left->iceGatheringState(), RTCIceGatheringStateComplete);
+}
+
+TEST(RtpSenderModelTest, ReadingParametersKeepsTheCallersTransaction) {
+  RTCRtpEncodingParameters encoding;
+  encoding.rid = "a";
+  auto held = std::make_shared<RTCRtpSender>("s", "video", nullptr, std::vector<std::string>{},
+                                             std::vector<RTCRtpEncodingParameters>{encoding},
+                                             "cname");
+  RTCRtpSender& sender = *held;
+  auto mine = sender.parameters();
+  // Someone else reads (statistics, another caller) before the change is set.
+  auto theirs = sender.parameters();
+  EXPECT_EQ(mine.transactionId, theirs.transactionId);
+  mine.encodings[0].scaleResolutionDownBy = 2.0;
+  EXPECT_TRUE(sender.setParameters(mine));
+  // The transaction is spent: a second set from the same read is stale.
+  EXPECT_FALSE(sender.setParameters(theirs));
+  EXPECT_EQ(sender.parameters().encodings[0].scaleResolutionDownBy, 2.0);
+  EXPECT_NE(sender.parameters().transactionId, mine.transactionId);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/webrtc/rtc_peer_connection.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "platform/webrtc/sdp_text.h"
+#include "platform/webrtc/testing/bounded_wait.h"
 #include "platform/webrtc/testing/peer_connection_controls.h"
 
 namespace {
@@ -82,7 +83,7 @@ class NegotiationModelTest : public ::testing::Test {
       *result = error;
       dispatch_semaphore_signal(done);
     });
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    webrtc::testing::waitOrAbort(done, "a framework completion");
     return *result;
   }
   RTCSessionDescription describe(RTCPeerConnection& connection, bool offer,
@@ -99,7 +100,7 @@ class NegotiationModelTest : public ::testing::Test {
     } else {
       connection.answerForConstraints(constraints, handler);
     }
-    dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+    webrtc::testing::waitOrAbort(done, "a framework completion");
     return result->value_or(RTCSessionDescription(RTCSdpTypeOffer, ""));
   }
   // One full offer/answer round; answers the offer's model.
@@ -200,6 +201,40 @@ TEST_F(NegotiationModelTest, CandidatesNeedARemoteDescriptionAndAKnownSection) {
   EXPECT_TRUE(run([&](auto done) {
                 right->addIceCandidate(RTCIceCandidate("not a candidate", 0, "0"), done);
               }).has_value());
+}
+
+TEST_F(NegotiationModelTest, RemoteCandidatesAreCappedPerConnection) {
+  constexpr size_t kCandidatesKept = 1000;  // as documented for callers
+  auto left = make(left_notes);
+  auto right = make(right_notes);
+  left->addTransceiverOfType(RTCRtpMediaTypeAudio);
+  negotiate(*left, *right);
+  const auto candidate = [](uint32_t port, const std::string& ufrag) {
+    webrtc_model::SdpCandidate parsed;
+    parsed.foundation = "1";
+    parsed.transport = "udp";
+    parsed.priority = 1;
+    parsed.address = "127.0.0.1";
+    parsed.port = port;
+    parsed.type = "host";
+    parsed.ufrag = ufrag;
+    return RTCIceCandidate(webrtc_model::writeCandidate(parsed), 0, "0");
+  };
+  // Candidates of another ICE generation never connect, however many there are.
+  for (uint32_t port = 1; port < kCandidatesKept; ++port) {
+    ASSERT_FALSE(run([&](auto done) { right->addIceCandidate(candidate(port, "old"), done); }));
+  }
+  EXPECT_EQ(webrtc::testing::remoteCandidates(*right).size(),
+            kCandidatesKept - 1);
+  const auto last = run([&](auto done) {
+    right->addIceCandidate(candidate(kCandidatesKept, "old"), done);
+  });
+  EXPECT_FALSE(last.has_value());
+  const auto refused = run([&](auto done) { right->addIceCandidate(candidate(1, "old"), done); });
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->localizedDescription, "Too many remote ICE candidates");
+  EXPECT_EQ(webrtc::testing::remoteCandidates(*right).size(),
+            kCandidatesKept);
 }
 
 TEST_F(NegotiationModelTest, PlanBAnnouncesRemoteStreams) {

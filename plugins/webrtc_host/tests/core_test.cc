@@ -123,7 +123,7 @@ TEST_F(CoreTest, CapturePermissionAsksOnlyWithoutAccess) {
   EXPECT_EQ(coregraphics::testing::screenCaptureRequestCount(), 2);
 }
 
-TEST_F(CoreTest, SendDtmfAnswersAtOnceAndPlaysOnTheLastAudioSender) {
+TEST_F(CoreTest, SendDtmfPlaysOnTheLastAudioSenderAndReportsRefusals) {
   initialize();
   const std::string id = createPeerConnection();
   EXPECT_EQ(call("sendDtmf", {{"peerConnectionId", "missing"}}).error,
@@ -146,6 +146,19 @@ TEST_F(CoreTest, SendDtmfAnswersAtOnceAndPlaysOnTheLastAudioSender) {
   EXPECT_EQ(webrtc::testing::insertedDtmfTones(*last->dtmfSender()),
             std::vector<std::string>{"12#"});
   EXPECT_DOUBLE_EQ(last->dtmfSender()->duration(), 100);
+
+  // Tones or times the sender refuses are answered as a failure, and nothing plays.
+  const FlutterError refused = failed("sendDtmfFailed", "Error: the tones could not be sent");
+  EXPECT_EQ(call("sendDtmf", {{"peerConnectionId", id}, {"tone", "1x"}, {"duration", 100},
+                              {"gap", 70}})
+                .error,
+            refused);
+  EXPECT_EQ(call("sendDtmf", {{"peerConnectionId", id}, {"tone", "1"}, {"duration", 10},
+                              {"gap", 70}})
+                .error,
+            refused);
+  EXPECT_EQ(webrtc::testing::insertedDtmfTones(*last->dtmfSender()),
+            std::vector<std::string>{"12#"});
 }
 
 }  // namespace

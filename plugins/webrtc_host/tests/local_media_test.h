@@ -30,10 +30,11 @@ class LocalMediaTest : public WebRTCHostTest {
   MethodReply getUserMedia(ValueMap constraints) {
     return call("getUserMedia", {{"constraints", std::move(constraints)}});
   }
-  // Answers {stream id, first video track id}.
+  // Answers {stream id, first video track id} once the capture has started, as a user sees it.
   std::pair<std::string, std::string> camera(ValueMap video = {}) {
     auto reply = ok("getUserMedia", {{"constraints", ValueMap{{"video", std::move(video)}}}});
     const auto* tracks = reply.find("videoTracks")->asList();
+    if (plugin->videoCapturer()) webrtc::testing::cameraCaptureState(*plugin->videoCapturer());
     return {*reply.find("streamId")->asString(), *tracks->at(0).find("id")->asString()};
   }
   static std::shared_ptr<RTCVideoFrame> frame(int width, int height,

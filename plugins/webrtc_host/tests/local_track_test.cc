@@ -140,6 +140,26 @@ TEST_F(LocalMediaTest, VideoProcessorsRunInOrderAndRemovingOneTakesAllItsEntries
   wrapper->removeRenderer(shown);
 }
 
+TEST_F(LocalMediaTest, ACameraTrackKeepsItsPipelineUntilDisposed) {
+  auto [stream, track_id] = camera();
+  auto capturer = plugin->videoCapturer();
+  // Listing the stream replaces the wrapper; the camera must still feed the track.
+  ok("mediaStreamGetTracks", {{"streamId", stream}});
+  auto video =
+      std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track());
+  auto shown = std::make_shared<LastFrame>();
+  video->addRenderer(shown);
+  webrtc::testing::deliverCameraFrame(*capturer, frame(4, 4));
+  EXPECT_NE(shown->last, nullptr);
+
+  // Disposed, the track's pipeline goes with it.
+  ok("trackDispose", {{"trackId", track_id}});
+  shown->last.reset();
+  webrtc::testing::deliverCameraFrame(*capturer, frame(4, 4));
+  EXPECT_EQ(shown->last, nullptr);
+  video->removeRenderer(shown);
+}
+
 struct Recorder : RTCAudioCustomProcessingDelegate {
   Recorder(std::vector<std::string>& log, std::string name, float add)
       : log(log), name(std::move(name)), add(add) {}

@@ -129,6 +129,49 @@ TEST_F(LocalMediaTest, CaptureFrameWritesUprightJpegOrPngIntoNewFolders) {
   std::filesystem::remove_all(folder);
 }
 
+TEST_F(LocalMediaTest, CaptureOfADisposedTrackAnswersAndLetsGoOfIt) {
+  const FlutterError disposed{"CaptureFrameFailed", "The track was disposed before a frame arrived",
+                              nullptr};
+  const auto path = (std::filesystem::temp_directory_path() / "never-written.png").string();
+  const auto capture = [&](const std::string& track, ValueMap extra = {}) {
+    extra.set("trackId", track);
+    extra.set("path", path);
+    auto pending = dart.invokeMethodAsync(kMethodChannel, "captureFrame", std::move(extra));
+    dart.drain();
+    EXPECT_FALSE(pending.ready());
+    return pending;
+  };
+  const auto watched = [&](const std::string& track) {
+    return std::weak_ptr<RTCMediaStreamTrack>(plugin->localTracks().at(track)->track());
+  };
+
+  // Disposed on its own, with its stream, or with the connection that received it.
+  auto [stream, track] = camera();
+  auto by_track = capture(track);
+  auto track_object = watched(track);
+  ok("trackDispose", {{"trackId", track}});
+  EXPECT_EQ(by_track.wait().error, disposed);
+
+  auto [other_stream, other_track] = camera();
+  auto by_stream = capture(other_track);
+  ok("streamDispose", {{"streamId", other_stream}});
+  EXPECT_EQ(by_stream.wait().error, disposed);
+
+  const std::string peer = createPeerConnection();
+  auto transceiver = ok("addTransceiver", {{"peerConnectionId", peer}, {"mediaType", "video"}});
+  const Value* received = transceiver.find("receiver")->find("track")->find("id");
+  ASSERT_NE(received, nullptr);
+  auto by_connection = capture(*received->asString(), {{"peerConnectionId", peer}});
+  ok("peerConnectionDispose", {{"peerConnectionId", peer}});
+  EXPECT_EQ(by_connection.wait().error, disposed);
+
+  EXPECT_TRUE(plugin->frameCapturers().empty());
+  ok("streamDispose", {{"streamId", stream}});
+  dart.drain();
+  EXPECT_TRUE(track_object.expired());
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 struct Doubler : RTCAudioCustomProcessingDelegate {
   void audioProcessingInitializeWithSampleRate(size_t rate, size_t) override { sample_rate = rate; }
   void audioProcessingProcess(RTCAudioBuffer& buffer) override {

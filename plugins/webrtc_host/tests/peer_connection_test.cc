@@ -54,6 +54,41 @@ TEST_F(PeerConnectionTest, CloseForgetsTheConnectionAndDisposeTwiceIsHarmless) {
   EXPECT_TRUE(ok("peerConnectionDispose", {{"peerConnectionId", id}}).isNull());
 }
 
+TEST_F(PeerConnectionTest, ClosingOrDetachingUnregistersEveryChannelOfAConnection) {
+  auto& messenger = engine->messenger();
+  const auto channels = [&](const std::string& id, const std::string& channel) {
+    return std::vector<std::string>{events(id),
+                                    "WebRTCHost/dataChannelEvent" + id + channel};
+  };
+  const std::string closed = createPeerConnection();
+  const std::string closed_channel = *ok("createDataChannel", {{"peerConnectionId", closed},
+                                                               {"label", "a"}})
+                                          .find("flutterId")
+                                          ->asString();
+  for (const auto& name : channels(closed, closed_channel)) {
+    EXPECT_TRUE(messenger.hasHandler(name)) << name;
+  }
+  ok("peerConnectionDispose", {{"peerConnectionId", closed}});
+  for (const auto& name : channels(closed, closed_channel)) {
+    EXPECT_FALSE(messenger.hasHandler(name)) << name;
+  }
+
+  // Detached from the engine, the plug-in lets go of what it holds.
+  const std::string open = createPeerConnection();
+  const std::string open_channel = *ok("createDataChannel", {{"peerConnectionId", open},
+                                                             {"label", "b"}})
+                                        .find("flutterId")
+                                        ->asString();
+  std::weak_ptr<RTCPeerConnection> connection = framework(open);
+  plugin->detachFromEngineForRegistrar(dart.registrar("WebRTCHostPlugin"));
+  dart.drain();
+  for (const auto& name : channels(open, open_channel)) {
+    EXPECT_FALSE(messenger.hasHandler(name)) << name;
+  }
+  EXPECT_TRUE(plugin->peerConnections().empty());
+  EXPECT_TRUE(connection.expired());
+}
+
 TEST_F(PeerConnectionTest, StatesOutsideTheTablesAreNull) {
   const std::string id = createPeerConnection();
   auto connection = framework(id);
@@ -79,20 +114,26 @@ TEST_F(PeerConnectionTest, StreamsMustBeLocalAndTheConnectionKnown) {
             failed("addStreamFailed", "Error: peerConnection or mediaStream not found!"));
   EXPECT_EQ(ok("addStream", {{"peerConnectionId", id}, {"streamId", stream_id}}), Value(""));
   EXPECT_EQ(framework(id)->senders().at(0)->track()->trackId(), track_id);
+  // The framework refuses a stream it already has: so does the call.
+  EXPECT_EQ(call("addStream", {{"peerConnectionId", id}, {"streamId", stream_id}}).error,
+            failed("addStreamFailed", "Error: peerConnection.addStream failed!"));
+  EXPECT_EQ(framework(id)->senders().size(), 1u);
   EXPECT_TRUE(ok("removeStream", {{"peerConnectionId", id}, {"streamId", stream_id}}).isNull());
   EXPECT_EQ(framework(id)->senders().at(0)->track(), nullptr);
   EXPECT_EQ(call("removeStream", {{"peerConnectionId", "x"}, {"streamId", stream_id}}).error.code,
             "removeStreamFailed");
 }
 
-TEST_F(PeerConnectionTest, SetConfigurationAnswersNilEvenWhenRefused) {
+TEST_F(PeerConnectionTest, SetConfigurationAnswersTheRefusal) {
   const std::string id = createPeerConnection();
-  EXPECT_TRUE(ok("setConfiguration", {{"peerConnectionId", id},
+  EXPECT_EQ(call("setConfiguration", {{"peerConnectionId", id},
                                       {"configuration", ValueMap{{"sdpSemantics", "plan-b"}}}})
-                  .isNull());
+                .error,
+            failed("setConfigurationFailed", "Error: the configuration could not be applied"));
   EXPECT_EQ(framework(id)->configuration().sdpSemantics, RTCSdpSemanticsUnifiedPlan);
-  ok("setConfiguration",
-     {{"peerConnectionId", id}, {"configuration", ValueMap{{"iceTransportPolicy", "relay"}}}});
+  EXPECT_TRUE(ok("setConfiguration", {{"peerConnectionId", id},
+                                      {"configuration", ValueMap{{"iceTransportPolicy", "relay"}}}})
+                  .isNull());
   EXPECT_EQ(framework(id)->configuration().iceTransportPolicy, RTCIceTransportPolicyRelay);
   EXPECT_EQ(call("setConfiguration", {{"peerConnectionId", "x"}}).error.code,
             "setConfigurationFailed");

@@ -90,6 +90,12 @@ TEST_F(RtpTest, DirectionsBeforeAndAfterNegotiation) {
   EXPECT_TRUE(ok("rtpTransceiverStop", with({{"transceiverId", "0"}})).isNull());
   EXPECT_EQ(ok("rtpTransceiverGetDirection", with({{"transceiverId", "0"}})),
             Value(ValueMap{{"result", "stopped"}}));
+  // A stopped transceiver refuses a new direction, and the call says so.
+  EXPECT_EQ(
+      call("rtpTransceiverSetDirection", with({{"transceiverId", "0"}, {"direction", "sendrecv"}}))
+          .error,
+      failed("rtpTransceiverSetDirectionFailed",
+             "Error: The transceiver cannot take that direction"));
   EXPECT_EQ(call("rtpTransceiverStop", with({{"transceiverId", "9"}})).error.code,
             "rtpTransceiverStopFailed");
 }
@@ -112,13 +118,14 @@ TEST_F(RtpTest, SenderParametersTracksAndStreams) {
   EXPECT_EQ(parameters.degradationPreference, RTCDegradationPreferenceMaintainFramerate);
   EXPECT_EQ(parameters.encodings[1].scaleResolutionDownBy, 2.0);
   EXPECT_EQ(parameters.encodings[1].networkPriority, RTCPriorityHigh);
-  // Refused by the framework (a scale below 1), the call still reports success.
+  // Refused by the framework (a scale below 1): the call says so and nothing changes.
   EXPECT_EQ(
       ok("rtpSenderSetParameters",
          with({{"rtpSenderId", track_id},
                {"parameters",
                 ValueMap{{"encodings", ValueList{ValueMap{{"scaleResolutionDownBy", 0.5}}}}}}})),
-      Value(ValueMap{{"result", true}}));
+      Value(ValueMap{{"result", false}}));
+  EXPECT_EQ(framework(id)->senders().at(0)->parameters().encodings[0].scaleResolutionDownBy, 1.0);
   auto senders = ok("getSenders", with({}));
   EXPECT_EQ(*senders.find("senders")
                  ->asList()
@@ -130,6 +137,13 @@ TEST_F(RtpTest, SenderParametersTracksAndStreams) {
   EXPECT_EQ(call("rtpSenderReplaceTrack", with({{"rtpSenderId", track_id}, {"trackId", "x"}}))
                 .error.message,
             "Error: track not found!");
+  // A track id of the wrong type names no track: the sender keeps its own.
+  for (Value wrong : {Value(5), Value(ValueList{track_id}), Value(true)}) {
+    EXPECT_EQ(call("rtpSenderReplaceTrack", with({{"rtpSenderId", track_id}, {"trackId", wrong}}))
+                  .error,
+              failed("rtpSenderReplaceTrackFailed", "Error: track not found!"));
+  }
+  EXPECT_NE(framework(id)->senders().at(0)->track(), nullptr);
   EXPECT_TRUE(
       ok("rtpSenderReplaceTrack", with({{"rtpSenderId", track_id}, {"trackId", ""}})).isNull());
   EXPECT_EQ(framework(id)->senders().at(0)->track(), nullptr);

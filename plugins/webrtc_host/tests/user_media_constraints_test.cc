@@ -79,6 +79,37 @@ TEST_F(UserMediaConstraintsTest, BadlyFormedConstraintsAskForNothingOrFallBack) 
   EXPECT_EQ(*ignored.find("width"), Value(640));
 }
 
+TEST_F(UserMediaConstraintsTest, ExtremeTargetsAreOverconstrainedAndRatesNeverNegative) {
+  // A running capture that a refused request must leave alone.
+  auto [stream, track] = camera({{"deviceId", "F"}, {"width", 640}, {"height", 480}});
+  auto running = plugin->videoCapturer();
+  const FlutterError overconstrained{"Error OverconstrainedError", std::nullopt, nullptr};
+  for (const Value& extreme : {Value(2147483647), Value("-2147483648"), Value(INT32_MIN),
+                               Value(ValueMap{{"ideal", "2147483647"}})}) {
+    for (const char* device : {"F", "B"}) {
+      EXPECT_EQ(getUserMedia({{"video", ValueMap{{"deviceId", device},
+                                                 {"width", extreme},
+                                                 {"height", extreme}}}})
+                    .error,
+                overconstrained)
+          << extreme.debugString();
+    }
+  }
+  EXPECT_EQ(plugin->videoCapturer(), running);
+  EXPECT_TRUE(webrtc::testing::cameraCaptureState(*running).running);
+  EXPECT_EQ(plugin->localTracks().size(), 1u);
+
+  // Negative rates, given directly or through "mandatory", capture at no negative rate.
+  for (ValueMap video : {ValueMap{{"deviceId", "B"}, {"frameRate", -30}},
+                         ValueMap{{"deviceId", "B"}, {"frameRate", "-2147483648"}},
+                         ValueMap{{"deviceId", "B"}, {"mandatory", ValueMap{{"minFrameRate", -5}}}}}) {
+    auto settings = settingsOf("videoTracks", {{"video", video}});
+    EXPECT_EQ(*settings.find("frameRate"), Value(0));
+    EXPECT_GE(webrtc::testing::cameraCaptureState(*plugin->videoCapturer()).fps, 0);
+    EXPECT_GE(back->activeVideoMinFrameDuration().timescale, 0);
+  }
+}
+
 TEST_F(UserMediaConstraintsTest, CamerasBeyondBuiltInOnesNeedMacOS14) {
   avfoundation::testing::connectCaptureDevice(AVCaptureDevice::Description{
       "USB", "USB Camera", AVMediaTypeVideo, AVCaptureDeviceTypeExternal,
