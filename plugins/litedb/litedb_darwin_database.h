@@ -205,7 +205,6 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
                          const LiteDbDarwinNamedValues* dictionary);
   // Runs a transaction statement; on success the database is in a transaction or not, as given.
   bool executeTransactionStatement(const char* sql, bool inTransactionAfter);
-  bool databaseExists();
   bool checkUsable();
   void failLayer(int code, std::string message);
   void markProgrammingError(const char* what);
