@@ -22,7 +22,6 @@ class PreferencesPigeonOptions : public flutter::CustomValue {
       : suite_name_(std::move(suiteName)) {}
 
   const std::optional<std::string>& suiteName() const { return suite_name_; }
-  void setSuiteName(std::optional<std::string> suiteName) { suite_name_ = std::move(suiteName); }
 
   // [suiteName], with null for no name.
   flutter::ValueList toList() const;
