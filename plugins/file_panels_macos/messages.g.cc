@@ -16,7 +16,6 @@ using flutter::ValueList;
 constexpr uint8_t kAllowedTypesType = 129;
 constexpr uint8_t kSavePanelOptionsType = 130;
 constexpr uint8_t kOpenPanelOptionsType = 131;
-uint64_t hashOfString(const std::string& text) { return std::hash<std::string>()(text); }
 
 // Reads a record field by position; a wrong type is a malformed record.
 [[noreturn]] void malformed(const std::string& record, const std::string& why) {
@@ -79,14 +78,6 @@ std::string RecordValue<SavePanelOptions>::typeName() const { return "SavePanelO
 template <>
 std::string RecordValue<OpenPanelOptions>::typeName() const { return "OpenPanelOptions"; }
 
-ValueList wrapError(const PigeonError& error) {
-  return ValueList{Value(error.code), optionalValue(error.message), error.details};
-}
-
-ValueList wrapError(const FlutterError& error) { return flutter::wrapError(error); }
-
-ValueList wrapError(const std::exception& error) { return flutter::wrapException(error); }
-
 // AllowedTypes.
 
 ValueList AllowedTypes::toList() const {
@@ -104,12 +95,7 @@ std::string AllowedTypes::description() const {
          describe(mimeTypes) + ", utis: " + describe(utis) + ")";
 }
 
-uint64_t AllowedTypes::hash() const {
-  Hasher hasher;
-  hasher.combine(hashOfString("AllowedTypes"));
-  for (const auto& field : toList()) deepHash(field, hasher);
-  return hasher.finalize();
-}
+uint64_t AllowedTypes::hash() const { return flutter::recordHash("AllowedTypes", toList()); }
 
 bool operator==(const AllowedTypes& a, const AllowedTypes& b) {
   return deepEquals(Value(a.toList()), Value(b.toList()));
@@ -151,12 +137,7 @@ std::string SavePanelOptions::description() const {
          ", canCreateDirectories: " + describeOptional(canCreateDirectories, describeBool) + ")";
 }
 
-uint64_t SavePanelOptions::hash() const {
-  Hasher hasher;
-  hasher.combine(hashOfString("SavePanelOptions"));
-  for (const auto& field : toList()) deepHash(field, hasher);
-  return hasher.finalize();
-}
+uint64_t SavePanelOptions::hash() const { return flutter::recordHash("SavePanelOptions", toList()); }
 
 bool operator==(const SavePanelOptions& a, const SavePanelOptions& b) {
   const ValueList left = a.toList(), right = b.toList();
@@ -189,12 +170,7 @@ std::string OpenPanelOptions::description() const {
          ", baseOptions: " + baseOptions.description() + ")";
 }
 
-uint64_t OpenPanelOptions::hash() const {
-  Hasher hasher;
-  hasher.combine(hashOfString("OpenPanelOptions"));
-  for (const auto& field : toList()) deepHash(field, hasher);
-  return hasher.finalize();
-}
+uint64_t OpenPanelOptions::hash() const { return flutter::recordHash("OpenPanelOptions", toList()); }
 
 bool operator==(const OpenPanelOptions& a, const OpenPanelOptions& b) {
   const ValueList left = a.toList(), right = b.toList();
@@ -206,11 +182,11 @@ bool operator==(const OpenPanelOptions& a, const OpenPanelOptions& b) {
 
 // The codec.
 
-Value MessagesPigeonCodecReader::readValueOfType(uint8_t type) {
-  if (type < kAllowedTypesType || type > kOpenPanelOptionsType) {
-    return FlutterStandardReader::readValueOfType(type);
-  }
-  Value fields = readValue();
+bool MessagesRecords::holds(uint8_t type) {
+  return type >= kAllowedTypesType && type <= kOpenPanelOptionsType;
+}
+
+Value MessagesRecords::read(uint8_t type, const Value& fields) {
   const ValueList* list = fields.asList();
   if (list == nullptr) throw FlutterCodecError("a record must be written as a list");
   switch (type) {
@@ -223,36 +199,21 @@ Value MessagesPigeonCodecReader::readValueOfType(uint8_t type) {
   }
 }
 
-void MessagesPigeonCodecWriter::writeValue(const Value& value) {
+std::optional<std::pair<uint8_t, ValueList>> MessagesRecords::write(const Value& value) {
   if (auto types = value.asCustom<RecordValue<AllowedTypes>>()) {
-    writeByte(kAllowedTypesType);
-    writeValue(Value(types->record().toList()));
-  } else if (auto save = value.asCustom<RecordValue<SavePanelOptions>>()) {
-    writeByte(kSavePanelOptionsType);
-    writeValue(Value(save->record().toList()));
-  } else if (auto open = value.asCustom<RecordValue<OpenPanelOptions>>()) {
-    writeByte(kOpenPanelOptionsType);
-    writeValue(Value(open->record().toList()));
-  } else {
-    FlutterStandardWriter::writeValue(value);
+    return std::pair{kAllowedTypesType, types->record().toList()};
   }
-}
-
-std::unique_ptr<FlutterStandardWriter> MessagesPigeonCodecReaderWriter::writerWithData(
-    FlutterBytes& data) const {
-  return std::make_unique<MessagesPigeonCodecWriter>(data);
-}
-
-std::unique_ptr<FlutterStandardReader> MessagesPigeonCodecReaderWriter::readerWithData(
-    std::span<const uint8_t> data) const {
-  return std::make_unique<MessagesPigeonCodecReader>(data);
+  if (auto save = value.asCustom<RecordValue<SavePanelOptions>>()) {
+    return std::pair{kSavePanelOptionsType, save->record().toList()};
+  }
+  if (auto open = value.asCustom<RecordValue<OpenPanelOptions>>()) {
+    return std::pair{kOpenPanelOptionsType, open->record().toList()};
+  }
+  return std::nullopt;
 }
 
 const std::shared_ptr<const FlutterStandardMessageCodec>& MessagesPigeonCodec() {
-  static const std::shared_ptr<const FlutterStandardMessageCodec> codec =
-      std::make_shared<FlutterStandardMessageCodec>(
-          std::make_shared<MessagesPigeonCodecReaderWriter>());
-  return codec;
+  return flutter::sharedPigeonCodec<MessagesPigeonCodecReader, MessagesPigeonCodecWriter>();
 }
 
 // Set-up.
@@ -281,14 +242,8 @@ std::optional<Record> readRecordArgument(const Value& message, const FlutterRepl
 
 template <typename T, typename Convert>
 Completion<T> replyWith(FlutterReply reply, Convert convert) {
-  return [reply = std::move(reply), convert](std::variant<T, PigeonError, FlutterError> outcome) {
-    if (auto* error = std::get_if<PigeonError>(&outcome)) {
-      reply(Value(wrapError(*error)));
-    } else if (auto* error = std::get_if<FlutterError>(&outcome)) {
-      reply(Value(wrapError(*error)));
-    } else {
-      reply(Value(flutter::wrapResult(convert(std::get<T>(outcome)))));
-    }
+  return [reply = std::move(reply), convert](flutter::PigeonOutcome<T> outcome) {
+    reply(Value(flutter::wrapOutcome(std::move(outcome), convert)));
   };
 }
 
@@ -303,14 +258,16 @@ void install(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std
 void FilePanelsApiSetup::setUp(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
                                std::shared_ptr<FilePanelsApi> api,
                                const std::string& messageChannelSuffix) {
-  const std::string suffix = messageChannelSuffix.empty() ? "" : "." + messageChannelSuffix;
-  const std::string prefix = "dev.flutter.pigeon.file_panels_macos.FilePanelsApi.";
+  auto channel = [&](const std::string& operation) {
+    return flutter::pigeonChannelName("file_panels_macos", "FilePanelsApi", operation,
+                                      messageChannelSuffix);
+  };
   if (!api) {
-    install(messenger, prefix + "displayOpenPanel" + suffix, nullptr);
-    install(messenger, prefix + "displaySavePanel" + suffix, nullptr);
+    install(messenger, channel("displayOpenPanel"), nullptr);
+    install(messenger, channel("displaySavePanel"), nullptr);
     return;
   }
-  install(messenger, prefix + "displayOpenPanel" + suffix,
+  install(messenger, channel("displayOpenPanel"),
           [api](const Value& message, FlutterReply reply) {
             auto options = readRecordArgument<OpenPanelOptions>(message, reply, "displayOpenPanel");
             if (!options) return;
@@ -320,7 +277,7 @@ void FilePanelsApiSetup::setUp(const std::shared_ptr<FlutterBinaryMessenger>& me
                                 return Value(stringList(paths));
                               }));
           });
-  install(messenger, prefix + "displaySavePanel" + suffix,
+  install(messenger, channel("displaySavePanel"),
           [api](const Value& message, FlutterReply reply) {
             auto options = readRecordArgument<SavePanelOptions>(message, reply, "displaySavePanel");
             if (!options) return;

@@ -14,6 +14,7 @@
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/generated_message_support.h"
 #include "platform/flutter/value_deep_equality.h"
 
 namespace file_panels_macos {
@@ -23,16 +24,9 @@ using flutter::deepEquals;
 using flutter::deepHash;
 using flutter::nilOrValue;
 
-struct PigeonError {
-  std::string code;
-  std::optional<std::string> message;
-  flutter::Value details;
-};
-
+using flutter::PigeonError;
 // The reply list of a failure: [code, message, details].
-flutter::ValueList wrapError(const PigeonError& error);
-flutter::ValueList wrapError(const FlutterError& error);
-flutter::ValueList wrapError(const std::exception& error);
+using flutter::wrapError;
 
 struct AllowedTypes {
   std::vector<std::string> extensions;
@@ -103,30 +97,23 @@ flutter::Value wrapRecord(Record record) {
   return flutter::Value(std::make_shared<const RecordValue<Record>>(std::move(record)));
 }
 
-class MessagesPigeonCodecReader : public FlutterStandardReader {
- public:
-  using FlutterStandardReader::FlutterStandardReader;
-  flutter::Value readValueOfType(uint8_t type) override;
+// The records the codec carries (types 129 to 131), in their list form.
+struct MessagesRecords {
+  static bool holds(uint8_t type);
+  static flutter::Value read(uint8_t type, const flutter::Value& fields);
+  static std::optional<std::pair<uint8_t, flutter::ValueList>> write(const flutter::Value& value);
 };
 
-class MessagesPigeonCodecWriter : public FlutterStandardWriter {
- public:
-  using FlutterStandardWriter::FlutterStandardWriter;
-  void writeValue(const flutter::Value& value) override;
-};
-
-class MessagesPigeonCodecReaderWriter : public FlutterStandardReaderWriter {
- public:
-  std::unique_ptr<FlutterStandardWriter> writerWithData(FlutterBytes& data) const override;
-  std::unique_ptr<FlutterStandardReader> readerWithData(
-      std::span<const uint8_t> data) const override;
-};
+using MessagesPigeonCodecReader = flutter::PigeonCodecReader<MessagesRecords>;
+using MessagesPigeonCodecWriter = flutter::PigeonCodecWriter<MessagesRecords>;
+using MessagesPigeonCodecReaderWriter =
+    flutter::PigeonReaderWriter<MessagesPigeonCodecReader, MessagesPigeonCodecWriter>;
 
 // The shared codec of both channels, made once.
 const std::shared_ptr<const FlutterStandardMessageCodec>& MessagesPigeonCodec();
 
 template <typename T>
-using Completion = std::function<void(std::variant<T, PigeonError, FlutterError>)>;
+using Completion = std::function<void(flutter::PigeonOutcome<T>)>;
 
 class FilePanelsApi {
  public:

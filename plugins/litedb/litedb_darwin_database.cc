@@ -306,27 +306,21 @@ bool LiteDbDarwinDatabase::checkUsable() {
   return true;
 }
 
-int64_t LiteDbDarwinDatabase::lastInsertRowId() {
+template <typename Count>
+Count LiteDbDarwinDatabase::readCounter(Count (*read)(sqlite3*)) {
   if (is_executing_statement_) {
     NSLog("The LiteDbDarwinDatabase %s is currently in use.", description().c_str());
     return 0;
   }
   is_executing_statement_ = true;
-  int64_t row_id = sqlite3_last_insert_rowid(db_);
+  auto value = read(db_);
   is_executing_statement_ = false;
-  return row_id;
+  return value;
 }
 
-int LiteDbDarwinDatabase::changes() {
-  if (is_executing_statement_) {
-    NSLog("The LiteDbDarwinDatabase %s is currently in use.", description().c_str());
-    return 0;
-  }
-  is_executing_statement_ = true;
-  int count = sqlite3_changes(db_);
-  is_executing_statement_ = false;
-  return count;
-}
+int64_t LiteDbDarwinDatabase::lastInsertRowId() { return readCounter(sqlite3_last_insert_rowid); }
+
+int LiteDbDarwinDatabase::changes() { return readCounter(sqlite3_changes); }
 
 // The statement cache.
 

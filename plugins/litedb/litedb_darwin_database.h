@@ -205,8 +205,10 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
                          const LiteDbDarwinNamedValues* dictionary);
   // Runs a transaction statement; on success the database is in a transaction or not, as given.
   bool executeTransactionStatement(const char* sql, bool inTransactionAfter);
-  bool databaseExists();
   bool checkUsable();
+  // One of SQLite's counters of the connection; 0 while a statement is running.
+  template <typename Count>
+  Count readCounter(Count (*read)(sqlite3*));
   void failLayer(int code, std::string message);
   void markProgrammingError(const char* what);
   std::shared_ptr<LiteDbDarwinStatement> cachedStatementForQuery(const std::string& query);

@@ -1,21 +1,10 @@
 #include "plugins/litedb/litedb_darwin_database_additions.h"
 
-#include <algorithm>
-#include <cctype>
 
 #include "platform/foundation/ns_log.h"
+#include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
-namespace {
-
-std::string lowercased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-}  // namespace
-
 template <typename Read>
 bool LiteDbDarwinDatabaseAdditions::firstRow(const std::string& sql,
                                              const LiteDbDarwinValues& values, Read read) {

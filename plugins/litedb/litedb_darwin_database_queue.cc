@@ -11,6 +11,14 @@ namespace {
 // The queue-specific key that tells a block which work queue it runs on.
 const char kQueueSpecificKey = 0;
 
+// A block that leaves a result set open keeps its statement busy on the shared connection.
+void warnIfResultSetsLeftOpen(LiteDbDarwinDatabase* db) {
+  if (db != nullptr && db->hasOpenResultSets()) {
+    NSLog("Warning: there is at least one open result set around after performing "
+          "[LiteDbDarwinDatabaseQueue inDatabase:]");
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<LiteDbDarwinDatabaseQueue> LiteDbDarwinDatabaseQueue::databaseQueueWithPath(
@@ -83,10 +91,7 @@ void LiteDbDarwinDatabaseQueue::inDatabase(const LiteDbDarwinDatabaseBlock& bloc
   dispatch_sync(queue_, [&] {
     LiteDbDarwinDatabase* db = database();
     block(db);
-    if (db != nullptr && db->hasOpenResultSets()) {
-      NSLog("Warning: there is at least one open result set around after performing "
-            "[LiteDbDarwinDatabaseQueue inDatabase:]");
-    }
+    warnIfResultSetsLeftOpen(db);
   });
 }
 
@@ -94,10 +99,7 @@ void LiteDbDarwinDatabaseQueue::inDatabaseAsync(LiteDbDarwinDatabaseBlock block)
   dispatch_async(queue_, [self = shared_from_this(), block = std::move(block)] {
     LiteDbDarwinDatabase* db = self->db_ && self->db_->isOpen() ? self->db_.get() : nullptr;
     block(db);
-    if (db != nullptr && db->hasOpenResultSets()) {
-      NSLog("Warning: there is at least one open result set around after performing "
-            "[LiteDbDarwinDatabaseQueue inDatabase:]");
-    }
+    warnIfResultSetsLeftOpen(db);
   });
 }
 
@@ -120,7 +122,7 @@ void LiteDbDarwinDatabaseQueue::interrupt() {
   if (db_) db_->interrupt();
 }
 
-void LiteDbDarwinDatabaseQueue::beginTransaction(TransactionKind kind,
+void LiteDbDarwinDatabaseQueue::runInTransaction(TransactionKind kind,
                                                  const LiteDbDarwinTransactionBlock& block) {
   dispatch_sync(queue_, [&] {
     LiteDbDarwinDatabase* db = database();
@@ -149,15 +151,15 @@ void LiteDbDarwinDatabaseQueue::beginTransaction(TransactionKind kind,
 }
 
 void LiteDbDarwinDatabaseQueue::inExclusiveTransaction(const LiteDbDarwinTransactionBlock& block) {
-  beginTransaction(TransactionKind::exclusive, block);
+  runInTransaction(TransactionKind::exclusive, block);
 }
 
 void LiteDbDarwinDatabaseQueue::inDeferredTransaction(const LiteDbDarwinTransactionBlock& block) {
-  beginTransaction(TransactionKind::deferred, block);
+  runInTransaction(TransactionKind::deferred, block);
 }
 
 void LiteDbDarwinDatabaseQueue::inImmediateTransaction(const LiteDbDarwinTransactionBlock& block) {
-  beginTransaction(TransactionKind::immediate, block);
+  runInTransaction(TransactionKind::immediate, block);
 }
 
 std::optional<NSError> LiteDbDarwinDatabaseQueue::inSavePoint(

@@ -71,7 +71,8 @@ class LiteDbDarwinDatabaseQueue : public std::enable_shared_from_this<LiteDbDarw
 
  private:
   enum class TransactionKind { exclusive, deferred, immediate };
-  void beginTransaction(TransactionKind kind, const LiteDbDarwinTransactionBlock& block);
+  // Begins a transaction of the kind, runs the block in it, then commits or rolls back.
+  void runInTransaction(TransactionKind kind, const LiteDbDarwinTransactionBlock& block);
   // The connection on demand: reopened when it is not open.
   LiteDbDarwinDatabase* database();
 

@@ -1,23 +1,11 @@
 #include "plugins/litedb/litedb_darwin_result_set.h"
 
-#include <algorithm>
-#include <cctype>
 
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_darwin_database.h"
 #include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
-namespace {
-
-std::string lowercased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-}  // namespace
-
 std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinResultSet::resultSetWithStatement(
     std::shared_ptr<LiteDbDarwinStatement> statement,
     std::shared_ptr<LiteDbDarwinDatabase> parentDB, bool shouldAutoClose) {

@@ -24,10 +24,6 @@ using flutter::ValueList;
 constexpr uint8_t kOptionsType = 129;
 constexpr const char* kInvalidArgumentCode = "invalid-argument";
 
-void hashCombine(size_t& seed, size_t value) {
-  seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
-}
-
 // Reads a message's arguments by position. Each read answers the value, or the error reply.
 class MessageArguments {
  public:
@@ -175,13 +171,7 @@ ValueList wrapException(const std::exception& exception) {
                    Value("Stacktrace: " + printedCallStack())};
 }
 
-// The reply list for an operation's outcome.
-template <typename T, typename Convert>
-ValueList replyFor(ErrorOr<T> outcome, Convert convert) {
-  if (auto* error = std::get_if<PigeonError>(&outcome)) return wrapError(*error);
-  if (auto* error = std::get_if<FlutterError>(&outcome)) return wrapError(*error);
-  return flutter::wrapResult(convert(std::move(std::get<T>(outcome))));
-}
+using flutter::wrapOutcome;
 
 Value none(Void) { return Value(); }
 
@@ -191,8 +181,8 @@ using OperationHandler = std::function<ValueList(const Value& message)>;
 void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& api,
                     const std::string& operation, const std::string& suffix,
                     OperationHandler handler) {
-  std::string name = "dev.flutter.pigeon.preferences_foundation." + api + "." + operation +
-                     (suffix.empty() ? "" : "." + suffix);
+  const std::string name =
+      flutter::pigeonChannelName("preferences_foundation", api, operation, suffix);
   FlutterBasicMessageChannel channel(name, messenger, GetMessagesCodec());
   if (!handler) {
     channel.setMessageHandler(nullptr);
@@ -230,57 +220,32 @@ bool PreferencesPigeonOptions::equals(const flutter::CustomValue& other) const {
 }
 
 size_t PreferencesPigeonOptions::hash() const {
-  size_t seed = std::hash<std::string>()("PreferencesPigeonOptions");
-  hashCombine(seed, suite_name_ ? flutter::deepHash(Value(*suite_name_)) : 0);
-  return seed;
+  return flutter::recordHash("PreferencesPigeonOptions", toList());
 }
 
 std::string PreferencesPigeonOptions::description() const {
   return "PreferencesPigeonOptions(suiteName: " + (suite_name_ ? *suite_name_ : "nil") + ")";
 }
 
-// Errors.
-
-ValueList wrapError(const PigeonError& error) {
-  return ValueList{Value(error.code), error.message ? Value(*error.message) : Value(),
-                   error.details};
-}
-
-ValueList wrapError(const FlutterError& error) { return flutter::wrapError(error); }
-
 // The codec.
 
-Value MessagesPigeonCodecReader::readValueOfType(uint8_t type) {
-  if (type != kOptionsType) return FlutterStandardReader::readValueOfType(type);
-  auto options = PreferencesPigeonOptions::fromList(readValue());
+bool MessagesRecords::holds(uint8_t type) { return type == kOptionsType; }
+
+Value MessagesRecords::read(uint8_t, const Value& fields) {
+  auto options = PreferencesPigeonOptions::fromList(fields);
   if (!options) throw FlutterCodecError("PreferencesPigeonOptions must be a list [suiteName]");
   return Value(std::make_shared<const PreferencesPigeonOptions>(std::move(*options)));
 }
 
-void MessagesPigeonCodecWriter::writeValue(const Value& value) {
+std::optional<std::pair<uint8_t, ValueList>> MessagesRecords::write(const Value& value) {
   if (auto options = value.asCustom<PreferencesPigeonOptions>()) {
-    writeByte(kOptionsType);
-    FlutterStandardWriter::writeValue(Value(options->toList()));
-    return;
+    return std::pair{kOptionsType, options->toList()};
   }
-  FlutterStandardWriter::writeValue(value);
-}
-
-std::unique_ptr<FlutterStandardWriter> MessagesPigeonCodecReaderWriter::writerWithData(
-    FlutterBytes& data) const {
-  return std::make_unique<MessagesPigeonCodecWriter>(data);
-}
-
-std::unique_ptr<FlutterStandardReader> MessagesPigeonCodecReaderWriter::readerWithData(
-    std::span<const uint8_t> data) const {
-  return std::make_unique<MessagesPigeonCodecReader>(data);
+  return std::nullopt;
 }
 
 const std::shared_ptr<const FlutterStandardMessageCodec>& GetMessagesCodec() {
-  static const auto* const codec = new std::shared_ptr<const FlutterStandardMessageCodec>(
-      std::make_shared<FlutterStandardMessageCodec>(
-          std::make_shared<MessagesPigeonCodecReaderWriter>()));
-  return *codec;
+  return flutter::sharedPigeonCodec<MessagesPigeonCodecReader, MessagesPigeonCodecWriter>();
 }
 
 // Set-up.
@@ -296,21 +261,21 @@ void UserDefaultsApiSetup::setUpUserDefaultsApi(
     const Value* value = arguments.present(1);
     auto options = arguments.options(2);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->set(*key, *value, *options), none);
+    return wrapOutcome(api->set(*key, *value, *options), none);
   }));
   installHandler(messenger, kApi, "clear", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "clear");
     auto allow_list = arguments.allowList(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->clear(allow_list, *options), none);
+    return wrapOutcome(api->clear(allow_list, *options), none);
   }));
   installHandler(messenger, kApi, "getAll", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "getAll");
     auto allow_list = arguments.allowList(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->getAll(allow_list, *options),
+    return wrapOutcome(api->getAll(allow_list, *options),
                     [](flutter::ValueMap map) { return Value(std::move(map)); });
   }));
   installHandler(messenger, kApi, "getValue", messageChannelSuffix, handler([api](const Value& message) {
@@ -318,14 +283,14 @@ void UserDefaultsApiSetup::setUpUserDefaultsApi(
     const std::string* key = arguments.string(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->getValue(*key, *options), [](Value value) { return value; });
+    return wrapOutcome(api->getValue(*key, *options), [](Value value) { return value; });
   }));
   installHandler(messenger, kApi, "getKeys", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "getKeys");
     auto allow_list = arguments.allowList(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->getKeys(allow_list, *options),
+    return wrapOutcome(api->getKeys(allow_list, *options),
                     [](ValueList keys) { return Value(std::move(keys)); });
   }));
 }
@@ -339,35 +304,35 @@ void LegacyUserDefaultsApiSetup::setUpLegacyUserDefaultsApi(
     MessageArguments arguments(message, 1, "remove");
     const std::string* key = arguments.string(0);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->remove(*key), none);
+    return wrapOutcome(api->remove(*key), none);
   }));
   installHandler(messenger, kApi, "setBool", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "setBool");
     const std::string* key = arguments.string(0);
     auto value = arguments.boolean(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->setBool(*key, *value), none);
+    return wrapOutcome(api->setBool(*key, *value), none);
   }));
   installHandler(messenger, kApi, "setDouble", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "setDouble");
     const std::string* key = arguments.string(0);
     auto value = arguments.real(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->setDouble(*key, *value), none);
+    return wrapOutcome(api->setDouble(*key, *value), none);
   }));
   installHandler(messenger, kApi, "setValue", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "setValue");
     const std::string* key = arguments.string(0);
     const Value* value = arguments.present(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->setValue(*key, *value), none);
+    return wrapOutcome(api->setValue(*key, *value), none);
   }));
   installHandler(messenger, kApi, "getAll", messageChannelSuffix, handler([api](const Value& message) {
     MessageArguments arguments(message, 2, "getAll");
     const std::string* prefix = arguments.string(0);
     auto allow_list = arguments.allowList(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->getAll(*prefix, allow_list),
+    return wrapOutcome(api->getAll(*prefix, allow_list),
                     [](flutter::ValueMap map) { return Value(std::move(map)); });
   }));
   installHandler(messenger, kApi, "clear", messageChannelSuffix, handler([api](const Value& message) {
@@ -375,7 +340,7 @@ void LegacyUserDefaultsApiSetup::setUpLegacyUserDefaultsApi(
     const std::string* prefix = arguments.string(0);
     auto allow_list = arguments.allowList(1);
     if (arguments.error()) return wrapError(*arguments.error());
-    return replyFor(api->clear(*prefix, allow_list), [](bool value) { return Value(value); });
+    return wrapOutcome(api->clear(*prefix, allow_list), [](bool value) { return Value(value); });
   }));
 }
 

@@ -12,6 +12,7 @@
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/generated_message_support.h"
 
 namespace preferences_foundation {
 
@@ -21,7 +22,6 @@ class PreferencesPigeonOptions : public flutter::CustomValue {
       : suite_name_(std::move(suiteName)) {}
 
   const std::optional<std::string>& suiteName() const { return suite_name_; }
-  void setSuiteName(std::optional<std::string> suiteName) { suite_name_ = std::move(suiteName); }
 
   // [suiteName], with null for no name.
   flutter::ValueList toList() const;
@@ -42,40 +42,28 @@ class PreferencesPigeonOptions : public flutter::CustomValue {
   std::optional<std::string> suite_name_;
 };
 
-struct PigeonError {
-  std::string code;
-  std::optional<std::string> message;
-  flutter::Value details;
-};
+using flutter::PigeonError;
 
 // What an operation answers: its result, or the error to send back.
 template <typename T>
-using ErrorOr = std::variant<T, PigeonError, FlutterError>;
+using ErrorOr = flutter::PigeonOutcome<T>;
 // The result of an operation that returns nothing.
 using Void = std::monostate;
 
 // The reply list of a failure: [code, message, details].
-flutter::ValueList wrapError(const PigeonError& error);
-flutter::ValueList wrapError(const FlutterError& error);
+using flutter::wrapError;
 
-class MessagesPigeonCodecReader : public FlutterStandardReader {
- public:
-  using FlutterStandardReader::FlutterStandardReader;
-  flutter::Value readValueOfType(uint8_t type) override;
+// The records the codec carries (type 129), in their list form.
+struct MessagesRecords {
+  static bool holds(uint8_t type);
+  static flutter::Value read(uint8_t type, const flutter::Value& fields);
+  static std::optional<std::pair<uint8_t, flutter::ValueList>> write(const flutter::Value& value);
 };
 
-class MessagesPigeonCodecWriter : public FlutterStandardWriter {
- public:
-  using FlutterStandardWriter::FlutterStandardWriter;
-  void writeValue(const flutter::Value& value) override;
-};
-
-class MessagesPigeonCodecReaderWriter : public FlutterStandardReaderWriter {
- public:
-  std::unique_ptr<FlutterStandardWriter> writerWithData(FlutterBytes& data) const override;
-  std::unique_ptr<FlutterStandardReader> readerWithData(
-      std::span<const uint8_t> data) const override;
-};
+using MessagesPigeonCodecReader = flutter::PigeonCodecReader<MessagesRecords>;
+using MessagesPigeonCodecWriter = flutter::PigeonCodecWriter<MessagesRecords>;
+using MessagesPigeonCodecReaderWriter =
+    flutter::PigeonReaderWriter<MessagesPigeonCodecReader, MessagesPigeonCodecWriter>;
 
 // The one codec of every channel of both APIs.
 const std::shared_ptr<const FlutterStandardMessageCodec>& GetMessagesCodec();
