@@ -4,7 +4,9 @@
 // on a message answered twice, and on a message not answered within the bound.
 //
 //   channel_fuzzer [--seed N|random] [--messages-per-channel N] [--seconds S]
-//                  [--answer-bound-ms MS] [--verbose]
+//                  [--answer-bound-ms MS] [--channel PART] [--verbose]
+//
+// --channel limits the run to channels whose name holds PART, to reproduce a finding.
 //
 // Everything it touches lives in a temporary directory: the user's directories, the working
 // directory and the temporary directory all point there.
@@ -49,6 +51,7 @@ struct Options {
   size_t messages_per_channel = 1000;
   double seconds = 0;  // no limit
   std::chrono::milliseconds answer_bound{5000};
+  std::string channel_filter;
   bool verbose = false;
 };
 
@@ -67,6 +70,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.messages_per_channel = std::strtoull(value, nullptr, 10);
     } else if (argument == "--seconds" && (value = next())) {
       options.seconds = std::strtod(value, nullptr);
+    } else if (argument == "--channel" && (value = next())) {
+      options.channel_filter = value;
     } else if (argument == "--answer-bound-ms" && (value = next())) {
       options.answer_bound = std::chrono::milliseconds(std::strtoll(value, nullptr, 10));
     } else {
@@ -152,6 +157,7 @@ class Fuzzer {
       more = false;
       // Channels made at run time (a player's, a connection's) join the next round.
       for (const auto& channel : engine_->messenger().channelsWithHandlers()) {
+        if (channel.find(options_.channel_filter) == std::string::npos) continue;
         size_t& sent = sent_[channel];
         if (sent >= options_.messages_per_channel) continue;
         more = true;
@@ -202,9 +208,8 @@ class Fuzzer {
                                  [answers](FlutterBinaryMessage) { answers->fetch_add(1); });
     if (!waits_on_user &&
         !dispatch::testing::runUntil([&] { return answers->load() > 0; }, options_.answer_bound)) {
-      findings_.push_back({"not answered within " + std::to_string(options_.answer_bound.count()) +
-                               " ms",
-                           channel, flight.method, flight.bytes});
+      addFinding({"not answered within " + std::to_string(options_.answer_bound.count()) + " ms",
+                  channel, flight.method, flight.bytes});
     }
     collectFaults(channel, flight.method, flight.bytes);
     ++total_;
@@ -214,11 +219,19 @@ class Fuzzer {
   void collectFaults(const std::string& channel, const std::string& method, const Bytes& bytes) {
     for (const auto& fault : flutter::takeFaults()) {
       if (fault.find("answered twice") != std::string::npos) {
-        findings_.push_back({"answered twice: " + fault, channel, method, bytes});
+        addFinding({"answered twice: " + fault, channel, method, bytes});
       } else if (other_faults_.size() < 20) {
         other_faults_.push_back(fault);
       }
     }
+  }
+
+  // Printed at once as well, so that a later crash does not lose it.
+  void addFinding(Finding finding) {
+    std::fprintf(stderr, "channel_fuzzer: FINDING: %s: channel '%s', method '%s', bytes %s\n",
+                 finding.kind.c_str(), finding.channel.c_str(), finding.method.c_str(),
+                 hex(finding.bytes).c_str());
+    findings_.push_back(std::move(finding));
   }
 
   int report(double seconds) {
@@ -245,6 +258,7 @@ class Fuzzer {
     }
     std::printf("%zu passed, %zu failed\n", total_ - std::min(total_, findings_.size()),
                 findings_.size());
+    std::fflush(stdout);
     return findings_.empty() ? 0 : 1;
   }
 
