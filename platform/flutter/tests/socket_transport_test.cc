@@ -70,9 +70,9 @@ class SocketClient {
           FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({method, arguments})});
   }
 
-  std::optional<SocketFrame> receive() {
+  std::optional<SocketFrame> receive(milliseconds timeout = kTimeout) {
     std::optional<SocketFrame> frame;
-    dispatch::testing::runUntil([&] { return (frame = decoder_.next()) || !readSome(); }, kTimeout);
+    dispatch::testing::runUntil([&] { return (frame = decoder_.next()) || !readSome(); }, timeout);
     return frame;
   }
   // True once the host has closed the connection.
@@ -283,7 +283,8 @@ TEST_F(SocketTransportTest, ABadFrameClosesOnlyItsConnection) {
 TEST_F(SocketTransportTest, AnOversizedReplyOrEventFailsOnlyItself) {
   SocketClient client(path_);
   client.call(1, kEcho, "huge", nullptr);
-  auto failed = client.receive();
+  // Building and encoding a 64 MiB answer takes a while on a loaded machine.
+  auto failed = client.receive(milliseconds(60000));
   ASSERT_TRUE(failed) << "the connection was closed";
   EXPECT_EQ(failed->id, 1u);
   ASSERT_TRUE(failed->payload);
