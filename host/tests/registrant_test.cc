@@ -55,6 +55,8 @@ class RecordingRegistry : public FlutterPluginRegistry {
   std::shared_ptr<void> valuePublishedByPlugin(const std::string& key) override {
     return engine_->valuePublishedByPlugin(key);
   }
+  // The engine keeps its registrars until it shuts down, to detach the plug-ins then.
+  void shutDown() { engine_->shutDown(); }
 
   std::vector<std::string> requested;
   std::vector<std::weak_ptr<FlutterPluginRegistrar>> handed_out;
@@ -69,6 +71,7 @@ TEST(RegistrantTest, AsksForEveryRowOnceInTheFixedOrder) {
   registerPlugins(registry);
   EXPECT_EQ(registry.requested, kRegistrationOrder);
   // The registrant keeps no registrar once its row is done.
+  registry.shutDown();
   for (const auto& registrar : registry.handed_out) EXPECT_TRUE(registrar.expired());
 }
 

@@ -17,16 +17,17 @@ void onMainThread(std::function<void()> work) {
 }
 
 // The one answer a message is owed. Replies hop to the main thread; a second reply and a reply
-// that is never given are faults.
+// that is never given are faults. A reply dropped without an answer answers "no reply", so that
+// the other side never waits for it forever.
 class PendingReply {
  public:
   PendingReply(std::string channel, std::function<void(FlutterBinaryMessage)> deliver)
       : channel_(std::move(channel)), deliver_(std::move(deliver)) {}
 
   ~PendingReply() {
-    if (!replied_) {
-      reportFault("A message on channel '" + channel_ + "' was dropped without an answer");
-    }
+    if (replied_) return;
+    reportFault("A message on channel '" + channel_ + "' was dropped without an answer");
+    onMainThread([deliver = std::move(deliver_)]() mutable { deliver(std::nullopt); });
   }
 
   void reply(FlutterBinaryMessage message) {
@@ -143,6 +144,14 @@ void EngineMessenger::deliverFromDartSide(const std::string& channel, FlutterBin
 bool EngineMessenger::hasHandler(const std::string& channel) const {
   std::lock_guard lock(mutex_);
   return handlers_.count(channel) != 0;
+}
+
+std::vector<std::string> EngineMessenger::channelsWithHandlers() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> channels;
+  channels.reserve(handlers_.size());
+  for (const auto& [channel, entry] : handlers_) channels.push_back(channel);
+  return channels;
 }
 
 void EngineMessenger::removeAllHandlers() {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_dart_side.h"
@@ -31,6 +32,8 @@ class EngineMessenger final : public FlutterBinaryMessenger,
                            std::function<void(FlutterBinaryMessage)> reply);
 
   bool hasHandler(const std::string& channel) const;
+  // Every channel that has a handler now, in name order.
+  std::vector<std::string> channelsWithHandlers() const;
   // Drops every handler (and what they hold), for engine shutdown.
   void removeAllHandlers();
 

@@ -28,9 +28,26 @@ std::shared_ptr<FlutterViewController> EngineRegistrar::viewController() {
 void EngineRegistrar::addMethodCallDelegate(std::shared_ptr<FlutterPlugin> delegate,
                                             const std::shared_ptr<FlutterMethodChannel>& channel) {
   if (!delegate || !channel) return;
+  {
+    std::lock_guard lock(mutex_);
+    bool known = false;
+    for (const auto& existing : delegates_) known = known || existing.lock() == delegate;
+    if (!known) delegates_.push_back(delegate);
+  }
   channel->setMethodCallHandler([delegate](const FlutterMethodCall& call, FlutterResult result) {
     delegate->handleMethodCall(call, std::move(result));
   });
+}
+
+void EngineRegistrar::detachPlugins() {
+  std::vector<std::weak_ptr<FlutterPlugin>> delegates;
+  {
+    std::lock_guard lock(mutex_);
+    delegates.swap(delegates_);
+  }
+  for (const auto& weak : delegates) {
+    if (auto delegate = weak.lock()) delegate->detachFromEngineForRegistrar(*this);
+  }
 }
 
 void EngineRegistrar::addApplicationDelegate(std::shared_ptr<FlutterAppLifecycleDelegate> delegate) {

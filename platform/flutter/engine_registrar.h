@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/flutter/flutter_plugin.h"
 
@@ -28,9 +30,15 @@ class EngineRegistrar final : public FlutterPluginRegistrar {
   std::string lookupKeyForAsset(const std::string& asset) override;
   std::string lookupKeyForAsset(const std::string& asset, const std::string& package) override;
 
+  // Tells every method-call delegate still alive, once each, that the engine is going away.
+  void detachPlugins();
+
  private:
   std::weak_ptr<FlutterEngine> engine_;
   std::string plugin_key_;
+  std::mutex mutex_;
+  // Weak: the channels keep the delegates; one that is gone has nothing to detach.
+  std::vector<std::weak_ptr<FlutterPlugin>> delegates_;
 };
 
 }  // namespace flutter

@@ -44,22 +44,45 @@ void FlutterBasicMessageChannel::setMessageHandler(FlutterMessageHandler handler
           } catch (const FlutterCodecError& error) {
             flutter::reportFault("Reply on '" + name + "' could not be encoded: " + error.what());
             reply(codec->encode(ValueList{
-                Value("encoding_error"),
+                Value(kFlutterEncodingErrorCode),
                 Value(std::string("The answer could not be encoded: ") + error.what()), Value()}));
           }
         });
       });
 }
 
+namespace {
+
+// The message's bytes; nullopt, after the fault is reported, when it cannot be encoded.
+FlutterBinaryMessage encodeMessage(const FlutterMessageCodec& codec, const std::string& channel,
+                                   const Value& message) {
+  try {
+    return codec.encode(message);
+  } catch (const FlutterCodecError& error) {
+    flutter::reportFault("Message on '" + channel + "' could not be encoded: " + error.what());
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
 void FlutterBasicMessageChannel::sendMessage(const Value& message) {
-  if (messenger_) messenger_->sendOnChannel(name_, codec_->encode(message));
+  if (!messenger_) return;
+  auto bytes = encodeMessage(*codec_, name_, message);
+  if (bytes) messenger_->sendOnChannel(name_, std::move(bytes));
 }
 
 void FlutterBasicMessageChannel::sendMessage(
     const Value& message, std::function<void(const std::optional<Value>& reply)> callback) {
   if (!messenger_) return;
+  auto bytes = encodeMessage(*codec_, name_, message);
+  if (!bytes) {
+    // As for a Dart side that is not there: the caller's reply is "no reply".
+    if (callback) callback(std::nullopt);
+    return;
+  }
   messenger_->sendOnChannel(
-      name_, codec_->encode(message),
+      name_, std::move(bytes),
       [codec = codec_, callback = std::move(callback)](FlutterBinaryMessage reply) {
         if (!callback) return;
         if (!reply) {

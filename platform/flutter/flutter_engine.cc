@@ -68,7 +68,11 @@ std::shared_ptr<FlutterPluginRegistrar> FlutterEngine::registrarForPlugin(
     }
     plugin_keys_.push_back(pluginKey);
   }
-  return std::make_shared<flutter::EngineRegistrar>(weak_from_this(), pluginKey);
+  auto registrar = std::make_shared<flutter::EngineRegistrar>(weak_from_this(), pluginKey);
+  std::lock_guard lock(mutex_);
+  // Kept for shutdown, when the engine detaches the plug-ins it was given.
+  if (!shut_down_) registrars_.push_back(registrar);
+  return registrar;
 }
 
 std::shared_ptr<void> FlutterEngine::valuePublishedByPlugin(const std::string& pluginKey) {
@@ -141,6 +145,7 @@ void FlutterEngine::shutDown() {
   std::map<std::string, std::shared_ptr<void>> published;
   std::vector<std::shared_ptr<FlutterAppLifecycleDelegate>> delegates;
   std::vector<NSNotificationObserverToken> observers;
+  std::vector<std::shared_ptr<flutter::EngineRegistrar>> registrars;
   {
     std::lock_guard lock(mutex_);
     if (shut_down_) return;
@@ -148,7 +153,10 @@ void FlutterEngine::shutDown() {
     published.swap(published_);
     delegates.swap(lifecycle_delegates_);
     observers.swap(observers_);
+    registrars.swap(registrars_);
   }
+  // As the platform does: plug-ins hear of it while their channels are still there.
+  for (const auto& registrar : registrars) registrar->detachPlugins();
   for (const auto& observer : observers) NSNotificationCenter::defaultCenter()->removeObserver(observer);
   stopServingSocket();
   // Plug-ins hold channels that hold the messenger: dropping the handlers breaks those cycles.

@@ -14,6 +14,7 @@
 #include "platform/flutter/flutter_plugin.h"
 
 namespace flutter {
+class EngineRegistrar;
 class SocketDartSide;
 }
 
@@ -48,7 +49,8 @@ class FlutterEngine final : public FlutterPluginRegistry,
   flutter::EngineTextureRegistry& textures() { return *textures_; }
   flutter::EnginePlatformViews& platformViews() { return platform_views_; }
 
-  // Drops every handler, texture, view and plug-in object the engine holds.
+  // Detaches every plug-in (see FlutterPlugin::detachFromEngineForRegistrar), then drops every
+  // handler, texture, view and plug-in object the engine holds.
   void shutDown();
 
   // Used by registrars.
@@ -66,6 +68,7 @@ class FlutterEngine final : public FlutterPluginRegistry,
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<void>> published_;
   std::vector<std::string> plugin_keys_;
+  std::vector<std::shared_ptr<flutter::EngineRegistrar>> registrars_;
   std::vector<std::shared_ptr<FlutterAppLifecycleDelegate>> lifecycle_delegates_;
   std::vector<NSNotificationObserverToken> observers_;
   std::weak_ptr<FlutterViewController> view_controller_;

@@ -33,6 +33,21 @@ FlutterEventSink makeSink(const std::string& name, std::weak_ptr<FlutterBinaryMe
   };
 }
 
+// The answer to "listen" or "cancel": success, or the handler's error when it can be encoded.
+FlutterBytes encodeOutcome(const FlutterMethodCodec& codec, const std::string& name,
+                           const std::optional<FlutterError>& error) {
+  if (!error) return codec.encodeSuccessEnvelope(nullptr);
+  try {
+    return codec.encodeErrorEnvelope(*error);
+  } catch (const FlutterCodecError& failure) {
+    flutter::reportFault("Error of the stream on '" + name +
+                         "' could not be encoded: " + failure.what());
+    return codec.encodeErrorEnvelope(FlutterError{
+        kFlutterEncodingErrorCode, std::string("The error could not be encoded: ") + failure.what(),
+        nullptr});
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<FlutterEventChannel> FlutterEventChannel::eventChannelWithName(
@@ -79,11 +94,7 @@ void FlutterEventChannel::setStreamHandler(std::shared_ptr<FlutterStreamHandler>
           error = state->handler->onListenWithArguments(call.arguments,
                                                         makeSink(name, weak_messenger, codec));
           state->listening = !error.has_value();
-          if (error) {
-            reply(codec->encodeErrorEnvelope(*error));
-          } else {
-            reply(codec->encodeSuccessEnvelope(nullptr));
-          }
+          reply(encodeOutcome(*codec, name, error));
         } else if (call.method == "cancel") {
           if (!state->listening) {
             reply(codec->encodeErrorEnvelope(
@@ -92,11 +103,7 @@ void FlutterEventChannel::setStreamHandler(std::shared_ptr<FlutterStreamHandler>
           }
           state->listening = false;
           error = state->handler->onCancelWithArguments(call.arguments);
-          if (error) {
-            reply(codec->encodeErrorEnvelope(*error));
-          } else {
-            reply(codec->encodeSuccessEnvelope(nullptr));
-          }
+          reply(encodeOutcome(*codec, name, error));
         } else {
           reply(std::nullopt);
         }

@@ -36,40 +36,69 @@ void FlutterMethodChannel::setMethodCallHandler(FlutterMethodCallHandler handler
                            nullptr}));
           return;
         }
-        FlutterResult result([codec, reply, name, method = call.method](
-                                 FlutterMethodResponse response) {
-          if (std::holds_alternative<FlutterMethodNotImplementedType>(response)) {
-            reply(std::nullopt);
-            return;
-          }
-          try {
-            if (auto* error = std::get_if<FlutterError>(&response)) {
-              reply(codec->encodeErrorEnvelope(*error));
-            } else {
-              reply(codec->encodeSuccessEnvelope(std::get<flutter::Value>(response)));
-            }
-          } catch (const FlutterCodecError& error) {
-            flutter::reportFault("Answer to '" + method + "' on '" + name +
-                                 "' could not be encoded: " + error.what());
-            reply(codec->encodeErrorEnvelope(FlutterError{
-                "encoding_error", std::string("The answer could not be encoded: ") + error.what(),
-                nullptr}));
-          }
-        });
+        FlutterResult result(
+            [codec, reply, name, method = call.method](FlutterMethodResponse response) {
+              if (std::holds_alternative<FlutterMethodNotImplementedType>(response)) {
+                reply(std::nullopt);
+                return;
+              }
+              try {
+                if (auto* error = std::get_if<FlutterError>(&response)) {
+                  reply(codec->encodeErrorEnvelope(*error));
+                } else {
+                  reply(codec->encodeSuccessEnvelope(std::get<flutter::Value>(response)));
+                }
+              } catch (const FlutterCodecError& error) {
+                flutter::reportFault("Answer to '" + method + "' on '" + name +
+                                     "' could not be encoded: " + error.what());
+                reply(codec->encodeErrorEnvelope(FlutterError{
+                    kFlutterEncodingErrorCode,
+                    std::string("The answer could not be encoded: ") + error.what(), nullptr}));
+              }
+            },
+            "'" + call.method + "' on channel '" + name + "'");
         handler(call, std::move(result));
       });
 }
 
+namespace {
+
+// The call's bytes; nullopt, after the fault is reported, when its arguments cannot be encoded.
+FlutterBinaryMessage encodeCall(const FlutterMethodCodec& codec, const std::string& channel,
+                                FlutterMethodCall call, std::string& failure) {
+  try {
+    return codec.encodeMethodCall(call);
+  } catch (const FlutterCodecError& error) {
+    failure = error.what();
+    flutter::reportFault("Call of '" + call.method + "' on '" + channel +
+                         "' could not be encoded: " + failure);
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
 void FlutterMethodChannel::invokeMethod(const std::string& method, flutter::Value arguments) {
   if (!messenger_) return;
-  messenger_->sendOnChannel(name_, codec_->encodeMethodCall({method, std::move(arguments)}));
+  std::string failure;
+  auto message = encodeCall(*codec_, name_, {method, std::move(arguments)}, failure);
+  if (message) messenger_->sendOnChannel(name_, std::move(message));
 }
 
 void FlutterMethodChannel::invokeMethod(const std::string& method, flutter::Value arguments,
                                         std::function<void(FlutterMethodResponse)> callback) {
   if (!messenger_) return;
+  std::string failure;
+  auto message = encodeCall(*codec_, name_, {method, std::move(arguments)}, failure);
+  if (!message) {
+    if (callback) {
+      callback(FlutterError{kFlutterEncodingErrorCode,
+                            "The call could not be encoded: " + failure, nullptr});
+    }
+    return;
+  }
   messenger_->sendOnChannel(
-      name_, codec_->encodeMethodCall({method, std::move(arguments)}),
+      name_, std::move(message),
       [codec = codec_, callback = std::move(callback)](FlutterBinaryMessage reply) {
         if (!callback) return;
         if (!reply || reply->empty()) {

@@ -13,6 +13,9 @@ using FlutterMethodCallHandler = std::function<void(const FlutterMethodCall& cal
 
 // Error code of the answer to a message that cannot be decoded.
 inline constexpr const char* kFlutterMalformedMessageCode = "malformed_message";
+// Error code of an answer or call that the codec cannot encode (text that is not UTF-8, a value
+// the codec has no type for).
+inline constexpr const char* kFlutterEncodingErrorCode = "encoding_error";
 
 class FlutterMethodChannel {
  public:

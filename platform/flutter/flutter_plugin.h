@@ -13,6 +13,7 @@
 #include "platform/foundation/ns_notification_center.h"
 
 class FlutterViewController;
+class FlutterPluginRegistrar;
 
 class FlutterPlugin {
  public:
@@ -20,6 +21,9 @@ class FlutterPlugin {
   virtual void handleMethodCall(const FlutterMethodCall& /*call*/, FlutterResult result) {
     result(FlutterMethodNotImplemented);
   }
+  // Called once when the engine shuts down, for each plug-in given to a registrar as a method-call
+  // delegate, with that registrar, before the engine drops its channels.
+  virtual void detachFromEngineForRegistrar(FlutterPluginRegistrar& /*registrar*/) {}
 };
 
 // Application callbacks a plug-in may take.

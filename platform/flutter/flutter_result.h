@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <string>
 #include <variant>
 
 #include "platform/flutter/flutter_codec.h"
@@ -24,25 +26,33 @@ inline constexpr FlutterEndOfEventStreamType FlutterEndOfEventStream{};
 using FlutterMethodResponse =
     std::variant<flutter::Value, FlutterError, FlutterMethodNotImplementedType>;
 
+// Error code of the answer to a call whose result was dropped without being called.
+inline constexpr const char* kFlutterUnansweredCallCode = "unanswered_call";
+
 // The one-shot callback that answers a method call: a value, an error or not-implemented. It may
-// be called from any thread; a second call is reported as a fault and otherwise ignored.
+// be called from any thread; a second call is reported as a fault and otherwise ignored. Copies
+// share one answer. A result made for a call (with its description) that loses its last copy
+// uncalled answers the call with the error kFlutterUnansweredCallCode, after logging the fault,
+// so that the Dart side never waits for it forever.
 class FlutterResult {
  public:
   using Deliver = std::function<void(FlutterMethodResponse)>;
 
   FlutterResult() = default;
-  explicit FlutterResult(Deliver deliver) : deliver_(std::move(deliver)) {}
+  explicit FlutterResult(Deliver deliver);
+  // `callDescription` names the call in the fault's log line ("'method' on channel 'name'").
+  FlutterResult(Deliver deliver, std::string callDescription);
 
   void operator()(flutter::Value value) const { send(std::move(value)); }
   void operator()(FlutterError error) const { send(std::move(error)); }
   void operator()(FlutterMethodNotImplementedType) const { send(FlutterMethodNotImplemented); }
-  explicit operator bool() const { return static_cast<bool>(deliver_); }
+  explicit operator bool() const { return state_ != nullptr; }
 
  private:
-  void send(FlutterMethodResponse response) const {
-    if (deliver_) deliver_(std::move(response));
-  }
-  Deliver deliver_;
+  class State;
+  void send(FlutterMethodResponse response) const;
+
+  std::shared_ptr<State> state_;
 };
 
 // One event on an event channel: a value, an error, or the end of the stream.

@@ -9,8 +9,30 @@ using flutter::ValueList;
 using flutter::ValueMap;
 
 namespace {
-// Deeper nesting than this is refused rather than risking the stack.
-constexpr int kMaxNestingDepth = 256;
+// A plug-in's own value is wrapped (a record, an object reference) on top of what it reads.
+constexpr size_t kCustomValueCost = 2 * sizeof(Value);
+
+size_t allocationBudget(size_t messageSize) {
+  if (messageSize > (SIZE_MAX - kFlutterDecodeAllocationAllowance) / kFlutterDecodeAllocationPerByte) {
+    return SIZE_MAX;
+  }
+  return kFlutterDecodeAllocationAllowance + messageSize * kFlutterDecodeAllocationPerByte;
+}
+
+// Restores the reader's depth when a value has been read.
+class DepthScope {
+ public:
+  explicit DepthScope(int& depth) : depth_(depth) {
+    if (depth_ >= kFlutterMaxNestingDepth) throw FlutterCodecError("Message is nested too deeply");
+    ++depth_;
+  }
+  ~DepthScope() { --depth_; }
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+
+ private:
+  int& depth_;
+};
 
 template <typename T>
 void writeTypedData(FlutterStandardWriter& writer, uint8_t type, const std::vector<T>& values,
@@ -57,6 +79,8 @@ void FlutterStandardWriter::writeAlignment(uint8_t alignment) {
 }
 
 void FlutterStandardWriter::writeUTF8(std::string_view text) {
+  // A Dart side cannot decode it: the answer or event that holds it fails instead.
+  if (!foundation::isValidUtf8(text)) throw FlutterCodecError("Text to send is not valid UTF-8");
   writeSize(checkedSize(text.size()));
   writeBytes(text.data(), text.size());
 }
@@ -113,6 +137,16 @@ void FlutterStandardWriter::writeValue(const Value& value) {
 
 // Reader
 
+FlutterStandardReader::FlutterStandardReader(std::span<const uint8_t> data)
+    : data_(data), allocation_left_(allocationBudget(data.size())) {}
+
+void FlutterStandardReader::chargeAllocation(size_t bytes) {
+  if (bytes > allocation_left_) {
+    throw FlutterCodecError("Message would take more memory to decode than its size allows");
+  }
+  allocation_left_ -= bytes;
+}
+
 void FlutterStandardReader::require(size_t length) const {
   if (length > data_.size() - position_) throw FlutterCodecError("Message is truncated");
 }
@@ -152,6 +186,7 @@ void FlutterStandardReader::readAlignment(uint8_t alignment) {
 std::string FlutterStandardReader::readUTF8() {
   uint32_t length = readSize();
   require(length);
+  chargeAllocation(length);
   std::string text(reinterpret_cast<const char*>(data_.data() + position_), length);
   position_ += length;
   if (!foundation::isValidUtf8(text)) throw FlutterCodecError("String is not valid UTF-8");
@@ -163,12 +198,18 @@ std::vector<T> FlutterStandardReader::readTypedData(uint8_t alignment) {
   uint32_t count = readSize();
   if (alignment > 1) readAlignment(alignment);
   if (count > (data_.size() - position_) / sizeof(T)) throw FlutterCodecError("Message is truncated");
+  chargeAllocation(count * sizeof(T));
   std::vector<T> values(count);
   readBytes(values.data(), count * sizeof(T));
   return values;
 }
 
-Value FlutterStandardReader::readValue() { return readValueOfType(readByte()); }
+Value FlutterStandardReader::readValue() {
+  DepthScope scope(depth_);
+  uint8_t type = readByte();
+  if (type >= 128) chargeAllocation(kCustomValueCost);
+  return readValueOfType(type);
+}
 
 Value FlutterStandardReader::readValueOfType(uint8_t type) {
   switch (type) {
@@ -210,30 +251,27 @@ Value FlutterStandardReader::readValueOfType(uint8_t type) {
       return Value(readTypedData<float>(4));
     case FlutterStandardFieldList:
     case FlutterStandardFieldMap: {
-      if (++depth_ > kMaxNestingDepth) throw FlutterCodecError("Message is nested too deeply");
       uint32_t count = readSize();
       // Every element takes at least one byte, so a larger count cannot be honest.
       size_t per_entry = type == FlutterStandardFieldMap ? 2 : 1;
       if (count > (data_.size() - position_) / per_entry) {
         throw FlutterCodecError("Message is truncated");
       }
-      Value result;
       if (type == FlutterStandardFieldList) {
+        chargeAllocation(size_t{count} * sizeof(Value));
         ValueList list;
         list.reserve(count);
         for (uint32_t i = 0; i < count; ++i) list.push_back(readValue());
-        result = Value(std::move(list));
-      } else {
-        ValueMap map;
-        map.reserve(count);
-        for (uint32_t i = 0; i < count; ++i) {
-          Value key = readValue();
-          map.append(std::move(key), readValue());
-        }
-        result = Value(std::move(map));
+        return Value(std::move(list));
       }
-      --depth_;
-      return result;
+      chargeAllocation(size_t{count} * sizeof(ValueMap::Entry));
+      ValueMap map;
+      map.reserve(count);
+      for (uint32_t i = 0; i < count; ++i) {
+        Value key = readValue();
+        map.append(std::move(key), readValue());
+      }
+      return Value(std::move(map));
     }
     default:
       throw FlutterCodecError("Unknown type byte " + std::to_string(type) + " in message");

@@ -3,7 +3,9 @@
 // A plug-in codec extends them by subclassing the reader and the writer (`readValueOfType`,
 // `writeValue`) for its type bytes from 128 up, and handing a reader-writer to the codec.
 // The reader treats its input as hostile: every read is bounds-checked, sizes are checked against
-// the bytes left before anything is allocated, strings must be valid UTF-8 and nesting is limited.
+// the bytes left before anything is allocated, strings must be valid UTF-8, one nesting budget
+// covers every value read (lists, maps and a plug-in's own types alike) and what a decode may
+// allocate is bounded by the size of the message. The writer refuses text that is not UTF-8.
 #pragma once
 
 #include <memory>
@@ -48,9 +50,16 @@ class FlutterStandardWriter {
   FlutterBytes& data_;
 };
 
+// Values nested deeper than this (a top-level value is at depth 1) make a message malformed.
+inline constexpr int kFlutterMaxNestingDepth = 256;
+// What one decode may allocate for its values: this many bytes per byte of the message, plus
+// kFlutterDecodeAllocationAllowance. Past it the message is malformed.
+inline constexpr size_t kFlutterDecodeAllocationPerByte = 16;
+inline constexpr size_t kFlutterDecodeAllocationAllowance = size_t{1} << 20;
+
 class FlutterStandardReader {
  public:
-  explicit FlutterStandardReader(std::span<const uint8_t> data) : data_(data) {}
+  explicit FlutterStandardReader(std::span<const uint8_t> data);
   virtual ~FlutterStandardReader() = default;
 
   bool hasMore() const { return position_ < data_.size(); }
@@ -60,10 +69,13 @@ class FlutterStandardReader {
   uint32_t readSize();
   void readAlignment(uint8_t alignment);
   std::string readUTF8();
-  // Reads a type byte and the value that follows it.
+  // Reads a type byte and the value that follows it, within the nesting budget. Plug-in readers
+  // read the values inside their own types through this, so those count as nesting too.
   flutter::Value readValue();
   // Reads the value of a type whose byte has been read; override to add a plug-in's own types.
   virtual flutter::Value readValueOfType(uint8_t type);
+  // Counts `bytes` against the decode's allocation budget before they are allocated.
+  void chargeAllocation(size_t bytes);
 
  private:
   void require(size_t length) const;
@@ -73,6 +85,7 @@ class FlutterStandardReader {
   std::span<const uint8_t> data_;
   size_t position_ = 0;
   int depth_ = 0;
+  size_t allocation_left_;
 };
 
 class FlutterStandardReaderWriter {

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/flutter/flutter_standard_codec.h"
+#include "platform/foundation/ns_log.h"
+
 namespace flutter {
 namespace {
 constexpr size_t kReadChunkSize = 64 * 1024;
@@ -17,27 +20,53 @@ constexpr int kReadChunksPerTurn = 16;
 SocketConnection::SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake)
     : socket_(std::move(socket)), wake_(std::move(wake)) {}
 
-void SocketConnection::send(const SocketFrame& frame) {
+void SocketConnection::sendReply(uint32_t id, const std::string& channel,
+                                 FlutterBinaryMessage reply) {
+  const size_t size = reply ? reply->size() : 0;
+  auto bytes = encodeSocketFrame({SocketFrameKind::replyFromHost, id, {}, std::move(reply)});
+  if (!bytes) {
+    NSLog("The reply to a message on '%s' is %zu bytes, over the frame limit of %u; the call is "
+          "answered with the error %s",
+          channel.c_str(), size, kMaxSocketFrameLength, kSocketReplyTooLargeCode);
+    FlutterError error{kSocketReplyTooLargeCode,
+                       "The reply of " + std::to_string(size) +
+                           " bytes exceeds the transport's frame limit of " +
+                           std::to_string(kMaxSocketFrameLength) + " bytes",
+                       nullptr};
+    bytes = encodeSocketFrame({SocketFrameKind::replyFromHost, id, {},
+                               FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(error)});
+  }
   {
     std::lock_guard lock(mutex_);
     if (closed_) return;
-    queueLocked(frame);
+    queueLocked(*bytes);
   }
   wake_->notify();
 }
 
 void SocketConnection::sendFromHost(const std::string& channel, FlutterBinaryMessage message,
                                     FlutterBinaryReply reply) {
+  const size_t size = message ? message->size() : 0;
+  // Encoded outside the lock: a frame may be large.
+  const uint32_t id = next_host_message_id_.fetch_add(1);
+  auto bytes =
+      encodeSocketFrame({SocketFrameKind::messageFromHost, id, channel, std::move(message)});
+  if (!bytes) {
+    NSLog("A message from the host on '%s' is %zu bytes, over the frame limit of %u; it is "
+          "dropped",
+          channel.c_str(), size, kMaxSocketFrameLength);
+    if (reply) reply(std::nullopt);
+    return;
+  }
   bool closed;
   {
     std::lock_guard lock(mutex_);
     closed = closed_;
     if (!closed) {
-      const uint32_t id = next_host_message_id_++;
       // Only replies the host waits for are kept: the Dart side answers every message, and the
       // answers to the others are dropped on arrival.
       if (reply) host_replies_[id] = std::move(reply);
-      queueLocked(SocketFrame{SocketFrameKind::messageFromHost, id, channel, std::move(message)});
+      queueLocked(*bytes);
     }
   }
   if (closed) {
@@ -56,15 +85,9 @@ FlutterBinaryReply SocketConnection::takeHostReply(uint32_t id) {
   return reply;
 }
 
-void SocketConnection::queueLocked(const SocketFrame& frame) {
+void SocketConnection::queueLocked(const FlutterBytes& bytes) {
   if (send_fault_) return;
-  auto bytes = encodeSocketFrame(frame);
-  if (!bytes) {
-    send_fault_ = "a host frame on '" + frame.channel + "' exceeds the frame limit of " +
-                  std::to_string(kMaxSocketFrameLength) + " bytes";
-    return;
-  }
-  if (output_.size() - output_offset_ + bytes->size() > kMaxPendingOutput) {
+  if (output_.size() - output_offset_ + bytes.size() > kMaxPendingOutput) {
     send_fault_ = "the Dart side is not reading; over " + std::to_string(kMaxPendingOutput) +
                   " bytes wait for it";
     return;
@@ -73,7 +96,7 @@ void SocketConnection::queueLocked(const SocketFrame& frame) {
     output_.erase(output_.begin(), output_.begin() + static_cast<ptrdiff_t>(output_offset_));
     output_offset_ = 0;
   }
-  output_.insert(output_.end(), bytes->begin(), bytes->end());
+  output_.insert(output_.end(), bytes.begin(), bytes.end());
 }
 
 bool SocketConnection::hasPendingOutput() const {

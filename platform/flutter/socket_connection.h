@@ -1,11 +1,16 @@
 // One connected Dart side of the socket transport: its socket, the frames read from it, the bytes
 // waiting to be written to it, and the host's messages it has yet to answer.
 //
+// A message too large for a frame fails alone, with a log line naming its channel: a reply
+// becomes the error kSocketReplyTooLargeCode, a host message is dropped (its caller gets no
+// reply). The connection stays.
+//
 // Reading and writing belong to the transport's I/O thread. Sending frames and host messages may
 // happen on any thread; once the connection is closed they are refused, and a host message that
 // wants a reply gets none (nullopt) at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,6 +27,9 @@
 
 namespace flutter {
 
+// Error code of the answer to a call whose reply does not fit in a frame.
+inline constexpr const char* kSocketReplyTooLargeCode = "reply_too_large";
+
 class SocketConnection {
  public:
   // Bytes written but not yet taken by the Dart side beyond which it is deemed not reading.
@@ -37,8 +45,9 @@ class SocketConnection {
   SocketConnection& operator=(const SocketConnection&) = delete;
 
   // Any thread.
-  // Queues a frame for the Dart side; ignored once the connection is closed.
-  void send(const SocketFrame& frame);
+  // Queues the host's reply to the Dart side's message `id` on `channel` (named in the log
+  // line if the reply is too large); ignored once the connection is closed.
+  void sendReply(uint32_t id, const std::string& channel, FlutterBinaryMessage reply);
   // Sends a message from the host; `reply` (if any) waits for the Dart side's answer.
   void sendFromHost(const std::string& channel, FlutterBinaryMessage message,
                     FlutterBinaryReply reply);
@@ -48,7 +57,7 @@ class SocketConnection {
   // I/O thread.
   int fd() const { return socket_.get(); }
   bool hasPendingOutput() const;
-  // Set when a send could not be queued (a frame over the limit, a Dart side that is not reading).
+  // Set when the Dart side is deemed not reading: more output waits than it may.
   std::optional<CloseReason> sendFault() const;
   // Reads what has arrived and hands whole frames to `handler`, in order. Answers a reason to
   // close when the Dart side left or broke the protocol.
@@ -59,7 +68,7 @@ class SocketConnection {
   std::vector<FlutterBinaryReply> close();
 
  private:
-  void queueLocked(const SocketFrame& frame);
+  void queueLocked(const FlutterBytes& bytes);
 
   UniqueFd socket_;
   std::shared_ptr<WakeSignal> wake_;
@@ -70,7 +79,7 @@ class SocketConnection {
   std::vector<uint8_t> output_;
   size_t output_offset_ = 0;
   std::optional<CloseReason> send_fault_;
-  uint32_t next_host_message_id_ = 1;
+  std::atomic<uint32_t> next_host_message_id_{1};
   std::map<uint32_t, FlutterBinaryReply> host_replies_;
 };
 

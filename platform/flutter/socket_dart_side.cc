@@ -23,9 +23,9 @@ void answerWithNoReply(std::vector<FlutterBinaryReply> replies) {
 }
 
 // A reply to a Dart side that has gone is dropped.
-void replyToDartSide(const std::weak_ptr<SocketConnection>& weakConnection,
-                     const SocketFrame& reply) {
-  if (auto connection = weakConnection.lock()) connection->send(reply);
+void replyToDartSide(const std::weak_ptr<SocketConnection>& weakConnection, uint32_t id,
+                     const std::string& channel, FlutterBinaryMessage reply) {
+  if (auto connection = weakConnection.lock()) connection->sendReply(id, channel, std::move(reply));
 }
 
 }  // namespace
@@ -137,14 +137,14 @@ std::optional<SocketConnection::CloseReason> SocketDartSide::handleFrame(
       std::weak_ptr<SocketConnection> weak_connection = connection;
       dispatch_async(dispatch_get_main_queue(), [messenger = messenger_, weak_connection,
                                                  frame = std::move(frame)]() mutable {
-        auto reply = [weak_connection, id = frame.id](FlutterBinaryMessage answer) {
-          replyToDartSide(weak_connection,
-                          SocketFrame{SocketFrameKind::replyFromHost, id, {}, std::move(answer)});
+        auto reply = [weak_connection, id = frame.id,
+                      channel = frame.channel](FlutterBinaryMessage answer) {
+          replyToDartSide(weak_connection, id, channel, std::move(answer));
         };
         if (auto target = messenger.lock()) {
           target->deliverFromDartSide(frame.channel, std::move(frame.payload), std::move(reply));
         } else {
-          replyToDartSide(weak_connection, SocketFrame{SocketFrameKind::replyFromHost, frame.id});
+          replyToDartSide(weak_connection, frame.id, frame.channel, std::nullopt);
         }
       });
       return std::nullopt;

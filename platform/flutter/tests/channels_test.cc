@@ -1,6 +1,7 @@
 // Method, event and message channels, driven from the in-process Dart side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/flutter/flutter.h"
@@ -84,24 +85,52 @@ TEST_F(ChannelsTest, RepliesFromAnotherThreadArriveOnTheMainThread) {
   EXPECT_EQ(reply.value, Value("from worker"));
 }
 
-TEST_F(ChannelsTest, SecondReplyAndDroppedResultAreFaults) {
+TEST_F(ChannelsTest, SecondReplyIsAFaultAndADroppedResultAnswersTheCall) {
   FlutterMethodChannel channel("faulty", messenger);
-  channel.setMethodCallHandler([](const FlutterMethodCall& call, FlutterResult result) {
+  FlutterResult kept;
+  channel.setMethodCallHandler([&kept](const FlutterMethodCall& call, FlutterResult result) {
     if (call.method == "twice") {
       result(Value(int32_t{1}));
       result(Value(int32_t{2}));
+    } else if (call.method == "throw") {
+      throw std::runtime_error("handler failed");
+    } else if (call.method == "later") {
+      kept = result;  // a copy outlives the handler; the answer waits for it
     }
     // "drop" never answers.
   });
   EXPECT_EQ(dart.invokeMethod("faulty", "twice").value, Value(int32_t{1}));
-  auto dropped = dart.invokeMethodAsync("faulty", "drop");
-  dart.drain();
-  EXPECT_FALSE(dropped.ready());
+  dart.expectFault("answered twice");
+
+  for (const char* method : {"drop", "throw"}) {
+    auto dropped = dart.invokeMethod("faulty", method);
+    ASSERT_TRUE(dropped.isError()) << method << ": " << dropped.describe();
+    EXPECT_EQ(dropped.error.code, kFlutterUnansweredCallCode) << method;
+  }
+  // The log line stays: the call was a fault of the handler.
   auto faults = dart.takeFaults();
-  ASSERT_EQ(faults.size(), 2u);
-  EXPECT_NE(faults[0].find("answered twice"), std::string::npos);
-  EXPECT_NE(faults[1].find("dropped without an answer"), std::string::npos);
+  EXPECT_TRUE(std::any_of(faults.begin(), faults.end(), [](const std::string& fault) {
+    return fault.find("'drop' on channel 'faulty' was dropped without an answer") !=
+           std::string::npos;
+  }));
   dart.expectFault("faulty");
+
+  auto later = dart.invokeMethodAsync("faulty", "later");
+  dart.drain();
+  EXPECT_FALSE(later.ready());
+  kept(Value("late"));
+  EXPECT_EQ(later.wait().value, Value("late"));
+  kept = FlutterResult();
+  dart.drain();
+}
+
+TEST_F(ChannelsTest, ADroppedMessageReplyAnswersWithNoReply) {
+  FlutterBasicMessageChannel channel("api.silent", messenger);
+  channel.setMessageHandler([](const Value&, FlutterReply) {});
+  auto reply = dart.sendBinary("api.silent", FlutterBytes{0});
+  ASSERT_TRUE(dart.runUntil([&] { return reply.ready(); }));
+  EXPECT_FALSE(reply.wait().has_value());
+  dart.expectFault("dropped without an answer");
 }
 
 class CountingStream : public FlutterStreamHandler {
@@ -122,6 +151,56 @@ class CountingStream : public FlutterStreamHandler {
   int listens = 0;
   int cancels = 0;
 };
+
+TEST_F(ChannelsTest, TextThatIsNotUtf8NeverReachesTheDartSide) {
+  const std::string bad = "caf\xe9";
+  FlutterMethodChannel channel("text", messenger);
+  channel.setMethodCallHandler([&](const FlutterMethodCall& call, FlutterResult result) {
+    if (call.method == "value") result(Value(ValueMap{{"name", Value(bad)}}));
+    if (call.method == "error") result(FlutterError{"failed", bad, Value(bad)});
+  });
+  for (const char* method : {"value", "error"}) {
+    auto reply = dart.invokeMethod("text", method);
+    ASSERT_TRUE(reply.isError()) << method << ": " << reply.describe();
+    EXPECT_EQ(reply.error.code, "encoding_error") << method;
+  }
+  FlutterBasicMessageChannel api("api.text", messenger);
+  api.setMessageHandler([&](const Value&, FlutterReply reply) { reply(Value(ValueList{Value(bad)})); });
+  auto answer = dart.sendMessage("api.text", Value(ValueList{}));
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ((*answer->asList())[0], Value("encoding_error"));
+
+  // An event holding such text is dropped; the stream goes on.
+  auto handler = std::make_shared<CountingStream>();
+  FlutterEventChannel events("text.events", messenger);
+  events.setStreamHandler(handler);
+  ASSERT_TRUE(dart.listen("text.events").isSuccess());
+  handler->sink(Value(bad));
+  handler->sink(FlutterError{"e", bad, nullptr});
+  handler->sink(Value("after"));
+  ASSERT_TRUE(dart.waitForEvents("text.events", 1));
+  dart.drain();
+  ASSERT_EQ(dart.events("text.events").size(), 1u);
+  EXPECT_EQ(dart.events("text.events")[0].value(), Value("after"));
+
+  // Calls and messages to the Dart side refuse it without throwing at their caller.
+  std::optional<FlutterMethodResponse> response;
+  EXPECT_NO_THROW(channel.invokeMethod("tell", Value(bad), [&](FlutterMethodResponse r) {
+    response = std::move(r);
+  }));
+  EXPECT_NO_THROW(channel.invokeMethod("tell", Value(bad)));
+  ASSERT_TRUE(dart.runUntil([&] { return response.has_value(); }));
+  EXPECT_EQ(std::get<FlutterError>(*response).code, "encoding_error");
+  bool replied = false;
+  EXPECT_NO_THROW(api.sendMessage(Value(bad), [&](const std::optional<Value>& reply) {
+    replied = true;
+    EXPECT_FALSE(reply.has_value());
+  }));
+  EXPECT_NO_THROW(api.sendMessage(Value(bad)));
+  ASSERT_TRUE(dart.runUntil([&] { return replied; }));
+  EXPECT_TRUE(dart.callsFromHost("text").empty());
+  dart.expectFault("not valid UTF-8");
+}
 
 TEST_F(ChannelsTest, EventChannelListensSendsAndCancels) {
   auto handler = std::make_shared<CountingStream>();

@@ -135,4 +135,40 @@ TEST(EngineTest, PluginsHeldByHandlersAreReleasedAtShutdown) {
   EXPECT_TRUE(weak.expired());
 }
 
+class DetachCountingPlugin : public FlutterPlugin {
+ public:
+  void detachFromEngineForRegistrar(FlutterPluginRegistrar& registrar) override {
+    ++detached;
+    detached_from = &registrar;
+  }
+  int detached = 0;
+  FlutterPluginRegistrar* detached_from = nullptr;
+};
+
+TEST(EngineTest, ShutdownDetachesEveryPluginOnceFromItsRegistrar) {
+  auto engine = FlutterEngine::create();
+  auto first = std::make_shared<DetachCountingPlugin>();
+  auto second = std::make_shared<DetachCountingPlugin>();
+  auto first_registrar = engine->registrarForPlugin("First");
+  auto second_registrar = engine->registrarForPlugin("Second");
+  // One plug-in behind two channels is still one plug-in.
+  first_registrar->addMethodCallDelegate(
+      first, FlutterMethodChannel::methodChannelWithName("first.a", first_registrar->messenger()));
+  first_registrar->addMethodCallDelegate(
+      first, FlutterMethodChannel::methodChannelWithName("first.b", first_registrar->messenger()));
+  second_registrar->addMethodCallDelegate(
+      second, FlutterMethodChannel::methodChannelWithName("second", second_registrar->messenger()));
+  second_registrar.reset();  // plug-ins do not keep their registrars
+
+  engine->shutDown();
+  EXPECT_EQ(first->detached, 1);
+  EXPECT_EQ(first->detached_from, first_registrar.get());
+  EXPECT_EQ(second->detached, 1);
+  EXPECT_NE(second->detached_from, nullptr);
+  engine->shutDown();
+  engine.reset();
+  EXPECT_EQ(first->detached, 1);
+  EXPECT_EQ(second->detached, 1);
+}
+
 }  // namespace

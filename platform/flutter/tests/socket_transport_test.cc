@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -69,9 +70,9 @@ class SocketClient {
           FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({method, arguments})});
   }
 
-  std::optional<SocketFrame> receive() {
+  std::optional<SocketFrame> receive(milliseconds timeout = kTimeout) {
     std::optional<SocketFrame> frame;
-    dispatch::testing::runUntil([&] { return (frame = decoder_.next()) || !readSome(); }, kTimeout);
+    dispatch::testing::runUntil([&] { return (frame = decoder_.next()) || !readSome(); }, timeout);
     return frame;
   }
   // True once the host has closed the connection.
@@ -158,6 +159,8 @@ class SocketTransportTest : public ::testing::Test {
         .setMethodCallHandler([](const FlutterMethodCall& call, FlutterResult result) {
           if (call.method == "echo") {
             result(call.arguments);
+          } else if (call.method == "huge") {
+            result(Value(std::vector<uint8_t>(flutter::kMaxSocketFrameLength + 1)));
           } else {
             result(FlutterError{"refused", "asked to fail", call.arguments});
           }
@@ -275,6 +278,48 @@ TEST_F(SocketTransportTest, ABadFrameClosesOnlyItsConnection) {
   ASSERT_TRUE(reply);
   EXPECT_EQ(std::get<Value>(decodeEnvelope(*reply)), Value("still here"));
   EXPECT_EQ(logLinesContaining("the connection ended inside a frame"), 1u);
+}
+
+TEST_F(SocketTransportTest, AnOversizedReplyOrEventFailsOnlyItself) {
+  SocketClient client(path_);
+  client.call(1, kEcho, "huge", nullptr);
+  // Building and encoding a 64 MiB answer takes a while on a loaded machine.
+  auto failed = client.receive(milliseconds(60000));
+  ASSERT_TRUE(failed) << "the connection was closed";
+  EXPECT_EQ(failed->id, 1u);
+  ASSERT_TRUE(failed->payload);
+  auto error = std::get<FlutterError>(decodeEnvelope(*failed));
+  EXPECT_EQ(error.code, flutter::kSocketReplyTooLargeCode);
+
+  // An event too large for a frame is dropped, with a line naming its channel.
+  auto events = engine_->binaryMessenger();
+  events->sendOnChannel("test/events", FlutterBytes(flutter::kMaxSocketFrameLength));
+  bool unanswered = false;
+  events->sendOnChannel("test/calls", FlutterBytes(flutter::kMaxSocketFrameLength),
+                        [&](FlutterBinaryMessage reply) { unanswered = !reply.has_value(); });
+  events->sendOnChannel("test/events", FlutterBytes{1, 2});
+  auto event = client.receive();
+  ASSERT_TRUE(event) << "the connection was closed";
+  EXPECT_EQ(event->channel, "test/events");
+  EXPECT_EQ(event->payload, (FlutterBytes{1, 2}));
+  EXPECT_TRUE(dispatch::testing::runUntil([&] { return unanswered; }, kTimeout));
+
+  client.call(2, kEcho, "echo", Value("still here"));
+  auto reply = client.receive();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(std::get<Value>(decodeEnvelope(*reply)), Value("still here"));
+
+  auto lines = foundation::testing::takeLogLines();
+  auto mentions = [&](const std::string& text) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.find(text) != std::string::npos;
+    });
+  };
+  EXPECT_EQ(mentions("'test/echo'"), 1) << "the reply's line names the call's channel";
+  EXPECT_EQ(mentions("'test/events'"), 1);
+  EXPECT_EQ(mentions("'test/calls'"), 1);
+  EXPECT_EQ(mentions("''"), 0) << "no line shows an empty channel name";
+  EXPECT_EQ(mentions("Closed the Dart side's connection"), 0);
 }
 
 TEST_F(SocketTransportTest, ShutdownEndsTheConnectionAndRemovesTheSocketFile) {

@@ -148,6 +148,19 @@ TEST(StandardCodecTest, PluginCodecsAddTypeBytesFrom128) {
   EXPECT_THROW(decode(wire), FlutterCodecError);
 }
 
+TEST(StandardCodecTest, TextThatIsNotUtf8IsNeverWritten) {
+  for (const std::string& bad : {std::string("\xff"), std::string("a\xc3"), std::string("\xed\xa0\x80"),
+                                 std::string("\xc0\x80")}) {
+    EXPECT_THROW(encode(Value(bad)), FlutterCodecError);
+    EXPECT_THROW(encode(Value(ValueList{Value("fine"), Value(bad)})), FlutterCodecError);
+    EXPECT_THROW(encode(Value(ValueMap{{Value(bad), Value(int32_t{1})}})), FlutterCodecError);
+    EXPECT_THROW(FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(
+                     FlutterError{"code", bad, nullptr}),
+                 FlutterCodecError);
+  }
+  EXPECT_EQ(encode(Value("\xc3\xa9\xf0\x9f\x98\x80")).size(), 8u);
+}
+
 TEST(ValueTest, FoundationStyleCoercions) {
   EXPECT_EQ(Value("12abc").intValue(), 12);
   EXPECT_EQ(Value(" 3.5").doubleValue(), 3.5);

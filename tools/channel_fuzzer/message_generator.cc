@@ -1,0 +1,287 @@
+#include "tools/channel_fuzzer/message_generator.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+
+namespace channel_fuzzer {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr int kMaxDepth = 5;
+constexpr size_t kHugeTextSize = size_t{1} << 20;
+
+const std::vector<std::string>& specialTexts() {
+  static const auto* const texts = new std::vector<std::string>{
+      "", " ", "0", "-1", "true", "null", "NaN", "a\0b"s, "\0"s, "%00", "%", "http://a\0b"s,
+      "https://example.com/", "file:///etc/passwd", "/dev/zero", "/dev/null", "/proc/self/mem",
+      "../../../../etc/passwd", "/", ".", "..", "~", "C:\\x", "\xff\xfe", "a\xc3", "\xed\xa0\x80",
+      "\xc0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "caf\xc3\xa9", "\xf0\x9f\x98\x80",
+      "SELECT 1", "'; DROP TABLE t; --", "while(true){}", "javascript:alert(1)", "about:blank",
+      "data:text/html,<b>x</b>", "%s%s%s%n", "{{", std::string(300, 'a'), std::string(70000, 'b')};
+  return *texts;
+}
+
+const std::vector<int32_t>& int32Edges() {
+  static const auto* const values = new std::vector<int32_t>{
+      0, 1, -1, 2, 3, 7, 100, 255, 256, 65535, 65536, std::numeric_limits<int32_t>::max(),
+      std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max() - 1, -2, 1000000};
+  return *values;
+}
+
+const std::vector<int64_t>& int64Edges() {
+  static const auto* const values = new std::vector<int64_t>{
+      0, -1, int64_t{1} << 31, (int64_t{1} << 32), (int64_t{1} << 32) + 1, -(int64_t{1} << 31) - 1,
+      std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(),
+      int64_t{1} << 53, int64_t{4294967295}, int64_t{65536}, int64_t{1000000000000}};
+  return *values;
+}
+
+const std::vector<double>& doubleEdges() {
+  static const auto* const values = new std::vector<double>{
+      0.0, -0.0, 1.0, -1.0, 0.5, std::numeric_limits<double>::quiet_NaN(),
+      std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+      std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
+      std::numeric_limits<double>::denorm_min(), 1e300, -1e300, 2147483648.0, 4294967296.5,
+      9.3e18, -9.3e18, 1e-300};
+  return *values;
+}
+
+}  // namespace
+
+bool MessageGenerator::chance(double probability) {
+  return std::uniform_real_distribution<double>(0, 1)(random_) < probability;
+}
+
+size_t MessageGenerator::below(size_t bound) {
+  return bound == 0 ? 0 : static_cast<size_t>(random_() % bound);
+}
+
+const std::string& MessageGenerator::word() {
+  static const std::string kNone = "x";
+  return words_.empty() ? kNone : words_[below(words_.size())];
+}
+
+std::string MessageGenerator::text() {
+  if (chance(0.55)) return word();
+  if (chance(0.0005)) return std::string(kHugeTextSize, 'z');
+  if (chance(0.2)) {
+    std::string bytes(below(12), '\0');
+    for (auto& byte : bytes) byte = static_cast<char>(random_());
+    return bytes;
+  }
+  const auto& texts = specialTexts();
+  return texts[below(texts.size())];
+}
+
+template <typename T>
+void MessageGenerator::raw(T value) {
+  uint8_t bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  out_.insert(out_.end(), bytes, bytes + sizeof(T));
+}
+
+void MessageGenerator::size(uint32_t size) {
+  if (size < 254) {
+    out_.push_back(static_cast<uint8_t>(size));
+  } else if (size <= 0xFFFF) {
+    out_.push_back(254);
+    raw(static_cast<uint16_t>(size));
+  } else {
+    out_.push_back(255);
+    raw(size);
+  }
+}
+
+void MessageGenerator::align(size_t alignment) {
+  while (out_.size() % alignment != 0) out_.push_back(0);
+}
+
+void MessageGenerator::string(const std::string& text) {
+  out_.push_back(7);
+  size(static_cast<uint32_t>(text.size()));
+  out_.insert(out_.end(), text.begin(), text.end());
+}
+
+void MessageGenerator::scalar() {
+  switch (below(9)) {
+    case 0:
+      out_.push_back(0);
+      break;
+    case 1:
+      out_.push_back(chance(0.5) ? 1 : 2);
+      break;
+    case 2:
+    case 3: {
+      out_.push_back(3);
+      const auto& edges = int32Edges();
+      raw(chance(0.7) ? edges[below(edges.size())] : static_cast<int32_t>(random_()));
+      break;
+    }
+    case 4: {
+      out_.push_back(4);
+      const auto& edges = int64Edges();
+      raw(chance(0.7) ? edges[below(edges.size())] : static_cast<int64_t>(random_()));
+      break;
+    }
+    case 5: {
+      out_.push_back(6);
+      align(8);
+      const auto& edges = doubleEdges();
+      raw(edges[below(edges.size())]);
+      break;
+    }
+    case 6:
+      // A large integer as text, which the reader keeps as a string.
+      out_.push_back(5);
+      size(3);
+      out_.insert(out_.end(), {'1', '2', 'f'});
+      break;
+    default:
+      string(text());
+      break;
+  }
+}
+
+void MessageGenerator::typedData() {
+  static constexpr uint8_t kTypes[] = {8, 9, 10, 11, 14};
+  static constexpr size_t kWidths[] = {1, 4, 8, 8, 4};
+  const size_t which = below(5);
+  const uint32_t count =
+      static_cast<uint32_t>(chance(0.002) ? below(200000) : below(40));
+  out_.push_back(kTypes[which]);
+  size(count);
+  if (kWidths[which] > 1) align(kWidths[which]);
+  const size_t start = out_.size();
+  out_.resize(start + count * kWidths[which]);
+  for (size_t i = start; i < out_.size(); i += 8) out_[i] = static_cast<uint8_t>(random_());
+}
+
+void MessageGenerator::list(int depth, size_t count) {
+  out_.push_back(12);
+  size(static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) value(depth + 1);
+}
+
+void MessageGenerator::map(int depth, size_t count) {
+  out_.push_back(13);
+  size(static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) {
+    if (chance(0.9)) {
+      string(word());
+    } else {
+      value(kMaxDepth);
+    }
+    value(depth + 1);
+  }
+}
+
+void MessageGenerator::deepNesting() {
+  const size_t levels = 200 + below(200);
+  const uint8_t type = chance(0.5) ? 12 : static_cast<uint8_t>(128 + below(16));
+  for (size_t i = 0; i < levels; ++i) {
+    out_.push_back(type);
+    if (type == 12) out_.push_back(1);
+  }
+  out_.push_back(0);
+}
+
+void MessageGenerator::value(int depth) {
+  if (depth >= kMaxDepth) {
+    scalar();
+    return;
+  }
+  const size_t roll = below(100);
+  if (roll < 45) {
+    scalar();
+  } else if (roll < 55) {
+    typedData();
+  } else if (roll < 67) {
+    list(depth, below(6));
+  } else if (roll < 82) {
+    map(depth, below(6));
+  } else if (roll < 97) {
+    // A plug-in codec's own type: a record's field list, an enumeration's index, a reference.
+    out_.push_back(static_cast<uint8_t>(128 + below(16)));
+    if (chance(0.6)) {
+      list(depth, below(8));
+    } else {
+      value(depth + 1);
+    }
+  } else if (roll < 99) {
+    deepNesting();
+  } else {
+    out_.push_back(static_cast<uint8_t>(15 + below(113)));  // a type byte nobody knows
+  }
+}
+
+void MessageGenerator::damage() {
+  if (out_.empty()) return;
+  switch (below(4)) {
+    case 0:
+      out_.resize(below(out_.size()));
+      break;
+    case 1:
+      for (size_t flips = 1 + below(4); flips > 0; --flips) {
+        out_[below(out_.size())] = static_cast<uint8_t>(random_());
+      }
+      break;
+    case 2:
+      for (size_t extra = 1 + below(8); extra > 0; --extra) out_.push_back(static_cast<uint8_t>(random_()));
+      break;
+    default:
+      out_.assign(below(64), 0);
+      for (auto& byte : out_) byte = static_cast<uint8_t>(random_());
+      break;
+  }
+}
+
+GeneratedMessage MessageGenerator::methodCall() {
+  out_.clear();
+  std::string method = chance(0.9) ? word() : text();
+  if (chance(0.05)) method = chance(0.5) ? "listen" : "cancel";
+  string(method);
+  const size_t shape = below(10);
+  if (shape < 6) {
+    map(0, below(7));
+  } else if (shape < 8) {
+    list(0, below(5));
+  } else {
+    value(0);
+  }
+  if (chance(0.08)) damage();
+  GeneratedMessage message{std::move(out_), {}};
+  message.method = methodNameOf(message.bytes);
+  return message;
+}
+
+Bytes MessageGenerator::messageArguments() {
+  out_.clear();
+  if (chance(0.85)) {
+    list(0, below(7));
+  } else {
+    value(0);
+  }
+  if (chance(0.08)) damage();
+  return std::move(out_);
+}
+
+std::string methodNameOf(const Bytes& message) {
+  if (message.size() < 2 || message[0] != 7) return {};
+  size_t position = 1;
+  size_t length = message[position++];
+  if (length == 254 || length == 255) {
+    const size_t width = length == 254 ? 2 : 4;
+    if (message.size() < position + width) return {};
+    length = 0;
+    for (size_t i = 0; i < width; ++i) length |= size_t{message[position + i]} << (8 * i);
+    position += width;
+  }
+  if (message.size() - position < length) return {};
+  return std::string(message.begin() + static_cast<std::ptrdiff_t>(position),
+                     message.begin() + static_cast<std::ptrdiff_t>(position + length));
+}
+
+}  // namespace channel_fuzzer
