@@ -14,11 +14,6 @@ LAContext::LAContext(const LAContext& other) {
   last_success_ = other.last_success_;
 }
 
-double LAContext::touchIDAuthenticationAllowableReuseDuration() const {
-  std::lock_guard lock(mutex_);
-  return reuse_duration_;
-}
-
 void LAContext::setTouchIDAuthenticationAllowableReuseDuration(double seconds) {
   std::lock_guard lock(mutex_);
   // NaN compares false both ways and ends up as 0.

@@ -28,7 +28,6 @@ class LAContext {
 
   // Seconds after a success during which another evaluation succeeds without a prompt;
   // clamped to [0, LATouchIDAuthenticationMaximumAllowableReuseDuration].
-  double touchIDAuthenticationAllowableReuseDuration() const;
   void setTouchIDAuthenticationAllowableReuseDuration(double seconds);
 
   // When set, an evaluation that would need a prompt fails with LAError::notInteractive.

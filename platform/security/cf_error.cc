@@ -8,10 +8,6 @@ std::string CFErrorGetDomain(const CFErrorRef& error) { return error ? error->do
 
 int64_t CFErrorGetCode(const CFErrorRef& error) { return error ? error->code() : 0; }
 
-CFDictionary CFErrorCopyUserInfo(const CFErrorRef& error) {
-  return error ? error->userInfo() : CFDictionary();
-}
-
 std::string CFErrorCopyDescription(const CFErrorRef& error) {
   if (!error) return "";
   if (auto* description = error->userInfo().find(kCFErrorLocalizedDescriptionKey)) {

@@ -31,7 +31,6 @@ using CFErrorRef = std::shared_ptr<const CFError>;
 CFErrorRef CFErrorCreate(const std::string& domain, int64_t code, CFDictionary userInfo);
 std::string CFErrorGetDomain(const CFErrorRef& error);
 int64_t CFErrorGetCode(const CFErrorRef& error);
-CFDictionary CFErrorCopyUserInfo(const CFErrorRef& error);
 // The localized description from the user information, or a generic sentence naming the domain
 // and the code.
 std::string CFErrorCopyDescription(const CFErrorRef& error);

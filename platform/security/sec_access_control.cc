@@ -10,10 +10,6 @@
 namespace security::internal {
 namespace {
 
-constexpr SecAccessControlCreateFlags kRequirementFlags =
-    kSecAccessControlUserPresence | kSecAccessControlBiometryAny |
-    kSecAccessControlBiometryCurrentSet | kSecAccessControlDevicePasscode | kSecAccessControlWatch |
-    kSecAccessControlApplicationPassword;
 constexpr SecAccessControlCreateFlags kKnownFlags = kRequirementFlags | kSecAccessControlOr |
                                                     kSecAccessControlAnd |
                                                     kSecAccessControlPrivateKeyUsage;

@@ -46,8 +46,3 @@ SecCertificateRef SecCertificateCreateWithData(const CFBytes& data) {
 CFBytes SecCertificateCopyData(const SecCertificateRef& certificate) {
   return certificate ? certificate->derData() : CFBytes();
 }
-
-std::optional<std::string> SecCertificateCopySubjectSummary(const SecCertificateRef& certificate) {
-  if (!certificate) return std::nullopt;
-  return certificate->subjectSummary();
-}

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/security/cf_value.h"
@@ -33,4 +32,3 @@ using SecCertificateRef = std::shared_ptr<SecCertificate>;
 // Null when `data` is not exactly one DER-encoded certificate.
 SecCertificateRef SecCertificateCreateWithData(const CFBytes& data);
 CFBytes SecCertificateCopyData(const SecCertificateRef& certificate);
-std::optional<std::string> SecCertificateCopySubjectSummary(const SecCertificateRef& certificate);

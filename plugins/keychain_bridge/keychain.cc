@@ -56,58 +56,44 @@ Keychain Keychain::withServer(NSURL server, ProtocolType protocolType,
 }
 
 Keychain Keychain::accessibility(Accessibility accessibility) const {
-  Options options = options_;
-  options.accessibility = accessibility;
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.accessibility = accessibility; });
 }
 
 Keychain Keychain::accessibility(Accessibility accessibility, AuthenticationPolicy policy) const {
-  Options options = options_;
-  options.accessibility = accessibility;
-  options.authenticationPolicy = policy;
-  return Keychain(std::move(options));
+  return changed([&](Options& options) {
+    options.accessibility = accessibility;
+    options.authenticationPolicy = policy;
+  });
 }
 
 Keychain Keychain::synchronizable(bool synchronizable) const {
-  Options options = options_;
-  options.synchronizable = synchronizable;
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.synchronizable = synchronizable; });
 }
 
 Keychain Keychain::label(std::string label) const {
-  Options options = options_;
-  options.label = std::move(label);
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.label = std::move(label); });
 }
 
 Keychain Keychain::comment(std::string comment) const {
-  Options options = options_;
-  options.comment = std::move(comment);
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.comment = std::move(comment); });
 }
 
 Keychain Keychain::attributes(const CFDictionary& attributes) const {
-  Options options = options_;
-  for (const auto& [key, value] : attributes) options.attributes.set(key, value);
-  return Keychain(std::move(options));
+  return changed([&](Options& options) {
+    for (const auto& [key, value] : attributes) options.attributes.set(key, value);
+  });
 }
 
 Keychain Keychain::authenticationPrompt(std::string prompt) const {
-  Options options = options_;
-  options.authenticationPrompt = std::move(prompt);
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.authenticationPrompt = std::move(prompt); });
 }
 
 Keychain Keychain::authenticationUI(AuthenticationUI behaviour) const {
-  Options options = options_;
-  options.authenticationUI = behaviour;
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.authenticationUI = behaviour; });
 }
 
 Keychain Keychain::authenticationContext(std::shared_ptr<LAContext> context) const {
-  Options options = options_;
-  options.authenticationContext = std::move(context);
-  return Keychain(std::move(options));
+  return changed([&](Options& options) { options.authenticationContext = std::move(context); });
 }
 
 }  // namespace keychain_bridge

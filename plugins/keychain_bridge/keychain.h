@@ -145,6 +145,13 @@ class Keychain {
 
  private:
   explicit Keychain(Options options) : options_(std::move(options)) {}
+  // A new handle with a copy of these options as `change` leaves them; this one is untouched.
+  template <typename Change>
+  Keychain changed(Change change) const {
+    Options options = options_;
+    change(options);
+    return Keychain(std::move(options));
+  }
 
   CFDictionary itemQuery(bool ignoringAttributeSynchronizable) const;
   // The attributes of an add (with a key) or an update (without), and the error met making the

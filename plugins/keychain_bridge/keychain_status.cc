@@ -1,43 +1,28 @@
 #include "plugins/keychain_bridge/keychain_status.h"
 
-#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/security/cf_error.h"
+#include "platform/security/sec_error_message.h"
 #include "plugins/keychain_bridge/diagnostic_line.h"
 
 namespace keychain_bridge {
 namespace {
 
-struct StatusRow {
-  Status::Code code;
-  std::string message;
-};
-
-const std::vector<StatusRow>& rows() {
-  static const auto* const table = new std::vector<StatusRow>{
-#define KEYCHAIN_STATUS(name, code, message) {Status::name, message},
-#include "plugins/keychain_bridge/keychain_status_table.inc"
-#undef KEYCHAIN_STATUS
-  };
-  return *table;
-}
-
-// Result code to its row.
-const std::unordered_map<OSStatus, const StatusRow*>& rowsByCode() {
-  static const auto* const index = [] {
-    auto* map = new std::unordered_map<OSStatus, const StatusRow*>();
-    for (const auto& row : rows()) map->emplace(row.code, &row);
-    return map;
+const std::unordered_set<OSStatus>& knownCodes() {
+  static const auto* const known = [] {
+    auto* codes = new std::unordered_set<OSStatus>();
+    for (Status status : Status::allCases()) codes->insert(status.rawValue());
+    return codes;
   }();
-  return *index;
+  return *known;
 }
 
 }  // namespace
 
 std::optional<Status> Status::withRawValue(OSStatus rawValue) {
-  auto found = rowsByCode().find(rawValue);
-  if (found == rowsByCode().end()) return std::nullopt;
-  return Status(found->second->code);
+  if (!knownCodes().contains(rawValue)) return std::nullopt;
+  return Status(static_cast<Code>(rawValue));
 }
 
 Status Status::withStatus(OSStatus status) {
@@ -45,15 +30,20 @@ Status Status::withStatus(OSStatus status) {
 }
 
 const std::vector<Status>& Status::allCases() {
-  static const auto* const cases = [] {
-    auto* all = new std::vector<Status>();
-    for (const auto& row : rows()) all->push_back(row.code);
-    return all;
-  }();
+  // The system's codes in table order, then the library's own.
+  static const auto* const cases = new std::vector<Status>{
+#define SEC_RESULT_CODE(name, code, message) name,
+#include "platform/security/sec_result_codes.inc"
+#undef SEC_RESULT_CODE
+      unexpectedError,
+  };
   return *cases;
 }
 
-const std::string& Status::description() const { return rowsByCode().at(code_)->message; }
+std::string Status::description() const {
+  if (code_ == unexpectedError) return "Unexpected error has occurred.";
+  return SecCopyErrorMessageString(code_).value_or("");
+}
 
 CFDictionary Status::errorUserInfo() const {
   return CFDictionary{{kCFErrorLocalizedDescriptionKey, description()}};

@@ -1,5 +1,5 @@
-// The library's error type: one case per keychain result code, each with a fixed English
-// message, bridged to an NSError in the library's error domain.
+// The library's error type: one case per keychain result code, each with the system's message
+// for it, bridged to an NSError in the library's error domain.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +19,11 @@ inline const std::string KeychainBridgeErrorDomain = "com.quorvelkastimund.Keych
 class Status {
  public:
   enum Code : OSStatus {
-#define KEYCHAIN_STATUS(name, code, message) name = code,
-#include "plugins/keychain_bridge/keychain_status_table.inc"
-#undef KEYCHAIN_STATUS
+#define SEC_RESULT_CODE(name, code, message) name = code,
+#include "platform/security/sec_result_codes.inc"
+#undef SEC_RESULT_CODE
+    // The library's own code for any result the system has no message for.
+    unexpectedError = -99999,
   };
 
   constexpr Status(Code code) : code_(code) {}
@@ -37,7 +39,7 @@ class Status {
   constexpr OSStatus rawValue() const { return code_; }
   constexpr long errorCode() const { return code_; }
   // The case's message.
-  const std::string& description() const;
+  std::string description() const;
 
   static const std::string& errorDomain() { return KeychainBridgeErrorDomain; }
   // One entry: the message under the localized-description key.

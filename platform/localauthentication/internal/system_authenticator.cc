@@ -7,31 +7,21 @@ SystemAuthenticator& SystemAuthenticator::shared() {
   return *authenticator;
 }
 
-AuthenticatorAnswer SystemAuthenticator::answer() const {
-  std::lock_guard lock(mutex_);
-  return answer_;
-}
-
 void SystemAuthenticator::setAnswer(AuthenticatorAnswer answer) {
   std::lock_guard lock(mutex_);
   answer_ = answer;
 }
 
-AuthenticatorAnswer SystemAuthenticator::prompt(LAPolicy /*policy*/, const std::string& reason) {
+AuthenticatorAnswer SystemAuthenticator::prompt(LAPolicy /*policy*/,
+                                                const std::string& /*reason*/) {
   std::lock_guard lock(mutex_);
   ++prompt_count_;
-  last_reason_ = reason;
   return answer_;
 }
 
 int SystemAuthenticator::promptCount() const {
   std::lock_guard lock(mutex_);
   return prompt_count_;
-}
-
-std::string SystemAuthenticator::lastReason() const {
-  std::lock_guard lock(mutex_);
-  return last_reason_;
 }
 
 SystemAuthenticator::Clock::time_point SystemAuthenticator::now() const {
@@ -48,7 +38,6 @@ void SystemAuthenticator::reset() {
   std::lock_guard lock(mutex_);
   answer_ = AuthenticatorAnswer::approve;
   prompt_count_ = 0;
-  last_reason_.clear();
   clock_offset_ = {};
 }
 

@@ -19,12 +19,10 @@ class SystemAuthenticator {
 
   static SystemAuthenticator& shared();
 
-  AuthenticatorAnswer answer() const;
   void setAnswer(AuthenticatorAnswer answer);
   // Shows one prompt and answers it.
   AuthenticatorAnswer prompt(LAPolicy policy, const std::string& reason);
   int promptCount() const;
-  std::string lastReason() const;
 
   Clock::time_point now() const;
   void advanceClock(Clock::duration by);
@@ -38,7 +36,6 @@ class SystemAuthenticator {
   mutable std::mutex mutex_;
   AuthenticatorAnswer answer_ = AuthenticatorAnswer::approve;
   int prompt_count_ = 0;
-  std::string last_reason_;
   Clock::duration clock_offset_{};
 };
 

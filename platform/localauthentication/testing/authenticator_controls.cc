@@ -10,8 +10,6 @@ void setAuthenticatorAnswer(AuthenticatorAnswer answer) {
 
 int promptCount() { return SystemAuthenticator::shared().promptCount(); }
 
-std::string lastPromptReason() { return SystemAuthenticator::shared().lastReason(); }
-
 void advanceClock(std::chrono::steady_clock::duration by) {
   SystemAuthenticator::shared().advanceClock(by);
 }

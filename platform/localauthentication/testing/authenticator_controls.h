@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <string>
 
 #include "platform/localauthentication/internal/system_authenticator.h"
 
@@ -14,7 +13,6 @@ using AuthenticatorAnswer = internal::AuthenticatorAnswer;
 // Every later prompt gets this answer (approve until set otherwise).
 void setAuthenticatorAnswer(AuthenticatorAnswer answer);
 int promptCount();
-std::string lastPromptReason();
 // Moves the authenticator's clock forward.
 void advanceClock(std::chrono::steady_clock::duration by);
 // Approve, no prompts counted, the clock unshifted.

@@ -1,21 +1,17 @@
 #include "platform/security/internal/item_authorization.h"
 
-#include "platform/security/sec_access_control.h"
+#include "platform/security/internal/sec_access_control_access.h"
 
 namespace security::internal {
 namespace {
 
-constexpr SecAccessControlCreateFlags kAnyRequirement =
-    kSecAccessControlUserPresence | kSecAccessControlBiometryAny |
-    kSecAccessControlBiometryCurrentSet | kSecAccessControlDevicePasscode | kSecAccessControlWatch |
-    kSecAccessControlApplicationPassword;
 constexpr SecAccessControlCreateFlags kBiometry =
     kSecAccessControlBiometryAny | kSecAccessControlBiometryCurrentSet;
 
 LAPolicy policyFor(SecAccessControlCreateFlags flags) {
   // Biometry alone may not fall back to the passcode.
   bool biometry_only =
-      (flags & kAnyRequirement) != 0 && (flags & kAnyRequirement & ~kBiometry) == 0;
+      (flags & kRequirementFlags) != 0 && (flags & kRequirementFlags & ~kBiometry) == 0;
   return biometry_only ? LAPolicyDeviceOwnerAuthenticationWithBiometrics
                        : LAPolicyDeviceOwnerAuthentication;
 }
@@ -41,7 +37,7 @@ bool ItemAuthorization::evaluateWithoutInteraction(LAPolicy policy) {
 
 ItemAuthorization::Outcome ItemAuthorization::authorizeDataRead(const KeychainItem& item,
                                                                 OSStatus* status) {
-  if (!item.accessControl || (item.accessControl->flags() & kAnyRequirement) == 0 || approved_) {
+  if (!item.accessControl || (item.accessControl->flags() & kRequirementFlags) == 0 || approved_) {
     return Outcome::granted;
   }
   LAPolicy policy = policyFor(item.accessControl->flags());

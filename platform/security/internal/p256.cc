@@ -161,10 +161,6 @@ std::optional<P256KeyPair> generateP256KeyPair() {
   return P256KeyPair{std::move(*point), std::move(private_key)};
 }
 
-bool isValidP256PublicKey(const CFBytes& publicKey) {
-  return keyFromData(publicKey, nullptr) != nullptr;
-}
-
 bool isMatchingP256KeyPair(const CFBytes& publicKey, const CFBytes& privateKey) {
   return keyFromData(publicKey, &privateKey) != nullptr;
 }

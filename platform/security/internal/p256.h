@@ -20,7 +20,6 @@ struct P256KeyPair {
 };
 
 std::optional<P256KeyPair> generateP256KeyPair();
-bool isValidP256PublicKey(const CFBytes& publicKey);
 // A private key whose public half is `publicKey`.
 bool isMatchingP256KeyPair(const CFBytes& publicKey, const CFBytes& privateKey);
 

@@ -9,6 +9,13 @@
 
 namespace security::internal {
 
+// The flags that ask something of the user: presence, biometry, passcode, watch or an
+// application password.
+inline constexpr SecAccessControlCreateFlags kRequirementFlags =
+    kSecAccessControlUserPresence | kSecAccessControlBiometryAny |
+    kSecAccessControlBiometryCurrentSet | kSecAccessControlDevicePasscode | kSecAccessControlWatch |
+    kSecAccessControlApplicationPassword;
+
 // Why the protection and flags make no valid access control; nullopt when they do.
 std::optional<std::string> accessControlInvalidReason(const std::string& protection,
                                                       SecAccessControlCreateFlags flags);

@@ -43,7 +43,7 @@ TEST_F(SecTrustTest, ChainsToAnAnchorWithTheRightNameAreTrusted) {
   EXPECT_EQ((*certificates)[2], chain.root);
   EXPECT_EQ(SecTrustGetCertificateCount(trust), 3);
   EXPECT_FALSE(SecTrustGetCertificateAtIndex(trust, 3));
-  EXPECT_EQ(SecCertificateCopySubjectSummary(chain.leaf), "a.test");
+  EXPECT_EQ(chain.leaf->subjectSummary(), "a.test");
   EXPECT_EQ(SecCertificateCreateWithData(SecCertificateCopyData(chain.leaf))->derData(),
             chain.leaf->derData());
 }

@@ -1,4 +1,4 @@
-// Keychain handles: initialisers, properties and setters.
+// Keychain handles: initialisers and properties.
 #include <gtest/gtest.h>
 
 #include "platform/foundation/testing/foundation_controls.h"
@@ -34,36 +34,6 @@ TEST(KeychainHandleTest, InitialisersFillTheOptions) {
   EXPECT_EQ(internet->server()->host(), "example.com");
   EXPECT_EQ(internet->protocolType(), ProtocolType::https);
   EXPECT_EQ(Keychain::withServer("not a url", ProtocolType::https), std::nullopt);
-}
-
-TEST(KeychainHandleTest, SettersAnswerNewHandlesAndLeaveTheReceiver) {
-  Keychain plain = Keychain::withService("svc");
-  Keychain synced = plain.synchronizable(true);
-  EXPECT_TRUE(synced.synchronizable());
-  EXPECT_FALSE(plain.synchronizable());
-
-  Keychain guarded =
-      plain.accessibility(Accessibility::whenUnlocked, AuthenticationPolicy::userPresence)
-          .accessibility(Accessibility::always);
-  EXPECT_EQ(guarded.accessibility(), Accessibility::always);
-  EXPECT_EQ(guarded.authenticationPolicy(), AuthenticationPolicy::userPresence);
-
-  Keychain merged =
-      plain.attributes({{"a", int32_t{1}}}).attributes({{"a", int32_t{2}}, {"b", int32_t{3}}});
-  EXPECT_EQ(merged.options().attributes, (CFDictionary{{"a", int32_t{2}}, {"b", int32_t{3}}}));
-
-  auto context = std::make_shared<LAContext>();
-  Keychain full = plain.label("L")
-                      .comment("C")
-                      .authenticationPrompt("P")
-                      .authenticationUI(AuthenticationUI::skip)
-                      .authenticationContext(context);
-  EXPECT_EQ(full.label(), "L");
-  EXPECT_EQ(full.comment(), "C");
-  EXPECT_EQ(full.authenticationPrompt(), "P");
-  EXPECT_EQ(full.authenticationUI(), AuthenticationUI::skip);
-  EXPECT_EQ(full.authenticationContext(), context);
-  EXPECT_EQ(plain.label(), std::nullopt);
 }
 
 }  // namespace

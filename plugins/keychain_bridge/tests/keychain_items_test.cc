@@ -58,6 +58,40 @@ TEST_F(KeychainItemsTest, SetAddsANewItemAndUpdatesAnExistingOne) {
   EXPECT_EQ(added.find(kSecAttrAccessible), nullptr);
 }
 
+TEST_F(KeychainItemsTest, DerivedHandlesWriteTheirOptionsAndLeaveTheReceiverAlone) {
+  Keychain plain = Keychain::withService("svc");
+  Keychain derived =
+      plain.label("L")
+          .comment("C")
+          .synchronizable(true)
+          .accessibility(Accessibility::whenUnlocked, AuthenticationPolicy::userPresence)
+          .accessibility(Accessibility::always)
+          .attributes({{kSecAttrDescription, "one"}})
+          .attributes({{kSecAttrDescription, "two"}});
+  ASSERT_TRUE(derived.set("v", "derived").ok());
+  CFDictionary added = lastDictionary(SecFunction::itemAdd);
+  EXPECT_EQ(*added.find(kSecAttrLabel), CFValue("L"));
+  EXPECT_EQ(*added.find(kSecAttrComment), CFValue("C"));
+  EXPECT_EQ(*added.find(kSecAttrSynchronizable), CFValue(true));
+  EXPECT_EQ(*added.find(kSecAttrDescription), CFValue("two"));
+  // A later accessibility keeps the policy given before it.
+  ASSERT_NE(added.find(kSecAttrAccessControl), nullptr);
+  auto access_control = added.find(kSecAttrAccessControl)->asAccessControl();
+  ASSERT_NE(access_control, nullptr);
+  EXPECT_EQ(access_control->protection(), kSecAttrAccessibleAlways);
+  EXPECT_EQ(access_control->flags(), kSecAccessControlUserPresence);
+
+  ASSERT_TRUE(plain.set("v", "plain").ok());
+  added = lastDictionary(SecFunction::itemAdd);
+  EXPECT_EQ(*added.find(kSecAttrAccount), CFValue("plain"));
+  for (const auto& key : {kSecAttrLabel, kSecAttrComment, kSecAttrDescription,
+                          kSecAttrAccessControl}) {
+    EXPECT_EQ(added.find(key), nullptr) << key;
+  }
+  EXPECT_EQ(*added.find(kSecAttrSynchronizable), CFValue(false));
+  EXPECT_EQ(*added.find(kSecAttrAccessible), CFValue(kSecAttrAccessibleAfterFirstUnlock));
+}
+
 TEST_F(KeychainItemsTest, ItemsNeedingTheUserAreUpdatedAndCountAsPresentWhenAsked) {
   Keychain keychain = Keychain::withService("svc");
   ASSERT_TRUE(keychain.set("v", "k").ok());

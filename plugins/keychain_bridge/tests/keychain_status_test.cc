@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "platform/security/cf_error.h"
+#include "platform/security/sec_error_message.h"
 
 namespace {
 
@@ -39,6 +40,18 @@ TEST(KeychainStatusTest, EveryCaseHasItsOwnCodeAndMessage) {
   EXPECT_EQ(Status(Status::invalidTupleCredendtials).description(),
             "The tuple credentials are not valid.");
   EXPECT_EQ(Status(Status::timestampRevocationNotification).rawValue(), -67898);
+}
+
+TEST(KeychainStatusTest, MessagesAreTheSystemsOwnForEveryPublishedCode) {
+  for (Status status : Status::allCases()) {
+    if (status == Status::unexpectedError) continue;
+    EXPECT_EQ(SecCopyErrorMessageString(status.rawValue()), status.description())
+        << status.rawValue();
+  }
+  // The library's own code is not the system's.
+  EXPECT_EQ(SecCopyErrorMessageString(Status::unexpectedError), std::nullopt);
+  EXPECT_EQ(Status(Status::io).description(), "I/O error (bummers)");
+  EXPECT_EQ(SecCopyErrorMessageString(12345), std::nullopt);
 }
 
 TEST(KeychainStatusTest, UnknownCodesAreNoCaseOrTheUnexpectedError) {

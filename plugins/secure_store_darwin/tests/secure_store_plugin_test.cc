@@ -70,6 +70,9 @@ TEST_F(SecureStorePluginTest, KeychainFailuresAreShapedWithTheSystemMessage) {
             "computer.");
   EXPECT_EQ(failed.error.details, Value(int32_t{-25291}));
 
+  security::testing::failNextCall(SecFunction::itemCopyMatching, errSecIO);
+  EXPECT_EQ(read("k").error.message, "Code: -36, Message: I/O error (bummers)");
+
   security::testing::failNextCall(SecFunction::itemCopyMatching, 12345);
   EXPECT_EQ(read("k").error.message, "Unknown security result code: 12345");
 
