@@ -33,6 +33,10 @@ class AVAsset : public AVAsynchronousKeyValueLoading,
   // Null when the asset offers no group for the characteristic.
   std::shared_ptr<const AVMediaSelectionGroup> mediaSelectionGroupForMediaCharacteristic(
       const std::string& characteristic) const;
+  // Cancels the loads in progress on the asset and its tracks: their keys become cancelled and
+  // every pending completion runs. Completions hold what they captured until they run, so an
+  // owner that stops caring cancels rather than waits.
+  void cancelLoading();
 
  protected:
   mutable std::mutex content_mutex_;

@@ -29,6 +29,8 @@ class AVAssetTrack : public AVAsynchronousKeyValueLoading {
   CGAffineTransform preferredTransform() const { return properties_.preferredTransform; }
   CMTime minFrameDuration() const { return properties_.minFrameDuration; }
   float nominalFrameRate() const { return properties_.nominalFrameRate; }
+  // Cancels the track's loads in progress, as its asset's cancelLoading does.
+  void cancelLoading() { cancelPendingLoads(); }
 
  private:
   const AVAssetTrackProperties properties_;

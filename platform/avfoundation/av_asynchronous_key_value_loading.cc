@@ -18,6 +18,10 @@ bool isSettled(AVKeyValueStatus status) {
 
 }  // namespace
 
+AVAsynchronousKeyValueLoading::~AVAsynchronousKeyValueLoading() {
+  for (auto& load : pending_) completeInBackground(std::move(load.completion));
+}
+
 AVKeyValueStatus AVAsynchronousKeyValueLoading::statusOfValueForKey(const std::string& key,
                                                                     NSError* outError) const {
   std::lock_guard lock(mutex_);
@@ -62,4 +66,16 @@ void AVAsynchronousKeyValueLoading::settle(const std::string& key, AVKeyValueSta
     pending_.erase(done, pending_.end());
   }
   for (auto& completion : completions) completeInBackground(std::move(completion));
+}
+
+void AVAsynchronousKeyValueLoading::cancelPendingLoads() {
+  std::vector<PendingLoad> cancelled;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& [key, state] : keys_) {
+      if (!isSettled(state.status)) state = KeyState{AVKeyValueStatusCancelled, std::nullopt};
+    }
+    cancelled.swap(pending_);
+  }
+  for (auto& load : cancelled) completeInBackground(std::move(load.completion));
 }

@@ -1,6 +1,6 @@
 // Values an asset or a track loads on demand. A load's completion runs on a background queue once
-// every requested key has finished loading (at once when they already have). Safe from any
-// thread.
+// every requested key has finished loading (at once when they already have), or once the loads
+// are cancelled; each completion runs exactly once. Safe from any thread.
 #pragma once
 
 #include <functional>
@@ -22,12 +22,17 @@ enum AVKeyValueStatus : long {
 
 class AVAsynchronousKeyValueLoading {
  public:
-  virtual ~AVAsynchronousKeyValueLoading() = default;
+  // Going away cancels what is still loading: the pending completions run.
+  virtual ~AVAsynchronousKeyValueLoading();
 
   // The error is written for a failed key when `outError` is given.
   AVKeyValueStatus statusOfValueForKey(const std::string& key, NSError* outError) const;
   void loadValuesAsynchronouslyForKeys(std::vector<std::string> keys,
                                        std::function<void()> completionHandler);
+
+ protected:
+  // Every key still loading becomes cancelled and every pending completion runs.
+  void cancelPendingLoads();
 
  private:
   friend struct AVKeyValueLoadingModel;

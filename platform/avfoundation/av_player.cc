@@ -41,6 +41,7 @@ void AVPlayer::seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceA
 
 void AVPlayer::setCurrentItem(std::shared_ptr<AVPlayerItem> item) {
   willChangeValueForKey("currentItem");
+  if (current_item_) current_item_->setTimebaseRate(0.0f);
   current_item_ = std::move(item);
   didChangeValueForKey("currentItem");
   updateTimeControlStatus();
@@ -58,6 +59,10 @@ void AVPlayer::updateTimeControlStatus() {
 }
 
 void AVPlayer::setTimeControlStatus(AVPlayerTimeControlStatus status) {
+  // The item's time moves only while it plays.
+  if (current_item_) {
+    current_item_->setTimebaseRate(status == AVPlayerTimeControlStatusPlaying ? rate_ : 0.0f);
+  }
   if (status == time_control_status_) return;
   willChangeValueForKey("timeControlStatus");
   time_control_status_ = status;

@@ -1,11 +1,16 @@
 #include "platform/avfoundation/av_player_item.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/avfoundation/av_census.h"
 #include "platform/dispatch/dispatch_queue.h"
+#include "platform/quartzcore/ca_media_timing.h"
 
 namespace {
+
+// Nanoseconds: host times map to item times this finely.
+constexpr CMTimeScale kHostTimeScale = 1000000000;
 
 // Completions run on the main queue, as the platform delivers them.
 void completeLater(AVPlayerItem::SeekCompletion completion, bool finished) {
@@ -42,6 +47,15 @@ void AVPlayerItem::setCurrentTime(CMTime time) {
   current_time_ = time;
 }
 
+CMTime AVPlayerItem::itemTimeForHostTime(double hostTimeInSeconds) const {
+  CMTime now = currentTime();
+  float rate = timebaseRate();
+  if (!CMTIME_IS_NUMERIC(now) || rate == 0.0f) return now;
+  double ahead = (hostTimeInSeconds - CACurrentMediaTime()) * rate;
+  if (!std::isfinite(ahead)) return now;
+  return CMTimeAdd(now, CMTimeMakeWithSeconds(ahead, kHostTimeScale));
+}
+
 std::optional<AVMutableVideoComposition> AVPlayerItem::videoComposition() const {
   std::lock_guard lock(shared_mutex_);
   return composition_;
@@ -68,11 +82,12 @@ void AVPlayerItem::removeOutput(const AVPlayerItemOutput* output) {
   });
 }
 
-void AVPlayerItem::seekToTime(CMTime time, CMTime /*toleranceBefore*/, CMTime /*toleranceAfter*/,
+void AVPlayerItem::seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
                               SeekCompletion completion) {
   cancelPendingSeeks();
   uint64_t generation = ++seek_generation_;
-  pending_seek_ = PendingSeek{time, std::move(completion), generation};
+  pending_seek_ =
+      PendingSeek{time, toleranceBefore, toleranceAfter, std::move(completion), generation};
   if (seeks_held_) return;
   dispatch_get_main_queue()->async([weak = weak_from_this(), generation] {
     auto self = weak.lock();

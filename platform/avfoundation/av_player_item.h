@@ -86,8 +86,16 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   void addOutput(std::shared_ptr<AVPlayerItemOutput> output);
   void removeOutput(const AVPlayerItemOutput* output);
 
-  // Moves the playback position within the tolerances (the stand-in lands on the time exactly,
-  // kept within 0 and a known duration). A null completion is allowed.
+  // The rate at which the item's time moves against the host clock: the player's rate while it
+  // plays the item, 0 otherwise. Read from any thread.
+  float timebaseRate() const { return timebase_rate_.load(std::memory_order_acquire); }
+  // The item time at a host time (CACurrentMediaTime's scale): the current time moved on by the
+  // timebase rate; the invalid time when the current time is not numeric.
+  CMTime itemTimeForHostTime(double hostTimeInSeconds) const;
+
+  // Moves the playback position within the tolerances (the stand-in keeps them with the pending
+  // seek and lands on the time exactly, kept within 0 and a known duration). A null completion is
+  // allowed.
   void seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
                   SeekCompletion completion);
   void seekToTime(CMTime time, SeekCompletion completion);
@@ -98,8 +106,12 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
 
  private:
   friend struct AVPlayerItemModel;
+  friend class AVPlayer;
+  void setTimebaseRate(float rate) { timebase_rate_.store(rate, std::memory_order_release); }
   struct PendingSeek {
     CMTime time;
+    CMTime toleranceBefore;
+    CMTime toleranceAfter;
     SeekCompletion completion;
     uint64_t generation;
   };
@@ -134,6 +146,7 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   double peak_bit_rate_ = 0;
   std::string pitch_algorithm_ = AVAudioTimePitchAlgorithmSpectral;
   std::vector<std::shared_ptr<AVPlayerItemOutput>> outputs_;
+  std::atomic<float> timebase_rate_{0.0f};
   std::optional<PendingSeek> pending_seek_;
   uint64_t seek_generation_ = 0;
   // Tests hold seeks to complete them by hand.

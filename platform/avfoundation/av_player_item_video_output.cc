@@ -4,9 +4,9 @@
 
 #include "platform/avfoundation/av_player_item.h"
 
-CMTime AVPlayerItemVideoOutput::itemTimeForHostTime(double /*hostTimeInSeconds*/) const {
+CMTime AVPlayerItemVideoOutput::itemTimeForHostTime(double hostTimeInSeconds) const {
   auto item = attachedItem();
-  return item ? item->currentTime() : kCMTimeInvalid;
+  return item ? item->itemTimeForHostTime(hostTimeInSeconds) : kCMTimeInvalid;
 }
 
 const AVPlayerItemVideoOutput::Frame* AVPlayerItemVideoOutput::frameFor(CMTime itemTime) const {

@@ -1,7 +1,7 @@
 // An output that hands out an item's decoded video frames as pixel buffers, for the item time
-// that a host time maps to. The stand-in's item time stands still between the moves the tests
-// make (seeks, set times), so every host time maps to the item's current time; frames are the
-// ones the tests pushed with their item times. Safe from any thread.
+// that a host time maps to: the item's current time moved on by its timebase rate (the player's
+// rate while it plays). Frames are the ones decoded or pushed with their item times. Safe from
+// any thread.
 #pragma once
 
 #include <any>

@@ -59,7 +59,7 @@ namespace {
 
 // Players showing `item` re-derive their time-control status after it changed.
 void refreshPlayersShowing(const AVPlayerItem& item) {
-  for (const auto& player : queuePlayers()) {
+  for (const auto& player : players()) {
     if (player->currentItem().get() == &item) AVPlayerModel::updateTimeControlStatus(*player);
   }
 }
@@ -138,6 +138,12 @@ bool hasPendingSeek(const AVPlayerItem& item) {
 std::optional<CMTime> pendingSeekTime(const AVPlayerItem& item) {
   const auto& seek = AVPlayerItemModel::pendingSeek(item);
   return seek ? std::optional<CMTime>(seek->time) : std::nullopt;
+}
+
+std::optional<SeekRequest> pendingSeek(const AVPlayerItem& item) {
+  const auto& seek = AVPlayerItemModel::pendingSeek(item);
+  if (!seek) return std::nullopt;
+  return SeekRequest{seek->time, seek->toleranceBefore, seek->toleranceAfter};
 }
 
 bool completePendingSeek(AVPlayerItem& item, bool finished) {

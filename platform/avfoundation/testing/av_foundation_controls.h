@@ -37,6 +37,13 @@ void setPresentationSize(AVPlayerItem& item, CGSize size);
 void setSeeksHeld(bool held);
 bool hasPendingSeek(const AVPlayerItem& item);
 std::optional<CMTime> pendingSeekTime(const AVPlayerItem& item);
+// The pending seek's target with the tolerances it was asked for.
+struct SeekRequest {
+  CMTime time;
+  CMTime toleranceBefore;
+  CMTime toleranceAfter;
+};
+std::optional<SeekRequest> pendingSeek(const AVPlayerItem& item);
 // Finishes the item's pending seek; false when it had none.
 bool completePendingSeek(AVPlayerItem& item, bool finished = true);
 
