@@ -19,6 +19,11 @@ std::vector<std::shared_ptr<AVAssetTrack>> AVAsset::tracks() const {
   return tracks_;
 }
 
+std::vector<AVMetadataItem> AVAsset::commonMetadata() const {
+  std::lock_guard lock(content_mutex_);
+  return common_metadata_;
+}
+
 std::vector<std::shared_ptr<AVAssetTrack>> AVAsset::tracksWithMediaType(
     const AVMediaType& mediaType) const {
   std::vector<std::shared_ptr<AVAssetTrack>> matching;

@@ -26,7 +26,11 @@ AVKeyValueStatus AVAsynchronousKeyValueLoading::statusOfValueForKey(const std::s
                                                                     NSError* outError) const {
   std::lock_guard lock(mutex_);
   auto found = keys_.find(key);
-  if (found == keys_.end()) return AVKeyValueStatusUnknown;
+  if (found == keys_.end()) {
+    if (!every_key_) return AVKeyValueStatusUnknown;
+    if (outError != nullptr && every_key_->error) *outError = *every_key_->error;
+    return every_key_->status;
+  }
   if (outError != nullptr && found->second.error) *outError = *found->second.error;
   return found->second.status;
 }
@@ -50,7 +54,8 @@ void AVAsynchronousKeyValueLoading::loadValuesAsynchronouslyForKeys(
 bool AVAsynchronousKeyValueLoading::finished(const std::vector<std::string>& keys) const {
   return std::all_of(keys.begin(), keys.end(), [this](const std::string& key) {
     auto found = keys_.find(key);
-    return found != keys_.end() && isSettled(found->second.status);
+    if (found == keys_.end()) return every_key_.has_value();
+    return isSettled(found->second.status);
   });
 }
 
@@ -78,4 +83,19 @@ void AVAsynchronousKeyValueLoading::cancelPendingLoads() {
     cancelled.swap(pending_);
   }
   for (auto& load : cancelled) completeInBackground(std::move(load.completion));
+}
+
+void AVAsynchronousKeyValueLoading::settleEveryKey(AVKeyValueStatus status,
+                                                  std::optional<NSError> error) {
+  std::vector<PendingLoad> done;
+  {
+    std::lock_guard lock(mutex_);
+    KeyState settled{status, std::move(error)};
+    for (auto& [key, state] : keys_) {
+      if (!isSettled(state.status)) state = settled;
+    }
+    every_key_ = std::move(settled);
+    done.swap(pending_);
+  }
+  for (auto& load : done) completeInBackground(std::move(load.completion));
 }

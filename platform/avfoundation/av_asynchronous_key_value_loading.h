@@ -33,6 +33,9 @@ class AVAsynchronousKeyValueLoading {
  protected:
   // Every key still loading becomes cancelled and every pending completion runs.
   void cancelPendingLoads();
+  // Every key not yet settled, and every key asked for later, settles as given; the pending
+  // completions run. For a backing that learns everything in one go.
+  void settleEveryKey(AVKeyValueStatus status, std::optional<NSError> error);
 
  private:
   friend struct AVKeyValueLoadingModel;
@@ -50,5 +53,7 @@ class AVAsynchronousKeyValueLoading {
 
   mutable std::mutex mutex_;
   std::map<std::string, KeyState> keys_;
+  // What keys not in keys_ report once every key has settled.
+  std::optional<KeyState> every_key_;
   std::vector<PendingLoad> pending_;
 };

@@ -1,12 +1,16 @@
 #include "platform/avfoundation/av_player.h"
 
 #include "platform/avfoundation/av_census.h"
+#include "platform/avfoundation/av_player_item_notifications.h"
+#include "platform/avfoundation/av_queue_player.h"
+#include "platform/foundation/ns_notification_center.h"
 #include "platform/dispatch/dispatch_queue.h"
 
 AVPlayer::AVPlayer() { AVCensus<AVPlayer>::shared().add(this); }
 
 AVPlayer::AVPlayer(std::shared_ptr<AVPlayerItem> item) : current_item_(std::move(item)) {
   AVCensus<AVPlayer>::shared().add(this);
+  if (current_item_) current_item_->loadFromLibraryIfBacked();
 }
 
 AVPlayer::~AVPlayer() { AVCensus<AVPlayer>::shared().remove(this); }
@@ -43,6 +47,7 @@ void AVPlayer::setCurrentItem(std::shared_ptr<AVPlayerItem> item) {
   willChangeValueForKey("currentItem");
   if (current_item_) current_item_->setTimebaseRate(0.0f);
   current_item_ = std::move(item);
+  if (current_item_) current_item_->loadFromLibraryIfBacked();
   didChangeValueForKey("currentItem");
   updateTimeControlStatus();
 }
@@ -74,4 +79,38 @@ std::any AVPlayer::valueForKey(const std::string& key) const {
   if (key == "rate") return rate_;
   if (key == "timeControlStatus") return time_control_status_;
   return {};
+}
+
+void AVPlayer::itemDidChangeState(const AVPlayerItem& item) {
+  for (const auto& player : AVCensus<AVPlayer>::shared().live()) {
+    if (player->currentItem().get() == &item) player->updateTimeControlStatus();
+  }
+}
+
+void AVPlayer::itemDidPlayToEnd(AVPlayerItem& item) {
+  std::shared_ptr<AVPlayer> showing;
+  for (auto& player : AVCensus<AVPlayer>::shared().live()) {
+    if (player->currentItem().get() == &item) showing = std::move(player);
+  }
+  // Observers of the notification may set the action for the next item, not for this one.
+  AVPlayerActionAtItemEnd action =
+      showing ? showing->actionAtItemEnd() : AVPlayerActionAtItemEndNone;
+  NSNotificationCenter::defaultCenter()->postNotificationName(
+      AVPlayerItemDidPlayToEndTimeNotification,
+      std::static_pointer_cast<void>(item.shared_from_this()));
+  if (!showing || showing->currentItem().get() != &item) return;
+  switch (action) {
+    case AVPlayerActionAtItemEndAdvance:
+      if (auto* queue = dynamic_cast<AVQueuePlayer*>(showing.get())) {
+        queue->advanceToNextItem();
+      } else {
+        showing->pause();
+      }
+      break;
+    case AVPlayerActionAtItemEndPause:
+      showing->pause();
+      break;
+    case AVPlayerActionAtItemEndNone:
+      break;
+  }
 }

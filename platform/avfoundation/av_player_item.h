@@ -87,7 +87,8 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   void removeOutput(const AVPlayerItemOutput* output);
 
   // The rate at which the item's time moves against the host clock: the player's rate while it
-  // plays the item, 0 otherwise. Read from any thread.
+  // plays the item, 0 otherwise. Read from any thread. A library-backed item's current time
+  // runs on the host clock at this rate, up to its duration.
   float timebaseRate() const { return timebase_rate_.load(std::memory_order_acquire); }
   // The item time at a host time (CACurrentMediaTime's scale): the current time moved on by the
   // timebase rate; the invalid time when the current time is not numeric.
@@ -107,7 +108,18 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
  private:
   friend struct AVPlayerItemModel;
   friend class AVPlayer;
-  void setTimebaseRate(float rate) { timebase_rate_.store(rate, std::memory_order_release); }
+  // Re-anchors the item's clock: the time so far is kept, the rate changes from now on.
+  void setTimebaseRate(float rate);
+  // For a library-backed asset: asks it once for its probe, and becomes ready or failed on the
+  // main queue when that ends. Nothing for the model.
+  void loadFromLibraryIfBacked();
+  void applyLibraryLoad();
+  // While the clock runs, the end is due at the duration: the end notification, then the end
+  // action of the player showing the item.
+  void scheduleEnd();
+  void reachEndIfDue(uint64_t generation);
+  // The time at `hostTime`, with shared_mutex_ held.
+  CMTime timeAtHostTime(double hostTime) const;
   struct PendingSeek {
     CMTime time;
     CMTime toleranceBefore;
@@ -147,6 +159,13 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   std::string pitch_algorithm_ = AVAudioTimePitchAlgorithmSpectral;
   std::vector<std::shared_ptr<AVPlayerItemOutput>> outputs_;
   std::atomic<float> timebase_rate_{0.0f};
+  // The model's time stands still between moves; a library-backed item's runs on the host
+  // clock from `anchor_host_` (guarded by shared_mutex_, as is clock_end_).
+  bool host_clock_ = false;
+  double anchor_host_ = 0;
+  CMTime clock_end_ = kCMTimeInvalid;
+  bool library_load_started_ = false;
+  uint64_t end_generation_ = 0;
   std::optional<PendingSeek> pending_seek_;
   uint64_t seek_generation_ = 0;
   // Tests hold seeks to complete them by hand.

@@ -55,6 +55,12 @@ struct AVPlayerModel {
 };
 
 namespace avfoundation::testing {
+
+bool modelChosenForControls();
+namespace {
+// Linking these controls means tests drive the media: the model backs new assets.
+[[maybe_unused]] const bool kModelChosen = modelChosenForControls();
+}  // namespace
 namespace {
 
 // Players showing `item` re-derive their time-control status after it changed.
