@@ -21,6 +21,11 @@ void AVPlayer::replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item) {
   setCurrentItem(std::move(item));
 }
 
+void AVPlayer::setVolume(float volume) {
+  volume_ = volume;
+  if (current_item_) current_item_->setPlaybackVolume(volume);
+}
+
 void AVPlayer::setRate(float rate) {
   willChangeValueForKey("rate");
   rate_ = rate;
@@ -47,7 +52,10 @@ void AVPlayer::setCurrentItem(std::shared_ptr<AVPlayerItem> item) {
   willChangeValueForKey("currentItem");
   if (current_item_) current_item_->setTimebaseRate(0.0f);
   current_item_ = std::move(item);
-  if (current_item_) current_item_->loadFromLibraryIfBacked();
+  if (current_item_) {
+    current_item_->setPlaybackVolume(volume_);
+    current_item_->loadFromLibraryIfBacked();
+  }
   didChangeValueForKey("currentItem");
   updateTimeControlStatus();
 }

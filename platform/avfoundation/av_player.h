@@ -47,7 +47,7 @@ class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_thi
                   AVPlayerItem::SeekCompletion completionHandler);
 
   float volume() const { return volume_; }
-  void setVolume(float volume) { volume_ = volume; }
+  void setVolume(float volume);
   bool automaticallyWaitsToMinimizeStalling() const { return waits_to_minimize_stalling_; }
   void setAutomaticallyWaitsToMinimizeStalling(bool waits) { waits_to_minimize_stalling_ = waits; }
   bool allowsExternalPlayback() const { return allows_external_playback_; }

@@ -11,9 +11,6 @@
 
 namespace {
 
-// Nanoseconds: host times map to item times this finely.
-constexpr CMTimeScale kHostTimeScale = 1000000000;
-
 // Completions run on the main queue, as the platform delivers them.
 void completeLater(AVPlayerItem::SeekCompletion completion, bool finished) {
   if (!completion) return;
@@ -37,55 +34,25 @@ AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move
 }
 
 AVPlayerItem::~AVPlayerItem() {
+  clock_->markGone();
   AVCensus<AVPlayerItem>::shared().remove(this);
   if (pending_seek_) completeLater(std::move(pending_seek_->completion), false);
 }
 
-CMTime AVPlayerItem::currentTime() const {
-  std::lock_guard lock(shared_mutex_);
-  return host_clock_ ? timeAtHostTime(CACurrentMediaTime()) : current_time_;
-}
-
-CMTime AVPlayerItem::timeAtHostTime(double hostTime) const {
-  float rate = timebaseRate();
-  if (!CMTIME_IS_NUMERIC(current_time_) || rate == 0.0f) return current_time_;
-  double ahead = (hostTime - anchor_host_) * rate;
-  if (!std::isfinite(ahead)) return current_time_;
-  CMTime time = CMTimeAdd(current_time_, CMTimeMakeWithSeconds(ahead, kHostTimeScale));
-  if (host_clock_) {
-    if (CMTIME_IS_NUMERIC(clock_end_) && CMTimeCompare(time, clock_end_) > 0) time = clock_end_;
-    if (CMTimeCompare(time, kCMTimeZero) < 0) time = kCMTimeZero;
-  }
-  return time;
-}
+CMTime AVPlayerItem::currentTime() const { return clock_->currentTime(); }
 
 void AVPlayerItem::setCurrentTime(CMTime time) {
-  {
-    std::lock_guard lock(shared_mutex_);
-    current_time_ = time;
-    anchor_host_ = CACurrentMediaTime();
-  }
+  clock_->setTime(time);
   scheduleEnd();
 }
 
 void AVPlayerItem::setTimebaseRate(float rate) {
-  {
-    std::lock_guard lock(shared_mutex_);
-    double now = CACurrentMediaTime();
-    if (host_clock_) current_time_ = timeAtHostTime(now);
-    anchor_host_ = now;
-    timebase_rate_.store(rate, std::memory_order_release);
-  }
+  clock_->setRate(rate);
   scheduleEnd();
 }
 
 CMTime AVPlayerItem::itemTimeForHostTime(double hostTimeInSeconds) const {
-  std::lock_guard lock(shared_mutex_);
-  if (host_clock_) return timeAtHostTime(hostTimeInSeconds);
-  // The model's time stands still: a host time maps relative to now.
-  double ahead = hostTimeInSeconds - CACurrentMediaTime();
-  if (!std::isfinite(ahead)) return current_time_;
-  return timeAtHostTime(anchor_host_ + ahead);
+  return clock_->itemTimeForHostTime(hostTimeInSeconds);
 }
 
 void AVPlayerItem::loadFromLibraryIfBacked() {
@@ -113,13 +80,7 @@ void AVPlayerItem::applyLibraryLoad() {
     presentation_size_ = track->naturalSize();
     break;
   }
-  {
-    std::lock_guard lock(shared_mutex_);
-    current_time_ = timeAtHostTime(CACurrentMediaTime());
-    anchor_host_ = CACurrentMediaTime();
-    clock_end_ = duration;
-    host_clock_ = true;
-  }
+  clock_->runOnHostClock(duration);
   change("duration", duration_, duration);
   // A local file is all there as soon as it opened.
   std::vector<CMTimeRange> whole{CMTimeRangeMake(kCMTimeZero, duration)};
@@ -130,21 +91,28 @@ void AVPlayerItem::applyLibraryLoad() {
   change("status", status_, AVPlayerItemStatusReadyToPlay);
   change("playbackLikelyToKeepUp", likely_to_keep_up_, true);
   AVPlayer::itemDidChangeState(*this);
+  if (!asset_->tracksWithMediaType(AVMediaTypeAudio).empty()) {
+    // The sink follows the clock, never the item: it must not become its last owner.
+    auto clock = clock_;
+    audio_sink_ = std::make_unique<avfoundation::internal::MediaAudioSink>(
+        asset_->libraryFilePath(),
+        avfoundation::internal::AudioSinkSource{
+            [clock]() -> std::optional<double> {
+              if (clock->gone()) return std::nullopt;
+              return CMTimeGetSeconds(clock->currentTime());
+            },
+            [clock] { return clock->volume(); }});
+  }
   scheduleEnd();
 }
 
 void AVPlayerItem::scheduleEnd() {
-  double remaining;
-  uint64_t generation;
-  {
-    std::lock_guard lock(shared_mutex_);
-    if (!host_clock_) return;
-    generation = ++end_generation_;
-    float rate = timebaseRate();
-    if (rate <= 0.0f || !CMTIME_IS_NUMERIC(clock_end_)) return;
-    CMTime now = timeAtHostTime(CACurrentMediaTime());
-    remaining = CMTimeGetSeconds(CMTimeSubtract(clock_end_, now)) / rate;
-  }
+  if (!clock_->runsOnHostClock()) return;
+  uint64_t generation = ++end_generation_;
+  float rate = clock_->rate();
+  CMTime end = clock_->end();
+  if (rate <= 0.0f || !CMTIME_IS_NUMERIC(end)) return;
+  double remaining = CMTimeGetSeconds(CMTimeSubtract(end, clock_->currentTime())) / rate;
   if (!(remaining >= 0)) remaining = 0;
   remaining = std::min(remaining, 86400.0 * 365);
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(remaining * NSEC_PER_SEC)),
@@ -154,22 +122,14 @@ void AVPlayerItem::scheduleEnd() {
 }
 
 void AVPlayerItem::reachEndIfDue(uint64_t generation) {
-  bool due;
-  {
-    std::lock_guard lock(shared_mutex_);
-    if (generation != end_generation_) return;
-    ++end_generation_;
-    CMTime now = timeAtHostTime(CACurrentMediaTime());
-    due = CMTIME_IS_NUMERIC(clock_end_) && CMTimeCompare(now, clock_end_) >= 0;
-    if (due) {
-      current_time_ = clock_end_;
-      anchor_host_ = CACurrentMediaTime();
-    }
-  }
-  if (!due) {
+  if (generation != end_generation_) return;
+  CMTime end = clock_->end();
+  if (!CMTIME_IS_NUMERIC(end) || CMTimeCompare(clock_->currentTime(), end) < 0) {
     scheduleEnd();  // woken early: wait for the rest
     return;
   }
+  ++end_generation_;
+  clock_->setTime(end);
   AVPlayer::itemDidPlayToEnd(*this);
 }
 

@@ -20,6 +20,8 @@
 #include "platform/avfoundation/av_url_asset.h"
 #include "platform/avfoundation/av_video_composition.h"
 #include "platform/avfoundation/cm_time_range.h"
+#include "platform/avfoundation/internal/item_clock.h"
+#include "platform/avfoundation/internal/media_audio_sink.h"
 #include "platform/coregraphics/cg_geometry.h"
 #include "platform/foundation/ns_error.h"
 #include "platform/foundation/ns_key_value_observing.h"
@@ -89,7 +91,9 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   // The rate at which the item's time moves against the host clock: the player's rate while it
   // plays the item, 0 otherwise. Read from any thread. A library-backed item's current time
   // runs on the host clock at this rate, up to its duration.
-  float timebaseRate() const { return timebase_rate_.load(std::memory_order_acquire); }
+  float timebaseRate() const { return clock_->rate(); }
+  // The item's time line, for the threads that follow it without holding the item.
+  std::shared_ptr<const avfoundation::internal::ItemClock> clock() const { return clock_; }
   // The item time at a host time (CACurrentMediaTime's scale): the current time moved on by the
   // timebase rate; the invalid time when the current time is not numeric.
   CMTime itemTimeForHostTime(double hostTimeInSeconds) const;
@@ -107,9 +111,11 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
 
  private:
   friend struct AVPlayerItemModel;
+  friend struct AVAudioSinkModel;
   friend class AVPlayer;
   // Re-anchors the item's clock: the time so far is kept, the rate changes from now on.
   void setTimebaseRate(float rate);
+  void setPlaybackVolume(float volume) { clock_->setVolume(volume); }
   // For a library-backed asset: asks it once for its probe, and becomes ready or failed on the
   // main queue when that ends. Nothing for the model.
   void loadFromLibraryIfBacked();
@@ -118,8 +124,6 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   // action of the player showing the item.
   void scheduleEnd();
   void reachEndIfDue(uint64_t generation);
-  // The time at `hostTime`, with shared_mutex_ held.
-  CMTime timeAtHostTime(double hostTime) const;
   struct PendingSeek {
     CMTime time;
     CMTime toleranceBefore;
@@ -140,8 +144,9 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   AVPlayerItemStatus status_ = AVPlayerItemStatusUnknown;
   std::optional<NSError> error_;
   CMTime duration_ = kCMTimeIndefinite;
-  mutable std::mutex shared_mutex_;  // guards current_time_ and composition_
-  CMTime current_time_ = kCMTimeZero;
+  mutable std::mutex shared_mutex_;  // guards composition_
+  const std::shared_ptr<avfoundation::internal::ItemClock> clock_ =
+      std::make_shared<avfoundation::internal::ItemClock>();
   std::optional<AVMutableVideoComposition> composition_;
   bool likely_to_keep_up_ = false;
   bool can_play_fast_forward_ = true;
@@ -158,13 +163,9 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   double peak_bit_rate_ = 0;
   std::string pitch_algorithm_ = AVAudioTimePitchAlgorithmSpectral;
   std::vector<std::shared_ptr<AVPlayerItemOutput>> outputs_;
-  std::atomic<float> timebase_rate_{0.0f};
-  // The model's time stands still between moves; a library-backed item's runs on the host
-  // clock from `anchor_host_` (guarded by shared_mutex_, as is clock_end_).
-  bool host_clock_ = false;
-  double anchor_host_ = 0;
-  CMTime clock_end_ = kCMTimeInvalid;
   bool library_load_started_ = false;
+  // A library-backed item's audio, played into no device while the item lives.
+  std::unique_ptr<avfoundation::internal::MediaAudioSink> audio_sink_;
   uint64_t end_generation_ = 0;
   std::optional<PendingSeek> pending_seek_;
   uint64_t seek_generation_ = 0;

@@ -70,12 +70,11 @@ void AVPlayerItemVideoOutput::attachmentChanged() {
   previous.reset();
   discardFrames();
   if (path.empty()) return;
-  std::weak_ptr<AVPlayerItem> weakItem = item;
+  // The feed follows the item's clock, never the item: it must not become its last owner.
   avfoundation::internal::VideoFeedSink sink{
-      [weakItem]() -> std::optional<double> {
-        auto shown = weakItem.lock();
-        if (!shown) return std::nullopt;
-        return CMTimeGetSeconds(shown->currentTime());
+      [clock = item->clock()]() -> std::optional<double> {
+        if (clock->gone()) return std::nullopt;
+        return CMTimeGetSeconds(clock->currentTime());
       },
       [this](double itemTime) { return framesAfter(CMTimeMakeWithSeconds(itemTime, 1000000000)); },
       [this](double time, CVPixelBufferRef frame) {

@@ -47,6 +47,12 @@ struct AVPlayerItemModel {
   static void finishSeek(AVPlayerItem& item, bool finished) { item.finishSeek(finished); }
 };
 
+struct AVAudioSinkModel {
+  static const avfoundation::internal::MediaAudioSink* sink(const AVPlayerItem& item) {
+    return item.audio_sink_.get();
+  }
+};
+
 struct AVPlayerModel {
   static void updateTimeControlStatus(AVPlayer& player) { player.updateTimeControlStatus(); }
   static void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
@@ -198,6 +204,16 @@ void stallCurrentItem(AVQueuePlayer& player) {
 
 void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
   AVPlayerModel::setTimeControlStatus(player, status);
+}
+
+int64_t audioFramesPlayed(const AVPlayerItem& item) {
+  auto* sink = AVAudioSinkModel::sink(item);
+  return sink ? sink->framesConsumed() : 0;
+}
+
+float audioLastPeak(const AVPlayerItem& item) {
+  auto* sink = AVAudioSinkModel::sink(item);
+  return sink ? sink->lastPeak() : 0;
 }
 
 void deliverTimedMetadata(AVPlayerItem& item, const std::vector<AVTimedMetadataGroup>& groups) {

@@ -57,6 +57,11 @@ void failCurrentItemToPlayToEnd(AVQueuePlayer& player, const NSError& error);
 void stallCurrentItem(AVQueuePlayer& player);
 void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status);
 
+// What the null sink of a library-backed item has played: sample frames consumed, and the
+// loudest sample of the last block after the volume. Zero for the model.
+int64_t audioFramesPlayed(const AVPlayerItem& item);
+float audioLastPeak(const AVPlayerItem& item);
+
 // Pushes timed metadata through every metadata output of the item.
 void deliverTimedMetadata(AVPlayerItem& item, const std::vector<AVTimedMetadataGroup>& groups);
 

@@ -12,6 +12,7 @@
 #include "platform/avfoundation/av_player_item_notifications.h"
 #include "platform/avfoundation/av_player_item_video_output.h"
 #include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/testing/av_foundation_controls.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
 #include "platform/avfoundation/tests/ffmpeg_reference.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
@@ -147,6 +148,20 @@ TEST_F(LibraryMediaTest, AnItemPlaysOnTheHostClockToItsEndAndHandsOutFFmpegsFram
   ASSERT_TRUE(runUntil([&] { return output->hasNewPixelBufferForItemTime(item->currentTime()); }));
   ASSERT_NE(output->copyPixelBufferForItemTime(item->currentTime(), &shownAt), nullptr);
   EXPECT_NEAR(CMTimeGetSeconds(shownAt), 0.5, 0.051);
+}
+
+TEST_F(LibraryMediaTest, AudioIsConsumedAtThePlaybackRateWithTheVolumeApplied) {
+  auto item = AVPlayerItem::playerItemWithAsset(fileAsset(MEDIA_FIXTURE));
+  auto player = AVPlayer::playerWithPlayerItem(item);
+  ASSERT_TRUE(runUntil([&] { return item->status() == AVPlayerItemStatusReadyToPlay; }));
+  // Paused: no more than a short lead is decoded.
+  ASSERT_TRUE(runUntil([&] { return av::audioFramesPlayed(*item) > 0; }));
+  EXPECT_LT(av::audioFramesPlayed(*item), 22050 / 2);
+  player->play();
+  ASSERT_TRUE(runUntil([&] { return av::audioFramesPlayed(*item) > 22050 / 2; }));
+  EXPECT_GT(av::audioLastPeak(*item), 0.1f);  // the clip's tone, at volume 1
+  player->setVolume(0);
+  ASSERT_TRUE(runUntil([&] { return av::audioLastPeak(*item) == 0.0f; }));
 }
 
 }  // namespace
