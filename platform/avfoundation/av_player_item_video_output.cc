@@ -77,9 +77,7 @@ void AVPlayerItemVideoOutput::attachmentChanged() {
         return CMTimeGetSeconds(clock->currentTime());
       },
       [this](double itemTime) { return framesAfter(CMTimeMakeWithSeconds(itemTime, 1000000000)); },
-      [this](double time, CVPixelBufferRef frame) {
-        deliverDecodedFrame(CMTimeMakeWithSeconds(time, 1000000000), std::move(frame));
-      },
+      [this](CMTime time, CVPixelBufferRef frame) { deliverDecodedFrame(time, std::move(frame)); },
       [this] { discardFrames(); }};
   auto feed = std::make_unique<avfoundation::internal::MediaVideoFeed>(path, std::move(sink));
   std::lock_guard lock(feed_mutex_);

@@ -58,7 +58,7 @@ class VideoDecoder {
   }
 
   // The next frame, converted; nullptr at the end of the stream or on an error.
-  CVPixelBufferRef next(double* time) {
+  CVPixelBufferRef next(CMTime* time) {
     while (true) {
       int received = avcodec_receive_frame(context_.get(), frame_.get());
       if (received == 0) {
@@ -100,13 +100,16 @@ class VideoDecoder {
         packet_(av_packet_alloc()),
         frame_(av_frame_alloc()) {}
 
-  double presentationTime() const {
+  // In the stream's own time base, so that frame times compare exactly with item times.
+  CMTime presentationTime() const {
     const AVStream* stream = file_->format()->streams[stream_];
     int64_t pts = frame_->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE) pts = frame_->pts;
-    if (pts == AV_NOPTS_VALUE) return 0;
+    if (pts == AV_NOPTS_VALUE) return kCMTimeZero;
     if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
-    return static_cast<double>(pts) * av_q2d(stream->time_base);
+    AVRational base = stream->time_base;
+    if (base.den <= 0 || base.num <= 0 || base.num > 1000000) return kCMTimeZero;
+    return CMTimeMake(pts * base.num, base.den);
   }
 
   CVPixelBufferRef convert() {
@@ -191,13 +194,13 @@ void MediaVideoFeed::run() {
       if (!pause()) return;
       continue;
     }
-    double time = 0;
+    CMTime time = kCMTimeZero;
     CVPixelBufferRef frame = decoder->next(&time);
     if (!frame) {
       ended = true;
       continue;
     }
-    lastDelivered = time;
+    lastDelivered = CMTimeGetSeconds(time);
     sink_.deliver(time, std::move(frame));
   }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/avfoundation/cm_time.h"
 #include "platform/avfoundation/cv_pixel_buffer.h"
 
 namespace avfoundation::internal {
@@ -23,8 +24,8 @@ struct VideoFeedSink {
   std::function<std::optional<double>()> itemTime;
   // How many delivered frames lie after `itemTime`.
   std::function<int(double itemTime)> framesAhead;
-  // A decoded frame for its presentation time.
-  std::function<void(double time, CVPixelBufferRef frame)> deliver;
+  // A decoded frame for its presentation time, exactly as the file times it.
+  std::function<void(CMTime time, CVPixelBufferRef frame)> deliver;
   // The decoder moved: frames delivered so far no longer follow.
   std::function<void()> discardAll;
 };
