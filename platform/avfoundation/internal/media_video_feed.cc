@@ -51,7 +51,13 @@ class VideoDecoder {
         avcodec_parameters_to_context(context.get(), format->streams[stream]->codecpar) < 0) {
       return nullptr;
     }
+#if defined(__SANITIZE_THREAD__)
+    // FFmpeg's own threads synchronise through atomics built without ThreadSanitizer, which it
+    // would report as races: that build decodes on the feed's thread alone.
+    context->thread_count = 1;
+#else
     context->thread_count = 0;  // as many as the machine offers
+#endif
     if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
     return std::unique_ptr<VideoDecoder>(
         new VideoDecoder(std::move(file), stream, std::move(context)));
