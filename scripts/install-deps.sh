@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libsqlite3-dev libssl-dev
   libpng-dev libjpeg-dev libpoppler-glib-dev libpoppler-cpp-dev poppler-utils mupdf-tools libcairo2-dev liburiparser-dev duktape-dev libyuv-dev libtiff-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
 )
 
 missing=()

@@ -2,6 +2,13 @@
 
 #include "platform/dispatch/dispatch_queue.h"
 
+namespace {
+
+// NSUserCancelledError: what a load that ends by cancellation reports.
+constexpr long kAVLoadingCancelledCode = 3072;
+
+}  // namespace
+
 CMTime AVAsset::duration() const {
   std::lock_guard lock(content_mutex_);
   return duration_;
@@ -10,6 +17,11 @@ CMTime AVAsset::duration() const {
 std::vector<std::shared_ptr<AVAssetTrack>> AVAsset::tracks() const {
   std::lock_guard lock(content_mutex_);
   return tracks_;
+}
+
+std::vector<AVMetadataItem> AVAsset::commonMetadata() const {
+  std::lock_guard lock(content_mutex_);
+  return common_metadata_;
 }
 
 std::vector<std::shared_ptr<AVAssetTrack>> AVAsset::tracksWithMediaType(
@@ -23,11 +35,12 @@ std::vector<std::shared_ptr<AVAssetTrack>> AVAsset::tracksWithMediaType(
 
 void AVAsset::loadTracksWithMediaType(const AVMediaType& mediaType,
                                       TracksCompletion completionHandler) {
+  // The load is stored by this asset: holding it strongly would keep it alive while pending.
   loadValuesAsynchronouslyForKeys(
-      {"tracks"}, [self = shared_from_this(), mediaType,
-                   completion = std::move(completionHandler)] {
-        NSError error;
-        if (self->statusOfValueForKey("tracks", &error) != AVKeyValueStatusLoaded) {
+      {"tracks"}, [weak = weak_from_this(), mediaType, completion = std::move(completionHandler)] {
+        auto self = weak.lock();
+        NSError error{NSCocoaErrorDomain, kAVLoadingCancelledCode, "The operation was cancelled."};
+        if (!self || self->statusOfValueForKey("tracks", &error) != AVKeyValueStatusLoaded) {
           completion(std::nullopt, error);
         } else {
           completion(self->tracksWithMediaType(mediaType), std::nullopt);
@@ -40,4 +53,9 @@ std::shared_ptr<const AVMediaSelectionGroup> AVAsset::mediaSelectionGroupForMedi
   std::lock_guard lock(content_mutex_);
   auto found = groups_.find(characteristic);
   return found != groups_.end() ? found->second : nullptr;
+}
+
+void AVAsset::cancelLoading() {
+  cancelPendingLoads();
+  for (const auto& track : tracks()) track->cancelLoading();
 }

@@ -2,6 +2,7 @@
 // "preferredTransform", for instance); the stand-in's values are fixed when the track is made.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,12 @@ struct AVAssetTrackProperties {
   CGAffineTransform preferredTransform = CGAffineTransformIdentity;
   CMTime minFrameDuration = kCMTimeInvalid;
   float nominalFrameRate = 0;
+  // Bits per second; 0 when unknown.
+  float estimatedDataRate = 0;
+  // ISO 639-2 code; empty when the track names none.
+  std::string languageCode;
+  // The FourCC of the track's format, for example 'avc1'; 0 when unknown.
+  uint32_t codecType = 0;
 };
 
 class AVAssetTrack : public AVAsynchronousKeyValueLoading {
@@ -29,7 +36,13 @@ class AVAssetTrack : public AVAsynchronousKeyValueLoading {
   CGAffineTransform preferredTransform() const { return properties_.preferredTransform; }
   CMTime minFrameDuration() const { return properties_.minFrameDuration; }
   float nominalFrameRate() const { return properties_.nominalFrameRate; }
+  float estimatedDataRate() const { return properties_.estimatedDataRate; }
+  const std::string& languageCode() const { return properties_.languageCode; }
+  uint32_t codecType() const { return properties_.codecType; }
+  // Cancels the track's loads in progress, as its asset's cancelLoading does.
+  void cancelLoading() { cancelPendingLoads(); }
 
  private:
+  friend class AVURLAsset;
   const AVAssetTrackProperties properties_;
 };

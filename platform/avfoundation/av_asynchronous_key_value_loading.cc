@@ -18,11 +18,19 @@ bool isSettled(AVKeyValueStatus status) {
 
 }  // namespace
 
+AVAsynchronousKeyValueLoading::~AVAsynchronousKeyValueLoading() {
+  for (auto& load : pending_) completeInBackground(std::move(load.completion));
+}
+
 AVKeyValueStatus AVAsynchronousKeyValueLoading::statusOfValueForKey(const std::string& key,
                                                                     NSError* outError) const {
   std::lock_guard lock(mutex_);
   auto found = keys_.find(key);
-  if (found == keys_.end()) return AVKeyValueStatusUnknown;
+  if (found == keys_.end()) {
+    if (!every_key_) return AVKeyValueStatusUnknown;
+    if (outError != nullptr && every_key_->error) *outError = *every_key_->error;
+    return every_key_->status;
+  }
   if (outError != nullptr && found->second.error) *outError = *found->second.error;
   return found->second.status;
 }
@@ -46,7 +54,8 @@ void AVAsynchronousKeyValueLoading::loadValuesAsynchronouslyForKeys(
 bool AVAsynchronousKeyValueLoading::finished(const std::vector<std::string>& keys) const {
   return std::all_of(keys.begin(), keys.end(), [this](const std::string& key) {
     auto found = keys_.find(key);
-    return found != keys_.end() && isSettled(found->second.status);
+    if (found == keys_.end()) return every_key_.has_value();
+    return isSettled(found->second.status);
   });
 }
 
@@ -62,4 +71,31 @@ void AVAsynchronousKeyValueLoading::settle(const std::string& key, AVKeyValueSta
     pending_.erase(done, pending_.end());
   }
   for (auto& completion : completions) completeInBackground(std::move(completion));
+}
+
+void AVAsynchronousKeyValueLoading::cancelPendingLoads() {
+  std::vector<PendingLoad> cancelled;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& [key, state] : keys_) {
+      if (!isSettled(state.status)) state = KeyState{AVKeyValueStatusCancelled, std::nullopt};
+    }
+    cancelled.swap(pending_);
+  }
+  for (auto& load : cancelled) completeInBackground(std::move(load.completion));
+}
+
+void AVAsynchronousKeyValueLoading::settleEveryKey(AVKeyValueStatus status,
+                                                  std::optional<NSError> error) {
+  std::vector<PendingLoad> done;
+  {
+    std::lock_guard lock(mutex_);
+    KeyState settled{status, std::move(error)};
+    for (auto& [key, state] : keys_) {
+      if (!isSettled(state.status)) state = settled;
+    }
+    every_key_ = std::move(settled);
+    done.swap(pending_);
+  }
+  for (auto& load : done) completeInBackground(std::move(load.completion));
 }

@@ -1,6 +1,6 @@
 // Values an asset or a track loads on demand. A load's completion runs on a background queue once
-// every requested key has finished loading (at once when they already have). Safe from any
-// thread.
+// every requested key has finished loading (at once when they already have), or once the loads
+// are cancelled; each completion runs exactly once. Safe from any thread.
 #pragma once
 
 #include <functional>
@@ -22,12 +22,20 @@ enum AVKeyValueStatus : long {
 
 class AVAsynchronousKeyValueLoading {
  public:
-  virtual ~AVAsynchronousKeyValueLoading() = default;
+  // Going away cancels what is still loading: the pending completions run.
+  virtual ~AVAsynchronousKeyValueLoading();
 
   // The error is written for a failed key when `outError` is given.
   AVKeyValueStatus statusOfValueForKey(const std::string& key, NSError* outError) const;
   void loadValuesAsynchronouslyForKeys(std::vector<std::string> keys,
                                        std::function<void()> completionHandler);
+
+ protected:
+  // Every key still loading becomes cancelled and every pending completion runs.
+  void cancelPendingLoads();
+  // Every key not yet settled, and every key asked for later, settles as given; the pending
+  // completions run. For a backing that learns everything in one go.
+  void settleEveryKey(AVKeyValueStatus status, std::optional<NSError> error);
 
  private:
   friend struct AVKeyValueLoadingModel;
@@ -45,5 +53,7 @@ class AVAsynchronousKeyValueLoading {
 
   mutable std::mutex mutex_;
   std::map<std::string, KeyState> keys_;
+  // What keys not in keys_ report once every key has settled.
+  std::optional<KeyState> every_key_;
   std::vector<PendingLoad> pending_;
 };

@@ -47,7 +47,7 @@ class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_thi
                   AVPlayerItem::SeekCompletion completionHandler);
 
   float volume() const { return volume_; }
-  void setVolume(float volume) { volume_ = volume; }
+  void setVolume(float volume);
   bool automaticallyWaitsToMinimizeStalling() const { return waits_to_minimize_stalling_; }
   void setAutomaticallyWaitsToMinimizeStalling(bool waits) { waits_to_minimize_stalling_ = waits; }
   bool allowsExternalPlayback() const { return allows_external_playback_; }
@@ -67,6 +67,13 @@ class AVPlayer : public NSKeyValueObservable, public std::enable_shared_from_thi
 
  private:
   friend struct AVPlayerModel;
+  friend class AVPlayerItem;
+  // A library-backed item changed its status or buffering: the players showing it re-derive
+  // their time-control status.
+  static void itemDidChangeState(const AVPlayerItem& item);
+  // A library-backed item played to its end: the end notification, then the end action (in force
+  // when it ended) of the player showing it.
+  static void itemDidPlayToEnd(AVPlayerItem& item);
   void updateTimeControlStatus();
   void setTimeControlStatus(AVPlayerTimeControlStatus status);
 

@@ -1,9 +1,8 @@
 // The queue players alive in the process, so that the test controls can reach the players that
-// the code under test created.
+// the code under test created. Addresses are kept disguised, as AVCensus keeps them.
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class AVQueuePlayer;
@@ -16,8 +15,4 @@ class AVPlayerCensus {
   void remove(AVQueuePlayer* player);
   // The live players in the order they were made.
   std::vector<std::shared_ptr<AVQueuePlayer>> players() const;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<AVQueuePlayer*> players_;
 };

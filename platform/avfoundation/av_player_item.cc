@@ -1,9 +1,13 @@
 #include "platform/avfoundation/av_player_item.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/avfoundation/av_census.h"
+#include "platform/avfoundation/av_player.h"
+#include "platform/dispatch/dispatch_time.h"
 #include "platform/dispatch/dispatch_queue.h"
+#include "platform/quartzcore/ca_media_timing.h"
 
 namespace {
 
@@ -20,7 +24,9 @@ void completeLater(AVPlayerItem::SeekCompletion completion, bool finished) {
 std::atomic<bool> AVPlayerItem::seeks_held_{false};
 
 std::shared_ptr<AVPlayerItem> AVPlayerItem::playerItemWithAsset(std::shared_ptr<AVURLAsset> asset) {
-  return std::make_shared<AVPlayerItem>(std::move(asset));
+  auto item = std::make_shared<AVPlayerItem>(std::move(asset));
+  item->loadFromLibraryIfBacked();
+  return item;
 }
 
 AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {
@@ -28,18 +34,103 @@ AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move
 }
 
 AVPlayerItem::~AVPlayerItem() {
+  clock_->markGone();
   AVCensus<AVPlayerItem>::shared().remove(this);
   if (pending_seek_) completeLater(std::move(pending_seek_->completion), false);
 }
 
-CMTime AVPlayerItem::currentTime() const {
-  std::lock_guard lock(shared_mutex_);
-  return current_time_;
-}
+CMTime AVPlayerItem::currentTime() const { return clock_->currentTime(); }
 
 void AVPlayerItem::setCurrentTime(CMTime time) {
-  std::lock_guard lock(shared_mutex_);
-  current_time_ = time;
+  clock_->setTime(time);
+  scheduleEnd();
+}
+
+void AVPlayerItem::setTimebaseRate(float rate) {
+  clock_->setRate(rate);
+  scheduleEnd();
+}
+
+CMTime AVPlayerItem::itemTimeForHostTime(double hostTimeInSeconds) const {
+  return clock_->itemTimeForHostTime(hostTimeInSeconds);
+}
+
+void AVPlayerItem::loadFromLibraryIfBacked() {
+  if (library_load_started_ || !asset_ || asset_->backing() != AVMediaBacking::library) return;
+  library_load_started_ = true;
+  asset_->loadValuesAsynchronouslyForKeys({"playable", "tracks", "duration"},
+                                          [weak = weak_from_this()] {
+    dispatch_get_main_queue()->async([weak] {
+      if (auto self = weak.lock()) self->applyLibraryLoad();
+    });
+  });
+}
+
+void AVPlayerItem::applyLibraryLoad() {
+  if (status_ != AVPlayerItemStatusUnknown) return;
+  NSError error;
+  if (asset_->statusOfValueForKey("playable", &error) != AVKeyValueStatusLoaded) {
+    error_ = std::move(error);
+    change("status", status_, AVPlayerItemStatusFailed);
+    AVPlayer::itemDidChangeState(*this);
+    return;
+  }
+  CMTime duration = asset_->duration();
+  for (const auto& track : asset_->tracksWithMediaType(AVMediaTypeVideo)) {
+    presentation_size_ = track->naturalSize();
+    break;
+  }
+  clock_->runOnHostClock(duration);
+  change("duration", duration_, duration);
+  // A local file is all there as soon as it opened.
+  std::vector<CMTimeRange> whole{CMTimeRangeMake(kCMTimeZero, duration)};
+  change("seekableTimeRanges", seekable_ranges_, whole);
+  change("loadedTimeRanges", loaded_ranges_, whole);
+  change("playbackBufferEmpty", buffer_empty_, false);
+  change("playbackBufferFull", buffer_full_, true);
+  change("status", status_, AVPlayerItemStatusReadyToPlay);
+  change("playbackLikelyToKeepUp", likely_to_keep_up_, true);
+  AVPlayer::itemDidChangeState(*this);
+  if (!asset_->tracksWithMediaType(AVMediaTypeAudio).empty()) {
+    // The sink follows the clock, never the item: it must not become its last owner.
+    auto clock = clock_;
+    audio_sink_ = std::make_unique<avfoundation::internal::MediaAudioSink>(
+        asset_->libraryFilePath(),
+        avfoundation::internal::AudioSinkSource{
+            [clock]() -> std::optional<double> {
+              if (clock->gone()) return std::nullopt;
+              return CMTimeGetSeconds(clock->currentTime());
+            },
+            [clock] { return clock->volume(); }});
+  }
+  scheduleEnd();
+}
+
+void AVPlayerItem::scheduleEnd() {
+  if (!clock_->runsOnHostClock()) return;
+  uint64_t generation = ++end_generation_;
+  float rate = clock_->rate();
+  CMTime end = clock_->end();
+  if (rate <= 0.0f || !CMTIME_IS_NUMERIC(end)) return;
+  double remaining = CMTimeGetSeconds(CMTimeSubtract(end, clock_->currentTime())) / rate;
+  if (!(remaining >= 0)) remaining = 0;
+  remaining = std::min(remaining, 86400.0 * 365);
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(remaining * NSEC_PER_SEC)),
+                 dispatch_get_main_queue(), [weak = weak_from_this(), generation] {
+                   if (auto self = weak.lock()) self->reachEndIfDue(generation);
+                 });
+}
+
+void AVPlayerItem::reachEndIfDue(uint64_t generation) {
+  if (generation != end_generation_) return;
+  CMTime end = clock_->end();
+  if (!CMTIME_IS_NUMERIC(end) || CMTimeCompare(clock_->currentTime(), end) < 0) {
+    scheduleEnd();  // woken early: wait for the rest
+    return;
+  }
+  ++end_generation_;
+  clock_->setTime(end);
+  AVPlayer::itemDidPlayToEnd(*this);
 }
 
 std::optional<AVMutableVideoComposition> AVPlayerItem::videoComposition() const {
@@ -68,11 +159,12 @@ void AVPlayerItem::removeOutput(const AVPlayerItemOutput* output) {
   });
 }
 
-void AVPlayerItem::seekToTime(CMTime time, CMTime /*toleranceBefore*/, CMTime /*toleranceAfter*/,
+void AVPlayerItem::seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
                               SeekCompletion completion) {
   cancelPendingSeeks();
   uint64_t generation = ++seek_generation_;
-  pending_seek_ = PendingSeek{time, std::move(completion), generation};
+  pending_seek_ =
+      PendingSeek{time, toleranceBefore, toleranceAfter, std::move(completion), generation};
   if (seeks_held_) return;
   dispatch_get_main_queue()->async([weak = weak_from_this(), generation] {
     auto self = weak.lock();

@@ -20,6 +20,8 @@
 #include "platform/avfoundation/av_url_asset.h"
 #include "platform/avfoundation/av_video_composition.h"
 #include "platform/avfoundation/cm_time_range.h"
+#include "platform/avfoundation/internal/item_clock.h"
+#include "platform/avfoundation/internal/media_audio_sink.h"
 #include "platform/coregraphics/cg_geometry.h"
 #include "platform/foundation/ns_error.h"
 #include "platform/foundation/ns_key_value_observing.h"
@@ -86,8 +88,19 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   void addOutput(std::shared_ptr<AVPlayerItemOutput> output);
   void removeOutput(const AVPlayerItemOutput* output);
 
-  // Moves the playback position within the tolerances (the stand-in lands on the time exactly,
-  // kept within 0 and a known duration). A null completion is allowed.
+  // The rate at which the item's time moves against the host clock: the player's rate while it
+  // plays the item, 0 otherwise. Read from any thread. A library-backed item's current time
+  // runs on the host clock at this rate, up to its duration.
+  float timebaseRate() const { return clock_->rate(); }
+  // The item's time line, for the threads that follow it without holding the item.
+  std::shared_ptr<const avfoundation::internal::ItemClock> clock() const { return clock_; }
+  // The item time at a host time (CACurrentMediaTime's scale): the current time moved on by the
+  // timebase rate; the invalid time when the current time is not numeric.
+  CMTime itemTimeForHostTime(double hostTimeInSeconds) const;
+
+  // Moves the playback position within the tolerances (the stand-in keeps them with the pending
+  // seek and lands on the time exactly, kept within 0 and a known duration). A null completion is
+  // allowed.
   void seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceAfter,
                   SeekCompletion completion);
   void seekToTime(CMTime time, SeekCompletion completion);
@@ -98,8 +111,23 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
 
  private:
   friend struct AVPlayerItemModel;
+  friend struct AVAudioSinkModel;
+  friend class AVPlayer;
+  // Re-anchors the item's clock: the time so far is kept, the rate changes from now on.
+  void setTimebaseRate(float rate);
+  void setPlaybackVolume(float volume) { clock_->setVolume(volume); }
+  // For a library-backed asset: asks it once for its probe, and becomes ready or failed on the
+  // main queue when that ends. Nothing for the model.
+  void loadFromLibraryIfBacked();
+  void applyLibraryLoad();
+  // While the clock runs, the end is due at the duration: the end notification, then the end
+  // action of the player showing the item.
+  void scheduleEnd();
+  void reachEndIfDue(uint64_t generation);
   struct PendingSeek {
     CMTime time;
+    CMTime toleranceBefore;
+    CMTime toleranceAfter;
     SeekCompletion completion;
     uint64_t generation;
   };
@@ -116,8 +144,9 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   AVPlayerItemStatus status_ = AVPlayerItemStatusUnknown;
   std::optional<NSError> error_;
   CMTime duration_ = kCMTimeIndefinite;
-  mutable std::mutex shared_mutex_;  // guards current_time_ and composition_
-  CMTime current_time_ = kCMTimeZero;
+  mutable std::mutex shared_mutex_;  // guards composition_
+  const std::shared_ptr<avfoundation::internal::ItemClock> clock_ =
+      std::make_shared<avfoundation::internal::ItemClock>();
   std::optional<AVMutableVideoComposition> composition_;
   bool likely_to_keep_up_ = false;
   bool can_play_fast_forward_ = true;
@@ -134,6 +163,10 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   double peak_bit_rate_ = 0;
   std::string pitch_algorithm_ = AVAudioTimePitchAlgorithmSpectral;
   std::vector<std::shared_ptr<AVPlayerItemOutput>> outputs_;
+  bool library_load_started_ = false;
+  // A library-backed item's audio, played into no device while the item lives.
+  std::unique_ptr<avfoundation::internal::MediaAudioSink> audio_sink_;
+  uint64_t end_generation_ = 0;
   std::optional<PendingSeek> pending_seek_;
   uint64_t seek_generation_ = 0;
   // Tests hold seeks to complete them by hand.

@@ -11,6 +11,8 @@ class AVPlayerItemOutput {
   virtual ~AVPlayerItemOutput() = default;
 
  protected:
+  // Called on the main thread after the output was added to an item or removed from it.
+  virtual void attachmentChanged() {}
   // The item the output was added to; null before that, once removed, or once the item is gone.
   // Outputs are read on the engine's thread while the main thread adds and removes them.
   std::shared_ptr<AVPlayerItem> attachedItem() const {
@@ -21,8 +23,11 @@ class AVPlayerItemOutput {
  private:
   friend class AVPlayerItem;
   void attachTo(std::weak_ptr<AVPlayerItem> item) {
-    std::lock_guard lock(item_mutex_);
-    item_ = std::move(item);
+    {
+      std::lock_guard lock(item_mutex_);
+      item_ = std::move(item);
+    }
+    attachmentChanged();
   }
 
   mutable std::mutex item_mutex_;

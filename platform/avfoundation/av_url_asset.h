@@ -1,6 +1,8 @@
 // An asset made from a URL, with the options it was created with (precise timing, HTTP user
-// agent and header fields) and, for streams, its variants. The stand-in loads nothing; tests
-// decide what it and its items report.
+// agent and header fields) and, for streams, its variants. Backed by the media library, a file
+// URL is probed off the calling thread and every key settles at once when that ends (loaded, or
+// failed with the platform's error); a remote URL fails as without a network. Backed by the
+// model, tests decide what it and its items report.
 #pragma once
 
 #include <any>
@@ -11,6 +13,7 @@
 
 #include "platform/avfoundation/av_asset.h"
 #include "platform/avfoundation/av_asset_variant.h"
+#include "platform/avfoundation/av_media_backing.h"
 #include "platform/foundation/ns_url.h"
 
 using AVURLAssetOptions = std::map<std::string, std::any>;
@@ -32,10 +35,16 @@ class AVURLAsset : public AVAsset {
   const AVURLAssetOptions& options() const { return options_; }
   // Loaded under the key "variants"; empty for a file.
   std::vector<AVAssetVariant> variants() const;
+  AVMediaBacking backing() const { return backing_; }
+  // The file a library-backed asset plays; empty for the model or a remote URL.
+  std::string libraryFilePath() const;
 
  private:
+  static void loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak);
+
   friend struct AVAssetModel;
   NSURL url_;
   AVURLAssetOptions options_;
   std::vector<AVAssetVariant> variants_;
+  const AVMediaBacking backing_;
 };

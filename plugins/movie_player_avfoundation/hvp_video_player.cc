@@ -78,21 +78,25 @@ HVPVideoPlayer::~HVPVideoPlayer() {
 
 void HVPVideoPlayer::loadTracks() {
   asset_->loadValuesAsynchronouslyForKeys(
-      {"tracks"}, [state = composition_, asset = asset_, item = item_] {
+      {"tracks"}, [state = composition_, asset = std::weak_ptr<HVPAVAsset>(asset_),
+                   item = std::weak_ptr<HVPAVPlayerItem>(item_)] {
         setUpTracks(state, asset, item);
       });
 }
 
 void HVPVideoPlayer::setUpTracks(const std::shared_ptr<CompositionState>& state,
-                                 const std::shared_ptr<HVPAVAsset>& asset,
-                                 const std::shared_ptr<HVPAVPlayerItem>& item) {
+                                 const std::weak_ptr<HVPAVAsset>& weakAsset,
+                                 const std::weak_ptr<HVPAVPlayerItem>& item) {
+  auto asset = weakAsset.lock();
+  if (!asset || state->disposed.load()) return;
   if (asset->statusOfValueForKey("tracks", nullptr) != AVKeyValueStatusLoaded) return;
-  auto withTracks = [state, asset, item](const std::vector<std::shared_ptr<AVAssetTrack>>& tracks) {
+  auto withTracks = [state, weakAsset,
+                     item](const std::vector<std::shared_ptr<AVAssetTrack>>& tracks) {
     if (tracks.empty()) return;
-    auto track = tracks.front();
-    track->loadValuesAsynchronouslyForKeys({"preferredTransform"}, [state, asset, item, track] {
-      setUpComposition(state, asset, item, track);
-    });
+    std::weak_ptr<AVAssetTrack> track = tracks.front();
+    tracks.front()->loadValuesAsynchronouslyForKeys(
+        {"preferredTransform"},
+        [state, weakAsset, item, track] { setUpComposition(state, weakAsset, item, track); });
   };
   if (!isAtLeastMacOS12()) {
     withTracks(asset->tracksWithMediaType(AVMediaTypeVideo));
@@ -111,10 +115,14 @@ void HVPVideoPlayer::setUpTracks(const std::shared_ptr<CompositionState>& state,
 }
 
 void HVPVideoPlayer::setUpComposition(const std::shared_ptr<CompositionState>& state,
-                                      const std::shared_ptr<HVPAVAsset>& asset,
-                                      const std::shared_ptr<HVPAVPlayerItem>& item,
-                                      const std::shared_ptr<AVAssetTrack>& track) {
+                                      const std::weak_ptr<HVPAVAsset>& weakAsset,
+                                      const std::weak_ptr<HVPAVPlayerItem>& weakItem,
+                                      const std::weak_ptr<AVAssetTrack>& weakTrack) {
   if (state->disposed.load()) return;
+  auto asset = weakAsset.lock();
+  auto item = weakItem.lock();
+  auto track = weakTrack.lock();
+  if (!asset || !item || !track) return;
   if (track->statusOfValueForKey("preferredTransform", nullptr) != AVKeyValueStatusLoaded) return;
   CGAffineTransform transform =
       HVPNormalizedTransform(track->preferredTransform(), track->naturalSize());
@@ -346,6 +354,9 @@ HVPVideoPlayer::Status HVPVideoPlayer::dispose() {
     end_observer_.reset();
     removeObservers();
   }
+  // Loads still pending would answer nobody and hold what they captured: cancelling them
+  // answers the calls that wait on them (a track list, for one) now.
+  if (auto item = player_->currentItem(); item && item->asset()) item->asset()->cancelLoading();
   player_->replaceCurrentItemWithItem(nullptr);
   if (auto onDisposed = std::move(on_disposed_)) {
     on_disposed_ = nullptr;

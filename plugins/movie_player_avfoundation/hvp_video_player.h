@@ -77,13 +77,16 @@ class HVPVideoPlayer : public HVPVideoPlayerInstanceApi,
     mutable std::mutex mutex;
     CGAffineTransform preferredTransform{0, 0, 0, 0, 0, 0};
   };
+  // The set-up holds the asset, the item and the track weakly: a pending load is stored by the
+  // object it loads, and a strong capture would keep that object alive for as long as the load
+  // stays pending.
   static void setUpTracks(const std::shared_ptr<CompositionState>& state,
-                          const std::shared_ptr<HVPAVAsset>& asset,
-                          const std::shared_ptr<HVPAVPlayerItem>& item);
+                          const std::weak_ptr<HVPAVAsset>& asset,
+                          const std::weak_ptr<HVPAVPlayerItem>& item);
   static void setUpComposition(const std::shared_ptr<CompositionState>& state,
-                               const std::shared_ptr<HVPAVAsset>& asset,
-                               const std::shared_ptr<HVPAVPlayerItem>& item,
-                               const std::shared_ptr<AVAssetTrack>& track);
+                               const std::weak_ptr<HVPAVAsset>& asset,
+                               const std::weak_ptr<HVPAVPlayerItem>& item,
+                               const std::weak_ptr<AVAssetTrack>& track);
 
   void updateRate();
   void reportStatusForPlayerItem(AVPlayerItem& item);

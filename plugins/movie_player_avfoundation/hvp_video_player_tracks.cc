@@ -59,17 +59,24 @@ void HVPVideoPlayer::getVideoTracks(
     completion(std::nullopt, std::nullopt);
     return;
   }
-  asset->loadValuesAsynchronouslyForKeys({"variants"}, [item, asset, completion] {
-    dispatch_get_main_queue()->async([item, asset, completion] {
-      HVPNativeVideoTrackData data;
-      data.mediaSelectionTracks.emplace();
-      if (asset->statusOfValueForKey("variants", nullptr) == AVKeyValueStatusLoaded) {
-        data.mediaSelectionTracks =
-            videoTrackDataForVariants(asset->variants(), item->preferredPeakBitRate());
-      }
-      completion(std::move(data), std::nullopt);
-    });
-  });
+  // The load is stored by the asset it loads: held weakly, the asset and its item go with their
+  // player. Whatever ends the load (loaded, failed, cancelled at disposal) answers the call.
+  asset->loadValuesAsynchronouslyForKeys(
+      {"variants"}, [weakItem = std::weak_ptr<AVPlayerItem>(item),
+                     weakAsset = std::weak_ptr<AVURLAsset>(asset), completion] {
+        dispatch_get_main_queue()->async([weakItem, weakAsset, completion] {
+          HVPNativeVideoTrackData data;
+          data.mediaSelectionTracks.emplace();
+          auto item = weakItem.lock();
+          auto asset = weakAsset.lock();
+          if (item && asset &&
+              asset->statusOfValueForKey("variants", nullptr) == AVKeyValueStatusLoaded) {
+            data.mediaSelectionTracks =
+                videoTrackDataForVariants(asset->variants(), item->preferredPeakBitRate());
+          }
+          completion(std::move(data), std::nullopt);
+        });
+      });
 }
 
 HVPVideoPlayer::Status HVPVideoPlayer::selectVideoTrackWithBitrate(int64_t bitrate) {

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_url.h"
+#include "plugins/movie_player_avfoundation/bundle_asset_path.h"
 #include "plugins/movie_player_avfoundation/hvp_default_av_factory.h"
 #include "plugins/movie_player_avfoundation/hvp_event_bridge.h"
 #include "plugins/movie_player_avfoundation/hvp_frame_updater.h"
@@ -114,12 +115,18 @@ std::optional<std::string> VideoPlayerPlugin::getAssetUrl(const std::string& ass
   auto key = package ? asset_provider_->lookupKeyForAsset(asset, *package)
                      : asset_provider_->lookupKeyForAsset(asset);
   if (!key) return std::nullopt;
+  // A key that leads out of the assets answers as a missing asset does.
+  auto normalized = normalizedAssetKey(*key);
+  if (!normalized) return std::nullopt;
   auto bundle = NSBundle::mainBundle();
-  if (auto path = bundle->pathForResource(*key, "")) {
+  if (auto path = bundle->pathForResource(*normalized, "")) {
+    if (!resolvesInside(*path, bundle->resourcePath() + "/" + kBundleAssetsFolder)) {
+      return std::nullopt;
+    }
     return NSURL::fileURLWithPath(*path).absoluteString();
   }
   NSURL bundleURL = NSURL::fileURLWithPath(bundle->bundlePath(), true);
-  auto url = NSURL::URLWithString(*key, &bundleURL);
+  auto url = NSURL::URLWithString(*normalized, &bundleURL);
   if (!url) return std::nullopt;
   return NSURL::fileURLWithPath(url->path()).absoluteString();
 }

@@ -30,6 +30,12 @@ struct AVKeyValueLoadingModel {
 
 namespace avfoundation::testing {
 
+bool modelChosenForControls();
+namespace {
+// Linking these controls means tests drive the media: the model backs new assets.
+[[maybe_unused]] const bool kModelChosen = modelChosenForControls();
+}  // namespace
+
 void setAssetDuration(AVAsset& asset, CMTime duration) { AVAssetModel::setDuration(asset, duration); }
 
 void setAssetTracks(AVAsset& asset, std::vector<std::shared_ptr<AVAssetTrack>> tracks) {

@@ -47,6 +47,12 @@ struct AVPlayerItemModel {
   static void finishSeek(AVPlayerItem& item, bool finished) { item.finishSeek(finished); }
 };
 
+struct AVAudioSinkModel {
+  static const avfoundation::internal::MediaAudioSink* sink(const AVPlayerItem& item) {
+    return item.audio_sink_.get();
+  }
+};
+
 struct AVPlayerModel {
   static void updateTimeControlStatus(AVPlayer& player) { player.updateTimeControlStatus(); }
   static void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
@@ -55,11 +61,17 @@ struct AVPlayerModel {
 };
 
 namespace avfoundation::testing {
+
+bool modelChosenForControls();
+namespace {
+// Linking these controls means tests drive the media: the model backs new assets.
+[[maybe_unused]] const bool kModelChosen = modelChosenForControls();
+}  // namespace
 namespace {
 
 // Players showing `item` re-derive their time-control status after it changed.
 void refreshPlayersShowing(const AVPlayerItem& item) {
-  for (const auto& player : queuePlayers()) {
+  for (const auto& player : players()) {
     if (player->currentItem().get() == &item) AVPlayerModel::updateTimeControlStatus(*player);
   }
 }
@@ -140,6 +152,12 @@ std::optional<CMTime> pendingSeekTime(const AVPlayerItem& item) {
   return seek ? std::optional<CMTime>(seek->time) : std::nullopt;
 }
 
+std::optional<SeekRequest> pendingSeek(const AVPlayerItem& item) {
+  const auto& seek = AVPlayerItemModel::pendingSeek(item);
+  if (!seek) return std::nullopt;
+  return SeekRequest{seek->time, seek->toleranceBefore, seek->toleranceAfter};
+}
+
 bool completePendingSeek(AVPlayerItem& item, bool finished) {
   if (!hasPendingSeek(item)) return false;
   AVPlayerItemModel::finishSeek(item, finished);
@@ -186,6 +204,16 @@ void stallCurrentItem(AVQueuePlayer& player) {
 
 void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
   AVPlayerModel::setTimeControlStatus(player, status);
+}
+
+int64_t audioFramesPlayed(const AVPlayerItem& item) {
+  auto* sink = AVAudioSinkModel::sink(item);
+  return sink ? sink->framesConsumed() : 0;
+}
+
+float audioLastPeak(const AVPlayerItem& item) {
+  auto* sink = AVAudioSinkModel::sink(item);
+  return sink ? sink->lastPeak() : 0;
 }
 
 void deliverTimedMetadata(AVPlayerItem& item, const std::vector<AVTimedMetadataGroup>& groups) {

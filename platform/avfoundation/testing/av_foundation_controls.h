@@ -37,6 +37,13 @@ void setPresentationSize(AVPlayerItem& item, CGSize size);
 void setSeeksHeld(bool held);
 bool hasPendingSeek(const AVPlayerItem& item);
 std::optional<CMTime> pendingSeekTime(const AVPlayerItem& item);
+// The pending seek's target with the tolerances it was asked for.
+struct SeekRequest {
+  CMTime time;
+  CMTime toleranceBefore;
+  CMTime toleranceAfter;
+};
+std::optional<SeekRequest> pendingSeek(const AVPlayerItem& item);
 // Finishes the item's pending seek; false when it had none.
 bool completePendingSeek(AVPlayerItem& item, bool finished = true);
 
@@ -49,6 +56,11 @@ void failCurrentItemToPlayToEnd(AVQueuePlayer& player, const NSError& error);
 // The current item runs dry: its buffer empties and the stalled notification is posted.
 void stallCurrentItem(AVQueuePlayer& player);
 void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status);
+
+// What the null sink of a library-backed item has played: sample frames consumed, and the
+// loudest sample of the last block after the volume. Zero for the model.
+int64_t audioFramesPlayed(const AVPlayerItem& item);
+float audioLastPeak(const AVPlayerItem& item);
 
 // Pushes timed metadata through every metadata output of the item.
 void deliverTimedMetadata(AVPlayerItem& item, const std::vector<AVTimedMetadataGroup>& groups);

@@ -29,6 +29,12 @@ struct CVDisplayLinkModel {
 
 namespace avfoundation::testing {
 
+bool modelChosenForControls();
+namespace {
+// Linking these controls means tests drive the media: the model backs new assets.
+[[maybe_unused]] const bool kModelChosen = modelChosenForControls();
+}  // namespace
+
 std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item) {
   for (const auto& output : item.outputs()) {
     if (auto video = std::dynamic_pointer_cast<AVPlayerItemVideoOutput>(output)) return video;

@@ -10,6 +10,7 @@
 #include "platform/avfoundation/av_player_item.h"
 #include "platform/avfoundation/testing/av_foundation_controls.h"
 #include "platform/avfoundation/testing/av_video_output_controls.h"
+#include "platform/quartzcore/testing/media_clock_controls.h"
 
 namespace {
 
@@ -41,6 +42,27 @@ TEST_F(VideoOutputTest, HostTimesMapToTheItemsTimeOnlyWhileAttached) {
   EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(1000.0), seconds(3)), 0);
   item.reset();  // the output does not keep its item alive
   EXPECT_TRUE(CMTIME_IS_INVALID(output->itemTimeForHostTime(1000.0)));
+}
+
+TEST_F(VideoOutputTest, WhilePlayingAHostTimeAheadMapsToAnItemTimeAheadAtTheRate) {
+  quartzcore::testing::setMediaTime(100.0);
+  av::setCurrentTime(*item, seconds(3));
+  auto player = AVPlayer::playerWithPlayerItem(item);
+  av::makeItemReady(*item);
+  av::setPlaybackBufferEmpty(*item, false);
+  player->setRate(2.0f);
+  EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(100.5), seconds(4)), 0);
+  EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(99.0), seconds(1)), 0);
+  // Waiting for data, paused, or no longer the player's item: the time stands still.
+  av::setPlaybackBufferEmpty(*item, true);
+  EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(100.5), seconds(3)), 0);
+  av::setPlaybackBufferEmpty(*item, false);
+  player->pause();
+  EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(100.5), seconds(3)), 0);
+  player->play();
+  player->replaceCurrentItemWithItem(nullptr);
+  EXPECT_EQ(CMTimeCompare(output->itemTimeForHostTime(100.5), seconds(3)), 0);
+  quartzcore::testing::useMachineClock();
 }
 
 TEST_F(VideoOutputTest, TheLatestFrameAtOrBeforeTheTimeIsNewUntilHandedOut) {

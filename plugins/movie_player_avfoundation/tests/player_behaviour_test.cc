@@ -300,6 +300,30 @@ TEST_F(FramePacingTest, ARefreshChangeBelowOnePercentKeepsTheWindow) {
   EXPECT_EQ(warnings(), 1);
 }
 
+TEST_F(FramePacingTest, FramesAreFetchedForOneRefreshAheadAndATargetThatDriftedStartsOver) {
+  refreshWithPeriod(1.0 / 60);
+  av::setPlaybackBufferEmpty(*item(), false);  // playing: the item's time runs with the clock
+  auto output = av::videoOutputOf(*item());
+  std::vector<CVPixelBufferRef> frames;
+  for (int64_t halfRefresh : {0, 1, 3, 5}) {
+    CVPixelBufferRef buffer;
+    CVPixelBufferCreate(2, 2, kCVPixelFormatType_32BGRA, &buffer);
+    frames.push_back(buffer);
+    av::pushVideoFrame(*output, CMTimeMake(halfRefresh, 120), buffer);
+  }
+  auto copy = [&] { return engine->textures().copyPixelBuffer(ids.textureId); };
+  // The target starts one refresh ahead of now: the frame shown between 1/120 s and 3/120 s.
+  EXPECT_EQ(copy(), frames[1]);
+  // A second engine call within the same refresh: the target, a refresh ahead, has drifted by
+  // more than half a refresh and starts over from now, so the next frame is not taken early.
+  EXPECT_EQ(copy(), frames[1]);
+  // One refresh later, the item a refresh further on: the next frame.
+  quartzcore::testing::advanceMediaTime(1.0 / 60);
+  av::setCurrentTime(*item(), CMTimeMake(2, 120));
+  EXPECT_EQ(copy(), frames[2]);
+  dart.drain();
+}
+
 TEST_F(FramePacingTest, NoWarningBeforeTheFirstRefreshIsKnown) {
   int64_t before = engine->textures().frameAvailableCount(ids.textureId);
   fastCalls(30);

@@ -1,5 +1,6 @@
 // Playback through the per-player channels: events, playing state, speed and volume clamps,
 // looping versus completion, seeks and load failures.
+#include "plugins/movie_player_avfoundation/hvp_video_geometry.h"
 #include "plugins/movie_player_avfoundation/tests/video_player_fixture.h"
 
 namespace movie_player_avfoundation::testing {
@@ -92,10 +93,25 @@ TEST_F(VideoPlayerTest, SeeksAreExactExceptAtTheEndInMilliseconds) {
                             HVPVideoPlayerInstanceMessagesPigeonCodec(),
                             std::chrono::milliseconds(50));
   };
+  auto tolerance = [&] {
+    auto seek = av::pendingSeek(*item());
+    EXPECT_TRUE(seek.has_value());
+    if (!seek) return int64_t{-1};
+    EXPECT_EQ(CMTimeCompare(seek->toleranceBefore, seek->toleranceAfter), 0);
+    return HVPMillisFromTime(seek->toleranceAfter);
+  };
   EXPECT_FALSE(pending(150000).has_value());  // the reply waits for the seek
+  EXPECT_EQ(CMTimeCompare(av::pendingSeek(*item())->toleranceBefore, CMTimeMake(1, 1000)), 0);
+  EXPECT_EQ(tolerance(), 1);
   ASSERT_TRUE(av::completePendingSeek(*item()));
   dart.drain();
   EXPECT_EQ(call(id, "getPosition"), ValueList{Value(int64_t{150000})});
+  // Anywhere else, and at the duration's raw value, the seek is exact.
+  for (int64_t elsewhere : {int64_t{90000}, int64_t{149999}, int64_t{0}}) {
+    EXPECT_FALSE(pending(elsewhere).has_value());
+    EXPECT_EQ(tolerance(), 0) << elsewhere;
+    ASSERT_TRUE(av::completePendingSeek(*item()));
+  }
   av::setSeeksHeld(false);
   EXPECT_EQ(call(id, "seekTo", {Value(int64_t{1234})}), ValueList{Value()});
   EXPECT_EQ(call(id, "getPosition"), ValueList{Value(int64_t{1234})});

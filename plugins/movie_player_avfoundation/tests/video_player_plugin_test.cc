@@ -111,5 +111,44 @@ TEST_F(VideoPlayerTest, AssetUrlsResolveUnderTheBundle) {
   foundation::testing::setMainBundlePath(std::nullopt);
 }
 
+TEST_F(VideoPlayerTest, UrisHoldingANulAreRefusedByBothCreateOperations) {
+  const std::string uri = std::string("https://e.com/\0evil", 19);
+  for (const char* operation : {"createForPlatformView", "createForTextureView"}) {
+    EXPECT_EQ(api(operation, {options(uri)}),
+              (ValueList{Value("movie_player"), Value("Invalid URI"), Value()}))
+        << operation;
+  }
+  EXPECT_TRUE(av::players().empty());
+  EXPECT_EQ(engine->textures().textureCount(), 0u);
+}
+
+TEST_F(VideoPlayerTest, AssetUrlsNeverLeaveTheBundleAssets) {
+  auto bundle = ::testing::TempDir() + "video_bundle_confined";
+  auto assets = bundle + "/Contents/Resources/flutter_assets";
+  std::filesystem::create_directories(assets + "/packages/p");
+  std::ofstream(assets + "/clip.mp4") << "x";
+  std::ofstream(bundle + "/Contents/Resources/secret.txt") << "x";
+  std::filesystem::remove(assets + "/outside");
+  std::filesystem::create_symlink(bundle + "/Contents/Resources", assets + "/outside");
+  foundation::testing::setMainBundlePath(bundle);
+  auto url = [&](const std::string& asset, Value package = Value()) {
+    return api("getAssetUrl", {Value(asset), std::move(package)});
+  };
+  for (const std::string& escaping :
+       {std::string("../../../../etc/passwd"), std::string(""), std::string("."),
+        std::string("../secret.txt"), std::string("packages/../../secret.txt"),
+        std::string("outside/secret.txt"),
+        std::string("clip.mp4\0.txt", 13)}) {
+    EXPECT_EQ(url(escaping), ValueList{Value()}) << escaping;
+  }
+  EXPECT_EQ(url("secret.txt", Value("../..")), ValueList{Value()});
+  EXPECT_EQ(url("", Value("p")), ValueList{Value()});
+  // What stays inside still resolves, found or not.
+  EXPECT_EQ(url("packages/../clip.mp4")[0], Value("file://" + assets + "/clip.mp4"));
+  EXPECT_EQ(url("v.mp4", Value("p"))[0],
+            Value("file://" + bundle + "/flutter_assets/packages/p/v.mp4"));
+  foundation::testing::setMainBundlePath(std::nullopt);
+}
+
 }  // namespace
 }  // namespace movie_player_avfoundation::testing

@@ -1,0 +1,212 @@
+#include "platform/avfoundation/internal/media_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+#include "platform/foundation/regular_file.h"
+
+namespace avfoundation::internal {
+namespace {
+
+constexpr const char* kAVFoundationErrorDomain = "AVFoundationErrorDomain";
+constexpr const char* kURLErrorDomain = "NSURLErrorDomain";
+constexpr long kFileFormatNotRecognized = -11828;  // AVErrorFileFormatNotRecognized
+constexpr long kFileDoesNotExist = -1100;          // NSURLErrorFileDoesNotExist
+constexpr long kNoPermissionsToReadFile = -1102;   // NSURLErrorNoPermissionsToReadFile
+constexpr long kNotConnectedToInternet = -1009;    // NSURLErrorNotConnectedToInternet
+constexpr int kReadBufferBytes = 64 * 1024;
+
+NSError cannotOpen(const std::string& reason) {
+  return NSError{kAVFoundationErrorDomain, kFileFormatNotRecognized, "Cannot Open", reason};
+}
+
+NSError fileError(foundation::RegularFileError error) {
+  switch (error) {
+    case foundation::RegularFileError::kNotFound:
+      return NSError{kURLErrorDomain, kFileDoesNotExist,
+                     "The requested URL was not found on this server."};
+    case foundation::RegularFileError::kUnreadable:
+      return NSError{kURLErrorDomain, kNoPermissionsToReadFile,
+                     "The file couldn't be opened because you don't have permission to view it."};
+    case foundation::RegularFileError::kNotRegular:
+    case foundation::RegularFileError::kTooLarge:
+      break;
+  }
+  return cannotOpen(foundation::describe(error));
+}
+
+// The FourCC as the platform writes it ('avc1' is 0x61766331).
+uint32_t fourCharCode(const AVCodecParameters& codec) {
+  if (codec.codec_tag != 0) {
+    uint32_t tag = codec.codec_tag;
+    return (tag & 0xFF) << 24 | ((tag >> 8) & 0xFF) << 16 | ((tag >> 16) & 0xFF) << 8 | tag >> 24;
+  }
+  switch (codec.codec_id) {
+    case AV_CODEC_ID_H264: return 0x61766331;  // 'avc1'
+    case AV_CODEC_ID_HEVC: return 0x68766331;  // 'hvc1'
+    case AV_CODEC_ID_VP9: return 0x76703039;   // 'vp09'
+    case AV_CODEC_ID_AAC: return 0x6D703461;   // 'mp4a'
+    default: return 0;
+  }
+}
+
+// The display matrix's rotation as the platform's preferred transform (clockwise turns).
+CGAffineTransform rotationOf(const AVStream& stream) {
+  const uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (matrix == nullptr) return CGAffineTransformIdentity;
+  double counterclockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (!std::isfinite(counterclockwise)) return CGAffineTransformIdentity;
+  double radians = -counterclockwise * M_PI / 180.0;
+  // Quarter turns come out exact, as the platform stores them.
+  auto exact = [](double value) { return std::fabs(value) < 1e-9 ? 0.0 : std::round(value * 1e9) / 1e9; };
+  double cosine = exact(std::cos(radians)), sine = exact(std::sin(radians));
+  return CGAffineTransform{cosine, sine, -sine, cosine, 0, 0};
+}
+
+std::string tagOf(AVDictionary* dictionary, const char* key) {
+  const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
+  return entry != nullptr && entry->value != nullptr ? entry->value : "";
+}
+
+}  // namespace
+
+// FFmpeg reads the file through its descriptor, positioned by hand.
+struct MediaFile::Input {
+  foundation::RegularFile file;
+  int64_t position = 0;
+  AVIOContext* io = nullptr;
+
+  explicit Input(foundation::RegularFile opened) : file(std::move(opened)) {}
+  ~Input() {
+    if (io != nullptr) {
+      av_freep(&io->buffer);
+      avio_context_free(&io);
+    }
+  }
+
+  static int read(void* opaque, uint8_t* buffer, int size) {
+    auto* input = static_cast<Input*>(opaque);
+    ssize_t got;
+    do {
+      got = pread(input->file.fd(), buffer, static_cast<size_t>(size), input->position);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return AVERROR(EIO);
+    if (got == 0) return AVERROR_EOF;
+    input->position += got;
+    return static_cast<int>(got);
+  }
+
+  static int64_t seek(void* opaque, int64_t offset, int whence) {
+    auto* input = static_cast<Input*>(opaque);
+    const auto size = static_cast<int64_t>(input->file.size());
+    int64_t target;
+    switch (whence & ~AVSEEK_FORCE) {
+      case AVSEEK_SIZE: return size;
+      case SEEK_SET: target = offset; break;
+      case SEEK_CUR: target = input->position + offset; break;
+      case SEEK_END: target = size + offset; break;
+      default: return AVERROR(EINVAL);
+    }
+    if (target < 0) return AVERROR(EINVAL);
+    input->position = target;
+    return target;
+  }
+};
+
+std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, NSError* error) {
+  auto fail = [error](NSError reported) {
+    if (error != nullptr) *error = std::move(reported);
+    return nullptr;
+  };
+  foundation::RegularFileError fileProblem{};
+  auto file = foundation::RegularFile::open(path, kMaxMediaFileBytes, &fileProblem);
+  if (!file) return fail(fileError(fileProblem));
+
+  auto input = std::make_unique<Input>(std::move(*file));
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kReadBufferBytes));
+  if (buffer == nullptr) return fail(cannotOpen("Out of memory."));
+  input->io = avio_alloc_context(buffer, kReadBufferBytes, 0, input.get(), &Input::read, nullptr,
+                                 &Input::seek);
+  if (input->io == nullptr) {
+    av_free(buffer);
+    return fail(cannotOpen("Out of memory."));
+  }
+  AVFormatContext* format = avformat_alloc_context();
+  if (format == nullptr) return fail(cannotOpen("Out of memory."));
+  format->pb = input->io;
+  format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  // On failure avformat_open_input frees the context itself.
+  if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {
+    return fail(cannotOpen("This media format is not supported."));
+  }
+  std::unique_ptr<MediaFile> media(new MediaFile(std::move(input), format));
+  if (avformat_find_stream_info(format, nullptr) < 0) {
+    return fail(cannotOpen("This media may be damaged."));
+  }
+  bool playable = false;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    const AVCodecParameters& codec = *format->streams[i]->codecpar;
+    if ((codec.codec_type == AVMEDIA_TYPE_VIDEO || codec.codec_type == AVMEDIA_TYPE_AUDIO) &&
+        avcodec_find_decoder(codec.codec_id) != nullptr) {
+      playable = true;
+    }
+  }
+  if (!playable) return fail(cannotOpen("This media format is not supported."));
+  return media;
+}
+
+MediaFile::MediaFile(std::unique_ptr<Input> input, AVFormatContext* format)
+    : input_(std::move(input)), format_(format) {}
+
+MediaFile::~MediaFile() { avformat_close_input(&format_); }
+
+MediaProbe MediaFile::probe() const {
+  MediaProbe probe;
+  if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+    probe.duration = CMTimeMake(format_->duration, AV_TIME_BASE);
+  }
+  for (unsigned i = 0; i < format_->nb_streams; ++i) {
+    const AVStream& stream = *format_->streams[i];
+    const AVCodecParameters& codec = *stream.codecpar;
+    MediaTrackDescription track;
+    track.trackID = static_cast<int32_t>(i + 1);
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
+      track.isVideo = true;
+      track.naturalSize = CGSize{static_cast<double>(codec.width), static_cast<double>(codec.height)};
+      track.preferredTransform = rotationOf(stream);
+      AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+      if (rate.num > 0 && rate.den > 0) {
+        track.nominalFrameRate = static_cast<float>(av_q2d(rate));
+        track.minFrameDuration = CMTimeMake(rate.den, rate.num);
+      }
+    } else if (codec.codec_type != AVMEDIA_TYPE_AUDIO) {
+      continue;
+    }
+    track.estimatedDataRate = static_cast<float>(codec.bit_rate);
+    track.languageCode = tagOf(stream.metadata, "language");
+    if (track.languageCode == "und") track.languageCode.clear();
+    track.codecType = fourCharCode(codec);
+    probe.tracks.push_back(std::move(track));
+  }
+  for (const char* key : {"title", "artist", "album", "comment", "date", "copyright"}) {
+    std::string value = tagOf(format_->metadata, key);
+    if (value.empty()) continue;
+    probe.commonMetadata.push_back(AVMetadataItem{std::string("common/") + key, value, key,
+                                                  AVMetadataKeySpaceCommon});
+  }
+  return probe;
+}
+
+NSError offlineError() {
+  return NSError{kURLErrorDomain, kNotConnectedToInternet,
+                 "The Internet connection appears to be offline."};
+}
+
+}  // namespace avfoundation::internal
