@@ -41,9 +41,9 @@ class NSHTTPCookie : public NSObject {
   std::string value() const { return stringProperty(NSHTTPCookieValue); }
   std::string domain() const { return stringProperty(NSHTTPCookieDomain); }
   std::string path() const { return stringProperty(NSHTTPCookiePath); }
-  // When the cookie ends: its Max-Age (whole seconds, as text or an integer) from when it was
-  // made, else its Expires date (text in any form servers send). None for a session cookie.
-  const std::optional<NSDate>& expiresDate() const { return expires_date_; }
+  // Whether the cookie has ended by `date`: its Max-Age (whole seconds, as text or an integer)
+  // from when it was made, else its Expires date (text in any form servers send). A session
+  // cookie never ends.
   bool isExpiredAt(const NSDate& date) const { return expires_date_ && *expires_date_ <= date; }
 
  private:

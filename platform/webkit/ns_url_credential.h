@@ -29,7 +29,6 @@ class NSURLCredential : public NSObject {
   const std::string& user() const { return user_; }
   const std::string& password() const { return password_; }
   NSURLCredentialPersistence persistence() const { return persistence_; }
-  bool hasPassword() const { return !server_trust_; }
   // The trust accepted by a server-trust credential; null for a user's credential.
   const std::shared_ptr<SecTrust>& serverTrust() const { return server_trust_; }
 

@@ -40,16 +40,6 @@ void WKHTTPCookieStore::setCookie(std::shared_ptr<NSHTTPCookie> cookie,
   later(std::move(completionHandler));
 }
 
-void WKHTTPCookieStore::deleteCookie(const std::shared_ptr<NSHTTPCookie>& cookie,
-                                     std::function<void()> completionHandler) {
-  if (cookie) {
-    std::lock_guard lock(mutex_);
-    std::erase_if(cookies_,
-                  [&](const StoredCookie& stored) { return sameCookie(*stored.cookie, *cookie); });
-  }
-  later(std::move(completionHandler));
-}
-
 void WKHTTPCookieStore::getAllCookies(
     std::function<void(std::vector<std::shared_ptr<NSHTTPCookie>>)> completionHandler) {
   std::vector<std::shared_ptr<NSHTTPCookie>> cookies;

@@ -16,8 +16,6 @@ class WKHTTPCookieStore : public foundation::NSObject {
  public:
   void setCookie(std::shared_ptr<foundation::NSHTTPCookie> cookie,
                  std::function<void()> completionHandler);
-  void deleteCookie(const std::shared_ptr<foundation::NSHTTPCookie>& cookie,
-                    std::function<void()> completionHandler);
   void getAllCookies(std::function<void(std::vector<std::shared_ptr<foundation::NSHTTPCookie>>)>
                          completionHandler);
 

@@ -484,7 +484,9 @@ webkit::JavaScriptPage& WKWebView::page() {
 void WKWebView::runScripts(const std::vector<std::string>& scripts) {
   for (const auto& script : scripts) {
     auto outcome = page().evaluate(script);
-    if (outcome.error) NSLog("WKWebView: a page script failed: %s", outcome.error->description().c_str());
+    if (outcome.error) {
+      NSLog("WKWebView: a page script failed: %s", webkit::describeError(*outcome.error).c_str());
+    }
   }
 }
 

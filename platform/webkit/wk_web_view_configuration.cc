@@ -47,8 +47,3 @@ void WKWebViewConfiguration::setPreferences(std::shared_ptr<WKPreferences> prefe
 std::shared_ptr<WKWebpagePreferences> WKWebViewConfiguration::defaultWebpagePreferences() const {
   return default_webpage_preferences_;
 }
-
-void WKWebViewConfiguration::setDefaultWebpagePreferences(
-    std::shared_ptr<WKWebpagePreferences> preferences) {
-  if (preferences) default_webpage_preferences_ = std::move(preferences);
-}

@@ -33,7 +33,6 @@ class WKWebViewConfiguration : public foundation::NSObject {
   std::shared_ptr<WKPreferences> preferences() const;
   void setPreferences(std::shared_ptr<WKPreferences> preferences);
   std::shared_ptr<WKWebpagePreferences> defaultWebpagePreferences() const;
-  void setDefaultWebpagePreferences(std::shared_ptr<WKWebpagePreferences> preferences);
   bool limitsNavigationsToAppBoundDomains() const {
     return limits_navigations_to_app_bound_domains_;
   }

@@ -17,6 +17,32 @@ std::optional<std::string> currentUrl(const WKWebView& webView) {
   return url ? std::optional<std::string>(url->absoluteString()) : std::nullopt;
 }
 
+// The web view's URL as it is when the call is made, not when the callback came.
+struct UrlWhenSent {
+  std::shared_ptr<WKWebView> webView;
+};
+
+template <typename T>
+const T& whenSent(const T& argument) {
+  return argument;
+}
+
+std::optional<std::string> whenSent(const UrlWhenSent& url) { return currentUrl(*url.webView); }
+
+// A notification to the Dart side, whose answer matters only when it is a failure to log.
+template <typename Send, typename... Arguments>
+void notifyDart(const std::weak_ptr<WebKitLibraryPigeonProxyApiRegistrar>& registrar,
+                const std::string& method, Send send, Api::Object self, Api::WebView webView,
+                Arguments... arguments) {
+  postDartCall<Api>(
+      registrar, kApi,
+      [send, self = std::move(self), webView = std::move(webView),
+       arguments...](Api& api, PigeonCompletion done) {
+        (api.*send)(self, webView, whenSent(arguments)..., std::move(done));
+      },
+      logFailureAs("WKNavigationDelegate." + method));
+}
+
 // Both decisions share the numbers: allow, cancel, and download from macOS 11.3 on.
 template <typename Policy, typename Platform>
 Platform platformPolicy(const std::variant<Policy, PigeonError>& answer) {
@@ -39,55 +65,33 @@ Platform platformPolicy(const std::variant<Policy, PigeonError>& answer) {
 
 void NavigationDelegateImpl::didFinishNavigation(const std::shared_ptr<WKWebView>& webView,
                                                  const std::shared_ptr<WKNavigation>&) {
-  postDartCall<Api>(
-      registrar_, kApi,
-      [self = self(), webView](Api& api, PigeonCompletion done) {
-        // The URL as it is when the call is made.
-        api.didFinishNavigation(self, webView, currentUrl(*webView), std::move(done));
-      },
-      logFailureAs("WKNavigationDelegate.didFinishNavigation"));
+  notifyDart(registrar_, "didFinishNavigation", &Api::didFinishNavigation, self(), webView,
+             UrlWhenSent{webView});
 }
 
 void NavigationDelegateImpl::didStartProvisionalNavigation(
     const std::shared_ptr<WKWebView>& webView, const std::shared_ptr<WKNavigation>&) {
-  postDartCall<Api>(
-      registrar_, kApi,
-      [self = self(), webView](Api& api, PigeonCompletion done) {
-        api.didStartProvisionalNavigation(self, webView, currentUrl(*webView), std::move(done));
-      },
-      logFailureAs("WKNavigationDelegate.didStartProvisionalNavigation"));
+  notifyDart(registrar_, "didStartProvisionalNavigation", &Api::didStartProvisionalNavigation,
+             self(), webView, UrlWhenSent{webView});
 }
 
 void NavigationDelegateImpl::didFailNavigation(const std::shared_ptr<WKWebView>& webView,
                                                const std::shared_ptr<WKNavigation>&,
                                                const std::shared_ptr<foundation::NSError>& error) {
-  postDartCall<Api>(
-      registrar_, kApi,
-      [self = self(), webView, error](Api& api, PigeonCompletion done) {
-        api.didFailNavigation(self, webView, error, std::move(done));
-      },
-      logFailureAs("WKNavigationDelegate.didFailNavigation"));
+  notifyDart(registrar_, "didFailNavigation", &Api::didFailNavigation, self(), webView, error);
 }
 
 void NavigationDelegateImpl::didFailProvisionalNavigation(
     const std::shared_ptr<WKWebView>& webView, const std::shared_ptr<WKNavigation>&,
     const std::shared_ptr<foundation::NSError>& error) {
-  postDartCall<Api>(
-      registrar_, kApi,
-      [self = self(), webView, error](Api& api, PigeonCompletion done) {
-        api.didFailProvisionalNavigation(self, webView, error, std::move(done));
-      },
-      logFailureAs("WKNavigationDelegate.didFailProvisionalNavigation"));
+  notifyDart(registrar_, "didFailProvisionalNavigation", &Api::didFailProvisionalNavigation,
+             self(), webView, error);
 }
 
 void NavigationDelegateImpl::webViewWebContentProcessDidTerminate(
     const std::shared_ptr<WKWebView>& webView) {
-  postDartCall<Api>(
-      registrar_, kApi,
-      [self = self(), webView](Api& api, PigeonCompletion done) {
-        api.webViewWebContentProcessDidTerminate(self, webView, std::move(done));
-      },
-      logFailureAs("WKNavigationDelegate.webViewWebContentProcessDidTerminate"));
+  notifyDart(registrar_, "webViewWebContentProcessDidTerminate",
+             &Api::webViewWebContentProcessDidTerminate, self(), webView);
 }
 
 void NavigationDelegateImpl::decidePolicyForNavigationAction(

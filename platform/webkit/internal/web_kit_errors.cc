@@ -40,4 +40,26 @@ std::shared_ptr<NSError> frameLoadInterruptedError(const std::string& url) {
                            {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
 }
 
+namespace {
+
+const std::string* stringIn(const AnyValue::Dictionary& info, const char* key) {
+  for (const auto& [name, value] : info) {
+    if (name == key) return value.getIf<std::string>();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string describeError(const NSError& error) {
+  std::string text = "Error Domain=" + error.domain() + " Code=" + std::to_string(error.code());
+  if (auto message = stringIn(error.userInfo(), foundation::NSLocalizedDescriptionKey)) {
+    text += " \"" + *message + "\"";
+  }
+  if (auto exception = stringIn(error.userInfo(), WKJavaScriptExceptionMessageErrorKey)) {
+    text += " (" + *exception + ")";
+  }
+  return text;
+}
+
 }  // namespace webkit

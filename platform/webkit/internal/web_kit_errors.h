@@ -15,4 +15,7 @@ std::shared_ptr<foundation::NSError> urlLoadingError(int64_t code, const std::st
                                                      const std::string& url);
 std::shared_ptr<foundation::NSError> frameLoadInterruptedError(const std::string& url);
 
+// Domain, code and message (and a script exception's own text), as a log line shows them.
+std::string describeError(const foundation::NSError& error);
+
 }  // namespace webkit

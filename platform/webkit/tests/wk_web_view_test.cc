@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/foundation/testing/foundation_controls.h"
 #include "platform/webkit/testing/web_view_controls.h"
 #include "platform/webkit/webkit.h"
 
@@ -282,11 +284,26 @@ TEST_F(WKWebViewTest, ScriptsPastTheirBudgetFailAloneAndThePageLoadsOn) {
   view->setNavigationDelegate(delegate);
   // Long enough that a script that does end is never cut short on a busy machine.
   WebViewControls::setScriptTimeBudget(*view, std::chrono::milliseconds(250));
+  foundation::testing::setLogCapture(true);
   view->loadHTMLString(
-      "<script>for (;;) {}</script><script>document.title = 'after the loop';</script>", nullptr);
+      "<script>for (;;) {}</script><script>document.title = 'after the loop';</script>"
+      "<script>throw new Error('page broke');</script>",
+      nullptr);
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return WebViewControls::pendingNavigations(*view) == 0; }));
   EXPECT_EQ(delegate->events.back(), "finish");
   EXPECT_EQ(view->title(), "after the loop");
+  // Each failed page script is logged with what went wrong, not only which object held it.
+  auto lines = foundation::testing::takeLogLines();
+  foundation::testing::setLogCapture(false);
+  auto logged = [&](const std::string& text) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.find(text) != std::string::npos;
+    });
+  };
+  const std::string failure = "a page script failed: Error Domain=WKErrorDomain Code=" +
+                              std::to_string(WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(logged(failure), 3) << ::testing::PrintToString(lines);
+  EXPECT_EQ(logged("page broke"), 1) << ::testing::PrintToString(lines);
 
   std::vector<std::pair<foundation::AnyValue, int64_t>> results;
   for (const char* script : {"while (true) {}", "document.title"}) {

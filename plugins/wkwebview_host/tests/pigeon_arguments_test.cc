@@ -54,6 +54,23 @@ TEST(PigeonArgumentsTest, ReadsEachKindAndRefusesEverythingElse) {
   EXPECT_EQ(failureOf([&] { arguments.optionalString(1); }),
             "API.operation expects a string as argument 1.");
 
+  Value data_message = ValueList{Value(std::vector<uint8_t>{1, 2}), Value(flutter::ValueMap{}),
+                                 Value(1.0 / 0.0), Value(ValueList{Value(1)}),
+                                 Value(flutter::ValueMap{{Value("k"), Value(3)}})};
+  PigeonArguments data("API.operation", data_message);
+  EXPECT_EQ(data.optionalBytes(0), (std::vector<uint8_t>{1, 2}));
+  EXPECT_EQ(data.optionalStringMap(1), (std::map<std::string, std::string>{}));
+  EXPECT_EQ(arguments.optionalBytes(4), std::nullopt);
+  EXPECT_EQ(arguments.optionalStringMap(4), std::nullopt);
+  EXPECT_EQ(failureOf([&] { data.optionalBytes(1); }),
+            "API.operation expects typed byte data or null as argument 1.");
+  EXPECT_EQ(failureOf([&] { data.optionalStringMap(4); }),
+            "API.operation expects a map of strings to strings or null as argument 4.");
+  EXPECT_EQ(failureOf([&] { data.finiteNumber(2); }),
+            "API.operation expects a finite number as argument 2.");
+  EXPECT_EQ(failureOf([&] { data.enumerations<WebsiteDataType>(3); }),
+            "API.operation expects a list of WebsiteDataType as argument 3.");
+
   PigeonArguments none("API.operation", Value("not a list"));
   EXPECT_EQ(none.size(), 0u);
   EXPECT_TRUE(none.value(0).isNull());

@@ -1,5 +1,7 @@
 #include "plugins/wkwebview_host/web_kit_library/pigeon_arguments.h"
 
+#include <cmath>
+
 namespace wkwebview_host {
 
 PigeonArguments::PigeonArguments(std::string method, const flutter::Value& message)
@@ -44,6 +46,35 @@ std::string PigeonArguments::string(size_t index) const {
 std::optional<std::string> PigeonArguments::optionalString(size_t index) const {
   if (value(index).isNull()) return std::nullopt;
   return string(index);
+}
+
+double PigeonArguments::finiteNumber(size_t index) const {
+  double real = number(index);
+  if (!std::isfinite(real)) fail(index, "a finite number");
+  return real;
+}
+
+std::optional<std::vector<uint8_t>> PigeonArguments::optionalBytes(size_t index) const {
+  const flutter::Value& argument = value(index);
+  if (argument.isNull()) return std::nullopt;
+  const auto* bytes = argument.getIf<std::vector<uint8_t>>();
+  if (bytes == nullptr) fail(index, "typed byte data or null");
+  return *bytes;
+}
+
+std::optional<std::map<std::string, std::string>> PigeonArguments::optionalStringMap(
+    size_t index) const {
+  static constexpr const char* kExpected = "a map of strings to strings or null";
+  const flutter::Value& argument = value(index);
+  if (argument.isNull()) return std::nullopt;
+  const auto* map = argument.asMap();
+  if (map == nullptr) fail(index, kExpected);
+  std::map<std::string, std::string> fields;
+  for (const auto& [key, entry] : *map) {
+    if (key.asString() == nullptr || entry.asString() == nullptr) fail(index, kExpected);
+    fields[*key.asString()] = *entry.asString();
+  }
+  return fields;
 }
 
 void PigeonArguments::fail(size_t index, const std::string& expected) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +39,11 @@ class PigeonArguments {
   std::string string(size_t index) const;
   // Null counts as absent.
   std::optional<std::string> optionalString(size_t index) const;
+  double finiteNumber(size_t index) const;
+  // Typed byte data; null counts as absent.
+  std::optional<std::vector<uint8_t>> optionalBytes(size_t index) const;
+  // A map of strings to strings; null counts as absent.
+  std::optional<std::map<std::string, std::string>> optionalStringMap(size_t index) const;
 
   // A native object of type T (references arrive resolved by the codec).
   template <typename T>
@@ -64,6 +70,7 @@ class PigeonArguments {
     const auto* list = value(index).asList();
     if (list == nullptr) fail(index, "a list of " + std::string(PigeonEnumeration<E>::name));
     std::vector<E> cases;
+    cases.reserve(list->size());
     for (const auto& element : *list) {
       auto decoded = enumerationFromValue<E>(element);
       if (!decoded) fail(index, "a list of " + std::string(PigeonEnumeration<E>::name));
@@ -72,9 +79,10 @@ class PigeonArguments {
     return cases;
   }
 
- private:
+  // Throws the "invalid-argument" error: argument `index` is not `expected`.
   [[noreturn]] void fail(size_t index, const std::string& expected) const;
 
+ private:
   std::string method_;
   const flutter::ValueList* arguments_;
 };

@@ -1,6 +1,5 @@
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_http_cookie.h"
 
-#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_data_arguments.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
 
 namespace wkwebview_host {
@@ -12,14 +11,13 @@ std::vector<PigeonHostOperation> PigeonApiHTTPCookie::hostOperations() {
 
 void PigeonApiHTTPCookie::pigeonDefaultConstructor(const PigeonArguments& arguments,
                                                    const PigeonHostReply& reply) {
-  static constexpr const char* kMethod = "HTTPCookie.pigeon_defaultConstructor";
   int64_t identifier = arguments.identifier(0);
   const auto* map = arguments.value(1).asMap();
-  if (map == nullptr) throwInvalidArgument(kMethod, 1, "a map of HttpCookiePropertyKey");
+  if (map == nullptr) arguments.fail(1, "a map of HttpCookiePropertyKey");
   PigeonApiDelegateHTTPCookie::Properties properties;
   for (const auto& [key, value] : *map) {
     auto decoded = enumerationFromValue<HttpCookiePropertyKey>(key);
-    if (!decoded) throwInvalidArgument(kMethod, 1, "a map of HttpCookiePropertyKey");
+    if (!decoded) arguments.fail(1, "a map of HttpCookiePropertyKey");
     properties.emplace_back(*decoded, value);
   }
   auto cookie = pigeon_delegate_->pigeonDefaultConstructor(*this, properties);

@@ -1,6 +1,5 @@
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_sec_trust.h"
 
-#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_data_arguments.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
 
 namespace wkwebview_host {
@@ -37,7 +36,7 @@ void PigeonApiSecTrust::copyExceptions(const PigeonArguments& arguments,
 void PigeonApiSecTrust::setExceptions(const PigeonArguments& arguments,
                                       const PigeonHostReply& reply) {
   auto trust = arguments.instance<SecTrustWrapper>(0);
-  auto exceptions = optionalBytesArgument(arguments, 1, "SecTrust.setExceptions");
+  auto exceptions = arguments.optionalBytes(1);
   reply.success(flutter::Value(pigeon_delegate_->setExceptions(*this, *trust, exceptions)));
 }
 

@@ -1,6 +1,5 @@
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_url_request.h"
 
-#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_data_arguments.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
 
 namespace wkwebview_host {
@@ -63,8 +62,7 @@ void PigeonApiURLRequest::getHttpMethod(const PigeonArguments& arguments,
 void PigeonApiURLRequest::setHttpBody(const PigeonArguments& arguments,
                                       const PigeonHostReply& reply) {
   auto request = arguments.instance<URLRequestWrapper>(0);
-  pigeon_delegate_->setHttpBody(*this, *request,
-                                optionalBytesArgument(arguments, 1, "URLRequest.setHttpBody"));
+  pigeon_delegate_->setHttpBody(*this, *request, arguments.optionalBytes(1));
   reply.success();
 }
 
@@ -77,9 +75,7 @@ void PigeonApiURLRequest::getHttpBody(const PigeonArguments& arguments,
 void PigeonApiURLRequest::setAllHttpHeaderFields(const PigeonArguments& arguments,
                                                  const PigeonHostReply& reply) {
   auto request = arguments.instance<URLRequestWrapper>(0);
-  pigeon_delegate_->setAllHttpHeaderFields(
-      *this, *request,
-      optionalStringMapArgument(arguments, 1, "URLRequest.setAllHttpHeaderFields"));
+  pigeon_delegate_->setAllHttpHeaderFields(*this, *request, arguments.optionalStringMap(1));
   reply.success();
 }
 

@@ -1,6 +1,5 @@
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_website_data_store.h"
 
-#include "plugins/wkwebview_host/web_kit_library/apis/pigeon_data_arguments.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
 
 namespace wkwebview_host {
@@ -31,10 +30,9 @@ void PigeonApiWKWebsiteDataStore::httpCookieStore(const PigeonArguments& argumen
 
 void PigeonApiWKWebsiteDataStore::removeDataOfTypes(const PigeonArguments& arguments,
                                                     const PigeonHostReply& reply) {
-  static constexpr const char* kMethod = "WKWebsiteDataStore.removeDataOfTypes";
   auto store = arguments.instance<WKWebsiteDataStore>(0);
-  auto types = enumerationListArgument<WebsiteDataType>(arguments, 1, kMethod);
-  double seconds = finiteNumberArgument(arguments, 2, kMethod);
+  auto types = arguments.enumerations<WebsiteDataType>(1);
+  double seconds = arguments.finiteNumber(2);
   pigeon_delegate_->removeDataOfTypes(*this, store, types, seconds, [reply](bool removed) {
     reply.success(flutter::Value(removed));
   });
