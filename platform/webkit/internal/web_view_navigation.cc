@@ -84,9 +84,10 @@ LoadedContent loadFile(const FileSource& source) {
   auto file_url = NSURL::URLWithString(text);
   auto access_url = source.readAccessURL ? NSURL::URLWithString(source.readAccessURL->absoluteString())
                                          : std::nullopt;
-  // A decoded NUL would cut the path short and name another file.
+  // A path holding a NUL (encoded as %00) names no file the system could open.
   auto usable = [](const std::optional<NSURL>& url) {
-    return url && url->isFileURL() && url->path().find('\0') == std::string::npos;
+    return url && url->isFileURL() && url->path().find('\0') == std::string::npos &&
+           url->absoluteString().find("%00") == std::string::npos;
   };
   if (!usable(file_url) || !usable(access_url)) {
     return failed(foundation::NSURLErrorUnsupportedURL, "unsupported URL", text);
