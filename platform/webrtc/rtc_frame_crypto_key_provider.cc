@@ -52,30 +52,44 @@ const RTCFrameCryptorKeyProvider::KeyRing* RTCFrameCryptorKeyProvider::findRing(
   return found == participant_keys_.end() ? nullptr : &found->second;
 }
 
+// Derivations run outside the lock, so the frame path waits for none of them; it sees the old key
+// or the new one, each swapped in whole under the lock.
 bool RTCFrameCryptorKeyProvider::store(KeyRing& ring, const Bytes& material, int index) {
   if (!validIndex(index) || material.empty()) return false;
   Key key = makeKey(material);
   if (key.aesKey.empty()) return false;
+  std::lock_guard lock(mutex_);
   ring[index] = std::move(key);
   return true;
 }
 
 RTCFrameCryptorKeyProvider::Bytes RTCFrameCryptorKeyProvider::ratchet(KeyRing& ring, int index) {
-  auto found = ring.find(index);
-  if (found == ring.end()) return Bytes();
-  Key next = makeKey(webrtc_model::ratchetMaterial(found->second.material, ratchet_salt_));
-  if (next.material.empty() || next.aesKey.empty()) return Bytes();
-  found->second = std::move(next);
-  return found->second.material;
+  // A frame may ratchet the same key meanwhile; then start again from the key it left.
+  for (int attempt = 0; attempt < kMaxRatchetAttempts; ++attempt) {
+    Bytes current;
+    {
+      std::lock_guard lock(mutex_);
+      auto found = ring.find(index);
+      if (found == ring.end()) return Bytes();
+      current = found->second.material;
+    }
+    Key next = makeKey(webrtc_model::ratchetMaterial(current, ratchet_salt_));
+    if (next.material.empty() || next.aesKey.empty()) return Bytes();
+    std::lock_guard lock(mutex_);
+    auto found = ring.find(index);
+    if (found == ring.end()) return Bytes();
+    if (found->second.material != current) continue;
+    found->second = std::move(next);
+    return found->second.material;
+  }
+  return Bytes();
 }
 
 bool RTCFrameCryptorKeyProvider::setSharedKey(const Bytes& key, int index) {
-  std::lock_guard lock(mutex_);
   return store(shared_keys_, key, index);
 }
 
 RTCFrameCryptorKeyProvider::Bytes RTCFrameCryptorKeyProvider::ratchetSharedKey(int index) {
-  std::lock_guard lock(mutex_);
   return ratchet(shared_keys_, index);
 }
 
@@ -87,16 +101,25 @@ RTCFrameCryptorKeyProvider::Bytes RTCFrameCryptorKeyProvider::exportSharedKey(in
 
 bool RTCFrameCryptorKeyProvider::setKey(const Bytes& key, int index,
                                         const std::string& participantId) {
-  std::lock_guard lock(mutex_);
   if (!validIndex(index) || key.empty()) return false;
-  return store(participant_keys_[participantId], key, index);
+  KeyRing* ring = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    ring = &participant_keys_[participantId];  // map nodes stay put; rings are never erased
+  }
+  return store(*ring, key, index);
 }
 
 RTCFrameCryptorKeyProvider::Bytes RTCFrameCryptorKeyProvider::ratchetKey(
     const std::string& participantId, int index) {
-  std::lock_guard lock(mutex_);
-  auto found = participant_keys_.find(participantId);
-  return found == participant_keys_.end() ? Bytes() : ratchet(found->second, index);
+  KeyRing* ring = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    auto found = participant_keys_.find(participantId);
+    if (found == participant_keys_.end()) return Bytes();
+    ring = &found->second;  // map nodes stay put; rings are never erased
+  }
+  return ratchet(*ring, index);
 }
 
 RTCFrameCryptorKeyProvider::Bytes RTCFrameCryptorKeyProvider::exportKey(

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/dispatch/dispatch_queue.h"
+
 enum RTCKeyDerivationAlgorithm : int {
   RTCKeyDerivationAlgorithmPBKDF2 = 0,
   RTCKeyDerivationAlgorithmHKDF = 1,
@@ -24,6 +26,8 @@ class RTCFrameCryptorKeyProvider {
   static constexpr int kMaxKeyRingSize = 256;
   // Each ratchet step is a key derivation; a frame that opens with none may cost the whole window.
   static constexpr int kMaxRatchetWindowSize = 16;
+  // A ratchet that keeps losing the race with frames that ratchet the same key gives up.
+  static constexpr int kMaxRatchetAttempts = 4;
 
   // A ring size of 0 or less selects the default; larger than kMaxKeyRingSize is capped. A
   // ratchet window below 0 is 0, above kMaxRatchetWindowSize is capped.
@@ -40,6 +44,8 @@ class RTCFrameCryptorKeyProvider {
   RTCFrameCryptorKeyProvider& operator=(const RTCFrameCryptorKeyProvider&) = delete;
 
   int keyRingSize() const { return key_ring_size_; }
+  // Derivations on a caller's behalf are slow (PBKDF2); they run here, one at a time, in call order.
+  const dispatch_queue_t& derivationQueue() const { return derivation_queue_; }
 
   bool setSharedKey(const Bytes& key, int index);
   // The new key material, or nothing when there is no key at the index.
@@ -88,6 +94,8 @@ class RTCFrameCryptorKeyProvider {
   const int key_ring_size_;
   const bool discard_frame_when_cryptor_not_ready_;
   const RTCKeyDerivationAlgorithm key_derivation_algorithm_;
+  const dispatch_queue_t derivation_queue_ =
+      dispatch_queue_create("webrtc.keyProvider.derivation", DISPATCH_QUEUE_SERIAL);
 
   mutable std::mutex mutex_;
   KeyRing shared_keys_;

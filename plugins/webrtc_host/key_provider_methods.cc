@@ -1,4 +1,7 @@
 // Key providers: made from the Dart side's options, given keys, ratcheted, exported, disposed.
+#include <variant>
+
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/frame_cryptor_arguments.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
@@ -10,20 +13,26 @@ using flutter::ValueMap;
 
 namespace {
 
-// A ratchet or an export that finds no key gives no bytes; the call still gets an answer.
-void answerKeyMaterial(const FrameCryptorArguments& arguments, const std::vector<uint8_t>& material,
-                       FlutterResult& result) {
-  if (material.empty()) {
-    result(arguments.error("Error: no key at that index"));
-    return;
-  }
-  result(ValueMap{{"result", material}});
+// Key derivation is slow on purpose (PBKDF2): `work` runs on the provider's serial queue, off the
+// main thread, and its answer hops back to the main queue, so answers keep call order and an
+// export sees every key set before it.
+template <typename Work>
+void deriveThenAnswer(const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider, Work work,
+                      FlutterResult result) {
+  dispatch_async(provider->derivationQueue(), [provider, work = std::move(work), result] {
+    auto answer = std::make_shared<FlutterMethodResponse>(work(*provider));
+    dispatch_async(dispatch_get_main_queue(), [answer, result] {
+      std::visit([&](auto& response) { result(std::move(response)); }, *answer);
+    });
+  });
 }
 
 // Reads the key index, and the participant for a participant's key, then answers the key
-// material `operation` yields: a ratchet or an export.
+// material `operation` yields: a ratchet or an export. One that finds no key gives no bytes; the
+// call still gets an answer.
 template <typename Operation>
-void answerKeyOperation(const FlutterMethodCall& call, RTCFrameCryptorKeyProvider& provider,
+void answerKeyOperation(const FlutterMethodCall& call,
+                        const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider,
                         bool perParticipant, Operation operation, FlutterResult& result) {
   const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
   auto key_index = arguments.int32("keyIndex");
@@ -34,7 +43,30 @@ void answerKeyOperation(const FlutterMethodCall& call, RTCFrameCryptorKeyProvide
     if (!participant_id.ok()) return result(participant_id.error());
     participant = *participant_id;
   }
-  answerKeyMaterial(arguments, operation(provider, participant, *key_index), result);
+  deriveThenAnswer(
+      provider,
+      [operation, participant, index = *key_index,
+       no_key = arguments.error("Error: no key at that index")](
+          RTCFrameCryptorKeyProvider& keys) -> FlutterMethodResponse {
+        auto material = operation(keys, participant, index);
+        if (material.empty()) return no_key;
+        return flutter::Value(ValueMap{{"result", material}});
+      },
+      std::move(result));
+}
+
+// Stores a key off the main thread; a key whose derivation fails is invalid.
+template <typename Store>
+void answerKeyStore(const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider, Store store,
+                    FlutterError invalid_key, FlutterResult result) {
+  deriveThenAnswer(
+      provider,
+      [store = std::move(store),
+       invalid_key = std::move(invalid_key)](RTCFrameCryptorKeyProvider& keys) -> FlutterMethodResponse {
+        if (!store(keys)) return invalid_key;
+        return flutter::Value(ValueMap{{"result", true}});
+      },
+      std::move(result));
 }
 
 }  // namespace
@@ -107,8 +139,12 @@ void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
   if (*key_index < 0 || *key_index >= provider->keyRingSize()) {
     return result(arguments.invalid("keyIndex"));
   }
-  if (!provider->setSharedKey(*key, *key_index)) return result(arguments.invalid("key"));
-  result(ValueMap{{"result", true}});
+  answerKeyStore(
+      provider,
+      [key = *key, index = *key_index](RTCFrameCryptorKeyProvider& keys) {
+        return keys.setSharedKey(key, index);
+      },
+      arguments.invalid("key"), std::move(result));
 }
 
 void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
@@ -116,7 +152,7 @@ void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
-      call, *provider, false,
+      call, provider, false,
       [](RTCFrameCryptorKeyProvider& keys, const std::string& /*participant*/, int32_t index) {
         return keys.ratchetSharedKey(index);
       },
@@ -128,7 +164,7 @@ void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
-      call, *provider, false,
+      call, provider, false,
       [](RTCFrameCryptorKeyProvider& keys, const std::string& /*participant*/, int32_t index) {
         return keys.exportSharedKey(index);
       },
@@ -148,15 +184,18 @@ void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterR
   if (*key_index < 0 || *key_index >= provider->keyRingSize()) {
     return result(arguments.invalid("keyIndex"));
   }
-  if (!provider->setKey(*key, *key_index, *participant_id)) return result(arguments.invalid("key"));
-  result(ValueMap{{"result", true}});
+  answerKeyStore(
+      provider,
+      [key = *key, index = *key_index, participant = *participant_id](
+          RTCFrameCryptorKeyProvider& keys) { return keys.setKey(key, index, participant); },
+      arguments.invalid("key"), std::move(result));
 }
 
 void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
-      call, *provider, true,
+      call, provider, true,
       [](RTCFrameCryptorKeyProvider& keys, const std::string& participant, int32_t index) {
         return keys.ratchetKey(participant, index);
       },
@@ -167,7 +206,7 @@ void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, Flutt
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
-      call, *provider, true,
+      call, provider, true,
       [](RTCFrameCryptorKeyProvider& keys, const std::string& participant, int32_t index) {
         return keys.exportKey(participant, index);
       },

@@ -82,6 +82,20 @@ KeyProviderSetup keyProviderSetup(const RTCFrameCryptorKeyProvider& provider) {
   return RTCFrameCryptoKeyProviderControl::setup(provider);
 }
 
+KeyDerivationHold::KeyDerivationHold(const RTCFrameCryptorKeyProvider& provider)
+    : gate_(dispatch_semaphore_create(0)) {
+  dispatch_async(provider.derivationQueue(),
+                 [gate = gate_] { waitOrAbort(gate, "a held key derivation queue"); });
+}
+
+KeyDerivationHold::~KeyDerivationHold() { release(); }
+
+void KeyDerivationHold::release() {
+  if (released_) return;
+  released_ = true;
+  dispatch_semaphore_signal(gate_);
+}
+
 int dataPacketCryptorAlgorithm(const RTCDataPacketCryptor& cryptor) {
   return RTCDataPacketCryptorControl::algorithm(cryptor);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dispatch/dispatch_semaphore.h"
 #include "platform/webrtc/rtc_data_packet_cryptor.h"
 #include "platform/webrtc/rtc_frame_crypto_key_provider.h"
 #include "platform/webrtc/rtc_frame_cryptor.h"
@@ -48,6 +49,21 @@ struct KeyProviderSetup {
   Bytes sifTrailer;
 };
 KeyProviderSetup keyProviderSetup(const RTCFrameCryptorKeyProvider& provider);
+
+// Holds the key derivations queued on the provider after it is made until it is released or
+// destroyed, so a test can look at the host while they wait.
+class KeyDerivationHold {
+ public:
+  explicit KeyDerivationHold(const RTCFrameCryptorKeyProvider& provider);
+  ~KeyDerivationHold();
+  KeyDerivationHold(const KeyDerivationHold&) = delete;
+  KeyDerivationHold& operator=(const KeyDerivationHold&) = delete;
+  void release();
+
+ private:
+  dispatch_semaphore_t gate_;
+  bool released_ = false;
+};
 
 int dataPacketCryptorAlgorithm(const RTCDataPacketCryptor& cryptor);
 std::shared_ptr<RTCFrameCryptorKeyProvider> dataPacketCryptorKeyProvider(

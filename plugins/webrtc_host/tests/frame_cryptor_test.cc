@@ -1,5 +1,6 @@
 // Frame cryptors and key providers through the channel: argument checks in their order, the
 // provider's options, keys and ratchets, the cryptor's settings and its state events.
+#include <algorithm>
 #include <thread>
 
 #include "platform/webrtc/testing/frame_crypto_controls.h"
@@ -174,6 +175,53 @@ TEST_F(FrameCryptorTest, KeysAreSetRatchetedAndExported) {
             Value(ValueMap{{"result", "success"}}));
   EXPECT_EQ(call("keyProviderExportKey", bob).error,
             failed("getKeyProviderForIdFailed", "Invalid keyProvider"));
+}
+
+TEST_F(FrameCryptorTest, KeyDerivationsLeaveTheMainThreadFreeAndAnswerInCallOrder) {
+  const std::string provider = createKeyProvider();
+  const Bytes key{1, 2, 3, 4, 5, 6, 7, 8};
+  const ValueMap at_zero{{"keyProviderId", provider}, {"keyIndex", int32_t{0}}};
+  ValueMap with_key = at_zero;
+  with_key.set("key", key);
+  ValueMap participant_key = with_key;
+  participant_key.set("participantId", "bob");
+  ValueMap participant = at_zero;
+  participant.set("participantId", "bob");
+
+  webrtc::testing::KeyDerivationHold hold(*plugin->keyProviders().at(provider));
+  const std::vector<std::pair<std::string, ValueMap>> calls{
+      {"keyProviderSetSharedKey", with_key},  {"keyProviderRatchetSharedKey", at_zero},
+      {"keyProviderExportSharedKey", at_zero}, {"keyProviderSetKey", participant_key},
+      {"keyProviderRatchetKey", participant},  {"keyProviderExportKey", participant}};
+  std::vector<flutter::testing::TestDartSide::PendingCall> pending;
+  for (const auto& [method, arguments] : calls) {
+    pending.push_back(dart.invokeMethodAsync(kMethodChannel, method, Value(arguments)));
+  }
+  bool main_queue_ran = false;
+  dispatch_async(dispatch_get_main_queue(), [&] { main_queue_ran = true; });
+  // Runs after every call's handler: the main queue moved on while all derivations wait.
+  ASSERT_TRUE(dart.runUntil([&] { return main_queue_ran; }));
+  for (const auto& call : pending) EXPECT_FALSE(call.ready());
+
+  hold.release();
+  std::vector<size_t> answered;
+  ASSERT_TRUE(dart.runUntil([&] {
+    for (size_t i = 0; i < pending.size(); ++i) {
+      if (pending[i].ready() && std::find(answered.begin(), answered.end(), i) == answered.end()) {
+        answered.push_back(i);
+      }
+    }
+    return answered.size() == pending.size();
+  }));
+  EXPECT_EQ(answered, (std::vector<size_t>{0, 1, 2, 3, 4, 5}));
+  for (size_t i : {size_t{0}, size_t{3}}) {
+    EXPECT_EQ(pending[i].wait().value, Value(ValueMap{{"result", true}})) << calls[i].first;
+  }
+  for (size_t ratchet : {size_t{1}, size_t{4}}) {
+    const Value ratcheted = pending[ratchet].wait().value;
+    EXPECT_NE(ratcheted, Value(ValueMap{{"result", key}})) << calls[ratchet].first;
+    EXPECT_EQ(pending[ratchet + 1].wait().value, ratcheted) << calls[ratchet + 1].first;
+  }
 }
 
 TEST_F(FrameCryptorTest, CreationChecksItsArgumentsInOrder) {
