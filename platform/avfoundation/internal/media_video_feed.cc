@@ -10,6 +10,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/avfoundation/internal/ffmpeg_handles.h"
 #include "platform/avfoundation/internal/media_file.h"
 
 namespace avfoundation::internal {
@@ -22,15 +23,6 @@ constexpr auto kIdleWait = std::chrono::milliseconds(5);
 constexpr double kBackwardJumpSeconds = 0.05;
 constexpr double kForwardJumpSeconds = 1.0;
 
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
 struct ScalerDeleter {
   void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
