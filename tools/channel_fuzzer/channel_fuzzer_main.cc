@@ -32,6 +32,7 @@
 #endif
 
 #include "host/generated_plugin_registrant.h"
+#include "platform/appkit/testing/sharing_controls.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/flutter/flutter_faults.h"
 #include "platform/flutter/flutter_view_controller.h"
@@ -319,6 +320,12 @@ int main(int argc, char** argv) {
     controller->engine()->attachDartSide(dart_side);
     flutter::takeFaults();
     status = Fuzzer(options, controller->engine()).run();
+    // What still waits on the user is closed as the user would close it, so nothing it holds
+    // outlives the run.
+    for (const auto& picker : appkit::testing::openSharingPickers()) {
+      appkit::testing::dismissSharingPicker(*picker);
+    }
+    dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
     controller->engine()->shutDown();
     dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
   }
