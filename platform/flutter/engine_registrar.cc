@@ -64,12 +64,20 @@ void EngineRegistrar::publish(std::shared_ptr<void> value) {
 }
 
 std::string EngineRegistrar::lookupKeyForAsset(const std::string& asset) {
-  return "flutter_assets/" + asset;
+  return assetKey(asset);
 }
 
 std::string EngineRegistrar::lookupKeyForAsset(const std::string& asset,
                                                const std::string& package) {
-  return lookupKeyForAsset("packages/" + package + "/" + asset);
+  return assetKey(asset, package);
+}
+
+std::string EngineRegistrar::assetKey(const std::string& asset) {
+  return std::string(kAssetsFolder) + "/" + asset;
+}
+
+std::string EngineRegistrar::assetKey(const std::string& asset, const std::string& package) {
+  return assetKey("packages/" + package + "/" + asset);
 }
 
 }  // namespace flutter

@@ -30,6 +30,13 @@ class EngineRegistrar final : public FlutterPluginRegistrar {
   std::string lookupKeyForAsset(const std::string& asset) override;
   std::string lookupKeyForAsset(const std::string& asset, const std::string& package) override;
 
+  // The folder of the bundle's resources that holds the Flutter assets.
+  static constexpr const char* kAssetsFolder = "flutter_assets";
+  // How the engine lays out asset keys: "flutter_assets/<asset>", and for a package's asset
+  // "flutter_assets/packages/<package>/<asset>". The lookups above answer these.
+  static std::string assetKey(const std::string& asset);
+  static std::string assetKey(const std::string& asset, const std::string& package);
+
   // Tells every method-call delegate still alive, once each, that the engine is going away.
   void detachPlugins();
 

@@ -1,6 +1,6 @@
 // What the generated message-channel layers of the plug-ins share: the API error record and its
-// reply list, the channel name of an operation, record hashing, the reply list of an outcome, and
-// the codec plumbing around a plug-in's own reader and writer.
+// reply list, the channel name of an operation, record equality and hashing, the reply list of an
+// outcome, and the codec plumbing around a plug-in's own reader and writer.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +59,15 @@ inline uint64_t recordHash(const std::string& typeName, const ValueList& fields)
   hasher.combine(hashOfString(typeName));
   for (const auto& field : fields) deepHash(field, hasher);
   return hasher.finalize();
+}
+
+// Whether `other` is a record of the same kind as `self` with deeply equal fields; the pair to
+// recordHash for records that list their fields with `toList()`.
+template <typename Record>
+bool recordEquals(const Record& self, const CustomValue& other) {
+  const auto* record = dynamic_cast<const Record*>(&other);
+  return record != nullptr &&
+         (record == &self || deepEquals(Value(self.toList()), Value(record->toList())));
 }
 
 // A plug-in's records above the standard types, as `Records` describes them:

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <iterator>
 
+#include "platform/flutter/engine_registrar.h"
+
 namespace movie_player_avfoundation {
 
 namespace fs = std::filesystem;
@@ -14,7 +16,7 @@ std::optional<std::string> normalizedAssetKey(const std::string& key) {
   if (path.is_absolute()) return std::nullopt;
   fs::path normal = path.lexically_normal();
   auto part = normal.begin();
-  if (part == normal.end() || *part != kBundleAssetsFolder) return std::nullopt;
+  if (part == normal.end() || *part != flutter::EngineRegistrar::kAssetsFolder) return std::nullopt;
   size_t count = 0;
   for (; part != normal.end(); ++part) {
     if (*part == ".." || part->empty() || *part == ".") return std::nullopt;

@@ -8,11 +8,8 @@
 
 namespace movie_player_avfoundation {
 
-// The folder of the bundle's resources that holds the assets; keys start with it.
-inline constexpr const char* kBundleAssetsFolder = "flutter_assets";
-
 // The key with its "." and ".." steps resolved, when it stays strictly inside the assets folder
-// and holds no NUL; nullopt otherwise (the folder itself included).
+// (the registrar's kAssetsFolder) and holds no NUL; nullopt otherwise (the folder itself too).
 std::optional<std::string> normalizedAssetKey(const std::string& key);
 
 // Whether `path`, its symbolic links followed, lies strictly inside `folder` (followed too).

@@ -1,11 +1,10 @@
-// The bundle keys of Flutter assets, from the plug-in's registrar while it lives.
+// The bundle keys of Flutter assets, laid out as the engine's registrar lays them out.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "platform/flutter/flutter_plugin.h"
+#include "platform/flutter/engine_registrar.h"
 
 namespace movie_player_avfoundation {
 
@@ -17,24 +16,17 @@ class HVPAssetProvider {
                                                        const std::string& package) = 0;
 };
 
-// The registrar is handed to registration by reference and cannot be held weakly, so the provider
-// keeps the registrar's key for the empty asset name and builds the others the way the engine
-// lays out its assets: "flutter_assets/<asset>", "flutter_assets/packages/<package>/<asset>".
+// The registrar is handed to registration by reference and cannot be held weakly, so the
+// provider asks the registrar's own layout rather than keeping the registrar.
 class DefaultAssetProvider final : public HVPAssetProvider {
  public:
-  explicit DefaultAssetProvider(FlutterPluginRegistrar& registrar)
-      : assets_prefix_(registrar.lookupKeyForAsset("")) {}
-
   std::optional<std::string> lookupKeyForAsset(const std::string& asset) override {
-    return assets_prefix_ + asset;
+    return flutter::EngineRegistrar::assetKey(asset);
   }
   std::optional<std::string> lookupKeyForAsset(const std::string& asset,
                                                const std::string& package) override {
-    return lookupKeyForAsset("packages/" + package + "/" + asset);
+    return flutter::EngineRegistrar::assetKey(asset, package);
   }
-
- private:
-  std::string assets_prefix_;
 };
 
 }  // namespace movie_player_avfoundation

@@ -31,7 +31,6 @@ class HVPAVPlayerItem {
  public:
   virtual ~HVPAVPlayerItem() = default;
   virtual std::shared_ptr<HVPAVAsset> asset() = 0;
-  virtual std::optional<AVMutableVideoComposition> videoComposition() = 0;
   virtual void setVideoComposition(std::optional<AVMutableVideoComposition> composition) = 0;
 };
 

@@ -28,10 +28,6 @@ std::shared_ptr<HVPAVAsset> HVPDefaultAVPlayerItem::asset() {
   return std::make_shared<HVPDefaultAVAsset>(item_ ? item_->asset() : nullptr);
 }
 
-std::optional<AVMutableVideoComposition> HVPDefaultAVPlayerItem::videoComposition() {
-  return item_ ? item_->videoComposition() : std::nullopt;
-}
-
 void HVPDefaultAVPlayerItem::setVideoComposition(
     std::optional<AVMutableVideoComposition> composition) {
   if (item_) item_->setVideoComposition(std::move(composition));

@@ -36,7 +36,6 @@ class HVPDefaultAVPlayerItem final : public HVPAVPlayerItem {
 
   // A new view of the item's asset on every call.
   std::shared_ptr<HVPAVAsset> asset() override;
-  std::optional<AVMutableVideoComposition> videoComposition() override;
   void setVideoComposition(std::optional<AVMutableVideoComposition> composition) override;
 
  private:

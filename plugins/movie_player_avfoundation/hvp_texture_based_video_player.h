@@ -27,7 +27,6 @@ class HVPTextureBasedVideoPlayer final : public HVPVideoPlayer, public FlutterTe
 
   // Hands the id to the frame updater and awaits the first frame.
   void setTextureIdentifier(int64_t textureId);
-  const std::shared_ptr<AVPlayerLayer>& playerLayer() const { return player_layer_; }
 
   CVPixelBufferRef copyPixelBuffer() override;
   // Disposes the player on the main queue unless it already is.

@@ -78,25 +78,25 @@ HVPVideoPlayer::~HVPVideoPlayer() {
 
 void HVPVideoPlayer::loadTracks() {
   asset_->loadValuesAsynchronouslyForKeys(
-      {"tracks"}, [state = composition_, asset = std::weak_ptr<HVPAVAsset>(asset_),
+      {"tracks"}, [disposed = DisposedFlag(disposed_), asset = std::weak_ptr<HVPAVAsset>(asset_),
                    item = std::weak_ptr<HVPAVPlayerItem>(item_)] {
-        setUpTracks(state, asset, item);
+        setUpTracks(disposed, asset, item);
       });
 }
 
-void HVPVideoPlayer::setUpTracks(const std::shared_ptr<CompositionState>& state,
+void HVPVideoPlayer::setUpTracks(const DisposedFlag& disposed,
                                  const std::weak_ptr<HVPAVAsset>& weakAsset,
                                  const std::weak_ptr<HVPAVPlayerItem>& item) {
   auto asset = weakAsset.lock();
-  if (!asset || state->disposed.load()) return;
+  if (!asset || disposed->load()) return;
   if (asset->statusOfValueForKey("tracks", nullptr) != AVKeyValueStatusLoaded) return;
-  auto withTracks = [state, weakAsset,
+  auto withTracks = [disposed, weakAsset,
                      item](const std::vector<std::shared_ptr<AVAssetTrack>>& tracks) {
     if (tracks.empty()) return;
     std::weak_ptr<AVAssetTrack> track = tracks.front();
     tracks.front()->loadValuesAsynchronouslyForKeys(
         {"preferredTransform"},
-        [state, weakAsset, item, track] { setUpComposition(state, weakAsset, item, track); });
+        [disposed, weakAsset, item, track] { setUpComposition(disposed, weakAsset, item, track); });
   };
   if (!isAtLeastMacOS12()) {
     withTracks(asset->tracksWithMediaType(AVMediaTypeVideo));
@@ -114,11 +114,11 @@ void HVPVideoPlayer::setUpTracks(const std::shared_ptr<CompositionState>& state,
       });
 }
 
-void HVPVideoPlayer::setUpComposition(const std::shared_ptr<CompositionState>& state,
+void HVPVideoPlayer::setUpComposition(const DisposedFlag& disposed,
                                       const std::weak_ptr<HVPAVAsset>& weakAsset,
                                       const std::weak_ptr<HVPAVPlayerItem>& weakItem,
                                       const std::weak_ptr<AVAssetTrack>& weakTrack) {
-  if (state->disposed.load()) return;
+  if (disposed->load()) return;
   auto asset = weakAsset.lock();
   auto item = weakItem.lock();
   auto track = weakTrack.lock();
@@ -126,17 +126,8 @@ void HVPVideoPlayer::setUpComposition(const std::shared_ptr<CompositionState>& s
   if (track->statusOfValueForKey("preferredTransform", nullptr) != AVKeyValueStatusLoaded) return;
   CGAffineTransform transform =
       HVPNormalizedTransform(track->preferredTransform(), track->naturalSize());
-  {
-    std::lock_guard lock(state->mutex);
-    state->preferredTransform = transform;
-  }
   if (CGAffineTransformIsIdentity(transform)) return;
   item->setVideoComposition(HVPVideoCompositionWithTransform(transform, asset->duration(), track.get()));
-}
-
-CGAffineTransform HVPVideoPlayer::preferredTransform() const {
-  std::lock_guard lock(composition_->mutex);
-  return composition_->preferredTransform;
 }
 
 void HVPVideoPlayer::setEventListener(std::shared_ptr<HVPVideoEventListener> listener) {
@@ -346,7 +337,7 @@ HVPVideoPlayer::Status HVPVideoPlayer::setPreventsDisplaySleepDuringVideoPlaybac
 }
 
 HVPVideoPlayer::Status HVPVideoPlayer::dispose() {
-  if (composition_->disposed.exchange(true)) return std::nullopt;
+  if (disposed_->exchange(true)) return std::nullopt;
   // The hook may drop the last outside reference to this player.
   auto self = shared_from_this();
   if (listeners_registered_) {

@@ -1,13 +1,12 @@
 // One playing video: an AVPlayer around one item, the video output frames are pulled from, the
 // observers that turn the item's changes into reports to the event listener, and the operations
 // the Dart side calls on the player's channels. Main thread only, except the track set-up, which
-// runs where the asset's loads complete and shares only `CompositionState` with the player.
+// runs where the asset's loads complete and shares only the disposed flag with the player.
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "platform/foundation/ns_key_value_observing.h"
@@ -28,16 +27,12 @@ class HVPVideoPlayer : public HVPVideoPlayerInstanceApi,
   ~HVPVideoPlayer() override;
 
   const std::shared_ptr<AVPlayer>& player() const { return player_; }
-  bool disposed() const { return composition_->disposed.load(); }
+  bool disposed() const { return disposed_->load(); }
   bool isPlaying() const { return is_playing_; }
-  bool isInitialized() const { return is_initialized_; }
-  bool isLooping() const { return is_looping_; }
   // Run once, at disposal.
   void setOnDisposed(std::function<void()> onDisposed) { on_disposed_ = std::move(onDisposed); }
   // The first listener also installs the observers and hears the item's status at once.
   void setEventListener(std::shared_ptr<HVPVideoEventListener> listener);
-  // The normalized preferred transform of the first video track; all zero until it loaded.
-  CGAffineTransform preferredTransform() const;
   // The asset's duration in milliseconds; 0 without an asset.
   int64_t duration() const;
 
@@ -71,19 +66,15 @@ class HVPVideoPlayer : public HVPVideoPlayerInstanceApi,
   const std::shared_ptr<HVPViewProvider>& viewProvider() const { return view_provider_; }
 
  private:
-  // What the track set-up shares with the player across threads.
-  struct CompositionState {
-    std::atomic<bool> disposed{false};
-    mutable std::mutex mutex;
-    CGAffineTransform preferredTransform{0, 0, 0, 0, 0, 0};
-  };
+  // Set once, at disposal; the track set-up reads it on the threads where loads complete.
+  using DisposedFlag = std::shared_ptr<const std::atomic<bool>>;
   // The set-up holds the asset, the item and the track weakly: a pending load is stored by the
   // object it loads, and a strong capture would keep that object alive for as long as the load
   // stays pending.
-  static void setUpTracks(const std::shared_ptr<CompositionState>& state,
+  static void setUpTracks(const DisposedFlag& disposed,
                           const std::weak_ptr<HVPAVAsset>& asset,
                           const std::weak_ptr<HVPAVPlayerItem>& item);
-  static void setUpComposition(const std::shared_ptr<CompositionState>& state,
+  static void setUpComposition(const DisposedFlag& disposed,
                                const std::weak_ptr<HVPAVAsset>& asset,
                                const std::weak_ptr<HVPAVPlayerItem>& item,
                                const std::weak_ptr<AVAssetTrack>& track);
@@ -95,7 +86,7 @@ class HVPVideoPlayer : public HVPVideoPlayerInstanceApi,
   void itemDidPlayToEndTime(const NSNotification& notification);
   void removeObservers();
 
-  std::shared_ptr<CompositionState> composition_ = std::make_shared<CompositionState>();
+  const std::shared_ptr<std::atomic<bool>> disposed_ = std::make_shared<std::atomic<bool>>(false);
   bool listeners_registered_ = false;
   bool is_looping_ = false;
   bool is_playing_ = false;

@@ -1,13 +1,11 @@
 #include "plugins/movie_player_avfoundation/messages.g.h"
 
 #include <functional>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/flutter/flutter_basic_message_channel.h"
 #include "platform/flutter/flutter_message_envelope.h"
-#include "platform/flutter/value_deep_equality.h"
 #include "plugins/movie_player_avfoundation/message_arguments.h"
 
 namespace movie_player_avfoundation {
@@ -32,26 +30,6 @@ int64_t integerField(const ValueList& list, size_t index, const char* record) {
   return *integer;
 }
 
-uint64_t hashFields(const char* typeName, const ValueList& fields) {
-  flutter::ValueHasher hasher;
-  hasher.combine(std::hash<std::string_view>()(typeName));
-  for (const auto& field : fields) flutter::deepHash(field, hasher);
-  return hasher.finalize();
-}
-
-bool fieldsEqual(const ValueList& a, const ValueList& b) { return flutter::deepEquals(Value(a), Value(b)); }
-
-template <typename Record>
-bool sameRecord(const Record& self, const flutter::CustomValue& other) {
-  const auto* record = dynamic_cast<const Record*>(&other);
-  return record != nullptr && (record == &self || fieldsEqual(self.toList(), record->toList()));
-}
-
-ValueList wrapPigeonError(const PigeonError& error) {
-  return ValueList{Value(error.code), error.message ? Value(*error.message) : Value(),
-                   error.details};
-}
-
 }  // namespace
 
 // PlatformVideoViewCreationParams.
@@ -67,11 +45,11 @@ std::string PlatformVideoViewCreationParams::description() const {
 }
 
 bool PlatformVideoViewCreationParams::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
 uint64_t PlatformVideoViewCreationParams::messageHash() const {
-  return hashFields(kTypeName, toList());
+  return flutter::recordHash(kTypeName, toList());
 }
 
 // CreationOptions.
@@ -100,10 +78,10 @@ std::string CreationOptions::description() const {
 }
 
 bool CreationOptions::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
-uint64_t CreationOptions::messageHash() const { return hashFields(kTypeName, toList()); }
+uint64_t CreationOptions::messageHash() const { return flutter::recordHash(kTypeName, toList()); }
 
 // TexturePlayerIds.
 
@@ -119,18 +97,18 @@ std::string TexturePlayerIds::description() const {
 }
 
 bool TexturePlayerIds::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
-uint64_t TexturePlayerIds::messageHash() const { return hashFields(kTypeName, toList()); }
+uint64_t TexturePlayerIds::messageHash() const { return flutter::recordHash(kTypeName, toList()); }
 
 // The codec.
 
-Value VideoPlayerPluginMessagesPigeonCodecReader::readValueOfType(uint8_t type) {
-  if (type < kPlatformVideoViewCreationParamsType || type > kTexturePlayerIdsType) {
-    return FlutterStandardReader::readValueOfType(type);
-  }
-  Value fields = readValue();
+bool VideoPlayerPluginMessagesRecords::holds(uint8_t type) {
+  return type >= kPlatformVideoViewCreationParamsType && type <= kTexturePlayerIdsType;
+}
+
+Value VideoPlayerPluginMessagesRecords::read(uint8_t type, const Value& fields) {
   const ValueList* list = fields.asList();
   if (list == nullptr) throw FlutterCodecError("a record must be written as a list");
   switch (type) {
@@ -144,36 +122,23 @@ Value VideoPlayerPluginMessagesPigeonCodecReader::readValueOfType(uint8_t type) 
   }
 }
 
-void VideoPlayerPluginMessagesPigeonCodecWriter::writeValue(const Value& value) {
+std::optional<std::pair<uint8_t, ValueList>> VideoPlayerPluginMessagesRecords::write(
+    const Value& value) {
   if (auto params = value.asCustom<PlatformVideoViewCreationParams>()) {
-    writeByte(kPlatformVideoViewCreationParamsType);
-    writeValue(Value(params->toList()));
-  } else if (auto options = value.asCustom<CreationOptions>()) {
-    writeByte(kCreationOptionsType);
-    writeValue(Value(options->toList()));
-  } else if (auto ids = value.asCustom<TexturePlayerIds>()) {
-    writeByte(kTexturePlayerIdsType);
-    writeValue(Value(ids->toList()));
-  } else {
-    FlutterStandardWriter::writeValue(value);
+    return std::pair{kPlatformVideoViewCreationParamsType, params->toList()};
   }
-}
-
-std::unique_ptr<FlutterStandardWriter> VideoPlayerPluginMessagesPigeonCodecReaderWriter::writerWithData(
-    FlutterBytes& data) const {
-  return std::make_unique<VideoPlayerPluginMessagesPigeonCodecWriter>(data);
-}
-
-std::unique_ptr<FlutterStandardReader> VideoPlayerPluginMessagesPigeonCodecReaderWriter::readerWithData(
-    std::span<const uint8_t> data) const {
-  return std::make_unique<VideoPlayerPluginMessagesPigeonCodecReader>(data);
+  if (auto options = value.asCustom<CreationOptions>()) {
+    return std::pair{kCreationOptionsType, options->toList()};
+  }
+  if (auto ids = value.asCustom<TexturePlayerIds>()) {
+    return std::pair{kTexturePlayerIdsType, ids->toList()};
+  }
+  return std::nullopt;
 }
 
 const std::shared_ptr<const FlutterStandardMessageCodec>& VideoPlayerPluginMessagesPigeonCodec() {
-  static const std::shared_ptr<const FlutterStandardMessageCodec> codec =
-      std::make_shared<FlutterStandardMessageCodec>(
-          std::make_shared<VideoPlayerPluginMessagesPigeonCodecReaderWriter>());
-  return codec;
+  return flutter::sharedPigeonCodec<VideoPlayerPluginMessagesPigeonCodecReader,
+                                    VideoPlayerPluginMessagesPigeonCodecWriter>();
 }
 
 // Set-up.
@@ -186,7 +151,7 @@ using Handler = std::function<ValueList(Api& api, const Value& message)>;
 
 template <typename T>
 ValueList replyOf(PigeonResult<T> result, const std::function<Value(T&)>& toValue) {
-  if (auto* error = std::get_if<PigeonError>(&result)) return wrapPigeonError(*error);
+  if (auto* error = std::get_if<PigeonError>(&result)) return flutter::wrapError(*error);
   return flutter::wrapResult(toValue(std::get<T>(result)));
 }
 
@@ -255,11 +220,10 @@ const std::vector<std::pair<const char*, Handler>>& handlers() {
 void AVFoundationVideoPlayerApiSetup::setUp(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
                                             const std::shared_ptr<AVFoundationVideoPlayerApi>& api,
                                             const std::string& messageChannelSuffix) {
-  const std::string suffix = messageChannelSuffix.empty() ? "" : "." + messageChannelSuffix;
   for (const auto& [operation, handler] : handlers()) {
     FlutterBasicMessageChannel channel(
-        std::string("dev.flutter.pigeon.movie_player_avfoundation.AVFoundationVideoPlayerApi.") +
-            operation + suffix,
+        flutter::pigeonChannelName("movie_player_avfoundation", "AVFoundationVideoPlayerApi",
+                                   operation, messageChannelSuffix),
         messenger, VideoPlayerPluginMessagesPigeonCodec());
     if (!api) {
       channel.setMessageHandler(nullptr);

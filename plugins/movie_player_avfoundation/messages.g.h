@@ -9,19 +9,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/generated_message_support.h"
 
 namespace movie_player_avfoundation {
 
-struct PigeonError {
-  std::string code;
-  std::optional<std::string> message;
-  flutter::Value details;
-};
+using flutter::PigeonError;
 
 // The records are the codec's custom values: wrap one in a Value with std::make_shared.
 struct PlatformVideoViewCreationParams : flutter::CustomValue {
@@ -71,24 +69,18 @@ struct TexturePlayerIds : flutter::CustomValue {
   uint64_t messageHash() const override;
 };
 
-class VideoPlayerPluginMessagesPigeonCodecReader : public FlutterStandardReader {
- public:
-  using FlutterStandardReader::FlutterStandardReader;
-  flutter::Value readValueOfType(uint8_t type) override;
+// The three records, as the shared codec plumbing reads and writes them.
+struct VideoPlayerPluginMessagesRecords {
+  static bool holds(uint8_t type);
+  // Raises FlutterCodecError for fields that are not the record's list.
+  static flutter::Value read(uint8_t type, const flutter::Value& fields);
+  static std::optional<std::pair<uint8_t, flutter::ValueList>> write(const flutter::Value& value);
 };
 
-class VideoPlayerPluginMessagesPigeonCodecWriter : public FlutterStandardWriter {
- public:
-  using FlutterStandardWriter::FlutterStandardWriter;
-  void writeValue(const flutter::Value& value) override;
-};
-
-class VideoPlayerPluginMessagesPigeonCodecReaderWriter : public FlutterStandardReaderWriter {
- public:
-  std::unique_ptr<FlutterStandardWriter> writerWithData(FlutterBytes& data) const override;
-  std::unique_ptr<FlutterStandardReader> readerWithData(
-      std::span<const uint8_t> data) const override;
-};
+using VideoPlayerPluginMessagesPigeonCodecReader =
+    flutter::PigeonCodecReader<VideoPlayerPluginMessagesRecords>;
+using VideoPlayerPluginMessagesPigeonCodecWriter =
+    flutter::PigeonCodecWriter<VideoPlayerPluginMessagesRecords>;
 
 // The one codec of this layer, shared with the platform-view factory.
 const std::shared_ptr<const FlutterStandardMessageCodec>& VideoPlayerPluginMessagesPigeonCodec();

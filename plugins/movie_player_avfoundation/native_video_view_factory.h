@@ -15,9 +15,8 @@ class NativeVideoViewFactory final : public FlutterPlatformViewFactory {
   // Finds a live player by id; null when there is none (or the plug-in is gone).
   using PlayerProvider = std::function<std::shared_ptr<HVPVideoPlayer>(int64_t playerId)>;
 
-  NativeVideoViewFactory(std::shared_ptr<FlutterBinaryMessenger> messenger,
-                         PlayerProvider playerByIdentifierProvider)
-      : messenger_(std::move(messenger)), player_provider_(std::move(playerByIdentifierProvider)) {}
+  explicit NativeVideoViewFactory(PlayerProvider playerByIdentifierProvider)
+      : player_provider_(std::move(playerByIdentifierProvider)) {}
 
   // An empty view when the arguments name no live player.
   std::shared_ptr<NSView> createWithViewIdentifier(int64_t viewId,
@@ -25,7 +24,6 @@ class NativeVideoViewFactory final : public FlutterPlatformViewFactory {
   std::shared_ptr<const FlutterMessageCodec> createArgsCodec() override;
 
  private:
-  std::shared_ptr<FlutterBinaryMessenger> messenger_;
   PlayerProvider player_provider_;
 };
 

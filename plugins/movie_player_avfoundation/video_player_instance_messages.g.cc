@@ -2,12 +2,10 @@
 
 #include <functional>
 #include <sstream>
-#include <string_view>
 #include <utility>
 
 #include "platform/flutter/flutter_basic_message_channel.h"
 #include "platform/flutter/flutter_message_envelope.h"
-#include "platform/flutter/value_deep_equality.h"
 #include "plugins/movie_player_avfoundation/message_arguments.h"
 
 namespace movie_player_avfoundation {
@@ -106,24 +104,6 @@ std::string listText(const std::optional<std::vector<Record>>& records) {
   return out + ")";
 }
 
-template <typename Record>
-bool sameRecord(const Record& self, const flutter::CustomValue& other) {
-  const auto* record = dynamic_cast<const Record*>(&other);
-  return record != nullptr &&
-         (record == &self || flutter::deepEquals(Value(self.toList()), Value(record->toList())));
-}
-
-template <typename Record>
-uint64_t hashRecord(const Record& record) {
-  flutter::ValueHasher hasher;
-  hasher.combine(std::hash<std::string_view>()(Record::kTypeName));
-  for (const auto& field : record.toList()) {
-    hasher.combine(31);
-    flutter::deepHash(field, hasher);
-  }
-  return hasher.finalize();
-}
-
 }  // namespace
 
 // HVPMediaSelectionAudioTrackData.
@@ -152,10 +132,12 @@ std::string HVPMediaSelectionAudioTrackData::description() const {
 }
 
 bool HVPMediaSelectionAudioTrackData::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
-uint64_t HVPMediaSelectionAudioTrackData::messageHash() const { return hashRecord(*this); }
+uint64_t HVPMediaSelectionAudioTrackData::messageHash() const {
+  return flutter::recordHash(kTypeName, toList());
+}
 
 // HVPMediaSelectionVideoTrackData.
 
@@ -187,10 +169,12 @@ std::string HVPMediaSelectionVideoTrackData::description() const {
 }
 
 bool HVPMediaSelectionVideoTrackData::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
-uint64_t HVPMediaSelectionVideoTrackData::messageHash() const { return hashRecord(*this); }
+uint64_t HVPMediaSelectionVideoTrackData::messageHash() const {
+  return flutter::recordHash(kTypeName, toList());
+}
 
 // HVPAssetVideoTrackData.
 
@@ -220,10 +204,12 @@ std::string HVPAssetVideoTrackData::description() const {
 }
 
 bool HVPAssetVideoTrackData::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
-uint64_t HVPAssetVideoTrackData::messageHash() const { return hashRecord(*this); }
+uint64_t HVPAssetVideoTrackData::messageHash() const {
+  return flutter::recordHash(kTypeName, toList());
+}
 
 // HVPNativeVideoTrackData.
 
@@ -245,18 +231,20 @@ std::string HVPNativeVideoTrackData::description() const {
 }
 
 bool HVPNativeVideoTrackData::equals(const flutter::CustomValue& other) const {
-  return sameRecord(*this, other);
+  return flutter::recordEquals(*this, other);
 }
 
-uint64_t HVPNativeVideoTrackData::messageHash() const { return hashRecord(*this); }
+uint64_t HVPNativeVideoTrackData::messageHash() const {
+  return flutter::recordHash(kTypeName, toList());
+}
 
 // The codec.
 
-Value HVPVideoPlayerInstanceMessagesPigeonCodecReader::readValueOfType(uint8_t type) {
-  if (type < kAudioTrackType || type > kNativeVideoTrackType) {
-    return FlutterStandardReader::readValueOfType(type);
-  }
-  Value fields = readValue();
+bool HVPVideoPlayerInstanceMessagesRecords::holds(uint8_t type) {
+  return type >= kAudioTrackType && type <= kNativeVideoTrackType;
+}
+
+Value HVPVideoPlayerInstanceMessagesRecords::read(uint8_t type, const Value& fields) {
   const ValueList* list = fields.asList();
   if (list == nullptr) throw FlutterCodecError("a record must be written as a list");
   switch (type) {
@@ -275,40 +263,26 @@ Value HVPVideoPlayerInstanceMessagesPigeonCodecReader::readValueOfType(uint8_t t
   }
 }
 
-void HVPVideoPlayerInstanceMessagesPigeonCodecWriter::writeValue(const Value& value) {
+std::optional<std::pair<uint8_t, ValueList>> HVPVideoPlayerInstanceMessagesRecords::write(
+    const Value& value) {
   if (auto audio = value.asCustom<HVPMediaSelectionAudioTrackData>()) {
-    writeByte(kAudioTrackType);
-    writeValue(Value(audio->toList()));
-  } else if (auto variant = value.asCustom<HVPMediaSelectionVideoTrackData>()) {
-    writeByte(kMediaSelectionVideoTrackType);
-    writeValue(Value(variant->toList()));
-  } else if (auto track = value.asCustom<HVPAssetVideoTrackData>()) {
-    writeByte(kAssetVideoTrackType);
-    writeValue(Value(track->toList()));
-  } else if (auto tracks = value.asCustom<HVPNativeVideoTrackData>()) {
-    writeByte(kNativeVideoTrackType);
-    writeValue(Value(tracks->toList()));
-  } else {
-    FlutterStandardWriter::writeValue(value);
+    return std::pair{kAudioTrackType, audio->toList()};
   }
-}
-
-std::unique_ptr<FlutterStandardWriter>
-HVPVideoPlayerInstanceMessagesPigeonCodecReaderWriter::writerWithData(FlutterBytes& data) const {
-  return std::make_unique<HVPVideoPlayerInstanceMessagesPigeonCodecWriter>(data);
-}
-
-std::unique_ptr<FlutterStandardReader>
-HVPVideoPlayerInstanceMessagesPigeonCodecReaderWriter::readerWithData(
-    std::span<const uint8_t> data) const {
-  return std::make_unique<HVPVideoPlayerInstanceMessagesPigeonCodecReader>(data);
+  if (auto variant = value.asCustom<HVPMediaSelectionVideoTrackData>()) {
+    return std::pair{kMediaSelectionVideoTrackType, variant->toList()};
+  }
+  if (auto track = value.asCustom<HVPAssetVideoTrackData>()) {
+    return std::pair{kAssetVideoTrackType, track->toList()};
+  }
+  if (auto tracks = value.asCustom<HVPNativeVideoTrackData>()) {
+    return std::pair{kNativeVideoTrackType, tracks->toList()};
+  }
+  return std::nullopt;
 }
 
 const std::shared_ptr<const FlutterStandardMessageCodec>& HVPVideoPlayerInstanceMessagesPigeonCodec() {
-  static const std::shared_ptr<const FlutterStandardMessageCodec> codec =
-      std::make_shared<FlutterStandardMessageCodec>(
-          std::make_shared<HVPVideoPlayerInstanceMessagesPigeonCodecReaderWriter>());
-  return codec;
+  return flutter::sharedPigeonCodec<HVPVideoPlayerInstanceMessagesPigeonCodecReader,
+                                    HVPVideoPlayerInstanceMessagesPigeonCodecWriter>();
 }
 
 // Set-up.
@@ -404,11 +378,10 @@ const std::vector<Operation>& operations() {
 void SetUpHVPVideoPlayerInstanceApiWithSuffix(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
                                               const std::shared_ptr<HVPVideoPlayerInstanceApi>& api,
                                               const std::string& messageChannelSuffix) {
-  const std::string suffix = messageChannelSuffix.empty() ? "" : "." + messageChannelSuffix;
   for (const auto& operation : operations()) {
     FlutterBasicMessageChannel channel(
-        std::string("dev.flutter.pigeon.movie_player_avfoundation.VideoPlayerInstanceApi.") +
-            operation.name + suffix,
+        flutter::pigeonChannelName("movie_player_avfoundation", "VideoPlayerInstanceApi",
+                                   operation.name, messageChannelSuffix),
         messenger, HVPVideoPlayerInstanceMessagesPigeonCodec());
     if (!api) {
       channel.setMessageHandler(nullptr);

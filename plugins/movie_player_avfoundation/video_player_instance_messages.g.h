@@ -9,11 +9,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/generated_message_support.h"
 
 namespace movie_player_avfoundation {
 
@@ -85,24 +87,18 @@ struct HVPNativeVideoTrackData : flutter::CustomValue {
   uint64_t messageHash() const override;
 };
 
-class HVPVideoPlayerInstanceMessagesPigeonCodecReader : public FlutterStandardReader {
- public:
-  using FlutterStandardReader::FlutterStandardReader;
-  flutter::Value readValueOfType(uint8_t type) override;
+// The four track records, as the shared codec plumbing reads and writes them.
+struct HVPVideoPlayerInstanceMessagesRecords {
+  static bool holds(uint8_t type);
+  // Raises FlutterCodecError for fields that are not the record's list.
+  static flutter::Value read(uint8_t type, const flutter::Value& fields);
+  static std::optional<std::pair<uint8_t, flutter::ValueList>> write(const flutter::Value& value);
 };
 
-class HVPVideoPlayerInstanceMessagesPigeonCodecWriter : public FlutterStandardWriter {
- public:
-  using FlutterStandardWriter::FlutterStandardWriter;
-  void writeValue(const flutter::Value& value) override;
-};
-
-class HVPVideoPlayerInstanceMessagesPigeonCodecReaderWriter : public FlutterStandardReaderWriter {
- public:
-  std::unique_ptr<FlutterStandardWriter> writerWithData(FlutterBytes& data) const override;
-  std::unique_ptr<FlutterStandardReader> readerWithData(
-      std::span<const uint8_t> data) const override;
-};
+using HVPVideoPlayerInstanceMessagesPigeonCodecReader =
+    flutter::PigeonCodecReader<HVPVideoPlayerInstanceMessagesRecords>;
+using HVPVideoPlayerInstanceMessagesPigeonCodecWriter =
+    flutter::PigeonCodecWriter<HVPVideoPlayerInstanceMessagesRecords>;
 
 // The one codec that every player's channels use.
 const std::shared_ptr<const FlutterStandardMessageCodec>& HVPVideoPlayerInstanceMessagesPigeonCodec();

@@ -16,11 +16,10 @@ void VideoPlayerPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar)
   std::shared_ptr<VideoPlayerPlugin> plugin(new VideoPlayerPlugin(
       registrar.messenger(), registrar.textures(),
       std::make_shared<HVPDefaultViewProvider>(registrar),
-      std::make_shared<DefaultAssetProvider>(registrar)));
+      std::make_shared<DefaultAssetProvider>()));
   registrar.publish(plugin);
   registrar.registerViewFactory(
       std::make_shared<NativeVideoViewFactory>(
-          registrar.messenger(),
           [weak = std::weak_ptr<VideoPlayerPlugin>(plugin)](int64_t playerId) {
             auto owner = weak.lock();
             return owner ? owner->playerForIdentifier(playerId) : nullptr;
@@ -120,9 +119,9 @@ std::optional<std::string> VideoPlayerPlugin::getAssetUrl(const std::string& ass
   if (!normalized) return std::nullopt;
   auto bundle = NSBundle::mainBundle();
   if (auto path = bundle->pathForResource(*normalized, "")) {
-    if (!resolvesInside(*path, bundle->resourcePath() + "/" + kBundleAssetsFolder)) {
-      return std::nullopt;
-    }
+    const std::string assets =
+        bundle->resourcePath() + "/" + flutter::EngineRegistrar::kAssetsFolder;
+    if (!resolvesInside(*path, assets)) return std::nullopt;
     return NSURL::fileURLWithPath(*path).absoluteString();
   }
   NSURL bundleURL = NSURL::fileURLWithPath(bundle->bundlePath(), true);

@@ -134,7 +134,8 @@ class AttributingRegistry final : public FlutterPluginRegistry {
   explicit AttributingRegistry(std::shared_ptr<FlutterViewController> controller)
       : controller_(std::move(controller)), known_(installed()) {}
 
-  std::shared_ptr<FlutterPluginRegistrar> registrarForPlugin(const std::string& pluginKey) override {
+  std::shared_ptr<FlutterPluginRegistrar> registrarForPlugin(
+      const std::string& pluginKey) override {
     settle();
     current_ = pluginKey;
     EXPECT_TRUE(channels_.emplace(pluginKey, ChannelSet{}).second) << "asked twice: " << pluginKey;
