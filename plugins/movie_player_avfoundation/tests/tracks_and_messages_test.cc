@@ -1,5 +1,5 @@
 // Track lists and selection, the composition for a rotated track, a track set-up that ends after
-// disposal, and the codecs' bytes.
+// disposal, media times, and the codecs' bytes and record equality.
 #include <cmath>
 
 #include "plugins/movie_player_avfoundation/hvp_track_selection.h"
@@ -64,14 +64,29 @@ TEST_F(VideoPlayerTest, VideoTracksFollowTheTenPercentRule) {
   EXPECT_EQ(call(id, "getVideoTracks"), ValueList{Value()});
 }
 
-TEST(TrackSelection, CodecStrings) {
-  EXPECT_EQ(codecStringFromFourCharCode(0x61766331), "avc1");
-  EXPECT_EQ(codecStringFromFourCharCode(0x68766331), "hevc");
-  EXPECT_EQ(codecStringFromFourCharCode(0x76703039), "vp9");
-  EXPECT_EQ(codecStringFromFourCharCode(0x6d703476), std::nullopt);
+TEST_F(VideoPlayerTest, VideoTracksNameTheirFirstCodecWhenItIsKnown) {
+  int64_t id = createPlatformPlayer();
+  auto variant = [](std::vector<uint32_t> codecs) {
+    return AVAssetVariant{1e6, AVAssetVariantVideoAttributes{{640, 360}, 30, std::move(codecs)}};
+  };
+  const uint32_t avc1 = 0x61766331, hvc1 = 0x68766331, vp09 = 0x76703039, mp4v = 0x6d703476;
+  av::setVariants(*item()->asset(), {variant({avc1}), variant({hvc1}), variant({vp09}),
+                                     variant({mp4v}), variant({}), variant({vp09, avc1}),
+                                     variant({mp4v, avc1})});
+  av::finishLoadingKey(*item()->asset(), "variants");
+  auto data = call(id, "getVideoTracks")[0].asCustom<HVPNativeVideoTrackData>();
+  ASSERT_TRUE(data && data->mediaSelectionTracks);
+  std::vector<std::optional<std::string>> codecs;
+  for (const auto& track : *data->mediaSelectionTracks) codecs.push_back(track.codec);
+  EXPECT_EQ(codecs, (std::vector<std::optional<std::string>>{
+                        "avc1", "hevc", "vp9", std::nullopt, std::nullopt, "vp9", std::nullopt}));
+}
+
+TEST(MediaTimes, MillisecondsTruncateTowardZeroAndSaturate) {
   EXPECT_EQ(HVPMillisFromTime(kCMTimeIndefinite), kIndefiniteMillis);
-  EXPECT_EQ(HVPMillisFromTime(CMTimeMake(INT64_MAX, 1)), INT64_MAX);  // saturates
+  EXPECT_EQ(HVPMillisFromTime(CMTimeMake(INT64_MAX, 1)), INT64_MAX);
   EXPECT_EQ(HVPMillisFromTime(CMTimeMake(-1999, 1000)), -1999);
+  EXPECT_EQ(HVPMillisFromTime(CMTimeMake(-19999, 10000)), -1999);
 }
 
 TEST_F(VideoPlayerTest, RotatedTrackGetsAComposition) {
@@ -145,6 +160,38 @@ TEST(MessageCodecs, BytesMatchHandBuiltVectors) {
   nanA.frameRate = nanB.frameRate = std::nan("");
   EXPECT_TRUE(nanA.equals(nanB));
   EXPECT_EQ(nanA.messageHash(), nanB.messageHash());
+}
+
+// Records equal only records of their own kind, and a copy off the wire, nested records
+// included, equals and hashes like the original.
+TEST(MessageCodecs, EqualRecordsHashAlikeInBothLayers) {
+  auto roundTrip = [](const auto& codec, auto record) {
+    using Record = decltype(record);
+    auto back = codec->decode(codec->encode(Value(std::make_shared<const Record>(record))));
+    auto copy = back.template asCustom<Record>();
+    EXPECT_NE(copy, nullptr);
+    return copy ? *copy : Record();
+  };
+  CreationOptions options("https://e.com/a.mp4", {{"A", "1"}, {"B", "2"}});
+  auto optionsBack = roundTrip(VideoPlayerPluginMessagesPigeonCodec(), options);
+  EXPECT_TRUE(optionsBack.equals(options));
+  EXPECT_EQ(optionsBack.messageHash(), options.messageHash());
+  EXPECT_FALSE(TexturePlayerIds(1, 2).equals(TexturePlayerIds(1, 3)));
+  EXPECT_FALSE(PlatformVideoViewCreationParams(1).equals(TexturePlayerIds(1, 0)));
+
+  HVPAssetVideoTrackData track;
+  track.trackId = 4;
+  track.frameRate = std::nan("");
+  HVPMediaSelectionVideoTrackData variant;
+  variant.bitrate = 800000;
+  HVPNativeVideoTrackData data;
+  data.assetTracks = std::vector{track};
+  data.mediaSelectionTracks = std::vector{variant};
+  auto dataBack = roundTrip(HVPVideoPlayerInstanceMessagesPigeonCodec(), data);
+  EXPECT_TRUE(dataBack.equals(data));
+  EXPECT_EQ(dataBack.messageHash(), data.messageHash());
+  dataBack.assetTracks->at(0).isSelected = true;
+  EXPECT_FALSE(dataBack.equals(data));
 }
 
 }  // namespace
