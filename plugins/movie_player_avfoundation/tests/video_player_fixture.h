@@ -32,7 +32,7 @@ inline const std::string kInstance =
     "dev.flutter.pigeon.movie_player_avfoundation.VideoPlayerInstanceApi.";
 
 inline std::string events(int64_t playerId) {
-  return std::string(kEventChannelPrefix) + std::to_string(playerId);
+  return "com.velmora.host/videoPlayer/videoEvents" + std::to_string(playerId);
 }
 
 class VideoPlayerTest : public ::testing::Test {

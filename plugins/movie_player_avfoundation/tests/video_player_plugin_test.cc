@@ -83,7 +83,7 @@ TEST_F(VideoPlayerTest, PlatformViewsShowTheirPlayerOrNothing) {
         Value(std::make_shared<const PlatformVideoViewCreationParams>(playerId)));
     return dart.invokeMethod(flutter::kPlatformViewsChannel, "create",
                              ValueMap{{"id", viewId},
-                                      {"viewType", kPlatformViewType},
+                                      {"viewType", "com.velmora.host/movie_player_view"},
                                       {"params", Value(std::move(params))}});
   };
   ASSERT_TRUE(create(1, id).isSuccess());
