@@ -17,6 +17,7 @@
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/flutter_engine.h"
 #include "plugins/litedb/litedb_darwin_database.h"
+#include "plugins/litedb/litedb_darwin_database_queue.h"
 #include "plugins/litedb/litedb_plugin.h"
 #include "plugins/litedb/litedb_sql_values.h"
 
@@ -299,7 +300,10 @@ void BM_Plugin_Query100k(benchmark::State& state) {
 // without the channel, the codec or the hop to the main queue.
 void BM_Page_Query100k(benchmark::State& state) {
   auto db = litedb::LiteDbDarwinDatabase::databaseWithPath(queryDatabase());
-  db->open();
+  // Opened as the work queue opens its connection.
+  db->openWithFlags(litedb::LiteDbDarwinDatabaseQueue::connectionFlags(
+                        litedb::LiteDbDarwinDatabaseQueue::kDefaultFlags),
+                    std::nullopt);
   measureAgainstRawQuery(
       state,
       [&] {
