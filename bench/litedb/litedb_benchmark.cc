@@ -284,7 +284,7 @@ void measureAgainstRawQuery(benchmark::State& state, const std::function<void()>
                             double goal) {
   sqlite3* db = openRaw(queryDatabase());
   measure(state, {[&] { return secondsOf(plugin); }, [&] { return secondsOf([&] { rawQuery(db); }); }},
-          7, goal);
+          15, goal);
   sqlite3_close(db);
 }
 
