@@ -212,7 +212,7 @@ void BM_Plugin(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(plugin.render(drawing));
   RawPoppler raw;
   auto [plugin_ns, poppler_ns] = interleavedMedians(
-      9, [&] { plugin.render(drawing); }, [&] { raw.render(drawing); });
+      15, [&] { plugin.render(drawing); }, [&] { raw.render(drawing); });
   state.counters["vs_poppler"] = plugin_ns / poppler_ns;
   state.counters["goal_vs_poppler"] = kGoalVsPoppler;
   state.counters["meets_goal"] = plugin_ns / poppler_ns <= kGoalVsPoppler ? 1 : 0;
