@@ -21,10 +21,14 @@ void warnIfResultSetsLeftOpen(LiteDbDarwinDatabase* db) {
 
 }  // namespace
 
+int LiteDbDarwinDatabaseQueue::connectionFlags(int flags) {
+  return (flags & SQLITE_OPEN_FULLMUTEX) != 0 ? flags : flags | SQLITE_OPEN_NOMUTEX;
+}
+
 std::shared_ptr<LiteDbDarwinDatabaseQueue> LiteDbDarwinDatabaseQueue::databaseQueueWithPath(
     std::optional<std::string> path, int flags, std::optional<std::string> vfsName) {
   auto db = LiteDbDarwinDatabase::databaseWithPath(path);
-  if (!db->openWithFlags(flags, vfsName)) {
+  if (!db->openWithFlags(connectionFlags(flags), vfsName)) {
     NSLog("Could not create database queue for path %s", path ? path->c_str() : "(null)");
     return nullptr;
   }
@@ -73,7 +77,7 @@ void LiteDbDarwinDatabaseQueue::closeDatabase() {
 LiteDbDarwinDatabase* LiteDbDarwinDatabaseQueue::database() {
   if (!db_ || !db_->isOpen()) {
     if (!db_) setDatabase(LiteDbDarwinDatabase::databaseWithPath(path_));
-    if (!db_->openWithFlags(open_flags_, vfs_name_)) {
+    if (!db_->openWithFlags(connectionFlags(open_flags_), vfs_name_)) {
       NSLog("LiteDbDarwinDatabaseQueue could not reopen database for path %s",
             path_ ? path_->c_str() : "(null)");
       setDatabase(nullptr);

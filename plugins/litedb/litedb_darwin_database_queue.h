@@ -31,6 +31,10 @@ class LiteDbDarwinDatabaseQueue : public std::enable_shared_from_this<LiteDbDarw
   static std::shared_ptr<LiteDbDarwinDatabaseQueue> databaseQueueWithURL(
       const NSURL* url, int flags = kDefaultFlags, std::optional<std::string> vfsName = std::nullopt);
   static const char* databaseClass() { return "LiteDbDarwinDatabase"; }
+  // The flags the connection is opened with: the queue is its only user, one block at a time,
+  // so SQLite's own locking of it on every step and column read is left out, unless the caller
+  // asks for it with SQLITE_OPEN_FULLMUTEX.
+  static int connectionFlags(int flags);
 
   LiteDbDarwinDatabaseQueue(std::optional<std::string> path, int flags,
                             std::optional<std::string> vfsName);

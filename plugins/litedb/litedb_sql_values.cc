@@ -1,5 +1,6 @@
 #include "plugins/litedb/litedb_sql_values.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugins/litedb/litedb_text.h"
@@ -171,6 +172,12 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
                                     std::optional<int64_t> cursorPageSize) {
   LiteDbResultPage result;
   flutter::ValueList rows;
+  // A cursor's page is known to hold at most its size: room for it up front, within a bound,
+  // spares the regrowth of every page.
+  constexpr int64_t kRowsReservedAtMost = 4096;
+  if (cursorPageSize && *cursorPageSize > 0) {
+    rows.reserve(static_cast<size_t>(std::min(*cursorPageSize, kRowsReservedAtMost)));
+  }
   int column_count = 0;
   for (;;) {
     NSError error;

@@ -2,7 +2,11 @@
 // API that the plug-in does not call.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <thread>
+#include <vector>
 
 #include "plugins/litedb/litedb_darwin_database.h"
 #include "plugins/litedb/litedb_darwin_database_additions.h"
@@ -171,6 +175,74 @@ TEST(LiteDbDarwinDatabaseQueueTest, TransactionsReentryAndReopening) {
   queue->close();
   EXPECT_FALSE(LiteDbDarwinDatabaseQueue::databaseQueueWithPath(folder.file("none/x.db"),
                                                                 SQLITE_OPEN_READONLY));
+}
+
+// The queue's connection is opened without SQLite's own locking: the queue alone must keep its
+// blocks apart, whichever threads send them, and interrupting from another thread still works.
+TEST(LiteDbDarwinDatabaseQueueTest, BlocksFromManyThreadsRunOneAtATimeAndCanBeInterrupted) {
+  testing::TemporaryFolder folder;
+  auto queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(folder.file("many.db"));
+  ASSERT_TRUE(queue);
+  queue->inDatabase([](LiteDbDarwinDatabase* db) {
+    db->executeUpdate("PRAGMA synchronous = OFF");
+    db->executeUpdate("CREATE TABLE t (v)");
+  });
+
+  constexpr int kThreads = 4, kRowsEach = 50;
+  std::atomic<int> running{0}, overlaps{0};
+  std::vector<std::thread> senders;
+  for (int sender = 0; sender < kThreads; ++sender) {
+    senders.emplace_back([&, sender] {
+      for (int i = 0; i < kRowsEach; ++i) {
+        auto insert = [&, value = sender * kRowsEach + i](LiteDbDarwinDatabase* db) {
+          if (running.fetch_add(1) != 0) ++overlaps;
+          db->executeUpdate("INSERT INTO t VALUES (?)", {int64_t{value}});
+          auto rows = db->executeQuery("SELECT count(*) FROM t");
+          if (rows && rows->next()) rows->close();
+          running.fetch_sub(1);
+        };
+        if (i % 2 == 0) {
+          queue->inDatabaseAsync(insert);
+        } else {
+          queue->inDatabase(insert);
+        }
+      }
+    });
+  }
+  for (auto& sender : senders) sender.join();
+  int64_t count = 0, sum = 0;
+  queue->inDatabase([&](LiteDbDarwinDatabase* db) {
+    LiteDbDarwinDatabaseAdditions additions(*db);
+    count = additions.longForQuery("SELECT count(*) FROM t");
+    sum = additions.longForQuery("SELECT sum(v) FROM t");
+  });
+  constexpr int kRows = kThreads * kRowsEach;
+  EXPECT_EQ(overlaps.load(), 0);
+  EXPECT_EQ(count, kRows);
+  EXPECT_EQ(sum, int64_t{kRows} * (kRows - 1) / 2);
+
+  // A statement that would run for hours ends once interrupted from this thread. The state is
+  // shared so that a statement that never ends cannot outlive what it writes to.
+  struct Outcome {
+    std::atomic<bool> done{false};
+    std::atomic<int> code{SQLITE_OK};
+  };
+  auto outcome = std::make_shared<Outcome>();
+  queue->inDatabaseAsync([outcome](LiteDbDarwinDatabase* db) {
+    auto rows = db->executeQuery(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
+    if (rows) rows->next();
+    outcome->code = db->lastErrorCode();
+    outcome->done = true;
+  });
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!outcome->done && std::chrono::steady_clock::now() < deadline) {
+    queue->interrupt();
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(outcome->done.load());
+  EXPECT_EQ(outcome->code.load(), SQLITE_INTERRUPT);
+  queue->close();
 }
 
 }  // namespace

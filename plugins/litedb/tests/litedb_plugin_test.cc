@@ -326,6 +326,12 @@ TEST_F(LiteDbPluginTest, CursorsPageThroughResults) {
   EXPECT_FALSE(cursorOf(query(id, "SELECT v FROM n WHERE v < 4", Value("cursorPageSize"),
                               Value(int32_t{10})))
                    .has_value());
+  // A page far larger than any table costs only the rows it holds.
+  auto all = query(id, "SELECT v FROM n", Value("cursorPageSize"),
+                   Value(std::numeric_limits<int32_t>::max()));
+  ASSERT_TRUE(all.isSuccess()) << all.describe();
+  EXPECT_EQ(rowCount(all), 25u);
+  EXPECT_FALSE(cursorOf(all).has_value());
   close(id);
 }
 

@@ -358,6 +358,31 @@ TEST_F(TileRenderTest, PaintsWhiteExactlyUnderThePageArea) {
   EXPECT_TRUE(near(pixelAt(beyond, 50, 15, 5), kWhite));
 }
 
+// Bitmaps of several MiB take another way to their memory: every byte beyond the page must
+// still be transparent, and the page still drawn.
+TEST_F(TileRenderTest, LargeBitmapsAreTransparentEverywhereNothingIsDrawn) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  constexpr size_t kWidth = 2048, kHeight = 1200;
+  auto tile = bitmapOf(getTile("doc", 1, 1, kWidth, kHeight, 0, 0));
+  ASSERT_EQ(tile.size(), kWidth * 4 * kHeight);
+  size_t drawn_beyond = 0;
+  for (size_t y = 0; y < kHeight; ++y) {
+    for (size_t x = 0; x < kWidth; ++x) {
+      if (x < 612 && y < 792) continue;
+      const uint8_t* pixel = &tile[(y * kWidth + x) * 4];
+      drawn_beyond += (pixel[0] | pixel[1] | pixel[2] | pixel[3]) != 0;
+    }
+  }
+  EXPECT_EQ(drawn_beyond, 0u);
+  EXPECT_TRUE(near(pixelAt(tile, kWidth, 5, 5), kWhite));
+  EXPECT_TRUE(near(pixelAt(tile, kWidth, 10, 780), kRed));
+
+  auto page = bitmapOf(getPage("doc", 1, 1224, 1584));
+  ASSERT_EQ(page.size(), 1224u * 4 * 1584);
+  EXPECT_TRUE(near(pixelAt(page, 1224, 20, 1560), kRed));
+  EXPECT_TRUE(near(pixelAt(page, 1224, 20, 20), kTransparent));
+}
+
 TEST_F(TileRenderTest, ExtremeButFiniteValuesDrawWithoutHarm) {
   ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
   EXPECT_EQ(bitmapOf(getTile("doc", 1, 1e9, 64, 64, 300, 300)).size(), 64u * 4 * 64);
