@@ -50,6 +50,10 @@ FlutterError fileUnreadable(const std::string& path) {
 
 FlutterError bitmapFailed() { return pdfError(kBitmapFailedCode, "The bitmap could not be made"); }
 
+FlutterError unknownDocument(const std::string& documentId) {
+  return pdfError(kUnknownDocumentCode, "No document is open under the id \"" + documentId + "\"");
+}
+
 }  // namespace
 
 void PdfPagesPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
@@ -80,71 +84,69 @@ void PdfPagesPlugin::initializePdfRenderer(const Value& arguments, const Flutter
   PdfArguments args(arguments);
   auto bytes = args.bytes("documentBytes");
   auto document_id = args.string("documentID");
-  if (!args.ok()) return result(args.error());
+  if (!args.ok()) return refuseInTurn(result, args.error());
 
   // The document reads a private copy, never the message's buffer.
   CFDataRef data = CFDataCreate(bytes->data(), static_cast<CFIndex>(bytes->size()));
-  if (!data) return result(pdfError(kLoadFailedCode, "The document bytes could not be copied"));
-  loadInOrder(
-      std::move(*document_id),
-      [data = std::move(data), password = args.optionalString("password")] {
-        CGPDFDocumentRef document =
-            CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
-        if (!document) {
-          return Loaded{nullptr, 0, pdfError(kLoadFailedCode, "The bytes are not a PDF document")};
-        }
-        return unlock(std::move(document), password);
-      },
-      result);
+  if (!data) {
+    return refuseInTurn(result,
+                        pdfError(kLoadFailedCode, "The document bytes could not be copied"));
+  }
+  answerInTurn(result, [data = std::move(data), document_id = std::move(*document_id),
+                        password = args.optionalString("password")](PdfPagesPlugin& plugin) {
+    CGPDFDocumentRef document =
+        CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
+    if (!document) return Answer(pdfError(kLoadFailedCode, "The bytes are not a PDF document"));
+    return plugin.unlockAndStore(document_id, std::move(document), password);
+  });
 }
 
 void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult& result) {
   PdfArguments args(arguments);
   auto path = args.string("path");
   auto document_id = args.string("documentID");
-  if (!args.ok()) return result(args.error());
+  if (!args.ok()) return refuseInTurn(result, args.error());
 
-  loadInOrder(
-      std::move(*document_id),
-      [path = std::move(*path), password = args.optionalString("password")] {
-        CGDataProviderRef provider = CGDataProviderCreateWithURL(fileURL(path));
-        if (!provider) return Loaded{nullptr, 0, fileUnreadable(path)};
-        CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
-        if (!document) {
-          return Loaded{nullptr, 0, pdfError(kLoadFailedCode, "The file is not a PDF document")};
-        }
-        return unlock(std::move(document), password);
-      },
-      result);
+  answerInTurn(result, [path = std::move(*path), document_id = std::move(*document_id),
+                        password = args.optionalString("password")](PdfPagesPlugin& plugin) {
+    CGDataProviderRef provider = CGDataProviderCreateWithURL(fileURL(path));
+    if (!provider) return Answer(fileUnreadable(path));
+    CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
+    if (!document) return Answer(pdfError(kLoadFailedCode, "The file is not a PDF document"));
+    return plugin.unlockAndStore(document_id, std::move(document), password);
+  });
 }
 
-void PdfPagesPlugin::loadInOrder(std::string documentId, std::function<Loaded()> open,
-                                 FlutterResult result) {
-  dispatch_async(load_queue_, [self = shared_from_this(), documentId = std::move(documentId),
-                               open = std::move(open), result = std::move(result)]() mutable {
-    Loaded loaded = open();
+void PdfPagesPlugin::answerInTurn(FlutterResult result, Work work) {
+  dispatch_async(document_queue_, [self = shared_from_this(), work = std::move(work),
+                                   result = std::move(result)]() mutable {
+    // The answer (a bitmap, say) moves on to the main queue whole; its bytes are not copied.
     dispatch_async(dispatch_get_main_queue(),
-                   [self = std::move(self), documentId = std::move(documentId),
-                    loaded = std::move(loaded), result = std::move(result)] {
-                     if (loaded.error) return result(*loaded.error);
-                     self->document_repo_[documentId] = loaded.document;
-                     result(Value(std::to_string(loaded.pageCount)));
+                   [answer = work(*self), result = std::move(result)]() mutable {
+                     std::visit([&](auto& outcome) { result(std::move(outcome)); }, answer);
                    });
   });
 }
 
-PdfPagesPlugin::Loaded PdfPagesPlugin::unlock(CGPDFDocumentRef document,
-                                              const std::optional<std::string>& password) {
+void PdfPagesPlugin::refuseInTurn(FlutterResult result, FlutterError error) {
+  answerInTurn(std::move(result),
+               [error = std::move(error)](PdfPagesPlugin&) { return Answer(error); });
+}
+
+PdfPagesPlugin::Answer PdfPagesPlugin::unlockAndStore(const std::string& documentId,
+                                                      CGPDFDocumentRef document,
+                                                      const std::optional<std::string>& password) {
   // Without a password an encrypted document is kept as it is (locked, with no pages, when it
   // needs one); a password for a document that is not encrypted is ignored. The password goes on
   // as C text, so one holding a NUL would be cut short there: it is no password of the file.
   if (password && CGPDFDocumentIsEncrypted(document) &&
       (password->find('\0') != std::string::npos ||
        !CGPDFDocumentUnlockWithPassword(document, password->c_str()))) {
-    return Loaded{nullptr, 0, unlockFailed()};
+    return unlockFailed();
   }
   size_t page_count = CGPDFDocumentGetNumberOfPages(document);
-  return Loaded{std::move(document), page_count, std::nullopt};
+  document_repo_[documentId] = std::move(document);
+  return Value(std::to_string(page_count));
 }
 
 void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result) {
@@ -153,15 +155,18 @@ void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result
   auto width = args.integer("width");
   auto height = args.integer("height");
   auto document_id = args.string("documentID");
-  if (!args.ok()) return result(args.error());
+  if (!args.ok()) return refuseInTurn(result, args.error());
 
   auto size = checkedBitmapSize(*width, *height);
-  if (!size) return result(invalidSize());
-  CGPDFPageRef page = pageOrAnswer(*document_id, *index, result);
-  if (!page) return;
-  auto bitmap = renderPage(page, *size);
-  if (!bitmap) return result(bitmapFailed());
-  result(Value(std::move(*bitmap)));
+  if (!size) return refuseInTurn(result, invalidSize());
+  answerInTurn(result, [document_id = std::move(*document_id), index = *index,
+                        size = *size](PdfPagesPlugin& plugin) {
+    auto page = plugin.findPage(document_id, index);
+    if (auto* error = std::get_if<FlutterError>(&page)) return Answer(std::move(*error));
+    auto bitmap = renderPage(std::get<CGPDFPageRef>(page), size);
+    if (!bitmap) return Answer(bitmapFailed());
+    return Answer(Value(std::move(*bitmap)));
+  });
 }
 
 void PdfPagesPlugin::getTileImage(const Value& arguments, const FlutterResult& result) {
@@ -173,22 +178,28 @@ void PdfPagesPlugin::getTileImage(const Value& arguments, const FlutterResult& r
   auto x = args.floatingPoint("x");
   auto y = args.floatingPoint("y");
   auto document_id = args.string("documentID");
-  if (!args.ok()) return result(args.error());
+  if (!args.ok()) return refuseInTurn(result, args.error());
 
   if (!std::isfinite(*scale) || *scale <= 0 || !std::isfinite(*x) || !std::isfinite(*y)) {
-    return result(pdfError(kInvalidArgumentsCode,
-                           "\"scale\" must be positive and finite, \"x\" and \"y\" finite"));
+    return refuseInTurn(result,
+                        pdfError(kInvalidArgumentsCode,
+                                 "\"scale\" must be positive and finite, \"x\" and \"y\" finite"));
   }
   auto bitmap_width = truncatedSide(*width);
   auto bitmap_height = truncatedSide(*height);
   auto size = bitmap_width && bitmap_height ? checkedBitmapSize(*bitmap_width, *bitmap_height)
                                             : std::nullopt;
-  if (!size) return result(invalidSize());
-  CGPDFPageRef page = pageOrAnswer(*document_id, *page_number, result);
-  if (!page) return;
-  auto bitmap = renderTile(page, *size, Tile{*scale, *x, *y, *height});
-  if (!bitmap) return result(bitmapFailed());
-  result(Value(std::move(*bitmap)));
+  if (!size) return refuseInTurn(result, invalidSize());
+  answerInTurn(result,
+               [document_id = std::move(*document_id), page_number = *page_number, size = *size,
+                tile = Tile{*scale, *x, *y, *height}](PdfPagesPlugin& plugin) {
+                 auto page = plugin.findPage(document_id, page_number);
+                 if (auto* error = std::get_if<FlutterError>(&page))
+                   return Answer(std::move(*error));
+                 auto bitmap = renderTile(std::get<CGPDFPageRef>(page), size, tile);
+                 if (!bitmap) return Answer(bitmapFailed());
+                 return Answer(Value(std::move(*bitmap)));
+               });
 }
 
 void PdfPagesPlugin::getPagesWidth(const Value& arguments, const FlutterResult& result) {
@@ -203,9 +214,17 @@ void PdfPagesPlugin::answerPageSizes(const Value& arguments, const FlutterResult
                                      CGFloat (*measure)(const CGRect&)) {
   PdfArguments args(arguments);
   auto document_id = args.asString();
-  if (!args.ok()) return result(args.error());
-  CGPDFDocumentRef document = documentOrAnswer(*document_id, result);
-  if (!document) return;
+  if (!args.ok()) return refuseInTurn(result, args.error());
+  answerInTurn(result, [document_id = std::move(*document_id), measure](PdfPagesPlugin& plugin) {
+    return plugin.pageSizes(document_id, measure);
+  });
+}
+
+PdfPagesPlugin::Answer PdfPagesPlugin::pageSizes(const std::string& documentId,
+                                                 CGFloat (*measure)(const CGRect&)) const {
+  auto found = document_repo_.find(documentId);
+  if (found == document_repo_.end()) return unknownDocument(documentId);
+  const CGPDFDocumentRef& document = found->second;
 
   size_t page_count = CGPDFDocumentGetNumberOfPages(document);
   ValueList sizes;
@@ -220,44 +239,31 @@ void PdfPagesPlugin::answerPageSizes(const Value& arguments, const FlutterResult
     }
     sizes.emplace_back(measure(box));
   }
-  result(Value(std::move(sizes)));
+  return Value(std::move(sizes));
 }
 
 void PdfPagesPlugin::closeDocument(const Value& arguments, const FlutterResult& result) {
   PdfArguments args(arguments);
   auto document_id = args.asString();
-  if (!args.ok()) return result(args.error());
-  // Behind the loads sent before it, so that it closes what they stored.
-  dispatch_async(load_queue_, [self = shared_from_this(), documentId = std::move(*document_id),
-                               result]() mutable {
-    dispatch_async(dispatch_get_main_queue(),
-                   [self = std::move(self), documentId = std::move(documentId), result] {
-                     self->document_repo_.erase(documentId);
-                     result(Value());
-                   });
+  if (!args.ok()) return refuseInTurn(result, args.error());
+  // A render sent before it holds its own reference to the page it draws.
+  answerInTurn(result, [document_id = std::move(*document_id)](PdfPagesPlugin& plugin) {
+    plugin.document_repo_.erase(document_id);
+    return Answer(Value());
   });
 }
 
-CGPDFDocumentRef PdfPagesPlugin::documentOrAnswer(const std::string& documentId,
-                                                  const FlutterResult& result) const {
+std::variant<CGPDFPageRef, FlutterError> PdfPagesPlugin::findPage(const std::string& documentId,
+                                                                  int64_t pageNumber) const {
   auto found = document_repo_.find(documentId);
-  if (found != document_repo_.end()) return found->second;
-  result(pdfError(kUnknownDocumentCode, "No document is open under the id \"" + documentId + "\""));
-  return nullptr;
-}
-
-CGPDFPageRef PdfPagesPlugin::pageOrAnswer(const std::string& documentId, int64_t pageNumber,
-                                          const FlutterResult& result) const {
-  CGPDFDocumentRef document = documentOrAnswer(documentId, result);
-  if (!document) return nullptr;
+  if (found == document_repo_.end()) return unknownDocument(documentId);
+  const CGPDFDocumentRef& document = found->second;
   CGPDFPageRef page =
       pageNumber >= 1 ? CGPDFDocumentGetPage(document, static_cast<size_t>(pageNumber)) : nullptr;
-  if (!page) {
-    result(pdfError(kInvalidPageCode,
-                    "The document has no page " + std::to_string(pageNumber) + " (it has " +
-                        std::to_string(CGPDFDocumentGetNumberOfPages(document)) + ")"));
-  }
-  return page;
+  if (page) return page;
+  return pdfError(kInvalidPageCode,
+                  "The document has no page " + std::to_string(pageNumber) + " (it has " +
+                      std::to_string(CGPDFDocumentGetNumberOfPages(document)) + ")");
 }
 
 }  // namespace pdf_pages

@@ -2,8 +2,10 @@
 // or a file under ids the Dart side chooses, tells page counts and sizes, and draws pages and
 // tiles into RGBA bitmaps. Every call is answered once; docs/protocol/pdf_pages.md lists them.
 //
-// Reading and parsing a document can take long, so loads run in order on a queue of their own
-// and store their document on the main thread; closing waits for the loads sent before it.
+// Reading, parsing, measuring and drawing a document can take long, so every call's work runs on
+// one serial queue of the plug-in, in the order sent, and answers on the main queue. The
+// documents live on that queue: no two threads ever use one at once, and each call sees the
+// loads and closes sent before it.
 #pragma once
 
 #include <functional>
@@ -11,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "platform/coregraphics/cg_pdf_document.h"
 #include "platform/dispatch/dispatch.h"
@@ -36,30 +39,32 @@ class PdfPagesPlugin : public FlutterPlugin, public std::enable_shared_from_this
   void getPagesWidth(const flutter::Value& arguments, const FlutterResult& result);
   void getPagesHeight(const flutter::Value& arguments, const FlutterResult& result);
   void closeDocument(const flutter::Value& arguments, const FlutterResult& result);
-
-  // A document made off the main thread, or the error to answer instead.
-  struct Loaded {
-    CGPDFDocumentRef document;
-    size_t pageCount = 0;
-    std::optional<FlutterError> error;
-  };
-  // Runs `open` on the load queue, then stores its document under `documentId` (releasing the
-  // one stored before) and answers its page count; a failure stores nothing.
-  void loadInOrder(std::string documentId, std::function<Loaded()> open, FlutterResult result);
-  // Unlocks an encrypted document with the password given. A failed unlock gives an error.
-  static Loaded unlock(CGPDFDocumentRef document, const std::optional<std::string>& password);
-  // Answers one measure of each page's crop box as shown (turned by the page's rotation).
   void answerPageSizes(const flutter::Value& arguments, const FlutterResult& result,
                        CGFloat (*measure)(const CGRect&));
-  // The page `pageNumber` of the document under `documentId`, or null after answering why not.
-  CGPDFPageRef pageOrAnswer(const std::string& documentId, int64_t pageNumber,
-                            const FlutterResult& result) const;
-  // The document under `documentId`, or null after answering that it is unknown.
-  CGPDFDocumentRef documentOrAnswer(const std::string& documentId,
-                                    const FlutterResult& result) const;
 
-  std::map<std::string, CGPDFDocumentRef> document_repo_;  // touched on the main thread only
-  dispatch_queue_t load_queue_ = dispatch_queue_create("pdf_pages.load", DISPATCH_QUEUE_SERIAL);
+  // What a call is answered with.
+  using Answer = std::variant<flutter::Value, FlutterError>;
+  using Work = std::function<Answer(PdfPagesPlugin& plugin)>;
+  // Runs `work` on the document queue after everything sent before, then answers its outcome on
+  // the main queue.
+  void answerInTurn(FlutterResult result, Work work);
+  // Answers `error` in the call's turn, after the answers owed before it.
+  void refuseInTurn(FlutterResult result, FlutterError error);
+
+  // The rest runs on the document queue.
+  // Unlocks an encrypted document with the password given, stores it under `documentId`
+  // (releasing the one stored before) and answers its page count; a failed unlock stores nothing.
+  Answer unlockAndStore(const std::string& documentId, CGPDFDocumentRef document,
+                        const std::optional<std::string>& password);
+  // One measure of each page's crop box as shown (turned by the page's rotation).
+  Answer pageSizes(const std::string& documentId, CGFloat (*measure)(const CGRect&)) const;
+  // The page `pageNumber` of the document under `documentId`, or the error to answer.
+  std::variant<CGPDFPageRef, FlutterError> findPage(const std::string& documentId,
+                                                    int64_t pageNumber) const;
+
+  std::map<std::string, CGPDFDocumentRef> document_repo_;  // touched on document_queue_ only
+  dispatch_queue_t document_queue_ =
+      dispatch_queue_create("pdf_pages.documents", DISPATCH_QUEUE_SERIAL);
 };
 
 }  // namespace pdf_pages
