@@ -71,11 +71,8 @@ std::string WebRTCHostPlugin::stringFromState(int state) {
 void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethodCall& call,
                                                              FlutterResult result) {
   const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(arguments.error("Error: peerConnection not found!"));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto algorithm = arguments.int32("algorithm");
   if (!algorithm.ok()) return result(algorithm.error());
   auto participant_id = arguments.string("participantId");

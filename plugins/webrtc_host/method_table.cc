@@ -108,11 +108,6 @@ void WebRTCHostPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterRe
   handleDataPacketCryptorMethodCall(call, std::move(result));
 }
 
-void WebRTCHostPlugin::answerNotImplemented(const FlutterMethodCall& /*call*/,
-                                            FlutterResult result) {
-  result(FlutterMethodNotImplemented);
-}
-
 void WebRTCHostPlugin::handleInitialize(const FlutterMethodCall& call, FlutterResult result) {
   static const flutter::Value kNoOptions;
   const flutter::Value* given = Arguments(call.arguments).value("options");
@@ -141,11 +136,8 @@ void WebRTCHostPlugin::handleRequestCapturePermission(const FlutterMethodCall& /
 
 void WebRTCHostPlugin::handleSendDtmf(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, "Error: peerConnection not found!"));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   const std::string tone = arguments.string("tone");
   const int duration = arguments.intValue("duration");
   const int gap = arguments.intValue("gap");

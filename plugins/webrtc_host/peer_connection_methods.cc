@@ -9,10 +9,8 @@
 namespace webrtc_host {
 namespace {
 
-constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
-
 flutter::Value stateReply(const std::optional<std::string>& state) {
-  return flutter::ValueMap{{"state", state ? flutter::Value(*state) : flutter::Value()}};
+  return flutter::ValueMap{{"state", valueOrNull(state)}};
 }
 
 }  // namespace
@@ -68,7 +66,7 @@ void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleRestartIce(const FlutterMethodCall& call, FlutterResult result) {
   auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
   if (!peer) {
-    result(FlutterError{"restartIce: peerConnection is nil", std::nullopt, nullptr});
+    result(codeOnly("restartIce: peerConnection is nil"));
     return;
   }
   peer->peerConnection()->restartIce();
@@ -77,11 +75,8 @@ void WebRTCHostPlugin::handleRestartIce(const FlutterMethodCall& call, FlutterRe
 
 void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   if (!peer->peerConnection()->setConfiguration(
           toRTCConfiguration(arguments.value("configuration")))) {
     result(failedError(call.method, "Error: the configuration could not be applied"));
@@ -119,41 +114,29 @@ void WebRTCHostPlugin::handleRemoveStream(const FlutterMethodCall& call, Flutter
 
 void WebRTCHostPlugin::handleGetSignalingState(const FlutterMethodCall& call,
                                                FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   result(stateReply(stringForSignalingState(peer->peerConnection()->signalingState())));
 }
 
 void WebRTCHostPlugin::handleGetIceGatheringState(const FlutterMethodCall& call,
                                                   FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   result(stateReply(stringForICEGatheringState(peer->peerConnection()->iceGatheringState())));
 }
 
 void WebRTCHostPlugin::handleGetIceConnectionState(const FlutterMethodCall& call,
                                                    FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   result(stateReply(stringForICEConnectionState(peer->peerConnection()->iceConnectionState())));
 }
 
 void WebRTCHostPlugin::handleGetConnectionState(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   result(stateReply(stringForPeerConnectionState(peer->peerConnection()->connectionState())));
 }
 

@@ -7,7 +7,6 @@
 namespace webrtc_host {
 namespace {
 
-constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
 constexpr const char* kSenderNotFound = "Error: sender not found!";
 constexpr const char* kTrackNotFound = "Error: track not found!";
 constexpr const char* kTransceiverNotFound = "Error: transcevier not found!";
@@ -16,11 +15,8 @@ constexpr const char* kTransceiverNotFound = "Error: transcevier not found!";
 
 void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto track = trackForId(arguments.string("trackId"), std::nullopt);
   if (!track) {
     result(failedError(call.method, kTrackNotFound));
@@ -36,11 +32,8 @@ void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResu
 
 void WebRTCHostPlugin::handleRemoveTrack(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("senderId"));
   if (!sender) {
     result(failedError(call.method, kSenderNotFound));
@@ -51,11 +44,8 @@ void WebRTCHostPlugin::handleRemoveTrack(const FlutterMethodCall& call, FlutterR
 
 void WebRTCHostPlugin::handleAddTransceiver(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   const auto& connection = peer->peerConnection();
   const flutter::ValueMap* init_map = arguments.map("transceiverInit");
   std::shared_ptr<RTCRtpTransceiver> transceiver;
@@ -83,11 +73,8 @@ void WebRTCHostPlugin::handleAddTransceiver(const FlutterMethodCall& call, Flutt
 void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto transceiver =
       getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
   if (!transceiver) {
@@ -107,11 +94,8 @@ void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall&
 void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto transceiver =
       getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
   if (!transceiver) {
@@ -119,7 +103,7 @@ void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall&
     return;
   }
   auto reply = [](const std::optional<std::string>& direction) {
-    return flutter::ValueMap{{"result", direction ? flutter::Value(*direction) : flutter::Value()}};
+    return flutter::ValueMap{{"result", valueOrNull(direction)}};
   };
   if (call.method == "rtpTransceiverGetDirection") {
     result(reply(transceiverDirectionString(transceiver->direction())));
@@ -136,11 +120,8 @@ void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall&
 void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
                                                 FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto transceiver =
       getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
   if (!transceiver) {
@@ -154,11 +135,8 @@ void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& call,
                                                     FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
   if (!sender) {
     result(failedError(call.method, kSenderNotFound));
@@ -174,11 +152,8 @@ void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& cal
 void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call,
                                                    FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
   if (!sender) {
     result(failedError(call.method, kSenderNotFound));
@@ -206,11 +181,8 @@ void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call
 void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
   if (!sender) {
     result(failedError(call.method, kSenderNotFound));
@@ -221,11 +193,8 @@ void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
 }
 
 void WebRTCHostPlugin::handleGetSenders(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   flutter::ValueList senders;
   for (const auto& sender : peer->peerConnection()->senders()) {
     senders.push_back(rtpSenderToMap(*sender));
@@ -234,11 +203,8 @@ void WebRTCHostPlugin::handleGetSenders(const FlutterMethodCall& call, FlutterRe
 }
 
 void WebRTCHostPlugin::handleGetReceivers(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   flutter::ValueList receivers;
   for (const auto& receiver : peer->peerConnection()->receivers()) {
     receivers.push_back(receiverToMap(*receiver));
@@ -247,11 +213,8 @@ void WebRTCHostPlugin::handleGetReceivers(const FlutterMethodCall& call, Flutter
 }
 
 void WebRTCHostPlugin::handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   flutter::ValueList transceivers;
   for (const auto& transceiver : peer->peerConnection()->transceivers()) {
     transceivers.push_back(transceiverToMap(*transceiver));

@@ -81,9 +81,13 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // Lookups; null when nothing matches.
   std::shared_ptr<RTCMediaStream> streamForId(const std::string& streamId,
                                               const std::string& peerConnectionId) const;
+  // A local track, else a remote one.
   std::shared_ptr<RTCMediaStreamTrack> trackForId(
       const std::string& trackId, const std::optional<std::string>& peerConnectionId) const;
-  std::shared_ptr<RTCMediaStreamTrack> remoteTrackForId(const std::string& trackId) const;
+  // A track received in a stream or on a transceiver; of the named connection only, if named.
+  std::shared_ptr<RTCMediaStreamTrack> remoteTrackForId(
+      const std::string& trackId,
+      const std::optional<std::string>& peerConnectionId = std::nullopt) const;
   std::optional<std::string> audioTrackIdForVideoTrackId(const std::string& videoTrackId) const;
   bool hasLocalAudioTrack() const;
 
@@ -208,14 +212,17 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void releaseEverything();
 
   std::shared_ptr<FlutterPeerConnection> peerConnectionForId(const std::string& id) const;
+  // The connection the call's "peerConnectionId" names; null after answering that none does,
+  // under `failureCode` or else "<method>Failed".
+  std::shared_ptr<FlutterPeerConnection> peerConnectionFor(const FlutterMethodCall& call,
+                                                           FlutterResult& result,
+                                                           const std::string& failureCode = {}) const;
 
   // Branches of the core.
   void handleInitialize(const FlutterMethodCall& call, FlutterResult result);
   void handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result);
   void handleRequestCapturePermission(const FlutterMethodCall& call, FlutterResult result);
   void handleSendDtmf(const FlutterMethodCall& call, FlutterResult result);
-  // Names of operations this build does not offer yet.
-  void answerNotImplemented(const FlutterMethodCall& call, FlutterResult result);
   // Frame-encryption names; answers whether it took the call.
   bool handleFrameCryptorMethodCall(const FlutterMethodCall& call, FlutterResult& result);
   void handleDataPacketCryptorMethodCall(const FlutterMethodCall& call, FlutterResult result);
@@ -371,6 +378,10 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleGetSources(const FlutterMethodCall& call, FlutterResult result);
   void handleSelectAudioInput(const FlutterMethodCall& call, FlutterResult result);
   void handleSelectAudioOutput(const FlutterMethodCall& call, FlutterResult result);
+  enum class AudioDirection { input, output };
+  // Makes the module's input or output device the one the call's "deviceId" names.
+  void selectAudioDevice(const FlutterMethodCall& call, FlutterResult result,
+                         AudioDirection direction);
 
   // Renderers and frame capture.
   std::shared_ptr<RTCVideoTrack> videoTrackForSrcObject(const FlutterMethodCall& call) const;
