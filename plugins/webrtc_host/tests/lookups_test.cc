@@ -15,6 +15,30 @@ class LookupsTest : public WebRTCHostTest {
   std::shared_ptr<RTCPeerConnectionFactory> factory() { return plugin->peerConnectionFactory(); }
 };
 
+TEST_F(LookupsTest, EveryConnectionMethodAnswersAnUnknownConnectionAlike) {
+  createPeerConnection();
+  for (const char* method :
+       {"setConfiguration", "getSignalingState", "getIceGatheringState", "getIceConnectionState",
+        "getConnectionState", "addTrack", "removeTrack", "addTransceiver",
+        "rtpTransceiverSetDirection", "rtpTransceiverGetDirection",
+        "rtpTransceiverGetCurrentDirection", "rtpTransceiverStop", "rtpSenderSetParameters",
+        "rtpSenderReplaceTrack", "rtpSenderSetTrack", "rtpSenderSetStreams", "getSenders",
+        "getReceivers", "getTransceivers", "createOffer", "createAnswer", "setLocalDescription",
+        "setRemoteDescription", "addCandidate", "getLocalDescription", "getRemoteDescription",
+        "getStats", "sendDtmf", "createDataChannel", "frameCryptorFactoryCreateFrameCryptor",
+        "setCodecPreferences"}) {
+    const std::string code = std::string(method) == "setCodecPreferences"
+                                 ? "transceiverSetCodecPreferencesFailed"
+                                 : std::string(method) + "Failed";
+    for (const Value& id : {Value("missing"), Value(int32_t{7}), Value()}) {
+      auto reply = call(method, {{"peerConnectionId", id},
+                                 {"description", ValueMap{{"type", "offer"}, {"sdp", ""}}}});
+      EXPECT_EQ(reply.error, failed(code, "Error: peerConnection not found!"))
+          << method << " " << id.debugString();
+    }
+  }
+}
+
 TEST_F(LookupsTest, RemoteStreamsComeBeforeLocalOnesAndLocalTracksBeforeRemoteOnes) {
   const std::string first = createPeerConnection();
   const std::string second = createPeerConnection();
