@@ -15,18 +15,42 @@ class LookupsTest : public WebRTCHostTest {
   std::shared_ptr<RTCPeerConnectionFactory> factory() { return plugin->peerConnectionFactory(); }
 };
 
+// Every method whose first step is finding the connection "peerConnectionId" names.
+constexpr const char* kConnectionMethods[] = {"setConfiguration",
+                                              "getSignalingState",
+                                              "getIceGatheringState",
+                                              "getIceConnectionState",
+                                              "getConnectionState",
+                                              "addTrack",
+                                              "removeTrack",
+                                              "addTransceiver",
+                                              "rtpTransceiverSetDirection",
+                                              "rtpTransceiverGetDirection",
+                                              "rtpTransceiverGetCurrentDirection",
+                                              "rtpTransceiverStop",
+                                              "rtpSenderSetParameters",
+                                              "rtpSenderReplaceTrack",
+                                              "rtpSenderSetTrack",
+                                              "rtpSenderSetStreams",
+                                              "getSenders",
+                                              "getReceivers",
+                                              "getTransceivers",
+                                              "createOffer",
+                                              "createAnswer",
+                                              "setLocalDescription",
+                                              "setRemoteDescription",
+                                              "addCandidate",
+                                              "getLocalDescription",
+                                              "getRemoteDescription",
+                                              "getStats",
+                                              "sendDtmf",
+                                              "createDataChannel",
+                                              "frameCryptorFactoryCreateFrameCryptor",
+                                              "setCodecPreferences"};
+
 TEST_F(LookupsTest, EveryConnectionMethodAnswersAnUnknownConnectionAlike) {
   createPeerConnection();
-  for (const char* method :
-       {"setConfiguration", "getSignalingState", "getIceGatheringState", "getIceConnectionState",
-        "getConnectionState", "addTrack", "removeTrack", "addTransceiver",
-        "rtpTransceiverSetDirection", "rtpTransceiverGetDirection",
-        "rtpTransceiverGetCurrentDirection", "rtpTransceiverStop", "rtpSenderSetParameters",
-        "rtpSenderReplaceTrack", "rtpSenderSetTrack", "rtpSenderSetStreams", "getSenders",
-        "getReceivers", "getTransceivers", "createOffer", "createAnswer", "setLocalDescription",
-        "setRemoteDescription", "addCandidate", "getLocalDescription", "getRemoteDescription",
-        "getStats", "sendDtmf", "createDataChannel", "frameCryptorFactoryCreateFrameCryptor",
-        "setCodecPreferences"}) {
+  for (const char* method : kConnectionMethods) {
     const std::string code = std::string(method) == "setCodecPreferences"
                                  ? "transceiverSetCodecPreferencesFailed"
                                  : std::string(method) + "Failed";
