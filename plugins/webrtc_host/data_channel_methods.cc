@@ -1,8 +1,8 @@
 // "createDataChannel", "dataChannelSend", "dataChannelGetBufferedAmount" and "dataChannelClose".
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/arguments.h"
+#include "plugins/webrtc_host/checked_arguments.h"
 #include "plugins/webrtc_host/configuration_conversion.h"
-#include "plugins/webrtc_host/frame_cryptor_arguments.h"
 #include "plugins/webrtc_host/weak_stream_handler.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 

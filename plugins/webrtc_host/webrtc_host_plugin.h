@@ -15,22 +15,22 @@
 #include <string>
 #include <vector>
 
-#include "platform/flutter/flutter.h"
 #include "platform/avfoundation/av_capture_device.h"
+#include "platform/flutter/flutter.h"
 #include "platform/webrtc/rtc_audio_device_module.h"
 #include "platform/webrtc/rtc_camera_video_capturer.h"
-#include "platform/webrtc/rtc_desktop_capturer.h"
 #include "platform/webrtc/rtc_data_packet_cryptor.h"
+#include "platform/webrtc/rtc_desktop_capturer.h"
 #include "platform/webrtc/rtc_desktop_media_list.h"
 #include "platform/webrtc/rtc_frame_crypto_key_provider.h"
 #include "platform/webrtc/rtc_logging.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "plugins/webrtc_host/audio_manager.h"
+#include "plugins/webrtc_host/flutter_frame_cryptor.h"
 #include "plugins/webrtc_host/flutter_peer_connection.h"
 #include "plugins/webrtc_host/host_rtc_frame_capturer.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view_factory.h"
 #include "plugins/webrtc_host/host_rtc_video_renderer.h"
-#include "plugins/webrtc_host/frame_cryptor_channel.h"
 #include "plugins/webrtc_host/local_track.h"
 #include "plugins/webrtc_host/video_processing_adapter.h"
 
@@ -126,8 +126,8 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void dataChannelDidChangeBufferedAmount(FlutterDataChannel& channel, uint64_t amount);
   static std::optional<std::string> stringForDataChannelState(int state);
 
-  // Frame-cryptor state changes, handed over by each cryptor's FrameCryptorChannel.
-  void frameCryptorDidStateChangeWithParticipantId(FrameCryptorChannel& channel,
+  // Frame-cryptor state changes, handed over by each cryptor's FlutterFrameCryptor.
+  void frameCryptorDidStateChangeWithParticipantId(FlutterFrameCryptor& frameCryptor,
                                                    const std::string& participantId, int state);
   static std::string stringFromState(int state);
   // Every value selects the one algorithm there is.
@@ -195,7 +195,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   const std::shared_ptr<HostRTCVideoPlatformViewFactory>& platformViewFactory() const {
     return platform_view_factory_;
   }
-  std::map<std::string, std::shared_ptr<FrameCryptorChannel>>& frameCryptors() {
+  std::map<std::string, std::shared_ptr<FlutterFrameCryptor>>& frameCryptors() {
     return frame_cryptors_;
   }
   std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>>& keyProviders() {
@@ -244,7 +244,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void frameCryptorGetEnabled(const FlutterMethodCall& call, FlutterResult result);
   void frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result);
   // The cryptor named by "frameCryptorId", or null after answering the error.
-  std::shared_ptr<FrameCryptorChannel> frameCryptorForId(const FlutterMethodCall& call,
+  std::shared_ptr<FlutterFrameCryptor> frameCryptorForId(const FlutterMethodCall& call,
                                                          FlutterResult& result) const;
   void frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call, FlutterResult result);
   void keyProviderSetSharedKey(const FlutterMethodCall& call, FlutterResult result);
@@ -427,7 +427,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   std::shared_ptr<HostRTCVideoPlatformViewFactory> platform_view_factory_;
   // Every capture still waiting for its frame.
   std::vector<std::shared_ptr<HostRTCFrameCapturer>> frame_capturers_;
-  std::map<std::string, std::shared_ptr<FrameCryptorChannel>> frame_cryptors_;
+  std::map<std::string, std::shared_ptr<FlutterFrameCryptor>> frame_cryptors_;
   std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>> key_providers_;
   std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>> data_cryptors_;
 };
