@@ -9,8 +9,26 @@
 namespace webrtc_host {
 namespace {
 
-flutter::Value stateReply(const std::optional<std::string>& state) {
-  return flutter::ValueMap{{"state", valueOrNull(state)}};
+// What each state query reads of the connection.
+using StateReader = std::optional<std::string> (*)(const RTCPeerConnection&);
+const std::map<std::string, StateReader>& stateReaders() {
+  static const auto* const readers = new std::map<std::string, StateReader>{
+      {"getSignalingState",
+       [](const RTCPeerConnection& c) { return stringForSignalingState(c.signalingState()); }},
+      {"getIceGatheringState",
+       [](const RTCPeerConnection& c) {
+         return stringForICEGatheringState(c.iceGatheringState());
+       }},
+      {"getIceConnectionState",
+       [](const RTCPeerConnection& c) {
+         return stringForICEConnectionState(c.iceConnectionState());
+       }},
+      {"getConnectionState",
+       [](const RTCPeerConnection& c) {
+         return stringForPeerConnectionState(c.connectionState());
+       }},
+  };
+  return *readers;
 }
 
 }  // namespace
@@ -112,32 +130,12 @@ void WebRTCHostPlugin::handleRemoveStream(const FlutterMethodCall& call, Flutter
   result(nullptr);
 }
 
-void WebRTCHostPlugin::handleGetSignalingState(const FlutterMethodCall& call,
-                                               FlutterResult result) {
+void WebRTCHostPlugin::handleGetState(const FlutterMethodCall& call, FlutterResult result) {
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  result(stateReply(stringForSignalingState(peer->peerConnection()->signalingState())));
-}
-
-void WebRTCHostPlugin::handleGetIceGatheringState(const FlutterMethodCall& call,
-                                                  FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  result(stateReply(stringForICEGatheringState(peer->peerConnection()->iceGatheringState())));
-}
-
-void WebRTCHostPlugin::handleGetIceConnectionState(const FlutterMethodCall& call,
-                                                   FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  result(stateReply(stringForICEConnectionState(peer->peerConnection()->iceConnectionState())));
-}
-
-void WebRTCHostPlugin::handleGetConnectionState(const FlutterMethodCall& call,
-                                                FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  result(stateReply(stringForPeerConnectionState(peer->peerConnection()->connectionState())));
+  // The method table routes only the names listed here.
+  const auto read_state = stateReaders().at(call.method);
+  result(flutter::ValueMap{{"state", valueOrNull(read_state(*peer->peerConnection()))}});
 }
 
 }  // namespace webrtc_host

@@ -7,9 +7,26 @@
 namespace webrtc_host {
 namespace {
 
-constexpr const char* kSenderNotFound = "Error: sender not found!";
 constexpr const char* kTrackNotFound = "Error: track not found!";
-constexpr const char* kTransceiverNotFound = "Error: transcevier not found!";
+
+// The sender the call's `key` names on the connection; null after answering that none does.
+std::shared_ptr<RTCRtpSender> senderFor(const FlutterMethodCall& call, FlutterResult& result,
+                                        const FlutterPeerConnection& peer,
+                                        std::string_view key = "rtpSenderId") {
+  auto sender = getRtpSenderById(*peer.peerConnection(), Arguments(call.arguments).string(key));
+  if (!sender) result(failedError(call.method, "Error: sender not found!"));
+  return sender;
+}
+
+// The transceiver the call's "transceiverId" names; null after answering that none does.
+std::shared_ptr<RTCRtpTransceiver> transceiverFor(const FlutterMethodCall& call,
+                                                  FlutterResult& result,
+                                                  const FlutterPeerConnection& peer) {
+  auto transceiver = getRtpTransceiverById(*peer.peerConnection(),
+                                           Arguments(call.arguments).string("transceiverId"));
+  if (!transceiver) result(failedError(call.method, "Error: transcevier not found!"));
+  return transceiver;
+}
 
 }  // namespace
 
@@ -31,14 +48,10 @@ void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResu
 }
 
 void WebRTCHostPlugin::handleRemoveTrack(const FlutterMethodCall& call, FlutterResult result) {
-  const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("senderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto sender = senderFor(call, result, *peer, "senderId");
+  if (!sender) return;
   result(flutter::ValueMap{{"result", peer->peerConnection()->removeTrack(sender)}});
 }
 
@@ -75,12 +88,8 @@ void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall&
   const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(failedError(call.method, kTransceiverNotFound));
-    return;
-  }
+  auto transceiver = transceiverFor(call, result, *peer);
+  if (!transceiver) return;
   std::optional<NSError> refusal;
   if (!transceiver->setDirection(stringToTransceiverDirection(arguments.string("direction")),
                                  &refusal)) {
@@ -93,15 +102,10 @@ void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall&
 
 void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
-  const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(failedError(call.method, kTransceiverNotFound));
-    return;
-  }
+  auto transceiver = transceiverFor(call, result, *peer);
+  if (!transceiver) return;
   auto reply = [](const std::optional<std::string>& direction) {
     return flutter::ValueMap{{"result", valueOrNull(direction)}};
   };
@@ -119,15 +123,10 @@ void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall&
 
 void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(failedError(call.method, kTransceiverNotFound));
-    return;
-  }
+  auto transceiver = transceiverFor(call, result, *peer);
+  if (!transceiver) return;
   transceiver->stopInternal();
   result(nullptr);
 }
@@ -137,11 +136,8 @@ void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& cal
   const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto sender = senderFor(call, result, *peer);
+  if (!sender) return;
   auto parameters = sender->parameters();
   if (const flutter::ValueMap* update = arguments.map("parameters")) {
     updateRtpParameters(parameters, *update);
@@ -154,11 +150,8 @@ void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call
   const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto sender = senderFor(call, result, *peer);
+  if (!sender) return;
   std::shared_ptr<RTCMediaStreamTrack> track;
   const flutter::Value* given = arguments.value("trackId");
   // Only an absent, null or empty id detaches; any other value must name a track.
@@ -183,11 +176,8 @@ void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
   const Arguments arguments(call.arguments);
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto sender = senderFor(call, result, *peer);
+  if (!sender) return;
   sender->setStreamIds(arguments.stringList("streamIds"));
   result(nullptr);
 }

@@ -69,34 +69,22 @@ void WebRTCHostPlugin::handleCreateAnswer(const FlutterMethodCall& call, Flutter
       answerWithDescription(result, "CreateAnswerFailed"));
 }
 
-void WebRTCHostPlugin::handleSetLocalDescription(const FlutterMethodCall& call,
-                                                 FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto description = descriptionFrom(arguments);
+void WebRTCHostPlugin::handleSetDescription(const FlutterMethodCall& call, FlutterResult result) {
+  const bool local = call.method == "setLocalDescription";
+  const char* failure_code = local ? "SetLocalDescriptionFailed" : "SetRemoteDescriptionFailed";
+  auto description = descriptionFrom(Arguments(call.arguments));
   auto peer = peerConnectionFor(call, result);
   if (!peer) return;
   if (!description) {
-    result(FlutterError{"SetLocalDescriptionFailed", "Error Invalid session description type",
-                        nullptr});
+    result(FlutterError{failure_code, "Error Invalid session description type", nullptr});
     return;
   }
-  peer->peerConnection()->setLocalDescription(*description,
-                                              answerWithNil(result, "SetLocalDescriptionFailed"));
-}
-
-void WebRTCHostPlugin::handleSetRemoteDescription(const FlutterMethodCall& call,
-                                                  FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto description = descriptionFrom(arguments);
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  if (!description) {
-    result(FlutterError{"SetRemoteDescriptionFailed", "Error Invalid session description type",
-                        nullptr});
-    return;
+  auto& connection = *peer->peerConnection();
+  if (local) {
+    connection.setLocalDescription(*description, answerWithNil(result, failure_code));
+  } else {
+    connection.setRemoteDescription(*description, answerWithNil(result, failure_code));
   }
-  peer->peerConnection()->setRemoteDescription(*description,
-                                               answerWithNil(result, "SetRemoteDescriptionFailed"));
 }
 
 void WebRTCHostPlugin::handleAddCandidate(const FlutterMethodCall& call, FlutterResult result) {

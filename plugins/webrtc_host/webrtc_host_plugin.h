@@ -295,17 +295,15 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result);
   void handleAddStream(const FlutterMethodCall& call, FlutterResult result);
   void handleRemoveStream(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetSignalingState(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetIceGatheringState(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetIceConnectionState(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetConnectionState(const FlutterMethodCall& call, FlutterResult result);
+  // The signaling, ICE gathering, ICE connection or connection state, by the method's name.
+  void handleGetState(const FlutterMethodCall& call, FlutterResult result);
   void peerConnectionClose(FlutterPeerConnection& peer);
 
   // Descriptions, candidates and statistics.
   void handleCreateOffer(const FlutterMethodCall& call, FlutterResult result);
   void handleCreateAnswer(const FlutterMethodCall& call, FlutterResult result);
-  void handleSetLocalDescription(const FlutterMethodCall& call, FlutterResult result);
-  void handleSetRemoteDescription(const FlutterMethodCall& call, FlutterResult result);
+  // "setLocalDescription" and "setRemoteDescription".
+  void handleSetDescription(const FlutterMethodCall& call, FlutterResult result);
   void handleAddCandidate(const FlutterMethodCall& call, FlutterResult result);
   void handleGetLocalDescription(const FlutterMethodCall& call, FlutterResult result);
   void handleGetRemoteDescription(const FlutterMethodCall& call, FlutterResult result);
