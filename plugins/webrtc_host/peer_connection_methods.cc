@@ -103,15 +103,23 @@ void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, Flu
   result(nullptr);
 }
 
-void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterResult result) {
+std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCMediaStream>>
+WebRTCHostPlugin::peerConnectionAndStreamFor(const FlutterMethodCall& call,
+                                             FlutterResult& result) const {
   const Arguments arguments(call.arguments);
   auto stream = local_streams_.find(arguments.string("streamId"));
   auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
   if (!peer || stream == local_streams_.end()) {
     result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
-    return;
+    return {};
   }
-  if (!peer->peerConnection()->addStream(stream->second)) {
+  return {std::move(peer), stream->second};
+}
+
+void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterResult result) {
+  auto [peer, stream] = peerConnectionAndStreamFor(call, result);
+  if (!peer) return;
+  if (!peer->peerConnection()->addStream(stream)) {
     result(failedError(call.method, "Error: peerConnection.addStream failed!"));
     return;
   }
@@ -119,14 +127,9 @@ void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterRes
 }
 
 void WebRTCHostPlugin::handleRemoveStream(const FlutterMethodCall& call, FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto stream = local_streams_.find(arguments.string("streamId"));
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer || stream == local_streams_.end()) {
-    result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
-    return;
-  }
-  peer->peerConnection()->removeStream(stream->second);
+  auto [peer, stream] = peerConnectionAndStreamFor(call, result);
+  if (!peer) return;
+  peer->peerConnection()->removeStream(stream);
   result(nullptr);
 }
 

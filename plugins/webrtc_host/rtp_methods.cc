@@ -9,6 +9,15 @@ namespace {
 
 constexpr const char* kTrackNotFound = "Error: track not found!";
 
+// The maps of a connection's senders, receivers or transceivers, in its order.
+template <typename Item>
+flutter::ValueList mapsOf(const std::vector<std::shared_ptr<Item>>& items,
+                          flutter::Value (*toMap)(const Item&)) {
+  flutter::ValueList maps;
+  for (const auto& item : items) maps.push_back(toMap(*item));
+  return maps;
+}
+
 // The sender the call's `key` names on the connection; null after answering that none does.
 std::shared_ptr<RTCRtpSender> senderFor(const FlutterMethodCall& call, FlutterResult& result,
                                         const FlutterPeerConnection& peer,
@@ -183,33 +192,24 @@ void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
 }
 
 void WebRTCHostPlugin::handleGetSenders(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  flutter::ValueList senders;
-  for (const auto& sender : peer->peerConnection()->senders()) {
-    senders.push_back(rtpSenderToMap(*sender));
+  if (auto peer = peerConnectionFor(call, result)) {
+    result(
+        flutter::ValueMap{{"senders", mapsOf(peer->peerConnection()->senders(), rtpSenderToMap)}});
   }
-  result(flutter::ValueMap{{"senders", std::move(senders)}});
 }
 
 void WebRTCHostPlugin::handleGetReceivers(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  flutter::ValueList receivers;
-  for (const auto& receiver : peer->peerConnection()->receivers()) {
-    receivers.push_back(receiverToMap(*receiver));
+  if (auto peer = peerConnectionFor(call, result)) {
+    result(flutter::ValueMap{
+        {"receivers", mapsOf(peer->peerConnection()->receivers(), receiverToMap)}});
   }
-  result(flutter::ValueMap{{"receivers", std::move(receivers)}});
 }
 
 void WebRTCHostPlugin::handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  flutter::ValueList transceivers;
-  for (const auto& transceiver : peer->peerConnection()->transceivers()) {
-    transceivers.push_back(transceiverToMap(*transceiver));
+  if (auto peer = peerConnectionFor(call, result)) {
+    result(flutter::ValueMap{
+        {"transceivers", mapsOf(peer->peerConnection()->transceivers(), transceiverToMap)}});
   }
-  result(flutter::ValueMap{{"transceivers", std::move(transceivers)}});
 }
 
 }  // namespace webrtc_host

@@ -295,6 +295,10 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result);
   void handleAddStream(const FlutterMethodCall& call, FlutterResult result);
   void handleRemoveStream(const FlutterMethodCall& call, FlutterResult result);
+  // The connection and the local stream the call names; nulls after answering that either is
+  // missing.
+  std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCMediaStream>>
+  peerConnectionAndStreamFor(const FlutterMethodCall& call, FlutterResult& result) const;
   // The signaling, ICE gathering, ICE connection or connection state, by the method's name.
   void handleGetState(const FlutterMethodCall& call, FlutterResult result);
   void peerConnectionClose(FlutterPeerConnection& peer);
