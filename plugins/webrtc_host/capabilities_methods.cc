@@ -91,15 +91,8 @@ std::optional<RTCRtpCodecCapability> WebRTCHostPlugin::findCodecCapability(
 void WebRTCHostPlugin::handleSetCodecPreferences(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const Arguments arguments(call.arguments);
-  const std::string failed_code = "transceiverSetCodecPreferencesFailed";
-  auto peer = peerConnectionFor(call, result, failed_code);
-  if (!peer) return;
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(FlutterError{failed_code, "Error: transcevier not found!", nullptr});
-    return;
-  }
+  auto transceiver = transceiverFor(call, result, "transceiverSetCodecPreferencesFailed");
+  if (!transceiver) return;
   std::vector<RTCRtpCodecCapability> preferences;
   if (const flutter::ValueList* codecs = arguments.list("codecs")) {
     for (const auto& entry : *codecs) {

@@ -18,26 +18,33 @@ flutter::ValueList mapsOf(const std::vector<std::shared_ptr<Item>>& items,
   return maps;
 }
 
-// The sender the call's `key` names on the connection; null after answering that none does.
-std::shared_ptr<RTCRtpSender> senderFor(const FlutterMethodCall& call, FlutterResult& result,
-                                        const FlutterPeerConnection& peer,
-                                        std::string_view key = "rtpSenderId") {
-  auto sender = getRtpSenderById(*peer.peerConnection(), Arguments(call.arguments).string(key));
-  if (!sender) result(failedError(call.method, "Error: sender not found!"));
-  return sender;
+}  // namespace
+
+std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCRtpSender>>
+WebRTCHostPlugin::rtpSenderFor(const FlutterMethodCall& call, FlutterResult& result,
+                               std::string_view key) const {
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return {};
+  auto sender = getRtpSenderById(*peer->peerConnection(), Arguments(call.arguments).string(key));
+  if (!sender) {
+    result(failedError(call.method, "Error: sender not found!"));
+    return {};
+  }
+  return {std::move(peer), std::move(sender)};
 }
 
-// The transceiver the call's "transceiverId" names; null after answering that none does.
-std::shared_ptr<RTCRtpTransceiver> transceiverFor(const FlutterMethodCall& call,
-                                                  FlutterResult& result,
-                                                  const FlutterPeerConnection& peer) {
-  auto transceiver = getRtpTransceiverById(*peer.peerConnection(),
+std::shared_ptr<RTCRtpTransceiver> WebRTCHostPlugin::transceiverFor(
+    const FlutterMethodCall& call, FlutterResult& result, const std::string& failureCode) const {
+  auto peer = peerConnectionFor(call, result, failureCode);
+  if (!peer) return nullptr;
+  auto transceiver = getRtpTransceiverById(*peer->peerConnection(),
                                            Arguments(call.arguments).string("transceiverId"));
-  if (!transceiver) result(failedError(call.method, "Error: transcevier not found!"));
+  if (!transceiver) {
+    result(FlutterError{failureCode.empty() ? call.method + "Failed" : failureCode,
+                        "Error: transcevier not found!", nullptr});
+  }
   return transceiver;
 }
-
-}  // namespace
 
 void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
@@ -57,9 +64,7 @@ void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResu
 }
 
 void WebRTCHostPlugin::handleRemoveTrack(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto sender = senderFor(call, result, *peer, "senderId");
+  auto [peer, sender] = rtpSenderFor(call, result, "senderId");
   if (!sender) return;
   result(flutter::ValueMap{{"result", peer->peerConnection()->removeTrack(sender)}});
 }
@@ -95,9 +100,7 @@ void WebRTCHostPlugin::handleAddTransceiver(const FlutterMethodCall& call, Flutt
 void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto transceiver = transceiverFor(call, result, *peer);
+  auto transceiver = transceiverFor(call, result);
   if (!transceiver) return;
   std::optional<NSError> refusal;
   if (!transceiver->setDirection(stringToTransceiverDirection(arguments.string("direction")),
@@ -111,9 +114,7 @@ void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall&
 
 void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto transceiver = transceiverFor(call, result, *peer);
+  auto transceiver = transceiverFor(call, result);
   if (!transceiver) return;
   auto reply = [](const std::optional<std::string>& direction) {
     return flutter::ValueMap{{"result", valueOrNull(direction)}};
@@ -132,9 +133,7 @@ void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall&
 
 void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto transceiver = transceiverFor(call, result, *peer);
+  auto transceiver = transceiverFor(call, result);
   if (!transceiver) return;
   transceiver->stopInternal();
   result(nullptr);
@@ -143,9 +142,7 @@ void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& call,
                                                     FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto sender = senderFor(call, result, *peer);
+  auto [peer, sender] = rtpSenderFor(call, result);
   if (!sender) return;
   auto parameters = sender->parameters();
   if (const flutter::ValueMap* update = arguments.map("parameters")) {
@@ -157,9 +154,7 @@ void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& cal
 void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call,
                                                    FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto sender = senderFor(call, result, *peer);
+  auto [peer, sender] = rtpSenderFor(call, result);
   if (!sender) return;
   std::shared_ptr<RTCMediaStreamTrack> track;
   const flutter::Value* given = arguments.value("trackId");
@@ -183,9 +178,7 @@ void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call
 void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionFor(call, result);
-  if (!peer) return;
-  auto sender = senderFor(call, result, *peer);
+  auto [peer, sender] = rtpSenderFor(call, result);
   if (!sender) return;
   sender->setStreamIds(arguments.stringList("streamIds"));
   result(nullptr);

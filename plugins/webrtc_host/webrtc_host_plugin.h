@@ -328,6 +328,16 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleGetSenders(const FlutterMethodCall& call, FlutterResult result);
   void handleGetReceivers(const FlutterMethodCall& call, FlutterResult result);
   void handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result);
+  // The connection the call names and the sender its `key` names there; nulls after answering
+  // that either is missing.
+  std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCRtpSender>> rtpSenderFor(
+      const FlutterMethodCall& call, FlutterResult& result,
+      std::string_view key = "rtpSenderId") const;
+  // The transceiver "transceiverId" names on the call's connection; null after answering that
+  // either is missing, under `failureCode` or else "<method>Failed".
+  std::shared_ptr<RTCRtpTransceiver> transceiverFor(const FlutterMethodCall& call,
+                                                    FlutterResult& result,
+                                                    const std::string& failureCode = {}) const;
 
   // Capabilities and codec preferences.
   void handleGetRtpReceiverCapabilities(const FlutterMethodCall& call, FlutterResult result);
