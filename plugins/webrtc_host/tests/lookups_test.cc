@@ -63,6 +63,33 @@ TEST_F(LookupsTest, EveryConnectionMethodAnswersAnUnknownConnectionAlike) {
   }
 }
 
+TEST_F(LookupsTest, SenderTransceiverAndDescriptionMethodsAnswerWhatTheyCannotFind) {
+  const std::string id = createPeerConnection();
+  for (const char* method : {"rtpSenderSetParameters", "rtpSenderReplaceTrack", "rtpSenderSetTrack",
+                             "rtpSenderSetStreams", "removeTrack"}) {
+    auto reply = call(
+        method, {{"peerConnectionId", id}, {"rtpSenderId", "missing"}, {"senderId", "missing"}});
+    EXPECT_EQ(reply.error, failed(std::string(method) + "Failed", "Error: sender not found!"));
+  }
+  for (const char* method :
+       {"rtpTransceiverSetDirection", "rtpTransceiverGetDirection",
+        "rtpTransceiverGetCurrentDirection", "rtpTransceiverStop", "setCodecPreferences"}) {
+    const std::string code = std::string(method) == "setCodecPreferences"
+                                 ? "transceiverSetCodecPreferencesFailed"
+                                 : std::string(method) + "Failed";
+    auto reply = call(method, {{"peerConnectionId", id}, {"transceiverId", "missing"}});
+    EXPECT_EQ(reply.error, failed(code, "Error: transcevier not found!")) << method;
+  }
+  for (const auto& [method, code] :
+       {std::pair{"setLocalDescription", "SetLocalDescriptionFailed"},
+        std::pair{"setRemoteDescription", "SetRemoteDescriptionFailed"}}) {
+    auto reply = call(method, {{"peerConnectionId", id},
+                               {"description", ValueMap{{"type", "bogus"}, {"sdp", ""}}}});
+    EXPECT_EQ(reply.error, failed(code, "Error Invalid session description type"));
+  }
+  EXPECT_FALSE(framework(id)->localDescription() || framework(id)->remoteDescription());
+}
+
 TEST_F(LookupsTest, RemoteStreamsComeBeforeLocalOnesAndLocalTracksBeforeRemoteOnes) {
   const std::string first = createPeerConnection();
   const std::string second = createPeerConnection();
