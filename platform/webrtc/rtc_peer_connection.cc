@@ -5,7 +5,10 @@
 #include "platform/foundation/ns_uuid.h"
 #include "platform/webrtc/framework_log.h"
 #include "platform/webrtc/framework_registry.h"
+#include "platform/webrtc/media_kind.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
+
+using webrtc_model::kindOf;
 
 namespace {
 
@@ -17,11 +20,6 @@ std::string randomToken(size_t length) {
     }
   }
   return token;
-}
-
-const char* kindOf(RTCRtpMediaType mediaType) {
-  return mediaType == RTCRtpMediaTypeVideo ? kRTCMediaStreamTrackKindVideo
-                                           : kRTCMediaStreamTrackKindAudio;
 }
 
 }  // namespace

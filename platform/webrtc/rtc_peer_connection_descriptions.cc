@@ -3,17 +3,14 @@
 #include <algorithm>
 
 #include "platform/webrtc/framework_log.h"
+#include "platform/webrtc/media_kind.h"
 #include "platform/webrtc/rtc_peer_connection.h"
 
+using webrtc_model::kindOf;
 using webrtc_model::SdpMediaSection;
 using webrtc_model::SdpSession;
 
 namespace {
-
-std::string kindOf(RTCRtpMediaType mediaType) {
-  return mediaType == RTCRtpMediaTypeVideo ? kRTCMediaStreamTrackKindVideo
-                                           : kRTCMediaStreamTrackKindAudio;
-}
 
 RTCRtpCodecParameters toCodecParameters(const webrtc_model::SdpCodec& codec,
                                         const std::string& kind) {

@@ -3,9 +3,11 @@
 #include <cctype>
 
 #include "platform/foundation/ns_uuid.h"
+#include "platform/webrtc/media_kind.h"
 #include "platform/webrtc/rtc_peer_connection.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 
+using webrtc_model::kindOf;
 using webrtc_model::SdpCodec;
 using webrtc_model::SdpMediaSection;
 using webrtc_model::SdpSession;
@@ -16,11 +18,6 @@ std::string lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
-}
-
-std::string kindOf(RTCRtpMediaType mediaType) {
-  return mediaType == RTCRtpMediaTypeVideo ? kRTCMediaStreamTrackKindVideo
-                                           : kRTCMediaStreamTrackKindAudio;
 }
 
 std::string freshToken(size_t length) {

@@ -58,6 +58,8 @@ FlutterError failedError(const std::string& method, const std::string& message) 
   return FlutterError{method + "Failed", message, nullptr};
 }
 
+FlutterError codeOnly(const std::string& code) { return FlutterError{code, std::nullopt, nullptr}; }
+
 std::string textOrNull(const std::optional<std::string>& text) { return text.value_or("(null)"); }
 
 std::vector<std::string> stringsOf(const flutter::Value* list) {

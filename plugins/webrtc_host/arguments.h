@@ -42,6 +42,14 @@ class Arguments {
 
 // The error answer of a peer-connection branch: code "<method>Failed", no details.
 FlutterError failedError(const std::string& method, const std::string& message);
+// An error answer that is a code alone: no message, no details.
+FlutterError codeOnly(const std::string& code);
+
+// The value, or null where there is none.
+template <typename T>
+flutter::Value valueOrNull(const std::optional<T>& value) {
+  return value ? flutter::Value(*value) : flutter::Value();
+}
 
 // The text a format placeholder shows for a value that may be missing.
 std::string textOrNull(const std::optional<std::string>& text);

@@ -11,8 +11,6 @@ namespace {
 
 using flutter::Value;
 
-FlutterError codeOnly(const std::string& code) { return FlutterError{code, std::nullopt, nullptr}; }
-
 std::string classNameOf(const LocalTrack& track) {
   if (dynamic_cast<const LocalAudioTrack*>(&track) != nullptr) return "LocalAudioTrack";
   if (dynamic_cast<const LocalVideoTrack*>(&track) != nullptr) return "LocalVideoTrack";

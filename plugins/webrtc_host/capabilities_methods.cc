@@ -19,20 +19,16 @@ std::string lowercase(std::string text) {
   return text;
 }
 
-Value optionalInt(const std::optional<int>& value) {
-  return value ? Value(int32_t{*value}) : Value();
-}
-
 Value capabilitiesToMap(const RTCRtpCapabilities& capabilities, const std::string& kind) {
   ValueList codecs;
   for (const auto& codec : capabilities.codecs) {
     if (kind == "audio") {
-      codecs.push_back(ValueMap{{"channels", optionalInt(codec.numChannels)},
-                                {"clockRate", optionalInt(codec.clockRate)},
+      codecs.push_back(ValueMap{{"channels", valueOrNull(codec.numChannels)},
+                                {"clockRate", valueOrNull(codec.clockRate)},
                                 {"mimeType", codec.mimeType},
                                 {"sdpFmtpLine", fmtpLineFromParameters(codec.parameters)}});
     } else if (kind == "video") {
-      codecs.push_back(ValueMap{{"clockRate", optionalInt(codec.clockRate)},
+      codecs.push_back(ValueMap{{"clockRate", valueOrNull(codec.clockRate)},
                                 {"mimeType", codec.mimeType},
                                 {"sdpFmtpLine", fmtpLineFromParameters(codec.parameters)}});
     }
@@ -95,18 +91,8 @@ std::optional<RTCRtpCodecCapability> WebRTCHostPlugin::findCodecCapability(
 void WebRTCHostPlugin::handleSetCodecPreferences(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const Arguments arguments(call.arguments);
-  const std::string failed_code = "transceiverSetCodecPreferencesFailed";
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(FlutterError{failed_code, "Error: peerConnection not found!", nullptr});
-    return;
-  }
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(FlutterError{failed_code, "Error: transcevier not found!", nullptr});
-    return;
-  }
+  auto transceiver = transceiverFor(call, result, "transceiverSetCodecPreferencesFailed");
+  if (!transceiver) return;
   std::vector<RTCRtpCodecCapability> preferences;
   if (const flutter::ValueList* codecs = arguments.list("codecs")) {
     for (const auto& entry : *codecs) {

@@ -1,5 +1,6 @@
 // Notifications of data channels, as events on each channel's own event channel.
 #include "platform/foundation/utf8.h"
+#include "plugins/webrtc_host/arguments.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
@@ -27,7 +28,7 @@ void WebRTCHostPlugin::dataChannelDidChangeState(FlutterDataChannel& channel) {
   auto state = stringForDataChannelState(data_channel->readyState());
   channel.sendEvent(ValueMap{{"event", "dataChannelStateChanged"},
                              {"id", int32_t{data_channel->channelId()}},
-                             {"state", state ? Value(*state) : Value()}});
+                             {"state", valueOrNull(state)}});
 }
 
 void WebRTCHostPlugin::dataChannelDidReceiveMessageWithBuffer(FlutterDataChannel& channel,

@@ -1,8 +1,8 @@
 // "createDataChannel", "dataChannelSend", "dataChannelGetBufferedAmount" and "dataChannelClose".
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/arguments.h"
+#include "plugins/webrtc_host/checked_arguments.h"
 #include "plugins/webrtc_host/configuration_conversion.h"
-#include "plugins/webrtc_host/frame_cryptor_arguments.h"
 #include "plugins/webrtc_host/weak_stream_handler.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
@@ -21,12 +21,8 @@ std::shared_ptr<FlutterDataChannel> WebRTCHostPlugin::dataChannelForIds(
 void WebRTCHostPlugin::handleCreateDataChannel(const FlutterMethodCall& call,
                                                FlutterResult result) {
   const Arguments arguments(call.arguments);
-  const std::string peer_connection_id = arguments.string("peerConnectionId");
-  auto peer = peerConnectionForId(peer_connection_id);
-  if (!peer) {
-    result(failedError(call.method, "Error: peerConnection not found!"));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   const std::string label = arguments.string("label");
   auto configuration = toRTCDataChannelConfiguration(arguments.value("dataChannelDict"));
   auto data_channel = peer->peerConnection()->dataChannelForLabel(
@@ -36,13 +32,12 @@ void WebRTCHostPlugin::handleCreateDataChannel(const FlutterMethodCall& call,
     return;
   }
   const std::string flutter_id = NSUUID().UUIDString();
-  auto channel = std::make_shared<FlutterDataChannel>(data_channel, peer_connection_id, flutter_id,
+  auto channel = std::make_shared<FlutterDataChannel>(data_channel, peer->flutterId(), flutter_id,
                                                       weak_from_this());
   peer->setDataChannel(flutter_id, channel);
   // Set before anyone listens: what the channel reports at once is queued.
   data_channel->setDelegate(channel);
-  auto event_channel = FlutterEventChannel::eventChannelWithName(
-      "WebRTCHost/dataChannelEvent" + peer_connection_id + flutter_id, messenger_);
+  auto event_channel = FlutterEventChannel::eventChannelWithName(channel->eventChannelName(), messenger_);
   channel->setEventChannel(event_channel);
   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
   result(ValueMap{

@@ -2,7 +2,7 @@
 #include <limits>
 
 #include "platform/foundation/ns_uuid.h"
-#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/checked_arguments.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
@@ -47,7 +47,7 @@ void WebRTCHostPlugin::handleDataPacketCryptorMethodCall(const FlutterMethodCall
 
 void WebRTCHostPlugin::createDataPacketCryptor(const FlutterMethodCall& call,
                                                FlutterResult result) {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto algorithm = arguments.int32("algorithm");
   if (!algorithm.ok()) return result(algorithm.error());
   auto key_provider_id = arguments.string("keyProviderId");
@@ -64,7 +64,7 @@ void WebRTCHostPlugin::createDataPacketCryptor(const FlutterMethodCall& call,
 
 void WebRTCHostPlugin::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
   auto data = arguments.bytes("data");
@@ -84,7 +84,7 @@ void WebRTCHostPlugin::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
 
 void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
   auto cryptor = data_cryptors_.find(*id);
@@ -105,7 +105,7 @@ void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
 
 void WebRTCHostPlugin::dataPacketCryptorDispose(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
   if (data_cryptors_.erase(*id) == 0) return result(arguments.error("Invalid dataCryptor"));

@@ -45,32 +45,28 @@ void WebRTCHostPlugin::handleGetSources(const FlutterMethodCall& /*call*/, Flutt
 
 void WebRTCHostPlugin::handleSelectAudioInput(const FlutterMethodCall& call,
                                               FlutterResult result) {
-  const auto id = Arguments(call.arguments).optionalString("deviceId");
-  if (id && peer_connection_factory_ && peer_connection_factory_->audioDeviceModule()) {
-    auto& module = *peer_connection_factory_->audioDeviceModule();
-    for (const auto& device : module.inputDevices()) {
-      if (device.deviceId != *id) continue;
-      module.setInputDevice(device);
-      result(nullptr);
-      return;
-    }
-  }
-  result(FlutterError{"selectAudioInputFailed", "Error: deviceId not found!", nullptr});
+  selectAudioDevice(call, std::move(result), AudioDirection::input);
 }
 
 void WebRTCHostPlugin::handleSelectAudioOutput(const FlutterMethodCall& call,
                                                FlutterResult result) {
+  selectAudioDevice(call, std::move(result), AudioDirection::output);
+}
+
+void WebRTCHostPlugin::selectAudioDevice(const FlutterMethodCall& call, FlutterResult result,
+                                         AudioDirection direction) {
+  const bool input = direction == AudioDirection::input;
   const auto id = Arguments(call.arguments).optionalString("deviceId");
   if (id && peer_connection_factory_ && peer_connection_factory_->audioDeviceModule()) {
     auto& module = *peer_connection_factory_->audioDeviceModule();
-    for (const auto& device : module.outputDevices()) {
+    for (const auto& device : input ? module.inputDevices() : module.outputDevices()) {
       if (device.deviceId != *id) continue;
-      module.setOutputDevice(device);
+      input ? module.setInputDevice(device) : module.setOutputDevice(device);
       result(nullptr);
       return;
     }
   }
-  result(FlutterError{"selectAudioOutputFailed", "Error: deviceId not found!", nullptr});
+  result(failedError(call.method, "Error: deviceId not found!"));
 }
 
 }  // namespace webrtc_host

@@ -23,6 +23,10 @@ class FlutterDataChannel : public FlutterStreamHandler, public RTCDataChannelDel
   const std::shared_ptr<RTCDataChannel>& channel() const { return channel_; }
   const std::string& peerConnectionId() const { return peer_connection_id_; }
   const std::string& flutterChannelId() const { return flutter_channel_id_; }
+  // Where its events go: unique per connection and channel.
+  std::string eventChannelName() const {
+    return "WebRTCHost/dataChannelEvent" + peer_connection_id_ + flutter_channel_id_;
+  }
 
   std::shared_ptr<FlutterEventChannel> eventChannel() const;
   void setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel);

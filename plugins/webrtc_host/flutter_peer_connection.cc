@@ -31,13 +31,6 @@ std::shared_ptr<RTCMediaStream> FlutterPeerConnection::remoteStream(
   return found == remote_streams_.end() ? nullptr : found->second;
 }
 
-std::vector<std::shared_ptr<RTCMediaStream>> FlutterPeerConnection::remoteStreams() const {
-  std::lock_guard lock(mutex_);
-  std::vector<std::shared_ptr<RTCMediaStream>> streams;
-  for (const auto& [id, stream] : remote_streams_) streams.push_back(stream);
-  return streams;
-}
-
 void FlutterPeerConnection::setRemoteStream(const std::string& streamId,
                                             std::shared_ptr<RTCMediaStream> stream) {
   std::lock_guard lock(mutex_);

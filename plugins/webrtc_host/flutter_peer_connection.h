@@ -37,7 +37,6 @@ class FlutterPeerConnection : public RTCPeerConnectionDelegate,
   void setEventSink(FlutterEventSink sink);
 
   std::shared_ptr<RTCMediaStream> remoteStream(const std::string& streamId) const;
-  std::vector<std::shared_ptr<RTCMediaStream>> remoteStreams() const;
   void setRemoteStream(const std::string& streamId, std::shared_ptr<RTCMediaStream> stream);
   // Under how many ids the stream object is stored.
   size_t remoteStreamEntryCount(const RTCMediaStream& stream) const;

@@ -1,7 +1,7 @@
 // The frame-encryption sub-dispatcher and its frame-cryptor methods; the key-provider methods
 // are in key_provider_methods.cc.
 #include "platform/foundation/ns_uuid.h"
-#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/checked_arguments.h"
 #include "plugins/webrtc_host/rtp_maps.h"
 #include "plugins/webrtc_host/weak_stream_handler.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
@@ -70,12 +70,9 @@ std::string WebRTCHostPlugin::stringFromState(int state) {
 
 void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethodCall& call,
                                                              FlutterResult result) {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(arguments.error("Error: peerConnection not found!"));
-    return;
-  }
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto algorithm = arguments.int32("algorithm");
   if (!algorithm.ok()) return result(algorithm.error());
   auto participant_id = arguments.string("participantId");
@@ -106,19 +103,19 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   if (!cryptor) return result(arguments.error("Error: frameCryptor could not be created!"));
 
   const std::string id = NSUUID().UUIDString();
-  auto channel = std::make_shared<FrameCryptorChannel>(cryptor, weak_from_this());
+  auto frame_cryptor = std::make_shared<FlutterFrameCryptor>(cryptor, weak_from_this());
   auto event_channel =
       FlutterEventChannel::eventChannelWithName("WebRTCHost/frameCryptorEvent" + id, messenger_);
-  channel->setEventChannel(event_channel);
-  event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
-  cryptor->setDelegate(channel);
-  frame_cryptors_[id] = std::move(channel);
+  frame_cryptor->setEventChannel(event_channel);
+  event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(frame_cryptor));
+  cryptor->setDelegate(frame_cryptor);
+  frame_cryptors_[id] = std::move(frame_cryptor);
   result(ValueMap{{"frameCryptorId", id}});
 }
 
-std::shared_ptr<FrameCryptorChannel> WebRTCHostPlugin::frameCryptorForId(
+std::shared_ptr<FlutterFrameCryptor> WebRTCHostPlugin::frameCryptorForId(
     const FlutterMethodCall& call, FlutterResult& result) const {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("frameCryptorId");
   if (!id.ok()) {
     result(id.error());
@@ -134,52 +131,52 @@ std::shared_ptr<FrameCryptorChannel> WebRTCHostPlugin::frameCryptorForId(
 
 void WebRTCHostPlugin::frameCryptorSetKeyIndex(const FlutterMethodCall& call,
                                                FlutterResult result) {
-  auto channel = frameCryptorForId(call, result);
-  if (!channel) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto frame_cryptor = frameCryptorForId(call, result);
+  if (!frame_cryptor) return;
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto key_index = arguments.int32("keyIndex");
   if (!key_index.ok()) return result(key_index.error());
-  if (!channel->cryptor()->setKeyIndex(*key_index)) return result(arguments.invalid("keyIndex"));
+  if (!frame_cryptor->cryptor()->setKeyIndex(*key_index))
+    return result(arguments.invalid("keyIndex"));
   result(ValueMap{{"result", true}});
 }
 
 void WebRTCHostPlugin::frameCryptorGetKeyIndex(const FlutterMethodCall& call,
                                                FlutterResult result) {
-  auto channel = frameCryptorForId(call, result);
-  if (!channel) return;
-  result(ValueMap{{"keyIndex", int32_t{channel->cryptor()->keyIndex()}}});
+  auto frame_cryptor = frameCryptorForId(call, result);
+  if (!frame_cryptor) return;
+  result(ValueMap{{"keyIndex", int32_t{frame_cryptor->cryptor()->keyIndex()}}});
 }
 
 void WebRTCHostPlugin::frameCryptorSetEnabled(const FlutterMethodCall& call, FlutterResult result) {
-  auto channel = frameCryptorForId(call, result);
-  if (!channel) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  auto frame_cryptor = frameCryptorForId(call, result);
+  if (!frame_cryptor) return;
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto enabled = arguments.boolean("enabled");
   if (!enabled.ok()) return result(enabled.error());
-  channel->cryptor()->setEnabled(*enabled);
+  frame_cryptor->cryptor()->setEnabled(*enabled);
   result(ValueMap{{"result", *enabled}});
 }
 
 void WebRTCHostPlugin::frameCryptorGetEnabled(const FlutterMethodCall& call, FlutterResult result) {
-  auto channel = frameCryptorForId(call, result);
-  if (!channel) return;
-  result(ValueMap{{"enabled", channel->cryptor()->enabled()}});
+  auto frame_cryptor = frameCryptorForId(call, result);
+  if (!frame_cryptor) return;
+  result(ValueMap{{"enabled", frame_cryptor->cryptor()->enabled()}});
 }
 
 void WebRTCHostPlugin::frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result) {
-  auto channel = frameCryptorForId(call, result);
-  if (!channel) return;
-  std::erase_if(frame_cryptors_, [&](const auto& entry) { return entry.second == channel; });
-  channel->dispose();
+  auto frame_cryptor = frameCryptorForId(call, result);
+  if (!frame_cryptor) return;
+  std::erase_if(frame_cryptors_, [&](const auto& entry) { return entry.second == frame_cryptor; });
+  frame_cryptor->dispose();
   result(ValueMap{{"result", "success"}});
 }
 
-void WebRTCHostPlugin::frameCryptorDidStateChangeWithParticipantId(FrameCryptorChannel& channel,
-                                                                   const std::string& participantId,
-                                                                   int state) {
-  channel.sendEvent(ValueMap{{"event", "frameCryptionStateChanged"},
-                             {"participantId", participantId},
-                             {"state", stringFromState(state)}});
+void WebRTCHostPlugin::frameCryptorDidStateChangeWithParticipantId(
+    FlutterFrameCryptor& frameCryptor, const std::string& participantId, int state) {
+  frameCryptor.sendEvent(ValueMap{{"event", "frameCryptionStateChanged"},
+                                  {"participantId", participantId},
+                                  {"state", stringFromState(state)}});
 }
 
 }  // namespace webrtc_host

@@ -39,9 +39,8 @@ std::optional<std::vector<uint8_t>> encodeUpright(const RTCVideoFrame& frame,
   if (rotation == 90 || rotation == 270 || rotation == 180) {
     image = image->imageByApplyingCGOrientation(orientationFor(rotation));
   }
-  const bool turned = rotation == 90 || rotation == 270;
-  const CGSize size{double(turned ? frame.height() : frame.width()),
-                    double(turned ? frame.width() : frame.height())};
+  const auto [width, height] = rotatedSize(frame.width(), frame.height(), rotation);
+  const CGSize size{double(width), double(height)};
   webrtc::NSBitmapImageRep bitmap(*image, CGRect{CGPointZero, size});
   bitmap.setSize(size);
   const bool jpeg = std::filesystem::path(path).extension() == ".jpg";

@@ -38,11 +38,15 @@ bool writeI420ToPixelBuffer(const RTCI420Buffer& image, CVPixelBuffer& buffer) {
   return true;
 }
 
+std::pair<int, int> rotatedSize(int width, int height, int rotation) {
+  const bool turned = rotation == RTCVideoRotation_90 || rotation == RTCVideoRotation_270;
+  return turned ? std::pair{height, width} : std::pair{width, height};
+}
+
 std::shared_ptr<RTCI420Buffer> rotatedI420(const RTCVideoFrameBuffer& buffer, int rotation) {
   auto source = buffer.toI420();
-  const bool turned = rotation == RTCVideoRotation_90 || rotation == RTCVideoRotation_270;
-  auto rotated = std::make_shared<RTCI420Buffer>(turned ? source->height() : source->width(),
-                                                 turned ? source->width() : source->height());
+  const auto [width, height] = rotatedSize(source->width(), source->height(), rotation);
+  auto rotated = std::make_shared<RTCI420Buffer>(width, height);
   if (rotated->width() == 0) return rotated;
   RTCYUVHelper::I420Rotate(source->dataY(), source->strideY(), source->dataU(), source->strideU(),
                            source->dataV(), source->strideV(), rotated->mutableDataY(),

@@ -3,7 +3,7 @@
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_uuid.h"
-#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/checked_arguments.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
@@ -34,7 +34,7 @@ template <typename Operation>
 void answerKeyOperation(const FlutterMethodCall& call,
                         const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider,
                         bool perParticipant, Operation operation, FlutterResult& result) {
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto key_index = arguments.int32("keyIndex");
   if (!key_index.ok()) return result(key_index.error());
   std::string participant;
@@ -80,12 +80,12 @@ RTCKeyDerivationAlgorithm WebRTCHostPlugin::getKeyDerivationAlgorithm(
 void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call,
                                                             FlutterResult result) {
   const std::string id = NSUUID().UUIDString();
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto options_map = arguments.map("keyProviderOptions");
   if (!options_map.ok()) return result(options_map.error());
   const ValueMap& options = **options_map;
   const Value& options_value = *Arguments(call.arguments).value("keyProviderOptions");
-  const FrameCryptorArguments required(options_value, call.method + "Failed");
+  const CheckedArguments required(options_value, call.method + "Failed");
   auto shared_key = required.boolean("sharedKey");
   if (!shared_key.ok()) return result(shared_key.error());
   auto ratchet_salt = required.bytes("ratchetSalt");
@@ -112,7 +112,7 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
 
 std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForId(
     const flutter::Value& arguments, FlutterResult& result) const {
-  const FrameCryptorArguments read(arguments, "getKeyProviderForIdFailed");
+  const CheckedArguments read(arguments, "getKeyProviderForIdFailed");
   auto id = read.string("keyProviderId");
   if (!id.ok()) {
     result(id.error());
@@ -131,7 +131,7 @@ void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
   // Shares its error code with "keyProviderSetKey".
-  const FrameCryptorArguments arguments(call.arguments, "keyProviderSetKeyFailed");
+  const CheckedArguments arguments(call.arguments, "keyProviderSetKeyFailed");
   auto key_index = arguments.int32("keyIndex");
   if (!key_index.ok()) return result(key_index.error());
   auto key = arguments.bytes("key");
@@ -174,7 +174,7 @@ void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
 void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto key_index = arguments.int32("keyIndex");
   if (!key_index.ok()) return result(key_index.error());
   auto key = arguments.bytes("key");
@@ -217,7 +217,7 @@ void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
                                                 FlutterResult result) {
   auto provider = getKeyProviderForId(call.arguments, result);
   if (!provider) return;
-  const FrameCryptorArguments arguments(call.arguments, call.method + "Failed");
+  const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto trailer = arguments.bytes("sifTrailer");
   if (!trailer.ok()) return result(arguments.invalid("key"));
   provider->setSifTrailer(*trailer);
@@ -225,7 +225,7 @@ void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
 }
 
 void WebRTCHostPlugin::keyProviderDispose(const FlutterMethodCall& call, FlutterResult result) {
-  const FrameCryptorArguments arguments(call.arguments, "getKeyProviderForIdFailed");
+  const CheckedArguments arguments(call.arguments, "getKeyProviderForIdFailed");
   auto id = arguments.string("keyProviderId");
   if (!id.ok()) return result(id.error());
   // Cryptors made with the provider keep it.

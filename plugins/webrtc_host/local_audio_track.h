@@ -16,7 +16,6 @@ class LocalAudioTrack : public LocalTrack {
 
   std::shared_ptr<RTCMediaStreamTrack> track() const override { return track_; }
   const std::shared_ptr<RTCAudioTrack>& audioTrack() const { return track_; }
-  void setAudioTrack(std::shared_ptr<RTCAudioTrack> track) { track_ = std::move(track); }
 
   void addRenderer(const std::shared_ptr<AudioRenderer>& renderer) {
     AudioManager::sharedInstance()->addLocalAudioRenderer(renderer);

@@ -17,11 +17,7 @@ class LocalVideoTrack : public LocalTrack {
 
   std::shared_ptr<RTCMediaStreamTrack> track() const override { return track_; }
   const std::shared_ptr<RTCVideoTrack>& videoTrack() const { return track_; }
-  void setVideoTrack(std::shared_ptr<RTCVideoTrack> track) { track_ = std::move(track); }
   const std::shared_ptr<VideoProcessingAdapter>& processing() const { return processing_; }
-  void setProcessing(std::shared_ptr<VideoProcessingAdapter> processing) {
-    processing_ = std::move(processing);
-  }
 
   void addRenderer(const std::shared_ptr<RTCVideoRenderer>& renderer) {
     track_->addRenderer(renderer);

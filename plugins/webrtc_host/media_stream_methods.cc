@@ -14,8 +14,6 @@ using flutter::Value;
 using flutter::ValueList;
 using flutter::ValueMap;
 
-FlutterError codeOnly(const std::string& code) { return FlutterError{code, std::nullopt, nullptr}; }
-
 Value localTrackMap(const RTCMediaStreamTrack& track) {
   return ValueMap{{"id", track.trackId()},      {"label", track.trackId()},
                   {"kind", track.kind()},       {"enabled", track.isEnabled()},

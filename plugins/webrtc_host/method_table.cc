@@ -25,8 +25,8 @@ const std::map<std::string, WebRTCHostPlugin::Handler>& WebRTCHostPlugin::method
       {"addStream", &P::handleAddStream},
       {"removeStream", &P::handleRemoveStream},
       {"captureFrame", &P::handleCaptureFrame},
-      {"setLocalDescription", &P::handleSetLocalDescription},
-      {"setRemoteDescription", &P::handleSetRemoteDescription},
+      {"setLocalDescription", &P::handleSetDescription},
+      {"setRemoteDescription", &P::handleSetDescription},
       {"sendDtmf", &P::handleSendDtmf},
       {"addCandidate", &P::handleAddCandidate},
       {"getStats", &P::handleGetStats},
@@ -80,10 +80,10 @@ const std::map<std::string, WebRTCHostPlugin::Handler>& WebRTCHostPlugin::method
       {"setCodecPreferences", &P::handleSetCodecPreferences},
       {"getRtpReceiverCapabilities", &P::handleGetRtpReceiverCapabilities},
       {"getRtpSenderCapabilities", &P::handleGetRtpSenderCapabilities},
-      {"getSignalingState", &P::handleGetSignalingState},
-      {"getIceGatheringState", &P::handleGetIceGatheringState},
-      {"getIceConnectionState", &P::handleGetIceConnectionState},
-      {"getConnectionState", &P::handleGetConnectionState},
+      {"getSignalingState", &P::handleGetState},
+      {"getIceGatheringState", &P::handleGetState},
+      {"getIceConnectionState", &P::handleGetState},
+      {"getConnectionState", &P::handleGetState},
       {"setLogSeverity", &P::handleSetLogSeverity},
       {"startLocalRecording", &P::handleStartLocalRecording},
       {"stopLocalRecording", &P::handleStopLocalRecording},
@@ -106,11 +106,6 @@ void WebRTCHostPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterRe
   }
   if (handleFrameCryptorMethodCall(call, result)) return;
   handleDataPacketCryptorMethodCall(call, std::move(result));
-}
-
-void WebRTCHostPlugin::answerNotImplemented(const FlutterMethodCall& /*call*/,
-                                            FlutterResult result) {
-  result(FlutterMethodNotImplemented);
 }
 
 void WebRTCHostPlugin::handleInitialize(const FlutterMethodCall& call, FlutterResult result) {
@@ -141,11 +136,8 @@ void WebRTCHostPlugin::handleRequestCapturePermission(const FlutterMethodCall& /
 
 void WebRTCHostPlugin::handleSendDtmf(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, "Error: peerConnection not found!"));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   const std::string tone = arguments.string("tone");
   const int duration = arguments.intValue("duration");
   const int gap = arguments.intValue("gap");

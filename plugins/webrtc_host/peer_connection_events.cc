@@ -4,6 +4,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_uuid.h"
+#include "plugins/webrtc_host/arguments.h"
 #include "plugins/webrtc_host/post_event.h"
 #include "plugins/webrtc_host/rtp_maps.h"
 #include "plugins/webrtc_host/state_strings.h"
@@ -18,7 +19,7 @@ using flutter::ValueList;
 using flutter::ValueMap;
 
 Value stateEvent(const char* name, const std::optional<std::string>& state) {
-  return ValueMap{{"event", name}, {"state", state ? Value(*state) : Value()}};
+  return ValueMap{{"event", name}, {"state", valueOrNull(state)}};
 }
 
 Value candidateToMap(const RTCIceCandidate& candidate) {
@@ -176,8 +177,7 @@ void WebRTCHostPlugin::peerConnectionDidOpenDataChannel(
                                                       weak_from_this());
   dataChannel->setDelegate(channel);
   peer.setDataChannel(flutter_id, channel);
-  auto event_channel = FlutterEventChannel::eventChannelWithName(
-      "WebRTCHost/dataChannelEvent" + peer.flutterId() + flutter_id, messenger_);
+  auto event_channel = FlutterEventChannel::eventChannelWithName(channel->eventChannelName(), messenger_);
   channel->setEventChannel(event_channel);
   std::weak_ptr<FlutterPeerConnection> weak_peer = peer.weak_from_this();
   dispatch_async(dispatch_get_main_queue(),

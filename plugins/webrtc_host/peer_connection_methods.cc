@@ -9,10 +9,26 @@
 namespace webrtc_host {
 namespace {
 
-constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
-
-flutter::Value stateReply(const std::optional<std::string>& state) {
-  return flutter::ValueMap{{"state", state ? flutter::Value(*state) : flutter::Value()}};
+// What each state query reads of the connection.
+using StateReader = std::optional<std::string> (*)(const RTCPeerConnection&);
+const std::map<std::string, StateReader>& stateReaders() {
+  static const auto* const readers = new std::map<std::string, StateReader>{
+      {"getSignalingState",
+       [](const RTCPeerConnection& c) { return stringForSignalingState(c.signalingState()); }},
+      {"getIceGatheringState",
+       [](const RTCPeerConnection& c) {
+         return stringForICEGatheringState(c.iceGatheringState());
+       }},
+      {"getIceConnectionState",
+       [](const RTCPeerConnection& c) {
+         return stringForICEConnectionState(c.iceConnectionState());
+       }},
+      {"getConnectionState",
+       [](const RTCPeerConnection& c) {
+         return stringForPeerConnectionState(c.connectionState());
+       }},
+  };
+  return *readers;
 }
 
 }  // namespace
@@ -68,7 +84,7 @@ void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleRestartIce(const FlutterMethodCall& call, FlutterResult result) {
   auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
   if (!peer) {
-    result(FlutterError{"restartIce: peerConnection is nil", std::nullopt, nullptr});
+    result(codeOnly("restartIce: peerConnection is nil"));
     return;
   }
   peer->peerConnection()->restartIce();
@@ -77,11 +93,8 @@ void WebRTCHostPlugin::handleRestartIce(const FlutterMethodCall& call, FlutterRe
 
 void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   if (!peer->peerConnection()->setConfiguration(
           toRTCConfiguration(arguments.value("configuration")))) {
     result(failedError(call.method, "Error: the configuration could not be applied"));
@@ -90,15 +103,23 @@ void WebRTCHostPlugin::handleSetConfiguration(const FlutterMethodCall& call, Flu
   result(nullptr);
 }
 
-void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterResult result) {
+std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCMediaStream>>
+WebRTCHostPlugin::peerConnectionAndStreamFor(const FlutterMethodCall& call,
+                                             FlutterResult& result) const {
   const Arguments arguments(call.arguments);
   auto stream = local_streams_.find(arguments.string("streamId"));
   auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
   if (!peer || stream == local_streams_.end()) {
     result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
-    return;
+    return {};
   }
-  if (!peer->peerConnection()->addStream(stream->second)) {
+  return {std::move(peer), stream->second};
+}
+
+void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterResult result) {
+  auto [peer, stream] = peerConnectionAndStreamFor(call, result);
+  if (!peer) return;
+  if (!peer->peerConnection()->addStream(stream)) {
     result(failedError(call.method, "Error: peerConnection.addStream failed!"));
     return;
   }
@@ -106,55 +127,18 @@ void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterRes
 }
 
 void WebRTCHostPlugin::handleRemoveStream(const FlutterMethodCall& call, FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto stream = local_streams_.find(arguments.string("streamId"));
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer || stream == local_streams_.end()) {
-    result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
-    return;
-  }
-  peer->peerConnection()->removeStream(stream->second);
+  auto [peer, stream] = peerConnectionAndStreamFor(call, result);
+  if (!peer) return;
+  peer->peerConnection()->removeStream(stream);
   result(nullptr);
 }
 
-void WebRTCHostPlugin::handleGetSignalingState(const FlutterMethodCall& call,
-                                               FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  result(stateReply(stringForSignalingState(peer->peerConnection()->signalingState())));
-}
-
-void WebRTCHostPlugin::handleGetIceGatheringState(const FlutterMethodCall& call,
-                                                  FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  result(stateReply(stringForICEGatheringState(peer->peerConnection()->iceGatheringState())));
-}
-
-void WebRTCHostPlugin::handleGetIceConnectionState(const FlutterMethodCall& call,
-                                                   FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  result(stateReply(stringForICEConnectionState(peer->peerConnection()->iceConnectionState())));
-}
-
-void WebRTCHostPlugin::handleGetConnectionState(const FlutterMethodCall& call,
-                                                FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  result(stateReply(stringForPeerConnectionState(peer->peerConnection()->connectionState())));
+void WebRTCHostPlugin::handleGetState(const FlutterMethodCall& call, FlutterResult result) {
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
+  // The method table routes only the names listed here.
+  const auto read_state = stateReaders().at(call.method);
+  result(flutter::ValueMap{{"state", valueOrNull(read_state(*peer->peerConnection()))}});
 }
 
 }  // namespace webrtc_host

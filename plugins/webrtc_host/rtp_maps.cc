@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "plugins/webrtc_host/arguments.h"
+
 namespace webrtc_host {
 
 using flutter::Value;
@@ -153,7 +155,7 @@ Value codecToMap(const RTCRtpCodecParameters& codec) {
   ValueMap parameters;
   for (const auto& [key, value] : codec.parameters) parameters.append(key, value);
   ValueMap map{{"name", codec.name}, {"payloadType", int32_t{codec.payloadType}}};
-  map.append("clockRate", codec.clockRate ? Value(int32_t{*codec.clockRate}) : Value());
+  map.append("clockRate", valueOrNull(codec.clockRate));
   map.append("numChannels", int32_t{codec.numChannels.value_or(1)});
   map.append("parameters", std::move(parameters));
   map.append("kind", codec.kind);
@@ -210,7 +212,7 @@ Value transceiverToMap(const RTCRtpTransceiver& transceiver) {
   auto direction = transceiverDirectionString(transceiver.direction());
   return ValueMap{{"transceiverId", mid},
                   {"mid", mid},
-                  {"direction", direction ? Value(*direction) : Value()},
+                  {"direction", valueOrNull(direction)},
                   {"sender", rtpSenderToMap(*transceiver.sender())},
                   {"receiver", receiverToMap(*transceiver.receiver())}};
 }

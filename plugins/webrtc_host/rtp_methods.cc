@@ -7,20 +7,49 @@
 namespace webrtc_host {
 namespace {
 
-constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
-constexpr const char* kSenderNotFound = "Error: sender not found!";
 constexpr const char* kTrackNotFound = "Error: track not found!";
-constexpr const char* kTransceiverNotFound = "Error: transcevier not found!";
+
+// The maps of a connection's senders, receivers or transceivers, in its order.
+template <typename Item>
+flutter::ValueList mapsOf(const std::vector<std::shared_ptr<Item>>& items,
+                          flutter::Value (*toMap)(const Item&)) {
+  flutter::ValueList maps;
+  for (const auto& item : items) maps.push_back(toMap(*item));
+  return maps;
+}
 
 }  // namespace
 
+std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCRtpSender>>
+WebRTCHostPlugin::rtpSenderFor(const FlutterMethodCall& call, FlutterResult& result,
+                               std::string_view key) const {
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return {};
+  auto sender = getRtpSenderById(*peer->peerConnection(), Arguments(call.arguments).string(key));
+  if (!sender) {
+    result(failedError(call.method, "Error: sender not found!"));
+    return {};
+  }
+  return {std::move(peer), std::move(sender)};
+}
+
+std::shared_ptr<RTCRtpTransceiver> WebRTCHostPlugin::transceiverFor(
+    const FlutterMethodCall& call, FlutterResult& result, const std::string& failureCode) const {
+  auto peer = peerConnectionFor(call, result, failureCode);
+  if (!peer) return nullptr;
+  auto transceiver = getRtpTransceiverById(*peer->peerConnection(),
+                                           Arguments(call.arguments).string("transceiverId"));
+  if (!transceiver) {
+    result(FlutterError{failureCode.empty() ? call.method + "Failed" : failureCode,
+                        "Error: transcevier not found!", nullptr});
+  }
+  return transceiver;
+}
+
 void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto track = trackForId(arguments.string("trackId"), std::nullopt);
   if (!track) {
     result(failedError(call.method, kTrackNotFound));
@@ -35,27 +64,15 @@ void WebRTCHostPlugin::handleAddTrack(const FlutterMethodCall& call, FlutterResu
 }
 
 void WebRTCHostPlugin::handleRemoveTrack(const FlutterMethodCall& call, FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("senderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto [peer, sender] = rtpSenderFor(call, result, "senderId");
+  if (!sender) return;
   result(flutter::ValueMap{{"result", peer->peerConnection()->removeTrack(sender)}});
 }
 
 void WebRTCHostPlugin::handleAddTransceiver(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   const auto& connection = peer->peerConnection();
   const flutter::ValueMap* init_map = arguments.map("transceiverInit");
   std::shared_ptr<RTCRtpTransceiver> transceiver;
@@ -83,17 +100,8 @@ void WebRTCHostPlugin::handleAddTransceiver(const FlutterMethodCall& call, Flutt
 void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(failedError(call.method, kTransceiverNotFound));
-    return;
-  }
+  auto transceiver = transceiverFor(call, result);
+  if (!transceiver) return;
   std::optional<NSError> refusal;
   if (!transceiver->setDirection(stringToTransceiverDirection(arguments.string("direction")),
                                  &refusal)) {
@@ -106,20 +114,10 @@ void WebRTCHostPlugin::handleRtpTransceiverSetDirection(const FlutterMethodCall&
 
 void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall& call,
                                                         FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(failedError(call.method, kTransceiverNotFound));
-    return;
-  }
+  auto transceiver = transceiverFor(call, result);
+  if (!transceiver) return;
   auto reply = [](const std::optional<std::string>& direction) {
-    return flutter::ValueMap{{"result", direction ? flutter::Value(*direction) : flutter::Value()}};
+    return flutter::ValueMap{{"result", valueOrNull(direction)}};
   };
   if (call.method == "rtpTransceiverGetDirection") {
     result(reply(transceiverDirectionString(transceiver->direction())));
@@ -135,18 +133,8 @@ void WebRTCHostPlugin::handleRtpTransceiverGetDirection(const FlutterMethodCall&
 
 void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto transceiver =
-      getRtpTransceiverById(*peer->peerConnection(), arguments.string("transceiverId"));
-  if (!transceiver) {
-    result(failedError(call.method, kTransceiverNotFound));
-    return;
-  }
+  auto transceiver = transceiverFor(call, result);
+  if (!transceiver) return;
   transceiver->stopInternal();
   result(nullptr);
 }
@@ -154,16 +142,8 @@ void WebRTCHostPlugin::handleRtpTransceiverStop(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& call,
                                                     FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto [peer, sender] = rtpSenderFor(call, result);
+  if (!sender) return;
   auto parameters = sender->parameters();
   if (const flutter::ValueMap* update = arguments.map("parameters")) {
     updateRtpParameters(parameters, *update);
@@ -174,16 +154,8 @@ void WebRTCHostPlugin::handleRtpSenderSetParameters(const FlutterMethodCall& cal
 void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call,
                                                    FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto [peer, sender] = rtpSenderFor(call, result);
+  if (!sender) return;
   std::shared_ptr<RTCMediaStreamTrack> track;
   const flutter::Value* given = arguments.value("trackId");
   // Only an absent, null or empty id detaches; any other value must name a track.
@@ -206,57 +178,31 @@ void WebRTCHostPlugin::handleRtpSenderReplaceTrack(const FlutterMethodCall& call
 void WebRTCHostPlugin::handleRtpSenderSetStreams(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
-  auto sender = getRtpSenderById(*peer->peerConnection(), arguments.string("rtpSenderId"));
-  if (!sender) {
-    result(failedError(call.method, kSenderNotFound));
-    return;
-  }
+  auto [peer, sender] = rtpSenderFor(call, result);
+  if (!sender) return;
   sender->setStreamIds(arguments.stringList("streamIds"));
   result(nullptr);
 }
 
 void WebRTCHostPlugin::handleGetSenders(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
+  if (auto peer = peerConnectionFor(call, result)) {
+    result(
+        flutter::ValueMap{{"senders", mapsOf(peer->peerConnection()->senders(), rtpSenderToMap)}});
   }
-  flutter::ValueList senders;
-  for (const auto& sender : peer->peerConnection()->senders()) {
-    senders.push_back(rtpSenderToMap(*sender));
-  }
-  result(flutter::ValueMap{{"senders", std::move(senders)}});
 }
 
 void WebRTCHostPlugin::handleGetReceivers(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
+  if (auto peer = peerConnectionFor(call, result)) {
+    result(flutter::ValueMap{
+        {"receivers", mapsOf(peer->peerConnection()->receivers(), receiverToMap)}});
   }
-  flutter::ValueList receivers;
-  for (const auto& receiver : peer->peerConnection()->receivers()) {
-    receivers.push_back(receiverToMap(*receiver));
-  }
-  result(flutter::ValueMap{{"receivers", std::move(receivers)}});
 }
 
 void WebRTCHostPlugin::handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
+  if (auto peer = peerConnectionFor(call, result)) {
+    result(flutter::ValueMap{
+        {"transceivers", mapsOf(peer->peerConnection()->transceivers(), transceiverToMap)}});
   }
-  flutter::ValueList transceivers;
-  for (const auto& transceiver : peer->peerConnection()->transceivers()) {
-    transceivers.push_back(transceiverToMap(*transceiver));
-  }
-  result(flutter::ValueMap{{"transceivers", std::move(transceivers)}});
 }
 
 }  // namespace webrtc_host

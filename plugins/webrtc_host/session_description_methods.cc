@@ -9,8 +9,6 @@
 namespace webrtc_host {
 namespace {
 
-constexpr const char* kPeerConnectionNotFound = "Error: peerConnection not found!";
-
 flutter::Value descriptionToMap(const RTCSessionDescription& description) {
   return flutter::ValueMap{{"sdp", description.sdp()},
                            {"type", RTCSessionDescription::stringForType(description.type())}};
@@ -56,61 +54,37 @@ std::optional<RTCSessionDescription> descriptionFrom(const Arguments& arguments)
 
 void WebRTCHostPlugin::handleCreateOffer(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   peer->peerConnection()->offerForConstraints(parseMediaConstraints(arguments.value("constraints")),
                                               answerWithDescription(result, "CreateOfferFailed"));
 }
 
 void WebRTCHostPlugin::handleCreateAnswer(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   peer->peerConnection()->answerForConstraints(
       parseMediaConstraints(arguments.value("constraints")),
       answerWithDescription(result, "CreateAnswerFailed"));
 }
 
-void WebRTCHostPlugin::handleSetLocalDescription(const FlutterMethodCall& call,
-                                                 FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto description = descriptionFrom(arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+void WebRTCHostPlugin::handleSetDescription(const FlutterMethodCall& call, FlutterResult result) {
+  const bool local = call.method == "setLocalDescription";
+  const char* failure_code = local ? "SetLocalDescriptionFailed" : "SetRemoteDescriptionFailed";
+  auto description = descriptionFrom(Arguments(call.arguments));
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   if (!description) {
-    result(FlutterError{"SetLocalDescriptionFailed", "Error Invalid session description type",
-                        nullptr});
+    result(FlutterError{failure_code, "Error Invalid session description type", nullptr});
     return;
   }
-  peer->peerConnection()->setLocalDescription(*description,
-                                              answerWithNil(result, "SetLocalDescriptionFailed"));
-}
-
-void WebRTCHostPlugin::handleSetRemoteDescription(const FlutterMethodCall& call,
-                                                  FlutterResult result) {
-  const Arguments arguments(call.arguments);
-  auto description = descriptionFrom(arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
+  auto& connection = *peer->peerConnection();
+  if (local) {
+    connection.setLocalDescription(*description, answerWithNil(result, failure_code));
+  } else {
+    connection.setRemoteDescription(*description, answerWithNil(result, failure_code));
   }
-  if (!description) {
-    result(FlutterError{"SetRemoteDescriptionFailed", "Error Invalid session description type",
-                        nullptr});
-    return;
-  }
-  peer->peerConnection()->setRemoteDescription(*description,
-                                               answerWithNil(result, "SetRemoteDescriptionFailed"));
 }
 
 void WebRTCHostPlugin::handleAddCandidate(const FlutterMethodCall& call, FlutterResult result) {
@@ -120,44 +94,32 @@ void WebRTCHostPlugin::handleAddCandidate(const FlutterMethodCall& call, Flutter
   const Arguments candidate(given != nullptr ? *given : kNone);
   RTCIceCandidate ice_candidate(candidate.string("candidate"), candidate.intValue("sdpMLineIndex"),
                                 candidate.string("sdpMid"));
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   peer->peerConnection()->addIceCandidate(ice_candidate,
                                           answerWithNil(result, "AddIceCandidateFailed"));
 }
 
 void WebRTCHostPlugin::handleGetLocalDescription(const FlutterMethodCall& call,
                                                  FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto description = peer->peerConnection()->localDescription();
   result(description ? descriptionToMap(*description) : flutter::Value());
 }
 
 void WebRTCHostPlugin::handleGetRemoteDescription(const FlutterMethodCall& call,
                                                   FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto description = peer->peerConnection()->remoteDescription();
   result(description ? descriptionToMap(*description) : flutter::Value());
 }
 
 void WebRTCHostPlugin::handleGetStats(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer) {
-    result(failedError(call.method, kPeerConnectionNotFound));
-    return;
-  }
+  auto peer = peerConnectionFor(call, result);
+  if (!peer) return;
   auto answer = [result](const RTCStatisticsReport& report) {
     result(statisticsReportToMap(report));
   };

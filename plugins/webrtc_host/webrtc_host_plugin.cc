@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ns_log.h"
 #include "platform/webrtc/rtc_field_trials.h"
+#include "plugins/webrtc_host/arguments.h"
 #include "plugins/webrtc_host/local_audio_track.h"
 #include "plugins/webrtc_host/post_event.h"
 #include "plugins/webrtc_host/video_decoder_factory.h"
@@ -233,6 +234,16 @@ std::shared_ptr<FlutterPeerConnection> WebRTCHostPlugin::peerConnectionForId(
   return found == peer_connections_.end() ? nullptr : found->second;
 }
 
+std::shared_ptr<FlutterPeerConnection> WebRTCHostPlugin::peerConnectionFor(
+    const FlutterMethodCall& call, FlutterResult& result, const std::string& failureCode) const {
+  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  if (!peer) {
+    result(FlutterError{failureCode.empty() ? call.method + "Failed" : failureCode,
+                        "Error: peerConnection not found!", nullptr});
+  }
+  return peer;
+}
+
 std::shared_ptr<RTCMediaStream> WebRTCHostPlugin::streamForId(
     const std::string& streamId, const std::string& peerConnectionId) const {
   if (!peerConnectionId.empty()) {
@@ -253,20 +264,13 @@ std::shared_ptr<RTCMediaStreamTrack> WebRTCHostPlugin::trackForId(
   if (auto local = local_tracks_.find(trackId); local != local_tracks_.end()) {
     return local->second->track();
   }
-  for (const auto& [id, peer] : peer_connections_) {
-    if (peerConnectionId && *peerConnectionId != id) continue;
-    if (auto track = peer->remoteTrack(trackId)) return track;
-    for (const auto& transceiver : peer->peerConnection()->transceivers()) {
-      const auto& track = transceiver->receiver()->track();
-      if (track && track->trackId() == trackId) return track;
-    }
-  }
-  return nullptr;
+  return remoteTrackForId(trackId, peerConnectionId);
 }
 
 std::shared_ptr<RTCMediaStreamTrack> WebRTCHostPlugin::remoteTrackForId(
-    const std::string& trackId) const {
+    const std::string& trackId, const std::optional<std::string>& peerConnectionId) const {
   for (const auto& [id, peer] : peer_connections_) {
+    if (peerConnectionId && *peerConnectionId != id) continue;
     if (auto track = peer->remoteTrack(trackId)) return track;
     for (const auto& transceiver : peer->peerConnection()->transceivers()) {
       const auto& track = transceiver->receiver()->track();

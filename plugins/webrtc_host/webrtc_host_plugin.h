@@ -15,22 +15,22 @@
 #include <string>
 #include <vector>
 
-#include "platform/flutter/flutter.h"
 #include "platform/avfoundation/av_capture_device.h"
+#include "platform/flutter/flutter.h"
 #include "platform/webrtc/rtc_audio_device_module.h"
 #include "platform/webrtc/rtc_camera_video_capturer.h"
-#include "platform/webrtc/rtc_desktop_capturer.h"
 #include "platform/webrtc/rtc_data_packet_cryptor.h"
+#include "platform/webrtc/rtc_desktop_capturer.h"
 #include "platform/webrtc/rtc_desktop_media_list.h"
 #include "platform/webrtc/rtc_frame_crypto_key_provider.h"
 #include "platform/webrtc/rtc_logging.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "plugins/webrtc_host/audio_manager.h"
+#include "plugins/webrtc_host/flutter_frame_cryptor.h"
 #include "plugins/webrtc_host/flutter_peer_connection.h"
 #include "plugins/webrtc_host/host_rtc_frame_capturer.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view_factory.h"
 #include "plugins/webrtc_host/host_rtc_video_renderer.h"
-#include "plugins/webrtc_host/frame_cryptor_channel.h"
 #include "plugins/webrtc_host/local_track.h"
 #include "plugins/webrtc_host/video_processing_adapter.h"
 
@@ -81,9 +81,13 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // Lookups; null when nothing matches.
   std::shared_ptr<RTCMediaStream> streamForId(const std::string& streamId,
                                               const std::string& peerConnectionId) const;
+  // A local track, else a remote one.
   std::shared_ptr<RTCMediaStreamTrack> trackForId(
       const std::string& trackId, const std::optional<std::string>& peerConnectionId) const;
-  std::shared_ptr<RTCMediaStreamTrack> remoteTrackForId(const std::string& trackId) const;
+  // A track received in a stream or on a transceiver; of the named connection only, if named.
+  std::shared_ptr<RTCMediaStreamTrack> remoteTrackForId(
+      const std::string& trackId,
+      const std::optional<std::string>& peerConnectionId = std::nullopt) const;
   std::optional<std::string> audioTrackIdForVideoTrackId(const std::string& videoTrackId) const;
   bool hasLocalAudioTrack() const;
 
@@ -122,8 +126,8 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void dataChannelDidChangeBufferedAmount(FlutterDataChannel& channel, uint64_t amount);
   static std::optional<std::string> stringForDataChannelState(int state);
 
-  // Frame-cryptor state changes, handed over by each cryptor's FrameCryptorChannel.
-  void frameCryptorDidStateChangeWithParticipantId(FrameCryptorChannel& channel,
+  // Frame-cryptor state changes, handed over by each cryptor's FlutterFrameCryptor.
+  void frameCryptorDidStateChangeWithParticipantId(FlutterFrameCryptor& frameCryptor,
                                                    const std::string& participantId, int state);
   static std::string stringFromState(int state);
   // Every value selects the one algorithm there is.
@@ -191,7 +195,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   const std::shared_ptr<HostRTCVideoPlatformViewFactory>& platformViewFactory() const {
     return platform_view_factory_;
   }
-  std::map<std::string, std::shared_ptr<FrameCryptorChannel>>& frameCryptors() {
+  std::map<std::string, std::shared_ptr<FlutterFrameCryptor>>& frameCryptors() {
     return frame_cryptors_;
   }
   std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>>& keyProviders() {
@@ -208,14 +212,17 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void releaseEverything();
 
   std::shared_ptr<FlutterPeerConnection> peerConnectionForId(const std::string& id) const;
+  // The connection the call's "peerConnectionId" names; null after answering that none does,
+  // under `failureCode` or else "<method>Failed".
+  std::shared_ptr<FlutterPeerConnection> peerConnectionFor(const FlutterMethodCall& call,
+                                                           FlutterResult& result,
+                                                           const std::string& failureCode = {}) const;
 
   // Branches of the core.
   void handleInitialize(const FlutterMethodCall& call, FlutterResult result);
   void handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result);
   void handleRequestCapturePermission(const FlutterMethodCall& call, FlutterResult result);
   void handleSendDtmf(const FlutterMethodCall& call, FlutterResult result);
-  // Names of operations this build does not offer yet.
-  void answerNotImplemented(const FlutterMethodCall& call, FlutterResult result);
   // Frame-encryption names; answers whether it took the call.
   bool handleFrameCryptorMethodCall(const FlutterMethodCall& call, FlutterResult& result);
   void handleDataPacketCryptorMethodCall(const FlutterMethodCall& call, FlutterResult result);
@@ -237,7 +244,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void frameCryptorGetEnabled(const FlutterMethodCall& call, FlutterResult result);
   void frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result);
   // The cryptor named by "frameCryptorId", or null after answering the error.
-  std::shared_ptr<FrameCryptorChannel> frameCryptorForId(const FlutterMethodCall& call,
+  std::shared_ptr<FlutterFrameCryptor> frameCryptorForId(const FlutterMethodCall& call,
                                                          FlutterResult& result) const;
   void frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call, FlutterResult result);
   void keyProviderSetSharedKey(const FlutterMethodCall& call, FlutterResult result);
@@ -288,17 +295,19 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleSetConfiguration(const FlutterMethodCall& call, FlutterResult result);
   void handleAddStream(const FlutterMethodCall& call, FlutterResult result);
   void handleRemoveStream(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetSignalingState(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetIceGatheringState(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetIceConnectionState(const FlutterMethodCall& call, FlutterResult result);
-  void handleGetConnectionState(const FlutterMethodCall& call, FlutterResult result);
+  // The connection and the local stream the call names; nulls after answering that either is
+  // missing.
+  std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCMediaStream>>
+  peerConnectionAndStreamFor(const FlutterMethodCall& call, FlutterResult& result) const;
+  // The signaling, ICE gathering, ICE connection or connection state, by the method's name.
+  void handleGetState(const FlutterMethodCall& call, FlutterResult result);
   void peerConnectionClose(FlutterPeerConnection& peer);
 
   // Descriptions, candidates and statistics.
   void handleCreateOffer(const FlutterMethodCall& call, FlutterResult result);
   void handleCreateAnswer(const FlutterMethodCall& call, FlutterResult result);
-  void handleSetLocalDescription(const FlutterMethodCall& call, FlutterResult result);
-  void handleSetRemoteDescription(const FlutterMethodCall& call, FlutterResult result);
+  // "setLocalDescription" and "setRemoteDescription".
+  void handleSetDescription(const FlutterMethodCall& call, FlutterResult result);
   void handleAddCandidate(const FlutterMethodCall& call, FlutterResult result);
   void handleGetLocalDescription(const FlutterMethodCall& call, FlutterResult result);
   void handleGetRemoteDescription(const FlutterMethodCall& call, FlutterResult result);
@@ -319,6 +328,16 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleGetSenders(const FlutterMethodCall& call, FlutterResult result);
   void handleGetReceivers(const FlutterMethodCall& call, FlutterResult result);
   void handleGetTransceivers(const FlutterMethodCall& call, FlutterResult result);
+  // The connection the call names and the sender its `key` names there; nulls after answering
+  // that either is missing.
+  std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCRtpSender>> rtpSenderFor(
+      const FlutterMethodCall& call, FlutterResult& result,
+      std::string_view key = "rtpSenderId") const;
+  // The transceiver "transceiverId" names on the call's connection; null after answering that
+  // either is missing, under `failureCode` or else "<method>Failed".
+  std::shared_ptr<RTCRtpTransceiver> transceiverFor(const FlutterMethodCall& call,
+                                                    FlutterResult& result,
+                                                    const std::string& failureCode = {}) const;
 
   // Capabilities and codec preferences.
   void handleGetRtpReceiverCapabilities(const FlutterMethodCall& call, FlutterResult result);
@@ -371,6 +390,10 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleGetSources(const FlutterMethodCall& call, FlutterResult result);
   void handleSelectAudioInput(const FlutterMethodCall& call, FlutterResult result);
   void handleSelectAudioOutput(const FlutterMethodCall& call, FlutterResult result);
+  enum class AudioDirection { input, output };
+  // Makes the module's input or output device the one the call's "deviceId" names.
+  void selectAudioDevice(const FlutterMethodCall& call, FlutterResult result,
+                         AudioDirection direction);
 
   // Renderers and frame capture.
   std::shared_ptr<RTCVideoTrack> videoTrackForSrcObject(const FlutterMethodCall& call) const;
@@ -416,7 +439,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   std::shared_ptr<HostRTCVideoPlatformViewFactory> platform_view_factory_;
   // Every capture still waiting for its frame.
   std::vector<std::shared_ptr<HostRTCFrameCapturer>> frame_capturers_;
-  std::map<std::string, std::shared_ptr<FrameCryptorChannel>> frame_cryptors_;
+  std::map<std::string, std::shared_ptr<FlutterFrameCryptor>> frame_cryptors_;
   std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>> key_providers_;
   std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>> data_cryptors_;
 };

@@ -66,10 +66,16 @@ TEST_F(AudioDeviceTest, MuteModesAndMuting) {
   EXPECT_EQ(ok("isMicrophoneMuted"), Value(true));
 }
 
-TEST_F(AudioDeviceTest, MuteModeStrings) {
-  EXPECT_EQ(WebRTCHostPlugin::muteModeForString("restartEngine"), 1);
-  EXPECT_EQ(WebRTCHostPlugin::muteModeForString(std::nullopt), -1);
-  EXPECT_EQ(WebRTCHostPlugin::stringForMuteMode(1), "restartEngine");
+TEST_F(AudioDeviceTest, EveryMuteModeReachesTheModuleAndReadsBack) {
+  initialize();
+  for (const auto& [name, mode] :
+       {std::pair{"restartEngine", RTCAudioEngineMuteModeRestartEngine},
+        std::pair{"inputMixer", RTCAudioEngineMuteModeInputMixer},
+        std::pair{"voiceProcessing", RTCAudioEngineMuteModeVoiceProcessing}}) {
+    EXPECT_TRUE(ok("setMicrophoneMuteMode", {{"mode", name}}).isNull());
+    EXPECT_EQ(module().muteMode(), mode) << name;
+    EXPECT_EQ(ok("getMicrophoneMuteMode"), Value(name));
+  }
 }
 
 TEST_F(AudioDeviceTest, DeviceChangesAreEventsWhileSomebodyListens) {

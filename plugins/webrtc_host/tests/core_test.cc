@@ -107,11 +107,47 @@ TEST_F(CoreTest, LogLinesBecomeEventsAtTheChosenSeverity) {
   foundation::testing::setLogCapture(false);
 }
 
-TEST_F(CoreTest, SeverityStrings) {
-  EXPECT_EQ(WebRTCHostPlugin::str2LogSeverity("verbose"), RTCLoggingSeverityVerbose);
-  EXPECT_EQ(WebRTCHostPlugin::str2LogSeverity("error"), RTCLoggingSeverityError);
-  EXPECT_EQ(WebRTCHostPlugin::str2LogSeverity("Error"), RTCLoggingSeverityNone);
-  EXPECT_EQ(WebRTCHostPlugin::str2LogSeverity(std::nullopt), RTCLoggingSeverityNone);
+TEST_F(CoreTest, EachSeverityNameLetsThroughItsLevelAndLouder) {
+  initialize();
+  ASSERT_TRUE(dart.listen(kEventChannel).isSuccess());
+  auto lines = [&] {
+    std::vector<std::string> data;
+    for (const auto& event : eventsNamed(kEventChannel, "onLogData")) {
+      data.push_back(*event.find("data")->asString());
+    }
+    return data;
+  };
+  const std::pair<Value, std::string> cases[] = {{Value("verbose"), "VIWE"},
+                                                 {Value("info"), "IWE"},
+                                                 {Value("warning"), "WE"},
+                                                 {Value("error"), "E"},
+                                                 {Value("Error"), ""},
+                                                 {Value("none"), ""},
+                                                 {Value(), ""},
+                                                 {Value(int32_t{3}), ""}};
+  size_t seen = 0;
+  std::ptrdiff_t rounds = 0;
+  for (const auto& [name, expected] : cases) {
+    ok("setLogSeverity", {{"severity", name}});
+    for (const auto& [severity, letter] :
+         {std::pair{RTCLoggingSeverityVerbose, "V"}, std::pair{RTCLoggingSeverityInfo, "I"},
+          std::pair{RTCLoggingSeverityWarning, "W"}, std::pair{RTCLoggingSeverityError, "E"}}) {
+      webrtc::testing::emitLogLine(severity, letter);
+    }
+    // A line that always passes marks the end of the round: what came before it is all there is.
+    ok("setLogSeverity", {{"severity", "error"}});
+    webrtc::testing::emitLogLine(RTCLoggingSeverityError, "end");
+    ++rounds;
+    ASSERT_TRUE(dart.runUntil([&] {
+      const auto received = lines();
+      return std::count(received.begin(), received.end(), "end") == rounds;
+    }));
+    const auto received = lines();
+    std::string passed;
+    for (size_t i = seen; i + 1 < received.size(); ++i) passed += received[i];
+    EXPECT_EQ(passed, expected) << name.debugString();
+    seen = received.size();
+  }
 }
 
 TEST_F(CoreTest, CapturePermissionAsksOnlyWithoutAccess) {

@@ -122,9 +122,14 @@ TEST_F(EndToEndTest, DataChannelsOpenOnTheOtherSide) {
 }
 
 TEST_F(EndToEndTest, WorksWithFrameworkLevelNegotiationToo) {
-  // Without a media or data section nothing is gathered, so there is nothing to connect.
-  EXPECT_FALSE(webrtc::testing::connectPeerConnections(framework(caller), framework(callee),
-                                                       std::chrono::milliseconds(200)));
+  // Without a media or data section nothing is gathered, so there is nothing to connect: the
+  // whole exchange completes and neither side connects.
+  EXPECT_FALSE(webrtc::testing::connectPeerConnections(framework(caller), framework(callee)));
+  for (const auto& side : {caller, callee}) {
+    EXPECT_EQ(framework(side)->signalingState(), RTCSignalingStateStable);
+    EXPECT_TRUE(framework(side)->localDescription() && framework(side)->remoteDescription());
+    EXPECT_NE(state(side), "connected");
+  }
   framework(caller)->addTransceiverOfType(RTCRtpMediaTypeAudio);
   ASSERT_TRUE(webrtc::testing::connectPeerConnections(framework(caller), framework(callee)));
   EXPECT_EQ(state(caller), "connected");

@@ -15,6 +15,81 @@ class LookupsTest : public WebRTCHostTest {
   std::shared_ptr<RTCPeerConnectionFactory> factory() { return plugin->peerConnectionFactory(); }
 };
 
+// Every method whose first step is finding the connection "peerConnectionId" names.
+constexpr const char* kConnectionMethods[] = {"setConfiguration",
+                                              "getSignalingState",
+                                              "getIceGatheringState",
+                                              "getIceConnectionState",
+                                              "getConnectionState",
+                                              "addTrack",
+                                              "removeTrack",
+                                              "addTransceiver",
+                                              "rtpTransceiverSetDirection",
+                                              "rtpTransceiverGetDirection",
+                                              "rtpTransceiverGetCurrentDirection",
+                                              "rtpTransceiverStop",
+                                              "rtpSenderSetParameters",
+                                              "rtpSenderReplaceTrack",
+                                              "rtpSenderSetTrack",
+                                              "rtpSenderSetStreams",
+                                              "getSenders",
+                                              "getReceivers",
+                                              "getTransceivers",
+                                              "createOffer",
+                                              "createAnswer",
+                                              "setLocalDescription",
+                                              "setRemoteDescription",
+                                              "addCandidate",
+                                              "getLocalDescription",
+                                              "getRemoteDescription",
+                                              "getStats",
+                                              "sendDtmf",
+                                              "createDataChannel",
+                                              "frameCryptorFactoryCreateFrameCryptor",
+                                              "setCodecPreferences"};
+
+TEST_F(LookupsTest, EveryConnectionMethodAnswersAnUnknownConnectionAlike) {
+  createPeerConnection();
+  for (const char* method : kConnectionMethods) {
+    const std::string code = std::string(method) == "setCodecPreferences"
+                                 ? "transceiverSetCodecPreferencesFailed"
+                                 : std::string(method) + "Failed";
+    for (const Value& id : {Value("missing"), Value(int32_t{7}), Value()}) {
+      auto reply = call(method, {{"peerConnectionId", id},
+                                 {"description", ValueMap{{"type", "offer"}, {"sdp", ""}}}});
+      EXPECT_EQ(reply.error, failed(code, "Error: peerConnection not found!"))
+          << method << " " << id.debugString();
+    }
+  }
+}
+
+TEST_F(LookupsTest, SenderTransceiverAndDescriptionMethodsAnswerWhatTheyCannotFind) {
+  const std::string id = createPeerConnection();
+  for (const char* method : {"rtpSenderSetParameters", "rtpSenderReplaceTrack", "rtpSenderSetTrack",
+                             "rtpSenderSetStreams", "removeTrack"}) {
+    auto reply = call(
+        method, {{"peerConnectionId", id}, {"rtpSenderId", "missing"}, {"senderId", "missing"}});
+    EXPECT_EQ(reply.error, failed(std::string(method) + "Failed", "Error: sender not found!"));
+  }
+  for (const char* method :
+       {"rtpTransceiverSetDirection", "rtpTransceiverGetDirection",
+        "rtpTransceiverGetCurrentDirection", "rtpTransceiverStop", "setCodecPreferences"}) {
+    const std::string code = std::string(method) == "setCodecPreferences"
+                                 ? "transceiverSetCodecPreferencesFailed"
+                                 : std::string(method) + "Failed";
+    auto reply = call(method, {{"peerConnectionId", id}, {"transceiverId", "missing"}});
+    EXPECT_EQ(reply.error, failed(code, "Error: transcevier not found!")) << method;
+  }
+  for (const auto& [method, code] :
+       {std::pair{"setLocalDescription", "SetLocalDescriptionFailed"},
+        std::pair{"setRemoteDescription", "SetRemoteDescriptionFailed"}}) {
+    auto reply = call(method, {{"peerConnectionId", id},
+                               {"description", ValueMap{{"type", "bogus"}, {"sdp", ""}}}});
+    EXPECT_EQ(reply.error, failed(code, "Error Invalid session description type"));
+  }
+  EXPECT_FALSE(framework(id)->localDescription() || framework(id)->remoteDescription());
+}
+
 TEST_F(LookupsTest, RemoteStreamsComeBeforeLocalOnesAndLocalTracksBeforeRemoteOnes) {
   const std::string first = createPeerConnection();
   const std::string second = createPeerConnection();

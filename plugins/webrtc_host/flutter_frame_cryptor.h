@@ -15,9 +15,9 @@ namespace webrtc_host {
 class WebRTCHostPlugin;
 
 // Also the cryptor's delegate: it hands every state change to the plug-in.
-class FrameCryptorChannel : public FlutterStreamHandler, public RTCFrameCryptorDelegate {
+class FlutterFrameCryptor : public FlutterStreamHandler, public RTCFrameCryptorDelegate {
  public:
-  FrameCryptorChannel(std::shared_ptr<RTCFrameCryptor> cryptor,
+  FlutterFrameCryptor(std::shared_ptr<RTCFrameCryptor> cryptor,
                       std::weak_ptr<WebRTCHostPlugin> plugin);
 
   const std::shared_ptr<RTCFrameCryptor>& cryptor() const { return cryptor_; }

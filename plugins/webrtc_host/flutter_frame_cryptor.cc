@@ -1,21 +1,21 @@
-#include "plugins/webrtc_host/frame_cryptor_channel.h"
+#include "plugins/webrtc_host/flutter_frame_cryptor.h"
 
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
 
 namespace webrtc_host {
 
-FrameCryptorChannel::FrameCryptorChannel(std::shared_ptr<RTCFrameCryptor> cryptor,
+FlutterFrameCryptor::FlutterFrameCryptor(std::shared_ptr<RTCFrameCryptor> cryptor,
                                          std::weak_ptr<WebRTCHostPlugin> plugin)
     : cryptor_(std::move(cryptor)), plugin_(std::move(plugin)) {}
 
-void FrameCryptorChannel::setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel) {
+void FlutterFrameCryptor::setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel) {
   std::lock_guard lock(mutex_);
   event_channel_ = std::move(eventChannel);
 }
 
-void FrameCryptorChannel::sendEvent(flutter::Value event) { events_.send(std::move(event)); }
+void FlutterFrameCryptor::sendEvent(flutter::Value event) { events_.send(std::move(event)); }
 
-void FrameCryptorChannel::dispose() {
+void FlutterFrameCryptor::dispose() {
   cryptor_->setEnabled(false);
   cryptor_->setDelegate({});
   std::shared_ptr<FlutterEventChannel> event_channel;
@@ -28,19 +28,19 @@ void FrameCryptorChannel::dispose() {
   if (event_channel) event_channel->setStreamHandler(nullptr);
 }
 
-std::optional<FlutterError> FrameCryptorChannel::onListenWithArguments(
+std::optional<FlutterError> FlutterFrameCryptor::onListenWithArguments(
     const flutter::Value& /*arguments*/, FlutterEventSink events) {
   events_.listen(std::move(events));
   return std::nullopt;
 }
 
-std::optional<FlutterError> FrameCryptorChannel::onCancelWithArguments(
+std::optional<FlutterError> FlutterFrameCryptor::onCancelWithArguments(
     const flutter::Value& /*arguments*/) {
   events_.cancel();
   return std::nullopt;
 }
 
-void FrameCryptorChannel::frameCryptorDidStateChangeWithParticipantId(
+void FlutterFrameCryptor::frameCryptorDidStateChangeWithParticipantId(
     RTCFrameCryptor& /*frameCryptor*/, const std::string& participantId, int state) {
   if (auto plugin = plugin_.lock()) {
     plugin->frameCryptorDidStateChangeWithParticipantId(*this, participantId, state);

@@ -1,6 +1,6 @@
-// Reading the arguments of the frame-encryption methods (frame cryptors, key providers, data
-// packet cryptors). A missing, null or wrongly typed argument reads as an error answer made of
-// the method's error code and "Invalid <name>", ready to send.
+// Reading arguments that must be present and of the right type (frame cryptors, key providers,
+// data packet cryptors, data channels). A missing, null or wrongly typed argument reads as an
+// error answer made of the method's error code and "Invalid <name>", ready to send.
 #pragma once
 
 #include <cstdint>
@@ -32,9 +32,9 @@ class Checked {
   std::variant<T, FlutterError> state_;
 };
 
-class FrameCryptorArguments {
+class CheckedArguments {
  public:
-  FrameCryptorArguments(const flutter::Value& arguments, std::string errorCode);
+  CheckedArguments(const flutter::Value& arguments, std::string errorCode);
 
   Checked<std::string> string(std::string_view key) const;
   // An integer within the 32-bit range.

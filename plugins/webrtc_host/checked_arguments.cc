@@ -1,4 +1,4 @@
-#include "plugins/webrtc_host/frame_cryptor_arguments.h"
+#include "plugins/webrtc_host/checked_arguments.h"
 
 #include <cstring>
 #include <limits>
@@ -24,23 +24,23 @@ std::optional<std::vector<uint8_t>> typedDataBytes(const flutter::Value& value) 
   return std::nullopt;
 }
 
-FrameCryptorArguments::FrameCryptorArguments(const flutter::Value& arguments, std::string errorCode)
+CheckedArguments::CheckedArguments(const flutter::Value& arguments, std::string errorCode)
     : arguments_(arguments), error_code_(std::move(errorCode)) {}
 
-FlutterError FrameCryptorArguments::error(std::string message) const {
+FlutterError CheckedArguments::error(std::string message) const {
   return FlutterError{error_code_, std::move(message), nullptr};
 }
 
-FlutterError FrameCryptorArguments::invalid(std::string_view key) const {
+FlutterError CheckedArguments::invalid(std::string_view key) const {
   return error("Invalid " + std::string(key));
 }
 
-Checked<std::string> FrameCryptorArguments::string(std::string_view key) const {
+Checked<std::string> CheckedArguments::string(std::string_view key) const {
   if (auto text = arguments_.optionalString(key)) return *text;
   return invalid(key);
 }
 
-Checked<int32_t> FrameCryptorArguments::int32(std::string_view key) const {
+Checked<int32_t> CheckedArguments::int32(std::string_view key) const {
   const flutter::Value* found = arguments_.value(key);
   auto number = found == nullptr ? std::nullopt : found->asInteger();
   if (!number || *number < std::numeric_limits<int32_t>::min() ||
@@ -50,7 +50,7 @@ Checked<int32_t> FrameCryptorArguments::int32(std::string_view key) const {
   return static_cast<int32_t>(*number);
 }
 
-Checked<uint32_t> FrameCryptorArguments::uint32(std::string_view key) const {
+Checked<uint32_t> CheckedArguments::uint32(std::string_view key) const {
   const flutter::Value* found = arguments_.value(key);
   auto number = found == nullptr ? std::nullopt : found->asInteger();
   if (!number || *number < 0 || *number > std::numeric_limits<uint32_t>::max()) {
@@ -59,20 +59,20 @@ Checked<uint32_t> FrameCryptorArguments::uint32(std::string_view key) const {
   return static_cast<uint32_t>(*number);
 }
 
-Checked<bool> FrameCryptorArguments::boolean(std::string_view key) const {
+Checked<bool> CheckedArguments::boolean(std::string_view key) const {
   const flutter::Value* found = arguments_.value(key);
   if (found == nullptr || !(found->is<bool>() || found->isInteger())) return invalid(key);
   return found->boolValue();
 }
 
-Checked<std::vector<uint8_t>> FrameCryptorArguments::bytes(std::string_view key) const {
+Checked<std::vector<uint8_t>> CheckedArguments::bytes(std::string_view key) const {
   const flutter::Value* found = arguments_.value(key);
   auto bytes = found == nullptr ? std::nullopt : typedDataBytes(*found);
   if (!bytes) return invalid(key);
   return std::move(*bytes);
 }
 
-Checked<const flutter::ValueMap*> FrameCryptorArguments::map(std::string_view key) const {
+Checked<const flutter::ValueMap*> CheckedArguments::map(std::string_view key) const {
   if (const flutter::ValueMap* found = arguments_.map(key)) return found;
   return invalid(key);
 }
