@@ -24,6 +24,9 @@ struct CaptureModel {
   bool hold_content_requests = false;
   std::vector<SCShareableContent::CompletionHandler> held_content_requests;
   std::vector<std::weak_ptr<SCStream>> running_streams;
+  // Streams started while held deliver no frames of their own.
+  bool hold_screen_frames = false;
+  size_t screen_frame_timers = 0;
   // Where the framework completes its requests.
   dispatch_queue_t queue =
       dispatch_queue_create("screencapturekit.framework", DISPATCH_QUEUE_SERIAL);

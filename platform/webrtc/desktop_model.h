@@ -29,6 +29,9 @@ struct DesktopModel {
   std::vector<DesktopEntry> entries;
   std::vector<std::weak_ptr<RTCDesktopMediaList>> lists;
   std::vector<std::weak_ptr<RTCDesktopCapturer>> running_capturers;
+  // Capturers started while held deliver no frames of their own.
+  bool hold_frames = false;
+  size_t frame_timers = 0;
 };
 
 DesktopModel& desktopModel();
