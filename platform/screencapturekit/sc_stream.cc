@@ -122,10 +122,8 @@ void SCStream::startScreenFrames() {
                             0);
   {
     std::lock_guard lock(mutex_);
+    if (state_ != State::running) return;
     frame_timer_ = timer;
-  }
-  {
-    std::lock_guard lock(model.mutex);
     ++model.screen_frame_timers;
   }
   dispatch_resume(timer);
@@ -135,14 +133,11 @@ void SCStream::stopScreenFrames() {
   dispatch_source_t timer;
   {
     std::lock_guard lock(mutex_);
-    timer = std::move(frame_timer_);
-    frame_timer_ = nullptr;
+    timer = std::exchange(frame_timer_, nullptr);
+    if (!timer) return;
+    --screencapturekit::captureModel().screen_frame_timers;
   }
-  if (!timer) return;
   dispatch_source_cancel(timer);
-  auto& model = screencapturekit::captureModel();
-  std::lock_guard lock(model.mutex);
-  --model.screen_frame_timers;
 }
 
 void SCStream::stopCaptureWithCompletionHandler(CompletionHandler completionHandler) {

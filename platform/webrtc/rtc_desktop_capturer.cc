@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/webrtc/desktop_model.h"
@@ -113,17 +114,17 @@ void RTCDesktopCapturer::startFrames(long fps) {
       dispatch_queue_create("webrtc.desktop.frames", DISPATCH_QUEUE_SERIAL));
   // The timer holds the capturer weakly, so that dropping the capturer ends it.
   std::weak_ptr<RTCDesktopCapturer> weak = weak_from_this();
-  dispatch_source_set_event_handler(timer, [weak] {
-    if (auto self = weak.lock()) self->captureFrame();
+  auto picture = std::make_shared<Picture>();
+  dispatch_source_set_event_handler(timer, [weak, picture] {
+    if (auto self = weak.lock()) self->captureFrame(*picture);
   });
   dispatch_source_set_timer(timer, dispatch_time(DISPATCH_TIME_NOW, 0),
                             static_cast<uint64_t>(NSEC_PER_SEC / rate), 0);
   {
     std::lock_guard lock(mutex_);
+    // A stop that came first leaves no timer behind.
+    if (!running_) return;
     frame_timer_ = timer;
-  }
-  {
-    std::lock_guard lock(model.mutex);
     ++model.frame_timers;
   }
   dispatch_resume(timer);
@@ -133,29 +134,26 @@ void RTCDesktopCapturer::stopFrames() {
   dispatch_source_t timer;
   {
     std::lock_guard lock(mutex_);
-    timer = std::move(frame_timer_);
-    frame_timer_ = nullptr;
+    timer = std::exchange(frame_timer_, nullptr);
+    if (!timer) return;
+    --webrtc_model::desktopModel().frame_timers;
   }
-  if (!timer) return;
   dispatch_source_cancel(timer);
-  auto& model = webrtc_model::desktopModel();
-  std::lock_guard lock(model.mutex);
-  --model.frame_timers;
 }
 
-void RTCDesktopCapturer::captureFrame() {
+void RTCDesktopCapturer::captureFrame(Picture& last) {
   if (!isRunning()) return;
-  auto picture = pictureOf(source_);
-  if (!picture) return;
+  auto image = pictureOf(source_);
+  if (!image) return;
   // The desktop's pictures are replaced, never drawn into, so one conversion serves each.
-  if (picture != converted_image_) {
-    converted_buffer_ = toPixelBuffer(*picture);
-    converted_image_ = picture;
+  if (image != last.image) {
+    last.buffer = toPixelBuffer(*image);
+    last.image = image;
   }
-  if (!converted_buffer_) return;
+  if (!last.buffer) return;
   auto delegate = this->delegate();
   if (!delegate) return;
-  auto frame = std::make_shared<RTCVideoFrame>(std::make_shared<RTCCVPixelBuffer>(converted_buffer_),
+  auto frame = std::make_shared<RTCVideoFrame>(std::make_shared<RTCCVPixelBuffer>(last.buffer),
                                                RTCVideoRotation_0, hostTimeNs());
   delegate->capturer(*this, frame);
 }

@@ -49,8 +49,13 @@ class RTCDesktopCapturer : public RTCVideoCapturer,
   // Starts the capturer's own frames, unless the desktop model holds them.
   void startFrames(long fps);
   void stopFrames();
+  // The last picture of the source and its pixel buffer; one per timer, used on its queue.
+  struct Picture {
+    std::shared_ptr<webrtc::NSImage> image;
+    CVPixelBufferRef buffer;
+  };
   // One frame of the source's current picture; nothing while it shows nothing.
-  void captureFrame();
+  void captureFrame(Picture& last);
 
   std::shared_ptr<RTCDesktopSource> source_;
   std::weak_ptr<RTCDesktopCapturerDelegate> capturer_delegate_;
@@ -58,7 +63,4 @@ class RTCDesktopCapturer : public RTCVideoCapturer,
   bool running_ = false;
   long fps_ = 0;
   dispatch_source_t frame_timer_;
-  // The last picture and its pixel buffer; touched only on the timer's serial queue.
-  std::shared_ptr<webrtc::NSImage> converted_image_;
-  CVPixelBufferRef converted_buffer_;
 };

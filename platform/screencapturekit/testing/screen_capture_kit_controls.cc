@@ -67,10 +67,7 @@ void holdScreenFrames(bool hold) {
   captureModel().hold_screen_frames = hold;
 }
 
-size_t screenFrameTimerCount() {
-  std::lock_guard lock(captureModel().mutex);
-  return captureModel().screen_frame_timers;
-}
+size_t screenFrameTimerCount() { return captureModel().screen_frame_timers.load(); }
 
 void resetScreenCaptureKit() {
   std::lock_guard lock(captureModel().mutex);

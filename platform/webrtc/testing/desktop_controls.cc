@@ -107,10 +107,7 @@ void holdDesktopFrames(bool hold) {
   desktopModel().hold_frames = hold;
 }
 
-size_t desktopFrameTimerCount() {
-  std::lock_guard lock(desktopModel().mutex);
-  return desktopModel().frame_timers;
-}
+size_t desktopFrameTimerCount() { return desktopModel().frame_timers.load(); }
 
 void resetDesktop() {
   std::lock_guard lock(desktopModel().mutex);
