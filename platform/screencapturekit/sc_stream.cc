@@ -117,9 +117,9 @@ void SCStream::startScreenFrames() {
         image, format, CMSampleTimingInfo{kCMTimeInvalid, hostTimeNow(), kCMTimeInvalid});
     self->deliverSample(sample, SCStreamOutputTypeScreen);
   });
-  dispatch_source_set_timer(timer, dispatch_time(DISPATCH_TIME_NOW, 0),
-                            static_cast<uint64_t>(frameIntervalNs(configuration_.minimumFrameInterval)),
-                            0);
+  dispatch_source_set_timer(
+      timer, dispatch_time(DISPATCH_TIME_NOW, 0),
+      static_cast<uint64_t>(frameIntervalNs(configuration_.minimumFrameInterval)), 0);
   {
     std::lock_guard lock(mutex_);
     if (state_ != State::running) return;

@@ -109,9 +109,9 @@ void RTCDesktopCapturer::startFrames(long fps) {
     if (model.hold_frames) return;
   }
   const long rate = std::clamp(fps, 1L, kMostFramesPerSecond);
-  auto timer = dispatch_source_create(
-      DISPATCH_SOURCE_TYPE_TIMER, 0, 0,
-      dispatch_queue_create("webrtc.desktop.frames", DISPATCH_QUEUE_SERIAL));
+  auto timer =
+      dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0,
+                             dispatch_queue_create("webrtc.desktop.frames", DISPATCH_QUEUE_SERIAL));
   // The timer holds the capturer weakly, so that dropping the capturer ends it.
   std::weak_ptr<RTCDesktopCapturer> weak = weak_from_this();
   auto picture = std::make_shared<Picture>();

@@ -434,9 +434,9 @@ bool RTCPeerConnection::negotiationNeeded() const {
   const auto* local = local_session_ ? &*local_session_ : nullptr;
   if (!data_channels_.empty()) {
     const bool has_data_section =
-        local != nullptr && std::any_of(local->media.begin(), local->media.end(), [](const auto& m) {
-          return m.kind == webrtc_model::kApplicationKind;
-        });
+        local != nullptr &&
+        std::any_of(local->media.begin(), local->media.end(),
+                    [](const auto& m) { return m.kind == webrtc_model::kApplicationKind; });
     if (!has_data_section) return true;
   }
   for (const auto& transceiver : transceivers_) {

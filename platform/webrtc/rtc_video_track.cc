@@ -12,8 +12,9 @@ std::shared_ptr<RTCVideoTrack> RTCVideoTrack::create(std::shared_ptr<RTCVideoSou
 void RTCVideoTrack::addRenderer(const std::shared_ptr<RTCVideoRenderer>& renderer) {
   if (!renderer) return;
   std::lock_guard lock(mutex_);
-  const bool attached = std::any_of(renderers_.begin(), renderers_.end(),
-                                    [&](const Attached& entry) { return entry.renderer == renderer; });
+  const bool attached =
+      std::any_of(renderers_.begin(), renderers_.end(),
+                  [&](const Attached& entry) { return entry.renderer == renderer; });
   if (!attached) renderers_.push_back(Attached{renderer, CGSize{}});
 }
 

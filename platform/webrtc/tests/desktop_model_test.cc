@@ -107,7 +107,8 @@ TEST_F(DesktopModelTest, RunningCapturersDeliverTheirSourceOnTheirOwnUntilStoppe
     void capturer(RTCVideoCapturer&, const std::shared_ptr<RTCVideoFrame>& frame) override {
       std::lock_guard lock(mutex);
       sizes.emplace_back(frame->width(), frame->height());
-      const auto& pixels = std::static_pointer_cast<RTCCVPixelBuffer>(frame->buffer())->pixelBuffer();
+      const auto& pixels =
+          std::static_pointer_cast<RTCCVPixelBuffer>(frame->buffer())->pixelBuffer();
       first_pixel = pixels->baseAddress()[0];
     }
     size_t count() {
@@ -123,7 +124,7 @@ TEST_F(DesktopModelTest, RunningCapturersDeliverTheirSourceOnTheirOwnUntilStoppe
   for (auto [source, width, height] :
        {std::tuple{std::shared_ptr<RTCDesktopSource>(), 384, 216},
         std::tuple{std::make_shared<RTCDesktopSource>("101", "Editor", RTCDesktopSourceTypeWindow,
-                                                     nullptr),
+                                                      nullptr),
                    6, 4}}) {
     auto frames = std::make_shared<Frames>();
     auto capturer = std::make_shared<RTCDesktopCapturer>(

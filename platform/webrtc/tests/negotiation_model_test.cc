@@ -19,8 +19,7 @@ namespace {
 // Records what a connection tells its delegate.
 class Recorder : public RTCPeerConnectionDelegate {
  public:
-  void peerConnectionDidChangeSignalingState(RTCPeerConnection&,
-                                             RTCSignalingState state) override {
+  void peerConnectionDidChangeSignalingState(RTCPeerConnection&, RTCSignalingState state) override {
     note("signaling " + std::to_string(state));
   }
   void peerConnectionDidAddStream(RTCPeerConnection&,

@@ -226,9 +226,9 @@ TEST(VideoTrackTest, RenderersLearnTheUprightSizeBeforeTheFirstFrameOfEachSize) 
   track->addRenderer(later);
   capture(8, 4, RTCVideoRotation_270);
   capture(0, 0, RTCVideoRotation_0);
-  EXPECT_EQ(first->notes, (std::vector<std::string>{"size 8x4", "frame 8x4", "frame 8x4",
-                                                    "size 4x8", "frame 8x4", "frame 8x4",
-                                                    "size 0x0", "frame 0x0"}));
+  EXPECT_EQ(first->notes,
+            (std::vector<std::string>{"size 8x4", "frame 8x4", "frame 8x4", "size 4x8", "frame 8x4",
+                                      "frame 8x4", "size 0x0", "frame 0x0"}));
   EXPECT_EQ(later->notes,
             (std::vector<std::string>{"size 4x8", "frame 8x4", "size 0x0", "frame 0x0"}));
 
