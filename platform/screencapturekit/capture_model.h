@@ -2,6 +2,7 @@
 // displays on offer, injected failures, held content requests and the running streams.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,6 +25,10 @@ struct CaptureModel {
   bool hold_content_requests = false;
   std::vector<SCShareableContent::CompletionHandler> held_content_requests;
   std::vector<std::weak_ptr<SCStream>> running_streams;
+  // Streams started while held deliver no frames of their own.
+  bool hold_screen_frames = false;
+  // Counted without the model lock: a stream may end its timer while another holds that lock.
+  std::atomic<size_t> screen_frame_timers{0};
   // Where the framework completes its requests.
   dispatch_queue_t queue =
       dispatch_queue_create("screencapturekit.framework", DISPATCH_QUEUE_SERIAL);

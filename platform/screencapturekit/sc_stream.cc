@@ -1,14 +1,34 @@
 #include "platform/screencapturekit/sc_stream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "platform/screencapturekit/capture_model.h"
+#include "platform/screencapturekit/screen_pattern.h"
 
 namespace {
 
 NSError streamError(long code, const char* description) {
   return NSError{SCStreamErrorDomain, code, description};
+}
+
+// The model display refreshes at 60 Hz: no stream gets frames more often.
+constexpr int64_t kDisplayRefreshNs = NSEC_PER_SEC / 60;
+// A frame interval longer than this is taken as this.
+constexpr int64_t kLongestFrameIntervalNs = 60 * NSEC_PER_SEC;
+
+int64_t frameIntervalNs(CMTime minimumFrameInterval) {
+  const double seconds = CMTimeGetSeconds(minimumFrameInterval);
+  if (!(seconds * NSEC_PER_SEC > kDisplayRefreshNs)) return kDisplayRefreshNs;
+  if (seconds * NSEC_PER_SEC > kLongestFrameIntervalNs) return kLongestFrameIntervalNs;
+  return static_cast<int64_t>(seconds * NSEC_PER_SEC);
+}
+
+CMTime hostTimeNow() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return CMTimeMake(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
+                    static_cast<CMTimeScale>(NSEC_PER_SEC));
 }
 
 }  // namespace
@@ -18,6 +38,8 @@ SCStream::SCStream(SCContentFilter filter, SCStreamConfiguration configuration,
     : filter_(std::move(filter)),
       configuration_(std::move(configuration)),
       delegate_(std::move(delegate)) {}
+
+SCStream::~SCStream() { stopScreenFrames(); }
 
 bool SCStream::addStreamOutput(const std::shared_ptr<SCStreamOutput>& output,
                                SCStreamOutputType type, dispatch_queue_t sampleHandlerQueue,
@@ -63,10 +85,59 @@ std::optional<NSError> SCStream::beginRunning() {
     if (state_ == State::running) return streamError(-3807, "The stream is already running");
     state_ = State::running;
   }
-  auto& model = screencapturekit::captureModel();
-  std::lock_guard lock(model.mutex);
-  model.running_streams.push_back(shared_from_this());
+  {
+    auto& model = screencapturekit::captureModel();
+    std::lock_guard lock(model.mutex);
+    model.running_streams.push_back(shared_from_this());
+  }
+  startScreenFrames();
   return std::nullopt;
+}
+
+void SCStream::startScreenFrames() {
+  auto& model = screencapturekit::captureModel();
+  {
+    std::lock_guard lock(model.mutex);
+    if (model.hold_screen_frames) return;
+  }
+  CVPixelBufferRef image = screencapturekit::screenPattern(
+      configuration_.width, configuration_.height, configuration_.pixelFormat);
+  if (!image) return;
+  CMVideoFormatDescriptionRef format;
+  CMVideoFormatDescriptionCreateForImageBuffer(image, &format);
+  auto timer = dispatch_source_create(
+      DISPATCH_SOURCE_TYPE_TIMER, 0, 0,
+      dispatch_queue_create("screencapturekit.frames", DISPATCH_QUEUE_SERIAL));
+  // The timer holds the stream weakly, so that dropping the stream ends it.
+  std::weak_ptr<SCStream> weak = weak_from_this();
+  dispatch_source_set_event_handler(timer, [weak, image, format] {
+    auto self = weak.lock();
+    if (!self) return;
+    auto sample = std::make_shared<CMSampleBuffer>(
+        image, format, CMSampleTimingInfo{kCMTimeInvalid, hostTimeNow(), kCMTimeInvalid});
+    self->deliverSample(sample, SCStreamOutputTypeScreen);
+  });
+  dispatch_source_set_timer(
+      timer, dispatch_time(DISPATCH_TIME_NOW, 0),
+      static_cast<uint64_t>(frameIntervalNs(configuration_.minimumFrameInterval)), 0);
+  {
+    std::lock_guard lock(mutex_);
+    if (state_ != State::running) return;
+    frame_timer_ = timer;
+    ++model.screen_frame_timers;
+  }
+  dispatch_resume(timer);
+}
+
+void SCStream::stopScreenFrames() {
+  dispatch_source_t timer;
+  {
+    std::lock_guard lock(mutex_);
+    timer = std::exchange(frame_timer_, nullptr);
+    if (!timer) return;
+    --screencapturekit::captureModel().screen_frame_timers;
+  }
+  dispatch_source_cancel(timer);
 }
 
 void SCStream::stopCaptureWithCompletionHandler(CompletionHandler completionHandler) {
@@ -79,6 +150,7 @@ void SCStream::stopCaptureWithCompletionHandler(CompletionHandler completionHand
       was_running = self->state_ == State::running;
       self->state_ = State::stopped;
     }
+    self->stopScreenFrames();
     {
       auto& model = screencapturekit::captureModel();
       std::lock_guard lock(model.mutex);

@@ -1,5 +1,7 @@
 // A capture stream of one display. Starting and stopping complete on a thread of the framework;
-// samples reach each output on the queue it was added with.
+// samples reach each output on the queue it was added with. A running stream delivers the
+// screen on its own, at its minimum frame interval but no faster than the display's 60 Hz,
+// from a timer of its own; stopping or dropping the stream ends the timer.
 #pragma once
 
 #include <functional>
@@ -20,6 +22,9 @@ class SCStream : public std::enable_shared_from_this<SCStream> {
   // The delegate may be null.
   SCStream(SCContentFilter filter, SCStreamConfiguration configuration,
            std::weak_ptr<SCStreamDelegate> delegate);
+  ~SCStream();
+  SCStream(const SCStream&) = delete;
+  SCStream& operator=(const SCStream&) = delete;
 
   const SCContentFilter& filter() const { return filter_; }
   const SCStreamConfiguration& configuration() const { return configuration_; }
@@ -38,6 +43,9 @@ class SCStream : public std::enable_shared_from_this<SCStream> {
   enum class State { idle, running, stopped };
   // Moves an idle stream to running, on the framework's queue.
   std::optional<NSError> beginRunning();
+  // Starts the stream's own frames of the screen, unless the model holds them.
+  void startScreenFrames();
+  void stopScreenFrames();
   struct Output {
     std::weak_ptr<SCStreamOutput> output;
     SCStreamOutputType type;
@@ -50,4 +58,5 @@ class SCStream : public std::enable_shared_from_this<SCStream> {
   std::mutex mutex_;
   State state_ = State::idle;
   std::vector<Output> outputs_;
+  dispatch_source_t frame_timer_;
 };

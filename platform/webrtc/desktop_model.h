@@ -2,6 +2,7 @@
 // lists that watch it and the desktop capturers that run on it.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +30,10 @@ struct DesktopModel {
   std::vector<DesktopEntry> entries;
   std::vector<std::weak_ptr<RTCDesktopMediaList>> lists;
   std::vector<std::weak_ptr<RTCDesktopCapturer>> running_capturers;
+  // Capturers started while held deliver no frames of their own.
+  bool hold_frames = false;
+  // Counted without the model lock: a capturer may end its timer while another holds that lock.
+  std::atomic<size_t> frame_timers{0};
 };
 
 DesktopModel& desktopModel();

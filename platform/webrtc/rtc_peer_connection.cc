@@ -334,9 +334,8 @@ std::shared_ptr<RTCDataChannel> RTCPeerConnection::dataChannelForLabel(
       return nullptr;
     }
     channel = std::make_shared<RTCDataChannel>(label, configuration, queue_);
-    const bool first = data_channels_.empty() && data_mid_.empty();
     data_channels_.push_back(channel);
-    if (first) noteNegotiationNeeded(notifications);
+    noteNegotiationNeeded(notifications);
     open_now = connected_;
   }
   for (auto& notification : notifications) post(std::move(notification));
@@ -394,16 +393,71 @@ std::string RTCPeerConnection::stateName() const {
   }
 }
 
+// Negotiation needed is announced once; it is announced again only after the connection has
+// been stable with nothing left to negotiate, or when it becomes stable with changes the round
+// did not cover.
 void RTCPeerConnection::noteNegotiationNeeded(Notifications& out) {
-  if (closed_) return;
-  if (signaling_state_ != RTCSignalingStateStable) {
-    negotiation_needed_ = true;
+  if (closed_ || signaling_state_ != RTCSignalingStateStable) return;
+  if (!negotiationNeeded()) {
+    negotiation_needed_ = false;
     return;
   }
-  negotiation_needed_ = false;
+  if (negotiation_needed_) return;
+  negotiation_needed_ = true;
+  announceNegotiationNeeded(out);
+}
+
+void RTCPeerConnection::returnedToStable(Notifications& out) {
+  const bool needed_before = negotiation_needed_;
+  noteNegotiationNeeded(out);
+  if (needed_before && negotiation_needed_) announceNegotiationNeeded(out);
+}
+
+void RTCPeerConnection::announceNegotiationNeeded(Notifications& out) {
   out.push_back([](RTCPeerConnectionDelegate& delegate, RTCPeerConnection& connection) {
+    {
+      std::lock_guard lock(connection.mutex_);
+      // A round that began before this was delivered covers it already.
+      if (connection.closed_ || !connection.negotiation_needed_ ||
+          connection.signaling_state_ != RTCSignalingStateStable) {
+        return;
+      }
+    }
     delegate.peerConnectionShouldNegotiate(connection);
   });
+}
+
+bool RTCPeerConnection::negotiationNeeded() const {
+  if (ice_restart_pending_) return true;
+  const auto* local = local_session_ ? &*local_session_ : nullptr;
+  if (!data_channels_.empty()) {
+    const bool has_data_section =
+        local != nullptr &&
+        std::any_of(local->media.begin(), local->media.end(),
+                    [](const auto& m) { return m.kind == webrtc_model::kApplicationKind; });
+    if (!has_data_section) return true;
+  }
+  for (const auto& transceiver : transceivers_) {
+    std::lock_guard lock(transceiver->mutex_);
+    const auto& negotiation = transceiver->negotiation_;
+    const webrtc_model::SdpMediaSection* section =
+        local != nullptr && !negotiation.mid.empty() ? local->section(negotiation.mid) : nullptr;
+    if (transceiver->stopped_) {
+      if (section != nullptr && !section->rejected) return true;
+      continue;
+    }
+    if (section == nullptr) return true;
+    // A section the answer refused cannot be negotiated again.
+    if (section->rejected) continue;
+    const auto agreed =
+        was_offerer_ ? transceiver->direction_
+                     : webrtc_model::intersectDirections(
+                           transceiver->direction_,
+                           webrtc_model::reverseDirection(negotiation.remote_direction.value_or(
+                               RTCRtpTransceiverDirectionSendRecv)));
+    if (section->direction != agreed) return true;
+  }
+  return false;
 }
 
 void RTCPeerConnection::changeSignalingState(RTCSignalingState state, Notifications& out) {

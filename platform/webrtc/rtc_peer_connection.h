@@ -132,7 +132,15 @@ class RTCPeerConnection : public std::enable_shared_from_this<RTCPeerConnection>
   std::optional<NSError> takeInjectedFailure(Operation operation);
   NSError error(const std::string& description) const;
   std::string stateName() const;
+  // Sets the negotiation-needed flag from negotiationNeeded() while stable and announces it when
+  // it was clear.
   void noteNegotiationNeeded(Notifications& out);
+  // The state became stable again: also announces a need the finished round left standing.
+  void returnedToStable(Notifications& out);
+  void announceNegotiationNeeded(Notifications& out);
+  // Whether the transceivers, data channels or ICE credentials differ from what the current
+  // descriptions agreed.
+  bool negotiationNeeded() const;
   void changeSignalingState(RTCSignalingState state, Notifications& out);
   void changeIceConnectionState(RTCIceConnectionState state, Notifications& out);
   void changeConnectionState(RTCPeerConnectionState state, Notifications& out);
@@ -192,6 +200,8 @@ class RTCPeerConnection : public std::enable_shared_from_this<RTCPeerConnection>
   std::optional<RTCSessionDescription> stable_remote_description_;
   std::optional<webrtc_model::SdpSession> stable_local_session_;
   std::optional<webrtc_model::SdpSession> stable_remote_session_;
+  // Set once negotiation needed was announced; cleared when a check while stable finds
+  // nothing to negotiate.
   bool negotiation_needed_ = false;
   bool was_offerer_ = false;
 

@@ -133,6 +133,7 @@ void RTCPeerConnection::applyLocal(RTCSdpType type, const SdpSession& session, N
       }
     }
     changeSignalingState(RTCSignalingStateStable, out);
+    returnedToStable(out);
     return;
   }
   local_session_ = session;
@@ -195,10 +196,11 @@ void RTCPeerConnection::applyRemote(RTCSdpType type, const SdpSession& session,
       }
     }
     changeSignalingState(RTCSignalingStateStable, out);
+    returnedToStable(out);
     return;
   }
   remote_session_ = session;
-  applyRemoteSections(session, type == RTCSdpTypeOffer, out);
+  // The state change is reported before the tracks the description brings.
   if (type == RTCSdpTypeOffer) {
     was_offerer_ = false;
     changeSignalingState(RTCSignalingStateHaveRemoteOffer, out);
@@ -206,8 +208,9 @@ void RTCPeerConnection::applyRemote(RTCSdpType type, const SdpSession& session,
     changeSignalingState(RTCSignalingStateHaveRemotePrAnswer, out);
   } else {
     changeSignalingState(RTCSignalingStateStable, out);
-    finishNegotiation(out);
   }
+  applyRemoteSections(session, type == RTCSdpTypeOffer, out);
+  if (type == RTCSdpTypeAnswer) finishNegotiation(out);
 }
 
 std::shared_ptr<RTCMediaStream> RTCPeerConnection::remoteStream(const std::string& streamId) {
@@ -345,5 +348,5 @@ void RTCPeerConnection::finishNegotiation(Notifications& out) {
   stable_remote_description_ = remote_description_;
   stable_local_session_ = local_session_;
   stable_remote_session_ = remote_session_;
-  if (negotiation_needed_) noteNegotiationNeeded(out);
+  returnedToStable(out);
 }

@@ -1,4 +1,6 @@
-// A video track: frames of its source reach its renderers while it is enabled.
+// A video track: frames of its source reach its renderers while it is enabled. Each renderer is
+// told the upright size of the frames (width and height exchanged for a quarter turn) before
+// the first frame of a new size, then every frame.
 #pragma once
 
 #include <memory>
@@ -21,7 +23,7 @@ class RTCVideoTrack : public RTCMediaStreamTrack,
   void addRenderer(const std::shared_ptr<RTCVideoRenderer>& renderer);
   void removeRenderer(const std::shared_ptr<RTCVideoRenderer>& renderer);
 
-  // Hands a frame to the renderers (nothing while disabled).
+  // Hands a frame to the renderers (nothing while disabled), on the calling thread.
   void deliverFrame(const std::shared_ptr<RTCVideoFrame>& frame);
 
   RTCVideoTrack(std::shared_ptr<RTCVideoSource> source, std::string trackId)
@@ -30,6 +32,11 @@ class RTCVideoTrack : public RTCMediaStreamTrack,
 
  private:
   std::shared_ptr<RTCVideoSource> source_;
+  struct Attached {
+    std::shared_ptr<RTCVideoRenderer> renderer;
+    // The size last told to the renderer; zero until its first frame.
+    CGSize size;
+  };
   std::mutex mutex_;
-  std::vector<std::shared_ptr<RTCVideoRenderer>> renderers_;
+  std::vector<Attached> renderers_;
 };

@@ -62,6 +62,13 @@ void deliverSample(CVPixelBufferRef image, CMTime presentationTime, SCStreamOutp
   for (const auto& stream : runningStreams()) stream->deliverSample(sample, type);
 }
 
+void holdScreenFrames(bool hold) {
+  std::lock_guard lock(captureModel().mutex);
+  captureModel().hold_screen_frames = hold;
+}
+
+size_t screenFrameTimerCount() { return captureModel().screen_frame_timers.load(); }
+
 void resetScreenCaptureKit() {
   std::lock_guard lock(captureModel().mutex);
   auto& model = captureModel();
@@ -72,6 +79,7 @@ void resetScreenCaptureKit() {
   model.start_failure.reset();
   model.hold_content_requests = false;
   model.held_content_requests.clear();
+  model.hold_screen_frames = false;
   model.running_streams.clear();
 }
 

@@ -1,5 +1,6 @@
 // Test controls for screen capture: the displays on offer, failures of the next request, held
-// content requests, the running streams and the samples they deliver.
+// content requests, the running streams and the samples they deliver. Running streams deliver
+// the screen on their own unless frames are held.
 #pragma once
 
 #include <memory>
@@ -25,7 +26,13 @@ std::vector<std::shared_ptr<SCStream>> runningStreams();
 void deliverSample(CVPixelBufferRef image, CMTime presentationTime,
                    SCStreamOutputType type = SCStreamOutputTypeScreen);
 
-// Back to one default display, no failures, nothing held; running streams are forgotten.
+// While held, streams that start deliver no frames of their own; only deliverSample drives them.
+void holdScreenFrames(bool hold);
+// Streams whose own frame timer runs.
+size_t screenFrameTimerCount();
+
+// Back to one default display, no failures, nothing held (frames flow again); running
+// streams are forgotten.
 void resetScreenCaptureKit();
 
 }  // namespace screencapturekit::testing

@@ -1,10 +1,13 @@
-// The screen-capture model: content requests, stream states and sample delivery.
+// The screen-capture model: content requests, stream states, sample delivery and the frames
+// running streams deliver on their own.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
+#include "platform/avfoundation/cv_pixel_buffer_pool.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/screencapturekit/testing/screen_capture_kit_controls.h"
 
@@ -30,7 +33,10 @@ struct Samples : SCStreamOutput {
 
 class ScreenCaptureKitTest : public ::testing::Test {
  protected:
-  ScreenCaptureKitTest() { sck::resetScreenCaptureKit(); }
+  ScreenCaptureKitTest() {
+    sck::resetScreenCaptureKit();
+    sck::holdScreenFrames(true);
+  }
   ~ScreenCaptureKitTest() override {
     dispatch::testing::drainUntilIdle();
     sck::resetScreenCaptureKit();
@@ -106,6 +112,72 @@ TEST_F(ScreenCaptureKitTest, InjectedFailuresHitOnlyTheNextRequest) {
   sck::failNextStartCapture(NSError{"d", 2, "y"});
   EXPECT_EQ(await([&](auto done) { stream->startCaptureWithCompletionHandler(done); })->code, 2);
   EXPECT_FALSE(await([&](auto done) { stream->startCaptureWithCompletionHandler(done); }));
+}
+
+// Keeps the images and times of the screen samples it receives.
+struct Screens : SCStreamOutput {
+  void stream(SCStream&, const CMSampleBufferRef& sample, SCStreamOutputType) override {
+    std::lock_guard lock(mutex);
+    images.push_back(CMSampleBufferGetImageBuffer(sample));
+    times.push_back(CMTimeGetSeconds(CMSampleBufferGetPresentationTimeStamp(sample)));
+  }
+  size_t count() {
+    std::lock_guard lock(mutex);
+    return images.size();
+  }
+  std::mutex mutex;
+  std::vector<CVPixelBufferRef> images;
+  std::vector<double> times;
+};
+
+TEST_F(ScreenCaptureKitTest, RunningStreamsDeliverTheScreenOnTheirOwnUntilStopped) {
+  sck::holdScreenFrames(false);
+  for (OSType format :
+       {kCVPixelFormatType_32BGRA, kCVPixelFormatType_420YpCbCr8BiPlanarFullRange}) {
+    SCStreamConfiguration configuration;
+    configuration.width = 64;
+    configuration.height = 36;
+    configuration.pixelFormat = format;
+    configuration.minimumFrameInterval = CMTimeMake(1, 1000);
+    auto stream = std::make_shared<SCStream>(SCContentFilter(sck_display, {}), configuration,
+                                             std::weak_ptr<SCStreamDelegate>());
+    auto output = std::make_shared<Screens>();
+    ASSERT_TRUE(stream->addStreamOutput(output, SCStreamOutputTypeScreen,
+                                        dispatch_queue_create("screens", DISPATCH_QUEUE_SERIAL),
+                                        nullptr));
+    EXPECT_FALSE(await([&](auto done) { stream->startCaptureWithCompletionHandler(done); }));
+    ASSERT_TRUE(dispatch::testing::runUntil([&] { return output->count() >= 3; })) << format;
+    EXPECT_EQ(sck::screenFrameTimerCount(), 1u);
+    EXPECT_FALSE(await([&](auto done) { stream->stopCaptureWithCompletionHandler(done); }));
+    EXPECT_EQ(sck::screenFrameTimerCount(), 0u);
+    dispatch::testing::drainUntilIdle();
+
+    std::lock_guard lock(output->mutex);
+    for (size_t index = 0; index < output->images.size(); ++index) {
+      const auto& image = output->images[index];
+      ASSERT_NE(image, nullptr);
+      EXPECT_EQ(image->width(), 64u);
+      EXPECT_EQ(image->height(), 36u);
+      EXPECT_EQ(image->pixelFormatType(), format);
+      if (index > 0) {
+        EXPECT_GT(output->times[index], output->times[index - 1]);
+      }
+    }
+    // A pattern, not an empty picture: the left and right edges differ.
+    auto& first = *output->images[0];
+    const size_t right = CVPixelBufferIsPlanar(first) ? 63 : 63 * 4;
+    EXPECT_NE(first.baseAddress()[0], first.baseAddress()[right]) << format;
+  }
+
+  // A stream dropped while it runs takes its timer with it.
+  auto stream = makeStream();
+  auto output = std::make_shared<Screens>();
+  ASSERT_TRUE(stream->addStreamOutput(output, SCStreamOutputTypeScreen, nullptr, nullptr));
+  EXPECT_FALSE(await([&](auto done) { stream->startCaptureWithCompletionHandler(done); }));
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return output->count() >= 1; }));
+  EXPECT_EQ(output->images[0]->width(), 1920u);
+  stream.reset();
+  ASSERT_TRUE(dispatch::testing::runUntil([] { return sck::screenFrameTimerCount() == 0; }));
 }
 
 }  // namespace

@@ -102,8 +102,16 @@ void deliverDesktopFrame(RTCDesktopCapturer& capturer, CVPixelBufferRef image,
   });
 }
 
+void holdDesktopFrames(bool hold) {
+  std::lock_guard lock(desktopModel().mutex);
+  desktopModel().hold_frames = hold;
+}
+
+size_t desktopFrameTimerCount() { return desktopModel().frame_timers.load(); }
+
 void resetDesktop() {
   std::lock_guard lock(desktopModel().mutex);
+  desktopModel().hold_frames = false;
   desktopModel().entries = webrtc_model::defaultDesktop();
   desktopModel().lists.clear();
   desktopModel().running_capturers.clear();

@@ -1,5 +1,6 @@
 // Test controls for the desktop: its screens and windows, the media lists' periodic refresh, and
-// the desktop capturers that run.
+// the desktop capturers that run. Running capturers deliver their source on their own unless
+// frames are held.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +40,13 @@ std::vector<std::shared_ptr<RTCDesktopCapturer>> runningDesktopCapturers();
 // Hands a frame to the capturer's capture delegate on a thread of the framework; waits.
 void deliverDesktopFrame(RTCDesktopCapturer& capturer, CVPixelBufferRef image, int64_t timeStampNs);
 
-// Back to the default desktop; lists and capturers are forgotten.
+// While held, capturers that start deliver no frames of their own; only deliverDesktopFrame
+// drives them.
+void holdDesktopFrames(bool hold);
+// Capturers whose own frame timer runs.
+size_t desktopFrameTimerCount();
+
+// Back to the default desktop, frames not held; lists and capturers are forgotten.
 void resetDesktop();
 
 }  // namespace webrtc::testing

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <tuple>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/webrtc/rtc_cv_pixel_buffer.h"
 #include "platform/webrtc/rtc_desktop_media_list.h"
 #include "platform/webrtc/testing/desktop_controls.h"
 
@@ -45,7 +47,10 @@ class Changes : public RTCDesktopMediaListDelegate {
 
 class DesktopModelTest : public ::testing::Test {
  protected:
-  DesktopModelTest() { webrtc::testing::resetDesktop(); }
+  DesktopModelTest() {
+    webrtc::testing::resetDesktop();
+    webrtc::testing::holdDesktopFrames(true);
+  }
   ~DesktopModelTest() override { webrtc::testing::resetDesktop(); }
 };
 
@@ -94,6 +99,57 @@ TEST_F(DesktopModelTest, CapturersRunUntilStoppedAndHandFramesOn) {
   capturer->stopCapture();
   EXPECT_TRUE(webrtc::testing::runningDesktopCapturers().empty());
   dispatch::testing::drainUntilIdle();
+}
+
+TEST_F(DesktopModelTest, RunningCapturersDeliverTheirSourceOnTheirOwnUntilStopped) {
+  webrtc::testing::holdDesktopFrames(false);
+  struct Frames : RTCVideoCapturerDelegate {
+    void capturer(RTCVideoCapturer&, const std::shared_ptr<RTCVideoFrame>& frame) override {
+      std::lock_guard lock(mutex);
+      sizes.emplace_back(frame->width(), frame->height());
+      const auto& pixels =
+          std::static_pointer_cast<RTCCVPixelBuffer>(frame->buffer())->pixelBuffer();
+      first_pixel = pixels->baseAddress()[0];
+    }
+    size_t count() {
+      std::lock_guard lock(mutex);
+      return sizes.size();
+    }
+    std::mutex mutex;
+    std::vector<std::pair<int, int>> sizes;
+    uint8_t first_pixel = 0;
+  };
+  webrtc::testing::changeDesktopImage("101", webrtc::testing::solidImage(6, 4, 1, 2, 3));
+  // The default screen, then a window: each shows the model's picture of it, in 32BGRA.
+  for (auto [source, width, height] :
+       {std::tuple{std::shared_ptr<RTCDesktopSource>(), 384, 216},
+        std::tuple{std::make_shared<RTCDesktopSource>("101", "Editor", RTCDesktopSourceTypeWindow,
+                                                      nullptr),
+                   6, 4}}) {
+    auto frames = std::make_shared<Frames>();
+    auto capturer = std::make_shared<RTCDesktopCapturer>(
+        source, std::weak_ptr<RTCDesktopCapturerDelegate>(), frames);
+    capturer->startCaptureWithFPS(1000);
+    ASSERT_TRUE(dispatch::testing::runUntil([&] { return frames->count() >= 2; }));
+    EXPECT_EQ(webrtc::testing::desktopFrameTimerCount(), 1u);
+    capturer->stopCapture();
+    EXPECT_EQ(webrtc::testing::desktopFrameTimerCount(), 0u);
+    dispatch::testing::drainUntilIdle();
+    std::lock_guard lock(frames->mutex);
+    EXPECT_EQ(frames->sizes.front(), std::make_pair(width, height));
+    EXPECT_EQ(frames->sizes.back(), std::make_pair(width, height));
+  }
+
+  // A capturer dropped while it runs takes its timer with it.
+  auto frames = std::make_shared<Frames>();
+  auto capturer =
+      std::make_shared<RTCDesktopCapturer>(std::weak_ptr<RTCDesktopCapturerDelegate>(), frames);
+  capturer->startCaptureWithFPS(30);
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return frames->count() >= 1; }));
+  EXPECT_EQ(frames->first_pixel, 90);
+  capturer.reset();
+  ASSERT_TRUE(
+      dispatch::testing::runUntil([] { return webrtc::testing::desktopFrameTimerCount() == 0; }));
 }
 
 // Reads an RGBA TIFF back with libtiff.

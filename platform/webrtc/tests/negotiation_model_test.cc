@@ -19,7 +19,9 @@ namespace {
 // Records what a connection tells its delegate.
 class Recorder : public RTCPeerConnectionDelegate {
  public:
-  void peerConnectionDidChangeSignalingState(RTCPeerConnection&, RTCSignalingState) override {}
+  void peerConnectionDidChangeSignalingState(RTCPeerConnection&, RTCSignalingState state) override {
+    note("signaling " + std::to_string(state));
+  }
   void peerConnectionDidAddStream(RTCPeerConnection&,
                                   const std::shared_ptr<RTCMediaStream>& stream) override {
     note("addStream " + stream->streamId());
@@ -138,6 +140,73 @@ TEST_F(NegotiationModelTest, IceRestartBringsNewCredentialsAndCandidates) {
   EXPECT_EQ(left_notes->count("candidate"), 1u);
   // Without a restart the credentials stay.
   EXPECT_EQ(negotiate(*left, *right).ice_ufrag, second.ice_ufrag);
+}
+
+TEST_F(NegotiationModelTest, NegotiationNeededIsAnnouncedOnceUntilStableAgain) {
+  auto left = make(left_notes);
+  auto right = make(right_notes);
+  const auto announced = [&] {
+    webrtc::testing::waitForSignalingThread(*left);
+    return left_notes->count("negotiate");
+  };
+  auto audio = left->addTransceiverOfType(RTCRtpMediaTypeAudio);
+  left->addTransceiverOfType(RTCRtpMediaTypeVideo);
+  auto sender = left->addTrack(factory->audioTrackWithSource(nullptr, "mic"), {"s"});
+  left->dataChannelForLabel("one", RTCDataChannelConfiguration());
+  left->dataChannelForLabel("two", RTCDataChannelConfiguration());
+  left->restartIce();
+  EXPECT_EQ(announced(), 1u);
+  negotiate(*left, *right);
+  EXPECT_EQ(announced(), 1u);
+  EXPECT_EQ(right_notes->count("negotiate"), 0u);
+
+  // Every kind of change needs a new round, announced once however many there are.
+  const std::vector<std::function<void()>> changes = {
+      [&] { left->removeTrack(sender); },
+      [&] { audio->setDirection(RTCRtpTransceiverDirectionSendOnly, nullptr); },
+      [&] { audio->stopInternal(); },
+      [&] { left->addTransceiverOfType(RTCRtpMediaTypeVideo); },
+      [&] { left->restartIce(); },
+  };
+  size_t expected = 1;
+  for (size_t index = 0; index < changes.size(); ++index) {
+    changes[index]();
+    EXPECT_EQ(announced(), ++expected) << index;
+    changes[index]();
+    EXPECT_EQ(announced(), expected) << index;
+    negotiate(*left, *right);
+    EXPECT_EQ(announced(), expected) << index;
+  }
+
+  EXPECT_EQ(right_notes->count("negotiate"), 0u);
+}
+
+TEST_F(NegotiationModelTest, RemoteDescriptionsReportTheStateBeforeTheirTracks) {
+  auto left = make(left_notes);
+  auto right = make(right_notes);
+  const auto state = [](RTCSignalingState value) { return "signaling " + std::to_string(value); };
+  left->addTrack(factory->audioTrackWithSource(nullptr, "mic"), {"s"});
+  left->addTrack(factory->videoTrackWithSource(nullptr, "cam"), {"s"});
+  auto offer = describe(*left, true);
+  EXPECT_FALSE(run([&](auto done) { left->setLocalDescription(offer, done); }));
+  EXPECT_FALSE(run([&](auto done) { right->setRemoteDescription(offer, done); }));
+  webrtc::testing::waitForSignalingThread(*right);
+  EXPECT_EQ(right_notes->take(), (std::vector<std::string>{state(RTCSignalingStateHaveRemoteOffer),
+                                                           "addReceiver mic", "addReceiver cam"}));
+
+  // An answer that brings a track back: stable first, then the track.
+  right->addTrack(factory->audioTrackWithSource(nullptr, "back"), {"r"});
+  auto answer = describe(*right, false);
+  EXPECT_FALSE(run([&](auto done) { right->setLocalDescription(answer, done); }));
+  webrtc::testing::waitForSignalingThread(*left);
+  left_notes->take();
+  EXPECT_FALSE(run([&](auto done) { left->setRemoteDescription(answer, done); }));
+  webrtc::testing::waitForSignalingThread(*left);
+  auto notes = left_notes->take();
+  std::erase_if(notes, [](const std::string& note) { return note.rfind("candidate", 0) == 0; });
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0], state(RTCSignalingStateStable));
+  EXPECT_EQ(notes[1].rfind("addReceiver ", 0), 0u);
 }
 
 TEST_F(NegotiationModelTest, StoppedAndRemovedTracksChangeTheRemoteSide) {

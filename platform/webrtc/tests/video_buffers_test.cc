@@ -1,5 +1,5 @@
-// I420 buffers, libyuv rotation and conversion through RTCYUVHelper, and pixel-buffer frames
-// cropped, scaled and read back as I420.
+// I420 buffers, libyuv rotation and conversion through RTCYUVHelper, pixel-buffer frames
+// cropped, scaled and read back as I420, and frames on their way from a source to renderers.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -7,6 +7,7 @@
 #include "platform/avfoundation/cv_pixel_buffer_pool.h"
 #include "platform/webrtc/rtc_cv_pixel_buffer.h"
 #include "platform/webrtc/rtc_i420_buffer.h"
+#include "platform/webrtc/rtc_video_track.h"
 #include "platform/webrtc/rtc_yuv_helper.h"
 
 namespace {
@@ -193,6 +194,53 @@ TEST(CVPixelBufferFrameTest, BiPlanarBuffersRoundTripThroughNV12) {
   ASSERT_TRUE(cropped.cropAndScaleTo(*small, nullptr));
   EXPECT_EQ(CVPixelBufferGetBaseAddressOfPlane(*small, 0)[0], luma(*source, 2, 2));
   EXPECT_EQ(CVPixelBufferGetBaseAddressOfPlane(*small, 1)[1], 200);
+}
+
+// Notes what a track tells it: "size WxH" and "frame WxH".
+struct NotingRenderer : RTCVideoRenderer {
+  void setSize(CGSize size) override {
+    notes.push_back("size " + std::to_string(int(size.width)) + "x" +
+                    std::to_string(int(size.height)));
+  }
+  void renderFrame(const std::shared_ptr<RTCVideoFrame>& frame) override {
+    notes.push_back("frame " + std::to_string(frame->width()) + "x" +
+                    std::to_string(frame->height()));
+  }
+  std::vector<std::string> notes;
+};
+
+TEST(VideoTrackTest, RenderersLearnTheUprightSizeBeforeTheFirstFrameOfEachSize) {
+  auto source = std::make_shared<RTCVideoSource>();
+  auto track = RTCVideoTrack::create(source, "t");
+  auto first = std::make_shared<NotingRenderer>();
+  auto later = std::make_shared<NotingRenderer>();
+  track->addRenderer(first);
+  RTCVideoCapturer capturer(source);
+  const auto capture = [&](int width, int height, RTCVideoRotation rotation) {
+    source->capturer(capturer, std::make_shared<RTCVideoFrame>(
+                                   std::make_shared<RTCI420Buffer>(width, height), rotation, 0));
+  };
+  capture(8, 4, RTCVideoRotation_0);
+  capture(8, 4, RTCVideoRotation_0);
+  capture(8, 4, RTCVideoRotation_90);
+  track->addRenderer(later);
+  capture(8, 4, RTCVideoRotation_270);
+  capture(0, 0, RTCVideoRotation_0);
+  EXPECT_EQ(first->notes,
+            (std::vector<std::string>{"size 8x4", "frame 8x4", "frame 8x4", "size 4x8", "frame 8x4",
+                                      "frame 8x4", "size 0x0", "frame 0x0"}));
+  EXPECT_EQ(later->notes,
+            (std::vector<std::string>{"size 4x8", "frame 8x4", "size 0x0", "frame 0x0"}));
+
+  // A renderer added again starts over; a disabled track tells nothing.
+  track->removeRenderer(first);
+  track->addRenderer(first);
+  first->notes.clear();
+  capture(0, 0, RTCVideoRotation_0);
+  capture(2, 2, RTCVideoRotation_0);
+  track->setIsEnabled(false);
+  capture(6, 6, RTCVideoRotation_0);
+  EXPECT_EQ(first->notes, (std::vector<std::string>{"frame 0x0", "size 2x2", "frame 2x2"}));
 }
 
 }  // namespace

@@ -173,5 +173,54 @@ TEST_F(DesktopCaptureTest, OlderSystemsAndWindowsUseTheDesktopCapturer) {
   EXPECT_FALSE(capturers[1]->isRunning());
 }
 
+TEST_F(DesktopCaptureTest, DisplayMediaShowsTheScreenWithoutAnyoneDrivingIt) {
+  webrtc::testing::holdDesktopFrames(false);
+  screencapturekit::testing::holdScreenFrames(false);
+  initialize();
+  const auto firstTextureFrame = [&](const std::string& stream, const std::string& track) {
+    const int64_t id = *ok("createVideoRenderer").find("textureId")->asInteger();
+    ok("videoRendererSetSrcObject",
+       {{"textureId", id}, {"streamId", stream}, {"ownerTag", "local"}, {"trackId", track}});
+    CVPixelBufferRef image;
+    EXPECT_TRUE(dart.runUntil([&] {
+      image = dart.engine().textures().copyPixelBuffer(id);
+      return image != nullptr;
+    }));
+    ok("videoRendererDispose", {{"textureId", id}});
+    return image;
+  };
+  const auto trackOf = [](const Value& reply) {
+    return *reply.find("videoTracks")->asList()->at(0).find("id")->asString();
+  };
+
+  // ScreenCaptureKit on recent systems, the desktop capturer on older ones and for windows.
+  auto [stream, track] = displayMedia();
+  auto image = firstTextureFrame(stream, track);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width(), 1920u);
+  EXPECT_EQ(image->height(), 1080u);
+  EXPECT_EQ(screencapturekit::testing::screenFrameTimerCount(), 1u);
+  ok("trackDispose", {{"trackId", track}});
+  ASSERT_TRUE(
+      dart.runUntil([] { return screencapturekit::testing::screenFrameTimerCount() == 0; }));
+
+  ok("getDesktopSources", {{"types", ValueList{"window"}}});
+  auto window = ok(
+      "getDisplayMedia",
+      {{"constraints", ValueMap{{"video", ValueMap{{"deviceId", ValueMap{{"exact", "101"}}}}}}}});
+  image = firstTextureFrame(*window.find("streamId")->asString(), trackOf(window));
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width(), 320u);
+  foundation::testing::setEmulatedOperatingSystemVersion({12, 6, 0});
+  auto screen = ok("getDisplayMedia", {{"constraints", ValueMap{{"video", true}}}});
+  image = firstTextureFrame(*screen.find("streamId")->asString(), trackOf(screen));
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width(), 384u);
+  EXPECT_EQ(webrtc::testing::desktopFrameTimerCount(), 2u);
+  ok("streamDispose", {{"streamId", *window.find("streamId")->asString()}});
+  ok("streamDispose", {{"streamId", *screen.find("streamId")->asString()}});
+  EXPECT_EQ(webrtc::testing::desktopFrameTimerCount(), 0u);
+}
+
 }  // namespace
 }  // namespace webrtc_host::testing

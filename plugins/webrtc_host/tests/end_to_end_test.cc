@@ -121,6 +121,61 @@ TEST_F(EndToEndTest, DataChannelsOpenOnTheOtherSide) {
   }));
 }
 
+// The index of the first event named `name` on the channel, or the number of events.
+size_t firstIndexOf(const std::vector<flutter::testing::ReceivedEvent>& received,
+                    const std::string& name) {
+  for (size_t index = 0; index < received.size(); ++index) {
+    const auto& event = received[index];
+    if (event.isValue() && event.value().find("event") != nullptr &&
+        *event.value().find("event") == Value(name)) {
+      return index;
+    }
+  }
+  return received.size();
+}
+
+TEST_F(EndToEndTest, RenegotiationIsAnnouncedOncePerRoundAndStatesComeBeforeTracks) {
+  const auto renegotiations = [&] {
+    dart.drain();
+    return eventsNamed(events(caller), "onRenegotiationNeeded").size();
+  };
+  for (const char* kind : {"audio", "video", "audio", "video", "video"}) {
+    ok("addTransceiver", {{"peerConnectionId", caller}, {"mediaType", kind}});
+  }
+  for (const char* label : {"chat", "files"}) {
+    ok("createDataChannel",
+       {{"peerConnectionId", caller}, {"label", label}, {"dataChannelDict", ValueMap{}}});
+  }
+  ASSERT_TRUE(waitForEvent(events(caller), "onRenegotiationNeeded"));
+  EXPECT_EQ(renegotiations(), 1u);
+
+  // A change while an offer is out waits for the connection to be stable again.
+  auto offer = ok("createOffer", {{"peerConnectionId", caller}, {"constraints", ValueMap{}}});
+  ok("setLocalDescription", {{"peerConnectionId", caller}, {"description", offer}});
+  ok("addTransceiver", {{"peerConnectionId", caller}, {"mediaType", "audio"}});
+  EXPECT_EQ(renegotiations(), 1u);
+  ok("setRemoteDescription", {{"peerConnectionId", callee}, {"description", offer}});
+  auto answer = ok("createAnswer", {{"peerConnectionId", callee}, {"constraints", ValueMap{}}});
+  ok("setLocalDescription", {{"peerConnectionId", callee}, {"description", answer}});
+  ok("setRemoteDescription", {{"peerConnectionId", caller}, {"description", answer}});
+  ASSERT_TRUE(waitForEvent(events(caller), "onRenegotiationNeeded", 2));
+
+  // A round that covers every change leaves nothing to announce; the next change does.
+  negotiate(caller, callee);
+  EXPECT_EQ(renegotiations(), 2u);
+  EXPECT_EQ(eventsNamed(events(callee), "onRenegotiationNeeded").size(), 0u);
+  ok("restartIce", {{"peerConnectionId", caller}});
+  ASSERT_TRUE(waitForEvent(events(caller), "onRenegotiationNeeded", 3));
+
+  // The callee heard of the offer before any of the tracks it brought.
+  ASSERT_TRUE(waitForEvent(events(callee), "onTrack", 6));
+  const auto& received = dart.events(events(callee));
+  const size_t state = firstIndexOf(received, "signalingState");
+  ASSERT_LT(state, received.size());
+  EXPECT_EQ(*received[state].value().find("state"), Value("have-remote-offer"));
+  EXPECT_LT(state, firstIndexOf(received, "onTrack"));
+}
+
 TEST_F(EndToEndTest, WorksWithFrameworkLevelNegotiationToo) {
   // Without a media or data section nothing is gathered, so there is nothing to connect: the
   // whole exchange completes and neither side connects.

@@ -37,6 +37,12 @@ class LocalMediaTest : public WebRTCHostTest {
     if (plugin->videoCapturer()) webrtc::testing::cameraCaptureState(*plugin->videoCapturer());
     return {*reply.find("streamId")->asString(), *tracks->at(0).find("id")->asString()};
   }
+  // Hands a frame to the latest camera capturer, as the camera would: it reaches the track's
+  // renderers through the capture pipeline.
+  void captureFrame(const std::shared_ptr<RTCVideoFrame>& frame) {
+    ASSERT_NE(plugin->videoCapturer(), nullptr);
+    webrtc::testing::deliverCameraFrame(*plugin->videoCapturer(), frame);
+  }
   static std::shared_ptr<RTCVideoFrame> frame(int width, int height,
                                               RTCVideoRotation rotation = RTCVideoRotation_0) {
     auto buffer = std::make_shared<RTCI420Buffer>(width, height);

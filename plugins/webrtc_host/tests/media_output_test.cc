@@ -30,20 +30,20 @@ TEST_F(LocalMediaTest, TextureRendererKeepsOnePendingFrameAndReportsSizeRotation
   auto track = renderer->videoTrack();
   ASSERT_NE(track, nullptr);
 
-  // Nobody listens yet: no first-frame event.
-  renderer->setSize(CGSize{480, 640});
-  track->deliverFrame(frame(640, 480, RTCVideoRotation_90));
+  // Nobody listens yet: no first-frame event. The track sizes the texture upright.
+  captureFrame(frame(640, 480, RTCVideoRotation_90));
   dart.drain();
   dart.listen(channel);
-  track->deliverFrame(frame(640, 480, RTCVideoRotation_90));
+  captureFrame(frame(640, 480, RTCVideoRotation_90));
   ASSERT_TRUE(waitForEvent(channel, "didFirstFrameRendered"));
   // Only the first frame was converted; the engine takes it once.
   EXPECT_EQ(dart.engine().textures().frameAvailableCount(id), 1);
   auto image = dart.engine().textures().copyPixelBuffer(id);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->width(), 480u);
+  EXPECT_EQ(image->height(), 640u);
   EXPECT_EQ(dart.engine().textures().copyPixelBuffer(id), nullptr);
-  track->deliverFrame(frame(320, 240));
+  captureFrame(frame(320, 240));
   // The 90-degree size and rotation were announced while nobody listened.
   ASSERT_TRUE(waitForEvent(channel, "didTextureChangeRotation", 1));
   dart.drain();
@@ -56,7 +56,7 @@ TEST_F(LocalMediaTest, TextureRendererKeepsOnePendingFrameAndReportsSizeRotation
 
   ok("videoRendererDispose", {{"textureId", id}});
   ok("videoRendererDispose", {{"textureId", id}});
-  track->deliverFrame(frame(320, 240));
+  captureFrame(frame(320, 240));
   EXPECT_FALSE(dart.engine().textures().isRegistered(id));
 }
 

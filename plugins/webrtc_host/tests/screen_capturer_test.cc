@@ -28,6 +28,7 @@ class ScreenCapturerTest : public ::testing::Test {
  protected:
   ScreenCapturerTest() {
     sck::resetScreenCaptureKit();
+    sck::holdScreenFrames(true);
     coregraphics::testing::resetDisplayControls();
     foundation::testing::setEmulatedOperatingSystemVersion({15, 0, 0});
   }

@@ -6,6 +6,7 @@
 
 #include "platform/avfoundation/testing/av_capture_display_controls.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view.h"
+#include "plugins/webrtc_host/i420_pixel_buffer_writer.h"
 #include "plugins/webrtc_host/tests/local_media_test.h"
 
 namespace webrtc_host::testing {
@@ -46,36 +47,41 @@ class VideoOutputTest : public LocalMediaTest {
 TEST_F(VideoOutputTest, EveryRotationIsWrittenUprightIntoTheTexture) {
   auto [stream, track_id] = camera();
   const int64_t id = renderer(stream, track_id);
-  auto texture = plugin->renders().at(id);
-  auto track = cameraTrack(track_id);
   struct Case {
     RTCVideoRotation rotation;
-    CGSize size;
+    size_t width, height;
     // Where the bright left half of the source ends up.
     bool top_left, bottom_left, top_right;
   };
-  for (const Case& c : {Case{RTCVideoRotation_0, {8, 4}, true, true, false},
-                        Case{RTCVideoRotation_90, {4, 8}, true, false, true},
-                        Case{RTCVideoRotation_180, {8, 4}, false, false, true},
-                        Case{RTCVideoRotation_270, {4, 8}, false, true, false}}) {
-    texture->setSize(c.size);
-    track->deliverFrame(halves(8, 4, c.rotation));
+  for (const Case& c : {Case{RTCVideoRotation_0, 8, 4, true, true, false},
+                        Case{RTCVideoRotation_90, 4, 8, true, false, true},
+                        Case{RTCVideoRotation_180, 8, 4, false, false, true},
+                        Case{RTCVideoRotation_270, 4, 8, false, true, false}}) {
+    captureFrame(halves(8, 4, c.rotation));
     auto image = dart.engine().textures().copyPixelBuffer(id);
     ASSERT_NE(image, nullptr) << c.rotation;
-    const size_t right = image->width() - 1;
-    const size_t bottom = image->height() - 1;
+    ASSERT_EQ(image->width(), c.width) << c.rotation;
+    ASSERT_EQ(image->height(), c.height) << c.rotation;
     EXPECT_EQ(brightAt(*image, 0, 0), c.top_left) << c.rotation;
-    EXPECT_EQ(brightAt(*image, 0, bottom), c.bottom_left) << c.rotation;
-    EXPECT_EQ(brightAt(*image, right, 0), c.top_right) << c.rotation;
+    EXPECT_EQ(brightAt(*image, 0, c.height - 1), c.bottom_left) << c.rotation;
+    EXPECT_EQ(brightAt(*image, c.width - 1, 0), c.top_right) << c.rotation;
   }
-  // A frame whose turned size is larger than the buffer is cut to it, never written beyond.
-  texture->setSize(CGSize{2, 2});
-  track->deliverFrame(halves(64, 32, RTCVideoRotation_90));
-  EXPECT_NE(dart.engine().textures().copyPixelBuffer(id), nullptr);
-  // A size no buffer can have leaves none: frames are skipped until the next size.
-  texture->setSize(CGSize{0, 0});
-  track->deliverFrame(halves(8, 4, RTCVideoRotation_0));
+  // An empty frame leaves no buffer: nothing is shown until frames have a size again.
+  captureFrame(halves(0, 0, RTCVideoRotation_0));
   EXPECT_EQ(dart.engine().textures().copyPixelBuffer(id), nullptr);
+  captureFrame(halves(64, 32, RTCVideoRotation_90));
+  auto image = dart.engine().textures().copyPixelBuffer(id);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width(), 32u);
+}
+
+TEST(PixelBufferWriterTest, AnImageLargerThanTheBufferIsCutToIt) {
+  CVPixelBufferRef buffer;
+  ASSERT_EQ(CVPixelBufferCreate(2, 2, kCVPixelFormatType_32BGRA, &buffer), kCVReturnSuccess);
+  auto turned = rotatedI420(*halves(64, 32, RTCVideoRotation_90)->buffer(), 90);
+  ASSERT_EQ(turned->width(), 32);
+  EXPECT_TRUE(writeI420ToPixelBuffer(*turned, *buffer));
+  EXPECT_TRUE(brightAt(*buffer, 0, 0));
 }
 
 TEST_F(VideoOutputTest, EventsRestartWithEachTrackAndNotForTheSameOne) {

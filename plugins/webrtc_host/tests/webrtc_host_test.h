@@ -37,6 +37,9 @@ class WebRTCHostTest : public ::testing::Test {
     webrtc::testing::resetFramework();
     webrtc::testing::resetDesktop();
     screencapturekit::testing::resetScreenCaptureKit();
+    // Screen captures deliver only the frames a test hands them, unless it lets them run.
+    webrtc::testing::holdDesktopFrames(true);
+    screencapturekit::testing::holdScreenFrames(true);
     coregraphics::testing::resetDisplayControls();
     foundation::testing::setEmulatedOperatingSystemVersion({15, 0, 0});
     WebRTCHostPlugin::registerWithRegistrar(dart.registrar("WebRTCHostPlugin"));
