@@ -57,7 +57,10 @@ std::optional<CVPixelBufferRef> EngineTextureRegistry::drawFrame(int64_t texture
     auto found = textures_.find(textureId);
     if (found == textures_.end()) return std::nullopt;
     Registered& registered = found->second;
-    if (registered.frames_drawn == registered.frames_available) return registered.drawn;
+    // With nothing to show yet it asks at every draw, as a compositor must.
+    if (registered.drawn && registered.frames_drawn == registered.frames_available) {
+      return registered.drawn;
+    }
     registered.frames_drawn = registered.frames_available;
     texture = registered.texture;
   }

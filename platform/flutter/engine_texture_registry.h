@@ -24,10 +24,11 @@ class EngineTextureRegistry final : public FlutterTextureRegistry {
   int64_t frameAvailableCount(int64_t textureId) const;
   // Pulls the newest frame as the compositor does; null for an unknown texture.
   CVPixelBufferRef copyPixelBuffer(int64_t textureId) const;
-  // The frame the compositor shows when it draws the texture: after a frame-available mark it
-  // pulls the newest one, otherwise (or when the texture hands out none) it shows what it drew
-  // last; null before any frame, nullopt for an unknown texture. Call it from one thread at a
-  // time, as the engine's raster thread does: the texture is asked outside the lock.
+  // The frame the compositor shows when it draws the texture: while it has none, and after each
+  // frame-available mark, it pulls the newest one; otherwise (or when the texture hands out none)
+  // it shows what it drew last. Null before any frame, nullopt for an unknown texture. Call it
+  // from one thread at a time, as the engine's raster thread does: the texture is asked outside
+  // the lock.
   std::optional<CVPixelBufferRef> drawFrame(int64_t textureId);
   size_t textureCount() const;
   void unregisterAll();

@@ -16,7 +16,7 @@ using flutter::Value;
 using flutter::testing::MethodReply;
 using flutter::testing::TestDartSide;
 
-// Hands out a new frame, filled with its own number, on each pull (or none once `empty`).
+// Hands out a new frame, filled with the number of the pull, while `handOut` allows.
 class CountingTexture : public FlutterTexture {
  public:
   explicit CountingTexture(size_t width = 3, size_t height = 2) : width_(width), height_(height) {}
@@ -24,7 +24,7 @@ class CountingTexture : public FlutterTexture {
     std::lock_guard lock(mutex_);
     pulled_on_ = std::this_thread::get_id();
     ++pulls_;
-    if (empty_) return nullptr;
+    if (!hand_out_) return nullptr;
     CVPixelBufferRef buffer;
     EXPECT_EQ(CVPixelBufferCreate(width_, height_, kCVPixelFormatType_32BGRA, &buffer),
               kCVReturnSuccess);
@@ -40,16 +40,16 @@ class CountingTexture : public FlutterTexture {
     std::lock_guard lock(mutex_);
     return pulled_on_;
   }
-  void handOutNothing() {
+  void handOut(bool frames) {
     std::lock_guard lock(mutex_);
-    empty_ = true;
+    hand_out_ = frames;
   }
 
  private:
   const size_t width_, height_;
   mutable std::mutex mutex_;
   int pulls_ = 0;
-  bool empty_ = false;
+  bool hand_out_ = true;
   std::thread::id pulled_on_;
 };
 
@@ -78,29 +78,34 @@ class TexturesChannelTest : public ::testing::Test {
   FlutterTextureRegistry& registry = *dart.engine().textureRegistry();
 };
 
-TEST_F(TexturesChannelTest, FramesArePulledAfterEachMarkOffTheMainThreadAndShownAgainUntilTheNext) {
+TEST_F(TexturesChannelTest, FramesArePulledUntilOneIsShownThenAfterEachMarkOffTheMainThread) {
   auto texture = std::make_shared<CountingTexture>();
+  texture->handOut(false);
   int64_t id = registry.registerTexture(texture);
-  // Nothing marked yet: nothing to show, and the texture is not asked.
-  auto none = copyFrame(Value(id));
-  ASSERT_TRUE(none.isSuccess()) << none.describe();
-  EXPECT_TRUE(none.value.isNull());
-  EXPECT_EQ(texture->pulls(), 0);
+  // Nothing to show yet: every draw asks the texture.
+  for (int pulls = 1; pulls <= 2; ++pulls) {
+    auto none = copyFrame(Value(id));
+    ASSERT_TRUE(none.isSuccess()) << none.describe();
+    EXPECT_TRUE(none.value.isNull());
+    EXPECT_EQ(texture->pulls(), pulls);
+  }
+  EXPECT_NE(texture->pulledOn(), std::this_thread::get_id());
 
+  texture->handOut(true);
+  EXPECT_EQ(shownFrame(id), 3);
+  EXPECT_EQ(shownFrame(id), 3);  // no mark: the same frame, the texture not asked
+  EXPECT_EQ(texture->pulls(), 3);
   registry.textureFrameAvailable(id);
   registry.textureFrameAvailable(id);  // marks before a draw make one pull
-  EXPECT_EQ(shownFrame(id), 1);
-  EXPECT_NE(texture->pulledOn(), std::this_thread::get_id());
-  EXPECT_EQ(shownFrame(id), 1);  // no new mark: the same frame, the texture not asked
-  EXPECT_EQ(texture->pulls(), 1);
-  registry.textureFrameAvailable(id);
-  EXPECT_EQ(shownFrame(id), 2);
+  EXPECT_EQ(shownFrame(id), 4);
+  EXPECT_EQ(shownFrame(id), 4);
+  EXPECT_EQ(texture->pulls(), 4);
 
   // A texture with nothing new keeps showing its last frame.
-  texture->handOutNothing();
+  texture->handOut(false);
   registry.textureFrameAvailable(id);
-  EXPECT_EQ(shownFrame(id), 2);
-  EXPECT_EQ(texture->pulls(), 3);
+  EXPECT_EQ(shownFrame(id), 4);
+  EXPECT_EQ(texture->pulls(), 5);
 }
 
 TEST_F(TexturesChannelTest, UnknownTexturesBadIdsAndHugeFramesAreClearErrors) {
