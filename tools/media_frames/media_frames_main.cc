@@ -3,8 +3,8 @@
 //
 //   <presentation time in seconds> <width> <height> <SHA-256 of the BGRA bytes, hex>
 //
-// The reference the end-to-end tests compare a texture's frames with; it shares no code with the
-// host's decoding on purpose. Exit status 1, with a message, for a file it cannot decode.
+// The reference the end-to-end tests compare a texture's frames with; it shares none of the host's
+// decoding on purpose, only its owners of FFmpeg objects. Exit status 1, with a message, for a file it cannot decode.
 #include <openssl/evp.h>
 
 #include <cstdio>
@@ -18,22 +18,17 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/avfoundation/internal/ffmpeg_handles.h"
+
 namespace {
+
+using avfoundation::internal::CodecContextDeleter;
+using avfoundation::internal::FrameDeleter;
+using avfoundation::internal::PacketDeleter;
+using avfoundation::internal::ScalerDeleter;
 
 struct InputCloser {
   void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
-};
-struct ContextFreer {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFreer {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFreer {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct ScalerFreer {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
 
 std::string sha256Hex(const std::vector<uint8_t>& bytes) {
@@ -125,10 +120,10 @@ class ReferenceDecoder {
 
   std::unique_ptr<AVFormatContext, InputCloser> format_;
   int stream_ = -1;
-  std::unique_ptr<AVCodecContext, ContextFreer> context_;
-  std::unique_ptr<AVPacket, PacketFreer> packet_;
-  std::unique_ptr<AVFrame, FrameFreer> frame_;
-  std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+  std::unique_ptr<AVCodecContext, CodecContextDeleter> context_;
+  std::unique_ptr<AVPacket, PacketDeleter> packet_;
+  std::unique_ptr<AVFrame, FrameDeleter> frame_;
+  std::unique_ptr<SwsContext, ScalerDeleter> scaler_;
 };
 
 }  // namespace

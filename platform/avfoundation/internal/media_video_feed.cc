@@ -7,14 +7,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/avfoundation/internal/ffmpeg_handles.h"
 #include "platform/avfoundation/internal/stream_decoder.h"
 
 namespace avfoundation::internal {
 namespace {
-
-struct ScalerDeleter {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 
 // Converts decoded frames to 32BGRA pixel buffers of the same size.
 class BGRAConverter {
