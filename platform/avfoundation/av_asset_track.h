@@ -6,25 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/avfoundation/av_asset_track_properties.h"
 #include "platform/avfoundation/av_asynchronous_key_value_loading.h"
 #include "platform/avfoundation/av_media_format.h"
-#include "platform/avfoundation/cm_time.h"
-#include "platform/coregraphics/cg_affine_transform.h"
-
-struct AVAssetTrackProperties {
-  CMPersistentTrackID trackID = 0;
-  AVMediaType mediaType = AVMediaTypeVideo;
-  CGSize naturalSize;
-  CGAffineTransform preferredTransform = CGAffineTransformIdentity;
-  CMTime minFrameDuration = kCMTimeInvalid;
-  float nominalFrameRate = 0;
-  // Bits per second; 0 when unknown.
-  float estimatedDataRate = 0;
-  // ISO 639-2 code; empty when the track names none.
-  std::string languageCode;
-  // The FourCC of the track's format, for example 'avc1'; 0 when unknown.
-  uint32_t codecType = 0;
-};
 
 class AVAssetTrack : public AVAsynchronousKeyValueLoading {
  public:

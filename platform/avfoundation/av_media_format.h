@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/avfoundation/av_media_types.h"
+
 using AVMediaType = std::string;
-inline const AVMediaType AVMediaTypeVideo = "vide";
-inline const AVMediaType AVMediaTypeAudio = "soun";
 
 using AVMediaCharacteristic = const char*;
 inline constexpr AVMediaCharacteristic AVMediaCharacteristicAudible = "public.audible";

@@ -77,16 +77,25 @@ void AVPlayerItemVideoOutput::attachmentChanged() {
         return CMTimeGetSeconds(clock->currentTime());
       },
       [this](double itemTime) { return framesAfter(CMTimeMakeWithSeconds(itemTime, 1000000000)); },
-      [this](CMTime time, CVPixelBufferRef frame) { deliverDecodedFrame(time, std::move(frame)); },
+      [this, clock = item->clock()](CMTime time, CVPixelBufferRef frame) {
+        deliverDecodedFrame(time, std::move(frame), clock->currentTime());
+      },
       [this] { discardFrames(); }};
   auto feed = std::make_unique<avfoundation::internal::MediaVideoFeed>(path, std::move(sink));
   std::lock_guard lock(feed_mutex_);
   feed_ = std::move(feed);
 }
 
-void AVPlayerItemVideoOutput::deliverDecodedFrame(CMTime time, CVPixelBufferRef buffer) {
+void AVPlayerItemVideoOutput::deliverDecodedFrame(CMTime time, CVPixelBufferRef buffer,
+                                                  CMTime itemTime) {
   std::lock_guard lock(mutex_);
   frames_.push_back(Frame{time, std::move(buffer), next_serial_++});
+  // Frames before the one to show now are never shown: an output that nobody copies from holds a
+  // few frames, not every frame of the file.
+  if (const Frame* current = frameFor(itemTime)) {
+    const CMTime shown = current->time;
+    std::erase_if(frames_, [&](const Frame& frame) { return CMTimeCompare(frame.time, shown) < 0; });
+  }
 }
 
 int AVPlayerItemVideoOutput::framesAfter(CMTime itemTime) const {

@@ -48,7 +48,7 @@ class AVPlayerItemVideoOutput : public AVPlayerItemOutput {
   const Frame* frameFor(CMTime itemTime) const;
   // Added to a library-backed item: frames come from decoding its file.
   void attachmentChanged() override;
-  void deliverDecodedFrame(CMTime time, CVPixelBufferRef buffer);
+  void deliverDecodedFrame(CMTime time, CVPixelBufferRef buffer, CMTime itemTime);
   int framesAfter(CMTime itemTime) const;
   void discardFrames();
 

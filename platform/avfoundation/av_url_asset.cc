@@ -42,17 +42,7 @@ void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
   auto probe = file->probe();
   file.reset();
   std::vector<std::shared_ptr<AVAssetTrack>> tracks;
-  for (auto& described : probe.tracks) {
-    AVAssetTrackProperties properties;
-    properties.trackID = described.trackID;
-    properties.mediaType = described.isVideo ? AVMediaTypeVideo : AVMediaTypeAudio;
-    properties.naturalSize = described.naturalSize;
-    properties.preferredTransform = described.preferredTransform;
-    properties.minFrameDuration = described.minFrameDuration;
-    properties.nominalFrameRate = described.nominalFrameRate;
-    properties.estimatedDataRate = described.estimatedDataRate;
-    properties.languageCode = std::move(described.languageCode);
-    properties.codecType = described.codecType;
+  for (auto& properties : probe.tracks) {
     auto track = std::make_shared<AVAssetTrack>(std::move(properties));
     track->settleEveryKey(AVKeyValueStatusLoaded, std::nullopt);
     tracks.push_back(std::move(track));

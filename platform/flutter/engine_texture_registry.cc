@@ -6,7 +6,7 @@ int64_t EngineTextureRegistry::registerTexture(std::shared_ptr<FlutterTexture> t
   if (!texture) return 0;
   std::lock_guard lock(mutex_);
   int64_t id = next_id_++;
-  textures_[id] = Registered{std::move(texture), 0};
+  textures_[id] = Registered{std::move(texture)};
   return id;
 }
 
@@ -48,6 +48,29 @@ CVPixelBufferRef EngineTextureRegistry::copyPixelBuffer(int64_t textureId) const
     texture = found->second.texture;
   }
   return texture->copyPixelBuffer();
+}
+
+std::optional<CVPixelBufferRef> EngineTextureRegistry::drawFrame(int64_t textureId) {
+  std::shared_ptr<FlutterTexture> texture;
+  {
+    std::lock_guard lock(mutex_);
+    auto found = textures_.find(textureId);
+    if (found == textures_.end()) return std::nullopt;
+    Registered& registered = found->second;
+    // With nothing to show yet it asks at every draw, as a compositor must.
+    if (registered.drawn && registered.frames_drawn == registered.frames_available) {
+      return registered.drawn;
+    }
+    registered.frames_drawn = registered.frames_available;
+    texture = registered.texture;
+  }
+  CVPixelBufferRef pulled = texture->copyPixelBuffer();
+  std::lock_guard lock(mutex_);
+  auto found = textures_.find(textureId);
+  // Unregistered meanwhile: the compositor no longer draws it.
+  if (found == textures_.end()) return std::nullopt;
+  if (pulled) found->second.drawn = std::move(pulled);
+  return found->second.drawn;
 }
 
 size_t EngineTextureRegistry::textureCount() const {

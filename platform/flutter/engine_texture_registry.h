@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/flutter/flutter_texture.h"
 
@@ -23,6 +24,12 @@ class EngineTextureRegistry final : public FlutterTextureRegistry {
   int64_t frameAvailableCount(int64_t textureId) const;
   // Pulls the newest frame as the compositor does; null for an unknown texture.
   CVPixelBufferRef copyPixelBuffer(int64_t textureId) const;
+  // The frame the compositor shows when it draws the texture: while it has none, and after each
+  // frame-available mark, it pulls the newest one; otherwise (or when the texture hands out none)
+  // it shows what it drew last. Null before any frame, nullopt for an unknown texture. Call it
+  // from one thread at a time, as the engine's raster thread does: the texture is asked outside
+  // the lock.
+  std::optional<CVPixelBufferRef> drawFrame(int64_t textureId);
   size_t textureCount() const;
   void unregisterAll();
 
@@ -30,6 +37,8 @@ class EngineTextureRegistry final : public FlutterTextureRegistry {
   struct Registered {
     std::shared_ptr<FlutterTexture> texture;
     int64_t frames_available = 0;
+    int64_t frames_drawn = 0;
+    CVPixelBufferRef drawn;
   };
   mutable std::mutex mutex_;
   std::map<int64_t, Registered> textures_;

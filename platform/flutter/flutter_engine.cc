@@ -4,6 +4,7 @@
 
 #include "platform/appkit/ns_application.h"
 #include "platform/flutter/engine_registrar.h"
+#include "platform/flutter/engine_textures_channel.h"
 #include "platform/flutter/socket_dart_side.h"
 #include "platform/foundation/ns_log.h"
 
@@ -20,6 +21,7 @@ std::shared_ptr<FlutterEngine> FlutterEngine::create() {
           result(FlutterMethodNotImplemented);
         }
       });
+  flutter::installTexturesChannel(engine->messenger_, engine->textures_);
   return engine;
 }
 

@@ -1,22 +1,25 @@
 #!/usr/bin/env python3
 """Starts the host with DART_SIDE_SOCKET set, calls what it offers as the application's Dart side
-would, prints the answers, then asks the host to close its window (SIGTERM) and checks that it
-ended cleanly and removed its socket.
+would, prints the answers, plays the clip the repository ships in a texture player (its
+"initialized" event, a few of the frames the engine draws, its completion), then asks the host to
+close its window (SIGTERM) and checks that it ended cleanly and removed its socket.
 
     python3 tools/dart_side/demo.py build/release/DesktopHost.app/Contents/MacOS/DesktopHost
 
 Add a plug-in's calls to DEMOS as the plug-in lands.
 """
 
+import hashlib
 import os
 import sys
+import time
 from dataclasses import dataclass
 from typing import Any
 
 sys.dont_write_bytecode = True
 
 from dart_side import (HostProcess, MissingPluginException,  # noqa: E402
-                       PlatformException)
+                       PlatformException, codec)
 
 
 @dataclass(frozen=True)
@@ -74,6 +77,68 @@ def answer_of(side, demo):
         return "not implemented (no handler)"
 
 
+CLIP = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                     "plugins", "movie_player_avfoundation", "tests", "media",
+                                     "clip.mp4"))
+VIDEO_API = "dev.flutter.pigeon.movie_player_avfoundation.AVFoundationVideoPlayerApi."
+VIDEO_INSTANCE = "dev.flutter.pigeon.movie_player_avfoundation.VideoPlayerInstanceApi."
+VIDEO_EVENTS = "com.velmora.host/videoPlayer/videoEvents"
+# The video player's codec types of CreationOptions and TexturePlayerIds.
+CREATION_OPTIONS, TEXTURE_PLAYER_IDS = 130, 131
+FRAMES_SHOWN = 4
+CLIP_TIMEOUT = 10.0
+
+
+def next_video_event(events, names, deadline):
+    """The next event named in `names`; an error event raises, others are skipped."""
+    while True:
+        event = events.next(max(0.0, deadline - time.monotonic()))
+        if event.kind == "error":
+            raise PlatformException(event.error.code, event.error.message, event.error.details)
+        if event.kind == "value" and event.value.get("event") in names:
+            return event.value
+
+
+def frame_checksum(frame):
+    """SHA-256 of a drawn frame's pixels, row padding left out (as tools/media_frames prints)."""
+    row, stride, data = frame["width"] * 4, frame["bytesPerRow"], frame["bytes"]
+    return hashlib.sha256(b"".join(data[y * stride:y * stride + row]
+                                   for y in range(frame["height"]))).hexdigest()
+
+
+def play_clip(side):
+    """Plays the shipped clip in a texture player and prints what the Dart side sees of it."""
+    print(f"[VideoPlayerPlugin] a texture player on {os.path.relpath(CLIP)}")
+    options = bytes([codec.LIST, 1, CREATION_OPTIONS]) + codec.encode_value(["file://" + CLIP, {}])
+    reply = side.send_binary(VIDEO_API + "createForTextureView", options)
+    if reply[:3] != bytes([codec.LIST, 1, TEXTURE_PLAYER_IDS]):
+        print(f"    -> {format_value(codec.decode_value(reply))}")
+        return
+    player_id, texture_id = codec.decode_value(reply[3:])
+    events = side.listen(f"{VIDEO_EVENTS}{player_id}")
+    side.send_message(f"{VIDEO_INSTANCE}play.{player_id}", [])
+    deadline = time.monotonic() + CLIP_TIMEOUT
+    try:
+        initialized = next_video_event(events, {"initialized"}, deadline)
+        print(f"    -> initialized: {initialized['duration']} ms, "
+              f"{initialized['width']:g}x{initialized['height']:g}")
+        shown = []
+        while len(shown) < FRAMES_SHOWN and time.monotonic() < deadline:
+            frame = side.invoke_method("flutter/textures", "copyFrame", texture_id)
+            if frame is not None and (not shown or shown[-1] != frame_checksum(frame)):
+                shown.append(frame_checksum(frame))
+                print(f"    -> texture frame {frame['width']}x{frame['height']}: "
+                      f"sha256 {shown[-1][:16]}")
+        next_video_event(events, {"completed"}, deadline)
+        print("    -> completed")
+    except PlatformException as error:
+        print(f"    -> error {error.code}: {error.message}")
+    except TimeoutError:
+        print(f"    -> nothing more within {CLIP_TIMEOUT:g} s")
+    finally:
+        side.send_message(f"{VIDEO_INSTANCE}dispose.{player_id}", [])
+
+
 def main(arguments):
     if len(arguments) != 1:
         print(__doc__, file=sys.stderr)
@@ -85,6 +150,7 @@ def main(arguments):
                 call = demo.channel if demo.message_channel else f"{demo.channel} {demo.method}"
                 print(f"[{demo.who}] {call}({format_value(demo.arguments)})")
                 print(f"    -> {answer_of(side, demo)}")
+            play_clip(side)
         print("\nAsking the host to close its window (SIGTERM)...")
         status = host.terminate()
         socket_left = os.path.exists(host.socket_path)

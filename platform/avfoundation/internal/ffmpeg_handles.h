@@ -3,6 +3,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
 }
 
 namespace avfoundation::internal {
@@ -15,6 +16,9 @@ struct PacketDeleter {
 };
 struct FrameDeleter {
   void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct ScalerDeleter {
+  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
 
 }  // namespace avfoundation::internal

@@ -5,12 +5,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
+
+#include "platform/avfoundation/internal/decode_worker.h"
 
 namespace avfoundation::internal {
 
@@ -24,7 +23,6 @@ struct AudioSinkSource {
 class MediaAudioSink {
  public:
   MediaAudioSink(std::string path, AudioSinkSource source);
-  ~MediaAudioSink();
   MediaAudioSink(const MediaAudioSink&) = delete;
   MediaAudioSink& operator=(const MediaAudioSink&) = delete;
 
@@ -34,16 +32,12 @@ class MediaAudioSink {
 
  private:
   void run();
-  bool pause();
 
   const std::string path_;
   const AudioSinkSource source_;
   std::atomic<int64_t> frames_consumed_{0};
   std::atomic<float> last_peak_{0};
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool stopped_ = false;
-  std::thread thread_;
+  DecodeWorker worker_{[this] { run(); }};
 };
 
 }  // namespace avfoundation::internal

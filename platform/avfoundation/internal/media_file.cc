@@ -175,10 +175,10 @@ MediaProbe MediaFile::probe() const {
   for (unsigned i = 0; i < format_->nb_streams; ++i) {
     const AVStream& stream = *format_->streams[i];
     const AVCodecParameters& codec = *stream.codecpar;
-    MediaTrackDescription track;
+    AVAssetTrackProperties track;
     track.trackID = static_cast<int32_t>(i + 1);
+    track.mediaType = codec.codec_type == AVMEDIA_TYPE_VIDEO ? AVMediaTypeVideo : AVMediaTypeAudio;
     if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
-      track.isVideo = true;
       track.naturalSize = CGSize{static_cast<double>(codec.width), static_cast<double>(codec.height)};
       track.preferredTransform = rotationOf(stream);
       AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;

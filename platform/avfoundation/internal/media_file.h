@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/avfoundation/av_asset_track_properties.h"
 #include "platform/avfoundation/av_metadata_item.h"
 #include "platform/avfoundation/cm_time.h"
-#include "platform/coregraphics/cg_affine_transform.h"
 #include "platform/foundation/ns_error.h"
 
 struct AVFormatContext;
@@ -21,24 +21,10 @@ namespace avfoundation::internal {
 // The largest media file an asset opens.
 inline constexpr uint64_t kMaxMediaFileBytes = uint64_t{16} << 30;
 
-// One audio or video stream of a file, in the platform's terms. (FFmpeg's own AVMediaType would
-// clash with the platform's, so the two never meet in one file.)
-struct MediaTrackDescription {
-  int32_t trackID = 0;
-  bool isVideo = false;
-  CGSize naturalSize;
-  CGAffineTransform preferredTransform = CGAffineTransformIdentity;
-  CMTime minFrameDuration = kCMTimeInvalid;
-  float nominalFrameRate = 0;
-  float estimatedDataRate = 0;
-  std::string languageCode;
-  uint32_t codecType = 0;
-};
-
 // What probing a file tells: its duration, its audio and video tracks, its descriptive metadata.
 struct MediaProbe {
   CMTime duration = kCMTimeZero;
-  std::vector<MediaTrackDescription> tracks;
+  std::vector<AVAssetTrackProperties> tracks;
   std::vector<AVMetadataItem> commonMetadata;
 };
 

@@ -4,15 +4,13 @@
 // the feed is destroyed (which waits for its thread).
 #pragma once
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "platform/avfoundation/cm_time.h"
 #include "platform/avfoundation/cv_pixel_buffer.h"
+#include "platform/avfoundation/internal/decode_worker.h"
 
 namespace avfoundation::internal {
 
@@ -33,25 +31,18 @@ struct VideoFeedSink {
 class MediaVideoFeed {
  public:
   MediaVideoFeed(std::string path, VideoFeedSink sink);
-  ~MediaVideoFeed();
   MediaVideoFeed(const MediaVideoFeed&) = delete;
   MediaVideoFeed& operator=(const MediaVideoFeed&) = delete;
 
   // Something changed (a frame was handed out, the time moved): look again now.
-  void wake();
+  void wake() { worker_.wake(); }
 
  private:
   void run();
-  // Waits a short, bounded while unless woken or stopped; false once stopped.
-  bool pause();
 
   const std::string path_;
   const VideoFeedSink sink_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool stopped_ = false;
-  bool woken_ = false;
-  std::thread thread_;
+  DecodeWorker worker_{[this] { run(); }};
 };
 
 }  // namespace avfoundation::internal

@@ -9,6 +9,10 @@ struct AVPlayerItemVideoOutputModel {
     output.frames_.push_back(
         AVPlayerItemVideoOutput::Frame{time, std::move(buffer), output.next_serial_++});
   }
+  static int held(AVPlayerItemVideoOutput& output) {
+    std::lock_guard lock(output.mutex_);
+    return static_cast<int>(output.frames_.size());
+  }
 };
 
 struct CVDisplayLinkModel {
@@ -44,6 +48,10 @@ std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item)
 
 void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBufferRef buffer) {
   AVPlayerItemVideoOutputModel::push(output, itemTime, std::move(buffer));
+}
+
+int heldVideoFrameCount(AVPlayerItemVideoOutput& output) {
+  return AVPlayerItemVideoOutputModel::held(output);
 }
 
 int tickDisplayLinks() {

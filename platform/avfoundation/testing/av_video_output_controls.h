@@ -14,6 +14,8 @@ namespace avfoundation::testing {
 std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item);
 // The output has decoded `buffer` as the frame for `itemTime`.
 void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBufferRef buffer);
+// The frames the output holds, handed out or not.
+int heldVideoFrameCount(AVPlayerItemVideoOutput& output);
 
 // One refresh of the displays: every running link calls its callback once, on its own thread;
 // returns when they all have. Answers how many links ticked.

@@ -12,7 +12,9 @@
 #include "platform/avfoundation/av_player_item_notifications.h"
 #include "platform/avfoundation/av_player_item_video_output.h"
 #include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/internal/media_video_feed.h"
 #include "platform/avfoundation/testing/av_foundation_controls.h"
+#include "platform/avfoundation/testing/av_video_output_controls.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
 #include "platform/avfoundation/tests/ffmpeg_reference.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
@@ -138,6 +140,8 @@ TEST_F(LibraryMediaTest, AnItemPlaysOnTheHostClockToItsEndAndHandsOutFFmpegsFram
   EXPECT_EQ(player->rate(), 0.0f);  // the end action in force: pause
   EXPECT_EQ(CMTimeCompare(item->currentTime(), item->duration()), 0);
   NSNotificationCenter::defaultCenter()->removeObserver(token);
+  // Nobody copied while it played: frames the time passed were let go, not piled up.
+  EXPECT_LE(av::heldVideoFrameCount(*output), avfoundation::internal::kVideoFramesAhead + 1);
 
   // A seek back lands where asked and the decoder follows.
   std::atomic<bool> sought{false};

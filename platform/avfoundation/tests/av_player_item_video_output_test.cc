@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/avfoundation/av_player_item.h"
 #include "platform/avfoundation/testing/av_foundation_controls.h"
@@ -99,26 +102,42 @@ TEST_F(VideoOutputTest, AFramePushedAgainForTheSameTimeIsNew) {
   EXPECT_EQ(output->copyPixelBufferForItemTime(seconds(1), nullptr), late);
 }
 
-TEST_F(VideoOutputTest, FramesPushedWhileAnotherThreadCopiesAreEachHandedOutAtMostOnce) {
+TEST_F(VideoOutputTest, FramesPushedWhileAnotherThreadCopiesComeOutWholeInOrderAndOnce) {
   constexpr int kFrames = 500;
+  // Each frame carries its number in every byte, so a torn or mixed-up frame shows.
+  auto numbered = [](int number) {
+    CVPixelBufferRef buffer = frame();
+    std::fill(buffer->baseAddress(), buffer->baseAddress() + buffer->dataSize(),
+              static_cast<uint8_t>(number));
+    return buffer;
+  };
   std::atomic<bool> done{false};
-  std::atomic<int> handedOut{0};
-  std::thread engine([&] {
-    while (!done.load()) {
-      CMTime now = seconds(kFrames);
-      if (output->hasNewPixelBufferForItemTime(now) &&
-          output->copyPixelBufferForItemTime(now, nullptr)) {
-        handedOut.fetch_add(1);
-      }
+  std::vector<std::pair<int, CVPixelBufferRef>> handedOut;  // the frame's time, the frame
+  auto copy = [&] {
+    CMTime now = seconds(kFrames);
+    CMTime shownAt = kCMTimeInvalid;
+    if (!output->hasNewPixelBufferForItemTime(now)) return;
+    if (auto buffer = output->copyPixelBufferForItemTime(now, &shownAt)) {
+      handedOut.emplace_back(static_cast<int>(CMTimeGetSeconds(shownAt)), std::move(buffer));
     }
+  };
+  std::thread engine([&] {
+    while (!done.load()) copy();
   });
-  for (int i = 0; i < kFrames; ++i) av::pushVideoFrame(*output, seconds(i), frame());
+  for (int i = 0; i < kFrames; ++i) av::pushVideoFrame(*output, seconds(i), numbered(i));
   done = true;
   engine.join();
-  EXPECT_LE(handedOut.load(), kFrames);
-  // Whatever the other thread missed, the newest frame is still there to be handed out once.
-  if (output->hasNewPixelBufferForItemTime(seconds(kFrames))) {
-    EXPECT_NE(output->copyPixelBufferForItemTime(seconds(kFrames), nullptr), nullptr);
+  // Whatever the other thread missed, the newest frame is still there to be handed out.
+  copy();
+  ASSERT_FALSE(handedOut.empty());
+  EXPECT_EQ(handedOut.back().first, kFrames - 1);
+  int previous = -1;
+  for (const auto& [number, buffer] : handedOut) {
+    EXPECT_GT(number, previous) << "a frame handed out twice or out of order";
+    previous = number;
+    for (size_t i = 0; i < buffer->dataSize(); ++i) {
+      ASSERT_EQ(buffer->baseAddress()[i], static_cast<uint8_t>(number)) << "frame " << number;
+    }
   }
   EXPECT_FALSE(output->hasNewPixelBufferForItemTime(seconds(kFrames)));
 }
