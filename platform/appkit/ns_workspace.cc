@@ -1,19 +1,15 @@
 #include "platform/appkit/ns_workspace.h"
 
-#include <algorithm>
-#include <cctype>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/ascii_case.h"
 
 namespace {
 
-std::string lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 std::optional<std::string> schemeOf(const NSURL& url) {
   if (!url.scheme()) return std::nullopt;
-  return lowercase(*url.scheme());
+  return foundation::asciiLowercased(*url.scheme());
 }
 
 }  // namespace

@@ -1,20 +1,14 @@
 #include "platform/uniformtypes/ut_type.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/uniformtypes/ut_type_table.h"
 
 namespace {
 
 using uniformtypes::findType;
 using uniformtypes::TypeRecord;
-
-std::string lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool conforms(std::string_view identifier, std::string_view target) {
   if (identifier == target) return true;
@@ -27,7 +21,7 @@ bool conforms(std::string_view identifier, std::string_view target) {
 template <typename Tags>
 const TypeRecord* findTagged(Tags TypeRecord::*tags, const std::string& tag,
                              std::string_view supertype) {
-  std::string wanted = lowercase(tag);
+  std::string wanted = foundation::asciiLowercased(tag);
   for (const auto& record : uniformtypes::typeTable()) {
     const auto& list = record.*tags;
     if (std::find(list.begin(), list.end(), wanted) != list.end() &&

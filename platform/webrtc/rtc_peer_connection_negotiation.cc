@@ -1,7 +1,7 @@
 // Offers, answers and the descriptions that carry them.
 #include <algorithm>
-#include <cctype>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/ns_uuid.h"
 #include "platform/webrtc/media_kind.h"
 #include "platform/webrtc/rtc_peer_connection.h"
@@ -13,12 +13,6 @@ using webrtc_model::SdpMediaSection;
 using webrtc_model::SdpSession;
 
 namespace {
-
-std::string lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 std::string freshToken(size_t length) {
   std::string token;
@@ -51,7 +45,7 @@ std::vector<SdpCodec> toSdpCodecs(const std::vector<RTCRtpCodecCapability>& capa
 }
 
 bool codecMatches(const SdpCodec& codec, const RTCRtpCodecCapability& capability) {
-  return lowercase(codec.name) == lowercase(capability.name) &&
+  return foundation::asciiLowercased(codec.name) == foundation::asciiLowercased(capability.name) &&
          codec.clock_rate == capability.clockRate.value_or(0);
 }
 

@@ -1,6 +1,7 @@
 #include "plugins/litedb/litedb_darwin_database_additions.h"
 
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_text.h"
 
@@ -68,7 +69,7 @@ std::optional<NSDate> LiteDbDarwinDatabaseAdditions::dateForQuery(
 
 bool LiteDbDarwinDatabaseAdditions::tableExists(const std::string& tableName) {
   return firstRow("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?",
-                  {lowercased(tableName)}, [](LiteDbDarwinResultSet&) {});
+                  {foundation::asciiLowercased(tableName)}, [](LiteDbDarwinResultSet&) {});
 }
 
 std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabaseAdditions::getSchema() {
@@ -85,12 +86,12 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabaseAdditions::getTableSc
 
 bool LiteDbDarwinDatabaseAdditions::columnExistsInTableWithName(const std::string& columnName,
                                                                 const std::string& tableName) {
-  std::string column = lowercased(columnName);
-  auto resultSet = getTableSchema(lowercased(tableName));
+  std::string column = foundation::asciiLowercased(columnName);
+  auto resultSet = getTableSchema(foundation::asciiLowercased(tableName));
   if (!resultSet) return false;
   bool found = false;
   while (!found && resultSet->next()) {
-    found = lowercased(resultSet->stringForColumn("name").value_or("")) == column;
+    found = foundation::asciiLowercased(resultSet->stringForColumn("name").value_or("")) == column;
   }
   resultSet->close();
   return found;

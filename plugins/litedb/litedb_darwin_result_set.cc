@@ -1,6 +1,7 @@
 #include "plugins/litedb/litedb_darwin_result_set.h"
 
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_darwin_database.h"
 #include "plugins/litedb/litedb_text.h"
@@ -95,14 +96,14 @@ const std::map<std::string, int>& LiteDbDarwinResultSet::columnNameToIndexMap() 
     column_name_to_index_map_.emplace();
     int count = columnCount();
     for (int i = 0; i < count; ++i) {
-      (*column_name_to_index_map_)[lowercased(columnNameForIndex(i))] = i;
+      (*column_name_to_index_map_)[foundation::asciiLowercased(columnNameForIndex(i))] = i;
     }
   }
   return *column_name_to_index_map_;
 }
 
 int LiteDbDarwinResultSet::columnIndexForName(const std::string& columnName) {
-  std::string name = lowercased(columnName);
+  std::string name = foundation::asciiLowercased(columnName);
   const auto& map = columnNameToIndexMap();
   auto found = map.find(name);
   if (found != map.end()) return found->second;

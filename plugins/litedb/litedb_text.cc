@@ -1,7 +1,5 @@
 #include "plugins/litedb/litedb_text.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -77,12 +75,6 @@ std::string utf8Text(std::string_view bytes) {
       i += static_cast<size_t>(-length);
     }
   }
-  return text;
-}
-
-std::string lowercased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
 }
 

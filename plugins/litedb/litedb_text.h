@@ -13,7 +13,5 @@ namespace litedb {
 // formed (U+0000 included) is kept as it is.
 std::string utf8Text(std::string_view bytes);
 
-// ASCII letters lowered, every other byte kept: SQLite folds table and column names this way.
-std::string lowercased(std::string text);
 
 }  // namespace litedb

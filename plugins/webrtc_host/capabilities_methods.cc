@@ -1,6 +1,6 @@
 // The codecs the factory can send or receive, and a transceiver's codec preferences.
-#include <cctype>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/ns_log.h"
 #include "plugins/webrtc_host/arguments.h"
 #include "plugins/webrtc_host/rtp_maps.h"
@@ -13,11 +13,6 @@ namespace {
 using flutter::Value;
 using flutter::ValueList;
 using flutter::ValueMap;
-
-std::string lowercase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 Value capabilitiesToMap(const RTCRtpCapabilities& capabilities, const std::string& kind) {
   ValueList codecs;
@@ -101,7 +96,7 @@ void WebRTCHostPlugin::handleSetCodecPreferences(const FlutterMethodCall& call,
       const size_t slash = mime_type.find('/');
       // Without "/" there is no codec name: the entry names nothing and is dropped.
       if (slash == std::string::npos) continue;
-      const std::string kind = lowercase(mime_type.substr(0, slash));
+      const std::string kind = foundation::asciiLowercased(mime_type.substr(0, slash));
       const size_t name_end = mime_type.find('/', slash + 1);
       const std::string name = mime_type.substr(
           slash + 1, name_end == std::string::npos ? std::string::npos : name_end - slash - 1);
