@@ -134,6 +134,7 @@ void report(benchmark::State& state, size_t size, Clock::time_point start) {
 }
 
 void reportGoal(benchmark::State& state, double perIteration, double baseline, double goal) {
+  state.counters["baseline_ns"] = baseline;
   state.counters["ratio"] = perIteration / baseline;
   state.counters["goal"] = goal;
 }

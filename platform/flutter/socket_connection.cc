@@ -113,8 +113,11 @@ bool SocketConnection::queueLocked(FlutterBytes head, FlutterBinaryMessage paylo
   // Output already waiting means the I/O thread has been woken for it and writes this after it.
   if (!idle) return false;
   if (auto reason = writeLocked()) {
-    send_fault_ = std::move(reason);
-    has_send_fault_ = true;
+    // A Dart side that left is the I/O thread's to find, reading, so that it says how it left.
+    if (!reason->empty()) {
+      send_fault_ = std::move(reason);
+      has_send_fault_ = true;
+    }
     return true;
   }
   return !output_.empty();
