@@ -111,7 +111,26 @@ bool SocketConnection::queueLocked(FlutterBytes head, FlutterBinaryMessage paylo
   output_size_ += size;
   has_output_ = true;
   // Output already waiting means the I/O thread has been woken for it and writes this after it.
-  if (!idle) return false;
+  if (!idle || writes_held_ > 0) return false;
+  return writeNowLocked();
+}
+
+void SocketConnection::holdWrites() {
+  std::lock_guard lock(mutex_);
+  ++writes_held_;
+}
+
+void SocketConnection::releaseWrites() {
+  bool wake = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (--writes_held_ > 0 || closed_ || send_fault_ || output_.empty()) return;
+    wake = writeNowLocked();
+  }
+  if (wake) wake_->notify();
+}
+
+bool SocketConnection::writeNowLocked() {
   if (auto reason = writeLocked()) {
     // A Dart side that left is the I/O thread's to find, reading, so that it says how it left.
     if (!reason->empty()) {

@@ -54,6 +54,9 @@ class SocketConnection {
   // Sends a message from the host; `reply` (if any) waits for the Dart side's answer.
   void sendFromHost(const std::string& channel, FlutterBinaryMessage message,
                     FlutterBinaryReply reply);
+  // Between these, frames sent wait and go out together at releaseWrites, in one write.
+  void holdWrites();
+  void releaseWrites();
   // The reply waiting for the Dart side's answer to `id`; null if none waits.
   FlutterBinaryReply takeHostReply(uint32_t id);
 
@@ -74,6 +77,8 @@ class SocketConnection {
   // Queues a frame and, when nothing waited before it, writes what the socket takes now. Answers
   // whether the I/O thread must be woken: output is left for it, or the connection has failed.
   bool queueLocked(FlutterBytes head, FlutterBinaryMessage payload);
+  // Writes what the socket takes now; answers whether the I/O thread must be woken.
+  bool writeNowLocked();
   // Writes what the socket takes now; a reason to close when writing failed.
   std::optional<CloseReason> writeLocked();
 
@@ -87,6 +92,7 @@ class SocketConnection {
   size_t output_offset_ = 0;          // bytes of output_.front() already written
   size_t output_size_ = 0;            // bytes in output_ not yet written
   std::optional<CloseReason> send_fault_;
+  int writes_held_ = 0;
   // Mirror output_ and send_fault_ for the I/O thread's checks on every turn, which would
   // otherwise wait for a sender holding the lock through its write.
   std::atomic<bool> has_output_{false};

@@ -322,6 +322,47 @@ TEST_F(SocketTransportTest, AnOversizedReplyOrEventFailsOnlyItself) {
   EXPECT_EQ(mentions("Closed the Dart side's connection"), 0);
 }
 
+// The Dart side's messages of one read are handled together; a reply read among them keeps its
+// place, and every answer given meanwhile goes out.
+TEST_F(SocketTransportTest, FramesOfOneReadKeepTheirOrder) {
+  std::vector<std::string> handled;
+  FlutterMethodChannel order("test/order", engine_->binaryMessenger());
+  order.setMethodCallHandler([&](const FlutterMethodCall& call, FlutterResult result) {
+    handled.push_back(call.method);
+    result(Value(call.method));
+  });
+  SocketClient client(path_);
+  client.call(1, kEcho, "echo", nullptr);
+  ASSERT_TRUE(client.receive());
+  engine_->binaryMessenger()->sendOnChannel("test/to_dart", FlutterBytes{1},
+                                            [&](FlutterBinaryMessage) { handled.push_back("reply"); });
+  auto asked = client.receive();
+  ASSERT_TRUE(asked);
+
+  const auto& codec = *FlutterStandardMethodCodec::sharedInstance();
+  FlutterBytes one_write;
+  auto add = [&](const SocketFrame& frame) {
+    auto bytes = *flutter::encodeSocketFrame(frame);
+    one_write.insert(one_write.end(), bytes.begin(), bytes.end());
+  };
+  add({SocketFrameKind::messageFromDartSide, 2, "test/order", codec.encodeMethodCall({"first", nullptr})});
+  add({SocketFrameKind::replyFromDartSide, asked->id, "", std::nullopt});
+  for (uint32_t id = 3; id < 40; ++id) {
+    add({SocketFrameKind::messageFromDartSide, id, "test/order",
+         codec.encodeMethodCall({"m" + std::to_string(id), nullptr})});
+  }
+  client.sendRaw(one_write);
+  for (uint32_t id = 2; id < 40; ++id) {
+    auto reply = client.receive();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->id, id);
+  }
+  ASSERT_GE(handled.size(), 2u);
+  EXPECT_EQ(handled[0], "first");
+  EXPECT_EQ(handled[1], "reply");
+  EXPECT_EQ(handled.size(), 39u);
+}
+
 // Replies larger than the socket takes at once wait, as they are, for the I/O thread; what is
 // sent after them waits behind them.
 TEST_F(SocketTransportTest, LargeRepliesArriveWholeAndInOrder) {
