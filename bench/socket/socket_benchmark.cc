@@ -1,13 +1,21 @@
-// Round-trip latency of a small method call from the Dart side: over the socket to the host in
-// another process, against the same call through the in-process test peer. The socket case
-// reports `vs_in_process`: how many times longer its round trip takes.
+// A small method call from the Dart side: over the socket to the host in another process, against
+// the same call through the in-process test peer, and against the floor of any round trip to
+// another process: its bytes echoed by a process that does nothing else. The round-trip cases
+// report their p50 and p99 in microseconds (the host's next to their goals), and `vs_in_process`:
+// how many times longer the host's mean takes. The pipelined case sends every call before reading
+// any reply and reports calls per second.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "bench/socket/host_process.h"
 #include "platform/flutter/flutter.h"
@@ -19,11 +27,30 @@ namespace {
 using flutter::SocketFrame;
 using flutter::SocketFrameKind;
 using flutter::UniqueFd;
+using Clock = std::chrono::steady_clock;
 
 // The engine's own channel answers it in every build: an error for a view that does not exist.
 constexpr const char* kChannel = "flutter/platform_views";
 constexpr const char* kMethod = "dispose";
 const flutter::Value kArguments{int32_t{42}};
+
+constexpr double kRoundTripP50GoalMicroseconds = 25;
+constexpr double kRoundTripP99GoalMicroseconds = 100;
+constexpr int kPipelinedCalls = 100'000;
+constexpr double kPipelinedGoalCallsPerSecond = 100'000;
+
+FlutterBytes callMessage() {
+  return FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({kMethod, kArguments});
+}
+
+FlutterBytes callFrame(uint32_t id, const FlutterBytes& message) {
+  return *flutter::encodeSocketFrame(
+      SocketFrame{SocketFrameKind::messageFromDartSide, id, kChannel, message});
+}
+
+bool isExpectedAnswer(const FlutterBinaryMessage& reply) {
+  return reply && !reply->empty() && reply->front() == 1;
+}
 
 // The out-of-process Dart side's end: blocking writes and reads of whole frames.
 class SocketCaller {
@@ -37,25 +64,35 @@ class SocketCaller {
     }
   }
 
-  FlutterBinaryMessage call(uint32_t id, const FlutterBytes& message) {
-    auto frame = *flutter::encodeSocketFrame(
-        SocketFrame{SocketFrameKind::messageFromDartSide, id, kChannel, message});
-    if (::send(socket_.get(), frame.data(), frame.size(), MSG_NOSIGNAL) !=
-        static_cast<ssize_t>(frame.size())) {
-      throw std::runtime_error("sending failed");
+  void send(const FlutterBytes& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+      ssize_t written =
+          ::send(socket_.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (written <= 0) throw std::runtime_error("sending failed");
+      sent += static_cast<size_t>(written);
     }
+  }
+
+  SocketFrame receive() {
     while (true) {
-      if (auto reply = decoder_.next()) return std::move(reply->payload);
-      uint8_t buffer[4096];
-      ssize_t received = ::recv(socket_.get(), buffer, sizeof(buffer), 0);
+      if (auto reply = decoder_.next()) return std::move(*reply);
+      if (decoder_.hasFault()) throw std::runtime_error(decoder_.fault());
+      ssize_t received = ::recv(socket_.get(), buffer_.data(), buffer_.size(), 0);
       if (received <= 0) throw std::runtime_error("the host closed the connection");
-      decoder_.append(std::span<const uint8_t>(buffer, static_cast<size_t>(received)));
+      decoder_.append(std::span<const uint8_t>(buffer_.data(), static_cast<size_t>(received)));
     }
+  }
+
+  FlutterBinaryMessage call(uint32_t id, const FlutterBytes& message) {
+    send(callFrame(id, message));
+    return receive().payload;
   }
 
  private:
   UniqueFd socket_;
   flutter::SocketFrameDecoder decoder_;
+  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(64 * 1024);
 };
 
 HostProcess& host() {
@@ -67,12 +104,84 @@ HostProcess& host() {
 double inProcessNanoseconds() {
   flutter::testing::TestDartSide dart_side(FlutterEngine::create());
   constexpr int kRounds = 2000;
-  auto start = std::chrono::steady_clock::now();
+  auto start = Clock::now();
   for (int i = 0; i < kRounds; ++i) {
     benchmark::DoNotOptimize(dart_side.invokeMethod(kChannel, kMethod, kArguments));
   }
-  std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
+  std::chrono::duration<double, std::nano> elapsed = Clock::now() - start;
   return elapsed.count() / kRounds;
+}
+
+double percentile(std::vector<double>& samples, double fraction) {
+  if (samples.empty()) return 0;
+  auto rank = static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1));
+  std::nth_element(samples.begin(), samples.begin() + static_cast<ptrdiff_t>(rank), samples.end());
+  return samples[rank];
+}
+
+void reportPercentiles(benchmark::State& state, std::vector<double>& microseconds) {
+  state.counters["p50_us"] = percentile(microseconds, 0.50);
+  state.counters["p99_us"] = percentile(microseconds, 0.99);
+}
+
+// A child process that writes back every byte it reads, until its end of the pair closes.
+class EchoProcess {
+ public:
+  EchoProcess() {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+      throw std::runtime_error("socketpair failed");
+    }
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      ::close(pair[0]);
+      char buffer[4096];
+      ssize_t received;
+      while ((received = ::read(pair[1], buffer, sizeof(buffer))) > 0) {
+        if (::write(pair[1], buffer, static_cast<size_t>(received)) != received) break;
+      }
+      ::_exit(0);
+    }
+    ::close(pair[1]);
+    socket_.reset(pair[0]);
+  }
+  ~EchoProcess() {
+    socket_.reset();
+    int status;
+    ::waitpid(pid_, &status, 0);
+  }
+
+  void roundTrip(const FlutterBytes& bytes, std::vector<uint8_t>& answer) {
+    if (::write(socket_.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+      throw std::runtime_error("writing failed");
+    }
+    for (size_t received = 0; received < bytes.size();) {
+      ssize_t got = ::read(socket_.get(), answer.data() + received, answer.size() - received);
+      if (got <= 0) throw std::runtime_error("the echo process ended");
+      received += static_cast<size_t>(got);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  UniqueFd socket_;
+};
+
+// The floor: one wake-up each way, no work between.
+void BM_EchoProcessRoundTrip(benchmark::State& state) {
+  EchoProcess echo;
+  const auto frame = callFrame(1, callMessage());
+  std::vector<uint8_t> answer(frame.size());
+  for (int i = 0; i < 1000; ++i) echo.roundTrip(frame, answer);
+  std::vector<double> microseconds;
+  microseconds.reserve(1 << 20);
+  for (auto _ : state) {
+    auto sent = Clock::now();
+    echo.roundTrip(frame, answer);
+    microseconds.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+  }
+  reportPercentiles(state, microseconds);
 }
 
 void BM_InProcessRoundTrip(benchmark::State& state) {
@@ -85,20 +194,55 @@ void BM_InProcessRoundTrip(benchmark::State& state) {
 
 void BM_SocketRoundTrip(benchmark::State& state) {
   SocketCaller caller(host().socketPath());
-  const auto message =
-      FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({kMethod, kArguments});
-  uint32_t id = 0;
-  auto start = std::chrono::steady_clock::now();
+  const auto message = callMessage();
+  // Warms the host's paths and the connection before anything is counted.
+  for (uint32_t id = 1; id <= 1000; ++id) caller.call(id, message);
+  uint32_t id = 1000;
+  std::vector<double> microseconds;
+  microseconds.reserve(1 << 20);
+  auto start = Clock::now();
   for (auto _ : state) {
+    auto sent = Clock::now();
     auto reply = caller.call(++id, message);
-    if (!reply || reply->empty() || reply->front() != 1) state.SkipWithError("unexpected answer");
+    microseconds.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+    if (!isExpectedAnswer(reply)) state.SkipWithError("unexpected answer");
   }
-  std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
+  std::chrono::duration<double, std::nano> elapsed = Clock::now() - start;
+  reportPercentiles(state, microseconds);
+  state.counters["p50_goal_us"] = kRoundTripP50GoalMicroseconds;
+  state.counters["p99_goal_us"] = kRoundTripP99GoalMicroseconds;
   state.counters["vs_in_process"] =
       elapsed.count() / static_cast<double>(state.iterations()) / inProcessNanoseconds();
 }
 
+// Every call is written before its reply is awaited: a thread sends, this one reads.
+void BM_SocketPipelined(benchmark::State& state) {
+  SocketCaller caller(host().socketPath());
+  const auto message = callMessage();
+  FlutterBytes calls;
+  for (uint32_t id = 1; id <= kPipelinedCalls; ++id) {
+    auto frame = callFrame(id, message);
+    calls.insert(calls.end(), frame.begin(), frame.end());
+  }
+  double seconds = 0;
+  int64_t answered = 0;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    std::thread sender([&] { caller.send(calls); });
+    for (int i = 0; i < kPipelinedCalls; ++i) {
+      if (!isExpectedAnswer(caller.receive().payload)) state.SkipWithError("unexpected answer");
+    }
+    sender.join();
+    seconds += std::chrono::duration<double>(Clock::now() - start).count();
+    answered += kPipelinedCalls;
+  }
+  state.counters["calls_per_s"] = static_cast<double>(answered) / seconds;
+  state.counters["goal_calls_per_s"] = kPipelinedGoalCallsPerSecond;
+}
+
+BENCHMARK(BM_EchoProcessRoundTrip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InProcessRoundTrip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SocketRoundTrip)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SocketPipelined)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

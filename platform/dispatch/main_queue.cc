@@ -17,8 +17,11 @@ std::shared_ptr<MainQueue> MainQueue::shared() {
 }
 
 void MainQueue::async(dispatch_block_t block) {
-  std::lock_guard lock(mutex_);
-  blocks_.push_back(std::move(block));
+  {
+    std::lock_guard lock(mutex_);
+    blocks_.push_back(std::move(block));
+  }
+  // Outside the lock, so that the woken main thread does not at once wait for it.
   available_.notify_all();
 }
 
@@ -45,8 +48,10 @@ bool MainQueue::runOne(Clock::time_point deadline) {
 }
 
 void MainQueue::wake() {
-  std::lock_guard lock(mutex_);
-  woken_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+  }
   available_.notify_all();
 }
 

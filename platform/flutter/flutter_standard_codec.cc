@@ -44,6 +44,29 @@ void writeTypedData(FlutterStandardWriter& writer, uint8_t type, const std::vect
   writer.writeBytes(values.data(), values.size() * sizeof(T));
 }
 
+// Most text on channels is ASCII, which is valid UTF-8: checked a word at a time.
+bool isAscii(std::string_view text) {
+  const char* bytes = text.data();
+  size_t left = text.size();
+  uint64_t high_bits = 0;
+  for (; left >= 8; bytes += 8, left -= 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    high_bits |= word;
+  }
+  for (; left > 0; ++bytes, --left) high_bits |= static_cast<uint8_t>(*bytes);
+  return (high_bits & 0x8080808080808080ull) == 0;
+}
+
+bool isValidText(std::string_view text) { return isAscii(text) || foundation::isValidUtf8(text); }
+
+// Reads the next value where it is converted to one, so that a container's element is built in
+// its place rather than moved there.
+struct NextValue {
+  FlutterStandardReader& reader;
+  operator Value() const { return reader.readValue(); }
+};
+
 uint32_t checkedSize(size_t size) {
   if (size > UINT32_MAX) throw FlutterCodecError("Container too large to encode");
   return static_cast<uint32_t>(size);
@@ -80,7 +103,7 @@ void FlutterStandardWriter::writeAlignment(uint8_t alignment) {
 
 void FlutterStandardWriter::writeUTF8(std::string_view text) {
   // A Dart side cannot decode it: the answer or event that holds it fails instead.
-  if (!foundation::isValidUtf8(text)) throw FlutterCodecError("Text to send is not valid UTF-8");
+  if (!isValidText(text)) throw FlutterCodecError("Text to send is not valid UTF-8");
   writeSize(checkedSize(text.size()));
   writeBytes(text.data(), text.size());
 }
@@ -162,17 +185,20 @@ void FlutterStandardReader::readBytes(void* destination, size_t length) {
   position_ += length;
 }
 
+template <typename T>
+T FlutterStandardReader::readFixed() {
+  require(sizeof(T));
+  T value;
+  std::memcpy(&value, data_.data() + position_, sizeof value);
+  position_ += sizeof value;
+  return value;
+}
+
 uint32_t FlutterStandardReader::readSize() {
   uint8_t first = readByte();
   if (first < 254) return first;
-  if (first == 254) {
-    uint16_t value = 0;
-    readBytes(&value, sizeof value);
-    return value;
-  }
-  uint32_t value = 0;
-  readBytes(&value, sizeof value);
-  return value;
+  if (first == 254) return readFixed<uint16_t>();
+  return readFixed<uint32_t>();
 }
 
 void FlutterStandardReader::readAlignment(uint8_t alignment) {
@@ -187,10 +213,11 @@ std::string FlutterStandardReader::readUTF8() {
   uint32_t length = readSize();
   require(length);
   chargeAllocation(length);
-  std::string text(reinterpret_cast<const char*>(data_.data() + position_), length);
+  std::string_view text(reinterpret_cast<const char*>(data_.data() + position_), length);
+  // Checked in place, so that bad text costs no allocation.
+  if (!isValidText(text)) throw FlutterCodecError("String is not valid UTF-8");
   position_ += length;
-  if (!foundation::isValidUtf8(text)) throw FlutterCodecError("String is not valid UTF-8");
-  return text;
+  return std::string(text);
 }
 
 template <typename T>
@@ -219,24 +246,15 @@ Value FlutterStandardReader::readValueOfType(uint8_t type) {
       return Value(true);
     case FlutterStandardFieldFalse:
       return Value(false);
-    case FlutterStandardFieldInt32: {
-      int32_t value = 0;
-      readBytes(&value, sizeof value);
-      return Value(value);
-    }
-    case FlutterStandardFieldInt64: {
-      int64_t value = 0;
-      readBytes(&value, sizeof value);
-      return Value(value);
-    }
+    case FlutterStandardFieldInt32:
+      return Value(readFixed<int32_t>());
+    case FlutterStandardFieldInt64:
+      return Value(readFixed<int64_t>());
     case FlutterStandardFieldIntHex:
       return Value(readUTF8());
-    case FlutterStandardFieldFloat64: {
+    case FlutterStandardFieldFloat64:
       readAlignment(8);
-      double value = 0;
-      readBytes(&value, sizeof value);
-      return Value(value);
-    }
+      return Value(readFixed<double>());
     case FlutterStandardFieldString:
       return Value(readUTF8());
     case FlutterStandardFieldUInt8Data:
@@ -261,7 +279,7 @@ Value FlutterStandardReader::readValueOfType(uint8_t type) {
         chargeAllocation(size_t{count} * sizeof(Value));
         ValueList list;
         list.reserve(count);
-        for (uint32_t i = 0; i < count; ++i) list.push_back(readValue());
+        for (uint32_t i = 0; i < count; ++i) list.emplace_back(NextValue{*this});
         return Value(std::move(list));
       }
       chargeAllocation(size_t{count} * sizeof(ValueMap::Entry));
@@ -269,7 +287,7 @@ Value FlutterStandardReader::readValueOfType(uint8_t type) {
       map.reserve(count);
       for (uint32_t i = 0; i < count; ++i) {
         Value key = readValue();
-        map.append(std::move(key), readValue());
+        map.appendBuilt(std::move(key), NextValue{*this});
       }
       return Value(std::move(map));
     }

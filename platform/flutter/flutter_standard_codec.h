@@ -79,6 +79,9 @@ class FlutterStandardReader {
 
  private:
   void require(size_t length) const;
+  // A number of a size known here, so that the copy compiles to a load.
+  template <typename T>
+  T readFixed();
   template <typename T>
   std::vector<T> readTypedData(uint8_t alignment);
 

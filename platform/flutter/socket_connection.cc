@@ -1,6 +1,7 @@
 #include "platform/flutter/socket_connection.h"
 
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <array>
 #include <cerrno>
@@ -15,6 +16,10 @@ constexpr size_t kReadChunkSize = 64 * 1024;
 // Chunks read before returning to poll, so that a Dart side that never stops writing cannot keep
 // the thread from writing replies or stopping.
 constexpr int kReadChunksPerTurn = 16;
+// Buffers handed to one sendmsg.
+constexpr size_t kMaxWrittenBuffers = 64;
+// A payload this small is copied behind its frame's head: one buffer is cheaper than two.
+constexpr size_t kMergedPayloadSize = 4096;
 }  // namespace
 
 SocketConnection::SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake)
@@ -23,8 +28,8 @@ SocketConnection::SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> 
 void SocketConnection::sendReply(uint32_t id, const std::string& channel,
                                  FlutterBinaryMessage reply) {
   const size_t size = reply ? reply->size() : 0;
-  auto bytes = encodeSocketFrame({SocketFrameKind::replyFromHost, id, {}, std::move(reply)});
-  if (!bytes) {
+  auto head = encodeSocketFrameHead(SocketFrameKind::replyFromHost, id, {}, reply.has_value(), size);
+  if (!head) {
     NSLog("The reply to a message on '%s' is %zu bytes, over the frame limit of %u; the call is "
           "answered with the error %s",
           channel.c_str(), size, kMaxSocketFrameLength, kSocketReplyTooLargeCode);
@@ -33,25 +38,25 @@ void SocketConnection::sendReply(uint32_t id, const std::string& channel,
                            " bytes exceeds the transport's frame limit of " +
                            std::to_string(kMaxSocketFrameLength) + " bytes",
                        nullptr};
-    bytes = encodeSocketFrame({SocketFrameKind::replyFromHost, id, {},
-                               FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(error)});
+    reply = FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(error);
+    head = encodeSocketFrameHead(SocketFrameKind::replyFromHost, id, {}, true, reply->size());
   }
+  bool wake;
   {
     std::lock_guard lock(mutex_);
     if (closed_) return;
-    queueLocked(*bytes);
+    wake = queueLocked(std::move(*head), std::move(reply));
   }
-  wake_->notify();
+  if (wake) wake_->notify();
 }
 
 void SocketConnection::sendFromHost(const std::string& channel, FlutterBinaryMessage message,
                                     FlutterBinaryReply reply) {
   const size_t size = message ? message->size() : 0;
-  // Encoded outside the lock: a frame may be large.
   const uint32_t id = next_host_message_id_.fetch_add(1);
-  auto bytes =
-      encodeSocketFrame({SocketFrameKind::messageFromHost, id, channel, std::move(message)});
-  if (!bytes) {
+  auto head = encodeSocketFrameHead(SocketFrameKind::messageFromHost, id, channel,
+                                    message.has_value(), size);
+  if (!head) {
     NSLog("A message from the host on '%s' is %zu bytes, over the frame limit of %u; it is "
           "dropped",
           channel.c_str(), size, kMaxSocketFrameLength);
@@ -59,6 +64,7 @@ void SocketConnection::sendFromHost(const std::string& channel, FlutterBinaryMes
     return;
   }
   bool closed;
+  bool wake = false;
   {
     std::lock_guard lock(mutex_);
     closed = closed_;
@@ -66,14 +72,14 @@ void SocketConnection::sendFromHost(const std::string& channel, FlutterBinaryMes
       // Only replies the host waits for are kept: the Dart side answers every message, and the
       // answers to the others are dropped on arrival.
       if (reply) host_replies_[id] = std::move(reply);
-      queueLocked(*bytes);
+      wake = queueLocked(std::move(*head), std::move(message));
     }
   }
   if (closed) {
     if (reply) reply(std::nullopt);
     return;
   }
-  wake_->notify();
+  if (wake) wake_->notify();
 }
 
 FlutterBinaryReply SocketConnection::takeHostReply(uint32_t id) {
@@ -85,26 +91,97 @@ FlutterBinaryReply SocketConnection::takeHostReply(uint32_t id) {
   return reply;
 }
 
-void SocketConnection::queueLocked(const FlutterBytes& bytes) {
-  if (send_fault_) return;
-  if (output_.size() - output_offset_ + bytes.size() > kMaxPendingOutput) {
+bool SocketConnection::queueLocked(FlutterBytes head, FlutterBinaryMessage payload) {
+  if (send_fault_) return false;
+  const size_t size = head.size() + (payload ? payload->size() : 0);
+  if (output_size_ + size > kMaxPendingOutput) {
     send_fault_ = "the Dart side is not reading; over " + std::to_string(kMaxPendingOutput) +
                   " bytes wait for it";
-    return;
+    has_send_fault_ = true;
+    return true;
   }
-  if (output_offset_ > output_.size() / 2) {
-    output_.erase(output_.begin(), output_.begin() + static_cast<ptrdiff_t>(output_offset_));
-    output_offset_ = 0;
+  const bool idle = output_.empty();
+  if (payload && payload->size() <= kMergedPayloadSize) {
+    head.insert(head.end(), payload->begin(), payload->end());
+    output_.push_back(std::move(head));
+  } else {
+    output_.push_back(std::move(head));
+    if (payload) output_.push_back(std::move(*payload));
   }
-  output_.insert(output_.end(), bytes.begin(), bytes.end());
+  output_size_ += size;
+  has_output_ = true;
+  // Output already waiting means the I/O thread has been woken for it and writes this after it.
+  if (!idle || writes_held_ > 0) return false;
+  return writeNowLocked();
 }
 
-bool SocketConnection::hasPendingOutput() const {
+void SocketConnection::holdWrites() {
   std::lock_guard lock(mutex_);
-  return output_offset_ < output_.size();
+  ++writes_held_;
 }
+
+void SocketConnection::releaseWrites() {
+  bool wake = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (--writes_held_ > 0 || closed_ || send_fault_ || output_.empty()) return;
+    wake = writeNowLocked();
+  }
+  if (wake) wake_->notify();
+}
+
+bool SocketConnection::writeNowLocked() {
+  if (auto reason = writeLocked()) {
+    // A Dart side that left is the I/O thread's to find, reading, so that it says how it left.
+    if (!reason->empty()) {
+      send_fault_ = std::move(reason);
+      has_send_fault_ = true;
+    }
+    return true;
+  }
+  return !output_.empty();
+}
+
+std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked() {
+  while (!output_.empty()) {
+    std::array<iovec, kMaxWrittenBuffers> parts;
+    size_t count = 0;
+    size_t skip = output_offset_;
+    for (auto buffer = output_.begin(); buffer != output_.end() && count < parts.size(); ++buffer) {
+      parts[count++] = iovec{buffer->data() + skip, buffer->size() - skip};
+      skip = 0;
+    }
+    msghdr message{};
+    message.msg_iov = parts.data();
+    message.msg_iovlen = count;
+    ssize_t written = ::sendmsg(socket_.get(), &message, MSG_NOSIGNAL);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
+      if (errno == EPIPE || errno == ECONNRESET) return CloseReason();
+      return CloseReason("writing failed: ") + std::strerror(errno);
+    }
+    auto left = static_cast<size_t>(written);
+    output_size_ -= left;
+    while (left > 0) {
+      const size_t unwritten = output_.front().size() - output_offset_;
+      if (left < unwritten) {
+        output_offset_ += left;
+        break;
+      }
+      left -= unwritten;
+      output_.pop_front();
+      output_offset_ = 0;
+    }
+  }
+  has_output_ = false;
+  return std::nullopt;
+}
+
+bool SocketConnection::hasPendingOutput() const { return has_output_.load(); }
 
 std::optional<SocketConnection::CloseReason> SocketConnection::sendFault() const {
+  if (!has_send_fault_.load()) return std::nullopt;
   std::lock_guard lock(mutex_);
   return send_fault_;
 }
@@ -129,26 +206,15 @@ std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
       if (auto reason = handler(std::move(*frame))) return reason;
     }
     if (decoder_.hasFault()) return decoder_.fault();
+    // A short read emptied the socket: poll tells when more arrives, without a futile read now.
+    if (static_cast<size_t>(received) < chunk.size()) return std::nullopt;
   }
   return std::nullopt;
 }
 
 std::optional<SocketConnection::CloseReason> SocketConnection::writePending() {
   std::lock_guard lock(mutex_);
-  while (output_offset_ < output_.size()) {
-    ssize_t written = ::send(socket_.get(), output_.data() + output_offset_,
-                             output_.size() - output_offset_, MSG_NOSIGNAL);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
-      if (errno == EPIPE || errno == ECONNRESET) return CloseReason();
-      return CloseReason("writing failed: ") + std::strerror(errno);
-    }
-    output_offset_ += static_cast<size_t>(written);
-  }
-  output_.clear();
-  output_offset_ = 0;
-  return std::nullopt;
+  return writeLocked();
 }
 
 std::vector<FlutterBinaryReply> SocketConnection::close() {
@@ -159,6 +225,8 @@ std::vector<FlutterBinaryReply> SocketConnection::close() {
   socket_.reset();
   output_.clear();
   output_offset_ = 0;
+  output_size_ = 0;
+  has_output_ = false;
   for (auto& [id, reply] : host_replies_) unanswered.push_back(std::move(reply));
   host_replies_.clear();
   return unanswered;

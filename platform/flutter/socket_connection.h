@@ -5,13 +5,16 @@
 // becomes the error kSocketReplyTooLargeCode, a host message is dropped (its caller gets no
 // reply). The connection stays.
 //
-// Reading and writing belong to the transport's I/O thread. Sending frames and host messages may
-// happen on any thread; once the connection is closed they are refused, and a host message that
-// wants a reply gets none (nullopt) at once.
+// Reading belongs to the transport's I/O thread. Sending frames and host messages may happen on
+// any thread: a frame is written at once by the thread that sends it when nothing waits before
+// it, and what the socket does not take waits for the I/O thread. Payloads are queued as they
+// are, never copied into their frames. Once the connection is closed sends are refused, and a
+// host message that wants a reply gets none (nullopt) at once.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -51,10 +54,13 @@ class SocketConnection {
   // Sends a message from the host; `reply` (if any) waits for the Dart side's answer.
   void sendFromHost(const std::string& channel, FlutterBinaryMessage message,
                     FlutterBinaryReply reply);
+  // Between these, frames sent wait and go out together at releaseWrites, in one write.
+  void holdWrites();
+  void releaseWrites();
   // The reply waiting for the Dart side's answer to `id`; null if none waits.
   FlutterBinaryReply takeHostReply(uint32_t id);
 
-  // I/O thread.
+  // I/O thread, which `wake` wakes when output waits for the socket to take it.
   int fd() const { return socket_.get(); }
   bool hasPendingOutput() const;
   // Set when the Dart side is deemed not reading: more output waits than it may.
@@ -68,7 +74,13 @@ class SocketConnection {
   std::vector<FlutterBinaryReply> close();
 
  private:
-  void queueLocked(const FlutterBytes& bytes);
+  // Queues a frame and, when nothing waited before it, writes what the socket takes now. Answers
+  // whether the I/O thread must be woken: output is left for it, or the connection has failed.
+  bool queueLocked(FlutterBytes head, FlutterBinaryMessage payload);
+  // Writes what the socket takes now; answers whether the I/O thread must be woken.
+  bool writeNowLocked();
+  // Writes what the socket takes now; a reason to close when writing failed.
+  std::optional<CloseReason> writeLocked();
 
   UniqueFd socket_;
   std::shared_ptr<WakeSignal> wake_;
@@ -76,9 +88,15 @@ class SocketConnection {
 
   mutable std::mutex mutex_;
   bool closed_ = false;
-  std::vector<uint8_t> output_;
-  size_t output_offset_ = 0;
+  std::deque<FlutterBytes> output_;  // frame heads and payloads, in order
+  size_t output_offset_ = 0;          // bytes of output_.front() already written
+  size_t output_size_ = 0;            // bytes in output_ not yet written
   std::optional<CloseReason> send_fault_;
+  int writes_held_ = 0;
+  // Mirror output_ and send_fault_ for the I/O thread's checks on every turn, which would
+  // otherwise wait for a sender holding the lock through its write.
+  std::atomic<bool> has_output_{false};
+  std::atomic<bool> has_send_fault_{false};
   std::atomic<uint32_t> next_host_message_id_{1};
   std::map<uint32_t, FlutterBinaryReply> host_replies_;
 };

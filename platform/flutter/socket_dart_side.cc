@@ -104,8 +104,10 @@ void SocketDartSide::run() {
 }
 
 void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connection) {
-  auto handler = [this, &connection](SocketFrame frame) {
-    return handleFrame(connection, std::move(frame));
+  // The Dart side's messages of one read reach the main thread as one block.
+  std::vector<SocketFrame> batch;
+  auto handler = [this, &connection, &batch](SocketFrame frame) {
+    return handleFrame(connection, std::move(frame), batch);
   };
   while (!stopping_) {
     const short wanted = POLLIN | (connection->hasPendingOutput() ? POLLOUT : 0);
@@ -119,6 +121,7 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
     auto reason = connection->sendFault();
     if (!reason && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       reason = connection->readAvailable(handler);
+      dispatchBatch(connection, batch);
     }
     // Writing at once, rather than after the next poll, keeps a round trip to one wake-up.
     if (!reason && connection->hasPendingOutput()) reason = connection->writePending();
@@ -130,26 +133,41 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
   closeConnection(connection, "the host is stopping");
 }
 
-std::optional<SocketConnection::CloseReason> SocketDartSide::handleFrame(
-    const std::shared_ptr<SocketConnection>& connection, SocketFrame frame) {
-  switch (frame.kind) {
-    case SocketFrameKind::messageFromDartSide: {
-      std::weak_ptr<SocketConnection> weak_connection = connection;
-      dispatch_async(dispatch_get_main_queue(), [messenger = messenger_, weak_connection,
-                                                 frame = std::move(frame)]() mutable {
-        auto reply = [weak_connection, id = frame.id,
-                      channel = frame.channel](FlutterBinaryMessage answer) {
-          replyToDartSide(weak_connection, id, channel, std::move(answer));
-        };
-        if (auto target = messenger.lock()) {
-          target->deliverFromDartSide(frame.channel, std::move(frame.payload), std::move(reply));
-        } else {
-          replyToDartSide(weak_connection, frame.id, frame.channel, std::nullopt);
-        }
-      });
-      return std::nullopt;
+void SocketDartSide::dispatchBatch(const std::shared_ptr<SocketConnection>& connection,
+                                   std::vector<SocketFrame>& batch) {
+  if (batch.empty()) return;
+  std::weak_ptr<SocketConnection> weak_connection = connection;
+  dispatch_async(dispatch_get_main_queue(), [messenger = messenger_, weak_connection,
+                                             frames = std::move(batch)]() mutable {
+    // The answers given while the batch runs go out together, in one write.
+    auto connection = weak_connection.lock();
+    if (connection) connection->holdWrites();
+    for (auto& frame : frames) {
+      auto reply = [weak_connection, id = frame.id,
+                    channel = frame.channel](FlutterBinaryMessage answer) {
+        replyToDartSide(weak_connection, id, channel, std::move(answer));
+      };
+      if (auto target = messenger.lock()) {
+        target->deliverFromDartSide(frame.channel, std::move(frame.payload), std::move(reply));
+      } else {
+        replyToDartSide(weak_connection, frame.id, frame.channel, std::nullopt);
+      }
     }
+    if (connection) connection->releaseWrites();
+  });
+  batch.clear();
+}
+
+std::optional<SocketConnection::CloseReason> SocketDartSide::handleFrame(
+    const std::shared_ptr<SocketConnection>& connection, SocketFrame frame,
+    std::vector<SocketFrame>& batch) {
+  switch (frame.kind) {
+    case SocketFrameKind::messageFromDartSide:
+      batch.push_back(std::move(frame));
+      return std::nullopt;
     case SocketFrameKind::replyFromDartSide:
+      // Messages read before the reply reach the main thread before it.
+      dispatchBatch(connection, batch);
       if (auto reply = connection->takeHostReply(frame.id)) {
         dispatch_async(dispatch_get_main_queue(),
                        [reply = std::move(reply), payload = std::move(frame.payload)]() mutable {

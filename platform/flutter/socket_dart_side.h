@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/flutter/engine_messenger.h"
 #include "platform/flutter/flutter_dart_side.h"
@@ -51,8 +52,13 @@ class SocketDartSide final : public FlutterDartSide {
   // The I/O thread.
   void run();
   void serveOne(const std::shared_ptr<SocketConnection>& connection);
+  // Messages from the Dart side gather in `batch`; other frames are handled at once, after it.
   std::optional<SocketConnection::CloseReason> handleFrame(
-      const std::shared_ptr<SocketConnection>& connection, SocketFrame frame);
+      const std::shared_ptr<SocketConnection>& connection, SocketFrame frame,
+      std::vector<SocketFrame>& batch);
+  // Hands the gathered messages to the main thread, in order, and empties `batch`.
+  void dispatchBatch(const std::shared_ptr<SocketConnection>& connection,
+                     std::vector<SocketFrame>& batch);
   void setConnection(std::shared_ptr<SocketConnection> connection);
   void closeConnection(const std::shared_ptr<SocketConnection>& connection,
                        const SocketConnection::CloseReason& reason);

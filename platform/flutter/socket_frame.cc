@@ -23,21 +23,34 @@ bool isReply(SocketFrameKind kind) {
 
 }  // namespace
 
-std::optional<FlutterBytes> encodeSocketFrame(const SocketFrame& frame, uint32_t maxFrameLength) {
-  if (frame.channel.size() > UINT16_MAX) return std::nullopt;
-  const size_t payload_size = frame.payload ? frame.payload->size() : 0;
-  const size_t length = kSocketFrameFixedFieldsSize + frame.channel.size() + payload_size;
-  if (length > maxFrameLength) return std::nullopt;
-
+std::optional<FlutterBytes> encodeSocketFrameHead(SocketFrameKind kind, uint32_t id,
+                                                  std::string_view channel, bool hasPayload,
+                                                  size_t payloadSize, uint32_t maxFrameLength) {
+  if (channel.size() > UINT16_MAX) return std::nullopt;
+  const size_t head_length = kSocketFrameFixedFieldsSize + channel.size();
+  if (head_length > maxFrameLength || payloadSize > maxFrameLength - head_length) {
+    return std::nullopt;
+  }
   FlutterBytes out;
-  out.reserve(kSocketFrameLengthFieldSize + length);
-  appendLittleEndian(out, static_cast<uint32_t>(length));
-  out.push_back(static_cast<uint8_t>(frame.kind));
-  appendLittleEndian(out, frame.id);
-  appendLittleEndian(out, static_cast<uint16_t>(frame.channel.size()));
-  out.insert(out.end(), frame.channel.begin(), frame.channel.end());
-  out.push_back(frame.payload ? 1 : 0);
-  if (frame.payload) out.insert(out.end(), frame.payload->begin(), frame.payload->end());
+  out.reserve(kSocketFrameLengthFieldSize + head_length);
+  appendLittleEndian(out, static_cast<uint32_t>(head_length + payloadSize));
+  out.push_back(static_cast<uint8_t>(kind));
+  appendLittleEndian(out, id);
+  appendLittleEndian(out, static_cast<uint16_t>(channel.size()));
+  out.insert(out.end(), channel.begin(), channel.end());
+  out.push_back(hasPayload ? 1 : 0);
+  return out;
+}
+
+std::optional<FlutterBytes> encodeSocketFrame(const SocketFrame& frame, uint32_t maxFrameLength) {
+  const size_t payload_size = frame.payload ? frame.payload->size() : 0;
+  auto out = encodeSocketFrameHead(frame.kind, frame.id, frame.channel, frame.payload.has_value(),
+                                   payload_size, maxFrameLength);
+  if (!out) return std::nullopt;
+  if (frame.payload) {
+    out->reserve(out->size() + payload_size);
+    out->insert(out->end(), frame.payload->begin(), frame.payload->end());
+  }
   return out;
 }
 

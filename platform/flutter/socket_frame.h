@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/flutter/flutter_codec.h"
@@ -41,6 +42,13 @@ inline constexpr uint32_t kMaxSocketFrameLength = 64u << 20;
 // channel name does not fit its 16-bit length.
 std::optional<FlutterBytes> encodeSocketFrame(const SocketFrame& frame,
                                               uint32_t maxFrameLength = kMaxSocketFrameLength);
+// The frame's bytes up to its payload, for a payload of `payloadSize` bytes (0 and `hasPayload`
+// false for none), so that a large payload can be sent as it is, without copying it into a frame.
+// nullopt as for encodeSocketFrame.
+std::optional<FlutterBytes> encodeSocketFrameHead(SocketFrameKind kind, uint32_t id,
+                                                  std::string_view channel, bool hasPayload,
+                                                  size_t payloadSize,
+                                                  uint32_t maxFrameLength = kMaxSocketFrameLength);
 
 // Cuts a byte stream into frames. The stream is hostile: a length out of range, an unknown kind,
 // a name that overruns its frame or is not UTF-8, a name where none belongs (or none where one

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -43,6 +44,12 @@ class ValueMap {
   void set(Value key, Value value);
   // Appends without looking for the key; for decoders and builders with known-unique keys.
   void append(Value key, Value value);
+  // As append, with the value built in place from anything a Value is made or converted from.
+  template <typename MakesValue>
+  void appendBuilt(Value&& key, MakesValue&& value) {
+    entries_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)),
+                          std::forward_as_tuple(std::forward<MakesValue>(value)));
+  }
   bool erase(const Value& key);
 
   const Value* find(const Value& key) const;

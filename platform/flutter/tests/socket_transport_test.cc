@@ -322,6 +322,91 @@ TEST_F(SocketTransportTest, AnOversizedReplyOrEventFailsOnlyItself) {
   EXPECT_EQ(mentions("Closed the Dart side's connection"), 0);
 }
 
+// The Dart side's messages of one read are handled together; a reply read among them keeps its
+// place, and every answer given meanwhile goes out.
+TEST_F(SocketTransportTest, FramesOfOneReadKeepTheirOrder) {
+  std::vector<std::string> handled;
+  FlutterMethodChannel order("test/order", engine_->binaryMessenger());
+  order.setMethodCallHandler([&](const FlutterMethodCall& call, FlutterResult result) {
+    handled.push_back(call.method);
+    result(Value(call.method));
+  });
+  SocketClient client(path_);
+  client.call(1, kEcho, "echo", nullptr);
+  ASSERT_TRUE(client.receive());
+  engine_->binaryMessenger()->sendOnChannel("test/to_dart", FlutterBytes{1},
+                                            [&](FlutterBinaryMessage) { handled.push_back("reply"); });
+  auto asked = client.receive();
+  ASSERT_TRUE(asked);
+
+  const auto& codec = *FlutterStandardMethodCodec::sharedInstance();
+  FlutterBytes one_write;
+  auto add = [&](const SocketFrame& frame) {
+    auto bytes = *flutter::encodeSocketFrame(frame);
+    one_write.insert(one_write.end(), bytes.begin(), bytes.end());
+  };
+  add({SocketFrameKind::messageFromDartSide, 2, "test/order", codec.encodeMethodCall({"first", nullptr})});
+  add({SocketFrameKind::replyFromDartSide, asked->id, "", std::nullopt});
+  for (uint32_t id = 3; id < 40; ++id) {
+    add({SocketFrameKind::messageFromDartSide, id, "test/order",
+         codec.encodeMethodCall({"m" + std::to_string(id), nullptr})});
+  }
+  client.sendRaw(one_write);
+  for (uint32_t id = 2; id < 40; ++id) {
+    auto reply = client.receive();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->id, id);
+  }
+  ASSERT_GE(handled.size(), 2u);
+  EXPECT_EQ(handled[0], "first");
+  EXPECT_EQ(handled[1], "reply");
+  EXPECT_EQ(handled.size(), 39u);
+}
+
+// Replies larger than the socket takes at once wait, as they are, for the I/O thread; what is
+// sent after them waits behind them.
+TEST_F(SocketTransportTest, LargeRepliesArriveWholeAndInOrder) {
+  SocketClient client(path_);
+  std::vector<uint8_t> large(1 << 20);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+  const std::vector<Value> arguments = {Value(large), Value("small"),
+                                        Value(std::vector<uint8_t>(3000, 5)), Value(large), Value()};
+  for (uint32_t id = 0; id < arguments.size(); ++id) client.call(id, kEcho, "echo", arguments[id]);
+  auto event_payload = FlutterBytes(1 << 20, 9);
+  engine_->binaryMessenger()->sendOnChannel("test/events", event_payload);
+
+  // The event may overtake the calls, which wait for the main thread; replies keep their order.
+  uint32_t next_reply = 0;
+  bool event_seen = false;
+  while (next_reply < arguments.size() || !event_seen) {
+    auto frame = client.receive(milliseconds(30000));
+    ASSERT_TRUE(frame) << "the connection was closed";
+    if (frame->kind == SocketFrameKind::messageFromHost) {
+      EXPECT_FALSE(event_seen);
+      EXPECT_EQ(frame->channel, "test/events");
+      EXPECT_EQ(frame->payload, event_payload);
+      event_seen = true;
+      continue;
+    }
+    ASSERT_EQ(frame->id, next_reply);
+    EXPECT_EQ(std::get<Value>(decodeEnvelope(*frame)), arguments[next_reply]) << next_reply;
+    ++next_reply;
+  }
+}
+
+TEST_F(SocketTransportTest, ADartSideThatStopsReadingIsClosed) {
+  SocketClient client(path_);
+  client.call(1, kEcho, "echo", nullptr);
+  ASSERT_TRUE(client.receive());
+  // More than may wait for it: the third event tips it over.
+  for (int i = 0; i < 3; ++i) {
+    engine_->binaryMessenger()->sendOnChannel("test/events", FlutterBytes(48 << 20));
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil(
+      [&] { return logLinesContaining("the Dart side is not reading") == 1; }, kTimeout));
+  EXPECT_TRUE(client.waitForClose());
+}
+
 TEST_F(SocketTransportTest, ShutdownEndsTheConnectionAndRemovesTheSocketFile) {
   SocketClient client(path_);
   client.call(1, kEcho, "echo", nullptr);

@@ -161,6 +161,24 @@ TEST(StandardCodecTest, TextThatIsNotUtf8IsNeverWritten) {
   EXPECT_EQ(encode(Value("\xc3\xa9\xf0\x9f\x98\x80")).size(), 8u);
 }
 
+// Text is checked a word at a time: a bad byte is found in any lane of a word or in the tail.
+TEST(StandardCodecTest, TextIsCheckedWhereverItsNonAsciiByteFalls) {
+  for (size_t length = 1; length <= 24; ++length) {
+    for (size_t at = 0; at < length; ++at) {
+      std::string bad(length, 'a');
+      bad[at] = '\xff';
+      EXPECT_THROW(encode(Value(bad)), FlutterCodecError) << length << " " << at;
+      Bytes wire{7, static_cast<uint8_t>(length)};
+      wire.insert(wire.end(), bad.begin(), bad.end());
+      EXPECT_THROW(decode(wire), FlutterCodecError) << length << " " << at;
+
+      std::string good(length, 'a');
+      good.replace(at, 1, "\xc3\xa9");
+      EXPECT_EQ(decode(encode(Value(good))), Value(good)) << length << " " << at;
+    }
+  }
+}
+
 TEST(ValueTest, FoundationStyleCoercions) {
   EXPECT_EQ(Value("12abc").intValue(), 12);
   EXPECT_EQ(Value(" 3.5").doubleValue(), 3.5);
