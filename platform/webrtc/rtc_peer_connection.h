@@ -157,6 +157,9 @@ class RTCPeerConnection : public std::enable_shared_from_this<RTCPeerConnection>
                                          RTCRtpTransceiverDirection direction) const;
   std::string buildOffer(const RTCMediaConstraints& constraints);
   std::optional<std::string> buildAnswer(std::string* failure);
+  enum class DescriptionSide { local, remote };
+  void setDescription(DescriptionSide side, const RTCSessionDescription& sdp,
+                      ErrorHandler completionHandler);
   void applyLocal(RTCSdpType type, const webrtc_model::SdpSession& session, Notifications& out);
   void applyRemote(RTCSdpType type, const webrtc_model::SdpSession& session, Notifications& out);
   void applyRemoteSections(const webrtc_model::SdpSession& session, bool isOffer,

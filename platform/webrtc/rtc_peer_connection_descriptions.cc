@@ -39,7 +39,29 @@ void removeTrackFromStream(RTCMediaStream& stream,
 
 void RTCPeerConnection::setLocalDescription(const RTCSessionDescription& sdp,
                                             ErrorHandler completionHandler) {
-  onSignalingThread([sdp, handler = std::move(completionHandler)](RTCPeerConnection& self) {
+  setDescription(DescriptionSide::local, sdp, std::move(completionHandler));
+}
+
+void RTCPeerConnection::setRemoteDescription(const RTCSessionDescription& sdp,
+                                             ErrorHandler completionHandler) {
+  setDescription(DescriptionSide::remote, sdp, std::move(completionHandler));
+}
+
+// Both sides follow one state machine, mirrored: what is "own" for a local description is
+// "other" for a remote one.
+void RTCPeerConnection::setDescription(DescriptionSide side, const RTCSessionDescription& sdp,
+                                       ErrorHandler completionHandler) {
+  onSignalingThread([side, sdp, handler = std::move(completionHandler)](RTCPeerConnection& self) {
+    const bool local = side == DescriptionSide::local;
+    const RTCSignalingState own_offer =
+        local ? RTCSignalingStateHaveLocalOffer : RTCSignalingStateHaveRemoteOffer;
+    const RTCSignalingState other_offer =
+        local ? RTCSignalingStateHaveRemoteOffer : RTCSignalingStateHaveLocalOffer;
+    const RTCSignalingState other_provisional_answer =
+        local ? RTCSignalingStateHaveLocalPrAnswer : RTCSignalingStateHaveRemotePrAnswer;
+    auto apply = [&](RTCSdpType type, const SdpSession& session, Notifications& out) {
+      local ? self.applyLocal(type, session, out) : self.applyRemote(type, session, out);
+    };
     std::optional<NSError> failure;
     Notifications notifications;
     {
@@ -48,76 +70,37 @@ void RTCPeerConnection::setLocalDescription(const RTCSessionDescription& sdp,
       std::optional<SdpSession> session;
       if (self.closed_) {
         failure = self.error("The peer connection is closed");
-      } else if (auto injected = self.takeInjectedFailure(Operation::setLocalDescription)) {
+      } else if (auto injected = self.takeInjectedFailure(
+                     local ? Operation::setLocalDescription : Operation::setRemoteDescription)) {
         failure = injected;
       } else if (sdp.type() == RTCSdpTypeRollback) {
-        if (self.signaling_state_ != RTCSignalingStateHaveLocalOffer) {
+        if (self.signaling_state_ != own_offer) {
           failure = self.error("Called in wrong state: " + self.stateName());
         } else {
-          self.applyLocal(RTCSdpTypeRollback, SdpSession(), notifications);
+          apply(RTCSdpTypeRollback, SdpSession(), notifications);
         }
       } else if (session = webrtc_model::parseSdp(sdp.sdp(), &reason); !session) {
-        failure = self.error("Failed to parse the local description: " + reason);
+        failure = self.error(std::string("Failed to parse the ") + (local ? "local" : "remote") +
+                             " description: " + reason);
       } else {
         const bool offer = sdp.type() == RTCSdpTypeOffer;
         const bool allowed = offer ? (self.signaling_state_ == RTCSignalingStateStable ||
-                                      self.signaling_state_ == RTCSignalingStateHaveLocalOffer)
-                                   : (self.signaling_state_ == RTCSignalingStateHaveRemoteOffer ||
-                                      self.signaling_state_ == RTCSignalingStateHaveLocalPrAnswer);
+                                      self.signaling_state_ == own_offer)
+                                   : (self.signaling_state_ == other_offer ||
+                                      self.signaling_state_ == other_provisional_answer);
         if (!allowed) {
           failure = self.error("Called in wrong state: " + self.stateName());
         } else {
-          self.local_description_ = sdp;
-          self.applyLocal(sdp.type(), *session, notifications);
+          (local ? self.local_description_ : self.remote_description_) = sdp;
+          apply(sdp.type(), *session, notifications);
         }
       }
     }
     self.deliver(notifications);
     if (handler) handler(failure);
     if (failure) return;
-    self.gatherIfNeeded();
+    if (local) self.gatherIfNeeded();
     self.tryConnect();
-  });
-}
-
-void RTCPeerConnection::setRemoteDescription(const RTCSessionDescription& sdp,
-                                             ErrorHandler completionHandler) {
-  onSignalingThread([sdp, handler = std::move(completionHandler)](RTCPeerConnection& self) {
-    std::optional<NSError> failure;
-    Notifications notifications;
-    {
-      std::lock_guard lock(self.mutex_);
-      std::string reason;
-      std::optional<SdpSession> session;
-      if (self.closed_) {
-        failure = self.error("The peer connection is closed");
-      } else if (auto injected = self.takeInjectedFailure(Operation::setRemoteDescription)) {
-        failure = injected;
-      } else if (sdp.type() == RTCSdpTypeRollback) {
-        if (self.signaling_state_ != RTCSignalingStateHaveRemoteOffer) {
-          failure = self.error("Called in wrong state: " + self.stateName());
-        } else {
-          self.applyRemote(RTCSdpTypeRollback, SdpSession(), notifications);
-        }
-      } else if (session = webrtc_model::parseSdp(sdp.sdp(), &reason); !session) {
-        failure = self.error("Failed to parse the remote description: " + reason);
-      } else {
-        const bool offer = sdp.type() == RTCSdpTypeOffer;
-        const bool allowed = offer ? (self.signaling_state_ == RTCSignalingStateStable ||
-                                      self.signaling_state_ == RTCSignalingStateHaveRemoteOffer)
-                                   : (self.signaling_state_ == RTCSignalingStateHaveLocalOffer ||
-                                      self.signaling_state_ == RTCSignalingStateHaveRemotePrAnswer);
-        if (!allowed) {
-          failure = self.error("Called in wrong state: " + self.stateName());
-        } else {
-          self.remote_description_ = sdp;
-          self.applyRemote(sdp.type(), *session, notifications);
-        }
-      }
-    }
-    self.deliver(notifications);
-    if (handler) handler(failure);
-    if (!failure) self.tryConnect();
   });
 }
 
