@@ -1,9 +1,15 @@
 #include "platform/avfoundation/cv_display_link.h"
 
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
 #include "platform/avfoundation/cv_display_link_registry.h"
 #include "platform/quartzcore/ca_media_timing.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 CVTimeStamp timeStampAt(int64_t videoTime) {
   auto& registry = CVDisplayLinkRegistry::shared();
@@ -14,6 +20,17 @@ CVTimeStamp timeStampAt(int64_t videoTime) {
   stamp.hostTime = static_cast<uint64_t>(CACurrentMediaTime() * 1e9);
   stamp.rateScalar = 1.0;
   return stamp;
+}
+
+// The registry's refresh period as the timer uses it. One that cannot be timed falls back to
+// 60 Hz; none is shorter than a millisecond, so a bad setting cannot make the thread spin.
+Clock::duration refreshInterval() {
+  auto& registry = CVDisplayLinkRegistry::shared();
+  double seconds = registry.timeScale() > 0 && registry.refreshPeriod() > 0
+                       ? static_cast<double>(registry.refreshPeriod()) / registry.timeScale()
+                       : 1.0 / 60.0;
+  seconds = std::min(std::max(seconds, 0.001), 1.0);
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 // The link whose callback this thread is running, and whether that callback released it.
@@ -64,10 +81,26 @@ void CVDisplayLink::stop() {
 }
 
 void CVDisplayLink::tickLoop(uint64_t generation) {
+  auto& registry = CVDisplayLinkRegistry::shared();
   std::unique_lock lock(mutex_);
   auto current = [&] { return running_ && generation_ == generation; };
+  auto requested = [&] { return ticks_requested_ > ticks_delivered_; };
+  // The next refresh of the display; none while the refresh is held.
+  std::optional<Clock::time_point> due;
   while (true) {
-    changed_.wait(lock, [&] { return !current() || ticks_requested_ > ticks_delivered_; });
+    bool onTime = false;
+    while (current() && !requested()) {
+      if (registry.refreshHeld().load()) {
+        due.reset();
+        changed_.wait(lock);
+        continue;
+      }
+      if (!due) due = Clock::now() + refreshInterval();
+      if (changed_.wait_until(lock, *due) == std::cv_status::timeout) {
+        onTime = true;
+        break;
+      }
+    }
     if (!current()) break;
     CVDisplayLinkOutputCallback callback = callback_;
     CVTimeStamp now = timeStampAt(video_time_++);
@@ -83,6 +116,13 @@ void CVDisplayLink::tickLoop(uint64_t generation) {
     lock.lock();
     // Stopped, or stopped and restarted, during the callback: this thread's ticks are over.
     if (!current()) break;
+    if (onTime) {
+      // Refreshes missed during a slow callback are skipped, as the display does.
+      const auto period = refreshInterval();
+      const auto late = Clock::now() - *due;
+      *due += (late < period ? 1 : late / period + 1) * period;
+      continue;
+    }
     ++ticks_delivered_;
     changed_.notify_all();
   }

@@ -1,8 +1,9 @@
 // Display links of CoreVideo: while running, a link calls its output callback once per refresh
-// of its display, on a thread of its own. Stopping (or releasing) a link waits for a callback in
-// progress to finish, so none runs after the stop has returned. Every call is safe from any
-// thread; stopping or releasing a link from inside its own callback does not wait for that
-// callback, and a link restarted after such a stop still ticks once per refresh.
+// of its display, on a thread of its own; refreshes missed during a slow callback are skipped.
+// Stopping (or releasing) a link waits for a callback in progress to finish, so none runs after
+// the stop has returned. Every call is safe from any thread; stopping or releasing a link from
+// inside its own callback does not wait for that callback, and a link restarted after such a stop
+// still ticks once per refresh.
 #pragma once
 
 #include <condition_variable>
@@ -31,10 +32,9 @@ struct CVTimeStamp {
 class CVDisplayLink;
 using CVDisplayLinkRef = std::shared_ptr<CVDisplayLink>;
 using CVOptionFlags = uint64_t;
-using CVDisplayLinkOutputCallback =
-    std::function<CVReturn(CVDisplayLink& link, const CVTimeStamp& now,
-                           const CVTimeStamp& outputTime, CVOptionFlags flagsIn,
-                           CVOptionFlags* flagsOut)>;
+using CVDisplayLinkOutputCallback = std::function<CVReturn(
+    CVDisplayLink& link, const CVTimeStamp& now, const CVTimeStamp& outputTime,
+    CVOptionFlags flagsIn, CVOptionFlags* flagsOut)>;
 
 class CVDisplayLink {
  public:

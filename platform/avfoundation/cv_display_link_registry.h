@@ -1,5 +1,6 @@
 // What CoreVideo's display links share: the display's refresh period, the live links (for the
-// test controls' refreshes) and a pending creation failure.
+// test controls' refreshes), whether the controls hold the refresh, and a pending creation
+// failure.
 #pragma once
 
 #include <atomic>
@@ -30,6 +31,8 @@ class CVDisplayLinkRegistry {
     time_scale_.store(timeScale);
   }
   std::atomic<bool>& failNextCreation() { return fail_next_creation_; }
+  // While set, running links tick only when the test controls ask.
+  std::atomic<bool>& refreshHeld() { return refresh_held_; }
 
  private:
   std::mutex mutex_;
@@ -37,4 +40,5 @@ class CVDisplayLinkRegistry {
   std::atomic<int64_t> refresh_period_{1};
   std::atomic<int32_t> time_scale_{60};
   std::atomic<bool> fail_next_creation_{false};
+  std::atomic<bool> refresh_held_{false};
 };

@@ -6,19 +6,28 @@ std::shared_ptr<CADisplayLink> CADisplayLink::displayLinkWithAction(Action actio
   return std::make_shared<CADisplayLink>(std::move(action));
 }
 
+using quartzcore::internal::DisplayRefresh;
+
+CADisplayLink::~CADisplayLink() { DisplayRefresh::shared().forget(this); }
+
 void CADisplayLink::addToRunLoopCommonModes() {
   if (invalid_.load() || scheduled_.exchange(true)) return;
-  quartzcore::internal::DisplayRefresh::shared().add(weak_from_this());
+  DisplayRefresh::shared().add(weak_from_this());
+  DisplayRefresh::shared().linkChanged(*this);
 }
 
 void CADisplayLink::invalidate() {
   invalid_.store(true);
   action_ = nullptr;
+  DisplayRefresh::shared().linkChanged(*this);
 }
 
-CFTimeInterval CADisplayLink::duration() const {
-  return quartzcore::internal::DisplayRefresh::shared().period();
+void CADisplayLink::setPaused(bool paused) {
+  paused_.store(paused);
+  DisplayRefresh::shared().linkChanged(*this);
 }
+
+CFTimeInterval CADisplayLink::duration() const { return DisplayRefresh::shared().period(); }
 
 void CADisplayLink::fire() {
   if (invalid_.load() || paused_.load() || !action_) return;

@@ -1,6 +1,6 @@
 // Display links tied to a screen: while added to the run loop and not paused, the link calls its
-// target on the main thread once per refresh of the display. `paused` and `duration` may be read
-// from any thread.
+// target on the main thread once per refresh of the display; refreshes missed while the main
+// thread is busy are skipped, not queued. `paused` and `duration` may be read from any thread.
 #pragma once
 
 #include <atomic>
@@ -8,6 +8,10 @@
 #include <memory>
 
 #include "platform/quartzcore/ca_media_timing.h"
+
+namespace quartzcore::internal {
+class DisplayRefresh;
+}
 
 class CADisplayLink : public std::enable_shared_from_this<CADisplayLink> {
  public:
@@ -18,6 +22,9 @@ class CADisplayLink : public std::enable_shared_from_this<CADisplayLink> {
   // displayLinkWithTarget).
   static std::shared_ptr<CADisplayLink> displayLinkWithAction(Action action);
   explicit CADisplayLink(Action action) : action_(std::move(action)) {}
+  ~CADisplayLink();
+  CADisplayLink(const CADisplayLink&) = delete;
+  CADisplayLink& operator=(const CADisplayLink&) = delete;
 
   // Starts the refresh callbacks on the main run loop, in its common modes.
   void addToRunLoopCommonModes();
@@ -25,7 +32,7 @@ class CADisplayLink : public std::enable_shared_from_this<CADisplayLink> {
   void invalidate();
 
   bool isPaused() const { return paused_.load(); }
-  void setPaused(bool paused) { paused_.store(paused); }
+  void setPaused(bool paused);
   // The display's refresh period in seconds.
   CFTimeInterval duration() const;
   // The time of the last refresh, in media-clock seconds; 0 before the first.
@@ -33,8 +40,10 @@ class CADisplayLink : public std::enable_shared_from_this<CADisplayLink> {
 
  private:
   friend struct CADisplayLinkModel;
+  friend class quartzcore::internal::DisplayRefresh;
   // One refresh, on the main thread: calls the target unless paused or invalid.
   void fire();
+  bool wantsRefreshes() const { return scheduled_.load() && !invalid_.load() && !paused_.load(); }
 
   Action action_;
   std::atomic<bool> paused_{false};

@@ -8,7 +8,7 @@ import unittest
 
 from dart_side import PlatformException
 from e2e_support import TIMEOUT, executable, start_host
-from test_real_media import CLIP, CLIP_DURATION_MS, EVENTS, call, texture_player
+from test_real_media import CLIP, CLIP_DURATION_MS, EVENTS, call, next_named, texture_player
 
 TEXTURES = "flutter/textures"
 BGRA = 0x42475241
@@ -91,6 +91,35 @@ class TextureFramesTest(unittest.TestCase):
             with self.assertRaises(PlatformException) as raised:
                 side.invoke_method(TEXTURES, "copyFrame", texture_id)
             self.assertEqual(raised.exception.code, "unknown_texture")
+
+    def await_shown(self, side, texture_id, index):
+        """Draws the texture until it shows the reference frame `index`; fails at the time limit."""
+        order = {digest: i for i, (*_, digest) in enumerate(self.reference)}
+        deadline, shown = time.monotonic() + TIMEOUT, None
+        while time.monotonic() < deadline:
+            frame = side.invoke_method(TEXTURES, "copyFrame", texture_id)
+            shown = None if frame is None else order.get(tight_digest(frame), "unknown")
+            if shown == index:
+                return
+        self.fail(f"showed frame {shown}, never frame {index}")
+
+    def test_a_paused_texture_that_seeks_shows_the_frame_at_the_new_position(self):
+        with self.host.connect() as side:
+            player_id, texture_id = texture_player(side, "file://" + CLIP)
+            events = side.listen(f"{EVENTS}{player_id}")
+            next_named(events, "initialized", TIMEOUT)
+            self.await_shown(side, texture_id, 0)
+            # Shown while paused, the texture asks for no more draws: these use up those it
+            # asked for while awaiting the first frame.
+            for _ in range(10):
+                self.assertEqual(tight_digest(side.invoke_method(TEXTURES, "copyFrame", texture_id)),
+                                 self.reference[0][3])
+            # Between two frames' times, so that the earlier one is the frame at that position.
+            index = len(self.reference) // 2
+            between = (self.reference[index][0] + self.reference[index + 1][0]) / 2
+            self.assertEqual(call(side, "seekTo", player_id, round(between * 1000)), [None])
+            self.await_shown(side, texture_id, index)
+            self.assertEqual(call(side, "dispose", player_id), [None])
 
 
 if __name__ == "__main__":

@@ -25,6 +25,11 @@ struct CVDisplayLinkModel {
     link.changed_.wait(lock, [&] { return link.ticks_delivered_ >= wanted || !link.running_; });
     return true;
   }
+  // Lets the link's thread see a changed hold.
+  static void wake(CVDisplayLink& link) {
+    std::lock_guard lock(link.mutex_);
+    link.changed_.notify_all();
+  }
   static bool isRunning(CVDisplayLink& link) {
     std::lock_guard lock(link.mutex_);
     return link.running_;
@@ -60,6 +65,12 @@ int tickDisplayLinks() {
     if (CVDisplayLinkModel::tick(link)) ++ticked;
   });
   return ticked;
+}
+
+void holdDisplayLinkRefresh(bool held) {
+  CVDisplayLinkRegistry::shared().refreshHeld() = held;
+  CVDisplayLinkRegistry::shared().forEach(
+      [](CVDisplayLink& link) { CVDisplayLinkModel::wake(link); });
 }
 
 void setDisplayLinkRefreshPeriod(int64_t period, int32_t timeScale) {

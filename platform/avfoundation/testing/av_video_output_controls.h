@@ -20,6 +20,9 @@ int heldVideoFrameCount(AVPlayerItemVideoOutput& output);
 // One refresh of the displays: every running link calls its callback once, on its own thread;
 // returns when they all have. Answers how many links ticked.
 int tickDisplayLinks();
+// While held, running links tick only through tickDisplayLinks instead of on their own at the
+// refresh period. Not held at launch.
+void holdDisplayLinkRefresh(bool held);
 // The refresh period the links report, as `period` units of `timeScale` (1/60 s by default).
 void setDisplayLinkRefreshPeriod(int64_t period, int32_t timeScale);
 // The next CVDisplayLinkCreateWithActiveCGDisplays fails.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -19,9 +20,14 @@ namespace av = avfoundation::testing;
 class CVDisplayLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    av::holdDisplayLinkRefresh(true);
     ASSERT_EQ(CVDisplayLinkCreateWithActiveCGDisplays(&link), kCVReturnSuccess);
   }
-  void TearDown() override { av::setDisplayLinkRefreshPeriod(1, 60); }
+  void TearDown() override {
+    link.reset();
+    av::holdDisplayLinkRefresh(false);
+    av::setDisplayLinkRefreshPeriod(1, 60);
+  }
   void countTicks() {
     CVDisplayLinkSetOutputCallback(
         link, [this](CVDisplayLink&, const CVTimeStamp& now, const CVTimeStamp& output,
@@ -29,6 +35,7 @@ class CVDisplayLinkTest : public ::testing::Test {
           std::lock_guard lock(mutex);
           threads.push_back(std::this_thread::get_id());
           stamps.emplace_back(now, output);
+          ticked.notify_all();
           return kCVReturnSuccess;
         });
   }
@@ -37,8 +44,15 @@ class CVDisplayLinkTest : public ::testing::Test {
     return threads.size();
   }
 
+  // Waits, bounded, until `count` ticks have arrived.
+  bool awaitTicks(size_t count) {
+    std::unique_lock lock(mutex);
+    return ticked.wait_for(lock, std::chrono::seconds(5), [&] { return threads.size() >= count; });
+  }
+
   CVDisplayLinkRef link;
   std::mutex mutex;
+  std::condition_variable ticked;
   std::vector<std::thread::id> threads;
   std::vector<std::pair<CVTimeStamp, CVTimeStamp>> stamps;
 };
@@ -165,6 +179,65 @@ TEST_F(CVDisplayLinkTest, ReleasingALiveLinkStopsItsThread) {
   link.reset();
   EXPECT_EQ(av::liveDisplayLinkCount(), live - 1);
   EXPECT_EQ(av::tickDisplayLinks(), 0);
+}
+
+// Nothing drives these links but the display's own refresh.
+class CVDisplayLinkRefreshTest : public CVDisplayLinkTest {
+ protected:
+  void SetUp() override {
+    CVDisplayLinkTest::SetUp();
+    av::holdDisplayLinkRefresh(false);
+  }
+};
+
+TEST_F(CVDisplayLinkRefreshTest, ARunningLinkTicksOnItsOwnThreadUntilStopped) {
+  int running = av::runningDisplayLinkCount();
+  countTicks();
+  CVDisplayLinkStart(link);
+  ASSERT_TRUE(awaitTicks(3));
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_NE(threads[0], std::this_thread::get_id());
+    EXPECT_EQ(stamps[1].first.videoTime, stamps[0].second.videoTime);
+  }
+  CVDisplayLinkStop(link);
+  // Stopped: its thread is gone and nothing ticks it, not even the controls.
+  EXPECT_EQ(av::runningDisplayLinkCount(), running);
+  size_t stopped = ticks();
+  EXPECT_EQ(av::tickDisplayLinks(), running);
+  EXPECT_EQ(ticks(), stopped);
+  CVDisplayLinkStart(link);
+  EXPECT_TRUE(awaitTicks(stopped + 2));
+}
+
+TEST_F(CVDisplayLinkRefreshTest, ASlowCallbackSkipsMissedRefreshesInsteadOfPilingThemUp) {
+  using Clock = std::chrono::steady_clock;
+  const auto period = std::chrono::duration<double>(1.0 / 60);
+  std::vector<Clock::time_point> times;
+  Clock::time_point slowEnded;
+  CVDisplayLinkSetOutputCallback(link, [&](CVDisplayLink&, const CVTimeStamp&, const CVTimeStamp&,
+                                           CVOptionFlags, CVOptionFlags*) {
+    std::unique_lock lock(mutex);
+    times.push_back(Clock::now());
+    if (times.size() == 2) {
+      // Busy for twenty refreshes.
+      const auto until = Clock::now() + 20 * period;
+      while (Clock::now() < until) std::this_thread::yield();
+      slowEnded = Clock::now();
+    }
+    ticked.notify_all();
+    return kCVReturnSuccess;
+  });
+  CVDisplayLinkStart(link);
+  bool arrived;
+  {
+    std::unique_lock lock(mutex);
+    arrived = ticked.wait_for(lock, std::chrono::seconds(5), [&] { return times.size() >= 5; });
+  }
+  CVDisplayLinkStop(link);
+  ASSERT_TRUE(arrived);
+  // Three more refreshes after the slow one come a period apart, not in a burst.
+  EXPECT_GE(times[4] - slowEnded, period / 2);
 }
 
 }  // namespace

@@ -24,4 +24,8 @@ int refreshDisplay() {
   return fired;
 }
 
+void holdDisplayRefresh(bool held) { internal::DisplayRefresh::shared().setHeld(held); }
+
+bool displayRefreshIsIdle() { return internal::DisplayRefresh::shared().isIdle(); }
+
 }  // namespace quartzcore::testing

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "platform/dispatch/dispatch_queue.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/quartzcore/testing/display_link_controls.h"
 #include "platform/quartzcore/testing/media_clock_controls.h"
 
@@ -61,7 +65,9 @@ TEST(CALayerTest, ReleasedParentLeavesChildrenWithoutSuperlayer) {
 
 class CADisplayLinkTest : public ::testing::Test {
  protected:
+  void SetUp() override { controls::holdDisplayRefresh(true); }
   void TearDown() override {
+    controls::holdDisplayRefresh(false);
     controls::setDisplayRefreshPeriod(1.0 / 60);
     controls::useMachineClock();
   }
@@ -113,6 +119,91 @@ TEST_F(CADisplayLinkTest, DurationIsTheDisplaysRefreshPeriod) {
   EXPECT_DOUBLE_EQ(link->duration(), 1.0 / 60);
   controls::setDisplayRefreshPeriod(1.0 / 120);
   EXPECT_DOUBLE_EQ(link->duration(), 1.0 / 120);
+}
+
+// Nothing drives these links but the display's own refresh on the main run loop.
+class CADisplayLinkRefreshTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    link.reset();
+    dispatch::testing::drainUntilIdle();
+  }
+  void makeLink(CADisplayLink::Action extra = nullptr) {
+    link = CADisplayLink::displayLinkWithAction([this, extra](CADisplayLink& self) {
+      offMainThread = offMainThread || !dispatch::isMainThread();
+      ++fired;
+      if (extra) extra(self);
+    });
+  }
+  bool firesAgain() {
+    int before = fired;
+    return dispatch::testing::runUntil([&] { return fired >= before + 2; },
+                                       std::chrono::seconds(5));
+  }
+  // Once idle, no refresh is queued either: the link is quiet for good.
+  bool quiets() {
+    if (!dispatch::testing::runUntil([] { return controls::displayRefreshIsIdle(); })) return false;
+    dispatch::testing::drainUntilIdle();
+    return controls::displayRefreshIsIdle();
+  }
+
+  std::shared_ptr<CADisplayLink> link;
+  int fired = 0;
+  bool offMainThread = false;
+};
+
+TEST_F(CADisplayLinkRefreshTest, ARunningLinkTicksOnItsOwnUntilPausedHeldOrInvalidated) {
+  EXPECT_TRUE(quiets());  // no link yet: no timer
+  makeLink();
+  EXPECT_TRUE(controls::displayRefreshIsIdle());  // made but not on the run loop
+  link->addToRunLoopCommonModes();
+  EXPECT_TRUE(firesAgain());
+  EXPECT_FALSE(offMainThread);
+
+  link->setPaused(true);
+  EXPECT_TRUE(quiets());
+  int paused = fired;
+  link->setPaused(false);
+  EXPECT_TRUE(firesAgain());
+  EXPECT_GT(fired, paused);
+
+  controls::holdDisplayRefresh(true);
+  EXPECT_TRUE(quiets());
+  controls::holdDisplayRefresh(false);
+  EXPECT_TRUE(firesAgain());
+
+  link->invalidate();
+  EXPECT_TRUE(quiets());
+  link->setPaused(false);  // an invalid link stays quiet
+  EXPECT_TRUE(controls::displayRefreshIsIdle());
+}
+
+TEST_F(CADisplayLinkRefreshTest, ReleasedLinkStopsTheTimer) {
+  makeLink();
+  link->addToRunLoopCommonModes();
+  EXPECT_TRUE(firesAgain());
+  link.reset();
+  EXPECT_TRUE(quiets());
+}
+
+TEST_F(CADisplayLinkRefreshTest, ASlowTargetSkipsMissedRefreshesInsteadOfPilingThemUp) {
+  using Clock = std::chrono::steady_clock;
+  const auto period = std::chrono::duration<double>(1.0 / 60);
+  std::vector<Clock::time_point> times;
+  Clock::time_point slowEnded;
+  makeLink([&](CADisplayLink&) {
+    times.push_back(Clock::now());
+    if (times.size() != 2) return;
+    // Busy for twenty refreshes.
+    const auto until = Clock::now() + 20 * period;
+    while (Clock::now() < until) std::this_thread::yield();
+    slowEnded = Clock::now();
+  });
+  link->addToRunLoopCommonModes();
+  ASSERT_TRUE(
+      dispatch::testing::runUntil([&] { return times.size() >= 5; }, std::chrono::seconds(5)));
+  // Three more refreshes after the slow one come a period apart, not in a burst.
+  EXPECT_GE(times[4] - slowEnded, period / 2);
 }
 
 TEST(MediaClockTest, PinnedAdvancedAndReleased) {

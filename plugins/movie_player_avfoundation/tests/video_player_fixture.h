@@ -38,6 +38,10 @@ inline std::string events(int64_t playerId) {
 class VideoPlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The tests drive the display refreshes themselves. Never released: a player may outlive its
+    // test until the engine goes.
+    quartzcore::testing::holdDisplayRefresh(true);
+    av::holdDisplayLinkRefresh(true);
     VideoPlayerPlugin::registerWithRegistrar(dart.registrar("VideoPlayerPlugin"));
   }
   void TearDown() override {
