@@ -2,6 +2,7 @@
 
 import os
 import socket
+import time
 
 from dart_side import HostProcess
 
@@ -39,3 +40,14 @@ def closed_by_peer(sock):
         return False
     except ConnectionResetError:
         return True
+
+
+def next_named(stream, name, timeout):
+    """The next event named `name`, skipping others; fails on an error event or the time limit."""
+    deadline = time.monotonic() + timeout
+    while True:
+        event = stream.next(max(0.0, deadline - time.monotonic()))
+        if event.kind == "error":
+            raise AssertionError(f"error event: {event.error.code} {event.error.message}")
+        if event.kind == "value" and event.value.get("event") == name:
+            return event.value

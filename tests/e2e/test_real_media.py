@@ -6,7 +6,7 @@ import time
 import unittest
 
 from dart_side import codec
-from e2e_support import TIMEOUT, start_host
+from e2e_support import TIMEOUT, next_named, start_host
 
 CLIP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "plugins",
                                     "movie_player_avfoundation", "tests", "media", "clip.mp4"))
@@ -41,17 +41,6 @@ def texture_player(side, uri):
 
 def call(side, operation, player_id, *arguments):
     return side.send_message(f"{INSTANCE}{operation}.{player_id}", list(arguments), TIMEOUT)
-
-
-def next_named(stream, name, timeout):
-    """The next event named `name`, skipping others; fails on an error event or the time limit."""
-    deadline = time.monotonic() + timeout
-    while True:
-        event = stream.next(max(0.0, deadline - time.monotonic()))
-        if event.kind == "error":
-            raise AssertionError(f"error event: {event.error.code} {event.error.message}")
-        if event.kind == "value" and event.value.get("event") == name:
-            return event.value
 
 
 class RealMediaTest(unittest.TestCase):

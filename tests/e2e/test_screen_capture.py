@@ -6,10 +6,9 @@ import os
 import shutil
 import struct
 import tempfile
-import time
 import unittest
 
-from e2e_support import TIMEOUT, start_host
+from e2e_support import TIMEOUT, next_named, start_host
 
 METHODS = "WebRTCHost.Method"
 # The display the host's screen capture offers.
@@ -22,17 +21,6 @@ def png_size(path):
     if len(header) < 24 or header[1:4] != b"PNG":
         raise AssertionError(f"not a PNG: {header!r}")
     return struct.unpack(">II", header[16:24])
-
-
-def next_named(stream, name, timeout):
-    """The next event named `name`, skipping others; fails on an error event or the time limit."""
-    deadline = time.monotonic() + timeout
-    while True:
-        event = stream.next(max(0.0, deadline - time.monotonic()))
-        if event.kind == "error":
-            raise AssertionError(f"error event: {event.error.code} {event.error.message}")
-        if event.kind == "value" and event.value.get("event") == name:
-            return event.value
 
 
 class ScreenCaptureTest(unittest.TestCase):
