@@ -1,11 +1,11 @@
 #include "platform/avfoundation/cv_display_link.h"
 
-#include <algorithm>
 #include <chrono>
 #include <optional>
 
 #include "platform/avfoundation/cv_display_link_registry.h"
 #include "platform/quartzcore/ca_media_timing.h"
+#include "platform/quartzcore/refresh_timer_period.h"
 
 namespace {
 
@@ -22,15 +22,12 @@ CVTimeStamp timeStampAt(int64_t videoTime) {
   return stamp;
 }
 
-// The registry's refresh period as the timer uses it. One that cannot be timed falls back to
-// 60 Hz; none is shorter than a millisecond, so a bad setting cannot make the thread spin.
+// The registry's refresh period as the timer uses it.
 Clock::duration refreshInterval() {
   auto& registry = CVDisplayLinkRegistry::shared();
-  double seconds = registry.timeScale() > 0 && registry.refreshPeriod() > 0
-                       ? static_cast<double>(registry.refreshPeriod()) / registry.timeScale()
-                       : 1.0 / 60.0;
-  seconds = std::min(std::max(seconds, 0.001), 1.0);
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  return quartzcore::refreshTimerPeriod(
+      registry.timeScale() > 0 ? static_cast<double>(registry.refreshPeriod()) / registry.timeScale()
+                               : 0.0);
 }
 
 // The link whose callback this thread is running, and whether that callback released it.

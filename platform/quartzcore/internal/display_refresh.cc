@@ -2,24 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <optional>
 #include <thread>
 
 #include "platform/dispatch/dispatch_queue.h"
+#include "platform/quartzcore/refresh_timer_period.h"
 
 namespace quartzcore::internal {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A period that cannot be timed (zero, negative, not a number) falls back to 60 Hz; none is
-// shorter than a millisecond, so a bad setting cannot make the timer spin.
-Clock::duration timerPeriod(CFTimeInterval seconds) {
-  if (!std::isfinite(seconds) || seconds <= 0) seconds = 1.0 / 60.0;
-  seconds = std::min(std::max(seconds, 0.001), 1.0);
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
 
 }  // namespace
 
@@ -87,7 +79,7 @@ void DisplayRefresh::timerLoop() {
       continue;
     }
     idle_ = false;
-    const auto period = timerPeriod(period_.load());
+    const auto period = refreshTimerPeriod(period_.load());
     if (!due) due = Clock::now() + period;
     if (changed_.wait_until(lock, *due) == std::cv_status::no_timeout) continue;
     // Refreshes missed while the main thread was busy are skipped, as the display does.
