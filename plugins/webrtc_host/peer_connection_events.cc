@@ -173,8 +173,8 @@ void WebRTCHostPlugin::peerConnectionDidOpenDataChannel(
     FlutterPeerConnection& peer, const std::shared_ptr<RTCDataChannel>& dataChannel) {
   if (dataChannel->channelId() == -1) return;
   const std::string flutter_id = NSUUID().UUIDString();
-  auto channel = std::make_shared<FlutterDataChannel>(dataChannel, peer.flutterId(), flutter_id,
-                                                      weak_from_this());
+  auto channel = std::make_shared<FlutterDataChannel>(
+      dataChannel, peer.flutterId(), flutter_id, weak_from_this(), peer.dataChannelEventBudget());
   dataChannel->setDelegate(channel);
   peer.setDataChannel(flutter_id, channel);
   auto event_channel = FlutterEventChannel::eventChannelWithName(channel->eventChannelName(), messenger_);
