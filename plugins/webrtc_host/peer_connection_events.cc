@@ -183,9 +183,10 @@ void WebRTCHostPlugin::peerConnectionDidOpenDataChannel(
   dispatch_async(dispatch_get_main_queue(),
                  [event_channel, channel, weak_peer, label = dataChannel->label(),
                   channel_id = dataChannel->channelId(), flutter_id] {
-                   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
                    auto peer = weak_peer.lock();
-                   if (!peer) return;
+                   // Closed in the meantime: its channels' event channels are gone for good.
+                   if (!peer || peer->dataChannel(flutter_id) != channel) return;
+                   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
                    if (auto sink = peer->eventSink()) {
                      postEvent(sink, ValueMap{{"event", "didOpenDataChannel"},
                                               {"id", int32_t{channel_id}},
