@@ -30,7 +30,7 @@ void WebRTCHostPlugin::dataChannelDidChangeState(FlutterDataChannel& channel) {
                              {"id", int32_t{data_channel->channelId()}},
                              {"state", valueOrNull(state)}},
                     // A channel changes state a few times in its life; the Dart side needs each.
-                    QueuedEventSink::Kind::kKept);
+                    QueuedEventSink::Kind::kEssential);
 }
 
 void WebRTCHostPlugin::dataChannelDidReceiveMessageWithBuffer(FlutterDataChannel& channel,

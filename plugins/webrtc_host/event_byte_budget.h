@@ -23,16 +23,17 @@ class EventByteBudget {
   size_t limit() const { return limit_; }
   size_t heldBytes() const { return held_.load(std::memory_order_relaxed); }
 
-  // Takes the bytes if they fit within the limit.
-  bool tryTake(size_t bytes) {
+  // The part of the limit that ordinary events leave free for the few that matter most.
+  size_t reserve() const { return limit_ / 16; }
+
+  // Takes the bytes if all that is held stays within `ceiling` (at most the limit).
+  bool tryTake(size_t bytes, size_t ceiling) {
     size_t held = held_.load(std::memory_order_relaxed);
     do {
-      if (held > limit_ || bytes > limit_ - held) return false;
+      if (held > ceiling || bytes > ceiling - held) return false;
     } while (!held_.compare_exchange_weak(held, held + bytes, std::memory_order_relaxed));
     return true;
   }
-  // Takes the bytes of an event that is kept whatever the limit.
-  void take(size_t bytes) { held_.fetch_add(bytes, std::memory_order_relaxed); }
   void give(size_t bytes) { held_.fetch_sub(bytes, std::memory_order_relaxed); }
 
  private:

@@ -60,10 +60,11 @@ QueuedEventSink::~QueuedEventSink() { clear(); }
 
 void QueuedEventSink::send(flutter::Value event, Kind kind) {
   const size_t bytes = eventBytes(event);
+  const auto& budget = *state_->budget;
+  const size_t ceiling =
+      kind == Kind::kEssential ? budget.limit() : budget.limit() - budget.reserve();
   std::lock_guard lock(state_->mutex);
-  if (kind == Kind::kKept) {
-    state_->budget->take(bytes);
-  } else if (!state_->budget->tryTake(bytes)) {
+  if (!state_->budget->tryTake(bytes, ceiling)) {
     ++state_->dropped_events;
     state_->dropped_bytes += bytes;
     return;

@@ -3,8 +3,9 @@
 // before a listener arrives (and flushed by it) or posted directly: never lost, never reordered.
 //
 // What waits, queued or posted and not yet delivered on the main queue, is charged to a byte
-// budget. An event that does not fit is dropped; the drops are counted and written as one log
-// line naming the queue once it has nothing waiting again, a listener arrives, or it is let go.
+// budget, which may be shared with other queues. An event that does not fit is dropped; the drops
+// are counted and written as one log line naming the queue once it has nothing waiting again, a
+// listener arrives, or it is let go.
 #pragma once
 
 #include <memory>
@@ -19,9 +20,9 @@ class QueuedEventSink {
  public:
   enum class Kind {
     kDroppable,
-    // Kept past the budget: events few by nature that the Dart side cannot do without, such as
-    // a channel's state changes.
-    kKept,
+    // Events few by nature that the Dart side cannot do without, such as a channel's state
+    // changes: they may also use the budget's reserve, which droppable events leave free.
+    kEssential,
   };
 
   QueuedEventSink(std::string name, std::shared_ptr<EventByteBudget> budget);
