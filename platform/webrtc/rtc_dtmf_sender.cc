@@ -25,6 +25,8 @@ bool RTCDtmfSender::insertDtmf(const std::string& tones, double durationSeconds,
   std::lock_guard lock(mutex_);
   duration_ms_ = durationSeconds * 1000.0;
   inter_tone_gap_ms_ = interToneGapSeconds * 1000.0;
+  // Kept for tests to read; only the latest insertions, however many a caller makes.
+  if (inserted_tones_.size() == kKeptInsertions) inserted_tones_.erase(inserted_tones_.begin());
   inserted_tones_.push_back(tones);
   return true;
 }

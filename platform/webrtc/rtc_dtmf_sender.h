@@ -1,6 +1,7 @@
 // Sends DTMF tones on an audio sender.
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ class RTCDtmfSender {
 
  private:
   friend class RTCDtmfSenderControl;
+  static constexpr size_t kKeptInsertions = 16;
+
   mutable std::mutex mutex_;
   double duration_ms_ = 100;
   double inter_tone_gap_ms_ = 70;

@@ -28,7 +28,9 @@ void WebRTCHostPlugin::dataChannelDidChangeState(FlutterDataChannel& channel) {
   auto state = stringForDataChannelState(data_channel->readyState());
   channel.sendEvent(ValueMap{{"event", "dataChannelStateChanged"},
                              {"id", int32_t{data_channel->channelId()}},
-                             {"state", valueOrNull(state)}});
+                             {"state", valueOrNull(state)}},
+                    // A channel changes state a few times in its life; the Dart side needs each.
+                    QueuedEventSink::Kind::kEssential);
 }
 
 void WebRTCHostPlugin::dataChannelDidReceiveMessageWithBuffer(FlutterDataChannel& channel,

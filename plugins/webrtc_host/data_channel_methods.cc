@@ -32,8 +32,9 @@ void WebRTCHostPlugin::handleCreateDataChannel(const FlutterMethodCall& call,
     return;
   }
   const std::string flutter_id = NSUUID().UUIDString();
-  auto channel = std::make_shared<FlutterDataChannel>(data_channel, peer->flutterId(), flutter_id,
-                                                      weak_from_this());
+  auto channel =
+      std::make_shared<FlutterDataChannel>(data_channel, peer->flutterId(), flutter_id,
+                                           weak_from_this(), peer->dataChannelEventBudget());
   peer->setDataChannel(flutter_id, channel);
   // Set before anyone listens: what the channel reports at once is queued.
   data_channel->setDelegate(channel);

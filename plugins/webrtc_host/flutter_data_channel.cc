@@ -6,11 +6,13 @@ namespace webrtc_host {
 
 FlutterDataChannel::FlutterDataChannel(std::shared_ptr<RTCDataChannel> channel,
                                        std::string peerConnectionId, std::string flutterChannelId,
-                                       std::weak_ptr<WebRTCHostPlugin> plugin)
+                                       std::weak_ptr<WebRTCHostPlugin> plugin,
+                                       std::shared_ptr<EventByteBudget> eventBudget)
     : channel_(std::move(channel)),
       peer_connection_id_(std::move(peerConnectionId)),
       flutter_channel_id_(std::move(flutterChannelId)),
-      plugin_(std::move(plugin)) {}
+      plugin_(std::move(plugin)),
+      events_(eventChannelName(), std::move(eventBudget)) {}
 
 std::shared_ptr<FlutterEventChannel> FlutterDataChannel::eventChannel() const {
   std::lock_guard lock(mutex_);
@@ -30,7 +32,9 @@ void FlutterDataChannel::setEventSink(FlutterEventSink sink) {
   }
 }
 
-void FlutterDataChannel::sendEvent(flutter::Value event) { events_.send(std::move(event)); }
+void FlutterDataChannel::sendEvent(flutter::Value event, QueuedEventSink::Kind kind) {
+  events_.send(std::move(event), kind);
+}
 
 std::optional<FlutterError> FlutterDataChannel::onListenWithArguments(
     const flutter::Value& /*arguments*/, FlutterEventSink events) {

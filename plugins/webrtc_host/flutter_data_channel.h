@@ -17,8 +17,11 @@ class WebRTCHostPlugin;
 // Also the channel's delegate: it hands every notification to the plug-in.
 class FlutterDataChannel : public FlutterStreamHandler, public RTCDataChannelDelegate {
  public:
+  // The channel's waiting events are charged to `eventBudget`, shared with the other channels of
+  // its peer connection.
   FlutterDataChannel(std::shared_ptr<RTCDataChannel> channel, std::string peerConnectionId,
-                     std::string flutterChannelId, std::weak_ptr<WebRTCHostPlugin> plugin);
+                     std::string flutterChannelId, std::weak_ptr<WebRTCHostPlugin> plugin,
+                     std::shared_ptr<EventByteBudget> eventBudget);
 
   const std::shared_ptr<RTCDataChannel>& channel() const { return channel_; }
   const std::string& peerConnectionId() const { return peer_connection_id_; }
@@ -33,7 +36,10 @@ class FlutterDataChannel : public FlutterStreamHandler, public RTCDataChannelDel
   void setEventSink(FlutterEventSink sink);
 
   // Posts the event to the sink, or queues it while there is none.
-  void sendEvent(flutter::Value event);
+  void sendEvent(flutter::Value event,
+                 QueuedEventSink::Kind kind = QueuedEventSink::Kind::kDroppable);
+  // Bytes of its events that wait for the Dart side.
+  size_t heldEventBytes() const { return events_.heldBytes(); }
 
   std::optional<FlutterError> onListenWithArguments(const flutter::Value& arguments,
                                                     FlutterEventSink events) override;

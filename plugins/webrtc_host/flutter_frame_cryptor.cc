@@ -5,8 +5,11 @@
 namespace webrtc_host {
 
 FlutterFrameCryptor::FlutterFrameCryptor(std::shared_ptr<RTCFrameCryptor> cryptor,
-                                         std::weak_ptr<WebRTCHostPlugin> plugin)
-    : cryptor_(std::move(cryptor)), plugin_(std::move(plugin)) {}
+                                         std::weak_ptr<WebRTCHostPlugin> plugin,
+                                         const std::string& eventChannelName)
+    : cryptor_(std::move(cryptor)),
+      plugin_(std::move(plugin)),
+      events_(eventChannelName, std::make_shared<EventByteBudget>(kFrameCryptorEventBytes)) {}
 
 void FlutterFrameCryptor::setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel) {
   std::lock_guard lock(mutex_);

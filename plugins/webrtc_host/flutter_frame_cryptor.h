@@ -17,8 +17,9 @@ class WebRTCHostPlugin;
 // Also the cryptor's delegate: it hands every state change to the plug-in.
 class FlutterFrameCryptor : public FlutterStreamHandler, public RTCFrameCryptorDelegate {
  public:
+  // `eventChannelName` names its queue of events in log lines.
   FlutterFrameCryptor(std::shared_ptr<RTCFrameCryptor> cryptor,
-                      std::weak_ptr<WebRTCHostPlugin> plugin);
+                      std::weak_ptr<WebRTCHostPlugin> plugin, const std::string& eventChannelName);
 
   const std::shared_ptr<RTCFrameCryptor>& cryptor() const { return cryptor_; }
   void setEventChannel(std::shared_ptr<FlutterEventChannel> eventChannel);

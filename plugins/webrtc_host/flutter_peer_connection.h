@@ -14,6 +14,7 @@
 
 #include "platform/flutter/flutter.h"
 #include "platform/webrtc/rtc_peer_connection.h"
+#include "plugins/webrtc_host/event_byte_budget.h"
 #include "plugins/webrtc_host/flutter_data_channel.h"
 
 namespace webrtc_host {
@@ -32,6 +33,10 @@ class FlutterPeerConnection : public RTCPeerConnectionDelegate,
               std::shared_ptr<FlutterEventChannel> eventChannel);
   const std::shared_ptr<RTCPeerConnection>& peerConnection() const { return connection_; }
   const std::shared_ptr<FlutterEventChannel>& eventChannel() const { return event_channel_; }
+  // What the events of all its data channels may hold while they wait for the Dart side.
+  const std::shared_ptr<EventByteBudget>& dataChannelEventBudget() const {
+    return data_channel_event_budget_;
+  }
 
   FlutterEventSink eventSink() const;
   void setEventSink(FlutterEventSink sink);
@@ -99,6 +104,8 @@ class FlutterPeerConnection : public RTCPeerConnectionDelegate,
   std::weak_ptr<WebRTCHostPlugin> plugin_;
   std::shared_ptr<RTCPeerConnection> connection_;
   std::shared_ptr<FlutterEventChannel> event_channel_;
+  const std::shared_ptr<EventByteBudget> data_channel_event_budget_ =
+      std::make_shared<EventByteBudget>(kDataChannelEventBytes);
 
   mutable std::mutex mutex_;
   FlutterEventSink event_sink_;

@@ -103,9 +103,10 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   if (!cryptor) return result(arguments.error("Error: frameCryptor could not be created!"));
 
   const std::string id = NSUUID().UUIDString();
-  auto frame_cryptor = std::make_shared<FlutterFrameCryptor>(cryptor, weak_from_this());
-  auto event_channel =
-      FlutterEventChannel::eventChannelWithName("WebRTCHost/frameCryptorEvent" + id, messenger_);
+  const std::string event_channel_name = "WebRTCHost/frameCryptorEvent" + id;
+  auto frame_cryptor =
+      std::make_shared<FlutterFrameCryptor>(cryptor, weak_from_this(), event_channel_name);
+  auto event_channel = FlutterEventChannel::eventChannelWithName(event_channel_name, messenger_);
   frame_cryptor->setEventChannel(event_channel);
   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(frame_cryptor));
   cryptor->setDelegate(frame_cryptor);

@@ -1,7 +1,11 @@
 #include "plugins/webrtc_host/host_rtc_frame_capturer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -48,12 +52,34 @@ std::optional<std::vector<uint8_t>> encodeUpright(const RTCVideoFrame& frame,
       jpeg ? webrtc::NSBitmapImageFileTypeJPEG : webrtc::NSBitmapImageFileTypePNG, 1.0);
 }
 
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  out.close();
-  return !out.fail();
+enum class WriteOutcome { kWritten, kNotRegular, kFailed };
+
+// Writes only a regular file, and never waits to open one: the frame thread must not stop on a
+// FIFO nobody reads, and a device or a directory is not an image file.
+WriteOutcome writeRegularFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    return WriteOutcome::kNotRegular;
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    // What replaced the file since it was looked at: a directory, or a FIFO nobody reads.
+    return errno == EISDIR || errno == ENXIO ? WriteOutcome::kNotRegular : WriteOutcome::kFailed;
+  }
+  const auto close_fd = [fd](WriteOutcome outcome) {
+    if (::close(fd) != 0 && outcome == WriteOutcome::kWritten) return WriteOutcome::kFailed;
+    return outcome;
+  };
+  if (::fstat(fd, &status) != 0) return close_fd(WriteOutcome::kFailed);
+  if (!S_ISREG(status.st_mode)) return close_fd(WriteOutcome::kNotRegular);
+  if (::ftruncate(fd, 0) != 0) return close_fd(WriteOutcome::kFailed);
+  for (size_t written = 0; written < bytes.size();) {
+    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return close_fd(WriteOutcome::kFailed);
+    written += static_cast<size_t>(count);
+  }
+  return close_fd(WriteOutcome::kWritten);
 }
 
 }  // namespace
@@ -95,12 +121,17 @@ void HostRTCFrameCapturer::renderFrame(const std::shared_ptr<RTCVideoFrame>& fra
             error.message().c_str());
     }
   }
-  if (data && writeFile(path_, *data)) {
+  const auto outcome = data ? writeRegularFile(path_, *data) : WriteOutcome::kFailed;
+  if (outcome == WriteOutcome::kWritten) {
     result(nullptr);
   } else {
     NSLog("[CaptureFrame] Failed to write file - imageData=%s, path=%s", data ? "not nil" : "nil",
           path_.c_str());
-    result(FlutterError{"CaptureFrameFailed", "Failed to write image data to file", nullptr});
+    result(FlutterError{"CaptureFrameFailed",
+                        outcome == WriteOutcome::kNotRegular
+                            ? "The path does not name a regular file"
+                            : "Failed to write image data to file",
+                        nullptr});
   }
   auto self = shared_from_this();
   dispatch_async(dispatch_get_main_queue(), [self] { self->detach(); });

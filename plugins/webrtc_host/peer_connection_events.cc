@@ -173,8 +173,8 @@ void WebRTCHostPlugin::peerConnectionDidOpenDataChannel(
     FlutterPeerConnection& peer, const std::shared_ptr<RTCDataChannel>& dataChannel) {
   if (dataChannel->channelId() == -1) return;
   const std::string flutter_id = NSUUID().UUIDString();
-  auto channel = std::make_shared<FlutterDataChannel>(dataChannel, peer.flutterId(), flutter_id,
-                                                      weak_from_this());
+  auto channel = std::make_shared<FlutterDataChannel>(
+      dataChannel, peer.flutterId(), flutter_id, weak_from_this(), peer.dataChannelEventBudget());
   dataChannel->setDelegate(channel);
   peer.setDataChannel(flutter_id, channel);
   auto event_channel = FlutterEventChannel::eventChannelWithName(channel->eventChannelName(), messenger_);
@@ -183,9 +183,10 @@ void WebRTCHostPlugin::peerConnectionDidOpenDataChannel(
   dispatch_async(dispatch_get_main_queue(),
                  [event_channel, channel, weak_peer, label = dataChannel->label(),
                   channel_id = dataChannel->channelId(), flutter_id] {
-                   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
                    auto peer = weak_peer.lock();
-                   if (!peer) return;
+                   // Closed in the meantime: its channels' event channels are gone for good.
+                   if (!peer || peer->dataChannel(flutter_id) != channel) return;
+                   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(channel));
                    if (auto sink = peer->eventSink()) {
                      postEvent(sink, ValueMap{{"event", "didOpenDataChannel"},
                                               {"id", int32_t{channel_id}},

@@ -5,13 +5,17 @@
 
 namespace webrtc_host {
 
-void postEvent(const FlutterEventSink& sink, flutter::Value event) {
+void postEvent(const FlutterEventSink& sink, flutter::Value event,
+               std::function<void()> delivered) {
   if (!sink) {
     NSLog("postEvent: sink is nil, skipping event dispatch");
     return;
   }
   dispatch_async(dispatch_get_main_queue(),
-                 [sink, event = std::move(event)] { sink(FlutterEvent(event)); });
+                 [sink, event = std::move(event), delivered = std::move(delivered)]() mutable {
+                   sink(FlutterEvent(std::move(event)));
+                   if (delivered) delivered();
+                 });
 }
 
 }  // namespace webrtc_host

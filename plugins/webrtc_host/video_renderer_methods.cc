@@ -19,6 +19,15 @@ std::optional<int64_t> integerArgument(const FlutterMethodCall& call, std::strin
   return value != nullptr ? value->asInteger() : std::nullopt;
 }
 
+// Why a capture may not write at `path`, if it may not. Only absolute paths: a relative one
+// would land in whatever the host's working directory happens to be.
+std::optional<std::string> capturePathProblem(const std::optional<std::string>& path) {
+  if (!path || path->empty()) return "A file path is required";
+  if (path->find('\0') != std::string::npos) return "The path must not hold a NUL character";
+  if (path->front() != '/') return "The path must be absolute";
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::shared_ptr<RTCVideoTrack> WebRTCHostPlugin::videoTrackForSrcObject(
@@ -118,8 +127,8 @@ void WebRTCHostPlugin::handleCaptureFrame(const FlutterMethodCall& call, Flutter
     result(FlutterError{std::string("Track is class of ") + name, std::nullopt, nullptr});
     return;
   }
-  if (!path || path->empty()) {
-    result(FlutterError{"CaptureFrameFailed", "A file path is required", nullptr});
+  if (auto problem = capturePathProblem(path)) {
+    result(FlutterError{"CaptureFrameFailed", *problem, nullptr});
     return;
   }
   // Every capture is kept until it has answered, so overlapping ones all answer.

@@ -115,9 +115,7 @@ void WebRTCHostPlugin::releaseEverything() {
     renderer->dispose();
   }
   if (platform_view_factory_) platform_view_factory_->removeAll();
-  for (auto& [id, cryptor] : std::exchange(frame_cryptors_, {})) {
-    cryptor->onCancelWithArguments(flutter::Value());
-  }
+  for (auto& [id, cryptor] : std::exchange(frame_cryptors_, {})) cryptor->dispose();
   key_providers_.clear();
   data_cryptors_.clear();
 }

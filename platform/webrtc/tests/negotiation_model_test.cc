@@ -368,6 +368,9 @@ TEST_F(NegotiationModelTest, DtmfChecksItsTones) {
   EXPECT_TRUE(dtmf->insertDtmf("1#,A", 0.2, 0.05));
   EXPECT_DOUBLE_EQ(dtmf->duration(), 200);
   EXPECT_EQ(webrtc::testing::insertedDtmfTones(*dtmf), std::vector<std::string>{"1#,A"});
+  // What is kept of the insertions stays small however many a caller makes.
+  for (int i = 0; i < 1000; ++i) dtmf->insertDtmf(std::string(1000, '1'), 0.1, 0.07);
+  EXPECT_LE(webrtc::testing::insertedDtmfTones(*dtmf).size(), 16u);
   EXPECT_EQ(left->addTrack(factory->videoTrackWithSource(nullptr, "v"), {})->dtmfSender(), nullptr);
 }
 

@@ -1,6 +1,7 @@
 // Data-channel messages between two peer connections of this process, with everything (creating
 // the channel, negotiating, trading candidates, sending and receiving) done through the channel
 // as the Dart side does it.
+#include "plugins/webrtc_host/event_byte_budget.h"
 #include "plugins/webrtc_host/tests/webrtc_host_test.h"
 
 namespace webrtc_host::testing {
@@ -36,6 +37,12 @@ class DataChannelEndToEndTest : public WebRTCHostTest {
                            {"data", std::move(data)}});
   }
 
+  bool callerChannelOpen(const std::string& flutterId) {
+    return call("dataChannelGetBufferedAmount",
+                {{"peerConnectionId", caller}, {"dataChannelId", flutterId}})
+        .isSuccess();
+  }
+
   std::string caller;
   std::string callee;
 };
@@ -55,11 +62,7 @@ TEST_F(DataChannelEndToEndTest, MessagesCrossBothWays) {
   const std::string callee_events = "WebRTCHost/dataChannelEvent" + callee + callee_channel;
   ASSERT_TRUE(dart.listen(callee_events).isSuccess());
 
-  ASSERT_TRUE(dart.runUntil([&] {
-    return call("dataChannelGetBufferedAmount",
-                {{"peerConnectionId", caller}, {"dataChannelId", caller_channel}})
-        .isSuccess();
-  }));
+  ASSERT_TRUE(dart.runUntil([&] { return callerChannelOpen(caller_channel); }));
   send(caller, caller_channel, "text", "abc");
   send(caller, caller_channel, "binary", std::vector<uint8_t>{0, 1, 0xff});
   ASSERT_TRUE(waitForEvent(callee_events, "dataChannelReceiveMessage", 2));
@@ -105,6 +108,53 @@ TEST_F(DataChannelEndToEndTest, MessagesCrossBothWays) {
     auto changes = eventsNamed(callee_events, "dataChannelStateChanged");
     return !changes.empty() && *changes.back().find("state") == Value("closed");
   }));
+}
+
+TEST_F(DataChannelEndToEndTest, AChannelNobodyHearsHoldsABoundedQueueAndLetsGoOfItAtDispose) {
+  foundation::testing::setLogCapture(true);
+  auto created = ok("createDataChannel", {{"peerConnectionId", caller}, {"label", "flood"}});
+  const std::string caller_channel = *created.find("flutterId")->asString();
+  connect();
+  ASSERT_TRUE(waitForEvent(events(callee), "didOpenDataChannel"));
+  const std::string callee_channel =
+      *eventsNamed(events(callee), "didOpenDataChannel")[0].find("flutterId")->asString();
+  const std::string callee_events = "WebRTCHost/dataChannelEvent" + callee + callee_channel;
+  ASSERT_TRUE(dart.runUntil([&] { return callerChannelOpen(caller_channel); }));
+  const auto peer = plugin->peerConnections().at(callee);
+  const auto budget = peer->dataChannelEventBudget();
+  const std::weak_ptr<FlutterDataChannel> receiving = peer->dataChannel(callee_channel);
+
+  // The remote peer sends more than may wait while the callee's Dart side does not listen:
+  // messages leave the last sixteenth of the 64 MiB to state changes, so fourteen of 4 MiB wait.
+  constexpr size_t kMessages = 17;
+  constexpr size_t kMessageBytes = size_t{4} << 20;
+  const auto sender = plugin->peerConnections().at(caller)->dataChannel(caller_channel)->channel();
+  for (size_t i = 0; i < kMessages; ++i) {
+    ASSERT_TRUE(sender->sendData(
+        RTCDataBuffer(std::vector<uint8_t>(kMessageBytes, static_cast<uint8_t>(i)), true)));
+  }
+  // The caller has nothing buffered once the callee has taken every message.
+  ASSERT_TRUE(dart.runUntil([&] {
+    auto reply = call("dataChannelGetBufferedAmount",
+                      {{"peerConnectionId", caller}, {"dataChannelId", caller_channel}});
+    return reply.isSuccess() && *reply.value.find("bufferedAmount") == Value(int64_t{0});
+  }));
+  EXPECT_LE(budget->heldBytes(), kDataChannelEventBytes);
+  EXPECT_GT(budget->heldBytes(), kDataChannelEventBytes - 2 * kMessageBytes);
+
+  // Disposing lets go of all of it, with one line that counts what was dropped.
+  ok("peerConnectionDispose", {{"peerConnectionId", callee}});
+  ok("peerConnectionDispose", {{"peerConnectionId", caller}});
+  dart.drain();
+  EXPECT_TRUE(receiving.expired());
+  EXPECT_EQ(budget->heldBytes(), 0u);
+  std::vector<std::string> lines;
+  for (const auto& line : foundation::testing::takeLogLines()) {
+    if (line.find(callee_events) != std::string::npos) lines.push_back(line);
+  }
+  foundation::testing::setLogCapture(false);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("dropped events: 3 "), std::string::npos) << lines[0];
 }
 
 }  // namespace

@@ -144,5 +144,17 @@ TEST_F(DataChannelTest, UnknownChannelsAndClosedOnesAreAnsweredWithNil) {
   EXPECT_TRUE(call("dataChannelGetBufferedAmount", ids(id)).isError());
 }
 
+TEST_F(DataChannelTest, AChannelOpenedAsItsConnectionIsDisposedLeavesNoEventChannel) {
+  auto connection = plugin->peerConnections().at(peer)->peerConnection();
+  webrtc::testing::openRemoteDataChannel(*connection, "late", 4);
+  webrtc::testing::waitForSignalingThread(*connection);
+  const std::string flutter_id =
+      plugin->peerConnections().at(peer)->dataChannels().at(0)->flutterChannelId();
+  // The channel's set-up still waits on the main queue when the connection goes.
+  ok("peerConnectionDispose", {{"peerConnectionId", peer}});
+  dart.drain();
+  EXPECT_FALSE(engine->messenger().hasHandler(channelEvents(flutter_id)));
+}
+
 }  // namespace
 }  // namespace webrtc_host::testing

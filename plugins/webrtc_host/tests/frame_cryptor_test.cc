@@ -297,6 +297,11 @@ TEST_F(FrameCryptorTest, SettingsAnswerAndDisposeLetsGo) {
   EXPECT_TRUE(weak.expired());
   EXPECT_EQ(call("frameCryptorGetEnabled", ids).error,
             failed("frameCryptorGetEnabledFailed", "Invalid frameCryptor"));
+
+  // Detached from the engine, the plug-in disposes of the cryptors left.
+  const std::string left = createCryptor(cryptorArguments(createKeyProvider()));
+  plugin->detachFromEngineForRegistrar(dart.registrar("WebRTCHostPlugin"));
+  EXPECT_FALSE(engine->messenger().hasHandler(cryptorEvents(left)));
 }
 
 TEST_F(FrameCryptorTest, FramesAreEncryptedWithTheProvidersKeysAndReportTheirStates) {

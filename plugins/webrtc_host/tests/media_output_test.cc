@@ -1,4 +1,8 @@
 // Texture renderers, platform views, frame capture, audio processing and device lists.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +130,48 @@ TEST_F(LocalMediaTest, CaptureFrameWritesUprightJpegOrPngIntoNewFolders) {
       ->deliverFrame(frame(8, 8));
   EXPECT_EQ(failing.wait().error,
             (FlutterError{"CaptureFrameFailed", "Failed to write image data to file", nullptr}));
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(LocalMediaTest, CaptureFrameWritesOnlyRegularFilesAtAbsolutePaths) {
+  auto [stream, track_id] = camera();
+  auto video = std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track());
+  const auto capture = [&](const std::string& path) {
+    auto pending = dart.invokeMethodAsync(kMethodChannel, "captureFrame",
+                                          ValueMap{{"trackId", track_id}, {"path", path}});
+    dart.drain();
+    video->deliverFrame(frame(8, 8));
+    return pending.wait().error;
+  };
+  const auto refused = [](const char* message) {
+    return FlutterError{"CaptureFrameFailed", message, nullptr};
+  };
+
+  // A relative path would land in the host's working directory.
+  const std::string relative = "capture-" + track_id + ".png";
+  const auto relative_error = capture(relative);
+  const bool written = std::filesystem::exists(relative);
+  std::filesystem::remove(relative);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(relative_error, refused("The path must be absolute"));
+
+  const auto folder = std::filesystem::temp_directory_path() / ("capture-" + track_id);
+  std::filesystem::create_directories(folder);
+  const auto shortened = folder / "a.png";
+  EXPECT_EQ(capture(shortened.string() + std::string(1, '\0') + ".jpg"),
+            refused("The path must not hold a NUL character"));
+  EXPECT_FALSE(std::filesystem::exists(shortened));
+
+  // Only a regular file is written: not a device, a directory or a FIFO, read or not.
+  const auto not_regular = refused("The path does not name a regular file");
+  ASSERT_EQ(capture("/dev/null"), not_regular);
+  EXPECT_EQ(capture(folder.string()), not_regular);
+  const auto fifo = folder / "fifo.png";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  EXPECT_EQ(capture(fifo.string()), not_regular);
+  close(reader);
+  EXPECT_EQ(capture(fifo.string()), not_regular);
   std::filesystem::remove_all(folder);
 }
 

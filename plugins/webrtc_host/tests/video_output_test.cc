@@ -267,7 +267,7 @@ TEST_F(VideoOutputTest, CapturedFramesAreEncodedByExactExtensionAndTurnedUpright
   }
   // A path that names a folder cannot be written.
   EXPECT_EQ(capture(folder, RTCVideoRotation_0).error,
-            (FlutterError{"CaptureFrameFailed", "Failed to write image data to file", nullptr}));
+            (FlutterError{"CaptureFrameFailed", "The path does not name a regular file", nullptr}));
   EXPECT_EQ(call("captureFrame", {{"trackId", track_id}}).error.code, "CaptureFrameFailed");
   EXPECT_EQ(call("captureFrame", {{"trackId", 5}, {"path", "x.png"}}).error.code, "Track is nil");
   std::filesystem::remove_all(folder);
