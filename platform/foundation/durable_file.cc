@@ -120,8 +120,8 @@ bool makeDirectories(const std::string& path, mode_t mode) {
 
 std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const uint8_t> bytes) {
   const std::string directory_path = parentOf(path);
-  std::string temporary =
-      directory_path + "/." + nameOf(path) + std::string(kTemporaryTag) + std::string(kRandomLength, 'X');
+  std::string temporary = directory_path + "/." + nameOf(path) + std::string(kTemporaryTag) +
+                          std::string(kRandomLength, 'X');
   Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
   if (!file) return std::nullopt;
   // The lock tells a sweeper in another process that this temporary is still being written; it
@@ -141,6 +141,16 @@ std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const
   // The rename itself is durable only once the directory is.
   if (!syncDirectory(directory)) return std::nullopt;
   return identity;
+}
+
+bool renameFile(const std::string& from, const std::string& to) {
+  Descriptor directory(openDirectory(parentOf(to)));
+  if (!directory) return false;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    // A file system without the flag: the caller chose a name that was free a moment ago.
+    if (errno != EINVAL || std::rename(from.c_str(), to.c_str()) != 0) return false;
+  }
+  return syncDirectory(directory);
 }
 
 bool removeFile(const std::string& path) {

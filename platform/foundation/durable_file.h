@@ -32,6 +32,11 @@ bool makeDirectories(const std::string& path, mode_t mode);
 // after the rename is the new file in place, without being known to be durable.
 std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const uint8_t> bytes);
 
+// Renames `from` to `to` in the same directory, never over a file already at `to` where the file
+// system can promise it, and flushes the directory. On false nothing was renamed, unless the
+// directory could not be flushed.
+bool renameFile(const std::string& from, const std::string& to);
+
 // Removes the file at `path` (none there counts as removed) and flushes its directory. On false
 // the file is there as it was, unless the directory could not be flushed after the removal.
 bool removeFile(const std::string& path);

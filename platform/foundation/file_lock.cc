@@ -14,12 +14,11 @@
 
 namespace foundation {
 
-std::optional<FileLock> FileLock::acquire(const std::string& path,
-                                          std::chrono::milliseconds wait) {
+std::optional<FileLock> FileLock::acquire(const std::string& path, std::chrono::milliseconds wait) {
   if (!isFileSystemPath(path)) return std::nullopt;
   // Never through a link, and never waiting on a FIFO or a device put in its place.
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  0600);
+  int fd =
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
   if (fd < 0) return std::nullopt;
   FileLock lock(fd);
   struct stat status {};

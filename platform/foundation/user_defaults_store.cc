@@ -19,10 +19,12 @@
 namespace foundation {
 namespace {
 
-// File timestamps come from a clock coarser than they look, and some file systems keep whole
-// seconds: a file changed this close to being read could be replaced by another of the same
-// identity (inode, size and times), so it is read again until this much time has passed.
-constexpr int64_t kTimestampSlackNanoseconds = 3'000'000'000;
+// File timestamps come from a clock that ticks every few milliseconds, and some file systems
+// keep whole seconds (their nanoseconds are then always 0): a file changed within that much of
+// being read could be replaced by another of the same identity (inode, size and times), so it is
+// read again until the time has passed.
+constexpr int64_t kTimestampSlackNanoseconds = 100'000'000;
+constexpr int64_t kWholeSecondSlackNanoseconds = 3'000'000'000;
 
 std::string pathOf(const std::string& directory, const std::string& domainName) {
   return directory + "/" + domainName + ".plist";
@@ -43,8 +45,11 @@ int64_t nowNanoseconds() {
 // Whether no later version of the file can carry the same identity: it was last changed well
 // before `seenAt`, a time taken before the file was opened.
 bool vouches(const std::optional<FileIdentity>& identity, int64_t seenAt) {
-  return identity && seenAt - std::max(identity->modified, identity->changed) >
-                         kTimestampSlackNanoseconds;
+  if (!identity) return false;
+  const bool whole_seconds =
+      identity->modified % 1'000'000'000 == 0 && identity->changed % 1'000'000'000 == 0;
+  const int64_t slack = whole_seconds ? kWholeSecondSlackNanoseconds : kTimestampSlackNanoseconds;
+  return seenAt - std::max(identity->modified, identity->changed) > slack;
 }
 
 // Creates the directory and its parent, both private to the user.
@@ -61,7 +66,7 @@ bool setAside(const std::string& path) {
   for (int i = 1; std::filesystem::exists(std::filesystem::symlink_status(target, error)); ++i) {
     target = path + ".corrupt-" + std::to_string(i);
   }
-  if (std::rename(path.c_str(), target.c_str()) == 0) {
+  if (renameFile(path, target)) {
     NSLog("Preferences file %s could not be read; it was moved to %s", path.c_str(),
           target.c_str());
     return true;

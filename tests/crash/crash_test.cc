@@ -14,10 +14,10 @@
 // four kills each).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <linux/magic.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,7 +137,10 @@ void checkPreferences(const std::string& config, const std::map<std::string, int
 class Workspace {
  public:
   Workspace(const fs::path& base, std::string config, std::string name)
-      : directory_(base), config_(std::move(config)), name_(std::move(name)), root_(directory_.path()) {}
+      : directory_(base),
+        config_(std::move(config)),
+        name_(std::move(name)),
+        root_(directory_.path()) {}
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,7 +64,9 @@ class PeerProcess {
   }
 
   // Waits until the peer said "ready"; false if it did not within the bound.
-  bool waitUntilReady() { return readUntil([&] { return text_.find("ready\n") != std::string::npos; }); }
+  bool waitUntilReady() {
+    return readUntil([&] { return text_.find("ready\n") != std::string::npos; });
+  }
 
   // Waits for the peer to end; its exit status, or -1 when it did not end within the bound.
   int finish() {
@@ -105,7 +109,8 @@ class CrossProcessTest : public ::testing::Test {
     root = mkdtemp(pattern.data());
     bundle = root + "/App.app";
     fs::create_directories(bundle + "/Contents");
-    PropertyList(PropertyList::Dictionary{{"CFBundleIdentifier", PropertyList("com.example.peers")}})
+    PropertyList(
+        PropertyList::Dictionary{{"CFBundleIdentifier", PropertyList("com.example.peers")}})
         .writeFile(bundle + "/Contents/Info.plist", PropertyList::Format::xml);
     foundation::testing::setUserDirectoriesRoot(root);
     foundation::testing::setMainBundlePath(bundle);
@@ -130,7 +135,7 @@ class CrossProcessTest : public ::testing::Test {
     EXPECT_TRUE(reply && reply->asList() && reply->asList()->size() == 1)
         << channel << ": " << (reply ? reply->debugString() : "no reply");
     return reply && reply->asList() && reply->asList()->size() == 1 ? (*reply->asList())[0]
-                                                                   : Value();
+                                                                    : Value();
   }
   Value get(const std::string& key) { return ok(kApi + "getValue", {Value(key), options()}); }
   void set(const std::string& key, const std::string& value) {
@@ -148,14 +153,16 @@ TEST_F(CrossProcessTest, ChangesOfAnotherHostAreReadAndNeverWrittenOver) {
   runPeer({"set", "k_b", "b"});
   EXPECT_EQ(get("k_b"), Value("b"));
   set("k_c", "c");
-  const ValueMap all{{Value("k_a"), Value("a")}, {Value("k_b"), Value("b")}, {Value("k_c"), Value("c")}};
+  const ValueMap all{
+      {Value("k_a"), Value("a")}, {Value("k_b"), Value("b")}, {Value("k_c"), Value("c")}};
   EXPECT_EQ(ok(kApi + "getAll", {Value(), options()}), Value(all));
 
   runPeer({"remove", "k_a"});
   EXPECT_EQ(get("k_a"), Value());
   EXPECT_EQ(ok(kLegacy + "getAll", {Value("k_"), Value()}),
             Value(ValueMap{{Value("k_b"), Value("b")}, {Value("k_c"), Value("c")}}));
-  EXPECT_EQ(ok(kApi + "getKeys", {Value(), options()}), Value(ValueList{Value("k_b"), Value("k_c")}));
+  EXPECT_EQ(ok(kApi + "getKeys", {Value(), options()}),
+            Value(ValueList{Value("k_b"), Value("k_c")}));
 
   // A restart reads what both hosts were told had been stored.
   foundation::testing::resetUserDefaults();
@@ -184,6 +191,34 @@ TEST_F(CrossProcessTest, HostsWritingAtTheSameTimeLoseNoChange) {
   expectEveryKey();
   foundation::testing::resetUserDefaults();
   expectEveryKey();
+}
+
+TEST_F(CrossProcessTest, AHostThatKeepsTheLockCostsAnErrorNeverAHang) {
+  set("k", "old");
+  const std::string lock_file =
+      root + "/.config/com.example.peers/preferences/.com.example.peers.plist.lock";
+  // Another host stopped while it holds the lock.
+  int holder = ::open(lock_file.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  auto started = std::chrono::steady_clock::now();
+  auto reply = dart.sendMessage(kApi + "set", Value(ValueList{Value("k"), Value("new"), options()}),
+                                GetMessagesCodec());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
+  EXPECT_EQ((*reply->asList())[0], Value("Write Error"));
+  // Reading takes no lock.
+  EXPECT_EQ(get("k"), Value("old"));
+  ::close(holder);
+  set("k", "new");
+
+  // A lock file that is a FIFO is refused at once, never waited on.
+  ASSERT_EQ(::unlink(lock_file.c_str()), 0);
+  ASSERT_EQ(::mkfifo(lock_file.c_str(), 0600), 0);
+  reply = dart.sendMessage(kApi + "set", Value(ValueList{Value("k"), Value("fifo"), options()}),
+                           GetMessagesCodec());
+  ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
+  EXPECT_EQ((*reply->asList())[0], Value("Write Error"));
+  EXPECT_EQ(get("k"), Value("new"));
 }
 
 }  // namespace

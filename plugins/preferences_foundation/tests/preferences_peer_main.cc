@@ -3,9 +3,10 @@
 // the Dart side would. It writes "ready" on standard output once its plug-in is registered, and
 // exits 0 once every change was answered as stored (2 on a failed change, 1 on bad usage).
 //
-// Usage: preferences_peer <user directories root> <bundle path> set <key> <value> [<key> <value>...]
-//        preferences_peer <user directories root> <bundle path> remove <key>...
-//        preferences_peer <user directories root> <bundle path> set-many <key prefix> <count>
+// Usage, with <root> the user directories' root and <bundle> the main bundle's path:
+//   preferences_peer <root> <bundle> set <key> <value> [<key> <value>...]
+//   preferences_peer <root> <bundle> remove <key>...
+//   preferences_peer <root> <bundle> set-many <key prefix> <count>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -77,7 +78,9 @@ int main(int argc, char** argv) {
       stored = stored && peer.set(arguments[i], arguments[i + 1]);
     }
   } else if (command == "remove") {
-    for (const auto& key : arguments) stored = stored && peer.send(kLegacy + "remove", {Value(key)});
+    for (const auto& key : arguments) {
+      stored = stored && peer.send(kLegacy + "remove", {Value(key)});
+    }
   } else if (command == "set-many" && arguments.size() == 2) {
     const int count = std::atoi(arguments[1].c_str());
     for (int i = 0; i < count && stored; ++i) {

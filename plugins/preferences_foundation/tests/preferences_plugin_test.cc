@@ -362,9 +362,9 @@ TEST_F(PreferencesPluginTest, TemporariesLeftByACrashAreRemovedWhenTheDomainOpen
   // Temporaries of this naming and of the earlier one ("<file>.tmp-XXXXXX").
   const std::string stale[] = {hidden + ".tmpa1B2c3", domainFile() + ".tmp-a1B2c3"};
   const std::string busy[] = {hidden + ".tmpzzzzzz", domainFile() + ".tmp-zzzzzz"};
-  const std::string not_ours[] = {folder + "/unrelated.tmp-a1B2c3", domainFile() + ".tmp-a1B2c3d",
-                                  domainFile() + ".tmp-", hidden + ".tmpa1B2c", hidden + ".tmp-a1B2c3",
-                                  hidden + ".tmpa1.2c3"};
+  const std::vector<std::string> not_ours = {
+      folder + "/unrelated.tmp-a1B2c3", domainFile() + ".tmp-a1B2c3d", domainFile() + ".tmp-",
+      hidden + ".tmpa1B2c", hidden + ".tmp-a1B2c3", hidden + ".tmpa1.2c3"};
   for (const std::string& path : stale) std::ofstream(path) << "partial";
   for (const std::string& path : busy) std::ofstream(path) << "partial";
   for (const std::string& path : not_ours) std::ofstream(path) << "x";
