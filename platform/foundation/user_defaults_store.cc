@@ -120,15 +120,20 @@ std::string UserDefaultsStore::directory() {
   return userConfigDirectory() + "/" + applicationDomainName() + "/preferences";
 }
 
+void UserDefaultsStore::forget(Domain& domain) {
+  domain.exists = false;
+  domain.values.clear();
+  domain.file.reset();
+  domain.settled = false;
+}
+
 UserDefaultsStore::Freshness UserDefaultsStore::refresh(const std::string& path, Domain& domain,
                                                         bool locked) {
   const int64_t seen_at = nowNanoseconds();
   RegularFileError error = RegularFileError::kUnreadable;
   auto file = RegularFile::open(path, PropertyList::kMaximumFileBytes, &error);
   if (!file && error == RegularFileError::kNotFound) {
-    domain.exists = false;
-    domain.values.clear();
-    domain.file.reset();
+    forget(domain);
     return Freshness::kCurrent;
   }
   std::optional<PropertyList> contents;
@@ -147,9 +152,7 @@ UserDefaultsStore::Freshness UserDefaultsStore::refresh(const std::string& path,
   }
   // Only the holder of the lock may move the file: another process could be replacing it.
   if (!locked) return Freshness::kNeedsLock;
-  domain.exists = false;
-  domain.values.clear();
-  domain.file.reset();
+  forget(domain);
   return setAside(path) ? Freshness::kCurrent : Freshness::kUnwritable;
 }
 
@@ -165,9 +168,7 @@ UserDefaultsStore::Domain& UserDefaultsStore::load(const std::string& name) {
       if (freshness == Freshness::kNeedsLock) refresh(path, domain, true);
     } else if (freshness == Freshness::kNeedsLock) {
       // Read as empty until the file can be moved aside; nothing is written over it meanwhile.
-      domain.exists = false;
-      domain.values.clear();
-      domain.file.reset();
+      forget(domain);
     }
   }
   return domain;

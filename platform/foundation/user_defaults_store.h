@@ -68,6 +68,8 @@ class UserDefaultsStore {
   using Change = std::function<bool(Domain&)>;
 
   static std::string directory();
+  // Makes `domain` one without a file.
+  static void forget(Domain& domain);
   // The domain, up to date with its file.
   Domain& load(const std::string& name);
   // Reads the file again unless it is the version `domain` holds. An unreadable file is moved
