@@ -33,7 +33,7 @@ class UserDefaultsStore {
   // must fit the file system's 255 bytes.
   static constexpr size_t kMaximumDomainNameBytes = 238;
   // How long a change waits for another process that holds the domain's lock.
-  static constexpr std::chrono::milliseconds kLockWait{2000};
+  static constexpr std::chrono::milliseconds kLockWait{5000};
   // Whether a domain name can be a file name of its own.
   static bool isSafeDomainName(const std::string& name);
 
