@@ -339,7 +339,7 @@ TEST_F(PreferencesPluginTest, AWriteThatDoesNotReachTheDiskIsAnErrorAndChangesNo
 }
 
 TEST_F(PreferencesPluginTest, SuiteNamesLeaveRoomForTheFileAndItsTemporary) {
-  // 238 bytes, ".plist" and the temporary's ".tmp-XXXXXX" make the longest file name allowed.
+  // 238 bytes, ".plist" and the temporary's "." and ".tmpXXXXXX" make the longest name allowed.
   const std::string longest(238, 's');
   ok(kApi + "set", {Value("k"), Value("v"), options(longest)});
   foundation::testing::resetUserDefaults();
