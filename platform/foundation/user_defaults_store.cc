@@ -161,8 +161,10 @@ UserDefaultsStore::Domain& UserDefaultsStore::load(const std::string& name) {
   Domain& domain = domains_[path];
   const Freshness freshness = refresh(path, domain, false);
   // A domain in use is swept of dead writers' temporaries once; unreadable files are moved aside.
+  // Both need the lock, which a read never waits for: when another host holds it, they wait for
+  // a later use.
   if (freshness == Freshness::kNeedsLock || (domain.exists && !domain.swept)) {
-    if (auto lock = FileLock::acquire(lockPathOf(path), kLockWait)) {
+    if (auto lock = FileLock::acquire(lockPathOf(path), std::chrono::milliseconds(0))) {
       removeStaleTemporaries(path);
       domain.swept = true;
       if (freshness == Freshness::kNeedsLock) refresh(path, domain, true);
