@@ -13,7 +13,10 @@
 // that died are removed when the domain is first used.
 //
 // Unlike the platform, whose writes reach the disk later, every change here answers whether it
-// is on disk; on false nothing changed, in memory or on disk.
+// is on disk; on false nothing changed, in memory or on disk. So a change flushes the disk and may
+// wait (up to 5 s) for another process's lock: callers keep their defaults work off the main
+// thread. Defaults objects may be used from any thread; the state behind them is guarded by one
+// lock, so a read waits behind a change in progress.
 #pragma once
 
 #include <memory>

@@ -224,5 +224,41 @@ TEST_F(CrossProcessTest, AHostThatKeepsTheLockCostsAnErrorNeverAHang) {
   EXPECT_EQ(get("k"), Value("new"));
 }
 
+TEST_F(CrossProcessTest, AChangeWaitingForTheLockLeavesEveryOtherChannelAnswering) {
+  set("k", "old");
+  engine->binaryMessenger()->setMessageHandlerOnChannel(
+      "test.ping",
+      [](FlutterBinaryMessage message, FlutterBinaryReply reply) { reply(std::move(message)); });
+  const std::string lock_file =
+      root + "/.config/com.example.peers/preferences/.com.example.peers.plist.lock";
+  int holder = ::open(lock_file.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+  const auto& codec = GetMessagesCodec();
+  auto started = std::chrono::steady_clock::now();
+  auto change = dart.sendBinary(
+      kApi + "set", codec->encode(Value(ValueList{Value("k"), Value("new"), options()})));
+  auto read =
+      dart.sendBinary(kLegacy + "getAll", codec->encode(Value(ValueList{Value("k"), Value()})));
+  auto ping = dart.sendBinary("test.ping", FlutterBytes{1});
+  ping.wait(std::chrono::milliseconds(100));
+  EXPECT_TRUE(ping.ready());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+  EXPECT_FALSE(change.ready());
+  EXPECT_FALSE(read.ready());
+
+  // Once the other host lets go, the change is made, and the read sent after it sees it.
+  ::close(holder);
+  auto read_reply = read.wait();
+  EXPECT_TRUE(change.ready()) << "answered after a call sent later";
+  auto change_reply = change.wait();
+  ASSERT_TRUE(change_reply && read_reply);
+  Value changed = codec->decode(*change_reply);
+  Value read_back = codec->decode(*read_reply);
+  EXPECT_EQ(changed, Value(ValueList{Value()})) << changed.debugString();
+  EXPECT_EQ(read_back, Value(ValueList{Value(ValueMap{{Value("k"), Value("new")}})}))
+      << read_back.debugString();
+}
+
 }  // namespace
 }  // namespace preferences_foundation
