@@ -10,7 +10,7 @@ using flutter::ValueMap;
 
 namespace {
 // A plug-in's own value is wrapped (a record, an object reference) on top of what it reads.
-constexpr size_t kCustomValueCost = 2 * sizeof(Value);
+constexpr size_t kCustomValueCost = sizeof(Value);
 
 size_t allocationBudget(size_t messageSize) {
   if (messageSize > (SIZE_MAX - kFlutterDecodeAllocationAllowance) / kFlutterDecodeAllocationPerByte) {

@@ -54,7 +54,14 @@ class FlutterStandardWriter {
 inline constexpr int kFlutterMaxNestingDepth = 256;
 // What one decode may allocate for its values: this many bytes per byte of the message, plus
 // kFlutterDecodeAllocationAllowance. Past it the message is malformed.
-inline constexpr size_t kFlutterDecodeAllocationPerByte = 16;
+//
+// A decode is charged what it really builds: one Value for each element of a list (two for a map
+// entry, whose key and value take a type byte each), the bytes of text and typed data, and one
+// Value for the wrapper of a plug-in's own value (charged to the type byte of what it wraps).
+// Each byte of a message thus costs at most one Value, so the budget refuses no honest message;
+// it refuses containers that claim, between them, more elements than the message holds, before
+// they are allocated.
+inline constexpr size_t kFlutterDecodeAllocationPerByte = sizeof(flutter::Value);
 inline constexpr size_t kFlutterDecodeAllocationAllowance = size_t{1} << 20;
 
 class FlutterStandardReader {

@@ -1,17 +1,22 @@
 // User defaults: key-value preferences in named domains. Each defaults object reads through a
 // search list (its own persistent domain, then the global domain, then the volatile registration
-// domain) and writes to its own persistent domain. Every object of the process that names a
-// domain shares that domain's state, so a write through one is seen at once by the others.
+// domain) and writes to its own persistent domain. Every object that names a domain, in this
+// process or in another on the same files, reads that domain's file as it is now, so a write
+// through one is seen at once by the others.
 //
 // Persistent domains live as binary property lists, one file per domain, under
-// $XDG_CONFIG_HOME/<bundle identifier>/preferences/ (directory 0700, files 0600), written
-// atomically on every change. A file that cannot be read as a dictionary (or is not a regular
+// $XDG_CONFIG_HOME/<bundle identifier>/preferences/ (directory 0700, files 0600). Every change
+// is made under the domain's lock file (".<name>.plist.lock") to the file's current contents and
+// written atomically and durably. A file that cannot be read as a dictionary (or is not a regular
 // file, or is larger than 16 MiB) is renamed aside (to "<name>.plist.corrupt", numbered when that
-// exists) and the domain starts empty; temporaries left by a writer that died are removed when
-// the domain is first read.
+// exists) and the domain starts empty; temporaries (".<name>.plist.tmpXXXXXX") left by a writer
+// that died are removed when the domain is first used.
 //
 // Unlike the platform, whose writes reach the disk later, every change here answers whether it
-// is on disk; on false nothing changed, in memory or on disk.
+// is on disk; on false nothing changed, in memory or on disk. So a change flushes the disk and may
+// wait (up to 5 s) for another process's lock: callers keep their defaults work off the main
+// thread. Defaults objects may be used from any thread; the state behind them is guarded by one
+// lock, so a read waits behind a change in progress.
 #pragma once
 
 #include <memory>

@@ -1,19 +1,13 @@
 #include "platform/foundation/property_list.h"
 
-#include <fcntl.h>
 #include <plist/plist.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string_view>
 
 #include "platform/foundation/binary_property_list.h"
+#include "platform/foundation/durable_file.h"
 #include "platform/foundation/regular_file.h"
-#include "platform/foundation/testing/foundation_controls.h"
 
 namespace {
 
@@ -195,67 +189,8 @@ std::vector<uint8_t> PropertyList::serialize(Format format) const {
   return result;
 }
 
-namespace {
-
-constexpr const char* kTemporaryMarker = ".tmp-";
-constexpr size_t kTemporaryRandomLength = 6;  // what mkstemp fills in
-
-}  // namespace
-
 bool PropertyList::writeFile(const std::string& path, Format format) const {
   std::vector<uint8_t> bytes = serialize(format);
   if (bytes.size() > kMaximumFileBytes) return false;
-  std::string temporary = path + kTemporaryMarker + std::string(kTemporaryRandomLength, 'X');
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  // The lock tells a cleaner in another process that this temporary is still being written.
-  bool ok = ::flock(fd, LOCK_EX) == 0;
-  size_t written = 0;
-  while (ok && written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0) {
-      ok = false;
-    } else {
-      written += static_cast<size_t>(n);
-    }
-  }
-  ok = ok && fchmod(fd, 0600) == 0 && fsync(fd) == 0;
-  ok = ok && !foundation::testing::takePropertyListWriteFault();
-  // Renamed while still locked, so no cleaner can take the temporary away in between.
-  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-  // The data is already flushed, so closing cannot lose it.
-  ::close(fd);
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself is durable only once the directory is.
-  auto slash = path.rfind('/');
-  std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  int directory_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-  if (directory_fd >= 0) {
-    ::fsync(directory_fd);
-    ::close(directory_fd);
-  }
-  return true;
-}
-
-void PropertyList::removeStaleTemporaries(const std::string& path) {
-  const std::filesystem::path target(path);
-  const std::string prefix = target.filename().string() + kTemporaryMarker;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(target.parent_path(), error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() != prefix.size() + kTemporaryRandomLength || !name.starts_with(prefix)) {
-      continue;
-    }
-    int fd = ::open(entry.path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      ::unlink(entry.path().c_str());
-    }
-    ::close(fd);
-  }
+  return foundation::replaceFile(path, bytes).has_value();
 }

@@ -55,13 +55,11 @@ class PropertyList {
   // Reads only a regular file of at most kMaximumFileBytes, without blocking on what is not one.
   static std::optional<PropertyList> readFile(const std::string& path);
   std::vector<uint8_t> serialize(Format format) const;
-  // Writes atomically: a temporary file ("<path>.tmp-" and six characters) in the same
-  // directory, held locked while written, flushed, renamed over the file, then the directory
-  // flushed. On failure (or past kMaximumFileBytes) the old file stays and no temporary is left.
+  // Writes atomically and durably (durable_file.h: a temporary beside the file, flushed, renamed
+  // over it, the directory flushed). True only once all of it succeeded; past
+  // kMaximumFileBytes, or when anything fails before the rename, the old file stays and no
+  // temporary is left.
   bool writeFile(const std::string& path, Format format) const;
-  // Removes the temporaries of `path` that a writer left behind when it died: those no writer
-  // holds locked any more.
-  static void removeStaleTemporaries(const std::string& path);
 
   friend bool operator==(const PropertyList&, const PropertyList&) = default;
 

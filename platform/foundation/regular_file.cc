@@ -46,6 +46,17 @@ const char* describe(RegularFileError error) {
   return "file cannot be read";
 }
 
+std::optional<FileIdentity> identityOf(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return std::nullopt;
+  auto nanoseconds = [](const timespec& time) {
+    return static_cast<int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+  };
+  return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+                      static_cast<uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+                      nanoseconds(status.st_ctim)};
+}
+
 std::optional<RegularFile> RegularFile::open(const std::string& path, uint64_t maxBytes,
                                              RegularFileError* error) {
   if (!isFileSystemPath(path)) {

@@ -23,6 +23,21 @@ enum class RegularFileError {
 // A short English text for an error, for log lines and error messages.
 const char* describe(RegularFileError error);
 
+// What tells one version of a file from another without reading it: a file replaced by a rename
+// is another inode, and one changed in place has another size or change time.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  // Modification and status-change times, in nanoseconds since the epoch.
+  int64_t modified = 0;
+  int64_t changed = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the file open on `fd`; nullopt when fstat fails.
+std::optional<FileIdentity> identityOf(int fd);
+
 // An open, read-only descriptor of a regular file; closed when destroyed.
 class RegularFile {
  public:
@@ -39,6 +54,8 @@ class RegularFile {
   int fd() const { return fd_; }
   // The size when the file was opened.
   uint64_t size() const { return size_; }
+  // The file's identity now.
+  std::optional<FileIdentity> identity() const { return identityOf(fd_); }
   // Reads the whole file from its start, never more than the limit it was opened with.
   std::optional<std::vector<uint8_t>> readAll(RegularFileError* error = nullptr) const;
 

@@ -1,11 +1,15 @@
 #include "platform/foundation/user_defaults_store.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
+#include <time.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/foundation/durable_file.h"
+#include "platform/foundation/file_lock.h"
 #include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_process_info.h"
@@ -15,15 +19,42 @@
 namespace foundation {
 namespace {
 
+// File timestamps come from a clock that ticks every few milliseconds, and some file systems
+// keep whole seconds (their nanoseconds are then always 0): a file changed within that much of
+// being read could be replaced by another of the same identity (inode, size and times), so it is
+// read again until the time has passed.
+constexpr int64_t kTimestampSlackNanoseconds = 100'000'000;
+constexpr int64_t kWholeSecondSlackNanoseconds = 3'000'000'000;
+
 std::string pathOf(const std::string& directory, const std::string& domainName) {
   return directory + "/" + domainName + ".plist";
 }
 
+// Beside the domain's file; the leading dot keeps it apart from every domain's file.
+std::string lockPathOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".lock";
+}
+
+int64_t nowNanoseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Whether no later version of the file can carry the same identity: it was last changed well
+// before `seenAt`, a time taken before the file was opened.
+bool vouches(const std::optional<FileIdentity>& identity, int64_t seenAt) {
+  if (!identity) return false;
+  const bool whole_seconds =
+      identity->modified % 1'000'000'000 == 0 && identity->changed % 1'000'000'000 == 0;
+  const int64_t slack = whole_seconds ? kWholeSecondSlackNanoseconds : kTimestampSlackNanoseconds;
+  return seenAt - std::max(identity->modified, identity->changed) > slack;
+}
+
 // Creates the directory and its parent, both private to the user.
 bool makePrivateDirectory(const std::string& path) {
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
-  if (error) return false;
+  if (!makeDirectories(path, 0700)) return false;
   ::chmod(std::filesystem::path(path).parent_path().c_str(), 0700);
   return ::chmod(path.c_str(), 0700) == 0;
 }
@@ -35,13 +66,36 @@ bool setAside(const std::string& path) {
   for (int i = 1; std::filesystem::exists(std::filesystem::symlink_status(target, error)); ++i) {
     target = path + ".corrupt-" + std::to_string(i);
   }
-  if (std::rename(path.c_str(), target.c_str()) == 0) {
+  if (renameFile(path, target)) {
     NSLog("Preferences file %s could not be read; it was moved to %s", path.c_str(),
           target.c_str());
     return true;
   }
   NSLog("Preferences file %s could not be read or moved aside", path.c_str());
   return false;
+}
+
+// Makes the file hold `values`, or removes it when the domain does not exist. On success the
+// identity of the file now there (nullopt when there is none).
+std::optional<std::optional<FileIdentity>> writeDomainFile(const std::string& path, bool exists,
+                                                           const PropertyList::Dictionary& values) {
+  if (!exists) {
+    if (!removeFile(path)) return std::nullopt;
+    return std::optional<FileIdentity>();
+  }
+  std::vector<uint8_t> bytes = PropertyList(values).serialize(PropertyList::Format::binary);
+  if (bytes.size() > PropertyList::kMaximumFileBytes) return std::nullopt;
+  auto identity = replaceFile(path, bytes);
+  if (!identity) return std::nullopt;
+  return identity;
+}
+
+// Whether the file at `path` is the version of that identity (no file for nullopt).
+bool holds(const std::string& path, const std::optional<FileIdentity>& identity) {
+  RegularFileError error = RegularFileError::kUnreadable;
+  auto file = RegularFile::open(path, UINT64_MAX, &error);
+  if (!file) return !identity && error == RegularFileError::kNotFound;
+  return identity && file->identity() == identity;
 }
 
 }  // namespace
@@ -66,46 +120,112 @@ std::string UserDefaultsStore::directory() {
   return userConfigDirectory() + "/" + applicationDomainName() + "/preferences";
 }
 
-UserDefaultsStore::Domain& UserDefaultsStore::load(const std::string& name) {
-  const std::string path = pathOf(directory(), name);
-  auto found = domains_.find(path);
-  if (found != domains_.end()) return found->second;
-  Domain& domain = domains_[path];
-  PropertyList::removeStaleTemporaries(path);
-  std::error_code error;
-  if (std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
-    auto contents = PropertyList::readFile(path);
+void UserDefaultsStore::forget(Domain& domain) {
+  domain.exists = false;
+  domain.values.clear();
+  domain.file.reset();
+  domain.settled = false;
+}
+
+UserDefaultsStore::Freshness UserDefaultsStore::refresh(const std::string& path, Domain& domain,
+                                                        bool locked) {
+  const int64_t seen_at = nowNanoseconds();
+  RegularFileError error = RegularFileError::kUnreadable;
+  auto file = RegularFile::open(path, PropertyList::kMaximumFileBytes, &error);
+  if (!file && error == RegularFileError::kNotFound) {
+    forget(domain);
+    return Freshness::kCurrent;
+  }
+  std::optional<PropertyList> contents;
+  if (file) {
+    auto identity = file->identity();
+    if (domain.settled && domain.file == identity) return Freshness::kCurrent;
+    auto bytes = file->readAll();
+    if (bytes) contents = PropertyList::parse(*bytes);
     if (contents && contents->asDictionary() != nullptr) {
       domain.exists = true;
-      domain.values = *contents->asDictionary();
-    } else {
-      domain.writable = setAside(path);
+      domain.values = std::move(*contents->asDictionary());
+      domain.file = identity;
+      domain.settled = vouches(identity, seen_at);
+      return Freshness::kCurrent;
+    }
+  }
+  // Only the holder of the lock may move the file: another process could be replacing it.
+  if (!locked) return Freshness::kNeedsLock;
+  forget(domain);
+  return setAside(path) ? Freshness::kCurrent : Freshness::kUnwritable;
+}
+
+UserDefaultsStore::Domain& UserDefaultsStore::load(const std::string& name) {
+  const std::string path = pathOf(directory(), name);
+  Domain& domain = domains_[path];
+  const Freshness freshness = refresh(path, domain, false);
+  // A domain in use is swept of dead writers' temporaries once; unreadable files are moved aside.
+  // Both need the lock, which a read never waits for: when another host holds it, they wait for
+  // a later use.
+  if (freshness == Freshness::kNeedsLock || (domain.exists && !domain.swept)) {
+    if (auto lock = FileLock::acquire(lockPathOf(path), std::chrono::milliseconds(0))) {
+      removeStaleTemporaries(path);
+      domain.swept = true;
+      if (freshness == Freshness::kNeedsLock) refresh(path, domain, true);
+    } else if (freshness == Freshness::kNeedsLock) {
+      // Read as empty until the file can be moved aside; nothing is written over it meanwhile.
+      forget(domain);
     }
   }
   return domain;
 }
 
-bool UserDefaultsStore::commit(const std::string& name, Domain& domain, Domain next) {
+bool UserDefaultsStore::change(const std::string& name, const Change& apply) {
   const std::string folder = directory();
   const std::string path = pathOf(folder, name);
-  bool written = false;
-  if (!domain.writable) {
-    NSLog("The preferences domain %s is not written: %s could not be moved aside", name.c_str(),
-          path.c_str());
-  } else if (!next.exists) {
-    std::error_code error;
-    std::filesystem::remove(path, error);
-    written = !error;
-  } else {
-    written = makePrivateDirectory(folder) &&
-              PropertyList(next.values).writeFile(path, PropertyList::Format::binary);
-  }
-  if (!written) {
-    NSLog("Could not write the preferences domain %s to %s", name.c_str(), path.c_str());
+  if (!makePrivateDirectory(folder)) {
+    NSLog("Could not create the preferences directory %s", folder.c_str());
     return false;
   }
-  domain = std::move(next);
-  return true;
+  auto lock = FileLock::acquire(lockPathOf(path), kLockWait);
+  if (!lock) {
+    NSLog("The preferences domain %s stayed locked by another process; it is not written",
+          name.c_str());
+    return false;
+  }
+  Domain& domain = domains_[path];
+  if (!domain.swept) {
+    removeStaleTemporaries(path);
+    domain.swept = true;
+  }
+  if (refresh(path, domain, true) == Freshness::kUnwritable) {
+    NSLog("The preferences domain %s is not written: %s could not be moved aside", name.c_str(),
+          path.c_str());
+    return false;
+  }
+  Domain next = domain;
+  // Nothing to change is nothing to write, and so nothing that can fail.
+  if (!apply(next)) return true;
+  return commit(path, domain, next);
+}
+
+bool UserDefaultsStore::commit(const std::string& path, Domain& domain, Domain next) {
+  const int64_t written_at = nowNanoseconds();
+  if (auto written = writeDomainFile(path, next.exists, next.values)) {
+    next.file = *written;
+    next.settled = vouches(next.file, written_at);
+    domain = std::move(next);
+    return true;
+  }
+  NSLog("Could not write the preferences domain file %s", path.c_str());
+  // A file replaced or removed whose directory could not then be flushed is put back, so that
+  // the answer (nothing changed) holds for this process and for any other.
+  if (!holds(path, domain.file)) {
+    domain.settled = false;
+    if (auto restored = writeDomainFile(path, domain.exists, domain.values)) {
+      domain.file = *restored;
+    } else {
+      NSLog("The preferences domain file %s could not be put back as it was", path.c_str());
+      domain.file.reset();
+    }
+  }
+  return false;
 }
 
 std::optional<PropertyList::Dictionary> UserDefaultsStore::domain(const std::string& name) {
@@ -131,35 +251,33 @@ bool UserDefaultsStore::setValue(const std::string& domainName, const std::strin
   if (!value) return removeValues(domainName, {key});
   if (!isSafeDomainName(domainName)) return false;
   std::lock_guard lock(mutex_);
-  Domain& domain = load(domainName);
-  Domain next = domain;
-  next.values.insert_or_assign(key, std::move(*value));
-  next.exists = true;
-  return commit(domainName, domain, std::move(next));
+  return change(domainName, [&](Domain& domain) {
+    domain.values.insert_or_assign(key, std::move(*value));
+    domain.exists = true;
+    return true;
+  });
 }
 
 bool UserDefaultsStore::removeValues(const std::string& domainName,
                                      const std::vector<std::string>& keys) {
   if (!isSafeDomainName(domainName)) return false;
   std::lock_guard lock(mutex_);
-  Domain& domain = load(domainName);
-  Domain next = domain;
-  size_t removed = 0;
-  for (const std::string& key : keys) removed += next.values.erase(key);
-  // Nothing to remove is nothing to write, and so nothing that can fail.
-  if (removed == 0) return true;
-  return commit(domainName, domain, std::move(next));
+  return change(domainName, [&](Domain& domain) {
+    size_t removed = 0;
+    for (const std::string& key : keys) removed += domain.values.erase(key);
+    return removed > 0;
+  });
 }
 
 bool UserDefaultsStore::replaceDomain(const std::string& domainName,
                                       std::optional<PropertyList::Dictionary> values) {
   if (!isSafeDomainName(domainName)) return false;
   std::lock_guard lock(mutex_);
-  Domain& domain = load(domainName);
-  Domain next;
-  next.exists = values.has_value();
-  next.values = values ? std::move(*values) : PropertyList::Dictionary{};
-  return commit(domainName, domain, std::move(next));
+  return change(domainName, [&](Domain& domain) {
+    domain.exists = values.has_value();
+    domain.values = values ? std::move(*values) : PropertyList::Dictionary{};
+    return true;
+  });
 }
 
 PropertyList::Dictionary UserDefaultsStore::registrationDomain() {

@@ -1,11 +1,17 @@
-// The process-wide state behind NSUserDefaults: the persistent domains read from and written to
-// their files, and the registration domain. Domains are cached by file path, so pointing the
-// user directories elsewhere (as tests do) reaches other files.
+// The process-wide state behind NSUserDefaults: the persistent domains, kept in their files, and
+// the registration domain. Domains are found by file path, so pointing the user directories
+// elsewhere (as tests do) reaches other files.
 //
-// A change is kept only once its file is written: every write answers whether it reached the
-// disk, and a failed one leaves the domain in memory as it is on disk.
+// Other processes may use the same files (the application started twice, or two applications
+// sharing a suite). A domain's file is the truth: every read checks, on the file's descriptor,
+// whether it is still the version last read, and reads it again when not; every change is made
+// under the domain's lock file to the file's current contents and written back whole. A change
+// is kept only once its file is written and flushed: each answers whether it reached the disk,
+// and a failed one leaves the file, and so what is read, as it was.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -13,6 +19,7 @@
 #include <vector>
 
 #include "platform/foundation/property_list.h"
+#include "platform/foundation/regular_file.h"
 
 namespace foundation {
 
@@ -22,9 +29,11 @@ class UserDefaultsStore {
 
   // The application's own domain: the bundle identifier, else the process name.
   static std::string applicationDomainName();
-  // The longest domain name: its file name with ".plist" and a temporary's ".tmp-XXXXXX" must
-  // fit the file system's 255 bytes.
+  // The longest domain name: its file name with ".plist" and a temporary's "." and ".tmpXXXXXX"
+  // must fit the file system's 255 bytes.
   static constexpr size_t kMaximumDomainNameBytes = 238;
+  // How long a change waits for another process that holds the domain's lock.
+  static constexpr std::chrono::milliseconds kLockWait{5000};
   // Whether a domain name can be a file name of its own.
   static bool isSafeDomainName(const std::string& name);
 
@@ -43,16 +52,34 @@ class UserDefaultsStore {
   void reset();
 
  private:
+  // A domain as last read from (or written to) its file.
   struct Domain {
     bool exists = false;
     PropertyList::Dictionary values;
-    // False when an unreadable file could not be moved aside: writing would destroy it.
-    bool writable = true;
+    // The file `values` came from; nullopt when there was none.
+    std::optional<FileIdentity> file;
+    // Whether `file` alone vouches for `values` (see vouches()).
+    bool settled = false;
+    // Whether the temporaries of dead writers were looked for in this process.
+    bool swept = false;
   };
+  enum class Freshness { kCurrent, kNeedsLock, kUnwritable };
+  // A change to a domain's values; false when it changes nothing.
+  using Change = std::function<bool(Domain&)>;
+
   static std::string directory();
+  // Makes `domain` one without a file.
+  static void forget(Domain& domain);
+  // The domain, up to date with its file.
   Domain& load(const std::string& name);
-  // Writes `next` as the domain's file and, on success only, makes it the domain.
-  bool commit(const std::string& name, Domain& domain, Domain next);
+  // Reads the file again unless it is the version `domain` holds. An unreadable file is moved
+  // aside only under the lock (`locked`); without it the answer is kNeedsLock.
+  Freshness refresh(const std::string& path, Domain& domain, bool locked);
+  // Applies `change` to the file's current contents under the lock and writes them.
+  bool change(const std::string& name, const Change& change);
+  // Writes `next` as the domain's file and, on success only, makes it the domain; on failure the
+  // file is put back as `domain` holds it, should it have been touched.
+  bool commit(const std::string& path, Domain& domain, Domain next);
 
   std::mutex mutex_;
   std::map<std::string, Domain> domains_;

@@ -11,7 +11,8 @@ namespace preferences_foundation {
 
 void LegacyPreferencesPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
   LegacyUserDefaultsApiSetup::setUpLegacyUserDefaultsApi(
-      registrar.messenger(), std::make_shared<LegacyPreferencesPlugin>(), "");
+      registrar.messenger(), std::make_shared<LegacyPreferencesPlugin>(), "",
+      makePreferencesWorkQueue());
 }
 
 ErrorOr<Void> LegacyPreferencesPlugin::remove(const std::string& key) {

@@ -177,10 +177,20 @@ Value none(Void) { return Value(); }
 
 using OperationHandler = std::function<ValueList(const Value& message)>;
 
-// Installs `handler` (or removes the handler when null) on the operation's channel.
-void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger, const std::string& api,
-                    const std::string& operation, const std::string& suffix,
-                    OperationHandler handler) {
+// The reply list of one message: the operation's answer, or its failure wrapped.
+Value answer(const OperationHandler& handler, const Value& message) {
+  try {
+    return Value(handler(message));
+  } catch (const std::exception& exception) {
+    return Value(wrapException(exception));
+  }
+}
+
+// Installs `handler` (or removes the handler when null) on the operation's channel; with a work
+// queue the handler runs there and its answer goes back through the main queue.
+void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
+                    const std::string& api, const std::string& operation, const std::string& suffix,
+                    OperationHandler handler, const dispatch_queue_t& workQueue) {
   const std::string name =
       flutter::pigeonChannelName("preferences_foundation", api, operation, suffix);
   FlutterBasicMessageChannel channel(name, messenger, GetMessagesCodec());
@@ -188,13 +198,17 @@ void installHandler(const std::shared_ptr<FlutterBinaryMessenger>& messenger, co
     channel.setMessageHandler(nullptr);
     return;
   }
-  channel.setMessageHandler([handler = std::move(handler)](const Value& message, FlutterReply reply) {
-    try {
-      reply(Value(handler(message)));
-    } catch (const std::exception& exception) {
-      reply(Value(wrapException(exception)));
-    }
-  });
+  channel.setMessageHandler(
+      [handler = std::move(handler), workQueue](const Value& message, FlutterReply reply) {
+        if (!workQueue) {
+          reply(answer(handler, message));
+          return;
+        }
+        dispatch_async(workQueue, [handler, message, reply = std::move(reply)] {
+          dispatch_async(dispatch_get_main_queue(),
+                         [reply, result = answer(handler, message)] { reply(result); });
+        });
+      });
 }
 
 }  // namespace
@@ -252,96 +266,103 @@ const std::shared_ptr<const FlutterStandardMessageCodec>& GetMessagesCodec() {
 
 void UserDefaultsApiSetup::setUpUserDefaultsApi(
     const std::shared_ptr<FlutterBinaryMessenger>& messenger, std::shared_ptr<UserDefaultsApi> api,
-    const std::string& messageChannelSuffix) {
+    const std::string& messageChannelSuffix, dispatch_queue_t workQueue) {
   const std::string kApi = "UserDefaultsApi";
-  auto handler = [&](OperationHandler operation) { return api ? operation : OperationHandler(); };
-  installHandler(messenger, kApi, "set", messageChannelSuffix, handler([api](const Value& message) {
+  auto install = [&](const std::string& operation, OperationHandler run) {
+    installHandler(messenger, kApi, operation, messageChannelSuffix,
+                   api ? std::move(run) : OperationHandler(), workQueue);
+  };
+  install("set", [api](const Value& message) {
     MessageArguments arguments(message, 3, "set");
     const std::string* key = arguments.string(0);
     const Value* value = arguments.present(1);
     auto options = arguments.options(2);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->set(*key, *value, *options), none);
-  }));
-  installHandler(messenger, kApi, "clear", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("clear", [api](const Value& message) {
     MessageArguments arguments(message, 2, "clear");
     auto allow_list = arguments.allowList(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->clear(allow_list, *options), none);
-  }));
-  installHandler(messenger, kApi, "getAll", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("getAll", [api](const Value& message) {
     MessageArguments arguments(message, 2, "getAll");
     auto allow_list = arguments.allowList(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->getAll(allow_list, *options),
-                    [](flutter::ValueMap map) { return Value(std::move(map)); });
-  }));
-  installHandler(messenger, kApi, "getValue", messageChannelSuffix, handler([api](const Value& message) {
+                       [](flutter::ValueMap map) { return Value(std::move(map)); });
+  });
+  install("getValue", [api](const Value& message) {
     MessageArguments arguments(message, 2, "getValue");
     const std::string* key = arguments.string(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->getValue(*key, *options), [](Value value) { return value; });
-  }));
-  installHandler(messenger, kApi, "getKeys", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("getKeys", [api](const Value& message) {
     MessageArguments arguments(message, 2, "getKeys");
     auto allow_list = arguments.allowList(0);
     auto options = arguments.options(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->getKeys(allow_list, *options),
-                    [](ValueList keys) { return Value(std::move(keys)); });
-  }));
+                       [](ValueList keys) { return Value(std::move(keys)); });
+  });
 }
 
 void LegacyUserDefaultsApiSetup::setUpLegacyUserDefaultsApi(
     const std::shared_ptr<FlutterBinaryMessenger>& messenger,
-    std::shared_ptr<LegacyUserDefaultsApi> api, const std::string& messageChannelSuffix) {
+    std::shared_ptr<LegacyUserDefaultsApi> api, const std::string& messageChannelSuffix,
+    dispatch_queue_t workQueue) {
   const std::string kApi = "LegacyUserDefaultsApi";
-  auto handler = [&](OperationHandler operation) { return api ? operation : OperationHandler(); };
-  installHandler(messenger, kApi, "remove", messageChannelSuffix, handler([api](const Value& message) {
+  auto install = [&](const std::string& operation, OperationHandler run) {
+    installHandler(messenger, kApi, operation, messageChannelSuffix,
+                   api ? std::move(run) : OperationHandler(), workQueue);
+  };
+  install("remove", [api](const Value& message) {
     MessageArguments arguments(message, 1, "remove");
     const std::string* key = arguments.string(0);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->remove(*key), none);
-  }));
-  installHandler(messenger, kApi, "setBool", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("setBool", [api](const Value& message) {
     MessageArguments arguments(message, 2, "setBool");
     const std::string* key = arguments.string(0);
     auto value = arguments.boolean(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->setBool(*key, *value), none);
-  }));
-  installHandler(messenger, kApi, "setDouble", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("setDouble", [api](const Value& message) {
     MessageArguments arguments(message, 2, "setDouble");
     const std::string* key = arguments.string(0);
     auto value = arguments.real(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->setDouble(*key, *value), none);
-  }));
-  installHandler(messenger, kApi, "setValue", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("setValue", [api](const Value& message) {
     MessageArguments arguments(message, 2, "setValue");
     const std::string* key = arguments.string(0);
     const Value* value = arguments.present(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->setValue(*key, *value), none);
-  }));
-  installHandler(messenger, kApi, "getAll", messageChannelSuffix, handler([api](const Value& message) {
+  });
+  install("getAll", [api](const Value& message) {
     MessageArguments arguments(message, 2, "getAll");
     const std::string* prefix = arguments.string(0);
     auto allow_list = arguments.allowList(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->getAll(*prefix, allow_list),
-                    [](flutter::ValueMap map) { return Value(std::move(map)); });
-  }));
-  installHandler(messenger, kApi, "clear", messageChannelSuffix, handler([api](const Value& message) {
+                       [](flutter::ValueMap map) { return Value(std::move(map)); });
+  });
+  install("clear", [api](const Value& message) {
     MessageArguments arguments(message, 2, "clear");
     const std::string* prefix = arguments.string(0);
     auto allow_list = arguments.allowList(1);
     if (arguments.error()) return wrapError(*arguments.error());
     return wrapOutcome(api->clear(*prefix, allow_list), [](bool value) { return Value(value); });
-  }));
+  });
 }
 
 }  // namespace preferences_foundation

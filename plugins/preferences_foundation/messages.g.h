@@ -9,6 +9,7 @@
 #include <string>
 #include <variant>
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/flutter_codec.h"
 #include "platform/flutter/flutter_standard_codec.h"
@@ -96,19 +97,24 @@ class LegacyUserDefaultsApi {
                               const std::optional<flutter::ValueList>& allowList) = 0;
 };
 
+// Both set-ups install a handler per operation, or remove them when `api` is null. Without a
+// work queue an operation runs on the main thread as its message arrives. With one (serial),
+// every operation runs there, one at a time in the order the messages arrived, and is answered
+// on the main queue in that same order; an undecodable message is still answered at once.
 class UserDefaultsApiSetup {
  public:
-  // Installs a handler per operation, or removes them when `api` is null.
   static void setUpUserDefaultsApi(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
                                    std::shared_ptr<UserDefaultsApi> api,
-                                   const std::string& messageChannelSuffix = "");
+                                   const std::string& messageChannelSuffix = "",
+                                   dispatch_queue_t workQueue = nullptr);
 };
 
 class LegacyUserDefaultsApiSetup {
  public:
   static void setUpLegacyUserDefaultsApi(const std::shared_ptr<FlutterBinaryMessenger>& messenger,
                                          std::shared_ptr<LegacyUserDefaultsApi> api,
-                                         const std::string& messageChannelSuffix = "");
+                                         const std::string& messageChannelSuffix = "",
+                                         dispatch_queue_t workQueue = nullptr);
 };
 
 }  // namespace preferences_foundation

@@ -21,6 +21,10 @@ std::set<std::string> keySet(const flutter::ValueList& allowList) {
 
 }  // namespace
 
+dispatch_queue_t makePreferencesWorkQueue() {
+  return dispatch_queue_create("com.velmora.host.preferences", DISPATCH_QUEUE_SERIAL);
+}
+
 std::variant<std::shared_ptr<NSUserDefaults>, FlutterError> defaultsForSuite(
     const std::optional<std::string>& suiteName) {
   auto defaults = NSUserDefaults::initWithSuiteName(suiteName);
@@ -49,9 +53,11 @@ ErrorOr<Void> written(bool written) {
 }
 
 void PreferencesPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
+  auto queue = makePreferencesWorkQueue();
   UserDefaultsApiSetup::setUpUserDefaultsApi(registrar.messenger(),
-                                             std::make_shared<PreferencesPlugin>(), "");
-  LegacyPreferencesPlugin::registerWithRegistrar(registrar);
+                                             std::make_shared<PreferencesPlugin>(), "", queue);
+  LegacyUserDefaultsApiSetup::setUpLegacyUserDefaultsApi(
+      registrar.messenger(), std::make_shared<LegacyPreferencesPlugin>(), "", queue);
 }
 
 ErrorOr<Void> PreferencesPlugin::set(const std::string& key, const flutter::Value& value,

@@ -1,5 +1,7 @@
 // The preferences plug-in: key-value preferences of the Dart side in the user defaults, either
-// the application's own or a named suite. It keeps nothing between calls.
+// the application's own or a named suite. It keeps nothing between calls. Its operations read
+// and write files, and a change may wait for another process's lock, so they run on a serial
+// work queue of the plug-in and are answered on the main queue in the order they were sent.
 #pragma once
 
 #include "platform/flutter/flutter_plugin.h"
@@ -10,7 +12,8 @@ namespace preferences_foundation {
 
 class PreferencesPlugin : public UserDefaultsApi {
  public:
-  // Sets up both APIs: this one, then the legacy one.
+  // Sets up both APIs, this one then the legacy one, on one work queue: both reach the standard
+  // defaults, so a call through one API must see a change sent earlier through the other.
   static void registerWithRegistrar(FlutterPluginRegistrar& registrar);
 
   ErrorOr<Void> set(const std::string& key, const flutter::Value& value,
@@ -29,6 +32,9 @@ class PreferencesPlugin : public UserDefaultsApi {
   static ErrorOr<flutter::ValueMap> listing(const std::optional<flutter::ValueList>& allowList,
                                             const std::optional<std::string>& suiteName);
 };
+
+// A new serial queue for the plug-in's operations.
+dispatch_queue_t makePreferencesWorkQueue();
 
 // A new defaults object for the suite (the application's own without one), or the
 // "Argument Error" for a suite the system refuses.

@@ -16,6 +16,13 @@ inline constexpr const char* kPlainService = "crash.plain";
 inline constexpr const char* kSealedService = "crash.sealed";
 // Keys written on every round, whose last value must never be lost or turn unreadable.
 inline constexpr const char* kRewrittenKey = "current";
+// The writers share one preferences domain, so each rewrites a preference of its own.
+inline std::string rewrittenPreference(const std::string& writer) {
+  return std::string(kRewrittenKey) + "." + writer;
+}
+inline bool isRewritten(const std::string& key) {
+  return key == kRewrittenKey || key.starts_with(std::string(kRewrittenKey) + ".");
+}
 // The descriptor the writer logs to.
 inline constexpr int kLogDescriptor = 3;
 

@@ -3,15 +3,22 @@
 // plug-ins, and is killed with SIGKILL at a random point, again and again over the same files.
 // After each kill every logged write must be there, and every file must open clean: SQLite's
 // integrity check passes, the preferences parse, the keychain opens and reads back. Four writers
-// run side by side, each over files of its own, to keep the run short.
+// run side by side, each over a database and a keychain of its own and all four over one
+// preferences domain, as hosts started together on the same folders would.
+//
+// The run is made twice: on memory-backed files (a kill keeps what reached the page cache, so
+// it tests the same as a disk without waiting on one) and on a real disk, where every flush is
+// made and can be slow or fail.
 //
 // CRASH_TEST_SEED=<n> replays a run; CRASH_TEST_ROUNDS=<n> runs more rounds than CI's 5 (of
 // four kills each).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,19 +66,85 @@ constexpr int kWorkspaces = 4;
 // The last number logged for each key, by kind.
 using Expected = std::map<char, std::map<std::string, int64_t>>;
 
-// One writer's files and what it was told had been stored.
+enum class Medium { kMemory, kDisk };
+
+bool isMemoryBacked(const fs::path& path) {
+  struct statfs info {};
+  if (::statfs(path.c_str(), &info) != 0) return true;
+  return info.f_type == TMPFS_MAGIC || info.f_type == RAMFS_MAGIC;
+}
+
+// Where the writers' files go; nullopt when there is no disk to be found.
+std::optional<fs::path> baseFor(Medium medium) {
+  if (medium == Medium::kMemory) {
+    return fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  }
+  for (const fs::path& candidate : {fs::temp_directory_path(), fs::path(CRASH_TEST_DISK_DIR)}) {
+    if (!isMemoryBacked(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+// A new directory beneath `base`, removed with everything in it.
+class TemporaryDirectory {
+ public:
+  explicit TemporaryDirectory(const fs::path& base) {
+    std::string pattern = (base / "crash-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TemporaryDirectory() { fs::remove_all(path_); }
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The stored number for a key written once must be the logged one; one written again may also
+// hold a later number, from the write in flight at the kill.
+void expectNumber(char kind, const std::string& key, int64_t logged,
+                  const std::optional<std::string>& stored) {
+  ASSERT_TRUE(stored.has_value()) << kind << " " << key << " (logged " << logged << ") is lost";
+  int64_t number = std::strtoll(stored->c_str(), nullptr, 10);
+  if (crash_test::isRewritten(key)) {
+    EXPECT_GE(number, logged) << kind << " " << key << " went back to an older value";
+  } else {
+    EXPECT_EQ(number, logged) << kind << " " << key;
+  }
+}
+
+// The one preferences file beneath `config` holds every preference any writer logged.
+void checkPreferences(const std::string& config, const std::map<std::string, int64_t>& expected) {
+  if (expected.empty()) return;
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::recursive_directory_iterator(config)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".plist") files.push_back(entry);
+  }
+  ASSERT_EQ(files.size(), 1u) << "not one preferences file";
+  auto parsed = PropertyList::readFile(files[0]);
+  ASSERT_TRUE(parsed && parsed->asDictionary()) << files[0] << " does not parse";
+  for (const auto& [key, number] : expected) {
+    const PropertyList* value = parsed->find(key);
+    std::optional<std::string> text;
+    if (value != nullptr && value->asString() != nullptr) text = *value->asString();
+    expectNumber('P', key, number, text);
+  }
+}
+
+// One writer's files (its preferences are in the shared `config` folder) and what it was told
+// had been stored.
 class Workspace {
  public:
-  Workspace() {
-    // A kill, unlike a power cut, keeps what reached the page cache: memory-backed files test the
-    // same thing without waiting on a shared disk.
-    fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "crash-test-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-  }
-  ~Workspace() { fs::remove_all(root_); }
+  Workspace(const fs::path& base, std::string config, std::string name)
+      : directory_(base),
+        config_(std::move(config)),
+        name_(std::move(name)),
+        root_(directory_.path()) {}
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
+
+  const std::map<std::string, int64_t>& preferences() { return expected_['P']; }
 
   // Runs a writer from `first`, kills it once it has logged `killAfter` writes (plus a random
   // moment within the next one), and adds what it logged to `expected`.
@@ -79,7 +152,7 @@ class Workspace {
     fs::create_directories(root_ + "/Documents");
     int log[2];
     ASSERT_EQ(::pipe2(log, O_CLOEXEC), 0);
-    std::vector<std::string> arguments = {CRASH_WRITER_PATH, std::to_string(first)};
+    std::vector<std::string> arguments = {CRASH_WRITER_PATH, std::to_string(first), name_};
     std::vector<std::string> environment = writerEnvironment();
     std::vector<char*> argv, envp;
     for (auto& argument : arguments) argv.push_back(argument.data());
@@ -134,20 +207,6 @@ class Workspace {
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
         << "the writer ended by itself (status " << status << ") after " << logged
         << " writes; its error is above";
-  }
-
-  void checkPreferences() {
-    if (expected_['P'].empty()) return;
-    std::string path = findFile([](const fs::path& file) { return file.extension() == ".plist"; });
-    ASSERT_FALSE(path.empty()) << "no preferences file";
-    auto parsed = PropertyList::readFile(path);
-    ASSERT_TRUE(parsed && parsed->asDictionary()) << path << " does not parse";
-    for (const auto& [key, number] : expected_['P']) {
-      const PropertyList* value = parsed->find(key);
-      std::optional<std::string> text;
-      if (value != nullptr && value->asString() != nullptr) text = *value->asString();
-      expectNumber('P', key, number, text);
-    }
   }
 
   void checkDatabase() {
@@ -215,7 +274,7 @@ class Workspace {
       if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
     }
     variables["HOME"] = root_;
-    variables["XDG_CONFIG_HOME"] = root_ + "/config";
+    variables["XDG_CONFIG_HOME"] = config_;
     variables["XDG_DATA_HOME"] = root_ + "/data";
     variables["XDG_CACHE_HOME"] = root_ + "/cache";
     variables["XDG_DOCUMENTS_DIR"] = root_ + "/Documents";
@@ -236,19 +295,6 @@ class Workspace {
     return found;
   }
 
-  // The stored number for a key written once must be the logged one; one written again may
-  // also hold a later number, from the write in flight at the kill.
-  static void expectNumber(char kind, const std::string& key, int64_t logged,
-                           const std::optional<std::string>& stored) {
-    ASSERT_TRUE(stored.has_value()) << kind << " " << key << " (logged " << logged << ") is lost";
-    int64_t number = std::strtoll(stored->c_str(), nullptr, 10);
-    if (key == crash_test::kRewrittenKey) {
-      EXPECT_GE(number, logged) << kind << " " << key << " went back to an older value";
-    } else {
-      EXPECT_EQ(number, logged) << kind << " " << key;
-    }
-  }
-
   // Every secret of a service, as the Dart side lists them.
   std::map<std::string, std::string> listSecrets(flutter::testing::TestDartSide& dart,
                                                  const char* service, bool sealed) {
@@ -266,19 +312,28 @@ class Workspace {
     return secrets;
   }
 
+  TemporaryDirectory directory_;
+  std::string config_;
+  std::string name_;
   std::string root_;
   Expected expected_;
 };
 
-TEST(CrashTest, WritesAnsweredAsSuccessSurviveAKillAndEveryFileOpensClean) {
+class CrashTest : public ::testing::TestWithParam<Medium> {};
+
+TEST_P(CrashTest, WritesAnsweredAsSuccessSurviveAKillAndEveryFileOpensClean) {
+  std::optional<fs::path> base = baseFor(GetParam());
+  if (!base) GTEST_SKIP() << "no directory on a disk; point TMPDIR at one";
   uint64_t run_seed = seed();
   std::mt19937_64 random(run_seed);
-  SCOPED_TRACE("CRASH_TEST_SEED=" + std::to_string(run_seed));
+  SCOPED_TRACE("CRASH_TEST_SEED=" + std::to_string(run_seed) + ", files in " + base->string());
   std::uniform_int_distribution<int> writes(1, kMostWritesBeforeKill);
   std::uniform_int_distribution<int> jitter_us(0, 3000);
+  TemporaryDirectory config(*base);
   std::vector<std::unique_ptr<Workspace>> workspaces;
   for (int index = 0; index < kWorkspaces; ++index) {
-    workspaces.push_back(std::make_unique<Workspace>());
+    workspaces.push_back(
+        std::make_unique<Workspace>(*base, config.path(), "w" + std::to_string(index)));
   }
   for (int round = 0; round < rounds(); ++round) {
     std::vector<std::thread> writers;
@@ -292,11 +347,16 @@ TEST(CrashTest, WritesAnsweredAsSuccessSurviveAKillAndEveryFileOpensClean) {
     }
     for (auto& writer : writers) writer.join();
     if (::testing::Test::HasFailure()) return;
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::map<std::string, int64_t> preferences;
+    for (auto& workspace : workspaces) {
+      preferences.insert(workspace->preferences().begin(), workspace->preferences().end());
+    }
+    checkPreferences(config.path(), preferences);
     // The checks open the files in this process, one workspace at a time: the keychain's
     // location is process-wide.
     for (int index = 0; index < kWorkspaces; ++index) {
-      SCOPED_TRACE("round " + std::to_string(round) + ", workspace " + std::to_string(index));
-      workspaces[index]->checkPreferences();
+      SCOPED_TRACE("workspace " + std::to_string(index));
       workspaces[index]->checkDatabase();
       workspaces[index]->checkKeychain();
     }
@@ -304,5 +364,10 @@ TEST(CrashTest, WritesAnsweredAsSuccessSurviveAKillAndEveryFileOpensClean) {
   }
   security::testing::setKeychainDirectory(std::nullopt);
 }
+
+INSTANTIATE_TEST_SUITE_P(Media, CrashTest, ::testing::Values(Medium::kMemory, Medium::kDisk),
+                         [](const ::testing::TestParamInfo<Medium>& info) {
+                           return info.param == Medium::kMemory ? "Memory" : "Disk";
+                         });
 
 }  // namespace

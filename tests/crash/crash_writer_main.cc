@@ -1,10 +1,10 @@
 // A host-like process for the crash test: it drives the real preference, database and secure
 // storage plug-ins through their channels, as the Dart side would, writing as fast as it can, and
 // logs each write to descriptor 3 once it was answered as success (crash_log.h). Its files are
-// wherever HOME and the XDG variables point. It runs until it is killed, a write fails (exit 2),
-// or the log is gone (exit 3).
+// wherever HOME and the XDG variables point; other writers may share them. It runs until it is
+// killed, a write fails (exit 2), or the log is gone (exit 3).
 //
-// Usage: crash_writer <first number>
+// Usage: crash_writer <first number> <writer name>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "platform/flutter/testing/test_dart_side.h"
 #include "plugins/litedb/litedb_plugin.h"
@@ -57,7 +58,7 @@ Value map(std::initializer_list<std::pair<const char*, Value>> entries) {
 
 class Writer {
  public:
-  Writer() {
+  explicit Writer(std::string name) : name_(std::move(name)) {
     preferences_foundation::PreferencesPlugin::registerWithRegistrar(
         dart_.registrar("PreferencesPlugin"));
     litedb::LiteDbPlugin::registerWithRegistrar(dart_.registrar("LiteDbPlugin"));
@@ -79,7 +80,7 @@ class Writer {
   void writeRound(int64_t number) {
     std::string suffix = std::to_string(number);
     setPreference("p" + suffix, number);
-    setPreference(crash_test::kRewrittenKey, number);
+    setPreference(crash_test::rewrittenPreference(name_), number);
     insertRows("r" + suffix);
     log('D', "r" + suffix, number);
     writeSecret(crash_test::kPlainService, "k" + suffix, number, false);
@@ -140,6 +141,7 @@ class Writer {
     log(sealed ? 'S' : 'K', key, number);
   }
 
+  std::string name_;
   std::shared_ptr<FlutterEngine> engine_ = FlutterEngine::create();
   TestDartSide dart_{engine_};
   Value database_id_;
@@ -148,9 +150,9 @@ class Writer {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) fail("usage: crash_writer <first number>");
+  if (argc != 3) fail("usage: crash_writer <first number> <writer name>");
   int64_t number = std::strtoll(argv[1], nullptr, 10);
-  Writer writer;
+  Writer writer(argv[2]);
   writer.openDatabase();
   auto deadline = std::chrono::steady_clock::now() + kLifetime;
   while (std::chrono::steady_clock::now() < deadline) writer.writeRound(number++);

@@ -109,29 +109,78 @@ TEST(HostileInputTest, PluginTypesShareTheNestingBudgetWithListsAndMaps) {
   EXPECT_THROW(codec.decode(Bytes(200000, 129)), FlutterCodecError);
 }
 
-TEST(HostileInputTest, DecodingCostIsBoundedByTheMessageSize) {
-  auto listOf = [](uint32_t count, std::initializer_list<uint8_t> element) {
-    Bytes bytes{12, 255};
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(count >> shift));
-    for (uint32_t i = 0; i < count; ++i) bytes.insert(bytes.end(), element);
-    return bytes;
+// A list or map header claiming `count` entries, with its size in the 32-bit form.
+Bytes header(uint8_t type, uint32_t count) {
+  Bytes bytes{type, 255};
+  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(count >> shift));
+  return bytes;
+}
+
+// `bytes`, then `element` `count` times (copied by doubling: messages here are large).
+Bytes repeated(Bytes bytes, uint32_t count, const Bytes& element) {
+  const size_t start = bytes.size();
+  const size_t end = start + size_t{count} * element.size();
+  bytes.reserve(end);
+  if (count > 0) bytes.insert(bytes.end(), element.begin(), element.end());
+  while (bytes.size() < end) {
+    size_t copied = std::min(bytes.size() - start, end - bytes.size());
+    bytes.insert(bytes.end(), bytes.begin() + static_cast<ptrdiff_t>(start),
+                 bytes.begin() + static_cast<ptrdiff_t>(start + copied));
+  }
+  return bytes;
+}
+
+TEST(HostileInputTest, HonestMessagesOfEveryShapeDecode) {
+  auto decodes = [](const Bytes& wire, const char* shape) {
+    EXPECT_NO_THROW(FlutterStandardMessageCodec::sharedInstance()->decode(wire)) << shape;
   };
   // A byte each on the wire, a whole value each in memory.
-  expectRefused(listOf(1u << 20, {0}));
-  expectRefused(listOf(1u << 20, {1}));
-  expectRefused(listOf(1u << 19, {12, 0}));
-  Bytes map{13, 255, 0, 0, 8, 0};
-  for (int i = 0; i < (1 << 19); ++i) map.insert(map.end(), {0, 0});
-  expectRefused(map);
-
-  // Honest shapes of the same size decode: numbers, text, typed data, small containers.
-  EXPECT_NO_THROW(FlutterStandardMessageCodec::sharedInstance()->decode(listOf(1u << 18, {3, 1, 2, 3, 4})));
-  EXPECT_NO_THROW(FlutterStandardMessageCodec::sharedInstance()->decode(
-      listOf(1u << 16, {7, 12, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l'})));
-  EXPECT_NO_THROW(FlutterStandardMessageCodec::sharedInstance()->decode(listOf(20000, {0})));
+  decodes(repeated(header(12, 100000), 100000, {1}), "100,000 booleans");
+  decodes(repeated(header(12, 1u << 20), 1u << 20, {0}), "a million nulls");
+  decodes(repeated(header(13, 1u << 16), 1u << 16, {0, 2}), "a map of nulls to booleans");
+  decodes(repeated(header(12, 1u << 16), 1u << 16, {12, 0}), "empty lists");
+  decodes(repeated(header(12, 1u << 15), 1u << 15, {12, 1, 0}), "lists of one null");
+  decodes(repeated(header(12, 1u << 15), 1u << 15, {13, 1, 0, 0}), "maps of one entry");
+  decodes(repeated(header(12, 1u << 16), 1u << 16, {7, 0}), "empty strings");
+  decodes(repeated(header(12, 1u << 15), 1u << 15, {7, 1, 'a'}), "one-letter strings");
+  decodes(repeated(header(12, 1u << 15), 1u << 15, {8, 1, 7}), "one-byte typed data");
+  decodes(repeated(header(12, 1u << 15), 1u << 15, {3, 1, 2, 3, 4}), "small integers");
+  decodes(repeated(header(12, 1u << 14), 1u << 14,
+                   {7, 12, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l'}),
+          "words");
+  Bytes nested = header(12, 300);
+  for (int i = 0; i < 300; ++i) {
+    Bytes inner = repeated(header(12, 1000), 1000, {2});
+    nested.insert(nested.end(), inner.begin(), inner.end());
+  }
+  decodes(nested, "lists of a thousand booleans");
   Bytes data{8, 255, 0, 0, 0x40, 0};
   data.resize(data.size() + (4u << 20));
-  EXPECT_NO_THROW(FlutterStandardMessageCodec::sharedInstance()->decode(data));
+  decodes(data, "4 MiB of bytes");
+
+  // A plug-in's own values, each wrapping the value after its type byte.
+  FlutterStandardMessageCodec codec(std::make_shared<WrappingReaderWriter>());
+  EXPECT_NO_THROW(codec.decode(repeated(header(12, 1u << 16), 1u << 16, {129, 0})));
+  EXPECT_NO_THROW(codec.decode(repeated(header(12, 1u << 15), 1u << 15, {129, 12, 1, 0})));
+}
+
+TEST(HostileInputTest, SizeClaimsThatAddUpBeyondTheMessageAreRefusedBeforeAllocating) {
+  // Lists inside lists, each claiming every byte left: each claim alone fits, together they ask
+  // far more than the message can hold, and reserving them would take gigabytes.
+  constexpr size_t kSize = 1u << 20;
+  Bytes bomb;
+  for (int level = 0; level < 200; ++level) {
+    auto left = static_cast<uint32_t>(kSize - bomb.size() - 6);
+    Bytes claim = header(level % 2 == 0 ? 12 : 13, level % 2 == 0 ? left : left / 2);
+    bomb.insert(bomb.end(), claim.begin(), claim.end());
+  }
+  bomb.resize(kSize, 0);
+  try {
+    FlutterStandardMessageCodec::sharedInstance()->decode(bomb);
+    ADD_FAILURE() << "the nested claims were accepted";
+  } catch (const FlutterCodecError& error) {
+    EXPECT_NE(std::string(error.what()).find("memory"), std::string::npos) << error.what();
+  }
 }
 
 TEST(HostileInputTest, RandomBytesNeverCrashTheReader) {

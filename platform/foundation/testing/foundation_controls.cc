@@ -1,6 +1,7 @@
 #include "platform/foundation/testing/foundation_controls.h"
 
 #include <mutex>
+#include <set>
 #include <utility>
 
 namespace foundation::testing {
@@ -13,6 +14,7 @@ struct Controls {
   std::optional<std::string> bundle_path;
   std::optional<std::string> user_directories_root;
   bool fail_next_write = false;
+  std::set<FileSystemFault> file_system_faults;
   bool capturing_log = false;
   std::vector<std::string> log_lines;
 };
@@ -62,6 +64,16 @@ void failNextPropertyListWrite() {
 bool takePropertyListWriteFault() {
   std::lock_guard lock(controls().mutex);
   return std::exchange(controls().fail_next_write, false);
+}
+
+void injectFileSystemFault(FileSystemFault fault) {
+  std::lock_guard lock(controls().mutex);
+  controls().file_system_faults.insert(fault);
+}
+
+bool takeFileSystemFault(FileSystemFault fault) {
+  std::lock_guard lock(controls().mutex);
+  return controls().file_system_faults.erase(fault) > 0;
 }
 
 std::vector<std::string> takeLogLines() {

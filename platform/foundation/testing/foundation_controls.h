@@ -27,6 +27,15 @@ void setUserDirectoriesRoot(std::optional<std::string> root);
 void failNextPropertyListWrite();
 bool takePropertyListWriteFault();
 
+// File-system answers the property-list writer meets on its next call of that kind, as the
+// system can give them: a write(2) interrupted by a signal before it wrote anything, a write(2)
+// that wrote only part of what it was given, a directory that cannot be opened, and a directory
+// whose flush fails. Each is taken by the first call that meets it.
+enum class FileSystemFault { kInterruptedWrite, kShortWrite, kDirectoryOpen, kDirectorySync };
+void injectFileSystemFault(FileSystemFault fault);
+// Whether the fault was injected and not yet met; clears it.
+bool takeFileSystemFault(FileSystemFault fault);
+
 // Drops every user-defaults domain held in memory, as a restart of the process would: the next
 // use reads them from their files again; the registration domain starts empty.
 void resetUserDefaults();

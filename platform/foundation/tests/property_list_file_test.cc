@@ -13,10 +13,12 @@
 #include <thread>
 
 #include "platform/foundation/property_list.h"
+#include "platform/foundation/testing/foundation_controls.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using foundation::testing::FileSystemFault;
 
 class PropertyListFileTest : public ::testing::Test {
  protected:
@@ -78,6 +80,37 @@ TEST_F(PropertyListFileTest, OnlyRegularFilesWithinTheLimitAreRead) {
   size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++entries;
   EXPECT_EQ(entries, 2u);
+}
+
+TEST_F(PropertyListFileTest, AWriteSucceedsOnlyOnceTheFileAndItsNameAreFlushed) {
+  const std::string path = folder + "/domain.plist";
+  const PropertyList old(PropertyList::Dictionary{{"k", PropertyList("old")}});
+  ASSERT_TRUE(old.writeFile(path, PropertyList::Format::binary));
+  const PropertyList next(PropertyList::Dictionary{{"k", PropertyList("new")}});
+  // A directory that cannot be opened is found before anything changed.
+  foundation::testing::injectFileSystemFault(FileSystemFault::kDirectoryOpen);
+  EXPECT_FALSE(next.writeFile(path, PropertyList::Format::binary));
+  EXPECT_FALSE(foundation::testing::takeFileSystemFault(FileSystemFault::kDirectoryOpen));
+  EXPECT_EQ(PropertyList::readFile(path), old);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"domain.plist"});
+  // One that cannot be flushed after the rename leaves the new name not known to be durable.
+  foundation::testing::injectFileSystemFault(FileSystemFault::kDirectorySync);
+  EXPECT_FALSE(next.writeFile(path, PropertyList::Format::binary));
+  EXPECT_FALSE(foundation::testing::takeFileSystemFault(FileSystemFault::kDirectorySync));
+}
+
+TEST_F(PropertyListFileTest, InterruptedAndShortWritesAreCarriedOn) {
+  const std::string path = folder + "/domain.plist";
+  const PropertyList value(PropertyList::Dictionary{{"k", PropertyList(std::string(100000, 'v'))}});
+  for (FileSystemFault fault : {FileSystemFault::kInterruptedWrite, FileSystemFault::kShortWrite}) {
+    foundation::testing::injectFileSystemFault(fault);
+    EXPECT_TRUE(value.writeFile(path, PropertyList::Format::binary)) << static_cast<int>(fault);
+    EXPECT_FALSE(foundation::testing::takeFileSystemFault(fault)) << "the writer never met it";
+    EXPECT_EQ(PropertyList::readFile(path), value);
+    ASSERT_TRUE(fs::remove(path));
+  }
 }
 
 TEST(PropertyListParseTest, NestingBeyondTheDepthLimitIsRefused) {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -293,8 +294,14 @@ TEST_F(PreferencesPluginTest, CorruptFileIsSetAsideAndNeverOverwritten) {
 TEST_F(PreferencesPluginTest, AWriteThatDoesNotReachTheDiskIsAnErrorAndChangesNothing) {
   ok(kApi + "set", {Value("k"), Value("old"), options()});
   ok(kApi + "set", {Value("gone"), Value(int32_t{1}), options()});
-  auto expect_write_error = [&](const std::string& channel, ValueList arguments) {
-    foundation::testing::failNextPropertyListWrite();
+  using foundation::testing::FileSystemFault;
+  auto expect_write_error = [&](const std::string& channel, ValueList arguments,
+                                std::optional<FileSystemFault> fault = std::nullopt) {
+    if (fault) {
+      foundation::testing::injectFileSystemFault(*fault);
+    } else {
+      foundation::testing::failNextPropertyListWrite();
+    }
     auto reply = send(channel, std::move(arguments));
     ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3)
         << channel << ": " << (reply ? reply->debugString() : "no reply");
@@ -308,6 +315,11 @@ TEST_F(PreferencesPluginTest, AWriteThatDoesNotReachTheDiskIsAnErrorAndChangesNo
   expect_write_error(kLegacy + "setDouble", {Value("k"), Value(2.0)});
   expect_write_error(kLegacy + "setValue", {Value("k"), Value("v")});
   expect_write_error(kLegacy + "clear", {Value(""), Value()});
+  // A file renamed into place whose directory cannot then be flushed is put back.
+  for (auto fault : {FileSystemFault::kDirectoryOpen, FileSystemFault::kDirectorySync}) {
+    expect_write_error(kApi + "set", {Value("k"), Value("new"), options()}, fault);
+    expect_write_error(kApi + "clear", {Value(), options()}, fault);
+  }
 
   // What this run reads is what a restart reads.
   auto expect_unchanged = [&] {
@@ -317,16 +329,17 @@ TEST_F(PreferencesPluginTest, AWriteThatDoesNotReachTheDiskIsAnErrorAndChangesNo
   expect_unchanged();
   foundation::testing::resetUserDefaults();
   expect_unchanged();
-  size_t files = 0;
+  // No temporary is left: only the domain's file and its lock file.
+  std::set<std::string> files;
   for (const auto& entry : fs::directory_iterator(fs::path(domainFile()).parent_path())) {
-    ++files;
-    EXPECT_EQ(entry.path().filename(), std::string(kBundleId) + ".plist");
+    files.insert(entry.path().filename());
   }
-  EXPECT_EQ(files, 1u);
+  EXPECT_EQ(files, (std::set<std::string>{std::string(kBundleId) + ".plist",
+                                          "." + std::string(kBundleId) + ".plist.lock"}));
 }
 
 TEST_F(PreferencesPluginTest, SuiteNamesLeaveRoomForTheFileAndItsTemporary) {
-  // 238 bytes, ".plist" and the temporary's ".tmp-XXXXXX" make the longest file name allowed.
+  // 238 bytes, ".plist" and the temporary's "." and ".tmpXXXXXX" make the longest name allowed.
   const std::string longest(238, 's');
   ok(kApi + "set", {Value("k"), Value("v"), options(longest)});
   foundation::testing::resetUserDefaults();
@@ -345,22 +358,41 @@ TEST_F(PreferencesPluginTest, SuiteNamesLeaveRoomForTheFileAndItsTemporary) {
 TEST_F(PreferencesPluginTest, TemporariesLeftByACrashAreRemovedWhenTheDomainOpens) {
   ok(kApi + "set", {Value("k"), Value("v"), options()});
   const std::string folder = fs::path(domainFile()).parent_path();
-  const std::string stale = domainFile() + ".tmp-a1B2c3";
-  const std::string busy = domainFile() + ".tmp-zzzzzz";
-  const std::string not_ours[] = {folder + "/unrelated.tmp-a1B2c3", domainFile() + ".tmp-a1B2c3d",
-                                  domainFile() + ".tmp-"};
-  for (const std::string& path : {stale, busy}) std::ofstream(path) << "partial";
+  const std::string hidden = folder + "/." + kBundleId + ".plist";
+  // Temporaries of this naming and of the earlier one ("<file>.tmp-XXXXXX").
+  const std::string stale[] = {hidden + ".tmpa1B2c3", domainFile() + ".tmp-a1B2c3"};
+  const std::string busy[] = {hidden + ".tmpzzzzzz", domainFile() + ".tmp-zzzzzz"};
+  const std::vector<std::string> not_ours = {
+      folder + "/unrelated.tmp-a1B2c3", domainFile() + ".tmp-a1B2c3d", domainFile() + ".tmp-",
+      hidden + ".tmpa1B2c", hidden + ".tmp-a1B2c3", hidden + ".tmpa1.2c3"};
+  for (const std::string& path : stale) std::ofstream(path) << "partial";
+  for (const std::string& path : busy) std::ofstream(path) << "partial";
   for (const std::string& path : not_ours) std::ofstream(path) << "x";
   // Another host writing the same domain holds its temporary locked.
-  int writer = ::open(busy.c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  std::vector<int> writers;
+  for (const std::string& path : busy) {
+    writers.push_back(::open(path.c_str(), O_RDONLY));
+    ASSERT_EQ(::flock(writers.back(), LOCK_EX), 0);
+  }
 
   foundation::testing::resetUserDefaults();
   EXPECT_EQ(ok(kApi + "getValue", {Value("k"), options()}), Value("v"));
-  EXPECT_FALSE(fs::exists(stale));
-  EXPECT_TRUE(fs::exists(busy));
+  for (const std::string& path : stale) EXPECT_FALSE(fs::exists(path)) << path;
+  for (const std::string& path : busy) EXPECT_TRUE(fs::exists(path)) << path;
   for (const std::string& path : not_ours) EXPECT_TRUE(fs::exists(path)) << path;
-  ::close(writer);
+  EXPECT_TRUE(fs::exists(hidden + ".lock"));
+  for (int writer : writers) ::close(writer);
+}
+
+TEST_F(PreferencesPluginTest, NoSuiteIsTakenForATemporaryOfAnotherDomain) {
+  // Stored as "<bundle identifier>.plist.tmp-.plist", which looks like what a writer of the
+  // application's own domain once named its temporaries.
+  const std::string suite = std::string(kBundleId) + ".plist.tmp-";
+  ok(kApi + "set", {Value("k"), Value("v"), options(suite)});
+  ok(kApi + "set", {Value("own"), Value("v"), options()});
+  foundation::testing::resetUserDefaults();
+  EXPECT_EQ(ok(kApi + "getValue", {Value("own"), options()}), Value("v"));
+  EXPECT_EQ(ok(kApi + "getValue", {Value("k"), options(suite)}), Value("v"));
 }
 
 TEST_F(PreferencesPluginTest, ADomainFileThatIsNotARegularFileNeverBlocks) {
