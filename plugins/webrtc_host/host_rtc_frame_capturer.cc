@@ -86,10 +86,19 @@ WriteOutcome writeRegularFile(const std::string& path, const std::vector<uint8_t
 
 std::shared_ptr<HostRTCFrameCapturer> HostRTCFrameCapturer::initWithTrack(
     std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
-    Finished finished) {
+    Finished finished, std::chrono::milliseconds frameWait) {
   auto capturer = std::make_shared<HostRTCFrameCapturer>(track, std::move(path), std::move(result),
                                                          std::move(finished));
   if (track) track->addRenderer(capturer);
+  std::weak_ptr<HostRTCFrameCapturer> weak = capturer;
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW,
+                               std::chrono::nanoseconds(frameWait).count()),
+                 dispatch_get_main_queue(), [weak] {
+                   auto self = weak.lock();
+                   if (!self || self->got_frame_) return;
+                   self->abandon(FlutterError{"CaptureFrameFailed",
+                                              "No frame arrived in time", nullptr});
+                 });
   return capturer;
 }
 

@@ -1,9 +1,12 @@
 // Saves the next frame of a video track as an image file: takes the first frame that arrives,
 // turns it upright, encodes it (JPEG for the extension "jpg", PNG otherwise), writes it, answers
 // the call on the frame thread and then detaches itself from the track on the main queue.
+// A track that delivers no frame within the capture's wait (a remote peer that sends none, a
+// muted source) answers "CaptureFrameFailed" then, so the call never waits for ever.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,10 +24,12 @@ class HostRTCFrameCapturer : public RTCVideoRenderer,
   // Called on the main queue once the capturer has let go of its track.
   using Finished = std::function<void(HostRTCFrameCapturer&)>;
 
-  static std::shared_ptr<HostRTCFrameCapturer> initWithTrack(std::shared_ptr<RTCVideoTrack> track,
-                                                             std::string path,
-                                                             FlutterResult result,
-                                                             Finished finished);
+  // How long a capture waits for its frame.
+  static constexpr std::chrono::seconds kFrameWait{30};
+
+  static std::shared_ptr<HostRTCFrameCapturer> initWithTrack(
+      std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
+      Finished finished, std::chrono::milliseconds frameWait = kFrameWait);
   HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path,
                        FlutterResult result, Finished finished);
 

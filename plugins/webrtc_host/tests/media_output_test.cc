@@ -9,6 +9,7 @@
 
 #include "platform/webrtc/testing/audio_device_controls.h"
 #include "platform/webrtc/testing/audio_processing_controls.h"
+#include "plugins/webrtc_host/host_rtc_frame_capturer.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view.h"
 #include "plugins/webrtc_host/tests/local_media_test.h"
 
@@ -216,6 +217,26 @@ TEST_F(LocalMediaTest, CaptureOfADisposedTrackAnswersAndLetsGoOfIt) {
   dart.drain();
   EXPECT_TRUE(track_object.expired());
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(LocalMediaTest, ACaptureThatGetsNoFrameInTimeAnswersAndLetsGoOfItsTrack) {
+  auto [stream, track_id] = camera();
+  auto video = std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track());
+  std::optional<FlutterMethodResponse> answer;
+  bool finished = false;
+  auto capturer = HostRTCFrameCapturer::initWithTrack(
+      video, (std::filesystem::temp_directory_path() / "no-frame.png").string(),
+      FlutterResult([&](FlutterMethodResponse response) { answer = std::move(response); }),
+      [&](HostRTCFrameCapturer&) { finished = true; }, std::chrono::milliseconds(50));
+  ASSERT_TRUE(dart.runUntil([&] { return finished; }));
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(std::get<FlutterError>(*answer),
+            (FlutterError{"CaptureFrameFailed", "No frame arrived in time", nullptr}));
+  // A frame after the answer writes nothing and answers nothing again.
+  video->deliverFrame(frame(8, 8));
+  dart.drain();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::temp_directory_path() / "no-frame.png"));
+  ok("streamDispose", {{"streamId", stream}});
 }
 
 struct Doubler : RTCAudioCustomProcessingDelegate {
