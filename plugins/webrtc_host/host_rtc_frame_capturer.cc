@@ -22,10 +22,14 @@ namespace {
 
 webrtc::CGImagePropertyOrientation orientationFor(int rotation) {
   switch (rotation) {
-    case 90: return webrtc::kCGImagePropertyOrientationRight;
-    case 270: return webrtc::kCGImagePropertyOrientationLeft;
-    case 180: return webrtc::kCGImagePropertyOrientationDown;
-    default: return webrtc::kCGImagePropertyOrientationUp;
+    case 90:
+      return webrtc::kCGImagePropertyOrientationRight;
+    case 270:
+      return webrtc::kCGImagePropertyOrientationLeft;
+    case 180:
+      return webrtc::kCGImagePropertyOrientationDown;
+    default:
+      return webrtc::kCGImagePropertyOrientationUp;
   }
 }
 
@@ -85,20 +89,19 @@ WriteOutcome writeRegularFile(const std::string& path, const std::vector<uint8_t
 }  // namespace
 
 std::shared_ptr<HostRTCFrameCapturer> HostRTCFrameCapturer::initWithTrack(
-    std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
-    Finished finished, std::chrono::milliseconds frameWait) {
+    std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result, Finished finished,
+    std::chrono::milliseconds frameWait) {
   auto capturer = std::make_shared<HostRTCFrameCapturer>(track, std::move(path), std::move(result),
                                                          std::move(finished));
   if (track) track->addRenderer(capturer);
   std::weak_ptr<HostRTCFrameCapturer> weak = capturer;
-  dispatch_after(dispatch_time(DISPATCH_TIME_NOW,
-                               std::chrono::nanoseconds(frameWait).count()),
-                 dispatch_get_main_queue(), [weak] {
-                   auto self = weak.lock();
-                   if (!self || self->got_frame_) return;
-                   self->abandon(FlutterError{"CaptureFrameFailed",
-                                              "No frame arrived in time", nullptr});
-                 });
+  dispatch_after(
+      dispatch_time(DISPATCH_TIME_NOW, std::chrono::nanoseconds(frameWait).count()),
+      dispatch_get_main_queue(), [weak] {
+        auto self = weak.lock();
+        if (!self || self->got_frame_) return;
+        self->abandon(FlutterError{"CaptureFrameFailed", "No frame arrived in time", nullptr});
+      });
   return capturer;
 }
 

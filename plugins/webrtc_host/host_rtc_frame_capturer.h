@@ -30,8 +30,8 @@ class HostRTCFrameCapturer : public RTCVideoRenderer,
   static std::shared_ptr<HostRTCFrameCapturer> initWithTrack(
       std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
       Finished finished, std::chrono::milliseconds frameWait = kFrameWait);
-  HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path,
-                       FlutterResult result, Finished finished);
+  HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
+                       Finished finished);
 
   void setSize(CGSize /*size*/) override {}
   void renderFrame(const std::shared_ptr<RTCVideoFrame>& frame) override;

@@ -53,11 +53,10 @@ TEST_F(LocalMediaTest, TextureRendererKeepsOnePendingFrameAndReportsSizeRotation
   ASSERT_TRUE(waitForEvent(channel, "didTextureChangeRotation", 1));
   dart.drain();
   EXPECT_EQ(eventsNamed(channel, "didTextureChangeVideoSize").size(), 1u);
-  EXPECT_EQ(eventsNamed(channel, "didTextureChangeVideoSize").back(),
-            Value(ValueMap{{"event", "didTextureChangeVideoSize"},
-                           {"id", id},
-                           {"width", 320},
-                           {"height", 240}}));
+  EXPECT_EQ(
+      eventsNamed(channel, "didTextureChangeVideoSize").back(),
+      Value(ValueMap{
+          {"event", "didTextureChangeVideoSize"}, {"id", id}, {"width", 320}, {"height", 240}}));
 
   ok("videoRendererDispose", {{"textureId", id}});
   ok("videoRendererDispose", {{"textureId", id}});
@@ -78,12 +77,14 @@ TEST_F(LocalMediaTest, PlatformViewTurnsItsLayerAndShowsFrames) {
   auto track = plugin->platformViewFactory()->controllerForViewId(7)->videoTrack();
   track->deliverFrame(frame(0, 0));
   track->deliverFrame(frame(64, 32, RTCVideoRotation_180));
-  ASSERT_TRUE(dart.runUntil([&] { return view->videoLayer()->transform() != CATransform3DIdentity; }));
+  ASSERT_TRUE(
+      dart.runUntil([&] { return view->videoLayer()->transform() != CATransform3DIdentity; }));
   EXPECT_EQ(view->videoLayer()->transform(), HostRTCVideoPlatformView::fromFrameRotation(180));
   ASSERT_TRUE(waitForEvent("WebRTCHost/PlatformViewId7", "didFirstFrameRendered"));
   EXPECT_EQ(eventsNamed("WebRTCHost/PlatformViewId7", "didPlatformViewChangeRotation").size(), 1u);
   track->deliverFrame(frame(64, 32));
-  ASSERT_TRUE(dart.runUntil([&] { return view->videoLayer()->transform() == CATransform3DIdentity; }));
+  ASSERT_TRUE(
+      dart.runUntil([&] { return view->videoLayer()->transform() == CATransform3DIdentity; }));
   EXPECT_EQ(view->videoLayer()->sampleBufferRenderer()->enqueuedCount(), 2u);
   ok("videoPlatformViewRendererDispose", {{"viewId", 7}});
   ok("videoPlatformViewRendererDispose", {{"viewId", 7}});
@@ -123,9 +124,9 @@ TEST_F(LocalMediaTest, CaptureFrameWritesUprightJpegOrPngIntoNewFolders) {
                   {"path", "/tmp/x.png"}})
                 .error.code,
             "Track is class of RTCAudioTrack");
-  auto failing = dart.invokeMethodAsync(
-      kMethodChannel, "captureFrame",
-      ValueMap{{"trackId", track_id}, {"path", "/proc/no/such/place.png"}});
+  auto failing =
+      dart.invokeMethodAsync(kMethodChannel, "captureFrame",
+                             ValueMap{{"trackId", track_id}, {"path", "/proc/no/such/place.png"}});
   dart.drain();
   std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track())
       ->deliverFrame(frame(8, 8));
@@ -294,11 +295,12 @@ TEST_F(LocalMediaTest, SourcesListCamerasThenTheModulesDevicesAndSelectByModuleI
   webrtc::testing::setAudioDevices(*module, {{"mic", "Mic"}}, {{"spk", "Speaker"}});
   auto sources = *ok("getSources").find("sources")->asList();
   ASSERT_EQ(sources.size(), 4u);
-  EXPECT_EQ(sources[0], Value(ValueMap{{"facing", "front"},
-                                       {"deviceId", "F"},
-                                       {"label", "Camera F"},
-                                       {"kind", "videoinput"}}));
-  EXPECT_EQ(sources[2], Value(ValueMap{{"deviceId", "mic"}, {"label", "Mic"}, {"kind", "audioinput"}}));
+  EXPECT_EQ(
+      sources[0],
+      Value(ValueMap{
+          {"facing", "front"}, {"deviceId", "F"}, {"label", "Camera F"}, {"kind", "videoinput"}}));
+  EXPECT_EQ(sources[2],
+            Value(ValueMap{{"deviceId", "mic"}, {"label", "Mic"}, {"kind", "audioinput"}}));
   ok("selectAudioInput", {{"deviceId", "mic"}});
   EXPECT_EQ(module->inputDevice()->deviceId, "mic");
   EXPECT_EQ(call("selectAudioOutput", {{"deviceId", "mic"}}).error,
