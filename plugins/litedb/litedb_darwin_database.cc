@@ -9,6 +9,7 @@
 
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_darwin_format_statement.h"
+#include "plugins/litedb/litedb_sqlite_setup.h"
 #include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
@@ -156,8 +157,9 @@ bool LiteDbDarwinDatabase::open() {
 bool LiteDbDarwinDatabase::openWithFlags(int flags, const std::optional<std::string>& vfsName) {
   if (is_open_) return true;
   if (db_ != nullptr) close();
+  // Without a name of its own, a connection opens through the host's checked file system.
   int result = sqlite3_open_v2(sqlitePath().c_str(), &db_, flags,
-                               vfsName ? vfsName->c_str() : nullptr);
+                               vfsName ? vfsName->c_str() : LiteDbSqliteSetup::vfsName());
   if (result != SQLITE_OK) {
     NSLog("error opening!: %d", result);
     return false;
