@@ -165,6 +165,8 @@ bool LiteDbDarwinDatabase::openWithFlags(int flags, const std::optional<std::str
     return false;
   }
   if (max_busy_retry_time_interval_ > 0) setMaxBusyRetryTimeInterval(max_busy_retry_time_interval_);
+  interrupted_until_closed_ = false;
+  sqlite3_progress_handler(db_, kInterruptCheckSteps, &LiteDbDarwinDatabase::progressHandler, this);
   is_open_ = true;
   return true;
 }
@@ -220,6 +222,15 @@ bool LiteDbDarwinDatabase::interrupt() {
   return true;
 }
 
+void LiteDbDarwinDatabase::interruptUntilClosed() {
+  interrupted_until_closed_ = true;
+  interrupt();
+}
+
+int LiteDbDarwinDatabase::progressHandler(void* context) {
+  return static_cast<LiteDbDarwinDatabase*>(context)->interrupted_until_closed_.load() ? 1 : 0;
+}
+
 int LiteDbDarwinDatabase::limitFor(int type, int value) { return sqlite3_limit(db_, type, value); }
 
 int LiteDbDarwinDatabase::busyRetryTimeout() {
@@ -247,6 +258,7 @@ void LiteDbDarwinDatabase::setMaxBusyRetryTimeInterval(double seconds) {
 
 int LiteDbDarwinDatabase::busyHandler(void* context, int count) {
   auto* self = static_cast<LiteDbDarwinDatabase*>(context);
+  if (self->interrupted_until_closed_) return 0;
   if (count == 0) {
     self->start_busy_retry_time_ = secondsSinceReferenceDate();
     return 1;

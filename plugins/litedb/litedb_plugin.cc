@@ -8,6 +8,7 @@
 #include "platform/foundation/ns_process_info.h"
 #include "plugins/litedb/litedb_arguments.h"
 #include "plugins/litedb/litedb_method_call_operation.h"
+#include "plugins/litedb/litedb_reply_limit.h"
 #include "plugins/litedb/litedb_sqlite_setup.h"
 
 namespace litedb {
@@ -65,6 +66,8 @@ std::shared_ptr<LiteDbDarwinDatabaseQueue> openQueue(const std::string& path, in
     if (db == nullptr) return;
     // Every error then carries its extended code.
     sqlite3_extended_result_codes(db->sqliteHandle(), 1);
+    // No string or blob longer than an answer can carry is ever made.
+    sqlite3_limit(db->sqliteHandle(), SQLITE_LIMIT_LENGTH, static_cast<int>(kMaxReplyBytes));
   });
   return queue;
 }

@@ -168,8 +168,41 @@ flutter::Value columnValue(sqlite3_stmt* statement, int index) {
   }
 }
 
+namespace {
+
+size_t encodedSizeOfSize(size_t size) { return size < 254 ? 1 : size <= 0xFFFF ? 3 : 5; }
+
+size_t encodedTextSize(size_t bytes) { return 1 + encodedSizeOfSize(bytes) + bytes; }
+
+// The fewest bytes the standard codec writes the column's value in (a double's alignment is left
+// out, and text repair may add to it): a page is refused only when it surely cannot be sent, and
+// the transport judges the rest. Reading the size does not make SQLite build a zero blob.
+size_t encodedColumnSize(sqlite3_stmt* statement, int index) {
+  switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return 9;
+    case SQLITE_NULL:
+      return 1;
+    default:
+      return encodedTextSize(static_cast<size_t>(sqlite3_column_bytes(statement, index)));
+  }
+}
+
+// The page map's keys and headers, with room for "cursorId" and the largest size fields.
+constexpr size_t kPageFrameBytes = 64;
+
+}  // namespace
+
 LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
                                     std::optional<int64_t> cursorPageSize) {
+  LiteDbReplyBudget budget;
+  return resultSetToResults(resultSet, cursorPageSize, budget);
+}
+
+LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
+                                    std::optional<int64_t> cursorPageSize,
+                                    LiteDbReplyBudget& budget) {
   LiteDbResultPage result;
   flutter::ValueList rows;
   // A cursor's page is known to hold at most its size: room for it up front, within a bound,
@@ -179,6 +212,7 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
     rows.reserve(static_cast<size_t>(std::min(*cursorPageSize, kRowsReservedAtMost)));
   }
   int column_count = 0;
+  size_t used = kPageFrameBytes;
   for (;;) {
     NSError error;
     int step = resultSet.internalStepWithError(&error);
@@ -186,16 +220,27 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
       if (step != SQLITE_DONE) result.error = error;
       break;
     }
+    sqlite3_stmt* statement = resultSet.statement()->statement();
     if (rows.empty()) {
       column_count = resultSet.columnCount();
       flutter::ValueList columns;
       columns.reserve(static_cast<size_t>(column_count));
-      for (int i = 0; i < column_count; ++i) columns.emplace_back(resultSet.columnNameForIndex(i));
+      for (int i = 0; i < column_count; ++i) {
+        columns.emplace_back(resultSet.columnNameForIndex(i));
+        used += encodedTextSize(std::strlen(sqlite3_column_name(statement, i)));
+      }
       result.page.append(flutter::Value("columns"), flutter::Value(std::move(columns)));
     }
+    // Sized before it is built: a row that would pass the budget is never copied.
+    size_t row_size = 1 + encodedSizeOfSize(static_cast<size_t>(column_count));
+    for (int i = 0; i < column_count; ++i) row_size += encodedColumnSize(statement, i);
+    if (used + row_size > budget.bytesLeft) {
+      budget.exceeded = true;
+      return result;
+    }
+    used += row_size;
     flutter::ValueList row;
     row.reserve(static_cast<size_t>(column_count));
-    sqlite3_stmt* statement = resultSet.statement()->statement();
     for (int i = 0; i < column_count; ++i) row.push_back(columnValue(statement, i));
     rows.emplace_back(std::move(row));
     // A negative page size is never reached: the page then holds every remaining row.
@@ -207,6 +252,7 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
   if (result.page.contains("columns")) {
     result.page.append(flutter::Value("rows"), flutter::Value(std::move(rows)));
   }
+  budget.bytesLeft -= std::min(used, budget.bytesLeft);
   return result;
 }
 
