@@ -141,10 +141,12 @@ flutter::Value rsObjectForColumn(const LiteDbDarwinResultSet& resultSet, int ind
   return columnValue(resultSet.statement()->statement(), index);
 }
 
+namespace {
+
 // The result set's column readers give the same values; this reads each column with the fewest
 // calls into SQLite, since a page reads every column of every row.
-flutter::Value columnValue(sqlite3_stmt* statement, int index) {
-  switch (sqlite3_column_type(statement, index)) {
+flutter::Value columnValueOfType(sqlite3_stmt* statement, int index, int type) {
+  switch (type) {
     case SQLITE_INTEGER:
       return flutter::Value(static_cast<int64_t>(sqlite3_column_int64(statement, index)));
     case SQLITE_FLOAT:
@@ -168,8 +170,6 @@ flutter::Value columnValue(sqlite3_stmt* statement, int index) {
   }
 }
 
-namespace {
-
 size_t encodedSizeOfSize(size_t size) { return size < 254 ? 1 : size <= 0xFFFF ? 3 : 5; }
 
 size_t encodedTextSize(size_t bytes) { return 1 + encodedSizeOfSize(bytes) + bytes; }
@@ -177,8 +177,8 @@ size_t encodedTextSize(size_t bytes) { return 1 + encodedSizeOfSize(bytes) + byt
 // The fewest bytes the standard codec writes the column's value in (a double's alignment is left
 // out, and text repair may add to it): a page is refused only when it surely cannot be sent, and
 // the transport judges the rest. Reading the size does not make SQLite build a zero blob.
-size_t encodedColumnSize(sqlite3_stmt* statement, int index) {
-  switch (sqlite3_column_type(statement, index)) {
+size_t encodedColumnSize(sqlite3_stmt* statement, int index, int type) {
+  switch (type) {
     case SQLITE_INTEGER:
     case SQLITE_FLOAT:
       return 9;
@@ -193,6 +193,10 @@ size_t encodedColumnSize(sqlite3_stmt* statement, int index) {
 constexpr size_t kPageFrameBytes = 64;
 
 }  // namespace
+
+flutter::Value columnValue(sqlite3_stmt* statement, int index) {
+  return columnValueOfType(statement, index, sqlite3_column_type(statement, index));
+}
 
 LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
                                     std::optional<int64_t> cursorPageSize) {
@@ -231,17 +235,19 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
       }
       result.page.append(flutter::Value("columns"), flutter::Value(std::move(columns)));
     }
-    // Sized before it is built: a row that would pass the budget is never copied.
-    size_t row_size = 1 + encodedSizeOfSize(static_cast<size_t>(column_count));
-    for (int i = 0; i < column_count; ++i) row_size += encodedColumnSize(statement, i);
-    if (used + row_size > budget.bytesLeft) {
-      budget.exceeded = true;
-      return result;
-    }
-    used += row_size;
+    // Each value is sized before it is copied: none past the budget is ever copied.
+    used += 1 + encodedSizeOfSize(static_cast<size_t>(column_count));
     flutter::ValueList row;
     row.reserve(static_cast<size_t>(column_count));
-    for (int i = 0; i < column_count; ++i) row.push_back(columnValue(statement, i));
+    for (int i = 0; i < column_count; ++i) {
+      const int type = sqlite3_column_type(statement, i);
+      used += encodedColumnSize(statement, i, type);
+      if (used > budget.bytesLeft) {
+        budget.exceeded = true;
+        return result;
+      }
+      row.push_back(columnValueOfType(statement, i, type));
+    }
     rows.emplace_back(std::move(row));
     // A negative page size is never reached: the page then holds every remaining row.
     if (cursorPageSize && *cursorPageSize >= 0 &&
