@@ -1,5 +1,6 @@
 #include "platform/dispatch/dispatch_queue.h"
 
+#include <condition_variable>
 #include <deque>
 #include <future>
 
@@ -47,7 +48,10 @@ class GlobalQueue final : public DispatchQueue {
   int priority_;
 };
 
-// Runs one block at a time, in order, borrowing a pool thread while it has work.
+// Runs one block at a time, in order. Async blocks borrow a pool thread while the queue has
+// work. A sync caller waits for the blocks before it and then runs its block on its own thread,
+// as the platform does; when no pool thread is running the queue it runs those blocks itself, so
+// it never waits for the pool (which long work elsewhere may have taken whole).
 class SerialQueue final : public DispatchQueue {
  public:
   SerialQueue(std::string label, int priority)
@@ -55,12 +59,8 @@ class SerialQueue final : public DispatchQueue {
 
   void async(dispatch_block_t block) override {
     std::lock_guard lock(mutex_);
-    blocks_.push_back(std::move(block));
-    if (!draining_) {
-      draining_ = true;
-      auto self = std::static_pointer_cast<SerialQueue>(shared_from_this());
-      dispatch::ThreadPool::shared().submit(priority_, [self] { self->drain(); });
-    }
+    entries_.push_back(Entry{std::move(block), nullptr});
+    scheduleDrainLocked();
   }
 
   void sync(const dispatch_block_t& block) override {
@@ -68,32 +68,97 @@ class SerialQueue final : public DispatchQueue {
       runAsCurrent(block);
       return;
     }
-    enqueueAndWait(block);
+    std::unique_lock lock(mutex_);
+    auto turn = std::make_shared<Turn>();
+    entries_.push_back(Entry{nullptr, turn});
+    while (!turn->handed) {
+      if (!owned_) {
+        owned_ = true;
+        if (runOwned(lock, turn.get())) break;
+        continue;
+      }
+      turn_changed_.wait(lock);
+    }
+    lock.unlock();
+    runAsCurrent(block);
+    lock.lock();
+    letGoAfterSync();
   }
 
  private:
+  // A sync caller's place in line; set when the queue is handed to it.
+  struct Turn {
+    bool handed = false;
+  };
+  // An async block, or the place of a waiting sync caller.
+  struct Entry {
+    dispatch_block_t block;
+    std::shared_ptr<Turn> turn;
+  };
+
   bool runsOnThisThread() const { return DispatchQueue::current() == this; }
 
+  void scheduleDrainLocked() {
+    if (owned_ || drain_scheduled_) return;
+    drain_scheduled_ = true;
+    auto self = std::static_pointer_cast<SerialQueue>(shared_from_this());
+    dispatch::ThreadPool::shared().submit(priority_, [self] { self->drain(); });
+  }
+
   void drain() {
+    std::unique_lock lock(mutex_);
+    drain_scheduled_ = false;
+    // A sync caller took the queue over; it schedules a drain again when it lets go.
+    if (owned_) return;
+    owned_ = true;
+    runOwned(lock, nullptr);
+  }
+
+  // Runs blocks from the front while this thread owns the queue. Answers true when `mine` comes
+  // to the front (the queue is still owned); false when the queue ran empty (and was let go) or
+  // was handed to a sync caller waiting before `mine`.
+  bool runOwned(std::unique_lock<std::mutex>& lock, const Turn* mine) {
     for (;;) {
-      dispatch_block_t block;
-      {
-        std::lock_guard lock(mutex_);
-        if (blocks_.empty()) {
-          draining_ = false;
-          return;
-        }
-        block = std::move(blocks_.front());
-        blocks_.pop_front();
+      if (entries_.empty()) {
+        owned_ = false;
+        return false;
       }
-      runAsCurrent(block);
+      Entry entry = std::move(entries_.front());
+      entries_.pop_front();
+      if (entry.turn) {
+        if (entry.turn.get() == mine) return true;
+        entry.turn->handed = true;
+        turn_changed_.notify_all();
+        return false;
+      }
+      lock.unlock();
+      runAsCurrent(entry.block);
+      entry.block = nullptr;  // release its captures outside the lock
+      lock.lock();
     }
+  }
+
+  // After a sync caller's block: the next sync caller in line gets the queue; async blocks go to
+  // the pool, and any sync caller behind them may run them first.
+  void letGoAfterSync() {
+    if (!entries_.empty() && entries_.front().turn) {
+      entries_.front().turn->handed = true;
+      entries_.pop_front();
+      turn_changed_.notify_all();
+      return;
+    }
+    owned_ = false;
+    if (entries_.empty()) return;
+    scheduleDrainLocked();
+    turn_changed_.notify_all();
   }
 
   int priority_;
   std::mutex mutex_;
-  std::deque<dispatch_block_t> blocks_;
-  bool draining_ = false;
+  std::condition_variable turn_changed_;
+  std::deque<Entry> entries_;
+  bool owned_ = false;  // a thread is running this queue's blocks
+  bool drain_scheduled_ = false;
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Dispatch queues. The main queue runs on the main thread whenever its run loop pumps it; global
 // queues run blocks concurrently on a shared thread pool; serial queues run one block at a time,
-// in order, on that pool.
+// in order, their async blocks on that pool and their sync blocks on the caller's thread.
 #pragma once
 
 #include <atomic>
@@ -46,8 +46,10 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
   const std::string& label() const { return label_; }
 
   virtual void async(dispatch_block_t block) = 0;
-  // Runs the block on this queue and waits for it. Re-entering a serial queue from one of its own
-  // blocks runs the block inline instead of deadlocking.
+  // Runs the block on this queue and waits for it. On a serial queue the block runs on the
+  // caller's thread once the blocks before it have run, so it never needs a pool thread.
+  // Re-entering a serial queue from one of its own blocks runs the block inline instead of
+  // deadlocking.
   virtual void sync(const dispatch_block_t& block) = 0;
 
   void setSpecific(const void* key, void* context);

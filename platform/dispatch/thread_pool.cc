@@ -4,9 +4,6 @@
 #include <thread>
 
 namespace dispatch {
-namespace {
-constexpr int kMaxThreads = 128;
-}
 
 ThreadPool& ThreadPool::shared() {
   // The pool lives as long as the process: worker threads may still be running blocks while
@@ -22,7 +19,9 @@ void ThreadPool::submit(int priority, std::function<void()> job) {
                                [&](const Job& queued) { return queued.priority < priority; });
   jobs_.insert(position, std::move(entry));
   ++outstanding_;
-  if (idle_ == 0 && threads_ < kMaxThreads) {
+  // Idle workers that were woken but have not yet taken a job still count as idle, so compare
+  // with the jobs waiting: one idle worker and two new jobs need a second worker.
+  if (jobs_.size() > static_cast<size_t>(idle_) && threads_ < kMaxThreads) {
     ++threads_;
     std::thread([this] { workerLoop(); }).detach();
   } else {

@@ -12,6 +12,9 @@ namespace dispatch {
 
 class ThreadPool {
  public:
+  // Workers the pool starts at most; further jobs wait for a free one.
+  static constexpr int kMaxThreads = 128;
+
   static ThreadPool& shared();
 
   // Higher priorities run first; equal priorities run in submission order.

@@ -9,6 +9,7 @@
 
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_darwin_format_statement.h"
+#include "plugins/litedb/litedb_sqlite_setup.h"
 #include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
@@ -156,13 +157,16 @@ bool LiteDbDarwinDatabase::open() {
 bool LiteDbDarwinDatabase::openWithFlags(int flags, const std::optional<std::string>& vfsName) {
   if (is_open_) return true;
   if (db_ != nullptr) close();
+  // Without a name of its own, a connection opens through the host's checked file system.
   int result = sqlite3_open_v2(sqlitePath().c_str(), &db_, flags,
-                               vfsName ? vfsName->c_str() : nullptr);
+                               vfsName ? vfsName->c_str() : LiteDbSqliteSetup::vfsName());
   if (result != SQLITE_OK) {
     NSLog("error opening!: %d", result);
     return false;
   }
   if (max_busy_retry_time_interval_ > 0) setMaxBusyRetryTimeInterval(max_busy_retry_time_interval_);
+  interrupted_until_closed_ = false;
+  sqlite3_progress_handler(db_, kInterruptCheckSteps, &LiteDbDarwinDatabase::progressHandler, this);
   is_open_ = true;
   return true;
 }
@@ -218,6 +222,15 @@ bool LiteDbDarwinDatabase::interrupt() {
   return true;
 }
 
+void LiteDbDarwinDatabase::interruptUntilClosed() {
+  interrupted_until_closed_ = true;
+  interrupt();
+}
+
+int LiteDbDarwinDatabase::progressHandler(void* context) {
+  return static_cast<LiteDbDarwinDatabase*>(context)->interrupted_until_closed_.load() ? 1 : 0;
+}
+
 int LiteDbDarwinDatabase::limitFor(int type, int value) { return sqlite3_limit(db_, type, value); }
 
 int LiteDbDarwinDatabase::busyRetryTimeout() {
@@ -245,6 +258,7 @@ void LiteDbDarwinDatabase::setMaxBusyRetryTimeInterval(double seconds) {
 
 int LiteDbDarwinDatabase::busyHandler(void* context, int count) {
   auto* self = static_cast<LiteDbDarwinDatabase*>(context);
+  if (self->interrupted_until_closed_) return 0;
   if (count == 0) {
     self->start_busy_retry_time_ = secondsSinceReferenceDate();
     return 1;

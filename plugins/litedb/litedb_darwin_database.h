@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -54,6 +55,9 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   bool close();
   bool goodConnection();
   bool interrupt();
+  // Interrupts the statement running now and every statement run after it until the connection
+  // closes, waits for a busy database included. Any thread, while the connection stays open.
+  void interruptUntilClosed();
   int limitFor(int type, int value);
 
   // Properties.
@@ -218,6 +222,10 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   void closeOpenResultSets();
   std::string sqlitePath() const;
   static int busyHandler(void* context, int count);
+  static int progressHandler(void* context);
+
+  // How many virtual machine steps a statement runs between looks at interruptUntilClosed.
+  static constexpr int kInterruptCheckSteps = 1000;
 
   sqlite3* db_ = nullptr;
   bool is_executing_statement_ = false;
@@ -236,6 +244,7 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   std::map<std::string, std::set<std::shared_ptr<LiteDbDarwinStatement>>> cached_statements_;
   std::optional<std::string> database_path_;
   std::optional<NSError> layer_error_;
+  std::atomic<bool> interrupted_until_closed_{false};
 };
 
 }  // namespace litedb

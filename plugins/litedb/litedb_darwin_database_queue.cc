@@ -75,14 +75,14 @@ void LiteDbDarwinDatabaseQueue::closeDatabase() {
 }
 
 LiteDbDarwinDatabase* LiteDbDarwinDatabaseQueue::database() {
-  if (!db_ || !db_->isOpen()) {
-    if (!db_) setDatabase(LiteDbDarwinDatabase::databaseWithPath(path_));
-    if (!db_->openWithFlags(connectionFlags(open_flags_), vfs_name_)) {
-      NSLog("LiteDbDarwinDatabaseQueue could not reopen database for path %s",
-            path_ ? path_->c_str() : "(null)");
-      setDatabase(nullptr);
-      return nullptr;
-    }
+  // Under the lock, so that an interrupt from another thread never meets a half-open connection.
+  std::lock_guard lock(db_mutex_);
+  if (!db_) db_ = LiteDbDarwinDatabase::databaseWithPath(path_);
+  if (!db_->isOpen() && !db_->openWithFlags(connectionFlags(open_flags_), vfs_name_)) {
+    NSLog("LiteDbDarwinDatabaseQueue could not reopen database for path %s",
+          path_ ? path_->c_str() : "(null)");
+    db_.reset();
+    return nullptr;
   }
   return db_.get();
 }
@@ -124,6 +124,11 @@ void LiteDbDarwinDatabaseQueue::interrupt() {
   // Under the lock, so that the connection cannot close while it is being interrupted.
   std::lock_guard lock(db_mutex_);
   if (db_) db_->interrupt();
+}
+
+void LiteDbDarwinDatabaseQueue::interruptUntilClosed() {
+  std::lock_guard lock(db_mutex_);
+  if (db_) db_->interruptUntilClosed();
 }
 
 void LiteDbDarwinDatabaseQueue::runInTransaction(TransactionKind kind,

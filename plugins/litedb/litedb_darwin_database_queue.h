@@ -56,6 +56,8 @@ class LiteDbDarwinDatabaseQueue : public std::enable_shared_from_this<LiteDbDarw
   void closeAsync(std::function<void()> done);
   // On the caller's thread, so that it can stop a statement the queue is running.
   void interrupt();
+  // The same for the statement running now and every one after it until the connection closes.
+  void interruptUntilClosed();
 
   // Transactions: begin, run the block, then roll back if it asked to or commit. A block whose
   // transaction could not begin is not run.

@@ -4,6 +4,7 @@
 #include "plugins/litedb/litedb_arguments.h"
 #include "plugins/litedb/litedb_batch_operation.h"
 #include "plugins/litedb/litedb_sql_values.h"
+#include "plugins/litedb/litedb_work_slots.h"
 
 namespace litedb {
 namespace {
@@ -19,16 +20,84 @@ flutter::Value statementDetails(const std::string& sql, const flutter::ValueList
   return flutter::Value(std::move(details));
 }
 
+FlutterError replyTooLarge(const std::string& sql, const flutter::ValueList& arguments) {
+  return FlutterError{kReplyTooLargeCode,
+                      "The rows pass the reply limit of " + std::to_string(kMaxReplyBytes) +
+                          " bytes; read them in pages with a smaller cursorPageSize",
+                      statementDetails(sql, arguments)};
+}
+
 }  // namespace
 
 FlutterError databaseClosedError() { return FlutterError{kSqliteErrorCode, "database_closed", nullptr}; }
 
 void LiteDbDatabase::inDatabase(LiteDbDarwinDatabaseBlock block) {
-  fmDatabaseQueue->inDatabaseAsync(std::move(block));
+  {
+    std::lock_guard lock(work_mutex_);
+    if (closing_) {
+      handOverLocked(std::move(block), false);
+      return;
+    }
+    waiting_work_.push_back(std::move(block));
+    if (slot_ != Slot::none) return;
+    slot_ = Slot::requested;
+  }
+  LiteDbWorkSlots::shared().request([self = shared_from_this()] { self->startWork(); });
+}
+
+void LiteDbDatabase::startWork() {
+  {
+    std::lock_guard lock(work_mutex_);
+    if (!waiting_work_.empty()) {
+      slot_ = Slot::held;
+      handOverLocked(std::move(waiting_work_.front()), true);
+      waiting_work_.pop_front();
+      return;
+    }
+    // Closing handed the work over already.
+    slot_ = Slot::none;
+  }
+  LiteDbWorkSlots::shared().release();
+}
+
+void LiteDbDatabase::workFinished() {
+  auto& slots = LiteDbWorkSlots::shared();
+  bool more = false;
+  {
+    std::lock_guard lock(work_mutex_);
+    more = !waiting_work_.empty();
+    if (more && !slots.othersWaiting()) {
+      handOverLocked(std::move(waiting_work_.front()), true);
+      waiting_work_.pop_front();
+      return;
+    }
+    slot_ = more ? Slot::requested : Slot::none;
+  }
+  slots.release();
+  // Behind the databases that waited, so that one busy database cannot keep the others out.
+  if (more) slots.request([self = shared_from_this()] { self->startWork(); });
+}
+
+void LiteDbDatabase::handOverLocked(LiteDbDarwinDatabaseBlock block, bool holdsSlot) {
+  if (!holdsSlot) {
+    fmDatabaseQueue->inDatabaseAsync(std::move(block));
+    return;
+  }
+  fmDatabaseQueue->inDatabaseAsync(
+      [self = shared_from_this(), block = std::move(block)](LiteDbDarwinDatabase* db) {
+        block(db);
+        self->workFinished();
+      });
 }
 
 void LiteDbDatabase::close(std::function<void()> done) {
+  fmDatabaseQueue->interruptUntilClosed();
   auto self = shared_from_this();
+  std::lock_guard lock(work_mutex_);
+  closing_ = true;
+  // What waited for a slot runs now, interrupted: closing must not wait for other databases.
+  for (auto& block : waiting_work_) handOverLocked(std::move(block), false);
+  waiting_work_.clear();
   fmDatabaseQueue->inDatabaseAsync([self](LiteDbDarwinDatabase*) {
     // Cursors first: their statements must be finalized while the connection is still open.
     self->cursor_map_.clear();
@@ -120,8 +189,11 @@ void LiteDbDatabase::dbUpdate(LiteDbDarwinDatabase& db,
 
 void LiteDbDatabase::dbQuery(LiteDbDarwinDatabase& db,
                              const std::shared_ptr<LiteDbOperation>& operation) {
-  wrapSqlOperationHandler(db, operation, [this](LiteDbDarwinDatabase& connection,
-                                                LiteDbOperation& op) { dbDoQuery(connection, op); });
+  wrapSqlOperationHandler(db, operation,
+                          [this](LiteDbDarwinDatabase& connection, LiteDbOperation& op) {
+                            LiteDbReplyBudget budget;
+                            dbDoQuery(connection, op, budget);
+                          });
 }
 
 // One statement.
@@ -194,7 +266,8 @@ bool LiteDbDatabase::dbDoExecute(LiteDbDarwinDatabase& db, LiteDbOperation& oper
   return true;
 }
 
-bool LiteDbDatabase::dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
+bool LiteDbDatabase::dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operation,
+                               LiteDbReplyBudget& budget) {
   std::string sql = operation.getSql();
   flutter::ValueList arguments = operation.getSqlArguments();
   std::optional<int64_t> page_size = operation.getCursorPageSize();
@@ -205,7 +278,11 @@ bool LiteDbDatabase::dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operat
     dbHandleError(db, operation);
     return false;
   }
-  LiteDbResultPage page = resultSetToResults(*resultSet, page_size);
+  LiteDbResultPage page = resultSetToResults(*resultSet, page_size, budget);
+  if (budget.exceeded) {
+    operation.error(replyTooLarge(sql, arguments));
+    return false;
+  }
   if (page.error) {
     dbHandleError(db, operation, page.error);
     return false;
@@ -244,7 +321,15 @@ void LiteDbDatabase::dbQueryCursorNext(LiteDbDarwinDatabase& /*db*/,
     return;
   }
   LiteDbCursor& cursor = *found->second;
-  LiteDbResultPage page = resultSetToResults(*cursor.resultSet, cursor.pageSize);
+  LiteDbReplyBudget budget;
+  LiteDbResultPage page = resultSetToResults(*cursor.resultSet, cursor.pageSize, budget);
+  if (budget.exceeded) {
+    // The rows read for this page are gone with it: the cursor cannot go on.
+    FlutterError error = replyTooLarge(cursor.sql, cursor.arguments);
+    closeCursor(cursor_id);
+    operation->error(std::move(error));
+    return;
+  }
   if (page.error) {
     // A failed step ends the cursor; the rows read so far are not an answer.
     flutter::Value details = statementDetails(cursor.sql, cursor.arguments);
@@ -284,6 +369,8 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
   FlutterResult reply([operation](FlutterMethodResponse response) {
     if (auto* error = std::get_if<FlutterError>(&response)) operation->error(std::move(*error));
   });
+  // The whole batch is one answer: its pages share one reply's bytes.
+  LiteDbReplyBudget budget;
   for (const flutter::Value& entry_value : entries) {
     static const flutter::ValueMap kEmpty;
     const flutter::ValueMap& entry = entry_value.asMap() != nullptr ? *entry_value.asMap() : kEmpty;
@@ -297,14 +384,14 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
     } else if (method == "execute") {
       ok = dbDoExecute(db, entry_operation);
     } else if (method == "query") {
-      ok = dbDoQuery(db, entry_operation);
+      ok = dbDoQuery(db, entry_operation, budget);
     } else {
       operation->error(LiteDbArguments::badParam("Batch method '" + method + "' not supported"));
       return;
     }
     if (ok) {
       entry_operation.handleSuccess(results);
-    } else if (continue_on_error) {
+    } else if (continue_on_error && !budget.exceeded) {
       entry_operation.handleErrorContinue(results);
     } else {
       entry_operation.handleError(reply);

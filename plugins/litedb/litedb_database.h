@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "plugins/litedb/litedb_cursor.h"
 #include "plugins/litedb/litedb_darwin_database_queue.h"
 #include "plugins/litedb/litedb_operation.h"
+#include "plugins/litedb/litedb_reply_limit.h"
 
 namespace litedb {
 
@@ -43,11 +45,14 @@ class LiteDbDatabase : public std::enable_shared_from_this<LiteDbDatabase> {
   bool inTransaction() const { return in_transaction_.load(); }
   void setInTransaction(bool value) { in_transaction_.store(value); }
 
-  // Queues the task on the database's work queue, behind every call that came before it. The
-  // task gets null once the database has been closed.
+  // Queues the task behind every call that came before it; it runs on the database's work queue
+  // once the database has a work slot (LiteDbWorkSlots). The task gets null once the database
+  // has been closed.
   void inDatabase(LiteDbDarwinDatabaseBlock block);
-  // After the work already queued: closes the cursors, answers the operations still held back,
-  // closes the connection, then calls `done` (on the work queue).
+  // Interrupts the statement running now and every statement that the work already queued runs
+  // (short ones may still finish), then, on the work queue and without waiting for a slot:
+  // closes the cursors, answers the operations still held back, closes the connection and calls
+  // `done`.
   void close(std::function<void()> done);
 
   // The SQL calls, on the work queue.
@@ -62,7 +67,8 @@ class LiteDbDatabase : public std::enable_shared_from_this<LiteDbDatabase> {
  private:
   bool dbDoInsert(LiteDbDarwinDatabase& db, LiteDbOperation& operation);
   bool dbDoUpdate(LiteDbDarwinDatabase& db, LiteDbOperation& operation);
-  bool dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operation);
+  // The page is built within `budget`, which a batch shares among its entries.
+  bool dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operation, LiteDbReplyBudget& budget);
   bool dbDoExecute(LiteDbDarwinDatabase& db, LiteDbOperation& operation);
   bool dbExecuteOrError(LiteDbDarwinDatabase& db, LiteDbOperation& operation);
   void executeInTransaction(LiteDbDarwinDatabase& db, LiteDbOperation& operation);
@@ -78,6 +84,11 @@ class LiteDbDatabase : public std::enable_shared_from_this<LiteDbDatabase> {
   void closeCursorById(int32_t cursorId);
   void closeCursor(int32_t cursorId);
   void logStatement(const std::string& sql, const flutter::ValueList& arguments) const;
+  // The work slot: handing queued tasks to the work queue one at a time while the database holds
+  // one. `work_mutex_` keeps the order in which tasks reach the work queue.
+  void startWork();
+  void workFinished();
+  void handOverLocked(LiteDbDarwinDatabaseBlock block, bool holdsSlot);
 
   std::atomic<bool> in_transaction_{false};
   int32_t last_cursor_id_ = 0;
@@ -85,6 +96,12 @@ class LiteDbDatabase : public std::enable_shared_from_this<LiteDbDatabase> {
   int32_t last_transaction_id_ = 0;
   std::optional<int32_t> current_transaction_id_;
   std::deque<LiteDbQueuedOperation> no_transaction_operation_queue_;
+
+  enum class Slot { none, requested, held };
+  std::mutex work_mutex_;
+  std::deque<LiteDbDarwinDatabaseBlock> waiting_work_;
+  Slot slot_ = Slot::none;
+  bool closing_ = false;
 };
 
 }  // namespace litedb

@@ -1,7 +1,5 @@
 #include "plugins/litedb/litedb_plugin.h"
 
-#include <sys/stat.h>
-
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter_method_channel.h"
 #include "platform/foundation/ns_file_manager.h"
@@ -10,6 +8,8 @@
 #include "platform/foundation/ns_process_info.h"
 #include "plugins/litedb/litedb_arguments.h"
 #include "plugins/litedb/litedb_method_call_operation.h"
+#include "plugins/litedb/litedb_reply_limit.h"
+#include "plugins/litedb/litedb_sqlite_setup.h"
 
 namespace litedb {
 namespace {
@@ -47,19 +47,36 @@ std::string parentDirectory(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// SQLite opens the database and its companions with blocking calls and reads them whole: a
-// FIFO, a device or a directory under one of those names must never reach it.
-bool onlyRegularFilesAt(const std::string& path) {
-  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-    struct stat status {};
-    if (::stat((path + suffix).c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return false;
-  }
-  return true;
+// Creates the missing folders above a database about to be opened for writing. A failure shows
+// in the open that follows.
+void createParentDirectory(const std::string& path) {
+  std::string parent = parentDirectory(path);
+  auto files = NSFileManager::defaultManager();
+  if (parent.empty() || files->fileExistsAtPath(parent)) return;
+  if (logLevel() > 0) NSLog("Creating parent dir %s", parent.c_str());
+  files->createDirectoryAtPath(parent, true);
+}
+
+// Opens the database's connection and sets it up; null when it did not open. The connection's
+// file system checks every file on the descriptor it opened (LiteDbSqliteSetup).
+std::shared_ptr<LiteDbDarwinDatabaseQueue> openQueue(const std::string& path, int flags) {
+  auto queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(path, flags);
+  if (!queue) return nullptr;
+  queue->inDatabase([](LiteDbDarwinDatabase* db) {
+    if (db == nullptr) return;
+    // Every error then carries its extended code.
+    sqlite3_extended_result_codes(db->sqliteHandle(), 1);
+    // No string or blob longer than an answer can carry is ever made.
+    sqlite3_limit(db->sqliteHandle(), SQLITE_LIMIT_LENGTH, static_cast<int>(kMaxReplyBytes));
+  });
+  return queue;
 }
 
 }  // namespace
 
 void LiteDbPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
+  // At start-up, before anything else in the process can have used SQLite.
+  LiteDbSqliteSetup::vfsName();
   auto channel = FlutterMethodChannel::methodChannelWithName(kChannelName, registrar.messenger());
   registrar.addMethodCallDelegate(std::make_shared<LiteDbPlugin>(), channel);
 }
@@ -141,48 +158,69 @@ void LiteDbPlugin::handleOpenDatabaseCall(const FlutterMethodCall& call, Flutter
       }
       return result(makeOpenResult(database->databaseId, true, database->inTransaction()));
     }
-  }
-
-  if (!in_memory && !*read_only) {
-    std::string parent = parentDirectory(*path);
-    auto files = NSFileManager::defaultManager();
-    if (!parent.empty() && !files->fileExistsAtPath(parent)) {
-      if (logLevel() > 0) NSLog("Creating parent dir %s", parent.c_str());
-      // A failure shows in the open that follows.
-      files->createDirectoryAtPath(parent, true);
-    }
+    // The first open of the path is under way: this one is handled again once it is done.
+    if (deferBehindOpen(*path, call, result, &LiteDbPlugin::handleOpenDatabaseCall)) return;
+    single_instance_opens_under_way_[*path];
   }
 
   const int flags = *read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-  std::shared_ptr<LiteDbDarwinDatabaseQueue> queue;
-  if (in_memory || onlyRegularFilesAt(*path)) {
-    queue = LiteDbDarwinDatabaseQueue::databaseQueueWithPath(*path, flags);
-  }
-  if (!queue) {
-    NSLog("Could not open db.");
-    return result(FlutterError{"sqlite_error", "open_failed " + *path, nullptr});
-  }
-  // Queued before any call can reach the database, so every error carries its extended code.
-  queue->inDatabaseAsync([](LiteDbDarwinDatabase* db) {
-    if (db != nullptr) sqlite3_extended_result_codes(db->sqliteHandle(), 1);
-  });
+  const bool create_parent = !in_memory && !*read_only;
+  // Folders and files are made and opened off the main thread, which must never wait on a file.
+  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+                 [self = shared_from_this(), path = *path, flags, create_parent, single_instance,
+                  result = std::move(result)] {
+                   if (create_parent) createParentDirectory(path);
+                   auto queue = openQueue(path, flags);
+                   dispatch_async(dispatch_get_main_queue(),
+                                  [self, path, single_instance, queue, result] {
+                                    self->finishOpen(path, single_instance, queue, result);
+                                  });
+                 });
+}
 
-  auto database = std::make_shared<LiteDbDatabase>();
+bool LiteDbPlugin::deferBehindOpen(const std::string& path, const FlutterMethodCall& call,
+                                   const FlutterResult& result, Handler handler) {
+  auto under_way = single_instance_opens_under_way_.find(path);
+  if (under_way == single_instance_opens_under_way_.end()) return false;
+  under_way->second.push_back(DeferredCall{call, result, handler});
+  return true;
+}
+
+void LiteDbPlugin::finishOpen(const std::string& path, bool singleInstance,
+                              std::shared_ptr<LiteDbDarwinDatabaseQueue> queue,
+                              const FlutterResult& result) {
+  std::vector<DeferredCall> deferred;
+  std::shared_ptr<LiteDbDatabase> database;
   {
     std::lock_guard lock(map_lock_);
-    database->databaseId = ++processState().last_database_id;
-    database->setInTransaction(false);
-    database->fmDatabaseQueue = std::move(queue);
-    database->singleInstance = single_instance;
-    database->path = *path;
-    database->logLevel = logLevel();
-    database_map_[database->databaseId] = database;
-    if (single_instance) single_instance_database_map_[*path] = database;
-    if (processState().open_database_count++ == 0 && logLevel() >= 2) {
-      NSLog("Creating operation queue");
+    if (singleInstance) {
+      auto under_way = single_instance_opens_under_way_.find(path);
+      deferred = std::move(under_way->second);
+      single_instance_opens_under_way_.erase(under_way);
+    }
+    if (queue) {
+      database = std::make_shared<LiteDbDatabase>();
+      database->databaseId = ++processState().last_database_id;
+      database->setInTransaction(false);
+      database->fmDatabaseQueue = std::move(queue);
+      database->singleInstance = singleInstance;
+      database->path = path;
+      database->logLevel = logLevel();
+      database_map_[database->databaseId] = database;
+      if (singleInstance) single_instance_database_map_[path] = database;
+      if (processState().open_database_count++ == 0 && logLevel() >= 2) {
+        NSLog("Creating operation queue");
+      }
     }
   }
-  result(makeOpenResult(database->databaseId, false, false));
+  if (database) {
+    result(makeOpenResult(database->databaseId, false, false));
+  } else {
+    NSLog("Could not open db.");
+    result(FlutterError{"sqlite_error", "open_failed " + path, nullptr});
+  }
+  // Calls on the path that waited for this open, in the order they came.
+  for (auto& waiting : deferred) (this->*waiting.handler)(waiting.call, std::move(waiting.result));
 }
 
 std::shared_ptr<LiteDbDatabase> LiteDbPlugin::getDatabaseOrError(const FlutterMethodCall& call,
@@ -288,6 +326,8 @@ void LiteDbPlugin::handleDeleteDatabaseCall(const FlutterMethodCall& call, Flutt
   std::shared_ptr<LiteDbDatabase> open;
   {
     std::lock_guard lock(map_lock_);
+    // A single instance being opened is deleted once it is open, as if the open had come first.
+    if (deferBehindOpen(*path, call, result, &LiteDbPlugin::handleDeleteDatabaseCall)) return;
     auto found = single_instance_database_map_.find(*path);
     if (found != single_instance_database_map_.end()) {
       open = found->second;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/flutter/flutter_plugin.h"
 #include "plugins/litedb/litedb_database.h"
@@ -49,6 +50,14 @@ class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<L
   void handleDebugModeCall(const FlutterMethodCall& call, FlutterResult result);
   void handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& call, FlutterResult result);
 
+  // Answers and registers an open made off the main thread (null queue: it failed), then handles
+  // the calls on the path that waited for it.
+  void finishOpen(const std::string& path, bool singleInstance,
+                  std::shared_ptr<LiteDbDarwinDatabaseQueue> queue, const FlutterResult& result);
+  // Keeps the call for after the single-instance open of `path` under way, if there is one.
+  // Under map_lock_.
+  bool deferBehindOpen(const std::string& path, const FlutterMethodCall& call,
+                       const FlutterResult& result, Handler handler);
   // Runs a SQL call on the database its "id" names.
   void runSqlCall(const FlutterMethodCall& call, const FlutterResult& result, SqlOperation operation);
   // The database under the call's "id"; when there is none the error has been answered.
@@ -64,6 +73,13 @@ class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<L
   std::mutex map_lock_;
   std::map<int64_t, std::shared_ptr<LiteDbDatabase>> database_map_;
   std::map<std::string, std::shared_ptr<LiteDbDatabase>> single_instance_database_map_;
+  struct DeferredCall {
+    FlutterMethodCall call;
+    FlutterResult result;
+    Handler handler;
+  };
+  // Single-instance opens not yet answered, by path, with the calls on that path that wait.
+  std::map<std::string, std::vector<DeferredCall>> single_instance_opens_under_way_;
 };
 
 }  // namespace litedb

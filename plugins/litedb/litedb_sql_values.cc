@@ -141,10 +141,12 @@ flutter::Value rsObjectForColumn(const LiteDbDarwinResultSet& resultSet, int ind
   return columnValue(resultSet.statement()->statement(), index);
 }
 
+namespace {
+
 // The result set's column readers give the same values; this reads each column with the fewest
 // calls into SQLite, since a page reads every column of every row.
-flutter::Value columnValue(sqlite3_stmt* statement, int index) {
-  switch (sqlite3_column_type(statement, index)) {
+flutter::Value columnValueOfType(sqlite3_stmt* statement, int index, int type) {
+  switch (type) {
     case SQLITE_INTEGER:
       return flutter::Value(static_cast<int64_t>(sqlite3_column_int64(statement, index)));
     case SQLITE_FLOAT:
@@ -168,8 +170,43 @@ flutter::Value columnValue(sqlite3_stmt* statement, int index) {
   }
 }
 
+size_t encodedSizeOfSize(size_t size) { return size < 254 ? 1 : size <= 0xFFFF ? 3 : 5; }
+
+size_t encodedTextSize(size_t bytes) { return 1 + encodedSizeOfSize(bytes) + bytes; }
+
+// The fewest bytes the standard codec writes the column's value in (a double's alignment is left
+// out, and text repair may add to it): a page is refused only when it surely cannot be sent, and
+// the transport judges the rest. Reading the size does not make SQLite build a zero blob.
+size_t encodedColumnSize(sqlite3_stmt* statement, int index, int type) {
+  switch (type) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return 9;
+    case SQLITE_NULL:
+      return 1;
+    default:
+      return encodedTextSize(static_cast<size_t>(sqlite3_column_bytes(statement, index)));
+  }
+}
+
+// The page map's keys and headers, with room for "cursorId" and the largest size fields.
+constexpr size_t kPageFrameBytes = 64;
+
+}  // namespace
+
+flutter::Value columnValue(sqlite3_stmt* statement, int index) {
+  return columnValueOfType(statement, index, sqlite3_column_type(statement, index));
+}
+
 LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
                                     std::optional<int64_t> cursorPageSize) {
+  LiteDbReplyBudget budget;
+  return resultSetToResults(resultSet, cursorPageSize, budget);
+}
+
+LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
+                                    std::optional<int64_t> cursorPageSize,
+                                    LiteDbReplyBudget& budget) {
   LiteDbResultPage result;
   flutter::ValueList rows;
   // A cursor's page is known to hold at most its size: room for it up front, within a bound,
@@ -179,6 +216,7 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
     rows.reserve(static_cast<size_t>(std::min(*cursorPageSize, kRowsReservedAtMost)));
   }
   int column_count = 0;
+  size_t used = kPageFrameBytes;
   for (;;) {
     NSError error;
     int step = resultSet.internalStepWithError(&error);
@@ -186,17 +224,30 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
       if (step != SQLITE_DONE) result.error = error;
       break;
     }
+    sqlite3_stmt* statement = resultSet.statement()->statement();
     if (rows.empty()) {
       column_count = resultSet.columnCount();
       flutter::ValueList columns;
       columns.reserve(static_cast<size_t>(column_count));
-      for (int i = 0; i < column_count; ++i) columns.emplace_back(resultSet.columnNameForIndex(i));
+      for (int i = 0; i < column_count; ++i) {
+        columns.emplace_back(resultSet.columnNameForIndex(i));
+        used += encodedTextSize(std::strlen(sqlite3_column_name(statement, i)));
+      }
       result.page.append(flutter::Value("columns"), flutter::Value(std::move(columns)));
     }
+    // Each value is sized before it is copied: none past the budget is ever copied.
+    used += 1 + encodedSizeOfSize(static_cast<size_t>(column_count));
     flutter::ValueList row;
     row.reserve(static_cast<size_t>(column_count));
-    sqlite3_stmt* statement = resultSet.statement()->statement();
-    for (int i = 0; i < column_count; ++i) row.push_back(columnValue(statement, i));
+    for (int i = 0; i < column_count; ++i) {
+      const int type = sqlite3_column_type(statement, i);
+      used += encodedColumnSize(statement, i, type);
+      if (used > budget.bytesLeft) {
+        budget.exceeded = true;
+        return result;
+      }
+      row.push_back(columnValueOfType(statement, i, type));
+    }
     rows.emplace_back(std::move(row));
     // A negative page size is never reached: the page then holds every remaining row.
     if (cursorPageSize && *cursorPageSize >= 0 &&
@@ -207,6 +258,7 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
   if (result.page.contains("columns")) {
     result.page.append(flutter::Value("rows"), flutter::Value(std::move(rows)));
   }
+  budget.bytesLeft -= std::min(used, budget.bytesLeft);
   return result;
 }
 

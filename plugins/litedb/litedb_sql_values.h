@@ -9,6 +9,7 @@
 #include "platform/foundation/ns_error.h"
 #include "plugins/litedb/litedb_darwin_result_set.h"
 #include "plugins/litedb/litedb_darwin_value.h"
+#include "plugins/litedb/litedb_reply_limit.h"
 
 namespace litedb {
 
@@ -34,11 +35,17 @@ flutter::Value columnValue(sqlite3_stmt* statement, int index);
 
 // One page of rows, {"columns", "rows"}, or the empty map when no row is left. With a page size
 // the page ends once it holds that many rows (at least one); without one it holds every row.
+// Building stops before the row that would pass the budget, which then counts as exceeded; what
+// the page takes is deducted from it.
 struct LiteDbResultPage {
   flutter::ValueMap page;
   // Set when a step failed; the page is then not an answer.
   std::optional<NSError> error;
 };
+LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
+                                    std::optional<int64_t> cursorPageSize,
+                                    LiteDbReplyBudget& budget);
+// The same within a whole answer's budget.
 LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
                                     std::optional<int64_t> cursorPageSize);
 

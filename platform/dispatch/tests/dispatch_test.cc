@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/thread_pool.h"
 
 namespace {
 
@@ -45,6 +49,76 @@ TEST(DispatchTest, SyncFromTheSameSerialQueueRunsInlineInsteadOfDeadlocking) {
   EXPECT_TRUE(inner);
 }
 
+TEST(DispatchTest, SyncOnASerialQueueNeedsNoPoolThread) {
+  // Every pool thread is taken, and more work waits for one.
+  auto release = dispatch_semaphore_create(0);
+  std::atomic<int> taken{0};
+  constexpr int kBlockers = dispatch::ThreadPool::kMaxThreads + 2;
+  for (int i = 0; i < kBlockers; ++i) {
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&, release] {
+      ++taken;
+      dispatch_semaphore_wait(release, DISPATCH_TIME_FOREVER);
+    });
+  }
+  // Were sync to wait for the pool, the watchdog frees it: the test then fails, never hangs.
+  std::promise<void> synced;
+  std::atomic<bool> freed_by_watchdog{false};
+  std::thread watchdog([&, done = synced.get_future(), release] {
+    if (done.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+      freed_by_watchdog = true;
+      for (int i = 0; i < kBlockers; ++i) dispatch_semaphore_signal(release);
+    }
+  });
+  EXPECT_TRUE(runUntil([&] { return taken == dispatch::ThreadPool::kMaxThreads; }));
+
+  auto queue = dispatch_queue_create("test.starved", DISPATCH_QUEUE_SERIAL);
+  std::vector<int> order;
+  std::thread::id ran_on;
+  dispatch_async(queue, [&] { order.push_back(1); });
+  dispatch_sync(queue, [&] {
+    order.push_back(2);
+    ran_on = std::this_thread::get_id();
+  });
+  synced.set_value();
+  watchdog.join();
+
+  EXPECT_FALSE(freed_by_watchdog);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  EXPECT_EQ(ran_on, std::this_thread::get_id());
+  if (!freed_by_watchdog) {
+    for (int i = 0; i < kBlockers; ++i) dispatch_semaphore_signal(release);
+  }
+  EXPECT_TRUE(drainUntilIdle());
+}
+
+TEST(DispatchTest, SyncCallersAndAsyncBlocksShareASerialQueueInOrder) {
+  auto queue = dispatch_queue_create("test.mixed", DISPATCH_QUEUE_SERIAL);
+  std::vector<int> seen;  // guarded by the queue itself
+  std::atomic<int> running{0}, overlaps{0};
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 4; ++t) {
+    callers.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i) {
+        auto record = [&, value = t * 1000 + i] {
+          if (++running > 1) ++overlaps;
+          seen.push_back(value);
+          --running;
+        };
+        i % 3 == 0 ? dispatch_sync(queue, record) : dispatch_async(queue, record);
+      }
+    });
+  }
+  for (auto& caller : callers) caller.join();
+  dispatch_sync(queue, [] {});
+  ASSERT_EQ(seen.size(), 800u);
+  EXPECT_EQ(overlaps, 0);
+  std::vector<int> last(4, -1);  // each caller's blocks ran in the order it gave them
+  for (int value : seen) {
+    EXPECT_GT(value % 1000, last[value / 1000]);
+    last[value / 1000] = value % 1000;
+  }
+}
+
 TEST(DispatchTest, QueueSpecificKeysIdentifyTheRunningQueue) {
   static int key;
   int context = 7;
@@ -71,6 +145,30 @@ TEST(DispatchTest, GlobalQueuesRunConcurrentlyAndDrainWaitsForThem) {
   }
   EXPECT_TRUE(drainUntilIdle());
   EXPECT_EQ(done, 2);
+}
+
+TEST(DispatchTest, ABurstOfBlocksGetsAWorkerEach) {
+  // One idle worker, then a burst of blocks that can only finish together.
+  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [] {});
+  ASSERT_TRUE(drainUntilIdle());
+  constexpr int kBurst = 16;
+  std::mutex mutex;
+  std::condition_variable arrived_changed;
+  int arrived = 0;
+  std::atomic<int> met{0};
+  for (int i = 0; i < kBurst; ++i) {
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] {
+      std::unique_lock lock(mutex);
+      ++arrived;
+      arrived_changed.notify_all();
+      if (arrived_changed.wait_for(lock, std::chrono::seconds(5),
+                                   [&] { return arrived == kBurst; })) {
+        ++met;
+      }
+    });
+  }
+  EXPECT_TRUE(drainUntilIdle());
+  EXPECT_EQ(met, kBurst);
 }
 
 TEST(DispatchTest, AfterRunsNoEarlierThanAsked) {

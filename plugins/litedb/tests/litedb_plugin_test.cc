@@ -14,81 +14,18 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/foundation/utf8.h"
-#include "plugins/litedb/tests/litedb_test_support.h"
+#include "plugins/litedb/tests/litedb_plugin_fixture.h"
 
 namespace litedb {
 namespace {
 
 using flutter::Value;
 using flutter::testing::MethodReply;
+using testing::cursorOf;
 using testing::list;
+using testing::LiteDbPluginTest;
 using testing::map;
-
-class LiteDbPluginTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    LiteDbPlugin::registerWithRegistrar(dart.registrar("LiteDbPlugin"));
-    ASSERT_TRUE(call("options", map({{"logLevel", Value(int32_t{0})}})).isSuccess());
-  }
-
-  MethodReply call(const std::string& method, Value arguments = Value()) {
-    return dart.invokeMethod("com.velmora.litedb", method, std::move(arguments));
-  }
-  flutter::testing::TestDartSide::PendingCall callAsync(const std::string& method,
-                                                        Value arguments) {
-    return dart.invokeMethodAsync("com.velmora.litedb", method, std::move(arguments));
-  }
-  int64_t open(const std::string& path, bool singleInstance = false) {
-    auto reply = call("openDatabase",
-                      map({{"path", Value(path)}, {"singleInstance", Value(singleInstance)}}));
-    EXPECT_TRUE(reply.isSuccess()) << reply.describe();
-    return reply.value.find("id") ? *reply.value.find("id")->asInteger() : -1;
-  }
-  MethodReply execute(int64_t id, const std::string& sql, Value arguments = Value()) {
-    return call("execute", map({{"id", Value(id)}, {"sql", Value(sql)}, {"arguments", arguments}}));
-  }
-  MethodReply close(int64_t id) { return call("closeDatabase", map({{"id", Value(id)}})); }
-
-  testing::TemporaryFolder folder;
-  std::shared_ptr<FlutterEngine> engine = FlutterEngine::create();
-  flutter::testing::TestDartSide dart{engine};
-
-  MethodReply insert(int64_t id, const std::string& sql, Value arguments = Value(),
-                     Value transactionId = Value()) {
-    return call("insert", map({{"id", Value(id)}, {"sql", Value(sql)}, {"arguments", arguments},
-                               {"transactionId", transactionId}}));
-  }
-  MethodReply query(int64_t id, const std::string& sql, Value extra_key = Value(),
-                    Value extra = Value()) {
-    flutter::ValueMap arguments{{Value("id"), Value(id)}, {Value("sql"), Value(sql)}};
-    if (!extra_key.isNull()) arguments.append(extra_key, extra);
-    return call("query", Value(std::move(arguments)));
-  }
-  MethodReply next(int64_t id, int32_t cursorId, bool cancel = false) {
-    return call("queryCursorNext", map({{"id", Value(id)},
-                                        {"cursorId", Value(cursorId)},
-                                        {"cancel", Value(cancel)}}));
-  }
-  // Opens a database holding `rows` rows of (n) numbered from 1.
-  int64_t numbers(int rows) {
-    int64_t id = open(":memory:");
-    EXPECT_TRUE(execute(id, "CREATE TABLE n (v INTEGER)").isSuccess());
-    EXPECT_TRUE(execute(id, "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
-                            "WHERE x < " + std::to_string(rows) + ") INSERT INTO n SELECT x FROM c")
-                    .isSuccess());
-    return id;
-  }
-};
-
-size_t rowCount(const MethodReply& page) {
-  const Value* rows = page.value.find("rows");
-  return rows != nullptr ? rows->asList()->size() : 0;
-}
-
-std::optional<int64_t> cursorOf(const MethodReply& page) {
-  const Value* cursor = page.value.find("cursorId");
-  return cursor != nullptr ? cursor->asInteger() : std::nullopt;
-}
+using testing::rowCount;
 
 TEST_F(LiteDbPluginTest, OpenHandsOutFreshIdsAndReopensSingleInstances) {
   std::string path = folder.file("shared.db");
@@ -112,6 +49,21 @@ TEST_F(LiteDbPluginTest, OpenHandsOutFreshIdsAndReopensSingleInstances) {
   EXPECT_EQ(debug.value.find("databases")->asMap()->size(), 5u);
   EXPECT_EQ(debug.value.find("logLevel"), nullptr);
   EXPECT_TRUE(call("debug", map({{"cmd", Value("other")}})).value.asMap()->empty());
+}
+
+TEST_F(LiteDbPluginTest, CallsOnAPathWaitForItsSingleInstanceOpenUnderWay) {
+  std::string path = folder.file("raced.db");
+  auto single = map({{"path", Value(path)}, {"singleInstance", Value(true)}});
+  auto first = callAsync("openDatabase", single);
+  auto second = callAsync("openDatabase", single);
+  auto deleting = callAsync("deleteDatabase", map({{"path", Value(path)}}));
+  auto third = callAsync("openDatabase", single);
+  const Value id = *first.wait().value.find("id");
+  EXPECT_EQ(second.wait().value, map({{"id", id}, {"recovered", Value(true)}}));
+  // The delete closed the database the opens before it share; the open after it is a new one.
+  EXPECT_TRUE(deleting.wait().isSuccess());
+  EXPECT_GT(*third.wait().value.find("id")->asInteger(), *id.asInteger());
+  EXPECT_EQ(execute(*id.asInteger(), "SELECT 1").error.message, "database_closed");
 }
 
 TEST_F(LiteDbPluginTest, ReopeningDuringATransactionReportsIt) {
@@ -624,12 +576,17 @@ TEST_F(LiteDbPluginTest, OnlyRegularFilesOpenAsDatabases) {
     EXPECT_EQ(reply.error, (FlutterError{"sqlite_error", "open_failed " + pipe, Value()}))
         << read_only;
   }
-  // A companion file SQLite would read on its own is checked as well.
+  // A companion file SQLite reads on its own is checked when SQLite opens it: the first
+  // statement that needs it fails.
   std::string db = folder.file("main.db");
-  ASSERT_TRUE(close(open(db)).isSuccess());
+  int64_t id = open(db);
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  ASSERT_TRUE(close(id).isSuccess());
   ASSERT_EQ(::mkfifo((db + "-journal").c_str(), 0600), 0);
-  auto companion = call("openDatabase", map({{"path", Value(db)}}));
-  EXPECT_EQ(companion.error.message, "open_failed " + db);
+  id = open(db);
+  auto companion = query(id, "SELECT * FROM t");
+  EXPECT_EQ(companion.error.code, "sqlite_error") << companion.describe();
+  close(id);
   ::close(writer);
 }
 
