@@ -81,6 +81,9 @@ void AVPlayerItem::loadFromLibraryIfBacked() {
 
 void AVPlayerItem::applyLibraryLoad() {
   if (status_ != AVPlayerItemStatusUnknown) return;
+  // Outputs added while the file was not yet open start decoding once it is; those added when
+  // the item turns ready (as observers of its status do) start by themselves.
+  auto waitingOutputs = outputs_;
   NSError error;
   if (asset_->statusOfValueForKey("playable", &error) != AVKeyValueStatusLoaded) {
     error_ = std::move(error);
@@ -116,8 +119,7 @@ void AVPlayerItem::applyLibraryLoad() {
     // The sink follows the clock, never the item: it must not become its last owner.
     audio_sink_ = avfoundation::internal::MediaAudioSink::start(file, clock_);
   }
-  // Outputs added before the file was open start decoding now.
-  for (const auto& output : outputs_) output->attachmentChanged();
+  for (const auto& output : waitingOutputs) output->attachmentChanged();
   scheduleEnd();
 }
 

@@ -76,6 +76,7 @@ void MediaVideoFeed::step() {
 }
 
 void MediaVideoFeed::follow(CMTime target) {
+  target_ = target;
   auto position = decoder_->position();
   if (!position && from_start_) position = kCMTimeZero;
   // What is held, or about to be decoded, already covers the target.
@@ -98,9 +99,10 @@ bool MediaVideoFeed::decodeAhead() {
     if (ended_ || cancelled()) return true;
     if (clock_->moves() != seen_moves_) return false;  // a seek came in: follow it first
     CMTime now = clock_->currentTime();
+    // Decoding has passed the time: the frame for now is out (or waits as the candidate), and
+    // only frames ahead remain to decode, within the budget.
     auto position = decoder_->position();
-    bool nextDue = !position || !after(*position, now);
-    if (!nextDue && frames_->holdsFrameFor(now)) {
+    if (position && after(*position, now)) {
       auto ahead = frames_->aheadOf(now);
       size_t nextBytes = static_cast<size_t>(decoder_->codec().width) *
                          static_cast<size_t>(decoder_->codec().height) * 4;
@@ -129,8 +131,11 @@ void MediaVideoFeed::place(const DecodedFrame& decoded, CMTime now) {
     av_frame_unref(candidate_.get());
     if (av_frame_ref(candidate_.get(), decoded.frame) < 0) return;
     candidate_time_ = decoded.time;
-    // A decoder slower than the clock still shows a picture now and then.
-    bool lagging = clock_->rate() != 0.0f &&
+    // A decoder slower than the clock still shows a picture now and then: one that passed only
+    // just now, and never one before the target of the last seek.
+    double behind = CMTimeGetSeconds(CMTimeSubtract(now, decoded.time));
+    bool lagging = clock_->rate() != 0.0f && behind < kLaggingFrameSeconds &&
+                   !after(target_, decoded.time) &&
                    (!last_delivered_ ||
                     CMTimeGetSeconds(CMTimeSubtract(now, *last_delivered_)) >= kLaggingFrameSeconds);
     if (lagging) deliverCandidate();

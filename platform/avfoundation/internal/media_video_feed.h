@@ -58,6 +58,8 @@ class MediaVideoFeed final : public DecodeWorker {
   std::unique_ptr<AVFrame, FrameDeleter> candidate_;
   std::optional<CMTime> candidate_time_;
   std::optional<CMTime> last_delivered_;
+  // Where the time was moved to last.
+  CMTime target_ = kCMTimeZero;
 };
 
 }  // namespace avfoundation::internal
