@@ -186,6 +186,7 @@ DecodedFrame StreamDecoder::timed() {
   if (__builtin_add_overflow(*start, duration, &end)) end = *start;
   last_start_ = start;
   last_end_ = end;
+  at_start_ = false;
   position_ = inSeconds(end);
   return DecodedFrame{frame_.get(), inSeconds(*start), inSeconds(end - *start)};
 }
@@ -196,7 +197,8 @@ bool StreamDecoder::seek(double seconds) {
   if (times_made_up_) {
     // Times made from the rate count from the start: ahead is reached by decoding on, and
     // anything earlier only from the start again.
-    if (position_ && seconds >= CMTimeGetSeconds(*position_)) return true;
+    double from = position_ ? CMTimeGetSeconds(*position_) : 0;
+    if ((position_ || at_start_) && seconds >= from) return true;
     return rewind();
   }
   const AVStream& stream = *media_->format()->streams[stream_];
@@ -212,7 +214,7 @@ bool StreamDecoder::seek(double seconds) {
     return false;
   }
   avcodec_flush_buffers(context_.get());
-  draining_ = ended_ = false;
+  draining_ = ended_ = at_start_ = false;
   last_start_.reset();
   last_end_.reset();
   position_.reset();
@@ -238,6 +240,7 @@ bool StreamDecoder::rewind() {
   last_end_.reset();
   position_.reset();
   resume_at_ = 0;
+  at_start_ = true;
   consecutive_failures_ = 0;
   return true;
 }

@@ -88,6 +88,8 @@ class StreamDecoder {
   int64_t resume_at_ = 0;
   // Some frame had no time of its own: seeking by time cannot be trusted.
   bool times_made_up_ = false;
+  // Nothing decoded since the stream was opened (or opened again).
+  bool at_start_ = true;
   std::optional<CMTime> position_;
   int64_t damaged_ = 0;
   int consecutive_failures_ = 0;
