@@ -1,5 +1,5 @@
-// FFmpeg's own decoding of a file into BGRA frames, the baseline of the media benchmark. (Apart
-// from the benchmark itself: FFmpeg's headers and the platform's media types share names.)
+// FFmpeg's own decoding of a file into BGRA frames through the host's one decode loop, with none
+// of a player's following, pacing or handing out: the baseline of the media benchmark.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,9 @@
 
 #include "platform/avfoundation/av_census.h"
 #include "platform/avfoundation/av_player.h"
+#include "platform/avfoundation/internal/item_clock.h"
+#include "platform/avfoundation/internal/library_access.h"
+#include "platform/avfoundation/internal/media_audio_sink.h"
 #include "platform/dispatch/dispatch_time.h"
 #include "platform/dispatch/dispatch_queue.h"
 #include "platform/quartzcore/ca_media_timing.h"
@@ -29,20 +32,27 @@ std::shared_ptr<AVPlayerItem> AVPlayerItem::playerItemWithAsset(std::shared_ptr<
   return item;
 }
 
-AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {
+AVPlayerItem::AVPlayerItem(std::shared_ptr<AVURLAsset> asset)
+    : asset_(std::move(asset)), clock_(std::make_shared<avfoundation::internal::ItemClock>()) {
   AVCensus<AVPlayerItem>::shared().add(this);
 }
 
 AVPlayerItem::~AVPlayerItem() {
   clock_->markGone();
+  // The sink ends on its own queue: never wait here for a decode in progress.
+  if (audio_sink_) avfoundation::internal::MediaAudioSink::stop(std::move(audio_sink_));
   AVCensus<AVPlayerItem>::shared().remove(this);
   if (pending_seek_) completeLater(std::move(pending_seek_->completion), false);
 }
 
 CMTime AVPlayerItem::currentTime() const { return clock_->currentTime(); }
 
+float AVPlayerItem::timebaseRate() const { return clock_->rate(); }
+
+void AVPlayerItem::setPlaybackVolume(float volume) { clock_->setVolume(volume); }
+
 void AVPlayerItem::setCurrentTime(CMTime time) {
-  clock_->setTime(time);
+  clock_->moveTo(time);
   scheduleEnd();
 }
 
@@ -56,7 +66,10 @@ CMTime AVPlayerItem::itemTimeForHostTime(double hostTimeInSeconds) const {
 }
 
 void AVPlayerItem::loadFromLibraryIfBacked() {
-  if (library_load_started_ || !asset_ || asset_->backing() != AVMediaBacking::library) return;
+  if (library_load_started_ || !asset_ ||
+      !avfoundation::internal::LibraryAccess::isLibraryBacked(*asset_)) {
+    return;
+  }
   library_load_started_ = true;
   asset_->loadValuesAsynchronouslyForKeys({"playable", "tracks", "duration"},
                                           [weak = weak_from_this()] {
@@ -68,6 +81,9 @@ void AVPlayerItem::loadFromLibraryIfBacked() {
 
 void AVPlayerItem::applyLibraryLoad() {
   if (status_ != AVPlayerItemStatusUnknown) return;
+  // Outputs added while the file was not yet open start decoding once it is; those added when
+  // the item turns ready (as observers of its status do) start by themselves.
+  auto waitingOutputs = outputs_;
   NSError error;
   if (asset_->statusOfValueForKey("playable", &error) != AVKeyValueStatusLoaded) {
     error_ = std::move(error);
@@ -75,15 +91,22 @@ void AVPlayerItem::applyLibraryLoad() {
     AVPlayer::itemDidChangeState(*this);
     return;
   }
+  // Indefinite for a file that does not tell its length: it plays to the end its decoders find.
   CMTime duration = asset_->duration();
   for (const auto& track : asset_->tracksWithMediaType(AVMediaTypeVideo)) {
     presentation_size_ = track->naturalSize();
     break;
   }
   clock_->runOnHostClock(duration);
+  clock_->setOnEndLearned([weak = weak_from_this()] {
+    dispatch_get_main_queue()->async([weak] {
+      if (auto self = weak.lock()) self->scheduleEnd();
+    });
+  });
   change("duration", duration_, duration);
-  // A local file is all there as soon as it opened.
-  std::vector<CMTimeRange> whole{CMTimeRangeMake(kCMTimeZero, duration)};
+  // A local file is all there as soon as it opened; one of unknown length has no known range.
+  std::vector<CMTimeRange> whole;
+  if (CMTIME_IS_NUMERIC(duration)) whole.push_back(CMTimeRangeMake(kCMTimeZero, duration));
   change("seekableTimeRanges", seekable_ranges_, whole);
   change("loadedTimeRanges", loaded_ranges_, whole);
   change("playbackBufferEmpty", buffer_empty_, false);
@@ -91,18 +114,12 @@ void AVPlayerItem::applyLibraryLoad() {
   change("status", status_, AVPlayerItemStatusReadyToPlay);
   change("playbackLikelyToKeepUp", likely_to_keep_up_, true);
   AVPlayer::itemDidChangeState(*this);
-  if (!asset_->tracksWithMediaType(AVMediaTypeAudio).empty()) {
+  auto file = avfoundation::internal::LibraryAccess::file(*asset_);
+  if (file && !asset_->tracksWithMediaType(AVMediaTypeAudio).empty()) {
     // The sink follows the clock, never the item: it must not become its last owner.
-    auto clock = clock_;
-    audio_sink_ = std::make_unique<avfoundation::internal::MediaAudioSink>(
-        asset_->libraryFilePath(),
-        avfoundation::internal::AudioSinkSource{
-            [clock]() -> std::optional<double> {
-              if (clock->gone()) return std::nullopt;
-              return CMTimeGetSeconds(clock->currentTime());
-            },
-            [clock] { return clock->volume(); }});
+    audio_sink_ = avfoundation::internal::MediaAudioSink::start(file, clock_);
   }
+  for (const auto& output : waitingOutputs) output->attachmentChanged();
   scheduleEnd();
 }
 
@@ -129,7 +146,7 @@ void AVPlayerItem::reachEndIfDue(uint64_t generation) {
     return;
   }
   ++end_generation_;
-  clock_->setTime(end);
+  clock_->settleAt(end);
   AVPlayer::itemDidPlayToEnd(*this);
 }
 

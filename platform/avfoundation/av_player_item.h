@@ -20,11 +20,15 @@
 #include "platform/avfoundation/av_url_asset.h"
 #include "platform/avfoundation/av_video_composition.h"
 #include "platform/avfoundation/cm_time_range.h"
-#include "platform/avfoundation/internal/item_clock.h"
-#include "platform/avfoundation/internal/media_audio_sink.h"
 #include "platform/coregraphics/cg_geometry.h"
 #include "platform/foundation/ns_error.h"
 #include "platform/foundation/ns_key_value_observing.h"
+
+namespace avfoundation::internal {
+class ItemClock;
+class MediaAudioSink;
+struct LibraryAccess;
+}  // namespace avfoundation::internal
 
 enum AVPlayerItemStatus : long {
   AVPlayerItemStatusUnknown = 0,
@@ -90,10 +94,8 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
 
   // The rate at which the item's time moves against the host clock: the player's rate while it
   // plays the item, 0 otherwise. Read from any thread. A library-backed item's current time
-  // runs on the host clock at this rate, up to its duration.
-  float timebaseRate() const { return clock_->rate(); }
-  // The item's time line, for the threads that follow it without holding the item.
-  std::shared_ptr<const avfoundation::internal::ItemClock> clock() const { return clock_; }
+  // runs on the host clock at this rate, up to its end.
+  float timebaseRate() const;
   // The item time at a host time (CACurrentMediaTime's scale): the current time moved on by the
   // timebase rate; the invalid time when the current time is not numeric.
   CMTime itemTimeForHostTime(double hostTimeInSeconds) const;
@@ -111,17 +113,18 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
 
  private:
   friend struct AVPlayerItemModel;
-  friend struct AVAudioSinkModel;
+  friend struct avfoundation::internal::LibraryAccess;
   friend class AVPlayer;
   // Re-anchors the item's clock: the time so far is kept, the rate changes from now on.
   void setTimebaseRate(float rate);
-  void setPlaybackVolume(float volume) { clock_->setVolume(volume); }
+  void setPlaybackVolume(float volume);
   // For a library-backed asset: asks it once for its probe, and becomes ready or failed on the
   // main queue when that ends. Nothing for the model.
   void loadFromLibraryIfBacked();
   void applyLibraryLoad();
-  // While the clock runs, the end is due at the duration: the end notification, then the end
-  // action of the player showing the item.
+  // While the clock runs, the end is due at the item's end (its duration, or for a file of
+  // unknown length the end its decoders found): the end notification, then the end action of
+  // the player showing the item.
   void scheduleEnd();
   void reachEndIfDue(uint64_t generation);
   struct PendingSeek {
@@ -145,8 +148,7 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   std::optional<NSError> error_;
   CMTime duration_ = kCMTimeIndefinite;
   mutable std::mutex shared_mutex_;  // guards composition_
-  const std::shared_ptr<avfoundation::internal::ItemClock> clock_ =
-      std::make_shared<avfoundation::internal::ItemClock>();
+  const std::shared_ptr<avfoundation::internal::ItemClock> clock_;
   std::optional<AVMutableVideoComposition> composition_;
   bool likely_to_keep_up_ = false;
   bool can_play_fast_forward_ = true;
@@ -165,7 +167,7 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   std::vector<std::shared_ptr<AVPlayerItemOutput>> outputs_;
   bool library_load_started_ = false;
   // A library-backed item's audio, played into no device while the item lives.
-  std::unique_ptr<avfoundation::internal::MediaAudioSink> audio_sink_;
+  std::shared_ptr<avfoundation::internal::MediaAudioSink> audio_sink_;
   uint64_t end_generation_ = 0;
   std::optional<PendingSeek> pending_seek_;
   uint64_t seek_generation_ = 0;

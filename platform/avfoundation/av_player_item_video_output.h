@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/avfoundation/av_player_item_output.h"
 #include "platform/avfoundation/cm_time.h"
@@ -17,7 +16,9 @@
 
 namespace avfoundation::internal {
 class MediaVideoFeed;
-}
+class VideoFrameQueue;
+struct LibraryAccess;
+}  // namespace avfoundation::internal
 
 using AVOutputSettings = std::map<std::string, std::any>;
 
@@ -38,27 +39,16 @@ class AVPlayerItemVideoOutput : public AVPlayerItemOutput {
   CVPixelBufferRef copyPixelBufferForItemTime(CMTime itemTime, CMTime* itemTimeForDisplay);
 
  private:
-  friend struct AVPlayerItemVideoOutputModel;
-  struct Frame {
-    CMTime time;
-    CVPixelBufferRef buffer;
-    uint64_t serial;
-  };
-  // The last frame at or before `itemTime`, or null; called with mutex_ held.
-  const Frame* frameFor(CMTime itemTime) const;
-  // Added to a library-backed item: frames come from decoding its file.
+  friend struct avfoundation::internal::LibraryAccess;
+  // Added to a library-backed item (or its file opened): frames come from decoding it.
   void attachmentChanged() override;
-  void deliverDecodedFrame(CMTime time, CVPixelBufferRef buffer, CMTime itemTime);
-  int framesAfter(CMTime itemTime) const;
-  void discardFrames();
+  void stopDecoding();
+  // How often the attached item's time was moved by a seek.
+  uint64_t itemMoves() const;
 
   const AVOutputSettings settings_;
-  mutable std::mutex mutex_;
-  std::vector<Frame> frames_;
-  uint64_t next_serial_ = 1;
-  uint64_t handed_out_serial_ = 0;
-  // Guards feed_, which is made and dropped on the main thread; a feed's thread reads the frames
-  // under mutex_ only.
+  const std::shared_ptr<avfoundation::internal::VideoFrameQueue> frames_;
+  // Made and dropped on the main thread; its steps deliver into frames_ only.
   std::mutex feed_mutex_;
-  std::unique_ptr<avfoundation::internal::MediaVideoFeed> feed_;
+  std::shared_ptr<avfoundation::internal::MediaVideoFeed> feed_;
 };

@@ -1,11 +1,12 @@
 #include "platform/avfoundation/av_url_asset.h"
 
+#include "platform/avfoundation/internal/media_backing.h"
 #include "platform/avfoundation/internal/media_file.h"
 #include "platform/dispatch/dispatch_queue.h"
 
 std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const NSURL& url, AVURLAssetOptions options) {
   auto asset = std::make_shared<AVURLAsset>(url, std::move(options));
-  if (asset->backing_ == AVMediaBacking::library) {
+  if (asset->library_backed_) {
     // Probing reads the file: never on the caller's (main) thread.
     dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0)
         ->async([weak = std::weak_ptr<AVURLAsset>(asset)] { loadFromLibrary(weak); });
@@ -14,7 +15,10 @@ std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const NSURL& url, AVURLA
 }
 
 AVURLAsset::AVURLAsset(NSURL url, AVURLAssetOptions options)
-    : url_(std::move(url)), options_(std::move(options)), backing_(currentMediaBacking()) {}
+    : url_(std::move(url)),
+      options_(std::move(options)),
+      library_backed_(avfoundation::internal::currentMediaBacking() ==
+                      avfoundation::internal::MediaBacking::library) {}
 
 std::vector<AVAssetVariant> AVURLAsset::variants() const {
   std::lock_guard lock(content_mutex_);
@@ -22,7 +26,7 @@ std::vector<AVAssetVariant> AVURLAsset::variants() const {
 }
 
 std::string AVURLAsset::libraryFilePath() const {
-  return backing_ == AVMediaBacking::library && url_.isFileURL() ? url_.path() : std::string();
+  return library_backed_ && url_.isFileURL() ? url_.path() : std::string();
 }
 
 void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
@@ -30,17 +34,20 @@ void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
     auto asset = weak.lock();
     return asset ? asset->libraryFilePath() : std::string();
   }();
+  using avfoundation::internal::MediaFile;
   NSError error = avfoundation::internal::offlineError();
-  std::unique_ptr<avfoundation::internal::MediaFile> file;
-  if (!path.empty()) file = avfoundation::internal::MediaFile::open(path, &error);
+  std::shared_ptr<const foundation::RegularFile> opened;
+  std::unique_ptr<MediaFile> media;
+  if (!path.empty()) opened = MediaFile::openFile(path, &error);
+  if (opened) media = MediaFile::open(opened, &error);
   auto asset = weak.lock();
   if (!asset) return;
-  if (!file) {
+  if (!media) {
     asset->settleEveryKey(AVKeyValueStatusFailed, error);
     return;
   }
-  auto probe = file->probe();
-  file.reset();
+  auto probe = media->probe();
+  media.reset();
   std::vector<std::shared_ptr<AVAssetTrack>> tracks;
   for (auto& properties : probe.tracks) {
     auto track = std::make_shared<AVAssetTrack>(std::move(properties));
@@ -50,6 +57,7 @@ void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
   {
     std::lock_guard lock(asset->content_mutex_);
     asset->duration_ = probe.duration;
+    asset->library_file_ = std::move(opened);
     asset->tracks_ = std::move(tracks);
     asset->common_metadata_ = std::move(probe.commonMetadata);
   }

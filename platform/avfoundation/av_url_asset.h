@@ -13,8 +13,14 @@
 
 #include "platform/avfoundation/av_asset.h"
 #include "platform/avfoundation/av_asset_variant.h"
-#include "platform/avfoundation/av_media_backing.h"
 #include "platform/foundation/ns_url.h"
+
+namespace foundation {
+class RegularFile;
+}
+namespace avfoundation::internal {
+struct LibraryAccess;
+}
 
 using AVURLAssetOptions = std::map<std::string, std::any>;
 
@@ -35,16 +41,19 @@ class AVURLAsset : public AVAsset {
   const AVURLAssetOptions& options() const { return options_; }
   // Loaded under the key "variants"; empty for a file.
   std::vector<AVAssetVariant> variants() const;
-  AVMediaBacking backing() const { return backing_; }
+
+ private:
+  friend struct AVAssetModel;
+  friend struct avfoundation::internal::LibraryAccess;
+  // Probes the file of a library-backed asset and keeps it open for the asset's decoders.
+  static void loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak);
   // The file a library-backed asset plays; empty for the model or a remote URL.
   std::string libraryFilePath() const;
 
- private:
-  static void loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak);
-
-  friend struct AVAssetModel;
   NSURL url_;
   AVURLAssetOptions options_;
   std::vector<AVAssetVariant> variants_;
-  const AVMediaBacking backing_;
+  const bool library_backed_;
+  // Opened once by the probe (under content_mutex_): every decoder reads this one descriptor.
+  std::shared_ptr<const foundation::RegularFile> library_file_;
 };

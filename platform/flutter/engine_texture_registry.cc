@@ -1,6 +1,18 @@
 #include "platform/flutter/engine_texture_registry.h"
 
+#include "platform/quartzcore/ca_display_link.h"
+
 namespace flutter {
+namespace {
+
+// The period of the display the compositor draws for, as the engine's vsync source reports it.
+double displayRefreshPeriod() {
+  static const auto* const vsync = new std::shared_ptr<CADisplayLink>(
+      CADisplayLink::displayLinkWithAction(nullptr));
+  return (*vsync)->duration();
+}
+
+}  // namespace
 
 int64_t EngineTextureRegistry::registerTexture(std::shared_ptr<FlutterTexture> texture) {
   if (!texture) return 0;
@@ -57,11 +69,13 @@ std::optional<CVPixelBufferRef> EngineTextureRegistry::drawFrame(int64_t texture
     auto found = textures_.find(textureId);
     if (found == textures_.end()) return std::nullopt;
     Registered& registered = found->second;
-    // With nothing to show yet it asks at every draw, as a compositor must.
-    if (registered.drawn && registered.frames_drawn == registered.frames_available) {
-      return registered.drawn;
-    }
+    double now = CACurrentMediaTime();
+    // A texture is pulled once per refresh at most, so that reading it often never paces it:
+    // with nothing to show yet at every refresh's draw, as a compositor must, then after marks.
+    bool marked = !registered.drawn || registered.frames_drawn != registered.frames_available;
+    if (!marked || now - registered.pulled_at < displayRefreshPeriod()) return registered.drawn;
     registered.frames_drawn = registered.frames_available;
+    registered.pulled_at = now;
     texture = registered.texture;
   }
   CVPixelBufferRef pulled = texture->copyPixelBuffer();

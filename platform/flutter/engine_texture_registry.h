@@ -2,6 +2,7 @@
 // counters plug-ins hand out.
 #pragma once
 
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,8 +26,9 @@ class EngineTextureRegistry final : public FlutterTextureRegistry {
   // Pulls the newest frame as the compositor does; null for an unknown texture.
   CVPixelBufferRef copyPixelBuffer(int64_t textureId) const;
   // The frame the compositor shows when it draws the texture: while it has none, and after each
-  // frame-available mark, it pulls the newest one; otherwise (or when the texture hands out none)
-  // it shows what it drew last. Null before any frame, nullopt for an unknown texture. Call it
+  // frame-available mark, it pulls the newest one, at most once per display refresh (vsync paces
+  // a compositor, however often it is asked); otherwise (or when the texture hands out none) it
+  // shows what it drew last. Null before any frame, nullopt for an unknown texture. Call it
   // from one thread at a time, as the engine's raster thread does: the texture is asked outside
   // the lock.
   std::optional<CVPixelBufferRef> drawFrame(int64_t textureId);
@@ -39,6 +41,8 @@ class EngineTextureRegistry final : public FlutterTextureRegistry {
     int64_t frames_available = 0;
     int64_t frames_drawn = 0;
     CVPixelBufferRef drawn;
+    // The media-clock time of the last pull.
+    double pulled_at = -std::numeric_limits<double>::infinity();
   };
   mutable std::mutex mutex_;
   std::map<int64_t, Registered> textures_;

@@ -294,7 +294,7 @@ HVPVideoPlayer::Status HVPVideoPlayer::setLooping(bool looping) {
 }
 
 HVPVideoPlayer::Status HVPVideoPlayer::setVolume(double volume) {
-  if (std::isnan(volume)) return notFinite("volume");
+  if (!std::isfinite(volume)) return notFinite("volume");
   player_->setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
   return std::nullopt;
 }

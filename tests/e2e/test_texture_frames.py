@@ -86,6 +86,8 @@ class TextureFramesTest(unittest.TestCase):
             self.assertIn("initialized", seen)
             self.assertEqual(shown, sorted(set(shown)), "frames shown out of order")
             self.assertGreaterEqual(len(shown), 3)
+            # Drawn as often as it was read, the texture still paced itself.
+            self.assertEqual(self.host.count_log_lines("unexpectedly short"), 0)
             self.assertEqual(call(side, "dispose", player_id), [None])
             # The texture went with its player.
             with self.assertRaises(PlatformException) as raised:

@@ -1,24 +1,26 @@
-// Owners of the FFmpeg objects the media decoders hold, freed with FFmpeg's own functions.
+// Owners of the FFmpeg objects the media decoders hold, freed with FFmpeg's own functions. Names
+// the types only, so that code beside the platform's own media types (FFmpeg's headers declare
+// some of the same names) can hold them.
 #pragma once
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libswscale/swscale.h>
-}
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
 
 namespace avfoundation::internal {
 
 struct CodecContextDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+  void operator()(AVCodecContext* context) const;
 };
 struct PacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+  void operator()(AVPacket* packet) const;
 };
 struct FrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+  void operator()(AVFrame* frame) const;
 };
 struct ScalerDeleter {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+  void operator()(SwsContext* scaler) const;
 };
 
 }  // namespace avfoundation::internal

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/avfoundation/internal/decode_worker.h"
 #include "platform/quartzcore/ca_media_timing.h"
 
 namespace avfoundation::internal {
@@ -39,23 +40,47 @@ CMTime ItemClock::itemTimeForHostTime(double hostTime) const {
   return timeAt(anchor_host_ + ahead);
 }
 
+std::optional<double> ItemClock::hostTimeForItemTime(CMTime itemTime) const {
+  std::lock_guard lock(mutex_);
+  float speed = rate();
+  if (!host_clock_ || speed <= 0.0f || !CMTIME_IS_NUMERIC(time_) || !CMTIME_IS_NUMERIC(itemTime)) {
+    return std::nullopt;
+  }
+  double host = anchor_host_ + CMTimeGetSeconds(CMTimeSubtract(itemTime, time_)) / speed;
+  if (!std::isfinite(host)) return std::nullopt;
+  return host;
+}
+
 CMTime ItemClock::end() const {
   std::lock_guard lock(mutex_);
   return end_;
 }
 
-void ItemClock::setTime(CMTime time) {
+void ItemClock::moveTo(CMTime time) {
+  {
+    std::lock_guard lock(mutex_);
+    time_ = time;
+    anchor_host_ = CACurrentMediaTime();
+    moves_.fetch_add(1, std::memory_order_acq_rel);
+  }
+  wakeFollowers();
+}
+
+void ItemClock::settleAt(CMTime time) {
   std::lock_guard lock(mutex_);
   time_ = time;
   anchor_host_ = CACurrentMediaTime();
 }
 
 void ItemClock::setRate(float rate) {
-  std::lock_guard lock(mutex_);
-  double now = CACurrentMediaTime();
-  if (host_clock_) time_ = timeAt(now);
-  anchor_host_ = now;
-  rate_.store(rate, std::memory_order_release);
+  {
+    std::lock_guard lock(mutex_);
+    double now = CACurrentMediaTime();
+    if (host_clock_) time_ = timeAt(now);
+    anchor_host_ = now;
+    if (rate_.exchange(rate, std::memory_order_acq_rel) == rate) return;
+  }
+  wakeFollowers();
 }
 
 void ItemClock::runOnHostClock(CMTime end) {
@@ -70,6 +95,54 @@ void ItemClock::runOnHostClock(CMTime end) {
 bool ItemClock::runsOnHostClock() const {
   std::lock_guard lock(mutex_);
   return host_clock_;
+}
+
+void ItemClock::follow(const std::shared_ptr<DecodeWorker>& follower) {
+  std::lock_guard lock(mutex_);
+  followers_.push_back(Follower{follower, follower.get(), std::nullopt});
+}
+
+void ItemClock::unfollow(const DecodeWorker* follower) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(followers_, [follower](const Follower& each) { return each.identity == follower; });
+}
+
+void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end) {
+  std::function<void()> learned;
+  {
+    std::lock_guard lock(mutex_);
+    CMTime latest = kCMTimeZero;
+    bool all = true;
+    for (auto& each : followers_) {
+      if (each.identity == follower) each.ended = end;
+      if (each.ended) {
+        latest = CMTimeMaximum(latest, *each.ended);
+      } else {
+        all = false;
+      }
+    }
+    // Only an end that was never known is learned; a known end never moves.
+    if (!all || !host_clock_ || !CMTIME_IS_INDEFINITE(end_)) return;
+    end_ = latest;
+    learned = on_end_learned_;
+  }
+  if (learned) learned();
+}
+
+void ItemClock::setOnEndLearned(std::function<void()> onEndLearned) {
+  std::lock_guard lock(mutex_);
+  on_end_learned_ = std::move(onEndLearned);
+}
+
+void ItemClock::wakeFollowers() {
+  std::vector<std::shared_ptr<DecodeWorker>> awake;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& each : followers_) {
+      if (auto worker = each.worker.lock()) awake.push_back(std::move(worker));
+    }
+  }
+  for (const auto& worker : awake) worker->wake();
 }
 
 }  // namespace avfoundation::internal

@@ -2,92 +2,108 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <vector>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libswresample/swresample.h>
-}
-
-#include "platform/avfoundation/internal/stream_decoder.h"
 
 namespace avfoundation::internal {
 namespace {
 
 // Decoded ahead of the item's time, at most.
 constexpr double kLeadSeconds = 0.2;
-
-struct ResamplerDeleter {
-  void operator()(SwrContext* resampler) const { swr_free(&resampler); }
-};
-
-// Converts decoded audio to interleaved float samples at its own rate and layout.
-std::unique_ptr<SwrContext, ResamplerDeleter> floatConverter(const AVCodecContext& codec) {
-  // This FFmpeg takes the layout by a non-const pointer.
-  AVChannelLayout layout{};
-  if (av_channel_layout_copy(&layout, &codec.ch_layout) < 0) return nullptr;
-  SwrContext* made = nullptr;
-  int status = swr_alloc_set_opts2(&made, &layout, AV_SAMPLE_FMT_FLT, codec.sample_rate, &layout,
-                                   codec.sample_fmt, codec.sample_rate, 0, nullptr);
-  av_channel_layout_uninit(&layout);
-  if (status < 0 || swr_init(made) < 0) {
-    swr_free(&made);
-    return nullptr;
-  }
-  return std::unique_ptr<SwrContext, ResamplerDeleter>(made);
-}
+// Frames one step decodes at most before it lets other work run.
+constexpr int kFramesPerStep = 64;
 
 }  // namespace
 
-MediaAudioSink::MediaAudioSink(std::string path, AudioSinkSource source)
-    : path_(std::move(path)), source_(std::move(source)) {}
+std::shared_ptr<MediaAudioSink> MediaAudioSink::start(
+    std::shared_ptr<const foundation::RegularFile> file, std::shared_ptr<ItemClock> clock) {
+  std::shared_ptr<MediaAudioSink> sink(new MediaAudioSink(std::move(file), std::move(clock)));
+  sink->clock_->follow(sink);
+  sink->wake();
+  return sink;
+}
 
-void MediaAudioSink::run() {
-  auto decoder = StreamDecoder::open(path_, StreamKind::kAudio);
-  if (!decoder || decoder->codec().sample_rate <= 0) return;
-  auto resampler = floatConverter(decoder->codec());
-  if (!resampler) return;
-  const int sampleRate = decoder->codec().sample_rate;
-  const int channels = decoder->codec().ch_layout.nb_channels;
-  std::vector<float> samples;
-  ItemTimeJumps jumps;
-  double decodedUntil = 0;
-  bool ended = false;
+void MediaAudioSink::stop(std::shared_ptr<MediaAudioSink> sink) {
+  if (!sink) return;
+  sink->clock_->unfollow(sink.get());
+  retire(std::move(sink));
+}
 
-  while (worker_.rest()) {
-    auto now = source_.itemTime();
-    if (!now) return;
-    if (jumps.jumped(*now, decodedUntil)) {
-      decoder->seek(*now);
-      decodedUntil = *now;
-      ended = false;
-    }
-    // Decode (and consume) what the item's time has reached, a little ahead.
-    while (!ended && decodedUntil < *now + kLeadSeconds) {
-      const AVFrame* frame = decoder->next();
-      if (frame == nullptr) {
-        ended = true;
-        break;
-      }
-      samples.resize(static_cast<size_t>(frame->nb_samples) * static_cast<size_t>(channels));
-      uint8_t* out[1] = {reinterpret_cast<uint8_t*>(samples.data())};
-      int converted = swr_convert(resampler.get(), out, frame->nb_samples,
-                                  const_cast<const uint8_t**>(frame->extended_data),
-                                  frame->nb_samples);
-      float volume = source_.volume();
-      float peak = 0;
-      for (size_t i = 0; converted > 0 && i < static_cast<size_t>(converted) * channels; ++i) {
-        samples[i] *= volume;
-        peak = std::max(peak, std::fabs(samples[i]));
-      }
-      if (converted > 0) frames_consumed_.fetch_add(converted, std::memory_order_acq_rel);
-      last_peak_.store(peak, std::memory_order_release);
-      CMTime start = decoder->presentationTime();
-      decodedUntil = (CMTIME_IS_INVALID(start) ? decodedUntil : CMTimeGetSeconds(start)) +
-                     static_cast<double>(frame->nb_samples) / sampleRate;
+MediaAudioSink::MediaAudioSink(std::shared_ptr<const foundation::RegularFile> file,
+                               std::shared_ptr<ItemClock> clock)
+    : DecodeWorker("com.apple.avfoundation.audio-sink"),
+      file_(std::move(file)),
+      clock_(std::move(clock)) {}
+
+void MediaAudioSink::step() {
+  if (clock_->gone()) {
+    cancel();
+    return;
+  }
+  if (!decoder_) {
+    decoder_ = StreamDecoder::open(file_, {StreamKind::kAudio, cancelFlag(), 0});
+    if (!decoder_) {
+      ended_ = true;
+      clock_->streamEnded(this, kCMTimeZero);
+      return;
     }
   }
+  if (uint64_t moves = clock_->moves(); moves != seen_moves_) {
+    seen_moves_ = moves;
+    double target = CMTimeGetSeconds(clock_->currentTime());
+    if (decoder_->seek(target)) {
+      converter_.reset();
+      ended_ = false;
+      decoded_until_ = trim_before_ = target;
+    }
+  }
+  if (!decodeAhead()) {
+    wake();
+    return;
+  }
+  if (ended_) return;
+  // The next block falls due when half the lead has been played.
+  auto due = clock_->hostTimeForItemTime(
+      CMTimeMakeWithSeconds(decoded_until_ - kLeadSeconds / 2, 1000000));
+  if (due) wakeAt(*due);
+}
+
+bool MediaAudioSink::decodeAhead() {
+  for (int made = 0; made < kFramesPerStep; ++made) {
+    if (ended_ || cancelled()) return true;
+    if (clock_->moves() != seen_moves_) return false;
+    double now = CMTimeGetSeconds(clock_->currentTime());
+    if (decoded_until_ >= now + kLeadSeconds) return true;
+    auto decoded = decoder_->next();
+    if (!decoded) {
+      ended_ = true;
+      clock_->streamEnded(this, decoder_->position().value_or(clock_->currentTime()));
+      return true;
+    }
+    handOver(*decoded);
+    decoded_until_ = std::max(decoded_until_, CMTimeGetSeconds(decoded->end()));
+  }
+  return false;
+}
+
+void MediaAudioSink::handOver(const DecodedFrame& decoded) {
+  samples_.clear();
+  if (!converter_.convert(*decoded.frame, &samples_)) return;
+  size_t frames = samples_.size() / AudioConverter::kChannels;
+  // After a seek, what lies before its target is not played.
+  double early = trim_before_ - CMTimeGetSeconds(decoded.time);
+  size_t dropped = 0;
+  if (early > 0) {
+    double early_frames = early * AudioConverter::kRate;
+    dropped = early_frames >= static_cast<double>(frames) ? frames
+                                                          : static_cast<size_t>(early_frames);
+  }
+  float volume = clock_->volume();
+  float peak = 0;
+  for (size_t i = dropped * AudioConverter::kChannels; i < samples_.size(); ++i) {
+    samples_[i] *= volume;
+    peak = std::max(peak, std::fabs(samples_[i]));
+  }
+  frames_consumed_.fetch_add(static_cast<int64_t>(frames - dropped), std::memory_order_acq_rel);
+  last_peak_.store(peak, std::memory_order_release);
 }
 
 }  // namespace avfoundation::internal

@@ -2,15 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <mutex>
 
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 }
-
-#include "platform/foundation/regular_file.h"
 
 namespace avfoundation::internal {
 namespace {
@@ -70,6 +70,13 @@ CGAffineTransform rotationOf(const AVStream& stream) {
   return CGAffineTransform{cosine, sine, -sine, cosine, 0, 0};
 }
 
+// FFmpeg's own messages would let a damaged file write to the host's output without bound; the
+// decoders report what matters themselves.
+void quietLibraryLog() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
 std::string tagOf(AVDictionary* dictionary, const char* key) {
   const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
   return entry != nullptr && entry->value != nullptr ? entry->value : "";
@@ -77,13 +84,16 @@ std::string tagOf(AVDictionary* dictionary, const char* key) {
 
 }  // namespace
 
-// FFmpeg reads the file through its descriptor, positioned by hand.
+// FFmpeg reads the file through its descriptor, positioned by hand, never past the size the file
+// had when it was opened.
 struct MediaFile::Input {
-  foundation::RegularFile file;
+  std::shared_ptr<const foundation::RegularFile> file;
+  CancelFlag cancelled;
   int64_t position = 0;
   AVIOContext* io = nullptr;
 
-  explicit Input(foundation::RegularFile opened) : file(std::move(opened)) {}
+  Input(std::shared_ptr<const foundation::RegularFile> opened, CancelFlag cancel)
+      : file(std::move(opened)), cancelled(std::move(cancel)) {}
   ~Input() {
     if (io != nullptr) {
       av_freep(&io->buffer);
@@ -91,45 +101,63 @@ struct MediaFile::Input {
     }
   }
 
+  int64_t size() const { return static_cast<int64_t>(file->size()); }
+  bool isCancelled() const { return cancelled && cancelled->load(std::memory_order_acquire); }
+
   static int read(void* opaque, uint8_t* buffer, int size) {
     auto* input = static_cast<Input*>(opaque);
+    if (input->isCancelled()) return AVERROR_EXIT;
+    int64_t left = input->size() - input->position;
+    if (left <= 0 || size <= 0) return AVERROR_EOF;
+    auto wanted = static_cast<size_t>(std::min<int64_t>(size, left));
     ssize_t got;
     do {
-      got = pread(input->file.fd(), buffer, static_cast<size_t>(size), input->position);
+      got = pread(input->file->fd(), buffer, wanted, input->position);
     } while (got < 0 && errno == EINTR);
     if (got < 0) return AVERROR(EIO);
-    if (got == 0) return AVERROR_EOF;
+    if (got == 0) return AVERROR_EOF;  // truncated since it was opened
     input->position += got;
     return static_cast<int>(got);
   }
 
   static int64_t seek(void* opaque, int64_t offset, int whence) {
     auto* input = static_cast<Input*>(opaque);
-    const auto size = static_cast<int64_t>(input->file.size());
     int64_t target;
     switch (whence & ~AVSEEK_FORCE) {
-      case AVSEEK_SIZE: return size;
+      case AVSEEK_SIZE: return input->size();
       case SEEK_SET: target = offset; break;
       case SEEK_CUR: target = input->position + offset; break;
-      case SEEK_END: target = size + offset; break;
+      case SEEK_END: target = input->size() + offset; break;
       default: return AVERROR(EINVAL);
     }
     if (target < 0) return AVERROR(EINVAL);
     input->position = target;
     return target;
   }
+
+  static int interrupted(void* opaque) { return static_cast<Input*>(opaque)->isCancelled() ? 1 : 0; }
 };
 
-std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, NSError* error) {
+std::shared_ptr<const foundation::RegularFile> MediaFile::openFile(const std::string& path,
+                                                                   NSError* error) {
+  foundation::RegularFileError fileProblem{};
+  auto file = foundation::RegularFile::open(path, kMaxMediaFileBytes, &fileProblem);
+  if (!file) {
+    if (error != nullptr) *error = fileError(fileProblem);
+    return nullptr;
+  }
+  return std::make_shared<const foundation::RegularFile>(std::move(*file));
+}
+
+std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::RegularFile> file,
+                                           NSError* error, CancelFlag cancelled) {
   auto fail = [error](NSError reported) {
     if (error != nullptr) *error = std::move(reported);
     return nullptr;
   };
-  foundation::RegularFileError fileProblem{};
-  auto file = foundation::RegularFile::open(path, kMaxMediaFileBytes, &fileProblem);
-  if (!file) return fail(fileError(fileProblem));
-
-  auto input = std::make_unique<Input>(std::move(*file));
+  if (!file) return fail(cannotOpen("This media format is not supported."));
+  quietLibraryLog();
+  auto input = std::make_unique<Input>(std::move(file), std::move(cancelled));
   auto* buffer = static_cast<uint8_t*>(av_malloc(kReadBufferBytes));
   if (buffer == nullptr) return fail(cannotOpen("Out of memory."));
   input->io = avio_alloc_context(buffer, kReadBufferBytes, 0, input.get(), &Input::read, nullptr,
@@ -142,6 +170,7 @@ std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, NSError* err
   if (format == nullptr) return fail(cannotOpen("Out of memory."));
   format->pb = input->io;
   format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  format->interrupt_callback = AVIOInterruptCB{&Input::interrupted, input.get()};
   // On failure avformat_open_input frees the context itself.
   if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {
     return fail(cannotOpen("This media format is not supported."));
@@ -157,6 +186,10 @@ std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, NSError* err
         avcodec_find_decoder(codec.codec_id) != nullptr) {
       playable = true;
     }
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO &&
+        int64_t{codec.width} * int64_t{codec.height} > kMaxPicturePixels) {
+      return fail(cannotOpen("This media's pictures are too large."));
+    }
   }
   if (!playable) return fail(cannotOpen("This media format is not supported."));
   return media;
@@ -167,8 +200,13 @@ MediaFile::MediaFile(std::unique_ptr<Input> input, AVFormatContext* format)
 
 MediaFile::~MediaFile() { avformat_close_input(&format_); }
 
+const std::shared_ptr<const foundation::RegularFile>& MediaFile::file() const {
+  return input_->file;
+}
+
 MediaProbe MediaFile::probe() const {
   MediaProbe probe;
+  // A file that does not tell its length (a raw stream) keeps the indefinite duration.
   if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
     probe.duration = CMTimeMake(format_->duration, AV_TIME_BASE);
   }

@@ -1,8 +1,11 @@
 // A media file opened with FFmpeg's libraries for the assets of file URLs. The file is opened as
 // callers' files are (a regular file only, without blocking, within a size limit) and FFmpeg
-// reads it through that descriptor, never by path. Not thread-safe: one user at a time.
+// reads it through that descriptor, never by path, and never past the size it had when opened.
+// Every decoder of an asset reads the one descriptor the asset opened, each at its own position,
+// so a file replaced or grown on disk plays as it was. Not thread-safe: one user at a time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,6 +16,7 @@
 #include "platform/avfoundation/av_metadata_item.h"
 #include "platform/avfoundation/cm_time.h"
 #include "platform/foundation/ns_error.h"
+#include "platform/foundation/regular_file.h"
 
 struct AVFormatContext;
 
@@ -20,24 +24,37 @@ namespace avfoundation::internal {
 
 // The largest media file an asset opens.
 inline constexpr uint64_t kMaxMediaFileBytes = uint64_t{16} << 30;
+// The largest picture a video track may have, in pixels (8192 x 8192): a decoded 32BGRA frame of
+// it takes 256 MiB.
+inline constexpr int64_t kMaxPicturePixels = int64_t{8192} * 8192;
 
-// What probing a file tells: its duration, its audio and video tracks, its descriptive metadata.
+// Set from any thread, it stops the reads of a file at once.
+using CancelFlag = std::shared_ptr<const std::atomic<bool>>;
+
+// What probing a file tells: its duration (indefinite when the file does not say), its audio and
+// video tracks, its descriptive metadata.
 struct MediaProbe {
-  CMTime duration = kCMTimeZero;
+  CMTime duration = kCMTimeIndefinite;
   std::vector<AVAssetTrackProperties> tracks;
   std::vector<AVMetadataItem> commonMetadata;
 };
 
 class MediaFile {
  public:
-  // Opens and probes the file; nullptr and `error` (the platform's error for a file that is
-  // missing, unreadable or not media it can play) otherwise.
-  static std::unique_ptr<MediaFile> open(const std::string& path, NSError* error);
+  // Opens the file as a caller's file; nullptr and `error` (the platform's error for a file that
+  // is missing, unreadable or not media it can play) otherwise.
+  static std::shared_ptr<const foundation::RegularFile> openFile(const std::string& path,
+                                                                 NSError* error);
+  // Reads the media in `file`; nullptr and `error` when it is not media the host can play. Reads
+  // fail at once once `cancelled` is set.
+  static std::unique_ptr<MediaFile> open(std::shared_ptr<const foundation::RegularFile> file,
+                                         NSError* error, CancelFlag cancelled = nullptr);
   ~MediaFile();
   MediaFile(const MediaFile&) = delete;
   MediaFile& operator=(const MediaFile&) = delete;
 
   AVFormatContext* format() const { return format_; }
+  const std::shared_ptr<const foundation::RegularFile>& file() const;
   MediaProbe probe() const;
 
  private:

@@ -1,48 +1,65 @@
-// Decodes the video of a library-backed item off the main thread, a few frames ahead of the
-// item's time, converted to 32-bit BGRA, and hands them to a sink (the video output). Follows the
-// item's time: a jump back, or far ahead, seeks the decoder. Ends when the sink's item is gone or
-// the feed is destroyed (which waits for its thread).
+// Decodes the video of a library-backed item for one video output, in steps: the frame to show
+// at the item's time and up to kVideoFramesAhead frames (kVideoBytesAhead bytes) ahead of it,
+// converted to 32BGRA. It follows the item's clock: after a seek it decodes from the key frame
+// before the target (or on from where it stands, when the target lies a little ahead), lets the
+// frames before the target go unconverted and shows the target's frame; then it rests until the
+// time moves, a frame is taken, or, while the item plays, the next frame falls due. At the end of
+// its stream it rests, and tells the clock where the stream ended.
 #pragma once
 
-#include <functional>
+#include <memory>
 #include <optional>
-#include <string>
 
-#include "platform/avfoundation/cm_time.h"
-#include "platform/avfoundation/cv_pixel_buffer.h"
+#include "platform/avfoundation/internal/bgra_converter.h"
 #include "platform/avfoundation/internal/decode_worker.h"
+#include "platform/avfoundation/internal/item_clock.h"
+#include "platform/avfoundation/internal/stream_decoder.h"
+#include "platform/avfoundation/internal/video_frame_queue.h"
 
 namespace avfoundation::internal {
 
-// Frames decoded beyond the item's time before the feed waits.
-inline constexpr int kVideoFramesAhead = 4;
-
-struct VideoFeedSink {
-  // The item's current time in seconds; nullopt once the item is gone (the feed then ends).
-  std::function<std::optional<double>()> itemTime;
-  // How many delivered frames lie after `itemTime`.
-  std::function<int(double itemTime)> framesAhead;
-  // A decoded frame for its presentation time, exactly as the file times it.
-  std::function<void(CMTime time, CVPixelBufferRef frame)> deliver;
-  // The decoder moved: frames delivered so far no longer follow.
-  std::function<void()> discardAll;
-};
-
-class MediaVideoFeed {
+class MediaVideoFeed final : public DecodeWorker {
  public:
-  MediaVideoFeed(std::string path, VideoFeedSink sink);
-  MediaVideoFeed(const MediaVideoFeed&) = delete;
-  MediaVideoFeed& operator=(const MediaVideoFeed&) = delete;
-
-  // Something changed (a frame was handed out, the time moved): look again now.
-  void wake() { worker_.wake(); }
+  // Starts following `clock` into `frames`.
+  static std::shared_ptr<MediaVideoFeed> start(std::shared_ptr<const foundation::RegularFile> file,
+                                               std::shared_ptr<ItemClock> clock,
+                                               std::shared_ptr<VideoFrameQueue> frames);
+  // Stops following the clock; the feed ends on its own queue (DecodeWorker::retire).
+  static void stop(std::shared_ptr<MediaVideoFeed> feed);
 
  private:
-  void run();
+  MediaVideoFeed(std::shared_ptr<const foundation::RegularFile> file,
+                 std::shared_ptr<ItemClock> clock, std::shared_ptr<VideoFrameQueue> frames);
+  void step() override;
+  // The time moved to `target`: where decoding must go on from.
+  void follow(CMTime target);
+  // Decodes until the frame for now and the frames ahead are there; false when a step should
+  // follow at once.
+  bool decodeAhead();
+  void place(const DecodedFrame& decoded, CMTime now);
+  void deliver(const AVFrame& frame, CMTime time);
+  void deliverCandidate();
+  void reachedEnd(CMTime now);
+  void scheduleNext();
 
-  const std::string path_;
-  const VideoFeedSink sink_;
-  DecodeWorker worker_{[this] { run(); }};
+  const std::shared_ptr<const foundation::RegularFile> file_;
+  const std::shared_ptr<ItemClock> clock_;
+  const std::shared_ptr<VideoFrameQueue> frames_;
+  // Everything below is touched by steps only.
+  std::unique_ptr<StreamDecoder> decoder_;
+  BGRAConverter converter_;
+  uint64_t seen_moves_ = 0;
+  bool vouched_ = false;
+  // Nothing was sought since the decoder opened: it decodes from the start.
+  bool from_start_ = true;
+  bool ended_ = false;
+  // The last frame decoded at or before the time, kept unconverted until it is known whether a
+  // later one is still before the time.
+  std::unique_ptr<AVFrame, FrameDeleter> candidate_;
+  std::optional<CMTime> candidate_time_;
+  std::optional<CMTime> last_delivered_;
+  // Where the time was moved to last.
+  CMTime target_ = kCMTimeZero;
 };
 
 }  // namespace avfoundation::internal

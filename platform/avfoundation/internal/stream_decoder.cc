@@ -1,86 +1,248 @@
 #include "platform/avfoundation/internal/stream_decoder.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
-#include "platform/avfoundation/internal/media_file.h"
+#include "platform/foundation/ns_log.h"
 
 namespace avfoundation::internal {
+namespace {
 
-std::unique_ptr<StreamDecoder> StreamDecoder::open(const std::string& path, StreamKind kind) {
-  NSError error;
-  auto file = MediaFile::open(path, &error);
-  if (!file) return nullptr;
-  AVFormatContext* format = file->format();
-  const AVCodec* codec = nullptr;
-  int stream = av_find_best_stream(
-      format, kind == StreamKind::kVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO, -1, -1, &codec,
-      0);
-  if (stream < 0 || codec == nullptr) return nullptr;
-  std::unique_ptr<AVCodecContext, CodecContextDeleter> context(avcodec_alloc_context3(codec));
-  if (!context ||
-      avcodec_parameters_to_context(context.get(), format->streams[stream]->codecpar) < 0) {
-    return nullptr;
-  }
-#if defined(__SANITIZE_THREAD__)
-  // FFmpeg's own threads synchronise through atomics built without ThreadSanitizer, which it
-  // would report as races: that build decodes on the caller's thread alone.
-  context->thread_count = 1;
-#else
-  if (kind == StreamKind::kVideo) context->thread_count = 0;  // as many as the machine offers
-#endif
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
-  std::unique_ptr<StreamDecoder> decoder(
-      new StreamDecoder(std::move(file), stream, std::move(context)));
-  if (!decoder->packet_ || !decoder->frame_) return nullptr;
+// Frames the decoder fails to make one after the other before the stream counts as ended: a
+// decoder that only fails must not spin.
+constexpr int kMaxConsecutiveFailures = 64;
+// What a video stream that tells no rate of its own is timed at.
+constexpr AVRational kDefaultFrameRate{25, 1};
+// Seek targets are clamped to this many seconds either way, so that they stay within int64.
+constexpr double kFarthestSeekSeconds = 1e9;
+
+bool isRate(AVRational rate) { return rate.num > 0 && rate.den > 0; }
+
+const char* kindName(StreamKind kind) { return kind == StreamKind::kVideo ? "video" : "audio"; }
+
+}  // namespace
+
+std::unique_ptr<StreamDecoder> StreamDecoder::open(
+    std::shared_ptr<const foundation::RegularFile> file, const Options& options) {
+  auto media = MediaFile::open(std::move(file), nullptr, options.cancelled);
+  if (!media) return nullptr;
+  std::unique_ptr<StreamDecoder> decoder(new StreamDecoder(std::move(media), options));
+  if (!decoder->openDecoder()) return nullptr;
   return decoder;
 }
 
-StreamDecoder::StreamDecoder(std::unique_ptr<MediaFile> file, int stream,
-                             std::unique_ptr<AVCodecContext, CodecContextDeleter> context)
-    : file_(std::move(file)),
-      stream_(stream),
-      context_(std::move(context)),
-      packet_(av_packet_alloc()),
-      frame_(av_frame_alloc()) {}
+std::unique_ptr<StreamDecoder> StreamDecoder::open(const std::string& path,
+                                                   const Options& options) {
+  return open(MediaFile::openFile(path, nullptr), options);
+}
+
+StreamDecoder::StreamDecoder(std::unique_ptr<MediaFile> media, Options options)
+    : media_(std::move(media)), options_(std::move(options)) {}
 
 StreamDecoder::~StreamDecoder() = default;
 
-const AVFrame* StreamDecoder::next() {
+bool StreamDecoder::openDecoder() {
+  AVFormatContext* format = media_->format();
+  const AVCodec* codec = nullptr;
+  stream_ = av_find_best_stream(
+      format, options_.kind == StreamKind::kVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO, -1,
+      -1, &codec, 0);
+  if (stream_ < 0 || codec == nullptr) return false;
+  // The demuxer skips what this decoder does not read.
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    if (static_cast<int>(i) != stream_) format->streams[i]->discard = AVDISCARD_ALL;
+  }
+  const AVStream& stream = *format->streams[stream_];
+  context_.reset(avcodec_alloc_context3(codec));
+  if (!context_ || avcodec_parameters_to_context(context_.get(), stream.codecpar) < 0) {
+    return false;
+  }
+  context_->pkt_timebase = stream.time_base;
+  context_->max_pixels = kMaxPicturePixels;
+#if defined(__SANITIZE_THREAD__)
+  // FFmpeg's own threads synchronise through atomics built without ThreadSanitizer, which it
+  // would report as races: that build decodes on the caller's thread alone.
+  context_->thread_count = 1;
+#else
+  context_->thread_count = 1 + std::max(0, options_.extraThreads);
+#endif
+  if (avcodec_open2(context_.get(), codec, nullptr) < 0) return false;
+  packet_.reset(av_packet_alloc());
+  frame_.reset(av_frame_alloc());
+  if (!packet_ || !frame_) return false;
+  AVRational base = stream.time_base;
+  if (!isRate(base)) return false;
+  // The container's time line starts where its earliest stream starts (a transport stream's
+  // clock may read hours); a start below zero is an encoder's priming, which decoders drop.
+  // A stream that tells no start (a raw elementary stream) has no times of its own to seek by.
+  if (stream.start_time == AV_NOPTS_VALUE) times_made_up_ = true;
+  origin_ = format->start_time != AV_NOPTS_VALUE && format->start_time > 0
+                ? av_rescale_q(format->start_time, AV_TIME_BASE_Q, base)
+                : 0;
+  return true;
+}
+
+std::optional<DecodedFrame> StreamDecoder::next() {
+  if (ended_) return std::nullopt;
+  if (!decodeOne()) {
+    ended_ = true;
+    return std::nullopt;
+  }
+  return timed();
+}
+
+bool StreamDecoder::decodeOne() {
+  AVFormatContext* format = media_->format();
   while (true) {
+    if (options_.cancelled && options_.cancelled->load(std::memory_order_acquire)) return false;
     int received = avcodec_receive_frame(context_.get(), frame_.get());
-    if (received == 0) return frame_.get();
-    if (received != AVERROR(EAGAIN) || draining_) return nullptr;
-    if (av_read_frame(file_->format(), packet_.get()) < 0) {
+    if (received == 0) {
+      bool usable = options_.kind == StreamKind::kVideo
+                        ? frame_->width > 0 && frame_->height > 0
+                        : frame_->sample_rate > 0 && frame_->nb_samples > 0 &&
+                              frame_->ch_layout.nb_channels > 0;
+      if (usable) {
+        consecutive_failures_ = 0;
+        return true;
+      }
+      received = AVERROR_INVALIDDATA;
+    }
+    if (received == AVERROR_EOF) return false;
+    if (received != AVERROR(EAGAIN)) {
+      // A frame the decoder could not make: skip it, unless the decoder does nothing else.
+      if (damaged_++ == 0) NSLog("Skipped a damaged %s frame", kindName(options_.kind));
+      if (++consecutive_failures_ > kMaxConsecutiveFailures) return false;
+      continue;
+    }
+    if (draining_) return false;
+    int read = av_read_frame(format, packet_.get());
+    if (read < 0) {
+      // The end of the file, a cancelled read or a file the demuxer gives up on: what the
+      // decoder still holds comes out.
+      if (read != AVERROR_EOF && read != AVERROR_EXIT &&
+          ++consecutive_failures_ <= kMaxConsecutiveFailures) {
+        continue;
+      }
       draining_ = true;
       avcodec_send_packet(context_.get(), nullptr);
       continue;
     }
-    if (packet_->stream_index == stream_) avcodec_send_packet(context_.get(), packet_.get());
+    if (packet_->stream_index == stream_) {
+      int sent = avcodec_send_packet(context_.get(), packet_.get());
+      if (sent < 0 && sent != AVERROR(EAGAIN) && damaged_++ == 0) {
+        NSLog("Skipped a damaged %s packet", kindName(options_.kind));
+      }
+    }
     av_packet_unref(packet_.get());
   }
 }
 
-void StreamDecoder::seek(double seconds) {
-  const AVStream* stream = file_->format()->streams[stream_];
-  int64_t target = av_rescale_q(static_cast<int64_t>(seconds * AV_TIME_BASE), AV_TIME_BASE_Q,
-                                stream->time_base);
-  if (stream->start_time != AV_NOPTS_VALUE) target += stream->start_time;
-  av_seek_frame(file_->format(), stream_, target, AVSEEK_FLAG_BACKWARD);
-  avcodec_flush_buffers(context_.get());
-  draining_ = false;
+int64_t StreamDecoder::frameDurationInStreamUnits() const {
+  const AVStream& stream = *media_->format()->streams[stream_];
+  if (options_.kind == StreamKind::kAudio) {
+    return std::max<int64_t>(
+        1, av_rescale_q(frame_->nb_samples, AVRational{1, frame_->sample_rate}, stream.time_base));
+  }
+  if (frame_->pkt_duration > 0) return frame_->pkt_duration;
+  AVRational rate = isRate(stream.avg_frame_rate)   ? stream.avg_frame_rate
+                    : isRate(stream.r_frame_rate)   ? stream.r_frame_rate
+                    : isRate(context_->framerate)   ? context_->framerate
+                                                    : kDefaultFrameRate;
+  return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream.time_base));
 }
 
-CMTime StreamDecoder::presentationTime() const {
-  const AVStream* stream = file_->format()->streams[stream_];
-  int64_t pts = frame_->best_effort_timestamp;
-  if (pts == AV_NOPTS_VALUE) pts = frame_->pts;
-  if (pts == AV_NOPTS_VALUE) return kCMTimeInvalid;
-  if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
-  AVRational base = stream->time_base;
-  if (base.den <= 0 || base.num <= 0 || base.num > 1000000) return kCMTimeInvalid;
-  return CMTimeMake(pts * base.num, base.den);
+CMTime StreamDecoder::inSeconds(int64_t streamUnits) const {
+  AVRational base = media_->format()->streams[stream_]->time_base;
+  int64_t value;
+  if (base.den <= std::numeric_limits<CMTimeScale>::max() &&
+      !__builtin_mul_overflow(streamUnits, static_cast<int64_t>(base.num), &value)) {
+    return CMTimeMake(value, base.den);
+  }
+  return CMTimeMakeWithSeconds(static_cast<double>(streamUnits) * av_q2d(base), 1000000);
+}
+
+DecodedFrame StreamDecoder::timed() {
+  int64_t duration = frameDurationInStreamUnits();
+  int64_t stamp = frame_->best_effort_timestamp;
+  if (stamp == AV_NOPTS_VALUE) stamp = frame_->pts;
+  std::optional<int64_t> start;
+  int64_t fromOrigin;
+  if (stamp != AV_NOPTS_VALUE && !__builtin_sub_overflow(stamp, origin_, &fromOrigin)) {
+    start = fromOrigin;
+  }
+  // Frames come out in presentation order: a frame without a time, or with one that does not
+  // move on, follows the one before by its duration.
+  if (!start || (last_start_ && *start <= *last_start_)) {
+    start = last_end_ ? *last_end_ : resume_at_;
+    times_made_up_ = true;
+  }
+  int64_t end;
+  if (__builtin_add_overflow(*start, duration, &end)) end = *start;
+  last_start_ = start;
+  last_end_ = end;
+  at_start_ = false;
+  position_ = inSeconds(end);
+  return DecodedFrame{frame_.get(), inSeconds(*start), inSeconds(end - *start)};
+}
+
+bool StreamDecoder::seek(double seconds) {
+  if (std::isnan(seconds)) return false;
+  seconds = std::clamp(seconds, -kFarthestSeekSeconds, kFarthestSeekSeconds);
+  if (times_made_up_) {
+    // Times made from the rate count from the start: ahead is reached by decoding on, and
+    // anything earlier only from the start again.
+    double from = position_ ? CMTimeGetSeconds(*position_) : 0;
+    if ((position_ || at_start_) && seconds >= from) return true;
+    return rewind();
+  }
+  const AVStream& stream = *media_->format()->streams[stream_];
+  int64_t target = av_rescale_q(std::llround(seconds * AV_TIME_BASE), AV_TIME_BASE_Q,
+                                stream.time_base);
+  AVFormatContext* format = media_->format();
+  int64_t before = avio_tell(format->pb);
+  if (av_seek_frame(format, stream_, target + origin_, AVSEEK_FLAG_BACKWARD) < 0) {
+    // A demuxer may have read on while it looked: back to where it was.
+    avio_seek(format->pb, before, SEEK_SET);
+    NSLog("A seek to %.3f s failed in the %s stream: decoding goes on where it was", seconds,
+          kindName(options_.kind));
+    return false;
+  }
+  avcodec_flush_buffers(context_.get());
+  draining_ = ended_ = at_start_ = false;
+  last_start_.reset();
+  last_end_.reset();
+  position_.reset();
+  resume_at_ = target;
+  consecutive_failures_ = 0;
+  return true;
+}
+
+bool StreamDecoder::rewind() {
+  auto fresh = open(media_->file(), options_);
+  if (!fresh) {
+    NSLog("A seek failed in the %s stream: decoding goes on where it was", kindName(options_.kind));
+    return false;
+  }
+  std::swap(media_, fresh->media_);
+  std::swap(stream_, fresh->stream_);
+  std::swap(context_, fresh->context_);
+  std::swap(packet_, fresh->packet_);
+  std::swap(frame_, fresh->frame_);
+  draining_ = ended_ = false;
+  origin_ = fresh->origin_;
+  last_start_.reset();
+  last_end_.reset();
+  position_.reset();
+  resume_at_ = 0;
+  at_start_ = true;
+  consecutive_failures_ = 0;
+  return true;
 }
 
 }  // namespace avfoundation::internal

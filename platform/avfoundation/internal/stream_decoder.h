@@ -1,48 +1,98 @@
-// One audio or video stream of a media file with its decoder open: the decode loop (packets in,
-// frames out, the decoder drained at the end of the file), seeks, and each frame's time. What the
-// video feed and the audio sink share. Not thread-safe: one user at a time.
+// One audio or video stream of a media file with its decoder open: the one decode loop of the
+// host, which the players, the media_frames tool, the benchmark and the tests' reference share.
+// Packets go in and frames come out in presentation order; a damaged packet costs only its own
+// frame; every frame gets its place on the container's time line (streams that start late stay
+// late), and frames without a timestamp, or repeating the one before, are timed from the stream's
+// rate. Not thread-safe: one user at a time.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/avfoundation/cm_time.h"
 #include "platform/avfoundation/internal/ffmpeg_handles.h"
+#include "platform/avfoundation/internal/media_file.h"
 
 namespace avfoundation::internal {
 
-class MediaFile;
-
 enum class StreamKind { kVideo, kAudio };
+
+// Threads FFmpeg decodes a player's video stream with, besides the decoding step's own; its
+// audio it decodes on the step's thread alone.
+inline constexpr int kVideoDecoderExtraThreads = 1;
+
+struct DecodedFrame {
+  const AVFrame* frame;  // valid until the next call
+  CMTime time;           // on the container's time line
+  CMTime duration;       // positive
+  CMTime end() const { return CMTimeAdd(time, duration); }
+};
 
 class StreamDecoder {
  public:
-  // The file's best stream of `kind` with its decoder; nullptr when there is none to decode.
-  static std::unique_ptr<StreamDecoder> open(const std::string& path, StreamKind kind);
+  struct Options {
+    StreamKind kind = StreamKind::kVideo;
+    // Once set, reads fail at once and the stream ends.
+    CancelFlag cancelled;
+    // Threads FFmpeg decodes with besides the caller's; 0 decodes on the caller's thread alone.
+    int extraThreads = 0;
+  };
+
+  // The file's best stream of the kind with its decoder; nullptr when there is none to decode.
+  static std::unique_ptr<StreamDecoder> open(std::shared_ptr<const foundation::RegularFile> file,
+                                             const Options& options);
+  // A caller's file, opened as the assets open theirs.
+  static std::unique_ptr<StreamDecoder> open(const std::string& path, const Options& options);
   ~StreamDecoder();
   StreamDecoder(const StreamDecoder&) = delete;
   StreamDecoder& operator=(const StreamDecoder&) = delete;
 
-  // The next frame in presentation order, valid until the next call; nullptr at the end of the
-  // stream or on an error.
-  const AVFrame* next();
-  // Moves to the key frame at or before `seconds` of the item's time; decoding restarts there.
-  void seek(double seconds);
-  // The last frame's time from the start of the stream, in the stream's own time base (so that it
-  // compares exactly with item times).
-  CMTime presentationTime() const;
+  // The next frame; nullopt at the end of the stream (or once cancelled).
+  std::optional<DecodedFrame> next();
+  // Decoding goes on from the last key frame at or before `seconds` (from the start of a stream
+  // whose times are not its own). False, with nothing moved, when the file cannot go there.
+  bool seek(double seconds);
+  // Where decoding stands: the end of the last frame; nullopt before the first after a seek.
+  std::optional<CMTime> position() const { return position_; }
   const AVCodecContext& codec() const { return *context_; }
+  // Packets the decoder refused or frames it could not make, since the stream was opened.
+  int64_t damagedPackets() const { return damaged_; }
 
  private:
-  StreamDecoder(std::unique_ptr<MediaFile> file, int stream,
-                std::unique_ptr<AVCodecContext, CodecContextDeleter> context);
+  StreamDecoder(std::unique_ptr<MediaFile> media, Options options);
+  bool openDecoder();
+  // Packets in, frames out; false at the end of the stream.
+  bool decodeOne();
+  DecodedFrame timed();
+  int64_t frameDurationInStreamUnits() const;
+  CMTime inSeconds(int64_t streamUnits) const;
+  // Reopens the file from its start: the only way back in a stream whose times are not its own.
+  bool rewind();
 
-  std::unique_ptr<MediaFile> file_;
-  int stream_;
+  std::unique_ptr<MediaFile> media_;
+  const Options options_;
+  int stream_ = -1;
   std::unique_ptr<AVCodecContext, CodecContextDeleter> context_;
   std::unique_ptr<AVPacket, PacketDeleter> packet_;
   std::unique_ptr<AVFrame, FrameDeleter> frame_;
   bool draining_ = false;
+  bool ended_ = false;
+  // The container's start in the stream's units.
+  int64_t origin_ = 0;
+  // The last frame's start and end in the stream's units, from the container's start.
+  std::optional<int64_t> last_start_;
+  std::optional<int64_t> last_end_;
+  // Where a stream without times of its own starts again after a seek.
+  int64_t resume_at_ = 0;
+  // Some frame had no time of its own: seeking by time cannot be trusted.
+  bool times_made_up_ = false;
+  // Nothing decoded since the stream was opened (or opened again).
+  bool at_start_ = true;
+  std::optional<CMTime> position_;
+  int64_t damaged_ = 0;
+  int consecutive_failures_ = 0;
 };
 
 }  // namespace avfoundation::internal

@@ -2,6 +2,8 @@
 
 #include "platform/avfoundation/av_census.h"
 #include "platform/avfoundation/av_player_census.h"
+#include "platform/avfoundation/internal/library_access.h"
+#include "platform/avfoundation/internal/media_audio_sink.h"
 #include "platform/foundation/ns_notification_center.h"
 
 // Reaches the private state of items and players for the controls.
@@ -45,12 +47,6 @@ struct AVPlayerItemModel {
     return item.pending_seek_;
   }
   static void finishSeek(AVPlayerItem& item, bool finished) { item.finishSeek(finished); }
-};
-
-struct AVAudioSinkModel {
-  static const avfoundation::internal::MediaAudioSink* sink(const AVPlayerItem& item) {
-    return item.audio_sink_.get();
-  }
 };
 
 struct AVPlayerModel {
@@ -207,12 +203,12 @@ void setTimeControlStatus(AVPlayer& player, AVPlayerTimeControlStatus status) {
 }
 
 int64_t audioFramesPlayed(const AVPlayerItem& item) {
-  auto* sink = AVAudioSinkModel::sink(item);
+  auto sink = internal::LibraryAccess::audioSink(item);
   return sink ? sink->framesConsumed() : 0;
 }
 
 float audioLastPeak(const AVPlayerItem& item) {
-  auto* sink = AVAudioSinkModel::sink(item);
+  auto sink = internal::LibraryAccess::audioSink(item);
   return sink ? sink->lastPeak() : 0;
 }
 

@@ -2,18 +2,8 @@
 
 #include "platform/avfoundation/cv_display_link.h"
 #include "platform/avfoundation/cv_display_link_registry.h"
-
-struct AVPlayerItemVideoOutputModel {
-  static void push(AVPlayerItemVideoOutput& output, CMTime time, CVPixelBufferRef buffer) {
-    std::lock_guard lock(output.mutex_);
-    output.frames_.push_back(
-        AVPlayerItemVideoOutput::Frame{time, std::move(buffer), output.next_serial_++});
-  }
-  static int held(AVPlayerItemVideoOutput& output) {
-    std::lock_guard lock(output.mutex_);
-    return static_cast<int>(output.frames_.size());
-  }
-};
+#include "platform/avfoundation/internal/library_access.h"
+#include "platform/avfoundation/internal/video_frame_queue.h"
 
 struct CVDisplayLinkModel {
   // Asks the link's thread for one refresh and waits for it; false when the link is not running.
@@ -52,11 +42,12 @@ std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item)
 }
 
 void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBufferRef buffer) {
-  AVPlayerItemVideoOutputModel::push(output, itemTime, std::move(buffer));
+  // Pushed frames are all kept until handed out, whatever the item's time.
+  internal::LibraryAccess::frames(output)->add(itemTime, std::move(buffer), kCMTimeInvalid);
 }
 
 int heldVideoFrameCount(AVPlayerItemVideoOutput& output) {
-  return AVPlayerItemVideoOutputModel::held(output);
+  return internal::LibraryAccess::frames(output)->count();
 }
 
 int tickDisplayLinks() {

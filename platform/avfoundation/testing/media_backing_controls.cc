@@ -1,11 +1,11 @@
 #include "platform/avfoundation/testing/media_backing_controls.h"
 
-#include "platform/avfoundation/av_media_backing.h"
+#include "platform/avfoundation/internal/media_backing.h"
 
 namespace avfoundation::testing {
 
-void useMediaModel() { internal::setMediaBacking(AVMediaBacking::model); }
-void useMediaLibrary() { internal::setMediaBacking(AVMediaBacking::library); }
+void useMediaModel() { internal::setMediaBacking(internal::MediaBacking::model); }
+void useMediaLibrary() { internal::setMediaBacking(internal::MediaBacking::library); }
 
 // Every control file refers to this, so a binary that drives the stand-in through its controls
 // starts on the model.

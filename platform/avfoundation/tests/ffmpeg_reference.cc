@@ -1,43 +1,27 @@
 #include "platform/avfoundation/tests/ffmpeg_reference.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
+#include <libavutil/frame.h>
 }
 
-std::vector<uint8_t> ffmpegFirstFrame(const char* path, int* width, int* height) {
-  AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path, nullptr, nullptr) != 0) return {};
-  avformat_find_stream_info(format, nullptr);
-  const AVCodec* codec = nullptr;
-  int stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-  AVCodecContext* context = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(context, format->streams[stream]->codecpar);
-  avcodec_open2(context, codec, nullptr);
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  std::vector<uint8_t> pixels;
-  while (pixels.empty() && av_read_frame(format, packet) >= 0) {
-    if (packet->stream_index == stream) avcodec_send_packet(context, packet);
-    av_packet_unref(packet);
-    if (avcodec_receive_frame(context, frame) == 0) {
-      *width = frame->width;
-      *height = frame->height;
-      pixels.resize(static_cast<size_t>(frame->width * frame->height * 4));
-      SwsContext* scaler = sws_getContext(frame->width, frame->height,
-                                          static_cast<AVPixelFormat>(frame->format), frame->width,
-                                          frame->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr,
-                                          nullptr, nullptr);
-      uint8_t* planes[4] = {pixels.data()};
-      int strides[4] = {frame->width * 4};
-      sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-      sws_freeContext(scaler);
-    }
+#include "platform/avfoundation/internal/bgra_converter.h"
+#include "platform/avfoundation/internal/stream_decoder.h"
+
+using avfoundation::internal::BGRAConverter;
+using avfoundation::internal::StreamDecoder;
+using avfoundation::internal::StreamKind;
+
+std::optional<ReferenceFrame> ffmpegFrameAt(const std::string& path, double seconds) {
+  auto decoder = StreamDecoder::open(path, {StreamKind::kVideo, nullptr, 0});
+  if (!decoder) return std::nullopt;
+  BGRAConverter converter;
+  std::optional<ReferenceFrame> shown;
+  while (auto decoded = decoder->next()) {
+    double time = CMTimeGetSeconds(decoded->time);
+    if (time > seconds) break;
+    ReferenceFrame frame{time, decoded->frame->width, decoded->frame->height, {}};
+    if (!converter.convert(*decoded->frame, &frame.pixels)) return std::nullopt;
+    shown = std::move(frame);
   }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&context);
-  avformat_close_input(&format);
-  return pixels;
+  return shown;
 }

@@ -1,10 +1,18 @@
-// FFmpeg's own decoding, for tests that compare the stand-in's frames with it. (Kept apart:
-// FFmpeg's headers and the platform's media types share names.)
+// FFmpeg's own decoding of a file through the host's one decode loop, with nothing of a player's
+// following, pacing or handing out: the reference the tests compare shown frames with.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
-// The first video frame of the file decoded by FFmpeg and converted to tightly packed BGRA with
-// the default (bicubic) scaler; empty when the file cannot be decoded.
-std::vector<uint8_t> ffmpegFirstFrame(const char* path, int* width, int* height);
+struct ReferenceFrame {
+  double time;  // on the container's time line
+  int width;
+  int height;
+  std::vector<uint8_t> pixels;  // tightly packed 32BGRA, converted with the default scaler
+};
+
+// The frame to show at `seconds`: the last one at or before it; nullopt when there is none.
+std::optional<ReferenceFrame> ffmpegFrameAt(const std::string& path, double seconds);

@@ -98,6 +98,10 @@ TEST_F(VideoPlayerTest, MalformedPerPlayerMessagesAnswerErrorsAndThePlayerCarrie
             "invalid-argument");
   EXPECT_EQ(code(call(id, "setPlaybackSpeed", {Value(INFINITY)})), "invalid-argument");
   EXPECT_EQ(code(call(id, "setVolume", {Value(ValueList{})})), "invalid-argument");
+  for (double volume : {INFINITY, -INFINITY, NAN}) {
+    EXPECT_EQ(code(call(id, "setVolume", {Value(volume)})), "invalid-argument") << volume;
+  }
+  EXPECT_EQ(avPlayer()->volume(), 1.0f);
 
   // Not a list, and no message at all, where an argument is needed.
   auto notAList =

@@ -96,7 +96,7 @@ TEST_F(VideoPlayerTest, SpeedIsLimitedOnlyByWhatTheItemCannotDo) {
 TEST_F(VideoPlayerTest, VolumeIsClampedToTheUnitRange) {
   int64_t id = createPlatformPlayer();
   for (auto [asked, set] :
-       {std::pair{INFINITY, 1.0f}, {-INFINITY, 0.0f}, {1.0, 1.0f}, {0.0, 0.0f}, {1e-3, 1e-3f}}) {
+       {std::pair{7.0, 1.0f}, {-1.0, 0.0f}, {1.0, 1.0f}, {0.3, 0.3f}, {1e-3, 1e-3f}}) {
     EXPECT_EQ(call(id, "setVolume", {Value(asked)}), ValueList{Value()});
     EXPECT_FLOAT_EQ(avPlayer()->volume(), set) << asked;
   }

@@ -105,6 +105,30 @@ TEST_F(TexturePlayerTest, FastEngineCallsEndSelfRefreshWithOneWarning) {
   EXPECT_EQ(warnings, 1);
 }
 
+TEST_F(TexturePlayerTest, ReadingTheTextureFasterThanTheRefreshLeavesItsPacingAlone) {
+  auto ids = createTexturePlayer();
+  makeReady(ids.playerId);
+  call(ids.playerId, "play");
+  quartzcore::testing::refreshDisplay();  // the refresh period becomes known
+  foundation::testing::setLogCapture(true);
+  // The Dart side inspects the texture every millisecond, far faster than the display refreshes.
+  for (int i = 0; i < 40; ++i) {
+    av::pushVideoFrame(*output(), CMTimeMake(i, 1000), frame());
+    av::setCurrentTime(*item(), CMTimeMake(i, 1000));
+    EXPECT_TRUE(dart.invokeMethod("flutter/textures", "copyFrame", Value(ids.textureId)).isSuccess());
+    dart.drain();
+    quartzcore::testing::advanceMediaTime(0.001);
+  }
+  auto lines = foundation::testing::takeLogLines();
+  foundation::testing::setLogCapture(false);
+  for (const auto& line : lines) EXPECT_EQ(line.find("unexpectedly short"), std::string::npos);
+  // The texture still asks for its next frame itself after the engine draws it.
+  int64_t before = engine->textures().frameAvailableCount(ids.textureId);
+  copy(ids.textureId);
+  dart.drain();
+  EXPECT_EQ(engine->textures().frameAvailableCount(ids.textureId), before + 1);
+}
+
 TEST_F(TexturePlayerTest, DisposingFreesTheCoreVideoLinkAndUpdater) {
   foundation::testing::setEmulatedOperatingSystemVersion({13, 0, 0});
   int live = av::liveDisplayLinkCount();

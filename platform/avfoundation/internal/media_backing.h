@@ -3,10 +3,11 @@
 // tests drive through the controls. Process-wide; an asset keeps the backing it was made with.
 #pragma once
 
-enum class AVMediaBacking { library, model };
-
-AVMediaBacking currentMediaBacking();
-
 namespace avfoundation::internal {
-void setMediaBacking(AVMediaBacking backing);
+
+enum class MediaBacking { library, model };
+
+MediaBacking currentMediaBacking();
+void setMediaBacking(MediaBacking backing);
+
 }  // namespace avfoundation::internal

@@ -1,0 +1,302 @@
+// Media files as people make them with the ffmpeg tool, played through items backed by the media
+// library: far seeks, streams that change their audio format, frames without timestamps, streams
+// of unknown length, tracks of different lengths, slow decodes, damaged packets and start offsets.
+// Every player shows what the file holds, rests when it has nothing to do, and never holds more
+// than its budget.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <optional>
+
+#include "platform/avfoundation/av_player.h"
+#include "platform/avfoundation/av_player_item_notifications.h"
+#include "platform/avfoundation/av_player_item_video_output.h"
+#include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/testing/av_foundation_controls.h"
+#include "platform/avfoundation/testing/av_video_output_controls.h"
+#include "platform/avfoundation/testing/media_backing_controls.h"
+#include "platform/avfoundation/tests/ffmpeg_reference.h"
+#include "platform/avfoundation/tests/media_recipes.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/foundation/ns_notification_center.h"
+
+namespace {
+
+namespace av = avfoundation::testing;
+using av::madeMedia;
+using dispatch::testing::runUntil;
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+double seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
+
+// CPU time of every thread of the process but the calling (main) one.
+double otherThreadsCpuSeconds() {
+  rusage process{}, main{};
+  getrusage(RUSAGE_SELF, &process);
+  getrusage(RUSAGE_THREAD, &main);
+  return seconds(process.ru_utime) + seconds(process.ru_stime) - seconds(main.ru_utime) -
+         seconds(main.ru_stime);
+}
+
+int threadCount() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+  }
+  return -1;
+}
+
+// Pumps the main queue for `span`; the CPU the other threads used meanwhile.
+double cpuOfOthersDuring(milliseconds span) {
+  double before = otherThreadsCpuSeconds();
+  auto end = Clock::now() + span;
+  runUntil([&] { return Clock::now() >= end; }, span + std::chrono::seconds(1));
+  return otherThreadsCpuSeconds() - before;
+}
+
+struct Playback {
+  std::shared_ptr<AVPlayerItem> item;
+  std::shared_ptr<AVPlayerItemVideoOutput> output;
+  std::shared_ptr<AVPlayer> player;
+};
+
+class MediaFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { av::useMediaLibrary(); }
+  void TearDown() override {
+    av::useMediaModel();
+    dispatch::testing::drainUntilIdle();
+  }
+
+  // An item of the file with a video output, in a paused player, ready to play.
+  static Playback open(const std::string& path) {
+    Playback playback;
+    playback.item = AVPlayerItem::playerItemWithAsset(
+        AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path), {}));
+    playback.output = std::make_shared<AVPlayerItemVideoOutput>(AVOutputSettings{});
+    playback.item->addOutput(playback.output);
+    playback.player = AVPlayer::playerWithPlayerItem(playback.item);
+    playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndPause);
+    EXPECT_TRUE(runUntil([&] { return playback.item->status() == AVPlayerItemStatusReadyToPlay; }))
+        << path;
+    return playback;
+  }
+  static void seek(Playback& playback, double to) {
+    std::atomic<bool> done{false};
+    playback.item->seekToTime(CMTimeMakeWithSeconds(to, 1000000), kCMTimeZero, kCMTimeZero,
+                              [&](bool) { done = true; });
+    ASSERT_TRUE(runUntil([&] { return done.load(); }));
+  }
+  struct Shown {
+    double time;
+    CVPixelBufferRef frame;
+  };
+  // The frame the output shows at `time` once it has a new one there.
+  static std::optional<Shown> shownFrame(Playback& playback, double time,
+                                         milliseconds limit = std::chrono::seconds(10)) {
+    CMTime at = CMTimeMakeWithSeconds(time, 1000000);
+    if (!runUntil([&] { return playback.output->hasNewPixelBufferForItemTime(at); }, limit)) {
+      return std::nullopt;
+    }
+    CMTime shown = kCMTimeInvalid;
+    auto frame = playback.output->copyPixelBufferForItemTime(at, &shown);
+    if (!frame) return std::nullopt;
+    return Shown{CMTimeGetSeconds(shown), std::move(frame)};
+  }
+  static std::optional<double> shownFrameTime(Playback& playback, double time,
+                                              milliseconds limit = std::chrono::seconds(10)) {
+    auto shown = shownFrame(playback, time, limit);
+    return shown ? std::optional<double>(shown->time) : std::nullopt;
+  }
+  // The output shows at `time` the very picture FFmpeg decodes for that time.
+  static void expectShowsFFmpegsFrame(Playback& playback, const std::string& path, double time) {
+    auto expected = ffmpegFrameAt(path, time);
+    ASSERT_TRUE(expected.has_value()) << path << " at " << time;
+    auto shown = shownFrame(playback, time);
+    ASSERT_TRUE(shown.has_value()) << path << " at " << time;
+    EXPECT_EQ(shown->time, expected->time) << path;
+    ASSERT_EQ(shown->frame->width(), static_cast<size_t>(expected->width));
+    ASSERT_EQ(shown->frame->height(), static_cast<size_t>(expected->height));
+    const size_t row = static_cast<size_t>(expected->width) * 4;
+    for (int y = 0; y < expected->height; ++y) {
+      const uint8_t* got = shown->frame->baseAddress() + y * shown->frame->bytesPerRow();
+      ASSERT_TRUE(std::equal(got, got + row, expected->pixels.data() + y * row))
+          << path << " at " << time << ", row " << y;
+    }
+  }
+  // Plays at `rate` until the item's end notification.
+  static bool playToEnd(Playback& playback, float rate) {
+    std::atomic<int> ends{0};
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+        AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+        [&ends](const NSNotification&) { ++ends; });
+    playback.player->setRate(rate);
+    bool ended = runUntil([&] { return ends.load() > 0; }, std::chrono::seconds(20));
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+    return ended;
+  }
+};
+
+TEST_F(MediaFilesTest, ASeekFarFromAKeyFrameShowsItsTargetThenRests) {
+  const std::vector<std::string> source = {"-f", "lavfi", "-i",
+                                           "testsrc=size=320x240:rate=25:duration=10",
+                                           "-c:v", "libx264", "-pix_fmt", "yuv420p"};
+  auto recipe = [&](std::vector<std::string> encoding) {
+    auto all = source;
+    all.insert(all.end(), encoding.begin(), encoding.end());
+    return all;
+  };
+  for (const auto& path :
+       {madeMedia("one_key_frame.mp4", recipe({"-g", "250", "-bf", "0"})),
+        madeMedia("one_key_frame_b_frames.mp4", recipe({"-g", "250", "-bf", "3"})),
+        madeMedia("key_every_2s_b_frames.mkv", recipe({"-g", "50", "-bf", "2"}))}) {
+    auto playback = open(path);
+    ASSERT_TRUE(shownFrameTime(playback, 0).has_value()) << path;
+    seek(playback, 5.0);
+    expectShowsFFmpegsFrame(playback, path, 5.0);
+    // Between two frames: the earlier one.
+    seek(playback, 7.23);
+    expectShowsFFmpegsFrame(playback, path, 7.23);
+    EXPECT_EQ(ffmpegFrameAt(path, 7.23)->time, 7.2);
+    // Shown and paused, the player rests.
+    EXPECT_LT(cpuOfOthersDuring(milliseconds(300)), 0.03) << path;
+  }
+}
+
+TEST_F(MediaFilesTest, AudioThatChangesItsLayoutAndRateMidStreamPlaysToItsEnd) {
+  auto part = [](const char* name, const char* channels, const char* rate) {
+    return madeMedia(name, {"-f", "lavfi", "-i", "sine=frequency=440:duration=0.5", "-ac",
+                            channels, "-ar", rate, "-c:a", "libmp3lame"});
+  };
+  auto changing = av::concatenatedMedia(
+      "changing.mp3", {part("stereo.mp3", "2", "44100"), part("mono.mp3", "1", "44100"),
+                       part("mono_22k.mp3", "1", "22050")});
+  auto playback = open(changing);
+  ASSERT_TRUE(playToEnd(playback, 4.0f));
+  // Every part was played, at the sink's 48 kHz (each with its encoder's padding).
+  EXPECT_GE(av::audioFramesPlayed(*playback.item), 1.5 * 48000);
+  EXPECT_LE(av::audioFramesPlayed(*playback.item), 1.8 * 48000);
+}
+
+TEST_F(MediaFilesTest, FramesWithoutOrSharingTimestampsAreTimedFromTheRateAndBounded) {
+  auto raw = madeMedia("no_timestamps.h264",
+                       {"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-frames:v", "300",
+                        "-c:v", "libx264", "-bf", "0", "-pix_fmt", "yuv420p", "-f", "h264"});
+  auto shared = madeMedia("shared_timestamps.mkv",
+                          {"-i", raw, "-c:v", "copy", "-bsf:v", "setts=pts=0:dts=0"});
+  for (const auto& path : {raw, shared}) {
+    auto playback = open(path);
+    ASSERT_EQ(shownFrameTime(playback, 0), 0.0) << path;
+    // Paused: a few frames ahead, then nothing more.
+    runUntil([&] { return av::heldVideoFrameCount(*playback.output) > 5; }, milliseconds(1500));
+    dispatch::testing::drainUntilIdle();
+    EXPECT_LE(av::heldVideoFrameCount(*playback.output), 5) << path;
+  }
+  // Frame 50 of a 25 frames a second stream. (The MKV says it lasts one frame.)
+  auto playback = open(raw);
+  seek(playback, 2.0);
+  expectShowsFFmpegsFrame(playback, raw, 2.0);
+  EXPECT_EQ(ffmpegFrameAt(raw, 2.0)->time, 2.0);
+}
+
+TEST_F(MediaFilesTest, AStreamOfUnknownLengthPlaysToItsRealEnd) {
+  auto raw = madeMedia("two_seconds.h264",
+                       {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-frames:v", "50",
+                        "-c:v", "libx264", "-pix_fmt", "yuv420p", "-f", "h264"});
+  auto playback = open(raw);
+  EXPECT_TRUE(CMTIME_IS_INDEFINITE(playback.item->duration()));
+  ASSERT_TRUE(shownFrameTime(playback, 0).has_value());
+  ASSERT_TRUE(playToEnd(playback, 4.0f));
+  EXPECT_NEAR(CMTimeGetSeconds(playback.item->currentTime()), 2.0, 0.05);
+}
+
+TEST_F(MediaFilesTest, TracksOfDifferentLengthsEndAtTheLongestAndThenRest) {
+  auto path = madeMedia("short_video_long_audio.mp4",
+                        {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f",
+                         "lavfi", "-i", "sine=frequency=440:duration=3.5", "-c:v", "libx264",
+                         "-pix_fmt", "yuv420p", "-c:a", "aac"});
+  auto playback = open(path);
+  EXPECT_NEAR(CMTimeGetSeconds(playback.item->duration()), 3.5, 0.05);
+  ASSERT_TRUE(playToEnd(playback, 4.0f));
+  EXPECT_NEAR(CMTimeGetSeconds(playback.item->currentTime()), 3.5, 0.05);
+  // The last frame stays shown; nothing decodes any more.
+  dispatch::testing::drainUntilIdle();
+  int64_t played = av::audioFramesPlayed(*playback.item);
+  EXPECT_LT(cpuOfOthersDuring(milliseconds(300)), 0.03);
+  EXPECT_EQ(av::audioFramesPlayed(*playback.item), played);
+}
+
+TEST_F(MediaFilesTest, HugePicturesHoldNoFrameAheadAndDisposalNeverWaitsForTheirDecode) {
+  auto path = madeMedia("huge_pictures.mkv", {"-f", "lavfi", "-i", "color=size=8000x8000:rate=2",
+                                              "-frames:v", "3", "-c:v", "png"});
+  {
+    // Let go of while its first picture decodes: the main thread does not wait for it.
+    auto playback = open(path);
+    auto start = Clock::now();
+    playback = {};
+    EXPECT_LT(Clock::now() - start, milliseconds(100));
+  }
+  auto playback = open(path);
+  ASSERT_EQ(shownFrameTime(playback, 0.1, std::chrono::seconds(30)), 0.0);
+  dispatch::testing::drainUntilIdle(std::chrono::seconds(30));
+  // The frame shown, and nothing decoded ahead of a 256 MB picture.
+  EXPECT_LE(av::heldVideoFrameCount(*playback.output), 1);
+}
+
+TEST_F(MediaFilesTest, PausedAndEndedPlayersUseNoCpuAndFewThreads) {
+  int threadsBefore = threadCount();
+  std::vector<Playback> players;
+  for (int i = 0; i < 10; ++i) players.push_back(open(MEDIA_FIXTURE));
+  for (auto& playback : players) ASSERT_TRUE(shownFrameTime(playback, 0).has_value());
+  dispatch::testing::drainUntilIdle();
+  EXPECT_LT(cpuOfOthersDuring(milliseconds(500)), 0.02);
+  EXPECT_LE(threadCount() - threadsBefore, 10 * 4);
+  for (auto& playback : players) playback.player->setRate(2.0f);
+  for (auto& playback : players) {
+    ASSERT_TRUE(runUntil([&] { return playback.player->rate() == 0.0f; }));  // paused at the end
+  }
+  dispatch::testing::drainUntilIdle();
+  EXPECT_LT(cpuOfOthersDuring(milliseconds(500)), 0.02);
+}
+
+TEST_F(MediaFilesTest, ADamagedPacketSkipsOnlyThatFrame) {
+  auto intact = madeMedia("pictures.mkv", {"-f", "lavfi", "-i", "testsrc=size=64x64:rate=10",
+                                           "-frames:v", "10", "-c:v", "png"});
+  // The fourth picture's signature is broken.
+  auto bytes = av::fileBytes(intact);
+  const std::string signature = "\x89PNG\r\n\x1a\n";
+  size_t at = 0;
+  for (int found = 0; found < 4; ++found) {
+    at = std::string(bytes.begin(), bytes.end()).find(signature, found == 0 ? 0 : at + 1);
+    ASSERT_NE(at, std::string::npos);
+  }
+  bytes[at + 1] = 'X';
+  auto playback = open(av::writtenMedia("damaged.mkv", bytes));
+  ASSERT_EQ(shownFrameTime(playback, 0), 0.0);
+  playback.player->setRate(1.0f);
+  ASSERT_TRUE(runUntil([&] { return CMTimeGetSeconds(playback.item->currentTime()) >= 0.75; }));
+  playback.player->setRate(0.0f);
+  double now = CMTimeGetSeconds(playback.item->currentTime());
+  auto shown = shownFrameTime(playback, now, milliseconds(2000));
+  ASSERT_TRUE(shown.has_value());
+  EXPECT_GE(*shown, 0.7);
+}
+
+TEST_F(MediaFilesTest, StreamsArePlacedOnTheContainersTimeLine) {
+  auto path = madeMedia("late_video.mkv",
+                        {"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-itsoffset", "0.5",
+                         "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1.5", "-c:v",
+                         "libx264", "-pix_fmt", "yuv420p", "-c:a", "pcm_s16le"});
+  auto playback = open(path);
+  seek(playback, 0.65);
+  // The video's second frame, half a second into the file.
+  expectShowsFFmpegsFrame(playback, path, 0.65);
+  EXPECT_EQ(ffmpegFrameAt(path, 0.65)->time, 0.6);
+}
+
+}  // namespace
