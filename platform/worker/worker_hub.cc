@@ -5,8 +5,8 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
-#include <sys/syscall.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,9 +41,8 @@ void closeFd(int& fd) {
 // The worker sees only what it needs: the search path (for sanitizer reports) and the sanitizer
 // options, to which the memory limit is added where the sanitizers take the place of rlimits.
 std::vector<std::string> childEnvironment(const WorkerOptions& options) {
-  constexpr std::string_view kKept[] = {"PATH=",         "ASAN_OPTIONS=",
-                                        "UBSAN_OPTIONS=", "TSAN_OPTIONS=",
-                                        "LSAN_OPTIONS=",  "LLVM_SYMBOLIZER_PATH="};
+  constexpr std::string_view kKept[] = {"PATH=",         "ASAN_OPTIONS=", "UBSAN_OPTIONS=",
+                                        "TSAN_OPTIONS=", "LSAN_OPTIONS=", "LLVM_SYMBOLIZER_PATH="};
   std::vector<std::string> environment;
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     std::string_view text(*entry);
@@ -168,8 +167,8 @@ void WorkerHub::run() {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake_at - Clock::now()).count();
       timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
     }
-    if (poll_for_ends) timeout = timeout < 0 ? kReapPollMilliseconds
-                                             : std::min(timeout, kReapPollMilliseconds);
+    if (poll_for_ends)
+      timeout = timeout < 0 ? kReapPollMilliseconds : std::min(timeout, kReapPollMilliseconds);
     if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) continue;
     if (fds[0].revents != 0) {
       uint64_t count = 0;
@@ -197,8 +196,7 @@ void WorkerHub::spawn(State& state) {
       path, "--channel-fd=3", "--host-pid=" + std::to_string(::getpid()),
       "--memory-limit=" + std::to_string(state.options.memoryLimitBytes),
       "--max-message=" + std::to_string(state.options.maxMessageBytes)};
-  arguments.insert(arguments.end(), state.options.arguments.begin(),
-                   state.options.arguments.end());
+  arguments.insert(arguments.end(), state.options.arguments.begin(), state.options.arguments.end());
   std::vector<std::string> environment = childEnvironment(state.options);
   auto argv = pointers(arguments);
   auto envp = pointers(environment);

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
       answer(channel, command.substr(5));
     } else if (command == "arguments") {
       std::string joined;
-      for (const auto& argument : channel.arguments()) joined += (joined.empty() ? "" : " ") + argument;
+      for (const auto& argument : channel.arguments())
+        joined += (joined.empty() ? "" : " ") + argument;
       answer(channel, joined);
     } else if (command == "spin") {
       volatile unsigned long turns = 0;

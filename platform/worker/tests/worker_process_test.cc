@@ -1,5 +1,7 @@
 // Worker processes driven from the main thread, as their owners drive them: messages both ways,
 // deadlines, memory, back-pressure, broken framing, and ends reported once.
+#include "platform/worker/worker_process.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
-#include "platform/worker/worker_process.h"
 
 namespace {
 
@@ -39,7 +40,9 @@ class WorkerProcessTest : public ::testing::Test {
           receivedAtEnd = received.size();
         });
   }
-  bool ended() { return runUntil([&] { return !ends.empty(); }, kGenerous); }
+  bool ended() {
+    return runUntil([&] { return !ends.empty(); }, kGenerous);
+  }
 
   std::unique_ptr<WorkerProcess> process;
   std::vector<std::string> received;
