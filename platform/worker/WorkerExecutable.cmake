@@ -3,7 +3,8 @@
 # for them; test programs, which run outside the bundle, look in that same build folder.
 include_guard(GLOBAL)
 
-set(WORKER_EXECUTABLE_DIR ${CMAKE_BINARY_DIR}/DesktopHost.app/Contents/MacOS)
+set(WORKER_EXECUTABLE_DIR ${CMAKE_BINARY_DIR}/DesktopHost.app/Contents/MacOS CACHE INTERNAL
+    "Where worker executables are built")
 
 # worker_executable(<name> SOURCES ... DEPS ...): a worker program with the project's settings.
 function(worker_executable name)

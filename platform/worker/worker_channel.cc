@@ -75,16 +75,24 @@ WorkerChannel WorkerChannel::adopt(int argc, char** argv) {
   return WorkerChannel(kChannelFd, static_cast<size_t>(*max_message), std::move(rest));
 }
 
-std::optional<std::vector<uint8_t>> WorkerChannel::receive() {
-  FrameReader reader(max_message_bytes_);
+std::optional<std::vector<uint8_t>> WorkerChannel::receive(
+    std::optional<Clock::time_point> deadline) {
   for (;;) {
-    if (auto frame = reader.take()) return frame;
+    if (auto frame = reader_.take()) return frame;
+    if (deadline) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      if (left <= 0) return std::nullopt;
+      pollfd readable{fd_, POLLIN, 0};
+      int ready = ::poll(&readable, 1, static_cast<int>(std::min<long long>(left, 60'000)));
+      if (ready < 0 && errno != EINTR) return std::nullopt;
+      if (ready <= 0) continue;
+    }
     size_t wanted = 0;
-    uint8_t* space = reader.space(&wanted);
+    uint8_t* space = reader_.space(&wanted);
     ssize_t got = ::recv(fd_, space, wanted, 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return std::nullopt;
-    if (!reader.commit(static_cast<size_t>(got))) return std::nullopt;
+    if (!reader_.commit(static_cast<size_t>(got))) return std::nullopt;
   }
 }
 

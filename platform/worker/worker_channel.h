@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/worker/worker_frame.h"
+
 namespace worker {
 
 class WorkerChannel {
@@ -26,8 +28,10 @@ class WorkerChannel {
   const std::vector<std::string>& arguments() const { return arguments_; }
   size_t maxMessageBytes() const { return max_message_bytes_; }
 
-  // The next message; none once the host has closed the channel or broken the framing.
-  std::optional<std::vector<uint8_t>> receive();
+  // The next message; none once the host has closed the channel or broken the framing, or when
+  // `deadline` passed first (a message begun is kept for the next call).
+  std::optional<std::vector<uint8_t>> receive(
+      std::optional<Clock::time_point> deadline = std::nullopt);
 
   enum class SendResult { sent, timedOut, closed, tooLarge };
   // Waits for the host to take the message. The deadline holds until the first byte is taken;
@@ -37,13 +41,17 @@ class WorkerChannel {
 
  private:
   WorkerChannel(int fd, size_t maxMessageBytes, std::vector<std::string> arguments)
-      : fd_(fd), max_message_bytes_(maxMessageBytes), arguments_(std::move(arguments)) {}
+      : fd_(fd),
+        max_message_bytes_(maxMessageBytes),
+        arguments_(std::move(arguments)),
+        reader_(maxMessageBytes) {}
   // Writes all of `bytes`; `deadline` holds only while none of them has been taken.
   SendResult write(std::span<const uint8_t> bytes, std::optional<Clock::time_point>& deadline);
 
   int fd_;
   size_t max_message_bytes_;
   std::vector<std::string> arguments_;
+  FrameReader reader_;
 };
 
 }  // namespace worker
