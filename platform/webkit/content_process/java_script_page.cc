@@ -150,6 +150,8 @@ std::string toUtf8(duk_context* context, duk_idx_t index) {
   const char* raw = duk_get_lstring(context, index, &length);
   std::string out;
   if (raw == nullptr) return out;
+  // Only surrogates (encoded from 0xED) need work.
+  if (std::memchr(raw, 0xED, length) == nullptr) return std::string(raw, length);
   out.reserve(length);
   const auto* bytes = reinterpret_cast<const unsigned char*>(raw);
   auto surrogateAt = [&](size_t at) -> uint32_t {
