@@ -108,11 +108,35 @@ void WKWebView::setLoading(bool loading) {
   didChangeValueForKey("loading");
 }
 
-void WKWebView::setHistory(std::vector<webkit::HistoryItem> items, size_t index) {
+namespace {
+
+size_t htmlBytes(const webkit::HistoryItem& item) {
+  const auto* html = std::get_if<webkit::HTMLSource>(&item.source);
+  return html && html->html ? html->html->size() : 0;
+}
+
+}  // namespace
+
+void WKWebView::commitToHistory(const WebViewNavigation& navigation) {
   willChangeValueForKey("canGoBack");
   willChangeValueForKey("canGoForward");
-  history_ = std::move(items);
-  history_index_ = index;
+  if (navigation.type == WKNavigationTypeBackForward && navigation.historyIndex &&
+      *navigation.historyIndex < history_.size()) {
+    history_index_ = *navigation.historyIndex;
+  } else if (navigation.type != WKNavigationTypeReload || history_.empty()) {
+    while (!history_.empty() && history_.size() > history_index_ + 1) {
+      history_html_bytes_ -= htmlBytes(history_.back());
+      history_.pop_back();
+    }
+    history_.push_back({navigation.source, navigation.content.url});
+    history_html_bytes_ += htmlBytes(history_.back());
+    while (history_.size() > 1 && (history_.size() > webkit::kMaxBackForwardItems ||
+                                   history_html_bytes_ > webkit::kMaxBackForwardHTMLBytes)) {
+      history_html_bytes_ -= htmlBytes(history_.front());
+      history_.pop_front();
+    }
+    history_index_ = history_.size() - 1;
+  }
   didChangeValueForKey("canGoBack");
   didChangeValueForKey("canGoForward");
 }
@@ -147,8 +171,9 @@ std::shared_ptr<WKNavigation> WKWebView::loadRequest(const foundation::URLReques
 
 std::shared_ptr<WKNavigation> WKWebView::loadHTMLString(
     const std::string& string, std::shared_ptr<const foundation::NSURL> baseURL) {
-  return enqueue(std::make_shared<WebViewNavigation>(webkit::HTMLSource{string, std::move(baseURL)},
-                                                     WKNavigationTypeOther, std::nullopt));
+  return enqueue(std::make_shared<WebViewNavigation>(
+      webkit::HTMLSource{std::make_shared<const std::string>(string), std::move(baseURL)},
+      WKNavigationTypeOther, std::nullopt));
 }
 
 std::shared_ptr<WKNavigation> WKWebView::loadFileURL(
@@ -378,17 +403,7 @@ void WKWebView::decideResponse(WebViewNavigation& navigation) {
 
 void WKWebView::commit(WebViewNavigation& navigation) {
   navigation.committed = true;
-  std::vector<webkit::HistoryItem> items = history_;
-  size_t index = history_index_;
-  if (navigation.type == WKNavigationTypeBackForward && navigation.historyIndex &&
-      *navigation.historyIndex < items.size()) {
-    index = *navigation.historyIndex;
-  } else if (navigation.type != WKNavigationTypeReload || items.empty()) {
-    if (!items.empty()) items.resize(index + 1);
-    items.push_back({navigation.source, navigation.content.url});
-    index = items.size() - 1;
-  }
-  setHistory(std::move(items), index);
+  commitToHistory(navigation);
   setURL(navigation.content.url);
 
   bool html = navigation.content.mimeType == "text/html";

@@ -121,7 +121,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   void setTitle(std::optional<std::string> title);
   void setEstimatedProgress(double progress);
   void setLoading(bool loading);
-  void setHistory(std::vector<webkit::HistoryItem> items, size_t index);
+  // Commits `navigation` to the back-forward list, in place.
+  void commitToHistory(const webkit::WebViewNavigation& navigation);
   void terminateWebContentProcess();
 
   std::shared_ptr<WKWebViewConfiguration> configuration_;
@@ -136,7 +137,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   bool allows_link_preview_ = true;
   bool inspectable_ = false;
 
-  std::vector<webkit::HistoryItem> history_;
+  std::deque<webkit::HistoryItem> history_;
+  size_t history_html_bytes_ = 0;
   size_t history_index_ = 0;
   std::deque<std::shared_ptr<webkit::WebViewNavigation>> navigations_;
   std::unique_ptr<webkit::WebContentProcess> content_;

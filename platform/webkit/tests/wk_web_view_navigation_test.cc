@@ -309,3 +309,28 @@ TEST_F(WKWebViewNavigationTest, ScriptsOfAViewThatHasGoneCompleteWithAnErrorOrNo
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WKWebViewNavigationTest, TheBackForwardListKeepsItsLatestPagesOnly) {
+  const std::string page(1 << 20, 'p');
+  auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 150; ++i) {
+    webView->loadHTMLString("<title>" + std::to_string(i) + "</title>" + page, nullptr);
+    ASSERT_TRUE(settle());
+  }
+  // Each commit costs the same however long the list is.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  int steps_back = 0;
+  while (webView->canGoBack()) {
+    ASSERT_NE(webView->goBack(), nullptr);
+    ASSERT_TRUE(settle());
+    ++steps_back;
+  }
+  // At most 100 entries, holding at most 64 MiB of HTML: here the bytes rule.
+  EXPECT_GT(steps_back, 50);
+  EXPECT_LE(static_cast<size_t>(steps_back + 1) * page.size(), size_t{64} << 20);
+  EXPECT_EQ(webView->title(), std::to_string(149 - steps_back));
+}
+
+}  // namespace
