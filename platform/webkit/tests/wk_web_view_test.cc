@@ -255,7 +255,8 @@ TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
   EXPECT_NE(view->configuration(), view->configuration());
   EXPECT_EQ(view->configuration()->userContentController(), configuration->userContentController());
 
-  view->loadHTMLString("<script>document.title = 'from page';</script>", nullptr);
+  // Tags are read whatever their case.
+  view->loadHTMLString("<Script>document.title = 'from page';</SCRIPT>", nullptr);
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return collector->messages.size() == 1; }));
   EXPECT_EQ(view->title(), "from page");
   EXPECT_EQ(collector->messages[0]->name(), "bridge");
