@@ -558,8 +558,8 @@ void WKWebView::evaluateJavaScript(const std::string& javaScriptString,
                                    JavaScriptCompletion completion) {
   content().evaluate(
       javaScriptString,
-      [completion](const AnyValue& result, const std::shared_ptr<foundation::NSError>& error) {
+      [completion](AnyValue result, const std::shared_ptr<foundation::NSError>& error) {
         // A script run for its effects alone has no completion to tell.
-        if (completion) completion(result, error);
+        if (completion) completion(std::move(result), error);
       });
 }

@@ -37,8 +37,9 @@ class WebViewControls;
 
 class WKWebView : public NSView, public foundation::NSObject {
  public:
-  using JavaScriptCompletion = std::function<void(const foundation::AnyValue& result,
-                                                  const std::shared_ptr<foundation::NSError>&)>;
+  // The result is the completion's own, to keep or to hand on.
+  using JavaScriptCompletion =
+      std::function<void(foundation::AnyValue result, const std::shared_ptr<foundation::NSError>&)>;
 
   // The web view keeps a copy of the configuration; none gets a default one.
   WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/flutter/socket_connection.h"
 #include "platform/flutter/socket_frame.h"
 #include "platform/foundation/ns_process_info.h"
@@ -111,6 +112,27 @@ std::string quoted(const std::string& text) {
     }
   }
   return out + "\"";
+}
+
+// A web view's own serial queue for its script results, held by the web view. Every result
+// passes through it, so that answers keep the order of their calls.
+class ScriptResultQueue final : public foundation::NSObject {
+ public:
+  const dispatch_queue_t queue =
+      dispatch_queue_create("NSViewWKWebView.scriptResults", DISPATCH_QUEUE_SERIAL);
+};
+
+// Only its address is used.
+constexpr char kScriptResultQueueKey = 0;
+
+dispatch_queue_t scriptResultQueue(WKWebView& webView) {
+  auto held = std::dynamic_pointer_cast<ScriptResultQueue>(
+      webView.associatedObject(&kScriptResultQueueKey));
+  if (!held) {
+    held = foundation::makeObject<ScriptResultQueue>();
+    webView.setAssociatedObject(&kScriptResultQueueKey, held);
+  }
+  return held->queue;
 }
 
 }  // namespace
@@ -235,20 +257,34 @@ void WebViewProxyAPIDelegate::setCustomUserAgent(Api&, WKWebView& webView,
   webView.setCustomUserAgent(userAgent);
 }
 
-// The error is tested first; a value that came with it is ignored.
+// The error is tested first; a value that came with it is ignored. The result becomes its
+// answer on the web view's result queue (a description may take long to build), and the answer
+// is given on the main thread.
 void WebViewProxyAPIDelegate::evaluateJavaScript(
     Api&, WKWebView& webView, const std::string& javaScriptString,
     std::function<void(const PigeonResult&)> completion) {
   webView.evaluateJavaScript(
       javaScriptString,
-      [completion = std::move(completion)](const AnyValue& result,
-                                           const std::shared_ptr<foundation::NSError>& error) {
-        if (error) {
-          completion(PigeonError("HWVEvaluateJavaScriptError", "Failed evaluating JavaScript.",
-                                 objectValue(error)));
-        } else {
-          completion(javaScriptResultValue(result));
-        }
+      [queue = scriptResultQueue(webView), completion = std::move(completion)](
+          AnyValue result, const std::shared_ptr<foundation::NSError>& error) mutable {
+        // Held by pointer so that no copy is ever made; released off the main thread.
+        auto value = std::make_shared<AnyValue>(std::move(result));
+        dispatch_async(
+            queue, [value = std::move(value), error, completion = std::move(completion)]() mutable {
+              std::optional<PigeonResult> answer;
+              if (!error) answer = javaScriptResultValue(*value);
+              value.reset();
+              dispatch_async(
+                  dispatch_get_main_queue(), [answer = std::move(answer), error = std::move(error),
+                                              completion = std::move(completion)] {
+                    if (error) {
+                      completion(PigeonError("HWVEvaluateJavaScriptError",
+                                             "Failed evaluating JavaScript.", objectValue(error)));
+                    } else {
+                      completion(*answer);
+                    }
+                  });
+            });
       });
 }
 

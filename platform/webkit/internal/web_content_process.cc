@@ -314,7 +314,7 @@ void WebContentProcess::handle(Incoming incoming) {
         } else if (incoming.error_code != 0) {
           error = javaScriptExceptionError(incoming.error_message);
         }
-        finishRunning(error, incoming.value, {});
+        finishRunning(error, std::move(incoming.value), {});
         return;
       }
       break;
@@ -331,14 +331,14 @@ void WebContentProcess::handle(Incoming incoming) {
   process_->terminate();
 }
 
-void WebContentProcess::finishRunning(const std::shared_ptr<NSError>& error, const AnyValue& value,
+void WebContentProcess::finishRunning(const std::shared_ptr<NSError>& error, AnyValue value,
                                       std::vector<std::string> failures) {
   auto finished = std::move(running_);
   if (process_) process_->setDeadline(std::nullopt);
   std::weak_ptr<bool> alive = alive_;
   pump();
   if (finished->evaluation_done) {
-    finished->evaluation_done(error ? AnyValue() : value, error);
+    finished->evaluation_done(error ? AnyValue() : std::move(value), error);
   } else if (finished->scripts_done) {
     if (error) failures.push_back(errorText(*error));
     finished->scripts_done(std::move(failures));

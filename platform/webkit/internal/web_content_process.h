@@ -50,7 +50,8 @@ class WebContentProcess {
     std::function<void()> terminated;
   };
   using ScriptsDone = std::function<void(std::vector<std::string> failures)>;
-  using EvaluationDone = std::function<void(const foundation::AnyValue& result,
+  // The result is handed on, never copied: it may be large.
+  using EvaluationDone = std::function<void(foundation::AnyValue result,
                                             const std::shared_ptr<foundation::NSError>& error)>;
 
   // How long a page load's scripts, or one evaluation, may run.
@@ -90,8 +91,8 @@ class WebContentProcess {
   void sendFront();
   void handle(content::Incoming incoming);
   void handleEnd(worker::WorkerEnd end);
-  void finishRunning(const std::shared_ptr<foundation::NSError>& error,
-                     const foundation::AnyValue& value, std::vector<std::string> failures);
+  void finishRunning(const std::shared_ptr<foundation::NSError>& error, foundation::AnyValue value,
+                     std::vector<std::string> failures);
   // Fails the running and waiting requests with `runningError` and `waitingError`.
   void failAll(const std::shared_ptr<foundation::NSError>& runningError,
                const std::shared_ptr<foundation::NSError>& waitingError);

@@ -145,6 +145,29 @@ TEST_F(WebViewIsolationTest, MessagesAPageFloodsWaitForRoomInsteadOfQueueingInTh
             ok(Value("posted")));
 }
 
+TEST_F(WebViewIsolationTest, ADescriptionPastTheReplyLimitIsBuiltOffTheMainThreadInOrder) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
+  // 60 arrays around 300,000 numbers: a description longer than a reply may be.
+  auto described = evaluateLater(
+      "var a = []; for (var i = 0; i < 300000; i++) a.push(i); for (var d = 1; d < 60; d++) "
+      "a = [a]; a");
+  auto next = evaluateLater("1 + 1");
+  auto deadline = Clock::now() + std::chrono::seconds(20);
+  // No turn of the main queue is long meanwhile (a call here runs on this thread at once, so
+  // the turns are timed), and answers keep the order of their calls.
+  constexpr auto kTurns = std::chrono::milliseconds(10);
+  while (!next.ready() && Clock::now() < deadline) {
+    auto started = Clock::now();
+    dart.runUntil([&] { return next.ready(); }, kTurns);
+    EXPECT_LT(Clock::now() - started, kTurns + kAnsweredQuickly);
+    EXPECT_TRUE(described.ready() || !next.ready());
+  }
+  const auto reply = replyOf(described);
+  ASSERT_TRUE(reply.asList() && reply.asList()->size() == 3) << reply.debugString();
+  EXPECT_EQ(reply.asList()->at(0), Value("reply_too_large"));
+  EXPECT_EQ(replyOf(next), ok(Value(int64_t{2})));
+}
+
 TEST_F(WebViewIsolationTest, RecursionThroughBuiltInsEndsWithTheEnginesOwnError) {
   WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
   EXPECT_EQ(onWebView("evaluateJavaScript",

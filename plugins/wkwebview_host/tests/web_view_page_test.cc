@@ -204,17 +204,5 @@ TEST_F(WebViewPageTest, ADescriptionIsBuiltInLinearTimeAndItsDebugLineIsCut) {
             0u);
 }
 
-TEST_F(WebViewPageTest, ADescriptionLongerThanAReplyMayBeFailsThatCallAlone) {
-  webkit::testing::WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(60));
-  ::testing::internal::CaptureStdout();
-  auto reply = evaluate(nestedArrays(60, 300'000));
-  ::testing::internal::GetCapturedStdout();
-  const auto* fields = reply.asList();
-  ASSERT_NE(fields, nullptr);
-  ASSERT_EQ(fields->size(), 3u);
-  EXPECT_EQ(fields->at(0), Value("reply_too_large"));
-  EXPECT_EQ(evaluate("1 + 1"), ok(Value(int64_t{2})));
-}
-
 }  // namespace
 }  // namespace wkwebview_host::testing
