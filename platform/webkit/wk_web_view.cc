@@ -518,9 +518,9 @@ webkit::WebContentProcess& WKWebView::content() {
     client.currentTitle = [this] { return title_; };
     // Messages reach their handler as the page posted them, before the answer of the script
     // that posted them: the page waits for room while its messages are held.
-    client.scriptMessage = [this](const std::string& name, const AnyValue& body,
+    client.scriptMessage = [this](const std::string& name, AnyValue body,
                                   std::shared_ptr<void> lease) {
-      deliverScriptMessage(name, body, std::move(lease));
+      deliverScriptMessage(name, std::move(body), std::move(lease));
     };
     client.terminated = [this] { contentProcessTerminated(); };
     content_ = std::make_unique<webkit::WebContentProcess>(std::move(client));
@@ -545,13 +545,13 @@ void WKWebView::logScriptFailures(const std::vector<std::string>& failures) {
 }
 
 // A message whose handler has gone since the page posted it is dropped, and its room given back.
-void WKWebView::deliverScriptMessage(const std::string& name, const AnyValue& body,
+void WKWebView::deliverScriptMessage(const std::string& name, AnyValue body,
                                      std::shared_ptr<void> lease) {
   auto controller = configuration_->userContentController();
   auto handler = controller->scriptMessageHandlerForName(name);
   if (!handler) return;
   handler->userContentController(
-      controller, makeObject<webkit::LeasedScriptMessage>(name, body, std::move(lease)));
+      controller, makeObject<webkit::LeasedScriptMessage>(name, std::move(body), std::move(lease)));
 }
 
 void WKWebView::evaluateJavaScript(const std::string& javaScriptString,

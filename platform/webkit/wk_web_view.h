@@ -111,7 +111,7 @@ class WKWebView : public NSView, public foundation::NSObject {
                  uint64_t generation) const;
   std::vector<std::string> userScripts(int64_t injectionTime) const;
   void logScriptFailures(const std::vector<std::string>& failures);
-  void deliverScriptMessage(const std::string& name, const foundation::AnyValue& body,
+  void deliverScriptMessage(const std::string& name, foundation::AnyValue body,
                             std::shared_ptr<void> lease);
   webkit::WebContentProcess& content();
   void contentProcessTerminated();

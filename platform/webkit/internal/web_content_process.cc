@@ -303,7 +303,9 @@ void WebContentProcess::handle(Incoming incoming) {
       return;
     case Kind::kPost: {
       auto lease = std::make_shared<content::Lease>(credit_, incoming.size);
-      if (client_.scriptMessage) client_.scriptMessage(incoming.text, incoming.value, lease);
+      if (client_.scriptMessage) {
+        client_.scriptMessage(incoming.text, std::move(incoming.value), lease);
+      }
       return;
     }
     case Kind::kResult:

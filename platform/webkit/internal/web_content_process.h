@@ -39,7 +39,7 @@ class WebContentProcess {
   struct Client {
     std::function<void(const std::string& title)> titleChanged;
     // `lease` goes with the message; the page gets the room back when the last copy goes.
-    std::function<void(const std::string& name, const foundation::AnyValue& body,
+    std::function<void(const std::string& name, foundation::AnyValue body,
                        std::shared_ptr<void> lease)>
         scriptMessage;
     // The names under window.webkit.messageHandlers, read when a request is sent.
