@@ -6,7 +6,8 @@
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_url.h"
 #include "platform/webkit/internal/html_document.h"
-#include "platform/webkit/internal/java_script_page.h"
+#include "platform/webkit/internal/leased_script_message.h"
+#include "platform/webkit/internal/web_content_process.h"
 #include "platform/webkit/internal/web_kit_errors.h"
 #include "platform/webkit/internal/web_view_navigation.h"
 #include "platform/webkit/ns_http_url_response.h"
@@ -42,8 +43,8 @@ std::function<void(Args...)> once(const char* name,
 
 WKWebView::WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration)
     : NSView(frame),
-      configuration_(configuration ? configuration->copy()
-                                   : makeObject<WKWebViewConfiguration>()) {}
+      configuration_(configuration ? configuration->copy() : makeObject<WKWebViewConfiguration>()) {
+}
 
 WKWebView::~WKWebView() = default;
 
@@ -72,7 +73,8 @@ bool WKWebView::canGoForward() const {
 }
 
 AnyValue WKWebView::valueForKey(const std::string& key) const {
-  if (key == "URL") return url_ ? AnyValue(std::const_pointer_cast<foundation::NSURL>(url_)) : AnyValue();
+  if (key == "URL")
+    return url_ ? AnyValue(std::const_pointer_cast<foundation::NSURL>(url_)) : AnyValue();
   if (key == "title") return title_ ? AnyValue(*title_) : AnyValue();
   if (key == "estimatedProgress") return AnyValue(estimated_progress_);
   if (key == "loading") return AnyValue(loading_);
@@ -106,11 +108,35 @@ void WKWebView::setLoading(bool loading) {
   didChangeValueForKey("loading");
 }
 
-void WKWebView::setHistory(std::vector<webkit::HistoryItem> items, size_t index) {
+namespace {
+
+size_t htmlBytes(const webkit::HistoryItem& item) {
+  const auto* html = std::get_if<webkit::HTMLSource>(&item.source);
+  return html && html->html ? html->html->size() : 0;
+}
+
+}  // namespace
+
+void WKWebView::commitToHistory(const WebViewNavigation& navigation) {
   willChangeValueForKey("canGoBack");
   willChangeValueForKey("canGoForward");
-  history_ = std::move(items);
-  history_index_ = index;
+  if (navigation.type == WKNavigationTypeBackForward && navigation.historyIndex &&
+      *navigation.historyIndex < history_.size()) {
+    history_index_ = *navigation.historyIndex;
+  } else if (navigation.type != WKNavigationTypeReload || history_.empty()) {
+    while (!history_.empty() && history_.size() > history_index_ + 1) {
+      history_html_bytes_ -= htmlBytes(history_.back());
+      history_.pop_back();
+    }
+    history_.push_back({navigation.source, navigation.content.url});
+    history_html_bytes_ += htmlBytes(history_.back());
+    while (history_.size() > 1 && (history_.size() > webkit::kMaxBackForwardItems ||
+                                   history_html_bytes_ > webkit::kMaxBackForwardHTMLBytes)) {
+      history_html_bytes_ -= htmlBytes(history_.front());
+      history_.pop_front();
+    }
+    history_index_ = history_.size() - 1;
+  }
   didChangeValueForKey("canGoBack");
   didChangeValueForKey("canGoForward");
 }
@@ -146,7 +172,8 @@ std::shared_ptr<WKNavigation> WKWebView::loadRequest(const foundation::URLReques
 std::shared_ptr<WKNavigation> WKWebView::loadHTMLString(
     const std::string& string, std::shared_ptr<const foundation::NSURL> baseURL) {
   return enqueue(std::make_shared<WebViewNavigation>(
-      webkit::HTMLSource{string, std::move(baseURL)}, WKNavigationTypeOther, std::nullopt));
+      webkit::HTMLSource{std::make_shared<const std::string>(string), std::move(baseURL)},
+      WKNavigationTypeOther, std::nullopt));
 }
 
 std::shared_ptr<WKNavigation> WKWebView::loadFileURL(
@@ -264,7 +291,8 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   setEstimatedProgress(kProgressAtStart);
   auto token = navigation.token;
   auto current = navigations_.front();
-  if (auto delegate = navigationDelegate()) delegate->didStartProvisionalNavigation(selfView(), token);
+  if (auto delegate = navigationDelegate())
+    delegate->didStartProvisionalNavigation(selfView(), token);
   if (!current->content.pendingFile) return endProvisional(*current);
 
   // A file may be large or slow: it is read off the main thread, and the navigation goes on
@@ -277,14 +305,13 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
       dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
       [weak = std::move(weak), current = std::move(current), generation, path]() mutable {
         auto read = std::make_shared<webkit::PageFileRead>(webkit::readPageFile(path));
-        dispatch_async(dispatch_get_main_queue(), [weak = std::move(weak),
-                                                   current = std::move(current), generation,
-                                                   read] {
-          auto view = weak.lock();
-          if (!view || !view->isCurrent(current, generation)) return;
-          webkit::applyPageFileRead(current->content, std::move(*read));
-          view->endProvisional(*current);
-        });
+        dispatch_async(dispatch_get_main_queue(),
+                       [weak = std::move(weak), current = std::move(current), generation, read] {
+                         auto view = weak.lock();
+                         if (!view || !view->isCurrent(current, generation)) return;
+                         webkit::applyPageFileRead(current->content, std::move(*read));
+                         view->endProvisional(*current);
+                       });
       });
 }
 
@@ -350,14 +377,14 @@ void WKWebView::decideResponse(WebViewNavigation& navigation) {
   auto current = navigations_.front();
   uint64_t generation = current->generation;
   auto decide = once<WKNavigationResponsePolicy>(
-      "navigation response policy",
-      [weak, current, generation](WKNavigationResponsePolicy policy) {
+      "navigation response policy", [weak, current, generation](WKNavigationResponsePolicy policy) {
         auto view = weak.lock();
         if (!view || !view->isCurrent(current, generation)) return;
         if (policy == WKNavigationResponsePolicyAllow) {
           current->moveTo(NavigationStep::commit);
         } else if (policy == WKNavigationResponsePolicyCancel) {
-          current->error = webkit::frameLoadInterruptedError(current->content.url->absoluteString());
+          current->error =
+              webkit::frameLoadInterruptedError(current->content.url->absoluteString());
           current->moveTo(NavigationStep::failure);
         } else {
           // Downloads are not modelled: the page stays as it was.
@@ -376,42 +403,56 @@ void WKWebView::decideResponse(WebViewNavigation& navigation) {
 
 void WKWebView::commit(WebViewNavigation& navigation) {
   navigation.committed = true;
-  std::vector<webkit::HistoryItem> items = history_;
-  size_t index = history_index_;
-  if (navigation.type == WKNavigationTypeBackForward && navigation.historyIndex &&
-      *navigation.historyIndex < items.size()) {
-    index = *navigation.historyIndex;
-  } else if (navigation.type != WKNavigationTypeReload || items.empty()) {
-    if (!items.empty()) items.resize(index + 1);
-    items.push_back({navigation.source, navigation.content.url});
-    index = items.size() - 1;
-  }
-  setHistory(std::move(items), index);
+  commitToHistory(navigation);
   setURL(navigation.content.url);
 
   bool html = navigation.content.mimeType == "text/html";
-  std::optional<std::string> title = html ? webkit::documentTitle(navigation.content.body)
-                                          : std::nullopt;
+  std::optional<std::string> title =
+      html ? webkit::documentTitle(navigation.content.body) : std::nullopt;
   // The new page's scripts read the new document's title, never the last one's.
-  page_.reset();
   setTitle(title);
-  page();
-  runUserScripts(WKUserScriptInjectionTimeAtDocumentStart);
+  std::vector<std::string> scripts = userScripts(WKUserScriptInjectionTimeAtDocumentStart);
   bool page_scripts = configuration_->preferences()->javaScriptEnabled() &&
                       configuration_->defaultWebpagePreferences()->allowsContentJavaScript();
-  if (html && page_scripts) runScripts(webkit::inlineScripts(navigation.content.body));
-  setEstimatedProgress(kProgressAtCommit);
-  navigation.moveTo(NavigationStep::finish);
-  scheduleStep();
+  if (html && page_scripts) {
+    for (auto& script : webkit::inlineScripts(navigation.content.body)) {
+      scripts.push_back(std::move(script));
+    }
+  }
+  std::weak_ptr<WKWebView> weak = selfView();
+  auto current = navigations_.front();
+  uint64_t generation = current->generation;
+  // The page's scripts run in its content process; the navigation goes on once they are done.
+  content().loadPage(title, std::move(scripts),
+                     [weak, current, generation](std::vector<std::string> failures) {
+                       auto view = weak.lock();
+                       if (!view) return;
+                       view->logScriptFailures(failures);
+                       if (!view->isCurrent(current, generation)) return;
+                       view->setEstimatedProgress(kProgressAtCommit);
+                       current->moveTo(NavigationStep::finish);
+                       view->scheduleStep();
+                     });
 }
 
-void WKWebView::finish(WebViewNavigation& navigation) {
-  auto token = navigation.token;
-  runUserScripts(WKUserScriptInjectionTimeAtDocumentEnd);
-  setEstimatedProgress(1.0);
-  setLoading(false);
-  endNavigation();
-  if (auto delegate = navigationDelegate()) delegate->didFinishNavigation(selfView(), token);
+void WKWebView::finish(WebViewNavigation&) {
+  std::weak_ptr<WKWebView> weak = selfView();
+  auto current = navigations_.front();
+  uint64_t generation = current->generation;
+  content().runScripts(userScripts(WKUserScriptInjectionTimeAtDocumentEnd),
+                       [weak, current, generation](std::vector<std::string> failures) {
+                         auto view = weak.lock();
+                         if (!view) return;
+                         view->logScriptFailures(failures);
+                         if (!view->isCurrent(current, generation)) return;
+                         auto token = current->token;
+                         view->setEstimatedProgress(1.0);
+                         view->setLoading(false);
+                         view->endNavigation();
+                         if (auto delegate = view->navigationDelegate()) {
+                           delegate->didFinishNavigation(view, token);
+                         }
+                       });
 }
 
 void WKWebView::reportFailure(WebViewNavigation& navigation) {
@@ -444,7 +485,13 @@ void WKWebView::fail(std::shared_ptr<foundation::NSError> error) {
 }
 
 void WKWebView::terminateWebContentProcess() {
-  page_.reset();
+  if (content_) content_->terminate();
+  contentProcessTerminated();
+}
+
+// The page is gone with its process: navigations stop, and the navigation delegate hears of it
+// on a later turn, as from the platform.
+void WKWebView::contentProcessTerminated() {
   navigations_.clear();
   step_waiting_ = false;
   if (loading_) setLoading(false);
@@ -460,65 +507,59 @@ void WKWebView::terminateWebContentProcess() {
 
 // Scripts.
 
-webkit::JavaScriptPage& WKWebView::page() {
-  if (!page_) {
-    // The page's hooks run only while one of its scripts runs, inside this web view's calls.
-    webkit::JavaScriptPage::Hooks hooks;
-    hooks.titleChanged = [this](const std::string& title) { setTitle(title); };
-    hooks.messageHandlerNames = [this] {
+webkit::WebContentProcess& WKWebView::content() {
+  if (!content_) {
+    // The content process speaks to this web view on the main thread only.
+    webkit::WebContentProcess::Client client;
+    client.titleChanged = [this](const std::string& title) { setTitle(title); };
+    client.messageHandlerNames = [this] {
       return configuration_->userContentController()->scriptMessageHandlerNames();
     };
-    std::weak_ptr<WKWebView> weak = selfView();
-    hooks.postMessage = [weak](const std::string& name, const AnyValue& body) {
-      dispatch_async(dispatch_get_main_queue(), [weak, name, body] {
-        if (auto view = weak.lock()) view->deliverScriptMessage(name, body);
-      });
+    client.currentTitle = [this] { return title_; };
+    // Messages reach their handler as the page posted them, before the answer of the script
+    // that posted them: the page waits for room while its messages are held.
+    client.scriptMessage = [this](const std::string& name, AnyValue body,
+                                  std::shared_ptr<void> lease) {
+      deliverScriptMessage(name, std::move(body), std::move(lease));
     };
-    page_ = std::make_unique<webkit::JavaScriptPage>(
-        std::move(hooks), title_,
-        script_time_budget_.value_or(webkit::JavaScriptPage::kDefaultScriptTimeBudget));
+    client.terminated = [this] { contentProcessTerminated(); };
+    content_ = std::make_unique<webkit::WebContentProcess>(std::move(client));
+    if (script_time_budget_) content_->setScriptTimeBudget(*script_time_budget_);
   }
-  return *page_;
+  return *content_;
 }
 
-void WKWebView::runScripts(const std::vector<std::string>& scripts) {
-  for (const auto& script : scripts) {
-    auto outcome = page().evaluate(script);
-    if (outcome.error) {
-      NSLog("WKWebView: a page script failed: %s", webkit::describeError(*outcome.error).c_str());
-    }
-  }
-}
-
-void WKWebView::runUserScripts(int64_t injectionTime) {
+std::vector<std::string> WKWebView::userScripts(int64_t injectionTime) const {
   std::vector<std::string> sources;
   for (const auto& script : configuration_->userContentController()->userScripts()) {
     if (script->injectionTime() == injectionTime) sources.push_back(script->source());
   }
-  runScripts(sources);
+  return sources;
 }
 
-void WKWebView::deliverScriptMessage(const std::string& name, const AnyValue& body) {
+void WKWebView::logScriptFailures(const std::vector<std::string>& failures) {
+  for (const auto& failure : failures) {
+    NSLog("WKWebView: a page script failed: %s",
+          webkit::describeError(*webkit::javaScriptExceptionError(failure)).c_str());
+  }
+}
+
+// A message whose handler has gone since the page posted it is dropped, and its room given back.
+void WKWebView::deliverScriptMessage(const std::string& name, AnyValue body,
+                                     std::shared_ptr<void> lease) {
   auto controller = configuration_->userContentController();
   auto handler = controller->scriptMessageHandlerForName(name);
   if (!handler) return;
-  handler->userContentController(controller, makeObject<WKScriptMessage>(name, body));
+  handler->userContentController(
+      controller, makeObject<webkit::LeasedScriptMessage>(name, std::move(body), std::move(lease)));
 }
 
 void WKWebView::evaluateJavaScript(const std::string& javaScriptString,
                                    JavaScriptCompletion completion) {
-  std::weak_ptr<WKWebView> weak = selfView();
-  dispatch_async(dispatch_get_main_queue(), [weak, javaScriptString, completion] {
-    auto view = weak.lock();
-    if (!view) {
-      // A script run for its effects alone has no completion to tell.
-      if (completion) {
-        completion(AnyValue(),
-                   makeObject<foundation::NSError>(WKErrorDomain, WKErrorWebViewInvalidated));
-      }
-      return;
-    }
-    auto outcome = view->page().evaluate(javaScriptString);
-    if (completion) completion(outcome.value, outcome.error);
-  });
+  content().evaluate(
+      javaScriptString,
+      [completion](AnyValue result, const std::shared_ptr<foundation::NSError>& error) {
+        // A script run for its effects alone has no completion to tell.
+        if (completion) completion(std::move(result), error);
+      });
 }

@@ -27,7 +27,7 @@
 #include "platform/webkit/wk_web_view_configuration.h"
 
 namespace webkit {
-class JavaScriptPage;
+class WebContentProcess;
 struct HistoryItem;
 struct WebViewNavigation;
 namespace testing {
@@ -37,8 +37,9 @@ class WebViewControls;
 
 class WKWebView : public NSView, public foundation::NSObject {
  public:
-  using JavaScriptCompletion = std::function<void(const foundation::AnyValue& result,
-                                                  const std::shared_ptr<foundation::NSError>&)>;
+  // The result is the completion's own, to keep or to hand on.
+  using JavaScriptCompletion =
+      std::function<void(foundation::AnyValue result, const std::shared_ptr<foundation::NSError>&)>;
 
   // The web view keeps a copy of the configuration; none gets a default one.
   WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration);
@@ -84,8 +85,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   std::shared_ptr<WKNavigation> goForward();
   std::shared_ptr<WKNavigation> reload();
 
-  // Runs the script in the current page on a later turn of the main queue and completes with its
-  // result or WebKit's error.
+  // Runs the script in the current page, after the scripts asked for before it, and completes
+  // with its result or WebKit's error on a later turn of the main queue.
   void evaluateJavaScript(const std::string& javaScriptString, JavaScriptCompletion completion);
 
  private:
@@ -108,10 +109,12 @@ class WKWebView : public NSView, public foundation::NSObject {
   // Whether `navigation` is still the current one and still at the step it was at.
   bool isCurrent(const std::shared_ptr<webkit::WebViewNavigation>& navigation,
                  uint64_t generation) const;
-  void runScripts(const std::vector<std::string>& scripts);
-  void runUserScripts(int64_t injectionTime);
-  void deliverScriptMessage(const std::string& name, const foundation::AnyValue& body);
-  webkit::JavaScriptPage& page();
+  std::vector<std::string> userScripts(int64_t injectionTime) const;
+  void logScriptFailures(const std::vector<std::string>& failures);
+  void deliverScriptMessage(const std::string& name, foundation::AnyValue body,
+                            std::shared_ptr<void> lease);
+  webkit::WebContentProcess& content();
+  void contentProcessTerminated();
   std::shared_ptr<WKWebView> selfView() const;
   std::shared_ptr<WKFrameInfo> mainFrame() const;
 
@@ -119,7 +122,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   void setTitle(std::optional<std::string> title);
   void setEstimatedProgress(double progress);
   void setLoading(bool loading);
-  void setHistory(std::vector<webkit::HistoryItem> items, size_t index);
+  // Commits `navigation` to the back-forward list, in place.
+  void commitToHistory(const webkit::WebViewNavigation& navigation);
   void terminateWebContentProcess();
 
   std::shared_ptr<WKWebViewConfiguration> configuration_;
@@ -134,11 +138,12 @@ class WKWebView : public NSView, public foundation::NSObject {
   bool allows_link_preview_ = true;
   bool inspectable_ = false;
 
-  std::vector<webkit::HistoryItem> history_;
+  std::deque<webkit::HistoryItem> history_;
+  size_t history_html_bytes_ = 0;
   size_t history_index_ = 0;
   std::deque<std::shared_ptr<webkit::WebViewNavigation>> navigations_;
-  std::unique_ptr<webkit::JavaScriptPage> page_;
-  // How long one script may run; the page's default when not set.
+  std::unique_ptr<webkit::WebContentProcess> content_;
+  // How long a page load's scripts, or one evaluation, may run; the default when not set.
   std::optional<std::chrono::milliseconds> script_time_budget_;
   bool steps_held_ = false;
   size_t steps_released_ = 0;

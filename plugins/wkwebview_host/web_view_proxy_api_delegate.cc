@@ -1,7 +1,11 @@
 #include "plugins/wkwebview_host/web_view_proxy_api_delegate.h"
 
 #include <cstdio>
+#include <string_view>
 
+#include "platform/dispatch/dispatch.h"
+#include "platform/flutter/socket_connection.h"
+#include "platform/flutter/socket_frame.h"
 #include "platform/foundation/ns_process_info.h"
 #include "platform/foundation/ns_url.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
@@ -18,47 +22,69 @@ std::shared_ptr<const foundation::NSURL> urlObject(const NSURL& url) {
   return std::make_shared<const foundation::NSURL>(url.absoluteString());
 }
 
-std::string indentation(int depth) { return std::string(static_cast<size_t>(depth) * 4, ' '); }
+// A description longer than a reply may be is not built past that length.
+constexpr size_t kLongestDescription = flutter::kMaxSocketFrameLength;
+// How much of the description the debug line shows.
+constexpr size_t kDebugLineDescriptionBytes = 1024;
 
-// The platform's description of a collection value.
-std::string describe(const AnyValue& value, int depth = 0) {
+void indent(std::string& out, int depth) { out.append(static_cast<size_t>(depth) * 4, ' '); }
+
+// Appends the platform's description of a collection value to `out`, in one pass; answers false
+// once `out` is longer than kLongestDescription.
+bool describeInto(const AnyValue& value, int depth, std::string& out) {
+  if (out.size() > kLongestDescription) return false;
   return std::visit(
-      [depth](const auto& v) -> std::string {
+      [depth, &out](const auto& v) -> bool {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::monostate>) {
-          return "nil";
+          out += "nil";
         } else if constexpr (std::is_same_v<T, foundation::NSNull>) {
-          return "<null>";
+          out += "<null>";
         } else if constexpr (std::is_same_v<T, bool>) {
-          return v ? "1" : "0";
+          out += v ? "1" : "0";
         } else if constexpr (std::is_same_v<T, int64_t>) {
-          return std::to_string(v);
+          out += std::to_string(v);
         } else if constexpr (std::is_same_v<T, double>) {
           char text[32];
           std::snprintf(text, sizeof(text), "%.17g", v);
-          return text;
+          out += text;
         } else if constexpr (std::is_same_v<T, std::string>) {
-          return v;
+          out += v;
         } else if constexpr (std::is_same_v<T, AnyValue::Bytes>) {
-          return "{length = " + std::to_string(v.size()) + "}";
+          out += "{length = " + std::to_string(v.size()) + "}";
         } else if constexpr (std::is_same_v<T, AnyValue::Array>) {
-          std::string text = "(\n";
+          out += "(\n";
           for (size_t i = 0; i < v.size(); ++i) {
-            text += indentation(depth + 1) + describe(v[i], depth + 1);
-            text += i + 1 < v.size() ? ",\n" : "\n";
+            indent(out, depth + 1);
+            if (!describeInto(v[i], depth + 1, out)) return false;
+            out += i + 1 < v.size() ? ",\n" : "\n";
           }
-          return text + indentation(depth) + ")";
+          indent(out, depth);
+          out += ")";
         } else if constexpr (std::is_same_v<T, AnyValue::Dictionary>) {
-          std::string text = "{\n";
+          out += "{\n";
           for (const auto& [key, element] : v) {
-            text += indentation(depth + 1) + key + " = " + describe(element, depth + 1) + ";\n";
+            indent(out, depth + 1);
+            out += key;
+            out += " = ";
+            if (!describeInto(element, depth + 1, out)) return false;
+            out += ";\n";
           }
-          return text + indentation(depth) + "}";
+          indent(out, depth);
+          out += "}";
         } else {
-          return v ? v->description() : "nil";
+          out += v ? v->description() : "nil";
         }
+        return out.size() <= kLongestDescription;
       },
       value.storage());
+}
+
+// At most `limit` bytes of `text`, cut where a character begins.
+std::string_view cut(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text;
+  while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) --limit;
+  return std::string_view(text).substr(0, limit);
 }
 
 // The debug line's text in quotation marks, with special characters escaped.
@@ -66,31 +92,71 @@ std::string quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out.push_back(c);
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out + "\"";
 }
 
+// A web view's own serial queue for its script results, held by the web view. Every result
+// passes through it, so that answers keep the order of their calls.
+class ScriptResultQueue final : public foundation::NSObject {
+ public:
+  const dispatch_queue_t queue =
+      dispatch_queue_create("NSViewWKWebView.scriptResults", DISPATCH_QUEUE_SERIAL);
+};
+
+// Only its address is used.
+constexpr char kScriptResultQueueKey = 0;
+
+dispatch_queue_t scriptResultQueue(WKWebView& webView) {
+  auto held = std::dynamic_pointer_cast<ScriptResultQueue>(
+      webView.associatedObject(&kScriptResultQueueKey));
+  if (!held) {
+    held = foundation::makeObject<ScriptResultQueue>();
+    webView.setAssociatedObject(&kScriptResultQueueKey, held);
+  }
+  return held->queue;
+}
+
 }  // namespace
 
-flutter::Value javaScriptResultValue(const AnyValue& result) {
+PigeonResult javaScriptResultValue(const AnyValue& result) {
   if (result.isNil()) return flutter::Value();
   if (const auto* text = result.getIf<std::string>()) return flutter::Value(*text);
   if (const auto* flag = result.getIf<bool>()) return flutter::Value(*flag);
   if (const auto* integer = result.getIf<int64_t>()) return flutter::Value(*integer);
   if (const auto* real = result.getIf<double>()) return flutter::Value(*real);
-  std::string description = describe(result);
-  std::string line = "Return type of evaluateJavaScript is not directly supported: " +
-                     description + ". Returned description of value.";
+  std::string description;
+  bool whole = describeInto(result, 0, description);
+  std::string shown(cut(description, kDebugLineDescriptionBytes));
+  if (shown.size() < description.size() || !whole) shown += "...";
+  std::string line = "Return type of evaluateJavaScript is not directly supported: " + shown +
+                     ". Returned description of value.";
   std::fprintf(stdout, "%s\n", quoted(line).c_str());
   std::fflush(stdout);
-  return flutter::Value(description);
+  if (!whole) {
+    return PigeonError(flutter::kSocketReplyTooLargeCode,
+                       "The description of the result is longer than a reply may be.",
+                       flutter::Value());
+  }
+  return flutter::Value(std::move(description));
 }
 
 std::shared_ptr<WKWebView> WebViewProxyAPIDelegate::pigeon_defaultConstructor(
@@ -99,8 +165,8 @@ std::shared_ptr<WKWebView> WebViewProxyAPIDelegate::pigeon_defaultConstructor(
                                              CGRect{{0, 0}, {0, 0}}, initialConfiguration);
 }
 
-std::shared_ptr<WKWebViewConfiguration> WebViewProxyAPIDelegate::configuration(
-    Api&, WKWebView& webView) {
+std::shared_ptr<WKWebViewConfiguration> WebViewProxyAPIDelegate::configuration(Api&,
+                                                                               WKWebView& webView) {
   return webView.configuration();
 }
 
@@ -191,20 +257,34 @@ void WebViewProxyAPIDelegate::setCustomUserAgent(Api&, WKWebView& webView,
   webView.setCustomUserAgent(userAgent);
 }
 
-// The error is tested first; a value that came with it is ignored.
+// The error is tested first; a value that came with it is ignored. The result becomes its
+// answer on the web view's result queue (a description may take long to build), and the answer
+// is given on the main thread.
 void WebViewProxyAPIDelegate::evaluateJavaScript(
     Api&, WKWebView& webView, const std::string& javaScriptString,
     std::function<void(const PigeonResult&)> completion) {
   webView.evaluateJavaScript(
-      javaScriptString, [completion = std::move(completion)](
-                            const AnyValue& result,
-                            const std::shared_ptr<foundation::NSError>& error) {
-        if (error) {
-          completion(PigeonError("HWVEvaluateJavaScriptError", "Failed evaluating JavaScript.",
-                                 objectValue(error)));
-        } else {
-          completion(javaScriptResultValue(result));
-        }
+      javaScriptString,
+      [queue = scriptResultQueue(webView), completion = std::move(completion)](
+          AnyValue result, const std::shared_ptr<foundation::NSError>& error) mutable {
+        // Held by pointer so that no copy is ever made; released off the main thread.
+        auto value = std::make_shared<AnyValue>(std::move(result));
+        dispatch_async(
+            queue, [value = std::move(value), error, completion = std::move(completion)]() mutable {
+              std::optional<PigeonResult> answer;
+              if (!error) answer = javaScriptResultValue(*value);
+              value.reset();
+              dispatch_async(
+                  dispatch_get_main_queue(), [answer = std::move(answer), error = std::move(error),
+                                              completion = std::move(completion)] {
+                    if (error) {
+                      completion(PigeonError("HWVEvaluateJavaScriptError",
+                                             "Failed evaluating JavaScript.", objectValue(error)));
+                    } else {
+                      completion(*answer);
+                    }
+                  });
+            });
       });
 }
 

@@ -41,7 +41,9 @@ class WebViewProxyAPIDelegate final : public PigeonApiDelegateNSViewWKWebView {
 };
 
 // A script's result as the Dart side gets it: null, a string, a number or boolean as it is, and
-// for anything else its description (after one line on standard output saying so).
-flutter::Value javaScriptResultValue(const foundation::AnyValue& result);
+// for anything else its description (after one line on standard output saying so, with the
+// description cut to 1 KiB). A description longer than a reply may be fails with
+// "reply_too_large".
+PigeonResult javaScriptResultValue(const foundation::AnyValue& result);
 
 }  // namespace wkwebview_host

@@ -94,7 +94,8 @@ class WebKitSide(DartSide):
         """The arguments of the `count`-th call to `operation`, once it has come."""
         with self.called:
             if not self.called.wait_for(lambda: len(self.calls_to(operation)) >= count, TIMEOUT):
-                raise AssertionError(f"no call {count} to {operation}: {self.calls!r}")
+                raise AssertionError(f"no call {count} to {operation} among {len(self.calls)}"
+                                     f" calls, the last {self.calls[-3:]!r}")
             return self.calls_to(operation)[count - 1]
 
     def calls_to(self, operation):

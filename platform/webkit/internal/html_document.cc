@@ -1,38 +1,53 @@
 #include "platform/webkit/internal/html_document.h"
 
-#include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <utility>
 
 namespace webkit {
 namespace {
 
-std::string lowered(const std::string& text) {
-  std::string lower = text;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowered(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = asciiLower(c);
   return lower;
 }
 
-// The element `tag` found from `from` in `lower` (the page in lower case): its attributes' text
-// and its body's range. nullopt when there is no complete element.
+// Where `needle` (lower case, starting with '<') is in `page` from `from`, ignoring ASCII case.
+// The page is never copied: a large one is scanned for '<' alone.
+size_t findTag(std::string_view page, std::string_view needle, size_t from) {
+  for (size_t at = page.find('<', from); at != std::string_view::npos;
+       at = page.find('<', at + 1)) {
+    if (page.size() - at < needle.size()) return std::string_view::npos;
+    size_t i = 1;
+    while (i < needle.size() && asciiLower(page[at + i]) == needle[i]) ++i;
+    if (i == needle.size()) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The element `tag` found from `from` in `page`: its attributes' text (in lower case) and its
+// body's range. nullopt when there is no complete element.
 struct Element {
   std::string attributes;
   size_t bodyStart;
   size_t bodyEnd;
   size_t next;
 };
-std::optional<Element> findElement(const std::string& lower, const std::string& tag, size_t from) {
+std::optional<Element> findElement(std::string_view page, const std::string& tag, size_t from) {
   std::string open = "<" + tag;
-  for (size_t at = lower.find(open, from); at != std::string::npos;
-       at = lower.find(open, at + 1)) {
+  for (size_t at = findTag(page, open, from); at != std::string_view::npos;
+       at = findTag(page, open, at + 1)) {
     size_t after = at + open.size();
-    if (after < lower.size() && std::isalnum(static_cast<unsigned char>(lower[after]))) continue;
-    size_t close = lower.find('>', after);
-    if (close == std::string::npos) return std::nullopt;
-    size_t end = lower.find("</" + tag, close + 1);
-    if (end == std::string::npos) return std::nullopt;
-    return Element{lower.substr(after, close - after), close + 1, end, end + tag.size() + 2};
+    if (after < page.size() && std::isalnum(static_cast<unsigned char>(page[after]))) continue;
+    size_t close = page.find('>', after);
+    if (close == std::string_view::npos) return std::nullopt;
+    size_t end = findTag(page, "</" + tag, close + 1);
+    if (end == std::string_view::npos) return std::nullopt;
+    return Element{lowered(page.substr(after, close - after)), close + 1, end,
+                   end + tag.size() + 2};
   }
   return std::nullopt;
 }
@@ -75,17 +90,16 @@ std::string collapseWhitespace(const std::string& text) {
 }  // namespace
 
 std::optional<std::string> documentTitle(const std::string& html) {
-  auto element = findElement(lowered(html), "title", 0);
+  auto element = findElement(html, "title", 0);
   if (!element) return std::nullopt;
   return decodeEntities(
       collapseWhitespace(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart)));
 }
 
 std::vector<std::string> inlineScripts(const std::string& html) {
-  std::string lower = lowered(html);
   std::vector<std::string> scripts;
-  for (auto element = findElement(lower, "script", 0); element;
-       element = findElement(lower, "script", element->next)) {
+  for (auto element = findElement(html, "script", 0); element;
+       element = findElement(html, "script", element->next)) {
     if (element->attributes.find("src") != std::string::npos) continue;
     scripts.push_back(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
   }

@@ -26,11 +26,10 @@ std::shared_ptr<const foundation::NSURL> urlObject(const std::string& text) {
 
 std::string mimeTypeForExtension(const std::string& extension) {
   static const std::map<std::string, std::string> kTypes = {
-      {"html", "text/html"},       {"htm", "text/html"},
-      {"txt", "text/plain"},       {"css", "text/css"},
-      {"js", "text/javascript"},   {"json", "application/json"},
-      {"png", "image/png"},        {"jpg", "image/jpeg"},
-      {"jpeg", "image/jpeg"},      {"svg", "image/svg+xml"},
+      {"html", "text/html"},    {"htm", "text/html"},      {"txt", "text/plain"},
+      {"css", "text/css"},      {"js", "text/javascript"}, {"json", "application/json"},
+      {"png", "image/png"},     {"jpg", "image/jpeg"},     {"jpeg", "image/jpeg"},
+      {"svg", "image/svg+xml"},
   };
   auto found = kTypes.find(extension);
   return found != kTypes.end() ? found->second : "application/octet-stream";
@@ -70,9 +69,8 @@ LoadedContent loadRequest(const foundation::URLRequest& request) {
     return failed(foundation::NSURLErrorCannotFindHost,
                   "A server with the specified hostname could not be found.", text);
   }
-  content.response =
-      makeObject<foundation::NSHTTPURLResponse>(content.url, served->statusCode,
-                                                served->headerFields);
+  content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, served->statusCode,
+                                                               served->headerFields);
   content.mimeType = served->mimeType;
   content.body = served->body;
   content.requiredCredentials = served->requiredCredentials;
@@ -82,8 +80,9 @@ LoadedContent loadRequest(const foundation::URLRequest& request) {
 LoadedContent loadFile(const FileSource& source) {
   std::string text = source.url ? source.url->absoluteString() : std::string();
   auto file_url = NSURL::URLWithString(text);
-  auto access_url = source.readAccessURL ? NSURL::URLWithString(source.readAccessURL->absoluteString())
-                                         : std::nullopt;
+  auto access_url = source.readAccessURL
+                        ? NSURL::URLWithString(source.readAccessURL->absoluteString())
+                        : std::nullopt;
   // A path holding a NUL (encoded as %00) names no file the system could open.
   auto usable = [](const std::optional<NSURL>& url) {
     return url && url->isFileURL() && url->path().find('\0') == std::string::npos &&
@@ -131,13 +130,14 @@ foundation::URLRequest sourceRequest(const NavigationSource& source) {
 }
 
 LoadedContent loadContent(const NavigationSource& source) {
-  if (const auto* request = std::get_if<RequestSource>(&source)) return loadRequest(request->request);
+  if (const auto* request = std::get_if<RequestSource>(&source))
+    return loadRequest(request->request);
   if (const auto* html = std::get_if<HTMLSource>(&source)) {
     LoadedContent content;
     content.url = sourceURL(source);
     content.mimeType = "text/html";
     content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
-    content.body = html->html;
+    content.body = *html->html;
     return content;
   }
   return loadFile(std::get<FileSource>(source));
@@ -172,8 +172,8 @@ void applyPageFileRead(LoadedContent& content, PageFileRead read) {
       return;
     case foundation::RegularFileError::kNotRegular:
       if (read.directory) {
-        content.error = urlLoadingError(foundation::NSURLErrorFileIsDirectory,
-                                        "The file is a directory.", url);
+        content.error =
+            urlLoadingError(foundation::NSURLErrorFileIsDirectory, "The file is a directory.", url);
         return;
       }
       break;

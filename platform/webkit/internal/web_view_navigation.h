@@ -24,7 +24,8 @@ struct RequestSource {
   foundation::URLRequest request;
 };
 struct HTMLSource {
-  std::string html;
+  // Shared by the navigation and the back-forward list, never copied with them.
+  std::shared_ptr<const std::string> html;
   std::shared_ptr<const foundation::NSURL> baseURL;
 };
 struct FileSource {
@@ -104,5 +105,10 @@ struct HistoryItem {
   NavigationSource source;
   std::shared_ptr<const foundation::NSURL> url;
 };
+
+// The back-forward list keeps this many entries, and at most this much HTML given as strings;
+// past either the oldest entries go.
+inline constexpr size_t kMaxBackForwardItems = 100;
+inline constexpr size_t kMaxBackForwardHTMLBytes = size_t{64} << 20;
 
 }  // namespace webkit

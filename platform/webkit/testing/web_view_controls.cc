@@ -1,6 +1,6 @@
 #include "platform/webkit/testing/web_view_controls.h"
 
-#include "platform/webkit/internal/java_script_page.h"
+#include "platform/webkit/internal/web_content_process.h"
 
 namespace webkit::testing {
 namespace {
@@ -46,7 +46,15 @@ size_t WebViewControls::pendingNavigations(const WKWebView& webView) {
 
 void WebViewControls::setScriptTimeBudget(WKWebView& webView, std::chrono::milliseconds budget) {
   webView.script_time_budget_ = budget;
-  if (webView.page_) webView.page_->setScriptTimeBudget(budget);
+  if (webView.content_) webView.content_->setScriptTimeBudget(budget);
+}
+
+void WebViewControls::raiseScriptEngineFatalError(WKWebView& webView) {
+  webView.content().raiseFatalError();
+}
+
+pid_t WebViewControls::contentProcessId(const WKWebView& webView) {
+  return webView.content_ ? webView.content_->processId() : 0;
 }
 
 void WebViewControls::failNavigation(WKWebView& webView,
@@ -66,8 +74,8 @@ void WebViewControls::runJavaScriptAlertPanel(WKWebView& webView, const std::str
 
 void WebViewControls::runJavaScriptConfirmPanel(WKWebView& webView, const std::string& message,
                                                 std::function<void(bool)> completion) {
-  uiDelegateOf(webView)->runJavaScriptConfirmPanel(webView.selfView(), message,
-                                                   webView.mainFrame(), std::move(completion));
+  uiDelegateOf(webView)->runJavaScriptConfirmPanel(webView.selfView(), message, webView.mainFrame(),
+                                                   std::move(completion));
 }
 
 void WebViewControls::runJavaScriptTextInputPanel(
@@ -87,8 +95,8 @@ void WebViewControls::requestMediaCapturePermission(
 
 std::shared_ptr<WKWebView> WebViewControls::requestNewWindow(
     WKWebView& webView, const foundation::URLRequest& request) {
-  auto action = foundation::makeObject<WKNavigationAction>(request, nullptr,
-                                                           WKNavigationTypeLinkActivated);
+  auto action =
+      foundation::makeObject<WKNavigationAction>(request, nullptr, WKNavigationTypeLinkActivated);
   return uiDelegateOf(webView)->createWebView(webView.selfView(), webView.configuration(), action,
                                               foundation::makeObject<WKWindowFeatures>());
 }

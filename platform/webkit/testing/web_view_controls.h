@@ -28,9 +28,13 @@ class WebViewControls {
   // The step the current navigation is at next; none when nothing is navigating.
   static std::optional<NavigationStep> currentStep(const WKWebView& webView);
   static size_t pendingNavigations(const WKWebView& webView);
-  // How long each of the page's scripts may run before it is ended with an error; applies to the
-  // current page and to later ones.
+  // How long a page load's scripts, or one evaluation, may run before they are ended with an
+  // error; applies to the current page and to later ones.
   static void setScriptTimeBudget(WKWebView& webView, std::chrono::milliseconds budget);
+  // The engine of the page's content process meets a fatal error, inside a protected call.
+  static void raiseScriptEngineFatalError(WKWebView& webView);
+  // The id of the page's content process; 0 while it has none.
+  static pid_t contentProcessId(const WKWebView& webView);
 
   // Fails the current navigation on a later turn: a provisional failure before its commit,
   // a navigation failure after.

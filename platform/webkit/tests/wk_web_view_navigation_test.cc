@@ -135,10 +135,9 @@ TEST_F(WKWebViewNavigationTest, NavigationsRunOneAtATimeAndLateOrRepeatedAnswers
   dispatch::testing::drainUntilIdle();
   delegate->responseHandlers[1](WKNavigationResponsePolicyAllow);
   ASSERT_TRUE(settle());
-  EXPECT_EQ(delegate->events,
-            (std::vector<std::string>{"action -1", "start", "response", "finish https://one.test/",
-                                      "action -1", "start", "response",
-                                      "finish https://two.test/"}));
+  EXPECT_EQ(delegate->events, (std::vector<std::string>{
+                                  "action -1", "start", "response", "finish https://one.test/",
+                                  "action -1", "start", "response", "finish https://two.test/"}));
   EXPECT_EQ(webView->title(), "Two");
 }
 
@@ -208,9 +207,8 @@ TEST_F(WKWebViewNavigationTest, HistoryMovesBackForwardAndReloadsInPlaceTellingO
   EXPECT_EQ(webView->title(), "A");
   EXPECT_EQ(delegate->events.front(), "action 2");
   std::optional<AnyValue> script_title;
-  webView->evaluateJavaScript("document.title", [&](const AnyValue& value, const auto&) {
-    script_title = value;
-  });
+  webView->evaluateJavaScript("document.title",
+                              [&](const AnyValue& value, const auto&) { script_title = value; });
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return script_title.has_value(); }));
   EXPECT_EQ(*script_title, AnyValue("A"));
   auto seen = [&](const std::string& key, const AnyValue& value) {
@@ -252,9 +250,8 @@ TEST_F(WKWebViewNavigationTest, HistoryMovesBackForwardAndReloadsInPlaceTellingO
 TEST_F(WKWebViewNavigationTest, AnEndedContentProcessStopsTheLoadAndForgetsThePage) {
   auto delegate = attach<HoldingDelegate>();
   std::optional<AnyValue> result;
-  webView->evaluateJavaScript("var kept = 1; kept", [&](const AnyValue& value, const auto&) {
-    result = value;
-  });
+  webView->evaluateJavaScript("var kept = 1; kept",
+                              [&](const AnyValue& value, const auto&) { result = value; });
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return result.has_value(); }));
   webView->loadHTMLString("<title>Never</title>", nullptr);
   dispatch::testing::drainUntilIdle();
@@ -268,9 +265,8 @@ TEST_F(WKWebViewNavigationTest, AnEndedContentProcessStopsTheLoadAndForgetsThePa
   EXPECT_EQ(WebViewControls::pendingNavigations(*webView), 0u);
 
   result.reset();
-  webView->evaluateJavaScript("typeof kept", [&](const AnyValue& value, const auto&) {
-    result = value;
-  });
+  webView->evaluateJavaScript("typeof kept",
+                              [&](const AnyValue& value, const auto&) { result = value; });
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return result.has_value(); }));
   EXPECT_EQ(*result, AnyValue("undefined"));
 }
@@ -284,16 +280,15 @@ class Collector : public foundation::NSObject, public WKScriptMessageHandler {
   std::vector<AnyValue> bodies;
 };
 
-TEST_F(WKWebViewNavigationTest, ScriptMessagesArriveAfterTheScriptThatPostedThemHasAnswered) {
+TEST_F(WKWebViewNavigationTest, ScriptMessagesArriveAsPostedBeforeTheScriptsAnswer) {
   auto collector = makeObject<Collector>();
   webView->configuration()->userContentController()->addScriptMessageHandler(collector, "bridge");
   std::optional<size_t> delivered_at_answer;
-  webView->evaluateJavaScript("window.webkit.messageHandlers.bridge.postMessage('hi'); 1",
-                              [&](const AnyValue&, const auto&) {
-                                delivered_at_answer = collector->bodies.size();
-                              });
-  ASSERT_TRUE(dispatch::testing::runUntil([&] { return collector->bodies.size() == 1; }));
-  EXPECT_EQ(delivered_at_answer, 0u);
+  webView->evaluateJavaScript(
+      "window.webkit.messageHandlers.bridge.postMessage('hi'); 1",
+      [&](const AnyValue&, const auto&) { delivered_at_answer = collector->bodies.size(); });
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return delivered_at_answer.has_value(); }));
+  EXPECT_EQ(delivered_at_answer, 1u);
   EXPECT_EQ(collector->bodies[0], AnyValue("hi"));
   // A handler removed before the script runs is gone from the page.
   webView->evaluateJavaScript("window.webkit.messageHandlers.bridge.postMessage('late')", nullptr);
@@ -311,6 +306,31 @@ TEST_F(WKWebViewNavigationTest, ScriptsOfAViewThatHasGoneCompleteWithAnErrorOrNo
   ASSERT_TRUE(error);
   EXPECT_EQ(error->code(), WKErrorWebViewInvalidated);
   webView = makeObject<WKWebView>(NSRect{}, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WKWebViewNavigationTest, TheBackForwardListKeepsItsLatestPagesOnly) {
+  const std::string page(1 << 20, 'p');
+  auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 150; ++i) {
+    webView->loadHTMLString("<title>" + std::to_string(i) + "</title>" + page, nullptr);
+    ASSERT_TRUE(settle());
+  }
+  // Each commit costs the same however long the list is.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  int steps_back = 0;
+  while (webView->canGoBack()) {
+    ASSERT_NE(webView->goBack(), nullptr);
+    ASSERT_TRUE(settle());
+    ++steps_back;
+  }
+  // At most 100 entries, holding at most 64 MiB of HTML: here the bytes rule.
+  EXPECT_GT(steps_back, 50);
+  EXPECT_LE(static_cast<size_t>(steps_back + 1) * page.size(), size_t{64} << 20);
+  EXPECT_EQ(webView->title(), std::to_string(149 - steps_back));
 }
 
 }  // namespace

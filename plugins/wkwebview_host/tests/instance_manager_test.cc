@@ -1,6 +1,8 @@
 // The instance manager, driven as the Dart side and the codec drive it.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -220,6 +222,58 @@ TEST_F(InstanceManagerTest, RemovingAnUnknownIdentifierStillSucceeds) {
   auto reply = dartRemoveStrongReference(Value("seven"));
   ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3) << reply->debugString();
   EXPECT_EQ(reply->asList()->front(), Value("invalid-argument"));
+}
+
+}  // namespace
+}  // namespace wkwebview_host::testing
+
+namespace wkwebview_host::testing {
+namespace {
+
+// Blocks every thread of the shared pool (as stuck databases would) until released.
+class ExhaustedPool {
+ public:
+  explicit ExhaustedPool(int blocks) {
+    for (int i = 0; i < blocks; ++i) {
+      dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [state = state_] {
+        std::unique_lock lock(state->mutex);
+        state->released.wait(lock, [&] { return state->open; });
+      });
+    }
+  }
+  ~ExhaustedPool() { release(); }
+  void release() {
+    std::lock_guard lock(state_->mutex);
+    state_->open = true;
+    state_->released.notify_all();
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool open = false;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+TEST_F(InstanceManagerTest, ItsOperationsNeverWaitForThePool) {
+  ExhaustedPool pool(200);
+  // Should the main thread wait for the pool, the blocks are let go in the end, late.
+  std::thread watchdog([&pool] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    pool.release();
+  });
+  auto started = std::chrono::steady_clock::now();
+  auto object = makeObject<NSObject>();
+  instances().registerDartObject(object, 7);
+  EXPECT_EQ(instances().lookupObject(7), object);
+  EXPECT_EQ(dartRemoveStrongReference(Value(int64_t{7})), Value(ValueList{Value()}));
+  EXPECT_EQ(dartClear(), Value(ValueList{Value()}));
+  auto waited = std::chrono::steady_clock::now() - started;
+  pool.release();
+  watchdog.join();
+  EXPECT_LT(waited, std::chrono::milliseconds(1500));
 }
 
 }  // namespace

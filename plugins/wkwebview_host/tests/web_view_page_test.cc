@@ -48,9 +48,10 @@ TEST_F(WebViewPageTest, ThrownErrorsAndUnsupportedResultsCarryWebKitsErrorAsDeta
     const char* script;
     int64_t code;
   };
-  for (const Case& test_case : {Case{"throw new RangeError('far')", WKErrorJavaScriptExceptionOccurred},
-                                Case{"undefinedName + 1", WKErrorJavaScriptExceptionOccurred},
-                                Case{"new Date(0)", WKErrorJavaScriptResultTypeIsUnsupported}}) {
+  for (const Case& test_case :
+       {Case{"throw new RangeError('far')", WKErrorJavaScriptExceptionOccurred},
+        Case{"undefinedName + 1", WKErrorJavaScriptExceptionOccurred},
+        Case{"new Date(0)", WKErrorJavaScriptResultTypeIsUnsupported}}) {
     SCOPED_TRACE(test_case.script);
     auto reply = evaluate(test_case.script);
     auto fields = lastErrorFields();
@@ -96,8 +97,9 @@ TEST_F(WebViewPageTest, UserScriptsPostMessagesThatArriveLaterWithTheirBodies) {
   ASSERT_EQ(announced.size(), 1u);
   const auto& fields = *announced[0].message.asList();
   EXPECT_EQ(delivered[0].message, (ValueList{ref(kHandler), ref(kController), refTo(fields[0])}));
-  ValueMap body{{Value("title"), Value("Page")},
-                {Value("list"), Value(ValueList{Value(int64_t{1}), Value(2.5), Value(), Value("x")})}};
+  ValueMap body{
+      {Value("title"), Value("Page")},
+      {Value("list"), Value(ValueList{Value(int64_t{1}), Value(2.5), Value(), Value("x")})}};
   EXPECT_EQ(fields[1], Value("bridge"));
   EXPECT_EQ(fields[2], Value(body)) << fields[2].debugString();
   EXPECT_EQ(evaluate("document.title"), ok(Value("Page")));
@@ -134,10 +136,10 @@ TEST_F(WebViewPageTest, ScriptsThatFillTheHeapOrNeverEndFailOnlyTheirOwnCalls) {
   webkit::testing::WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(60));
   EXPECT_EQ(evaluate("'still here'"), ok(Value("still here")));
 
-  EXPECT_TRUE(failsWithItsOwnError(
-      "var keep = []; for (var n = 1 << 24; n >= 1;) {"
-      "  try { keep.push(new Uint8Array(n)); } catch (e) { n = n >> 1; } }"
-      "keep.push(new Uint8Array(1 << 24));"));
+  EXPECT_TRUE(
+      failsWithItsOwnError("var keep = []; for (var n = 1 << 24; n >= 1;) {"
+                           "  try { keep.push(new Uint8Array(n)); } catch (e) { n = n >> 1; } }"
+                           "keep.push(new Uint8Array(1 << 24));"));
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(failsWithItsOwnError("1"));
   // Another web view has a page of its own.
   instances().registerDartObject(foundation::makeObject<WKWebViewConfiguration>(), 60);
@@ -171,6 +173,35 @@ TEST_F(WebViewPageTest, NewWindowRequestsAreOnlyToldWithTheirConfigurationAndAct
   const auto& action = *actions[0].message.asList();
   EXPECT_EQ(action.back(), enumerationValue(NavigationType::linkActivated));
   EXPECT_EQ(call("URLRequest", "getUrl", {action[1]}), ok(Value("https://popup.test/")));
+}
+
+}  // namespace
+}  // namespace wkwebview_host::testing
+
+namespace wkwebview_host::testing {
+namespace {
+
+// Arrays nested `depth` deep around `count` numbers, as a page script builds them.
+std::string nestedArrays(int depth, int count) {
+  return "var a = []; for (var i = 0; i < " + std::to_string(count) +
+         "; i++) a.push(i); for (var d = 1; d < " + std::to_string(depth) + "; d++) a = [a]; a";
+}
+
+TEST_F(WebViewPageTest, ADescriptionIsBuiltInLinearTimeAndItsDebugLineIsCut) {
+  webkit::testing::WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(60));
+  ::testing::internal::CaptureStdout();
+  auto started = std::chrono::steady_clock::now();
+  auto reply = evaluate(nestedArrays(60, 100'000));
+  auto took = std::chrono::steady_clock::now() - started;
+  std::string printed = ::testing::internal::GetCapturedStdout();
+  const auto* description = reply.asList() ? reply.asList()->at(0).asString() : nullptr;
+  ASSERT_NE(description, nullptr);
+  // 100,000 lines, each indented 60 levels deep.
+  EXPECT_GT(description->size(), size_t{24'000'000});
+  EXPECT_LT(took, std::chrono::seconds(10));
+  EXPECT_LT(printed.size(), size_t{2048});
+  EXPECT_EQ(printed.rfind("\"Return type of evaluateJavaScript is not directly supported: (", 0),
+            0u);
 }
 
 }  // namespace

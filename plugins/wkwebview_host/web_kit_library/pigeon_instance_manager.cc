@@ -11,7 +11,7 @@ namespace wkwebview_host {
 
 using foundation::NSObject;
 
-// The maps and the counter; touched only by blocks on the lock queue.
+// The maps and the counter; touched only under the manager's mutex.
 struct WebKitLibraryPigeonInstanceManager::Tables {
   struct IdentifierEntry {
     std::weak_ptr<NSObject> object;
@@ -86,81 +86,69 @@ struct WebKitLibraryPigeonInstanceManager::Tables {
 
 WebKitLibraryPigeonInstanceManager::WebKitLibraryPigeonInstanceManager(
     std::shared_ptr<WebKitLibraryPigeonInternalFinalizerDelegate> finalizerDelegate)
-    : lock_queue_(
-          dispatch_queue_create("WebKitLibraryPigeonInstanceManager", DISPATCH_QUEUE_SERIAL)),
-      tables_(std::make_shared<Tables>(std::move(finalizerDelegate))) {}
+    : tables_(std::make_unique<Tables>(std::move(finalizerDelegate))) {}
 
 WebKitLibraryPigeonInstanceManager::~WebKitLibraryPigeonInstanceManager() {
-  // Registrations still queued hold the tables; the reporter goes quiet with the manager.
-  dispatch_sync(lock_queue_, [tables = tables_] { tables->reporter->retire(); });
+  // The reporter goes quiet with the manager; finalizers that outlive it report nothing.
+  std::lock_guard lock(mutex_);
+  tables_->reporter->retire();
 }
 
 int64_t WebKitLibraryPigeonInstanceManager::registerHostObject(
     const std::shared_ptr<NSObject>& object) {
   Tables::Released released;
-  int64_t identifier = 0;
-  dispatch_sync(lock_queue_, [&] {
-    identifier = tables_->next_identifier++;
-    tables_->insertObject(object, identifier, released);
-  });
+  std::lock_guard lock(mutex_);
+  int64_t identifier = tables_->next_identifier++;
+  tables_->insertObject(object, identifier, released);
   return identifier;
 }
 
 void WebKitLibraryPigeonInstanceManager::registerDartObject(const std::shared_ptr<NSObject>& object,
                                                             int64_t identifier) {
   if (!object) return;
-  dispatch_async(lock_queue_, [tables = tables_, object, identifier] {
-    Tables::Released released;
-    tables->insertObject(object, identifier, released);
-  });
+  Tables::Released released;
+  std::lock_guard lock(mutex_);
+  tables_->insertObject(object, identifier, released);
 }
 
 std::shared_ptr<NSObject> WebKitLibraryPigeonInstanceManager::dropStrongReference(
     int64_t identifier) {
-  std::shared_ptr<NSObject> dropped;
-  dispatch_sync(lock_queue_, [&] {
-    auto found = tables_->strong_instances.find(identifier);
-    if (found == tables_->strong_instances.end()) return;
-    dropped = std::move(found->second);
-    tables_->strong_instances.erase(found);
-  });
+  std::lock_guard lock(mutex_);
+  auto found = tables_->strong_instances.find(identifier);
+  if (found == tables_->strong_instances.end()) return nullptr;
+  std::shared_ptr<NSObject> dropped = std::move(found->second);
+  tables_->strong_instances.erase(found);
   return dropped;
 }
 
 std::shared_ptr<NSObject> WebKitLibraryPigeonInstanceManager::lookupObject(
     int64_t identifier) const {
-  std::shared_ptr<NSObject> object;
-  dispatch_sync(lock_queue_, [&] {
-    auto found = tables_->weak_instances.find(identifier);
-    if (found != tables_->weak_instances.end()) object = found->second.lock();
-  });
-  return object;
+  std::lock_guard lock(mutex_);
+  auto found = tables_->weak_instances.find(identifier);
+  return found != tables_->weak_instances.end() ? found->second.lock() : nullptr;
 }
 
 std::optional<int64_t> WebKitLibraryPigeonInstanceManager::identifierOf(
     const std::shared_ptr<NSObject>& object) {
   if (!object) return std::nullopt;
-  std::optional<int64_t> identifier;
   std::shared_ptr<NSObject> displaced;
-  dispatch_sync(lock_queue_, [&] {
-    auto found = tables_->identifiers.find(object->serial());
-    if (found == tables_->identifiers.end()) return;
-    identifier = found->second.identifier;
-    displaced = std::exchange(tables_->strong_instances[*identifier], object);
-  });
+  std::lock_guard lock(mutex_);
+  auto found = tables_->identifiers.find(object->serial());
+  if (found == tables_->identifiers.end()) return std::nullopt;
+  int64_t identifier = found->second.identifier;
+  displaced = std::exchange(tables_->strong_instances[identifier], object);
   return identifier;
 }
 
 bool WebKitLibraryPigeonInstanceManager::isRegistered(const NSObject& object) const {
-  bool registered = false;
-  dispatch_sync(lock_queue_,
-                [&] { registered = tables_->identifiers.count(object.serial()) != 0; });
-  return registered;
+  std::lock_guard lock(mutex_);
+  return tables_->identifiers.count(object.serial()) != 0;
 }
 
 void WebKitLibraryPigeonInstanceManager::clearAll() {
   Tables::Released released;
-  dispatch_sync(lock_queue_, [&] { tables_->clear(released); });
+  std::lock_guard lock(mutex_);
+  tables_->clear(released);
 }
 
 }  // namespace wkwebview_host

@@ -7,16 +7,17 @@
 // when the object is finally gone. Objects are compared by identity (their serial), never by
 // address or value.
 //
-// Every map operation runs on one serial queue, so a registration posted by `registerDartObject`
-// is seen by any later operation from any thread. No operation may be called from code running
-// on that queue. Objects that an operation lets go of are released outside the map work.
+// Every map operation runs under one mutex, for a few map lookups at most, so that no caller
+// (the main thread above all) ever waits for a thread of the shared pool. A registration is seen
+// by any later operation from any thread. Objects that an operation lets go of (and so their
+// finalizers) are released after the mutex is let go.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 
-#include "platform/dispatch/dispatch.h"
 #include "platform/webkit/ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_internal_finalizer.h"
 
@@ -35,8 +36,7 @@ class WebKitLibraryPigeonInstanceManager {
   // Registers an object the host created and answers its new identifier. The caller checks
   // isRegistered first. `object` must not be null.
   int64_t registerHostObject(const std::shared_ptr<foundation::NSObject>& object);
-  // Registers an object under the identifier the Dart side chose; the registration is posted to
-  // the queue and the call returns at once. A null object is ignored.
+  // Registers an object under the identifier the Dart side chose. A null object is ignored.
   void registerDartObject(const std::shared_ptr<foundation::NSObject>& object, int64_t identifier);
   // Drops the strong reference and hands the object back, so that its last release happens in
   // the caller.
@@ -53,8 +53,8 @@ class WebKitLibraryPigeonInstanceManager {
  private:
   struct Tables;
 
-  dispatch_queue_t lock_queue_;
-  std::shared_ptr<Tables> tables_;
+  mutable std::mutex mutex_;
+  std::unique_ptr<Tables> tables_;
 };
 
 }  // namespace wkwebview_host

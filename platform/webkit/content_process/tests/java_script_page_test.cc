@@ -1,11 +1,13 @@
 // A page's scripts: results mapped to Foundation values, errors, script messages and the heap cap.
+#include "platform/webkit/content_process/java_script_page.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "platform/webkit/internal/java_script_page.h"
+#include "platform/webkit/internal/content_values.h"
 #include "platform/webkit/wk_error.h"
 
 namespace {
@@ -14,32 +16,56 @@ using foundation::AnyValue;
 using foundation::NSNull;
 using webkit::JavaScriptPage;
 
+constexpr size_t kMaxValueBytes = size_t{64} << 20;
+constexpr auto kBudget = std::chrono::seconds(5);
+
+AnyValue decoded(const std::vector<uint8_t>& bytes) {
+  webkit::content::ProtocolReader in(bytes);
+  auto value = webkit::content::readScriptValue(in);
+  EXPECT_TRUE(value && in.atEnd());
+  return value.value_or(AnyValue());
+}
+
+// What the page answered, as the web view reads it back.
+struct Answer {
+  AnyValue value;
+  int64_t code = 0;
+  std::string message;
+};
+
+Answer run(JavaScriptPage& page, const std::string& script,
+           std::chrono::milliseconds budget = kBudget) {
+  auto outcome = page.evaluate(script, std::chrono::steady_clock::now() + budget);
+  if (outcome.errorCode != 0) return {AnyValue(), outcome.errorCode, outcome.errorMessage};
+  return {decoded(outcome.value)};
+}
+
 class JavaScriptPageTest : public ::testing::Test {
  protected:
   JavaScriptPage::Hooks hooks() {
     JavaScriptPage::Hooks hooks;
     hooks.titleChanged = [this](const std::string& title) { titles.push_back(title); };
-    hooks.messageHandlerNames = [this] { return handlerNames; };
-    hooks.postMessage = [this](const std::string& name, const AnyValue& body) {
-      messages.emplace_back(name, body);
+    hooks.postMessage = [this](const std::string& name, std::vector<uint8_t> body) {
+      messages.emplace_back(name, decoded(body));
+      return true;
     };
     return hooks;
   }
   AnyValue value(const std::string& script) {
-    auto outcome = page.evaluate(script);
-    EXPECT_EQ(outcome.error, nullptr) << script;
-    return outcome.value;
+    page.setMessageHandlerNames(handlerNames);
+    auto answer = run(page, script);
+    EXPECT_EQ(answer.code, 0) << script << ": " << answer.message;
+    return answer.value;
   }
   int64_t errorCode(const std::string& script) {
-    auto outcome = page.evaluate(script);
-    EXPECT_TRUE(outcome.value.isNil()) << script;
-    return outcome.error ? outcome.error->code() : 0;
+    page.setMessageHandlerNames(handlerNames);
+    return run(page, script).code;
   }
 
   std::vector<std::string> titles;
   std::vector<std::string> handlerNames{"bridge"};
   std::vector<std::pair<std::string, AnyValue>> messages;
-  JavaScriptPage page{hooks(), std::string("Start")};
+  JavaScriptPage page{hooks(), std::string("Start"), kMaxValueBytes};
 };
 
 TEST_F(JavaScriptPageTest, ResultsBecomeFoundationValuesOfTheirKind) {
@@ -58,30 +84,25 @@ TEST_F(JavaScriptPageTest, ResultsBecomeFoundationValuesOfTheirKind) {
   // Holes and undefined inside arrays are the null object; undefined properties are left out.
   EXPECT_EQ(value("[1, undefined, , 'x']"),
             AnyValue(AnyValue::Array{int64_t{1}, NSNull{}, NSNull{}, "x"}));
-  EXPECT_EQ(value("({a: 1, skipped: undefined, n: null, nested: {list: [true, {deep: 'y'}]}})"),
-            AnyValue(AnyValue::Dictionary{
-                {"a", int64_t{1}},
-                {"n", NSNull{}},
-                {"nested", AnyValue::Dictionary{
-                               {"list", AnyValue::Array{true, AnyValue::Dictionary{
-                                                                  {"deep", "y"}}}}}}}));
+  EXPECT_EQ(
+      value("({a: 1, skipped: undefined, n: null, nested: {list: [true, {deep: 'y'}]}})"),
+      AnyValue(AnyValue::Dictionary{
+          {"a", int64_t{1}},
+          {"n", NSNull{}},
+          {"nested", AnyValue::Dictionary{
+                         {"list", AnyValue::Array{true, AnyValue::Dictionary{{"deep", "y"}}}}}}}));
   EXPECT_EQ(value("document.title"), AnyValue("Start"));
 }
 
 TEST_F(JavaScriptPageTest, ThrownErrorsAndUnsupportedResultsAreWebKitsErrors) {
-  auto thrown = page.evaluate("throw new TypeError('bad thing')");
-  ASSERT_TRUE(thrown.error);
-  EXPECT_EQ(thrown.error->domain(), WKErrorDomain);
-  EXPECT_EQ(thrown.error->code(), WKErrorJavaScriptExceptionOccurred);
-  const AnyValue* message =
-      foundation::findValue(thrown.error->userInfo(), WKJavaScriptExceptionMessageErrorKey);
-  ASSERT_NE(message, nullptr);
-  EXPECT_EQ(*message, AnyValue("TypeError: bad thing"));
+  auto thrown = run(page, "throw new TypeError('bad thing')");
+  EXPECT_EQ(thrown.code, WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(thrown.message, "TypeError: bad thing");
 
   EXPECT_EQ(errorCode("syntax error("), WKErrorJavaScriptExceptionOccurred);
   EXPECT_EQ(errorCode("({get boom() { throw 1; }})"), WKErrorJavaScriptExceptionOccurred);
-  for (const char* unsupported : {"(function () {})", "new Date(0)", "/re/", "[function () {}]",
-                                  "({inner: new Date(0)})"}) {
+  for (const char* unsupported :
+       {"(function () {})", "new Date(0)", "/re/", "[function () {}]", "({inner: new Date(0)})"}) {
     EXPECT_EQ(errorCode(unsupported), WKErrorJavaScriptResultTypeIsUnsupported) << unsupported;
   }
   // Too deep to copy, and a cycle, are refused rather than followed forever.
@@ -100,14 +121,14 @@ TEST_F(JavaScriptPageTest, TitlesAndMessagesReachTheHooksAndUnclonableBodiesThro
   value("window.webkit.messageHandlers.bridge.postMessage({n: [1, null]})");
   value("window.webkit.messageHandlers.bridge.postMessage(undefined)");
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0], std::make_pair(std::string("bridge"),
-                                        AnyValue(AnyValue::Dictionary{
-                                            {"n", AnyValue::Array{int64_t{1}, NSNull{}}}})));
+  EXPECT_EQ(
+      messages[0],
+      std::make_pair(std::string("bridge"),
+                     AnyValue(AnyValue::Dictionary{{"n", AnyValue::Array{int64_t{1}, NSNull{}}}})));
   EXPECT_EQ(messages[1].second, AnyValue(NSNull{}));
 
-  auto unclonable = page.evaluate("window.webkit.messageHandlers.bridge.postMessage(function () {})");
-  ASSERT_TRUE(unclonable.error);
-  EXPECT_EQ(unclonable.error->code(), WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(errorCode("window.webkit.messageHandlers.bridge.postMessage(function () {})"),
+            WKErrorJavaScriptExceptionOccurred);
   EXPECT_EQ(messages.size(), 2u);
 
   // A handler removed since the last script is gone from the page.
@@ -118,7 +139,7 @@ TEST_F(JavaScriptPageTest, TitlesAndMessagesReachTheHooksAndUnclonableBodiesThro
 TEST_F(JavaScriptPageTest, AHeapAtItsCapFailsTheScriptAndNotTheProcess) {
   EXPECT_EQ(errorCode("var s = 'x'; while (true) s += s;"), WKErrorJavaScriptExceptionOccurred);
   // Fill the heap to the last byte and keep it full across scripts.
-  page.evaluate(
+  run(page,
       "var keep = [];"
       "for (var n = 1 << 24; n >= 1;) {"
       "  try { keep.push(new Uint8Array(n)); } catch (e) { n = n >> 1; }"
@@ -128,8 +149,8 @@ TEST_F(JavaScriptPageTest, AHeapAtItsCapFailsTheScriptAndNotTheProcess) {
     EXPECT_EQ(errorCode(script), WKErrorJavaScriptExceptionOccurred) << script;
   }
   // Another page has a heap of its own.
-  JavaScriptPage other{hooks(), std::nullopt};
-  EXPECT_EQ(other.evaluate("[1, 2].length").value, AnyValue(int64_t{2}));
+  JavaScriptPage other{hooks(), std::nullopt, kMaxValueBytes};
+  EXPECT_EQ(run(other, "[1, 2].length").value, AnyValue(int64_t{2}));
 }
 
 }  // namespace
@@ -152,17 +173,20 @@ TEST_F(JavaScriptPageTest, AFullHeapWithManyHandlersFailsOnlyThePagesScripts) {
   // Each script rebuilds the handler objects, which a full heap has no room for.
   for (size_t count : {10u, 1500u}) {
     handlerNames = handlerNamesOf(count);
-    JavaScriptPage full{hooks(), std::nullopt};
-    full.evaluate(kFillTheHeap);
-    for (const char* script : {"window.webkit.messageHandlers.handler0.postMessage(1); 1", "keep"}) {
-      EXPECT_EQ(full.evaluate(script).error->code(), WKErrorJavaScriptExceptionOccurred) << count;
+    JavaScriptPage full{hooks(), std::nullopt, kMaxValueBytes};
+    full.setMessageHandlerNames(handlerNames);
+    run(full, kFillTheHeap);
+    for (const char* script :
+         {"window.webkit.messageHandlers.handler0.postMessage(1); 1", "keep"}) {
+      EXPECT_EQ(run(full, script).code, WKErrorJavaScriptExceptionOccurred) << count;
     }
   }
   EXPECT_EQ(value("[1, 2].length"), AnyValue(int64_t{2}));
 }
 
 TEST_F(JavaScriptPageTest, AScriptPastItsBudgetFailsAndThePageGoesOn) {
-  JavaScriptPage timed{hooks(), std::nullopt, std::chrono::milliseconds(50)};
+  JavaScriptPage timed{hooks(), std::nullopt, kMaxValueBytes};
+  timed.setMessageHandlerNames(handlerNames);
   // Loops in the script, in a catch that tries to go on, in a getter of the result, in a message
   // body and in a title's conversion.
   for (const char* script : {
@@ -172,19 +196,14 @@ TEST_F(JavaScriptPageTest, AScriptPastItsBudgetFailsAndThePageGoesOn) {
            "window.webkit.messageHandlers.bridge.postMessage({get forever() { while (true) {} }})",
            "document.title = {toString: function () { while (true) {} }}",
        }) {
-    auto outcome = timed.evaluate(script);
-    ASSERT_TRUE(outcome.error) << script;
-    EXPECT_EQ(outcome.error->code(), WKErrorJavaScriptExceptionOccurred) << script;
-    const AnyValue* message =
-        foundation::findValue(outcome.error->userInfo(), WKJavaScriptExceptionMessageErrorKey);
-    ASSERT_NE(message, nullptr);
-    EXPECT_EQ(*message, AnyValue("RangeError: execution timeout")) << script;
+    auto answer = run(timed, script, std::chrono::milliseconds(50));
+    EXPECT_EQ(answer.code, WKErrorJavaScriptExceptionOccurred) << script;
+    EXPECT_EQ(answer.message, "RangeError: execution timeout") << script;
   }
   EXPECT_TRUE(messages.empty());
   EXPECT_TRUE(titles.empty());
   // Each script has a budget of its own: the page and its globals are still there.
-  timed.setScriptTimeBudget(JavaScriptPage::kDefaultScriptTimeBudget);
-  EXPECT_EQ(timed.evaluate("var n = 0; for (var i = 0; i < 1000; i++) n += i; n").value,
+  EXPECT_EQ(run(timed, "var n = 0; for (var i = 0; i < 1000; i++) n += i; n").value,
             AnyValue(int64_t{499500}));
 }
 

@@ -1,6 +1,7 @@
-#include "platform/webkit/internal/java_script_page.h"
+#include "platform/webkit/content_process/java_script_page.h"
 
 #include <duktape.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/webkit/internal/web_kit_errors.h"
+#include "platform/webkit/wk_error.h"
 
 namespace webkit {
 namespace {
 
-using foundation::AnyValue;
-
+using content::ProtocolWriter;
+using content::ValueTag;
 using HeapState = JavaScriptPage::HeapState;
 
 // A page's heap may not grow past this; an allocation beyond it fails inside the script as an
@@ -24,7 +25,10 @@ constexpr size_t kHeapLimit = size_t{64} << 20;
 
 // What a script that failed gets when not even its error can be described.
 constexpr const char* kUndescribedError = "Error";
-constexpr const char* kStoppedError = "Error: the page's script engine stopped";
+constexpr const char* kTimeoutError = "execution timeout";
+constexpr const char* kTooLargeError = "RangeError: result too large";
+// The exit status of a content process whose engine hit a fatal error.
+constexpr int kEngineFatalExitStatus = 70;
 
 // Every block carries its size in front, so that the limit can be kept.
 struct alignas(std::max_align_t) BlockHeader {
@@ -65,15 +69,14 @@ void* reallocate(void* heap_udata, void* block, duk_size_t size) {
   return grown + 1;
 }
 
-// Thrown by the fatal handler, which may not return; caught where the page calls the engine.
-struct EngineStopped {};
-
-// Reached only for an error thrown outside every protected call. The page stops running scripts;
-// the process goes on.
+// The engine cannot go on from a fatal error, and its own catch points would turn any exception
+// thrown from here into a script error and use the heap on. The page's process ends instead; the
+// host sees it end and reports the content process terminated.
 void fatal(void* /*heap_udata*/, const char* message) {
-  std::fprintf(stderr, "duktape: %s; the page runs no more scripts\n",
+  std::fprintf(stderr, "duktape: %s; the page's content process ends\n",
                message != nullptr ? message : "fatal error");
-  throw EngineStopped{};
+  std::fflush(stderr);
+  ::_exit(kEngineFatalExitStatus);
 }
 
 // Copies a value into plain data (arrays, plain objects, primitives) inside the heap, so that
@@ -147,6 +150,8 @@ std::string toUtf8(duk_context* context, duk_idx_t index) {
   const char* raw = duk_get_lstring(context, index, &length);
   std::string out;
   if (raw == nullptr) return out;
+  // Only surrogates (encoded from 0xED) need work.
+  if (std::memchr(raw, 0xED, length) == nullptr) return std::string(raw, length);
   out.reserve(length);
   const auto* bytes = reinterpret_cast<const unsigned char*>(raw);
   auto surrogateAt = [&](size_t at) -> uint32_t {
@@ -175,57 +180,83 @@ std::string toUtf8(duk_context* context, duk_idx_t index) {
   return out;
 }
 
-AnyValue numberValue(double number) {
+// What a result or message body may still take when written.
+struct ValueBudget {
+  size_t values_left;
+  size_t bytes_limit;
+};
+
+void writeNumber(ProtocolWriter& out, double number) {
   constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
   bool integral = std::isfinite(number) && std::trunc(number) == number &&
                   std::fabs(number) <= kExactIntegers && !(number == 0 && std::signbit(number));
-  return integral ? AnyValue(static_cast<int64_t>(number)) : AnyValue(number);
+  if (integral) {
+    out.byte(static_cast<uint8_t>(ValueTag::kInteger));
+    out.u64(static_cast<uint64_t>(static_cast<int64_t>(number)));
+  } else {
+    out.byte(static_cast<uint8_t>(ValueTag::kDouble));
+    out.f64(number);
+  }
 }
 
-// Reads a plain copy made by kPlainCopySource. Runs inside a protected call: growing the value
-// stack, or reading the properties, may throw.
-AnyValue readPlain(duk_context* context, duk_idx_t index) {
+// Writes a plain copy made by kPlainCopySource. Runs inside a protected call: growing the value
+// stack, or reading the properties, may throw. Answers false when the budget ran out.
+bool writePlain(duk_context* context, duk_idx_t index, ProtocolWriter& out, ValueBudget& budget) {
+  if (budget.values_left == 0 || out.size() > budget.bytes_limit) return false;
+  --budget.values_left;
   index = duk_normalize_index(context, index);
   switch (duk_get_type(context, index)) {
     case DUK_TYPE_NULL:
-      return AnyValue(foundation::NSNull{});
+      out.byte(static_cast<uint8_t>(ValueTag::kNull));
+      return true;
     case DUK_TYPE_BOOLEAN:
-      return AnyValue(static_cast<bool>(duk_get_boolean(context, index)));
+      out.byte(static_cast<uint8_t>(duk_get_boolean(context, index) ? ValueTag::kTrue
+                                                                    : ValueTag::kFalse));
+      return true;
     case DUK_TYPE_NUMBER:
-      return numberValue(duk_get_number(context, index));
+      writeNumber(out, duk_get_number(context, index));
+      return true;
     case DUK_TYPE_STRING:
-      return AnyValue(toUtf8(context, index));
+      out.byte(static_cast<uint8_t>(ValueTag::kString));
+      out.string(toUtf8(context, index));
+      return true;
     case DUK_TYPE_OBJECT:
       break;
     default:
-      return AnyValue();
+      out.byte(static_cast<uint8_t>(ValueTag::kUndefined));
+      return true;
   }
   // Each level of the copy holds up to three values at once.
   duk_require_stack(context, 3);
   if (duk_is_array(context, index)) {
-    AnyValue::Array array;
+    out.byte(static_cast<uint8_t>(ValueTag::kArray));
     duk_size_t length = duk_get_length(context, index);
+    out.u32(static_cast<uint32_t>(length));
     for (duk_size_t i = 0; i < length; ++i) {
       duk_get_prop_index(context, index, static_cast<duk_uarridx_t>(i));
-      array.push_back(readPlain(context, -1));
+      if (!writePlain(context, -1, out, budget)) return false;
       duk_pop(context);
     }
-    return AnyValue(std::move(array));
+    return true;
   }
-  AnyValue::Dictionary dictionary;
+  out.byte(static_cast<uint8_t>(ValueTag::kDictionary));
+  size_t count_at = out.reserveU32();
+  uint32_t count = 0;
   duk_enum(context, index, DUK_ENUM_OWN_PROPERTIES_ONLY);
   while (duk_next(context, -1, 1)) {
-    std::string key = toUtf8(context, -2);
-    dictionary.emplace_back(std::move(key), readPlain(context, -1));
+    out.string(toUtf8(context, -2));
+    if (!writePlain(context, -1, out, budget)) return false;
+    ++count;
     duk_pop_2(context);
   }
   duk_pop(context);
-  return AnyValue(std::move(dictionary));
+  out.patchU32(count_at, count);
+  return true;
 }
 
 // Converts the value on the top of the stack (and pops it). A failure of the copy itself (a full
 // heap, a spent time budget) is thrown on to the caller's protected call.
-JavaScriptPage::Outcome convertTop(duk_context* context) {
+JavaScriptPage::Outcome convertTop(duk_context* context, size_t maxValueBytes) {
   duk_require_stack(context, 3);
   duk_push_global_stash(context);
   duk_get_prop_string(context, -1, kPlainCopyKey);
@@ -234,15 +265,25 @@ JavaScriptPage::Outcome convertTop(duk_context* context) {
   duk_call(context, 1);
   JavaScriptPage::Outcome outcome;
   if (duk_get_prop_string(context, -1, "unsupported")) {
-    outcome.error = javaScriptResultTypeIsUnsupportedError();
+    outcome.errorCode = WKErrorJavaScriptResultTypeIsUnsupported;
     duk_pop(context);
   } else if (duk_pop(context), duk_get_prop_string(context, -1, "thrown")) {
-    outcome.error = javaScriptExceptionError(toUtf8(context, -1));
+    outcome.errorCode = WKErrorJavaScriptExceptionOccurred;
+    outcome.errorMessage = toUtf8(context, -1);
     duk_pop(context);
   } else {
     duk_pop(context);
     duk_get_prop_string(context, -1, "value");
-    outcome.value = readPlain(context, -1);
+    duk_idx_t top = duk_get_top(context);
+    ProtocolWriter out;
+    ValueBudget budget{content::kMaxScriptValues, maxValueBytes};
+    if (writePlain(context, -1, out, budget) && out.size() <= maxValueBytes) {
+      outcome.value = out.take();
+    } else {
+      outcome.errorCode = WKErrorJavaScriptExceptionOccurred;
+      outcome.errorMessage = kTooLargeError;
+    }
+    duk_set_top(context, top);
     duk_pop(context);
   }
   duk_pop(context);
@@ -273,34 +314,26 @@ std::optional<std::string> JavaScriptPage::runProtected(Body& body) {
     return 0;
   };
   std::optional<std::string> failure;
-  try {
-    if (duk_safe_call(context_, trampoline, &body, 0, 1) != DUK_EXEC_SUCCESS) {
-      failure = errorText(context_);
-    }
-    duk_pop(context_);
-  } catch (const EngineStopped&) {
-    stopped_ = true;
-    failure = kStoppedError;
+  if (duk_safe_call(context_, trampoline, &body, 0, 1) != DUK_EXEC_SUCCESS) {
+    failure = errorText(context_);
   }
+  duk_pop(context_);
   return failure;
 }
 
-JavaScriptPage::JavaScriptPage(Hooks hooks, std::optional<std::string> title,
-                               std::chrono::milliseconds scriptTimeBudget)
-    : hooks_(std::move(hooks)), title_(std::move(title)), script_time_budget_(scriptTimeBudget) {
+JavaScriptPage::JavaScriptPage(Hooks hooks, std::optional<std::string> title, size_t maxValueBytes)
+    : hooks_(std::move(hooks)), title_(std::move(title)), max_value_bytes_(maxValueBytes) {
   context_ = duk_create_heap(allocate, reallocate, release, &heap_, fatal);
   if (context_ == nullptr) return;
   auto install = [this](duk_context*) { installGlobals(); };
-  if (runProtected(install)) stopped_ = true;
+  if (runProtected(install)) {
+    duk_destroy_heap(context_);
+    context_ = nullptr;
+  }
 }
 
 JavaScriptPage::~JavaScriptPage() {
-  if (context_ == nullptr) return;
-  try {
-    duk_destroy_heap(context_);
-  } catch (const EngineStopped&) {
-    // Already logged; what the heap held is lost either way.
-  }
+  if (context_ != nullptr) duk_destroy_heap(context_);
 }
 
 JavaScriptPage& JavaScriptPage::from(duk_context* context) {
@@ -328,8 +361,9 @@ void JavaScriptPage::installGlobals() {
   duk_push_string(context, "title");
   duk_push_c_function(context, titleGetter, 0);
   duk_push_c_function(context, titleSetter, 1);
-  duk_def_prop(context, -4, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER |
-                                DUK_DEFPROP_SET_ENUMERABLE | DUK_DEFPROP_CLEAR_CONFIGURABLE);
+  duk_def_prop(context, -4,
+               DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_ENUMERABLE |
+                   DUK_DEFPROP_CLEAR_CONFIGURABLE);
   duk_put_prop_string(context, -2, "document");
 
   duk_push_object(context);  // webkit
@@ -341,8 +375,6 @@ void JavaScriptPage::installGlobals() {
 
 // The handlers present now; a name removed since the last script is gone from the object.
 void JavaScriptPage::refreshMessageHandlers() {
-  std::vector<std::string> names;
-  if (hooks_.messageHandlerNames) names = hooks_.messageHandlerNames();
   duk_context* context = context_;
   duk_push_global_object(context);
   if (!duk_get_prop_string(context, -1, "webkit") || !duk_is_object(context, -1)) {
@@ -350,7 +382,7 @@ void JavaScriptPage::refreshMessageHandlers() {
     return;
   }
   duk_push_object(context);
-  for (const auto& name : names) {
+  for (const auto& name : handler_names_) {
     duk_push_object(context);
     duk_push_c_function(context, postMessage, 1);
     duk_push_lstring(context, name.data(), name.size());
@@ -362,24 +394,40 @@ void JavaScriptPage::refreshMessageHandlers() {
   duk_pop_2(context);
 }
 
-JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script) {
-  if (context_ == nullptr) return {AnyValue(), javaScriptExceptionError("Out of memory")};
-  if (stopped_) return {AnyValue(), javaScriptExceptionError(kStoppedError)};
+JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script,
+                                                 Clock::time_point deadline) {
+  if (context_ == nullptr) {
+    return {{}, WKErrorJavaScriptExceptionOccurred, "Error: out of memory"};
+  }
   Outcome outcome;
   auto run = [&](duk_context* context) {
     refreshMessageHandlers();
     duk_eval_lstring(context, script.data(), script.size());
-    outcome = convertTop(context);
+    outcome = convertTop(context, max_value_bytes_);
   };
-  // The budget covers the result's conversion too: a getter may run forever as well. A script
-  // run from inside another (through a hook) gets no more time than the one around it has left.
-  auto outer_deadline = heap_.deadline;
-  auto deadline = std::chrono::steady_clock::now() + script_time_budget_;
-  heap_.deadline = outer_deadline ? std::min(*outer_deadline, deadline) : deadline;
+  // The deadline covers the result's conversion too: a getter may run forever as well.
+  heap_.deadline = deadline;
   auto failure = runProtected(run);
-  heap_.deadline = outer_deadline;
-  if (failure) return {AnyValue(), javaScriptExceptionError(*failure)};
+  heap_.deadline.reset();
+  if (failure) return {{}, WKErrorJavaScriptExceptionOccurred, *failure};
   return outcome;
+}
+
+void JavaScriptPage::raiseFatalError() {
+  if (context_ == nullptr) return;
+  auto run = [](duk_context* context) {
+    duk_push_global_object(context);
+    duk_push_c_function(context, fatalFunction, 0);
+    duk_put_prop_string(context, -2, "raiseFatalError");
+    duk_pop(context);
+    duk_eval_string_noresult(context, "try { raiseFatalError(); } catch (e) {}");
+  };
+  runProtected(run);
+}
+
+int JavaScriptPage::fatalFunction(duk_context* context) {
+  duk_fatal(context, "raised on request");
+  return 0;
 }
 
 int JavaScriptPage::titleGetter(duk_context* context) {
@@ -406,14 +454,21 @@ int JavaScriptPage::postMessage(duk_context* context) {
   duk_get_prop_string(context, -1, kHandlerNameKey);
   std::string name = toUtf8(context, -1);
   duk_pop_2(context);
+  JavaScriptPage& page = from(context);
   duk_dup(context, 0);
-  Outcome body = convertTop(context);
-  if (body.error) {
+  Outcome body = convertTop(context, page.max_value_bytes_);
+  if (body.errorMessage == kTooLargeError) {
+    return duk_error(context, DUK_ERR_RANGE_ERROR, "message too large");
+  }
+  if (body.errorCode != 0) {
     return duk_error(context, DUK_ERR_TYPE_ERROR, "DataCloneError: The object can not be cloned.");
   }
-  JavaScriptPage& page = from(context);
-  if (page.hooks_.postMessage) {
-    page.hooks_.postMessage(name, body.value.isNil() ? AnyValue(foundation::NSNull{}) : body.value);
+  // The body of `postMessage(undefined)` arrives as null.
+  if (body.value.size() == 1 && body.value[0] == static_cast<uint8_t>(ValueTag::kUndefined)) {
+    body.value[0] = static_cast<uint8_t>(ValueTag::kNull);
+  }
+  if (page.hooks_.postMessage && !page.hooks_.postMessage(name, std::move(body.value))) {
+    return duk_error(context, DUK_ERR_RANGE_ERROR, kTimeoutError);
   }
   return 0;
 }

@@ -1,0 +1,195 @@
+// The content process of a web view: one page's scripts at a time, as the web view asks for them
+// (see content_protocol.h). Scripts run on a thread whose stack is sized for the engine's native
+// recursion limit, in every build, so a script that recurses through built-ins ends with the
+// engine's RangeError, not with the stack. Messages that the page posts wait for room: at most
+// kPostedBytesLimit of them may be held by the host at once, and a script that finds no room
+// before its deadline fails with a timeout.
+#include <pthread.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/webkit/content_process/content_limits.h"
+#include "platform/webkit/content_process/content_protocol.h"
+#include "platform/webkit/content_process/java_script_page.h"
+#include "platform/worker/worker_channel.h"
+
+namespace webkit::content {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using worker::WorkerChannel;
+
+// Room for 1,000 native call levels of the engine, each of which can take tens of KiB under
+// AddressSanitizer, with a wide margin.
+constexpr size_t kScriptStackBytes = size_t{256} << 20;
+
+class ContentProcess {
+ public:
+  explicit ContentProcess(WorkerChannel& channel) : channel_(channel) {}
+
+  void serve() {
+    send(ProtocolWriter(Kind::kReady));
+    while (auto message = channel_.receive()) {
+      if (!handle(*message)) return;
+    }
+  }
+
+ private:
+  bool handle(const std::vector<uint8_t>& message) {
+    ProtocolReader in(message);
+    auto kind = static_cast<Kind>(in.byte());
+    switch (kind) {
+      case Kind::kAck:
+        acknowledge(in.u64());
+        return in.atEnd();
+      case Kind::kLoadPage: {
+        auto deadline = deadlineAfter(in.u32());
+        bool has_title = in.byte() != 0;
+        std::string title = in.string();
+        auto names = in.strings();
+        auto scripts = in.strings();
+        if (!in.atEnd()) return false;
+        pending_title_.reset();
+        page_.reset();
+        page_ = std::make_unique<JavaScriptPage>(
+            hooks(), has_title ? std::optional(title) : std::nullopt, maxValueBytes());
+        runScripts(names, scripts, deadline);
+        return true;
+      }
+      case Kind::kRunScripts: {
+        auto deadline = deadlineAfter(in.u32());
+        auto names = in.strings();
+        auto scripts = in.strings();
+        if (!in.atEnd()) return false;
+        runScripts(names, scripts, deadline);
+        return true;
+      }
+      case Kind::kEvaluate: {
+        auto deadline = deadlineAfter(in.u32());
+        auto names = in.strings();
+        std::string script = in.string();
+        if (!in.atEnd()) return false;
+        ensurePage().setMessageHandlerNames(std::move(names));
+        deadline_ = deadline;
+        auto outcome = page_->evaluate(script, deadline);
+        deadline_.reset();
+        flushTitle();
+        ProtocolWriter out(Kind::kResult);
+        if (outcome.errorCode == 0) {
+          out.byte(0);
+          out.append(outcome.value);
+        } else {
+          out.byte(1);
+          out.u64(static_cast<uint64_t>(outcome.errorCode));
+          out.string(outcome.errorMessage);
+        }
+        send(std::move(out));
+        return true;
+      }
+      case Kind::kRaiseFatal:
+        ensurePage().raiseFatalError();
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  static Clock::time_point deadlineAfter(uint32_t milliseconds) {
+    return Clock::now() + std::chrono::milliseconds(milliseconds);
+  }
+
+  size_t maxValueBytes() const { return channel_.maxMessageBytes() - kMessageOverheadBytes; }
+
+  JavaScriptPage& ensurePage() {
+    if (!page_) page_ = std::make_unique<JavaScriptPage>(hooks(), std::nullopt, maxValueBytes());
+    return *page_;
+  }
+
+  void runScripts(std::vector<std::string> names, const std::vector<std::string>& scripts,
+                  Clock::time_point deadline) {
+    ensurePage().setMessageHandlerNames(std::move(names));
+    std::vector<std::string> failures;
+    deadline_ = deadline;
+    for (const auto& script : scripts) {
+      auto outcome = page_->evaluate(script, deadline);
+      if (outcome.errorCode != 0) failures.push_back(outcome.errorMessage);
+    }
+    deadline_.reset();
+    flushTitle();
+    ProtocolWriter out(Kind::kScriptsDone);
+    out.strings(failures);
+    send(std::move(out));
+  }
+
+  JavaScriptPage::Hooks hooks() {
+    JavaScriptPage::Hooks hooks;
+    hooks.titleChanged = [this](const std::string& title) { pending_title_ = title; };
+    hooks.postMessage = [this](const std::string& name, std::vector<uint8_t> body) {
+      return post(name, body);
+    };
+    return hooks;
+  }
+
+  // Only the latest title matters: it goes out before anything the page says after it.
+  void flushTitle() {
+    if (!pending_title_) return;
+    ProtocolWriter out(Kind::kTitle);
+    out.string(*pending_title_);
+    pending_title_.reset();
+    send(std::move(out));
+  }
+
+  bool post(const std::string& name, const std::vector<uint8_t>& body) {
+    flushTitle();
+    ProtocolWriter out(Kind::kPost);
+    out.string(name);
+    out.append(body);
+    size_t cost = out.size();
+    auto deadline = deadline_;
+    // Waits for the host to let go of earlier messages; one message always fits.
+    while (posted_bytes_ > 0 && posted_bytes_ + cost > kPostedBytesLimit) {
+      auto message = channel_.receive(deadline);
+      if (!message) return false;
+      ProtocolReader in(*message);
+      if (static_cast<Kind>(in.byte()) != Kind::kAck) return false;
+      acknowledge(in.u64());
+    }
+    posted_bytes_ += cost;
+    return channel_.send(out.take(), deadline) == WorkerChannel::SendResult::sent;
+  }
+
+  void acknowledge(uint64_t bytes) { posted_bytes_ -= std::min<uint64_t>(bytes, posted_bytes_); }
+
+  void send(ProtocolWriter out) {
+    if (channel_.send(out.take()) != WorkerChannel::SendResult::sent) std::_Exit(0);
+  }
+
+  WorkerChannel& channel_;
+  std::unique_ptr<JavaScriptPage> page_;
+  std::optional<std::string> pending_title_;
+  uint64_t posted_bytes_ = 0;
+  std::optional<Clock::time_point> deadline_;
+};
+
+}  // namespace
+}  // namespace webkit::content
+
+int main(int argc, char** argv) {
+  auto channel = worker::WorkerChannel::adopt(argc, argv);
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, webkit::content::kScriptStackBytes);
+  pthread_t thread;
+  auto serve = [](void* argument) -> void* {
+    webkit::content::ContentProcess(*static_cast<worker::WorkerChannel*>(argument)).serve();
+    return nullptr;
+  };
+  if (pthread_create(&thread, &attributes, serve, &channel) != 0) return 1;
+  pthread_join(thread, nullptr);
+  return 0;
+}

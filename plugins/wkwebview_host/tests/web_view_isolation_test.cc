@@ -1,0 +1,195 @@
+// Pages cannot take the host: scripts past their budget, page loads of endless scripts, floods of
+// titles and messages, deep recursion through built-ins and the engine's fatal error each fail
+// the page alone, and the host's other channels answer meanwhile.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "platform/webkit/wk_error.h"
+#include "plugins/wkwebview_host/tests/web_view_test_support.h"
+
+namespace wkwebview_host::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using flutter::Value;
+using flutter::ValueList;
+using webkit::testing::WebViewControls;
+
+// Generous, for loaded machines; the budgets below are far shorter than the old stalls.
+constexpr auto kAnsweredQuickly = std::chrono::milliseconds(100);
+constexpr auto kBudget = std::chrono::milliseconds(300);
+
+class WebViewIsolationTest : public WebViewTest {
+ protected:
+  WebViewIsolationTest() { WebViewControls::setScriptTimeBudget(*webView, kBudget); }
+
+  flutter::testing::TestDartSide::PendingBinary evaluateLater(const std::string& script) {
+    return dart.sendBinary(channelName("NSViewWKWebView", "evaluateJavaScript"),
+                           dartSideCodec()->encode(ValueList{ref(kWebView), Value(script)}));
+  }
+  static Value replyOf(const flutter::testing::TestDartSide::PendingBinary& pending) {
+    auto reply = pending.wait(std::chrono::seconds(20));
+    return reply ? dartSideCodec()->decode(*reply) : Value("none");
+  }
+  // How long another call waits for its answer while the page works.
+  Clock::duration pingTime() {
+    auto started = Clock::now();
+    EXPECT_EQ(onWebView("getCustomUserAgent"), ok());
+    return Clock::now() - started;
+  }
+  // The exception text of an evaluation's error reply.
+  std::string exceptionOf(const Value& reply) {
+    const auto* list = reply.asList();
+    if (list == nullptr || list->size() != 3) return "not an error: " + reply.debugString();
+    auto errors = receivedOn("NSError.pigeon_newInstance");
+    if (errors.empty()) return "no error announced";
+    const auto* user_info = errors.back().message.asList()->at(3).asMap();
+    const Value* message =
+        user_info ? user_info->find(Value("WKJavaScriptExceptionMessage")) : nullptr;
+    return message && message->asString() ? *message->asString() : "no message";
+  }
+};
+
+TEST_F(WebViewIsolationTest, AScriptInsideABuiltInIsAnsweredAtItsBudgetAndTheOthersNeverWait) {
+  answerAnnouncements();
+  for (const char* script : {"var a = []; a.length = 4e7; a.join('').length",
+                             "('a'.repeat(24) + '!').repeat(12).replace(/(a+)+b|!/g, '').length"}) {
+    SCOPED_TRACE(script);
+    auto started = Clock::now();
+    auto pending = evaluateLater(script);
+    EXPECT_LT(pingTime(), kAnsweredQuickly);
+    auto reply = replyOf(pending);
+    auto answered = Clock::now() - started;
+    EXPECT_EQ(exceptionOf(reply), "RangeError: execution timeout");
+    EXPECT_GE(answered, kBudget);
+    EXPECT_LT(answered, kBudget + std::chrono::seconds(2));
+  }
+  // The page goes on, in a fresh content process when its last one had to be ended.
+  EXPECT_EQ(onWebView("evaluateJavaScript", {Value("6 * 7")}), ok(Value(int64_t{42})));
+}
+
+TEST_F(WebViewIsolationTest, AProcessEndedAtItsDeadlineIsGoneAndReportedAsTerminated) {
+  attachNavigationDelegate();
+  answerAnnouncements();
+  ASSERT_EQ(onWebView("evaluateJavaScript", {Value("1")}), ok(Value(int64_t{1})));
+  pid_t content = WebViewControls::contentProcessId(*webView);
+  ASSERT_GT(content, 0);
+  onWebView("evaluateJavaScript", {Value("var a = []; a.length = 4e8; a.join('').length")});
+  ASSERT_TRUE(dart.runUntil([&] {
+    return !receivedOn("WKNavigationDelegate.webViewWebContentProcessDidTerminate").empty();
+  }));
+  // Killed, not left burning a core: the process is gone.
+  EXPECT_TRUE(dart.runUntil([&] { return ::kill(content, 0) != 0 && errno == ESRCH; }));
+}
+
+TEST_F(WebViewIsolationTest, APageLoadsEndlessScriptsShareOneBudgetOffTheMainThread) {
+  attachNavigationDelegate();
+  std::string html;
+  for (int i = 0; i < 6; ++i) html += "<script>while (true) {}</script>";
+  auto started = Clock::now();
+  EXPECT_EQ(onWebView("loadHtmlString", {Value(html), Value()}), ok());
+  EXPECT_LT(pingTime(), kAnsweredQuickly);
+  ASSERT_TRUE(settle());
+  EXPECT_LT(Clock::now() - started, kBudget * 3);
+  EXPECT_EQ(delegateCalls().back(), "didFinishNavigation");
+}
+
+TEST_F(WebViewIsolationTest, ATitleChangedInALoopReachesObserversOnceItsScriptEnds) {
+  constexpr int64_t kObserver = 40;
+  answerAnnouncements();
+  answerDartCalls("NSObject.observeValue");
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
+  ASSERT_EQ(call("NSObject", "pigeon_defaultConstructor", {id(kObserver)}), ok());
+  ASSERT_EQ(call("NSObject", "addObserver",
+                 {ref(kWebView), ref(kObserver), Value("title"),
+                  Value(ValueList{enumerationValue(KeyValueObservingOptions::newValue)})}),
+            ok());
+  EXPECT_EQ(onWebView("evaluateJavaScript",
+                      {Value("for (var i = 0; i < 20000; i++) document.title = 't' + i; 1")}),
+            ok(Value(int64_t{1})));
+  dart.drain();
+  EXPECT_EQ(receivedOn("NSObject.observeValue").size(), 1u);
+  EXPECT_EQ(onWebView("getTitle"), ok(Value("t19999")));
+}
+
+TEST_F(WebViewIsolationTest, MessagesAPageFloodsWaitForRoomInsteadOfQueueingInTheHost) {
+  constexpr int64_t kController = 30, kHandler = 31;
+  instances().registerDartObject(webView->configuration()->userContentController(), kController);
+  ASSERT_EQ(call("WKScriptMessageHandler", "pigeon_defaultConstructor", {id(kHandler)}), ok());
+  ASSERT_EQ(call("WKUserContentController", "addScriptMessageHandler",
+                 {ref(kController), ref(kHandler), Value("bridge")}),
+            ok());
+  answerAnnouncements();
+  answerDartCalls("WKScriptMessageHandler.didReceiveScriptMessage");
+  // 8 MiB messages that this Dart side keeps (it never removes their strong references).
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(3));
+  auto pending = evaluateLater(
+      "var big = 'x'.repeat(8 << 20);"
+      "for (var i = 0; i < 20; i++) window.webkit.messageHandlers.bridge.postMessage(big);");
+  EXPECT_LT(pingTime(), kAnsweredQuickly);
+  auto reply = replyOf(pending);
+  EXPECT_EQ(exceptionOf(reply), "RangeError: execution timeout");
+  dart.drain();
+  // The host held at most 64 MiB of them: the page waited for room until its budget was spent.
+  EXPECT_LE(receivedOn("WKScriptMessageHandler.didReceiveScriptMessage").size(), 8u);
+  // Letting go of them makes room again.
+  for (const auto& announced : receivedOn("WKScriptMessage.pigeon_newInstance")) {
+    instances().dropStrongReference(*announced.message.asList()->at(0).asInteger());
+  }
+  dart.drain();
+  // The page may have been ended instead, when its last send outlasted the grace (a slow build
+  // takes long over each 8 MiB message): this script needs nothing of it.
+  EXPECT_EQ(
+      onWebView("evaluateJavaScript",
+                {Value("window.webkit.messageHandlers.bridge.postMessage('x'.repeat(8 << 20));"
+                       "'posted'")}),
+      ok(Value("posted")));
+}
+
+TEST_F(WebViewIsolationTest, ADescriptionPastTheReplyLimitIsBuiltOffTheMainThreadInOrder) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
+  // 60 arrays around 300,000 numbers: a description longer than a reply may be.
+  auto described = evaluateLater(
+      "var a = []; for (var i = 0; i < 300000; i++) a.push(i); for (var d = 1; d < 60; d++) "
+      "a = [a]; a");
+  auto next = evaluateLater("1 + 1");
+  auto deadline = Clock::now() + std::chrono::seconds(20);
+  // No turn of the main queue is long meanwhile (a call here runs on this thread at once, so
+  // the turns are timed), and answers keep the order of their calls.
+  constexpr auto kTurns = std::chrono::milliseconds(10);
+  while (!next.ready() && Clock::now() < deadline) {
+    auto started = Clock::now();
+    dart.runUntil([&] { return next.ready(); }, kTurns);
+    EXPECT_LT(Clock::now() - started, kTurns + kAnsweredQuickly);
+    EXPECT_TRUE(described.ready() || !next.ready());
+  }
+  const auto reply = replyOf(described);
+  ASSERT_TRUE(reply.asList() && reply.asList()->size() == 3) << reply.debugString();
+  EXPECT_EQ(reply.asList()->at(0), Value("reply_too_large"));
+  EXPECT_EQ(replyOf(next), ok(Value(int64_t{2})));
+}
+
+TEST_F(WebViewIsolationTest, RecursionThroughBuiltInsEndsWithTheEnginesOwnError) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
+  EXPECT_EQ(onWebView("evaluateJavaScript",
+                      {Value("function f(n) { return [1].map(function () { return f(n + 1); }); }"
+                             "try { f(0) } catch (e) { String(e) }")}),
+            ok(Value("RangeError: C stack depth limit")));
+}
+
+TEST_F(WebViewIsolationTest, AFatalErrorOfTheEngineEndsThePagesHeapForGood) {
+  attachNavigationDelegate();
+  answerAnnouncements();
+  ASSERT_EQ(onWebView("evaluateJavaScript", {Value("var kept = 'here'; kept")}), ok(Value("here")));
+  WebViewControls::raiseScriptEngineFatalError(*webView);
+  ASSERT_TRUE(dart.runUntil([&] {
+    return !receivedOn("WKNavigationDelegate.webViewWebContentProcessDidTerminate").empty();
+  }));
+  EXPECT_EQ(onWebView("evaluateJavaScript", {Value("typeof kept")}), ok(Value("undefined")));
+}
+
+}  // namespace
+}  // namespace wkwebview_host::testing
