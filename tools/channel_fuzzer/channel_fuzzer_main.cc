@@ -24,13 +24,6 @@
 #include <string>
 #include <vector>
 
-#if defined(__has_include)
-#if __has_include(<sanitizer/common_interface_defs.h>)
-#include <sanitizer/common_interface_defs.h>
-#define CHANNEL_FUZZER_HAS_SANITIZER 1
-#endif
-#endif
-
 #include "host/generated_plugin_registrant.h"
 #include "platform/appkit/testing/sharing_controls.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
@@ -40,6 +33,7 @@
 #include "tools/channel_fuzzer/exclusions.h"
 #include "tools/channel_fuzzer/message_generator.h"
 #include "tools/channel_fuzzer/vocabulary.h"
+#include "tools/fuzzing/crash_report.h"
 
 namespace channel_fuzzer {
 namespace {
@@ -296,9 +290,7 @@ int main(int argc, char** argv) {
   using namespace channel_fuzzer;
   Options options;
   if (!parseOptions(argc, argv, options)) return 2;
-#ifdef CHANNEL_FUZZER_HAS_SANITIZER
-  __sanitizer_set_death_callback(reportInFlight);
-#endif
+  fuzzing::onFatalError(reportInFlight);
   const fs::path original_directory = fs::current_path();
   std::string pattern = (fs::temp_directory_path() / "channel-fuzzer-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
