@@ -27,24 +27,22 @@ void reportOnce() {
   if (auto report = the_report.exchange(nullptr)) report();
 }
 
-#ifndef FUZZING_HAS_SANITIZER_RUNTIME
 void reportAndDie(int signal_number) {
   reportOnce();
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);
 }
-#endif
 
 }  // namespace
 
 void onFatalError(void (*report)()) {
   the_report = report;
+  // A failed assertion aborts, which no sanitizer reports.
+  ::signal(SIGABRT, reportAndDie);
 #ifdef FUZZING_HAS_SANITIZER_RUNTIME
   __sanitizer_set_death_callback(reportOnce);
 #else
-  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
-    ::signal(signal_number, reportAndDie);
-  }
+  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) ::signal(signal_number, reportAndDie);
 #endif
 }
 

@@ -5,6 +5,7 @@ tool would fail to link there. The compile commands are the build's own, less th
 
 Usage: sanitizer_free_objects.py COMPILE_COMMANDS_JSON TOOLS_DIR
 """
+import concurrent.futures
 import json
 import os
 import shlex
@@ -40,21 +41,25 @@ def main():
     if not tool_commands:
         print('no tool sources in %s' % commands_path)
         return 1
-    failures = []
+    def check(index, entry, scratch):
+        arguments = entry.get('arguments') or shlex.split(entry['command'])
+        output = os.path.join(scratch, '%d.o' % index)
+        compiled = subprocess.run(without_sanitizers(arguments, output), cwd=entry['directory'],
+                                  capture_output=True, text=True)
+        if compiled.returncode != 0:
+            return '%s does not compile:\n%s' % (entry['file'], compiled.stderr)
+        undefined = subprocess.run(['nm', '-u', output], capture_output=True, text=True,
+                                   check=True).stdout.split()
+        runtime = sorted({s for s in undefined if s.startswith(RUNTIME_PREFIXES)})
+        if runtime:
+            return '%s refers to %s' % (entry['file'], ', '.join(runtime))
+        return None
+
     with tempfile.TemporaryDirectory() as scratch:
-        for index, entry in enumerate(tool_commands):
-            arguments = entry.get('arguments') or shlex.split(entry['command'])
-            output = os.path.join(scratch, '%d.o' % index)
-            compiled = subprocess.run(without_sanitizers(arguments, output), cwd=entry['directory'],
-                                      capture_output=True, text=True)
-            if compiled.returncode != 0:
-                failures.append('%s does not compile:\n%s' % (entry['file'], compiled.stderr))
-                continue
-            undefined = subprocess.run(['nm', '-u', output], capture_output=True, text=True,
-                                       check=True).stdout.split()
-            runtime = sorted({s for s in undefined if s.startswith(RUNTIME_PREFIXES)})
-            if runtime:
-                failures.append('%s refers to %s' % (entry['file'], ', '.join(runtime)))
+        with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+            results = pool.map(lambda item: check(item[0], item[1], scratch),
+                               enumerate(tool_commands))
+            failures = [result for result in results if result]
     for failure in failures:
         print(failure)
     print('%d tool sources, %d failing' % (len(tool_commands), len(failures)))
