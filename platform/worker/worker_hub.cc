@@ -1,0 +1,365 @@
+#include "platform/worker/worker_hub.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/worker/worker_location.h"
+
+extern char** environ;
+
+namespace worker {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using State = WorkerProcess::State;
+
+// How long a worker that closed its channel has to exit on its own before it is killed.
+constexpr auto kExitGrace = std::chrono::seconds(1);
+// The most read from one worker per turn, so that a long message keeps no other worker waiting.
+constexpr size_t kReadPerTurn = size_t{1} << 20;
+// How often workers are checked for their end where the kernel offers no process descriptor.
+constexpr int kReapPollMilliseconds = 50;
+
+void closeFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+// The worker sees only what it needs: the search path (for sanitizer reports) and the sanitizer
+// options, to which the memory limit is added where the sanitizers take the place of rlimits.
+std::vector<std::string> childEnvironment(const WorkerOptions& options) {
+  constexpr std::string_view kKept[] = {"PATH=",         "ASAN_OPTIONS=", "UBSAN_OPTIONS=",
+                                        "TSAN_OPTIONS=", "LSAN_OPTIONS=", "LLVM_SYMBOLIZER_PATH="};
+  std::vector<std::string> environment;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    std::string_view text(*entry);
+    for (auto prefix : kKept) {
+      if (text.starts_with(prefix)) environment.emplace_back(text);
+    }
+  }
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string name = "ASAN_OPTIONS=";
+#else
+  const std::string name = "TSAN_OPTIONS=";
+#endif
+  std::string megabytes = std::to_string(std::max<size_t>(1, options.memoryLimitBytes >> 20));
+  std::string limits = "hard_rss_limit_mb=" + megabytes + ":max_allocation_size_mb=" + megabytes +
+                       ":allocator_may_return_null=1";
+  auto found = std::find_if(environment.begin(), environment.end(),
+                            [&](const std::string& entry) { return entry.starts_with(name); });
+  if (found == environment.end()) {
+    environment.push_back(name + limits);
+  } else {
+    *found += ":" + limits;  // later options win
+  }
+#else
+  (void)options;
+#endif
+  return environment;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> out;
+  for (auto& text : texts) out.push_back(text.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+WorkerEnd endOf(const State& state) {
+  switch (state.kill_cause) {
+    case KillCause::deadline:
+      return {WorkerEndReason::deadlinePassed, SIGKILL};
+    case KillCause::terminated:
+      return {WorkerEndReason::terminated, SIGKILL};
+    case KillCause::framing:
+      return {WorkerEndReason::brokeFraming, SIGKILL};
+    case KillCause::none:
+    case KillCause::channelClosed:
+      break;
+  }
+  int status = state.wait_status.value_or(0);
+  if (WIFSIGNALED(status)) return {WorkerEndReason::crashed, WTERMSIG(status)};
+  return {WorkerEndReason::exited, WEXITSTATUS(status)};
+}
+
+}  // namespace
+
+WorkerHub& WorkerHub::shared() {
+  static WorkerHub* hub = new WorkerHub();  // never destroyed: workers may outlive static objects
+  return *hub;
+}
+
+WorkerHub::WorkerHub() : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  std::thread([this] { run(); }).detach();
+}
+
+void WorkerHub::add(std::shared_ptr<State> state) {
+  {
+    std::lock_guard lock(mutex_);
+    added_.push_back(std::move(state));
+  }
+  wake();
+}
+
+void WorkerHub::wake() {
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = ::write(wake_fd_, &one, sizeof(one));
+}
+
+void WorkerHub::run() {
+  std::vector<pollfd> fds;
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      for (auto& state : added_) workers_.push_back(std::move(state));
+      added_.clear();
+    }
+    auto now = Clock::now();
+    fds.assign(1, pollfd{wake_fd_, POLLIN, 0});
+    std::optional<Clock::time_point> wake_at;
+    bool poll_for_ends = false;
+    for (auto& state : workers_) {
+      if (!state->started) spawn(*state);
+      bool terminate = false, held = false, has_output = false;
+      std::optional<Clock::time_point> deadline;
+      {
+        std::lock_guard lock(state->mutex);
+        terminate = state->terminate_requested;
+        deadline = state->deadline;
+        held = state->reading_held;
+        has_output = !state->outbound.empty();
+      }
+      if (terminate) kill(*state, KillCause::terminated);
+      if (deadline && now >= *deadline) kill(*state, KillCause::deadline);
+      if (state->grace_deadline && now >= *state->grace_deadline) {
+        kill(*state, KillCause::channelClosed);
+      }
+      for (auto when : {deadline, state->grace_deadline}) {
+        if (when && state->kill_cause == KillCause::none) {
+          wake_at = wake_at ? std::min(*wake_at, *when) : *when;
+        }
+      }
+      bool readable = state->socket >= 0 && !state->socket_done;
+      short socket_events = 0;
+      if (readable && !held && state->kill_cause == KillCause::none) socket_events |= POLLIN;
+      if (readable && has_output) socket_events |= POLLOUT;
+      fds.push_back({socket_events != 0 ? state->socket : -1, socket_events, 0});
+      bool waiting_for_end = state->pid > 0 && !state->wait_status;
+      fds.push_back({waiting_for_end ? state->pidfd : -1, POLLIN, 0});
+      if (waiting_for_end && state->pidfd < 0) poll_for_ends = true;
+    }
+    int timeout = -1;
+    if (wake_at) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake_at - Clock::now()).count();
+      timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+    }
+    if (poll_for_ends)
+      timeout = timeout < 0 ? kReapPollMilliseconds : std::min(timeout, kReapPollMilliseconds);
+    if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) continue;
+    if (fds[0].revents != 0) {
+      uint64_t count = 0;
+      [[maybe_unused]] ssize_t got = ::read(wake_fd_, &count, sizeof(count));
+    }
+    now = Clock::now();
+    for (size_t i = 0; i < workers_.size(); ++i) {
+      auto& state = workers_[i];
+      short socket_events = fds[1 + 2 * i].fd >= 0 ? fds[1 + 2 * i].revents : 0;
+      if (socket_events & POLLOUT) writeTo(*state);
+      if (socket_events & (POLLIN | POLLHUP | POLLERR)) readFrom(state);
+      if ((fds[2 + 2 * i].fd >= 0 && fds[2 + 2 * i].revents != 0) ||
+          (state->pidfd < 0 && state->pid > 0)) {
+        reap(*state);
+      }
+    }
+    std::erase_if(workers_, [this](const auto& state) { return finishIfDone(state); });
+  }
+}
+
+void WorkerHub::spawn(State& state) {
+  state.started = true;
+  std::string path = workerExecutablePath(state.options.executable);
+  std::vector<std::string> arguments = {
+      path, "--channel-fd=3", "--host-pid=" + std::to_string(::getpid()),
+      "--memory-limit=" + std::to_string(state.options.memoryLimitBytes),
+      "--max-message=" + std::to_string(state.options.maxMessageBytes)};
+  arguments.insert(arguments.end(), state.options.arguments.begin(), state.options.arguments.end());
+  std::vector<std::string> environment = childEnvironment(state.options);
+  auto argv = pointers(arguments);
+  auto envp = pointers(environment);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, state.child_socket, 3);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 4);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigfillset(&signals);
+  sigdelset(&signals, SIGKILL);
+  sigdelset(&signals, SIGSTOP);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  int error = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  closeFd(state.child_socket);
+  if (error != 0) {
+    state.failed_errno = error;
+    return;
+  }
+  state.pid = pid;
+  state.pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
+  size_t budget = kReadPerTurn;
+  for (;;) {
+    if (auto frame = state->reader.take()) {
+      {
+        std::lock_guard lock(state->mutex);
+        state->reading_held = true;
+      }
+      auto message = std::make_shared<std::vector<uint8_t>>(std::move(*frame));
+      dispatch_async(state->queue, [state, message] {
+        WorkerProcess::MessageHandler handler;
+        {
+          std::lock_guard lock(state->mutex);
+          handler = state->on_message;
+        }
+        if (!handler || !handler(std::move(*message))) return;
+        {
+          std::lock_guard lock(state->mutex);
+          state->reading_held = false;
+        }
+        WorkerHub::shared().wake();
+      });
+      return;
+    }
+    if (budget == 0) return;
+    size_t wanted = 0;
+    uint8_t* space = state->reader.space(&wanted);
+    ssize_t got = ::recv(state->socket, space, std::min(wanted, budget), MSG_DONTWAIT);
+    if (got > 0) {
+      budget -= static_cast<size_t>(got);
+      if (!state->reader.commit(static_cast<size_t>(got))) {
+        kill(*state, KillCause::framing);
+        return;
+      }
+      continue;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    // The worker closed its end (or the socket failed): it has said all it will.
+    state->socket_done = true;
+    if (!state->wait_status) state->grace_deadline = Clock::now() + kExitGrace;
+    std::lock_guard lock(state->mutex);
+    state->ended = true;
+    return;
+  }
+}
+
+void WorkerHub::writeTo(State& state) {
+  std::lock_guard lock(state.mutex);
+  while (!state.outbound.empty()) {
+    auto& front = state.outbound.front();
+    size_t left = front.size() - state.outbound_offset;
+    ssize_t sent = ::send(state.socket, front.data() + state.outbound_offset, left,
+                          MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (sent < 0) {
+      // The worker is gone; reading finds out how.
+      state.outbound.clear();
+      state.outbound_bytes = 0;
+      state.outbound_offset = 0;
+      return;
+    }
+    state.outbound_offset += static_cast<size_t>(sent);
+    if (state.outbound_offset < front.size()) return;
+    state.outbound_bytes -= front.size();
+    state.outbound_offset = 0;
+    state.outbound.pop_front();
+  }
+}
+
+void WorkerHub::kill(State& state, KillCause cause) {
+  if (state.kill_cause != KillCause::none || state.wait_status || state.pid <= 0) {
+    if (state.pid <= 0 && state.kill_cause == KillCause::none) state.kill_cause = cause;
+    return;
+  }
+  state.kill_cause = cause;
+  if (state.pidfd >= 0) {
+    ::syscall(SYS_pidfd_send_signal, state.pidfd, SIGKILL, nullptr, 0);
+  } else {
+    ::kill(state.pid, SIGKILL);  // not yet reaped, so the id is still this worker's
+  }
+  std::lock_guard lock(state.mutex);
+  state.ended = true;
+  state.outbound.clear();
+  state.outbound_bytes = 0;
+}
+
+void WorkerHub::reap(State& state) {
+  if (state.pid <= 0 || state.wait_status) return;
+  int status = 0;
+  pid_t reaped = ::waitpid(state.pid, &status, WNOHANG);
+  if (reaped == state.pid) {
+    state.wait_status = status;
+    closeFd(state.pidfd);
+  }
+}
+
+bool WorkerHub::finishIfDone(const std::shared_ptr<State>& state) {
+  bool owner_gone = false;
+  {
+    std::lock_guard lock(state->mutex);
+    owner_gone = !state->on_message && !state->on_end;
+  }
+  bool done = state->failed_errno != 0 ||
+              (state->wait_status &&
+               (state->socket_done || state->kill_cause != KillCause::none || owner_gone));
+  if (!done) return false;
+  closeFd(state->socket);
+  closeFd(state->pidfd);
+  closeFd(state->child_socket);
+  WorkerEnd end = state->failed_errno != 0
+                      ? WorkerEnd{WorkerEndReason::failedToStart, state->failed_errno}
+                      : endOf(*state);
+  {
+    std::lock_guard lock(state->mutex);
+    state->ended = true;
+    state->outbound.clear();
+    state->outbound_bytes = 0;
+  }
+  dispatch_async(state->queue, [state, end] {
+    WorkerProcess::EndHandler handler;
+    {
+      std::lock_guard lock(state->mutex);
+      handler = std::move(state->on_end);
+      state->on_end = nullptr;
+      state->on_message = nullptr;
+    }
+    if (handler) handler(end);
+  });
+  return true;
+}
+
+}  // namespace worker

@@ -1,0 +1,84 @@
+// The one thread that starts, feeds, reads, kills and reaps every worker of the process. It is
+// process-wide, like the processes it watches, and never ends: a worker's death signal is tied to
+// the thread that started it, so that thread must outlive every worker.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/worker/worker_frame.h"
+#include "platform/worker/worker_process.h"
+
+namespace worker {
+
+// Why the hub killed a worker, if it did.
+enum class KillCause { none, deadline, terminated, framing, channelClosed };
+
+struct WorkerProcess::State {
+  State(WorkerOptions options, dispatch_queue_t queue, MessageHandler onMessage, EndHandler onEnd)
+      : options(std::move(options)),
+        queue(std::move(queue)),
+        on_message(std::move(onMessage)),
+        on_end(std::move(onEnd)),
+        reader(this->options.maxMessageBytes) {}
+
+  const WorkerOptions options;
+  const dispatch_queue_t queue;
+  std::atomic<pid_t> pid{0};
+
+  // Shared with the owner's threads.
+  std::mutex mutex;
+  MessageHandler on_message;
+  EndHandler on_end;
+  std::deque<std::vector<uint8_t>> outbound;  // frame heads and payloads, in order
+  size_t outbound_bytes = 0;
+  bool reading_held = false;  // a message is with the owner, or the owner holds on
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  bool terminate_requested = false;
+  bool ended = false;  // no more sends are taken
+
+  // The hub's alone.
+  int socket = -1;
+  int child_socket = -1;
+  int pidfd = -1;
+  bool started = false;
+  int failed_errno = 0;  // set when the executable could not be started
+  bool socket_done = false;
+  size_t outbound_offset = 0;
+  std::optional<std::chrono::steady_clock::time_point> grace_deadline;
+  KillCause kill_cause = KillCause::none;
+  std::optional<int> wait_status;
+  FrameReader reader;
+};
+
+class WorkerHub {
+ public:
+  static WorkerHub& shared();
+  void add(std::shared_ptr<WorkerProcess::State> state);
+  void wake();
+
+ private:
+  WorkerHub();
+  void run();
+  void spawn(WorkerProcess::State& state);
+  void serve(WorkerProcess::State& state, short socketEvents, short pidEvents,
+             std::chrono::steady_clock::time_point now);
+  void readFrom(const std::shared_ptr<WorkerProcess::State>& state);
+  void writeTo(WorkerProcess::State& state);
+  void kill(WorkerProcess::State& state, KillCause cause);
+  void reap(WorkerProcess::State& state);
+  // Hands the end to the owner once the worker is reaped and its messages are read.
+  bool finishIfDone(const std::shared_ptr<WorkerProcess::State>& state);
+
+  int wake_fd_ = -1;
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<WorkerProcess::State>> added_;
+  std::vector<std::shared_ptr<WorkerProcess::State>> workers_;  // the hub thread's alone
+};
+
+}  // namespace worker

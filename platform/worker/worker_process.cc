@@ -1,0 +1,82 @@
+#include "platform/worker/worker_process.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "platform/worker/worker_hub.h"
+
+namespace worker {
+
+std::unique_ptr<WorkerProcess> WorkerProcess::start(WorkerOptions options, dispatch_queue_t queue,
+                                                    MessageHandler onMessage, EndHandler onEnd) {
+  auto state = std::make_shared<State>(std::move(options), std::move(queue), std::move(onMessage),
+                                       std::move(onEnd));
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    state->failed_errno = errno;
+  } else {
+    state->socket = ends[0];
+    state->child_socket = ends[1];
+  }
+  WorkerHub::shared().add(state);
+  return std::unique_ptr<WorkerProcess>(new WorkerProcess(std::move(state)));
+}
+
+WorkerProcess::~WorkerProcess() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->on_message = nullptr;
+    state_->on_end = nullptr;
+    state_->terminate_requested = true;
+    state_->ended = true;
+    state_->outbound.clear();
+    state_->outbound_bytes = 0;
+  }
+  WorkerHub::shared().wake();
+}
+
+bool WorkerProcess::send(std::vector<uint8_t> message) {
+  size_t limit = state_->options.maxMessageBytes;
+  if (message.size() > limit) return false;
+  {
+    std::lock_guard lock(state_->mutex);
+    size_t framed = kFrameHeaderBytes + message.size();
+    if (state_->ended || state_->outbound_bytes + framed > 2 * (limit + kFrameHeaderBytes)) {
+      return false;
+    }
+    state_->outbound.push_back(frameHeader(message.size()));
+    state_->outbound.push_back(std::move(message));
+    state_->outbound_bytes += framed;
+  }
+  WorkerHub::shared().wake();
+  return true;
+}
+
+void WorkerProcess::resumeReading() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->reading_held = false;
+  }
+  WorkerHub::shared().wake();
+}
+
+void WorkerProcess::setDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->deadline = deadline;
+  }
+  WorkerHub::shared().wake();
+}
+
+void WorkerProcess::terminate() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->terminate_requested = true;
+  }
+  WorkerHub::shared().wake();
+}
+
+pid_t WorkerProcess::pid() const { return state_->pid.load(); }
+
+}  // namespace worker
