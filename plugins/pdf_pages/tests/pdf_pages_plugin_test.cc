@@ -513,15 +513,8 @@ TEST_F(RefusalTest, ArgumentErrorsNameTheFirstBadKeyAndWhatItMustBe) {
   }
 }
 
-TEST_F(RefusalTest, AnUnknownMethodIsNotImplementedAndABitmapThatCannotBeMadeIsAnError) {
+TEST_F(RefusalTest, AnUnknownMethodIsNotImplemented) {
   EXPECT_TRUE(call("renderEverything", Value()).isNotImplemented());
-
-  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
-  coregraphics::testing::failNextBitmapContextCreation();
-  expectError(getPage("doc", 1, 10, 10), "PDF_BITMAP_FAILED");
-  coregraphics::testing::failNextBitmapContextCreation();
-  expectError(getTile("doc", 1, 1, 10, 10, 0, 0), "PDF_BITMAP_FAILED");
-  EXPECT_TRUE(getPage("doc", 1, 10, 10).isSuccess());
 }
 
 using DiagnosticsTest = PdfPagesTest;
