@@ -25,9 +25,10 @@ void CallSequence::startNext() {
   }
   // Whoever finishes the work first (it must be once) answers and starts the next call.
   auto once = std::make_shared<std::once_flag>();
-  call.work([self = shared_from_this(), once, result = std::move(call.result)](Answer answer) mutable {
-    std::call_once(*once, [&] { self->finished(std::move(result), std::move(answer)); });
-  });
+  call.work(
+      [self = shared_from_this(), once, result = std::move(call.result)](Answer answer) mutable {
+        std::call_once(*once, [&] { self->finished(std::move(result), std::move(answer)); });
+      });
 }
 
 void CallSequence::finished(FlutterResult result, Answer answer) {

@@ -39,11 +39,10 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   std::optional<Pending> pending;
 
   FlutterError limitError() const {
-    return pdfError(kBitmapFailedCode,
-                    "The page could not be drawn within the drawing limits (" +
-                        std::to_string(limits.time.count()) + " ms, " +
-                        std::to_string(limits.memoryBytes >> 20) +
-                        " MiB besides the document)");
+    return pdfError(kBitmapFailedCode, "The page could not be drawn within the drawing limits (" +
+                                           std::to_string(limits.time.count()) + " ms, " +
+                                           std::to_string(limits.memoryBytes >> 20) +
+                                           " MiB besides the document)");
   }
 
   // Starts a worker that may hold a document of `documentBytes`, ending the one before.
@@ -116,7 +115,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     pending.reset();
     if (finished.released) return finished.released();
     if (end.reason == worker::WorkerEndReason::failedToStart) {
-      return finished.drawn(pdfError(kBitmapFailedCode, "The drawing process could not be started"));
+      return finished.drawn(
+          pdfError(kBitmapFailedCode, "The drawing process could not be started"));
     }
     if (end.reason == worker::WorkerEndReason::terminated) {
       return finished.drawn(
@@ -138,8 +138,9 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     }
     held_key = request.documentKey;
     pending = Pending{std::move(done), nullptr, request.size.byteCount(), false};
-    auto budget = limits.time + std::chrono::milliseconds(
-                                    hand_over ? document_bytes * 1000 / kTransferBytesPerSecond : 0);
+    auto budget =
+        limits.time +
+        std::chrono::milliseconds(hand_over ? document_bytes * 1000 / kTransferBytesPerSecond : 0);
     process->setDeadline(Clock::now() + budget);
   }
 

@@ -23,7 +23,8 @@ struct HeldDocument {
 };
 
 // Opens the bytes as the plug-in did when it loaded them: with the password it was given.
-CGPDFDocumentRef openDocument(std::vector<uint8_t> bytes, const std::optional<std::string>& password) {
+CGPDFDocumentRef openDocument(std::vector<uint8_t> bytes,
+                              const std::optional<std::string>& password) {
   auto data = std::make_shared<const CFData>(std::move(bytes));
   CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
   if (document && password && CGPDFDocumentIsEncrypted(document) &&
@@ -45,8 +46,7 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
   auto bitmap = request.isTile ? pdf_pages::renderTile(page, request.size, request.tile)
                                : pdf_pages::renderPage(page, request.size);
   if (!bitmap) return answer(DrawingStatus::bitmapFailed);
-  return answer(DrawingStatus::drawn) &&
-         channel.send(*bitmap) == WorkerChannel::SendResult::sent;
+  return answer(DrawingStatus::drawn) && channel.send(*bitmap) == WorkerChannel::SendResult::sent;
 }
 
 }  // namespace

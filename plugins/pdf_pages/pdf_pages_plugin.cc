@@ -116,16 +116,14 @@ void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult
     if (!provider) return Answer(fileUnreadable(path));
     CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
     if (!document) return Answer(pdfError(kLoadFailedCode, "The file is not a PDF document"));
-    return plugin.unlockAndStore(document_id, std::move(document),
-                                 CGDataProviderCopyData(provider), password);
+    return plugin.unlockAndStore(document_id, std::move(document), CGDataProviderCopyData(provider),
+                                 password);
   });
 }
 
 void PdfPagesPlugin::answerInTurn(FlutterResult result, Work work) {
-  calls_->enqueue(std::move(result),
-                  [self = shared_from_this(), work = std::move(work)](CallSequence::Finish finish) {
-                    finish(work(*self));
-                  });
+  calls_->enqueue(std::move(result), [self = shared_from_this(), work = std::move(work)](
+                                         CallSequence::Finish finish) { finish(work(*self)); });
 }
 
 void PdfPagesPlugin::refuseInTurn(FlutterResult result, FlutterError error) {
@@ -135,24 +133,25 @@ void PdfPagesPlugin::refuseInTurn(FlutterResult result, FlutterError error) {
 
 void PdfPagesPlugin::drawInTurn(FlutterResult result, std::string documentId, int64_t pageNumber,
                                 DrawingRequest request) {
-  calls_->enqueue(std::move(result), [self = shared_from_this(), document_id = std::move(documentId),
-                                      pageNumber, request](CallSequence::Finish finish) mutable {
-    auto page = self->findPage(document_id, pageNumber);
-    if (auto* error = std::get_if<FlutterError>(&page)) return finish(std::move(*error));
-    // A page that exists has a number of the document's int range.
-    request.pageNumber = static_cast<uint32_t>(pageNumber);
-    const StoredDocument& stored = self->document_repo_.at(document_id);
-    request.documentKey = stored.key;
-    request.password = stored.password;
-    self->drawing_.draw(std::move(request), stored.bytes,
-                        [finish = std::move(finish)](DrawingWorker::Outcome outcome) {
-                          if (auto* bitmap = std::get_if<Bitmap>(&outcome)) {
-                            finish(Value(std::move(*bitmap)));
-                          } else {
-                            finish(std::move(std::get<FlutterError>(outcome)));
-                          }
-                        });
-  });
+  calls_->enqueue(
+      std::move(result), [self = shared_from_this(), document_id = std::move(documentId),
+                          pageNumber, request](CallSequence::Finish finish) mutable {
+        auto page = self->findPage(document_id, pageNumber);
+        if (auto* error = std::get_if<FlutterError>(&page)) return finish(std::move(*error));
+        // A page that exists has a number of the document's int range.
+        request.pageNumber = static_cast<uint32_t>(pageNumber);
+        const StoredDocument& stored = self->document_repo_.at(document_id);
+        request.documentKey = stored.key;
+        request.password = stored.password;
+        self->drawing_.draw(std::move(request), stored.bytes,
+                            [finish = std::move(finish)](DrawingWorker::Outcome outcome) {
+                              if (auto* bitmap = std::get_if<Bitmap>(&outcome)) {
+                                finish(Value(std::move(*bitmap)));
+                              } else {
+                                finish(std::move(std::get<FlutterError>(outcome)));
+                              }
+                            });
+      });
 }
 
 PdfPagesPlugin::Answer PdfPagesPlugin::unlockAndStore(const std::string& documentId,

@@ -169,10 +169,10 @@ ReadAnswer errorAnswer(std::string code, std::string message) {
 }  // namespace
 
 bool isRefusal(const std::string& code, const std::string& message) {
-  static const char* const kWords[] = {
-      "argument", "malformed", "invalid", "not found", "unknown", "no such", "bad_", "missing",
-      "must be", "must hold", "unanswered", "no window", "no_window", "encoding_error",
-      "does not exist"};
+  static const char* const kWords[] = {"argument",  "malformed",      "invalid",       "not found",
+                                       "unknown",   "no such",        "bad_",          "missing",
+                                       "must be",   "must hold",      "unanswered",    "no window",
+                                       "no_window", "encoding_error", "does not exist"};
   const std::string text = lowered(code) + " " + lowered(message);
   return std::any_of(std::begin(kWords), std::end(kWords),
                      [&](const char* word) { return text.find(word) != std::string::npos; });

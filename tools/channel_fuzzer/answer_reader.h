@@ -36,8 +36,8 @@ struct KeyedValue {
 enum class Outcome {
   notImplemented,  // no answer bytes: no handler, or a method the plug-in does not know
   success,
-  refused,         // an error that says the call's arguments or the object it names were wrong
-  failed,          // an error of the work itself
+  refused,  // an error that says the call's arguments or the object it names were wrong
+  failed,   // an error of the work itself
   unreadable,
 };
 

@@ -168,8 +168,9 @@ bool createsAnObject(const std::string& method) {
 }
 
 bool endsAnObject(const std::string& method) {
-  static const std::regex pattern("(dispose|Dispose|close|Close|delete|Delete|remove|Remove|"
-                                  "release|stop|Stop|clear)");
+  static const std::regex pattern(
+      "(dispose|Dispose|close|Close|delete|Delete|remove|Remove|"
+      "release|stop|Stop|clear)");
   return std::regex_search(method, pattern);
 }
 
@@ -184,7 +185,9 @@ struct ChannelCounts {
 class Fuzzer {
  public:
   Fuzzer(const Options& options, std::shared_ptr<FlutterEngine> engine, SeedFiles seeds)
-      : options_(options), engine_(std::move(engine)), random_(options.seed),
+      : options_(options),
+        engine_(std::move(engine)),
+        random_(options.seed),
         seeds_(std::move(seeds)) {}
 
   int run() {
@@ -312,9 +315,8 @@ class Fuzzer {
   }
 
   // A call shaped as `shape` says (any of the plug-in's shapes on a method channel when null).
-  void sendShaped(const std::string& channel, const std::string& plugin,
-                  const PluginShapes* shapes, const MethodShape* shape,
-                  bool keepMadeUpIds = false) {
+  void sendShaped(const std::string& channel, const std::string& plugin, const PluginShapes* shapes,
+                  const MethodShape* shape, bool keepMadeUpIds = false) {
     if (!engine_->messenger().hasHandler(channel)) return;
     const auto words = wordsForChannel(channel);
     LiveValues& live = live_[plugin];
@@ -390,8 +392,8 @@ class Fuzzer {
         }
         if (answer->outcome == Outcome::success) live_[plugin].rememberAll(answer->values);
         if (options_.verbose) {
-          static const char* const kOutcomes[] = {"not implemented", "success", "refused",
-                                                  "failed", "unreadable"};
+          static const char* const kOutcomes[] = {"not implemented", "success", "refused", "failed",
+                                                  "unreadable"};
           std::fprintf(stderr, "  -> %s %s %s\n", kOutcomes[static_cast<int>(answer->outcome)],
                        answer->code.c_str(), answer->message.substr(0, 120).c_str());
         }
@@ -428,7 +430,8 @@ class Fuzzer {
       most = std::max(most, counts.sent);
       reached += counts.reached;
       if (counts.reached > 0) ++reaching_channels;
-      static const std::regex kObjectId("([0-9]+|[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12})$");
+      static const std::regex kObjectId(
+          "([0-9]+|[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12})$");
       ChannelCounts& total = by_name[std::regex_replace(channel, kObjectId, "<id>")];
       total.sent += counts.sent;
       total.reached += counts.reached;

@@ -40,7 +40,8 @@ std::optional<IdValue> LiveValues::pick(const std::string& key, std::mt19937_64&
     return kept;
   };
   auto found = by_key_.find(key);
-  std::deque<IdValue> values = found != by_key_.end() ? usable(found->second) : std::deque<IdValue>{};
+  std::deque<IdValue> values =
+      found != by_key_.end() ? usable(found->second) : std::deque<IdValue>{};
   if (values.empty() || std::uniform_int_distribution<int>(0, 9)(random) == 0) {
     values = usable(recent_);
   }

@@ -15,13 +15,48 @@ constexpr int kMaxDepth = 5;
 constexpr size_t kHugeTextSize = size_t{1} << 20;
 
 const std::vector<std::string>& specialTexts() {
-  static const auto* const texts = new std::vector<std::string>{
-      "", " ", "0", "-1", "true", "null", "NaN", "a\0b"s, "\0"s, "%00", "%", "http://a\0b"s,
-      "https://example.com/", "file:///etc/passwd", "/dev/zero", "/dev/null", "/proc/self/mem",
-      "../../../../etc/passwd", "/", ".", "..", "~", "C:\\x", "\xff\xfe", "a\xc3", "\xed\xa0\x80",
-      "\xc0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "caf\xc3\xa9", "\xf0\x9f\x98\x80",
-      "SELECT 1", "'; DROP TABLE t; --", "while(true){}", "javascript:alert(1)", "about:blank",
-      "data:text/html,<b>x</b>", "%s%s%s%n", "{{", ":memory:", std::string(300, 'a'), std::string(70000, 'b')};
+  static const auto* const texts = new std::vector<std::string>{"",
+                                                                " ",
+                                                                "0",
+                                                                "-1",
+                                                                "true",
+                                                                "null",
+                                                                "NaN",
+                                                                "a\0b"s,
+                                                                "\0"s,
+                                                                "%00",
+                                                                "%",
+                                                                "http://a\0b"s,
+                                                                "https://example.com/",
+                                                                "file:///etc/passwd",
+                                                                "/dev/zero",
+                                                                "/dev/null",
+                                                                "/proc/self/mem",
+                                                                "../../../../etc/passwd",
+                                                                "/",
+                                                                ".",
+                                                                "..",
+                                                                "~",
+                                                                "C:\\x",
+                                                                "\xff\xfe",
+                                                                "a\xc3",
+                                                                "\xed\xa0\x80",
+                                                                "\xc0\x80",
+                                                                "\xf4\x90\x80\x80",
+                                                                "\xe2\x82",
+                                                                "caf\xc3\xa9",
+                                                                "\xf0\x9f\x98\x80",
+                                                                "SELECT 1",
+                                                                "'; DROP TABLE t; --",
+                                                                "while(true){}",
+                                                                "javascript:alert(1)",
+                                                                "about:blank",
+                                                                "data:text/html,<b>x</b>",
+                                                                "%s%s%s%n",
+                                                                "{{",
+                                                                ":memory:",
+                                                                std::string(300, 'a'),
+                                                                std::string(70000, 'b')};
   return *texts;
 }
 
@@ -405,7 +440,8 @@ void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
   } else if (kind == "number") {
     out_.push_back(6);
     align(8);
-    raw(chance(0.85) ? static_cast<double>(below(400)) / 2 : doubleEdges()[below(doubleEdges().size())]);
+    raw(chance(0.85) ? static_cast<double>(below(400)) / 2
+                     : doubleEdges()[below(doubleEdges().size())]);
   } else if (kind == "string" || (kind == "any" && argument.key.empty() && chance(0.5))) {
     const std::string& key = argument.key;
     bool id_like = key.find("id") != std::string::npos || key.find("Id") != std::string::npos ||

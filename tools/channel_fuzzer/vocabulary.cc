@@ -7,8 +7,8 @@ const PluginVocabulary* vocabularyForChannel(const std::string& channel) {
   // A message channel names its package: "dev.flutter.pigeon.<package>.<Api>.<operation>".
   static const std::string kPigeon = "dev.flutter.pigeon.";
   if (channel.rfind(kPigeon, 0) == 0) {
-    std::string package = channel.substr(kPigeon.size(), channel.find('.', kPigeon.size()) -
-                                                             kPigeon.size());
+    std::string package =
+        channel.substr(kPigeon.size(), channel.find('.', kPigeon.size()) - kPigeon.size());
     for (const auto& vocabulary : pluginVocabularies()) {
       if (vocabulary.plugin == package) return &vocabulary;
     }

@@ -41,8 +41,8 @@ using Clock = std::chrono::steady_clock;
 struct Options {
   std::string target;
   uint64_t seed = 1;
-  size_t runs = 0;      // no limit
-  double seconds = 0;   // no limit
+  size_t runs = 0;     // no limit
+  double seconds = 0;  // no limit
   size_t max_bytes = 512 << 10;
   std::chrono::milliseconds timeout{20000};
   std::string seeds_directory;
@@ -127,7 +127,8 @@ void reportCrash() { writeArtifact("the process died reading an input"); }
 // outside in process.
 class Watchdog {
  public:
-  explicit Watchdog(std::chrono::milliseconds bound) : bound_(bound), thread_([this] { watch(); }) {}
+  explicit Watchdog(std::chrono::milliseconds bound)
+      : bound_(bound), thread_([this] { watch(); }) {}
   ~Watchdog() {
     {
       std::lock_guard lock(mutex_);
@@ -156,9 +157,11 @@ class Watchdog {
       }
       const uint64_t generation = generation_;
       const auto deadline = *started_ + bound_;
-      wake_.wait_until(lock, deadline, [&] { return stopping_ || generation_ != generation || !started_; });
+      wake_.wait_until(lock, deadline,
+                       [&] { return stopping_ || generation_ != generation || !started_; });
       if (!stopping_ && started_ && generation_ == generation && Clock::now() >= deadline) {
-        writeArtifact(("an input took more than " + std::to_string(bound_.count()) + " ms").c_str());
+        writeArtifact(
+            ("an input took more than " + std::to_string(bound_.count()) + " ms").c_str());
         std::fflush(stderr);
         std::_Exit(1);
       }
@@ -213,9 +216,8 @@ int run(const Options& options, const Target& target) {
   while ((options.runs == 0 || runs + skipped < options.runs) &&
          (options.seconds <= 0 || elapsed() < options.seconds)) {
     // The seeds as they are first, then mutations of the seeds and of inputs the reader took.
-    std::string input = runs < seed_count
-                            ? corpus[runs]
-                            : mutator.mutate(corpus[random() % corpus.size()], corpus);
+    std::string input =
+        runs < seed_count ? corpus[runs] : mutator.mutate(corpus[random() % corpus.size()], corpus);
     if (openFindingFor(target.name, input) != nullptr) {
       ++skipped;
       continue;
@@ -239,10 +241,11 @@ int run(const Options& options, const Target& target) {
       }
     }
   }
-  std::printf("file_fuzzer: %s, seed %llu: %zu inputs in %.1f s, %zu read as valid, slowest %.2f s, "
-              "%zu left out as open findings; no finding\n",
-              target.name, static_cast<unsigned long long>(options.seed), runs, elapsed(), accepted,
-              slowest, skipped);
+  std::printf(
+      "file_fuzzer: %s, seed %llu: %zu inputs in %.1f s, %zu read as valid, slowest %.2f s, "
+      "%zu left out as open findings; no finding\n",
+      target.name, static_cast<unsigned long long>(options.seed), runs, elapsed(), accepted,
+      slowest, skipped);
   return 0;
 }
 

@@ -23,8 +23,8 @@ namespace {
 const std::string& inputPath() {
   static const std::string* const path = [] {
     const char* directory = std::getenv("TMPDIR");
-    std::string pattern = std::string(directory != nullptr ? directory : "/tmp") +
-                          "/file-fuzzer-media-XXXXXX";
+    std::string pattern =
+        std::string(directory != nullptr ? directory : "/tmp") + "/file-fuzzer-media-XXXXXX";
     int descriptor = ::mkstemp(pattern.data());
     if (descriptor >= 0) ::close(descriptor);
     std::atexit([] { ::unlink(inputPath().c_str()); });
@@ -50,8 +50,8 @@ bool readMedia(const std::string& bytes) {
   if (!media) return false;
   media->probe();
   media.reset();
-  for (auto kind : {avfoundation::internal::StreamKind::kVideo,
-                    avfoundation::internal::StreamKind::kAudio}) {
+  for (auto kind :
+       {avfoundation::internal::StreamKind::kVideo, avfoundation::internal::StreamKind::kAudio}) {
     auto decoder = avfoundation::internal::StreamDecoder::open(inputPath(), kind);
     if (!decoder) continue;
     for (int frame = 0; frame < kFramesDecoded && decoder->next() != nullptr; ++frame) {

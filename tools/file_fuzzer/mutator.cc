@@ -8,15 +8,15 @@
 namespace file_fuzzer {
 namespace {
 
-const char* const kTextNumbers[] = {"0",          "-1",         "1",          "2147483647",
+const char* const kTextNumbers[] = {"0",          "-1",         "1",           "2147483647",
                                     "2147483648", "4294967296", "-2147483649", "99999999999",
-                                    "1e308",      "-0",         "0.0000001",  "65535",
-                                    "32768",      "255",        "1000000",    "3"};
-const uint64_t kBinaryIntegers[] = {0,          1,          0x7f,       0x80,      0xff,
+                                    "1e308",      "-0",         "0.0000001",   "65535",
+                                    "32768",      "255",        "1000000",     "3"};
+const uint64_t kBinaryIntegers[] = {0,          1,          0x7f,       0x80,       0xff,
                                     0x7fff,     0x8000,     0xffff,     0x7fffffff, 0x80000000,
                                     0xffffffff, 0xfffffffe, UINT64_MAX, 0x100000000};
-const char kInterestingBytes[] = {0, '\xff', 0x7f, '\x80', '0', '9', ' ', '\n', '(', ')',
-                                  '<', '>',  '[',  ']',    '/', '\\', '%'};
+const char kInterestingBytes[] = {0,   '\xff', 0x7f, '\x80', '0', '9', ' ',  '\n', '(',
+                                  ')', '<',    '>',  '[',    ']', '/', '\\', '%'};
 
 }  // namespace
 

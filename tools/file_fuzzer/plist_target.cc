@@ -10,8 +10,8 @@
 namespace file_fuzzer {
 
 bool readPropertyList(const std::string& bytes) {
-  auto parsed = PropertyList::parse(
-      std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  auto parsed =
+      PropertyList::parse(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
   if (!parsed) return false;
   for (auto format : {PropertyList::Format::xml, PropertyList::Format::binary}) {
     auto written = parsed->serialize(format);

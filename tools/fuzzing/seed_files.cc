@@ -22,7 +22,8 @@ std::string deflated(const std::string& text) {
   uLongf size = compressBound(static_cast<uLong>(text.size()));
   std::string out(size, '\0');
   if (compress(reinterpret_cast<Bytef*>(out.data()), &size,
-               reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size())) != Z_OK) {
+               reinterpret_cast<const Bytef*>(text.data()),
+               static_cast<uLong>(text.size())) != Z_OK) {
     return {};
   }
   out.resize(size);
@@ -31,7 +32,8 @@ std::string deflated(const std::string& text) {
 
 // A page whose content stream is compressed, written by hand: PdfWriter writes plain streams.
 std::string compressedDocument() {
-  std::string content = deflated("q 1 0 0 rg 10 10 100 50 re f Q q 0 0 1 RG 4 w 0 0 m 200 150 l S Q");
+  std::string content =
+      deflated("q 1 0 0 rg 10 10 100 50 re f Q q 0 0 1 RG 4 w 0 0 m 200 150 l S Q");
   std::string objects[] = {
       "<< /Type /Catalog /Pages 2 0 R >>",
       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",

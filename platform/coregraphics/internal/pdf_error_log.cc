@@ -43,10 +43,10 @@ void installHandlersOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
     poppler::set_debug_error_function(fromPopplerCpp, nullptr);
-    g_log_set_handler("Poppler",
-                      static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL |
-                                                  G_LOG_FLAG_RECURSION),
-                      fromPopplerGlib, nullptr);
+    g_log_set_handler(
+        "Poppler",
+        static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+        fromPopplerGlib, nullptr);
   });
 }
 

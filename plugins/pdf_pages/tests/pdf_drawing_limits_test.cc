@@ -49,11 +49,10 @@ class DrawingLimitsTest : public ::testing::Test {
   }
 
   MethodReply load(const std::string& id, const std::string& pdf) {
-    return dart.invokeMethod(
-        "pdf_pages", "initializePdfRenderer",
-        Value(ValueMap{
-            {Value("documentBytes"), Value(std::vector<uint8_t>(pdf.begin(), pdf.end()))},
-            {Value("documentID"), Value(id)}}));
+    return dart.invokeMethod("pdf_pages", "initializePdfRenderer",
+                             Value(ValueMap{{Value("documentBytes"),
+                                             Value(std::vector<uint8_t>(pdf.begin(), pdf.end()))},
+                                            {Value("documentID"), Value(id)}}));
   }
   Value page(const std::string& id, int64_t width, int64_t height) {
     return Value(ValueMap{{Value("index"), Value(int64_t{1})},
@@ -116,9 +115,8 @@ TEST_F(DrawingLimitsTest, APagePastItsTimeBudgetAnswersTheRenderErrorWithinIt) {
 
 TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWithin100MsWhileAPageIsDrawn) {
   engine->messenger().setMessageHandlerOnChannel(
-      "another_plugin", [](FlutterBinaryMessage message, FlutterBinaryReply reply) {
-        reply(std::move(message));
-      });
+      "another_plugin",
+      [](FlutterBinaryMessage message, FlutterBinaryReply reply) { reply(std::move(message)); });
   ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
   auto drawing = dart.invokeMethodAsync("pdf_pages", "getPage", page("slow", 1224, 1584));
 
