@@ -38,7 +38,10 @@ bool NSWorkspace::openURL(const NSURL& url) {
   std::lock_guard lock(mutex_);
   auto scheme = schemeOf(url);
   if (!scheme || !applications_.contains(*scheme) || opening_refused_) return false;
-  opened_.push_back(url);
+  if (recording_) {
+    opened_.push_back(url);
+    if (opened_.size() > kRecordedURLs) opened_.pop_front();
+  }
   return true;
 }
 

@@ -32,3 +32,8 @@ CGDataProviderRef CGDataProviderCreateWithURL(const NSURL& url) {
   if (!bytes) return nullptr;
   return std::make_shared<const CGDataProvider>(std::make_shared<const CFData>(std::move(*bytes)));
 }
+
+CFDataRef CGDataProviderCopyData(const CGDataProviderRef& provider) {
+  // The bytes are immutable: the copy can share them.
+  return provider ? provider->source() : nullptr;
+}

@@ -19,3 +19,5 @@ inline constexpr uint64_t kCGDataProviderMaxFileBytes = uint64_t{512} << 20;
 // without waiting); null when the URL is not a file URL of this machine or names no readable
 // regular file of at most kCGDataProviderMaxFileBytes.
 CGDataProviderRef CGDataProviderCreateWithURL(const NSURL& url);
+// The bytes the provider reads; null for a null provider.
+CFDataRef CGDataProviderCopyData(const CGDataProviderRef& provider);

@@ -4,7 +4,6 @@
 
 #include "platform/coregraphics/cf_data.h"
 #include "platform/coregraphics/cg_data_provider.h"
-#include "plugins/pdf_pages/page_rendering.h"
 #include "plugins/pdf_pages/pdf_arguments.h"
 #include "plugins/pdf_pages/pdf_errors.h"
 
@@ -48,8 +47,6 @@ FlutterError fileUnreadable(const std::string& path) {
                                        std::to_string(kCGDataProviderMaxFileBytes) + " bytes)");
 }
 
-FlutterError bitmapFailed() { return pdfError(kBitmapFailedCode, "The bitmap could not be made"); }
-
 FlutterError unknownDocument(const std::string& documentId) {
   return pdfError(kUnknownDocumentCode, "No document is open under the id \"" + documentId + "\"");
 }
@@ -57,9 +54,15 @@ FlutterError unknownDocument(const std::string& documentId) {
 }  // namespace
 
 void PdfPagesPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
-  auto channel = FlutterMethodChannel::methodChannelWithName("pdf_pages", registrar.messenger());
-  registrar.addMethodCallDelegate(std::make_shared<PdfPagesPlugin>(), channel);
+  registerWithLimits(registrar, DrawingLimits{});
 }
+
+void PdfPagesPlugin::registerWithLimits(FlutterPluginRegistrar& registrar, DrawingLimits limits) {
+  auto channel = FlutterMethodChannel::methodChannelWithName("pdf_pages", registrar.messenger());
+  registrar.addMethodCallDelegate(std::make_shared<PdfPagesPlugin>(limits), channel);
+}
+
+PdfPagesPlugin::PdfPagesPlugin(DrawingLimits limits) : drawing_(limits) {}
 
 const std::map<std::string, PdfPagesPlugin::Handler, std::less<>>& PdfPagesPlugin::methodTable() {
   static const std::map<std::string, Handler, std::less<>> table = {
@@ -97,7 +100,7 @@ void PdfPagesPlugin::initializePdfRenderer(const Value& arguments, const Flutter
     CGPDFDocumentRef document =
         CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
     if (!document) return Answer(pdfError(kLoadFailedCode, "The bytes are not a PDF document"));
-    return plugin.unlockAndStore(document_id, std::move(document), password);
+    return plugin.unlockAndStore(document_id, std::move(document), data, password);
   });
 }
 
@@ -113,19 +116,14 @@ void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult
     if (!provider) return Answer(fileUnreadable(path));
     CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
     if (!document) return Answer(pdfError(kLoadFailedCode, "The file is not a PDF document"));
-    return plugin.unlockAndStore(document_id, std::move(document), password);
+    return plugin.unlockAndStore(document_id, std::move(document), CGDataProviderCopyData(provider),
+                                 password);
   });
 }
 
 void PdfPagesPlugin::answerInTurn(FlutterResult result, Work work) {
-  dispatch_async(document_queue_, [self = shared_from_this(), work = std::move(work),
-                                   result = std::move(result)]() mutable {
-    // The answer (a bitmap, say) moves on to the main queue whole; its bytes are not copied.
-    dispatch_async(dispatch_get_main_queue(),
-                   [answer = work(*self), result = std::move(result)]() mutable {
-                     std::visit([&](auto& outcome) { result(std::move(outcome)); }, answer);
-                   });
-  });
+  calls_->enqueue(std::move(result), [self = shared_from_this(), work = std::move(work)](
+                                         CallSequence::Finish finish) { finish(work(*self)); });
 }
 
 void PdfPagesPlugin::refuseInTurn(FlutterResult result, FlutterError error) {
@@ -133,8 +131,31 @@ void PdfPagesPlugin::refuseInTurn(FlutterResult result, FlutterError error) {
                [error = std::move(error)](PdfPagesPlugin&) { return Answer(error); });
 }
 
+void PdfPagesPlugin::drawInTurn(FlutterResult result, std::string documentId, int64_t pageNumber,
+                                DrawingRequest request) {
+  calls_->enqueue(
+      std::move(result), [self = shared_from_this(), document_id = std::move(documentId),
+                          pageNumber, request](CallSequence::Finish finish) mutable {
+        auto page = self->findPage(document_id, pageNumber);
+        if (auto* error = std::get_if<FlutterError>(&page)) return finish(std::move(*error));
+        // A page that exists has a number of the document's int range.
+        request.pageNumber = static_cast<uint32_t>(pageNumber);
+        const StoredDocument& stored = self->document_repo_.at(document_id);
+        request.documentKey = stored.key;
+        request.password = stored.password;
+        self->drawing_.draw(std::move(request), stored.bytes,
+                            [finish = std::move(finish)](DrawingWorker::Outcome outcome) {
+                              if (auto* bitmap = std::get_if<Bitmap>(&outcome)) {
+                                finish(Value(std::move(*bitmap)));
+                              } else {
+                                finish(std::move(std::get<FlutterError>(outcome)));
+                              }
+                            });
+      });
+}
+
 PdfPagesPlugin::Answer PdfPagesPlugin::unlockAndStore(const std::string& documentId,
-                                                      CGPDFDocumentRef document,
+                                                      CGPDFDocumentRef document, CFDataRef bytes,
                                                       const std::optional<std::string>& password) {
   // Without a password an encrypted document is kept as it is (locked, with no pages, when it
   // needs one); a password for a document that is not encrypted is ignored. The password goes on
@@ -145,7 +166,8 @@ PdfPagesPlugin::Answer PdfPagesPlugin::unlockAndStore(const std::string& documen
     return unlockFailed();
   }
   size_t page_count = CGPDFDocumentGetNumberOfPages(document);
-  document_repo_[documentId] = std::move(document);
+  document_repo_[documentId] =
+      StoredDocument{std::move(document), std::move(bytes), password, next_document_key_++};
   return Value(std::to_string(page_count));
 }
 
@@ -159,14 +181,9 @@ void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result
 
   auto size = checkedBitmapSize(*width, *height);
   if (!size) return refuseInTurn(result, invalidSize());
-  answerInTurn(result, [document_id = std::move(*document_id), index = *index,
-                        size = *size](PdfPagesPlugin& plugin) {
-    auto page = plugin.findPage(document_id, index);
-    if (auto* error = std::get_if<FlutterError>(&page)) return Answer(std::move(*error));
-    auto bitmap = renderPage(std::get<CGPDFPageRef>(page), size);
-    if (!bitmap) return Answer(bitmapFailed());
-    return Answer(Value(std::move(*bitmap)));
-  });
+  DrawingRequest request;
+  request.size = *size;
+  drawInTurn(result, std::move(*document_id), *index, std::move(request));
 }
 
 void PdfPagesPlugin::getTileImage(const Value& arguments, const FlutterResult& result) {
@@ -190,16 +207,11 @@ void PdfPagesPlugin::getTileImage(const Value& arguments, const FlutterResult& r
   auto size = bitmap_width && bitmap_height ? checkedBitmapSize(*bitmap_width, *bitmap_height)
                                             : std::nullopt;
   if (!size) return refuseInTurn(result, invalidSize());
-  answerInTurn(result,
-               [document_id = std::move(*document_id), page_number = *page_number, size = *size,
-                tile = Tile{*scale, *x, *y, *height}](PdfPagesPlugin& plugin) {
-                 auto page = plugin.findPage(document_id, page_number);
-                 if (auto* error = std::get_if<FlutterError>(&page))
-                   return Answer(std::move(*error));
-                 auto bitmap = renderTile(std::get<CGPDFPageRef>(page), size, tile);
-                 if (!bitmap) return Answer(bitmapFailed());
-                 return Answer(Value(std::move(*bitmap)));
-               });
+  DrawingRequest request;
+  request.size = *size;
+  request.isTile = true;
+  request.tile = Tile{*scale, *x, *y, *height};
+  drawInTurn(result, std::move(*document_id), *page_number, std::move(request));
 }
 
 void PdfPagesPlugin::getPagesWidth(const Value& arguments, const FlutterResult& result) {
@@ -224,7 +236,7 @@ PdfPagesPlugin::Answer PdfPagesPlugin::pageSizes(const std::string& documentId,
                                                  CGFloat (*measure)(const CGRect&)) const {
   auto found = document_repo_.find(documentId);
   if (found == document_repo_.end()) return unknownDocument(documentId);
-  const CGPDFDocumentRef& document = found->second;
+  const CGPDFDocumentRef& document = found->second.document;
 
   size_t page_count = CGPDFDocumentGetNumberOfPages(document);
   ValueList sizes;
@@ -246,10 +258,14 @@ void PdfPagesPlugin::closeDocument(const Value& arguments, const FlutterResult& 
   PdfArguments args(arguments);
   auto document_id = args.asString();
   if (!args.ok()) return refuseInTurn(result, args.error());
-  // A render sent before it holds its own reference to the page it draws.
-  answerInTurn(result, [document_id = std::move(*document_id)](PdfPagesPlugin& plugin) {
-    plugin.document_repo_.erase(document_id);
-    return Answer(Value());
+  // A render sent before it has finished; the drawing worker lets go of the document too.
+  calls_->enqueue(result, [self = shared_from_this(),
+                           document_id = std::move(*document_id)](CallSequence::Finish finish) {
+    auto found = self->document_repo_.find(document_id);
+    if (found == self->document_repo_.end()) return finish(Value());
+    const uint64_t key = found->second.key;
+    self->document_repo_.erase(found);
+    self->drawing_.release(key, [finish = std::move(finish)] { finish(Value()); });
   });
 }
 
@@ -257,7 +273,7 @@ std::variant<CGPDFPageRef, FlutterError> PdfPagesPlugin::findPage(const std::str
                                                                   int64_t pageNumber) const {
   auto found = document_repo_.find(documentId);
   if (found == document_repo_.end()) return unknownDocument(documentId);
-  const CGPDFDocumentRef& document = found->second;
+  const CGPDFDocumentRef& document = found->second.document;
   CGPDFPageRef page =
       pageNumber >= 1 ? CGPDFDocumentGetPage(document, static_cast<size_t>(pageNumber)) : nullptr;
   if (page) return page;

@@ -24,6 +24,15 @@ std::optional<CGFloat> firstScreenHeight() {
   return screens.front()->frame().size.height;
 }
 
+// Whether every edge of `frame`, and its top-left position as the Dart side reads it back, is a
+// finite number: values that are each finite can still add up to an infinity.
+bool hasFiniteEdges(const NSRect& frame) {
+  auto screen_height = firstScreenHeight().value_or(0);
+  return std::isfinite(CGRectGetMinX(frame)) && std::isfinite(CGRectGetMaxX(frame)) &&
+         std::isfinite(CGRectGetMinY(frame)) && std::isfinite(CGRectGetMaxY(frame)) &&
+         std::isfinite(screen_height - frame.origin.y - frame.size.height);
+}
+
 // The title bar's container: the close button's superview's superview.
 std::shared_ptr<NSView> titlebarContainer(NSWindow& window) {
   auto close_button = window.standardWindowButton(NSWindowCloseButton);
@@ -145,14 +154,19 @@ OperationError WindowManager::setAspectRatio(const WindowArguments& arguments) {
   NSWindowStyleMask mask = main_window_->styleMask();
   auto ratio = arguments.number("aspectRatio");
   if (!ratio) return arguments.error();
-  if (std::isfinite(*ratio) && *ratio > 0) {
+  // The user's resizing derives one side from the other by the ratio and by its inverse.
+  if (*ratio > 0 && !(std::isfinite(*ratio) && std::isfinite(1 / *ratio))) {
+    arguments.reject("aspectRatio", "finite, with a finite inverse");
+    return arguments.error();
+  }
+  if (*ratio > 0) {
     if ((mask & NSWindowStyleMaskFullSizeContentView) != 0) {
       main_window_->setAspectRatio(CGSizeMake(*ratio, 1.0));
     } else {
       main_window_->setContentAspectRatio(CGSizeMake(*ratio, 1.0));
     }
   } else {
-    // Zero, negative, NaN or infinite: no ratio at all.
+    // Zero, negative or NaN: no ratio at all.
     main_window_->setResizeIncrements(CGSizeMake(1.0, 1.0));
   }
   return std::nullopt;
@@ -215,6 +229,11 @@ OperationError WindowManager::setBounds(const WindowArguments& arguments) {
     auto screen_height = firstScreenHeight();
     if (!screen_height) return flutter::noScreenError();
     frame.origin = CGPointMake(*x, *screen_height - *y - frame.size.height);
+  }
+  if (!hasFiniteEdges(frame)) {
+    return FlutterError{kInvalidArgumentsCode,
+                        "The bounds must keep every edge of the window a finite number",
+                        flutter::Value()};
   }
   if (animate) {
     main_window_->setFrame(frame, true, true);

@@ -19,17 +19,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
-
-#if defined(__has_include)
-#if __has_include(<sanitizer/common_interface_defs.h>)
-#include <sanitizer/common_interface_defs.h>
-#define CHANNEL_FUZZER_HAS_SANITIZER 1
-#endif
-#endif
 
 #include "host/generated_plugin_registrant.h"
 #include "platform/appkit/testing/sharing_controls.h"
@@ -37,9 +34,14 @@
 #include "platform/flutter/flutter_faults.h"
 #include "platform/flutter/flutter_view_controller.h"
 #include "platform/foundation/testing/foundation_controls.h"
+#include "tools/channel_fuzzer/answer_reader.h"
 #include "tools/channel_fuzzer/exclusions.h"
+#include "tools/channel_fuzzer/live_values.h"
 #include "tools/channel_fuzzer/message_generator.h"
+#include "tools/channel_fuzzer/shapes.h"
 #include "tools/channel_fuzzer/vocabulary.h"
+#include "tools/fuzzing/crash_report.h"
+#include "tools/fuzzing/seed_files.h"
 
 namespace channel_fuzzer {
 namespace {
@@ -130,6 +132,22 @@ std::string operationOf(const std::string& channel) {
   return channel.substr(start, channel.find('.', start) - start);
 }
 
+// "dev.flutter.pigeon.<package>.<Api>" of a message channel's name.
+std::string apiOf(const std::string& channel) {
+  size_t end = 0;
+  for (int dots = 0; dots < 5; ++dots) {
+    end = channel.find('.', end);
+    if (end == std::string::npos) return channel;
+    ++end;
+  }
+  return channel.substr(0, end - 1);
+}
+
+// The element count of a message that is a list; 0 for any other.
+size_t argumentCount(const Bytes& message) {
+  return message.size() >= 2 && message[0] == 12 && message[1] < 254 ? message[1] : 0;
+}
+
 bool isMessageChannel(const std::string& channel) {
   return channel.rfind("dev.flutter.pigeon.", 0) == 0;
 }
@@ -141,10 +159,36 @@ struct Finding {
   Bytes bytes;
 };
 
+// A call's method names an object's birth or its end by these words.
+bool createsAnObject(const std::string& method) {
+  static const std::regex pattern(
+      "^(create|open|init|load|add|new|register|start|getUserMedia|getDisplayMedia|"
+      "pigeon_defaultConstructor)|Create");
+  return std::regex_search(method, pattern);
+}
+
+bool endsAnObject(const std::string& method) {
+  static const std::regex pattern(
+      "(dispose|Dispose|close|Close|delete|Delete|remove|Remove|"
+      "release|stop|Stop|clear)");
+  return std::regex_search(method, pattern);
+}
+
+struct ChannelCounts {
+  size_t sent = 0;
+  // Answered by the plug-in's work: a success, or an error that is not a refusal of the
+  // arguments or of the object they name.
+  size_t reached = 0;
+  double seconds = 0;
+};
+
 class Fuzzer {
  public:
-  Fuzzer(const Options& options, std::shared_ptr<FlutterEngine> engine)
-      : options_(options), engine_(std::move(engine)), random_(options.seed) {}
+  Fuzzer(const Options& options, std::shared_ptr<FlutterEngine> engine, SeedFiles seeds)
+      : options_(options),
+        engine_(std::move(engine)),
+        random_(options.seed),
+        seeds_(std::move(seeds)) {}
 
   int run() {
     const auto start = Clock::now();
@@ -159,15 +203,16 @@ class Fuzzer {
       // Channels made at run time (a player's, a connection's) join the next round.
       for (const auto& channel : engine_->messenger().channelsWithHandlers()) {
         if (channel.find(options_.channel_filter) == std::string::npos) continue;
-        size_t& sent = sent_[channel];
-        if (sent >= options_.messages_per_channel) continue;
+        if (counts_[channel].sent >= options_.messages_per_channel) continue;
         more = true;
-        const auto words = wordsForChannel(channel);
         const auto round_start = Clock::now();
-        for (size_t i = 0; i < batch && sent < options_.messages_per_channel; ++i) {
-          if (sendOne(channel, words)) ++sent;
+        for (size_t i = 0; i < batch && counts_[channel].sent < options_.messages_per_channel &&
+                           engine_->messenger().hasHandler(channel);
+             ++i) {
+          fuzzChannel(channel);
         }
-        seconds_[channel] += std::chrono::duration<double>(Clock::now() - round_start).count();
+        counts_[channel].seconds +=
+            std::chrono::duration<double>(Clock::now() - round_start).count();
         if (outOfTime() || findings_.size() >= kMaxFindings) break;
       }
     }
@@ -179,8 +224,18 @@ class Fuzzer {
  private:
   static constexpr size_t kMaxFindings = 50;
 
-  // Answers false when the generated call may not be sent.
-  bool sendOne(const std::string& channel, const std::vector<std::string>& words) {
+  // One step on `channel`: an object's life (create, use, dispose, use again), one call shaped
+  // as its plug-in's page says, or one generated without regard for any shape.
+  void fuzzChannel(const std::string& channel) {
+    const std::string plugin = pluginForChannel(channel);
+    const PluginShapes* shapes = shapesOf(plugin);
+    const double roll = std::uniform_real_distribution<double>(0, 1)(random_);
+    if (roll < 0.2 && runLifetime(channel, plugin, shapes)) return;
+    if (roll < 0.7) {
+      sendShaped(channel, plugin, shapes, nullptr);
+      return;
+    }
+    const auto words = wordsForChannel(channel);
     MessageGenerator generator(random_, words);
     GeneratedMessage message;
     if (isMessageChannel(channel)) {
@@ -189,9 +244,118 @@ class Fuzzer {
     } else {
       message = generator.methodCall();
     }
+    send(channel, std::move(message), plugin);
+  }
+
+  // The method calls or operations of `plugin` whose names pass `wanted`, each with the channel
+  // it goes on: `channel` for a method channel, the operation's own channel for message channels.
+  std::vector<std::pair<std::string, const MethodShape*>> candidates(
+      const std::string& channel, const std::string& plugin, const PluginShapes* shapes,
+      const std::function<bool(const std::string&)>& wanted) {
+    std::vector<std::pair<std::string, const MethodShape*>> found;
+    if (!isMessageChannel(channel)) {
+      if (shapes == nullptr) return found;
+      for (const auto& shape : shapes->methods) {
+        if (wanted(shape.method)) found.emplace_back(channel, &shape);
+      }
+      return found;
+    }
+    // An object's operations are those of its own class (the API the channel names).
+    const std::string api = apiOf(channel);
+    for (const auto& other : engine_->messenger().channelsWithHandlers()) {
+      if (!isMessageChannel(other) || apiOf(other) != api) continue;
+      const std::string operation = operationOf(other);
+      if (wanted(operation)) found.emplace_back(other, shapeOf(plugin, operation));
+    }
+    return found;
+  }
+
+  // create, use a few times, dispose, use again. False when the plug-in has nothing to create.
+  bool runLifetime(const std::string& channel, const std::string& plugin,
+                   const PluginShapes* shapes) {
+    auto creates = candidates(channel, plugin, shapes, createsAnObject);
+    if (creates.empty()) return false;
+    auto uses = candidates(channel, plugin, shapes, [](const std::string& method) {
+      return !createsAnObject(method) && !endsAnObject(method);
+    });
+    auto ends = candidates(channel, plugin, shapes, endsAnObject);
+    auto pick = [&](const auto& list) { return list[random_() % list.size()]; };
+
+    auto [create_channel, create_shape] = pick(creates);
+    const auto before = engine_->messenger().channelsWithHandlers();
+    sendShaped(create_channel, plugin, shapes, create_shape, /*keepMadeUpIds=*/true);
+    // An object may come with channels of its own (a player's, a connection's): its life goes on
+    // there.
+    for (const auto& channel_made : engine_->messenger().channelsWithHandlers()) {
+      if (std::binary_search(before.begin(), before.end(), channel_made)) continue;
+      if (isMessageChannel(channel_made)) {
+        const std::string operation = operationOf(channel_made);
+        (endsAnObject(operation) ? ends : uses)
+            .emplace_back(channel_made, shapeOf(plugin, operation));
+      } else if (shapes != nullptr) {
+        for (const auto& shape : shapes->methods) {
+          (endsAnObject(shape.method) ? ends : uses).emplace_back(channel_made, &shape);
+        }
+      }
+    }
+    const size_t use_count = 1 + random_() % 5;
+    for (size_t i = 0; i < use_count && !uses.empty(); ++i) {
+      auto [use_channel, use_shape] = pick(uses);
+      sendShaped(use_channel, plugin, shapes, use_shape);
+    }
+    if (!ends.empty()) {
+      auto [end_channel, end_shape] = pick(ends);
+      sendShaped(end_channel, plugin, shapes, end_shape);
+      for (size_t i = 0; i < 2 && !uses.empty(); ++i) {
+        auto [use_channel, use_shape] = pick(uses);
+        sendShaped(use_channel, plugin, shapes, use_shape);
+      }
+    }
+    return true;
+  }
+
+  // A call shaped as `shape` says (any of the plug-in's shapes on a method channel when null).
+  void sendShaped(const std::string& channel, const std::string& plugin, const PluginShapes* shapes,
+                  const MethodShape* shape, bool keepMadeUpIds = false) {
+    if (!engine_->messenger().hasHandler(channel)) return;
+    const auto words = wordsForChannel(channel);
+    LiveValues& live = live_[plugin];
+    MessageGenerator generator(random_, words, shapes, &live, &seeds_);
+    GeneratedMessage message;
+    if (isMessageChannel(channel)) {
+      if (shape == nullptr) shape = shapeOf(plugin, operationOf(channel));
+      keepMadeUpIds = keepMadeUpIds || createsAnObject(operationOf(channel));
+      message.bytes = generator.shapedMessageArguments(shape, keepMadeUpIds, arity_[channel]);
+      message.method = operationOf(channel);
+    } else if (shape != nullptr) {
+      message = generator.shapedMethodCall(*shape);
+    } else if (shapes != nullptr && !shapes->methods.empty()) {
+      message = generator.shapedMethodCall(shapes->methods[random_() % shapes->methods.size()]);
+    } else {
+      message = generator.methodCall();
+    }
+    const size_t arity = argumentCount(message.bytes);
+    auto answer = send(channel, std::move(message), plugin);
+    if (answer && answer->outcome == Outcome::success) {
+      // What worked once is likelier to work again.
+      if (isMessageChannel(channel)) arity_[channel] = arity;
+      if (keepMadeUpIds) {
+        for (const auto& id : generator.madeUpIds()) {
+          live.remember(id.key, id.value);
+          // Under its class too, so that every kind of object can be found.
+          if (isMessageChannel(channel)) live.remember(apiOf(channel), id.value);
+        }
+      }
+    }
+  }
+
+  // Sends one message and waits for its answer; nullopt when the call may not be sent or was not
+  // waited for.
+  std::optional<ReadAnswer> send(const std::string& channel, GeneratedMessage message,
+                                 const std::string& plugin) {
     if (findExcluded(kEndsTheApplication, channel, message.method) ||
         findExcluded(kOpenFindings, channel, message.method)) {
-      return false;
+      return std::nullopt;
     }
     const bool waits_on_user = findExcluded(kWaitsOnTheUser, channel, message.method) != nullptr;
 
@@ -204,17 +368,39 @@ class Fuzzer {
                    hex(flight.bytes, 64).c_str());
     }
 
-    auto answers = std::make_shared<std::atomic<int>>(0);
+    auto answered = std::make_shared<std::atomic<int>>(0);
+    auto answer_bytes = std::make_shared<Bytes>();
     engine_->deliverFromDartSide(channel, flight.bytes,
-                                 [answers](FlutterBinaryMessage) { answers->fetch_add(1); });
-    if (!waits_on_user &&
-        !dispatch::testing::runUntil([&] { return answers->load() > 0; }, options_.answer_bound)) {
-      addFinding({"not answered within " + std::to_string(options_.answer_bound.count()) + " ms",
-                  channel, flight.method, flight.bytes});
+                                 [answered, answer_bytes](FlutterBinaryMessage reply) {
+                                   if (reply) *answer_bytes = std::move(*reply);
+                                   answered->fetch_add(1);
+                                 });
+    ChannelCounts& counts = counts_[channel];
+    ++counts.sent;
+    ++total_;
+    std::optional<ReadAnswer> answer;
+    if (!waits_on_user) {
+      if (!dispatch::testing::runUntil([&] { return answered->load() > 0; },
+                                       options_.answer_bound)) {
+        addFinding({"not answered within " + std::to_string(options_.answer_bound.count()) + " ms",
+                    channel, flight.method, flight.bytes});
+      } else {
+        answer = isMessageChannel(channel) ? readMessageAnswer(*answer_bytes)
+                                           : readMethodAnswer(*answer_bytes);
+        if (answer->outcome == Outcome::success || answer->outcome == Outcome::failed) {
+          ++counts.reached;
+        }
+        if (answer->outcome == Outcome::success) live_[plugin].rememberAll(answer->values);
+        if (options_.verbose) {
+          static const char* const kOutcomes[] = {"not implemented", "success", "refused", "failed",
+                                                  "unreadable"};
+          std::fprintf(stderr, "  -> %s %s %s\n", kOutcomes[static_cast<int>(answer->outcome)],
+                       answer->code.c_str(), answer->message.substr(0, 120).c_str());
+        }
+      }
     }
     collectFaults(channel, flight.method, flight.bytes);
-    ++total_;
-    return true;
+    return answer;
   }
 
   void collectFaults(const std::string& channel, const std::string& method, const Bytes& bytes) {
@@ -236,18 +422,31 @@ class Fuzzer {
   }
 
   int report(double seconds) {
-    size_t fewest = SIZE_MAX, most = 0;
-    for (const auto& [channel, count] : sent_) {
-      fewest = std::min(fewest, count);
-      most = std::max(most, count);
-      if (options_.verbose) std::printf("  %s: %zu\n", channel.c_str(), count);
+    size_t fewest = SIZE_MAX, most = 0, reached = 0, reaching_channels = 0;
+    // Channels of objects made at run time are counted together: "...play.<id>".
+    std::map<std::string, ChannelCounts> by_name;
+    for (const auto& [channel, counts] : counts_) {
+      fewest = std::min(fewest, counts.sent);
+      most = std::max(most, counts.sent);
+      reached += counts.reached;
+      if (counts.reached > 0) ++reaching_channels;
+      static const std::regex kObjectId(
+          "([0-9]+|[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12})$");
+      ChannelCounts& total = by_name[std::regex_replace(channel, kObjectId, "<id>")];
+      total.sent += counts.sent;
+      total.reached += counts.reached;
+    }
+    std::printf("channel_fuzzer: messages per channel (sent, reached the plug-in's work):\n");
+    for (const auto& [name, counts] : by_name) {
+      std::printf("  %7zu %7zu  %s\n", counts.sent, counts.reached, name.c_str());
     }
     std::printf(
-        "channel_fuzzer: seed %llu, %zu channels, %zu messages in %.1f s; per channel %zu to %zu\n",
-        static_cast<unsigned long long>(options_.seed), sent_.size(), total_, seconds,
-        sent_.empty() ? 0 : fewest, most);
+        "channel_fuzzer: seed %llu, %zu channels, %zu messages in %.1f s; per channel %zu to %zu; "
+        "%zu reached the plug-ins' work, on %zu channels\n",
+        static_cast<unsigned long long>(options_.seed), counts_.size(), total_, seconds,
+        counts_.empty() ? 0 : fewest, most, reached, reaching_channels);
     std::vector<std::pair<double, std::string>> slowest;
-    for (const auto& [channel, spent] : seconds_) slowest.emplace_back(spent, channel);
+    for (const auto& [channel, counts] : counts_) slowest.emplace_back(counts.seconds, channel);
     std::sort(slowest.rbegin(), slowest.rend());
     for (size_t i = 0; i < slowest.size() && i < 5; ++i) {
       std::printf("  slowest: %s %.1f s\n", slowest[i].second.c_str(), slowest[i].first);
@@ -266,12 +465,34 @@ class Fuzzer {
   Options options_;
   std::shared_ptr<FlutterEngine> engine_;
   std::mt19937_64 random_;
-  std::map<std::string, size_t> sent_;
-  std::map<std::string, double> seconds_;
+  SeedFiles seeds_;
+  std::map<std::string, ChannelCounts> counts_;
+  std::map<std::string, LiveValues> live_;
+  // The argument count of the last call that succeeded on a message channel.
+  std::map<std::string, size_t> arity_;
   size_t total_ = 0;
   std::vector<Finding> findings_;
   std::vector<std::string> other_faults_;
 };
+
+// The seed files under `root`, for calls that name a file or carry a document's bytes.
+SeedFiles writeSeedFiles(const fs::path& root) {
+  SeedFiles seeds;
+  fs::create_directories(root);
+  auto write = [&](const std::vector<fuzzing::SeedFile>& files) {
+    for (const auto& file : files) {
+      fs::path path = root / file.name;
+      std::ofstream(path, std::ios::binary) << file.bytes;
+      seeds.paths.push_back(path.string());
+    }
+  };
+  auto pdfs = fuzzing::pdfSeeds();
+  if (!pdfs.empty()) seeds.pdf.assign(pdfs.front().bytes.begin(), pdfs.front().bytes.end());
+  write(pdfs);
+  write(fuzzing::mediaSeeds());
+  write(fuzzing::propertyListSeeds());
+  return seeds;
+}
 
 // Points every directory the host may write to at `root`.
 void keepHermetic(const fs::path& root) {
@@ -296,9 +517,7 @@ int main(int argc, char** argv) {
   using namespace channel_fuzzer;
   Options options;
   if (!parseOptions(argc, argv, options)) return 2;
-#ifdef CHANNEL_FUZZER_HAS_SANITIZER
-  __sanitizer_set_death_callback(reportInFlight);
-#endif
+  fuzzing::onFatalError(reportInFlight);
   const fs::path original_directory = fs::current_path();
   std::string pattern = (fs::temp_directory_path() / "channel-fuzzer-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
@@ -319,7 +538,7 @@ int main(int argc, char** argv) {
     auto dart_side = std::make_shared<SilentDartSide>();
     controller->engine()->attachDartSide(dart_side);
     flutter::takeFaults();
-    status = Fuzzer(options, controller->engine()).run();
+    status = Fuzzer(options, controller->engine(), writeSeedFiles(root / "seeds")).run();
     // What still waits on the user is closed as the user would close it, so nothing it holds
     // outlives the run.
     for (const auto& picker : appkit::testing::openSharingPickers()) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -14,13 +15,48 @@ constexpr int kMaxDepth = 5;
 constexpr size_t kHugeTextSize = size_t{1} << 20;
 
 const std::vector<std::string>& specialTexts() {
-  static const auto* const texts = new std::vector<std::string>{
-      "", " ", "0", "-1", "true", "null", "NaN", "a\0b"s, "\0"s, "%00", "%", "http://a\0b"s,
-      "https://example.com/", "file:///etc/passwd", "/dev/zero", "/dev/null", "/proc/self/mem",
-      "../../../../etc/passwd", "/", ".", "..", "~", "C:\\x", "\xff\xfe", "a\xc3", "\xed\xa0\x80",
-      "\xc0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "caf\xc3\xa9", "\xf0\x9f\x98\x80",
-      "SELECT 1", "'; DROP TABLE t; --", "while(true){}", "javascript:alert(1)", "about:blank",
-      "data:text/html,<b>x</b>", "%s%s%s%n", "{{", std::string(300, 'a'), std::string(70000, 'b')};
+  static const auto* const texts = new std::vector<std::string>{"",
+                                                                " ",
+                                                                "0",
+                                                                "-1",
+                                                                "true",
+                                                                "null",
+                                                                "NaN",
+                                                                "a\0b"s,
+                                                                "\0"s,
+                                                                "%00",
+                                                                "%",
+                                                                "http://a\0b"s,
+                                                                "https://example.com/",
+                                                                "file:///etc/passwd",
+                                                                "/dev/zero",
+                                                                "/dev/null",
+                                                                "/proc/self/mem",
+                                                                "../../../../etc/passwd",
+                                                                "/",
+                                                                ".",
+                                                                "..",
+                                                                "~",
+                                                                "C:\\x",
+                                                                "\xff\xfe",
+                                                                "a\xc3",
+                                                                "\xed\xa0\x80",
+                                                                "\xc0\x80",
+                                                                "\xf4\x90\x80\x80",
+                                                                "\xe2\x82",
+                                                                "caf\xc3\xa9",
+                                                                "\xf0\x9f\x98\x80",
+                                                                "SELECT 1",
+                                                                "'; DROP TABLE t; --",
+                                                                "while(true){}",
+                                                                "javascript:alert(1)",
+                                                                "about:blank",
+                                                                "data:text/html,<b>x</b>",
+                                                                "%s%s%s%n",
+                                                                "{{",
+                                                                ":memory:",
+                                                                std::string(300, 'a'),
+                                                                std::string(70000, 'b')};
   return *texts;
 }
 
@@ -282,6 +318,255 @@ std::string methodNameOf(const Bytes& message) {
   if (message.size() - position < length) return {};
   return std::string(message.begin() + static_cast<std::ptrdiff_t>(position),
                      message.begin() + static_cast<std::ptrdiff_t>(position + length));
+}
+
+}  // namespace channel_fuzzer
+
+namespace channel_fuzzer {
+
+void MessageGenerator::idValue(const IdValue& value) {
+  if (const auto* integer = std::get_if<Integer>(&value)) {
+    if (integer->wide) {
+      out_.push_back(4);
+      raw(integer->value);
+    } else {
+      out_.push_back(3);
+      raw(static_cast<int32_t>(integer->value));
+    }
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    string(*text);
+  } else {
+    const auto& reference = std::get<Reference>(value);
+    out_.push_back(reference.tag);
+    out_.push_back(4);
+    raw(reference.identifier);
+  }
+}
+
+void MessageGenerator::identifier(const std::string& key, bool textOnly) {
+  if (live_ != nullptr && chance(0.8)) {
+    if (auto value = live_->pick(key, random_, textOnly)) {
+      idValue(*value);
+      return;
+    }
+  }
+  IdValue made_up;
+  switch (textOnly ? 2 : below(3)) {
+    case 0:
+      made_up = Integer{static_cast<int64_t>(below(8)), false};
+      break;
+    case 1:
+      made_up = Integer{static_cast<int64_t>(1000 + below(1000)), false};
+      break;
+    default:
+      made_up = "fuzz-" + std::to_string(below(16));
+      break;
+  }
+  made_up_ids_.push_back({key, made_up});
+  idValue(made_up);
+}
+
+void MessageGenerator::path() {
+  if (seeds_ != nullptr && !seeds_->paths.empty() && chance(0.7)) {
+    const std::string& file = seeds_->paths[below(seeds_->paths.size())];
+    string(chance(0.8) ? file : "file://" + file);
+    return;
+  }
+  string(text());
+}
+
+void MessageGenerator::record(int tag) {
+  out_.push_back(static_cast<uint8_t>(tag));
+  const RecordShape* shape = nullptr;
+  if (shapes_ != nullptr) {
+    for (const auto& record : shapes_->records) {
+      if (record.tag == tag) shape = &record;
+    }
+  }
+  if (shape == nullptr) {
+    list(kMaxDepth - 1, below(4));
+    return;
+  }
+  out_.push_back(12);
+  size(static_cast<uint32_t>(shape->fields.size()));
+  for (const auto& kind : shape->fields) shapedArgument(ArgumentShape{"", kind});
+}
+
+void MessageGenerator::plausibleScalar() {
+  switch (below(6)) {
+    case 0:
+      out_.push_back(chance(0.5) ? 1 : 2);
+      break;
+    case 1:
+      out_.push_back(3);
+      raw(static_cast<int32_t>(below(10)));
+      break;
+    case 2:
+      out_.push_back(6);
+      align(8);
+      raw(static_cast<double>(below(1000)) / 4);
+      break;
+    case 3:
+      out_.push_back(0);
+      break;
+    default:
+      if (live_ != nullptr && chance(0.5)) {
+        if (auto value = live_->pick("", random_)) {
+          idValue(*value);
+          break;
+        }
+      }
+      string(word());
+      break;
+  }
+}
+
+void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
+  const std::string& kind = argument.kind;
+  // Now and then anything at all: the checks are fuzzed too.
+  if (chance(0.03)) {
+    value(0);
+    return;
+  }
+  if (kind == "identifier") {
+    identifier(argument.key);
+  } else if (kind == "path") {
+    path();
+  } else if (kind == "boolean") {
+    out_.push_back(chance(0.5) ? 1 : 2);
+  } else if (kind == "integer") {
+    out_.push_back(3);
+    raw(static_cast<int32_t>(chance(0.85) ? below(8) : below(5000)));
+  } else if (kind == "number") {
+    out_.push_back(6);
+    align(8);
+    raw(chance(0.85) ? static_cast<double>(below(400)) / 2
+                     : doubleEdges()[below(doubleEdges().size())]);
+  } else if (kind == "string" || (kind == "any" && argument.key.empty() && chance(0.5))) {
+    const std::string& key = argument.key;
+    bool id_like = key.find("id") != std::string::npos || key.find("Id") != std::string::npos ||
+                   key.find("ID") != std::string::npos;
+    if (id_like || key.empty()) {
+      identifier(key, true);
+    } else if (key.find("path") != std::string::npos || key.find("ur") != std::string::npos) {
+      path();
+    } else {
+      string(chance(0.7) ? word() : text());
+    }
+  } else if (kind == "bytes") {
+    if (seeds_ != nullptr && !seeds_->pdf.empty() && chance(0.6)) {
+      out_.push_back(8);
+      size(static_cast<uint32_t>(seeds_->pdf.size()));
+      out_.insert(out_.end(), seeds_->pdf.begin(), seeds_->pdf.end());
+    } else {
+      typedData();
+    }
+  } else if (kind == "list") {
+    list(kMaxDepth - 2, below(4));
+  } else if (kind == "map") {
+    if (chance(0.6)) {
+      // Most maps the plug-ins take are keyed by strings: headers, options, attributes.
+      size_t count = below(3);
+      out_.push_back(13);
+      size(static_cast<uint32_t>(count));
+      for (size_t i = 0; i < count; ++i) {
+        string(word());
+        string(chance(0.8) ? word() : text());
+      }
+    } else {
+      map(kMaxDepth - 2, below(4));
+    }
+  } else if (kind.rfind("record:", 0) == 0) {
+    record(std::atoi(kind.c_str() + 7));
+  } else if (live_ != nullptr && chance(0.3) && live_->pick(argument.key, random_)) {
+    identifier(argument.key);
+  } else {
+    plausibleScalar();
+  }
+}
+
+GeneratedMessage MessageGenerator::shapedMethodCall(const MethodShape& shape) {
+  out_.clear();
+  made_up_ids_.clear();
+  string(shape.method);
+  if (shape.form == "whole") {
+    if (shape.arguments.empty()) {
+      out_.push_back(0);
+    } else {
+      shapedArgument(shape.arguments.front());
+    }
+  } else if (shape.form == "positional") {
+    out_.push_back(12);
+    size(static_cast<uint32_t>(shape.arguments.size()));
+    for (const auto& argument : shape.arguments) shapedArgument(argument);
+  } else {
+    std::vector<const ArgumentShape*> present;
+    for (const auto& argument : shape.arguments) {
+      if (chance(0.97)) present.push_back(&argument);
+    }
+    out_.push_back(13);
+    size(static_cast<uint32_t>(present.size()));
+    for (const ArgumentShape* argument : present) {
+      string(argument->key);
+      shapedArgument(*argument);
+    }
+  }
+  if (chance(0.02)) damage();
+  return GeneratedMessage{std::move(out_), shape.method};
+}
+
+void MessageGenerator::liveReference(bool newest) {
+  std::optional<IdValue> live;
+  if (live_ != nullptr && newest) {
+    live = live_->pick("", random_);
+  } else if (live_ != nullptr) {
+    // Objects made through message channels are kept under their class's channel prefix.
+    live = live_->pickOfAnyKey(random_, true, chance(0.8) ? "dev.flutter.pigeon." : "");
+  }
+  const auto* integer = live ? std::get_if<Integer>(&*live) : nullptr;
+  if (integer != nullptr) {
+    idValue(Reference{128, integer->value});
+  } else {
+    plausibleScalar();
+  }
+}
+
+Bytes MessageGenerator::shapedMessageArguments(const MethodShape* shape, bool creating,
+                                               size_t arity) {
+  out_.clear();
+  made_up_ids_.clear();
+  if (shape != nullptr) {
+    out_.push_back(12);
+    size(static_cast<uint32_t>(shape->arguments.size()));
+    for (const auto& argument : shape->arguments) shapedArgument(argument);
+  } else {
+    // An object's operation takes the object first, as a reference (type 128 and its
+    // identifier); a constructor takes the new object's identifier first. Objects it needs
+    // follow as references too.
+    // Most operations take the object and one more argument.
+    size_t count = arity != 0 && chance(0.7) ? arity : chance(0.4) ? 2 : 1 + below(4);
+    out_.push_back(12);
+    size(static_cast<uint32_t>(count));
+    if (creating) {
+      static int64_t next_identifier = 1000;
+      IdValue fresh = Integer{next_identifier++, true};
+      made_up_ids_.push_back({"", fresh});
+      idValue(fresh);
+    } else if (chance(0.7)) {
+      liveReference(true);
+    } else {
+      identifier("");
+    }
+    for (size_t i = 1; i < count; ++i) {
+      if (chance(0.6)) {
+        liveReference(false);
+      } else {
+        plausibleScalar();
+      }
+    }
+  }
+  if (chance(0.02)) damage();
+  return std::move(out_);
 }
 
 }  // namespace channel_fuzzer

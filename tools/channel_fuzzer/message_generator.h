@@ -1,7 +1,9 @@
 // Random messages in the standard codec's wire format, shaped by a channel's own words: method
 // calls and argument lists whose names and keys the plug-in knows, with hostile values (edges of
 // every number type, NaN and infinities, empty, huge and invalid text, deep nesting, plug-in type
-// bytes 128 to 143), and whole-message damage (truncation, flipped and random bytes).
+// bytes 128 to 143), and whole-message damage (truncation, flipped and random bytes). Shaped
+// calls follow a method's argument shape, with ids of live objects, so that they get past the
+// plug-in's checks.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "tools/channel_fuzzer/answer_reader.h"
+#include "tools/channel_fuzzer/live_values.h"
+#include "tools/channel_fuzzer/shapes.h"
+
 namespace channel_fuzzer {
 
-using Bytes = std::vector<uint8_t>;
+// Files a call may name or carry: real documents and media, so that loads reach their work.
+struct SeedFiles {
+  std::vector<std::string> paths;
+  // The bytes of a PDF document.
+  std::vector<uint8_t> pdf;
+};
 
 struct GeneratedMessage {
   Bytes bytes;
@@ -24,11 +35,25 @@ class MessageGenerator {
  public:
   MessageGenerator(std::mt19937_64& random, const std::vector<std::string>& words)
       : random_(random), words_(words) {}
+  // For shaped calls: the plug-in's records, its live ids and the seed files.
+  MessageGenerator(std::mt19937_64& random, const std::vector<std::string>& words,
+                   const PluginShapes* shapes, const LiveValues* live, const SeedFiles* seeds)
+      : random_(random), words_(words), shapes_(shapes), live_(live), seeds_(seeds) {}
 
   // A method call for a method or event channel.
   GeneratedMessage methodCall();
   // The argument list of a message channel (the Pigeon shape).
   Bytes messageArguments();
+
+  // A call of `shape`'s method with arguments of its shape.
+  GeneratedMessage shapedMethodCall(const MethodShape& shape);
+  // The argument list of a message channel's operation; of plausible values when `shape` is null,
+  // the first naming a new object when `creating`, else a live one.
+  // `arity`, when not 0, is how many arguments to send when `shape` is null.
+  Bytes shapedMessageArguments(const MethodShape* shape, bool creating = false, size_t arity = 0);
+  // The ids this generator made up for id-like arguments (not taken from the live ones): the ids
+  // of the objects a create call asks for.
+  const std::vector<KeyedValue>& madeUpIds() const { return made_up_ids_; }
 
  private:
   bool chance(double probability);
@@ -49,8 +74,24 @@ class MessageGenerator {
   void deepNesting();
   void damage();
 
+  void shapedArgument(const ArgumentShape& argument);
+  void idValue(const IdValue& value);
+  // An id for `key`: a live one when there is one, else one made up (and kept in made_up_ids_).
+  // With `textOnly`, a string.
+  void identifier(const std::string& key, bool textOnly = false);
+  void path();
+  void record(int tag);
+  void plausibleScalar();
+  // A live object as a plug-in's codec refers to it, or a plausible value when there is none;
+  // the newest when `newest`, else one of any kind.
+  void liveReference(bool newest);
+
   std::mt19937_64& random_;
   const std::vector<std::string>& words_;
+  const PluginShapes* shapes_ = nullptr;
+  const LiveValues* live_ = nullptr;
+  const SeedFiles* seeds_ = nullptr;
+  std::vector<KeyedValue> made_up_ids_;
   Bytes out_;
 };
 

@@ -1,8 +1,18 @@
 #include "tools/channel_fuzzer/vocabulary.h"
 
 namespace channel_fuzzer {
+namespace {
 
-std::vector<std::string> wordsForChannel(const std::string& channel) {
+const PluginVocabulary* vocabularyForChannel(const std::string& channel) {
+  // A message channel names its package: "dev.flutter.pigeon.<package>.<Api>.<operation>".
+  static const std::string kPigeon = "dev.flutter.pigeon.";
+  if (channel.rfind(kPigeon, 0) == 0) {
+    std::string package =
+        channel.substr(kPigeon.size(), channel.find('.', kPigeon.size()) - kPigeon.size());
+    for (const auto& vocabulary : pluginVocabularies()) {
+      if (vocabulary.plugin == package) return &vocabulary;
+    }
+  }
   const PluginVocabulary* best = nullptr;
   size_t best_length = 0;
   for (const auto& vocabulary : pluginVocabularies()) {
@@ -15,7 +25,20 @@ std::vector<std::string> wordsForChannel(const std::string& channel) {
       }
     }
   }
-  if (best != nullptr) return best->words;
+  return best;
+}
+
+}  // namespace
+
+std::string pluginForChannel(const std::string& channel) {
+  const PluginVocabulary* vocabulary = vocabularyForChannel(channel);
+  return vocabulary != nullptr ? vocabulary->plugin : std::string();
+}
+
+std::vector<std::string> wordsForChannel(const std::string& channel) {
+  if (const PluginVocabulary* vocabulary = vocabularyForChannel(channel)) {
+    return vocabulary->words;
+  }
   std::vector<std::string> all;
   for (const auto& vocabulary : pluginVocabularies()) {
     all.insert(all.end(), vocabulary.words.begin(), vocabulary.words.end());

@@ -14,8 +14,10 @@ struct PluginVocabulary {
 
 const std::vector<PluginVocabulary>& pluginVocabularies();
 
-// The words of the plug-in that names `channel` (exactly, or by the longest prefix for channels
-// made at run time); every plug-in's words when none does.
+// The plug-in that names `channel` (exactly, or by the longest prefix for channels made at run
+// time); empty when none does.
+std::string pluginForChannel(const std::string& channel);
+// The words of that plug-in; every plug-in's words when none names the channel.
 std::vector<std::string> wordsForChannel(const std::string& channel);
 
 }  // namespace channel_fuzzer

@@ -25,12 +25,21 @@ struct WorkspaceAccess {
     std::lock_guard lock(workspace->mutex_);
     workspace->opening_refused_ = refused;
   }
+  static void setRecording(bool recording) {
+    auto workspace = NSWorkspace::sharedWorkspace();
+    std::lock_guard lock(workspace->mutex_);
+    workspace->recording_ = recording;
+    if (!recording) workspace->opened_.clear();
+  }
   static std::vector<NSURL> opened() {
     auto workspace = NSWorkspace::sharedWorkspace();
     std::lock_guard lock(workspace->mutex_);
-    return workspace->opened_;
+    return {workspace->opened_.begin(), workspace->opened_.end()};
   }
-  static void reset() { NSWorkspace::sharedWorkspace()->resetToLaunchState(); }
+  static void reset() {
+    NSWorkspace::sharedWorkspace()->resetToLaunchState();
+    setRecording(true);
+  }
 };
 
 void setApplicationForScheme(const std::string& scheme, std::optional<NSURL> application) {
@@ -38,6 +47,8 @@ void setApplicationForScheme(const std::string& scheme, std::optional<NSURL> app
 }
 
 void setOpeningRefused(bool refused) { WorkspaceAccess::setRefused(refused); }
+
+void setWorkspaceRecording(bool recording) { WorkspaceAccess::setRecording(recording); }
 
 std::vector<NSURL> openedURLs() { return WorkspaceAccess::opened(); }
 

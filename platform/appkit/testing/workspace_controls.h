@@ -14,9 +14,12 @@ namespace appkit::testing {
 void setApplicationForScheme(const std::string& scheme, std::optional<NSURL> application);
 // While refused, opening fails even for URLs that have an application.
 void setOpeningRefused(bool refused);
-// The URLs opened since the last reset, in order.
+// Keeps the URLs opened from now on (off: forgets them and keeps none). Off in a process that no
+// test controls; resetWorkspace turns it on.
+void setWorkspaceRecording(bool recording);
+// The URLs opened while recording since the last reset, in order: the most recent 64.
 std::vector<NSURL> openedURLs();
-// Back to the applications at launch, opening allowed, nothing opened.
+// Back to the applications at launch, opening allowed, nothing opened, recording on.
 void resetWorkspace();
 
 }  // namespace appkit::testing

@@ -108,6 +108,8 @@ struct PdfEngineDocument::Handles {
 std::variant<std::shared_ptr<PdfEngineDocument>, PdfEngineDocument::OpenFailure>
 PdfEngineDocument::open(const ByteSource& source, const char* password) {
   if (!fitsPoppler(source)) return OpenFailure::notPdf;
+  auto errors = std::make_unique<PdfErrorLog>();
+  PdfErrorLog::Scope reporting(*errors);
   // poppler-cpp decides whether the password fits: poppler-glib falls back to the empty password
   // for one it cannot turn into Latin-1, which would open a file that has only an owner password.
   std::unique_ptr<poppler::document> cpp = openWithCpp(source, password);
@@ -126,21 +128,28 @@ PdfEngineDocument::open(const ByteSource& source, const char* password) {
   int pages = poppler_document_get_n_pages(handles->glib.get());
   if (handles->cpp->pages() != pages || pages < 0) return OpenFailure::notPdf;
   handles->pages.resize(static_cast<size_t>(pages));
-  return std::shared_ptr<PdfEngineDocument>(new PdfEngineDocument(source, std::move(handles)));
+  return std::shared_ptr<PdfEngineDocument>(
+      new PdfEngineDocument(source, std::move(errors), std::move(handles)));
 }
 
-PdfEngineDocument::PdfEngineDocument(ByteSource source, std::unique_ptr<Handles> handles)
+PdfEngineDocument::PdfEngineDocument(ByteSource source, std::unique_ptr<PdfErrorLog> errors,
+                                     std::unique_ptr<Handles> handles)
     : source_(std::move(source)),
+      errors_(std::move(errors)),
       handles_(std::move(handles)),
       page_count_(handles_->pages.size()) {}
 
-PdfEngineDocument::~PdfEngineDocument() = default;
+PdfEngineDocument::~PdfEngineDocument() {
+  PdfErrorLog::Scope reporting(*errors_);
+  handles_.reset();
+}
 
 bool PdfEngineDocument::isEncrypted() const { return handles_->cpp->is_encrypted(); }
 
 std::optional<PdfPageInfo> PdfEngineDocument::pageInfo(size_t index) {
   if (index >= page_count_) return std::nullopt;
   std::lock_guard lock(mutex_);
+  PdfErrorLog::Scope reporting(*errors_);
   std::unique_ptr<poppler::page> page(handles_->cpp->create_page(static_cast<int>(index)));
   if (!page) return std::nullopt;
   PdfPageInfo info;
@@ -155,6 +164,7 @@ std::optional<PdfPageInfo> PdfEngineDocument::pageInfo(size_t index) {
 void PdfEngineDocument::renderPage(size_t index, cairo_t* cairo) {
   if (index >= page_count_) return;
   std::lock_guard lock(mutex_);
+  PdfErrorLog::Scope reporting(*errors_);
   GObjectPtr<PopplerPage>& page = handles_->pages[index];
   if (!page) page.reset(poppler_document_get_page(handles_->glib.get(), static_cast<int>(index)));
   if (page) poppler_page_render(page.get(), cairo);

@@ -17,6 +17,7 @@
 
 #include "platform/coregraphics/cg_geometry.h"
 #include "platform/coregraphics/internal/cg_data_provider.h"
+#include "platform/coregraphics/internal/pdf_error_log.h"
 
 namespace coregraphics::internal {
 
@@ -53,9 +54,11 @@ class PdfEngineDocument {
 
  private:
   struct Handles;
-  PdfEngineDocument(ByteSource source, std::unique_ptr<Handles> handles);
+  PdfEngineDocument(ByteSource source, std::unique_ptr<PdfErrorLog> errors,
+                    std::unique_ptr<Handles> handles);
 
   ByteSource source_;  // outlives the poppler objects reading it
+  std::unique_ptr<PdfErrorLog> errors_;  // outlives them too: they may report while they go
   std::unique_ptr<Handles> handles_;
   size_t page_count_ = 0;
   // poppler-glib draws every page of a document through one shared output device.

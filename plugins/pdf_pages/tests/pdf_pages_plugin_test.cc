@@ -9,6 +9,7 @@
 
 #include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/testing/coregraphics_controls.h"
+#include "platform/coregraphics/testing/pdf_writer.h"
 #include "platform/foundation/testing/blocking_fifo.h"
 #include "plugins/pdf_pages/pdf_errors.h"
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
@@ -512,15 +513,79 @@ TEST_F(RefusalTest, ArgumentErrorsNameTheFirstBadKeyAndWhatItMustBe) {
   }
 }
 
-TEST_F(RefusalTest, AnUnknownMethodIsNotImplementedAndABitmapThatCannotBeMadeIsAnError) {
+TEST_F(RefusalTest, AnUnknownMethodIsNotImplemented) {
   EXPECT_TRUE(call("renderEverything", Value()).isNotImplemented());
+}
 
-  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
-  coregraphics::testing::failNextBitmapContextCreation();
-  expectError(getPage("doc", 1, 10, 10), "PDF_BITMAP_FAILED");
-  coregraphics::testing::failNextBitmapContextCreation();
-  expectError(getTile("doc", 1, 1, 10, 10, 0, 0), "PDF_BITMAP_FAILED");
-  EXPECT_TRUE(getPage("doc", 1, 10, 10).isSuccess());
+using DiagnosticsTest = PdfPagesTest;
+
+// Everything the process writes to standard error while it lives, line by line.
+class StandardErrorCapture {
+ public:
+  StandardErrorCapture() : file_(std::tmpfile()), saved_(::dup(STDERR_FILENO)) {
+    std::fflush(stderr);
+    ::dup2(::fileno(file_), STDERR_FILENO);
+  }
+  ~StandardErrorCapture() { restore(); }
+  std::vector<std::string> lines() {
+    restore();
+    std::vector<std::string> lines;
+    std::rewind(file_);
+    std::string line;
+    for (int c; (c = std::fgetc(file_)) != EOF;) {
+      if (c != '\n') {
+        line.push_back(static_cast<char>(c));
+      } else {
+        lines.push_back(std::move(line));
+        line.clear();
+      }
+    }
+    return lines;
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+  }
+  std::FILE* file_;
+  int saved_;
+};
+
+TEST_F(DiagnosticsTest, TheLibrarysErrorsAreCountedAndLoggedAsABoundedSummaryPerDocument) {
+  // A page of 100,000 characters that are not PDF syntax: one error each, and more.
+  coregraphics::testing::PdfWriter writer;
+  std::string garbage;
+  for (int i = 0; i < 100000; ++i) garbage += ") ";
+  writer.addPage({CGRectMake(0, 0, 612, 792), std::nullopt, 0, garbage});
+  std::vector<std::string> lines;
+  {
+    StandardErrorCapture capture;
+    ASSERT_EQ(loadBytes("noisy", writer.write()).value, Value("1"));
+    bitmapOf(getPage("noisy", 1, 61, 79));
+    bitmapOf(getPage("noisy", 1, 61, 79));
+    EXPECT_TRUE(call("closeDocument", Value("noisy")).isSuccess());
+    lines = capture.lines();
+  }
+  EXPECT_LE(lines.size(), 10u);
+  // The summary tells how many there were in all.
+  uint64_t largest = 0;
+  for (const auto& line : lines) {
+    uint64_t number = 0;
+    for (char c : line) {
+      if (std::isdigit(static_cast<unsigned char>(c))) {
+        number = number * 10 + static_cast<uint64_t>(c - '0');
+      } else if (c != ',') {
+        largest = std::max(largest, number);
+        number = 0;
+      }
+    }
+    largest = std::max(largest, number);
+  }
+  EXPECT_GE(largest, 200000u);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "platform/appkit/testing/workspace_controls.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/testing/test_dart_side.h"
@@ -79,6 +82,46 @@ TEST_F(UrlOpenerTest, TextHoldingANulIsAnInvalidUrlAtEveryEntryPoint) {
   // An escaped NUL is text without one: a valid URL.
   EXPECT_EQ(ask("canLaunchUrl", "https://example.com/%00"),
             (UrlOpenerBoolResult{true, std::nullopt}));
+}
+
+// The host is a process that no test controls: it keeps nothing of what it opened. The check runs
+// in a fresh process (re-executed), before anything could turn recording on.
+TEST(UrlOpenerRecordsDeathTest, AProcessNoTestControlsKeepsNoOpenedUrl) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        auto controller = std::make_shared<FlutterViewController>();
+        UrlOpenerPlugin::registerWithRegistrar(*controller->registrarForPlugin("UrlOpenerPlugin"));
+        size_t opened = 0;
+        {
+          TestDartSide dart(controller->engine());
+          const std::string url = "https://example.com/" + std::string(64 << 10, 'a');
+          for (int i = 0; i < 200; ++i) {
+            auto reply = dart.sendMessage(kPrefix + "launchUrl", ValueList{url + std::to_string(i)},
+                                          MessagesPigeonCodec());
+            auto* list = reply ? reply->asList() : nullptr;
+            auto record = list && list->size() == 1
+                              ? (*list)[0].asCustom<UrlOpenerBoolResultValue>()
+                              : nullptr;
+            if (record && record->record().value) ++opened;
+          }
+        }
+        controller->engine()->shutDown();
+        std::exit(opened == 200 && controls::openedURLs().empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(UrlOpenerTest, RecordingKeepsOnlyTheLatestOpenedUrls) {
+  for (int i = 0; i < 1000; ++i) ask("launchUrl", "https://example.com/" + std::to_string(i));
+  auto opened = controls::openedURLs();
+  ASSERT_FALSE(opened.empty());
+  EXPECT_LE(opened.size(), 64u);
+  EXPECT_EQ(opened.back().absoluteString(), "https://example.com/999");
+  controls::setWorkspaceRecording(false);
+  EXPECT_TRUE(controls::openedURLs().empty());
+  ask("launchUrl", "https://example.com/a");
+  EXPECT_TRUE(controls::openedURLs().empty());
 }
 
 TEST(UrlOpenerCodecTest, RecordsByteForByte) {

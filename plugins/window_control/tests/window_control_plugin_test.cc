@@ -1,5 +1,6 @@
 // The window operations of "window_control", driven through the channel.
 #include <cmath>
+#include <limits>
 
 #include "plugins/window_control/tests/window_control_fixture.h"
 #include "plugins/window_control/window_extensions.h"
@@ -134,6 +135,35 @@ TEST_F(WindowControlTest, BoundsWithoutScreensAnswerNoScreenUnlessOnlyTheSizeCha
   // Zooming needs a screen too; without one it does nothing.
   expectAnswer("maximize", Value(), Value(true));
   expectAnswer("isMaximized", Value(), Value(false));
+}
+
+TEST_F(WindowControlTest, GeometryWhoseResultsAreNotFiniteIsRefusedAndChangesNothing) {
+  auto window = openAndBind();
+  const double huge = 1e308;
+  // Each value is finite, but an edge, or the position flipped to the screen's, is not.
+  const ValueMap refused_bounds[] = {
+      {{"x", 0.0}, {"y", huge}, {"width", huge}, {"height", huge}},
+      {{"x", huge}, {"y", 0.0}, {"width", huge}, {"height", 10.0}, {"animate", true}},
+  };
+  for (const auto& bounds : refused_bounds) {
+    expectError("setBounds", bounds, "INVALID_ARGUMENTS");
+    EXPECT_EQ(window->frame(), kFrame);
+  }
+  expectAnswer("getBounds", Value(),
+               ValueMap{{"x", 100.0}, {"y", 72.0}, {"width", 800.0}, {"height", 628.0}});
+  // Far away is fine while every edge stays finite.
+  expectAnswer("setBounds", ValueMap{{"x", -huge}, {"y", 0.0}, {"width", huge}, {"height", 10.0}},
+               Value(true));
+
+  // A ratio whose inverse is not finite would make the user's resizing infinite.
+  window->setContentAspectRatio(CGSizeMake(2, 1));
+  for (double ratio : {5e-324, std::numeric_limits<double>::infinity()}) {
+    expectError("setAspectRatio", ValueMap{{"aspectRatio", ratio}}, "INVALID_ARGUMENTS");
+  }
+  EXPECT_EQ(window->contentAspectRatio(), CGSizeMake(2, 1));
+  // Sizes are taken in single precision, where 1e39 is no longer finite.
+  expectError("setMaximumSize", ValueMap{{"width", 1e39}, {"height", 10.0}}, "INVALID_ARGUMENTS");
+  EXPECT_EQ(window->maxSize().height, std::numeric_limits<float>::max());
 }
 
 TEST_F(WindowControlTest, SizeLimitsAreTakenInSinglePrecision) {

@@ -1,0 +1,81 @@
+// The PDF plug-in's drawing worker: draws the pages the plug-in asks for, in a process of its own
+// that the plug-in ends when a page takes longer or more memory than drawing may. It keeps the
+// document it drew last, so that the pages of one document are read once.
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "platform/coregraphics/cf_data.h"
+#include "platform/coregraphics/cg_data_provider.h"
+#include "platform/coregraphics/cg_pdf_document.h"
+#include "platform/worker/worker_channel.h"
+#include "plugins/pdf_pages/drawing_messages.h"
+#include "plugins/pdf_pages/page_rendering.h"
+
+namespace {
+
+using pdf_pages::DrawingRequest;
+using pdf_pages::DrawingStatus;
+
+struct HeldDocument {
+  uint64_t key = 0;
+  CGPDFDocumentRef document;
+};
+
+// Opens the bytes as the plug-in did when it loaded them: with the password it was given.
+CGPDFDocumentRef openDocument(std::vector<uint8_t> bytes,
+                              const std::optional<std::string>& password) {
+  auto data = std::make_shared<const CFData>(std::move(bytes));
+  CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
+  if (document && password && CGPDFDocumentIsEncrypted(document) &&
+      !CGPDFDocumentUnlockWithPassword(document, password->c_str())) {
+    return nullptr;
+  }
+  return document;
+}
+
+// Draws and answers: the status, then the pixels when there are some.
+bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request,
+                   const CGPDFDocumentRef& document) {
+  using worker::WorkerChannel;
+  auto answer = [&](DrawingStatus status) {
+    return channel.send(pdf_pages::encodeStatus(status)) == WorkerChannel::SendResult::sent;
+  };
+  CGPDFPageRef page = CGPDFDocumentGetPage(document, request.pageNumber);
+  if (!page) return answer(DrawingStatus::noPage);
+  auto bitmap = request.isTile ? pdf_pages::renderTile(page, request.size, request.tile)
+                               : pdf_pages::renderPage(page, request.size);
+  if (!bitmap) return answer(DrawingStatus::bitmapFailed);
+  return answer(DrawingStatus::drawn) && channel.send(*bitmap) == WorkerChannel::SendResult::sent;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  worker::WorkerChannel channel = worker::WorkerChannel::adopt(argc, argv);
+  std::optional<HeldDocument> held;
+  while (auto message = channel.receive()) {
+    auto received = pdf_pages::decodeRequest(std::move(*message));
+    if (!received) return 2;  // the host sends nothing else
+    const DrawingRequest& request = received->request;
+    bool answered = false;
+    if (request.kind == DrawingRequest::Kind::release) {
+      if (held && held->key == request.documentKey) held.reset();
+      answered = channel.send(pdf_pages::encodeStatus(DrawingStatus::released)) ==
+                 worker::WorkerChannel::SendResult::sent;
+    } else {
+      if (received->document) {
+        held.reset();  // the old one goes first: one document's memory at a time
+        if (auto document = openDocument(std::move(*received->document), request.password)) {
+          held = HeldDocument{request.documentKey, std::move(document)};
+        }
+      }
+      answered = held && held->key == request.documentKey
+                     ? drawAndAnswer(channel, request, held->document)
+                     : channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument)) ==
+                           worker::WorkerChannel::SendResult::sent;
+    }
+    if (!answered) return 3;
+  }
+  return 0;
+}

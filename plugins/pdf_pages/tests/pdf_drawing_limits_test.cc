@@ -1,0 +1,138 @@
+// Pages are drawn where their drawing can be ended: past its time or memory budget a page
+// answers the render error, the host and its other channels go on, and the next page draws.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/coregraphics/testing/pdf_writer.h"
+#include "platform/dispatch/dispatch.h"
+#include "plugins/pdf_pages/pdf_pages_plugin.h"
+#include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
+
+namespace pdf_pages::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using coregraphics::testing::PdfWriter;
+using flutter::Value;
+using flutter::ValueMap;
+using flutter::testing::MethodReply;
+
+// Small budgets, so that a test waits seconds rather than the host's minutes.
+const DrawingLimits kTestLimits{std::chrono::milliseconds(1500), size_t{384} << 20};
+
+std::string repeated(const std::string& text, size_t times) {
+  std::string result;
+  result.reserve(text.size() * times);
+  for (size_t i = 0; i < times; ++i) result += text;
+  return result;
+}
+
+std::string onePage(std::string content) {
+  PdfWriter writer;
+  writer.addPage({CGRectMake(0, 0, 612, 792), std::nullopt, 0, std::move(content)});
+  return writer.write();
+}
+
+// A million saved graphics states: gigabytes to draw, from 2 MB.
+std::string memoryBomb() { return onePage(repeated("q ", 1000000) + "1 0 0 rg 0 0 10 10 re f"); }
+// Lines across the whole page, each stroked on its own: minutes to draw large, in little memory.
+std::string timeBomb() { return onePage(repeated("0 0 m 612 792 l S ", 200000)); }
+
+class DrawingLimitsTest : public ::testing::Test {
+ protected:
+  DrawingLimitsTest() {
+    PdfPagesPlugin::registerWithLimits(dart.registrar("PdfPagesPlugin"), kTestLimits);
+  }
+
+  MethodReply load(const std::string& id, const std::string& pdf) {
+    return dart.invokeMethod("pdf_pages", "initializePdfRenderer",
+                             Value(ValueMap{{Value("documentBytes"),
+                                             Value(std::vector<uint8_t>(pdf.begin(), pdf.end()))},
+                                            {Value("documentID"), Value(id)}}));
+  }
+  Value page(const std::string& id, int64_t width, int64_t height) {
+    return Value(ValueMap{{Value("index"), Value(int64_t{1})},
+                          {Value("width"), Value(width)},
+                          {Value("height"), Value(height)},
+                          {Value("documentID"), Value(id)}});
+  }
+  MethodReply draw(const std::string& id, int64_t width, int64_t height) {
+    return dart.invokeMethod("pdf_pages", "getPage", page(id, width, height));
+  }
+
+  std::shared_ptr<FlutterEngine> engine = FlutterEngine::create();
+  flutter::testing::TestDartSide dart{engine};
+};
+
+void expectRenderError(const MethodReply& reply) {
+  ASSERT_TRUE(reply.isError()) << reply.describe();
+  EXPECT_EQ(reply.error.code, "PDF_BITMAP_FAILED") << reply.describe();
+}
+
+TEST_F(DrawingLimitsTest, APagePastItsMemoryBudgetAnswersTheRenderErrorAndTheNextPageDraws) {
+  ASSERT_EQ(load("bomb", memoryBomb()).value, Value("1"));
+  ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
+
+  expectRenderError(draw("bomb", 60, 80));
+  // The host goes on: another document draws, and the same page fails the same way again.
+  auto plain = draw("plain", 153, 198);
+  ASSERT_TRUE(plain.isSuccess()) << plain.describe();
+  const auto* pixels = plain.value.getIf<std::vector<uint8_t>>();
+  ASSERT_NE(pixels, nullptr);
+  EXPECT_TRUE(near(pixelAt(*pixels, 153, 10, 188), {255, 0, 0, 255}));
+  expectRenderError(draw("bomb", 60, 80));
+  EXPECT_TRUE(draw("plain", 10, 10).isSuccess());
+}
+
+TEST_F(DrawingLimitsTest, ATilePastItsMemoryBudgetAnswersTheRenderErrorToo) {
+  ASSERT_EQ(load("bomb", memoryBomb()).value, Value("1"));
+  auto tile = [&](const std::string& id) {
+    return dart.invokeMethod("pdf_pages", "getTileImage",
+                             Value(ValueMap{{Value("pageNumber"), Value(int64_t{1})},
+                                            {Value("scale"), Value(0.1)},
+                                            {Value("width"), Value(61.0)},
+                                            {Value("height"), Value(79.0)},
+                                            {Value("x"), Value(0.0)},
+                                            {Value("y"), Value(0.0)},
+                                            {Value("documentID"), Value(id)}}));
+  };
+  expectRenderError(tile("bomb"));
+  ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
+  EXPECT_TRUE(tile("plain").isSuccess());
+}
+
+TEST_F(DrawingLimitsTest, APagePastItsTimeBudgetAnswersTheRenderErrorWithinIt) {
+  ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
+  const auto start = Clock::now();
+  expectRenderError(draw("slow", 1224, 1584));
+  // The budget and a generous allowance for a loaded machine.
+  EXPECT_LT(Clock::now() - start, kTestLimits.time + std::chrono::seconds(10));
+}
+
+TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWithin100MsWhileAPageIsDrawn) {
+  engine->messenger().setMessageHandlerOnChannel(
+      "another_plugin",
+      [](FlutterBinaryMessage message, FlutterBinaryReply reply) { reply(std::move(message)); });
+  ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
+  auto drawing = dart.invokeMethodAsync("pdf_pages", "getPage", page("slow", 1224, 1584));
+
+  std::vector<Clock::duration> round_trips;
+  for (int i = 0; i < 5 && !drawing.ready(); ++i) {
+    const auto start = Clock::now();
+    auto echo = dart.sendMessage("another_plugin", Value("ping"));
+    round_trips.push_back(Clock::now() - start);
+    ASSERT_EQ(echo, Value("ping"));
+  }
+  ASSERT_FALSE(round_trips.empty());
+  std::sort(round_trips.begin(), round_trips.end());
+  EXPECT_LT(round_trips[round_trips.size() / 2], std::chrono::milliseconds(100));
+  EXPECT_LT(round_trips.back(), std::chrono::seconds(1));  // generous, for a loaded machine
+  expectRenderError(drawing.wait());
+}
+
+}  // namespace
+}  // namespace pdf_pages::testing

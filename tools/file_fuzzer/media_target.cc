@@ -1,0 +1,66 @@
+// The media reader as an asset of a file URL uses it: the file opened and probed, then the first
+// frames of its video and its audio decoded. FFmpeg reads files by descriptor, so each input is
+// written to a file first.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "platform/avfoundation/internal/media_file.h"
+#include "platform/avfoundation/internal/stream_decoder.h"
+#include "tools/file_fuzzer/targets.h"
+
+namespace file_fuzzer {
+namespace {
+
+// The file each input is written to, in the temporary directory, removed at exit.
+const std::string& inputPath() {
+  static const std::string* const path = [] {
+    const char* directory = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(directory != nullptr ? directory : "/tmp") + "/file-fuzzer-media-XXXXXX";
+    int descriptor = ::mkstemp(pattern.data());
+    if (descriptor >= 0) ::close(descriptor);
+    std::atexit([] { ::unlink(inputPath().c_str()); });
+    return new std::string(pattern);
+  }();
+  return *path;
+}
+
+}  // namespace
+
+bool readMedia(const std::string& bytes) {
+  constexpr int kFramesDecoded = 24;
+  // FFmpeg reports every fault of a damaged stream on standard error; a fuzzer's inputs are
+  // nothing but faults.
+  av_log_set_level(AV_LOG_QUIET);
+  {
+    std::ofstream file(inputPath(), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file) return false;
+  }
+  NSError error;
+  auto media = avfoundation::internal::MediaFile::open(inputPath(), &error);
+  if (!media) return false;
+  media->probe();
+  media.reset();
+  for (auto kind :
+       {avfoundation::internal::StreamKind::kVideo, avfoundation::internal::StreamKind::kAudio}) {
+    auto decoder = avfoundation::internal::StreamDecoder::open(inputPath(), kind);
+    if (!decoder) continue;
+    for (int frame = 0; frame < kFramesDecoded && decoder->next() != nullptr; ++frame) {
+      decoder->presentationTime();
+    }
+    decoder->seek(0.5);
+    decoder->next();
+  }
+  return true;
+}
+
+}  // namespace file_fuzzer
