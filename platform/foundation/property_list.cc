@@ -2,6 +2,8 @@
 
 #include <plist/plist.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -61,11 +63,9 @@ std::optional<PropertyList> fromNode(plist_t node, int depth) {
       return PropertyList(value);
     }
     case PLIST_STRING: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      std::string value = text != nullptr ? text : "";
-      std::free(text);
-      return PropertyList(std::move(value));
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return PropertyList(text != nullptr ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
       char* bytes = nullptr;
@@ -162,7 +162,9 @@ const PropertyList* PropertyList::find(const std::string& key) const {
 
 std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) {
   if (foundation::isBinaryPropertyList(bytes)) return foundation::readBinaryPropertyList(bytes);
-  if (bytes.empty() || bytes.size() > UINT32_MAX || !xmlNestingWithinLimit(bytes)) {
+  // XML cannot hold a zero byte; libplist would take it into a string and then abort on it.
+  if (bytes.empty() || bytes.size() > UINT32_MAX ||
+      std::memchr(bytes.data(), 0, bytes.size()) != nullptr || !xmlNestingWithinLimit(bytes)) {
     return std::nullopt;
   }
   plist_t raw = nullptr;

@@ -134,4 +134,14 @@ TEST(PropertyListParseTest, NestingBeyondTheDepthLimitIsRefused) {
   EXPECT_EQ((*items[2].getIf<PropertyList::Array>())[0], PropertyList("<array>"));
 }
 
+TEST(PropertyListParseTest, AZeroByteInTextIsNotAPropertyList) {
+  // XML cannot hold U+0000; the XML reader takes the byte into the string and then trips over it.
+  for (const std::string& xml :
+       {std::string("<?xml version=\"1.0\"?><plist><string>a\0b</string></plist>", 56),
+        std::string("<?xml version=\"1.0\"?><plist><dict><key>a\0b</key><true/></dict></plist>",
+                    70)}) {
+    EXPECT_FALSE(PropertyList::parse(std::vector<uint8_t>(xml.begin(), xml.end())).has_value());
+  }
+}
+
 }  // namespace
