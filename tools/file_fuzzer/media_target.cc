@@ -46,16 +46,16 @@ bool readMedia(const std::string& bytes) {
     if (!file) return false;
   }
   NSError error;
-  auto media = avfoundation::internal::MediaFile::open(inputPath(), &error);
-  if (!media) return false;
-  media->probe();
-  media.reset();
+  auto file = avfoundation::internal::MediaFile::openFile(inputPath(), &error);
+  if (!file) return false;
+  if (auto media = avfoundation::internal::MediaFile::open(file, &error)) media->probe();
   for (auto kind :
        {avfoundation::internal::StreamKind::kVideo, avfoundation::internal::StreamKind::kAudio}) {
-    auto decoder = avfoundation::internal::StreamDecoder::open(inputPath(), kind);
+    avfoundation::internal::StreamDecoder::Options options;
+    options.kind = kind;
+    auto decoder = avfoundation::internal::StreamDecoder::open(file, options);
     if (!decoder) continue;
-    for (int frame = 0; frame < kFramesDecoded && decoder->next() != nullptr; ++frame) {
-      decoder->presentationTime();
+    for (int frame = 0; frame < kFramesDecoded && decoder->next(); ++frame) {
     }
     decoder->seek(0.5);
     decoder->next();
