@@ -51,8 +51,8 @@ class SocketConnection {
   using Clock = std::chrono::steady_clock;
   // Bytes that may wait for the Dart side (frames written but not yet taken by its socket).
   static constexpr size_t kMaxPendingOutput = 2 * size_t{kMaxSocketFrameLength};
-  // A reply frame this small is queued whatever waits: the error that stands for a larger one
-  // is, so every call is answered.
+  // A reply frame this small is queued whatever waits, so that every call is answered: the error
+  // that stands for a larger reply is this small.
   static constexpr size_t kAlwaysQueuedReplySize = 4096;
 
   // A reason to close the connection; empty when the Dart side simply went away.
@@ -67,7 +67,8 @@ class SocketConnection {
 
   // Any thread.
   // Queues the host's reply to the Dart side's message `id` on `channel` (named in the log
-  // line if the reply is too large); ignored once the connection is closed.
+  // line if the reply is too large for a frame), or the error that stands for it; ignored once
+  // the connection is closed.
   void sendReply(uint32_t id, const std::string& channel, FlutterBinaryMessage reply);
   // Sends a message from the host; `reply` (if any) waits for the Dart side's answer.
   void sendFromHost(const std::string& channel, FlutterBinaryMessage message,
