@@ -5,7 +5,6 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_url.h"
-#include "platform/webkit/internal/html_document.h"
 #include "platform/webkit/internal/leased_script_message.h"
 #include "platform/webkit/internal/web_content_process.h"
 #include "platform/webkit/internal/web_kit_errors.h"
@@ -293,23 +292,28 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   auto current = navigations_.front();
   if (auto delegate = navigationDelegate())
     delegate->didStartProvisionalNavigation(selfView(), token);
-  if (!current->content.pendingFile) return endProvisional(*current);
+  if (current->content.error) return endProvisional(*current);
 
-  // A file may be large or slow: it is read off the main thread, and the navigation goes on
-  // unless it was failed or replaced meanwhile.
+  // A page's file is read, and its document read, off the main thread: both take time in
+  // proportion to the page. The navigation goes on unless it was failed or replaced meanwhile.
   std::weak_ptr<WKWebView> weak = selfView();
   uint64_t generation = current->generation;
-  std::string path = *current->content.pendingFile;
+  auto file = current->content.pendingFile;
+  auto body = current->content.body;
+  bool html = current->content.mimeType == "text/html";
   // The navigation moves on with the answer, so that it is only ever released on the main thread.
   dispatch_async(
       dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
-      [weak = std::move(weak), current = std::move(current), generation, path]() mutable {
-        auto read = std::make_shared<webkit::PageFileRead>(webkit::readPageFile(path));
+      [weak = std::move(weak), current = std::move(current), generation, file = std::move(file),
+       body = std::move(body), html]() mutable {
+        auto read =
+            std::make_shared<webkit::PageContentRead>(webkit::readPageContent(file, body, html));
+        body = nullptr;
         dispatch_async(dispatch_get_main_queue(),
                        [weak = std::move(weak), current = std::move(current), generation, read] {
                          auto view = weak.lock();
                          if (!view || !view->isCurrent(current, generation)) return;
-                         webkit::applyPageFileRead(current->content, std::move(*read));
+                         webkit::applyPageContentRead(current->content, std::move(*read));
                          view->endProvisional(*current);
                        });
       });
@@ -358,7 +362,7 @@ void WKWebView::challenge(WebViewNavigation& navigation) {
             // The server's answer to a load without the right credentials.
             content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, 401);
             content.mimeType = "text/html";
-            content.body.clear();
+            content.document = {};
           }
           current->moveTo(NavigationStep::responsePolicy);
         }
@@ -407,18 +411,17 @@ void WKWebView::commit(WebViewNavigation& navigation) {
   setURL(navigation.content.url);
 
   bool html = navigation.content.mimeType == "text/html";
-  std::optional<std::string> title =
-      html ? webkit::documentTitle(navigation.content.body) : std::nullopt;
+  auto& document = navigation.content.document;
+  std::optional<std::string> title = html ? std::move(document.title) : std::nullopt;
   // The new page's scripts read the new document's title, never the last one's.
   setTitle(title);
   std::vector<std::string> scripts = userScripts(WKUserScriptInjectionTimeAtDocumentStart);
   bool page_scripts = configuration_->preferences()->javaScriptEnabled() &&
                       configuration_->defaultWebpagePreferences()->allowsContentJavaScript();
   if (html && page_scripts) {
-    for (auto& script : webkit::inlineScripts(navigation.content.body)) {
-      scripts.push_back(std::move(script));
-    }
+    for (auto& script : document.scripts) scripts.push_back(std::move(script));
   }
+  document = {};
   std::weak_ptr<WKWebView> weak = selfView();
   auto current = navigations_.front();
   uint64_t generation = current->generation;

@@ -14,6 +14,8 @@ inline constexpr size_t kMessageOverheadBytes = size_t{1} << 16;
 // Posted messages the host may hold for a page at once (its queue and the objects it handed on);
 // past this a page's postMessage waits for the host to let go of earlier ones.
 inline constexpr size_t kPostedBytesLimit = size_t{64} << 20;
+// The longest title a page has in its web view, in UTF-8 bytes; a longer one is cut there.
+inline constexpr size_t kMaxTitleBytes = 4096;
 // Results and message bodies of more values than this are refused as too large to hand over.
 inline constexpr size_t kMaxScriptValues = 1'000'000;
 // The most memory a content process may take: the page's heap (64 MiB), two messages in

@@ -1,8 +1,9 @@
 #include "platform/webkit/internal/html_document.h"
 
 #include <cctype>
-#include <string_view>
 #include <utility>
+
+#include "platform/webkit/content_process/content_protocol.h"
 
 namespace webkit {
 namespace {
@@ -52,58 +53,56 @@ std::optional<Element> findElement(std::string_view page, const std::string& tag
   return std::nullopt;
 }
 
-std::string decodeEntities(const std::string& text) {
-  static const std::pair<const char*, const char*> kEntities[] = {
-      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    bool replaced = false;
-    for (const auto& [entity, character] : kEntities) {
-      std::string_view name(entity);
-      if (text.compare(i, name.size(), name) == 0) {
-        out += character;
-        i += name.size();
-        replaced = true;
-        break;
-      }
-    }
-    if (!replaced) out.push_back(text[i++]);
-  }
-  return out;
-}
-
-std::string collapseWhitespace(const std::string& text) {
+// The title's text with runs of whitespace made one space (none at either end) and the basic
+// entities decoded, in one pass that stops once the title is as long as a title may be.
+std::string titleText(std::string_view text) {
+  static const std::pair<std::string_view, char> kEntities[] = {
+      {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&amp;", '&'}};
   std::string out;
   bool space = false;
-  for (char c : text) {
+  for (size_t i = 0; i < text.size() && out.size() <= content::kMaxTitleBytes;) {
+    char c = text[i];
     if (std::isspace(static_cast<unsigned char>(c))) {
       space = !out.empty();
-    } else {
-      if (space) out.push_back(' ');
-      space = false;
-      out.push_back(c);
+      ++i;
+      continue;
     }
+    if (space) out.push_back(' ');
+    space = false;
+    if (c == '&') {
+      bool decoded = false;
+      for (const auto& [entity, character] : kEntities) {
+        if (text.substr(i, entity.size()) == entity) {
+          out.push_back(character);
+          i += entity.size();
+          decoded = true;
+          break;
+        }
+      }
+      if (decoded) continue;
+    }
+    out.push_back(c);
+    ++i;
   }
+  content::cutTitle(out);
   return out;
 }
 
 }  // namespace
 
-std::optional<std::string> documentTitle(const std::string& html) {
-  auto element = findElement(html, "title", 0);
-  if (!element) return std::nullopt;
-  return decodeEntities(
-      collapseWhitespace(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart)));
-}
-
-std::vector<std::string> inlineScripts(const std::string& html) {
-  std::vector<std::string> scripts;
+HTMLDocument readHTMLDocument(std::string_view html) {
+  HTMLDocument document;
+  if (auto element = findElement(html, "title", 0)) {
+    document.title =
+        titleText(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
+  }
   for (auto element = findElement(html, "script", 0); element;
        element = findElement(html, "script", element->next)) {
     if (element->attributes.find("src") != std::string::npos) continue;
-    scripts.push_back(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
+    document.scripts.emplace_back(
+        html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
   }
-  return scripts;
+  return document;
 }
 
 }  // namespace webkit

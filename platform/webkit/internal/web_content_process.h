@@ -89,6 +89,7 @@ class WebContentProcess {
   void pump();
   void start();
   void sendFront();
+  void transmit(std::vector<uint8_t> message);
   void handle(content::Incoming incoming);
   void handleEnd(worker::WorkerEnd end);
   void finishRunning(const std::shared_ptr<foundation::NSError>& error, foundation::AnyValue value,
@@ -106,6 +107,8 @@ class WebContentProcess {
   bool ready_ = false;
   // Counts processes, so that what an earlier one said is ignored.
   uint64_t generation_ = 0;
+  // Counts the requests sent, so that a message written for one that is gone is not sent.
+  uint64_t sent_requests_ = 0;
   std::shared_ptr<content::CreditLine> credit_;
   const dispatch_queue_t read_queue_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -1,0 +1,122 @@
+// Pages that try to take the host through the web view: a page's content is read off the main
+// thread, every load ends, what a page leaves behind cannot run in the next one, and what it
+// posts is held back by what it costs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/webkit/testing/web_view_controls.h"
+#include "platform/webkit/webkit.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using foundation::AnyValue;
+using foundation::makeObject;
+using webkit::testing::WebViewControls;
+
+// Generous, for loaded machines: no turn of the main queue may take longer.
+constexpr auto kLongestTurn = std::chrono::milliseconds(100);
+
+class EventLog : public WKNavigationDelegate {
+ public:
+  void didFinishNavigation(const std::shared_ptr<WKWebView>&,
+                           const std::shared_ptr<WKNavigation>&) override {
+    events.push_back("finish");
+  }
+  void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
+                         const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("fail " + error->domain() + " " + std::to_string(error->code()));
+  }
+  void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
+                                    const std::shared_ptr<WKNavigation>&,
+                                    const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("failProvisional " + error->domain() + " " + std::to_string(error->code()));
+  }
+  void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
+    events.push_back("terminated");
+  }
+  std::vector<std::string> events;
+};
+
+class Keeper : public foundation::NSObject, public WKScriptMessageHandler {
+ public:
+  void userContentController(const std::shared_ptr<WKUserContentController>&,
+                             const std::shared_ptr<WKScriptMessage>& message) override {
+    kept.push_back(message);
+  }
+  std::vector<std::shared_ptr<WKScriptMessage>> kept;
+};
+
+class HostilePageTest : public ::testing::Test {
+ protected:
+  HostilePageTest() {
+    webView->setNavigationDelegate(delegate);
+    std::filesystem::create_directories(folder);
+  }
+  ~HostilePageTest() override {
+    dispatch::testing::drainUntilIdle();
+    std::filesystem::remove_all(folder);
+  }
+
+  // Pumps the main queue until the web view has no navigation left, timing every turn.
+  bool settleInShortTurns() {
+    auto deadline = Clock::now() + std::chrono::seconds(20);
+    auto idle = [&] { return WebViewControls::pendingNavigations(*webView) == 0; };
+    while (!idle() && Clock::now() < deadline) {
+      auto started = Clock::now();
+      dispatch::testing::runUntil(idle, std::chrono::milliseconds(10));
+      longestTurn = std::max(longestTurn, Clock::now() - started);
+    }
+    return idle();
+  }
+  AnyValue evaluate(const std::string& script) {
+    std::optional<AnyValue> result;
+    webView->evaluateJavaScript(script, [&](AnyValue value, const auto& error) {
+      result = error ? AnyValue(error->domain() + " " + std::to_string(error->code())) : value;
+    });
+    EXPECT_TRUE(
+        dispatch::testing::runUntil([&] { return result.has_value(); }, std::chrono::seconds(20)));
+    return result.value_or(AnyValue("no answer"));
+  }
+  std::shared_ptr<const foundation::NSURL> fileURL(const std::filesystem::path& path) {
+    return std::make_shared<const foundation::NSURL>("file://" + path.string());
+  }
+
+  std::shared_ptr<WKWebView> webView = makeObject<WKWebView>(NSRect{}, nullptr);
+  std::shared_ptr<EventLog> delegate = std::make_shared<EventLog>();
+  std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                 ("wk_web_view_hostile_" + std::to_string(::getpid()));
+  Clock::duration longestTurn{};
+};
+
+TEST_F(HostilePageTest, ALargeTitleIsReadOffTheMainThreadAndKeptShort) {
+  std::string title;
+  for (int i = 0; i < (8 << 20) / 6; ++i) title += "&amp; ";
+  std::string html =
+      "<title>" + title + "</title><script>var seen = document.title.length</script>";
+  std::ofstream(folder / "title.html") << html;
+  for (bool from_file : {false, true}) {
+    SCOPED_TRACE(from_file ? "from a file" : "from a string");
+    longestTurn = {};
+    if (from_file) {
+      webView->loadFileURL(fileURL(folder / "title.html"), fileURL(folder));
+    } else {
+      webView->loadHTMLString(html, nullptr);
+    }
+    ASSERT_TRUE(settleInShortTurns());
+    EXPECT_LT(longestTurn, kLongestTurn);
+    EXPECT_EQ(delegate->events.back(), "finish");
+    ASSERT_TRUE(webView->title());
+    EXPECT_LE(webView->title()->size(), size_t{4096});
+    EXPECT_EQ(webView->title()->substr(0, 6), "& & & ");
+    EXPECT_EQ(evaluate("seen"), AnyValue(static_cast<int64_t>(webView->title()->size())));
+  }
+}
+
+}  // namespace
