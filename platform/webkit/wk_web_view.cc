@@ -295,9 +295,23 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   if (current->content.error) return endProvisional(*current);
 
   // A page's file is read, and its document read, off the main thread: both take time in
-  // proportion to the page. The navigation goes on unless it was failed or replaced meanwhile.
+  // proportion to the page. The navigation goes on unless it was failed or replaced meanwhile,
+  // and fails when the reading outlasts the load's budget (a file on a hung file system).
   std::weak_ptr<WKWebView> weak = selfView();
   uint64_t generation = current->generation;
+  auto budget = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      script_time_budget_.value_or(webkit::WebContentProcess::kDefaultScriptTimeBudget));
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, budget.count()), dispatch_get_main_queue(),
+                 [weak, navigation = std::weak_ptr<WebViewNavigation>(current), generation] {
+                   auto view = weak.lock();
+                   auto late = navigation.lock();
+                   if (!view || !late || !view->isCurrent(late, generation)) return;
+                   late->error = webkit::urlLoadingError(foundation::NSURLErrorTimedOut,
+                                                         "The request timed out.",
+                                                         late->content.url->absoluteString());
+                   late->moveTo(NavigationStep::failure);
+                   view->scheduleStep();
+                 });
   auto file = current->content.pendingFile;
   auto body = current->content.body;
   bool html = current->content.mimeType == "text/html";

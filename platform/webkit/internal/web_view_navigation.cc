@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 
 #include "platform/foundation/ns_url.h"
 #include "platform/webkit/internal/web_kit_errors.h"
@@ -112,7 +114,28 @@ LoadedContent loadFile(const FileSource& source) {
   return content;
 }
 
+// Process-wide, as the file system is.
+struct ReadHold {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool held = false;
+};
+
+ReadHold& readHold() {
+  static ReadHold hold;
+  return hold;
+}
+
 }  // namespace
+
+void holdPageFileReads(bool hold) {
+  auto& gate = readHold();
+  {
+    std::lock_guard lock(gate.mutex);
+    gate.held = hold;
+  }
+  gate.released.notify_all();
+}
 
 std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source) {
   if (const auto* request = std::get_if<RequestSource>(&source)) return request->request.url;
@@ -147,6 +170,11 @@ PageContentRead readPageContent(const std::optional<std::string>& pendingFile,
                                 const std::shared_ptr<const std::string>& body, bool html) {
   PageContentRead read;
   if (pendingFile) {
+    {
+      auto& gate = readHold();
+      std::unique_lock lock(gate.mutex);
+      gate.released.wait(lock, [&] { return !gate.held; });
+    }
     foundation::RegularFileError error = foundation::RegularFileError::kUnreadable;
     auto bytes = foundation::readRegularFile(*pendingFile, kLargestPageFile, &error);
     if (!bytes) {

@@ -70,6 +70,9 @@ struct PageContentRead {
 };
 PageContentRead readPageContent(const std::optional<std::string>& pendingFile,
                                 const std::shared_ptr<const std::string>& body, bool html);
+// While held (a test's control), page files are not read until released: a read that does not
+// end, as a file on a hung file system would.
+void holdPageFileReads(bool hold);
 // Completes `content` with what was read, or with the load error that fits the failure.
 void applyPageContentRead(LoadedContent& content, PageContentRead read);
 

@@ -119,4 +119,20 @@ TEST_F(HostilePageTest, ALargeTitleIsReadOffTheMainThreadAndKeptShort) {
   }
 }
 
+TEST_F(HostilePageTest, AFileReadThatNeverEndsFailsItsLoadAtTheBudgetAndLaterLoadsGoOn) {
+  std::ofstream(folder / "page.html") << "<title>File</title>";
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::milliseconds(200));
+  WebViewControls::holdPageFileReads(true);
+  webView->loadFileURL(fileURL(folder / "page.html"), fileURL(folder));
+  bool ended = settleInShortTurns();
+  WebViewControls::holdPageFileReads(false);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(delegate->events.back(), "failProvisional NSURLErrorDomain -1001");
+  EXPECT_FALSE(webView->isLoading());
+  webView->loadHTMLString("<title>Next</title>", nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  EXPECT_EQ(delegate->events.back(), "finish");
+  EXPECT_EQ(webView->title(), "Next");
+}
+
 }  // namespace
