@@ -472,18 +472,20 @@ void WKWebView::finish(WebViewNavigation&) {
                        });
 }
 
-void WKWebView::reportFailure(WebViewNavigation& navigation) {
-  auto token = navigation.token;
-  auto error = navigation.error;
-  bool committed = navigation.committed;
+void WKWebView::reportFailure(WebViewNavigation&) {
+  auto stopped = navigations_.front();
   setLoading(false);
   endNavigation();
+  tellFailure(*stopped);
+}
+
+void WKWebView::tellFailure(const WebViewNavigation& navigation) {
   auto delegate = navigationDelegate();
   if (!delegate) return;
-  if (committed) {
-    delegate->didFailNavigation(selfView(), token, error);
+  if (navigation.committed) {
+    delegate->didFailNavigation(selfView(), navigation.token, navigation.error);
   } else {
-    delegate->didFailProvisionalNavigation(selfView(), token, error);
+    delegate->didFailProvisionalNavigation(selfView(), navigation.token, navigation.error);
   }
 }
 
@@ -506,20 +508,29 @@ void WKWebView::terminateWebContentProcess() {
   contentProcessTerminated();
 }
 
-// The page is gone with its process: navigations stop, and the navigation delegate hears of it
-// on a later turn, as from the platform.
+// The page is gone with its process: the navigation under way fails with it, and the navigation
+// delegate hears of both on a later turn, as from the platform. A navigation asked for after it
+// goes on, with a fresh page.
 void WKWebView::contentProcessTerminated() {
-  navigations_.clear();
+  std::shared_ptr<WebViewNavigation> stopped;
+  if (!navigations_.empty()) {
+    stopped = navigations_.front();
+    navigations_.pop_front();
+    stopped->error = webkit::webContentProcessTerminatedError();
+    stopped->moveTo(NavigationStep::failure);
+  }
   step_waiting_ = false;
   if (loading_) setLoading(false);
   std::weak_ptr<WKWebView> weak = selfView();
-  dispatch_async(dispatch_get_main_queue(), [weak] {
+  dispatch_async(dispatch_get_main_queue(), [weak, stopped] {
     auto view = weak.lock();
     if (!view) return;
+    if (stopped) view->tellFailure(*stopped);
     if (auto delegate = view->navigationDelegate()) {
       delegate->webViewWebContentProcessDidTerminate(view);
     }
   });
+  scheduleStep();
 }
 
 // Scripts.

@@ -104,6 +104,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   void commit(webkit::WebViewNavigation& navigation);
   void finish(webkit::WebViewNavigation& navigation);
   void reportFailure(webkit::WebViewNavigation& navigation);
+  // Tells the navigation delegate that `navigation` failed, before or after its commit.
+  void tellFailure(const webkit::WebViewNavigation& navigation);
   void endNavigation();
   void fail(std::shared_ptr<foundation::NSError> error);
   // Whether `navigation` is still the current one and still at the step it was at.

@@ -91,9 +91,7 @@ std::string errorText(const NSError& error) {
   return describeError(error);
 }
 
-std::shared_ptr<NSError> terminatedError() {
-  return foundation::makeObject<NSError>(WKErrorDomain, WKErrorWebContentProcessTerminated);
-}
+std::shared_ptr<NSError> terminatedError() { return webContentProcessTerminatedError(); }
 
 }  // namespace
 

@@ -135,4 +135,24 @@ TEST_F(HostilePageTest, AFileReadThatNeverEndsFailsItsLoadAtTheBudgetAndLaterLoa
   EXPECT_EQ(webView->title(), "Next");
 }
 
+TEST_F(HostilePageTest, ALoadWhoseContentProcessEndsFailsAndTheNextLoadRunsItsScripts) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::milliseconds(200));
+  // Inside a built-in the engine cannot stop, so the process is ended at its deadline.
+  webView->loadHTMLString(
+      "<title>A</title><script>var a = []; a.length = 4294967295; a.reverse()</script>", nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  dispatch::testing::drainUntilIdle();
+  ASSERT_GE(delegate->events.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(delegate->events.end() - 2, delegate->events.end()),
+            (std::vector<std::string>{"fail WKErrorDomain 2", "terminated"}));
+
+  // A page that tries to leave code behind to run when the next page replaces it.
+  evaluate("window.keep = {}; Duktape.fin(window.keep, function () { while (true) {} }); 1");
+  delegate->events.clear();
+  webView->loadHTMLString("<title>B</title><script>var two = 2</script>", nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  EXPECT_EQ(delegate->events, std::vector<std::string>{"finish"});
+  EXPECT_EQ(evaluate("document.title + typeof two"), AnyValue("Bnumber"));
+}
+
 }  // namespace

@@ -247,7 +247,7 @@ TEST_F(WKWebViewNavigationTest, HistoryMovesBackForwardAndReloadsInPlaceTellingO
   webView->removeObserver(*recorder, "canGoBack");
 }
 
-TEST_F(WKWebViewNavigationTest, AnEndedContentProcessStopsTheLoadAndForgetsThePage) {
+TEST_F(WKWebViewNavigationTest, AnEndedContentProcessFailsTheLoadAndForgetsThePage) {
   auto delegate = attach<HoldingDelegate>();
   std::optional<AnyValue> result;
   webView->evaluateJavaScript("var kept = 1; kept",
@@ -261,7 +261,8 @@ TEST_F(WKWebViewNavigationTest, AnEndedContentProcessStopsTheLoadAndForgetsThePa
   EXPECT_TRUE(delegate->events.back() != "terminated") << "told inside the control";
   delegate->actionHandlers[0](WKNavigationActionPolicyAllow);
   dispatch::testing::drainUntilIdle();
-  EXPECT_EQ(delegate->events, (std::vector<std::string>{"action -1", "terminated"}));
+  EXPECT_EQ(delegate->events, (std::vector<std::string>{
+                                  "action -1", "failProvisional WKErrorDomain 2", "terminated"}));
   EXPECT_EQ(WebViewControls::pendingNavigations(*webView), 0u);
 
   result.reset();
