@@ -205,9 +205,40 @@ std::shared_ptr<WKNavigation> WKWebView::reload() {
 
 std::shared_ptr<WKNavigation> WKWebView::enqueue(std::shared_ptr<WebViewNavigation> navigation) {
   auto token = navigation->token;
+  cancelPendingNavigations();
   navigations_.push_back(std::move(navigation));
   if (navigations_.size() == 1) scheduleStep();
   return token;
+}
+
+// A new load replaces every navigation that has not committed, as the platform's web view does:
+// each fails as cancelled, on a later turn. One that has committed, or is about to report its own
+// failure, ends first (its scripts have their budget), so at most two navigations are ever held.
+void WKWebView::cancelPendingNavigations() {
+  std::deque<std::shared_ptr<WebViewNavigation>> cancelled;
+  while (!navigations_.empty() && !navigations_.back()->committed &&
+         navigations_.back()->step != NavigationStep::failure) {
+    cancelled.push_front(std::move(navigations_.back()));
+    navigations_.pop_back();
+  }
+  if (cancelled.empty()) return;
+  for (auto& navigation : cancelled) {
+    navigation->error =
+        webkit::urlLoadingError(foundation::NSURLErrorCancelled, "cancelled",
+                                webkit::sourceURL(navigation->source)->absoluteString());
+    // Its posted step and late answers find it gone.
+    navigation->moveTo(NavigationStep::failure);
+  }
+  if (navigations_.empty()) {
+    step_waiting_ = false;
+    if (loading_) setLoading(false);
+  }
+  std::weak_ptr<WKWebView> weak = selfView();
+  dispatch_async(dispatch_get_main_queue(), [weak, cancelled = std::move(cancelled)] {
+    auto view = weak.lock();
+    if (!view) return;
+    for (const auto& navigation : cancelled) view->tellFailure(*navigation);
+  });
 }
 
 // Steps. Each runs on its own later turn of the main queue; while steps are held, each waits
