@@ -152,7 +152,7 @@ class ContentProcess {
     ProtocolWriter out(Kind::kPost);
     out.string(name);
     out.append(body);
-    size_t cost = out.size();
+    size_t cost = out.size() + kHeldMessageOverheadBytes;
     auto deadline = deadline_;
     // Waits for the host to let go of earlier messages; one message always fits.
     while (posted_bytes_ > 0 && posted_bytes_ + cost > kPostedBytesLimit) {

@@ -339,7 +339,8 @@ void WebContentProcess::handle(Incoming incoming) {
       if (client_.titleChanged) client_.titleChanged(incoming.text);
       return;
     case Kind::kPost: {
-      auto lease = std::make_shared<content::Lease>(credit_, incoming.size);
+      auto lease = std::make_shared<content::Lease>(
+          credit_, incoming.size + content::kHeldMessageOverheadBytes);
       if (client_.scriptMessage) {
         client_.scriptMessage(incoming.text, std::move(incoming.value), lease);
       }

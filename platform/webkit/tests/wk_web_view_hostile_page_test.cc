@@ -155,4 +155,19 @@ TEST_F(HostilePageTest, ALoadWhoseContentProcessEndsFailsAndTheNextLoadRunsItsSc
   EXPECT_EQ(evaluate("document.title + typeof two"), AnyValue("Bnumber"));
 }
 
+TEST_F(HostilePageTest, MessagesAreHeldBackByWhatEachCostsTheHost) {
+  auto keeper = makeObject<Keeper>();
+  webView->configuration()->userContentController()->addScriptMessageHandler(keeper, "bridge");
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(2));
+  // A Dart side that keeps every message. 2,000 messages of 32 KiB fit in the 64 MiB a page may
+  // have held by their bytes alone, but not with what each message costs the host besides.
+  EXPECT_EQ(
+      evaluate(
+          "var body = 'x'.repeat(32 << 10);"
+          "for (var i = 0; i < 2000; i++) window.webkit.messageHandlers.bridge.postMessage(body);"
+          "'posted'"),
+      AnyValue("WKErrorDomain 4"));
+  EXPECT_LT(keeper->kept.size(), 2000u);
+}
+
 }  // namespace
