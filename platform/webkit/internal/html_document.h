@@ -13,7 +13,8 @@ struct HTMLDocument {
   // The text of the first <title> element, whitespace collapsed and basic entities decoded, cut
   // to the longest title a web view keeps; none without one.
   std::optional<std::string> title;
-  // The bodies of the <script> elements without a src attribute, in document order.
+  // The bodies of the <script> elements that hold classic JavaScript (no type, or a JavaScript
+  // type, and no src attribute), in document order.
   std::vector<std::string> scripts;
 };
 

@@ -170,4 +170,28 @@ TEST_F(HostilePageTest, MessagesAreHeldBackByWhatEachCostsTheHost) {
   EXPECT_LT(keeper->kept.size(), 2000u);
 }
 
+TEST_F(HostilePageTest, OnlyScriptsOfAJavaScriptTypeRun) {
+  webView->loadHTMLString(
+      "<title>Types</title>"
+      "<script type=\"text/plain\">document.title = 'plain'</script>"
+      "<script type=\"module\">document.title = 'module'</script>"
+      "<script type='text/template'>var template = 1</script>"
+      "<script type=\"application/json\">{\"json\": 1}</script>"
+      "<script language=\"vbscript\">var vb = 1</script>"
+      "<script type=\" TEXT/JavaScript \">var js = 1</script>"
+      "<script type=\"application/ecmascript\">var es = 1</script>"
+      "<script type=\"\">var empty = 1</script>"
+      "<script language=\"JavaScript\">var language = 1</script>"
+      "<script data-source=\"a>b\">var attributes = 1</script>"
+      "<script src=\"elsewhere.js\">var inline = 1</script>",
+      nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  auto seen = evaluate(
+      "[document.title, typeof template, typeof vb, typeof js, typeof es, typeof empty,"
+      " typeof language, typeof attributes, typeof inline].join()");
+  ASSERT_TRUE(seen.getIf<std::string>());
+  EXPECT_EQ(*seen.getIf<std::string>(),
+            "Types,undefined,undefined,number,number,number,number,number,undefined");
+}
+
 }  // namespace
