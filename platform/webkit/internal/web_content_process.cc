@@ -186,7 +186,7 @@ void WebContentProcess::runScripts(std::vector<std::string> scripts, ScriptsDone
 }
 
 void WebContentProcess::evaluate(std::string script, EvaluationDone done) {
-  if (waiting_bytes_ + script.size() > kMaxWaitingScriptBytes) {
+  if (waiting_bytes_ + script.size() + kWaitingRequestBytes > kMaxWaitingScriptBytes) {
     dispatch_async(dispatch_get_main_queue(), [done = std::move(done)] {
       done(AnyValue(), javaScriptExceptionError("Error: too many scripts are waiting to run"));
     });
@@ -206,6 +206,7 @@ void WebContentProcess::raiseFatalError() {
 }
 
 void WebContentProcess::enqueue(Request request) {
+  request.bytes = kWaitingRequestBytes;
   for (const auto& script : request.scripts) request.bytes += script.size();
   waiting_bytes_ += request.bytes;
   waiting_.push_back(std::move(request));

@@ -60,8 +60,11 @@ class WebContentProcess {
   static constexpr std::chrono::milliseconds kKillGrace{500};
   // How long a process may take to start.
   static constexpr std::chrono::seconds kStartLimit{10};
-  // Script text that may wait for its turn; an evaluation past it fails at once.
+  // Script text that may wait for its turn, each waiting request counted with
+  // kWaitingRequestBytes more for what it holds besides (its completion, its reply to the Dart
+  // side); an evaluation past it fails at once.
   static constexpr size_t kMaxWaitingScriptBytes = size_t{64} << 20;
+  static constexpr size_t kWaitingRequestBytes = 1024;
 
   explicit WebContentProcess(Client client);
   ~WebContentProcess();

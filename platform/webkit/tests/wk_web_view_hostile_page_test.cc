@@ -194,4 +194,27 @@ TEST_F(HostilePageTest, OnlyScriptsOfAJavaScriptTypeRun) {
             "Types,undefined,undefined,number,number,number,number,number,undefined");
 }
 
+TEST_F(HostilePageTest, EvaluationsWaitingForTheirTurnAreBoundedInNumber) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
+  std::optional<AnyValue> busy;
+  webView->evaluateJavaScript("while (true) {}",
+                              [&](AnyValue value, const auto&) { busy = value; });
+  // Tiny scripts: what each waiting one holds in the host counts, not only its text.
+  size_t refused = 0, answered = 0;
+  for (int i = 0; i < 70'000; ++i) {
+    webView->evaluateJavaScript("1",
+                                [&](AnyValue, const std::shared_ptr<foundation::NSError>& error) {
+                                  ++answered;
+                                  if (error && error->code() == WKErrorJavaScriptExceptionOccurred)
+                                    ++refused;
+                                });
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return refused > 0; }));
+  EXPECT_FALSE(busy);
+  webView.reset();
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return answered == 70'000; }));
+  EXPECT_GE(refused, 70'000u - 65'536u);
+  webView = makeObject<WKWebView>(NSRect{}, nullptr);
+}
+
 }  // namespace
