@@ -295,10 +295,14 @@ void WKWebView::decideAction(WebViewNavigation& navigation) {
   std::weak_ptr<WKWebView> weak = selfView();
   auto current = navigations_.front();
   uint64_t generation = current->generation;
+  // The delegate may hold its handler for good: it keeps no navigation (nor its page) alive.
+  std::weak_ptr<WebViewNavigation> navigation_left = current;
   auto decide = once<WKNavigationActionPolicy>(
-      "navigation action policy", [weak, current, generation](WKNavigationActionPolicy policy) {
+      "navigation action policy",
+      [weak, navigation_left, generation](WKNavigationActionPolicy policy) {
         auto view = weak.lock();
-        if (!view || !view->isCurrent(current, generation)) return;
+        auto current = navigation_left.lock();
+        if (!view || !current || !view->isCurrent(current, generation)) return;
         if (policy == WKNavigationActionPolicyAllow) {
           current->moveTo(NavigationStep::provisionalStart);
           view->scheduleStep();
@@ -389,10 +393,12 @@ void WKWebView::challenge(WebViewNavigation& navigation) {
   auto answer = once<foundation::NSURLSessionAuthChallengeDisposition,
                      std::shared_ptr<foundation::NSURLCredential>>(
       "authentication challenge",
-      [weak, current, generation](foundation::NSURLSessionAuthChallengeDisposition disposition,
-                                  std::shared_ptr<foundation::NSURLCredential> credential) {
+      [weak, navigation_left = std::weak_ptr<WebViewNavigation>(current), generation](
+          foundation::NSURLSessionAuthChallengeDisposition disposition,
+          std::shared_ptr<foundation::NSURLCredential> credential) {
         auto view = weak.lock();
-        if (!view || !view->isCurrent(current, generation)) return;
+        auto current = navigation_left.lock();
+        if (!view || !current || !view->isCurrent(current, generation)) return;
         auto& content = current->content;
         const auto& expected = *content.requiredCredentials;
         if (disposition == foundation::NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
@@ -426,9 +432,12 @@ void WKWebView::decideResponse(WebViewNavigation& navigation) {
   auto current = navigations_.front();
   uint64_t generation = current->generation;
   auto decide = once<WKNavigationResponsePolicy>(
-      "navigation response policy", [weak, current, generation](WKNavigationResponsePolicy policy) {
+      "navigation response policy",
+      [weak, navigation_left = std::weak_ptr<WebViewNavigation>(current),
+       generation](WKNavigationResponsePolicy policy) {
         auto view = weak.lock();
-        if (!view || !view->isCurrent(current, generation)) return;
+        auto current = navigation_left.lock();
+        if (!view || !current || !view->isCurrent(current, generation)) return;
         if (policy == WKNavigationResponsePolicyAllow) {
           current->moveTo(NavigationStep::commit);
         } else if (policy == WKNavigationResponsePolicyCancel) {

@@ -115,21 +115,26 @@ TEST_F(WKWebViewNavigationTest, ANewLoadReplacesAPendingOneAndLateOrRepeatedAnsw
   dispatch::testing::drainUntilIdle();
   ASSERT_EQ(delegate->actionHandlers.size(), 1u);
   // A Dart side that never decides: each new load replaces the one waiting, which fails as
-  // cancelled, so loads never pile up.
+  // cancelled, so loads never pile up, nor do their pages, though their decisions are kept.
   const std::string page = "<title>Two</title>" + std::string(1 << 20, 'p');
-  for (int i = 0; i < 50; ++i) webView->loadHTMLString(page, url("https://two.test/"));
-  dispatch::testing::drainUntilIdle();
+  std::vector<std::shared_ptr<WKNavigation>> replaced;
+  for (int i = 0; i < 50; ++i) {
+    replaced.push_back(webView->loadHTMLString(page, url("https://two.test/")));
+    dispatch::testing::drainUntilIdle();
+  }
   EXPECT_EQ(WebViewControls::pendingNavigations(*webView), 1u);
-  ASSERT_EQ(delegate->actionHandlers.size(), 2u);
+  ASSERT_EQ(delegate->actionHandlers.size(), 51u);
   EXPECT_EQ(std::count(delegate->events.begin(), delegate->events.end(),
                        "failProvisional NSURLErrorDomain -999"),
             50);
+  replaced.pop_back();
+  for (const auto& navigation : replaced) EXPECT_EQ(navigation.use_count(), 1);
 
   foundation::testing::setLogCapture(true);
   // The replaced load's answer changes nothing; a second answer is only logged.
   delegate->actionHandlers[0](WKNavigationActionPolicyAllow);
-  delegate->actionHandlers[1](WKNavigationActionPolicyAllow);
-  delegate->actionHandlers[1](WKNavigationActionPolicyCancel);
+  delegate->actionHandlers[50](WKNavigationActionPolicyAllow);
+  delegate->actionHandlers[50](WKNavigationActionPolicyCancel);
   dispatch::testing::drainUntilIdle();
   ASSERT_EQ(delegate->responseHandlers.size(), 1u);
   delegate->responseHandlers[0](WKNavigationResponsePolicyAllow);
