@@ -95,9 +95,10 @@ TEST(ObjectRuntimeTest, ObserversGetTheChangesTheirOptionsAskFor) {
             (AnyValue::Dictionary{{NSKeyValueChangeKindKey, int64_t{1}},
                                   {NSKeyValueChangeNotificationIsPriorKey, true},
                                   {NSKeyValueChangeOldKey, "first"}}));
-  EXPECT_EQ(observer->seen[2].change, (AnyValue::Dictionary{{NSKeyValueChangeKindKey, int64_t{1}},
-                                                            {NSKeyValueChangeNewKey, NSNull{}},
-                                                            {NSKeyValueChangeOldKey, "first"}}));
+  EXPECT_EQ(observer->seen[2].change,
+            (AnyValue::Dictionary{{NSKeyValueChangeKindKey, int64_t{1}},
+                                  {NSKeyValueChangeNewKey, NSNull{}},
+                                  {NSKeyValueChangeOldKey, "first"}}));
 
   titled->removeObserver(*observer, "title");
   titled->removeObserver(*observer, "title");  // never added any more: ignored

@@ -44,9 +44,7 @@ class WebViewLoadsTest : protected BundleWithAssets, public WebViewTest {
     std::ofstream(root / "files" / "site" / "index.html") << "<title>File</title>";
     std::ofstream(root / "files" / "secret.html") << "<title>Secret</title>";
   }
-  ~WebViewLoadsTest() override {
-    foundation::testing::setEmulatedOperatingSystemVersion({15, 0, 0});
-  }
+  ~WebViewLoadsTest() override { foundation::testing::setEmulatedOperatingSystemVersion({15, 0, 0}); }
 
   static std::string fileUrl(const fs::path& path) { return "file://" + path.string(); }
   // Loads the HTML under `url` and waits for the end.
@@ -61,9 +59,8 @@ TEST_F(WebViewLoadsTest, LoadsOfEveryKindReportEachStepInOrderEachOnItsOwnLaterT
   webkit::ServedResponse served;
   served.body = "<title>Served</title>";
   webkit::testing::setServedResponse("https://served.test/page", served);
-  ASSERT_EQ(
-      call("URLRequest", "pigeon_defaultConstructor", {id(10), Value("https://served.test/page")}),
-      ok());
+  ASSERT_EQ(call("URLRequest", "pigeon_defaultConstructor", {id(10), Value("https://served.test/page")}),
+            ok());
 
   struct Load {
     std::string operation;
@@ -74,14 +71,11 @@ TEST_F(WebViewLoadsTest, LoadsOfEveryKindReportEachStepInOrderEachOnItsOwnLaterT
   const std::string asset_url = fileUrl(assets / "site" / "asset.html");
   const Load loads[] = {
       {"load", {ref(10)}, "https://served.test/page", "Served"},
-      {"loadHtmlString",
-       {Value("<title>Html</title>"), Value("https://base.test/")},
-       "https://base.test/",
-       "Html"},
+      {"loadHtmlString", {Value("<title>Html</title>"), Value("https://base.test/")},
+       "https://base.test/", "Html"},
       {"loadFileUrl",
        {Value((root / "files/site/index.html").string()), Value((root / "files/site").string())},
-       fileUrl(root / "files/site/index.html"),
-       "File"},
+       fileUrl(root / "files/site/index.html"), "File"},
       {"loadFlutterAsset", {Value("site/asset.html")}, asset_url, "Asset"},
   };
   for (const auto& load : loads) {
@@ -101,9 +95,9 @@ TEST_F(WebViewLoadsTest, LoadsOfEveryKindReportEachStepInOrderEachOnItsOwnLaterT
     // Action policy, provisional start, response policy, commit (silent), finish.
     EXPECT_EQ(calls_per_step, (std::vector<size_t>{1, 1, 1, 0, 1}));
     EXPECT_EQ(delegateCalls(),
-              (std::vector<std::string>{
-                  "decidePolicyForNavigationAction", "didStartProvisionalNavigation",
-                  "decidePolicyForNavigationResponse", "didFinishNavigation"}));
+              (std::vector<std::string>{"decidePolicyForNavigationAction",
+                                        "didStartProvisionalNavigation",
+                                        "decidePolicyForNavigationResponse", "didFinishNavigation"}));
     EXPECT_EQ(lastDelegateCall("didStartProvisionalNavigation"),
               (ValueList{ref(kNavigationDelegate), ref(kWebView), Value(load.url)}));
     EXPECT_EQ(lastDelegateCall("didFinishNavigation"),
@@ -156,19 +150,19 @@ TEST_F(WebViewLoadsTest, FilesLoadWithinTheirReadAccessFolderOnly) {
             Value(int64_t{-1102}));
   // An asset that is not in the bundle fails before anything loads.
   auto missing = onWebView("loadFlutterAsset", {Value("site/missing page.html")});
-  EXPECT_EQ(missing,
-            failure("HWVURLParsingError", Value("Failed to find asset with filepath: "
-                                                "`flutter_assets/site/missing page.html`.")));
+  EXPECT_EQ(missing, failure("HWVURLParsingError",
+                             Value("Failed to find asset with filepath: "
+                                   "`flutter_assets/site/missing page.html`.")));
 }
 
 TEST_F(WebViewLoadsTest, AssetsMissingFromTheBundleAnswerTheParsingErrorAndLoadNothing) {
-  for (const std::string asset : {"site/missing.html", "../../../../files/site/index.html",
-                                  "../../../../files/site/index", "/etc/hostname"}) {
+  for (const std::string asset :
+       {"site/missing.html", "../../../../files/site/index.html", "../../../../files/site/index",
+        "/etc/hostname"}) {
     SCOPED_TRACE(asset);
-    EXPECT_EQ(
-        onWebView("loadFlutterAsset", {Value(asset)}),
-        failure("HWVURLParsingError",
-                Value("Failed to find asset with filepath: `flutter_assets/" + asset + "`.")));
+    EXPECT_EQ(onWebView("loadFlutterAsset", {Value(asset)}),
+              failure("HWVURLParsingError",
+                      Value("Failed to find asset with filepath: `flutter_assets/" + asset + "`.")));
   }
   ASSERT_TRUE(settle());
   EXPECT_TRUE(delegateCalls().empty());
@@ -179,14 +173,10 @@ TEST_F(WebViewLoadsTest, TextHoldingANulIsNeverAURLOrAPath) {
   // Each names an existing page up to its NUL.
   const std::string index = (root / "files/site/index.html").string();
   EXPECT_EQ(call("URLRequest", "pigeon_defaultConstructor",
-                 {id(20), Value("https://served.test/page\0evil"s)})
-                .asList()
-                ->front(),
+                 {id(20), Value("https://served.test/page\0evil"s)}).asList()->front(),
             Value("ConstructorReturnedNullError"));
-  EXPECT_EQ(onWebView("loadHtmlString",
-                      {Value("<title>Html</title>"), Value("https://base.test/\0evil"s)})
-                .asList()
-                ->front(),
+  EXPECT_EQ(onWebView("loadHtmlString", {Value("<title>Html</title>"),
+                                         Value("https://base.test/\0evil"s)}).asList()->front(),
             Value("invalid-argument"));
   EXPECT_EQ(onWebView("loadFlutterAsset", {Value("site/asset.html\0.evil"s)}).asList()->front(),
             Value("HWVURLParsingError"));
@@ -265,9 +255,8 @@ TEST_F(WebViewLoadsTest, TheUrlSentIsTheOneTheWebViewHasWhenTheCallIsMade) {
 TEST_F(WebViewLoadsTest, FailuresAfterTheCommitAnnounceTheErrorBeforeTheCall) {
   WebViewControls::holdSteps(*webView);
   EXPECT_EQ(onWebView("loadHtmlString", {Value("<title>Half</title>"), Value()}), ok());
-  for (int step = 0;
-       step < 8 && WebViewControls::currentStep(*webView) != webkit::NavigationStep::finish;
-       ++step) {
+  for (int step = 0; step < 8 && WebViewControls::currentStep(*webView) !=
+                                      webkit::NavigationStep::finish; ++step) {
     WebViewControls::releaseStep(*webView);
     dart.drain();
   }
@@ -329,9 +318,8 @@ TEST_F(WebViewLoadsTest, DownloadAnswersDependOnTheOSVersionAndEveryFailureCance
     foundation::testing::setEmulatedOperatingSystemVersion(test_case.os);
     answerPolicies(allow_action, test_case.responseReply);
     received->clear();
-    EXPECT_EQ(
-        onWebView("loadHtmlString", {Value("<title>Next</title>"), Value("https://next.test/")}),
-        ok());
+    EXPECT_EQ(onWebView("loadHtmlString", {Value("<title>Next</title>"), Value("https://next.test/")}),
+              ok());
     ASSERT_TRUE(settle());
     EXPECT_EQ(onWebView("getTitle"), ok(Value("Start")));
     auto calls = delegateCalls();
