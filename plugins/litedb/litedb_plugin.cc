@@ -1,5 +1,7 @@
 #include "plugins/litedb/litedb_plugin.h"
 
+#include <sys/stat.h>
+
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter_method_channel.h"
 #include "platform/foundation/ns_file_manager.h"
@@ -353,12 +355,14 @@ void LiteDbPlugin::deleteDatabaseFile(const std::string& path) {
 }
 
 void LiteDbPlugin::deleteSimpleFile(const std::string& path) {
-  auto files = NSFileManager::defaultManager();
-  bool directory = false;
-  // Only files: a directory that happens to carry a database's name is never removed.
-  if (!files->fileExistsAtPath(path, &directory) || directory) return;
+  // Only files and links to them: neither a directory that happens to carry a database's name
+  // nor a pipe or a device node (a host run as root could remove /dev/zero) is ever removed.
+  struct stat item {};
+  if (::lstat(path.c_str(), &item) != 0 || !(S_ISREG(item.st_mode) || S_ISLNK(item.st_mode))) {
+    return;
+  }
   if (logLevel() > 0) NSLog("Deleting file %s", path.c_str());
-  files->removeItemAtPath(path);
+  NSFileManager::defaultManager()->removeItemAtPath(path);
 }
 
 bool LiteDbPlugin::databaseExists(const std::string& path) {

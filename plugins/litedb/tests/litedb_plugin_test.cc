@@ -517,7 +517,7 @@ TEST_F(LiteDbPluginTest, BusyDatabaseIsRetriedUntilFreeOrTwoSeconds) {
   close(id);
 }
 
-TEST_F(LiteDbPluginTest, DeleteRemovesCompanionFilesButNeverADirectory) {
+TEST_F(LiteDbPluginTest, DeleteRemovesTheFileAndItsCompanionsButNothingElse) {
   std::string path = folder.file("gone.db");
   int64_t id = open(path, true);
   ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
@@ -537,6 +537,13 @@ TEST_F(LiteDbPluginTest, DeleteRemovesCompanionFilesButNeverADirectory) {
   EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db")));
   EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db-wal")));
   EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(folder.file("never.db"))}})).isSuccess());
+  // Nor a pipe or a device node; a link goes, never what it names.
+  const std::string pipe = folder.file("pipe.db");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", pipe + "-journal");
+  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(pipe)}})).isSuccess());
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_FALSE(std::filesystem::is_symlink(pipe + "-journal"));
 }
 
 TEST_F(LiteDbPluginTest, PathsMustBeAbsoluteSoTheWorkingDirectoryIsNeverTouched) {
