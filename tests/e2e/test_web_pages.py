@@ -14,12 +14,17 @@ from e2e_support import start_host
 from test_web_view import (ALLOW, NAVIGATION_ACTION_POLICY_TAG, NAVIGATION_RESPONSE_POLICY_TAG,
                            PREFIX, Case, Ref, WebKitSide, decode, encode)
 
-# Another plug-in's call must be answered this fast while a page works.
-ANSWERED_QUICKLY = 0.1
+# Another plug-in's call is answered within 100 ms while a page works; the bound tested is generous,
+# for sanitized hosts on loaded machines, where a ready main thread can wait that long for a core.
+ANSWERED_QUICKLY = 1.0
 # Except while 8 MiB messages pass: each is copied and encoded for the Dart side on the main
 # thread and read by this side's one reader thread, some 40 ms under the sanitizers on an idle
 # machine and more on a loaded one.
-ANSWERED_BETWEEN_LARGE_MESSAGES = 0.5
+ANSWERED_BETWEEN_LARGE_MESSAGES = 1.5
+# What a machine's load cannot inflate: the CPU time the host's main thread spends while a page
+# works. Answering the pings and moving values costs a little of it; a page's work none.
+MAIN_THREAD_SHARE = 0.25
+MAIN_THREAD_ALLOWANCE = 0.3
 # How long a page's script may run, and how late past it its answer may come on a loaded machine.
 BUDGET = 5.0
 LATE = 2.5
@@ -30,6 +35,13 @@ NEW_VALUE = 0
 
 PACKAGE_INFO = "dev.velmora.desktop/package_info"
 CONFIGURATION, WEB_VIEW, NAVIGATION_DELEGATE, MESSAGE_HANDLER, OBSERVER = 1, 2, 3, 4, 5
+
+
+def main_thread_cpu_seconds(pid):
+    """CPU time the process's main thread (whose thread id is the process id) has used."""
+    with open(f"/proc/{pid}/task/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def resident_kib(pid):
@@ -142,28 +154,38 @@ class WebPageIsolationTest(unittest.TestCase):
                   Ref(NAVIGATION_DELEGATE + offset))
         return Ref(WEB_VIEW + offset)
 
-    def run_pages(self, *calls, within=ANSWERED_QUICKLY):
+    def run_pages(self, *calls, within=ANSWERED_QUICKLY, main_thread_share=MAIN_THREAD_SHARE):
         """Sends the pages' calls ((operation, arguments...) each) at once and pings another
         plug-in until all are answered; the calls."""
         pages = [Later(self.side, *call) for call in calls]
         self.assertOthersWereAnswered(self.ping_while(lambda: not all(p.done() for p in pages)),
-                                      pages, within)
+                                      pages, within, main_thread_share)
         return pages
 
     def ping_while(self, running):
-        """Pings another plug-in while `running()`, for at most PATIENCE."""
+        """Pings another plug-in while `running()`, for at most PATIENCE, and measures the host's
+        main thread meanwhile."""
+        pid = self.host.process.pid
+        started, cpu_at_start = time.monotonic(), main_thread_cpu_seconds(pid)
         pinger = Pinger(self.side)
-        deadline = time.monotonic() + PATIENCE
+        deadline = started + PATIENCE
         while running() and time.monotonic() < deadline and not pinger.missed.wait(0.01):
             pass
-        return pinger.stop()
+        pinger.stop()
+        pinger.seconds = time.monotonic() - started
+        pinger.main_thread_cpu = (main_thread_cpu_seconds(pid) - cpu_at_start
+                                  if self.host.process.poll() is None else float("inf"))
+        return pinger
 
-    def assertOthersWereAnswered(self, pinger, pages=(), within=ANSWERED_QUICKLY):
+    def assertOthersWereAnswered(self, pinger, pages=(), within=ANSWERED_QUICKLY,
+                                 main_thread_share=MAIN_THREAD_SHARE):
         slowest = max(pinger.times)
-        if slowest < within:
+        main_thread_bound = MAIN_THREAD_ALLOWANCE + main_thread_share * pinger.seconds
+        if slowest < within and pinger.main_thread_cpu <= main_thread_bound:
             return
         # What else went wrong, for the record.
-        seen = [f"another plug-in waited {slowest:.3f} s (of {len(pinger.times)} calls)"]
+        seen = [f"another plug-in waited {slowest:.3f} s (of {len(pinger.times)} calls)",
+                f"the main thread worked {pinger.main_thread_cpu:.2f} s of {pinger.seconds:.2f} s"]
         if pinger.missed.is_set():
             seen.append(f"the last with {pinger.failure!r}")
         seen += [f"the page's call: {page.outcome()}" for page in pages]
@@ -262,11 +284,13 @@ class WebPageIsolationTest(unittest.TestCase):
 
     def test_a_flood_of_small_messages_all_arrive_while_the_host_answers(self):
         web_view = self.make_web_view(message_handler=True)
+        # Each message is announced to the Dart side on the main thread, as the platform does.
         (page,) = self.run_pages((
             "NSViewWKWebView.evaluateJavaScript", web_view,
             "var end = Date.now() + 2000, n = 0;"
             "while (Date.now() < end) {"
-            "  window.webkit.messageHandlers.bridge.postMessage('0123456789'); n++ } n"))
+            "  window.webkit.messageHandlers.bridge.postMessage('0123456789'); n++ } n"),
+            main_thread_share=1.0)
         posted = page.wait()[0]
         self.assertGreater(posted, 0)
         self.side.wait_for_call("WKScriptMessageHandler.didReceiveScriptMessage", count=posted)
@@ -317,7 +341,8 @@ class WebPageIsolationTest(unittest.TestCase):
                 self.side.wait_for_call("WKNavigationDelegate.didFinishNavigation", count=count)
         loading = threading.Thread(target=load_one_after_another, daemon=True)
         loading.start()
-        self.assertOthersWereAnswered(self.ping_while(loading.is_alive))
+        # Each load's navigation is reported on the main thread, as the platform does.
+        self.assertOthersWereAnswered(self.ping_while(loading.is_alive), main_thread_share=1.0)
         loading.join(PATIENCE)
         self.assertEqual(len(self.side.calls_to("WKNavigationDelegate.didFinishNavigation")),
                          loads)
