@@ -51,6 +51,19 @@ std::optional<double> ItemClock::hostTimeForItemTime(CMTime itemTime) const {
   return host;
 }
 
+std::optional<double> ItemClock::hostTimeGoingBackTo(CMTime itemTime) const {
+  std::lock_guard lock(mutex_);
+  float speed = rate();
+  // Compared with the time now, which stops at zero.
+  if (!host_clock_ || speed >= 0.0f || !CMTIME_IS_NUMERIC(time_) || !CMTIME_IS_NUMERIC(itemTime) ||
+      CMTimeCompare(itemTime, timeAt(CACurrentMediaTime())) >= 0) {
+    return std::nullopt;
+  }
+  double host = anchor_host_ + CMTimeGetSeconds(CMTimeSubtract(itemTime, time_)) / speed;
+  if (!std::isfinite(host)) return std::nullopt;
+  return host;
+}
+
 CMTime ItemClock::end() const {
   std::lock_guard lock(mutex_);
   return end_;

@@ -30,6 +30,9 @@ class ItemClock {
   // The host time at which the running clock reaches `itemTime`; nullopt while it stands still
   // or runs away from it.
   std::optional<double> hostTimeForItemTime(CMTime itemTime) const;
+  // The host time at which the clock, running backward, goes back to `itemTime`; nullopt unless
+  // it runs backward and has yet to get there.
+  std::optional<double> hostTimeGoingBackTo(CMTime itemTime) const;
   float rate() const { return rate_.load(std::memory_order_acquire); }
   // The item's end; indefinite until known.
   CMTime end() const;

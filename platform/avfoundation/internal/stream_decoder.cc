@@ -28,6 +28,19 @@ const char* kindName(StreamKind kind) { return kind == StreamKind::kVideo ? "vid
 
 }  // namespace
 
+size_t frameBytes(const AVFrame& frame) {
+  size_t total = 0;
+  for (const AVBufferRef* buffer : frame.buf) total += buffer != nullptr ? buffer->size : 0;
+  for (int i = 0; i < frame.nb_extended_buf; ++i) total += frame.extended_buf[i]->size;
+  return total;
+}
+
+size_t StreamDecoder::heldBytes() const { return frame_ ? frameBytes(*frame_) : 0; }
+
+void StreamDecoder::releaseFrame() {
+  if (frame_) av_frame_unref(frame_.get());
+}
+
 std::unique_ptr<StreamDecoder> StreamDecoder::open(
     std::shared_ptr<const foundation::RegularFile> file, const Options& options) {
   auto media = MediaFile::open(std::move(file), nullptr, options.cancelled);

@@ -20,9 +20,12 @@ namespace avfoundation::internal {
 
 enum class StreamKind { kVideo, kAudio };
 
-// Threads FFmpeg decodes a player's video stream with, besides the decoding step's own; its
-// audio it decodes on the step's thread alone.
-inline constexpr int kVideoDecoderExtraThreads = 1;
+// Threads FFmpeg decodes a player's video stream with, besides the decoding step's own: none, as
+// for audio. FFmpeg's own threads would live as long as the decoder, resting or not.
+inline constexpr int kVideoDecoderExtraThreads = 0;
+
+// The bytes of a decoded frame's buffers.
+size_t frameBytes(const AVFrame& frame);
 
 struct DecodedFrame {
   const AVFrame* frame;  // valid until the next call
@@ -65,6 +68,10 @@ class StreamDecoder {
   const AVCodecContext& codec() const { return *context_; }
   // Packets the decoder refused or frames it could not make, since the stream was opened.
   int64_t damagedPackets() const { return damaged_; }
+  // The bytes of the picture the decoder still holds for the caller, and letting go of it (the
+  // last frame is no longer valid).
+  size_t heldBytes() const;
+  void releaseFrame();
 
  private:
   StreamDecoder(std::unique_ptr<MediaFile> media, Options options);

@@ -23,6 +23,7 @@ using avfoundation::internal::BGRAConverter;
 using avfoundation::internal::StreamDecoder;
 using avfoundation::internal::StreamKind;
 using avfoundation::testing::madeMedia;
+using avfoundation::testing::picturesAndSound;
 
 struct Frame {
   double time;
@@ -122,22 +123,15 @@ void expectAudioSeeksLandAtOrBefore(const std::string& path) {
   }
 }
 
-std::vector<std::string> withPicturesAndSound(std::vector<std::string> encoding) {
-  std::vector<std::string> all = {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4",
-                                  "-f", "lavfi", "-i", "sine=duration=4"};
-  all.insert(all.end(), encoding.begin(), encoding.end());
-  return all;
-}
-
 TEST(StreamDecoderSeekTest, ContainersSearchedByTimestampLandBeforeTheTarget) {
   // One key frame in a transport stream, a program stream, and a transport stream whose clock
   // wraps around in the middle.
-  auto ts = madeMedia("seek.ts", withPicturesAndSound({"-c:v", "libx264", "-g", "250", "-pix_fmt",
+  auto ts = madeMedia("seek.ts", picturesAndSound({"-c:v", "libx264", "-g", "250", "-pix_fmt",
                                                        "yuv420p", "-c:a", "aac", "-f", "mpegts"}));
-  auto ps = madeMedia("seek.mpg", withPicturesAndSound({"-c:v", "mpeg2video", "-g", "12", "-bf",
+  auto ps = madeMedia("seek.mpg", picturesAndSound({"-c:v", "mpeg2video", "-g", "12", "-bf",
                                                         "2", "-c:a", "mp2", "-f", "mpeg"}));
   auto wrapping = madeMedia(
-      "wrapping.ts", withPicturesAndSound({"-c:v", "libx264", "-g", "50", "-pix_fmt", "yuv420p",
+      "wrapping.ts", picturesAndSound({"-c:v", "libx264", "-g", "50", "-pix_fmt", "yuv420p",
                                            "-c:a", "aac", "-output_ts_offset", "95443", "-f",
                                            "mpegts"}));
   for (const auto& path : {ts, ps, wrapping}) {
@@ -147,10 +141,10 @@ TEST(StreamDecoderSeekTest, ContainersSearchedByTimestampLandBeforeTheTarget) {
 }
 
 TEST(StreamDecoderSeekTest, IndexedContainersLandBeforeTheTargetAtAnyRate) {
-  auto avi = madeMedia("seek.avi", withPicturesAndSound({"-c:v", "mjpeg", "-c:a", "pcm_s16le"}));
-  auto ogg = madeMedia("seek.ogv", withPicturesAndSound({"-c:v", "libtheora", "-g", "30", "-c:a",
+  auto avi = madeMedia("seek.avi", picturesAndSound({"-c:v", "mjpeg", "-c:a", "pcm_s16le"}));
+  auto ogg = madeMedia("seek.ogv", picturesAndSound({"-c:v", "libtheora", "-g", "30", "-c:a",
                                                          "libvorbis"}));
-  auto flv = madeMedia("seek.flv", withPicturesAndSound({"-c:v", "libx264", "-g", "50", "-pix_fmt",
+  auto flv = madeMedia("seek.flv", picturesAndSound({"-c:v", "libx264", "-g", "50", "-pix_fmt",
                                                          "yuv420p", "-c:a", "aac"}));
   auto fast = madeMedia("thousand_fps.mkv",
                         {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=1000:duration=1", "-c:v",
