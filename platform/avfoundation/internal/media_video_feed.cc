@@ -17,9 +17,11 @@ constexpr double kDecodeThroughSeconds = 1.0;
 constexpr int kFramesPerStep = 8;
 // While playing, a decoder that falls behind still shows a passed frame this often (item time).
 constexpr double kLaggingFrameSeconds = 0.25;
-// Running backward, a step aims ahead of the time by what the last one took, within these.
+// Running backward, a step aims ahead of the time by what the last one took (within these), and
+// by what an output asks ahead of the time it shows (a display refresh or so) besides.
 constexpr double kShortestBackwardLag = 0.02;
 constexpr double kLongestBackwardLag = 1.0;
+constexpr double kBackwardLookAhead = 0.1;
 
 bool after(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) > 0; }
 
@@ -111,7 +113,6 @@ bool MediaVideoFeed::openDecoder() {
 void MediaVideoFeed::follow(CMTime target) {
   target_ = target;
   shown_from_.reset();
-  shown_until_.reset();
   auto position = decoder_->position();
   if (!position && from_start_) position = kCMTimeZero;
   // Every frame up to where decoding stands is held from before the target: the one shown there
@@ -171,14 +172,15 @@ bool MediaVideoFeed::decodeAhead() {
 
 void MediaVideoFeed::stepBackward() {
   CMTime now = clock_->currentTime();
-  // The frame shown stands for the time until the time goes below it.
-  if (shown_from_ && !after(*shown_from_, now) && !after(now, *shown_until_)) {
+  // The frame shown (of a time a little ahead) stands until the time goes below it.
+  if (shown_from_ && !after(*shown_from_, now)) {
     if (auto host = clock_->hostTimeGoingBackTo(*shown_from_)) wakeAt(*host);
     return;
   }
   // Aims where the time will be when the frame is out: a frame of a time to come is never shown.
   double began = CACurrentMediaTime();
-  double aim = CMTimeGetSeconds(now) + static_cast<double>(clock_->rate()) * backward_lag_;
+  double aim = CMTimeGetSeconds(now) +
+               static_cast<double>(clock_->rate()) * (backward_lag_ + kBackwardLookAhead);
   CMTime target = inSeconds(std::max(0.0, aim));
   seekTo(target);
   uint64_t moves = seen_moves_;
@@ -200,10 +202,7 @@ void MediaVideoFeed::stepBackward() {
   deliverCandidate();
   // Frames after the target went unshown: forward, decoding starts again.
   held_from_.reset();
-  if (shown) {
-    shown_from_ = first ? kCMTimeZero : *shown;
-    shown_until_ = target;
-  }
+  if (shown) shown_from_ = first ? kCMTimeZero : *shown;
   backward_lag_ =
       std::clamp(CACurrentMediaTime() - began, kShortestBackwardLag, kLongestBackwardLag);
   wake();  // rests, or goes on back

@@ -82,10 +82,9 @@ class MediaVideoFeed final : public DecodeWorker {
   std::optional<CMTime> held_from_;
   // Where the time was moved to last.
   CMTime target_ = kCMTimeZero;
-  // Running backward: the frame shown is the one to show from `shown_from` up to `shown_until`;
-  // a backward step took `backward_lag` seconds last.
+  // Running backward: the frame shown stands for times from `shown_from` on; a backward step took
+  // `backward_lag` seconds last.
   std::optional<CMTime> shown_from_;
-  std::optional<CMTime> shown_until_;
   double backward_lag_ = 0.1;
 };
 
