@@ -134,7 +134,8 @@ bool StreamDecoder::decodeOne() {
     int received = avcodec_receive_frame(context_.get(), frame_.get());
     if (received == 0) {
       bool usable = options_.kind == StreamKind::kVideo
-                        ? frame_->width > 0 && frame_->height > 0
+                        ? frame_->width > 0 && frame_->height > 0 &&
+                              isPictureSizeAllowed(frame_->width, frame_->height)
                         : frame_->sample_rate > 0 && frame_->nb_samples > 0 &&
                               frame_->ch_layout.nb_channels > 0;
       if (usable) {

@@ -176,4 +176,23 @@ TEST_F(MediaFilesTest, StreamsArePlacedOnTheContainersTimeLine) {
   EXPECT_EQ(ffmpegFrameAt(path, 0.65)->time, 0.6);
 }
 
+TEST_F(MediaFilesTest, PicturesMayBeAtMost8192PixelsOnEachSide) {
+  auto picture = [](const std::string& size) {
+    return madeMedia("picture_" + size + ".mkv", {"-f", "lavfi", "-i", "color=size=" + size,
+                                                  "-frames:v", "1", "-c:v", "png"});
+  };
+  for (const auto& [size, status] :
+       {std::pair{"8192x8", AVPlayerItemStatusReadyToPlay},
+        std::pair{"8194x8", AVPlayerItemStatusFailed},
+        std::pair{"16x16384", AVPlayerItemStatusFailed}}) {
+    auto item = AVPlayerItem::playerItemWithAsset(
+        AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(picture(size)), {}));
+    ASSERT_TRUE(runUntil([&] { return item->status() != AVPlayerItemStatusUnknown; })) << size;
+    EXPECT_EQ(item->status(), status) << size;
+    if (status == AVPlayerItemStatusFailed) {
+      EXPECT_EQ(item->error().value_or(NSError{}).code, -11828) << size;
+    }
+  }
+}
+
 }  // namespace
