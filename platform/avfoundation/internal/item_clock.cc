@@ -85,14 +85,14 @@ void ItemClock::settleAt(CMTime time) {
   anchor_host_ = CACurrentMediaTime();
 }
 
-void ItemClock::setRate(float rate) {
+bool ItemClock::setRate(float rate) {
   std::function<void()> learned;
   {
     std::lock_guard lock(mutex_);
     double now = CACurrentMediaTime();
     if (host_clock_) time_ = timeAt(now);
     anchor_host_ = now;
-    if (rate_.exchange(rate, std::memory_order_acq_rel) == rate) return;
+    if (rate_.exchange(rate, std::memory_order_acq_rel) == rate) return false;
     if (rate != 0.0f && host_clock_ && followers_.empty() && CMTIME_IS_INDEFINITE(end_)) {
       end_ = time_;
       learned = on_end_learned_;
@@ -100,6 +100,7 @@ void ItemClock::setRate(float rate) {
   }
   if (learned) learned();
   wakeFollowers();
+  return true;
 }
 
 void ItemClock::runOnHostClock(CMTime end) {

@@ -44,9 +44,10 @@ class ItemClock {
   void moveTo(CMTime time);
   // The time reached its end: it stays there; no follower need move.
   void settleAt(CMTime time);
-  // Keeps the time so far; the rate changes from now on. An item of unknown length that nothing
-  // decodes (no stream a decoder follows) ends where it stands once it runs.
-  void setRate(float rate);
+  // Keeps the time so far; the rate changes from now on (false when it was that already). An
+  // item of unknown length that nothing decodes (no stream a decoder follows) ends where it
+  // stands once it runs.
+  bool setRate(float rate);
   // From now on the time runs on the host clock, up to `end` (indefinite: until learned).
   void runOnHostClock(CMTime end);
   bool runsOnHostClock() const;

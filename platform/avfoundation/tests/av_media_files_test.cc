@@ -195,4 +195,25 @@ TEST_F(MediaFilesTest, PicturesMayBeAtMost8192PixelsOnEachSide) {
   }
 }
 
+TEST_F(MediaFilesTest, AnItemAtItsEndStaysThereUntilSoughtBack) {
+  auto playback = open(MEDIA_FIXTURE);
+  // The video player's way: the player neither pauses nor advances at the end.
+  playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndNone);
+  std::atomic<int> ends{0};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+      [&ends](const NSNotification&) { ++ends; });
+  playback.player->setRate(4.0f);
+  ASSERT_TRUE(runUntil([&] { return ends.load() == 1; }));
+  // Asked to play again at the rate it plays at, it stays at its end: nothing more has played.
+  playback.player->setRate(4.0f);
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(ends.load(), 1);
+  EXPECT_EQ(CMTimeCompare(playback.item->currentTime(), playback.item->duration()), 0);
+  // Sought back, it plays on at its rate to its end again.
+  seek(playback, 0.5);
+  ASSERT_TRUE(runUntil([&] { return ends.load() == 2; }));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+}
+
 }  // namespace
