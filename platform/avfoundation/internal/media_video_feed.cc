@@ -79,7 +79,8 @@ void MediaVideoFeed::step() {
   if (moved) {
     seen_moves_ = moves;
     follow(clock_->currentTime());
-    frames_->vouchFor(moves);
+    // Decoding on, the frames held before the target are not yet known to be its frame.
+    if (!awaiting_target_) frames_->vouchFor(moves);
     vouched_ = true;
   } else if (rate >= 0 && shown_from_) {
     follow(clock_->currentTime());  // no longer backward: from where the time now is
@@ -123,12 +124,22 @@ void MediaVideoFeed::follow(CMTime target) {
   }
   if (position && !after(*position, target) &&
       !after(target, CMTimeAdd(*position, inSeconds(kDecodeThroughSeconds)))) {
-    return;  // just ahead: decoding on reaches it, the frames before it let go unconverted
+    // Just ahead: decoding on reaches it, the frames before it let go unconverted (at the end of
+    // the stream, the last frame held is the one).
+    awaiting_target_ = !ended_;
+    return;
   }
   seekTo(target);
 }
 
+void MediaVideoFeed::reachedTarget() {
+  if (!awaiting_target_) return;
+  awaiting_target_ = false;
+  frames_->vouchFor(seen_moves_);
+}
+
 void MediaVideoFeed::seekTo(CMTime target) {
+  awaiting_target_ = false;
   if (!decoder_->seek(CMTimeGetSeconds(target))) return;  // stays where it was
   from_start_ = false;
   frames_->clear();
@@ -229,6 +240,7 @@ void MediaVideoFeed::place(const DecodedFrame& decoded, CMTime now) {
                     CMTimeGetSeconds(CMTimeSubtract(now, *last_delivered_)) >= kLaggingFrameSeconds);
     if (lagging) deliverCandidate();
   }
+  if (after(decoded.end(), target_)) reachedTarget();
 }
 
 void MediaVideoFeed::deliver(const AVFrame& frame, CMTime time, bool first) {
@@ -259,6 +271,7 @@ void MediaVideoFeed::dropCandidate() {
 void MediaVideoFeed::reachedEnd(CMTime now) {
   ended_ = true;
   deliverCandidate();
+  reachedTarget();
   clock_->streamEnded(this, decoder_->position().value_or(now));
 }
 

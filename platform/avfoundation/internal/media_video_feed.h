@@ -42,6 +42,8 @@ class MediaVideoFeed final : public DecodeWorker {
   void follow(CMTime target);
   // Decoding goes on from a point at or before `target`; what is held is let go.
   void seekTo(CMTime target);
+  // Decoding on after a seek passed its target: the frames held are those to show from now.
+  void reachedTarget();
   // Decodes until the frame for now and the frames ahead are there; false when a step should
   // follow at once.
   bool decodeAhead();
@@ -80,8 +82,9 @@ class MediaVideoFeed final : public DecodeWorker {
   // Every frame decoded from this time up to where decoding stands was delivered: a target in
   // that span is shown by what is held.
   std::optional<CMTime> held_from_;
-  // Where the time was moved to last.
+  // Where the time was moved to last, and whether decoding on has yet to reach it.
   CMTime target_ = kCMTimeZero;
+  bool awaiting_target_ = false;
   // Running backward: the frame shown stands for times from `shown_from` on; a backward step took
   // `backward_lag` seconds last.
   std::optional<CMTime> shown_from_;

@@ -24,6 +24,27 @@ TEST_F(MediaFilesTest, PausedSeeksBackAndForthShowFFmpegsFrameInEveryContainer) 
   }
 }
 
+TEST_F(MediaFilesTest, ASeekReachedByDecodingOnShowsNoFrameBeforeItsTarget) {
+  // A thousand frames a second: the target lies hundreds of frames after those held.
+  auto path = madeMedia("thousand_fps.mkv",
+                        {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=1000:duration=1", "-c:v",
+                         "libx264", "-pix_fmt", "yuv420p"});
+  auto playback = open(path);
+  ASSERT_EQ(shownFrameTime(playback, 0), 0.0);
+  ASSERT_TRUE(runUntil([&] { return av::heldVideoFrameCount(*playback.output) > 1; }));
+  for (double at : {0.5, 0.999}) {
+    seek(playback, at);
+    // The first frame handed out after the seek, watched as closely as a display would.
+    CMTime time = CMTimeMakeWithSeconds(at, 1000000);
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!playback.output->hasNewPixelBufferForItemTime(time) && Clock::now() < deadline) {
+    }
+    CMTime shown = kCMTimeInvalid;
+    ASSERT_NE(playback.output->copyPixelBufferForItemTime(time, &shown), nullptr);
+    EXPECT_EQ(CMTimeGetSeconds(shown), ffmpegFrameAt(path, at)->time);
+  }
+}
+
 TEST_F(MediaFilesTest, AtItsEdgesAStreamShowsItsFirstAndLastPictures) {
   // Pictures that start a little after the sound (the encoder's priming), and half a second
   // after it.
