@@ -23,6 +23,7 @@
 #include "platform/avfoundation/tests/ffmpeg_reference.h"
 #include "platform/avfoundation/tests/media_recipes.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/thread_pool.h"
 #include "platform/foundation/ns_notification_center.h"
 
 namespace media_files_testing {
@@ -52,6 +53,12 @@ inline int threadCount() {
     if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
   }
   return -1;
+}
+
+// Threads beyond the shared pool's, whose idle workers come and go on their own.
+inline int threadsOutsideThePool() {
+  int pool = dispatch::ThreadPool::shared().threads();
+  return threadCount() - pool;
 }
 
 // Pumps the main queue for `span`; the CPU the other threads used meanwhile.
