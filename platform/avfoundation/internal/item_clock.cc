@@ -46,6 +46,8 @@ std::optional<double> ItemClock::hostTimeForItemTime(CMTime itemTime) const {
   if (!host_clock_ || speed <= 0.0f || !CMTIME_IS_NUMERIC(time_) || !CMTIME_IS_NUMERIC(itemTime)) {
     return std::nullopt;
   }
+  // The time stops at the item's end: streams that run on past it are never due.
+  if (CMTIME_IS_NUMERIC(end_) && CMTimeCompare(itemTime, end_) > 0) return std::nullopt;
   double host = anchor_host_ + CMTimeGetSeconds(CMTimeSubtract(itemTime, time_)) / speed;
   if (!std::isfinite(host)) return std::nullopt;
   return host;

@@ -27,8 +27,8 @@ class ItemClock {
   CMTime currentTime() const;
   // The item time at a host time (CACurrentMediaTime's scale).
   CMTime itemTimeForHostTime(double hostTime) const;
-  // The host time at which the running clock reaches `itemTime`; nullopt while it stands still
-  // or runs away from it.
+  // The host time at which the running clock reaches `itemTime`; nullopt while it stands still,
+  // runs away from it, or when it lies past the item's end.
   std::optional<double> hostTimeForItemTime(CMTime itemTime) const;
   // The host time at which the clock, running backward, goes back to `itemTime`; nullopt unless
   // it runs backward and has yet to get there.

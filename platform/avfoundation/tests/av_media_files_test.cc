@@ -216,4 +216,24 @@ TEST_F(MediaFilesTest, AnItemAtItsEndStaysThereUntilSoughtBack) {
   NSNotificationCenter::defaultCenter()->removeObserver(token);
 }
 
+TEST_F(MediaFilesTest, AnItemWhoseStreamsRunPastItsEndRestsThere) {
+  // Transport streams joined byte by byte: the container tells the length of one, the streams
+  // run on with their times repeating.
+  auto part = madeMedia("part.ts", {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=1",
+                                    "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "libx264",
+                                    "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mpegts"});
+  auto joined = av::concatenatedMedia("joined.ts", {part, part, part});
+  auto playback = open(joined);
+  playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndNone);
+  std::atomic<bool> ended{false};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+      [&ended](const NSNotification&) { ended = true; });
+  playback.player->setRate(4.0f);
+  ASSERT_TRUE(runUntil([&] { return ended.load(); }));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+  EXPECT_TRUE(dispatch::testing::drainUntilIdle(std::chrono::seconds(2)));
+  EXPECT_LT(cpuOfOthersDuring(milliseconds(500)), 0.02);
+}
+
 }  // namespace
