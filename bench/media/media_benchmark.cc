@@ -4,16 +4,20 @@
 // holds and the CPU its decoders use. Each cost is reported beside the limit decisions.md states.
 //
 //   vs_ffmpeg        how many times longer the texture path takes than the bare loop (goal: 1.3)
-//   held_bytes       the frames a player's output holds (the frame shown and those ahead)
+//   held_bytes       the pictures a player holds by its own count: the frame shown, those ahead
+//                    and what its decoder keeps for it
 //   held_limit_bytes the most it may hold: one 1080p frame shown plus 64 MiB (4 frames) ahead
 //   rss_bytes        what the process grew by for the player
 //   cpu_per_second   CPU seconds its decoders use per second (0 paused: nothing runs)
+//   threads_held     threads beyond the shared pool's that go when the paused player goes
+//                    (limit 0; the pool's idle threads leave on their own after 5 s)
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "bench/media/ffmpeg_baseline.h"
@@ -23,6 +27,7 @@
 #include "platform/avfoundation/testing/av_video_output_controls.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/thread_pool.h"
 
 namespace {
 
@@ -55,6 +60,21 @@ double othersCpuSeconds() {
   getrusage(RUSAGE_THREAD, &main);
   return seconds(process.ru_utime) + seconds(process.ru_stime) - seconds(main.ru_utime) -
          seconds(main.ru_stime);
+}
+
+int threadCount() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+  }
+  return -1;
+}
+
+// Threads beyond the shared pool's, whose idle workers come and go on their own.
+int threadsOutsideThePool() {
+  int pool = dispatch::ThreadPool::shared().threads();
+  return threadCount() - pool;
 }
 
 struct ReadyItem {
@@ -129,7 +149,7 @@ void BM_Decode1080pIntoTheTexture(benchmark::State& state) {
 BENCHMARK(BM_Decode1080pIntoTheTexture)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_OnePausedPlayer(benchmark::State& state) {
-  double held = 0, rss = 0, cpu = 0;
+  double held = 0, rss = 0, cpu = 0, threads = 0;
   for (auto _ : state) {
     int64_t before = residentBytes();
     auto ready = readyItem();
@@ -138,14 +158,17 @@ void BM_OnePausedPlayer(benchmark::State& state) {
     ready.output->copyPixelBufferForItemTime(kCMTimeZero, nullptr);
     dispatch::testing::drainUntilIdle();
     cpu = cpuPerSecondDuring(std::chrono::seconds(1));
-    held = av::heldVideoFrameCount(*ready.output) * kFrameBytes;
+    held = static_cast<double>(av::heldVideoBytes(*ready.output));
     rss = static_cast<double>(residentBytes() - before);
+    int paused = threadsOutsideThePool();
     ready = {};
     dispatch::testing::drainUntilIdle();
+    threads = paused - threadsOutsideThePool();
   }
   state.counters["held_bytes"] = held;
   state.counters["rss_bytes"] = rss;
   state.counters["cpu_per_second"] = cpu;
+  state.counters["threads_held"] = threads;
   reportLimits(state);
 }
 BENCHMARK(BM_OnePausedPlayer)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -165,7 +188,7 @@ void BM_OnePlayingPlayer(benchmark::State& state) {
     double cpuBefore = othersCpuSeconds();
     while (Clock::now() - start < std::chrono::seconds(1)) {
       ready.output->copyPixelBufferForItemTime(ready.item->currentTime(), nullptr);
-      sampled += av::heldVideoFrameCount(*ready.output) * kFrameBytes;
+      sampled += static_cast<double>(av::heldVideoBytes(*ready.output));
       ++samples;
       auto next = Clock::now() + std::chrono::milliseconds(16);
       dispatch::testing::runUntil([&] { return Clock::now() >= next; });

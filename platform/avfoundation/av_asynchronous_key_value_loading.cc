@@ -37,6 +37,7 @@ AVKeyValueStatus AVAsynchronousKeyValueLoading::statusOfValueForKey(const std::s
 
 void AVAsynchronousKeyValueLoading::loadValuesAsynchronouslyForKeys(
     std::vector<std::string> keys, std::function<void()> completionHandler) {
+  willLoadValues();
   {
     std::lock_guard lock(mutex_);
     if (!finished(keys)) {

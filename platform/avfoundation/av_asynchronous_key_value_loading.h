@@ -31,6 +31,8 @@ class AVAsynchronousKeyValueLoading {
                                        std::function<void()> completionHandler);
 
  protected:
+  // A load was asked for: a backing that loads on demand starts here.
+  virtual void willLoadValues() {}
   // Every key still loading becomes cancelled and every pending completion runs.
   void cancelPendingLoads();
   // Every key not yet settled, and every key asked for later, settles as given; the pending

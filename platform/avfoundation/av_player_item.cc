@@ -57,8 +57,8 @@ void AVPlayerItem::setCurrentTime(CMTime time) {
 }
 
 void AVPlayerItem::setTimebaseRate(float rate) {
-  clock_->setRate(rate);
-  scheduleEnd();
+  // The same rate again changes nothing: an item at its end does not end again.
+  if (clock_->setRate(rate)) scheduleEnd();
 }
 
 CMTime AVPlayerItem::itemTimeForHostTime(double hostTimeInSeconds) const {

@@ -2,16 +2,19 @@
 
 #include "platform/avfoundation/internal/media_backing.h"
 #include "platform/avfoundation/internal/media_file.h"
+#include "platform/avfoundation/internal/media_probes.h"
 #include "platform/dispatch/dispatch_queue.h"
 
 std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const NSURL& url, AVURLAssetOptions options) {
-  auto asset = std::make_shared<AVURLAsset>(url, std::move(options));
-  if (asset->library_backed_) {
-    // Probing reads the file: never on the caller's (main) thread.
-    dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0)
-        ->async([weak = std::weak_ptr<AVURLAsset>(asset)] { loadFromLibrary(weak); });
-  }
-  return asset;
+  return std::make_shared<AVURLAsset>(url, std::move(options));
+}
+
+void AVURLAsset::willLoadValues() {
+  auto self = std::static_pointer_cast<AVURLAsset>(weak_from_this().lock());
+  if (!self || !library_backed_ || probe_started_.exchange(true)) return;
+  // Probing reads the file: never on the caller's (main) thread, and a few files at a time.
+  avfoundation::internal::runProbe(
+      [weak = std::weak_ptr<AVURLAsset>(self)] { loadFromLibrary(weak); });
 }
 
 AVURLAsset::AVURLAsset(NSURL url, AVURLAssetOptions options)

@@ -1,11 +1,13 @@
 // An asset made from a URL, with the options it was created with (precise timing, HTTP user
 // agent and header fields) and, for streams, its variants. Backed by the media library, a file
-// URL is probed off the calling thread and every key settles at once when that ends (loaded, or
-// failed with the platform's error); a remote URL fails as without a network. Backed by the
-// model, tests decide what it and its items report.
+// URL is probed off the calling thread when a load is first asked for (an item in a player asks),
+// and every key settles at once when that ends (loaded, or failed with the platform's error); a
+// remote URL fails as without a network. Backed by the model, tests decide what it and its items
+// report.
 #pragma once
 
 #include <any>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +49,7 @@ class AVURLAsset : public AVAsset {
   friend struct avfoundation::internal::LibraryAccess;
   // Probes the file of a library-backed asset and keeps it open for the asset's decoders.
   static void loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak);
+  void willLoadValues() override;
   // The file a library-backed asset plays; empty for the model or a remote URL.
   std::string libraryFilePath() const;
 
@@ -54,6 +57,7 @@ class AVURLAsset : public AVAsset {
   AVURLAssetOptions options_;
   std::vector<AVAssetVariant> variants_;
   const bool library_backed_;
+  std::atomic<bool> probe_started_{false};
   // Opened once by the probe (under content_mutex_): every decoder reads this one descriptor.
   std::shared_ptr<const foundation::RegularFile> library_file_;
 };

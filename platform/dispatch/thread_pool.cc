@@ -34,12 +34,21 @@ int64_t ThreadPool::outstandingJobs() const {
   return outstanding_;
 }
 
+int ThreadPool::threads() const {
+  std::lock_guard lock(mutex_);
+  return threads_;
+}
+
 void ThreadPool::workerLoop() {
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_;
-    wake_.wait(lock, [this] { return !jobs_.empty(); });
+    bool woken = wake_.wait_for(lock, kIdleLifetime, [this] { return !jobs_.empty(); });
     --idle_;
+    if (!woken) {
+      --threads_;
+      return;
+    }
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
     lock.unlock();

@@ -1,7 +1,9 @@
 // The process-wide pool of worker threads behind the global and serial queues. It grows when every
-// worker is busy, so a block that waits on another queue cannot starve the pool.
+// worker is busy, so a block that waits on another queue cannot starve the pool, and shrinks as
+// workers stay idle, so a burst of work leaves no threads behind.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -14,6 +16,8 @@ class ThreadPool {
  public:
   // Workers the pool starts at most; further jobs wait for a free one.
   static constexpr int kMaxThreads = 128;
+  // A worker idle this long leaves; the next burst of work starts workers again.
+  static constexpr std::chrono::seconds kIdleLifetime{5};
 
   static ThreadPool& shared();
 
@@ -22,6 +26,9 @@ class ThreadPool {
 
   // Jobs queued or running.
   int64_t outstandingJobs() const;
+
+  // Workers alive, busy or idle.
+  int threads() const;
 
  private:
   ThreadPool() = default;

@@ -1,7 +1,9 @@
 """Media files as people make them with the ffmpeg tool, played in the running host as the Dart
-side plays them: each is opened, sought while paused and while playing, paused, played to its end
-where that is quick, and disposed, and every picture the texture shows is compared with the one the
-media_frames tool decodes for the same time."""
+side plays them: each is opened, sought while paused and while playing (back and forth, and at the
+edges of its pictures), paused, played to its end where that is quick, and disposed, and every
+picture the texture shows is compared with the one the media_frames tool decodes for the same
+time. The containers are those FFmpeg seeks in different ways: by an index, by searching
+timestamps (transport and program streams, one whose clock wraps), or not at all."""
 
 import os
 import shutil
@@ -40,6 +42,11 @@ class Media:
             if frame_time <= seconds + 1e-6:
                 index = i
         return index
+
+    def shown_at(self, seconds):
+        """The index of the picture a player shows at `seconds`: before the first, the first."""
+        index = self.index_at(seconds)
+        return 0 if index is None else index
 
 
 class MediaCorpusTest(unittest.TestCase):
@@ -95,6 +102,21 @@ class MediaCorpusTest(unittest.TestCase):
             out.write(intact.read()[: os.path.getsize(whole) // 2])
         cls.replacement = make("replacement.mkv", "-f", "lavfi", "-i",
                                "testsrc2=size=320x240:rate=25:duration=10", *h264)
+        # Four seconds of pictures and sound in the containers FFmpeg seeks in different ways.
+        both = ["-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4",
+                "-f", "lavfi", "-i", "sine=duration=4"]
+        cls.containers = [
+            make("one_key_frame.ts", *both, *h264, "-g", "250", "-c:a", "aac", "-f", "mpegts"),
+            make("wrapping_clock.ts", *both, *h264, "-g", "50", "-c:a", "aac",
+                 "-output_ts_offset", "95443", "-f", "mpegts"),
+            make("program.mpg", *both, "-c:v", "mpeg2video", "-g", "12", "-bf", "2",
+                 "-c:a", "mp2", "-f", "mpeg"),
+            make("pictures.avi", *both, "-c:v", "mjpeg", "-c:a", "pcm_s16le"),
+            make("theora.ogv", *both, "-c:v", "libtheora", "-g", "30", "-c:a", "libvorbis"),
+            make("flash.flv", *both, *h264, "-g", "50", "-c:a", "aac"),
+        ]
+        cls.thousand = make("thousand_fps.mkv", "-f", "lavfi",
+                            "-i", "testsrc=size=160x120:rate=1000:duration=1", *h264)
         cls.host = start_host("DESKTOP_HOST")
 
     @classmethod
@@ -134,7 +156,7 @@ class MediaCorpusTest(unittest.TestCase):
     def seek(self, side, player_id, seconds):
         self.assertEqual(call(side, "seekTo", player_id, round(seconds * 1000)), [None])
 
-    def watch(self, side, texture_id, media, seconds):
+    def watch(self, side, texture_id, media, seconds, in_order=True):
         """Draws for `seconds` while playing: every picture is FFmpeg's, in order."""
         shown, deadline = [], time.monotonic() + seconds
         while time.monotonic() < deadline:
@@ -145,7 +167,8 @@ class MediaCorpusTest(unittest.TestCase):
             index = media.order[digest]
             if not shown or shown[-1] != index:
                 shown.append(index)
-        self.assertEqual(shown, sorted(shown), f"{media.path}: pictures shown out of order")
+        if in_order:
+            self.assertEqual(shown, sorted(shown), f"{media.path}: pictures shown out of order")
         return shown
 
     def exercise(self, side, media, paused_at, playing_at, speed=1.0):
@@ -176,6 +199,18 @@ class MediaCorpusTest(unittest.TestCase):
         self.assertEqual(call(side, "dispose", player_id), [None])
         return initialized
 
+    def sweep(self, side, media):
+        """Paused seeks from past the last picture back to the start, then forward again: each
+        shows FFmpeg's picture for its time (before the first picture, the first)."""
+        player_id, texture_id, _, initialized = self.open(side, media)
+        last, end = media.frames[-1][0], initialized["duration"] / 1000
+        targets = [max(last, (last + end) / 2), last * 0.83, last * 0.61, last * 0.37,
+                   last * 0.14, 0.0, last * 0.5, last * 0.9]
+        for target in (round(each, 3) for each in targets):  # as sent, in milliseconds
+            self.seek(side, player_id, target)
+            self.await_shown(side, texture_id, media, [media.shown_at(target)])
+        self.assertEqual(call(side, "dispose", player_id), [None])
+
     def play_to_end(self, side, media, speed):
         player_id, texture_id, events, initialized = self.open(side, media)
         self.assertEqual(call(side, "setPlaybackSpeed", player_id, speed), [None])
@@ -195,6 +230,59 @@ class MediaCorpusTest(unittest.TestCase):
                                                 (self.late, 0.65, 1.25),
                                                 (self.damaged, 0.55, 1.1)]:
                 self.exercise(side, Media(path), paused_at, playing_at)
+
+    def test_every_container_seeks_back_and_forth_and_to_its_edges(self):
+        with self.host.connect() as side:
+            for path in self.containers + [self.late]:
+                media = Media(path)
+                self.sweep(side, media)
+                self.exercise(side, media, media.frames[-1][0] * 0.7, media.frames[-1][0] * 0.2)
+            self.sweep(side, Media(self.thousand))
+
+    def test_a_completed_player_rests_at_its_end_until_sought_back(self):
+        """The player neither pauses nor loops at the end by itself: it stays there, showing the
+        last picture, while its rate stays; a seek back plays on, a pause rests."""
+        media = Media(self.containers[0])
+        with self.host.connect() as side:
+            player_id, texture_id, events, initialized = self.open(side, media)
+            end = initialized["duration"]
+            self.assertEqual(call(side, "setPlaybackSpeed", player_id, 4.0), [None])
+            self.assertEqual(call(side, "play", player_id), [None])
+            next_named(events, "completed", TIMEOUT)
+            self.await_shown(side, texture_id, media, [len(media.frames) - 1])
+            # Played again at its end: nothing more to play, nothing more happens.
+            self.assertEqual(call(side, "play", player_id), [None])
+            self.assertEqual(self.events_within(events, 0.5), ["isPlayingStateUpdate"])
+            self.assertEqual(call(side, "getPosition", player_id), [end])
+            self.seek(side, player_id, 3.0)
+            next_named(events, "completed", TIMEOUT)
+            self.assertEqual(call(side, "pause", player_id), [None])
+            self.seek(side, player_id, 1.0)
+            self.await_shown(side, texture_id, media, [media.shown_at(1.0)])
+            time.sleep(0.3)
+            self.assertEqual(call(side, "getPosition", player_id), [1000])
+            self.assertEqual(call(side, "dispose", player_id), [None])
+
+            # Looping, it starts again instead of completing.
+            player_id, texture_id, events, _ = self.open(side, media)
+            self.assertEqual(call(side, "setLooping", player_id, True), [None])
+            self.assertEqual(call(side, "setPlaybackSpeed", player_id, 8.0), [None])
+            self.assertEqual(call(side, "play", player_id), [None])
+            shown = self.watch(side, texture_id, media, 1.2, in_order=False)
+            self.assertTrue(any(later < earlier for earlier, later in zip(shown, shown[1:])),
+                            f"never started again: {shown}")
+            self.assertNotIn("completed", self.events_within(events, 0.1))
+            self.assertEqual(call(side, "dispose", player_id), [None])
+
+    def events_within(self, events, seconds):
+        """The names of the events that arrive within `seconds`."""
+        names, deadline = [], time.monotonic() + seconds
+        while True:
+            try:
+                event = events.next(max(0.0, deadline - time.monotonic()))
+            except TimeoutError:
+                return names
+            names.append(event.value.get("event") if event.kind == "value" else event.kind)
 
     def test_streams_without_times_or_length_play_to_their_real_end(self):
         with self.host.connect() as side:

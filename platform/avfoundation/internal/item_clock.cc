@@ -46,6 +46,21 @@ std::optional<double> ItemClock::hostTimeForItemTime(CMTime itemTime) const {
   if (!host_clock_ || speed <= 0.0f || !CMTIME_IS_NUMERIC(time_) || !CMTIME_IS_NUMERIC(itemTime)) {
     return std::nullopt;
   }
+  // The time stops at the item's end: streams that run on past it are never due.
+  if (CMTIME_IS_NUMERIC(end_) && CMTimeCompare(itemTime, end_) > 0) return std::nullopt;
+  double host = anchor_host_ + CMTimeGetSeconds(CMTimeSubtract(itemTime, time_)) / speed;
+  if (!std::isfinite(host)) return std::nullopt;
+  return host;
+}
+
+std::optional<double> ItemClock::hostTimeGoingBackTo(CMTime itemTime) const {
+  std::lock_guard lock(mutex_);
+  float speed = rate();
+  // Compared with the time now, which stops at zero.
+  if (!host_clock_ || speed >= 0.0f || !CMTIME_IS_NUMERIC(time_) || !CMTIME_IS_NUMERIC(itemTime) ||
+      CMTimeCompare(itemTime, timeAt(CACurrentMediaTime())) >= 0) {
+    return std::nullopt;
+  }
   double host = anchor_host_ + CMTimeGetSeconds(CMTimeSubtract(itemTime, time_)) / speed;
   if (!std::isfinite(host)) return std::nullopt;
   return host;
@@ -72,15 +87,22 @@ void ItemClock::settleAt(CMTime time) {
   anchor_host_ = CACurrentMediaTime();
 }
 
-void ItemClock::setRate(float rate) {
+bool ItemClock::setRate(float rate) {
+  std::function<void()> learned;
   {
     std::lock_guard lock(mutex_);
     double now = CACurrentMediaTime();
     if (host_clock_) time_ = timeAt(now);
     anchor_host_ = now;
-    if (rate_.exchange(rate, std::memory_order_acq_rel) == rate) return;
+    if (rate_.exchange(rate, std::memory_order_acq_rel) == rate) return false;
+    if (rate != 0.0f && host_clock_ && followers_.empty() && CMTIME_IS_INDEFINITE(end_)) {
+      end_ = time_;
+      learned = on_end_learned_;
+    }
   }
+  if (learned) learned();
   wakeFollowers();
+  return true;
 }
 
 void ItemClock::runOnHostClock(CMTime end) {

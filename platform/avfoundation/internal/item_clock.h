@@ -27,9 +27,12 @@ class ItemClock {
   CMTime currentTime() const;
   // The item time at a host time (CACurrentMediaTime's scale).
   CMTime itemTimeForHostTime(double hostTime) const;
-  // The host time at which the running clock reaches `itemTime`; nullopt while it stands still
-  // or runs away from it.
+  // The host time at which the running clock reaches `itemTime`; nullopt while it stands still,
+  // runs away from it, or when it lies past the item's end.
   std::optional<double> hostTimeForItemTime(CMTime itemTime) const;
+  // The host time at which the clock, running backward, goes back to `itemTime`; nullopt unless
+  // it runs backward and has yet to get there.
+  std::optional<double> hostTimeGoingBackTo(CMTime itemTime) const;
   float rate() const { return rate_.load(std::memory_order_acquire); }
   // The item's end; indefinite until known.
   CMTime end() const;
@@ -41,8 +44,10 @@ class ItemClock {
   void moveTo(CMTime time);
   // The time reached its end: it stays there; no follower need move.
   void settleAt(CMTime time);
-  // Keeps the time so far; the rate changes from now on.
-  void setRate(float rate);
+  // Keeps the time so far; the rate changes from now on (false when it was that already). An
+  // item of unknown length that nothing decodes (no stream a decoder follows) ends where it
+  // stands once it runs.
+  bool setRate(float rate);
   // From now on the time runs on the host clock, up to `end` (indefinite: until learned).
   void runOnHostClock(CMTime end);
   bool runsOnHostClock() const;

@@ -186,8 +186,7 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
         avcodec_find_decoder(codec.codec_id) != nullptr) {
       playable = true;
     }
-    if (codec.codec_type == AVMEDIA_TYPE_VIDEO &&
-        int64_t{codec.width} * int64_t{codec.height} > kMaxPicturePixels) {
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO && !isPictureSizeAllowed(codec.width, codec.height)) {
       return fail(cannotOpen("This media's pictures are too large."));
     }
   }

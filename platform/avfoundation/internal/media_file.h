@@ -24,9 +24,13 @@ namespace avfoundation::internal {
 
 // The largest media file an asset opens.
 inline constexpr uint64_t kMaxMediaFileBytes = uint64_t{16} << 30;
-// The largest picture a video track may have, in pixels (8192 x 8192): a decoded 32BGRA frame of
-// it takes 256 MiB.
-inline constexpr int64_t kMaxPicturePixels = int64_t{8192} * 8192;
+// The largest picture a video track may have: 8192 pixels on each side, so at most 8192 x 8192
+// (a decoded 32BGRA frame of it takes 256 MiB).
+inline constexpr int kMaxPictureSide = 8192;
+inline constexpr int64_t kMaxPicturePixels = int64_t{kMaxPictureSide} * kMaxPictureSide;
+inline bool isPictureSizeAllowed(int64_t width, int64_t height) {
+  return width <= kMaxPictureSide && height <= kMaxPictureSide;
+}
 
 // Set from any thread, it stops the reads of a file at once.
 using CancelFlag = std::shared_ptr<const std::atomic<bool>>;

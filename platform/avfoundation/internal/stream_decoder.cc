@@ -28,6 +28,19 @@ const char* kindName(StreamKind kind) { return kind == StreamKind::kVideo ? "vid
 
 }  // namespace
 
+size_t frameBytes(const AVFrame& frame) {
+  size_t total = 0;
+  for (const AVBufferRef* buffer : frame.buf) total += buffer != nullptr ? buffer->size : 0;
+  for (int i = 0; i < frame.nb_extended_buf; ++i) total += frame.extended_buf[i]->size;
+  return total;
+}
+
+size_t StreamDecoder::heldBytes() const { return frame_ ? frameBytes(*frame_) : 0; }
+
+void StreamDecoder::releaseFrame() {
+  if (frame_) av_frame_unref(frame_.get());
+}
+
 std::unique_ptr<StreamDecoder> StreamDecoder::open(
     std::shared_ptr<const foundation::RegularFile> file, const Options& options) {
   auto media = MediaFile::open(std::move(file), nullptr, options.cancelled);
@@ -89,22 +102,40 @@ bool StreamDecoder::openDecoder() {
 }
 
 std::optional<DecodedFrame> StreamDecoder::next() {
-  if (ended_) return std::nullopt;
-  if (!decodeOne()) {
-    ended_ = true;
-    return std::nullopt;
+  while (!ended_) {
+    bool cancelled = options_.cancelled && options_.cancelled->load(std::memory_order_acquire);
+    if (cancelled || !decodeOne()) {
+      // A landing that decodes nothing up to the end of the file lies too late.
+      if (landing_ && !cancelled) {
+        backOff();
+        continue;
+      }
+      ended_ = true;
+      break;
+    }
+    DecodedFrame decoded = timed();
+    if (landing_) {
+      // The decoder may drop what it cannot make from where it started (a partial packet, a
+      // picture missing its references): the first frame it makes must still be in time.
+      if (!decoded.first && *last_start_ > landing_->target) {
+        backOff();
+        continue;
+      }
+      landing_.reset();
+    }
+    return decoded;
   }
-  return timed();
+  return std::nullopt;
 }
 
 bool StreamDecoder::decodeOne() {
-  AVFormatContext* format = media_->format();
   while (true) {
     if (options_.cancelled && options_.cancelled->load(std::memory_order_acquire)) return false;
     int received = avcodec_receive_frame(context_.get(), frame_.get());
     if (received == 0) {
       bool usable = options_.kind == StreamKind::kVideo
-                        ? frame_->width > 0 && frame_->height > 0
+                        ? frame_->width > 0 && frame_->height > 0 &&
+                              isPictureSizeAllowed(frame_->width, frame_->height)
                         : frame_->sample_rate > 0 && frame_->nb_samples > 0 &&
                               frame_->ch_layout.nb_channels > 0;
       if (usable) {
@@ -121,7 +152,8 @@ bool StreamDecoder::decodeOne() {
       continue;
     }
     if (draining_) return false;
-    int read = av_read_frame(format, packet_.get());
+    // Read afresh each time: a landing may have opened the file again.
+    int read = av_read_frame(media_->format(), packet_.get());
     if (read < 0) {
       // The end of the file, a cancelled read or a file the demuxer gives up on: what the
       // decoder still holds comes out.
@@ -129,11 +161,16 @@ bool StreamDecoder::decodeOne() {
           ++consecutive_failures_ <= kMaxConsecutiveFailures) {
         continue;
       }
+      if (landing_ && !landing_->started && read != AVERROR_EXIT) {
+        backOff();  // landed after the stream's last key frame before the target
+        continue;
+      }
       draining_ = true;
       avcodec_send_packet(context_.get(), nullptr);
       continue;
     }
-    if (packet_->stream_index == stream_) {
+    if (packet_->stream_index == stream_ &&
+        (!landing_ || landing_->started || startsLanding(*packet_))) {
       int sent = avcodec_send_packet(context_.get(), packet_.get());
       if (sent < 0 && sent != AVERROR(EAGAIN) && damaged_++ == 0) {
         NSLog("Skipped a damaged %s packet", kindName(options_.kind));
@@ -177,40 +214,57 @@ DecodedFrame StreamDecoder::timed() {
     start = fromOrigin;
   }
   // Frames come out in presentation order: a frame without a time, or with one that does not
-  // move on, follows the one before by its duration.
+  // move on, follows the one before by its duration. Times that go back (repeated, or restarted)
+  // cannot be sought by; one missing here and there (the last picture a decoder gives back) can.
   if (!start || (last_start_ && *start <= *last_start_)) {
+    if (start) times_made_up_ = true;
     start = last_end_ ? *last_end_ : resume_at_;
-    times_made_up_ = true;
   }
   int64_t end;
   if (__builtin_add_overflow(*start, duration, &end)) end = *start;
   last_start_ = start;
   last_end_ = end;
+  bool first = at_start_;
   at_start_ = false;
   position_ = inSeconds(end);
-  return DecodedFrame{frame_.get(), inSeconds(*start), inSeconds(end - *start)};
+  return DecodedFrame{frame_.get(), inSeconds(*start), inSeconds(end - *start), first};
+}
+
+int64_t StreamDecoder::unitsOf(double seconds) const {
+  // Down, never to the nearest: a coarse time base must not put the target after its frame.
+  return av_rescale_q_rnd(std::llround(seconds * AV_TIME_BASE), AV_TIME_BASE_Q,
+                          media_->format()->streams[stream_]->time_base, AV_ROUND_DOWN);
 }
 
 bool StreamDecoder::seek(double seconds) {
   if (std::isnan(seconds)) return false;
   seconds = std::clamp(seconds, -kFarthestSeekSeconds, kFarthestSeekSeconds);
+  double from = position_ ? CMTimeGetSeconds(*position_) : 0;
+  bool ahead = (position_ || at_start_) && seconds >= from;
   if (times_made_up_) {
     // Times made from the rate count from the start: ahead is reached by decoding on, and
     // anything earlier only from the start again.
-    double from = position_ ? CMTimeGetSeconds(*position_) : 0;
-    if ((position_ || at_start_) && seconds >= from) return true;
-    return rewind();
+    return ahead || rewind();
   }
-  const AVStream& stream = *media_->format()->streams[stream_];
-  int64_t target = av_rescale_q(std::llround(seconds * AV_TIME_BASE), AV_TIME_BASE_Q,
-                                stream.time_base);
+  int64_t target = unitsOf(seconds);
+  if (!demuxerSeek(target)) {
+    // A file that cannot seek by time is read on, or from its start.
+    landing_.reset();
+    return ahead || rewind();
+  }
+  landing_ = Landing{target, 0, false};
+  resume_at_ = target;
+  return true;
+}
+
+bool StreamDecoder::demuxerSeek(int64_t from) {
   AVFormatContext* format = media_->format();
   int64_t before = avio_tell(format->pb);
-  if (av_seek_frame(format, stream_, target + origin_, AVSEEK_FLAG_BACKWARD) < 0) {
+  int64_t at;
+  if (__builtin_add_overflow(from, origin_, &at) ||
+      av_seek_frame(format, stream_, at, AVSEEK_FLAG_BACKWARD) < 0) {
     // A demuxer may have read on while it looked: back to where it was.
     avio_seek(format->pb, before, SEEK_SET);
-    NSLog("A seek to %.3f s failed in the %s stream: decoding goes on where it was", seconds,
-          kindName(options_.kind));
     return false;
   }
   avcodec_flush_buffers(context_.get());
@@ -218,9 +272,45 @@ bool StreamDecoder::seek(double seconds) {
   last_start_.reset();
   last_end_.reset();
   position_.reset();
-  resume_at_ = target;
   consecutive_failures_ = 0;
   return true;
+}
+
+bool StreamDecoder::startsLanding(const AVPacket& packet) {
+  int64_t shown = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+  int64_t decoded = packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
+  auto fromOrigin = [this](int64_t stamp) {
+    int64_t relative;
+    return stamp == AV_NOPTS_VALUE || __builtin_sub_overflow(stamp, origin_, &relative)
+               ? std::optional<int64_t>()
+               : std::optional<int64_t>(relative);
+  };
+  // Any audio packet starts a decode; a picture needs a key frame.
+  bool key = options_.kind == StreamKind::kAudio || (packet.flags & AV_PKT_FLAG_KEY) != 0;
+  // A packet without a time (a program stream times only some) cannot tell where it lies.
+  auto shownAt = fromOrigin(shown);
+  if (key && shownAt && *shownAt <= landing_->target) {
+    landing_->started = true;
+    return true;
+  }
+  // Packets come in decoding order: once one decodes after the target, no key frame at or
+  // before it follows.
+  if (auto decodedAt = fromOrigin(decoded); decodedAt && *decodedAt > landing_->target) backOff();
+  return false;
+}
+
+void StreamDecoder::backOff() {
+  Landing landing{landing_->target, landing_->back_off, false};
+  landing.back_off = std::max(unitsOf(1.0), landing.back_off * 2);
+  int64_t from;
+  if (__builtin_sub_overflow(landing.target, landing.back_off, &from) || from <= 0 ||
+      !demuxerSeek(from)) {
+    // Nothing earlier to land on: from the start, where decoding always may begin.
+    landing_.reset();
+    if (!rewind()) ended_ = draining_ = true;
+    return;
+  }
+  landing_ = landing;
 }
 
 bool StreamDecoder::rewind() {
@@ -236,6 +326,7 @@ bool StreamDecoder::rewind() {
   std::swap(frame_, fresh->frame_);
   draining_ = ended_ = false;
   origin_ = fresh->origin_;
+  landing_.reset();
   last_start_.reset();
   last_end_.reset();
   position_.reset();

@@ -3,7 +3,8 @@
 // Packets go in and frames come out in presentation order; a damaged packet costs only its own
 // frame; every frame gets its place on the container's time line (streams that start late stay
 // late), and frames without a timestamp, or repeating the one before, are timed from the stream's
-// rate. Not thread-safe: one user at a time.
+// rate. A seek lands at or before its target in any container: at a key frame found there, else
+// further back, else at the stream's start. Not thread-safe: one user at a time.
 #pragma once
 
 #include <cstdint>
@@ -19,14 +20,19 @@ namespace avfoundation::internal {
 
 enum class StreamKind { kVideo, kAudio };
 
-// Threads FFmpeg decodes a player's video stream with, besides the decoding step's own; its
-// audio it decodes on the step's thread alone.
-inline constexpr int kVideoDecoderExtraThreads = 1;
+// Threads FFmpeg decodes a player's video stream with, besides the decoding step's own: none, as
+// for audio. FFmpeg's own threads would live as long as the decoder, resting or not.
+inline constexpr int kVideoDecoderExtraThreads = 0;
+
+// The bytes of a decoded frame's buffers.
+size_t frameBytes(const AVFrame& frame);
 
 struct DecodedFrame {
   const AVFrame* frame;  // valid until the next call
   CMTime time;           // on the container's time line
   CMTime duration;       // positive
+  // The stream's first frame: decoding began at its start. Shown for times before it too.
+  bool first = false;
   CMTime end() const { return CMTimeAdd(time, duration); }
 };
 
@@ -51,14 +57,21 @@ class StreamDecoder {
 
   // The next frame; nullopt at the end of the stream (or once cancelled).
   std::optional<DecodedFrame> next();
-  // Decoding goes on from the last key frame at or before `seconds` (from the start of a stream
-  // whose times are not its own). False, with nothing moved, when the file cannot go there.
+  // Decoding goes on from a point at or before `seconds`: the frames that follow start with one
+  // at or before it (or with the stream's first frame, when that lies after it), so that decoding
+  // forward finds the frame to show there. Where the demuxer cannot seek by time, or lands past
+  // the target, decoding starts further back or at the stream's start. False, with nothing moved,
+  // only when the file cannot be read again.
   bool seek(double seconds);
   // Where decoding stands: the end of the last frame; nullopt before the first after a seek.
   std::optional<CMTime> position() const { return position_; }
   const AVCodecContext& codec() const { return *context_; }
   // Packets the decoder refused or frames it could not make, since the stream was opened.
   int64_t damagedPackets() const { return damaged_; }
+  // The bytes of the picture the decoder still holds for the caller, and letting go of it (the
+  // last frame is no longer valid).
+  size_t heldBytes() const;
+  void releaseFrame();
 
  private:
   StreamDecoder(std::unique_ptr<MediaFile> media, Options options);
@@ -68,8 +81,18 @@ class StreamDecoder {
   DecodedFrame timed();
   int64_t frameDurationInStreamUnits() const;
   CMTime inSeconds(int64_t streamUnits) const;
-  // Reopens the file from its start: the only way back in a stream whose times are not its own.
+  // Reopens the file from its start: the only way back in a stream whose times are not its own,
+  // and the last resort of any other.
   bool rewind();
+  // Asks the demuxer for the stream units `from` (from the container's start); false when it
+  // cannot seek there.
+  bool demuxerSeek(int64_t from);
+  // While a seek lands: whether decoding may start at this packet of the stream. A packet past
+  // the target before a usable one backs off.
+  bool startsLanding(const AVPacket& packet);
+  // The landing went past its target: tries again further back, at last from the start.
+  void backOff();
+  int64_t unitsOf(double seconds) const;
 
   std::unique_ptr<MediaFile> media_;
   const Options options_;
@@ -88,6 +111,15 @@ class StreamDecoder {
   int64_t resume_at_ = 0;
   // Some frame had no time of its own: seeking by time cannot be trusted.
   bool times_made_up_ = false;
+  // A seek landing: packets are skipped until a key frame at or before `target` (stream units
+  // from the container's start) comes (`started`), and the first frame made from there must start
+  // at or before it; otherwise the demuxer seeks `back_off` units before the target, and further.
+  struct Landing {
+    int64_t target;
+    int64_t back_off;
+    bool started;
+  };
+  std::optional<Landing> landing_;
   // Nothing decoded since the stream was opened (or opened again).
   bool at_start_ = true;
   std::optional<CMTime> position_;

@@ -7,13 +7,15 @@ namespace avfoundation::internal {
 const VideoFrameQueue::Frame* VideoFrameQueue::frameFor(CMTime itemTime) const {
   if (!CMTIME_IS_NUMERIC(itemTime)) return nullptr;
   const Frame* latest = nullptr;
+  const Frame* first = nullptr;
   for (const auto& frame : frames_) {
     if (CMTimeCompare(frame.time, itemTime) <= 0 &&
         (latest == nullptr || CMTimeCompare(frame.time, latest->time) >= 0)) {
       latest = &frame;
     }
+    if (frame.first) first = &frame;
   }
-  return latest;
+  return latest != nullptr ? latest : first;
 }
 
 bool VideoFrameQueue::hasNewFrameFor(CMTime itemTime, uint64_t moves) const {
@@ -44,9 +46,9 @@ CVPixelBufferRef VideoFrameQueue::takeFrameFor(CMTime itemTime, uint64_t moves,
   return chosen.buffer;
 }
 
-void VideoFrameQueue::add(CMTime time, CVPixelBufferRef frame, CMTime now) {
+void VideoFrameQueue::add(CMTime time, CVPixelBufferRef frame, CMTime now, bool first) {
   std::lock_guard lock(mutex_);
-  frames_.push_back(Frame{time, std::move(frame), next_serial_++});
+  frames_.push_back(Frame{time, std::move(frame), next_serial_++, first});
   // Frames before the one to show now are never shown: an output that nobody copies from holds
   // the frame to show and those ahead, not every frame of the file.
   if (const Frame* current = frameFor(now)) {
@@ -89,7 +91,7 @@ int VideoFrameQueue::count() const {
 
 size_t VideoFrameQueue::bytes() const {
   std::lock_guard lock(mutex_);
-  size_t total = 0;
+  size_t total = decoding_bytes_.load(std::memory_order_acquire);
   for (const auto& frame : frames_) total += frame.buffer ? frame.buffer->dataSize() : 0;
   return total;
 }

@@ -8,6 +8,7 @@
 // always handed out.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -41,14 +42,18 @@ class VideoFrameQueue {
   CVPixelBufferRef takeFrameFor(CMTime itemTime, uint64_t moves, CMTime* shownTime);
   // The frames held are those to show after the item's `moves`-th seek.
   void vouchFor(uint64_t moves);
-  // A frame for `time`; frames the item time `now` has passed are let go.
-  void add(CMTime time, CVPixelBufferRef frame, CMTime now);
+  // A frame for `time`; frames the item time `now` has passed are let go. A stream's `first`
+  // frame is also the one to show at times before it.
+  void add(CMTime time, CVPixelBufferRef frame, CMTime now, bool first = false);
   void clear();
   Ahead aheadOf(CMTime itemTime) const;
   // Whether a frame to show at `itemTime` is held, handed out or not.
   bool holdsFrameFor(CMTime itemTime) const;
   int count() const;
+  // What the output and its decoder hold: the frames, and the pictures the decoder keeps while it
+  // works on them (which it tells with setDecodingBytes).
   size_t bytes() const;
+  void setDecodingBytes(size_t bytes) { decoding_bytes_.store(bytes, std::memory_order_release); }
   // Called (outside the lock) whenever a frame was handed out, so that the decoder fills up.
   void setOnFrameTaken(std::function<void()> onFrameTaken);
 
@@ -57,6 +62,7 @@ class VideoFrameQueue {
     CMTime time;
     CVPixelBufferRef buffer;
     uint64_t serial;
+    bool first;
   };
   const Frame* frameFor(CMTime itemTime) const;  // with mutex_ held
   bool stale(uint64_t moves) const { return vouched_moves_ && *vouched_moves_ != moves; }
@@ -67,6 +73,7 @@ class VideoFrameQueue {
   uint64_t handed_out_serial_ = 0;
   std::optional<uint64_t> vouched_moves_;
   std::function<void()> on_frame_taken_;
+  std::atomic<size_t> decoding_bytes_{0};
 };
 
 }  // namespace avfoundation::internal

@@ -50,6 +50,10 @@ int heldVideoFrameCount(AVPlayerItemVideoOutput& output) {
   return internal::LibraryAccess::frames(output)->count();
 }
 
+size_t heldVideoBytes(AVPlayerItemVideoOutput& output) {
+  return internal::LibraryAccess::frames(output)->bytes();
+}
+
 int tickDisplayLinks() {
   int ticked = 0;
   CVDisplayLinkRegistry::shared().forEach([&](CVDisplayLink& link) {

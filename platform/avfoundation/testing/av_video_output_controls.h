@@ -16,6 +16,8 @@ std::shared_ptr<AVPlayerItemVideoOutput> videoOutputOf(const AVPlayerItem& item)
 void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBufferRef buffer);
 // The frames the output holds, handed out or not.
 int heldVideoFrameCount(AVPlayerItemVideoOutput& output);
+// The bytes of the pictures the output and its decoder hold, as the player counts them.
+size_t heldVideoBytes(AVPlayerItemVideoOutput& output);
 
 // One refresh of the displays: every running link calls its callback once, on its own thread;
 // returns when they all have. Answers how many links ticked.

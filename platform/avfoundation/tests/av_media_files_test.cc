@@ -3,144 +3,11 @@
 // of unknown length, tracks of different lengths, slow decodes, damaged packets and start offsets.
 // Every player shows what the file holds, rests when it has nothing to do, and never holds more
 // than its budget.
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <atomic>
-#include <chrono>
-#include <fstream>
-#include <optional>
-
-#include "platform/avfoundation/av_player.h"
-#include "platform/avfoundation/av_player_item_notifications.h"
-#include "platform/avfoundation/av_player_item_video_output.h"
-#include "platform/avfoundation/av_url_asset.h"
-#include "platform/avfoundation/testing/av_foundation_controls.h"
-#include "platform/avfoundation/testing/av_video_output_controls.h"
-#include "platform/avfoundation/testing/media_backing_controls.h"
-#include "platform/avfoundation/tests/ffmpeg_reference.h"
-#include "platform/avfoundation/tests/media_recipes.h"
-#include "platform/dispatch/testing/main_queue_pump.h"
-#include "platform/foundation/ns_notification_center.h"
+#include "platform/avfoundation/tests/media_files_fixture.h"
 
 namespace {
 
-namespace av = avfoundation::testing;
-using av::madeMedia;
-using dispatch::testing::runUntil;
-using std::chrono::milliseconds;
-using Clock = std::chrono::steady_clock;
-
-double seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
-
-// CPU time of every thread of the process but the calling (main) one.
-double otherThreadsCpuSeconds() {
-  rusage process{}, main{};
-  getrusage(RUSAGE_SELF, &process);
-  getrusage(RUSAGE_THREAD, &main);
-  return seconds(process.ru_utime) + seconds(process.ru_stime) - seconds(main.ru_utime) -
-         seconds(main.ru_stime);
-}
-
-int threadCount() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-  }
-  return -1;
-}
-
-// Pumps the main queue for `span`; the CPU the other threads used meanwhile.
-double cpuOfOthersDuring(milliseconds span) {
-  double before = otherThreadsCpuSeconds();
-  auto end = Clock::now() + span;
-  runUntil([&] { return Clock::now() >= end; }, span + std::chrono::seconds(1));
-  return otherThreadsCpuSeconds() - before;
-}
-
-struct Playback {
-  std::shared_ptr<AVPlayerItem> item;
-  std::shared_ptr<AVPlayerItemVideoOutput> output;
-  std::shared_ptr<AVPlayer> player;
-};
-
-class MediaFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override { av::useMediaLibrary(); }
-  void TearDown() override {
-    av::useMediaModel();
-    dispatch::testing::drainUntilIdle();
-  }
-
-  // An item of the file with a video output, in a paused player, ready to play.
-  static Playback open(const std::string& path) {
-    Playback playback;
-    playback.item = AVPlayerItem::playerItemWithAsset(
-        AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path), {}));
-    playback.output = std::make_shared<AVPlayerItemVideoOutput>(AVOutputSettings{});
-    playback.item->addOutput(playback.output);
-    playback.player = AVPlayer::playerWithPlayerItem(playback.item);
-    playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndPause);
-    EXPECT_TRUE(runUntil([&] { return playback.item->status() == AVPlayerItemStatusReadyToPlay; }))
-        << path;
-    return playback;
-  }
-  static void seek(Playback& playback, double to) {
-    std::atomic<bool> done{false};
-    playback.item->seekToTime(CMTimeMakeWithSeconds(to, 1000000), kCMTimeZero, kCMTimeZero,
-                              [&](bool) { done = true; });
-    ASSERT_TRUE(runUntil([&] { return done.load(); }));
-  }
-  struct Shown {
-    double time;
-    CVPixelBufferRef frame;
-  };
-  // The frame the output shows at `time` once it has a new one there.
-  static std::optional<Shown> shownFrame(Playback& playback, double time,
-                                         milliseconds limit = std::chrono::seconds(10)) {
-    CMTime at = CMTimeMakeWithSeconds(time, 1000000);
-    if (!runUntil([&] { return playback.output->hasNewPixelBufferForItemTime(at); }, limit)) {
-      return std::nullopt;
-    }
-    CMTime shown = kCMTimeInvalid;
-    auto frame = playback.output->copyPixelBufferForItemTime(at, &shown);
-    if (!frame) return std::nullopt;
-    return Shown{CMTimeGetSeconds(shown), std::move(frame)};
-  }
-  static std::optional<double> shownFrameTime(Playback& playback, double time,
-                                              milliseconds limit = std::chrono::seconds(10)) {
-    auto shown = shownFrame(playback, time, limit);
-    return shown ? std::optional<double>(shown->time) : std::nullopt;
-  }
-  // The output shows at `time` the very picture FFmpeg decodes for that time.
-  static void expectShowsFFmpegsFrame(Playback& playback, const std::string& path, double time) {
-    auto expected = ffmpegFrameAt(path, time);
-    ASSERT_TRUE(expected.has_value()) << path << " at " << time;
-    auto shown = shownFrame(playback, time);
-    ASSERT_TRUE(shown.has_value()) << path << " at " << time;
-    EXPECT_EQ(shown->time, expected->time) << path;
-    ASSERT_EQ(shown->frame->width(), static_cast<size_t>(expected->width));
-    ASSERT_EQ(shown->frame->height(), static_cast<size_t>(expected->height));
-    const size_t row = static_cast<size_t>(expected->width) * 4;
-    for (int y = 0; y < expected->height; ++y) {
-      const uint8_t* got = shown->frame->baseAddress() + y * shown->frame->bytesPerRow();
-      ASSERT_TRUE(std::equal(got, got + row, expected->pixels.data() + y * row))
-          << path << " at " << time << ", row " << y;
-    }
-  }
-  // Plays at `rate` until the item's end notification.
-  static bool playToEnd(Playback& playback, float rate) {
-    std::atomic<int> ends{0};
-    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
-        AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
-        [&ends](const NSNotification&) { ++ends; });
-    playback.player->setRate(rate);
-    bool ended = runUntil([&] { return ends.load() > 0; }, std::chrono::seconds(20));
-    NSNotificationCenter::defaultCenter()->removeObserver(token);
-    return ended;
-  }
-};
+using namespace media_files_testing;
 
 TEST_F(MediaFilesTest, ASeekFarFromAKeyFrameShowsItsTargetThenRests) {
   const std::vector<std::string> source = {"-f", "lavfi", "-i",
@@ -244,18 +111,28 @@ TEST_F(MediaFilesTest, HugePicturesHoldNoFrameAheadAndDisposalNeverWaitsForTheir
   auto playback = open(path);
   ASSERT_EQ(shownFrameTime(playback, 0.1, std::chrono::seconds(30)), 0.0);
   dispatch::testing::drainUntilIdle(std::chrono::seconds(30));
-  // The frame shown, and nothing decoded ahead of a 256 MB picture.
+  // The frame shown, and nothing decoded ahead of a 256 MB picture; nothing else held.
   EXPECT_LE(av::heldVideoFrameCount(*playback.output), 1);
+  EXPECT_LE(av::heldVideoBytes(*playback.output), size_t{8000} * 8000 * 4 + (size_t{1} << 20));
 }
 
-TEST_F(MediaFilesTest, PausedAndEndedPlayersUseNoCpuAndFewThreads) {
-  int threadsBefore = threadCount();
+TEST_F(MediaFilesTest, PausedAndEndedPlayersUseNoCpuAndHoldNoThreads) {
   std::vector<Playback> players;
   for (int i = 0; i < 10; ++i) players.push_back(open(MEDIA_FIXTURE));
   for (auto& playback : players) ASSERT_TRUE(shownFrameTime(playback, 0).has_value());
   dispatch::testing::drainUntilIdle();
   EXPECT_LT(cpuOfOthersDuring(milliseconds(500)), 0.02);
-  EXPECT_LE(threadCount() - threadsBefore, 10 * 4);
+  // Paused players hold no threads of their own: letting them go frees none.
+  int paused = threadsOutsideThePool();
+  {
+    auto more = players;
+    players.clear();
+    more.clear();
+    dispatch::testing::drainUntilIdle();
+    EXPECT_GE(threadsOutsideThePool(), paused);
+    for (int i = 0; i < 10; ++i) players.push_back(open(MEDIA_FIXTURE));
+    for (auto& playback : players) ASSERT_TRUE(shownFrameTime(playback, 0).has_value());
+  }
   for (auto& playback : players) playback.player->setRate(2.0f);
   for (auto& playback : players) {
     ASSERT_TRUE(runUntil([&] { return playback.player->rate() == 0.0f; }));  // paused at the end
@@ -297,6 +174,66 @@ TEST_F(MediaFilesTest, StreamsArePlacedOnTheContainersTimeLine) {
   // The video's second frame, half a second into the file.
   expectShowsFFmpegsFrame(playback, path, 0.65);
   EXPECT_EQ(ffmpegFrameAt(path, 0.65)->time, 0.6);
+}
+
+TEST_F(MediaFilesTest, PicturesMayBeAtMost8192PixelsOnEachSide) {
+  auto picture = [](const std::string& size) {
+    return madeMedia("picture_" + size + ".mkv", {"-f", "lavfi", "-i", "color=size=" + size,
+                                                  "-frames:v", "1", "-c:v", "png"});
+  };
+  for (const auto& [size, status] :
+       {std::pair{"8192x8", AVPlayerItemStatusReadyToPlay},
+        std::pair{"8194x8", AVPlayerItemStatusFailed},
+        std::pair{"16x16384", AVPlayerItemStatusFailed}}) {
+    auto item = AVPlayerItem::playerItemWithAsset(
+        AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(picture(size)), {}));
+    ASSERT_TRUE(runUntil([&] { return item->status() != AVPlayerItemStatusUnknown; })) << size;
+    EXPECT_EQ(item->status(), status) << size;
+    if (status == AVPlayerItemStatusFailed) {
+      EXPECT_EQ(item->error().value_or(NSError{}).code, -11828) << size;
+    }
+  }
+}
+
+TEST_F(MediaFilesTest, AnItemAtItsEndStaysThereUntilSoughtBack) {
+  auto playback = open(MEDIA_FIXTURE);
+  // The video player's way: the player neither pauses nor advances at the end.
+  playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndNone);
+  std::atomic<int> ends{0};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+      [&ends](const NSNotification&) { ++ends; });
+  playback.player->setRate(4.0f);
+  ASSERT_TRUE(runUntil([&] { return ends.load() == 1; }));
+  // Asked to play again at the rate it plays at, it stays at its end: nothing more has played.
+  playback.player->setRate(4.0f);
+  dispatch::testing::drainUntilIdle();
+  EXPECT_EQ(ends.load(), 1);
+  EXPECT_EQ(CMTimeCompare(playback.item->currentTime(), playback.item->duration()), 0);
+  // Sought back, it plays on at its rate to its end again.
+  seek(playback, 0.5);
+  ASSERT_TRUE(runUntil([&] { return ends.load() == 2; }));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+}
+
+TEST_F(MediaFilesTest, AnItemWhoseStreamsRunPastItsEndRestsThere) {
+  // Transport streams joined byte by byte: the container tells the length of one, the streams
+  // run on with their times repeating.
+  auto part = madeMedia("part.ts", {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=1",
+                                    "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "libx264",
+                                    "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mpegts"});
+  auto joined = av::concatenatedMedia("joined.ts", {part, part, part});
+  auto playback = open(joined);
+  playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndNone);
+  std::atomic<bool> ended{false};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+      [&ended](const NSNotification&) { ended = true; });
+  playback.player->setRate(4.0f);
+  ASSERT_TRUE(runUntil([&] { return ended.load(); }));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+  EXPECT_TRUE(dispatch::testing::drainUntilIdle(std::chrono::seconds(2)));
+  EXPECT_LT(cpuOfOthersDuring(milliseconds(500)), 0.02);
 }
 
 }  // namespace

@@ -18,10 +18,11 @@ std::optional<ReferenceFrame> ffmpegFrameAt(const std::string& path, double seco
   std::optional<ReferenceFrame> shown;
   while (auto decoded = decoder->next()) {
     double time = CMTimeGetSeconds(decoded->time);
-    if (time > seconds) break;
+    if (time > seconds && shown) break;
     ReferenceFrame frame{time, decoded->frame->width, decoded->frame->height, {}};
     if (!converter.convert(*decoded->frame, &frame.pixels)) return std::nullopt;
     shown = std::move(frame);
+    if (time > seconds) break;
   }
   return shown;
 }

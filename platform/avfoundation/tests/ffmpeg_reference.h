@@ -14,5 +14,6 @@ struct ReferenceFrame {
   std::vector<uint8_t> pixels;  // tightly packed 32BGRA, converted with the default scaler
 };
 
-// The frame to show at `seconds`: the last one at or before it; nullopt when there is none.
+// The frame to show at `seconds`: the last one at or before it, else (before a stream that starts
+// late) its first; nullopt when the file has none.
 std::optional<ReferenceFrame> ffmpegFrameAt(const std::string& path, double seconds);

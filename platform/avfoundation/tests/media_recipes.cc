@@ -72,4 +72,11 @@ std::string concatenatedMedia(const std::string& name, const std::vector<std::st
   return writtenMedia(name, all);
 }
 
+std::vector<std::string> picturesAndSound(const std::vector<std::string>& encoding) {
+  std::vector<std::string> all = {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4",
+                                  "-f", "lavfi", "-i", "sine=duration=4"};
+  all.insert(all.end(), encoding.begin(), encoding.end());
+  return all;
+}
+
 }  // namespace avfoundation::testing

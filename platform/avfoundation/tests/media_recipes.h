@@ -15,5 +15,8 @@ std::string concatenatedMedia(const std::string& name, const std::vector<std::st
 // The bytes of a file, and a new file of `name` holding `bytes`.
 std::vector<unsigned char> fileBytes(const std::string& path);
 std::string writtenMedia(const std::string& name, const std::vector<unsigned char>& bytes);
+// The ffmpeg arguments of four seconds of a 160 x 120 test picture at 25 frames a second with a
+// tone, followed by `encoding`.
+std::vector<std::string> picturesAndSound(const std::vector<std::string>& encoding);
 
 }  // namespace avfoundation::testing

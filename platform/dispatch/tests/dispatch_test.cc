@@ -49,6 +49,26 @@ TEST(DispatchTest, SyncFromTheSameSerialQueueRunsInlineInsteadOfDeadlocking) {
   EXPECT_TRUE(inner);
 }
 
+TEST(DispatchTest, IdleWorkersLeaveThePool) {
+  // Eight blocks running at once take eight workers; once they are done, nothing keeps them.
+  constexpr int kBusy = 8;
+  std::mutex mutex;
+  std::condition_variable all_in;
+  int running = 0;
+  for (int i = 0; i < kBusy; ++i) {
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] {
+      std::unique_lock lock(mutex);
+      ++running;
+      all_in.notify_all();
+      all_in.wait_for(lock, std::chrono::seconds(5), [&] { return running == kBusy; });
+    });
+  }
+  ASSERT_TRUE(runUntil([&] { return dispatch::ThreadPool::shared().outstandingJobs() == 0; }));
+  EXPECT_GE(running, kBusy);
+  EXPECT_TRUE(runUntil([] { return dispatch::ThreadPool::shared().threads() == 0; },
+                       std::chrono::seconds(15)));
+}
+
 TEST(DispatchTest, SyncOnASerialQueueNeedsNoPoolThread) {
   // Every pool thread is taken, and more work waits for one.
   auto release = dispatch_semaphore_create(0);

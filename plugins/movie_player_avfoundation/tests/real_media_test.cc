@@ -87,7 +87,8 @@ TEST_F(RealMediaTest, WhatCannotBePlayedSendsTheErrorEventAndCallsAreStillAnswer
     ASSERT_TRUE(failure.has_value()) << each.uri;
     EXPECT_EQ(failure->error().code, "VideoError");
     ASSERT_TRUE(failure->error().message.has_value());
-    EXPECT_EQ(failure->error().message->rfind(each.message, 0), 0u) << *failure->error().message;
+    EXPECT_EQ(failure->error().message->rfind(each.message, 0), 0u)
+        << each.uri << ": " << *failure->error().message;
     auto tracks = call(id, "getVideoTracks");
     ASSERT_EQ(tracks.size(), 1u) << each.uri;
     call(id, "dispose");
