@@ -386,7 +386,8 @@ class Reader {
 }  // namespace
 
 PropertyListReadBudget::PropertyListReadBudget(uint64_t inputBytes)
-    : left_(inputBytes * PropertyList::kReadBytesPerInputByte + PropertyList::kReadAllowanceBytes) {}
+    : left_(inputBytes * PropertyList::kReadBytesPerInputByte + PropertyList::kReadAllowanceBytes) {
+}
 
 bool PropertyListReadBudget::charge(uint64_t payloadBytes) {
   if (payloadBytes > left_ || PropertyList::kReadValueBytes > left_ - payloadBytes) {

@@ -2,8 +2,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <linux/magic.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -25,9 +25,9 @@ thread_local bool opening_database_file = false;
 // The kernel's own file systems show their files as regular ones, but they hold no data of ours:
 // a database there would read the kernel's text or write into its settings.
 bool onKernelFileSystem(int fd) {
-  struct statfs system {};
-  if (::fstatfs(fd, &system) != 0) return true;
-  switch (system.f_type) {
+  struct statfs file_system {};
+  if (::fstatfs(fd, &file_system) != 0) return true;
+  switch (file_system.f_type) {
     case PROC_SUPER_MAGIC:
     case SYSFS_MAGIC:
     case DEBUGFS_MAGIC:

@@ -71,7 +71,8 @@ std::vector<uint8_t> binaryPropertyList(const std::vector<std::vector<uint8_t>>&
   }
   const uint32_t table = static_cast<uint32_t>(bytes.size());
   for (uint32_t offset : offsets) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(offset >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      bytes.push_back(static_cast<uint8_t>(offset >> shift));
   }
   std::vector<uint8_t> trailer(32, 0);
   trailer[6] = 4;
@@ -105,8 +106,8 @@ TEST(BinaryPropertyListTest, WhatAReadBuildsIsBoundedByTheFileSize) {
   // The platform's writer shares equal strings and numbers: such a file still reads.
   std::vector<uint8_t> shared = {0xAF, 0x10, 200};
   shared.insert(shared.end(), 200, 1);
-  auto parsed = PropertyList::parse(binaryPropertyList({shared, {0x5A, 'a', 'b', 'c', 'd', 'e',
-                                                                 'f', 'g', 'h', 'i', 'j'}}));
+  auto parsed = PropertyList::parse(
+      binaryPropertyList({shared, {0x5A, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'}}));
   ASSERT_TRUE(parsed.has_value());
   EXPECT_EQ(parsed->getIf<PropertyList::Array>()->size(), 200u);
 }

@@ -1,6 +1,5 @@
 // The device-identifier plug-in through its channel.
 #include "plugins/device_udid/device_udid_plugin.h"
-#include "platform/dispatch/dispatch.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -10,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/testing/foundation_controls.h"

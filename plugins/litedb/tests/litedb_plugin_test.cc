@@ -260,20 +260,26 @@ TEST_F(LiteDbPluginTest, FailedBeginFreesTheDatabaseAndFailedEndKeepsItOwned) {
 TEST_F(LiteDbPluginTest, AnEndThatFindsTheTransactionAlreadyOverFreesTheDatabase) {
   int64_t id = open(":memory:");
   ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
-  auto begin = call("execute", map({{"id", Value(id)}, {"sql", Value("BEGIN")},
-                                    {"inTransaction", Value(true)}, {"transactionId", Value()}}));
+  auto begin = call("execute", map({{"id", Value(id)},
+                                    {"sql", Value("BEGIN")},
+                                    {"inTransaction", Value(true)},
+                                    {"transactionId", Value()}}));
   ASSERT_TRUE(begin.isSuccess()) << begin.describe();
   // A batch ends SQLite's transaction behind the owner's back.
-  ASSERT_TRUE(call("batch", map({{"id", Value(id)},
-                                 {"operations", list({map({{"method", Value("execute")},
-                                                           {"sql", Value("ROLLBACK")}})})}}))
+  ASSERT_TRUE(call("batch",
+                   map({{"id", Value(id)},
+                        {"operations",
+                         list({map({{"method", Value("execute")}, {"sql", Value("ROLLBACK")}})})}}))
                   .isSuccess());
-  auto waiting = callAsync("insert", map({{"id", Value(id)}, {"sql", Value("INSERT INTO t VALUES (1)")}}));
+  auto waiting =
+      callAsync("insert", map({{"id", Value(id)}, {"sql", Value("INSERT INTO t VALUES (1)")}}));
   dart.drain();
   EXPECT_FALSE(waiting.ready());
   // The owner's end fails, as there is nothing to commit, yet the transaction is over.
-  auto end = call("execute", map({{"id", Value(id)}, {"sql", Value("COMMIT")},
-                                  {"inTransaction", Value(false)}, {"transactionId", Value(int32_t{1})}}));
+  auto end = call("execute", map({{"id", Value(id)},
+                                  {"sql", Value("COMMIT")},
+                                  {"inTransaction", Value(false)},
+                                  {"transactionId", Value(int32_t{1})}}));
   EXPECT_TRUE(end.isError());
   EXPECT_EQ(waiting.wait().value, Value(int64_t{1}));
   close(id);
@@ -613,7 +619,8 @@ TEST_F(LiteDbPluginTest, OnlyRegularFilesOpenAsDatabases) {
 
   // The kernel's files pass for regular ones but are no storage.
   for (const char* kernel_file : {"/proc/self/status", "/sys/kernel/uevent_seqnum"}) {
-    auto reply = call("openDatabase", map({{"path", Value(kernel_file)}, {"readOnly", Value(true)}}));
+    auto reply =
+        call("openDatabase", map({{"path", Value(kernel_file)}, {"readOnly", Value(true)}}));
     EXPECT_EQ(reply.error.message, std::string("open_failed ") + kernel_file) << reply.describe();
   }
   id = open(folder.file("other.db"));

@@ -258,8 +258,9 @@ TEST_F(SecureStorePluginTest, ReadAllOfManyItemsCostsInProportionToThem) {
   // Quadratic work took some forty seconds for this many; linear work takes a few even under
   // the thread checker.
   const auto started = std::chrono::steady_clock::now();
-  auto all = dart_.invokeMethodAsync(secure_store_darwin::kMethodChannelName, "readAll",
-                                     arguments(std::nullopt))
+  auto all = dart_
+                 .invokeMethodAsync(secure_store_darwin::kMethodChannelName, "readAll",
+                                    arguments(std::nullopt))
                  .wait(std::chrono::seconds(60));
   ASSERT_TRUE(all.isSuccess()) << all.describe();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
