@@ -12,7 +12,6 @@ constexpr char kMagic[] = "bplist00";
 constexpr size_t kMagicSize = 8;
 constexpr size_t kTrailerSize = 32;
 constexpr int kMaximumDepth = 512;
-constexpr uint64_t kMaximumVisits = 4'000'000;
 
 uint64_t readBigEndian(const uint8_t* bytes, size_t size) {
   uint64_t value = 0;
@@ -204,7 +203,7 @@ class Writer {
 
 class Reader {
  public:
-  explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes), budget_(bytes.size()) {}
 
   std::optional<PropertyList> read() {
     if (bytes_.size() < kMagicSize + kTrailerSize) return std::nullopt;
@@ -252,16 +251,17 @@ class Reader {
 
   std::optional<PropertyList> object(uint64_t index, int depth) {
     // Shared references are copied out; the budget keeps a small file of many references to
-    // the same containers from growing without bound.
-    if (depth > kMaximumDepth || on_path_.contains(index) || ++visits_ > kMaximumVisits) {
-      return std::nullopt;
-    }
+    // the same values from growing beyond its size.
+    if (depth > kMaximumDepth || on_path_.contains(index)) return std::nullopt;
     auto offset = offsetOf(index);
     if (!offset) return std::nullopt;
     const uint8_t marker = bytes_[*offset];
     const uint8_t low = marker & 0x0F;
     const uint64_t at = *offset + 1;
-    switch (marker >> 4) {
+    // Text and data are charged with their payload below; every other value here.
+    const uint8_t kind = marker >> 4;
+    if (kind != 0x4 && kind != 0x5 && kind != 0x6 && !budget_.charge(0)) return std::nullopt;
+    switch (kind) {
       case 0x0:
         if (marker == 0x08) return PropertyList(false);
         if (marker == 0x09) return PropertyList(true);
@@ -288,13 +288,17 @@ class Reader {
         return PropertyList(PropertyListDate{std::bit_cast<double>(readBigEndian(bytes_.data() + at, 8))});
       case 0x4: {
         auto size = length(low, at);
-        if (!size || !fits(size->second, size->first)) return std::nullopt;
+        if (!size || !fits(size->second, size->first) || !budget_.charge(size->first)) {
+          return std::nullopt;
+        }
         const uint8_t* start = bytes_.data() + size->second;
         return PropertyList(PropertyListData(start, start + size->first));
       }
       case 0x5: {
         auto size = length(low, at);
-        if (!size || !fits(size->second, size->first)) return std::nullopt;
+        if (!size || !fits(size->second, size->first) || !budget_.charge(size->first)) {
+          return std::nullopt;
+        }
         const auto* start = reinterpret_cast<const char*>(bytes_.data() + size->second);
         std::string text(start, size->first);
         for (char c : text) {
@@ -304,7 +308,9 @@ class Reader {
       }
       case 0x6: {
         auto size = length(low, at);
-        if (!size || size->first > table_offset_ / 2 || !fits(size->second, size->first * 2)) {
+        // A code unit becomes at most three bytes of UTF-8.
+        if (!size || size->first > table_offset_ / 2 || !fits(size->second, size->first * 2) ||
+            !budget_.charge(size->first * 3)) {
           return std::nullopt;
         }
         std::string text;
@@ -331,7 +337,8 @@ class Reader {
         const bool is_dictionary = (marker >> 4) == 0xD;
         auto size = length(low, at);
         const uint64_t slots = size ? size->first * (is_dictionary ? 2 : 1) : 0;
-        if (!size || size->first > object_count_ || !fits(size->second, slots * ref_size_)) {
+        // Elements may share objects, so only the bytes bound their count.
+        if (!size || size->first > table_offset_ || !fits(size->second, slots * ref_size_)) {
           return std::nullopt;
         }
         on_path_.insert(index);
@@ -373,10 +380,23 @@ class Reader {
   uint64_t object_count_ = 0;
   uint64_t table_offset_ = 0;
   std::set<uint64_t> on_path_;
-  uint64_t visits_ = 0;
+  PropertyListReadBudget budget_;
 };
 
 }  // namespace
+
+PropertyListReadBudget::PropertyListReadBudget(uint64_t inputBytes)
+    : left_(inputBytes * PropertyList::kReadBytesPerInputByte + PropertyList::kReadAllowanceBytes) {
+}
+
+bool PropertyListReadBudget::charge(uint64_t payloadBytes) {
+  if (payloadBytes > left_ || PropertyList::kReadValueBytes > left_ - payloadBytes) {
+    left_ = 0;
+    return false;
+  }
+  left_ -= PropertyList::kReadValueBytes + payloadBytes;
+  return true;
+}
 
 bool isBinaryPropertyList(std::span<const uint8_t> bytes) {
   return bytes.size() >= kMagicSize && std::memcmp(bytes.data(), kMagic, kMagicSize) == 0;

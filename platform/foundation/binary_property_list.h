@@ -12,6 +12,18 @@
 
 namespace foundation {
 
+// What a read of `inputBytes` may build (see PropertyList::kReadBytesPerInputByte): each value is
+// charged before it is made, so a file whose references expand it is refused at once.
+class PropertyListReadBudget {
+ public:
+  explicit PropertyListReadBudget(uint64_t inputBytes);
+  // Charges one value holding `payloadBytes` of text or data; false once the budget is spent.
+  bool charge(uint64_t payloadBytes);
+
+ private:
+  uint64_t left_;
+};
+
 bool isBinaryPropertyList(std::span<const uint8_t> bytes);
 std::optional<PropertyList> readBinaryPropertyList(std::span<const uint8_t> bytes);
 std::vector<uint8_t> writeBinaryPropertyList(const PropertyList& value);

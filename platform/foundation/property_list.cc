@@ -43,8 +43,19 @@ bool xmlNestingWithinLimit(std::span<const uint8_t> bytes) {
   return true;
 }
 
-std::optional<PropertyList> fromNode(plist_t node, int depth) {
-  if (node == nullptr || depth > kMaximumNesting) return std::nullopt;
+// Payload bytes a node's value holds, charged before the value is made.
+uint64_t payloadOf(plist_t node) {
+  uint64_t length = 0;
+  if (plist_get_node_type(node) == PLIST_STRING) plist_get_string_ptr(node, &length);
+  if (plist_get_node_type(node) == PLIST_DATA) plist_get_data_ptr(node, &length);
+  return length;
+}
+
+std::optional<PropertyList> fromNode(plist_t node, int depth,
+                                     foundation::PropertyListReadBudget& budget) {
+  if (node == nullptr || depth > kMaximumNesting || !budget.charge(payloadOf(node))) {
+    return std::nullopt;
+  }
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
@@ -68,12 +79,10 @@ std::optional<PropertyList> fromNode(plist_t node, int depth) {
       return PropertyList(text != nullptr ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
-      char* bytes = nullptr;
       uint64_t length = 0;
-      plist_get_data_val(node, &bytes, &length);
-      PropertyListData value(bytes, bytes + length);
-      std::free(bytes);
-      return PropertyList(std::move(value));
+      const auto* bytes = reinterpret_cast<const uint8_t*>(plist_get_data_ptr(node, &length));
+      if (bytes == nullptr) return PropertyList(PropertyListData());
+      return PropertyList(PropertyListData(bytes, bytes + length));
     }
     case PLIST_DATE: {
       int32_t seconds = 0;
@@ -85,7 +94,7 @@ std::optional<PropertyList> fromNode(plist_t node, int depth) {
       PropertyList::Array items;
       uint32_t count = plist_array_get_size(node);
       for (uint32_t i = 0; i < count; ++i) {
-        auto item = fromNode(plist_array_get_item(node, i), depth + 1);
+        auto item = fromNode(plist_array_get_item(node, i), depth + 1, budget);
         if (!item) return std::nullopt;
         items.push_back(std::move(*item));
       }
@@ -103,7 +112,7 @@ std::optional<PropertyList> fromNode(plist_t node, int depth) {
           std::free(key);
           break;
         }
-        auto item = fromNode(value, depth + 1);
+        auto item = fromNode(value, depth + 1, budget);
         std::string name = key != nullptr ? key : "";
         std::free(key);
         if (!item) {
@@ -171,7 +180,8 @@ std::optional<PropertyList> PropertyList::parse(std::span<const uint8_t> bytes) 
   plist_from_memory(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<uint32_t>(bytes.size()), &raw);
   PlistPtr node(raw);
-  return fromNode(node.get(), 0);
+  foundation::PropertyListReadBudget budget(bytes.size());
+  return fromNode(node.get(), 0, budget);
 }
 
 std::optional<PropertyList> PropertyList::readFile(const std::string& path) {

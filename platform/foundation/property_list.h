@@ -50,6 +50,14 @@ class PropertyList {
   // The largest property-list file read or written: 16 MiB.
   static constexpr uint64_t kMaximumFileBytes = uint64_t{16} << 20;
 
+  // A read builds at most kReadBytesPerInputByte bytes of values per byte of its input, plus
+  // kReadAllowanceBytes, each value counted as kReadValueBytes plus its text or data; input that
+  // would build more is not a property list. A file that shares no values builds at most some 22
+  // bytes per byte; the rest is room for files that share small values by reference.
+  static constexpr uint64_t kReadValueBytes = 64;
+  static constexpr uint64_t kReadBytesPerInputByte = 64;
+  static constexpr uint64_t kReadAllowanceBytes = uint64_t{1} << 20;
+
   // Parses XML or binary property-list bytes; nullopt when they are not a property list.
   static std::optional<PropertyList> parse(std::span<const uint8_t> bytes);
   // Reads only a regular file of at most kMaximumFileBytes, without blocking on what is not one.

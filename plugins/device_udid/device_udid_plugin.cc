@@ -1,7 +1,10 @@
 #include "plugins/device_udid/device_udid_plugin.h"
 
+#include <optional>
+
 #include "platform/foundation/ns_bundle.h"
 #include "platform/iokit/io_kit_lib.h"
+#include "plugins/keychain_bridge/keychain.h"
 
 namespace device_udid {
 namespace {
@@ -29,12 +32,67 @@ std::string legacyService(const NSBundle* bundle) {
   return *value->asString();
 }
 
+// Copies a non-empty older identifier to the current item and gives it back.
+keychain_bridge::Result<std::optional<std::string>> migrateLegacyUdid(const Keychain& current) {
+  auto bundle = NSBundle::mainBundle();
+  std::string account =
+      bundle ? bundle->bundleIdentifier().value_or(kLegacyDefaultAccount) : kLegacyDefaultAccount;
+  auto legacy = keychainFor(legacyService(bundle.get())).get(account, true);
+  if (!legacy.ok()) return legacy.error();
+  if (!legacy.value() || legacy.value()->empty()) return std::optional<std::string>();
+  // The older item stays as it is, so a request that finds the current one empty reads it again.
+  auto written = current.set(*legacy.value(), kAccount, true);
+  if (!written.ok()) return written.error();
+  return legacy.value();
+}
+
+std::optional<std::string> hardwareUUID() {
+  io_service_t service = IOServiceGetMatchingService(kIOMasterPortDefault,
+                                                     IOServiceMatching("IOPlatformExpertDevice"));
+  if (service == IO_OBJECT_NULL) return std::nullopt;
+  auto uuid = IORegistryEntryCreateCFProperty(service, kIOPlatformUUIDKey);
+  IOObjectRelease(service);
+  return uuid;
+}
+
+// The stored identifier, made and stored first when there is none.
+FlutterMethodResponse storedOrNewUdid() {
+  Keychain current = keychainFor(kService);
+  auto stored = current.get(kAccount, true);
+  if (!stored.ok()) {
+    return unavailable("keychain_get_failed: " + stored.error().localizedDescription());
+  }
+  // A missing item and an empty one are alike: both are (re)filled below.
+  if (stored.value() && !stored.value()->empty()) {
+    return flutter::Value(*stored.value());
+  }
+  auto migrated = migrateLegacyUdid(current);
+  if (!migrated.ok()) {
+    return unavailable("keychain_migration_failed: " + migrated.error().localizedDescription());
+  }
+  if (migrated.value()) {
+    return flutter::Value(*migrated.value());
+  }
+  auto uuid = hardwareUUID();
+  if (!uuid || uuid->empty()) {
+    return unavailable("hardwareUUID returned nil or empty");
+  }
+  auto written = current.set(*uuid, kAccount, true);
+  if (!written.ok()) {
+    return unavailable("keychain_set_failed: " + written.error().localizedDescription());
+  }
+  return flutter::Value(*uuid);
+}
+
 }  // namespace
 
 void DeviceUdidPlugin::registerWithRegistrar(FlutterPluginRegistrar& registrar) {
   auto channel = FlutterMethodChannel::methodChannelWithName(kChannelName, registrar.messenger());
   registrar.addMethodCallDelegate(std::make_shared<DeviceUdidPlugin>(), channel);
 }
+
+DeviceUdidPlugin::DeviceUdidPlugin()
+    : keychain_queue_(dispatch_queue_create(kSerialQueueLabel, DISPATCH_QUEUE_SERIAL)) {}
 
 const std::map<std::string, DeviceUdidPlugin::Method>& DeviceUdidPlugin::methods() {
   static const auto* const table = new std::map<std::string, Method>{
@@ -53,60 +111,11 @@ void DeviceUdidPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterRe
 }
 
 void DeviceUdidPlugin::getOrCreateUdid(const FlutterResult& result) {
-  Keychain current = keychainFor(kService);
-  auto stored = current.get(kAccount, true);
-  if (!stored.ok()) {
-    result(unavailable("keychain_get_failed: " + stored.error().localizedDescription()));
-    return;
-  }
-  // A missing item and an empty one are alike: both are (re)filled below.
-  if (stored.value() && !stored.value()->empty()) {
-    result(flutter::Value(*stored.value()));
-    return;
-  }
-  auto migrated = migrateLegacyUdid(current);
-  if (!migrated.ok()) {
-    result(unavailable("keychain_migration_failed: " + migrated.error().localizedDescription()));
-    return;
-  }
-  if (migrated.value()) {
-    result(flutter::Value(*migrated.value()));
-    return;
-  }
-  auto uuid = hardwareUUID();
-  if (!uuid || uuid->empty()) {
-    result(unavailable("hardwareUUID returned nil or empty"));
-    return;
-  }
-  auto written = current.set(*uuid, kAccount, true);
-  if (!written.ok()) {
-    result(unavailable("keychain_set_failed: " + written.error().localizedDescription()));
-    return;
-  }
-  result(flutter::Value(*uuid));
-}
-
-keychain_bridge::Result<std::optional<std::string>> DeviceUdidPlugin::migrateLegacyUdid(
-    const Keychain& current) {
-  auto bundle = NSBundle::mainBundle();
-  std::string account =
-      bundle ? bundle->bundleIdentifier().value_or(kLegacyDefaultAccount) : kLegacyDefaultAccount;
-  auto legacy = keychainFor(legacyService(bundle.get())).get(account, true);
-  if (!legacy.ok()) return legacy.error();
-  if (!legacy.value() || legacy.value()->empty()) return std::optional<std::string>();
-  // The older item stays as it is, so a request that finds the current one empty reads it again.
-  auto written = current.set(*legacy.value(), kAccount, true);
-  if (!written.ok()) return written.error();
-  return legacy.value();
-}
-
-std::optional<std::string> DeviceUdidPlugin::hardwareUUID() {
-  io_service_t service = IOServiceGetMatchingService(kIOMasterPortDefault,
-                                                     IOServiceMatching("IOPlatformExpertDevice"));
-  if (service == IO_OBJECT_NULL) return std::nullopt;
-  auto uuid = IORegistryEntryCreateCFProperty(service, kIOPlatformUUIDKey);
-  IOObjectRelease(service);
-  return uuid;
+  dispatch_async(keychain_queue_, [result] {
+    dispatch_async(dispatch_get_main_queue(), [result, answer = storedOrNewUdid()] {
+      std::visit([&](const auto& response) { result(response); }, answer);
+    });
+  });
 }
 
 }  // namespace device_udid

@@ -1,5 +1,7 @@
 #include "plugins/litedb/litedb_database.h"
 
+#include <sqlite3.h>
+
 #include "platform/foundation/ns_log.h"
 #include "plugins/litedb/litedb_arguments.h"
 #include "plugins/litedb/litedb_batch_operation.h"
@@ -169,9 +171,17 @@ void LiteDbDatabase::executeInTransaction(LiteDbDarwinDatabase& db, LiteDbOperat
     }
     return;
   }
+  const bool ends_transaction = in_transaction.has_value() && !*in_transaction;
   if (dbExecuteOrError(db, operation)) {
-    if (in_transaction.has_value() && !*in_transaction) current_transaction_id_.reset();
+    if (ends_transaction) current_transaction_id_.reset();
     operation.success(flutter::Value());
+    return;
+  }
+  // An end that fails because SQLite holds no transaction any more (a batch or a statement ended
+  // it) still ends the ownership: nothing could end it later, and every call would wait for good.
+  if (ends_transaction && db.sqliteHandle() != nullptr &&
+      sqlite3_get_autocommit(db.sqliteHandle()) != 0) {
+    current_transaction_id_.reset();
   }
 }
 

@@ -386,7 +386,12 @@ void LiteDbPlugin::handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& 
   auto files = NSFileManager::defaultManager();
   if (!files->fileExistsAtPath(*parent)) files->createDirectoryAtPath(*parent, true);
   std::string folder = *parent + (parent->ends_with('/') ? "" : "/") + *name;
-  if (files->fileExistsAtPath(folder)) return result(flutter::Value());
+  // An existing folder is kept; a file, a FIFO or anything else of that name makes the creation
+  // below fail, so the caller learns there is no folder.
+  bool is_directory = false;
+  if (files->fileExistsAtPath(folder, &is_directory) && is_directory) {
+    return result(flutter::Value());
+  }
   NSError error;
   if (!files->createDirectoryAtPath(folder, true, {{NSFileProtectionKey, NSFileProtectionNone}},
                                     &error)) {

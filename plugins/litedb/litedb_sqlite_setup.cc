@@ -2,8 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -20,8 +22,25 @@ constexpr const char* kVfsName = "litedb";
 // which must be a regular file.
 thread_local bool opening_database_file = false;
 
-bool mayUse(const struct stat& status, int flags) {
-  if (S_ISREG(status.st_mode)) return true;
+// The kernel's own file systems show their files as regular ones, but they hold no data of ours:
+// a database there would read the kernel's text or write into its settings.
+bool onKernelFileSystem(int fd) {
+  struct statfs file_system {};
+  if (::fstatfs(fd, &file_system) != 0) return true;
+  switch (file_system.f_type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool mayUse(int fd, const struct stat& status, int flags) {
+  if (S_ISREG(status.st_mode)) return !onKernelFileSystem(fd);
   if (opening_database_file) return false;
   const bool reading = (flags & O_ACCMODE) == O_RDONLY && (flags & O_CREAT) == 0;
   // SQLite opens a journal's directory to sync it, /dev/urandom for its seed and /dev/null to
@@ -41,7 +60,7 @@ int openChecked(const char* path, int flags, int mode) {
   int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, mode);
   if (fd < 0) return -1;
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || !mayUse(status, flags)) {
+  if (::fstat(fd, &status) != 0 || !mayUse(fd, status, flags)) {
     ::close(fd);
     errno = ENXIO;
     return -1;

@@ -1,5 +1,10 @@
 #include "plugins/secure_store_darwin/secure_store.h"
 
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "platform/foundation/utf8.h"
 #include "platform/security/keychain_transaction.h"
 #include "platform/security/sec_item.h"
@@ -273,6 +278,10 @@ SecureStoreResponse SecureStore::readAllItems(const KeychainQueryParameters& par
   flutter::ValueMap entries;
   const CFArray* items = result.asArray();
   if (items == nullptr) return {errSecSuccess, std::move(entries)};
+  // Both synchronizable kinds may hold a key: the later item's value stands, found through an
+  // index so that many items cost in proportion to their number.
+  std::unordered_map<std::string, size_t> position_of;
+  std::vector<std::pair<std::string, flutter::Value>> found;
   for (const CFValue& item : *items) {
     const CFDictionary* attributes = item.asDictionary();
     const CFValue* account = attributes != nullptr ? attributes->find(kSecAttrAccount) : nullptr;
@@ -290,8 +299,16 @@ SecureStoreResponse SecureStore::readAllItems(const KeychainQueryParameters& par
       const CFValue* data = attributes->find(kSecValueData);
       if (data != nullptr) entry = textOf(*data);
     }
-    if (!entry.isNull()) entries.set(flutter::Value(key), std::move(entry));
+    if (entry.isNull()) continue;
+    auto [at, added] = position_of.try_emplace(key, found.size());
+    if (added) {
+      found.emplace_back(key, std::move(entry));
+    } else {
+      found[at->second].second = std::move(entry);
+    }
   }
+  entries.reserve(found.size());
+  for (auto& [key, value] : found) entries.append(flutter::Value(std::move(key)), std::move(value));
   return {errSecSuccess, std::move(entries)};
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -57,6 +58,58 @@ TEST(BinaryPropertyListTest, HostileInputIsRefused) {
     broken[broken.size() - 32 + at] = 0xFF;
     EXPECT_FALSE(PropertyList::parse(broken).has_value()) << at;
   }
+}
+
+// A binary property list of the given objects (each its marker and body; references one byte),
+// the first object its top.
+std::vector<uint8_t> binaryPropertyList(const std::vector<std::vector<uint8_t>>& objects) {
+  std::vector<uint8_t> bytes = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+  std::vector<uint32_t> offsets;
+  for (const auto& object : objects) {
+    offsets.push_back(static_cast<uint32_t>(bytes.size()));
+    bytes.insert(bytes.end(), object.begin(), object.end());
+  }
+  const uint32_t table = static_cast<uint32_t>(bytes.size());
+  for (uint32_t offset : offsets) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+      bytes.push_back(static_cast<uint8_t>(offset >> shift));
+  }
+  std::vector<uint8_t> trailer(32, 0);
+  trailer[6] = 4;
+  trailer[7] = 1;
+  trailer[15] = static_cast<uint8_t>(objects.size());
+  for (int i = 0; i < 4; ++i) trailer[28 + i] = static_cast<uint8_t>(table >> (24 - 8 * i));
+  bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+  return bytes;
+}
+
+// An array of `count` references (fewer than 15) to `child`.
+std::vector<uint8_t> arrayOf(uint8_t child, size_t count) {
+  std::vector<uint8_t> array = {static_cast<uint8_t>(0xA0 | count)};
+  array.insert(array.end(), count, child);
+  return array;
+}
+
+TEST(BinaryPropertyListTest, WhatAReadBuildsIsBoundedByTheFileSize) {
+  // Arrays that share their children: a few hundred bytes that would expand to millions of
+  // values are refused at once, however deep or wide.
+  for (auto [depth, width] : {std::pair{20, 2}, std::pair{40, 14}}) {
+    std::vector<std::vector<uint8_t>> objects;
+    for (int level = 0; level < depth; ++level) {
+      objects.push_back(arrayOf(static_cast<uint8_t>(level + 1), width));
+    }
+    objects.push_back({0x51, 'x'});
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PropertyList::parse(binaryPropertyList(objects)).has_value()) << depth;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << depth;
+  }
+  // The platform's writer shares equal strings and numbers: such a file still reads.
+  std::vector<uint8_t> shared = {0xAF, 0x10, 200};
+  shared.insert(shared.end(), 200, 1);
+  auto parsed = PropertyList::parse(
+      binaryPropertyList({shared, {0x5A, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'}}));
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(parsed->getIf<PropertyList::Array>()->size(), 200u);
 }
 
 TEST(URLTest, ParsesComponentsAndResolvesReferences) {

@@ -2,11 +2,14 @@
 #include "plugins/device_udid/device_udid_plugin.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/testing/foundation_controls.h"
@@ -168,6 +171,35 @@ TEST_F(DeviceUdidTest, EachFailingStepIsNamedInTheDetails) {
   ASSERT_TRUE(currentItem().set(CFBytes{0xFF}, "udid").ok());
   expectUnavailable(getUDID(), "keychain_get_failed: A conversion error has occurred.");
   EXPECT_EQ(currentItem().getData("udid").value(), CFBytes{0xFF});
+}
+
+TEST_F(DeviceUdidTest, ABusyKeychainNeverHoldsTheMainThreadAndAnswersComeInOrder) {
+  ASSERT_TRUE(getUDID().isSuccess());
+  // Another process holds the keychain's database: every keychain call waits for it.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(security::testing::keychainFilePath().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  security::testing::failNextCall(SecFunction::itemCopyMatching, errSecNotAvailable);
+
+  const auto started = std::chrono::steady_clock::now();
+  std::vector<TestDartSide::PendingCall> calls;
+  for (int i = 0; i < 3; ++i) {
+    calls.push_back(dart_->invokeMethodAsync(device_udid::kChannelName, "getUDID"));
+  }
+  bool other_work_ran = false;
+  dispatch_async(dispatch_get_main_queue(), [&] { other_work_ran = true; });
+  ASSERT_TRUE(dart_->runUntil([&] { return other_work_ran; }));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_FALSE(calls[1].ready());
+
+  sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  // The first request ran first; each answer arrives no later than those after it.
+  ASSERT_TRUE(dart_->runUntil([&] { return calls[2].ready(); }));
+  EXPECT_TRUE(calls[0].ready() && calls[1].ready());
+  EXPECT_TRUE(calls[0].wait().isError());
+  EXPECT_TRUE(calls[1].wait().isSuccess()) << calls[1].wait().describe();
+  EXPECT_EQ(calls[1].wait().value, calls[2].wait().value);
 }
 
 TEST_F(DeviceUdidTest, OtherMethodsAreNotImplemented) {

@@ -257,6 +257,34 @@ TEST_F(LiteDbPluginTest, FailedBeginFreesTheDatabaseAndFailedEndKeepsItOwned) {
   EXPECT_EQ(answer.error, (FlutterError{"sqlite_error", "database_closed", Value()}));
 }
 
+TEST_F(LiteDbPluginTest, AnEndThatFindsTheTransactionAlreadyOverFreesTheDatabase) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  auto begin = call("execute", map({{"id", Value(id)},
+                                    {"sql", Value("BEGIN")},
+                                    {"inTransaction", Value(true)},
+                                    {"transactionId", Value()}}));
+  ASSERT_TRUE(begin.isSuccess()) << begin.describe();
+  // A batch ends SQLite's transaction behind the owner's back.
+  ASSERT_TRUE(call("batch",
+                   map({{"id", Value(id)},
+                        {"operations",
+                         list({map({{"method", Value("execute")}, {"sql", Value("ROLLBACK")}})})}}))
+                  .isSuccess());
+  auto waiting =
+      callAsync("insert", map({{"id", Value(id)}, {"sql", Value("INSERT INTO t VALUES (1)")}}));
+  dart.drain();
+  EXPECT_FALSE(waiting.ready());
+  // The owner's end fails, as there is nothing to commit, yet the transaction is over.
+  auto end = call("execute", map({{"id", Value(id)},
+                                  {"sql", Value("COMMIT")},
+                                  {"inTransaction", Value(false)},
+                                  {"transactionId", Value(int32_t{1})}}));
+  EXPECT_TRUE(end.isError());
+  EXPECT_EQ(waiting.wait().value, Value(int64_t{1}));
+  close(id);
+}
+
 TEST_F(LiteDbPluginTest, CursorsPageThroughResults) {
   int64_t id = numbers(25);
   auto first = query(id, "SELECT v FROM n ORDER BY v", Value("cursorPageSize"), Value(int32_t{10}));
@@ -595,6 +623,17 @@ TEST_F(LiteDbPluginTest, OnlyRegularFilesOpenAsDatabases) {
   EXPECT_EQ(companion.error.code, "sqlite_error") << companion.describe();
   close(id);
   ::close(writer);
+
+  // The kernel's files pass for regular ones but are no storage.
+  for (const char* kernel_file : {"/proc/self/status", "/sys/kernel/uevent_seqnum"}) {
+    auto reply =
+        call("openDatabase", map({{"path", Value(kernel_file)}, {"readOnly", Value(true)}}));
+    EXPECT_EQ(reply.error.message, std::string("open_failed ") + kernel_file) << reply.describe();
+  }
+  id = open(folder.file("other.db"));
+  auto attached = execute(id, "ATTACH '/proc/self/environ' AS e");
+  EXPECT_EQ(attached.error.code, "sqlite_error") << attached.describe();
+  close(id);
 }
 
 TEST_F(LiteDbPluginTest, DirectoriesAndOptions) {
@@ -608,6 +647,18 @@ TEST_F(LiteDbPluginTest, DirectoriesAndOptions) {
   auto blocked = call("darwinCreateUnprotectedFolder",
                       map({{"parent", Value(folder.file("file"))}, {"name", Value("sub")}}));
   EXPECT_EQ(blocked.error.code, "fs_error");
+  // An existing folder is kept; anything else of that name is no folder, which is an error.
+  ASSERT_EQ(::mkfifo((parent + "/fifo").c_str(), 0600), 0);
+  std::ofstream(parent + "/regular") << "x";
+  for (const char* name : {"plain", "fifo", "regular"}) {
+    auto reply = call("darwinCreateUnprotectedFolder",
+                      map({{"parent", Value(parent)}, {"name", Value(name)}}));
+    EXPECT_EQ(reply.isSuccess(), std::string(name) == "plain") << name << reply.describe();
+    if (reply.isError()) {
+      EXPECT_EQ(reply.error.code, "fs_error");
+      EXPECT_TRUE(reply.error.message.value_or("").starts_with("error creating unprotected dir: "));
+    }
+  }
 
   ASSERT_TRUE(call("options", map({{"logLevel", Value(int32_t{2})}})).isSuccess());
   int64_t id = open(":memory:");

@@ -1,5 +1,7 @@
 // The secure-storage plug-in through its channels: reads and writes, argument errors, error
 // shaping, option parsing, ordering and the protected-data stream.
+#include <chrono>
+
 #include "platform/appkit/ns_application.h"
 #include "platform/appkit/testing/window_system_controls.h"
 #include "plugins/secure_store_darwin/tests/secure_store_fixture.h"
@@ -238,6 +240,32 @@ TEST_F(SecureStorePluginTest, AnswersComeInTheOrderTheCallsWereSent) {
   auto last = pending.back().wait();
   for (size_t i = 0; i < pending.size(); ++i) ASSERT_TRUE(pending[i].ready()) << i;
   for (int i = 0; i < 8; ++i) EXPECT_EQ(pending[2 * i + 1].wait().value, Value(std::to_string(i)));
+}
+
+TEST_F(SecureStorePluginTest, ReadAllOfManyItemsCostsInProportionToThem) {
+  ASSERT_TRUE(write("seed", "value").isSuccess());
+  CFDictionary added = lastDictionary(SecFunction::itemAdd);
+  security::testing::setCallRecording(false);
+  constexpr int kItems = 20000;
+  ASSERT_EQ(security::performKeychainTransaction([&] {
+              for (int i = 0; i < kItems; ++i) {
+                added.set(kSecAttrAccount, "key-" + std::to_string(i));
+                if (OSStatus status = SecItemAdd(added, nullptr)) return status;
+              }
+              return errSecSuccess;
+            }),
+            errSecSuccess);
+  // Quadratic work took some forty seconds for this many; linear work takes a few even under
+  // the thread checker.
+  const auto started = std::chrono::steady_clock::now();
+  auto all = dart_
+                 .invokeMethodAsync(secure_store_darwin::kMethodChannelName, "readAll",
+                                    arguments(std::nullopt))
+                 .wait(std::chrono::seconds(60));
+  ASSERT_TRUE(all.isSuccess()) << all.describe();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  ASSERT_EQ(all.value.asMap()->size(), size_t{kItems} + 1);
+  EXPECT_EQ(*all.value.asMap()->find(std::string_view("key-19999")), Value("value"));
 }
 
 TEST_F(SecureStorePluginTest, ProtectedDataIsTheApplicationsFlagAndItsChangesAreStreamed) {
