@@ -1,12 +1,17 @@
 // The channel fuzzer: registers every plug-in as the host does, then sends every channel that has
 // a handler thousands of generated messages, shaped by that plug-in's own words. It fails on a
 // crash or sanitizer report (the process dies, with the message that did it on standard error),
-// on a message answered twice, and on a message not answered within the bound.
+// on a message answered twice, and on a message not answered within the bound (a script's
+// evaluation, which may run for its whole budget, is not waited for: its answer is checked
+// later, against the budget and the bound).
 //
 //   channel_fuzzer [--seed N|random] [--messages-per-channel N] [--seconds S]
 //                  [--answer-bound-ms MS] [--channel PART] [--verbose]
+//   channel_fuzzer --check-shapes
 //
 // --channel limits the run to channels whose name holds PART, to reproduce a finding.
+// --check-shapes sends nothing: it checks that a plug-in whose page names its message channels'
+// operations by API names every operation it registers, and nothing else.
 //
 // Everything it touches lives in a temporary directory: the user's directories, the working
 // directory and the temporary directory all point there.
@@ -25,6 +30,7 @@
 #include <optional>
 #include <random>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,12 +40,19 @@
 #include "platform/flutter/flutter_faults.h"
 #include "platform/flutter/flutter_view_controller.h"
 #include "platform/foundation/testing/foundation_controls.h"
+#include "platform/webkit/testing/web_view_controls.h"
+#include "plugins/wkwebview_host/hwv_web_view_external_api.h"
+#include "plugins/wkwebview_host/webview_host_plugin.h"
 #include "tools/channel_fuzzer/answer_reader.h"
+#include "tools/channel_fuzzer/channel_names.h"
+#include "tools/channel_fuzzer/dart_side.h"
 #include "tools/channel_fuzzer/exclusions.h"
 #include "tools/channel_fuzzer/live_values.h"
 #include "tools/channel_fuzzer/message_generator.h"
 #include "tools/channel_fuzzer/shapes.h"
 #include "tools/channel_fuzzer/vocabulary.h"
+#include "tools/channel_fuzzer/web_content_samples.h"
+#include "tools/channel_fuzzer/web_view_session.h"
 #include "tools/fuzzing/crash_report.h"
 #include "tools/fuzzing/seed_files.h"
 
@@ -56,6 +69,7 @@ struct Options {
   std::chrono::milliseconds answer_bound{5000};
   std::string channel_filter;
   bool verbose = false;
+  bool check_shapes = false;
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
@@ -65,6 +79,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
     const char* value = nullptr;
     if (argument == "--verbose") {
       options.verbose = true;
+    } else if (argument == "--check-shapes") {
+      options.check_shapes = true;
     } else if (argument == "--seed" && (value = next())) {
       options.seed = std::string(value) == "random" ? std::random_device()() * 65537ull +
                                                           std::random_device()()
@@ -113,44 +129,37 @@ void reportInFlight() {
                message.channel.c_str(), message.method.c_str(), hex(message.bytes).c_str());
 }
 
-// A Dart side that hears the host's events and calls and answers none of them.
-class SilentDartSide final : public FlutterDartSide {
- public:
-  void messageFromHost(const std::string&, FlutterBinaryMessage, FlutterBinaryReply reply) override {
-    if (reply) reply(std::nullopt);
-  }
-};
-
-// The operation a Pigeon message channel carries: "dev.flutter.pigeon.<package>.<Api>.<op>...".
-std::string operationOf(const std::string& channel) {
-  size_t start = 0;
-  for (int dots = 0; dots < 5; ++dots) {
-    start = channel.find('.', start);
-    if (start == std::string::npos) return {};
-    ++start;
-  }
-  return channel.substr(start, channel.find('.', start) - start);
-}
-
-// "dev.flutter.pigeon.<package>.<Api>" of a message channel's name.
-std::string apiOf(const std::string& channel) {
-  size_t end = 0;
-  for (int dots = 0; dots < 5; ++dots) {
-    end = channel.find('.', end);
-    if (end == std::string::npos) return channel;
-    ++end;
-  }
-  return channel.substr(0, end - 1);
-}
-
 // The element count of a message that is a list; 0 for any other.
 size_t argumentCount(const Bytes& message) {
   return message.size() >= 2 && message[0] == 12 && message[1] < 254 ? message[1] : 0;
 }
 
-bool isMessageChannel(const std::string& channel) {
-  return channel.rfind("dev.flutter.pigeon.", 0) == 0;
+// A call that runs a page's script on an object: answered when the script ends, which may take
+// the script's whole budget.
+bool runsAScript(const MethodShape* shape) {
+  if (shape == nullptr || shape->arguments.empty() ||
+      shape->arguments.front().kind.rfind("new:", 0) == 0) {
+    return false;
+  }
+  for (const auto& argument : shape->arguments) {
+    if (argument.kind == "script") return true;
+  }
+  return false;
 }
+
+// The one API whose objects a value of `kind` ("object:<API>", "objects:<API>", either with "?")
+// names; empty for any other kind.
+std::string apiOfKind(const std::string& kind) {
+  std::string api;
+  if (kind.rfind("object:", 0) == 0) api = kind.substr(7);
+  if (kind.rfind("objects:", 0) == 0) api = kind.substr(8);
+  if (!api.empty() && api.back() == '?') api.pop_back();
+  return api.find_first_of("|*") == std::string::npos ? api : std::string();
+}
+
+constexpr const char* kWebViewPlugin = "wkwebview_host";
+const std::string kWebViewPrefix = WebViewSessions::kClassPrefix;
+const std::string kWebViewClear = kWebViewPrefix + "PigeonInternalInstanceManager.clear";
 
 struct Finding {
   std::string kind;
@@ -159,19 +168,29 @@ struct Finding {
   Bytes bytes;
 };
 
-// A call's method names an object's birth or its end by these words.
+// A call's method names an object's birth or its end by these words. The answers are kept: the
+// same few hundred names are asked about over and over.
+bool matchesMemoized(const std::string& method, const std::regex& pattern,
+                     std::map<std::string, bool>& known) {
+  auto found = known.find(method);
+  if (found != known.end()) return found->second;
+  return known[method] = std::regex_search(method, pattern);
+}
+
 bool createsAnObject(const std::string& method) {
   static const std::regex pattern(
       "^(create|open|init|load|add|new|register|start|getUserMedia|getDisplayMedia|"
       "pigeon_defaultConstructor)|Create");
-  return std::regex_search(method, pattern);
+  static auto* const known = new std::map<std::string, bool>();
+  return matchesMemoized(method, pattern, *known);
 }
 
 bool endsAnObject(const std::string& method) {
   static const std::regex pattern(
       "(dispose|Dispose|close|Close|delete|Delete|remove|Remove|"
       "release|stop|Stop|clear)");
-  return std::regex_search(method, pattern);
+  static auto* const known = new std::map<std::string, bool>();
+  return matchesMemoized(method, pattern, *known);
 }
 
 struct ChannelCounts {
@@ -182,11 +201,13 @@ struct ChannelCounts {
   double seconds = 0;
 };
 
-class Fuzzer {
+class Fuzzer final : public WebViewSessionHost {
  public:
-  Fuzzer(const Options& options, std::shared_ptr<FlutterEngine> engine, SeedFiles seeds)
+  Fuzzer(const Options& options, std::shared_ptr<FlutterEngine> engine,
+         std::shared_ptr<FuzzerDartSide> dartSide, SeedFiles seeds)
       : options_(options),
         engine_(std::move(engine)),
+        dart_(std::move(dartSide)),
         random_(options.seed),
         seeds_(std::move(seeds)) {}
 
@@ -210,32 +231,103 @@ class Fuzzer {
                            engine_->messenger().hasHandler(channel);
              ++i) {
           fuzzChannel(channel);
+          checkPending(false);
         }
         counts_[channel].seconds +=
             std::chrono::duration<double>(Clock::now() - round_start).count();
         if (outOfTime() || findings_.size() >= kMaxFindings) break;
       }
     }
+    if (sessions_) sessions_->releaseAll(*this);
+    dart_->answerHeld(0);
+    if (!allPendingAnswered() && engine_->messenger().hasHandler(kWebViewClear)) {
+      // Pages still running scripts end with their web views, as at a Dart side's restart.
+      send(kWebViewClear, GeneratedMessage{{12, 0}, "clear"}, kWebViewPlugin);
+    }
+    dispatch::testing::runUntil([&] { return allPendingAnswered(); },
+                                options_.answer_bound + kScriptAnswerGrace);
+    checkPending(true);
     dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
     collectFaults("(after the run)", "", {});
     return report(std::chrono::duration<double>(Clock::now() - start).count());
   }
 
+  // WebViewSessionHost.
+  bool call(const std::string& operation, LiveValues& objects) override {
+    const std::string channel = kWebViewPrefix + operation;
+    return sendShaped(channel, kWebViewPlugin, shapesOf(kWebViewPlugin), nullptr, false, &objects);
+  }
+
+  void release(int64_t identifier) override {
+    GeneratedMessage message{{12, 1, 4}, "removeStrongReference"};
+    for (int i = 0; i < 8; ++i) {
+      message.bytes.push_back(static_cast<uint8_t>(identifier >> (8 * i)));
+    }
+    send(kWebViewPrefix + "PigeonInternalInstanceManager.removeStrongReference", std::move(message),
+         kWebViewPlugin);
+  }
+
+  std::shared_ptr<WKWebView> webView(int64_t identifier) override {
+    return HWVWebViewExternalAPI::webViewForIdentifier(identifier, *engine_);
+  }
+
+  int64_t registerObject(const std::shared_ptr<foundation::NSObject>& object) override {
+    const int64_t identifier = freshIdentifier();
+    auto plugin = std::dynamic_pointer_cast<wkwebview_host::WebViewHostPlugin>(
+        std::static_pointer_cast<FlutterPlugin>(
+            engine_->valuePublishedByPlugin(wkwebview_host::WebViewHostPlugin::kPluginKey)));
+    if (plugin && plugin->proxyApiRegistrar()) {
+      plugin->proxyApiRegistrar()->instanceManager()->registerDartObject(object, identifier);
+    }
+    return identifier;
+  }
+
+  void pump(std::chrono::milliseconds time) override {
+    dispatch::testing::runUntil([] { return false; }, time);
+  }
+
+  std::mt19937_64& random() override { return random_; }
+
  private:
   static constexpr size_t kMaxFindings = 50;
+  // How much longer than other calls a script's evaluation may take to be answered: its budget
+  // (5 s) and the half second its process has past it before it is ended, with room to spare.
+  static constexpr std::chrono::milliseconds kScriptAnswerGrace{6000};
+  // A session of the web view now and then, from a step on one of its channels.
+  static constexpr double kSessionShare = 0.1;
+  // Calls to the Dart side held unanswered after a session.
+  static constexpr size_t kHeldAfterSession = 8;
+
+  // A call not waited for; its answer is checked later.
+  struct Pending {
+    std::string channel;
+    std::string method;
+    Bytes bytes;
+    std::shared_ptr<std::atomic<int>> answered;
+    std::shared_ptr<Bytes> answer;
+    Clock::time_point deadline;
+  };
 
   // One step on `channel`: an object's life (create, use, dispose, use again), one call shaped
   // as its plug-in's page says, or one generated without regard for any shape.
   void fuzzChannel(const std::string& channel) {
     const std::string plugin = pluginForChannel(channel);
     const PluginShapes* shapes = shapesOf(plugin);
+    if (plugin == kWebViewPlugin && shapes != nullptr &&
+        std::uniform_real_distribution<double>(0, 1)(random_) < kSessionShare &&
+        counts_[kWebViewPrefix + "NSViewWKWebView.pigeon_defaultConstructor"].sent <
+            options_.messages_per_channel) {
+      sessions()->run(*this);
+      dart_->answerHeld(kHeldAfterSession);
+      return;
+    }
     const double roll = std::uniform_real_distribution<double>(0, 1)(random_);
     if (roll < 0.2 && runLifetime(channel, plugin, shapes)) return;
     if (roll < 0.7) {
       sendShaped(channel, plugin, shapes, nullptr);
       return;
     }
-    const auto words = wordsForChannel(channel);
+    const auto& words = wordsForChannel(channel);
     MessageGenerator generator(random_, words);
     GeneratedMessage message;
     if (isMessageChannel(channel)) {
@@ -265,7 +357,9 @@ class Fuzzer {
     for (const auto& other : engine_->messenger().channelsWithHandlers()) {
       if (!isMessageChannel(other) || apiOf(other) != api) continue;
       const std::string operation = operationOf(other);
-      if (wanted(operation)) found.emplace_back(other, shapeOf(plugin, operation));
+      if (wanted(operation)) {
+        found.emplace_back(other, shapeOf(plugin, operation, apiNameOf(other)));
+      }
     }
     return found;
   }
@@ -291,7 +385,7 @@ class Fuzzer {
       if (isMessageChannel(channel_made)) {
         const std::string operation = operationOf(channel_made);
         (endsAnObject(operation) ? ends : uses)
-            .emplace_back(channel_made, shapeOf(plugin, operation));
+            .emplace_back(channel_made, shapeOf(plugin, operation, apiNameOf(channel_made)));
       } else if (shapes != nullptr) {
         for (const auto& shape : shapes->methods) {
           (endsAnObject(shape.method) ? ends : uses).emplace_back(channel_made, &shape);
@@ -314,16 +408,26 @@ class Fuzzer {
     return true;
   }
 
-  // A call shaped as `shape` says (any of the plug-in's shapes on a method channel when null).
-  void sendShaped(const std::string& channel, const std::string& plugin, const PluginShapes* shapes,
-                  const MethodShape* shape, bool keepMadeUpIds = false) {
-    if (!engine_->messenger().hasHandler(channel)) return;
-    const auto words = wordsForChannel(channel);
-    LiveValues& live = live_[plugin];
+  // A call shaped as `shape` says (any of the plug-in's shapes on a method channel when null),
+  // naming the objects of `scope` first when given; the objects it makes join the plug-in's and
+  // `scope`. Answers whether it succeeded.
+  bool sendShaped(const std::string& channel, const std::string& plugin, const PluginShapes* shapes,
+                  const MethodShape* shape, bool keepMadeUpIds = false, LiveValues* scope = nullptr,
+                  bool providing = false) {
+    if (!engine_->messenger().hasHandler(channel)) return false;
+    const auto& words = wordsForChannel(channel);
+    LiveValues& live = dart_->live(plugin);
     MessageGenerator generator(random_, words, shapes, &live, &seeds_);
+    generator.setScope(scope);
     GeneratedMessage message;
+    bool wait = true;
     if (isMessageChannel(channel)) {
-      if (shape == nullptr) shape = shapeOf(plugin, operationOf(channel));
+      generator.setClassPrefix(classPrefixOf(channel));
+      if (shape == nullptr) shape = shapeOf(plugin, operationOf(channel), apiNameOf(channel));
+      if (shape != nullptr && scope == nullptr && !providing) {
+        provideObjects(channel, plugin, *shape);
+      }
+      wait = !runsAScript(shape);
       keepMadeUpIds = keepMadeUpIds || createsAnObject(operationOf(channel));
       message.bytes = generator.shapedMessageArguments(shape, keepMadeUpIds, arity_[channel]);
       message.method = operationOf(channel);
@@ -335,26 +439,93 @@ class Fuzzer {
       message = generator.methodCall();
     }
     const size_t arity = argumentCount(message.bytes);
-    auto answer = send(channel, std::move(message), plugin);
-    if (answer && answer->outcome == Outcome::success) {
-      // What worked once is likelier to work again.
-      if (isMessageChannel(channel)) arity_[channel] = arity;
-      if (keepMadeUpIds) {
-        for (const auto& id : generator.madeUpIds()) {
-          live.remember(id.key, id.value);
-          // Under its class too, so that every kind of object can be found.
-          if (isMessageChannel(channel)) live.remember(apiOf(channel), id.value);
+    auto answer = send(channel, std::move(message), plugin, wait);
+    if (!answer || answer->outcome != Outcome::success) return false;
+    // What worked once is likelier to work again.
+    if (isMessageChannel(channel)) arity_[channel] = arity;
+    const std::string class_prefix = isMessageChannel(channel) ? classPrefixOf(channel) : "";
+    auto remember = [&](const std::string& key, const IdValue& value) {
+      live.remember(key, value);
+      if (scope != nullptr) scope->remember(key, value);
+    };
+    for (const auto& id : generator.madeUpIds()) {
+      if (!class_prefix.empty() && id.key.rfind(class_prefix, 0) == 0) {
+        // The identifier of a new object of the API the page names.
+        remember(id.key, id.value);
+      } else if (keepMadeUpIds) {
+        live.remember(id.key, id.value);
+        // Under its class too, so that every kind of object can be found.
+        if (isMessageChannel(channel)) live.remember(apiOf(channel), id.value);
+      }
+    }
+    const std::string api = shape != nullptr ? apiOfKind(shape->answer) : "";
+    if (!api.empty()) {
+      for (const auto& value : answer->values) {
+        if (std::holds_alternative<Reference>(value.value)) {
+          remember(class_prefix + api, value.value);
         }
+      }
+    }
+    return true;
+  }
+
+  // Makes, through the operations of the plug-in's page that make them, the objects `shape` names
+  // that the Dart side knows none of (a web view before its loads, a configuration before the web
+  // view), a few levels deep.
+  void provideObjects(const std::string& channel, const std::string& plugin,
+                      const MethodShape& shape) {
+    for (const auto& argument : shape.arguments) {
+      const std::string api = apiOfKind(argument.kind);
+      if (argument.kind.rfind("object:", 0) == 0 && !api.empty()) {
+        provide(classPrefixOf(channel), plugin, api, 0);
       }
     }
   }
 
+  // Whether the Dart side knows an object of `api`, after making one if it knew none.
+  bool provide(const std::string& prefix, const std::string& plugin, const std::string& api,
+               int depth) {
+    static constexpr int kDeepest = 4;
+    const PluginShapes* shapes = shapesOf(plugin);
+    if (dart_->live(plugin).has(prefix + api)) return true;
+    if (depth >= kDeepest || shapes == nullptr) return false;
+    std::vector<const MethodShape*> makers;
+    for (const auto& candidate : shapes->methods) {
+      bool makes = apiOfKind(candidate.answer) == api;
+      for (const auto& made : candidate.arguments) makes = makes || made.kind == "new:" + api;
+      if (makes) makers.push_back(&candidate);
+    }
+    if (makers.empty()) {
+      // Objects only the platform makes (a challenge, a URL) are handed over as it would.
+      if (plugin != kWebViewPlugin || !sessions()) return false;
+      auto object = sessions_->platformObject(api, random_);
+      if (!object) return false;
+      dart_->live(plugin).remember(prefix + api, Integer{registerObject(object), true});
+      return true;
+    }
+    const MethodShape* maker = makers[random_() % makers.size()];
+    for (const auto& argument : maker->arguments) {
+      const std::string needed = apiOfKind(argument.kind);
+      if (argument.kind.rfind("object:", 0) == 0 && argument.kind.back() != '?' &&
+          !needed.empty() && !provide(prefix, plugin, needed, depth + 1)) {
+        return false;
+      }
+    }
+    sendShaped(prefix + maker->method, plugin, shapes, maker, false, nullptr, true);
+    return dart_->live(plugin).has(prefix + api);
+  }
+
+  WebViewSessions* sessions() {
+    if (!sessions_) sessions_ = std::make_unique<WebViewSessions>();
+    return sessions_.get();
+  }
+
   // Sends one message and waits for its answer; nullopt when the call may not be sent or was not
-  // waited for.
+  // waited for. Without `wait`, the answer is checked later (checkPending).
   std::optional<ReadAnswer> send(const std::string& channel, GeneratedMessage message,
-                                 const std::string& plugin) {
+                                 const std::string& plugin, bool wait = true) {
     if (findExcluded(kEndsTheApplication, channel, message.method) ||
-        findExcluded(kOpenFindings, channel, message.method)) {
+        findExcluded(kOpenFindings, channel, message.method, message.bytes)) {
       return std::nullopt;
     }
     const bool waits_on_user = findExcluded(kWaitsOnTheUser, channel, message.method) != nullptr;
@@ -379,7 +550,10 @@ class Fuzzer {
     ++counts.sent;
     ++total_;
     std::optional<ReadAnswer> answer;
-    if (!waits_on_user) {
+    if (!wait && !waits_on_user) {
+      pending_.push_back({channel, flight.method, flight.bytes, answered, answer_bytes,
+                          Clock::now() + options_.answer_bound + kScriptAnswerGrace});
+    } else if (!waits_on_user) {
       if (!dispatch::testing::runUntil([&] { return answered->load() > 0; },
                                        options_.answer_bound)) {
         addFinding({"not answered within " + std::to_string(options_.answer_bound.count()) + " ms",
@@ -390,7 +564,14 @@ class Fuzzer {
         if (answer->outcome == Outcome::success || answer->outcome == Outcome::failed) {
           ++counts.reached;
         }
-        if (answer->outcome == Outcome::success) live_[plugin].rememberAll(answer->values);
+        if (answer->outcome == Outcome::success) {
+          if (isMessageChannel(channel) && apiNameOf(channel) == "PigeonInternalInstanceManager" &&
+              operationOf(channel) == "clear") {
+            // Every object is gone, and the host's identifiers start again.
+            dart_->live(plugin).clear();
+          }
+          dart_->live(plugin).rememberAll(answer->values);
+        }
         if (options_.verbose) {
           static const char* const kOutcomes[] = {"not implemented", "success", "refused", "failed",
                                                   "unreadable"};
@@ -401,6 +582,38 @@ class Fuzzer {
     }
     collectFaults(channel, flight.method, flight.bytes);
     return answer;
+  }
+
+  bool allPendingAnswered() const {
+    return std::all_of(pending_.begin(), pending_.end(),
+                       [](const Pending& pending) { return pending.answered->load() > 0; });
+  }
+
+  // Counts the calls not waited for that were answered since, and reports those past their
+  // bound (all that are still unanswered when `final`).
+  void checkPending(bool final) {
+    const auto now = Clock::now();
+    for (auto it = pending_.begin(); it != pending_.end();) {
+      if (it->answered->load() > 0) {
+        auto answer = readMessageAnswer(*it->answer);
+        if (answer.outcome == Outcome::success || answer.outcome == Outcome::failed) {
+          ++counts_[it->channel].reached;
+        }
+        it = pending_.erase(it);
+      } else if ((final || now > it->deadline) &&
+                 // An answer the host gave while the fuzzer was busy elsewhere waits on the main
+                 // queue: let it come first.
+                 !dispatch::testing::runUntil([&] { return it->answered->load() > 0; },
+                                              std::chrono::milliseconds(200))) {
+        addFinding({"not answered within " +
+                        std::to_string((options_.answer_bound + kScriptAnswerGrace).count()) +
+                        " ms",
+                    it->channel, it->method, it->bytes});
+        it = pending_.erase(it);
+      } else {
+        ++it;
+      }
+    }
   }
 
   void collectFaults(const std::string& channel, const std::string& method, const Bytes& bytes) {
@@ -451,7 +664,14 @@ class Fuzzer {
     for (size_t i = 0; i < slowest.size() && i < 5; ++i) {
       std::printf("  slowest: %s %.1f s\n", slowest[i].second.c_str(), slowest[i].first);
     }
-    for (const auto& fault : other_faults_) std::printf("  channel fault (not fatal): %s\n", fault.c_str());
+    for (const auto& [channel, count] : dart_->heard()) {
+      std::printf("  %7zu host calls to the Dart side on %s\n", count, channel.c_str());
+    }
+    std::printf("channel_fuzzer: %zu host calls to the Dart side answered late on purpose\n",
+                dart_->answeredLate());
+    for (const auto& fault : other_faults_) {
+      std::printf("  channel fault (not fatal): %s\n", fault.c_str());
+    }
     for (const auto& finding : findings_) {
       std::printf("FINDING: %s: channel '%s', method '%s', bytes %s\n", finding.kind.c_str(),
                   finding.channel.c_str(), finding.method.c_str(), hex(finding.bytes).c_str());
@@ -464,16 +684,52 @@ class Fuzzer {
 
   Options options_;
   std::shared_ptr<FlutterEngine> engine_;
+  std::shared_ptr<FuzzerDartSide> dart_;
   std::mt19937_64 random_;
   SeedFiles seeds_;
   std::map<std::string, ChannelCounts> counts_;
-  std::map<std::string, LiveValues> live_;
+  std::unique_ptr<WebViewSessions> sessions_;
+  std::vector<Pending> pending_;
   // The argument count of the last call that succeeded on a message channel.
   std::map<std::string, size_t> arity_;
   size_t total_ = 0;
   std::vector<Finding> findings_;
   std::vector<std::string> other_faults_;
 };
+
+// Whether every message channel of a plug-in whose page names operations by API ("<API>.<op>")
+// has its shape there, and every such shape its channel.
+bool shapesMatchChannels(const std::vector<std::string>& channels) {
+  std::map<std::string, std::set<std::string>> registered;  // plug-in: "<API>.<operation>"
+  for (const auto& channel : channels) {
+    if (isMessageChannel(channel)) {
+      registered[pluginForChannel(channel)].insert(apiNameOf(channel) + "." + operationOf(channel));
+    }
+  }
+  bool match = true;
+  for (const auto& shapes : pluginShapes()) {
+    std::set<std::string> named;
+    for (const auto& shape : shapes.methods) {
+      if (shape.method.find('.') != std::string::npos) named.insert(shape.method);
+    }
+    if (named.empty()) continue;
+    for (const auto& operation : registered[shapes.plugin]) {
+      if (named.count(operation) == 0) {
+        std::fprintf(stderr, "%s: %s has a channel but no shape on its page\n",
+                     shapes.plugin.c_str(), operation.c_str());
+        match = false;
+      }
+    }
+    for (const auto& operation : named) {
+      if (registered[shapes.plugin].count(operation) == 0) {
+        std::fprintf(stderr, "%s: %s is on its page but has no channel\n", shapes.plugin.c_str(),
+                     operation.c_str());
+        match = false;
+      }
+    }
+  }
+  return match;
+}
 
 // The seed files under `root`, for calls that name a file or carry a document's bytes.
 SeedFiles writeSeedFiles(const fs::path& root) {
@@ -517,6 +773,15 @@ int main(int argc, char** argv) {
   using namespace channel_fuzzer;
   Options options;
   if (!parseOptions(argc, argv, options)) return 2;
+  if (options.check_shapes) {
+    auto controller = std::make_shared<FlutterViewController>();
+    registerPlugins(*controller);
+    const bool match =
+        shapesMatchChannels(controller->engine()->messenger().channelsWithHandlers());
+    controller->engine()->shutDown();
+    dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
+    return match ? 0 : 1;
+  }
   fuzzing::onFatalError(reportInFlight);
   const fs::path original_directory = fs::current_path();
   std::string pattern = (fs::temp_directory_path() / "channel-fuzzer-XXXXXX").string();
@@ -535,10 +800,11 @@ int main(int argc, char** argv) {
   {
     auto controller = std::make_shared<FlutterViewController>();
     registerPlugins(*controller);
-    auto dart_side = std::make_shared<SilentDartSide>();
+    auto dart_side = std::make_shared<FuzzerDartSide>(options.seed + 1);
     controller->engine()->attachDartSide(dart_side);
+    serveSampleResponses();
     flutter::takeFaults();
-    status = Fuzzer(options, controller->engine(), writeSeedFiles(root / "seeds")).run();
+    status = Fuzzer(options, controller->engine(), dart_side, writeSeedFiles(root / "seeds")).run();
     // What still waits on the user is closed as the user would close it, so nothing it holds
     // outlives the run.
     for (const auto& picker : appkit::testing::openSharingPickers()) {
@@ -547,6 +813,7 @@ int main(int argc, char** argv) {
     dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
     controller->engine()->shutDown();
     dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
+    webkit::testing::removeAllServedResponses();
   }
   fs::current_path(original_directory);
   std::error_code ignored;
