@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -290,6 +291,8 @@ class Fuzzer final : public WebViewSessionHost {
 
  private:
   static constexpr size_t kMaxFindings = 50;
+  // Messages kept to show with a message that was not answered in time.
+  static constexpr size_t kRecent = 24;
   // How much longer than other calls a script's evaluation may take to be answered: its budget
   // (5 s) and the half second its process has past it before it is ended, with room to spare.
   static constexpr std::chrono::milliseconds kScriptAnswerGrace{6000};
@@ -539,6 +542,9 @@ class Fuzzer final : public WebViewSessionHost {
                    hex(flight.bytes, 64).c_str());
     }
 
+    recent_.push_back(channel + " " + flight.method + " (" + std::to_string(flight.bytes.size()) +
+                      " bytes) " + hex(flight.bytes, 48));
+    if (recent_.size() > kRecent) recent_.pop_front();
     auto answered = std::make_shared<std::atomic<int>>(0);
     auto answer_bytes = std::make_shared<Bytes>();
     engine_->deliverFromDartSide(channel, flight.bytes,
@@ -631,6 +637,11 @@ class Fuzzer final : public WebViewSessionHost {
     std::fprintf(stderr, "channel_fuzzer: FINDING: %s: channel '%s', method '%s', bytes %s\n",
                  finding.kind.c_str(), finding.channel.c_str(), finding.method.c_str(),
                  hex(finding.bytes).c_str());
+    if (finding.kind.rfind("not answered", 0) == 0) {
+      // What took the main thread may have been sent before.
+      std::fprintf(stderr, "channel_fuzzer: the messages sent last, the newest last:\n");
+      for (const auto& line : recent_) std::fprintf(stderr, "  %s\n", line.c_str());
+    }
     findings_.push_back(std::move(finding));
   }
 
@@ -690,6 +701,7 @@ class Fuzzer final : public WebViewSessionHost {
   std::map<std::string, ChannelCounts> counts_;
   std::unique_ptr<WebViewSessions> sessions_;
   std::vector<Pending> pending_;
+  std::deque<std::string> recent_;
   // The argument count of the last call that succeeded on a message channel.
   std::map<std::string, size_t> arity_;
   size_t total_ = 0;
