@@ -20,29 +20,55 @@ constexpr int kReadChunksPerTurn = 16;
 constexpr size_t kMaxWrittenBuffers = 64;
 // A payload this small is copied behind its frame's head: one buffer is cheaper than two.
 constexpr size_t kMergedPayloadSize = 4096;
+
+FlutterBinaryMessage errorReply(const char* code, std::string message) {
+  return FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(
+      FlutterError{code, std::move(message), nullptr});
+}
 }  // namespace
 
-SocketConnection::SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake)
-    : socket_(std::move(socket)), wake_(std::move(wake)) {}
+SocketConnection::SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake,
+                                   std::chrono::milliseconds stallTime)
+    : socket_(std::move(socket)), wake_(std::move(wake)), stall_time_(stallTime) {}
 
 void SocketConnection::sendReply(uint32_t id, const std::string& channel,
                                  FlutterBinaryMessage reply) {
   const size_t size = reply ? reply->size() : 0;
-  auto head = encodeSocketFrameHead(SocketFrameKind::replyFromHost, id, {}, reply.has_value(), size);
+  auto head =
+      encodeSocketFrameHead(SocketFrameKind::replyFromHost, id, {}, reply.has_value(), size);
   if (!head) {
-    NSLog("The reply to a message on '%s' is %zu bytes, over the frame limit of %u; the call is "
-          "answered with the error %s",
-          channel.c_str(), size, kMaxSocketFrameLength, kSocketReplyTooLargeCode);
-    FlutterError error{kSocketReplyTooLargeCode,
-                       "The reply of " + std::to_string(size) +
-                           " bytes exceeds the transport's frame limit of " +
-                           std::to_string(kMaxSocketFrameLength) + " bytes",
-                       nullptr};
-    reply = FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(error);
+    NSLog(
+        "The reply to a message on '%s' is %zu bytes, over the frame limit of %u; the call is "
+        "answered with the error %s",
+        channel.c_str(), size, kMaxSocketFrameLength, kSocketReplyTooLargeCode);
+    reply =
+        errorReply(kSocketReplyTooLargeCode, "The reply of " + std::to_string(size) +
+                                                 " bytes exceeds the transport's frame limit of " +
+                                                 std::to_string(kMaxSocketFrameLength) + " bytes");
     head = encodeSocketFrameHead(SocketFrameKind::replyFromHost, id, {}, true, reply->size());
   }
-  bool wake;
+  std::optional<size_t> refused_while_waiting;
+  bool wake = false;
   {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    const size_t frame = head->size() + (reply ? reply->size() : 0);
+    if (frame <= kAlwaysQueuedReplySize || fitsLocked(frame)) {
+      wake = queueLocked(std::move(*head), std::move(reply));
+    } else {
+      refused_while_waiting = output_size_;
+      ++refused_.replies;
+      refused_.bytes += frame;
+    }
+  }
+  if (refused_while_waiting) {
+    // The error is small enough to be queued whatever waits.
+    reply = errorReply(kSocketTransportBusyCode,
+                       "The reply of " + std::to_string(size) +
+                           " bytes does not fit in what may wait for the Dart side (" +
+                           std::to_string(*refused_while_waiting) + " of " +
+                           std::to_string(kMaxPendingOutput) + " bytes wait)");
+    head = encodeSocketFrameHead(SocketFrameKind::replyFromHost, id, {}, true, reply->size());
     std::lock_guard lock(mutex_);
     if (closed_) return;
     wake = queueLocked(std::move(*head), std::move(reply));
@@ -57,25 +83,32 @@ void SocketConnection::sendFromHost(const std::string& channel, FlutterBinaryMes
   auto head = encodeSocketFrameHead(SocketFrameKind::messageFromHost, id, channel,
                                     message.has_value(), size);
   if (!head) {
-    NSLog("A message from the host on '%s' is %zu bytes, over the frame limit of %u; it is "
-          "dropped",
-          channel.c_str(), size, kMaxSocketFrameLength);
+    NSLog(
+        "A message from the host on '%s' is %zu bytes, over the frame limit of %u; it is "
+        "dropped",
+        channel.c_str(), size, kMaxSocketFrameLength);
     if (reply) reply(std::nullopt);
     return;
   }
-  bool closed;
+  bool sent = false;
   bool wake = false;
   {
     std::lock_guard lock(mutex_);
-    closed = closed_;
-    if (!closed) {
-      // Only replies the host waits for are kept: the Dart side answers every message, and the
-      // answers to the others are dropped on arrival.
-      if (reply) host_replies_[id] = std::move(reply);
-      wake = queueLocked(std::move(*head), std::move(message));
+    if (!closed_) {
+      const size_t frame = head->size() + size;
+      if (fitsLocked(frame)) {
+        // Only replies the host waits for are kept: the Dart side answers every message, and the
+        // answers to the others are dropped on arrival.
+        if (reply) host_replies_[id] = std::move(reply);
+        wake = queueLocked(std::move(*head), std::move(message));
+        sent = true;
+      } else {
+        ++refused_.messages;
+        refused_.bytes += frame;
+      }
     }
   }
-  if (closed) {
+  if (!sent) {
     if (reply) reply(std::nullopt);
     return;
   }
@@ -94,12 +127,6 @@ FlutterBinaryReply SocketConnection::takeHostReply(uint32_t id) {
 bool SocketConnection::queueLocked(FlutterBytes head, FlutterBinaryMessage payload) {
   if (send_fault_) return false;
   const size_t size = head.size() + (payload ? payload->size() : 0);
-  if (output_size_ + size > kMaxPendingOutput) {
-    send_fault_ = "the Dart side is not reading; over " + std::to_string(kMaxPendingOutput) +
-                  " bytes wait for it";
-    has_send_fault_ = true;
-    return true;
-  }
   const bool idle = output_.empty();
   if (payload && payload->size() <= kMergedPayloadSize) {
     head.insert(head.end(), payload->begin(), payload->end());
@@ -143,6 +170,7 @@ bool SocketConnection::writeNowLocked() {
 }
 
 std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked() {
+  bool progressed = false;
   while (!output_.empty()) {
     std::array<iovec, kMaxWrittenBuffers> parts;
     size_t count = 0;
@@ -157,10 +185,11 @@ std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked() {
     ssize_t written = ::sendmsg(socket_.get(), &message, MSG_NOSIGNAL);
     if (written < 0) {
       if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) break;
       if (errno == EPIPE || errno == ECONNRESET) return CloseReason();
       return CloseReason("writing failed: ") + std::strerror(errno);
     }
+    progressed = progressed || written > 0;
     auto left = static_cast<size_t>(written);
     output_size_ -= left;
     while (left > 0) {
@@ -174,16 +203,65 @@ std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked() {
       output_offset_ = 0;
     }
   }
-  has_output_ = false;
+  if (output_.empty()) {
+    has_output_ = false;
+    waiting_since_ = kNotWaiting;
+  } else if (progressed || waiting_since_ == kNotWaiting) {
+    // The socket is full: the stall clock runs from its last progress.
+    waiting_since_ = Clock::now().time_since_epoch().count();
+  }
+  // A burst ends once the Dart side has caught up by half the bound.
+  if (output_size_ <= kMaxPendingOutput / 2) logRefusedLocked();
   return std::nullopt;
 }
 
+void SocketConnection::logRefusedLocked() {
+  if (refused_.replies == 0 && refused_.messages == 0) return;
+  std::string what;
+  if (refused_.messages > 0) {
+    what = std::to_string(refused_.messages) + (refused_.messages == 1
+                                                    ? " message from the host was dropped"
+                                                    : " messages from the host were dropped");
+  }
+  if (refused_.replies > 0) {
+    what += (what.empty() ? "" : ", ") + std::to_string(refused_.replies) +
+            (refused_.replies == 1 ? " reply was" : " replies were") + " answered with the error " +
+            kSocketTransportBusyCode;
+  }
+  NSLog("Output for the Dart side reached its bound of %zu bytes: %s (%zu bytes refused)",
+        kMaxPendingOutput, what.c_str(), refused_.bytes);
+  refused_ = Refused{};
+}
+
 bool SocketConnection::hasPendingOutput() const { return has_output_.load(); }
+
+bool SocketConnection::acceptsInput() const { return output_size_.load() < kMaxPendingOutput; }
+
+std::optional<SocketConnection::Clock::time_point> SocketConnection::stallDeadline() const {
+  const auto since = waiting_since_.load();
+  if (since == kNotWaiting) return std::nullopt;
+  return Clock::time_point(Clock::duration(since)) + stall_time_;
+}
 
 std::optional<SocketConnection::CloseReason> SocketConnection::sendFault() const {
   if (!has_send_fault_.load()) return std::nullopt;
   std::lock_guard lock(mutex_);
   return send_fault_;
+}
+
+std::optional<SocketConnection::CloseReason> SocketConnection::stallFault() const {
+  const auto deadline = stallDeadline();
+  if (!deadline || Clock::now() < *deadline) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  // Checked again: another thread may have written some meanwhile.
+  const auto since = waiting_since_.load();
+  if (since == kNotWaiting ||
+      Clock::now() < Clock::time_point(Clock::duration(since)) + stall_time_) {
+    return std::nullopt;
+  }
+  return "the Dart side is not reading; it took none of the " +
+         std::to_string(output_size_.load()) + " bytes waiting for it in " +
+         std::to_string(stall_time_.count()) + " ms";
 }
 
 std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
@@ -227,10 +305,11 @@ std::vector<FlutterBinaryReply> SocketConnection::close() {
   output_offset_ = 0;
   output_size_ = 0;
   has_output_ = false;
+  waiting_since_ = kNotWaiting;
+  logRefusedLocked();
   for (auto& [id, reply] : host_replies_) unanswered.push_back(std::move(reply));
   host_replies_.clear();
   return unanswered;
 }
 
 }  // namespace flutter
-

@@ -5,6 +5,13 @@
 // becomes the error kSocketReplyTooLargeCode, a host message is dropped (its caller gets no
 // reply). The connection stays.
 //
+// What waits for the Dart side is bounded (kMaxPendingOutput). A frame that would pass the bound
+// fails alone too: a reply becomes the small error kSocketTransportBusyCode, a host message is
+// dropped; each burst of them is counted in one log line. Small replies are always queued, past
+// the bound, so that every call is answered; while the bound is passed the I/O thread reads no
+// more from the Dart side, which keeps those small replies bounded too. The Dart side is deemed
+// not reading only when output has waited and the socket has taken none of it for the stall time.
+//
 // Reading belongs to the transport's I/O thread. Sending frames and host messages may happen on
 // any thread: a frame is written at once by the thread that sends it when nothing waits before
 // it, and what the socket does not take waits for the I/O thread. Payloads are queued as they
@@ -13,9 +20,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,24 +41,34 @@ namespace flutter {
 
 // Error code of the answer to a call whose reply does not fit in a frame.
 inline constexpr const char* kSocketReplyTooLargeCode = "reply_too_large";
+// Error code of the answer to a call whose reply does not fit in what may wait for the Dart side.
+inline constexpr const char* kSocketTransportBusyCode = "transport_busy";
+// How long output may wait untaken before the Dart side is deemed not reading.
+inline constexpr std::chrono::milliseconds kDefaultSocketStallTime{10000};
 
 class SocketConnection {
  public:
-  // Bytes written but not yet taken by the Dart side beyond which it is deemed not reading.
+  using Clock = std::chrono::steady_clock;
+  // Bytes that may wait for the Dart side (frames written but not yet taken by its socket).
   static constexpr size_t kMaxPendingOutput = 2 * size_t{kMaxSocketFrameLength};
+  // A reply frame this small is queued whatever waits, so that every call is answered: the error
+  // that stands for a larger reply is this small.
+  static constexpr size_t kAlwaysQueuedReplySize = 4096;
 
   // A reason to close the connection; empty when the Dart side simply went away.
   using CloseReason = std::string;
   // Handles one frame; a reason to close when the frame breaks the protocol.
   using FrameHandler = std::function<std::optional<CloseReason>(SocketFrame frame)>;
 
-  SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake);
+  SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake,
+                   std::chrono::milliseconds stallTime = kDefaultSocketStallTime);
   SocketConnection(const SocketConnection&) = delete;
   SocketConnection& operator=(const SocketConnection&) = delete;
 
   // Any thread.
   // Queues the host's reply to the Dart side's message `id` on `channel` (named in the log
-  // line if the reply is too large); ignored once the connection is closed.
+  // line if the reply is too large for a frame), or the error that stands for it; ignored once
+  // the connection is closed.
   void sendReply(uint32_t id, const std::string& channel, FlutterBinaryMessage reply);
   // Sends a message from the host; `reply` (if any) waits for the Dart side's answer.
   void sendFromHost(const std::string& channel, FlutterBinaryMessage message,
@@ -63,8 +82,16 @@ class SocketConnection {
   // I/O thread, which `wake` wakes when output waits for the socket to take it.
   int fd() const { return socket_.get(); }
   bool hasPendingOutput() const;
-  // Set when the Dart side is deemed not reading: more output waits than it may.
+  // False while the output waiting passes the bound: the Dart side's messages are left unread
+  // until it has taken some.
+  bool acceptsInput() const;
+  // When the Dart side is deemed not reading unless its socket takes a byte before; nullopt
+  // while no output waits for it.
+  std::optional<Clock::time_point> stallDeadline() const;
+  // Set when writing failed.
   std::optional<CloseReason> sendFault() const;
+  // Set when the Dart side is deemed not reading: stallDeadline has passed.
+  std::optional<CloseReason> stallFault() const;
   // Reads what has arrived and hands whole frames to `handler`, in order. Answers a reason to
   // close when the Dart side left or broke the protocol.
   std::optional<CloseReason> readAvailable(const FrameHandler& handler);
@@ -74,6 +101,17 @@ class SocketConnection {
   std::vector<FlutterBinaryReply> close();
 
  private:
+  // Frames refused since the output last passed the bound; logged, once, when the burst ends.
+  struct Refused {
+    size_t replies = 0;
+    size_t messages = 0;
+    size_t bytes = 0;
+  };
+  static constexpr Clock::rep kNotWaiting = std::numeric_limits<Clock::rep>::min();
+
+  // Whether a frame of `size` more bytes keeps the output within the bound.
+  bool fitsLocked(size_t size) const { return output_size_ + size <= kMaxPendingOutput; }
+  void logRefusedLocked();
   // Queues a frame and, when nothing waited before it, writes what the socket takes now. Answers
   // whether the I/O thread must be woken: output is left for it, or the connection has failed.
   bool queueLocked(FlutterBytes head, FlutterBinaryMessage payload);
@@ -84,13 +122,17 @@ class SocketConnection {
 
   UniqueFd socket_;
   std::shared_ptr<WakeSignal> wake_;
+  std::chrono::milliseconds stall_time_;
   SocketFrameDecoder decoder_;
 
   mutable std::mutex mutex_;
   bool closed_ = false;
-  std::deque<FlutterBytes> output_;  // frame heads and payloads, in order
-  size_t output_offset_ = 0;          // bytes of output_.front() already written
-  size_t output_size_ = 0;            // bytes in output_ not yet written
+  std::deque<FlutterBytes> output_;     // frame heads and payloads, in order
+  size_t output_offset_ = 0;            // bytes of output_.front() already written
+  std::atomic<size_t> output_size_{0};  // bytes in output_ not yet written
+  // Since when the socket has taken nothing of the waiting output (kNotWaiting: it took all).
+  std::atomic<Clock::rep> waiting_since_{kNotWaiting};
+  Refused refused_;
   std::optional<CloseReason> send_fault_;
   int writes_held_ = 0;
   // Mirror output_ and send_fault_ for the I/O thread's checks on every turn, which would

@@ -2,10 +2,14 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/dispatch/dispatch.h"
+#include "platform/flutter/testing/socket_controls.h"
 #include "platform/foundation/ns_log.h"
 
 namespace flutter {
@@ -20,6 +24,15 @@ void answerWithNoReply(std::vector<FlutterBinaryReply> replies) {
   dispatch_async(dispatch_get_main_queue(), [replies = std::move(replies)] {
     for (const auto& reply : replies) reply(std::nullopt);
   });
+}
+
+// Milliseconds until `deadline`, rounded up so that poll does not wake just before it; -1 (no
+// limit) without one.
+int pollTimeout(std::optional<SocketConnection::Clock::time_point> deadline) {
+  if (!deadline) return -1;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*deadline - SocketConnection::Clock::now());
+  return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT32_MAX));
 }
 
 // A reply to a Dart side that has gone is dropped.
@@ -96,7 +109,8 @@ void SocketDartSide::run() {
       }
       continue;
     }
-    auto connection = std::make_shared<SocketConnection>(std::move(socket), wake_);
+    auto connection =
+        std::make_shared<SocketConnection>(std::move(socket), wake_, testing::socketStallTime());
     setConnection(connection);
     NSLog("A Dart side connected");
     serveOne(connection);
@@ -110,9 +124,13 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
     return handleFrame(connection, std::move(frame), batch);
   };
   while (!stopping_) {
-    const short wanted = POLLIN | (connection->hasPendingOutput() ? POLLOUT : 0);
+    // Past the output's bound the Dart side's messages wait in its socket until it takes some:
+    // their answers would only add to it. Its end is still seen (POLLHUP).
+    const short wanted =
+        (connection->acceptsInput() ? POLLIN : 0) | (connection->hasPendingOutput() ? POLLOUT : 0);
     pollfd fds[] = {{wake_->fd(), POLLIN, 0}, {connection->fd(), wanted, 0}};
-    if (::poll(fds, 2, -1) < 0) {
+    // While output waits, poll wakes when the Dart side would be deemed not reading.
+    if (::poll(fds, 2, pollTimeout(connection->stallDeadline())) < 0) {
       if (errno == EINTR) continue;
       closeConnection(connection, std::string("poll failed: ") + std::strerror(errno));
       return;
@@ -125,6 +143,7 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
     }
     // Writing at once, rather than after the next poll, keeps a round trip to one wake-up.
     if (!reason && connection->hasPendingOutput()) reason = connection->writePending();
+    if (!reason) reason = connection->stallFault();
     if (reason) {
       closeConnection(connection, *reason);
       return;

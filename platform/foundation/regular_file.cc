@@ -86,9 +86,8 @@ std::optional<RegularFile> RegularFile::open(const std::string& path, uint64_t m
     report(error, RegularFileError::kTooLarge);
     return std::nullopt;
   }
-  // Reads of a regular file never block; clearing the flag keeps later readers conventional.
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // The flag stays: a file can stat as regular and still block its reader (/proc/kmsg), and
+  // then its read fails with EAGAIN instead. Reads of true files do not notice it.
   return RegularFile(fd, static_cast<uint64_t>(status.st_size), maxBytes);
 }
 
@@ -118,6 +117,7 @@ std::optional<std::vector<uint8_t>> RegularFile::readAll(RegularFileError* error
     ssize_t count = ::pread(fd_, buffer, sizeof buffer, offset);
     if (count < 0) {
       if (errno == EINTR) continue;
+      // EAGAIN included: what would block is a failure to read.
       report(error, RegularFileError::kUnreadable);
       return std::nullopt;
     }

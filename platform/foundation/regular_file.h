@@ -1,9 +1,10 @@
 // Opening files named by someone else (a caller, a page, a stored path) without trusting them.
 //
-// Only a regular file is opened, and opening never blocks: a FIFO, a device, a socket or a
-// directory is refused before anything is read, and a file larger than the caller's limit is
-// refused before anything is allocated. Reading re-checks the limit, so a file that grows while
-// it is read cannot exceed it either.
+// Only a regular file is opened, and neither opening nor reading ever blocks: a FIFO, a device, a
+// socket or a directory is refused before anything is read, a file larger than the caller's limit
+// is refused before anything is allocated, and the descriptor stays non-blocking, so a file that
+// stats as regular but would make its reader wait (/proc/kmsg) fails to read at once. Reading
+// re-checks the limit, so a file that grows while it is read cannot exceed it either.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,7 @@ enum class RegularFileError {
   kNotFound,     // nothing at the path (or a path component is missing)
   kNotRegular,   // a directory, FIFO, device or socket
   kTooLarge,     // larger than the limit the caller gave
-  kUnreadable,   // permission denied, an I/O error, or a path the system refuses
+  kUnreadable,   // permission denied, an I/O error, a read that would block, or a refused path
 };
 
 // A short English text for an error, for log lines and error messages.

@@ -45,6 +45,8 @@ class NSHTTPCookie : public NSObject {
   // from when it was made, else its Expires date (text in any form servers send). A session
   // cookie never ends.
   bool isExpiredAt(const NSDate& date) const { return expires_date_ && *expires_date_ <= date; }
+  // When the cookie ends (see isExpiredAt); none for a session cookie.
+  const std::optional<NSDate>& expiresDate() const { return expires_date_; }
 
  private:
   std::string stringProperty(const std::string& key) const;

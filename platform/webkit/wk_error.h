@@ -27,6 +27,7 @@ inline constexpr const char* NSURLErrorFailingURLStringErrorKey = "NSErrorFailin
 enum NSURLErrorCode : int64_t {
   NSURLErrorCancelled = -999,
   NSURLErrorBadURL = -1000,
+  NSURLErrorTimedOut = -1001,
   NSURLErrorUnsupportedURL = -1002,
   NSURLErrorCannotFindHost = -1003,
   NSURLErrorFileDoesNotExist = -1100,

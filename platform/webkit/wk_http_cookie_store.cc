@@ -1,24 +1,12 @@
 #include "platform/webkit/wk_http_cookie_store.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/ns_log.h"
+#include "platform/webkit/internal/cookie_jar.h"
 
 namespace {
 
 using foundation::NSHTTPCookie;
-
-// Domains compare without regard to ASCII case, over their whole length (a NUL included).
-bool sameDomain(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-bool sameCookie(const NSHTTPCookie& a, const NSHTTPCookie& b) {
-  return a.name() == b.name() && a.path() == b.path() && sameDomain(a.domain(), b.domain());
-}
 
 void later(std::function<void()> completionHandler) {
   if (completionHandler) dispatch_async(dispatch_get_main_queue(), std::move(completionHandler));
@@ -26,16 +14,19 @@ void later(std::function<void()> completionHandler) {
 
 }  // namespace
 
+WKHTTPCookieStore::WKHTTPCookieStore() : cookies_(std::make_unique<webkit::CookieJar>()) {}
+
+WKHTTPCookieStore::~WKHTTPCookieStore() = default;
+
 void WKHTTPCookieStore::setCookie(std::shared_ptr<NSHTTPCookie> cookie,
                                   std::function<void()> completionHandler) {
   if (cookie) {
-    NSDate now = NSDate::date();
-    std::lock_guard lock(mutex_);
-    std::erase_if(cookies_, [&](const StoredCookie& stored) {
-      return sameCookie(*stored.cookie, *cookie) || stored.cookie->isExpiredAt(now);
-    });
-    // An expired cookie only removes the one it matches, as a server deletes a cookie.
-    if (!cookie->isExpiredAt(now)) cookies_.push_back({std::move(cookie), now});
+    bool kept;
+    {
+      std::lock_guard lock(mutex_);
+      kept = cookies_->set(std::move(cookie), NSDate::date());
+    }
+    if (!kept) NSLog("WKHTTPCookieStore: a cookie larger than browsers keep was not stored");
   }
   later(std::move(completionHandler));
 }
@@ -54,14 +45,10 @@ void WKHTTPCookieStore::getAllCookies(
 std::vector<WKHTTPCookieStore::StoredCookie> WKHTTPCookieStore::storedCookies() const {
   NSDate now = NSDate::date();
   std::lock_guard lock(mutex_);
-  std::vector<StoredCookie> live;
-  for (const auto& stored : cookies_) {
-    if (!stored.cookie->isExpiredAt(now)) live.push_back(stored);
-  }
-  return live;
+  return cookies_->live(now);
 }
 
 void WKHTTPCookieStore::removeCookiesModifiedSince(const NSDate& date) {
   std::lock_guard lock(mutex_);
-  std::erase_if(cookies_, [&](const StoredCookie& stored) { return stored.modified >= date; });
+  cookies_->removeModifiedSince(date);
 }

@@ -1,6 +1,7 @@
 // The cookies of a website data store. A cookie replaces one with the same name, domain and
-// path; an expired one removes it and is not kept. Expired cookies are never answered.
-// Completion handlers run on the main queue, on a later turn.
+// path; an expired one removes it and is not kept. Expired cookies are never answered. The store
+// keeps what browsers keep (see webkit::CookieJar): a larger cookie is not kept, and the
+// oldest go past the counts. Completion handlers run on the main queue, on a later turn.
 #pragma once
 
 #include <functional>
@@ -12,8 +13,15 @@
 #include "platform/webkit/ns_http_cookie.h"
 #include "platform/webkit/ns_object.h"
 
+namespace webkit {
+class CookieJar;
+}
+
 class WKHTTPCookieStore : public foundation::NSObject {
  public:
+  WKHTTPCookieStore();
+  ~WKHTTPCookieStore() override;
+
   void setCookie(std::shared_ptr<foundation::NSHTTPCookie> cookie,
                  std::function<void()> completionHandler);
   void getAllCookies(std::function<void(std::vector<std::shared_ptr<foundation::NSHTTPCookie>>)>
@@ -30,5 +38,5 @@ class WKHTTPCookieStore : public foundation::NSObject {
 
  private:
   mutable std::mutex mutex_;
-  std::vector<StoredCookie> cookies_;
+  const std::unique_ptr<webkit::CookieJar> cookies_;
 };

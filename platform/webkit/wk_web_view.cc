@@ -5,7 +5,6 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_url.h"
-#include "platform/webkit/internal/html_document.h"
 #include "platform/webkit/internal/leased_script_message.h"
 #include "platform/webkit/internal/web_content_process.h"
 #include "platform/webkit/internal/web_kit_errors.h"
@@ -206,9 +205,40 @@ std::shared_ptr<WKNavigation> WKWebView::reload() {
 
 std::shared_ptr<WKNavigation> WKWebView::enqueue(std::shared_ptr<WebViewNavigation> navigation) {
   auto token = navigation->token;
+  cancelPendingNavigations();
   navigations_.push_back(std::move(navigation));
   if (navigations_.size() == 1) scheduleStep();
   return token;
+}
+
+// A new load replaces every navigation that has not committed, as the platform's web view does:
+// each fails as cancelled, on a later turn. One that has committed, or is about to report its own
+// failure, ends first (its scripts have their budget), so at most two navigations are ever held.
+void WKWebView::cancelPendingNavigations() {
+  std::deque<std::shared_ptr<WebViewNavigation>> cancelled;
+  while (!navigations_.empty() && !navigations_.back()->committed &&
+         navigations_.back()->step != NavigationStep::failure) {
+    cancelled.push_front(std::move(navigations_.back()));
+    navigations_.pop_back();
+  }
+  if (cancelled.empty()) return;
+  for (auto& navigation : cancelled) {
+    navigation->error =
+        webkit::urlLoadingError(foundation::NSURLErrorCancelled, "cancelled",
+                                webkit::sourceURL(navigation->source)->absoluteString());
+    // Its posted step and late answers find it gone.
+    navigation->moveTo(NavigationStep::failure);
+  }
+  if (navigations_.empty()) {
+    step_waiting_ = false;
+    if (loading_) setLoading(false);
+  }
+  std::weak_ptr<WKWebView> weak = selfView();
+  dispatch_async(dispatch_get_main_queue(), [weak, cancelled = std::move(cancelled)] {
+    auto view = weak.lock();
+    if (!view) return;
+    for (const auto& navigation : cancelled) view->tellFailure(*navigation);
+  });
 }
 
 // Steps. Each runs on its own later turn of the main queue; while steps are held, each waits
@@ -265,10 +295,14 @@ void WKWebView::decideAction(WebViewNavigation& navigation) {
   std::weak_ptr<WKWebView> weak = selfView();
   auto current = navigations_.front();
   uint64_t generation = current->generation;
+  // The delegate may hold its handler for good: it keeps no navigation (nor its page) alive.
+  std::weak_ptr<WebViewNavigation> navigation_left = current;
   auto decide = once<WKNavigationActionPolicy>(
-      "navigation action policy", [weak, current, generation](WKNavigationActionPolicy policy) {
+      "navigation action policy",
+      [weak, navigation_left, generation](WKNavigationActionPolicy policy) {
         auto view = weak.lock();
-        if (!view || !view->isCurrent(current, generation)) return;
+        auto current = navigation_left.lock();
+        if (!view || !current || !view->isCurrent(current, generation)) return;
         if (policy == WKNavigationActionPolicyAllow) {
           current->moveTo(NavigationStep::provisionalStart);
           view->scheduleStep();
@@ -293,23 +327,42 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   auto current = navigations_.front();
   if (auto delegate = navigationDelegate())
     delegate->didStartProvisionalNavigation(selfView(), token);
-  if (!current->content.pendingFile) return endProvisional(*current);
+  if (current->content.error) return endProvisional(*current);
 
-  // A file may be large or slow: it is read off the main thread, and the navigation goes on
-  // unless it was failed or replaced meanwhile.
+  // A page's file is read, and its document read, off the main thread: both take time in
+  // proportion to the page. The navigation goes on unless it was failed or replaced meanwhile,
+  // and fails when the reading outlasts the load's budget (a file on a hung file system).
   std::weak_ptr<WKWebView> weak = selfView();
   uint64_t generation = current->generation;
-  std::string path = *current->content.pendingFile;
+  auto budget = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      script_time_budget_.value_or(webkit::WebContentProcess::kDefaultScriptTimeBudget));
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, budget.count()), dispatch_get_main_queue(),
+                 [weak, navigation = std::weak_ptr<WebViewNavigation>(current), generation] {
+                   auto view = weak.lock();
+                   auto late = navigation.lock();
+                   if (!view || !late || !view->isCurrent(late, generation)) return;
+                   late->error = webkit::urlLoadingError(foundation::NSURLErrorTimedOut,
+                                                         "The request timed out.",
+                                                         late->content.url->absoluteString());
+                   late->moveTo(NavigationStep::failure);
+                   view->scheduleStep();
+                 });
+  auto file = current->content.pendingFile;
+  auto body = current->content.body;
+  bool html = current->content.mimeType == "text/html";
   // The navigation moves on with the answer, so that it is only ever released on the main thread.
   dispatch_async(
       dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
-      [weak = std::move(weak), current = std::move(current), generation, path]() mutable {
-        auto read = std::make_shared<webkit::PageFileRead>(webkit::readPageFile(path));
+      [weak = std::move(weak), current = std::move(current), generation, file = std::move(file),
+       body = std::move(body), html]() mutable {
+        auto read =
+            std::make_shared<webkit::PageContentRead>(webkit::readPageContent(file, body, html));
+        body = nullptr;
         dispatch_async(dispatch_get_main_queue(),
                        [weak = std::move(weak), current = std::move(current), generation, read] {
                          auto view = weak.lock();
                          if (!view || !view->isCurrent(current, generation)) return;
-                         webkit::applyPageFileRead(current->content, std::move(*read));
+                         webkit::applyPageContentRead(current->content, std::move(*read));
                          view->endProvisional(*current);
                        });
       });
@@ -340,10 +393,12 @@ void WKWebView::challenge(WebViewNavigation& navigation) {
   auto answer = once<foundation::NSURLSessionAuthChallengeDisposition,
                      std::shared_ptr<foundation::NSURLCredential>>(
       "authentication challenge",
-      [weak, current, generation](foundation::NSURLSessionAuthChallengeDisposition disposition,
-                                  std::shared_ptr<foundation::NSURLCredential> credential) {
+      [weak, navigation_left = std::weak_ptr<WebViewNavigation>(current), generation](
+          foundation::NSURLSessionAuthChallengeDisposition disposition,
+          std::shared_ptr<foundation::NSURLCredential> credential) {
         auto view = weak.lock();
-        if (!view || !view->isCurrent(current, generation)) return;
+        auto current = navigation_left.lock();
+        if (!view || !current || !view->isCurrent(current, generation)) return;
         auto& content = current->content;
         const auto& expected = *content.requiredCredentials;
         if (disposition == foundation::NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
@@ -358,7 +413,7 @@ void WKWebView::challenge(WebViewNavigation& navigation) {
             // The server's answer to a load without the right credentials.
             content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, 401);
             content.mimeType = "text/html";
-            content.body.clear();
+            content.document = {};
           }
           current->moveTo(NavigationStep::responsePolicy);
         }
@@ -377,9 +432,12 @@ void WKWebView::decideResponse(WebViewNavigation& navigation) {
   auto current = navigations_.front();
   uint64_t generation = current->generation;
   auto decide = once<WKNavigationResponsePolicy>(
-      "navigation response policy", [weak, current, generation](WKNavigationResponsePolicy policy) {
+      "navigation response policy",
+      [weak, navigation_left = std::weak_ptr<WebViewNavigation>(current),
+       generation](WKNavigationResponsePolicy policy) {
         auto view = weak.lock();
-        if (!view || !view->isCurrent(current, generation)) return;
+        auto current = navigation_left.lock();
+        if (!view || !current || !view->isCurrent(current, generation)) return;
         if (policy == WKNavigationResponsePolicyAllow) {
           current->moveTo(NavigationStep::commit);
         } else if (policy == WKNavigationResponsePolicyCancel) {
@@ -407,18 +465,17 @@ void WKWebView::commit(WebViewNavigation& navigation) {
   setURL(navigation.content.url);
 
   bool html = navigation.content.mimeType == "text/html";
-  std::optional<std::string> title =
-      html ? webkit::documentTitle(navigation.content.body) : std::nullopt;
+  auto& document = navigation.content.document;
+  std::optional<std::string> title = html ? std::move(document.title) : std::nullopt;
   // The new page's scripts read the new document's title, never the last one's.
   setTitle(title);
   std::vector<std::string> scripts = userScripts(WKUserScriptInjectionTimeAtDocumentStart);
   bool page_scripts = configuration_->preferences()->javaScriptEnabled() &&
                       configuration_->defaultWebpagePreferences()->allowsContentJavaScript();
   if (html && page_scripts) {
-    for (auto& script : webkit::inlineScripts(navigation.content.body)) {
-      scripts.push_back(std::move(script));
-    }
+    for (auto& script : document.scripts) scripts.push_back(std::move(script));
   }
+  document = {};
   std::weak_ptr<WKWebView> weak = selfView();
   auto current = navigations_.front();
   uint64_t generation = current->generation;
@@ -455,18 +512,20 @@ void WKWebView::finish(WebViewNavigation&) {
                        });
 }
 
-void WKWebView::reportFailure(WebViewNavigation& navigation) {
-  auto token = navigation.token;
-  auto error = navigation.error;
-  bool committed = navigation.committed;
+void WKWebView::reportFailure(WebViewNavigation&) {
+  auto stopped = navigations_.front();
   setLoading(false);
   endNavigation();
+  tellFailure(*stopped);
+}
+
+void WKWebView::tellFailure(const WebViewNavigation& navigation) {
   auto delegate = navigationDelegate();
   if (!delegate) return;
-  if (committed) {
-    delegate->didFailNavigation(selfView(), token, error);
+  if (navigation.committed) {
+    delegate->didFailNavigation(selfView(), navigation.token, navigation.error);
   } else {
-    delegate->didFailProvisionalNavigation(selfView(), token, error);
+    delegate->didFailProvisionalNavigation(selfView(), navigation.token, navigation.error);
   }
 }
 
@@ -489,20 +548,29 @@ void WKWebView::terminateWebContentProcess() {
   contentProcessTerminated();
 }
 
-// The page is gone with its process: navigations stop, and the navigation delegate hears of it
-// on a later turn, as from the platform.
+// The page is gone with its process: the navigation under way fails with it, and the navigation
+// delegate hears of both on a later turn, as from the platform. A navigation asked for after it
+// goes on, with a fresh page.
 void WKWebView::contentProcessTerminated() {
-  navigations_.clear();
+  std::shared_ptr<WebViewNavigation> stopped;
+  if (!navigations_.empty()) {
+    stopped = navigations_.front();
+    navigations_.pop_front();
+    stopped->error = webkit::webContentProcessTerminatedError();
+    stopped->moveTo(NavigationStep::failure);
+  }
   step_waiting_ = false;
   if (loading_) setLoading(false);
   std::weak_ptr<WKWebView> weak = selfView();
-  dispatch_async(dispatch_get_main_queue(), [weak] {
+  dispatch_async(dispatch_get_main_queue(), [weak, stopped] {
     auto view = weak.lock();
     if (!view) return;
+    if (stopped) view->tellFailure(*stopped);
     if (auto delegate = view->navigationDelegate()) {
       delegate->webViewWebContentProcessDidTerminate(view);
     }
   });
+  scheduleStep();
 }
 
 // Scripts.

@@ -2,9 +2,10 @@
 // once; make it with foundation::makeObject like every other object, and use it on the main
 // thread only.
 //
-// Navigations run one at a time, in the order they were asked for: the action's policy, the
-// provisional start, an authentication challenge when the server asks for one, the response's
-// policy, the commit and the finish, each step on a later turn of the main queue. The
+// Navigations run one at a time: the action's policy, the provisional start, an authentication
+// challenge when the server asks for one, the response's policy, the commit and the finish, each
+// step on a later turn of the main queue. A new navigation replaces one that has not committed
+// yet, which fails as cancelled. The
 // observable properties (URL, title, estimatedProgress, loading, canGoBack, canGoForward) notify
 // their observers on every set. The delegates are held weakly.
 #pragma once
@@ -93,6 +94,7 @@ class WKWebView : public NSView, public foundation::NSObject {
   friend class webkit::testing::WebViewControls;
 
   std::shared_ptr<WKNavigation> enqueue(std::shared_ptr<webkit::WebViewNavigation> navigation);
+  void cancelPendingNavigations();
   void scheduleStep();
   void runStep(webkit::WebViewNavigation& navigation);
   void decideAction(webkit::WebViewNavigation& navigation);
@@ -104,6 +106,8 @@ class WKWebView : public NSView, public foundation::NSObject {
   void commit(webkit::WebViewNavigation& navigation);
   void finish(webkit::WebViewNavigation& navigation);
   void reportFailure(webkit::WebViewNavigation& navigation);
+  // Tells the navigation delegate that `navigation` failed, before or after its commit.
+  void tellFailure(const webkit::WebViewNavigation& navigation);
   void endNavigation();
   void fail(std::shared_ptr<foundation::NSError> error);
   // Whether `navigation` is still the current one and still at the step it was at.

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "platform/worker/worker_frame.h"
@@ -72,13 +73,14 @@ WorkerChannel WorkerChannel::adopt(int argc, char** argv) {
   ::close_range(kChannelFd + 1, ~0U, 0);
   applyMemoryLimit(static_cast<size_t>(*memory));
   ::fcntl(kChannelFd, F_SETFD, FD_CLOEXEC);
-  return WorkerChannel(kChannelFd, static_cast<size_t>(*max_message), std::move(rest));
+  return WorkerChannel(kChannelFd, std::min<size_t>(*max_message, kMaxFrameLength),
+                       std::move(rest));
 }
 
 std::optional<std::vector<uint8_t>> WorkerChannel::receive(
     std::optional<Clock::time_point> deadline) {
   for (;;) {
-    if (auto frame = reader_.take()) return frame;
+    if (auto frame = reader_.take()) return std::move(frame->message);
     if (deadline) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
       if (left <= 0) return std::nullopt;
@@ -97,12 +99,31 @@ std::optional<std::vector<uint8_t>> WorkerChannel::receive(
 }
 
 WorkerChannel::SendResult WorkerChannel::write(std::span<const uint8_t> bytes,
-                                               std::optional<Clock::time_point>& deadline) {
+                                               std::optional<Clock::time_point>& deadline,
+                                               int descriptor) {
   while (!bytes.empty()) {
-    ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    ssize_t sent = 0;
+    if (descriptor >= 0) {
+      iovec data{const_cast<uint8_t*>(bytes.data()), bytes.size()};
+      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+      msghdr header{};
+      header.msg_iov = &data;
+      header.msg_iovlen = 1;
+      header.msg_control = control;
+      header.msg_controllen = sizeof(control);
+      cmsghdr* rights = CMSG_FIRSTHDR(&header);
+      rights->cmsg_level = SOL_SOCKET;
+      rights->cmsg_type = SCM_RIGHTS;
+      rights->cmsg_len = CMSG_LEN(sizeof(int));
+      std::memcpy(CMSG_DATA(rights), &descriptor, sizeof(int));
+      sent = ::sendmsg(fd_, &header, MSG_DONTWAIT | MSG_NOSIGNAL);
+    } else {
+      sent = ::send(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
     if (sent > 0) {
       bytes = bytes.subspan(static_cast<size_t>(sent));
       deadline.reset();
+      descriptor = -1;  // it went with the first byte taken
       continue;
     }
     if (sent < 0 && errno == EINTR) continue;
@@ -125,6 +146,17 @@ WorkerChannel::SendResult WorkerChannel::send(std::span<const uint8_t> message,
   if (message.size() > max_message_bytes_) return SendResult::tooLarge;
   auto header = frameHeader(message.size());
   if (auto result = write(header, deadline); result != SendResult::sent) return result;
+  return write(message, deadline);
+}
+
+WorkerChannel::SendResult WorkerChannel::send(std::span<const uint8_t> message,
+                                              const SharedBuffer& buffer,
+                                              std::optional<Clock::time_point> deadline) {
+  if (message.size() > max_message_bytes_) return SendResult::tooLarge;
+  auto header = bufferFrameHeader(message.size(), buffer.bytes().size());
+  if (auto result = write(header, deadline, buffer.descriptor()); result != SendResult::sent) {
+    return result;
+  }
   return write(message, deadline);
 }
 

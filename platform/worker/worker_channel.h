@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/worker/shared_buffer.h"
 #include "platform/worker/worker_frame.h"
 
 namespace worker {
@@ -38,6 +39,10 @@ class WorkerChannel {
   // after that the rest follows, since the host reads a message whole.
   SendResult send(std::span<const uint8_t> message,
                   std::optional<Clock::time_point> deadline = std::nullopt);
+  // As send, with `buffer` handed over beside the message: the host maps it instead of reading it
+  // through the socket. The worker may drop its buffer once this returns.
+  SendResult send(std::span<const uint8_t> message, const SharedBuffer& buffer,
+                  std::optional<Clock::time_point> deadline = std::nullopt);
 
  private:
   WorkerChannel(int fd, size_t maxMessageBytes, std::vector<std::string> arguments)
@@ -46,7 +51,9 @@ class WorkerChannel {
         arguments_(std::move(arguments)),
         reader_(maxMessageBytes) {}
   // Writes all of `bytes`; `deadline` holds only while none of them has been taken.
-  SendResult write(std::span<const uint8_t> bytes, std::optional<Clock::time_point>& deadline);
+  // `descriptor`, when given, goes with the first byte.
+  SendResult write(std::span<const uint8_t> bytes, std::optional<Clock::time_point>& deadline,
+                   int descriptor = -1);
 
   int fd_;
   size_t max_message_bytes_;

@@ -3,20 +3,40 @@
 #include <algorithm>
 
 namespace worker {
+namespace {
+
+void putLittleEndian(std::vector<uint8_t>& out, uint64_t value, size_t bytes) {
+  for (size_t i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+uint64_t littleEndian(const uint8_t* bytes, size_t count) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < count; ++i) value |= uint64_t{bytes[i]} << (8 * i);
+  return value;
+}
+
+}  // namespace
 
 std::vector<uint8_t> frameHeader(size_t length) {
-  return {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-          static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
+  std::vector<uint8_t> header;
+  putLittleEndian(header, length, kFrameHeaderBytes);
+  return header;
+}
+
+std::vector<uint8_t> bufferFrameHeader(size_t length, uint64_t bufferBytes) {
+  std::vector<uint8_t> header;
+  putLittleEndian(header, kWithBufferFlag | length, kFrameHeaderBytes);
+  putLittleEndian(header, bufferBytes, 8);
+  return header;
 }
 
 uint32_t frameLength(const uint8_t* header) {
-  return uint32_t{header[0]} | uint32_t{header[1]} << 8 | uint32_t{header[2]} << 16 |
-         uint32_t{header[3]} << 24;
+  return static_cast<uint32_t>(littleEndian(header, kFrameHeaderBytes));
 }
 
 uint8_t* FrameReader::space(size_t* wanted) {
-  if (header_filled_ < kFrameHeaderBytes) {
-    *wanted = kFrameHeaderBytes - header_filled_;
+  if (header_filled_ < headerBytes()) {
+    *wanted = headerBytes() - header_filled_;
     return header_ + header_filled_;
   }
   if (payload_.size() == payload_filled_) {
@@ -27,10 +47,13 @@ uint8_t* FrameReader::space(size_t* wanted) {
 }
 
 bool FrameReader::commit(size_t count) {
-  if (header_filled_ < kFrameHeaderBytes) {
+  if (header_filled_ < headerBytes()) {
     header_filled_ += count;
     if (header_filled_ == kFrameHeaderBytes) {
-      length_ = frameLength(header_);
+      uint32_t field = frameLength(header_);
+      with_buffer_ = (field & kWithBufferFlag) != 0;
+      if (with_buffer_ && !takes_buffers_) return false;
+      length_ = field & ~kWithBufferFlag;
       if (length_ > max_message_bytes_) return false;
     }
     return true;
@@ -39,12 +62,17 @@ bool FrameReader::commit(size_t count) {
   return true;
 }
 
-std::optional<std::vector<uint8_t>> FrameReader::take() {
-  if (header_filled_ < kFrameHeaderBytes || payload_filled_ < length_) return std::nullopt;
-  std::vector<uint8_t> frame = std::move(payload_);
-  frame.resize(length_);
+std::optional<Frame> FrameReader::take() {
+  if (!headerDone() || payload_filled_ < length_) return std::nullopt;
+  Frame frame;
+  frame.message = std::move(payload_);
+  frame.message.resize(length_);
+  if (with_buffer_) {
+    frame.bufferBytes = littleEndian(header_ + kFrameHeaderBytes, 8);
+  }
   payload_ = {};
   header_filled_ = 0;
+  with_buffer_ = false;
   payload_filled_ = 0;
   length_ = 0;
   return frame;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -77,6 +78,45 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
   for (auto& text : texts) out.push_back(text.data());
   out.push_back(nullptr);
   return out;
+}
+
+// Room for a few descriptors, so that a worker sending several is seen doing so; past them the
+// kernel closes the rest and says the room ran out.
+constexpr size_t kDescriptorRoom = 4;
+
+struct Received {
+  ssize_t bytes = 0;
+  int error = 0;
+  std::vector<Descriptor> descriptors;
+  bool truncated = false;  // more descriptors came than there was room for
+};
+
+// Reads what has arrived, up to `wanted` bytes, with the descriptors that came with it.
+Received receive(int socket, uint8_t* space, size_t wanted) {
+  Received received;
+  iovec data{space, wanted};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kDescriptorRoom)];
+  msghdr header{};
+  header.msg_iov = &data;
+  header.msg_iovlen = 1;
+  header.msg_control = control;
+  header.msg_controllen = sizeof(control);
+  received.bytes = ::recvmsg(socket, &header, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+  if (received.bytes < 0) {
+    received.error = errno;
+    return received;
+  }
+  for (cmsghdr* part = CMSG_FIRSTHDR(&header); part != nullptr; part = CMSG_NXTHDR(&header, part)) {
+    if (part->cmsg_level != SOL_SOCKET || part->cmsg_type != SCM_RIGHTS) continue;
+    size_t count = (part->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+    for (size_t i = 0; i < count; ++i) {
+      int fd = -1;
+      std::memcpy(&fd, CMSG_DATA(part) + i * sizeof(int), sizeof(int));
+      received.descriptors.emplace_back(fd);
+    }
+  }
+  received.truncated = (header.msg_flags & MSG_CTRUNC) != 0;
+  return received;
 }
 
 WorkerEnd endOf(const State& state) {
@@ -233,13 +273,24 @@ void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
   size_t budget = kReadPerTurn;
   for (;;) {
     if (auto frame = state->reader.take()) {
+      auto message = std::make_shared<WorkerMessage>();
+      message->bytes = std::move(frame->message);
+      if (frame->bufferBytes) {
+        message->buffer = MappedBuffer::adopt(std::move(state->descriptor), *frame->bufferBytes,
+                                              state->options.maxBufferBytes,
+                                              state->last_buffer ? &*state->last_buffer : nullptr);
+        if (!message->buffer) return brokeFraming(*state);
+        state->last_buffer.reset();
+        if (message->buffer->bytes().size() <= kKeptBufferBytes) {
+          state->last_buffer = message->buffer;
+        }
+      }
       {
         std::lock_guard lock(state->mutex);
         state->reading_held = true;
       }
-      auto message = std::make_shared<std::vector<uint8_t>>(std::move(*frame));
       dispatch_async(state->queue, [state, message] {
-        WorkerProcess::MessageHandler handler;
+        WorkerProcess::BufferMessageHandler handler;
         {
           std::lock_guard lock(state->mutex);
           handler = state->on_message;
@@ -255,18 +306,26 @@ void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
     }
     if (budget == 0) return;
     size_t wanted = 0;
+    const bool at_frame_start = !state->reader.midFrame();
     uint8_t* space = state->reader.space(&wanted);
-    ssize_t got = ::recv(state->socket, space, std::min(wanted, budget), MSG_DONTWAIT);
+    Received received = receive(state->socket, space, std::min(wanted, budget));
+    if (received.truncated || received.descriptors.size() > 1 ||
+        (!received.descriptors.empty() && (!at_frame_start || state->descriptor))) {
+      return brokeFraming(*state);  // a descriptor is taken only with a header's first byte
+    }
+    if (!received.descriptors.empty()) state->descriptor = std::move(received.descriptors[0]);
+    ssize_t got = received.bytes;
     if (got > 0) {
       budget -= static_cast<size_t>(got);
-      if (!state->reader.commit(static_cast<size_t>(got))) {
-        kill(*state, KillCause::framing);
-        return;
+      if (!state->reader.commit(static_cast<size_t>(got)) ||
+          (state->reader.headerDone() &&
+           state->reader.announcedBuffer() != static_cast<bool>(state->descriptor))) {
+        return brokeFraming(*state);
       }
       continue;
     }
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (got < 0 && received.error == EINTR) continue;
+    if (got < 0 && (received.error == EAGAIN || received.error == EWOULDBLOCK)) return;
     // The worker closed its end (or the socket failed): it has said all it will.
     state->socket_done = true;
     if (!state->wait_status) state->grace_deadline = Clock::now() + kExitGrace;
@@ -317,6 +376,16 @@ void WorkerHub::kill(State& state, KillCause cause) {
   state.outbound_bytes = 0;
 }
 
+void WorkerHub::brokeFraming(State& state) {
+  kill(state, KillCause::framing);
+  // One that exited before its message was read broke the framing all the same.
+  if (state.kill_cause == KillCause::none) state.kill_cause = KillCause::framing;
+  state.descriptor.reset();
+  state.socket_done = true;  // nothing after a broken frame is read
+  std::lock_guard lock(state.mutex);
+  state.ended = true;
+}
+
 void WorkerHub::reap(State& state) {
   if (state.pid <= 0 || state.wait_status) return;
   int status = 0;
@@ -340,6 +409,8 @@ bool WorkerHub::finishIfDone(const std::shared_ptr<State>& state) {
   closeFd(state->socket);
   closeFd(state->pidfd);
   closeFd(state->child_socket);
+  state->descriptor.reset();
+  state->last_buffer.reset();
   WorkerEnd end = state->failed_errno != 0
                       ? WorkerEnd{WorkerEndReason::failedToStart, state->failed_errno}
                       : endOf(*state);

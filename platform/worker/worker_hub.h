@@ -20,12 +20,13 @@ namespace worker {
 enum class KillCause { none, deadline, terminated, framing, channelClosed };
 
 struct WorkerProcess::State {
-  State(WorkerOptions options, dispatch_queue_t queue, MessageHandler onMessage, EndHandler onEnd)
+  State(WorkerOptions options, dispatch_queue_t queue, BufferMessageHandler onMessage,
+        EndHandler onEnd)
       : options(std::move(options)),
         queue(std::move(queue)),
         on_message(std::move(onMessage)),
         on_end(std::move(onEnd)),
-        reader(this->options.maxMessageBytes) {}
+        reader(this->options.maxMessageBytes, this->options.maxBufferBytes > 0) {}
 
   const WorkerOptions options;
   const dispatch_queue_t queue;
@@ -33,7 +34,7 @@ struct WorkerProcess::State {
 
   // Shared with the owner's threads.
   std::mutex mutex;
-  MessageHandler on_message;
+  BufferMessageHandler on_message;
   EndHandler on_end;
   std::deque<std::vector<uint8_t>> outbound;  // frame heads and payloads, in order
   size_t outbound_bytes = 0;
@@ -54,6 +55,10 @@ struct WorkerProcess::State {
   KillCause kill_cause = KillCause::none;
   std::optional<int> wait_status;
   FrameReader reader;
+  // The descriptor that came with the header being read, for the buffer it announces.
+  Descriptor descriptor;
+  // The last buffer the worker handed over, whose mapping serves again when it hands it over again.
+  std::optional<MappedBuffer> last_buffer;
 };
 
 class WorkerHub {
@@ -71,6 +76,8 @@ class WorkerHub {
   void readFrom(const std::shared_ptr<WorkerProcess::State>& state);
   void writeTo(WorkerProcess::State& state);
   void kill(WorkerProcess::State& state, KillCause cause);
+  // Kills a worker whose message (or buffer) is not as agreed and reads no more of it.
+  void brokeFraming(WorkerProcess::State& state);
   void reap(WorkerProcess::State& state);
   // Hands the end to the owner once the worker is reaped and its messages are read.
   bool finishIfDone(const std::shared_ptr<WorkerProcess::State>& state);

@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/worker/worker_hub.h"
@@ -10,6 +11,20 @@ namespace worker {
 
 std::unique_ptr<WorkerProcess> WorkerProcess::start(WorkerOptions options, dispatch_queue_t queue,
                                                     MessageHandler onMessage, EndHandler onEnd) {
+  options.maxBufferBytes = 0;  // this owner takes none
+  BufferMessageHandler handler;
+  if (onMessage) {
+    handler = [onMessage = std::move(onMessage)](WorkerMessage message) {
+      return onMessage(std::move(message.bytes));
+    };
+  }
+  return start(std::move(options), std::move(queue), std::move(handler), std::move(onEnd));
+}
+
+std::unique_ptr<WorkerProcess> WorkerProcess::start(WorkerOptions options, dispatch_queue_t queue,
+                                                    BufferMessageHandler onMessage,
+                                                    EndHandler onEnd) {
+  options.maxMessageBytes = std::min(options.maxMessageBytes, kMaxFrameLength);
   auto state = std::make_shared<State>(std::move(options), std::move(queue), std::move(onMessage),
                                        std::move(onEnd));
   int ends[2];

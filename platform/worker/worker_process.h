@@ -11,6 +11,15 @@
 // messages waits in its own send (possibly in the middle of a message, until the owner resumes
 // or ends it): the host holds one message of it at a time.
 //
+// A worker may hand a shared buffer over with a message (WorkerChannel::send with a
+// SharedBuffer) to an owner that takes them (`maxBufferBytes`). The buffer is checked before it is
+// mapped: a descriptor that is not a sealed memory file of the size announced, one beside a
+// message that announced none, more than one, or a buffer to an owner that takes none all end the
+// worker as one that broke the framing. No descriptor stays open in the host: a buffer reaches the
+// owner as a read-only mapping, unmapped when the owner lets it go (the last buffer of up to
+// kKeptBufferBytes stays mapped until the worker hands over another or ends, so that a worker
+// drawing into one buffer again and again costs no new mapping).
+//
 // The end of the worker (it exited or crashed, went past its deadline or its memory, broke the
 // framing, or was terminated) goes to the end handler once, after the messages handed over
 // before it. Dropping the last WorkerProcess kills the worker and calls neither handler again.
@@ -28,6 +37,7 @@
 #include <vector>
 
 #include "platform/dispatch/dispatch.h"
+#include "platform/worker/shared_buffer.h"
 
 namespace worker {
 
@@ -39,8 +49,16 @@ struct WorkerOptions {
   // The most memory the worker may take: its address space in plain builds, its allocator's
   // resident memory under the sanitizers (whose shadow memory rules out an address-space limit).
   size_t memoryLimitBytes = size_t{1} << 30;
-  // The largest message either side may send.
+  // The largest message either side may send (at most 2 GiB less a byte).
   size_t maxMessageBytes = size_t{64} << 20;
+  // The largest buffer the worker may hand over with a message; 0 for none.
+  size_t maxBufferBytes = 0;
+};
+
+// A message from the worker and the buffer that came with it, if one did.
+struct WorkerMessage {
+  std::vector<uint8_t> bytes;
+  std::optional<MappedBuffer> buffer;
 };
 
 enum class WorkerEndReason {
@@ -48,7 +66,7 @@ enum class WorkerEndReason {
   crashed,         // a signal ended it (its memory limit included): `code` is the signal
   deadlinePassed,  // killed at its deadline
   terminated,      // killed by its owner
-  brokeFraming,    // killed for a message longer than agreed
+  brokeFraming,    // killed for a message longer than agreed, or a buffer not as agreed
   failedToStart,   // the executable could not be started: `code` is the errno
 };
 
@@ -61,11 +79,15 @@ class WorkerProcess {
  public:
   // Answers true to take the next message at once, false to hold reading until resumeReading.
   using MessageHandler = std::function<bool(std::vector<uint8_t> message)>;
+  // For owners that take buffers.
+  using BufferMessageHandler = std::function<bool(WorkerMessage message)>;
   using EndHandler = std::function<void(WorkerEnd end)>;
 
   // Starts the worker; never waits for it. A worker that cannot start ends at once.
   static std::unique_ptr<WorkerProcess> start(WorkerOptions options, dispatch_queue_t queue,
                                               MessageHandler onMessage, EndHandler onEnd);
+  static std::unique_ptr<WorkerProcess> start(WorkerOptions options, dispatch_queue_t queue,
+                                              BufferMessageHandler onMessage, EndHandler onEnd);
   ~WorkerProcess();
   WorkerProcess(const WorkerProcess&) = delete;
   WorkerProcess& operator=(const WorkerProcess&) = delete;

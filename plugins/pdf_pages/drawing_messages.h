@@ -1,7 +1,8 @@
 // What the PDF plug-in and its drawing worker say to each other (see drawing_worker.h). Each side
 // reads the other's messages as untrusted: above all the host, since a document may take the
 // worker over. Large parts travel without a copy of their own: a request carries the document's
-// bytes first and its fields after them, and a drawn bitmap's pixels follow its status alone.
+// bytes first and its fields after them, and a drawn bitmap comes beside its status as a shared
+// buffer (platform/worker/shared_buffer.h) that the worker drew into.
 #pragma once
 
 #include <cstdint>
@@ -46,8 +47,7 @@ enum class DrawingStatus : uint8_t {
   released = 4,
 };
 
-// A reply is its status alone; a drawn bitmap's pixels follow as a message of their own, so that
-// they travel without being copied into another buffer.
+// A reply is its status alone; "drawn" comes with the bitmap's buffer, and nothing else does.
 std::vector<uint8_t> encodeStatus(DrawingStatus status);
 // nullopt for a message that is not a status.
 std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message);

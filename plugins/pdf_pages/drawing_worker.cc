@@ -1,5 +1,7 @@
 #include "plugins/pdf_pages/drawing_worker.h"
 
+#include <sys/mman.h>
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,6 +19,30 @@ using Clock = std::chrono::steady_clock;
 // Handing a large document over and reading it take time of their own.
 constexpr size_t kTransferBytesPerSecond = size_t{64} << 20;
 
+// Asks for huge pages under the whole 2 MiB spans of [data, data + bytes). Filling a large
+// bitmap touches every page of it, and faulting it in 4 KiB at a time costs as much as the copy;
+// where the kernel refuses, nothing changes.
+void preferHugePages(const uint8_t* data, size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
+// The answer's own copy of the worker's bitmap: the one copy the pixels take in the host.
+Bitmap copiedBitmap(std::span<const uint8_t> pixels) {
+  Bitmap bitmap;
+  bitmap.reserve(pixels.size());
+  preferHugePages(bitmap.data(), pixels.size());
+  bitmap.assign(pixels.begin(), pixels.end());
+  return bitmap;
+}
+
 }  // namespace
 
 struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State> {
@@ -33,8 +59,6 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     std::function<void(Outcome)> drawn;
     std::function<void()> released;
     size_t pixel_bytes = 0;
-    // The status said drawn: the pixels come next.
-    bool awaiting_pixels = false;
   };
   std::optional<Pending> pending;
 
@@ -56,9 +80,10 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         {.executable = "pdf_drawing",
          .arguments = {},
          .memoryLimitBytes = process_memory,
-         .maxMessageBytes = std::max(documentBytes, size_t{kMaxBitmapBytes}) + 4096},
+         .maxMessageBytes = std::max(documentBytes, size_t{kMaxBitmapBytes}) + 4096,
+         .maxBufferBytes = kMaxBitmapBytes},
         queue,
-        [weak](std::vector<uint8_t> message) {
+        [weak](worker::WorkerMessage message) {
           if (auto self = weak.lock()) self->received(std::move(message));
           return true;
         },
@@ -67,26 +92,23 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         });
   }
 
-  void received(std::vector<uint8_t> message) {
+  void received(worker::WorkerMessage message) {
     if (!pending) {
       process->terminate();  // it speaks out of turn
       return;
     }
-    if (pending->awaiting_pixels) {
-      // Only a bitmap of exactly the size asked for is believed: these bytes come from the
-      // document's drawing.
-      if (message.size() != pending->pixel_bytes) return process->terminate();
-      return finish(Bitmap(std::move(message)));
-    }
-    auto status = decodeStatus(message);
+    auto status = decodeStatus(message.bytes);
     if (!status || (pending->released && *status != DrawingStatus::released) ||
-        (!pending->released && *status == DrawingStatus::released)) {
+        (!pending->released && *status == DrawingStatus::released) ||
+        (*status == DrawingStatus::drawn) != message.buffer.has_value()) {
       return process->terminate();
     }
     switch (*status) {
       case DrawingStatus::drawn:
-        pending->awaiting_pixels = true;
-        return;
+        // Only a bitmap of exactly the size asked for is believed: these bytes come from the
+        // document's drawing.
+        if (message.buffer->bytes().size() != pending->pixel_bytes) return process->terminate();
+        return finish(copiedBitmap(message.buffer->bytes()));
       case DrawingStatus::released:
         return finish(Bitmap());
       case DrawingStatus::notADocument:
@@ -118,7 +140,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       return finished.drawn(
           pdfError(kBitmapFailedCode, "The drawing process could not be started"));
     }
-    if (end.reason == worker::WorkerEndReason::terminated) {
+    if (end.reason == worker::WorkerEndReason::terminated ||
+        end.reason == worker::WorkerEndReason::brokeFraming) {
       return finished.drawn(
           pdfError(kBitmapFailedCode, "The drawing process answered what was not asked"));
     }
@@ -137,7 +160,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       return;
     }
     held_key = request.documentKey;
-    pending = Pending{std::move(done), nullptr, request.size.byteCount(), false};
+    pending = Pending{std::move(done), nullptr, request.size.byteCount()};
     auto budget =
         limits.time +
         std::chrono::milliseconds(hand_over ? document_bytes * 1000 / kTransferBytesPerSecond : 0);
@@ -151,7 +174,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     request.documentKey = documentKey;
     held_key = 0;
     if (!process->send(encodeRequest(request, nullptr))) return done();
-    pending = Pending{nullptr, std::move(done), 0, false};
+    pending = Pending{nullptr, std::move(done), 0};
     process->setDeadline(Clock::now() + limits.time);
   }
 };

@@ -2,7 +2,8 @@
 // inside its own loops: a page whose drawing takes longer or more memory than its budget ends the
 // worker, and that drawing answers the render error. The next drawing starts a new worker, which
 // is handed the document again. The worker keeps the document it drew last, so that drawing the
-// pages of one document hands it over once.
+// pages of one document hands it over once. It draws into memory it shares with the host (see
+// platform/worker/shared_buffer.h), from which the answer's bytes are copied once.
 #pragma once
 
 #include <chrono>
@@ -23,7 +24,7 @@ struct DrawingLimits {
   // From handing the request over to the last pixel, document transfer included.
   std::chrono::milliseconds time{10000};
   // The worker's memory besides the document it holds (which it may take three times over: the
-  // message, its own copy, poppler's reading of it).
+  // message, its own copy, poppler's reading of it). The bitmap it draws into counts here.
   size_t memoryBytes = size_t{1} << 30;
 };
 

@@ -1,7 +1,5 @@
 #include "plugins/pdf_pages/page_rendering.h"
 
-#include <sys/mman.h>
-
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -32,44 +30,17 @@ PageGeometry pageGeometry(const CGPDFPageRef& page) {
   return PageGeometry{width, height, transform};
 }
 
-// Asks for huge pages under the whole 2 MiB spans of [data, data + bytes). Zeroing a large
-// bitmap touches every page of it, and faulting it in 4 KiB at a time costs many times the
-// drawing itself; where the kernel refuses, nothing changes.
-void preferHugePages(const uint8_t* data, size_t bytes) {
-#if defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
-
-// A bitmap of `bytes` zeroes (transparent black), its memory hinted before it is first touched.
-Bitmap zeroedBitmap(size_t bytes) {
-  Bitmap pixels;
-  pixels.reserve(bytes);
-  preferHugePages(pixels.data(), bytes);
-  pixels.resize(bytes);
-  return pixels;
-}
-
-// Allocates the zeroed bitmap, draws into it with `draw`, and hands the buffer over once the
-// context is gone.
+// Draws with `draw` on a context over `pixels`.
 template <typename Draw>
-std::optional<Bitmap> drawBitmap(BitmapSize size, Draw&& draw) {
-  Bitmap pixels = zeroedBitmap(size.byteCount());
-  {
-    CGContextRef context =
-        CGBitmapContextCreate(pixels.data(), size.width, size.height, 8, size.width * 4,
-                              CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast);
-    if (!context) return std::nullopt;
-    CGContextSetAllowsAntialiasing(context, true);
-    draw(context);
-  }
-  return pixels;
+bool drawBitmap(BitmapSize size, std::span<uint8_t> pixels, Draw&& draw) {
+  if (pixels.size() != size.byteCount()) return false;
+  CGContextRef context =
+      CGBitmapContextCreate(pixels.data(), size.width, size.height, 8, size.width * 4,
+                            CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast);
+  if (!context) return false;
+  CGContextSetAllowsAntialiasing(context, true);
+  draw(context);
+  return true;
 }
 
 }  // namespace
@@ -83,9 +54,9 @@ std::optional<BitmapSize> checkedBitmapSize(int64_t width, int64_t height) {
   return size;
 }
 
-std::optional<Bitmap> renderPage(const CGPDFPageRef& page, BitmapSize size) {
+bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels) {
   PageGeometry geometry = pageGeometry(page);
-  return drawBitmap(size, [&](const CGContextRef& context) {
+  return drawBitmap(size, pixels, [&](const CGContextRef& context) {
     // Stretched to fill the bitmap: the proportions follow the bitmap's.
     CGContextScaleCTM(context, static_cast<double>(size.width) / geometry.width,
                       static_cast<double>(size.height) / geometry.height);
@@ -94,10 +65,11 @@ std::optional<Bitmap> renderPage(const CGPDFPageRef& page, BitmapSize size) {
   });
 }
 
-std::optional<Bitmap> renderTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile) {
+bool drawTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile,
+              std::span<uint8_t> pixels) {
   PageGeometry geometry = pageGeometry(page);
   double scaled_height = std::fabs(tile.scale * geometry.height);
-  return drawBitmap(size, [&](const CGContextRef& context) {
+  return drawBitmap(size, pixels, [&](const CGContextRef& context) {
     CGContextTranslateCTM(context, -tile.x * tile.scale,
                           tile.height + tile.y * tile.scale - scaled_height);
     CGContextScaleCTM(context, tile.scale, tile.scale);

@@ -1,10 +1,11 @@
-// Drawing a page, or a tile of it, into a fresh bitmap of premultiplied RGBA bytes (alpha last,
-// rows from the top, no padding). Nothing is kept between calls.
+// Drawing a page, or a tile of it, into a bitmap of premultiplied RGBA bytes (alpha last, rows
+// from the top, no padding). Nothing is kept between calls.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/coregraphics/cg_pdf_page.h"
@@ -37,9 +38,12 @@ struct Tile {
   double height = 0;
 };
 
-// The whole page stretched over the bitmap. nullopt when the bitmap cannot be made.
-std::optional<Bitmap> renderPage(const CGPDFPageRef& page, BitmapSize size);
-// The tile over a white page area. nullopt when the bitmap cannot be made.
-std::optional<Bitmap> renderTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile);
+// Each draws into `pixels`: exactly size.byteCount() bytes, all zero (transparent black). False
+// when the bitmap cannot be made.
+// The whole page stretched over the bitmap.
+bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels);
+// The tile over a white page area.
+bool drawTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile,
+              std::span<uint8_t> pixels);
 
 }  // namespace pdf_pages

@@ -1,6 +1,7 @@
 // The PDF plug-in's drawing worker: draws the pages the plug-in asks for, in a process of its own
 // that the plug-in ends when a page takes longer or more memory than drawing may. It keeps the
 // document it drew last, so that the pages of one document are read once.
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "platform/coregraphics/cf_data.h"
 #include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/cg_pdf_document.h"
+#include "platform/worker/shared_buffer.h"
 #include "platform/worker/worker_channel.h"
 #include "plugins/pdf_pages/drawing_messages.h"
 #include "plugins/pdf_pages/page_rendering.h"
@@ -34,19 +36,33 @@ CGPDFDocumentRef openDocument(std::vector<uint8_t> bytes,
   return document;
 }
 
-// Draws and answers: the status, then the pixels when there are some.
+// Draws straight into memory shared with the host, and answers the status with it. Memory of up to
+// kKeptBufferBytes is kept for the next bitmap of the same size (the host has taken its copy
+// before it asks again); larger bitmaps have memory of their own, let go once handed over.
 bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request,
-                   const CGPDFDocumentRef& document) {
+                   const CGPDFDocumentRef& document, std::optional<worker::SharedBuffer>& canvas) {
   using worker::WorkerChannel;
   auto answer = [&](DrawingStatus status) {
     return channel.send(pdf_pages::encodeStatus(status)) == WorkerChannel::SendResult::sent;
   };
   CGPDFPageRef page = CGPDFDocumentGetPage(document, request.pageNumber);
   if (!page) return answer(DrawingStatus::noPage);
-  auto bitmap = request.isTile ? pdf_pages::renderTile(page, request.size, request.tile)
-                               : pdf_pages::renderPage(page, request.size);
-  if (!bitmap) return answer(DrawingStatus::bitmapFailed);
-  return answer(DrawingStatus::drawn) && channel.send(*bitmap) == WorkerChannel::SendResult::sent;
+  const size_t bytes = request.size.byteCount();
+  if (canvas && canvas->bytes().size() == bytes) {
+    std::memset(canvas->bytes().data(), 0, bytes);  // transparent black where nothing is drawn
+  } else {
+    canvas.reset();                                // one bitmap's memory at a time
+    canvas = worker::SharedBuffer::create(bytes);  // fresh, so all zero
+  }
+  if (!canvas) return answer(DrawingStatus::bitmapFailed);
+  bool drawn = request.isTile
+                   ? pdf_pages::drawTile(page, request.size, request.tile, canvas->bytes())
+                   : pdf_pages::drawPage(page, request.size, canvas->bytes());
+  if (!drawn) return answer(DrawingStatus::bitmapFailed);
+  bool sent = channel.send(pdf_pages::encodeStatus(DrawingStatus::drawn), *canvas) ==
+              WorkerChannel::SendResult::sent;
+  if (bytes > worker::kKeptBufferBytes) canvas.reset();
+  return sent;
 }
 
 }  // namespace
@@ -54,6 +70,7 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
 int main(int argc, char** argv) {
   worker::WorkerChannel channel = worker::WorkerChannel::adopt(argc, argv);
   std::optional<HeldDocument> held;
+  std::optional<worker::SharedBuffer> canvas;
   while (auto message = channel.receive()) {
     auto received = pdf_pages::decodeRequest(std::move(*message));
     if (!received) return 2;  // the host sends nothing else
@@ -71,7 +88,7 @@ int main(int argc, char** argv) {
         }
       }
       answered = held && held->key == request.documentKey
-                     ? drawAndAnswer(channel, request, held->document)
+                     ? drawAndAnswer(channel, request, held->document, canvas)
                      : channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument)) ==
                            worker::WorkerChannel::SendResult::sent;
     }

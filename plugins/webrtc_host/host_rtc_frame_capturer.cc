@@ -90,9 +90,9 @@ WriteOutcome writeRegularFile(const std::string& path, const std::vector<uint8_t
 
 std::shared_ptr<HostRTCFrameCapturer> HostRTCFrameCapturer::initWithTrack(
     std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result, Finished finished,
-    std::chrono::milliseconds frameWait) {
+    dispatch_queue_t saveQueue, std::chrono::milliseconds frameWait) {
   auto capturer = std::make_shared<HostRTCFrameCapturer>(track, std::move(path), std::move(result),
-                                                         std::move(finished));
+                                                         std::move(finished), std::move(saveQueue));
   if (track) track->addRenderer(capturer);
   std::weak_ptr<HostRTCFrameCapturer> weak = capturer;
   dispatch_after(
@@ -106,10 +106,12 @@ std::shared_ptr<HostRTCFrameCapturer> HostRTCFrameCapturer::initWithTrack(
 }
 
 HostRTCFrameCapturer::HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path,
-                                           FlutterResult result, Finished finished)
+                                           FlutterResult result, Finished finished,
+                                           dispatch_queue_t saveQueue)
     : track_(std::move(track)),
       track_id_(track_ ? track_->trackId() : std::string()),
       path_(std::move(path)),
+      save_queue_(std::move(saveQueue)),
       result_(std::move(result)),
       finished_(std::move(finished)) {}
 
@@ -122,8 +124,16 @@ void HostRTCFrameCapturer::renderFrame(const std::shared_ptr<RTCVideoFrame>& fra
   }
   // Abandoned already.
   if (!result) return;
+  // The frame thread only takes the frame: encoding waits on the capture queue, so many
+  // captures of one track neither hold up its video nor each other's first frame.
+  auto self = shared_from_this();
+  dispatch_async(dispatch_get_main_queue(), [self] { self->detach(); });
+  dispatch_async(save_queue_,
+                 [self, frame, result = std::move(result)] { self->save(*frame, result); });
+}
 
-  const auto data = frame->buffer() ? encodeUpright(*frame, path_) : std::nullopt;
+void HostRTCFrameCapturer::save(const RTCVideoFrame& frame, const FlutterResult& result) const {
+  const auto data = frame.buffer() ? encodeUpright(frame, path_) : std::nullopt;
   const auto directory = std::filesystem::path(path_).parent_path();
   std::error_code error;
   if (!directory.empty() && !std::filesystem::exists(directory, error)) {
@@ -136,17 +146,14 @@ void HostRTCFrameCapturer::renderFrame(const std::shared_ptr<RTCVideoFrame>& fra
   const auto outcome = data ? writeRegularFile(path_, *data) : WriteOutcome::kFailed;
   if (outcome == WriteOutcome::kWritten) {
     result(nullptr);
-  } else {
-    NSLog("[CaptureFrame] Failed to write file - imageData=%s, path=%s", data ? "not nil" : "nil",
-          path_.c_str());
-    result(FlutterError{"CaptureFrameFailed",
-                        outcome == WriteOutcome::kNotRegular
-                            ? "The path does not name a regular file"
-                            : "Failed to write image data to file",
-                        nullptr});
+    return;
   }
-  auto self = shared_from_this();
-  dispatch_async(dispatch_get_main_queue(), [self] { self->detach(); });
+  NSLog("[CaptureFrame] Failed to write file - imageData=%s, path=%s", data ? "not nil" : "nil",
+        path_.c_str());
+  result(FlutterError{"CaptureFrameFailed",
+                      outcome == WriteOutcome::kNotRegular ? "The path does not name a regular file"
+                                                           : "Failed to write image data to file",
+                      nullptr});
 }
 
 void HostRTCFrameCapturer::abandon(const FlutterError& error) {

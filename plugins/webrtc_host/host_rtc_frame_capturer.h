@@ -1,6 +1,7 @@
-// Saves the next frame of a video track as an image file: takes the first frame that arrives,
-// turns it upright, encodes it (JPEG for the extension "jpg", PNG otherwise), writes it, answers
-// the call on the frame thread and then detaches itself from the track on the main queue.
+// Saves the next frame of a video track as an image file: takes the first frame that arrives on
+// the frame thread and detaches itself from the track on the main queue; then, on the save queue,
+// turns the frame upright, encodes it (JPEG for the extension "jpg", PNG otherwise), writes it and
+// answers the call.
 // A track that delivers no frame within the capture's wait (a remote peer that sends none, a
 // muted source) answers "CaptureFrameFailed" then, so the call never waits for ever.
 #pragma once
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter.h"
 #include "platform/webrtc/rtc_video_renderer.h"
 #include "platform/webrtc/rtc_video_track.h"
@@ -29,9 +31,10 @@ class HostRTCFrameCapturer : public RTCVideoRenderer,
 
   static std::shared_ptr<HostRTCFrameCapturer> initWithTrack(
       std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
-      Finished finished, std::chrono::milliseconds frameWait = kFrameWait);
+      Finished finished, dispatch_queue_t saveQueue,
+      std::chrono::milliseconds frameWait = kFrameWait);
   HostRTCFrameCapturer(std::shared_ptr<RTCVideoTrack> track, std::string path, FlutterResult result,
-                       Finished finished);
+                       Finished finished, dispatch_queue_t saveQueue);
 
   void setSize(CGSize /*size*/) override {}
   void renderFrame(const std::shared_ptr<RTCVideoFrame>& frame) override;
@@ -46,11 +49,13 @@ class HostRTCFrameCapturer : public RTCVideoRenderer,
 
  private:
   void detach();
+  void save(const RTCVideoFrame& frame, const FlutterResult& result) const;
 
   std::mutex mutex_;
   std::shared_ptr<RTCVideoTrack> track_;
   const std::string track_id_;
   const std::string path_;
+  const dispatch_queue_t save_queue_;
   FlutterResult result_;
   Finished finished_;
   std::atomic<bool> got_frame_{false};

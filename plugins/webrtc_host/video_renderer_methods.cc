@@ -114,16 +114,16 @@ void WebRTCHostPlugin::handleCaptureFrame(const FlutterMethodCall& call, Flutter
   const Arguments arguments(call.arguments);
   const auto track_id = arguments.optionalString("trackId");
   const auto path = arguments.optionalString("path");
-  auto track = track_id ? trackForId(*track_id, arguments.optionalString("peerConnectionId"))
-                        : nullptr;
+  auto track =
+      track_id ? trackForId(*track_id, arguments.optionalString("peerConnectionId")) : nullptr;
   if (!track) {
     result(FlutterError{"Track is nil", std::nullopt, nullptr});
     return;
   }
   auto video = std::dynamic_pointer_cast<RTCVideoTrack>(track);
   if (!video) {
-    const char* name = dynamic_cast<RTCAudioTrack*>(track.get()) ? "RTCAudioTrack"
-                                                                 : "RTCMediaStreamTrack";
+    const char* name =
+        dynamic_cast<RTCAudioTrack*>(track.get()) ? "RTCAudioTrack" : "RTCMediaStreamTrack";
     result(FlutterError{std::string("Track is class of ") + name, std::nullopt, nullptr});
     return;
   }
@@ -134,12 +134,14 @@ void WebRTCHostPlugin::handleCaptureFrame(const FlutterMethodCall& call, Flutter
   // Every capture is kept until it has answered, so overlapping ones all answer.
   std::weak_ptr<WebRTCHostPlugin> weak = weak_from_this();
   auto capturer = HostRTCFrameCapturer::initWithTrack(
-      video, *path, std::move(result), [weak](HostRTCFrameCapturer& done) {
+      video, *path, std::move(result),
+      [weak](HostRTCFrameCapturer& done) {
         auto self = weak.lock();
         if (!self) return;
         std::erase_if(self->frame_capturers_,
                       [&done](const auto& entry) { return entry.get() == &done; });
-      });
+      },
+      capture_save_queue_);
   frame_capturers_.push_back(std::move(capturer));
 }
 

@@ -439,6 +439,9 @@ class WebRTCHostPlugin : public FlutterPlugin,
   std::shared_ptr<HostRTCVideoPlatformViewFactory> platform_view_factory_;
   // Every capture still waiting for its frame.
   std::vector<std::shared_ptr<HostRTCFrameCapturer>> frame_capturers_;
+  // Captured frames are encoded and written here, one at a time, in the order they were taken.
+  dispatch_queue_t capture_save_queue_ =
+      dispatch_queue_create("com.velmora.host.webrtc.capture", DISPATCH_QUEUE_SERIAL);
   std::map<std::string, std::shared_ptr<FlutterFrameCryptor>> frame_cryptors_;
   std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>> key_providers_;
   std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>> data_cryptors_;

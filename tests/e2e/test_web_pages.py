@@ -231,6 +231,19 @@ class WebPageIsolationTest(unittest.TestCase):
         self.assertEqual(self.evaluate(web_view, "document.title + ' ' + 6 * 7"), "Endless 42")
         self.assertHostIsWellWithin(growth_mib=128)
 
+    def test_a_large_title_is_read_off_the_main_thread_and_cut(self):
+        web_view = self.make_web_view()
+        title = "&amp; " * ((8 << 20) // 6)
+        self.assertIsNone(self.side.call("NSViewWKWebView.loadHtmlString", web_view,
+                                         f"<title>{title}</title><p>x</p>", "https://title.test/"))
+        finished = lambda: self.side.calls_to("WKNavigationDelegate.didFinishNavigation")
+        self.assertOthersWereAnswered(self.ping_while(lambda: not finished()))
+        self.assertTrue(finished(), "the page did not finish loading")
+        kept = self.side.call("NSViewWKWebView.getTitle", web_view)
+        self.assertLessEqual(len(kept.encode()), 4096)
+        self.assertTrue(kept.startswith("& & & "), kept[:20])
+        self.assertHostIsWellWithin(growth_mib=128)
+
     def test_a_title_changed_in_a_loop_reaches_its_observer_once(self):
         web_view = self.make_web_view()
         self.side.call("NSObject.pigeon_defaultConstructor", OBSERVER)

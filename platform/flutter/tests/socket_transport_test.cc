@@ -16,6 +16,7 @@
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/flutter_faults.h"
 #include "platform/flutter/socket_dart_side.h"
+#include "platform/flutter/tests/socket_test_support.h"
 #include "platform/foundation/testing/foundation_controls.h"
 
 namespace {
@@ -26,33 +27,11 @@ using flutter::SocketFrameKind;
 using flutter::SocketListener;
 using flutter::UniqueFd;
 using flutter::Value;
+using socket_testing::connectTo;
+using socket_testing::TemporaryDirectory;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kTimeout{5000};
-
-class TemporaryDirectory {
- public:
-  TemporaryDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "socket-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TemporaryDirectory() { fs::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-UniqueFd connectTo(const std::string& path) {
-  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  path.copy(address.sun_path, sizeof(address.sun_path) - 1);
-  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    return UniqueFd();
-  }
-  return fd;
-}
 
 // The Dart side's end, on the test thread, which pumps the main queue while it waits.
 class SocketClient {
@@ -392,19 +371,6 @@ TEST_F(SocketTransportTest, LargeRepliesArriveWholeAndInOrder) {
     EXPECT_EQ(std::get<Value>(decodeEnvelope(*frame)), arguments[next_reply]) << next_reply;
     ++next_reply;
   }
-}
-
-TEST_F(SocketTransportTest, ADartSideThatStopsReadingIsClosed) {
-  SocketClient client(path_);
-  client.call(1, kEcho, "echo", nullptr);
-  ASSERT_TRUE(client.receive());
-  // More than may wait for it: the third event tips it over.
-  for (int i = 0; i < 3; ++i) {
-    engine_->binaryMessenger()->sendOnChannel("test/events", FlutterBytes(48 << 20));
-  }
-  ASSERT_TRUE(dispatch::testing::runUntil(
-      [&] { return logLinesContaining("the Dart side is not reading") == 1; }, kTimeout));
-  EXPECT_TRUE(client.waitForClose());
 }
 
 TEST_F(SocketTransportTest, ShutdownEndsTheConnectionAndRemovesTheSocketFile) {

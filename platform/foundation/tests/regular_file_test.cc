@@ -1,5 +1,6 @@
 #include "platform/foundation/regular_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -65,6 +66,17 @@ TEST_F(RegularFileTest, RefusesEverythingThatIsNotARegularFileWithoutBlocking) {
   EXPECT_EQ(error, RegularFileError::kNotFound);
   EXPECT_FALSE(readRegularFile(std::string("a\0b", 3), 1 << 20, &error));
   EXPECT_FALSE(readRegularFile("", 1 << 20, &error));
+}
+
+// A file that calls itself regular may still block its reader (/proc/kmsg waits for the kernel's
+// next message): the descriptor stays non-blocking, so such a read fails at once instead.
+TEST_F(RegularFileTest, ADescriptorStaysNonBlockingThroughItsReads) {
+  auto file = RegularFile::open(write("a", "hello"), 5);
+  ASSERT_TRUE(file);
+  EXPECT_NE(::fcntl(file->fd(), F_GETFL) & O_NONBLOCK, 0);
+  auto bytes = file->readAll();
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(bytes->size(), 5u);
 }
 
 }  // namespace

@@ -14,6 +14,12 @@ inline constexpr size_t kMessageOverheadBytes = size_t{1} << 16;
 // Posted messages the host may hold for a page at once (its queue and the objects it handed on);
 // past this a page's postMessage waits for the host to let go of earlier ones.
 inline constexpr size_t kPostedBytesLimit = size_t{64} << 20;
+// What a held message costs the host besides its bytes: the message object, its announcement,
+// its instance-manager entries and its pending calls to the Dart side (measured at about 3 KiB
+// in the running host), counted against kPostedBytesLimit with each message.
+inline constexpr size_t kHeldMessageOverheadBytes = 4096;
+// The longest title a page has in its web view, in UTF-8 bytes; a longer one is cut there.
+inline constexpr size_t kMaxTitleBytes = 4096;
 // Results and message bodies of more values than this are refused as too large to hand over.
 inline constexpr size_t kMaxScriptValues = 1'000'000;
 // The most memory a content process may take: the page's heap (64 MiB), two messages in

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/webkit/content_process/content_limits.h"
+
 namespace webkit::content {
 
 enum class Kind : uint8_t {
@@ -92,6 +94,9 @@ class ProtocolReader {
   size_t offset_ = 0;
   bool ok_ = true;
 };
+
+// Cuts `title` to kMaxTitleBytes, at a character boundary.
+void cutTitle(std::string& title);
 
 // How long a request may run, as sent.
 inline uint32_t budgetMilliseconds(long long milliseconds) {

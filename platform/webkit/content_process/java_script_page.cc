@@ -333,7 +333,10 @@ JavaScriptPage::JavaScriptPage(Hooks hooks, std::optional<std::string> title, si
 }
 
 JavaScriptPage::~JavaScriptPage() {
-  if (context_ != nullptr) duk_destroy_heap(context_);
+  if (context_ == nullptr) return;
+  // Whatever would still run as the heap goes runs past its time at once.
+  heap_.deadline = Clock::now();
+  duk_destroy_heap(context_);
 }
 
 JavaScriptPage& JavaScriptPage::from(duk_context* context) {
@@ -354,6 +357,14 @@ void JavaScriptPage::installGlobals() {
   duk_pop(context);
 
   duk_push_global_object(context);
+  // The engine's own objects, which no browser has: through them a page could leave finalizers
+  // that run when its heap goes, at the next page's expense, or reach the engine's internals.
+  for (const char* name : {"Duktape", "CBOR", "Buffer"}) duk_del_prop_string(context, -1, name);
+  if (duk_get_prop_string(context, -1, "Uint8Array")) {
+    duk_del_prop_string(context, -1, "allocPlain");
+    duk_del_prop_string(context, -1, "plainOf");
+  }
+  duk_pop(context);
   duk_dup(context, -1);
   duk_put_prop_string(context, -2, "window");
 

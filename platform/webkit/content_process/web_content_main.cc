@@ -54,7 +54,7 @@ class ContentProcess {
         auto names = in.strings();
         auto scripts = in.strings();
         if (!in.atEnd()) return false;
-        pending_title_.reset();
+        title_changed_ = false;
         page_.reset();
         page_ = std::make_unique<JavaScriptPage>(
             hooks(), has_title ? std::optional(title) : std::nullopt, maxValueBytes());
@@ -128,19 +128,22 @@ class ContentProcess {
 
   JavaScriptPage::Hooks hooks() {
     JavaScriptPage::Hooks hooks;
-    hooks.titleChanged = [this](const std::string& title) { pending_title_ = title; };
+    hooks.titleChanged = [this](const std::string&) { title_changed_ = true; };
     hooks.postMessage = [this](const std::string& name, std::vector<uint8_t> body) {
       return post(name, body);
     };
     return hooks;
   }
 
-  // Only the latest title matters: it goes out before anything the page says after it.
+  // Only the latest title matters: it goes out, cut to a title's length, before anything the
+  // page says after it.
   void flushTitle() {
-    if (!pending_title_) return;
+    if (!title_changed_ || !page_) return;
+    title_changed_ = false;
+    std::string title = page_->title().value_or("").substr(0, kMaxTitleBytes + 1);
+    cutTitle(title);
     ProtocolWriter out(Kind::kTitle);
-    out.string(*pending_title_);
-    pending_title_.reset();
+    out.string(title);
     send(std::move(out));
   }
 
@@ -149,7 +152,7 @@ class ContentProcess {
     ProtocolWriter out(Kind::kPost);
     out.string(name);
     out.append(body);
-    size_t cost = out.size();
+    size_t cost = out.size() + kHeldMessageOverheadBytes;
     auto deadline = deadline_;
     // Waits for the host to let go of earlier messages; one message always fits.
     while (posted_bytes_ > 0 && posted_bytes_ + cost > kPostedBytesLimit) {
@@ -171,7 +174,7 @@ class ContentProcess {
 
   WorkerChannel& channel_;
   std::unique_ptr<JavaScriptPage> page_;
-  std::optional<std::string> pending_title_;
+  bool title_changed_ = false;
   uint64_t posted_bytes_ = 0;
   std::optional<Clock::time_point> deadline_;
 };

@@ -1,8 +1,9 @@
 #include "platform/webkit/internal/html_document.h"
 
 #include <cctype>
-#include <string_view>
 #include <utility>
+
+#include "platform/webkit/content_process/content_protocol.h"
 
 namespace webkit {
 namespace {
@@ -28,10 +29,64 @@ size_t findTag(std::string_view page, std::string_view needle, size_t from) {
   return std::string_view::npos;
 }
 
-// The element `tag` found from `from` in `page`: its attributes' text (in lower case) and its
-// body's range. nullopt when there is no complete element.
+bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+// An element's start tag, read from just after its name: its attributes (names in lower case,
+// the first of a name kept) and where it ends. A quoted value may hold '>'.
+struct StartTag {
+  std::vector<std::pair<std::string, std::string>> attributes;
+  size_t end = 0;  // just past the '>'
+
+  const std::string* attribute(std::string_view name) const {
+    for (const auto& [key, value] : attributes) {
+      if (key == name) return &value;
+    }
+    return nullptr;
+  }
+};
+std::optional<StartTag> readStartTag(std::string_view page, size_t at) {
+  StartTag tag;
+  while (at < page.size()) {
+    char c = page[at];
+    if (c == '>') {
+      tag.end = at + 1;
+      return tag;
+    }
+    if (isTagSpace(c) || c == '/') {
+      ++at;
+      continue;
+    }
+    size_t name_start = at;
+    while (at < page.size() && !isTagSpace(page[at]) && page[at] != '/' && page[at] != '>' &&
+           (page[at] != '=' || at == name_start)) {
+      ++at;
+    }
+    std::string name = lowered(page.substr(name_start, at - name_start));
+    while (at < page.size() && isTagSpace(page[at])) ++at;
+    std::string value;
+    if (at < page.size() && page[at] == '=') {
+      ++at;
+      while (at < page.size() && isTagSpace(page[at])) ++at;
+      if (at < page.size() && (page[at] == '"' || page[at] == '\'')) {
+        size_t close = page.find(page[at], at + 1);
+        if (close == std::string_view::npos) return std::nullopt;
+        value = page.substr(at + 1, close - at - 1);
+        at = close + 1;
+      } else {
+        size_t value_start = at;
+        while (at < page.size() && !isTagSpace(page[at]) && page[at] != '>') ++at;
+        value = page.substr(value_start, at - value_start);
+      }
+    }
+    if (!tag.attribute(name)) tag.attributes.emplace_back(std::move(name), std::move(value));
+  }
+  return std::nullopt;
+}
+
+// The element `tag` found from `from` in `page`: its start tag and its body's range. nullopt
+// when there is no complete element.
 struct Element {
-  std::string attributes;
+  StartTag start;
   size_t bodyStart;
   size_t bodyEnd;
   size_t next;
@@ -42,68 +97,108 @@ std::optional<Element> findElement(std::string_view page, const std::string& tag
        at = findTag(page, open, at + 1)) {
     size_t after = at + open.size();
     if (after < page.size() && std::isalnum(static_cast<unsigned char>(page[after]))) continue;
-    size_t close = page.find('>', after);
-    if (close == std::string_view::npos) return std::nullopt;
-    size_t end = findTag(page, "</" + tag, close + 1);
+    auto start = readStartTag(page, after);
+    if (!start) return std::nullopt;
+    size_t end = findTag(page, "</" + tag, start->end);
     if (end == std::string_view::npos) return std::nullopt;
-    return Element{lowered(page.substr(after, close - after)), close + 1, end,
-                   end + tag.size() + 2};
+    size_t body_start = start->end;
+    return Element{std::move(*start), body_start, end, end + tag.size() + 2};
   }
   return std::nullopt;
 }
 
-std::string decodeEntities(const std::string& text) {
-  static const std::pair<const char*, const char*> kEntities[] = {
-      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    bool replaced = false;
-    for (const auto& [entity, character] : kEntities) {
-      std::string_view name(entity);
-      if (text.compare(i, name.size(), name) == 0) {
-        out += character;
-        i += name.size();
-        replaced = true;
-        break;
-      }
-    }
-    if (!replaced) out.push_back(text[i++]);
-  }
-  return out;
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && isTagSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isTagSpace(text.back())) text.remove_suffix(1);
+  return text;
 }
 
-std::string collapseWhitespace(const std::string& text) {
+// Whether a <script> element holds a classic script this page runs: one without a type (or with
+// an empty one), or of a JavaScript type, given by its type or its language. Modules, data
+// blocks and other languages do not run, nor does the text of one that names its source.
+bool runsAsJavaScript(const StartTag& tag) {
+  static const std::string_view kJavaScriptTypes[] = {"application/ecmascript",
+                                                      "application/javascript",
+                                                      "application/x-ecmascript",
+                                                      "application/x-javascript",
+                                                      "text/ecmascript",
+                                                      "text/javascript",
+                                                      "text/javascript1.0",
+                                                      "text/javascript1.1",
+                                                      "text/javascript1.2",
+                                                      "text/javascript1.3",
+                                                      "text/javascript1.4",
+                                                      "text/javascript1.5",
+                                                      "text/jscript",
+                                                      "text/livescript",
+                                                      "text/x-ecmascript",
+                                                      "text/x-javascript"};
+  if (tag.attribute("src")) return false;
+  std::string type;
+  if (const auto* given = tag.attribute("type")) {
+    if (given->empty()) return true;
+    type = lowered(trimmed(*given));
+  } else if (const auto* language = tag.attribute("language"); language && !language->empty()) {
+    type = "text/" + lowered(*language);
+  } else {
+    return true;
+  }
+  for (auto known : kJavaScriptTypes) {
+    if (type == known) return true;
+  }
+  return false;
+}
+
+// The title's text with runs of whitespace made one space (none at either end) and the basic
+// entities decoded, in one pass that stops once the title is as long as a title may be.
+std::string titleText(std::string_view text) {
+  static const std::pair<std::string_view, char> kEntities[] = {
+      {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&amp;", '&'}};
   std::string out;
   bool space = false;
-  for (char c : text) {
+  for (size_t i = 0; i < text.size() && out.size() <= content::kMaxTitleBytes;) {
+    char c = text[i];
     if (std::isspace(static_cast<unsigned char>(c))) {
       space = !out.empty();
-    } else {
-      if (space) out.push_back(' ');
-      space = false;
-      out.push_back(c);
+      ++i;
+      continue;
     }
+    if (space) out.push_back(' ');
+    space = false;
+    if (c == '&') {
+      bool decoded = false;
+      for (const auto& [entity, character] : kEntities) {
+        if (text.substr(i, entity.size()) == entity) {
+          out.push_back(character);
+          i += entity.size();
+          decoded = true;
+          break;
+        }
+      }
+      if (decoded) continue;
+    }
+    out.push_back(c);
+    ++i;
   }
+  content::cutTitle(out);
   return out;
 }
 
 }  // namespace
 
-std::optional<std::string> documentTitle(const std::string& html) {
-  auto element = findElement(html, "title", 0);
-  if (!element) return std::nullopt;
-  return decodeEntities(
-      collapseWhitespace(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart)));
-}
-
-std::vector<std::string> inlineScripts(const std::string& html) {
-  std::vector<std::string> scripts;
+HTMLDocument readHTMLDocument(std::string_view html) {
+  HTMLDocument document;
+  if (auto element = findElement(html, "title", 0)) {
+    document.title =
+        titleText(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
+  }
   for (auto element = findElement(html, "script", 0); element;
        element = findElement(html, "script", element->next)) {
-    if (element->attributes.find("src") != std::string::npos) continue;
-    scripts.push_back(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
+    if (!runsAsJavaScript(element->start)) continue;
+    document.scripts.emplace_back(
+        html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
   }
-  return scripts;
+  return document;
 }
 
 }  // namespace webkit

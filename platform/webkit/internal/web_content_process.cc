@@ -42,6 +42,7 @@ std::optional<Incoming> parse(const std::vector<uint8_t>& message) {
       break;
     case Kind::kTitle:
       incoming.text = in.string();
+      cutTitle(incoming.text);
       break;
     case Kind::kPost: {
       incoming.text = in.string();
@@ -90,9 +91,7 @@ std::string errorText(const NSError& error) {
   return describeError(error);
 }
 
-std::shared_ptr<NSError> terminatedError() {
-  return foundation::makeObject<NSError>(WKErrorDomain, WKErrorWebContentProcessTerminated);
-}
+std::shared_ptr<NSError> terminatedError() { return webContentProcessTerminatedError(); }
 
 }  // namespace
 
@@ -187,7 +186,7 @@ void WebContentProcess::runScripts(std::vector<std::string> scripts, ScriptsDone
 }
 
 void WebContentProcess::evaluate(std::string script, EvaluationDone done) {
-  if (waiting_bytes_ + script.size() > kMaxWaitingScriptBytes) {
+  if (waiting_bytes_ + script.size() + kWaitingRequestBytes > kMaxWaitingScriptBytes) {
     dispatch_async(dispatch_get_main_queue(), [done = std::move(done)] {
       done(AnyValue(), javaScriptExceptionError("Error: too many scripts are waiting to run"));
     });
@@ -207,6 +206,7 @@ void WebContentProcess::raiseFatalError() {
 }
 
 void WebContentProcess::enqueue(Request request) {
+  request.bytes = kWaitingRequestBytes;
   for (const auto& script : request.scripts) request.bytes += script.size();
   waiting_bytes_ += request.bytes;
   waiting_.push_back(std::move(request));
@@ -264,26 +264,64 @@ void WebContentProcess::start() {
   process_->setDeadline(std::chrono::steady_clock::now() + kStartLimit);
 }
 
+namespace {
+
+// A request as it goes to the content process.
+struct Outgoing {
+  Kind kind = Kind::kEvaluate;
+  uint32_t budget = 0;
+  std::optional<std::string> title;
+  std::vector<std::string> names;
+  std::vector<std::string> scripts;
+};
+
+std::vector<uint8_t> encode(const Outgoing& request) {
+  ProtocolWriter out(request.kind);
+  if (request.kind == Kind::kRaiseFatal) return out.take();
+  out.u32(request.budget);
+  if (request.kind == Kind::kLoadPage) {
+    out.byte(request.title ? 1 : 0);
+    out.string(request.title.value_or(""));
+  }
+  out.strings(request.names);
+  if (request.kind == Kind::kEvaluate) {
+    out.string(request.scripts.empty() ? std::string() : request.scripts.front());
+  } else {
+    out.strings(request.scripts);
+  }
+  return out.take();
+}
+
+}  // namespace
+
+// What goes with the scripts is read here; the message is written off the main thread, since
+// scripts may be long, and sent from here once written, unless its request is gone by then.
 void WebContentProcess::sendFront() {
   running_ = std::make_unique<Request>(std::move(waiting_.front()));
   waiting_.pop_front();
   waiting_bytes_ -= running_->bytes;
-  ProtocolWriter out(running_->kind);
-  if (running_->kind != Kind::kRaiseFatal) {
-    out.u32(content::budgetMilliseconds(budget_.count()));
-    if (running_->kind == Kind::kLoadPage) {
-      out.byte(running_->title ? 1 : 0);
-      out.string(running_->title.value_or(""));
-    }
-    out.strings(client_.messageHandlerNames ? client_.messageHandlerNames()
-                                            : std::vector<std::string>{});
-    if (running_->kind == Kind::kEvaluate) {
-      out.string(running_->scripts.front());
-    } else {
-      out.strings(running_->scripts);
-    }
-  }
-  if (!process_->send(out.take())) {
+  Outgoing outgoing;
+  outgoing.kind = running_->kind;
+  outgoing.budget = content::budgetMilliseconds(budget_.count());
+  outgoing.title = std::move(running_->title);
+  if (client_.messageHandlerNames) outgoing.names = client_.messageHandlerNames();
+  outgoing.scripts = std::move(running_->scripts);
+  uint64_t request = ++sent_requests_;
+  std::weak_ptr<bool> alive = alive_;
+  dispatch_async(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
+                 [this, alive, request, outgoing = std::move(outgoing)]() mutable {
+                   auto message = std::make_shared<std::vector<uint8_t>>(encode(outgoing));
+                   outgoing = {};
+                   dispatch_async(dispatch_get_main_queue(), [this, alive, request, message] {
+                     auto still = alive.lock();
+                     if (still && *still && request == sent_requests_ && running_)
+                       transmit(std::move(*message));
+                   });
+                 });
+}
+
+void WebContentProcess::transmit(std::vector<uint8_t> message) {
+  if (!process_ || !process_->send(std::move(message))) {
     finishRunning(javaScriptExceptionError("RangeError: the script is too large to run"),
                   AnyValue(), {"the scripts are too large to run"});
     return;
@@ -302,7 +340,8 @@ void WebContentProcess::handle(Incoming incoming) {
       if (client_.titleChanged) client_.titleChanged(incoming.text);
       return;
     case Kind::kPost: {
-      auto lease = std::make_shared<content::Lease>(credit_, incoming.size);
+      auto lease = std::make_shared<content::Lease>(
+          credit_, incoming.size + content::kHeldMessageOverheadBytes);
       if (client_.scriptMessage) {
         client_.scriptMessage(incoming.text, std::move(incoming.value), lease);
       }

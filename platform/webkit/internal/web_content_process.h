@@ -60,8 +60,11 @@ class WebContentProcess {
   static constexpr std::chrono::milliseconds kKillGrace{500};
   // How long a process may take to start.
   static constexpr std::chrono::seconds kStartLimit{10};
-  // Script text that may wait for its turn; an evaluation past it fails at once.
+  // Script text that may wait for its turn, each waiting request counted with
+  // kWaitingRequestBytes more for what it holds besides (its completion, its reply to the Dart
+  // side); an evaluation past it fails at once.
   static constexpr size_t kMaxWaitingScriptBytes = size_t{64} << 20;
+  static constexpr size_t kWaitingRequestBytes = 1024;
 
   explicit WebContentProcess(Client client);
   ~WebContentProcess();
@@ -89,6 +92,7 @@ class WebContentProcess {
   void pump();
   void start();
   void sendFront();
+  void transmit(std::vector<uint8_t> message);
   void handle(content::Incoming incoming);
   void handleEnd(worker::WorkerEnd end);
   void finishRunning(const std::shared_ptr<foundation::NSError>& error, foundation::AnyValue value,
@@ -106,6 +110,8 @@ class WebContentProcess {
   bool ready_ = false;
   // Counts processes, so that what an earlier one said is ignored.
   uint64_t generation_ = 0;
+  // Counts the requests sent, so that a message written for one that is gone is not sent.
+  uint64_t sent_requests_ = 0;
   std::shared_ptr<content::CreditLine> credit_;
   const dispatch_queue_t read_queue_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

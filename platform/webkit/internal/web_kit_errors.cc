@@ -35,9 +35,16 @@ std::shared_ptr<NSError> urlLoadingError(int64_t code, const std::string& descri
 std::shared_ptr<NSError> frameLoadInterruptedError(const std::string& url) {
   return makeObject<NSError>(
       WebKitErrorDomain, WebKitErrorFrameLoadInterruptedByPolicyChange,
+      AnyValue::Dictionary{
+          {foundation::NSLocalizedDescriptionKey, AnyValue("Frame load interrupted")},
+          {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+}
+
+std::shared_ptr<NSError> webContentProcessTerminatedError() {
+  return makeObject<NSError>(
+      WKErrorDomain, WKErrorWebContentProcessTerminated,
       AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey,
-                            AnyValue("Frame load interrupted")},
-                           {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+                            AnyValue("The Web Content process was terminated")}});
 }
 
 namespace {

@@ -14,6 +14,8 @@ std::shared_ptr<foundation::NSError> javaScriptResultTypeIsUnsupportedError();
 std::shared_ptr<foundation::NSError> urlLoadingError(int64_t code, const std::string& description,
                                                      const std::string& url);
 std::shared_ptr<foundation::NSError> frameLoadInterruptedError(const std::string& url);
+// What fails the scripts and the navigation a page's ended content process leaves behind.
+std::shared_ptr<foundation::NSError> webContentProcessTerminatedError();
 
 // Domain, code and message (and a script exception's own text), as a log line shows them.
 std::string describeError(const foundation::NSError& error);

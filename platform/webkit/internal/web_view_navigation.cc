@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 
 #include "platform/foundation/ns_url.h"
 #include "platform/webkit/internal/web_kit_errors.h"
@@ -72,7 +74,7 @@ LoadedContent loadRequest(const foundation::URLRequest& request) {
   content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, served->statusCode,
                                                                served->headerFields);
   content.mimeType = served->mimeType;
-  content.body = served->body;
+  content.body = std::make_shared<const std::string>(served->body);
   content.requiredCredentials = served->requiredCredentials;
   return content;
 }
@@ -112,7 +114,28 @@ LoadedContent loadFile(const FileSource& source) {
   return content;
 }
 
+// Process-wide, as the file system is.
+struct ReadHold {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool held = false;
+};
+
+ReadHold& readHold() {
+  static ReadHold hold;
+  return hold;
+}
+
 }  // namespace
+
+void holdPageFileReads(bool hold) {
+  auto& gate = readHold();
+  {
+    std::lock_guard lock(gate.mutex);
+    gate.held = hold;
+  }
+  gate.released.notify_all();
+}
 
 std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source) {
   if (const auto* request = std::get_if<RequestSource>(&source)) return request->request.url;
@@ -137,31 +160,52 @@ LoadedContent loadContent(const NavigationSource& source) {
     content.url = sourceURL(source);
     content.mimeType = "text/html";
     content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
-    content.body = *html->html;
+    content.body = html->html;
     return content;
   }
   return loadFile(std::get<FileSource>(source));
 }
 
-PageFileRead readPageFile(const std::string& path) {
-  PageFileRead read;
-  read.bytes = foundation::readRegularFile(path, kLargestPageFile, &read.error);
-  if (!read.bytes && read.error == foundation::RegularFileError::kNotRegular) {
-    struct stat status {};
-    read.directory = ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+PageContentRead readPageContent(const std::optional<std::string>& pendingFile,
+                                const std::shared_ptr<const std::string>& body, bool html) {
+  PageContentRead read;
+  if (pendingFile) {
+    {
+      auto& gate = readHold();
+      std::unique_lock lock(gate.mutex);
+      gate.released.wait(lock, [&] { return !gate.held; });
+    }
+    foundation::RegularFileError error = foundation::RegularFileError::kUnreadable;
+    auto bytes = foundation::readRegularFile(*pendingFile, kLargestPageFile, &error);
+    if (!bytes) {
+      read.fileError = error;
+      if (error == foundation::RegularFileError::kNotRegular) {
+        struct stat status {};
+        read.fileIsDirectory =
+            ::stat(pendingFile->c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+      }
+      return read;
+    }
+    if (html) {
+      read.document = readHTMLDocument(
+          std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    }
+    return read;
   }
+  if (body && html) read.document = readHTMLDocument(*body);
   return read;
 }
 
-void applyPageFileRead(LoadedContent& content, PageFileRead read) {
+void applyPageContentRead(LoadedContent& content, PageContentRead read) {
+  content.document = std::move(read.document);
+  bool had_file = content.pendingFile.has_value();
   content.pendingFile.reset();
-  if (read.bytes) {
-    content.body.assign(read.bytes->begin(), read.bytes->end());
-    return;
-  }
+  // The document is all a page needs of its body from here on.
+  content.body = nullptr;
+  if (!had_file || !read.fileError) return;
   std::string url = content.url ? content.url->absoluteString() : std::string();
   content.response = nullptr;
-  switch (read.error) {
+  switch (*read.fileError) {
     case foundation::RegularFileError::kNotFound:
       content.error = urlLoadingError(foundation::NSURLErrorFileDoesNotExist,
                                       "The requested URL was not found on this server.", url);
@@ -171,7 +215,7 @@ void applyPageFileRead(LoadedContent& content, PageFileRead read) {
                                       "The file is larger than a page may be.", url);
       return;
     case foundation::RegularFileError::kNotRegular:
-      if (read.directory) {
+      if (read.fileIsDirectory) {
         content.error =
             urlLoadingError(foundation::NSURLErrorFileIsDirectory, "The file is a directory.", url);
         return;

@@ -10,6 +10,7 @@
 
 #include "platform/foundation/regular_file.h"
 
+#include "platform/webkit/internal/html_document.h"
 #include "platform/webkit/internal/served_responses.h"
 #include "platform/webkit/ns_error.h"
 #include "platform/webkit/ns_url.h"
@@ -49,28 +50,37 @@ struct LoadedContent {
   std::shared_ptr<const foundation::NSURL> url;
   std::shared_ptr<foundation::NSURLResponse> response;
   std::string mimeType;
-  std::string body;
+  // Shared with the source it came from; never copied.
+  std::shared_ptr<const std::string> body;
   std::optional<ServedResponse::RequiredCredentials> requiredCredentials;
   std::shared_ptr<foundation::NSError> error;
-  // A file whose body is still to be read (with readPageFile, off the main thread).
+  // A file whose body is still to be read (see readPageContent).
   std::optional<std::string> pendingFile;
+  // What the page holds, once read (see readPageContent).
+  HTMLDocument document;
 };
 
-// What reading a page file found. Touches no object, so any thread may make it.
-struct PageFileRead {
-  std::optional<std::vector<uint8_t>> bytes;
-  foundation::RegularFileError error = foundation::RegularFileError::kUnreadable;
-  bool directory = false;
+// What reading a page found: why its file could not be read, when it had one to read, and its
+// document when it is HTML. Touches no object, so any thread may make it; it takes time in
+// proportion to the page, so the main thread never does.
+struct PageContentRead {
+  std::optional<foundation::RegularFileError> fileError;
+  bool fileIsDirectory = false;
+  HTMLDocument document;
 };
-PageFileRead readPageFile(const std::string& path);
-// Completes `content` with what was read: the body, or the load error that fits the failure.
-void applyPageFileRead(LoadedContent& content, PageFileRead read);
+PageContentRead readPageContent(const std::optional<std::string>& pendingFile,
+                                const std::shared_ptr<const std::string>& body, bool html);
+// While held (a test's control), page files are not read until released: a read that does not
+// end, as a file on a hung file system would.
+void holdPageFileReads(bool hold);
+// Completes `content` with what was read, or with the load error that fits the failure.
+void applyPageContentRead(LoadedContent& content, PageContentRead read);
 
 // The URL a source loads: the request's, the base URL (or about:blank), or the file's.
 std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source);
 // The request a navigation action shows for a source.
 foundation::URLRequest sourceRequest(const NavigationSource& source);
-// Cheap enough for the main thread: a file's body is left to read (see `pendingFile`).
+// Cheap enough for the main thread: the body is left to read (see readPageContent).
 LoadedContent loadContent(const NavigationSource& source);
 
 struct WebViewNavigation {

@@ -53,6 +53,8 @@ void WebViewControls::raiseScriptEngineFatalError(WKWebView& webView) {
   webView.content().raiseFatalError();
 }
 
+void WebViewControls::holdPageFileReads(bool hold) { webkit::holdPageFileReads(hold); }
+
 pid_t WebViewControls::contentProcessId(const WKWebView& webView) {
   return webView.content_ ? webView.content_->processId() : 0;
 }

@@ -33,6 +33,8 @@ class WebViewControls {
   static void setScriptTimeBudget(WKWebView& webView, std::chrono::milliseconds budget);
   // The engine of the page's content process meets a fatal error, inside a protected call.
   static void raiseScriptEngineFatalError(WKWebView& webView);
+  // While held, no web view's page file is read (as on a hung file system) until released.
+  static void holdPageFileReads(bool hold);
   // The id of the page's content process; 0 while it has none.
   static pid_t contentProcessId(const WKWebView& webView);
 

@@ -116,6 +116,44 @@ TEST(CookieTest, ExpiredCookiesAreNeverStoredAndRemoveTheCookieTheyMatch) {
   }
 }
 
+TEST(CookieTest, StoresKeepCookiesOfTheSizesAndNumbersBrowsersKeep) {
+  auto store = foundation::makeObject<WKHTTPCookieStore>();
+  auto set = [&](AnyValue::Dictionary properties) {
+    store->setCookie(NSHTTPCookie::cookieWithProperties(std::move(properties)), nullptr);
+  };
+  // Past the sizes browsers keep, a cookie is not stored.
+  set({{"Name", "n"}, {"Value", std::string(4096, 'v')}, {"Domain", "a.test"}});
+  set({{"Name", "n"}, {"Value", "v"}, {"Domain", std::string(1025, 'a')}});
+  set({{"Name", "n"}, {"Value", "v"}, {"Domain", "a.test"}, {"Path", std::string(1025, '/')}});
+  set({{"Name", "n"}, {"Value", "v"}, {"Domain", "a.test"}, {"Port", std::string(2000, '8')}});
+  set({{"Name", "n"}, {"Value", "v"}, {"Domain", "a.test"}, {"Expires", std::string(1025, 'x')}});
+  EXPECT_TRUE(store->storedCookies().empty());
+  set({{"Name", "n"}, {"Value", std::string(4095, 'v')}, {"Domain", "a.test"}});
+  EXPECT_EQ(store->storedCookies().size(), 1u);
+
+  // A domain keeps its 180 latest cookies, whatever the case of its name or a leading dot.
+  for (int i = 0; i < 200; ++i) {
+    set({{"Name", "c" + std::to_string(i)},
+         {"Value", "v"},
+         {"Domain", i % 2 ? "D.test" : ".d.test"}});
+  }
+  auto stored = store->storedCookies();
+  ASSERT_EQ(stored.size(), 181u);
+  EXPECT_EQ(stored[1].cookie->name(), "c20");
+  EXPECT_EQ(stored.back().cookie->name(), "c199");
+
+  // The store keeps its 3,000 latest in all.
+  for (int i = 0; i < 3100; ++i) {
+    set({{"Name", "e" + std::to_string(i)},
+         {"Value", "v"},
+         {"Domain", "e" + std::to_string(i % 20) + ".test"}});
+  }
+  stored = store->storedCookies();
+  ASSERT_EQ(stored.size(), 3000u);
+  EXPECT_EQ(stored.front().cookie->name(), "e100");
+  EXPECT_EQ(stored.back().cookie->name(), "e3099");
+}
+
 TEST(WebsiteDataTest, RecordsGroupTypesBySiteAndRemovalHonoursTheDate) {
   auto store = WKWebsiteDataStore::nonPersistentDataStore();
   webkit::testing::addWebsiteData(*store, WKWebsiteDataTypeLocalStorage, "a.test",

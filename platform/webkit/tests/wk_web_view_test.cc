@@ -134,13 +134,11 @@ TEST_F(WKWebViewTest, RequestsComeFromServedResponsesBehindChallengesAndBuildHis
       "u", "wrong", foundation::NSURLCredentialPersistenceNone);
 
   foundation::URLRequest request;
-  request.url = url("https://a.test/");
-  webView->loadRequest(request);
-  request.url = url("https://b.test/");
-  webView->loadRequest(request);
-  request.url = url("https://missing.test/");
-  webView->loadRequest(request);
-  ASSERT_TRUE(settle());
+  for (const char* address : {"https://a.test/", "https://b.test/", "https://missing.test/"}) {
+    request.url = url(address);
+    webView->loadRequest(request);
+    ASSERT_TRUE(settle());
+  }
   EXPECT_EQ(delegate->events,
             (std::vector<std::string>{"action", "start", "response 200", "finish", "action",
                                       "start", "challenge realm", "response 401", "finish",

@@ -1,11 +1,14 @@
 // Worker processes driven from the main thread, as their owners drive them: messages both ways,
-// deadlines, memory, back-pressure, broken framing, and ends reported once.
+// deadlines, memory, back-pressure, broken framing, shared buffers, and ends reported once.
 #include "platform/worker/worker_process.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,24 @@ bool gone(pid_t pid) { return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH; 
 
 std::vector<uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
+size_t openDescriptors() {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
+
+// Mappings of workers' buffers still in this process.
+size_t mappedBuffers() {
+  std::ifstream maps("/proc/self/maps");
+  size_t count = 0;
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find("memfd:") != std::string::npos) ++count;
+  }
+  return count;
+}
+
 class WorkerProcessTest : public ::testing::Test {
  protected:
   void start(WorkerOptions options = {}) {
@@ -40,6 +61,22 @@ class WorkerProcessTest : public ::testing::Test {
           receivedAtEnd = received.size();
         });
   }
+  // An owner that takes buffers of up to `maxBufferBytes`; it keeps a copy of each buffer's bytes
+  // and lets the mapping go.
+  void startTakingBuffers(size_t maxBufferBytes) {
+    WorkerOptions options;
+    options.executable = "worker_probe";
+    options.maxBufferBytes = maxBufferBytes;
+    process = WorkerProcess::start(
+        std::move(options), dispatch_get_main_queue(),
+        [this](worker::WorkerMessage message) {
+          received.emplace_back(message.bytes.begin(), message.bytes.end());
+          auto shared = message.buffer ? message.buffer->bytes() : std::span<const uint8_t>();
+          buffers.emplace_back(shared.begin(), shared.end());
+          return !holdReading;
+        },
+        [this](WorkerEnd end) { ends.push_back(end); });
+  }
   bool ended() {
     return runUntil([&] { return !ends.empty(); }, kGenerous);
   }
@@ -49,6 +86,7 @@ class WorkerProcessTest : public ::testing::Test {
   std::vector<WorkerEnd> ends;
   size_t receivedAtEnd = 0;
   bool holdReading = false;
+  std::vector<std::vector<uint8_t>> buffers;
 };
 
 TEST_F(WorkerProcessTest, MessagesGoBothWaysInOrderAndTheEndComesOnceAfterThem) {
@@ -136,6 +174,124 @@ TEST_F(WorkerProcessTest, DroppingTheOwnerKillsTheWorkerAndTellsNoOne) {
   ASSERT_TRUE(runUntil([&] { return gone(pid); }, kGenerous));
   dispatch::testing::drainUntilIdle();
   EXPECT_TRUE(ends.empty());
+}
+
+// Counts are taken once the hub's own descriptors exist.
+class SharedBufferTest : public WorkerProcessTest {
+ protected:
+  void SetUp() override {
+    start();
+    ASSERT_TRUE(process->send(bytes("exit:0")));
+    ASSERT_TRUE(ended());
+    process.reset();
+    ends.clear();
+    descriptorsBefore = openDescriptors();
+  }
+  void expectNothingLeft() {
+    dispatch::testing::drainUntilIdle();
+    EXPECT_EQ(openDescriptors(), descriptorsBefore);
+    EXPECT_EQ(mappedBuffers(), 0u);
+  }
+
+  size_t descriptorsBefore = 0;
+};
+
+TEST_F(SharedBufferTest, ABufferComesWithItsMessageAndNothingOfItStaysOpen) {
+  startTakingBuffers(size_t{8} << 20);
+  ASSERT_TRUE(process->send(bytes("buffer:5000000")));
+  ASSERT_TRUE(process->send(bytes("echo:after")));
+  ASSERT_TRUE(runUntil([&] { return received.size() == 2; }, kGenerous));
+  EXPECT_EQ(received, (std::vector<std::string>{"buffer", "after"}));
+  ASSERT_EQ(buffers[0].size(), 5000000u);
+  bool intact = true;
+  for (size_t i = 0; i < buffers[0].size(); ++i) intact = intact && buffers[0][i] == i % 251;
+  EXPECT_TRUE(intact);
+  EXPECT_TRUE(buffers[1].empty());
+  ASSERT_TRUE(process->send(bytes("exit:0")));
+  ASSERT_TRUE(ended());
+  EXPECT_EQ(ends[0].reason, WorkerEndReason::exited);
+  expectNothingLeft();
+}
+
+TEST_F(SharedBufferTest, ABufferHandedOverAgainShowsWhatTheWorkerWroteSince) {
+  startTakingBuffers(1 << 20);
+  // One at a time: a worker writes to a buffer again only once the host has read it.
+  for (const char* command : {"buffer:4096", "refill:7", "buffer:8192", "refill:9"}) {
+    const size_t before = buffers.size();
+    ASSERT_TRUE(process->send(bytes(command)));
+    ASSERT_TRUE(runUntil([&] { return buffers.size() == before + 1; }, kGenerous));
+  }
+  ASSERT_TRUE(process->send(bytes("exit:0")));
+  ASSERT_TRUE(ended());
+  auto pattern = [](size_t size) {
+    std::vector<uint8_t> out(size);
+    for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(i % 251);
+    return out;
+  };
+  EXPECT_EQ(buffers[0], pattern(4096));
+  EXPECT_EQ(buffers[1], std::vector<uint8_t>(4096, 7));
+  EXPECT_EQ(buffers[2], pattern(8192));
+  EXPECT_EQ(buffers[3], std::vector<uint8_t>(8192, 9));
+  expectNothingLeft();
+}
+
+struct Hostile {
+  const char* how;
+  size_t maxBufferBytes;
+};
+
+class HostileBufferTest : public SharedBufferTest, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileBufferTest, IsAnsweredAsABrokenWorkerAndNothingIsLeftOpen) {
+  startTakingBuffers(GetParam().maxBufferBytes);
+  ASSERT_TRUE(process->send(bytes(std::string("hostile:") + GetParam().how)));
+  ASSERT_TRUE(ended());
+  EXPECT_TRUE(received.empty());
+  EXPECT_EQ(ends[0].reason, WorkerEndReason::brokeFraming);
+  EXPECT_TRUE(gone(process->pid()));
+  expectNothingLeft();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptors, HostileBufferTest,
+    ::testing::Values(Hostile{"wrongsize", 1 << 20}, Hostile{"unsealed", 1 << 20},
+                      Hostile{"pipe", 1 << 20}, Hostile{"twodescriptors", 1 << 20},
+                      Hostile{"plainmessage", 1 << 20},
+                      // A buffer larger than the owner takes, and one to an owner that takes none.
+                      Hostile{"wrongsize", 4096}, Hostile{"unsealed", 0}),
+    [](const auto& info) {
+      return std::string(info.param.how) + "_" + std::to_string(info.param.maxBufferBytes);
+    });
+
+TEST_F(SharedBufferTest, AWorkerKilledWhileSendingABufferLeavesNothingOpen) {
+  startTakingBuffers(1 << 20);
+  ASSERT_TRUE(process->send(bytes("hostile:midsend")));
+  process->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(300));
+  ASSERT_TRUE(ended());
+  EXPECT_EQ(ends[0].reason, WorkerEndReason::deadlinePassed);
+  EXPECT_TRUE(received.empty());
+  expectNothingLeft();
+}
+
+TEST_F(SharedBufferTest, ABufferWaitingForItsOwnerGoesWithTheOwner) {
+  // The owner's queue is kept busy until the owner is gone, so the buffer waits on it, mapped.
+  dispatch_queue_t queue = dispatch_queue_create("worker_test.owner", DISPATCH_QUEUE_SERIAL);
+  std::promise<void> gate;
+  dispatch_async(queue, [opened = gate.get_future().share()] { opened.wait_for(kGenerous); });
+  WorkerOptions options;
+  options.executable = "worker_probe";
+  options.maxBufferBytes = 1 << 20;
+  process = WorkerProcess::start(
+      std::move(options), queue, [](worker::WorkerMessage) { return true; }, [](WorkerEnd) {});
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(process->send(bytes("buffer:100000")));
+  ASSERT_TRUE(runUntil([&] { return mappedBuffers() == 1; }, kGenerous));
+  pid_t pid = process->pid();
+  process.reset();
+  gate.set_value();
+  ASSERT_TRUE(runUntil([&] { return gone(pid); }, kGenerous));
+  // The hub lets go of the socket once the worker is reaped; a descriptor in flight goes with it.
+  ASSERT_TRUE(runUntil(
+      [&] { return openDescriptors() == descriptorsBefore && mappedBuffers() == 0; }, kGenerous));
 }
 
 }  // namespace

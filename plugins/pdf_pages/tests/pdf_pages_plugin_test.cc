@@ -315,6 +315,14 @@ TEST_F(PageRenderTest, ShowsRotatedPagesUprightAndCropOffsetsAtTheOrigin) {
   EXPECT_TRUE(near(pixelAt(cropped, 150, 149, 99), kWhite));
 }
 
+TEST_F(PageRenderTest, ABitmapOfTheSizeDrawnBeforeShowsNothingOfTheEarlierPage) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  EXPECT_TRUE(near(pixelAt(bitmapOf(getPage("doc", 1, 200, 100)), 200, 10, 90), kRed));
+  auto next = bitmapOf(getPage("doc", 3, 200, 100));
+  EXPECT_TRUE(near(pixelAt(next, 200, 10, 90), kTransparent));
+  EXPECT_TRUE(near(pixelAt(next, 200, 190, 10), kRed));
+}
+
 using TileRenderTest = PdfPagesTest;
 
 TEST_F(TileRenderTest, ShowsThePartBelowAndRightOfTheOffsetMagnifiedOverWhite) {

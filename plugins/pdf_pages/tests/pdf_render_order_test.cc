@@ -38,8 +38,8 @@ Bitmap drawnDirectly(const std::string& pdf, size_t pageNumber, BitmapSize size)
   auto data =
       CFDataCreate(reinterpret_cast<const uint8_t*>(pdf.data()), static_cast<CFIndex>(pdf.size()));
   auto document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
-  auto bitmap = renderPage(CGPDFDocumentGetPage(document, pageNumber), size);
-  return bitmap ? std::move(*bitmap) : Bitmap();
+  Bitmap bitmap(size.byteCount());
+  return drawPage(CGPDFDocumentGetPage(document, pageNumber), size, bitmap) ? bitmap : Bitmap();
 }
 
 class RenderOrderTest : public PdfPagesTest {

@@ -228,7 +228,8 @@ TEST_F(LocalMediaTest, ACaptureThatGetsNoFrameInTimeAnswersAndLetsGoOfItsTrack) 
   auto capturer = HostRTCFrameCapturer::initWithTrack(
       video, (std::filesystem::temp_directory_path() / "no-frame.png").string(),
       FlutterResult([&](FlutterMethodResponse response) { answer = std::move(response); }),
-      [&](HostRTCFrameCapturer&) { finished = true; }, std::chrono::milliseconds(50));
+      [&](HostRTCFrameCapturer&) { finished = true; },
+      dispatch_queue_create("capture", DISPATCH_QUEUE_SERIAL), std::chrono::milliseconds(50));
   ASSERT_TRUE(dart.runUntil([&] { return finished; }));
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(std::get<FlutterError>(*answer),

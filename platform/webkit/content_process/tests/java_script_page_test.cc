@@ -207,4 +207,15 @@ TEST_F(JavaScriptPageTest, AScriptPastItsBudgetFailsAndThePageGoesOn) {
             AnyValue(int64_t{499500}));
 }
 
+// What the engine adds to a page beyond what a browser has (its own global object, with its
+// finalizers, and its own encoding) would let a page run code when its heap goes, at the expense
+// of the next page.
+TEST_F(JavaScriptPageTest, ThePagesEngineOwnGlobalsAreNotReachable) {
+  EXPECT_EQ(value("typeof Duktape + ' ' + typeof CBOR"), AnyValue("undefined undefined"));
+  EXPECT_EQ(errorCode("Duktape.fin({}, function () { while (true) {} })"),
+            WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(value("typeof JSON + ' ' + typeof Proxy + ' ' + typeof TextEncoder"),
+            AnyValue("object function function"));
+}
+
 }  // namespace

@@ -1,0 +1,345 @@
+// The socket transport under more output than may wait for the Dart side: a Dart side that reads
+// keeps its connection whatever arrives at once, one that stops reading is closed after the stall
+// time, and a reply given on a worker thread costs the main thread no encoding.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/flutter/flutter.h"
+#include "platform/flutter/flutter_faults.h"
+#include "platform/flutter/socket_dart_side.h"
+#include "platform/flutter/testing/socket_controls.h"
+#include "platform/flutter/tests/socket_test_support.h"
+#include "platform/foundation/testing/foundation_controls.h"
+
+namespace {
+
+using flutter::SocketFrame;
+using flutter::SocketFrameKind;
+using flutter::UniqueFd;
+using flutter::Value;
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+constexpr milliseconds kTimeout{60000};
+constexpr size_t kKeptPayloadSize = 64 * 1024;
+
+// A Dart side that reads on a thread of its own for as long as it lives, taking each frame as it
+// comes. It keeps frame heads and small payloads (errors, echoes) only, so that hundreds of MiB
+// pass through it without being held.
+class ReadingClient {
+ public:
+  struct Frame {
+    SocketFrameKind kind;
+    uint32_t id;
+    std::string channel;
+    size_t payload_size;
+    FlutterBytes payload;  // kept when at most kKeptPayloadSize
+  };
+
+  explicit ReadingClient(const std::string& path) : fd_(socket_testing::connectTo(path)) {
+    thread_ = std::thread([this] { readUntilStopped(); });
+  }
+  ~ReadingClient() {
+    stop_ = true;
+    thread_.join();
+  }
+
+  // Calls sent in one write, so that the host reads them together.
+  struct Call {
+    uint32_t id;
+    std::string channel;
+    std::string method;
+    Value arguments;
+  };
+  void call(const std::vector<Call>& calls) {
+    FlutterBytes bytes;
+    for (const auto& call : calls) {
+      auto frame = *flutter::encodeSocketFrame(
+          {SocketFrameKind::messageFromDartSide, call.id, call.channel,
+           FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall(
+               {call.method, call.arguments})});
+      bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    ASSERT_EQ(::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  // A reader may pause for a moment, as a busy Dart side does.
+  void pause() { paused_ = true; }
+  void resume() { paused_ = false; }
+
+  // Pumps the main queue until `count` frames have arrived or the connection ended.
+  bool waitForFrames(size_t count) {
+    return dispatch::testing::runUntil(
+               [&] {
+                 std::lock_guard lock(mutex_);
+                 return frames_.size() >= count || ended_;
+               },
+               kTimeout) &&
+           frames().size() >= count;
+  }
+  std::vector<Frame> frames() const {
+    std::lock_guard lock(mutex_);
+    return frames_;
+  }
+  bool ended() const {
+    std::lock_guard lock(mutex_);
+    return ended_;
+  }
+
+ private:
+  void readUntilStopped() {
+    std::vector<uint8_t> chunk(256 * 1024);
+    while (!stop_) {
+      pollfd watched{fd_.get(), static_cast<short>(paused_ ? 0 : POLLIN), 0};
+      if (::poll(&watched, 1, 50) <= 0) continue;
+      ssize_t received = ::recv(fd_.get(), chunk.data(), chunk.size(), 0);
+      if (received <= 0) {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        return;
+      }
+      for (ssize_t i = 0; i < received;) i += take(&chunk[i], static_cast<size_t>(received - i));
+    }
+  }
+
+  // Takes bytes of the stream; answers how many it used.
+  size_t take(const uint8_t* bytes, size_t size) {
+    if (payload_left_ > 0) {
+      const size_t used = std::min(size, payload_left_);
+      if (current_.payload_size <= kKeptPayloadSize) {
+        current_.payload.insert(current_.payload.end(), bytes, bytes + used);
+      }
+      payload_left_ -= used;
+      if (payload_left_ == 0) finish();
+      return used;
+    }
+    head_.push_back(bytes[0]);
+    constexpr size_t kNameAt = 4 + 1 + 4 + 2;
+    if (head_.size() < kNameAt) return 1;
+    const size_t name_size = head_[9] | (head_[10] << 8);
+    if (head_.size() < kNameAt + name_size + 1) return 1;
+    const uint32_t length =
+        head_[0] | (head_[1] << 8) | (head_[2] << 16) | (uint32_t{head_[3]} << 24);
+    current_ =
+        Frame{static_cast<SocketFrameKind>(head_[4]),
+              uint32_t{head_[5]} | (head_[6] << 8) | (head_[7] << 16) | (uint32_t{head_[8]} << 24),
+              std::string(head_.begin() + kNameAt, head_.begin() + kNameAt + name_size),
+              length - (kNameAt - 4) - name_size - 1,
+              {}};
+    head_.clear();
+    payload_left_ = current_.payload_size;
+    if (payload_left_ == 0) finish();
+    return 1;
+  }
+  void finish() {
+    std::lock_guard lock(mutex_);
+    frames_.push_back(std::move(current_));
+  }
+
+  UniqueFd fd_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> paused_{false};
+  FlutterBytes head_;
+  Frame current_{};
+  size_t payload_left_ = 0;
+  mutable std::mutex mutex_;
+  std::vector<Frame> frames_;
+  bool ended_ = false;
+  std::thread thread_;
+};
+
+class SocketBacklogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    foundation::testing::setLogCapture(true);
+    // Short enough for the tests to see a stall, long enough that a reader is never taken for
+    // one on a loaded machine.
+    flutter::testing::setSocketStallTime(milliseconds(2000));
+    ASSERT_TRUE(engine_->serveDartSideOnSocket(path_));
+    // Answers raw bytes of the size asked for, at once or from a worker thread.
+    engine_->binaryMessenger()->setMessageHandlerOnChannel(
+        kBytes, [](FlutterBinaryMessage message, FlutterBinaryReply reply) {
+          auto call = FlutterStandardMethodCodec::sharedInstance()->decodeMethodCall(*message);
+          auto size = static_cast<size_t>(call.arguments.intValue());
+          reply(FlutterBytes(size, 0x5A));
+        });
+    FlutterMethodChannel(kValues, engine_->binaryMessenger())
+        .setMethodCallHandler([](const FlutterMethodCall& call, FlutterResult result) {
+          if (call.method == "echo") {
+            result(call.arguments);
+            return;
+          }
+          // A large value, answered from a worker thread.
+          auto size = static_cast<size_t>(call.arguments.intValue());
+          dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+                         [size, result] { result(Value(std::vector<uint8_t>(size, 0x33))); });
+        });
+  }
+  void TearDown() override {
+    engine_->shutDown();
+    dispatch::testing::drainUntilIdle();
+    EXPECT_TRUE(flutter::takeFaults().empty());
+    flutter::testing::setSocketStallTime(flutter::kDefaultSocketStallTime);
+    foundation::testing::setLogCapture(false);
+  }
+
+  std::vector<std::string> logLinesContaining(const std::string& text) {
+    std::vector<std::string> found;
+    for (auto& line : foundation::testing::takeLogLines()) {
+      if (line.find(text) != std::string::npos) found.push_back(std::move(line));
+    }
+    return found;
+  }
+
+  static constexpr const char* kBytes = "test/bytes";
+  static constexpr const char* kValues = "test/values";
+  static constexpr size_t kLarge = 63u << 20;
+  socket_testing::TemporaryDirectory directory_;
+  std::string path_ = directory_.file("dart-side.sock");
+  std::shared_ptr<FlutterEngine> engine_ = FlutterEngine::create();
+};
+
+TEST_F(SocketBacklogTest, ADartSideThatReadsGetsEveryAnswerWhenRepliesPassTheBoundTogether) {
+  ReadingClient client(path_);
+  // Eight large answers at once, 504 MiB in all, with small calls among them.
+  std::vector<ReadingClient::Call> calls;
+  for (uint32_t id = 1; id <= 16; id += 2) {
+    calls.push_back({id, kBytes, "bytes", Value(static_cast<int64_t>(kLarge))});
+    calls.push_back({id + 1, kValues, "echo", Value("small")});
+  }
+  client.call(calls);
+  ASSERT_TRUE(client.waitForFrames(calls.size())) << "the connection was closed";
+  size_t whole = 0;
+  size_t refused = 0;
+  std::vector<uint32_t> answered;
+  for (const auto& frame : client.frames()) {
+    ASSERT_EQ(frame.kind, SocketFrameKind::replyFromHost);
+    answered.push_back(frame.id);
+    if (frame.id % 2 == 0) {
+      EXPECT_EQ(std::get<Value>(
+                    FlutterStandardMethodCodec::sharedInstance()->decodeEnvelope(frame.payload)),
+                Value("small"))
+          << "small answers are never refused";
+    } else if (frame.payload_size == kLarge) {
+      ++whole;
+    } else {
+      auto error = std::get<FlutterError>(
+          FlutterStandardMethodCodec::sharedInstance()->decodeEnvelope(frame.payload));
+      EXPECT_EQ(error.code, flutter::kSocketTransportBusyCode);
+      ++refused;
+    }
+  }
+  std::sort(answered.begin(), answered.end());
+  EXPECT_EQ(answered.size(), calls.size());
+  EXPECT_EQ(std::unique(answered.begin(), answered.end()), answered.end()) << "answered once";
+  EXPECT_GE(whole, 2u) << "as much as the bound holds goes out";
+  EXPECT_EQ(whole + refused, 8u);
+  EXPECT_FALSE(client.ended());
+  // The connection serves on.
+  client.call({{100, kValues, "echo", Value("after")}});
+  ASSERT_TRUE(client.waitForFrames(calls.size() + 1));
+  EXPECT_EQ(client.frames().back().id, 100u);
+  EXPECT_TRUE(logLinesContaining("Closed the Dart side's connection").empty());
+}
+
+TEST_F(SocketBacklogTest, HostMessagesPastTheBoundAreDroppedAloneAndCountedOnce) {
+  ReadingClient client(path_);
+  client.call({{1, kValues, "echo", Value()}});
+  ASSERT_TRUE(client.waitForFrames(1));
+  auto messenger = engine_->binaryMessenger();
+  constexpr size_t kMessage = 48u << 20;
+  std::vector<FlutterBytes> payloads(4, FlutterBytes(kMessage));
+  auto call_reply = std::make_shared<std::optional<FlutterBinaryMessage>>();
+  // Sent while the reader pauses: two fit in the bound, the third event and the call find it
+  // reached.
+  client.pause();
+  for (int i = 0; i < 3; ++i) messenger->sendOnChannel("test/events", std::move(payloads[i]));
+  messenger->sendOnChannel("test/calls", std::move(payloads[3]),
+                           [call_reply](FlutterBinaryMessage reply) { *call_reply = reply; });
+  client.resume();
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return call_reply->has_value(); }, kTimeout));
+  EXPECT_FALSE(call_reply->value().has_value()) << "a dropped call gets no reply";
+  // What fitted arrives, then a small event sent after the burst.
+  messenger->sendOnChannel("test/events", FlutterBytes{1, 2, 3});
+  ASSERT_TRUE(dispatch::testing::runUntil(
+      [&] {
+        auto frames = client.frames();
+        return client.ended() || (!frames.empty() && frames.back().payload_size == 3);
+      },
+      kTimeout));
+  ASSERT_FALSE(client.ended()) << "the connection was closed";
+  size_t events = 0;
+  for (const auto& frame : client.frames()) events += frame.payload_size == kMessage;
+  EXPECT_EQ(events, 2u);
+  auto dropped = logLinesContaining("messages from the host");
+  ASSERT_EQ(dropped.size(), 1u) << "one line for the burst";
+  EXPECT_NE(dropped[0].find("2 messages from the host were dropped"), std::string::npos)
+      << dropped[0];
+  EXPECT_TRUE(logLinesContaining("Closed the Dart side's connection").empty());
+}
+
+TEST_F(SocketBacklogTest, ADartSideThatStopsReadingIsClosedAfterTheStallTime) {
+  flutter::testing::setSocketStallTime(milliseconds(300));
+  UniqueFd client = socket_testing::connectTo(path_);
+  ASSERT_TRUE(client);
+  // One round trip, so that the connection is served; then the client reads no more.
+  auto call = *flutter::encodeSocketFrame(
+      {SocketFrameKind::messageFromDartSide, 1, kValues,
+       FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"echo", Value()})});
+  ASSERT_EQ(::send(client.get(), call.data(), call.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(call.size()));
+  std::vector<uint8_t> chunk(1 << 20);
+  ASSERT_TRUE(dispatch::testing::runUntil(
+      [&] { return ::recv(client.get(), chunk.data(), chunk.size(), MSG_DONTWAIT) > 0; },
+      kTimeout));
+  // Far less than the bound, but more than the socket holds: some of it waits, untaken.
+  const auto sent = Clock::now();
+  engine_->binaryMessenger()->sendOnChannel("test/events", FlutterBytes(8 << 20));
+  ASSERT_TRUE(dispatch::testing::runUntil(
+      [&] { return !logLinesContaining("the Dart side is not reading").empty(); }, kTimeout));
+  EXPECT_GE(Clock::now() - sent, milliseconds(300));
+  // The host closes its end: the socket reads to its end.
+  EXPECT_TRUE(dispatch::testing::runUntil(
+      [&] { return ::recv(client.get(), chunk.data(), chunk.size(), MSG_DONTWAIT) == 0; },
+      kTimeout));
+}
+
+// Encoding a large answer is the replying thread's work: the main thread only hands the bytes on.
+TEST_F(SocketBacklogTest, AReplyGivenOnAWorkerThreadIsEncodedOffTheMainThread) {
+  ReadingClient client(path_);
+  client.call({{1, kValues, "echo", Value()}});
+  ASSERT_TRUE(client.waitForFrames(1));
+  // A block that queues itself again measures each turn of the main thread between its runs.
+  struct Turns {
+    bool running = true;
+    Clock::time_point last = Clock::now();
+    Clock::duration longest{};
+  };
+  auto turns = std::make_shared<Turns>();
+  std::function<void()> tick = [turns, &tick] {
+    const auto now = Clock::now();
+    turns->longest = std::max(turns->longest, now - turns->last);
+    turns->last = now;
+    if (turns->running) dispatch_async(dispatch_get_main_queue(), tick);
+  };
+  dispatch_async(dispatch_get_main_queue(), tick);
+  client.call({{2, kValues, "large", Value(static_cast<int64_t>(64u << 20) - 64)}});
+  const bool arrived = client.waitForFrames(2);
+  turns->running = false;
+  dispatch::testing::drainUntilIdle();
+  ASSERT_TRUE(arrived);
+  EXPECT_GT(client.frames()[1].payload_size, 64u << 19);
+  EXPECT_LT(turns->longest, milliseconds(100))
+      << std::chrono::duration_cast<milliseconds>(turns->longest).count() << " ms";
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+// Pages that try to take the host through the web view: a page's content is read off the main
+// thread, every load ends, what a page leaves behind cannot run in the next one, and what it
+// posts is held back by what it costs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/webkit/testing/web_view_controls.h"
+#include "platform/webkit/webkit.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using foundation::AnyValue;
+using foundation::makeObject;
+using webkit::testing::WebViewControls;
+
+// Generous, for loaded machines: no turn of the main queue may take longer.
+constexpr auto kLongestTurn = std::chrono::milliseconds(100);
+
+class EventLog : public WKNavigationDelegate {
+ public:
+  void didFinishNavigation(const std::shared_ptr<WKWebView>&,
+                           const std::shared_ptr<WKNavigation>&) override {
+    events.push_back("finish");
+  }
+  void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
+                         const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("fail " + error->domain() + " " + std::to_string(error->code()));
+  }
+  void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
+                                    const std::shared_ptr<WKNavigation>&,
+                                    const std::shared_ptr<foundation::NSError>& error) override {
+    events.push_back("failProvisional " + error->domain() + " " + std::to_string(error->code()));
+  }
+  void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
+    events.push_back("terminated");
+  }
+  std::vector<std::string> events;
+};
+
+class Keeper : public foundation::NSObject, public WKScriptMessageHandler {
+ public:
+  void userContentController(const std::shared_ptr<WKUserContentController>&,
+                             const std::shared_ptr<WKScriptMessage>& message) override {
+    kept.push_back(message);
+  }
+  std::vector<std::shared_ptr<WKScriptMessage>> kept;
+};
+
+class HostilePageTest : public ::testing::Test {
+ protected:
+  HostilePageTest() {
+    webView->setNavigationDelegate(delegate);
+    std::filesystem::create_directories(folder);
+  }
+  ~HostilePageTest() override {
+    dispatch::testing::drainUntilIdle();
+    std::filesystem::remove_all(folder);
+  }
+
+  // Pumps the main queue until the web view has no navigation left, timing every turn.
+  bool settleInShortTurns() {
+    auto deadline = Clock::now() + std::chrono::seconds(20);
+    auto idle = [&] { return WebViewControls::pendingNavigations(*webView) == 0; };
+    while (!idle() && Clock::now() < deadline) {
+      auto started = Clock::now();
+      dispatch::testing::runUntil(idle, std::chrono::milliseconds(10));
+      longestTurn = std::max(longestTurn, Clock::now() - started);
+    }
+    return idle();
+  }
+  AnyValue evaluate(const std::string& script) {
+    std::optional<AnyValue> result;
+    webView->evaluateJavaScript(script, [&](AnyValue value, const auto& error) {
+      result = error ? AnyValue(error->domain() + " " + std::to_string(error->code())) : value;
+    });
+    EXPECT_TRUE(
+        dispatch::testing::runUntil([&] { return result.has_value(); }, std::chrono::seconds(20)));
+    return result.value_or(AnyValue("no answer"));
+  }
+  std::shared_ptr<const foundation::NSURL> fileURL(const std::filesystem::path& path) {
+    return std::make_shared<const foundation::NSURL>("file://" + path.string());
+  }
+
+  std::shared_ptr<WKWebView> webView = makeObject<WKWebView>(NSRect{}, nullptr);
+  std::shared_ptr<EventLog> delegate = std::make_shared<EventLog>();
+  std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                 ("wk_web_view_hostile_" + std::to_string(::getpid()));
+  Clock::duration longestTurn{};
+};
+
+TEST_F(HostilePageTest, ALargeTitleIsReadOffTheMainThreadAndKeptShort) {
+  std::string title;
+  for (int i = 0; i < (8 << 20) / 6; ++i) title += "&amp; ";
+  std::string html =
+      "<title>" + title + "</title><script>var seen = document.title.length</script>";
+  std::ofstream(folder / "title.html") << html;
+  for (bool from_file : {false, true}) {
+    SCOPED_TRACE(from_file ? "from a file" : "from a string");
+    longestTurn = {};
+    if (from_file) {
+      webView->loadFileURL(fileURL(folder / "title.html"), fileURL(folder));
+    } else {
+      webView->loadHTMLString(html, nullptr);
+    }
+    ASSERT_TRUE(settleInShortTurns());
+    EXPECT_LT(longestTurn, kLongestTurn);
+    EXPECT_EQ(delegate->events.back(), "finish");
+    ASSERT_TRUE(webView->title());
+    EXPECT_LE(webView->title()->size(), size_t{4096});
+    EXPECT_EQ(webView->title()->substr(0, 6), "& & & ");
+    EXPECT_EQ(evaluate("seen"), AnyValue(static_cast<int64_t>(webView->title()->size())));
+  }
+}
+
+TEST_F(HostilePageTest, AFileReadThatNeverEndsFailsItsLoadAtTheBudgetAndLaterLoadsGoOn) {
+  std::ofstream(folder / "page.html") << "<title>File</title>";
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::milliseconds(200));
+  WebViewControls::holdPageFileReads(true);
+  webView->loadFileURL(fileURL(folder / "page.html"), fileURL(folder));
+  bool ended = settleInShortTurns();
+  WebViewControls::holdPageFileReads(false);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(delegate->events.back(), "failProvisional NSURLErrorDomain -1001");
+  EXPECT_FALSE(webView->isLoading());
+  webView->loadHTMLString("<title>Next</title>", nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  EXPECT_EQ(delegate->events.back(), "finish");
+  EXPECT_EQ(webView->title(), "Next");
+}
+
+TEST_F(HostilePageTest, ALoadWhoseContentProcessEndsFailsAndTheNextLoadRunsItsScripts) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::milliseconds(200));
+  // Inside a built-in the engine cannot stop, so the process is ended at its deadline.
+  webView->loadHTMLString(
+      "<title>A</title><script>var a = []; a.length = 4294967295; a.reverse()</script>", nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  dispatch::testing::drainUntilIdle();
+  ASSERT_GE(delegate->events.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(delegate->events.end() - 2, delegate->events.end()),
+            (std::vector<std::string>{"fail WKErrorDomain 2", "terminated"}));
+
+  // A page that tries to leave code behind to run when the next page replaces it.
+  evaluate("window.keep = {}; Duktape.fin(window.keep, function () { while (true) {} }); 1");
+  delegate->events.clear();
+  webView->loadHTMLString("<title>B</title><script>var two = 2</script>", nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  EXPECT_EQ(delegate->events, std::vector<std::string>{"finish"});
+  EXPECT_EQ(evaluate("document.title + typeof two"), AnyValue("Bnumber"));
+}
+
+TEST_F(HostilePageTest, MessagesAreHeldBackByWhatEachCostsTheHost) {
+  auto keeper = makeObject<Keeper>();
+  webView->configuration()->userContentController()->addScriptMessageHandler(keeper, "bridge");
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(2));
+  // A Dart side that keeps every message. 2,000 messages of 32 KiB fit in the 64 MiB a page may
+  // have held by their bytes alone, but not with what each message costs the host besides.
+  EXPECT_EQ(
+      evaluate(
+          "var body = 'x'.repeat(32 << 10);"
+          "for (var i = 0; i < 2000; i++) window.webkit.messageHandlers.bridge.postMessage(body);"
+          "'posted'"),
+      AnyValue("WKErrorDomain 4"));
+  EXPECT_LT(keeper->kept.size(), 2000u);
+}
+
+TEST_F(HostilePageTest, OnlyScriptsOfAJavaScriptTypeRun) {
+  webView->loadHTMLString(
+      "<title>Types</title>"
+      "<script type=\"text/plain\">document.title = 'plain'</script>"
+      "<script type=\"module\">document.title = 'module'</script>"
+      "<script type='text/template'>var template = 1</script>"
+      "<script type=\"application/json\">{\"json\": 1}</script>"
+      "<script language=\"vbscript\">var vb = 1</script>"
+      "<script type=\" TEXT/JavaScript \">var js = 1</script>"
+      "<script type=\"application/ecmascript\">var es = 1</script>"
+      "<script type=\"\">var empty = 1</script>"
+      "<script language=\"JavaScript\">var language = 1</script>"
+      "<script data-source=\"a>b\">var attributes = 1</script>"
+      "<script src=\"elsewhere.js\">var inline = 1</script>",
+      nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  auto seen = evaluate(
+      "[document.title, typeof template, typeof vb, typeof js, typeof es, typeof empty,"
+      " typeof language, typeof attributes, typeof inline].join()");
+  ASSERT_TRUE(seen.getIf<std::string>());
+  EXPECT_EQ(*seen.getIf<std::string>(),
+            "Types,undefined,undefined,number,number,number,number,number,undefined");
+}
+
+TEST_F(HostilePageTest, EvaluationsWaitingForTheirTurnAreBoundedInNumber) {
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(20));
+  std::optional<AnyValue> busy;
+  webView->evaluateJavaScript("while (true) {}",
+                              [&](AnyValue value, const auto&) { busy = value; });
+  // Tiny scripts: what each waiting one holds in the host counts, not only its text.
+  size_t refused = 0, answered = 0;
+  for (int i = 0; i < 70'000; ++i) {
+    webView->evaluateJavaScript("1",
+                                [&](AnyValue, const std::shared_ptr<foundation::NSError>& error) {
+                                  ++answered;
+                                  if (error && error->code() == WKErrorJavaScriptExceptionOccurred)
+                                    ++refused;
+                                });
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return refused > 0; }));
+  EXPECT_FALSE(busy);
+  webView.reset();
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return answered == 70'000; }));
+  EXPECT_GE(refused, 70'000u - 65'536u);
+  webView = makeObject<WKWebView>(NSRect{}, nullptr);
+}
+
+}  // namespace
