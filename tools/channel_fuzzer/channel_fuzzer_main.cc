@@ -2,8 +2,8 @@
 // a handler thousands of generated messages, shaped by that plug-in's own words. It fails on a
 // crash or sanitizer report (the process dies, with the message that did it on standard error),
 // on a message answered twice, and on a message not answered within the bound (a script's
-// evaluation, which may run for its whole budget, is not waited for: its answer is checked
-// later, against the budget and the bound).
+// evaluation, which may wait behind others and run for its whole budget, is not waited for: its
+// answer is checked later, against the page's budgets and the bound).
 //
 //   channel_fuzzer [--seed N|random] [--messages-per-channel N] [--seconds S]
 //                  [--answer-bound-ms MS] [--channel PART] [--verbose]
@@ -245,8 +245,11 @@ class Fuzzer final : public WebViewSessionHost {
       // Pages still running scripts end with their web views, as at a Dart side's restart.
       send(kWebViewClear, GeneratedMessage{{12, 0}, "clear"}, kWebViewPlugin);
     }
+    auto last_due = Clock::now();
+    for (const auto& pending : pending_) last_due = std::max(last_due, pending.deadline);
     dispatch::testing::runUntil([&] { return allPendingAnswered(); },
-                                options_.answer_bound + kScriptAnswerGrace);
+                                std::chrono::ceil<std::chrono::milliseconds>(
+                                    last_due - Clock::now() + std::chrono::milliseconds(1)));
     checkPending(true);
     dispatch::testing::drainUntilIdle(std::chrono::seconds(5));
     collectFaults("(after the run)", "", {});
@@ -293,9 +296,17 @@ class Fuzzer final : public WebViewSessionHost {
   static constexpr size_t kMaxFindings = 50;
   // Messages kept to show with a message that was not answered in time.
   static constexpr size_t kRecent = 24;
-  // How much longer than other calls a script's evaluation may take to be answered: its budget
-  // (5 s) and the half second its process has past it before it is ended, with room to spare.
-  static constexpr std::chrono::milliseconds kScriptAnswerGrace{6000};
+  // A page answers its requests (a page load's scripts, its document-end user scripts, an
+  // evaluation) one at a time, in order, each within its budget (5 s) and the half second its
+  // process has past it before it is killed. Ahead of an evaluation wait at most the evaluations
+  // sent before it on the same web view and one request of the navigation under way (only the
+  // first navigation runs scripts, one request after the other); a process that must start first
+  // has 10 s, then one turn for the page it starts with. The answer's own bound (the hops, an
+  // array's description) comes on top.
+  static constexpr std::chrono::milliseconds kScriptTurn{5500};
+  static constexpr std::chrono::seconds kProcessStart{10};
+  // How long an answer past its time is still watched for, to tell late from never.
+  static constexpr std::chrono::seconds kLateWatch{120};
   // A session of the web view now and then, from a step on one of its channels.
   static constexpr double kSessionShare = 0.1;
   // Calls to the Dart side held unanswered after a session.
@@ -308,8 +319,31 @@ class Fuzzer final : public WebViewSessionHost {
     Bytes bytes;
     std::shared_ptr<std::atomic<int>> answered;
     std::shared_ptr<Bytes> answer;
+    std::optional<int64_t> object;  // the web view whose page runs it
+    Clock::time_point sent;
+    Clock::time_point run_by;  // when the page is done with it at the latest
     Clock::time_point deadline;
+    bool late = false;  // reported, and watched for a late answer
   };
+
+  // The object a message-channel call is about: its first argument, a reference (type 128 and an
+  // integer).
+  static std::optional<int64_t> objectOf(const Bytes& message) {
+    if (message.size() < 8 || message[0] != 12 || message[1] == 0 || message[2] != 128) {
+      return std::nullopt;
+    }
+    if (message[3] == 3) {
+      int32_t identifier;
+      std::memcpy(&identifier, &message[4], sizeof identifier);
+      return identifier;
+    }
+    if (message[3] == 4 && message.size() >= 12) {
+      int64_t identifier;
+      std::memcpy(&identifier, &message[4], sizeof identifier);
+      return identifier;
+    }
+    return std::nullopt;
+  }
 
   // One step on `channel`: an object's life (create, use, dispose, use again), one call shaped
   // as its plug-in's page says, or one generated without regard for any shape.
@@ -423,14 +457,12 @@ class Fuzzer final : public WebViewSessionHost {
     MessageGenerator generator(random_, words, shapes, &live, &seeds_);
     generator.setScope(scope);
     GeneratedMessage message;
-    bool wait = true;
     if (isMessageChannel(channel)) {
       generator.setClassPrefix(classPrefixOf(channel));
       if (shape == nullptr) shape = shapeOf(plugin, operationOf(channel), apiNameOf(channel));
       if (shape != nullptr && scope == nullptr && !providing) {
         provideObjects(channel, plugin, *shape);
       }
-      wait = !runsAScript(shape);
       keepMadeUpIds = keepMadeUpIds || createsAnObject(operationOf(channel));
       message.bytes = generator.shapedMessageArguments(shape, keepMadeUpIds, arity_[channel]);
       message.method = operationOf(channel);
@@ -442,7 +474,7 @@ class Fuzzer final : public WebViewSessionHost {
       message = generator.methodCall();
     }
     const size_t arity = argumentCount(message.bytes);
-    auto answer = send(channel, std::move(message), plugin, wait);
+    auto answer = send(channel, std::move(message), plugin);
     if (!answer || answer->outcome != Outcome::success) return false;
     // What worked once is likelier to work again.
     if (isMessageChannel(channel)) arity_[channel] = arity;
@@ -524,9 +556,13 @@ class Fuzzer final : public WebViewSessionHost {
   }
 
   // Sends one message and waits for its answer; nullopt when the call may not be sent or was not
-  // waited for. Without `wait`, the answer is checked later (checkPending).
+  // waited for. One that runs a page's script is not waited for: its answer is checked later
+  // (checkPending).
   std::optional<ReadAnswer> send(const std::string& channel, GeneratedMessage message,
-                                 const std::string& plugin, bool wait = true) {
+                                 const std::string& plugin) {
+    const bool wait =
+        !isMessageChannel(channel) ||
+        !runsAScript(shapeOf(plugin, operationOf(channel), apiNameOf(channel)));
     if (findExcluded(kEndsTheApplication, channel, message.method) ||
         findExcluded(kOpenFindings, channel, message.method, message.bytes)) {
       return std::nullopt;
@@ -557,8 +593,18 @@ class Fuzzer final : public WebViewSessionHost {
     ++total_;
     std::optional<ReadAnswer> answer;
     if (!wait && !waits_on_user) {
-      pending_.push_back({channel, flight.method, flight.bytes, answered, answer_bytes,
-                          Clock::now() + options_.answer_bound + kScriptAnswerGrace});
+      const auto now = Clock::now();
+      const auto object = objectOf(flight.bytes);
+      // A process to start, its first page, the navigation's request, then this one.
+      auto run_by = now + kProcessStart + 3 * kScriptTurn;
+      for (const auto& earlier : pending_) {
+        if (object && earlier.object == object && !earlier.late) {
+          // Once the earlier one is done: the navigation's request, then this one.
+          run_by = std::max(run_by, earlier.run_by + 2 * kScriptTurn);
+        }
+      }
+      pending_.push_back({channel, flight.method, flight.bytes, answered, answer_bytes, object, now,
+                          run_by, run_by + options_.answer_bound});
     } else if (!waits_on_user) {
       if (!dispatch::testing::runUntil([&] { return answered->load() > 0; },
                                        options_.answer_bound)) {
@@ -596,26 +642,39 @@ class Fuzzer final : public WebViewSessionHost {
   }
 
   // Counts the calls not waited for that were answered since, and reports those past their
-  // bound (all that are still unanswered when `final`).
+  // bound (all that are still unanswered when `final`); one reported is watched a while longer,
+  // to tell a late answer from none.
   void checkPending(bool final) {
     const auto now = Clock::now();
     for (auto it = pending_.begin(); it != pending_.end();) {
+      const double age = std::chrono::duration<double>(now - it->sent).count();
       if (it->answered->load() > 0) {
         auto answer = readMessageAnswer(*it->answer);
         if (answer.outcome == Outcome::success || answer.outcome == Outcome::failed) {
           ++counts_[it->channel].reached;
         }
+        if (it->late) {
+          std::fprintf(stderr, "channel_fuzzer: the late answer came after %.1f s: %s %s\n", age,
+                       it->channel.c_str(), hex(it->bytes, 64).c_str());
+        }
         it = pending_.erase(it);
+      } else if (it->late) {
+        if (final || now - it->sent > kLateWatch) {
+          std::fprintf(stderr, "channel_fuzzer: no answer after %.1f s: %s %s\n", age,
+                       it->channel.c_str(), hex(it->bytes, 64).c_str());
+          it = pending_.erase(it);
+        } else {
+          ++it;
+        }
       } else if ((final || now > it->deadline) &&
                  // An answer the host gave while the fuzzer was busy elsewhere waits on the main
                  // queue: let it come first.
                  !dispatch::testing::runUntil([&] { return it->answered->load() > 0; },
                                               std::chrono::milliseconds(200))) {
-        addFinding({"not answered within " +
-                        std::to_string((options_.answer_bound + kScriptAnswerGrace).count()) +
-                        " ms",
+        addFinding({"not answered within its time (" + std::to_string(static_cast<int>(age)) +
+                        " s after it was sent)",
                     it->channel, it->method, it->bytes});
-        it = pending_.erase(it);
+        it->late = true;
       } else {
         ++it;
       }
@@ -637,7 +696,8 @@ class Fuzzer final : public WebViewSessionHost {
     std::fprintf(stderr, "channel_fuzzer: FINDING: %s: channel '%s', method '%s', bytes %s\n",
                  finding.kind.c_str(), finding.channel.c_str(), finding.method.c_str(),
                  hex(finding.bytes).c_str());
-    if (finding.kind.rfind("not answered", 0) == 0) {
+    if (finding.kind.rfind("not answered within " + std::to_string(options_.answer_bound.count()),
+                           0) == 0) {
       // What took the main thread may have been sent before.
       std::fprintf(stderr, "channel_fuzzer: the messages sent last, the newest last:\n");
       for (const auto& line : recent_) std::fprintf(stderr, "  %s\n", line.c_str());
