@@ -656,6 +656,12 @@ class Fuzzer final : public WebViewSessionHost {
         if (it->late) {
           std::fprintf(stderr, "channel_fuzzer: the late answer came after %.1f s: %s %s\n", age,
                        it->channel.c_str(), hex(it->bytes, 64).c_str());
+        } else {
+          // How close the model of the page's budgets came to a false alarm.
+          ++pending_answered_;
+          slowest_pending_ = std::max(slowest_pending_, age);
+          closest_to_due_ = std::min(
+              closest_to_due_, std::chrono::duration<double>(it->deadline - now).count());
         }
         it = pending_.erase(it);
       } else if (it->late) {
@@ -740,6 +746,12 @@ class Fuzzer final : public WebViewSessionHost {
     }
     std::printf("channel_fuzzer: %zu host calls to the Dart side answered late on purpose\n",
                 dart_->answeredLate());
+    if (pending_answered_ > 0) {
+      std::printf(
+          "channel_fuzzer: %zu scripts answered in time, the slowest after %.1f s; the closest "
+          "came %.1f s before it was due\n",
+          pending_answered_, slowest_pending_, closest_to_due_);
+    }
     for (const auto& fault : other_faults_) {
       std::printf("  channel fault (not fatal): %s\n", fault.c_str());
     }
@@ -761,6 +773,9 @@ class Fuzzer final : public WebViewSessionHost {
   std::map<std::string, ChannelCounts> counts_;
   std::unique_ptr<WebViewSessions> sessions_;
   std::vector<Pending> pending_;
+  size_t pending_answered_ = 0;
+  double slowest_pending_ = 0;
+  double closest_to_due_ = 1e9;
   std::deque<std::string> recent_;
   // The argument count of the last call that succeeded on a message channel.
   std::map<std::string, size_t> arity_;
