@@ -560,9 +560,8 @@ class Fuzzer final : public WebViewSessionHost {
   // (checkPending).
   std::optional<ReadAnswer> send(const std::string& channel, GeneratedMessage message,
                                  const std::string& plugin) {
-    const bool wait =
-        !isMessageChannel(channel) ||
-        !runsAScript(shapeOf(plugin, operationOf(channel), apiNameOf(channel)));
+    const bool wait = !isMessageChannel(channel) ||
+                      !runsAScript(shapeOf(plugin, operationOf(channel), apiNameOf(channel)));
     if (findExcluded(kEndsTheApplication, channel, message.method) ||
         findExcluded(kOpenFindings, channel, message.method, message.bytes)) {
       return std::nullopt;
@@ -660,8 +659,8 @@ class Fuzzer final : public WebViewSessionHost {
           // How close the model of the page's budgets came to a false alarm.
           ++pending_answered_;
           slowest_pending_ = std::max(slowest_pending_, age);
-          closest_to_due_ = std::min(
-              closest_to_due_, std::chrono::duration<double>(it->deadline - now).count());
+          closest_to_due_ =
+              std::min(closest_to_due_, std::chrono::duration<double>(it->deadline - now).count());
         }
         it = pending_.erase(it);
       } else if (it->late) {
