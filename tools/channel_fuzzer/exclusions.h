@@ -1,7 +1,11 @@
 // Calls the fuzzer does not send, or sends without waiting for their answer, each with its reason.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace channel_fuzzer {
 
@@ -9,7 +13,23 @@ struct ExcludedCall {
   const char* channel;  // a part of the channel's name
   const char* method;
   const char* reason;
+  // A text the message holds (a hostile sample names itself in it); empty for any message.
+  const char* content = "";
+  // Whether the message is one that runs into the finding; null for any message.
+  bool (*matches)(const std::vector<uint8_t>& bytes) = nullptr;
 };
+
+// Whether the message holds the key "password" with a text of more than 127 bytes.
+inline bool holdsLongPassword(const std::vector<uint8_t>& bytes) {
+  static constexpr std::string_view kKey = "\x07\x08password\x07";
+  for (auto at = std::search(bytes.begin(), bytes.end(), kKey.begin(), kKey.end());
+       at != bytes.end(); at = std::search(at + 1, bytes.end(), kKey.begin(), kKey.end())) {
+    const size_t size_at = static_cast<size_t>(at - bytes.begin()) + kKey.size();
+    // A size byte from 128 up is 128 to 253 bytes, or a longer size that follows.
+    if (size_at < bytes.size() && bytes[size_at] >= 128) return true;
+  }
+  return false;
+}
 
 // Calls that end the application: never sent.
 inline constexpr ExcludedCall kEndsTheApplication[] = {
@@ -29,15 +49,27 @@ inline constexpr ExcludedCall kWaitsOnTheUser[] = {
 // finding is described in full where the team collects them.
 inline constexpr ExcludedCall kOpenFindings[] = {
     {"", "", ""},  // placeholder so that the table is never empty; matches nothing
+    {"pdf_pages", "loadPdfFromFile",
+     "an AES-256 document opened with a password of more than 127 bytes overruns a stack buffer "
+     "of the PDF library and ends the host",
+     "", holdsLongPassword},
+    {"pdf_pages", "initializePdfRenderer", "as loadPdfFromFile", "", holdsLongPassword},
 };
 
-// The first entry of `table` that matches, or null.
+// The first entry of `table` that matches the call and the message `bytes`, or null.
 template <size_t N>
 const ExcludedCall* findExcluded(const ExcludedCall (&table)[N], const std::string& channel,
-                                 const std::string& method) {
+                                 const std::string& method,
+                                 const std::vector<uint8_t>& bytes = {}) {
   for (const auto& entry : table) {
     if (*entry.method == '\0' || method != entry.method) continue;
-    if (channel.find(entry.channel) != std::string::npos) return &entry;
+    if (channel.find(entry.channel) == std::string::npos) continue;
+    const std::string_view content = entry.content;
+    if (!content.empty() &&
+        std::search(bytes.begin(), bytes.end(), content.begin(), content.end()) == bytes.end()) {
+      continue;
+    }
+    if (entry.matches == nullptr || entry.matches(bytes)) return &entry;
   }
   return nullptr;
 }

@@ -5,6 +5,12 @@ takes and a guess of each value's kind, so that generated calls get past the plu
 checks. The pages are prose and tables written for people; only names that the plug-in's own
 sources also spell are taken, which keeps the guesses honest.
 
+A table with an "API" column names message-channel operations as "<API>.<operation>"; its
+positional arguments may name objects of an API (`X`, sent as references), identifiers the Dart
+side chooses for new objects (new `X`) and enumeration cases (by the enumeration's name, from
+the page's table of tags), and its answer column gives what the operation answers. A table whose
+name column is "Call" lists the host's calls to the Dart side and what the Dart side answers.
+
 Usage: harvest_shapes.py PROTOCOL_DIR PLUGINS_DIR OUTPUT_CC
 """
 import os
@@ -80,9 +86,59 @@ def keyed_arguments(text, words):
     return arguments
 
 
-def positional_arguments(text, records):
+def typed_kind(element, apis, enums):
+    """The kind of a positional element written in the typed words of a page with an API
+    column; None when the element says nothing of them."""
+    nullable = '?' if re.search(r'\bor null\b', element) else ''
+    named = re.findall(r'`(' + NAME + r')`', element)
+    new = re.search(r'\bnew `(' + NAME + r')`', element)
+    if new and new.group(1) in apis:
+        return 'new:' + new.group(1)
+    if re.search(r'\bidentifier of any object\b', element):
+        return 'id:*'
+    listed = re.match(r'\s*list of `(' + NAME + r')`', element)
+    if listed and listed.group(1) in enums:
+        return 'enums:%d' % enums[listed.group(1)][0] + nullable
+    if listed and listed.group(1) in apis:
+        return 'objects:' + listed.group(1) + nullable
+    mapped = re.match(r'\s*map of `(' + NAME + r')`', element)
+    if mapped and mapped.group(1) in enums:
+        return 'enummap:%d' % enums[mapped.group(1)][0] + nullable
+    objects = [name for name in named if name in apis]
+    if objects:
+        return 'object:' + '|'.join(objects) + nullable
+    cases = [name for name in named if name in enums]
+    if cases:
+        return 'enum:%d' % enums[cases[0]][0] + nullable
+    if re.search(r'\bany object\b', element):
+        return 'object:*' + nullable
+    if re.search(r'\bmap of strings to strings\b', element):
+        return 'stringmap' + nullable
+    if re.search(r'\btyped bytes\b', element):
+        return 'bytes' + nullable
+    choices = re.findall(r'"([^"]*)"', element)
+    if choices:
+        return 'choice:' + '|'.join(choices) + nullable
+    for words, kind in (('HTML', 'html'), ('JavaScript', 'script'), ('URL', 'url'),
+                        ('(file|folder) path', 'path'), ('boolean', 'boolean'),
+                        ('double|number', 'number'), ('integer', 'integer'),
+                        ('string', 'string')):
+        if re.search(r'\b(' + words + r')\b', element):
+            return kind + nullable
+    if re.fullmatch(r'\s*(null|nothing)\s*', element):
+        return 'none'
+    return None
+
+
+def positional_arguments(text, records, apis=(), enums=None):
     arguments = []
-    for element in [e.strip() for e in text.split(',') if e.strip()]:
+    elements = top_level_items(text) if apis else [e.strip() for e in text.split(',') if e.strip()]
+    for element in elements:
+        kind = typed_kind(element, apis, enums or {}) if apis else None
+        if kind is not None:
+            arguments.append(('', kind))
+            continue
+        nullable = '?' if apis and re.search(r'\bor null\b', element) else ''
         name = element.split()[0].strip('`*')
         record = records.get(name) or next(
             (r for r in records if name.lower() == 'options' and r.endswith('Options')), None)
@@ -91,16 +147,17 @@ def positional_arguments(text, records):
         if record is not None and not isinstance(record, str):
             arguments.append(('', 'record:%d' % record[0]))
         else:
-            arguments.append(('', kind_of(element, name)))
+            arguments.append(('', kind_of(element, name) + nullable))
     return arguments
 
 
 def top_level_items(text):
-    """The comma-separated items of `text`, commas inside braces or brackets kept."""
+    """The comma-separated items of `text`, commas inside braces, brackets or parentheses
+    kept."""
     items, depth, current = [], 0, ''
     for c in text:
-        depth += c in '{['
-        depth -= c in '}]'
+        depth += c in '{[('
+        depth -= c in '}])'
         if c == ',' and depth == 0:
             items.append(current.strip())
             current = ''
@@ -115,19 +172,32 @@ def split_row(line):
     return [cell.strip() for cell in line.strip().strip('|').split('|')]
 
 
-def table_row(header, cells, records, words, add):
+def table_row(header, cells, records, words, add, apis, enums):
     name_column = next((i for i, h in enumerate(header)
-                        if h.startswith(('method', 'operation'))), None)
+                        if h.startswith(('method', 'operation')) or h == 'call'), None)
     argument_column = next((i for i, h in enumerate(header)
                             if h.startswith(('argument', 'needs'))), None)
+    api_column = header.index('api') if 'api' in header else None
+    answer_column = next((i for i, h in enumerate(header)
+                          if h.startswith('answer') or h.endswith('answers')), None)
     if name_column is None or name_column >= len(cells):
         return
     names = QUOTED.findall(cells[name_column]) or re.findall(NAME, cells[name_column])
+    if api_column is not None and api_column < len(cells):
+        # "<API>.<operation>"; a row for any API keeps the bare name.
+        api = re.findall(r'`(' + NAME + r')`', cells[api_column])
+        names = [api[0] + '.' + name for name in names] if api else names
+    answer = ''
+    if answer_column is not None and answer_column < len(cells):
+        first = top_level_items(cells[answer_column].split(';')[0])
+        answer = (typed_kind(first[0], apis, enums) or 'any') if first else ''
+    callback = header[name_column] == 'call'
     argument_text = cells[argument_column] if argument_column is not None and \
         argument_column < len(cells) else ''
     bracket = BRACKETS.match(argument_text.strip())
     if bracket:
-        form, arguments = 'positional', positional_arguments(bracket.group(1), records)
+        form, arguments = 'positional', positional_arguments(
+            bracket.group(1), records, apis if api_column is not None else (), enums)
     elif re.search(r'itself|whole argument', argument_text):
         form, arguments = 'whole', [('', kind_of(argument_text, ''))]
     elif re.search(r'a list whose', argument_text):
@@ -135,7 +205,7 @@ def table_row(header, cells, records, words, add):
     else:
         form, arguments = 'map', keyed_arguments(argument_text, words)
     for name in names:
-        add(name, form, arguments)
+        add(name, form, arguments, answer, callback)
 
 
 def prose(line, records, words, add):
@@ -156,16 +226,49 @@ def prose(line, records, words, add):
             add(match.group(1), 'map', [])
 
 
+def tables(text):
+    """Each table row of `text` with its table's header (lowered)."""
+    header = None
+    for line in text.splitlines():
+        if line.lstrip().startswith('|'):
+            cells = split_row(line)
+            if header is None:
+                header = [c.lower() for c in cells]
+            elif not all(re.fullmatch(r':?-+:?', c) for c in cells if c):
+                yield header, cells
+        else:
+            header = None
+
+
+def enumerations_of(text):
+    """{name: (tag, number of cases)} from a table of tags, enumerations and cases."""
+    enums = {}
+    for header, cells in tables(text):
+        if header[:3] != ['tag', 'enumeration', 'cases'] or len(cells) < 3:
+            continue
+        name = re.findall(r'`(' + NAME + r')`', cells[1])
+        if name and cells[0].isdigit():
+            enums[name[0]] = (int(cells[0]), len(top_level_items(cells[2])))
+    return enums
+
+
 def shapes_of_page(text, words, plugin):
     records = {}
     for match in RECORD.finditer(text):
         records[match.group(2)] = (int(match.group(1)), top_level_items(match.group(3)))
-    methods = {}
+    enums = enumerations_of(text)
+    apis = set()
+    for header, cells in tables(text):
+        if 'api' in header and header.index('api') < len(cells):
+            apis.update(re.findall(r'`(' + NAME + r')`', cells[header.index('api')]))
+    methods, callbacks = {}, {}
 
-    def add(name, form, arguments):
-        if name not in words or name in methods or name == plugin:
+    def add(name, form, arguments, answer='', callback=False):
+        known = all(part in words for part in name.split('.'))
+        table = callbacks if callback else methods
+        if not known or name in table or name == plugin:
             return
-        methods[name] = (form, arguments)
+        table[name] = (form, arguments, answer)
 
     header = None
     for line in text.splitlines():
@@ -174,11 +277,11 @@ def shapes_of_page(text, words, plugin):
             if header is None:
                 header = [c.lower() for c in cells]
             elif not all(re.fullmatch(r':?-+:?', c) for c in cells if c):
-                table_row(header, cells, records, words, add)
+                table_row(header, cells, records, words, add, apis, enums)
         else:
             header = None
         prose(line, records, words, add)
-    return methods, records
+    return methods, callbacks, records, enums
 
 
 def cc_string(text):
@@ -197,22 +300,28 @@ def main():
         if plugin is None or not os.path.isdir(plugin_dir):
             continue
         with open(os.path.join(protocol_dir, page), encoding='utf-8') as source:
-            methods, records = shapes_of_page(source.read(), set(words_of(plugin_dir)), plugin)
+            methods, callbacks, records, enums = shapes_of_page(
+                source.read(), set(words_of(plugin_dir)), plugin)
         if not methods:
             continue
         lines.append('      {%s,' % cc_string(plugin))
-        lines.append('       {')
-        for name, (form, arguments) in methods.items():
-            argument_text = ', '.join('{%s, %s}' % (cc_string(key), cc_string(kind))
-                                      for key, kind in arguments)
-            lines.append('           {%s, %s, {%s}},' % (cc_string(name), cc_string(form),
-                                                          argument_text))
-        lines.append('       },')
+        for table in (methods, callbacks):
+            lines.append('       {')
+            for name, (form, arguments, answer) in table.items():
+                argument_text = ', '.join('{%s, %s}' % (cc_string(key), cc_string(kind))
+                                          for key, kind in arguments)
+                lines.append('           {%s, %s, {%s}, %s},' % (
+                    cc_string(name), cc_string(form), argument_text, cc_string(answer)))
+            lines.append('       },')
         lines.append('       {')
         for name, (tag, fields) in records.items():
             kinds = ', '.join(cc_string(kind_of(field, field.split()[0].strip('`*{[')))
                               for field in fields)
             lines.append('           {%s, %d, {%s}},' % (cc_string(name), tag, kinds))
+        lines.append('       },')
+        lines.append('       {')
+        for name, (tag, cases) in enums.items():
+            lines.append('           {%s, %d, %d},' % (cc_string(name), tag, cases))
         lines.append('       }},')
     lines += ['  };', '  return *shapes;', '}', '', '}  // namespace channel_fuzzer', '']
     text = '\n'.join(lines)

@@ -65,4 +65,37 @@ std::optional<IdValue> LiveValues::pickOfAnyKey(std::mt19937_64& random, bool in
   return *newest[std::uniform_int_distribution<size_t>(0, newest.size() - 1)(random)];
 }
 
+std::optional<IdValue> LiveValues::pickExact(const std::string& key,
+                                             std::mt19937_64& random) const {
+  auto found = by_key_.find(key);
+  if (found == by_key_.end() || found->second.empty()) return std::nullopt;
+  return found->second[recentIndex(found->second.size(), random)];
+}
+
+std::vector<IdValue> LiveValues::all() const {
+  std::vector<IdValue> values;
+  for (const auto& [key, kept] : by_key_) {
+    for (const auto& value : kept) {
+      if (std::find(values.begin(), values.end(), value) == values.end()) values.push_back(value);
+    }
+  }
+  return values;
+}
+
+void LiveValues::forget(int64_t identifier) {
+  auto names = [identifier](const IdValue& value) {
+    if (const auto* integer = std::get_if<Integer>(&value)) return integer->value == identifier;
+    if (const auto* reference = std::get_if<Reference>(&value)) {
+      return reference->identifier == identifier;
+    }
+    return false;
+  };
+  for (auto it = by_key_.begin(); it != by_key_.end();) {
+    auto& values = it->second;
+    values.erase(std::remove_if(values.begin(), values.end(), names), values.end());
+    it = values.empty() ? by_key_.erase(it) : std::next(it);
+  }
+  recent_.erase(std::remove_if(recent_.begin(), recent_.end(), names), recent_.end());
+}
+
 }  // namespace channel_fuzzer

@@ -28,6 +28,17 @@ class LiveValues {
   // `keyPrefix`.
   std::optional<IdValue> pickOfAnyKey(std::mt19937_64& random, bool integersOnly,
                                       const std::string& keyPrefix = "") const;
+  // A value kept under `key` itself; none when there is none.
+  std::optional<IdValue> pickExact(const std::string& key, std::mt19937_64& random) const;
+  bool has(const std::string& key) const { return by_key_.count(key) != 0; }
+  // Every value kept, each once.
+  std::vector<IdValue> all() const;
+  // Forgets the object `identifier` names (as an integer or a reference): it is gone.
+  void forget(int64_t identifier);
+  void clear() {
+    by_key_.clear();
+    recent_.clear();
+  }
   bool empty() const { return recent_.empty(); }
 
  private:

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "tools/channel_fuzzer/web_content_samples.h"
+
 namespace channel_fuzzer {
 namespace {
 
@@ -428,6 +430,15 @@ void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
     value(0);
     return;
   }
+  if (!kind.empty() && kind.back() == '?') {
+    if (chance(0.2)) {
+      out_.push_back(0);
+    } else if (!typedArgument(kind.substr(0, kind.size() - 1))) {
+      shapedArgument(ArgumentShape{argument.key, kind.substr(0, kind.size() - 1)});
+    }
+    return;
+  }
+  if (typedArgument(kind)) return;
   if (kind == "identifier") {
     identifier(argument.key);
   } else if (kind == "path") {
@@ -548,8 +559,7 @@ Bytes MessageGenerator::shapedMessageArguments(const MethodShape* shape, bool cr
     out_.push_back(12);
     size(static_cast<uint32_t>(count));
     if (creating) {
-      static int64_t next_identifier = 1000;
-      IdValue fresh = Integer{next_identifier++, true};
+      IdValue fresh = Integer{freshIdentifier(), true};
       made_up_ids_.push_back({"", fresh});
       idValue(fresh);
     } else if (chance(0.7)) {
@@ -566,6 +576,205 @@ Bytes MessageGenerator::shapedMessageArguments(const MethodShape* shape, bool cr
     }
   }
   if (chance(0.02)) damage();
+  return std::move(out_);
+}
+
+}  // namespace channel_fuzzer
+
+namespace channel_fuzzer {
+namespace {
+
+// "<prefix><rest>" gives `rest`; anything else none.
+std::optional<std::string> after(const std::string& text, const char* prefix) {
+  const size_t length = std::strlen(prefix);
+  if (text.compare(0, length, prefix) != 0) return std::nullopt;
+  return text.substr(length);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t end = text.find(separator); end != std::string::npos;
+       start = end + 1, end = text.find(separator, start)) {
+    parts.push_back(text.substr(start, end - start));
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+}  // namespace
+
+int64_t freshIdentifier() {
+  // Below the host's own identifiers (65536 up); wrapping names live objects again.
+  static int64_t next = 0;
+  next = next % 65535 + 1;
+  return next;
+}
+
+void MessageGenerator::newIdentifier(const std::string& api) {
+  IdValue id = Integer{freshIdentifier(), true};
+  // Now and then an identifier in use: a host object's, or a live one of the same kind.
+  if (chance(0.02)) {
+    id = Integer{65536 + static_cast<int64_t>(below(64)), true};
+  } else if (chance(0.02)) {
+    if (auto live = liveObject(api)) {
+      if (const auto* reference = std::get_if<Reference>(&*live)) {
+        id = Integer{reference->identifier, true};
+      } else if (std::holds_alternative<Integer>(*live)) {
+        id = *live;
+      }
+    }
+  }
+  made_up_ids_.push_back({class_prefix_ + api, id});
+  idValue(id);
+}
+
+std::optional<IdValue> MessageGenerator::liveObject(const std::string& apis) {
+  for (const LiveValues* values : {scope_, live_}) {
+    if (values == nullptr) continue;
+    if (apis == "*") {
+      if (auto any = values->pickOfAnyKey(random_, false, class_prefix_)) return any;
+      continue;
+    }
+    std::vector<std::string> present;
+    for (const auto& api : split(apis, '|')) {
+      if (values->has(class_prefix_ + api)) present.push_back(api);
+    }
+    if (!present.empty()) {
+      return values->pickExact(class_prefix_ + present[below(present.size())], random_);
+    }
+  }
+  return std::nullopt;
+}
+
+void MessageGenerator::objectReference(const std::string& apis) {
+  // Mostly an object of the kind asked for; now and then one of another kind.
+  std::optional<IdValue> live = liveObject(chance(0.95) ? apis : "*");
+  if (live && std::holds_alternative<Integer>(*live)) {
+    idValue(Reference{128, std::get<Integer>(*live).value});
+  } else if (live && std::holds_alternative<Reference>(*live)) {
+    idValue(*live);
+  } else {
+    idValue(Reference{128, static_cast<int64_t>(below(70000))});
+  }
+}
+
+void MessageGenerator::enumerationCase(int tag) {
+  int cases = 1;
+  if (shapes_ != nullptr) {
+    for (const auto& enumeration : shapes_->enumerations) {
+      if (enumeration.tag == tag) cases = enumeration.cases;
+    }
+  }
+  out_.push_back(static_cast<uint8_t>(tag));
+  // The first case is the usual answer (allow, none, use the credential...).
+  int64_t index = chance(0.4) ? 0 : static_cast<int64_t>(below(static_cast<size_t>(cases)));
+  if (chance(0.05)) index = chance(0.5) ? cases : -1;
+  if (chance(0.1)) {
+    out_.push_back(4);
+    raw(index);
+  } else {
+    out_.push_back(3);
+    raw(static_cast<int32_t>(index));
+  }
+}
+
+void MessageGenerator::enumerationMap(int tag) {
+  int cases = 1;
+  if (shapes_ != nullptr) {
+    for (const auto& enumeration : shapes_->enumerations) {
+      if (enumeration.tag == tag) cases = enumeration.cases;
+    }
+  }
+  // Most cases, so that what needs several of them (a cookie's name, value and domain) is
+  // often there; the last case (unknown, in these enumerations) seldom.
+  std::vector<int> present;
+  for (int index = 0; index < cases; ++index) {
+    if (chance(index + 1 == cases ? 0.05 : 0.6)) present.push_back(index);
+  }
+  out_.push_back(13);
+  size(static_cast<uint32_t>(present.size()));
+  for (int index : present) {
+    out_.push_back(static_cast<uint8_t>(tag));
+    out_.push_back(3);
+    raw(static_cast<int32_t>(index));
+    if (chance(0.9)) {
+      string(sampleCookieValue(random_));
+    } else {
+      plausibleScalar();
+    }
+  }
+}
+
+bool MessageGenerator::typedArgument(const std::string& kind) {
+  if (auto api = after(kind, "new:")) {
+    newIdentifier(*api);
+  } else if (auto apis = after(kind, "object:")) {
+    objectReference(*apis);
+  } else if (auto api = after(kind, "objects:")) {
+    const size_t count = below(4);
+    out_.push_back(12);
+    size(static_cast<uint32_t>(count));
+    for (size_t i = 0; i < count; ++i) objectReference(*api);
+  } else if (kind == "id:*") {
+    auto live = liveObject("*");
+    int64_t id = static_cast<int64_t>(below(70000));
+    if (live && std::holds_alternative<Integer>(*live)) id = std::get<Integer>(*live).value;
+    if (live && std::holds_alternative<Reference>(*live)) {
+      id = std::get<Reference>(*live).identifier;
+    }
+    idValue(Integer{id, chance(0.8)});
+  } else if (auto tag = after(kind, "enum:")) {
+    enumerationCase(std::atoi(tag->c_str()));
+  } else if (auto tag = after(kind, "enums:")) {
+    const size_t count = below(5);
+    out_.push_back(12);
+    size(static_cast<uint32_t>(count));
+    for (size_t i = 0; i < count; ++i) enumerationCase(std::atoi(tag->c_str()));
+  } else if (auto tag = after(kind, "enummap:")) {
+    enumerationMap(std::atoi(tag->c_str()));
+  } else if (auto choices = after(kind, "choice:")) {
+    auto options = split(*choices, '|');
+    string(chance(0.9) ? options[below(options.size())] : text());
+  } else if (kind == "stringmap") {
+    const size_t count = below(4);
+    out_.push_back(13);
+    size(static_cast<uint32_t>(count));
+    for (size_t i = 0; i < count; ++i) {
+      string(sampleHeaderName(random_));
+      string(chance(0.8) ? word() : text());
+    }
+  } else if (kind == "html") {
+    string(chance(0.9) ? samplePage(random_) : text());
+  } else if (kind == "script") {
+    string(chance(0.9) ? sampleScript(random_) : text());
+  } else if (kind == "url") {
+    if (chance(0.8)) {
+      string(sampleUrl(random_));
+    } else {
+      path();
+    }
+  } else if (kind == "none") {
+    out_.push_back(0);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+Bytes MessageGenerator::shapedReply(const std::string& kind) {
+  out_.clear();
+  made_up_ids_.clear();
+  if (kind.empty() || kind == "none") {
+    // Either is success for a call without a result.
+    out_.push_back(12);
+    out_.push_back(chance(0.5) ? 0 : 1);
+    if (out_.back() == 1) out_.push_back(0);
+  } else {
+    out_.push_back(12);
+    out_.push_back(1);
+    shapedArgument(ArgumentShape{"", kind});
+  }
   return std::move(out_);
 }
 

@@ -55,6 +55,14 @@ class MessageGenerator {
   // of the objects a create call asks for.
   const std::vector<KeyedValue>& madeUpIds() const { return made_up_ids_; }
 
+  // Objects of a message channel's plug-in are kept under "<prefix><API>".
+  void setClassPrefix(std::string prefix) { class_prefix_ = std::move(prefix); }
+  // Objects to name before the plug-in's others (a session's own).
+  void setScope(const LiveValues* scope) { scope_ = scope; }
+  // The reply list with which a Dart side answers a call: its one value of `kind`, an empty list
+  // when there is none.
+  Bytes shapedReply(const std::string& kind);
+
  private:
   bool chance(double probability);
   size_t below(size_t bound);
@@ -85,17 +93,30 @@ class MessageGenerator {
   // A live object as a plug-in's codec refers to it, or a plausible value when there is none;
   // the newest when `newest`, else one of any kind.
   void liveReference(bool newest);
+  // The typed kinds of message-channel objects, enumerations and contents; false for others.
+  bool typedArgument(const std::string& kind);
+  void newIdentifier(const std::string& api);
+  // A live object of one of `apis` ("|"-separated, or "*"), from the scope first.
+  std::optional<IdValue> liveObject(const std::string& apis);
+  void objectReference(const std::string& apis);
+  void enumerationCase(int tag);
+  void enumerationMap(int tag);
 
   std::mt19937_64& random_;
   const std::vector<std::string>& words_;
   const PluginShapes* shapes_ = nullptr;
   const LiveValues* live_ = nullptr;
   const SeedFiles* seeds_ = nullptr;
+  const LiveValues* scope_ = nullptr;
+  std::string class_prefix_;
   std::vector<KeyedValue> made_up_ids_;
   Bytes out_;
 };
 
 // Reads the method name a method-call message starts with; empty when it starts otherwise.
 std::string methodNameOf(const Bytes& message);
+
+// An identifier for an object the Dart side makes: counting up from 1, as a Dart side's do.
+int64_t freshIdentifier();
 
 }  // namespace channel_fuzzer

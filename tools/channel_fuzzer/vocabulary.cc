@@ -1,9 +1,11 @@
 #include "tools/channel_fuzzer/vocabulary.h"
 
+#include <map>
+
 namespace channel_fuzzer {
 namespace {
 
-const PluginVocabulary* vocabularyForChannel(const std::string& channel) {
+const PluginVocabulary* findVocabulary(const std::string& channel) {
   // A message channel names its package: "dev.flutter.pigeon.<package>.<Api>.<operation>".
   static const std::string kPigeon = "dev.flutter.pigeon.";
   if (channel.rfind(kPigeon, 0) == 0) {
@@ -28,6 +30,14 @@ const PluginVocabulary* vocabularyForChannel(const std::string& channel) {
   return best;
 }
 
+// Kept per channel: every message asks.
+const PluginVocabulary* vocabularyForChannel(const std::string& channel) {
+  static auto* const known = new std::map<std::string, const PluginVocabulary*>();
+  auto found = known->find(channel);
+  if (found != known->end()) return found->second;
+  return (*known)[channel] = findVocabulary(channel);
+}
+
 }  // namespace
 
 std::string pluginForChannel(const std::string& channel) {
@@ -35,15 +45,18 @@ std::string pluginForChannel(const std::string& channel) {
   return vocabulary != nullptr ? vocabulary->plugin : std::string();
 }
 
-std::vector<std::string> wordsForChannel(const std::string& channel) {
+const std::vector<std::string>& wordsForChannel(const std::string& channel) {
   if (const PluginVocabulary* vocabulary = vocabularyForChannel(channel)) {
     return vocabulary->words;
   }
-  std::vector<std::string> all;
-  for (const auto& vocabulary : pluginVocabularies()) {
-    all.insert(all.end(), vocabulary.words.begin(), vocabulary.words.end());
-  }
-  return all;
+  static const auto* const all = [] {
+    auto* words = new std::vector<std::string>();
+    for (const auto& vocabulary : pluginVocabularies()) {
+      words->insert(words->end(), vocabulary.words.begin(), vocabulary.words.end());
+    }
+    return words;
+  }();
+  return *all;
 }
 
 }  // namespace channel_fuzzer

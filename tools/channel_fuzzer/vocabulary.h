@@ -18,6 +18,6 @@ const std::vector<PluginVocabulary>& pluginVocabularies();
 // time); empty when none does.
 std::string pluginForChannel(const std::string& channel);
 // The words of that plug-in; every plug-in's words when none names the channel.
-std::vector<std::string> wordsForChannel(const std::string& channel);
+const std::vector<std::string>& wordsForChannel(const std::string& channel);
 
 }  // namespace channel_fuzzer

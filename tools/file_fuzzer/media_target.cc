@@ -48,19 +48,25 @@ bool readMedia(const std::string& bytes) {
   NSError error;
   auto file = avfoundation::internal::MediaFile::openFile(inputPath(), &error);
   if (!file) return false;
-  if (auto media = avfoundation::internal::MediaFile::open(file, &error)) media->probe();
+  // Taken when FFmpeg reads it as media, not merely as a file.
+  bool taken = false;
+  if (auto media = avfoundation::internal::MediaFile::open(file, &error)) {
+    media->probe();
+    taken = true;
+  }
   for (auto kind :
        {avfoundation::internal::StreamKind::kVideo, avfoundation::internal::StreamKind::kAudio}) {
     avfoundation::internal::StreamDecoder::Options options;
     options.kind = kind;
     auto decoder = avfoundation::internal::StreamDecoder::open(file, options);
     if (!decoder) continue;
+    taken = true;
     for (int frame = 0; frame < kFramesDecoded && decoder->next(); ++frame) {
     }
     decoder->seek(0.5);
     decoder->next();
   }
-  return true;
+  return taken;
 }
 
 }  // namespace file_fuzzer
