@@ -5,6 +5,7 @@
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-page.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -34,12 +35,17 @@ using GCharPtr = std::unique_ptr<gchar, GFree>;
 // The bytes a password may stand for in the file: older revisions of the standard security
 // handler store Latin-1, AES-256 (revision 6) stores UTF-8. Latin-1 comes first, as poppler-glib
 // tries it first too; a password outside Latin-1 has only its UTF-8 form.
+// Each is cut to 127 bytes, the most any revision reads of a password (older ones read 32):
+// the library overruns a buffer of its own on a longer one.
 std::vector<std::string> passwordCandidates(const char* password) {
+  static constexpr size_t kLongestPassword = 127;
   if (password == nullptr) return {std::string()};
   std::vector<std::string> candidates;
   GCharPtr converted(g_convert(password, -1, "ISO-8859-1", "UTF-8", nullptr, nullptr, nullptr));
   if (converted) candidates.emplace_back(converted.get());
-  if (candidates.empty() || candidates.front() != password) candidates.emplace_back(password);
+  std::string utf8(password);
+  if (candidates.empty() || candidates.front() != utf8) candidates.push_back(std::move(utf8));
+  for (auto& candidate : candidates) candidate.resize(std::min(candidate.size(), kLongestPassword));
   return candidates;
 }
 
@@ -48,7 +54,7 @@ struct GlibOpen {
   GErrorPtr error;
 };
 
-// poppler-glib takes the UTF-8 password and tries its Latin-1 form, then the UTF-8 bytes.
+// poppler-glib takes a UTF-8 password and tries its Latin-1 form, then the bytes as given.
 GlibOpen openWithGlib(const CFDataRef& data, const char* password) {
   GError* error = nullptr;
   const std::vector<uint8_t>& bytes = data->bytes();
@@ -60,18 +66,24 @@ GlibOpen openWithGlib(const CFDataRef& data, const char* password) {
   return GlibOpen{GObjectPtr<PopplerDocument>(document), GErrorPtr(error)};
 }
 
+struct CppOpen {
+  std::unique_ptr<poppler::document> document;
+  std::string password;  // the candidate that unlocked it
+};
+
 // poppler-cpp takes the password's bytes as given, so each candidate is tried in turn; the first
 // that unlocks the file wins. Null when the bytes are no PDF; locked when no candidate fits.
-std::unique_ptr<poppler::document> openWithCpp(const CFDataRef& data, const char* password) {
+CppOpen openWithCpp(const CFDataRef& data, const char* password) {
   const std::vector<uint8_t>& bytes = data->bytes();
-  std::unique_ptr<poppler::document> document;
-  for (const std::string& candidate : passwordCandidates(password)) {
-    document.reset(poppler::document::load_from_raw_data(
+  CppOpen opened;
+  for (std::string& candidate : passwordCandidates(password)) {
+    opened.document.reset(poppler::document::load_from_raw_data(
         reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), candidate,
         candidate));
-    if (!document || !document->is_locked()) break;
+    opened.password = std::move(candidate);
+    if (!opened.document || !opened.document->is_locked()) break;
   }
-  return document;
+  return opened;
 }
 
 bool fitsPoppler(const ByteSource& source) {
@@ -112,11 +124,12 @@ PdfEngineDocument::open(const ByteSource& source, const char* password) {
   PdfErrorLog::Scope reporting(*errors);
   // poppler-cpp decides whether the password fits: poppler-glib falls back to the empty password
   // for one it cannot turn into Latin-1, which would open a file that has only an owner password.
-  std::unique_ptr<poppler::document> cpp = openWithCpp(source, password);
+  auto [cpp, unlocking] = openWithCpp(source, password);
   if (!cpp) return OpenFailure::notPdf;
   if (cpp->is_locked()) return OpenFailure::needsPassword;
 
-  GlibOpen opened = openWithGlib(source, password);
+  // The candidate that unlocked the file: not longer than the library takes.
+  GlibOpen opened = openWithGlib(source, password != nullptr ? unlocking.c_str() : nullptr);
   if (!opened.document) {
     bool encrypted = opened.error && opened.error->domain == POPPLER_ERROR &&
                      opened.error->code == POPPLER_ERROR_ENCRYPTED;

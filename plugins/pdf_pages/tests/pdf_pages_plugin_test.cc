@@ -235,6 +235,19 @@ TEST_F(PasswordTest, NonAsciiPasswordsUnlockEveryRevisionInItsOwnEncoding) {
               "PDF_UNLOCK_FAILED");
 }
 
+TEST_F(PasswordTest, PasswordsLongerThanAnyRevisionReadsAreRefusedLikeOtherWrongOnes) {
+  for (size_t length : {128, 1000}) {
+    const std::string long_password(length, 'b');
+    SCOPED_TRACE(length);
+    expectError(loadFile("x", userPasswordFixture().string(), long_password), "PDF_UNLOCK_FAILED");
+    expectError(loadFile("x", ownerPasswordFixture().string(), long_password),
+                "PDF_UNLOCK_FAILED");
+    expectError(loadFile("x", fixture("rc4_umlaut_password.pdf").string(), long_password),
+                "PDF_UNLOCK_FAILED");
+  }
+  EXPECT_EQ(loadFile("doc", userPasswordFixture().string(), "secret").value, Value("2"));
+}
+
 using PageSizeTest = PdfPagesTest;
 
 TEST_F(PageSizeTest, AreTheCropBoxesTurnedByTheirRotation) {
