@@ -20,6 +20,8 @@ inline constexpr size_t kPostedBytesLimit = size_t{64} << 20;
 inline constexpr size_t kHeldMessageOverheadBytes = 4096;
 // The longest title a page has in its web view, in UTF-8 bytes; a longer one is cut there.
 inline constexpr size_t kMaxTitleBytes = 4096;
+// A page load's scripts that fail are each reported up to this many; the rest in one line.
+inline constexpr size_t kMaxReportedScriptFailures = 64;
 // Results and message bodies of more values than this are refused as too large to hand over.
 inline constexpr size_t kMaxScriptValues = 1'000'000;
 // The most memory a content process may take: the page's heap (64 MiB), two messages in

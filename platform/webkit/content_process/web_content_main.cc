@@ -24,6 +24,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using worker::WorkerChannel;
 
+// What a script gets that its page's time ran out for, as the engine words it.
+constexpr const char* kTimeoutMessage = "RangeError: execution timeout";
+
 // Room for 1,000 native call levels of the engine, each of which can take tens of KiB under
 // AddressSanitizer, with a wide margin.
 constexpr size_t kScriptStackBytes = size_t{256} << 20;
@@ -114,12 +117,29 @@ class ContentProcess {
                   Clock::time_point deadline) {
     ensurePage().setMessageHandlerNames(std::move(names));
     std::vector<std::string> failures;
+    size_t unreported = 0;
+    auto failed = [&](std::string message) {
+      if (failures.size() < kMaxReportedScriptFailures) {
+        failures.push_back(std::move(message));
+      } else {
+        ++unreported;
+      }
+    };
     deadline_ = deadline;
+    // Once the scripts' shared time is spent, the rest are skipped without being compiled: a
+    // page of many small scripts must not outlast its budget failing them one by one.
     for (const auto& script : scripts) {
+      if (Clock::now() >= deadline) {
+        failed(kTimeoutMessage);
+        continue;
+      }
       auto outcome = page_->evaluate(script, deadline);
-      if (outcome.errorCode != 0) failures.push_back(outcome.errorMessage);
+      if (outcome.errorCode != 0) failed(std::move(outcome.errorMessage));
     }
     deadline_.reset();
+    if (unreported > 0) {
+      failures.push_back(std::to_string(unreported) + " more scripts failed or were skipped");
+    }
     flushTitle();
     ProtocolWriter out(Kind::kScriptsDone);
     out.strings(failures);

@@ -120,6 +120,20 @@ TEST_F(WebViewIsolationTest, APageLoadsEndlessScriptsShareOneBudgetOffTheMainThr
   EXPECT_EQ(delegateCalls().back(), "didFinishNavigation");
 }
 
+TEST_F(WebViewIsolationTest, APageOfManySmallScriptsSkipsThoseItsBudgetLeavesNoTimeFor) {
+  // Time enough to read the page on a loaded machine, far too little for all its scripts.
+  WebViewControls::setScriptTimeBudget(*webView, std::chrono::seconds(2));
+  attachNavigationDelegate();
+  std::string html = "<script>var ran = 0</script>";
+  for (int i = 0; i < 100000; ++i) html += "<script>for (var i = 0; i < 20; i++) ran++</script>";
+  EXPECT_EQ(onWebView("loadHtmlString", {Value(html), Value()}), ok());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(delegateCalls().back(), "didFinishNavigation");
+  EXPECT_TRUE(receivedOn("WKNavigationDelegate.webViewWebContentProcessDidTerminate").empty());
+  // The page went on with what ran.
+  EXPECT_EQ(onWebView("evaluateJavaScript", {Value("typeof ran")}), ok(Value("number")));
+}
+
 TEST_F(WebViewIsolationTest, ATitleChangedInALoopReachesObserversOnceItsScriptEnds) {
   constexpr int64_t kObserver = 40;
   answerAnnouncements();
