@@ -117,31 +117,36 @@ void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult
 
 void PdfPagesPlugin::loadInTurn(FlutterResult result, std::string documentId, LoadSource source,
                                 std::optional<std::string> password, const char* notAPdf) {
-  calls_->enqueue(std::move(result), [self = shared_from_this(),
-                                      document_id = std::move(documentId),
-                                      source = std::move(source), password = std::move(password),
-                                      notAPdf](CallSequence::Finish finish) mutable {
-    auto read = source();
-    if (auto* error = std::get_if<FlutterError>(&read)) return finish(std::move(*error));
-    CFDataRef bytes = std::get<CFDataRef>(std::move(read));
-    const uint64_t key = self->next_document_key_++;
-    self->drawing_.read(key, bytes, password,
-                        [self, document_id = std::move(document_id), bytes, password, key, notAPdf,
-                         finish = std::move(finish)](DrawingWorker::Reading reading) mutable {
-                          if (auto* pages = std::get_if<std::vector<MeasuredPage>>(&reading)) {
-                            const size_t page_count = pages->size();
-                            self->document_repo_[document_id] = StoredDocument{
-                                std::move(bytes), std::move(password), key, std::move(*pages)};
-                            return finish(Value(std::to_string(page_count)));
-                          }
-                          if (auto* status = std::get_if<DrawingStatus>(&reading)) {
-                            return finish(*status == DrawingStatus::unlockFailed
-                                              ? unlockFailed()
-                                              : pdfError(kLoadFailedCode, notAPdf));
-                          }
-                          finish(std::move(std::get<FlutterError>(reading)));
-                        });
-  });
+  calls_->enqueue(
+      std::move(result),
+      [self = shared_from_this(), document_id = std::move(documentId), source = std::move(source),
+       password = std::move(password), notAPdf](CallSequence::Finish finish) mutable {
+        auto read = source();
+        if (auto* error = std::get_if<FlutterError>(&read)) return finish(std::move(*error));
+        CFDataRef bytes = std::get<CFDataRef>(std::move(read));
+        const uint64_t key = self->next_document_key_++;
+        self->drawing_.read(
+            key, bytes, password,
+            [self, document_id = std::move(document_id),
+             document = StoredDocument{bytes, password, key, {}}, notAPdf,
+             finish = std::move(finish)](DrawingWorker::Reading reading) mutable {
+              finish(self->stored(document_id, std::move(document), std::move(reading), notAPdf));
+            });
+      });
+}
+
+PdfPagesPlugin::Answer PdfPagesPlugin::stored(const std::string& documentId,
+                                              StoredDocument document,
+                                              DrawingWorker::Reading reading, const char* notAPdf) {
+  if (auto* status = std::get_if<DrawingStatus>(&reading)) {
+    return *status == DrawingStatus::unlockFailed ? unlockFailed()
+                                                  : pdfError(kLoadFailedCode, notAPdf);
+  }
+  if (auto* error = std::get_if<FlutterError>(&reading)) return std::move(*error);
+  document.pages = std::get<std::vector<MeasuredPage>>(std::move(reading));
+  const size_t page_count = document.pages.size();
+  document_repo_[documentId] = std::move(document);
+  return Value(std::to_string(page_count));
 }
 
 void PdfPagesPlugin::answerInTurn(FlutterResult result, Work work) {

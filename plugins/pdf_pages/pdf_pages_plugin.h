@@ -63,6 +63,17 @@ class PdfPagesPlugin : public FlutterPlugin, public std::enable_shared_from_this
   // (releasing the one stored before) and answers its page count; a failed load stores nothing.
   void loadInTurn(FlutterResult result, std::string documentId, LoadSource source,
                   std::optional<std::string> password, const char* notAPdf);
+  // An open document: what the worker found when it read it, and what it needs to open it again.
+  struct StoredDocument {
+    CFDataRef bytes;
+    std::optional<std::string> password;
+    uint64_t key = 0;
+    std::vector<MeasuredPage> pages;
+  };
+  // What a load answers once the worker has read `document`: stores it under `documentId` with
+  // its pages when it opened, else answers why not.
+  Answer stored(const std::string& documentId, StoredDocument document,
+                DrawingWorker::Reading reading, const char* notAPdf);
   // Draws page `pageNumber` of `documentId` as `request` asks, in its turn, in the drawing worker.
   void drawInTurn(FlutterResult result, std::string documentId, int64_t pageNumber,
                   DrawingRequest request);
@@ -73,14 +84,6 @@ class PdfPagesPlugin : public FlutterPlugin, public std::enable_shared_from_this
   // The number in the document of page `pageNumber` of `documentId`, or the error to answer.
   std::variant<uint32_t, FlutterError> findPage(const std::string& documentId,
                                                 int64_t pageNumber) const;
-
-  // An open document: what the worker found when it read it, and what it needs to open it again.
-  struct StoredDocument {
-    CFDataRef bytes;
-    std::optional<std::string> password;
-    uint64_t key = 0;
-    std::vector<MeasuredPage> pages;
-  };
 
   // Touched only by the call whose turn it is.
   std::map<std::string, StoredDocument> document_repo_;
