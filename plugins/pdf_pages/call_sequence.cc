@@ -32,11 +32,8 @@ void CallSequence::startNext() {
 }
 
 void CallSequence::finished(FlutterResult result, Answer answer) {
-  // The answer (a bitmap, say) moves on to the main queue whole; its bytes are not copied.
-  dispatch_async(dispatch_get_main_queue(),
-                 [answer = std::move(answer), result = std::move(result)]() mutable {
-                   std::visit([&](auto& outcome) { result(std::move(outcome)); }, answer);
-                 });
+  // Answered here: only the encoded bytes hop to the main thread.
+  std::visit([&](auto& outcome) { result(std::move(outcome)); }, answer);
   dispatch_async(queue_, [self = shared_from_this()] { self->startNext(); });
 }
 

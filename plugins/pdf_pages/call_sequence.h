@@ -1,7 +1,7 @@
-// Runs each call's work on one serial queue in the order the calls came, and answers them on the
-// main queue in that order. A call's work may finish later than the block that started it (a page
-// drawn by the worker): the next call's work starts only once it has finished. Queued work keeps
-// the sequence alive.
+// Runs each call's work on one serial queue in the order the calls came, and answers each on the
+// thread that finishes it, before the next call's work starts: the answers are given in call order,
+// and a large one is encoded there, never on the main thread. A call's work may finish later than
+// the block that started it (a page drawn by the worker). Queued work keeps the sequence alive.
 #pragma once
 
 #include <deque>

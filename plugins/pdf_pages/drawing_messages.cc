@@ -49,9 +49,12 @@ class Reader {
   size_t at_ = 0;
 };
 
+// A page of a reading: its number and two sizes.
+constexpr size_t kMeasuredPageBytes = sizeof(uint32_t) + 2 * sizeof(double);
+
 // Only what a drawing may be asked for: the plug-in's own limits.
 bool plausible(const DrawingRequest& request) {
-  if (request.kind == DrawingRequest::Kind::release) return true;
+  if (request.kind != DrawingRequest::Kind::draw) return true;
   const Tile& tile = request.tile;
   return checkedBitmapSize(static_cast<int64_t>(request.size.width),
                            static_cast<int64_t>(request.size.height))
@@ -111,11 +114,12 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
       !in.get(width) || !in.get(height) || !in.atEnd()) {
     return std::nullopt;
   }
-  if (kind != static_cast<uint8_t>(DrawingRequest::Kind::draw) &&
-      kind != static_cast<uint8_t>(DrawingRequest::Kind::release)) {
+  if (kind < static_cast<uint8_t>(DrawingRequest::Kind::draw) ||
+      kind > static_cast<uint8_t>(DrawingRequest::Kind::read)) {
     return std::nullopt;
   }
-  if (document_bytes != fields_start || (carries_document == 0 && fields_start != 0)) {
+  if (document_bytes != fields_start || (carries_document == 0 && fields_start != 0) ||
+      (kind == static_cast<uint8_t>(DrawingRequest::Kind::read) && carries_document == 0)) {
     return std::nullopt;
   }
   request.kind = static_cast<DrawingRequest::Kind>(kind);
@@ -133,10 +137,46 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
 std::vector<uint8_t> encodeStatus(DrawingStatus status) { return {static_cast<uint8_t>(status)}; }
 
 std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message) {
-  if (message.size() != 1 || message[0] > static_cast<uint8_t>(DrawingStatus::released)) {
+  if (message.empty() || message[0] > static_cast<uint8_t>(DrawingStatus::unlockFailed)) {
     return std::nullopt;
   }
-  return static_cast<DrawingStatus>(message[0]);
+  const auto status = static_cast<DrawingStatus>(message[0]);
+  if (status != DrawingStatus::read && message.size() != 1) return std::nullopt;
+  return status;
+}
+
+std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages) {
+  std::vector<uint8_t> message;
+  message.reserve(1 + sizeof(uint32_t) + pages.size() * kMeasuredPageBytes);
+  Writer out(message);
+  out.put(static_cast<uint8_t>(DrawingStatus::read));
+  out.put(static_cast<uint32_t>(pages.size()));
+  for (const MeasuredPage& page : pages) {
+    out.put(page.number);
+    out.put(page.width);
+    out.put(page.height);
+  }
+  return message;
+}
+
+std::optional<std::vector<MeasuredPage>> decodeReading(const std::vector<uint8_t>& message) {
+  Reader in(message.data(), message.size());
+  uint8_t status = 0;
+  uint32_t count = 0;
+  if (!in.get(status) || status != static_cast<uint8_t>(DrawingStatus::read) || !in.get(count) ||
+      message.size() - sizeof status - sizeof count != size_t{count} * kMeasuredPageBytes) {
+    return std::nullopt;
+  }
+  std::vector<MeasuredPage> pages(count);
+  uint32_t previous = 0;
+  for (MeasuredPage& page : pages) {
+    if (!in.get(page.number) || !in.get(page.width) || !in.get(page.height) ||
+        page.number <= previous) {
+      return std::nullopt;
+    }
+    previous = page.number;
+  }
+  return pages;
 }
 
 }  // namespace pdf_pages

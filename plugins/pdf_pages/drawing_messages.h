@@ -2,7 +2,8 @@
 // reads the other's messages as untrusted: above all the host, since a document may take the
 // worker over. Large parts travel without a copy of their own: a request carries the document's
 // bytes first and its fields after them, and a drawn bitmap comes beside its status as a shared
-// buffer (platform/worker/shared_buffer.h) that the worker drew into.
+// buffer (platform/worker/shared_buffer.h) that the worker drew into. Reading a document answers
+// its pages with their sizes.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,8 @@
 namespace pdf_pages {
 
 struct DrawingRequest {
-  enum class Kind : uint8_t { draw = 1, release = 2 };
+  // A read opens the document it carries (with the password), keeps it, and answers its pages.
+  enum class Kind : uint8_t { draw = 1, release = 2, read = 3 };
   Kind kind = Kind::draw;
   // Names a loaded document for as long as it is open; a worker keeps the one it drew last.
   uint64_t documentKey = 0;
@@ -45,11 +47,26 @@ enum class DrawingStatus : uint8_t {
   noPage = 2,
   bitmapFailed = 3,
   released = 4,
+  read = 5,          // followed by the pages (encodeReading)
+  unlockFailed = 6,  // a password was given for an encrypted document and opens it not
+};
+
+// A page that exists, numbered as the document numbers it, and its crop box as shown (turned by
+// the page's rotation), in points.
+struct MeasuredPage {
+  uint32_t number = 0;
+  double width = 0;
+  double height = 0;
 };
 
 // A reply is its status alone; "drawn" comes with the bitmap's buffer, and nothing else does.
 std::vector<uint8_t> encodeStatus(DrawingStatus status);
-// nullopt for a message that is not a status.
+// nullopt for a message that is not a status; a reading is a status too.
 std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message);
+
+// The answer to a read that opened the document: status "read", then its pages in order.
+std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages);
+// nullopt unless `message` is a reading whose page numbers rise from 1 or more.
+std::optional<std::vector<MeasuredPage>> decodeReading(const std::vector<uint8_t>& message);
 
 }  // namespace pdf_pages

@@ -55,18 +55,26 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   size_t process_memory = 0;
   // The document the worker holds; 0 for none.
   uint64_t held_key = 0;
+  // The request the worker owes an answer to: exactly one of the callbacks is set.
   struct Pending {
     std::function<void(Outcome)> drawn;
     std::function<void()> released;
+    std::function<void(Reading)> read;
     size_t pixel_bytes = 0;
   };
   std::optional<Pending> pending;
 
+  std::string limitsText() const {
+    return std::to_string(limits.time.count()) + " ms, " +
+           std::to_string(limits.memoryBytes >> 20) + " MiB besides the document";
+  }
   FlutterError limitError() const {
-    return pdfError(kBitmapFailedCode, "The page could not be drawn within the drawing limits (" +
-                                           std::to_string(limits.time.count()) + " ms, " +
-                                           std::to_string(limits.memoryBytes >> 20) +
-                                           " MiB besides the document)");
+    return pdfError(kBitmapFailedCode,
+                    "The page could not be drawn within the drawing limits (" + limitsText() + ")");
+  }
+  FlutterError readingLimitError() const {
+    return pdfError(kLoadFailedCode, "The document could not be read within the reading limits (" +
+                                         limitsText() + ")");
   }
 
   // Starts a worker that may hold a document of `documentBytes`, ending the one before.
@@ -92,14 +100,30 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         });
   }
 
+  // A worker that may hold a document of `documentBytes`: the running one, or a new one.
+  void startFor(size_t documentBytes) {
+    if (!process || ended || process_memory < limits.memoryBytes + 3 * documentBytes) {
+      start(documentBytes);
+    }
+  }
+
+  // The request's time, and more for a document handed over with it.
+  void setDeadline(size_t handedBytes) {
+    process->setDeadline(Clock::now() + limits.time +
+                         std::chrono::milliseconds(handedBytes * 1000 / kTransferBytesPerSecond));
+  }
+
   void received(worker::WorkerMessage message) {
     if (!pending) {
       process->terminate();  // it speaks out of turn
       return;
     }
     auto status = decodeStatus(message.bytes);
-    if (!status || (pending->released && *status != DrawingStatus::released) ||
+    if (!status) return process->terminate();
+    if (pending->read) return receivedReading(*status, message);
+    if ((pending->released && *status != DrawingStatus::released) ||
         (!pending->released && *status == DrawingStatus::released) ||
+        *status == DrawingStatus::read || *status == DrawingStatus::unlockFailed ||
         (*status == DrawingStatus::drawn) != message.buffer.has_value()) {
       return process->terminate();
     }
@@ -117,10 +141,32 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       case DrawingStatus::noPage:
       case DrawingStatus::bitmapFailed:
         return finish(pdfError(kBitmapFailedCode, "The bitmap could not be made"));
+      case DrawingStatus::read:
+      case DrawingStatus::unlockFailed:
+        break;
     }
   }
 
-  // Ends the pending request with `outcome` (ignored for a release).
+  void receivedReading(DrawingStatus status, const worker::WorkerMessage& message) {
+    if (message.buffer) return process->terminate();
+    Reading reading;
+    if (status == DrawingStatus::read) {
+      auto pages = decodeReading(message.bytes);
+      if (!pages) return process->terminate();
+      reading = std::move(*pages);
+    } else if (status == DrawingStatus::notADocument || status == DrawingStatus::unlockFailed) {
+      held_key = 0;
+      reading = status;
+    } else {
+      return process->terminate();
+    }
+    process->setDeadline(std::nullopt);
+    auto done = std::move(pending->read);
+    pending.reset();
+    done(std::move(reading));
+  }
+
+  // Ends the pending drawing or release with `outcome` (ignored for a release).
   void finish(Outcome outcome) {
     process->setDeadline(std::nullopt);
     Pending finished = std::move(*pending);
@@ -136,23 +182,40 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     Pending finished = std::move(*pending);
     pending.reset();
     if (finished.released) return finished.released();
+    const bool reading = finished.read != nullptr;
+    FlutterError error = reading ? readingLimitError() : limitError();
+    const char* process_name = reading ? "reading" : "drawing";
     if (end.reason == worker::WorkerEndReason::failedToStart) {
-      return finished.drawn(
-          pdfError(kBitmapFailedCode, "The drawing process could not be started"));
+      error.message = std::string("The ") + process_name + " process could not be started";
+    } else if (end.reason == worker::WorkerEndReason::terminated ||
+               end.reason == worker::WorkerEndReason::brokeFraming) {
+      error.message = std::string("The ") + process_name + " process answered what was not asked";
     }
-    if (end.reason == worker::WorkerEndReason::terminated ||
-        end.reason == worker::WorkerEndReason::brokeFraming) {
-      return finished.drawn(
-          pdfError(kBitmapFailedCode, "The drawing process answered what was not asked"));
+    if (reading) return finished.read(std::move(error));
+    finished.drawn(std::move(error));
+  }
+
+  void read(uint64_t documentKey, const CFDataRef& bytes, std::optional<std::string> password,
+            std::function<void(Reading)> done) {
+    static const std::vector<uint8_t> kNoBytes;
+    const std::vector<uint8_t>& document = bytes ? bytes->bytes() : kNoBytes;
+    startFor(document.size());
+    DrawingRequest request;
+    request.kind = DrawingRequest::Kind::read;
+    request.documentKey = documentKey;
+    request.password = std::move(password);
+    if (!process->send(encodeRequest(request, &document))) {
+      done(pdfError(kLoadFailedCode, "The document could not be handed to the reading process"));
+      return;
     }
-    finished.drawn(limitError());
+    held_key = documentKey;
+    pending = Pending{nullptr, nullptr, std::move(done), 0};
+    setDeadline(document.size());
   }
 
   void draw(DrawingRequest request, const CFDataRef& bytes, std::function<void(Outcome)> done) {
     const size_t document_bytes = bytes ? bytes->bytes().size() : 0;
-    if (!process || ended || process_memory < limits.memoryBytes + 3 * document_bytes) {
-      start(document_bytes);
-    }
+    startFor(document_bytes);
     const bool hand_over = held_key != request.documentKey;
     auto message = encodeRequest(request, hand_over && bytes ? &bytes->bytes() : nullptr);
     if (!process->send(std::move(message))) {
@@ -160,11 +223,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       return;
     }
     held_key = request.documentKey;
-    pending = Pending{std::move(done), nullptr, request.size.byteCount()};
-    auto budget =
-        limits.time +
-        std::chrono::milliseconds(hand_over ? document_bytes * 1000 / kTransferBytesPerSecond : 0);
-    process->setDeadline(Clock::now() + budget);
+    pending = Pending{std::move(done), nullptr, nullptr, request.size.byteCount()};
+    setDeadline(hand_over ? document_bytes : 0);
   }
 
   void release(uint64_t documentKey, std::function<void()> done) {
@@ -174,8 +234,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     request.documentKey = documentKey;
     held_key = 0;
     if (!process->send(encodeRequest(request, nullptr))) return done();
-    pending = Pending{nullptr, std::move(done), 0};
-    process->setDeadline(Clock::now() + limits.time);
+    pending = Pending{nullptr, std::move(done), nullptr, 0};
+    setDeadline(0);
   }
 };
 
@@ -185,6 +245,14 @@ DrawingWorker::DrawingWorker(DrawingLimits limits) : state_(std::make_shared<Sta
 
 // The worker goes with the last block that holds its state.
 DrawingWorker::~DrawingWorker() = default;
+
+void DrawingWorker::read(uint64_t documentKey, CFDataRef bytes, std::optional<std::string> password,
+                         std::function<void(Reading)> done) {
+  dispatch_async(state_->queue, [state = state_, documentKey, bytes = std::move(bytes),
+                                 password = std::move(password), done = std::move(done)]() mutable {
+    state->read(documentKey, bytes, std::move(password), std::move(done));
+  });
+}
 
 void DrawingWorker::draw(DrawingRequest request, CFDataRef bytes,
                          std::function<void(Outcome)> done) {

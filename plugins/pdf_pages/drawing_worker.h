@@ -1,8 +1,9 @@
-// Draws pages in a worker process (pdf_drawing_main.cc), because poppler cannot be stopped from
-// inside its own loops: a page whose drawing takes longer or more memory than its budget ends the
-// worker, and that drawing answers the render error. The next drawing starts a new worker, which
-// is handed the document again. The worker keeps the document it drew last, so that drawing the
-// pages of one document hands it over once. It draws into memory it shares with the host (see
+// Reads documents and draws their pages in a worker process (pdf_drawing_main.cc), because poppler
+// cannot be stopped from inside its own loops: a reading or a page that takes longer or more
+// memory than its budget ends the worker, and that call answers its error (the load's or the
+// render's). The next request starts a new worker, which is handed the document again. The worker
+// keeps the document it read or drew last, so that loading a document and drawing its pages hands
+// it over once. It draws into memory it shares with the host (see
 // platform/worker/shared_buffer.h), from which the answer's bytes are copied once.
 #pragma once
 
@@ -11,7 +12,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/coregraphics/cf_data.h"
 #include "platform/flutter/flutter.h"
@@ -19,9 +23,9 @@
 
 namespace pdf_pages {
 
-// What drawing one page or tile may take.
+// What reading a document, or drawing one page or tile, may take.
 struct DrawingLimits {
-  // From handing the request over to the last pixel, document transfer included.
+  // From handing the request over to its answer, document transfer included.
   std::chrono::milliseconds time{10000};
   // The worker's memory besides the document it holds (which it may take three times over: the
   // message, its own copy, poppler's reading of it). The bitmap it draws into counts here.
@@ -31,12 +35,19 @@ struct DrawingLimits {
 class DrawingWorker {
  public:
   using Outcome = std::variant<Bitmap, FlutterError>;
+  // The pages; or what the document answered (notADocument, unlockFailed); or the error when it
+  // could not be read within the limits.
+  using Reading = std::variant<std::vector<MeasuredPage>, DrawingStatus, FlutterError>;
 
   explicit DrawingWorker(DrawingLimits limits);
   ~DrawingWorker();
   DrawingWorker(const DrawingWorker&) = delete;
   DrawingWorker& operator=(const DrawingWorker&) = delete;
 
+  // Opens the document `bytes` with `password` (see document_reading.h) and keeps it under
+  // `documentKey`; `done` runs once, on the worker's queue. One request at a time, as for draw.
+  void read(uint64_t documentKey, CFDataRef bytes, std::optional<std::string> password,
+            std::function<void(Reading)> done);
   // Draws what `request` asks of the document `bytes` (the bytes it was loaded from). `done` runs
   // once, on the worker's queue, with the bitmap or the error to answer. One request at a time:
   // the next only after `done`.

@@ -1,16 +1,17 @@
-// The PDF plug-in's drawing worker: draws the pages the plug-in asks for, in a process of its own
-// that the plug-in ends when a page takes longer or more memory than drawing may. It keeps the
-// document it drew last, so that the pages of one document are read once.
+// The PDF plug-in's drawing worker: reads the documents the plug-in loads and draws the pages it
+// asks for, in a process of its own that the plug-in ends when a reading or a page takes longer or
+// more memory than it may. It keeps the document it read or drew last, so that the pages of one
+// document are read once.
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
+#include <variant>
 
-#include "platform/coregraphics/cf_data.h"
-#include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/cg_pdf_document.h"
 #include "platform/worker/shared_buffer.h"
 #include "platform/worker/worker_channel.h"
+#include "plugins/pdf_pages/document_reading.h"
 #include "plugins/pdf_pages/drawing_messages.h"
 #include "plugins/pdf_pages/page_rendering.h"
 
@@ -24,16 +25,23 @@ struct HeldDocument {
   CGPDFDocumentRef document;
 };
 
-// Opens the bytes as the plug-in did when it loaded them: with the password it was given.
-CGPDFDocumentRef openDocument(std::vector<uint8_t> bytes,
-                              const std::optional<std::string>& password) {
-  auto data = std::make_shared<const CFData>(std::move(bytes));
-  CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
-  if (document && password && CGPDFDocumentIsEncrypted(document) &&
-      !CGPDFDocumentUnlockWithPassword(document, password->c_str())) {
-    return nullptr;
-  }
-  return document;
+bool wasSent(worker::WorkerChannel::SendResult result) {
+  return result == worker::WorkerChannel::SendResult::sent;
+}
+
+// Opens the document a request carries, in place of the one held (one document's memory at a
+// time). A read is answered here: the pages, or why the document does not open. False when the
+// answer could not be sent.
+bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
+          std::optional<HeldDocument>& held) {
+  const DrawingRequest& request = received.request;
+  held.reset();
+  auto opened = pdf_pages::openDocument(std::move(*received.document), request.password);
+  auto* document = std::get_if<CGPDFDocumentRef>(&opened);
+  if (document) held = HeldDocument{request.documentKey, std::move(*document)};
+  if (request.kind != DrawingRequest::Kind::read) return true;
+  if (!held) return wasSent(channel.send(pdf_pages::encodeStatus(std::get<DrawingStatus>(opened))));
+  return wasSent(channel.send(pdf_pages::encodeReading(pdf_pages::measurePages(held->document))));
 }
 
 // Draws straight into memory shared with the host, and answers the status with it. Memory of up to
@@ -75,22 +83,18 @@ int main(int argc, char** argv) {
     auto received = pdf_pages::decodeRequest(std::move(*message));
     if (!received) return 2;  // the host sends nothing else
     const DrawingRequest& request = received->request;
-    bool answered = false;
+    bool answered = true;
     if (request.kind == DrawingRequest::Kind::release) {
       if (held && held->key == request.documentKey) held.reset();
-      answered = channel.send(pdf_pages::encodeStatus(DrawingStatus::released)) ==
-                 worker::WorkerChannel::SendResult::sent;
+      answered = wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::released)));
     } else {
-      if (received->document) {
-        held.reset();  // the old one goes first: one document's memory at a time
-        if (auto document = openDocument(std::move(*received->document), request.password)) {
-          held = HeldDocument{request.documentKey, std::move(document)};
-        }
+      if (received->document) answered = open(channel, *received, held);
+      if (answered && request.kind == DrawingRequest::Kind::draw) {
+        answered =
+            held && held->key == request.documentKey
+                ? drawAndAnswer(channel, request, held->document, canvas)
+                : wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument)));
       }
-      answered = held && held->key == request.documentKey
-                     ? drawAndAnswer(channel, request, held->document, canvas)
-                     : channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument)) ==
-                           worker::WorkerChannel::SendResult::sent;
     }
     if (!answered) return 3;
   }

@@ -14,8 +14,6 @@ namespace {
 using flutter::Value;
 using flutter::ValueList;
 
-constexpr double kPi = 3.141592653589793;
-
 FlutterError unlockFailed() {
   return pdfError(kUnlockFailedCode, "Failed to unlock the PDF with the provided password");
 }
@@ -95,13 +93,10 @@ void PdfPagesPlugin::initializePdfRenderer(const Value& arguments, const Flutter
     return refuseInTurn(result,
                         pdfError(kLoadFailedCode, "The document bytes could not be copied"));
   }
-  answerInTurn(result, [data = std::move(data), document_id = std::move(*document_id),
-                        password = args.optionalString("password")](PdfPagesPlugin& plugin) {
-    CGPDFDocumentRef document =
-        CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
-    if (!document) return Answer(pdfError(kLoadFailedCode, "The bytes are not a PDF document"));
-    return plugin.unlockAndStore(document_id, std::move(document), data, password);
-  });
+  loadInTurn(
+      result, std::move(*document_id),
+      [data = std::move(data)]() -> std::variant<CFDataRef, FlutterError> { return data; },
+      args.optionalString("password"), "The bytes are not a PDF document");
 }
 
 void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult& result) {
@@ -110,15 +105,48 @@ void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult
   auto document_id = args.string("documentID");
   if (!args.ok()) return refuseInTurn(result, args.error());
 
-  answerInTurn(result, [path = std::move(*path), document_id = std::move(*document_id),
-                        password = args.optionalString("password")](PdfPagesPlugin& plugin) {
-    CGDataProviderRef provider = CGDataProviderCreateWithURL(fileURL(path));
-    if (!provider) return Answer(fileUnreadable(path));
-    CGPDFDocumentRef document = CGPDFDocumentCreateWithProvider(provider);
-    if (!document) return Answer(pdfError(kLoadFailedCode, "The file is not a PDF document"));
-    return plugin.unlockAndStore(document_id, std::move(document), CGDataProviderCopyData(provider),
-                                 password);
-  });
+  loadInTurn(
+      result, std::move(*document_id),
+      [path = std::move(*path)]() -> std::variant<CFDataRef, FlutterError> {
+        CGDataProviderRef provider = CGDataProviderCreateWithURL(fileURL(path));
+        if (!provider) return fileUnreadable(path);
+        return CGDataProviderCopyData(provider);
+      },
+      args.optionalString("password"), "The file is not a PDF document");
+}
+
+void PdfPagesPlugin::loadInTurn(FlutterResult result, std::string documentId, LoadSource source,
+                                std::optional<std::string> password, const char* notAPdf) {
+  calls_->enqueue(
+      std::move(result),
+      [self = shared_from_this(), document_id = std::move(documentId), source = std::move(source),
+       password = std::move(password), notAPdf](CallSequence::Finish finish) mutable {
+        auto read = source();
+        if (auto* error = std::get_if<FlutterError>(&read)) return finish(std::move(*error));
+        CFDataRef bytes = std::get<CFDataRef>(std::move(read));
+        const uint64_t key = self->next_document_key_++;
+        self->drawing_.read(
+            key, bytes, password,
+            [self, document_id = std::move(document_id),
+             document = StoredDocument{bytes, password, key, {}}, notAPdf,
+             finish = std::move(finish)](DrawingWorker::Reading reading) mutable {
+              finish(self->stored(document_id, std::move(document), std::move(reading), notAPdf));
+            });
+      });
+}
+
+PdfPagesPlugin::Answer PdfPagesPlugin::stored(const std::string& documentId,
+                                              StoredDocument document,
+                                              DrawingWorker::Reading reading, const char* notAPdf) {
+  if (auto* status = std::get_if<DrawingStatus>(&reading)) {
+    return *status == DrawingStatus::unlockFailed ? unlockFailed()
+                                                  : pdfError(kLoadFailedCode, notAPdf);
+  }
+  if (auto* error = std::get_if<FlutterError>(&reading)) return std::move(*error);
+  document.pages = std::get<std::vector<MeasuredPage>>(std::move(reading));
+  const size_t page_count = document.pages.size();
+  document_repo_[documentId] = std::move(document);
+  return Value(std::to_string(page_count));
 }
 
 void PdfPagesPlugin::answerInTurn(FlutterResult result, Work work) {
@@ -138,8 +166,7 @@ void PdfPagesPlugin::drawInTurn(FlutterResult result, std::string documentId, in
                           pageNumber, request](CallSequence::Finish finish) mutable {
         auto page = self->findPage(document_id, pageNumber);
         if (auto* error = std::get_if<FlutterError>(&page)) return finish(std::move(*error));
-        // A page that exists has a number of the document's int range.
-        request.pageNumber = static_cast<uint32_t>(pageNumber);
+        request.pageNumber = std::get<uint32_t>(page);
         const StoredDocument& stored = self->document_repo_.at(document_id);
         request.documentKey = stored.key;
         request.password = stored.password;
@@ -152,23 +179,6 @@ void PdfPagesPlugin::drawInTurn(FlutterResult result, std::string documentId, in
                               }
                             });
       });
-}
-
-PdfPagesPlugin::Answer PdfPagesPlugin::unlockAndStore(const std::string& documentId,
-                                                      CGPDFDocumentRef document, CFDataRef bytes,
-                                                      const std::optional<std::string>& password) {
-  // Without a password an encrypted document is kept as it is (locked, with no pages, when it
-  // needs one); a password for a document that is not encrypted is ignored. The password goes on
-  // as C text, so one holding a NUL would be cut short there: it is no password of the file.
-  if (password && CGPDFDocumentIsEncrypted(document) &&
-      (password->find('\0') != std::string::npos ||
-       !CGPDFDocumentUnlockWithPassword(document, password->c_str()))) {
-    return unlockFailed();
-  }
-  size_t page_count = CGPDFDocumentGetNumberOfPages(document);
-  document_repo_[documentId] =
-      StoredDocument{std::move(document), std::move(bytes), password, next_document_key_++};
-  return Value(std::to_string(page_count));
 }
 
 void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result) {
@@ -215,15 +225,15 @@ void PdfPagesPlugin::getTileImage(const Value& arguments, const FlutterResult& r
 }
 
 void PdfPagesPlugin::getPagesWidth(const Value& arguments, const FlutterResult& result) {
-  answerPageSizes(arguments, result, CGRectGetWidth);
+  answerPageSizes(arguments, result, &MeasuredPage::width);
 }
 
 void PdfPagesPlugin::getPagesHeight(const Value& arguments, const FlutterResult& result) {
-  answerPageSizes(arguments, result, CGRectGetHeight);
+  answerPageSizes(arguments, result, &MeasuredPage::height);
 }
 
 void PdfPagesPlugin::answerPageSizes(const Value& arguments, const FlutterResult& result,
-                                     CGFloat (*measure)(const CGRect&)) {
+                                     double MeasuredPage::*measure) {
   PdfArguments args(arguments);
   auto document_id = args.asString();
   if (!args.ok()) return refuseInTurn(result, args.error());
@@ -233,24 +243,13 @@ void PdfPagesPlugin::answerPageSizes(const Value& arguments, const FlutterResult
 }
 
 PdfPagesPlugin::Answer PdfPagesPlugin::pageSizes(const std::string& documentId,
-                                                 CGFloat (*measure)(const CGRect&)) const {
+                                                 double MeasuredPage::*measure) const {
   auto found = document_repo_.find(documentId);
   if (found == document_repo_.end()) return unknownDocument(documentId);
-  const CGPDFDocumentRef& document = found->second.document;
-
-  size_t page_count = CGPDFDocumentGetNumberOfPages(document);
+  const std::vector<MeasuredPage>& pages = found->second.pages;
   ValueList sizes;
-  sizes.reserve(page_count);
-  for (size_t number = 1; number <= page_count; ++number) {
-    CGPDFPageRef page = CGPDFDocumentGetPage(document, number);
-    if (!page) continue;
-    CGRect box = CGPDFPageGetBoxRect(page, kCGPDFCropBox);
-    int angle = CGPDFPageGetRotationAngle(page);
-    if (angle > 0) {
-      box = CGRectApplyAffineTransform(box, CGAffineTransformMakeRotation(angle * kPi / 180));
-    }
-    sizes.emplace_back(measure(box));
-  }
+  sizes.reserve(pages.size());
+  for (const MeasuredPage& page : pages) sizes.emplace_back(page.*measure);
   return Value(std::move(sizes));
 }
 
@@ -269,17 +268,16 @@ void PdfPagesPlugin::closeDocument(const Value& arguments, const FlutterResult& 
   });
 }
 
-std::variant<CGPDFPageRef, FlutterError> PdfPagesPlugin::findPage(const std::string& documentId,
-                                                                  int64_t pageNumber) const {
+std::variant<uint32_t, FlutterError> PdfPagesPlugin::findPage(const std::string& documentId,
+                                                              int64_t pageNumber) const {
   auto found = document_repo_.find(documentId);
   if (found == document_repo_.end()) return unknownDocument(documentId);
-  const CGPDFDocumentRef& document = found->second.document;
-  CGPDFPageRef page =
-      pageNumber >= 1 ? CGPDFDocumentGetPage(document, static_cast<size_t>(pageNumber)) : nullptr;
-  if (page) return page;
-  return pdfError(kInvalidPageCode,
-                  "The document has no page " + std::to_string(pageNumber) + " (it has " +
-                      std::to_string(CGPDFDocumentGetNumberOfPages(document)) + ")");
+  const std::vector<MeasuredPage>& pages = found->second.pages;
+  if (pageNumber >= 1 && static_cast<uint64_t>(pageNumber) <= pages.size()) {
+    return pages[static_cast<size_t>(pageNumber - 1)].number;
+  }
+  return pdfError(kInvalidPageCode, "The document has no page " + std::to_string(pageNumber) +
+                                        " (it has " + std::to_string(pages.size()) + ")");
 }
 
 }  // namespace pdf_pages

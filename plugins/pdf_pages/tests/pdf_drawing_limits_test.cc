@@ -1,5 +1,6 @@
-// Pages are drawn where their drawing can be ended: past its time or memory budget a page
-// answers the render error, the host and its other channels go on, and the next page draws.
+// Documents are read and pages drawn where the work can be ended: past its time or memory budget
+// a load or a page answers its error, the host and its other channels go on, and the next call
+// works.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,6 +40,24 @@ std::string onePage(std::string content) {
 
 // A million saved graphics states: gigabytes to draw, from 2 MB.
 std::string memoryBomb() { return onePage(repeated("q ", 1000000) + "1 0 0 rg 0 0 10 10 re f"); }
+// An array of 16 million zeros, half a gigabyte once parsed, packed into 30 KB in the document's
+// catalog (read on opening) or in its page (read on measuring).
+std::string packedArray() {
+  std::string zeros = "0 ";
+  while (zeros.size() < (size_t{32} << 20)) zeros += zeros;
+  return "[" + zeros + "]";
+}
+std::string catalogBomb(const std::string& array) {
+  return handMadeDocument({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] >>"}},
+                          {{1, "<< /Type /Catalog /Pages 2 0 R /Junk " + array + " >>"},
+                           {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"}});
+}
+std::string pageBomb(const std::string& array) {
+  return handMadeDocument(
+      {{1, "<< /Type /Catalog /Pages 2 0 R >>"}, {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"}},
+      {{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Junk " + array + " >>"}});
+}
+
 // Lines across the whole page, each stroked on its own: minutes to draw large, in little memory.
 std::string timeBomb() { return onePage(repeated("0 0 m 612 792 l S ", 200000)); }
 
@@ -71,6 +90,24 @@ class DrawingLimitsTest : public ::testing::Test {
 void expectRenderError(const MethodReply& reply) {
   ASSERT_TRUE(reply.isError()) << reply.describe();
   EXPECT_EQ(reply.error.code, "PDF_BITMAP_FAILED") << reply.describe();
+}
+
+TEST_F(DrawingLimitsTest, ADocumentPastItsReadingBudgetIsRefusedWithinItAndNothingIsStored) {
+  ASSERT_EQ(load("doc", fourPageDocument()).value, Value("4"));
+  const std::string array = packedArray();
+  for (const std::string& bomb : {catalogBomb(array), pageBomb(array)}) {
+    ASSERT_LT(bomb.size(), size_t{50000});
+    const auto start = Clock::now();
+    auto refused = load("doc", bomb);
+    EXPECT_LT(Clock::now() - start, kTestLimits.time + std::chrono::seconds(10));
+    ASSERT_TRUE(refused.isError()) << refused.describe();
+    EXPECT_EQ(refused.error.code, "PDF_LOAD_FAILED") << refused.describe();
+    // The document loaded before under the id stays, and still draws.
+    auto widths = dart.invokeMethod("pdf_pages", "getPagesWidth", Value("doc"));
+    ASSERT_NE(widths.value.asList(), nullptr) << widths.describe();
+    EXPECT_EQ(widths.value.asList()->size(), 4u);
+    EXPECT_TRUE(draw("doc", 10, 10).isSuccess());
+  }
 }
 
 TEST_F(DrawingLimitsTest, APagePastItsMemoryBudgetAnswersTheRenderErrorAndTheNextPageDraws) {

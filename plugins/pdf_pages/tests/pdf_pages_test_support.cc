@@ -1,5 +1,9 @@
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -51,6 +55,96 @@ std::string twoPageDocument() {
   writer.addPage({CGRectMake(0, 0, 100, 300), std::nullopt, 0,
                   PdfWriter::filledRect(CGRectMake(0, 0, 100, 150), 0, 0, 1)});
   return writer.write();
+}
+
+namespace {
+
+std::string deflated(const std::string& bytes) {
+  uLongf size = compressBound(bytes.size());
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+            reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), Z_BEST_COMPRESSION);
+  out.resize(size);
+  return out;
+}
+
+std::string streamObject(const std::string& dictionary, const std::string& data) {
+  return "<< " + dictionary + " /Length " + std::to_string(data.size()) +
+         " /Filter /FlateDecode >>\nstream\n" + data + "\nendstream";
+}
+
+void appendBigEndian(std::string& out, uint64_t value, int bytes) {
+  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+    out.push_back(static_cast<char>((value >> shift) & 0xFF));
+  }
+}
+
+}  // namespace
+
+std::string handMadeDocument(const std::map<int, std::string>& objects,
+                             const std::map<int, std::string>& packed) {
+  std::string out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+  std::map<int, size_t> offsets;
+  auto put = [&](int number, const std::string& body) {
+    offsets[number] = out.size();
+    out += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
+  };
+  for (const auto& [number, body] : objects) put(number, body);
+  int last = std::max(objects.empty() ? 0 : objects.rbegin()->first,
+                      packed.empty() ? 0 : packed.rbegin()->first);
+
+  if (packed.empty()) {
+    const size_t table = out.size();
+    out += "xref\n0 " + std::to_string(last + 1) + "\n0000000000 65535 f \n";
+    for (int number = 1; number <= last; ++number) {
+      char entry[32];
+      auto found = offsets.find(number);
+      std::snprintf(entry, sizeof entry, "%010zu %05d %c \n",
+                    found == offsets.end() ? size_t{0} : found->second,
+                    found == offsets.end() ? 65535 : 0, found == offsets.end() ? 'f' : 'n');
+      out += entry;
+    }
+    out += "trailer\n<< /Size " + std::to_string(last + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(table) + "\n%%EOF\n";
+    return out;
+  }
+
+  const int stream_number = last + 1, table_number = last + 2;
+  std::string header, body;
+  for (const auto& [number, object] : packed) {
+    header += std::to_string(number) + " " + std::to_string(body.size()) + " ";
+    body += object + "\n";
+  }
+  put(stream_number, streamObject("/Type /ObjStm /N " + std::to_string(packed.size()) + " /First " +
+                                      std::to_string(header.size()),
+                                  deflated(header + body)));
+  offsets[table_number] = out.size();
+  std::map<int, uint64_t> places;  // a packed object's place in its stream
+  for (const auto& [number, object] : packed) places.emplace(number, places.size());
+  std::string rows;
+  for (int number = 0; number <= table_number; ++number) {
+    auto found = offsets.find(number);
+    auto place = places.find(number);
+    if (found != offsets.end()) {
+      rows.push_back(1);
+      appendBigEndian(rows, found->second, 4);
+      appendBigEndian(rows, 0, 4);
+    } else if (place != places.end()) {
+      rows.push_back(2);
+      appendBigEndian(rows, static_cast<uint64_t>(stream_number), 4);
+      appendBigEndian(rows, place->second, 4);
+    } else {
+      rows.push_back(0);
+      appendBigEndian(rows, 0, 4);
+      appendBigEndian(rows, 65535, 4);
+    }
+  }
+  const size_t table = out.size();
+  put(table_number, streamObject("/Type /XRef /Size " + std::to_string(table_number + 1) +
+                                     " /W [1 4 4] /Root 1 0 R",
+                                 deflated(rows)));
+  out += "startxref\n" + std::to_string(table) + "\n%%EOF\n";
+  return out;
 }
 
 fs::path userPasswordFixture() { return fs::path(PDF_PAGES_TEST_DATA) / "user_password.pdf"; }

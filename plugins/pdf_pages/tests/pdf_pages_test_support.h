@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ class TemporaryDirectory {
 std::string fourPageDocument();
 // Two pages of 200 × 100 and 100 × 300: the document the encrypted fixtures were made from.
 std::string twoPageDocument();
+// A document of the objects given by number, object 1 its catalog, read through a plain
+// cross-reference table; `packed` objects stand in one compressed object stream, and the table is
+// then a compressed cross-reference stream. Hand-made, so that a test can give the file what
+// writers never do.
+std::string handMadeDocument(const std::map<int, std::string>& objects,
+                             const std::map<int, std::string>& packed = {});
 // The encrypted fixtures (see tests/data/README.md).
 std::filesystem::path userPasswordFixture();   // user "secret", owner "owner-secret"
 std::filesystem::path ownerPasswordFixture();  // empty user password, owner "owner-secret"

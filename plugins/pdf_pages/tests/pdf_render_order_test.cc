@@ -1,6 +1,12 @@
 // Renders run off the main thread, in the order of the calls around them: the main queue keeps
-// serving while a page is drawn, and loads, closes and renders answer in the order sent.
+// serving while a page is drawn or a long answer encoded, and loads, closes and renders answer in
+// the order sent.
 #include <gtest/gtest.h>
+#include <time.h>
+
+#include <chrono>
+#include <map>
+#include <string>
 
 #include "platform/coregraphics/cg_pdf_document.h"
 #include "platform/coregraphics/testing/coregraphics_controls.h"
@@ -40,6 +46,13 @@ Bitmap drawnDirectly(const std::string& pdf, size_t pageNumber, BitmapSize size)
   auto document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
   Bitmap bitmap(size.byteCount());
   return drawPage(CGPDFDocumentGetPage(document, pageNumber), size, bitmap) ? bitmap : Bitmap();
+}
+
+// CPU time the calling thread has used.
+std::chrono::nanoseconds threadCpuTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
 class RenderOrderTest : public PdfPagesTest {
@@ -157,6 +170,36 @@ TEST_F(RenderOrderTest, RefusedCallsAnswerInTheirTurnToo) {
   for (size_t i : {1, 3, 4, 5, 6}) {
     EXPECT_EQ(calls[i].wait().error.code, "PDF_INVALID_ARGUMENTS") << i;
   }
+}
+
+TEST_F(RenderOrderTest, ALongListOfPageSizesIsEncodedOffTheMainThread) {
+  constexpr int kPages = 50000;
+  std::map<int, std::string> packed;
+  std::string kids;
+  for (int number = 3; number < 3 + kPages; ++number) {
+    packed[number] = "<< /Type /Page /Parent 2 0 R >>";
+    kids += std::to_string(number) + " 0 R ";
+  }
+  packed[2] = "<< /Type /Pages /MediaBox [0 0 100 50] /Kids [" + kids + "] /Count " +
+              std::to_string(kPages) + " >>";
+  const std::string pdf = handMadeDocument({{1, "<< /Type /Catalog /Pages 2 0 R >>"}}, packed);
+  ASSERT_EQ(send("initializePdfRenderer", bytesArguments("many", pdf)).wait().value,
+            Value(std::to_string(kPages)));
+
+  const auto before = threadCpuTime();
+  auto widths = send("getPagesWidth", Value("many"));
+  ASSERT_TRUE(dart.runUntil([&] { return widths.ready(); }));
+  const auto waiting = threadCpuTime() - before;
+  const Value answer = widths.wait().value;
+  ASSERT_NE(answer.asList(), nullptr);
+  EXPECT_EQ(answer.asList()->size(), size_t{kPages});
+
+  // What encoding that answer costs a thread: the main thread spent less than half of it.
+  const auto encoding_start = threadCpuTime();
+  FlutterStandardMethodCodec::sharedInstance()->encodeSuccessEnvelope(answer);
+  const auto encoding = threadCpuTime() - encoding_start;
+  EXPECT_LT(waiting, encoding / 2)
+      << "waiting " << waiting.count() << " ns, encoding " << encoding.count() << " ns";
 }
 
 }  // namespace
