@@ -91,11 +91,15 @@ bool StreamDecoder::openDecoder() {
   if (!packet_ || !frame_) return false;
   AVRational base = stream.time_base;
   if (!isRate(base)) return false;
-  // The container's time line starts where its earliest stream starts (a transport stream's
-  // clock may read hours); a start below zero is an encoder's priming, which decoders drop.
-  // A stream that tells no start (a raw elementary stream) has no times of its own to seek by.
+  // A file whose length was measured from its times (a transport or program stream, whose clock
+  // may read hours) has a time line that starts where its earliest stream starts. A file whose
+  // header tells its length counts it from the file's zero, and a stream that starts later stands
+  // at its own times on that line. A start below zero is an encoder's priming, which decoders
+  // drop. A stream that tells no start (a raw elementary stream) has no times of its own to seek by.
   if (stream.start_time == AV_NOPTS_VALUE) times_made_up_ = true;
-  origin_ = format->start_time != AV_NOPTS_VALUE && format->start_time > 0
+  const bool measured_from_times = format->duration_estimation_method == AVFMT_DURATION_FROM_PTS ||
+                                   format->duration == AV_NOPTS_VALUE;
+  origin_ = measured_from_times && format->start_time != AV_NOPTS_VALUE && format->start_time > 0
                 ? av_rescale_q(format->start_time, AV_TIME_BASE_Q, base)
                 : 0;
   return true;

@@ -3,6 +3,7 @@
 // there shows the very frame a decode from the start shows for that time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -111,15 +112,19 @@ void expectSeeksShowFFmpegsFrames(const std::string& path) {
   }
 }
 
-// The audio after a seek starts at or before the target, so that nothing of it is lost.
+// The audio after a seek starts at or before the target (or where the sound starts), so that
+// nothing of it is lost.
 void expectAudioSeeksLandAtOrBefore(const std::string& path) {
   auto decoder = StreamDecoder::open(path, {StreamKind::kAudio, nullptr, 0});
   ASSERT_NE(decoder, nullptr) << path;
+  auto opening = decoder->next();
+  ASSERT_TRUE(opening.has_value()) << path;
+  const double start = CMTimeGetSeconds(opening->time);
   for (double target : {3.1, 0.7, 2.45, 0.0, 1.3}) {
     ASSERT_TRUE(decoder->seek(target)) << path;
     auto first = decoder->next();
     ASSERT_TRUE(first.has_value()) << path << " at " << target;
-    EXPECT_LE(CMTimeGetSeconds(first->time), target + 1e-6) << path;
+    EXPECT_LE(CMTimeGetSeconds(first->time), std::max(target, start) + 1e-6) << path;
   }
 }
 
@@ -156,6 +161,23 @@ TEST(StreamDecoderSeekTest, IndexedContainersLandBeforeTheTargetAtAnyRate) {
                          "libx264", "-pix_fmt", "yuv420p", "-c:a", "pcm_s16le"});
   for (const auto& path : {avi, ogg, flv, fast, late}) expectSeeksShowFFmpegsFrames(path);
   for (const auto& path : {avi, ogg, flv}) expectAudioSeeksLandAtOrBefore(path);
+}
+
+TEST(StreamDecoderSeekTest, AFileThatStartsLateShowsItsPicturesAtTheirOwnTimes) {
+  // The header counts the length from the file's zero: one second of pictures from 2 s on.
+  for (const char* container : {"mkv", "mp4"}) {
+    auto late = madeMedia(std::string("two_seconds_late.") + container,
+                          {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
+                           "-output_ts_offset", "2", "-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    auto decoder = StreamDecoder::open(late, {StreamKind::kVideo, nullptr, 0});
+    ASSERT_NE(decoder, nullptr) << late;
+    auto first = decoder->next();
+    ASSERT_TRUE(first.has_value()) << late;
+    EXPECT_NEAR(CMTimeGetSeconds(first->time), 2.0, 1e-6) << late;
+    auto shown = shownAfterSeek(*decoder, 2.5);
+    ASSERT_TRUE(shown.has_value()) << late;
+    EXPECT_NEAR(shown->time, 2.48, 1e-6) << late;
+  }
 }
 
 }  // namespace
