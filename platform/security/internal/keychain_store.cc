@@ -114,8 +114,19 @@ OSStatus KeychainTransaction::statusOf(int sqliteResult) {
     saw_corruption_ = true;
     return errSecNotAvailable;
   }
-  if ((sqliteResult & 0xFF) == SQLITE_CONSTRAINT) return errSecDuplicateItem;
+  // Only the identity's own uniqueness means a duplicate; a trigger another program left in the
+  // file that stops a change is an I/O failure like any other.
+  const int detailed = sqlite3_extended_errcode(database_);
+  if (detailed == SQLITE_CONSTRAINT_UNIQUE || detailed == SQLITE_CONSTRAINT_PRIMARYKEY) {
+    return errSecDuplicateItem;
+  }
   return errSecIO;
+}
+
+// A change is done only when it changed its one row: a trigger can make SQLite skip it silently.
+OSStatus KeychainTransaction::changedOneRow(int sqliteResult) {
+  if (sqliteResult != SQLITE_DONE) return statusOf(sqliteResult);
+  return sqlite3_changes(database_) == 1 ? errSecSuccess : errSecIO;
 }
 
 OSStatus KeychainTransaction::items(const ItemSelection& selection,
@@ -186,8 +197,8 @@ OSStatus KeychainTransaction::insert(KeychainItem* item) {
               "access_flags, data) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
   if (!statement) return statusOf(sqlite3_errcode(database_));
   bindItemColumns(statement.get(), *item);
-  int result = sqlite3_step(statement.get());
-  if (result != SQLITE_DONE) return statusOf(result);
+  OSStatus status = changedOneRow(sqlite3_step(statement.get()));
+  if (status != errSecSuccess) return status;
   item->id = sqlite3_last_insert_rowid(database_);
   return errSecSuccess;
 }
@@ -200,16 +211,14 @@ OSStatus KeychainTransaction::update(const KeychainItem& item) {
   if (!statement) return statusOf(sqlite3_errcode(database_));
   bindItemColumns(statement.get(), item);
   sqlite3_bind_int64(statement.get(), 8, item.id);
-  int result = sqlite3_step(statement.get());
-  return result == SQLITE_DONE ? errSecSuccess : statusOf(result);
+  return changedOneRow(sqlite3_step(statement.get()));
 }
 
 OSStatus KeychainTransaction::remove(int64_t id) {
   Statement statement = prepare(database_, "DELETE FROM items WHERE id = ?1");
   if (!statement) return statusOf(sqlite3_errcode(database_));
   sqlite3_bind_int64(statement.get(), 1, id);
-  int result = sqlite3_step(statement.get());
-  return result == SQLITE_DONE ? errSecSuccess : statusOf(result);
+  return changedOneRow(sqlite3_step(statement.get()));
 }
 
 KeychainStore& KeychainStore::shared() {

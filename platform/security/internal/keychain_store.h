@@ -49,6 +49,7 @@ class KeychainTransaction {
 
  private:
   OSStatus statusOf(int sqliteResult);
+  OSStatus changedOneRow(int sqliteResult);
 
   sqlite3* database_;
   bool saw_corruption_ = false;

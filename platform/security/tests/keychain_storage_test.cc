@@ -47,6 +47,34 @@ TEST_F(StorageTest, ADamagedDatabaseAnswersNotAvailableAndIsLeftAlone) {
   EXPECT_EQ(contentsOf(directory_ + "/keychain.db"), garbage);
 }
 
+TEST_F(StorageTest, ChangesAnotherProgramsTriggersStopOrSkipAreNeverAnsweredAsDone) {
+  ASSERT_EQ(add("kept", "old"), errSecSuccess);
+  security::testing::closeKeychain();
+  auto withTriggers = [&](const char* action) {
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open(security::testing::keychainFilePath().c_str(), &database), SQLITE_OK);
+    for (const char* change : {"INSERT", "UPDATE", "DELETE"}) {
+      const std::string sql = std::string("DROP TRIGGER IF EXISTS stop_") + change +
+                              "; CREATE TRIGGER stop_" + change + " BEFORE " + change +
+                              " ON items BEGIN SELECT RAISE(" + action + "); END";
+      ASSERT_EQ(sqlite3_exec(database, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    sqlite3_close(database);
+    security::testing::closeKeychain();
+  };
+  for (const char* action : {"IGNORE", "ABORT, 'no'"}) {
+    SCOPED_TRACE(action);
+    withTriggers(action);
+    EXPECT_EQ(add("new", "value"), errSecIO);
+    EXPECT_EQ(SecItemUpdate({{kSecClass, kSecClassGenericPassword}, {kSecAttrAccount, "kept"}},
+                            {{kSecValueData, bytes("changed")}}),
+              errSecIO);
+    EXPECT_EQ(SecItemDelete({{kSecClass, kSecClassGenericPassword}, {kSecAttrAccount, "kept"}}),
+              errSecIO);
+    EXPECT_EQ(readData({{kSecAttrAccount, "kept"}}), "old");
+  }
+}
+
 TEST_F(StorageTest, AForeignDatabaseOrASymbolicLinkIsNotUsed) {
   std::filesystem::create_directories(directory_);
   {
