@@ -12,7 +12,6 @@
 //   threads_held     threads beyond the shared pool's that go when the paused player goes
 //                    (limit 0; the pool's idle threads leave on their own after 5 s)
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,12 +26,14 @@
 #include "platform/avfoundation/testing/av_video_output_controls.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
-#include "platform/dispatch/thread_pool.h"
+#include "platform/dispatch/testing/process_threads.h"
 
 namespace {
 
 namespace av = avfoundation::testing;
 using Clock = std::chrono::steady_clock;
+using dispatch::testing::otherThreadsCpuSeconds;
+using dispatch::testing::threadsOutsideThePool;
 
 constexpr double kFramesPerSecond = 30;
 constexpr double kFrameBytes = 1920.0 * 1080 * 4;
@@ -49,32 +50,6 @@ int64_t residentBytes() {
   int64_t pages = 0, resident = 0;
   statm >> pages >> resident;
   return resident * 4096;
-}
-
-double seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
-
-// CPU time of every thread but this (main) one.
-double othersCpuSeconds() {
-  rusage process{}, main{};
-  getrusage(RUSAGE_SELF, &process);
-  getrusage(RUSAGE_THREAD, &main);
-  return seconds(process.ru_utime) + seconds(process.ru_stime) - seconds(main.ru_utime) -
-         seconds(main.ru_stime);
-}
-
-int threadCount() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-  }
-  return -1;
-}
-
-// Threads beyond the shared pool's, whose idle workers come and go on their own.
-int threadsOutsideThePool() {
-  int pool = dispatch::ThreadPool::shared().threads();
-  return threadCount() - pool;
 }
 
 struct ReadyItem {
@@ -114,11 +89,11 @@ int64_t textureFrames(ReadyItem& ready) {
 
 // Pumps the main queue for `span`; the CPU the other threads used per second meanwhile.
 double cpuPerSecondDuring(std::chrono::milliseconds span) {
-  double before = othersCpuSeconds();
+  double before = otherThreadsCpuSeconds();
   auto start = Clock::now();
   dispatch::testing::runUntil([&] { return Clock::now() - start >= span; }, span * 2);
   double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-  return (othersCpuSeconds() - before) / elapsed;
+  return (otherThreadsCpuSeconds() - before) / elapsed;
 }
 
 void reportLimits(benchmark::State& state) {
@@ -185,7 +160,7 @@ void BM_OnePlayingPlayer(benchmark::State& state) {
     double sampled = 0;
     int samples = 0;
     auto start = Clock::now();
-    double cpuBefore = othersCpuSeconds();
+    double cpuBefore = otherThreadsCpuSeconds();
     while (Clock::now() - start < std::chrono::seconds(1)) {
       ready.output->copyPixelBufferForItemTime(ready.item->currentTime(), nullptr);
       sampled += static_cast<double>(av::heldVideoBytes(*ready.output));
@@ -193,7 +168,7 @@ void BM_OnePlayingPlayer(benchmark::State& state) {
       auto next = Clock::now() + std::chrono::milliseconds(16);
       dispatch::testing::runUntil([&] { return Clock::now() >= next; });
     }
-    cpu = (othersCpuSeconds() - cpuBefore) /
+    cpu = (otherThreadsCpuSeconds() - cpuBefore) /
           std::chrono::duration<double>(Clock::now() - start).count();
     held = samples > 0 ? sampled / samples : 0;
     rss = static_cast<double>(residentBytes() - before);

@@ -4,12 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -23,7 +21,7 @@
 #include "platform/avfoundation/tests/ffmpeg_reference.h"
 #include "platform/avfoundation/tests/media_recipes.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
-#include "platform/dispatch/thread_pool.h"
+#include "platform/dispatch/testing/process_threads.h"
 #include "platform/foundation/ns_notification_center.h"
 
 namespace media_files_testing {
@@ -31,35 +29,11 @@ namespace media_files_testing {
 
 namespace av = avfoundation::testing;
 using av::madeMedia;
+using dispatch::testing::otherThreadsCpuSeconds;
 using dispatch::testing::runUntil;
+using dispatch::testing::threadsOutsideThePool;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
-
-inline double seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
-
-// CPU time of every thread of the process but the calling (main) one.
-inline double otherThreadsCpuSeconds() {
-  rusage process{}, main{};
-  getrusage(RUSAGE_SELF, &process);
-  getrusage(RUSAGE_THREAD, &main);
-  return seconds(process.ru_utime) + seconds(process.ru_stime) - seconds(main.ru_utime) -
-         seconds(main.ru_stime);
-}
-
-inline int threadCount() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-  }
-  return -1;
-}
-
-// Threads beyond the shared pool's, whose idle workers come and go on their own.
-inline int threadsOutsideThePool() {
-  int pool = dispatch::ThreadPool::shared().threads();
-  return threadCount() - pool;
-}
 
 // Pumps the main queue for `span`; the CPU the other threads used meanwhile.
 inline double cpuOfOthersDuring(milliseconds span) {

@@ -1,26 +1,20 @@
 // The audio player over real files, as in the running host: a file with nothing to hear ends
 // rather than holding "play", and a long playlist opens its files as they are needed, never all at
 // once on as many threads.
-#include <fstream>
+#include <algorithm>
 
 #include "platform/avfoundation/testing/media_backing_controls.h"
 #include "platform/avfoundation/tests/media_recipes.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/testing/process_threads.h"
 #include "plugins/playlist_audio/tests/audio_player_fixture.h"
 
 namespace playlist_audio::testing {
 namespace {
 
-constexpr int32_t kCompleted = 4;
+using dispatch::testing::threadCount;
 
-int threadCount() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-  }
-  return -1;
-}
+constexpr int32_t kCompleted = 4;
 
 Value fileSource(const std::string& id, const std::string& path) {
   return ValueMap{{"type", "progressive"}, {"id", id}, {"uri", "file://" + path}};
