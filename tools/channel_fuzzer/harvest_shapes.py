@@ -18,7 +18,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harvest_vocabulary import words_of  # noqa: E402
+from harvest_vocabulary import words_of, write_if_changed  # noqa: E402
 
 NAME = r'[A-Za-z_][A-Za-z0-9_]*'
 QUOTED = re.compile(r'["`](' + NAME + r')["`]')
@@ -270,6 +270,7 @@ def shapes_of_page(text, words, plugin):
             return
         table[name] = (form, arguments, answer)
 
+    # Rows and prose in the order of the page: the first shape given for a name holds.
     header = None
     for line in text.splitlines():
         if line.lstrip().startswith('|'):
@@ -324,13 +325,7 @@ def main():
             lines.append('           {%s, %d, %d},' % (cc_string(name), tag, cases))
         lines.append('       }},')
     lines += ['  };', '  return *shapes;', '}', '', '}  // namespace channel_fuzzer', '']
-    text = '\n'.join(lines)
-    if os.path.exists(output):
-        with open(output, encoding='utf-8') as existing:
-            if existing.read() == text:
-                return
-    with open(output, 'w', encoding='utf-8') as out:
-        out.write(text)
+    write_if_changed(output, '\n'.join(lines))
 
 
 if __name__ == '__main__':
