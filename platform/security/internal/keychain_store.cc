@@ -63,6 +63,32 @@ bool isBlankDatabase(sqlite3* database) {
          singleInteger(database, "PRAGMA user_version") == 0;
 }
 
+// Makes a blank file the keychain's database. Under the write lock, so that hosts opening a fresh
+// keychain at the same moment make its table once: the others find it made.
+bool createSchemaIfBlank(sqlite3* database) {
+  if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  bool ok = true;
+  if (isBlankDatabase(database)) {
+    std::string script =
+        std::string(kCreateSchema) + "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+    ok = sqlite3_exec(database, script.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  if (ok && sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
+
+// Whether the database's file is no longer the one at its path: removed, or replaced by another.
+bool fileHasMoved(sqlite3* database) {
+  int moved = 0;
+  if (sqlite3_file_control(database, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK) {
+    return true;
+  }
+  return moved != 0;
+}
+
 void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
   sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -247,14 +273,7 @@ OSStatus KeychainStore::openLocked() {
       SQLITE_OK) {
     return errSecNotAvailable;
   }
-  if (prepared.created || isBlankDatabase(database.get())) {
-    std::string script = std::string("BEGIN IMMEDIATE;") + kCreateSchema +
-                         "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
-    if (sqlite3_exec(database.get(), script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-      sqlite3_exec(database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      return errSecNotAvailable;
-    }
-  } else if (!isOurSoundDatabase(database.get())) {
+  if (!createSchemaIfBlank(database.get()) || !isOurSoundDatabase(database.get())) {
     return errSecNotAvailable;
   }
   database_ = std::move(database);
@@ -264,13 +283,8 @@ OSStatus KeychainStore::openLocked() {
 OSStatus KeychainStore::transact(const Body& body) {
   if (transaction_thread_.load() == std::this_thread::get_id()) return transactNested(body);
   std::lock_guard lock(mutex_);
-  if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
+  if (OSStatus begun = beginLocked(); begun != errSecSuccess) return begun;
   sqlite3* database = database_.get();
-  if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-    bool corrupt = isCorruption(sqlite3_errcode(database));
-    if (corrupt) database_.reset();
-    return corrupt ? errSecNotAvailable : errSecIO;
-  }
   KeychainTransaction transaction(database);
   nested_saw_corruption_ = false;
   transaction_thread_.store(std::this_thread::get_id());
@@ -284,6 +298,24 @@ OSStatus KeychainStore::transact(const Body& body) {
   // A damaged database is let go; the next call looks at it afresh.
   if (transaction.sawCorruption() || nested_saw_corruption_) database_.reset();
   return status;
+}
+
+OSStatus KeychainStore::beginLocked() {
+  // The keychain is the file at its path: one removed or replaced by another program (or host)
+  // is let go, and the file there now is opened, or made, as a restart would. It is looked at
+  // again once the write lock is held, since it can change while the lock is waited for.
+  for (int attempt = 0;; ++attempt) {
+    if (database_ && fileHasMoved(database_.get())) database_.reset();
+    if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
+    sqlite3* database = database_.get();
+    if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      bool corrupt = isCorruption(sqlite3_errcode(database));
+      if (corrupt) database_.reset();
+      return corrupt ? errSecNotAvailable : errSecIO;
+    }
+    if (!fileHasMoved(database) || attempt == 1) return errSecSuccess;
+    sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 OSStatus KeychainStore::transactNested(const Body& body) {
