@@ -80,6 +80,26 @@ bool createSchemaIfBlank(sqlite3* database) {
   return false;
 }
 
+// The status of a step of opening that failed: "not now" (an I/O error, a limit, a permission, a
+// lock held past the wait) is errSecIO; a file that is not the keychain's is errSecNotAvailable.
+OSStatus openStepFailure(sqlite3* database, const std::string& path) {
+  switch (sqlite3_errcode(database) & 0xFF) {
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_FULL:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM: {
+      const int cause = sqlite3_system_errno(database);
+      return cause != 0 ? keychainStatusForSystemError(path, cause) : errSecIO;
+    }
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return errSecIO;
+    default:
+      return errSecNotAvailable;
+  }
+}
+
 // Whether the database's file is no longer the one at its path: removed, or replaced by another.
 bool fileHasMoved(sqlite3* database) {
   int moved = 0;
@@ -267,14 +287,14 @@ OSStatus KeychainStore::openLocked() {
   int opened = sqlite3_open_v2(prepared.path.c_str(), &raw,
                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   std::unique_ptr<sqlite3, DatabaseClose> database(raw);
-  if (opened != SQLITE_OK) return errSecNotAvailable;
+  if (opened != SQLITE_OK) {
+    return raw != nullptr ? openStepFailure(raw, prepared.path) : errSecNotAvailable;
+  }
   sqlite3_busy_timeout(database.get(), 5000);
   if (sqlite3_exec(database.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) !=
-      SQLITE_OK) {
-    return errSecNotAvailable;
-  }
-  if (!createSchemaIfBlank(database.get()) || !isOurSoundDatabase(database.get())) {
-    return errSecNotAvailable;
+          SQLITE_OK ||
+      !createSchemaIfBlank(database.get()) || !isOurSoundDatabase(database.get())) {
+    return openStepFailure(database.get(), prepared.path);
   }
   database_ = std::move(database);
   return errSecSuccess;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/testing/system_limits.h"
 #include "platform/security/tests/keychain_fixture.h"
 
 namespace {
@@ -106,6 +107,24 @@ TEST_F(SharingTest, AKeychainFileRemovedOrReplacedIsFollowedAtItsPath) {
   ASSERT_TRUE(fs::exists(file));
   security::testing::closeKeychain();
   EXPECT_EQ(readData({{kSecAttrAccount, "d"}}), "4");
+  EXPECT_EQ(count({{kSecMatchLimit, kSecMatchLimitAll}}), size_t{1});
+}
+
+TEST_F(SharingTest, WithNoDescriptorLeftCallsAnswerAnIOErrorAndTheKeychainStays) {
+  ASSERT_EQ(add("a", "1"), errSecSuccess);
+  security::testing::closeKeychain();
+  std::vector<OSStatus> statuses;
+  {
+    foundation::testing::DescriptorsExhausted exhausted;
+    ASSERT_TRUE(exhausted.active());
+    statuses.push_back(add("b", "2"));
+    OSStatus status = errSecSuccess;
+    readData({{kSecAttrAccount, "a"}}, &status);
+    statuses.push_back(status);
+  }
+  // "Not now", never "no keychain": the next call finds it as it was.
+  EXPECT_EQ(statuses, (std::vector<OSStatus>{errSecIO, errSecIO}));
+  EXPECT_EQ(readData({{kSecAttrAccount, "a"}}), "1");
   EXPECT_EQ(count({{kSecMatchLimit, kSecMatchLimitAll}}), size_t{1});
 }
 
