@@ -28,7 +28,7 @@ MAIN_THREAD_ALLOWANCE = 0.3
 # How long a page's script may run (in its CPU time), the wall-clock time by which it is ended
 # however busy the machine, and how late past either its answer may come on a loaded machine.
 BUDGET = 5.0
-BACKSTOP = 2 * BUDGET + 3.0
+BACKSTOP = 3 * BUDGET + 5.0
 LATE = 2.5
 # No single wait of these tests is longer (a taken host fails them instead of hanging them).
 PATIENCE = BACKSTOP + 5.0

@@ -21,9 +21,9 @@ inline std::chrono::nanoseconds threadCpuTime() {
 struct ScriptDeadline {
   using Clock = std::chrono::steady_clock;
 
-  // The backstop of a budget: twice the budget and 3 s more.
+  // The backstop of a budget: three times the budget and 5 s more.
   static constexpr Clock::duration backstopOf(Clock::duration budget) {
-    return 2 * budget + std::chrono::seconds(3);
+    return 3 * budget + std::chrono::seconds(5);
   }
   // `budget` of this thread's CPU time from now, within its backstop.
   static ScriptDeadline after(std::chrono::nanoseconds budget) {

@@ -129,8 +129,11 @@ class ContentProcess {
     deadline_ = deadline;
     // Once the scripts' shared time is spent, the rest are skipped without being compiled: a
     // page of many small scripts must not outlast its budget failing them one by one.
+    bool spent = false;
     for (const auto& script : scripts) {
-      if (deadline.passed()) {
+      // Reading a thread's CPU clock is a system call: once spent, the budget is not read again.
+      spent = spent || deadline.passed();
+      if (spent) {
         failed(kTimeoutMessage);
         continue;
       }
