@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 extern "C" {
@@ -13,6 +14,7 @@ extern "C" {
 }
 
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
+#include "platform/foundation/system_error.h"
 
 namespace avfoundation::internal {
 namespace {
@@ -31,9 +33,11 @@ NSError cannotOpen(const std::string& reason) {
 }
 
 NSError fileError(foundation::RegularFileError error, int cause) {
-  // The process or the system ran out of descriptors: no fault of the file, so say what it is.
-  if (error == foundation::RegularFileError::kUnreadable && (cause == EMFILE || cause == ENFILE)) {
-    return NSError{kPOSIXErrorDomain, cause, "The operation couldn't be completed. Too many open files"};
+  // A resource ran out (descriptors, memory): no fault of the file, so say what it is.
+  if (error == foundation::RegularFileError::kUnreadable &&
+      foundation::classifySystemError(cause) == foundation::SystemErrorClass::kLimit) {
+    return NSError{kPOSIXErrorDomain, cause,
+                   std::string("The operation couldn't be completed. ") + std::strerror(cause)};
   }
   switch (error) {
     case foundation::RegularFileError::kNotFound:
