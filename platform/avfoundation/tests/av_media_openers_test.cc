@@ -161,23 +161,29 @@ TEST_F(MediaOpenersTest, RunningOutOfDescriptorsIsReportedAsSuch) {
 TEST_F(MediaOpenersTest, AProbeThatRunsLongGivesItsSlotToTheNext) {
   using avfoundation::internal::kConcurrentProbes;
   using avfoundation::internal::runProbe;
-  // As many probes as there are slots, each stuck until released, and one more behind them.
-  std::atomic<bool> release{false};
-  std::atomic<int> stuck{0};
+  // As many probes as there are slots, each stuck until released, and one more behind them. The
+  // probes share what they wait on, so that it outlives this test however late they end.
+  struct Shared {
+    std::atomic<bool> release{false};
+    std::atomic<int> stuck{0};
+    std::atomic<int> ended{0};
+    std::atomic<bool> ran{false};
+  };
+  auto shared = std::make_shared<Shared>();
   for (int i = 0; i < kConcurrentProbes; ++i) {
-    runProbe([&] {
-      ++stuck;
-      release.wait(false);
+    runProbe([shared] {
+      ++shared->stuck;
+      shared->release.wait(false);
+      ++shared->ended;
     });
   }
-  std::atomic<bool> ran{false};
-  runProbe([&] { ran = true; });
-  bool ranWhileStuck = runUntil([&] { return ran.load(); }, std::chrono::seconds(20));
-  release = true;
-  release.notify_all();
+  runProbe([shared] { shared->ran = true; });
+  bool ranWhileStuck = runUntil([&] { return shared->ran.load(); }, std::chrono::seconds(20));
+  shared->release = true;
+  shared->release.notify_all();
   EXPECT_TRUE(ranWhileStuck);
-  EXPECT_EQ(stuck.load(), kConcurrentProbes);
-  EXPECT_TRUE(runUntil([&] { return ran.load(); }));
+  EXPECT_EQ(shared->stuck.load(), kConcurrentProbes);
+  EXPECT_TRUE(runUntil([&] { return shared->ended.load() == kConcurrentProbes; }));
 }
 
 }  // namespace
