@@ -52,6 +52,7 @@ TEST_F(TwoHostsTest, AReadNeverSeesHalfOfAnotherHostsRewrite) {
   }
   int reads = 0;
   int torn = 0;
+  std::string first_torn;
   int status = 0;
   pid_t ended = 0;
   // Reads go on while the other host rewrites, for at most a minute.
@@ -59,7 +60,9 @@ TEST_F(TwoHostsTest, AReadNeverSeesHalfOfAnotherHostsRewrite) {
        ended == 0 && std::chrono::steady_clock::now() < deadline;) {
     auto reply = read("k", sealed());
     ++reads;
-    if (!reply.isSuccess() || reply.value.asString() == nullptr) ++torn;
+    if (!reply.isSuccess() || reply.value.asString() == nullptr) {
+      if (torn++ == 0) first_torn = reply.describe();
+    }
     ended = ::waitpid(other, &status, WNOHANG);
   }
   if (ended == 0) {
@@ -68,7 +71,8 @@ TEST_F(TwoHostsTest, AReadNeverSeesHalfOfAnotherHostsRewrite) {
     FAIL() << "the other host did not finish within a minute";
   }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other host's writes failed";
-  EXPECT_EQ(torn, 0) << "of " << reads << " reads of a key that always exists";
+  EXPECT_EQ(torn, 0) << "of " << reads << " reads of a key that always exists, first "
+                     << first_torn;
 }
 
 TEST_F(TwoHostsTest, DeletingAKeyWhileAnotherHostWritesItLeavesNothingUnreadable) {
