@@ -18,6 +18,7 @@ class HostProcess {
   HostProcess& operator=(const HostProcess&) = delete;
 
   const std::string& socketPath() const { return socket_path_; }
+  pid_t pid() const { return pid_; }
 
  private:
   void waitUntilServing();
