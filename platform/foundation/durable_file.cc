@@ -96,6 +96,7 @@ bool writeAll(int fd, std::span<const uint8_t> bytes) {
     ssize_t count = writeSome(fd, bytes.data() + written, bytes.size() - written);
     if (count < 0 && errno == EINTR) continue;
     // A regular file that takes nothing is as full as one that fails.
+    if (count == 0) errno = ENOSPC;
     if (count <= 0) return false;
     written += static_cast<size_t>(count);
   }
@@ -127,14 +128,19 @@ std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const
   // The lock tells a sweeper in another process that this temporary is still being written; it
   // is held until the rename, so no sweeper can take the temporary away in between.
   bool ok = ::flock(file.get(), LOCK_EX) == 0 && writeAll(file.get(), bytes) &&
-            ::fchmod(file.get(), 0600) == 0 && ::fsync(file.get()) == 0 &&
-            !testing::takePropertyListWriteFault();
+            ::fchmod(file.get(), 0600) == 0 && ::fsync(file.get()) == 0;
+  if (ok && testing::takePropertyListWriteFault()) {
+    errno = EIO;
+    ok = false;
+  }
   // Opened before the rename, so that a directory that cannot be flushed is found while nothing
   // has changed yet.
   Descriptor directory(ok ? openDirectory(directory_path) : -1);
   ok = ok && directory && std::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
+    const int cause = errno;
     ::unlink(temporary.c_str());
+    errno = cause;
     return std::nullopt;
   }
   std::optional<FileIdentity> identity = identityOf(file.get());

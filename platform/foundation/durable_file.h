@@ -19,6 +19,8 @@
 
 namespace foundation {
 
+// Each call below that fails leaves errno as the system's cause (system_error.h classifies it).
+
 // Writes all of `bytes` to `fd`, going on after interrupted and short writes.
 bool writeAll(int fd, std::span<const uint8_t> bytes);
 

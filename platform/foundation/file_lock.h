@@ -15,8 +15,11 @@ namespace foundation {
 class FileLock {
  public:
   // Locks the file at `path` (created with mode 0600 when missing), waiting at most `wait` for
-  // another holder. nullopt when it cannot be opened, is not a regular file, or stays held.
-  static std::optional<FileLock> acquire(const std::string& path, std::chrono::milliseconds wait);
+  // another holder. nullopt when it cannot be opened, is not a regular file, or stays held; then
+  // `cause` (when given) is EWOULDBLOCK for a lock that stayed held, ENXIO for a lock file that is
+  // not a regular file, and the system's errno otherwise.
+  static std::optional<FileLock> acquire(const std::string& path, std::chrono::milliseconds wait,
+                                         int* cause = nullptr);
 
   FileLock(FileLock&& other) noexcept;
   FileLock& operator=(FileLock&& other) noexcept;

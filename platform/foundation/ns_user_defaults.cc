@@ -18,10 +18,18 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::initWithSuiteName(
   return std::make_shared<NSUserDefaults>(*suiteName);
 }
 
-std::optional<PropertyList> NSUserDefaults::objectForKey(const std::string& defaultName) const {
+std::optional<PropertyList> NSUserDefaults::objectForKey(const std::string& defaultName,
+                                                         std::optional<NSError>* error) const {
   auto& store = UserDefaultsStore::shared();
-  if (auto value = store.value(domain_name_, defaultName)) return value;
-  if (auto value = store.value(NSGlobalDomain, defaultName)) return value;
+  std::optional<NSError> failure;
+  for (const std::string& name : {domain_name_, std::string(NSGlobalDomain)}) {
+    auto value = store.value(name, defaultName, &failure);
+    if (failure) {
+      if (error != nullptr) *error = std::move(failure);
+      return std::nullopt;
+    }
+    if (value) return value;
+  }
   auto registration = store.registrationDomain();
   auto found = registration.find(defaultName);
   if (found == registration.end()) return std::nullopt;
@@ -40,11 +48,18 @@ bool NSUserDefaults::removeObjectsForKeys(const std::vector<std::string>& defaul
   return UserDefaultsStore::shared().removeValues(domain_name_, defaultNames);
 }
 
-PropertyList::Dictionary NSUserDefaults::dictionaryRepresentation() const {
+PropertyList::Dictionary NSUserDefaults::dictionaryRepresentation(
+    std::optional<NSError>* error) const {
   auto& store = UserDefaultsStore::shared();
   PropertyList::Dictionary merged = store.registrationDomain();
+  std::optional<NSError> failure;
   for (const std::string& name : {std::string(NSGlobalDomain), domain_name_}) {
-    if (auto domain = store.domain(name)) {
+    auto domain = store.domain(name, &failure);
+    if (failure) {
+      if (error != nullptr) *error = std::move(failure);
+      return {};
+    }
+    if (domain) {
       for (auto& [key, value] : *domain) merged.insert_or_assign(key, std::move(value));
     }
   }
@@ -56,8 +71,8 @@ void NSUserDefaults::registerDefaults(const PropertyList::Dictionary& registrati
 }
 
 std::optional<PropertyList::Dictionary> NSUserDefaults::persistentDomainForName(
-    const std::string& domainName) const {
-  return UserDefaultsStore::shared().domain(domainName);
+    const std::string& domainName, std::optional<NSError>* error) const {
+  return UserDefaultsStore::shared().domain(domainName, error);
 }
 
 bool NSUserDefaults::setPersistentDomain(const PropertyList::Dictionary& domain,

@@ -7,10 +7,12 @@
 // Persistent domains live as binary property lists, one file per domain, under
 // $XDG_CONFIG_HOME/<bundle identifier>/preferences/ (directory 0700, files 0600). Every change
 // is made under the domain's lock file (".<name>.plist.lock") to the file's current contents and
-// written atomically and durably. A file that cannot be read as a dictionary (or is not a regular
-// file, or is larger than 16 MiB) is renamed aside (to "<name>.plist.corrupt", numbered when that
-// exists) and the domain starts empty; temporaries (".<name>.plist.tmpXXXXXX") left by a writer
-// that died are removed when the domain is first used.
+// written atomically and durably. A file that was read and is not a dictionary (or is not a
+// regular file, or is larger than 16 MiB) is renamed aside (to "<name>.plist.corrupt", then
+// "-1" to "-3", then over the oldest of these four) and the domain starts empty; a file that
+// cannot be read now (descriptors, permissions, I/O) is left as it is and the read fails;
+// temporaries (".<name>.plist.tmpXXXXXX") left by a writer that died are removed when the domain is
+// first used.
 //
 // Unlike the platform, whose writes reach the disk later, every change here answers whether it
 // is on disk; on false nothing changed, in memory or on disk. So a change flushes the disk and may
@@ -24,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/ns_error.h"
 #include "platform/foundation/property_list.h"
 
 inline constexpr const char* NSGlobalDomain = "NSGlobalDomain";
@@ -39,7 +42,10 @@ class NSUserDefaults {
   static std::shared_ptr<NSUserDefaults> initWithSuiteName(
       const std::optional<std::string>& suiteName);
 
-  std::optional<PropertyList> objectForKey(const std::string& defaultName) const;
+  // Each read below may be given `error`: it is set, and the read answers nothing, when a domain
+  // of the search list cannot be read now (a limit reached, a permission missing, an I/O error).
+  std::optional<PropertyList> objectForKey(const std::string& defaultName,
+                                           std::optional<NSError>* error = nullptr) const;
   bool setObject(const PropertyList& value, const std::string& defaultName);
   bool setBool(bool value, const std::string& defaultName) { return setObject(value, defaultName); }
   bool setInteger(int64_t value, const std::string& defaultName) {
@@ -53,11 +59,12 @@ class NSUserDefaults {
   // Removes the keys from this object's own persistent domain in one write.
   bool removeObjectsForKeys(const std::vector<std::string>& defaultNames);
   // Everything the search list shows, the nearer domain winning.
-  PropertyList::Dictionary dictionaryRepresentation() const;
+  PropertyList::Dictionary dictionaryRepresentation(std::optional<NSError>* error = nullptr) const;
   void registerDefaults(const PropertyList::Dictionary& registrationDictionary);
 
   // nullopt when the domain has never been written.
-  std::optional<PropertyList::Dictionary> persistentDomainForName(const std::string& domainName) const;
+  std::optional<PropertyList::Dictionary> persistentDomainForName(
+      const std::string& domainName, std::optional<NSError>* error = nullptr) const;
   bool setPersistentDomain(const PropertyList::Dictionary& domain, const std::string& domainName);
   bool removePersistentDomainForName(const std::string& domainName);
   // Every change is written at once; kept for callers that ask.

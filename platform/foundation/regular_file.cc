@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/foundation/file_system_path.h"
+#include "platform/foundation/system_error.h"
 
 namespace foundation {
 namespace {
@@ -17,17 +18,20 @@ void report(RegularFileError* out, RegularFileError error) {
 }
 
 RegularFileError errorForErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
+  switch (classifySystemError(error)) {
+    case SystemErrorClass::kAbsent:
       return RegularFileError::kNotFound;
-    case ENXIO:  // a socket, or a device with nothing behind it
-    case EISDIR:
-    case ENODEV:
+    case SystemErrorClass::kNotAFile:
       return RegularFileError::kNotRegular;
     default:
       return RegularFileError::kUnreadable;
   }
+}
+
+// Closes `fd` and leaves errno as `error` (0 for a failure that is not the system's).
+void closeKeeping(int fd, int error) {
+  ::close(fd);
+  errno = error;
 }
 
 }  // namespace
@@ -60,6 +64,7 @@ std::optional<FileIdentity> identityOf(int fd) {
 std::optional<RegularFile> RegularFile::open(const std::string& path, uint64_t maxBytes,
                                              RegularFileError* error) {
   if (!isFileSystemPath(path)) {
+    errno = ENOENT;
     report(error, RegularFileError::kNotFound);
     return std::nullopt;
   }
@@ -72,17 +77,17 @@ std::optional<RegularFile> RegularFile::open(const std::string& path, uint64_t m
   struct stat status {};
   if (::fstat(fd, &status) != 0) {
     int saved = errno;
-    ::close(fd);
+    closeKeeping(fd, saved);
     report(error, errorForErrno(saved));
     return std::nullopt;
   }
   if (!S_ISREG(status.st_mode)) {
-    ::close(fd);
+    closeKeeping(fd, 0);
     report(error, RegularFileError::kNotRegular);
     return std::nullopt;
   }
   if (status.st_size < 0 || static_cast<uint64_t>(status.st_size) > maxBytes) {
-    ::close(fd);
+    closeKeeping(fd, 0);
     report(error, RegularFileError::kTooLarge);
     return std::nullopt;
   }
@@ -123,6 +128,7 @@ std::optional<std::vector<uint8_t>> RegularFile::readAll(RegularFileError* error
     }
     if (count == 0) break;
     if (bytes.size() + static_cast<size_t>(count) > max_bytes_) {
+      errno = 0;
       report(error, RegularFileError::kTooLarge);
       return std::nullopt;
     }

@@ -15,11 +15,14 @@
 namespace foundation {
 
 enum class RegularFileError {
-  kNotFound,     // nothing at the path (or a path component is missing)
-  kNotRegular,   // a directory, FIFO, device or socket
-  kTooLarge,     // larger than the limit the caller gave
-  kUnreadable,   // permission denied, an I/O error, a read that would block, or a refused path
+  kNotFound,    // nothing at the path (or a path component is missing)
+  kNotRegular,  // a directory, FIFO, device or socket
+  kTooLarge,    // larger than the limit the caller gave
+  kUnreadable,  // "not now" (system_error.h): a limit, a permission, an I/O error, a read that
+                // would block
 };
+// On every failure below errno tells the system's cause, or is 0 where the file itself was
+// refused (not regular, too large).
 
 // A short English text for an error, for log lines and error messages.
 const char* describe(RegularFileError error);
@@ -61,7 +64,8 @@ class RegularFile {
   std::optional<std::vector<uint8_t>> readAll(RegularFileError* error = nullptr) const;
 
  private:
-  RegularFile(int fd, uint64_t size, uint64_t maxBytes) : fd_(fd), size_(size), max_bytes_(maxBytes) {}
+  RegularFile(int fd, uint64_t size, uint64_t maxBytes)
+      : fd_(fd), size_(size), max_bytes_(maxBytes) {}
 
   int fd_ = -1;
   uint64_t size_ = 0;

@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_process_info.h"
+#include "platform/foundation/system_error.h"
 #include "platform/foundation/testing/foundation_controls.h"
 #include "platform/foundation/user_directories.h"
 
@@ -52,6 +54,21 @@ bool vouches(const std::optional<FileIdentity>& identity, int64_t seenAt) {
   return seenAt - std::max(identity->modified, identity->changed) > slack;
 }
 
+// How many copies of a domain's unreadable files are kept: "<file>.corrupt" and "-1" to "-3".
+constexpr int kSetAsideCopies = 4;
+
+std::string setAsideName(const std::string& path, int slot) {
+  return slot == 0 ? path + ".corrupt" : path + ".corrupt-" + std::to_string(slot);
+}
+
+NSError posixError(int cause) {
+  return NSError{NSPOSIXErrorDomain, cause, describeSystemError(cause), std::nullopt, nullptr};
+}
+
+void report(std::optional<NSError>* out, int cause) {
+  if (out != nullptr) *out = posixError(cause);
+}
+
 // Creates the directory and its parent, both private to the user.
 bool makePrivateDirectory(const std::string& path) {
   if (!makeDirectories(path, 0700)) return false;
@@ -59,19 +76,36 @@ bool makePrivateDirectory(const std::string& path) {
   return ::chmod(path.c_str(), 0700) == 0;
 }
 
-// Moves an unreadable file out of the way, never over another one.
+// Moves an unreadable file out of the way into a free slot, or over the oldest copy once all
+// are taken, so that a file set aside again and again cannot fill the disk.
 bool setAside(const std::string& path) {
-  std::string target = path + ".corrupt";
-  std::error_code error;
-  for (int i = 1; std::filesystem::exists(std::filesystem::symlink_status(target, error)); ++i) {
-    target = path + ".corrupt-" + std::to_string(i);
+  int slot = -1;
+  int64_t oldest = INT64_MAX;
+  for (int candidate = 0; candidate < kSetAsideCopies; ++candidate) {
+    struct stat status {};
+    if (::lstat(setAsideName(path, candidate).c_str(), &status) != 0) {
+      if (errno != ENOENT) continue;
+      slot = candidate;
+      oldest = INT64_MIN;
+      break;
+    }
+    const int64_t modified =
+        static_cast<int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
+    if (modified < oldest) {
+      oldest = modified;
+      slot = candidate;
+    }
   }
-  if (renameFile(path, target)) {
-    NSLog("Preferences file %s could not be read; it was moved to %s", path.c_str(),
-          target.c_str());
+  const std::string target = setAsideName(path, slot < 0 ? 0 : slot);
+  const bool replacing = oldest != INT64_MIN;
+  if ((!replacing || removeFile(target)) && renameFile(path, target)) {
+    NSLog("Preferences file %s is not a property list; it was moved to %s%s", path.c_str(),
+          target.c_str(), replacing ? ", in place of the oldest copy set aside" : "");
     return true;
   }
-  NSLog("Preferences file %s could not be read or moved aside", path.c_str());
+  const int cause = errno;
+  NSLog("Preferences file %s is not a property list and could not be moved aside: %s", path.c_str(),
+        describeSystemError(cause).c_str());
   return false;
 }
 
@@ -128,7 +162,7 @@ void UserDefaultsStore::forget(Domain& domain) {
 }
 
 UserDefaultsStore::Freshness UserDefaultsStore::refresh(const std::string& path, Domain& domain,
-                                                        bool locked) {
+                                                        bool locked, int* cause) {
   const int64_t seen_at = nowNanoseconds();
   RegularFileError error = RegularFileError::kUnreadable;
   auto file = RegularFile::open(path, PropertyList::kMaximumFileBytes, &error);
@@ -136,11 +170,24 @@ UserDefaultsStore::Freshness UserDefaultsStore::refresh(const std::string& path,
     forget(domain);
     return Freshness::kCurrent;
   }
-  std::optional<PropertyList> contents;
+  // A file that cannot be opened or read now says nothing about its data.
+  if (!file && error == RegularFileError::kUnreadable) {
+    *cause = errno;
+    return Freshness::kUnavailable;
+  }
   if (file) {
     auto identity = file->identity();
+    if (!identity) {
+      *cause = errno;
+      return Freshness::kUnavailable;
+    }
     if (domain.settled && domain.file == identity) return Freshness::kCurrent;
-    auto bytes = file->readAll();
+    auto bytes = file->readAll(&error);
+    if (!bytes && error == RegularFileError::kUnreadable) {
+      *cause = errno;
+      return Freshness::kUnavailable;
+    }
+    std::optional<PropertyList> contents;
     if (bytes) contents = PropertyList::parse(*bytes);
     if (contents && contents->asDictionary() != nullptr) {
       domain.exists = true;
@@ -150,43 +197,66 @@ UserDefaultsStore::Freshness UserDefaultsStore::refresh(const std::string& path,
       return Freshness::kCurrent;
     }
   }
-  // Only the holder of the lock may move the file: another process could be replacing it.
+  // Read whole and not a property list (or not a regular file, or too large): bad data. Only the
+  // holder of the lock may move the file: another process could be replacing it.
   if (!locked) return Freshness::kNeedsLock;
   forget(domain);
   return setAside(path) ? Freshness::kCurrent : Freshness::kUnwritable;
 }
 
-UserDefaultsStore::Domain& UserDefaultsStore::load(const std::string& name) {
+UserDefaultsStore::Domain* UserDefaultsStore::load(const std::string& name,
+                                                   std::optional<NSError>* error) {
   const std::string path = pathOf(directory(), name);
   Domain& domain = domains_[path];
-  const Freshness freshness = refresh(path, domain, false);
+  int cause = 0;
+  Freshness freshness = refresh(path, domain, false, &cause);
+  if (freshness == Freshness::kUnavailable) {
+    NSLog("Preferences file %s could not be read: %s", path.c_str(),
+          describeSystemError(cause).c_str());
+    report(error, cause);
+    return nullptr;
+  }
   // A domain in use is swept of dead writers' temporaries once; unreadable files are moved aside.
-  // Both need the lock, which a read never waits for: when another host holds it, they wait for
-  // a later use.
+  // Both need the lock, which a read never waits for: when another host holds it (or it cannot
+  // be opened now), they wait for a later use.
   if (freshness == Freshness::kNeedsLock || (domain.exists && !domain.swept)) {
     if (auto lock = FileLock::acquire(lockPathOf(path), std::chrono::milliseconds(0))) {
       removeStaleTemporaries(path);
       domain.swept = true;
-      if (freshness == Freshness::kNeedsLock) refresh(path, domain, true);
+      if (freshness == Freshness::kNeedsLock) freshness = refresh(path, domain, true, &cause);
+      if (freshness == Freshness::kUnavailable) {
+        NSLog("Preferences file %s could not be read: %s", path.c_str(),
+              describeSystemError(cause).c_str());
+        report(error, cause);
+        return nullptr;
+      }
     } else if (freshness == Freshness::kNeedsLock) {
       // Read as empty until the file can be moved aside; nothing is written over it meanwhile.
       forget(domain);
     }
   }
-  return domain;
+  return &domain;
 }
 
 bool UserDefaultsStore::change(const std::string& name, const Change& apply) {
   const std::string folder = directory();
   const std::string path = pathOf(folder, name);
   if (!makePrivateDirectory(folder)) {
-    NSLog("Could not create the preferences directory %s", folder.c_str());
+    const int cause = errno;
+    NSLog("Could not create the preferences directory %s: %s", folder.c_str(),
+          describeSystemError(cause).c_str());
     return false;
   }
-  auto lock = FileLock::acquire(lockPathOf(path), kLockWait);
+  int cause = 0;
+  auto lock = FileLock::acquire(lockPathOf(path), kLockWait, &cause);
   if (!lock) {
-    NSLog("The preferences domain %s stayed locked by another process; it is not written",
-          name.c_str());
+    if (cause == EWOULDBLOCK) {
+      NSLog("The preferences domain %s stayed locked by another process; it is not written",
+            name.c_str());
+    } else {
+      NSLog("The preferences domain %s is not written: its lock file could not be opened: %s",
+            name.c_str(), describeSystemError(cause).c_str());
+    }
     return false;
   }
   Domain& domain = domains_[path];
@@ -194,10 +264,17 @@ bool UserDefaultsStore::change(const std::string& name, const Change& apply) {
     removeStaleTemporaries(path);
     domain.swept = true;
   }
-  if (refresh(path, domain, true) == Freshness::kUnwritable) {
-    NSLog("The preferences domain %s is not written: %s could not be moved aside", name.c_str(),
-          path.c_str());
-    return false;
+  switch (refresh(path, domain, true, &cause)) {
+    case Freshness::kUnavailable:
+      NSLog("The preferences domain %s is not written: %s could not be read: %s", name.c_str(),
+            path.c_str(), describeSystemError(cause).c_str());
+      return false;
+    case Freshness::kUnwritable:
+      NSLog("The preferences domain %s is not written: %s could not be moved aside", name.c_str(),
+            path.c_str());
+      return false;
+    default:
+      break;
   }
   Domain next = domain;
   // Nothing to change is nothing to write, and so nothing that can fail.
@@ -213,7 +290,9 @@ bool UserDefaultsStore::commit(const std::string& path, Domain& domain, Domain n
     domain = std::move(next);
     return true;
   }
-  NSLog("Could not write the preferences domain file %s", path.c_str());
+  const int cause = errno;
+  NSLog("Could not write the preferences domain file %s: %s", path.c_str(),
+        describeSystemError(cause).c_str());
   // A file replaced or removed whose directory could not then be flushed is put back, so that
   // the answer (nothing changed) holds for this process and for any other.
   if (!holds(path, domain.file)) {
@@ -228,21 +307,24 @@ bool UserDefaultsStore::commit(const std::string& path, Domain& domain, Domain n
   return false;
 }
 
-std::optional<PropertyList::Dictionary> UserDefaultsStore::domain(const std::string& name) {
+std::optional<PropertyList::Dictionary> UserDefaultsStore::domain(const std::string& name,
+                                                                  std::optional<NSError>* error) {
   if (!isSafeDomainName(name)) return std::nullopt;
   std::lock_guard lock(mutex_);
-  const Domain& domain = load(name);
-  if (!domain.exists) return std::nullopt;
-  return domain.values;
+  const Domain* domain = load(name, error);
+  if (domain == nullptr || !domain->exists) return std::nullopt;
+  return domain->values;
 }
 
 std::optional<PropertyList> UserDefaultsStore::value(const std::string& domainName,
-                                                     const std::string& key) {
+                                                     const std::string& key,
+                                                     std::optional<NSError>* error) {
   if (!isSafeDomainName(domainName)) return std::nullopt;
   std::lock_guard lock(mutex_);
-  const Domain& domain = load(domainName);
-  auto found = domain.values.find(key);
-  if (found == domain.values.end()) return std::nullopt;
+  const Domain* domain = load(domainName, error);
+  if (domain == nullptr) return std::nullopt;
+  auto found = domain->values.find(key);
+  if (found == domain->values.end()) return std::nullopt;
   return found->second;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/ns_error.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/regular_file.h"
 
@@ -37,8 +38,13 @@ class UserDefaultsStore {
   // Whether a domain name can be a file name of its own.
   static bool isSafeDomainName(const std::string& name);
 
-  std::optional<PropertyList::Dictionary> domain(const std::string& name);
-  std::optional<PropertyList> value(const std::string& domainName, const std::string& key);
+  // Reads answer nullopt, and set `error` (when given) to the system's cause, when the domain's
+  // file cannot be read now (a limit, a permission, an I/O error); nothing is changed then. A
+  // file that was read and is not a property list is set aside and reads as an empty domain.
+  std::optional<PropertyList::Dictionary> domain(const std::string& name,
+                                                 std::optional<NSError>* error = nullptr);
+  std::optional<PropertyList> value(const std::string& domainName, const std::string& key,
+                                    std::optional<NSError>* error = nullptr);
   // Each answers whether the change is on disk; on false nothing changed.
   bool setValue(const std::string& domainName, const std::string& key,
                 std::optional<PropertyList> value);
@@ -63,18 +69,21 @@ class UserDefaultsStore {
     // Whether the temporaries of dead writers were looked for in this process.
     bool swept = false;
   };
-  enum class Freshness { kCurrent, kNeedsLock, kUnwritable };
+  // kUnavailable: the file could not be read now (the cause in errno terms); kUnwritable: it is
+  // not a property list and could not be moved aside.
+  enum class Freshness { kCurrent, kNeedsLock, kUnavailable, kUnwritable };
   // A change to a domain's values; false when it changes nothing.
   using Change = std::function<bool(Domain&)>;
 
   static std::string directory();
   // Makes `domain` one without a file.
   static void forget(Domain& domain);
-  // The domain, up to date with its file.
-  Domain& load(const std::string& name);
-  // Reads the file again unless it is the version `domain` holds. An unreadable file is moved
-  // aside only under the lock (`locked`); without it the answer is kNeedsLock.
-  Freshness refresh(const std::string& path, Domain& domain, bool locked);
+  // The domain, up to date with its file; null (and `error` set) when the file cannot be read now.
+  Domain* load(const std::string& name, std::optional<NSError>* error);
+  // Reads the file again unless it is the version `domain` holds. A file that is not a property
+  // list is moved aside only under the lock (`locked`); without it the answer is kNeedsLock. On
+  // kUnavailable `domain` is as it was and `cause` holds the errno.
+  Freshness refresh(const std::string& path, Domain& domain, bool locked, int* cause);
   // Applies `change` to the file's current contents under the lock and writes them.
   bool change(const std::string& name, const Change& change);
   // Writes `next` as the domain's file and, on success only, makes it the domain; on failure the

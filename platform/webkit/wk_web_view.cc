@@ -5,6 +5,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_url.h"
+#include "platform/webkit/content_process/script_deadline.h"
 #include "platform/webkit/internal/leased_script_message.h"
 #include "platform/webkit/internal/web_content_process.h"
 #include "platform/webkit/internal/web_kit_errors.h"
@@ -45,7 +46,9 @@ WKWebView::WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> confi
       configuration_(configuration ? configuration->copy() : makeObject<WKWebViewConfiguration>()) {
 }
 
-WKWebView::~WKWebView() = default;
+WKWebView::~WKWebView() {
+  for (const auto& navigation : navigations_) navigation->readingStop->stop();
+}
 
 std::shared_ptr<WKWebViewConfiguration> WKWebView::configuration() const {
   return configuration_->copy();
@@ -331,11 +334,14 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
 
   // A page's file is read, and its document read, off the main thread: both take time in
   // proportion to the page. The navigation goes on unless it was failed or replaced meanwhile,
-  // and fails when the reading outlasts the load's budget (a file on a hung file system).
+  // and fails when the reading outlasts its time (a file on a hung file system).
   std::weak_ptr<WKWebView> weak = selfView();
   uint64_t generation = current->generation;
-  auto budget = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      script_time_budget_.value_or(webkit::WebContentProcess::kDefaultScriptTimeBudget));
+  // Reading is linear in the page, so only a stalled file system reaches this: the wall-clock
+  // backstop of the load's budget, which a busy machine does not reach.
+  auto budget =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(webkit::ScriptDeadline::backstopOf(
+          script_time_budget_.value_or(webkit::WebContentProcess::kDefaultScriptTimeBudget)));
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, budget.count()), dispatch_get_main_queue(),
                  [weak, navigation = std::weak_ptr<WebViewNavigation>(current), generation] {
                    auto view = weak.lock();
@@ -350,13 +356,16 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   auto file = current->content.pendingFile;
   auto body = current->content.body;
   bool html = current->content.mimeType == "text/html";
+  auto stop = current->readingStop;
   // The navigation moves on with the answer, so that it is only ever released on the main thread.
+  // The reading stops once the navigation leaves this step (failed at its budget, replaced, or
+  // its web view gone), so it never outlives its load by more than a moment.
   dispatch_async(
       dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
       [weak = std::move(weak), current = std::move(current), generation, file = std::move(file),
-       body = std::move(body), html]() mutable {
-        auto read =
-            std::make_shared<webkit::PageContentRead>(webkit::readPageContent(file, body, html));
+       body = std::move(body), html, stop = std::move(stop)]() mutable {
+        auto read = std::make_shared<webkit::PageContentRead>(
+            webkit::readPageContent(file, body, html, *stop));
         body = nullptr;
         dispatch_async(dispatch_get_main_queue(),
                        [weak = std::move(weak), current = std::move(current), generation, read] {

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/worker/worker_location.h"
 
@@ -33,6 +35,19 @@ constexpr auto kExitGrace = std::chrono::seconds(1);
 constexpr size_t kReadPerTurn = size_t{1} << 20;
 // How often workers are checked for their end where the kernel offers no process descriptor.
 constexpr int kReapPollMilliseconds = 50;
+// How often, at least, a worker with a CPU deadline has its CPU time read.
+constexpr auto kCpuPollInterval = std::chrono::milliseconds(5);
+
+// The CPU time a worker has used, all its threads counted; none once it cannot be read (it has
+// ended).
+std::optional<std::chrono::nanoseconds> cpuTimeOf(pid_t pid) {
+  clockid_t clock{};
+  timespec used{};
+  if (pid <= 0 || ::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0) {
+    return std::nullopt;
+  }
+  return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+}
 
 void closeFd(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -176,15 +191,37 @@ void WorkerHub::run() {
       if (!state->started) spawn(*state);
       bool terminate = false, held = false, has_output = false;
       std::optional<Clock::time_point> deadline;
+      std::optional<std::chrono::nanoseconds> cpu_allowance;
       {
         std::lock_guard lock(state->mutex);
         terminate = state->terminate_requested;
         deadline = state->deadline;
+        cpu_allowance = std::exchange(state->cpu_allowance, std::nullopt);
         held = state->reading_held;
         has_output = !state->outbound.empty();
       }
       if (terminate) kill(*state, KillCause::terminated);
       if (deadline && now >= *deadline) kill(*state, KillCause::deadline);
+      if (cpu_allowance) {
+        state->cpu_deadline.reset();
+        if (cpu_allowance->count() >= 0) {
+          state->cpu_deadline =
+              cpuTimeOf(state->pid).value_or(std::chrono::nanoseconds(0)) + *cpu_allowance;
+        }
+      }
+      if (state->cpu_deadline && state->pid > 0 && state->kill_cause == KillCause::none) {
+        if (auto used = cpuTimeOf(state->pid)) {
+          if (*used >= *state->cpu_deadline) {
+            kill(*state, KillCause::deadline);
+          } else {
+            // Its threads cannot use more than a core each in the time left: look again by then.
+            auto next = now + std::max<Clock::duration>(std::chrono::duration_cast<Clock::duration>(
+                                                            (*state->cpu_deadline - *used) / 4),
+                                                        kCpuPollInterval);
+            wake_at = wake_at ? std::min(*wake_at, next) : next;
+          }
+        }
+      }
       if (state->grace_deadline && now >= *state->grace_deadline) {
         kill(*state, KillCause::channelClosed);
       }

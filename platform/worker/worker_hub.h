@@ -40,6 +40,9 @@ struct WorkerProcess::State {
   size_t outbound_bytes = 0;
   bool reading_held = false;  // a message is with the owner, or the owner holds on
   std::optional<std::chrono::steady_clock::time_point> deadline;
+  // A CPU deadline the owner set and the hub has not armed yet: how much more CPU time the worker
+  // may use, or a negative one to remove the deadline (see setCpuDeadline).
+  std::optional<std::chrono::nanoseconds> cpu_allowance;
   bool terminate_requested = false;
   bool ended = false;  // no more sends are taken
 
@@ -52,6 +55,8 @@ struct WorkerProcess::State {
   bool socket_done = false;
   size_t outbound_offset = 0;
   std::optional<std::chrono::steady_clock::time_point> grace_deadline;
+  // The worker's CPU time at which it is killed; armed from cpu_allowance.
+  std::optional<std::chrono::nanoseconds> cpu_deadline;
   KillCause kill_cause = KillCause::none;
   std::optional<int> wait_status;
   FrameReader reader;

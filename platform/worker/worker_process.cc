@@ -84,6 +84,15 @@ void WorkerProcess::setDeadline(std::optional<std::chrono::steady_clock::time_po
   WorkerHub::shared().wake();
 }
 
+void WorkerProcess::setCpuDeadline(std::optional<std::chrono::nanoseconds> cpuTime) {
+  {
+    std::lock_guard lock(state_->mutex);
+    // The hub arms it against the worker's CPU time when it next looks, at once.
+    state_->cpu_allowance = cpuTime.value_or(std::chrono::nanoseconds(-1));
+  }
+  WorkerHub::shared().wake();
+}
+
 void WorkerProcess::terminate() {
   {
     std::lock_guard lock(state_->mutex);

@@ -99,6 +99,10 @@ class WorkerProcess {
   void resumeReading();
   // Kills the worker once `deadline` passes; none removes the deadline.
   void setDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
+  // Kills the worker (as past its deadline) once it has used `cpuTime` more of its CPU time, all
+  // its threads counted, from now; none removes that deadline. A busy machine that gives the
+  // worker less of a core leaves it more wall-clock time.
+  void setCpuDeadline(std::optional<std::chrono::nanoseconds> cpuTime);
   // Kills the worker now.
   void terminate();
   // The worker's process id once it has started; 0 until then or when it could not start.

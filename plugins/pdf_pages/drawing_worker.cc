@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -55,6 +56,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   size_t process_memory = 0;
   // The document the worker holds; 0 for none.
   uint64_t held_key = 0;
+  // The documents handed to this worker and not released: it counts their errors until then.
+  std::set<uint64_t> handed_keys;
   // The request the worker owes an answer to: exactly one of the callbacks is set.
   struct Pending {
     std::function<void(Outcome)> drawn;
@@ -81,6 +84,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   void start(size_t documentBytes) {
     process.reset();
     held_key = 0;
+    handed_keys.clear();
     ended = false;
     process_memory = limits.memoryBytes + 3 * documentBytes;
     std::weak_ptr<State> weak = weak_from_this();
@@ -209,6 +213,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       return;
     }
     held_key = documentKey;
+    handed_keys.insert(documentKey);
     pending = Pending{nullptr, nullptr, std::move(done), 0};
     setDeadline(document.size());
   }
@@ -223,16 +228,19 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       return;
     }
     held_key = request.documentKey;
+    handed_keys.insert(request.documentKey);
     pending = Pending{std::move(done), nullptr, nullptr, request.size.byteCount()};
     setDeadline(hand_over ? document_bytes : 0);
   }
 
   void release(uint64_t documentKey, std::function<void()> done) {
-    if (!process || ended || held_key != documentKey) return done();
+    // A document handed over is released even when another is held now: the worker keeps its
+    // error count until then.
+    if (!process || ended || handed_keys.erase(documentKey) == 0) return done();
     DrawingRequest request;
     request.kind = DrawingRequest::Kind::release;
     request.documentKey = documentKey;
-    held_key = 0;
+    if (held_key == documentKey) held_key = 0;
     if (!process->send(encodeRequest(request, nullptr))) return done();
     pending = Pending{nullptr, std::move(done), nullptr, 0};
     setDeadline(0);

@@ -1,14 +1,17 @@
 // The PDF plug-in's drawing worker: reads the documents the plug-in loads and draws the pages it
 // asks for, in a process of its own that the plug-in ends when a reading or a page takes longer or
 // more memory than it may. It keeps the document it read or drew last, so that the pages of one
-// document are read once.
+// document are read once. The errors poppler reports are counted per loaded document, from its
+// first opening until the host releases it, however often it is opened again in between.
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <variant>
 
 #include "platform/coregraphics/cg_pdf_document.h"
+#include "platform/coregraphics/pdf_error_tally.h"
 #include "platform/worker/shared_buffer.h"
 #include "platform/worker/worker_channel.h"
 #include "plugins/pdf_pages/document_reading.h"
@@ -25,6 +28,15 @@ struct HeldDocument {
   CGPDFDocumentRef document;
 };
 
+// The error count of each document the host has loaded and not yet released (8 bytes or so each).
+using ErrorTallies = std::map<uint64_t, coregraphics::PdfErrorTally>;
+
+const coregraphics::PdfErrorTally& tallyOf(ErrorTallies& tallies, uint64_t documentKey) {
+  auto& tally = tallies[documentKey];
+  if (!tally) tally = std::make_shared<std::atomic<uint64_t>>(0);
+  return tally;
+}
+
 bool wasSent(worker::WorkerChannel::SendResult result) {
   return result == worker::WorkerChannel::SendResult::sent;
 }
@@ -33,9 +45,10 @@ bool wasSent(worker::WorkerChannel::SendResult result) {
 // time). A read is answered here: the pages, or why the document does not open. False when the
 // answer could not be sent.
 bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
-          std::optional<HeldDocument>& held) {
+          std::optional<HeldDocument>& held, ErrorTallies& tallies) {
   const DrawingRequest& request = received.request;
   held.reset();
+  coregraphics::PdfErrorTallyScope counting(tallyOf(tallies, request.documentKey));
   auto opened = pdf_pages::openDocument(std::move(*received.document), request.password);
   auto* document = std::get_if<CGPDFDocumentRef>(&opened);
   if (document) held = HeldDocument{request.documentKey, std::move(*document)};
@@ -78,6 +91,7 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
 int main(int argc, char** argv) {
   worker::WorkerChannel channel = worker::WorkerChannel::adopt(argc, argv);
   std::optional<HeldDocument> held;
+  ErrorTallies tallies;
   std::optional<worker::SharedBuffer> canvas;
   while (auto message = channel.receive()) {
     auto received = pdf_pages::decodeRequest(std::move(*message));
@@ -86,9 +100,13 @@ int main(int argc, char** argv) {
     bool answered = true;
     if (request.kind == DrawingRequest::Kind::release) {
       if (held && held->key == request.documentKey) held.reset();
+      if (auto tally = tallies.find(request.documentKey); tally != tallies.end()) {
+        coregraphics::logPdfErrorSummary(tally->second);
+        tallies.erase(tally);
+      }
       answered = wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::released)));
     } else {
-      if (received->document) answered = open(channel, *received, held);
+      if (received->document) answered = open(channel, *received, held, tallies);
       if (answered && request.kind == DrawingRequest::Kind::draw) {
         answered =
             held && held->key == request.documentKey

@@ -37,6 +37,8 @@ ErrorOr<Void> LegacyPreferencesPlugin::setValue(const std::string& key,
 ErrorOr<flutter::ValueMap> LegacyPreferencesPlugin::getAll(
     const std::string& prefix, const std::optional<flutter::ValueList>& allowList) {
   auto entries = PreferencesPlugin::listing(allowList, std::nullopt);
+  // Without a suite name the listing fails only when the domain cannot be read now.
+  if (auto* error = std::get_if<FlutterError>(&entries)) return *error;
   auto* all = std::get_if<flutter::ValueMap>(&entries);
   flutter::ValueMap result;
   if (all == nullptr) return result;
@@ -49,6 +51,8 @@ ErrorOr<flutter::ValueMap> LegacyPreferencesPlugin::getAll(
 ErrorOr<bool> LegacyPreferencesPlugin::clear(const std::string& prefix,
                                              const std::optional<flutter::ValueList>& allowList) {
   auto entries = getAll(prefix, allowList);
+  // A listing that could not read removes nothing, and says so.
+  if (auto* error = std::get_if<FlutterError>(&entries)) return *error;
   std::vector<std::string> keys;
   for (const auto& [key, value] : std::get<flutter::ValueMap>(entries)) {
     keys.push_back(*key.asString());

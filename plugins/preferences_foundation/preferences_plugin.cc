@@ -47,6 +47,13 @@ FlutterError writeError() {
                       flutter::Value("")};
 }
 
+FlutterError readError(const NSError& cause) {
+  return FlutterError{
+      "Read Error",
+      "The preferences could not be read (" + cause.localizedDescription + "); nothing was changed",
+      flutter::Value("")};
+}
+
 ErrorOr<Void> written(bool written) {
   if (!written) return writeError();
   return Void{};
@@ -79,20 +86,26 @@ ErrorOr<Void> PreferencesPlugin::clear(const std::optional<flutter::ValueList>& 
     keys.reserve(allowList->size());
     for (const auto& key : *allowList) keys.push_back(*key.asString());
   } else {
-    for (auto& [key, value] : chosen->dictionaryRepresentation()) keys.push_back(key);
+    std::optional<NSError> failure;
+    auto visible = chosen->dictionaryRepresentation(&failure);
+    if (failure) return readError(*failure);
+    for (auto& [key, value] : visible) keys.push_back(key);
   }
   // One write for the whole call: all keys go, or none.
   return written(chosen->removeObjectsForKeys(keys));
 }
 
 ErrorOr<flutter::ValueMap> PreferencesPlugin::listing(
-    const std::optional<flutter::ValueList>& allowList, const std::optional<std::string>& suiteName) {
+    const std::optional<flutter::ValueList>& allowList,
+    const std::optional<std::string>& suiteName) {
   std::optional<std::string> domain_name =
       suiteName ? suiteName : NSBundle::mainBundle()->bundleIdentifier();
   if (!domain_name) return flutter::ValueMap{};
   auto defaults = defaultsForSuite(suiteName);
   if (auto* error = std::get_if<FlutterError>(&defaults)) return *error;
-  auto domain = std::get<0>(defaults)->persistentDomainForName(*domain_name);
+  std::optional<NSError> failure;
+  auto domain = std::get<0>(defaults)->persistentDomainForName(*domain_name, &failure);
+  if (failure) return readError(*failure);
   flutter::ValueMap result;
   if (!domain) return result;
   std::optional<std::set<std::string>> allowed;
@@ -114,7 +127,9 @@ ErrorOr<flutter::Value> PreferencesPlugin::getValue(const std::string& key,
                                                     const PreferencesPigeonOptions& options) {
   auto defaults = defaultsForSuite(options.suiteName());
   if (auto* error = std::get_if<FlutterError>(&defaults)) return *error;
-  auto value = std::get<0>(defaults)->objectForKey(key);
+  std::optional<NSError> failure;
+  auto value = std::get<0>(defaults)->objectForKey(key, &failure);
+  if (failure) return readError(*failure);
   if (!value || !isSupportedPrefValue(*value)) return flutter::Value();
   return fromPropertyList(*value);
 }

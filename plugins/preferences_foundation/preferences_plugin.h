@@ -45,6 +45,9 @@ std::variant<std::shared_ptr<NSUserDefaults>, FlutterError> defaultsForSuite(
 FlutterError unsupportedValueError(const std::string& key);
 // The error answer for a change that did not reach the disk (and so was not made).
 FlutterError writeError();
+// The error answer for a read that could not read the stored preferences now (and so changed
+// nothing): its message names the cause.
+FlutterError readError(const NSError& cause);
 // Void, or the write error when `written` is false.
 ErrorOr<Void> written(bool written);
 

@@ -1,5 +1,6 @@
 #include "plugins/secure_store_darwin/secure_store.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -65,9 +66,34 @@ CFDictionary writableAttributes(const CFDictionary& query) {
   return attributes;
 }
 
+// Runs `operation` as one keychain transaction: another host sees all of it or none of it, and
+// none of its own steps sees half of another host's. Kept when it succeeds, undone otherwise.
+SecureStoreResponse inOneTransaction(const std::function<SecureStoreResponse()>& operation) {
+  SecureStoreResponse response;
+  bool ran = false;
+  OSStatus status = security::performKeychainTransaction([&] {
+    ran = true;
+    response = operation();
+    return response.status;
+  });
+  // The keychain could not be opened, or the transaction not begun or committed.
+  if (!ran || status != response.status) return {status, nullptr};
+  return response;
+}
+
 }  // namespace
 
 ItemExistence SecureStore::itemExists(const KeychainQueryParameters& parameters) const {
+  ItemExistence existence;
+  SecureStoreResponse response = inOneTransaction([&]() -> SecureStoreResponse {
+    existence = itemExistsNow(parameters);
+    return {existence.status, nullptr};
+  });
+  if (response.status != existence.status) return {response.status, false};
+  return existence;
+}
+
+ItemExistence SecureStore::itemExistsNow(const KeychainQueryParameters& parameters) const {
   for (bool synchronizable : {true, false}) {
     KeychainQueryParameters copy = parameters;
     copy.isSynchronizable = synchronizable;
@@ -96,6 +122,11 @@ OSSecResult<CFDictionary> SecureStore::wrappedKeyQuery(const KeychainQueryParame
 
 SecureStoreResponse SecureStore::deleteItems(const KeychainQueryParameters& parameters,
                                              bool wholeService) const {
+  return inOneTransaction([&] { return deleteItemsNow(parameters, wholeService); });
+}
+
+SecureStoreResponse SecureStore::deleteItemsNow(const KeychainQueryParameters& parameters,
+                                                bool wholeService) const {
   OSStatus first_failure = errSecSuccess;
   for (bool synchronizable : {true, false}) {
     KeychainQueryParameters copy = parameters;
@@ -117,15 +148,30 @@ SecureStoreResponse SecureStore::deleteItems(const KeychainQueryParameters& para
 }
 
 SecureStoreResponse SecureStore::deleteItem(const KeychainQueryParameters& parameters) const {
-  SecureStoreResponse removed = deleteItems(parameters, false);
-  if (removed.status != errSecSuccess) return removed;
-  if (parameters.sealed() && parameters.key) {
-    KeychainQueryParameters wrapped = parameters;
-    wrapped.key = wrappedKeyAccount(*parameters.key);
-    SecureStoreResponse removed_key = deleteItems(wrapped, false);
-    if (removed_key.status != errSecSuccess) return removed_key;
-  }
-  return {};
+  // The value and its wrapped key go together: a rewrite by another host in between would leave
+  // its new value without the key that opens it.
+  return inOneTransaction([&]() -> SecureStoreResponse {
+    SecureStoreResponse removed = deleteItemsNow(parameters, false);
+    if (removed.status != errSecSuccess) return removed;
+    if (parameters.sealed() && parameters.key) {
+      KeychainQueryParameters wrapped = parameters;
+      wrapped.key = wrappedKeyAccount(*parameters.key);
+      SecureStoreResponse removed_key = deleteItemsNow(wrapped, false);
+      if (removed_key.status != errSecSuccess) return removed_key;
+    }
+    return {};
+  });
+}
+
+SecureStoreResponse SecureStore::deleteAllItems(const KeychainQueryParameters& parameters,
+                                                bool removeEnclaveKey) const {
+  // The items and the hardware-held key go together: a sealed write by another host in between
+  // would be wrapped under a key that is then removed, and never open again.
+  return inOneTransaction([&]() -> SecureStoreResponse {
+    SecureStoreResponse removed = deleteItemsNow(parameters, true);
+    if (removed.status == errSecSuccess && removeEnclaveKey) deleteEnclaveKey(parameters.service);
+    return removed;
+  });
 }
 
 OSStatus SecureStore::storeData(const KeychainQueryParameters& parameters,
@@ -260,10 +306,16 @@ SecureStoreResponse SecureStore::readSealed(const KeychainQueryParameters& param
 }
 
 SecureStoreResponse SecureStore::readItem(const KeychainQueryParameters& parameters) const {
-  return parameters.sealed() ? readSealed(parameters) : readPlain(parameters);
+  // A sealed value is read with its wrapped key in one transaction, never across a rewrite.
+  if (parameters.sealed()) return inOneTransaction([&] { return readSealed(parameters); });
+  return readPlain(parameters);
 }
 
 SecureStoreResponse SecureStore::readAllItems(const KeychainQueryParameters& parameters) const {
+  return inOneTransaction([&] { return readAllItemsNow(parameters); });
+}
+
+SecureStoreResponse SecureStore::readAllItemsNow(const KeychainQueryParameters& parameters) const {
   auto base = baseQuery(parameters);
   if (!base.ok()) return {base.error().status, nullptr};
   CFDictionary query = base.value();
@@ -292,7 +344,7 @@ SecureStoreResponse SecureStore::readAllItems(const KeychainQueryParameters& par
     if (parameters.sealed()) {
       KeychainQueryParameters one = parameters;
       one.key = key;
-      SecureStoreResponse read = readItem(one);
+      SecureStoreResponse read = readSealed(one);
       if (read.status == errSecSuccess && read.value.asString() != nullptr) entry = read.value;
     }
     if (entry.isNull()) {

@@ -1,7 +1,8 @@
 // The keychain operations behind the secure-storage methods. Values are strings stored as
 // UTF-8 in generic-password items whose account is the key; sealed values (useSecureEnclave)
 // also keep a wrapped-key item under "sst.wrapped." and the key. Not-found is never an error:
-// reads answer no value and deletions succeed. Stateless; runs on the plug-in's serial queue.
+// reads answer no value and deletions succeed. Each operation is one keychain transaction, also
+// for another host on the same keychain. Stateless; runs on the plug-in's serial queue.
 #pragma once
 
 #include <optional>
@@ -31,12 +32,21 @@ class SecureStore {
   // With `wholeService`, every key of the service.
   SecureStoreResponse deleteItems(const KeychainQueryParameters& parameters,
                                   bool wholeService) const;
+  // Every key of the service and, with `removeEnclaveKey`, the service's hardware-held key, in
+  // one transaction ("deleteAll").
+  SecureStoreResponse deleteAllItems(const KeychainQueryParameters& parameters,
+                                     bool removeEnclaveKey) const;
   // Looks among synchronized items first, then among the others.
   ItemExistence itemExists(const KeychainQueryParameters& parameters) const;
   OSSecResult<CFDictionary> wrappedKeyQuery(const KeychainQueryParameters& parameters,
                                             const std::string& key, bool returnData) const;
 
  private:
+  // The steps of the operations above, within the transaction the caller holds.
+  ItemExistence itemExistsNow(const KeychainQueryParameters& parameters) const;
+  SecureStoreResponse deleteItemsNow(const KeychainQueryParameters& parameters,
+                                     bool wholeService) const;
+  SecureStoreResponse readAllItemsNow(const KeychainQueryParameters& parameters) const;
   SecureStoreResponse readPlain(const KeychainQueryParameters& parameters) const;
   SecureStoreResponse readSealed(const KeychainQueryParameters& parameters) const;
   // Replaces the data and the attributes of the item of that key when one exists (of either

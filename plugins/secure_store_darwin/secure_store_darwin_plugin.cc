@@ -111,12 +111,10 @@ void SecureStoreDarwinPlugin::remove(const CallArguments& arguments, const Flutt
 
 void SecureStoreDarwinPlugin::deleteAll(const CallArguments& arguments,
                                         const FlutterResult& result) {
-  SecureStoreResponse response = secure_store_manager_.deleteItems(arguments.parameters, true);
-  // The hardware-held key goes only once nothing sealed under it is left.
-  if (response.status == errSecSuccess && arguments.parameters.sealed() && isAtLeast(10, 15)) {
-    deleteEnclaveKey(arguments.parameters.service);
-  }
-  deliverStorageResponse(response, result);
+  // The hardware-held key goes only once nothing sealed under it is left, in the same step.
+  const bool remove_key = arguments.parameters.sealed() && isAtLeast(10, 15);
+  deliverStorageResponse(secure_store_manager_.deleteAllItems(arguments.parameters, remove_key),
+                         result);
 }
 
 void SecureStoreDarwinPlugin::readAll(const CallArguments& arguments, const FlutterResult& result) {

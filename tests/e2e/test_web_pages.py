@@ -25,11 +25,13 @@ ANSWERED_BETWEEN_LARGE_MESSAGES = 1.5
 # works. Answering the pings and moving values costs a little of it; a page's work none.
 MAIN_THREAD_SHARE = 0.25
 MAIN_THREAD_ALLOWANCE = 0.3
-# How long a page's script may run, and how late past it its answer may come on a loaded machine.
+# How long a page's script may run (in its CPU time), the wall-clock time by which it is ended
+# however busy the machine, and how late past either its answer may come on a loaded machine.
 BUDGET = 5.0
+BACKSTOP = 2 * BUDGET + 3.0
 LATE = 2.5
 # No single wait of these tests is longer (a taken host fails them instead of hanging them).
-PATIENCE = BUDGET + 5.0
+PATIENCE = BACKSTOP + 5.0
 KEY_VALUE_OBSERVING_OPTIONS_TAG = 129
 NEW_VALUE = 0
 
@@ -40,6 +42,13 @@ CONFIGURATION, WEB_VIEW, NAVIGATION_DELEGATE, MESSAGE_HANDLER, OBSERVER = 1, 2, 
 def main_thread_cpu_seconds(pid):
     """CPU time the process's main thread (whose thread id is the process id) has used."""
     with open(f"/proc/{pid}/task/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def process_cpu_seconds(pid):
+    """CPU time all of the process's threads have used."""
+    with open(f"/proc/{pid}/stat") as stat:
         fields = stat.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
@@ -207,7 +216,7 @@ class WebPageIsolationTest(unittest.TestCase):
                          page.outcome())
         self.assertEqual(self.exception_message(answer[2]), "RangeError: execution timeout")
         self.assertGreaterEqual(page.seconds, BUDGET - 0.5)
-        self.assertLess(page.seconds, BUDGET + LATE)
+        self.assertLess(page.seconds, BACKSTOP + LATE)
 
     def exception_message(self, error):
         for announced in self.side.calls_to("NSError.pigeon_newInstance"):
@@ -249,7 +258,7 @@ class WebPageIsolationTest(unittest.TestCase):
         self.assertOthersWereAnswered(self.ping_while(lambda: not finished()))
         self.assertTrue(finished(), "the page did not finish loading")
         self.assertEqual(finished()[0][2], "https://endless.test/")
-        self.assertLess(time.monotonic() - started, BUDGET + LATE)
+        self.assertLess(time.monotonic() - started, BACKSTOP + LATE)
         self.assertEqual(self.evaluate(web_view, "document.title + ' ' + 6 * 7"), "Endless 42")
         self.assertHostIsWellWithin(growth_mib=128)
 
@@ -264,6 +273,22 @@ class WebPageIsolationTest(unittest.TestCase):
         kept = self.side.call("NSViewWKWebView.getTitle", web_view)
         self.assertLessEqual(len(kept.encode()), 4096)
         self.assertTrue(kept.startswith("& & & "), kept[:20])
+        self.assertHostIsWellWithin(growth_mib=128)
+
+    def test_a_start_tag_of_many_attributes_is_read_in_one_pass(self):
+        web_view = self.make_web_view()
+        # 1.5 MB: read attribute by attribute against those before, this took the host's pool
+        # thread half a minute, long after its load had failed.
+        html = ("<title>Many</title><script " + " ".join(f"a{i}" for i in range(200000)) +
+                ">var ran = 1</script>")
+        cpu_at_start = process_cpu_seconds(self.host.process.pid)
+        self.assertIsNone(self.side.call("NSViewWKWebView.loadHtmlString", web_view, html,
+                                         "https://many.test/"))
+        finished = lambda: self.side.calls_to("WKNavigationDelegate.didFinishNavigation")
+        self.assertOthersWereAnswered(self.ping_while(lambda: not finished()))
+        self.assertTrue(finished(), "the page did not finish loading")
+        self.assertEqual(self.evaluate(web_view, "typeof ran"), "number")
+        self.assertLess(process_cpu_seconds(self.host.process.pid) - cpu_at_start, 3.0)
         self.assertHostIsWellWithin(growth_mib=128)
 
     def test_a_title_changed_in_a_loop_reaches_its_observer_once(self):
@@ -324,7 +349,7 @@ class WebPageIsolationTest(unittest.TestCase):
             "for (var d = 1; d < 60; d++) a = [a]; a"))
         answer = page.wait()
         self.assertEqual(answer[0], "reply_too_large", page.outcome())
-        self.assertLess(page.seconds, BUDGET + LATE)
+        self.assertLess(page.seconds, BACKSTOP + LATE)
         self.assertEqual(self.evaluate(web_view, "[[1, 2], 'three']"),
                          "(\n    (\n        1,\n        2\n    ),\n    three\n)")
         self.assertHostIsWellWithin(growth_mib=128)

@@ -6,12 +6,14 @@
 #include <mutex>
 #include <string>
 
+#include "platform/coregraphics/pdf_error_tally.h"
 #include "platform/foundation/ns_log.h"
 
 namespace coregraphics::internal {
 namespace {
 
 thread_local PdfErrorLog* current_log = nullptr;
+thread_local const PdfErrorTally* current_tally = nullptr;
 
 // Errors reported on a thread that works on no document.
 PdfErrorLog& unattributed() {
@@ -52,18 +54,22 @@ void installHandlersOnce() {
 
 }  // namespace
 
-PdfErrorLog::PdfErrorLog() { installHandlersOnce(); }
+PdfErrorLog::PdfErrorLog()
+    : tallied_(current_tally != nullptr && *current_tally != nullptr),
+      count_(tallied_ ? *current_tally : std::make_shared<std::atomic<uint64_t>>(0)) {
+  installHandlersOnce();
+}
 
 PdfErrorLog::~PdfErrorLog() {
-  uint64_t count = count_.load();
-  if (count > kLoggedErrors) {
+  uint64_t count = count_->load();
+  if (!tallied_ && count > kLoggedErrors) {
     NSLog("PDF document: %llu errors in all, the first %llu logged",
           static_cast<unsigned long long>(count), static_cast<unsigned long long>(kLoggedErrors));
   }
 }
 
 void PdfErrorLog::report(std::string_view message) {
-  uint64_t number = count_.fetch_add(1) + 1;
+  uint64_t number = count_->fetch_add(1) + 1;
   if (number <= kLoggedErrors) {
     NSLog("PDF document error: %s", printable(message).c_str());
   } else if (number == kLoggedErrors + 1) {
@@ -76,3 +82,23 @@ PdfErrorLog::Scope::Scope(PdfErrorLog& log) : previous_(current_log) { current_l
 PdfErrorLog::Scope::~Scope() { current_log = previous_; }
 
 }  // namespace coregraphics::internal
+
+namespace coregraphics {
+
+PdfErrorTallyScope::PdfErrorTallyScope(const PdfErrorTally& tally)
+    : previous_(internal::current_tally) {
+  internal::current_tally = &tally;
+}
+
+PdfErrorTallyScope::~PdfErrorTallyScope() { internal::current_tally = previous_; }
+
+void logPdfErrorSummary(const PdfErrorTally& tally) {
+  uint64_t count = tally ? tally->load() : 0;
+  if (count > internal::PdfErrorLog::kLoggedErrors) {
+    NSLog("PDF document: %llu errors in all, the first %llu logged",
+          static_cast<unsigned long long>(count),
+          static_cast<unsigned long long>(internal::PdfErrorLog::kLoggedErrors));
+  }
+}
+
+}  // namespace coregraphics

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace coregraphics::internal {
@@ -19,14 +20,16 @@ class PdfErrorLog {
   // Longer messages are cut to this many bytes.
   static constexpr size_t kLoggedMessageBytes = 200;
 
+  // Counts into the tally of the thread's PdfErrorTallyScope when one lives (the tally's owner
+  // then writes the summary), else into a count of its own.
   PdfErrorLog();
-  // Logs how many errors there were in all, when more than were logged.
+  // Logs how many errors there were in all, when more than were logged, unless a tally counts.
   ~PdfErrorLog();
   PdfErrorLog(const PdfErrorLog&) = delete;
   PdfErrorLog& operator=(const PdfErrorLog&) = delete;
 
   void report(std::string_view message);
-  uint64_t count() const { return count_.load(); }
+  uint64_t count() const { return count_->load(); }
 
   // While a scope lives, the errors reported on its thread go to `log`.
   class Scope {
@@ -41,7 +44,8 @@ class PdfErrorLog {
   };
 
  private:
-  std::atomic<uint64_t> count_{0};
+  bool tallied_ = false;
+  std::shared_ptr<std::atomic<uint64_t>> count_;
 };
 
 }  // namespace coregraphics::internal

@@ -7,7 +7,9 @@
 #include <cerrno>
 
 #include "platform/foundation/ns_bundle.h"
+#include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_process_info.h"
+#include "platform/foundation/system_error.h"
 #include "platform/foundation/user_directories.h"
 
 namespace security::internal {
@@ -62,17 +64,24 @@ OSStatus tightenOwnMode(int fd, mode_t mode) {
 
 }  // namespace
 
+OSStatus keychainStatusForSystemError(const std::string& path, int error) {
+  NSLog("The keychain %s could not be opened: %s", path.c_str(),
+        foundation::describeSystemError(error).c_str());
+  // A limit, a permission or an I/O error is "not now": an I/O error that a later call may not
+  // meet, never a keychain that is not there.
+  return foundation::isNotNow(error) ? errSecIO : errSecNotAvailable;
+}
+
 std::string defaultKeychainDirectory() {
   return foundation::userDataDirectory() + "/" + applicationId();
 }
 
 OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile* prepared) {
-  if (directory.empty() || directory[0] != '/' || !makeDirectories(directory)) {
-    return errSecNotAvailable;
-  }
+  if (directory.empty() || directory[0] != '/') return errSecNotAvailable;
+  if (!makeDirectories(directory)) return keychainStatusForSystemError(directory, errno);
   FileDescriptor directory_fd(
       ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!directory_fd.valid()) return errSecNotAvailable;
+  if (!directory_fd.valid()) return keychainStatusForSystemError(directory, errno);
   if (OSStatus owned = tightenOwnMode(directory_fd.get(), kDirectoryMode); owned != errSecSuccess) {
     return owned;
   }
@@ -86,15 +95,15 @@ OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile*
     prepared->created = true;
     return errSecSuccess;
   }
-  if (errno != EEXIST) return errSecNotAvailable;
+  if (errno != EEXIST) return keychainStatusForSystemError(prepared->path, errno);
   // Non-blocking, so that a FIFO in its place cannot stall the open.
   FileDescriptor existing(::openat(directory_fd.get(), kKeychainFileName,
                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat file_status {};
-  if (!existing.valid() || ::fstat(existing.get(), &file_status) != 0 ||
-      !S_ISREG(file_status.st_mode)) {
-    return errSecNotAvailable;
+  if (!existing.valid() || ::fstat(existing.get(), &file_status) != 0) {
+    return keychainStatusForSystemError(prepared->path, errno);
   }
+  if (!S_ISREG(file_status.st_mode)) return errSecNotAvailable;
   return tightenOwnMode(existing.get(), kFileMode);
 }
 

@@ -21,7 +21,12 @@ struct PreparedKeychainFile {
 
 // Makes the directory (and missing parents) with mode 0700 and the file with mode 0600 when
 // they are missing, and tightens existing ones to those modes. Neither may be a symbolic link
-// (errSecNotAvailable), nor belong to another user (errSecIO, and nothing is changed).
+// (errSecNotAvailable), nor belong to another user (errSecIO, and nothing is changed). A call the
+// system refuses for now (no descriptor left, no permission, an I/O error) is errSecIO.
 OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile* prepared);
+
+// The status of a file the keychain could not open for `error` (an errno), which it logs:
+// errSecIO for "not now" (foundation's classification), errSecNotAvailable otherwise.
+OSStatus keychainStatusForSystemError(const std::string& path, int error);
 
 }  // namespace security::internal

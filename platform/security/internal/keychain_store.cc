@@ -63,6 +63,52 @@ bool isBlankDatabase(sqlite3* database) {
          singleInteger(database, "PRAGMA user_version") == 0;
 }
 
+// Makes a blank file the keychain's database. Under the write lock, so that hosts opening a fresh
+// keychain at the same moment make its table once: the others find it made.
+bool createSchemaIfBlank(sqlite3* database) {
+  if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  bool ok = true;
+  if (isBlankDatabase(database)) {
+    std::string script =
+        std::string(kCreateSchema) + "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+    ok = sqlite3_exec(database, script.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  if (ok && sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
+
+// The status of a step of opening that failed: "not now" (an I/O error, a limit, a permission, a
+// lock held past the wait) is errSecIO; a file that is not the keychain's is errSecNotAvailable.
+OSStatus openStepFailure(sqlite3* database, const std::string& path) {
+  switch (sqlite3_errcode(database) & 0xFF) {
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_FULL:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM: {
+      const int cause = sqlite3_system_errno(database);
+      return cause != 0 ? keychainStatusForSystemError(path, cause) : errSecIO;
+    }
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return errSecIO;
+    default:
+      return errSecNotAvailable;
+  }
+}
+
+// Whether the database's file is no longer the one at its path: removed, or replaced by another.
+bool fileHasMoved(sqlite3* database) {
+  int moved = 0;
+  if (sqlite3_file_control(database, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK) {
+    return true;
+  }
+  return moved != 0;
+}
+
 void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
   sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -241,21 +287,14 @@ OSStatus KeychainStore::openLocked() {
   int opened = sqlite3_open_v2(prepared.path.c_str(), &raw,
                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   std::unique_ptr<sqlite3, DatabaseClose> database(raw);
-  if (opened != SQLITE_OK) return errSecNotAvailable;
+  if (opened != SQLITE_OK) {
+    return raw != nullptr ? openStepFailure(raw, prepared.path) : errSecNotAvailable;
+  }
   sqlite3_busy_timeout(database.get(), 5000);
   if (sqlite3_exec(database.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) !=
-      SQLITE_OK) {
-    return errSecNotAvailable;
-  }
-  if (prepared.created || isBlankDatabase(database.get())) {
-    std::string script = std::string("BEGIN IMMEDIATE;") + kCreateSchema +
-                         "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
-    if (sqlite3_exec(database.get(), script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-      sqlite3_exec(database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      return errSecNotAvailable;
-    }
-  } else if (!isOurSoundDatabase(database.get())) {
-    return errSecNotAvailable;
+          SQLITE_OK ||
+      !createSchemaIfBlank(database.get()) || !isOurSoundDatabase(database.get())) {
+    return openStepFailure(database.get(), prepared.path);
   }
   database_ = std::move(database);
   return errSecSuccess;
@@ -264,13 +303,8 @@ OSStatus KeychainStore::openLocked() {
 OSStatus KeychainStore::transact(const Body& body) {
   if (transaction_thread_.load() == std::this_thread::get_id()) return transactNested(body);
   std::lock_guard lock(mutex_);
-  if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
+  if (OSStatus begun = beginLocked(); begun != errSecSuccess) return begun;
   sqlite3* database = database_.get();
-  if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-    bool corrupt = isCorruption(sqlite3_errcode(database));
-    if (corrupt) database_.reset();
-    return corrupt ? errSecNotAvailable : errSecIO;
-  }
   KeychainTransaction transaction(database);
   nested_saw_corruption_ = false;
   transaction_thread_.store(std::this_thread::get_id());
@@ -284,6 +318,24 @@ OSStatus KeychainStore::transact(const Body& body) {
   // A damaged database is let go; the next call looks at it afresh.
   if (transaction.sawCorruption() || nested_saw_corruption_) database_.reset();
   return status;
+}
+
+OSStatus KeychainStore::beginLocked() {
+  // The keychain is the file at its path: one removed or replaced by another program (or host)
+  // is let go, and the file there now is opened, or made, as a restart would. It is looked at
+  // again once the write lock is held, since it can change while the lock is waited for.
+  for (int attempt = 0;; ++attempt) {
+    if (database_ && fileHasMoved(database_.get())) database_.reset();
+    if (OSStatus opened = openLocked(); opened != errSecSuccess) return opened;
+    sqlite3* database = database_.get();
+    if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      bool corrupt = isCorruption(sqlite3_errcode(database));
+      if (corrupt) database_.reset();
+      return corrupt ? errSecNotAvailable : errSecIO;
+    }
+    if (!fileHasMoved(database) || attempt == 1) return errSecSuccess;
+    sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 OSStatus KeychainStore::transactNested(const Body& body) {

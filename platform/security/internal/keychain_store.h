@@ -1,5 +1,7 @@
 // The keychain's items in one SQLite database per application (see keychain_location.h). Every
-// Security call is one transaction. A database that cannot be opened, or that is not one this
+// Security call is one transaction, also for other processes on the same file. The keychain is
+// the file at its path: when another program removes or replaces it, the next call opens (or
+// makes) the one there now. A database that cannot be opened, or that is not one this
 // store wrote, answers errSecNotAvailable to every call and is never written to. Nothing is
 // encrypted at rest.
 #pragma once
@@ -80,6 +82,9 @@ class KeychainStore {
 
   KeychainStore() = default;
   OSStatus openLocked();
+  // Opens the database at its path (again, when its file was removed or replaced) and begins a
+  // write transaction on it.
+  OSStatus beginLocked();
   std::string directoryLocked() const;
   // Within the transaction this thread holds.
   OSStatus transactNested(const Body& body);

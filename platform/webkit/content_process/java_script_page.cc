@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/webkit/content_process/page_value_copy.h"
 #include "platform/webkit/wk_error.h"
 
 namespace webkit {
 namespace {
 
-using content::ProtocolWriter;
 using content::ValueTag;
 using HeapState = JavaScriptPage::HeapState;
 
@@ -79,212 +79,25 @@ void fatal(void* /*heap_udata*/, const char* message) {
   ::_exit(kEngineFatalExitStatus);
 }
 
-// Copies a value into plain data (arrays, plain objects, primitives) inside the heap, so that
-// reading it afterwards runs no getter and can throw nothing. Answers {value}, {unsupported} or
-// {thrown: message}.
-constexpr const char* kPlainCopySource = R"JS(
-(function (value) {
-  var unsupported = {};
-  function copy(v, depth) {
-    if (depth > 64) throw unsupported;
-    if (v === null || v === undefined) return v;
-    var type = typeof v;
-    if (type === 'boolean' || type === 'number' || type === 'string') return v;
-    if (type !== 'object') throw unsupported;
-    var kind = Object.prototype.toString.call(v);
-    var i, result;
-    if (kind === '[object Array]') {
-      result = [];
-      for (i = 0; i < v.length; i++) {
-        var element = copy(v[i], depth + 1);
-        result.push(element === undefined ? null : element);
-      }
-      return result;
-    }
-    if (kind !== '[object Object]') throw unsupported;
-    result = {};
-    var keys = Object.keys(v);
-    for (i = 0; i < keys.length; i++) {
-      var property = copy(v[keys[i]], depth + 1);
-      if (property !== undefined) result[keys[i]] = property;
-    }
-    return result;
-  }
-  try {
-    return { value: copy(value, 0) };
-  } catch (e) {
-    if (e === unsupported) return { unsupported: true };
-    var message;
-    try { message = String(e); } catch (ignored) { message = 'Error'; }
-    return { thrown: message };
-  }
-})
-)JS";
-
-constexpr const char* kPlainCopyKey = DUK_HIDDEN_SYMBOL("plainCopy");
 constexpr const char* kPageKey = DUK_HIDDEN_SYMBOL("page");
 constexpr const char* kHandlerNameKey = DUK_HIDDEN_SYMBOL("handlerName");
 
-void appendUtf8(std::string& out, uint32_t code_point) {
-  if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  }
-}
-
-// Duktape keeps strings as CESU-8 (characters beyond the first plane as two encoded surrogates);
-// Foundation's strings are UTF-8. Lone surrogates become U+FFFD.
-std::string toUtf8(duk_context* context, duk_idx_t index) {
-  duk_size_t length = 0;
-  const char* raw = duk_get_lstring(context, index, &length);
-  std::string out;
-  if (raw == nullptr) return out;
-  // Only surrogates (encoded from 0xED) need work.
-  if (std::memchr(raw, 0xED, length) == nullptr) return std::string(raw, length);
-  out.reserve(length);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(raw);
-  auto surrogateAt = [&](size_t at) -> uint32_t {
-    if (at + 2 >= length || bytes[at] != 0xED || (bytes[at + 1] & 0xC0) != 0x80) return 0;
-    return 0xD000 | ((bytes[at + 1] & 0x3F) << 6) | (bytes[at + 2] & 0x3F);
-  };
-  for (size_t i = 0; i < length;) {
-    uint32_t high = surrogateAt(i);
-    if (high >= 0xD800 && high <= 0xDBFF) {
-      uint32_t low = surrogateAt(i + 3);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
-        i += 6;
-      } else {
-        appendUtf8(out, 0xFFFD);
-        i += 3;
-      }
-    } else if (high >= 0xDC00 && high <= 0xDFFF) {
-      appendUtf8(out, 0xFFFD);
-      i += 3;
-    } else {
-      out.push_back(static_cast<char>(bytes[i]));
-      ++i;
-    }
-  }
-  return out;
-}
-
-// What a result or message body may still take when written.
-struct ValueBudget {
-  size_t values_left;
-  size_t bytes_limit;
-};
-
-void writeNumber(ProtocolWriter& out, double number) {
-  constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
-  bool integral = std::isfinite(number) && std::trunc(number) == number &&
-                  std::fabs(number) <= kExactIntegers && !(number == 0 && std::signbit(number));
-  if (integral) {
-    out.byte(static_cast<uint8_t>(ValueTag::kInteger));
-    out.u64(static_cast<uint64_t>(static_cast<int64_t>(number)));
-  } else {
-    out.byte(static_cast<uint8_t>(ValueTag::kDouble));
-    out.f64(number);
-  }
-}
-
-// Writes a plain copy made by kPlainCopySource. Runs inside a protected call: growing the value
-// stack, or reading the properties, may throw. Answers false when the budget ran out.
-bool writePlain(duk_context* context, duk_idx_t index, ProtocolWriter& out, ValueBudget& budget) {
-  if (budget.values_left == 0 || out.size() > budget.bytes_limit) return false;
-  --budget.values_left;
-  index = duk_normalize_index(context, index);
-  switch (duk_get_type(context, index)) {
-    case DUK_TYPE_NULL:
-      out.byte(static_cast<uint8_t>(ValueTag::kNull));
-      return true;
-    case DUK_TYPE_BOOLEAN:
-      out.byte(static_cast<uint8_t>(duk_get_boolean(context, index) ? ValueTag::kTrue
-                                                                    : ValueTag::kFalse));
-      return true;
-    case DUK_TYPE_NUMBER:
-      writeNumber(out, duk_get_number(context, index));
-      return true;
-    case DUK_TYPE_STRING:
-      out.byte(static_cast<uint8_t>(ValueTag::kString));
-      out.string(toUtf8(context, index));
-      return true;
-    case DUK_TYPE_OBJECT:
-      break;
-    default:
-      out.byte(static_cast<uint8_t>(ValueTag::kUndefined));
-      return true;
-  }
-  // Each level of the copy holds up to three values at once.
-  duk_require_stack(context, 3);
-  if (duk_is_array(context, index)) {
-    out.byte(static_cast<uint8_t>(ValueTag::kArray));
-    duk_size_t length = duk_get_length(context, index);
-    out.u32(static_cast<uint32_t>(length));
-    for (duk_size_t i = 0; i < length; ++i) {
-      duk_get_prop_index(context, index, static_cast<duk_uarridx_t>(i));
-      if (!writePlain(context, -1, out, budget)) return false;
-      duk_pop(context);
-    }
-    return true;
-  }
-  out.byte(static_cast<uint8_t>(ValueTag::kDictionary));
-  size_t count_at = out.reserveU32();
-  uint32_t count = 0;
-  duk_enum(context, index, DUK_ENUM_OWN_PROPERTIES_ONLY);
-  while (duk_next(context, -1, 1)) {
-    out.string(toUtf8(context, -2));
-    if (!writePlain(context, -1, out, budget)) return false;
-    ++count;
-    duk_pop_2(context);
-  }
-  duk_pop(context);
-  out.patchU32(count_at, count);
-  return true;
-}
-
-// Converts the value on the top of the stack (and pops it). A failure of the copy itself (a full
-// heap, a spent time budget) is thrown on to the caller's protected call.
-JavaScriptPage::Outcome convertTop(duk_context* context, size_t maxValueBytes) {
-  duk_require_stack(context, 3);
-  duk_push_global_stash(context);
-  duk_get_prop_string(context, -1, kPlainCopyKey);
-  duk_remove(context, -2);
-  duk_swap_top(context, -2);
-  duk_call(context, 1);
+// Writes the value on the top of the stack (and pops it). A failure of the copy itself (a getter's
+// error, a full heap, a spent time budget) is thrown on to the caller's protected call.
+JavaScriptPage::Outcome convertTop(duk_context* context, const EnginePrototypes& prototypes,
+                                   size_t maxValueBytes) {
   JavaScriptPage::Outcome outcome;
-  if (duk_get_prop_string(context, -1, "unsupported")) {
-    outcome.errorCode = WKErrorJavaScriptResultTypeIsUnsupported;
-    duk_pop(context);
-  } else if (duk_pop(context), duk_get_prop_string(context, -1, "thrown")) {
-    outcome.errorCode = WKErrorJavaScriptExceptionOccurred;
-    outcome.errorMessage = toUtf8(context, -1);
-    duk_pop(context);
-  } else {
-    duk_pop(context);
-    duk_get_prop_string(context, -1, "value");
-    duk_idx_t top = duk_get_top(context);
-    ProtocolWriter out;
-    ValueBudget budget{content::kMaxScriptValues, maxValueBytes};
-    if (writePlain(context, -1, out, budget) && out.size() <= maxValueBytes) {
-      outcome.value = out.take();
-    } else {
+  switch (writePageValue(context, -1, prototypes, content::kMaxScriptValues, maxValueBytes,
+                         outcome.value)) {
+    case PageValueCopy::written:
+      break;
+    case PageValueCopy::unsupported:
+      outcome.errorCode = WKErrorJavaScriptResultTypeIsUnsupported;
+      break;
+    case PageValueCopy::tooLarge:
       outcome.errorCode = WKErrorJavaScriptExceptionOccurred;
       outcome.errorMessage = kTooLargeError;
-    }
-    duk_set_top(context, top);
-    duk_pop(context);
+      break;
   }
   duk_pop(context);
   return outcome;
@@ -352,9 +165,8 @@ void JavaScriptPage::installGlobals() {
   duk_push_global_stash(context);
   duk_push_pointer(context, this);
   duk_put_prop_string(context, -2, kPageKey);
-  duk_eval_string(context, kPlainCopySource);
-  duk_put_prop_string(context, -2, kPlainCopyKey);
   duk_pop(context);
+  prototypes_ = EnginePrototypes::of(context);
 
   duk_push_global_object(context);
   // The engine's own objects, which no browser has: through them a page could leave finalizers
@@ -406,7 +218,7 @@ void JavaScriptPage::refreshMessageHandlers() {
 }
 
 JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script,
-                                                 Clock::time_point deadline) {
+                                                 const ScriptDeadline& deadline) {
   if (context_ == nullptr) {
     return {{}, WKErrorJavaScriptExceptionOccurred, "Error: out of memory"};
   }
@@ -414,7 +226,7 @@ JavaScriptPage::Outcome JavaScriptPage::evaluate(const std::string& script,
   auto run = [&](duk_context* context) {
     refreshMessageHandlers();
     duk_eval_lstring(context, script.data(), script.size());
-    outcome = convertTop(context, max_value_bytes_);
+    outcome = convertTop(context, prototypes_, max_value_bytes_);
   };
   // The deadline covers the result's conversion too: a getter may run forever as well.
   heap_.deadline = deadline;
@@ -466,13 +278,18 @@ int JavaScriptPage::postMessage(duk_context* context) {
   std::string name = toUtf8(context, -1);
   duk_pop_2(context);
   JavaScriptPage& page = from(context);
-  duk_dup(context, 0);
-  Outcome body = convertTop(context, page.max_value_bytes_);
-  if (body.errorMessage == kTooLargeError) {
-    return duk_error(context, DUK_ERR_RANGE_ERROR, "message too large");
-  }
-  if (body.errorCode != 0) {
-    return duk_error(context, DUK_ERR_TYPE_ERROR, "DataCloneError: The object can not be cloned.");
+  // Only a value that cannot be cloned is a DataCloneError: what its getters throw, or the
+  // engine's own errors (a full heap), go on to the page as they are.
+  Outcome body;
+  switch (writePageValue(context, 0, page.prototypes_, content::kMaxScriptValues,
+                         page.max_value_bytes_, body.value)) {
+    case PageValueCopy::written:
+      break;
+    case PageValueCopy::unsupported:
+      return duk_error(context, DUK_ERR_TYPE_ERROR,
+                       "DataCloneError: The object can not be cloned.");
+    case PageValueCopy::tooLarge:
+      return duk_error(context, DUK_ERR_RANGE_ERROR, "message too large");
   }
   // The body of `postMessage(undefined)` arrives as null.
   if (body.value.size() == 1 && body.value[0] == static_cast<uint8_t>(ValueTag::kUndefined)) {
@@ -490,5 +307,5 @@ int JavaScriptPage::postMessage(duk_context* context) {
 // deadline has passed, until the script has been left, so that no catch block can go on.
 int webkit_script_timed_out(void* heap_udata) {
   const auto& deadline = static_cast<webkit::JavaScriptPage::HeapState*>(heap_udata)->deadline;
-  return deadline && std::chrono::steady_clock::now() >= *deadline ? 1 : 0;
+  return deadline && deadline->passed() ? 1 : 0;
 }

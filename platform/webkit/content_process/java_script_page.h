@@ -2,8 +2,8 @@
 // page's scripts see here (no DOM): `document.title` and
 // `window.webkit.messageHandlers.<name>.postMessage(body)`.
 //
-// Results and message bodies are copied into plain data inside the heap and written in the
-// content protocol's value encoding: undefined, null, booleans, numbers, strings, arrays and plain
+// Results and message bodies are written straight from the heap in the content protocol's value
+// encoding (page_value_copy.h): undefined, null, booleans, numbers, strings, arrays and ordinary
 // objects. A thrown error, or a result of another kind (a function, a date...), is WebKit's error.
 //
 // Every call into the engine is protected: a heap at its cap, or a script past its deadline,
@@ -21,6 +21,8 @@
 
 #include "platform/webkit/content_process/content_limits.h"
 #include "platform/webkit/content_process/content_protocol.h"
+#include "platform/webkit/content_process/page_value_copy.h"
+#include "platform/webkit/content_process/script_deadline.h"
 
 struct duk_hthread;
 
@@ -53,7 +55,8 @@ class JavaScriptPage {
 
   // The names under window.webkit.messageHandlers for the scripts from now on.
   void setMessageHandlerNames(std::vector<std::string> names) { handler_names_ = std::move(names); }
-  Outcome evaluate(const std::string& script, Clock::time_point deadline);
+  // `deadline` is checked on this thread: the one that calls.
+  Outcome evaluate(const std::string& script, const ScriptDeadline& deadline);
   // The document's title as the page's scripts last left it.
   const std::optional<std::string>& title() const { return title_; }
   // Raises the engine's fatal error from inside a protected call, inside a script's try block.
@@ -62,7 +65,7 @@ class JavaScriptPage {
   // What the engine's allocator and interrupt check see of the page.
   struct HeapState {
     size_t allocated = 0;
-    std::optional<Clock::time_point> deadline;
+    std::optional<ScriptDeadline> deadline;
   };
 
  private:
@@ -83,6 +86,7 @@ class JavaScriptPage {
   size_t max_value_bytes_;
   std::vector<std::string> handler_names_;
   HeapState heap_;
+  EnginePrototypes prototypes_;
   duk_hthread* context_ = nullptr;
 };
 

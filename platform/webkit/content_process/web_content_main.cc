@@ -102,8 +102,9 @@ class ContentProcess {
     }
   }
 
-  static Clock::time_point deadlineAfter(uint32_t milliseconds) {
-    return Clock::now() + std::chrono::milliseconds(milliseconds);
+  // The budget counts this thread's CPU time (see script_deadline.h).
+  static ScriptDeadline deadlineAfter(uint32_t milliseconds) {
+    return ScriptDeadline::after(std::chrono::milliseconds(milliseconds));
   }
 
   size_t maxValueBytes() const { return channel_.maxMessageBytes() - kMessageOverheadBytes; }
@@ -114,7 +115,7 @@ class ContentProcess {
   }
 
   void runScripts(std::vector<std::string> names, const std::vector<std::string>& scripts,
-                  Clock::time_point deadline) {
+                  const ScriptDeadline& deadline) {
     ensurePage().setMessageHandlerNames(std::move(names));
     std::vector<std::string> failures;
     size_t unreported = 0;
@@ -129,7 +130,7 @@ class ContentProcess {
     // Once the scripts' shared time is spent, the rest are skipped without being compiled: a
     // page of many small scripts must not outlast its budget failing them one by one.
     for (const auto& script : scripts) {
-      if (Clock::now() >= deadline) {
+      if (deadline.passed()) {
         failed(kTimeoutMessage);
         continue;
       }
@@ -173,8 +174,10 @@ class ContentProcess {
     out.string(name);
     out.append(body);
     size_t cost = out.size() + kHeldMessageOverheadBytes;
-    auto deadline = deadline_;
-    // Waits for the host to let go of earlier messages; one message always fits.
+    // Waiting uses no CPU time: the wait for the host to let go of earlier messages is bounded by
+    // the backstop alone. One message always fits.
+    std::optional<Clock::time_point> deadline;
+    if (deadline_) deadline = deadline_->wall;
     while (posted_bytes_ > 0 && posted_bytes_ + cost > kPostedBytesLimit) {
       auto message = channel_.receive(deadline);
       if (!message) return false;
@@ -196,7 +199,7 @@ class ContentProcess {
   std::unique_ptr<JavaScriptPage> page_;
   bool title_changed_ = false;
   uint64_t posted_bytes_ = 0;
-  std::optional<Clock::time_point> deadline_;
+  std::optional<ScriptDeadline> deadline_;
 };
 
 }  // namespace

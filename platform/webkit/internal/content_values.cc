@@ -1,6 +1,7 @@
 #include "platform/webkit/internal/content_values.h"
 
 #include "platform/webkit/content_process/content_limits.h"
+#include "platform/webkit/internal/text_encoding.h"
 
 namespace webkit::content {
 namespace {
@@ -31,7 +32,7 @@ std::optional<AnyValue> readValue(ProtocolReader& in, int depth, ReadBudget& bud
     case ValueTag::kDouble:
       return AnyValue(in.f64());
     case ValueTag::kString:
-      return AnyValue(in.string());
+      return AnyValue(withValidUtf8(in.string()));
     case ValueTag::kArray: {
       uint32_t count = in.u32();
       // Every value takes at least its tag.
@@ -51,7 +52,7 @@ std::optional<AnyValue> readValue(ProtocolReader& in, int depth, ReadBudget& bud
       AnyValue::Dictionary dictionary;
       dictionary.reserve(count);
       for (uint32_t i = 0; i < count; ++i) {
-        std::string key = in.string();
+        std::string key = withValidUtf8(in.string());
         auto element = readValue(in, depth + 1, budget);
         if (!element) return std::nullopt;
         dictionary.emplace_back(std::move(key), std::move(*element));

@@ -1,9 +1,11 @@
 #include "platform/webkit/internal/html_document.h"
 
 #include <cctype>
+#include <iterator>
 #include <utility>
 
 #include "platform/webkit/content_process/content_protocol.h"
+#include "platform/webkit/internal/text_encoding.h"
 
 namespace webkit {
 namespace {
@@ -17,10 +19,12 @@ std::string lowered(std::string_view text) {
 }
 
 // Where `needle` (lower case, starting with '<') is in `page` from `from`, ignoring ASCII case.
-// The page is never copied: a large one is scanned for '<' alone.
-size_t findTag(std::string_view page, std::string_view needle, size_t from) {
+// The page is never copied: a large one is scanned for '<' alone. npos too once `stop` is set.
+size_t findTag(std::string_view page, std::string_view needle, size_t from,
+               const ReadingStop* stop) {
   for (size_t at = page.find('<', from); at != std::string_view::npos;
        at = page.find('<', at + 1)) {
+    if (stop != nullptr && stop->stopped()) return std::string_view::npos;
     if (page.size() - at < needle.size()) return std::string_view::npos;
     size_t i = 1;
     while (i < needle.size() && asciiLower(page[at + i]) == needle[i]) ++i;
@@ -31,22 +35,36 @@ size_t findTag(std::string_view page, std::string_view needle, size_t from) {
 
 bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
-// An element's start tag, read from just after its name: its attributes (names in lower case,
-// the first of a name kept) and where it ends. A quoted value may hold '>'.
+// The attributes a start tag is read for; the others are passed over.
+constexpr std::string_view kReadAttributes[] = {"src", "type", "language"};
+
+// An element's start tag, read from just after its name: the first value of each attribute this
+// reader looks at (names without regard to case), and where the tag ends. A quoted value may hold
+// '>'. Only those few are kept, so a tag of any number of attributes is read in one pass.
 struct StartTag {
-  std::vector<std::pair<std::string, std::string>> attributes;
+  std::optional<std::string> values[std::size(kReadAttributes)];
   size_t end = 0;  // just past the '>'
 
   const std::string* attribute(std::string_view name) const {
-    for (const auto& [key, value] : attributes) {
-      if (key == name) return &value;
+    for (size_t i = 0; i < std::size(kReadAttributes); ++i) {
+      if (kReadAttributes[i] == name) return values[i] ? &*values[i] : nullptr;
     }
     return nullptr;
   }
 };
-std::optional<StartTag> readStartTag(std::string_view page, size_t at) {
+
+bool sameLowered(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (asciiLower(text[i]) != lower[i]) return false;
+  }
+  return true;
+}
+
+std::optional<StartTag> readStartTag(std::string_view page, size_t at, const ReadingStop* stop) {
   StartTag tag;
   while (at < page.size()) {
+    if (stop != nullptr && stop->stopped()) return std::nullopt;
     char c = page[at];
     if (c == '>') {
       tag.end = at + 1;
@@ -61,9 +79,9 @@ std::optional<StartTag> readStartTag(std::string_view page, size_t at) {
            (page[at] != '=' || at == name_start)) {
       ++at;
     }
-    std::string name = lowered(page.substr(name_start, at - name_start));
+    std::string_view name = page.substr(name_start, at - name_start);
     while (at < page.size() && isTagSpace(page[at])) ++at;
-    std::string value;
+    std::string_view value;
     if (at < page.size() && page[at] == '=') {
       ++at;
       while (at < page.size() && isTagSpace(page[at])) ++at;
@@ -78,7 +96,9 @@ std::optional<StartTag> readStartTag(std::string_view page, size_t at) {
         value = page.substr(value_start, at - value_start);
       }
     }
-    if (!tag.attribute(name)) tag.attributes.emplace_back(std::move(name), std::move(value));
+    for (size_t i = 0; i < std::size(kReadAttributes); ++i) {
+      if (!tag.values[i] && sameLowered(name, kReadAttributes[i])) tag.values[i] = value;
+    }
   }
   return std::nullopt;
 }
@@ -91,15 +111,16 @@ struct Element {
   size_t bodyEnd;
   size_t next;
 };
-std::optional<Element> findElement(std::string_view page, const std::string& tag, size_t from) {
+std::optional<Element> findElement(std::string_view page, const std::string& tag, size_t from,
+                                   const ReadingStop* stop) {
   std::string open = "<" + tag;
-  for (size_t at = findTag(page, open, from); at != std::string_view::npos;
-       at = findTag(page, open, at + 1)) {
+  for (size_t at = findTag(page, open, from, stop); at != std::string_view::npos;
+       at = findTag(page, open, at + 1, stop)) {
     size_t after = at + open.size();
     if (after < page.size() && std::isalnum(static_cast<unsigned char>(page[after]))) continue;
-    auto start = readStartTag(page, after);
+    auto start = readStartTag(page, after, stop);
     if (!start) return std::nullopt;
-    size_t end = findTag(page, "</" + tag, start->end);
+    size_t end = findTag(page, "</" + tag, start->end, stop);
     if (end == std::string_view::npos) return std::nullopt;
     size_t body_start = start->end;
     return Element{std::move(*start), body_start, end, end + tag.size() + 2};
@@ -151,12 +172,15 @@ bool runsAsJavaScript(const StartTag& tag) {
 
 // The title's text with runs of whitespace made one space (none at either end) and the basic
 // entities decoded, in one pass that stops once the title is as long as a title may be.
-std::string titleText(std::string_view text) {
+std::string titleText(std::string_view text, const ReadingStop* stop) {
   static const std::pair<std::string_view, char> kEntities[] = {
       {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&amp;", '&'}};
   std::string out;
   bool space = false;
+  constexpr size_t kStopCheckSteps = 4096;
+  size_t steps = 0;
   for (size_t i = 0; i < text.size() && out.size() <= content::kMaxTitleBytes;) {
+    if (++steps % kStopCheckSteps == 0 && stop != nullptr && stop->stopped()) break;
     char c = text[i];
     if (std::isspace(static_cast<unsigned char>(c))) {
       space = !out.empty();
@@ -180,24 +204,26 @@ std::string titleText(std::string_view text) {
     out.push_back(c);
     ++i;
   }
+  out = withValidUtf8(out);
   content::cutTitle(out);
   return out;
 }
 
 }  // namespace
 
-HTMLDocument readHTMLDocument(std::string_view html) {
+HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop) {
   HTMLDocument document;
-  if (auto element = findElement(html, "title", 0)) {
+  if (auto element = findElement(html, "title", 0, stop)) {
     document.title =
-        titleText(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
+        titleText(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart), stop);
   }
-  for (auto element = findElement(html, "script", 0); element;
-       element = findElement(html, "script", element->next)) {
+  for (auto element = findElement(html, "script", 0, stop); element;
+       element = findElement(html, "script", element->next, stop)) {
     if (!runsAsJavaScript(element->start)) continue;
     document.scripts.emplace_back(
         html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
   }
+  if (stop != nullptr && stop->stopped()) return {};
   return document;
 }
 

@@ -1,7 +1,10 @@
 // The little this web view reads of an HTML page: its title and its inline scripts. Reading costs
-// time in proportion to the page, so it is done off the main thread.
+// time in proportion to the page (each byte is looked at a bounded number of times, whatever the
+// page holds), so it is done off the main thread, and it stops early once its load has ended.
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +21,18 @@ struct HTMLDocument {
   std::vector<std::string> scripts;
 };
 
-HTMLDocument readHTMLDocument(std::string_view html);
+// Set once the load a reading serves has ended (failed, replaced, or its web view gone): the
+// reading then stops within a few kilobytes of the page, and what it read is not used.
+class ReadingStop {
+ public:
+  void stop() { stopped_.store(true, std::memory_order_relaxed); }
+  bool stopped() const { return stopped_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<bool> stopped_{false};
+};
+
+// An empty document when `stop` is set before the reading ends.
+HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop = nullptr);
 
 }  // namespace webkit

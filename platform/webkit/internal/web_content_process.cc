@@ -5,7 +5,9 @@
 #include "platform/foundation/ns_log.h"
 #include "platform/webkit/content_process/content_limits.h"
 #include "platform/webkit/content_process/content_protocol.h"
+#include "platform/webkit/content_process/script_deadline.h"
 #include "platform/webkit/internal/content_values.h"
+#include "platform/webkit/internal/text_encoding.h"
 #include "platform/webkit/internal/web_kit_errors.h"
 #include "platform/webkit/wk_error.h"
 
@@ -41,11 +43,14 @@ std::optional<Incoming> parse(const std::vector<uint8_t>& message) {
     case Kind::kReady:
       break;
     case Kind::kTitle:
+      // Cut before it is mended, so that mending costs a title's length at most.
       incoming.text = in.string();
+      cutTitle(incoming.text);
+      incoming.text = withValidUtf8(incoming.text);
       cutTitle(incoming.text);
       break;
     case Kind::kPost: {
-      incoming.text = in.string();
+      incoming.text = withValidUtf8(in.string());
       auto body = readScriptValue(in);
       if (!body) return std::nullopt;
       incoming.value = std::move(*body);
@@ -58,11 +63,12 @@ std::optional<Incoming> parse(const std::vector<uint8_t>& message) {
         incoming.value = std::move(*value);
       } else {
         incoming.error_code = static_cast<int64_t>(in.u64());
-        incoming.error_message = in.string();
+        incoming.error_message = withValidUtf8(in.string());
       }
       break;
     case Kind::kScriptsDone:
       incoming.failures = in.strings();
+      for (auto& failure : incoming.failures) failure = withValidUtf8(failure);
       break;
     default:
       return std::nullopt;
@@ -326,7 +332,11 @@ void WebContentProcess::transmit(std::vector<uint8_t> message) {
                   AnyValue(), {"the scripts are too large to run"});
     return;
   }
-  process_->setDeadline(std::chrono::steady_clock::now() + budget_ + kKillGrace);
+  // The budget counts the page's CPU time, as the page counts it, so that a busy machine ends no
+  // page that finishes in time on an idle one; the wall clock only backs it up, far later.
+  process_->setCpuDeadline(budget_ + kKillGrace);
+  process_->setDeadline(std::chrono::steady_clock::now() + ScriptDeadline::backstopOf(budget_) +
+                        kKillGrace);
 }
 
 void WebContentProcess::handle(Incoming incoming) {
@@ -375,7 +385,10 @@ void WebContentProcess::handle(Incoming incoming) {
 void WebContentProcess::finishRunning(const std::shared_ptr<NSError>& error, AnyValue value,
                                       std::vector<std::string> failures) {
   auto finished = std::move(running_);
-  if (process_) process_->setDeadline(std::nullopt);
+  if (process_) {
+    process_->setDeadline(std::nullopt);
+    process_->setCpuDeadline(std::nullopt);
+  }
   std::weak_ptr<bool> alive = alive_;
   pump();
   if (finished->evaluation_done) {

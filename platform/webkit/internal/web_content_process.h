@@ -56,7 +56,8 @@ class WebContentProcess {
 
   // How long a page load's scripts, or one evaluation, may run.
   static constexpr std::chrono::milliseconds kDefaultScriptTimeBudget{5000};
-  // How much longer a process past its budget has to answer before it is killed.
+  // How much more CPU time (and, past its wall-clock backstop, time) a process past its budget
+  // has to answer before it is killed.
   static constexpr std::chrono::milliseconds kKillGrace{500};
   // How long a process may take to start.
   static constexpr std::chrono::seconds kStartLimit{10};

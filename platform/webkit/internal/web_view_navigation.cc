@@ -1,7 +1,5 @@
 #include "platform/webkit/internal/web_view_navigation.h"
 
-#include <sys/stat.h>
-
 #include <climits>
 #include <condition_variable>
 #include <cstdlib>
@@ -35,12 +33,6 @@ std::string mimeTypeForExtension(const std::string& extension) {
   };
   auto found = kTypes.find(extension);
   return found != kTypes.end() ? found->second : "application/octet-stream";
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-  return std::string(resolved);
 }
 
 LoadedContent failed(int64_t code, const std::string& description, const std::string& url) {
@@ -93,24 +85,12 @@ LoadedContent loadFile(const FileSource& source) {
   if (!usable(file_url) || !usable(access_url)) {
     return failed(foundation::NSURLErrorUnsupportedURL, "unsupported URL", text);
   }
-  auto file = realPath(file_url->path());
-  if (!file) {
-    return failed(foundation::NSURLErrorFileDoesNotExist,
-                  "The requested URL was not found on this server.", text);
-  }
-  auto access = realPath(access_url->path());
-  std::string folder = access && *access != "/" ? *access + "/" : access.value_or("");
-  bool readable = access && (*file == *access || file->rfind(folder, 0) == 0);
-  if (!readable) {
-    return failed(foundation::NSURLErrorNoPermissionsToReadFile,
-                  "The file couldn't be opened because you don't have permission to view it.",
-                  text);
-  }
+  // Whether the file is inside the folder is found when it is opened, off the main thread.
   LoadedContent content;
   content.url = urlObject(file_url->absoluteString());
   content.mimeType = mimeTypeForExtension(file_url->pathExtension());
   content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
-  content.pendingFile = *file;
+  content.pendingFile = PendingFile{file_url->path(), access_url->path()};
   return content;
 }
 
@@ -166,33 +146,30 @@ LoadedContent loadContent(const NavigationSource& source) {
   return loadFile(std::get<FileSource>(source));
 }
 
-PageContentRead readPageContent(const std::optional<std::string>& pendingFile,
-                                const std::shared_ptr<const std::string>& body, bool html) {
+PageContentRead readPageContent(const std::optional<PendingFile>& pendingFile,
+                                const std::shared_ptr<const std::string>& body, bool html,
+                                const ReadingStop& stop) {
   PageContentRead read;
-  if (pendingFile) {
-    {
-      auto& gate = readHold();
-      std::unique_lock lock(gate.mutex);
-      gate.released.wait(lock, [&] { return !gate.held; });
-    }
-    foundation::RegularFileError error = foundation::RegularFileError::kUnreadable;
-    auto bytes = foundation::readRegularFile(*pendingFile, kLargestPageFile, &error);
-    if (!bytes) {
-      read.fileError = error;
-      if (error == foundation::RegularFileError::kNotRegular) {
-        struct stat status {};
-        read.fileIsDirectory =
-            ::stat(pendingFile->c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-      }
-      return read;
-    }
-    if (html) {
-      read.document = readHTMLDocument(
-          std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    }
+  if (!pendingFile) {
+    if (body && html) read.document = readHTMLDocument(*body, &stop);
     return read;
   }
-  if (body && html) read.document = readHTMLDocument(*body);
+  {
+    auto& gate = readHold();
+    std::unique_lock lock(gate.mutex);
+    gate.released.wait(lock, [&] { return !gate.held; });
+  }
+  if (stop.stopped()) return read;
+  auto bytes = readPageFile(pendingFile->path, pendingFile->readAccessPath, kLargestPageFile);
+  if (auto* error = std::get_if<PageFileError>(&bytes)) {
+    read.fileError = *error;
+    return read;
+  }
+  if (html) {
+    const auto& page = std::get<std::vector<uint8_t>>(bytes);
+    read.document = readHTMLDocument(
+        std::string_view(reinterpret_cast<const char*>(page.data()), page.size()), &stop);
+  }
   return read;
 }
 
@@ -206,22 +183,25 @@ void applyPageContentRead(LoadedContent& content, PageContentRead read) {
   std::string url = content.url ? content.url->absoluteString() : std::string();
   content.response = nullptr;
   switch (*read.fileError) {
-    case foundation::RegularFileError::kNotFound:
+    case PageFileError::kNotFound:
       content.error = urlLoadingError(foundation::NSURLErrorFileDoesNotExist,
                                       "The requested URL was not found on this server.", url);
       return;
-    case foundation::RegularFileError::kTooLarge:
+    case PageFileError::kOutsideFolder:
+      content.error = urlLoadingError(
+          foundation::NSURLErrorNoPermissionsToReadFile,
+          "The file couldn't be opened because you don't have permission to view it.", url);
+      return;
+    case PageFileError::kTooLarge:
       content.error = urlLoadingError(foundation::NSURLErrorDataLengthExceedsMaximum,
                                       "The file is larger than a page may be.", url);
       return;
-    case foundation::RegularFileError::kNotRegular:
-      if (read.fileIsDirectory) {
-        content.error =
-            urlLoadingError(foundation::NSURLErrorFileIsDirectory, "The file is a directory.", url);
-        return;
-      }
-      break;
-    case foundation::RegularFileError::kUnreadable:
+    case PageFileError::kDirectory:
+      content.error =
+          urlLoadingError(foundation::NSURLErrorFileIsDirectory, "The file is a directory.", url);
+      return;
+    case PageFileError::kNotRegular:
+    case PageFileError::kUnreadable:
       break;
   }
   content.error = urlLoadingError(foundation::NSURLErrorNoPermissionsToReadFile,

@@ -8,9 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/foundation/regular_file.h"
-
 #include "platform/webkit/internal/html_document.h"
+#include "platform/webkit/internal/page_file.h"
 #include "platform/webkit/internal/served_responses.h"
 #include "platform/webkit/ns_error.h"
 #include "platform/webkit/ns_url.h"
@@ -45,6 +44,12 @@ enum class NavigationStep {
   failure,
 };
 
+// A page's file, to be read from inside the folder the load may read.
+struct PendingFile {
+  std::string path;
+  std::string readAccessPath;
+};
+
 // What loading a source found: a response and body, possibly behind a challenge, or an error.
 struct LoadedContent {
   std::shared_ptr<const foundation::NSURL> url;
@@ -55,7 +60,7 @@ struct LoadedContent {
   std::optional<ServedResponse::RequiredCredentials> requiredCredentials;
   std::shared_ptr<foundation::NSError> error;
   // A file whose body is still to be read (see readPageContent).
-  std::optional<std::string> pendingFile;
+  std::optional<PendingFile> pendingFile;
   // What the page holds, once read (see readPageContent).
   HTMLDocument document;
 };
@@ -64,12 +69,13 @@ struct LoadedContent {
 // document when it is HTML. Touches no object, so any thread may make it; it takes time in
 // proportion to the page, so the main thread never does.
 struct PageContentRead {
-  std::optional<foundation::RegularFileError> fileError;
-  bool fileIsDirectory = false;
+  std::optional<PageFileError> fileError;
   HTMLDocument document;
 };
-PageContentRead readPageContent(const std::optional<std::string>& pendingFile,
-                                const std::shared_ptr<const std::string>& body, bool html);
+// Stops early, with nothing read, once `stop` is set.
+PageContentRead readPageContent(const std::optional<PendingFile>& pendingFile,
+                                const std::shared_ptr<const std::string>& body, bool html,
+                                const ReadingStop& stop);
 // While held (a test's control), page files are not read until released: a read that does not
 // end, as a file on a hung file system would.
 void holdPageFileReads(bool hold);
@@ -88,7 +94,13 @@ struct WebViewNavigation {
                     std::optional<size_t> historyIndex)
       : source(std::move(source)), type(type), historyIndex(historyIndex) {}
 
+  ~WebViewNavigation() { readingStop->stop(); }
+  WebViewNavigation(const WebViewNavigation&) = delete;
+  WebViewNavigation& operator=(const WebViewNavigation&) = delete;
+
+  // Leaving the provisional start, however, ends the reading of the page's content.
   void moveTo(NavigationStep next) {
+    if (step == NavigationStep::provisionalStart) readingStop->stop();
     step = next;
     ++generation;
   }
@@ -104,6 +116,8 @@ struct WebViewNavigation {
   bool committed = false;
   LoadedContent content;
   std::shared_ptr<foundation::NSError> error;
+  // Shared with the pool thread that reads the page's content.
+  const std::shared_ptr<ReadingStop> readingStop = std::make_shared<ReadingStop>();
 };
 
 }  // namespace webkit

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/testing/process_threads.h"
 #include "platform/webkit/testing/web_view_controls.h"
 #include "platform/webkit/webkit.h"
 
@@ -133,6 +134,60 @@ TEST_F(HostilePageTest, AFileReadThatNeverEndsFailsItsLoadAtTheBudgetAndLaterLoa
   ASSERT_TRUE(settleInShortTurns());
   EXPECT_EQ(delegate->events.back(), "finish");
   EXPECT_EQ(webView->title(), "Next");
+}
+
+TEST_F(HostilePageTest, AStartTagOfManyAttributesIsReadInOnePassWithinItsLoad) {
+  std::string html = "<title>Many</title><script";
+  for (int i = 0; i < 200'000; ++i) html += " a" + std::to_string(i);
+  html += " type=text/javascript>var ran = 1</script>";
+  double reading_started = dispatch::testing::otherThreadsCpuSeconds();
+  webView->loadHTMLString(html, nullptr);
+  ASSERT_TRUE(settleInShortTurns());
+  // The pool thread that read the page worked far less than the 5 s budget.
+  EXPECT_LT(dispatch::testing::otherThreadsCpuSeconds() - reading_started, 1.0);
+  EXPECT_EQ(delegate->events.back(), "finish");
+  EXPECT_EQ(evaluate("typeof ran"), AnyValue("number"));
+}
+
+TEST_F(HostilePageTest, AFileIsReadOnlyFromInsideItsFolderWhateverItsLinksBecome) {
+  auto site = folder / "site", outside = folder / "outside";
+  std::filesystem::create_directories(site / "inner");
+  std::filesystem::create_directories(outside);
+  std::ofstream(site / "page.html") << "<title>inside</title>";
+  std::ofstream(outside / "secret.html") << "<title>secret</title>";
+  std::filesystem::create_symlink("../page.html", site / "inner" / "alias.html");
+  std::filesystem::create_symlink(outside / "secret.html", site / "link.html");
+  std::filesystem::create_symlink(outside, site / "elsewhere");
+  std::filesystem::create_symlink(site, folder / "site-link");
+  auto load = [&](const std::filesystem::path& file, const std::filesystem::path& access) {
+    delegate->events.clear();
+    webView->loadFileURL(fileURL(file), fileURL(access));
+    EXPECT_TRUE(settleInShortTurns());
+    return delegate->events.empty() ? std::string("nothing") : delegate->events.back();
+  };
+  const std::string refused = "failProvisional NSURLErrorDomain -1102";
+  // Relative links that stay inside are followed; the folder itself may be named through one.
+  EXPECT_EQ(load(site / "inner" / "alias.html", site), "finish");
+  EXPECT_EQ(webView->title(), "inside");
+  EXPECT_EQ(load(folder / "site-link" / "page.html", folder / "site-link"), "finish");
+  // A link out of the folder, on the file or on its way, is not followed.
+  EXPECT_EQ(load(site / "link.html", site), refused);
+  EXPECT_EQ(load(site / "elsewhere" / "secret.html", site), refused);
+  EXPECT_EQ(load(site / ".." / "outside" / "secret.html", site), refused);
+
+  // The file becomes a link out of the folder after the load has checked its URL: what is
+  // opened is what is checked.
+  std::ofstream(site / "race.html") << "<title>race</title>";
+  WebViewControls::holdPageFileReads(true);
+  delegate->events.clear();
+  webView->loadFileURL(fileURL(site / "race.html"), fileURL(site));
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return webView->isLoading(); }));
+  std::filesystem::remove(site / "race.html");
+  std::filesystem::create_symlink(outside / "secret.html", site / "race.html");
+  WebViewControls::holdPageFileReads(false);
+  ASSERT_TRUE(settleInShortTurns());
+  EXPECT_EQ(delegate->events.back(), refused);
+  EXPECT_NE(webView->title(), "secret");
 }
 
 TEST_F(HostilePageTest, ALoadWhoseContentProcessEndsFailsAndTheNextLoadRunsItsScripts) {

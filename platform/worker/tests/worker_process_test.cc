@@ -119,6 +119,25 @@ TEST_F(WorkerProcessTest, AWorkerPastItsDeadlineIsKilledAndReaped) {
   EXPECT_TRUE(gone(process->pid()));
 }
 
+TEST_F(WorkerProcessTest, ACpuDeadlineCountsTheWorkersCpuTimeNotTheTimeItWaits) {
+  start();
+  ASSERT_TRUE(process->send(bytes("echo:started")));
+  ASSERT_TRUE(runUntil([&] { return !received.empty(); }, kGenerous));
+  process->setCpuDeadline(std::chrono::milliseconds(300));
+  // Waiting costs the worker no CPU time: it answers after longer than its CPU allowance.
+  auto waited_from = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - waited_from < std::chrono::milliseconds(400)) {
+    size_t before = received.size();
+    ASSERT_TRUE(process->send(bytes("echo:here")));
+    ASSERT_TRUE(runUntil([&] { return received.size() > before || !ends.empty(); }, kGenerous));
+    ASSERT_TRUE(ends.empty());
+  }
+  ASSERT_TRUE(process->send(bytes("spin")));
+  ASSERT_TRUE(ended());
+  EXPECT_EQ(ends[0].reason, WorkerEndReason::deadlinePassed);
+  EXPECT_TRUE(gone(process->pid()));
+}
+
 TEST_F(WorkerProcessTest, AWorkerPastItsMemoryLimitEndsAndTheHostGoesOn) {
 #if defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "ThreadSanitizer's runtime keeps no resident-memory limit";

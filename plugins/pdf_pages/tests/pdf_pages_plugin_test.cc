@@ -623,5 +623,34 @@ TEST_F(DiagnosticsTest, TheLibrarysErrorsAreCountedAndLoggedAsABoundedSummaryPer
   EXPECT_GE(largest, 200000u);
 }
 
+TEST_F(DiagnosticsTest, TwoDamagedDocumentsDrawnInTurnLogTheirBoundOnceEach) {
+  // Each drawing of either reopens it in the worker, which holds one document at a time.
+  auto damaged = [](const std::string& garbage) {
+    coregraphics::testing::PdfWriter writer;
+    writer.addPage({CGRectMake(0, 0, 100, 100), std::nullopt, 0, garbage});
+    return writer.write();
+  };
+  std::vector<std::string> lines;
+  {
+    StandardErrorCapture capture;
+    ASSERT_EQ(loadBytes("one", damaged(std::string(200, '}'))).value, Value("1"));
+    ASSERT_EQ(loadBytes("two", damaged(std::string(200, ')'))).value, Value("1"));
+    for (int i = 0; i < 50; ++i) {
+      bitmapOf(getPage("one", 1, 10, 10));
+      bitmapOf(getPage("two", 1, 10, 10));
+    }
+    EXPECT_TRUE(call("closeDocument", Value("one")).isSuccess());
+    EXPECT_TRUE(call("closeDocument", Value("two")).isSuccess());
+    lines = capture.lines();
+  }
+  // Five errors, the line that says the rest are counted, and the summary, for each document.
+  EXPECT_LE(lines.size(), 14u);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.find("errors in all") != std::string::npos;
+                          }),
+            2);
+}
+
 }  // namespace
 }  // namespace pdf_pages::testing

@@ -2,8 +2,10 @@
 // change the same domain. Every change answered as stored must stay, and each host must read the
 // other's changes.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,11 +35,17 @@ constexpr auto kPeerTimeout = std::chrono::seconds(60);
 
 Value options() { return Value(std::make_shared<PreferencesPigeonOptions>()); }
 
-// The peer process, its standard output read through a pipe.
+// A user without privileges for a peer to run as, as `setpriv` would start a host.
+struct Unprivileged {
+  uid_t uid;
+  gid_t gid;
+};
+
+// The peer process, its standard output read through a pipe; run as `user` when given.
 class PeerProcess {
  public:
-  PeerProcess(const std::string& root, const std::string& bundle,
-              std::vector<std::string> command) {
+  PeerProcess(const std::string& root, const std::string& bundle, std::vector<std::string> command,
+              std::optional<Unprivileged> user = std::nullopt) {
     std::vector<std::string> arguments = {PREFERENCES_PEER_PATH, root, bundle};
     arguments.insert(arguments.end(), command.begin(), command.end());
     std::vector<char*> argv;
@@ -49,6 +57,11 @@ class PeerProcess {
     if (pid_ == 0) {
       // Only async-signal-safe calls between fork and exec.
       if (::dup2(output[1], STDOUT_FILENO) < 0) ::_exit(127);
+      if (user &&
+          (::setgroups(0, nullptr) != 0 || ::setresgid(user->gid, user->gid, user->gid) != 0 ||
+           ::setresuid(user->uid, user->uid, user->uid) != 0)) {
+        ::_exit(126);
+      }
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
@@ -67,6 +80,8 @@ class PeerProcess {
   bool waitUntilReady() {
     return readUntil([&] { return text_.find("ready\n") != std::string::npos; });
   }
+
+  const std::string& output() const { return text_; }
 
   // Waits for the peer to end; its exit status, or -1 when it did not end within the bound.
   int finish() {
@@ -222,6 +237,46 @@ TEST_F(CrossProcessTest, AHostThatKeepsTheLockCostsAnErrorNeverAHang) {
   ASSERT_TRUE(reply && reply->asList() && reply->asList()->size() == 3);
   EXPECT_EQ((*reply->asList())[0], Value("Write Error"));
   EXPECT_EQ(get("k"), Value("new"));
+}
+
+TEST_F(CrossProcessTest, AFileTheHostMayNotReadIsAReadErrorAndStaysWhereItIs) {
+  // Root reads whatever the modes say: the host runs as a user without privileges.
+  std::optional<Unprivileged> user;
+  if (::geteuid() == 0) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run the peer as";
+    user = Unprivileged{nobody->pw_uid, nobody->pw_gid};
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      ASSERT_EQ(::lchown(entry.path().c_str(), user->uid, user->gid), 0);
+    }
+    ASSERT_EQ(::chown(root.c_str(), user->uid, user->gid), 0);
+  }
+  auto peer = [&](std::vector<std::string> command) {
+    PeerProcess process(root, bundle, std::move(command), user);
+    int status = process.finish();
+    return std::make_pair(status, process.output());
+  };
+  std::vector<std::string> sixteen = {"set"};
+  for (int i = 0; i < 16; ++i) {
+    sixteen.push_back("k" + std::to_string(i));
+    sixteen.push_back(std::to_string(i));
+  }
+  ASSERT_EQ(peer(sixteen).first, 0);
+  const std::string folder = root + "/.config/com.example.peers/preferences";
+  const std::string file = folder + "/com.example.peers.plist";
+  ASSERT_TRUE(fs::exists(file));
+
+  ASSERT_EQ(::chmod(file.c_str(), 0), 0);
+  auto [status, output] = peer({"get", "k3"});
+  EXPECT_EQ(status, 4) << output;
+  EXPECT_NE(output.find("Read Error"), std::string::npos) << output;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    EXPECT_EQ(entry.path().filename().string().find(".corrupt"), std::string::npos) << entry.path();
+  }
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  std::tie(status, output) = peer({"get", "k3"});
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("\"3\""), std::string::npos) << output;
 }
 
 TEST_F(CrossProcessTest, AChangeWaitingForTheLockLeavesEveryOtherChannelAnswering) {

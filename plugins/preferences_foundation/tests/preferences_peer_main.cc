@@ -7,6 +7,7 @@
 //   preferences_peer <root> <bundle> set <key> <value> [<key> <value>...]
 //   preferences_peer <root> <bundle> remove <key>...
 //   preferences_peer <root> <bundle> set-many <key prefix> <count>
+//   preferences_peer <root> <bundle> get <key>   (prints the reply; exits 4 on an error reply)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,7 +28,7 @@ const std::string kLegacy = "dev.flutter.pigeon.preferences_foundation.LegacyUse
 int usage() {
   std::fprintf(stderr,
                "usage: preferences_peer <root> <bundle> set <key> <value>... | remove <key>... | "
-               "set-many <prefix> <count>\n");
+               "set-many <prefix> <count> | get <key>\n");
   return 1;
 }
 
@@ -42,6 +43,7 @@ class Peer {
     auto reply = dart_.sendMessage(channel, Value(std::move(arguments)),
                                    preferences_foundation::GetMessagesCodec());
     bool stored = reply && reply->asList() != nullptr && reply->asList()->size() == 1;
+    last_reply_ = reply ? reply->debugString() : "no reply";
     if (!stored) {
       std::fprintf(stderr, "preferences_peer: %s: %s\n", channel.c_str(),
                    reply ? reply->debugString().c_str() : "no reply");
@@ -49,13 +51,22 @@ class Peer {
     return stored;
   }
 
+  bool get(const std::string& key) {
+    bool answered = send(kApi + "getValue", {Value(key), options()});
+    std::printf("reply %s\n", last_reply_.c_str());
+    return answered;
+  }
+
   bool set(const std::string& key, const std::string& value) {
-    return send(kApi + "set",
-                {Value(key), Value(value),
-                 Value(std::make_shared<preferences_foundation::PreferencesPigeonOptions>())});
+    return send(kApi + "set", {Value(key), Value(value), options()});
   }
 
  private:
+  static Value options() {
+    return Value(std::make_shared<preferences_foundation::PreferencesPigeonOptions>());
+  }
+
+  std::string last_reply_;
   std::shared_ptr<FlutterEngine> engine_ = FlutterEngine::create();
   flutter::testing::TestDartSide dart_{engine_};
 };
@@ -86,6 +97,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count && stored; ++i) {
       stored = peer.set(arguments[0] + std::to_string(i), std::to_string(i));
     }
+  } else if (command == "get" && arguments.size() == 1) {
+    return peer.get(arguments[0]) ? 0 : 4;
   } else {
     return usage();
   }

@@ -136,6 +136,59 @@ TEST_F(JavaScriptPageTest, TitlesAndMessagesReachTheHooksAndUnclonableBodiesThro
   EXPECT_EQ(value("typeof window.webkit.messageHandlers.bridge"), AnyValue("undefined"));
 }
 
+TEST_F(JavaScriptPageTest, APostedMessageFailsWithItsOwnErrorAndOnlyTheUnclonableAreCloneErrors) {
+  auto caught = [&](const std::string& body) {
+    return value("try { window.webkit.messageHandlers.bridge.postMessage(" + body +
+                 "); 'posted' } catch (e) { (e.mine ? 'mine ' : '') + String(e) }");
+  };
+  // A body as large as a good part of the page's heap is read where it is, not copied first.
+  EXPECT_EQ(caught("(function () { var a = []; for (var i = 0; i < 200000; i++) a.push('v' + i);"
+                   " return a; })()"),
+            AnyValue("posted"));
+  // The page's own exception, thrown by a getter, reaches the page as itself.
+  EXPECT_EQ(caught("{get a() { var e = new Error('mine'); e.mine = true; throw e; }}"),
+            AnyValue("mine Error: mine"));
+  // Running out of memory while the body is read is the engine's own error.
+  auto full = caught("{get a() { var s = []; while (true) s.push([s.length]); }}");
+  ASSERT_TRUE(full.getIf<std::string>());
+  EXPECT_EQ(*full.getIf<std::string>(), "Error: alloc failed");
+  EXPECT_EQ(caught("[function () {}]"),
+            AnyValue("TypeError: DataCloneError: The object can not be cloned."));
+  EXPECT_EQ(caught("new Proxy([], {})"),
+            AnyValue("TypeError: DataCloneError: The object can not be cloned."));
+  EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(JavaScriptPageTest, ValuesArriveAsThePageHoldsThemWhateverItsBuiltInsBecame) {
+  // An own "__proto__" key is ordinary JSON data.
+  EXPECT_EQ(value("JSON.parse('{\"__proto__\": {\"a\": 1}, \"b\": 2}')"),
+            AnyValue(AnyValue::Dictionary{{"__proto__", AnyValue::Dictionary{{"a", int64_t{1}}}},
+                                          {"b", int64_t{2}}}));
+  value(
+      "Object.defineProperty(Object.prototype, 'x', {set: function () {}, configurable: true});"
+      "Array.prototype.push = function () { this[this.length] = function () {}; };"
+      "Object.prototype.toString = function () { return '[object Array]'; };"
+      "Object.keys = function () { return ['forged']; };"
+      "Object.defineProperty(Array.prototype, 1, {get: function () { return 'inherited'; },"
+      " configurable: true}); 0");
+  EXPECT_EQ(value("({x: 1, y: [2]})"),
+            AnyValue(AnyValue::Dictionary{{"x", int64_t{1}}, {"y", AnyValue::Array{int64_t{2}}}}));
+  // A missing element is missing, whatever the prototype holds at its index.
+  EXPECT_EQ(value("[1, , 3]"), AnyValue(AnyValue::Array{int64_t{1}, NSNull{}, int64_t{3}}));
+  value("window.webkit.messageHandlers.bridge.postMessage({x: [1, , 3]})");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(
+      messages[0].second,
+      AnyValue(AnyValue::Dictionary{{"x", AnyValue::Array{int64_t{1}, NSNull{}, int64_t{3}}}}));
+  // No proxy trap runs: a proxy is no array, nor anything of what it forwards to.
+  EXPECT_EQ(value("var trapped = 0; var p = new Proxy({a: 1}, {get: function () { trapped++; },"
+                  " ownKeys: function () { trapped++; return ['a']; }}); [p, trapped]"),
+            AnyValue(AnyValue::Array{AnyValue::Dictionary{}, int64_t{0}}));
+  EXPECT_EQ(value("trapped"), AnyValue(int64_t{0}));
+  EXPECT_EQ(errorCode("(function () { return arguments; })(1)"),
+            WKErrorJavaScriptResultTypeIsUnsupported);
+}
+
 TEST_F(JavaScriptPageTest, AHeapAtItsCapFailsTheScriptAndNotTheProcess) {
   EXPECT_EQ(errorCode("var s = 'x'; while (true) s += s;"), WKErrorJavaScriptExceptionOccurred);
   // Fill the heap to the last byte and keep it full across scripts.

@@ -1,0 +1,153 @@
+// Every reader the web view runs on what a page, a file or a content process hands it is linear
+// in its input: each is fed a large hostile input here and its CPU time measured (a loaded
+// machine cannot inflate that). The bounds are tens of times what the readers take in a
+// sanitized build; a reader that looked at its input again per item would take minutes.
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <chrono>
+#include <string>
+
+#include "platform/foundation/ns_url.h"
+#include "platform/webkit/content_process/content_protocol.h"
+#include "platform/webkit/internal/content_values.h"
+#include "platform/webkit/internal/cookie_date.h"
+#include "platform/webkit/internal/html_document.h"
+#include "platform/webkit/internal/text_encoding.h"
+#include "platform/webkit/ns_http_cookie.h"
+
+namespace webkit {
+namespace {
+
+using content::ProtocolReader;
+using content::ProtocolWriter;
+using content::ValueTag;
+
+constexpr double kCpuBound = 1.0;  // seconds
+
+double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+template <typename Work>
+double cpuSecondsOf(Work&& work) {
+  double started = threadCpuSeconds();
+  work();
+  return threadCpuSeconds() - started;
+}
+
+std::string repeated(std::string_view unit, size_t bytes) {
+  std::string out;
+  out.reserve(bytes + unit.size());
+  while (out.size() < bytes) out += unit;
+  return out;
+}
+
+TEST(PageReadersTest, HTMLIsReadInOnePassWhateverItsTagsHold) {
+  std::string attributes = "<script";
+  for (int i = 0; i < 200'000; ++i) attributes += " a" + std::to_string(i);
+  attributes += " src=x type=module>1</script><script>var kept = 1</script>";
+  HTMLDocument document;
+  EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(attributes); }), kCpuBound);
+  EXPECT_EQ(document.scripts, std::vector<std::string>{"var kept = 1"});
+
+  // Start tags that never end, elements that never close, quotes that never close, and 2 MiB of
+  // '<' that each look like a tag.
+  for (const std::string& page :
+       {repeated("<script ", 2 << 20), repeated("<title><script>", 2 << 20),
+        "<script a='" + repeated("<script>", 2 << 20), repeated("<", 2 << 20),
+        repeated("<scripta<titlex ", 2 << 20)}) {
+    EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page); }), kCpuBound);
+    EXPECT_TRUE(document.scripts.empty());
+  }
+}
+
+TEST(PageReadersTest, ATitleIsReadUpToItsLengthOnly) {
+  for (const std::string& title : {repeated("&amp; ", 8 << 20), repeated(" \t\n", 8 << 20),
+                                   repeated("&", 8 << 20), repeated("&#39", 8 << 20)}) {
+    std::string page = "<title>" + title + "</title>";
+    HTMLDocument document;
+    EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page); }), kCpuBound);
+    ASSERT_TRUE(document.title);
+    EXPECT_LE(document.title->size(), content::kMaxTitleBytes);
+  }
+}
+
+TEST(PageReadersTest, AReadingWhoseLoadHasEndedStopsAtOnce) {
+  std::string page = "<title>t</title>" + repeated("<script>1</script>", 8 << 20);
+  ReadingStop stop;
+  stop.stop();
+  HTMLDocument document;
+  EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page, &stop); }), 0.05);
+  EXPECT_TRUE(document.scripts.empty());
+  EXPECT_FALSE(document.title);
+}
+
+TEST(PageReadersTest, TextThatIsNoUTF8IsMendedInOnePass) {
+  std::string broken = repeated("\xED\xA0\x80\xC0\xAF\xF4\x90\x80\x80\xE2\x82", 1 << 20);
+  std::string mended;
+  EXPECT_LT(cpuSecondsOf([&] { mended = withValidUtf8(broken); }), kCpuBound);
+  EXPECT_EQ(withValidUtf8("a\xC0\xAF"
+                          "b\xE2\x82\xAC"),
+            "a\xEF\xBF\xBD\xEF\xBF\xBD"
+            "b\xE2\x82\xAC");
+  EXPECT_EQ(withValidUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
+}
+
+TEST(PageReadersTest, ScriptValuesFromAContentProcessAreReadWithinTheirBounds) {
+  // A million values, then values nested far deeper than any copy makes.
+  ProtocolWriter many;
+  many.byte(static_cast<uint8_t>(ValueTag::kArray));
+  many.u32(999'999);
+  for (int i = 0; i < 999'999; ++i) {
+    many.byte(static_cast<uint8_t>(ValueTag::kString));
+    many.string("\xFF");
+  }
+  ProtocolWriter deep;
+  for (int i = 0; i < 4'000'000; ++i) {
+    deep.byte(static_cast<uint8_t>(ValueTag::kArray));
+    deep.u32(1);
+  }
+  auto many_bytes = many.take(), deep_bytes = deep.take();
+  std::optional<foundation::AnyValue> value;
+  EXPECT_LT(cpuSecondsOf([&] {
+              ProtocolReader in(many_bytes);
+              value = content::readScriptValue(in);
+            }),
+            kCpuBound * 4);
+  ASSERT_TRUE(value);
+  // Each string arrives as UTF-8, whatever the process wrote.
+  EXPECT_EQ(*value->getIf<foundation::AnyValue::Array>()->front().getIf<std::string>(),
+            "\xEF\xBF\xBD");
+  EXPECT_LT(cpuSecondsOf([&] {
+              ProtocolReader in(deep_bytes);
+              value = content::readScriptValue(in);
+            }),
+            kCpuBound);
+  EXPECT_FALSE(value);
+}
+
+TEST(PageReadersTest, CookieDatesAndURLsAreReadInOnePass) {
+  for (const std::string& date : {repeated("1", 8 << 20), repeated("Nov ", 8 << 20),
+                                  repeated("08:49:37 ", 8 << 20), repeated(",;", 8 << 20)}) {
+    EXPECT_LT(cpuSecondsOf([&] { parseCookieDate(date); }), kCpuBound);
+  }
+  foundation::AnyValue::Dictionary properties = {
+      {foundation::NSHTTPCookieName, foundation::AnyValue("n")},
+      {foundation::NSHTTPCookieValue, foundation::AnyValue("v")},
+      {foundation::NSHTTPCookieDomain, foundation::AnyValue("example.test")},
+      {foundation::NSHTTPCookieExpires, foundation::AnyValue(repeated("Nov 1994 ", 8 << 20))}};
+  EXPECT_LT(cpuSecondsOf([&] { foundation::NSHTTPCookie::cookieWithProperties(properties); }),
+            kCpuBound);
+  for (const std::string& url :
+       {"https://a.test/" + repeated("a/../", 1 << 20),
+        "https://a.test/?" + repeated("%41", 1 << 20),
+        "https://" + repeated("a.", 1 << 20) + "test/", "file://" + repeated("/./", 1 << 20)}) {
+    EXPECT_LT(cpuSecondsOf([&] { NSURL::URLWithString(url); }), kCpuBound) << url.substr(0, 20);
+  }
+}
+
+}  // namespace
+}  // namespace webkit
