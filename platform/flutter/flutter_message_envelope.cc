@@ -9,11 +9,11 @@
 
 namespace flutter {
 
-ValueList wrapResult(Value result) { return ValueList{std::move(result)}; }
+ValueList wrapResult(Value result) { return listOf({std::move(result)}); }
 
 ValueList wrapError(const FlutterError& error) {
-  return ValueList{Value(error.code), error.message ? Value(*error.message) : Value(),
-                   error.details};
+  return listOf(
+      {Value(error.code), error.message ? Value(*error.message) : Value(), error.details});
 }
 
 ValueList wrapException(const std::exception& exception) {

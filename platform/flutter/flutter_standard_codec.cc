@@ -1,7 +1,9 @@
 #include "platform/flutter/flutter_standard_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "platform/flutter/streamed_value.h"
 #include "platform/foundation/utf8.h"
 
 using flutter::Value;
@@ -75,12 +77,28 @@ uint32_t checkedSize(size_t size) {
 
 // Writer
 
-void FlutterStandardWriter::writeByte(uint8_t value) { data_.push_back(value); }
+void FlutterStandardWriter::writeByte(uint8_t value) {
+  makeRoom(1);
+  data_.push_back(value);
+}
 
 void FlutterStandardWriter::writeBytes(const void* bytes, size_t length) {
   if (length == 0) return;
+  makeRoom(length);
   const auto* begin = static_cast<const uint8_t*>(bytes);
   data_.insert(data_.end(), begin, begin + length);
+}
+
+// A large write leaves room for what follows it (the fields after a large value), so that the
+// buffer is not grown, and all of it copied again, for a few bytes more.
+void FlutterStandardWriter::makeRoom(size_t length) {
+  constexpr size_t kLargeWrite = 64 * 1024;
+  constexpr size_t kRoomAfterLargeWrite = 64 * 1024;
+  const size_t needed = data_.size() + length;
+  if (needed <= data_.capacity()) return;
+  size_t capacity = std::max(needed, 2 * data_.capacity());
+  if (length >= kLargeWrite) capacity = std::max(capacity, needed + kRoomAfterLargeWrite);
+  data_.reserve(capacity);
 }
 
 void FlutterStandardWriter::writeSize(uint32_t size) {
@@ -98,7 +116,9 @@ void FlutterStandardWriter::writeSize(uint32_t size) {
 
 void FlutterStandardWriter::writeAlignment(uint8_t alignment) {
   size_t remainder = data_.size() % alignment;
-  if (remainder != 0) data_.insert(data_.end(), alignment - remainder, 0);
+  if (remainder == 0) return;
+  makeRoom(alignment - remainder);
+  data_.insert(data_.end(), alignment - remainder, 0);
 }
 
 void FlutterStandardWriter::writeUTF8(std::string_view text) {
@@ -150,9 +170,41 @@ void FlutterStandardWriter::writeValue(const Value& value) {
             writeValue(key);
             writeValue(item);
           }
+        } else if (auto streamed = std::dynamic_pointer_cast<const flutter::StreamedValue>(v)) {
+          streamed->writeTo(*this);
         } else {
           throw FlutterCodecError("Unsupported value for the standard codec: " +
                                   (v ? v->typeName() : std::string("null custom value")));
+        }
+      },
+      value.storage());
+}
+
+size_t flutterEncodedSizeHint(const Value& value) {
+  // A type byte, the largest size field and the largest alignment.
+  constexpr size_t kHead = 1 + 5 + 7;
+  return std::visit(
+      [](const auto& v) -> size_t {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          return kHead + v.size();
+        } else if constexpr (std::is_same_v<T, ValueList>) {
+          size_t size = kHead;
+          for (const auto& item : v) size += flutterEncodedSizeHint(item);
+          return size;
+        } else if constexpr (std::is_same_v<T, ValueMap>) {
+          size_t size = kHead;
+          for (const auto& [key, item] : v) {
+            size += flutterEncodedSizeHint(key) + flutterEncodedSizeHint(item);
+          }
+          return size;
+        } else if constexpr (std::is_same_v<T, std::shared_ptr<const flutter::CustomValue>>) {
+          auto streamed = std::dynamic_pointer_cast<const flutter::StreamedValue>(v);
+          return streamed ? streamed->encodedSizeHint() : kHead + 16;
+        } else if constexpr (requires { v.data(); }) {
+          return kHead + v.size() * sizeof(*v.data());
+        } else {
+          return kHead + 8;
         }
       },
       value.storage());
@@ -322,6 +374,7 @@ FlutterStandardMessageCodec::FlutterStandardMessageCodec(
 
 FlutterBytes FlutterStandardMessageCodec::encode(const Value& message) const {
   FlutterBytes data;
+  data.reserve(flutterEncodedSizeHint(message));
   reader_writer_->writerWithData(data)->writeValue(message);
   return data;
 }
@@ -348,6 +401,7 @@ FlutterStandardMethodCodec::FlutterStandardMethodCodec(
 
 FlutterBytes FlutterStandardMethodCodec::encodeMethodCall(const FlutterMethodCall& call) const {
   FlutterBytes data;
+  data.reserve(1 + 5 + call.method.size() + flutterEncodedSizeHint(call.arguments));
   auto writer = reader_writer_->writerWithData(data);
   writer->writeValue(Value(call.method));
   writer->writeValue(call.arguments);
@@ -367,6 +421,7 @@ FlutterMethodCall FlutterStandardMethodCodec::decodeMethodCall(
 
 FlutterBytes FlutterStandardMethodCodec::encodeSuccessEnvelope(const Value& result) const {
   FlutterBytes data;
+  data.reserve(1 + flutterEncodedSizeHint(result));
   auto writer = reader_writer_->writerWithData(data);
   writer->writeByte(0);
   writer->writeValue(result);
@@ -375,6 +430,8 @@ FlutterBytes FlutterStandardMethodCodec::encodeSuccessEnvelope(const Value& resu
 
 FlutterBytes FlutterStandardMethodCodec::encodeErrorEnvelope(const FlutterError& error) const {
   FlutterBytes data;
+  data.reserve(64 + error.code.size() + error.message.value_or("").size() +
+               flutterEncodedSizeHint(error.details));
   auto writer = reader_writer_->writerWithData(data);
   writer->writeByte(1);
   writer->writeValue(Value(error.code));

@@ -40,6 +40,9 @@ class FlutterStandardWriter {
   void writeSize(uint32_t size);
   void writeAlignment(uint8_t alignment);
   void writeUTF8(std::string_view text);
+  // Makes room for `length` more bytes that are about to be written, so that a value that knows
+  // its size is written without the buffer growing under it.
+  void reserve(size_t length) { makeRoom(length); }
   // Writes a value with its type byte; override to add a plug-in's own types.
   virtual void writeValue(const flutter::Value& value);
 
@@ -47,6 +50,9 @@ class FlutterStandardWriter {
   FlutterBytes& data() { return data_; }
 
  private:
+  // Grows the buffer for `length` more bytes, if it must.
+  void makeRoom(size_t length);
+
   FlutterBytes& data_;
 };
 
@@ -63,6 +69,11 @@ inline constexpr int kFlutterMaxNestingDepth = 256;
 // they are allocated.
 inline constexpr size_t kFlutterDecodeAllocationPerByte = sizeof(flutter::Value);
 inline constexpr size_t kFlutterDecodeAllocationAllowance = size_t{1} << 20;
+
+// The most bytes the standard encoding of `value` takes (a plug-in's own values counted as small,
+// a StreamedValue as it says), so that a message's buffer is made large enough before it is
+// written: growing it while a large value is written would copy what was written before.
+size_t flutterEncodedSizeHint(const flutter::Value& value);
 
 class FlutterStandardReader {
  public:

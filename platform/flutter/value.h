@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -160,5 +161,12 @@ class Value {
  private:
   Storage storage_;
 };
+
+// A list built by moving its elements in, as listOf({a, b}): an initializer list would copy each
+// of them. The elements are made in order, as a braced list's are.
+template <size_t N>
+ValueList listOf(Value (&&elements)[N]) {
+  return ValueList(std::make_move_iterator(elements), std::make_move_iterator(elements + N));
+}
 
 }  // namespace flutter

@@ -55,6 +55,10 @@ class AnyValue {
   const T* getIf() const {
     return std::get_if<T>(&storage_);
   }
+  template <typename T>
+  T* getIf() {
+    return std::get_if<T>(&storage_);
+  }
 
   friend bool operator==(const AnyValue& a, const AnyValue& b) { return a.storage_ == b.storage_; }
 

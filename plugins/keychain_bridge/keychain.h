@@ -86,7 +86,8 @@ class Keychain {
   auto get(const std::string& key, bool ignoringAttributeSynchronizable, Handler handler) const
       -> std::invoke_result_t<Handler, std::optional<Attributes>>;
   // Adds the item, or updates it when it exists (even behind an authentication it may not ask
-  // for).
+  // for): the lookup and the write it decides on are one keychain transaction, also for another
+  // host on the same keychain.
   Result<void> set(const std::string& value, const std::string& key,
                    bool ignoringAttributeSynchronizable = true) const;
   Result<void> set(const CFBytes& value, const std::string& key,
@@ -154,6 +155,9 @@ class Keychain {
   }
 
   CFDictionary itemQuery(bool ignoringAttributeSynchronizable) const;
+  // set's steps, within the transaction it holds.
+  Result<void> setNow(const CFBytes& value, const std::string& key,
+                      bool ignoringAttributeSynchronizable) const;
   // The attributes of an add (with a key) or an update (without), and the error met making the
   // access control, if any.
   std::pair<CFDictionary, std::optional<KeychainError>> itemAttributes(

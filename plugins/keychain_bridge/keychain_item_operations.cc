@@ -1,5 +1,6 @@
 // The item operations of a keychain handle: reads, writes, removals and existence checks.
 #include "platform/foundation/utf8.h"
+#include "platform/security/keychain_transaction.h"
 #include "platform/security/sec_access_control.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
@@ -123,6 +124,22 @@ Result<void> Keychain::set(const std::string& value, const std::string& key,
 
 Result<void> Keychain::set(const CFBytes& value, const std::string& key,
                            bool ignoringAttributeSynchronizable) const {
+  Result<void> outcome;
+  bool ran = false;
+  OSStatus status = security::performKeychainTransaction([&] {
+    ran = true;
+    outcome = setNow(value, key, ignoringAttributeSynchronizable);
+    // Any failure undoes the transaction; its own status stays in `outcome`.
+    return outcome.ok() ? errSecSuccess : errSecIO;
+  });
+  if (ran && !outcome.ok()) return outcome;
+  // The keychain could not be opened, or the transaction not begun or committed.
+  if (status != errSecSuccess) return securityError(status);
+  return outcome;
+}
+
+Result<void> Keychain::setNow(const CFBytes& value, const std::string& key,
+                              bool ignoringAttributeSynchronizable) const {
   CFDictionary existence = itemQuery(ignoringAttributeSynchronizable);
   existence.set(kSecAttrAccount, key);
   existence.set(kSecReturnData, true);

@@ -299,7 +299,7 @@ bool LiteDbDatabase::dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operat
   }
   if (page_size && resultSet->hasAnotherRow()) {
     int32_t cursor_id = ++last_cursor_id_;
-    page.page.append(flutter::Value("cursorId"), flutter::Value(cursor_id));
+    page.page->setCursorId(cursor_id);
     db.resultSetDidClose(resultSet.get());
     cursor_map_[cursor_id] = std::make_unique<LiteDbCursor>(cursor_id, *page_size,
                                                             std::move(resultSet), std::move(sql),
@@ -348,8 +348,9 @@ void LiteDbDatabase::dbQueryCursorNext(LiteDbDarwinDatabase& /*db*/,
     return;
   }
   if (cursor.resultSet->hasAnotherRow()) {
-    page.page.append(flutter::Value("cursorId"), flutter::Value(cursor_id));
-    if (auto parent = cursor.resultSet->parentDB()) parent->resultSetDidClose(cursor.resultSet.get());
+    page.page->setCursorId(cursor_id);
+    if (auto parent = cursor.resultSet->parentDB())
+      parent->resultSetDidClose(cursor.resultSet.get());
   } else {
     closeCursor(cursor_id);
   }

@@ -32,9 +32,15 @@ ProcessState& processState() {
 
 int32_t logLevel() { return processState().log_level.load(); }
 
-// Hands every answer to the engine from the main queue, whichever thread produced it.
+// Every answer reaches the engine from a later turn of the main queue, whichever thread produced
+// it. One produced off the main thread is encoded there, by the engine's result, whose encoded
+// reply then hops to the main queue: the main thread only hands the frame on.
 FlutterResult answeredOnMainQueue(FlutterResult engineResult) {
   return FlutterResult([engineResult](FlutterMethodResponse response) {
+    if (!dispatch::isMainThread()) {
+      std::visit([&](auto& value) { engineResult(std::move(value)); }, response);
+      return;
+    }
     // Shared, so that a large page is never copied along with the block.
     auto answer = std::make_shared<FlutterMethodResponse>(std::move(response));
     dispatch_async(dispatch_get_main_queue(), [engineResult, answer] {

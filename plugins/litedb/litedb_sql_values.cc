@@ -208,13 +208,8 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
                                     std::optional<int64_t> cursorPageSize,
                                     LiteDbReplyBudget& budget) {
   LiteDbResultPage result;
-  flutter::ValueList rows;
-  // A cursor's page is known to hold at most its size: room for it up front, within a bound,
-  // spares the regrowth of every page.
-  constexpr int64_t kRowsReservedAtMost = 4096;
-  if (cursorPageSize && *cursorPageSize > 0) {
-    rows.reserve(static_cast<size_t>(std::min(*cursorPageSize, kRowsReservedAtMost)));
-  }
+  LiteDbPage& page = *result.page;
+  std::vector<int> types;
   int column_count = 0;
   size_t used = kPageFrameBytes;
   for (;;) {
@@ -225,38 +220,34 @@ LiteDbResultPage resultSetToResults(LiteDbDarwinResultSet& resultSet,
       break;
     }
     sqlite3_stmt* statement = resultSet.statement()->statement();
-    if (rows.empty()) {
+    if (!page.hasRows()) {
       column_count = resultSet.columnCount();
-      flutter::ValueList columns;
+      std::vector<std::string> columns;
       columns.reserve(static_cast<size_t>(column_count));
       for (int i = 0; i < column_count; ++i) {
-        columns.emplace_back(resultSet.columnNameForIndex(i));
+        columns.push_back(resultSet.columnNameForIndex(i));
         used += encodedTextSize(std::strlen(sqlite3_column_name(statement, i)));
       }
-      result.page.append(flutter::Value("columns"), flutter::Value(std::move(columns)));
+      page.setColumns(std::move(columns));
+      types.resize(static_cast<size_t>(column_count));
     }
     // Each value is sized before it is copied: none past the budget is ever copied.
     used += 1 + encodedSizeOfSize(static_cast<size_t>(column_count));
-    flutter::ValueList row;
-    row.reserve(static_cast<size_t>(column_count));
     for (int i = 0; i < column_count; ++i) {
       const int type = sqlite3_column_type(statement, i);
+      types[static_cast<size_t>(i)] = type;
       used += encodedColumnSize(statement, i, type);
       if (used > budget.bytesLeft) {
         budget.exceeded = true;
         return result;
       }
-      row.push_back(columnValueOfType(statement, i, type));
     }
-    rows.emplace_back(std::move(row));
+    page.appendRow(statement, types);
     // A negative page size is never reached: the page then holds every remaining row.
     if (cursorPageSize && *cursorPageSize >= 0 &&
-        static_cast<int64_t>(rows.size()) >= *cursorPageSize) {
+        static_cast<int64_t>(page.rowCount()) >= *cursorPageSize) {
       break;
     }
-  }
-  if (result.page.contains("columns")) {
-    result.page.append(flutter::Value("rows"), flutter::Value(std::move(rows)));
   }
   budget.bytesLeft -= std::min(used, budget.bytesLeft);
   return result;

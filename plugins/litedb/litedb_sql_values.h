@@ -9,6 +9,7 @@
 #include "platform/foundation/ns_error.h"
 #include "plugins/litedb/litedb_darwin_result_set.h"
 #include "plugins/litedb/litedb_darwin_value.h"
+#include "plugins/litedb/litedb_page.h"
 #include "plugins/litedb/litedb_reply_limit.h"
 
 namespace litedb {
@@ -33,12 +34,12 @@ flutter::Value rsObjectForColumn(const LiteDbDarwinResultSet& resultSet, int ind
 // The same read straight from a statement on a row, for an index known to be in range.
 flutter::Value columnValue(sqlite3_stmt* statement, int index);
 
-// One page of rows, {"columns", "rows"}, or the empty map when no row is left. With a page size
+// One page of rows (LiteDbPage). With a page size
 // the page ends once it holds that many rows (at least one); without one it holds every row.
 // Building stops before the row that would pass the budget, which then counts as exceeded; what
 // the page takes is deducted from it.
 struct LiteDbResultPage {
-  flutter::ValueMap page;
+  std::shared_ptr<LiteDbPage> page = std::make_shared<LiteDbPage>();
   // Set when a step failed; the page is then not an answer.
   std::optional<NSError> error;
 };

@@ -9,5 +9,9 @@ namespace wkwebview_host {
 
 flutter::Value toPigeonValue(const foundation::AnyValue& value);
 flutter::ValueMap toPigeonMap(const foundation::AnyValue::Dictionary& dictionary);
+// The same value, written into the message straight from `value` when it is encoded, so that a
+// large body is never copied: the same bytes as toPigeonValue's. Nested deeper than the codec's
+// nesting budget, it cannot be encoded.
+flutter::Value streamedPigeonValue(std::shared_ptr<const foundation::AnyValue> value);
 
 }  // namespace wkwebview_host

@@ -9,9 +9,13 @@ std::string ScriptMessageProxyAPIDelegate::name(PigeonApiWKScriptMessage&,
   return pigeonInstance.name();
 }
 
+// Written from the message's own body when it is sent, never copied: the message keeps it.
 flutter::Value ScriptMessageProxyAPIDelegate::body(PigeonApiWKScriptMessage&,
                                                    const WKScriptMessage& pigeonInstance) {
-  return toPigeonValue(pigeonInstance.body());
+  auto owner = pigeonInstance.self();
+  if (!owner) return toPigeonValue(pigeonInstance.body());
+  return streamedPigeonValue(
+      std::shared_ptr<const foundation::AnyValue>(owner, &pigeonInstance.body()));
 }
 
 }  // namespace wkwebview_host

@@ -137,9 +137,9 @@ dispatch_queue_t scriptResultQueue(WKWebView& webView) {
 
 }  // namespace
 
-PigeonResult javaScriptResultValue(const AnyValue& result) {
+PigeonResult javaScriptResultValue(AnyValue result) {
   if (result.isNil()) return flutter::Value();
-  if (const auto* text = result.getIf<std::string>()) return flutter::Value(*text);
+  if (auto* text = result.getIf<std::string>()) return flutter::Value(std::move(*text));
   if (const auto* flag = result.getIf<bool>()) return flutter::Value(*flag);
   if (const auto* integer = result.getIf<int64_t>()) return flutter::Value(*integer);
   if (const auto* real = result.getIf<double>()) return flutter::Value(*real);
@@ -260,9 +260,9 @@ void WebViewProxyAPIDelegate::setCustomUserAgent(Api&, WKWebView& webView,
 // The error is tested first; a value that came with it is ignored. The result becomes its
 // answer on the web view's result queue (a description may take long to build), and the answer
 // is given on the main thread.
-void WebViewProxyAPIDelegate::evaluateJavaScript(
-    Api&, WKWebView& webView, const std::string& javaScriptString,
-    std::function<void(const PigeonResult&)> completion) {
+void WebViewProxyAPIDelegate::evaluateJavaScript(Api&, WKWebView& webView,
+                                                 const std::string& javaScriptString,
+                                                 std::function<void(PigeonResult)> completion) {
   webView.evaluateJavaScript(
       javaScriptString,
       [queue = scriptResultQueue(webView), completion = std::move(completion)](
@@ -272,16 +272,17 @@ void WebViewProxyAPIDelegate::evaluateJavaScript(
         dispatch_async(
             queue, [value = std::move(value), error, completion = std::move(completion)]() mutable {
               std::optional<PigeonResult> answer;
-              if (!error) answer = javaScriptResultValue(*value);
+              if (!error) answer = javaScriptResultValue(std::move(*value));
               value.reset();
               dispatch_async(
                   dispatch_get_main_queue(), [answer = std::move(answer), error = std::move(error),
-                                              completion = std::move(completion)] {
+                                              completion = std::move(completion)]() mutable {
                     if (error) {
                       completion(PigeonError("HWVEvaluateJavaScriptError",
                                              "Failed evaluating JavaScript.", objectValue(error)));
                     } else {
-                      completion(*answer);
+                      // Built off the main thread, and only moved on it.
+                      completion(std::move(*answer));
                     }
                   });
             });

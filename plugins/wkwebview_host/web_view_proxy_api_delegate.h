@@ -34,7 +34,7 @@ class WebViewProxyAPIDelegate final : public PigeonApiDelegateNSViewWKWebView {
   void setCustomUserAgent(Api& api, WKWebView& webView,
                           const std::optional<std::string>& userAgent) override;
   void evaluateJavaScript(Api& api, WKWebView& webView, const std::string& javaScriptString,
-                          std::function<void(const PigeonResult&)> completion) override;
+                          std::function<void(PigeonResult)> completion) override;
   void setInspectable(Api& api, WKWebView& webView, bool inspectable) override;
   std::optional<std::string> getCustomUserAgent(Api& api, WKWebView& webView) override;
   void setAllowsLinkPreview(Api& api, WKWebView& webView, bool allow) override;
@@ -44,6 +44,6 @@ class WebViewProxyAPIDelegate final : public PigeonApiDelegateNSViewWKWebView {
 // for anything else its description (after one line on standard output saying so, with the
 // description cut to 1 KiB). A description longer than a reply may be fails with
 // "reply_too_large".
-PigeonResult javaScriptResultValue(const foundation::AnyValue& result);
+PigeonResult javaScriptResultValue(foundation::AnyValue result);
 
 }  // namespace wkwebview_host

@@ -4,6 +4,7 @@
 
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/flutter/flutter_faults.h"
+#include "platform/flutter/testing/allocation_meter.h"
 
 namespace flutter::testing {
 
@@ -57,6 +58,8 @@ class TestDartSide::Connection final : public FlutterDartSide {
 
   void messageFromHost(const std::string& channel, FlutterBinaryMessage message,
                        FlutterBinaryReply reply) override {
+    // Another process's work, where the application's Dart side runs.
+    NotMetered dart_side_work;
     messages[channel].push_back(message);
     if (auto stream = streams.find(channel); stream != streams.end()) {
       receiveEvent(stream->second, message);

@@ -1,5 +1,8 @@
 #include "platform/security/internal/keychain_store.h"
 
+#include <chrono>
+#include <thread>
+
 #include "platform/security/internal/item_coding.h"
 #include "platform/security/internal/keychain_location.h"
 #include "platform/security/internal/sec_access_control_access.h"
@@ -61,6 +64,22 @@ bool isOurSoundDatabase(sqlite3* database) {
 bool isBlankDatabase(sqlite3* database) {
   return singleInteger(database, "SELECT count(*) FROM sqlite_master") == 0 &&
          singleInteger(database, "PRAGMA user_version") == 0;
+}
+
+// How long a call waits for another host's transaction, and how often it looks again. SQLite's own
+// timeout looks more and more rarely (every 100 ms at last), and another host that changes item
+// after item holds the lock all but a moment between them: looked at that rarely, a call would
+// find it held every time and fail. Looked at every millisecond, it finds such a moment.
+constexpr auto kLockWait = std::chrono::milliseconds(5000);
+constexpr auto kLockPoll = std::chrono::microseconds(500);
+
+int waitForLock(void* /*context*/, int attempt) {
+  thread_local std::chrono::steady_clock::time_point deadline;
+  const auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) deadline = now + kLockWait;
+  if (now >= deadline) return 0;
+  std::this_thread::sleep_for(kLockPoll);
+  return 1;
 }
 
 // Makes a blank file the keychain's database. Under the write lock, so that hosts opening a fresh
@@ -290,7 +309,7 @@ OSStatus KeychainStore::openLocked() {
   if (opened != SQLITE_OK) {
     return raw != nullptr ? openStepFailure(raw, prepared.path) : errSecNotAvailable;
   }
-  sqlite3_busy_timeout(database.get(), 5000);
+  sqlite3_busy_handler(database.get(), waitForLock, nullptr);
   if (sqlite3_exec(database.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) !=
           SQLITE_OK ||
       !createSchemaIfBlank(database.get()) || !isOurSoundDatabase(database.get())) {

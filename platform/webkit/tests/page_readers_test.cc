@@ -31,11 +31,16 @@ double threadCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+// The CPU time `work` took, also kept in the test's report (--gtest_output=xml), numbered.
 template <typename Work>
 double cpuSecondsOf(Work&& work) {
+  static int measured = 0;
   double started = threadCpuSeconds();
   work();
-  return threadCpuSeconds() - started;
+  double seconds = threadCpuSeconds() - started;
+  ::testing::Test::RecordProperty("cpu_seconds_" + std::to_string(++measured),
+                                  std::to_string(seconds));
+  return seconds;
 }
 
 std::string repeated(std::string_view unit, size_t bytes) {
@@ -130,21 +135,21 @@ TEST(PageReadersTest, ScriptValuesFromAContentProcessAreReadWithinTheirBounds) {
 }
 
 TEST(PageReadersTest, CookieDatesAndURLsAreReadInOnePass) {
-  for (const std::string& date : {repeated("1", 8 << 20), repeated("Nov ", 8 << 20),
-                                  repeated("08:49:37 ", 8 << 20), repeated(",;", 8 << 20)}) {
+  for (const std::string& date : {repeated("1", 4 << 20), repeated("Nov ", 4 << 20),
+                                  repeated("08:49:37 ", 4 << 20), repeated(",;", 4 << 20)}) {
     EXPECT_LT(cpuSecondsOf([&] { parseCookieDate(date); }), kCpuBound);
   }
   foundation::AnyValue::Dictionary properties = {
       {foundation::NSHTTPCookieName, foundation::AnyValue("n")},
       {foundation::NSHTTPCookieValue, foundation::AnyValue("v")},
       {foundation::NSHTTPCookieDomain, foundation::AnyValue("example.test")},
-      {foundation::NSHTTPCookieExpires, foundation::AnyValue(repeated("Nov 1994 ", 8 << 20))}};
+      {foundation::NSHTTPCookieExpires, foundation::AnyValue(repeated("Nov 1994 ", 4 << 20))}};
   EXPECT_LT(cpuSecondsOf([&] { foundation::NSHTTPCookie::cookieWithProperties(properties); }),
             kCpuBound);
   for (const std::string& url :
-       {"https://a.test/" + repeated("a/../", 1 << 20),
-        "https://a.test/?" + repeated("%41", 1 << 20),
-        "https://" + repeated("a.", 1 << 20) + "test/", "file://" + repeated("/./", 1 << 20)}) {
+       {"https://a.test/" + repeated("a/../", 256 << 10),
+        "https://a.test/?" + repeated("%41", 256 << 10),
+        "https://" + repeated("a.", 256 << 10) + "test/", "file://" + repeated("/./", 256 << 10)}) {
     EXPECT_LT(cpuSecondsOf([&] { NSURL::URLWithString(url); }), kCpuBound) << url.substr(0, 20);
   }
 }

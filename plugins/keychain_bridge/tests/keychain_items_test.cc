@@ -1,4 +1,9 @@
 // Item operations of a keychain handle against the keychain.
+#include <algorithm>
+#include <barrier>
+#include <thread>
+#include <vector>
+
 #include "plugins/keychain_bridge/tests/keychain_fixture.h"
 
 namespace {
@@ -58,6 +63,29 @@ TEST_F(KeychainItemsTest, SetAddsANewItemAndUpdatesAnExistingOne) {
   EXPECT_EQ(added.find(kSecAttrAccessible), nullptr);
 }
 
+// Two hosts setting one new key at the same moment (a thread stands for the other host's queue):
+// the lookup and the write it decides on are one transaction, so neither meets the other's item
+// as a duplicate, nor updates one that the other just removed.
+TEST_F(KeychainItemsTest, SetsRacingOnOneKeyAllSucceed) {
+  constexpr int kTrials = 100;
+  Keychain keychain = Keychain::withService("svc");
+  std::barrier together(2);
+  std::vector<bool> other_ok(kTrials), own_ok(kTrials);
+  std::thread other([&] {
+    for (int i = 0; i < kTrials; ++i) {
+      together.arrive_and_wait();
+      other_ok[i] = keychain.set("other", "k" + std::to_string(i)).ok();
+    }
+  });
+  for (int i = 0; i < kTrials; ++i) {
+    together.arrive_and_wait();
+    own_ok[i] = keychain.set("own", "k" + std::to_string(i)).ok();
+  }
+  other.join();
+  EXPECT_EQ(std::count(other_ok.begin(), other_ok.end(), true), kTrials);
+  EXPECT_EQ(std::count(own_ok.begin(), own_ok.end(), true), kTrials);
+}
+
 TEST_F(KeychainItemsTest, DerivedHandlesWriteTheirOptionsAndLeaveTheReceiverAlone) {
   Keychain plain = Keychain::withService("svc");
   Keychain derived =
@@ -84,8 +112,8 @@ TEST_F(KeychainItemsTest, DerivedHandlesWriteTheirOptionsAndLeaveTheReceiverAlon
   ASSERT_TRUE(plain.set("v", "plain").ok());
   added = lastDictionary(SecFunction::itemAdd);
   EXPECT_EQ(*added.find(kSecAttrAccount), CFValue("plain"));
-  for (const auto& key : {kSecAttrLabel, kSecAttrComment, kSecAttrDescription,
-                          kSecAttrAccessControl}) {
+  for (const auto& key :
+       {kSecAttrLabel, kSecAttrComment, kSecAttrDescription, kSecAttrAccessControl}) {
     EXPECT_EQ(added.find(key), nullptr) << key;
   }
   EXPECT_EQ(*added.find(kSecAttrSynchronizable), CFValue(false));

@@ -1,9 +1,14 @@
 // Two hosts on one keychain: this test's plug-in, driven through its channel, and another host's
-// secure store on a thread of its own, as the other process's serial queue would run it. Every
+// secure store, in a process of its own (secure_store_peer_main.cc) or on a thread of its own as
+// that process's serial queue would run it (so that both can start each step together). Every
 // operation on a sealed item must be one keychain transaction for the other host: no read sees
 // half of a rewrite, and no acknowledged write is left stored but unreadable.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <barrier>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,21 +39,40 @@ void expectReadableWhenStored(const flutter::testing::MethodReply& contains,
 
 TEST_F(TwoHostsTest, AReadNeverSeesHalfOfAnotherHostsRewrite) {
   ASSERT_TRUE(write("k", "v0", sealed()).isSuccess());
-  std::atomic<bool> done = false;
-  std::thread other([&] {
-    SecureStore store;
-    for (int i = 1; i <= 150; ++i) store.writeItem(sealedParameters("k"), "v" + std::to_string(i));
-    done = true;
-  });
+  std::string peer = SECURE_STORE_PEER_PATH;
+  std::string directory = root_ + "/keychain";
+  std::string key = "k";
+  std::string writes = "150";
+  std::vector<char*> argv = {peer.data(), directory.data(), key.data(), writes.data(), nullptr};
+  pid_t other = ::fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
   int reads = 0;
   int torn = 0;
-  while (!done || reads < 50) {
+  std::string first_torn;
+  int status = 0;
+  pid_t ended = 0;
+  // Reads go on while the other host rewrites, for at most a minute.
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+       ended == 0 && std::chrono::steady_clock::now() < deadline;) {
     auto reply = read("k", sealed());
     ++reads;
-    if (!reply.isSuccess() || reply.value.asString() == nullptr) ++torn;
+    if (!reply.isSuccess() || reply.value.asString() == nullptr) {
+      if (torn++ == 0) first_torn = reply.describe();
+    }
+    ended = ::waitpid(other, &status, WNOHANG);
   }
-  other.join();
-  EXPECT_EQ(torn, 0) << "of " << reads << " reads of a key that always exists";
+  if (ended == 0) {
+    ::kill(other, SIGKILL);
+    ::waitpid(other, &status, 0);
+    FAIL() << "the other host did not finish within a minute";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other host's writes failed";
+  EXPECT_EQ(torn, 0) << "of " << reads << " reads of a key that always exists, first "
+                     << first_torn;
 }
 
 TEST_F(TwoHostsTest, DeletingAKeyWhileAnotherHostWritesItLeavesNothingUnreadable) {

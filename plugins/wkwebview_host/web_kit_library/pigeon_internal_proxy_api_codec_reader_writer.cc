@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <typeinfo>
 
+#include "platform/flutter/streamed_value.h"
 #include "platform/webkit/webkit.h"
 #include "plugins/wkwebview_host/authentication_challenge_response.h"
 #include "plugins/wkwebview_host/get_trust_result_response.h"
@@ -175,7 +176,8 @@ void Writer::writeValue(const flutter::Value& value) {
     return;
   }
   const auto* custom = value.getIf<std::shared_ptr<const flutter::CustomValue>>();
-  if (custom != nullptr && !value.asCustom<EnumerationValue>()) {
+  if (custom != nullptr && !value.asCustom<EnumerationValue>() &&
+      !value.asCustom<flutter::StreamedValue>()) {
     writeUnsupported(*custom ? (*custom)->typeName() : "nil",
                      *custom ? unqualifiedTypeName(typeid(**custom)) : "CustomValue");
     return;

@@ -11,8 +11,8 @@ void PigeonApiAuthenticationChallengeResponse::pigeon_newInstance(
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{enumerationValue(reader.disposition(*this, *pigeonInstance)),
-                              objectValue(reader.credential(*this, *pigeonInstance))};
+    return flutter::listOf({enumerationValue(reader.disposition(*this, *pigeonInstance)),
+                            objectValue(reader.credential(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

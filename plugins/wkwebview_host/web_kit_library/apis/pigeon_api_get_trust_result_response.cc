@@ -10,8 +10,8 @@ void PigeonApiGetTrustResultResponse::pigeon_newInstance(
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{enumerationValue(reader.result(*this, *pigeonInstance)),
-                              flutter::Value(reader.resultCode(*this, *pigeonInstance))};
+    return flutter::listOf({enumerationValue(reader.result(*this, *pigeonInstance)),
+                            flutter::Value(reader.resultCode(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

@@ -10,7 +10,7 @@ void PigeonApiHTTPURLResponse::pigeon_newInstance(
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.statusCode(*this, *pigeonInstance))};
+    return flutter::listOf({flutter::Value(reader.statusCode(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

@@ -10,9 +10,9 @@ void PigeonApiNSError::pigeon_newInstance(
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.code(*this, *pigeonInstance)),
-                              flutter::Value(reader.domain(*this, *pigeonInstance)),
-                              flutter::Value(reader.userInfo(*this, *pigeonInstance))};
+    return flutter::listOf({flutter::Value(reader.code(*this, *pigeonInstance)),
+                            flutter::Value(reader.domain(*this, *pigeonInstance)),
+                            flutter::Value(reader.userInfo(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

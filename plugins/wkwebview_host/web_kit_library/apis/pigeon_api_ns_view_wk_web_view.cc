@@ -131,14 +131,14 @@ void PigeonApiNSViewWKWebView::loadFlutterAsset(const PigeonArguments& arguments
 void PigeonApiNSViewWKWebView::evaluateJavaScript(const PigeonArguments& arguments,
                                                   const PigeonHostReply& reply) {
   auto web_view = arguments.instance<WKWebView>(0);
-  pigeon_delegate_->evaluateJavaScript(*this, *web_view, arguments.string(1),
-                                       [reply](const PigeonResult& result) {
-                                         if (const auto* error = std::get_if<PigeonError>(&result)) {
-                                           reply.failure(*error);
-                                         } else {
-                                           reply.success(std::get<flutter::Value>(result));
-                                         }
-                                       });
+  pigeon_delegate_->evaluateJavaScript(
+      *this, *web_view, arguments.string(1), [reply](PigeonResult result) {
+        if (const auto* error = std::get_if<PigeonError>(&result)) {
+          reply.failure(*error);
+        } else {
+          reply.success(std::move(std::get<flutter::Value>(result)));
+        }
+      });
 }
 
 void PigeonApiNSViewWKWebView::setCustomUserAgent(const PigeonArguments& arguments,

@@ -46,10 +46,9 @@ class PigeonApiDelegateNSViewWKWebView {
                                                       bool allow) = 0;
   virtual void setCustomUserAgent(Api& api, WKWebView& webView,
                                   const std::optional<std::string>& userAgent) = 0;
-  // Completes once, later, with the converted result or the error.
-  virtual void evaluateJavaScript(Api& api, WKWebView& webView,
-                                  const std::string& javaScriptString,
-                                  std::function<void(const PigeonResult&)> completion) = 0;
+  // Completes once, later, with the converted result or the error, which it hands over.
+  virtual void evaluateJavaScript(Api& api, WKWebView& webView, const std::string& javaScriptString,
+                                  std::function<void(PigeonResult)> completion) = 0;
   virtual void setInspectable(Api& api, WKWebView& webView, bool inspectable) = 0;
   virtual std::optional<std::string> getCustomUserAgent(Api& api, WKWebView& webView) = 0;
   virtual void setAllowsLinkPreview(Api& api, WKWebView& webView, bool allow) = 0;

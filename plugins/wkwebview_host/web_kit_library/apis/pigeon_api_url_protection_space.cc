@@ -10,10 +10,10 @@ void PigeonApiURLProtectionSpace::pigeon_newInstance(
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.host(*this, *pigeonInstance)),
-                              flutter::Value(reader.port(*this, *pigeonInstance)),
-                              valueOrNull(reader.realm(*this, *pigeonInstance)),
-                              flutter::Value(reader.authenticationMethod(*this, *pigeonInstance))};
+    return flutter::listOf({flutter::Value(reader.host(*this, *pigeonInstance)),
+                            flutter::Value(reader.port(*this, *pigeonInstance)),
+                            valueOrNull(reader.realm(*this, *pigeonInstance)),
+                            flutter::Value(reader.authenticationMethod(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

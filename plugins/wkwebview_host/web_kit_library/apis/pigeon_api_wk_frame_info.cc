@@ -9,8 +9,8 @@ void PigeonApiWKFrameInfo::pigeon_newInstance(const std::shared_ptr<WKFrameInfo>
                                               const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.isMainFrame(*this, *pigeonInstance)),
-                              objectValue(reader.request(*this, *pigeonInstance))};
+    return flutter::listOf({flutter::Value(reader.isMainFrame(*this, *pigeonInstance)),
+                            objectValue(reader.request(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

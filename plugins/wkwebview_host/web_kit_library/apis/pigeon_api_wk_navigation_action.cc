@@ -9,9 +9,9 @@ void PigeonApiWKNavigationAction::pigeon_newInstance(
     const std::shared_ptr<WKNavigationAction>& pigeonInstance, const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{objectValue(reader.request(*this, *pigeonInstance)),
-                              objectValue(reader.targetFrame(*this, *pigeonInstance)),
-                              enumerationValue(reader.navigationType(*this, *pigeonInstance))};
+    return flutter::listOf({objectValue(reader.request(*this, *pigeonInstance)),
+                            objectValue(reader.targetFrame(*this, *pigeonInstance)),
+                            enumerationValue(reader.navigationType(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

@@ -10,8 +10,8 @@ void PigeonApiWKNavigationResponse::pigeon_newInstance(
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{objectValue(reader.response(*this, *pigeonInstance)),
-                              flutter::Value(reader.isForMainFrame(*this, *pigeonInstance))};
+    return flutter::listOf({objectValue(reader.response(*this, *pigeonInstance)),
+                            flutter::Value(reader.isForMainFrame(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

@@ -9,8 +9,8 @@ void PigeonApiWKScriptMessage::pigeon_newInstance(
     const std::shared_ptr<WKScriptMessage>& pigeonInstance, const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.name(*this, *pigeonInstance)),
-                              reader.body(*this, *pigeonInstance)};
+    return flutter::listOf(
+        {flutter::Value(reader.name(*this, *pigeonInstance)), reader.body(*this, *pigeonInstance)});
   };
   announce(pigeonInstance, read_fields, completion);
 }

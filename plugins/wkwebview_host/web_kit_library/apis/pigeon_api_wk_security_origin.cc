@@ -9,9 +9,9 @@ void PigeonApiWKSecurityOrigin::pigeon_newInstance(
     const std::shared_ptr<WKSecurityOrigin>& pigeonInstance, const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.host(*this, *pigeonInstance)),
-                              flutter::Value(reader.port(*this, *pigeonInstance)),
-                              flutter::Value(reader.protocol(*this, *pigeonInstance))};
+    return flutter::listOf({flutter::Value(reader.host(*this, *pigeonInstance)),
+                            flutter::Value(reader.port(*this, *pigeonInstance)),
+                            flutter::Value(reader.protocol(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }

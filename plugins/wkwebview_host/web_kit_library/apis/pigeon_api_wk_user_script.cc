@@ -10,9 +10,9 @@ void PigeonApiWKUserScript::pigeon_newInstance(const std::shared_ptr<WKUserScrip
                                                const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;
-    return flutter::ValueList{flutter::Value(reader.source(*this, *pigeonInstance)),
-                              enumerationValue(reader.injectionTime(*this, *pigeonInstance)),
-                              flutter::Value(reader.isForMainFrameOnly(*this, *pigeonInstance))};
+    return flutter::listOf({flutter::Value(reader.source(*this, *pigeonInstance)),
+                            enumerationValue(reader.injectionTime(*this, *pigeonInstance)),
+                            flutter::Value(reader.isForMainFrameOnly(*this, *pigeonInstance))});
   };
   announce(pigeonInstance, read_fields, completion);
 }
