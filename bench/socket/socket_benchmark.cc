@@ -1,8 +1,9 @@
 // A small method call from the Dart side: over the socket to the host in another process, against
 // the same call through the in-process test peer, and against the floor of any round trip to
 // another process: its bytes echoed by a process that does nothing else. The round-trip cases
-// report their p50 and p99 in microseconds (the host's next to their goals), and `vs_in_process`:
-// how many times longer the host's mean takes. The pipelined case sends every call before reading
+// report their p50 and p99 in microseconds (the host's next to their goals), `vs_in_process`:
+// how many times longer the host's mean takes, and `vs_echo`: the median of the ratios of rounds
+// of host calls and echoes taken in turns. The pipelined case sends every call before reading
 // any reply and reports calls per second. The flood case sends calls as fast as the host takes
 // them for 30 s while it reads every reply, and reports the host's memory and SIGTERM's time.
 #include <benchmark/benchmark.h>
@@ -22,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/interleaved_ratio.h"
 #include "bench/socket/host_process.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/socket_frame.h"
@@ -218,6 +220,20 @@ void BM_SocketRoundTrip(benchmark::State& state) {
   state.counters["p99_goal_us"] = kRoundTripP99GoalMicroseconds;
   state.counters["vs_in_process"] =
       elapsed.count() / static_cast<double>(state.iterations()) / inProcessNanoseconds();
+  EchoProcess echo;
+  const auto frame = callFrame(1, message);
+  std::vector<uint8_t> answer(frame.size());
+  constexpr int kCallsPerRound = 200;
+  auto seconds = [](auto&& work) {
+    auto start = Clock::now();
+    for (int i = 0; i < kCallsPerRound; ++i) work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  state.counters["vs_echo"] =
+      bench::interleavedRatio(
+          31, [&] { return seconds([&] { caller.call(++id, message); }); },
+          [&] { return seconds([&] { echo.roundTrip(frame, answer); }); })
+          .median;
 }
 
 // Every call is written before its reply is awaited: a thread sends, this one reads.
