@@ -1,7 +1,7 @@
 // The database plug-in against the raw SQLite C API doing the same work, side by side. Every
 // plug-in case goes the whole way a Dart call goes (encode, channel, work queue, SQLite, page
 // building, reply on the main queue, decode) and reports `vs_raw`: how many times longer it takes
-// than its raw counterpart: the ratio of their medians over runs taken in turns.
+// than its raw counterpart: the median of the ratios of runs taken in turns.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/interleaved_ratio.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/flutter_engine.h"
@@ -189,11 +190,6 @@ double secondsOf(const std::function<void()>& work) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 // A case and its raw counterpart, each answering the seconds of its own work (set-up excluded).
 struct Sides {
   std::function<double()> plugin;
@@ -201,18 +197,14 @@ struct Sides {
 };
 
 // The timed loop runs the plug-in side; then both sides take turns `rounds` times and `vs_raw`
-// is the ratio of their medians, so a machine busy with other work slows both alike.
+// is the median of the rounds' ratios, so a machine busy with other work slows both alike.
 void measure(benchmark::State& state, const Sides& sides, int rounds, double goal = 0) {
   for (auto _ : state) {
     double seconds = sides.plugin();
     state.SetIterationTime(seconds);
   }
-  std::vector<double> plugin, raw;
-  for (int round = 0; round < rounds; ++round) {
-    plugin.push_back(sides.plugin());
-    raw.push_back(sides.raw());
-  }
-  state.counters["vs_raw"] = benchmark::Counter(median(plugin) / median(raw));
+  auto ratio = bench::interleavedRatio(rounds, sides.plugin, sides.raw);
+  state.counters["vs_raw"] = benchmark::Counter(ratio.median);
   if (goal > 0) state.counters["goal"] = benchmark::Counter(goal);
 }
 
@@ -257,7 +249,7 @@ void BM_Plugin_BatchInsert10k(benchmark::State& state) {
                 sqlite3_exec(raw, "DELETE FROM t", nullptr, nullptr, nullptr);
                 return secondsOf([&] { rawBatchInsert(raw); });
               }};
-  measure(state, sides, 5, kBatchInsertGoal);
+  measure(state, sides, 15, kBatchInsertGoal);
   sqlite3_close(raw);
   channel().call("closeDatabase", map({{"id", Value(id)}}));
 }
@@ -284,7 +276,7 @@ void measureAgainstRawQuery(benchmark::State& state, const std::function<void()>
                             double goal) {
   sqlite3* db = openRaw(queryDatabase());
   measure(state, {[&] { return secondsOf(plugin); }, [&] { return secondsOf([&] { rawQuery(db); }); }},
-          15, goal);
+          21, goal);
   sqlite3_close(db);
 }
 

@@ -5,8 +5,9 @@
 // `vs_poppler` and `vs_pdftoppm`: how many times longer it takes than each baseline, and
 // `goal_vs_poppler`, the ratio it should stay within, with `meets_goal` 1 when it does.
 //
-// The plug-in and poppler take turns, call by call, and the ratio is that of their medians, so a
-// machine busy with other work slows both alike.
+// The plug-in and poppler take turns, call by call, and the ratio is the median of the calls'
+// own ratios, so a machine busy with other work slows both alike and a disturbed call moves it
+// little.
 #include <benchmark/benchmark.h>
 #include <poppler.h>
 
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/interleaved_ratio.h"
 #include "platform/coregraphics/testing/pdf_writer.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/flutter/flutter.h"
@@ -59,21 +61,6 @@ double nanosecondsOf(const std::function<void()>& run) {
   return elapsed.count();
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-// Medians of `a` and `b`, run in turns `rounds` times each.
-std::pair<double, double> interleavedMedians(int rounds, const std::function<void()>& a,
-                                             const std::function<void()>& b) {
-  std::vector<double> a_ns, b_ns;
-  for (int i = 0; i < rounds; ++i) {
-    a_ns.push_back(nanosecondsOf(a));
-    b_ns.push_back(nanosecondsOf(b));
-  }
-  return {median(a_ns), median(b_ns)};
-}
 
 // What is drawn: the whole page stretched to width × height, or a tile at `scale` whose top-left
 // corner is (x, y) page units from the page's top-left corner.
@@ -211,11 +198,13 @@ void BM_Plugin(benchmark::State& state) {
   PluginChannel plugin;
   for (auto _ : state) benchmark::DoNotOptimize(plugin.render(drawing));
   RawPoppler raw;
-  auto [plugin_ns, poppler_ns] = interleavedMedians(
-      15, [&] { plugin.render(drawing); }, [&] { raw.render(drawing); });
-  state.counters["vs_poppler"] = plugin_ns / poppler_ns;
+  auto ratio = bench::interleavedRatio(
+      31, [&] { return nanosecondsOf([&] { plugin.render(drawing); }); },
+      [&] { return nanosecondsOf([&] { raw.render(drawing); }); });
+  const double plugin_ns = ratio.pathTime;
+  state.counters["vs_poppler"] = ratio.median;
   state.counters["goal_vs_poppler"] = kGoalVsPoppler;
-  state.counters["meets_goal"] = plugin_ns / poppler_ns <= kGoalVsPoppler ? 1 : 0;
+  state.counters["meets_goal"] = ratio.median <= kGoalVsPoppler ? 1 : 0;
   double pdftoppm_ns = nanosecondsOf([&] {
     if (!pdftoppm(drawing)) state.SkipWithError("pdftoppm is not installed");
   });

@@ -75,12 +75,18 @@ void HostProcess::waitUntilServing() {
   }
 }
 
-HostProcess::~HostProcess() {
+int HostProcess::terminate() {
+  int status = 0;
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);
-    int status;
     ::waitpid(pid_, &status, 0);
+    pid_ = -1;
   }
+  return status;
+}
+
+HostProcess::~HostProcess() {
+  terminate();
   if (log_drain_.joinable()) log_drain_.join();
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);

@@ -18,6 +18,9 @@ class HostProcess {
   HostProcess& operator=(const HostProcess&) = delete;
 
   const std::string& socketPath() const { return socket_path_; }
+  pid_t pid() const { return pid_; }
+  // Sends SIGTERM and waits for the host to end; answers its wait status.
+  int terminate();
 
  private:
   void waitUntilServing();

@@ -1,9 +1,11 @@
 // A small method call from the Dart side: over the socket to the host in another process, against
 // the same call through the in-process test peer, and against the floor of any round trip to
 // another process: its bytes echoed by a process that does nothing else. The round-trip cases
-// report their p50 and p99 in microseconds (the host's next to their goals), and `vs_in_process`:
-// how many times longer the host's mean takes. The pipelined case sends every call before reading
-// any reply and reports calls per second.
+// report their p50 and p99 in microseconds (the host's next to their goals), `vs_in_process`:
+// how many times longer the host's mean takes, and `vs_echo`: the median of the ratios of rounds
+// of host calls and echoes taken in turns. The pipelined case sends every call before reading
+// any reply and reports calls per second. The flood case sends calls as fast as the host takes
+// them for 30 s while it reads every reply, and reports the host's memory and SIGTERM's time.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -11,12 +13,17 @@
 #include <sys/un.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "bench/interleaved_ratio.h"
 #include "bench/socket/host_process.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/socket_frame.h"
@@ -213,6 +220,20 @@ void BM_SocketRoundTrip(benchmark::State& state) {
   state.counters["p99_goal_us"] = kRoundTripP99GoalMicroseconds;
   state.counters["vs_in_process"] =
       elapsed.count() / static_cast<double>(state.iterations()) / inProcessNanoseconds();
+  EchoProcess echo;
+  const auto frame = callFrame(1, message);
+  std::vector<uint8_t> answer(frame.size());
+  constexpr int kCallsPerRound = 200;
+  auto seconds = [](auto&& work) {
+    auto start = Clock::now();
+    for (int i = 0; i < kCallsPerRound; ++i) work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  state.counters["vs_echo"] =
+      bench::interleavedRatio(
+          31, [&] { return seconds([&] { caller.call(++id, message); }); },
+          [&] { return seconds([&] { echo.roundTrip(frame, answer); }); })
+          .median;
 }
 
 // Every call is written before its reply is awaited: a thread sends, this one reads.
@@ -240,9 +261,113 @@ void BM_SocketPipelined(benchmark::State& state) {
   state.counters["goal_calls_per_s"] = kPipelinedGoalCallsPerSecond;
 }
 
+// A /proc/<pid>/status field in bytes (VmRSS, VmHWM); 0 once the process has gone.
+double statusMegabytes(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1)) / 1024;
+  }
+  return 0;
+}
+
+// A Dart side that sends one call as fast as the host takes it, from one thread, while another
+// reads every reply: the host's peak memory over the run, its memory in the first 5 s and after,
+// the calls answered per second, and how long SIGTERM takes to end it in the middle of the flood.
+void BM_SocketFloodMemory(benchmark::State& state) {
+  const auto duration = std::chrono::seconds(state.range(0));
+  const auto settled = std::chrono::seconds(5);
+  FlutterBytes block;
+  const auto message =
+      FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"enabled", flutter::Value()});
+  for (uint32_t id = 1; id <= 1000; ++id) {
+    auto frame = *flutter::encodeSocketFrame(
+        SocketFrame{SocketFrameKind::messageFromDartSide, id, "display_wake_macos", message});
+    block.insert(block.end(), frame.begin(), frame.end());
+  }
+  for (auto _ : state) {
+    HostProcess flooded(DESKTOP_HOST_EXECUTABLE);
+    UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    flooded.socketPath().copy(address.sun_path, sizeof(address.sun_path) - 1);
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address))) {
+      state.SkipWithError("cannot connect");
+      return;
+    }
+    timeval slice{0, 100'000};
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &slice, sizeof(slice));
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof(slice));
+    std::atomic<bool> stopping{false};
+    std::atomic<int64_t> answered{0};
+    std::thread sender([&] {
+      while (!stopping) {
+        for (size_t sent = 0; sent < block.size() && !stopping;) {
+          ssize_t written =
+              ::send(socket.get(), block.data() + sent, block.size() - sent, MSG_NOSIGNAL);
+          if (written > 0) {
+            sent += static_cast<size_t>(written);
+          } else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            return;
+          }
+        }
+      }
+    });
+    std::thread reader([&] {
+      std::vector<uint8_t> buffer(1 << 20);
+      size_t held = 0;
+      while (!stopping) {
+        ssize_t received = ::recv(socket.get(), buffer.data() + held, buffer.size() - held, 0);
+        if (received == 0) return;
+        if (received < 0) {
+          if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+          return;
+        }
+        held += static_cast<size_t>(received);
+        size_t offset = 0;
+        while (held - offset >= 4) {
+          uint32_t length;
+          std::memcpy(&length, buffer.data() + offset, 4);
+          if (held - offset < 4 + size_t{length}) break;
+          offset += 4 + length;
+          ++answered;
+        }
+        std::memmove(buffer.data(), buffer.data() + offset, held - offset);
+        held -= offset;
+      }
+    });
+    double first = 0;
+    double after = 0;
+    const auto start = Clock::now();
+    while (Clock::now() - start < duration) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      double& slot = Clock::now() - start < settled ? first : after;
+      slot = std::max(slot, statusMegabytes(flooded.pid(), "VmRSS"));
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const int64_t calls = answered.load();
+    const double peak = statusMegabytes(flooded.pid(), "VmHWM");
+    const auto asked = Clock::now();
+    const int status = flooded.terminate();
+    const double obeyed =
+        std::chrono::duration<double, std::milli>(Clock::now() - asked).count();
+    stopping = true;
+    ::shutdown(socket.get(), SHUT_RDWR);
+    sender.join();
+    reader.join();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("unclean exit");
+    state.counters["peak_rss_mb"] = peak;
+    state.counters["rss_first_5s_mb"] = first;
+    state.counters["rss_after_5s_mb"] = after;
+    state.counters["calls_per_s"] = static_cast<double>(calls) / seconds;
+    state.counters["sigterm_ms"] = obeyed;
+  }
+}
+
 BENCHMARK(BM_EchoProcessRoundTrip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InProcessRoundTrip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SocketRoundTrip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SocketPipelined)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SocketFloodMemory)->Arg(30)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 }  // namespace

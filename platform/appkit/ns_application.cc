@@ -1,14 +1,8 @@
 #include "platform/appkit/ns_application.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <thread>
 
 #include "platform/dispatch/dispatch.h"
-#include "platform/foundation/ns_log.h"
 
 namespace {
 
@@ -264,50 +258,10 @@ void NSApplication::reset() {
   running_ = false;
 }
 
-namespace {
-
-// SIGINT and SIGTERM reach the run loop through a pipe: the handler only writes one byte.
-int signal_pipe[2] = {-1, -1};
-
-void onTerminationSignal(int /*signal*/) {
-  char byte = 1;
-  [[maybe_unused]] auto written = ::write(signal_pipe[1], &byte, 1);
-}
-
-void closeMainWindowOnSignals() {
-  if (signal_pipe[0] >= 0) return;
-  if (::pipe2(signal_pipe, O_CLOEXEC) != 0) return;
-  struct sigaction action {};
-  action.sa_handler = onTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::thread([] {
-    char byte;
-    while (::read(signal_pipe[0], &byte, 1) > 0) {
-      dispatch_async(dispatch_get_main_queue(), [] {
-        NSLog("Termination requested: closing the main window");
-        auto& application = NSApplication::sharedApplication();
-        // The main window, also while the application is inactive or the window miniaturized.
-        auto window = application.mainWindow();
-        if (!window && !application.windows().empty()) window = application.windows().front();
-        if (window) {
-          window->close();
-        } else {
-          application.terminate();
-        }
-      });
-    }
-  }).detach();
-}
-
-}  // namespace
-
 int NSApplicationMain(int /*argc*/, const char* /*argv*/[],
                       const NSInterfaceDescription& description) {
   auto& application = NSApplication::sharedApplication();
   application.reset();
-  closeMainWindowOnSignals();
 
   auto app_delegate = description.makeDelegate ? description.makeDelegate() : nullptr;
   application.setDelegate(app_delegate);

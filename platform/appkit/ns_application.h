@@ -133,5 +133,6 @@ struct NSInterfaceDescription {
 
 // Creates the delegate and the main window from the description (the window's awakeFromNib runs
 // then), tells the delegate that launching finished and runs the main queue until the application
-// terminates. SIGINT and SIGTERM close the main window. Answers the exit status.
+// terminates. Signals are the process entry's (the host's signal policy, host/signal_policy.h,
+// closes the main window on SIGINT and SIGTERM). Answers the exit status.
 int NSApplicationMain(int argc, const char* argv[], const NSInterfaceDescription& description);

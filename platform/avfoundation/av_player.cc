@@ -10,10 +10,16 @@ AVPlayer::AVPlayer() { AVCensus<AVPlayer>::shared().add(this); }
 
 AVPlayer::AVPlayer(std::shared_ptr<AVPlayerItem> item) : current_item_(std::move(item)) {
   AVCensus<AVPlayer>::shared().add(this);
-  if (current_item_) current_item_->loadFromLibraryIfBacked();
+  if (current_item_) {
+    current_item_->shownByPlayer(true);
+    current_item_->loadFromLibraryIfBacked();
+  }
 }
 
-AVPlayer::~AVPlayer() { AVCensus<AVPlayer>::shared().remove(this); }
+AVPlayer::~AVPlayer() {
+  if (current_item_) current_item_->shownByPlayer(false);
+  AVCensus<AVPlayer>::shared().remove(this);
+}
 
 void AVPlayer::replaceCurrentItemWithItem(std::shared_ptr<AVPlayerItem> item) {
   if (item == current_item_) return;
@@ -50,9 +56,13 @@ void AVPlayer::seekToTime(CMTime time, CMTime toleranceBefore, CMTime toleranceA
 
 void AVPlayer::setCurrentItem(std::shared_ptr<AVPlayerItem> item) {
   willChangeValueForKey("currentItem");
-  if (current_item_) current_item_->setTimebaseRate(0.0f);
+  if (current_item_) {
+    current_item_->setTimebaseRate(0.0f);
+    current_item_->shownByPlayer(false);
+  }
   current_item_ = std::move(item);
   if (current_item_) {
+    current_item_->shownByPlayer(true);
     current_item_->setPlaybackVolume(volume_);
     current_item_->loadFromLibraryIfBacked();
   }

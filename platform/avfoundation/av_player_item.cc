@@ -114,39 +114,70 @@ void AVPlayerItem::applyLibraryLoad() {
   change("status", status_, AVPlayerItemStatusReadyToPlay);
   change("playbackLikelyToKeepUp", likely_to_keep_up_, true);
   AVPlayer::itemDidChangeState(*this);
-  auto file = avfoundation::internal::LibraryAccess::file(*asset_);
-  if (file && !asset_->tracksWithMediaType(AVMediaTypeAudio).empty()) {
-    // The sink follows the clock, never the item: it must not become its last owner.
-    audio_sink_ = avfoundation::internal::MediaAudioSink::start(file, clock_);
-  }
+  updateAudioSink();
   for (const auto& output : waitingOutputs) output->attachmentChanged();
   scheduleEnd();
+}
+
+void AVPlayerItem::setForwardPlaybackEndTime(CMTime time) {
+  forward_end_ = time;
+  scheduleEnd();
+}
+
+CMTime AVPlayerItem::playbackEnd() const {
+  CMTime end = clock_->end();
+  if (!CMTIME_IS_NUMERIC(forward_end_)) return end;
+  return CMTIME_IS_NUMERIC(end) ? CMTimeMinimum(end, forward_end_) : forward_end_;
+}
+
+void AVPlayerItem::shownByPlayer(bool shown) {
+  shown_by_players_ += shown ? 1 : -1;
+  updateAudioSink();
+}
+
+void AVPlayerItem::updateAudioSink() {
+  using avfoundation::internal::MediaAudioSink;
+  if (shown_by_players_ <= 0 || status_ != AVPlayerItemStatusReadyToPlay) {
+    // The sink ends on its own queue: never wait here for a decode in progress.
+    if (audio_sink_) MediaAudioSink::stop(std::move(audio_sink_));
+    return;
+  }
+  if (audio_sink_ || !asset_ || !avfoundation::internal::LibraryAccess::isLibraryBacked(*asset_) ||
+      asset_->tracksWithMediaType(AVMediaTypeAudio).empty()) {
+    return;
+  }
+  auto file = avfoundation::internal::LibraryAccess::file(*asset_);
+  // The sink follows the clock, never the item: it must not become its last owner.
+  if (file) audio_sink_ = MediaAudioSink::start(std::move(file), clock_);
 }
 
 void AVPlayerItem::scheduleEnd() {
   if (!clock_->runsOnHostClock()) return;
   uint64_t generation = ++end_generation_;
   float rate = clock_->rate();
-  CMTime end = clock_->end();
+  CMTime end = playbackEnd();
   if (rate <= 0.0f || !CMTIME_IS_NUMERIC(end)) return;
   double remaining = CMTimeGetSeconds(CMTimeSubtract(end, clock_->currentTime())) / rate;
-  if (!(remaining >= 0)) remaining = 0;
+  bool alreadyPast = !(remaining > 0);
+  if (alreadyPast) remaining = 0;
   remaining = std::min(remaining, 86400.0 * 365);
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(remaining * NSEC_PER_SEC)),
-                 dispatch_get_main_queue(), [weak = weak_from_this(), generation] {
-                   if (auto self = weak.lock()) self->reachEndIfDue(generation);
+                 dispatch_get_main_queue(), [weak = weak_from_this(), generation, alreadyPast] {
+                   if (auto self = weak.lock()) self->reachEndIfDue(generation, alreadyPast);
                  });
 }
 
-void AVPlayerItem::reachEndIfDue(uint64_t generation) {
+void AVPlayerItem::reachEndIfDue(uint64_t generation, bool alreadyPast) {
   if (generation != end_generation_) return;
-  CMTime end = clock_->end();
-  if (!CMTIME_IS_NUMERIC(end) || CMTimeCompare(clock_->currentTime(), end) < 0) {
+  CMTime end = playbackEnd();
+  CMTime now = clock_->currentTime();
+  if (!CMTIME_IS_NUMERIC(end) || CMTimeCompare(now, end) < 0) {
     scheduleEnd();  // woken early: wait for the rest
     return;
   }
   ++end_generation_;
-  clock_->settleAt(end);
+  // A time put past a forward end before it ran (a seek there) stays where it was put.
+  clock_->settleAt(alreadyPast ? now : end);
   AVPlayer::itemDidPlayToEnd(*this);
 }
 

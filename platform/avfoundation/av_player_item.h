@@ -75,8 +75,10 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
     media_selection_.select(group, std::move(option));
   }
 
+  // Where playing forward ends, before the item's own end: the end notification comes there, and
+  // the time stays there. Invalid (the default) plays to the item's end.
   CMTime forwardPlaybackEndTime() const { return forward_end_; }
-  void setForwardPlaybackEndTime(CMTime time) { forward_end_ = time; }
+  void setForwardPlaybackEndTime(CMTime time);
   double preferredForwardBufferDuration() const { return forward_buffer_duration_; }
   void setPreferredForwardBufferDuration(double seconds) { forward_buffer_duration_ = seconds; }
   bool canUseNetworkResourcesForLiveStreamingWhilePaused() const { return network_while_paused_; }
@@ -122,11 +124,18 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   // main queue when that ends. Nothing for the model.
   void loadFromLibraryIfBacked();
   void applyLibraryLoad();
+  // A player shows the item from now on (true) or no longer (false). A library-backed item plays
+  // its audio only while some player shows it: one that played and moved on holds no file and no
+  // decoder.
+  void shownByPlayer(bool shown);
+  void updateAudioSink();
   // While the clock runs, the end is due at the item's end (its duration, or for a file of
   // unknown length the end its decoders found): the end notification, then the end action of
   // the player showing the item.
   void scheduleEnd();
-  void reachEndIfDue(uint64_t generation);
+  void reachEndIfDue(uint64_t generation, bool alreadyPast);
+  // The earlier of the clock's end and the forward playback end time; not numeric until known.
+  CMTime playbackEnd() const;
   struct PendingSeek {
     CMTime time;
     CMTime toleranceBefore;
@@ -168,6 +177,7 @@ class AVPlayerItem : public NSKeyValueObservable, public std::enable_shared_from
   bool library_load_started_ = false;
   // A library-backed item's audio, played into no device while the item lives.
   std::shared_ptr<avfoundation::internal::MediaAudioSink> audio_sink_;
+  int shown_by_players_ = 0;
   uint64_t end_generation_ = 0;
   std::optional<PendingSeek> pending_seek_;
   uint64_t seek_generation_ = 0;

@@ -60,7 +60,8 @@ void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
   {
     std::lock_guard lock(asset->content_mutex_);
     asset->duration_ = probe.duration;
-    asset->library_file_ = std::move(opened);
+    asset->library_identity_ = opened->identity();
+    asset->library_file_ = opened;
     asset->tracks_ = std::move(tracks);
     asset->common_metadata_ = std::move(probe.commonMetadata);
   }

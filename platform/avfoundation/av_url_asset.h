@@ -10,16 +10,15 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/avfoundation/av_asset.h"
 #include "platform/avfoundation/av_asset_variant.h"
 #include "platform/foundation/ns_url.h"
+#include "platform/foundation/regular_file.h"
 
-namespace foundation {
-class RegularFile;
-}
 namespace avfoundation::internal {
 struct LibraryAccess;
 }
@@ -58,6 +57,9 @@ class AVURLAsset : public AVAsset {
   std::vector<AVAssetVariant> variants_;
   const bool library_backed_;
   std::atomic<bool> probe_started_{false};
-  // Opened once by the probe (under content_mutex_): every decoder reads this one descriptor.
-  std::shared_ptr<const foundation::RegularFile> library_file_;
+  // Opened by the probe (under content_mutex_): every decoder reads this one descriptor while any
+  // decodes; with none, it closes, and the file is opened again for the next decoder only if it
+  // is still the file that was probed.
+  std::weak_ptr<const foundation::RegularFile> library_file_;
+  std::optional<foundation::FileIdentity> library_identity_;
 };

@@ -25,6 +25,23 @@ void MainQueue::async(dispatch_block_t block) {
   available_.notify_all();
 }
 
+void MainQueue::asyncUrgent(dispatch_block_t block) {
+  {
+    std::lock_guard lock(mutex_);
+    urgent_.push_back(std::move(block));
+    urgent_waiting_ = true;
+  }
+  available_.notify_all();
+}
+
+void MainQueue::resumeFirst(dispatch_block_t block) {
+  {
+    std::lock_guard lock(mutex_);
+    blocks_.push_front(std::move(block));
+  }
+  available_.notify_all();
+}
+
 void MainQueue::sync(const dispatch_block_t& block) {
   if (isMainThread()) {
     runAsCurrent(block);
@@ -37,11 +54,19 @@ bool MainQueue::runOne(Clock::time_point deadline) {
   dispatch_block_t block;
   {
     std::unique_lock lock(mutex_);
-    available_.wait_until(lock, deadline, [this] { return !blocks_.empty() || woken_; });
+    available_.wait_until(
+        lock, deadline, [this] { return !urgent_.empty() || !blocks_.empty() || woken_; });
     woken_ = false;
-    if (blocks_.empty()) return false;
-    block = std::move(blocks_.front());
-    blocks_.pop_front();
+    if (!urgent_.empty()) {
+      block = std::move(urgent_.front());
+      urgent_.pop_front();
+      urgent_waiting_ = !urgent_.empty();
+    } else if (!blocks_.empty()) {
+      block = std::move(blocks_.front());
+      blocks_.pop_front();
+    } else {
+      return false;
+    }
   }
   runAsCurrent(block);
   return true;
@@ -57,7 +82,7 @@ void MainQueue::wake() {
 
 size_t MainQueue::pendingBlocks() const {
   std::lock_guard lock(mutex_);
-  return blocks_.size();
+  return urgent_.size() + blocks_.size();
 }
 
 void runMainQueueUntil(const std::function<bool()>& done) {

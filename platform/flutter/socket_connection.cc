@@ -265,7 +265,24 @@ std::optional<SocketConnection::CloseReason> SocketConnection::stallFault() cons
 }
 
 std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
-    const FrameHandler& handler) {
+    const FrameHandler& handler, const std::function<bool()>& mayRead, bool& framesLeft) {
+  // Frames read before wait for room first, and the socket is read only once they have gone: so
+  // the end of the connection is never taken for the end of a frame still in the decoder.
+  framesLeft = false;
+  auto handOn = [&]() -> std::optional<CloseReason> {
+    while (mayRead()) {
+      auto frame = decoder_.next();
+      if (!frame) {
+        if (decoder_.hasFault()) return decoder_.fault();
+        return std::nullopt;
+      }
+      if (auto reason = handler(std::move(*frame))) return reason;
+    }
+    framesLeft = true;
+    return std::nullopt;
+  };
+  if (auto reason = handOn()) return reason;
+  if (framesLeft) return std::nullopt;
   std::array<uint8_t, kReadChunkSize> chunk;
   for (int turn = 0; turn < kReadChunksPerTurn; ++turn) {
     ssize_t received = ::recv(socket_.get(), chunk.data(), chunk.size(), 0);
@@ -280,10 +297,8 @@ std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
       return CloseReason();
     }
     decoder_.append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(received)));
-    while (auto frame = decoder_.next()) {
-      if (auto reason = handler(std::move(*frame))) return reason;
-    }
-    if (decoder_.hasFault()) return decoder_.fault();
+    if (auto reason = handOn()) return reason;
+    if (framesLeft) return std::nullopt;
     // A short read emptied the socket: poll tells when more arrives, without a futile read now.
     if (static_cast<size_t>(received) < chunk.size()) return std::nullopt;
   }

@@ -92,9 +92,13 @@ class SocketConnection {
   std::optional<CloseReason> sendFault() const;
   // Set when the Dart side is deemed not reading: stallDeadline has passed.
   std::optional<CloseReason> stallFault() const;
-  // Reads what has arrived and hands whole frames to `handler`, in order. Answers a reason to
-  // close when the Dart side left or broke the protocol.
-  std::optional<CloseReason> readAvailable(const FrameHandler& handler);
+  // Reads what has arrived and hands whole frames to `handler`, in order, while `mayRead`
+  // answers true (it is asked before each frame and each read): once it answers false, the frames
+  // already read stay in the decoder, and `framesLeft` is set, until a later call hands them on
+  // before it reads more. Answers a reason to close when the Dart side left or broke the protocol.
+  std::optional<CloseReason> readAvailable(const FrameHandler& handler,
+                                           const std::function<bool()>& mayRead,
+                                           bool& framesLeft);
   // Writes what the socket takes now. Answers a reason to close when writing failed.
   std::optional<CloseReason> writePending();
   // Closes the socket and answers the replies still waiting for the Dart side.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/dispatch/dispatch.h"
+#include "platform/dispatch/main_queue.h"
 #include "platform/flutter/testing/socket_controls.h"
 #include "platform/foundation/ns_log.h"
 
@@ -43,6 +44,70 @@ void replyToDartSide(const std::weak_ptr<SocketConnection>& weakConnection, uint
 
 }  // namespace
 
+// What the Dart side's frames hold while they wait for the main thread. The I/O thread takes, the
+// main thread gives back; the I/O thread, stopped at the bound, is woken once half of it is free.
+class SocketDartSide::InputBudget {
+ public:
+  explicit InputBudget(std::shared_ptr<WakeSignal> wake) : wake_(std::move(wake)) {}
+
+  static size_t cost(const SocketFrame& frame) {
+    return kWaitingFrameOverhead + frame.channel.size() + (frame.payload ? frame.payload->size() : 0);
+  }
+
+  // I/O thread: whether the next frame may be read. Once the bound is reached the answer stays
+  // false until the main thread has handled half of what waits, and then wakes the I/O thread.
+  bool mayRead() {
+    if (stopped_.load()) {
+      if (!resumable()) return false;
+      stopped_.store(false);
+    }
+    if (frames_.load() < kMaxWaitingFrames && bytes_.load() < kMaxWaitingBytes) return true;
+    stopped_.store(true);
+    // Checked again: the main thread may have handled what waited before it saw `stopped_`.
+    if (!resumable()) return false;
+    stopped_.store(false);
+    return true;
+  }
+  void take(size_t cost) {
+    frames_.fetch_add(1);
+    bytes_.fetch_add(cost);
+  }
+
+  // Main thread, once the frame has been handled.
+  void give(size_t cost) {
+    frames_.fetch_sub(1);
+    bytes_.fetch_sub(cost);
+    if (stopped_.load() && resumable() && stopped_.exchange(false)) wake_->notify();
+  }
+
+ private:
+  bool resumable() const {
+    return frames_.load() <= kMaxWaitingFrames / 2 && bytes_.load() <= kMaxWaitingBytes / 2;
+  }
+
+  std::shared_ptr<WakeSignal> wake_;
+  std::atomic<size_t> frames_{0};
+  std::atomic<size_t> bytes_{0};
+  std::atomic<bool> stopped_{false};
+};
+
+namespace {
+
+// The Dart side's messages of one read, handled on the main thread in order. Work that must not
+// wait (a termination request) goes first: the batch makes way for it between two messages and
+// goes on after it, ahead of everything else that waits.
+struct MainThreadBatch {
+  std::weak_ptr<EngineMessenger> messenger;
+  std::weak_ptr<SocketConnection> connection;
+  std::shared_ptr<SocketDartSide::InputBudget> budget;
+  std::vector<SocketFrame> frames;
+  size_t next = 0;
+};
+
+void handleBatch(const std::shared_ptr<MainThreadBatch>& batch);
+
+}  // namespace
+
 std::shared_ptr<SocketDartSide> SocketDartSide::serve(const std::string& path,
                                                       std::weak_ptr<EngineMessenger> messenger) {
   std::string error;
@@ -63,7 +128,10 @@ std::shared_ptr<SocketDartSide> SocketDartSide::serve(const std::string& path,
 }
 
 SocketDartSide::SocketDartSide(SocketListener listener, std::weak_ptr<EngineMessenger> messenger)
-    : path_(listener.path()), listener_(std::move(listener)), messenger_(std::move(messenger)) {
+    : path_(listener.path()),
+      listener_(std::move(listener)),
+      messenger_(std::move(messenger)),
+      input_budget_(std::make_shared<InputBudget>(wake_)) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -123,23 +191,38 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
   auto handler = [this, &connection, &batch](SocketFrame frame) {
     return handleFrame(connection, std::move(frame), batch);
   };
+  auto may_read = [this] { return input_budget_->mayRead(); };
+  // Frames read but left in the decoder for want of room; handed on once there is room again.
+  bool frames_left = false;
+  // The Dart side has gone while reading waits for room: its socket is left out of poll (which
+  // would report its end again and again) until the main thread wakes this thread.
+  bool ended_while_waiting = false;
   while (!stopping_) {
     // Past the output's bound the Dart side's messages wait in its socket until it takes some:
-    // their answers would only add to it. Its end is still seen (POLLHUP).
-    const short wanted =
-        (connection->acceptsInput() ? POLLIN : 0) | (connection->hasPendingOutput() ? POLLOUT : 0);
-    pollfd fds[] = {{wake_->fd(), POLLIN, 0}, {connection->fd(), wanted, 0}};
-    // While output waits, poll wakes when the Dart side would be deemed not reading.
-    if (::poll(fds, 2, pollTimeout(connection->stallDeadline())) < 0) {
+    // their answers would only add to it. Past the input's bound they wait there until the main
+    // thread has handled what waits for it. Its end is still seen (POLLHUP).
+    const bool reading = connection->acceptsInput() && input_budget_->mayRead();
+    const bool writing = connection->hasPendingOutput();
+    const short wanted = (reading ? POLLIN : 0) | (writing ? POLLOUT : 0);
+    const int socket_fd = !reading && !writing && ended_while_waiting ? -1 : connection->fd();
+    pollfd fds[] = {{wake_->fd(), POLLIN, 0}, {socket_fd, wanted, 0}};
+    // While output waits, poll wakes when the Dart side would be deemed not reading; frames left
+    // in the decoder are handed on without waiting.
+    const int timeout = reading && frames_left ? 0 : pollTimeout(connection->stallDeadline());
+    if (::poll(fds, 2, timeout) < 0) {
       if (errno == EINTR) continue;
       closeConnection(connection, std::string("poll failed: ") + std::strerror(errno));
       return;
     }
     if (fds[0].revents & POLLIN) wake_->clear();
     auto reason = connection->sendFault();
-    if (!reason && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      reason = connection->readAvailable(handler);
+    const bool input_ready = (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    if (!reason && reading && (frames_left || input_ready)) {
+      ended_while_waiting = false;
+      reason = connection->readAvailable(handler, may_read, frames_left);
       dispatchBatch(connection, batch);
+    } else if (!reading && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+      ended_while_waiting = true;
     }
     // Writing at once, rather than after the next poll, keeps a round trip to one wake-up.
     if (!reason && connection->hasPendingOutput()) reason = connection->writePending();
@@ -152,28 +235,46 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
   closeConnection(connection, "the host is stopping");
 }
 
+namespace {
+
+void handleBatch(const std::shared_ptr<MainThreadBatch>& batch) {
+  // The answers given while the batch runs go out together, in one write.
+  auto connection = batch->connection.lock();
+  if (connection) connection->holdWrites();
+  auto main_queue = dispatch::MainQueue::shared();
+  while (batch->next < batch->frames.size()) {
+    auto& frame = batch->frames[batch->next++];
+    const size_t cost = SocketDartSide::InputBudget::cost(frame);
+    auto reply = [weak_connection = batch->connection, id = frame.id,
+                  channel = frame.channel](FlutterBinaryMessage answer) {
+      replyToDartSide(weak_connection, id, channel, std::move(answer));
+    };
+    if (auto target = batch->messenger.lock()) {
+      target->deliverFromDartSide(frame.channel, std::move(frame.payload), std::move(reply));
+    } else {
+      replyToDartSide(batch->connection, frame.id, frame.channel, std::nullopt);
+    }
+    frame = SocketFrame{};
+    batch->budget->give(cost);
+    if (batch->next < batch->frames.size() && main_queue->urgentWaiting()) {
+      main_queue->resumeFirst([batch] { handleBatch(batch); });
+      break;
+    }
+  }
+  if (connection) connection->releaseWrites();
+}
+
+}  // namespace
+
 void SocketDartSide::dispatchBatch(const std::shared_ptr<SocketConnection>& connection,
                                    std::vector<SocketFrame>& batch) {
   if (batch.empty()) return;
-  std::weak_ptr<SocketConnection> weak_connection = connection;
-  dispatch_async(dispatch_get_main_queue(), [messenger = messenger_, weak_connection,
-                                             frames = std::move(batch)]() mutable {
-    // The answers given while the batch runs go out together, in one write.
-    auto connection = weak_connection.lock();
-    if (connection) connection->holdWrites();
-    for (auto& frame : frames) {
-      auto reply = [weak_connection, id = frame.id,
-                    channel = frame.channel](FlutterBinaryMessage answer) {
-        replyToDartSide(weak_connection, id, channel, std::move(answer));
-      };
-      if (auto target = messenger.lock()) {
-        target->deliverFromDartSide(frame.channel, std::move(frame.payload), std::move(reply));
-      } else {
-        replyToDartSide(weak_connection, frame.id, frame.channel, std::nullopt);
-      }
-    }
-    if (connection) connection->releaseWrites();
-  });
+  auto work = std::make_shared<MainThreadBatch>();
+  work->messenger = messenger_;
+  work->connection = connection;
+  work->budget = input_budget_;
+  work->frames = std::move(batch);
+  dispatch_async(dispatch_get_main_queue(), [work] { handleBatch(work); });
   batch.clear();
 }
 
@@ -182,16 +283,21 @@ std::optional<SocketConnection::CloseReason> SocketDartSide::handleFrame(
     std::vector<SocketFrame>& batch) {
   switch (frame.kind) {
     case SocketFrameKind::messageFromDartSide:
+      input_budget_->take(InputBudget::cost(frame));
       batch.push_back(std::move(frame));
       return std::nullopt;
     case SocketFrameKind::replyFromDartSide:
       // Messages read before the reply reach the main thread before it.
       dispatchBatch(connection, batch);
       if (auto reply = connection->takeHostReply(frame.id)) {
-        dispatch_async(dispatch_get_main_queue(),
-                       [reply = std::move(reply), payload = std::move(frame.payload)]() mutable {
-                         reply(std::move(payload));
-                       });
+        const size_t cost = InputBudget::cost(frame);
+        input_budget_->take(cost);
+        dispatch_async(dispatch_get_main_queue(), [reply = std::move(reply), cost,
+                                                   budget = input_budget_,
+                                                   payload = std::move(frame.payload)]() mutable {
+          reply(std::move(payload));
+          budget->give(cost);
+        });
       }
       return std::nullopt;
     case SocketFrameKind::replyFromHost:

@@ -6,6 +6,12 @@
 // Socket I/O runs on a thread of its own. A connection that breaks the frame protocol is closed
 // with one log line; the transport keeps accepting. When a connection ends, the host's messages
 // it left unanswered get no reply (nullopt), so nothing waits for them forever.
+//
+// What the Dart side sends waits for the main thread within a bound (kMaxWaitingFrames frames and
+// kMaxWaitingBytes bytes read but not yet handled there): past it the I/O thread reads no more
+// from the socket, and it reads again once the main thread has handled half of what waited. A Dart
+// side that sends faster than the host answers is so slowed to the host's pace, never served out
+// of memory.
 #pragma once
 
 #include <atomic>
@@ -37,6 +43,15 @@ class SocketDartSide final : public FlutterDartSide {
   SocketDartSide(const SocketDartSide&) = delete;
   SocketDartSide& operator=(const SocketDartSide&) = delete;
 
+  // What may wait for the main thread, read from the Dart side but not yet handled there: its
+  // messages and its replies to the host's, each counted with its payload and channel name and
+  // kWaitingFrameOverhead bytes for what holding it costs besides.
+  static constexpr size_t kMaxWaitingFrames = 1024;
+  static constexpr size_t kMaxWaitingBytes = 16 << 20;
+  static constexpr size_t kWaitingFrameOverhead = 256;
+  // Counts what waits for the main thread (in the source file).
+  class InputBudget;
+
   const std::string& path() const { return path_; }
 
   // On the main thread.
@@ -67,6 +82,7 @@ class SocketDartSide final : public FlutterDartSide {
   std::optional<SocketListener> listener_;
   std::weak_ptr<EngineMessenger> messenger_;
   std::shared_ptr<WakeSignal> wake_ = std::make_shared<WakeSignal>();
+  std::shared_ptr<InputBudget> input_budget_;
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::shared_ptr<SocketConnection> connection_;  // the Dart side being served, if any

@@ -1,17 +1,28 @@
 #include "platform/flutter/socket_listener.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace flutter {
 namespace {
 
 constexpr int kBacklog = 4;
+// How long the probe of an existing socket file may take.
+constexpr std::chrono::milliseconds kProbeDeadline{1000};
+// How long a host waits for another that is starting on a path of the same folder.
+constexpr std::chrono::milliseconds kLockDeadline{2000};
 
 std::string describeErrno(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
@@ -24,16 +35,76 @@ sockaddr_un addressOf(const std::string& path) {
   return address;
 }
 
-// A socket file whose listener is gone refuses connections; one still in use accepts them.
-bool isListenedOn(const std::string& path) {
-  UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!probe) return false;
+// What a connection to the socket file at a path finds.
+enum class Probe {
+  refused,    // nobody listens: the file is stale
+  gone,       // the file went meanwhile
+  listening,  // someone listens, or may: a connection was taken, waits, or was not refused
+};
+
+// Probes with a connection that never waits: a listener whose backlog is full, or one that a
+// signal interrupts, is not taken for a stale file. Only a refused connection makes one.
+Probe probeSocket(const std::string& path) {
+  UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!probe) return Probe::listening;
   auto address = addressOf(path);
-  return ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  const auto deadline = std::chrono::steady_clock::now() + kProbeDeadline;
+  int result = ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  int error = result == 0 ? 0 : errno;
+  // A Unix socket answers a non-blocking connection at once; should one be in progress, it has
+  // until the deadline.
+  while (error == EINPROGRESS || error == EALREADY || error == EINTR) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return Probe::listening;
+    pollfd writable{probe.get(), POLLOUT, 0};
+    if (::poll(&writable, 1, static_cast<int>(left.count())) <= 0) continue;
+    socklen_t size = sizeof(error);
+    if (::getsockopt(probe.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+  }
+  if (error == ECONNREFUSED) return Probe::refused;
+  if (error == ENOENT) return Probe::gone;
+  return Probe::listening;
 }
 
+// Holds the lock on a socket file's folder while a host clears the way and binds, so that two
+// hosts started on one path at once never take each other's new socket for a stale one. Waits at
+// most kLockDeadline for another holder; a folder that cannot be locked (no read access) is used
+// without the lock.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    fd_ = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd_) return;
+    const auto deadline = std::chrono::steady_clock::now() + kLockDeadline;
+    while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) ||
+          std::chrono::steady_clock::now() >= deadline) {
+        timed_out_ = errno == EWOULDBLOCK;
+        fd_.reset();
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() {
+    if (fd_) ::flock(fd_.get(), LOCK_UN);
+  }
+  // Another process held the folder past the deadline.
+  bool timedOut() const { return timed_out_; }
+
+ private:
+  UniqueFd fd_;
+  bool timed_out_ = false;
+};
+
 // Clears the way for a new socket at `path`; answers false with `error` set when it must not.
-bool removeStaleSocket(const std::string& path, std::string& error) {
+bool removeStaleSocket(const std::string& path, bool mayRemove, std::string& error) {
   struct stat existing {};
   if (::lstat(path.c_str(), &existing) != 0) {
     if (errno == ENOENT) return true;
@@ -44,7 +115,18 @@ bool removeStaleSocket(const std::string& path, std::string& error) {
     error = path + " exists and is not a socket; it is left alone";
     return false;
   }
-  if (isListenedOn(path)) {
+  const Probe probe = probeSocket(path);
+  if (probe == Probe::gone) return true;
+  // A folder that another holds past the deadline keeps its stale file: another host may be
+  // replacing it.
+  if (probe == Probe::listening || !mayRemove) {
+    error = "another process is already listening on " + path;
+    return false;
+  }
+  // Only the file probed goes: one that replaced it since is another's.
+  struct stat current {};
+  if (::lstat(path.c_str(), &current) != 0) return errno == ENOENT;
+  if (current.st_dev != existing.st_dev || current.st_ino != existing.st_ino) {
     error = "another process is already listening on " + path;
     return false;
   }
@@ -55,7 +137,42 @@ bool removeStaleSocket(const std::string& path, std::string& error) {
   return true;
 }
 
+// The socket files of the listeners open now, for removeListenedSocketFiles.
+struct ListenedFile {
+  std::string path;
+  dev_t device;
+  ino_t inode;
+};
+struct ListenedFiles {
+  std::timed_mutex mutex;
+  uint64_t next_id = 1;
+  std::map<uint64_t, ListenedFile> files;
+};
+ListenedFiles& listenedFiles() {
+  // Never destroyed: a thread may end the process while static objects are destroyed.
+  static auto* const files = new ListenedFiles;
+  return *files;
+}
+
+// Removes the file at `path` if it is still the socket `device` and `inode` name.
+void removeIfStillOurs(const std::string& path, dev_t device, ino_t inode) {
+  struct stat current {};
+  // Another process may have replaced the file since; only ours is removed.
+  if (::lstat(path.c_str(), &current) == 0 && S_ISSOCK(current.st_mode) &&
+      current.st_dev == device && current.st_ino == inode) {
+    ::unlink(path.c_str());
+  }
+}
+
 }  // namespace
+
+void removeListenedSocketFiles() {
+  auto& listened = listenedFiles();
+  std::unique_lock lock(listened.mutex, std::defer_lock);
+  if (!lock.try_lock_for(std::chrono::milliseconds(200))) return;
+  for (const auto& [id, file] : listened.files) removeIfStillOurs(file.path, file.device, file.inode);
+  listened.files.clear();
+}
 
 std::optional<SocketListener> SocketListener::open(const std::string& path, std::string& error) {
   if (path.empty() || path.size() >= sizeof(sockaddr_un::sun_path)) {
@@ -67,7 +184,8 @@ std::optional<SocketListener> SocketListener::open(const std::string& path, std:
     error = "socket path contains a NUL byte";
     return std::nullopt;
   }
-  if (!removeStaleSocket(path, error)) return std::nullopt;
+  FolderLock folder_lock(path);
+  if (!removeStaleSocket(path, !folder_lock.timedOut(), error)) return std::nullopt;
 
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd) {
@@ -104,10 +222,16 @@ std::optional<SocketListener> SocketListener::open(const std::string& path, std:
 }
 
 SocketListener::SocketListener(UniqueFd fd, std::string path, dev_t device, ino_t inode)
-    : fd_(std::move(fd)), path_(std::move(path)), device_(device), inode_(inode) {}
+    : fd_(std::move(fd)), path_(std::move(path)), device_(device), inode_(inode) {
+  auto& listened = listenedFiles();
+  std::lock_guard lock(listened.mutex);
+  id_ = listened.next_id++;
+  listened.files[id_] = ListenedFile{path_, device_, inode_};
+}
 
 SocketListener::SocketListener(SocketListener&& other) noexcept
-    : fd_(std::move(other.fd_)),
+    : id_(std::exchange(other.id_, 0)),
+      fd_(std::move(other.fd_)),
       path_(std::exchange(other.path_, {})),
       device_(other.device_),
       inode_(other.inode_) {}
@@ -115,6 +239,7 @@ SocketListener::SocketListener(SocketListener&& other) noexcept
 SocketListener& SocketListener::operator=(SocketListener&& other) noexcept {
   if (this != &other) {
     removeSocketFile();
+    id_ = std::exchange(other.id_, 0);
     fd_ = std::move(other.fd_);
     path_ = std::exchange(other.path_, {});
     device_ = other.device_;
@@ -131,14 +256,13 @@ UniqueFd SocketListener::accept() {
 
 void SocketListener::removeSocketFile() {
   fd_.reset();
-  if (path_.empty()) return;
-  struct stat current {};
-  // Another process may have replaced the file since; only ours is removed.
-  if (::lstat(path_.c_str(), &current) == 0 && S_ISSOCK(current.st_mode) &&
-      current.st_dev == device_ && current.st_ino == inode_) {
-    ::unlink(path_.c_str());
-  }
+  if (!path_.empty()) removeIfStillOurs(path_, device_, inode_);
   path_.clear();
+  if (id_ != 0) {
+    auto& listened = listenedFiles();
+    std::lock_guard lock(listened.mutex);
+    listened.files.erase(std::exchange(id_, 0));
+  }
 }
 
 }  // namespace flutter

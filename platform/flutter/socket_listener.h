@@ -1,12 +1,15 @@
 // The listening end of the socket transport: a Unix stream socket at a path, readable and
 // writable by its owner only (mode 0600), removed when the listener goes away.
 //
-// A stale socket file left by an earlier run is replaced. Anything else at the path is refused:
-// a file that is not a socket, or a socket that another process is listening on.
+// A stale socket file left by an earlier run (one that refuses a connection) is replaced.
+// Anything else at the path is refused: a file that is not a socket, or a socket that another
+// process is listening on (one that takes, queues or does not refuse a connection within the
+// probe's deadline).
 #pragma once
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -34,10 +37,16 @@ class SocketListener {
   // Removes the socket file if it is still the one this listener created.
   void removeSocketFile();
 
+  uint64_t id_ = 0;  // in the process's list of listened files; 0 once moved from
   UniqueFd fd_;
   std::string path_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
 };
+
+// Removes the socket file of every listener still open, for a process that ends without
+// unwinding (the host's orderly close passed its deadline). Any thread; waits at most a moment
+// for a listener that is opening or closing.
+void removeListenedSocketFiles();
 
 }  // namespace flutter

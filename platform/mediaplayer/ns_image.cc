@@ -19,13 +19,35 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
+// libpng reports errors by calling its error function, which must not return: it jumps back to
+// the reader, which only holds plain C state at that point.
+[[noreturn]] void escapeOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void ignorePngWarning(png_structp, png_const_charp) {}
+
+// libpng's settings for artwork, chosen here: only the header is read. Every ancillary chunk
+// before the pixels (text, profiles, metadata) is skipped unread but for its checksum, so nothing
+// is inflated; no chunk may allocate more than kMaxPngChunkBytes, and pictures are at most
+// kMaxPngSide pixels on each side.
+constexpr png_alloc_size_t kMaxPngChunkBytes = 1 << 20;
+constexpr png_uint_32 kMaxPngSide = 16384;
+
 std::optional<NSSize> pngSize(FILE* file) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_stdio(&image, file)) return std::nullopt;
-  NSSize size{static_cast<CGFloat>(image.width), static_cast<CGFloat>(image.height)};
-  png_image_free(&image);
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, escapeOnPngError, ignorePngWarning);
+  if (png == nullptr) return std::nullopt;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return std::nullopt;
+  }
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+  png_set_user_limits(png, kMaxPngSide, kMaxPngSide);
+  png_init_io(png, file);
+  png_read_info(png, info);
+  NSSize size{static_cast<CGFloat>(png_get_image_width(png, info)),
+              static_cast<CGFloat>(png_get_image_height(png, info))};
+  png_destroy_read_struct(&png, &info, nullptr);
   return size;
 }
 
@@ -53,6 +75,9 @@ bool readJpegHeader(FILE* file, JDIMENSION* width, JDIMENSION* height) {
     return false;
   }
   jpeg_create_decompress(&info);
+  // libjpeg's settings for artwork, chosen here: the header only, markers skipped unsaved (its
+  // default), and a bound on what the library may allocate.
+  info.mem->max_memory_to_use = 16L * 1024 * 1024;
   jpeg_stdio_src(&info, file);
   bool read = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
   *width = info.image_width;

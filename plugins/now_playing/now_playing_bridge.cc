@@ -1,6 +1,7 @@
 #include "plugins/now_playing/now_playing_bridge.h"
 
 #include "platform/mediaplayer/mp_media_item_property.h"
+#include "platform/dispatch/dispatch_queue.h"
 #include "platform/mediaplayer/ns_image.h"
 
 namespace now_playing {
@@ -43,12 +44,39 @@ void NowPlayingBridge::setState(const PlaybackState& state) {
   }
 }
 
-void NowPlayingBridge::setMediaItem(std::optional<MediaItem> item) {
+void NowPlayingBridge::setMediaItem(std::optional<MediaItem> item, std::function<void()> done) {
+  std::optional<std::string> artworkFile;
+  uint64_t generation;
+  {
+    std::lock_guard lock(mutex_);
+    media_item_ = std::move(item);
+    artwork_ = nullptr;
+    generation = ++media_item_generation_;
+    if (media_item_) artworkFile = media_item_->artworkFile;
+    if (!artworkFile) updateNowPlayingInfo();
+  }
+  if (!artworkFile) {
+    done();
+    return;
+  }
+  // An image file is the caller's to choose, and may be slow to read: never on the main thread.
+  dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0)->async(
+      [weak = weak_from_this(), path = std::move(*artworkFile), generation,
+       done = std::move(done)]() mutable {
+        auto artwork = artworkFromFile(path);
+        dispatch_get_main_queue()->async([weak, artwork = std::move(artwork), generation,
+                                          done = std::move(done)] {
+          if (auto self = weak.lock()) self->applyArtwork(generation, artwork);
+          done();
+        });
+      });
+}
+
+void NowPlayingBridge::applyArtwork(uint64_t generation,
+                                    const std::shared_ptr<MPMediaItemArtwork>& artwork) {
   std::lock_guard lock(mutex_);
-  media_item_ = std::move(item);
-  artwork_ = nullptr;
-  if (media_item_ && media_item_->artworkFile)
-    artwork_ = artworkFromFile(*media_item_->artworkFile);
+  if (generation != media_item_generation_) return;
+  artwork_ = artwork;
   updateNowPlayingInfo();
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <bitset>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,10 @@ class NowPlayingBridge : public std::enable_shared_from_this<NowPlayingBridge> {
 
   void configure(const SkipIntervals& intervals);
   void setState(const PlaybackState& state);
-  void setMediaItem(std::optional<MediaItem> item);
+  // Stores the item and publishes it; its artwork file is read off the main thread, and `done`
+  // runs on the main queue once the item (with its artwork, if any loaded) is published, or once
+  // a later item superseded it.
+  void setMediaItem(std::optional<MediaItem> item, std::function<void()> done);
   void stopService();
 
  private:
@@ -39,6 +43,7 @@ class NowPlayingBridge : public std::enable_shared_from_this<NowPlayingBridge> {
   void addTarget(size_t action, MPRemoteCommand& command);
   MPRemoteCommandHandlerStatus sendCommand(size_t action, const MPRemoteCommandEvent& event);
   void updateNowPlayingInfo();
+  void applyArtwork(uint64_t generation, const std::shared_ptr<MPMediaItemArtwork>& artwork);
 
   const std::shared_ptr<FlutterMethodChannel> handler_channel_;
   const std::shared_ptr<MPNowPlayingInfoCenter> info_center_ =
@@ -57,6 +62,8 @@ class NowPlayingBridge : public std::enable_shared_from_this<NowPlayingBridge> {
   std::optional<double> speed_ = 1.0;
   std::optional<MediaItem> media_item_;
   std::shared_ptr<MPMediaItemArtwork> artwork_;
+  // Counts the items set, so that an artwork read for an item superseded since is dropped.
+  uint64_t media_item_generation_ = 0;
   SkipIntervals intervals_;
   NowPlayingFields fields_;
 };

@@ -93,8 +93,7 @@ void NowPlayingPlugin::setMediaItem(const FlutterMethodCall& call, const Flutter
     result(*arguments.error());
     return;
   }
-  bridge_->setMediaItem(std::move(item));
-  result(emptyMap());
+  bridge_->setMediaItem(std::move(item), [result] { result(emptyMap()); });
 }
 
 void NowPlayingPlugin::stopService(const FlutterMethodCall&, const FlutterResult& result) {

@@ -36,11 +36,10 @@ void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
   }
 
   if (playing_ && player_) player_->pause();
-  if (processing_state_ == ProcessingState::loading) {
-    abortExistingConnection(false);
-    // The superseded load is always answered, whatever the engine holds.
-    answerPendingLoad(FlutterError{"10000000", "Connection aborted", nullptr});
-  }
+  if (processing_state_ == ProcessingState::loading) abortExistingConnection(false);
+  // A superseded load is always answered, whatever the engine holds and whatever state buffering
+  // moved the player to meanwhile.
+  answerPendingLoad(FlutterError{"10000000", "Connection aborted", nullptr});
   load_result_ = std::move(result);
   processing_state_ = ProcessingState::loading;
   // A seek still running belongs to the old tree: its completion only answers its call.

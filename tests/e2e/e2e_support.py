@@ -17,8 +17,9 @@ def executable(variable):
     return path
 
 
-def start_host(variable, socket_path=None, wait_until_serving=True):
-    host = HostProcess(executable(variable), socket_path=socket_path)
+def start_host(variable, socket_path=None, wait_until_serving=True, **options):
+    """`options` go to HostProcess (environment, preexec_fn)."""
+    host = HostProcess(executable(variable), socket_path=socket_path, **options)
     host.start(wait_until_serving, TIMEOUT)
     return host
 

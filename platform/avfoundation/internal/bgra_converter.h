@@ -1,5 +1,7 @@
 // Converts decoded pictures to 32-bit BGRA of the same size with FFmpeg's scaler (bicubic), into
-// a pixel buffer or into tightly packed bytes. Not thread-safe: one user at a time.
+// a pixel buffer or into tightly packed bytes, with the colour matrix and range each picture
+// declares (BT.601, BT.709, BT.2020, SMPTE 240M or FCC; limited or full range), as FFmpeg's own
+// conversion reads them. The host's one use of the scaler. Not thread-safe: one user at a time.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +21,22 @@ class BGRAConverter {
   bool convert(const AVFrame& frame, std::vector<uint8_t>* pixels);
 
  private:
+  // What the scaler is set up for: a new picture size or format makes it anew.
+  struct Setup {
+    int width = 0;
+    int height = 0;
+    int format = -1;
+    bool yuv = false;
+    int matrix = 0;  // an AVColorSpace, which swscale's coefficient tables are indexed by
+    bool fullRange = false;
+    bool operator==(const Setup&) const = default;
+  };
+  static Setup setupFor(const AVFrame& frame);
   bool scale(const AVFrame& frame, uint8_t* destination, int stride);
+  bool convertWith(const AVFrame& frame, uint8_t* destination, int stride);
 
   std::unique_ptr<SwsContext, ScalerDeleter> scaler_;
+  Setup setup_;
 };
 
 }  // namespace avfoundation::internal

@@ -17,9 +17,10 @@ class VideoFrameQueue;
 
 struct LibraryAccess {
   static bool isLibraryBacked(const AVURLAsset& asset);
-  // The file a library-backed asset opened when it was probed; null before that, for the model
-  // and for a remote URL.
-  static std::shared_ptr<const foundation::RegularFile> file(const AVURLAsset& asset);
+  // The file a library-backed asset opened when it was probed, opened again if nothing holds it
+  // now; null before the probe, for the model, for a remote URL, and once the file at the path is
+  // no longer the one probed.
+  static std::shared_ptr<const foundation::RegularFile> file(AVURLAsset& asset);
   static std::shared_ptr<ItemClock> clock(const AVPlayerItem& item);
   // Null for the model, or an item without audio.
   static std::shared_ptr<const MediaAudioSink> audioSink(const AVPlayerItem& item);

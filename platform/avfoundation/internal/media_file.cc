@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 extern "C" {
@@ -12,11 +13,15 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include "platform/avfoundation/internal/ffmpeg_settings.h"
+#include "platform/foundation/system_error.h"
+
 namespace avfoundation::internal {
 namespace {
 
 constexpr const char* kAVFoundationErrorDomain = "AVFoundationErrorDomain";
 constexpr const char* kURLErrorDomain = "NSURLErrorDomain";
+constexpr const char* kPOSIXErrorDomain = "NSPOSIXErrorDomain";
 constexpr long kFileFormatNotRecognized = -11828;  // AVErrorFileFormatNotRecognized
 constexpr long kFileDoesNotExist = -1100;          // NSURLErrorFileDoesNotExist
 constexpr long kNoPermissionsToReadFile = -1102;   // NSURLErrorNoPermissionsToReadFile
@@ -27,7 +32,13 @@ NSError cannotOpen(const std::string& reason) {
   return NSError{kAVFoundationErrorDomain, kFileFormatNotRecognized, "Cannot Open", reason};
 }
 
-NSError fileError(foundation::RegularFileError error) {
+NSError fileError(foundation::RegularFileError error, int cause) {
+  // A resource ran out (descriptors, memory): no fault of the file, so say what it is.
+  if (error == foundation::RegularFileError::kUnreadable &&
+      foundation::classifySystemError(cause) == foundation::SystemErrorClass::kLimit) {
+    return NSError{kPOSIXErrorDomain, cause,
+                   std::string("The operation couldn't be completed. ") + std::strerror(cause)};
+  }
   switch (error) {
     case foundation::RegularFileError::kNotFound:
       return NSError{kURLErrorDomain, kFileDoesNotExist,
@@ -70,13 +81,6 @@ CGAffineTransform rotationOf(const AVStream& stream) {
   return CGAffineTransform{cosine, sine, -sine, cosine, 0, 0};
 }
 
-// FFmpeg's own messages would let a damaged file write to the host's output without bound; the
-// decoders report what matters themselves.
-void quietLibraryLog() {
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
-
 std::string tagOf(AVDictionary* dictionary, const char* key) {
   const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
   return entry != nullptr && entry->value != nullptr ? entry->value : "";
@@ -89,6 +93,8 @@ std::string tagOf(AVDictionary* dictionary, const char* key) {
 struct MediaFile::Input {
   std::shared_ptr<const foundation::RegularFile> file;
   CancelFlag cancelled;
+  // Set while the file is opened and probed.
+  std::optional<ProbeDeadline> deadline;
   int64_t position = 0;
   AVIOContext* io = nullptr;
 
@@ -102,7 +108,10 @@ struct MediaFile::Input {
   }
 
   int64_t size() const { return static_cast<int64_t>(file->size()); }
-  bool isCancelled() const { return cancelled && cancelled->load(std::memory_order_acquire); }
+  bool isCancelled() const {
+    return (cancelled && cancelled->load(std::memory_order_acquire)) ||
+           (deadline && deadline->passed());
+  }
 
   static int read(void* opaque, uint8_t* buffer, int size) {
     auto* input = static_cast<Input*>(opaque);
@@ -141,9 +150,11 @@ struct MediaFile::Input {
 std::shared_ptr<const foundation::RegularFile> MediaFile::openFile(const std::string& path,
                                                                    NSError* error) {
   foundation::RegularFileError fileProblem{};
+  errno = 0;
   auto file = foundation::RegularFile::open(path, kMaxMediaFileBytes, &fileProblem);
+  int cause = errno;
   if (!file) {
-    if (error != nullptr) *error = fileError(fileProblem);
+    if (error != nullptr) *error = fileError(fileProblem, cause);
     return nullptr;
   }
   return std::make_shared<const foundation::RegularFile>(std::move(*file));
@@ -156,8 +167,9 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
     return nullptr;
   };
   if (!file) return fail(cannotOpen("This media format is not supported."));
-  quietLibraryLog();
+  applyLibraryWideSettings();
   auto input = std::make_unique<Input>(std::move(file), std::move(cancelled));
+  input->deadline.emplace();
   auto* buffer = static_cast<uint8_t*>(av_malloc(kReadBufferBytes));
   if (buffer == nullptr) return fail(cannotOpen("Out of memory."));
   input->io = avio_alloc_context(buffer, kReadBufferBytes, 0, input.get(), &Input::read, nullptr,
@@ -171,14 +183,19 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   format->pb = input->io;
   format->flags |= AVFMT_FLAG_CUSTOM_IO;
   format->interrupt_callback = AVIOInterruptCB{&Input::interrupted, input.get()};
+  restrictFormatContext(*format);
+  AVDictionary* options = openOptions();
   // On failure avformat_open_input frees the context itself.
-  if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {
-    return fail(cannotOpen("This media format is not supported."));
-  }
+  int opened = avformat_open_input(&format, nullptr, nullptr, &options);
+  av_dict_free(&options);
+  if (opened < 0) return fail(cannotOpen("This media format is not supported."));
+  Input* reading = input.get();
   std::unique_ptr<MediaFile> media(new MediaFile(std::move(input), format));
   if (avformat_find_stream_info(format, nullptr) < 0) {
     return fail(cannotOpen("This media may be damaged."));
   }
+  // Playing reads on without a deadline: its pace is the player's.
+  reading->deadline.reset();
   bool playable = false;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     const AVCodecParameters& codec = *format->streams[i]->codecpar;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,13 @@ using dispatch::testing::threadsOutsideThePool;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
+// The CPU time the calling (main) thread has used.
+inline double mainThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 // Pumps the main queue for `span`; the CPU the other threads used meanwhile.
 inline double cpuOfOthersDuring(milliseconds span) {
   double before = otherThreadsCpuSeconds();
@@ -57,8 +65,9 @@ class MediaFilesTest : public ::testing::Test {
     dispatch::testing::drainUntilIdle();
   }
 
-  // An item of the file with a video output, in a paused player, ready to play.
-  static Playback open(const std::string& path) {
+  // An item of the file with a video output, in a paused player, ready to play (within `wait`:
+  // long for files whose probe decodes a huge picture on a busy machine).
+  static Playback open(const std::string& path, milliseconds wait = std::chrono::seconds(10)) {
     Playback playback;
     playback.item = AVPlayerItem::playerItemWithAsset(
         AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path), {}));
@@ -66,7 +75,8 @@ class MediaFilesTest : public ::testing::Test {
     playback.item->addOutput(playback.output);
     playback.player = AVPlayer::playerWithPlayerItem(playback.item);
     playback.player->setActionAtItemEnd(AVPlayerActionAtItemEndPause);
-    EXPECT_TRUE(runUntil([&] { return playback.item->status() == AVPlayerItemStatusReadyToPlay; }))
+    EXPECT_TRUE(runUntil([&] { return playback.item->status() == AVPlayerItemStatusReadyToPlay; },
+                         wait))
         << path;
     return playback;
   }

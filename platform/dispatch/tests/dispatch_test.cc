@@ -4,10 +4,12 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/dispatch/dispatch.h"
+#include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/dispatch/thread_pool.h"
 
@@ -22,6 +24,23 @@ TEST(DispatchTest, MainQueueRunsOnTheMainThreadWhenPumped) {
     dispatch_async(dispatch_get_main_queue(), [&] { ran_on_main = dispatch::isMainThread(); });
   }).join();
   EXPECT_TRUE(runUntil([&] { return ran_on_main; }));
+}
+
+// A termination request goes ahead of what waits; a block that makes way for it goes on next.
+TEST(DispatchTest, UrgentWorkRunsAheadOfWaitingBlocksAndAResumedBlockKeepsItsPlace) {
+  auto queue = dispatch::MainQueue::shared();
+  std::vector<std::string> order;
+  dispatch_async(dispatch_get_main_queue(), [&] {
+    order.push_back("long, first part");
+    queue->asyncUrgent([&] { order.push_back("urgent"); });
+    EXPECT_TRUE(queue->urgentWaiting());
+    queue->resumeFirst([&] { order.push_back("long, second part"); });
+  });
+  dispatch_async(dispatch_get_main_queue(), [&] { order.push_back("queued before"); });
+  ASSERT_TRUE(drainUntilIdle());
+  EXPECT_FALSE(queue->urgentWaiting());
+  EXPECT_EQ(order, (std::vector<std::string>{"long, first part", "urgent", "long, second part",
+                                             "queued before"}));
 }
 
 TEST(DispatchTest, SerialQueueRunsBlocksOneAtATimeInOrder) {

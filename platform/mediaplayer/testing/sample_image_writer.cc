@@ -6,6 +6,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace mediaplayer::testing {
@@ -70,6 +72,61 @@ bool writeSampleImage(const std::string& path, NSImage::Format format, int width
   if (width <= 0 || height <= 0) return false;
   return format == NSImage::Format::png ? writePng(path, width, height)
                                         : writeJpeg(path, width, height);
+}
+
+}  // namespace mediaplayer::testing
+
+namespace mediaplayer::testing {
+namespace {
+
+[[noreturn]] void escapeOnWriteError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+bool writeTextLadenPng(const std::string& path, int width, int height, int texts, int textBytes) {
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+  if (!file) return false;
+  // Text that compresses poorly, so that the file holds about what it inflates to.
+  std::vector<std::string> bodies(static_cast<size_t>(texts));
+  uint32_t state = 12345;
+  for (auto& body : bodies) {
+    body.resize(static_cast<size_t>(textBytes));
+    for (char& c : body) {
+      state = state * 1103515245u + 12345u;
+      c = static_cast<char>('!' + (state >> 16) % 90);
+    }
+  }
+  std::vector<png_text> chunks(bodies.size());
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    chunks[i] = png_text{};
+    chunks[i].compression = PNG_TEXT_COMPRESSION_zTXt;
+    chunks[i].key = const_cast<char*>("Comment");
+    chunks[i].text = bodies[i].data();
+    chunks[i].text_length = bodies[i].size();
+  }
+  std::vector<png_byte> row(static_cast<size_t>(width), 0x80);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, escapeOnWriteError, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file.get());
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_set_text(png, info, chunks.data(), static_cast<int>(chunks.size()));
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y) png_write_row(png, row.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
 }
 
 }  // namespace mediaplayer::testing

@@ -457,6 +457,22 @@ TEST_F(NowPlayingMediaItemTest, ArtFilesThatAreNotRegularFilesShowNoArtworkAndNe
   EXPECT_EQ(artworkSize(publish(withArt(big))), std::nullopt);
 }
 
+TEST_F(NowPlayingMediaItemTest, ArtIsReadOffTheMainThreadAndItsTextIsNeverInflated) {
+  // 2,200 compressed text chunks of 7 KB before the pixels: 15 MB to inflate, were it inflated.
+  auto path = (directory_ / "texts.png").string();
+  ASSERT_TRUE(mediaplayer::testing::writeTextLadenPng(path, 64, 64, 2200, 7000));
+  auto cpu = [](int clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+  };
+  double mainBefore = cpu(CLOCK_THREAD_CPUTIME_ID);
+  double allBefore = cpu(CLOCK_PROCESS_CPUTIME_ID);
+  EXPECT_EQ(artworkSize(publish(withArt(path))), CGSizeMake(64, 64));
+  EXPECT_LT(cpu(CLOCK_THREAD_CPUTIME_ID) - mainBefore, 0.1);
+  EXPECT_LT(cpu(CLOCK_PROCESS_CPUTIME_ID) - allBefore, 1.0);
+}
+
 TEST_F(NowPlayingMediaItemTest, DurationLiveFlagAndAbsentEntries) {
   auto live = publish({{"title", Value("Radio")}, {"duration", Value()}, {"isLive", Value(true)}});
   EXPECT_EQ(live.at(MPMediaItemPropertyTitle), "Radio");

@@ -2,6 +2,7 @@
 // rather than holding "play", and a long playlist opens its files as they are needed, never all at
 // once on as many threads.
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/avfoundation/testing/media_backing_controls.h"
 #include "platform/avfoundation/tests/media_recipes.h"
@@ -15,6 +16,15 @@ namespace {
 using dispatch::testing::threadCount;
 
 constexpr int32_t kCompleted = 4;
+
+int openDescriptors() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
+
 
 Value fileSource(const std::string& id, const std::string& path) {
   return ValueMap{{"type", "progressive"}, {"id", id}, {"uri", "file://" + path}};
@@ -60,6 +70,71 @@ TEST_F(AudioPlayerFilesTest, ALongPlaylistOpensItsFilesWithoutAThreadEach) {
     dispatch::testing::drainUntilIdle();
     EXPECT_LE(most - before, 8) << (lazy ? "lazy" : "prepared");
   }
+}
+
+TEST_F(AudioPlayerFilesTest, ItemsThatPlayedHoldNoFileNorDecoder) {
+  auto song = av::madeMedia("tenth_song.mp3", {"-f", "lavfi", "-i", "sine=duration=0.1"});
+  constexpr int kItems = 150;
+  ValueList children;
+  for (int i = 0; i < kItems; ++i) children.push_back(fileSource("s" + std::to_string(i), song));
+  int before = openDescriptors();
+  ASSERT_TRUE(loadAsync(concat("root", children, range(kItems), true)).wait().isSuccess());
+  ASSERT_TRUE(call("setSpeed", ValueMap{{"speed", 32.0}}).isSuccess());
+  auto play = callAsync("play");
+  int most = before;
+  dart.runUntil([&] {
+    most = std::max(most, openDescriptors());
+    return play.ready();
+  }, std::chrono::seconds(30));
+  EXPECT_EQ(play.wait().value, kEmpty);
+  EXPECT_EQ(last("processingState"), Value(kCompleted));
+  EXPECT_EQ(last("currentIndex"), Value(kItems - 1));
+  EXPECT_LE(most - before, 8);
+}
+
+TEST_F(AudioPlayerFilesTest, AClipPlaysFromItsStartToItsEndThenCompletes) {
+  auto song = av::madeMedia("twenty_seconds.mp3", {"-f", "lavfi", "-i", "sine=duration=20"});
+  struct Case {
+    int64_t start, end;  // microseconds
+    int64_t duration;    // as the load answers it
+    int64_t played;      // the position at the end
+  };
+  for (const Case& each : {Case{2000000, 3000000, 1000000, 1000000},
+                           // An end past the child's plays to the child's end.
+                           Case{19000000, 30000000, 11000000, 1000000},
+                           // An end at or before the start ends at once, where the start
+                           // is; it has no length to tell.
+                           Case{3000000, 2000000, -1, 0}}) {
+    SCOPED_TRACE(each.start);
+    auto load = loadAsync(clip("c", fileSource("song", song), each.start, each.end));
+    auto loaded = load.wait();
+    ASSERT_TRUE(loaded.isSuccess());
+    EXPECT_EQ(loaded.value.find("duration")->asInteger(), each.duration);
+    auto play = callAsync("play");
+    EXPECT_EQ(play.wait(std::chrono::seconds(10)).value, kEmpty);
+    EXPECT_EQ(last("processingState"), Value(kCompleted));
+    // An mp3 holds a little more than it was made of.
+    EXPECT_NEAR(static_cast<double>(last("updatePosition").asInteger().value_or(-1)), each.played,
+                50000);
+    ASSERT_TRUE(call("pause").isSuccess());
+  }
+}
+
+TEST_F(AudioPlayerFilesTest, ALoadSupersededWhilePlayingIsAnsweredAsAborted) {
+  auto song = av::madeMedia("short_song.mp3", {"-f", "lavfi", "-i", "sine=duration=0.5"});
+  ASSERT_TRUE(loadAsync(fileSource("first", song)).wait().isSuccess());
+  auto play = callAsync("play");
+  for (int i = 0; i < 5; ++i) {
+    // Playing, the load moves the state on to buffering before its file is probed.
+    auto superseded = loadAsync(fileSource("again" + std::to_string(i), song));
+    auto next = loadAsync(fileSource("next" + std::to_string(i), song));
+    auto answer = superseded.wait();
+    EXPECT_FALSE(answer.isSuccess());
+    EXPECT_EQ(answer.error.code, "10000000") << answer.describe();
+    ASSERT_TRUE(next.wait().isSuccess());
+  }
+  ASSERT_TRUE(call("pause").isSuccess());
+  play.wait();
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "tests/e2e/fixture_host/fixture_channels.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "platform/dispatch/dispatch.h"
 
 namespace e2e_fixture {
@@ -68,6 +72,16 @@ FixtureChannels::FixtureChannels(std::shared_ptr<FlutterBinaryMessenger> messeng
       return result(FlutterError{"fixture_error", "failed as asked", call.arguments});
     }
     if (call.method == "lastOutcome") return result(state->last_outcome);
+    // Answers, then holds the main thread for the milliseconds given, as a handler that runs
+    // long would.
+    if (call.method == "holdMainThread") {
+      const auto milliseconds = std::clamp<int64_t>(call.arguments.asInteger().value_or(0), 0,
+                                                    600000);
+      dispatch_async(dispatch_get_main_queue(), [milliseconds] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+      });
+      return result(nullptr);
+    }
     if (call.method != "askDart") return result(FlutterMethodNotImplemented);
     const Value* method = call.arguments.find("method");
     if (method == nullptr || !method->is<std::string>()) {

@@ -1,7 +1,9 @@
 // The end-to-end fixture host: an application with one window whose Flutter view serves the
-// fixture's channels (and DART_SIDE_SOCKET, like the real host). SIGTERM closes the window.
+// fixture's channels (and DART_SIDE_SOCKET, like the real host), under the host's signal policy:
+// SIGTERM closes the window.
 #include <cstdlib>
 
+#include "host/signal_policy.h"
 #include "platform/appkit/ns_application.h"
 #include "platform/flutter/flutter_app_delegate.h"
 #include "platform/flutter/flutter_view_controller.h"
@@ -33,6 +35,7 @@ class FixtureWindow : public NSWindow {
 }  // namespace
 
 int main(int argc, const char* argv[]) {
+  host::installSignalPolicy();
   NSInterfaceDescription description;
   description.makeDelegate = [] { return std::make_shared<FixtureDelegate>(); };
   description.makeMainWindow = [](NSRect rect, NSWindowStyleMask style, NSBackingStoreType backing,

@@ -16,8 +16,13 @@ SERVING_LOG_LINE = "Serving the Dart side on"
 class HostProcess:
     """Use as a context manager: the host is started on entry and ended on exit."""
 
-    def __init__(self, executable, socket_path=None, echo=None):
+    def __init__(self, executable, socket_path=None, echo=None, environment=None,
+                 preexec_fn=None):
+        """`environment` adds variables to the host's; `preexec_fn` runs in the child before the
+        host starts (to set a resource limit or a signal's disposition, for example)."""
         self.executable = executable
+        self._environment = environment or {}
+        self._preexec_fn = preexec_fn
         self._directory = None if socket_path else tempfile.mkdtemp(prefix="dart-side-")
         self.socket_path = socket_path or os.path.join(self._directory, "host.sock")
         self._echo = echo
@@ -34,10 +39,11 @@ class HostProcess:
         self.close()
 
     def start(self, wait_until_serving=True, timeout=DEFAULT_TIMEOUT):
-        environment = dict(os.environ, DART_SIDE_SOCKET=self.socket_path)
+        environment = dict(os.environ, DART_SIDE_SOCKET=self.socket_path, **self._environment)
         self.process = subprocess.Popen([self.executable], env=environment,
                                         stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                        text=True, errors="replace")
+                                        text=True, errors="replace",
+                                        preexec_fn=self._preexec_fn)
         self._collector = threading.Thread(target=self._collect_log, daemon=True)
         self._collector.start()
         if wait_until_serving:

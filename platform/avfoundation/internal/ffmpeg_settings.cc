@@ -1,0 +1,62 @@
+#include "platform/avfoundation/internal/ffmpeg_settings.h"
+
+#include <mutex>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/opt.h>
+}
+
+namespace avfoundation::internal {
+namespace {
+
+double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+// Containers and raw streams whose demuxers read only the bytes of the file they are given. Left
+// out on purpose: dash, hls, webm_dash_manifest (manifests), sdp, rtp, rtsp (sessions), concat,
+// ffmetadata, image2 (file patterns), lavfi (filter graphs that open files), mxf and every device.
+const char* const kAllowedDemuxers =
+    "mov,matroska,avi,flv,asf,mpegts,mpeg,mpegvideo,ogg,nut,mp3,aac,loas,ac3,eac3,dts,truehd,mlp,"
+    "flac,wav,w64,aiff,caf,au,amr,wv,ape,tta,h264,hevc,m4v,ivf,obu,yuv4mpegpipe";
+
+void applyLibraryWideSettings() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+void restrictFormatContext(AVFormatContext& format) {
+  format.io_open = &refuseNestedOpen;
+  // Nested contexts a demuxer makes copy these lists from their parent.
+  av_opt_set(&format, "format_whitelist", kAllowedDemuxers, 0);
+  av_opt_set(&format, "protocol_whitelist", "none", 0);
+}
+
+AVDictionary* openOptions() {
+  AVDictionary* options = nullptr;
+  // QuickTime data references name other files: never followed (already FFmpeg's default).
+  av_dict_set(&options, "enable_drefs", "0", 0);
+  return options;
+}
+
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+  return AVERROR(EPERM);
+}
+
+ProbeDeadline::ProbeDeadline()
+    : cpu_start_(threadCpuSeconds()),
+      wall_end_(std::chrono::steady_clock::now() + kProbeWallBudget) {}
+
+bool ProbeDeadline::passed() const {
+  return threadCpuSeconds() - cpu_start_ >
+             std::chrono::duration<double>(kProbeCpuBudget).count() ||
+         std::chrono::steady_clock::now() > wall_end_;
+}
+
+}  // namespace avfoundation::internal

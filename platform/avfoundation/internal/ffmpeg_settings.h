@@ -1,0 +1,50 @@
+// What FFmpeg may do on the host's behalf, set in this one place: a media file is the one local
+// file its asset opened, so only demuxers that read the bytes they are given are allowed (no
+// manifests, playlists, session descriptions or concatenation lists), every nested open and every
+// protocol is refused, the library logs nothing, and every open and probe has a deadline in CPU
+// time with a wall-clock backstop. docs/decisions.md lists the same.
+#pragma once
+
+#include <chrono>
+#include <ctime>
+
+struct AVDictionary;
+struct AVFormatContext;
+struct AVIOContext;
+
+namespace avfoundation::internal {
+
+// The demuxers a media file may be read with, as FFmpeg's format_whitelist.
+extern const char* const kAllowedDemuxers;
+
+// CPU time an open and probe of one file may take, and the wall time it may take at most.
+inline constexpr std::chrono::seconds kProbeCpuBudget{20};
+inline constexpr std::chrono::seconds kProbeWallBudget{120};
+
+// Once per process: the library's own log stays silent (a damaged file would write to the host's
+// output without bound; the decoders report what matters themselves).
+void applyLibraryWideSettings();
+
+// Restricts `format` (allocated, not yet opened) to what a media file may do: the allowed
+// demuxers, no nested open, no protocol.
+void restrictFormatContext(AVFormatContext& format);
+
+// The options avformat_open_input gets for a media file; the caller frees them.
+AVDictionary* openOptions();
+
+// The io_open of every format context: refuses every nested open.
+int refuseNestedOpen(AVFormatContext* format, AVIOContext** io, const char* url, int flags,
+                     AVDictionary** options);
+
+// A budget of CPU time on the calling thread, with a wall-clock backstop. Cheap to ask.
+class ProbeDeadline {
+ public:
+  ProbeDeadline();
+  bool passed() const;
+
+ private:
+  double cpu_start_;
+  std::chrono::steady_clock::time_point wall_end_;
+};
+
+}  // namespace avfoundation::internal
