@@ -81,6 +81,29 @@ namespace {
 
 [[noreturn]] void escapeOnWriteError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
+// Plain C state only between setjmp and the jump back.
+bool writeGreyPngWithTexts(FILE* file, int width, int height, png_text* texts, int count,
+                           const png_byte* row) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, escapeOnWriteError, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_set_text(png, info, texts, count);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y) png_write_row(png, const_cast<png_byte*>(row));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
@@ -109,24 +132,8 @@ bool writeTextLadenPng(const std::string& path, int width, int height, int texts
     chunks[i].text_length = bodies[i].size();
   }
   std::vector<png_byte> row(static_cast<size_t>(width), 0x80);
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, escapeOnWriteError, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file.get());
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_set_text(png, info, chunks.data(), static_cast<int>(chunks.size()));
-  png_write_info(png, info);
-  for (int y = 0; y < height; ++y) png_write_row(png, row.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
+  return writeGreyPngWithTexts(file.get(), width, height, chunks.data(),
+                               static_cast<int>(chunks.size()), row.data());
 }
 
 }  // namespace mediaplayer::testing
