@@ -261,7 +261,11 @@ TEST_F(CrossProcessTest, AFileTheHostMayNotReadIsAReadErrorAndStaysWhereItIs) {
     sixteen.push_back("k" + std::to_string(i));
     sixteen.push_back(std::to_string(i));
   }
-  ASSERT_EQ(peer(sixteen).first, 0);
+  const int stored = peer(sixteen).first;
+  // 127: the peer could not be started as that user, e.g. from a checkout in a folder only root
+  // may enter.
+  if (user && stored == 127) GTEST_SKIP() << "the peer's executable cannot be run as nobody here";
+  ASSERT_EQ(stored, 0);
   const std::string folder = root + "/.config/com.example.peers/preferences";
   const std::string file = folder + "/com.example.peers.plist";
   ASSERT_TRUE(fs::exists(file));
