@@ -3,7 +3,8 @@
 // another process: its bytes echoed by a process that does nothing else. The round-trip cases
 // report their p50 and p99 in microseconds (the host's next to their goals), `vs_in_process`:
 // how many times longer the host's mean takes, and `vs_echo`: the median of the ratios of rounds
-// of host calls and echoes taken in turns. The pipelined case sends every call before reading
+// of host calls and echoes taken in turns, each round counted in CPU time (this thread's and the
+// peer process's), so waits for a CPU on a busy machine count on neither side. The pipelined case sends every call before reading
 // any reply and reports calls per second. The flood case sends calls as fast as the host takes
 // them for 30 s while it reads every reply, and reports the host's memory and SIGTERM's time.
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/cpu_clock.h"
 #include "bench/interleaved_ratio.h"
 #include "bench/socket/host_process.h"
 #include "platform/flutter/flutter.h"
@@ -159,6 +161,8 @@ class EchoProcess {
     ::waitpid(pid_, &status, 0);
   }
 
+  pid_t pid() const { return pid_; }
+
   void roundTrip(const FlutterBytes& bytes, std::vector<uint8_t>& answer) {
     if (::write(socket_.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
       throw std::runtime_error("writing failed");
@@ -224,15 +228,16 @@ void BM_SocketRoundTrip(benchmark::State& state) {
   const auto frame = callFrame(1, message);
   std::vector<uint8_t> answer(frame.size());
   constexpr int kCallsPerRound = 200;
-  auto seconds = [](auto&& work) {
-    auto start = Clock::now();
+  // This thread's CPU and the peer's, for a round of calls.
+  auto seconds = [](pid_t peer, auto&& work) {
+    const double start = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) + bench::processCpuSeconds(peer);
     for (int i = 0; i < kCallsPerRound; ++i) work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) + bench::processCpuSeconds(peer) - start;
   };
   state.counters["vs_echo"] =
       bench::interleavedRatio(
-          31, [&] { return seconds([&] { caller.call(++id, message); }); },
-          [&] { return seconds([&] { echo.roundTrip(frame, answer); }); })
+          31, [&] { return seconds(host().pid(), [&] { caller.call(++id, message); }); },
+          [&] { return seconds(echo.pid(), [&] { echo.roundTrip(frame, answer); }); })
           .median;
 }
 
