@@ -5,9 +5,10 @@
 // `vs_poppler` and `vs_pdftoppm`: how many times longer it takes than each baseline, and
 // `goal_vs_poppler`, the ratio it should stay within, with `meets_goal` 1 when it does.
 //
-// The plug-in and poppler take turns, call by call, and the ratio is the median of the calls'
-// own ratios, so a machine busy with other work slows both alike and a disturbed call moves it
-// little.
+// The plug-in and poppler take turns, call by call. `vs_poppler` is the fastest plug-in call over
+// the fastest poppler call (wall clock: a busy machine only ever slows a call, so the fastest are
+// the least disturbed); `cpu_vs_poppler` is the median of the calls' ratios of CPU time, this
+// process's and its worker processes' (where the plug-in draws).
 #include <benchmark/benchmark.h>
 #include <poppler.h>
 
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/cpu_clock.h"
 #include "bench/interleaved_ratio.h"
 #include "platform/coregraphics/testing/pdf_writer.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
@@ -59,6 +61,14 @@ double nanosecondsOf(const std::function<void()>& run) {
   run();
   std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
   return elapsed.count();
+}
+
+// The plug-in draws in a worker process: its CPU counts with this process's.
+double cpuNanosecondsOf(const std::function<void()>& run) {
+  auto now = [] { return bench::processCpuSeconds() + bench::descendantsCpuSeconds(); };
+  const double start = now();
+  run();
+  return (now() - start) * 1e9;
 }
 
 
@@ -202,9 +212,14 @@ void BM_Plugin(benchmark::State& state) {
       31, [&] { return nanosecondsOf([&] { plugin.render(drawing); }); },
       [&] { return nanosecondsOf([&] { raw.render(drawing); }); });
   const double plugin_ns = ratio.pathTime;
-  state.counters["vs_poppler"] = ratio.median;
+  state.counters["vs_poppler"] = ratio.minimumRatio;
   state.counters["goal_vs_poppler"] = kGoalVsPoppler;
-  state.counters["meets_goal"] = ratio.median <= kGoalVsPoppler ? 1 : 0;
+  state.counters["meets_goal"] = ratio.minimumRatio <= kGoalVsPoppler ? 1 : 0;
+  state.counters["cpu_vs_poppler"] =
+      bench::interleavedRatio(
+          31, [&] { return cpuNanosecondsOf([&] { plugin.render(drawing); }); },
+          [&] { return cpuNanosecondsOf([&] { raw.render(drawing); }); })
+          .median;
   double pdftoppm_ns = nanosecondsOf([&] {
     if (!pdftoppm(drawing)) state.SkipWithError("pdftoppm is not installed");
   });

@@ -165,7 +165,7 @@ bool LiteDbDarwinDatabase::openWithFlags(int flags, const std::optional<std::str
     return false;
   }
   if (max_busy_retry_time_interval_ > 0) setMaxBusyRetryTimeInterval(max_busy_retry_time_interval_);
-  interrupted_until_closed_ = false;
+  interrupt_deadline_ = kNoInterruptDeadline;
   sqlite3_progress_handler(db_, kInterruptCheckSteps, &LiteDbDarwinDatabase::progressHandler, this);
   is_open_ = true;
   return true;
@@ -222,13 +222,20 @@ bool LiteDbDarwinDatabase::interrupt() {
   return true;
 }
 
-void LiteDbDarwinDatabase::interruptUntilClosed() {
-  interrupted_until_closed_ = true;
-  interrupt();
+void LiteDbDarwinDatabase::interruptFrom(std::chrono::steady_clock::time_point deadline) {
+  interrupt_deadline_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            deadline.time_since_epoch())
+                            .count();
+}
+
+bool LiteDbDarwinDatabase::pastInterruptDeadline() const {
+  const int64_t deadline = interrupt_deadline_.load(std::memory_order_relaxed);
+  if (deadline == kNoInterruptDeadline) return false;
+  return std::chrono::steady_clock::now().time_since_epoch() >= std::chrono::nanoseconds(deadline);
 }
 
 int LiteDbDarwinDatabase::progressHandler(void* context) {
-  return static_cast<LiteDbDarwinDatabase*>(context)->interrupted_until_closed_.load() ? 1 : 0;
+  return static_cast<LiteDbDarwinDatabase*>(context)->pastInterruptDeadline() ? 1 : 0;
 }
 
 int LiteDbDarwinDatabase::limitFor(int type, int value) { return sqlite3_limit(db_, type, value); }
@@ -258,7 +265,7 @@ void LiteDbDarwinDatabase::setMaxBusyRetryTimeInterval(double seconds) {
 
 int LiteDbDarwinDatabase::busyHandler(void* context, int count) {
   auto* self = static_cast<LiteDbDarwinDatabase*>(context);
-  if (self->interrupted_until_closed_) return 0;
+  if (self->pastInterruptDeadline()) return 0;
   if (count == 0) {
     self->start_busy_retry_time_ = secondsSinceReferenceDate();
     return 1;

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -55,9 +56,10 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   bool close();
   bool goodConnection();
   bool interrupt();
-  // Interrupts the statement running now and every statement run after it until the connection
-  // closes, waits for a busy database included. Any thread, while the connection stays open.
-  void interruptUntilClosed();
+  // Interrupts every statement that runs, or waits for a busy database, past `deadline`, until
+  // the connection closes; what ends before it is untouched. Any thread, while the connection
+  // stays open.
+  void interruptFrom(std::chrono::steady_clock::time_point deadline);
   int limitFor(int type, int value);
 
   // Properties.
@@ -224,7 +226,9 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   static int busyHandler(void* context, int count);
   static int progressHandler(void* context);
 
-  // How many virtual machine steps a statement runs between looks at interruptUntilClosed.
+  bool pastInterruptDeadline() const;
+
+  // How many virtual machine steps a statement runs between looks at the interrupt deadline.
   static constexpr int kInterruptCheckSteps = 1000;
 
   sqlite3* db_ = nullptr;
@@ -244,7 +248,9 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   std::map<std::string, std::set<std::shared_ptr<LiteDbDarwinStatement>>> cached_statements_;
   std::optional<std::string> database_path_;
   std::optional<NSError> layer_error_;
-  std::atomic<bool> interrupted_until_closed_{false};
+  // Nanoseconds of the steady clock; kNoInterruptDeadline while none is set.
+  static constexpr int64_t kNoInterruptDeadline = INT64_MAX;
+  std::atomic<int64_t> interrupt_deadline_{kNoInterruptDeadline};
 };
 
 }  // namespace litedb

@@ -126,9 +126,9 @@ void LiteDbDarwinDatabaseQueue::interrupt() {
   if (db_) db_->interrupt();
 }
 
-void LiteDbDarwinDatabaseQueue::interruptUntilClosed() {
+void LiteDbDarwinDatabaseQueue::interruptFrom(std::chrono::steady_clock::time_point deadline) {
   std::lock_guard lock(db_mutex_);
-  if (db_) db_->interruptUntilClosed();
+  if (db_) db_->interruptFrom(deadline);
 }
 
 void LiteDbDarwinDatabaseQueue::runInTransaction(TransactionKind kind,

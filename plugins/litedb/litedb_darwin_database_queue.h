@@ -2,6 +2,7 @@
 // private serial dispatch queue.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -56,8 +57,9 @@ class LiteDbDarwinDatabaseQueue : public std::enable_shared_from_this<LiteDbDarw
   void closeAsync(std::function<void()> done);
   // On the caller's thread, so that it can stop a statement the queue is running.
   void interrupt();
-  // The same for the statement running now and every one after it until the connection closes.
-  void interruptUntilClosed();
+  // Every statement that runs, or waits for a busy database, past `deadline` until the connection
+  // closes is interrupted.
+  void interruptFrom(std::chrono::steady_clock::time_point deadline);
 
   // Transactions: begin, run the block, then roll back if it asked to or commit. A block whose
   // transaction could not begin is not run.

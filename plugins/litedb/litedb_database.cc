@@ -93,11 +93,11 @@ void LiteDbDatabase::handOverLocked(LiteDbDarwinDatabaseBlock block, bool holdsS
 }
 
 void LiteDbDatabase::close(std::function<void()> done) {
-  fmDatabaseQueue->interruptUntilClosed();
+  fmDatabaseQueue->interruptFrom(std::chrono::steady_clock::now() + kCloseGrace);
   auto self = shared_from_this();
   std::lock_guard lock(work_mutex_);
   closing_ = true;
-  // What waited for a slot runs now, interrupted: closing must not wait for other databases.
+  // What waited for a slot runs now: closing must not wait for other databases.
   for (auto& block : waiting_work_) handOverLocked(std::move(block), false);
   waiting_work_.clear();
   fmDatabaseQueue->inDatabaseAsync([self](LiteDbDarwinDatabase*) {

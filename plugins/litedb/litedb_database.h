@@ -4,6 +4,7 @@
 // no lock of its own.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -49,11 +50,14 @@ class LiteDbDatabase : public std::enable_shared_from_this<LiteDbDatabase> {
   // once the database has a work slot (LiteDbWorkSlots). The task gets null once the database
   // has been closed.
   void inDatabase(LiteDbDarwinDatabaseBlock block);
-  // Interrupts the statement running now and every statement that the work already queued runs
-  // (short ones may still finish), then, on the work queue and without waiting for a slot:
-  // closes the cursors, answers the operations still held back, closes the connection and calls
-  // `done`.
+  // Lets the work already queued run in its order, as it would without the close, and
+  // interrupts what of it still runs kCloseGrace from now; then, on the work queue and without
+  // waiting for a slot: closes the cursors, answers the operations still held back, closes the
+  // connection and calls `done`.
   void close(std::function<void()> done);
+  // Long enough for any call of ordinary length to end, short enough that a close behind an
+  // endless statement is answered promptly.
+  static constexpr std::chrono::seconds kCloseGrace{1};
 
   // The SQL calls, on the work queue.
   void dbExecute(LiteDbDarwinDatabase& db, const std::shared_ptr<LiteDbOperation>& operation);

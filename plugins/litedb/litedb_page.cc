@@ -35,14 +35,15 @@ constexpr size_t kSizeField = 5;
 }  // namespace
 
 uint8_t* LiteDbPage::room(size_t size) {
-  if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < size) {
-    chunks_.emplace_back().reserve(std::max(size, kChunkSize));
+  if (chunks_.empty() || chunks_.back().capacity - chunks_.back().size < size) {
+    const size_t capacity = std::max(size, kChunkSize);
+    chunks_.push_back({std::make_unique_for_overwrite<uint8_t[]>(capacity), 0, capacity});
   }
-  auto& chunk = chunks_.back();
-  const size_t at = chunk.size();
-  chunk.resize(at + size);
+  Chunk& chunk = chunks_.back();
+  uint8_t* at = chunk.bytes.get() + chunk.size;
+  chunk.size += size;
   cell_bytes_ += size;
-  return chunk.data() + at;
+  return at;
 }
 
 void LiteDbPage::appendCell(uint8_t type, const void* bytes, size_t size) {
@@ -132,18 +133,25 @@ void LiteDbPage::writeTo(FlutterStandardWriter& writer) const {
   }
   size_t column = 0;
   for (const auto& chunk : chunks_) {
-    const uint8_t* cell = chunk.data();
-    const uint8_t* end = cell + chunk.size();
+    const uint8_t* cell = chunk.bytes.get();
+    const uint8_t* end = cell + chunk.size;
     while (cell < end) {
       if (column == 0) {
         writer.writeByte(FlutterStandardFieldList);
         writer.writeSize(columns);
       }
       column = (column + 1) % columns;
-      const uint8_t type = *cell++;
+      const uint8_t type = *cell;
+      if (type == kIntegerCell) {
+        // Kept as it is sent: the type byte and the value, in one write.
+        writer.writeBytes(cell, 9);
+        cell += 9;
+        continue;
+      }
+      ++cell;
       writer.writeByte(type);
-      if (type == kIntegerCell || type == kDoubleCell) {
-        if (type == kDoubleCell) writer.writeAlignment(8);
+      if (type == kDoubleCell) {
+        writer.writeAlignment(8);
         writer.writeBytes(cell, 8);
         cell += 8;
       } else if (type == kTextCell || type == kBytesCell) {

@@ -37,8 +37,14 @@ class LiteDbPage final : public flutter::StreamedValue {
   uint8_t* room(size_t size);
 
   std::vector<std::string> columns_;
-  // Cells in row order; a cell never spans two chunks.
-  std::vector<std::vector<uint8_t>> chunks_;
+  // Cells in row order; a cell never spans two chunks. Bytes past `size` are not yet written
+  // (never zero-filled first: every cell is written whole as it is appended).
+  struct Chunk {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+    size_t capacity = 0;
+  };
+  std::vector<Chunk> chunks_;
   size_t row_count_ = 0;
   size_t cell_bytes_ = 0;
   // What encoding adds to the cells: a size field longer than the cell's length (text and

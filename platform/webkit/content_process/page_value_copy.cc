@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "duktape_page_checks.h"
 #include "platform/webkit/content_process/content_protocol.h"
 
 namespace webkit {
@@ -108,14 +109,14 @@ class Writer {
       default:  // plain buffers, pointers, lightweight functions
         return PageValueCopy::unsupported;
     }
-    if (depth >= kMaxPageValueDepth || duk_is_function(context_, index) ||
-        duk_is_buffer_data(context_, index)) {
+    // A proxy cannot be cloned, whatever it stands for; it is refused before any trap can run.
+    if (depth >= kMaxPageValueDepth || webkit_is_proxy(context_, index) ||
+        duk_is_function(context_, index) || duk_is_buffer_data(context_, index)) {
       return PageValueCopy::unsupported;
     }
     // Each level holds an inspection, an enumerator and a key and value at once.
     duk_require_stack(context_, 4);
     if (duk_is_array(context_, index)) {
-      // A proxy around an array answers as an array, but is none.
       if (classOf(context_, index) != kArrayClass) return PageValueCopy::unsupported;
       return writeArray(index, depth);
     }

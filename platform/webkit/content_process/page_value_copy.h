@@ -6,8 +6,8 @@
 //
 // Kept: undefined, null, booleans, numbers, strings, arrays (missing elements and undefined ones
 // as null) and ordinary objects (their own enumerable string-keyed properties; undefined ones
-// left out). Anything else (a function, a date, a typed array, a symbol, a value nested deeper
-// than kMaxDepth, which is what a cycle becomes) cannot be copied.
+// left out). Anything else (a function, a date, a typed array, a symbol, a proxy of any target,
+// a value nested deeper than kMaxDepth, which is what a cycle becomes) cannot be copied.
 #pragma once
 
 #include <duktape.h>

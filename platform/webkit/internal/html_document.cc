@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/webkit/content_process/content_protocol.h"
+#include "platform/webkit/internal/character_reference.h"
 #include "platform/webkit/internal/text_encoding.h"
 
 namespace webkit {
@@ -103,6 +104,26 @@ std::optional<StartTag> readStartTag(std::string_view page, size_t at, const Rea
   return std::nullopt;
 }
 
+// Where the end tag of `tag` is in `page` from `from`: "</" and the name (of any case), then
+// whitespace, '/' or '>' (so "</titlex>" ends nothing). npos without one.
+size_t findEndTag(std::string_view page, const std::string& tag, size_t from,
+                  const ReadingStop* stop) {
+  const std::string close = "</" + tag;
+  for (size_t at = findTag(page, close, from, stop); at != std::string_view::npos;
+       at = findTag(page, close, at + 1, stop)) {
+    size_t after = at + close.size();
+    if (after < page.size() && (isTagSpace(page[after]) || page[after] == '/' ||
+                                page[after] == '>')) {
+      return at;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// How an element whose end tag never comes is read: a title's text runs to the end of the page,
+// as the tokenizer reads it; a script that never ends does not run.
+enum class Unclosed { endsWithThePage, isNoElement };
+
 // The element `tag` found from `from` in `page`: its start tag and its body's range. nullopt
 // when there is no complete element.
 struct Element {
@@ -112,7 +133,7 @@ struct Element {
   size_t next;
 };
 std::optional<Element> findElement(std::string_view page, const std::string& tag, size_t from,
-                                   const ReadingStop* stop) {
+                                   Unclosed unclosed, const ReadingStop* stop) {
   std::string open = "<" + tag;
   for (size_t at = findTag(page, open, from, stop); at != std::string_view::npos;
        at = findTag(page, open, at + 1, stop)) {
@@ -120,9 +141,14 @@ std::optional<Element> findElement(std::string_view page, const std::string& tag
     if (after < page.size() && std::isalnum(static_cast<unsigned char>(page[after]))) continue;
     auto start = readStartTag(page, after, stop);
     if (!start) return std::nullopt;
-    size_t end = findTag(page, "</" + tag, start->end, stop);
-    if (end == std::string_view::npos) return std::nullopt;
     size_t body_start = start->end;
+    size_t end = findEndTag(page, tag, body_start, stop);
+    if (end == std::string_view::npos) {
+      if (unclosed == Unclosed::isNoElement || (stop != nullptr && stop->stopped())) {
+        return std::nullopt;
+      }
+      return Element{std::move(*start), body_start, page.size(), page.size()};
+    }
     return Element{std::move(*start), body_start, end, end + tag.size() + 2};
   }
   return std::nullopt;
@@ -170,38 +196,43 @@ bool runsAsJavaScript(const StartTag& tag) {
   return false;
 }
 
-// The title's text with runs of whitespace made one space (none at either end) and the basic
-// entities decoded, in one pass that stops once the title is as long as a title may be.
+// The title's text as document.title gives it: character references decoded, a NUL as U+FFFD,
+// runs of ASCII whitespace made one space (none at either end); in one pass that stops once the
+// title is as long as a title may be.
 std::string titleText(std::string_view text, const ReadingStop* stop) {
-  static const std::pair<std::string_view, char> kEntities[] = {
-      {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&amp;", '&'}};
   std::string out;
   bool space = false;
+  auto put = [&](char32_t c) {
+    if (c < 0x80 && isTagSpace(static_cast<char>(c))) {
+      space = !out.empty();
+      return;
+    }
+    if (space) out.push_back(' ');
+    space = false;
+    appendUtf8(out, c);
+  };
   constexpr size_t kStopCheckSteps = 4096;
   size_t steps = 0;
   for (size_t i = 0; i < text.size() && out.size() <= content::kMaxTitleBytes;) {
     if (++steps % kStopCheckSteps == 0 && stop != nullptr && stop->stopped()) break;
-    char c = text[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      space = !out.empty();
-      ++i;
-      continue;
-    }
-    if (space) out.push_back(' ');
-    space = false;
+    const char c = text[i];
     if (c == '&') {
-      bool decoded = false;
-      for (const auto& [entity, character] : kEntities) {
-        if (text.substr(i, entity.size()) == entity) {
-          out.push_back(character);
-          i += entity.size();
-          decoded = true;
-          break;
-        }
+      if (auto reference = readCharacterReference(text, i)) {
+        put(reference->codePoint);
+        i += reference->length;
+        continue;
       }
-      if (decoded) continue;
     }
-    out.push_back(c);
+    if (c == '\0') {
+      put(0xFFFD);
+    } else if (static_cast<unsigned char>(c) < 0x80) {
+      put(static_cast<char32_t>(c));
+    } else {
+      // A byte of a longer sequence, mended with the rest once the title is read.
+      if (space) out.push_back(' ');
+      space = false;
+      out.push_back(c);
+    }
     ++i;
   }
   out = withValidUtf8(out);
@@ -213,12 +244,12 @@ std::string titleText(std::string_view text, const ReadingStop* stop) {
 
 HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop) {
   HTMLDocument document;
-  if (auto element = findElement(html, "title", 0, stop)) {
+  if (auto element = findElement(html, "title", 0, Unclosed::endsWithThePage, stop)) {
     document.title =
         titleText(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart), stop);
   }
-  for (auto element = findElement(html, "script", 0, stop); element;
-       element = findElement(html, "script", element->next, stop)) {
+  for (auto element = findElement(html, "script", 0, Unclosed::isNoElement, stop); element;
+       element = findElement(html, "script", element->next, Unclosed::isNoElement, stop)) {
     if (!runsAsJavaScript(element->start)) continue;
     document.scripts.emplace_back(
         html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));

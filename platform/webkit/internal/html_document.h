@@ -13,8 +13,9 @@
 namespace webkit {
 
 struct HTMLDocument {
-  // The text of the first <title> element, whitespace collapsed and basic entities decoded, cut
-  // to the longest title a web view keeps; none without one.
+  // The text of the first <title> element as document.title gives it (character references
+  // decoded, whitespace collapsed), cut to the longest title a web view keeps; none without one.
+  // A title whose end tag never comes runs to the end of the page.
   std::optional<std::string> title;
   // The bodies of the <script> elements that hold classic JavaScript (no type, or a JavaScript
   // type, and no src attribute), in document order.

@@ -33,6 +33,38 @@ TEST_F(LiteDbPluginTest, ClosingInterruptsTheRunningStatementAndAnswersPromptly)
       << *interrupted.error.message;
 }
 
+// A close keeps the order of the calls: those sent before it run to their end and are answered
+// as without it (only work still running a while after the close is interrupted), then it closes.
+TEST_F(LiteDbPluginTest, CallsSentBeforeACloseFinishAsTheyWouldWithoutIt) {
+  int64_t id = open(folder.file("short.db"));
+  ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  // Many thousand virtual-machine steps each, yet a few milliseconds.
+  constexpr const char* kCount =
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+      "SELECT count(*) FROM n";
+  constexpr const char* kFill =
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+      "INSERT INTO t SELECT i FROM n";
+  std::vector<flutter::testing::TestDartSide::PendingCall> counts;
+  for (int i = 0; i < 4; ++i) {
+    counts.push_back(callAsync("query", map({{"id", Value(id)}, {"sql", Value(kCount)}})));
+  }
+  auto fill = callAsync("update", map({{"id", Value(id)}, {"sql", Value(kFill)}}));
+  auto closing = callAsync("closeDatabase", map({{"id", Value(id)}}));
+  for (auto& count : counts) {
+    auto answer = count.wait(kPrompt);
+    ASSERT_TRUE(answer.isSuccess()) << answer.describe();
+    EXPECT_EQ(*answer.value.find("rows"), list({list({Value(int64_t{20000})})}));
+  }
+  EXPECT_EQ(fill.wait(kPrompt).value.asInteger(), 5000);
+  EXPECT_TRUE(closing.wait(kPrompt).isSuccess());
+  // What was answered as done is stored.
+  int64_t reopened = open(folder.file("short.db"));
+  EXPECT_EQ(*query(reopened, "SELECT count(*) FROM t").value.find("rows"),
+            list({list({Value(int64_t{5000})})}));
+  close(reopened);
+}
+
 TEST_F(LiteDbPluginTest, StuckDatabasesLeaveThePoolToTheRestOfTheHost) {
   std::string path = folder.file("locked.db");
   ASSERT_TRUE(close(open(path)).isSuccess());
