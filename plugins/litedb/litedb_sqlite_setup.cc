@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/foundation/ns_log.h"
+#include "platform/foundation/sqlite_files.h"
 
 namespace litedb {
 namespace {
@@ -134,12 +135,9 @@ const char* nextSystemCall(sqlite3_vfs* vfs, const char* name) {
 }
 
 void setUp() {
-  // Must come before SQLite initialises, which any other SQLite call below would do.
-  if (sqlite3_config(SQLITE_CONFIG_MMAP_SIZE, sqlite3_int64{0}, sqlite3_int64{0}) != SQLITE_OK) {
-    NSLog(
-        "SQLite was in use before the database plug-in set it up: memory-mapped I/O stays as "
-        "it was");
-  }
+  // Memory mapping off (before SQLite initialises, which any SQLite call below would do) and
+  // writes checked against the file-size limit, as for the process's other stores.
+  foundation::setUpSqliteFiles();
   sqlite3_hard_heap_limit64(LiteDbSqliteSetup::kHeapLimitBytes);
   sqlite3_vfs* unix_vfs = sqlite3_vfs_find("unix");
   if (unix_vfs == nullptr || unix_vfs->iVersion < 3 ||

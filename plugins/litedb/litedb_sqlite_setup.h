@@ -9,6 +9,9 @@
 // the "litedb" file system, which wraps the unix one and takes only regular files as database
 // files. SQLite never learns the working directory, so a relative name fails to open.
 //
+// Writes are checked against the file-size limit (platform/foundation/sqlite_files.h), so that a
+// database already past it stays readable and a change that cannot be made is rolled back.
+//
 // Memory. Memory-mapped I/O is off, so that a file cut short by another program is an I/O error,
 // not a SIGBUS; and SQLite's heap has a hard limit, so that no statement can take the host's
 // memory (an allocation past it fails the statement with "out of memory").

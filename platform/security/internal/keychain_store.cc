@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "platform/foundation/ns_log.h"
+#include "platform/foundation/sqlite_files.h"
+#include "platform/foundation/system_error.h"
 #include "platform/security/keychain_transaction.h"
 
 #include "platform/security/internal/item_coding.h"
@@ -302,6 +304,8 @@ std::string KeychainStore::directoryLocked() const {
 
 OSStatus KeychainStore::openLocked() {
   if (database_) return errSecSuccess;
+  // Writes checked against the file-size limit, so that a keychain already past it stays readable.
+  foundation::setUpSqliteFiles();
   PreparedKeychainFile prepared;
   if (OSStatus status = prepareKeychainFile(directoryLocked(), &prepared);
       status != errSecSuccess) {
@@ -335,7 +339,11 @@ OSStatus KeychainStore::transact(const Body& body) {
     NSLog("A keychain call waited past its deadline for the keychain's other calls; it fails");
     return errSecIO;
   }
-  if (OSStatus begun = beginLocked(); begun != errSecSuccess) return begun;
+  foundation::takeSqliteWriteError();
+  if (OSStatus begun = beginLocked(); begun != errSecSuccess) {
+    if (begun == errSecIO) logWriteFailureLocked();
+    return begun;
+  }
   sqlite3* database = database_.get();
   KeychainTransaction transaction(database);
   nested_saw_corruption_ = false;
@@ -347,6 +355,7 @@ OSStatus KeychainStore::transact(const Body& body) {
     status = isCorruption(sqlite3_errcode(database)) ? errSecNotAvailable : errSecIO;
   }
   if (status != errSecSuccess) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (status == errSecIO) logWriteFailureLocked();
   // A damaged database is let go; the next call looks at it afresh.
   if (transaction.sawCorruption() || nested_saw_corruption_) database_.reset();
   return status;
@@ -386,6 +395,13 @@ OSStatus KeychainStore::transactNested(const Body& body) {
   }
   if (transaction.sawCorruption()) nested_saw_corruption_ = true;
   return status;
+}
+
+void KeychainStore::logWriteFailureLocked() {
+  const int cause = foundation::takeSqliteWriteError();
+  if (cause == 0 || !logged_write_causes_.insert(cause).second) return;
+  NSLog("The keychain %s could not be written: %s", (directoryLocked() + "/" + kKeychainFileName).c_str(),
+        foundation::describeSystemError(cause).c_str());
 }
 
 void KeychainStore::setDirectory(std::optional<std::string> directory) {

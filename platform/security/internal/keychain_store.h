@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,6 +89,9 @@ class KeychainStore {
   std::string directoryLocked() const;
   // Within the transaction this thread holds.
   OSStatus transactNested(const Body& body);
+  // Logs the cause of a write SQLite failed (a full disk, the file-size limit), once per cause:
+  // SQLite does not keep it for those.
+  void logWriteFailureLocked();
 
   mutable std::timed_mutex mutex_;
   // The thread whose transaction is open, if any; only that thread reads the fields below while
@@ -96,6 +100,7 @@ class KeychainStore {
   bool nested_saw_corruption_ = false;
   std::unique_ptr<sqlite3, DatabaseClose> database_;
   std::optional<std::string> directory_;
+  std::set<int> logged_write_causes_;
 };
 
 }  // namespace security::internal

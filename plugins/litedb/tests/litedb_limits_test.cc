@@ -84,6 +84,32 @@ TEST_F(LiteDbLimitsTest, ARowPastTheFileSizeLimitIsAnErrorAndLeavesNoJournal) {
   expectIntact(id);
 }
 
+// A limit lower than the file's size, inside a page: rewriting a page past the limit is refused
+// by the system even though the file would not grow. What is there stays readable, a change that cannot be
+// made is one error that changes nothing, and the database takes writes once the limit allows.
+TEST_F(LiteDbLimitsTest, AFileAlreadyPastTheFileSizeLimitIsReadAndItsFailedWritesChangeNothing) {
+  int64_t id = filled();
+  ASSERT_GT(std::filesystem::file_size(folder.file("limits.db")), 16'384u);
+  std::vector<std::string> answers;
+  {
+    foundation::testing::FileSizeLimit limit(10'000);
+    ASSERT_TRUE(limit.active());
+    auto describe = [](const auto& result) {
+      return std::string(result.isSuccess() ? "ok" : "error");
+    };
+    answers.push_back(describe(query(id, "SELECT count(*) AS n FROM t")));
+    answers.push_back(
+        describe(execute(id, "UPDATE t SET v = randomblob(1000) WHERE k = " + std::to_string(kRows))));
+    answers.push_back(describe(query(id, "SELECT count(*) AS n FROM t")));
+    answers.push_back(describe(insert(id, "INSERT INTO t (v) VALUES (randomblob(1000))")));
+    answers.push_back(describe(query(id, "SELECT v FROM t WHERE k = " + std::to_string(kRows))));
+  }
+  EXPECT_EQ(answers, (std::vector<std::string>{"ok", "error", "ok", "error", "ok"}));
+  expectIntact(id);
+  ASSERT_TRUE(execute(id, "UPDATE t SET v = randomblob(1000) WHERE k = 1").isSuccess());
+  expectIntact(id);
+}
+
 TEST_F(LiteDbLimitsTest, WithNoDescriptorLeftCallsAnswerErrorsAndNothingIsLost) {
   int64_t id = filled();
   std::vector<bool> failed;

@@ -1,6 +1,7 @@
 // Secure storage at the system's limits: a value past a file-size limit is an error answered to
 // its caller, the host runs on, nothing stored before is lost and no hot journal is left.
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +12,13 @@
 namespace {
 
 using LimitsTest = SecureStoreFixture;
+
+// Keys beginning with "s" are sealed.
+flutter::ValueMap optionsFor(const std::string& key) {
+  flutter::ValueMap options;
+  if (key[0] == 's') options.set(flutter::Value("useSecureEnclave"), flutter::Value("true"));
+  return options;
+}
 
 TEST_F(LimitsTest, AValuePastTheFileSizeLimitIsAnErrorAndLosesNothing) {
   for (int i = 0; i < 16; ++i) {
@@ -40,6 +48,55 @@ TEST_F(LimitsTest, AValuePastTheFileSizeLimitIsAnErrorAndLosesNothing) {
     files.insert(entry.path().filename());
   }
   EXPECT_EQ(files, std::set<std::string>{"keychain.db"});
+}
+
+// A keychain file already larger than the file-size limit, the limit inside its last page: the
+// system refuses to rewrite the file past the limit even though it would not grow. Stored values
+// stay readable; each write is made whole, or is one error that changes nothing and leaves no
+// journal; and writes work again once the limit allows.
+TEST_F(LimitsTest, AKeychainAlreadyPastTheFileSizeLimitIsReadAndItsFailedWritesChangeNothing) {
+  std::map<std::string, std::string> stored;
+  const std::string filler(2'000, 'f');
+  for (int i = 0; i < 16; ++i) {
+    for (const char* kind : {"p", "s"}) {
+      const std::string key = kind + std::to_string(i);
+      ASSERT_TRUE(write(key, filler + key, optionsFor(key)).isSuccess());
+      stored[key] = filler + key;
+    }
+  }
+  const std::string path = root_ + "/keychain/keychain.db";
+  ASSERT_GT(std::filesystem::file_size(path), 32'768u);
+  auto expectAllThere = [&] {
+    for (const auto& [key, value] : stored) {
+      EXPECT_EQ(read(key, optionsFor(key)).value, Value(value)) << key;
+    }
+    EXPECT_EQ(read("new").value, Value());
+  };
+  int failures = 0;
+  {
+    foundation::testing::FileSizeLimit limit(std::filesystem::file_size(path) - 1'000);
+    ASSERT_TRUE(limit.active());
+    expectAllThere();
+    for (auto& [key, value] : stored) {
+      if (write(key, "changed", optionsFor(key)).isSuccess()) {
+        value = "changed";
+      } else {
+        ++failures;
+      }
+      expectAllThere();
+    }
+    EXPECT_TRUE(write("new", std::string(20'000, 'n')).isError());
+    expectAllThere();
+  }
+  EXPECT_GT(failures, 0);
+  expectAllThere();
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(root_ + "/keychain")) {
+    files.insert(entry.path().filename());
+  }
+  EXPECT_EQ(files, std::set<std::string>{"keychain.db"});
+  ASSERT_TRUE(write("p15", "again").isSuccess());
+  EXPECT_EQ(read("p15").value, Value("again"));
 }
 
 }  // namespace
