@@ -120,6 +120,21 @@ TEST_F(AudioPlayerFilesTest, AClipPlaysFromItsStartToItsEndThenCompletes) {
   }
 }
 
+TEST_F(AudioPlayerFilesTest, AFileURINamingAnotherHostIsNotALocalFile) {
+  auto song = av::madeMedia("short_song.mp3", {"-f", "lavfi", "-i", "sine=duration=0.5"});
+  ASSERT_TRUE(loadAsync(ValueMap{{"type", "progressive"}, {"id", "here"},
+                                 {"uri", "file://localhost" + song}})
+                  .wait()
+                  .isSuccess());
+  // Another machine's file fails as a remote resource does without a network.
+  for (const std::string& uri : {"file://127.0.0.1/" + song, "file://example.com" + song}) {
+    auto answer =
+        loadAsync(ValueMap{{"type", "progressive"}, {"id", "there"}, {"uri", uri}}).wait();
+    EXPECT_FALSE(answer.isSuccess()) << uri;
+    EXPECT_EQ(answer.error.code, "-1009") << uri << ": " << answer.describe();
+  }
+}
+
 TEST_F(AudioPlayerFilesTest, ALoadSupersededWhilePlayingIsAnsweredAsAborted) {
   auto song = av::madeMedia("short_song.mp3", {"-f", "lavfi", "-i", "sine=duration=0.5"});
   ASSERT_TRUE(loadAsync(fileSource("first", song)).wait().isSuccess());
