@@ -1,5 +1,7 @@
 #include "platform/foundation/ns_user_defaults.h"
 
+#include <utility>
+
 #include "platform/foundation/user_defaults_store.h"
 
 using foundation::UserDefaultsStore;
@@ -36,8 +38,8 @@ std::optional<PropertyList> NSUserDefaults::objectForKey(const std::string& defa
   return found->second;
 }
 
-bool NSUserDefaults::setObject(const PropertyList& value, const std::string& defaultName) {
-  return UserDefaultsStore::shared().setValue(domain_name_, defaultName, value);
+bool NSUserDefaults::setObject(PropertyList value, const std::string& defaultName) {
+  return UserDefaultsStore::shared().setValue(domain_name_, defaultName, std::move(value));
 }
 
 bool NSUserDefaults::removeObjectForKey(const std::string& defaultName) {

@@ -46,7 +46,8 @@ class NSUserDefaults {
   // of the search list cannot be read now (a limit reached, a permission missing, an I/O error).
   std::optional<PropertyList> objectForKey(const std::string& defaultName,
                                            std::optional<NSError>* error = nullptr) const;
-  bool setObject(const PropertyList& value, const std::string& defaultName);
+  // Takes the value by value: a large one is moved into the domain, never copied.
+  bool setObject(PropertyList value, const std::string& defaultName);
   bool setBool(bool value, const std::string& defaultName) { return setObject(value, defaultName); }
   bool setInteger(int64_t value, const std::string& defaultName) {
     return setObject(value, defaultName);

@@ -110,17 +110,33 @@ bool setAside(const std::string& path) {
 }
 
 // Makes the file hold `values`, or removes it when the domain does not exist. On success the
-// identity of the file now there (nullopt when there is none).
+// identity of the file now there (nullopt when there is none); on failure `cause` says why.
 std::optional<std::optional<FileIdentity>> writeDomainFile(const std::string& path, bool exists,
-                                                           const PropertyList::Dictionary& values) {
+                                                           const PropertyList::Dictionary& values,
+                                                           std::string* cause) {
   if (!exists) {
-    if (!removeFile(path)) return std::nullopt;
+    if (!removeFile(path)) {
+      *cause = describeSystemError(errno);
+      return std::nullopt;
+    }
     return std::optional<FileIdentity>();
   }
-  std::vector<uint8_t> bytes = PropertyList(values).serialize(PropertyList::Format::binary);
-  if (bytes.size() > PropertyList::kMaximumFileBytes) return std::nullopt;
-  auto identity = replaceFile(path, bytes);
-  if (!identity) return std::nullopt;
+  std::optional<FileIdentity> identity;
+  {
+    // Freed before anything else is done: a domain can be some megabytes.
+    std::vector<uint8_t> bytes = PropertyList(values).serialize(PropertyList::Format::binary);
+    if (bytes.size() > PropertyList::kMaximumFileBytes) {
+      *cause = "the domain would take " + std::to_string(bytes.size()) +
+               " bytes, past the limit of " + std::to_string(PropertyList::kMaximumFileBytes) +
+               " bytes";
+      return std::nullopt;
+    }
+    identity = replaceFile(path, bytes);
+  }
+  if (!identity) {
+    *cause = describeSystemError(errno);
+    return std::nullopt;
+  }
   return identity;
 }
 
@@ -284,23 +300,26 @@ bool UserDefaultsStore::change(const std::string& name, const Change& apply) {
 
 bool UserDefaultsStore::commit(const std::string& path, Domain& domain, Domain next) {
   const int64_t written_at = nowNanoseconds();
-  if (auto written = writeDomainFile(path, next.exists, next.values)) {
+  std::string cause;
+  if (auto written = writeDomainFile(path, next.exists, next.values, &cause)) {
     next.file = *written;
     next.settled = vouches(next.file, written_at);
     domain = std::move(next);
     return true;
   }
-  const int cause = errno;
-  NSLog("Could not write the preferences domain file %s: %s", path.c_str(),
-        describeSystemError(cause).c_str());
+  // The values not stored are let go before anything else is done.
+  next = Domain();
+  NSLog("Could not write the preferences domain file %s: %s", path.c_str(), cause.c_str());
   // A file replaced or removed whose directory could not then be flushed is put back, so that
   // the answer (nothing changed) holds for this process and for any other.
   if (!holds(path, domain.file)) {
     domain.settled = false;
-    if (auto restored = writeDomainFile(path, domain.exists, domain.values)) {
+    std::string restore_cause;
+    if (auto restored = writeDomainFile(path, domain.exists, domain.values, &restore_cause)) {
       domain.file = *restored;
     } else {
-      NSLog("The preferences domain file %s could not be put back as it was", path.c_str());
+      NSLog("The preferences domain file %s could not be put back as it was: %s", path.c_str(),
+            restore_cause.c_str());
       domain.file.reset();
     }
   }

@@ -1,6 +1,9 @@
 #include "plugins/litedb/litedb_plugin.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/flutter_method_channel.h"
@@ -8,6 +11,7 @@
 #include "platform/foundation/ns_log.h"
 #include "platform/foundation/ns_path_utilities.h"
 #include "platform/foundation/ns_process_info.h"
+#include "platform/foundation/system_error.h"
 #include "plugins/litedb/litedb_arguments.h"
 #include "plugins/litedb/litedb_method_call_operation.h"
 #include "plugins/litedb/litedb_reply_limit.h"
@@ -345,30 +349,64 @@ void LiteDbPlugin::handleDeleteDatabaseCall(const FlutterMethodCall& call, Flutt
       }
     }
   }
+  // Checked before an open database is closed, so that a refusal changes nothing.
+  if (auto refused = checkDeletable(*path)) return result(*refused);
   if (!open) {
-    deleteDatabaseFile(*path);
+    if (auto failed = deleteDatabaseFile(*path)) return result(*failed);
     return result(flutter::Value());
   }
   closeDatabase(open, [path = *path, result] {
-    deleteDatabaseFile(path);
+    if (auto failed = deleteDatabaseFile(path)) return result(*failed);
     result(flutter::Value());
   });
 }
 
-void LiteDbPlugin::deleteDatabaseFile(const std::string& path) {
-  if (logLevel() > 0) NSLog("Deleting db %s", path.c_str());
-  for (const char* suffix : {"", "-shm", "-wal", "-journal"}) deleteSimpleFile(path + suffix);
+namespace {
+
+constexpr const char* kDatabaseSuffixes[] = {"", "-shm", "-wal", "-journal"};
+
+FlutterError deleteFailed(const std::string& why) {
+  return FlutterError{"fs_error", "error deleting database: " + why, flutter::Value()};
 }
 
-void LiteDbPlugin::deleteSimpleFile(const std::string& path) {
-  // Only files and links to them: neither a directory that happens to carry a database's name
-  // nor a pipe or a device node (a host run as root could remove /dev/zero) is ever removed.
-  struct stat item {};
-  if (::lstat(path.c_str(), &item) != 0 || !(S_ISREG(item.st_mode) || S_ISLNK(item.st_mode))) {
-    return;
+}  // namespace
+
+std::optional<FlutterError> LiteDbPlugin::checkDeletable(const std::string& path) {
+  // lstat only: a pipe or a device is looked at, never opened.
+  for (const char* suffix : kDatabaseSuffixes) {
+    const std::string file = path + suffix;
+    struct stat item {};
+    if (::lstat(file.c_str(), &item) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) continue;
+      return deleteFailed(file + " cannot be looked at: " + foundation::describeSystemError(errno));
+    }
+    if (!S_ISREG(item.st_mode) && !S_ISLNK(item.st_mode)) {
+      return deleteFailed(file + " is not a regular file");
+    }
   }
+  return std::nullopt;
+}
+
+std::optional<FlutterError> LiteDbPlugin::deleteDatabaseFile(const std::string& path) {
+  if (logLevel() > 0) NSLog("Deleting db %s", path.c_str());
+  // Neither a directory that happens to carry a database's name nor a pipe or a device node (a
+  // host run as root could remove /dev/zero) is ever removed; with one there, nothing is.
+  if (auto refused = checkDeletable(path)) return refused;
+  for (const char* suffix : kDatabaseSuffixes) {
+    if (!deleteSimpleFile(path + suffix)) {
+      return deleteFailed(path + suffix + " could not be removed: " +
+                          foundation::describeSystemError(errno));
+    }
+  }
+  return std::nullopt;
+}
+
+bool LiteDbPlugin::deleteSimpleFile(const std::string& path) {
+  struct stat item {};
+  if (::lstat(path.c_str(), &item) != 0) return errno == ENOENT || errno == ENOTDIR;
   if (logLevel() > 0) NSLog("Deleting file %s", path.c_str());
-  NSFileManager::defaultManager()->removeItemAtPath(path);
+  // A link goes, never what it names.
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 bool LiteDbPlugin::databaseExists(const std::string& path) {

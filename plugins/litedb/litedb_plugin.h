@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,13 @@ class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<L
   // Unregisters the database and closes it after its queued work; `callback` runs afterwards.
   void closeDatabase(const std::shared_ptr<LiteDbDatabase>& database,
                      std::function<void()> callback);
-  static void deleteDatabaseFile(const std::string& path);
-  static void deleteSimpleFile(const std::string& path);
+  // Removes the database's file and its companions; the error when one of them is not a regular
+  // file or a link (nothing is removed then) or could not be removed.
+  static std::optional<FlutterError> deleteDatabaseFile(const std::string& path);
+  // The error when the database's file or a companion is there but neither a regular file nor a
+  // link: such a database is never removed, nor opened.
+  static std::optional<FlutterError> checkDeletable(const std::string& path);
+  static bool deleteSimpleFile(const std::string& path);
   static bool databaseExists(const std::string& path);
 
   std::mutex map_lock_;

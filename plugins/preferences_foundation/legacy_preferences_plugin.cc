@@ -1,6 +1,7 @@
 #include "plugins/preferences_foundation/legacy_preferences_plugin.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/ns_user_defaults.h"
@@ -31,7 +32,7 @@ ErrorOr<Void> LegacyPreferencesPlugin::setValue(const std::string& key,
                                                 const flutter::Value& value) {
   auto stored = toPropertyList(value);
   if (!stored) return unsupportedValueError(key);
-  return written(NSUserDefaults::standardUserDefaults()->setObject(*stored, key));
+  return written(NSUserDefaults::standardUserDefaults()->setObject(std::move(*stored), key));
 }
 
 ErrorOr<flutter::ValueMap> LegacyPreferencesPlugin::getAll(

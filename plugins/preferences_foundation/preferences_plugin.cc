@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/ns_bundle.h"
@@ -73,7 +74,7 @@ ErrorOr<Void> PreferencesPlugin::set(const std::string& key, const flutter::Valu
   if (auto* error = std::get_if<FlutterError>(&defaults)) return *error;
   auto stored = toPropertyList(value);
   if (!stored) return unsupportedValueError(key);
-  return written(std::get<0>(defaults)->setObject(*stored, key));
+  return written(std::get<0>(defaults)->setObject(std::move(*stored), key));
 }
 
 ErrorOr<Void> PreferencesPlugin::clear(const std::optional<flutter::ValueList>& allowList,

@@ -561,17 +561,47 @@ TEST_F(LiteDbPluginTest, DeleteRemovesTheFileAndItsCompanionsButNothingElse) {
     EXPECT_FALSE(std::filesystem::exists(path + suffix)) << suffix;
   }
   EXPECT_EQ(execute(id, "SELECT 1").error.message, "database_closed");
-  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(folder.file("keep.db"))}})).isSuccess());
-  EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db")));
-  EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db-wal")));
   EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(folder.file("never.db"))}})).isSuccess());
-  // Nor a pipe or a device node; a link goes, never what it names.
+  // A link goes, never what it names.
+  const std::string linked = folder.file("linked.db");
+  std::ofstream(linked) << "x";
+  std::filesystem::create_symlink("/dev/null", linked + "-journal");
+  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(linked)}})).isSuccess());
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(linked + "-journal")));
+  EXPECT_TRUE(std::filesystem::exists("/dev/null"));
+}
+
+TEST_F(LiteDbPluginTest, DeleteRefusesWhatIsNotAFileAndRemovesNothing) {
+  auto expectRefused = [&](const std::string& path) {
+    auto reply = call("deleteDatabase", map({{"path", Value(path)}}));
+    ASSERT_TRUE(reply.isError()) << path;
+    EXPECT_EQ(reply.error.code, "fs_error");
+    ASSERT_TRUE(reply.error.message.has_value());
+    EXPECT_NE(reply.error.message->find("is not a regular file"), std::string::npos)
+        << *reply.error.message;
+  };
+  // A directory, a pipe, or a pipe in a companion's place: nothing is removed, nothing opened.
+  std::filesystem::create_directory(folder.file("keep.db"));
+  expectRefused(folder.file("keep.db"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("keep.db")));
   const std::string pipe = folder.file("pipe.db");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  std::filesystem::create_symlink("/dev/null", pipe + "-journal");
-  EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(pipe)}})).isSuccess());
+  expectRefused(pipe);
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));
-  EXPECT_FALSE(std::filesystem::is_symlink(pipe + "-journal"));
+  EXPECT_TRUE(call("databaseExists", map({{"path", Value(pipe)}})).value == Value(true));
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    const std::string path = folder.file(std::string("companion") + suffix + ".db");
+    int64_t id = open(path, true);
+    ASSERT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+    ASSERT_EQ(::mkfifo((path + suffix).c_str(), 0600), 0);
+    expectRefused(path);
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << suffix;
+    EXPECT_TRUE(std::filesystem::is_fifo(path + suffix)) << suffix;
+    // Once the pipe is gone the database goes too, and success means it is gone.
+    std::filesystem::remove(path + suffix);
+    EXPECT_TRUE(call("deleteDatabase", map({{"path", Value(path)}})).isSuccess());
+    EXPECT_EQ(call("databaseExists", map({{"path", Value(path)}})).value, Value(false));
+  }
 }
 
 TEST_F(LiteDbPluginTest, PathsMustBeAbsoluteSoTheWorkingDirectoryIsNeverTouched) {

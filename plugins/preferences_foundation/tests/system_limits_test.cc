@@ -149,6 +149,22 @@ TEST_F(PreferencesLimitsTest, AValuePastTheFileSizeLimitIsAWriteErrorAndLeavesNo
   expectEveryKey();
 }
 
+TEST_F(PreferencesLimitsTest, ADomainPastItsSizeLimitIsAWriteErrorThatNamesItsCause) {
+  foundation::testing::setLogCapture(true);
+  const std::string big(PropertyList::kMaximumFileBytes + 1, 'x');
+  EXPECT_EQ(code(kApi + "set", {Value("big"), Value(big), options()}), "Write Error");
+  EXPECT_EQ(code(kLegacy + "setValue", {Value("big"), Value(big)}), "Write Error");
+  auto lines = foundation::testing::takeLogLines();
+  bool named = false;
+  for (const auto& line : lines) {
+    // A stale errno is no cause.
+    EXPECT_EQ(line.find("(E"), std::string::npos) << line;
+    named = named || line.find("past the limit of 16777216 bytes") != std::string::npos;
+  }
+  EXPECT_TRUE(named) << "no log line names the cause";
+  expectEveryKey();
+}
+
 TEST_F(PreferencesLimitsTest, CopiesSetAsideAreBounded) {
   for (int round = 0; round < 10; ++round) {
     std::ofstream(domainFile(), std::ios::trunc) << "not a property list " << round;
