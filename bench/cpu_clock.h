@@ -7,6 +7,11 @@
 #include <sys/types.h>
 #include <time.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
 namespace bench {
 
 inline double cpuSeconds(clockid_t clock) {
@@ -23,6 +28,21 @@ inline double processCpuSeconds(pid_t pid) {
   clockid_t clock;
   if (clock_getcpuclockid(pid, &clock) != 0) return 0;
   return cpuSeconds(clock);
+}
+
+// Every live process below this one (a worker the platform started, say): their CPU counts with
+// the work they do for this process. Read from /proc/self/task/*/children, recursively.
+inline double descendantsCpuSeconds(pid_t parent = 0) {
+  double total = 0;
+  const std::string tasks =
+      parent == 0 ? std::string("/proc/self/task") : "/proc/" + std::to_string(parent) + "/task";
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream children(task.path() / "children");
+    pid_t child;
+    while (children >> child) total += processCpuSeconds(child) + descendantsCpuSeconds(child);
+  }
+  return total;
 }
 
 }  // namespace bench

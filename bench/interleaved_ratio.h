@@ -14,6 +14,9 @@ struct InterleavedRatio {
   // The median run of each side, in the unit the sides answer.
   double pathTime = 0;
   double baselineTime = 0;
+  // The fastest run of the path over the fastest of the baseline: for latencies, whose rounds a
+  // busy machine only ever slows.
+  double minimumRatio = 0;
 };
 
 // Each side answers the time of one run of its work (set-up excluded), both in one unit.
@@ -38,7 +41,11 @@ inline InterleavedRatio interleavedRatio(int rounds, const std::function<double(
     baselines.push_back(baseline_seconds);
     if (baseline_seconds > 0) ratios.push_back(path_seconds / baseline_seconds);
   }
-  return {median(ratios), median(paths), median(baselines)};
+  const double fastest_path = paths.empty() ? 0.0 : *std::min_element(paths.begin(), paths.end());
+  const double fastest_baseline =
+      baselines.empty() ? 0.0 : *std::min_element(baselines.begin(), baselines.end());
+  return {median(ratios), median(paths), median(baselines),
+          fastest_baseline > 0 ? fastest_path / fastest_baseline : 0.0};
 }
 
 }  // namespace bench

@@ -5,12 +5,32 @@
 // Groups may nest; an inner one that fails is undone alone.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 
 #include "platform/security/sec_base.h"
 
 namespace security {
 
 OSStatus performKeychainTransaction(const std::function<OSStatus()>& body);
+
+// While it lives, the keychain calls this thread makes wait for others (this process's other
+// keychain calls and other processes' transactions) until `deadline` at most, instead of each
+// call's own 5 seconds; a call still waiting then answers errSecIO. Scopes nest: the earlier
+// deadline holds.
+class KeychainWaitDeadline {
+ public:
+  explicit KeychainWaitDeadline(std::chrono::steady_clock::time_point deadline);
+  ~KeychainWaitDeadline();
+  KeychainWaitDeadline(const KeychainWaitDeadline&) = delete;
+  KeychainWaitDeadline& operator=(const KeychainWaitDeadline&) = delete;
+
+  // The deadline of the innermost scope on this thread, if any.
+  static std::optional<std::chrono::steady_clock::time_point> current();
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> previous_;
+};
 
 }  // namespace security

@@ -1,9 +1,12 @@
 #include "plugins/device_udid/device_udid_plugin.h"
 
+#include <chrono>
 #include <optional>
+#include <utility>
 
 #include "platform/foundation/ns_bundle.h"
 #include "platform/iokit/io_kit_lib.h"
+#include "platform/security/keychain_transaction.h"
 #include "plugins/keychain_bridge/keychain.h"
 
 namespace device_udid {
@@ -16,6 +19,8 @@ constexpr const char* kService = "com.velmora.device_udid";
 constexpr const char* kAccount = "udid";
 constexpr const char* kLegacyDefaultService = "device_udid";
 constexpr const char* kLegacyDefaultAccount = "com.default.app";
+// How long a request waits at most for a keychain that others hold.
+constexpr auto kKeychainWait = std::chrono::seconds(5);
 
 FlutterError unavailable(std::string details) {
   return FlutterError{"UNAVAILABLE", "UDID not available", flutter::Value(std::move(details))};
@@ -111,8 +116,15 @@ void DeviceUdidPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterRe
 }
 
 void DeviceUdidPlugin::getOrCreateUdid(const FlutterResult& result) {
-  dispatch_async(keychain_queue_, [result] {
-    dispatch_async(dispatch_get_main_queue(), [result, answer = storedOrNewUdid()] {
+  // The wait is counted from the request's arrival, so that requests queued before it, and the
+  // keychain's other calls, never add theirs to its own.
+  const auto deadline = std::chrono::steady_clock::now() + kKeychainWait;
+  dispatch_async(keychain_queue_, [result, deadline] {
+    auto answer = [&] {
+      security::KeychainWaitDeadline bounded(deadline);
+      return storedOrNewUdid();
+    }();
+    dispatch_async(dispatch_get_main_queue(), [result, answer = std::move(answer)] {
       std::visit([&](const auto& response) { result(response); }, answer);
     });
   });

@@ -1,7 +1,11 @@
 #include "platform/security/internal/keychain_store.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include "platform/foundation/ns_log.h"
+#include "platform/security/keychain_transaction.h"
 
 #include "platform/security/internal/item_coding.h"
 #include "platform/security/internal/keychain_location.h"
@@ -73,11 +77,12 @@ bool isBlankDatabase(sqlite3* database) {
 constexpr auto kLockWait = std::chrono::milliseconds(5000);
 constexpr auto kLockPoll = std::chrono::microseconds(500);
 
-int waitForLock(void* /*context*/, int attempt) {
-  thread_local std::chrono::steady_clock::time_point deadline;
-  const auto now = std::chrono::steady_clock::now();
-  if (attempt == 0) deadline = now + kLockWait;
-  if (now >= deadline) return 0;
+// The end of the wait of the transaction this thread runs: its own 5 s from its start, or the
+// caller's earlier deadline. One budget for the process's lock and the file's.
+thread_local std::chrono::steady_clock::time_point transaction_deadline;
+
+int waitForLock(void* /*context*/, int /*attempt*/) {
+  if (std::chrono::steady_clock::now() >= transaction_deadline) return 0;
   std::this_thread::sleep_for(kLockPoll);
   return 1;
 }
@@ -321,7 +326,15 @@ OSStatus KeychainStore::openLocked() {
 
 OSStatus KeychainStore::transact(const Body& body) {
   if (transaction_thread_.load() == std::this_thread::get_id()) return transactNested(body);
-  std::lock_guard lock(mutex_);
+  transaction_deadline = std::chrono::steady_clock::now() + kLockWait;
+  if (auto deadline = KeychainWaitDeadline::current()) {
+    transaction_deadline = std::min(transaction_deadline, *deadline);
+  }
+  std::unique_lock lock(mutex_, std::defer_lock);
+  if (!lock.try_lock_until(transaction_deadline)) {
+    NSLog("A keychain call waited past its deadline for the keychain's other calls; it fails");
+    return errSecIO;
+  }
   if (OSStatus begun = beginLocked(); begun != errSecSuccess) return begun;
   sqlite3* database = database_.get();
   KeychainTransaction transaction(database);

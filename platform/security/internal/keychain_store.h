@@ -89,7 +89,7 @@ class KeychainStore {
   // Within the transaction this thread holds.
   OSStatus transactNested(const Body& body);
 
-  mutable std::mutex mutex_;
+  mutable std::timed_mutex mutex_;
   // The thread whose transaction is open, if any; only that thread reads the fields below while
   // it holds the mutex.
   std::atomic<std::thread::id> transaction_thread_{};

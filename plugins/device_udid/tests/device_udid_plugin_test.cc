@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/testing/test_dart_side.h"
@@ -200,6 +202,34 @@ TEST_F(DeviceUdidTest, ABusyKeychainNeverHoldsTheMainThreadAndAnswersComeInOrder
   EXPECT_TRUE(calls[0].wait().isError());
   EXPECT_TRUE(calls[1].wait().isSuccess()) << calls[1].wait().describe();
   EXPECT_EQ(calls[1].wait().value, calls[2].wait().value);
+}
+
+TEST_F(DeviceUdidTest, EachRequestWaitsForABusyKeychainAtMostItsOwnFiveSeconds) {
+  ASSERT_TRUE(getUDID().isSuccess());
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(security::testing::keychainFilePath().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  // Other keychain calls of this process queued first, each waiting for the lock itself.
+  std::vector<std::thread> others;
+  for (int i = 0; i < 2; ++i) {
+    others.emplace_back([] { (void)currentItem().get("other", true); });
+  }
+  std::vector<TestDartSide::PendingCall> calls;
+  const auto sent = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) {
+    calls.push_back(dart_->invokeMethodAsync(device_udid::kChannelName, "getUDID"));
+  }
+  ASSERT_TRUE(dart_->runUntil([&] { return calls[2].ready(); }, std::chrono::seconds(60)));
+  const auto waited = std::chrono::steady_clock::now() - sent;
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  for (auto& other : others) other.join();
+  // Five seconds of its own wait, and slack for a busy machine; queued, they took 15 and more.
+  EXPECT_LT(waited, std::chrono::seconds(9));
+  for (auto& call : calls) {
+    expectUnavailable(call.wait(), "keychain_get_failed: I/O error (bummers)");
+  }
+  EXPECT_TRUE(getUDID().isSuccess());
 }
 
 TEST_F(DeviceUdidTest, OtherMethodsAreNotImplemented) {
