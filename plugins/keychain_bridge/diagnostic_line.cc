@@ -1,13 +1,11 @@
 #include "plugins/keychain_bridge/diagnostic_line.h"
 
-#include <cstdio>
+#include "platform/foundation/console_line.h"
 
 namespace keychain_bridge {
 
 void writeDiagnosticLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  foundation::writeConsoleLine(foundation::ConsoleStream::standardOutput, line);
 }
 
 }  // namespace keychain_bridge

@@ -1,9 +1,9 @@
 #include "plugins/secure_store_darwin/keychain_query.h"
 
-#include <cstdio>
 #include <map>
 #include <string_view>
 
+#include "platform/foundation/console_line.h"
 #include "platform/foundation/ns_process_info.h"
 #include "platform/security/sec_item_constants.h"
 
@@ -71,8 +71,9 @@ SecAccessControlRef makeAccessControl(const KeychainQueryParameters& parameters)
       accessibilityAttribute(parameters.accessibilityLevel),
       parseAccessControlFlags(parameters.accessControlFlags), &error);
   if (!access_control) {
-    std::printf("Error creating access control: %s\n", CFErrorCopyDescription(error).c_str());
-    std::fflush(stdout);
+    foundation::writeConsoleLine(
+        foundation::ConsoleStream::standardOutput,
+        "Error creating access control: " + std::string(CFErrorCopyDescription(error).c_str()));
   }
   return access_control;
 }

@@ -6,6 +6,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/flutter/socket_connection.h"
 #include "platform/flutter/socket_frame.h"
+#include "platform/foundation/console_line.h"
 #include "platform/foundation/ns_process_info.h"
 #include "platform/foundation/ns_url.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
@@ -149,8 +150,7 @@ PigeonResult javaScriptResultValue(AnyValue result) {
   if (shown.size() < description.size() || !whole) shown += "...";
   std::string line = "Return type of evaluateJavaScript is not directly supported: " + shown +
                      ". Returned description of value.";
-  std::fprintf(stdout, "%s\n", quoted(line).c_str());
-  std::fflush(stdout);
+  foundation::writeConsoleLine(foundation::ConsoleStream::standardOutput, quoted(line).c_str());
   if (!whole) {
     return PigeonError(flutter::kSocketReplyTooLargeCode,
                        "The description of the result is longer than a reply may be.",

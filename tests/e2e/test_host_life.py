@@ -228,19 +228,31 @@ class TerminationRaceTest(unittest.TestCase):
         host.wait_for_log("The orderly close did not end within", 1)
 
 
-class LogWritesTest(unittest.TestCase):
-    """Writes to standard error never end the host nor hold it: a log that cannot be written is
-    dropped."""
+# A web view call naming an object the host does not know: the host writes a line to standard
+# output for it ("Failed to find instance with identifier: 99") and answers an error.
+UNKNOWN_OBJECT_CHANNEL = ("dev.flutter.pigeon.wkwebview_host."
+                          "WKWebViewConfiguration.getUserContentController")
+UNKNOWN_OBJECT_CALL = bytes([12, 1, 128, 4]) + (99).to_bytes(8, "little")
+UNKNOWN_OBJECT_LINE = b"Failed to find instance with identifier: 99\n"
+F_SETPIPE_SZ = 1031
 
-    def start(self):
+
+class LogWritesTest(unittest.TestCase):
+    """Writes to standard error and standard output never end the host nor hold it: a line that
+    cannot be written is dropped, and counted."""
+
+    def start(self, stdout=None):
         folder = tempfile.TemporaryDirectory()
         self.addCleanup(folder.cleanup)
         path = os.path.join(folder.name, "host.sock")
         process = subprocess.Popen([desktop_host()], env=dict(os.environ, DART_SIDE_SOCKET=path),
-                                   stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                                   stdin=subprocess.DEVNULL, stdout=stdout,
+                                   stderr=subprocess.PIPE)
         self.addCleanup(self.kill, process)
         # The smallest pipe the kernel gives: a few lines fill it.
-        fcntl.fcntl(process.stderr.fileno(), 1031, 4096)  # F_SETPIPE_SZ
+        fcntl.fcntl(process.stderr.fileno(), F_SETPIPE_SZ, 4096)
+        if process.stdout:
+            fcntl.fcntl(process.stdout.fileno(), F_SETPIPE_SZ, 4096)
         log = b""
         deadline = time.monotonic() + TIMEOUT
         while b"Serving the Dart side on" not in log and time.monotonic() < deadline:
@@ -256,8 +268,9 @@ class LogWritesTest(unittest.TestCase):
         if process.poll() is None:
             process.kill()
             process.wait()
-        if process.stderr:
-            process.stderr.close()
+        for stream in (process.stderr, process.stdout):
+            if stream:
+                stream.close()
 
     def connect_and_leave(self, path, count):
         """Dart sides that connect, break the protocol and go: two log lines each."""
@@ -307,6 +320,28 @@ class LogWritesTest(unittest.TestCase):
         reader.join(TIMEOUT)
         self.assertIn(b"could not be written and were dropped", drained[0])
         self.assertFalse(os.path.exists(path))
+
+    def test_an_output_nobody_reads_does_not_hold_the_host(self):
+        process, path = self.start(stdout=subprocess.PIPE)
+        with DartSide.connect(path, TIMEOUT) as side:
+            # Far more lines than the pipe holds, each written on the main thread.
+            for _ in range(300):
+                self.assertIsNotNone(side.send_binary(UNKNOWN_OBJECT_CHANNEL, UNKNOWN_OBJECT_CALL,
+                                                      ANSWER_SECONDS))
+            self.assertTrue(answers(side))
+            # Read again, the output says how many lines it dropped, then goes on.
+            os.set_blocking(process.stdout.fileno(), False)
+            try:
+                while os.read(process.stdout.fileno(), 1 << 16):
+                    pass
+            except BlockingIOError:
+                pass
+            side.send_binary(UNKNOWN_OBJECT_CHANNEL, UNKNOWN_OBJECT_CALL, ANSWER_SECONDS)
+            output = os.read(process.stdout.fileno(), 1 << 16)
+        self.assertRegex(output, rb"^(\n)?DesktopHost\[\d+\] \(\d+ output lines could not be "
+                                 rb"written and were dropped\)\n" + UNKNOWN_OBJECT_LINE + rb"$")
+        process.send_signal(signal.SIGTERM)
+        self.assertEqual(wait_for_exit(process, CLOSE_SECONDS), 0)
 
 
 class FileSizeLimitTest(unittest.TestCase):

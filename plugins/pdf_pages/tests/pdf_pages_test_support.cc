@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -181,7 +182,10 @@ PdfPagesTest::PdfPagesTest() {
 }
 
 MethodReply PdfPagesTest::call(const std::string& method, Value arguments) {
-  return dart.invokeMethod("pdf_pages", method, std::move(arguments));
+  // The worker's own CPU budgets and wall-clock backstop bound every answer; this wait only has
+  // to outlast them on a busy machine.
+  constexpr std::chrono::seconds kAnswerWait{60};
+  return dart.invokeMethod("pdf_pages", method, std::move(arguments), nullptr, kAnswerWait);
 }
 
 MethodReply PdfPagesTest::loadBytes(const std::string& id, const std::string& pdf,

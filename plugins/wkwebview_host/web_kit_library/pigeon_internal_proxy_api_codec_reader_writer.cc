@@ -1,11 +1,11 @@
 #include "plugins/wkwebview_host/web_kit_library/pigeon_internal_proxy_api_codec_reader_writer.h"
 
 #include <array>
-#include <cstdio>
 #include <type_traits>
 #include <typeinfo>
 
 #include "platform/flutter/streamed_value.h"
+#include "platform/foundation/console_line.h"
 #include "platform/webkit/webkit.h"
 #include "plugins/wkwebview_host/authentication_challenge_response.h"
 #include "plugins/wkwebview_host/get_trust_result_response.h"
@@ -52,8 +52,7 @@ using Registrar = WebKitLibraryPigeonProxyApiRegistrar;
 using Delegate = WebKitLibraryPigeonProxyApiDelegate;
 
 void printLine(const std::string& line) {
-  std::fprintf(stdout, "%s\n", line.c_str());
-  std::fflush(stdout);
+  foundation::writeConsoleLine(foundation::ConsoleStream::standardOutput, line.c_str());
 }
 
 // One kind of native object the writer knows: how to recognise it, and how to announce it (none
