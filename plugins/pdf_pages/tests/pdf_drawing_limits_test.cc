@@ -202,14 +202,11 @@ size_t drawingWorkersResidentBytes() {
 }
 
 TEST_F(DrawingLimitsTest, AWorkerKeepsAtMost64MiBOnceEveryDocumentIsClosed) {
-  // Pages that take the worker hundreds of MiB to draw: a large bitmap, and many states.
-  ASSERT_EQ(load("large", onePage(repeated("q 0 0 1 rg 0 0 612 792 re f Q ", 200))).value,
-            Value("1"));
+  // A page drawn as large as a kept bitmap may be, from a plain document: the worker keeps its
+  // buffer and what drawing it left.
   ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
-  ASSERT_TRUE(draw("large", 5000, 5000).isSuccess());
-  ASSERT_TRUE(draw("plain", 3000, 3000).isSuccess());
+  ASSERT_TRUE(draw("plain", 4000, 4000).isSuccess());
   ASSERT_GT(drawingWorkersResidentBytes(), size_t{64} << 20);
-  ASSERT_TRUE(dart.invokeMethod("pdf_pages", "closeDocument", Value("large")).isSuccess());
   ASSERT_TRUE(dart.invokeMethod("pdf_pages", "closeDocument", Value("plain")).isSuccess());
   // The worker's end is reaped on a thread of its own.
   dispatch::testing::runUntil([] { return drawingWorkersResidentBytes() <= (size_t{64} << 20); },
