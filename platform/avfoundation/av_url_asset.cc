@@ -1,5 +1,9 @@
 #include "platform/avfoundation/av_url_asset.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "platform/avfoundation/internal/media_backing.h"
 #include "platform/avfoundation/internal/media_file.h"
 #include "platform/avfoundation/internal/media_probes.h"
@@ -28,8 +32,23 @@ std::vector<AVAssetVariant> AVURLAsset::variants() const {
   return variants_;
 }
 
+namespace {
+
+// A file URL names a file of this machine only without a host or with "localhost"; any other
+// host is another machine's file, which plays as a remote resource does.
+bool namesLocalFile(const NSURL& url) {
+  if (!url.isFileURL()) return false;
+  const auto& host = url.host();
+  if (!host || host->empty()) return true;
+  return std::equal(host->begin(), host->end(), std::string_view("localhost").begin(),
+                    std::string_view("localhost").end(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+}  // namespace
+
 std::string AVURLAsset::libraryFilePath() const {
-  return library_backed_ && url_.isFileURL() ? url_.path() : std::string();
+  return library_backed_ && namesLocalFile(url_) ? url_.path() : std::string();
 }
 
 void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {

@@ -103,6 +103,23 @@ TEST_F(LibraryMediaTest, WhatCannotBePlayedFailsWithThePlatformsErrorWithoutBloc
   }
 }
 
+TEST_F(LibraryMediaTest, AFileURLNamingAnotherHostIsNotALocalFile) {
+  const std::string path = MEDIA_FIXTURE;
+  for (const std::string& url : {"file://" + path, "file://localhost" + path,
+                                 "file://LocalHost" + path}) {
+    EXPECT_EQ(settled(*asset(url), "playable", nullptr), AVKeyValueStatusLoaded) << url;
+  }
+  // Another machine's file is a remote resource: it fails as one does without a network.
+  for (const std::string& url : {"file://127.0.0.1/" + path, "file://127.0.0.1" + path,
+                                 "file://example.com" + path, "file://[::1]" + path,
+                                 "file://localhost.example.com" + path}) {
+    NSError error;
+    EXPECT_EQ(settled(*asset(url), "playable", &error), AVKeyValueStatusFailed) << url;
+    EXPECT_EQ(error.domain, "NSURLErrorDomain") << url;
+    EXPECT_EQ(error.code, -1009) << url;
+  }
+}
+
 TEST_F(LibraryMediaTest, AnItemPlaysOnTheHostClockToItsEndAndHandsOutFFmpegsFrames) {
   auto item = AVPlayerItem::playerItemWithAsset(fileAsset(MEDIA_FIXTURE));
   auto output = std::make_shared<AVPlayerItemVideoOutput>(AVOutputSettings{});
