@@ -3,7 +3,9 @@
 #include <sys/socket.h>
 #include <sys/uio.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cerrno>
 #include <cstring>
 
@@ -20,6 +22,10 @@ constexpr int kReadChunksPerTurn = 16;
 constexpr size_t kMaxWrittenBuffers = 64;
 // A payload this small is copied behind its frame's head: one buffer is cheaper than two.
 constexpr size_t kMergedPayloadSize = 4096;
+// What a sending thread (the main thread, for replies) hands the socket itself at most. A Dart
+// side that reads as fast as the host writes would otherwise keep it copying a large answer
+// into the socket for as long as the answer lasts.
+constexpr size_t kSenderWriteBytes = 256 * 1024;
 
 FlutterBinaryMessage errorReply(const char* code, std::string message) {
   return FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(
@@ -158,7 +164,7 @@ void SocketConnection::releaseWrites() {
 }
 
 bool SocketConnection::writeNowLocked() {
-  if (auto reason = writeLocked()) {
+  if (auto reason = writeLocked(/*oneTurn=*/true)) {
     // A Dart side that left is the I/O thread's to find, reading, so that it says how it left.
     if (!reason->empty()) {
       send_fault_ = std::move(reason);
@@ -169,14 +175,18 @@ bool SocketConnection::writeNowLocked() {
   return !output_.empty();
 }
 
-std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked() {
+std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked(bool oneTurn) {
   bool progressed = false;
-  while (!output_.empty()) {
+  for (bool more = true; more && !output_.empty(); more = !oneTurn) {
     std::array<iovec, kMaxWrittenBuffers> parts;
     size_t count = 0;
     size_t skip = output_offset_;
-    for (auto buffer = output_.begin(); buffer != output_.end() && count < parts.size(); ++buffer) {
-      parts[count++] = iovec{buffer->data() + skip, buffer->size() - skip};
+    size_t room = oneTurn ? kSenderWriteBytes : SIZE_MAX;
+    for (auto buffer = output_.begin();
+         buffer != output_.end() && count < parts.size() && room > 0; ++buffer) {
+      const size_t size = std::min(buffer->size() - skip, room);
+      parts[count++] = iovec{buffer->data() + skip, size};
+      room -= size;
       skip = 0;
     }
     msghdr message{};

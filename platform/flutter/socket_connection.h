@@ -121,8 +121,10 @@ class SocketConnection {
   bool queueLocked(FlutterBytes head, FlutterBinaryMessage payload);
   // Writes what the socket takes now; answers whether the I/O thread must be woken.
   bool writeNowLocked();
-  // Writes what the socket takes now; a reason to close when writing failed.
-  std::optional<CloseReason> writeLocked();
+  // Writes what waits until the socket is full; with `oneTurn`, only what one write of at most
+  // kSenderWriteBytes takes (a sending thread's share: the rest is the I/O thread's). A reason to
+  // close when writing failed.
+  std::optional<CloseReason> writeLocked(bool oneTurn = false);
 
   UniqueFd socket_;
   std::shared_ptr<WakeSignal> wake_;

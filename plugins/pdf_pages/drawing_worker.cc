@@ -146,7 +146,11 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         if (message.buffer->bytes().size() != pending->pixel_bytes) return process->terminate();
         return finish(copiedBitmap(message.buffer->bytes()));
       case DrawingStatus::released:
-        return finish(Bitmap());
+        finish(Bitmap());
+        // A worker that holds no document keeps only what drawing left (caches, a heap grown by
+        // a large page, the kept buffer): it ends, and the next request starts a fresh one.
+        if (handed_keys.empty()) endIdleWorker();
+        return;
       case DrawingStatus::notADocument:
         held_key = 0;
         return finish(pdfError(kBitmapFailedCode, "The document could not be read to draw it"));
@@ -176,6 +180,13 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     auto done = std::move(pending->read);
     pending.reset();
     done(std::move(reading));
+  }
+
+  void endIdleWorker() {
+    if (pending) return;  // a request sent from the release's completion keeps it
+    process.reset();
+    ended = true;
+    held_key = 0;
   }
 
   // Ends the pending drawing or release with `outcome` (ignored for a release).

@@ -3,7 +3,8 @@
 // memory than its budget ends the worker, and that call answers its error (the load's or the
 // render's). The next request starts a new worker, which is handed the document again. The worker
 // keeps the document it read or drew last, so that loading a document and drawing its pages hands
-// it over once. It draws into memory it shares with the host (see
+// it over once, and ends once every document handed to it is released (its memory goes with it).
+// It draws into memory it shares with the host (see
 // platform/worker/shared_buffer.h), from which the answer's bytes are copied once.
 #pragma once
 

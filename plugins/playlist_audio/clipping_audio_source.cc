@@ -7,8 +7,9 @@ ClippingAudioSource::ClippingAudioSource(std::string sourceId,
                                          CMTime end)
     : IndexedAudioSource(std::move(sourceId)),
       audio_source_(std::move(audioSource)),
-      start_(start),
-      end_(end) {}
+      // A negative start is the child's start; an end before the start leaves nothing to play.
+      start_(CMTIME_IS_NUMERIC(start) ? CMTimeMaximum(start, kCMTimeZero) : kCMTimeZero),
+      end_(CMTIME_IS_NUMERIC(end) ? CMTimeMaximum(end, start_) : end) {}
 
 void ClippingAudioSource::findById(const std::string& sourceId,
                                    std::vector<std::shared_ptr<AudioSource>>& matches) {
@@ -54,17 +55,28 @@ void ClippingAudioSource::preparePlayerItem2() {
 
 CMTime ClippingAudioSource::duration() const {
   auto item = playerItem();
-  CMTime end = CMTIME_IS_VALID(end_) ? end_ : (item ? item->duration() : kCMTimeZero);
-  return CMTimeSubtract(end, start_);
+  CMTime childEnd = item ? item->duration() : kCMTimeZero;
+  CMTime end = CMTIME_IS_VALID(end_) ? end_ : childEnd;
+  // Past the child's end there is nothing to play: the clip lasts what can be played of it.
+  if (CMTIME_IS_VALID(end_) && CMTIME_IS_NUMERIC(childEnd) && CMTimeCompare(childEnd, kCMTimeZero) > 0) {
+    end = CMTimeMinimum(end, childEnd);
+  }
+  if (!CMTIME_IS_NUMERIC(end)) return end;
+  return CMTimeMaximum(CMTimeSubtract(end, start_), kCMTimeZero);
 }
 
 CMTime ClippingAudioSource::position() const {
   auto item = playerItem();
-  return CMTimeSubtract(item ? item->currentTime() : kCMTimeZero, start_);
+  CMTime position =
+      CMTimeMaximum(CMTimeSubtract(item ? item->currentTime() : kCMTimeZero, start_), kCMTimeZero);
+  CMTime length = duration();
+  return CMTIME_IS_NUMERIC(length) ? CMTimeMinimum(position, length) : position;
 }
 
 CMTime ClippingAudioSource::bufferedPosition() const {
-  return CMTimeMinimum(CMTimeSubtract(audio_source_->bufferedPosition(), start_), duration());
+  return CMTimeMaximum(
+      CMTimeMinimum(CMTimeSubtract(audio_source_->bufferedPosition(), start_), duration()),
+      kCMTimeZero);
 }
 
 }  // namespace playlist_audio

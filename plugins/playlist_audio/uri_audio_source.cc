@@ -1,5 +1,9 @@
 #include "plugins/playlist_audio/uri_audio_source.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "platform/foundation/ns_process_info.h"
 #include "platform/foundation/ns_url.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -9,11 +13,30 @@ namespace {
 
 constexpr std::string_view kFileScheme = "file://";
 
+bool isLocalhost(std::string_view host) {
+  constexpr std::string_view kLocalhost = "localhost";
+  return std::equal(host.begin(), host.end(), kLocalhost.begin(), kLocalhost.end(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
 NSURL urlForUri(const std::string& uri) {
   if (uri.starts_with(kFileScheme)) {
     auto decoded = stringByRemovingPercentEncoding(uri);
     if (!decoded) throw AudioPlayerException("undecodable file URI");
-    return NSURL::fileURLWithPath(decoded->substr(kFileScheme.size()));
+    std::string_view rest = std::string_view(*decoded).substr(kFileScheme.size());
+    // What comes before the path is the host: none or "localhost" is this machine, whose path
+    // follows; any other keeps its host, so the asset plays it as another machine's file (never
+    // a path relative to the working directory).
+    if (!rest.starts_with('/')) {
+      size_t slash = rest.find('/');
+      if (slash == std::string_view::npos || !isLocalhost(rest.substr(0, slash))) {
+        auto url = NSURL::URLWithString(uri);
+        if (!url) throw AudioPlayerException("not a URL: " + uri);
+        return *url;
+      }
+      rest.remove_prefix(slash);
+    }
+    return NSURL::fileURLWithPath(std::string(rest));
   }
   auto url = NSURL::URLWithString(uri);
   if (!url) throw AudioPlayerException("not a URL: " + uri);

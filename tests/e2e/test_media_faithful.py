@@ -14,7 +14,7 @@ import time
 import unittest
 
 from e2e_support import TIMEOUT, next_named, start_host
-from test_media_corpus import SHOWN_WITHIN, ffmpeg
+from test_media_corpus import MAKING_WITHIN, SHOWN_WITHIN, ffmpeg
 from test_real_media import AUDIO, EVENTS, call, texture_player
 from test_texture_frames import TEXTURES
 
@@ -54,7 +54,7 @@ class MediaFaithfulnessTest(unittest.TestCase):
                 converted = subprocess.run(
                     ["ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-frames:v", "1",
                      "-f", "rawvideo", "-pix_fmt", "bgra", "-"],
-                    check=True, capture_output=True, timeout=TIMEOUT).stdout
+                    check=True, capture_output=True, timeout=MAKING_WITHIN).stdout
                 player_id, texture_id = texture_player(side, "file://" + path)
                 next_named(side.listen(f"{EVENTS}{player_id}"), "initialized", TIMEOUT)
                 deadline, frame = time.monotonic() + SHOWN_WITHIN, None

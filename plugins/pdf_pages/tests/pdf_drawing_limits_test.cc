@@ -3,13 +3,18 @@
 // works.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/coregraphics/testing/pdf_writer.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
 #include "plugins/pdf_pages/pdf_pages_plugin.h"
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
 
@@ -169,6 +174,47 @@ TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWithin100MsWhileAPageIsDrawn) {
   EXPECT_LT(round_trips[round_trips.size() / 2], std::chrono::milliseconds(100));
   EXPECT_LT(round_trips.back(), std::chrono::seconds(1));  // generous, for a loaded machine
   expectRenderError(drawing.wait());
+}
+
+}  // namespace
+}  // namespace pdf_pages::testing
+
+namespace pdf_pages::testing {
+namespace {
+
+// The resident memory of this process's drawing workers, together; a worker ended and not yet
+// reaped holds none.
+size_t drawingWorkersResidentBytes() {
+  size_t bytes = 0;
+  const std::string parent = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, name, state, ppid;
+    if (!(stat >> pid >> name >> state >> ppid) || ppid != parent || name != "(pdf_drawing)") {
+      continue;
+    }
+    std::ifstream status(entry.path() / "status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("VmRSS:", 0) == 0) bytes += std::stoull(line.substr(6)) * 1024;
+    }
+  }
+  return bytes;
+}
+
+TEST_F(DrawingLimitsTest, AWorkerKeepsAtMost64MiBOnceEveryDocumentIsClosed) {
+  // A page drawn as large as a kept bitmap may be, from a plain document: the worker keeps its
+  // buffer and what drawing it left.
+  ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
+  ASSERT_TRUE(draw("plain", 4000, 4000).isSuccess());
+  ASSERT_GT(drawingWorkersResidentBytes(), size_t{64} << 20);
+  ASSERT_TRUE(dart.invokeMethod("pdf_pages", "closeDocument", Value("plain")).isSuccess());
+  // The worker's end is reaped on a thread of its own.
+  dispatch::testing::runUntil([] { return drawingWorkersResidentBytes() <= (size_t{64} << 20); },
+                              std::chrono::seconds(10));
+  EXPECT_LE(drawingWorkersResidentBytes(), size_t{64} << 20);
+  // A later load starts a worker again.
+  ASSERT_EQ(load("again", fourPageDocument()).value, Value("4"));
+  EXPECT_TRUE(draw("again", 100, 100).isSuccess());
 }
 
 }  // namespace
