@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/security/internal/deadline_mutex.h"
 #include "platform/security/internal/keychain_item.h"
 #include "platform/security/sec_base.h"
 
@@ -93,7 +94,7 @@ class KeychainStore {
   // SQLite does not keep it for those.
   void logWriteFailureLocked();
 
-  mutable std::timed_mutex mutex_;
+  mutable DeadlineMutex mutex_;
   // The thread whose transaction is open, if any; only that thread reads the fields below while
   // it holds the mutex.
   std::atomic<std::thread::id> transaction_thread_{};

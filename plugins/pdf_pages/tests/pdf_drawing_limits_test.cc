@@ -68,8 +68,8 @@ std::string timeBomb() { return onePage(repeated("0 0 m 612 792 l S ", 200000));
 
 class DrawingLimitsTest : public ::testing::Test {
  protected:
-  DrawingLimitsTest() {
-    PdfPagesPlugin::registerWithLimits(dart.registrar("PdfPagesPlugin"), kTestLimits);
+  explicit DrawingLimitsTest(DrawingLimits limits = kTestLimits) {
+    PdfPagesPlugin::registerWithLimits(dart.registrar("PdfPagesPlugin"), limits);
   }
 
   MethodReply load(const std::string& id, const std::string& pdf) {
@@ -201,7 +201,14 @@ size_t drawingWorkersResidentBytes() {
   return bytes;
 }
 
-TEST_F(DrawingLimitsTest, AWorkerKeepsAtMost64MiBOnceEveryDocumentIsClosed) {
+// With the plug-in's own limits: a large page may take the sanitized worker longer than the
+// tight test budget.
+class IdleWorkerTest : public DrawingLimitsTest {
+ protected:
+  IdleWorkerTest() : DrawingLimitsTest(DrawingLimits{}) {}
+};
+
+TEST_F(IdleWorkerTest, AWorkerKeepsAtMost64MiBOnceEveryDocumentIsClosed) {
   // A page drawn as large as a kept bitmap may be, from a plain document: the worker keeps its
   // buffer and what drawing it left.
   ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
