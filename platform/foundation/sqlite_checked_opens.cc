@@ -55,14 +55,13 @@ bool onKernelFileSystem(int fd) {
 }
 
 // Why SQLite may not use what `fd` opened, or nullopt when it may.
-std::optional<std::string> refusal(const char* path, int fd, const struct stat& status,
-                                   int flags) {
+std::optional<std::string> refusal(const char* path, int fd, const struct stat& status, int flags) {
   if (S_ISREG(status.st_mode)) {
     if (onKernelFileSystem(fd)) return "is on one of the kernel's own file systems";
     return std::nullopt;
   }
-  const std::string not_a_file = std::string("is not a regular file (") +
-                                 kindOf(status.st_mode) + ")";
+  const std::string not_a_file =
+      std::string("is not a regular file (") + kindOf(status.st_mode) + ")";
   if (strict_name != nullptr && std::strcmp(path, strict_name) == 0) return not_a_file;
   const bool reading = (flags & O_ACCMODE) == O_RDONLY && (flags & O_CREAT) == 0;
   // SQLite opens a journal's directory to sync it, /dev/urandom for its seed and /dev/null to

@@ -83,6 +83,31 @@ TEST_F(LiteDbFilesTest, PipesSqliteWouldOpenOnItsOwnAreRefusedAtOnce) {
   }
 }
 
+// SQLite removes the "-journal" of an empty database as stale without opening it: one that is
+// not a regular file is another program's, left there, and the statement that needs a journal
+// fails.
+TEST_F(LiteDbFilesTest, AJournalThatIsNotAFileBesideAnEmptyDatabaseIsLeftThere) {
+  for (const char* kind : {"fifo", "directory"}) {
+    SCOPED_TRACE(kind);
+    std::string path = folder.file(std::string("empty-") + kind + ".db");
+    int64_t id = open(path);
+    const std::string journal = path + "-journal";
+    if (std::string(kind) == "fifo") {
+      pipeAt(journal);
+    } else {
+      ASSERT_TRUE(std::filesystem::create_directory(journal));
+    }
+    MethodReply created = executeOn(id, "CREATE TABLE t (v)");
+    EXPECT_TRUE(created.isError());
+    EXPECT_NE(created.error.message.value_or("").find("Code=14"), std::string::npos)
+        << created.describe();
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(journal)))
+        << "it was removed";
+    EXPECT_FALSE(std::filesystem::is_regular_file(journal));
+    EXPECT_TRUE(close(id).isSuccess());
+  }
+}
+
 TEST_F(LiteDbFilesTest, ALinkSwappedToAPipeNeverBlocksTheMainThread) {
   std::string real = folder.file("real.db");
   ASSERT_TRUE(close(open(real)).isSuccess());
