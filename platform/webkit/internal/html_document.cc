@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/foundation/utf8.h"
 #include "platform/webkit/content_process/content_protocol.h"
 #include "platform/webkit/internal/character_reference.h"
 #include "platform/webkit/internal/text_encoding.h"
@@ -209,7 +210,7 @@ std::string titleText(std::string_view text, const ReadingStop* stop) {
     }
     if (space) out.push_back(' ');
     space = false;
-    appendUtf8(out, c);
+    foundation::appendUtf8(out, c);
   };
   constexpr size_t kStopCheckSteps = 4096;
   size_t steps = 0;
