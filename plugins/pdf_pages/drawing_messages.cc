@@ -49,6 +49,9 @@ class Reader {
   size_t at_ = 0;
 };
 
+// A reply's status and its error count.
+constexpr size_t kReplyHeadBytes = 1 + sizeof(uint64_t);
+
 // A page of a reading: its number and two sizes.
 constexpr size_t kMeasuredPageBytes = sizeof(uint32_t) + 2 * sizeof(double);
 
@@ -89,6 +92,7 @@ std::vector<uint8_t> encodeRequest(const DrawingRequest& request,
   out.put(static_cast<uint64_t>(request.size.width));
   out.put(static_cast<uint64_t>(request.size.height));
   out.put(static_cast<uint8_t>(request.freshCanvas));
+  out.put(request.errorsCounted);
   out.put(static_cast<uint32_t>(message.size() - fields_start));
   return message;
 }
@@ -112,7 +116,7 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
       !in.get(document_bytes) || !in.get(has_password) || !in.text(password) ||
       !in.get(request.pageNumber) || !in.get(is_tile) || !in.get(request.tile.scale) ||
       !in.get(request.tile.x) || !in.get(request.tile.y) || !in.get(request.tile.height) ||
-      !in.get(width) || !in.get(height) || !in.get(fresh_canvas) || !in.atEnd()) {
+      !in.get(width) || !in.get(height) || !in.get(fresh_canvas) || !in.get(request.errorsCounted) || !in.atEnd()) {
     return std::nullopt;
   }
   if (kind < static_cast<uint8_t>(DrawingRequest::Kind::draw) ||
@@ -136,22 +140,37 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
   return received;
 }
 
-std::vector<uint8_t> encodeStatus(DrawingStatus status) { return {static_cast<uint8_t>(status)}; }
+std::vector<uint8_t> encodeStatus(DrawingStatus status, uint64_t errorsCounted) {
+  std::vector<uint8_t> message;
+  Writer out(message);
+  out.put(static_cast<uint8_t>(status));
+  out.put(errorsCounted);
+  return message;
+}
 
 std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message) {
-  if (message.empty() || message[0] > static_cast<uint8_t>(DrawingStatus::unlockFailed)) {
+  if (message.size() < kReplyHeadBytes ||
+      message[0] > static_cast<uint8_t>(DrawingStatus::unlockFailed)) {
     return std::nullopt;
   }
   const auto status = static_cast<DrawingStatus>(message[0]);
-  if (status != DrawingStatus::read && message.size() != 1) return std::nullopt;
+  if (status != DrawingStatus::read && message.size() != kReplyHeadBytes) return std::nullopt;
   return status;
 }
 
-std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages) {
+uint64_t decodeErrorCount(const std::vector<uint8_t>& message) {
+  uint64_t count = 0;
+  if (message.size() >= kReplyHeadBytes) std::memcpy(&count, message.data() + 1, sizeof count);
+  return count;
+}
+
+std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages,
+                                   uint64_t errorsCounted) {
   std::vector<uint8_t> message;
-  message.reserve(1 + sizeof(uint32_t) + pages.size() * kMeasuredPageBytes);
+  message.reserve(kReplyHeadBytes + sizeof(uint32_t) + pages.size() * kMeasuredPageBytes);
   Writer out(message);
   out.put(static_cast<uint8_t>(DrawingStatus::read));
+  out.put(errorsCounted);
   out.put(static_cast<uint32_t>(pages.size()));
   for (const MeasuredPage& page : pages) {
     out.put(page.number);
@@ -164,9 +183,11 @@ std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages) {
 std::optional<std::vector<MeasuredPage>> decodeReading(const std::vector<uint8_t>& message) {
   Reader in(message.data(), message.size());
   uint8_t status = 0;
+  uint64_t errors = 0;
   uint32_t count = 0;
-  if (!in.get(status) || status != static_cast<uint8_t>(DrawingStatus::read) || !in.get(count) ||
-      message.size() - sizeof status - sizeof count != size_t{count} * kMeasuredPageBytes) {
+  if (!in.get(status) || status != static_cast<uint8_t>(DrawingStatus::read) || !in.get(errors) ||
+      !in.get(count) ||
+      message.size() - kReplyHeadBytes - sizeof count != size_t{count} * kMeasuredPageBytes) {
     return std::nullopt;
   }
   std::vector<MeasuredPage> pages(count);

@@ -29,6 +29,9 @@ struct DrawingRequest {
   BitmapSize size;
   // Draw into memory of its own, not into the kept buffer: the host still holds the last bitmap.
   bool freshCanvas = false;
+  // The errors counted for the document before it was handed over: the count of its life in the
+  // host, which outlives any one worker.
+  uint64_t errorsCounted = 0;
 };
 
 // The request, after the document's bytes when the worker does not hold the document yet.
@@ -61,13 +64,17 @@ struct MeasuredPage {
   double height = 0;
 };
 
-// A reply is its status alone; "drawn" comes with the bitmap's buffer, and nothing else does.
-std::vector<uint8_t> encodeStatus(DrawingStatus status);
+// A reply is its status and the errors counted for the request's document so far; "drawn" comes
+// with the bitmap's buffer, and nothing else does.
+std::vector<uint8_t> encodeStatus(DrawingStatus status, uint64_t errorsCounted = 0);
 // nullopt for a message that is not a status; a reading is a status too.
 std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message);
+// The errors a reply counted; 0 for a message that is not one.
+uint64_t decodeErrorCount(const std::vector<uint8_t>& message);
 
 // The answer to a read that opened the document: status "read", then its pages in order.
-std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages);
+std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages,
+                                   uint64_t errorsCounted = 0);
 // nullopt unless `message` is a reading whose page numbers rise from 1 or more.
 std::optional<std::vector<MeasuredPage>> decodeReading(const std::vector<uint8_t>& message);
 

@@ -1,11 +1,15 @@
 #include "plugins/pdf_pages/drawing_worker.h"
 
+#include <algorithm>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
 
+#include "platform/coregraphics/internal/pdf_error_log.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/ns_log.h"
 #include "platform/worker/worker_process.h"
 #include "plugins/pdf_pages/pdf_errors.h"
 
@@ -32,6 +36,17 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   uint64_t held_key = 0;
   // The documents handed to this worker and not released: it counts their errors until then.
   std::set<uint64_t> handed_keys;
+  // The errors of each document read and not released, counted here because a worker may end at
+  // any time and the next must not log the same document's first errors again.
+  struct DocumentErrors {
+    uint64_t counted = 0;
+    // When handed to the current worker: the count it was given, and the true count then.
+    uint64_t handed_base = 0;
+    uint64_t counted_at_hand = 0;
+    // A worker ended while working on it, perhaps after logging some: the rest are only counted.
+    bool logging_spent = false;
+  };
+  std::map<uint64_t, DocumentErrors> errors;
   // The last bitmap answered: while someone holds it, the worker must not draw into its memory.
   std::weak_ptr<const DrawnBitmap> last_drawn;
   // The request the worker owes an answer to: exactly one of the callbacks is set.
@@ -40,6 +55,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     std::function<void()> released;
     std::function<void(Reading)> read;
     size_t pixel_bytes = 0;
+    uint64_t key = 0;
   };
   std::optional<Pending> pending;
 
@@ -101,6 +117,36 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     process->setCpuDeadline(std::nullopt);
   }
 
+  // The count the worker starts the document's errors at.
+  uint64_t handOver(uint64_t documentKey) {
+    using coregraphics::internal::PdfErrorLog;
+    DocumentErrors& document = errors[documentKey];
+    document.counted_at_hand = document.counted;
+    document.handed_base = document.logging_spent
+                               ? std::max(document.counted, PdfErrorLog::kLoggedErrors + 1)
+                               : document.counted;
+    return document.handed_base;
+  }
+
+  void noteErrors(uint64_t documentKey, uint64_t reported) {
+    auto document = errors.find(documentKey);
+    if (document == errors.end() || reported < document->second.handed_base) return;
+    document->second.counted =
+        document->second.counted_at_hand + (reported - document->second.handed_base);
+  }
+
+  void logSummary(uint64_t documentKey) {
+    using coregraphics::internal::PdfErrorLog;
+    auto document = errors.find(documentKey);
+    if (document == errors.end()) return;
+    if (document->second.counted > PdfErrorLog::kLoggedErrors) {
+      NSLog("PDF document: %llu errors in all, the first %llu logged",
+            static_cast<unsigned long long>(document->second.counted),
+            static_cast<unsigned long long>(PdfErrorLog::kLoggedErrors));
+    }
+    errors.erase(document);
+  }
+
   void received(worker::WorkerMessage message) {
     if (!pending) {
       process->terminate();  // it speaks out of turn
@@ -108,6 +154,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     }
     auto status = decodeStatus(message.bytes);
     if (!status) return process->terminate();
+    noteErrors(pending->key, decodeErrorCount(message.bytes));
     if (pending->read) return receivedReading(*status, message);
     if ((pending->released && *status != DrawingStatus::released) ||
         (!pending->released && *status == DrawingStatus::released) ||
@@ -185,6 +232,9 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     if (!pending) return;
     Pending finished = std::move(*pending);
     pending.reset();
+    if (auto document = errors.find(finished.key); document != errors.end()) {
+      document->second.logging_spent = true;
+    }
     if (finished.released) return finished.released();
     const bool reading = finished.read != nullptr;
     FlutterError error = reading ? readingLimitError() : limitError();
@@ -208,13 +258,16 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     request.kind = DrawingRequest::Kind::read;
     request.documentKey = documentKey;
     request.password = std::move(password);
+    errors[documentKey] = {};
+    request.errorsCounted = handOver(documentKey);
     if (!process->send(encodeRequest(request, &document))) {
+      errors.erase(documentKey);
       done(pdfError(kLoadFailedCode, "The document could not be handed to the reading process"));
       return;
     }
     held_key = documentKey;
     handed_keys.insert(documentKey);
-    pending = Pending{nullptr, nullptr, std::move(done), 0};
+    pending = Pending{nullptr, nullptr, std::move(done), 0, documentKey};
     setDeadline(document.size());
   }
 
@@ -223,6 +276,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     startFor(document_bytes);
     const bool hand_over = held_key != request.documentKey;
     request.freshCanvas = !last_drawn.expired();
+    if (hand_over) request.errorsCounted = handOver(request.documentKey);
     auto message = encodeRequest(request, hand_over && bytes ? &bytes->bytes() : nullptr);
     if (!process->send(std::move(message))) {
       done(pdfError(kBitmapFailedCode, "The page could not be handed to the drawing process"));
@@ -230,20 +284,21 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     }
     held_key = request.documentKey;
     handed_keys.insert(request.documentKey);
-    pending = Pending{std::move(done), nullptr, nullptr, request.size.byteCount()};
+    pending = Pending{std::move(done), nullptr, nullptr, request.size.byteCount(),
+                      request.documentKey};
     setDeadline(hand_over ? document_bytes : 0);
   }
 
   void release(uint64_t documentKey, std::function<void()> done) {
-    // A document handed over is released even when another is held now: the worker keeps its
-    // error count until then.
+    logSummary(documentKey);
+    // A document handed over is released even when another is held now.
     if (!process || ended || handed_keys.erase(documentKey) == 0) return done();
     DrawingRequest request;
     request.kind = DrawingRequest::Kind::release;
     request.documentKey = documentKey;
     if (held_key == documentKey) held_key = 0;
     if (!process->send(encodeRequest(request, nullptr))) return done();
-    pending = Pending{nullptr, std::move(done), nullptr, 0};
+    pending = Pending{nullptr, std::move(done), nullptr, 0, documentKey};
     setDeadline(0);
   }
 };

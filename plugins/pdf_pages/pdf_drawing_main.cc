@@ -1,10 +1,10 @@
 // The PDF plug-in's drawing worker: reads the documents the plug-in loads and draws the pages it
 // asks for, in a process of its own that the plug-in ends when a reading or a page takes longer or
 // more memory than it may. It keeps the document it read or drew last, so that the pages of one
-// document are read once. The errors poppler reports are counted per loaded document, from its
-// first opening until the host releases it, however often it is opened again in between.
+// document are read once. The errors poppler reports for a document go on from the count the
+// host hands over with it, and every answer tells the count: the host keeps it (and logs the
+// summary) for the document's life, which outlives any one worker.
 #include <cstring>
-#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -28,14 +28,14 @@ struct HeldDocument {
   CGPDFDocumentRef document;
 };
 
-// The error count of each document the host has loaded and not yet released (8 bytes or so each).
-using ErrorTallies = std::map<uint64_t, coregraphics::PdfErrorTally>;
-
-const coregraphics::PdfErrorTally& tallyOf(ErrorTallies& tallies, uint64_t documentKey) {
-  auto& tally = tallies[documentKey];
-  if (!tally) tally = std::make_shared<std::atomic<uint64_t>>(0);
-  return tally;
-}
+// The errors of the document the worker opened last, whether it opened or not.
+struct LastCount {
+  uint64_t key = 0;
+  coregraphics::PdfErrorTally tally;
+  uint64_t of(uint64_t documentKey) const {
+    return tally && key == documentKey ? tally->load() : 0;
+  }
+};
 
 bool wasSent(worker::WorkerChannel::SendResult result) {
   return result == worker::WorkerChannel::SendResult::sent;
@@ -45,16 +45,22 @@ bool wasSent(worker::WorkerChannel::SendResult result) {
 // time). A read is answered here: the pages, or why the document does not open. False when the
 // answer could not be sent.
 bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
-          std::optional<HeldDocument>& held, ErrorTallies& tallies) {
+          std::optional<HeldDocument>& held, LastCount& counted) {
   const DrawingRequest& request = received.request;
   held.reset();
-  coregraphics::PdfErrorTallyScope counting(tallyOf(tallies, request.documentKey));
+  counted = {request.documentKey,
+             std::make_shared<std::atomic<uint64_t>>(request.errorsCounted)};
+  coregraphics::PdfErrorTallyScope counting(counted.tally);
   auto opened = pdf_pages::openDocument(std::move(*received.document), request.password);
   auto* document = std::get_if<CGPDFDocumentRef>(&opened);
   if (document) held = HeldDocument{request.documentKey, std::move(*document)};
   if (request.kind != DrawingRequest::Kind::read) return true;
-  if (!held) return wasSent(channel.send(pdf_pages::encodeStatus(std::get<DrawingStatus>(opened))));
-  return wasSent(channel.send(pdf_pages::encodeReading(pdf_pages::measurePages(held->document))));
+  if (!held) {
+    return wasSent(channel.send(pdf_pages::encodeStatus(std::get<DrawingStatus>(opened),
+                                                        counted.of(request.documentKey))));
+  }
+  auto pages = pdf_pages::measurePages(held->document);
+  return wasSent(channel.send(pdf_pages::encodeReading(pages, counted.of(request.documentKey))));
 }
 
 // Draws straight into memory shared with the host, and answers the status with it. Memory of up to
@@ -62,10 +68,12 @@ bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
 // (the request asks for a fresh canvas then); larger bitmaps have memory of their own, let go
 // once handed over.
 bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request,
-                   const CGPDFDocumentRef& document, std::optional<worker::SharedBuffer>& canvas) {
+                   const CGPDFDocumentRef& document, std::optional<worker::SharedBuffer>& canvas,
+                   const LastCount& counted) {
   using worker::WorkerChannel;
   auto answer = [&](DrawingStatus status) {
-    return channel.send(pdf_pages::encodeStatus(status)) == WorkerChannel::SendResult::sent;
+    return channel.send(pdf_pages::encodeStatus(status, counted.of(request.documentKey))) ==
+           WorkerChannel::SendResult::sent;
   };
   CGPDFPageRef page = CGPDFDocumentGetPage(document, request.pageNumber);
   if (!page) return answer(DrawingStatus::noPage);
@@ -81,7 +89,9 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
                    ? pdf_pages::drawTile(page, request.size, request.tile, canvas->bytes())
                    : pdf_pages::drawPage(page, request.size, canvas->bytes());
   if (!drawn) return answer(DrawingStatus::bitmapFailed);
-  bool sent = channel.send(pdf_pages::encodeStatus(DrawingStatus::drawn), *canvas) ==
+  bool sent = channel.send(pdf_pages::encodeStatus(DrawingStatus::drawn,
+                                                   counted.of(request.documentKey)),
+                           *canvas) ==
               WorkerChannel::SendResult::sent;
   if (bytes > worker::kKeptBufferBytes) canvas.reset();
   return sent;
@@ -92,7 +102,7 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
 int main(int argc, char** argv) {
   worker::WorkerChannel channel = worker::WorkerChannel::adopt(argc, argv);
   std::optional<HeldDocument> held;
-  ErrorTallies tallies;
+  LastCount counted;
   std::optional<worker::SharedBuffer> canvas;
   while (auto message = channel.receive()) {
     auto received = pdf_pages::decodeRequest(std::move(*message));
@@ -101,18 +111,15 @@ int main(int argc, char** argv) {
     bool answered = true;
     if (request.kind == DrawingRequest::Kind::release) {
       if (held && held->key == request.documentKey) held.reset();
-      if (auto tally = tallies.find(request.documentKey); tally != tallies.end()) {
-        coregraphics::logPdfErrorSummary(tally->second);
-        tallies.erase(tally);
-      }
       answered = wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::released)));
     } else {
-      if (received->document) answered = open(channel, *received, held, tallies);
+      if (received->document) answered = open(channel, *received, held, counted);
       if (answered && request.kind == DrawingRequest::Kind::draw) {
         answered =
             held && held->key == request.documentKey
-                ? drawAndAnswer(channel, request, held->document, canvas)
-                : wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument)));
+                ? drawAndAnswer(channel, request, held->document, canvas, counted)
+                : wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument,
+                                                               counted.of(request.documentKey))));
       }
     }
     if (!answered) return 3;

@@ -28,11 +28,12 @@ TEST(DrawingMessagesTest, AReadingIsBelievedOnlyWhenWellFormed) {
   longer.push_back(0);
   EXPECT_FALSE(decodeReading(longer));
   auto claims_more = message;
-  claims_more[4] = 0xFF;
+  claims_more[12] = 0xFF;
   EXPECT_FALSE(decodeReading(claims_more));
-  // Any other status is a byte alone, and no reading.
+  // Any other status is a byte and its error count alone, and no reading.
   EXPECT_FALSE(decodeReading(encodeStatus(DrawingStatus::notADocument)));
   EXPECT_FALSE(decodeStatus({static_cast<uint8_t>(DrawingStatus::unlockFailed), 0}));
+  EXPECT_EQ(decodeErrorCount(encodeStatus(DrawingStatus::drawn, 7)), 7u);
   EXPECT_FALSE(decodeStatus({static_cast<uint8_t>(DrawingStatus::unlockFailed) + 1}));
 }
 

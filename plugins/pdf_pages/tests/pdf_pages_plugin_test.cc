@@ -2,6 +2,7 @@
 #include "plugins/pdf_pages/pdf_pages_plugin.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -710,6 +711,41 @@ TEST_F(DiagnosticsTest, TwoDamagedDocumentsDrawnInTurnLogTheirBoundOnceEach) {
                             return line.find("errors in all") != std::string::npos;
                           }),
             2);
+}
+
+// The drawing worker's children of this process, read from /proc.
+std::vector<pid_t> drawingWorkers() {
+  std::vector<pid_t> workers;
+  for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+    std::ifstream children(task.path() / "children");
+    for (pid_t pid = 0; children >> pid;) workers.push_back(pid);
+  }
+  return workers;
+}
+
+TEST_F(DiagnosticsTest, ADocumentLogsItsBoundOnceHoweverOftenItsWorkerIsReplaced) {
+  coregraphics::testing::PdfWriter writer;
+  writer.addPage({CGRectMake(0, 0, 100, 100), std::nullopt, 0, std::string(200, '}')});
+  std::vector<std::string> lines;
+  {
+    StandardErrorCapture capture;
+    ASSERT_EQ(loadBytes("damaged", writer.write()).value, Value("1"));
+    for (int i = 0; i < 6; ++i) {
+      // A drawing sent before the host saw its worker end fails; the next starts a new worker.
+      getPage("damaged", 1, 10, 10);
+      for (pid_t pid : drawingWorkers()) ::kill(pid, SIGKILL);
+    }
+    EXPECT_TRUE(call("closeDocument", Value("damaged")).isSuccess());
+    lines = capture.lines();
+  }
+  auto count = [&](const char* text) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.find(text) != std::string::npos;
+    });
+  };
+  EXPECT_EQ(count("PDF document error:"), 5);
+  EXPECT_EQ(count("further errors are counted"), 1);
+  EXPECT_EQ(count("errors in all"), 1);
 }
 
 }  // namespace
