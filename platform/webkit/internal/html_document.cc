@@ -1,6 +1,5 @@
 #include "platform/webkit/internal/html_document.h"
 
-
 #include "platform/webkit/content_process/content_protocol.h"
 #include "platform/webkit/internal/character_reference.h"
 #include "platform/webkit/internal/html_tokenizer.h"

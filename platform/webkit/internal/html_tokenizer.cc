@@ -66,8 +66,11 @@ size_t HTMLTokenizer::skipComment(size_t from) {
         break;
       case end:
         if (c == '>') return i + 1;
-        if (c == '!') state = endBang;
-        else if (c != '-') state = text;
+        if (c == '!') {
+          state = endBang;
+        } else if (c != '-') {
+          state = text;
+        }
         break;
       case endBang:
         if (c == '>') return i + 1;
@@ -208,15 +211,22 @@ HTMLTokenizer::ElementText HTMLTokenizer::readText(TextState state, std::string_
 // Script data: "</script" ends it, except inside "<!--" ... "-->" after a "<script" (the
 // double-escaped states), where "</script" only leaves that "<script".
 HTMLTokenizer::ElementText HTMLTokenizer::scriptText(size_t start) {
-  enum { data, escaped, escapedDash, escapedDashDash, twice, twiceDash, twiceDashDash } state =
-      data;
+  enum {
+    data,
+    escaped,
+    escapedDash,
+    escapedDashDash,
+    twice,
+    twiceDash,
+    twiceDashDash
+  } state = data;
   // The letters from `from` on: where they end, and whether they spell "script" with a space,
   // '/' or '>' after them.
   auto word = [&](size_t from, bool* isScript) {
     size_t end = from;
     while (end < page_.size() && isAlpha(page_[end])) ++end;
-    *isScript = end - from == 6 && sameLowered(page_.substr(from, 6), "script") &&
-                endsTagName(at(end));
+    *isScript =
+        end - from == 6 && sameLowered(page_.substr(from, 6), "script") && endsTagName(at(end));
     return end;
   };
   size_t i = start;

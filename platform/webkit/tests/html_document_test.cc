@@ -12,7 +12,9 @@ namespace webkit {
 namespace {
 
 std::optional<std::string> titleOf(const std::string& html) { return readHTMLDocument(html).title; }
-std::vector<std::string> scriptsOf(const std::string& html) { return readHTMLDocument(html).scripts; }
+std::vector<std::string> scriptsOf(const std::string& html) {
+  return readHTMLDocument(html).scripts;
+}
 using Scripts = std::vector<std::string>;
 
 TEST(HTMLDocumentTest, ATitlesCharacterReferencesAreDecodedAsHTMLDecodesThem) {
@@ -20,8 +22,9 @@ TEST(HTMLDocumentTest, ATitlesCharacterReferencesAreDecodedAsHTMLDecodesThem) {
   EXPECT_EQ(titleOf("<title>caf&#233; &#x1F600; &#X1f600 &#0000065;&#x41</title>"),
             "caf\xC3\xA9 \xF0\x9F\x98\x80 \xF0\x9F\x98\x80 AA");
   // Code points that are none become U+FFFD; 0x80 to 0x9F are Windows-1252's characters.
-  EXPECT_EQ(titleOf("<title>&#0;|&#xD800;|&#x110000;|&#99999999999999999999;|&#150;|&#x81;</title>"),
-            "\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD|\xE2\x80\x93|\xC2\x81");
+  EXPECT_EQ(
+      titleOf("<title>&#0;|&#xD800;|&#x110000;|&#99999999999999999999;|&#150;|&#x81;</title>"),
+      "\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD|\xE2\x80\x93|\xC2\x81");
   // Named ones: HTML 4's, and apos.
   EXPECT_EQ(titleOf("<title>&lt;&gt;&amp;&quot;&apos;&nbsp;&copy;&eacute;&hellip;&mdash;&euro;"
                     "&Omega;&rarr;&hearts;&lang;</title>"),
@@ -36,7 +39,9 @@ TEST(HTMLDocumentTest, ATitlesCharacterReferencesAreDecodedAsHTMLDecodesThem) {
   // Whitespace is collapsed after decoding, but a no-break space is no whitespace; a NUL in the
   // text is U+FFFD.
   EXPECT_EQ(titleOf("<title> &#32;a&#9;&#10; b&nbsp; \v</title>"), "a b\xC2\xA0 \v");
-  EXPECT_EQ(titleOf(std::string("<title>a\0b</title>", 18)), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(titleOf(std::string("<title>a\0b</title>", 18)),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 TEST(HTMLDocumentTest, ATitleEndsOnlyAtItsEndTagOrWithThePage) {
@@ -91,22 +96,20 @@ TEST(HTMLDocumentTest, TheTextOfRCDATAAndRAWTEXTElementsHoldsNoElements) {
       EXPECT_EQ(document.title, "yes") << open;
     }
     // The end tag may be of any case and carry attributes, a '>' in their quotes.
-    EXPECT_EQ(scriptsOf("<" + name + "></" + name + " a='>'><script>b()</script>"),
-              Scripts{"b()"});
+    EXPECT_EQ(scriptsOf("<" + name + "></" + name + " a='>'><script>b()</script>"), Scripts{"b()"});
   }
   // Without scripting, a noscript element's content is markup.
-  EXPECT_EQ(readHTMLDocument("<noscript><title>t</title></noscript>", nullptr,
-                             Scripting::disabled)
-                .title,
-            "t");
+  EXPECT_EQ(
+      readHTMLDocument("<noscript><title>t</title></noscript>", nullptr, Scripting::disabled).title,
+      "t");
   // Past <plaintext> everything is text.
   EXPECT_EQ(scriptsOf("<plaintext></plaintext><script>a()</script>"), Scripts{});
 }
 
 TEST(HTMLDocumentTest, AScriptEndsOnlyAtItsOwnEndTag) {
   // A title inside a script is the script's text.
-  auto document = readHTMLDocument(
-      "<script>var s = \"<title>no</title>\";</script><title>yes</title>");
+  auto document =
+      readHTMLDocument("<script>var s = \"<title>no</title>\";</script><title>yes</title>");
   EXPECT_EQ(document.title, "yes");
   EXPECT_EQ(document.scripts, Scripts{"var s = \"<title>no</title>\";"});
   EXPECT_EQ(scriptsOf("<SCRIPT>a(\"</scripty>\")</Script\t>"), Scripts{"a(\"</scripty>\")"});
@@ -128,7 +131,8 @@ TEST(HTMLDocumentTest, AScriptEndsOnlyAtItsOwnEndTag) {
   // U+FFFD.
   EXPECT_EQ(scriptsOf("<script>a()"), Scripts{});
   EXPECT_EQ(scriptsOf("<script>a()</script a='"), Scripts{});
-  EXPECT_EQ(scriptsOf(std::string("<script>a\0b</script>", 20)), Scripts{"a\xEF\xBF\xBD" "b"});
+  EXPECT_EQ(scriptsOf(std::string("<script>a\0b</script>", 20)), Scripts{"a\xEF\xBF\xBD"
+                                                                         "b"});
 }
 
 TEST(HTMLDocumentTest, ATemplatesContentIsNotThePagesDocument) {

@@ -78,8 +78,8 @@ TEST(PageReadersTest, CommentsTextAndScriptDataAreReadInOnePass) {
         "<script>" + repeated("</scrip<!--<script></script", 2 << 20),
         "<script>" + repeated("<!--<script>--", 2 << 20),
         "<script><!--" + repeated("<script></script><scrip", 2 << 20),
-        "<script>" + repeated("</script a='", 2 << 20),
-        repeated("<template><script>", 2 << 20), repeated("<textarea></textarea ", 2 << 20)}) {
+        "<script>" + repeated("</script a='", 2 << 20), repeated("<template><script>", 2 << 20),
+        repeated("<textarea></textarea ", 2 << 20)}) {
     HTMLDocument document;
     EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page); }), kCpuBound);
     EXPECT_TRUE(document.scripts.empty()) << page.substr(0, 30);
