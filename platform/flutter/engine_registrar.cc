@@ -34,8 +34,8 @@ void EngineRegistrar::addMethodCallDelegate(std::shared_ptr<FlutterPlugin> deleg
     for (const auto& existing : delegates_) known = known || existing.lock() == delegate;
     if (!known) delegates_.push_back(delegate);
   }
-  channel->setMethodCallHandler([delegate](const FlutterMethodCall& call, FlutterResult result) {
-    delegate->handleMethodCall(call, std::move(result));
+  channel->setMethodCallHandler([delegate](FlutterMethodCall call, FlutterResult result) {
+    delegate->handleOwnedMethodCall(std::move(call), std::move(result));
   });
 }
 

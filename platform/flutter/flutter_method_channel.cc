@@ -57,7 +57,7 @@ void FlutterMethodChannel::setMethodCallHandler(FlutterMethodCallHandler handler
               }
             },
             "'" + call.method + "' on channel '" + name + "'");
-        handler(call, std::move(result));
+        handler(std::move(call), std::move(result));
       });
 }
 

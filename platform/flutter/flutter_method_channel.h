@@ -9,7 +9,9 @@
 #include "platform/flutter/flutter_result.h"
 #include "platform/flutter/flutter_standard_codec.h"
 
-using FlutterMethodCallHandler = std::function<void(const FlutterMethodCall& call, FlutterResult result)>;
+// The channel hands the decoded call over: a handler may read it by const reference, or take it
+// (by value or rvalue reference) to keep it past the call without a copy.
+using FlutterMethodCallHandler = std::function<void(FlutterMethodCall call, FlutterResult result)>;
 
 // Error code of the answer to a message that cannot be decoded.
 inline constexpr const char* kFlutterMalformedMessageCode = "malformed_message";

@@ -21,6 +21,12 @@ class FlutterPlugin {
   virtual void handleMethodCall(const FlutterMethodCall& /*call*/, FlutterResult result) {
     result(FlutterMethodNotImplemented);
   }
+  // The call as its channel decoded it, handed over: a plug-in that keeps a large call past the
+  // handler (for work off the main thread) overrides this to keep it without a copy. By default
+  // it is handleMethodCall's.
+  virtual void handleOwnedMethodCall(FlutterMethodCall call, FlutterResult result) {
+    handleMethodCall(call, std::move(result));
+  }
   // Called once when the engine shuts down, for each plug-in given to a registrar as a method-call
   // delegate, with that registrar, before the engine drops its channels.
   virtual void detachFromEngineForRegistrar(FlutterPluginRegistrar& /*registrar*/) {}

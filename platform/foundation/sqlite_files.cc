@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/foundation/ns_log.h"
+#include "platform/foundation/sqlite_checked_opens.h"
 
 namespace foundation {
 namespace {
@@ -47,23 +48,113 @@ ssize_t failWith(int error) {
   return -1;
 }
 
+// The connections' file system: the unix one, with every file it opens for them under the
+// strict check.
+sqlite3_vfs* base(sqlite3_vfs* vfs) { return static_cast<sqlite3_vfs*>(vfs->pAppData); }
+
+int openConnectionFile(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
+                       int* outFlags) {
+  sqlite_opens::setStrictName(name);
+  int result = base(vfs)->xOpen(base(vfs), name, file, flags, outFlags);
+  sqlite_opens::setStrictName(nullptr);
+  return result;
+}
+
+int deleteFile(sqlite3_vfs* vfs, const char* name, int syncDirectory) {
+  return base(vfs)->xDelete(base(vfs), name, syncDirectory);
+}
+int accessFile(sqlite3_vfs* vfs, const char* name, int flags, int* result) {
+  return base(vfs)->xAccess(base(vfs), name, flags, result);
+}
+int fullPathname(sqlite3_vfs* vfs, const char* name, int size, char* out) {
+  return base(vfs)->xFullPathname(base(vfs), name, size, out);
+}
+void* dlOpen(sqlite3_vfs* vfs, const char* name) { return base(vfs)->xDlOpen(base(vfs), name); }
+void dlError(sqlite3_vfs* vfs, int size, char* message) {
+  base(vfs)->xDlError(base(vfs), size, message);
+}
+void (*dlSym(sqlite3_vfs* vfs, void* library, const char* symbol))(void) {
+  return base(vfs)->xDlSym(base(vfs), library, symbol);
+}
+void dlClose(sqlite3_vfs* vfs, void* library) { base(vfs)->xDlClose(base(vfs), library); }
+int randomness(sqlite3_vfs* vfs, int size, char* out) {
+  return base(vfs)->xRandomness(base(vfs), size, out);
+}
+int sleepFor(sqlite3_vfs* vfs, int microseconds) {
+  return base(vfs)->xSleep(base(vfs), microseconds);
+}
+int currentTime(sqlite3_vfs* vfs, double* now) { return base(vfs)->xCurrentTime(base(vfs), now); }
+int lastError(sqlite3_vfs* vfs, int size, char* message) {
+  return base(vfs)->xGetLastError(base(vfs), size, message);
+}
+int currentTimeInt64(sqlite3_vfs* vfs, sqlite3_int64* now) {
+  return base(vfs)->xCurrentTimeInt64(base(vfs), now);
+}
+int setSystemCall(sqlite3_vfs* vfs, const char* name, sqlite3_syscall_ptr call) {
+  return base(vfs)->xSetSystemCall(base(vfs), name, call);
+}
+sqlite3_syscall_ptr getSystemCall(sqlite3_vfs* vfs, const char* name) {
+  return base(vfs)->xGetSystemCall(base(vfs), name);
+}
+const char* nextSystemCall(sqlite3_vfs* vfs, const char* name) {
+  return base(vfs)->xNextSystemCall(base(vfs), name);
+}
+
+void registerConnectionFileSystem(sqlite3_vfs* unix_vfs) {
+  // Lives as long as the process: SQLite keeps a pointer to it.
+  static sqlite3_vfs vfs{};
+  vfs.iVersion = 3;
+  vfs.szOsFile = unix_vfs->szOsFile;
+  vfs.mxPathname = unix_vfs->mxPathname;
+  vfs.zName = kSqliteFileSystem;
+  vfs.pAppData = unix_vfs;
+  vfs.xOpen = openConnectionFile;
+  vfs.xDelete = deleteFile;
+  vfs.xAccess = accessFile;
+  vfs.xFullPathname = fullPathname;
+  vfs.xDlOpen = dlOpen;
+  vfs.xDlError = dlError;
+  vfs.xDlSym = dlSym;
+  vfs.xDlClose = dlClose;
+  vfs.xRandomness = randomness;
+  vfs.xSleep = sleepFor;
+  vfs.xCurrentTime = currentTime;
+  vfs.xGetLastError = lastError;
+  vfs.xCurrentTimeInt64 = currentTimeInt64;
+  vfs.xSetSystemCall = setSystemCall;
+  vfs.xGetSystemCall = getSystemCall;
+  vfs.xNextSystemCall = nextSystemCall;
+  sqlite3_vfs_register(&vfs, 0);
+}
+
+bool replace(sqlite3_vfs* unix_vfs, const char* name, sqlite3_syscall_ptr call) {
+  return unix_vfs->xGetSystemCall(unix_vfs, name) != nullptr &&
+         unix_vfs->xSetSystemCall(unix_vfs, name, call) == SQLITE_OK;
+}
+
 bool setUp() {
   if (sqlite3_config(SQLITE_CONFIG_MMAP_SIZE, sqlite3_int64{0}, sqlite3_int64{0}) != SQLITE_OK) {
     NSLog("SQLite was in use before the stores set it up: memory-mapped I/O stays as it was");
   }
   sqlite3_vfs* unix_vfs = sqlite3_vfs_find("unix");
-  if (unix_vfs == nullptr || unix_vfs->iVersion < 3) return false;
-  auto checked = reinterpret_cast<sqlite3_syscall_ptr>(&writeWithinFileSizeLimit);
-  // SQLite uses whichever of the two it was built with; the other is absent.
-  bool installed = false;
-  for (const char* name : {"pwrite64", "pwrite"}) {
-    if (unix_vfs->xGetSystemCall(unix_vfs, name) != nullptr &&
-        unix_vfs->xSetSystemCall(unix_vfs, name, checked) == SQLITE_OK) {
-      installed = true;
-    }
+  if (unix_vfs == nullptr || unix_vfs->iVersion < 3) {
+    NSLog("SQLite's unix file system cannot be given checked calls; its files will not open");
+    return false;
   }
-  if (!installed) NSLog("SQLite's writes cannot be checked against the file-size limit");
-  return installed;
+  auto checked_write = reinterpret_cast<sqlite3_syscall_ptr>(&writeWithinFileSizeLimit);
+  // SQLite uses whichever of the two it was built with; the other is absent.
+  bool writes_checked = replace(unix_vfs, "pwrite64", checked_write);
+  writes_checked = replace(unix_vfs, "pwrite", checked_write) || writes_checked;
+  if (!writes_checked) NSLog("SQLite's writes cannot be checked against the file-size limit");
+  if (!replace(unix_vfs, "open", reinterpret_cast<sqlite3_syscall_ptr>(&sqlite_opens::open)) ||
+      !replace(unix_vfs, "unlink", reinterpret_cast<sqlite3_syscall_ptr>(&sqlite_opens::unlink)) ||
+      !replace(unix_vfs, "getcwd", reinterpret_cast<sqlite3_syscall_ptr>(&sqlite_opens::getcwd))) {
+    // Without the checked opens no connection is opened: its file system is not registered.
+    NSLog("SQLite's unix file system cannot be given checked opens; its files will not open");
+    return false;
+  }
+  registerConnectionFileSystem(unix_vfs);
+  return writes_checked;
 }
 
 }  // namespace

@@ -97,12 +97,6 @@ const std::map<std::string, LiteDbPlugin::Handler>& LiteDbPlugin::methodTable() 
   static const std::map<std::string, Handler> table = {
       {"getPlatformVersion", &LiteDbPlugin::handleGetPlatformVersion},
       {"openDatabase", &LiteDbPlugin::handleOpenDatabaseCall},
-      {"insert", &LiteDbPlugin::handleInsertCall},
-      {"query", &LiteDbPlugin::handleQueryCall},
-      {"update", &LiteDbPlugin::handleUpdateCall},
-      {"execute", &LiteDbPlugin::handleExecuteCall},
-      {"batch", &LiteDbPlugin::handleBatchCall},
-      {"queryCursorNext", &LiteDbPlugin::handleQueryCursorNextCall},
       {"getDatabasesPath", &LiteDbPlugin::handleGetDatabasesPath},
       {"closeDatabase", &LiteDbPlugin::handleCloseDatabaseCall},
       {"deleteDatabase", &LiteDbPlugin::handleDeleteDatabaseCall},
@@ -115,7 +109,29 @@ const std::map<std::string, LiteDbPlugin::Handler>& LiteDbPlugin::methodTable() 
   return table;
 }
 
+const std::map<std::string, LiteDbPlugin::SqlOperation>& LiteDbPlugin::sqlOperationTable() {
+  static const std::map<std::string, SqlOperation> table = {
+      {"insert", &LiteDbDatabase::dbInsert},
+      {"query", &LiteDbDatabase::dbQuery},
+      {"update", &LiteDbDatabase::dbUpdate},
+      {"execute", &LiteDbDatabase::dbExecute},
+      {"batch", &LiteDbDatabase::dbBatch},
+      {"queryCursorNext", &LiteDbDatabase::dbQueryCursorNext},
+  };
+  return table;
+}
+
+void LiteDbPlugin::handleOwnedMethodCall(FlutterMethodCall call, FlutterResult result) {
+  auto sql = sqlOperationTable().find(call.method);
+  if (sql == sqlOperationTable().end()) return handleMethodCall(call, std::move(result));
+  runSqlCall(std::make_shared<const FlutterMethodCall>(std::move(call)),
+             answeredOnMainQueue(std::move(result)), sql->second);
+}
+
 void LiteDbPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
+  if (sqlOperationTable().contains(call.method)) {
+    return handleOwnedMethodCall(call, std::move(result));
+  }
   FlutterResult reply = answeredOnMainQueue(std::move(result));
   auto found = methodTable().find(call.method);
   if (found == methodTable().end()) {
@@ -279,15 +295,14 @@ void LiteDbPlugin::closeDatabase(const std::shared_ptr<LiteDbDatabase>& database
 
 // SQL calls.
 
-void LiteDbPlugin::runSqlCall(const FlutterMethodCall& call, const FlutterResult& result,
-                              SqlOperation sqlOperation) {
-  auto database = getDatabaseOrError(call, result);
+void LiteDbPlugin::runSqlCall(std::shared_ptr<const FlutterMethodCall> call,
+                              const FlutterResult& result, SqlOperation sqlOperation) {
+  auto database = getDatabaseOrError(*call, result);
   if (!database) return;
-  if (auto error = LiteDbArguments(call.arguments).checkSqlCall(call.method)) {
+  if (auto error = LiteDbArguments(call->arguments).checkSqlCall(call->method)) {
     return result(*error);
   }
-  auto operation =
-      LiteDbMethodCallOperation::newWithCall(std::make_shared<const FlutterMethodCall>(call), result);
+  auto operation = LiteDbMethodCallOperation::newWithCall(std::move(call), result);
   database->inDatabase([database, operation, sqlOperation](LiteDbDarwinDatabase* db) {
     if (db == nullptr) {
       operation->error(databaseClosedError());
@@ -296,30 +311,6 @@ void LiteDbPlugin::runSqlCall(const FlutterMethodCall& call, const FlutterResult
     std::shared_ptr<LiteDbOperation> base = operation;
     ((*database).*sqlOperation)(*db, base);
   });
-}
-
-void LiteDbPlugin::handleInsertCall(const FlutterMethodCall& call, FlutterResult result) {
-  runSqlCall(call, result, &LiteDbDatabase::dbInsert);
-}
-
-void LiteDbPlugin::handleQueryCall(const FlutterMethodCall& call, FlutterResult result) {
-  runSqlCall(call, result, &LiteDbDatabase::dbQuery);
-}
-
-void LiteDbPlugin::handleUpdateCall(const FlutterMethodCall& call, FlutterResult result) {
-  runSqlCall(call, result, &LiteDbDatabase::dbUpdate);
-}
-
-void LiteDbPlugin::handleExecuteCall(const FlutterMethodCall& call, FlutterResult result) {
-  runSqlCall(call, result, &LiteDbDatabase::dbExecute);
-}
-
-void LiteDbPlugin::handleBatchCall(const FlutterMethodCall& call, FlutterResult result) {
-  runSqlCall(call, result, &LiteDbDatabase::dbBatch);
-}
-
-void LiteDbPlugin::handleQueryCursorNextCall(const FlutterMethodCall& call, FlutterResult result) {
-  runSqlCall(call, result, &LiteDbDatabase::dbQueryCursorNext);
 }
 
 // Files.

@@ -22,6 +22,8 @@ class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<L
  public:
   static void registerWithRegistrar(FlutterPluginRegistrar& registrar);
 
+  // A SQL call is kept, without a copy, until its database's queue has run it.
+  void handleOwnedMethodCall(FlutterMethodCall call, FlutterResult result) override;
   void handleMethodCall(const FlutterMethodCall& call, FlutterResult result) override;
 
   static bool isInMemoryPath(const std::string& path) { return path == ":memory:"; }
@@ -33,15 +35,11 @@ class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<L
   using SqlOperation = void (LiteDbDatabase::*)(LiteDbDarwinDatabase&,
                                                 const std::shared_ptr<LiteDbOperation>&);
   static const std::map<std::string, Handler>& methodTable();
+  // The calls that run on the database they name.
+  static const std::map<std::string, SqlOperation>& sqlOperationTable();
 
   void handleGetPlatformVersion(const FlutterMethodCall& call, FlutterResult result);
   void handleOpenDatabaseCall(const FlutterMethodCall& call, FlutterResult result);
-  void handleInsertCall(const FlutterMethodCall& call, FlutterResult result);
-  void handleQueryCall(const FlutterMethodCall& call, FlutterResult result);
-  void handleUpdateCall(const FlutterMethodCall& call, FlutterResult result);
-  void handleExecuteCall(const FlutterMethodCall& call, FlutterResult result);
-  void handleBatchCall(const FlutterMethodCall& call, FlutterResult result);
-  void handleQueryCursorNextCall(const FlutterMethodCall& call, FlutterResult result);
   void handleGetDatabasesPath(const FlutterMethodCall& call, FlutterResult result);
   void handleCloseDatabaseCall(const FlutterMethodCall& call, FlutterResult result);
   void handleDeleteDatabaseCall(const FlutterMethodCall& call, FlutterResult result);
@@ -60,7 +58,8 @@ class LiteDbPlugin : public FlutterPlugin, public std::enable_shared_from_this<L
   bool deferBehindOpen(const std::string& path, const FlutterMethodCall& call,
                        const FlutterResult& result, Handler handler);
   // Runs a SQL call on the database its "id" names.
-  void runSqlCall(const FlutterMethodCall& call, const FlutterResult& result, SqlOperation operation);
+  void runSqlCall(std::shared_ptr<const FlutterMethodCall> call, const FlutterResult& result,
+                  SqlOperation operation);
   // The database under the call's "id"; when there is none the error has been answered.
   std::shared_ptr<LiteDbDatabase> getDatabaseOrError(const FlutterMethodCall& call,
                                                      const FlutterResult& result);

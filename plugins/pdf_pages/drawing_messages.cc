@@ -88,6 +88,7 @@ std::vector<uint8_t> encodeRequest(const DrawingRequest& request,
   out.put(request.tile.height);
   out.put(static_cast<uint64_t>(request.size.width));
   out.put(static_cast<uint64_t>(request.size.height));
+  out.put(static_cast<uint8_t>(request.freshCanvas));
   out.put(static_cast<uint32_t>(message.size() - fields_start));
   return message;
 }
@@ -104,14 +105,14 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
   Reader in(message.data() + fields_start, fields_size);
   ReceivedRequest received;
   DrawingRequest& request = received.request;
-  uint8_t kind = 0, carries_document = 0, has_password = 0, is_tile = 0;
+  uint8_t kind = 0, carries_document = 0, has_password = 0, is_tile = 0, fresh_canvas = 0;
   uint64_t document_bytes = 0, width = 0, height = 0;
   std::string password;
   if (!in.get(kind) || !in.get(request.documentKey) || !in.get(carries_document) ||
       !in.get(document_bytes) || !in.get(has_password) || !in.text(password) ||
       !in.get(request.pageNumber) || !in.get(is_tile) || !in.get(request.tile.scale) ||
       !in.get(request.tile.x) || !in.get(request.tile.y) || !in.get(request.tile.height) ||
-      !in.get(width) || !in.get(height) || !in.atEnd()) {
+      !in.get(width) || !in.get(height) || !in.get(fresh_canvas) || !in.atEnd()) {
     return std::nullopt;
   }
   if (kind < static_cast<uint8_t>(DrawingRequest::Kind::draw) ||
@@ -125,6 +126,7 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
   request.kind = static_cast<DrawingRequest::Kind>(kind);
   if (has_password != 0) request.password = std::move(password);
   request.isTile = is_tile != 0;
+  request.freshCanvas = fresh_canvas != 0;
   request.size = BitmapSize{static_cast<size_t>(width), static_cast<size_t>(height)};
   if (!plausible(request)) return std::nullopt;
   if (carries_document != 0) {

@@ -27,6 +27,8 @@ struct DrawingRequest {
   bool isTile = false;
   Tile tile;
   BitmapSize size;
+  // Draw into memory of its own, not into the kept buffer: the host still holds the last bitmap.
+  bool freshCanvas = false;
 };
 
 // The request, after the document's bytes when the worker does not hold the document yet.

@@ -1,7 +1,5 @@
 #include "plugins/pdf_pages/drawing_worker.h"
 
-#include <sys/mman.h>
-
 #include <optional>
 #include <set>
 #include <string>
@@ -20,30 +18,6 @@ using Clock = std::chrono::steady_clock;
 // Handing a large document over and reading it take time of their own.
 constexpr size_t kTransferBytesPerSecond = size_t{64} << 20;
 
-// Asks for huge pages under the whole 2 MiB spans of [data, data + bytes). Filling a large
-// bitmap touches every page of it, and faulting it in 4 KiB at a time costs as much as the copy;
-// where the kernel refuses, nothing changes.
-void preferHugePages(const uint8_t* data, size_t bytes) {
-#if defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
-
-// The answer's own copy of the worker's bitmap: the one copy the pixels take in the host.
-Bitmap copiedBitmap(std::span<const uint8_t> pixels) {
-  Bitmap bitmap;
-  bitmap.reserve(pixels.size());
-  preferHugePages(bitmap.data(), pixels.size());
-  bitmap.assign(pixels.begin(), pixels.end());
-  return bitmap;
-}
-
 }  // namespace
 
 struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State> {
@@ -58,6 +32,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   uint64_t held_key = 0;
   // The documents handed to this worker and not released: it counts their errors until then.
   std::set<uint64_t> handed_keys;
+  // The last bitmap answered: while someone holds it, the worker must not draw into its memory.
+  std::weak_ptr<const DrawnBitmap> last_drawn;
   // The request the worker owes an answer to: exactly one of the callbacks is set.
   struct Pending {
     std::function<void(Outcome)> drawn;
@@ -144,9 +120,9 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         // Only a bitmap of exactly the size asked for is believed: these bytes come from the
         // document's drawing.
         if (message.buffer->bytes().size() != pending->pixel_bytes) return process->terminate();
-        return finish(copiedBitmap(message.buffer->bytes()));
+        return finishDrawn(std::make_shared<const DrawnBitmap>(std::move(*message.buffer)));
       case DrawingStatus::released:
-        finish(Bitmap());
+        finish(nullptr);
         // A worker that holds no document keeps only what drawing left (caches, a heap grown by
         // a large page, the kept buffer): it ends, and the next request starts a fresh one.
         if (handed_keys.empty()) endIdleWorker();
@@ -198,6 +174,11 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     finished.drawn(std::move(outcome));
   }
 
+  void finishDrawn(std::shared_ptr<const DrawnBitmap> bitmap) {
+    last_drawn = bitmap;
+    finish(std::move(bitmap));
+  }
+
   void endedWith(worker::WorkerEnd end) {
     ended = true;
     held_key = 0;
@@ -241,6 +222,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     const size_t document_bytes = bytes ? bytes->bytes().size() : 0;
     startFor(document_bytes);
     const bool hand_over = held_key != request.documentKey;
+    request.freshCanvas = !last_drawn.expired();
     auto message = encodeRequest(request, hand_over && bytes ? &bytes->bytes() : nullptr);
     if (!process->send(std::move(message))) {
       done(pdfError(kBitmapFailedCode, "The page could not be handed to the drawing process"));

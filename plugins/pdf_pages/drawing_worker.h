@@ -5,7 +5,8 @@
 // keeps the document it read or drew last, so that loading a document and drawing its pages hands
 // it over once, and ends once every document handed to it is released (its memory goes with it).
 // It draws into memory it shares with the host (see
-// platform/worker/shared_buffer.h), from which the answer's bytes are copied once.
+// platform/worker/shared_buffer.h), from which the answer's bytes are copied once, straight into
+// the reply (DrawnBitmap).
 #pragma once
 
 #include <chrono>
@@ -21,6 +22,7 @@
 #include "platform/coregraphics/cf_data.h"
 #include "platform/flutter/flutter.h"
 #include "plugins/pdf_pages/drawing_messages.h"
+#include "plugins/pdf_pages/drawn_bitmap.h"
 
 namespace pdf_pages {
 
@@ -35,7 +37,8 @@ struct DrawingLimits {
 
 class DrawingWorker {
  public:
-  using Outcome = std::variant<Bitmap, FlutterError>;
+  // A drawing's bitmap (never null), or the error to answer.
+  using Outcome = std::variant<std::shared_ptr<const DrawnBitmap>, FlutterError>;
   // The pages; or what the document answered (notADocument, unlockFailed); or the error when it
   // could not be read within the limits.
   using Reading = std::variant<std::vector<MeasuredPage>, DrawingStatus, FlutterError>;

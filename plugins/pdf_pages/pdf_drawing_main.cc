@@ -58,8 +58,9 @@ bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
 }
 
 // Draws straight into memory shared with the host, and answers the status with it. Memory of up to
-// kKeptBufferBytes is kept for the next bitmap of the same size (the host has taken its copy
-// before it asks again); larger bitmaps have memory of their own, let go once handed over.
+// kKeptBufferBytes is kept for the next bitmap of the same size, unless the host still holds it
+// (the request asks for a fresh canvas then); larger bitmaps have memory of their own, let go
+// once handed over.
 bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request,
                    const CGPDFDocumentRef& document, std::optional<worker::SharedBuffer>& canvas) {
   using worker::WorkerChannel;
@@ -69,7 +70,7 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
   CGPDFPageRef page = CGPDFDocumentGetPage(document, request.pageNumber);
   if (!page) return answer(DrawingStatus::noPage);
   const size_t bytes = request.size.byteCount();
-  if (canvas && canvas->bytes().size() == bytes) {
+  if (canvas && canvas->bytes().size() == bytes && !request.freshCanvas) {
     std::memset(canvas->bytes().data(), 0, bytes);  // transparent black where nothing is drawn
   } else {
     canvas.reset();                                // one bitmap's memory at a time

@@ -170,14 +170,15 @@ void PdfPagesPlugin::drawInTurn(FlutterResult result, std::string documentId, in
         const StoredDocument& stored = self->document_repo_.at(document_id);
         request.documentKey = stored.key;
         request.password = stored.password;
-        self->drawing_.draw(std::move(request), stored.bytes,
-                            [finish = std::move(finish)](DrawingWorker::Outcome outcome) {
-                              if (auto* bitmap = std::get_if<Bitmap>(&outcome)) {
-                                finish(Value(std::move(*bitmap)));
-                              } else {
-                                finish(std::move(std::get<FlutterError>(outcome)));
-                              }
-                            });
+        self->drawing_.draw(
+            std::move(request), stored.bytes,
+            [finish = std::move(finish)](DrawingWorker::Outcome outcome) {
+              if (auto* bitmap = std::get_if<std::shared_ptr<const DrawnBitmap>>(&outcome)) {
+                finish(Value(std::move(*bitmap)));
+              } else {
+                finish(std::move(std::get<FlutterError>(outcome)));
+              }
+            });
       });
 }
 

@@ -106,26 +106,6 @@ bool createSchemaIfBlank(sqlite3* database) {
   return false;
 }
 
-// The status of a step of opening that failed: "not now" (an I/O error, a limit, a permission, a
-// lock held past the wait) is errSecIO; a file that is not the keychain's is errSecNotAvailable.
-OSStatus openStepFailure(sqlite3* database, const std::string& path) {
-  switch (sqlite3_errcode(database) & 0xFF) {
-    case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
-    case SQLITE_FULL:
-    case SQLITE_NOMEM:
-    case SQLITE_PERM: {
-      const int cause = sqlite3_system_errno(database);
-      return cause != 0 ? keychainStatusForSystemError(path, cause) : errSecIO;
-    }
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return errSecIO;
-    default:
-      return errSecNotAvailable;
-  }
-}
-
 // Whether the database's file is no longer the one at its path: removed, or replaced by another.
 bool fileHasMoved(sqlite3* database) {
   int moved = 0;
@@ -304,7 +284,8 @@ std::string KeychainStore::directoryLocked() const {
 
 OSStatus KeychainStore::openLocked() {
   if (database_) return errSecSuccess;
-  // Writes checked against the file-size limit, so that a keychain already past it stays readable.
+  // Files checked as they are opened, and writes against the file-size limit, so that a keychain
+  // already past it stays readable.
   foundation::setUpSqliteFiles();
   PreparedKeychainFile prepared;
   if (OSStatus status = prepareKeychainFile(directoryLocked(), &prepared);
@@ -312,17 +293,19 @@ OSStatus KeychainStore::openLocked() {
     return status;
   }
   sqlite3* raw = nullptr;
+  foundation::takeSqliteOpenFailure();
   int opened = sqlite3_open_v2(prepared.path.c_str(), &raw,
-                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
+                               foundation::kSqliteFileSystem);
   std::unique_ptr<sqlite3, DatabaseClose> database(raw);
   if (opened != SQLITE_OK) {
-    return raw != nullptr ? openStepFailure(raw, prepared.path) : errSecNotAvailable;
+    return raw != nullptr ? openStepFailureLocked(raw, prepared.path) : errSecNotAvailable;
   }
   sqlite3_busy_handler(database.get(), waitForLock, nullptr);
   if (sqlite3_exec(database.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) !=
           SQLITE_OK ||
       !createSchemaIfBlank(database.get()) || !isOurSoundDatabase(database.get())) {
-    return openStepFailure(database.get(), prepared.path);
+    return openStepFailureLocked(database.get(), prepared.path);
   }
   database_ = std::move(database);
   return errSecSuccess;
@@ -340,6 +323,7 @@ OSStatus KeychainStore::transact(const Body& body) {
     return errSecIO;
   }
   foundation::takeSqliteWriteError();
+  foundation::takeSqliteOpenFailure();
   if (OSStatus begun = beginLocked(); begun != errSecSuccess) {
     if (begun == errSecIO) logWriteFailureLocked();
     return begun;
@@ -397,16 +381,50 @@ OSStatus KeychainStore::transactNested(const Body& body) {
   return status;
 }
 
+OSStatus KeychainStore::openStepFailureLocked(sqlite3* database, const std::string& path) {
+  if (auto failure = foundation::takeSqliteOpenFailure()) {
+    logOnceLocked("The keychain's file " + failure->path + " " + failure->problem);
+    // A companion that cannot be used (a FIFO or directory where its journal goes) is in the
+    // way for now: the keychain itself is not in question.
+    if (failure->path != path || foundation::isNotNow(failure->error)) return errSecIO;
+    return errSecNotAvailable;
+  }
+  switch (sqlite3_errcode(database) & 0xFF) {
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_FULL:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM: {
+      const int cause = sqlite3_system_errno(database);
+      return cause != 0 ? keychainStatusForSystemError(path, cause) : errSecIO;
+    }
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return errSecIO;
+    default:
+      return errSecNotAvailable;
+  }
+}
+
 void KeychainStore::logWriteFailureLocked() {
-  const int cause = foundation::takeSqliteWriteError();
-  if (cause == 0 || !logged_write_causes_.insert(cause).second) return;
-  NSLog("The keychain %s could not be written: %s", (directoryLocked() + "/" + kKeychainFileName).c_str(),
-        foundation::describeSystemError(cause).c_str());
+  if (auto failure = foundation::takeSqliteOpenFailure()) {
+    logOnceLocked("The keychain's file " + failure->path + " " + failure->problem);
+  }
+  if (const int cause = foundation::takeSqliteWriteError(); cause != 0) {
+    logOnceLocked("The keychain " + directoryLocked() + "/" + kKeychainFileName +
+                  " could not be written: " + foundation::describeSystemError(cause));
+  }
+}
+
+void KeychainStore::logOnceLocked(const std::string& line) {
+  if (logged_lines_.insert(line).second) NSLog("%s", line.c_str());
 }
 
 void KeychainStore::setDirectory(std::optional<std::string> directory) {
   std::lock_guard lock(mutex_);
   database_.reset();
+  // Another keychain: its causes are its own.
+  if (directory != directory_) logged_lines_.clear();
   directory_ = std::move(directory);
 }
 

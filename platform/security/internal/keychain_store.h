@@ -90,9 +90,15 @@ class KeychainStore {
   std::string directoryLocked() const;
   // Within the transaction this thread holds.
   OSStatus transactNested(const Body& body);
-  // Logs the cause of a write SQLite failed (a full disk, the file-size limit), once per cause:
-  // SQLite does not keep it for those.
+  // The status of a step of opening that failed: "not now" (an I/O error, a limit, a permission,
+  // a lock held past the wait, a companion file that cannot be used) is errSecIO; a file that is
+  // not the keychain's is errSecNotAvailable.
+  OSStatus openStepFailureLocked(sqlite3* database, const std::string& path);
+  // Logs the cause of a change SQLite failed: a file it could not open (its journal) or a write
+  // it could not make (a full disk, the file-size limit). SQLite keeps neither.
   void logWriteFailureLocked();
+  // Each line once: a cause met again and again is logged when it is first met.
+  void logOnceLocked(const std::string& line);
 
   mutable DeadlineMutex mutex_;
   // The thread whose transaction is open, if any; only that thread reads the fields below while
@@ -101,7 +107,7 @@ class KeychainStore {
   bool nested_saw_corruption_ = false;
   std::unique_ptr<sqlite3, DatabaseClose> database_;
   std::optional<std::string> directory_;
-  std::set<int> logged_write_causes_;
+  std::set<std::string> logged_lines_;
 };
 
 }  // namespace security::internal

@@ -5,7 +5,10 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 
+#include "platform/foundation/testing/blocking_fifo.h"
+#include "platform/foundation/testing/foundation_controls.h"
 #include "platform/security/tests/keychain_fixture.h"
 
 namespace {
@@ -94,6 +97,58 @@ TEST_F(StorageTest, AForeignDatabaseOrASymbolicLinkIsNotUsed) {
   security::testing::setKeychainDirectory(linked);
   EXPECT_EQ(add("a", "1"), errSecNotAvailable);
   EXPECT_FALSE(std::filesystem::exists(root_ + "/target/keychain.db"));
+}
+
+// A "-journal" beside the keychain that is not a regular file is another program's, in the way
+// for now, not a keychain that is not there: calls answer I/O errors, logged once with that
+// file's name; a FIFO is never opened (it would wait for a writer) and nothing there is removed.
+// SQLite cannot tell it from a journal it failed to open, so reads fail too rather than read a
+// database that may be half-changed.
+TEST_F(StorageTest, AJournalThatIsNotAFileIsAnIOErrorThatNamesItAndIsLeftThere) {
+  for (bool fresh : {true, false}) {
+    for (const char* kind : {"fifo", "directory"}) {
+      SCOPED_TRACE(std::string(kind) + (fresh ? " beside a fresh keychain" : ""));
+      const std::string directory = root_ + "/" + kind + (fresh ? "-fresh" : "");
+      const std::string journal = directory + "/keychain.db-journal";
+      security::testing::setKeychainDirectory(directory);
+      if (!fresh) {
+        ASSERT_EQ(add("kept", "value"), errSecSuccess);
+        security::testing::closeKeychain();
+      }
+      std::filesystem::create_directories(directory);
+      std::unique_ptr<foundation::testing::BlockingFifo> fifo;
+      if (std::string(kind) == "fifo") {
+        fifo = std::make_unique<foundation::testing::BlockingFifo>(journal);
+        ASSERT_TRUE(fifo->created());
+      } else {
+        ASSERT_TRUE(std::filesystem::create_directory(journal));
+      }
+      foundation::testing::setLogCapture(true);
+      EXPECT_EQ(add("new", "v"), errSecIO);
+      EXPECT_EQ(add("new", "v"), errSecIO);
+      OSStatus status = errSecSuccess;
+      readData({{kSecAttrAccount, "kept"}}, &status);
+      EXPECT_EQ(status, errSecIO);
+      size_t naming = 0;
+      for (const auto& line : foundation::testing::takeLogLines()) {
+        EXPECT_EQ(line.find("keychain.db could not"), std::string::npos) << line;
+        if (line.find(journal + " is not a regular file") != std::string::npos) ++naming;
+      }
+      foundation::testing::setLogCapture(false);
+      EXPECT_EQ(naming, 1u);
+      if (fifo) {
+        EXPECT_FALSE(fifo->rescued()) << "the FIFO was opened for reading";
+      }
+      EXPECT_FALSE(std::filesystem::is_regular_file(journal));
+      EXPECT_TRUE(std::filesystem::exists(journal)) << "it was removed";
+      fifo.reset();
+      std::filesystem::remove_all(journal);
+      EXPECT_EQ(add("new", "v"), errSecSuccess);
+      if (!fresh) {
+        EXPECT_EQ(readData({{kSecAttrAccount, "kept"}}), "value");
+      }
+    }
+  }
 }
 
 TEST_F(StorageTest, LooseModesAreTightenedAndForeignFilesAreRefusedUntouched) {

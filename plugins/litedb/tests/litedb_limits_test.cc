@@ -1,7 +1,6 @@
 // The database at the system's limits: a write past a file-size limit and a process with no
 // descriptor left. Each is answered as an error to its caller, the host runs on, nothing written
 // before is lost, and no hot journal is left to be played back by the next host.
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -55,7 +54,6 @@ TEST_F(LiteDbLimitsTest, ARowPastTheFileSizeLimitIsAnErrorAndLeavesNoJournal) {
     foundation::testing::FileSizeLimit limit(1'000'000);
     ASSERT_TRUE(limit.active());
     auto past = insert(id, "INSERT INTO t (v) VALUES (randomblob(2000000))");
-    std::fprintf(stderr, "PEEK %s\n", past.describe().c_str());
     failed.push_back(past.isError());
     // In an explicit transaction the row waits in memory, and its commit is what fails.
     auto begun = call("execute", map({{"id", Value(id)},

@@ -1,11 +1,15 @@
 // The PDF renderer through its channel, as the Dart side drives it.
+#include "plugins/pdf_pages/pdf_pages_plugin.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <mutex>
 
 #include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/testing/coregraphics_controls.h"
@@ -348,6 +352,54 @@ TEST_F(PageRenderTest, ABitmapOfTheSizeDrawnBeforeShowsNothingOfTheEarlierPage) 
   auto next = bitmapOf(getPage("doc", 3, 200, 100));
   EXPECT_TRUE(near(pixelAt(next, 200, 10, 90), kTransparent));
   EXPECT_TRUE(near(pixelAt(next, 200, 190, 10), kRed));
+}
+
+// An answer's bitmap is the memory the worker drew into: one that is kept (a result that holds
+// its value rather than encoding it at once) never shows a later drawing.
+TEST(KeptBitmapTest, ABitmapHeldWhileTheNextIsDrawnNeverChanges) {
+  auto plugin = std::make_shared<PdfPagesPlugin>();
+  std::mutex mutex;
+  std::condition_variable answered;
+  std::vector<FlutterMethodResponse> answers;
+  auto callAndKeep = [&](const std::string& method, Value arguments) {
+    std::unique_lock lock(mutex);
+    const size_t before = answers.size();
+    lock.unlock();
+    plugin->handleMethodCall({method, std::move(arguments)},
+                             FlutterResult([&](FlutterMethodResponse response) {
+                               std::lock_guard guard(mutex);
+                               answers.push_back(std::move(response));
+                               answered.notify_all();
+                             }));
+    lock.lock();
+    EXPECT_TRUE(
+        answered.wait_for(lock, std::chrono::seconds(60), [&] { return answers.size() > before; }));
+    return before;
+  };
+  auto encodedBitmap = [&](size_t index) {
+    std::lock_guard guard(mutex);
+    auto bytes = FlutterStandardMethodCodec::sharedInstance()->encodeSuccessEnvelope(
+        std::get<Value>(answers.at(index)));
+    return std::get<Value>(FlutterStandardMethodCodec::sharedInstance()->decodeEnvelope(bytes))
+        .get<std::vector<uint8_t>>();
+  };
+  const std::string pdf = fourPageDocument();
+  callAndKeep(
+      "initializePdfRenderer",
+      Value(ValueMap{{Value("documentBytes"), Value(std::vector<uint8_t>(pdf.begin(), pdf.end()))},
+                     {Value("documentID"), Value("doc")}}));
+  auto page = [](int64_t index) {
+    return Value(ValueMap{{Value("index"), Value(index)},
+                          {Value("width"), Value(int64_t{200})},
+                          {Value("height"), Value(int64_t{100})},
+                          {Value("documentID"), Value("doc")}});
+  };
+  const size_t first = callAndKeep("getPage", page(1));
+  const std::vector<uint8_t> drawn = encodedBitmap(first);
+  EXPECT_TRUE(near(pixelAt(drawn, 200, 10, 90), kRed));
+  const size_t second = callAndKeep("getPage", page(3));
+  EXPECT_EQ(encodedBitmap(first), drawn);
+  EXPECT_TRUE(near(pixelAt(encodedBitmap(second), 200, 190, 10), kRed));
 }
 
 using TileRenderTest = PdfPagesTest;

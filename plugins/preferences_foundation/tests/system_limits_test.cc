@@ -96,6 +96,16 @@ class PreferencesLimitsTest : public ::testing::Test {
                                               "." + std::string(kBundleId) + ".plist.lock"}));
   }
 
+  // Some captured log line names `cause`, and none holds `wrong`.
+  static void expectLogNames(const std::string& cause, const std::string& wrong) {
+    bool named = false;
+    for (const auto& line : foundation::testing::takeLogLines()) {
+      EXPECT_EQ(line.find(wrong), std::string::npos) << line;
+      named = named || line.find(cause) != std::string::npos;
+    }
+    EXPECT_TRUE(named) << "no log line names the cause";
+  }
+
   std::string root;
   Value last_reply;
   std::shared_ptr<FlutterEngine> engine = FlutterEngine::create();
@@ -125,13 +135,7 @@ TEST_F(PreferencesLimitsTest, WithNoDescriptorLeftEveryCallAnswersAnErrorAndNoth
   for (size_t i = 0; i < answers.size(); ++i) {
     EXPECT_EQ(answers[i].second, answers[i].first) << "call " << i;
   }
-  auto lines = foundation::testing::takeLogLines();
-  bool named = false;
-  for (const auto& line : lines) {
-    EXPECT_EQ(line.find("another process"), std::string::npos) << line;
-    named = named || line.find("Too many open files") != std::string::npos;
-  }
-  EXPECT_TRUE(named) << "no log line names the cause";
+  expectLogNames("Too many open files", "another process");
   expectEveryKey();
 }
 
@@ -154,14 +158,8 @@ TEST_F(PreferencesLimitsTest, ADomainPastItsSizeLimitIsAWriteErrorThatNamesItsCa
   const std::string big(PropertyList::kMaximumFileBytes + 1, 'x');
   EXPECT_EQ(code(kApi + "set", {Value("big"), Value(big), options()}), "Write Error");
   EXPECT_EQ(code(kLegacy + "setValue", {Value("big"), Value(big)}), "Write Error");
-  auto lines = foundation::testing::takeLogLines();
-  bool named = false;
-  for (const auto& line : lines) {
-    // A stale errno is no cause.
-    EXPECT_EQ(line.find("(E"), std::string::npos) << line;
-    named = named || line.find("past the limit of 16777216 bytes") != std::string::npos;
-  }
-  EXPECT_TRUE(named) << "no log line names the cause";
+  // A stale errno is no cause.
+  expectLogNames("past the limit of 16777216 bytes", "(E");
   expectEveryKey();
 }
 

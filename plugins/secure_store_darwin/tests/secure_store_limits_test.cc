@@ -50,6 +50,32 @@ TEST_F(LimitsTest, AValuePastTheFileSizeLimitIsAnErrorAndLosesNothing) {
   EXPECT_EQ(files, std::set<std::string>{"keychain.db"});
 }
 
+// The cause of a failed write, which SQLite does not keep, is logged with the keychain's file:
+// once, however many writes it fails.
+TEST_F(LimitsTest, TheCauseOfFailedWritesIsLoggedOnceWithTheKeychainsFile) {
+  ASSERT_TRUE(write("p0", "plain").isSuccess());
+  foundation::testing::setLogCapture(true);
+  {
+    foundation::testing::FileSizeLimit limit(1'000'000);
+    ASSERT_TRUE(limit.active());
+    const std::string big(2'000'000, 'x');
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_TRUE(write("p0", big).isError());
+      EXPECT_TRUE(write("s0", big, sealed()).isError());
+    }
+  }
+  size_t named = 0;
+  for (const auto& line : foundation::testing::takeLogLines()) {
+    if (line.find("File too large (EFBIG)") == std::string::npos) continue;
+    ++named;
+    EXPECT_NE(line.find(root_ + "/keychain/keychain.db could not be written"), std::string::npos)
+        << line;
+  }
+  foundation::testing::setLogCapture(false);
+  EXPECT_EQ(named, 1u);
+  EXPECT_EQ(read("p0").value, Value("plain"));
+}
+
 // A keychain file already larger than the file-size limit, the limit inside its last page: the
 // system refuses to rewrite the file past the limit even though it would not grow. Stored values
 // stay readable; each write is made whole, or is one error that changes nothing and leaves no

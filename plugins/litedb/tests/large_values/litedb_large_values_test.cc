@@ -106,5 +106,30 @@ TEST_F(LiteDbLargeValuesTest, ACursorPageOfALargeBlobIsEncodedOffTheMainThread) 
   }
 }
 
+// The main thread decodes a large call once and hands the decoded call itself to the database's
+// worker: the call of a batch is never copied on the way.
+TEST_F(LiteDbLargeValuesTest, ALargeCallIsDecodedOnceAndHandedToItsDatabaseUncopied) {
+  int64_t id = open(":memory:");
+  ASSERT_TRUE(execute(id, "CREATE TABLE b (v BLOB)").isSuccess());
+  flutter::ValueList operations;
+  for (int i = 0; i < 4; ++i) {
+    operations.push_back(
+        map({{"method", Value("insert")},
+             {"sql", Value("INSERT INTO b VALUES (?)")},
+             {"arguments", Value(flutter::ValueList{Value(std::vector<uint8_t>(8 * kMiB, 1))})}}));
+  }
+  auto message = FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall(
+      {"batch", map({{"id", Value(id)},
+                     {"operations", Value(std::move(operations))},
+                     {"noResult", Value(true)}})});
+  AllocationMeter meter;
+  auto pending = dart.sendBinary("com.velmora.litedb", std::move(message));
+  ASSERT_TRUE(dart.runUntil([&] { return pending.ready(); }, std::chrono::seconds(60)));
+  // The decoded blobs (32 MiB) and little else.
+  EXPECT_LE(meter.bytesAllocatedByThisThread(), 33 * kMiB);
+  auto answer = decoded(pending.wait());
+  ASSERT_TRUE(answer.isSuccess()) << answer.describe();
+}
+
 }  // namespace
 }  // namespace litedb::testing
