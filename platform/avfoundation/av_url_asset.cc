@@ -18,7 +18,7 @@ void AVURLAsset::willLoadValues() {
   if (!self || !library_backed_ || probe_started_.exchange(true)) return;
   // Probing reads the file: never on the caller's (main) thread, and a few files at a time.
   avfoundation::internal::runProbe(
-      [weak = std::weak_ptr<AVURLAsset>(self)] { loadFromLibrary(weak); });
+      [weak = std::weak_ptr<AVURLAsset>(self), gone = gone_] { loadFromLibrary(weak, gone); });
 }
 
 AVURLAsset::AVURLAsset(NSURL url, AVURLAssetOptions options)
@@ -26,6 +26,8 @@ AVURLAsset::AVURLAsset(NSURL url, AVURLAssetOptions options)
       options_(std::move(options)),
       library_backed_(avfoundation::internal::currentMediaBacking() ==
                       avfoundation::internal::MediaBacking::library) {}
+
+AVURLAsset::~AVURLAsset() { gone_->store(true, std::memory_order_release); }
 
 std::vector<AVAssetVariant> AVURLAsset::variants() const {
   std::lock_guard lock(content_mutex_);
@@ -51,7 +53,8 @@ std::string AVURLAsset::libraryFilePath() const {
   return library_backed_ && namesLocalFile(url_) ? url_.path() : std::string();
 }
 
-void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
+void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak,
+                                 std::shared_ptr<const std::atomic<bool>> gone) {
   auto path = [&] {
     auto asset = weak.lock();
     return asset ? asset->libraryFilePath() : std::string();
@@ -61,7 +64,7 @@ void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak) {
   std::shared_ptr<const foundation::RegularFile> opened;
   std::unique_ptr<MediaFile> media;
   if (!path.empty()) opened = MediaFile::openFile(path, &error);
-  if (opened) media = MediaFile::open(opened, &error);
+  if (opened) media = MediaFile::open(opened, &error, std::move(gone));
   auto asset = weak.lock();
   if (!asset) return;
   if (!media) {

@@ -37,6 +37,7 @@ class AVURLAsset : public AVAsset {
  public:
   static std::shared_ptr<AVURLAsset> URLAssetWithURL(const NSURL& url, AVURLAssetOptions options);
   AVURLAsset(NSURL url, AVURLAssetOptions options);
+  ~AVURLAsset() override;
 
   const NSURL& URL() const { return url_; }
   const AVURLAssetOptions& options() const { return options_; }
@@ -47,7 +48,8 @@ class AVURLAsset : public AVAsset {
   friend struct AVAssetModel;
   friend struct avfoundation::internal::LibraryAccess;
   // Probes the file of a library-backed asset and keeps it open for the asset's decoders.
-  static void loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak);
+  static void loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak,
+                              std::shared_ptr<const std::atomic<bool>> gone);
   void willLoadValues() override;
   // The file a library-backed asset plays; empty for the model or a remote URL.
   std::string libraryFilePath() const;
@@ -57,6 +59,8 @@ class AVURLAsset : public AVAsset {
   std::vector<AVAssetVariant> variants_;
   const bool library_backed_;
   std::atomic<bool> probe_started_{false};
+  // Set once the asset is gone: its probe stops at its next read instead of running on.
+  const std::shared_ptr<std::atomic<bool>> gone_ = std::make_shared<std::atomic<bool>>(false);
   // Opened by the probe (under content_mutex_): every decoder reads this one descriptor while any
   // decodes; with none, it closes, and the file is opened again for the next decoder only if it
   // is still the file that was probed.

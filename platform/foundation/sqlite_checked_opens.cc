@@ -20,6 +20,7 @@ namespace foundation {
 namespace {
 
 thread_local const char* strict_name = nullptr;
+thread_local bool strict_name_may_have_other_names = false;
 thread_local std::optional<SqliteOpenFailure> last_open_failure;
 
 int fail(const char* path, int error, std::string problem) {
@@ -57,13 +58,20 @@ bool onKernelFileSystem(int fd) {
 // Why SQLite may not use what `fd` opened, or nullopt when it may.
 std::optional<std::string> refusal(const char* path, int fd, const struct stat& status,
                                    int flags) {
+  const bool strict = strict_name != nullptr && std::strcmp(path, strict_name) == 0;
   if (S_ISREG(status.st_mode)) {
     if (onKernelFileSystem(fd)) return "is on one of the kernel's own file systems";
+    // A journal, log or index with a second name (a hard link) is another file as well: SQLite
+    // would write into it. A database with several names is the user's own doing, and used.
+    if (status.st_nlink > 1 && !(strict && strict_name_may_have_other_names)) {
+      return "has another name (" + std::to_string(status.st_nlink) +
+             " hard links): it is another file as well";
+    }
     return std::nullopt;
   }
   const std::string not_a_file = std::string("is not a regular file (") +
                                  kindOf(status.st_mode) + ")";
-  if (strict_name != nullptr && std::strcmp(path, strict_name) == 0) return not_a_file;
+  if (strict) return not_a_file;
   const bool reading = (flags & O_ACCMODE) == O_RDONLY && (flags & O_CREAT) == 0;
   // SQLite opens a journal's directory to sync it, /dev/urandom for its seed and /dev/null to
   // fill descriptors 0 to 2 when they are closed.
@@ -127,7 +135,10 @@ char* getcwd(char* /*buffer*/, size_t /*size*/) {
   return nullptr;
 }
 
-void setStrictName(const char* name) { strict_name = name; }
+void setStrictName(const char* name, bool mayHaveOtherNames) {
+  strict_name = name;
+  strict_name_may_have_other_names = name != nullptr && mayHaveOtherNames;
+}
 
 }  // namespace sqlite_opens
 }  // namespace foundation

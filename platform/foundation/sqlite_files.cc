@@ -54,9 +54,9 @@ sqlite3_vfs* base(sqlite3_vfs* vfs) { return static_cast<sqlite3_vfs*>(vfs->pApp
 
 int openConnectionFile(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
                        int* outFlags) {
-  sqlite_opens::setStrictName(name);
+  sqlite_opens::setStrictName(name, (flags & SQLITE_OPEN_MAIN_DB) != 0);
   int result = base(vfs)->xOpen(base(vfs), name, file, flags, outFlags);
-  sqlite_opens::setStrictName(nullptr);
+  sqlite_opens::setStrictName(nullptr, false);
   return result;
 }
 

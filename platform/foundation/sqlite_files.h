@@ -8,7 +8,10 @@
 // housekeeping), never a pipe, socket or other device, nor a file of the kernel's proc or sys
 // file systems; no name is checked first and opened after. Connections open through the
 // `kSqliteFileSystem` file system, which wraps the unix one and takes only regular files for
-// every file it opens for them (the database, its journals, temporary files). SQLite never learns
+// every file it opens for them (the database, its journals, temporary files). A journal, write-
+// ahead log or its index with a second name (a hard link, as "cp -al" backups leave) is refused
+// too: SQLite would write into the other file. A database with several names is used: that is
+// the user's own doing, and its changes are meant for every name. SQLite never learns
 // the working directory, so a relative name fails to open. SQLite removes only regular files and
 // links: a FIFO it takes for a stale journal is left.
 //

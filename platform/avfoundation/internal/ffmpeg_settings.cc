@@ -1,12 +1,15 @@
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
 
 #include <mutex>
+#include <string>
 
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/opt.h>
 }
+
+#include "platform/avfoundation/internal/media_file.h"
 
 namespace avfoundation::internal {
 namespace {
@@ -42,7 +45,22 @@ AVDictionary* openOptions() {
   AVDictionary* options = nullptr;
   // QuickTime data references name other files: never followed (already FFmpeg's default).
   av_dict_set(&options, "enable_drefs", "0", 0);
+  // Chosen here rather than left to FFmpeg, whose defaults differ by container.
+  av_dict_set_int(&options, "probesize", kProbeBytes, 0);
+  av_dict_set_int(&options, "analyzeduration", kProbeAnalyzeMicroseconds, 0);
+  av_dict_set_int(&options, "fpsprobesize", kProbeRateFrames, 0);
   return options;
+}
+
+StreamProbeOptions::StreamProbeOptions(unsigned streams) : options_(streams, nullptr) {
+  for (AVDictionary*& stream : options_) {
+    av_dict_set_int(&stream, "max_pixels", kMaxPicturePixels, 0);
+    av_dict_set(&stream, "threads", "1", 0);
+  }
+}
+
+StreamProbeOptions::~StreamProbeOptions() {
+  for (AVDictionary*& stream : options_) av_dict_free(&stream);
 }
 
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {

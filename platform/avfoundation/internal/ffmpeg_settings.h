@@ -1,12 +1,15 @@
 // What FFmpeg may do on the host's behalf, set in this one place: a media file is the one local
 // file its asset opened, so only demuxers that read the bytes they are given are allowed (no
 // manifests, playlists, session descriptions or concatenation lists), every nested open and every
-// protocol is refused, the library logs nothing, and every open and probe has a deadline in CPU
-// time with a wall-clock backstop. docs/decisions.md lists the same.
+// protocol is refused, the library logs nothing, every open and probe has a deadline in CPU time
+// with a wall-clock backstop, and a probe reads and decodes only so much (no picture larger than
+// the host plays, on one thread). docs/decisions.md lists the same.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
+#include <vector>
 
 struct AVDictionary;
 struct AVFormatContext;
@@ -21,6 +24,11 @@ extern const char* const kAllowedDemuxers;
 inline constexpr std::chrono::seconds kProbeCpuBudget{20};
 inline constexpr std::chrono::seconds kProbeWallBudget{120};
 
+// What avformat_find_stream_info may read: bytes, the span of media, the frames it times.
+inline constexpr int64_t kProbeBytes = 5'000'000;
+inline constexpr int64_t kProbeAnalyzeMicroseconds = 10'000'000;
+inline constexpr int kProbeRateFrames = 20;
+
 // Once per process: the library's own log stays silent (a damaged file would write to the host's
 // output without bound; the decoders report what matters themselves).
 void applyLibraryWideSettings();
@@ -31,6 +39,20 @@ void restrictFormatContext(AVFormatContext& format);
 
 // The options avformat_open_input gets for a media file; the caller frees them.
 AVDictionary* openOptions();
+
+// The options of each stream's decoder while avformat_find_stream_info probes: no picture larger
+// than the host plays (the decoder refuses it before decoding a pixel), one thread. Freed with it.
+class StreamProbeOptions {
+ public:
+  explicit StreamProbeOptions(unsigned streams);
+  ~StreamProbeOptions();
+  StreamProbeOptions(const StreamProbeOptions&) = delete;
+  StreamProbeOptions& operator=(const StreamProbeOptions&) = delete;
+  AVDictionary** get() { return options_.empty() ? nullptr : options_.data(); }
+
+ private:
+  std::vector<AVDictionary*> options_;
+};
 
 // The io_open of every format context: refuses every nested open.
 int refuseNestedOpen(AVFormatContext* format, AVIOContext** io, const char* url, int flags,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -191,7 +192,15 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   if (opened < 0) return fail(cannotOpen("This media format is not supported."));
   Input* reading = input.get();
   std::unique_ptr<MediaFile> media(new MediaFile(std::move(input), format));
-  if (avformat_find_stream_info(format, nullptr) < 0) {
+  // Streams a container announces only in its packets (flv, MPEG-TS) are probed with FFmpeg's
+  // own decoder options: avformat_find_stream_info takes options for the streams known here.
+  StreamProbeOptions perStream(format->nb_streams);
+  // A decoder that refuses a picture's size leaves it unknown: what the header said is kept.
+  std::vector<std::pair<int, int>> declared;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    declared.emplace_back(format->streams[i]->codecpar->width, format->streams[i]->codecpar->height);
+  }
+  if (avformat_find_stream_info(format, perStream.get()) < 0) {
     return fail(cannotOpen("This media may be damaged."));
   }
   // Playing reads on without a deadline: its pace is the player's.
@@ -199,12 +208,17 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   bool playable = false;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     const AVCodecParameters& codec = *format->streams[i]->codecpar;
-    if ((codec.codec_type == AVMEDIA_TYPE_VIDEO || codec.codec_type == AVMEDIA_TYPE_AUDIO) &&
+    const bool video = codec.codec_type == AVMEDIA_TYPE_VIDEO;
+    if (video && (!isPictureSizeAllowed(codec.width, codec.height) ||
+                  (i < declared.size() &&
+                   !isPictureSizeAllowed(declared[i].first, declared[i].second)))) {
+      return fail(cannotOpen("This media's pictures are too large."));
+    }
+    // Pictures of a size still unknown are none a decoder would show.
+    if (video && (codec.width <= 0 || codec.height <= 0)) continue;
+    if ((video || codec.codec_type == AVMEDIA_TYPE_AUDIO) &&
         avcodec_find_decoder(codec.codec_id) != nullptr) {
       playable = true;
-    }
-    if (codec.codec_type == AVMEDIA_TYPE_VIDEO && !isPictureSizeAllowed(codec.width, codec.height)) {
-      return fail(cannotOpen("This media's pictures are too large."));
     }
   }
   if (!playable) return fail(cannotOpen("This media format is not supported."));

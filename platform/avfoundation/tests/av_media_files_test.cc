@@ -202,6 +202,21 @@ TEST_F(MediaFilesTest, PicturesMayBeAtMost8192PixelsOnEachSide) {
   }
 }
 
+TEST_F(MediaFilesTest, APictureLargerThanTheHostPlaysIsRefusedBeforeItIsDecoded) {
+  // 8200 x 8200 has more pixels than the largest picture played: decoding it takes a second or
+  // more of CPU and 200 MB, which a probe must not spend on a file it then refuses.
+  auto path = madeMedia("picture_8200x8200.mkv", {"-f", "lavfi", "-i", "color=size=8200x8200",
+                                                  "-frames:v", "1", "-c:v", "png"});
+  double before = otherThreadsCpuSeconds();
+  auto item = AVPlayerItem::playerItemWithAsset(
+      AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path), {}));
+  ASSERT_TRUE(runUntil([&] { return item->status() != AVPlayerItemStatusUnknown; },
+                       std::chrono::seconds(90)));
+  EXPECT_EQ(item->status(), AVPlayerItemStatusFailed);
+  EXPECT_EQ(item->error().value_or(NSError{}).code, -11828);
+  EXPECT_LT(otherThreadsCpuSeconds() - before, 0.3);
+}
+
 TEST_F(MediaFilesTest, AnItemAtItsEndStaysThereUntilSoughtBack) {
   auto playback = open(MEDIA_FIXTURE);
   // The video player's way: the player neither pauses nor advances at the end.

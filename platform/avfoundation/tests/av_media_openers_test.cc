@@ -10,10 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/avfoundation/av_player_item.h"
 #include "platform/avfoundation/av_url_asset.h"
 #include "platform/avfoundation/internal/media_file.h"
 #include "platform/avfoundation/internal/media_probes.h"
@@ -21,6 +23,7 @@
 #include "platform/avfoundation/testing/media_library_controls.h"
 #include "platform/avfoundation/tests/media_recipes.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/testing/process_threads.h"
 
 namespace {
 
@@ -50,6 +53,17 @@ struct LoopbackSocket {
     return peer >= 0;
   }
 };
+
+// The bytes this process has read from files so far.
+uint64_t bytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return 0;
+}
 
 bool udpPortFree(int port) {
   int fd = socket(AF_INET, SOCK_DGRAM, 0);
@@ -184,6 +198,43 @@ TEST_F(MediaOpenersTest, AProbeThatRunsLongGivesItsSlotToTheNext) {
   EXPECT_TRUE(ranWhileStuck);
   EXPECT_EQ(shared->stuck.load(), kConcurrentProbes);
   EXPECT_TRUE(runUntil([&] { return shared->ended.load() == kConcurrentProbes; }));
+}
+
+TEST_F(MediaOpenersTest, AProbeWhoseAssetIsGoneStopsAtItsNextRead) {
+  using dispatch::testing::otherThreadsCpuSeconds;
+  // A first picture that takes a while to decode, then megabytes of a second stream whose
+  // pictures never tell their format (their bit depth is broken): a probe reads on to its limit.
+  auto large = av::madeMedia("probe_large.png", {"-f", "lavfi", "-i", "color=size=8190x8190",
+                                                 "-frames:v", "1", "-c:v", "png", "-f", "image2"});
+  auto small = av::madeMedia("probe_small.png", {"-f", "lavfi", "-i", "testsrc=size=64x64",
+                                                 "-frames:v", "1", "-c:v", "png", "-f", "image2"});
+  auto made = av::madeMedia("probe_long.mkv",
+                            {"-framerate", "1", "-i", large, "-loop", "1", "-framerate", "1000",
+                             "-i", small, "-map", "0", "-map", "1", "-frames:v:1", "16000", "-c",
+                             "copy"});
+  auto bytes = av::fileBytes(made);
+  ASSERT_GT(bytes.size(), size_t{8} << 20);
+  // A chunk "IHDR", then width (4 bytes), height (4), bit depth (1).
+  int broken = 0;
+  for (size_t at = 0; at + 13 <= bytes.size(); ++at) {
+    if (std::equal(bytes.begin() + at, bytes.begin() + at + 8, "IHDR\0\0\0\x40")) {
+      bytes[at + 12] = 3;
+      ++broken;
+    }
+  }
+  ASSERT_GE(broken, 15000);
+  auto path = av::writtenMedia("probe_long_broken.mkv", bytes);
+  auto item = AVPlayerItem::playerItemWithAsset(
+      AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path), {}));
+  // Past a tenth of a second of CPU the probe is decoding the first picture, with most of the
+  // file still to read.
+  double before = otherThreadsCpuSeconds();
+  ASSERT_TRUE(runUntil([&] { return otherThreadsCpuSeconds() - before > 0.1; },
+                       std::chrono::seconds(60)));
+  uint64_t readBefore = bytesRead();
+  item = nullptr;
+  ASSERT_TRUE(dispatch::testing::drainUntilIdle(std::chrono::seconds(60)));
+  EXPECT_LT(bytesRead() - readBefore, uint64_t{1} << 20);
 }
 
 }  // namespace

@@ -151,6 +151,47 @@ TEST_F(StorageTest, AJournalThatIsNotAFileIsAnIOErrorThatNamesItAndIsLeftThere) 
   }
 }
 
+// A companion with a second name (a hard link, as "cp -al" or "rsync --link-dest" backups make)
+// is another file as well: were it used, SQLite would write its journal, log or index into that
+// file. It is in the way like a FIFO: an I/O error, logged once with its name, the other file
+// left as it was, and the keychain as it was once the link is gone.
+TEST_F(StorageTest, ACompanionWithAnotherNameIsAnIOErrorAndTheOtherFileIsKept) {
+  const std::string precious(5000, 'p');
+  for (const char* companion : {"-journal", "-wal", "-shm"}) {
+    SCOPED_TRACE(companion);
+    security::testing::setKeychainDirectory(root_ + "/" + companion);
+    ASSERT_EQ(add("kept", "value"), errSecSuccess);
+    security::testing::closeKeychain();
+    const std::string file = security::testing::keychainFilePath();
+    if (std::string(companion) != "-journal") {
+      // Another program set the keychain to write-ahead logging, which it may.
+      sqlite3* database = nullptr;
+      ASSERT_EQ(sqlite3_open(file.c_str(), &database), SQLITE_OK);
+      ASSERT_EQ(sqlite3_exec(database, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr),
+                SQLITE_OK);
+      sqlite3_close(database);
+    }
+    const std::string other = root_ + "/other" + companion;
+    std::ofstream(other, std::ios::binary) << precious;
+    ASSERT_EQ(::link(other.c_str(), (file + companion).c_str()), 0);
+
+    foundation::testing::setLogCapture(true);
+    EXPECT_EQ(add("new", std::string(20000, 'n')), errSecIO);
+    EXPECT_EQ(add("new", std::string(20000, 'n')), errSecIO);
+    size_t naming = 0;
+    for (const auto& line : foundation::testing::takeLogLines()) {
+      if (line.find(file + companion + " has another name") != std::string::npos) ++naming;
+    }
+    foundation::testing::setLogCapture(false);
+    EXPECT_EQ(naming, 1u);
+    EXPECT_TRUE(contentsOf(other) == precious) << "the other file was written";
+    std::filesystem::remove(file + companion);
+    EXPECT_EQ(readData({{kSecAttrAccount, "kept"}}), "value");
+    EXPECT_EQ(add("new", "v"), errSecSuccess);
+    security::testing::closeKeychain();
+  }
+}
+
 TEST_F(StorageTest, LooseModesAreTightenedAndForeignFilesAreRefusedUntouched) {
   ASSERT_EQ(add("a", "1"), errSecSuccess);
   security::testing::closeKeychain();

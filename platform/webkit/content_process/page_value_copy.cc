@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "duktape_page_checks.h"
+#include "platform/foundation/utf8.h"
 #include "platform/webkit/content_process/content_protocol.h"
 
 namespace webkit {
@@ -15,24 +16,6 @@ using content::ValueTag;
 // The class numbers duk_inspect_value reports for an ordinary object and an array.
 constexpr int kObjectClass = 1;
 constexpr int kArrayClass = 2;
-
-void appendUtf8(std::string& out, uint32_t code_point) {
-  if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  }
-}
 
 void writeNumber(ProtocolWriter& out, double number) {
   constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
@@ -236,14 +219,14 @@ std::string toUtf8(duk_context* context, duk_idx_t index) {
     if (high >= 0xD800 && high <= 0xDBFF) {
       uint32_t low = surrogateAt(i + 3);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+        foundation::appendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
         i += 6;
       } else {
-        appendUtf8(out, 0xFFFD);
+        foundation::appendUtf8(out, 0xFFFD);
         i += 3;
       }
     } else if (high >= 0xDC00 && high <= 0xDFFF) {
-      appendUtf8(out, 0xFFFD);
+      foundation::appendUtf8(out, 0xFFFD);
       i += 3;
     } else {
       out.push_back(static_cast<char>(bytes[i]));

@@ -1,5 +1,6 @@
 #include "platform/webkit/internal/html_document.h"
 
+#include "platform/foundation/utf8.h"
 #include "platform/webkit/content_process/content_protocol.h"
 #include "platform/webkit/internal/character_reference.h"
 #include "platform/webkit/internal/html_tokenizer.h"
@@ -103,7 +104,7 @@ std::string titleText(std::string_view text, const ReadingStop* stop) {
     }
     if (space) out.push_back(' ');
     space = false;
-    appendUtf8(out, c);
+    foundation::appendUtf8(out, c);
   };
   constexpr size_t kStopCheckSteps = 4096;
   size_t steps = 0;

@@ -10,7 +10,4 @@ namespace webkit {
 
 std::string withValidUtf8(std::string_view text);
 
-// Appends the UTF-8 form of `codePoint`, a scalar value (no surrogate, at most U+10FFFF).
-void appendUtf8(std::string& out, char32_t codePoint);
-
 }  // namespace webkit

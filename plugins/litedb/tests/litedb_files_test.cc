@@ -8,6 +8,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -55,6 +57,11 @@ class LiteDbFilesTest : public testing::LiteDbPluginTest {
     return reply.value.find("id") ? *reply.value.find("id")->asInteger() : -1;
   }
 
+  static std::string contentsOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+
   std::vector<std::string> pipes_;
 };
 
@@ -81,6 +88,45 @@ TEST_F(LiteDbFilesTest, PipesSqliteWouldOpenOnItsOwnAreRefusedAtOnce) {
     EXPECT_TRUE(executeOn(reopened, "INSERT INTO t VALUES (1)").isError()) << companion;
     EXPECT_TRUE(close(reopened).isSuccess());
   }
+}
+
+// A companion with a second name (a hard link, as "cp -al" or "rsync --link-dest" backups make)
+// is another file too: SQLite would write its log or index into it. It is refused like a pipe,
+// and the other file is left as it was. The database itself may have several names: a
+// hard-linked database is the user's choice, and it is used.
+TEST_F(LiteDbFilesTest, ACompanionWithAnotherNameIsRefusedAndTheOtherFileKept) {
+  const std::string precious(5000, 'p');
+  for (const char* companion : {"-wal", "-shm", "-journal"}) {
+    SCOPED_TRACE(companion);
+    std::string path = folder.file(std::string("linked") + companion + ".db");
+    int64_t setup = open(path);
+    ASSERT_TRUE(execute(setup, "CREATE TABLE t (v)").isSuccess());
+    ASSERT_TRUE(execute(setup, "INSERT INTO t VALUES ('kept')").isSuccess());
+    if (std::string(companion) != "-journal") {
+      ASSERT_TRUE(query(setup, "PRAGMA journal_mode = WAL").isSuccess());
+    }
+    ASSERT_TRUE(close(setup).isSuccess());
+    std::string other = folder.file(std::string("other") + companion);
+    std::ofstream(other, std::ios::binary) << precious;
+    ASSERT_EQ(::link(other.c_str(), (path + companion).c_str()), 0);
+
+    int64_t reopened = open(path);
+    auto inserted = executeOn(reopened, "INSERT INTO t VALUES (randomblob(20000))");
+    EXPECT_NE(inserted.describe().find("Code=14"), std::string::npos) << inserted.describe();
+    close(reopened);
+    EXPECT_TRUE(contentsOf(other) == precious) << "the other file was written";
+    std::filesystem::remove(path + companion);
+    int64_t again = open(path);
+    EXPECT_EQ(*query(again, "SELECT v FROM t").value.find("rows"), list({list({Value("kept")})}));
+    close(again);
+  }
+
+  std::string main = folder.file("main.db");
+  ASSERT_TRUE(close(open(main)).isSuccess());
+  ASSERT_EQ(::link(main.c_str(), folder.file("main-too.db").c_str()), 0);
+  int64_t id = open(main);
+  EXPECT_TRUE(execute(id, "CREATE TABLE t (v)").isSuccess());
+  close(id);
 }
 
 TEST_F(LiteDbFilesTest, ALinkSwappedToAPipeNeverBlocksTheMainThread) {
