@@ -131,7 +131,9 @@ void report(benchmark::State& state, size_t size, Clock::time_point start) {
 template <typename Path, typename Baseline>
 void reportGoal(benchmark::State& state, Path path, Baseline baseline, double goal) {
   constexpr int kRounds = 31;
-  constexpr int kRunsPerRound = 20;
+  // Rounds of some milliseconds each: a round of a few hundred microseconds of thread CPU time
+  // swung by a fifth between runs on a busy machine.
+  constexpr int kRunsPerRound = 200;
   auto timed = [](auto& work) {
     return [&work] {
       auto start = Clock::now();

@@ -5,10 +5,10 @@
 // `vs_poppler` and `vs_pdftoppm`: how many times longer it takes than each baseline, and
 // `goal_vs_poppler`, the ratio it should stay within, with `meets_goal` 1 when it does.
 //
-// The plug-in and poppler take turns, call by call. `vs_poppler` is the fastest plug-in call over
-// the fastest poppler call (wall clock: a busy machine only ever slows a call, so the fastest are
-// the least disturbed); `cpu_vs_poppler` is the median of the calls' ratios of CPU time, this
-// process's and its worker processes' (where the plug-in draws).
+// The plug-in and poppler take turns, call by call. `cpu_vs_poppler`, the figure the goal is of,
+// is the median of the calls' ratios of CPU time, this process's and its worker processes' (where
+// the plug-in draws); `vs_poppler` is the fastest plug-in call over the fastest poppler call
+// (wall clock), beside it.
 #include <benchmark/benchmark.h>
 #include <poppler.h>
 
@@ -53,8 +53,10 @@ const fs::path& documentPath() {
   return path;
 }
 
-// Within this factor of poppler drawing the same pixels in process.
+// Within this factor of poppler drawing the same pixels in process, in CPU time.
 constexpr double kGoalVsPoppler = 1.3;
+// Rounds of the CPU ratio: enough that a few disturbed ones move its median little.
+constexpr int kCpuRounds = 61;
 
 double nanosecondsOf(const std::function<void()>& run) {
   auto start = std::chrono::steady_clock::now();
@@ -213,13 +215,16 @@ void BM_Plugin(benchmark::State& state) {
       [&] { return nanosecondsOf([&] { raw.render(drawing); }); });
   const double plugin_ns = ratio.pathTime;
   state.counters["vs_poppler"] = ratio.minimumRatio;
-  state.counters["goal_vs_poppler"] = kGoalVsPoppler;
-  state.counters["meets_goal"] = ratio.minimumRatio <= kGoalVsPoppler ? 1 : 0;
-  state.counters["cpu_vs_poppler"] =
+  // The goal is of CPU time: on a machine busy with other work the fastest wall-clock rounds
+  // still swung by a third between runs.
+  const double cpu_ratio =
       bench::interleavedRatio(
-          31, [&] { return cpuNanosecondsOf([&] { plugin.render(drawing); }); },
+          kCpuRounds, [&] { return cpuNanosecondsOf([&] { plugin.render(drawing); }); },
           [&] { return cpuNanosecondsOf([&] { raw.render(drawing); }); })
           .median;
+  state.counters["cpu_vs_poppler"] = cpu_ratio;
+  state.counters["goal_vs_poppler"] = kGoalVsPoppler;
+  state.counters["meets_goal"] = cpu_ratio <= kGoalVsPoppler ? 1 : 0;
   double pdftoppm_ns = nanosecondsOf([&] {
     if (!pdftoppm(drawing)) state.SkipWithError("pdftoppm is not installed");
   });

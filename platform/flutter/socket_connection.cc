@@ -1,5 +1,6 @@
 #include "platform/flutter/socket_connection.h"
 
+#include <malloc.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 
@@ -25,7 +26,27 @@ constexpr size_t kMergedPayloadSize = 4096;
 // What a sending thread (the main thread, for replies) hands the socket itself at most. A Dart
 // side that reads as fast as the host writes would otherwise keep it copying a large answer
 // into the socket for as long as the answer lasts.
-constexpr size_t kSenderWriteBytes = 256 * 1024;
+constexpr size_t kSenderWriteBytes = 64 * 1024;
+// What one write hands the socket at most. The kernel gives a Unix socket's sender room back only
+// once the reader has taken a whole write's piece (up to some 36 KiB), so a Dart side that reads
+// slowly would free none for minutes; this way it frees some for every 4 KiB it takes.
+constexpr size_t kWritePiece = 4096;
+// What holding one buffer of output costs besides its capacity: the allocator's header and
+// rounding, and its place in the queue.
+constexpr size_t kHeldBufferOverhead = sizeof(FlutterBytes) + 32;
+// Output freed past this gives the allocator's free memory back to the system.
+constexpr size_t kTrimmedHeldOutput = 32u << 20;
+
+size_t holdingCost(const FlutterBytes& buffer) { return buffer.capacity() + kHeldBufferOverhead; }
+
+// What a frame costs once queued (queueLocked merges a small payload behind its head).
+size_t frameHoldingCost(const FlutterBytes& head, const FlutterBinaryMessage& payload) {
+  if (!payload) return holdingCost(head);
+  if (payload->size() <= kMergedPayloadSize) {
+    return std::max(head.capacity(), head.size() + payload->size()) + kHeldBufferOverhead;
+  }
+  return holdingCost(head) + holdingCost(*payload);
+}
 
 FlutterBinaryMessage errorReply(const char* code, std::string message) {
   return FlutterStandardMethodCodec::sharedInstance()->encodeErrorEnvelope(
@@ -59,10 +80,10 @@ void SocketConnection::sendReply(uint32_t id, const std::string& channel,
     std::lock_guard lock(mutex_);
     if (closed_) return;
     const size_t frame = head->size() + (reply ? reply->size() : 0);
-    if (frame <= kAlwaysQueuedReplySize || fitsLocked(frame)) {
+    if (frame <= kAlwaysQueuedReplySize || fitsLocked(frameHoldingCost(*head, reply))) {
       wake = queueLocked(std::move(*head), std::move(reply));
     } else {
-      refused_while_waiting = output_size_;
+      refused_while_waiting = held_output_;
       ++refused_.replies;
       refused_.bytes += frame;
     }
@@ -102,7 +123,7 @@ void SocketConnection::sendFromHost(const std::string& channel, FlutterBinaryMes
     std::lock_guard lock(mutex_);
     if (!closed_) {
       const size_t frame = head->size() + size;
-      if (fitsLocked(frame)) {
+      if (fitsLocked(frameHoldingCost(*head, message))) {
         // Only replies the host waits for are kept: the Dart side answers every message, and the
         // answers to the others are dropped on arrival.
         if (reply) host_replies_[id] = std::move(reply);
@@ -134,14 +155,20 @@ bool SocketConnection::queueLocked(FlutterBytes head, FlutterBinaryMessage paylo
   if (send_fault_) return false;
   const size_t size = head.size() + (payload ? payload->size() : 0);
   const bool idle = output_.empty();
+  size_t cost = 0;
   if (payload && payload->size() <= kMergedPayloadSize) {
+    head.reserve(head.size() + payload->size());
     head.insert(head.end(), payload->begin(), payload->end());
+    cost = holdingCost(head);
     output_.push_back(std::move(head));
   } else {
+    cost = holdingCost(head) + (payload ? holdingCost(*payload) : 0);
     output_.push_back(std::move(head));
     if (payload) output_.push_back(std::move(*payload));
   }
   output_size_ += size;
+  held_output_ += cost;
+  held_peak_ = std::max(held_peak_, held_output_.load());
   has_output_ = true;
   // Output already waiting means the I/O thread has been woken for it and writes this after it.
   if (!idle || writes_held_ > 0) return false;
@@ -177,11 +204,14 @@ bool SocketConnection::writeNowLocked() {
 
 std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked(bool oneTurn) {
   bool progressed = false;
-  for (bool more = true; more && !output_.empty(); more = !oneTurn) {
+  // A sending thread's share; the I/O thread writes until the socket is full.
+  size_t share = oneTurn ? kSenderWriteBytes : SIZE_MAX;
+  while (!output_.empty() && share > 0) {
     std::array<iovec, kMaxWrittenBuffers> parts;
     size_t count = 0;
     size_t skip = output_offset_;
-    size_t room = oneTurn ? kSenderWriteBytes : SIZE_MAX;
+    const size_t piece = std::min(share, kWritePiece);
+    size_t room = piece;
     for (auto buffer = output_.begin();
          buffer != output_.end() && count < parts.size() && room > 0; ++buffer) {
       const size_t size = std::min(buffer->size() - skip, room);
@@ -202,6 +232,7 @@ std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked(bool 
     progressed = progressed || written > 0;
     auto left = static_cast<size_t>(written);
     output_size_ -= left;
+    share -= std::min(share, left);
     while (left > 0) {
       const size_t unwritten = output_.front().size() - output_offset_;
       if (left < unwritten) {
@@ -209,9 +240,12 @@ std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked(bool 
         break;
       }
       left -= unwritten;
+      held_output_ -= holdingCost(output_.front());
       output_.pop_front();
       output_offset_ = 0;
     }
+    // A short write: the socket is full.
+    if (static_cast<size_t>(written) < piece - room) break;
   }
   if (output_.empty()) {
     has_output_ = false;
@@ -221,7 +255,7 @@ std::optional<SocketConnection::CloseReason> SocketConnection::writeLocked(bool 
     waiting_since_ = Clock::now().time_since_epoch().count();
   }
   // A burst ends once the Dart side has caught up by half the bound.
-  if (output_size_ <= kMaxPendingOutput / 2) logRefusedLocked();
+  if (held_output_ <= kMaxPendingOutput / 2) logRefusedLocked();
   return std::nullopt;
 }
 
@@ -245,7 +279,7 @@ void SocketConnection::logRefusedLocked() {
 
 bool SocketConnection::hasPendingOutput() const { return has_output_.load(); }
 
-bool SocketConnection::acceptsInput() const { return output_size_.load() < kMaxPendingOutput; }
+bool SocketConnection::acceptsInput() const { return held_output_.load() < kMaxPendingOutput; }
 
 std::optional<SocketConnection::Clock::time_point> SocketConnection::stallDeadline() const {
   const auto since = waiting_since_.load();
@@ -316,24 +350,45 @@ std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
 }
 
 std::optional<SocketConnection::CloseReason> SocketConnection::writePending() {
-  std::lock_guard lock(mutex_);
-  return writeLocked();
+  std::optional<CloseReason> reason;
+  bool trim = false;
+  {
+    std::lock_guard lock(mutex_);
+    reason = writeLocked();
+    trim = output_.empty() && takeTrimLocked();
+  }
+  if (trim) ::malloc_trim(0);
+  return reason;
+}
+
+bool SocketConnection::takeTrimLocked() {
+  // Many small buffers freed leave the allocator's arenas holding their pages, which glibc gives
+  // back only from the top of the heap unless asked.
+  const bool due = held_peak_ >= kTrimmedHeldOutput;
+  held_peak_ = held_output_;
+  return due;
 }
 
 std::vector<FlutterBinaryReply> SocketConnection::close() {
   std::vector<FlutterBinaryReply> unanswered;
-  std::lock_guard lock(mutex_);
-  if (closed_) return unanswered;
-  closed_ = true;
-  socket_.reset();
-  output_.clear();
-  output_offset_ = 0;
-  output_size_ = 0;
-  has_output_ = false;
-  waiting_since_ = kNotWaiting;
-  logRefusedLocked();
-  for (auto& [id, reply] : host_replies_) unanswered.push_back(std::move(reply));
-  host_replies_.clear();
+  bool trim = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return unanswered;
+    closed_ = true;
+    socket_.reset();
+    output_.clear();
+    output_offset_ = 0;
+    output_size_ = 0;
+    held_output_ = 0;
+    has_output_ = false;
+    waiting_since_ = kNotWaiting;
+    logRefusedLocked();
+    for (auto& [id, reply] : host_replies_) unanswered.push_back(std::move(reply));
+    host_replies_.clear();
+    trim = takeTrimLocked();
+  }
+  if (trim) ::malloc_trim(0);
   return unanswered;
 }
 

@@ -49,7 +49,8 @@ inline constexpr std::chrono::milliseconds kDefaultSocketStallTime{10000};
 class SocketConnection {
  public:
   using Clock = std::chrono::steady_clock;
-  // Bytes that may wait for the Dart side (frames written but not yet taken by its socket).
+  // What may wait for the Dart side (frames written but not yet taken by its socket), counted at
+  // what holding them costs: their buffers' capacity and bookkeeping.
   static constexpr size_t kMaxPendingOutput = 2 * size_t{kMaxSocketFrameLength};
   // A reply frame this small is queued whatever waits, so that every call is answered: the error
   // that stands for a larger reply is this small.
@@ -82,6 +83,9 @@ class SocketConnection {
   // I/O thread, which `wake` wakes when output waits for the socket to take it.
   int fd() const { return socket_.get(); }
   bool hasPendingOutput() const;
+  // What the output waiting for the Dart side holds in memory, as counted against
+  // kMaxPendingOutput.
+  size_t heldOutput() const { return held_output_.load(); }
   // False while the output waiting passes the bound: the Dart side's messages are left unread
   // until it has taken some.
   bool acceptsInput() const;
@@ -113,17 +117,19 @@ class SocketConnection {
   };
   static constexpr Clock::rep kNotWaiting = std::numeric_limits<Clock::rep>::min();
 
-  // Whether a frame of `size` more bytes keeps the output within the bound.
-  bool fitsLocked(size_t size) const { return output_size_ + size <= kMaxPendingOutput; }
+  // Whether a frame costing `cost` more keeps the output within the bound.
+  bool fitsLocked(size_t cost) const { return held_output_ + cost <= kMaxPendingOutput; }
+  // Whether so much output was held since the last trim that freeing it should give memory back;
+  // starts the count again.
+  bool takeTrimLocked();
   void logRefusedLocked();
   // Queues a frame and, when nothing waited before it, writes what the socket takes now. Answers
   // whether the I/O thread must be woken: output is left for it, or the connection has failed.
   bool queueLocked(FlutterBytes head, FlutterBinaryMessage payload);
   // Writes what the socket takes now; answers whether the I/O thread must be woken.
   bool writeNowLocked();
-  // Writes what waits until the socket is full; with `oneTurn`, only what one write of at most
-  // kSenderWriteBytes takes (a sending thread's share: the rest is the I/O thread's). A reason to
-  // close when writing failed.
+  // Writes what waits until the socket is full; with `oneTurn`, at most kSenderWriteBytes (a
+  // sending thread's share: the rest is the I/O thread's). A reason to close when writing failed.
   std::optional<CloseReason> writeLocked(bool oneTurn = false);
 
   UniqueFd socket_;
@@ -136,6 +142,8 @@ class SocketConnection {
   std::deque<FlutterBytes> output_;     // frame heads and payloads, in order
   size_t output_offset_ = 0;            // bytes of output_.front() already written
   std::atomic<size_t> output_size_{0};  // bytes in output_ not yet written
+  std::atomic<size_t> held_output_{0};  // what output_'s buffers cost to hold
+  size_t held_peak_ = 0;                // the most held since the allocator was last trimmed
   // Since when the socket has taken nothing of the waiting output (kNotWaiting: it took all).
   std::atomic<Clock::rep> waiting_since_{kNotWaiting};
   Refused refused_;

@@ -117,10 +117,16 @@ bool removeStaleSocket(const std::string& path, bool mayRemove, std::string& err
   }
   const Probe probe = probeSocket(path);
   if (probe == Probe::gone) return true;
+  if (probe == Probe::listening) {
+    error = "another process is already listening on " + path;
+    return false;
+  }
   // A folder that another holds past the deadline keeps its stale file: another host may be
   // replacing it.
-  if (probe == Probe::listening || !mayRemove) {
-    error = "another process is already listening on " + path;
+  if (!mayRemove) {
+    error = "could not lock the folder of " + path + " within " +
+            std::to_string(kLockDeadline.count()) +
+            " ms (another host may be starting there); its stale socket file is left alone";
     return false;
   }
   // Only the file probed goes: one that replaced it since is another's.

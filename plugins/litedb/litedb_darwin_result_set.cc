@@ -1,12 +1,29 @@
 #include "plugins/litedb/litedb_darwin_result_set.h"
 
-
 #include "platform/foundation/ascii_case.h"
 #include "platform/foundation/ns_log.h"
+#include "platform/foundation/sqlite_files.h"
+#include "platform/foundation/system_error.h"
 #include "plugins/litedb/litedb_darwin_database.h"
 #include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
+namespace {
+
+// What SQLite keeps of neither a failed open nor a failed write: the file and the system's
+// cause, as this thread's step saw them.
+std::string failureCause() {
+  if (auto failure = foundation::takeSqliteOpenFailure()) {
+    return ": " + failure->path + " " + failure->problem;
+  }
+  if (const int cause = foundation::takeSqliteWriteError(); cause != 0) {
+    return ": " + foundation::describeSystemError(cause);
+  }
+  return "";
+}
+
+}  // namespace
+
 std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinResultSet::resultSetWithStatement(
     std::shared_ptr<LiteDbDarwinStatement> statement,
     std::shared_ptr<LiteDbDarwinDatabase> parentDB, bool shouldAutoClose) {
@@ -49,6 +66,9 @@ int LiteDbDarwinResultSet::internalStepWithError(NSError* error) {
     }
     return SQLITE_MISUSE;
   }
+  // Causes left from earlier calls on this thread are not this step's.
+  foundation::takeSqliteOpenFailure();
+  foundation::takeSqliteWriteError();
   int result = sqlite3_step(statement);
   if (result == SQLITE_ROW) return result;
   auto parentError = [&]() {
@@ -64,16 +84,22 @@ int LiteDbDarwinResultSet::internalStepWithError(NSError* error) {
   } else if (result == SQLITE_DONE) {
     // Nothing to report.
   } else if (primary == SQLITE_MISUSE || primary == SQLITE_ERROR) {
-    NSLog("Error calling sqlite3_step (%d: %s) rs", result,
-          parent_db_ ? parent_db_->lastErrorMessage().c_str() : "");
+    NSLog("Error calling sqlite3_step (%d: %s) on %s", result,
+          parent_db_ ? parent_db_->lastErrorMessage().c_str() : "", databaseName().c_str());
     if (error != nullptr) *error = parentError();
   } else {
-    NSLog("Unknown error calling sqlite3_step (%d: %s) rs", result,
-          parent_db_ ? parent_db_->lastErrorMessage().c_str() : "");
+    NSLog("Unknown error calling sqlite3_step (%d: %s) on %s%s", result,
+          parent_db_ ? parent_db_->lastErrorMessage().c_str() : "", databaseName().c_str(),
+          failureCause().c_str());
     if (error != nullptr) *error = parentError();
   }
   if (should_auto_close_) close();
   return result;
+}
+
+std::string LiteDbDarwinResultSet::databaseName() const {
+  if (!parent_db_ || !parent_db_->databasePath()) return "(null)";
+  return *parent_db_->databasePath();
 }
 
 bool LiteDbDarwinResultSet::hasAnotherRow() const {

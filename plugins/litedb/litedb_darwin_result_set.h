@@ -122,6 +122,8 @@ class LiteDbDarwinResultSet {
   }
 
  private:
+  // The parent's path, for the log.
+  std::string databaseName() const;
   sqlite3_stmt* handle() const { return statement_ ? statement_->statement() : nullptr; }
   // Guards of the text and byte readers: a valid index and a value that is not NULL.
   bool readableColumn(int columnIdx) const;

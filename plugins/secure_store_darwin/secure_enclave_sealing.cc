@@ -54,7 +54,13 @@ OSSecResult<SecKeyRef> findOrCreateEnclaveKey(const std::optional<std::string>& 
                           {kSecPrivateKeyAttrs, std::move(private_attributes)}};
   CFErrorRef error;
   SecKeyRef key = SecKeyCreateRandomKey(parameters, &error);
-  if (!key) return OSSecError{errSecParam, descriptionOf(error)};
+  if (!key) {
+    // A key the keychain could not store (a full disk, a file-size limit) is a disk error, as
+    // for any write, and its cause is logged with it; every other failure is the parameters'.
+    const bool not_stored = error && CFErrorGetDomain(error) == kCFErrorDomainOSStatus &&
+                            CFErrorGetCode(error) == errSecIO;
+    return OSSecError{not_stored ? errSecIO : errSecParam, descriptionOf(error)};
+  }
   return key;
 }
 

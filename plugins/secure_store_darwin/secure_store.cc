@@ -237,7 +237,10 @@ SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& para
   OSStatus status = security::performKeychainTransaction([&]() -> OSStatus {
     began = true;
     auto key = enclaveKey(parameters.service);
-    SecKeyRef public_key = key.ok() ? SecKeyCopyPublicKey(key.value()) : nullptr;
+    // A key the keychain could not read or store (a full disk) is a disk error, as a plain
+    // write's would be; any other failure to get it stays a parameter error.
+    if (!key.ok()) return key.error().status == errSecIO ? errSecIO : errSecParam;
+    SecKeyRef public_key = SecKeyCopyPublicKey(key.value());
     if (!public_key) return errSecParam;
     auto secret = sealSecret(value, public_key);
     if (!secret.ok()) return errSecParam;
@@ -253,8 +256,8 @@ SecureStoreResponse SecureStore::writeSealed(const KeychainQueryParameters& para
     sealed_value.shouldReturnData = false;
     return storeData(sealed_value, secret.value().sealedValue);
   });
-  // Getting the hardware-held key comes first, and any failure of it is a parameter error: so is
-  // a keychain that cannot even be opened.
+  // Getting the hardware-held key comes first, and a keychain that cannot even be opened is a
+  // parameter error.
   if (!began) status = errSecParam;
   return {status, nullptr};
 }

@@ -9,7 +9,7 @@
 // it holds. Each round then also writes a 2 MB value to every store, which must fail (exit 2 if
 // one is answered as stored), and every other round takes every descriptor left and, meanwhile,
 // reads back its own latest values (exit 4 if a read answers success with a wrong value) and
-// writes again, logging only what is answered as stored.
+// writes again to each store, logging only what is answered as stored.
 //
 // Usage: crash_writer <first number> <writer name>
 #include <dirent.h>
@@ -140,6 +140,15 @@ class Writer {
     if (secret(crash_test::kPlainService, crash_test::kRewrittenKey, std::to_string(number), false)
             .isSuccess()) {
       log('K', crash_test::kRewrittenKey, number);
+    }
+    // Two rows in one statement, which needs a journal: both are stored or neither.
+    const std::string rows = "n" + std::to_string(number);
+    if (database("insert",
+                 map({{"id", database_id_},
+                      {"sql", Value("INSERT INTO t (k) VALUES (?), (?)")},
+                      {"arguments", Value(ValueList{Value(rows + "a"), Value(rows + "b")})}}))
+            .isSuccess()) {
+      log('D', rows, number);
     }
   }
 

@@ -321,6 +321,23 @@ class LogWritesTest(unittest.TestCase):
         self.assertIn(b"could not be written and were dropped", drained[0])
         self.assertFalse(os.path.exists(path))
 
+    def test_a_host_started_without_its_standard_descriptors_keeps_them_off_its_own_files(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        path = os.path.join(folder.name, "host.sock")
+        process = subprocess.Popen([desktop_host()], env=dict(os.environ, DART_SIDE_SOCKET=path),
+                                   preexec_fn=lambda: [os.close(fd) for fd in (0, 1, 2)])
+        self.addCleanup(self.kill, process)
+        self.assertTrue(wait_until(lambda: os.path.exists(path)), "the host never listened")
+        with DartSide.connect(path, TIMEOUT) as side:
+            # "A Dart side connected" has been written: into nothing the host itself uses.
+            self.assertTrue(answers(side))
+            for fd in (0, 1, 2):
+                self.assertEqual(os.readlink(f"/proc/{process.pid}/fd/{fd}"), "/dev/null")
+        process.send_signal(signal.SIGTERM)
+        self.assertEqual(wait_for_exit(process, CLOSE_SECONDS), 0)
+        self.assertFalse(os.path.exists(path))
+
     def test_an_output_nobody_reads_does_not_hold_the_host(self):
         process, path = self.start(stdout=subprocess.PIPE)
         with DartSide.connect(path, TIMEOUT) as side:

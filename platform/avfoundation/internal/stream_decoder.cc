@@ -9,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "platform/avfoundation/internal/png_chunks.h"
 #include "platform/foundation/ns_log.h"
 
 namespace avfoundation::internal {
@@ -21,6 +22,10 @@ constexpr int kMaxConsecutiveFailures = 64;
 constexpr AVRational kDefaultFrameRate{25, 1};
 // Seek targets are clamped to this many seconds either way, so that they stay within int64.
 constexpr double kFarthestSeekSeconds = 1e9;
+
+bool isPng(const AVCodecContext& context) {
+  return context.codec_id == AV_CODEC_ID_PNG || context.codec_id == AV_CODEC_ID_APNG;
+}
 
 bool isRate(AVRational rate) { return rate.num > 0 && rate.den > 0; }
 
@@ -77,6 +82,7 @@ bool StreamDecoder::openDecoder() {
     return false;
   }
   context_->pkt_timebase = stream.time_base;
+  if (isPng(*context_) && !filterPngExtradata(*context_)) return false;
   context_->max_pixels = kMaxPicturePixels;
 #if defined(__SANITIZE_THREAD__)
   // FFmpeg's own threads synchronise through atomics built without ThreadSanitizer, which it
@@ -175,7 +181,8 @@ bool StreamDecoder::decodeOne() {
     }
     if (packet_->stream_index == stream_ &&
         (!landing_ || landing_->started || startsLanding(*packet_))) {
-      int sent = avcodec_send_packet(context_.get(), packet_.get());
+      bool readable = !isPng(*context_) || filterPngPacket(*packet_);
+      int sent = readable ? avcodec_send_packet(context_.get(), packet_.get()) : AVERROR_INVALIDDATA;
       if (sent < 0 && sent != AVERROR(EAGAIN) && damaged_++ == 0) {
         NSLog("Skipped a damaged %s packet", kindName(options_.kind));
       }

@@ -335,6 +335,57 @@ TEST_F(SocketBacklogTest, ADartSideThatStopsReadingIsClosedAfterTheStallTime) {
       kTimeout));
 }
 
+// The kernel gives a Unix socket's sender room back only once a whole write it queued has been
+// taken: a Dart side that takes small pieces slowly (a few KiB within the stall time) still frees
+// room, and keeps its connection.
+TEST_F(SocketBacklogTest, ADartSideThatReadsSlowlyInSmallPiecesKeepsItsConnection) {
+  flutter::testing::setSocketStallTime(milliseconds(1500));
+  UniqueFd client = socket_testing::connectTo(path_);
+  ASSERT_TRUE(client);
+  const int receive_buffer = 4096;
+  ASSERT_EQ(::setsockopt(client.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer,
+                         sizeof(receive_buffer)),
+            0);
+  const timeval receive_timeout{60, 0};
+  ASSERT_EQ(::setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, &receive_timeout,
+                         sizeof(receive_timeout)),
+            0);
+  // One round trip, so that the connection is served.
+  auto call = *flutter::encodeSocketFrame(
+      {SocketFrameKind::messageFromDartSide, 1, kValues,
+       FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"echo", Value()})});
+  ASSERT_EQ(::send(client.get(), call.data(), call.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(call.size()));
+  std::vector<uint8_t> chunk(1 << 20);
+  ASSERT_TRUE(dispatch::testing::runUntil(
+      [&] { return ::recv(client.get(), chunk.data(), chunk.size(), MSG_DONTWAIT) > 0; },
+      kTimeout));
+  // More than the socket holds, so that most of it waits for the Dart side.
+  constexpr size_t kEvent = 512u << 10;
+  const std::string channel = "test/events";
+  engine_->binaryMessenger()->sendOnChannel(channel, FlutterBytes(kEvent));
+  const size_t frame = 4 + 1 + 4 + 2 + channel.size() + 1 + kEvent;
+  // 512 bytes at a time, 8 KiB a second on average (a late read catches up), for three stall
+  // times; then the rest as fast as it comes.
+  constexpr size_t kPiece = 512;
+  constexpr size_t kBytesPerSecond = 8192;
+  constexpr size_t kSlowBytes = 36u << 10;
+  size_t taken = 0;
+  const auto start = Clock::now();
+  while (taken < frame) {
+    if (taken < kSlowBytes) {
+      std::this_thread::sleep_until(start + std::chrono::microseconds(taken * 1'000'000 /
+                                                                      kBytesPerSecond));
+    }
+    const size_t wanted = taken < kSlowBytes ? kPiece : chunk.size();
+    const ssize_t received = ::recv(client.get(), chunk.data(), std::min(wanted, frame - taken), 0);
+    if (received <= 0) break;
+    taken += static_cast<size_t>(received);
+  }
+  EXPECT_EQ(taken, frame) << "the connection ended";
+  EXPECT_TRUE(logLinesContaining("the Dart side is not reading").empty());
+}
+
 FlutterBytes echoCalls(uint32_t firstId, uint32_t count, size_t argumentSize) {
   FlutterBytes bytes;
   const auto message = FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall(

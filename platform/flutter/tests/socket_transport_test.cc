@@ -1,6 +1,8 @@
 // The socket transport: its listening socket's life on disk, and an engine driven through it by a
 // client on a real Unix socket.
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -127,6 +129,31 @@ TEST(SocketListenerTest, OwnsItsSocketFileAndNothingElse) {
     std::ofstream(path) << "someone else's";
   }
   EXPECT_TRUE(fs::is_regular_file(path));
+}
+
+// A stale file whose folder another process holds locked is left alone, and the refusal says so:
+// nobody was found listening.
+TEST(SocketListenerTest, AStaleFileInAFolderLockedElsewhereIsRefusedForTheLock) {
+  TemporaryDirectory directory;
+  const auto path = directory.file("host.sock");
+  {
+    UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  }
+  // A lock of the folder's own open file, as another host starting there holds it.
+  UniqueFd folder(::open(fs::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY));
+  ASSERT_EQ(::flock(folder.get(), LOCK_EX), 0);
+  std::string error;
+  EXPECT_FALSE(SocketListener::open(path, error));
+  EXPECT_EQ(error.find("already listening"), std::string::npos) << error;
+  EXPECT_NE(error.find("could not lock the folder"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_socket(path)) << "the stale file is left for the lock's holder";
+  // Once the lock is free the stale file is replaced.
+  ASSERT_EQ(::flock(folder.get(), LOCK_UN), 0);
+  EXPECT_TRUE(SocketListener::open(path, error)) << error;
 }
 
 class SocketTransportTest : public ::testing::Test {

@@ -192,6 +192,42 @@ TEST_F(StorageTest, ACompanionWithAnotherNameIsAnIOErrorAndTheOtherFileIsKept) {
   }
 }
 
+// A symbolic link where the "-journal" goes is never followed (SQLite would write its journal
+// into what it names): every call answers an I/O error, the cause is logged once with the
+// link's name, and the link and what it names are left as they were.
+TEST_F(StorageTest, ASymbolicLinkAtTheJournalIsAnIOErrorLoggedOnce) {
+  // The keychain stays open, as in a running host.
+  ASSERT_EQ(add("kept", "value"), errSecSuccess);
+  const std::string journal = security::testing::keychainFilePath() + "-journal";
+  const std::string other = root_ + "/other";
+  const std::string precious(5000, 'p');
+  std::ofstream(other, std::ios::binary) << precious;
+  std::filesystem::create_symlink(other, journal);
+
+  foundation::testing::setLogCapture(true);
+  EXPECT_EQ(SecItemUpdate({{kSecClass, kSecClassGenericPassword}, {kSecAttrAccount, "kept"}},
+                          {{kSecValueData, bytes("changed")}}),
+            errSecIO);
+  EXPECT_EQ(add("new", "v"), errSecIO);
+  OSStatus status = errSecSuccess;
+  readData({{kSecAttrAccount, "kept"}}, &status);
+  EXPECT_EQ(status, errSecIO);
+  EXPECT_EQ(add("new", "v"), errSecIO);
+  size_t naming = 0;
+  for (const auto& line : foundation::testing::takeLogLines()) {
+    if (line.find(journal) != std::string::npos &&
+        line.find("symbolic link") != std::string::npos) {
+      ++naming;
+    }
+  }
+  foundation::testing::setLogCapture(false);
+  EXPECT_EQ(naming, 1u);
+  EXPECT_TRUE(std::filesystem::is_symlink(journal));
+  EXPECT_TRUE(contentsOf(other) == precious) << "what the link names was written";
+  std::filesystem::remove(journal);
+  EXPECT_EQ(readData({{kSecAttrAccount, "kept"}}), "value");
+}
+
 TEST_F(StorageTest, LooseModesAreTightenedAndForeignFilesAreRefusedUntouched) {
   ASSERT_EQ(add("a", "1"), errSecSuccess);
   security::testing::closeKeychain();

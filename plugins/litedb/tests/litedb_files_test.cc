@@ -90,6 +90,31 @@ TEST_F(LiteDbFilesTest, PipesSqliteWouldOpenOnItsOwnAreRefusedAtOnce) {
   }
 }
 
+// SQLite removes the "-journal" of an empty database as stale without opening it: one that is
+// not a regular file is another program's, left there, and the statement that needs a journal
+// fails.
+TEST_F(LiteDbFilesTest, AJournalThatIsNotAFileBesideAnEmptyDatabaseIsLeftThere) {
+  for (const char* kind : {"fifo", "directory"}) {
+    SCOPED_TRACE(kind);
+    std::string path = folder.file(std::string("empty-") + kind + ".db");
+    int64_t id = open(path);
+    const std::string journal = path + "-journal";
+    if (std::string(kind) == "fifo") {
+      pipeAt(journal);
+    } else {
+      ASSERT_TRUE(std::filesystem::create_directory(journal));
+    }
+    MethodReply created = executeOn(id, "CREATE TABLE t (v)");
+    EXPECT_TRUE(created.isError());
+    EXPECT_NE(created.error.message.value_or("").find("Code=14"), std::string::npos)
+        << created.describe();
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(journal)))
+        << "it was removed";
+    EXPECT_FALSE(std::filesystem::is_regular_file(journal));
+    EXPECT_TRUE(close(id).isSuccess());
+  }
+}
+
 // A companion with a second name (a hard link, as "cp -al" or "rsync --link-dest" backups make)
 // is another file too: SQLite would write its log or index into it. It is refused like a pipe,
 // and the other file is left as it was. The database itself may have several names: a

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/testing/foundation_controls.h"
 #include "platform/foundation/testing/system_limits.h"
 #include "plugins/litedb/tests/litedb_plugin_fixture.h"
 
@@ -14,6 +15,7 @@ namespace litedb {
 namespace {
 
 using flutter::Value;
+using flutter::testing::MethodReply;
 using testing::list;
 using testing::map;
 
@@ -79,6 +81,31 @@ TEST_F(LiteDbLimitsTest, ARowPastTheFileSizeLimitIsAnErrorAndLeavesNoJournal) {
   expectIntact(id);
   ASSERT_TRUE(close(id).isSuccess());
   id = open(folder.file("limits.db"));
+  expectIntact(id);
+}
+
+// SQLite keeps neither the cause of a failed write nor the file; the log line names both, and
+// the answer stays SQLite's own.
+TEST_F(LiteDbLimitsTest, AWritePastTheFileSizeLimitIsLoggedWithItsCause) {
+  int64_t id = filled();
+  foundation::testing::setLogCapture(true);
+  MethodReply past;
+  {
+    foundation::testing::FileSizeLimit limit(1'000'000);
+    ASSERT_TRUE(limit.active());
+    past = insert(id, "INSERT INTO t (v) VALUES (randomblob(2000000))");
+  }
+  EXPECT_NE(past.describe().find("Code=778"), std::string::npos) << past.describe();
+  size_t named = 0;
+  for (const auto& line : foundation::testing::takeLogLines()) {
+    if (line.find("sqlite3_step") == std::string::npos) continue;
+    EXPECT_NE(line.find(folder.file("limits.db")), std::string::npos) << line;
+    EXPECT_NE(line.find("File too large (EFBIG)"), std::string::npos) << line;
+    EXPECT_NE(line.substr(line.size() - 3), " rs") << line;
+    ++named;
+  }
+  foundation::testing::setLogCapture(false);
+  EXPECT_EQ(named, 1u);
   expectIntact(id);
 }
 

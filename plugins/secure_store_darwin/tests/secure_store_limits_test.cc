@@ -76,6 +76,32 @@ TEST_F(LimitsTest, TheCauseOfFailedWritesIsLoggedOnceWithTheKeychainsFile) {
   EXPECT_EQ(read("p0").value, Value("plain"));
 }
 
+// The first sealed write of a service makes its hardware-held key and stores it; a key that
+// cannot be stored for want of room is a disk error like any other write's, with its cause
+// logged, and the write goes through once there is room.
+TEST_F(LimitsTest, ASealedWriteWhoseNewKeyCannotBeStoredIsAnIOErrorWithItsCause) {
+  ASSERT_TRUE(write("p0", "plain").isSuccess());
+  foundation::testing::setLogCapture(true);
+  {
+    foundation::testing::FileSizeLimit limit(1);
+    ASSERT_TRUE(limit.active());
+    auto failed = write("s0", "sealed", sealed());
+    EXPECT_EQ(failed.error.code, "Unexpected security result code") << failed.describe();
+    EXPECT_EQ(failed.error.details, Value(int32_t{-36})) << failed.describe();
+  }
+  size_t named = 0;
+  for (const auto& line : foundation::testing::takeLogLines()) {
+    if (line.find(root_ + "/keychain/keychain.db could not be written: File too large (EFBIG)") !=
+        std::string::npos) {
+      ++named;
+    }
+  }
+  foundation::testing::setLogCapture(false);
+  EXPECT_EQ(named, 1u);
+  ASSERT_TRUE(write("s0", "sealed", sealed()).isSuccess());
+  EXPECT_EQ(read("s0", sealed()).value, Value("sealed"));
+}
+
 // A keychain file already larger than the file-size limit, the limit inside its last page: the
 // system refuses to rewrite the file past the limit even though it would not grow. Stored values
 // stay readable; each write is made whole, or is one error that changes nothing and leaves no

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "host/signal_policy.h"
+#include "host/standard_descriptors.h"
 #include "platform/appkit/ns_application.h"
 #include "platform/flutter/flutter_app_delegate.h"
 #include "platform/flutter/flutter_view_controller.h"
@@ -35,6 +36,7 @@ class FixtureWindow : public NSWindow {
 }  // namespace
 
 int main(int argc, const char* argv[]) {
+  host::openMissingStandardDescriptors();
   host::installSignalPolicy();
   NSInterfaceDescription description;
   description.makeDelegate = [] { return std::make_shared<FixtureDelegate>(); };

@@ -1,0 +1,130 @@
+#include "platform/avfoundation/internal/png_chunks.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace avfoundation::internal {
+namespace {
+
+constexpr std::array<uint8_t, 8> kSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+constexpr size_t kChunkOverhead = 12;  // length, type, CRC
+constexpr uint32_t kLongestChunk = 0x7fffffff;
+
+// Ancillary chunks that are kept: transparency, pixel shape, significant bits, colour (each a
+// few bytes) and the animation's control and frame data. Everything else ancillary goes.
+constexpr std::array<std::string_view, 10> kKeptAncillary{
+    "tRNS", "pHYs", "sBIT", "gAMA", "cHRM", "sRGB", "cICP", "acTL", "fcTL", "fdAT"};
+
+uint32_t bigEndian32(const uint8_t* bytes) {
+  return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+bool isLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool isKept(std::string_view type) {
+  bool critical = type[0] >= 'A' && type[0] <= 'Z';
+  if (critical) return true;
+  for (std::string_view kept : kKeptAncillary) {
+    if (type == kept) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> withoutDroppedPngChunks(std::span<const uint8_t> data,
+                                                             bool* malformed) {
+  *malformed = false;
+  std::vector<uint8_t> kept;
+  bool dropped = false;
+  size_t at = 0;
+  if (data.size() >= kSignature.size() &&
+      std::memcmp(data.data(), kSignature.data(), kSignature.size()) == 0) {
+    at = kSignature.size();
+  }
+  kept.reserve(data.size());
+  kept.insert(kept.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(at));
+  size_t chunks = 0;
+  while (at < data.size()) {
+    size_t left = data.size() - at;
+    if (left < kChunkOverhead) break;
+    uint32_t length = bigEndian32(data.data() + at);
+    const uint8_t* type = data.data() + at + 4;
+    if (length > kLongestChunk || length > left - kChunkOverhead ||
+        !(isLetter(type[0]) && isLetter(type[1]) && isLetter(type[2]) && isLetter(type[3]))) {
+      break;
+    }
+    std::string_view name(reinterpret_cast<const char*>(type), 4);
+    size_t whole = kChunkOverhead + length;
+    ++chunks;
+    if (isKept(name)) {
+      kept.insert(kept.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                  data.begin() + static_cast<std::ptrdiff_t>(at + whole));
+    } else {
+      dropped = true;
+    }
+    at += whole;
+    if (name == "IEND") {
+      dropped = dropped || at < data.size();  // what trails the picture is not read
+      at = data.size();
+    }
+  }
+  if (at != data.size() || chunks == 0) {
+    *malformed = true;
+    return std::vector<uint8_t>{};
+  }
+  if (!dropped) return std::nullopt;
+  return kept;
+}
+
+bool filterPngPacket(AVPacket& packet) {
+  bool malformed = false;
+  auto kept = withoutDroppedPngChunks(
+      std::span<const uint8_t>(packet.data, static_cast<size_t>(std::max(packet.size, 0))),
+      &malformed);
+  if (malformed) return false;
+  if (kept) {
+    AVBufferRef* buffer = av_buffer_alloc(kept->size() + AV_INPUT_BUFFER_PADDING_SIZE);
+    if (buffer == nullptr) return false;
+    std::memcpy(buffer->data, kept->data(), kept->size());
+    std::memset(buffer->data + kept->size(), 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    av_buffer_unref(&packet.buf);
+    packet.buf = buffer;
+    packet.data = buffer->data;
+    packet.size = static_cast<int>(kept->size());
+  }
+  // A header that changes with this frame is walked as its first one was.
+  size_t header_size = 0;
+  uint8_t* header = av_packet_get_side_data(&packet, AV_PKT_DATA_NEW_EXTRADATA, &header_size);
+  if (header == nullptr) return true;
+  auto header_kept = withoutDroppedPngChunks(std::span<const uint8_t>(header, header_size), &malformed);
+  if (malformed) return false;
+  if (header_kept) {
+    std::memcpy(header, header_kept->data(), header_kept->size());
+    av_packet_shrink_side_data(&packet, AV_PKT_DATA_NEW_EXTRADATA, header_kept->size());
+  }
+  return true;
+}
+
+bool filterPngExtradata(AVCodecContext& context) {
+  if (context.extradata == nullptr || context.extradata_size <= 0) return true;
+  bool malformed = false;
+  auto kept = withoutDroppedPngChunks(
+      std::span<const uint8_t>(context.extradata, static_cast<size_t>(context.extradata_size)),
+      &malformed);
+  if (malformed) return false;
+  if (kept) {
+    std::memcpy(context.extradata, kept->data(), kept->size());
+    std::memset(context.extradata + kept->size(), 0,
+                static_cast<size_t>(context.extradata_size) - kept->size());
+    context.extradata_size = static_cast<int>(kept->size());
+  }
+  return true;
+}
+
+}  // namespace avfoundation::internal
