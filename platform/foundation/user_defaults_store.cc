@@ -1,7 +1,9 @@
 #include "platform/foundation/user_defaults_store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -69,11 +71,23 @@ void report(std::optional<NSError>* out, int cause) {
   if (out != nullptr) *out = posixError(cause);
 }
 
-// Creates the directory and its parent, both private to the user.
+// Takes group and other access away from a directory, and never gives the user back any access
+// the user took (a directory narrowed to 0500 stays so).
+bool keepPrivate(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status {};
+  bool kept = ::fstat(fd, &status) == 0 &&
+              ((status.st_mode & 077) == 0 || ::fchmod(fd, status.st_mode & 07700) == 0);
+  ::close(fd);
+  return kept;
+}
+
+// Creates the directory and its parent (0700), both private to the user.
 bool makePrivateDirectory(const std::string& path) {
   if (!makeDirectories(path, 0700)) return false;
-  ::chmod(std::filesystem::path(path).parent_path().c_str(), 0700);
-  return ::chmod(path.c_str(), 0700) == 0;
+  keepPrivate(std::filesystem::path(path).parent_path());
+  return keepPrivate(path);
 }
 
 // Moves an unreadable file out of the way into a free slot, or over the oldest copy once all

@@ -347,7 +347,13 @@ HVPVideoPlayer::Status HVPVideoPlayer::dispose() {
   }
   // Loads still pending would answer nobody and hold what they captured: cancelling them
   // answers the calls that wait on them (a track list, for one) now.
-  if (auto item = player_->currentItem(); item && item->asset()) item->asset()->cancelLoading();
+  if (auto item = player_->currentItem()) {
+    if (item->asset()) item->asset()->cancelLoading();
+    // Whoever still holds the item, its output decodes no more: the file and decoder go now.
+    if (auto output = pixel_buffer_source_ ? pixel_buffer_source_->videoOutput() : nullptr) {
+      item->removeOutput(output.get());
+    }
+  }
   player_->replaceCurrentItemWithItem(nullptr);
   if (auto onDisposed = std::move(on_disposed_)) {
     on_disposed_ = nullptr;

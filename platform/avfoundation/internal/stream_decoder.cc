@@ -1,6 +1,7 @@
 #include "platform/avfoundation/internal/stream_decoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -31,7 +32,16 @@ bool isRate(AVRational rate) { return rate.num > 0 && rate.den > 0; }
 
 const char* kindName(StreamKind kind) { return kind == StreamKind::kVideo ? "video" : "audio"; }
 
+std::atomic<uint64_t>& framesMade() {
+  static std::atomic<uint64_t> made{0};
+  return made;
+}
+
 }  // namespace
+
+uint64_t StreamDecoder::framesMadeInProcess() {
+  return framesMade().load(std::memory_order_relaxed);
+}
 
 size_t frameBytes(const AVFrame& frame) {
   size_t total = 0;
@@ -149,6 +159,7 @@ bool StreamDecoder::decodeOne() {
                         : frame_->sample_rate > 0 && frame_->nb_samples > 0 &&
                               frame_->ch_layout.nb_channels > 0;
       if (usable) {
+        framesMade().fetch_add(1, std::memory_order_relaxed);
         consecutive_failures_ = 0;
         return true;
       }

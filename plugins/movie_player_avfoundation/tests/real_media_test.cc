@@ -1,7 +1,9 @@
 // Players over the media library, as in the running host: a real file initializes with its real
 // duration and size, shows its frames and completes; what cannot be played sends the error event;
 // every call is answered.
+#include "platform/avfoundation/internal/stream_decoder.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
+#include "platform/avfoundation/tests/media_recipes.h"
 #include "plugins/movie_player_avfoundation/tests/video_player_fixture.h"
 
 namespace movie_player_avfoundation::testing {
@@ -68,6 +70,27 @@ TEST_F(RealMediaTest, ATexturePlayerOnARealFileShowsItsFramesAndCompletes) {
   ASSERT_EQ(tracks.size(), 1u);
   EXPECT_TRUE(tracks[0].asCustom<HVPNativeVideoTrackData>()->mediaSelectionTracks->empty());
   call(ids.playerId, "dispose");
+}
+
+TEST_F(RealMediaTest, ADisposedPlayerDecodesNoMoreThanTheFrameInDecoding) {
+  using avfoundation::internal::StreamDecoder;
+  auto movie = av::madeMedia("dispose_720p.mp4",
+                             {"-f", "lavfi", "-i", "testsrc=size=1280x720:rate=25:duration=20",
+                              "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"});
+  auto ids = createTexturePlayer("file://" + movie);
+  ASSERT_TRUE(dart.listen(events(ids.playerId)).isSuccess());
+  ASSERT_TRUE(awaitEvent(ids.playerId, "initialized").has_value());
+  call(ids.playerId, "play");
+  ASSERT_TRUE(dart.runUntil([&] { return engine->textures().copyPixelBuffer(ids.textureId) != nullptr; }));
+  // Something still holds the item (a load or a seek in flight would), and its time moves.
+  auto held = item();
+  ASSERT_NE(held, nullptr);
+  call(ids.playerId, "dispose");
+  uint64_t atDisposal = StreamDecoder::framesMadeInProcess();
+  held->seekToTime(CMTimeMake(10, 1), kCMTimeZero, kCMTimeZero, nullptr);
+  // Time enough for a running decoder to make a dozen frames; the count is what is checked.
+  dart.runUntil([] { return false; }, std::chrono::milliseconds(700));
+  EXPECT_LE(StreamDecoder::framesMadeInProcess() - atDisposal, 1u);
 }
 
 TEST_F(RealMediaTest, WhatCannotBePlayedSendsTheErrorEventAndCallsAreStillAnswered) {

@@ -276,6 +276,35 @@ TEST_F(PreferencesPluginTest, ValuesSurviveARestartExactly) {
             fs::perms::owner_all);
 }
 
+// The preferences folder and its parent are made private; a change takes access for others away
+// but never gives any back that the user took (a folder narrowed to 0500 stays so).
+TEST_F(PreferencesPluginTest, FolderModesAreMadePrivateButNeverLoosened) {
+  auto modeOf = [](const std::string& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+  };
+  const std::string folder = fs::path(domainFile()).parent_path();
+  const std::string parent = fs::path(folder).parent_path();
+  ok(kApi + "set", {Value("a"), Value(int32_t{1}), options()});
+  EXPECT_EQ(modeOf(folder), 0700u);
+  EXPECT_EQ(modeOf(parent), 0700u);
+
+  ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+  ASSERT_EQ(::chmod(parent.c_str(), 0500), 0);
+  send(kApi + "set", {Value("b"), Value(int32_t{2}), options()});
+  EXPECT_EQ(modeOf(folder), 0500u);
+  EXPECT_EQ(modeOf(parent), 0500u);
+
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(parent.c_str(), 0511), 0);
+  send(kApi + "set", {Value("c"), Value(int32_t{3}), options()});
+  EXPECT_EQ(modeOf(folder), 0700u);
+  EXPECT_EQ(modeOf(parent), 0500u);
+  ::chmod(parent.c_str(), 0700);
+  ::chmod(folder.c_str(), 0700);
+}
+
 TEST_F(PreferencesPluginTest, CorruptFileIsSetAsideAndNeverOverwritten) {
   ok(kApi + "set", {Value("k"), Value("v"), options()});
   std::ofstream(domainFile(), std::ios::trunc) << "bplist00 but not really";
