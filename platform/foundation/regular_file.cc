@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -119,7 +120,9 @@ std::optional<std::vector<uint8_t>> RegularFile::readAll(RegularFileError* error
   uint8_t buffer[64 * 1024];
   off_t offset = 0;
   for (;;) {
-    ssize_t count = ::pread(fd_, buffer, sizeof buffer, offset);
+    // One byte past the size is enough to tell a file holds more than it said.
+    const size_t wanted = std::min(sizeof buffer, static_cast<size_t>(size_ - bytes.size()) + 1);
+    ssize_t count = ::pread(fd_, buffer, wanted, offset);
     if (count < 0) {
       if (errno == EINTR) continue;
       // EAGAIN included: what would block is a failure to read.
@@ -127,7 +130,10 @@ std::optional<std::vector<uint8_t>> RegularFile::readAll(RegularFileError* error
       return std::nullopt;
     }
     if (count == 0) break;
-    if (bytes.size() + static_cast<size_t>(count) > max_bytes_) {
+    // No more than the size fstat gave: the kernel's files say 0 and may never end
+    // (/proc/self/pagemap), and a file that grew since is not the one that was measured.
+    if (bytes.size() + static_cast<size_t>(count) > size_ ||
+        bytes.size() + static_cast<size_t>(count) > max_bytes_) {
       errno = 0;
       report(error, RegularFileError::kTooLarge);
       return std::nullopt;

@@ -4,7 +4,8 @@
 // socket or a directory is refused before anything is read, a file larger than the caller's limit
 // is refused before anything is allocated, and the descriptor stays non-blocking, so a file that
 // stats as regular but would make its reader wait (/proc/kmsg) fails to read at once. Reading
-// re-checks the limit, so a file that grows while it is read cannot exceed it either.
+// takes no more than the size the file had when opened: one that holds more (a kernel file that
+// says 0, a file that grew) is refused as too large.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace foundation {
 enum class RegularFileError {
   kNotFound,    // nothing at the path (or a path component is missing)
   kNotRegular,  // a directory, FIFO, device or socket
-  kTooLarge,    // larger than the limit the caller gave
+  kTooLarge,    // larger than the limit the caller gave, or than the file said when opened
   kUnreadable,  // "not now" (system_error.h): a limit, a permission, an I/O error, a read that
                 // would block
 };
@@ -60,7 +61,7 @@ class RegularFile {
   uint64_t size() const { return size_; }
   // The file's identity now.
   std::optional<FileIdentity> identity() const { return identityOf(fd_); }
-  // Reads the whole file from its start, never more than the limit it was opened with.
+  // Reads the whole file from its start, never more than its size or the limit it was opened with.
   std::optional<std::vector<uint8_t>> readAll(RegularFileError* error = nullptr) const;
 
  private:

@@ -357,15 +357,21 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
   auto body = current->content.body;
   bool html = current->content.mimeType == "text/html";
   auto stop = current->readingStop;
+  // A <noscript> is read as the page will run: its scripts are allowed or not at commit, which
+  // follows at once unless a preference changes in between.
+  auto scripting = configuration_->preferences()->javaScriptEnabled() &&
+                           configuration_->defaultWebpagePreferences()->allowsContentJavaScript()
+                       ? webkit::Scripting::enabled
+                       : webkit::Scripting::disabled;
   // The navigation moves on with the answer, so that it is only ever released on the main thread.
   // The reading stops once the navigation leaves this step (failed at its budget, replaced, or
   // its web view gone), so it never outlives its load by more than a moment.
   dispatch_async(
       dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0),
       [weak = std::move(weak), current = std::move(current), generation, file = std::move(file),
-       body = std::move(body), html, stop = std::move(stop)]() mutable {
+       body = std::move(body), html, stop = std::move(stop), scripting]() mutable {
         auto read = std::make_shared<webkit::PageContentRead>(
-            webkit::readPageContent(file, body, html, *stop));
+            webkit::readPageContent(file, body, html, *stop, scripting));
         body = nullptr;
         dispatch_async(dispatch_get_main_queue(),
                        [weak = std::move(weak), current = std::move(current), generation, read] {

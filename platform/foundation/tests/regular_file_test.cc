@@ -79,5 +79,24 @@ TEST_F(RegularFileTest, ADescriptorStaysNonBlockingThroughItsReads) {
   EXPECT_EQ(bytes->size(), 5u);
 }
 
+// The kernel's files stat as regular files of size 0 and may hold endless content
+// (/proc/self/pagemap): no more is read than the size said, and more than it said is refused.
+TEST_F(RegularFileTest, NoMoreIsReadThanTheFileSaidItHeld) {
+  RegularFileError error{};
+  EXPECT_FALSE(readRegularFile("/proc/self/status", 1 << 20, &error));
+  EXPECT_EQ(error, RegularFileError::kTooLarge);
+  EXPECT_FALSE(readRegularFile("/proc/self/pagemap", 1 << 20, &error));
+
+  auto file = RegularFile::open(write("grows", "hello"), 1 << 20);
+  ASSERT_TRUE(file);
+  std::ofstream(directory_ / "grows", std::ios::app) << " world";
+  EXPECT_FALSE(file->readAll(&error)) << "read past the size it was opened with";
+  EXPECT_EQ(error, RegularFileError::kTooLarge);
+
+  auto empty = readRegularFile(write("empty", ""), 1 << 20, &error);
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->empty());
+}
+
 }  // namespace
 }  // namespace foundation

@@ -1,16 +1,16 @@
 #include "platform/webkit/internal/html_document.h"
 
-#include <cctype>
-#include <iterator>
-#include <utility>
-
 #include "platform/foundation/utf8.h"
 #include "platform/webkit/content_process/content_protocol.h"
 #include "platform/webkit/internal/character_reference.h"
+#include "platform/webkit/internal/html_tokenizer.h"
 #include "platform/webkit/internal/text_encoding.h"
 
 namespace webkit {
 namespace {
+
+using Tag = HTMLTokenizer::Tag;
+using TextState = HTMLTokenizer::TextState;
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -20,139 +20,33 @@ std::string lowered(std::string_view text) {
   return lower;
 }
 
-// Where `needle` (lower case, starting with '<') is in `page` from `from`, ignoring ASCII case.
-// The page is never copied: a large one is scanned for '<' alone. npos too once `stop` is set.
-size_t findTag(std::string_view page, std::string_view needle, size_t from,
-               const ReadingStop* stop) {
-  for (size_t at = page.find('<', from); at != std::string_view::npos;
-       at = page.find('<', at + 1)) {
-    if (stop != nullptr && stop->stopped()) return std::string_view::npos;
-    if (page.size() - at < needle.size()) return std::string_view::npos;
-    size_t i = 1;
-    while (i < needle.size() && asciiLower(page[at + i]) == needle[i]) ++i;
-    if (i == needle.size()) return at;
-  }
-  return std::string_view::npos;
-}
-
 bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
-// The attributes a start tag is read for; the others are passed over.
-constexpr std::string_view kReadAttributes[] = {"src", "type", "language"};
-
-// An element's start tag, read from just after its name: the first value of each attribute this
-// reader looks at (names without regard to case), and where the tag ends. A quoted value may hold
-// '>'. Only those few are kept, so a tag of any number of attributes is read in one pass.
-struct StartTag {
-  std::optional<std::string> values[std::size(kReadAttributes)];
-  size_t end = 0;  // just past the '>'
-
-  const std::string* attribute(std::string_view name) const {
-    for (size_t i = 0; i < std::size(kReadAttributes); ++i) {
-      if (kReadAttributes[i] == name) return values[i] ? &*values[i] : nullptr;
-    }
-    return nullptr;
-  }
-};
-
-bool sameLowered(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (asciiLower(text[i]) != lower[i]) return false;
-  }
-  return true;
-}
-
-std::optional<StartTag> readStartTag(std::string_view page, size_t at, const ReadingStop* stop) {
-  StartTag tag;
-  while (at < page.size()) {
-    if (stop != nullptr && stop->stopped()) return std::nullopt;
-    char c = page[at];
-    if (c == '>') {
-      tag.end = at + 1;
-      return tag;
-    }
-    if (isTagSpace(c) || c == '/') {
-      ++at;
-      continue;
-    }
-    size_t name_start = at;
-    while (at < page.size() && !isTagSpace(page[at]) && page[at] != '/' && page[at] != '>' &&
-           (page[at] != '=' || at == name_start)) {
-      ++at;
-    }
-    std::string_view name = page.substr(name_start, at - name_start);
-    while (at < page.size() && isTagSpace(page[at])) ++at;
-    std::string_view value;
-    if (at < page.size() && page[at] == '=') {
-      ++at;
-      while (at < page.size() && isTagSpace(page[at])) ++at;
-      if (at < page.size() && (page[at] == '"' || page[at] == '\'')) {
-        size_t close = page.find(page[at], at + 1);
-        if (close == std::string_view::npos) return std::nullopt;
-        value = page.substr(at + 1, close - at - 1);
-        at = close + 1;
-      } else {
-        size_t value_start = at;
-        while (at < page.size() && !isTagSpace(page[at]) && page[at] != '>') ++at;
-        value = page.substr(value_start, at - value_start);
-      }
-    }
-    for (size_t i = 0; i < std::size(kReadAttributes); ++i) {
-      if (!tag.values[i] && sameLowered(name, kReadAttributes[i])) tag.values[i] = value;
-    }
+// The state the tokenizer reads an element's text in, as a page's body switches it; none for an
+// element whose content is markup.
+std::optional<TextState> textStateOf(std::string_view name, Scripting scripting) {
+  if (name == "title" || name == "textarea") return TextState::rcdata;
+  if (name == "script") return TextState::scriptData;
+  if (name == "plaintext") return TextState::plaintext;
+  if (name == "style" || name == "xmp" || name == "iframe" || name == "noembed" ||
+      name == "noframes" || (name == "noscript" && scripting == Scripting::enabled)) {
+    return TextState::rawtext;
   }
   return std::nullopt;
 }
 
-// Where the end tag of `tag` is in `page` from `from`: "</" and the name (of any case), then
-// whitespace, '/' or '>' (so "</titlex>" ends nothing). npos without one.
-size_t findEndTag(std::string_view page, const std::string& tag, size_t from,
-                  const ReadingStop* stop) {
-  const std::string close = "</" + tag;
-  for (size_t at = findTag(page, close, from, stop); at != std::string_view::npos;
-       at = findTag(page, close, at + 1, stop)) {
-    size_t after = at + close.size();
-    if (after < page.size() && (isTagSpace(page[after]) || page[after] == '/' ||
-                                page[after] == '>')) {
-      return at;
+// A script's text as the tokenizer hands it on: a NUL is U+FFFD.
+std::string scriptSource(std::string_view text) {
+  std::string source;
+  source.reserve(text.size());
+  for (char c : text) {
+    if (c == '\0') {
+      source += "\xEF\xBF\xBD";
+    } else {
+      source.push_back(c);
     }
   }
-  return std::string_view::npos;
-}
-
-// How an element whose end tag never comes is read: a title's text runs to the end of the page,
-// as the tokenizer reads it; a script that never ends does not run.
-enum class Unclosed { endsWithThePage, isNoElement };
-
-// The element `tag` found from `from` in `page`: its start tag and its body's range. nullopt
-// when there is no complete element.
-struct Element {
-  StartTag start;
-  size_t bodyStart;
-  size_t bodyEnd;
-  size_t next;
-};
-std::optional<Element> findElement(std::string_view page, const std::string& tag, size_t from,
-                                   Unclosed unclosed, const ReadingStop* stop) {
-  std::string open = "<" + tag;
-  for (size_t at = findTag(page, open, from, stop); at != std::string_view::npos;
-       at = findTag(page, open, at + 1, stop)) {
-    size_t after = at + open.size();
-    if (after < page.size() && std::isalnum(static_cast<unsigned char>(page[after]))) continue;
-    auto start = readStartTag(page, after, stop);
-    if (!start) return std::nullopt;
-    size_t body_start = start->end;
-    size_t end = findEndTag(page, tag, body_start, stop);
-    if (end == std::string_view::npos) {
-      if (unclosed == Unclosed::isNoElement || (stop != nullptr && stop->stopped())) {
-        return std::nullopt;
-      }
-      return Element{std::move(*start), body_start, page.size(), page.size()};
-    }
-    return Element{std::move(*start), body_start, end, end + tag.size() + 2};
-  }
-  return std::nullopt;
+  return source;
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -164,7 +58,7 @@ std::string_view trimmed(std::string_view text) {
 // Whether a <script> element holds a classic script this page runs: one without a type (or with
 // an empty one), or of a JavaScript type, given by its type or its language. Modules, data
 // blocks and other languages do not run, nor does the text of one that names its source.
-bool runsAsJavaScript(const StartTag& tag) {
+bool runsAsJavaScript(const Tag& tag) {
   static const std::string_view kJavaScriptTypes[] = {"application/ecmascript",
                                                       "application/javascript",
                                                       "application/x-ecmascript",
@@ -243,19 +137,33 @@ std::string titleText(std::string_view text, const ReadingStop* stop) {
 
 }  // namespace
 
-HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop) {
+HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop, Scripting scripting) {
   HTMLDocument document;
-  if (auto element = findElement(html, "title", 0, Unclosed::endsWithThePage, stop)) {
-    document.title =
-        titleText(html.substr(element->bodyStart, element->bodyEnd - element->bodyStart), stop);
+  HTMLTokenizer tokenizer(html, stop);
+  // What a template holds is a fragment of its own, not the page's document.
+  size_t templates = 0;
+  while (auto tag = tokenizer.nextTag()) {
+    if (tag->name == "template") {
+      if (!tag->isEnd) {
+        ++templates;
+      } else if (templates > 0) {
+        --templates;
+      }
+      continue;
+    }
+    if (tag->isEnd) continue;
+    auto state = textStateOf(tag->name, scripting);
+    if (!state) continue;
+    auto text = tokenizer.readText(*state, tag->name);
+    if (templates > 0) continue;
+    if (tag->name == "title" && !document.title) {
+      // An unclosed title holds the rest of the page.
+      document.title = titleText(text.text, stop);
+    } else if (tag->name == "script" && text.closed && runsAsJavaScript(*tag)) {
+      document.scripts.push_back(scriptSource(text.text));
+    }
   }
-  for (auto element = findElement(html, "script", 0, Unclosed::isNoElement, stop); element;
-       element = findElement(html, "script", element->next, Unclosed::isNoElement, stop)) {
-    if (!runsAsJavaScript(element->start)) continue;
-    document.scripts.emplace_back(
-        html.substr(element->bodyStart, element->bodyEnd - element->bodyStart));
-  }
-  if (stop != nullptr && stop->stopped()) return {};
+  if (tokenizer.stopped() || (stop != nullptr && stop->stopped())) return {};
   return document;
 }
 

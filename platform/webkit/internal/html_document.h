@@ -1,14 +1,15 @@
-// The little this web view reads of an HTML page: its title and its inline scripts. Reading costs
-// time in proportion to the page (each byte is looked at a bounded number of times, whatever the
-// page holds), so it is done off the main thread, and it stops early once its load has ended.
+// The little this web view reads of an HTML page: its title and its inline scripts, found as
+// HTML's tokenizer finds them (html_tokenizer.h), outside template contents. Reading costs time
+// in proportion to the page (each byte is looked at a bounded number of times, whatever the page
+// holds), so it is done off the main thread, and it stops early once its load has ended.
 #pragma once
 
-#include <atomic>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/webkit/internal/reading_stop.h"
 
 namespace webkit {
 
@@ -22,18 +23,11 @@ struct HTMLDocument {
   std::vector<std::string> scripts;
 };
 
-// Set once the load a reading serves has ended (failed, replaced, or its web view gone): the
-// reading then stops within a few kilobytes of the page, and what it read is not used.
-class ReadingStop {
- public:
-  void stop() { stopped_.store(true, std::memory_order_relaxed); }
-  bool stopped() const { return stopped_.load(std::memory_order_relaxed); }
-
- private:
-  std::atomic<bool> stopped_{false};
-};
+// Whether the page runs scripts: without, a <noscript> element's content is markup.
+enum class Scripting { enabled, disabled };
 
 // An empty document when `stop` is set before the reading ends.
-HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop = nullptr);
+HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop = nullptr,
+                              Scripting scripting = Scripting::enabled);
 
 }  // namespace webkit

@@ -148,10 +148,10 @@ LoadedContent loadContent(const NavigationSource& source) {
 
 PageContentRead readPageContent(const std::optional<PendingFile>& pendingFile,
                                 const std::shared_ptr<const std::string>& body, bool html,
-                                const ReadingStop& stop) {
+                                const ReadingStop& stop, Scripting scripting) {
   PageContentRead read;
   if (!pendingFile) {
-    if (body && html) read.document = readHTMLDocument(*body, &stop);
+    if (body && html) read.document = readHTMLDocument(*body, &stop, scripting);
     return read;
   }
   {
@@ -168,7 +168,8 @@ PageContentRead readPageContent(const std::optional<PendingFile>& pendingFile,
   if (html) {
     const auto& page = std::get<std::vector<uint8_t>>(bytes);
     read.document = readHTMLDocument(
-        std::string_view(reinterpret_cast<const char*>(page.data()), page.size()), &stop);
+        std::string_view(reinterpret_cast<const char*>(page.data()), page.size()), &stop,
+        scripting);
   }
   return read;
 }

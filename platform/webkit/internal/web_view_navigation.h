@@ -75,7 +75,8 @@ struct PageContentRead {
 // Stops early, with nothing read, once `stop` is set.
 PageContentRead readPageContent(const std::optional<PendingFile>& pendingFile,
                                 const std::shared_ptr<const std::string>& body, bool html,
-                                const ReadingStop& stop);
+                                const ReadingStop& stop,
+                                Scripting scripting = Scripting::enabled);
 // While held (a test's control), page files are not read until released: a read that does not
 // end, as a file on a hung file system would.
 void holdPageFileReads(bool hold);

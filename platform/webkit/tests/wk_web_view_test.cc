@@ -277,6 +277,17 @@ TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
   EXPECT_EQ(results[4].first, foundation::AnyValue("\xF0\x9F\x98\x80"));
 }
 
+TEST_F(WKWebViewTest, ANoscriptElementIsMarkupOnlyWhenThePageRunsNoScripts) {
+  const char* page = "<noscript><title>No scripts</title></noscript><script>1</script>";
+  webView->loadHTMLString(page, nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->title(), std::nullopt);
+  webView->configuration()->preferences()->setJavaScriptEnabled(false);
+  webView->loadHTMLString(page, nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->title(), "No scripts");
+}
+
 TEST_F(WKWebViewTest, APageLoadsScriptsShareOneBudgetAndThePageLoadsOn) {
   auto configuration = makeObject<WKWebViewConfiguration>();
   configuration->userContentController()->addUserScript(

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <limits>
 #include <mutex>
@@ -113,6 +114,13 @@ TEST_F(LoadingTest, OnlyRegularFilesWithinTheLimitAreReadAndNothingWaitsOnAFifo)
   std::ofstream(huge, std::ios::binary) << twoPageDocument();
   fs::resize_file(huge, kCGDataProviderMaxFileBytes + 1);
   expectError(loadFile("doc", huge.string()), "PDF_LOAD_FAILED");
+
+  // A kernel file that says it is empty and never ends: refused after its first byte, not at the
+  // limit (which took seconds of CPU and hundreds of MiB).
+  const std::clock_t before = std::clock();
+  expectError(loadFile("doc", "/proc/self/pagemap"), "PDF_LOAD_FAILED");
+  expectError(loadFile("doc", "/proc/self/status"), "PDF_LOAD_FAILED");
+  EXPECT_LT(double(std::clock() - before) / CLOCKS_PER_SEC, 1.0);
 
   // Every failure left the earlier document in place.
   EXPECT_EQ(doubles(call("getPagesWidth", Value("doc")).value), (std::vector<double>{200, 100}));
