@@ -129,22 +129,29 @@ void ItemClock::unfollow(const DecodeWorker* follower) {
   std::erase_if(followers_, [follower](const Follower& each) { return each.identity == follower; });
 }
 
-void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end) {
+void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end, bool cut) {
   std::function<void()> learned;
   {
     std::lock_guard lock(mutex_);
     CMTime latest = kCMTimeZero;
     bool all = true;
+    bool anyCut = false;
     for (auto& each : followers_) {
-      if (each.identity == follower) each.ended = end;
+      if (each.identity == follower) {
+        each.ended = end;
+        each.cut = cut;
+      }
+      anyCut = anyCut || (each.ended && each.cut);
       if (each.ended) {
         latest = CMTimeMaximum(latest, *each.ended);
       } else {
         all = false;
       }
     }
-    // Only an end that was never known is learned; a known end never moves.
-    if (!all || !host_clock_ || !CMTIME_IS_INDEFINITE(end_)) return;
+    // Only an end that was never known is learned; a known end moves only back, to where the
+    // streams of a file cut on disk ended.
+    bool cutShort = anyCut && CMTIME_IS_NUMERIC(end_) && CMTimeCompare(latest, end_) < 0;
+    if (!all || !host_clock_ || (!CMTIME_IS_INDEFINITE(end_) && !cutShort)) return;
     end_ = latest;
     learned = on_end_learned_;
   }

@@ -62,8 +62,9 @@ class ItemClock {
   void follow(const std::shared_ptr<DecodeWorker>& follower);
   void unfollow(const DecodeWorker* follower);
   // The follower's stream ended at `end`. Runs `onEndLearned` (here, on the caller's thread) when
-  // that made the end of an item of unknown length known.
-  void streamEnded(const DecodeWorker* follower, CMTime end);
+  // that made the end of an item of unknown length known, or (`cut`: its file was cut on disk)
+  // moved a known end back to where every stream ended.
+  void streamEnded(const DecodeWorker* follower, CMTime end, bool cut = false);
   void setOnEndLearned(std::function<void()> onEndLearned);
 
  private:
@@ -71,6 +72,7 @@ class ItemClock {
     std::weak_ptr<DecodeWorker> worker;
     const DecodeWorker* identity;
     std::optional<CMTime> ended;
+    bool cut = false;
   };
   CMTime timeAt(double hostTime) const;  // with mutex_ held
   void wakeFollowers();

@@ -75,7 +75,8 @@ bool MediaAudioSink::decodeAhead() {
     auto decoded = decoder_->next();
     if (!decoded) {
       ended_ = true;
-      clock_->streamEnded(this, decoder_->position().value_or(clock_->currentTime()));
+      clock_->streamEnded(this, decoder_->position().value_or(clock_->currentTime()),
+                          decoder_->fileCut());
       return true;
     }
     handOver(*decoded);

@@ -97,6 +97,7 @@ struct MediaFile::Input {
   // Set while the file is opened and probed.
   std::optional<ProbeDeadline> deadline;
   int64_t position = 0;
+  bool cut = false;
   AVIOContext* io = nullptr;
 
   Input(std::shared_ptr<const foundation::RegularFile> opened, CancelFlag cancel)
@@ -124,6 +125,7 @@ struct MediaFile::Input {
     do {
       got = pread(input->file->fd(), buffer, wanted, input->position);
     } while (got < 0 && errno == EINTR);
+    if (got <= 0) input->cut = true;
     if (got < 0) return AVERROR(EIO);
     if (got == 0) return AVERROR_EOF;  // truncated since it was opened
     input->position += got;
@@ -233,6 +235,8 @@ MediaFile::~MediaFile() { avformat_close_input(&format_); }
 const std::shared_ptr<const foundation::RegularFile>& MediaFile::file() const {
   return input_->file;
 }
+
+bool MediaFile::wasCut() const { return input_->cut; }
 
 MediaProbe MediaFile::probe() const {
   MediaProbe probe;

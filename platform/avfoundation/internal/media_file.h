@@ -60,6 +60,8 @@ class MediaFile {
   AVFormatContext* format() const { return format_; }
   const std::shared_ptr<const foundation::RegularFile>& file() const;
   MediaProbe probe() const;
+  // The file ended before the size it had when opened, or could not be read: it was cut.
+  bool wasCut() const;
 
  private:
   struct Input;

@@ -272,7 +272,7 @@ void MediaVideoFeed::reachedEnd(CMTime now) {
   ended_ = true;
   deliverCandidate();
   reachedTarget();
-  clock_->streamEnded(this, decoder_->position().value_or(now));
+  clock_->streamEnded(this, decoder_->position().value_or(now), decoder_->fileCut());
 }
 
 void MediaVideoFeed::scheduleNext() {

@@ -66,6 +66,8 @@ class StreamDecoder {
   // Where decoding stands: the end of the last frame; nullopt before the first after a seek.
   std::optional<CMTime> position() const { return position_; }
   const AVCodecContext& codec() const { return *context_; }
+  // The file was cut on disk while it was read: the stream ended at what is left.
+  bool fileCut() const { return media_->wasCut(); }
   // Frames every stream decoder of the process has made: what tests count decoding by.
   static uint64_t framesMadeInProcess();
   // Packets the decoder refused or frames it could not make, since the stream was opened.

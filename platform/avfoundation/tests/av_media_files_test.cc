@@ -6,6 +6,8 @@
 #include "platform/avfoundation/internal/video_frame_queue.h"
 #include "platform/avfoundation/tests/media_files_fixture.h"
 
+#include <unistd.h>
+
 namespace {
 
 using namespace media_files_testing;
@@ -256,6 +258,25 @@ TEST_F(MediaFilesTest, AnItemWhoseStreamsRunPastItsEndRestsThere) {
   NSNotificationCenter::defaultCenter()->removeObserver(token);
   EXPECT_TRUE(dispatch::testing::drainUntilIdle(std::chrono::seconds(2)));
   EXPECT_LT(cpuOfOthersDuring(milliseconds(500)), 0.02);
+}
+
+TEST_F(MediaFilesTest, AFileCutOnDiskWhilePlayingEndsWhereWhatIsLeftEnds) {
+  auto made = madeMedia("cut_source.mp3", {"-f", "lavfi", "-i", "sine=duration=60", "-c:a",
+                                           "libmp3lame"});
+  auto path = av::writtenMedia("cut_while_playing.mp3", av::fileBytes(made));
+  auto playback = open(path);
+  std::atomic<bool> ended{false};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+      [&ended](const NSNotification&) { ended = true; });
+  playback.player->setRate(4.0f);
+  ASSERT_EQ(truncate(path.c_str(), 4000), 0);
+  // What was read before the cut (a read buffer's worth, some seconds) plays; the item ends
+  // there, not at 60 s.
+  ASSERT_TRUE(runUntil([&] { return ended.load(); }, std::chrono::seconds(20)));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+  double endedAt = CMTimeGetSeconds(playback.item->currentTime());
+  EXPECT_LT(endedAt, 30.0);
 }
 
 }  // namespace
