@@ -3,6 +3,8 @@
 // works.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -201,6 +203,22 @@ size_t drawingWorkersResidentBytes() {
   return bytes;
 }
 
+// The live drawing workers of this process (an ended one not yet reaped is not counted).
+std::vector<pid_t> liveDrawingWorkers() {
+  std::vector<pid_t> pids;
+  const std::string parent = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, name, state, ppid;
+    if (!(stat >> pid >> name >> state >> ppid) || ppid != parent || name != "(pdf_drawing)" ||
+        state == "Z" || state == "X") {
+      continue;
+    }
+    pids.push_back(static_cast<pid_t>(std::stol(pid)));
+  }
+  return pids;
+}
+
 // With the plug-in's own limits: a large page may take the sanitized worker longer than the
 // tight test budget.
 class IdleWorkerTest : public DrawingLimitsTest {
@@ -222,6 +240,31 @@ TEST_F(IdleWorkerTest, AWorkerKeepsAtMost64MiBOnceEveryDocumentIsClosed) {
   // A later load starts a worker again.
   ASSERT_EQ(load("again", fourPageDocument()).value, Value("4"));
   EXPECT_TRUE(draw("again", 100, 100).isSuccess());
+}
+
+TEST_F(IdleWorkerTest, CallsAfterTheIdleWorkerWasKilledFromOutsideAreAnsweredByAFreshOne) {
+  ASSERT_EQ(load("doc", fourPageDocument()).value, Value("4"));
+  auto killIdleWorker = [&](bool waitForItsEnd) {
+    auto workers = liveDrawingWorkers();
+    ASSERT_EQ(workers.size(), 1u);
+    ASSERT_EQ(::kill(workers[0], SIGKILL), 0);
+    // Seen dead, not reaped: the host reaps its own workers.
+    siginfo_t info{};
+    if (waitForItsEnd) ::waitid(P_PID, static_cast<id_t>(workers[0]), &info, WEXITED | WNOWAIT);
+  };
+  // Killed just before the call, and dead before it (its end perhaps not yet seen by the host).
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_NO_FATAL_FAILURE(killIdleWorker(round % 2 == 1));
+    auto drawn = draw("doc", 153, 198);
+    ASSERT_TRUE(drawn.isSuccess()) << "round " << round << ": " << drawn.describe();
+    EXPECT_TRUE(
+        near(pixelAt(*drawn.value.getIf<std::vector<uint8_t>>(), 153, 10, 188), {255, 0, 0, 255}));
+  }
+  // A load is read by a fresh worker too, and the document it replaces still draws until then.
+  ASSERT_NO_FATAL_FAILURE(killIdleWorker(false));
+  EXPECT_EQ(load("other", twoPageDocument()).value, Value("2"));
+  ASSERT_NO_FATAL_FAILURE(killIdleWorker(true));
+  EXPECT_EQ(load("third", twoPageDocument()).value, Value("2"));
 }
 
 }  // namespace
