@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,9 @@ using flutter::testing::MethodReply;
 
 // Small budgets, so that a test waits seconds rather than the host's minutes.
 const DrawingLimits kTestLimits{std::chrono::milliseconds(1500), size_t{384} << 20};
+// The budgets are of the worker's CPU time, which a busy machine stretches on the wall clock up to
+// the host's backstop (three times the budget and 5 s); past that and 10 s more, the work hung.
+const auto kHangGuard = 3 * kTestLimits.time + std::chrono::seconds(15);
 
 std::string repeated(const std::string& text, size_t times) {
   std::string result;
@@ -94,6 +98,12 @@ class DrawingLimitsTest : public ::testing::Test {
   flutter::testing::TestDartSide dart{engine};
 };
 
+double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 void expectRenderError(const MethodReply& reply) {
   ASSERT_TRUE(reply.isError()) << reply.describe();
   EXPECT_EQ(reply.error.code, "PDF_BITMAP_FAILED") << reply.describe();
@@ -106,7 +116,7 @@ TEST_F(DrawingLimitsTest, ADocumentPastItsReadingBudgetIsRefusedWithinItAndNothi
     ASSERT_LT(bomb.size(), size_t{50000});
     const auto start = Clock::now();
     auto refused = load("doc", bomb);
-    EXPECT_LT(Clock::now() - start, kTestLimits.time + std::chrono::seconds(10));
+    EXPECT_LT(Clock::now() - start, kHangGuard);
     ASSERT_TRUE(refused.isError()) << refused.describe();
     EXPECT_EQ(refused.error.code, "PDF_LOAD_FAILED") << refused.describe();
     // The document loaded before under the id stays, and still draws.
@@ -153,28 +163,24 @@ TEST_F(DrawingLimitsTest, APagePastItsTimeBudgetAnswersTheRenderErrorWithinIt) {
   ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
   const auto start = Clock::now();
   expectRenderError(draw("slow", 1224, 1584));
-  // The budget and a generous allowance for a loaded machine.
-  EXPECT_LT(Clock::now() - start, kTestLimits.time + std::chrono::seconds(10));
+  EXPECT_LT(Clock::now() - start, kHangGuard);
 }
 
-TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWithin100MsWhileAPageIsDrawn) {
+// Answered while the page is drawn, not after it; and the main thread spends little of its own
+// time on the drawing meanwhile (its CPU time, not the wall clock, which a busy machine stretches).
+TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWhileAPageIsDrawn) {
   engine->messenger().setMessageHandlerOnChannel(
       "another_plugin",
       [](FlutterBinaryMessage message, FlutterBinaryReply reply) { reply(std::move(message)); });
   ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
   auto drawing = dart.invokeMethodAsync("pdf_pages", "getPage", page("slow", 1224, 1584));
 
-  std::vector<Clock::duration> round_trips;
-  for (int i = 0; i < 5 && !drawing.ready(); ++i) {
-    const auto start = Clock::now();
-    auto echo = dart.sendMessage("another_plugin", Value("ping"));
-    round_trips.push_back(Clock::now() - start);
-    ASSERT_EQ(echo, Value("ping"));
+  const double main_thread_start = threadCpuSeconds();
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(dart.sendMessage("another_plugin", Value("ping")), Value("ping"));
+    ASSERT_FALSE(drawing.ready()) << "echo " << i << " waited for the drawing";
   }
-  ASSERT_FALSE(round_trips.empty());
-  std::sort(round_trips.begin(), round_trips.end());
-  EXPECT_LT(round_trips[round_trips.size() / 2], std::chrono::milliseconds(100));
-  EXPECT_LT(round_trips.back(), std::chrono::seconds(1));  // generous, for a loaded machine
+  EXPECT_LT(threadCpuSeconds() - main_thread_start, 0.1);
   expectRenderError(drawing.wait());
 }
 
