@@ -63,6 +63,28 @@ StreamProbeOptions::~StreamProbeOptions() {
   for (AVDictionary*& stream : options_) av_dict_free(&stream);
 }
 
+bool announceEveryStream(AVFormatContext& format) {
+  if ((format.ctx_flags & AVFMTCTX_NOHEADER) == 0) return true;
+  AVPacket* packet = av_packet_alloc();
+  if (packet == nullptr) return false;
+  // The probe stops once it has read this many bytes of packets: any stream it could meet is met.
+  int64_t read = 0;
+  while (read < kProbeBytes && av_read_frame(&format, packet) >= 0) {
+    read += packet->size;
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  // A byte seek to 0 lands where the demuxer's packets start, with its parsers flushed.
+  return av_seek_frame(&format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+}
+
+NoNewStreams::NoNewStreams(AVFormatContext& format)
+    : format_(format), allowed_(format.max_streams) {
+  format_.max_streams = static_cast<int>(format_.nb_streams);
+}
+
+NoNewStreams::~NoNewStreams() { format_.max_streams = allowed_; }
+
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
   return AVERROR(EPERM);
 }

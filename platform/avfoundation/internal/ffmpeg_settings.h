@@ -54,6 +54,26 @@ class StreamProbeOptions {
   std::vector<AVDictionary*> options_;
 };
 
+// Makes every stream of `format` (opened, not yet probed) known before the probe, so that each gets
+// the probe's options: a container that announces streams only in its packets (flv, MPEG-TS,
+// program streams) has its packets read, up to the bytes a probe reads, and is set back to where
+// its packets start. False when it cannot be set back.
+bool announceEveryStream(AVFormatContext& format);
+
+// While it lives, `format` may make no stream beyond those it has: avformat_find_stream_info would
+// probe a new one with FFmpeg's own decoder options.
+class NoNewStreams {
+ public:
+  explicit NoNewStreams(AVFormatContext& format);
+  ~NoNewStreams();
+  NoNewStreams(const NoNewStreams&) = delete;
+  NoNewStreams& operator=(const NoNewStreams&) = delete;
+
+ private:
+  AVFormatContext& format_;
+  int allowed_;
+};
+
 // The io_open of every format context: refuses every nested open.
 int refuseNestedOpen(AVFormatContext* format, AVIOContext** io, const char* url, int flags,
                      AVDictionary** options);

@@ -194,17 +194,22 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   if (opened < 0) return fail(cannotOpen("This media format is not supported."));
   Input* reading = input.get();
   std::unique_ptr<MediaFile> media(new MediaFile(std::move(input), format));
-  // Streams a container announces only in its packets (flv, MPEG-TS) are probed with FFmpeg's
-  // own decoder options: avformat_find_stream_info takes options for the streams known here.
+  // avformat_find_stream_info takes decoder options only for the streams known when it starts,
+  // and probes any it meets later with FFmpeg's own: every stream is made known first, and no
+  // new one may appear while it probes.
+  if (!announceEveryStream(*format)) return fail(cannotOpen("This media may be damaged."));
   StreamProbeOptions perStream(format->nb_streams);
   // A decoder that refuses a picture's size leaves it unknown: what the header said is kept.
   std::vector<std::pair<int, int>> declared;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     declared.emplace_back(format->streams[i]->codecpar->width, format->streams[i]->codecpar->height);
   }
-  if (avformat_find_stream_info(format, perStream.get()) < 0) {
-    return fail(cannotOpen("This media may be damaged."));
+  int probed;
+  {
+    NoNewStreams known(*format);
+    probed = avformat_find_stream_info(format, perStream.get());
   }
+  if (probed < 0) return fail(cannotOpen("This media may be damaged."));
   // Playing reads on without a deadline: its pace is the player's.
   reading->deadline.reset();
   bool playable = false;
