@@ -130,6 +130,32 @@ class SignalPolicyTest(unittest.TestCase):
                 assert_closed_in_order(self, host, wait_for_exit(host.process, CLOSE_SECONDS),
                                        number.name)
 
+    def test_a_termination_signal_at_any_moment_of_the_start_leaves_nothing_behind(self):
+        """Before main installs the policy the signal's default ends the host; after, the close."""
+        def at_exec(host):
+            return True
+
+        def once_caught(host):
+            return wait_until_catching(host.process.pid, signal.SIGTERM)
+
+        def once_serving(host):
+            host.wait_for_log(SERVING)
+            return True
+
+        for moment in (at_exec, once_caught, once_serving):
+            with self.subTest(moment=moment.__name__):
+                host = start_host("DESKTOP_HOST", wait_until_serving=False)
+                self.addCleanup(host.close)
+                self.assertTrue(moment(host))
+                host.process.send_signal(signal.SIGTERM)
+                status = wait_for_exit(host.process, CLOSE_SECONDS)
+                # At exec the loader may still be at work (the default), or main may have run.
+                allowed = (-signal.SIGTERM, 0) if moment is at_exec else (0,)
+                self.assertIn(status, allowed, "\n".join(host.log_lines()))
+                self.assertFalse(os.path.exists(host.socket_path))
+                if status == 0:
+                    host.wait_for_log(TERMINATION_LOG_LINE, 1)
+
     def test_ignored_signals_leave_a_busy_host_answering(self):
         host = start_host("DESKTOP_HOST")
         self.addCleanup(host.close)
