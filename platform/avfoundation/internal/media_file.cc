@@ -82,6 +82,12 @@ CGAffineTransform rotationOf(const AVStream& stream) {
   return CGAffineTransform{cosine, sine, -sine, cosine, 0, 0};
 }
 
+// A stream the host has a decoder for, and lets it decode.
+bool isDecodable(const AVCodecParameters& codec) {
+  const AVCodec* decoder = avcodec_find_decoder(codec.codec_id);
+  return decoder != nullptr && isDecoderAllowed(*decoder);
+}
+
 std::string tagOf(AVDictionary* dictionary, const char* key) {
   const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
   return entry != nullptr && entry->value != nullptr ? entry->value : "";
@@ -223,10 +229,7 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
     }
     // Pictures of a size still unknown are none a decoder would show.
     if (video && (codec.width <= 0 || codec.height <= 0)) continue;
-    if ((video || codec.codec_type == AVMEDIA_TYPE_AUDIO) &&
-        avcodec_find_decoder(codec.codec_id) != nullptr) {
-      playable = true;
-    }
+    if ((video || codec.codec_type == AVMEDIA_TYPE_AUDIO) && isDecodable(codec)) playable = true;
   }
   if (!playable) return fail(cannotOpen("This media format is not supported."));
   return media;
@@ -266,6 +269,8 @@ MediaProbe MediaFile::probe() const {
     } else if (codec.codec_type != AVMEDIA_TYPE_AUDIO) {
       continue;
     }
+    // A stream no decoder of the host's plays is no track.
+    if (!isDecodable(codec)) continue;
     track.estimatedDataRate = static_cast<float>(codec.bit_rate);
     track.languageCode = tagOf(stream.metadata, "language");
     if (track.languageCode == "und") track.languageCode.clear();
