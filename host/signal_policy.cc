@@ -99,6 +99,9 @@ void watchTerminationSignals() {
       const int signal = requested_signal.load();
       if (signal == 0) continue;
       deadline = Clock::now() + kCloseDeadline;
+      // Before the line: a start still waiting (for its socket folder's lock) ends now, on the
+      // main thread the close waits for, and binds nothing after the request.
+      flutter::stopOpeningListeners();
       NSLog("Termination requested (%s): closing the main window", signalName(signal));
       dispatch::MainQueue::shared()->asyncUrgent(closeOrderly);
       continue;

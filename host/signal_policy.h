@@ -2,7 +2,8 @@
 // reach the host does to it.
 //
 // - SIGINT, SIGTERM and SIGHUP start the one orderly close: the main window closes and the
-//   application terminates, however many of them come and however they are timed. The close has
+//   application terminates, however many of them come and however they are timed; a start that
+//   is still waiting to listen on its socket stops and binds nothing. The close has
 //   kCloseDeadline; past it the process ends anyway (status 1), its socket file removed. A SIGHUP
 //   that the host was started with ignored (nohup) stays ignored.
 // - SIGPIPE, SIGXFSZ, SIGTTOU, SIGTTIN and SIGIO are ignored: the write, read or socket that would

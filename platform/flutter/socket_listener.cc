@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -67,10 +68,31 @@ Probe probeSocket(const std::string& path) {
   return Probe::listening;
 }
 
+// The socket files of the listeners open now, for removeListenedSocketFiles, and whether the
+// process is ending, for every open.
+struct ListenedFile {
+  std::string path;
+  dev_t device;
+  ino_t inode;
+};
+struct ListenedFiles {
+  std::timed_mutex mutex;
+  uint64_t next_id = 1;
+  std::map<uint64_t, ListenedFile> files;
+  // Set once the process is ending: changed under `mutex`, so that a bind made under it either
+  // happened before or does not happen; read without it by the waits, which it ends.
+  std::atomic<bool> ending{false};
+};
+ListenedFiles& listenedFiles() {
+  // Never destroyed: a thread may end the process while static objects are destroyed.
+  static auto* const files = new ListenedFiles;
+  return *files;
+}
+
 // Holds the lock on a socket file's folder while a host clears the way and binds, so that two
 // hosts started on one path at once never take each other's new socket for a stale one. Waits at
-// most kLockDeadline for another holder; a folder that cannot be locked (no read access) is used
-// without the lock.
+// most kLockDeadline for another holder, and no longer once the process is ending; a folder that
+// cannot be locked (no read access) is used without the lock.
 class FolderLock {
  public:
   explicit FolderLock(const std::string& path) {
@@ -84,6 +106,11 @@ class FolderLock {
       if ((errno != EWOULDBLOCK && errno != EINTR) ||
           std::chrono::steady_clock::now() >= deadline) {
         timed_out_ = errno == EWOULDBLOCK;
+        fd_.reset();
+        return;
+      }
+      // Checked at every turn: a termination request ends the wait within one.
+      if (listenedFiles().ending.load()) {
         fd_.reset();
         return;
       }
@@ -143,23 +170,6 @@ bool removeStaleSocket(const std::string& path, bool mayRemove, std::string& err
   return true;
 }
 
-// The socket files of the listeners open now, for removeListenedSocketFiles.
-struct ListenedFile {
-  std::string path;
-  dev_t device;
-  ino_t inode;
-};
-struct ListenedFiles {
-  std::timed_mutex mutex;
-  uint64_t next_id = 1;
-  std::map<uint64_t, ListenedFile> files;
-};
-ListenedFiles& listenedFiles() {
-  // Never destroyed: a thread may end the process while static objects are destroyed.
-  static auto* const files = new ListenedFiles;
-  return *files;
-}
-
 // Removes the file at `path` if it is still the socket `device` and `inode` name.
 void removeIfStillOurs(const std::string& path, dev_t device, ino_t inode) {
   struct stat current {};
@@ -171,6 +181,14 @@ void removeIfStillOurs(const std::string& path, dev_t device, ino_t inode) {
 }
 
 }  // namespace
+
+void stopOpeningListeners() {
+  auto& listened = listenedFiles();
+  std::unique_lock lock(listened.mutex, std::defer_lock);
+  // Not past a moment: the process ends anyway, and the waits read the mark without the lock.
+  [[maybe_unused]] const bool locked = lock.try_lock_for(std::chrono::milliseconds(200));
+  listened.ending.store(true);
+}
 
 void removeListenedSocketFiles() {
   auto& listened = listenedFiles();
@@ -190,7 +208,13 @@ std::optional<SocketListener> SocketListener::open(const std::string& path, std:
     error = "socket path contains a NUL byte";
     return std::nullopt;
   }
+  auto& listened = listenedFiles();
+  const auto ending = [&] {
+    error = "the host is ending (its termination was requested); nothing is bound at " + path;
+    return std::nullopt;
+  };
   FolderLock folder_lock(path);
+  if (listened.ending.load()) return ending();
   if (!removeStaleSocket(path, !folder_lock.timedOut(), error)) return std::nullopt;
 
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
@@ -205,14 +229,19 @@ std::optional<SocketListener> SocketListener::open(const std::string& path, std:
     return std::nullopt;
   }
   auto address = addressOf(path);
-  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    error = describeErrno("cannot bind", path);
-    return std::nullopt;
-  }
   struct stat created {};
-  if (::lstat(path.c_str(), &created) != 0) {
-    error = describeErrno("cannot inspect the new socket", path);
-    return std::nullopt;
+  {
+    // Bound only while the process is not ending, under the lock that marks it so.
+    std::lock_guard registry(listened.mutex);
+    if (listened.ending.load()) return ending();
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+      error = describeErrno("cannot bind", path);
+      return std::nullopt;
+    }
+    if (::lstat(path.c_str(), &created) != 0) {
+      error = describeErrno("cannot inspect the new socket", path);
+      return std::nullopt;
+    }
   }
   SocketListener listener(std::move(fd), path, created.st_dev, created.st_ino);
   // The listener owns the file from here: every failure below removes it.

@@ -4,7 +4,7 @@
 // A stale socket file left by an earlier run (one that refuses a connection) is replaced.
 // Anything else at the path is refused: a file that is not a socket, or a socket that another
 // process is listening on (one that takes, queues or does not refuse a connection within the
-// probe's deadline).
+// probe's deadline). Nothing is bound once the process is ending (stopOpeningListeners).
 #pragma once
 
 #include <sys/types.h>
@@ -43,6 +43,12 @@ class SocketListener {
   dev_t device_ = 0;
   ino_t inode_ = 0;
 };
+
+// The process is ending (its termination was requested): a listener opening now stops waiting
+// (for the lock of its socket's folder) within a moment, and no listener binds from here on;
+// each such open fails saying so. Any thread; it stays. Waits at most a moment for a listener
+// that is binding.
+void stopOpeningListeners();
 
 // Removes the socket file of every listener still open, for a process that ends without
 // unwinding (the host's orderly close passed its deadline). Any thread; waits at most a moment

@@ -34,6 +34,7 @@ DEFAULT_SIGNALS = (signal.SIGUSR1, signal.SIGUSR2, signal.SIGALRM, signal.SIGQUI
 PLATFORM_VIEWS = "flutter/platform_views"
 LEGACY_SET_VALUE = "dev.flutter.pigeon.preferences_foundation.LegacyUserDefaultsApi.setValue"
 LEGACY_GET_ALL = "dev.flutter.pigeon.preferences_foundation.LegacyUserDefaultsApi.getAll"
+SERVING = "Serving the Dart side"
 
 
 def default_sighup():
@@ -128,6 +129,32 @@ class SignalPolicyTest(unittest.TestCase):
             with self.subTest(signal=number.name):
                 assert_closed_in_order(self, host, wait_for_exit(host.process, CLOSE_SECONDS),
                                        number.name)
+
+    def test_a_termination_signal_at_any_moment_of_the_start_leaves_nothing_behind(self):
+        """Before main installs the policy the signal's default ends the host; after, the close."""
+        def at_exec(host):
+            return True
+
+        def once_caught(host):
+            return wait_until_catching(host.process.pid, signal.SIGTERM)
+
+        def once_serving(host):
+            host.wait_for_log(SERVING)
+            return True
+
+        for moment in (at_exec, once_caught, once_serving):
+            with self.subTest(moment=moment.__name__):
+                host = start_host("DESKTOP_HOST", wait_until_serving=False)
+                self.addCleanup(host.close)
+                self.assertTrue(moment(host))
+                host.process.send_signal(signal.SIGTERM)
+                status = wait_for_exit(host.process, CLOSE_SECONDS)
+                # At exec the loader may still be at work (the default), or main may have run.
+                allowed = (-signal.SIGTERM, 0) if moment is at_exec else (0,)
+                self.assertIn(status, allowed, "\n".join(host.log_lines()))
+                self.assertFalse(os.path.exists(host.socket_path))
+                if status == 0:
+                    host.wait_for_log(TERMINATION_LOG_LINE, 1)
 
     def test_ignored_signals_leave_a_busy_host_answering(self):
         host = start_host("DESKTOP_HOST")
@@ -497,6 +524,59 @@ class StartRaceTest(unittest.TestCase):
         self.assertTrue(os.path.exists(self.path))
         self.assertEqual(os.stat(self.path).st_ino, inode)
         self.assertEqual(host.process.returncode, 0)
+
+    def holds_open(self, pid, folder):
+        """Whether the process has `folder` open: a host does while it waits for its lock."""
+        try:
+            for fd in os.listdir(f"/proc/{pid}/fd"):
+                try:
+                    if os.readlink(f"/proc/{pid}/fd/{fd}") == folder:
+                        return True
+                except FileNotFoundError:
+                    pass
+        except FileNotFoundError:
+            pass
+        return False
+
+    def test_a_termination_signal_during_the_wait_for_the_folder_ends_the_start(self):
+        folder = os.path.realpath(os.path.dirname(self.path))
+        held = os.open(folder, os.O_RDONLY | os.O_DIRECTORY)
+        self.addCleanup(os.close, held)
+        # Held by another start for as long as the test runs: the hosts wait for it.
+        fcntl.flock(held, fcntl.LOCK_EX)
+        for attempt in range(3):
+            hosts = {number: start_host("DESKTOP_HOST", os.path.join(folder, f"{number.name}.sock"),
+                                        wait_until_serving=False)
+                     for number in (signal.SIGINT, signal.SIGTERM)}
+            for host in hosts.values():
+                self.addCleanup(host.close)
+            for number, host in hosts.items():
+                self.assertTrue(wait_until(lambda: self.holds_open(host.process.pid, folder)),
+                                "the host never waited for the folder's lock")
+                host.process.send_signal(number)
+            late = False
+            for number, host in hosts.items():
+                with self.subTest(signal=number.name, attempt=attempt):
+                    status = wait_for_exit(host.process, CLOSE_SECONDS)
+                    log = host.log_lines()
+                    self.assertEqual(status, 0, "\n".join(log))
+                    self.assertFalse(os.path.exists(host.socket_path))
+                    requested = next(at for at, line in enumerate(log)
+                                     if TERMINATION_LOG_LINE in line)
+                    self.assertFalse([line for line in log[requested:] if SERVING in line],
+                                     "\n".join(log))
+                    if any(SERVING in line for line in log[:requested]):
+                        # The lock's wait ended before the signal came: a machine too busy to
+                        # send it in time. Tried again.
+                        late = True
+                        continue
+                    # The wait ended for the termination, not at the lock's deadline.
+                    self.assertTrue([line for line in log[requested:]
+                                     if "Not serving the Dart side: the host is ending" in line],
+                                    "\n".join(log))
+            if not late:
+                return
+        self.fail("every signal came after the wait for the folder's lock had ended")
 
     def test_hosts_started_together_on_one_path_serve_it_once(self):
         count = 6

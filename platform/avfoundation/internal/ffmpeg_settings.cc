@@ -4,7 +4,9 @@
 #include <string>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
 #include <libavutil/dict.h>
 #include <libavutil/opt.h>
 }
@@ -29,6 +31,29 @@ const char* const kAllowedDemuxers =
     "mov,matroska,avi,flv,asf,mpegts,mpeg,mpegvideo,ogg,nut,mp3,aac,loas,ac3,eac3,dts,truehd,mlp,"
     "flac,wav,w64,aiff,caf,au,amr,wv,ape,tta,h264,hevc,m4v,ivf,obu,yuv4mpegpipe";
 
+// Each name as FFmpeg's decoders are named; where FFmpeg has several for a format (mp3 and
+// mp3float, vp9 and libvpx-vp9), all of them, as the one it picks depends on how it was built.
+const char* const kAllowedDecoders =
+    // motion pictures
+    "h264,hevc,mpeg4,mpeg1video,mpeg2video,h263,h263p,flv,vp6f,vp6a,vp8,libvpx,vp9,libvpx-vp9,"
+    "libdav1d,libaom-av1,av1,theora,vp3,mjpeg,png,apng,rawvideo,prores,dnxhd,msmpeg4v1,"
+    "msmpeg4v2,msmpeg4,wmv1,wmv2,wmv3,vc1,"
+    // sound
+    "aac,aac_fixed,aac_latm,ac3,ac3_fixed,eac3,dca,truehd,mlp,mp1,mp1float,mp2,mp2float,mp3,"
+    "mp3float,flac,alac,vorbis,libvorbis,opus,libopus,wavpack,ape,tta,amrnb,amrwb,wmav1,wmav2,"
+    "wmapro,adpcm_ima_wav,adpcm_ima_qt,adpcm_ms,pcm_alaw,pcm_mulaw,pcm_u8,pcm_s8,pcm_s16le,"
+    "pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_f64le,pcm_f64be,"
+    "pcm_s16le_planar,pcm_dvd,pcm_bluray";
+
+bool isDecoderAllowed(const AVCodec& codec) {
+  return codec.name != nullptr && av_match_list(codec.name, kAllowedDecoders, ',') > 0;
+}
+
+void restrictDecoder(AVCodecContext& context) {
+  context.max_pixels = kMaxPicturePixels;
+  av_opt_set(&context, "codec_whitelist", kAllowedDecoders, 0);
+}
+
 void applyLibraryWideSettings() {
   static std::once_flag once;
   std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
@@ -38,6 +63,8 @@ void restrictFormatContext(AVFormatContext& format) {
   format.io_open = &refuseNestedOpen;
   // Nested contexts a demuxer makes copy these lists from their parent.
   av_opt_set(&format, "format_whitelist", kAllowedDemuxers, 0);
+  // The probe hands this to every decoder it opens, for streams it meets late too.
+  av_opt_set(&format, "codec_whitelist", kAllowedDecoders, 0);
   av_opt_set(&format, "protocol_whitelist", "none", 0);
 }
 
@@ -62,6 +89,28 @@ StreamProbeOptions::StreamProbeOptions(unsigned streams) : options_(streams, nul
 StreamProbeOptions::~StreamProbeOptions() {
   for (AVDictionary*& stream : options_) av_dict_free(&stream);
 }
+
+bool announceEveryStream(AVFormatContext& format) {
+  if ((format.ctx_flags & AVFMTCTX_NOHEADER) == 0) return true;
+  AVPacket* packet = av_packet_alloc();
+  if (packet == nullptr) return false;
+  // The probe stops once it has read this many bytes of packets: any stream it could meet is met.
+  int64_t read = 0;
+  while (read < kProbeBytes && av_read_frame(&format, packet) >= 0) {
+    read += packet->size;
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  // A byte seek to 0 lands where the demuxer's packets start, with its parsers flushed.
+  return av_seek_frame(&format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+}
+
+NoNewStreams::NoNewStreams(AVFormatContext& format)
+    : format_(format), allowed_(format.max_streams) {
+  format_.max_streams = static_cast<int>(format_.nb_streams);
+}
+
+NoNewStreams::~NoNewStreams() { format_.max_streams = allowed_; }
 
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
   return AVERROR(EPERM);

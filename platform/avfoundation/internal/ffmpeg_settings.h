@@ -11,6 +11,8 @@
 #include <ctime>
 #include <vector>
 
+struct AVCodec;
+struct AVCodecContext;
 struct AVDictionary;
 struct AVFormatContext;
 struct AVIOContext;
@@ -19,6 +21,18 @@ namespace avfoundation::internal {
 
 // The demuxers a media file may be read with, as FFmpeg's format_whitelist.
 extern const char* const kAllowedDemuxers;
+
+// The decoders a stream may be decoded with, as FFmpeg's codec_whitelist: those of the sound and
+// motion pictures the host plays. Still-picture formats (TIFF, EXR, WebP, GIF, BMP, JPEG 2000 ...)
+// are not among them: they inflate a small packet into a huge picture and nothing plays them.
+extern const char* const kAllowedDecoders;
+
+// Whether the host lets `codec` decode a stream.
+bool isDecoderAllowed(const AVCodec& codec);
+
+// What every decoder the host opens is held to: no picture larger than the host plays (refused
+// before it is made), only the allowed decoders.
+void restrictDecoder(AVCodecContext& context);
 
 // CPU time an open and probe of one file may take, and the wall time it may take at most.
 inline constexpr std::chrono::seconds kProbeCpuBudget{20};
@@ -34,7 +48,8 @@ inline constexpr int kProbeRateFrames = 20;
 void applyLibraryWideSettings();
 
 // Restricts `format` (allocated, not yet opened) to what a media file may do: the allowed
-// demuxers, no nested open, no protocol.
+// demuxers and, for the decoders its probe opens, the allowed decoders; no nested open, no
+// protocol.
 void restrictFormatContext(AVFormatContext& format);
 
 // The options avformat_open_input gets for a media file; the caller frees them.
@@ -52,6 +67,26 @@ class StreamProbeOptions {
 
  private:
   std::vector<AVDictionary*> options_;
+};
+
+// Makes every stream of `format` (opened, not yet probed) known before the probe, so that each gets
+// the probe's options: a container that announces streams only in its packets (flv, MPEG-TS,
+// program streams) has its packets read, up to the bytes a probe reads, and is set back to where
+// its packets start. False when it cannot be set back.
+bool announceEveryStream(AVFormatContext& format);
+
+// While it lives, `format` may make no stream beyond those it has: avformat_find_stream_info would
+// probe a new one with FFmpeg's own decoder options.
+class NoNewStreams {
+ public:
+  explicit NoNewStreams(AVFormatContext& format);
+  ~NoNewStreams();
+  NoNewStreams(const NoNewStreams&) = delete;
+  NoNewStreams& operator=(const NoNewStreams&) = delete;
+
+ private:
+  AVFormatContext& format_;
+  int allowed_;
 };
 
 // The io_open of every format context: refuses every nested open.

@@ -82,6 +82,12 @@ CGAffineTransform rotationOf(const AVStream& stream) {
   return CGAffineTransform{cosine, sine, -sine, cosine, 0, 0};
 }
 
+// A stream the host has a decoder for, and lets it decode.
+bool isDecodable(const AVCodecParameters& codec) {
+  const AVCodec* decoder = avcodec_find_decoder(codec.codec_id);
+  return decoder != nullptr && isDecoderAllowed(*decoder);
+}
+
 std::string tagOf(AVDictionary* dictionary, const char* key) {
   const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
   return entry != nullptr && entry->value != nullptr ? entry->value : "";
@@ -194,17 +200,22 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   if (opened < 0) return fail(cannotOpen("This media format is not supported."));
   Input* reading = input.get();
   std::unique_ptr<MediaFile> media(new MediaFile(std::move(input), format));
-  // Streams a container announces only in its packets (flv, MPEG-TS) are probed with FFmpeg's
-  // own decoder options: avformat_find_stream_info takes options for the streams known here.
+  // avformat_find_stream_info takes decoder options only for the streams known when it starts,
+  // and probes any it meets later with FFmpeg's own: every stream is made known first, and no
+  // new one may appear while it probes.
+  if (!announceEveryStream(*format)) return fail(cannotOpen("This media may be damaged."));
   StreamProbeOptions perStream(format->nb_streams);
   // A decoder that refuses a picture's size leaves it unknown: what the header said is kept.
   std::vector<std::pair<int, int>> declared;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     declared.emplace_back(format->streams[i]->codecpar->width, format->streams[i]->codecpar->height);
   }
-  if (avformat_find_stream_info(format, perStream.get()) < 0) {
-    return fail(cannotOpen("This media may be damaged."));
+  int probed;
+  {
+    NoNewStreams known(*format);
+    probed = avformat_find_stream_info(format, perStream.get());
   }
+  if (probed < 0) return fail(cannotOpen("This media may be damaged."));
   // Playing reads on without a deadline: its pace is the player's.
   reading->deadline.reset();
   bool playable = false;
@@ -218,10 +229,7 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
     }
     // Pictures of a size still unknown are none a decoder would show.
     if (video && (codec.width <= 0 || codec.height <= 0)) continue;
-    if ((video || codec.codec_type == AVMEDIA_TYPE_AUDIO) &&
-        avcodec_find_decoder(codec.codec_id) != nullptr) {
-      playable = true;
-    }
+    if ((video || codec.codec_type == AVMEDIA_TYPE_AUDIO) && isDecodable(codec)) playable = true;
   }
   if (!playable) return fail(cannotOpen("This media format is not supported."));
   return media;
@@ -261,6 +269,8 @@ MediaProbe MediaFile::probe() const {
     } else if (codec.codec_type != AVMEDIA_TYPE_AUDIO) {
       continue;
     }
+    // A stream no decoder of the host's plays is no track.
+    if (!isDecodable(codec)) continue;
     track.estimatedDataRate = static_cast<float>(codec.bit_rate);
     track.languageCode = tagOf(stream.metadata, "language");
     if (track.languageCode == "und") track.languageCode.clear();

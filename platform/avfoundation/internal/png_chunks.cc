@@ -35,20 +35,23 @@ bool isKept(std::string_view type) {
   return false;
 }
 
-}  // namespace
+// One walk of the chunk list after the optional signature, handing each chunk to `visit` with
+// whether it is kept. A list that does not walk to its end is malformed; what trails IEND is
+// dropped.
+struct ChunkWalk {
+  size_t start = 0;  // past the signature, if any
+  bool malformed = false;
+  bool drops = false;
+};
 
-std::optional<std::vector<uint8_t>> withoutDroppedPngChunks(std::span<const uint8_t> data,
-                                                             bool* malformed) {
-  *malformed = false;
-  std::vector<uint8_t> kept;
-  bool dropped = false;
-  size_t at = 0;
+template <typename Visit>
+ChunkWalk walkChunks(std::span<const uint8_t> data, Visit&& visit) {
+  ChunkWalk walk;
   if (data.size() >= kSignature.size() &&
       std::memcmp(data.data(), kSignature.data(), kSignature.size()) == 0) {
-    at = kSignature.size();
+    walk.start = kSignature.size();
   }
-  kept.reserve(data.size());
-  kept.insert(kept.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(at));
+  size_t at = walk.start;
   size_t chunks = 0;
   while (at < data.size()) {
     size_t left = data.size() - at;
@@ -62,23 +65,37 @@ std::optional<std::vector<uint8_t>> withoutDroppedPngChunks(std::span<const uint
     std::string_view name(reinterpret_cast<const char*>(type), 4);
     size_t whole = kChunkOverhead + length;
     ++chunks;
-    if (isKept(name)) {
-      kept.insert(kept.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-                  data.begin() + static_cast<std::ptrdiff_t>(at + whole));
-    } else {
-      dropped = true;
-    }
+    bool kept = isKept(name);
+    walk.drops = walk.drops || !kept;
+    visit(at, whole, kept);
     at += whole;
     if (name == "IEND") {
-      dropped = dropped || at < data.size();  // what trails the picture is not read
+      walk.drops = walk.drops || at < data.size();  // what trails the picture is not read
       at = data.size();
     }
   }
-  if (at != data.size() || chunks == 0) {
-    *malformed = true;
-    return std::vector<uint8_t>{};
-  }
-  if (!dropped) return std::nullopt;
+  walk.malformed = at != data.size() || chunks == 0;
+  return walk;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> withoutDroppedPngChunks(std::span<const uint8_t> data,
+                                                             bool* malformed) {
+  // Most packets drop nothing: the first walk only looks, and only a packet with something to
+  // drop is walked again and copied.
+  ChunkWalk walk = walkChunks(data, [](size_t, size_t, bool) {});
+  *malformed = walk.malformed;
+  if (walk.malformed) return std::vector<uint8_t>{};
+  if (!walk.drops) return std::nullopt;
+  std::vector<uint8_t> kept;
+  kept.reserve(data.size());
+  kept.insert(kept.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(walk.start));
+  walkChunks(data, [&](size_t at, size_t whole, bool keep) {
+    if (!keep) return;
+    kept.insert(kept.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                data.begin() + static_cast<std::ptrdiff_t>(at + whole));
+  });
   return kept;
 }
 

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "platform/avfoundation/internal/ffmpeg_settings.h"
 #include "platform/avfoundation/internal/png_chunks.h"
 #include "platform/foundation/ns_log.h"
 
@@ -81,7 +82,7 @@ bool StreamDecoder::openDecoder() {
   stream_ = av_find_best_stream(
       format, options_.kind == StreamKind::kVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO, -1,
       -1, &codec, 0);
-  if (stream_ < 0 || codec == nullptr) return false;
+  if (stream_ < 0 || codec == nullptr || !isDecoderAllowed(*codec)) return false;
   // The demuxer skips what this decoder does not read.
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     if (static_cast<int>(i) != stream_) format->streams[i]->discard = AVDISCARD_ALL;
@@ -93,7 +94,7 @@ bool StreamDecoder::openDecoder() {
   }
   context_->pkt_timebase = stream.time_base;
   if (isPng(*context_) && !filterPngExtradata(*context_)) return false;
-  context_->max_pixels = kMaxPicturePixels;
+  restrictDecoder(*context_);
 #if defined(__SANITIZE_THREAD__)
   // FFmpeg's own threads synchronise through atomics built without ThreadSanitizer, which it
   // would report as races: that build decodes on the caller's thread alone.

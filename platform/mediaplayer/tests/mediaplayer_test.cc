@@ -79,6 +79,22 @@ TEST_F(ImageFiles, OnlyRegularFilesWithinTheLimitAreOpened) {
   EXPECT_EQ(NSImage::initWithContentsOfFile(path("big.png")), nullptr);
 }
 
+TEST_F(ImageFiles, PngPicturesPastTheSideBoundShowNoArtwork) {
+  struct Picture {
+    const char* name;
+    int width, height;
+    bool shown;
+  };
+  for (const Picture& picture : {Picture{"widest.png", 16384, 1, true},
+                                 Picture{"too_wide.png", 16385, 1, false},
+                                 Picture{"too_tall.png", 1, 16385, false}}) {
+    ASSERT_TRUE(mediaplayer::testing::writeSampleImage(path(picture.name), NSImage::Format::png,
+                                                       picture.width, picture.height));
+    EXPECT_EQ(NSImage::initWithContentsOfFile(path(picture.name)) != nullptr, picture.shown)
+        << picture.name;
+  }
+}
+
 TEST(MPNowPlayingInfoValueTest, NumbersCompareByValueWhateverTheirKind) {
   EXPECT_EQ(MPNowPlayingInfoValue(int64_t{1}), MPNowPlayingInfoValue(1.0));
   EXPECT_EQ(MPNowPlayingInfoValue(true), MPNowPlayingInfoValue(int32_t{1}));
