@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/avfoundation/tests/ffmpeg_reference.h"
 #include "platform/avfoundation/tests/media_recipes.h"
@@ -18,15 +19,20 @@ struct Encoding {
   const char* pixels;
 };
 
+// Every matrix, range and depth, and a picture whose colour is not subsampled.
+std::vector<Encoding> encodings() {
+  std::vector<Encoding> all;
+  for (const char* matrix : {"bt470bg", "bt709", "bt2020nc"}) {
+    for (const char* range : {"tv", "pc"}) {
+      for (const char* pixels : {"yuv420p", "yuv420p10le"}) all.push_back({matrix, range, pixels});
+    }
+  }
+  all.push_back({"bt470bg", "pc", "yuv444p"});
+  return all;
+}
+
 TEST(MediaColoursTest, PicturesAreConvertedWithTheMatrixAndRangeTheyDeclare) {
-  for (const Encoding& encoding : {
-           Encoding{"bt470bg", "tv", "yuv420p"},
-           Encoding{"bt470bg", "pc", "yuv444p"},
-           Encoding{"bt709", "tv", "yuv420p"},
-           Encoding{"bt709", "pc", "yuv420p10le"},
-           Encoding{"bt2020nc", "tv", "yuv420p10le"},
-           Encoding{"bt2020nc", "pc", "yuv420p"},
-       }) {
+  for (const Encoding& encoding : encodings()) {
     std::string name = std::string("colours_") + encoding.matrix + "_" + encoding.range + "_" +
                        encoding.pixels;
     auto path = av::madeMedia(name + ".mkv",
