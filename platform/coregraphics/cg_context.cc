@@ -113,11 +113,13 @@ struct GraphicsState {
 
 class CGContext {
  public:
-  CGContext(uint8_t* data, int width, int height, int bytesPerRow, SurfacePtr surface)
+  CGContext(uint8_t* data, int width, int height, int bytesPerRow, bool redFirst,
+            SurfacePtr surface)
       : data_(data),
         width_(width),
         height_(height),
         bytes_per_row_(bytesPerRow),
+        red_first_(redFirst),
         surface_(std::move(surface)) {}
 
   GraphicsState state;
@@ -146,14 +148,15 @@ class CGContext {
   }
 
   // Runs `draw` on a fresh cairo context with `matrix`, clipped to the pixels that `bounds` (in
-  // user space) touches. Only those pixels go over to cairo's byte order and back.
+  // user space) touches. Only those pixels go over to cairo's byte order and back, where the
+  // buffer's is another.
   template <typename Draw>
   void drawWithCairo(const CGRect& bounds, const CGAffineTransform& matrix, Draw&& draw) {
     if (!isInvertible(matrix)) return;
     auto pixels = touchedPixels(CGRectApplyAffineTransform(bounds, toDevice()), width_, height_);
     if (!pixels) return;
 
-    swapRedAndBlue(*pixels);
+    if (red_first_) swapRedAndBlue(*pixels);
     cairo_surface_mark_dirty_rectangle(surface_.get(), pixels->x, pixels->y, pixels->width,
                                        pixels->height);
     cairo_t* cairo = cairo_create(surface_.get());
@@ -166,7 +169,7 @@ class CGContext {
     draw(cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface_.get());
-    swapRedAndBlue(*pixels);
+    if (red_first_) swapRedAndBlue(*pixels);
   }
 
   void swapRedAndBlue(const PixelRect& pixels) {
@@ -181,6 +184,7 @@ class CGContext {
   int width_;
   int height_;
   int bytes_per_row_;
+  bool red_first_;  // R, G, B, A in memory rather than cairo's B, G, R, A
   SurfacePtr surface_;
 };
 
@@ -189,8 +193,11 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
                                    CGBitmapInfo bitmapInfo) {
   if (coregraphics::internal::failNextBitmapContext().exchange(false)) return nullptr;
   if (data == nullptr || reinterpret_cast<uintptr_t>(data) % 4 != 0) return nullptr;
+  const bool red_first = bitmapInfo == (kCGImageAlphaPremultipliedLast | kCGBitmapByteOrderDefault);
+  const bool blue_first =
+      bitmapInfo == (kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
   if (bitsPerComponent != 8 || CGColorSpaceGetModel(space) != kCGColorSpaceModelRGB ||
-      bitmapInfo != (kCGImageAlphaPremultipliedLast | kCGBitmapByteOrderDefault)) {
+      !(red_first || blue_first)) {
     return nullptr;
   }
   if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return nullptr;
@@ -201,7 +208,8 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
   SurfacePtr surface(cairo_image_surface_create_for_data(static_cast<unsigned char*>(data),
                                                          CAIRO_FORMAT_ARGB32, w, h, stride));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-  return std::make_shared<CGContext>(static_cast<uint8_t*>(data), w, h, stride, std::move(surface));
+  return std::make_shared<CGContext>(static_cast<uint8_t*>(data), w, h, stride, red_first,
+                                     std::move(surface));
 }
 
 void CGContextSetAllowsAntialiasing(const CGContextRef& context, bool allowsAntialiasing) {

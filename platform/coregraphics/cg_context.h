@@ -1,5 +1,6 @@
-// Drawing contexts. A bitmap context draws into the caller's buffer of 8-bit premultiplied RGBA
-// pixels (alpha last), whose first row is the top of the image. Its own space has the origin at
+// Drawing contexts. A bitmap context draws into the caller's buffer of 8-bit premultiplied pixels,
+// R, G, B, A in memory (alpha last) or B, G, R, A (alpha first in a little-endian 32-bit word),
+// whose first row is the top of the image. Its own space has the origin at
 // the bottom-left corner, y growing upwards, one unit per pixel. Each drawing call has its pixels
 // in the buffer when it returns.
 #pragma once
@@ -18,13 +19,16 @@ using CGContextRef = std::shared_ptr<CGContext>;
 
 using CGBitmapInfo = uint32_t;
 inline constexpr CGBitmapInfo kCGImageAlphaPremultipliedLast = 1;
+inline constexpr CGBitmapInfo kCGImageAlphaPremultipliedFirst = 2;
 inline constexpr CGBitmapInfo kCGBitmapByteOrderDefault = 0;
+inline constexpr CGBitmapInfo kCGBitmapByteOrder32Little = 2 << 12;
 
 // A context drawing into `data`, which must outlive it: width × height pixels, rows
-// `bytesPerRow` apart. Only 8 bits per component, device RGB and premultiplied alpha last are
-// offered. Null for anything else, for no buffer or one not aligned to 4 bytes, for a width or
-// height of 0 or above 32767, for rows shorter than width × 4 bytes or not a multiple of 4, and
-// when memory runs out.
+// `bytesPerRow` apart. Only 8 bits per component, device RGB, and premultiplied alpha last
+// (default byte order) or first (32-bit little-endian, the drawing library's own order, which
+// costs no conversion) are offered. Null for anything else, for no buffer or one not aligned to 4
+// bytes, for a width or height of 0 or above 32767, for rows shorter than width × 4 bytes or not a
+// multiple of 4, and when memory runs out.
 CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size_t bitsPerComponent,
                                    size_t bytesPerRow, const CGColorSpaceRef& space,
                                    CGBitmapInfo bitmapInfo);

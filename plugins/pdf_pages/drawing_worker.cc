@@ -1,6 +1,7 @@
 #include "plugins/pdf_pages/drawing_worker.h"
 
 #include <algorithm>
+#include <csignal>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,6 +22,13 @@ using Clock = std::chrono::steady_clock;
 
 // Handing a large document over and reading it take time of their own.
 constexpr size_t kTransferBytesPerSecond = size_t{64} << 20;
+
+// Killed by a signal this host never sends its workers (it ends them as past their deadline or
+// terminated, and their own limits end them otherwise): someone else killed the process, idle or
+// not, and the request it had is not known to be one that cannot be drawn.
+bool killedFromOutside(const worker::WorkerEnd& end) {
+  return end.reason == worker::WorkerEndReason::crashed && end.code == SIGKILL;
+}
 
 }  // namespace
 
@@ -56,6 +64,9 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     std::function<void(Reading)> read;
     size_t pixel_bytes = 0;
     uint64_t key = 0;
+    // Sends the request once more, to a fresh worker, with the callback it holds: set on its
+    // first sending only.
+    std::function<void(Pending&)> again;
   };
   std::optional<Pending> pending;
 
@@ -236,6 +247,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
       document->second.logging_spent = true;
     }
     if (finished.released) return finished.released();
+    if (finished.again && killedFromOutside(end)) return finished.again(finished);
     const bool reading = finished.read != nullptr;
     FlutterError error = reading ? readingLimitError() : limitError();
     const char* process_name = reading ? "reading" : "drawing";
@@ -250,28 +262,39 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   }
 
   void read(uint64_t documentKey, const CFDataRef& bytes, std::optional<std::string> password,
-            std::function<void(Reading)> done) {
+            std::function<void(Reading)> done, bool again = false) {
     static const std::vector<uint8_t> kNoBytes;
     const std::vector<uint8_t>& document = bytes ? bytes->bytes() : kNoBytes;
     startFor(document.size());
     DrawingRequest request;
     request.kind = DrawingRequest::Kind::read;
     request.documentKey = documentKey;
-    request.password = std::move(password);
+    request.password = password;
     errors[documentKey] = {};
     request.errorsCounted = handOver(documentKey);
     if (!process->send(encodeRequest(request, &document))) {
       errors.erase(documentKey);
+      if (!again) {
+        ended = true;  // see draw
+        return read(documentKey, bytes, std::move(password), std::move(done), true);
+      }
       done(pdfError(kLoadFailedCode, "The document could not be handed to the reading process"));
       return;
     }
     held_key = documentKey;
     handed_keys.insert(documentKey);
-    pending = Pending{nullptr, nullptr, std::move(done), 0, documentKey};
+    pending = Pending{nullptr, nullptr, std::move(done), 0, documentKey, nullptr};
+    if (!again) {
+      pending->again = [this, documentKey, bytes, password](Pending& finished) {
+        read(documentKey, bytes, password, std::move(finished.read), true);
+      };
+    }
     setDeadline(document.size());
   }
 
-  void draw(DrawingRequest request, const CFDataRef& bytes, std::function<void(Outcome)> done) {
+  // `again` when the request went to a worker that had ended before it could take it.
+  void draw(DrawingRequest request, const CFDataRef& bytes, std::function<void(Outcome)> done,
+            bool again = false) {
     const size_t document_bytes = bytes ? bytes->bytes().size() : 0;
     startFor(document_bytes);
     const bool hand_over = held_key != request.documentKey;
@@ -279,13 +302,24 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     if (hand_over) request.errorsCounted = handOver(request.documentKey);
     auto message = encodeRequest(request, hand_over && bytes ? &bytes->bytes() : nullptr);
     if (!process->send(std::move(message))) {
+      // One request at a time, within the sizes agreed: only a worker that has ended refuses it,
+      // its end not yet seen here. A fresh one takes the request.
+      if (!again) {
+        ended = true;
+        return draw(std::move(request), bytes, std::move(done), true);
+      }
       done(pdfError(kBitmapFailedCode, "The page could not be handed to the drawing process"));
       return;
     }
     held_key = request.documentKey;
     handed_keys.insert(request.documentKey);
-    pending = Pending{std::move(done), nullptr, nullptr, request.size.byteCount(),
-                      request.documentKey};
+    pending = Pending{std::move(done),     nullptr, nullptr, request.size.byteCount(),
+                      request.documentKey, nullptr};
+    if (!again) {
+      pending->again = [this, request, bytes](Pending& finished) {
+        draw(request, bytes, std::move(finished.drawn), true);
+      };
+    }
     setDeadline(hand_over ? document_bytes : 0);
   }
 

@@ -38,12 +38,17 @@ struct Tile {
   double height = 0;
 };
 
-// Each draws into `pixels`: exactly size.byteCount() bytes, all zero (transparent black). False
-// when the bitmap cannot be made.
+// What the bitmap's memory holds before drawing: all zero (fresh memory), or an earlier
+// bitmap's bytes, which the drawing clears where it does not paint over them.
+enum class Canvas { cleared, used };
+
+// Each draws into `pixels`, exactly size.byteCount() bytes, over transparent black. False when
+// the bitmap cannot be made.
 // The whole page stretched over the bitmap.
-bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels);
+bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels,
+              Canvas canvas = Canvas::cleared);
 // The tile over a white page area.
 bool drawTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile,
-              std::span<uint8_t> pixels);
+              std::span<uint8_t> pixels, Canvas canvas = Canvas::cleared);
 
 }  // namespace pdf_pages

@@ -4,7 +4,6 @@
 // document are read once. The errors poppler reports for a document go on from the count the
 // host hands over with it, and every answer tells the count: the host keeps it (and logs the
 // summary) for the document's life, which outlives any one worker.
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -48,16 +47,15 @@ bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
           std::optional<HeldDocument>& held, LastCount& counted) {
   const DrawingRequest& request = received.request;
   held.reset();
-  counted = {request.documentKey,
-             std::make_shared<std::atomic<uint64_t>>(request.errorsCounted)};
+  counted = {request.documentKey, std::make_shared<std::atomic<uint64_t>>(request.errorsCounted)};
   coregraphics::PdfErrorTallyScope counting(counted.tally);
   auto opened = pdf_pages::openDocument(std::move(*received.document), request.password);
   auto* document = std::get_if<CGPDFDocumentRef>(&opened);
   if (document) held = HeldDocument{request.documentKey, std::move(*document)};
   if (request.kind != DrawingRequest::Kind::read) return true;
   if (!held) {
-    return wasSent(channel.send(pdf_pages::encodeStatus(std::get<DrawingStatus>(opened),
-                                                        counted.of(request.documentKey))));
+    return wasSent(channel.send(
+        pdf_pages::encodeStatus(std::get<DrawingStatus>(opened), counted.of(request.documentKey))));
   }
   auto pages = pdf_pages::measurePages(held->document);
   return wasSent(channel.send(pdf_pages::encodeReading(pages, counted.of(request.documentKey))));
@@ -78,21 +76,20 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
   CGPDFPageRef page = CGPDFDocumentGetPage(document, request.pageNumber);
   if (!page) return answer(DrawingStatus::noPage);
   const size_t bytes = request.size.byteCount();
-  if (canvas && canvas->bytes().size() == bytes && !request.freshCanvas) {
-    std::memset(canvas->bytes().data(), 0, bytes);  // transparent black where nothing is drawn
-  } else {
+  const bool reused = canvas && canvas->bytes().size() == bytes && !request.freshCanvas;
+  if (!reused) {
     canvas.reset();                                // one bitmap's memory at a time
     canvas = worker::SharedBuffer::create(bytes);  // fresh, so all zero
   }
   if (!canvas) return answer(DrawingStatus::bitmapFailed);
+  const auto state = reused ? pdf_pages::Canvas::used : pdf_pages::Canvas::cleared;
   bool drawn = request.isTile
-                   ? pdf_pages::drawTile(page, request.size, request.tile, canvas->bytes())
-                   : pdf_pages::drawPage(page, request.size, canvas->bytes());
+                   ? pdf_pages::drawTile(page, request.size, request.tile, canvas->bytes(), state)
+                   : pdf_pages::drawPage(page, request.size, canvas->bytes(), state);
   if (!drawn) return answer(DrawingStatus::bitmapFailed);
-  bool sent = channel.send(pdf_pages::encodeStatus(DrawingStatus::drawn,
-                                                   counted.of(request.documentKey)),
-                           *canvas) ==
-              WorkerChannel::SendResult::sent;
+  bool sent =
+      channel.send(pdf_pages::encodeStatus(DrawingStatus::drawn, counted.of(request.documentKey)),
+                   *canvas) == WorkerChannel::SendResult::sent;
   if (bytes > worker::kKeptBufferBytes) canvas.reset();
   return sent;
 }
@@ -115,11 +112,10 @@ int main(int argc, char** argv) {
     } else {
       if (received->document) answered = open(channel, *received, held, counted);
       if (answered && request.kind == DrawingRequest::Kind::draw) {
-        answered =
-            held && held->key == request.documentKey
-                ? drawAndAnswer(channel, request, held->document, canvas, counted)
-                : wasSent(channel.send(pdf_pages::encodeStatus(DrawingStatus::notADocument,
-                                                               counted.of(request.documentKey))));
+        answered = held && held->key == request.documentKey
+                       ? drawAndAnswer(channel, request, held->document, canvas, counted)
+                       : wasSent(channel.send(pdf_pages::encodeStatus(
+                             DrawingStatus::notADocument, counted.of(request.documentKey))));
       }
     }
     if (!answered) return 3;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -199,6 +200,12 @@ TEST(BitmapContextTest, RefusesWhatItCannotDrawInto) {
   EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 64, 64, 16, 512, rgb, 1), nullptr);
   EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 64, 64, 8, 256, nullptr, 1), nullptr);
   EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 64, 64, 8, 256, rgb, 2), nullptr);
+  EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 64, 64, 8, 256, rgb,
+                                  kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little),
+            nullptr);
+  EXPECT_NE(CGBitmapContextCreate(pixels.data(), 64, 64, 8, 256, rgb,
+                                  kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little),
+            nullptr);
   EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 0, 64, 8, 256, rgb, 1), nullptr);
   EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 32768, 1, 8, 32768 * 4, rgb, 1), nullptr);
   EXPECT_EQ(CGBitmapContextCreate(pixels.data(), 64, 64, 8, 255, rgb, 1), nullptr);
@@ -259,6 +266,37 @@ TEST(BitmapContextTest, DrawsPagesInPageSpaceWhateverTheirRotationClippedToTheCr
     // The blue square lies outside the crop box.
     EXPECT_EQ(pixelAt(pixels, 400, 20, 280), (Rgba{0, 0, 0, 0})) << "page " << number;
   }
+}
+
+// Alpha first in a little-endian word is B, G, R, A in memory: the same drawing, red and blue
+// exchanged, byte for byte, half-opaque and antialiased edges included.
+TEST(BitmapContextTest, BothByteOrdersDrawTheSamePixels) {
+  std::string content;
+  for (int i = 0; i < 40; ++i) {
+    content += PdfWriter::filledRect(CGRectMake(i * 7.3, i * 5.1, 30.5, 20.25), (i % 3) / 2.0,
+                                     (i % 5) / 4.0, (i % 7) / 6.0, i % 2 == 0);
+  }
+  std::string bytes =
+      PdfWriter().addPage({CGRectMake(0, 0, 300, 250), std::nullopt, 0, content}).write();
+  CGPDFDocumentRef document =
+      CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(CFDataCreate(
+          reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<CFIndex>(bytes.size()))));
+  ASSERT_NE(document, nullptr);
+  auto draw = [&](std::vector<uint8_t>& pixels, CGBitmapInfo order) {
+    CGContextRef context = CGBitmapContextCreate(pixels.data(), 173, 151, 8, 173 * 4,
+                                                 CGColorSpaceCreateDeviceRGB(), order);
+    ASSERT_NE(context, nullptr);
+    CGContextScaleCTM(context, 0.61, 0.67);
+    CGContextSetRGBFillColor(context, 0.2, 0.5, 0.9, 0.5);
+    CGContextFillRect(context, CGRectMake(10.5, 10.5, 200, 100));
+    CGContextDrawPDFPage(context, CGPDFDocumentGetPage(document, 1));
+  };
+  std::vector<uint8_t> rgba(173 * 4 * 151, 0), bgra(173 * 4 * 151, 0);
+  draw(rgba, kCGImageAlphaPremultipliedLast);
+  draw(bgra, kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+  for (size_t pixel = 0; pixel < bgra.size(); pixel += 4) std::swap(bgra[pixel], bgra[pixel + 2]);
+  EXPECT_TRUE(rgba == bgra);
+  EXPECT_NE(std::count(rgba.begin(), rgba.end(), 0), static_cast<ptrdiff_t>(rgba.size()));
 }
 
 }  // namespace

@@ -3,12 +3,18 @@
 // an answer given off the main thread costs the main thread nothing of its size. Bounded by the
 // process's own accounting (the allocation meter), not by timings.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <thread>
 
+#include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/flutter/flutter.h"
+#include "platform/flutter/socket_frame.h"
 #include "platform/flutter/testing/allocation_meter.h"
 #include "platform/flutter/testing/test_dart_side.h"
+#include "platform/flutter/tests/socket_test_support.h"
 
 namespace {
 
@@ -104,6 +110,65 @@ TEST_F(LargeValuesTest, AReplyGivenOffTheMainThreadIsEncodedThereAndOnlyHandedOn
     worker.join();
     EXPECT_TRUE(pending.wait().isSuccess());
   }
+}
+
+// Through the socket as through the test peer: the main thread makes the frame's head and hands
+// the answer's bytes on as they are, never encoding or copying them into a buffer there.
+TEST(LargeValuesOverTheSocketTest, AReplyGivenOffTheMainThreadIsOnlyHandedOnThere) {
+  if (!AllocationMeter::isCounting()) GTEST_SKIP() << "operator new is not counted here";
+  socket_testing::TemporaryDirectory directory;
+  const auto path = directory.file("dart-side.sock");
+  auto engine = FlutterEngine::create();
+  ASSERT_TRUE(engine->serveDartSideOnSocket(path));
+  std::thread worker;
+  FlutterMethodChannel("large", engine->binaryMessenger())
+      .setMethodCallHandler([&worker](const FlutterMethodCall&, FlutterResult result) {
+        worker = std::thread([result = std::move(result)] {
+          result(Value(std::vector<uint8_t>(kLarge, 0x33)));
+        });
+      });
+  flutter::UniqueFd client = socket_testing::connectTo(path);
+  ASSERT_TRUE(client);
+  // The Dart side takes the reply's frame on a thread of its own, as another process would.
+  std::atomic<size_t> frame_length{0};
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    std::vector<uint8_t> chunk(1 << 16);
+    uint8_t length[4];
+    size_t received = 0;
+    for (;;) {
+      const ssize_t got = ::recv(client.get(), chunk.data(), chunk.size(), 0);
+      if (got <= 0) break;
+      for (ssize_t i = 0; i < got && received + i < 4; ++i) length[received + i] = chunk[i];
+      received += static_cast<size_t>(got);
+      if (received >= 4) {
+        const uint32_t rest = length[0] | (length[1] << 8) | (length[2] << 16) |
+                              (uint32_t{length[3]} << 24);
+        if (received >= 4 + size_t{rest}) {
+          frame_length = 4 + size_t{rest};
+          break;
+        }
+      }
+    }
+    done = true;
+  });
+  const auto call = *flutter::encodeSocketFrame(
+      {flutter::SocketFrameKind::messageFromDartSide, 1, "large",
+       FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"get", nullptr})});
+  AllocationMeter meter;
+  ASSERT_EQ(::send(client.get(), call.data(), call.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(call.size()));
+  const bool arrived =
+      dispatch::testing::runUntil([&] { return done.load(); }, std::chrono::seconds(60));
+  const size_t allocated = meter.bytesAllocatedByThisThread();
+  ::shutdown(client.get(), SHUT_RDWR);
+  reader.join();
+  if (worker.joinable()) worker.join();
+  engine->shutDown();
+  dispatch::testing::drainUntilIdle();
+  ASSERT_TRUE(arrived);
+  EXPECT_GT(frame_length.load(), kLarge) << "the whole reply arrived";
+  EXPECT_LE(allocated, kSmallAllowance) << allocated << " bytes allocated on the main thread";
 }
 
 TEST_F(LargeValuesTest, HostMessagesOfEveryKindAreEncodedOnce) {

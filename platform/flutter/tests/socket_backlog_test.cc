@@ -1,6 +1,6 @@
 // The socket transport under more output than may wait for the Dart side: a Dart side that reads
-// keeps its connection whatever arrives at once, one that stops reading is closed after the stall
-// time, and a reply given on a worker thread costs the main thread no encoding.
+// keeps its connection whatever arrives at once, and one that stops reading is closed after the
+// stall time.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -203,6 +202,26 @@ class SocketBacklogTest : public ::testing::Test {
     foundation::testing::setLogCapture(false);
   }
 
+  // A Dart side whose connection is served: one round trip has been made through it.
+  UniqueFd servedClient() {
+    UniqueFd client = socket_testing::connectTo(path_);
+    if (!client) return client;
+    auto call = *flutter::encodeSocketFrame(
+        {SocketFrameKind::messageFromDartSide, 1, kValues,
+         FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"echo", Value()})});
+    if (::send(client.get(), call.data(), call.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(call.size())) {
+      return UniqueFd();
+    }
+    std::vector<uint8_t> reply(4096);
+    if (!dispatch::testing::runUntil(
+            [&] { return ::recv(client.get(), reply.data(), reply.size(), MSG_DONTWAIT) > 0; },
+            kTimeout)) {
+      return UniqueFd();
+    }
+    return client;
+  }
+
   std::vector<std::string> logLinesContaining(const std::string& text) {
     std::vector<std::string> found;
     for (auto& line : foundation::testing::takeLogLines()) {
@@ -311,18 +330,10 @@ TEST_F(SocketBacklogTest, HostMessagesPastTheBoundAreDroppedAloneAndCountedOnce)
 
 TEST_F(SocketBacklogTest, ADartSideThatStopsReadingIsClosedAfterTheStallTime) {
   flutter::testing::setSocketStallTime(milliseconds(300));
-  UniqueFd client = socket_testing::connectTo(path_);
+  // Served; then the client reads no more.
+  UniqueFd client = servedClient();
   ASSERT_TRUE(client);
-  // One round trip, so that the connection is served; then the client reads no more.
-  auto call = *flutter::encodeSocketFrame(
-      {SocketFrameKind::messageFromDartSide, 1, kValues,
-       FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"echo", Value()})});
-  ASSERT_EQ(::send(client.get(), call.data(), call.size(), MSG_NOSIGNAL),
-            static_cast<ssize_t>(call.size()));
   std::vector<uint8_t> chunk(1 << 20);
-  ASSERT_TRUE(dispatch::testing::runUntil(
-      [&] { return ::recv(client.get(), chunk.data(), chunk.size(), MSG_DONTWAIT) > 0; },
-      kTimeout));
   // Far less than the bound, but more than the socket holds: some of it waits, untaken.
   const auto sent = Clock::now();
   engine_->binaryMessenger()->sendOnChannel("test/events", FlutterBytes(8 << 20));
@@ -340,7 +351,7 @@ TEST_F(SocketBacklogTest, ADartSideThatStopsReadingIsClosedAfterTheStallTime) {
 // room, and keeps its connection.
 TEST_F(SocketBacklogTest, ADartSideThatReadsSlowlyInSmallPiecesKeepsItsConnection) {
   flutter::testing::setSocketStallTime(milliseconds(1500));
-  UniqueFd client = socket_testing::connectTo(path_);
+  UniqueFd client = servedClient();
   ASSERT_TRUE(client);
   const int receive_buffer = 4096;
   ASSERT_EQ(::setsockopt(client.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer,
@@ -350,16 +361,7 @@ TEST_F(SocketBacklogTest, ADartSideThatReadsSlowlyInSmallPiecesKeepsItsConnectio
   ASSERT_EQ(::setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, &receive_timeout,
                          sizeof(receive_timeout)),
             0);
-  // One round trip, so that the connection is served.
-  auto call = *flutter::encodeSocketFrame(
-      {SocketFrameKind::messageFromDartSide, 1, kValues,
-       FlutterStandardMethodCodec::sharedInstance()->encodeMethodCall({"echo", Value()})});
-  ASSERT_EQ(::send(client.get(), call.data(), call.size(), MSG_NOSIGNAL),
-            static_cast<ssize_t>(call.size()));
   std::vector<uint8_t> chunk(1 << 20);
-  ASSERT_TRUE(dispatch::testing::runUntil(
-      [&] { return ::recv(client.get(), chunk.data(), chunk.size(), MSG_DONTWAIT) > 0; },
-      kTimeout));
   // More than the socket holds, so that most of it waits for the Dart side.
   constexpr size_t kEvent = 512u << 10;
   const std::string channel = "test/events";
@@ -456,43 +458,6 @@ TEST_F(SocketBacklogTest, UrgentWorkGoesAheadOfTheDartSidesMessagesBetweenTwoOfT
   for (int64_t id = 2; id <= 100; ++id) expected.push_back(id);
   EXPECT_EQ(order, expected);
   engine_->binaryMessenger()->setMessageHandlerOnChannel("test/order", nullptr);
-}
-
-// Encoding a large answer is the replying thread's work: the main thread only hands the bytes on.
-TEST_F(SocketBacklogTest, AReplyGivenOnAWorkerThreadIsEncodedOffTheMainThread) {
-  ReadingClient client(path_);
-  client.call({{1, kValues, "echo", Value()}});
-  ASSERT_TRUE(client.waitForFrames(1));
-  // A block that queues itself again measures the main thread's CPU time in each turn between
-  // its runs: the work a turn does, which a busy machine cannot inflate as it does the wall time.
-  auto main_thread_cpu = [] {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-  };
-  struct Turns {
-    bool running = true;
-    std::chrono::nanoseconds last{};
-    std::chrono::nanoseconds longest{};
-  };
-  auto turns = std::make_shared<Turns>();
-  turns->last = main_thread_cpu();
-  std::function<void()> tick = [turns, &tick, main_thread_cpu] {
-    const auto now = main_thread_cpu();
-    turns->longest = std::max(turns->longest, now - turns->last);
-    turns->last = now;
-    if (turns->running) dispatch_async(dispatch_get_main_queue(), tick);
-  };
-  dispatch_async(dispatch_get_main_queue(), tick);
-  client.call({{2, kValues, "large", Value(static_cast<int64_t>(64u << 20) - 64)}});
-  const bool arrived = client.waitForFrames(2);
-  turns->running = false;
-  dispatch::testing::drainUntilIdle();
-  ASSERT_TRUE(arrived);
-  EXPECT_GT(client.frames()[1].payload_size, 64u << 19);
-  // Encoding 64 MiB there would take far longer, even into memory in use.
-  EXPECT_LT(turns->longest, milliseconds(25))
-      << std::chrono::duration_cast<milliseconds>(turns->longest).count() << " ms of CPU";
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 // works.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +32,9 @@ using flutter::testing::MethodReply;
 
 // Small budgets, so that a test waits seconds rather than the host's minutes.
 const DrawingLimits kTestLimits{std::chrono::milliseconds(1500), size_t{384} << 20};
+// The budgets are of the worker's CPU time, which a busy machine stretches on the wall clock up to
+// the host's backstop (three times the budget and 5 s); past that and 10 s more, the work hung.
+const auto kHangGuard = 3 * kTestLimits.time + std::chrono::seconds(15);
 
 std::string repeated(const std::string& text, size_t times) {
   std::string result;
@@ -92,6 +98,12 @@ class DrawingLimitsTest : public ::testing::Test {
   flutter::testing::TestDartSide dart{engine};
 };
 
+double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 void expectRenderError(const MethodReply& reply) {
   ASSERT_TRUE(reply.isError()) << reply.describe();
   EXPECT_EQ(reply.error.code, "PDF_BITMAP_FAILED") << reply.describe();
@@ -104,7 +116,7 @@ TEST_F(DrawingLimitsTest, ADocumentPastItsReadingBudgetIsRefusedWithinItAndNothi
     ASSERT_LT(bomb.size(), size_t{50000});
     const auto start = Clock::now();
     auto refused = load("doc", bomb);
-    EXPECT_LT(Clock::now() - start, kTestLimits.time + std::chrono::seconds(10));
+    EXPECT_LT(Clock::now() - start, kHangGuard);
     ASSERT_TRUE(refused.isError()) << refused.describe();
     EXPECT_EQ(refused.error.code, "PDF_LOAD_FAILED") << refused.describe();
     // The document loaded before under the id stays, and still draws.
@@ -151,28 +163,24 @@ TEST_F(DrawingLimitsTest, APagePastItsTimeBudgetAnswersTheRenderErrorWithinIt) {
   ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
   const auto start = Clock::now();
   expectRenderError(draw("slow", 1224, 1584));
-  // The budget and a generous allowance for a loaded machine.
-  EXPECT_LT(Clock::now() - start, kTestLimits.time + std::chrono::seconds(10));
+  EXPECT_LT(Clock::now() - start, kHangGuard);
 }
 
-TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWithin100MsWhileAPageIsDrawn) {
+// Answered while the page is drawn, not after it; and the main thread spends little of its own
+// time on the drawing meanwhile (its CPU time, not the wall clock, which a busy machine stretches).
+TEST_F(DrawingLimitsTest, AnotherPlugInIsAnsweredWhileAPageIsDrawn) {
   engine->messenger().setMessageHandlerOnChannel(
       "another_plugin",
       [](FlutterBinaryMessage message, FlutterBinaryReply reply) { reply(std::move(message)); });
   ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
   auto drawing = dart.invokeMethodAsync("pdf_pages", "getPage", page("slow", 1224, 1584));
 
-  std::vector<Clock::duration> round_trips;
-  for (int i = 0; i < 5 && !drawing.ready(); ++i) {
-    const auto start = Clock::now();
-    auto echo = dart.sendMessage("another_plugin", Value("ping"));
-    round_trips.push_back(Clock::now() - start);
-    ASSERT_EQ(echo, Value("ping"));
+  const double main_thread_start = threadCpuSeconds();
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(dart.sendMessage("another_plugin", Value("ping")), Value("ping"));
+    ASSERT_FALSE(drawing.ready()) << "echo " << i << " waited for the drawing";
   }
-  ASSERT_FALSE(round_trips.empty());
-  std::sort(round_trips.begin(), round_trips.end());
-  EXPECT_LT(round_trips[round_trips.size() / 2], std::chrono::milliseconds(100));
-  EXPECT_LT(round_trips.back(), std::chrono::seconds(1));  // generous, for a loaded machine
+  EXPECT_LT(threadCpuSeconds() - main_thread_start, 0.1);
   expectRenderError(drawing.wait());
 }
 
@@ -201,6 +209,22 @@ size_t drawingWorkersResidentBytes() {
   return bytes;
 }
 
+// The live drawing workers of this process (an ended one not yet reaped is not counted).
+std::vector<pid_t> liveDrawingWorkers() {
+  std::vector<pid_t> pids;
+  const std::string parent = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, name, state, ppid;
+    if (!(stat >> pid >> name >> state >> ppid) || ppid != parent || name != "(pdf_drawing)" ||
+        state == "Z" || state == "X") {
+      continue;
+    }
+    pids.push_back(static_cast<pid_t>(std::stol(pid)));
+  }
+  return pids;
+}
+
 // With the plug-in's own limits: a large page may take the sanitized worker longer than the
 // tight test budget.
 class IdleWorkerTest : public DrawingLimitsTest {
@@ -222,6 +246,31 @@ TEST_F(IdleWorkerTest, AWorkerKeepsAtMost64MiBOnceEveryDocumentIsClosed) {
   // A later load starts a worker again.
   ASSERT_EQ(load("again", fourPageDocument()).value, Value("4"));
   EXPECT_TRUE(draw("again", 100, 100).isSuccess());
+}
+
+TEST_F(IdleWorkerTest, CallsAfterTheIdleWorkerWasKilledFromOutsideAreAnsweredByAFreshOne) {
+  ASSERT_EQ(load("doc", fourPageDocument()).value, Value("4"));
+  auto killIdleWorker = [&](bool waitForItsEnd) {
+    auto workers = liveDrawingWorkers();
+    ASSERT_EQ(workers.size(), 1u);
+    ASSERT_EQ(::kill(workers[0], SIGKILL), 0);
+    // Seen dead, not reaped: the host reaps its own workers.
+    siginfo_t info{};
+    if (waitForItsEnd) ::waitid(P_PID, static_cast<id_t>(workers[0]), &info, WEXITED | WNOWAIT);
+  };
+  // Killed just before the call, and dead before it (its end perhaps not yet seen by the host).
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_NO_FATAL_FAILURE(killIdleWorker(round % 2 == 1));
+    auto drawn = draw("doc", 153, 198);
+    ASSERT_TRUE(drawn.isSuccess()) << "round " << round << ": " << drawn.describe();
+    EXPECT_TRUE(
+        near(pixelAt(*drawn.value.getIf<std::vector<uint8_t>>(), 153, 10, 188), {255, 0, 0, 255}));
+  }
+  // A load is read by a fresh worker too, and the document it replaces still draws until then.
+  ASSERT_NO_FATAL_FAILURE(killIdleWorker(false));
+  EXPECT_EQ(load("other", twoPageDocument()).value, Value("2"));
+  ASSERT_NO_FATAL_FAILURE(killIdleWorker(true));
+  EXPECT_EQ(load("third", twoPageDocument()).value, Value("2"));
 }
 
 }  // namespace

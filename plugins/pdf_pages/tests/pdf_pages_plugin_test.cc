@@ -480,6 +480,36 @@ TEST_F(TileRenderTest, LargeBitmapsAreTransparentEverywhereNothingIsDrawn) {
   EXPECT_TRUE(near(pixelAt(page, 1224, 20, 20), kTransparent));
 }
 
+// The worker draws into the memory of its last bitmap of the same size, clearing only what the
+// drawing does not paint over: every bitmap is the same, byte for byte, as one drawn into fresh
+// memory, whether the page area covers it whole, covers part of it or is a whole page.
+TEST_F(TileRenderTest, ABitmapDrawnOverAnEarlierOneIsTheSameAsOneDrawnFresh) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  struct Drawing {
+    int64_t page;
+    double scale, width, height, x, y;  // scale 0: the whole page
+  };
+  auto draw = [&](const Drawing& d) {
+    return bitmapOf(d.scale == 0 ? getPage("doc", d.page, static_cast<int64_t>(d.width),
+                                           static_cast<int64_t>(d.height))
+                                 : getTile("doc", d.page, d.scale, d.width, d.height, d.x, d.y));
+  };
+  const std::vector<Drawing> drawings = {
+      {1, 2.0, 200, 150, 80, 40},    // within the page: its white covers every pixel
+      {1, 1.5, 190, 140, 520, 700},  // over the page's right and bottom edges
+      {1, 0.7, 180, 130, -20, -15},  // over its left and top edges
+      {3, 0.0, 170, 120, 0, 0},      // a whole page, transparent where nothing is drawn
+  };
+  for (const Drawing& drawing : drawings) {
+    const auto fresh = draw(drawing);  // the first bitmap of its size
+    // A bitmap of the same size with other pixels everywhere: opaque, translucent and clear.
+    draw({2, 3.0, drawing.width, drawing.height, 0, 0});
+    EXPECT_TRUE(draw(drawing) == fresh) << "page " << drawing.page << " at " << drawing.x;
+    draw({1, 0.0, drawing.width, drawing.height, 0, 0});
+    EXPECT_TRUE(draw(drawing) == fresh) << "page " << drawing.page << " at " << drawing.x;
+  }
+}
+
 TEST_F(TileRenderTest, ExtremeButFiniteValuesDrawWithoutHarm) {
   ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
   EXPECT_EQ(bitmapOf(getTile("doc", 1, 1e9, 64, 64, 300, 300)).size(), 64u * 4 * 64);
