@@ -54,6 +54,13 @@ class Media:
         return 0 if index is None else index
 
 
+def host_cpu_seconds(host):
+    """The CPU time the host process has used, all its threads."""
+    with open(f"/proc/{host.process.pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 class MediaCorpusTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -257,7 +264,8 @@ class MediaCorpusTest(unittest.TestCase):
             self.await_shown(side, texture_id, media, [len(media.frames) - 1])
             # Played again at its end: nothing more to play, nothing more happens.
             self.assertEqual(call(side, "play", player_id), [None])
-            self.assertEqual(self.events_within(events, 0.5), ["isPlayingStateUpdate"])
+            self.assertEqual(events.next(TIMEOUT).value.get("event"), "isPlayingStateUpdate")
+            self.assertEqual(self.events_within(events, 0.5), [])
             self.assertEqual(call(side, "getPosition", player_id), [end])
             self.seek(side, player_id, 3.0)
             next_named(events, "completed", TIMEOUT)
@@ -273,11 +281,22 @@ class MediaCorpusTest(unittest.TestCase):
             self.assertEqual(call(side, "setLooping", player_id, True), [None])
             self.assertEqual(call(side, "setPlaybackSpeed", player_id, 8.0), [None])
             self.assertEqual(call(side, "play", player_id), [None])
-            shown = self.watch(side, texture_id, media, 1.2, in_order=False)
-            self.assertTrue(any(later < earlier for earlier, later in zip(shown, shown[1:])),
-                            f"never started again: {shown}")
+            self.assertTrue(self.starts_again(side, texture_id, media), "never started again")
             self.assertNotIn("completed", self.events_within(events, 0.1))
             self.assertEqual(call(side, "dispose", player_id), [None])
+
+    def starts_again(self, side, texture_id, media):
+        """Draws until the texture shows an earlier picture than the one before it."""
+        deadline, last = time.monotonic() + TIMEOUT, None
+        while time.monotonic() < deadline:
+            digest = self.shown(side, texture_id)
+            if digest is None:
+                continue
+            index = media.order[digest]
+            if last is not None and index < last:
+                return True
+            last = index
+        return False
 
     def events_within(self, events, seconds):
         """The names of the events that arrive within `seconds`."""
@@ -335,11 +354,13 @@ class MediaCorpusTest(unittest.TestCase):
             player_id, _, _, _ = self.open(side, Media(self.huge))
             self.assertEqual(call(side, "play", player_id), [None])
             self.assertEqual(call(side, "dispose", player_id), [None])
-            # While the decode of a 64 megapixel picture winds down, other calls are answered.
+            # While the decode of a 64 megapixel picture (seconds of CPU) winds down, other calls
+            # are answered at once: what the host does meanwhile is a round trip's worth, on a
+            # busy machine as on an idle one, never what is left of the decode.
             for _ in range(5):
-                started = time.monotonic()
+                before = host_cpu_seconds(self.host)
                 side.send_message(API + "setMixWithOthers", [True], TIMEOUT)
-                self.assertLess(time.monotonic() - started, 0.5)
+                self.assertLess(host_cpu_seconds(self.host) - before, 0.25)
 
     def test_a_file_replaced_while_it_plays_goes_on_as_it_was_opened(self):
         playing = os.path.join(self.folder, "playing.mkv")

@@ -31,6 +31,26 @@ bool isPng(const AVCodecContext& context) {
 
 bool isRate(AVRational rate) { return rate.num > 0 && rate.den > 0; }
 
+// FFmpeg's best stream of the type, unless the host refuses its decoder: then the first stream of
+// the type (not a cover picture) whose decoder it allows. -1 when there is none.
+int bestAllowedStream(AVFormatContext* format, AVMediaType type, const AVCodec** codec) {
+  int best = av_find_best_stream(format, type, -1, -1, codec, 0);
+  if (best >= 0 && *codec != nullptr && isDecoderAllowed(**codec)) return best;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    const AVStream& stream = *format->streams[i];
+    if (stream.codecpar->codec_type != type ||
+        (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
+      continue;
+    }
+    const AVCodec* decoder = avcodec_find_decoder(stream.codecpar->codec_id);
+    if (decoder != nullptr && isDecoderAllowed(*decoder)) {
+      *codec = decoder;
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
 const char* kindName(StreamKind kind) { return kind == StreamKind::kVideo ? "video" : "audio"; }
 
 std::atomic<uint64_t>& framesMade() {
@@ -79,10 +99,10 @@ StreamDecoder::~StreamDecoder() = default;
 bool StreamDecoder::openDecoder() {
   AVFormatContext* format = media_->format();
   const AVCodec* codec = nullptr;
-  stream_ = av_find_best_stream(
-      format, options_.kind == StreamKind::kVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO, -1,
-      -1, &codec, 0);
-  if (stream_ < 0 || codec == nullptr || !isDecoderAllowed(*codec)) return false;
+  stream_ = bestAllowedStream(
+      format, options_.kind == StreamKind::kVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO,
+      &codec);
+  if (stream_ < 0 || codec == nullptr) return false;
   // The demuxer skips what this decoder does not read.
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     if (static_cast<int>(i) != stream_) format->streams[i]->discard = AVDISCARD_ALL;

@@ -13,6 +13,10 @@
 #include "platform/avfoundation/internal/stream_decoder.h"
 #include "platform/avfoundation/tests/media_recipes.h"
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 namespace {
 
 namespace av = avfoundation::testing;
@@ -121,6 +125,29 @@ TEST(MediaDecodersTest, StillPictureCodecsAreRefusedBeforeTheyInflate) {
     EXPECT_EQ(openMedia(path, &error), nullptr) << name;
     EXPECT_EQ(error.code, -11828) << name;
   }
+}
+
+TEST(MediaDecodersTest, AStreamOfARefusedCodecLeavesTheOthersToPlay) {
+  // A TIFF stream marked as the one to show, beside an H.264 one.
+  auto path = av::madeMedia(
+      "tiff_beside_h264.mkv",
+      {"-f", "lavfi", "-i", "color=size=64x64:rate=5:duration=1", "-f", "lavfi", "-i",
+       "testsrc=size=160x120:rate=5:duration=1", "-map", "0:v", "-map", "1:v", "-c:v:0", "tiff",
+       "-c:v:1", "libx264", "-disposition:v:0", "default", "-disposition:v:1", "0"});
+  NSError error;
+  auto media = openMedia(path, &error);
+  ASSERT_NE(media, nullptr) << error.localizedDescription;
+  auto tracks = media->probe().tracks;
+  ASSERT_EQ(tracks.size(), 1u);
+  EXPECT_EQ(tracks[0].naturalSize.width, 160);
+  auto decoder = avfoundation::internal::StreamDecoder::open(path, {});
+  ASSERT_NE(decoder, nullptr);
+  int frames = 0;
+  while (auto frame = decoder->next()) {
+    EXPECT_EQ(frame->frame->width, 160);
+    ++frames;
+  }
+  EXPECT_EQ(frames, 5);
 }
 
 TEST(MediaDecodersTest, AMotionJpegFrameDeclaringAHugePictureIsRefusedBeforeItIsMade) {

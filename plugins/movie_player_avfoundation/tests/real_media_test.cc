@@ -35,7 +35,7 @@ class RealMediaTest : public VideoPlayerTest {
           }
           return false;
         },
-        std::chrono::seconds(5));
+        std::chrono::seconds(30));
     return found;
   }
   static int64_t integer(const flutter::testing::ReceivedEvent& event, const char* key) {

@@ -1,6 +1,7 @@
 // The instance manager, driven as the Dart side and the codec drive it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -247,6 +248,18 @@ class ExhaustedPool {
     state_->open = true;
     state_->released.notify_all();
   }
+  // Releases the pool once `patience` has passed, unless it was released before.
+  void releaseAfter(std::chrono::seconds patience) {
+    std::unique_lock lock(state_->mutex);
+    if (!state_->released.wait_for(lock, patience, [&] { return state_->open; })) {
+      state_->open = true;
+      state_->released.notify_all();
+    }
+  }
+  bool released() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->open;
+  }
 
  private:
   struct State {
@@ -259,21 +272,17 @@ class ExhaustedPool {
 
 TEST_F(InstanceManagerTest, ItsOperationsNeverWaitForThePool) {
   ExhaustedPool pool(200);
-  // Should the main thread wait for the pool, the blocks are let go in the end, late.
-  std::thread watchdog([&pool] {
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    pool.release();
-  });
-  auto started = std::chrono::steady_clock::now();
+  // Should the main thread wait for the pool, the blocks are let go in the end, late, and the
+  // operations are seen to have ended only after that.
+  std::thread watchdog([&pool] { pool.releaseAfter(std::chrono::seconds(30)); });
   auto object = makeObject<NSObject>();
   instances().registerDartObject(object, 7);
   EXPECT_EQ(instances().lookupObject(7), object);
   EXPECT_EQ(dartRemoveStrongReference(Value(int64_t{7})), Value(ValueList{Value()}));
   EXPECT_EQ(dartClear(), Value(ValueList{Value()}));
-  auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_FALSE(pool.released());
   pool.release();
   watchdog.join();
-  EXPECT_LT(waited, std::chrono::milliseconds(1500));
 }
 
 }  // namespace

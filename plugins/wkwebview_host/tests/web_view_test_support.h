@@ -76,9 +76,12 @@ class WebViewTest : public WebViewDataTest {
   }
 
   // Runs the main queue until the web view has no navigation left and nothing else is queued.
+  // Runs until no navigation is left; the wait is only a hang guard, generous for a loaded
+  // machine (a load's own budget counts CPU time, which such a machine stretches in wall time).
   bool settle() {
-    bool done =
-        dart.runUntil([&] { return webkit::testing::WebViewControls::pendingNavigations(*webView) == 0; });
+    bool done = dart.runUntil(
+        [&] { return webkit::testing::WebViewControls::pendingNavigations(*webView) == 0; },
+        std::chrono::seconds(60));
     dart.drain();
     return done;
   }

@@ -72,15 +72,17 @@ FixtureChannels::FixtureChannels(std::shared_ptr<FlutterBinaryMessenger> messeng
       return result(FlutterError{"fixture_error", "failed as asked", call.arguments});
     }
     if (call.method == "lastOutcome") return result(state->last_outcome);
-    // Answers, then holds the main thread for the milliseconds given, as a handler that runs
-    // long would.
+    // Holds the main thread for the milliseconds given, as a handler that runs long would. The
+    // answer is given as the hold begins: once it arrives the main thread is held, and nothing
+    // queued after it (a termination request's close) can go ahead of the hold.
     if (call.method == "holdMainThread") {
       const auto milliseconds = std::clamp<int64_t>(call.arguments.asInteger().value_or(0), 0,
                                                     600000);
-      dispatch_async(dispatch_get_main_queue(), [milliseconds] {
+      dispatch_async(dispatch_get_main_queue(), [milliseconds, result] {
+        result(nullptr);
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
       });
-      return result(nullptr);
+      return;
     }
     if (call.method != "askDart") return result(FlutterMethodNotImplemented);
     const Value* method = call.arguments.find("method");
