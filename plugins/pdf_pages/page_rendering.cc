@@ -33,14 +33,6 @@ PageGeometry pageGeometry(const CGPDFPageRef& page) {
   return PageGeometry{width, height, transform};
 }
 
-// Whole pixels of a bitmap, rows counted from the top: columns [x0, x1) of rows [y0, y1).
-struct PixelRect {
-  size_t x0 = 0;
-  size_t y0 = 0;
-  size_t x1 = 0;
-  size_t y1 = 0;
-};
-
 PixelRect wholeBitmap(BitmapSize size) { return {0, 0, size.width, size.height}; }
 
 // The pixels a rectangle may change, and those it covers whole.
@@ -77,23 +69,26 @@ std::span<uint8_t> rowPart(std::span<uint8_t> pixels, BitmapSize size, size_t y,
 
 void clear(std::span<uint8_t> part) { std::memset(part.data(), 0, part.size()); }
 
-// Clears every pixel outside `kept` (an earlier bitmap's), so that the drawing starts from
-// transparent black wherever it does not paint over every pixel.
-void clearOutside(std::span<uint8_t> pixels, BitmapSize size, const PixelRect& kept) {
-  if (kept.x0 >= kept.x1 || kept.y0 >= kept.y1) return clear(pixels);
-  clear(pixels.first(kept.y0 * size.width * 4));
-  for (size_t y = kept.y0; y < kept.y1; ++y) {
-    clear(rowPart(pixels, size, y, 0, kept.x0));
-    clear(rowPart(pixels, size, y, kept.x1, size.width));
+// Clears the pixels of `dirty` outside `kept`, so that the drawing starts from transparent black
+// wherever it does not paint over every pixel; the rest of the bitmap is zero already.
+void clearDirty(std::span<uint8_t> pixels, BitmapSize size, const PixelRect& dirty,
+                const PixelRect& kept) {
+  if (dirty.empty()) return;
+  for (size_t y = dirty.y0; y < dirty.y1; ++y) {
+    if (kept.empty() || y < kept.y0 || y >= kept.y1) {
+      clear(rowPart(pixels, size, y, dirty.x0, dirty.x1));
+      continue;
+    }
+    if (dirty.x0 < kept.x0) clear(rowPart(pixels, size, y, dirty.x0, std::min(dirty.x1, kept.x0)));
+    if (dirty.x1 > kept.x1) clear(rowPart(pixels, size, y, std::max(dirty.x0, kept.x1), dirty.x1));
   }
-  clear(pixels.subspan(kept.y1 * size.width * 4));
 }
 
 // Draws with `draw` on a context over `pixels` in cairo's own byte order, so that no drawing call
 // converts what it touches; then turns the pixels `draw` answers it may have changed into R, G,
 // B, A, once (the rest is transparent black in either order).
 template <typename Draw>
-bool drawBitmap(BitmapSize size, std::span<uint8_t> pixels, Draw&& draw) {
+bool drawBitmap(BitmapSize size, std::span<uint8_t> pixels, PixelRect& dirty, Draw&& draw) {
   if (pixels.size() != size.byteCount()) return false;
   CGContextRef context = CGBitmapContextCreate(
       pixels.data(), size.width, size.height, 8, size.width * 4, CGColorSpaceCreateDeviceRGB(),
@@ -105,6 +100,7 @@ bool drawBitmap(BitmapSize size, std::span<uint8_t> pixels, Draw&& draw) {
     auto part = rowPart(pixels, size, y, touched.x0, touched.x1);
     copySwappingRedAndBlue(part, part);
   }
+  dirty = touched;
   return true;
 }
 
@@ -119,10 +115,11 @@ std::optional<BitmapSize> checkedBitmapSize(int64_t width, int64_t height) {
   return size;
 }
 
-bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels, Canvas canvas) {
+bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels,
+              PixelRect& dirty) {
   PageGeometry geometry = pageGeometry(page);
-  return drawBitmap(size, pixels, [&](const CGContextRef& context) {
-    if (canvas == Canvas::used) clear(pixels);  // the page may leave any pixel transparent
+  return drawBitmap(size, pixels, dirty, [&](const CGContextRef& context) {
+    clearDirty(pixels, size, dirty, {});  // the page may leave any pixel transparent
     // Stretched to fill the bitmap: the proportions follow the bitmap's.
     CGContextScaleCTM(context, static_cast<double>(size.width) / geometry.width,
                       static_cast<double>(size.height) / geometry.height);
@@ -133,10 +130,10 @@ bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixe
 }
 
 bool drawTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile,
-              std::span<uint8_t> pixels, Canvas canvas) {
+              std::span<uint8_t> pixels, PixelRect& dirty) {
   PageGeometry geometry = pageGeometry(page);
   double scaled_height = std::fabs(tile.scale * geometry.height);
-  return drawBitmap(size, pixels, [&](const CGContextRef& context) {
+  return drawBitmap(size, pixels, dirty, [&](const CGContextRef& context) {
     CGContextTranslateCTM(context, -tile.x * tile.scale,
                           tile.height + tile.y * tile.scale - scaled_height);
     CGContextScaleCTM(context, tile.scale, tile.scale);
@@ -144,7 +141,7 @@ bool drawTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile,
     // every pixel it covers whole, and nothing is drawn beyond it.
     const CGRect page_area = CGRectMake(0, 0, geometry.width, geometry.height);
     const Reach reach = reachOf(context, page_area, size);
-    if (canvas == Canvas::used) clearOutside(pixels, size, reach.covered);
+    clearDirty(pixels, size, dirty, reach.covered);
     CGContextSetRGBFillColor(context, 1, 1, 1, 1);
     CGContextFillRect(context, page_area);
     CGContextConcatCTM(context, geometry.transform);

@@ -38,17 +38,25 @@ struct Tile {
   double height = 0;
 };
 
-// What the bitmap's memory holds before drawing: all zero (fresh memory), or an earlier
-// bitmap's bytes, which the drawing clears where it does not paint over them.
-enum class Canvas { cleared, used };
+// Whole pixels of a bitmap, rows counted from the top: columns [x0, x1) of rows [y0, y1). Empty
+// when x0 >= x1 or y0 >= y1.
+struct PixelRect {
+  size_t x0 = 0;
+  size_t y0 = 0;
+  size_t x1 = 0;
+  size_t y1 = 0;
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+};
 
-// Each draws into `pixels`, exactly size.byteCount() bytes, over transparent black. False when
-// the bitmap cannot be made.
+// Each draws into `pixels`, exactly size.byteCount() bytes, over transparent black. `dirty` tells
+// where the memory may hold an earlier bitmap's pixels (empty for fresh memory, all zero): the
+// drawing clears those it does not paint over, and answers in `dirty` where the new bitmap may
+// hold pixels that are not zero. False when the bitmap cannot be made (`dirty` unchanged).
 // The whole page stretched over the bitmap.
 bool drawPage(const CGPDFPageRef& page, BitmapSize size, std::span<uint8_t> pixels,
-              Canvas canvas = Canvas::cleared);
+              PixelRect& dirty);
 // The tile over a white page area.
 bool drawTile(const CGPDFPageRef& page, BitmapSize size, const Tile& tile,
-              std::span<uint8_t> pixels, Canvas canvas = Canvas::cleared);
+              std::span<uint8_t> pixels, PixelRect& dirty);
 
 }  // namespace pdf_pages

@@ -36,6 +36,13 @@ struct LastCount {
   }
 };
 
+// The memory the worker draws into, and what of it the last drawing may have left not zero.
+struct Canvas {
+  worker::SharedBuffer buffer;
+  pdf_pages::BitmapSize size;
+  pdf_pages::PixelRect dirty;
+};
+
 bool wasSent(worker::WorkerChannel::SendResult result) {
   return result == worker::WorkerChannel::SendResult::sent;
 }
@@ -66,7 +73,7 @@ bool open(worker::WorkerChannel& channel, pdf_pages::ReceivedRequest& received,
 // (the request asks for a fresh canvas then); larger bitmaps have memory of their own, let go
 // once handed over.
 bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request,
-                   const CGPDFDocumentRef& document, std::optional<worker::SharedBuffer>& canvas,
+                   const CGPDFDocumentRef& document, std::optional<Canvas>& canvas,
                    const LastCount& counted) {
   using worker::WorkerChannel;
   auto answer = [&](DrawingStatus status) {
@@ -76,20 +83,28 @@ bool drawAndAnswer(worker::WorkerChannel& channel, const DrawingRequest& request
   CGPDFPageRef page = CGPDFDocumentGetPage(document, request.pageNumber);
   if (!page) return answer(DrawingStatus::noPage);
   const size_t bytes = request.size.byteCount();
-  const bool reused = canvas && canvas->bytes().size() == bytes && !request.freshCanvas;
-  if (!reused) {
-    canvas.reset();                                // one bitmap's memory at a time
-    canvas = worker::SharedBuffer::create(bytes);  // fresh, so all zero
+  if (canvas && canvas->buffer.bytes().size() == bytes && !request.freshCanvas) {
+    // Where the last bitmap may have left pixels, in this one's rows: all of it when the same
+    // bytes held another shape.
+    if (canvas->size.width != request.size.width && !canvas->dirty.empty()) {
+      canvas->dirty = {0, 0, request.size.width, request.size.height};
+    }
+  } else {
+    canvas.reset();  // one bitmap's memory at a time
+    if (auto buffer = worker::SharedBuffer::create(bytes)) {
+      canvas = Canvas{std::move(*buffer), request.size, {}};  // fresh, so all zero
+    }
   }
   if (!canvas) return answer(DrawingStatus::bitmapFailed);
-  const auto state = reused ? pdf_pages::Canvas::used : pdf_pages::Canvas::cleared;
+  canvas->size = request.size;
+  auto pixels = canvas->buffer.bytes();
   bool drawn = request.isTile
-                   ? pdf_pages::drawTile(page, request.size, request.tile, canvas->bytes(), state)
-                   : pdf_pages::drawPage(page, request.size, canvas->bytes(), state);
+                   ? pdf_pages::drawTile(page, request.size, request.tile, pixels, canvas->dirty)
+                   : pdf_pages::drawPage(page, request.size, pixels, canvas->dirty);
   if (!drawn) return answer(DrawingStatus::bitmapFailed);
   bool sent =
       channel.send(pdf_pages::encodeStatus(DrawingStatus::drawn, counted.of(request.documentKey)),
-                   *canvas) == WorkerChannel::SendResult::sent;
+                   canvas->buffer) == WorkerChannel::SendResult::sent;
   if (bytes > worker::kKeptBufferBytes) canvas.reset();
   return sent;
 }
@@ -100,7 +115,7 @@ int main(int argc, char** argv) {
   worker::WorkerChannel channel = worker::WorkerChannel::adopt(argc, argv);
   std::optional<HeldDocument> held;
   LastCount counted;
-  std::optional<worker::SharedBuffer> canvas;
+  std::optional<Canvas> canvas;
   while (auto message = channel.receive()) {
     auto received = pdf_pages::decodeRequest(std::move(*message));
     if (!received) return 2;  // the host sends nothing else

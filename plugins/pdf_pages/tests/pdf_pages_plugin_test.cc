@@ -480,9 +480,10 @@ TEST_F(TileRenderTest, LargeBitmapsAreTransparentEverywhereNothingIsDrawn) {
   EXPECT_TRUE(near(pixelAt(page, 1224, 20, 20), kTransparent));
 }
 
-// The worker draws into the memory of its last bitmap of the same size, clearing only what the
-// drawing does not paint over: every bitmap is the same, byte for byte, as one drawn into fresh
-// memory, whether the page area covers it whole, covers part of it or is a whole page.
+// The worker draws into the memory of its last bitmap of the same size, clearing only what that
+// one may have left and this one does not paint over: every bitmap is the same, byte for byte, as
+// one drawn into fresh memory, whether the page area covers it whole, covers part of it or is a
+// whole page.
 TEST_F(TileRenderTest, ABitmapDrawnOverAnEarlierOneIsTheSameAsOneDrawnFresh) {
   ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
   struct Drawing {
@@ -508,6 +509,13 @@ TEST_F(TileRenderTest, ABitmapDrawnOverAnEarlierOneIsTheSameAsOneDrawnFresh) {
     draw({1, 0.0, drawing.width, drawing.height, 0, 0});
     EXPECT_TRUE(draw(drawing) == fresh) << "page " << drawing.page << " at " << drawing.x;
   }
+  // The same bytes in another shape: what the one left is not where the other's rows put it.
+  const Drawing tall{1, 2.0, 120, 250, 560, 700};
+  const auto fresh_tall = draw(tall);
+  draw({1, 1.0, 250, 120, 500, 700});
+  EXPECT_TRUE(draw(tall) == fresh_tall);
+  draw({1, 2.5, 250, 120, 0, 0});
+  EXPECT_TRUE(draw(tall) == fresh_tall);
 }
 
 TEST_F(TileRenderTest, ExtremeButFiniteValuesDrawWithoutHarm) {

@@ -45,7 +45,9 @@ Bitmap drawnDirectly(const std::string& pdf, size_t pageNumber, BitmapSize size)
       CFDataCreate(reinterpret_cast<const uint8_t*>(pdf.data()), static_cast<CFIndex>(pdf.size()));
   auto document = CGPDFDocumentCreateWithProvider(CGDataProviderCreateWithCFData(data));
   Bitmap bitmap(size.byteCount());
-  return drawPage(CGPDFDocumentGetPage(document, pageNumber), size, bitmap) ? bitmap : Bitmap();
+  PixelRect dirty;  // none: fresh memory
+  return drawPage(CGPDFDocumentGetPage(document, pageNumber), size, bitmap, dirty) ? bitmap
+                                                                                   : Bitmap();
 }
 
 // CPU time the calling thread has used.
