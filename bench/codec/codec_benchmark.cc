@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/cpu_clock.h"
 #include "bench/interleaved_ratio.h"
 #include "platform/flutter/flutter_standard_codec.h"
 
@@ -136,9 +137,9 @@ void reportGoal(benchmark::State& state, Path path, Baseline baseline, double go
   constexpr int kRunsPerRound = 200;
   auto timed = [](auto& work) {
     return [&work] {
-      auto start = Clock::now();
+      const double start = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
       for (int i = 0; i < kRunsPerRound; ++i) work();
-      return std::chrono::duration<double>(Clock::now() - start).count();
+      return bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
     };
   };
   auto ratio = bench::interleavedRatio(kRounds, timed(path), timed(baseline));

@@ -7,11 +7,12 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
 
+#include "bench/cpu_clock.h"
+#include "bench/interleaved_ratio.h"
 #include "platform/security/keychain_transaction.h"
 #include "platform/security/sec_item.h"
 #include "platform/security/sec_item_constants.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using secure_store_darwin::KeychainQueryParameters;
 using secure_store_darwin::SecureStore;
 
@@ -81,32 +81,26 @@ const std::string& fullKeychain() {
   return directory;
 }
 
-// Seconds per call of `work` on the keychain in `directory`: the best of a few batches.
-double secondsPerCall(const std::string& directory, const std::function<void()>& work) {
-  security::testing::setKeychainDirectory(directory);
-  work();  // opens the database
-  double best = 1e9;
-  for (int batch = 0; batch < 5; ++batch) {
-    auto start = Clock::now();
-    for (int call = 0; call < kBaselineCalls; ++call) work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best / kBaselineCalls;
-}
-
+// The full keychain and the empty one take turns, round by round, and the median of the rounds'
+// ratios of this process's CPU time is reported: a mean of the one over the best batch of the
+// other, in wall-clock time, swung by two fifths between runs minutes apart.
 void measureAgainstEmpty(benchmark::State& state, const std::function<void()>& work) {
   const std::string& full = fullKeychain();
-  double empty_seconds = secondsPerCall(emptyKeychain(), work);
+  const std::string& empty = emptyKeychain();
   security::testing::setKeychainDirectory(full);
-  work();
-  double total = 0;
-  for (auto _ : state) {
-    auto start = Clock::now();
-    work();
-    total += std::chrono::duration<double>(Clock::now() - start).count();
-  }
+  work();  // opens the database
+  for (auto _ : state) work();
+  auto round = [&work](const std::string& directory) {
+    return [&work, &directory] {
+      security::testing::setKeychainDirectory(directory);
+      work();  // opens the database
+      const double start = bench::processCpuSeconds();
+      for (int call = 0; call < kBaselineCalls; ++call) work();
+      return bench::processCpuSeconds() - start;
+    };
+  };
   state.counters["vs_empty"] =
-      benchmark::Counter(total / static_cast<double>(state.iterations()) / empty_seconds);
+      benchmark::Counter(bench::interleavedRatio(31, round(full), round(empty)).median);
   state.counters["goal"] = benchmark::Counter(kGoal);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/foundation/utf8.h"
 #include "platform/webkit/content_process/content_protocol.h"
 #include "platform/webkit/internal/character_reference.h"
+#include "platform/webkit/internal/foreign_content.h"
 #include "platform/webkit/internal/html_tokenizer.h"
 #include "platform/webkit/internal/text_encoding.h"
 
@@ -57,8 +58,9 @@ std::string_view trimmed(std::string_view text) {
 
 // Whether a <script> element holds a classic script this page runs: one without a type (or with
 // an empty one), or of a JavaScript type, given by its type or its language. Modules, data
-// blocks and other languages do not run, nor does the text of one that names its source.
-bool runsAsJavaScript(const Tag& tag) {
+// blocks and other languages do not run, nor does the text of one that names its source (an
+// SVG script names it with href).
+bool runsAsJavaScript(const Tag& tag, bool svg = false) {
   static const std::string_view kJavaScriptTypes[] = {"application/ecmascript",
                                                       "application/javascript",
                                                       "application/x-ecmascript",
@@ -75,12 +77,16 @@ bool runsAsJavaScript(const Tag& tag) {
                                                       "text/livescript",
                                                       "text/x-ecmascript",
                                                       "text/x-javascript"};
-  if (tag.attribute("src")) return false;
+  if (svg ? tag.attribute("href") || tag.attribute("xlink:href")
+          : tag.attribute("src") != nullptr) {
+    return false;
+  }
   std::string type;
   if (const auto* given = tag.attribute("type")) {
     if (given->empty()) return true;
     type = lowered(trimmed(*given));
-  } else if (const auto* language = tag.attribute("language"); language && !language->empty()) {
+  } else if (const auto* language = tag.attribute("language");
+             !svg && language && !language->empty()) {
     type = "text/" + lowered(*language);
   } else {
     return true;
@@ -140,20 +146,49 @@ std::string titleText(std::string_view text, const ReadingStop* stop) {
 HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop, Scripting scripting) {
   HTMLDocument document;
   HTMLTokenizer tokenizer(html, stop);
+  ForeignContent foreign;
+  // The SVG script that is the current node, while it is, and the text it holds.
+  std::optional<Tag> svg_script_tag;
+  std::string svg_script;
   // What a template holds is a fragment of its own, not the page's document.
   size_t templates = 0;
-  while (auto tag = tokenizer.nextTag()) {
-    if (tag->name == "template") {
-      if (!tag->isEnd) {
-        ++templates;
-      } else if (templates > 0) {
-        --templates;
+  while (true) {
+    tokenizer.setForeign(foreign.inForeignNode());
+    tokenizer.setTextSink(foreign.inSVGScript() ? &svg_script : nullptr);
+    auto tag = tokenizer.nextTag();
+    if (!tag) break;
+    if (tag->isEnd) {
+      switch (foreign.endTag(tag->name)) {
+        case ForeignContent::Outcome::handled:
+          continue;
+        case ForeignContent::Outcome::svgScriptEnded:
+          if (templates == 0 && runsAsJavaScript(*svg_script_tag, true)) {
+            document.scripts.push_back(scriptSource(svg_script));
+          }
+          svg_script.clear();
+          continue;
+        case ForeignContent::Outcome::html:
+          break;
+      }
+      if (tag->name == "template" && templates > 0) --templates;
+      continue;
+    }
+    if (foreign.startTag(*tag) == ForeignContent::Outcome::handled) {
+      if (tag->name == "script" && !tag->selfClosing && foreign.inSVGScript()) {
+        svg_script_tag = std::move(*tag);
+        svg_script.clear();
       }
       continue;
     }
-    if (tag->isEnd) continue;
+    if (tag->name == "template") {
+      ++templates;
+      continue;
+    }
     auto state = textStateOf(tag->name, scripting);
-    if (!state) continue;
+    if (!state) {
+      foreign.htmlElement(*tag);
+      continue;
+    }
     auto text = tokenizer.readText(*state, tag->name);
     if (templates > 0) continue;
     if (tag->name == "title" && !document.title) {

@@ -1,5 +1,6 @@
 // The little this web view reads of an HTML page: its title and its inline scripts, found as
-// HTML's tokenizer finds them (html_tokenizer.h), outside template contents. Reading costs time
+// HTML's tokenizer finds them (html_tokenizer.h), outside template contents, with SVG and MathML
+// read as foreign content (foreign_content.h). Reading costs time
 // in proportion to the page (each byte is looked at a bounded number of times, whatever the page
 // holds), so it is done off the main thread, and it stops early once its load has ended.
 #pragma once

@@ -1,5 +1,10 @@
 #include "platform/webkit/internal/html_tokenizer.h"
 
+#include <algorithm>
+
+#include "platform/foundation/utf8.h"
+#include "platform/webkit/internal/character_reference.h"
+
 namespace webkit {
 namespace {
 
@@ -35,6 +40,21 @@ bool HTMLTokenizer::halt() {
   }
   if (stopped_) at_ = page_.size();
   return stopped_;
+}
+
+void HTMLTokenizer::keepText(size_t from, size_t to) {
+  if (text_ == nullptr) return;
+  for (size_t i = from; i < to;) {
+    if (halt()) return;
+    if (page_[i] == '&') {
+      if (auto reference = readCharacterReference(page_.substr(0, to), i)) {
+        foundation::appendUtf8(*text_, reference->codePoint);
+        i += reference->length;
+        continue;
+      }
+    }
+    text_->push_back(page_[i++]);
+  }
 }
 
 size_t HTMLTokenizer::skipPast(char c, size_t from) {
@@ -87,6 +107,7 @@ size_t HTMLTokenizer::readAttributes(size_t from, Tag* tag) {
     if (halt()) return std::string_view::npos;
     const char c = page_[i];
     if (isTagSpace(c) || c == '/') {
+      if (c == '/' && at(i + 1) == '>' && tag != nullptr) tag->selfClosing = true;
       ++i;
       continue;
     }
@@ -125,11 +146,18 @@ std::optional<HTMLTokenizer::Tag> HTMLTokenizer::nextTag() {
   while (at_ < page_.size()) {
     if (halt()) return std::nullopt;
     size_t lt = page_.find('<', at_);
+    keepText(at_, lt == std::string_view::npos ? page_.size() : lt);
     if (lt == std::string_view::npos) break;
     const char next = at(lt + 1);
     if (next == '!') {
       if (page_.substr(lt + 2, 2) == "--") {
         at_ = skipComment(lt + 4);
+      } else if (foreign_ && page_.substr(lt + 2, 7) == "[CDATA[") {
+        // Its text as written, references and all, up to "]]>" or the page's end.
+        const size_t start = lt + 9;
+        const size_t end = std::min(page_.find("]]>", start), page_.size());
+        if (text_ != nullptr) text_->append(page_.substr(start, end - start));
+        at_ = end == page_.size() ? end : end + 3;
       } else {
         // DOCTYPEs, CDATA outside foreign content and bogus comments all end at the first '>'.
         at_ = skipPast('>', lt + 2);
@@ -147,6 +175,7 @@ std::optional<HTMLTokenizer::Tag> HTMLTokenizer::nextTag() {
         // "</>" is nothing; "</" and anything else but a letter is a bogus comment.
         at_ = page_[name_start] == '>' ? name_start + 1 : skipPast('>', name_start);
       } else {
+        if (text_ != nullptr) text_->push_back('<');
         at_ = lt + 1;  // the '<' is text
       }
       continue;

@@ -51,7 +51,8 @@ inline double processCpuSeconds(pid_t pid) {
 class ContentCpuMeter {
  public:
   explicit ContentCpuMeter(pid_t running)
-      : running_(running), ended_at_start_(endedChildrenCpuSeconds()),
+      : running_(running),
+        ended_at_start_(endedChildrenCpuSeconds()),
         running_at_start_(processCpuSeconds(running)) {}
 
   // Seconds since the start, counting `process` (a process started meanwhile, or the one named

@@ -135,6 +135,58 @@ TEST(HTMLDocumentTest, AScriptEndsOnlyAtItsOwnEndTag) {
                                                                          "b"});
 }
 
+TEST(HTMLDocumentTest, SVGAndMathMLAreForeignContentWithTheirOwnTitlesScriptsAndText) {
+  // An SVG title names its drawing, not the document; its content is HTML, so a script in it runs.
+  EXPECT_EQ(titleOf("<svg><title>Icon</title></svg>"), std::nullopt);
+  EXPECT_EQ(titleOf("<svg><title>Icon</title></svg><title>Page</title>"), "Page");
+  EXPECT_EQ(titleOf("<SVG><Title>Icon</TITLE></svg><title>Page</title>"), "Page");
+  EXPECT_EQ(scriptsOf("<svg><title><script>a()</script></title></svg>"), Scripts{"a()"});
+  // Inside foreign content no element holds raw text: a style or a textarea ends at </svg>.
+  EXPECT_EQ(scriptsOf("<svg><style>a {}</svg><script>b()</script>"), Scripts{"b()"});
+  EXPECT_EQ(scriptsOf("<math><style></math><script>b()</script>"), Scripts{"b()"});
+  EXPECT_EQ(titleOf("<svg><textarea></svg><title>Page</title>"), "Page");
+  EXPECT_EQ(titleOf("<math><title>Formula</title></math>"), std::nullopt);
+
+  // An SVG script runs at its end tag; its text is text: references decoded, CDATA sections as
+  // written, a tag in one an element of its own.
+  EXPECT_EQ(scriptsOf("<svg><script>if (1 &lt; 2) a()</script></svg>"), Scripts{"if (1 < 2) a()"});
+  EXPECT_EQ(scriptsOf("<svg><script><![CDATA[if (1 < 2 && b) a('</script>')]]></script></svg>"),
+            Scripts{"if (1 < 2 && b) a('</script>')"});
+  EXPECT_EQ(scriptsOf("<svg><script>a(<g>x</g>)</script></svg>"), Scripts{"a()"});
+  EXPECT_EQ(scriptsOf("<svg><script type='text/ecmascript'>a()</script>"
+                      "<script href='a.js'>b()</script><script xlink:href='c.js'>c()</script>"
+                      "<script type='text/plain'>d()</script><script/><script>e()</svg>"),
+            Scripts{"a()"});
+  // A MathML script element is no script, but one at a text integration point, or in an
+  // annotation of HTML, is HTML's.
+  EXPECT_EQ(scriptsOf("<math><script>a()</script></math>"), Scripts{});
+  EXPECT_EQ(scriptsOf("<math><mi><script>a()</script></mi></math>"), Scripts{"a()"});
+  EXPECT_EQ(scriptsOf("<math><annotation-xml encoding='Text/HTML'><script>a()</script>"
+                      "</annotation-xml><annotation-xml><script>b()</script></math>"),
+            Scripts{"a()"});
+  // A template in SVG is SVG's: its scripts are the page's.
+  EXPECT_EQ(scriptsOf("<svg><template><script>a()</script></template></svg>"), Scripts{"a()"});
+
+  // A CDATA section is text in foreign content and a bogus comment outside it.
+  EXPECT_EQ(scriptsOf("<svg><![CDATA[ > <script>a()</script> ]]></svg><script>b()</script>"),
+            Scripts{"b()"});
+  EXPECT_EQ(scriptsOf("<svg><![CDATA[ never ends <script>a()</script>"), Scripts{});
+  EXPECT_EQ(scriptsOf("<![CDATA[ > <script>a()</script> ]]>"), Scripts{"a()"});
+  EXPECT_EQ(scriptsOf("<svg></svg><![CDATA[ > <script>a()</script> ]]>"), Scripts{"a()"});
+
+  // HTML's own tags end foreign content; an integration point's content is HTML until it ends.
+  EXPECT_EQ(titleOf("<svg><g><p><title>Page</title>"), "Page");
+  EXPECT_EQ(titleOf("<svg><g></p><title>Page</title>"), "Page");
+  EXPECT_EQ(titleOf("<svg/><title>Page</title>"), "Page");
+  EXPECT_EQ(titleOf("<svg><font color=red><title>Page</title>"), "Page");
+  EXPECT_EQ(titleOf("<svg><font><title>Icon</title></svg>"), std::nullopt);
+  EXPECT_EQ(titleOf("<svg><foreignObject><div><title>Page</title></div></foreignObject>"
+                    "<title>Icon</title></svg>"),
+            "Page");
+  EXPECT_EQ(scriptsOf("<svg><foreignObject><b></foreignObject><script>a()</script></svg>"),
+            Scripts{"a()"});
+}
+
 TEST(HTMLDocumentTest, ATemplatesContentIsNotThePagesDocument) {
   auto document = readHTMLDocument(
       "<template><script>a()</script><title>no</title><template></template>"

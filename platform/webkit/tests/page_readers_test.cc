@@ -86,6 +86,23 @@ TEST(PageReadersTest, CommentsTextAndScriptDataAreReadInOnePass) {
   }
 }
 
+TEST(PageReadersTest, ForeignContentIsReadInOnePassHoweverDeepOrUnclosed) {
+  // 512 KiB of each (a tag here costs some 3 us under ThreadSanitizer): nesting past any depth
+  // kept, end tags that close nothing in a deep tree or close what is deep in it, breaking out
+  // and in again, CDATA sections, and an SVG script's text with references and elements in it.
+  const std::string deep = "<svg>" + repeated("<g>", 1 << 19);
+  for (const std::string& page :
+       {deep, deep + repeated("</x>", 1 << 19), deep + repeated("</svg><svg>", 1 << 19),
+        "<svg>" + repeated("<g><foreignObject><b><svg></foreignObject></x>", 1 << 19),
+        repeated("<svg><g><p>", 1 << 19), repeated("<math><mi><svg><desc></p>", 1 << 19),
+        "<svg>" + repeated("<![CDATA[<script>]]>", 1 << 19),
+        "<svg><script>" + repeated("&amp;<g></g>&#x41;<![CDATA[ ]]>", 1 << 19)}) {
+    HTMLDocument document;
+    EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page); }), kCpuBound);
+    EXPECT_TRUE(document.scripts.empty()) << page.substr(0, 40);
+  }
+}
+
 TEST(PageReadersTest, ATitleIsReadUpToItsLengthOnly) {
   // Character references of every kind: numbers of millions of digits, names that run on past
   // any name, and names that almost are one; whitespace that never fills a title.
