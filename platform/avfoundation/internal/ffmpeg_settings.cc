@@ -76,6 +76,8 @@ AVDictionary* openOptions() {
   av_dict_set_int(&options, "probesize", kProbeBytes, 0);
   av_dict_set_int(&options, "analyzeduration", kProbeAnalyzeMicroseconds, 0);
   av_dict_set_int(&options, "fpsprobesize", kProbeRateFrames, 0);
+  // A demuxer asked for one stream more fails the open.
+  av_dict_set_int(&options, "max_streams", kMaxMediaStreams, 0);
   return options;
 }
 

@@ -42,6 +42,8 @@ inline constexpr std::chrono::seconds kProbeWallBudget{120};
 inline constexpr int64_t kProbeBytes = 5'000'000;
 inline constexpr int64_t kProbeAnalyzeMicroseconds = 10'000'000;
 inline constexpr int kProbeRateFrames = 20;
+// The streams a media file may have: every one costs the probe a decoder, whether it plays or not.
+inline constexpr int kMaxMediaStreams = 64;
 
 // Once per process: the library's own log stays silent (a damaged file would write to the host's
 // output without bound; the decoders report what matters themselves).

@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
+#include "platform/avfoundation/internal/media_probes.h"
 #include "platform/foundation/system_error.h"
 
 namespace avfoundation::internal {
@@ -93,7 +94,35 @@ std::string tagOf(AVDictionary* dictionary, const char* key) {
   return entry != nullptr && entry->value != nullptr ? entry->value : "";
 }
 
+// What the probe of the stream that plays decodes at most: its declared size, or the largest
+// allowed when it declares none.
+int64_t probedPixels(const AVCodecParameters& codec) {
+  if (codec.width <= 0 || codec.height <= 0 || !isPictureSizeAllowed(codec.width, codec.height)) {
+    return kMaxPicturePixels;
+  }
+  return int64_t{codec.width} * codec.height;
+}
+
 }  // namespace
+
+int bestAllowedStream(AVFormatContext* format, int type, const AVCodec** codec) {
+  const auto kind = static_cast<AVMediaType>(type);
+  int best = av_find_best_stream(format, kind, -1, -1, codec, 0);
+  if (best >= 0 && *codec != nullptr && isDecoderAllowed(**codec)) return best;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    const AVStream& stream = *format->streams[i];
+    if (stream.codecpar->codec_type != kind ||
+        (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
+      continue;
+    }
+    const AVCodec* decoder = avcodec_find_decoder(stream.codecpar->codec_id);
+    if (decoder != nullptr && isDecoderAllowed(*decoder)) {
+      *codec = decoder;
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
 
 // FFmpeg reads the file through its descriptor, positioned by hand, never past the size the file
 // had when it was opened.
@@ -210,11 +239,26 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     declared.emplace_back(format->streams[i]->codecpar->width, format->streams[i]->codecpar->height);
   }
+  // Only the streams a player would play are decoded: a file of many tracks costs the probe one
+  // picture, and that picture's pixels wait for room among what the other probes decode.
+  const AVCodec* codec = nullptr;
+  const int video = bestAllowedStream(format, AVMEDIA_TYPE_VIDEO, &codec);
+  const int audio = bestAllowedStream(format, AVMEDIA_TYPE_AUDIO, &codec);
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    if (static_cast<int>(i) != video && static_cast<int>(i) != audio) {
+      format->streams[i]->discard = AVDISCARD_ALL;
+    }
+  }
+  auto pixels = ProbePixels::reserve(
+      video < 0 ? 0 : probedPixels(*format->streams[video]->codecpar),
+      [reading] { return reading->isCancelled(); });
+  if (!pixels) return fail(cannotOpen("This media may be damaged."));
   int probed;
   {
     NoNewStreams known(*format);
     probed = avformat_find_stream_info(format, perStream.get());
   }
+  for (unsigned i = 0; i < format->nb_streams; ++i) format->streams[i]->discard = AVDISCARD_DEFAULT;
   if (probed < 0) return fail(cannotOpen("This media may be damaged."));
   // Playing reads on without a deadline: its pace is the player's.
   reading->deadline.reset();

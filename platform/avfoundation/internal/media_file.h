@@ -18,6 +18,7 @@
 #include "platform/foundation/ns_error.h"
 #include "platform/foundation/regular_file.h"
 
+struct AVCodec;
 struct AVFormatContext;
 
 namespace avfoundation::internal {
@@ -70,6 +71,11 @@ class MediaFile {
   std::unique_ptr<Input> input_;
   AVFormatContext* format_;
 };
+
+// FFmpeg's best stream of `type` (an AVMediaType) in `format`, unless the host refuses its
+// decoder: then the first stream of the type (not a cover picture) whose decoder it allows, its
+// decoder in `codec`. -1 when there is none. What a player plays, and so what a probe decodes.
+int bestAllowedStream(AVFormatContext* format, int type, const AVCodec** codec);
 
 // The error of a remote resource: without a network, as the platform fails offline.
 NSError offlineError();

@@ -1,8 +1,12 @@
 #include "platform/avfoundation/internal/media_probes.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/dispatch/dispatch_queue.h"
 #include "platform/dispatch/dispatch_time.h"
@@ -19,7 +23,8 @@ struct Slot {
 struct Probes {
   std::mutex mutex;
   std::deque<std::function<void()>> waiting;
-  int running = 0;  // slots held
+  int slots = 0;    // held by running probes
+  int running = 0;  // probes running, with a slot or without
 };
 
 Probes& probes() {
@@ -27,65 +32,117 @@ Probes& probes() {
   return *shared;
 }
 
-void drain();
+void startWaiting();
 
-void startDrain() { dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0)->async(drain); }
-
-// The probe holding `weak` has run too long: its slot goes to the next waiting probe.
-void giveUpSlot(const std::weak_ptr<Slot>& weak) {
-  auto slot = weak.lock();
-  if (!slot) return;
-  Probes& shared = probes();
-  {
+// Runs `probe`, which holds a slot until it ends or kProbeSlotHold has passed.
+void run(std::function<void()> probe) {
+  auto slot = std::make_shared<Slot>();
+  auto release = [](const std::shared_ptr<Slot>& held) {
+    Probes& shared = probes();
     std::lock_guard lock(shared.mutex);
-    if (!slot->held) return;
-    slot->held = false;
-    if (shared.waiting.empty()) {
-      --shared.running;
-      return;
-    }
+    if (!held->held) return false;
+    held->held = false;
+    --shared.slots;
+    return true;
+  };
+  dispatch_after(
+      dispatch_time(DISPATCH_TIME_NOW,
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(kProbeSlotHold).count()),
+      dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+      [weak = std::weak_ptr<Slot>(slot), release] {
+        auto held = weak.lock();
+        if (held && release(held)) startWaiting();
+      });
+  probe();
+  release(slot);
+  {
+    std::lock_guard lock(probes().mutex);
+    --probes().running;
   }
-  startDrain();
+  startWaiting();
 }
 
-// Runs waiting probes one after the other until none is left, or until the slot it holds went
-// to another drain while a probe ran.
-void drain() {
+// Starts waiting probes, in the order asked, while a slot is free and fewer than
+// kMostProbesRunning run.
+void startWaiting() {
   Probes& shared = probes();
-  for (;;) {
-    std::function<void()> probe;
-    auto slot = std::make_shared<Slot>();
-    {
-      std::lock_guard lock(shared.mutex);
-      if (shared.waiting.empty()) {
-        --shared.running;
-        return;
-      }
-      probe = std::move(shared.waiting.front());
+  std::vector<std::function<void()>> started;
+  {
+    std::lock_guard lock(shared.mutex);
+    while (!shared.waiting.empty() && shared.slots < kConcurrentProbes &&
+           shared.running < kMostProbesRunning) {
+      ++shared.slots;
+      ++shared.running;
+      started.push_back(std::move(shared.waiting.front()));
       shared.waiting.pop_front();
     }
-    dispatch_after(
-        dispatch_time(DISPATCH_TIME_NOW,
-                      std::chrono::duration_cast<std::chrono::nanoseconds>(kProbeSlotHold).count()),
-        dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-        [weak = std::weak_ptr<Slot>(slot)] { giveUpSlot(weak); });
-    probe();
-    std::lock_guard lock(shared.mutex);
-    if (!slot->held) return;
+  }
+  for (auto& probe : started) {
+    dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0)->async(
+        [probe = std::move(probe)]() mutable { run(std::move(probe)); });
   }
 }
 
 }  // namespace
 
-void runProbe(std::function<void()> probe) {
-  Probes& shared = probes();
-  {
-    std::lock_guard lock(shared.mutex);
-    shared.waiting.push_back(std::move(probe));
-    if (shared.running >= kConcurrentProbes) return;
-    ++shared.running;
+namespace {
+
+struct Pixels {
+  std::mutex mutex;
+  std::condition_variable freed;
+  int64_t held = 0;
+  // Reservations waiting, granted in the order asked: a large one is not passed by a stream of
+  // small ones.
+  std::deque<uint64_t> line;
+  uint64_t next = 0;
+};
+
+Pixels& pixels() {
+  static Pixels* const shared = new Pixels();
+  return *shared;
+}
+
+}  // namespace
+
+std::optional<ProbePixels> ProbePixels::reserve(int64_t wanted, const std::function<bool()>& stop) {
+  wanted = std::clamp<int64_t>(wanted, 0, kProbePixelBudget);
+  Pixels& shared = pixels();
+  std::unique_lock lock(shared.mutex);
+  const uint64_t ticket = shared.next++;
+  shared.line.push_back(ticket);
+  while (shared.line.front() != ticket || shared.held + wanted > kProbePixelBudget) {
+    if (stop()) {
+      shared.line.erase(std::find(shared.line.begin(), shared.line.end(), ticket));
+      shared.freed.notify_all();
+      return std::nullopt;
+    }
+    shared.freed.wait_for(lock, std::chrono::milliseconds(20));
   }
-  startDrain();
+  shared.line.pop_front();
+  shared.held += wanted;
+  shared.freed.notify_all();
+  return ProbePixels(wanted);
+}
+
+int64_t ProbePixels::held() {
+  std::lock_guard lock(pixels().mutex);
+  return pixels().held;
+}
+
+ProbePixels::~ProbePixels() {
+  if (pixels_ == 0) return;
+  Pixels& shared = pixels();
+  std::lock_guard lock(shared.mutex);
+  shared.held -= pixels_;
+  shared.freed.notify_all();
+}
+
+void runProbe(std::function<void()> probe) {
+  {
+    std::lock_guard lock(probes().mutex);
+    probes().waiting.push_back(std::move(probe));
+  }
+  startWaiting();
 }
 
 }  // namespace avfoundation::internal

@@ -31,26 +31,6 @@ bool isPng(const AVCodecContext& context) {
 
 bool isRate(AVRational rate) { return rate.num > 0 && rate.den > 0; }
 
-// FFmpeg's best stream of the type, unless the host refuses its decoder: then the first stream of
-// the type (not a cover picture) whose decoder it allows. -1 when there is none.
-int bestAllowedStream(AVFormatContext* format, AVMediaType type, const AVCodec** codec) {
-  int best = av_find_best_stream(format, type, -1, -1, codec, 0);
-  if (best >= 0 && *codec != nullptr && isDecoderAllowed(**codec)) return best;
-  for (unsigned i = 0; i < format->nb_streams; ++i) {
-    const AVStream& stream = *format->streams[i];
-    if (stream.codecpar->codec_type != type ||
-        (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
-      continue;
-    }
-    const AVCodec* decoder = avcodec_find_decoder(stream.codecpar->codec_id);
-    if (decoder != nullptr && isDecoderAllowed(*decoder)) {
-      *codec = decoder;
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
-}
-
 const char* kindName(StreamKind kind) { return kind == StreamKind::kVideo ? "video" : "audio"; }
 
 std::atomic<uint64_t>& framesMade() {
