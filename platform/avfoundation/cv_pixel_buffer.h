@@ -18,24 +18,41 @@ inline constexpr OSType kCVPixelFormatType_420YpCbCr8BiPlanarVideoRange = 0x3432
 // '420f': bi-planar 4:2:0, full-range luma and chroma.
 inline constexpr OSType kCVPixelFormatType_420YpCbCr8BiPlanarFullRange = 0x34323066;
 
+// How a buffer's rows lie in memory beyond the packed default: rows a multiple of
+// `bytesPerRowAlignment` bytes apart, and `trailingBytes` of storage past the last row that no
+// reader sees (room for writers that store past a row's end in whole vector registers).
+struct CVPixelBufferLayout {
+  size_t bytesPerRowAlignment = 1;
+  size_t trailingBytes = 0;
+};
+
 class CVPixelBuffer {
  public:
-  CVPixelBuffer(size_t width, size_t height, OSType pixelFormat);
+  CVPixelBuffer(size_t width, size_t height, OSType pixelFormat,
+                CVPixelBufferLayout layout = {});
 
   size_t width() const { return width_; }
   size_t height() const { return height_; }
   OSType pixelFormatType() const { return pixel_format_; }
   size_t bytesPerRow() const { return bytes_per_row_; }
-  uint8_t* baseAddress() { return bytes_.data(); }
-  const uint8_t* baseAddress() const { return bytes_.data(); }
-  size_t dataSize() const { return bytes_.size(); }
+  uint8_t* baseAddress() { return bytes_.get(); }
+  const uint8_t* baseAddress() const { return bytes_.get(); }
+  // The rows readers see: bytesPerRow() x height().
+  size_t dataSize() const { return bytes_per_row_ * height_; }
+  // The storage behind baseAddress(): dataSize() and the layout's trailing bytes.
+  size_t allocationSize() const { return allocation_size_; }
 
  private:
   size_t width_;
   size_t height_;
   OSType pixel_format_;
   size_t bytes_per_row_;
-  std::vector<uint8_t> bytes_;
+  size_t allocation_size_;
+  struct AlignedDelete {
+    void operator()(uint8_t* bytes) const;
+  };
+  // Starts at an address aligned as its rows are, for writers that store whole aligned registers.
+  std::unique_ptr<uint8_t[], AlignedDelete> bytes_;
 };
 
 using CVPixelBufferRef = std::shared_ptr<CVPixelBuffer>;
@@ -49,3 +66,7 @@ inline constexpr CVReturn kCVReturnInvalidArgument = -6661;
 
 CVReturn CVPixelBufferCreate(size_t width, size_t height, OSType pixelFormat,
                              CVPixelBufferRef* pixelBufferOut);
+// A packed 32-bit buffer laid out as `layout` says; fails for an alignment that is not a power of
+// two.
+CVReturn CVPixelBufferCreate(size_t width, size_t height, OSType pixelFormat,
+                             const CVPixelBufferLayout& layout, CVPixelBufferRef* pixelBufferOut);

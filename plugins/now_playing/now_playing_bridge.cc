@@ -60,16 +60,24 @@ void NowPlayingBridge::setMediaItem(std::optional<MediaItem> item, std::function
     return;
   }
   // An image file is the caller's to choose, and may be slow to read: never on the main thread.
-  dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0)->async(
-      [weak = weak_from_this(), path = std::move(*artworkFile), generation,
-       done = std::move(done)]() mutable {
-        auto artwork = artworkFromFile(path);
-        dispatch_get_main_queue()->async([weak, artwork = std::move(artwork), generation,
-                                          done = std::move(done)] {
+  // Only the latest item's art can be shown, so a read superseded before it starts is skipped.
+  artwork_queue_->async([weak = weak_from_this(), path = std::move(*artworkFile), generation,
+                         done = std::move(done)]() mutable {
+    std::shared_ptr<MPMediaItemArtwork> artwork;
+    if (auto self = weak.lock(); self && self->isLatestItem(generation)) {
+      artwork = artworkFromFile(path);
+    }
+    dispatch_get_main_queue()->async(
+        [weak, artwork = std::move(artwork), generation, done = std::move(done)] {
           if (auto self = weak.lock()) self->applyArtwork(generation, artwork);
           done();
         });
-      });
+  });
+}
+
+bool NowPlayingBridge::isLatestItem(uint64_t generation) {
+  std::lock_guard lock(mutex_);
+  return generation == media_item_generation_;
 }
 
 void NowPlayingBridge::applyArtwork(uint64_t generation,

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/dispatch/dispatch_queue.h"
 #include "platform/flutter/flutter_method_channel.h"
 #include "platform/mediaplayer/mp_media_item_artwork.h"
 #include "platform/mediaplayer/mp_now_playing_info_center.h"
@@ -30,9 +31,10 @@ class NowPlayingBridge : public std::enable_shared_from_this<NowPlayingBridge> {
 
   void configure(const SkipIntervals& intervals);
   void setState(const PlaybackState& state);
-  // Stores the item and publishes it; its artwork file is read off the main thread, and `done`
-  // runs on the main queue once the item (with its artwork, if any loaded) is published, or once
-  // a later item superseded it.
+  // Stores the item and publishes it; its artwork file is read off the main thread, one read at
+  // a time on the bridge's own queue, and `done` runs on the main queue once the item (with its
+  // artwork, if any loaded) is published, or once a later item superseded it. A read whose item
+  // is superseded before it starts is not made.
   void setMediaItem(std::optional<MediaItem> item, std::function<void()> done);
   void stopService();
 
@@ -44,10 +46,14 @@ class NowPlayingBridge : public std::enable_shared_from_this<NowPlayingBridge> {
   MPRemoteCommandHandlerStatus sendCommand(size_t action, const MPRemoteCommandEvent& event);
   void updateNowPlayingInfo();
   void applyArtwork(uint64_t generation, const std::shared_ptr<MPMediaItemArtwork>& artwork);
+  bool isLatestItem(uint64_t generation);
 
   const std::shared_ptr<FlutterMethodChannel> handler_channel_;
   const std::shared_ptr<MPNowPlayingInfoCenter> info_center_ =
       MPNowPlayingInfoCenter::defaultCenter();
+  // Art files are read here, in order: a burst of items takes one worker, not one each.
+  const dispatch_queue_t artwork_queue_ =
+      dispatch_queue_create("now_playing.artwork", DISPATCH_QUEUE_SERIAL);
 
   // Calls and commands arrive on the main thread; the lock keeps that safe should they not.
   std::mutex mutex_;

@@ -77,7 +77,10 @@ void AudioPlayer::dispose(bool silently) {
       if (!silently) broadcastPlaybackEvent();
       processing_state_ = ProcessingState::idle;
     }
-    for (const auto& leaf : indexed_audio_sources_) removeLeafObservers(*leaf);
+    for (const auto& leaf : indexed_audio_sources_) {
+      removeLeafObservers(*leaf);
+      leaf->dropQueuedSeek();
+    }
     indexed_audio_sources_.clear();
     audio_source_.reset();
     player_->removeObserver(this, "currentItem");

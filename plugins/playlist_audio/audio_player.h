@@ -103,7 +103,9 @@ class AudioPlayer : public NSKeyValueObserving,
   bool answerLoadIfSettled();
   void createEngine();
   void updateOrder();
+  // The engine's queue anew from leaf `index`; `index_` becomes it.
   void enqueueFrom(int index);
+  void buildQueueFrom(int index);
   void appendFromStart(const IndexedAudioSource& leaf,
                        const std::shared_ptr<IndexedPlayerItem>& item);
   void updateEndAction();
@@ -172,8 +174,11 @@ class AudioPlayer : public NSKeyValueObserving,
   int32_t getBufferedPosition() const;
   int32_t getDuration() const;
   int64_t getDurationMicroseconds() const;
-  void sendError(int64_t code, const std::string& message,
-                 const std::shared_ptr<AVPlayerItem>& item, bool switchToIdle);
+  // Returns the error it sent.
+  FlutterError sendError(int64_t code, const std::string& message,
+                         const std::shared_ptr<AVPlayerItem>& item, bool switchToIdle);
+  // The current item failed: error and idle events, the queue emptied, and a pending "load" (for
+  // this item) and "play" answered with the failure.
   void sendErrorForItem(const std::shared_ptr<AVPlayerItem>& item);
   void abortExistingConnection(bool switchToIdle);
   void answerPendingLoad(const FlutterError& error);
@@ -203,6 +208,8 @@ class AudioPlayer : public NSKeyValueObserving,
   // Counts seeks and loads: a seek's completion settles the state only while it is the newest.
   uint64_t seek_generation_ = 0;
   std::optional<FlutterResult> load_result_;
+  // The item the pending load waits for; a seek may move play off it before it settles.
+  std::weak_ptr<AVPlayerItem> load_item_;
   std::optional<FlutterResult> play_result_;
   bool automatically_waits_to_minimize_stalling_ = true;
   bool allows_external_playback_ = false;
@@ -216,6 +223,9 @@ class AudioPlayer : public NSKeyValueObserving,
   flutter::Value error_code_;
   flutter::Value error_message_;
   std::map<const AVPlayerItem*, ObservedItem> observed_items_;
+  // Queue builds in progress, and whether a failed item became current during one.
+  int queue_builds_ = 0;
+  bool current_failed_while_building_ = false;
   bool disposed_ = false;
 };
 

@@ -57,6 +57,10 @@ int AudioPlayer::currentItemIndex() const {
 
 void AudioPlayer::requeueAfterEdit(int index) {
   if (!player_) return;
+  // An edit changes what a pending load waits for: the leaf made current here.
+  if (load_result_ && index >= 0 && index < static_cast<int>(indexed_audio_sources_.size())) {
+    load_item_ = indexed_audio_sources_[index]->playerItem();
+  }
   enqueueFrom(index);
   for (const auto& leaf : indexed_audio_sources_) {
     if (!leaf->isAttached()) leaf->attach(*player_, kCMTimeInvalid);

@@ -86,8 +86,8 @@ bool AudioPlayer::isCurrentItem(const AVPlayerItem& item) const {
   return player_ && player_->currentItem().get() == &item;
 }
 
-void AudioPlayer::sendError(int64_t code, const std::string& message,
-                            const std::shared_ptr<AVPlayerItem>& item, bool switchToIdle) {
+FlutterError AudioPlayer::sendError(int64_t code, const std::string& message,
+                                    const std::shared_ptr<AVPlayerItem>& item, bool switchToIdle) {
   flutter::Value details;
   if (item) details = flutter::ValueMap{{"index", static_cast<int32_t>(indexForItem(item.get()))}};
   FlutterError error{std::to_string(code), message, details};
@@ -98,14 +98,25 @@ void AudioPlayer::sendError(int64_t code, const std::string& message,
   if (switchToIdle) processing_state_ = ProcessingState::idle;
   broadcastPlaybackEvent();
   auto current = player_ ? player_->currentItem() : nullptr;
-  if (load_result_ && current == item) answerPendingLoad(error);
+  if (load_result_ && current == item) {
+    // A load answers for its own item: when a seek moved play to another item, that item's
+    // failure only cuts the load short.
+    if (item && item != load_item_.lock()) {
+      answerPendingLoad(FlutterError{"10000000", "Connection aborted", nullptr});
+    } else {
+      answerPendingLoad(error);
+    }
+  }
+  return error;
 }
 
 void AudioPlayer::sendErrorForItem(const std::shared_ptr<AVPlayerItem>& item) {
-  const auto& error = item->error();
-  sendError(error ? static_cast<int32_t>(error->code) : 0,
-            error ? error->localizedDescription : std::string(), item, true);
+  const auto& cause = item->error();
+  auto error = sendError(cause ? static_cast<int32_t>(cause->code) : 0,
+                         cause ? cause->localizedDescription : std::string(), item, true);
   if (player_) player_->removeAllItems();
+  // Nothing is left to play: a pending "play" learns why playing ended.
+  answerOnce(play_result_, error);
 }
 
 void AudioPlayer::abortExistingConnection(bool switchToIdle) {

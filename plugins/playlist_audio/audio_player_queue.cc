@@ -2,6 +2,7 @@
 // changes reshape it.
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 #include "plugins/playlist_audio/audio_player.h"
 #include "plugins/playlist_audio/audio_player_exception.h"
@@ -48,7 +49,11 @@ void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
   index_ = index;
   error_code_ = nullptr;
   error_message_ = nullptr;
-  for (const auto& leaf : indexed_audio_sources_) removeLeafObservers(*leaf);
+  for (const auto& leaf : indexed_audio_sources_) {
+    removeLeafObservers(*leaf);
+    // A reload may keep a leaf's item (new clip bounds): a seek from before ends with the tree.
+    leaf->dropQueuedSeek();
+  }
 
   audio_source_ = std::move(root);
   indexed_audio_sources_ = std::move(leaves);
@@ -56,6 +61,8 @@ void AudioPlayer::load(const flutter::Value& source, CMTime initialPosition,
   updatePosition();
   updateOrder();
   if (!player_) createEngine();
+  // The item this load waits for: the one the queue build makes current.
+  load_item_ = currentLeaf() ? currentLeaf()->playerItem() : nullptr;
   enqueueFrom(index_);
   for (size_t i = 0; i < indexed_audio_sources_.size(); ++i) {
     indexed_audio_sources_[i]->attach(
@@ -134,6 +141,19 @@ void AudioPlayer::updateOrder() {
 }
 
 void AudioPlayer::enqueueFrom(int index) {
+  struct Building {
+    int& depth;
+    ~Building() { --depth; }
+  } building{++queue_builds_};
+  buildQueueFrom(index);
+  if (queue_builds_ > 1 || !std::exchange(current_failed_while_building_, false)) return;
+  // A failed item that became current mid-build is acted on once the queue stands: emptying the
+  // queue then would let the rest of the build refill it behind the failure.
+  auto current = player_->currentItem();
+  if (current && current->status() == AVPlayerItemStatusFailed) sendErrorForItem(current);
+}
+
+void AudioPlayer::buildQueueFrom(int index) {
   index_ = index;
   auto old = player_->currentItem();
   std::shared_ptr<AVPlayerItem> target;
@@ -325,7 +345,11 @@ void AudioPlayer::onComplete(const NSNotification& notification) {
 void AudioPlayer::currentItemChanged(const std::shared_ptr<AVPlayerItem>& item) {
   if (!item) return;
   if (item->status() == AVPlayerItemStatusFailed) {
-    sendErrorForItem(item);
+    if (queue_builds_ > 0) {
+      current_failed_while_building_ = true;
+    } else {
+      sendErrorForItem(item);
+    }
     return;
   }
   int index = indexForItem(item.get());

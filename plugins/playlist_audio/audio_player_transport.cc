@@ -107,7 +107,11 @@ void AudioPlayer::seek(CMTime position, std::optional<int64_t> index, SeekComple
     return;
   }
   if (playing_) player_->pause();
-  if (auto leaf = currentLeaf()) leaf->seek(kCMTimeZero);
+  if (auto leaf = currentLeaf()) {
+    // The leaf leaves the queue: a seek waiting for its item would wait for good.
+    leaf->dropQueuedSeek();
+    leaf->seek(kCMTimeZero);
+  }
   seek_pos_ = position;
   updatePosition();
   enqueueFrom(target);

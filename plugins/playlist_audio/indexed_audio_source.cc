@@ -1,5 +1,7 @@
 #include "plugins/playlist_audio/indexed_audio_source.h"
 
+#include <utility>
+
 #include "platform/dispatch/dispatch_queue.h"
 
 namespace playlist_audio {
@@ -18,12 +20,19 @@ IndexedAudioSource::IndexedAudioSource(std::string sourceId) : AudioSource(std::
 IndexedAudioSource::~IndexedAudioSource() { completeLater(std::move(queued_seek_completion_)); }
 
 void IndexedAudioSource::onStatusChanged(AVPlayerItemStatus status) {
+  // A failed item never becomes ready: the seek waiting for it ends here.
+  if (status == AVPlayerItemStatusFailed) dropQueuedSeek();
   if (status != AVPlayerItemStatusReadyToPlay || !queued_seek_completion_) return;
   CMTime position = queued_seek_pos_;
   SeekCompletion completion = std::move(queued_seek_completion_);
   queued_seek_pos_ = kCMTimeInvalid;
   queued_seek_completion_ = nullptr;
   seek(position, std::move(completion));
+}
+
+void IndexedAudioSource::dropQueuedSeek() {
+  queued_seek_pos_ = kCMTimeInvalid;
+  completeLater(std::exchange(queued_seek_completion_, nullptr));
 }
 
 int IndexedAudioSource::buildSequence(Sequence& sequence, int treeIndex) {
@@ -39,7 +48,11 @@ void IndexedAudioSource::attach(AVQueuePlayer& /*player*/, CMTime initialPos) {
 bool IndexedAudioSource::queueSeekUntilReady(CMTime position, SeekCompletion& completion) {
   auto item = playerItem();
   if (!completion || (item && item->status() == AVPlayerItemStatusReadyToPlay)) return false;
-  completeLater(std::move(queued_seek_completion_));
+  dropQueuedSeek();
+  if (item && item->status() == AVPlayerItemStatusFailed) {
+    completeLater(std::move(completion));
+    return true;
+  }
   queued_seek_pos_ = position;
   queued_seek_completion_ = std::move(completion);
   return true;

@@ -1,6 +1,7 @@
 // A leaf of the source tree: one playable entry of the sequence, with its player item and, once
 // it must follow itself in the queue, a second item for the same media. A seek on an item that
-// is not ready yet waits for it; every seek's completion runs exactly once.
+// is not ready yet waits for it; every seek's completion runs exactly once, with finished = false
+// when the item fails or the wait is dropped.
 #pragma once
 
 #include <functional>
@@ -22,6 +23,9 @@ class IndexedAudioSource : public AudioSource {
   ~IndexedAudioSource() override;
 
   void onStatusChanged(AVPlayerItemStatus status);
+  // Completes a seek still waiting for the item with finished = false: play has moved off this
+  // leaf or the leaf is being replaced, so its item may never become ready for it.
+  void dropQueuedSeek();
   virtual std::shared_ptr<IndexedPlayerItem> playerItem() const = 0;
   virtual std::shared_ptr<IndexedPlayerItem> playerItem2() const = 0;
   bool isAttached() const { return attached_; }
@@ -47,7 +51,8 @@ class IndexedAudioSource : public AudioSource {
 
  protected:
   // With a completion and an item not ready to play, keeps the seek for the item's readiness
-  // (completing a seek kept before with finished = false) and answers true.
+  // (completing a seek kept before with finished = false) and answers true. On an item that
+  // failed, the seek completes with finished = false at once (answering true too).
   bool queueSeekUntilReady(CMTime position, SeekCompletion& completion);
 
  private:

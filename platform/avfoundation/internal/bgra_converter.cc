@@ -1,5 +1,8 @@
 #include "platform/avfoundation/internal/bgra_converter.h"
 
+#include <cstring>
+#include <limits>
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/pixdesc.h>
@@ -8,6 +11,15 @@ extern "C" {
 
 namespace avfoundation::internal {
 namespace {
+
+// The scaler's vector code stores whole registers: rows this many bytes apart hold a row's
+// overrun in their own padding, and the bytes past the last row hold the last one's.
+constexpr size_t kRowAlignment = 64;
+constexpr size_t kTrailingBytes = 64;
+
+size_t rowBytesFor(size_t width) {
+  return (width * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+}
 
 // The full-range formats FFmpeg names apart (the older JPEG ones): full range whatever the frame
 // says.
@@ -67,21 +79,52 @@ bool BGRAConverter::convertWith(const AVFrame& frame, uint8_t* destination, int 
          frame.height;
 }
 
+CVPixelBufferLayout BGRAConverter::destinationLayout() {
+  return CVPixelBufferLayout{kRowAlignment, kTrailingBytes};
+}
+
+bool BGRAConverter::convert(const AVFrame& frame, uint8_t* destination, size_t bytesPerRow,
+                            size_t bytes) {
+  if (frame.width <= 0 || frame.height <= 0) return false;
+  const size_t width = static_cast<size_t>(frame.width);
+  const size_t height = static_cast<size_t>(frame.height);
+  if (bytesPerRow < rowBytesFor(width) || bytesPerRow % kRowAlignment != 0 ||
+      bytesPerRow > static_cast<size_t>(std::numeric_limits<int>::max()) ||
+      bytes < bytesPerRow * height + kTrailingBytes) {
+    return false;
+  }
+  return scale(frame, destination, static_cast<int>(bytesPerRow));
+}
+
 CVPixelBufferRef BGRAConverter::convert(const AVFrame& frame) {
   if (frame.width <= 0 || frame.height <= 0) return nullptr;
   CVPixelBufferRef buffer;
   if (CVPixelBufferCreate(static_cast<size_t>(frame.width), static_cast<size_t>(frame.height),
-                          kCVPixelFormatType_32BGRA, &buffer) != kCVReturnSuccess) {
+                          kCVPixelFormatType_32BGRA, destinationLayout(),
+                          &buffer) != kCVReturnSuccess) {
     return nullptr;
   }
-  if (!scale(frame, buffer->baseAddress(), static_cast<int>(buffer->bytesPerRow()))) return nullptr;
+  if (!convert(frame, buffer->baseAddress(), buffer->bytesPerRow(), buffer->allocationSize())) {
+    return nullptr;
+  }
   return buffer;
 }
 
 bool BGRAConverter::convert(const AVFrame& frame, std::vector<uint8_t>* pixels) {
   if (frame.width <= 0 || frame.height <= 0) return false;
-  pixels->resize(static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 4);
-  return scale(frame, pixels->data(), frame.width * 4);
+  const size_t width = static_cast<size_t>(frame.width);
+  const size_t height = static_cast<size_t>(frame.height);
+  // Converted with the pixel buffers' layout (the same pixels, the same room for the scaler's
+  // overrun), then the rows are moved together.
+  const size_t stride = rowBytesFor(width);
+  const size_t row = width * 4;
+  pixels->resize(stride * height + kTrailingBytes);
+  if (!convert(frame, pixels->data(), stride, pixels->size())) return false;
+  for (size_t y = 1; y < height; ++y) {
+    std::memmove(pixels->data() + y * row, pixels->data() + y * stride, row);
+  }
+  pixels->resize(row * height);
+  return true;
 }
 
 }  // namespace avfoundation::internal

@@ -20,6 +20,13 @@ class BGRAConverter {
   // Rows of width x 4 bytes, nothing between them; false when the picture cannot be converted.
   bool convert(const AVFrame& frame, std::vector<uint8_t>* pixels);
 
+  // How every destination is laid out for the scaler, which stores whole registers past the end
+  // of a row: the layout of the pixel buffers the converter makes.
+  static CVPixelBufferLayout destinationLayout();
+  // Into the `bytes` at `destination`, rows `bytesPerRow` apart; false, with nothing written, when
+  // the destination is not laid out as destinationLayout() says or is smaller than such a buffer.
+  bool convert(const AVFrame& frame, uint8_t* destination, size_t bytesPerRow, size_t bytes);
+
  private:
   // What the scaler is set up for: a new picture size or format makes it anew.
   struct Setup {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <limits>
 
+#include "platform/dispatch/testing/process_threads.h"
 #include "platform/flutter/testing/test_dart_side.h"
 #include "platform/mediaplayer/mediaplayer.h"
 #include "platform/mediaplayer/testing/fifo_guard.h"
@@ -471,6 +472,49 @@ TEST_F(NowPlayingMediaItemTest, ArtIsReadOffTheMainThreadAndItsTextIsNeverInflat
   EXPECT_EQ(artworkSize(publish(withArt(path))), CGSizeMake(64, 64));
   EXPECT_LT(cpu(CLOCK_THREAD_CPUTIME_ID) - mainBefore, 0.1);
   EXPECT_LT(cpu(CLOCK_PROCESS_CPUTIME_ID) - allBefore, 1.0);
+}
+
+// Bytes the process has read through read calls so far, all its threads together (those gone
+// too), as the kernel counts them.
+uint64_t bytesReadByTheProcess() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  ADD_FAILURE() << "no read count in /proc/self/io";
+  return 0;
+}
+
+TEST_F(NowPlayingMediaItemTest, ABurstOfItemsReadsTheLatestArtOnOneThreadAndShowsIt) {
+  // Slow to read: 15 MB of text chunks walked before the header's end.
+  auto slow = (directory_ / "slow.png").string();
+  ASSERT_TRUE(mediaplayer::testing::writeTextLadenPng(slow, 64, 64, 2200, 7000));
+  auto latest = image("latest.png", mediaplayer::NSImage::Format::png, 5, 3);
+  const uint64_t readBefore = bytesReadByTheProcess();
+  const int threadsBefore = dispatch::testing::threadCount();
+  constexpr int kSuperseded = 64;
+  std::vector<TestDartSide::PendingCall> calls;
+  for (int i = 0; i < kSuperseded; ++i) {
+    calls.push_back(dart.invokeMethodAsync(kHandlerChannelName, "setMediaItem",
+                                           Value(ValueMap{{"mediaItem", Value(withArt(slow))}})));
+  }
+  auto last = withArt(latest);
+  last.set(Value("title"), Value("Latest"));
+  calls.push_back(dart.invokeMethodAsync(kHandlerChannelName, "setMediaItem",
+                                         Value(ValueMap{{"mediaItem", Value(last)}})));
+  for (const auto& pending : calls) expectEmptyMapAnswer(pending.wait());
+  // The reads ran one after another: at most one worker more than before (and the hop back).
+  EXPECT_LE(dispatch::testing::threadCount() - threadsBefore, 2);
+  // A superseded item's art is read only when its read had started before it was superseded.
+  const double readsOfTheSlowFile =
+      static_cast<double>(bytesReadByTheProcess() - readBefore) / fs::file_size(slow);
+  EXPECT_LT(readsOfTheSlowFile, 3.0);
+  auto shown = centre->nowPlayingInfo();
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown->at(MPMediaItemPropertyTitle), "Latest");
+  EXPECT_EQ(artworkSize(*shown), CGSizeMake(5, 3));
 }
 
 TEST_F(NowPlayingMediaItemTest, DurationLiveFlagAndAbsentEntries) {

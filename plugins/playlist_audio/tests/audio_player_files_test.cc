@@ -162,5 +162,20 @@ TEST_F(AudioPlayerFilesTest, ALoadSupersededWhilePlayingIsAnsweredAsAborted) {
   play.wait();
 }
 
+TEST_F(AudioPlayerFilesTest, SeeksToAMissingFileAreAnswered) {
+  auto song = av::madeMedia("short_song.mp3", {"-f", "lavfi", "-i", "sine=duration=0.5"});
+  ValueList children = {fileSource("song", song), fileSource("missing", "/nonexistent/a.mp3")};
+  for (Value position : {Value(int64_t{5000000}), Value()}) {
+    ASSERT_TRUE(loadAsync(concat("root", children, range(2), /*lazy=*/true)).wait().isSuccess());
+    auto play = callAsync("play");
+    auto seeking = seekAsync(position, 1);
+    EXPECT_EQ(seeking.wait(std::chrono::seconds(10)).value, kEmpty);
+    auto played = play.wait(std::chrono::seconds(10));
+    ASSERT_TRUE(played.isError()) << played.describe();
+    EXPECT_EQ(played.error.code, "-1100");
+    ASSERT_TRUE(call("pause").isSuccess());
+  }
+}
+
 }  // namespace
 }  // namespace playlist_audio::testing
