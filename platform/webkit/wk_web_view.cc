@@ -606,6 +606,7 @@ webkit::WebContentProcess& WKWebView::content() {
       deliverScriptMessage(name, std::move(body), std::move(lease));
     };
     client.terminated = [this] { contentProcessTerminated(); };
+    client.startFailed = [this](const std::shared_ptr<foundation::NSError>& error) { fail(error); };
     content_ = std::make_unique<webkit::WebContentProcess>(std::move(client));
     if (script_time_budget_) content_->setScriptTimeBudget(*script_time_budget_);
   }

@@ -243,6 +243,7 @@ void WorkerHub::run() {
         if (unwatchable != 0 && state->failed_errno == 0) state->failed_errno = unwatchable;
         spawn(*state);
       }
+      if (state->failed_errno != 0) wake_at = now;  // its owner hears at once, not at a deadline
       if (unwatchable != 0) kill(*state, KillCause::terminated);
       bool terminate = false, held = false, has_output = false;
       std::optional<Clock::time_point> deadline;

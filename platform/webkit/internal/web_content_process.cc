@@ -402,6 +402,7 @@ void WebContentProcess::finishRunning(const std::shared_ptr<NSError>& error, Any
 }
 
 void WebContentProcess::handleEnd(worker::WorkerEnd end) {
+  if (end.reason == worker::WorkerEndReason::failedToStart) return handleStartFailure(end.code);
   bool past_deadline = end.reason == worker::WorkerEndReason::deadlinePassed && ready_;
   NSLog("WKWebView: the content process ended (%d, %d)", static_cast<int>(end.reason), end.code);
   credit_->close();
@@ -412,6 +413,19 @@ void WebContentProcess::handleEnd(worker::WorkerEnd end) {
   if (client_.terminated) client_.terminated();
   if (alive.expired()) return;
   failAll(past_deadline ? timeoutError() : terminatedError(), terminatedError());
+}
+
+void WebContentProcess::handleStartFailure(int code) {
+  auto error = posixError(code);
+  NSLog("WKWebView: the content process could not start: %s", describeError(*error).c_str());
+  credit_->close();
+  process_.reset();
+  ready_ = false;
+  ++generation_;
+  std::weak_ptr<bool> alive = alive_;
+  if (client_.startFailed) client_.startFailed(error);
+  if (alive.expired()) return;
+  failAll(error, error);
 }
 
 void WebContentProcess::terminate() {

@@ -48,6 +48,9 @@ class WebContentProcess {
     std::function<std::optional<std::string>()> currentTitle;
     // The process ended while it held a page.
     std::function<void()> terminated;
+    // The process could not be started (no descriptors or memory to be had, say): `error` says
+    // why. No page was lost.
+    std::function<void(const std::shared_ptr<foundation::NSError>& error)> startFailed;
   };
   using ScriptsDone = std::function<void(std::vector<std::string> failures)>;
   // The result is handed on, never copied: it may be large.
@@ -96,6 +99,8 @@ class WebContentProcess {
   void transmit(std::vector<uint8_t> message);
   void handle(content::Incoming incoming);
   void handleEnd(worker::WorkerEnd end);
+  // The process never ran: the requests fail with why, and the next one tries again.
+  void handleStartFailure(int code);
   void finishRunning(const std::shared_ptr<foundation::NSError>& error, foundation::AnyValue value,
                      std::vector<std::string> failures);
   // Fails the running and waiting requests with `runningError` and `waitingError`.

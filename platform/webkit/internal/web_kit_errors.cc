@@ -1,5 +1,7 @@
 #include "platform/webkit/internal/web_kit_errors.h"
 
+#include <cstring>
+
 #include "platform/webkit/wk_error.h"
 
 namespace webkit {
@@ -38,6 +40,12 @@ std::shared_ptr<NSError> frameLoadInterruptedError(const std::string& url) {
       AnyValue::Dictionary{
           {foundation::NSLocalizedDescriptionKey, AnyValue("Frame load interrupted")},
           {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+}
+
+std::shared_ptr<NSError> posixError(int code) {
+  return makeObject<NSError>(
+      "NSPOSIXErrorDomain", code,
+      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey, AnyValue(std::strerror(code))}});
 }
 
 std::shared_ptr<NSError> webContentProcessTerminatedError() {

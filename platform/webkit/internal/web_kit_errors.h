@@ -14,6 +14,8 @@ std::shared_ptr<foundation::NSError> javaScriptResultTypeIsUnsupportedError();
 std::shared_ptr<foundation::NSError> urlLoadingError(int64_t code, const std::string& description,
                                                      const std::string& url);
 std::shared_ptr<foundation::NSError> frameLoadInterruptedError(const std::string& url);
+// A system call's failure, `code` its errno, described as the system describes it.
+std::shared_ptr<foundation::NSError> posixError(int code);
 // What fails the scripts and the navigation a page's ended content process leaves behind.
 std::shared_ptr<foundation::NSError> webContentProcessTerminatedError();
 

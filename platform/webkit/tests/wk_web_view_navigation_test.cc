@@ -1,16 +1,23 @@
 // The web view's navigation machine: replaced navigations, late and repeated answers, policies,
 // failures after commit, history with its observations, and the content process ending.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/foundation/testing/foundation_controls.h"
 #include "platform/webkit/testing/web_view_controls.h"
 #include "platform/webkit/webkit.h"
+#include "platform/worker/worker_process.h"
 
 namespace {
 
@@ -281,6 +288,107 @@ TEST_F(WKWebViewNavigationTest, AnEndedContentProcessFailsTheLoadAndForgetsThePa
                               [&](const AnyValue& value, const auto&) { result = value; });
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return result.has_value(); }));
   EXPECT_EQ(*result, AnyValue("undefined"));
+}
+
+// Children of this process, ended ones not yet reaped included.
+size_t childProcesses() {
+  size_t count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream children(task.path() / "children");
+    for (std::string pid; children >> pid;) ++count;
+  }
+  return count;
+}
+
+// Lowers this process's soft descriptor limit to its lowest free descriptor, for the scope's
+// length: no descriptor can be made.
+class NoMoreDescriptors {
+ public:
+  NoMoreDescriptors() {
+    getrlimit(RLIMIT_NOFILE, &before_);
+    int lowest_free = ::dup(STDERR_FILENO);
+    if (lowest_free < 0) return;
+    ::close(lowest_free);
+    rlimit lowered = before_;
+    lowered.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ok_ = setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+  }
+  ~NoMoreDescriptors() { setrlimit(RLIMIT_NOFILE, &before_); }
+  NoMoreDescriptors(const NoMoreDescriptors&) = delete;
+  NoMoreDescriptors& operator=(const NoMoreDescriptors&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit before_{};
+  bool ok_ = false;
+};
+
+TEST_F(WKWebViewNavigationTest, AContentProcessWithoutDescriptorsFailsTheLoadSayingSoNotEnded) {
+  // The same steps once with descriptors to spare, so that what the sanitizers check of them
+  // first (which takes descriptors of its own) is checked before there are none.
+  auto delegate = attach<HoldingDelegate>();
+  // Held by the completions too, which may outlive a failed test.
+  auto answer = std::make_shared<std::shared_ptr<foundation::NSError>>();
+  std::shared_ptr<foundation::NSError>& error = *answer;
+  auto evaluate = [&] {
+    error.reset();
+    webView->evaluateJavaScript("1", [answer](const AnyValue&, const auto& failure) {
+      *answer =
+          failure ? failure : makeObject<foundation::NSError>("none", 0, AnyValue::Dictionary{});
+    });
+  };
+  for (int i = 0; i < 2; ++i) {  // a first process, and one taking the place of one ended
+    evaluate();
+    ASSERT_TRUE(dispatch::testing::runUntil([&] { return error != nullptr; }));
+    WebViewControls::terminateWebContentProcess(*webView);
+  }
+  bool refused = false;
+  auto missing = worker::WorkerProcess::start(
+      worker::WorkerOptions{.executable = "no_such_worker"}, dispatch_get_main_queue(),
+      worker::WorkerProcess::MessageHandler(), [&](worker::WorkerEnd) { refused = true; });
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return refused; }));
+  // The ended processes' descriptors are let go by now, not while there are none to be had.
+  ASSERT_TRUE(dispatch::testing::runUntil([] { return childProcesses() == 0; }));
+  dispatch::testing::runUntil([] { return false; }, std::chrono::milliseconds(200));
+
+  // A load under way when the process is to start, which it cannot: no descriptor is left.
+  webView->loadHTMLString("<script>document.title = 'never'</script>", nullptr);
+  dispatch::testing::drainUntilIdle();
+  ASSERT_EQ(delegate->actionHandlers.size(), 1u);
+  delegate->events.clear();
+  {
+    NoMoreDescriptors limit;
+    ASSERT_TRUE(limit.ok());
+    evaluate();
+  }
+  ASSERT_TRUE(dispatch::testing::runUntil([&] { return error != nullptr; }));
+  delegate->actionHandlers[0](WKNavigationActionPolicyAllow);
+  ASSERT_TRUE(dispatch::testing::runUntil([&] {
+    for (auto& handler : std::exchange(delegate->responseHandlers, {})) {
+      handler(WKNavigationResponsePolicyAllow);
+    }
+    return WebViewControls::pendingNavigations(*webView) == 0;
+  }));
+  dispatch::testing::drainUntilIdle();
+  // Nothing was running, so nothing is said to have ended; the load and the script fail with
+  // the resource the system ran out of.
+  EXPECT_TRUE(std::find(delegate->events.begin(), delegate->events.end(), "terminated") ==
+              delegate->events.end());
+  ASSERT_FALSE(delegate->events.empty());
+  EXPECT_EQ(delegate->events.back(), "failProvisional NSPOSIXErrorDomain 24")
+      << ::testing::PrintToString(delegate->events);
+  EXPECT_EQ(error->domain(), "NSPOSIXErrorDomain");
+  EXPECT_EQ(error->code(), EMFILE);
+  const AnyValue* description =
+      foundation::findValue(error->userInfo(), foundation::NSLocalizedDescriptionKey);
+  ASSERT_NE(description, nullptr);
+  EXPECT_NE(description->getIf<std::string>()->find("Too many open files"), std::string::npos);
+
+  // With descriptors to be had again, the next load runs its scripts.
+  attach<AllowingDelegate>();
+  webView->loadHTMLString("<script>document.title = 'at last'</script>", nullptr);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(webView->title(), "at last");
 }
 
 class Collector : public foundation::NSObject, public WKScriptMessageHandler {
