@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -19,6 +21,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/foundation/ns_log.h"
 #include "platform/worker/worker_location.h"
 
 extern char** environ;
@@ -37,6 +40,8 @@ constexpr size_t kReadPerTurn = size_t{1} << 20;
 constexpr int kReapPollMilliseconds = 50;
 // How often, at least, a worker with a CPU deadline has its CPU time read.
 constexpr auto kCpuPollInterval = std::chrono::milliseconds(5);
+// The most ready descriptors taken from one wait; the rest stay ready for the next.
+constexpr int kEventsPerWait = 256;
 
 // The CPU time a worker has used, all its threads counted; none once it cannot be read (it has
 // ended).
@@ -158,7 +163,8 @@ WorkerHub& WorkerHub::shared() {
   return *hub;
 }
 
-WorkerHub::WorkerHub() : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+WorkerHub::WorkerHub() {
+  ensureWaitSet();
   std::thread([this] { run(); }).detach();
 }
 
@@ -171,24 +177,73 @@ void WorkerHub::add(std::shared_ptr<State> state) {
 }
 
 void WorkerHub::wake() {
+  int fd = wake_fd_.load();
+  if (fd < 0) return;  // the hub looks again within kReapPollMilliseconds
   uint64_t one = 1;
-  [[maybe_unused]] ssize_t written = ::write(wake_fd_, &one, sizeof(one));
+  [[maybe_unused]] ssize_t written = ::write(fd, &one, sizeof(one));
+}
+
+int WorkerHub::ensureWaitSet() {
+  if (wake_fd_.load() < 0) wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (epoll_fd_ < 0) {
+    epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epoll_fd_ < 0) return errno;
+    wake_watched_ = false;
+  }
+  if (!wake_watched_ && wake_fd_.load() >= 0) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.ptr = nullptr;  // the wake descriptor
+    wake_watched_ = ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, wake_fd_.load(), &event) == 0;
+  }
+  return 0;
+}
+
+void WorkerHub::dropWaitSet() {
+  closeFd(epoll_fd_);
+  wake_watched_ = false;
+  for (auto& state : workers_) {
+    state->socket_watch = {};
+    state->pidfd_watch = {};
+  }
+}
+
+bool WorkerHub::watch(int fd, uint32_t events, Watch& entry) {
+  if (fd < 0 || epoll_fd_ < 0) {
+    entry = {};
+    return events == 0;
+  }
+  if (events == entry.events) return true;
+  epoll_event event{};
+  event.events = events;
+  event.data.ptr = &entry;
+  int operation = entry.events == 0 ? EPOLL_CTL_ADD : events == 0 ? EPOLL_CTL_DEL : EPOLL_CTL_MOD;
+  if (::epoll_ctl(epoll_fd_, operation, fd, &event) != 0 && events != 0) return false;
+  entry.events = events;
+  entry.ready = 0;
+  return true;
 }
 
 void WorkerHub::run() {
-  std::vector<pollfd> fds;
+  std::array<epoll_event, kEventsPerWait> events{};
   for (;;) {
     {
       std::lock_guard lock(mutex_);
       for (auto& state : added_) workers_.push_back(std::move(state));
       added_.clear();
     }
+    // Without a wait set no worker can be watched: new ones are refused and running ones ended
+    // (and reaped by looking), so that every owner hears, until descriptors are to be had again.
+    const int unwatchable = ensureWaitSet();
     auto now = Clock::now();
-    fds.assign(1, pollfd{wake_fd_, POLLIN, 0});
     std::optional<Clock::time_point> wake_at;
-    bool poll_for_ends = false;
+    bool poll_for_ends = unwatchable != 0 || !wake_watched_;
     for (auto& state : workers_) {
-      if (!state->started) spawn(*state);
+      if (!state->started) {
+        if (unwatchable != 0 && state->failed_errno == 0) state->failed_errno = unwatchable;
+        spawn(*state);
+      }
+      if (unwatchable != 0) kill(*state, KillCause::terminated);
       bool terminate = false, held = false, has_output = false;
       std::optional<Clock::time_point> deadline;
       std::optional<std::chrono::nanoseconds> cpu_allowance;
@@ -231,13 +286,19 @@ void WorkerHub::run() {
         }
       }
       bool readable = state->socket >= 0 && !state->socket_done;
-      short socket_events = 0;
-      if (readable && !held && state->kill_cause == KillCause::none) socket_events |= POLLIN;
-      if (readable && has_output) socket_events |= POLLOUT;
-      fds.push_back({socket_events != 0 ? state->socket : -1, socket_events, 0});
+      uint32_t socket_events = 0;
+      if (readable && !held && state->kill_cause == KillCause::none) socket_events |= EPOLLIN;
+      if (readable && has_output) socket_events |= EPOLLOUT;
+      // A socket the hub may not read now is out of the set: its hang-up would wake every wait.
+      if (!watch(state->socket, socket_events, state->socket_watch)) {
+        kill(*state, KillCause::terminated);  // it could not be heard
+        state->socket_done = true;
+      }
       bool waiting_for_end = state->pid > 0 && !state->wait_status;
-      fds.push_back({waiting_for_end ? state->pidfd : -1, POLLIN, 0});
-      if (waiting_for_end && state->pidfd < 0) poll_for_ends = true;
+      if (!watch(state->pidfd, waiting_for_end ? uint32_t{EPOLLIN} : 0, state->pidfd_watch) ||
+          (waiting_for_end && state->pidfd_watch.events == 0)) {
+        poll_for_ends = true;  // no process descriptor, or none in the set: look for its end
+      }
     }
     int timeout = -1;
     if (wake_at) {
@@ -246,21 +307,37 @@ void WorkerHub::run() {
     }
     if (poll_for_ends)
       timeout = timeout < 0 ? kReapPollMilliseconds : std::min(timeout, kReapPollMilliseconds);
-    if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) continue;
-    if (fds[0].revents != 0) {
-      uint64_t count = 0;
-      [[maybe_unused]] ssize_t got = ::read(wake_fd_, &count, sizeof(count));
+    int ready = 0;
+    if (epoll_fd_ >= 0) {
+      ready = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout);
+    } else {
+      ready = ::poll(nullptr, 0, timeout);
+    }
+    if (ready < 0 && errno != EINTR) {
+      // Never tried again at once: said once, the set made anew, and the next wait bounded.
+      if (!std::exchange(wait_failure_logged_, true)) {
+        NSLog("worker hub: waiting for workers failed (%s); the wait set is made anew",
+              std::strerror(errno));
+      }
+      dropWaitSet();
+      ::poll(nullptr, 0, kReapPollMilliseconds);
+      ready = 0;
+    }
+    for (int i = 0; i < ready; ++i) {
+      if (events[i].data.ptr == nullptr) {
+        uint64_t count = 0;
+        [[maybe_unused]] ssize_t got = ::read(wake_fd_.load(), &count, sizeof(count));
+      } else {
+        static_cast<Watch*>(events[i].data.ptr)->ready = events[i].events;
+      }
     }
     now = Clock::now();
-    for (size_t i = 0; i < workers_.size(); ++i) {
-      auto& state = workers_[i];
-      short socket_events = fds[1 + 2 * i].fd >= 0 ? fds[1 + 2 * i].revents : 0;
-      if (socket_events & POLLOUT) writeTo(*state);
-      if (socket_events & (POLLIN | POLLHUP | POLLERR)) readFrom(state);
-      if ((fds[2 + 2 * i].fd >= 0 && fds[2 + 2 * i].revents != 0) ||
-          (state->pidfd < 0 && state->pid > 0)) {
-        reap(*state);
-      }
+    for (auto& state : workers_) {
+      uint32_t socket_events = std::exchange(state->socket_watch.ready, 0);
+      uint32_t pidfd_events = std::exchange(state->pidfd_watch.ready, 0);
+      if (socket_events & EPOLLOUT) writeTo(*state);
+      if (socket_events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readFrom(state);
+      if (pidfd_events != 0 || (state->pidfd_watch.events == 0 && state->pid > 0)) reap(*state);
     }
     std::erase_if(workers_, [this](const auto& state) { return finishIfDone(state); });
   }
@@ -268,6 +345,7 @@ void WorkerHub::run() {
 
 void WorkerHub::spawn(State& state) {
   state.started = true;
+  if (state.failed_errno != 0) return;  // no channel to give it
   std::string path = workerExecutablePath(state.options.executable);
   std::vector<std::string> arguments = {
       path, "--channel-fd=3", "--host-pid=" + std::to_string(::getpid()),
@@ -429,6 +507,7 @@ void WorkerHub::reap(State& state) {
   pid_t reaped = ::waitpid(state.pid, &status, WNOHANG);
   if (reaped == state.pid) {
     state.wait_status = status;
+    unwatch(state.pidfd, state.pidfd_watch);
     closeFd(state.pidfd);
   }
 }
@@ -443,6 +522,8 @@ bool WorkerHub::finishIfDone(const std::shared_ptr<State>& state) {
               (state->wait_status &&
                (state->socket_done || state->kill_cause != KillCause::none || owner_gone));
   if (!done) return false;
+  unwatch(state->socket, state->socket_watch);
+  unwatch(state->pidfd, state->pidfd_watch);
   closeFd(state->socket);
   closeFd(state->pidfd);
   closeFd(state->child_socket);

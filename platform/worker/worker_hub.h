@@ -16,6 +16,13 @@
 
 namespace worker {
 
+// One of a worker's descriptors in the hub's wait set: the events asked for (none when it is out
+// of the set) and those the last wait found.
+struct Watch {
+  uint32_t events = 0;
+  uint32_t ready = 0;
+};
+
 // Why the hub killed a worker, if it did.
 enum class KillCause { none, deadline, terminated, framing, channelClosed };
 
@@ -50,6 +57,8 @@ struct WorkerProcess::State {
   int socket = -1;
   int child_socket = -1;
   int pidfd = -1;
+  Watch socket_watch;
+  Watch pidfd_watch;
   bool started = false;
   int failed_errno = 0;  // set when the executable could not be started
   bool socket_done = false;
@@ -75,9 +84,14 @@ class WorkerHub {
  private:
   WorkerHub();
   void run();
+  // Makes the wake and wait descriptors that are missing (they may not be had at the descriptor
+  // limit); answers the errno while there is no wait set.
+  int ensureWaitSet();
+  // Puts `fd` in the wait set for `events`, or takes it out for none. False if the kernel refused.
+  bool watch(int fd, uint32_t events, Watch& entry);
+  void unwatch(int fd, Watch& entry) { watch(fd, 0, entry); }
+  void dropWaitSet();
   void spawn(WorkerProcess::State& state);
-  void serve(WorkerProcess::State& state, short socketEvents, short pidEvents,
-             std::chrono::steady_clock::time_point now);
   void readFrom(const std::shared_ptr<WorkerProcess::State>& state);
   void writeTo(WorkerProcess::State& state);
   void kill(WorkerProcess::State& state, KillCause cause);
@@ -87,7 +101,13 @@ class WorkerHub {
   // Hands the end to the owner once the worker is reaped and its messages are read.
   bool finishIfDone(const std::shared_ptr<WorkerProcess::State>& state);
 
-  int wake_fd_ = -1;
+  // Made once and never closed, so that a wake from any thread never writes to another file.
+  std::atomic<int> wake_fd_{-1};
+  // The hub thread's alone. The wait set is an epoll set: unlike poll(), its size is bounded by
+  // no descriptor limit, so any number of workers is watched.
+  int epoll_fd_ = -1;
+  bool wake_watched_ = false;
+  bool wait_failure_logged_ = false;
   std::mutex mutex_;
   std::vector<std::shared_ptr<WorkerProcess::State>> added_;
   std::vector<std::shared_ptr<WorkerProcess::State>> workers_;  // the hub thread's alone

@@ -1,5 +1,5 @@
 // The media reader as an asset of a file URL uses it: the file opened and probed, then the first
-// frames of its video and its audio decoded. FFmpeg reads files by descriptor, so each input is
+// frames of its video and its audio decoded, the pictures converted as a player converts them. FFmpeg reads files by descriptor, so each input is
 // written to a file first.
 #include <unistd.h>
 
@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "platform/avfoundation/internal/bgra_converter.h"
 #include "platform/avfoundation/internal/media_file.h"
 #include "platform/avfoundation/internal/stream_decoder.h"
 #include "tools/file_fuzzer/targets.h"
@@ -61,7 +62,11 @@ bool readMedia(const std::string& bytes) {
     auto decoder = avfoundation::internal::StreamDecoder::open(file, options);
     if (!decoder) continue;
     taken = true;
-    for (int frame = 0; frame < kFramesDecoded && decoder->next(); ++frame) {
+    avfoundation::internal::BGRAConverter converter;
+    for (int frame = 0; frame < kFramesDecoded; ++frame) {
+      auto decoded = decoder->next();
+      if (!decoded) break;
+      if (kind == avfoundation::internal::StreamKind::kVideo) converter.convert(*decoded->frame);
     }
     decoder->seek(0.5);
     decoder->next();

@@ -134,7 +134,15 @@ bool filterPngExtradata(AVCodecContext& context) {
   auto kept = withoutDroppedPngChunks(
       std::span<const uint8_t>(context.extradata, static_cast<size_t>(context.extradata_size)),
       &malformed);
-  if (malformed) return false;
+  if (malformed) {
+    // Matroska and AVI give a paletted still picture its bitmap header's palette as extra data,
+    // which is no chunk list and which the still-picture decoder does not read (the picture has
+    // its own palette): only an animation's header chunks must walk.
+    if (context.codec_id != AV_CODEC_ID_PNG) return false;
+    av_freep(&context.extradata);
+    context.extradata_size = 0;
+    return true;
+  }
   if (kept) {
     std::memcpy(context.extradata, kept->data(), kept->size());
     std::memset(context.extradata + kept->size(), 0,

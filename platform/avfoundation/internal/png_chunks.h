@@ -24,6 +24,7 @@ std::optional<std::vector<uint8_t>> withoutDroppedPngChunks(std::span<const uint
 // with the packet unusable, when its chunk list is malformed.
 bool filterPngPacket(AVPacket& packet);
 // Filters the header chunks an APNG decoder gets before its first frame; false when malformed.
+// A PNG decoder's extra data that is no chunk list (a container's palette) is dropped.
 bool filterPngExtradata(AVCodecContext& context);
 
 }  // namespace avfoundation::internal

@@ -168,4 +168,25 @@ TEST(PngChunksTest, AChunkListThatDoesNotWalkIsNoPicture) {
   EXPECT_EQ(*kept, good);
 }
 
+TEST(PngChunksTest, PalettePicturesShowInEveryContainer) {
+  // Matroska and AVI describe such a stream with a bitmap header whose palette becomes the
+  // stream's extra data: no chunk list, and nothing the still-picture decoder reads.
+  for (const char* format : {"pal8", "monob", "gray"}) {
+    SCOPED_TRACE(format);
+    auto made = [&](const std::string& container) {
+      return av::madeMedia(std::string("palette_") + format + "." + container,
+                           {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=0.6",
+                            "-c:v", "png", "-pix_fmt", format});
+    };
+    Decoded reference = decodeAll(made("mov"));
+    ASSERT_EQ(reference.digests.size(), 3u);
+    for (const char* container : {"mkv", "avi"}) {
+      SCOPED_TRACE(container);
+      Decoded decoded = decodeAll(made(container));
+      EXPECT_EQ(decoded.digests, reference.digests);
+      EXPECT_EQ(decoded.damaged, 0);
+    }
+  }
+}
+
 }  // namespace

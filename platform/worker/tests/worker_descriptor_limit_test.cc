@@ -1,0 +1,156 @@
+// More workers than the descriptor limit lets live at once: those that cannot start say why, the
+// others are served as ever, the thread that watches them does not spin, and nothing stays open.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/worker/worker_process.h"
+
+namespace {
+
+using dispatch::testing::runUntil;
+using worker::WorkerEnd;
+using worker::WorkerEndReason;
+using worker::WorkerOptions;
+using worker::WorkerProcess;
+
+constexpr auto kGenerous = std::chrono::seconds(30);
+
+size_t openDescriptors() {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count - 1;  // the listing's own
+}
+
+// Children of this process, ended ones not yet reaped included.
+size_t childProcesses() {
+  size_t count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream children(task.path() / "children");
+    for (std::string pid; children >> pid;) ++count;
+  }
+  return count;
+}
+
+double processCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Lowers this process's soft descriptor limit for its lifetime.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t soft) {
+    getrlimit(RLIMIT_NOFILE, &before_);
+    rlimit lowered = before_;
+    lowered.rlim_cur = soft;
+    ok_ = setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+  }
+  ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &before_); }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit before_{};
+  bool ok_ = false;
+};
+
+struct Watched {
+  std::unique_ptr<WorkerProcess> process;
+  bool answered = false;
+  std::optional<WorkerEnd> end;
+};
+
+std::unique_ptr<WorkerProcess> startEcho(Watched& watched) {
+  WorkerOptions options;
+  options.executable = "worker_probe";
+  return WorkerProcess::start(
+      options, dispatch_get_main_queue(),
+      [&watched](std::vector<uint8_t>) {
+        watched.answered = true;
+        return true;
+      },
+      [&watched](WorkerEnd end) { watched.end = end; });
+}
+
+TEST(WorkerDescriptorLimitTest, MoreWorkersThanDescriptorsAllowAreEachAnsweredAndNothingSpins) {
+  {
+    // The hub's own descriptors exist before the count.
+    Watched first;
+    first.process = startEcho(first);
+    ASSERT_TRUE(first.process->send({'e', 'c', 'h', 'o', ':', 'x'}));
+    ASSERT_TRUE(runUntil([&] { return first.answered; }, kGenerous));
+  }
+  ASSERT_TRUE(runUntil([&] { return childProcesses() == 0; }, kGenerous));
+  const size_t descriptors_before = openDescriptors();
+  // Room for a few dozen workers (two descriptors each), and three times as many asked for: the
+  // set watched is larger than the limit.
+  DescriptorLimit limit(descriptors_before + 48);
+  ASSERT_TRUE(limit.ok());
+  constexpr size_t kWorkers = 80;
+  std::vector<Watched> workers(kWorkers);
+  for (auto& watched : workers) {
+    watched.process = startEcho(watched);
+    watched.process->send({'e', 'c', 'h', 'o', ':', 'x'});
+  }
+  auto outcome = [](const Watched& watched) { return watched.answered || watched.end; };
+  ASSERT_TRUE(runUntil([&] { return std::all_of(workers.begin(), workers.end(), outcome); },
+                       kGenerous));
+  size_t served = 0, refused = 0;
+  for (const auto& watched : workers) {
+    if (watched.answered) {
+      ++served;
+      EXPECT_FALSE(watched.end);
+    } else {
+      ++refused;
+      EXPECT_EQ(watched.end->reason, WorkerEndReason::failedToStart);
+      EXPECT_TRUE(watched.end->code == EMFILE || watched.end->code == ENFILE) << watched.end->code;
+    }
+  }
+  EXPECT_GT(served, 10u);
+  EXPECT_GT(refused, 10u);
+
+  // Those serving still answer, and waiting on them costs no CPU time.
+  const double cpu_before = processCpuSeconds();
+  for (auto& watched : workers) {
+    if (!watched.answered) continue;
+    watched.answered = false;
+    ASSERT_TRUE(watched.process->send({'e', 'c', 'h', 'o', ':', 'y'}));
+  }
+  ASSERT_TRUE(runUntil(
+      [&] {
+        return std::all_of(workers.begin(), workers.end(),
+                           [](const Watched& watched) { return watched.answered || watched.end; });
+      },
+      kGenerous));
+  runUntil([] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_LT(processCpuSeconds() - cpu_before, 0.3);
+
+  workers.clear();
+  ASSERT_TRUE(runUntil([&] { return childProcesses() == 0; }, kGenerous));
+  ASSERT_TRUE(runUntil([&] { return openDescriptors() == descriptors_before; }, kGenerous))
+      << openDescriptors() << " open, " << descriptors_before << " before";
+
+  // A worker started once all are gone is served.
+  Watched fresh;
+  fresh.process = startEcho(fresh);
+  ASSERT_TRUE(fresh.process->send({'e', 'c', 'h', 'o', ':', 'z'}));
+  ASSERT_TRUE(runUntil([&] { return fresh.answered || fresh.end; }, kGenerous));
+  EXPECT_TRUE(fresh.answered);
+}
+
+}  // namespace
