@@ -30,6 +30,13 @@ bool killedFromOutside(const worker::WorkerEnd& end) {
   return end.reason == worker::WorkerEndReason::crashed && end.code == SIGKILL;
 }
 
+// Ended by a signal that no limit of its own raises: a worker past its memory faults (an
+// allocation that fails aborts or leaves a null to trip on), which stays an end within the limits.
+bool killedBySignal(const worker::WorkerEnd& end) {
+  return end.reason == worker::WorkerEndReason::crashed && end.code != SIGABRT &&
+         end.code != SIGSEGV && end.code != SIGBUS;
+}
+
 }  // namespace
 
 struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State> {
@@ -256,6 +263,10 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     } else if (end.reason == worker::WorkerEndReason::terminated ||
                end.reason == worker::WorkerEndReason::brokeFraming) {
       error.message = std::string("The ") + process_name + " process answered what was not asked";
+    } else if (killedBySignal(end)) {
+      error.message = std::string("The ") + process_name + " process was killed (signal " +
+                      std::to_string(end.code) + ") before it answered; no " + process_name +
+                      " limit was reached";
     }
     if (reading) return finished.read(std::move(error));
     finished.drawn(std::move(error));
