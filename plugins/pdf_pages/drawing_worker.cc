@@ -22,6 +22,9 @@ using Clock = std::chrono::steady_clock;
 
 // Handing a large document over and reading it take time of their own.
 constexpr size_t kTransferBytesPerSecond = size_t{64} << 20;
+// A reading's answer takes 20 bytes a page: this is more than the pages a worker can hold within
+// its memory, and apart from the bitmap's limit, which a reply frame sets.
+constexpr size_t kMaxReadingBytes = size_t{256} << 20;
 
 // Killed by a signal this host never sends its workers (it ends them as past their deadline or
 // terminated, and their own limits end them otherwise): someone else killed the process, idle or
@@ -102,7 +105,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         {.executable = "pdf_drawing",
          .arguments = {},
          .memoryLimitBytes = process_memory,
-         .maxMessageBytes = std::max(documentBytes, size_t{kMaxBitmapBytes}) + 4096,
+         .maxMessageBytes = std::max({documentBytes, kMaxReadingBytes, kMaxBitmapBytes}) + 4096,
          .maxBufferBytes = kMaxBitmapBytes},
         queue,
         [weak](worker::WorkerMessage message) {
