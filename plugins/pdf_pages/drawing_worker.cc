@@ -22,12 +22,22 @@ using Clock = std::chrono::steady_clock;
 
 // Handing a large document over and reading it take time of their own.
 constexpr size_t kTransferBytesPerSecond = size_t{64} << 20;
+// A reading's answer takes 20 bytes a page: this is more than the pages a worker can hold within
+// its memory, and apart from the bitmap's limit, which a reply frame sets.
+constexpr size_t kMaxReadingBytes = size_t{256} << 20;
 
 // Killed by a signal this host never sends its workers (it ends them as past their deadline or
 // terminated, and their own limits end them otherwise): someone else killed the process, idle or
 // not, and the request it had is not known to be one that cannot be drawn.
 bool killedFromOutside(const worker::WorkerEnd& end) {
   return end.reason == worker::WorkerEndReason::crashed && end.code == SIGKILL;
+}
+
+// Ended by a signal that no limit of its own raises: a worker past its memory faults (an
+// allocation that fails aborts or leaves a null to trip on), which stays an end within the limits.
+bool killedBySignal(const worker::WorkerEnd& end) {
+  return end.reason == worker::WorkerEndReason::crashed && end.code != SIGABRT &&
+         end.code != SIGSEGV && end.code != SIGBUS;
 }
 
 }  // namespace
@@ -95,7 +105,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
         {.executable = "pdf_drawing",
          .arguments = {},
          .memoryLimitBytes = process_memory,
-         .maxMessageBytes = std::max(documentBytes, size_t{kMaxBitmapBytes}) + 4096,
+         .maxMessageBytes = std::max({documentBytes, kMaxReadingBytes, kMaxBitmapBytes}) + 4096,
          .maxBufferBytes = kMaxBitmapBytes},
         queue,
         [weak](worker::WorkerMessage message) {
@@ -256,6 +266,10 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     } else if (end.reason == worker::WorkerEndReason::terminated ||
                end.reason == worker::WorkerEndReason::brokeFraming) {
       error.message = std::string("The ") + process_name + " process answered what was not asked";
+    } else if (killedBySignal(end)) {
+      error.message = std::string("The ") + process_name + " process was killed (signal " +
+                      std::to_string(end.code) + ") before it answered; no " + process_name +
+                      " limit was reached";
     }
     if (reading) return finished.read(std::move(error));
     finished.drawn(std::move(error));

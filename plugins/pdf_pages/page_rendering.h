@@ -14,9 +14,12 @@ namespace pdf_pages {
 
 using Bitmap = std::vector<uint8_t>;
 
-// Sizes above these are refused before anything is allocated.
+// Sizes above these are refused before anything is allocated or drawn. A bitmap reaches the Dart
+// side in one reply frame of the transport (64 MiB), beside what the reply adds to its bytes
+// (drawn_bitmap.cc checks the sum): a larger one could be drawn but never sent.
 inline constexpr int64_t kMaxBitmapSide = 32767;
-inline constexpr size_t kMaxBitmapBytes = size_t{256} << 20;
+inline constexpr size_t kBitmapReplyOverheadBytes = 15;
+inline constexpr size_t kMaxBitmapBytes = (size_t{64} << 20) - kBitmapReplyOverheadBytes;
 
 // A bitmap size in pixels that passed the limits.
 struct BitmapSize {

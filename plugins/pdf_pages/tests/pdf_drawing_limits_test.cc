@@ -273,5 +273,28 @@ TEST_F(IdleWorkerTest, CallsAfterTheIdleWorkerWasKilledFromOutsideAreAnsweredByA
   EXPECT_EQ(load("third", twoPageDocument()).value, Value("2"));
 }
 
+// A worker killed from outside while it draws is not a page past its limits: the answer says what
+// happened. The first kill sends the page once more to a fresh worker; every worker is killed until
+// the page answers.
+TEST_F(IdleWorkerTest, APageWhoseWorkersAreKilledWhileDrawingSaysSoAndNotThatALimitWasReached) {
+  ASSERT_EQ(load("slow", timeBomb()).value, Value("1"));
+  auto drawing = dart.invokeMethodAsync("pdf_pages", "getPage", page("slow", 1224, 1584));
+  int kills = 0;
+  for (; !drawing.ready() && kills < 20;) {
+    dispatch::testing::runUntil([&] { return drawing.ready() || !liveDrawingWorkers().empty(); });
+    for (pid_t worker : liveDrawingWorkers()) kills += ::kill(worker, SIGKILL) == 0;
+    dispatch::testing::runUntil([&] { return drawing.ready(); }, std::chrono::milliseconds(100));
+  }
+  auto reply = drawing.wait(std::chrono::duration_cast<std::chrono::milliseconds>(kHangGuard));
+  EXPECT_GE(kills, 2);
+  expectRenderError(reply);
+  const std::string message = reply.error.message.value_or("");
+  EXPECT_EQ(message.find("limits"), std::string::npos) << message;
+  EXPECT_NE(message.find("killed"), std::string::npos) << message;
+  // The next drawing has a worker of its own.
+  ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
+  EXPECT_TRUE(draw("plain", 10, 10).isSuccess());
+}
+
 }  // namespace
 }  // namespace pdf_pages::testing

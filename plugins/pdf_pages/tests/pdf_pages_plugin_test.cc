@@ -16,6 +16,8 @@
 #include "platform/coregraphics/cg_data_provider.h"
 #include "platform/coregraphics/testing/coregraphics_controls.h"
 #include "platform/coregraphics/testing/pdf_writer.h"
+#include "platform/flutter/flutter_standard_codec.h"
+#include "platform/flutter/socket_frame.h"
 #include "platform/foundation/testing/blocking_fifo.h"
 #include "plugins/pdf_pages/pdf_errors.h"
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
@@ -615,6 +617,35 @@ TEST_F(RefusalTest, EveryMalformedCallGetsAClearError) {
   }
   // Nothing was stored under the ids of the refused loads.
   expectError(call("getPagesWidth", Value("x")), "PDF_UNKNOWN_DOCUMENT");
+}
+
+// A bitmap travels in one reply frame: one whose reply cannot fit is refused before it is drawn,
+// as a size that cannot be drawn, and the largest the size check lets through does fit.
+TEST_F(RefusalTest, ABitmapWhoseReplyCannotFitAFrameIsRefusedAsAnInvalidSize) {
+  ASSERT_TRUE(loadBytes("doc", fourPageDocument()).isSuccess());
+  struct Size {
+    int64_t width, height;
+  };
+  // 64 MiB exactly and more, up to what the side and byte limits once let through.
+  // Not described on failure: a bitmap of 64 MiB is too large to print.
+  auto invalidSize = [](const flutter::testing::MethodReply& reply) {
+    return reply.isError() && reply.error.code == "PDF_INVALID_SIZE";
+  };
+  for (const Size& size : {Size{4096, 4096}, Size{8192, 8192}, Size{32767, 2048}}) {
+    EXPECT_TRUE(invalidSize(getPage("doc", 1, size.width, size.height)))
+        << size.width << " x " << size.height;
+    EXPECT_TRUE(invalidSize(getTile("doc", 1, 1, static_cast<double>(size.width),
+                                    static_cast<double>(size.height), 0, 0)))
+        << size.width << " x " << size.height;
+  }
+  auto largest = getPage("doc", 1, 4096, 4095);
+  ASSERT_TRUE(largest.isSuccess()) << largest.error.code;
+  const auto reply =
+      FlutterStandardMethodCodec::sharedInstance()->encodeSuccessEnvelope(largest.value);
+  EXPECT_TRUE(flutter::encodeSocketFrameHead(flutter::SocketFrameKind::replyFromHost, 1, {}, true,
+                                             reply.size())
+                  .has_value())
+      << reply.size() << " bytes";
 }
 
 TEST_F(RefusalTest, ArgumentErrorsNameTheFirstBadKeyAndWhatItMustBe) {
