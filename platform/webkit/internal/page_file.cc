@@ -40,6 +40,7 @@ PageFileError errorForErrno(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
+    case ENAMETOOLONG:  // no file can have that name
       return PageFileError::kNotFound;
     case EXDEV:  // out of the folder
     case ELOOP:  // a link where none may be followed
@@ -171,6 +172,13 @@ std::variant<std::vector<uint8_t>, PageFileError> readPageFile(const std::string
   auto opened = openBeneath(base.get(), std::get<std::filesystem::path>(relative));
   if (auto* error = std::get_if<PageFileError>(&opened)) return *error;
   const auto& descriptor = std::get<Descriptor>(opened);
+  // A name that goes on past its last part ("page.html/") names a folder, as the kernel reads it:
+  // a file there is not what was asked for.
+  if (!std::filesystem::path(file).lexically_normal().has_filename()) {
+    struct stat status {};
+    if (::fstat(descriptor.get(), &status) != 0) return errorForErrno(errno);
+    if (!S_ISDIR(status.st_mode)) return PageFileError::kNotFound;
+  }
   if (!S_ISDIR(access_status.st_mode)) {
     struct stat status {};
     if (::fstat(descriptor.get(), &status) != 0) return errorForErrno(errno);

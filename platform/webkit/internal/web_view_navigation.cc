@@ -90,7 +90,10 @@ LoadedContent loadFile(const FileSource& source) {
   content.url = urlObject(file_url->absoluteString());
   content.mimeType = mimeTypeForExtension(file_url->pathExtension());
   content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
-  content.pendingFile = PendingFile{file_url->path(), access_url->path()};
+  // The trailing slash path() drops still says the name is a folder's.
+  std::string file_path = file_url->path();
+  if (file_url->hasDirectoryPath() && !file_path.ends_with('/')) file_path += '/';
+  content.pendingFile = PendingFile{std::move(file_path), access_url->path()};
   return content;
 }
 

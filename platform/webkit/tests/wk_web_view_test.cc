@@ -173,6 +173,15 @@ TEST_F(WKWebViewTest, FilesLoadOnlyUnderTheirReadAccessFolder) {
   webView->loadFileURL(fileURL(folder / "secret.html"), fileURL(folder / "site"));
   ASSERT_TRUE(settle());
   EXPECT_EQ(delegate->events.back(), "failProvisional -1102");
+  // Names no file inside can have: one that goes on past a file, as if it were a folder, and
+  // one longer than a name may be, are missing, as the system would say.
+  for (const std::string& name : std::vector<std::string>{"index.html/", "index.html/.",
+                                                          std::string(300, 'n') + ".html"}) {
+    webView->loadFileURL(url("file://" + (folder / "site").string() + "/" + name),
+                         fileURL(folder / "site"));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(delegate->events.back(), "failProvisional -1100") << name;
+  }
   std::filesystem::remove_all(folder);
 }
 
