@@ -1,6 +1,7 @@
 #include "platform/webkit/content_process/page_value_copy.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "duktape_page_checks.h"
@@ -48,13 +49,31 @@ void* prototypeOf(duk_context* context, duk_idx_t index) {
   return prototype;
 }
 
-// Whether the object at `index` has own array-index properties, enumerable or not.
+// Whether the key on the top of the stack is an array index: a canonical decimal below 2^32 - 1.
+bool isArrayIndexKey(duk_context* context) {
+  duk_size_t length = 0;
+  const char* key = duk_get_lstring(context, -1, &length);
+  if (key == nullptr || length == 0 || length > 10 || (key[0] == '0' && length > 1)) return false;
+  uint64_t number = 0;
+  for (duk_size_t i = 0; i < length; ++i) {
+    if (key[i] < '0' || key[i] > '9') return false;
+    number = number * 10 + static_cast<uint64_t>(key[i] - '0');
+  }
+  return number < 0xFFFFFFFFu;
+}
+
+// Whether the object at `index` has own array-index properties, enumerable or not. The engine
+// lists an array's non-enumerable "length" among its indices, so each key is checked.
 bool hasOwnIndices(duk_context* context, duk_idx_t index) {
   duk_enum(context, index,
            DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE |
                DUK_ENUM_ARRAY_INDICES_ONLY | DUK_ENUM_NO_PROXY_BEHAVIOR);
-  bool any = duk_next(context, -1, 0) != 0;
-  duk_pop_n(context, any ? 2 : 1);
+  bool any = false;
+  while (!any && duk_next(context, -1, 0)) {
+    any = isArrayIndexKey(context);
+    duk_pop(context);
+  }
+  duk_pop(context);
   return any;
 }
 

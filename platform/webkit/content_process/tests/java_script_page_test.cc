@@ -187,6 +187,24 @@ TEST_F(JavaScriptPageTest, ValuesArriveAsThePageHoldsThemWhateverItsBuiltInsBeca
             WKErrorJavaScriptResultTypeIsUnsupported);
 }
 
+// An array as long as the value bound allows crosses, whether returned or posted: its elements
+// are read by index, not gathered into a list of keys in the page's heap first.
+TEST_F(JavaScriptPageTest, AFlatArrayUpToTheValueBoundCrossesWithoutFillingThePagesHeap) {
+  value("var a = []; for (var i = 0; i < 999999; i++) a.push(i); 0");
+  auto result = value("a");
+  const auto* elements = result.getIf<AnyValue::Array>();
+  ASSERT_NE(elements, nullptr);
+  ASSERT_EQ(elements->size(), 999999u);
+  EXPECT_EQ((*elements)[999998], AnyValue(int64_t{999998}));
+  value("window.webkit.messageHandlers.bridge.postMessage(a)");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].second.getIf<AnyValue::Array>()->size(), 999999u);
+  // One more value than the bound is too large, not a full heap.
+  auto past = run(page, "a.push(0); a");
+  EXPECT_EQ(past.code, WKErrorJavaScriptExceptionOccurred);
+  EXPECT_EQ(past.message.find("alloc failed"), std::string::npos) << past.message;
+}
+
 // A proxy cannot be cloned, whatever it stands for: a result is WebKit's unsupported type, a
 // message body a DataCloneError, both before any of its traps could run (a trap that throws
 // would otherwise answer in place of what the page posted).
