@@ -22,6 +22,17 @@ FileSizeLimit::~FileSizeLimit() {
   ::sigaction(SIGXFSZ, &saved_action_, nullptr);
 }
 
+DescriptorLimit::DescriptorLimit(rlim_t soft) {
+  if (::getrlimit(RLIMIT_NOFILE, &saved_) != 0) return;
+  rlimit lowered = saved_;
+  lowered.rlim_cur = std::min(saved_.rlim_max, soft);
+  active_ = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+}
+
+DescriptorLimit::~DescriptorLimit() {
+  if (active_) ::setrlimit(RLIMIT_NOFILE, &saved_);
+}
+
 DescriptorsExhausted::DescriptorsExhausted(rlim_t limit) {
   if (::getrlimit(RLIMIT_NOFILE, &saved_) != 0) return;
   rlimit lowered = saved_;

@@ -27,6 +27,20 @@ class FileSizeLimit {
   bool active_ = false;
 };
 
+// The soft descriptor limit lowered to `soft` (never above the hard limit).
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t soft);
+  ~DescriptorLimit();
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  rlimit saved_{};
+  bool active_ = false;
+};
+
 class DescriptorsExhausted {
  public:
   // Takes every descriptor the process may still open, the soft limit lowered to at most

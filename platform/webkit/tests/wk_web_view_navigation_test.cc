@@ -15,6 +15,7 @@
 
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/foundation/testing/foundation_controls.h"
+#include "platform/foundation/testing/system_limits.h"
 #include "platform/webkit/testing/web_view_controls.h"
 #include "platform/webkit/webkit.h"
 #include "platform/worker/worker_process.h"
@@ -300,28 +301,13 @@ size_t childProcesses() {
   return count;
 }
 
-// Lowers this process's soft descriptor limit to its lowest free descriptor, for the scope's
-// length: no descriptor can be made.
-class NoMoreDescriptors {
- public:
-  NoMoreDescriptors() {
-    getrlimit(RLIMIT_NOFILE, &before_);
-    int lowest_free = ::dup(STDERR_FILENO);
-    if (lowest_free < 0) return;
-    ::close(lowest_free);
-    rlimit lowered = before_;
-    lowered.rlim_cur = static_cast<rlim_t>(lowest_free);
-    ok_ = setrlimit(RLIMIT_NOFILE, &lowered) == 0;
-  }
-  ~NoMoreDescriptors() { setrlimit(RLIMIT_NOFILE, &before_); }
-  NoMoreDescriptors(const NoMoreDescriptors&) = delete;
-  NoMoreDescriptors& operator=(const NoMoreDescriptors&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  rlimit before_{};
-  bool ok_ = false;
-};
+// The lowest descriptor free now: a soft limit there leaves no descriptor to be made.
+rlim_t lowestFreeDescriptor() {
+  int fd = ::dup(STDERR_FILENO);
+  if (fd < 0) return 0;
+  ::close(fd);
+  return static_cast<rlim_t>(fd);
+}
 
 TEST_F(WKWebViewNavigationTest, AContentProcessWithoutDescriptorsFailsTheLoadSayingSoNotEnded) {
   // The same steps once with descriptors to spare, so that what the sanitizers check of them
@@ -357,8 +343,8 @@ TEST_F(WKWebViewNavigationTest, AContentProcessWithoutDescriptorsFailsTheLoadSay
   ASSERT_EQ(delegate->actionHandlers.size(), 1u);
   delegate->events.clear();
   {
-    NoMoreDescriptors limit;
-    ASSERT_TRUE(limit.ok());
+    foundation::testing::DescriptorLimit limit(lowestFreeDescriptor());
+    ASSERT_TRUE(limit.active());
     evaluate();
   }
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return error != nullptr; }));

@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/foundation/testing/system_limits.h"
 #include "platform/worker/worker_process.h"
 
 namespace {
 
 using dispatch::testing::runUntil;
+using foundation::testing::DescriptorLimit;
 using worker::WorkerEnd;
 using worker::WorkerEndReason;
 using worker::WorkerOptions;
@@ -50,25 +52,6 @@ double processCpuSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// Lowers this process's soft descriptor limit for its lifetime.
-class DescriptorLimit {
- public:
-  explicit DescriptorLimit(rlim_t soft) {
-    getrlimit(RLIMIT_NOFILE, &before_);
-    rlimit lowered = before_;
-    lowered.rlim_cur = soft;
-    ok_ = setrlimit(RLIMIT_NOFILE, &lowered) == 0;
-  }
-  ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &before_); }
-  DescriptorLimit(const DescriptorLimit&) = delete;
-  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  rlimit before_{};
-  bool ok_ = false;
-};
-
 struct Watched {
   std::unique_ptr<WorkerProcess> process;
   bool answered = false;
@@ -100,7 +83,7 @@ TEST(WorkerDescriptorLimitTest, MoreWorkersThanDescriptorsAllowAreEachAnsweredAn
   // Room for a few dozen workers (two descriptors each), and three times as many asked for: the
   // set watched is larger than the limit.
   DescriptorLimit limit(descriptors_before + 48);
-  ASSERT_TRUE(limit.ok());
+  ASSERT_TRUE(limit.active());
   constexpr size_t kWorkers = 80;
   std::vector<Watched> workers(kWorkers);
   for (auto& watched : workers) {
