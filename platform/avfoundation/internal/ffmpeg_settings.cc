@@ -38,6 +38,8 @@ const char* const kAllowedDecoders =
     "h264,hevc,mpeg4,mpeg1video,mpeg2video,h263,h263p,flv,vp6f,vp6a,vp8,libvpx,vp9,libvpx-vp9,"
     "libdav1d,libaom-av1,av1,theora,vp3,mjpeg,png,apng,rawvideo,prores,dnxhd,msmpeg4v1,"
     "msmpeg4v2,msmpeg4,wmv1,wmv2,wmv3,vc1,"
+    // capture, editing and archiving
+    "ffv1,huffyuv,ffvhuff,utvideo,qtrle,dvvideo,cinepak,svq1,svq3,mjpegb,h261,"
     // sound
     "aac,aac_fixed,aac_latm,ac3,ac3_fixed,eac3,dca,truehd,mlp,mp1,mp1float,mp2,mp2float,mp3,"
     "mp3float,flac,alac,vorbis,libvorbis,opus,libopus,wavpack,ape,tta,amrnb,amrwb,wmav1,wmav2,"

@@ -150,6 +150,36 @@ TEST(MediaDecodersTest, AStreamOfARefusedCodecLeavesTheOthersToPlay) {
   EXPECT_EQ(frames, 5);
 }
 
+TEST(MediaDecodersTest, LosslessAndEditingVideoCodecsStillPlay) {
+  // Motion-picture codecs of capture, editing and archiving, which FFmpeg played before the
+  // decoders were narrowed to what the host plays.
+  for (const auto& [name, encoding] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"ffv1.mkv", {"-c:v", "ffv1"}},
+           {"huffyuv.avi", {"-c:v", "huffyuv", "-pix_fmt", "yuv422p"}},
+           {"ffvhuff.mkv", {"-c:v", "ffvhuff"}},
+           {"utvideo.mkv", {"-c:v", "utvideo"}},
+           {"qtrle.mov", {"-c:v", "qtrle"}},
+           {"dv.mov", {"-c:v", "dvvideo", "-s", "720x480", "-pix_fmt", "yuv411p", "-r", "30000/1001"}},
+           {"cinepak.mov", {"-c:v", "cinepak"}},
+           {"svq1.mov", {"-c:v", "svq1"}}}) {
+    auto path = av::madeMedia("editing_" + name,
+                              [&] {
+                                std::vector<std::string> all = {
+                                    "-f", "lavfi", "-i", "testsrc=size=160x120:rate=5:duration=1"};
+                                all.insert(all.end(), encoding.begin(), encoding.end());
+                                return all;
+                              }());
+    NSError error;
+    auto media = openMedia(path, &error);
+    ASSERT_NE(media, nullptr) << name << ": " << error.localizedDescription;
+    auto decoder = avfoundation::internal::StreamDecoder::open(path, {});
+    ASSERT_NE(decoder, nullptr) << name;
+    int frames = 0;
+    while (auto frame = decoder->next()) ++frames;
+    EXPECT_GT(frames, 0) << name;
+  }
+}
+
 TEST(MediaDecodersTest, AMotionJpegFrameDeclaringAHugePictureIsRefusedBeforeItIsMade) {
   // Motion JPEG plays; each frame declares its own size, which the decoder checks against the
   // host's bound before it makes the picture. 64 x 64 frames, each made to declare 12000 x 12000
