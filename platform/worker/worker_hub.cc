@@ -139,6 +139,15 @@ Received receive(int socket, uint8_t* space, size_t wanted) {
   return received;
 }
 
+// Why this process could not take a descriptor in just now: what making one answers (EMFILE at
+// its own limit, ENFILE at the system's), or EMFILE if one can be made again already.
+int descriptorShortage(int socket) {
+  int probe = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+  if (probe < 0) return errno;
+  ::close(probe);
+  return EMFILE;
+}
+
 WorkerEnd endOf(const State& state) {
   switch (state.kill_cause) {
     case KillCause::deadline:
@@ -391,7 +400,9 @@ void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
     if (auto frame = state->reader.take()) {
       auto message = std::make_shared<WorkerMessage>();
       message->bytes = std::move(frame->message);
-      if (frame->bufferBytes) {
+      if (frame->bufferBytes && !state->descriptor && state->descriptor_shortage != 0) {
+        message->bufferError = std::exchange(state->descriptor_shortage, 0);
+      } else if (frame->bufferBytes) {
         message->buffer = MappedBuffer::adopt(std::move(state->descriptor), *frame->bufferBytes,
                                               state->options.maxBufferBytes,
                                               state->last_buffer ? &*state->last_buffer : nullptr);
@@ -425,6 +436,13 @@ void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
     const bool at_frame_start = !state->reader.midFrame();
     uint8_t* space = state->reader.space(&wanted);
     Received received = receive(state->socket, space, std::min(wanted, budget));
+    if (received.truncated && received.descriptors.empty() && at_frame_start &&
+        !state->descriptor && state->descriptor_shortage == 0) {
+      // The kernel dropped what came because this process had no descriptor to spare: the
+      // host's failure, not the worker's. The message is read on; its buffer is lost.
+      state->descriptor_shortage = descriptorShortage(state->socket);
+      received.truncated = false;
+    }
     if (received.truncated || received.descriptors.size() > 1 ||
         (!received.descriptors.empty() && (!at_frame_start || state->descriptor))) {
       return brokeFraming(*state);  // a descriptor is taken only with a header's first byte
@@ -435,7 +453,8 @@ void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
       budget -= static_cast<size_t>(got);
       if (!state->reader.commit(static_cast<size_t>(got)) ||
           (state->reader.headerDone() &&
-           state->reader.announcedBuffer() != static_cast<bool>(state->descriptor))) {
+           state->reader.announcedBuffer() !=
+               (state->descriptor || state->descriptor_shortage != 0))) {
         return brokeFraming(*state);
       }
       continue;

@@ -69,8 +69,10 @@ struct WorkerProcess::State {
   KillCause kill_cause = KillCause::none;
   std::optional<int> wait_status;
   FrameReader reader;
-  // The descriptor that came with the header being read, for the buffer it announces.
+  // The descriptor that came with the header being read, for the buffer it announces; or, when it
+  // could not be taken in for want of descriptors here, why (an errno).
   Descriptor descriptor;
+  int descriptor_shortage = 0;
   // The last buffer the worker handed over, whose mapping serves again when it hands it over again.
   std::optional<MappedBuffer> last_buffer;
 };

@@ -15,7 +15,8 @@
 // SharedBuffer) to an owner that takes them (`maxBufferBytes`). The buffer is checked before it is
 // mapped: a descriptor that is not a sealed memory file of the size announced, one beside a
 // message that announced none, more than one, or a buffer to an owner that takes none all end the
-// worker as one that broke the framing. No descriptor stays open in the host: a buffer reaches the
+// worker as one that broke the framing. A buffer this process has no descriptor to take in is its
+// own failure: the message reaches the owner whole, without it (WorkerMessage::bufferError). No descriptor stays open in the host: a buffer reaches the
 // owner as a read-only mapping, unmapped when the owner lets it go (the last buffer of up to
 // kKeptBufferBytes stays mapped until the worker hands over another or ends, so that a worker
 // drawing into one buffer again and again costs no new mapping).
@@ -59,6 +60,9 @@ struct WorkerOptions {
 struct WorkerMessage {
   std::vector<uint8_t> bytes;
   std::optional<MappedBuffer> buffer;
+  // The errno when the message came with a buffer the host could not take in (it had no
+  // descriptor to spare): the message is whole and the worker served on, the buffer lost.
+  int bufferError = 0;
 };
 
 enum class WorkerEndReason {

@@ -11,6 +11,7 @@
 #include "platform/coregraphics/internal/pdf_error_log.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_log.h"
+#include "platform/foundation/system_error.h"
 #include "platform/worker/worker_process.h"
 #include "plugins/pdf_pages/pdf_errors.h"
 
@@ -176,6 +177,14 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     auto status = decodeStatus(message.bytes);
     if (!status) return process->terminate();
     noteErrors(pending->key, decodeErrorCount(message.bytes));
+    if (message.bufferError != 0 && pending->drawn && *status == DrawingStatus::drawn) {
+      // Drawn, but this process had no descriptor to take the bitmap in: its own failure, and the
+      // worker, which did as asked, goes on.
+      return finish(pdfError(kBitmapFailedCode, "The bitmap could not be received: " +
+                                                    foundation::describeSystemError(
+                                                        message.bufferError)));
+    }
+    if (message.bufferError != 0) return process->terminate();
     if (pending->read) return receivedReading(*status, message);
     if ((pending->released && *status != DrawingStatus::released) ||
         (!pending->released && *status == DrawingStatus::released) ||
@@ -262,7 +271,8 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     FlutterError error = reading ? readingLimitError() : limitError();
     const char* process_name = reading ? "reading" : "drawing";
     if (end.reason == worker::WorkerEndReason::failedToStart) {
-      error.message = std::string("The ") + process_name + " process could not be started";
+      error.message = std::string("The ") + process_name +
+                      " process could not be started: " + foundation::describeSystemError(end.code);
     } else if (end.reason == worker::WorkerEndReason::terminated ||
                end.reason == worker::WorkerEndReason::brokeFraming) {
       error.message = std::string("The ") + process_name + " process answered what was not asked";
@@ -286,14 +296,10 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     request.password = password;
     errors[documentKey] = {};
     request.errorsCounted = handOver(documentKey);
-    if (!process->send(encodeRequest(request, &document))) {
+    if (!process->send(encodeRequest(request, &document)) && !again) {
       errors.erase(documentKey);
-      if (!again) {
-        ended = true;  // see draw
-        return read(documentKey, bytes, std::move(password), std::move(done), true);
-      }
-      done(pdfError(kLoadFailedCode, "The document could not be handed to the reading process"));
-      return;
+      ended = true;  // see draw
+      return read(documentKey, bytes, std::move(password), std::move(done), true);
     }
     held_key = documentKey;
     handed_keys.insert(documentKey);
@@ -315,15 +321,12 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     request.freshCanvas = !last_drawn.expired();
     if (hand_over) request.errorsCounted = handOver(request.documentKey);
     auto message = encodeRequest(request, hand_over && bytes ? &bytes->bytes() : nullptr);
-    if (!process->send(std::move(message))) {
+    if (!process->send(std::move(message)) && !again) {
       // One request at a time, within the sizes agreed: only a worker that has ended refuses it,
-      // its end not yet seen here. A fresh one takes the request.
-      if (!again) {
-        ended = true;
-        return draw(std::move(request), bytes, std::move(done), true);
-      }
-      done(pdfError(kBitmapFailedCode, "The page could not be handed to the drawing process"));
-      return;
+      // its end not yet seen here. A fresh one takes the request; one that refuses it too has
+      // ended at once (it could not start, say), and its end, on this queue, answers why.
+      ended = true;
+      return draw(std::move(request), bytes, std::move(done), true);
     }
     held_key = request.documentKey;
     handed_keys.insert(request.documentKey);

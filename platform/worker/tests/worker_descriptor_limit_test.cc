@@ -152,4 +152,47 @@ TEST(WorkerDescriptorLimitTest, MoreWorkersThanDescriptorsAllowAreEachAnsweredAn
   EXPECT_TRUE(fresh.answered);
 }
 
+// A buffer the host cannot take in, for want of a descriptor, is the host's failure and not the
+// worker's: the message arrives without it, saying why, and the worker is served on.
+TEST(WorkerDescriptorLimitTest, ABufferThatFindsNoDescriptorArrivesAsMissingAndTheWorkerGoesOn) {
+  std::vector<std::pair<std::string, worker::WorkerMessage>> received;
+  std::optional<WorkerEnd> end;
+  WorkerOptions options;
+  options.executable = "worker_probe";
+  options.maxBufferBytes = 1 << 20;
+  auto process = WorkerProcess::start(
+      options, dispatch_get_main_queue(),
+      [&](worker::WorkerMessage message) {
+        std::string text(message.bytes.begin(), message.bytes.end());
+        received.emplace_back(std::move(text), std::move(message));
+        return true;
+      },
+      [&](WorkerEnd ended) { end = ended; });
+  auto ask = [&](const std::string& command) {
+    const size_t before = received.size();
+    EXPECT_TRUE(process->send(std::vector<uint8_t>(command.begin(), command.end())));
+    return runUntil([&] { return received.size() > before || end; }, kGenerous);
+  };
+  ASSERT_TRUE(ask("buffer:4096"));
+  ASSERT_TRUE(received.back().second.buffer);
+  {
+    foundation::testing::DescriptorsExhausted exhausted;
+    ASSERT_TRUE(exhausted.active());
+    ASSERT_TRUE(ask("buffer:8192"));
+    ASSERT_FALSE(end) << static_cast<int>(end->reason);
+    EXPECT_EQ(received.back().first, "buffer");
+    EXPECT_FALSE(received.back().second.buffer);
+    const int error = received.back().second.bufferError;
+    EXPECT_TRUE(error == EMFILE || error == ENFILE) << error;
+  }
+  // Once descriptors are to be had again, the same worker hands its buffers over as before.
+  for (const char* command : {"buffer:8192", "echo:after"}) ASSERT_TRUE(ask(command));
+  ASSERT_FALSE(end);
+  ASSERT_EQ(received.size(), 4u);
+  ASSERT_TRUE(received[2].second.buffer);
+  EXPECT_EQ(received[2].second.buffer->bytes().size(), 8192u);
+  EXPECT_EQ(received[2].second.bufferError, 0);
+  EXPECT_EQ(received[3].first, "after");
+}
+
 }  // namespace

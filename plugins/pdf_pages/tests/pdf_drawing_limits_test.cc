@@ -18,6 +18,7 @@
 #include "platform/coregraphics/testing/pdf_writer.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/foundation/testing/system_limits.h"
 #include "plugins/pdf_pages/pdf_pages_plugin.h"
 #include "plugins/pdf_pages/tests/pdf_pages_test_support.h"
 
@@ -294,6 +295,51 @@ TEST_F(IdleWorkerTest, APageWhoseWorkersAreKilledWhileDrawingSaysSoAndNotThatALi
   // The next drawing has a worker of its own.
   ASSERT_EQ(load("plain", fourPageDocument()).value, Value("4"));
   EXPECT_TRUE(draw("plain", 10, 10).isSuccess());
+}
+
+// The host out of descriptors is the host's failure: a drawing it cannot take in, or a worker it
+// cannot start, answers why, the worker that drew is not blamed (nor ended), and the next call
+// works once descriptors are to be had again.
+TEST_F(IdleWorkerTest, CallsTheHostHasNoDescriptorForSaySoAndTheNextOnesWork) {
+  ASSERT_EQ(load("doc", fourPageDocument()).value, Value("4"));
+  ASSERT_TRUE(draw("doc", 50, 50).isSuccess());
+  const auto workers = liveDrawingWorkers();
+  ASSERT_EQ(workers.size(), 1u);
+  auto expectShortage = [](const MethodReply& reply, const char* code) {
+    ASSERT_TRUE(reply.isError()) << reply.describe();
+    EXPECT_EQ(reply.error.code, code);
+    const std::string message = reply.error.message.value_or("");
+    EXPECT_NE(message.find("Too many open files"), std::string::npos) << message;
+    EXPECT_EQ(message.find("not asked"), std::string::npos) << message;
+  };
+  MethodReply drawn;
+  {
+    foundation::testing::DescriptorsExhausted exhausted;
+    ASSERT_TRUE(exhausted.active());
+    drawn = draw("doc", 60, 60);
+  }
+  expectShortage(drawn, "PDF_BITMAP_FAILED");
+  EXPECT_EQ(liveDrawingWorkers(), workers);
+  auto again = draw("doc", 60, 60);
+  ASSERT_TRUE(again.isSuccess()) << again.describe();
+  EXPECT_TRUE(
+      near(pixelAt(*again.value.getIf<std::vector<uint8_t>>(), 60, 5, 55), {255, 0, 0, 255}));
+  EXPECT_EQ(liveDrawingWorkers(), workers);
+
+  // Once every document is closed the worker ends; the next cannot start while no descriptor is
+  // to be had, and says why.
+  ASSERT_TRUE(dart.invokeMethod("pdf_pages", "closeDocument", Value("doc")).isSuccess());
+  ASSERT_TRUE(dispatch::testing::runUntil([] { return liveDrawingWorkers().empty(); },
+                                          std::chrono::seconds(10)));
+  MethodReply loaded;
+  {
+    foundation::testing::DescriptorsExhausted exhausted;
+    ASSERT_TRUE(exhausted.active());
+    loaded = load("late", fourPageDocument());
+  }
+  expectShortage(loaded, "PDF_LOAD_FAILED");
+  EXPECT_NE(loaded.error.message.value_or("").find("could not be started"), std::string::npos);
+  EXPECT_EQ(load("late", fourPageDocument()).value, Value("4"));
 }
 
 }  // namespace
