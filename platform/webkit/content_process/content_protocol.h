@@ -28,7 +28,7 @@ enum class Kind : uint8_t {
   kTitle = 11,        // the page's title, coalesced: sent before a post and before an answer
   kPost = 12,         // handler name, body value
   kResult = 13,       // value, or error code and message
-  kScriptsDone = 14,  // the failures of a kLoadPage or kRunScripts, as log texts
+  kScriptsDone = 14,  // CPU nanoseconds the scripts took, then their failures as log texts
 };
 
 enum class ValueTag : uint8_t {

@@ -6,6 +6,7 @@
 // before its deadline fails with a timeout.
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -51,6 +52,8 @@ class ContentProcess {
         acknowledge(in.u64());
         return in.atEnd();
       case Kind::kLoadPage: {
+        // Making the page counts against its scripts' budget, as it always has.
+        const auto budget_start = threadCpuTime();
         auto deadline = deadlineAfter(in.u32());
         bool has_title = in.byte() != 0;
         std::string title = in.string();
@@ -61,15 +64,16 @@ class ContentProcess {
         page_.reset();
         page_ = std::make_unique<JavaScriptPage>(
             hooks(), has_title ? std::optional(title) : std::nullopt, maxValueBytes());
-        runScripts(names, scripts, deadline);
+        runScripts(names, scripts, deadline, budget_start);
         return true;
       }
       case Kind::kRunScripts: {
+        const auto budget_start = threadCpuTime();
         auto deadline = deadlineAfter(in.u32());
         auto names = in.strings();
         auto scripts = in.strings();
         if (!in.atEnd()) return false;
-        runScripts(names, scripts, deadline);
+        runScripts(names, scripts, deadline, budget_start);
         return true;
       }
       case Kind::kEvaluate: {
@@ -114,8 +118,9 @@ class ContentProcess {
     return *page_;
   }
 
+  // `budgetStart` is this thread's CPU time when the budget of `deadline` started.
   void runScripts(std::vector<std::string> names, const std::vector<std::string>& scripts,
-                  const ScriptDeadline& deadline) {
+                  const ScriptDeadline& deadline, std::chrono::nanoseconds budgetStart) {
     ensurePage().setMessageHandlerNames(std::move(names));
     std::vector<std::string> failures;
     size_t unreported = 0;
@@ -141,11 +146,14 @@ class ContentProcess {
       if (outcome.errorCode != 0) failed(std::move(outcome.errorMessage));
     }
     deadline_.reset();
+    // What the scripts took is told back, so that the rest of their load runs on what is left.
+    const auto used = threadCpuTime() - budgetStart;
     if (unreported > 0) {
       failures.push_back(std::to_string(unreported) + " more scripts failed or were skipped");
     }
     flushTitle();
     ProtocolWriter out(Kind::kScriptsDone);
+    out.u64(static_cast<uint64_t>(std::max<int64_t>(0, used.count())));
     out.strings(failures);
     send(std::move(out));
   }

@@ -55,83 +55,150 @@ bool isVoid(std::string_view name) { return isAmong(name, kVoid); }
 
 }  // namespace
 
-void ForeignContent::push(Element element) {
-  if (open_.size() >= kMaxDepth) return;
-  const bool foreign = element.space != Space::html;
-  element.runStart = !open_.empty() && (open_.back().space != Space::html) == foreign
-                         ? open_.back().runStart
-                         : open_.size();
-  positions_[element.name].push_back(open_.size());
-  open_.push_back(std::move(element));
+ForeignContent::ForeignContent(ScriptCheck runs) : runs_(runs) {
+  // The first number is that of no name at all, which no end tag finds; the one name the reader
+  // compares with keeps its number for good.
+  names_.push_back({});
+  names_.push_back({"annotation-xml", 0});
+  numbers_.emplace("annotation-xml", kAnnotationXml);
+}
+
+uint32_t ForeignContent::numberOf(std::string_view name) const {
+  auto found = numbers_.find(name);
+  return found == numbers_.end() ? kUnnamed : found->second;
+}
+
+uint32_t ForeignContent::numberFor(const std::string& name) {
+  if (auto found = numbers_.find(name); found != numbers_.end()) return found->second;
+  if (numbers_.size() >= kMaxOpenNames) return kUnnamed;
+  uint32_t number = static_cast<uint32_t>(names_.size());
+  if (!free_numbers_.empty()) {
+    number = free_numbers_.back();
+    free_numbers_.pop_back();
+    names_[number] = {name, 0};
+  } else {
+    names_.push_back({name, 0});
+  }
+  numbers_.emplace(name, number);
+  return number;
+}
+
+size_t ForeignContent::runStart(size_t position) const {
+  auto after = std::upper_bound(run_starts_.begin(), run_starts_.end(), position);
+  return after == run_starts_.begin() ? 0 : *(after - 1);
+}
+
+void ForeignContent::push(const std::string& name, Space space, uint32_t flags) {
+  // Positions are 32 bits: a page would need to be gigabytes long to go deeper.
+  if (open_.size() >= UINT32_MAX - 1) return;
+  const bool foreign = space != Space::html;
+  if (open_.empty() || (spaceOf(open_.back()) != Space::html) != foreign) {
+    run_starts_.push_back(static_cast<uint32_t>(open_.size()));
+  }
+  const uint32_t number = numberFor(name);
+  Element element;
+  element.word = number | (static_cast<uint32_t>(space) << kNameBits) | flags;
+  if (number != kUnnamed) {
+    element.below = names_[number].innermost;
+    names_[number].innermost = static_cast<uint32_t>(open_.size() + 1);
+  }
+  open_.push_back(element);
 }
 
 void ForeignContent::popTo(size_t size) {
   while (open_.size() > size) {
-    auto named = positions_.find(open_.back().name);
-    named->second.pop_back();
-    if (named->second.empty()) positions_.erase(named);
+    const Element element = open_.back();
+    const uint32_t number = nameOf(element);
+    if (number != kUnnamed) {
+      Name& named = names_[number];
+      named.innermost = element.below;
+      // A name no open element has any more gives its number back, unless it is the reader's own.
+      if (named.innermost == 0 && number > kAnnotationXml) {
+        numbers_.erase(numbers_.find(named.text));
+        named.text.clear();
+        named.text.shrink_to_fit();
+        free_numbers_.push_back(number);
+      }
+    }
     open_.pop_back();
+    if (run_starts_.back() == open_.size()) run_starts_.pop_back();
   }
-  if (svg_script_depth_ > size) svg_script_depth_ = 0;
+  while (!scripts_.empty() && scripts_.back().position >= size) {
+    script_text_.resize(scripts_.back().text_start);
+    scripts_.pop_back();
+  }
 }
 
-bool ForeignContent::closeInRun(const std::string& name, size_t top) {
-  auto named = positions_.find(name);
-  if (named == positions_.end()) return false;
+bool ForeignContent::closeInRun(std::string_view name, size_t top) {
+  const uint32_t number = numberOf(name);
+  if (number == kUnnamed) return false;
   // The innermost of that name, which lies at or below the run's top.
-  auto at = std::upper_bound(named->second.begin(), named->second.end(), top);
-  if (at == named->second.begin() || *(at - 1) < open_[top].runStart) return false;
-  popTo(*(at - 1));
+  uint32_t at = names_[number].innermost;
+  while (at != 0 && at - 1 > top) at = open_[at - 1].below;
+  if (at == 0 || at - 1 < runStart(top)) return false;
+  popTo(at - 1);
   return true;
+}
+
+void ForeignContent::breakOut() {
+  while (inForeignNode() && !(open_.back().word & kHtmlIntegrationPoint) &&
+         !(open_.back().word & kMathTextIntegrationPoint)) {
+    popTo(open_.size() - 1);
+  }
 }
 
 // Whether foreign content's rules take `tag` at the current node: none at an HTML element or an
 // HTML integration point, nor at a MathML text integration point but for mglyph and malignmark.
 bool ForeignContent::takesForeignRules(const Tag& tag) const {
   if (!inForeignNode()) return false;
-  const Element& node = open_.back();
-  if (node.htmlIntegrationPoint) return false;
-  if (node.mathTextIntegrationPoint) return tag.name == "mglyph" || tag.name == "malignmark";
+  const Element node = open_.back();
+  if (node.word & kHtmlIntegrationPoint) return false;
+  if (node.word & kMathTextIntegrationPoint) {
+    return tag.name == "mglyph" || tag.name == "malignmark";
+  }
   return true;
 }
 
 ForeignContent::Outcome ForeignContent::htmlStartTag(const Tag& tag) {
   if (tag.name != "svg" && tag.name != "math") return Outcome::html;
-  if (!tag.selfClosing) push({tag.name, tag.name == "svg" ? Space::svg : Space::math});
+  if (!tag.selfClosing) push(tag.name, tag.name == "svg" ? Space::svg : Space::math);
   return Outcome::handled;
 }
 
 ForeignContent::Outcome ForeignContent::startTag(const Tag& tag) {
   if (!takesForeignRules(tag)) return htmlStartTag(tag);
   if (breaksOut(tag)) {
-    while (inForeignNode() && !open_.back().htmlIntegrationPoint &&
-           !open_.back().mathTextIntegrationPoint) {
-      popTo(open_.size() - 1);
-    }
+    breakOut();
     return htmlStartTag(tag);
   }
-  Element element{tag.name, open_.back().space};
-  if (element.space == Space::math && open_.back().name == "annotation-xml" && tag.name == "svg") {
-    element.space = Space::svg;
+  const Element node = open_.back();
+  Space space = spaceOf(node);
+  if (space == Space::math && isNamed(node, kAnnotationXml) && tag.name == "svg") {
+    space = Space::svg;
   }
-  if (element.space == Space::svg) {
-    element.htmlIntegrationPoint = isOneOf(tag.name, {"foreignobject", "desc", "title"});
+  uint32_t flags = 0;
+  if (space == Space::svg) {
+    if (isOneOf(tag.name, {"foreignobject", "desc", "title"})) flags |= kHtmlIntegrationPoint;
   } else {
-    element.mathTextIntegrationPoint = isOneOf(tag.name, {"mi", "mo", "mn", "ms", "mtext"});
+    if (isOneOf(tag.name, {"mi", "mo", "mn", "ms", "mtext"})) flags |= kMathTextIntegrationPoint;
     const auto* encoding = tag.attribute("encoding");
-    element.htmlIntegrationPoint = tag.name == "annotation-xml" && encoding &&
-                                   (sameInAsciiCase(*encoding, "text/html") ||
-                                    sameInAsciiCase(*encoding, "application/xhtml+xml"));
+    if (tag.name == "annotation-xml" && encoding &&
+        (sameInAsciiCase(*encoding, "text/html") ||
+         sameInAsciiCase(*encoding, "application/xhtml+xml"))) {
+      flags |= kHtmlIntegrationPoint;
+    }
   }
   if (tag.selfClosing) return Outcome::handled;
-  const bool script = element.space == Space::svg && tag.name == "script";
-  push(std::move(element));
-  if (script && open_.size() < kMaxDepth) svg_script_depth_ = open_.size();
+  const size_t before = open_.size();
+  push(tag.name, space, flags);
+  if (space == Space::svg && tag.name == "script" && open_.size() > before) {
+    scripts_.push_back({before, script_text_.size(), runs_(tag)});
+  }
   return Outcome::handled;
 }
 
 void ForeignContent::htmlElement(const Tag& tag) {
-  if (!open_.empty() && !isVoid(tag.name)) push({tag.name, Space::html});
+  if (!open_.empty() && !isVoid(tag.name)) push(tag.name, Space::html);
 }
 
 // An end tag in foreign content closes the innermost foreign element of its name in the run the
@@ -139,22 +206,22 @@ void ForeignContent::htmlElement(const Tag& tag) {
 // the run below. What neither closes is HTML's to handle.
 ForeignContent::Outcome ForeignContent::endTag(std::string_view name) {
   if (open_.empty()) return Outcome::html;
-  const std::string tag_name(name);
   const size_t top = open_.size() - 1;
-  if (!inForeignNode()) return closeInRun(tag_name, top) ? Outcome::handled : Outcome::html;
+  if (!inForeignNode()) return closeInRun(name, top) ? Outcome::handled : Outcome::html;
   if (name == "br" || name == "p") {
-    while (inForeignNode() && !open_.back().htmlIntegrationPoint &&
-           !open_.back().mathTextIntegrationPoint) {
-      popTo(open_.size() - 1);
-    }
+    breakOut();
     return Outcome::html;
   }
-  const bool in_script = inSVGScript() && name == "script";
-  if (closeInRun(tag_name, top)) {
-    return in_script && open_.size() == top ? Outcome::svgScriptEnded : Outcome::handled;
+  if (inSVGScript() && name == "script") {
+    // The current node itself: it ends, and runs with the text it holds.
+    OpenScript script = scripts_.back();
+    ended_ = {script.runs, script_text_.substr(script.text_start)};
+    popTo(top);
+    return Outcome::svgScriptEnded;
   }
-  const size_t run_start = open_[top].runStart;
-  if (run_start > 0 && closeInRun(tag_name, run_start - 1)) return Outcome::handled;
+  if (closeInRun(name, top)) return Outcome::handled;
+  const size_t run_start = runStart(top);
+  if (run_start > 0 && closeInRun(name, run_start - 1)) return Outcome::handled;
   return Outcome::html;
 }
 

@@ -146,40 +146,30 @@ std::string titleText(std::string_view text, const ReadingStop* stop) {
 HTMLDocument readHTMLDocument(std::string_view html, const ReadingStop* stop, Scripting scripting) {
   HTMLDocument document;
   HTMLTokenizer tokenizer(html, stop);
-  ForeignContent foreign;
-  // The SVG script that is the current node, while it is, and the text it holds.
-  std::optional<Tag> svg_script_tag;
-  std::string svg_script;
+  ForeignContent foreign([](const Tag& tag) { return runsAsJavaScript(tag, true); });
   // What a template holds is a fragment of its own, not the page's document.
   size_t templates = 0;
   while (true) {
     tokenizer.setForeign(foreign.inForeignNode());
-    tokenizer.setTextSink(foreign.inSVGScript() ? &svg_script : nullptr);
+    tokenizer.setTextSink(foreign.svgScriptText());
     auto tag = tokenizer.nextTag();
     if (!tag) break;
     if (tag->isEnd) {
       switch (foreign.endTag(tag->name)) {
         case ForeignContent::Outcome::handled:
           continue;
-        case ForeignContent::Outcome::svgScriptEnded:
-          if (templates == 0 && runsAsJavaScript(*svg_script_tag, true)) {
-            document.scripts.push_back(scriptSource(svg_script));
-          }
-          svg_script.clear();
+        case ForeignContent::Outcome::svgScriptEnded: {
+          auto script = foreign.takeEndedScript();
+          if (templates == 0 && script.runs) document.scripts.push_back(scriptSource(script.text));
           continue;
+        }
         case ForeignContent::Outcome::html:
           break;
       }
       if (tag->name == "template" && templates > 0) --templates;
       continue;
     }
-    if (foreign.startTag(*tag) == ForeignContent::Outcome::handled) {
-      if (tag->name == "script" && !tag->selfClosing && foreign.inSVGScript()) {
-        svg_script_tag = std::move(*tag);
-        svg_script.clear();
-      }
-      continue;
-    }
+    if (foreign.startTag(*tag) == ForeignContent::Outcome::handled) continue;
     if (tag->name == "template") {
       ++templates;
       continue;

@@ -29,6 +29,7 @@ struct Incoming {
   int64_t error_code = 0;
   std::string error_message;
   std::vector<std::string> failures;
+  std::chrono::nanoseconds cpu_used{0};  // what the scripts took
   uint64_t size = 0;
 };
 
@@ -67,6 +68,8 @@ std::optional<Incoming> parse(const std::vector<uint8_t>& message) {
       }
       break;
     case Kind::kScriptsDone:
+      incoming.cpu_used = std::chrono::nanoseconds(
+          static_cast<int64_t>(std::min<uint64_t>(in.u64(), uint64_t{1} << 62)));
       incoming.failures = in.strings();
       for (auto& failure : incoming.failures) failure = withValidUtf8(failure);
       break;
@@ -108,6 +111,9 @@ struct WebContentProcess::Request {
   ScriptsDone scripts_done;
   EvaluationDone evaluation_done;
   size_t bytes = 0;
+  // A load's scripts (at its start, then at the end of its document) share its one budget.
+  enum class Load { none, opens, continues } load = Load::none;
+  std::chrono::milliseconds budget{0};  // as sent
 };
 
 namespace content {
@@ -168,6 +174,7 @@ void WebContentProcess::loadPage(std::optional<std::string> title, std::vector<s
                                  ScriptsDone done) {
   // A page without scripts needs no process; one that starts later starts with a fresh page.
   if (scripts.empty() && !process_ && !running_ && waiting_.empty()) {
+    load_budget_left_ = budget_;
     done({});
     return;
   }
@@ -176,6 +183,7 @@ void WebContentProcess::loadPage(std::optional<std::string> title, std::vector<s
   request.title = std::move(title);
   request.scripts = std::move(scripts);
   request.scripts_done = std::move(done);
+  request.load = Request::Load::opens;
   enqueue(std::move(request));
 }
 
@@ -188,6 +196,7 @@ void WebContentProcess::runScripts(std::vector<std::string> scripts, ScriptsDone
   request.kind = Kind::kRunScripts;
   request.scripts = std::move(scripts);
   request.scripts_done = std::move(done);
+  request.load = Request::Load::continues;
   enqueue(std::move(request));
 }
 
@@ -306,9 +315,14 @@ void WebContentProcess::sendFront() {
   running_ = std::make_unique<Request>(std::move(waiting_.front()));
   waiting_.pop_front();
   waiting_bytes_ -= running_->bytes;
+  if (running_->load == Request::Load::opens) load_budget_left_ = budget_;
+  running_->budget = budget_;
+  if (running_->load == Request::Load::continues) {
+    running_->budget = std::chrono::floor<std::chrono::milliseconds>(load_budget_left_);
+  }
   Outgoing outgoing;
   outgoing.kind = running_->kind;
-  outgoing.budget = content::budgetMilliseconds(budget_.count());
+  outgoing.budget = content::budgetMilliseconds(running_->budget.count());
   outgoing.title = std::move(running_->title);
   if (client_.messageHandlerNames) outgoing.names = client_.messageHandlerNames();
   outgoing.scripts = std::move(running_->scripts);
@@ -336,8 +350,9 @@ void WebContentProcess::transmit(std::vector<uint8_t> message) {
   // page that finishes in time on an idle one; the wall clock only backs it up, far later.
   // What the process does besides the page's scripts (reading the request, making the page,
   // writing the answer, its runtime's own threads) counts here too: a quarter more.
-  process_->setCpuDeadline(budget_ + budget_ / 4 + kKillGrace);
-  process_->setDeadline(std::chrono::steady_clock::now() + ScriptDeadline::backstopOf(budget_) +
+  auto budget = running_->budget;
+  process_->setCpuDeadline(budget + budget / 4 + kKillGrace);
+  process_->setDeadline(std::chrono::steady_clock::now() + ScriptDeadline::backstopOf(budget) +
                         kKillGrace);
 }
 
@@ -373,6 +388,9 @@ void WebContentProcess::handle(Incoming incoming) {
       break;
     case Kind::kScriptsDone:
       if (running_ && running_->kind != Kind::kEvaluate) {
+        if (running_->load != Request::Load::none) {
+          load_budget_left_ -= std::min(incoming.cpu_used, load_budget_left_);
+        }
         finishRunning(nullptr, AnyValue(), std::move(incoming.failures));
         return;
       }
@@ -441,6 +459,8 @@ void WebContentProcess::failAll(const std::shared_ptr<NSError>& runningError,
   auto running = std::move(running_);
   auto waiting = std::move(waiting_);
   waiting_bytes_ = 0;
+  // What a load's scripts took of its budget died with the process: none is left to the rest.
+  if (running && running->load != Request::Load::none) load_budget_left_ = {};
   auto fail = [](Request& request, const std::shared_ptr<NSError>& error) {
     if (request.evaluation_done) request.evaluation_done(AnyValue(), error);
     if (request.scripts_done) request.scripts_done({errorText(*error)});

@@ -76,10 +76,11 @@ class WebContentProcess {
   WebContentProcess& operator=(const WebContentProcess&) = delete;
 
   void setScriptTimeBudget(std::chrono::milliseconds budget) { budget_ = budget; }
-  // A fresh page with `title`, then its scripts within one budget.
+  // A fresh page with `title`, then its scripts: a load, within one budget.
   void loadPage(std::optional<std::string> title, std::vector<std::string> scripts,
                 ScriptsDone done);
-  // More scripts in the current page, within one budget.
+  // More scripts of the last load (those at its document's end), within what its scripts left
+  // of its budget.
   void runScripts(std::vector<std::string> scripts, ScriptsDone done);
   void evaluate(std::string script, EvaluationDone done);
   // Ends the process now; what waits fails, and the client hears nothing more of it.
@@ -109,6 +110,8 @@ class WebContentProcess {
 
   Client client_;
   std::chrono::milliseconds budget_ = kDefaultScriptTimeBudget;
+  // What the last load's scripts have left of its budget, in the page's CPU time.
+  std::chrono::nanoseconds load_budget_left_{0};
   std::deque<Request> waiting_;
   size_t waiting_bytes_ = 0;
   std::unique_ptr<Request> running_;

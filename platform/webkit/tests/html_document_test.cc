@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -185,6 +186,82 @@ TEST(HTMLDocumentTest, SVGAndMathMLAreForeignContentWithTheirOwnTitlesScriptsAnd
             "Page");
   EXPECT_EQ(scriptsOf("<svg><foreignObject><b></foreignObject><script>a()</script></svg>"),
             Scripts{"a()"});
+}
+
+TEST(HTMLDocumentTest, AnSVGScriptInsideAnotherRunsFirstAndTheOuterRunsItsOwnTextAtItsEnd) {
+  EXPECT_EQ(scriptsOf("<svg><script>document.title+='a'<svg><script>document.title+='b'</script>"
+                      "</svg></script></svg>"),
+            (Scripts{"document.title+='b'", "document.title+='a'"}));
+  // The outer script's text goes on after the inner one's drawing; the inner one's is its own.
+  EXPECT_EQ(scriptsOf("<svg><script>a(<svg><script>b(&amp;)</script></svg>)</script></svg>"),
+            (Scripts{"b(&)", "a()"}));
+  // Closed by its drawing's end, the inner one runs not, and the outer one is as it was.
+  EXPECT_EQ(scriptsOf("<svg><script>a(<svg><script>b()</svg>)</script></svg>"), Scripts{"a()"});
+  EXPECT_EQ(scriptsOf("<svg><script>a(<script/>)</script></svg>"), Scripts{"a()"});
+  EXPECT_EQ(scriptsOf("<svg><script>a(<script xlink:href='b.js'>b()</script>)</script></svg>"),
+            Scripts{"a()"});
+  EXPECT_EQ(scriptsOf("<svg><script xlink:href='a.js'>a(<script>b()</script>)</script></svg>"),
+            Scripts{"b()"});
+}
+
+TEST(HTMLDocumentTest, ForeignContentIsReadInItsOwnContextHoweverDeep) {
+  // Each shape is read at a depth, in elements, and must read as it does one level deep.
+  struct Shape {
+    std::string before, level, after;
+    std::optional<std::string> title;
+    Scripts scripts;
+  };
+  const std::string svg_script = "<svg><script>document.title='&amp;'</script></svg>";
+  const Shape shapes[] = {
+      {"", "<svg><title>", "x", std::nullopt, {}},
+      {"<title>N</title>", "<svg><foreignObject>",
+       "<svg><script xlink:href='x.js'>document.title='X'</script></svg>", "N", {}},
+      {"", "<svg><foreignObject>", svg_script, std::nullopt, {"document.title='&'"}},
+      {"", "<svg><foreignObject>", "<svg><title>T</title></svg>", std::nullopt, {}},
+      {"<title>N</title>", "<svg><foreignObject>", "<svg><script>document.title='X'</svg><p>",
+       "N", {}},
+      {"", "<svg>", "<script>document.title='&amp;'</script>", std::nullopt,
+       {"document.title='&'"}},
+      {"<title>N</title>", "<svg>", "<![CDATA[<script>document.title='X'</script>]]>", "N", {}},
+      {"", "<svg>", "<style><script>document.title='&amp;'</script></style>", std::nullopt,
+       {"document.title='&'"}},
+      {"<title>N</title>", "<svg>", "<title>T</title>", "N", {}},
+      {"", "<svg>", "<textarea><script>document.title='&amp;'</script></textarea>", std::nullopt,
+       {"document.title='&'"}},
+      {"", "<math><mi>", "<svg><script>document.title='&amp;'</script></svg>", std::nullopt,
+       {"document.title='&'"}},
+      {"", "<svg><g>", "<script>a()</script><svg><script>b()</script></svg>", std::nullopt,
+       {"a()", "b()"}},
+  };
+  auto repeated = [](const std::string& text, size_t count) {
+    std::string out;
+    out.reserve(text.size() * count);
+    for (size_t i = 0; i < count; ++i) out += text;
+    return out;
+  };
+  for (const auto& shape : shapes) {
+    const size_t per_level = std::count(shape.level.begin(), shape.level.end(), '<');
+    for (size_t depth : {size_t{1}, size_t{255}, size_t{256}, size_t{257}, size_t{511},
+                         size_t{512}, size_t{513}, size_t{100'000}}) {
+      const size_t count = std::max<size_t>(1, depth / per_level);
+      auto document = readHTMLDocument(shape.before + repeated(shape.level, count) + shape.after);
+      EXPECT_EQ(document.title, shape.title) << shape.level << " x" << count << shape.after;
+      EXPECT_EQ(document.scripts, shape.scripts) << shape.level << " x" << count << shape.after;
+    }
+  }
+  EXPECT_EQ(scriptsOf(repeated("<svg>", 1'000'000) + "<script>document.title='&amp;'</script>"),
+            Scripts{"document.title='&'"});
+  // Closed again however deep, the tree is HTML's once more: the script is an HTML one.
+  for (size_t depth : {size_t{511}, size_t{512}, size_t{513}, size_t{100'000}}) {
+    EXPECT_EQ(scriptsOf("<svg>" + repeated("<g>", depth) + repeated("</g>", depth) +
+                        "</svg><script>document.title='&amp;'</script>"),
+              Scripts{"document.title='&amp;'"})
+        << depth;
+    EXPECT_EQ(scriptsOf("<svg>" + repeated("<g><rect>", depth) + repeated("</g>", depth) +
+                        "<script>a(&amp;)</script></svg><script>b()</script>"),
+              (Scripts{"a(&)", "b()"}))
+        << depth;
+  }
 }
 
 TEST(HTMLDocumentTest, ATemplatesContentIsNotThePagesDocument) {

@@ -101,6 +101,27 @@ TEST(PageReadersTest, ForeignContentIsReadInOnePassHoweverDeepOrUnclosed) {
     EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page); }), kCpuBound);
     EXPECT_TRUE(document.scripts.empty()) << page.substr(0, 40);
   }
+  // Elements of a different name each, past the names kept at once, and end tags that close
+  // none of them or each in turn; SVG scripts nested in each other, closed by their drawings.
+  constexpr size_t kNames = 1 << 17;
+  auto nameOf = [](size_t i) {
+    return std::string{static_cast<char>('a' + i % 26), static_cast<char>('a' + i / 26 % 26),
+                       static_cast<char>('a' + i / 676 % 26), static_cast<char>('a' + i / 17576)};
+  };
+  std::string names, unmatched, closing;
+  for (size_t i = 0; i < kNames; ++i) {
+    names += "<" + nameOf(i) + ">";
+    unmatched += "</x" + nameOf(i) + ">";
+    closing += "</" + nameOf(kNames - 1 - i) + ">";
+  }
+  for (const std::string& page :
+       {"<svg>" + names + unmatched, "<svg>" + names + closing,
+        repeated("<svg><script>x", 1 << 18) + repeated("</svg>", 1 << 18)}) {
+    HTMLDocument document;
+    EXPECT_LT(cpuSecondsOf([&] { document = readHTMLDocument(page); }), kCpuBound)
+        << page.substr(0, 40);
+    EXPECT_TRUE(document.scripts.empty()) << page.substr(0, 40);
+  }
 }
 
 TEST(PageReadersTest, ATitleIsReadUpToItsLengthOnly) {

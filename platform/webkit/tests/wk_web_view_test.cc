@@ -353,6 +353,50 @@ TEST_F(WKWebViewTest, APageLoadsScriptsShareOneBudgetAndThePageLoadsOn) {
   EXPECT_EQ(results[1], std::make_pair(foundation::AnyValue("Loops"), int64_t{0}));
 }
 
+TEST_F(WKWebViewTest, DocumentEndUserScriptsRunOnWhatIsLeftOfTheLoadsBudget) {
+  constexpr double kBudget = 0.4;
+  auto startThenEnd = [&](const char* atStart, const char* page) {
+    auto configuration = makeObject<WKWebViewConfiguration>();
+    auto* scripts = configuration->userContentController().get();
+    scripts->addUserScript(
+        makeObject<WKUserScript>(atStart, WKUserScriptInjectionTimeAtDocumentStart, true));
+    for (const char* atEnd : {"document.title = 'the end ran';", "for (;;) {}"}) {
+      scripts->addUserScript(
+          makeObject<WKUserScript>(atEnd, WKUserScriptInjectionTimeAtDocumentEnd, true));
+    }
+    auto view = makeObject<WKWebView>(NSRect{}, configuration);
+    view->setNavigationDelegate(delegate);
+    WebViewControls::setScriptTimeBudget(
+        *view, std::chrono::milliseconds(static_cast<int>(kBudget * 1000)));
+    std::optional<foundation::AnyValue> started;
+    view->evaluateJavaScript("1", [&](foundation::AnyValue value, const auto&) { started = value; });
+    EXPECT_TRUE(dispatch::testing::runUntil([&] { return started.has_value(); }));
+    pid_t process = WebViewControls::contentProcessId(*view);
+    webkit::testing::ContentCpuMeter meter(process);
+    view->loadHTMLString(page, nullptr);
+    EXPECT_TRUE(dispatch::testing::runUntil(
+        [&] { return WebViewControls::pendingNavigations(*view) == 0; }));
+    return std::make_pair(view, meter.seconds(process));
+  };
+
+  // Spent before the document ends (by a user script, by the page's own): the scripts at its end
+  // are skipped, and the whole load costs one budget of the page's CPU time, not two.
+  for (const auto& [atStart, page] :
+       {std::pair{"for (;;) {}", "<title>Kept</title>"},
+        std::pair{"1", "<title>Kept</title><script>for (;;) {}</script>"}}) {
+    auto [view, seconds] = startThenEnd(atStart, page);
+    EXPECT_EQ(delegate->events.back(), "finish") << page;
+    EXPECT_EQ(view->title(), "Kept") << page;
+    EXPECT_GE(seconds, 0.9 * kBudget) << page;
+    EXPECT_LT(seconds, 1.5 * kBudget) << page;
+  }
+  // What the scripts before did not use is the end's: it runs, then its loop stops at the budget.
+  auto [view, seconds] = startThenEnd("1", "<title>Kept</title>");
+  EXPECT_EQ(view->title(), "the end ran");
+  EXPECT_GE(seconds, 0.9 * kBudget);
+  EXPECT_LT(seconds, 1.5 * kBudget);
+}
+
 TEST_F(WKWebViewTest, DelegatesAreHeldWeakly) {
   std::weak_ptr<RecordingDelegate> weak = delegate;
   delegate.reset();
