@@ -4,8 +4,7 @@
 // report their p50 and p99 in microseconds (the host's next to their goals), `vs_in_process`:
 // how many times longer the host's mean takes, and `vs_echo`: rounds of host calls and echoes
 // taken in turns, the median of the rounds' ratios of CPU time the other side spent serving the
-// calls (its threads that ran once a call or more: the host's I/O and main threads, the echo's
-// one), so that neither the host's other threads nor waiting for a CPU on a busy machine count.
+// calls (the host's I/O and main threads, the echo's one), so that neither the host's other threads nor waiting for a CPU on a busy machine count.
 // `vs_echo_wall` beside it is the fastest host round over the fastest echo round by the wall clock:
 // how long a wake-up takes swings it from run to run (the host's call wakes two threads of its own,
 // the echo one). The pipelined case sends every call before reading any reply and reports calls per
@@ -24,7 +23,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -33,6 +31,7 @@
 #include "bench/interleaved_ratio.h"
 #include "bench/socket/host_process.h"
 #include "platform/flutter/flutter.h"
+#include "platform/flutter/socket_dart_side.h"
 #include "platform/flutter/socket_frame.h"
 #include "platform/flutter/testing/test_dart_side.h"
 
@@ -138,44 +137,41 @@ void reportPercentiles(benchmark::State& state, std::vector<double>& microsecond
   state.counters["p99_us"] = percentile(microseconds, 0.99);
 }
 
-// How long each thread of a process has run and how many times it was put on a CPU, from
-// /proc/<pid>/task/<tid>/schedstat (nanosecond run time, unlike the tick-counted stat).
+// How long a process's serving threads have run and how many times they were put on a CPU, from
+// /proc/<pid>/task/<tid>/schedstat (nanosecond run time, unlike the tick-counted stat). Its
+// serving threads are its main thread and the transport's I/O thread, found by name rather than
+// by how often they woke, which left out a thread that served some calls without waking for each.
 struct ThreadRun {
   double seconds = 0;
   uint64_t slices = 0;
 };
-std::map<pid_t, ThreadRun> threadRuns(pid_t pid) {
-  std::map<pid_t, ThreadRun> runs;
+ThreadRun servingRun(pid_t pid) {
+  ThreadRun run;
   std::error_code error;
   for (const auto& task :
        std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+    const bool main_thread = task.path().filename().string() == std::to_string(pid);
+    std::string name;
+    std::getline(std::ifstream(task.path() / "comm"), name);
+    if (!main_thread && name != flutter::SocketDartSide::kIoThreadName) continue;
     std::ifstream schedstat(task.path() / "schedstat");
     uint64_t run_ns = 0, wait_ns = 0, slices = 0;
     if (schedstat >> run_ns >> wait_ns >> slices) {
-      runs[static_cast<pid_t>(std::stol(task.path().filename().string()))] = {
-          static_cast<double>(run_ns) * 1e-9, slices};
+      run.seconds += static_cast<double>(run_ns) * 1e-9;
+      run.slices += slices;
     }
   }
-  return runs;
+  return run;
 }
 
-// CPU seconds the threads of `peer` that ran at least once a call spent serving `calls` calls made
-// by `work` (a thread that woke for something else meanwhile ran fewer times). The caller's own
-// thread is left out: the Dart side's work is not the host's, and its wake-ups, which a busy
-// machine makes dearer or cheaper from run to run, weighed more than the echo's whole work.
+// CPU seconds the serving threads of `peer` spent serving `calls` calls made by `work`. The
+// caller's own thread is left out: the Dart side's work is not the host's, and its wake-ups, which
+// a busy machine makes dearer or cheaper from run to run, weighed more than the echo's whole work.
 template <typename Work>
 double servingCpuSeconds(pid_t peer, int calls, Work&& work) {
-  const auto before = threadRuns(peer);
+  const auto before = servingRun(peer);
   for (int i = 0; i < calls; ++i) work();
-  double serving = 0;
-  for (const auto& [tid, after] : threadRuns(peer)) {
-    auto earlier = before.find(tid);
-    if (earlier == before.end()) continue;
-    if (after.slices - earlier->second.slices >= static_cast<uint64_t>(calls)) {
-      serving += after.seconds - earlier->second.seconds;
-    }
-  }
-  return serving;
+  return servingRun(peer).seconds - before.seconds;
 }
 
 // A child process that writes back every byte it reads, until its end of the pair closes.

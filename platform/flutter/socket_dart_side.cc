@@ -1,6 +1,7 @@
 #include "platform/flutter/socket_dart_side.h"
 
 #include <poll.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -159,6 +160,7 @@ void SocketDartSide::messageFromHost(const std::string& channel, FlutterBinaryMe
 }
 
 void SocketDartSide::run() {
+  pthread_setname_np(pthread_self(), kIoThreadName);
   while (!stopping_) {
     pollfd fds[] = {{wake_->fd(), POLLIN, 0}, {listener_->fd(), POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {

@@ -49,6 +49,8 @@ class SocketDartSide final : public FlutterDartSide {
   static constexpr size_t kMaxWaitingFrames = 1024;
   static constexpr size_t kMaxWaitingBytes = 16 << 20;
   static constexpr size_t kWaitingFrameOverhead = 256;
+  // The name the transport's I/O thread runs under, so that tools can tell its CPU from others'.
+  static constexpr const char* kIoThreadName = "dart-side-io";
   // Counts what waits for the main thread (in the source file).
   class InputBudget;
 
