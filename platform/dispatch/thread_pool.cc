@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/dispatch/thread_start.h"
+
 namespace dispatch {
 
 ThreadPool& ThreadPool::shared() {
@@ -23,7 +25,11 @@ void ThreadPool::submit(int priority, std::function<void()> job) {
   // with the jobs waiting: one idle worker and two new jobs need a second worker.
   if (jobs_.size() > static_cast<size_t>(idle_) && threads_ < kMaxThreads) {
     ++threads_;
-    std::thread([this] { workerLoop(); }).detach();
+    if (startDetachedThread([this] { workerLoop(); }) == 0) return;
+    // No thread to be had: the job waits for a worker there is, or for the next that can start
+    // (each later job tries again).
+    --threads_;
+    wake_.notify_one();
   } else {
     wake_.notify_one();
   }

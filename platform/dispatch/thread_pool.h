@@ -21,7 +21,8 @@ class ThreadPool {
 
   static ThreadPool& shared();
 
-  // Higher priorities run first; equal priorities run in submission order.
+  // Higher priorities run first; equal priorities run in submission order. When no worker can be
+  // started (the system has no thread to give), the job waits for one that can.
   void submit(int priority, std::function<void()> job);
 
   // Jobs queued or running.

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/dispatch/thread_start.h"
+
 namespace dispatch {
 
 TimerThread& TimerThread::shared() {
@@ -10,11 +12,13 @@ TimerThread& TimerThread::shared() {
   return *timers;
 }
 
-TimerThread::TimerThread() { std::thread([this] { loop(); }).detach(); }
+TimerThread::TimerThread() { running_ = startDetachedThread([this] { loop(); }) == 0; }
 
 void TimerThread::schedule(Clock::time_point due, std::function<void()> fire) {
   std::lock_guard lock(mutex_);
   timers_.emplace(std::make_pair(due, next_sequence_++), std::move(fire));
+  // A thread that could not start is tried again with each timer; those due wait for it.
+  if (!running_) running_ = startDetachedThread([this] { loop(); }) == 0;
   wake_.notify_one();
 }
 

@@ -25,6 +25,7 @@ class TimerThread {
   std::condition_variable wake_;
   std::multimap<std::pair<Clock::time_point, uint64_t>, std::function<void()>> timers_;
   uint64_t next_sequence_ = 0;
+  bool running_ = false;
 };
 
 }  // namespace dispatch

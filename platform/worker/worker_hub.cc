@@ -21,6 +21,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/dispatch/thread_start.h"
 #include "platform/foundation/ns_log.h"
 #include "platform/worker/worker_location.h"
 
@@ -174,15 +175,43 @@ WorkerHub& WorkerHub::shared() {
 
 WorkerHub::WorkerHub() {
   ensureWaitSet();
-  std::thread([this] { run(); }).detach();
+  running_ = dispatch::startDetachedThread([this] { run(); }) == 0;
 }
 
 void WorkerHub::add(std::shared_ptr<State> state) {
+  int refused = 0;
   {
     std::lock_guard lock(mutex_);
-    added_.push_back(std::move(state));
+    // A hub whose thread could not start tries again with each worker.
+    if (!running_) {
+      refused = dispatch::startDetachedThread([this] { run(); });
+      running_ = refused == 0;
+    }
+    if (running_) added_.push_back(state);
   }
+  if (refused != 0) return refuse(*state, state, refused);
   wake();
+}
+
+void WorkerHub::refuse(State& state, const std::shared_ptr<State>& owner, int error) {
+  closeFd(state.socket);
+  closeFd(state.child_socket);
+  {
+    std::lock_guard lock(state.mutex);
+    state.ended = true;
+    state.outbound.clear();
+    state.outbound_bytes = 0;
+  }
+  dispatch_async(state.queue, [owner, error] {
+    WorkerProcess::EndHandler handler;
+    {
+      std::lock_guard lock(owner->mutex);
+      handler = std::move(owner->on_end);
+      owner->on_end = nullptr;
+      owner->on_message = nullptr;
+    }
+    if (handler) handler(WorkerEnd{WorkerEndReason::failedToStart, error});
+  });
 }
 
 void WorkerHub::wake() {

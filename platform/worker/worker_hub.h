@@ -80,12 +80,16 @@ struct WorkerProcess::State {
 class WorkerHub {
  public:
   static WorkerHub& shared();
+  // Watches the worker; one the hub has no thread for ends at once as unable to start.
   void add(std::shared_ptr<WorkerProcess::State> state);
   void wake();
 
  private:
   WorkerHub();
   void run();
+  // Ends a worker the hub cannot watch before it starts: its owner hears why.
+  void refuse(WorkerProcess::State& state, const std::shared_ptr<WorkerProcess::State>& owner,
+              int error);
   // Makes the wake and wait descriptors that are missing (they may not be had at the descriptor
   // limit); answers the errno while there is no wait set.
   int ensureWaitSet();
@@ -111,6 +115,7 @@ class WorkerHub {
   bool wake_watched_ = false;
   bool wait_failure_logged_ = false;
   std::mutex mutex_;
+  bool running_ = false;  // whether the hub's thread started
   std::vector<std::shared_ptr<WorkerProcess::State>> added_;
   std::vector<std::shared_ptr<WorkerProcess::State>> workers_;  // the hub thread's alone
 };

@@ -11,6 +11,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/testing/thread_start_controls.h"
 #include "platform/dispatch/thread_pool.h"
 
 namespace {
@@ -261,6 +262,23 @@ TEST(DispatchTest, OnceRunsExactlyOnceAcrossThreads) {
   for (int i = 0; i < 8; ++i) threads.emplace_back([&] { dispatch_once(&once, [&] { ++runs; }); });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(runs, 1);
+}
+
+// Run in a process of its own, whose pool has no worker yet.
+TEST(DispatchTest, AJobWhoseWorkerCannotStartWaitsForTheNextWorkerAndIsNotLost) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        dispatch::testing::failThreadStarts(1);
+        auto ran = dispatch_semaphore_create(0);
+        auto queue = dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0);
+        // No worker can start for the first; the second's starts and runs both.
+        for (int i = 0; i < 2; ++i) dispatch_async(queue, [ran] { dispatch_semaphore_signal(ran); });
+        const auto guard = dispatch_time(DISPATCH_TIME_NOW, 30 * NSEC_PER_SEC);
+        bool both = dispatch_semaphore_wait(ran, guard) == 0 && dispatch_semaphore_wait(ran, guard) == 0;
+        std::_Exit(both ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

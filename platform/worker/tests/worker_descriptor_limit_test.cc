@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/dispatch/testing/thread_start_controls.h"
 #include "platform/foundation/testing/system_limits.h"
 #include "platform/worker/worker_process.h"
 
@@ -193,6 +194,29 @@ TEST(WorkerDescriptorLimitTest, ABufferThatFindsNoDescriptorArrivesAsMissingAndT
   EXPECT_EQ(received[2].second.buffer->bytes().size(), 8192u);
   EXPECT_EQ(received[2].second.bufferError, 0);
   EXPECT_EQ(received[3].first, "after");
+}
+
+// Run in a process of its own, whose worker hub is not yet started: a hub whose thread cannot
+// start refuses its workers as unable to start, saying why, and starts once threads are to be had.
+TEST(WorkerThreadStartTest, AWorkerTheHubHasNoThreadForCannotStartAndTheNextStarts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        // The hub's first start, and the one it tries again with its first worker.
+        dispatch::testing::failThreadStarts(2);
+        Watched refused;
+        refused.process = startEcho(refused);
+        refused.process->send({'e', 'c', 'h', 'o', ':', 'x'});
+        runUntil([&] { return refused.answered || refused.end.has_value(); }, kGenerous);
+        const bool said_why = refused.end && refused.end->reason == WorkerEndReason::failedToStart &&
+                              refused.end->code == EAGAIN;
+        Watched served;
+        served.process = startEcho(served);
+        served.process->send({'e', 'c', 'h', 'o', ':', 'x'});
+        runUntil([&] { return served.answered || served.end.has_value(); }, kGenerous);
+        std::_Exit(said_why && served.answered ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
