@@ -78,8 +78,9 @@ AVDictionary* openOptions() {
   av_dict_set_int(&options, "probesize", kProbeBytes, 0);
   av_dict_set_int(&options, "analyzeduration", kProbeAnalyzeMicroseconds, 0);
   av_dict_set_int(&options, "fpsprobesize", kProbeRateFrames, 0);
-  // A demuxer asked for one stream more fails the open.
-  av_dict_set_int(&options, "max_streams", kMaxMediaStreams, 0);
+  // One stream past the cap may be made, to be seen and refused (withinStreamCap): a demuxer
+  // asked for more fails the open, or (MPEG-TS) drops them.
+  av_dict_set_int(&options, "max_streams", kMaxMediaStreams + 1, 0);
   return options;
 }
 
@@ -107,6 +108,11 @@ bool announceEveryStream(AVFormatContext& format) {
   av_packet_free(&packet);
   // A byte seek to 0 lands where the demuxer's packets start, with its parsers flushed.
   return av_seek_frame(&format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+}
+
+bool withinStreamCap(AVFormatContext& format) {
+  format.max_streams = kMaxMediaStreams;
+  return format.nb_streams <= static_cast<unsigned>(kMaxMediaStreams);
 }
 
 NoNewStreams::NoNewStreams(AVFormatContext& format)

@@ -71,6 +71,12 @@ class StreamProbeOptions {
   std::vector<AVDictionary*> options_;
 };
 
+// Whether `format` holds no more streams than a media file may have, however its demuxer found
+// them (in a header, or in packets read so far); from now on it makes no stream past that many.
+// Until this is asked, the demuxer may make one stream more than allowed, so that a file of too
+// many streams shows as such even where the demuxer would drop the rest without failing.
+bool withinStreamCap(AVFormatContext& format);
+
 // Makes every stream of `format` (opened, not yet probed) known before the probe, so that each gets
 // the probe's options: a container that announces streams only in its packets (flv, MPEG-TS,
 // program streams) has its packets read, up to the bytes a probe reads, and is set back to where

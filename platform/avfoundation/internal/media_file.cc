@@ -233,6 +233,9 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   // and probes any it meets later with FFmpeg's own: every stream is made known first, and no
   // new one may appear while it probes.
   if (!announceEveryStream(*format)) return fail(cannotOpen("This media may be damaged."));
+  // Counted once every stream the probe will meet is known, whether the header or the packets
+  // told them.
+  if (!withinStreamCap(*format)) return fail(cannotOpen("This media format is not supported."));
   StreamProbeOptions perStream(format->nb_streams);
   // A decoder that refuses a picture's size leaves it unknown: what the header said is kept.
   std::vector<std::pair<int, int>> declared;
