@@ -1,7 +1,8 @@
 #include "platform/avfoundation/cv_pixel_buffer.h"
 
-#include <cstring>
 #include <new>
+
+#include "platform/avfoundation/internal/pixel_storage.h"
 
 namespace {
 constexpr size_t kBytesPerPixel = 4;
@@ -9,8 +10,6 @@ constexpr size_t kBytesPerPixel = 4;
 constexpr size_t kMaxDimension = 16384;
 // Beyond any vector register a writer may store past a row in.
 constexpr size_t kMaxAlignment = 4096;
-// Every buffer starts at an address aligned to this (rows further apart than it stay aligned).
-constexpr std::align_val_t kBaseAlignment{64};
 
 size_t roundedUp(size_t bytes, size_t alignment) {
   return (bytes + alignment - 1) / alignment * alignment;
@@ -25,12 +24,21 @@ CVPixelBuffer::CVPixelBuffer(size_t width, size_t height, OSType pixelFormat,
       pixel_format_(pixelFormat),
       bytes_per_row_(roundedUp(width * kBytesPerPixel, layout.bytesPerRowAlignment)),
       allocation_size_(bytes_per_row_ * height + layout.trailingBytes),
-      bytes_(static_cast<uint8_t*>(::operator new[](allocation_size_, kBaseAlignment))) {
-  std::memset(bytes_.get(), 0, allocation_size_);
+      bytes_(avfoundation::internal::allocatePixelStorage(allocation_size_)) {}
+
+namespace avfoundation::internal {
+
+bool isPixelBufferShapeAllowed(const PixelBufferShape& shape) {
+  const size_t alignment = shape.bytesPerRowAlignment;
+  return shape.width != 0 && shape.height != 0 && shape.width <= kMaxDimension &&
+         shape.height <= kMaxDimension && alignment != 0 && alignment <= kMaxAlignment &&
+         (alignment & (alignment - 1)) == 0 && shape.trailingBytes <= kMaxAlignment;
 }
 
+}  // namespace avfoundation::internal
+
 void CVPixelBuffer::AlignedDelete::operator()(uint8_t* bytes) const {
-  ::operator delete[](bytes, kBaseAlignment);
+  avfoundation::internal::freePixelStorage(bytes);
 }
 
 CVReturn CVPixelBufferCreate(size_t width, size_t height, OSType pixelFormat,
@@ -40,12 +48,18 @@ CVReturn CVPixelBufferCreate(size_t width, size_t height, OSType pixelFormat,
 
 CVReturn CVPixelBufferCreate(size_t width, size_t height, OSType pixelFormat,
                              const CVPixelBufferLayout& layout, CVPixelBufferRef* pixelBufferOut) {
-  const size_t alignment = layout.bytesPerRowAlignment;
-  if (pixelBufferOut == nullptr || width == 0 || height == 0 || width > kMaxDimension ||
-      height > kMaxDimension || alignment == 0 || alignment > kMaxAlignment ||
-      (alignment & (alignment - 1)) != 0 || layout.trailingBytes > kMaxAlignment) {
+  if (pixelBufferOut == nullptr ||
+      !avfoundation::internal::isPixelBufferShapeAllowed(
+          {width, height, layout.bytesPerRowAlignment, layout.trailingBytes})) {
     return kCVReturnInvalidArgument;
   }
-  *pixelBufferOut = std::make_shared<CVPixelBuffer>(width, height, pixelFormat, layout);
+  CVPixelBufferRef made;
+  try {
+    made = std::make_shared<CVPixelBuffer>(width, height, pixelFormat, layout);
+  } catch (const std::bad_alloc&) {
+    return kCVReturnAllocationFailed;
+  }
+  if (made->baseAddress() == nullptr) return kCVReturnAllocationFailed;
+  *pixelBufferOut = std::move(made);
   return kCVReturnSuccess;
 }

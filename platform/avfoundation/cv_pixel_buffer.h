@@ -51,7 +51,7 @@ class CVPixelBuffer {
   struct AlignedDelete {
     void operator()(uint8_t* bytes) const;
   };
-  // Starts at an address aligned as its rows are, for writers that store whole aligned registers.
+  // Starts at an address aligned as its rows are (null when its memory could not be had), for writers that store whole aligned registers.
   std::unique_ptr<uint8_t[], AlignedDelete> bytes_;
 };
 
@@ -63,7 +63,9 @@ inline long CFGetRetainCount(const CVPixelBufferRef& buffer) { return buffer.use
 using CVReturn = int32_t;
 inline constexpr CVReturn kCVReturnSuccess = 0;
 inline constexpr CVReturn kCVReturnInvalidArgument = -6661;
+inline constexpr CVReturn kCVReturnAllocationFailed = -6662;
 
+// kCVReturnAllocationFailed, with nothing made, when the buffer's memory cannot be had.
 CVReturn CVPixelBufferCreate(size_t width, size_t height, OSType pixelFormat,
                              CVPixelBufferRef* pixelBufferOut);
 // A packed 32-bit buffer laid out as `layout` says; fails for an alignment that is not a power of

@@ -1,5 +1,10 @@
 #include "platform/avfoundation/cv_pixel_buffer_pool.h"
 
+#include <algorithm>
+#include <new>
+
+#include "platform/avfoundation/internal/pixel_storage.h"
+
 bool CVPixelBufferIsPlanar(const CVPixelBuffer& buffer) {
   const OSType format = buffer.pixelFormatType();
   return format == kCVPixelFormatType_420YpCbCr8BiPlanarVideoRange ||
@@ -22,7 +27,9 @@ uint8_t* CVPixelBufferGetBaseAddressOfPlane(CVPixelBuffer& buffer, size_t plane)
 CVPixelBufferPool::CVPixelBufferPool(CVPixelBufferPoolAttributes poolAttributes,
                                      CVPixelBufferAttributes bufferAttributes)
     : buffer_attributes_(bufferAttributes) {
-  buffers_.reserve(poolAttributes.minimumBufferCount);
+  // Room for the buffers asked for up front, within reason: the count is the caller's.
+  constexpr size_t kMostReserved = 64;
+  buffers_.reserve(std::min(poolAttributes.minimumBufferCount, kMostReserved));
 }
 
 CVReturn CVPixelBufferPool::createPixelBuffer(CVPixelBufferRef* pixelBufferOut) {
@@ -39,7 +46,11 @@ CVReturn CVPixelBufferPool::createPixelBuffer(CVPixelBufferRef* pixelBufferOut) 
   const CVReturn status = CVPixelBufferCreate(buffer_attributes_.width, buffer_attributes_.height,
                                               buffer_attributes_.pixelFormat, &created);
   if (status != kCVReturnSuccess) return status;
-  buffers_.push_back(created);
+  try {
+    buffers_.push_back(created);
+  } catch (const std::bad_alloc&) {
+    return kCVReturnAllocationFailed;
+  }
   *pixelBufferOut = std::move(created);
   return kCVReturnSuccess;
 }
@@ -53,13 +64,16 @@ CVReturn CVPixelBufferPoolCreate(const CVPixelBufferPoolAttributes& poolAttribut
                                  const CVPixelBufferAttributes& bufferAttributes,
                                  CVPixelBufferPoolRef* poolOut) {
   if (poolOut == nullptr) return kCVReturnInvalidArgument;
-  // A trial buffer checks the size the way creation will.
-  CVPixelBufferRef trial;
-  if (CVPixelBufferCreate(bufferAttributes.width, bufferAttributes.height,
-                          bufferAttributes.pixelFormat, &trial) != kCVReturnSuccess) {
+  // The size is checked as creation will check it, without making a buffer of it.
+  if (!avfoundation::internal::isPixelBufferShapeAllowed(
+          {bufferAttributes.width, bufferAttributes.height, 1, 0})) {
     return kCVReturnInvalidArgument;
   }
-  *poolOut = std::make_shared<CVPixelBufferPool>(poolAttributes, bufferAttributes);
+  try {
+    *poolOut = std::make_shared<CVPixelBufferPool>(poolAttributes, bufferAttributes);
+  } catch (const std::bad_alloc&) {
+    return kCVReturnAllocationFailed;
+  }
   return kCVReturnSuccess;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/avfoundation/internal/audio_converter.h"
 
+#include <new>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
@@ -77,7 +79,12 @@ bool AudioConverter::convert(const AVFrame& frame, std::vector<float>* samples) 
   int most = swr_get_out_samples(resampler_, frame.nb_samples);
   if (most < 0 || most > kMaxFramesPerConversion) return false;
   size_t base = samples->size();
-  samples->resize(base + static_cast<size_t>(most) * kChannels);
+  try {
+    samples->resize(base + static_cast<size_t>(most) * kChannels);
+  } catch (const std::bad_alloc&) {
+    // No memory for this frame's samples: it is skipped, as a frame that cannot be converted.
+    return false;
+  }
   uint8_t* out[1] = {reinterpret_cast<uint8_t*>(samples->data() + base)};
   int converted = swr_convert(resampler_, out, most,
                               const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);

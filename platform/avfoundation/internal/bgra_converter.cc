@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -96,15 +97,17 @@ bool BGRAConverter::convert(const AVFrame& frame, uint8_t* destination, size_t b
   return scale(frame, destination, static_cast<int>(bytesPerRow));
 }
 
-CVPixelBufferRef BGRAConverter::convert(const AVFrame& frame) {
+CVPixelBufferRef BGRAConverter::convert(const AVFrame& frame, CVReturn* status) {
+  CVReturn ignored;
+  CVReturn& answer = status != nullptr ? *status : ignored;
+  answer = kCVReturnInvalidArgument;
   if (frame.width <= 0 || frame.height <= 0) return nullptr;
   CVPixelBufferRef buffer;
-  if (CVPixelBufferCreate(static_cast<size_t>(frame.width), static_cast<size_t>(frame.height),
-                          kCVPixelFormatType_32BGRA, destinationLayout(),
-                          &buffer) != kCVReturnSuccess) {
-    return nullptr;
-  }
+  answer = CVPixelBufferCreate(static_cast<size_t>(frame.width), static_cast<size_t>(frame.height),
+                               kCVPixelFormatType_32BGRA, destinationLayout(), &buffer);
+  if (answer != kCVReturnSuccess) return nullptr;
   if (!convert(frame, buffer->baseAddress(), buffer->bytesPerRow(), buffer->allocationSize())) {
+    answer = kCVReturnInvalidArgument;
     return nullptr;
   }
   return buffer;
@@ -118,7 +121,11 @@ bool BGRAConverter::convert(const AVFrame& frame, std::vector<uint8_t>* pixels) 
   // overrun), then the rows are moved together.
   const size_t stride = rowBytesFor(width);
   const size_t row = width * 4;
-  pixels->resize(stride * height + kTrailingBytes);
+  try {
+    pixels->resize(stride * height + kTrailingBytes);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (!convert(frame, pixels->data(), stride, pixels->size())) return false;
   for (size_t y = 1; y < height; ++y) {
     std::memmove(pixels->data() + y * row, pixels->data() + y * stride, row);

@@ -15,8 +15,9 @@ namespace avfoundation::internal {
 
 class BGRAConverter {
  public:
-  // Null when the picture cannot be converted (no size, a format the scaler does not take).
-  CVPixelBufferRef convert(const AVFrame& frame);
+  // Null when the picture cannot be converted (no size, a format the scaler does not take, no
+  // memory for it); `status`, when given, tells kCVReturnAllocationFailed apart.
+  CVPixelBufferRef convert(const AVFrame& frame, CVReturn* status = nullptr);
   // Rows of width x 4 bytes, nothing between them; false when the picture cannot be converted.
   bool convert(const AVFrame& frame, std::vector<uint8_t>* pixels);
 

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "platform/foundation/ns_log.h"
 #include "platform/quartzcore/ca_media_timing.h"
 
 namespace avfoundation::internal {
@@ -244,11 +245,18 @@ void MediaVideoFeed::place(const DecodedFrame& decoded, CMTime now) {
 }
 
 void MediaVideoFeed::deliver(const AVFrame& frame, CMTime time, bool first) {
-  CVPixelBufferRef buffer = converter_.convert(frame);
+  CVReturn status;
+  CVPixelBufferRef buffer = converter_.convert(frame, &status);
   if (!buffer) {
+    // Said once while it lasts: a frame is skipped each time memory runs out.
+    if (status == kCVReturnAllocationFailed && !short_of_memory_) {
+      NSLog("Skipped a video frame of %dx%d: memory ran out", frame.width, frame.height);
+    }
+    short_of_memory_ = status == kCVReturnAllocationFailed;
     held_from_.reset();
     return;
   }
+  short_of_memory_ = false;
   frames_->add(time, std::move(buffer), clock_->currentTime(), first);
   last_delivered_ = time;
   if (!held_from_) held_from_ = first ? kCMTimeZero : time;

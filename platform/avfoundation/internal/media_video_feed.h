@@ -89,6 +89,8 @@ class MediaVideoFeed final : public DecodeWorker {
   // `backward_lag` seconds last.
   std::optional<CMTime> shown_from_;
   double backward_lag_ = 0.1;
+  // The last frame could not be kept: memory ran out.
+  bool short_of_memory_ = false;
 };
 
 }  // namespace avfoundation::internal

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -169,7 +170,11 @@ bool StreamDecoder::decodeOne() {
     if (received == AVERROR_EOF) return false;
     if (received != AVERROR(EAGAIN)) {
       // A frame the decoder could not make: skip it, unless the decoder does nothing else.
-      if (damaged_++ == 0) NSLog("Skipped a damaged %s frame", kindName(options_.kind));
+      if (received == AVERROR(ENOMEM)) {
+        ranOutOfMemory("frame");
+      } else if (damaged_++ == 0) {
+        NSLog("Skipped a damaged %s frame", kindName(options_.kind));
+      }
       if (++consecutive_failures_ > kMaxConsecutiveFailures) return false;
       continue;
     }
@@ -177,6 +182,7 @@ bool StreamDecoder::decodeOne() {
     // Read afresh each time: a landing may have opened the file again.
     int read = av_read_frame(media_->format(), packet_.get());
     if (read < 0) {
+      if (read == AVERROR(ENOMEM)) ranOutOfMemory("packet");
       // The end of the file, a cancelled read or a file the demuxer gives up on: what the
       // decoder still holds comes out.
       if (read != AVERROR_EOF && read != AVERROR_EXIT &&
@@ -195,12 +201,21 @@ bool StreamDecoder::decodeOne() {
         (!landing_ || landing_->started || startsLanding(*packet_))) {
       bool readable = !isPng(*context_) || filterPngPacket(*packet_);
       int sent = readable ? avcodec_send_packet(context_.get(), packet_.get()) : AVERROR_INVALIDDATA;
-      if (sent < 0 && sent != AVERROR(EAGAIN) && damaged_++ == 0) {
+      if (sent == AVERROR(ENOMEM)) {
+        ranOutOfMemory("packet");
+      } else if (sent < 0 && sent != AVERROR(EAGAIN) && damaged_++ == 0) {
         NSLog("Skipped a damaged %s packet", kindName(options_.kind));
       }
+      if (sent >= 0) short_of_memory_ = false;
     }
     av_packet_unref(packet_.get());
   }
+}
+
+void StreamDecoder::ranOutOfMemory(const char* what) {
+  // Said once while it lasts: no fault of the file.
+  if (!short_of_memory_) NSLog("Skipped a %s %s: memory ran out", kindName(options_.kind), what);
+  short_of_memory_ = true;
 }
 
 int64_t StreamDecoder::frameDurationInStreamUnits() const {

@@ -83,6 +83,8 @@ class StreamDecoder {
   // Packets in, frames out; false at the end of the stream.
   bool decodeOne();
   DecodedFrame timed();
+  // FFmpeg could not get the memory for a packet or frame: it is skipped, and the log says why.
+  void ranOutOfMemory(const char* what);
   int64_t frameDurationInStreamUnits() const;
   CMTime inSeconds(int64_t streamUnits) const;
   // Reopens the file from its start: the only way back in a stream whose times are not its own,
@@ -128,6 +130,7 @@ class StreamDecoder {
   bool at_start_ = true;
   std::optional<CMTime> position_;
   int64_t damaged_ = 0;
+  bool short_of_memory_ = false;
   int consecutive_failures_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/avfoundation/cv_display_link.h"
 #include "platform/avfoundation/cv_display_link_registry.h"
 #include "platform/avfoundation/internal/library_access.h"
+#include "platform/avfoundation/internal/pixel_storage.h"
 #include "platform/avfoundation/internal/video_frame_queue.h"
 
 struct CVDisplayLinkModel {
@@ -27,6 +28,10 @@ struct CVDisplayLinkModel {
 };
 
 namespace avfoundation::testing {
+
+void limitPixelBufferStorage(std::optional<size_t> bytes) {
+  internal::setPixelStorageCeiling(bytes);
+}
 
 bool modelChosenForControls();
 namespace {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/avfoundation/av_player_item.h"
 #include "platform/avfoundation/av_player_item_video_output.h"
@@ -18,6 +19,10 @@ void pushVideoFrame(AVPlayerItemVideoOutput& output, CMTime itemTime, CVPixelBuf
 int heldVideoFrameCount(AVPlayerItemVideoOutput& output);
 // The bytes of the pictures the output and its decoder hold, as the player counts them.
 size_t heldVideoBytes(AVPlayerItemVideoOutput& output);
+
+// Pixel buffers of more than `bytes` cannot be allocated, as in a limited address space; nullopt
+// lifts the limit (the default).
+void limitPixelBufferStorage(std::optional<size_t> bytes);
 
 // One refresh of the displays: every running link calls its callback once, on its own thread;
 // returns when they all have. Answers how many links ticked.

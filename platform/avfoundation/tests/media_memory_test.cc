@@ -1,0 +1,92 @@
+// Memory that cannot be had is an answer on the media paths: a pixel buffer that cannot be
+// allocated fails its call, and a player whose frames cannot be kept skips them and says why,
+// without ending the host.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/avfoundation/av_player.h"
+#include "platform/avfoundation/av_player_item_notifications.h"
+#include "platform/avfoundation/av_player_item_video_output.h"
+#include "platform/avfoundation/av_url_asset.h"
+#include "platform/avfoundation/cv_pixel_buffer_pool.h"
+#include "platform/avfoundation/testing/av_video_output_controls.h"
+#include "platform/avfoundation/testing/media_backing_controls.h"
+#include "platform/dispatch/testing/main_queue_pump.h"
+#include "platform/foundation/ns_notification_center.h"
+#include "platform/foundation/testing/foundation_controls.h"
+
+namespace {
+
+namespace av = avfoundation::testing;
+using dispatch::testing::runUntil;
+
+bool anyLineSays(const std::vector<std::string>& lines, const std::string& words) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.find(words) != std::string::npos; });
+}
+
+class MediaMemoryTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    av::limitPixelBufferStorage(std::nullopt);
+    foundation::testing::setLogCapture(false);
+    av::useMediaModel();
+    dispatch::testing::drainUntilIdle();
+  }
+};
+
+TEST_F(MediaMemoryTest, APixelBufferThatCannotBeAllocatedFailsItsCall) {
+  av::limitPixelBufferStorage(1024);
+  CVPixelBufferRef buffer;
+  EXPECT_EQ(CVPixelBufferCreate(64, 64, kCVPixelFormatType_32BGRA, &buffer),
+            kCVReturnAllocationFailed);
+  EXPECT_EQ(buffer, nullptr);
+  // A pool is made without a buffer of its own; its buffers fail as creation does.
+  CVPixelBufferPoolRef pool;
+  ASSERT_EQ(CVPixelBufferPoolCreate({}, {.width = 64, .height = 64}, &pool), kCVReturnSuccess);
+  EXPECT_EQ(CVPixelBufferPoolCreatePixelBuffer(pool, &buffer), kCVReturnAllocationFailed);
+  EXPECT_EQ(buffer, nullptr);
+  EXPECT_EQ(pool->allocatedBufferCount(), 0u);
+  // Small ones still come, and all do once memory is back.
+  EXPECT_EQ(CVPixelBufferCreate(8, 8, kCVPixelFormatType_32BGRA, &buffer), kCVReturnSuccess);
+  av::limitPixelBufferStorage(std::nullopt);
+  EXPECT_EQ(CVPixelBufferPoolCreatePixelBuffer(pool, &buffer), kCVReturnSuccess);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(buffer->width(), 64u);
+}
+
+TEST_F(MediaMemoryTest, FramesThatCannotBeKeptAreSkippedAndTheItemPlaysOn) {
+  av::useMediaLibrary();
+  foundation::testing::setLogCapture(true);
+  // The fixture's 160 x 120 pictures need more than this.
+  av::limitPixelBufferStorage(4096);
+  auto item = AVPlayerItem::playerItemWithAsset(
+      AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(MEDIA_FIXTURE), {}));
+  auto output = std::make_shared<AVPlayerItemVideoOutput>(AVOutputSettings{});
+  item->addOutput(output);
+  auto player = AVPlayer::playerWithPlayerItem(item);
+  player->setActionAtItemEnd(AVPlayerActionAtItemEndPause);
+  ASSERT_TRUE(runUntil([&] { return item->status() == AVPlayerItemStatusReadyToPlay; }));
+  std::atomic<int> ends{0};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, item.get(), nullptr,
+      [&ends](const NSNotification&) { ++ends; });
+  player->play();
+  ASSERT_TRUE(runUntil([&] { return ends.load() == 1; }, std::chrono::seconds(30)));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+  EXPECT_FALSE(output->hasNewPixelBufferForItemTime(item->currentTime()));
+  EXPECT_TRUE(anyLineSays(foundation::testing::takeLogLines(), "memory ran out"));
+
+  // With memory back, the same output shows pictures again.
+  av::limitPixelBufferStorage(std::nullopt);
+  std::atomic<bool> sought{false};
+  item->seekToTime(CMTimeMake(1, 2), kCMTimeZero, kCMTimeZero, [&](bool) { sought = true; });
+  ASSERT_TRUE(runUntil([&] { return sought.load(); }));
+  ASSERT_TRUE(runUntil([&] { return output->hasNewPixelBufferForItemTime(item->currentTime()); }));
+  EXPECT_NE(output->copyPixelBufferForItemTime(item->currentTime(), nullptr), nullptr);
+}
+
+}  // namespace
