@@ -199,7 +199,8 @@ std::shared_ptr<const foundation::RegularFile> MediaFile::openFile(const std::st
 }
 
 std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::RegularFile> file,
-                                           NSError* error, CancelFlag cancelled) {
+                                           NSError* error, CancelFlag cancelled,
+                                           ProbedStreams streams) {
   auto fail = [error](NSError reported) {
     if (error != nullptr) *error = std::move(reported);
     return nullptr;
@@ -245,8 +246,12 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
   // Only the streams a player would play are decoded: a file of many tracks costs the probe one
   // picture, and that picture's pixels wait for room among what the other probes decode.
   const AVCodec* codec = nullptr;
-  const int video = bestAllowedStream(format, AVMEDIA_TYPE_VIDEO, &codec);
-  const int audio = bestAllowedStream(format, AVMEDIA_TYPE_AUDIO, &codec);
+  const int video = streams == ProbedStreams::kAudioOnly
+                        ? -1
+                        : bestAllowedStream(format, AVMEDIA_TYPE_VIDEO, &codec);
+  const int audio = streams == ProbedStreams::kVideoOnly
+                        ? -1
+                        : bestAllowedStream(format, AVMEDIA_TYPE_AUDIO, &codec);
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     if (static_cast<int>(i) != video && static_cast<int>(i) != audio) {
       format->streams[i]->discard = AVDISCARD_ALL;

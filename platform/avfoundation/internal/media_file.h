@@ -44,6 +44,10 @@ struct MediaProbe {
   std::vector<AVMetadataItem> commonMetadata;
 };
 
+// The streams a probe decodes: those a player would play (an asset's probe), or only the one
+// kind a decoder plays, the others discarded at the demuxer.
+enum class ProbedStreams { kPlayed, kVideoOnly, kAudioOnly };
+
 class MediaFile {
  public:
   // Opens the file as a caller's file; nullptr and `error` (the platform's error for a file that
@@ -53,7 +57,8 @@ class MediaFile {
   // Reads the media in `file`; nullptr and `error` when it is not media the host can play. Reads
   // fail at once once `cancelled` is set.
   static std::unique_ptr<MediaFile> open(std::shared_ptr<const foundation::RegularFile> file,
-                                         NSError* error, CancelFlag cancelled = nullptr);
+                                         NSError* error, CancelFlag cancelled = nullptr,
+                                         ProbedStreams probed = ProbedStreams::kPlayed);
   ~MediaFile();
   MediaFile(const MediaFile&) = delete;
   MediaFile& operator=(const MediaFile&) = delete;

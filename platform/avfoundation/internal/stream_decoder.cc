@@ -60,7 +60,11 @@ void StreamDecoder::releaseFrame() {
 
 std::unique_ptr<StreamDecoder> StreamDecoder::open(
     std::shared_ptr<const foundation::RegularFile> file, const Options& options) {
-  auto media = MediaFile::open(std::move(file), nullptr, options.cancelled);
+  // A decoder of one kind has its file probed for that kind alone: a sound beside a picture
+  // never decodes the picture.
+  auto media = MediaFile::open(std::move(file), nullptr, options.cancelled,
+                               options.kind == StreamKind::kVideo ? ProbedStreams::kVideoOnly
+                                                                  : ProbedStreams::kAudioOnly);
   if (!media) return nullptr;
   std::unique_ptr<StreamDecoder> decoder(new StreamDecoder(std::move(media), options));
   if (!decoder->openDecoder()) return nullptr;

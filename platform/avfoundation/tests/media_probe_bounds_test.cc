@@ -13,6 +13,7 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavcodec/avcodec.h>
 }
 
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
@@ -91,6 +92,34 @@ TEST(MediaProbeBoundsTest, AProbeDecodesOnlyTheStreamItWouldPlay) {
   // A picture decoded, the decoder's own rows, what the allocator keeps and a sanitizer's shadow
   // of them: half of what 16 pictures take.
   EXPECT_LT(peakMemory() - before, 8 * kPictureBytes);
+}
+
+TEST(MediaProbeBoundsTest, AnAudioDecoderOpensAndDecodesNoPictureOfItsFile) {
+  // A sound beside one large picture: what decoding the sound holds stays far below the picture.
+  constexpr int kSide = 4096;
+  constexpr int64_t kPictureBytes = int64_t{kSide} * kSide * 4;
+  auto picture = av::madeMedia(
+      "audio_beside_picture.png",
+      {"-f", "lavfi", "-i", "testsrc2=size=" + std::to_string(kSide) + "x" + std::to_string(kSide),
+       "-frames:v", "1", "-pix_fmt", "rgba", "-c:v", "png", "-f", "image2"});
+  auto path = av::madeMedia("audio_beside_picture.mkv",
+                            {"-framerate", "1", "-i", picture, "-f", "lavfi", "-i",
+                             "sine=duration=2", "-map", "0", "-map", "1", "-c:v", "copy", "-c:a",
+                             "flac"});
+  ASSERT_TRUE(resetPeakMemory());
+  const int64_t before = residentMemory();
+  const uint64_t pictures = StreamDecoder::framesMadeInProcess();
+  {
+    auto audio = StreamDecoder::open(path, {StreamKind::kAudio, nullptr, 0});
+    ASSERT_NE(audio, nullptr);
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(audio->next().has_value()) << i;
+    // Back to the start reopens the file the same way.
+    ASSERT_TRUE(audio->seek(0));
+    ASSERT_TRUE(audio->next().has_value());
+    EXPECT_EQ(audio->codec().codec_type, AVMEDIA_TYPE_AUDIO);
+  }
+  EXPECT_EQ(StreamDecoder::framesMadeInProcess() - pictures, 21u);
+  EXPECT_LT(peakMemory() - before, kPictureBytes / 4);
 }
 
 TEST(MediaProbeBoundsTest, TheStreamProbedIsTheOneThatPlays) {
