@@ -1,5 +1,7 @@
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
 
+#include <algorithm>
+
 #include <mutex>
 #include <string>
 
@@ -89,6 +91,12 @@ StreamProbeOptions::StreamProbeOptions(unsigned streams) : options_(streams, nul
     av_dict_set_int(&stream, "max_pixels", kMaxPicturePixels, 0);
     av_dict_set(&stream, "threads", "1", 0);
   }
+}
+
+void StreamProbeOptions::limitPixels(unsigned stream, int64_t pixels) {
+  if (stream >= options_.size()) return;
+  av_dict_set_int(&options_[stream], "max_pixels", std::clamp<int64_t>(pixels, 1, kMaxPicturePixels),
+                  0);
 }
 
 StreamProbeOptions::~StreamProbeOptions() {

@@ -66,6 +66,8 @@ class StreamProbeOptions {
   StreamProbeOptions(const StreamProbeOptions&) = delete;
   StreamProbeOptions& operator=(const StreamProbeOptions&) = delete;
   AVDictionary** get() { return options_.empty() ? nullptr : options_.data(); }
+  // The stream's decoder refuses pictures of more than `pixels`: what its probe holds room for.
+  void limitPixels(unsigned stream, int64_t pixels);
 
  private:
   std::vector<AVDictionary*> options_;

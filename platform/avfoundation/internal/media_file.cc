@@ -94,13 +94,15 @@ std::string tagOf(AVDictionary* dictionary, const char* key) {
   return entry != nullptr && entry->value != nullptr ? entry->value : "";
 }
 
-// What the probe of the stream that plays decodes at most: its declared size, or the largest
-// allowed when it declares none.
+// What the probe of the stream that plays decodes at most: its declared size, as a decoder
+// counts it (rows padded to 64 pixels, picture height to 16), or the largest allowed when it
+// declares none.
 int64_t probedPixels(const AVCodecParameters& codec) {
   if (codec.width <= 0 || codec.height <= 0 || !isPictureSizeAllowed(codec.width, codec.height)) {
     return kMaxPicturePixels;
   }
-  return int64_t{codec.width} * codec.height;
+  auto padded = [](int64_t side, int64_t to) { return (side + to - 1) / to * to; };
+  return std::min(kMaxPicturePixels, padded(codec.width, 64) * padded(codec.height, 16));
 }
 
 }  // namespace
@@ -201,6 +203,21 @@ std::shared_ptr<const foundation::RegularFile> MediaFile::openFile(const std::st
 std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::RegularFile> file,
                                            NSError* error, CancelFlag cancelled,
                                            ProbedStreams streams) {
+  // A container may declare a smaller picture than its frames are: the probe takes room for the
+  // declared one, and the decoder refuses anything larger. Then the file is probed once more,
+  // after waiting for the room its real picture takes.
+  int64_t morePixels = 0;
+  auto media = attempt(file, error, cancelled, streams, 0, &morePixels);
+  if (media || morePixels == 0) return media;
+  int64_t stillMore = 0;
+  media = attempt(std::move(file), error, std::move(cancelled), streams, morePixels, &stillMore);
+  return media;
+}
+
+std::unique_ptr<MediaFile> MediaFile::attempt(std::shared_ptr<const foundation::RegularFile> file,
+                                              NSError* error, CancelFlag cancelled,
+                                              ProbedStreams streams, int64_t leastPixels,
+                                              int64_t* morePixels) {
   auto fail = [error](NSError reported) {
     if (error != nullptr) *error = std::move(reported);
     return nullptr;
@@ -257,16 +274,31 @@ std::unique_ptr<MediaFile> MediaFile::open(std::shared_ptr<const foundation::Reg
       format->streams[i]->discard = AVDISCARD_ALL;
     }
   }
-  auto pixels = ProbePixels::reserve(
-      video < 0 ? 0 : probedPixels(*format->streams[video]->codecpar),
-      [reading] { return reading->isCancelled(); });
+  const int64_t room =
+      video < 0 ? 0
+                : std::clamp<int64_t>(std::max(probedPixels(*format->streams[video]->codecpar),
+                                               leastPixels),
+                                      1, kMaxPicturePixels);
+  auto pixels = ProbePixels::reserve(room, [reading] { return reading->isCancelled(); });
   if (!pixels) return fail(cannotOpen("This media may be damaged."));
+  if (video >= 0) perStream.limitPixels(static_cast<unsigned>(video), room);
   int probed;
   {
     NoNewStreams known(*format);
     probed = avformat_find_stream_info(format, perStream.get());
   }
   for (unsigned i = 0; i < format->nb_streams; ++i) format->streams[i]->discard = AVDISCARD_DEFAULT;
+  if (video >= 0) {
+    const AVCodecParameters& played = *format->streams[video]->codecpar;
+    // A decoder refusing a picture larger than its room leaves the size unknown: what it is
+    // cannot be told, so the room is that of the largest picture the host plays.
+    const bool unknown = played.width <= 0 || played.height <= 0;
+    const int64_t decoded = unknown ? kMaxPicturePixels : int64_t{played.width} * played.height;
+    if (decoded > room && (unknown || isPictureSizeAllowed(played.width, played.height))) {
+      *morePixels = decoded;
+      return fail(cannotOpen("This media may be damaged."));
+    }
+  }
   if (probed < 0) return fail(cannotOpen("This media may be damaged."));
   // Playing reads on without a deadline: its pace is the player's.
   reading->deadline.reset();

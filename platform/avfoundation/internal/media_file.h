@@ -72,6 +72,12 @@ class MediaFile {
  private:
   struct Input;
   MediaFile(std::unique_ptr<Input> input, AVFormatContext* format);
+  // One attempt at opening: the probe's picture takes room for at least `leastPixels`. When the
+  // picture decoded is larger than the room taken, fails with `morePixels` set to its size.
+  static std::unique_ptr<MediaFile> attempt(std::shared_ptr<const foundation::RegularFile> file,
+                                            NSError* error, CancelFlag cancelled,
+                                            ProbedStreams streams, int64_t leastPixels,
+                                            int64_t* morePixels);
 
   std::unique_ptr<Input> input_;
   AVFormatContext* format_;

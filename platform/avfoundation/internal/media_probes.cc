@@ -129,6 +129,11 @@ int64_t ProbePixels::held() {
   return pixels().held;
 }
 
+size_t ProbePixels::waiting() {
+  std::lock_guard lock(pixels().mutex);
+  return pixels().line.size();
+}
+
 ProbePixels::~ProbePixels() {
   if (pixels_ == 0) return;
   Pixels& shared = pixels();

@@ -32,8 +32,9 @@ class ProbePixels {
   // Waits, in turn with others, until `pixels` (at most kProbePixelBudget) fit in what the other
   // probes hold; nullopt once `stop` says to stop waiting (asked every few milliseconds).
   static std::optional<ProbePixels> reserve(int64_t pixels, const std::function<bool()>& stop);
-  // What all probes hold now.
+  // What all probes hold now, and how many wait for their share.
   static int64_t held();
+  static size_t waiting();
 
   ProbePixels(ProbePixels&& other) noexcept : pixels_(std::exchange(other.pixels_, 0)) {}
   ProbePixels& operator=(ProbePixels&&) = delete;

@@ -122,6 +122,58 @@ TEST(MediaProbeBoundsTest, AnAudioDecoderOpensAndDecodesNoPictureOfItsFile) {
   EXPECT_LT(peakMemory() - before, kPictureBytes / 4);
 }
 
+// A Matroska file of one `side` x `side` picture whose track header says it is 16 x 16.
+std::string lyingPictureSize(const std::string& name, int side) {
+  const std::string size = std::to_string(side) + "x" + std::to_string(side);
+  auto path = av::madeMedia(name + ".real.mkv",
+                            {"-f", "lavfi", "-i", "color=c=red:size=" + size + ":rate=1:duration=1",
+                             "-pix_fmt", "rgba", "-c:v", "png"});
+  auto bytes = av::fileBytes(path);
+  // PixelWidth (0xB0) and PixelHeight (0xBA), two-byte values, in the track header.
+  const unsigned char high = static_cast<unsigned char>(side >> 8), low = side & 0xFF;
+  for (unsigned char id : {0xB0, 0xBA}) {
+    const unsigned char element[] = {id, 0x82, high, low};
+    auto at = std::search(bytes.begin(), bytes.end(), std::begin(element), std::end(element));
+    EXPECT_NE(at, bytes.end()) << "no picture size in the header";
+    if (at == bytes.end()) return path;
+    at[2] = 0;
+    at[3] = 16;
+  }
+  return av::writtenMedia(name, bytes);
+}
+
+TEST(MediaProbeBoundsTest, AProbeCountsThePicturesDecodedNotTheSizeTheContainerDeclares) {
+  using avfoundation::internal::kProbePixelBudget;
+  using avfoundation::internal::ProbePixels;
+  constexpr int kSide = 4096;
+  auto path = lyingPictureSize("probe_lying_size.mkv", kSide);
+  // All of the budget but a few pixels is held: the probe must wait for its real picture's.
+  auto held = ProbePixels::reserve(kProbePixelBudget - 1024, [] { return false; });
+  ASSERT_TRUE(held.has_value());
+  std::atomic<bool> opened{false};
+  std::atomic<int> width{0};
+  std::thread prober([&] {
+    NSError error;
+    auto media = MediaFile::open(MediaFile::openFile(path, &error), &error, nullptr);
+    if (media) width = media->format()->streams[0]->codecpar->width;
+    opened = true;
+  });
+  const bool waited = runUntil([] { return ProbePixels::waiting() > 0; }, std::chrono::seconds(20));
+  const bool openedWhileHeld = opened.load();
+  held.reset();
+  prober.join();
+  EXPECT_TRUE(waited);
+  EXPECT_FALSE(openedWhileHeld);
+  // Once there is room, the file opens with its real size, and plays it.
+  EXPECT_EQ(width.load(), kSide);
+  auto video = StreamDecoder::open(path, {StreamKind::kVideo, nullptr, 0});
+  ASSERT_NE(video, nullptr);
+  auto decoded = video->next();
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(decoded->frame->width, kSide);
+  EXPECT_EQ(ProbePixels::held(), 0);
+}
+
 TEST(MediaProbeBoundsTest, TheStreamProbedIsTheOneThatPlays) {
   // Two video tracks of different sizes, the second marked as the one to show, and a sound.
   auto small = av::madeMedia("probe_choice_small.png",
