@@ -119,7 +119,9 @@ TEST(MediaProbeBoundsTest, AnAudioDecoderOpensAndDecodesNoPictureOfItsFile) {
     EXPECT_EQ(audio->codec().codec_type, AVMEDIA_TYPE_AUDIO);
   }
   EXPECT_EQ(StreamDecoder::framesMadeInProcess() - pictures, 21u);
-  EXPECT_LT(peakMemory() - before, kPictureBytes / 4);
+  // Decoding the sound and a sanitizer's shadow of it (several times what it touches under
+  // ThreadSanitizer), far below the one picture.
+  EXPECT_LT(peakMemory() - before, kPictureBytes / 2);
 }
 
 // A Matroska file of one `side` x `side` picture whose track header says it is 16 x 16.
