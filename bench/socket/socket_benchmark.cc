@@ -2,14 +2,14 @@
 // the same call through the in-process test peer, and against the floor of any round trip to
 // another process: its bytes echoed by a process that does nothing else. The round-trip cases
 // report their p50 and p99 in microseconds (the host's next to their goals), `vs_in_process`:
-// how many times longer the host's mean takes, and `vs_echo`: rounds of host calls and echoes
-// taken in turns, the median of the rounds' ratios of CPU time the other side spent serving the
-// calls (the host's I/O and main threads, the echo's one), so that neither the host's other threads nor waiting for a CPU on a busy machine count.
-// `vs_echo_wall` beside it is the fastest host round over the fastest echo round by the wall clock:
-// how long a wake-up takes swings it from run to run (the host's call wakes two threads of its own,
-// the echo one). The pipelined case sends every call before reading any reply and reports calls per
-// second. The flood case sends calls as fast as the host takes them for 30 s while it reads every
-// reply, and reports the host's memory and SIGTERM's time.
+// how many times longer the host's mean takes, and, with host calls and echoes taken in turns
+// call by call, the median of the rounds' ratios of CPU time the other side spent serving the
+// calls (`vs_echo`: the host's I/O and main threads, the echo's one), so that neither the host's
+// other threads nor waiting for a CPU on a busy machine count, and of wall time (`vs_echo_wall`).
+// Each side wakes one thread of its own per call. The pipelined case sends every call before
+// reading any reply and reports calls per second. The flood case sends calls as fast as the host
+// takes them for 30 s while it reads every reply, and reports the host's memory and SIGTERM's
+// time.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -164,14 +164,52 @@ ThreadRun servingRun(pid_t pid) {
   return run;
 }
 
-// CPU seconds the serving threads of `peer` spent serving `calls` calls made by `work`. The
-// caller's own thread is left out: the Dart side's work is not the host's, and its wake-ups, which
-// a busy machine makes dearer or cheaper from run to run, weighed more than the echo's whole work.
-template <typename Work>
-double servingCpuSeconds(pid_t peer, int calls, Work&& work) {
-  const auto before = servingRun(peer);
-  for (int i = 0; i < calls; ++i) work();
-  return servingRun(peer).seconds - before.seconds;
+// Ratios of a path's calls to its baseline's: `cpu` of what the serving threads of each peer spent
+// (servingRun), `wall` of how long the calls took. The two take turns call by call, so that each
+// side's serving thread has slept as long as the other's before it is woken and both meet the
+// machine alike (on a shared machine, how long a thread slept sets what waking it costs); each
+// round of kCallsPerRound pairs gives one ratio and the median of kRounds is answered.
+struct CallRatios {
+  bench::InterleavedRatio cpu;
+  bench::InterleavedRatio wall;
+};
+template <typename PathCall, typename BaselineCall>
+CallRatios interleavedCalls(pid_t pathPeer, PathCall&& path, pid_t baselinePeer,
+                            BaselineCall&& baseline) {
+  constexpr int kRounds = 151;
+  constexpr int kCallsPerRound = 200;
+  std::vector<double> path_cpu, baseline_cpu, path_wall, baseline_wall;
+  for (int round = 0; round < kRounds; ++round) {
+    const auto path_before = servingRun(pathPeer);
+    const auto baseline_before = servingRun(baselinePeer);
+    double path_seconds = 0, baseline_seconds = 0;
+    auto timed = [](auto&& call) {
+      const auto start = Clock::now();
+      call();
+      return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    for (int i = 0; i < kCallsPerRound; ++i) {
+      // Which side goes first alternates, so that neither always follows the other.
+      if ((i + round) % 2 == 0) {
+        path_seconds += timed(path);
+        baseline_seconds += timed(baseline);
+      } else {
+        baseline_seconds += timed(baseline);
+        path_seconds += timed(path);
+      }
+    }
+    path_cpu.push_back(servingRun(pathPeer).seconds - path_before.seconds);
+    baseline_cpu.push_back(servingRun(baselinePeer).seconds - baseline_before.seconds);
+    path_wall.push_back(path_seconds);
+    baseline_wall.push_back(baseline_seconds);
+  }
+  auto replay = [](const std::vector<double>& paths, const std::vector<double>& baselines) {
+    size_t next = 0;
+    return bench::interleavedRatio(
+        static_cast<int>(paths.size()), [&] { return paths[next]; },
+        [&] { return baselines[next++]; });
+  };
+  return {replay(path_cpu, baseline_cpu), replay(path_wall, baseline_wall)};
 }
 
 // A child process that writes back every byte it reads, until its end of the pair closes.
@@ -268,29 +306,15 @@ void BM_SocketRoundTrip(benchmark::State& state) {
   EchoProcess echo;
   const auto frame = callFrame(1, message);
   std::vector<uint8_t> answer(frame.size());
-  constexpr int kCallsPerRound = 200;
-  auto seconds = [](auto&& work) {
-    auto start = Clock::now();
-    for (int i = 0; i < kCallsPerRound; ++i) work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-  };
-  state.counters["vs_echo_wall"] =
-      bench::interleavedRatio(
-          61, [&] { return seconds([&] { caller.call(++id, message); }); },
-          [&] { return seconds([&] { echo.roundTrip(frame, answer); }); })
-          .minimumRatio;
-  state.counters["vs_echo"] = bench::interleavedRatio(
-                                  61,
-                                  [&] {
-                                    return servingCpuSeconds(host().pid(), kCallsPerRound,
-                                                             [&] { caller.call(++id, message); });
-                                  },
-                                  [&] {
-                                    return servingCpuSeconds(echo.pid(), kCallsPerRound, [&] {
-                                      echo.roundTrip(frame, answer);
-                                    });
-                                  })
-                                  .median;
+  const auto ratios = interleavedCalls(
+      host().pid(), [&] { caller.call(++id, message); }, echo.pid(),
+      [&] { echo.roundTrip(frame, answer); });
+  state.counters["vs_echo"] = ratios.cpu.median;
+  state.counters["vs_echo_wall"] = ratios.wall.median;
+  // The fastest round of each side over the other's: a machine kept busy by other work only ever
+  // slows a round, the host's (whose working set is the larger) more than the echo's.
+  state.counters["vs_echo_min"] = ratios.cpu.minimumRatio;
+  state.counters["vs_echo_wall_min"] = ratios.wall.minimumRatio;
 }
 
 // Every call is written before its reply is awaited: a thread sends, this one reads.

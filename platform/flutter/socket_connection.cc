@@ -310,11 +310,56 @@ std::optional<SocketConnection::CloseReason> SocketConnection::stallFault() cons
 
 std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
     const FrameHandler& handler, const std::function<bool()>& mayRead, bool& framesLeft) {
+  std::lock_guard lock(read_mutex_);
+  return readLocked(handler, [&] { return !mayRead(); }, framesLeft);
+}
+
+std::optional<SocketConnection::CloseReason> SocketConnection::readOnMainThread(
+    const FrameHandler& handler, bool& handedOver) {
+  handedOver = false;
+  std::lock_guard lock(read_mutex_);
+  if (!socket_ || read_fault_ || reader_.load() != Reader::mainThread) return std::nullopt;
+  bool stopped = false;
+  auto reason = readLocked(
+      handler,
+      [this] { return decoder_.partialFrameLength() > kMainThreadFrameLength; }, stopped);
+  if (reason) {
+    read_fault_ = reason;
+    has_read_fault_ = true;
+  } else if (stopped) {
+    reader_ = Reader::ioThread;
+    handedOver = true;
+  }
+  return reason;
+}
+
+bool SocketConnection::handBackReading() {
+  std::lock_guard lock(read_mutex_);
+  if (reader_.load() != Reader::ioThread ||
+      decoder_.partialFrameLength() > kMainThreadFrameLength) {
+    return false;
+  }
+  reader_ = Reader::handingBack;
+  return true;
+}
+
+std::optional<SocketConnection::CloseReason> SocketConnection::readFault() const {
+  if (!has_read_fault_.load()) return std::nullopt;
+  std::lock_guard lock(read_mutex_);
+  return read_fault_;
+}
+
+bool SocketConnection::mainThreadMayRead() const {
+  return reader_.load() == Reader::mainThread && !has_read_fault_.load() && acceptsInput();
+}
+
+std::optional<SocketConnection::CloseReason> SocketConnection::readLocked(
+    const FrameHandler& handler, const std::function<bool()>& stop, bool& stopped) {
   // Frames read before wait for room first, and the socket is read only once they have gone: so
   // the end of the connection is never taken for the end of a frame still in the decoder.
-  framesLeft = false;
+  stopped = false;
   auto handOn = [&]() -> std::optional<CloseReason> {
-    while (mayRead()) {
+    while (!stop()) {
       auto frame = decoder_.next();
       if (!frame) {
         if (decoder_.hasFault()) return decoder_.fault();
@@ -322,14 +367,14 @@ std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
       }
       if (auto reason = handler(std::move(*frame))) return reason;
     }
-    framesLeft = true;
+    stopped = true;
     return std::nullopt;
   };
   if (auto reason = handOn()) return reason;
-  if (framesLeft) return std::nullopt;
+  if (stopped) return std::nullopt;
   std::array<uint8_t, kReadChunkSize> chunk;
   for (int turn = 0; turn < kReadChunksPerTurn; ++turn) {
-    ssize_t received = ::recv(socket_.get(), chunk.data(), chunk.size(), 0);
+    ssize_t received = ::recv(socket_.get(), chunk.data(), chunk.size(), MSG_DONTWAIT);
     if (received < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
@@ -342,7 +387,7 @@ std::optional<SocketConnection::CloseReason> SocketConnection::readAvailable(
     }
     decoder_.append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(received)));
     if (auto reason = handOn()) return reason;
-    if (framesLeft) return std::nullopt;
+    if (stopped) return std::nullopt;
     // A short read emptied the socket: poll tells when more arrives, without a futile read now.
     if (static_cast<size_t>(received) < chunk.size()) return std::nullopt;
   }
@@ -373,6 +418,8 @@ std::vector<FlutterBinaryReply> SocketConnection::close() {
   std::vector<FlutterBinaryReply> unanswered;
   bool trim = false;
   {
+    // Reading ends first: the main thread may be reading the socket.
+    std::lock_guard read_lock(read_mutex_);
     std::lock_guard lock(mutex_);
     if (closed_) return unanswered;
     closed_ = true;

@@ -12,7 +12,10 @@
 // more from the Dart side, which keeps those small replies bounded too. The Dart side is deemed
 // not reading only when output has waited and the socket has taken none of it for the stall time.
 //
-// Reading belongs to the transport's I/O thread. Sending frames and host messages may happen on
+// Reading belongs to the main thread while the frames are small: its run loop waits on the socket
+// itself, so a call costs the host one wake-up. A frame longer than kMainThreadFrameLength is read
+// by the transport's I/O thread instead, which hands reading back once the frame has come, so the
+// main thread never copies a large value; reading is always one thread's at a time. Sending frames and host messages may happen on
 // any thread: a frame is written at once by the thread that sends it when nothing waits before
 // it, and what the socket does not take waits for the I/O thread. Payloads are queued as they
 // are, never copied into their frames. Once the connection is closed sends are refused, and a
@@ -55,6 +58,9 @@ class SocketConnection {
   // A reply frame this small is queued whatever waits, so that every call is answered: the error
   // that stands for a larger reply is this small.
   static constexpr size_t kAlwaysQueuedReplySize = 4096;
+  // The longest frame the main thread reads itself; it copies at most one read's chunk of a
+  // longer one before the I/O thread takes over.
+  static constexpr uint32_t kMainThreadFrameLength = 64 * 1024;
 
   // A reason to close the connection; empty when the Dart side simply went away.
   using CloseReason = std::string;
@@ -103,6 +109,24 @@ class SocketConnection {
   std::optional<CloseReason> readAvailable(const FrameHandler& handler,
                                            const std::function<bool()>& mayRead,
                                            bool& framesLeft);
+  // Whether the I/O thread reads now (a long frame is coming), rather than the main thread.
+  bool ioThreadReads() const { return reader_.load() == Reader::ioThread; }
+  // I/O thread, after reading: gives reading back unless a long frame is still coming; the main
+  // thread takes it with resumeMainThreadReading, after the frames read before.
+  bool handBackReading();
+  // A reason to close found by the main thread's reading; the I/O thread closes.
+  std::optional<CloseReason> readFault() const;
+
+  // Main thread.
+  // Whether the main thread may read now: reading is its own, nothing ended it, and the output
+  // is within its bound.
+  bool mainThreadMayRead() const;
+  void resumeMainThreadReading() { reader_.store(Reader::mainThread); }
+  // As readAvailable, without blocking, at most kReadChunksPerTurn chunks. Once a long frame
+  // begins, reading passes to the I/O thread and `handedOver` is set. A reason to close is kept
+  // for readFault and answered.
+  std::optional<CloseReason> readOnMainThread(const FrameHandler& handler, bool& handedOver);
+
   // Writes what the socket takes now. Answers a reason to close when writing failed.
   std::optional<CloseReason> writePending();
   // Closes the socket and answers the replies still waiting for the Dart side.
@@ -132,10 +156,21 @@ class SocketConnection {
   // sending thread's share: the rest is the I/O thread's). A reason to close when writing failed.
   std::optional<CloseReason> writeLocked(bool oneTurn = false);
 
+  enum class Reader : uint8_t { mainThread, ioThread, handingBack };
+  // Reads from the socket into the decoder until it would block or `turns` chunks have come,
+  // handing whole frames on; `stop` is asked before each frame and each read. `read_mutex_` held.
+  std::optional<CloseReason> readLocked(const FrameHandler& handler,
+                                        const std::function<bool()>& stop, bool& stopped);
+
   UniqueFd socket_;
   std::shared_ptr<WakeSignal> wake_;
   std::chrono::milliseconds stall_time_;
+  // Reading: the decoder and the socket's input, and closing, which ends them.
+  mutable std::mutex read_mutex_;
   SocketFrameDecoder decoder_;
+  std::atomic<Reader> reader_{Reader::mainThread};
+  std::optional<CloseReason> read_fault_;  // under read_mutex_
+  std::atomic<bool> has_read_fault_{false};
 
   mutable std::mutex mutex_;
   bool closed_ = false;

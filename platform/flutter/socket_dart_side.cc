@@ -74,6 +74,12 @@ class SocketDartSide::InputBudget {
     bytes_.fetch_add(cost);
   }
 
+  // Blocks of frames handed to the main thread and not yet finished there: the main thread reads
+  // no more until they are, so that frames keep their order.
+  void batchStarted() { batches_.fetch_add(1); }
+  void batchFinished() { batches_.fetch_sub(1); }
+  bool batchesWaiting() const { return batches_.load() > 0; }
+
   // Main thread, once the frame has been handled.
   void give(size_t cost) {
     frames_.fetch_sub(1);
@@ -90,22 +96,78 @@ class SocketDartSide::InputBudget {
   std::atomic<size_t> frames_{0};
   std::atomic<size_t> bytes_{0};
   std::atomic<bool> stopped_{false};
+  std::atomic<int> batches_{0};
 };
 
 namespace {
 
-// The Dart side's messages of one read, handled on the main thread in order. Work that must not
-// wait (a termination request) goes first: the batch makes way for it between two messages and
+// The Dart side's frames of one read, handled on the main thread in order. Work that must not
+// wait (a termination request) goes first: the batch makes way for it between two frames and
 // goes on after it, ahead of everything else that waits.
 struct MainThreadBatch {
   std::weak_ptr<EngineMessenger> messenger;
   std::weak_ptr<SocketConnection> connection;
   std::shared_ptr<SocketDartSide::InputBudget> budget;
-  std::vector<SocketFrame> frames;
+  std::vector<SocketDartSideFrame> frames;
   size_t next = 0;
 };
 
 void handleBatch(const std::shared_ptr<MainThreadBatch>& batch);
+
+// What reading on the main thread needs, none of it owned by the transport's object.
+struct MainThreadReader {
+  std::weak_ptr<EngineMessenger> messenger;
+  std::weak_ptr<SocketConnection> connection;
+  std::shared_ptr<SocketDartSide::InputBudget> budget;
+  std::shared_ptr<WakeSignal> wake;
+};
+
+// Sorts a frame read from the Dart side into `frames`; a reason to close for a kind only the host
+// sends. A reply takes the host's call waiting for it as it is read, so that a connection closed
+// meanwhile cannot answer that call a second time.
+std::optional<SocketConnection::CloseReason> collectFrame(
+    SocketConnection& connection, SocketDartSide::InputBudget& budget, SocketFrame frame,
+    std::vector<SocketDartSideFrame>& frames) {
+  switch (frame.kind) {
+    case SocketFrameKind::messageFromDartSide:
+      budget.take(SocketDartSide::InputBudget::cost(frame));
+      frames.push_back({std::move(frame), nullptr});
+      return std::nullopt;
+    case SocketFrameKind::replyFromDartSide:
+      // Replies to messages the host wanted no answer to, or to unknown ids, are dropped.
+      if (auto reply = connection.takeHostReply(frame.id)) {
+        budget.take(SocketDartSide::InputBudget::cost(frame));
+        frames.push_back({std::move(frame), std::move(reply)});
+      }
+      return std::nullopt;
+    case SocketFrameKind::replyFromHost:
+    case SocketFrameKind::messageFromHost:
+      break;
+  }
+  return "the Dart side sent a frame of kind " + std::to_string(static_cast<int>(frame.kind)) +
+         ", which only the host sends";
+}
+
+// On the main thread, when the socket is readable: reads what has come and handles it at once.
+void readOnMainThread(const MainThreadReader& reader) {
+  auto connection = reader.connection.lock();
+  if (!connection) return;
+  auto batch = std::make_shared<MainThreadBatch>();
+  batch->messenger = reader.messenger;
+  batch->connection = connection;
+  batch->budget = reader.budget;
+  bool handed_over = false;
+  auto reason = connection->readOnMainThread(
+      [&](SocketFrame frame) {
+        return collectFrame(*connection, *reader.budget, std::move(frame), batch->frames);
+      },
+      handed_over);
+  // The I/O thread closes, or reads the long frame that has begun.
+  if (reason || handed_over) reader.wake->notify();
+  if (batch->frames.empty()) return;
+  reader.budget->batchStarted();
+  handleBatch(batch);
+}
 
 }  // namespace
 
@@ -183,15 +245,16 @@ void SocketDartSide::run() {
         std::make_shared<SocketConnection>(std::move(socket), wake_, testing::socketStallTime());
     setConnection(connection);
     NSLog("A Dart side connected");
+    watchOnMainThread(connection);
     serveOne(connection);
   }
 }
 
 void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connection) {
-  // The Dart side's messages of one read reach the main thread as one block.
-  std::vector<SocketFrame> batch;
+  // The frames of one read reach the main thread as one block.
+  std::vector<SocketDartSideFrame> batch;
   auto handler = [this, &connection, &batch](SocketFrame frame) {
-    return handleFrame(connection, std::move(frame), batch);
+    return collectFrame(*connection, *input_budget_, std::move(frame), batch);
   };
   auto may_read = [this] { return input_budget_->mayRead(); };
   // Frames read but left in the decoder for want of room; handed on once there is room again.
@@ -199,18 +262,28 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
   // The Dart side has gone while reading waits for room: its socket is left out of poll (which
   // would report its end again and again) until the main thread wakes this thread.
   bool ended_while_waiting = false;
+  // Reading just passed to this thread: what the decoder holds is handed on before any wait.
+  bool was_reading_here = false;
+  bool drain_decoder = false;
   while (!stopping_) {
+    // This thread reads only while a long frame comes; the main thread reads the rest.
+    const bool io_reads = connection->ioThreadReads();
+    if (io_reads && !was_reading_here) drain_decoder = true;
+    was_reading_here = io_reads;
     // Past the output's bound the Dart side's messages wait in its socket until it takes some:
     // their answers would only add to it. Past the input's bound they wait there until the main
     // thread has handled what waits for it. Its end is still seen (POLLHUP).
-    const bool reading = connection->acceptsInput() && input_budget_->mayRead();
+    const bool accepted = connection->acceptsInput();
+    const bool reading = io_reads && accepted && input_budget_->mayRead();
     const bool writing = connection->hasPendingOutput();
     const short wanted = (reading ? POLLIN : 0) | (writing ? POLLOUT : 0);
-    const int socket_fd = !reading && !writing && ended_while_waiting ? -1 : connection->fd();
+    const bool watched = reading || writing || (io_reads && !ended_while_waiting);
+    const int socket_fd = watched ? connection->fd() : -1;
     pollfd fds[] = {{wake_->fd(), POLLIN, 0}, {socket_fd, wanted, 0}};
     // While output waits, poll wakes when the Dart side would be deemed not reading; frames left
     // in the decoder are handed on without waiting.
-    const int timeout = reading && frames_left ? 0 : pollTimeout(connection->stallDeadline());
+    const int timeout =
+        reading && (frames_left || drain_decoder) ? 0 : pollTimeout(connection->stallDeadline());
     if (::poll(fds, 2, timeout) < 0) {
       if (errno == EINTR) continue;
       closeConnection(connection, std::string("poll failed: ") + std::strerror(errno));
@@ -218,12 +291,24 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
     }
     if (fds[0].revents & POLLIN) wake_->clear();
     auto reason = connection->sendFault();
+    if (!reason) reason = connection->readFault();
     const bool input_ready = (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-    if (!reason && reading && (frames_left || input_ready)) {
+    if (!reason && reading && (frames_left || drain_decoder || input_ready)) {
       ended_while_waiting = false;
+      drain_decoder = false;
       reason = connection->readAvailable(handler, may_read, frames_left);
       dispatchBatch(connection, batch);
-    } else if (!reading && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+      if (!reason && connection->handBackReading()) {
+        // After the frames handed on before, so that they keep their order.
+        dispatch_async(dispatch_get_main_queue(),
+                       [reader = MainThreadReader{messenger_, connection, input_budget_, wake_}] {
+                         if (auto handed = reader.connection.lock()) {
+                           handed->resumeMainThreadReading();
+                           readOnMainThread(reader);
+                         }
+                       });
+      }
+    } else if (io_reads && !reading && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
       ended_while_waiting = true;
     }
     // Writing at once, rather than after the next poll, keeps a round trip to one wake-up.
@@ -233,6 +318,8 @@ void SocketDartSide::serveOne(const std::shared_ptr<SocketConnection>& connectio
       closeConnection(connection, *reason);
       return;
     }
+    // The main thread's loop looks at the socket again once the output is back within its bound.
+    if (!accepted && connection->acceptsInput()) dispatch::MainQueue::shared()->wake();
   }
   closeConnection(connection, "the host is stopping");
 }
@@ -245,13 +332,16 @@ void handleBatch(const std::shared_ptr<MainThreadBatch>& batch) {
   if (connection) connection->holdWrites();
   auto main_queue = dispatch::MainQueue::shared();
   while (batch->next < batch->frames.size()) {
-    auto& frame = batch->frames[batch->next++];
+    auto& [frame, host_reply] = batch->frames[batch->next++];
     const size_t cost = SocketDartSide::InputBudget::cost(frame);
-    auto reply = [weak_connection = batch->connection, id = frame.id,
-                  channel = frame.channel](FlutterBinaryMessage answer) {
-      replyToDartSide(weak_connection, id, channel, std::move(answer));
-    };
-    if (auto target = batch->messenger.lock()) {
+    if (host_reply) {
+      host_reply(std::move(frame.payload));
+      host_reply = nullptr;
+    } else if (auto target = batch->messenger.lock()) {
+      auto reply = [weak_connection = batch->connection, id = frame.id,
+                    channel = frame.channel](FlutterBinaryMessage answer) {
+        replyToDartSide(weak_connection, id, channel, std::move(answer));
+      };
       target->deliverFromDartSide(frame.channel, std::move(frame.payload), std::move(reply));
     } else {
       replyToDartSide(batch->connection, frame.id, frame.channel, std::nullopt);
@@ -260,54 +350,38 @@ void handleBatch(const std::shared_ptr<MainThreadBatch>& batch) {
     batch->budget->give(cost);
     if (batch->next < batch->frames.size() && main_queue->urgentWaiting()) {
       main_queue->resumeFirst([batch] { handleBatch(batch); });
-      break;
+      if (connection) connection->releaseWrites();
+      return;
     }
   }
+  batch->budget->batchFinished();
   if (connection) connection->releaseWrites();
 }
 
 }  // namespace
 
 void SocketDartSide::dispatchBatch(const std::shared_ptr<SocketConnection>& connection,
-                                   std::vector<SocketFrame>& batch) {
+                                   std::vector<SocketDartSideFrame>& batch) {
   if (batch.empty()) return;
   auto work = std::make_shared<MainThreadBatch>();
   work->messenger = messenger_;
   work->connection = connection;
   work->budget = input_budget_;
   work->frames = std::move(batch);
+  input_budget_->batchStarted();
   dispatch_async(dispatch_get_main_queue(), [work] { handleBatch(work); });
   batch.clear();
 }
 
-std::optional<SocketConnection::CloseReason> SocketDartSide::handleFrame(
-    const std::shared_ptr<SocketConnection>& connection, SocketFrame frame,
-    std::vector<SocketFrame>& batch) {
-  switch (frame.kind) {
-    case SocketFrameKind::messageFromDartSide:
-      input_budget_->take(InputBudget::cost(frame));
-      batch.push_back(std::move(frame));
-      return std::nullopt;
-    case SocketFrameKind::replyFromDartSide:
-      // Messages read before the reply reach the main thread before it.
-      dispatchBatch(connection, batch);
-      if (auto reply = connection->takeHostReply(frame.id)) {
-        const size_t cost = InputBudget::cost(frame);
-        input_budget_->take(cost);
-        dispatch_async(dispatch_get_main_queue(), [reply = std::move(reply), cost,
-                                                   budget = input_budget_,
-                                                   payload = std::move(frame.payload)]() mutable {
-          reply(std::move(payload));
-          budget->give(cost);
-        });
-      }
-      return std::nullopt;
-    case SocketFrameKind::replyFromHost:
-    case SocketFrameKind::messageFromHost:
-      break;
-  }
-  return "the Dart side sent a frame of kind " + std::to_string(static_cast<int>(frame.kind)) +
-         ", which only the host sends";
+void SocketDartSide::watchOnMainThread(const std::shared_ptr<SocketConnection>& connection) {
+  MainThreadReader reader{messenger_, connection, input_budget_, wake_};
+  dispatch::MainQueue::shared()->watchReadable(
+      connection->fd(),
+      [weak_connection = std::weak_ptr(connection), budget = input_budget_] {
+        auto watched = weak_connection.lock();
+        return watched && watched->mainThreadMayRead() && !budget->batchesWaiting();
+      },
+      [reader] { readOnMainThread(reader); });
 }
 
 void SocketDartSide::setConnection(std::shared_ptr<SocketConnection> connection) {
@@ -317,6 +391,7 @@ void SocketDartSide::setConnection(std::shared_ptr<SocketConnection> connection)
 
 void SocketDartSide::closeConnection(const std::shared_ptr<SocketConnection>& connection,
                                      const SocketConnection::CloseReason& reason) {
+  dispatch::MainQueue::shared()->stopWatching();
   setConnection(nullptr);
   // Logged before the socket closes, so that the line is there when the Dart side sees the end.
   if (reason.empty()) {

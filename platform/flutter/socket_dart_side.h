@@ -3,7 +3,9 @@
 // relays frames between it and the engine's messenger: messages from the Dart side reach their
 // handlers on the main thread, and the host's replies, events and calls go back as frames.
 //
-// Socket I/O runs on a thread of its own. A connection that breaks the frame protocol is closed
+// The main thread's run loop reads the Dart side's small frames itself, so a call wakes the host
+// once; long frames, writes the sender leaves, accepting and closing run on the transport's I/O
+// thread. A connection that breaks the frame protocol is closed
 // with one log line; the transport keeps accepting. When a connection ends, the host's messages
 // it left unanswered get no reply (nullopt), so nothing waits for them forever.
 //
@@ -32,6 +34,12 @@ namespace flutter {
 
 // The environment variable that names the socket's path.
 inline constexpr const char* kDartSideSocketVariable = "DART_SIDE_SOCKET";
+
+// A frame read from the Dart side: its message, or its reply with the host's call that waits for it.
+struct SocketDartSideFrame {
+  SocketFrame frame;
+  FlutterBinaryReply hostReply;
+};
 
 class SocketDartSide final : public FlutterDartSide {
  public:
@@ -69,13 +77,11 @@ class SocketDartSide final : public FlutterDartSide {
   // The I/O thread.
   void run();
   void serveOne(const std::shared_ptr<SocketConnection>& connection);
-  // Messages from the Dart side gather in `batch`; other frames are handled at once, after it.
-  std::optional<SocketConnection::CloseReason> handleFrame(
-      const std::shared_ptr<SocketConnection>& connection, SocketFrame frame,
-      std::vector<SocketFrame>& batch);
-  // Hands the gathered messages to the main thread, in order, and empties `batch`.
+  // Hands the frames the I/O thread gathered to the main thread, in order, and empties `batch`.
   void dispatchBatch(const std::shared_ptr<SocketConnection>& connection,
-                     std::vector<SocketFrame>& batch);
+                     std::vector<SocketDartSideFrame>& batch);
+  // Lets the main thread's run loop read the connection's socket.
+  void watchOnMainThread(const std::shared_ptr<SocketConnection>& connection);
   void setConnection(std::shared_ptr<SocketConnection> connection);
   void closeConnection(const std::shared_ptr<SocketConnection>& connection,
                        const SocketConnection::CloseReason& reason);

@@ -88,6 +88,12 @@ std::optional<SocketFrame> SocketFrameDecoder::next() {
   return frame;
 }
 
+uint32_t SocketFrameDecoder::partialFrameLength() const {
+  std::span<const uint8_t> available(buffer_.data() + read_offset_, buffer_.size() - read_offset_);
+  if (available.size() < kSocketFrameLengthFieldSize) return 0;
+  return readLittleEndian<uint32_t>(available);
+}
+
 std::optional<SocketFrame> SocketFrameDecoder::parseBody(std::span<const uint8_t> body) {
   SocketFrame frame;
   const uint8_t kind = body[0];

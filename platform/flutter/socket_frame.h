@@ -67,6 +67,8 @@ class SocketFrameDecoder {
   const std::string& fault() const { return fault_; }
   // True while bytes of an incomplete frame are buffered.
   bool hasPartialFrame() const { return read_offset_ < buffer_.size(); }
+  // The length field of the incomplete frame buffered, once it has arrived; 0 before.
+  uint32_t partialFrameLength() const;
 
  private:
   std::optional<SocketFrame> parseBody(std::span<const uint8_t> body);

@@ -45,8 +45,12 @@ int prepareSingleStatement(sqlite3* db, const std::string& sql, sqlite3_stmt** s
   const char* rest = sql.c_str();
   const char* const end = rest + sql.size();
   auto prepare = [&](sqlite3_stmt** out, const char** tail) {
-    // SQLite refuses over-long text itself; the count only has to fit.
-    auto length = static_cast<int>(std::min<size_t>(static_cast<size_t>(end - rest), INT32_MAX));
+    // The count takes in the string's terminating zero, so that SQLite parses the text where it
+    // is instead of copying it first (it copies text whose last counted byte is not a zero). It
+    // stops at the first zero either way. SQLite refuses over-long text itself; the count only
+    // has to fit.
+    auto length =
+        static_cast<int>(std::min<size_t>(static_cast<size_t>(end - rest) + 1, INT32_MAX));
     return sqlite3_prepare_v2(db, rest, length, out, tail);
   };
   while (*statement == nullptr && rest != end) {
