@@ -5,8 +5,12 @@
 // how many times longer the host's mean takes, and, with host calls and echoes taken in turns
 // call by call, the median of the rounds' ratios of CPU time the other side spent serving the
 // calls (`vs_echo`: the host's I/O and main threads, the echo's one), so that neither the host's
-// other threads nor waiting for a CPU on a busy machine count, and of wall time (`vs_echo_wall`).
-// Each side wakes one thread of its own per call. The pipelined case sends every call before
+// other threads nor waiting for a CPU on a busy machine count, and of wall time (`vs_echo_wall`);
+// beside them what a call costs each side's serving threads (`host_cpu_us_per_call`,
+// `echo_cpu_us_per_call`). Each side wakes one thread of its own per call. The round-trip case
+// holds the caller, every thread of the host and the echo to one fixed CPU, so that both sides
+// are woken the same way in every run (a wake-up of another CPU cost 4 to 50 us, as that CPU
+// happened to be idle, halted or busy). The pipelined case sends every call before
 // reading any reply and reports calls per second. The flood case sends calls as fast as the host
 // takes them for 30 s while it reads every reply, and reports the host's memory and SIGTERM's
 // time.
@@ -29,6 +33,7 @@
 #include <vector>
 
 #include "bench/interleaved_ratio.h"
+#include "bench/socket/cpu_pinning.h"
 #include "bench/socket/host_process.h"
 #include "platform/flutter/flutter.h"
 #include "platform/flutter/socket_dart_side.h"
@@ -168,7 +173,9 @@ ThreadRun servingRun(pid_t pid) {
 // (servingRun), `wall` of how long the calls took. The two take turns call by call, so that each
 // side's serving thread has slept as long as the other's before it is woken and both meet the
 // machine alike (on a shared machine, how long a thread slept sets what waking it costs); each
-// round of kCallsPerRound pairs gives one ratio and the median of kRounds is answered.
+// round of kCallsPerRound pairs gives one ratio and the median of kRatioRounds is answered.
+constexpr int kRatioRounds = 151;
+constexpr int kCallsPerRound = 200;
 struct CallRatios {
   bench::InterleavedRatio cpu;
   bench::InterleavedRatio wall;
@@ -176,10 +183,8 @@ struct CallRatios {
 template <typename PathCall, typename BaselineCall>
 CallRatios interleavedCalls(pid_t pathPeer, PathCall&& path, pid_t baselinePeer,
                             BaselineCall&& baseline) {
-  constexpr int kRounds = 151;
-  constexpr int kCallsPerRound = 200;
   std::vector<double> path_cpu, baseline_cpu, path_wall, baseline_wall;
-  for (int round = 0; round < kRounds; ++round) {
+  for (int round = 0; round < kRatioRounds; ++round) {
     const auto path_before = servingRun(pathPeer);
     const auto baseline_before = servingRun(baselinePeer);
     double path_seconds = 0, baseline_seconds = 0;
@@ -283,6 +288,27 @@ void BM_InProcessRoundTrip(benchmark::State& state) {
 }
 
 void BM_SocketRoundTrip(benchmark::State& state) {
+  // The caller, the host's threads and the echo all on one fixed CPU: every wake-up is the
+  // same switch from the caller to the side it woke, never a wake-up of another CPU, which costs
+  // what that CPU was doing (idle, asleep in the hypervisor, busy) and swung from run to run.
+  const auto cpu = bench::lastAllowedCpu();
+  if (!cpu) {
+    state.SkipWithError("cannot tell which CPUs this process may use");
+    return;
+  }
+  cpu_set_t everywhere;
+  CPU_ZERO(&everywhere);
+  sched_getaffinity(0, sizeof(everywhere), &everywhere);
+  const cpu_set_t pinned = bench::singleCpu(*cpu);
+  bench::ScopedThreadAffinity caller_cpu(pinned);
+  if (!caller_cpu.held() || !bench::pinProcess(host().pid(), pinned)) {
+    state.SkipWithError("cannot pin the caller or the host to a CPU");
+    return;
+  }
+  struct Unpin {
+    const cpu_set_t& cpus;
+    ~Unpin() { bench::pinProcess(host().pid(), cpus); }
+  } unpin_host{everywhere};
   SocketCaller caller(host().socketPath());
   const auto message = callMessage();
   // Warms the host's paths and the connection before anything is counted.
@@ -304,6 +330,10 @@ void BM_SocketRoundTrip(benchmark::State& state) {
   state.counters["vs_in_process"] =
       elapsed.count() / static_cast<double>(state.iterations()) / inProcessNanoseconds();
   EchoProcess echo;
+  if (!bench::pinProcess(echo.pid(), pinned)) {
+    state.SkipWithError("cannot pin the echo to a CPU");
+    return;
+  }
   const auto frame = callFrame(1, message);
   std::vector<uint8_t> answer(frame.size());
   const auto ratios = interleavedCalls(
@@ -315,6 +345,9 @@ void BM_SocketRoundTrip(benchmark::State& state) {
   // slows a round, the host's (whose working set is the larger) more than the echo's.
   state.counters["vs_echo_min"] = ratios.cpu.minimumRatio;
   state.counters["vs_echo_wall_min"] = ratios.wall.minimumRatio;
+  // What one call costs each side's serving threads, in the median round.
+  state.counters["host_cpu_us_per_call"] = ratios.cpu.pathTime / kCallsPerRound * 1e6;
+  state.counters["echo_cpu_us_per_call"] = ratios.cpu.baselineTime / kCallsPerRound * 1e6;
 }
 
 // Every call is written before its reply is awaited: a thread sends, this one reads.

@@ -9,19 +9,21 @@ std::string LiteDbBatchOperation::getMethod() const {
   return method != nullptr && method->asString() != nullptr ? *method->asString() : std::string();
 }
 
-std::string LiteDbBatchOperation::getSql() const {
+const std::string& LiteDbBatchOperation::getSql() const {
+  static const std::string kNone;
   const flutter::Value* sql = dictionary_.find(std::string_view("sql"));
-  return sql != nullptr && sql->asString() != nullptr ? *sql->asString() : std::string();
+  return sql != nullptr && sql->asString() != nullptr ? *sql->asString() : kNone;
 }
 
 flutter::ValueList LiteDbBatchOperation::getSqlArguments() const {
   return toSqlArguments(dictionary_.find(std::string_view("arguments")));
 }
 
-void LiteDbBatchOperation::handleSuccess(flutter::ValueList& results) const {
+void LiteDbBatchOperation::handleSuccess(flutter::ValueList& results) {
   if (no_result_) return;
   flutter::ValueMap entry;
-  entry.append(flutter::Value("result"), results_.value_or(flutter::Value()));
+  entry.append(flutter::Value("result"),
+               results_ ? std::move(*results_) : flutter::Value());
   results.emplace_back(std::move(entry));
 }
 

@@ -15,7 +15,7 @@ class LiteDbBatchOperation : public LiteDbOperation {
       : dictionary_(dictionary), no_result_(noResult) {}
 
   std::string getMethod() const override;
-  std::string getSql() const override;
+  const std::string& getSql() const override;
   flutter::ValueList getSqlArguments() const override;
   bool getNoResult() const override { return no_result_; }
   bool getContinueOnError() const override { return continue_on_error_; }
@@ -25,8 +25,8 @@ class LiteDbBatchOperation : public LiteDbOperation {
     return dictionary_.find(key);
   }
 
-  // Appends {"result": ...} unless results are not collected.
-  void handleSuccess(flutter::ValueList& results) const;
+  // Appends {"result": ...} unless results are not collected; hands the result over.
+  void handleSuccess(flutter::ValueList& results);
   // Appends {"error": {"code", "message", "data"}} unless results are not collected.
   void handleErrorContinue(flutter::ValueList& results) const;
   // Answers the stored error.

@@ -384,7 +384,9 @@ void LiteDbDarwinDatabase::resultSetDidClose(LiteDbDarwinResultSet* resultSet) {
 // Binding.
 
 int LiteDbDarwinDatabase::bindObject(const LiteDbDarwinValue& value, int column,
-                                     sqlite3_stmt* statement) {
+                                     sqlite3_stmt* statement, BindLifetime lifetime) {
+  const sqlite3_destructor_type held =
+      lifetime == BindLifetime::borrowed ? SQLITE_STATIC : SQLITE_TRANSIENT;
   return std::visit(
       [&](const auto& v) -> int {
         using T = std::decay_t<decltype(v)>;
@@ -393,7 +395,7 @@ int LiteDbDarwinDatabase::bindObject(const LiteDbDarwinValue& value, int column,
         } else if constexpr (std::is_same_v<T, LiteDbDarwinData>) {
           static const char kEmpty[] = "";
           const void* bytes = v.empty() ? static_cast<const void*>(kEmpty) : v.data();
-          return sqlite3_bind_blob64(statement, column, bytes, v.size(), SQLITE_TRANSIENT);
+          return sqlite3_bind_blob64(statement, column, bytes, v.size(), held);
         } else if constexpr (std::is_same_v<T, NSDate>) {
           if (date_format_) {
             std::string text = date_format_->stringFromDate(v);
@@ -412,8 +414,7 @@ int LiteDbDarwinDatabase::bindObject(const LiteDbDarwinValue& value, int column,
           return sqlite3_bind_double(statement, column, static_cast<double>(v));
         } else {
           // The explicit length keeps text that holds U+0000 whole.
-          return sqlite3_bind_text64(statement, column, v.data(), v.size(), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
+          return sqlite3_bind_text64(statement, column, v.data(), v.size(), held, SQLITE_UTF8);
         }
       },
       value);
@@ -421,7 +422,8 @@ int LiteDbDarwinDatabase::bindObject(const LiteDbDarwinValue& value, int column,
 
 bool LiteDbDarwinDatabase::bindStatement(sqlite3_stmt* statement, const LiteDbDarwinValues* values,
                                          const LiteDbDarwinNamedValues* dictionary,
-                                         const LiteDbDarwinValues* trailing) {
+                                         const LiteDbDarwinValues* trailing,
+                                         BindLifetime lifetime) {
   const int parameter_count = sqlite3_bind_parameter_count(statement);
   int bound = 0;
   auto bind = [&](const LiteDbDarwinValue& value, int column) {
@@ -432,7 +434,7 @@ bool LiteDbDarwinDatabase::bindStatement(sqlite3_stmt* statement, const LiteDbDa
         NSLog("obj: %s", describeValue(value).c_str());
       }
     }
-    int result = bindObject(value, column, statement);
+    int result = bindObject(value, column, statement, lifetime);
     if (result != SQLITE_OK) {
       NSLog("Error: unable to bind (%d, %s", result, sqlite3_errmsg(db_));
       failLayer(result, sqlite3_errmsg(db_));
@@ -482,7 +484,7 @@ bool LiteDbDarwinDatabase::bindStatement(sqlite3_stmt* statement, const LiteDbDa
 std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
     const std::string& sql, const LiteDbDarwinValues* values,
     const LiteDbDarwinNamedValues* dictionary, const LiteDbDarwinValues* trailing,
-    bool shouldBind) {
+    bool shouldBind, BindLifetime lifetime) {
   layer_error_.reset();
   if (!checkUsable()) return nullptr;
   is_executing_statement_ = true;
@@ -513,7 +515,8 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
     if (should_cache_statements_) setCachedStatement(statement, sql);
   }
 
-  if (shouldBind && !bindStatement(statement->statement(), values, dictionary, trailing)) {
+  if (shouldBind &&
+      !bindStatement(statement->statement(), values, dictionary, trailing, lifetime)) {
     // A statement that failed to bind is never handed out again, cached or not.
     statement->close();
     if (should_cache_statements_) {
@@ -562,11 +565,16 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::prepare(const std::
 bool LiteDbDarwinDatabase::executeUpdateCore(const std::string& sql, NSError* error,
                                              const LiteDbDarwinValues* values,
                                              const LiteDbDarwinNamedValues* dictionary) {
-  auto resultSet = executeQueryCore(sql, values, dictionary, nullptr, true);
+  // The values outlive every step taken here, so SQLite borrows their text and bytes.
+  auto resultSet =
+      executeQueryCore(sql, values, dictionary, nullptr, true, BindLifetime::borrowed);
   if (!resultSet) {
     if (error != nullptr) *error = lastError();
     return false;
   }
+  // Held past the result set's closing (which a finished step may do itself), so that its
+  // borrowed bindings are cleared whatever happens, before the values go.
+  const std::shared_ptr<LiteDbDarwinStatement> bound = resultSet->statement();
   int result = resultSet->internalStepWithError(error);
   // A change that returns rows (RETURNING) is made by its first step; reading the rest lets it
   // complete, so its answer tells the truth. Reading statements stay refused.
@@ -580,6 +588,8 @@ bool LiteDbDarwinDatabase::executeUpdateCore(const std::string& sql, NSError* er
   }
   // Closing here finalizes the statement before the caller hears the outcome.
   resultSet->close();
+  // A cached statement must not keep pointers into values that are about to go.
+  if (bound && bound->statement() != nullptr) sqlite3_clear_bindings(bound->statement());
   return result == SQLITE_DONE;
 }
 

@@ -194,10 +194,15 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
 
   // Removes a result set from the open set; the caller now closes it itself.
   void resultSetDidClose(LiteDbDarwinResultSet* resultSet);
+  // How SQLite holds bound text and bytes: copied, or borrowed from values that outlive every
+  // step of the statement, whose bindings are then cleared before it is reset or reused.
+  enum class BindLifetime { copied, borrowed };
   // The binding step shared with result sets. On failure the statement is finalized.
   bool bindStatement(sqlite3_stmt* statement, const LiteDbDarwinValues* values,
-                     const LiteDbDarwinNamedValues* dictionary, const LiteDbDarwinValues* trailing);
-  int bindObject(const LiteDbDarwinValue& value, int column, sqlite3_stmt* statement);
+                     const LiteDbDarwinNamedValues* dictionary, const LiteDbDarwinValues* trailing,
+                     BindLifetime lifetime = BindLifetime::copied);
+  int bindObject(const LiteDbDarwinValue& value, int column, sqlite3_stmt* statement,
+                 BindLifetime lifetime = BindLifetime::copied);
 
   std::string description() const;
 
@@ -206,7 +211,9 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
                                                           const LiteDbDarwinValues* values,
                                                           const LiteDbDarwinNamedValues* dictionary,
                                                           const LiteDbDarwinValues* trailing,
-                                                          bool shouldBind);
+                                                          bool shouldBind,
+                                                          BindLifetime lifetime =
+                                                              BindLifetime::copied);
   bool executeUpdateCore(const std::string& sql, NSError* error, const LiteDbDarwinValues* values,
                          const LiteDbDarwinNamedValues* dictionary);
   // Runs a transaction statement; on success the database is in a transaction or not, as given.

@@ -210,7 +210,7 @@ void LiteDbDatabase::dbQuery(LiteDbDarwinDatabase& db,
 
 void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& operation,
                                    const std::optional<NSError>& failure) {
-  std::string sql = operation.getSql();
+  const std::string& sql = operation.getSql();
   flutter::Value details =
       sql.empty() ? flutter::Value() : statementDetails(sql, operation.getSqlArguments());
   NSError error = failure ? *failure : db.lastError();
@@ -222,7 +222,7 @@ void LiteDbDatabase::dbHandleError(LiteDbDarwinDatabase& db, LiteDbOperation& op
 }
 
 bool LiteDbDatabase::dbExecuteOrError(LiteDbDarwinDatabase& db, LiteDbOperation& operation) {
-  std::string sql = operation.getSql();
+  const std::string& sql = operation.getSql();
   std::optional<bool> in_transaction = operation.getInTransactionChange();
   if (sql == kDefensiveOffStatement) {
     sqlite3_db_config(db.sqliteHandle(), SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
@@ -278,7 +278,7 @@ bool LiteDbDatabase::dbDoExecute(LiteDbDarwinDatabase& db, LiteDbOperation& oper
 
 bool LiteDbDatabase::dbDoQuery(LiteDbDarwinDatabase& db, LiteDbOperation& operation,
                                LiteDbReplyBudget& budget) {
-  std::string sql = operation.getSql();
+  const std::string& sql = operation.getSql();
   flutter::ValueList arguments = operation.getSqlArguments();
   std::optional<int64_t> page_size = operation.getCursorPageSize();
   logStatement(sql, arguments);
@@ -377,6 +377,8 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
   static const flutter::ValueList kNone;
   const flutter::ValueList& entries =
       operations != nullptr && operations->asList() != nullptr ? *operations->asList() : kNone;
+  // One answer per entry at most, so the list never moves the answers it holds.
+  if (!no_result) results.reserve(entries.size());
   FlutterResult reply([operation](FlutterMethodResponse response) {
     if (auto* error = std::get_if<FlutterError>(&response)) operation->error(std::move(*error));
   });

@@ -14,9 +14,10 @@ const flutter::Value* LiteDbMethodCallOperation::getArgument(std::string_view ke
   return map != nullptr ? map->find(key) : nullptr;
 }
 
-std::string LiteDbMethodCallOperation::getSql() const {
+const std::string& LiteDbMethodCallOperation::getSql() const {
+  static const std::string kNone;
   const flutter::Value* sql = getArgument("sql");
-  return sql != nullptr && sql->asString() != nullptr ? *sql->asString() : std::string();
+  return sql != nullptr && sql->asString() != nullptr ? *sql->asString() : kNone;
 }
 
 flutter::ValueList LiteDbMethodCallOperation::getSqlArguments() const {

@@ -17,7 +17,7 @@ class LiteDbMethodCallOperation : public LiteDbOperation {
       : flutter_method_call_(std::move(call)), flutter_result_(std::move(result)) {}
 
   std::string getMethod() const override { return flutter_method_call_->method; }
-  std::string getSql() const override;
+  const std::string& getSql() const override;
   flutter::ValueList getSqlArguments() const override;
   bool getNoResult() const override;
   bool getContinueOnError() const override;

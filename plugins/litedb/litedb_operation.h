@@ -16,8 +16,8 @@ class LiteDbOperation {
   virtual ~LiteDbOperation() = default;
 
   virtual std::string getMethod() const = 0;
-  // Empty when the operation carries no statement.
-  virtual std::string getSql() const = 0;
+  // Empty when the operation carries no statement. Lives as long as the operation's arguments.
+  virtual const std::string& getSql() const = 0;
   // The arguments as they are bound (see toSqlArguments); empty when there are none.
   virtual flutter::ValueList getSqlArguments() const = 0;
   virtual bool getNoResult() const { return false; }

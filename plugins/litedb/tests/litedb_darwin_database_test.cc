@@ -66,6 +66,39 @@ TEST(LiteDbDarwinDatabaseTest, CountsAndRowsAreCheckedAndTheConnectionStaysUsabl
   EXPECT_FALSE(db->hasOpenResultSets());
 }
 
+TEST(LiteDbDarwinDatabaseTest, ACachedStatementKeepsNoValuesOfAnEarlierChange) {
+  auto db = memory();
+  db->setShouldCacheStatements(true);
+  const std::string insert = "INSERT INTO t VALUES (?, ?)";
+  for (int row = 0; row < 3; ++row) {
+    // The values go as soon as each change has been made.
+    ASSERT_TRUE(db->executeUpdate(
+        insert, {std::string(200, static_cast<char>('a' + row)) + std::string(1, '\0') + "tail",
+                 LiteDbDarwinData(64, static_cast<uint8_t>(row))}));
+  }
+  ASSERT_TRUE(db->executeUpdate("UPDATE t SET a = ? WHERE b = ?", {std::string("renamed"),
+                                                                   LiteDbDarwinData(64, 1)}));
+  // The same text prepared again, without values, finds the cached statement: it binds nothing
+  // an earlier caller left.
+  auto unbound = db->prepare(insert);
+  ASSERT_TRUE(unbound);
+  EXPECT_FALSE(unbound->next());
+  auto rs = db->executeQuery("SELECT a, b FROM t ORDER BY rowid");
+  ASSERT_TRUE(rs);
+  for (int row = 0; row < 3; ++row) {
+    ASSERT_TRUE(rs->next());
+    const std::string expected = row == 1 ? std::string("renamed")
+                                          : std::string(200, static_cast<char>('a' + row)) +
+                                                std::string(1, '\0') + "tail";
+    EXPECT_EQ(rs->stringForColumnIndex(0), expected);
+    EXPECT_EQ(rs->dataForColumnIndex(1), LiteDbDarwinData(64, static_cast<uint8_t>(row)));
+  }
+  ASSERT_TRUE(rs->next());
+  EXPECT_TRUE(rs->columnIndexIsNull(0));
+  EXPECT_TRUE(rs->columnIndexIsNull(1));
+  EXPECT_FALSE(rs->next());
+}
+
 TEST(LiteDbDarwinDatabaseTest, EveryFailureSaysWhatWentWrong) {
   auto db = memory();
   for (const char* sql : {"", "/* nothing */", ";"}) {
