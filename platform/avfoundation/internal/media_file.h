@@ -81,6 +81,7 @@ class MediaFile {
 
   std::unique_ptr<Input> input_;
   AVFormatContext* format_;
+  ProbedStreams streams_ = ProbedStreams::kPlayed;
 };
 
 // FFmpeg's best stream of `type` (an AVMediaType) in `format`, unless the host refuses its
