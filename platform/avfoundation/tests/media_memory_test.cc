@@ -137,7 +137,8 @@ TEST_F(MediaMemoryTest, AnAssetPlayedForItsSoundProbesNoPicture) {
     EXPECT_EQ(silent->statusOfValueForKey("tracks", nullptr), AVKeyValueStatusLoaded);
     EXPECT_TRUE(silent->tracks().empty());
   }
-  EXPECT_LT(statusBytes("VmHWM") - before, kPictureBytes / 4);
+  // Room for a sanitizer's shadow of what the sound's probe holds; one decoded picture is more.
+  EXPECT_LT(statusBytes("VmHWM") - before, kPictureBytes / 2);
 }
 
 }  // namespace
