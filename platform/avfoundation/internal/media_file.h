@@ -45,7 +45,7 @@ struct MediaProbe {
 };
 
 // The streams a probe decodes: those a player would play (an asset's probe), or only the one
-// kind a decoder plays, the others discarded at the demuxer.
+// kind a decoder (or an asset played for its sound) plays, the others discarded at the demuxer.
 enum class ProbedStreams { kPlayed, kVideoOnly, kAudioOnly };
 
 class MediaFile {
