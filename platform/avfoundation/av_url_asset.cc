@@ -53,18 +53,26 @@ std::string AVURLAsset::libraryFilePath() const {
   return library_backed_ && namesLocalFile(url_) ? url_.path() : std::string();
 }
 
+bool AVURLAsset::isSoundOnly() const {
+  auto found = options_.find(AVURLAssetHostSoundOnlyKey);
+  const bool* soundOnly = found != options_.end() ? std::any_cast<bool>(&found->second) : nullptr;
+  return soundOnly != nullptr && *soundOnly;
+}
+
 void AVURLAsset::loadFromLibrary(const std::weak_ptr<AVURLAsset>& weak,
                                  std::shared_ptr<const std::atomic<bool>> gone) {
-  auto path = [&] {
-    auto asset = weak.lock();
-    return asset ? asset->libraryFilePath() : std::string();
-  }();
+  std::string path;
+  auto streams = avfoundation::internal::ProbedStreams::kPlayed;
+  if (auto asset = weak.lock()) {
+    path = asset->libraryFilePath();
+    if (asset->isSoundOnly()) streams = avfoundation::internal::ProbedStreams::kAudioOnly;
+  }
   using avfoundation::internal::MediaFile;
   NSError error = avfoundation::internal::offlineError();
   std::shared_ptr<const foundation::RegularFile> opened;
   std::unique_ptr<MediaFile> media;
   if (!path.empty()) opened = MediaFile::openFile(path, &error);
-  if (opened) media = MediaFile::open(opened, &error, std::move(gone));
+  if (opened) media = MediaFile::open(opened, &error, std::move(gone), streams);
   auto asset = weak.lock();
   if (!asset) return;
   if (!media) {

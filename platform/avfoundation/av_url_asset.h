@@ -32,6 +32,9 @@ inline constexpr const char* AVURLAssetPreferPreciseDurationAndTimingKey =
 inline constexpr const char* AVURLAssetHTTPUserAgentKey = "AVURLAssetHTTPUserAgentKey";
 // std::map<std::string, std::string>: header fields sent with every request.
 inline constexpr const char* AVURLAssetHTTPHeaderFieldsKey = "AVURLAssetHTTPHeaderFieldsKey";
+// bool, the host's own key: the asset is played for its sound only, so its probe opens and
+// decodes only the sound, its pictures discarded at the demuxer, and it has audio tracks only.
+inline constexpr const char* AVURLAssetHostSoundOnlyKey = "HostSoundOnly";
 
 class AVURLAsset : public AVAsset {
  public:
@@ -53,6 +56,7 @@ class AVURLAsset : public AVAsset {
   void willLoadValues() override;
   // The file a library-backed asset plays; empty for the model or a remote URL.
   std::string libraryFilePath() const;
+  bool isSoundOnly() const;
 
   NSURL url_;
   AVURLAssetOptions options_;

@@ -80,7 +80,8 @@ UriAudioSource::UriAudioSource(std::string sourceId, std::string uri,
       options_(std::move(options)) {}
 
 std::shared_ptr<IndexedPlayerItem> UriAudioSource::createPlayerItem() const {
-  AVURLAssetOptions assetOptions;
+  // Only the sound plays: the asset never opens or decodes the pictures beside it.
+  AVURLAssetOptions assetOptions{{AVURLAssetHostSoundOnlyKey, true}};
   if (const auto* assetEntry = options_.find("darwinAssetOptions");
       assetEntry != nullptr && !assetEntry->isNull()) {
     if (const auto* precise = assetEntry->find("preferPreciseDurationAndTiming")) {

@@ -148,9 +148,11 @@ void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end, bool cut) 
         all = false;
       }
     }
-    // Only an end that was never known is learned; a known end moves only back, to where the
-    // streams of a file cut on disk ended.
-    bool cutShort = anyCut && CMTIME_IS_NUMERIC(end_) && CMTimeCompare(latest, end_) < 0;
+    // An end that was never known is learned. A known end moves only back, to where every
+    // stream ended: a file cut on disk, or a header declaring more than its streams hold (an
+    // end of zero is only that of decoders that could not open, which leaves the known end).
+    bool cutShort = CMTIME_IS_NUMERIC(end_) && CMTimeCompare(latest, end_) < 0 &&
+                    (anyCut || CMTimeCompare(latest, kCMTimeZero) > 0);
     if (!all || !host_clock_ || (!CMTIME_IS_INDEFINITE(end_) && !cutShort)) return;
     end_ = latest;
     learned = on_end_learned_;

@@ -62,8 +62,8 @@ class ItemClock {
   void follow(const std::shared_ptr<DecodeWorker>& follower);
   void unfollow(const DecodeWorker* follower);
   // The follower's stream ended at `end`. Runs `onEndLearned` (here, on the caller's thread) when
-  // that made the end of an item of unknown length known, or (`cut`: its file was cut on disk)
-  // moved a known end back to where every stream ended.
+  // that made the end of an item of unknown length known, or moved a known end back to where
+  // every stream ended (`cut`: its file was cut on disk; or its header declared more).
   void streamEnded(const DecodeWorker* follower, CMTime end, bool cut = false);
   void setOnEndLearned(std::function<void()> onEndLearned);
 

@@ -247,6 +247,7 @@ std::unique_ptr<MediaFile> MediaFile::attempt(std::shared_ptr<const foundation::
   if (opened < 0) return fail(cannotOpen("This media format is not supported."));
   Input* reading = input.get();
   std::unique_ptr<MediaFile> media(new MediaFile(std::move(input), format));
+  media->streams_ = streams;
   // avformat_find_stream_info takes decoder options only for the streams known when it starts,
   // and probes any it meets later with FFmpeg's own: every stream is made known first, and no
   // new one may appear while it probes.
@@ -306,6 +307,12 @@ std::unique_ptr<MediaFile> MediaFile::attempt(std::shared_ptr<const foundation::
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     const AVCodecParameters& codec = *format->streams[i]->codecpar;
     const bool video = codec.codec_type == AVMEDIA_TYPE_VIDEO;
+    // Pictures played for their sound only are never decoded: whatever their size, a sound
+    // beside them plays, and without one the file completes where it stands.
+    if (video && streams == ProbedStreams::kAudioOnly) {
+      if (audio < 0 && isDecodable(codec)) playable = true;
+      continue;
+    }
     if (video && (!isPictureSizeAllowed(codec.width, codec.height) ||
                   (i < declared.size() &&
                    !isPictureSizeAllowed(declared[i].first, declared[i].second)))) {
@@ -342,6 +349,7 @@ MediaProbe MediaFile::probe() const {
     AVAssetTrackProperties track;
     track.trackID = static_cast<int32_t>(i + 1);
     track.mediaType = codec.codec_type == AVMEDIA_TYPE_VIDEO ? AVMediaTypeVideo : AVMediaTypeAudio;
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO && streams_ == ProbedStreams::kAudioOnly) continue;
     if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
       track.naturalSize = CGSize{static_cast<double>(codec.width), static_cast<double>(codec.height)};
       track.preferredTransform = rotationOf(stream);

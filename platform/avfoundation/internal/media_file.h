@@ -45,7 +45,7 @@ struct MediaProbe {
 };
 
 // The streams a probe decodes: those a player would play (an asset's probe), or only the one
-// kind a decoder plays, the others discarded at the demuxer.
+// kind a decoder (or an asset played for its sound) plays, the others discarded at the demuxer.
 enum class ProbedStreams { kPlayed, kVideoOnly, kAudioOnly };
 
 class MediaFile {
@@ -81,6 +81,7 @@ class MediaFile {
 
   std::unique_ptr<Input> input_;
   AVFormatContext* format_;
+  ProbedStreams streams_ = ProbedStreams::kPlayed;
 };
 
 // FFmpeg's best stream of `type` (an AVMediaType) in `format`, unless the host refuses its

@@ -9,6 +9,9 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
 }
 
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
@@ -167,6 +170,7 @@ bool StreamDecoder::decodeOne() {
       if (usable) {
         framesMade().fetch_add(1, std::memory_order_relaxed);
         consecutive_failures_ = 0;
+        too_large_ = false;
         return true;
       }
       received = AVERROR_INVALIDDATA;
@@ -174,11 +178,8 @@ bool StreamDecoder::decodeOne() {
     if (received == AVERROR_EOF) return false;
     if (received != AVERROR(EAGAIN)) {
       // A frame the decoder could not make: skip it, unless the decoder does nothing else.
-      if (received == AVERROR(ENOMEM)) {
-        ranOutOfMemory("frame");
-      } else if (damaged_++ == 0) {
-        NSLog("Skipped a damaged %s frame", kindName(options_.kind));
-      }
+      refused("frame", received);
+      av_frame_unref(frame_.get());
       if (++consecutive_failures_ > kMaxConsecutiveFailures) return false;
       continue;
     }
@@ -205,15 +206,55 @@ bool StreamDecoder::decodeOne() {
         (!landing_ || landing_->started || startsLanding(*packet_))) {
       bool readable = !isPng(*context_) || filterPngPacket(*packet_);
       int sent = readable ? avcodec_send_packet(context_.get(), packet_.get()) : AVERROR_INVALIDDATA;
-      if (sent == AVERROR(ENOMEM)) {
-        ranOutOfMemory("packet");
-      } else if (sent < 0 && sent != AVERROR(EAGAIN) && damaged_++ == 0) {
-        NSLog("Skipped a damaged %s packet", kindName(options_.kind));
-      }
+      if (sent < 0 && sent != AVERROR(EAGAIN)) refused("packet", sent);
       if (sent >= 0) short_of_memory_ = false;
     }
     av_packet_unref(packet_.get());
   }
+}
+
+void StreamDecoder::refused(const char* what, int error) {
+  // Decoders call their own failures to get memory bad data: the cause is told by what can be
+  // checked here, the picture's size and whether memory for one frame can be had now.
+  if (options_.kind == StreamKind::kVideo) {
+    for (auto [width, height] : {std::pair{frame_->width, frame_->height},
+                                 std::pair{context_->width, context_->height},
+                                 std::pair{context_->coded_width, context_->coded_height}}) {
+      if (isPictureSizeAllowed(width, height)) continue;
+      if (!too_large_) {
+        NSLog("Skipped a video %s: a picture of %dx%d is larger than the host plays", what, width,
+              height);
+      }
+      too_large_ = true;
+      return;
+    }
+  }
+  if (error == AVERROR(ENOMEM) || !oneFrameFits()) {
+    ranOutOfMemory(what);
+    return;
+  }
+  if (damaged_++ == 0) NSLog("Skipped a damaged %s %s", kindName(options_.kind), what);
+}
+
+bool StreamDecoder::oneFrameFits() const {
+  int bytes = 0;
+  if (options_.kind == StreamKind::kVideo) {
+    const int width = std::max(context_->width, context_->coded_width);
+    const int height = std::max(context_->height, context_->coded_height);
+    if (width <= 0 || height <= 0) return true;
+    const auto format = context_->pix_fmt != AV_PIX_FMT_NONE ? context_->pix_fmt : AV_PIX_FMT_YUV420P;
+    bytes = av_image_get_buffer_size(format, width, height, 1);
+  } else {
+    const int channels = context_->ch_layout.nb_channels;
+    const int samples = context_->frame_size > 0 ? context_->frame_size : 4096;
+    if (channels <= 0 || context_->sample_fmt == AV_SAMPLE_FMT_NONE) return true;
+    bytes = av_samples_get_buffer_size(nullptr, channels, samples, context_->sample_fmt, 1);
+  }
+  if (bytes <= 0) return true;
+  // Taken through FFmpeg's allocator, as the decoder takes it, and given back at once.
+  void* trial = av_malloc(static_cast<size_t>(bytes));
+  av_free(trial);
+  return trial != nullptr;
 }
 
 void StreamDecoder::ranOutOfMemory(const char* what) {

@@ -83,6 +83,11 @@ class StreamDecoder {
   // Packets in, frames out; false at the end of the stream.
   bool decodeOne();
   DecodedFrame timed();
+  // The decoder refused a packet or could not make a frame (`error`): the log says why, a picture
+  // too large, memory short or damage, and only damage counts as damaged.
+  void refused(const char* what, int error);
+  // Memory for one frame of the stream's current size can be had now.
+  bool oneFrameFits() const;
   // FFmpeg could not get the memory for a packet or frame: it is skipped, and the log says why.
   void ranOutOfMemory(const char* what);
   int64_t frameDurationInStreamUnits() const;
@@ -131,6 +136,7 @@ class StreamDecoder {
   std::optional<CMTime> position_;
   int64_t damaged_ = 0;
   bool short_of_memory_ = false;
+  bool too_large_ = false;
   int consecutive_failures_ = 0;
 };
 

@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace media_files_testing;
@@ -277,6 +279,33 @@ TEST_F(MediaFilesTest, AFileCutOnDiskWhilePlayingEndsWhereWhatIsLeftEnds) {
   NSNotificationCenter::defaultCenter()->removeObserver(token);
   double endedAt = CMTimeGetSeconds(playback.item->currentTime());
   EXPECT_LT(endedAt, 30.0);
+}
+
+TEST_F(MediaFilesTest, AnItemEndsWhereItsStreamsEndWhateverItsHeaderDeclares) {
+  auto made = madeMedia("declared_long.mp4",
+                        {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3", "-f",
+                         "lavfi", "-i", "sine=duration=3", "-c:v", "libx264", "-c:a", "aac"});
+  auto bytes = av::fileBytes(made);
+  // The movie header's duration (after its version, flags, two dates and time scale) says
+  // 2^32 - 1 ticks.
+  const std::string mvhd = "mvhd";
+  auto found = std::search(bytes.begin(), bytes.end(), mvhd.begin(), mvhd.end());
+  ASSERT_NE(found, bytes.end());
+  ASSERT_EQ(found[4], 0);  // version 0: 32-bit fields
+  std::fill(found + 20, found + 24, 0xFF);
+  auto playback = open(av::writtenMedia("declared_long_patched.mp4", bytes));
+  const double declared = CMTimeGetSeconds(playback.item->duration());
+  ASSERT_GT(declared, 1000.0);
+  std::atomic<bool> ended{false};
+  auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, playback.item.get(), nullptr,
+      [&ended](const NSNotification&) { ended = true; });
+  playback.player->setRate(8.0f);
+  EXPECT_TRUE(runUntil([&] { return ended.load(); }, std::chrono::seconds(30)));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+  EXPECT_LT(CMTimeGetSeconds(playback.item->currentTime()), 4.0);
+  // What the header said stays what the item reports.
+  EXPECT_DOUBLE_EQ(CMTimeGetSeconds(playback.item->duration()), declared);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "platform/avfoundation/cv_pixel_buffer_pool.h"
 #include "platform/avfoundation/testing/av_video_output_controls.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
+#include "platform/avfoundation/tests/media_recipes.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/foundation/ns_notification_center.h"
 #include "platform/foundation/testing/foundation_controls.h"
@@ -26,6 +29,17 @@ using dispatch::testing::runUntil;
 bool anyLineSays(const std::vector<std::string>& lines, const std::string& words) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(words) != std::string::npos; });
+}
+
+bool resetPeakMemory() { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); }
+
+// VmHWM or VmRSS of this process, in bytes.
+int64_t statusBytes(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::stoll(line.substr(field.size() + 1)) * 1024;
+  }
+  return 0;
 }
 
 class MediaMemoryTest : public ::testing::Test {
@@ -87,6 +101,44 @@ TEST_F(MediaMemoryTest, FramesThatCannotBeKeptAreSkippedAndTheItemPlaysOn) {
   ASSERT_TRUE(runUntil([&] { return sought.load(); }));
   ASSERT_TRUE(runUntil([&] { return output->hasNewPixelBufferForItemTime(item->currentTime()); }));
   EXPECT_NE(output->copyPixelBufferForItemTime(item->currentTime(), nullptr), nullptr);
+}
+
+TEST_F(MediaMemoryTest, AnAssetPlayedForItsSoundProbesNoPicture) {
+  constexpr int kSide = 4096;
+  constexpr int64_t kPictureBytes = int64_t{kSide} * kSide * 4;
+  auto picture = av::madeMedia(
+      "sound_asset_picture.png",
+      {"-f", "lavfi", "-i", "testsrc2=size=" + std::to_string(kSide) + "x" + std::to_string(kSide),
+       "-frames:v", "1", "-pix_fmt", "rgba", "-c:v", "png", "-f", "image2"});
+  auto withSound = av::madeMedia("sound_asset_beside_picture.mkv",
+                                 {"-framerate", "1", "-i", picture, "-f", "lavfi", "-i",
+                                  "sine=duration=2", "-map", "0", "-map", "1", "-c:v", "copy",
+                                  "-c:a", "flac"});
+  auto pictureOnly = av::madeMedia("sound_asset_picture_only.mkv",
+                                   {"-framerate", "1", "-i", picture, "-c:v", "copy"});
+  av::useMediaLibrary();
+  auto load = [](const std::string& path) {
+    auto asset = AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path),
+                                             {{AVURLAssetHostSoundOnlyKey, true}});
+    std::atomic<bool> done{false};
+    asset->loadValuesAsynchronouslyForKeys({"tracks", "duration"}, [&done] { done = true; });
+    EXPECT_TRUE(runUntil([&] { return done.load(); }, std::chrono::seconds(60)));
+    return asset;
+  };
+  ASSERT_TRUE(resetPeakMemory());
+  const int64_t before = statusBytes("VmRSS");
+  {
+    auto asset = load(withSound);
+    EXPECT_EQ(asset->statusOfValueForKey("tracks", nullptr), AVKeyValueStatusLoaded);
+    EXPECT_EQ(asset->tracksWithMediaType(AVMediaTypeAudio).size(), 1u);
+    EXPECT_TRUE(asset->tracksWithMediaType(AVMediaTypeVideo).empty());
+    // A file without sound is no failure: it completes where it stands when played.
+    auto silent = load(pictureOnly);
+    EXPECT_EQ(silent->statusOfValueForKey("tracks", nullptr), AVKeyValueStatusLoaded);
+    EXPECT_TRUE(silent->tracks().empty());
+  }
+  // Room for a sanitizer's shadow of what the sound's probe holds; one decoded picture is more.
+  EXPECT_LT(statusBytes("VmHWM") - before, kPictureBytes / 2);
 }
 
 }  // namespace

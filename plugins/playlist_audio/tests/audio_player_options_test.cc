@@ -138,6 +138,15 @@ TEST_F(AudioPlayerOptionsTest, BadHeadersAreRefused) {
   EXPECT_EQ(loadAsync(Value(notAMap)).wait().error.code, "error");
 }
 
+TEST_F(AudioPlayerOptionsTest, EveryAssetIsPlayedForItsSoundOnly) {
+  loadReady(playlist(2));
+  for (const auto& item : engine()->items()) {
+    auto found = optionsOf(item).find(AVURLAssetHostSoundOnlyKey);
+    ASSERT_NE(found, optionsOf(item).end());
+    EXPECT_TRUE(std::any_cast<bool>(found->second));
+  }
+}
+
 TEST_F(AudioPlayerOptionsTest, PreciseTimingIsAnAssetOption) {
   ValueMap map = *uri("a").asMap();
   map.set("options",
@@ -149,7 +158,7 @@ TEST_F(AudioPlayerOptionsTest, PreciseTimingIsAnAssetOption) {
 
   map.set("options", ValueMap{{"darwinAssetOptions", ValueMap{}}});
   loadReady(Value(map));
-  EXPECT_TRUE(optionsOf(current()).empty());
+  EXPECT_EQ(optionsOf(current()).count(AVURLAssetPreferPreciseDurationAndTimingKey), 0u);
 }
 
 TEST_F(AudioPlayerOptionsTest, FileUrisAreDecodedAndCarryNoHeaders) {
@@ -162,7 +171,8 @@ TEST_F(AudioPlayerOptionsTest, FileUrisAreDecodedAndCarryNoHeaders) {
   const NSURL& url = current()->asset()->URL();
   EXPECT_TRUE(url.isFileURL());
   EXPECT_EQ(url.path(), "/music/my song.mp3");
-  EXPECT_TRUE(optionsOf(current()).empty());
+  EXPECT_EQ(optionsOf(current()).count(AVURLAssetHTTPUserAgentKey), 0u);
+  EXPECT_EQ(optionsOf(current()).count(AVURLAssetHTTPHeaderFieldsKey), 0u);
 
   // Other URIs are taken as they are, escapes included.
   loadReady(ValueMap{{"type", "hls"}, {"id", "h"}, {"uri", "https://example.com/a%20b.m3u8"}});
