@@ -27,8 +27,9 @@ namespace av = avfoundation::testing;
 using dispatch::testing::runUntil;
 
 bool anyLineSays(const std::vector<std::string>& lines, const std::string& words) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& line) { return line.find(words) != std::string::npos; });
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.find(words) != std::string::npos;
+  });
 }
 
 bool resetPeakMemory() { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); }
@@ -106,14 +107,7 @@ TEST_F(MediaMemoryTest, FramesThatCannotBeKeptAreSkippedAndTheItemPlaysOn) {
 TEST_F(MediaMemoryTest, AnAssetPlayedForItsSoundProbesNoPicture) {
   constexpr int kSide = 4096;
   constexpr int64_t kPictureBytes = int64_t{kSide} * kSide * 4;
-  auto picture = av::madeMedia(
-      "sound_asset_picture.png",
-      {"-f", "lavfi", "-i", "testsrc2=size=" + std::to_string(kSide) + "x" + std::to_string(kSide),
-       "-frames:v", "1", "-pix_fmt", "rgba", "-c:v", "png", "-f", "image2"});
-  auto withSound = av::madeMedia("sound_asset_beside_picture.mkv",
-                                 {"-framerate", "1", "-i", picture, "-f", "lavfi", "-i",
-                                  "sine=duration=2", "-map", "0", "-map", "1", "-c:v", "copy",
-                                  "-c:a", "flac"});
+  const auto [picture, withSound] = av::soundBesideOnePicture("sound_asset_picture", kSide);
   auto pictureOnly = av::madeMedia("sound_asset_picture_only.mkv",
                                    {"-framerate", "1", "-i", picture, "-c:v", "copy"});
   av::useMediaLibrary();

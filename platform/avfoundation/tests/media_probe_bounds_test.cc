@@ -98,14 +98,7 @@ TEST(MediaProbeBoundsTest, AnAudioDecoderOpensAndDecodesNoPictureOfItsFile) {
   // A sound beside one large picture: what decoding the sound holds stays far below the picture.
   constexpr int kSide = 4096;
   constexpr int64_t kPictureBytes = int64_t{kSide} * kSide * 4;
-  auto picture = av::madeMedia(
-      "audio_beside_picture.png",
-      {"-f", "lavfi", "-i", "testsrc2=size=" + std::to_string(kSide) + "x" + std::to_string(kSide),
-       "-frames:v", "1", "-pix_fmt", "rgba", "-c:v", "png", "-f", "image2"});
-  auto path = av::madeMedia("audio_beside_picture.mkv",
-                            {"-framerate", "1", "-i", picture, "-f", "lavfi", "-i",
-                             "sine=duration=2", "-map", "0", "-map", "1", "-c:v", "copy", "-c:a",
-                             "flac"});
+  const auto path = av::soundBesideOnePicture("audio_beside_picture", kSide).withSound;
   ASSERT_TRUE(resetPeakMemory());
   const int64_t before = residentMemory();
   const uint64_t pictures = StreamDecoder::framesMadeInProcess();

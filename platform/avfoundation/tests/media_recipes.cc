@@ -26,7 +26,8 @@ std::string folder() {
 
 // Runs ffmpeg quietly; its exit status.
 int runFFmpeg(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"});
+  arguments.insert(arguments.begin(),
+                   {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"});
   std::vector<char*> argv;
   for (auto& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -58,8 +59,9 @@ std::vector<unsigned char> fileBytes(const std::string& path) {
 
 std::string writtenMedia(const std::string& name, const std::vector<unsigned char>& bytes) {
   std::string path = folder() + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -77,6 +79,17 @@ std::vector<std::string> picturesAndSound(const std::vector<std::string>& encodi
                                   "-f", "lavfi", "-i", "sine=duration=4"};
   all.insert(all.end(), encoding.begin(), encoding.end());
   return all;
+}
+
+SoundBesidePicture soundBesideOnePicture(const std::string& name, int side) {
+  const std::string size = std::to_string(side) + "x" + std::to_string(side);
+  auto picture =
+      madeMedia(name + ".png", {"-f", "lavfi", "-i", "testsrc2=size=" + size, "-frames:v", "1",
+                                "-pix_fmt", "rgba", "-c:v", "png", "-f", "image2"});
+  auto withSound = madeMedia(
+      name + ".mkv", {"-framerate", "1", "-i", picture, "-f", "lavfi", "-i", "sine=duration=2",
+                      "-map", "0", "-map", "1", "-c:v", "copy", "-c:a", "flac"});
+  return {picture, withSound};
 }
 
 }  // namespace avfoundation::testing

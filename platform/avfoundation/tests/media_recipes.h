@@ -18,5 +18,12 @@ std::string writtenMedia(const std::string& name, const std::vector<unsigned cha
 // The ffmpeg arguments of four seconds of a 160 x 120 test picture at 25 frames a second with a
 // tone, followed by `encoding`.
 std::vector<std::string> picturesAndSound(const std::vector<std::string>& encoding);
+// One `side` x `side` PNG picture (`name`.png) and, in Matroska, that picture beside two seconds
+// of a FLAC tone (`name`.mkv).
+struct SoundBesidePicture {
+  std::string picture;
+  std::string withSound;
+};
+SoundBesidePicture soundBesideOnePicture(const std::string& name, int side);
 
 }  // namespace avfoundation::testing

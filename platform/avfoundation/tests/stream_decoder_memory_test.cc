@@ -21,17 +21,14 @@ bool anyLineSays(const std::vector<std::string>& lines, const std::string& words
                      [&](const std::string& line) { return line.find(words) != std::string::npos; });
 }
 
-TEST(DecoderMemoryTest, ADecoderOutOfMemorySaysSoInsteadOfBlamingTheFile) {
+// Decodes `path`'s first picture with FFmpeg's allocations capped below a picture's size: no
+// picture comes, the log says memory ran out, and no packet is counted as damaged.
+void expectMemoryToRunOutDecoding(const std::string& path) {
   using avfoundation::internal::StreamDecoder;
   using avfoundation::internal::StreamKind;
-  // Pictures of 1 MiB each, in packets of a few hundred bytes.
-  auto path = avfoundation::testing::madeMedia(
-      "memory_png.mkv", {"-f", "lavfi", "-i", "color=c=red:size=512x512:rate=5:duration=1",
-                         "-pix_fmt", "rgba", "-c:v", "png"});
   auto decoder = StreamDecoder::open(path, {StreamKind::kVideo, nullptr, 0});
   ASSERT_NE(decoder, nullptr);
-  foundation::testing::setLogCapture(true);
-  // FFmpeg's own allocations fail beyond this: its packets fit, its pictures do not.
+  foundation::testing::takeLogLines();
   av_max_alloc(256 * 1024);
   auto decoded = decoder->next();
   av_max_alloc(std::numeric_limits<int>::max());
@@ -40,6 +37,16 @@ TEST(DecoderMemoryTest, ADecoderOutOfMemorySaysSoInsteadOfBlamingTheFile) {
   EXPECT_TRUE(anyLineSays(lines, "memory ran out"));
   EXPECT_FALSE(anyLineSays(lines, "damaged"));
   EXPECT_EQ(decoder->damagedPackets(), 0);
+}
+
+TEST(DecoderMemoryTest, ADecoderOutOfMemorySaysSoInsteadOfBlamingTheFile) {
+  // Pictures of 1 MiB each, in packets of a few hundred bytes: its packets fit under the cap, its
+  // pictures do not.
+  auto path = avfoundation::testing::madeMedia(
+      "memory_png.mkv", {"-f", "lavfi", "-i", "color=c=red:size=512x512:rate=5:duration=1",
+                         "-pix_fmt", "rgba", "-c:v", "png"});
+  foundation::testing::setLogCapture(true);
+  expectMemoryToRunOutDecoding(path);
   foundation::testing::setLogCapture(false);
 }
 
@@ -54,17 +61,7 @@ TEST(DecoderMemoryTest, ARefusedPictureIsToldByItsSizeOrMemoryBeforeBlamingTheFi
     auto path = av::madeMedia("memory_h264.mkv",
                               {"-f", "lavfi", "-i", "testsrc2=size=1024x1024:rate=5:duration=1",
                                "-c:v", "libx264", "-pix_fmt", "yuv420p"});
-    auto decoder = StreamDecoder::open(path, {StreamKind::kVideo, nullptr, 0});
-    ASSERT_NE(decoder, nullptr);
-    foundation::testing::takeLogLines();
-    av_max_alloc(256 * 1024);
-    auto decoded = decoder->next();
-    av_max_alloc(std::numeric_limits<int>::max());
-    EXPECT_FALSE(decoded.has_value());
-    auto lines = foundation::testing::takeLogLines();
-    EXPECT_TRUE(anyLineSays(lines, "memory ran out"));
-    EXPECT_FALSE(anyLineSays(lines, "damaged"));
-    EXPECT_EQ(decoder->damagedPackets(), 0);
+    expectMemoryToRunOutDecoding(path);
   }
   {
     // A stream whose pictures grow past the widest the host plays: the size is the reason.
