@@ -97,7 +97,9 @@ void AVPlayerItem::applyLibraryLoad() {
     presentation_size_ = track->naturalSize();
     break;
   }
-  clock_->runOnHostClock(duration);
+  // With no stream to play (a file played for its sound that has none) no decoder will find an
+  // end: the item ends where it stands, whatever its header declares.
+  clock_->runOnHostClock(asset_->tracks().empty() ? clock_->currentTime() : duration);
   clock_->setOnEndLearned([weak = weak_from_this()] {
     dispatch_get_main_queue()->async([weak] {
       if (auto self = weak.lock()) self->scheduleEnd();

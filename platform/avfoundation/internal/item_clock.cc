@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/avfoundation/internal/decode_worker.h"
+#include "platform/avfoundation/internal/stream_decoder.h"
 #include "platform/quartzcore/ca_media_timing.h"
 
 namespace avfoundation::internal {
@@ -129,20 +130,22 @@ void ItemClock::unfollow(const DecodeWorker* follower) {
   std::erase_if(followers_, [follower](const Follower& each) { return each.identity == follower; });
 }
 
-void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end, bool cut) {
+void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end, StreamEnd how) {
   std::function<void()> learned;
   {
     std::lock_guard lock(mutex_);
     CMTime latest = kCMTimeZero;
     bool all = true;
     bool anyCut = false;
+    bool anyShort = false;
     for (auto& each : followers_) {
       if (each.identity == follower) {
         each.ended = end;
-        each.cut = cut;
+        each.how = how;
       }
-      anyCut = anyCut || (each.ended && each.cut);
       if (each.ended) {
+        anyCut = anyCut || each.how == StreamEnd::kFileCut;
+        anyShort = anyShort || each.how == StreamEnd::kStoppedShort;
         latest = CMTimeMaximum(latest, *each.ended);
       } else {
         all = false;
@@ -151,7 +154,8 @@ void ItemClock::streamEnded(const DecodeWorker* follower, CMTime end, bool cut) 
     // An end that was never known is learned. A known end moves only back, to where every
     // stream ended: a file cut on disk, or a header declaring more than its streams hold (an
     // end of zero is only that of decoders that could not open, which leaves the known end).
-    bool cutShort = CMTIME_IS_NUMERIC(end_) && CMTimeCompare(latest, end_) < 0 &&
+    // A decoder that stopped short says nothing of where its stream ends.
+    bool cutShort = CMTIME_IS_NUMERIC(end_) && CMTimeCompare(latest, end_) < 0 && !anyShort &&
                     (anyCut || CMTimeCompare(latest, kCMTimeZero) > 0);
     if (!all || !host_clock_ || (!CMTIME_IS_INDEFINITE(end_) && !cutShort)) return;
     end_ = latest;
@@ -174,6 +178,12 @@ void ItemClock::wakeFollowers() {
     }
   }
   for (const auto& worker : awake) worker->wake();
+}
+
+ItemClock::StreamEnd streamEndOf(const StreamDecoder& decoder) {
+  if (decoder.fileCut()) return ItemClock::StreamEnd::kFileCut;
+  return decoder.reachedEndOfStream() ? ItemClock::StreamEnd::kReached
+                                      : ItemClock::StreamEnd::kStoppedShort;
 }
 
 }  // namespace avfoundation::internal

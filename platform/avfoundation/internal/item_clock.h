@@ -22,6 +22,8 @@ namespace avfoundation::internal {
 
 class DecodeWorker;
 
+class StreamDecoder;
+
 class ItemClock {
  public:
   CMTime currentTime() const;
@@ -61,10 +63,15 @@ class ItemClock {
   // A decoder follows the time from now on (held weakly), until it stops following.
   void follow(const std::shared_ptr<DecodeWorker>& follower);
   void unfollow(const DecodeWorker* follower);
+  // How a follower's stream ended: at its end, at what is left of a file cut on disk, or short of
+  // its end (its decoder stopped: memory ran out, pictures too large, damage).
+  enum class StreamEnd { kReached, kFileCut, kStoppedShort };
   // The follower's stream ended at `end`. Runs `onEndLearned` (here, on the caller's thread) when
   // that made the end of an item of unknown length known, or moved a known end back to where
-  // every stream ended (`cut`: its file was cut on disk; or its header declared more).
-  void streamEnded(const DecodeWorker* follower, CMTime end, bool cut = false);
+  // every stream ended (its file was cut on disk, or its header declared more); a stream that
+  // stopped short never moves a known end.
+  void streamEnded(const DecodeWorker* follower, CMTime end,
+                   StreamEnd how = StreamEnd::kReached);
   void setOnEndLearned(std::function<void()> onEndLearned);
 
  private:
@@ -72,7 +79,7 @@ class ItemClock {
     std::weak_ptr<DecodeWorker> worker;
     const DecodeWorker* identity;
     std::optional<CMTime> ended;
-    bool cut = false;
+    StreamEnd how = StreamEnd::kReached;
   };
   CMTime timeAt(double hostTime) const;  // with mutex_ held
   void wakeFollowers();
@@ -89,5 +96,8 @@ class ItemClock {
   std::atomic<float> volume_{1.0f};
   std::atomic<bool> gone_{false};
 };
+
+// How the decoder's stream ended, once it made no more frames.
+ItemClock::StreamEnd streamEndOf(const StreamDecoder& decoder);
 
 }  // namespace avfoundation::internal

@@ -76,7 +76,7 @@ bool MediaAudioSink::decodeAhead() {
     if (!decoded) {
       ended_ = true;
       clock_->streamEnded(this, decoder_->position().value_or(clock_->currentTime()),
-                          decoder_->fileCut());
+                          streamEndOf(*decoder_));
       return true;
     }
     handOver(*decoded);

@@ -280,7 +280,7 @@ void MediaVideoFeed::reachedEnd(CMTime now) {
   ended_ = true;
   deliverCandidate();
   reachedTarget();
-  clock_->streamEnded(this, decoder_->position().value_or(now), decoder_->fileCut());
+  clock_->streamEnded(this, decoder_->position().value_or(now), streamEndOf(*decoder_));
 }
 
 void MediaVideoFeed::scheduleNext() {

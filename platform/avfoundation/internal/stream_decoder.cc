@@ -171,14 +171,20 @@ bool StreamDecoder::decodeOne() {
         framesMade().fetch_add(1, std::memory_order_relaxed);
         consecutive_failures_ = 0;
         too_large_ = false;
+        lost_since_frame_ = false;
         return true;
       }
       received = AVERROR_INVALIDDATA;
     }
-    if (received == AVERROR_EOF) return false;
+    if (received == AVERROR_EOF) {
+      // Only the file's own end, with nothing lost after the last frame, ends the stream there.
+      end_of_stream_ = draining_at_end_of_file_ && !lost_since_frame_;
+      return false;
+    }
     if (received != AVERROR(EAGAIN)) {
       // A frame the decoder could not make: skip it, unless the decoder does nothing else.
       refused("frame", received);
+      lost_since_frame_ = true;
       av_frame_unref(frame_.get());
       if (++consecutive_failures_ > kMaxConsecutiveFailures) return false;
       continue;
@@ -187,7 +193,10 @@ bool StreamDecoder::decodeOne() {
     // Read afresh each time: a landing may have opened the file again.
     int read = av_read_frame(media_->format(), packet_.get());
     if (read < 0) {
-      if (read == AVERROR(ENOMEM)) ranOutOfMemory("packet");
+      if (read == AVERROR(ENOMEM)) {
+        ranOutOfMemory("packet");
+        lost_since_frame_ = true;
+      }
       // The end of the file, a cancelled read or a file the demuxer gives up on: what the
       // decoder still holds comes out.
       if (read != AVERROR_EOF && read != AVERROR_EXIT &&
@@ -199,6 +208,7 @@ bool StreamDecoder::decodeOne() {
         continue;
       }
       draining_ = true;
+      draining_at_end_of_file_ = read == AVERROR_EOF;
       avcodec_send_packet(context_.get(), nullptr);
       continue;
     }
@@ -206,7 +216,10 @@ bool StreamDecoder::decodeOne() {
         (!landing_ || landing_->started || startsLanding(*packet_))) {
       bool readable = !isPng(*context_) || filterPngPacket(*packet_);
       int sent = readable ? avcodec_send_packet(context_.get(), packet_.get()) : AVERROR_INVALIDDATA;
-      if (sent < 0 && sent != AVERROR(EAGAIN)) refused("packet", sent);
+      if (sent < 0 && sent != AVERROR(EAGAIN)) {
+        refused("packet", sent);
+        lost_since_frame_ = true;
+      }
       if (sent >= 0) short_of_memory_ = false;
     }
     av_packet_unref(packet_.get());
@@ -352,6 +365,7 @@ bool StreamDecoder::demuxerSeek(int64_t from) {
   }
   avcodec_flush_buffers(context_.get());
   draining_ = ended_ = at_start_ = false;
+  draining_at_end_of_file_ = end_of_stream_ = lost_since_frame_ = false;
   last_start_.reset();
   last_end_.reset();
   position_.reset();
@@ -408,6 +422,7 @@ bool StreamDecoder::rewind() {
   std::swap(packet_, fresh->packet_);
   std::swap(frame_, fresh->frame_);
   draining_ = ended_ = false;
+  draining_at_end_of_file_ = end_of_stream_ = lost_since_frame_ = false;
   origin_ = fresh->origin_;
   landing_.reset();
   last_start_.reset();

@@ -68,6 +68,10 @@ class StreamDecoder {
   const AVCodecContext& codec() const { return *context_; }
   // The file was cut on disk while it was read: the stream ended at what is left.
   bool fileCut() const { return media_->wasCut(); }
+  // Decoding ended at the end of the stream: the demuxer's end of file, drained, with no packet
+  // or frame lost after the last frame. A decoder that stopped for lack of memory, pictures too
+  // large or damage ended short of it.
+  bool reachedEndOfStream() const { return end_of_stream_; }
   // Frames every stream decoder of the process has made: what tests count decoding by.
   static uint64_t framesMadeInProcess();
   // Packets the decoder refused or frames it could not make, since the stream was opened.
@@ -112,6 +116,10 @@ class StreamDecoder {
   std::unique_ptr<AVPacket, PacketDeleter> packet_;
   std::unique_ptr<AVFrame, FrameDeleter> frame_;
   bool draining_ = false;
+  bool draining_at_end_of_file_ = false;
+  bool end_of_stream_ = false;
+  // A packet or frame was skipped since the last frame made.
+  bool lost_since_frame_ = false;
   bool ended_ = false;
   // The container's start in the stream's units.
   int64_t origin_ = 0;

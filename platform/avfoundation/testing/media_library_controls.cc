@@ -2,7 +2,10 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 }
+
+#include <limits>
 
 #include "platform/avfoundation/internal/ffmpeg_settings.h"
 
@@ -27,6 +30,10 @@ bool openByNameAllowed(const std::string& url) {
   if (avformat_open_input(&format, url.c_str(), nullptr, nullptr) < 0) return false;
   avformat_close_input(&format);
   return true;
+}
+
+void limitMediaLibraryAllocation(std::optional<size_t> bytes) {
+  av_max_alloc(bytes.value_or(std::numeric_limits<int>::max()));
 }
 
 }  // namespace avfoundation::testing

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -281,19 +283,23 @@ TEST_F(MediaFilesTest, AFileCutOnDiskWhilePlayingEndsWhereWhatIsLeftEnds) {
   EXPECT_LT(endedAt, 30.0);
 }
 
-TEST_F(MediaFilesTest, AnItemEndsWhereItsStreamsEndWhateverItsHeaderDeclares) {
-  auto made = madeMedia("declared_long.mp4",
-                        {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3", "-f",
-                         "lavfi", "-i", "sine=duration=3", "-c:v", "libx264", "-c:a", "aac"});
-  auto bytes = av::fileBytes(made);
-  // The movie header's duration (after its version, flags, two dates and time scale) says
-  // 2^32 - 1 ticks.
+// The file made by `arguments`, its movie header declaring 2^32 - 1 ticks.
+std::string declaredLong(const std::string& name, const std::vector<std::string>& arguments) {
+  auto bytes = av::fileBytes(madeMedia(name + ".mp4", arguments));
+  // The duration follows the header's version, flags, two dates and time scale.
   const std::string mvhd = "mvhd";
   auto found = std::search(bytes.begin(), bytes.end(), mvhd.begin(), mvhd.end());
-  ASSERT_NE(found, bytes.end());
-  ASSERT_EQ(found[4], 0);  // version 0: 32-bit fields
+  if (found == bytes.end() || found[4] != 0) return {};  // version 0: 32-bit fields
   std::fill(found + 20, found + 24, 0xFF);
-  auto playback = open(av::writtenMedia("declared_long_patched.mp4", bytes));
+  return av::writtenMedia(name + "_patched.mp4", bytes);
+}
+
+TEST_F(MediaFilesTest, AnItemEndsWhereItsStreamsEndWhateverItsHeaderDeclares) {
+  auto path = declaredLong("declared_long",
+                           {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3", "-f",
+                            "lavfi", "-i", "sine=duration=3", "-c:v", "libx264", "-c:a", "aac"});
+  ASSERT_FALSE(path.empty());
+  auto playback = open(path);
   const double declared = CMTimeGetSeconds(playback.item->duration());
   ASSERT_GT(declared, 1000.0);
   std::atomic<bool> ended{false};
@@ -306,6 +312,26 @@ TEST_F(MediaFilesTest, AnItemEndsWhereItsStreamsEndWhateverItsHeaderDeclares) {
   EXPECT_LT(CMTimeGetSeconds(playback.item->currentTime()), 4.0);
   // What the header said stays what the item reports.
   EXPECT_DOUBLE_EQ(CMTimeGetSeconds(playback.item->duration()), declared);
+
+  // Played for its sound, a file without one has no stream to end: it ends where it stands.
+  auto silent = declaredLong("declared_long_silent",
+                             {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3",
+                              "-c:v", "libx264"});
+  ASSERT_FALSE(silent.empty());
+  auto item = AVPlayerItem::playerItemWithAsset(AVURLAsset::URLAssetWithURL(
+      NSURL::fileURLWithPath(silent), {{AVURLAssetHostSoundOnlyKey, true}}));
+  auto player = AVPlayer::playerWithPlayerItem(item);
+  player->setActionAtItemEnd(AVPlayerActionAtItemEndPause);
+  ASSERT_TRUE(runUntil([&] { return item->status() == AVPlayerItemStatusReadyToPlay; }));
+  EXPECT_GT(CMTimeGetSeconds(item->duration()), 1000.0);
+  std::atomic<bool> silentEnded{false};
+  token = NSNotificationCenter::defaultCenter()->addObserverForName(
+      AVPlayerItemDidPlayToEndTimeNotification, item.get(), nullptr,
+      [&silentEnded](const NSNotification&) { silentEnded = true; });
+  player->play();
+  EXPECT_TRUE(runUntil([&] { return silentEnded.load(); }, std::chrono::seconds(30)));
+  NSNotificationCenter::defaultCenter()->removeObserver(token);
+  EXPECT_LT(CMTimeGetSeconds(item->currentTime()), 1.0);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/avfoundation/cv_pixel_buffer_pool.h"
 #include "platform/avfoundation/testing/av_video_output_controls.h"
 #include "platform/avfoundation/testing/media_backing_controls.h"
+#include "platform/avfoundation/testing/media_library_controls.h"
 #include "platform/avfoundation/tests/media_recipes.h"
 #include "platform/dispatch/testing/main_queue_pump.h"
 #include "platform/foundation/ns_notification_center.h"
@@ -47,6 +48,7 @@ class MediaMemoryTest : public ::testing::Test {
  protected:
   void TearDown() override {
     av::limitPixelBufferStorage(std::nullopt);
+    av::limitMediaLibraryAllocation(std::nullopt);
     foundation::testing::setLogCapture(false);
     av::useMediaModel();
     dispatch::testing::drainUntilIdle();
@@ -102,6 +104,53 @@ TEST_F(MediaMemoryTest, FramesThatCannotBeKeptAreSkippedAndTheItemPlaysOn) {
   ASSERT_TRUE(runUntil([&] { return sought.load(); }));
   ASSERT_TRUE(runUntil([&] { return output->hasNewPixelBufferForItemTime(item->currentTime()); }));
   EXPECT_NE(output->copyPixelBufferForItemTime(item->currentTime(), nullptr), nullptr);
+}
+
+TEST_F(MediaMemoryTest, AnItemWhosePicturesCannotBeDecodedPlaysToItsEndNotAtOnce) {
+  // 100 pictures of 1.5 MiB each over 2 s: more failures in a row than a decoder bears, and
+  // (the short one) fewer, up to the end of the file.
+  for (const auto& [name, rate] : {std::pair{"memory_play_many.mkv", "50"},
+                                   std::pair{"memory_play_few.mkv", "5"}}) {
+    SCOPED_TRACE(name);
+    auto path = av::madeMedia(name, {"-f", "lavfi", "-i",
+                                     std::string("testsrc2=size=1024x1024:duration=2:rate=") + rate,
+                                     "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                                     "yuv420p"});
+    av::useMediaLibrary();
+    foundation::testing::setLogCapture(true);
+    auto asset = AVURLAsset::URLAssetWithURL(NSURL::fileURLWithPath(path), {});
+    std::atomic<bool> loaded{false};
+    asset->loadValuesAsynchronouslyForKeys({"tracks", "duration"}, [&] { loaded = true; });
+    ASSERT_TRUE(runUntil([&] { return loaded.load(); }));
+    // FFmpeg's pictures cannot be had from the item's first: its decoder stops making frames,
+    // which is no end of the stream, so the item plays on to the end its file declares.
+    av::limitMediaLibraryAllocation(768 * 1024);
+    auto item = AVPlayerItem::playerItemWithAsset(asset);
+    item->addOutput(std::make_shared<AVPlayerItemVideoOutput>(AVOutputSettings{}));
+    auto player = AVPlayer::playerWithPlayerItem(item);
+    player->setActionAtItemEnd(AVPlayerActionAtItemEndPause);
+    bool ready = runUntil([&] { return item->status() == AVPlayerItemStatusReadyToPlay; });
+    if (!ready) av::limitMediaLibraryAllocation(std::nullopt);
+    ASSERT_TRUE(ready);
+    std::atomic<int> ends{0};
+    std::atomic<double> endedAt{-1};
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+        AVPlayerItemDidPlayToEndTimeNotification, item.get(), nullptr,
+        [&](const NSNotification&) {
+          endedAt = CMTimeGetSeconds(item->currentTime());
+          ++ends;
+        });
+    player->play();
+    bool ended = runUntil([&] { return ends.load() == 1; }, std::chrono::seconds(60));
+    av::limitMediaLibraryAllocation(std::nullopt);
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+    ASSERT_TRUE(ended);
+    EXPECT_GT(endedAt.load(), 1.9);
+    auto lines = foundation::testing::takeLogLines();
+    EXPECT_TRUE(anyLineSays(lines, "memory ran out"));
+    player->pause();
+    dispatch::testing::drainUntilIdle();
+  }
 }
 
 TEST_F(MediaMemoryTest, AnAssetPlayedForItsSoundProbesNoPicture) {
