@@ -30,6 +30,12 @@ inline double endedChildrenCpuSeconds() {
   return secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
 }
 
+// /proc counts a running process's user and system time in clock ticks, each rounded down: a
+// difference of two readings may be short of the time spent by this much.
+inline double runningProcessReadingError() {
+  return 2.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 // A running process (all its threads); 0 once it is gone, or for no process.
 inline double processCpuSeconds(pid_t pid) {
   if (pid <= 0) return 0;
