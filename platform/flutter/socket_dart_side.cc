@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -375,13 +376,19 @@ void SocketDartSide::dispatchBatch(const std::shared_ptr<SocketConnection>& conn
 
 void SocketDartSide::watchOnMainThread(const std::shared_ptr<SocketConnection>& connection) {
   MainThreadReader reader{messenger_, connection, input_budget_, wake_};
+  // The main thread reads this connection only after what was queued for it before, such as the
+  // answers to calls an earlier connection left: the watched socket may be looked at ahead of
+  // queued blocks, and a new Dart side must not overtake what the last one's leaving set off.
+  auto started = std::make_shared<std::atomic<bool>>(false);
   dispatch::MainQueue::shared()->watchReadable(
       connection->fd(),
-      [weak_connection = std::weak_ptr(connection), budget = input_budget_] {
+      [weak_connection = std::weak_ptr(connection), budget = input_budget_, started] {
         auto watched = weak_connection.lock();
-        return watched && watched->mainThreadMayRead() && !budget->batchesWaiting();
+        return started->load() && watched && watched->mainThreadMayRead() &&
+               !budget->batchesWaiting();
       },
       [reader] { readOnMainThread(reader); });
+  dispatch_async(dispatch_get_main_queue(), [started] { started->store(true); });
 }
 
 void SocketDartSide::setConnection(std::shared_ptr<SocketConnection> connection) {
