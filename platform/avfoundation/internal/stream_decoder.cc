@@ -226,6 +226,14 @@ bool StreamDecoder::decodeOne() {
   }
 }
 
+void StreamDecoder::forgetWhereReadingWas() {
+  draining_ = ended_ = false;
+  draining_at_end_of_file_ = end_of_stream_ = lost_since_frame_ = false;
+  last_start_.reset();
+  last_end_.reset();
+  position_.reset();
+}
+
 void StreamDecoder::refused(const char* what, int error) {
   // Decoders call their own failures to get memory bad data: the cause is told by what can be
   // checked here, the picture's size and whether memory for one frame can be had now.
@@ -364,11 +372,8 @@ bool StreamDecoder::demuxerSeek(int64_t from) {
     return false;
   }
   avcodec_flush_buffers(context_.get());
-  draining_ = ended_ = at_start_ = false;
-  draining_at_end_of_file_ = end_of_stream_ = lost_since_frame_ = false;
-  last_start_.reset();
-  last_end_.reset();
-  position_.reset();
+  forgetWhereReadingWas();
+  at_start_ = false;
   consecutive_failures_ = 0;
   return true;
 }
@@ -421,13 +426,9 @@ bool StreamDecoder::rewind() {
   std::swap(context_, fresh->context_);
   std::swap(packet_, fresh->packet_);
   std::swap(frame_, fresh->frame_);
-  draining_ = ended_ = false;
-  draining_at_end_of_file_ = end_of_stream_ = lost_since_frame_ = false;
+  forgetWhereReadingWas();
   origin_ = fresh->origin_;
   landing_.reset();
-  last_start_.reset();
-  last_end_.reset();
-  position_.reset();
   resume_at_ = 0;
   at_start_ = true;
   consecutive_failures_ = 0;

@@ -87,6 +87,8 @@ class StreamDecoder {
   // Packets in, frames out; false at the end of the stream.
   bool decodeOne();
   DecodedFrame timed();
+  // Where reading stood and how it ended, forgotten when it starts again elsewhere.
+  void forgetWhereReadingWas();
   // The decoder refused a packet or could not make a frame (`error`): the log says why, a picture
   // too large, memory short or damage, and only damage counts as damaged.
   void refused(const char* what, int error);
