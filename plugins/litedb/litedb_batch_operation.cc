@@ -19,15 +19,12 @@ flutter::ValueList LiteDbBatchOperation::getSqlArguments() const {
   return toSqlArguments(dictionary_.find(std::string_view("arguments")));
 }
 
-void LiteDbBatchOperation::handleSuccess(flutter::ValueList& results) {
+void LiteDbBatchOperation::handleSuccess(LiteDbBatchResults& results) {
   if (no_result_) return;
-  flutter::ValueMap entry;
-  entry.append(flutter::Value("result"),
-               results_ ? std::move(*results_) : flutter::Value());
-  results.emplace_back(std::move(entry));
+  results.appendResult(results_ ? std::move(*results_) : flutter::Value());
 }
 
-void LiteDbBatchOperation::handleErrorContinue(flutter::ValueList& results) const {
+void LiteDbBatchOperation::handleErrorContinue(LiteDbBatchResults& results) const {
   if (no_result_) return;
   flutter::ValueMap error;
   if (error_) {
@@ -35,9 +32,7 @@ void LiteDbBatchOperation::handleErrorContinue(flutter::ValueList& results) cons
     if (error_->message) error.append(flutter::Value("message"), flutter::Value(*error_->message));
     if (!error_->details.isNull()) error.append(flutter::Value("data"), error_->details);
   }
-  flutter::ValueMap entry;
-  entry.append(flutter::Value("error"), flutter::Value(std::move(error)));
-  results.emplace_back(std::move(entry));
+  results.appendError(flutter::Value(std::move(error)));
 }
 
 void LiteDbBatchOperation::handleError(const FlutterResult& result) const {

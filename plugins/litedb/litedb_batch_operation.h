@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/flutter/flutter_result.h"
+#include "plugins/litedb/litedb_batch_results.h"
 #include "plugins/litedb/litedb_operation.h"
 
 namespace litedb {
@@ -26,9 +27,9 @@ class LiteDbBatchOperation : public LiteDbOperation {
   }
 
   // Appends {"result": ...} unless results are not collected; hands the result over.
-  void handleSuccess(flutter::ValueList& results);
+  void handleSuccess(LiteDbBatchResults& results);
   // Appends {"error": {"code", "message", "data"}} unless results are not collected.
-  void handleErrorContinue(flutter::ValueList& results) const;
+  void handleErrorContinue(LiteDbBatchResults& results) const;
   // Answers the stored error.
   void handleError(const FlutterResult& result) const;
 

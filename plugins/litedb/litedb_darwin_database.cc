@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "platform/foundation/ns_log.h"
+#include "platform/foundation/sqlite_files.h"
+#include "platform/foundation/system_error.h"
 #include "plugins/litedb/litedb_darwin_format_statement.h"
 #include "plugins/litedb/litedb_sqlite_setup.h"
 #include "plugins/litedb/litedb_text.h"
@@ -20,6 +22,18 @@ double secondsSinceReferenceDate() { return NSDate().timeIntervalSinceReferenceD
 int randomSleepMilliseconds() {
   thread_local std::minstd_rand generator{std::random_device{}()};
   return 50 + static_cast<int>(generator() % 50);
+}
+
+// What SQLite keeps of neither a failed open nor a failed write: the file and the system's
+// cause, as this thread's step saw them.
+std::string failureCause() {
+  if (auto failure = foundation::takeSqliteOpenFailure()) {
+    return ": " + failure->path + " " + failure->problem;
+  }
+  if (const int cause = foundation::takeSqliteWriteError(); cause != 0) {
+    return ": " + foundation::describeSystemError(cause);
+  }
+  return "";
 }
 
 std::string quotedSavePointName(const std::string& name) {
@@ -392,7 +406,8 @@ int LiteDbDarwinDatabase::bindObject(const LiteDbDarwinValue& value, int column,
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::monostate>) {
           return sqlite3_bind_null(statement, column);
-        } else if constexpr (std::is_same_v<T, LiteDbDarwinData>) {
+        } else if constexpr (std::is_same_v<T, LiteDbDarwinData> ||
+                             std::is_same_v<T, LiteDbDarwinBytesView>) {
           static const char kEmpty[] = "";
           const void* bytes = v.empty() ? static_cast<const void*>(kEmpty) : v.data();
           return sqlite3_bind_blob64(statement, column, bytes, v.size(), held);
@@ -430,6 +445,8 @@ bool LiteDbDarwinDatabase::bindStatement(sqlite3_stmt* statement, const LiteDbDa
     if (trace_execution_) {
       if (const auto* data = std::get_if<LiteDbDarwinData>(&value)) {
         NSLog("data: %ld bytes", static_cast<long>(data->size()));
+      } else if (const auto* view = std::get_if<LiteDbDarwinBytesView>(&value)) {
+        NSLog("data: %ld bytes", static_cast<long>(view->size()));
       } else {
         NSLog("obj: %s", describeValue(value).c_str());
       }
@@ -481,15 +498,11 @@ bool LiteDbDarwinDatabase::bindStatement(sqlite3_stmt* statement, const LiteDbDa
 
 // The query core.
 
-std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
+std::shared_ptr<LiteDbDarwinStatement> LiteDbDarwinDatabase::preparedStatement(
     const std::string& sql, const LiteDbDarwinValues* values,
     const LiteDbDarwinNamedValues* dictionary, const LiteDbDarwinValues* trailing,
     bool shouldBind, BindLifetime lifetime) {
-  layer_error_.reset();
-  if (!checkUsable()) return nullptr;
-  is_executing_statement_ = true;
   if (trace_execution_) NSLog("%s executeQuery: %s", description().c_str(), sql.c_str());
-
   std::shared_ptr<LiteDbDarwinStatement> statement;
   if (should_cache_statements_) {
     statement = cachedStatementForQuery(sql);
@@ -508,13 +521,16 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
         NSLog("DB Path: %s", database_path_ ? database_path_->c_str() : "(null)");
       }
       markProgrammingError("prepare failed");
-      is_executing_statement_ = false;
       return nullptr;
     }
     statement = std::make_shared<LiteDbDarwinStatement>(handle);
     if (should_cache_statements_) setCachedStatement(statement, sql);
   }
-
+  if (statement->inUse()) {
+    // Binding would change what a live result set reads.
+    failLayer(SQLITE_MISUSE, "The statement is already in use");
+    return nullptr;
+  }
   if (shouldBind &&
       !bindStatement(statement->statement(), values, dictionary, trailing, lifetime)) {
     // A statement that failed to bind is never handed out again, cached or not.
@@ -523,21 +539,30 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
       auto found = cached_statements_.find(sql);
       if (found != cached_statements_.end()) found->second.erase(statement);
     }
-    is_executing_statement_ = false;
     return nullptr;
   }
+  statement->setUseCount(statement->useCount() + 1);
+  return statement;
+}
 
+std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::executeQueryCore(
+    const std::string& sql, const LiteDbDarwinValues* values,
+    const LiteDbDarwinNamedValues* dictionary, const LiteDbDarwinValues* trailing,
+    bool shouldBind, BindLifetime lifetime) {
+  layer_error_.reset();
+  if (!checkUsable()) return nullptr;
+  is_executing_statement_ = true;
+  auto statement = preparedStatement(sql, values, dictionary, trailing, shouldBind, lifetime);
+  is_executing_statement_ = false;
+  if (!statement) return nullptr;
   auto resultSet =
       LiteDbDarwinResultSet::resultSetWithStatement(statement, shared_from_this(), shouldBind);
   if (!resultSet) {
     failLayer(SQLITE_MISUSE, "The statement is already in use");
-    is_executing_statement_ = false;
     return nullptr;
   }
   resultSet->setQuery(sql);
   open_result_sets_.insert(resultSet.get());
-  statement->setUseCount(statement->useCount() + 1);
-  is_executing_statement_ = false;
   return resultSet;
 }
 
@@ -562,34 +587,60 @@ std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinDatabase::prepare(const std::
   return executeQueryCore(sql, nullptr, nullptr, nullptr, false);
 }
 
+int LiteDbDarwinDatabase::stepStatement(sqlite3_stmt* statement, NSError* error) {
+  // Causes left from earlier calls on this thread are not this step's.
+  foundation::takeSqliteOpenFailure();
+  foundation::takeSqliteWriteError();
+  int result = sqlite3_step(statement);
+  if (result == SQLITE_ROW || result == SQLITE_DONE) return result;
+  const char* path = database_path_ ? database_path_->c_str() : "(null)";
+  int primary = result & 0xFF;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+    NSLog("%s:%d Database busy (%s)", "-[LiteDbDarwinResultSet internalStepWithError:]", 186, path);
+    NSLog("Database busy");
+  } else if (primary == SQLITE_MISUSE || primary == SQLITE_ERROR) {
+    NSLog("Error calling sqlite3_step (%d: %s) on %s", result, lastErrorMessage().c_str(), path);
+  } else {
+    NSLog("Unknown error calling sqlite3_step (%d: %s) on %s%s", result,
+          lastErrorMessage().c_str(), path, failureCause().c_str());
+  }
+  if (error != nullptr) *error = lastError();
+  return result;
+}
+
 bool LiteDbDarwinDatabase::executeUpdateCore(const std::string& sql, NSError* error,
                                              const LiteDbDarwinValues* values,
                                              const LiteDbDarwinNamedValues* dictionary) {
-  // The values outlive every step taken here, so SQLite borrows their text and bytes.
-  auto resultSet =
-      executeQueryCore(sql, values, dictionary, nullptr, true, BindLifetime::borrowed);
-  if (!resultSet) {
+  // A change runs to its end here, so it needs no result set; the values outlive every step
+  // taken here, so SQLite borrows their text and bytes.
+  layer_error_.reset();
+  std::shared_ptr<LiteDbDarwinStatement> statement;
+  if (checkUsable()) {
+    is_executing_statement_ = true;
+    statement = preparedStatement(sql, values, dictionary, nullptr, true, BindLifetime::borrowed);
+    is_executing_statement_ = false;
+  }
+  if (!statement) {
     if (error != nullptr) *error = lastError();
     return false;
   }
-  // Held past the result set's closing (which a finished step may do itself), so that its
-  // borrowed bindings are cleared whatever happens, before the values go.
-  const std::shared_ptr<LiteDbDarwinStatement> bound = resultSet->statement();
-  int result = resultSet->internalStepWithError(error);
+  sqlite3_stmt* handle = statement->statement();
+  statement->setInUse(true);
+  int result = stepStatement(handle, error);
   // A change that returns rows (RETURNING) is made by its first step; reading the rest lets it
   // complete, so its answer tells the truth. Reading statements stay refused.
-  sqlite3_stmt* handle = resultSet->statement() ? resultSet->statement()->statement() : nullptr;
-  if (result == SQLITE_ROW && handle != nullptr && !sqlite3_stmt_readonly(handle)) {
-    while (result == SQLITE_ROW) result = resultSet->internalStepWithError(error);
+  if (result == SQLITE_ROW && !sqlite3_stmt_readonly(handle)) {
+    while (result == SQLITE_ROW) result = stepStatement(handle, error);
   }
   if (result == SQLITE_ROW) {
     failLayer(SQLITE_ROW, sqlite3_errstr(SQLITE_ROW));
     if (error != nullptr) *error = lastError();
   }
-  // Closing here finalizes the statement before the caller hears the outcome.
-  resultSet->close();
-  // A cached statement must not keep pointers into values that are about to go.
-  if (bound && bound->statement() != nullptr) sqlite3_clear_bindings(bound->statement());
+  // Done with before the caller hears the outcome: a cached statement keeps no pointers into
+  // values that are about to go, and one of its own is finalized as it goes.
+  statement->reset();
+  sqlite3_clear_bindings(handle);
+  statement->setInUse(false);
   return result == SQLITE_DONE;
 }
 

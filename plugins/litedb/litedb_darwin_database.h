@@ -204,6 +204,10 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
   int bindObject(const LiteDbDarwinValue& value, int column, sqlite3_stmt* statement,
                  BindLifetime lifetime = BindLifetime::copied);
 
+  // One sqlite3_step of a statement on this connection; answers its result code, and for any
+  // code but SQLITE_ROW and SQLITE_DONE logs it and sets `error` (when given) to the connection's.
+  int stepStatement(sqlite3_stmt* statement, NSError* error);
+
   std::string description() const;
 
  private:
@@ -214,6 +218,13 @@ class LiteDbDarwinDatabase : public std::enable_shared_from_this<LiteDbDarwinDat
                                                           bool shouldBind,
                                                           BindLifetime lifetime =
                                                               BindLifetime::copied);
+  // Prepares `sql` (or takes it from the cache) and binds it: a statement marked used once more,
+  // not in use, or null with the layer's error set.
+  std::shared_ptr<LiteDbDarwinStatement> preparedStatement(const std::string& sql,
+                                                           const LiteDbDarwinValues* values,
+                                                           const LiteDbDarwinNamedValues* dictionary,
+                                                           const LiteDbDarwinValues* trailing,
+                                                           bool shouldBind, BindLifetime lifetime);
   bool executeUpdateCore(const std::string& sql, NSError* error, const LiteDbDarwinValues* values,
                          const LiteDbDarwinNamedValues* dictionary);
   // Runs a transaction statement; on success the database is in a transaction or not, as given.

@@ -21,8 +21,9 @@ class ArgumentReader {
           using T = std::decay_t<decltype(v)>;
           if constexpr (std::is_arithmetic_v<T>) {
             return static_cast<int64_t>(v);
-          } else if constexpr (std::is_same_v<T, std::string>) {
-            return std::strtoll(v.c_str(), nullptr, 10);
+          } else if constexpr (std::is_same_v<T, std::string> ||
+                               std::is_same_v<T, std::string_view>) {
+            return std::strtoll(std::string(v).c_str(), nullptr, 10);
           } else {
             return 0;
           }
@@ -36,8 +37,9 @@ class ArgumentReader {
           using T = std::decay_t<decltype(v)>;
           if constexpr (std::is_arithmetic_v<T>) {
             return static_cast<double>(v);
-          } else if constexpr (std::is_same_v<T, std::string>) {
-            return std::strtod(v.c_str(), nullptr);
+          } else if constexpr (std::is_same_v<T, std::string> ||
+                               std::is_same_v<T, std::string_view>) {
+            return std::strtod(std::string(v).c_str(), nullptr);
           } else {
             return 0;
           }

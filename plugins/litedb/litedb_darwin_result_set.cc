@@ -2,28 +2,10 @@
 
 #include "platform/foundation/ascii_case.h"
 #include "platform/foundation/ns_log.h"
-#include "platform/foundation/sqlite_files.h"
-#include "platform/foundation/system_error.h"
 #include "plugins/litedb/litedb_darwin_database.h"
 #include "plugins/litedb/litedb_text.h"
 
 namespace litedb {
-namespace {
-
-// What SQLite keeps of neither a failed open nor a failed write: the file and the system's
-// cause, as this thread's step saw them.
-std::string failureCause() {
-  if (auto failure = foundation::takeSqliteOpenFailure()) {
-    return ": " + failure->path + " " + failure->problem;
-  }
-  if (const int cause = foundation::takeSqliteWriteError(); cause != 0) {
-    return ": " + foundation::describeSystemError(cause);
-  }
-  return "";
-}
-
-}  // namespace
-
 std::shared_ptr<LiteDbDarwinResultSet> LiteDbDarwinResultSet::resultSetWithStatement(
     std::shared_ptr<LiteDbDarwinStatement> statement,
     std::shared_ptr<LiteDbDarwinDatabase> parentDB, bool shouldAutoClose) {
@@ -66,34 +48,16 @@ int LiteDbDarwinResultSet::internalStepWithError(NSError* error) {
     }
     return SQLITE_MISUSE;
   }
-  // Causes left from earlier calls on this thread are not this step's.
-  foundation::takeSqliteOpenFailure();
-  foundation::takeSqliteWriteError();
-  int result = sqlite3_step(statement);
-  if (result == SQLITE_ROW) return result;
-  auto parentError = [&]() {
-    return parent_db_ ? parent_db_->lastError()
-                      : NSError{kLiteDbDarwinErrorDomain, SQLITE_MISUSE, "parentDB does not exist"};
-  };
-  int primary = result & 0xFF;
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-    NSLog("%s:%d Database busy (%s)", "-[LiteDbDarwinResultSet internalStepWithError:]", 186,
-          parent_db_ && parent_db_->databasePath() ? parent_db_->databasePath()->c_str() : "(null)");
-    NSLog("Database busy");
-    if (error != nullptr) *error = parentError();
-  } else if (result == SQLITE_DONE) {
-    // Nothing to report.
-  } else if (primary == SQLITE_MISUSE || primary == SQLITE_ERROR) {
-    NSLog("Error calling sqlite3_step (%d: %s) on %s", result,
-          parent_db_ ? parent_db_->lastErrorMessage().c_str() : "", databaseName().c_str());
-    if (error != nullptr) *error = parentError();
+  int result = SQLITE_MISUSE;
+  if (parent_db_) {
+    result = parent_db_->stepStatement(statement, error);
   } else {
-    NSLog("Unknown error calling sqlite3_step (%d: %s) on %s%s", result,
-          parent_db_ ? parent_db_->lastErrorMessage().c_str() : "", databaseName().c_str(),
-          failureCause().c_str());
-    if (error != nullptr) *error = parentError();
+    result = sqlite3_step(statement);
+    if (result != SQLITE_ROW && result != SQLITE_DONE && error != nullptr) {
+      *error = NSError{kLiteDbDarwinErrorDomain, SQLITE_MISUSE, "parentDB does not exist"};
+    }
   }
-  if (should_auto_close_) close();
+  if (result != SQLITE_ROW && should_auto_close_) close();
   return result;
 }
 

@@ -11,7 +11,8 @@ std::string describeValue(const LiteDbDarwinValue& value) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::monostate>) {
           return "<null>";
-        } else if constexpr (std::is_same_v<T, LiteDbDarwinData>) {
+        } else if constexpr (std::is_same_v<T, LiteDbDarwinData> ||
+                             std::is_same_v<T, LiteDbDarwinBytesView>) {
           return "{length = " + std::to_string(v.size()) + "}";
         } else if constexpr (std::is_same_v<T, NSDate>) {
           char text[64];
@@ -23,8 +24,9 @@ std::string describeValue(const LiteDbDarwinValue& value) {
           char text[64];
           std::snprintf(text, sizeof text, "%.17g", static_cast<double>(v));
           return text;
-        } else if constexpr (std::is_same_v<T, std::string>) {
-          return v;
+        } else if constexpr (std::is_same_v<T, std::string> ||
+                             std::is_same_v<T, std::string_view>) {
+          return std::string(v);
         } else {
           return std::to_string(v);
         }

@@ -372,13 +372,13 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
                              const std::shared_ptr<LiteDbOperation>& operation) {
   const bool no_result = operation->getNoResult();
   const bool continue_on_error = operation->getContinueOnError();
-  flutter::ValueList results;
+  auto results = std::make_shared<LiteDbBatchResults>();
   const flutter::Value* operations = operation->getArgument("operations");
   static const flutter::ValueList kNone;
   const flutter::ValueList& entries =
       operations != nullptr && operations->asList() != nullptr ? *operations->asList() : kNone;
   // One answer per entry at most, so the list never moves the answers it holds.
-  if (!no_result) results.reserve(entries.size());
+  if (!no_result) results->reserve(entries.size());
   FlutterResult reply([operation](FlutterMethodResponse response) {
     if (auto* error = std::get_if<FlutterError>(&response)) operation->error(std::move(*error));
   });
@@ -403,9 +403,9 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
       return;
     }
     if (ok) {
-      entry_operation.handleSuccess(results);
+      entry_operation.handleSuccess(*results);
     } else if (continue_on_error && !budget.exceeded) {
-      entry_operation.handleErrorContinue(results);
+      entry_operation.handleErrorContinue(*results);
     } else {
       entry_operation.handleError(reply);
       return;

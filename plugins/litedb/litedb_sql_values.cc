@@ -71,22 +71,29 @@ flutter::ValueList toSqlArguments(const flutter::Value* arguments) {
 
 namespace {
 
-// toSqlValue and the conversion below in one step.
+// Typed data as the bytes it holds, in the host's order.
+template <typename T>
+LiteDbDarwinBytesView bytesOf(const std::vector<T>& elements) {
+  return {reinterpret_cast<const uint8_t*>(elements.data()), elements.size() * sizeof(T)};
+}
+
+// toSqlValue and the conversion below in one step, viewing the text and bytes in place.
 LiteDbDarwinValue toBindValue(const flutter::Value& value) {
   return std::visit(
       [](const auto& v) -> LiteDbDarwinValue {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, int32_t> ||
-                      std::is_same_v<T, int64_t> || std::is_same_v<T, double> ||
-                      std::is_same_v<T, std::string>) {
+                      std::is_same_v<T, int64_t> || std::is_same_v<T, double>) {
           return v;
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return std::string_view(v);
         } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
-          return LiteDbDarwinData(v);
+          return LiteDbDarwinBytesView(v);
         } else if constexpr (std::is_same_v<T, std::vector<int32_t>> ||
                              std::is_same_v<T, std::vector<int64_t>> ||
                              std::is_same_v<T, std::vector<float>> ||
                              std::is_same_v<T, std::vector<double>>) {
-          return rawBytes(v);
+          return bytesOf(v);
         } else if constexpr (std::is_same_v<T, flutter::ValueList>) {
           LiteDbDarwinData bytes;
           bytes.reserve(v.size());
@@ -116,23 +123,7 @@ LiteDbDarwinValues toBindValues(const flutter::Value* arguments) {
 LiteDbDarwinValues toBindValues(const flutter::ValueList& sqlArguments) {
   LiteDbDarwinValues values;
   values.reserve(sqlArguments.size());
-  for (const auto& value : sqlArguments) {
-    std::visit(
-        [&](const auto& v) {
-          using T = std::decay_t<decltype(v)>;
-          if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, int32_t> ||
-                        std::is_same_v<T, int64_t> || std::is_same_v<T, double> ||
-                        std::is_same_v<T, std::string>) {
-            values.emplace_back(v);
-          } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
-            values.emplace_back(LiteDbDarwinData(v));
-          } else {
-            // Null, and anything the argument check has already refused.
-            values.emplace_back(std::monostate{});
-          }
-        },
-        value.storage());
-  }
+  for (const auto& value : sqlArguments) values.push_back(toBindValue(value));
   return values;
 }
 

@@ -23,9 +23,11 @@ std::optional<std::string> invalidSqlArguments(const flutter::Value* arguments);
 // element (the low 8 bits), everything else unchanged.
 flutter::ValueList toSqlArguments(const flutter::Value* arguments);
 flutter::Value toSqlValue(const flutter::Value& value);
-// The converted arguments in the database layer's terms.
+// The converted arguments in the database layer's terms. Text and bytes are viewed where they
+// stand, not copied: the arguments must stay alive and unchanged while the values are bound.
 LiteDbDarwinValues toBindValues(const flutter::ValueList& sqlArguments);
-// The same straight from the call's "arguments" (absent, null or a list), copying each value once.
+// The same straight from the call's "arguments" (absent, null or a list); only a list of integers
+// is copied, into its bytes.
 LiteDbDarwinValues toBindValues(const flutter::Value* arguments);
 
 // A column of the current row: a 64-bit integer, a double, bytes (empty ones included), text, or

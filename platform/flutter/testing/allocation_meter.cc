@@ -10,6 +10,7 @@ namespace {
 std::atomic<bool> counting{false};
 std::atomic<size_t> live_bytes{0};
 std::atomic<size_t> peak_bytes{0};
+std::atomic<size_t> process_bytes{0};
 thread_local size_t thread_bytes = 0;
 thread_local bool thread_metered = true;
 
@@ -22,7 +23,10 @@ void allocated(size_t bytes) {
   size_t peak = peak_bytes.load(std::memory_order_relaxed);
   while (live > peak && !peak_bytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
   }
-  if (thread_metered) thread_bytes += bytes;
+  if (thread_metered) {
+    thread_bytes += bytes;
+    process_bytes.fetch_add(bytes, std::memory_order_relaxed);
+  }
 }
 
 void freed(size_t bytes) { live_bytes.fetch_sub(bytes, std::memory_order_relaxed); }
@@ -32,11 +36,17 @@ void setCounting() { counting.store(true); }
 }  // namespace allocation_counts
 
 AllocationMeter::AllocationMeter()
-    : thread_start_(thread_bytes), live_at_start_(live_bytes.load()) {
+    : thread_start_(thread_bytes),
+      process_start_(process_bytes.load()),
+      live_at_start_(live_bytes.load()) {
   peak_bytes.store(live_at_start_);
 }
 
 size_t AllocationMeter::bytesAllocatedByThisThread() const { return thread_bytes - thread_start_; }
+
+size_t AllocationMeter::bytesAllocatedByTheProcess() const {
+  return process_bytes.load() - process_start_;
+}
 
 size_t AllocationMeter::peakBytesAboveStart() const {
   return peak_bytes.load() - std::min(peak_bytes.load(), live_at_start_);

@@ -19,6 +19,8 @@ class AllocationMeter {
 
   // Bytes this thread allocated since the meter started.
   size_t bytesAllocatedByThisThread() const;
+  // Bytes every thread allocated since the meter started, each block counted as made.
+  size_t bytesAllocatedByTheProcess() const;
   // The most bytes live at once since the meter started, above those live at its start.
   size_t peakBytesAboveStart() const;
   // Whether this executable counts at all.
@@ -26,6 +28,7 @@ class AllocationMeter {
 
  private:
   size_t thread_start_;
+  size_t process_start_;
   size_t live_at_start_;
 };
 
