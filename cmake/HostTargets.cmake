@@ -36,10 +36,10 @@ if(HOST_SANITIZE_THREAD)
   target_link_options(host_build_settings INTERFACE -fsanitize=thread)
 endif()
 # GCC 12's optimiser reports restrict, maybe-uninitialized, stringop-overflow, stringop-overread,
-# array-bounds and nonnull-compare warnings inside the standard library that are false. Those it gives on our
-# sources are silenced per file (CompilerFalsePositives.cmake); one a new compiler or library finds
-# stays a warning in optimised builds, so that it cannot stop a user's build. Debug builds (CI)
-# keep all warnings as errors.
+# array-bounds and nonnull-compare warnings inside the standard library that are false. Those it
+# gives on our sources are silenced per file (CompilerFalsePositives.cmake); one a new compiler or
+# library finds stays a warning in optimised builds, so that it cannot stop a user's build. Debug
+# builds (CI) keep all warnings as errors.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(host_build_settings INTERFACE
     $<$<NOT:$<CONFIG:Debug>>:-Wno-error=restrict -Wno-error=maybe-uninitialized
