@@ -731,6 +731,13 @@ void MessageGenerator::enumerationMap(int tag) {
   }
 }
 
+template <typename Element>
+void MessageGenerator::listOf(size_t count, const Element& element) {
+  out_.push_back(12);
+  size(static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) element();
+}
+
 bool MessageGenerator::typedArgument(const ArgumentKind& kind) {
   using Type = ArgumentKind::Type;
   switch (kind.type) {
@@ -740,13 +747,9 @@ bool MessageGenerator::typedArgument(const ArgumentKind& kind) {
     case Type::object:
       objectReference(kind.names);
       return true;
-    case Type::objects: {
-      const size_t count = below(4);
-      out_.push_back(12);
-      size(static_cast<uint32_t>(count));
-      for (size_t i = 0; i < count; ++i) objectReference(kind.names);
+    case Type::objects:
+      listOf(below(4), [&] { objectReference(kind.names); });
       return true;
-    }
     case Type::liveIdentifier: {
       auto live = liveObject(anyApi());
       int64_t id = static_cast<int64_t>(below(70000));
@@ -760,13 +763,9 @@ bool MessageGenerator::typedArgument(const ArgumentKind& kind) {
     case Type::enumeration:
       enumerationCase(kind.tag);
       return true;
-    case Type::enumerations: {
-      const size_t count = below(5);
-      out_.push_back(12);
-      size(static_cast<uint32_t>(count));
-      for (size_t i = 0; i < count; ++i) enumerationCase(kind.tag);
+    case Type::enumerations:
+      listOf(below(5), [&] { enumerationCase(kind.tag); });
       return true;
-    }
     case Type::enumerationMap:
       enumerationMap(kind.tag);
       return true;

@@ -101,6 +101,9 @@ class MessageGenerator {
   void objectReference(const std::vector<std::string>& apis);
   void enumerationCase(int tag);
   void enumerationMap(int tag);
+  // A list of `count` elements, each written by `element`.
+  template <typename Element>
+  void listOf(size_t count, const Element& element);
 
   std::mt19937_64& random_;
   const std::vector<std::string>& words_;

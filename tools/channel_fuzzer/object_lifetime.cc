@@ -12,13 +12,21 @@
 namespace channel_fuzzer {
 namespace {
 
-// The answers are kept: the same few hundred names are asked about over and over.
-bool matchesMemoized(const std::string& method, const std::regex& pattern,
-                     std::map<std::string, bool>& known) {
-  auto found = known.find(method);
-  if (found != known.end()) return found->second;
-  return known[method] = std::regex_search(method, pattern);
-}
+// A pattern that a call's method matches when it names an object's birth or its end. The answers
+// are kept: the same few hundred names are asked about over and over.
+class MethodPattern {
+ public:
+  explicit MethodPattern(const char* pattern) : pattern_(pattern) {}
+  bool matches(const std::string& method) {
+    auto found = known_.find(method);
+    if (found != known_.end()) return found->second;
+    return known_[method] = std::regex_search(method, pattern_);
+  }
+
+ private:
+  std::regex pattern_;
+  std::map<std::string, bool> known_;
+};
 
 using Candidates = std::vector<std::pair<std::string, const MethodShape*>>;
 
@@ -49,19 +57,16 @@ Candidates candidates(const ShapedCaller& caller, const std::string& channel,
 }  // namespace
 
 bool createsAnObject(const std::string& method) {
-  static const std::regex pattern(
+  static auto* const pattern = new MethodPattern(
       "^(create|open|init|load|add|new|register|start|getUserMedia|getDisplayMedia|"
       "pigeon_defaultConstructor)|Create");
-  static auto* const known = new std::map<std::string, bool>();
-  return matchesMemoized(method, pattern, *known);
+  return pattern->matches(method);
 }
 
 bool endsAnObject(const std::string& method) {
-  static const std::regex pattern(
-      "(dispose|Dispose|close|Close|delete|Delete|remove|Remove|"
-      "release|stop|Stop|clear)");
-  static auto* const known = new std::map<std::string, bool>();
-  return matchesMemoized(method, pattern, *known);
+  static auto* const pattern = new MethodPattern(
+      "(dispose|Dispose|close|Close|delete|Delete|remove|Remove|release|stop|Stop|clear)");
+  return pattern->matches(method);
 }
 
 bool runObjectLifetime(ShapedCaller& caller, const std::string& channel,
