@@ -43,7 +43,8 @@ class WebViewSessionHost {
 
 class WebViewSessions {
  public:
-  // The key prefix of the web view plug-in's objects.
+  // The web view's plug-in, and the key prefix of its objects.
+  static constexpr const char* kPlugin = "wkwebview_host";
   static constexpr const char* kClassPrefix = "dev.flutter.pigeon.wkwebview_host.";
 
   WebViewSessions();
