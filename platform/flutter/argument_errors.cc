@@ -24,7 +24,7 @@ void ArgumentErrors::missing(std::string_view key, std::string_view requirement)
 }
 
 void ArgumentErrors::notAMap() {
-  if (!first_) fail(style_.notAMap.empty() ? "The arguments must be a map" : style_.notAMap);
+  if (!first_) fail(style_.notAMap);
 }
 
 void ArgumentErrors::fail(std::string message) {

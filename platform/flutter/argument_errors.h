@@ -33,6 +33,7 @@ class ArgumentErrors {
   void reject(std::string_view key, std::string_view requirement);
   void missing(std::string_view key, std::string_view requirement);
   void fail(std::string message);
+  // Keeps the style's message for arguments that are not a map.
   void notAMap();
 
   // Whether the style words arguments that are not a map.
