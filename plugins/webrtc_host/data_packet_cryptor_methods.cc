@@ -52,13 +52,13 @@ void WebRTCHostPlugin::createDataPacketCryptor(const FlutterMethodCall& call,
   if (!algorithm.ok()) return result(algorithm.error());
   auto key_provider_id = arguments.string("keyProviderId");
   if (!key_provider_id.ok()) return result(key_provider_id.error());
-  auto provider = key_providers_.find(*key_provider_id);
-  if (provider == key_providers_.end()) return result(arguments.error("Invalid keyProvider"));
+  auto provider = cryptors_.keyProviders.find(*key_provider_id);
+  if (!provider) return result(arguments.error("Invalid keyProvider"));
   auto cryptor =
-      RTCDataPacketCryptor::initWithAlgorithm(getAlgorithm(*algorithm), provider->second);
+      RTCDataPacketCryptor::initWithAlgorithm(getAlgorithm(*algorithm), provider);
   if (!cryptor) return result(arguments.error("Invalid keyProvider"));
   const std::string id = NSUUID().UUIDString();
-  data_cryptors_[id] = std::move(cryptor);
+  cryptors_.dataCryptors.add(id, std::move(cryptor));
   result(ValueMap{{"dataCryptorId", id}});
 }
 
@@ -73,9 +73,9 @@ void WebRTCHostPlugin::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
   if (!participant_id.ok()) return result(participant_id.error());
   auto key_index = arguments.uint32("keyIndex");
   if (!key_index.ok()) return result(key_index.error());
-  auto cryptor = data_cryptors_.find(*id);
-  if (cryptor == data_cryptors_.end()) return result(arguments.error("Invalid dataCryptor"));
-  auto packet = cryptor->second->encrypt(*participant_id, *key_index, *data);
+  auto cryptor = cryptors_.dataCryptors.find(*id);
+  if (!cryptor) return result(arguments.error("Invalid dataCryptor"));
+  auto packet = cryptor->encrypt(*participant_id, *key_index, *data);
   if (!packet) return result(arguments.error("Encrypt failed"));
   result(ValueMap{{"data", packet->data()},
                   {"iv", packet->iv()},
@@ -87,8 +87,8 @@ void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
-  auto cryptor = data_cryptors_.find(*id);
-  if (cryptor == data_cryptors_.end()) return result(arguments.error("Invalid dataCryptor"));
+  auto cryptor = cryptors_.dataCryptors.find(*id);
+  if (!cryptor) return result(arguments.error("Invalid dataCryptor"));
   auto data = arguments.bytes("data");
   if (!data.ok()) return result(data.error());
   auto iv = arguments.bytes("iv");
@@ -97,8 +97,7 @@ void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
   if (!key_index.ok()) return result(key_index.error());
   auto participant_id = arguments.string("participantId");
   if (!participant_id.ok()) return result(participant_id.error());
-  auto plaintext =
-      cryptor->second->decrypt(*participant_id, RTCEncryptedPacket(*data, *iv, *key_index));
+  auto plaintext = cryptor->decrypt(*participant_id, RTCEncryptedPacket(*data, *iv, *key_index));
   if (!plaintext) return result(arguments.error("Decrypt failed"));
   result(ValueMap{{"data", std::move(*plaintext)}});
 }
@@ -108,7 +107,7 @@ void WebRTCHostPlugin::dataPacketCryptorDispose(const FlutterMethodCall& call,
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
-  if (data_cryptors_.erase(*id) == 0) return result(arguments.error("Invalid dataCryptor"));
+  if (!cryptors_.dataCryptors.remove(*id)) return result(arguments.error("Invalid dataCryptor"));
   result(nullptr);
 }
 

@@ -84,7 +84,8 @@ bool WebRTCHostPlugin::buildDesktopSourcesListWithTypes(const flutter::ValueList
   return true;
 }
 
-std::shared_ptr<RTCDesktopSource> WebRTCHostPlugin::getSourceById(const std::string& sourceId) {
+std::shared_ptr<RTCDesktopSource> WebRTCHostPlugin::getSourceById(
+    const std::string& sourceId) {
   auto& state = desktopSources();
   std::lock_guard lock(state.mutex);
   for (const auto& source : state.sources) {
@@ -191,7 +192,7 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
     }
   }
 
-  CapturerStopHandler stop_handler;
+  LocalMediaRegistry::CapturerStopHandler stop_handler;
   const bool modern = NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({13, 0, 0});
   if (screen_capture_kit && modern) {
     auto capturer = std::make_shared<HostScreenCaptureKitCapturer>(adapter);
@@ -226,13 +227,13 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
       if (completion) completion();
     };
   }
-  video_capturer_stop_handlers_[track_id] = std::move(stop_handler);
+  local_media_.addCapture(track_id, {std::move(stop_handler), {}});
 
   auto track = peer_connection_factory_->videoTrackWithSource(video_source, track_id);
   stream->addVideoTrack(track);
-  capture_pipelines_[track_id] = adapter;
-  local_tracks_[track_id] = std::make_shared<LocalVideoTrack>(track, adapter);
-  local_streams_[stream_id] = stream;
+  local_media_.keepPipeline(track_id, adapter);
+  local_media_.addTrack(track_id, std::make_shared<LocalVideoTrack>(track, adapter));
+  local_media_.addStream(stream_id, stream);
 
   ValueList video_tracks;
   for (const auto& entry : stream->videoTracks()) {
@@ -265,8 +266,7 @@ void WebRTCHostPlugin::didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopS
   postEvent(sink, ValueMap{{"event", "desktopSourceRemoved"}, {"id", source->sourceId()}});
 }
 
-void WebRTCHostPlugin::didDesktopSourceNameChanged(
-    const std::shared_ptr<RTCDesktopSource>& source) {
+void WebRTCHostPlugin::didDesktopSourceNameChanged(const std::shared_ptr<RTCDesktopSource>& source) {
   auto sink = eventSink();
   if (!sink) return;
   postEvent(sink, ValueMap{{"event", "desktopSourceNameChanged"},
@@ -294,8 +294,6 @@ void WebRTCHostPlugin::didSourceCapturePaused(RTCDesktopCapturer&) {
 
 void WebRTCHostPlugin::didSourceCaptureStop(RTCDesktopCapturer&) { NSLog("didSourceCaptureStop"); }
 
-void WebRTCHostPlugin::didSourceCaptureError(RTCDesktopCapturer&) {
-  NSLog("didSourceCaptureError");
-}
+void WebRTCHostPlugin::didSourceCaptureError(RTCDesktopCapturer&) { NSLog("didSourceCaptureError"); }
 
 }  // namespace webrtc_host

@@ -79,8 +79,8 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   if (!participant_id.ok()) return result(participant_id.error());
   auto key_provider_id = arguments.string("keyProviderId");
   if (!key_provider_id.ok()) return result(key_provider_id.error());
-  auto provider = key_providers_.find(*key_provider_id);
-  if (provider == key_providers_.end()) return result(arguments.error("Invalid keyProvider"));
+  auto provider = cryptors_.keyProviders.find(*key_provider_id);
+  if (!provider) return result(arguments.error("Invalid keyProvider"));
 
   const Arguments read(call.arguments);
   const auto type = read.optionalString("type");
@@ -90,12 +90,12 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
     auto sender = getRtpSenderById(connection, read.string("rtpSenderId"));
     if (!sender) return result(arguments.error("Error: sender not found!"));
     cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, sender, *participant_id,
-                                               getAlgorithm(*algorithm), provider->second);
+                                               getAlgorithm(*algorithm), provider);
   } else if (type == "receiver") {
     auto receiver = getRtpReceiverById(connection, read.string("rtpReceiverId"));
     if (!receiver) return result(arguments.error("Error: receiver not found!"));
     cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, receiver, *participant_id,
-                                               getAlgorithm(*algorithm), provider->second);
+                                               getAlgorithm(*algorithm), provider);
   } else {
     result(FlutterError{"InvalidArgument", "Invalid type", nullptr});
     return;
@@ -110,7 +110,7 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   frame_cryptor->setEventChannel(event_channel);
   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(frame_cryptor));
   cryptor->setDelegate(frame_cryptor);
-  frame_cryptors_[id] = std::move(frame_cryptor);
+  cryptors_.frameCryptors.add(id, std::move(frame_cryptor));
   result(ValueMap{{"frameCryptorId", id}});
 }
 
@@ -122,12 +122,9 @@ std::shared_ptr<FlutterFrameCryptor> WebRTCHostPlugin::frameCryptorForId(
     result(id.error());
     return nullptr;
   }
-  auto found = frame_cryptors_.find(*id);
-  if (found == frame_cryptors_.end()) {
-    result(arguments.error("Invalid frameCryptor"));
-    return nullptr;
-  }
-  return found->second;
+  auto found = cryptors_.frameCryptors.find(*id);
+  if (!found) result(arguments.error("Invalid frameCryptor"));
+  return found;
 }
 
 void WebRTCHostPlugin::frameCryptorSetKeyIndex(const FlutterMethodCall& call,
@@ -168,7 +165,7 @@ void WebRTCHostPlugin::frameCryptorGetEnabled(const FlutterMethodCall& call, Flu
 void WebRTCHostPlugin::frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result) {
   auto frame_cryptor = frameCryptorForId(call, result);
   if (!frame_cryptor) return;
-  std::erase_if(frame_cryptors_, [&](const auto& entry) { return entry.second == frame_cryptor; });
+  cryptors_.frameCryptors.removeObject(frame_cryptor.get());
   frame_cryptor->dispose();
   result(ValueMap{{"result", "success"}});
 }

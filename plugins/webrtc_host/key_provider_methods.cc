@@ -106,7 +106,7 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
       failure_tolerance.ok() ? *failure_tolerance : -1, key_ring_size.ok() ? *key_ring_size : 0,
       discard != nullptr && discard->boolValue(),
       getKeyDerivationAlgorithm(options.find(std::string_view("keyDerivationAlgorithm"))));
-  key_providers_[id] = std::move(provider);
+  cryptors_.keyProviders.add(id, std::move(provider));
   result(ValueMap{{"keyProviderId", id}});
 }
 
@@ -118,12 +118,12 @@ std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForI
     result(id.error());
     return nullptr;
   }
-  auto found = key_providers_.find(*id);
-  if (found == key_providers_.end()) {
+  auto found = cryptors_.keyProviders.find(*id);
+  if (!found) {
     result(read.error("Invalid keyProvider"));
     return nullptr;
   }
-  return found->second;
+  return found;
 }
 
 void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
@@ -229,7 +229,7 @@ void WebRTCHostPlugin::keyProviderDispose(const FlutterMethodCall& call, Flutter
   auto id = arguments.string("keyProviderId");
   if (!id.ok()) return result(id.error());
   // Cryptors made with the provider keep it.
-  key_providers_.erase(*id);
+  cryptors_.keyProviders.remove(*id);
   result(ValueMap{{"result", "success"}});
 }
 

@@ -29,8 +29,8 @@ TEST_F(LocalMediaTest, AsksForTheMicrophoneThenTheCameraAndRepliesOneStream) {
                                                     {"height", 720},
                                                     {"frameRate", 30},
                                                     {"facingMode", "user"}}));
-  EXPECT_EQ(plugin->localStreams().count(*reply.value.find("streamId")->asString()), 1u);
-  EXPECT_EQ(plugin->localTracks().size(), 2u);
+  EXPECT_TRUE(plugin->localMedia().streams().contains(*reply.value.find("streamId")->asString()));
+  EXPECT_EQ(plugin->localMedia().tracks().size(), 2u);
 
   // Nothing asked: two empty lists at once, no permission.
   auto nothing = getUserMedia({{"audio", false}, {"video", 0}});
@@ -44,8 +44,8 @@ TEST_F(LocalMediaTest, FailuresAnswerTheirCodesAndLeaveNoTracksBehind) {
   auto refused = getUserMedia({{"audio", true}, {"video", true}});
   EXPECT_EQ(refused.error, (FlutterError{"Error DOMException", "NotAllowedError", nullptr}));
   // The microphone track made before the refusal is gone again.
-  EXPECT_TRUE(plugin->localTracks().empty());
-  EXPECT_TRUE(plugin->localStreams().empty());
+  EXPECT_TRUE(plugin->localMedia().tracks().empty());
+  EXPECT_TRUE(plugin->localMedia().streams().empty());
 
   // A deferred answer keeps the call waiting until the user decides.
   avfoundation::testing::setCaptureAccess(AVMediaTypeAudio, CaptureAccess::deferred);
