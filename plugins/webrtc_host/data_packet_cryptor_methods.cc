@@ -55,7 +55,7 @@ void WebRTCHostPlugin::createDataPacketCryptor(const FlutterMethodCall& call,
   auto provider = cryptors_.keyProviders.find(*key_provider_id);
   if (!provider) return result(arguments.error("Invalid keyProvider"));
   auto cryptor =
-      RTCDataPacketCryptor::initWithAlgorithm(getAlgorithm(*algorithm), provider);
+      RTCDataPacketCryptor::initWithAlgorithm(cryptorAlgorithmForValue(*algorithm), provider);
   if (!cryptor) return result(arguments.error("Invalid keyProvider"));
   const std::string id = NSUUID().UUIDString();
   cryptors_.dataCryptors.add(id, std::move(cryptor));

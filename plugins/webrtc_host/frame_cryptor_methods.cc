@@ -43,11 +43,11 @@ bool WebRTCHostPlugin::handleFrameCryptorMethodCall(const FlutterMethodCall& cal
   return true;
 }
 
-RTCCryptorAlgorithm WebRTCHostPlugin::getAlgorithm(int32_t /*algorithm*/) {
+RTCCryptorAlgorithm WebRTCHostPlugin::cryptorAlgorithmForValue(int32_t /*algorithm*/) {
   return RTCCryptorAlgorithmAesGcm;
 }
 
-std::string WebRTCHostPlugin::stringFromState(int state) {
+std::string WebRTCHostPlugin::stringForFrameCryptorState(int state) {
   switch (state) {
     case RTCFrameCryptorStateNew:
       return "new";
@@ -87,15 +87,15 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   const auto& connection = *peer->peerConnection();
   std::shared_ptr<RTCFrameCryptor> cryptor;
   if (type == "sender") {
-    auto sender = getRtpSenderById(connection, read.string("rtpSenderId"));
+    auto sender = rtpSenderForId(connection, read.string("rtpSenderId"));
     if (!sender) return result(arguments.error("Error: sender not found!"));
     cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, sender, *participant_id,
-                                               getAlgorithm(*algorithm), provider);
+                                               cryptorAlgorithmForValue(*algorithm), provider);
   } else if (type == "receiver") {
-    auto receiver = getRtpReceiverById(connection, read.string("rtpReceiverId"));
+    auto receiver = rtpReceiverForId(connection, read.string("rtpReceiverId"));
     if (!receiver) return result(arguments.error("Error: receiver not found!"));
     cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, receiver, *participant_id,
-                                               getAlgorithm(*algorithm), provider);
+                                               cryptorAlgorithmForValue(*algorithm), provider);
   } else {
     result(FlutterError{"InvalidArgument", "Invalid type", nullptr});
     return;
@@ -174,7 +174,7 @@ void WebRTCHostPlugin::frameCryptorDidStateChangeWithParticipantId(
     FlutterFrameCryptor& frameCryptor, const std::string& participantId, int state) {
   frameCryptor.sendEvent(ValueMap{{"event", "frameCryptionStateChanged"},
                                   {"participantId", participantId},
-                                  {"state", stringFromState(state)}});
+                                  {"state", stringForFrameCryptorState(state)}});
 }
 
 }  // namespace webrtc_host

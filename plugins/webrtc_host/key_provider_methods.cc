@@ -71,7 +71,7 @@ void answerKeyStore(const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider,
 
 }  // namespace
 
-RTCKeyDerivationAlgorithm WebRTCHostPlugin::getKeyDerivationAlgorithm(
+RTCKeyDerivationAlgorithm WebRTCHostPlugin::keyDerivationAlgorithmForValue(
     const flutter::Value* algorithm) {
   const bool hkdf = algorithm != nullptr && algorithm->asInteger() == 1;
   return hkdf ? RTCKeyDerivationAlgorithmHKDF : RTCKeyDerivationAlgorithmPBKDF2;
@@ -105,12 +105,12 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
       *ratchet_salt, *ratchet_window_size, *shared_key, std::move(magic_bytes),
       failure_tolerance.ok() ? *failure_tolerance : -1, key_ring_size.ok() ? *key_ring_size : 0,
       discard != nullptr && discard->boolValue(),
-      getKeyDerivationAlgorithm(options.find(std::string_view("keyDerivationAlgorithm"))));
+      keyDerivationAlgorithmForValue(options.find(std::string_view("keyDerivationAlgorithm"))));
   cryptors_.keyProviders.add(id, std::move(provider));
   result(ValueMap{{"keyProviderId", id}});
 }
 
-std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForId(
+std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::keyProviderFor(
     const flutter::Value& arguments, FlutterResult& result) const {
   const CheckedArguments read(arguments, "getKeyProviderForIdFailed");
   auto id = read.string("keyProviderId");
@@ -128,7 +128,7 @@ std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForI
 
 void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
                                                FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   // Shares its error code with "keyProviderSetKey".
   const CheckedArguments arguments(call.arguments, "keyProviderSetKeyFailed");
@@ -149,7 +149,7 @@ void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
 
 void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
                                                    FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, false,
@@ -161,7 +161,7 @@ void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call
 
 void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
                                                   FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, false,
@@ -172,7 +172,7 @@ void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
 }
 
 void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto key_index = arguments.int32("keyIndex");
@@ -192,7 +192,7 @@ void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterR
 }
 
 void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, true,
@@ -203,7 +203,7 @@ void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, Flut
 }
 
 void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, true,
@@ -215,7 +215,7 @@ void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, Flutt
 
 void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
                                                 FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto trailer = arguments.bytes("sifTrailer");

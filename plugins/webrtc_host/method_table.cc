@@ -115,14 +115,14 @@ void WebRTCHostPlugin::handleInitialize(const FlutterMethodCall& call, FlutterRe
   const bool bypass = options.boolValue("bypassVoiceProcessing");
   const auto mask = options.stringList("networkIgnoreMask");
   const auto severity = options.has("logSeverity")
-                            ? str2LogSeverity(options.optionalString("logSeverity"))
+                            ? logSeverityForString(options.optionalString("logSeverity"))
                             : RTCLoggingSeverityNone;
   initialize(mask, bypass, severity);
   result(flutter::Value(""));
 }
 
 void WebRTCHostPlugin::handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result) {
-  initLoggerCallback(str2LogSeverity(Arguments(call.arguments).optionalString("severity")));
+  initLoggerCallback(logSeverityForString(Arguments(call.arguments).optionalString("severity")));
   result(nullptr);
 }
 

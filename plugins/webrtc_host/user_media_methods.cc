@@ -58,7 +58,7 @@ std::shared_ptr<AVCaptureDevice> deviceWithId(
 
 }  // namespace
 
-int32_t WebRTCHostPlugin::getConstrainInt(const Value* constraints, const std::string& key) {
+int32_t WebRTCHostPlugin::integerConstraint(const Value* constraints, const std::string& key) {
   const ValueMap* map = constraints != nullptr ? constraints->asMap() : nullptr;
   const Value* value = map != nullptr ? map->find(std::string_view(key)) : nullptr;
   if (value == nullptr) return 0;
@@ -301,9 +301,9 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
   }
   if (!device) device = AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo);
 
-  int64_t target_width = getConstrainInt(&video_constraints, "width");
-  int64_t target_height = getConstrainInt(&video_constraints, "height");
-  int64_t target_fps = getConstrainInt(&video_constraints, "frameRate");
+  int64_t target_width = integerConstraint(&video_constraints, "width");
+  int64_t target_height = integerConstraint(&video_constraints, "height");
+  int64_t target_fps = integerConstraint(&video_constraints, "frameRate");
   if (const Value* mandatory = video_constraints.find("mandatory");
       mandatory != nullptr && mandatory->asMap() != nullptr) {
     const auto replace = [mandatory](const char* key, int64_t& target) {

@@ -121,7 +121,7 @@ void WebRTCHostPlugin::setAudioDeviceModuleObserver(
   classState().audio_device_module_observer = std::move(observer);
 }
 
-RTCLoggingSeverity WebRTCHostPlugin::str2LogSeverity(
+RTCLoggingSeverity WebRTCHostPlugin::logSeverityForString(
     const std::optional<std::string>& severity) {
   if (severity == "verbose") return RTCLoggingSeverityVerbose;
   if (severity == "info") return RTCLoggingSeverityInfo;

@@ -66,7 +66,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   static void setAudioDeviceModuleObserver(std::weak_ptr<RTCAudioDeviceModuleDelegate> observer);
   static std::string stringForMuteMode(int mode);
   static int muteModeForString(const std::optional<std::string>& mode);
-  static RTCLoggingSeverity str2LogSeverity(const std::optional<std::string>& severity);
+  static RTCLoggingSeverity logSeverityForString(const std::optional<std::string>& severity);
 
   void handleMethodCall(const FlutterMethodCall& call, FlutterResult result) override;
 
@@ -125,25 +125,25 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // Frame-cryptor state changes, handed over by each cryptor's FlutterFrameCryptor.
   void frameCryptorDidStateChangeWithParticipantId(FlutterFrameCryptor& frameCryptor,
                                                    const std::string& participantId, int state);
-  static std::string stringFromState(int state);
+  static std::string stringForFrameCryptorState(int state);
   // Every value selects the one algorithm there is.
-  static RTCCryptorAlgorithm getAlgorithm(int32_t algorithm);
-  static RTCKeyDerivationAlgorithm getKeyDerivationAlgorithm(const flutter::Value* algorithm);
+  static RTCCryptorAlgorithm cryptorAlgorithmForValue(int32_t algorithm);
+  static RTCKeyDerivationAlgorithm keyDerivationAlgorithmForValue(const flutter::Value* algorithm);
 
   // RTCAudioDeviceModuleDelegate.
   void audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& audioDeviceModule) override;
 
   // RTCDesktopMediaListDelegate.
-  void didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSource>& source) override;
-  void didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopSource>& source) override;
-  void didDesktopSourceNameChanged(const std::shared_ptr<RTCDesktopSource>& source) override;
-  void didDesktopSourceThumbnailChanged(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didAddDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didRemoveDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didChangeDesktopSourceName(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didChangeDesktopSourceThumbnail(const std::shared_ptr<RTCDesktopSource>& source) override;
 
   // RTCDesktopCapturerDelegate.
-  void didSourceCaptureStart(RTCDesktopCapturer& capturer) override;
-  void didSourceCapturePaused(RTCDesktopCapturer& capturer) override;
-  void didSourceCaptureStop(RTCDesktopCapturer& capturer) override;
-  void didSourceCaptureError(RTCDesktopCapturer& capturer) override;
+  void didStartSourceCapture(RTCDesktopCapturer& capturer) override;
+  void didPauseSourceCapture(RTCDesktopCapturer& capturer) override;
+  void didStopSourceCapture(RTCDesktopCapturer& capturer) override;
+  void didFailSourceCapture(RTCDesktopCapturer& capturer) override;
 
   // Clears every event sink, closes every connection, stops every capture and unregisters the
   // plug-in's channels.
@@ -166,7 +166,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   using MediaError =
       std::function<void(const std::string& type, const std::optional<std::string>& message)>;
   // The integer of a constraint: a number, a numeric string or {"ideal": numeric string}.
-  static int32_t getConstrainInt(const flutter::Value* constraints, const std::string& key);
+  static int32_t integerConstraint(const flutter::Value* constraints, const std::string& key);
   static std::vector<std::shared_ptr<AVCaptureDevice>> captureDevices();
   static std::shared_ptr<AVCaptureDevice> findDeviceForPosition(AVCaptureDevicePosition position);
   std::optional<AVCaptureDeviceFormat> selectFormatForDevice(
@@ -230,7 +230,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void keyProviderSetSifTrailer(const FlutterMethodCall& call, FlutterResult result);
   void keyProviderDispose(const FlutterMethodCall& call, FlutterResult result);
   // The provider named by "keyProviderId", or null after answering the error.
-  std::shared_ptr<RTCFrameCryptorKeyProvider> getKeyProviderForId(const flutter::Value& arguments,
+  std::shared_ptr<RTCFrameCryptorKeyProvider> keyProviderFor(const flutter::Value& arguments,
                                                              FlutterResult& result) const;
 
   // Data packet cryptors.
@@ -260,7 +260,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleGetDisplayMedia(const FlutterMethodCall& call, FlutterResult result);
   bool buildDesktopSourcesListWithTypes(const flutter::ValueList& types, bool forceReload,
                                         FlutterResult& result);
-  static std::shared_ptr<RTCDesktopSource> getSourceById(const std::string& sourceId);
+  static std::shared_ptr<RTCDesktopSource> desktopSourceForId(const std::string& sourceId);
 
   // Peer-connection lifecycle.
   void handleCreatePeerConnection(const FlutterMethodCall& call, FlutterResult result);

@@ -76,14 +76,14 @@ TEST_F(LocalMediaTest, ConstraintIntegersAndChoicesOfFormatAndRate) {
                                    {"w", "wide"},
                                    {"i", ValueMap{{"ideal", 640}}},
                                    {"is", ValueMap{{"ideal", "640"}}}}};
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "n"), 12);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "s"), 640);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "w"), 0);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "i"), 0);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "is"), 640);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "missing"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "n"), 12);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "s"), 640);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "w"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "i"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "is"), 640);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "missing"), 0);
   const Value list{ValueList{1}};
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&list, "n"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&list, "n"), 0);
 
   const AVCaptureDeviceFormat format({640, 480}, 0, {{1, 15}, {1, 30}});
   EXPECT_EQ(WebRTCHostPlugin::selectFpsForFormat(format, 60), 30);
