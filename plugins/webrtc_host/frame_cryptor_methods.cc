@@ -1,7 +1,7 @@
-// The frame-encryption sub-dispatcher and its frame-cryptor methods; the key-provider methods
-// are in key_provider_methods.cc.
+// The frame-cryptor methods; the key-provider methods are in key_provider_methods.cc.
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/checked_arguments.h"
+#include "plugins/webrtc_host/cryptor_algorithms.h"
 #include "plugins/webrtc_host/rtp_maps.h"
 #include "plugins/webrtc_host/weak_stream_handler.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
@@ -11,40 +11,17 @@ namespace webrtc_host {
 using flutter::Value;
 using flutter::ValueMap;
 
-const std::map<std::string, WebRTCHostPlugin::Handler>&
-WebRTCHostPlugin::frameCryptorMethodTable() {
+const MethodTable<WebRTCHostPlugin>& WebRTCHostPlugin::frameCryptorMethodTable() {
   using P = WebRTCHostPlugin;
-  static const auto* const table = new std::map<std::string, Handler>{
+  static const auto* const table = new MethodTable<P>{
       {"frameCryptorFactoryCreateFrameCryptor", &P::frameCryptorFactoryCreateFrameCryptor},
       {"frameCryptorSetKeyIndex", &P::frameCryptorSetKeyIndex},
       {"frameCryptorGetKeyIndex", &P::frameCryptorGetKeyIndex},
       {"frameCryptorSetEnabled", &P::frameCryptorSetEnabled},
       {"frameCryptorGetEnabled", &P::frameCryptorGetEnabled},
       {"frameCryptorDispose", &P::frameCryptorDispose},
-      {"frameCryptorFactoryCreateKeyProvider", &P::frameCryptorFactoryCreateKeyProvider},
-      {"keyProviderSetSharedKey", &P::keyProviderSetSharedKey},
-      {"keyProviderRatchetSharedKey", &P::keyProviderRatchetSharedKey},
-      {"keyProviderExportSharedKey", &P::keyProviderExportSharedKey},
-      {"keyProviderSetKey", &P::keyProviderSetKey},
-      {"keyProviderRatchetKey", &P::keyProviderRatchetKey},
-      {"keyProviderExportKey", &P::keyProviderExportKey},
-      {"keyProviderSetSifTrailer", &P::keyProviderSetSifTrailer},
-      {"keyProviderDispose", &P::keyProviderDispose},
   };
   return *table;
-}
-
-bool WebRTCHostPlugin::handleFrameCryptorMethodCall(const FlutterMethodCall& call,
-                                                    FlutterResult& result) {
-  const auto& table = frameCryptorMethodTable();
-  auto found = table.find(call.method);
-  if (found == table.end()) return false;
-  (this->*(found->second))(call, std::move(result));
-  return true;
-}
-
-RTCCryptorAlgorithm WebRTCHostPlugin::cryptorAlgorithmForValue(int32_t /*algorithm*/) {
-  return RTCCryptorAlgorithmAesGcm;
 }
 
 std::string WebRTCHostPlugin::stringForFrameCryptorState(int state) {

@@ -1,10 +1,12 @@
 // Key providers: made from the Dart side's options, given keys, ratcheted, exported, disposed.
+#include "plugins/webrtc_host/key_provider_methods.h"
+
 #include <variant>
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/checked_arguments.h"
-#include "plugins/webrtc_host/webrtc_host_plugin.h"
+#include "plugins/webrtc_host/cryptor_algorithms.h"
 
 namespace webrtc_host {
 
@@ -71,14 +73,28 @@ void answerKeyStore(const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider,
 
 }  // namespace
 
-RTCKeyDerivationAlgorithm WebRTCHostPlugin::keyDerivationAlgorithmForValue(
-    const flutter::Value* algorithm) {
-  const bool hkdf = algorithm != nullptr && algorithm->asInteger() == 1;
-  return hkdf ? RTCKeyDerivationAlgorithmHKDF : RTCKeyDerivationAlgorithmPBKDF2;
+const MethodTable<KeyProviderMethods>& KeyProviderMethods::methodTable() {
+  using M = KeyProviderMethods;
+  static const auto* const table = new MethodTable<M>{
+      {"frameCryptorFactoryCreateKeyProvider", &M::frameCryptorFactoryCreateKeyProvider},
+      {"keyProviderSetSharedKey", &M::keyProviderSetSharedKey},
+      {"keyProviderRatchetSharedKey", &M::keyProviderRatchetSharedKey},
+      {"keyProviderExportSharedKey", &M::keyProviderExportSharedKey},
+      {"keyProviderSetKey", &M::keyProviderSetKey},
+      {"keyProviderRatchetKey", &M::keyProviderRatchetKey},
+      {"keyProviderExportKey", &M::keyProviderExportKey},
+      {"keyProviderSetSifTrailer", &M::keyProviderSetSifTrailer},
+      {"keyProviderDispose", &M::keyProviderDispose},
+  };
+  return *table;
 }
 
-void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call,
-                                                            FlutterResult result) {
+bool KeyProviderMethods::handleMethodCall(const FlutterMethodCall& call, FlutterResult& result) {
+  return dispatchMethodCall(*this, methodTable(), call, result);
+}
+
+void KeyProviderMethods::frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call,
+                                                              FlutterResult result) {
   const std::string id = NSUUID().UUIDString();
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto options_map = arguments.map("keyProviderOptions");
@@ -106,11 +122,11 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
       failure_tolerance.ok() ? *failure_tolerance : -1, key_ring_size.ok() ? *key_ring_size : 0,
       discard != nullptr && discard->boolValue(),
       keyDerivationAlgorithmForValue(options.find(std::string_view("keyDerivationAlgorithm"))));
-  cryptors_.keyProviders.add(id, std::move(provider));
+  key_providers_.add(id, std::move(provider));
   result(ValueMap{{"keyProviderId", id}});
 }
 
-std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::keyProviderFor(
+std::shared_ptr<RTCFrameCryptorKeyProvider> KeyProviderMethods::keyProviderFor(
     const flutter::Value& arguments, FlutterResult& result) const {
   const CheckedArguments read(arguments, "getKeyProviderForIdFailed");
   auto id = read.string("keyProviderId");
@@ -118,7 +134,7 @@ std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::keyProviderFor(
     result(id.error());
     return nullptr;
   }
-  auto found = cryptors_.keyProviders.find(*id);
+  auto found = key_providers_.find(*id);
   if (!found) {
     result(read.error("Invalid keyProvider"));
     return nullptr;
@@ -126,8 +142,8 @@ std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::keyProviderFor(
   return found;
 }
 
-void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
-                                               FlutterResult result) {
+void KeyProviderMethods::keyProviderSetSharedKey(const FlutterMethodCall& call,
+                                                 FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   // Shares its error code with "keyProviderSetKey".
@@ -147,8 +163,8 @@ void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
       arguments.invalid("key"), std::move(result));
 }
 
-void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
-                                                   FlutterResult result) {
+void KeyProviderMethods::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
+                                                     FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
@@ -159,8 +175,8 @@ void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call
       result);
 }
 
-void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
-                                                  FlutterResult result) {
+void KeyProviderMethods::keyProviderExportSharedKey(const FlutterMethodCall& call,
+                                                    FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
@@ -171,7 +187,7 @@ void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
       result);
 }
 
-void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
+void KeyProviderMethods::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
@@ -191,7 +207,8 @@ void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterR
       arguments.invalid("key"), std::move(result));
 }
 
-void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result) {
+void KeyProviderMethods::keyProviderRatchetKey(const FlutterMethodCall& call,
+                                               FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
@@ -202,7 +219,7 @@ void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, Flut
       result);
 }
 
-void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
+void KeyProviderMethods::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
@@ -213,8 +230,8 @@ void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, Flutt
       result);
 }
 
-void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
-                                                FlutterResult result) {
+void KeyProviderMethods::keyProviderSetSifTrailer(const FlutterMethodCall& call,
+                                                  FlutterResult result) {
   auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
@@ -224,12 +241,12 @@ void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
   result(nullptr);
 }
 
-void WebRTCHostPlugin::keyProviderDispose(const FlutterMethodCall& call, FlutterResult result) {
+void KeyProviderMethods::keyProviderDispose(const FlutterMethodCall& call, FlutterResult result) {
   const CheckedArguments arguments(call.arguments, "getKeyProviderForIdFailed");
   auto id = arguments.string("keyProviderId");
   if (!id.ok()) return result(id.error());
   // Cryptors made with the provider keep it.
-  cryptors_.keyProviders.remove(*id);
+  key_providers_.remove(*id);
   result(ValueMap{{"result", "success"}});
 }
 

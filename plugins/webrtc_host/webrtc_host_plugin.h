@@ -27,14 +27,17 @@
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "plugins/webrtc_host/audio_manager.h"
 #include "plugins/webrtc_host/cryptor_registry.h"
+#include "plugins/webrtc_host/data_packet_cryptor_methods.h"
 #include "plugins/webrtc_host/flutter_frame_cryptor.h"
 #include "plugins/webrtc_host/flutter_peer_connection.h"
 #include "plugins/webrtc_host/frame_capture_list.h"
 #include "plugins/webrtc_host/host_rtc_frame_capturer.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view_factory.h"
 #include "plugins/webrtc_host/host_rtc_video_renderer.h"
+#include "plugins/webrtc_host/key_provider_methods.h"
 #include "plugins/webrtc_host/local_media_registry.h"
 #include "plugins/webrtc_host/local_track.h"
+#include "plugins/webrtc_host/method_dispatch.h"
 #include "plugins/webrtc_host/peer_connection_registry.h"
 #include "plugins/webrtc_host/video_processing_adapter.h"
 #include "plugins/webrtc_host/video_renderer_registry.h"
@@ -126,9 +129,6 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void frameCryptorDidStateChangeWithParticipantId(FlutterFrameCryptor& frameCryptor,
                                                    const std::string& participantId, int state);
   static std::string stringForFrameCryptorState(int state);
-  // Every value selects the one algorithm there is.
-  static RTCCryptorAlgorithm cryptorAlgorithmForValue(int32_t algorithm);
-  static RTCKeyDerivationAlgorithm keyDerivationAlgorithmForValue(const flutter::Value* algorithm);
 
   // RTCAudioDeviceModuleDelegate.
   void audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& audioDeviceModule) override;
@@ -181,8 +181,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   }
 
  private:
-  using Handler = void (WebRTCHostPlugin::*)(const FlutterMethodCall&, FlutterResult);
-  static const std::map<std::string, Handler>& methodTable();
+  static const MethodTable<WebRTCHostPlugin>& methodTable();
   // Lets go of every connection, stream, track, capture, renderer and cryptor.
   void releaseEverything();
 
@@ -197,11 +196,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result);
   void handleRequestCapturePermission(const FlutterMethodCall& call, FlutterResult result);
   void handleSendDtmf(const FlutterMethodCall& call, FlutterResult result);
-  // Frame-encryption names; answers whether it took the call.
-  bool handleFrameCryptorMethodCall(const FlutterMethodCall& call, FlutterResult& result);
-  void handleDataPacketCryptorMethodCall(const FlutterMethodCall& call, FlutterResult result);
-  static const std::map<std::string, Handler>& frameCryptorMethodTable();
-  static const std::map<std::string, Handler>& dataPacketCryptorMethodTable();
+  static const MethodTable<WebRTCHostPlugin>& frameCryptorMethodTable();
 
   // Data channels.
   void handleCreateDataChannel(const FlutterMethodCall& call, FlutterResult result);
@@ -220,24 +215,6 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // The cryptor named by "frameCryptorId", or null after answering the error.
   std::shared_ptr<FlutterFrameCryptor> frameCryptorForId(const FlutterMethodCall& call,
                                                          FlutterResult& result) const;
-  void frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderSetSharedKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderRatchetSharedKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderExportSharedKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderSetSifTrailer(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderDispose(const FlutterMethodCall& call, FlutterResult result);
-  // The provider named by "keyProviderId", or null after answering the error.
-  std::shared_ptr<RTCFrameCryptorKeyProvider> keyProviderFor(const flutter::Value& arguments,
-                                                             FlutterResult& result) const;
-
-  // Data packet cryptors.
-  void createDataPacketCryptor(const FlutterMethodCall& call, FlutterResult result);
-  void dataPacketCryptorEncrypt(const FlutterMethodCall& call, FlutterResult result);
-  void dataPacketCryptorDecrypt(const FlutterMethodCall& call, FlutterResult result);
-  void dataPacketCryptorDispose(const FlutterMethodCall& call, FlutterResult result);
 
   // Audio device module.
   void handleStartLocalRecording(const FlutterMethodCall& call, FlutterResult result);
@@ -406,6 +383,9 @@ class WebRTCHostPlugin : public FlutterPlugin,
   dispatch_queue_t capture_save_queue_ =
       dispatch_queue_create("com.velmora.host.webrtc.capture", DISPATCH_QUEUE_SERIAL);
   CryptorRegistry cryptors_;
+  KeyProviderMethods key_provider_methods_{cryptors_.keyProviders};
+  DataPacketCryptorMethods data_packet_cryptor_methods_{cryptors_.keyProviders,
+                                                        cryptors_.dataCryptors};
 };
 
 }  // namespace webrtc_host
