@@ -275,7 +275,7 @@ class Fuzzer final : public WebViewSessionHost {
     return HWVWebViewExternalAPI::webViewForIdentifier(identifier, *engine_);
   }
 
-  int64_t registerObject(const std::shared_ptr<foundation::NSObject>& object) override {
+  int64_t registerObject(const std::shared_ptr<NSObject>& object) override {
     const int64_t identifier = freshIdentifier();
     auto plugin = std::dynamic_pointer_cast<wkwebview_host::WebViewHostPlugin>(
         std::static_pointer_cast<FlutterPlugin>(
