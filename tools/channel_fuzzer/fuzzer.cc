@@ -199,7 +199,7 @@ std::shared_ptr<WKWebView> Fuzzer::webView(int64_t identifier) {
   return HWVWebViewExternalAPI::webViewForIdentifier(identifier, *engine_);
 }
 
-int64_t Fuzzer::registerObject(const std::shared_ptr<foundation::NSObject>& object) {
+int64_t Fuzzer::registerObject(const std::shared_ptr<NSObject>& object) {
   const int64_t identifier = freshIdentifier();
   auto plugin = std::dynamic_pointer_cast<wkwebview_host::WebViewHostPlugin>(
       std::static_pointer_cast<FlutterPlugin>(

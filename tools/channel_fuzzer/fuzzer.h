@@ -45,7 +45,7 @@ class Fuzzer final : public WebViewSessionHost, public ShapedCaller {
   bool call(const std::string& operation, LiveValues& objects) override;
   void release(int64_t identifier) override;
   std::shared_ptr<WKWebView> webView(int64_t identifier) override;
-  int64_t registerObject(const std::shared_ptr<foundation::NSObject>& object) override;
+  int64_t registerObject(const std::shared_ptr<NSObject>& object) override;
   void pump(std::chrono::milliseconds time) override;
   std::mt19937_64& random() override { return random_; }
 

@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-namespace webkit::testing {
+namespace foundation::testing {
 
 // Objects of the runtime alive in the process right now, to check that releasing the last
 // reference really released an object graph.
 int64_t liveObjectCount();
 
-}  // namespace webkit::testing
+}  // namespace foundation::testing

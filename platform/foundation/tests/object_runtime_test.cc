@@ -1,14 +1,10 @@
 // The object runtime: identity, associated objects and key-value observing.
 #include <gtest/gtest.h>
 
-#include "platform/webkit/ns_object.h"
-#include "platform/webkit/testing/object_runtime_controls.h"
+#include "platform/foundation/ns_object.h"
+#include "platform/foundation/testing/object_runtime_controls.h"
 
 namespace {
-
-using foundation::AnyValue;
-using foundation::makeObject;
-using foundation::NSObject;
 
 class Titled : public NSObject {
  public:
@@ -55,7 +51,7 @@ TEST(ObjectRuntimeTest, IdentityIsASerialThatIsNeverReused) {
 }
 
 TEST(ObjectRuntimeTest, AssociatedObjectsGoWithTheirObject) {
-  int64_t before = webkit::testing::liveObjectCount();
+  int64_t before = foundation::testing::liveObjectCount();
   auto owner = makeObject<NSObject>();
   static const char key = 0;
   auto value = makeObject<NSObject>();
@@ -69,11 +65,10 @@ TEST(ObjectRuntimeTest, AssociatedObjectsGoWithTheirObject) {
   replaced.reset();
   EXPECT_TRUE(weak_value.expired());
   owner.reset();
-  EXPECT_EQ(webkit::testing::liveObjectCount(), before);
+  EXPECT_EQ(foundation::testing::liveObjectCount(), before);
 }
 
 TEST(ObjectRuntimeTest, ObserversGetTheChangesTheirOptionsAskFor) {
-  using namespace foundation;
   auto titled = makeObject<Titled>();
   auto observer = makeObject<Observer>();
   int context = 0;
@@ -109,7 +104,7 @@ TEST(ObjectRuntimeTest, ObserversGetTheChangesTheirOptionsAskFor) {
 TEST(ObjectRuntimeTest, ObserversAreNotRetainedAndSkippedOnceGone) {
   auto titled = makeObject<Titled>();
   auto observer = makeObject<Observer>();
-  titled->addObserver(observer, "title", 0, nullptr);
+  titled->addObserver(observer, "title", NSKeyValueObservingOptions{}, nullptr);
   std::weak_ptr<Observer> weak = observer;
   observer.reset();
   EXPECT_TRUE(weak.expired());

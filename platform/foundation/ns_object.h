@@ -1,14 +1,13 @@
-// The root of the object runtime that WebKit's objects share with Foundation's: identity, weak
-// references, associated objects and key-value observing.
+// The root of the object runtime: identity, weak references, associated objects and key-value
+// observing with change dictionaries of AnyValue.
 //
 // An object's identity is a serial number given at creation and never reused: two references
 // name the same object exactly when their serials are equal, even after one object has gone and
 // another has taken its address. Objects are always owned by shared pointers and made with
 // `makeObject`, which also records the object's own weak reference (observers are handed the
-// observed object through it). Weak references are `std::weak_ptr`.
-//
-// These models live in the `foundation` namespace inside the WebKit stand-in until Foundation's
-// own library offers them.
+// observed object through it). Weak references are `std::weak_ptr`. The value classes (NSError,
+// NSURL) may also be copied: a copy is a new object, with its own serial and no associations or
+// observers, and assigning one keeps the target's identity.
 #pragma once
 
 #include <cstdint>
@@ -20,17 +19,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/webkit/any_value.h"
-#include "platform/webkit/ns_key_value_observing.h"
-
-namespace foundation {
+#include "platform/foundation/any_value.h"
+#include "platform/foundation/ns_key_value_observing.h"
 
 class NSObject {
  public:
   NSObject();
   virtual ~NSObject();
-  NSObject(const NSObject&) = delete;
-  NSObject& operator=(const NSObject&) = delete;
 
   uint64_t serial() const { return serial_; }
   // "<ClassName #serial>".
@@ -58,6 +53,9 @@ class NSObject {
   virtual AnyValue valueForKey(const std::string& key) const;
 
  protected:
+  NSObject(const NSObject&) : NSObject() {}
+  NSObject& operator=(const NSObject&) { return *this; }
+
   // Bracket every change of an observable property.
   void willChangeValueForKey(const std::string& key);
   void didChangeValueForKey(const std::string& key);
@@ -92,4 +90,3 @@ std::shared_ptr<T> makeObject(Args&&... arguments) {
   return object;
 }
 
-}  // namespace foundation

@@ -1,4 +1,4 @@
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 #include <cxxabi.h>
 
@@ -7,9 +7,8 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "platform/webkit/object_runtime_census.h"
+#include "platform/foundation/object_census.h"
 
-namespace foundation {
 namespace {
 
 std::atomic<uint64_t> next_serial{1};
@@ -27,7 +26,7 @@ AnyValue orNull(AnyValue value) { return value.isNil() ? AnyValue(NSNull{}) : va
 
 }  // namespace
 
-NSObject::NSObject() : serial_(next_serial.fetch_add(1)) { webkit::census::objectMade(); }
+NSObject::NSObject() : serial_(next_serial.fetch_add(1)) { foundation::census::objectMade(); }
 
 NSObject::~NSObject() {
   // Associated objects go with the object, after everything else it held.
@@ -37,7 +36,7 @@ NSObject::~NSObject() {
     associated.swap(associated_);
   }
   associated.clear();
-  webkit::census::objectReleased();
+  foundation::census::objectReleased();
 }
 
 std::string NSObject::description() const {
@@ -154,4 +153,3 @@ void NSObject::notify(const Observation& observation, AnyValue::Dictionary chang
   observer->observeValueForKeyPath(observation.keyPath, self(), change, observation.context);
 }
 
-}  // namespace foundation

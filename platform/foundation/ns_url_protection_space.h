@@ -6,11 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 class SecTrust;
-
-namespace foundation {
 
 inline const std::string NSURLAuthenticationMethodDefault = "NSURLAuthenticationMethodDefault";
 inline const std::string NSURLAuthenticationMethodHTTPBasic = "NSURLAuthenticationMethodHTTPBasic";
@@ -46,4 +44,3 @@ class NSURLProtectionSpace : public NSObject {
   std::shared_ptr<SecTrust> server_trust_;
 };
 
-}  // namespace foundation

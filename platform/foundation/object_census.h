@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-namespace webkit::census {
+namespace foundation::census {
 
 void objectMade();
 void objectReleased();
 int64_t liveObjects();
 
-}  // namespace webkit::census
+}  // namespace foundation::census

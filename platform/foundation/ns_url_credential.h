@@ -5,11 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 class SecTrust;
-
-namespace foundation {
 
 enum NSURLCredentialPersistence : uint64_t {
   NSURLCredentialPersistenceNone = 0,
@@ -39,4 +37,3 @@ class NSURLCredential : public NSObject {
   std::shared_ptr<SecTrust> server_trust_;
 };
 
-}  // namespace foundation

@@ -2,9 +2,6 @@
 // (boolean, integer or double), a string, bytes, an array, a dictionary with string keys, or any
 // other object. Error user information, script-message bodies and key-value change dictionaries
 // are made of these.
-//
-// These Foundation models live in the `foundation` namespace inside the WebKit stand-in until
-// Foundation's own library offers them.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +10,6 @@
 #include <utility>
 #include <variant>
 #include <vector>
-
-namespace foundation {
 
 class NSObject;
 
@@ -69,4 +64,3 @@ class AnyValue {
 // The value of `key` in `dictionary`, or nullptr.
 const AnyValue* findValue(const AnyValue::Dictionary& dictionary, const std::string& key);
 
-}  // namespace foundation

@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/webkit/ns_url_protection_space.h"
-
-namespace foundation {
+#include "platform/foundation/ns_url_protection_space.h"
 
 enum NSURLSessionAuthChallengeDisposition : int64_t {
   NSURLSessionAuthChallengeUseCredential = 0,
@@ -26,4 +24,3 @@ class NSURLAuthenticationChallenge : public NSObject {
   std::shared_ptr<NSURLProtectionSpace> protection_space_;
 };
 
-}  // namespace foundation

@@ -5,9 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/webkit/ns_url.h"
-
-namespace foundation {
+#include "platform/foundation/ns_url.h"
 
 class NSURLResponse : public NSObject {
  public:
@@ -22,4 +20,3 @@ class NSURLResponse : public NSObject {
   std::optional<std::string> mime_type_;
 };
 
-}  // namespace foundation

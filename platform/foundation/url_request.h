@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_url.h"
-
-namespace foundation {
+#include "platform/foundation/ns_url.h"
 
 enum NSURLRequestCachePolicy : uint64_t {
   NSURLRequestUseProtocolCachePolicy = 0,
@@ -37,4 +35,3 @@ struct URLRequest {
   }
 };
 
-}  // namespace foundation

@@ -5,9 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/webkit/ns_url_response.h"
-
-namespace foundation {
+#include "platform/foundation/ns_url_response.h"
 
 class NSHTTPURLResponse : public NSURLResponse {
  public:
@@ -25,4 +23,3 @@ class NSHTTPURLResponse : public NSURLResponse {
   std::map<std::string, std::string> header_fields_;
 };
 
-}  // namespace foundation

@@ -1,6 +1,4 @@
-#include "platform/webkit/any_value.h"
-
-namespace foundation {
+#include "platform/foundation/any_value.h"
 
 const AnyValue* findValue(const AnyValue::Dictionary& dictionary, const std::string& key) {
   for (const auto& [entry_key, value] : dictionary) {
@@ -9,4 +7,3 @@ const AnyValue* findValue(const AnyValue::Dictionary& dictionary, const std::str
   return nullptr;
 }
 
-}  // namespace foundation
