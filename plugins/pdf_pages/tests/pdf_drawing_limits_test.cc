@@ -297,6 +297,22 @@ TEST_F(IdleWorkerTest, APageWhoseWorkersAreKilledWhileDrawingSaysSoAndNotThatALi
   EXPECT_TRUE(draw("plain", 10, 10).isSuccess());
 }
 
+// What the host still closes in the background (an ended worker's descriptors, a drawing's
+// buffer) would open a gap in an exhaustion taken meanwhile: wait until the count holds still.
+void waitForSteadyDescriptors() {
+  auto count = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator{});
+  };
+  auto last = count();
+  for (int steady = 0, turns = 0; steady < 5 && turns < 300; ++turns) {
+    dispatch::testing::runUntil([] { return false; }, std::chrono::milliseconds(10));
+    const auto now = count();
+    steady = now == last ? steady + 1 : 0;
+    last = now;
+  }
+}
+
 // The host out of descriptors is the host's failure: a drawing it cannot take in, or a worker it
 // cannot start, answers why, the worker that drew is not blamed (nor ended), and the next call
 // works once descriptors are to be had again.
@@ -313,6 +329,7 @@ TEST_F(IdleWorkerTest, CallsTheHostHasNoDescriptorForSaySoAndTheNextOnesWork) {
     EXPECT_EQ(message.find("not asked"), std::string::npos) << message;
   };
   MethodReply drawn;
+  waitForSteadyDescriptors();
   {
     foundation::testing::DescriptorsExhausted exhausted;
     ASSERT_TRUE(exhausted.active());
@@ -332,6 +349,7 @@ TEST_F(IdleWorkerTest, CallsTheHostHasNoDescriptorForSaySoAndTheNextOnesWork) {
   ASSERT_TRUE(dispatch::testing::runUntil([] { return liveDrawingWorkers().empty(); },
                                           std::chrono::seconds(10)));
   MethodReply loaded;
+  waitForSteadyDescriptors();
   {
     foundation::testing::DescriptorsExhausted exhausted;
     ASSERT_TRUE(exhausted.active());
