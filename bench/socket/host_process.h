@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/flutter/unique_fd.h"
+#include "platform/system/unique_fd.h"
 
 class HostProcess {
  public:
@@ -28,6 +28,6 @@ class HostProcess {
   std::string directory_;
   std::string socket_path_;
   pid_t pid_ = -1;
-  flutter::UniqueFd log_;
+  libsystem::UniqueFd log_;
   std::thread log_drain_;
 };

@@ -186,7 +186,7 @@ class DartSide {
   }
 
   const HostProcess& host_;
-  flutter::UniqueFd socket_;
+  libsystem::UniqueFd socket_;
   flutter::SocketFrameDecoder decoder_;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(1 << 20);
   uint32_t last_id_ = 0;

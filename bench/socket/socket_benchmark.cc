@@ -44,7 +44,7 @@ namespace {
 
 using flutter::SocketFrame;
 using flutter::SocketFrameKind;
-using flutter::UniqueFd;
+using libsystem::UniqueFd;
 using Clock = std::chrono::steady_clock;
 
 // The engine's own channel answers it in every build: an error for a view that does not exist.

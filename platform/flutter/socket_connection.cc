@@ -54,7 +54,7 @@ FlutterBinaryMessage errorReply(const char* code, std::string message) {
 }
 }  // namespace
 
-SocketConnection::SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake,
+SocketConnection::SocketConnection(libsystem::UniqueFd socket, std::shared_ptr<WakeSignal> wake,
                                    std::chrono::milliseconds stallTime)
     : socket_(std::move(socket)), wake_(std::move(wake)), stall_time_(stallTime) {}
 

@@ -37,8 +37,8 @@
 
 #include "platform/flutter/flutter_binary_messenger.h"
 #include "platform/flutter/socket_frame.h"
-#include "platform/flutter/unique_fd.h"
 #include "platform/flutter/wake_signal.h"
+#include "platform/system/unique_fd.h"
 
 namespace flutter {
 
@@ -67,7 +67,7 @@ class SocketConnection {
   // Handles one frame; a reason to close when the frame breaks the protocol.
   using FrameHandler = std::function<std::optional<CloseReason>(SocketFrame frame)>;
 
-  SocketConnection(UniqueFd socket, std::shared_ptr<WakeSignal> wake,
+  SocketConnection(libsystem::UniqueFd socket, std::shared_ptr<WakeSignal> wake,
                    std::chrono::milliseconds stallTime = kDefaultSocketStallTime);
   SocketConnection(const SocketConnection&) = delete;
   SocketConnection& operator=(const SocketConnection&) = delete;
@@ -162,7 +162,7 @@ class SocketConnection {
   std::optional<CloseReason> readLocked(const FrameHandler& handler,
                                         const std::function<bool()>& stop, bool& stopped);
 
-  UniqueFd socket_;
+  libsystem::UniqueFd socket_;
   std::shared_ptr<WakeSignal> wake_;
   std::chrono::milliseconds stall_time_;
   // Reading: the decoder and the socket's input, and closing, which ends them.

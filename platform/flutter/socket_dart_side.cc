@@ -233,7 +233,7 @@ void SocketDartSide::run() {
     }
     if (fds[0].revents & POLLIN) wake_->clear();
     if (stopping_ || (fds[1].revents & POLLIN) == 0) continue;
-    UniqueFd socket = listener_->accept();
+    libsystem::UniqueFd socket = listener_->accept();
     if (!socket) {
       if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
         NSLog("Cannot accept a Dart side: %s", std::strerror(errno));

@@ -46,7 +46,7 @@ enum class Probe {
 // Probes with a connection that never waits: a listener whose backlog is full, or one that a
 // signal interrupts, is not taken for a stale file. Only a refused connection makes one.
 Probe probeSocket(const std::string& path) {
-  UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  libsystem::UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!probe) return Probe::listening;
   auto address = addressOf(path);
   const auto deadline = std::chrono::steady_clock::now() + kProbeDeadline;
@@ -99,7 +99,7 @@ class FolderLock {
     const auto slash = path.find_last_of('/');
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    fd_ = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    fd_ = libsystem::UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd_) return;
     const auto deadline = std::chrono::steady_clock::now() + kLockDeadline;
     while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -126,7 +126,7 @@ class FolderLock {
   bool timedOut() const { return timed_out_; }
 
  private:
-  UniqueFd fd_;
+  libsystem::UniqueFd fd_;
   bool timed_out_ = false;
 };
 
@@ -217,7 +217,7 @@ std::optional<SocketListener> SocketListener::open(const std::string& path, std:
   if (listened.ending.load()) return ending();
   if (!removeStaleSocket(path, !folder_lock.timedOut(), error)) return std::nullopt;
 
-  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  libsystem::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd) {
     error = describeErrno("cannot create a socket for", path);
     return std::nullopt;
@@ -256,7 +256,7 @@ std::optional<SocketListener> SocketListener::open(const std::string& path, std:
   return listener;
 }
 
-SocketListener::SocketListener(UniqueFd fd, std::string path, dev_t device, ino_t inode)
+SocketListener::SocketListener(libsystem::UniqueFd fd, std::string path, dev_t device, ino_t inode)
     : fd_(std::move(fd)), path_(std::move(path)), device_(device), inode_(inode) {
   auto& listened = listenedFiles();
   std::lock_guard lock(listened.mutex);
@@ -285,8 +285,8 @@ SocketListener& SocketListener::operator=(SocketListener&& other) noexcept {
 
 SocketListener::~SocketListener() { removeSocketFile(); }
 
-UniqueFd SocketListener::accept() {
-  return UniqueFd(::accept4(fd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+libsystem::UniqueFd SocketListener::accept() {
+  return libsystem::UniqueFd(::accept4(fd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
 }
 
 void SocketListener::removeSocketFile() {

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/flutter/unique_fd.h"
+#include "platform/system/unique_fd.h"
 
 namespace flutter {
 
@@ -30,15 +30,15 @@ class SocketListener {
   // Non-blocking; readable when a connection waits.
   int fd() const { return fd_.get(); }
   // A waiting connection (non-blocking, close-on-exec), or an invalid descriptor if none waits.
-  UniqueFd accept();
+  libsystem::UniqueFd accept();
 
  private:
-  SocketListener(UniqueFd fd, std::string path, dev_t device, ino_t inode);
+  SocketListener(libsystem::UniqueFd fd, std::string path, dev_t device, ino_t inode);
   // Removes the socket file if it is still the one this listener created.
   void removeSocketFile();
 
   uint64_t id_ = 0;  // in the process's list of listened files; 0 once moved from
-  UniqueFd fd_;
+  libsystem::UniqueFd fd_;
   std::string path_;
   dev_t device_ = 0;
   ino_t inode_ = 0;

@@ -1,6 +1,7 @@
 #include "platform/flutter/wake_signal.h"
 
 #include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>

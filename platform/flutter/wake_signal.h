@@ -1,7 +1,7 @@
 // Wakes a thread that waits in poll(2): an eventfd that any thread may signal.
 #pragma once
 
-#include "platform/flutter/unique_fd.h"
+#include "platform/system/unique_fd.h"
 
 namespace flutter {
 
@@ -17,7 +17,7 @@ class WakeSignal {
   void clear();
 
  private:
-  UniqueFd fd_;
+  libsystem::UniqueFd fd_;
 };
 
 }  // namespace flutter

@@ -13,32 +13,18 @@
 #include <utility>
 
 #include "platform/foundation/testing/foundation_controls.h"
+#include "platform/system/unique_fd.h"
 
 namespace foundation {
 namespace {
 
+using libsystem::UniqueFd;
 using testing::FileSystemFault;
 using testing::takeFileSystemFault;
 
 constexpr std::string_view kTemporaryTag = ".tmp";
 constexpr std::string_view kEarlierTemporaryTag = ".tmp-";
 constexpr size_t kRandomLength = 6;  // what mkstemp fills in
-
-// A descriptor closed when it goes.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // The system's calls, or the answer a test asked for.
 ssize_t writeSome(int fd, const uint8_t* data, size_t size) {
@@ -58,7 +44,7 @@ int openDirectory(const std::string& path) {
   return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-bool syncDirectory(const Descriptor& directory) {
+bool syncDirectory(const UniqueFd& directory) {
   if (takeFileSystemFault(FileSystemFault::kDirectorySync)) {
     errno = EIO;
     return false;
@@ -109,7 +95,7 @@ bool makeDirectories(const std::string& path, mode_t mode) {
     current /= part;
     if (::mkdir(current.c_str(), mode) == 0) {
       // A new directory is durable once its parent is.
-      Descriptor parent(openDirectory(parentOf(current.string())));
+      UniqueFd parent(openDirectory(parentOf(current.string())));
       if (!parent || !syncDirectory(parent)) return false;
     } else if (errno != EEXIST) {
       return false;
@@ -123,7 +109,7 @@ std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const
   const std::string directory_path = parentOf(path);
   std::string temporary = directory_path + "/." + nameOf(path) + std::string(kTemporaryTag) +
                           std::string(kRandomLength, 'X');
-  Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+  UniqueFd file(::mkostemp(temporary.data(), O_CLOEXEC));
   if (!file) return std::nullopt;
   // The lock tells a sweeper in another process that this temporary is still being written; it
   // is held until the rename, so no sweeper can take the temporary away in between.
@@ -135,7 +121,7 @@ std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const
   }
   // Opened before the rename, so that a directory that cannot be flushed is found while nothing
   // has changed yet.
-  Descriptor directory(ok ? openDirectory(directory_path) : -1);
+  UniqueFd directory(ok ? openDirectory(directory_path) : -1);
   ok = ok && directory && std::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
     const int cause = errno;
@@ -150,7 +136,7 @@ std::optional<FileIdentity> replaceFile(const std::string& path, std::span<const
 }
 
 bool renameFile(const std::string& from, const std::string& to) {
-  Descriptor directory(openDirectory(parentOf(to)));
+  UniqueFd directory(openDirectory(parentOf(to)));
   if (!directory) return false;
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
     // A file system without the flag: the caller chose a name that was free a moment ago.
@@ -160,7 +146,7 @@ bool renameFile(const std::string& from, const std::string& to) {
 }
 
 bool removeFile(const std::string& path) {
-  Descriptor directory(openDirectory(parentOf(path)));
+  UniqueFd directory(openDirectory(parentOf(path)));
   if (!directory) return false;
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
   return syncDirectory(directory);
@@ -174,7 +160,7 @@ void removeStaleTemporaries(const std::string& path) {
   for (const auto& entry : std::filesystem::directory_iterator(parentOf(path), error)) {
     const std::string candidate = entry.path().filename().string();
     if (!isTemporaryOf(candidate, current) && !isTemporaryOf(candidate, earlier)) continue;
-    Descriptor temporary(
+    UniqueFd temporary(
         ::open(entry.path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!temporary) continue;
     struct stat status {};

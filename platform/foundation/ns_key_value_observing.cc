@@ -5,7 +5,7 @@
 namespace {
 
 bool has(NSKeyValueObservingOptions options, NSKeyValueObservingOptions option) {
-  return (static_cast<unsigned>(options) & static_cast<unsigned>(option)) != 0;
+  return (static_cast<uint64_t>(options) & static_cast<uint64_t>(option)) != 0;
 }
 
 }  // namespace

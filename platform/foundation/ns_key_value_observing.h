@@ -1,16 +1,19 @@
-// Key-value observing: an observable object tells the observers registered for a key when the
-// value under that key is about to change and when it has changed. Key paths are matched as whole
-// keys. Observers are not owned: one that has gone away is skipped and forgotten.
+// Key-value observing: its options, change kinds and change-dictionary keys, which NSObject's
+// observing uses too, and NSKeyValueObservable: an observable object that tells the observers
+// registered for a key when the value under that key is about to change and when it has changed,
+// with the values as they are (std::any). Key paths are matched as whole keys. Observers are not
+// owned: one that has gone away is skipped and forgotten.
 #pragma once
 
 #include <any>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-enum NSKeyValueObservingOptions : unsigned {
+enum NSKeyValueObservingOptions : uint64_t {
   NSKeyValueObservingOptionNew = 0x01,
   NSKeyValueObservingOptionOld = 0x02,
   NSKeyValueObservingOptionInitial = 0x04,
@@ -19,15 +22,28 @@ enum NSKeyValueObservingOptions : unsigned {
 
 inline NSKeyValueObservingOptions operator|(NSKeyValueObservingOptions a,
                                             NSKeyValueObservingOptions b) {
-  return static_cast<NSKeyValueObservingOptions>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+  return static_cast<NSKeyValueObservingOptions>(static_cast<uint64_t>(a) |
+                                                 static_cast<uint64_t>(b));
 }
 
-enum NSKeyValueChange {
+inline NSKeyValueObservingOptions& operator|=(NSKeyValueObservingOptions& a,
+                                              NSKeyValueObservingOptions b) {
+  return a = a | b;
+}
+
+enum NSKeyValueChange : int64_t {
   NSKeyValueChangeSetting = 1,
   NSKeyValueChangeInsertion = 2,
   NSKeyValueChangeRemoval = 3,
   NSKeyValueChangeReplacement = 4,
 };
+
+// The keys of the change dictionaries an object's observers get (see NSObject).
+inline constexpr const char* NSKeyValueChangeKindKey = "kind";
+inline constexpr const char* NSKeyValueChangeNewKey = "new";
+inline constexpr const char* NSKeyValueChangeOldKey = "old";
+inline constexpr const char* NSKeyValueChangeIndexesKey = "indexes";
+inline constexpr const char* NSKeyValueChangeNotificationIsPriorKey = "notificationIsPrior";
 
 // What an observer hears: the kind of change, the values its options asked for (empty when
 // not asked for or not known), and whether this is the notice before the change.

@@ -107,6 +107,15 @@ std::optional<std::string> stringByRemovingPercentEncoding(std::string_view text
   return out;
 }
 
+NSURL::NSURL(const std::string& string) {
+  if (auto url = fromAbsolute(string)) {
+    *this = *url;
+  } else {
+    absolute_string_ = string;
+    relative_string_ = string;
+  }
+}
+
 std::optional<NSURL> NSURL::fromAbsolute(std::string absolute) {
   ParsedUri parsed(absolute);
   if (!parsed.ok()) return std::nullopt;
@@ -267,3 +276,16 @@ NSURL NSURL::URLByDeletingLastPathComponent() const {
   path = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   return withPath(path);
 }
+
+namespace {
+
+// As for errors (see ns_error.cc): the sanitizer's first check of the type is made at start,
+// not in a process out of descriptors.
+[[maybe_unused]] const bool kDynamicTypeChecked = [] {
+  NSURL url("file:///");
+  NSURL copy = url;
+  copy = url;
+  return copy == url && copy.isFileURL();
+}();
+
+}  // namespace

@@ -4,6 +4,9 @@
 // Parsing is strict: a string with characters that may not appear in a URL (a space, for
 // instance) is not a URL. Components read back as written (scheme, host, query and fragment keep
 // their percent-escapes); path() is decoded and has no trailing slash.
+//
+// A URL is an object of the runtime (WebKit's objects hand URLs on and the Dart side tells them
+// apart by identity) and also a value: a copy is a new object with the same URL.
 #pragma once
 
 #include <memory>
@@ -12,9 +15,16 @@
 #include <string_view>
 
 #include "platform/foundation/ns_character_set.h"
+#include "platform/foundation/ns_object.h"
 
-class NSURL {
+class NSURL final : public NSObject {
  public:
+  // The URL `string` parses as; text that is not a URL is kept as the absolute string of a URL
+  // without components, as WebKit hands on the text of a load it could not start.
+  explicit NSURL(const std::string& string);
+  NSURL(const NSURL&) = default;
+  NSURL& operator=(const NSURL&) = default;
+
   // nullopt when the string is not a URL reference.
   static std::optional<NSURL> URLWithString(const std::string& string);
   // The reference resolved against `baseURL` (when given).

@@ -6,9 +6,7 @@
 
 #include "platform/foundation/ns_url.h"
 #include "platform/webkit/internal/cookie_date.h"
-#include "platform/webkit/ns_url.h"
 
-namespace foundation {
 namespace {
 
 const std::string* nonEmptyString(const AnyValue::Dictionary& properties, const std::string& key) {
@@ -101,4 +99,3 @@ std::string NSHTTPCookie::stringProperty(const std::string& key) const {
   return text != nullptr ? *text : std::string();
 }
 
-}  // namespace foundation

@@ -6,9 +6,7 @@
 #include <string>
 
 #include "platform/foundation/ns_date.h"
-#include "platform/webkit/ns_object.h"
-
-namespace foundation {
+#include "platform/foundation/ns_object.h"
 
 // The keys of a cookie's property dictionary.
 inline const std::string NSHTTPCookieComment = "Comment";
@@ -55,4 +53,3 @@ class NSHTTPCookie : public NSObject {
   std::optional<NSDate> expires_date_;
 };
 
-}  // namespace foundation

@@ -6,8 +6,6 @@
 
 namespace {
 
-using foundation::NSHTTPCookie;
-
 void later(std::function<void()> completionHandler) {
   if (completionHandler) dispatch_async(dispatch_get_main_queue(), std::move(completionHandler));
 }

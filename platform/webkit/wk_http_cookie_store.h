@@ -11,25 +11,25 @@
 
 #include "platform/foundation/ns_date.h"
 #include "platform/webkit/ns_http_cookie.h"
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 namespace webkit {
 class CookieJar;
 }
 
-class WKHTTPCookieStore : public foundation::NSObject {
+class WKHTTPCookieStore : public NSObject {
  public:
   WKHTTPCookieStore();
   ~WKHTTPCookieStore() override;
 
-  void setCookie(std::shared_ptr<foundation::NSHTTPCookie> cookie,
+  void setCookie(std::shared_ptr<NSHTTPCookie> cookie,
                  std::function<void()> completionHandler);
-  void getAllCookies(std::function<void(std::vector<std::shared_ptr<foundation::NSHTTPCookie>>)>
+  void getAllCookies(std::function<void(std::vector<std::shared_ptr<NSHTTPCookie>>)>
                          completionHandler);
 
   // What the data store sees of the cookies: each with the time it was set.
   struct StoredCookie {
-    std::shared_ptr<foundation::NSHTTPCookie> cookie;
+    std::shared_ptr<NSHTTPCookie> cookie;
     NSDate modified;
   };
   std::vector<StoredCookie> storedCookies() const;

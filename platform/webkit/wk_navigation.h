@@ -1,6 +1,6 @@
 // A navigation that a web view started: the token that its navigation delegate's callbacks name.
 #pragma once
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
-class WKNavigation : public foundation::NSObject {};
+class WKNavigation : public NSObject {};

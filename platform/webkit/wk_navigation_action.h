@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/webkit/url_request.h"
+#include "platform/foundation/url_request.h"
 #include "platform/webkit/wk_frame_info.h"
 
 // Values other than these may come from newer systems.
@@ -16,21 +16,21 @@ enum WKNavigationType : int64_t {
   WKNavigationTypeOther = -1,
 };
 
-class WKNavigationAction : public foundation::NSObject {
+class WKNavigationAction : public NSObject {
  public:
   // A navigation that opens a new window has no target frame.
-  WKNavigationAction(foundation::URLRequest request, std::shared_ptr<WKFrameInfo> targetFrame,
+  WKNavigationAction(URLRequest request, std::shared_ptr<WKFrameInfo> targetFrame,
                      WKNavigationType navigationType)
       : request_(std::move(request)),
         target_frame_(std::move(targetFrame)),
         navigation_type_(navigationType) {}
 
-  const foundation::URLRequest& request() const { return request_; }
+  const URLRequest& request() const { return request_; }
   const std::shared_ptr<WKFrameInfo>& targetFrame() const { return target_frame_; }
   WKNavigationType navigationType() const { return navigation_type_; }
 
  private:
-  foundation::URLRequest request_;
+  URLRequest request_;
   std::shared_ptr<WKFrameInfo> target_frame_;
   WKNavigationType navigation_type_;
 };

@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 
-#include "platform/webkit/ns_error.h"
-#include "platform/webkit/ns_url_authentication_challenge.h"
-#include "platform/webkit/ns_url_credential.h"
+#include "platform/foundation/ns_error.h"
+#include "platform/foundation/ns_url_authentication_challenge.h"
+#include "platform/foundation/ns_url_credential.h"
 #include "platform/webkit/wk_navigation.h"
 #include "platform/webkit/wk_navigation_action.h"
 #include "platform/webkit/wk_navigation_response.h"
@@ -34,8 +34,8 @@ class WKNavigationDelegate {
   using ActionDecisionHandler = std::function<void(WKNavigationActionPolicy)>;
   using ResponseDecisionHandler = std::function<void(WKNavigationResponsePolicy)>;
   using ChallengeCompletionHandler =
-      std::function<void(foundation::NSURLSessionAuthChallengeDisposition,
-                         std::shared_ptr<foundation::NSURLCredential>)>;
+      std::function<void(NSURLSessionAuthChallengeDisposition,
+                         std::shared_ptr<NSURLCredential>)>;
 
   virtual ~WKNavigationDelegate() = default;
 
@@ -46,11 +46,11 @@ class WKNavigationDelegate {
   }
   virtual void didFailNavigation(const std::shared_ptr<WKWebView>& /*webView*/,
                                  const std::shared_ptr<WKNavigation>& /*navigation*/,
-                                 const std::shared_ptr<foundation::NSError>& /*error*/) {}
+                                 const std::shared_ptr<NSError>& /*error*/) {}
   virtual void didFailProvisionalNavigation(
       const std::shared_ptr<WKWebView>& /*webView*/,
       const std::shared_ptr<WKNavigation>& /*navigation*/,
-      const std::shared_ptr<foundation::NSError>& /*error*/) {}
+      const std::shared_ptr<NSError>& /*error*/) {}
   virtual void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>& /*webView*/) {
   }
   // Each handler must be called exactly once.
@@ -68,8 +68,8 @@ class WKNavigationDelegate {
   }
   virtual void didReceiveAuthenticationChallenge(
       const std::shared_ptr<WKWebView>& /*webView*/,
-      const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& /*challenge*/,
+      const std::shared_ptr<NSURLAuthenticationChallenge>& /*challenge*/,
       ChallengeCompletionHandler completionHandler) {
-    completionHandler(foundation::NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
+    completionHandler(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
   }
 };

@@ -3,17 +3,17 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_url_response.h"
+#include "platform/foundation/ns_url_response.h"
 
-class WKNavigationResponse : public foundation::NSObject {
+class WKNavigationResponse : public NSObject {
  public:
-  WKNavigationResponse(std::shared_ptr<foundation::NSURLResponse> response, bool forMainFrame)
+  WKNavigationResponse(std::shared_ptr<NSURLResponse> response, bool forMainFrame)
       : response_(std::move(response)), for_main_frame_(forMainFrame) {}
 
-  const std::shared_ptr<foundation::NSURLResponse>& response() const { return response_; }
+  const std::shared_ptr<NSURLResponse>& response() const { return response_; }
   bool isForMainFrame() const { return for_main_frame_; }
 
  private:
-  std::shared_ptr<foundation::NSURLResponse> response_;
+  std::shared_ptr<NSURLResponse> response_;
   bool for_main_frame_;
 };

@@ -3,9 +3,9 @@
 
 #include <atomic>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
-class WKPreferences : public foundation::NSObject {
+class WKPreferences : public NSObject {
  public:
   // Whether pages run JavaScript at all; on newer systems the webpage preferences decide.
   bool javaScriptEnabled() const { return java_script_enabled_.load(); }

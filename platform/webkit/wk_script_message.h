@@ -3,17 +3,17 @@
 
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
-class WKScriptMessage : public foundation::NSObject {
+class WKScriptMessage : public NSObject {
  public:
-  WKScriptMessage(std::string name, foundation::AnyValue body)
+  WKScriptMessage(std::string name, AnyValue body)
       : name_(std::move(name)), body_(std::move(body)) {}
 
   const std::string& name() const { return name_; }
-  const foundation::AnyValue& body() const { return body_; }
+  const AnyValue& body() const { return body_; }
 
  private:
   std::string name_;
-  foundation::AnyValue body_;
+  AnyValue body_;
 };

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
-class WKSecurityOrigin : public foundation::NSObject {
+class WKSecurityOrigin : public NSObject {
  public:
   WKSecurityOrigin(std::string protocol, std::string host, int64_t port)
       : protocol_(std::move(protocol)), host_(std::move(host)), port_(port) {}

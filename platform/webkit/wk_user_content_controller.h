@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "platform/webkit/wk_script_message_handler.h"
 #include "platform/webkit/wk_user_script.h"
 
-class WKUserContentController : public foundation::NSObject {
+class WKUserContentController : public NSObject {
  public:
   std::vector<std::shared_ptr<WKUserScript>> userScripts() const;
   void addUserScript(std::shared_ptr<WKUserScript> userScript);

@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 enum WKUserScriptInjectionTime : int64_t {
   WKUserScriptInjectionTimeAtDocumentStart = 0,
   WKUserScriptInjectionTimeAtDocumentEnd = 1,
 };
 
-class WKUserScript : public foundation::NSObject {
+class WKUserScript : public NSObject {
  public:
   WKUserScript(std::string source, WKUserScriptInjectionTime injectionTime, bool forMainFrameOnly)
       : source_(std::move(source)),

@@ -10,12 +10,10 @@
 #include "platform/webkit/internal/web_content_process.h"
 #include "platform/webkit/internal/web_kit_errors.h"
 #include "platform/webkit/internal/web_view_navigation.h"
-#include "platform/webkit/ns_http_url_response.h"
+#include "platform/foundation/ns_http_url_response.h"
 #include "platform/webkit/wk_error.h"
 #include "platform/webkit/wk_script_message.h"
 
-using foundation::AnyValue;
-using foundation::makeObject;
 using webkit::NavigationStep;
 using webkit::WebViewNavigation;
 
@@ -76,7 +74,7 @@ bool WKWebView::canGoForward() const {
 
 AnyValue WKWebView::valueForKey(const std::string& key) const {
   if (key == "URL")
-    return url_ ? AnyValue(std::const_pointer_cast<foundation::NSURL>(url_)) : AnyValue();
+    return url_ ? AnyValue(std::const_pointer_cast<NSURL>(url_)) : AnyValue();
   if (key == "title") return title_ ? AnyValue(*title_) : AnyValue();
   if (key == "estimatedProgress") return AnyValue(estimated_progress_);
   if (key == "loading") return AnyValue(loading_);
@@ -86,7 +84,7 @@ AnyValue WKWebView::valueForKey(const std::string& key) const {
 }
 
 // Observers hear of every set, also of one that keeps the value.
-void WKWebView::setURL(std::shared_ptr<const foundation::NSURL> url) {
+void WKWebView::setURL(std::shared_ptr<const NSURL> url) {
   willChangeValueForKey("URL");
   url_ = std::move(url);
   didChangeValueForKey("URL");
@@ -148,11 +146,11 @@ std::shared_ptr<WKWebView> WKWebView::selfView() const {
 }
 
 std::shared_ptr<WKFrameInfo> WKWebView::mainFrame() const {
-  std::optional<foundation::URLRequest> request;
+  std::optional<URLRequest> request;
   std::string protocol, host;
   int64_t port = 0;
   if (url_) {
-    request = foundation::URLRequest{};
+    request = URLRequest{};
     request->url = url_;
     if (auto parsed = NSURL::URLWithString(url_->absoluteString())) {
       protocol = parsed->scheme().value_or("");
@@ -166,21 +164,21 @@ std::shared_ptr<WKFrameInfo> WKWebView::mainFrame() const {
 
 // Loading.
 
-std::shared_ptr<WKNavigation> WKWebView::loadRequest(const foundation::URLRequest& request) {
+std::shared_ptr<WKNavigation> WKWebView::loadRequest(const URLRequest& request) {
   return enqueue(std::make_shared<WebViewNavigation>(webkit::RequestSource{request},
                                                      WKNavigationTypeOther, std::nullopt));
 }
 
 std::shared_ptr<WKNavigation> WKWebView::loadHTMLString(
-    const std::string& string, std::shared_ptr<const foundation::NSURL> baseURL) {
+    const std::string& string, std::shared_ptr<const NSURL> baseURL) {
   return enqueue(std::make_shared<WebViewNavigation>(
       webkit::HTMLSource{std::make_shared<const std::string>(string), std::move(baseURL)},
       WKNavigationTypeOther, std::nullopt));
 }
 
 std::shared_ptr<WKNavigation> WKWebView::loadFileURL(
-    std::shared_ptr<const foundation::NSURL> URL,
-    std::shared_ptr<const foundation::NSURL> readAccessURL) {
+    std::shared_ptr<const NSURL> URL,
+    std::shared_ptr<const NSURL> readAccessURL) {
   return enqueue(std::make_shared<WebViewNavigation>(
       webkit::FileSource{std::move(URL), std::move(readAccessURL)}, WKNavigationTypeOther,
       std::nullopt));
@@ -227,7 +225,7 @@ void WKWebView::cancelPendingNavigations() {
   if (cancelled.empty()) return;
   for (auto& navigation : cancelled) {
     navigation->error =
-        webkit::urlLoadingError(foundation::NSURLErrorCancelled, "cancelled",
+        webkit::urlLoadingError(NSURLErrorCancelled, "cancelled",
                                 webkit::sourceURL(navigation->source)->absoluteString());
     // Its posted step and late answers find it gone.
     navigation->moveTo(NavigationStep::failure);
@@ -347,7 +345,7 @@ void WKWebView::startProvisional(WebViewNavigation& navigation) {
                    auto view = weak.lock();
                    auto late = navigation.lock();
                    if (!view || !late || !view->isCurrent(late, generation)) return;
-                   late->error = webkit::urlLoadingError(foundation::NSURLErrorTimedOut,
+                   late->error = webkit::urlLoadingError(NSURLErrorTimedOut,
                                                          "The request timed out.",
                                                          late->content.url->absoluteString());
                    late->moveTo(NavigationStep::failure);
@@ -397,36 +395,36 @@ void WKWebView::endProvisional(WebViewNavigation& navigation) {
 void WKWebView::challenge(WebViewNavigation& navigation) {
   const auto& required = *navigation.content.requiredCredentials;
   auto parsed = NSURL::URLWithString(navigation.content.url->absoluteString());
-  auto space = makeObject<foundation::NSURLProtectionSpace>(
+  auto space = makeObject<NSURLProtectionSpace>(
       parsed && parsed->host() ? *parsed->host() : "", parsed ? parsed->port().value_or(0) : 0,
       parsed ? parsed->scheme() : std::nullopt, required.realm,
       "NSURLAuthenticationMethodHTTPBasic");
-  auto challenge = makeObject<foundation::NSURLAuthenticationChallenge>(space);
+  auto challenge = makeObject<NSURLAuthenticationChallenge>(space);
   std::weak_ptr<WKWebView> weak = selfView();
   auto current = navigations_.front();
   uint64_t generation = current->generation;
-  auto answer = once<foundation::NSURLSessionAuthChallengeDisposition,
-                     std::shared_ptr<foundation::NSURLCredential>>(
+  auto answer = once<NSURLSessionAuthChallengeDisposition,
+                     std::shared_ptr<NSURLCredential>>(
       "authentication challenge",
       [weak, navigation_left = std::weak_ptr<WebViewNavigation>(current), generation](
-          foundation::NSURLSessionAuthChallengeDisposition disposition,
-          std::shared_ptr<foundation::NSURLCredential> credential) {
+          NSURLSessionAuthChallengeDisposition disposition,
+          std::shared_ptr<NSURLCredential> credential) {
         auto view = weak.lock();
         auto current = navigation_left.lock();
         if (!view || !current || !view->isCurrent(current, generation)) return;
         auto& content = current->content;
         const auto& expected = *content.requiredCredentials;
-        if (disposition == foundation::NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
-          current->error = webkit::urlLoadingError(foundation::NSURLErrorCancelled, "cancelled",
+        if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
+          current->error = webkit::urlLoadingError(NSURLErrorCancelled, "cancelled",
                                                    content.url->absoluteString());
           current->moveTo(NavigationStep::failure);
         } else {
-          bool accepted = disposition == foundation::NSURLSessionAuthChallengeUseCredential &&
+          bool accepted = disposition == NSURLSessionAuthChallengeUseCredential &&
                           credential && credential->user() == expected.user &&
                           credential->password() == expected.password;
           if (!accepted) {
             // The server's answer to a load without the right credentials.
-            content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, 401);
+            content.response = makeObject<NSHTTPURLResponse>(content.url, 401);
             content.mimeType = "text/html";
             content.document = {};
           }
@@ -437,7 +435,7 @@ void WKWebView::challenge(WebViewNavigation& navigation) {
   if (auto delegate = navigationDelegate()) {
     delegate->didReceiveAuthenticationChallenge(selfView(), challenge, answer);
   } else {
-    answer(foundation::NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
+    answer(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
   }
 }
 
@@ -550,7 +548,7 @@ void WKWebView::endNavigation() {
   scheduleStep();
 }
 
-void WKWebView::fail(std::shared_ptr<foundation::NSError> error) {
+void WKWebView::fail(std::shared_ptr<NSError> error) {
   if (navigations_.empty()) return;
   auto& navigation = *navigations_.front();
   navigation.error = std::move(error);
@@ -606,7 +604,7 @@ webkit::WebContentProcess& WKWebView::content() {
       deliverScriptMessage(name, std::move(body), std::move(lease));
     };
     client.terminated = [this] { contentProcessTerminated(); };
-    client.startFailed = [this](const std::shared_ptr<foundation::NSError>& error) { fail(error); };
+    client.startFailed = [this](const std::shared_ptr<NSError>& error) { fail(error); };
     content_ = std::make_unique<webkit::WebContentProcess>(std::move(client));
     if (script_time_budget_) content_->setScriptTimeBudget(*script_time_budget_);
   }
@@ -642,7 +640,7 @@ void WKWebView::evaluateJavaScript(const std::string& javaScriptString,
                                    JavaScriptCompletion completion) {
   content().evaluate(
       javaScriptString,
-      [completion](AnyValue result, const std::shared_ptr<foundation::NSError>& error) {
+      [completion](AnyValue result, const std::shared_ptr<NSError>& error) {
         // A script run for its effects alone has no completion to tell.
         if (completion) completion(std::move(result), error);
       });

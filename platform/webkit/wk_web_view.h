@@ -1,5 +1,5 @@
 // A view that shows web content. It is a view of the window and an object of the runtime at
-// once; make it with foundation::makeObject like every other object, and use it on the main
+// once; make it with makeObject like every other object, and use it on the main
 // thread only.
 //
 // Navigations run one at a time: the action's policy, the provisional start, an authentication
@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "platform/appkit/ns_view.h"
-#include "platform/webkit/ns_url.h"
-#include "platform/webkit/url_request.h"
+#include "platform/foundation/ns_url.h"
+#include "platform/foundation/url_request.h"
 #include "platform/webkit/wk_navigation.h"
 #include "platform/webkit/wk_navigation_delegate.h"
 #include "platform/webkit/wk_ui_delegate.h"
@@ -36,11 +36,11 @@ class WebViewControls;
 }
 }  // namespace webkit
 
-class WKWebView : public NSView, public foundation::NSObject {
+class WKWebView : public NSView, public NSObject {
  public:
   // The result is the completion's own, to keep or to hand on.
   using JavaScriptCompletion =
-      std::function<void(foundation::AnyValue result, const std::shared_ptr<foundation::NSError>&)>;
+      std::function<void(AnyValue result, const std::shared_ptr<NSError>&)>;
 
   // The web view keeps a copy of the configuration; none gets a default one.
   WKWebView(NSRect frame, std::shared_ptr<WKWebViewConfiguration> configuration);
@@ -55,13 +55,13 @@ class WKWebView : public NSView, public foundation::NSObject {
   void setUIDelegate(const std::shared_ptr<WKUIDelegate>& delegate);
 
   // Observable.
-  std::shared_ptr<const foundation::NSURL> URL() const { return url_; }
+  std::shared_ptr<const NSURL> URL() const { return url_; }
   const std::optional<std::string>& title() const { return title_; }
   double estimatedProgress() const { return estimated_progress_; }
   bool isLoading() const { return loading_; }
   bool canGoBack() const;
   bool canGoForward() const;
-  foundation::AnyValue valueForKey(const std::string& key) const override;
+  AnyValue valueForKey(const std::string& key) const override;
 
   const std::optional<std::string>& customUserAgent() const { return custom_user_agent_; }
   void setCustomUserAgent(std::optional<std::string> userAgent) {
@@ -74,13 +74,13 @@ class WKWebView : public NSView, public foundation::NSObject {
   bool isInspectable() const { return inspectable_; }
   void setInspectable(bool inspectable) { inspectable_ = inspectable; }
 
-  std::shared_ptr<WKNavigation> loadRequest(const foundation::URLRequest& request);
+  std::shared_ptr<WKNavigation> loadRequest(const URLRequest& request);
   // Without a base URL the page is "about:blank".
   std::shared_ptr<WKNavigation> loadHTMLString(const std::string& string,
-                                               std::shared_ptr<const foundation::NSURL> baseURL);
+                                               std::shared_ptr<const NSURL> baseURL);
   // Files at or below `readAccessURL` (a directory, or a file whose folder is meant) may load.
-  std::shared_ptr<WKNavigation> loadFileURL(std::shared_ptr<const foundation::NSURL> URL,
-                                            std::shared_ptr<const foundation::NSURL> readAccessURL);
+  std::shared_ptr<WKNavigation> loadFileURL(std::shared_ptr<const NSURL> URL,
+                                            std::shared_ptr<const NSURL> readAccessURL);
   // Null when there is nothing to go to.
   std::shared_ptr<WKNavigation> goBack();
   std::shared_ptr<WKNavigation> goForward();
@@ -109,20 +109,20 @@ class WKWebView : public NSView, public foundation::NSObject {
   // Tells the navigation delegate that `navigation` failed, before or after its commit.
   void tellFailure(const webkit::WebViewNavigation& navigation);
   void endNavigation();
-  void fail(std::shared_ptr<foundation::NSError> error);
+  void fail(std::shared_ptr<NSError> error);
   // Whether `navigation` is still the current one and still at the step it was at.
   bool isCurrent(const std::shared_ptr<webkit::WebViewNavigation>& navigation,
                  uint64_t generation) const;
   std::vector<std::string> userScripts(int64_t injectionTime) const;
   void logScriptFailures(const std::vector<std::string>& failures);
-  void deliverScriptMessage(const std::string& name, foundation::AnyValue body,
+  void deliverScriptMessage(const std::string& name, AnyValue body,
                             std::shared_ptr<void> lease);
   webkit::WebContentProcess& content();
   void contentProcessTerminated();
   std::shared_ptr<WKWebView> selfView() const;
   std::shared_ptr<WKFrameInfo> mainFrame() const;
 
-  void setURL(std::shared_ptr<const foundation::NSURL> url);
+  void setURL(std::shared_ptr<const NSURL> url);
   void setTitle(std::optional<std::string> title);
   void setEstimatedProgress(double progress);
   void setLoading(bool loading);
@@ -133,7 +133,7 @@ class WKWebView : public NSView, public foundation::NSObject {
   std::shared_ptr<WKWebViewConfiguration> configuration_;
   std::weak_ptr<WKNavigationDelegate> navigation_delegate_;
   std::weak_ptr<WKUIDelegate> ui_delegate_;
-  std::shared_ptr<const foundation::NSURL> url_;
+  std::shared_ptr<const NSURL> url_;
   std::optional<std::string> title_;
   double estimated_progress_ = 0;
   bool loading_ = false;

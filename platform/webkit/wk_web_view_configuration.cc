@@ -1,7 +1,5 @@
 #include "platform/webkit/wk_web_view_configuration.h"
 
-using foundation::makeObject;
-
 WKWebViewConfiguration::WKWebViewConfiguration()
     : user_content_controller_(makeObject<WKUserContentController>()),
       website_data_store_(WKWebsiteDataStore::defaultDataStore()),

@@ -18,7 +18,7 @@ enum WKAudiovisualMediaTypes : uint64_t {
   WKAudiovisualMediaTypeAll = UINT64_MAX,
 };
 
-class WKWebViewConfiguration : public foundation::NSObject {
+class WKWebViewConfiguration : public NSObject {
  public:
   // A new controller, preferences and webpage preferences; the process's default data store.
   WKWebViewConfiguration();

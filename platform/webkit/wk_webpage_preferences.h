@@ -3,9 +3,9 @@
 
 #include <atomic>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
-class WKWebpagePreferences : public foundation::NSObject {
+class WKWebpagePreferences : public NSObject {
  public:
   // Whether the page's own scripts run; scripts of the application (user scripts, evaluated
   // JavaScript) run either way.

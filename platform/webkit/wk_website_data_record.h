@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 inline const std::string WKWebsiteDataTypeCookies = "WKWebsiteDataTypeCookies";
 inline const std::string WKWebsiteDataTypeMemoryCache = "WKWebsiteDataTypeMemoryCache";
@@ -17,7 +17,7 @@ inline const std::string WKWebsiteDataTypeWebSQLDatabases = "WKWebsiteDataTypeWe
 inline const std::string WKWebsiteDataTypeIndexedDBDatabases =
     "WKWebsiteDataTypeIndexedDBDatabases";
 
-class WKWebsiteDataRecord : public foundation::NSObject {
+class WKWebsiteDataRecord : public NSObject {
  public:
   WKWebsiteDataRecord(std::string displayName, std::set<std::string> dataTypes)
       : display_name_(std::move(displayName)), data_types_(std::move(dataTypes)) {}

@@ -5,12 +5,12 @@
 #include "platform/dispatch/dispatch.h"
 
 std::shared_ptr<WKWebsiteDataStore> WKWebsiteDataStore::defaultDataStore() {
-  static const auto store = foundation::makeObject<WKWebsiteDataStore>();
+  static const auto store = makeObject<WKWebsiteDataStore>();
   return store;
 }
 
 std::shared_ptr<WKWebsiteDataStore> WKWebsiteDataStore::nonPersistentDataStore() {
-  return foundation::makeObject<WKWebsiteDataStore>();
+  return makeObject<WKWebsiteDataStore>();
 }
 
 void WKWebsiteDataStore::recordData(Entry entry) {
@@ -46,7 +46,7 @@ void WKWebsiteDataStore::fetchDataRecordsOfTypes(
   }
   std::vector<std::shared_ptr<WKWebsiteDataRecord>> records;
   for (auto& [site, types] : types_by_site) {
-    records.push_back(foundation::makeObject<WKWebsiteDataRecord>(site, std::move(types)));
+    records.push_back(makeObject<WKWebsiteDataRecord>(site, std::move(types)));
   }
   if (!completionHandler) return;
   dispatch_async(dispatch_get_main_queue(), [completionHandler = std::move(completionHandler),

@@ -18,14 +18,14 @@ namespace webkit::internal {
 struct WebsiteDataStoreAccess;
 }  // namespace webkit::internal
 
-class WKWebsiteDataStore : public foundation::NSObject {
+class WKWebsiteDataStore : public NSObject {
  public:
   // The store of the process, shared by every configuration that is given no other.
   static std::shared_ptr<WKWebsiteDataStore> defaultDataStore();
   // A store of its own, forgotten when released.
   static std::shared_ptr<WKWebsiteDataStore> nonPersistentDataStore();
 
-  WKWebsiteDataStore() : http_cookie_store_(foundation::makeObject<WKHTTPCookieStore>()) {}
+  WKWebsiteDataStore() : http_cookie_store_(makeObject<WKHTTPCookieStore>()) {}
 
   const std::shared_ptr<WKHTTPCookieStore>& httpCookieStore() const { return http_cookie_store_; }
 

@@ -1,6 +1,6 @@
 // What a page asked of a window it wants opened (size, toolbars). Nothing of it is modelled.
 #pragma once
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
-class WKWindowFeatures : public foundation::NSObject {};
+class WKWindowFeatures : public NSObject {};

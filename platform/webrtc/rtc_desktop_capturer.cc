@@ -81,7 +81,7 @@ void RTCDesktopCapturer::startCaptureWithFPS(long fps) {
     model.running_capturers.push_back(weak_from_this());
   }
   startFrames(fps);
-  notify(&RTCDesktopCapturerDelegate::didSourceCaptureStart);
+  notify(&RTCDesktopCapturerDelegate::didStartSourceCapture);
 }
 
 void RTCDesktopCapturer::stopCapture() {
@@ -99,7 +99,7 @@ void RTCDesktopCapturer::stopCapture() {
     });
   }
   stopFrames();
-  notify(&RTCDesktopCapturerDelegate::didSourceCaptureStop);
+  notify(&RTCDesktopCapturerDelegate::didStopSourceCapture);
 }
 
 void RTCDesktopCapturer::startFrames(long fps) {

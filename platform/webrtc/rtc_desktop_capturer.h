@@ -18,10 +18,10 @@ class RTCDesktopCapturer;
 class RTCDesktopCapturerDelegate {
  public:
   virtual ~RTCDesktopCapturerDelegate() = default;
-  virtual void didSourceCaptureStart(RTCDesktopCapturer& capturer) = 0;
-  virtual void didSourceCapturePaused(RTCDesktopCapturer& capturer) = 0;
-  virtual void didSourceCaptureStop(RTCDesktopCapturer& capturer) = 0;
-  virtual void didSourceCaptureError(RTCDesktopCapturer& capturer) = 0;
+  virtual void didStartSourceCapture(RTCDesktopCapturer& capturer) = 0;
+  virtual void didPauseSourceCapture(RTCDesktopCapturer& capturer) = 0;
+  virtual void didStopSourceCapture(RTCDesktopCapturer& capturer) = 0;
+  virtual void didFailSourceCapture(RTCDesktopCapturer& capturer) = 0;
 };
 
 class RTCDesktopCapturer : public RTCVideoCapturer,

@@ -43,7 +43,7 @@ int32_t RTCDesktopMediaList::UpdateSourceList(bool forceReload, bool updateAllTh
       if (silent || found == sources_.end()) {
         auto source = std::make_shared<RTCDesktopSource>(entry.id, entry.name, type_, entry.image);
         if (!silent)
-          changes.push_back([source](auto& delegate) { delegate.didDesktopSourceAdded(source); });
+          changes.push_back([source](auto& delegate) { delegate.didAddDesktopSource(source); });
         updated.push_back(std::move(source));
         continue;
       }
@@ -51,19 +51,19 @@ int32_t RTCDesktopMediaList::UpdateSourceList(bool forceReload, bool updateAllTh
       if (source->name() != entry.name) {
         source->setName(entry.name);
         changes.push_back(
-            [source](auto& delegate) { delegate.didDesktopSourceNameChanged(source); });
+            [source](auto& delegate) { delegate.didChangeDesktopSourceName(source); });
       }
       if (updateAllThumbnails && source->thumbnail() != entry.image) {
         source->setThumbnail(entry.image);
         changes.push_back(
-            [source](auto& delegate) { delegate.didDesktopSourceThumbnailChanged(source); });
+            [source](auto& delegate) { delegate.didChangeDesktopSourceThumbnail(source); });
       }
       updated.push_back(source);
     }
     if (!silent) {
       for (const auto& source : sources_) {
         if (std::find(updated.begin(), updated.end(), source) == updated.end()) {
-          changes.push_back([source](auto& delegate) { delegate.didDesktopSourceRemoved(source); });
+          changes.push_back([source](auto& delegate) { delegate.didRemoveDesktopSource(source); });
         }
       }
     }

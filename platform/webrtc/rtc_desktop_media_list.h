@@ -12,10 +12,10 @@
 class RTCDesktopMediaListDelegate {
  public:
   virtual ~RTCDesktopMediaListDelegate() = default;
-  virtual void didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSource>& source) = 0;
-  virtual void didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopSource>& source) = 0;
-  virtual void didDesktopSourceNameChanged(const std::shared_ptr<RTCDesktopSource>& source) = 0;
-  virtual void didDesktopSourceThumbnailChanged(
+  virtual void didAddDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) = 0;
+  virtual void didRemoveDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) = 0;
+  virtual void didChangeDesktopSourceName(const std::shared_ptr<RTCDesktopSource>& source) = 0;
+  virtual void didChangeDesktopSourceThumbnail(
       const std::shared_ptr<RTCDesktopSource>& source) = 0;
 };
 

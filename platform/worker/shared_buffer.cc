@@ -14,11 +14,6 @@ constexpr int kRequiredSeals = F_SEAL_GROW | F_SEAL_SHRINK;
 
 }  // namespace
 
-void Descriptor::reset() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
 void Mapping::reset() {
   if (address_ != nullptr) ::munmap(address_, size_);
   address_ = nullptr;
@@ -27,7 +22,7 @@ void Mapping::reset() {
 
 std::optional<SharedBuffer> SharedBuffer::create(size_t bytes) {
   if (bytes == 0) return std::nullopt;
-  Descriptor fd(::memfd_create("worker-buffer", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+  libsystem::UniqueFd fd(::memfd_create("worker-buffer", MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (!fd || ::ftruncate(fd.get(), static_cast<off_t>(bytes)) != 0 ||
       ::fcntl(fd.get(), F_ADD_SEALS, kRequiredSeals | F_SEAL_SEAL) != 0) {
     return std::nullopt;
@@ -40,7 +35,7 @@ std::optional<SharedBuffer> SharedBuffer::create(size_t bytes) {
   return SharedBuffer(std::move(fd), Mapping(address, bytes));
 }
 
-std::optional<MappedBuffer> MappedBuffer::adopt(Descriptor fd, uint64_t announcedBytes,
+std::optional<MappedBuffer> MappedBuffer::adopt(libsystem::UniqueFd fd, uint64_t announcedBytes,
                                                 size_t maxBytes, const MappedBuffer* previous) {
   if (announcedBytes == 0 || announcedBytes > maxBytes) return std::nullopt;
   struct stat status {};

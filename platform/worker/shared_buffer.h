@@ -11,6 +11,8 @@
 #include <span>
 #include <utility>
 
+#include "platform/system/unique_fd.h"
+
 namespace worker {
 
 // A buffer of at most this size is worth keeping for the next message: fresh shared pages cost
@@ -18,31 +20,6 @@ namespace worker {
 // again; the host keeps its mapping of the last one until the worker hands over another or ends.
 // Larger ones are mapped for their message alone.
 inline constexpr size_t kKeptBufferBytes = size_t{64} << 20;
-
-// Sole ownership of a file descriptor.
-class Descriptor {
- public:
-  Descriptor() = default;
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() { reset(); }
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-      reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  void reset();
-
- private:
-  int fd_ = -1;
-};
 
 // A mapping of `size` bytes, unmapped when its owner goes.
 class Mapping {
@@ -84,9 +61,10 @@ class SharedBuffer {
   int descriptor() const { return fd_.get(); }
 
  private:
-  SharedBuffer(Descriptor fd, Mapping mapping) : fd_(std::move(fd)), mapping_(std::move(mapping)) {}
+  SharedBuffer(libsystem::UniqueFd fd, Mapping mapping)
+      : fd_(std::move(fd)), mapping_(std::move(mapping)) {}
 
-  Descriptor fd_;
+  libsystem::UniqueFd fd_;
   Mapping mapping_;
 };
 
@@ -100,8 +78,8 @@ class MappedBuffer {
   // grow). The descriptor is closed either way: the mapping keeps the memory. When `fd` is the
   // memory of `previous` again (a worker that draws into one buffer time after time), that
   // mapping is shared rather than the memory mapped and its pages faulted in anew.
-  static std::optional<MappedBuffer> adopt(Descriptor fd, uint64_t announcedBytes, size_t maxBytes,
-                                           const MappedBuffer* previous = nullptr);
+  static std::optional<MappedBuffer> adopt(libsystem::UniqueFd fd, uint64_t announcedBytes,
+                                           size_t maxBytes, const MappedBuffer* previous = nullptr);
 
   std::span<const uint8_t> bytes() const { return {mapping_->data(), mapping_->size()}; }
 

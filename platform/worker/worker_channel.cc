@@ -73,8 +73,8 @@ WorkerChannel WorkerChannel::adopt(int argc, char** argv) {
   ::close_range(kChannelFd + 1, ~0U, 0);
   applyMemoryLimit(static_cast<size_t>(*memory));
   ::fcntl(kChannelFd, F_SETFD, FD_CLOEXEC);
-  return WorkerChannel(kChannelFd, std::min<size_t>(*max_message, kMaxFrameLength),
-                       std::move(rest));
+  return WorkerChannel(libsystem::UniqueFd(kChannelFd),
+                       std::min<size_t>(*max_message, kMaxFrameLength), std::move(rest));
 }
 
 std::optional<std::vector<uint8_t>> WorkerChannel::receive(
@@ -84,14 +84,14 @@ std::optional<std::vector<uint8_t>> WorkerChannel::receive(
     if (deadline) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
       if (left <= 0) return std::nullopt;
-      pollfd readable{fd_, POLLIN, 0};
+      pollfd readable{fd_.get(), POLLIN, 0};
       int ready = ::poll(&readable, 1, static_cast<int>(std::min<long long>(left, 60'000)));
       if (ready < 0 && errno != EINTR) return std::nullopt;
       if (ready <= 0) continue;
     }
     size_t wanted = 0;
     uint8_t* space = reader_.space(&wanted);
-    ssize_t got = ::recv(fd_, space, wanted, 0);
+    ssize_t got = ::recv(fd_.get(), space, wanted, 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return std::nullopt;
     if (!reader_.commit(static_cast<size_t>(got))) return std::nullopt;
@@ -116,9 +116,9 @@ WorkerChannel::SendResult WorkerChannel::write(std::span<const uint8_t> bytes,
       rights->cmsg_type = SCM_RIGHTS;
       rights->cmsg_len = CMSG_LEN(sizeof(int));
       std::memcpy(CMSG_DATA(rights), &descriptor, sizeof(int));
-      sent = ::sendmsg(fd_, &header, MSG_DONTWAIT | MSG_NOSIGNAL);
+      sent = ::sendmsg(fd_.get(), &header, MSG_DONTWAIT | MSG_NOSIGNAL);
     } else {
-      sent = ::send(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+      sent = ::send(fd_.get(), bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     }
     if (sent > 0) {
       bytes = bytes.subspan(static_cast<size_t>(sent));
@@ -134,7 +134,7 @@ WorkerChannel::SendResult WorkerChannel::write(std::span<const uint8_t> bytes,
       if (left <= 0) return SendResult::timedOut;
       timeout = static_cast<int>(std::min<long long>(left, 60'000));
     }
-    pollfd writable{fd_, POLLOUT, 0};
+    pollfd writable{fd_.get(), POLLOUT, 0};
     if (::poll(&writable, 1, timeout) < 0 && errno != EINTR) return SendResult::closed;
     if (writable.revents & (POLLERR | POLLHUP)) return SendResult::closed;
   }

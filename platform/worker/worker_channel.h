@@ -11,8 +11,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/system/unique_fd.h"
 #include "platform/worker/shared_buffer.h"
 #include "platform/worker/worker_frame.h"
 
@@ -45,8 +47,8 @@ class WorkerChannel {
                   std::optional<Clock::time_point> deadline = std::nullopt);
 
  private:
-  WorkerChannel(int fd, size_t maxMessageBytes, std::vector<std::string> arguments)
-      : fd_(fd),
+  WorkerChannel(libsystem::UniqueFd fd, size_t maxMessageBytes, std::vector<std::string> arguments)
+      : fd_(std::move(fd)),
         max_message_bytes_(maxMessageBytes),
         arguments_(std::move(arguments)),
         reader_(maxMessageBytes) {}
@@ -55,7 +57,7 @@ class WorkerChannel {
   SendResult write(std::span<const uint8_t> bytes, std::optional<Clock::time_point>& deadline,
                    int descriptor = -1);
 
-  int fd_;
+  libsystem::UniqueFd fd_;
   size_t max_message_bytes_;
   std::vector<std::string> arguments_;
   FrameReader reader_;

@@ -55,11 +55,6 @@ std::optional<std::chrono::nanoseconds> cpuTimeOf(pid_t pid) {
   return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
 }
 
-void closeFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
 // The worker sees only what it needs: the search path (for sanitizer reports) and the sanitizer
 // options, to which the memory limit is added where the sanitizers take the place of rlimits.
 std::vector<std::string> childEnvironment(const WorkerOptions& options) {
@@ -108,7 +103,7 @@ constexpr size_t kDescriptorRoom = 4;
 struct Received {
   ssize_t bytes = 0;
   int error = 0;
-  std::vector<Descriptor> descriptors;
+  std::vector<libsystem::UniqueFd> descriptors;
   bool truncated = false;  // more descriptors came than there was room for
 };
 
@@ -143,10 +138,8 @@ Received receive(int socket, uint8_t* space, size_t wanted) {
 // Why this process could not take a descriptor in just now: what making one answers (EMFILE at
 // its own limit, ENFILE at the system's), or EMFILE if one can be made again already.
 int descriptorShortage(int socket) {
-  int probe = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
-  if (probe < 0) return errno;
-  ::close(probe);
-  return EMFILE;
+  libsystem::UniqueFd probe(::fcntl(socket, F_DUPFD_CLOEXEC, 0));
+  return probe ? EMFILE : errno;
 }
 
 WorkerEnd endOf(const State& state) {
@@ -194,8 +187,8 @@ void WorkerHub::add(std::shared_ptr<State> state) {
 }
 
 void WorkerHub::refuse(State& state, const std::shared_ptr<State>& owner, int error) {
-  closeFd(state.socket);
-  closeFd(state.child_socket);
+  state.socket.reset();
+  state.child_socket.reset();
   {
     std::lock_guard lock(state.mutex);
     state.ended = true;
@@ -223,22 +216,22 @@ void WorkerHub::wake() {
 
 int WorkerHub::ensureWaitSet() {
   if (wake_fd_.load() < 0) wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (epoll_fd_ < 0) {
-    epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
-    if (epoll_fd_ < 0) return errno;
+  if (!epoll_fd_) {
+    epoll_fd_.reset(::epoll_create1(EPOLL_CLOEXEC));
+    if (!epoll_fd_) return errno;
     wake_watched_ = false;
   }
   if (!wake_watched_ && wake_fd_.load() >= 0) {
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.ptr = nullptr;  // the wake descriptor
-    wake_watched_ = ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, wake_fd_.load(), &event) == 0;
+    wake_watched_ = ::epoll_ctl(epoll_fd_.get(), EPOLL_CTL_ADD, wake_fd_.load(), &event) == 0;
   }
   return 0;
 }
 
 void WorkerHub::dropWaitSet() {
-  closeFd(epoll_fd_);
+  epoll_fd_.reset();
   wake_watched_ = false;
   for (auto& state : workers_) {
     state->socket_watch = {};
@@ -247,7 +240,7 @@ void WorkerHub::dropWaitSet() {
 }
 
 bool WorkerHub::watch(int fd, uint32_t events, Watch& entry) {
-  if (fd < 0 || epoll_fd_ < 0) {
+  if (fd < 0 || !epoll_fd_) {
     entry = {};
     return events == 0;
   }
@@ -256,7 +249,7 @@ bool WorkerHub::watch(int fd, uint32_t events, Watch& entry) {
   event.events = events;
   event.data.ptr = &entry;
   int operation = entry.events == 0 ? EPOLL_CTL_ADD : events == 0 ? EPOLL_CTL_DEL : EPOLL_CTL_MOD;
-  if (::epoll_ctl(epoll_fd_, operation, fd, &event) != 0 && events != 0) return false;
+  if (::epoll_ctl(epoll_fd_.get(), operation, fd, &event) != 0 && events != 0) return false;
   entry.events = events;
   entry.ready = 0;
   return true;
@@ -324,17 +317,17 @@ void WorkerHub::run() {
           wake_at = wake_at ? std::min(*wake_at, *when) : *when;
         }
       }
-      bool readable = state->socket >= 0 && !state->socket_done;
+      bool readable = state->socket.valid() && !state->socket_done;
       uint32_t socket_events = 0;
       if (readable && !held && state->kill_cause == KillCause::none) socket_events |= EPOLLIN;
       if (readable && has_output) socket_events |= EPOLLOUT;
       // A socket the hub may not read now is out of the set: its hang-up would wake every wait.
-      if (!watch(state->socket, socket_events, state->socket_watch)) {
+      if (!watch(state->socket.get(), socket_events, state->socket_watch)) {
         kill(*state, KillCause::terminated);  // it could not be heard
         state->socket_done = true;
       }
       bool waiting_for_end = state->pid > 0 && !state->wait_status;
-      if (!watch(state->pidfd, waiting_for_end ? uint32_t{EPOLLIN} : 0, state->pidfd_watch) ||
+      if (!watch(state->pidfd.get(), waiting_for_end ? uint32_t{EPOLLIN} : 0, state->pidfd_watch) ||
           (waiting_for_end && state->pidfd_watch.events == 0)) {
         poll_for_ends = true;  // no process descriptor, or none in the set: look for its end
       }
@@ -347,8 +340,9 @@ void WorkerHub::run() {
     if (poll_for_ends)
       timeout = timeout < 0 ? kReapPollMilliseconds : std::min(timeout, kReapPollMilliseconds);
     int ready = 0;
-    if (epoll_fd_ >= 0) {
-      ready = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout);
+    if (epoll_fd_) {
+      ready =
+          ::epoll_wait(epoll_fd_.get(), events.data(), static_cast<int>(events.size()), timeout);
     } else {
       ready = ::poll(nullptr, 0, timeout);
     }
@@ -397,7 +391,7 @@ void WorkerHub::spawn(State& state) {
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, state.child_socket, 3);
+  posix_spawn_file_actions_adddup2(&actions, state.child_socket.get(), 3);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&actions, 4);
   posix_spawnattr_t attributes;
@@ -414,13 +408,13 @@ void WorkerHub::spawn(State& state) {
   int error = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  closeFd(state.child_socket);
+  state.child_socket.reset();
   if (error != 0) {
     state.failed_errno = error;
     return;
   }
   state.pid = pid;
-  state.pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  state.pidfd.reset(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 }
 
 void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
@@ -464,12 +458,12 @@ void WorkerHub::readFrom(const std::shared_ptr<State>& state) {
     size_t wanted = 0;
     const bool at_frame_start = !state->reader.midFrame();
     uint8_t* space = state->reader.space(&wanted);
-    Received received = receive(state->socket, space, std::min(wanted, budget));
+    Received received = receive(state->socket.get(), space, std::min(wanted, budget));
     if (received.truncated && received.descriptors.empty() && at_frame_start &&
         !state->descriptor && state->descriptor_shortage == 0) {
       // The kernel dropped what came because this process had no descriptor to spare: the
       // host's failure, not the worker's. The message is read on; its buffer is lost.
-      state->descriptor_shortage = descriptorShortage(state->socket);
+      state->descriptor_shortage = descriptorShortage(state->socket.get());
       received.truncated = false;
     }
     if (received.truncated || received.descriptors.size() > 1 ||
@@ -504,7 +498,7 @@ void WorkerHub::writeTo(State& state) {
   while (!state.outbound.empty()) {
     auto& front = state.outbound.front();
     size_t left = front.size() - state.outbound_offset;
-    ssize_t sent = ::send(state.socket, front.data() + state.outbound_offset, left,
+    ssize_t sent = ::send(state.socket.get(), front.data() + state.outbound_offset, left,
                           MSG_DONTWAIT | MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
@@ -529,8 +523,8 @@ void WorkerHub::kill(State& state, KillCause cause) {
     return;
   }
   state.kill_cause = cause;
-  if (state.pidfd >= 0) {
-    ::syscall(SYS_pidfd_send_signal, state.pidfd, SIGKILL, nullptr, 0);
+  if (state.pidfd) {
+    ::syscall(SYS_pidfd_send_signal, state.pidfd.get(), SIGKILL, nullptr, 0);
   } else {
     ::kill(state.pid, SIGKILL);  // not yet reaped, so the id is still this worker's
   }
@@ -556,8 +550,8 @@ void WorkerHub::reap(State& state) {
   pid_t reaped = ::waitpid(state.pid, &status, WNOHANG);
   if (reaped == state.pid) {
     state.wait_status = status;
-    unwatch(state.pidfd, state.pidfd_watch);
-    closeFd(state.pidfd);
+    unwatch(state.pidfd.get(), state.pidfd_watch);
+    state.pidfd.reset();
   }
 }
 
@@ -571,11 +565,11 @@ bool WorkerHub::finishIfDone(const std::shared_ptr<State>& state) {
               (state->wait_status &&
                (state->socket_done || state->kill_cause != KillCause::none || owner_gone));
   if (!done) return false;
-  unwatch(state->socket, state->socket_watch);
-  unwatch(state->pidfd, state->pidfd_watch);
-  closeFd(state->socket);
-  closeFd(state->pidfd);
-  closeFd(state->child_socket);
+  unwatch(state->socket.get(), state->socket_watch);
+  unwatch(state->pidfd.get(), state->pidfd_watch);
+  state->socket.reset();
+  state->pidfd.reset();
+  state->child_socket.reset();
   state->descriptor.reset();
   state->last_buffer.reset();
   WorkerEnd end = state->failed_errno != 0

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/system/unique_fd.h"
 #include "platform/worker/worker_frame.h"
 #include "platform/worker/worker_process.h"
 
@@ -54,9 +55,9 @@ struct WorkerProcess::State {
   bool ended = false;  // no more sends are taken
 
   // The hub's alone.
-  int socket = -1;
-  int child_socket = -1;
-  int pidfd = -1;
+  libsystem::UniqueFd socket;
+  libsystem::UniqueFd child_socket;
+  libsystem::UniqueFd pidfd;
   Watch socket_watch;
   Watch pidfd_watch;
   bool started = false;
@@ -71,7 +72,7 @@ struct WorkerProcess::State {
   FrameReader reader;
   // The descriptor that came with the header being read, for the buffer it announces; or, when it
   // could not be taken in for want of descriptors here, why (an errno).
-  Descriptor descriptor;
+  libsystem::UniqueFd descriptor;
   int descriptor_shortage = 0;
   // The last buffer the worker handed over, whose mapping serves again when it hands it over again.
   std::optional<MappedBuffer> last_buffer;
@@ -111,7 +112,7 @@ class WorkerHub {
   std::atomic<int> wake_fd_{-1};
   // The hub thread's alone. The wait set is an epoll set: unlike poll(), its size is bounded by
   // no descriptor limit, so any number of workers is watched.
-  int epoll_fd_ = -1;
+  libsystem::UniqueFd epoll_fd_;
   bool wake_watched_ = false;
   bool wait_failure_logged_ = false;
   std::mutex mutex_;

@@ -31,8 +31,8 @@ std::unique_ptr<WorkerProcess> WorkerProcess::start(WorkerOptions options, dispa
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
     state->failed_errno = errno;
   } else {
-    state->socket = ends[0];
-    state->child_socket = ends[1];
+    state->socket.reset(ends[0]);
+    state->child_socket.reset(ends[1]);
   }
   WorkerHub::shared().add(state);
   return std::unique_ptr<WorkerProcess>(new WorkerProcess(std::move(state)));

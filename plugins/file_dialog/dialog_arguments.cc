@@ -5,16 +5,16 @@
 namespace file_dialog {
 
 DialogArguments DialogArguments::read(const flutter::Value& arguments) {
-  const flutter::ValueMap& map = flutter::mapOrEmpty(arguments);
+  const flutter::ArgumentReader args(arguments);
   DialogArguments read;
-  read.initialDirectory = flutter::stringAt(map, "initialDirectory");
+  read.initialDirectory = args.string("initialDirectory");
   if (read.initialDirectory && read.initialDirectory->empty()) read.initialDirectory.reset();
-  read.dialogTitle = flutter::stringAt(map, "dialogTitle");
-  read.allowMultiple = flutter::booleanAt(map, "allowMultipleSelection")
-                           .value_or(flutter::booleanAt(map, "allowMultiple").value_or(false));
+  read.dialogTitle = args.string("dialogTitle");
+  read.allowMultiple = args.boolean("allowMultipleSelection")
+                           .value_or(args.boolean("allowMultiple").value_or(false));
   // A list with any element that is not a string counts as absent.
-  read.allowedExtensions = flutter::stringsAt(map, "allowedExtensions").value_or(std::vector<std::string>());
-  read.fileName = flutter::stringAt(map, "fileName");
+  read.allowedExtensions = args.strings("allowedExtensions").value_or(std::vector<std::string>());
+  read.fileName = args.string("fileName");
   return read;
 }
 

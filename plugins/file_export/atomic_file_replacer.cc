@@ -10,27 +10,13 @@
 #include <utility>
 
 #include "platform/foundation/regular_file.h"
+#include "platform/system/unique_fd.h"
 
 namespace file_export {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A file descriptor that closes itself.
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
+using libsystem::UniqueFd;
 
 // A temporary item beside the target that is removed unless it was moved into place.
 class TemporaryItem {
@@ -79,7 +65,7 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 }
 
 bool syncDirectory(const fs::path& directory) {
-  ScopedFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
@@ -123,7 +109,7 @@ bool copyFolder(const fs::path& source, const fs::path& destination, uint64_t& b
     } else if (fs::is_directory(status)) {
       fs::create_directory(copy, item->path(), error);
     } else if (fs::is_regular_file(status)) {
-      ScopedFd fd(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+      UniqueFd fd(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                          static_cast<mode_t>(status.permissions() & fs::perms::mask)));
       if (fd.get() < 0 || !copyFileInto(item->path(), fd.get(), budget) || !fd.close()) {
         return false;
@@ -182,7 +168,7 @@ fs::path absoluteTarget(const std::string& path) {
 bool replaceWithBytes(const std::string& targetPath, const std::vector<uint8_t>& bytes) {
   fs::path target = absoluteTarget(targetPath);
   TemporaryItem temporary(target);
-  ScopedFd fd(temporary.createFile());
+  UniqueFd fd(temporary.createFile());
   if (fd.get() < 0 || !setNewFileMode(fd.get(), target)) return false;
   if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0 || !fd.close()) {
     return false;
@@ -202,7 +188,7 @@ bool replaceWithCopy(const std::string& sourcePath, const std::string& targetPat
       return false;
     }
   } else {
-    ScopedFd fd(temporary.createFile());
+    UniqueFd fd(temporary.createFile());
     if (fd.get() < 0 || !setNewFileMode(fd.get(), target)) return false;
     if (!copyFileInto(sourcePath, fd.get(), budget) || ::fsync(fd.get()) != 0 || !fd.close()) {
       return false;

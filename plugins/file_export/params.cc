@@ -5,18 +5,19 @@
 namespace file_export {
 
 Params Params::fromMap(const flutter::ValueMap& map) {
+  const flutter::ArgumentReader args(&map);
   Params params;
-  params.fileName = flutter::stringAt(map, "name");
-  if (const auto* bytes = map.find(std::string_view("bytes")); bytes && !bytes->isNull()) {
-    if (auto raw = flutter::typedDataBytes(*bytes)) {
+  params.fileName = args.string("name");
+  if (args.has("bytes")) {
+    if (auto raw = args.bytes("bytes")) {
       params.bytes.emplace(raw->begin(), raw->end());
     } else {
       params.bytesOfAnotherType = true;
     }
   }
-  params.sourcePath = flutter::stringAt(map, "sourcePath");
-  params.fileExtension = flutter::stringAt(map, "fileExtension");
-  params.includeExtension = flutter::booleanAt(map, "includeExtension").value_or(true);
+  params.sourcePath = args.string("sourcePath");
+  params.fileExtension = args.string("fileExtension");
+  params.includeExtension = args.boolean("includeExtension").value_or(true);
   return params;
 }
 

@@ -1,69 +1,51 @@
-// Reads the arguments of a call on the database channel. Every read answers the value or the
-// error to send back, so a handler can stop at the first bad argument.
+// Reads the arguments of a call on the database channel: null is absent, and the first bad
+// argument is kept as the "bad_param" answer, worded "Invalid argument '<key>': expected ...".
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
+#include "platform/flutter/argument_reader.h"
 #include "platform/flutter/flutter_codec.h"
 
 namespace litedb {
 
 inline constexpr const char* kBadParamCode = "bad_param";
 
-// A value read from the arguments, or the error answer for it.
-template <typename T>
-class Argument {
- public:
-  Argument(T value) : value_(std::move(value)) {}
-  Argument(FlutterError error) : error_(std::move(error)) {}
-
-  explicit operator bool() const { return value_.has_value(); }
-  const T& operator*() const { return *value_; }
-  const T* operator->() const { return &*value_; }
-  const FlutterError& error() const { return *error_; }
-
- private:
-  std::optional<T> value_;
-  std::optional<FlutterError> error_;
-};
+FlutterError badParam(std::string message);
 
 class LiteDbArguments {
  public:
-  explicit LiteDbArguments(const flutter::Value& arguments) : arguments_(arguments) {}
+  // `arguments` must outlive the reader.
+  explicit LiteDbArguments(const flutter::Value& arguments);
 
-  // The argument under `key`; null when absent or null.
-  const flutter::Value* find(std::string_view key) const;
-
-  Argument<std::string> string(std::string_view key) const;
+  // Each read answers the value, or nothing; after a bad argument, `error()` is the answer.
   // A string that names a file: not empty of meaning to the C library, so no zero byte.
-  Argument<std::string> path(std::string_view key) const;
+  std::optional<std::string> path(std::string_view key);
   // A path that starts at the root, so nothing ever resolves against the working directory;
   // `memoryAllowed` also accepts ":memory:".
-  Argument<std::string> absolutePath(std::string_view key, bool memoryAllowed = false) const;
-  // Integers of either width; `bits32` also checks the signed 32-bit range.
-  Argument<int64_t> integer(std::string_view key, bool bits32 = false) const;
-  Argument<std::optional<int64_t>> optionalInteger(std::string_view key, bool bits32 = false) const;
-  // Absent or null reads as false.
-  Argument<bool> flag(std::string_view key) const;
-  Argument<std::optional<bool>> optionalFlag(std::string_view key) const;
+  std::optional<std::string> absolutePath(std::string_view key, bool memoryAllowed = false);
+  // Absent reads as false.
+  std::optional<bool> flag(std::string_view key);
+  // Absent reads as nothing, as does a bad integer: tell them apart with `ok()`. `bits32` also
+  // checks the signed 32-bit range.
+  std::optional<int64_t> optionalInteger(std::string_view key, bool bits32 = false);
 
   // Checks everything a SQL call ("insert", "query", "update", "execute", "batch",
   // "queryCursorNext") reads, so that the work queue never meets a malformed argument.
-  std::optional<FlutterError> checkSqlCall(const std::string& method) const;
+  std::optional<FlutterError> checkSqlCall(const std::string& method);
 
-  static FlutterError badParam(std::string message) {
-    return FlutterError{kBadParamCode, std::move(message), nullptr};
-  }
+  bool ok() const { return errors_.ok(); }
+  FlutterError error() const { return errors_.error(); }
 
  private:
-  std::optional<FlutterError> checkStatement(const flutter::ValueMap& entry,
-                                             const std::string& where) const;
+  void checkStatement(const flutter::ArgumentReader& entry, const std::string& where);
+  void checkBatch();
 
-  const flutter::Value& arguments_;
+  const flutter::ArgumentReader read_;
+  flutter::ArgumentErrors errors_;
 };
 
 }  // namespace litedb

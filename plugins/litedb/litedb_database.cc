@@ -399,7 +399,7 @@ void LiteDbDatabase::dbBatch(LiteDbDarwinDatabase& db,
     } else if (method == "query") {
       ok = dbDoQuery(db, entry_operation, budget);
     } else {
-      operation->error(LiteDbArguments::badParam("Batch method '" + method + "' not supported"));
+      operation->error(badParam("Batch method '" + method + "' not supported"));
       return;
     }
     if (ok) {

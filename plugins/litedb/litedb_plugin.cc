@@ -162,11 +162,9 @@ void LiteDbPlugin::handleGetPlatformVersion(const FlutterMethodCall& /*call*/,
 void LiteDbPlugin::handleOpenDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
   LiteDbArguments arguments(call.arguments);
   auto path = arguments.absolutePath("path", true);
-  if (!path) return result(path.error());
   auto read_only = arguments.flag("readOnly");
-  if (!read_only) return result(read_only.error());
   auto single_instance_argument = arguments.flag("singleInstance");
-  if (!single_instance_argument) return result(single_instance_argument.error());
+  if (!arguments.ok()) return result(arguments.error());
   const bool in_memory = isInMemoryPath(*path);
   const bool single_instance = *single_instance_argument && !in_memory;
   if (logLevel() > 0) {
@@ -255,14 +253,14 @@ std::shared_ptr<LiteDbDatabase> LiteDbPlugin::getDatabaseOrError(const FlutterMe
                                                                  const FlutterResult& result) {
   LiteDbArguments arguments(call.arguments);
   auto id = arguments.optionalInteger("id");
-  if (!id) {
-    result(id.error());
+  if (!arguments.ok()) {
+    result(arguments.error());
     return nullptr;
   }
   std::shared_ptr<LiteDbDatabase> database;
-  if (id->has_value()) {
+  if (id) {
     std::lock_guard lock(map_lock_);
-    auto found = database_map_.find(**id);
+    auto found = database_map_.find(*id);
     if (found != database_map_.end()) database = found->second;
   }
   if (!database) {
@@ -322,8 +320,9 @@ void LiteDbPlugin::handleGetDatabasesPath(const FlutterMethodCall& /*call*/,
 }
 
 void LiteDbPlugin::handleDeleteDatabaseCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto path = LiteDbArguments(call.arguments).absolutePath("path", true);
-  if (!path) return result(path.error());
+  LiteDbArguments arguments(call.arguments);
+  auto path = arguments.absolutePath("path", true);
+  if (!path) return result(arguments.error());
   // A memory database has no file; the name is never looked up on disk.
   if (isInMemoryPath(*path)) return result(flutter::Value());
   std::shared_ptr<LiteDbDatabase> open;
@@ -405,8 +404,9 @@ bool LiteDbPlugin::databaseExists(const std::string& path) {
 }
 
 void LiteDbPlugin::handleDatabaseExistsCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto path = LiteDbArguments(call.arguments).absolutePath("path", true);
-  if (!path) return result(path.error());
+  LiteDbArguments arguments(call.arguments);
+  auto path = arguments.absolutePath("path", true);
+  if (!path) return result(arguments.error());
   if (logLevel() > 0) NSLog("databaseExists %s", path->c_str());
   result(flutter::Value(!isInMemoryPath(*path) && databaseExists(*path)));
 }
@@ -415,9 +415,8 @@ void LiteDbPlugin::handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& 
                                                        FlutterResult result) {
   LiteDbArguments arguments(call.arguments);
   auto parent = arguments.absolutePath("parent");
-  if (!parent) return result(parent.error());
   auto name = arguments.path("name");
-  if (!name) return result(name.error());
+  if (!arguments.ok()) return result(arguments.error());
   auto files = NSFileManager::defaultManager();
   if (!files->fileExistsAtPath(*parent)) files->createDirectoryAtPath(*parent, true);
   std::string folder = *parent + (parent->ends_with('/') ? "" : "/") + *name;
@@ -439,18 +438,19 @@ void LiteDbPlugin::handleDarwinCreateUnprotectedFolder(const FlutterMethodCall& 
 // Configuration.
 
 void LiteDbPlugin::handleOptionsCall(const FlutterMethodCall& call, FlutterResult result) {
-  auto level = LiteDbArguments(call.arguments).optionalInteger("logLevel", true);
-  if (!level) return result(level.error());
-  if (level->has_value()) {
-    processState().log_level = static_cast<int32_t>(**level);
-    NSLog("LiteDb: logLevel %d", static_cast<int32_t>(**level));
+  LiteDbArguments arguments(call.arguments);
+  auto level = arguments.optionalInteger("logLevel", true);
+  if (!arguments.ok()) return result(arguments.error());
+  if (level) {
+    processState().log_level = static_cast<int32_t>(*level);
+    NSLog("LiteDb: logLevel %d", static_cast<int32_t>(*level));
   }
   result(flutter::Value());
 }
 
 void LiteDbPlugin::handleDebugModeCall(const FlutterMethodCall& call, FlutterResult result) {
   if (!call.arguments.isNull() && !call.arguments.is<bool>()) {
-    return result(LiteDbArguments::badParam("Invalid argument: expected a boolean"));
+    return result(badParam("Invalid argument: expected a boolean"));
   }
   bool on = call.arguments.is<bool>() && call.arguments.get<bool>();
   NSLog("Debug mode %d", on ? 1 : 0);
@@ -460,8 +460,7 @@ void LiteDbPlugin::handleDebugModeCall(const FlutterMethodCall& call, FlutterRes
 
 void LiteDbPlugin::handleDebugCall(const FlutterMethodCall& call, FlutterResult result) {
   flutter::ValueMap answer;
-  const flutter::Value* cmd = LiteDbArguments(call.arguments).find("cmd");
-  const bool get = cmd != nullptr && cmd->asString() != nullptr && *cmd->asString() == "get";
+  const bool get = flutter::ArgumentReader(call.arguments).string("cmd") == "get";
   if (get) {
     std::lock_guard lock(map_lock_);
     if (!database_map_.empty()) {

@@ -4,33 +4,32 @@
 
 namespace now_playing {
 
+using flutter::ArgumentReader;
 using flutter::Value;
 
-NowPlayingArguments::NowPlayingArguments(const Value& arguments) : arguments_(&arguments) {
-  if (!arguments.isNull() && arguments.asMap() == nullptr) {
-    error_ = FlutterError{kBadArgumentsCode, "The arguments must be a map", nullptr};
-    arguments_ = nullptr;
-  }
+NowPlayingArguments::NowPlayingArguments(const Value& arguments)
+    : arguments_(arguments), errors_({.code = kBadArgumentsCode}) {
+  if (!arguments.isNull() && !arguments_.isMap()) errors_.fail("The arguments must be a map");
 }
 
 SkipIntervals NowPlayingArguments::intervals() {
-  const Value* config = mapEntry(arguments_, "config");
+  const ArgumentReader config(mapEntry(arguments_, "config"));
   return SkipIntervals{millisecondsEntry(config, "fastForwardInterval"),
                        millisecondsEntry(config, "rewindInterval")};
 }
 
 PlaybackState NowPlayingArguments::playbackState() {
-  const Value* state = mapEntry(arguments_, "state");
+  const ArgumentReader state(mapEntry(arguments_, "state"));
   PlaybackState read;
   if (const auto* controls = listEntry(state, "controls")) {
     for (const Value& control : *controls) {
       if (control.asMap() == nullptr) {
-        fail("controls", "a list of maps");
+        errors_.reject("controls", "a list of maps");
         continue;
       }
-      const Value* action = entry(&control, "action");
+      const Value* action = ArgumentReader(control.asMap()).find("action");
       if (action == nullptr) {
-        fail("action", "an integer");
+        errors_.reject("action", "an integer");
         continue;
       }
       addAction(*action, read.actions);
@@ -46,8 +45,9 @@ PlaybackState NowPlayingArguments::playbackState() {
 }
 
 std::optional<MediaItem> NowPlayingArguments::mediaItem() {
-  const Value* item = mapEntry(arguments_, "mediaItem");
-  if (item == nullptr) return std::nullopt;
+  const flutter::ValueMap* item_map = mapEntry(arguments_, "mediaItem");
+  if (item_map == nullptr) return std::nullopt;
+  const ArgumentReader item(item_map);
   MediaItem read;
   read.title = stringEntry(item, "title");
   read.album = stringEntry(item, "album");
@@ -55,88 +55,64 @@ std::optional<MediaItem> NowPlayingArguments::mediaItem() {
   read.duration = numberEntry(item, "duration").value_or(0);
   read.isLive = boolEntry(item, "isLive");
   // Art is shown only for an item whose "artUri" is not null, from the file it was cached in.
-  const Value* art_uri = item->find("artUri");
-  auto art_file = stringEntry(mapEntry(item, "extras"), "artCacheFile");
+  const Value* art_uri = item_map->find(std::string_view("artUri"));
+  auto art_file = stringEntry(ArgumentReader(mapEntry(item, "extras")), "artCacheFile");
   if (art_uri == nullptr || !art_uri->isNull()) read.artworkFile = std::move(art_file);
   return read;
 }
 
-const Value* NowPlayingArguments::entry(const Value* map, std::string_view key) {
-  if (map == nullptr) return nullptr;
-  const Value* value = map->find(key);
-  return value == nullptr || value->isNull() ? nullptr : value;
+const flutter::ValueMap* NowPlayingArguments::mapEntry(const ArgumentReader& map,
+                                                       std::string_view key) {
+  return map.has(key) ? map.map(key, errors_) : nullptr;
 }
 
-const Value* NowPlayingArguments::mapEntry(const Value* map, std::string_view key) {
-  const Value* value = entry(map, key);
-  if (value == nullptr || value->asMap() != nullptr) return value;
-  fail(key, "a map");
-  return nullptr;
+const flutter::ValueList* NowPlayingArguments::listEntry(const ArgumentReader& map,
+                                                         std::string_view key) {
+  return map.has(key) ? map.list(key, errors_) : nullptr;
 }
 
-const flutter::ValueList* NowPlayingArguments::listEntry(const Value* map, std::string_view key) {
-  const Value* value = entry(map, key);
-  if (value == nullptr) return nullptr;
-  if (value->asList() == nullptr) fail(key, "a list");
-  return value->asList();
+std::optional<bool> NowPlayingArguments::boolEntry(const ArgumentReader& map,
+                                                   std::string_view key) {
+  if (!map.has(key)) return std::nullopt;
+  return map.boolean(key, errors_, "a boolean");
 }
 
-std::optional<bool> NowPlayingArguments::boolEntry(const Value* map, std::string_view key) {
-  const Value* value = entry(map, key);
-  if (value == nullptr) return std::nullopt;
-  if (const bool* flag = value->getIf<bool>()) return *flag;
-  fail(key, "a boolean");
+std::optional<double> NowPlayingArguments::numberEntry(const ArgumentReader& map,
+                                                       std::string_view key) {
+  if (!map.has(key)) return std::nullopt;
+  auto number = map.number(key, errors_, "a finite number");
+  if (!number || std::isfinite(*number)) return number;
+  errors_.reject(key, "a finite number");
   return std::nullopt;
 }
 
-std::optional<double> NowPlayingArguments::numberEntry(const Value* map, std::string_view key) {
-  const Value* value = entry(map, key);
-  if (value == nullptr) return std::nullopt;
-  if (auto integer = value->asInteger()) return static_cast<double>(*integer);
-  if (const double* number = value->getIf<double>(); number != nullptr && std::isfinite(*number)) {
-    return *number;
-  }
-  fail(key, "a finite number");
-  return std::nullopt;
-}
-
-std::optional<int64_t> NowPlayingArguments::millisecondsEntry(const Value* map,
+std::optional<int64_t> NowPlayingArguments::millisecondsEntry(const ArgumentReader& map,
                                                               std::string_view key) {
-  const Value* value = entry(map, key);
-  if (value == nullptr) return std::nullopt;
-  if (auto integer = value->asInteger()) return integer;
-  if (const double* number = value->getIf<double>();
-      number != nullptr && std::isfinite(*number) && std::fabs(*number) < 0x1p63) {
+  if (!map.has(key)) return std::nullopt;
+  if (auto integer = map.integer(key)) return integer;
+  if (auto number = map.floatingPoint(key);
+      number && std::isfinite(*number) && std::fabs(*number) < 0x1p63) {
     return static_cast<int64_t>(*number);
   }
-  fail(key, "a number of milliseconds");
+  errors_.reject(key, "a number of milliseconds");
   return std::nullopt;
 }
 
-std::optional<std::string> NowPlayingArguments::stringEntry(const Value* map,
+std::optional<std::string> NowPlayingArguments::stringEntry(const ArgumentReader& map,
                                                             std::string_view key) {
-  const Value* value = entry(map, key);
-  if (value == nullptr) return std::nullopt;
-  if (const std::string* text = value->asString()) return *text;
-  fail(key, "a string");
-  return std::nullopt;
+  if (!map.has(key)) return std::nullopt;
+  return map.string(key, errors_);
 }
 
 void NowPlayingArguments::addAction(const Value& number, std::bitset<kActionCount>& actions) {
   auto action = number.asInteger();
   if (!action) {
-    fail("action", "an integer");
+    errors_.reject("action", "an integer");
     return;
   }
   if (*action >= 0 && *action < static_cast<int64_t>(kActionCount)) {
     actions.set(static_cast<size_t>(*action));
   }
-}
-
-void NowPlayingArguments::fail(std::string_view key, std::string_view expected) {
-  if (error_) return;
-  error_ = FlutterError{kBadArgumentsCode,
-                        "\"" + std::string(key) + "\" must be " + std::string(expected), nullptr};
 }
 
 }  // namespace now_playing

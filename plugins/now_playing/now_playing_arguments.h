@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/flutter/argument_reader.h"
 #include "platform/flutter/flutter_codec.h"
 #include "plugins/now_playing/remote_command_table.h"
 
@@ -42,6 +43,7 @@ struct MediaItem {
 
 class NowPlayingArguments {
  public:
+  // `arguments` must outlive the reader.
   explicit NowPlayingArguments(const flutter::Value& arguments);
 
   SkipIntervals intervals();
@@ -50,24 +52,23 @@ class NowPlayingArguments {
   std::optional<MediaItem> mediaItem();
 
   // The answer for the first bad entry read, if any.
-  const std::optional<FlutterError>& error() const { return error_; }
+  const std::optional<FlutterError>& error() const { return errors_.first(); }
 
  private:
-  // The entry under `key` of `map`; null when `map` is null, the key is missing or its value null.
-  const flutter::Value* entry(const flutter::Value* map, std::string_view key);
-  const flutter::Value* mapEntry(const flutter::Value* map, std::string_view key);
-  const flutter::ValueList* listEntry(const flutter::Value* map, std::string_view key);
-  std::optional<bool> boolEntry(const flutter::Value* map, std::string_view key);
-  std::optional<double> numberEntry(const flutter::Value* map, std::string_view key);
-  std::optional<int64_t> millisecondsEntry(const flutter::Value* map, std::string_view key);
-  std::optional<std::string> stringEntry(const flutter::Value* map, std::string_view key);
+  // Each reads the entry under `key` of `map`: nothing when it is missing or null, and nothing
+  // after keeping the error when it is of another type.
+  const flutter::ValueMap* mapEntry(const flutter::ArgumentReader& map, std::string_view key);
+  const flutter::ValueList* listEntry(const flutter::ArgumentReader& map, std::string_view key);
+  std::optional<bool> boolEntry(const flutter::ArgumentReader& map, std::string_view key);
+  std::optional<double> numberEntry(const flutter::ArgumentReader& map, std::string_view key);
+  std::optional<int64_t> millisecondsEntry(const flutter::ArgumentReader& map,
+                                           std::string_view key);
+  std::optional<std::string> stringEntry(const flutter::ArgumentReader& map, std::string_view key);
   // Sets the bit of an action number; numbers without a command are ignored.
   void addAction(const flutter::Value& number, std::bitset<kActionCount>& actions);
 
-  void fail(std::string_view key, std::string_view expected);
-
-  const flutter::Value* arguments_;
-  std::optional<FlutterError> error_;
+  const flutter::ArgumentReader arguments_;
+  flutter::ArgumentErrors errors_;
 };
 
 }  // namespace now_playing

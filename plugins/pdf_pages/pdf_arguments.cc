@@ -5,19 +5,24 @@
 namespace pdf_pages {
 namespace {
 
-std::string nameKey(std::string_view key) { return "\"" + std::string(key) + "\""; }
+std::string missing(std::string_view key) { return "\"" + std::string(key) + "\" is missing"; }
 
 }  // namespace
 
-PdfArguments::PdfArguments(const flutter::Value& arguments)
-    : flutter::ArgumentReader(arguments, {.code = kInvalidArgumentsCode,
-                                          .nameKey = &nameKey,
-                                          .notAMap = "The arguments must be a map",
-                                          .nullIsAbsent = false,
-                                          .missingSaysMissing = true}) {}
+flutter::ArgumentReader pdfArgumentReader(const flutter::Value& arguments) {
+  return flutter::ArgumentReader(arguments, flutter::NullEntry::kValue);
+}
 
-std::optional<std::string> PdfArguments::asString() const {
-  return wholeString("The arguments must be a document id (a string)");
+flutter::ArgumentErrors pdfArgumentErrors() {
+  return flutter::ArgumentErrors({.code = kInvalidArgumentsCode,
+                                  .wrong = &flutter::quotedKeyMustBe,
+                                  .missing = &missing,
+                                  .notAMap = "The arguments must be a map"});
+}
+
+std::optional<std::string> documentIdArgument(const flutter::ArgumentReader& args,
+                                              flutter::ArgumentErrors& errors) {
+  return args.wholeString(errors, "The arguments must be a document id (a string)");
 }
 
 }  // namespace pdf_pages

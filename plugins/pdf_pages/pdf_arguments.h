@@ -1,6 +1,6 @@
-// Reads the arguments of a "pdf_pages" call: a string-keyed map whose required entries are each of
-// exactly the type named, or (for the size and close calls) a document id. Each required read
-// answers the value, or nullopt after keeping the error to answer; the first problem is reported.
+// How a "pdf_pages" call's arguments are read: a string-keyed map whose required entries are each
+// of exactly the type named (null is a value of the wrong type), or, for the size and close calls,
+// a document id. The first problem is the one answered.
 #pragma once
 
 #include <optional>
@@ -10,13 +10,13 @@
 
 namespace pdf_pages {
 
-class PdfArguments : public flutter::ArgumentReader {
- public:
-  // `arguments` must outlive the reader.
-  explicit PdfArguments(const flutter::Value& arguments);
+// Reads the arguments; `arguments` must outlive the reader.
+flutter::ArgumentReader pdfArgumentReader(const flutter::Value& arguments);
+// Collects the first problem under "INVALID_ARGUMENTS".
+flutter::ArgumentErrors pdfArgumentErrors();
 
-  // The arguments themselves as a document id.
-  std::optional<std::string> asString() const;
-};
+// The arguments themselves as a document id.
+std::optional<std::string> documentIdArgument(const flutter::ArgumentReader& args,
+                                              flutter::ArgumentErrors& errors);
 
 }  // namespace pdf_pages

@@ -82,10 +82,11 @@ void PdfPagesPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResu
 }
 
 void PdfPagesPlugin::initializePdfRenderer(const Value& arguments, const FlutterResult& result) {
-  PdfArguments args(arguments);
-  auto bytes = args.bytes("documentBytes");
-  auto document_id = args.string("documentID");
-  if (!args.ok()) return refuseInTurn(result, args.error());
+  const auto args = pdfArgumentReader(arguments);
+  auto errors = pdfArgumentErrors();
+  auto bytes = args.bytes("documentBytes", errors);
+  auto document_id = args.string("documentID", errors);
+  if (!errors.ok()) return refuseInTurn(result, errors.error());
 
   // The document reads a private copy, never the message's buffer.
   CFDataRef data = CFDataCreate(bytes->data(), static_cast<CFIndex>(bytes->size()));
@@ -96,14 +97,15 @@ void PdfPagesPlugin::initializePdfRenderer(const Value& arguments, const Flutter
   loadInTurn(
       result, std::move(*document_id),
       [data = std::move(data)]() -> std::variant<CFDataRef, FlutterError> { return data; },
-      args.optionalString("password"), "The bytes are not a PDF document");
+      args.string("password"), "The bytes are not a PDF document");
 }
 
 void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult& result) {
-  PdfArguments args(arguments);
-  auto path = args.string("path");
-  auto document_id = args.string("documentID");
-  if (!args.ok()) return refuseInTurn(result, args.error());
+  const auto args = pdfArgumentReader(arguments);
+  auto errors = pdfArgumentErrors();
+  auto path = args.string("path", errors);
+  auto document_id = args.string("documentID", errors);
+  if (!errors.ok()) return refuseInTurn(result, errors.error());
 
   loadInTurn(
       result, std::move(*document_id),
@@ -112,7 +114,7 @@ void PdfPagesPlugin::loadPdfFromFile(const Value& arguments, const FlutterResult
         if (!provider) return fileUnreadable(path);
         return CGDataProviderCopyData(provider);
       },
-      args.optionalString("password"), "The file is not a PDF document");
+      args.string("password"), "The file is not a PDF document");
 }
 
 void PdfPagesPlugin::loadInTurn(FlutterResult result, std::string documentId, LoadSource source,
@@ -183,12 +185,13 @@ void PdfPagesPlugin::drawInTurn(FlutterResult result, std::string documentId, in
 }
 
 void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result) {
-  PdfArguments args(arguments);
-  auto index = args.integer("index");
-  auto width = args.integer("width");
-  auto height = args.integer("height");
-  auto document_id = args.string("documentID");
-  if (!args.ok()) return refuseInTurn(result, args.error());
+  const auto args = pdfArgumentReader(arguments);
+  auto errors = pdfArgumentErrors();
+  auto index = args.integer("index", errors);
+  auto width = args.integer("width", errors);
+  auto height = args.integer("height", errors);
+  auto document_id = args.string("documentID", errors);
+  if (!errors.ok()) return refuseInTurn(result, errors.error());
 
   auto size = checkedBitmapSize(*width, *height);
   if (!size) return refuseInTurn(result, invalidSize());
@@ -198,15 +201,16 @@ void PdfPagesPlugin::getPage(const Value& arguments, const FlutterResult& result
 }
 
 void PdfPagesPlugin::getTileImage(const Value& arguments, const FlutterResult& result) {
-  PdfArguments args(arguments);
-  auto page_number = args.integer("pageNumber");
-  auto scale = args.floatingPoint("scale");
-  auto width = args.floatingPoint("width");
-  auto height = args.floatingPoint("height");
-  auto x = args.floatingPoint("x");
-  auto y = args.floatingPoint("y");
-  auto document_id = args.string("documentID");
-  if (!args.ok()) return refuseInTurn(result, args.error());
+  const auto args = pdfArgumentReader(arguments);
+  auto errors = pdfArgumentErrors();
+  auto page_number = args.integer("pageNumber", errors);
+  auto scale = args.floatingPoint("scale", errors);
+  auto width = args.floatingPoint("width", errors);
+  auto height = args.floatingPoint("height", errors);
+  auto x = args.floatingPoint("x", errors);
+  auto y = args.floatingPoint("y", errors);
+  auto document_id = args.string("documentID", errors);
+  if (!errors.ok()) return refuseInTurn(result, errors.error());
 
   if (!std::isfinite(*scale) || *scale <= 0 || !std::isfinite(*x) || !std::isfinite(*y)) {
     return refuseInTurn(result,
@@ -235,9 +239,10 @@ void PdfPagesPlugin::getPagesHeight(const Value& arguments, const FlutterResult&
 
 void PdfPagesPlugin::answerPageSizes(const Value& arguments, const FlutterResult& result,
                                      double MeasuredPage::*measure) {
-  PdfArguments args(arguments);
-  auto document_id = args.asString();
-  if (!args.ok()) return refuseInTurn(result, args.error());
+  const auto args = pdfArgumentReader(arguments);
+  auto errors = pdfArgumentErrors();
+  auto document_id = documentIdArgument(args, errors);
+  if (!errors.ok()) return refuseInTurn(result, errors.error());
   answerInTurn(result, [document_id = std::move(*document_id), measure](PdfPagesPlugin& plugin) {
     return plugin.pageSizes(document_id, measure);
   });
@@ -255,9 +260,10 @@ PdfPagesPlugin::Answer PdfPagesPlugin::pageSizes(const std::string& documentId,
 }
 
 void PdfPagesPlugin::closeDocument(const Value& arguments, const FlutterResult& result) {
-  PdfArguments args(arguments);
-  auto document_id = args.asString();
-  if (!args.ok()) return refuseInTurn(result, args.error());
+  const auto args = pdfArgumentReader(arguments);
+  auto errors = pdfArgumentErrors();
+  auto document_id = documentIdArgument(args, errors);
+  if (!errors.ok()) return refuseInTurn(result, errors.error());
   // A render sent before it has finished; the drawing worker lets go of the document too.
   calls_->enqueue(result, [self = shared_from_this(),
                            document_id = std::move(*document_id)](CallSequence::Finish finish) {

@@ -10,8 +10,8 @@ namespace {
 
 const flutter::ValueList kEmptyList;
 
-[[noreturn]] void fail(std::string_view key, std::string_view expected) {
-  throw AudioPlayerException("\"" + std::string(key) + "\" must be " + std::string(expected));
+[[noreturn]] void raise(std::string_view key, std::string_view expected) {
+  throw AudioPlayerException(flutter::quotedKeyMustBe(key, expected));
 }
 
 int toInt(int64_t value) {
@@ -21,24 +21,26 @@ int toInt(int64_t value) {
   return static_cast<int>(value);
 }
 
-}  // namespace
-
-AudioArguments::AudioArguments(const flutter::Value& arguments) {
-  if (arguments.isNull()) return;
-  map_ = arguments.asMap();
-  if (map_ == nullptr) throw AudioPlayerException("arguments must be a map");
+// Booleans count as numbers, as the platform's number objects hold both.
+const flutter::Value* numberEntry(const AudioArguments& arguments, std::string_view key,
+                                  std::string_view expected) {
+  const flutter::Value* value = arguments.entry(key);
+  if (value != nullptr && !value->isNumber()) raise(key, expected);
+  return value;
 }
 
-const flutter::Value* AudioArguments::entry(std::string_view key) const {
-  return map_ != nullptr ? map_->find(key) : nullptr;
+}  // namespace
+
+AudioArguments::AudioArguments(const flutter::Value& arguments)
+    : read_(arguments, flutter::NullEntry::kValue) {
+  if (!arguments.isNull() && !read_.isMap()) throw AudioPlayerException("arguments must be a map");
 }
 
 int64_t AudioArguments::integer(std::string_view key) const {
-  const auto* value = entry(key);
-  if (value == nullptr) return 0;
-  if (auto integer = value->asInteger()) return *integer;
-  if (value->is<bool>()) return value->get<bool>() ? 1 : 0;
-  fail(key, "an integer");
+  if (!read_.has(key)) return 0;
+  if (auto flag = read_.boolean(key)) return *flag ? 1 : 0;
+  if (auto value = read_.integer(key)) return *value;
+  raise(key, "an integer");
 }
 
 std::optional<int64_t> AudioArguments::integerOrNull(std::string_view key) const {
@@ -50,60 +52,55 @@ std::optional<int64_t> AudioArguments::integerOrNull(std::string_view key) const
 int32_t AudioArguments::int32(std::string_view key) const {
   int64_t value = integer(key);
   if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
-    fail(key, "a 32-bit integer");
+    raise(key, "a 32-bit integer");
   }
   return static_cast<int32_t>(value);
 }
 
 bool AudioArguments::boolean(std::string_view key) const {
-  const auto* value = entry(key);
-  if (value == nullptr) return false;
-  if (!value->isNumber()) fail(key, "a boolean");
-  return value->boolValue();
+  const auto* value = numberEntry(*this, key, "a boolean");
+  return value != nullptr && value->boolValue();
 }
 
 double AudioArguments::number(std::string_view key) const {
-  const auto* value = entry(key);
-  if (value == nullptr) return 0;
-  if (!value->isNumber()) fail(key, "a number");
-  return value->doubleValue();
+  const auto* value = numberEntry(*this, key, "a number");
+  return value != nullptr ? value->doubleValue() : 0;
 }
 
 double AudioArguments::finiteNumber(std::string_view key) const {
-  double value = number(key);
-  if (!std::isfinite(value)) fail(key, "a finite number");
-  return value;
+  if (!read_.has(key)) return 0;
+  if (auto flag = read_.boolean(key)) return *flag ? 1 : 0;
+  auto value = read_.number(key);
+  if (!value) raise(key, "a number");
+  if (!std::isfinite(*value)) raise(key, "a finite number");
+  return *value;
 }
 
 std::string AudioArguments::string(std::string_view key) const {
-  const auto* value = entry(key);
-  if (value == nullptr) return {};
-  if (const auto* text = value->asString()) return *text;
-  fail(key, "a string");
+  if (!read_.has(key)) return {};
+  return requiredString(key);
 }
 
 std::string AudioArguments::requiredString(std::string_view key) const {
-  const auto* value = entry(key);
-  if (value == nullptr || value->asString() == nullptr) fail(key, "a string");
-  return *value->asString();
+  if (auto text = read_.string(key)) return *text;
+  raise(key, "a string");
 }
 
 const flutter::ValueList& AudioArguments::list(std::string_view key) const {
-  const auto* value = entry(key);
-  if (value == nullptr) return kEmptyList;
-  if (const auto* items = value->asList()) return *items;
-  fail(key, "a list");
+  if (!read_.has(key)) return kEmptyList;
+  if (const auto* items = read_.list(key)) return *items;
+  raise(key, "a list");
 }
 
 void checkLoadConfiguration(const flutter::Value* configuration) {
   if (configuration == nullptr || configuration->isNull()) return;
-  if (configuration->asMap() == nullptr) fail("audioLoadConfiguration", "a map");
+  if (configuration->asMap() == nullptr) raise("audioLoadConfiguration", "a map");
   const auto* darwin = configuration->find("darwinLoadControl");
   if (darwin == nullptr || darwin->isNull()) return;
   AudioArguments entries(*darwin);
   for (std::string_view key : {"preferredForwardBufferDuration", "preferredPeakBitRate"}) {
     const auto* value = entries.entry(key);
-    if (value != nullptr && !value->isNull() && !value->isNumber()) fail(key, "a number");
+    if (value != nullptr && !value->isNull() && !value->isNumber()) raise(key, "a number");
   }
   entries.boolean("canUseNetworkResourcesForLiveStreamingWhilePaused");
   entries.boolean("automaticallyWaitsToMinimizeStalling");

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/flutter/value.h"
+#include "platform/flutter/argument_reader.h"
 
 namespace playlist_audio {
 
@@ -18,8 +18,8 @@ class AudioArguments {
   // Null arguments read as an empty map; anything else that is not a map raises.
   explicit AudioArguments(const flutter::Value& arguments);
 
-  // nullptr when missing.
-  const flutter::Value* entry(std::string_view key) const;
+  // nullptr when missing; null is a value.
+  const flutter::Value* entry(std::string_view key) const { return read_.find(key); }
   int64_t integer(std::string_view key) const;
   // nullopt for the null value.
   std::optional<int64_t> integerOrNull(std::string_view key) const;
@@ -35,7 +35,7 @@ class AudioArguments {
   const flutter::ValueList& list(std::string_view key) const;
 
  private:
-  const flutter::ValueMap* map_ = nullptr;
+  const flutter::ArgumentReader read_;
 };
 
 // Raises unless `configuration` (an "init" audioLoadConfiguration; nullptr when missing) is

@@ -13,7 +13,6 @@ namespace share_sheet_macos {
 namespace {
 
 using flutter::Value;
-using flutter::ValueMap;
 
 // A share call's arguments; entries of another type than expected count as absent.
 struct ShareRequest {
@@ -23,16 +22,17 @@ struct ShareRequest {
   std::optional<std::string> subject;
   NSRect origin = CGRectZero;
 
-  static ShareRequest read(const ValueMap& map) {
-    auto number = [&](const char* key) -> CGFloat { return flutter::doubleAt(map, key).value_or(0); };
+  static ShareRequest read(const Value& arguments) {
+    const flutter::ArgumentReader args(arguments);
+    auto number = [&](const char* key) -> CGFloat { return args.floatingPoint(key).value_or(0); };
     ShareRequest request;
     request.origin = NSMakeRect(number("originX"), number("originY"), number("originWidth"),
                                 number("originHeight"));
-    request.text = flutter::stringAt(map, "text");
-    request.uri = flutter::stringAt(map, "uri");
-    request.paths = flutter::stringsAt(map, "paths");
-    request.subject = flutter::stringAt(map, kPreferredSubjectKey);
-    if (!request.subject) request.subject = flutter::stringAt(map, "subject");
+    request.text = args.string("text");
+    request.uri = args.string("uri");
+    request.paths = args.strings("paths");
+    request.subject = args.string(kPreferredSubjectKey);
+    if (!request.subject) request.subject = args.string("subject");
     return request;
   }
 
@@ -62,7 +62,7 @@ void ShareSheetMacosPlugin::handleMethodCall(const FlutterMethodCall& call, Flut
     result(FlutterMethodNotImplemented);
     return;
   }
-  auto request = ShareRequest::read(flutter::mapOrEmpty(call.arguments));
+  auto request = ShareRequest::read(call.arguments);
   auto items = request.items();
   if (!items) {
     result(FlutterError{"error", "No content to share", nullptr});

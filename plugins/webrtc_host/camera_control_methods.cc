@@ -33,19 +33,18 @@ std::shared_ptr<LocalTrack> WebRTCHostPlugin::cameraTrackFor(const FlutterMethod
                                                              FlutterResult& result,
                                                              const char* requiredArgument) {
   const Arguments arguments(call.arguments);
-  auto found = arguments.optionalString("trackId")
-                   ? local_tracks_.find(arguments.string("trackId"))
-                   : local_tracks_.end();
-  if (found == local_tracks_.end()) {
+  auto found = arguments.optionalString("trackId") ? local_media_.track(arguments.string("trackId"))
+                                                   : nullptr;
+  if (!found) {
     result(codeOnly("Track is nil"));
     return nullptr;
   }
-  const bool camera = dynamic_cast<LocalVideoTrack*>(found->second.get()) != nullptr;
+  const bool camera = dynamic_cast<LocalVideoTrack*>(found.get()) != nullptr;
   if (!camera || (requiredArgument != nullptr && !arguments.has(requiredArgument))) {
-    result(codeOnly("Track is class of " + classNameOf(*found->second)));
+    result(codeOnly("Track is class of " + classNameOf(*found)));
     return nullptr;
   }
-  return found->second;
+  return found;
 }
 
 void WebRTCHostPlugin::handleMediaStreamTrackHasTorch(const FlutterMethodCall& call,

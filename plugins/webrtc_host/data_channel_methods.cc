@@ -14,7 +14,7 @@ using flutter::ValueMap;
 std::shared_ptr<FlutterDataChannel> WebRTCHostPlugin::dataChannelForIds(
     const flutter::Value& arguments) const {
   const Arguments read(arguments);
-  auto peer = peerConnectionForId(read.string("peerConnectionId"));
+  auto peer = peer_connections_.find(read.string("peerConnectionId"));
   return peer ? peer->dataChannel(read.string("dataChannelId")) : nullptr;
 }
 
@@ -82,7 +82,7 @@ void WebRTCHostPlugin::handleDataChannelGetBufferedAmount(const FlutterMethodCal
 
 void WebRTCHostPlugin::handleDataChannelClose(const FlutterMethodCall& call, FlutterResult result) {
   const Arguments arguments(call.arguments);
-  if (auto peer = peerConnectionForId(arguments.string("peerConnectionId"))) {
+  if (auto peer = peer_connections_.find(arguments.string("peerConnectionId"))) {
     if (auto channel = peer->removeDataChannel(arguments.string("dataChannelId"))) {
       auto event_channel = channel->eventChannel();
       // The sink stays: the closing states the channel reports next still reach the Dart side.

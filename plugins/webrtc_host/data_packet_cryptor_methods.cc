@@ -1,9 +1,10 @@
-// Data packet cryptors: the last sub-dispatcher, which answers every name left over.
+#include "plugins/webrtc_host/data_packet_cryptor_methods.h"
+
 #include <limits>
 
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/checked_arguments.h"
-#include "plugins/webrtc_host/webrtc_host_plugin.h"
+#include "plugins/webrtc_host/cryptor_algorithms.h"
 
 namespace webrtc_host {
 
@@ -22,48 +23,41 @@ Value unsignedValue(uint32_t number) {
 
 }  // namespace
 
-const std::map<std::string, WebRTCHostPlugin::Handler>&
-WebRTCHostPlugin::dataPacketCryptorMethodTable() {
-  using P = WebRTCHostPlugin;
-  static const auto* const table = new std::map<std::string, Handler>{
-      {"createDataPacketCryptor", &P::createDataPacketCryptor},
-      {"dataPacketCryptorEncrypt", &P::dataPacketCryptorEncrypt},
-      {"dataPacketCryptorDecrypt", &P::dataPacketCryptorDecrypt},
-      {"dataPacketCryptorDispose", &P::dataPacketCryptorDispose},
+const MethodTable<DataPacketCryptorMethods>& DataPacketCryptorMethods::methodTable() {
+  using M = DataPacketCryptorMethods;
+  static const auto* const table = new MethodTable<M>{
+      {"createDataPacketCryptor", &M::createDataPacketCryptor},
+      {"dataPacketCryptorEncrypt", &M::dataPacketCryptorEncrypt},
+      {"dataPacketCryptorDecrypt", &M::dataPacketCryptorDecrypt},
+      {"dataPacketCryptorDispose", &M::dataPacketCryptorDispose},
   };
   return *table;
 }
 
-void WebRTCHostPlugin::handleDataPacketCryptorMethodCall(const FlutterMethodCall& call,
-                                                         FlutterResult result) {
-  const auto& table = dataPacketCryptorMethodTable();
-  auto found = table.find(call.method);
-  if (found == table.end()) {
-    result(FlutterMethodNotImplemented);
-    return;
-  }
-  (this->*(found->second))(call, std::move(result));
+bool DataPacketCryptorMethods::handleMethodCall(const FlutterMethodCall& call,
+                                                FlutterResult& result) {
+  return dispatchMethodCall(*this, methodTable(), call, result);
 }
 
-void WebRTCHostPlugin::createDataPacketCryptor(const FlutterMethodCall& call,
-                                               FlutterResult result) {
+void DataPacketCryptorMethods::createDataPacketCryptor(const FlutterMethodCall& call,
+                                                       FlutterResult result) {
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto algorithm = arguments.int32("algorithm");
   if (!algorithm.ok()) return result(algorithm.error());
   auto key_provider_id = arguments.string("keyProviderId");
   if (!key_provider_id.ok()) return result(key_provider_id.error());
   auto provider = key_providers_.find(*key_provider_id);
-  if (provider == key_providers_.end()) return result(arguments.error("Invalid keyProvider"));
+  if (!provider) return result(arguments.error("Invalid keyProvider"));
   auto cryptor =
-      RTCDataPacketCryptor::initWithAlgorithm(getAlgorithm(*algorithm), provider->second);
+      RTCDataPacketCryptor::initWithAlgorithm(cryptorAlgorithmForValue(*algorithm), provider);
   if (!cryptor) return result(arguments.error("Invalid keyProvider"));
   const std::string id = NSUUID().UUIDString();
-  data_cryptors_[id] = std::move(cryptor);
+  data_cryptors_.add(id, std::move(cryptor));
   result(ValueMap{{"dataCryptorId", id}});
 }
 
-void WebRTCHostPlugin::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
-                                                FlutterResult result) {
+void DataPacketCryptorMethods::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
+                                                        FlutterResult result) {
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
@@ -74,21 +68,21 @@ void WebRTCHostPlugin::dataPacketCryptorEncrypt(const FlutterMethodCall& call,
   auto key_index = arguments.uint32("keyIndex");
   if (!key_index.ok()) return result(key_index.error());
   auto cryptor = data_cryptors_.find(*id);
-  if (cryptor == data_cryptors_.end()) return result(arguments.error("Invalid dataCryptor"));
-  auto packet = cryptor->second->encrypt(*participant_id, *key_index, *data);
+  if (!cryptor) return result(arguments.error("Invalid dataCryptor"));
+  auto packet = cryptor->encrypt(*participant_id, *key_index, *data);
   if (!packet) return result(arguments.error("Encrypt failed"));
   result(ValueMap{{"data", packet->data()},
                   {"iv", packet->iv()},
                   {"keyIndex", unsignedValue(packet->keyIndex())}});
 }
 
-void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
-                                                FlutterResult result) {
+void DataPacketCryptorMethods::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
+                                                        FlutterResult result) {
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
   auto cryptor = data_cryptors_.find(*id);
-  if (cryptor == data_cryptors_.end()) return result(arguments.error("Invalid dataCryptor"));
+  if (!cryptor) return result(arguments.error("Invalid dataCryptor"));
   auto data = arguments.bytes("data");
   if (!data.ok()) return result(data.error());
   auto iv = arguments.bytes("iv");
@@ -97,18 +91,17 @@ void WebRTCHostPlugin::dataPacketCryptorDecrypt(const FlutterMethodCall& call,
   if (!key_index.ok()) return result(key_index.error());
   auto participant_id = arguments.string("participantId");
   if (!participant_id.ok()) return result(participant_id.error());
-  auto plaintext =
-      cryptor->second->decrypt(*participant_id, RTCEncryptedPacket(*data, *iv, *key_index));
+  auto plaintext = cryptor->decrypt(*participant_id, RTCEncryptedPacket(*data, *iv, *key_index));
   if (!plaintext) return result(arguments.error("Decrypt failed"));
   result(ValueMap{{"data", std::move(*plaintext)}});
 }
 
-void WebRTCHostPlugin::dataPacketCryptorDispose(const FlutterMethodCall& call,
-                                                FlutterResult result) {
+void DataPacketCryptorMethods::dataPacketCryptorDispose(const FlutterMethodCall& call,
+                                                        FlutterResult result) {
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto id = arguments.string("dataCryptorId");
   if (!id.ok()) return result(id.error());
-  if (data_cryptors_.erase(*id) == 0) return result(arguments.error("Invalid dataCryptor"));
+  if (!data_cryptors_.remove(*id)) return result(arguments.error("Invalid dataCryptor"));
   result(nullptr);
 }
 

@@ -84,7 +84,8 @@ bool WebRTCHostPlugin::buildDesktopSourcesListWithTypes(const flutter::ValueList
   return true;
 }
 
-std::shared_ptr<RTCDesktopSource> WebRTCHostPlugin::getSourceById(const std::string& sourceId) {
+std::shared_ptr<RTCDesktopSource> WebRTCHostPlugin::desktopSourceForId(
+    const std::string& sourceId) {
   auto& state = desktopSources();
   std::lock_guard lock(state.mutex);
   for (const auto& source : state.sources) {
@@ -132,7 +133,7 @@ void WebRTCHostPlugin::handleUpdateDesktopSources(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleGetDesktopSourceThumbnail(const FlutterMethodCall& call,
                                                        FlutterResult result) {
   NSLog("getDesktopSourceThumbnail");
-  auto source = getSourceById(Arguments(call.arguments).string("sourceId"));
+  auto source = desktopSourceForId(Arguments(call.arguments).string("sourceId"));
   if (!source) {
     result(ValueMap{{"error", "No source found"}});
     return;
@@ -181,7 +182,7 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
     }
   }
   if (look_up) {
-    source = source_id ? getSourceById(*source_id) : nullptr;
+    source = source_id ? desktopSourceForId(*source_id) : nullptr;
     if (!source) {
       result(ValueMap{{"error", "No source found for id: " + textOrNull(source_id)}});
       return;
@@ -191,7 +192,7 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
     }
   }
 
-  CapturerStopHandler stop_handler;
+  LocalMediaRegistry::CapturerStopHandler stop_handler;
   const bool modern = NSProcessInfo::processInfo().isOperatingSystemAtLeastVersion({13, 0, 0});
   if (screen_capture_kit && modern) {
     auto capturer = std::make_shared<HostScreenCaptureKitCapturer>(adapter);
@@ -226,13 +227,13 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
       if (completion) completion();
     };
   }
-  video_capturer_stop_handlers_[track_id] = std::move(stop_handler);
+  local_media_.addCapture(track_id, {std::move(stop_handler), {}});
 
   auto track = peer_connection_factory_->videoTrackWithSource(video_source, track_id);
   stream->addVideoTrack(track);
-  capture_pipelines_[track_id] = adapter;
-  local_tracks_[track_id] = std::make_shared<LocalVideoTrack>(track, adapter);
-  local_streams_[stream_id] = stream;
+  local_media_.keepPipeline(track_id, adapter);
+  local_media_.addTrack(track_id, std::make_shared<LocalVideoTrack>(track, adapter));
+  local_media_.addStream(stream_id, stream);
 
   ValueList video_tracks;
   for (const auto& entry : stream->videoTracks()) {
@@ -248,7 +249,7 @@ void WebRTCHostPlugin::handleGetDisplayMedia(const FlutterMethodCall& call, Flut
                   {"videoTracks", std::move(video_tracks)}});
 }
 
-void WebRTCHostPlugin::didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSource>& source) {
+void WebRTCHostPlugin::didAddDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) {
   auto sink = eventSink();
   if (!sink) return;
   postEvent(sink, ValueMap{{"event", "desktopSourceAdded"},
@@ -259,14 +260,13 @@ void WebRTCHostPlugin::didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSou
                            {"thumbnail", Value(thumbnailBytes(source->UpdateThumbnail()))}});
 }
 
-void WebRTCHostPlugin::didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopSource>& source) {
+void WebRTCHostPlugin::didRemoveDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) {
   auto sink = eventSink();
   if (!sink) return;
   postEvent(sink, ValueMap{{"event", "desktopSourceRemoved"}, {"id", source->sourceId()}});
 }
 
-void WebRTCHostPlugin::didDesktopSourceNameChanged(
-    const std::shared_ptr<RTCDesktopSource>& source) {
+void WebRTCHostPlugin::didChangeDesktopSourceName(const std::shared_ptr<RTCDesktopSource>& source) {
   auto sink = eventSink();
   if (!sink) return;
   postEvent(sink, ValueMap{{"event", "desktopSourceNameChanged"},
@@ -274,7 +274,7 @@ void WebRTCHostPlugin::didDesktopSourceNameChanged(
                            {"name", source->name()}});
 }
 
-void WebRTCHostPlugin::didDesktopSourceThumbnailChanged(
+void WebRTCHostPlugin::didChangeDesktopSourceThumbnail(
     const std::shared_ptr<RTCDesktopSource>& source) {
   auto sink = eventSink();
   if (!sink) return;
@@ -284,18 +284,16 @@ void WebRTCHostPlugin::didDesktopSourceThumbnailChanged(
                            {"thumbnail", Value(thumbnailBytes(source->thumbnail()))}});
 }
 
-void WebRTCHostPlugin::didSourceCaptureStart(RTCDesktopCapturer&) {
+void WebRTCHostPlugin::didStartSourceCapture(RTCDesktopCapturer&) {
   NSLog("didSourceCaptureStart");
 }
 
-void WebRTCHostPlugin::didSourceCapturePaused(RTCDesktopCapturer&) {
+void WebRTCHostPlugin::didPauseSourceCapture(RTCDesktopCapturer&) {
   NSLog("didSourceCapturePaused");
 }
 
-void WebRTCHostPlugin::didSourceCaptureStop(RTCDesktopCapturer&) { NSLog("didSourceCaptureStop"); }
+void WebRTCHostPlugin::didStopSourceCapture(RTCDesktopCapturer&) { NSLog("didSourceCaptureStop"); }
 
-void WebRTCHostPlugin::didSourceCaptureError(RTCDesktopCapturer&) {
-  NSLog("didSourceCaptureError");
-}
+void WebRTCHostPlugin::didFailSourceCapture(RTCDesktopCapturer&) { NSLog("didSourceCaptureError"); }
 
 }  // namespace webrtc_host

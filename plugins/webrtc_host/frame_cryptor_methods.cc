@@ -1,7 +1,7 @@
-// The frame-encryption sub-dispatcher and its frame-cryptor methods; the key-provider methods
-// are in key_provider_methods.cc.
+// The frame-cryptor methods; the key-provider methods are in key_provider_methods.cc.
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/checked_arguments.h"
+#include "plugins/webrtc_host/cryptor_algorithms.h"
 #include "plugins/webrtc_host/rtp_maps.h"
 #include "plugins/webrtc_host/weak_stream_handler.h"
 #include "plugins/webrtc_host/webrtc_host_plugin.h"
@@ -11,43 +11,20 @@ namespace webrtc_host {
 using flutter::Value;
 using flutter::ValueMap;
 
-const std::map<std::string, WebRTCHostPlugin::Handler>&
-WebRTCHostPlugin::frameCryptorMethodTable() {
+const MethodTable<WebRTCHostPlugin>& WebRTCHostPlugin::frameCryptorMethodTable() {
   using P = WebRTCHostPlugin;
-  static const auto* const table = new std::map<std::string, Handler>{
+  static const auto* const table = new MethodTable<P>{
       {"frameCryptorFactoryCreateFrameCryptor", &P::frameCryptorFactoryCreateFrameCryptor},
       {"frameCryptorSetKeyIndex", &P::frameCryptorSetKeyIndex},
       {"frameCryptorGetKeyIndex", &P::frameCryptorGetKeyIndex},
       {"frameCryptorSetEnabled", &P::frameCryptorSetEnabled},
       {"frameCryptorGetEnabled", &P::frameCryptorGetEnabled},
       {"frameCryptorDispose", &P::frameCryptorDispose},
-      {"frameCryptorFactoryCreateKeyProvider", &P::frameCryptorFactoryCreateKeyProvider},
-      {"keyProviderSetSharedKey", &P::keyProviderSetSharedKey},
-      {"keyProviderRatchetSharedKey", &P::keyProviderRatchetSharedKey},
-      {"keyProviderExportSharedKey", &P::keyProviderExportSharedKey},
-      {"keyProviderSetKey", &P::keyProviderSetKey},
-      {"keyProviderRatchetKey", &P::keyProviderRatchetKey},
-      {"keyProviderExportKey", &P::keyProviderExportKey},
-      {"keyProviderSetSifTrailer", &P::keyProviderSetSifTrailer},
-      {"keyProviderDispose", &P::keyProviderDispose},
   };
   return *table;
 }
 
-bool WebRTCHostPlugin::handleFrameCryptorMethodCall(const FlutterMethodCall& call,
-                                                    FlutterResult& result) {
-  const auto& table = frameCryptorMethodTable();
-  auto found = table.find(call.method);
-  if (found == table.end()) return false;
-  (this->*(found->second))(call, std::move(result));
-  return true;
-}
-
-RTCCryptorAlgorithm WebRTCHostPlugin::getAlgorithm(int32_t /*algorithm*/) {
-  return RTCCryptorAlgorithmAesGcm;
-}
-
-std::string WebRTCHostPlugin::stringFromState(int state) {
+std::string WebRTCHostPlugin::stringForFrameCryptorState(int state) {
   switch (state) {
     case RTCFrameCryptorStateNew:
       return "new";
@@ -79,23 +56,23 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   if (!participant_id.ok()) return result(participant_id.error());
   auto key_provider_id = arguments.string("keyProviderId");
   if (!key_provider_id.ok()) return result(key_provider_id.error());
-  auto provider = key_providers_.find(*key_provider_id);
-  if (provider == key_providers_.end()) return result(arguments.error("Invalid keyProvider"));
+  auto provider = cryptors_.keyProviders.find(*key_provider_id);
+  if (!provider) return result(arguments.error("Invalid keyProvider"));
 
   const Arguments read(call.arguments);
   const auto type = read.optionalString("type");
   const auto& connection = *peer->peerConnection();
   std::shared_ptr<RTCFrameCryptor> cryptor;
   if (type == "sender") {
-    auto sender = getRtpSenderById(connection, read.string("rtpSenderId"));
+    auto sender = rtpSenderForId(connection, read.string("rtpSenderId"));
     if (!sender) return result(arguments.error("Error: sender not found!"));
     cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, sender, *participant_id,
-                                               getAlgorithm(*algorithm), provider->second);
+                                               cryptorAlgorithmForValue(*algorithm), provider);
   } else if (type == "receiver") {
-    auto receiver = getRtpReceiverById(connection, read.string("rtpReceiverId"));
+    auto receiver = rtpReceiverForId(connection, read.string("rtpReceiverId"));
     if (!receiver) return result(arguments.error("Error: receiver not found!"));
     cryptor = RTCFrameCryptor::initWithFactory(peer_connection_factory_, receiver, *participant_id,
-                                               getAlgorithm(*algorithm), provider->second);
+                                               cryptorAlgorithmForValue(*algorithm), provider);
   } else {
     result(FlutterError{"InvalidArgument", "Invalid type", nullptr});
     return;
@@ -110,7 +87,7 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateFrameCryptor(const FlutterMethod
   frame_cryptor->setEventChannel(event_channel);
   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(frame_cryptor));
   cryptor->setDelegate(frame_cryptor);
-  frame_cryptors_[id] = std::move(frame_cryptor);
+  cryptors_.frameCryptors.add(id, std::move(frame_cryptor));
   result(ValueMap{{"frameCryptorId", id}});
 }
 
@@ -122,12 +99,9 @@ std::shared_ptr<FlutterFrameCryptor> WebRTCHostPlugin::frameCryptorForId(
     result(id.error());
     return nullptr;
   }
-  auto found = frame_cryptors_.find(*id);
-  if (found == frame_cryptors_.end()) {
-    result(arguments.error("Invalid frameCryptor"));
-    return nullptr;
-  }
-  return found->second;
+  auto found = cryptors_.frameCryptors.find(*id);
+  if (!found) result(arguments.error("Invalid frameCryptor"));
+  return found;
 }
 
 void WebRTCHostPlugin::frameCryptorSetKeyIndex(const FlutterMethodCall& call,
@@ -168,7 +142,7 @@ void WebRTCHostPlugin::frameCryptorGetEnabled(const FlutterMethodCall& call, Flu
 void WebRTCHostPlugin::frameCryptorDispose(const FlutterMethodCall& call, FlutterResult result) {
   auto frame_cryptor = frameCryptorForId(call, result);
   if (!frame_cryptor) return;
-  std::erase_if(frame_cryptors_, [&](const auto& entry) { return entry.second == frame_cryptor; });
+  cryptors_.frameCryptors.removeObject(frame_cryptor.get());
   frame_cryptor->dispose();
   result(ValueMap{{"result", "success"}});
 }
@@ -177,7 +151,7 @@ void WebRTCHostPlugin::frameCryptorDidStateChangeWithParticipantId(
     FlutterFrameCryptor& frameCryptor, const std::string& participantId, int state) {
   frameCryptor.sendEvent(ValueMap{{"event", "frameCryptionStateChanged"},
                                   {"participantId", participantId},
-                                  {"state", stringFromState(state)}});
+                                  {"state", stringForFrameCryptorState(state)}});
 }
 
 }  // namespace webrtc_host

@@ -6,7 +6,7 @@ std::shared_ptr<NSView> HostRTCVideoPlatformViewFactory::createWithViewIdentifie
     int64_t viewId, const flutter::Value& /*arguments*/) {
   auto controller =
       HostRTCVideoPlatformViewController::initWithMessenger(messenger_, viewId, CGRectZero);
-  renders_[viewId] = controller;
+  controllers_.add(viewId, controller);
   return controller->view();
 }
 
@@ -14,15 +14,8 @@ std::shared_ptr<const FlutterMessageCodec> HostRTCVideoPlatformViewFactory::crea
   return FlutterStandardMessageCodec::sharedInstance();
 }
 
-std::shared_ptr<HostRTCVideoPlatformViewController>
-HostRTCVideoPlatformViewFactory::controllerForViewId(int64_t viewId) const {
-  auto found = renders_.find(viewId);
-  return found == renders_.end() ? nullptr : found->second;
-}
-
 void HostRTCVideoPlatformViewFactory::removeAll() {
-  for (const auto& [id, controller] : renders_) controller->setVideoTrack(nullptr);
-  renders_.clear();
+  for (const auto& [id, controller] : controllers_.takeAll()) controller->setVideoTrack(nullptr);
 }
 
 }  // namespace webrtc_host

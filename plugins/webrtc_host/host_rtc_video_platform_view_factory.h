@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 
 #include "platform/flutter/flutter.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view_controller.h"
+#include "plugins/webrtc_host/registry.h"
 
 namespace webrtc_host {
 
@@ -23,14 +23,16 @@ class HostRTCVideoPlatformViewFactory : public FlutterPlatformViewFactory {
   std::shared_ptr<const FlutterMessageCodec> createArgsCodec() override;
 
   // Main thread.
-  std::shared_ptr<HostRTCVideoPlatformViewController> controllerForViewId(int64_t viewId) const;
-  void removeController(int64_t viewId) { renders_.erase(viewId); }
+  std::shared_ptr<HostRTCVideoPlatformViewController> controllerForViewId(int64_t viewId) const {
+    return controllers_.find(viewId);
+  }
+  void removeController(int64_t viewId) { controllers_.remove(viewId); }
   // Detaches every controller from its track and forgets it.
   void removeAll();
 
  private:
   std::shared_ptr<FlutterBinaryMessenger> messenger_;
-  std::map<int64_t, std::shared_ptr<HostRTCVideoPlatformViewController>> renders_;
+  Registry<int64_t, HostRTCVideoPlatformViewController> controllers_;
 };
 
 }  // namespace webrtc_host

@@ -1,10 +1,12 @@
 // Key providers: made from the Dart side's options, given keys, ratcheted, exported, disposed.
+#include "plugins/webrtc_host/key_provider_methods.h"
+
 #include <variant>
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/ns_uuid.h"
 #include "plugins/webrtc_host/checked_arguments.h"
-#include "plugins/webrtc_host/webrtc_host_plugin.h"
+#include "plugins/webrtc_host/cryptor_algorithms.h"
 
 namespace webrtc_host {
 
@@ -71,14 +73,28 @@ void answerKeyStore(const std::shared_ptr<RTCFrameCryptorKeyProvider>& provider,
 
 }  // namespace
 
-RTCKeyDerivationAlgorithm WebRTCHostPlugin::getKeyDerivationAlgorithm(
-    const flutter::Value* algorithm) {
-  const bool hkdf = algorithm != nullptr && algorithm->asInteger() == 1;
-  return hkdf ? RTCKeyDerivationAlgorithmHKDF : RTCKeyDerivationAlgorithmPBKDF2;
+const MethodTable<KeyProviderMethods>& KeyProviderMethods::methodTable() {
+  using M = KeyProviderMethods;
+  static const auto* const table = new MethodTable<M>{
+      {"frameCryptorFactoryCreateKeyProvider", &M::frameCryptorFactoryCreateKeyProvider},
+      {"keyProviderSetSharedKey", &M::keyProviderSetSharedKey},
+      {"keyProviderRatchetSharedKey", &M::keyProviderRatchetSharedKey},
+      {"keyProviderExportSharedKey", &M::keyProviderExportSharedKey},
+      {"keyProviderSetKey", &M::keyProviderSetKey},
+      {"keyProviderRatchetKey", &M::keyProviderRatchetKey},
+      {"keyProviderExportKey", &M::keyProviderExportKey},
+      {"keyProviderSetSifTrailer", &M::keyProviderSetSifTrailer},
+      {"keyProviderDispose", &M::keyProviderDispose},
+  };
+  return *table;
 }
 
-void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call,
-                                                            FlutterResult result) {
+bool KeyProviderMethods::handleMethodCall(const FlutterMethodCall& call, FlutterResult& result) {
+  return dispatchMethodCall(*this, methodTable(), call, result);
+}
+
+void KeyProviderMethods::frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call,
+                                                              FlutterResult result) {
   const std::string id = NSUUID().UUIDString();
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto options_map = arguments.map("keyProviderOptions");
@@ -105,12 +121,12 @@ void WebRTCHostPlugin::frameCryptorFactoryCreateKeyProvider(const FlutterMethodC
       *ratchet_salt, *ratchet_window_size, *shared_key, std::move(magic_bytes),
       failure_tolerance.ok() ? *failure_tolerance : -1, key_ring_size.ok() ? *key_ring_size : 0,
       discard != nullptr && discard->boolValue(),
-      getKeyDerivationAlgorithm(options.find(std::string_view("keyDerivationAlgorithm"))));
-  key_providers_[id] = std::move(provider);
+      keyDerivationAlgorithmForValue(options.find(std::string_view("keyDerivationAlgorithm"))));
+  key_providers_.add(id, std::move(provider));
   result(ValueMap{{"keyProviderId", id}});
 }
 
-std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForId(
+std::shared_ptr<RTCFrameCryptorKeyProvider> KeyProviderMethods::keyProviderFor(
     const flutter::Value& arguments, FlutterResult& result) const {
   const CheckedArguments read(arguments, "getKeyProviderForIdFailed");
   auto id = read.string("keyProviderId");
@@ -119,16 +135,16 @@ std::shared_ptr<RTCFrameCryptorKeyProvider> WebRTCHostPlugin::getKeyProviderForI
     return nullptr;
   }
   auto found = key_providers_.find(*id);
-  if (found == key_providers_.end()) {
+  if (!found) {
     result(read.error("Invalid keyProvider"));
     return nullptr;
   }
-  return found->second;
+  return found;
 }
 
-void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
-                                               FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderSetSharedKey(const FlutterMethodCall& call,
+                                                 FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   // Shares its error code with "keyProviderSetKey".
   const CheckedArguments arguments(call.arguments, "keyProviderSetKeyFailed");
@@ -147,9 +163,9 @@ void WebRTCHostPlugin::keyProviderSetSharedKey(const FlutterMethodCall& call,
       arguments.invalid("key"), std::move(result));
 }
 
-void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
-                                                   FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderRatchetSharedKey(const FlutterMethodCall& call,
+                                                     FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, false,
@@ -159,9 +175,9 @@ void WebRTCHostPlugin::keyProviderRatchetSharedKey(const FlutterMethodCall& call
       result);
 }
 
-void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
-                                                  FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderExportSharedKey(const FlutterMethodCall& call,
+                                                    FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, false,
@@ -171,8 +187,8 @@ void WebRTCHostPlugin::keyProviderExportSharedKey(const FlutterMethodCall& call,
       result);
 }
 
-void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto key_index = arguments.int32("keyIndex");
@@ -191,8 +207,9 @@ void WebRTCHostPlugin::keyProviderSetKey(const FlutterMethodCall& call, FlutterR
       arguments.invalid("key"), std::move(result));
 }
 
-void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderRatchetKey(const FlutterMethodCall& call,
+                                               FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, true,
@@ -202,8 +219,8 @@ void WebRTCHostPlugin::keyProviderRatchetKey(const FlutterMethodCall& call, Flut
       result);
 }
 
-void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   answerKeyOperation(
       call, provider, true,
@@ -213,9 +230,9 @@ void WebRTCHostPlugin::keyProviderExportKey(const FlutterMethodCall& call, Flutt
       result);
 }
 
-void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
-                                                FlutterResult result) {
-  auto provider = getKeyProviderForId(call.arguments, result);
+void KeyProviderMethods::keyProviderSetSifTrailer(const FlutterMethodCall& call,
+                                                  FlutterResult result) {
+  auto provider = keyProviderFor(call.arguments, result);
   if (!provider) return;
   const CheckedArguments arguments(call.arguments, call.method + "Failed");
   auto trailer = arguments.bytes("sifTrailer");
@@ -224,12 +241,12 @@ void WebRTCHostPlugin::keyProviderSetSifTrailer(const FlutterMethodCall& call,
   result(nullptr);
 }
 
-void WebRTCHostPlugin::keyProviderDispose(const FlutterMethodCall& call, FlutterResult result) {
+void KeyProviderMethods::keyProviderDispose(const FlutterMethodCall& call, FlutterResult result) {
   const CheckedArguments arguments(call.arguments, "getKeyProviderForIdFailed");
   auto id = arguments.string("keyProviderId");
   if (!id.ok()) return result(id.error());
   // Cryptors made with the provider keep it.
-  key_providers_.erase(*id);
+  key_providers_.remove(*id);
   result(ValueMap{{"result", "success"}});
 }
 

@@ -30,7 +30,7 @@ void WebRTCHostPlugin::handleCreateLocalMediaStream(const FlutterMethodCall& cal
   }
   const std::string stream_id = NSUUID().UUIDString();
   auto stream = peer_connection_factory_->mediaStreamWithStreamId(stream_id);
-  local_streams_[stream_id] = stream;
+  local_media_.addStream(stream_id, stream);
   result(ValueMap{{"streamId", stream->streamId()}});
 }
 
@@ -43,12 +43,12 @@ void WebRTCHostPlugin::handleMediaStreamGetTracks(const FlutterMethodCall& call,
   }
   ValueList audio;
   for (const auto& track : stream->audioTracks()) {
-    local_tracks_[track->trackId()] = std::make_shared<LocalAudioTrack>(track);
+    local_media_.addTrack(track->trackId(), std::make_shared<LocalAudioTrack>(track));
     audio.push_back(localTrackMap(*track));
   }
   ValueList video;
   for (const auto& track : stream->videoTracks()) {
-    local_tracks_[track->trackId()] = std::make_shared<LocalVideoTrack>(track);
+    local_media_.addTrack(track->trackId(), std::make_shared<LocalVideoTrack>(track));
     video.push_back(localTrackMap(*track));
   }
   result(ValueMap{{"audioTracks", std::move(audio)}, {"videoTracks", std::move(video)}});
@@ -57,8 +57,8 @@ void WebRTCHostPlugin::handleMediaStreamGetTracks(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleMediaStreamAddTrack(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto stream = local_streams_.find(arguments.string("streamId"));
-  if (stream == local_streams_.end()) {
+  auto stream = local_media_.stream(arguments.string("streamId"));
+  if (!stream) {
     result(codeOnly("mediaStreamAddTrack: Stream is nil"));
     return;
   }
@@ -70,9 +70,9 @@ void WebRTCHostPlugin::handleMediaStreamAddTrack(const FlutterMethodCall& call,
     return;
   }
   if (auto audio = std::dynamic_pointer_cast<RTCAudioTrack>(track)) {
-    stream->second->addAudioTrack(audio);
+    stream->addAudioTrack(audio);
   } else if (auto video = std::dynamic_pointer_cast<RTCVideoTrack>(track)) {
-    stream->second->addVideoTrack(video);
+    stream->addVideoTrack(video);
   }
   result(nullptr);
 }
@@ -80,39 +80,33 @@ void WebRTCHostPlugin::handleMediaStreamAddTrack(const FlutterMethodCall& call,
 void WebRTCHostPlugin::handleMediaStreamRemoveTrack(const FlutterMethodCall& call,
                                                     FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto stream = local_streams_.find(arguments.string("streamId"));
-  if (stream == local_streams_.end()) {
+  auto stream = local_media_.stream(arguments.string("streamId"));
+  if (!stream) {
     result(codeOnly("mediaStreamRemoveTrack: Stream is nil"));
     return;
   }
   auto wrapper = arguments.optionalString("trackId")
-                     ? local_tracks_.find(arguments.string("trackId"))
-                     : local_tracks_.end();
-  if (wrapper == local_tracks_.end()) {
+                     ? local_media_.track(arguments.string("trackId"))
+                     : nullptr;
+  if (!wrapper) {
     result(codeOnly("mediaStreamRemoveTrack: Track is nil"));
     return;
   }
-  if (auto* audio = dynamic_cast<LocalAudioTrack*>(wrapper->second.get())) {
-    stream->second->removeAudioTrack(audio->audioTrack());
-  } else if (auto* video = dynamic_cast<LocalVideoTrack*>(wrapper->second.get())) {
-    stream->second->removeVideoTrack(video->videoTrack());
+  if (auto* audio = dynamic_cast<LocalAudioTrack*>(wrapper.get())) {
+    stream->removeAudioTrack(audio->audioTrack());
+  } else if (auto* video = dynamic_cast<LocalVideoTrack*>(wrapper.get())) {
+    stream->removeVideoTrack(video->videoTrack());
   }
   result(nullptr);
 }
 
 bool WebRTCHostPlugin::stopCapturerOfTrack(const std::string& trackId, bool forgetCapturer,
                                            std::function<void()> completion) {
-  auto handler = video_capturer_stop_handlers_.find(trackId);
-  if (handler == video_capturer_stop_handlers_.end()) return false;
-  CapturerStopHandler stop = std::move(handler->second);
-  video_capturer_stop_handlers_.erase(handler);
-  std::weak_ptr<RTCCameraVideoCapturer> stopped;
-  if (auto camera = camera_capturers_.find(trackId); camera != camera_capturers_.end()) {
-    stopped = camera->second;
-    camera_capturers_.erase(camera);
-  }
+  auto capture = local_media_.takeCapture(trackId);
+  if (!capture) return false;
+  auto stopped = capture->camera;
   std::weak_ptr<WebRTCHostPlugin> weak = weak_from_this();
-  stop([weak, stopped, trackId, forgetCapturer, completion = std::move(completion)] {
+  capture->stop([weak, stopped, trackId, forgetCapturer, completion = std::move(completion)] {
     // Capturers report on their own threads; the plug-in's state belongs to the main thread.
     dispatch_async(dispatch_get_main_queue(), [weak, stopped, trackId, forgetCapturer,
                                                completion] {
@@ -131,31 +125,24 @@ bool WebRTCHostPlugin::stopCapturerOfTrack(const std::string& trackId, bool forg
 
 void WebRTCHostPlugin::handleStreamDispose(const FlutterMethodCall& call, FlutterResult result) {
   const std::string stream_id = Arguments(call.arguments).string("streamId");
-  auto found = local_streams_.find(stream_id);
-  if (found == local_streams_.end()) {
+  auto stream = local_media_.stream(stream_id);
+  if (!stream) {
     result(nullptr);
     return;
   }
-  auto stream = found->second;
   // One answer, after the last capturer of the stream has stopped.
   auto pending = std::make_shared<size_t>(0);
   std::vector<std::string> stopping;
   for (const auto& track : stream->videoTracks()) {
-    local_tracks_.erase(track->trackId());
-    track_settings_.erase(track->trackId());
-    capture_pipelines_.erase(track->trackId());
-    if (auto renderer = findRendererByTrackId(track->trackId())) renderer->setVideoTrack(nullptr);
-    if (video_capturer_stop_handlers_.count(track->trackId()) != 0) {
-      stopping.push_back(track->trackId());
+    local_media_.removeTrack(track->trackId());
+    if (auto renderer = renderers_.rendererOfTrack(track->trackId())) {
+      renderer->setVideoTrack(nullptr);
     }
+    if (local_media_.isCapturing(track->trackId())) stopping.push_back(track->trackId());
   }
-  for (const auto& track : stream->audioTracks()) {
-    local_tracks_.erase(track->trackId());
-    track_settings_.erase(track->trackId());
-  }
-  local_streams_.erase(stream_id);
+  for (const auto& track : stream->audioTracks()) local_media_.removeTrack(track->trackId());
+  local_media_.removeStream(stream_id);
   abandonCapturesOfDisposedTracks();
-  deactiveRtcAudioSession();
   if (stopping.empty()) {
     result(nullptr);
     return;
@@ -175,12 +162,9 @@ void WebRTCHostPlugin::handleTrackDispose(const FlutterMethodCall& call, Flutter
     result(nullptr);
     return;
   }
-  bool removed_audio = false;
-  for (const auto& [id, stream] : local_streams_) {
+  for (const auto& [id, stream] : local_media_.streams()) {
     for (const auto& track : stream->audioTracks()) {
-      if (track->trackId() != *track_id) continue;
-      stream->removeAudioTrack(track);
-      removed_audio = true;
+      if (track->trackId() == *track_id) stream->removeAudioTrack(track);
     }
     for (const auto& track : stream->videoTracks()) {
       if (track->trackId() == *track_id) stream->removeVideoTrack(track);
@@ -188,11 +172,8 @@ void WebRTCHostPlugin::handleTrackDispose(const FlutterMethodCall& call, Flutter
   }
   // A camera track stops capturing even when no stream holds it any more.
   stopCapturerOfTrack(*track_id, false, nullptr);
-  local_tracks_.erase(*track_id);
-  track_settings_.erase(*track_id);
-  capture_pipelines_.erase(*track_id);
-  if (removed_audio) ensureAudioSession();
-  if (auto renderer = findRendererByTrackId(*track_id)) renderer->setVideoTrack(nullptr);
+  local_media_.removeTrack(*track_id);
+  if (auto renderer = renderers_.rendererOfTrack(*track_id)) renderer->setVideoTrack(nullptr);
   abandonCapturesOfDisposedTracks();
   result(nullptr);
 }
@@ -220,22 +201,11 @@ void WebRTCHostPlugin::handleSetVolume(const FlutterMethodCall& call, FlutterRes
 void WebRTCHostPlugin::handleSetMicrophoneMute(const FlutterMethodCall& call,
                                                FlutterResult result) {
   const Arguments arguments(call.arguments);
-  auto found = local_tracks_.find(arguments.string("trackId"));
-  if (found != local_tracks_.end()) {
-    if (auto* audio = dynamic_cast<LocalAudioTrack*>(found->second.get())) {
-      audio->audioTrack()->setIsEnabled(!arguments.boolValue("mute"));
-    }
+  if (auto* audio =
+          dynamic_cast<LocalAudioTrack*>(local_media_.track(arguments.string("trackId")).get())) {
+    audio->audioTrack()->setIsEnabled(!arguments.boolValue("mute"));
   }
   result(nullptr);
-}
-
-std::shared_ptr<HostRTCVideoRenderer> WebRTCHostPlugin::findRendererByTrackId(
-    const std::string& trackId) const {
-  for (const auto& [id, renderer] : renders_) {
-    auto track = renderer->videoTrack();
-    if (track && track->trackId() == trackId) return renderer;
-  }
-  return nullptr;
 }
 
 }  // namespace webrtc_host

@@ -7,9 +7,9 @@
 
 namespace webrtc_host {
 
-const std::map<std::string, WebRTCHostPlugin::Handler>& WebRTCHostPlugin::methodTable() {
+const MethodTable<WebRTCHostPlugin>& WebRTCHostPlugin::methodTable() {
   using P = WebRTCHostPlugin;
-  static const auto* const table = new std::map<std::string, Handler>{
+  static const auto* const table = new MethodTable<P>{
       {"initialize", &P::handleInitialize},
       {"createPeerConnection", &P::handleCreatePeerConnection},
       {"getUserMedia", &P::handleGetUserMedia},
@@ -99,13 +99,13 @@ const std::map<std::string, WebRTCHostPlugin::Handler>& WebRTCHostPlugin::method
 }
 
 void WebRTCHostPlugin::handleMethodCall(const FlutterMethodCall& call, FlutterResult result) {
-  const auto& table = methodTable();
-  if (auto found = table.find(call.method); found != table.end()) {
-    (this->*(found->second))(call, std::move(result));
+  if (dispatchMethodCall(*this, methodTable(), call, result) ||
+      dispatchMethodCall(*this, frameCryptorMethodTable(), call, result) ||
+      key_provider_methods_.handleMethodCall(call, result) ||
+      data_packet_cryptor_methods_.handleMethodCall(call, result)) {
     return;
   }
-  if (handleFrameCryptorMethodCall(call, result)) return;
-  handleDataPacketCryptorMethodCall(call, std::move(result));
+  result(FlutterMethodNotImplemented);
 }
 
 void WebRTCHostPlugin::handleInitialize(const FlutterMethodCall& call, FlutterResult result) {
@@ -115,14 +115,14 @@ void WebRTCHostPlugin::handleInitialize(const FlutterMethodCall& call, FlutterRe
   const bool bypass = options.boolValue("bypassVoiceProcessing");
   const auto mask = options.stringList("networkIgnoreMask");
   const auto severity = options.has("logSeverity")
-                            ? str2LogSeverity(options.optionalString("logSeverity"))
+                            ? logSeverityForString(options.optionalString("logSeverity"))
                             : RTCLoggingSeverityNone;
   initialize(mask, bypass, severity);
   result(flutter::Value(""));
 }
 
 void WebRTCHostPlugin::handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result) {
-  initLoggerCallback(str2LogSeverity(Arguments(call.arguments).optionalString("severity")));
+  initLoggerCallback(logSeverityForString(Arguments(call.arguments).optionalString("severity")));
   result(nullptr);
 }
 

@@ -85,7 +85,6 @@ void WebRTCHostPlugin::peerConnectionDidAddStream(FlutterPeerConnection& peer,
     video_tracks.push_back(remoteTrackToMap(*track));
   }
   peer.setRemoteStream(stream->streamId(), stream);
-  if (!audio_tracks.empty()) ensureAudioSession();
   if (auto sink = peer.eventSink()) {
     postEvent(sink, ValueMap{{"event", "onAddStream"},
                              {"streamId", stream->streamId()},
@@ -140,7 +139,6 @@ void WebRTCHostPlugin::peerConnectionDidAddReceiver(
   // lookups find them once the Dart side asks.
   if (track) peer.setRemoteTrack(track->trackId(), track);
   if (!streams.empty()) peer.setRemoteStream(streams.front()->streamId(), streams.front());
-  if (track && track->kind() == kRTCMediaStreamTrackKindAudio) ensureAudioSession();
 
   auto sink = peer.eventSink();
   if (!sink) return;

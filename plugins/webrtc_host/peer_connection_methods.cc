@@ -54,7 +54,7 @@ void WebRTCHostPlugin::handleCreatePeerConnection(const FlutterMethodCall& call,
       FlutterEventChannel::eventChannelWithName("WebRTCHost/peerConnectionEvent" + id, messenger_);
   event_channel->setStreamHandler(std::make_shared<WeakStreamHandler>(peer));
   peer->attach(std::move(connection), std::move(event_channel));
-  peer_connections_[id] = std::move(peer);
+  peer_connections_.add(id, std::move(peer));
   result(flutter::ValueMap{{"peerConnectionId", id}});
 }
 
@@ -72,17 +72,15 @@ void WebRTCHostPlugin::peerConnectionClose(FlutterPeerConnection& peer) {
 void WebRTCHostPlugin::handlePeerConnectionClose(const FlutterMethodCall& call,
                                                  FlutterResult result) {
   const std::string id = Arguments(call.arguments).string("peerConnectionId");
-  if (auto peer = peerConnectionForId(id)) {
-    peer_connections_.erase(id);
+  if (auto peer = peer_connections_.remove(id)) {
     peerConnectionClose(*peer);
     abandonCapturesOfDisposedTracks();
   }
-  deactiveRtcAudioSession();
   result(nullptr);
 }
 
 void WebRTCHostPlugin::handleRestartIce(const FlutterMethodCall& call, FlutterResult result) {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  auto peer = peer_connections_.find(Arguments(call.arguments).string("peerConnectionId"));
   if (!peer) {
     result(codeOnly("restartIce: peerConnection is nil"));
     return;
@@ -107,13 +105,13 @@ std::pair<std::shared_ptr<FlutterPeerConnection>, std::shared_ptr<RTCMediaStream
 WebRTCHostPlugin::peerConnectionAndStreamFor(const FlutterMethodCall& call,
                                              FlutterResult& result) const {
   const Arguments arguments(call.arguments);
-  auto stream = local_streams_.find(arguments.string("streamId"));
-  auto peer = peerConnectionForId(arguments.string("peerConnectionId"));
-  if (!peer || stream == local_streams_.end()) {
+  auto stream = local_media_.stream(arguments.string("streamId"));
+  auto peer = peer_connections_.find(arguments.string("peerConnectionId"));
+  if (!peer || !stream) {
     result(failedError(call.method, "Error: peerConnection or mediaStream not found!"));
     return {};
   }
-  return {std::move(peer), stream->second};
+  return {std::move(peer), std::move(stream)};
 }
 
 void WebRTCHostPlugin::handleAddStream(const FlutterMethodCall& call, FlutterResult result) {

@@ -217,7 +217,7 @@ Value transceiverToMap(const RTCRtpTransceiver& transceiver) {
                   {"receiver", receiverToMap(*transceiver.receiver())}};
 }
 
-std::shared_ptr<RTCRtpSender> getRtpSenderById(const RTCPeerConnection& connection,
+std::shared_ptr<RTCRtpSender> rtpSenderForId(const RTCPeerConnection& connection,
                                                const std::string& senderId) {
   for (const auto& sender : connection.senders()) {
     if (sender->senderId() == senderId) return sender;
@@ -225,7 +225,7 @@ std::shared_ptr<RTCRtpSender> getRtpSenderById(const RTCPeerConnection& connecti
   return nullptr;
 }
 
-std::shared_ptr<RTCRtpReceiver> getRtpReceiverById(const RTCPeerConnection& connection,
+std::shared_ptr<RTCRtpReceiver> rtpReceiverForId(const RTCPeerConnection& connection,
                                                    const std::string& receiverId) {
   for (const auto& receiver : connection.receivers()) {
     if (receiver->receiverId() == receiverId) return receiver;
@@ -233,7 +233,7 @@ std::shared_ptr<RTCRtpReceiver> getRtpReceiverById(const RTCPeerConnection& conn
   return nullptr;
 }
 
-std::shared_ptr<RTCRtpTransceiver> getRtpTransceiverById(const RTCPeerConnection& connection,
+std::shared_ptr<RTCRtpTransceiver> rtpTransceiverForId(const RTCPeerConnection& connection,
                                                          const std::string& transceiverId) {
   for (const auto& transceiver : connection.transceivers()) {
     if (transceiver->mid() == transceiverId) return transceiver;

@@ -37,11 +37,11 @@ flutter::Value receiverToMap(const RTCRtpReceiver& receiver);
 flutter::Value transceiverToMap(const RTCRtpTransceiver& transceiver);
 
 // Lookups by id within one connection: the first match, or null.
-std::shared_ptr<RTCRtpSender> getRtpSenderById(const RTCPeerConnection& connection,
+std::shared_ptr<RTCRtpSender> rtpSenderForId(const RTCPeerConnection& connection,
                                                const std::string& senderId);
-std::shared_ptr<RTCRtpReceiver> getRtpReceiverById(const RTCPeerConnection& connection,
+std::shared_ptr<RTCRtpReceiver> rtpReceiverForId(const RTCPeerConnection& connection,
                                                    const std::string& receiverId);
-std::shared_ptr<RTCRtpTransceiver> getRtpTransceiverById(const RTCPeerConnection& connection,
+std::shared_ptr<RTCRtpTransceiver> rtpTransceiverForId(const RTCPeerConnection& connection,
                                                          const std::string& transceiverId);
 
 }  // namespace webrtc_host

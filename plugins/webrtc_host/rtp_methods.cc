@@ -25,7 +25,7 @@ WebRTCHostPlugin::rtpSenderFor(const FlutterMethodCall& call, FlutterResult& res
                                std::string_view key) const {
   auto peer = peerConnectionFor(call, result);
   if (!peer) return {};
-  auto sender = getRtpSenderById(*peer->peerConnection(), Arguments(call.arguments).string(key));
+  auto sender = rtpSenderForId(*peer->peerConnection(), Arguments(call.arguments).string(key));
   if (!sender) {
     result(failedError(call.method, "Error: sender not found!"));
     return {};
@@ -37,7 +37,7 @@ std::shared_ptr<RTCRtpTransceiver> WebRTCHostPlugin::transceiverFor(
     const FlutterMethodCall& call, FlutterResult& result, const std::string& failureCode) const {
   auto peer = peerConnectionFor(call, result, failureCode);
   if (!peer) return nullptr;
-  auto transceiver = getRtpTransceiverById(*peer->peerConnection(),
+  auto transceiver = rtpTransceiverForId(*peer->peerConnection(),
                                            Arguments(call.arguments).string("transceiverId"));
   if (!transceiver) {
     result(FlutterError{failureCode.empty() ? call.method + "Failed" : failureCode,

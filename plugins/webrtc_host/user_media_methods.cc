@@ -58,7 +58,7 @@ std::shared_ptr<AVCaptureDevice> deviceWithId(
 
 }  // namespace
 
-int32_t WebRTCHostPlugin::getConstrainInt(const Value* constraints, const std::string& key) {
+int32_t WebRTCHostPlugin::integerConstraint(const Value* constraints, const std::string& key) {
   const ValueMap* map = constraints != nullptr ? constraints->asMap() : nullptr;
   const Value* value = map != nullptr ? map->find(std::string_view(key)) : nullptr;
   if (value == nullptr) return 0;
@@ -149,17 +149,15 @@ void WebRTCHostPlugin::handleGetUserMedia(const FlutterMethodCall& call, Flutter
     ValueMap reply{{"streamId", stream_id},
                    {"audioTracks", self->trackMaps(audio)},
                    {"videoTracks", self->trackMaps(video)}};
-    self->local_streams_[stream_id] = done;
+    self->local_media_.addStream(stream_id, done);
     result(Value(std::move(reply)));
   };
   MediaError error = [weak, result, stream](const std::string& type,
                                             const std::optional<std::string>& message) {
     if (auto self = weak.lock()) {
       // The request failed as a whole: the tracks it made so far go again.
-      for (const auto& track : stream->audioTracks()) {
-        self->local_tracks_.erase(track->trackId());
-        self->track_settings_.erase(track->trackId());
-      }
+      for (const auto& track : stream->audioTracks())
+        self->local_media_.removeTrack(track->trackId());
     }
     result(FlutterError{"Error " + type, message, nullptr});
   };
@@ -170,15 +168,14 @@ flutter::ValueList WebRTCHostPlugin::trackMaps(
     const std::vector<std::shared_ptr<RTCMediaStreamTrack>>& tracks) {
   ValueList maps;
   for (const auto& track : tracks) {
-    auto settings = track_settings_.find(track->trackId());
-    maps.push_back(ValueMap{
-        {"id", track->trackId()},
-        {"kind", track->kind()},
-        {"label", track->trackId()},
-        {"enabled", track->isEnabled()},
-        {"remote", true},
-        {"readyState", "live"},
-        {"settings", settings != track_settings_.end() ? Value(settings->second) : Value()}});
+    const ValueMap* settings = local_media_.settings(track->trackId());
+    maps.push_back(ValueMap{{"id", track->trackId()},
+                            {"kind", track->kind()},
+                            {"label", track->trackId()},
+                            {"enabled", track->isEnabled()},
+                            {"remote", true},
+                            {"readyState", "live"},
+                            {"settings", settings != nullptr ? Value(*settings) : Value()}});
   }
   return maps;
 }
@@ -254,13 +251,15 @@ void WebRTCHostPlugin::getUserAudio(const Value& constraints, const MediaSuccess
   const std::string track_id = NSUUID().UUIDString();
   auto source = peer_connection_factory_->audioSourceWithConstraints(media_constraints);
   auto track = peer_connection_factory_->audioTrackWithSource(source, track_id);
-  track_settings_[track_id] = ValueMap{{"deviceId", source_id},       {"kind", "audioinput"},
-                                       {"autoGainControl", true},     {"echoCancellation", true},
-                                       {"noiseSuppression", true},    {"channelCount", 1},
-                                       {"latency", 0}};
+  local_media_.setSettings(track_id, ValueMap{{"deviceId", source_id},
+                                              {"kind", "audioinput"},
+                                              {"autoGainControl", true},
+                                              {"echoCancellation", true},
+                                              {"noiseSuppression", true},
+                                              {"channelCount", 1},
+                                              {"latency", 0}});
   stream->addAudioTrack(track);
-  local_tracks_[track_id] = std::make_shared<LocalAudioTrack>(track);
-  ensureAudioSession();
+  local_media_.addTrack(track_id, std::make_shared<LocalAudioTrack>(track));
   success(stream);
 }
 
@@ -302,9 +301,9 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
   }
   if (!device) device = AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo);
 
-  int64_t target_width = getConstrainInt(&video_constraints, "width");
-  int64_t target_height = getConstrainInt(&video_constraints, "height");
-  int64_t target_fps = getConstrainInt(&video_constraints, "frameRate");
+  int64_t target_width = integerConstraint(&video_constraints, "width");
+  int64_t target_height = integerConstraint(&video_constraints, "height");
+  int64_t target_fps = integerConstraint(&video_constraints, "frameRate");
   if (const Value* mandatory = video_constraints.find("mandatory");
       mandatory != nullptr && mandatory->asMap() != nullptr) {
     const auto replace = [mandatory](const char* key, int64_t& target) {
@@ -369,8 +368,7 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
   const std::string track_id = NSUUID().UUIDString();
   auto track = peer_connection_factory_->videoTrackWithSource(video_source, track_id);
   std::weak_ptr<RTCCameraVideoCapturer> weak_capturer = capturer;
-  video_capturer_stop_handlers_[track_id] = [weak_capturer, track,
-                                             track_id](std::function<void()> completion) {
+  auto stop = [weak_capturer, track, track_id](std::function<void()> completion) {
     NSLog("Stop video capturer, trackID %s", track_id.c_str());
     auto stopping = weak_capturer.lock();
     // A capturer that is gone has nothing to stop; say so at once.
@@ -380,20 +378,21 @@ void WebRTCHostPlugin::getUserVideo(const Value& constraints, const MediaSuccess
     }
     stopping->stopCaptureWithCompletionHandler(std::move(completion));
   };
-  camera_capturers_[track_id] = capturer;
+  local_media_.addCapture(track_id, {std::move(stop), capturer});
 
   if (!source_id) source_id = device->uniqueID();
   const CMVideoDimensions size = format.dimensions();
-  track_settings_[track_id] = ValueMap{
-      {"deviceId", *source_id},
-      {"kind", "videoinput"},
-      {"width", size.width},
-      {"height", size.height},
-      {"frameRate", static_cast<int32_t>(fps)},
-      {"facingMode", facing_mode ? *facing_mode : facingModeOf(device->position())}};
+  local_media_.setSettings(
+      track_id,
+      ValueMap{{"deviceId", *source_id},
+               {"kind", "videoinput"},
+               {"width", size.width},
+               {"height", size.height},
+               {"frameRate", static_cast<int32_t>(fps)},
+               {"facingMode", facing_mode ? *facing_mode : facingModeOf(device->position())}});
   stream->addVideoTrack(track);
-  capture_pipelines_[track_id] = adapter;
-  local_tracks_[track_id] = std::make_shared<LocalVideoTrack>(track, adapter);
+  local_media_.keepPipeline(track_id, adapter);
+  local_media_.addTrack(track_id, std::make_shared<LocalVideoTrack>(track, adapter));
   success(stream);
 }
 

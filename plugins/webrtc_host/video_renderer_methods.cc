@@ -37,9 +37,7 @@ std::shared_ptr<RTCVideoTrack> WebRTCHostPlugin::videoTrackForSrcObject(
   const std::string owner_tag = arguments.string("ownerTag");
   std::shared_ptr<RTCMediaStream> stream;
   if (owner_tag == "local") {
-    if (auto found = local_streams_.find(stream_id); found != local_streams_.end()) {
-      stream = found->second;
-    }
+    stream = local_media_.stream(stream_id);
   }
   if (!stream) stream = streamForId(stream_id, owner_tag);
   if (!stream) return nullptr;
@@ -59,31 +57,28 @@ void WebRTCHostPlugin::handleCreateVideoRenderer(const FlutterMethodCall& /*call
                                                  FlutterResult result) {
   auto renderer = HostRTCVideoRenderer::initWithTextureRegistry(textures_, messenger_);
   const int64_t texture_id = renderer->textureId();
-  renders_[texture_id] = renderer;
+  renderers_.add(texture_id, renderer);
   result(ValueMap{{"textureId", texture_id}});
 }
 
 void WebRTCHostPlugin::handleVideoRendererSetSrcObject(const FlutterMethodCall& call,
                                                        FlutterResult result) {
   const auto texture_id = integerArgument(call, "textureId");
-  auto found = texture_id ? renders_.find(*texture_id) : renders_.end();
-  if (found == renders_.end()) {
+  auto renderer = texture_id ? renderers_.find(*texture_id) : nullptr;
+  if (!renderer) {
     result(renderIsNil());
     return;
   }
-  found->second->setVideoTrack(videoTrackForSrcObject(call));
+  renderer->setVideoTrack(videoTrackForSrcObject(call));
   result(nullptr);
 }
 
 void WebRTCHostPlugin::handleVideoRendererDispose(const FlutterMethodCall& call,
                                                   FlutterResult result) {
   const auto texture_id = integerArgument(call, "textureId");
-  if (auto found = texture_id ? renders_.find(*texture_id) : renders_.end();
-      found != renders_.end()) {
-    auto renderer = found->second;
+  if (auto renderer = texture_id ? renderers_.remove(*texture_id) : nullptr) {
     renderer->setVideoTrack(nullptr);
     renderer->dispose();
-    renders_.erase(found);
   }
   result(nullptr);
 }
@@ -138,17 +133,14 @@ void WebRTCHostPlugin::handleCaptureFrame(const FlutterMethodCall& call, Flutter
       [weak](HostRTCFrameCapturer& done) {
         auto self = weak.lock();
         if (!self) return;
-        std::erase_if(self->frame_capturers_,
-                      [&done](const auto& entry) { return entry.get() == &done; });
+        self->frame_captures_.remove(done);
       },
       capture_save_queue_);
-  frame_capturers_.push_back(std::move(capturer));
+  frame_captures_.add(std::move(capturer));
 }
 
 void WebRTCHostPlugin::abandonCapturesOfDisposedTracks() {
-  // Copied: each abandoned capture removes itself from the list.
-  const auto capturers = frame_capturers_;
-  for (const auto& capturer : capturers) {
+  for (const auto& capturer : frame_captures_.pending()) {
     if (trackForId(capturer->trackId(), std::nullopt)) continue;
     capturer->abandon(FlutterError{"CaptureFrameFailed",
                                    "The track was disposed before a frame arrived", nullptr});

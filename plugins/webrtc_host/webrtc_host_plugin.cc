@@ -3,7 +3,6 @@
 #include "platform/foundation/ns_log.h"
 #include "platform/webrtc/rtc_field_trials.h"
 #include "plugins/webrtc_host/arguments.h"
-#include "plugins/webrtc_host/local_audio_track.h"
 #include "plugins/webrtc_host/post_event.h"
 #include "plugins/webrtc_host/video_decoder_factory.h"
 #include "plugins/webrtc_host/video_encoder_factory.h"
@@ -72,52 +71,33 @@ WebRTCHostPlugin::WebRTCHostPlugin(std::shared_ptr<FlutterMethodChannel> channel
 
 WebRTCHostPlugin::~WebRTCHostPlugin() {
   // Tracks hold their renderers: let go of them so neither keeps the other alive.
-  for (const auto& capturer : std::exchange(frame_capturers_, {})) {
-    capturer->abandon(
-        FlutterError{"CaptureFrameFailed", "No frame arrived before the plug-in closed", nullptr});
-  }
-  for (const auto& [id, renderer] : renders_) {
-    renderer->setVideoTrack(nullptr);
-    renderer->dispose();
-  }
-  renders_.clear();
+  frame_captures_.abandonAll(
+      FlutterError{"CaptureFrameFailed", "No frame arrived before the plug-in closed", nullptr});
+  renderers_.disposeAll();
   if (platform_view_factory_) platform_view_factory_->removeAll();
-  local_tracks_.clear();
-  local_streams_.clear();
-  for (auto& [id, peer] : peer_connections_) {
+  local_media_.releaseTracksAndStreams();
+  for (auto& [id, peer] : peer_connections_.takeAll()) {
     if (const auto& connection = peer->peerConnection()) {
       connection->setDelegate({});
       connection->close();
     }
   }
-  peer_connections_.clear();
   peer_connection_factory_.reset();
 }
 
 void WebRTCHostPlugin::releaseEverything() {
   // Stop every capture first: their stop handlers may still name streams and tracks.
-  for (auto& [track_id, stop] : std::exchange(video_capturer_stop_handlers_, {})) {
-    if (stop) stop(nullptr);
-  }
-  camera_capturers_.clear();
-  capture_pipelines_.clear();
+  local_media_.stopAllCaptures();
   video_capturer_.reset();
-  for (auto& [id, peer] : std::exchange(peer_connections_, {})) {
+  for (auto& [id, peer] : peer_connections_.takeAll()) {
     if (const auto& connection = peer->peerConnection()) connection->setDelegate({});
     peerConnectionClose(*peer);
   }
-  local_tracks_.clear();
-  track_settings_.clear();
-  local_streams_.clear();
+  local_media_.releaseTracksAndStreams();
   abandonCapturesOfDisposedTracks();
-  for (const auto& [id, renderer] : std::exchange(renders_, {})) {
-    renderer->setVideoTrack(nullptr);
-    renderer->dispose();
-  }
+  renderers_.disposeAll();
   if (platform_view_factory_) platform_view_factory_->removeAll();
-  for (auto& [id, cryptor] : std::exchange(frame_cryptors_, {})) cryptor->dispose();
-  key_providers_.clear();
-  data_cryptors_.clear();
+  cryptors_.releaseAll();
 }
 
 std::shared_ptr<WebRTCHostPlugin> WebRTCHostPlugin::sharedSingleton() {
@@ -141,7 +121,8 @@ void WebRTCHostPlugin::setAudioDeviceModuleObserver(
   classState().audio_device_module_observer = std::move(observer);
 }
 
-RTCLoggingSeverity WebRTCHostPlugin::str2LogSeverity(const std::optional<std::string>& severity) {
+RTCLoggingSeverity WebRTCHostPlugin::logSeverityForString(
+    const std::optional<std::string>& severity) {
   if (severity == "verbose") return RTCLoggingSeverityVerbose;
   if (severity == "info") return RTCLoggingSeverityInfo;
   if (severity == "warning") return RTCLoggingSeverityWarning;
@@ -226,15 +207,9 @@ FlutterEventSink WebRTCHostPlugin::eventSink() const {
   return event_sink_;
 }
 
-std::shared_ptr<FlutterPeerConnection> WebRTCHostPlugin::peerConnectionForId(
-    const std::string& id) const {
-  auto found = peer_connections_.find(id);
-  return found == peer_connections_.end() ? nullptr : found->second;
-}
-
 std::shared_ptr<FlutterPeerConnection> WebRTCHostPlugin::peerConnectionFor(
     const FlutterMethodCall& call, FlutterResult& result, const std::string& failureCode) const {
-  auto peer = peerConnectionForId(Arguments(call.arguments).string("peerConnectionId"));
+  auto peer = peer_connections_.find(Arguments(call.arguments).string("peerConnectionId"));
   if (!peer) {
     result(FlutterError{failureCode.empty() ? call.method + "Failed" : failureCode,
                         "Error: peerConnection not found!", nullptr});
@@ -244,62 +219,14 @@ std::shared_ptr<FlutterPeerConnection> WebRTCHostPlugin::peerConnectionFor(
 
 std::shared_ptr<RTCMediaStream> WebRTCHostPlugin::streamForId(
     const std::string& streamId, const std::string& peerConnectionId) const {
-  if (!peerConnectionId.empty()) {
-    if (auto peer = peerConnectionForId(peerConnectionId)) {
-      if (auto stream = peer->remoteStream(streamId)) return stream;
-    }
-  } else {
-    for (const auto& [id, peer] : peer_connections_) {
-      if (auto stream = peer->remoteStream(streamId)) return stream;
-    }
-  }
-  auto local = local_streams_.find(streamId);
-  return local == local_streams_.end() ? nullptr : local->second;
+  if (auto remote = peer_connections_.remoteStream(streamId, peerConnectionId)) return remote;
+  return local_media_.stream(streamId);
 }
 
 std::shared_ptr<RTCMediaStreamTrack> WebRTCHostPlugin::trackForId(
     const std::string& trackId, const std::optional<std::string>& peerConnectionId) const {
-  if (auto local = local_tracks_.find(trackId); local != local_tracks_.end()) {
-    return local->second->track();
-  }
-  return remoteTrackForId(trackId, peerConnectionId);
-}
-
-std::shared_ptr<RTCMediaStreamTrack> WebRTCHostPlugin::remoteTrackForId(
-    const std::string& trackId, const std::optional<std::string>& peerConnectionId) const {
-  for (const auto& [id, peer] : peer_connections_) {
-    if (peerConnectionId && *peerConnectionId != id) continue;
-    if (auto track = peer->remoteTrack(trackId)) return track;
-    for (const auto& transceiver : peer->peerConnection()->transceivers()) {
-      const auto& track = transceiver->receiver()->track();
-      if (track && track->trackId() == trackId) return track;
-    }
-  }
-  return nullptr;
-}
-
-std::optional<std::string> WebRTCHostPlugin::audioTrackIdForVideoTrackId(
-    const std::string& videoTrackId) const {
-  for (const auto& [id, peer] : peer_connections_) {
-    const auto receivers = peer->peerConnection()->receivers();
-    const bool has_video = std::any_of(receivers.begin(), receivers.end(), [&](const auto& entry) {
-      const auto& track = entry->track();
-      return track && track->kind() == kRTCMediaStreamTrackKindVideo &&
-             track->trackId() == videoTrackId;
-    });
-    if (!has_video) continue;
-    for (const auto& receiver : receivers) {
-      const auto& track = receiver->track();
-      if (track && track->kind() == kRTCMediaStreamTrackKindAudio) return track->trackId();
-    }
-  }
-  return std::nullopt;
-}
-
-bool WebRTCHostPlugin::hasLocalAudioTrack() const {
-  return std::any_of(local_tracks_.begin(), local_tracks_.end(), [](const auto& entry) {
-    return dynamic_cast<const LocalAudioTrack*>(entry.second.get()) != nullptr;
-  });
+  if (auto local = local_media_.track(trackId)) return local->track();
+  return peer_connections_.remoteTrack(trackId, peerConnectionId);
 }
 
 void WebRTCHostPlugin::audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& /*module*/) {

@@ -26,13 +26,21 @@
 #include "platform/webrtc/rtc_logging.h"
 #include "platform/webrtc/rtc_peer_connection_factory.h"
 #include "plugins/webrtc_host/audio_manager.h"
+#include "plugins/webrtc_host/cryptor_registry.h"
+#include "plugins/webrtc_host/data_packet_cryptor_methods.h"
 #include "plugins/webrtc_host/flutter_frame_cryptor.h"
 #include "plugins/webrtc_host/flutter_peer_connection.h"
+#include "plugins/webrtc_host/frame_capture_list.h"
 #include "plugins/webrtc_host/host_rtc_frame_capturer.h"
 #include "plugins/webrtc_host/host_rtc_video_platform_view_factory.h"
 #include "plugins/webrtc_host/host_rtc_video_renderer.h"
+#include "plugins/webrtc_host/key_provider_methods.h"
+#include "plugins/webrtc_host/local_media_registry.h"
 #include "plugins/webrtc_host/local_track.h"
+#include "plugins/webrtc_host/method_dispatch.h"
+#include "plugins/webrtc_host/peer_connection_registry.h"
 #include "plugins/webrtc_host/video_processing_adapter.h"
+#include "plugins/webrtc_host/video_renderer_registry.h"
 
 namespace webrtc_host {
 
@@ -43,9 +51,6 @@ class WebRTCHostPlugin : public FlutterPlugin,
                          public RTCDesktopCapturerDelegate,
                          public std::enable_shared_from_this<WebRTCHostPlugin> {
  public:
-  // Stops a capturer, then calls the completion.
-  using CapturerStopHandler = std::function<void(std::function<void()> completion)>;
-
   static void registerWithRegistrar(FlutterPluginRegistrar& registrar);
   static std::shared_ptr<WebRTCHostPlugin> initWithChannel(
       std::shared_ptr<FlutterMethodChannel> channel, FlutterPluginRegistrar& registrar,
@@ -64,7 +69,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   static void setAudioDeviceModuleObserver(std::weak_ptr<RTCAudioDeviceModuleDelegate> observer);
   static std::string stringForMuteMode(int mode);
   static int muteModeForString(const std::optional<std::string>& mode);
-  static RTCLoggingSeverity str2LogSeverity(const std::optional<std::string>& severity);
+  static RTCLoggingSeverity logSeverityForString(const std::optional<std::string>& severity);
 
   void handleMethodCall(const FlutterMethodCall& call, FlutterResult result) override;
 
@@ -84,12 +89,6 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // A local track, else a remote one.
   std::shared_ptr<RTCMediaStreamTrack> trackForId(
       const std::string& trackId, const std::optional<std::string>& peerConnectionId) const;
-  // A track received in a stream or on a transceiver; of the named connection only, if named.
-  std::shared_ptr<RTCMediaStreamTrack> remoteTrackForId(
-      const std::string& trackId,
-      const std::optional<std::string>& peerConnectionId = std::nullopt) const;
-  std::optional<std::string> audioTrackIdForVideoTrackId(const std::string& videoTrackId) const;
-  bool hasLocalAudioTrack() const;
 
   // Peer-connection notifications, handed over by each connection's FlutterPeerConnection.
   void peerConnectionDidChangeSignalingState(FlutterPeerConnection& peer, int state);
@@ -129,33 +128,26 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // Frame-cryptor state changes, handed over by each cryptor's FlutterFrameCryptor.
   void frameCryptorDidStateChangeWithParticipantId(FlutterFrameCryptor& frameCryptor,
                                                    const std::string& participantId, int state);
-  static std::string stringFromState(int state);
-  // Every value selects the one algorithm there is.
-  static RTCCryptorAlgorithm getAlgorithm(int32_t algorithm);
-  static RTCKeyDerivationAlgorithm getKeyDerivationAlgorithm(const flutter::Value* algorithm);
+  static std::string stringForFrameCryptorState(int state);
 
   // RTCAudioDeviceModuleDelegate.
   void audioDeviceModuleDidUpdateDevices(RTCAudioDeviceModule& audioDeviceModule) override;
 
   // RTCDesktopMediaListDelegate.
-  void didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSource>& source) override;
-  void didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopSource>& source) override;
-  void didDesktopSourceNameChanged(const std::shared_ptr<RTCDesktopSource>& source) override;
-  void didDesktopSourceThumbnailChanged(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didAddDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didRemoveDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didChangeDesktopSourceName(const std::shared_ptr<RTCDesktopSource>& source) override;
+  void didChangeDesktopSourceThumbnail(const std::shared_ptr<RTCDesktopSource>& source) override;
 
   // RTCDesktopCapturerDelegate.
-  void didSourceCaptureStart(RTCDesktopCapturer& capturer) override;
-  void didSourceCapturePaused(RTCDesktopCapturer& capturer) override;
-  void didSourceCaptureStop(RTCDesktopCapturer& capturer) override;
-  void didSourceCaptureError(RTCDesktopCapturer& capturer) override;
+  void didStartSourceCapture(RTCDesktopCapturer& capturer) override;
+  void didPauseSourceCapture(RTCDesktopCapturer& capturer) override;
+  void didStopSourceCapture(RTCDesktopCapturer& capturer) override;
+  void didFailSourceCapture(RTCDesktopCapturer& capturer) override;
 
   // Clears every event sink, closes every connection, stops every capture and unregisters the
   // plug-in's channels.
   void detachFromEngineForRegistrar(FlutterPluginRegistrar& registrar);
-
-  // This platform keeps no audio session: these do nothing.
-  void ensureAudioSession() {}
-  void deactiveRtcAudioSession() {}
 
   const std::shared_ptr<RTCPeerConnectionFactory>& peerConnectionFactory() const {
     return peer_connection_factory_;
@@ -163,21 +155,18 @@ class WebRTCHostPlugin : public FlutterPlugin,
   const std::shared_ptr<FlutterBinaryMessenger>& messenger() const { return messenger_; }
   const std::shared_ptr<FlutterTextureRegistry>& textures() const { return textures_; }
   const std::shared_ptr<AudioManager>& audioManager() const { return audio_manager_; }
-  std::map<std::string, std::shared_ptr<FlutterPeerConnection>>& peerConnections() {
-    return peer_connections_;
-  }
-  std::map<std::string, std::shared_ptr<RTCMediaStream>>& localStreams() { return local_streams_; }
-  std::map<std::string, std::shared_ptr<LocalTrack>>& localTracks() { return local_tracks_; }
-  std::map<std::string, CapturerStopHandler>& videoCapturerStopHandlers() {
-    return video_capturer_stop_handlers_;
-  }
+  const PeerConnectionRegistry& peerConnections() const { return peer_connections_; }
+  const LocalMediaRegistry& localMedia() const { return local_media_; }
+  const VideoRendererRegistry& renderers() const { return renderers_; }
+  const FrameCaptureList& frameCaptures() const { return frame_captures_; }
+  const CryptorRegistry& cryptors() const { return cryptors_; }
 
   // Local media: capture, streams and tracks, camera, devices, renderers, frame capture.
   using MediaSuccess = std::function<void(const std::shared_ptr<RTCMediaStream>& stream)>;
   using MediaError =
       std::function<void(const std::string& type, const std::optional<std::string>& message)>;
   // The integer of a constraint: a number, a numeric string or {"ideal": numeric string}.
-  static int32_t getConstrainInt(const flutter::Value* constraints, const std::string& key);
+  static int32_t integerConstraint(const flutter::Value* constraints, const std::string& key);
   static std::vector<std::shared_ptr<AVCaptureDevice>> captureDevices();
   static std::shared_ptr<AVCaptureDevice> findDeviceForPosition(AVCaptureDevicePosition position);
   std::optional<AVCaptureDeviceFormat> selectFormatForDevice(
@@ -185,33 +174,17 @@ class WebRTCHostPlugin : public FlutterPlugin,
       int64_t targetHeight) const;
   static int64_t selectFpsForFormat(const AVCaptureDeviceFormat& format, int64_t targetFps);
   const std::shared_ptr<RTCCameraVideoCapturer>& videoCapturer() const { return video_capturer_; }
-  std::shared_ptr<HostRTCVideoRenderer> findRendererByTrackId(const std::string& trackId) const;
-  std::map<int64_t, std::shared_ptr<HostRTCVideoRenderer>>& renders() { return renders_; }
-  const std::vector<std::shared_ptr<HostRTCFrameCapturer>>& frameCapturers() const {
-    return frame_capturers_;
-  }
   // Answers every pending frame capture whose track the plug-in no longer knows.
   void abandonCapturesOfDisposedTracks();
   const std::shared_ptr<HostRTCVideoPlatformViewFactory>& platformViewFactory() const {
     return platform_view_factory_;
   }
-  std::map<std::string, std::shared_ptr<FlutterFrameCryptor>>& frameCryptors() {
-    return frame_cryptors_;
-  }
-  std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>>& keyProviders() {
-    return key_providers_;
-  }
-  std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>>& dataCryptors() {
-    return data_cryptors_;
-  }
 
  private:
-  using Handler = void (WebRTCHostPlugin::*)(const FlutterMethodCall&, FlutterResult);
-  static const std::map<std::string, Handler>& methodTable();
+  static const MethodTable<WebRTCHostPlugin>& methodTable();
   // Lets go of every connection, stream, track, capture, renderer and cryptor.
   void releaseEverything();
 
-  std::shared_ptr<FlutterPeerConnection> peerConnectionForId(const std::string& id) const;
   // The connection the call's "peerConnectionId" names; null after answering that none does,
   // under `failureCode` or else "<method>Failed".
   std::shared_ptr<FlutterPeerConnection> peerConnectionFor(const FlutterMethodCall& call,
@@ -223,11 +196,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleSetLogSeverity(const FlutterMethodCall& call, FlutterResult result);
   void handleRequestCapturePermission(const FlutterMethodCall& call, FlutterResult result);
   void handleSendDtmf(const FlutterMethodCall& call, FlutterResult result);
-  // Frame-encryption names; answers whether it took the call.
-  bool handleFrameCryptorMethodCall(const FlutterMethodCall& call, FlutterResult& result);
-  void handleDataPacketCryptorMethodCall(const FlutterMethodCall& call, FlutterResult result);
-  static const std::map<std::string, Handler>& frameCryptorMethodTable();
-  static const std::map<std::string, Handler>& dataPacketCryptorMethodTable();
+  static const MethodTable<WebRTCHostPlugin>& frameCryptorMethodTable();
 
   // Data channels.
   void handleCreateDataChannel(const FlutterMethodCall& call, FlutterResult result);
@@ -246,24 +215,6 @@ class WebRTCHostPlugin : public FlutterPlugin,
   // The cryptor named by "frameCryptorId", or null after answering the error.
   std::shared_ptr<FlutterFrameCryptor> frameCryptorForId(const FlutterMethodCall& call,
                                                          FlutterResult& result) const;
-  void frameCryptorFactoryCreateKeyProvider(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderSetSharedKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderRatchetSharedKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderExportSharedKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderSetKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderRatchetKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderExportKey(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderSetSifTrailer(const FlutterMethodCall& call, FlutterResult result);
-  void keyProviderDispose(const FlutterMethodCall& call, FlutterResult result);
-  // The provider named by "keyProviderId", or null after answering the error.
-  std::shared_ptr<RTCFrameCryptorKeyProvider> getKeyProviderForId(const flutter::Value& arguments,
-                                                                  FlutterResult& result) const;
-
-  // Data packet cryptors.
-  void createDataPacketCryptor(const FlutterMethodCall& call, FlutterResult result);
-  void dataPacketCryptorEncrypt(const FlutterMethodCall& call, FlutterResult result);
-  void dataPacketCryptorDecrypt(const FlutterMethodCall& call, FlutterResult result);
-  void dataPacketCryptorDispose(const FlutterMethodCall& call, FlutterResult result);
 
   // Audio device module.
   void handleStartLocalRecording(const FlutterMethodCall& call, FlutterResult result);
@@ -286,7 +237,7 @@ class WebRTCHostPlugin : public FlutterPlugin,
   void handleGetDisplayMedia(const FlutterMethodCall& call, FlutterResult result);
   bool buildDesktopSourcesListWithTypes(const flutter::ValueList& types, bool forceReload,
                                         FlutterResult& result);
-  static std::shared_ptr<RTCDesktopSource> getSourceById(const std::string& sourceId);
+  static std::shared_ptr<RTCDesktopSource> desktopSourceForId(const std::string& sourceId);
 
   // Peer-connection lifecycle.
   void handleCreatePeerConnection(const FlutterMethodCall& call, FlutterResult result);
@@ -418,33 +369,23 @@ class WebRTCHostPlugin : public FlutterPlugin,
   FlutterEventSink event_sink_;
 
   // Main thread only.
-  std::map<std::string, std::shared_ptr<FlutterPeerConnection>> peer_connections_;
-  std::map<std::string, std::shared_ptr<RTCMediaStream>> local_streams_;
-  std::map<std::string, std::shared_ptr<LocalTrack>> local_tracks_;
-  std::map<std::string, CapturerStopHandler> video_capturer_stop_handlers_;
-
-  // Local media; main thread only.
+  PeerConnectionRegistry peer_connections_;
+  LocalMediaRegistry local_media_;
   std::shared_ptr<RTCCameraVideoCapturer> video_capturer_;
-  // The camera capturer behind each camera track, to tell which one a stop concerns.
-  std::map<std::string, std::weak_ptr<RTCCameraVideoCapturer>> camera_capturers_;
-  // The adapter that feeds each capturing track's source. Capturers hold their delegate weakly
-  // and listed wrappers carry none, so the pipeline is owned here until the track is disposed.
-  std::map<std::string, std::shared_ptr<VideoProcessingAdapter>> capture_pipelines_;
-  std::map<std::string, flutter::ValueMap> track_settings_;
   bool using_front_camera_ = false;
   int64_t last_target_width_ = 0;
   int64_t last_target_height_ = 0;
   int64_t last_target_fps_ = 0;
-  std::map<int64_t, std::shared_ptr<HostRTCVideoRenderer>> renders_;
+  VideoRendererRegistry renderers_;
   std::shared_ptr<HostRTCVideoPlatformViewFactory> platform_view_factory_;
-  // Every capture still waiting for its frame.
-  std::vector<std::shared_ptr<HostRTCFrameCapturer>> frame_capturers_;
+  FrameCaptureList frame_captures_;
   // Captured frames are encoded and written here, one at a time, in the order they were taken.
   dispatch_queue_t capture_save_queue_ =
       dispatch_queue_create("com.velmora.host.webrtc.capture", DISPATCH_QUEUE_SERIAL);
-  std::map<std::string, std::shared_ptr<FlutterFrameCryptor>> frame_cryptors_;
-  std::map<std::string, std::shared_ptr<RTCFrameCryptorKeyProvider>> key_providers_;
-  std::map<std::string, std::shared_ptr<RTCDataPacketCryptor>> data_cryptors_;
+  CryptorRegistry cryptors_;
+  KeyProviderMethods key_provider_methods_{cryptors_.keyProviders};
+  DataPacketCryptorMethods data_packet_cryptor_methods_{cryptors_.keyProviders,
+                                                        cryptors_.dataCryptors};
 };
 
 }  // namespace webrtc_host

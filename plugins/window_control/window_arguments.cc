@@ -5,15 +5,13 @@
 namespace window_control {
 namespace {
 
-std::string nameKey(std::string_view key) { return "Argument '" + std::string(key) + "'"; }
+std::string mustBe(std::string_view key, std::string_view requirement) {
+  return "Argument '" + std::string(key) + "' must be " + std::string(requirement);
+}
 
 }  // namespace
 
 WindowArguments::WindowArguments(const flutter::Value& arguments)
-    : flutter::ArgumentReader(arguments, {.code = kInvalidArgumentsCode,
-                                          .nameKey = &nameKey,
-                                          .notAMap = {},
-                                          .nullIsAbsent = true,
-                                          .missingSaysMissing = false}) {}
+    : args(arguments), errors({.code = kInvalidArgumentsCode, .wrong = &mustBe}) {}
 
 }  // namespace window_control

@@ -11,7 +11,7 @@ namespace {
 const char* const kChannelName = "window_control";
 const char* const kNoWindowCode = "NO_WINDOW";
 
-using Handler = std::function<FlutterMethodResponse(WindowControlPlugin&, const WindowArguments&)>;
+using Handler = std::function<FlutterMethodResponse(WindowControlPlugin&, WindowArguments&)>;
 
 struct MethodRow {
   std::string_view name;
@@ -34,27 +34,27 @@ FlutterMethodResponse answerValue(FlutterMethodResponse response) { return respo
 // Row makers, by the shape of the window manager's operation.
 template <typename Answer>
 Handler query(Answer (WindowManager::*operation)() const) {
-  return [operation](WindowControlPlugin& plugin, const WindowArguments&) -> FlutterMethodResponse {
+  return [operation](WindowControlPlugin& plugin, WindowArguments&) -> FlutterMethodResponse {
     return answerValue((plugin.windowManager().*operation)());
   };
 }
 
 Handler action(void (WindowManager::*operation)()) {
-  return [operation](WindowControlPlugin& plugin, const WindowArguments&) -> FlutterMethodResponse {
+  return [operation](WindowControlPlugin& plugin, WindowArguments&) -> FlutterMethodResponse {
     (plugin.windowManager().*operation)();
     return flutter::Value(true);
   };
 }
 
-Handler change(OperationError (WindowManager::*operation)(const WindowArguments&)) {
+Handler change(OperationError (WindowManager::*operation)(WindowArguments)) {
   return [operation](WindowControlPlugin& plugin,
-                     const WindowArguments& arguments) -> FlutterMethodResponse {
+                     WindowArguments& arguments) -> FlutterMethodResponse {
     if (auto error = (plugin.windowManager().*operation)(arguments)) return *error;
     return flutter::Value(true);
   };
 }
 
-FlutterMethodResponse initialize(WindowControlPlugin& plugin, const WindowArguments&) {
+FlutterMethodResponse initialize(WindowControlPlugin& plugin, WindowArguments&) {
   if (auto error = plugin.ensureInitialized()) return *error;
   return flutter::Value(true);
 }

@@ -66,16 +66,16 @@ void WindowManager::setMainWindow(std::shared_ptr<NSWindow> window) {
   if (main_window_) main_window_->setDelegate(shared_from_this());
 }
 
-OperationError WindowManager::setPreventClose(const WindowArguments& arguments) {
-  auto prevent = arguments.boolean("isPreventClose");
-  if (!prevent) return arguments.error();
+OperationError WindowManager::setPreventClose(WindowArguments arguments) {
+  auto prevent = arguments.args.boolean("isPreventClose", arguments.errors);
+  if (!prevent) return arguments.errors.error();
   prevent_close_ = *prevent;
   return std::nullopt;
 }
 
-OperationError WindowManager::setMaximizable(const WindowArguments& arguments) {
-  auto maximizable = arguments.boolean("isMaximizable");
-  if (!maximizable) return arguments.error();
+OperationError WindowManager::setMaximizable(WindowArguments arguments) {
+  auto maximizable = arguments.args.boolean("isMaximizable", arguments.errors);
+  if (!maximizable) return arguments.errors.error();
   maximizable_ = *maximizable;
   return std::nullopt;
 }
@@ -143,21 +143,21 @@ bool WindowManager::isFullScreen() const {
   return (main_window_->styleMask() & NSWindowStyleMaskFullScreen) != 0;
 }
 
-OperationError WindowManager::setFullScreen(const WindowArguments& arguments) {
-  auto full_screen = arguments.boolean("isFullScreen");
-  if (!full_screen) return arguments.error();
+OperationError WindowManager::setFullScreen(WindowArguments arguments) {
+  auto full_screen = arguments.args.boolean("isFullScreen", arguments.errors);
+  if (!full_screen) return arguments.errors.error();
   if (*full_screen != isFullScreen()) main_window_->toggleFullScreen();
   return std::nullopt;
 }
 
-OperationError WindowManager::setAspectRatio(const WindowArguments& arguments) {
+OperationError WindowManager::setAspectRatio(WindowArguments arguments) {
   NSWindowStyleMask mask = main_window_->styleMask();
-  auto ratio = arguments.number("aspectRatio");
-  if (!ratio) return arguments.error();
+  auto ratio = arguments.args.number("aspectRatio", arguments.errors);
+  if (!ratio) return arguments.errors.error();
   // The user's resizing derives one side from the other by the ratio and by its inverse.
   if (*ratio > 0 && !(std::isfinite(*ratio) && std::isfinite(1 / *ratio))) {
-    arguments.reject("aspectRatio", "finite, with a finite inverse");
-    return arguments.error();
+    arguments.errors.reject("aspectRatio", "finite, with a finite inverse");
+    return arguments.errors.error();
   }
   if (*ratio > 0) {
     if ((mask & NSWindowStyleMaskFullSizeContentView) != 0) {
@@ -172,16 +172,16 @@ OperationError WindowManager::setAspectRatio(const WindowArguments& arguments) {
   return std::nullopt;
 }
 
-OperationError WindowManager::setBackgroundColor(const WindowArguments& arguments) {
+OperationError WindowManager::setBackgroundColor(WindowArguments arguments) {
   std::optional<int64_t> components[4];
   const char* keys[4] = {"backgroundColorA", "backgroundColorR", "backgroundColorG",
                          "backgroundColorB"};
   for (int index = 0; index < 4; ++index) {
-    components[index] = arguments.integer(keys[index]);
-    if (!components[index]) return arguments.error();
+    components[index] = arguments.args.integer(keys[index], arguments.errors);
+    if (!components[index]) return arguments.errors.error();
     if (*components[index] < 0 || *components[index] > 255) {
-      arguments.reject(keys[index], "an integer from 0 to 255");
-      return arguments.error();
+      arguments.errors.reject(keys[index], "an integer from 0 to 255");
+      return arguments.errors.error();
     }
   }
   double a = *components[0], r = *components[1], g = *components[2], b = *components[3];
@@ -204,21 +204,21 @@ FlutterMethodResponse WindowManager::getBounds() const {
   });
 }
 
-OperationError WindowManager::setBounds(const WindowArguments& arguments) {
+OperationError WindowManager::setBounds(WindowArguments arguments) {
   // Every key that is given must be a usable number, even one whose partner is missing.
   std::optional<double> values[4];
   const char* keys[4] = {"x", "y", "width", "height"};
   for (int index = 0; index < 4; ++index) {
-    if (!arguments.has(keys[index])) continue;
-    values[index] = arguments.finiteNumber(keys[index]);
-    if (!values[index]) return arguments.error();
+    if (!arguments.args.has(keys[index])) continue;
+    values[index] = arguments.args.finiteNumber(keys[index], arguments.errors);
+    if (!values[index]) return arguments.errors.error();
     if (index >= 2 && *values[index] < 0) {
-      arguments.reject(keys[index], "a number not below 0");
-      return arguments.error();
+      arguments.errors.reject(keys[index], "a number not below 0");
+      return arguments.errors.error();
     }
   }
   const auto& [x, y, width, height] = values;
-  bool animate = arguments.isTrue("animate");
+  bool animate = arguments.args.isTrue("animate");
 
   NSRect frame = main_window_->frame();
   if (width && height) {
@@ -243,35 +243,35 @@ OperationError WindowManager::setBounds(const WindowArguments& arguments) {
   return std::nullopt;
 }
 
-OperationError WindowManager::setSize(const WindowArguments& arguments,
+OperationError WindowManager::setSize(WindowArguments& arguments,
                                       void (NSWindow::*setter)(NSSize)) {
-  auto width = arguments.number("width");
-  auto height = arguments.number("height");
-  if (!width || !height) return arguments.error();
+  auto width = arguments.args.number("width", arguments.errors);
+  auto height = arguments.args.number("height", arguments.errors);
+  if (!width || !height) return arguments.errors.error();
   // Taken in single precision, as the platform's number objects hand out floats.
   NSSize size = CGSizeMake(static_cast<float>(*width), static_cast<float>(*height));
   for (auto [key, length] : {std::pair{"width", size.width}, std::pair{"height", size.height}}) {
     if (!std::isfinite(length) || length < 0) {
-      arguments.reject(key, "a finite number not below 0");
-      return arguments.error();
+      arguments.errors.reject(key, "a finite number not below 0");
+      return arguments.errors.error();
     }
   }
   ((*main_window_).*setter)(size);
   return std::nullopt;
 }
 
-OperationError WindowManager::setMinimumSize(const WindowArguments& arguments) {
+OperationError WindowManager::setMinimumSize(WindowArguments arguments) {
   return setSize(arguments, &NSWindow::setMinSize);
 }
 
-OperationError WindowManager::setMaximumSize(const WindowArguments& arguments) {
+OperationError WindowManager::setMaximumSize(WindowArguments arguments) {
   return setSize(arguments, &NSWindow::setMaxSize);
 }
 
-OperationError WindowManager::switchStyleBit(const WindowArguments& arguments, const char* key,
+OperationError WindowManager::switchStyleBit(WindowArguments& arguments, const char* key,
                                              NSWindowStyleMask bit) {
-  auto enabled = arguments.boolean(key);
-  if (!enabled) return arguments.error();
+  auto enabled = arguments.args.boolean(key, arguments.errors);
+  if (!enabled) return arguments.errors.error();
   setStyleMask(*main_window_, *enabled, bit);
   return std::nullopt;
 }
@@ -280,15 +280,15 @@ bool WindowManager::isResizable() const {
   return (main_window_->styleMask() & NSWindowStyleMaskResizable) != 0;
 }
 
-OperationError WindowManager::setResizable(const WindowArguments& arguments) {
+OperationError WindowManager::setResizable(WindowArguments arguments) {
   return switchStyleBit(arguments, "isResizable", NSWindowStyleMaskResizable);
 }
 
 bool WindowManager::isMovable() const { return main_window_->isMovable(); }
 
-OperationError WindowManager::setMovable(const WindowArguments& arguments) {
-  auto movable = arguments.boolean("isMovable");
-  if (!movable) return arguments.error();
+OperationError WindowManager::setMovable(WindowArguments arguments) {
+  auto movable = arguments.args.boolean("isMovable", arguments.errors);
+  if (!movable) return arguments.errors.error();
   main_window_->setMovable(*movable);
   return std::nullopt;
 }
@@ -297,7 +297,7 @@ bool WindowManager::isMinimizable() const {
   return (main_window_->styleMask() & NSWindowStyleMaskMiniaturizable) != 0;
 }
 
-OperationError WindowManager::setMinimizable(const WindowArguments& arguments) {
+OperationError WindowManager::setMinimizable(WindowArguments arguments) {
   return switchStyleBit(arguments, "isMinimizable", NSWindowStyleMaskMiniaturizable);
 }
 
@@ -305,15 +305,15 @@ bool WindowManager::isClosable() const {
   return (main_window_->styleMask() & NSWindowStyleMaskClosable) != 0;
 }
 
-OperationError WindowManager::setClosable(const WindowArguments& arguments) {
+OperationError WindowManager::setClosable(WindowArguments arguments) {
   return switchStyleBit(arguments, "isClosable", NSWindowStyleMaskClosable);
 }
 
 bool WindowManager::isAlwaysOnTop() const { return main_window_->level() == NSFloatingWindowLevel; }
 
-OperationError WindowManager::setAlwaysOnTop(const WindowArguments& arguments) {
-  auto on_top = arguments.boolean("isAlwaysOnTop");
-  if (!on_top) return arguments.error();
+OperationError WindowManager::setAlwaysOnTop(WindowArguments arguments) {
+  auto on_top = arguments.args.boolean("isAlwaysOnTop", arguments.errors);
+  if (!on_top) return arguments.errors.error();
   main_window_->setLevel(*on_top ? NSFloatingWindowLevel : NSNormalWindowLevel);
   if (mainWindowIsPanel())
     setStyleMask(*main_window_, *on_top, NSWindowStyleMaskNonactivatingPanel);
@@ -322,17 +322,17 @@ OperationError WindowManager::setAlwaysOnTop(const WindowArguments& arguments) {
 
 std::string WindowManager::getTitle() const { return main_window_->title(); }
 
-OperationError WindowManager::setTitle(const WindowArguments& arguments) {
-  auto title = arguments.string("title");
-  if (!title) return arguments.error();
+OperationError WindowManager::setTitle(WindowArguments arguments) {
+  auto title = arguments.args.string("title", arguments.errors);
+  if (!title) return arguments.errors.error();
   main_window_->setTitle(std::move(*title));
   return std::nullopt;
 }
 
-OperationError WindowManager::setTitleBarStyle(const WindowArguments& arguments) {
-  auto style = arguments.string("titleBarStyle");
-  auto buttons_visible = arguments.boolean("windowButtonVisibility");
-  if (!style || !buttons_visible) return arguments.error();
+OperationError WindowManager::setTitleBarStyle(WindowArguments arguments) {
+  auto style = arguments.args.string("titleBarStyle", arguments.errors);
+  auto buttons_visible = arguments.args.boolean("windowButtonVisibility", arguments.errors);
+  if (!style || !buttons_visible) return arguments.errors.error();
   bool hidden = *style == "hidden";
   main_window_->setTitleVisibility(hidden ? NSWindowTitleHidden : NSWindowTitleVisible);
   main_window_->setTitlebarAppearsTransparent(hidden);
@@ -359,27 +359,27 @@ bool WindowManager::isSkipTaskbar() const {
          NSApplicationActivationPolicyAccessory;
 }
 
-OperationError WindowManager::setSkipTaskbar(const WindowArguments& arguments) {
-  auto skip = arguments.boolean("isSkipTaskbar");
-  if (!skip) return arguments.error();
+OperationError WindowManager::setSkipTaskbar(WindowArguments arguments) {
+  auto skip = arguments.args.boolean("isSkipTaskbar", arguments.errors);
+  if (!skip) return arguments.errors.error();
   NSApplication::sharedApplication().setActivationPolicy(
       *skip ? NSApplicationActivationPolicyAccessory : NSApplicationActivationPolicyRegular);
   return std::nullopt;
 }
 
-OperationError WindowManager::setBadgeLabel(const WindowArguments& arguments) {
-  auto label = arguments.string("label");
-  if (!label) return arguments.error();
+OperationError WindowManager::setBadgeLabel(WindowArguments arguments) {
+  auto label = arguments.args.string("label", arguments.errors);
+  if (!label) return arguments.errors.error();
   NSApplication::sharedApplication().dockTile()->setBadgeLabel(std::move(*label));
   return std::nullopt;
 }
 
-OperationError WindowManager::setProgressBar(const WindowArguments& arguments) {
-  auto progress = arguments.number("progress");
-  if (!progress) return arguments.error();
+OperationError WindowManager::setProgressBar(WindowArguments arguments) {
+  auto progress = arguments.args.number("progress", arguments.errors);
+  if (!progress) return arguments.errors.error();
   if (std::isnan(*progress)) {
-    arguments.reject("progress", "a number, not NaN");
-    return arguments.error();
+    arguments.errors.reject("progress", "a number, not NaN");
+    return arguments.errors.error();
   }
   auto tile = NSApplication::sharedApplication().dockTile();
   auto bar = dockProgressIndicator(*tile);
@@ -408,10 +408,10 @@ bool WindowManager::isVisibleOnAllWorkspaces() const {
   return (main_window_->collectionBehavior() & NSWindowCollectionBehaviorCanJoinAllSpaces) != 0;
 }
 
-OperationError WindowManager::setVisibleOnAllWorkspaces(const WindowArguments& arguments) {
-  auto visible = arguments.boolean("visible");
-  auto on_full_screen = arguments.boolean("visibleOnFullScreen");
-  if (!visible || !on_full_screen) return arguments.error();
+OperationError WindowManager::setVisibleOnAllWorkspaces(WindowArguments arguments) {
+  auto visible = arguments.args.boolean("visible", arguments.errors);
+  auto on_full_screen = arguments.args.boolean("visibleOnFullScreen", arguments.errors);
+  if (!visible || !on_full_screen) return arguments.errors.error();
   setCollectionBehavior(*main_window_, *visible, NSWindowCollectionBehaviorCanJoinAllSpaces);
   setCollectionBehavior(*main_window_, *on_full_screen,
                         NSWindowCollectionBehaviorFullScreenAuxiliary);
@@ -420,9 +420,9 @@ OperationError WindowManager::setVisibleOnAllWorkspaces(const WindowArguments& a
 
 bool WindowManager::hasShadow() const { return main_window_->hasShadow(); }
 
-OperationError WindowManager::setHasShadow(const WindowArguments& arguments) {
-  auto shadow = arguments.boolean("hasShadow");
-  if (!shadow) return arguments.error();
+OperationError WindowManager::setHasShadow(WindowArguments arguments) {
+  auto shadow = arguments.args.boolean("hasShadow", arguments.errors);
+  if (!shadow) return arguments.errors.error();
   main_window_->setHasShadow(*shadow);
   main_window_->invalidateShadow();
   return std::nullopt;
@@ -430,26 +430,26 @@ OperationError WindowManager::setHasShadow(const WindowArguments& arguments) {
 
 double WindowManager::getOpacity() const { return main_window_->alphaValue(); }
 
-OperationError WindowManager::setOpacity(const WindowArguments& arguments) {
-  auto opacity = arguments.finiteNumber("opacity");
-  if (!opacity) return arguments.error();
+OperationError WindowManager::setOpacity(WindowArguments arguments) {
+  auto opacity = arguments.args.finiteNumber("opacity", arguments.errors);
+  if (!opacity) return arguments.errors.error();
   main_window_->setAlphaValue(*opacity);
   return std::nullopt;
 }
 
-OperationError WindowManager::setBrightness(const WindowArguments& arguments) {
-  auto brightness = arguments.string("brightness");
-  if (!brightness) return arguments.error();
+OperationError WindowManager::setBrightness(WindowArguments arguments) {
+  auto brightness = arguments.args.string("brightness", arguments.errors);
+  if (!brightness) return arguments.errors.error();
   main_window_->setAppearance(NSAppearance::appearanceNamed(
       *brightness == "dark" ? NSAppearanceNameVibrantDark : NSAppearanceNameVibrantLight));
   main_window_->invalidateShadow();
   return std::nullopt;
 }
 
-OperationError WindowManager::setIgnoreMouseEvents(const WindowArguments& arguments) {
-  auto ignore = arguments.boolean("ignore");
-  auto forward = arguments.boolean("forward");
-  if (!ignore || !forward) return arguments.error();
+OperationError WindowManager::setIgnoreMouseEvents(WindowArguments arguments) {
+  auto ignore = arguments.args.boolean("ignore", arguments.errors);
+  auto forward = arguments.args.boolean("forward", arguments.errors);
+  if (!ignore || !forward) return arguments.errors.error();
   main_window_->setIgnoresMouseEvents(*ignore);
   main_window_->setAcceptsMouseMovedEvents(*ignore && *forward);
   return std::nullopt;

@@ -32,9 +32,9 @@ class WindowManager : public NSWindowDelegate, public std::enable_shared_from_th
 
   // Flags that the delegate callbacks read.
   bool isPreventClose() const { return prevent_close_; }
-  OperationError setPreventClose(const WindowArguments& arguments);
+  OperationError setPreventClose(WindowArguments arguments);
   bool isMaximizable() const { return maximizable_; }
-  OperationError setMaximizable(const WindowArguments& arguments);
+  OperationError setMaximizable(WindowArguments arguments);
 
   void waitUntilReadyToShow() {}
   int64_t getId() const;
@@ -58,40 +58,40 @@ class WindowManager : public NSWindowDelegate, public std::enable_shared_from_th
   void dock() {}
   void undock() {}
   bool isFullScreen() const;
-  OperationError setFullScreen(const WindowArguments& arguments);
-  OperationError setAspectRatio(const WindowArguments& arguments);
-  OperationError setBackgroundColor(const WindowArguments& arguments);
+  OperationError setFullScreen(WindowArguments arguments);
+  OperationError setAspectRatio(WindowArguments arguments);
+  OperationError setBackgroundColor(WindowArguments arguments);
   // {"x", "y", "width", "height"}, or the error "NO_SCREEN".
   FlutterMethodResponse getBounds() const;
-  OperationError setBounds(const WindowArguments& arguments);
-  OperationError setMinimumSize(const WindowArguments& arguments);
-  OperationError setMaximumSize(const WindowArguments& arguments);
+  OperationError setBounds(WindowArguments arguments);
+  OperationError setMinimumSize(WindowArguments arguments);
+  OperationError setMaximumSize(WindowArguments arguments);
   bool isResizable() const;
-  OperationError setResizable(const WindowArguments& arguments);
+  OperationError setResizable(WindowArguments arguments);
   bool isMovable() const;
-  OperationError setMovable(const WindowArguments& arguments);
+  OperationError setMovable(WindowArguments arguments);
   bool isMinimizable() const;
-  OperationError setMinimizable(const WindowArguments& arguments);
+  OperationError setMinimizable(WindowArguments arguments);
   bool isClosable() const;
-  OperationError setClosable(const WindowArguments& arguments);
+  OperationError setClosable(WindowArguments arguments);
   bool isAlwaysOnTop() const;
-  OperationError setAlwaysOnTop(const WindowArguments& arguments);
+  OperationError setAlwaysOnTop(WindowArguments arguments);
   std::string getTitle() const;
-  OperationError setTitle(const WindowArguments& arguments);
-  OperationError setTitleBarStyle(const WindowArguments& arguments);
+  OperationError setTitle(WindowArguments arguments);
+  OperationError setTitleBarStyle(WindowArguments arguments);
   int32_t getTitleBarHeight() const;
   bool isSkipTaskbar() const;
-  OperationError setSkipTaskbar(const WindowArguments& arguments);
-  OperationError setBadgeLabel(const WindowArguments& arguments);
-  OperationError setProgressBar(const WindowArguments& arguments);
+  OperationError setSkipTaskbar(WindowArguments arguments);
+  OperationError setBadgeLabel(WindowArguments arguments);
+  OperationError setProgressBar(WindowArguments arguments);
   bool isVisibleOnAllWorkspaces() const;
-  OperationError setVisibleOnAllWorkspaces(const WindowArguments& arguments);
+  OperationError setVisibleOnAllWorkspaces(WindowArguments arguments);
   bool hasShadow() const;
-  OperationError setHasShadow(const WindowArguments& arguments);
+  OperationError setHasShadow(WindowArguments arguments);
   double getOpacity() const;
-  OperationError setOpacity(const WindowArguments& arguments);
-  OperationError setBrightness(const WindowArguments& arguments);
-  OperationError setIgnoreMouseEvents(const WindowArguments& arguments);
+  OperationError setOpacity(WindowArguments arguments);
+  OperationError setBrightness(WindowArguments arguments);
+  OperationError setIgnoreMouseEvents(WindowArguments arguments);
   void startDragging();
 
   // The window's delegate callbacks; each sends its events before it returns.
@@ -112,9 +112,8 @@ class WindowManager : public NSWindowDelegate, public std::enable_shared_from_th
 
  private:
   // Sets one style-mask bit from a Boolean argument.
-  OperationError switchStyleBit(const WindowArguments& arguments, const char* key,
-                                NSWindowStyleMask bit);
-  OperationError setSize(const WindowArguments& arguments, void (NSWindow::*setter)(NSSize));
+  OperationError switchStyleBit(WindowArguments& arguments, const char* key, NSWindowStyleMask bit);
+  OperationError setSize(WindowArguments& arguments, void (NSWindow::*setter)(NSSize));
   bool mainWindowIsPanel() const;
   void emitWindowEvent(const std::string& eventName);
 

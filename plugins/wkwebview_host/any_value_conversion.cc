@@ -14,7 +14,7 @@ uint32_t checkedCount(size_t count) {
 
 class StreamedAnyValue final : public flutter::StreamedValue {
  public:
-  explicit StreamedAnyValue(std::shared_ptr<const foundation::AnyValue> value)
+  explicit StreamedAnyValue(std::shared_ptr<const AnyValue> value)
       : value_(std::move(value)) {}
 
   std::string typeName() const override { return "AnyValue"; }
@@ -22,21 +22,21 @@ class StreamedAnyValue final : public flutter::StreamedValue {
   void writeTo(FlutterStandardWriter& writer) const override { write(writer, *value_, 1); }
 
  private:
-  static size_t sizeHint(const foundation::AnyValue& value) {
+  static size_t sizeHint(const AnyValue& value) {
     constexpr size_t kHead = 1 + 5 + 7;
     if (const auto* text = value.getIf<std::string>()) return kHead + text->size();
-    if (const auto* bytes = value.getIf<foundation::AnyValue::Bytes>())
+    if (const auto* bytes = value.getIf<AnyValue::Bytes>())
       return kHead + bytes->size();
     size_t size = kHead + 16;
-    if (const auto* array = value.getIf<foundation::AnyValue::Array>()) {
+    if (const auto* array = value.getIf<AnyValue::Array>()) {
       for (const auto& element : *array) size += sizeHint(element);
-    } else if (const auto* dictionary = value.getIf<foundation::AnyValue::Dictionary>()) {
+    } else if (const auto* dictionary = value.getIf<AnyValue::Dictionary>()) {
       for (const auto& [key, element] : *dictionary) size += kHead + key.size() + sizeHint(element);
     }
     return size;
   }
 
-  static void write(FlutterStandardWriter& writer, const foundation::AnyValue& value, int depth) {
+  static void write(FlutterStandardWriter& writer, const AnyValue& value, int depth) {
     if (depth > kFlutterMaxNestingDepth) throw FlutterCodecError("Value is nested too deeply");
     std::visit(
         [&](const auto& v) {
@@ -44,15 +44,15 @@ class StreamedAnyValue final : public flutter::StreamedValue {
           if constexpr (std::is_same_v<T, std::string>) {
             writer.writeByte(FlutterStandardFieldString);
             writer.writeUTF8(v);
-          } else if constexpr (std::is_same_v<T, foundation::AnyValue::Bytes>) {
+          } else if constexpr (std::is_same_v<T, AnyValue::Bytes>) {
             writer.writeByte(FlutterStandardFieldUInt8Data);
             writer.writeSize(checkedCount(v.size()));
             writer.writeBytes(v.data(), v.size());
-          } else if constexpr (std::is_same_v<T, foundation::AnyValue::Array>) {
+          } else if constexpr (std::is_same_v<T, AnyValue::Array>) {
             writer.writeByte(FlutterStandardFieldList);
             writer.writeSize(checkedCount(v.size()));
             for (const auto& element : v) write(writer, element, depth + 1);
-          } else if constexpr (std::is_same_v<T, foundation::AnyValue::Dictionary>) {
+          } else if constexpr (std::is_same_v<T, AnyValue::Dictionary>) {
             writer.writeByte(FlutterStandardFieldMap);
             writer.writeSize(checkedCount(v.size()));
             for (const auto& [key, element] : v) {
@@ -68,29 +68,29 @@ class StreamedAnyValue final : public flutter::StreamedValue {
         value.storage());
   }
 
-  std::shared_ptr<const foundation::AnyValue> value_;
+  std::shared_ptr<const AnyValue> value_;
 };
 
 }  // namespace
 
-flutter::Value streamedPigeonValue(std::shared_ptr<const foundation::AnyValue> value) {
+flutter::Value streamedPigeonValue(std::shared_ptr<const AnyValue> value) {
   return flutter::Value(std::make_shared<const StreamedAnyValue>(std::move(value)));
 }
 
-flutter::Value toPigeonValue(const foundation::AnyValue& value) {
+flutter::Value toPigeonValue(const AnyValue& value) {
   return std::visit(
       [](const auto& v) -> flutter::Value {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, foundation::NSNull>) {
+        if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, NSNull>) {
           return flutter::Value();
-        } else if constexpr (std::is_same_v<T, foundation::AnyValue::Array>) {
+        } else if constexpr (std::is_same_v<T, AnyValue::Array>) {
           flutter::ValueList list;
           list.reserve(v.size());
           for (const auto& element : v) list.push_back(toPigeonValue(element));
           return flutter::Value(std::move(list));
-        } else if constexpr (std::is_same_v<T, foundation::AnyValue::Dictionary>) {
+        } else if constexpr (std::is_same_v<T, AnyValue::Dictionary>) {
           return flutter::Value(toPigeonMap(v));
-        } else if constexpr (std::is_same_v<T, std::shared_ptr<foundation::NSObject>>) {
+        } else if constexpr (std::is_same_v<T, std::shared_ptr<NSObject>>) {
           return objectValue(v);
         } else {
           return flutter::Value(v);
@@ -99,7 +99,7 @@ flutter::Value toPigeonValue(const foundation::AnyValue& value) {
       value.storage());
 }
 
-flutter::ValueMap toPigeonMap(const foundation::AnyValue::Dictionary& dictionary) {
+flutter::ValueMap toPigeonMap(const AnyValue::Dictionary& dictionary) {
   flutter::ValueMap map;
   map.reserve(dictionary.size());
   for (const auto& [key, value] : dictionary) map.append(flutter::Value(key), toPigeonValue(value));

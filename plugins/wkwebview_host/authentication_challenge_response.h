@@ -3,23 +3,23 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_url_authentication_challenge.h"
-#include "platform/webkit/ns_url_credential.h"
+#include "platform/foundation/ns_url_authentication_challenge.h"
+#include "platform/foundation/ns_url_credential.h"
 
 namespace wkwebview_host {
 
-class AuthenticationChallengeResponse final : public foundation::NSObject {
+class AuthenticationChallengeResponse final : public NSObject {
  public:
-  AuthenticationChallengeResponse(foundation::NSURLSessionAuthChallengeDisposition disposition,
-                                  std::shared_ptr<foundation::NSURLCredential> credential)
+  AuthenticationChallengeResponse(NSURLSessionAuthChallengeDisposition disposition,
+                                  std::shared_ptr<NSURLCredential> credential)
       : disposition_(disposition), credential_(std::move(credential)) {}
 
-  foundation::NSURLSessionAuthChallengeDisposition disposition() const { return disposition_; }
-  const std::shared_ptr<foundation::NSURLCredential>& credential() const { return credential_; }
+  NSURLSessionAuthChallengeDisposition disposition() const { return disposition_; }
+  const std::shared_ptr<NSURLCredential>& credential() const { return credential_; }
 
  private:
-  const foundation::NSURLSessionAuthChallengeDisposition disposition_;
-  const std::shared_ptr<foundation::NSURLCredential> credential_;
+  const NSURLSessionAuthChallengeDisposition disposition_;
+  const std::shared_ptr<NSURLCredential> credential_;
 };
 
 }  // namespace wkwebview_host

@@ -7,13 +7,13 @@ namespace {
 
 std::shared_ptr<AuthenticationChallengeResponse> makeResponse(
     UrlSessionAuthChallengeDisposition disposition,
-    std::shared_ptr<foundation::NSURLCredential> credential) {
+    std::shared_ptr<NSURLCredential> credential) {
   // The Dart side's raw values are the platform's, except `unknown`.
   if (disposition == UrlSessionAuthChallengeDisposition::unknown) {
     throw ProxyAPIRegistrar::createUnknownEnumError(disposition);
   }
-  return foundation::makeObject<AuthenticationChallengeResponse>(
-      static_cast<foundation::NSURLSessionAuthChallengeDisposition>(disposition),
+  return makeObject<AuthenticationChallengeResponse>(
+      static_cast<NSURLSessionAuthChallengeDisposition>(disposition),
       std::move(credential));
 }
 
@@ -22,14 +22,14 @@ std::shared_ptr<AuthenticationChallengeResponse> makeResponse(
 std::shared_ptr<AuthenticationChallengeResponse>
 AuthenticationChallengeResponseProxyAPIDelegate::pigeonDefaultConstructor(
     PigeonApiAuthenticationChallengeResponse&, UrlSessionAuthChallengeDisposition disposition,
-    std::shared_ptr<foundation::NSURLCredential> credential) {
+    std::shared_ptr<NSURLCredential> credential) {
   return makeResponse(disposition, std::move(credential));
 }
 
 std::shared_ptr<AuthenticationChallengeResponse>
 AuthenticationChallengeResponseProxyAPIDelegate::createAsync(
     PigeonApiAuthenticationChallengeResponse&, UrlSessionAuthChallengeDisposition disposition,
-    std::shared_ptr<foundation::NSURLCredential> credential) {
+    std::shared_ptr<NSURLCredential> credential) {
   return makeResponse(disposition, std::move(credential));
 }
 
@@ -37,19 +37,19 @@ UrlSessionAuthChallengeDisposition AuthenticationChallengeResponseProxyAPIDelega
     PigeonApiAuthenticationChallengeResponse&,
     const AuthenticationChallengeResponse& pigeonInstance) {
   switch (pigeonInstance.disposition()) {
-    case foundation::NSURLSessionAuthChallengeUseCredential:
+    case NSURLSessionAuthChallengeUseCredential:
       return UrlSessionAuthChallengeDisposition::useCredential;
-    case foundation::NSURLSessionAuthChallengePerformDefaultHandling:
+    case NSURLSessionAuthChallengePerformDefaultHandling:
       return UrlSessionAuthChallengeDisposition::performDefaultHandling;
-    case foundation::NSURLSessionAuthChallengeCancelAuthenticationChallenge:
+    case NSURLSessionAuthChallengeCancelAuthenticationChallenge:
       return UrlSessionAuthChallengeDisposition::cancelAuthenticationChallenge;
-    case foundation::NSURLSessionAuthChallengeRejectProtectionSpace:
+    case NSURLSessionAuthChallengeRejectProtectionSpace:
       return UrlSessionAuthChallengeDisposition::rejectProtectionSpace;
   }
   return UrlSessionAuthChallengeDisposition::unknown;
 }
 
-std::shared_ptr<foundation::NSURLCredential>
+std::shared_ptr<NSURLCredential>
 AuthenticationChallengeResponseProxyAPIDelegate::credential(
     PigeonApiAuthenticationChallengeResponse&,
     const AuthenticationChallengeResponse& pigeonInstance) {

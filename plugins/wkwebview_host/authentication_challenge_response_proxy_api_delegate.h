@@ -12,14 +12,14 @@ class AuthenticationChallengeResponseProxyAPIDelegate final
  public:
   std::shared_ptr<AuthenticationChallengeResponse> pigeonDefaultConstructor(
       PigeonApiAuthenticationChallengeResponse& api, UrlSessionAuthChallengeDisposition disposition,
-      std::shared_ptr<foundation::NSURLCredential> credential) override;
+      std::shared_ptr<NSURLCredential> credential) override;
   std::shared_ptr<AuthenticationChallengeResponse> createAsync(
       PigeonApiAuthenticationChallengeResponse& api, UrlSessionAuthChallengeDisposition disposition,
-      std::shared_ptr<foundation::NSURLCredential> credential) override;
+      std::shared_ptr<NSURLCredential> credential) override;
   UrlSessionAuthChallengeDisposition disposition(
       PigeonApiAuthenticationChallengeResponse& api,
       const AuthenticationChallengeResponse& pigeonInstance) override;
-  std::shared_ptr<foundation::NSURLCredential> credential(
+  std::shared_ptr<NSURLCredential> credential(
       PigeonApiAuthenticationChallengeResponse& api,
       const AuthenticationChallengeResponse& pigeonInstance) override;
 };

@@ -4,17 +4,17 @@
 
 namespace wkwebview_host {
 
-int64_t ErrorProxyAPIDelegate::code(PigeonApiNSError&, const foundation::NSError& pigeonInstance) {
-  return pigeonInstance.code();
+int64_t ErrorProxyAPIDelegate::code(PigeonApiNSError&, const NSError& pigeonInstance) {
+  return pigeonInstance.code;
 }
 
 std::string ErrorProxyAPIDelegate::domain(PigeonApiNSError&,
-                                          const foundation::NSError& pigeonInstance) {
-  return pigeonInstance.domain();
+                                          const NSError& pigeonInstance) {
+  return pigeonInstance.domain;
 }
 
 flutter::ValueMap ErrorProxyAPIDelegate::userInfo(PigeonApiNSError&,
-                                                  const foundation::NSError& pigeonInstance) {
+                                                  const NSError& pigeonInstance) {
   return toPigeonMap(pigeonInstance.userInfo());
 }
 

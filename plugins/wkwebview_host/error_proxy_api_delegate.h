@@ -8,10 +8,10 @@ namespace wkwebview_host {
 
 class ErrorProxyAPIDelegate final : public PigeonApiDelegateNSError {
  public:
-  int64_t code(PigeonApiNSError& api, const foundation::NSError& pigeonInstance) override;
-  std::string domain(PigeonApiNSError& api, const foundation::NSError& pigeonInstance) override;
+  int64_t code(PigeonApiNSError& api, const NSError& pigeonInstance) override;
+  std::string domain(PigeonApiNSError& api, const NSError& pigeonInstance) override;
   flutter::ValueMap userInfo(PigeonApiNSError& api,
-                             const foundation::NSError& pigeonInstance) override;
+                             const NSError& pigeonInstance) override;
 };
 
 }  // namespace wkwebview_host

@@ -11,7 +11,7 @@ std::shared_ptr<URLRequestWrapper> FrameInfoProxyAPIDelegate::request(
     PigeonApiWKFrameInfo&, const WKFrameInfo& pigeonInstance) {
   const auto& request = pigeonInstance.request();
   if (!request) return nullptr;
-  return foundation::makeObject<URLRequestWrapper>(*request);
+  return makeObject<URLRequestWrapper>(*request);
 }
 
 }  // namespace wkwebview_host

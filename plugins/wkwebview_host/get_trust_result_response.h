@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 namespace wkwebview_host {
 
-class GetTrustResultResponse final : public foundation::NSObject {
+class GetTrustResultResponse final : public NSObject {
  public:
   // `result` is a trust result type of the Security framework (invalid 0 to other error 7);
   // `resultCode` its status code.

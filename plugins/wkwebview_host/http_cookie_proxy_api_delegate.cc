@@ -9,17 +9,15 @@
 namespace wkwebview_host {
 namespace {
 
-using foundation::AnyValue;
-
 // Indexed by the raw value of the key, `comment` to `version`; `unknown` has no native key.
 const std::array<const std::string*, 14> kNativeKeys = {
-    &foundation::NSHTTPCookieComment,        &foundation::NSHTTPCookieCommentURL,
-    &foundation::NSHTTPCookieDiscard,        &foundation::NSHTTPCookieDomain,
-    &foundation::NSHTTPCookieExpires,        &foundation::NSHTTPCookieMaximumAge,
-    &foundation::NSHTTPCookieName,           &foundation::NSHTTPCookieOriginURL,
-    &foundation::NSHTTPCookiePath,           &foundation::NSHTTPCookiePort,
-    &foundation::NSHTTPCookieSameSitePolicy, &foundation::NSHTTPCookieSecure,
-    &foundation::NSHTTPCookieValue,          &foundation::NSHTTPCookieVersion,
+    &NSHTTPCookieComment,        &NSHTTPCookieCommentURL,
+    &NSHTTPCookieDiscard,        &NSHTTPCookieDomain,
+    &NSHTTPCookieExpires,        &NSHTTPCookieMaximumAge,
+    &NSHTTPCookieName,           &NSHTTPCookieOriginURL,
+    &NSHTTPCookiePath,           &NSHTTPCookiePort,
+    &NSHTTPCookieSameSitePolicy, &NSHTTPCookieSecure,
+    &NSHTTPCookieValue,          &NSHTTPCookieVersion,
 };
 
 template <typename T>
@@ -41,7 +39,7 @@ AnyValue toAnyValue(const flutter::Value& value) {
       [](const auto& v) -> AnyValue {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::monostate>) {
-          return AnyValue(foundation::NSNull());
+          return AnyValue(NSNull());
         } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
           return AnyValue(static_cast<int64_t>(v));
         } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, double> ||
@@ -66,13 +64,13 @@ AnyValue toAnyValue(const flutter::Value& value) {
           }
           return AnyValue(std::move(dictionary));
         } else {
-          if (auto object = objectFromValue<foundation::NSObject>(flutter::Value(v))) {
+          if (auto object = objectFromValue<NSObject>(flutter::Value(v))) {
             return AnyValue(std::move(object));
           }
           if (auto enumeration = std::dynamic_pointer_cast<const EnumerationValue>(v)) {
             return AnyValue(enumeration->raw());
           }
-          return AnyValue(foundation::NSNull());
+          return AnyValue(NSNull());
         }
       },
       value.storage());
@@ -80,7 +78,7 @@ AnyValue toAnyValue(const flutter::Value& value) {
 
 }  // namespace
 
-std::shared_ptr<foundation::NSHTTPCookie> HTTPCookieProxyAPIDelegate::pigeonDefaultConstructor(
+std::shared_ptr<NSHTTPCookie> HTTPCookieProxyAPIDelegate::pigeonDefaultConstructor(
     PigeonApiHTTPCookie&, const Properties& properties) {
   AnyValue::Dictionary native;
   for (const auto& [key, value] : properties) {
@@ -89,7 +87,7 @@ std::shared_ptr<foundation::NSHTTPCookie> HTTPCookieProxyAPIDelegate::pigeonDefa
     }
     native.emplace_back(*kNativeKeys[static_cast<size_t>(key)], toAnyValue(value));
   }
-  auto cookie = foundation::NSHTTPCookie::cookieWithProperties(native);
+  auto cookie = NSHTTPCookie::cookieWithProperties(native);
   if (!cookie) {
     throw ProxyAPIRegistrar::createConstructorNullError(
         "NSHTTPCookie",
@@ -99,7 +97,7 @@ std::shared_ptr<foundation::NSHTTPCookie> HTTPCookieProxyAPIDelegate::pigeonDefa
 }
 
 std::optional<PigeonApiDelegateHTTPCookie::Properties> HTTPCookieProxyAPIDelegate::getProperties(
-    PigeonApiHTTPCookie&, const foundation::NSHTTPCookie& pigeonInstance) {
+    PigeonApiHTTPCookie&, const NSHTTPCookie& pigeonInstance) {
   Properties properties;
   for (const auto& [native_key, value] : pigeonInstance.properties()) {
     auto key = HttpCookiePropertyKey::unknown;

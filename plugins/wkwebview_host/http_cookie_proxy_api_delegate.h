@@ -10,10 +10,10 @@ class HTTPCookieProxyAPIDelegate final : public PigeonApiDelegateHTTPCookie {
  public:
   // `unknown` among the keys is the "UnknownEnumError"; properties the platform refuses are the
   // "ConstructorReturnedNullError" for `NSHTTPCookie`.
-  std::shared_ptr<foundation::NSHTTPCookie> pigeonDefaultConstructor(
+  std::shared_ptr<NSHTTPCookie> pigeonDefaultConstructor(
       PigeonApiHTTPCookie& api, const Properties& properties) override;
   std::optional<Properties> getProperties(PigeonApiHTTPCookie& api,
-                                          const foundation::NSHTTPCookie& pigeonInstance) override;
+                                          const NSHTTPCookie& pigeonInstance) override;
 };
 
 }  // namespace wkwebview_host

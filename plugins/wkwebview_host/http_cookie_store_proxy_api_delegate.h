@@ -9,7 +9,7 @@ namespace wkwebview_host {
 class HTTPCookieStoreProxyAPIDelegate final : public PigeonApiDelegateWKHTTPCookieStore {
  public:
   void setCookie(PigeonApiWKHTTPCookieStore& /*api*/, WKHTTPCookieStore& pigeonInstance,
-                 std::shared_ptr<foundation::NSHTTPCookie> cookie,
+                 std::shared_ptr<NSHTTPCookie> cookie,
                  std::function<void()> completion) override {
     pigeonInstance.setCookie(std::move(cookie), std::move(completion));
   }

@@ -8,7 +8,7 @@ namespace wkwebview_host {
 class HTTPURLResponseProxyAPIDelegate final : public PigeonApiDelegateHTTPURLResponse {
  public:
   int64_t statusCode(PigeonApiHTTPURLResponse& /*api*/,
-                     const foundation::NSHTTPURLResponse& pigeonInstance) override {
+                     const NSHTTPURLResponse& pigeonInstance) override {
     return pigeonInstance.statusCode();
   }
 };

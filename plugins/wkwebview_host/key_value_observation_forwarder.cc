@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "platform/webkit/ns_key_value_observing.h"
+#include "platform/foundation/ns_key_value_observing.h"
 #include "plugins/wkwebview_host/any_value_conversion.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/proxy_api_registrar.h"
@@ -14,11 +14,11 @@ namespace {
 KeyValueChangeKey changeKey(const std::string& key) {
   // Tested in this order; the first match wins.
   static const std::array<std::pair<const char*, KeyValueChangeKey>, 5> kKeys = {{
-      {foundation::NSKeyValueChangeKindKey, KeyValueChangeKey::kind},
-      {foundation::NSKeyValueChangeIndexesKey, KeyValueChangeKey::indexes},
-      {foundation::NSKeyValueChangeNewKey, KeyValueChangeKey::newValue},
-      {foundation::NSKeyValueChangeOldKey, KeyValueChangeKey::oldValue},
-      {foundation::NSKeyValueChangeNotificationIsPriorKey, KeyValueChangeKey::notificationIsPrior},
+      {NSKeyValueChangeKindKey, KeyValueChangeKey::kind},
+      {NSKeyValueChangeIndexesKey, KeyValueChangeKey::indexes},
+      {NSKeyValueChangeNewKey, KeyValueChangeKey::newValue},
+      {NSKeyValueChangeOldKey, KeyValueChangeKey::oldValue},
+      {NSKeyValueChangeNotificationIsPriorKey, KeyValueChangeKey::notificationIsPrior},
   }};
   for (const auto& [platform_key, change_key] : kKeys) {
     if (key == platform_key) return change_key;
@@ -28,7 +28,7 @@ KeyValueChangeKey changeKey(const std::string& key) {
 
 }  // namespace
 
-flutter::ValueMap convertKeyValueChange(const foundation::AnyValue::Dictionary& change) {
+flutter::ValueMap convertKeyValueChange(const AnyValue::Dictionary& change) {
   flutter::ValueMap map;
   for (const auto& [key, value] : change) {
     map.set(enumerationValue(changeKey(key)), toPigeonValue(value));
@@ -37,10 +37,10 @@ flutter::ValueMap convertKeyValueChange(const foundation::AnyValue::Dictionary& 
 }
 
 void forwardObservation(const std::weak_ptr<WebKitLibraryPigeonProxyApiRegistrar>& registrar,
-                        const std::shared_ptr<foundation::NSObject>& observer,
+                        const std::shared_ptr<NSObject>& observer,
                         const std::optional<std::string>& keyPath,
-                        const std::shared_ptr<foundation::NSObject>& object,
-                        const std::optional<foundation::AnyValue::Dictionary>& change) {
+                        const std::shared_ptr<NSObject>& object,
+                        const std::optional<AnyValue::Dictionary>& change) {
   std::optional<flutter::ValueMap> converted;
   if (change) converted = convertKeyValueChange(*change);
   auto owner = registrar.lock();

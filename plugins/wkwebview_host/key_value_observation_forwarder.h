@@ -8,21 +8,21 @@
 #include <string>
 
 #include "platform/flutter/value.h"
-#include "platform/webkit/any_value.h"
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/any_value.h"
+#include "platform/foundation/ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
 
 namespace wkwebview_host {
 
 // Each platform key becomes a `KeyValueChangeKey` (any key it does not know becomes `unknown`,
 // the last of several winning); values stay as they are, the kind a plain number.
-flutter::ValueMap convertKeyValueChange(const foundation::AnyValue::Dictionary& change);
+flutter::ValueMap convertKeyValueChange(const AnyValue::Dictionary& change);
 
 // `observer` keeps itself alive until the call has been made.
 void forwardObservation(const std::weak_ptr<WebKitLibraryPigeonProxyApiRegistrar>& registrar,
-                        const std::shared_ptr<foundation::NSObject>& observer,
+                        const std::shared_ptr<NSObject>& observer,
                         const std::optional<std::string>& keyPath,
-                        const std::shared_ptr<foundation::NSObject>& object,
-                        const std::optional<foundation::AnyValue::Dictionary>& change);
+                        const std::shared_ptr<NSObject>& object,
+                        const std::optional<AnyValue::Dictionary>& change);
 
 }  // namespace wkwebview_host

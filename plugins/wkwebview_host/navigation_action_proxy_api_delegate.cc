@@ -4,7 +4,7 @@ namespace wkwebview_host {
 
 std::shared_ptr<URLRequestWrapper> NavigationActionProxyAPIDelegate::request(
     PigeonApiWKNavigationAction&, const WKNavigationAction& pigeonInstance) {
-  return foundation::makeObject<URLRequestWrapper>(pigeonInstance.request());
+  return makeObject<URLRequestWrapper>(pigeonInstance.request());
 }
 
 std::shared_ptr<WKFrameInfo> NavigationActionProxyAPIDelegate::targetFrame(

@@ -77,13 +77,13 @@ void NavigationDelegateImpl::didStartProvisionalNavigation(
 
 void NavigationDelegateImpl::didFailNavigation(const std::shared_ptr<WKWebView>& webView,
                                                const std::shared_ptr<WKNavigation>&,
-                                               const std::shared_ptr<foundation::NSError>& error) {
+                                               const std::shared_ptr<NSError>& error) {
   notifyDart(registrar_, "didFailNavigation", &Api::didFailNavigation, self(), webView, error);
 }
 
 void NavigationDelegateImpl::didFailProvisionalNavigation(
     const std::shared_ptr<WKWebView>& webView, const std::shared_ptr<WKNavigation>&,
-    const std::shared_ptr<foundation::NSError>& error) {
+    const std::shared_ptr<NSError>& error) {
   notifyDart(registrar_, "didFailProvisionalNavigation", &Api::didFailProvisionalNavigation,
              self(), webView, error);
 }
@@ -136,7 +136,7 @@ void NavigationDelegateImpl::decidePolicyForNavigationResponse(
 
 void NavigationDelegateImpl::didReceiveAuthenticationChallenge(
     const std::shared_ptr<WKWebView>& webView,
-    const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& challenge,
+    const std::shared_ptr<NSURLAuthenticationChallenge>& challenge,
     ChallengeCompletionHandler completionHandler) {
   postDartCall<Api>(
       registrar_, kApi,
@@ -158,7 +158,7 @@ void NavigationDelegateImpl::didReceiveAuthenticationChallenge(
                        completionHandler(response->disposition(), response->credential());
                      } else {
                        completionHandler(
-                           foundation::NSURLSessionAuthChallengeCancelAuthenticationChallenge,
+                           NSURLSessionAuthChallengeCancelAuthenticationChallenge,
                            nullptr);
                      }
                    });

@@ -5,13 +5,13 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "platform/webkit/wk_navigation_delegate.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
 
 namespace wkwebview_host {
 
-class NavigationDelegateImpl final : public foundation::NSObject, public WKNavigationDelegate {
+class NavigationDelegateImpl final : public NSObject, public WKNavigationDelegate {
  public:
   // The registrar is not owned.
   explicit NavigationDelegateImpl(std::weak_ptr<WebKitLibraryPigeonProxyApiRegistrar> registrar)
@@ -23,10 +23,10 @@ class NavigationDelegateImpl final : public foundation::NSObject, public WKNavig
                                      const std::shared_ptr<WKNavigation>& navigation) override;
   void didFailNavigation(const std::shared_ptr<WKWebView>& webView,
                          const std::shared_ptr<WKNavigation>& navigation,
-                         const std::shared_ptr<foundation::NSError>& error) override;
+                         const std::shared_ptr<NSError>& error) override;
   void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>& webView,
                                     const std::shared_ptr<WKNavigation>& navigation,
-                                    const std::shared_ptr<foundation::NSError>& error) override;
+                                    const std::shared_ptr<NSError>& error) override;
   void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>& webView) override;
   void decidePolicyForNavigationAction(const std::shared_ptr<WKWebView>& webView,
                                        const std::shared_ptr<WKNavigationAction>& navigationAction,
@@ -37,7 +37,7 @@ class NavigationDelegateImpl final : public foundation::NSObject, public WKNavig
       ResponseDecisionHandler decisionHandler) override;
   void didReceiveAuthenticationChallenge(
       const std::shared_ptr<WKWebView>& webView,
-      const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& challenge,
+      const std::shared_ptr<NSURLAuthenticationChallenge>& challenge,
       ChallengeCompletionHandler completionHandler) override;
 
  private:

@@ -4,9 +4,9 @@
 
 namespace wkwebview_host {
 
-std::shared_ptr<foundation::NSObject> NavigationDelegateProxyAPIDelegate::pigeon_defaultConstructor(
+std::shared_ptr<NSObject> NavigationDelegateProxyAPIDelegate::pigeon_defaultConstructor(
     PigeonApiWKNavigationDelegate& api) {
-  return foundation::makeObject<NavigationDelegateImpl>(api.pigeonRegistrar().weak_from_this());
+  return makeObject<NavigationDelegateImpl>(api.pigeonRegistrar().weak_from_this());
 }
 
 }  // namespace wkwebview_host

@@ -7,7 +7,7 @@ namespace wkwebview_host {
 
 class NavigationDelegateProxyAPIDelegate final : public PigeonApiDelegateWKNavigationDelegate {
  public:
-  std::shared_ptr<foundation::NSObject> pigeon_defaultConstructor(
+  std::shared_ptr<NSObject> pigeon_defaultConstructor(
       PigeonApiWKNavigationDelegate& api) override;
 };
 

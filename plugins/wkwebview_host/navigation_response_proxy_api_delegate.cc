@@ -2,7 +2,7 @@
 
 namespace wkwebview_host {
 
-std::shared_ptr<foundation::NSURLResponse> NavigationResponseProxyAPIDelegate::response(
+std::shared_ptr<NSURLResponse> NavigationResponseProxyAPIDelegate::response(
     PigeonApiWKNavigationResponse&, const WKNavigationResponse& pigeonInstance) {
   return pigeonInstance.response();
 }

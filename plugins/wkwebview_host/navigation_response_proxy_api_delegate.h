@@ -8,7 +8,7 @@ namespace wkwebview_host {
 
 class NavigationResponseProxyAPIDelegate final : public PigeonApiDelegateWKNavigationResponse {
  public:
-  std::shared_ptr<foundation::NSURLResponse> response(
+  std::shared_ptr<NSURLResponse> response(
       PigeonApiWKNavigationResponse& api, const WKNavigationResponse& pigeonInstance) override;
   bool isForMainFrame(PigeonApiWKNavigationResponse& api,
                       const WKNavigationResponse& pigeonInstance) override;

@@ -5,8 +5,8 @@
 namespace wkwebview_host {
 
 void NSObjectImpl::observeValueForKeyPath(
-    const std::optional<std::string>& keyPath, const std::shared_ptr<foundation::NSObject>& object,
-    const std::optional<foundation::AnyValue::Dictionary>& change, void* /*context*/) {
+    const std::optional<std::string>& keyPath, const std::shared_ptr<NSObject>& object,
+    const std::optional<AnyValue::Dictionary>& change, void* /*context*/) {
   forwardObservation(registrar_, self(), keyPath, object, change);
 }
 

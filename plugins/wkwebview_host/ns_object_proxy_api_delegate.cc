@@ -4,44 +4,44 @@
 
 namespace wkwebview_host {
 
-foundation::NSKeyValueObservingOptions observingOptionsMask(
+NSKeyValueObservingOptions observingOptionsMask(
     const std::vector<KeyValueObservingOptions>& options) {
-  foundation::NSKeyValueObservingOptions mask = 0;
+  NSKeyValueObservingOptions mask{};
   for (KeyValueObservingOptions option : options) {
     switch (option) {
       case KeyValueObservingOptions::newValue:
-        mask |= foundation::NSKeyValueObservingOptionNew;
+        mask |= NSKeyValueObservingOptionNew;
         break;
       case KeyValueObservingOptions::oldValue:
-        mask |= foundation::NSKeyValueObservingOptionOld;
+        mask |= NSKeyValueObservingOptionOld;
         break;
       case KeyValueObservingOptions::initialValue:
-        mask |= foundation::NSKeyValueObservingOptionInitial;
+        mask |= NSKeyValueObservingOptionInitial;
         break;
       case KeyValueObservingOptions::priorNotification:
-        mask |= foundation::NSKeyValueObservingOptionPrior;
+        mask |= NSKeyValueObservingOptionPrior;
         break;
     }
   }
   return mask;
 }
 
-std::shared_ptr<foundation::NSObject> NSObjectProxyAPIDelegate::pigeon_defaultConstructor(
+std::shared_ptr<NSObject> NSObjectProxyAPIDelegate::pigeon_defaultConstructor(
     PigeonApiNSObject& api) {
-  return foundation::makeObject<NSObjectImpl>(api.pigeonRegistrar().weak_from_this());
+  return makeObject<NSObjectImpl>(api.pigeonRegistrar().weak_from_this());
 }
 
 void NSObjectProxyAPIDelegate::addObserver(PigeonApiNSObject&,
-                                           foundation::NSObject& pigeonInstance,
-                                           const std::shared_ptr<foundation::NSObject>& observer,
+                                           NSObject& pigeonInstance,
+                                           const std::shared_ptr<NSObject>& observer,
                                            const std::string& keyPath,
                                            const std::vector<KeyValueObservingOptions>& options) {
   pigeonInstance.addObserver(observer, keyPath, observingOptionsMask(options), nullptr);
 }
 
 void NSObjectProxyAPIDelegate::removeObserver(PigeonApiNSObject&,
-                                              foundation::NSObject& pigeonInstance,
-                                              const foundation::NSObject& observer,
+                                              NSObject& pigeonInstance,
+                                              const NSObject& observer,
                                               const std::string& keyPath) {
   pigeonInstance.removeObserver(observer, keyPath);
 }

@@ -8,18 +8,18 @@ namespace wkwebview_host {
 
 class NSObjectProxyAPIDelegate final : public PigeonApiDelegateNSObject {
  public:
-  std::shared_ptr<foundation::NSObject> pigeon_defaultConstructor(PigeonApiNSObject& api) override;
-  void addObserver(PigeonApiNSObject& api, foundation::NSObject& pigeonInstance,
-                   const std::shared_ptr<foundation::NSObject>& observer,
+  std::shared_ptr<NSObject> pigeon_defaultConstructor(PigeonApiNSObject& api) override;
+  void addObserver(PigeonApiNSObject& api, NSObject& pigeonInstance,
+                   const std::shared_ptr<NSObject>& observer,
                    const std::string& keyPath,
                    const std::vector<KeyValueObservingOptions>& options) override;
   // One never added is ignored.
-  void removeObserver(PigeonApiNSObject& api, foundation::NSObject& pigeonInstance,
-                      const foundation::NSObject& observer, const std::string& keyPath) override;
+  void removeObserver(PigeonApiNSObject& api, NSObject& pigeonInstance,
+                      const NSObject& observer, const std::string& keyPath) override;
 };
 
 // The bitwise OR of the platform options of the list; repeated cases change nothing.
-foundation::NSKeyValueObservingOptions observingOptionsMask(
+NSKeyValueObservingOptions observingOptionsMask(
     const std::vector<KeyValueObservingOptions>& options);
 
 }  // namespace wkwebview_host

@@ -4,14 +4,14 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "platform/webkit/wk_script_message_handler.h"
 #include "plugins/wkwebview_host/web_kit_library/apis/pigeon_api_wk_script_message_handler.h"
 #include "plugins/wkwebview_host/web_kit_library/proxy_api_registrar.h"
 
 namespace wkwebview_host {
 
-class ScriptMessageHandlerImpl final : public foundation::NSObject, public WKScriptMessageHandler {
+class ScriptMessageHandlerImpl final : public NSObject, public WKScriptMessageHandler {
  public:
   // The registrar is not owned: a message arriving after it has gone is dropped.
   ScriptMessageHandlerImpl(std::unique_ptr<PigeonApiProtocolWKScriptMessageHandler> api,

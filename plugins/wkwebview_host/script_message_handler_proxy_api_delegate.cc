@@ -5,7 +5,7 @@
 namespace wkwebview_host {
 
 // The handler calls the Dart side through an API object of its own.
-std::shared_ptr<foundation::NSObject>
+std::shared_ptr<NSObject>
 ScriptMessageHandlerProxyAPIDelegate::pigeonDefaultConstructor(
     PigeonApiWKScriptMessageHandler& api) {
   auto& registrar = api.pigeonRegistrar();
@@ -14,7 +14,7 @@ ScriptMessageHandlerProxyAPIDelegate::pigeonDefaultConstructor(
     throw PigeonError("channel-error", "The registrar cannot reach the Dart side.",
                       flutter::Value());
   }
-  return foundation::makeObject<ScriptMessageHandlerImpl>(
+  return makeObject<ScriptMessageHandlerImpl>(
       registrar.apiDelegate().pigeonApiWKScriptMessageHandler(registrar), *plugin_registrar);
 }
 

@@ -7,7 +7,7 @@ namespace wkwebview_host {
 
 class ScriptMessageHandlerProxyAPIDelegate final : public PigeonApiDelegateWKScriptMessageHandler {
  public:
-  std::shared_ptr<foundation::NSObject> pigeonDefaultConstructor(
+  std::shared_ptr<NSObject> pigeonDefaultConstructor(
       PigeonApiWKScriptMessageHandler& api) override;
 };
 

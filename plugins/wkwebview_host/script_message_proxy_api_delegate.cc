@@ -15,7 +15,7 @@ flutter::Value ScriptMessageProxyAPIDelegate::body(PigeonApiWKScriptMessage&,
   auto owner = pigeonInstance.self();
   if (!owner) return toPigeonValue(pigeonInstance.body());
   return streamedPigeonValue(
-      std::shared_ptr<const foundation::AnyValue>(owner, &pigeonInstance.body()));
+      std::shared_ptr<const AnyValue>(owner, &pigeonInstance.body()));
 }
 
 }  // namespace wkwebview_host

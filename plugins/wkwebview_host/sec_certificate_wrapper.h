@@ -3,13 +3,13 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 class SecCertificate;
 
 namespace wkwebview_host {
 
-class SecCertificateWrapper final : public foundation::NSObject {
+class SecCertificateWrapper final : public NSObject {
  public:
   explicit SecCertificateWrapper(std::shared_ptr<SecCertificate> value)
       : value_(std::move(value)) {}

@@ -40,7 +40,7 @@ std::shared_ptr<GetTrustResultResponse> SecTrustProxyAPIDelegate::getTrustResult
     PigeonApiSecTrust&, const SecTrustWrapper& trust) {
   auto result = kSecTrustResultInvalid;
   OSStatus status = SecTrustGetTrustResult(trust.value(), &result);
-  return foundation::makeObject<GetTrustResultResponse>(static_cast<uint32_t>(result), status);
+  return makeObject<GetTrustResultResponse>(static_cast<uint32_t>(result), status);
 }
 
 std::optional<std::vector<std::shared_ptr<SecCertificateWrapper>>>
@@ -50,14 +50,14 @@ SecTrustProxyAPIDelegate::copyCertificateChain(PigeonApiSecTrust&, const SecTrus
     auto chain = SecTrustCopyCertificateChain(trust.value());
     if (!chain) return std::nullopt;
     for (auto& certificate : *chain) {
-      wrappers.push_back(foundation::makeObject<SecCertificateWrapper>(std::move(certificate)));
+      wrappers.push_back(makeObject<SecCertificateWrapper>(std::move(certificate)));
     }
     return wrappers;
   }
   int64_t count = SecTrustGetCertificateCount(trust.value());
   if (count <= 0) return std::nullopt;
   for (int64_t index = 0; index < count; ++index) {
-    wrappers.push_back(foundation::makeObject<SecCertificateWrapper>(
+    wrappers.push_back(makeObject<SecCertificateWrapper>(
         SecTrustGetCertificateAtIndex(trust.value(), index)));
   }
   return wrappers;

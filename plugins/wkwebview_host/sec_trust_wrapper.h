@@ -3,13 +3,13 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 class SecTrust;
 
 namespace wkwebview_host {
 
-class SecTrustWrapper final : public foundation::NSObject {
+class SecTrustWrapper final : public NSObject {
  public:
   explicit SecTrustWrapper(std::shared_ptr<SecTrust> value) : value_(std::move(value)) {}
 

@@ -5,14 +5,14 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "platform/webkit/wk_ui_delegate.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
 
 namespace wkwebview_host {
 
-class UIDelegateImpl final : public foundation::NSObject, public WKUIDelegate {
+class UIDelegateImpl final : public NSObject, public WKUIDelegate {
  public:
   // The registrar is not owned.
   explicit UIDelegateImpl(std::weak_ptr<WebKitLibraryPigeonProxyApiRegistrar> registrar)

@@ -4,9 +4,9 @@
 
 namespace wkwebview_host {
 
-std::shared_ptr<foundation::NSObject> UIDelegateProxyAPIDelegate::pigeon_defaultConstructor(
+std::shared_ptr<NSObject> UIDelegateProxyAPIDelegate::pigeon_defaultConstructor(
     PigeonApiWKUIDelegate& api) {
-  return foundation::makeObject<UIDelegateImpl>(api.pigeonRegistrar().weak_from_this());
+  return makeObject<UIDelegateImpl>(api.pigeonRegistrar().weak_from_this());
 }
 
 }  // namespace wkwebview_host

@@ -7,7 +7,7 @@ namespace wkwebview_host {
 
 class UIDelegateProxyAPIDelegate final : public PigeonApiDelegateWKUIDelegate {
  public:
-  std::shared_ptr<foundation::NSObject> pigeon_defaultConstructor(
+  std::shared_ptr<NSObject> pigeon_defaultConstructor(
       PigeonApiWKUIDelegate& api) override;
 };
 

@@ -8,9 +8,9 @@ namespace wkwebview_host {
 class URLAuthenticationChallengeProxyAPIDelegate final
     : public PigeonApiDelegateURLAuthenticationChallenge {
  public:
-  std::shared_ptr<foundation::NSURLProtectionSpace> getProtectionSpace(
+  std::shared_ptr<NSURLProtectionSpace> getProtectionSpace(
       PigeonApiURLAuthenticationChallenge& /*api*/,
-      const foundation::NSURLAuthenticationChallenge& pigeonInstance) override {
+      const NSURLAuthenticationChallenge& pigeonInstance) override {
     return pigeonInstance.protectionSpace();
   }
 };

@@ -11,8 +11,8 @@ class URLCredentialProxyAPIDelegate final : public PigeonApiDelegateURLCredentia
   std::shared_ptr<Credential> withUser(PigeonApiURLCredential& /*api*/, const std::string& user,
                                        const std::string& password,
                                        UrlCredentialPersistence persistence) override {
-    return foundation::makeObject<Credential>(
-        user, password, static_cast<foundation::NSURLCredentialPersistence>(persistence));
+    return makeObject<Credential>(
+        user, password, static_cast<NSURLCredentialPersistence>(persistence));
   }
   std::shared_ptr<Credential> withUserAsync(PigeonApiURLCredential& api, const std::string& user,
                                             const std::string& password,
@@ -21,7 +21,7 @@ class URLCredentialProxyAPIDelegate final : public PigeonApiDelegateURLCredentia
   }
   std::shared_ptr<Credential> serverTrustAsync(PigeonApiURLCredential& /*api*/,
                                                const SecTrustWrapper& trust) override {
-    return foundation::makeObject<Credential>(trust.value());
+    return makeObject<Credential>(trust.value());
   }
 };
 

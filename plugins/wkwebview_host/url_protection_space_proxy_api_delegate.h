@@ -9,28 +9,28 @@ namespace wkwebview_host {
 class URLProtectionSpaceProxyAPIDelegate final : public PigeonApiDelegateURLProtectionSpace {
  public:
   std::string host(PigeonApiURLProtectionSpace& /*api*/,
-                   const foundation::NSURLProtectionSpace& pigeonInstance) override {
+                   const NSURLProtectionSpace& pigeonInstance) override {
     return pigeonInstance.host();
   }
   int64_t port(PigeonApiURLProtectionSpace& /*api*/,
-               const foundation::NSURLProtectionSpace& pigeonInstance) override {
+               const NSURLProtectionSpace& pigeonInstance) override {
     return pigeonInstance.port();
   }
   std::optional<std::string> realm(
       PigeonApiURLProtectionSpace& /*api*/,
-      const foundation::NSURLProtectionSpace& pigeonInstance) override {
+      const NSURLProtectionSpace& pigeonInstance) override {
     return pigeonInstance.realm();
   }
   std::string authenticationMethod(
       PigeonApiURLProtectionSpace& /*api*/,
-      const foundation::NSURLProtectionSpace& pigeonInstance) override {
+      const NSURLProtectionSpace& pigeonInstance) override {
     return pigeonInstance.authenticationMethod();
   }
   std::shared_ptr<SecTrustWrapper> getServerTrust(
       PigeonApiURLProtectionSpace& /*api*/,
-      const foundation::NSURLProtectionSpace& pigeonInstance) override {
+      const NSURLProtectionSpace& pigeonInstance) override {
     if (!pigeonInstance.serverTrust()) return nullptr;
-    return foundation::makeObject<SecTrustWrapper>(pigeonInstance.serverTrust());
+    return makeObject<SecTrustWrapper>(pigeonInstance.serverTrust());
   }
 };
 

@@ -8,7 +8,7 @@ namespace wkwebview_host {
 class URLProxyAPIDelegate final : public PigeonApiDelegateURL {
  public:
   std::string getAbsoluteString(PigeonApiURL& /*api*/,
-                                const foundation::NSURL& pigeonInstance) override {
+                                const NSURL& pigeonInstance) override {
     return pigeonInstance.absoluteString();
   }
 };

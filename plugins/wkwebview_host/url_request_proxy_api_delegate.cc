@@ -12,9 +12,9 @@ std::shared_ptr<URLRequestWrapper> URLRequestProxyAPIDelegate::pigeonDefaultCons
     throw ProxyAPIRegistrar::createConstructorNullError(
         "NSURL", flutter::ValueMap{{flutter::Value("string"), flutter::Value(url)}});
   }
-  auto native_url = foundation::makeObject<foundation::NSURL>(parsed->absoluteString());
-  return foundation::makeObject<URLRequestWrapper>(foundation::URLRequest::requestWithURL(
-      std::move(native_url), foundation::NSURLRequestUseProtocolCachePolicy, 60.0));
+  auto native_url = makeObject<NSURL>(parsed->absoluteString());
+  return makeObject<URLRequestWrapper>(URLRequest::requestWithURL(
+      std::move(native_url), NSURLRequestUseProtocolCachePolicy, 60.0));
 }
 
 std::optional<std::string> URLRequestProxyAPIDelegate::getUrl(

@@ -2,17 +2,17 @@
 // for the instance manager and the channels.
 #pragma once
 
-#include "platform/webkit/ns_object.h"
-#include "platform/webkit/url_request.h"
+#include "platform/foundation/ns_object.h"
+#include "platform/foundation/url_request.h"
 
 namespace wkwebview_host {
 
-class URLRequestWrapper final : public foundation::NSObject {
+class URLRequestWrapper final : public NSObject {
  public:
-  explicit URLRequestWrapper(foundation::URLRequest value) : value(std::move(value)) {}
+  explicit URLRequestWrapper(URLRequest value) : value(std::move(value)) {}
 
   // Read and changed in place, on the main thread.
-  foundation::URLRequest value;
+  URLRequest value;
 };
 
 }  // namespace wkwebview_host

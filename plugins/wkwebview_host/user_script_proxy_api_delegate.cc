@@ -18,7 +18,7 @@ std::shared_ptr<WKUserScript> UserScriptProxyAPIDelegate::pigeonDefaultConstruct
     default:
       throw ProxyAPIRegistrar::createUnknownEnumError(injectionTime);
   }
-  return foundation::makeObject<WKUserScript>(source, native_time, isForMainFrameOnly);
+  return makeObject<WKUserScript>(source, native_time, isForMainFrameOnly);
 }
 
 std::string UserScriptProxyAPIDelegate::source(PigeonApiWKUserScript&,

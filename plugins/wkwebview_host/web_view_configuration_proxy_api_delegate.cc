@@ -9,7 +9,7 @@ namespace wkwebview_host {
 
 std::shared_ptr<WKWebViewConfiguration>
 WebViewConfigurationProxyAPIDelegate::pigeonDefaultConstructor(Api&) {
-  return foundation::makeObject<WKWebViewConfiguration>();
+  return makeObject<WKWebViewConfiguration>();
 }
 
 void WebViewConfigurationProxyAPIDelegate::setUserContentController(

@@ -17,8 +17,8 @@ class WebViewImpl final : public WKWebView {
       : WKWebView(frame, std::move(configuration)), registrar_(std::move(registrar)) {}
 
   void observeValueForKeyPath(const std::optional<std::string>& keyPath,
-                              const std::shared_ptr<foundation::NSObject>& object,
-                              const std::optional<foundation::AnyValue::Dictionary>& change,
+                              const std::shared_ptr<NSObject>& object,
+                              const std::optional<AnyValue::Dictionary>& change,
                               void* context) override;
 
  private:

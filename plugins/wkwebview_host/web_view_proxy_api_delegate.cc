@@ -17,10 +17,8 @@
 namespace wkwebview_host {
 namespace {
 
-using foundation::AnyValue;
-
-std::shared_ptr<const foundation::NSURL> urlObject(const NSURL& url) {
-  return std::make_shared<const foundation::NSURL>(url.absoluteString());
+std::shared_ptr<const NSURL> urlObject(const NSURL& url) {
+  return std::make_shared<const NSURL>(url.absoluteString());
 }
 
 // A description longer than a reply may be is not built past that length.
@@ -39,7 +37,7 @@ bool describeInto(const AnyValue& value, int depth, std::string& out) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::monostate>) {
           out += "nil";
-        } else if constexpr (std::is_same_v<T, foundation::NSNull>) {
+        } else if constexpr (std::is_same_v<T, NSNull>) {
           out += "<null>";
         } else if constexpr (std::is_same_v<T, bool>) {
           out += v ? "1" : "0";
@@ -117,7 +115,7 @@ std::string quoted(const std::string& text) {
 
 // A web view's own serial queue for its script results, held by the web view. Every result
 // passes through it, so that answers keep the order of their calls.
-class ScriptResultQueue final : public foundation::NSObject {
+class ScriptResultQueue final : public NSObject {
  public:
   const dispatch_queue_t queue =
       dispatch_queue_create("NSViewWKWebView.scriptResults", DISPATCH_QUEUE_SERIAL);
@@ -130,7 +128,7 @@ dispatch_queue_t scriptResultQueue(WKWebView& webView) {
   auto held = std::dynamic_pointer_cast<ScriptResultQueue>(
       webView.associatedObject(&kScriptResultQueueKey));
   if (!held) {
-    held = foundation::makeObject<ScriptResultQueue>();
+    held = makeObject<ScriptResultQueue>();
     webView.setAssociatedObject(&kScriptResultQueueKey, held);
   }
   return held->queue;
@@ -161,7 +159,7 @@ PigeonResult javaScriptResultValue(AnyValue result) {
 
 std::shared_ptr<WKWebView> WebViewProxyAPIDelegate::pigeon_defaultConstructor(
     Api& api, const std::shared_ptr<WKWebViewConfiguration>& initialConfiguration) {
-  return foundation::makeObject<WebViewImpl>(api.pigeonRegistrar().weak_from_this(),
+  return makeObject<WebViewImpl>(api.pigeonRegistrar().weak_from_this(),
                                              CGRect{{0, 0}, {0, 0}}, initialConfiguration);
 }
 
@@ -196,7 +194,7 @@ void WebViewProxyAPIDelegate::load(Api&, WKWebView& webView, const URLRequestWra
 
 void WebViewProxyAPIDelegate::loadHtmlString(Api&, WKWebView& webView, const std::string& string,
                                              const std::optional<std::string>& baseUrl) {
-  std::shared_ptr<const foundation::NSURL> base;
+  std::shared_ptr<const NSURL> base;
   if (baseUrl) {
     auto parsed = NSURL::URLWithString(*baseUrl);
     if (!parsed) {
@@ -266,7 +264,7 @@ void WebViewProxyAPIDelegate::evaluateJavaScript(Api&, WKWebView& webView,
   webView.evaluateJavaScript(
       javaScriptString,
       [queue = scriptResultQueue(webView), completion = std::move(completion)](
-          AnyValue result, const std::shared_ptr<foundation::NSError>& error) mutable {
+          AnyValue result, const std::shared_ptr<NSError>& error) mutable {
         // Held by pointer so that no copy is ever made; released off the main thread.
         auto value = std::make_shared<AnyValue>(std::move(result));
         dispatch_async(

@@ -44,6 +44,6 @@ class WebViewProxyAPIDelegate final : public PigeonApiDelegateNSViewWKWebView {
 // for anything else its description (after one line on standard output saying so, with the
 // description cut to 1 KiB). A description longer than a reply may be fails with
 // "reply_too_large".
-PigeonResult javaScriptResultValue(foundation::AnyValue result);
+PigeonResult javaScriptResultValue(AnyValue result);
 
 }  // namespace wkwebview_host

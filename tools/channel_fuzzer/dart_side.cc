@@ -58,12 +58,13 @@ void FuzzerDartSide::messageFromHost(const std::string& channel, FlutterBinaryMe
   }
   const MethodShape* shape = callbackShapeOf(plugin, call, apiNameOf(channel));
   // A call that names only an identifier tells that its object is gone.
-  if (shape != nullptr && shape->arguments.size() == 1 && shape->arguments[0].kind == "id:*" &&
-      message) {
+  if (shape != nullptr && shape->arguments.size() == 1 &&
+      shape->arguments[0].kind.type == ArgumentKind::Type::liveIdentifier &&
+      !shape->arguments[0].kind.nullable && message) {
     if (auto identifier = firstInteger(*message)) live_[plugin].forget(*identifier);
   }
   if (!reply) return;
-  const std::string kind = shape != nullptr ? shape->answer : "none";
+  const ArgumentKind kind = shape != nullptr ? shape->answer : ArgumentKind("none");
   const double roll = std::uniform_real_distribution<double>(0, 1)(random_);
   if (roll < 0.06 && held_.size() < kMostHeld) {
     held_.push_back({channel, kind, std::move(reply)});
@@ -82,7 +83,7 @@ void FuzzerDartSide::messageFromHost(const std::string& channel, FlutterBinaryMe
   }
 }
 
-FlutterBinaryMessage FuzzerDartSide::answer(const std::string& channel, const std::string& kind) {
+FlutterBinaryMessage FuzzerDartSide::answer(const std::string& channel, const ArgumentKind& kind) {
   const std::string plugin = pluginForChannel(channel);
   const auto& words = wordsForChannel(channel);
   MessageGenerator generator(random_, words, shapesOf(plugin), &live_[plugin], nullptr);

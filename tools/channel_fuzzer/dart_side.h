@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/flutter/flutter_dart_side.h"
+#include "tools/channel_fuzzer/argument_kind.h"
 #include "tools/channel_fuzzer/live_values.h"
 
 namespace channel_fuzzer {
@@ -38,13 +39,13 @@ class FuzzerDartSide final : public FlutterDartSide {
  private:
   struct Held {
     std::string channel;
-    std::string answer;  // the kind of the answer owed
+    ArgumentKind answer;  // the kind of the answer owed
     FlutterBinaryReply reply;
   };
   static constexpr size_t kMostHeld = 16;
 
   // The answer to a call whose answer is of `kind`.
-  FlutterBinaryMessage answer(const std::string& channel, const std::string& kind);
+  FlutterBinaryMessage answer(const std::string& channel, const ArgumentKind& kind);
 
   std::mt19937_64 random_;
   std::map<std::string, LiveValues> live_;

@@ -63,27 +63,62 @@ const std::vector<std::string>& specialTexts() {
 }
 
 const std::vector<int32_t>& int32Edges() {
-  static const auto* const values = new std::vector<int32_t>{
-      0, 1, -1, 2, 3, 7, 100, 255, 256, 65535, 65536, std::numeric_limits<int32_t>::max(),
-      std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max() - 1, -2, 1000000};
+  static const auto* const values =
+      new std::vector<int32_t>{0,
+                               1,
+                               -1,
+                               2,
+                               3,
+                               7,
+                               100,
+                               255,
+                               256,
+                               65535,
+                               65536,
+                               std::numeric_limits<int32_t>::max(),
+                               std::numeric_limits<int32_t>::min(),
+                               std::numeric_limits<int32_t>::max() - 1,
+                               -2,
+                               1000000};
   return *values;
 }
 
 const std::vector<int64_t>& int64Edges() {
-  static const auto* const values = new std::vector<int64_t>{
-      0, -1, int64_t{1} << 31, (int64_t{1} << 32), (int64_t{1} << 32) + 1, -(int64_t{1} << 31) - 1,
-      std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(),
-      int64_t{1} << 53, int64_t{4294967295}, int64_t{65536}, int64_t{1000000000000}};
+  static const auto* const values = new std::vector<int64_t>{0,
+                                                             -1,
+                                                             int64_t{1} << 31,
+                                                             (int64_t{1} << 32),
+                                                             (int64_t{1} << 32) + 1,
+                                                             -(int64_t{1} << 31) - 1,
+                                                             std::numeric_limits<int64_t>::max(),
+                                                             std::numeric_limits<int64_t>::min(),
+                                                             int64_t{1} << 53,
+                                                             int64_t{4294967295},
+                                                             int64_t{65536},
+                                                             int64_t{1000000000000}};
   return *values;
 }
 
 const std::vector<double>& doubleEdges() {
-  static const auto* const values = new std::vector<double>{
-      0.0, -0.0, 1.0, -1.0, 0.5, std::numeric_limits<double>::quiet_NaN(),
-      std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-      std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
-      std::numeric_limits<double>::denorm_min(), 1e300, -1e300, 2147483648.0, 4294967296.5,
-      9.3e18, -9.3e18, 1e-300};
+  static const auto* const values =
+      new std::vector<double>{0.0,
+                              -0.0,
+                              1.0,
+                              -1.0,
+                              0.5,
+                              std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::max(),
+                              std::numeric_limits<double>::lowest(),
+                              std::numeric_limits<double>::denorm_min(),
+                              1e300,
+                              -1e300,
+                              2147483648.0,
+                              4294967296.5,
+                              9.3e18,
+                              -9.3e18,
+                              1e-300};
   return *values;
 }
 
@@ -187,8 +222,7 @@ void MessageGenerator::typedData() {
   static constexpr uint8_t kTypes[] = {8, 9, 10, 11, 14};
   static constexpr size_t kWidths[] = {1, 4, 8, 8, 4};
   const size_t which = below(5);
-  const uint32_t count =
-      static_cast<uint32_t>(chance(0.002) ? below(200000) : below(40));
+  const uint32_t count = static_cast<uint32_t>(chance(0.002) ? below(200000) : below(40));
   out_.push_back(kTypes[which]);
   size(count);
   if (kWidths[which] > 1) align(kWidths[which]);
@@ -267,7 +301,8 @@ void MessageGenerator::damage() {
       }
       break;
     case 2:
-      for (size_t extra = 1 + below(8); extra > 0; --extra) out_.push_back(static_cast<uint8_t>(random_()));
+      for (size_t extra = 1 + below(8); extra > 0; --extra)
+        out_.push_back(static_cast<uint8_t>(random_()));
       break;
     default:
       out_.assign(below(64), 0);
@@ -424,36 +459,38 @@ void MessageGenerator::plausibleScalar() {
 }
 
 void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
-  const std::string& kind = argument.kind;
+  using Type = ArgumentKind::Type;
+  const ArgumentKind& kind = argument.kind;
   // Now and then anything at all: the checks are fuzzed too.
   if (chance(0.03)) {
     value(0);
     return;
   }
-  if (!kind.empty() && kind.back() == '?') {
+  if (kind.nullable) {
     if (chance(0.2)) {
       out_.push_back(0);
-    } else if (!typedArgument(kind.substr(0, kind.size() - 1))) {
-      shapedArgument(ArgumentShape{argument.key, kind.substr(0, kind.size() - 1)});
+    } else if (!typedArgument(kind)) {
+      shapedArgument(ArgumentShape{argument.key, kind.required()});
     }
     return;
   }
   if (typedArgument(kind)) return;
-  if (kind == "identifier") {
+  if (kind.type == Type::identifier) {
     identifier(argument.key);
-  } else if (kind == "path") {
+  } else if (kind.type == Type::path) {
     path();
-  } else if (kind == "boolean") {
+  } else if (kind.type == Type::boolean) {
     out_.push_back(chance(0.5) ? 1 : 2);
-  } else if (kind == "integer") {
+  } else if (kind.type == Type::integer) {
     out_.push_back(3);
     raw(static_cast<int32_t>(chance(0.85) ? below(8) : below(5000)));
-  } else if (kind == "number") {
+  } else if (kind.type == Type::number) {
     out_.push_back(6);
     align(8);
     raw(chance(0.85) ? static_cast<double>(below(400)) / 2
                      : doubleEdges()[below(doubleEdges().size())]);
-  } else if (kind == "string" || (kind == "any" && argument.key.empty() && chance(0.5))) {
+  } else if (kind.type == Type::string ||
+             (kind.type == Type::any && argument.key.empty() && chance(0.5))) {
     const std::string& key = argument.key;
     bool id_like = key.find("id") != std::string::npos || key.find("Id") != std::string::npos ||
                    key.find("ID") != std::string::npos;
@@ -464,7 +501,7 @@ void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
     } else {
       string(chance(0.7) ? word() : text());
     }
-  } else if (kind == "bytes") {
+  } else if (kind.type == Type::bytes) {
     if (seeds_ != nullptr && !seeds_->pdf.empty() && chance(0.6)) {
       out_.push_back(8);
       size(static_cast<uint32_t>(seeds_->pdf.size()));
@@ -472,9 +509,9 @@ void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
     } else {
       typedData();
     }
-  } else if (kind == "list") {
+  } else if (kind.type == Type::list) {
     list(kMaxDepth - 2, below(4));
-  } else if (kind == "map") {
+  } else if (kind.type == Type::map) {
     if (chance(0.6)) {
       // Most maps the plug-ins take are keyed by strings: headers, options, attributes.
       size_t count = below(3);
@@ -487,8 +524,8 @@ void MessageGenerator::shapedArgument(const ArgumentShape& argument) {
     } else {
       map(kMaxDepth - 2, below(4));
     }
-  } else if (kind.rfind("record:", 0) == 0) {
-    record(std::atoi(kind.c_str() + 7));
+  } else if (kind.type == Type::record) {
+    record(kind.tag);
   } else if (live_ != nullptr && chance(0.3) && live_->pick(argument.key, random_)) {
     identifier(argument.key);
   } else {
@@ -584,22 +621,10 @@ Bytes MessageGenerator::shapedMessageArguments(const MethodShape* shape, bool cr
 namespace channel_fuzzer {
 namespace {
 
-// "<prefix><rest>" gives `rest`; anything else none.
-std::optional<std::string> after(const std::string& text, const char* prefix) {
-  const size_t length = std::strlen(prefix);
-  if (text.compare(0, length, prefix) != 0) return std::nullopt;
-  return text.substr(length);
-}
-
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t end = text.find(separator); end != std::string::npos;
-       start = end + 1, end = text.find(separator, start)) {
-    parts.push_back(text.substr(start, end - start));
-  }
-  parts.push_back(text.substr(start));
-  return parts;
+// What an object kind names when any object will do.
+const std::vector<std::string>& anyApi() {
+  static const auto* const any = new std::vector<std::string>{"*"};
+  return *any;
 }
 
 }  // namespace
@@ -611,13 +636,13 @@ int64_t freshIdentifier() {
   return next;
 }
 
-void MessageGenerator::newIdentifier(const std::string& api) {
+void MessageGenerator::newIdentifier(const ArgumentKind& kind) {
   IdValue id = Integer{freshIdentifier(), true};
   // Now and then an identifier in use: a host object's, or a live one of the same kind.
   if (chance(0.02)) {
     id = Integer{65536 + static_cast<int64_t>(below(64)), true};
   } else if (chance(0.02)) {
-    if (auto live = liveObject(api)) {
+    if (auto live = liveObject(kind.names)) {
       if (const auto* reference = std::get_if<Reference>(&*live)) {
         id = Integer{reference->identifier, true};
       } else if (std::holds_alternative<Integer>(*live)) {
@@ -625,19 +650,19 @@ void MessageGenerator::newIdentifier(const std::string& api) {
       }
     }
   }
-  made_up_ids_.push_back({class_prefix_ + api, id});
+  made_up_ids_.push_back({class_prefix_ + kind.detail, id});
   idValue(id);
 }
 
-std::optional<IdValue> MessageGenerator::liveObject(const std::string& apis) {
+std::optional<IdValue> MessageGenerator::liveObject(const std::vector<std::string>& apis) {
   for (const LiveValues* values : {scope_, live_}) {
     if (values == nullptr) continue;
-    if (apis == "*") {
+    if (apis == anyApi()) {
       if (auto any = values->pickOfAnyKey(random_, false, class_prefix_)) return any;
       continue;
     }
     std::vector<std::string> present;
-    for (const auto& api : split(apis, '|')) {
+    for (const auto& api : apis) {
       if (values->has(class_prefix_ + api)) present.push_back(api);
     }
     if (!present.empty()) {
@@ -647,9 +672,9 @@ std::optional<IdValue> MessageGenerator::liveObject(const std::string& apis) {
   return std::nullopt;
 }
 
-void MessageGenerator::objectReference(const std::string& apis) {
+void MessageGenerator::objectReference(const std::vector<std::string>& apis) {
   // Mostly an object of the kind asked for; now and then one of another kind.
-  std::optional<IdValue> live = liveObject(chance(0.95) ? apis : "*");
+  std::optional<IdValue> live = liveObject(chance(0.95) ? apis : anyApi());
   if (live && std::holds_alternative<Integer>(*live)) {
     idValue(Reference{128, std::get<Integer>(*live).value});
   } else if (live && std::holds_alternative<Reference>(*live)) {
@@ -706,66 +731,83 @@ void MessageGenerator::enumerationMap(int tag) {
   }
 }
 
-bool MessageGenerator::typedArgument(const std::string& kind) {
-  if (auto api = after(kind, "new:")) {
-    newIdentifier(*api);
-  } else if (auto apis = after(kind, "object:")) {
-    objectReference(*apis);
-  } else if (auto api = after(kind, "objects:")) {
-    const size_t count = below(4);
-    out_.push_back(12);
-    size(static_cast<uint32_t>(count));
-    for (size_t i = 0; i < count; ++i) objectReference(*api);
-  } else if (kind == "id:*") {
-    auto live = liveObject("*");
-    int64_t id = static_cast<int64_t>(below(70000));
-    if (live && std::holds_alternative<Integer>(*live)) id = std::get<Integer>(*live).value;
-    if (live && std::holds_alternative<Reference>(*live)) {
-      id = std::get<Reference>(*live).identifier;
-    }
-    idValue(Integer{id, chance(0.8)});
-  } else if (auto tag = after(kind, "enum:")) {
-    enumerationCase(std::atoi(tag->c_str()));
-  } else if (auto tag = after(kind, "enums:")) {
-    const size_t count = below(5);
-    out_.push_back(12);
-    size(static_cast<uint32_t>(count));
-    for (size_t i = 0; i < count; ++i) enumerationCase(std::atoi(tag->c_str()));
-  } else if (auto tag = after(kind, "enummap:")) {
-    enumerationMap(std::atoi(tag->c_str()));
-  } else if (auto choices = after(kind, "choice:")) {
-    auto options = split(*choices, '|');
-    string(chance(0.9) ? options[below(options.size())] : text());
-  } else if (kind == "stringmap") {
-    const size_t count = below(4);
-    out_.push_back(13);
-    size(static_cast<uint32_t>(count));
-    for (size_t i = 0; i < count; ++i) {
-      string(sampleHeaderName(random_));
-      string(chance(0.8) ? word() : text());
-    }
-  } else if (kind == "html") {
-    string(chance(0.9) ? samplePage(random_) : text());
-  } else if (kind == "script") {
-    string(chance(0.9) ? sampleScript(random_) : text());
-  } else if (kind == "url") {
-    if (chance(0.8)) {
-      string(sampleUrl(random_));
-    } else {
-      path();
-    }
-  } else if (kind == "none") {
-    out_.push_back(0);
-  } else {
-    return false;
-  }
-  return true;
+template <typename Element>
+void MessageGenerator::listOf(size_t count, const Element& element) {
+  out_.push_back(12);
+  size(static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) element();
 }
 
-Bytes MessageGenerator::shapedReply(const std::string& kind) {
+bool MessageGenerator::typedArgument(const ArgumentKind& kind) {
+  using Type = ArgumentKind::Type;
+  switch (kind.type) {
+    case Type::newObject:
+      newIdentifier(kind);
+      return true;
+    case Type::object:
+      objectReference(kind.names);
+      return true;
+    case Type::objects:
+      listOf(below(4), [&] { objectReference(kind.names); });
+      return true;
+    case Type::liveIdentifier: {
+      auto live = liveObject(anyApi());
+      int64_t id = static_cast<int64_t>(below(70000));
+      if (live && std::holds_alternative<Integer>(*live)) id = std::get<Integer>(*live).value;
+      if (live && std::holds_alternative<Reference>(*live)) {
+        id = std::get<Reference>(*live).identifier;
+      }
+      idValue(Integer{id, chance(0.8)});
+      return true;
+    }
+    case Type::enumeration:
+      enumerationCase(kind.tag);
+      return true;
+    case Type::enumerations:
+      listOf(below(5), [&] { enumerationCase(kind.tag); });
+      return true;
+    case Type::enumerationMap:
+      enumerationMap(kind.tag);
+      return true;
+    case Type::choice:
+      string(chance(0.9) ? kind.names[below(kind.names.size())] : text());
+      return true;
+    case Type::stringMap: {
+      const size_t count = below(4);
+      out_.push_back(13);
+      size(static_cast<uint32_t>(count));
+      for (size_t i = 0; i < count; ++i) {
+        string(sampleHeaderName(random_));
+        string(chance(0.8) ? word() : text());
+      }
+      return true;
+    }
+    case Type::html:
+      string(chance(0.9) ? samplePage(random_) : text());
+      return true;
+    case Type::script:
+      string(chance(0.9) ? sampleScript(random_) : text());
+      return true;
+    case Type::url:
+      if (chance(0.8)) {
+        string(sampleUrl(random_));
+      } else {
+        path();
+      }
+      return true;
+    case Type::none:
+      out_.push_back(0);
+      return true;
+    default:
+      return false;
+  }
+}
+
+Bytes MessageGenerator::shapedReply(const ArgumentKind& kind) {
+  using Type = ArgumentKind::Type;
   out_.clear();
   made_up_ids_.clear();
-  if (kind.empty() || kind == "none") {
+  if (!kind.nullable && (kind.type == Type::unspecified || kind.type == Type::none)) {
     // Either is success for a call without a result.
     out_.push_back(12);
     out_.push_back(chance(0.5) ? 0 : 1);

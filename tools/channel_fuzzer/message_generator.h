@@ -61,7 +61,7 @@ class MessageGenerator {
   void setScope(const LiveValues* scope) { scope_ = scope; }
   // The reply list with which a Dart side answers a call: its one value of `kind`, an empty list
   // when there is none.
-  Bytes shapedReply(const std::string& kind);
+  Bytes shapedReply(const ArgumentKind& kind);
 
  private:
   bool chance(double probability);
@@ -94,13 +94,16 @@ class MessageGenerator {
   // the newest when `newest`, else one of any kind.
   void liveReference(bool newest);
   // The typed kinds of message-channel objects, enumerations and contents; false for others.
-  bool typedArgument(const std::string& kind);
-  void newIdentifier(const std::string& api);
-  // A live object of one of `apis` ("|"-separated, or "*"), from the scope first.
-  std::optional<IdValue> liveObject(const std::string& apis);
-  void objectReference(const std::string& apis);
+  bool typedArgument(const ArgumentKind& kind);
+  void newIdentifier(const ArgumentKind& kind);
+  // A live object of one of `apis` (or of any, for "*" alone), from the scope first.
+  std::optional<IdValue> liveObject(const std::vector<std::string>& apis);
+  void objectReference(const std::vector<std::string>& apis);
   void enumerationCase(int tag);
   void enumerationMap(int tag);
+  // A list of `count` elements, each written by `element`.
+  template <typename Element>
+  void listOf(size_t count, const Element& element);
 
   std::mt19937_64& random_;
   const std::vector<std::string>& words_;

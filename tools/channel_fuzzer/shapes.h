@@ -6,19 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tools/channel_fuzzer/argument_kind.h"
+
 namespace channel_fuzzer {
 
 struct ArgumentShape {
   std::string key;  // empty for a position in a list
-  // "boolean", "integer", "number", "string", "bytes", "list", "map", "identifier", "path",
-  // "any", or "record:<tag>" for a plug-in codec's record. Message-channel objects:
-  // "object:<API>" (a reference to a live object of one of the APIs, "|"-separated, or "*" for
-  // any), "objects:<API>" (a list of them), "new:<API>" (the identifier of a new object),
-  // "id:*" (a live object's identifier as an integer); "enum:<tag>" (an enumeration's case),
-  // "enums:<tag>" (a list of cases), "enummap:<tag>" (a map keyed by cases); "stringmap";
-  // "choice:<a>|<b>..." (one of the texts); content: "html", "script", "url". A trailing "?"
-  // marks what may be null; "none" is an answer without a value.
-  std::string kind;
+  ArgumentKind kind;
 };
 
 struct MethodShape {
@@ -28,14 +22,14 @@ struct MethodShape {
   std::string form;
   std::vector<ArgumentShape> arguments;
   // The kind of what it answers (of what the Dart side answers, for a call to the Dart side);
-  // empty when the page does not say.
-  std::string answer;
+  // unspecified when the page does not say.
+  ArgumentKind answer;
 };
 
 struct RecordShape {
   std::string name;
   int tag = 0;
-  std::vector<std::string> fields;  // each field's kind, as for arguments
+  std::vector<ArgumentKind> fields;
 };
 
 struct EnumerationShape {

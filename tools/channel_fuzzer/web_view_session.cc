@@ -5,7 +5,7 @@
 #include "platform/security/sec_policy.h"
 #include "platform/security/sec_trust.h"
 #include "platform/security/testing/test_certificate_authority.h"
-#include "platform/webkit/ns_url_authentication_challenge.h"
+#include "platform/foundation/ns_url_authentication_challenge.h"
 #include "platform/webkit/testing/web_view_controls.h"
 #include "tools/channel_fuzzer/shapes.h"
 #include "tools/channel_fuzzer/web_content_samples.h"
@@ -199,10 +199,10 @@ void Session::pageAsks() {
           *view, static_cast<WKMediaCaptureType>(below(5)), [](WKPermissionDecision) {});
       break;
     case 4: {
-      auto url = foundation::makeObject<foundation::NSURL>(sampleUrl(random_));
+      auto url = makeObject<NSURL>(sampleUrl(random_));
       WebViewControls::requestNewWindow(
-          *view, foundation::URLRequest::requestWithURL(
-                     url, foundation::NSURLRequestUseProtocolCachePolicy, 60));
+          *view, URLRequest::requestWithURL(
+                     url, NSURLRequestUseProtocolCachePolicy, 60));
       break;
     }
     case 5:
@@ -285,12 +285,12 @@ void WebViewSessions::run(WebViewSessionHost& host) {
   }
 }
 
-std::shared_ptr<foundation::NSObject> WebViewSessions::platformObject(
+std::shared_ptr<NSObject> WebViewSessions::platformObject(
     const std::string& api, std::mt19937_64& random) const {
   auto chance = [&](double probability) {
     return std::uniform_real_distribution<double>(0, 1)(random) < probability;
   };
-  if (api == "URL") return foundation::makeObject<foundation::NSURL>(sampleUrl(random));
+  if (api == "URL") return makeObject<NSURL>(sampleUrl(random));
   if (api != "URLAuthenticationChallenge") return nullptr;
   // As a navigation to a TLS server would hand it over: the stand-in network serves no TLS.
   const auto& chain = chance(0.8) ? certificates_->current : certificates_->expired;
@@ -300,10 +300,10 @@ std::shared_ptr<foundation::NSObject> WebViewSessions::platformObject(
   SecTrustCreateWithCertificates(
       certificates, SecPolicyCreateSSL(true, chance(0.8) ? "fuzz.test" : "other.test"), &trust);
   if (chance(0.8)) SecTrustSetAnchorCertificates(trust, {chain.root});
-  auto space = foundation::makeObject<foundation::NSURLProtectionSpace>(
-      "fuzz.test", 443, "https", std::nullopt, foundation::NSURLAuthenticationMethodServerTrust,
+  auto space = makeObject<NSURLProtectionSpace>(
+      "fuzz.test", 443, "https", std::nullopt, NSURLAuthenticationMethodServerTrust,
       chance(0.9) ? trust : nullptr);
-  return foundation::makeObject<foundation::NSURLAuthenticationChallenge>(space);
+  return makeObject<NSURLAuthenticationChallenge>(space);
 }
 
 void WebViewSessions::releaseAll(WebViewSessionHost& host) {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "platform/webkit/wk_web_view.h"
 #include "tools/channel_fuzzer/live_values.h"
 
@@ -35,7 +35,7 @@ class WebViewSessionHost {
   virtual std::shared_ptr<WKWebView> webView(int64_t identifier) = 0;
   // Hands the plug-in `object` under a new identifier, as a navigation would hand it to the
   // Dart side, and answers the identifier.
-  virtual int64_t registerObject(const std::shared_ptr<foundation::NSObject>& object) = 0;
+  virtual int64_t registerObject(const std::shared_ptr<NSObject>& object) = 0;
   // Runs the main queue for `time`: navigations move on, the host's calls are answered.
   virtual void pump(std::chrono::milliseconds time) = 0;
   virtual std::mt19937_64& random() = 0;
@@ -43,7 +43,8 @@ class WebViewSessionHost {
 
 class WebViewSessions {
  public:
-  // The key prefix of the web view plug-in's objects.
+  // The web view's plug-in, and the key prefix of its objects.
+  static constexpr const char* kPlugin = "wkwebview_host";
   static constexpr const char* kClassPrefix = "dev.flutter.pigeon.wkwebview_host.";
 
   WebViewSessions();
@@ -54,7 +55,7 @@ class WebViewSessions {
   void run(WebViewSessionHost& host);
   // An object of `api` that only the platform makes, as it would hand one over (a server-trust
   // challenge: the stand-in network serves no TLS; a URL); null for any other API.
-  std::shared_ptr<foundation::NSObject> platformObject(const std::string& api,
+  std::shared_ptr<NSObject> platformObject(const std::string& api,
                                                        std::mt19937_64& random) const;
   // Lets go of every object of the sessions still lingering.
   void releaseAll(WebViewSessionHost& host);

@@ -30,6 +30,7 @@
 #include "tools/file_fuzzer/open_findings.h"
 #include "tools/file_fuzzer/targets.h"
 #include "tools/fuzzing/crash_report.h"
+#include "tools/fuzzing/fuzzer_options.h"
 #include "tools/fuzzing/seed_files.h"
 
 namespace file_fuzzer {
@@ -51,39 +52,18 @@ struct Options {
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (value == nullptr) {
-      std::fprintf(stderr, "incomplete option: %s\n", argument.c_str());
-      return false;
-    }
-    ++i;
-    if (argument == "--target") {
-      options.target = value;
-    } else if (argument == "--seed") {
-      options.seed = std::string(value) == "random"
-                         ? std::random_device()() * 65537ull + std::random_device()()
-                         : std::strtoull(value, nullptr, 10);
-    } else if (argument == "--runs") {
-      options.runs = std::strtoull(value, nullptr, 10);
-    } else if (argument == "--seconds") {
-      options.seconds = std::strtod(value, nullptr);
-    } else if (argument == "--max-bytes") {
-      options.max_bytes = std::max<size_t>(1, std::strtoull(value, nullptr, 10));
-    } else if (argument == "--timeout-ms") {
-      options.timeout = std::chrono::milliseconds(std::strtoll(value, nullptr, 10));
-    } else if (argument == "--seeds") {
-      options.seeds_directory = value;
-    } else if (argument == "--artifacts") {
-      options.artifacts_directory = value;
-    } else if (argument == "--input") {
-      options.input = value;
-    } else {
-      std::fprintf(stderr, "unknown option: %s\n", argument.c_str());
-      return false;
-    }
-  }
+  fuzzing::FuzzerOptions parser;
+  parser.text("--target", options.target);
+  parser.seed("--seed", options.seed);
+  parser.count("--runs", options.runs);
+  parser.seconds("--seconds", options.seconds);
+  parser.count("--max-bytes", options.max_bytes);
+  parser.milliseconds("--timeout-ms", options.timeout);
+  parser.text("--seeds", options.seeds_directory);
+  parser.text("--artifacts", options.artifacts_directory);
+  parser.text("--input", options.input);
+  if (!parser.parse(argc, argv)) return false;
+  options.max_bytes = std::max<size_t>(1, options.max_bytes);
   return true;
 }
 

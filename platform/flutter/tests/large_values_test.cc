@@ -127,7 +127,7 @@ TEST(LargeValuesOverTheSocketTest, AReplyGivenOffTheMainThreadIsOnlyHandedOnTher
           result(Value(std::vector<uint8_t>(kLarge, 0x33)));
         });
       });
-  flutter::UniqueFd client = socket_testing::connectTo(path);
+  libsystem::UniqueFd client = socket_testing::connectTo(path);
   ASSERT_TRUE(client);
   // The Dart side takes the reply's frame on a thread of its own, as another process would.
   std::atomic<size_t> frame_length{0};

@@ -25,8 +25,8 @@ namespace {
 
 using flutter::SocketFrame;
 using flutter::SocketFrameKind;
-using flutter::UniqueFd;
 using flutter::Value;
+using libsystem::UniqueFd;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 

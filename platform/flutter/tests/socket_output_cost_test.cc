@@ -12,8 +12,8 @@
 namespace {
 
 using flutter::SocketConnection;
-using flutter::UniqueFd;
 using flutter::testing::AllocationMeter;
+using libsystem::UniqueFd;
 
 struct Pair {
   UniqueFd host;

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/flutter/unique_fd.h"
+#include "platform/system/unique_fd.h"
 
 namespace socket_testing {
 
@@ -26,13 +26,13 @@ class TemporaryDirectory {
   std::filesystem::path path_;
 };
 
-inline flutter::UniqueFd connectTo(const std::string& path) {
-  flutter::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+inline libsystem::UniqueFd connectTo(const std::string& path) {
+  libsystem::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   path.copy(address.sun_path, sizeof(address.sun_path) - 1);
   if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    return flutter::UniqueFd();
+    return libsystem::UniqueFd();
   }
   return fd;
 }

@@ -11,6 +11,7 @@
 #include "platform/foundation/ns_process_info.h"
 #include "platform/foundation/system_error.h"
 #include "platform/foundation/user_directories.h"
+#include "platform/system/unique_fd.h"
 
 namespace security::internal {
 namespace {
@@ -34,21 +35,6 @@ bool makeDirectories(const std::string& path) {
     if (slash == std::string::npos) return true;
   }
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 constexpr mode_t kDirectoryMode = 0700;
 constexpr mode_t kFileMode = 0600;
@@ -79,7 +65,7 @@ std::string defaultKeychainDirectory() {
 OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile* prepared) {
   if (directory.empty() || directory[0] != '/') return errSecNotAvailable;
   if (!makeDirectories(directory)) return keychainStatusForSystemError(directory, errno);
-  FileDescriptor directory_fd(
+  libsystem::UniqueFd directory_fd(
       ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!directory_fd.valid()) return keychainStatusForSystemError(directory, errno);
   if (OSStatus owned = tightenOwnMode(directory_fd.get(), kDirectoryMode); owned != errSecSuccess) {
@@ -87,8 +73,9 @@ OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile*
   }
 
   *prepared = PreparedKeychainFile{directory + "/" + kKeychainFileName, false};
-  FileDescriptor created(::openat(directory_fd.get(), kKeychainFileName,
-                                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
+  libsystem::UniqueFd created(::openat(directory_fd.get(), kKeychainFileName,
+                                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                       kFileMode));
   if (created.valid()) {
     // The mode is exactly 0600 whatever the umask says.
     if (::fchmod(created.get(), kFileMode) != 0) return errSecIO;
@@ -97,8 +84,8 @@ OSStatus prepareKeychainFile(const std::string& directory, PreparedKeychainFile*
   }
   if (errno != EEXIST) return keychainStatusForSystemError(prepared->path, errno);
   // Non-blocking, so that a FIFO in its place cannot stall the open.
-  FileDescriptor existing(::openat(directory_fd.get(), kKeychainFileName,
-                                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  libsystem::UniqueFd existing(::openat(directory_fd.get(), kKeychainFileName,
+                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat file_status {};
   if (!existing.valid() || ::fstat(existing.get(), &file_status) != 0) {
     return keychainStatusForSystemError(prepared->path, errno);

@@ -6,8 +6,6 @@
 namespace webkit::content {
 namespace {
 
-using foundation::AnyValue;
-
 // Deeper than any copy the content process makes (64 levels).
 constexpr int kMaxDepth = 128;
 
@@ -22,7 +20,7 @@ std::optional<AnyValue> readValue(ProtocolReader& in, int depth, ReadBudget& bud
     case ValueTag::kUndefined:
       return AnyValue();
     case ValueTag::kNull:
-      return AnyValue(foundation::NSNull{});
+      return AnyValue(NSNull{});
     case ValueTag::kFalse:
       return AnyValue(false);
     case ValueTag::kTrue:

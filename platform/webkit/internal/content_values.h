@@ -5,12 +5,12 @@
 
 #include <optional>
 
-#include "platform/webkit/any_value.h"
+#include "platform/foundation/any_value.h"
 #include "platform/webkit/content_process/content_protocol.h"
 
 namespace webkit::content {
 
 // Undefined is nil, null the null object; integers and doubles stay apart.
-std::optional<foundation::AnyValue> readScriptValue(ProtocolReader& in);
+std::optional<AnyValue> readScriptValue(ProtocolReader& in);
 
 }  // namespace webkit::content

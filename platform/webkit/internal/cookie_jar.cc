@@ -2,13 +2,10 @@
 
 #include <variant>
 
-#include "platform/webkit/ns_url.h"
+#include "platform/foundation/ns_url.h"
 
 namespace webkit {
 namespace {
-
-using foundation::AnyValue;
-using foundation::NSHTTPCookie;
 
 std::string asciiLowered(std::string text) {
   for (char& c : text) {
@@ -58,8 +55,8 @@ size_t propertyBytes(const AnyValue& value, size_t limit, int depth = 0) {
             if (total > limit) break;
           }
           return total;
-        } else if constexpr (std::is_same_v<T, std::shared_ptr<foundation::NSObject>>) {
-          const auto* url = dynamic_cast<const foundation::NSURL*>(v.get());
+        } else if constexpr (std::is_same_v<T, std::shared_ptr<NSObject>>) {
+          const auto* url = dynamic_cast<const NSURL*>(v.get());
           return url != nullptr ? url->absoluteString().size() : 0;
         } else {
           return 8;  // a number, a boolean, null
@@ -73,7 +70,7 @@ size_t propertyBytes(const AnyValue& value, size_t limit, int depth = 0) {
 bool CookieJar::fits(const NSHTTPCookie& cookie) {
   size_t other = 0;
   for (const auto& [key, value] : cookie.properties()) {
-    if (key == foundation::NSHTTPCookieName || key == foundation::NSHTTPCookieValue) continue;
+    if (key == NSHTTPCookieName || key == NSHTTPCookieValue) continue;
     size_t bytes = propertyBytes(value, kMaxPropertyBytes);
     if (bytes > kMaxPropertyBytes) return false;
     other += key.size() + bytes;

@@ -31,11 +31,11 @@ class CookieJar {
   using Stored = WKHTTPCookieStore::StoredCookie;
 
   // Whether browsers would keep a cookie this large.
-  static bool fits(const foundation::NSHTTPCookie& cookie);
+  static bool fits(const NSHTTPCookie& cookie);
 
   // Replaces the cookie of the same name, domain and path; an expired cookie only removes it.
   // Answers false, changing nothing, for a cookie that does not fit.
-  bool set(std::shared_ptr<foundation::NSHTTPCookie> cookie, const NSDate& now);
+  bool set(std::shared_ptr<NSHTTPCookie> cookie, const NSDate& now);
   // The cookies not expired by `now`, oldest set first.
   std::vector<Stored> live(const NSDate& now) const;
   // Removes the cookies set at or after `date`.

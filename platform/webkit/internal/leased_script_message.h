@@ -11,7 +11,7 @@ namespace webkit {
 
 class LeasedScriptMessage final : public WKScriptMessage {
  public:
-  LeasedScriptMessage(std::string name, foundation::AnyValue body, std::shared_ptr<void> lease)
+  LeasedScriptMessage(std::string name, AnyValue body, std::shared_ptr<void> lease)
       : WKScriptMessage(std::move(name), std::move(body)), lease_(std::move(lease)) {}
 
  private:

@@ -13,28 +13,13 @@
 #include <optional>
 #include <utility>
 
+#include "platform/system/unique_fd.h"
+
 namespace webkit {
 namespace {
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
-
-using Opened = std::variant<Descriptor, PageFileError>;
+using libsystem::UniqueFd;
+using Opened = std::variant<UniqueFd, PageFileError>;
 
 PageFileError errorForErrno(int error) {
   switch (error) {
@@ -58,7 +43,7 @@ constexpr int kFileFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 // Where openat2 is missing: a walk that opens each name without following any link (inside the
 // folder too) and refuses "..".
 Opened openWalking(int folder, const std::filesystem::path& relative) {
-  Descriptor current(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+  UniqueFd current(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
   if (!current.valid()) return errorForErrno(errno);
   std::vector<std::string> names;
   for (const auto& part : relative) {
@@ -69,7 +54,7 @@ Opened openWalking(int folder, const std::filesystem::path& relative) {
   for (size_t i = 0; i < names.size(); ++i) {
     bool last = i + 1 == names.size();
     int flags = last ? kFileFlags | O_NOFOLLOW : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    Descriptor next(::openat(current.get(), names[i].c_str(), flags));
+    UniqueFd next(::openat(current.get(), names[i].c_str(), flags));
     if (!next.valid()) {
       // A link in the middle of the path opens as no directory.
       struct stat status {};
@@ -90,7 +75,7 @@ Opened openBeneath(int folder, const std::filesystem::path& relative) {
   how.flags = kFileFlags;
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
   long fd = ::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how);
-  if (fd >= 0) return Descriptor(static_cast<int>(fd));
+  if (fd >= 0) return UniqueFd(static_cast<int>(fd));
   if (errno == ENOSYS || errno == EPERM) return openWalking(folder, relative);
   return errorForErrno(errno);
 }
@@ -122,7 +107,7 @@ std::variant<std::filesystem::path, PageFileError> relativePath(
   return PageFileError::kOutsideFolder;
 }
 
-std::variant<std::vector<uint8_t>, PageFileError> readOpened(const Descriptor& file,
+std::variant<std::vector<uint8_t>, PageFileError> readOpened(const UniqueFd& file,
                                                              uint64_t maxBytes) {
   struct stat status {};
   if (::fstat(file.get(), &status) != 0) return errorForErrno(errno);
@@ -152,7 +137,7 @@ std::variant<std::vector<uint8_t>, PageFileError> readPageFile(const std::string
                                                                const std::string& folder,
                                                                uint64_t maxBytes) {
   // The folder is the caller's to name: links on its own path are followed.
-  Descriptor access(::open(folder.c_str(), O_PATH | O_CLOEXEC));
+  UniqueFd access(::open(folder.c_str(), O_PATH | O_CLOEXEC));
   if (!access.valid()) {
     return errno == ENOENT || errno == ENOTDIR ? PageFileError::kOutsideFolder
                                                : errorForErrno(errno);
@@ -160,18 +145,18 @@ std::variant<std::vector<uint8_t>, PageFileError> readPageFile(const std::string
   struct stat access_status {};
   if (::fstat(access.get(), &access_status) != 0) return errorForErrno(errno);
   std::filesystem::path base_name = folder;
-  Descriptor base = std::move(access);
+  UniqueFd base = std::move(access);
   if (!S_ISDIR(access_status.st_mode)) {
     // A folder that is a file: that one file may be read, beneath its own folder.
     base_name = std::filesystem::path(folder).lexically_normal().parent_path();
-    base = Descriptor(::open(base_name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    base = UniqueFd(::open(base_name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!base.valid()) return errorForErrno(errno);
   }
   auto relative = relativePath(file, base_name);
   if (auto* error = std::get_if<PageFileError>(&relative)) return *error;
   auto opened = openBeneath(base.get(), std::get<std::filesystem::path>(relative));
   if (auto* error = std::get_if<PageFileError>(&opened)) return *error;
-  const auto& descriptor = std::get<Descriptor>(opened);
+  const auto& descriptor = std::get<UniqueFd>(opened);
   // A name that goes on past its last part ("page.html/") names a folder, as the kernel reads it:
   // a file there is not what was asked for.
   if (!std::filesystem::path(file).lexically_normal().has_filename()) {

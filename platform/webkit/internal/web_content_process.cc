@@ -16,8 +16,6 @@ namespace webkit {
 using content::Kind;
 using content::ProtocolReader;
 using content::ProtocolWriter;
-using foundation::AnyValue;
-using foundation::NSError;
 
 namespace content {
 
@@ -94,7 +92,7 @@ std::shared_ptr<NSError> timeoutError() {
 // What a page script's failure says: the exception's text, or the error's description.
 std::string errorText(const NSError& error) {
   if (const auto* message =
-          foundation::findValue(error.userInfo(), WKJavaScriptExceptionMessageErrorKey)) {
+          findValue(error.userInfo(), WKJavaScriptExceptionMessageErrorKey)) {
     if (const auto* text = message->getIf<std::string>()) return *text;
   }
   return describeError(error);
@@ -164,7 +162,7 @@ WebContentProcess::~WebContentProcess() {
   for (auto& request : waiting) {
     dispatch_async(dispatch_get_main_queue(), [done = std::move(request.evaluation_done)] {
       if (done) {
-        done(AnyValue(), foundation::makeObject<NSError>(WKErrorDomain, WKErrorWebViewInvalidated));
+        done(AnyValue(), makeObject<NSError>(WKErrorDomain, WKErrorWebViewInvalidated));
       }
     });
   }

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "platform/dispatch/dispatch.h"
-#include "platform/webkit/any_value.h"
-#include "platform/webkit/ns_error.h"
+#include "platform/foundation/any_value.h"
+#include "platform/foundation/ns_error.h"
 #include "platform/worker/worker_process.h"
 
 namespace webkit {
@@ -39,7 +39,7 @@ class WebContentProcess {
   struct Client {
     std::function<void(const std::string& title)> titleChanged;
     // `lease` goes with the message; the page gets the room back when the last copy goes.
-    std::function<void(const std::string& name, foundation::AnyValue body,
+    std::function<void(const std::string& name, AnyValue body,
                        std::shared_ptr<void> lease)>
         scriptMessage;
     // The names under window.webkit.messageHandlers, read when a request is sent.
@@ -50,12 +50,12 @@ class WebContentProcess {
     std::function<void()> terminated;
     // The process could not be started (no descriptors or memory to be had, say): `error` says
     // why. No page was lost.
-    std::function<void(const std::shared_ptr<foundation::NSError>& error)> startFailed;
+    std::function<void(const std::shared_ptr<NSError>& error)> startFailed;
   };
   using ScriptsDone = std::function<void(std::vector<std::string> failures)>;
   // The result is handed on, never copied: it may be large.
-  using EvaluationDone = std::function<void(foundation::AnyValue result,
-                                            const std::shared_ptr<foundation::NSError>& error)>;
+  using EvaluationDone = std::function<void(AnyValue result,
+                                            const std::shared_ptr<NSError>& error)>;
 
   // How long a page load's scripts, or one evaluation, may run.
   static constexpr std::chrono::milliseconds kDefaultScriptTimeBudget{5000};
@@ -102,11 +102,11 @@ class WebContentProcess {
   void handleEnd(worker::WorkerEnd end);
   // The process never ran: the requests fail with why, and the next one tries again.
   void handleStartFailure(int code);
-  void finishRunning(const std::shared_ptr<foundation::NSError>& error, foundation::AnyValue value,
+  void finishRunning(const std::shared_ptr<NSError>& error, AnyValue value,
                      std::vector<std::string> failures);
   // Fails the running and waiting requests with `runningError` and `waitingError`.
-  void failAll(const std::shared_ptr<foundation::NSError>& runningError,
-               const std::shared_ptr<foundation::NSError>& waitingError);
+  void failAll(const std::shared_ptr<NSError>& runningError,
+               const std::shared_ptr<NSError>& waitingError);
 
   Client client_;
   std::chrono::milliseconds budget_ = kDefaultScriptTimeBudget;

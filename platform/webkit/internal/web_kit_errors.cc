@@ -6,52 +6,48 @@
 
 namespace webkit {
 
-using foundation::AnyValue;
-using foundation::makeObject;
-using foundation::NSError;
-
 std::shared_ptr<NSError> javaScriptExceptionError(const std::string& message) {
-  return makeObject<NSError>(
+  return NSError::errorWithDomain(
       WKErrorDomain, WKErrorJavaScriptExceptionOccurred,
       AnyValue::Dictionary{
-          {foundation::NSLocalizedDescriptionKey, AnyValue("A JavaScript exception occurred")},
+          {NSLocalizedDescriptionKey, AnyValue("A JavaScript exception occurred")},
           {WKJavaScriptExceptionMessageErrorKey, AnyValue(message)}});
 }
 
 std::shared_ptr<NSError> javaScriptResultTypeIsUnsupportedError() {
-  return makeObject<NSError>(
+  return NSError::errorWithDomain(
       WKErrorDomain, WKErrorJavaScriptResultTypeIsUnsupported,
-      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey,
+      AnyValue::Dictionary{{NSLocalizedDescriptionKey,
                             AnyValue("JavaScript execution returned a result of an unsupported "
                                      "type")}});
 }
 
 std::shared_ptr<NSError> urlLoadingError(int64_t code, const std::string& description,
                                          const std::string& url) {
-  return makeObject<NSError>(
-      foundation::NSURLErrorDomain, code,
-      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey, AnyValue(description)},
-                           {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+  return NSError::errorWithDomain(
+      NSURLErrorDomain, code,
+      AnyValue::Dictionary{{NSLocalizedDescriptionKey, AnyValue(description)},
+                           {NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
 }
 
 std::shared_ptr<NSError> frameLoadInterruptedError(const std::string& url) {
-  return makeObject<NSError>(
+  return NSError::errorWithDomain(
       WebKitErrorDomain, WebKitErrorFrameLoadInterruptedByPolicyChange,
       AnyValue::Dictionary{
-          {foundation::NSLocalizedDescriptionKey, AnyValue("Frame load interrupted")},
-          {foundation::NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
+          {NSLocalizedDescriptionKey, AnyValue("Frame load interrupted")},
+          {NSURLErrorFailingURLStringErrorKey, AnyValue(url)}});
 }
 
 std::shared_ptr<NSError> posixError(int code) {
-  return makeObject<NSError>(
+  return NSError::errorWithDomain(
       "NSPOSIXErrorDomain", code,
-      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey, AnyValue(std::strerror(code))}});
+      AnyValue::Dictionary{{NSLocalizedDescriptionKey, AnyValue(std::strerror(code))}});
 }
 
 std::shared_ptr<NSError> webContentProcessTerminatedError() {
-  return makeObject<NSError>(
+  return NSError::errorWithDomain(
       WKErrorDomain, WKErrorWebContentProcessTerminated,
-      AnyValue::Dictionary{{foundation::NSLocalizedDescriptionKey,
+      AnyValue::Dictionary{{NSLocalizedDescriptionKey,
                             AnyValue("The Web Content process was terminated")}});
 }
 
@@ -67,8 +63,8 @@ const std::string* stringIn(const AnyValue::Dictionary& info, const char* key) {
 }  // namespace
 
 std::string describeError(const NSError& error) {
-  std::string text = "Error Domain=" + error.domain() + " Code=" + std::to_string(error.code());
-  if (auto message = stringIn(error.userInfo(), foundation::NSLocalizedDescriptionKey)) {
+  std::string text = "Error Domain=" + error.domain + " Code=" + std::to_string(error.code);
+  if (auto message = stringIn(error.userInfo(), NSLocalizedDescriptionKey)) {
     text += " \"" + *message + "\"";
   }
   if (auto exception = stringIn(error.userInfo(), WKJavaScriptExceptionMessageErrorKey)) {

@@ -8,20 +8,18 @@
 
 #include "platform/foundation/ns_url.h"
 #include "platform/webkit/internal/web_kit_errors.h"
-#include "platform/webkit/ns_http_url_response.h"
+#include "platform/foundation/ns_http_url_response.h"
 #include "platform/webkit/wk_error.h"
 
 namespace webkit {
 namespace {
 
-using foundation::makeObject;
-
 constexpr const char* kBlankPage = "about:blank";
 // A page file larger than this is refused rather than read into memory.
 constexpr uint64_t kLargestPageFile = uint64_t{64} << 20;
 
-std::shared_ptr<const foundation::NSURL> urlObject(const std::string& text) {
-  return std::make_shared<const foundation::NSURL>(text);
+std::shared_ptr<const NSURL> urlObject(const std::string& text) {
+  return std::make_shared<const NSURL>(text);
 }
 
 std::string mimeTypeForExtension(const std::string& extension) {
@@ -42,28 +40,28 @@ LoadedContent failed(int64_t code, const std::string& description, const std::st
   return content;
 }
 
-LoadedContent loadRequest(const foundation::URLRequest& request) {
+LoadedContent loadRequest(const URLRequest& request) {
   std::string text = request.url ? request.url->absoluteString() : std::string();
   auto parsed = NSURL::URLWithString(text);
-  if (!parsed || !parsed->scheme()) return failed(foundation::NSURLErrorBadURL, "bad URL", text);
+  if (!parsed || !parsed->scheme()) return failed(NSURLErrorBadURL, "bad URL", text);
   LoadedContent content;
   content.url = urlObject(parsed->absoluteString());
   if (text == kBlankPage) {
-    content.response = makeObject<foundation::NSURLResponse>(content.url, "text/html");
+    content.response = makeObject<NSURLResponse>(content.url, "text/html");
     content.mimeType = "text/html";
     return content;
   }
   if (parsed->isFileURL()) {
-    return failed(foundation::NSURLErrorNoPermissionsToReadFile,
+    return failed(NSURLErrorNoPermissionsToReadFile,
                   "The file couldn't be opened because you don't have permission to view it.",
                   text);
   }
   auto served = ServedResponses::shared().responseFor(parsed->absoluteString());
   if (!served) {
-    return failed(foundation::NSURLErrorCannotFindHost,
+    return failed(NSURLErrorCannotFindHost,
                   "A server with the specified hostname could not be found.", text);
   }
-  content.response = makeObject<foundation::NSHTTPURLResponse>(content.url, served->statusCode,
+  content.response = makeObject<NSHTTPURLResponse>(content.url, served->statusCode,
                                                                served->headerFields);
   content.mimeType = served->mimeType;
   content.body = std::make_shared<const std::string>(served->body);
@@ -83,13 +81,13 @@ LoadedContent loadFile(const FileSource& source) {
            url->absoluteString().find("%00") == std::string::npos;
   };
   if (!usable(file_url) || !usable(access_url)) {
-    return failed(foundation::NSURLErrorUnsupportedURL, "unsupported URL", text);
+    return failed(NSURLErrorUnsupportedURL, "unsupported URL", text);
   }
   // Whether the file is inside the folder is found when it is opened, off the main thread.
   LoadedContent content;
   content.url = urlObject(file_url->absoluteString());
   content.mimeType = mimeTypeForExtension(file_url->pathExtension());
-  content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
+  content.response = makeObject<NSURLResponse>(content.url, content.mimeType);
   // The trailing slash path() drops still says the name is a folder's.
   std::string file_path = file_url->path();
   if (file_url->hasDirectoryPath() && !file_path.ends_with('/')) file_path += '/';
@@ -120,7 +118,7 @@ void holdPageFileReads(bool hold) {
   gate.released.notify_all();
 }
 
-std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source) {
+std::shared_ptr<const NSURL> sourceURL(const NavigationSource& source) {
   if (const auto* request = std::get_if<RequestSource>(&source)) return request->request.url;
   if (const auto* html = std::get_if<HTMLSource>(&source)) {
     return html->baseURL ? html->baseURL : urlObject(kBlankPage);
@@ -128,9 +126,9 @@ std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& sourc
   return std::get<FileSource>(source).url;
 }
 
-foundation::URLRequest sourceRequest(const NavigationSource& source) {
+URLRequest sourceRequest(const NavigationSource& source) {
   if (const auto* request = std::get_if<RequestSource>(&source)) return request->request;
-  foundation::URLRequest request;
+  URLRequest request;
   request.url = sourceURL(source);
   return request;
 }
@@ -142,7 +140,7 @@ LoadedContent loadContent(const NavigationSource& source) {
     LoadedContent content;
     content.url = sourceURL(source);
     content.mimeType = "text/html";
-    content.response = makeObject<foundation::NSURLResponse>(content.url, content.mimeType);
+    content.response = makeObject<NSURLResponse>(content.url, content.mimeType);
     content.body = html->html;
     return content;
   }
@@ -188,27 +186,27 @@ void applyPageContentRead(LoadedContent& content, PageContentRead read) {
   content.response = nullptr;
   switch (*read.fileError) {
     case PageFileError::kNotFound:
-      content.error = urlLoadingError(foundation::NSURLErrorFileDoesNotExist,
+      content.error = urlLoadingError(NSURLErrorFileDoesNotExist,
                                       "The requested URL was not found on this server.", url);
       return;
     case PageFileError::kOutsideFolder:
       content.error = urlLoadingError(
-          foundation::NSURLErrorNoPermissionsToReadFile,
+          NSURLErrorNoPermissionsToReadFile,
           "The file couldn't be opened because you don't have permission to view it.", url);
       return;
     case PageFileError::kTooLarge:
-      content.error = urlLoadingError(foundation::NSURLErrorDataLengthExceedsMaximum,
+      content.error = urlLoadingError(NSURLErrorDataLengthExceedsMaximum,
                                       "The file is larger than a page may be.", url);
       return;
     case PageFileError::kDirectory:
       content.error =
-          urlLoadingError(foundation::NSURLErrorFileIsDirectory, "The file is a directory.", url);
+          urlLoadingError(NSURLErrorFileIsDirectory, "The file is a directory.", url);
       return;
     case PageFileError::kNotRegular:
     case PageFileError::kUnreadable:
       break;
   }
-  content.error = urlLoadingError(foundation::NSURLErrorNoPermissionsToReadFile,
+  content.error = urlLoadingError(NSURLErrorNoPermissionsToReadFile,
                                   "The file couldn't be opened.", url);
 }
 

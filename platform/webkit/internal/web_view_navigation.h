@@ -11,26 +11,26 @@
 #include "platform/webkit/internal/html_document.h"
 #include "platform/webkit/internal/page_file.h"
 #include "platform/webkit/internal/served_responses.h"
-#include "platform/webkit/ns_error.h"
-#include "platform/webkit/ns_url.h"
-#include "platform/webkit/ns_url_response.h"
-#include "platform/webkit/url_request.h"
+#include "platform/foundation/ns_error.h"
+#include "platform/foundation/ns_url.h"
+#include "platform/foundation/ns_url_response.h"
+#include "platform/foundation/url_request.h"
 #include "platform/webkit/wk_navigation.h"
 #include "platform/webkit/wk_navigation_action.h"
 
 namespace webkit {
 
 struct RequestSource {
-  foundation::URLRequest request;
+  URLRequest request;
 };
 struct HTMLSource {
   // Shared by the navigation and the back-forward list, never copied with them.
   std::shared_ptr<const std::string> html;
-  std::shared_ptr<const foundation::NSURL> baseURL;
+  std::shared_ptr<const NSURL> baseURL;
 };
 struct FileSource {
-  std::shared_ptr<const foundation::NSURL> url;
-  std::shared_ptr<const foundation::NSURL> readAccessURL;
+  std::shared_ptr<const NSURL> url;
+  std::shared_ptr<const NSURL> readAccessURL;
 };
 using NavigationSource = std::variant<RequestSource, HTMLSource, FileSource>;
 
@@ -52,13 +52,13 @@ struct PendingFile {
 
 // What loading a source found: a response and body, possibly behind a challenge, or an error.
 struct LoadedContent {
-  std::shared_ptr<const foundation::NSURL> url;
-  std::shared_ptr<foundation::NSURLResponse> response;
+  std::shared_ptr<const NSURL> url;
+  std::shared_ptr<NSURLResponse> response;
   std::string mimeType;
   // Shared with the source it came from; never copied.
   std::shared_ptr<const std::string> body;
   std::optional<ServedResponse::RequiredCredentials> requiredCredentials;
-  std::shared_ptr<foundation::NSError> error;
+  std::shared_ptr<NSError> error;
   // A file whose body is still to be read (see readPageContent).
   std::optional<PendingFile> pendingFile;
   // What the page holds, once read (see readPageContent).
@@ -84,9 +84,9 @@ void holdPageFileReads(bool hold);
 void applyPageContentRead(LoadedContent& content, PageContentRead read);
 
 // The URL a source loads: the request's, the base URL (or about:blank), or the file's.
-std::shared_ptr<const foundation::NSURL> sourceURL(const NavigationSource& source);
+std::shared_ptr<const NSURL> sourceURL(const NavigationSource& source);
 // The request a navigation action shows for a source.
-foundation::URLRequest sourceRequest(const NavigationSource& source);
+URLRequest sourceRequest(const NavigationSource& source);
 // Cheap enough for the main thread: the body is left to read (see readPageContent).
 LoadedContent loadContent(const NavigationSource& source);
 
@@ -106,7 +106,7 @@ struct WebViewNavigation {
     ++generation;
   }
 
-  const std::shared_ptr<WKNavigation> token = foundation::makeObject<WKNavigation>();
+  const std::shared_ptr<WKNavigation> token = makeObject<WKNavigation>();
   NavigationSource source;
   WKNavigationType type;
   // The history item a back or forward navigation goes to, or the reloaded item.
@@ -116,7 +116,7 @@ struct WebViewNavigation {
   uint64_t generation = 0;
   bool committed = false;
   LoadedContent content;
-  std::shared_ptr<foundation::NSError> error;
+  std::shared_ptr<NSError> error;
   // Shared with the pool thread that reads the page's content.
   const std::shared_ptr<ReadingStop> readingStop = std::make_shared<ReadingStop>();
 };
@@ -128,7 +128,7 @@ namespace webkit {
 // An entry of the back-forward list.
 struct HistoryItem {
   NavigationSource source;
-  std::shared_ptr<const foundation::NSURL> url;
+  std::shared_ptr<const NSURL> url;
 };
 
 // The back-forward list keeps this many entries, and at most this much HTML given as strings;

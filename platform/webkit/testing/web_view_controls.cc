@@ -60,7 +60,7 @@ pid_t WebViewControls::contentProcessId(const WKWebView& webView) {
 }
 
 void WebViewControls::failNavigation(WKWebView& webView,
-                                     std::shared_ptr<foundation::NSError> error) {
+                                     std::shared_ptr<NSError> error) {
   webView.fail(std::move(error));
 }
 
@@ -96,11 +96,11 @@ void WebViewControls::requestMediaCapturePermission(
 }
 
 std::shared_ptr<WKWebView> WebViewControls::requestNewWindow(
-    WKWebView& webView, const foundation::URLRequest& request) {
+    WKWebView& webView, const URLRequest& request) {
   auto action =
-      foundation::makeObject<WKNavigationAction>(request, nullptr, WKNavigationTypeLinkActivated);
+      makeObject<WKNavigationAction>(request, nullptr, WKNavigationTypeLinkActivated);
   return uiDelegateOf(webView)->createWebView(webView.selfView(), webView.configuration(), action,
-                                              foundation::makeObject<WKWindowFeatures>());
+                                              makeObject<WKWindowFeatures>());
 }
 
 }  // namespace webkit::testing

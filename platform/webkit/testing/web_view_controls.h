@@ -40,7 +40,7 @@ class WebViewControls {
 
   // Fails the current navigation on a later turn: a provisional failure before its commit,
   // a navigation failure after.
-  static void failNavigation(WKWebView& webView, std::shared_ptr<foundation::NSError> error);
+  static void failNavigation(WKWebView& webView, std::shared_ptr<NSError> error);
   // The page's process ends: navigations stop, the page's scripts are gone, and the navigation
   // delegate hears of it on a later turn.
   static void terminateWebContentProcess(WKWebView& webView);
@@ -57,7 +57,7 @@ class WebViewControls {
                                             std::function<void(WKPermissionDecision)> decision);
   // A link that targets a new window; answers what the delegate opened.
   static std::shared_ptr<WKWebView> requestNewWindow(WKWebView& webView,
-                                                     const foundation::URLRequest& request);
+                                                     const URLRequest& request);
 };
 
 }  // namespace webkit::testing

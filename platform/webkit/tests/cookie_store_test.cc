@@ -9,9 +9,6 @@
 
 namespace {
 
-using foundation::AnyValue;
-using foundation::NSHTTPCookie;
-
 TEST(CookieTest, PropertiesNeedANameAValueAndADomainOrOrigin) {
   EXPECT_FALSE(NSHTTPCookie::cookieWithProperties({{"Value", "v"}, {"Domain", "a.test"}}));
   EXPECT_FALSE(NSHTTPCookie::cookieWithProperties({{"Name", "n"}, {"Domain", "a.test"}}));
@@ -29,7 +26,7 @@ TEST(CookieTest, PropertiesNeedANameAValueAndADomainOrOrigin) {
 }
 
 TEST(CookieTest, StoresReplaceCookiesOfTheSameNameDomainAndPath) {
-  auto store = foundation::makeObject<WKHTTPCookieStore>();
+  auto store = makeObject<WKHTTPCookieStore>();
   store->setCookie(
       NSHTTPCookie::cookieWithProperties({{"Name", "n"}, {"Value", "1"}, {"Domain", "A.test"}}),
       nullptr);
@@ -95,7 +92,7 @@ TEST(CookieTest, ExpiredCookiesAreNeverStoredAndRemoveTheCookieTheyMatch) {
       // Max-Age wins over Expires, either way round.
       {{"Expires", "Wed, 21 Oct 2099 07:28:00 GMT"}, {"Max-Age", "0"}},
   };
-  auto store = foundation::makeObject<WKHTTPCookieStore>();
+  auto store = makeObject<WKHTTPCookieStore>();
   for (const auto& properties : expired) {
     store->setCookie(cookie("n"), nullptr);
     store->setCookie(cookie("n", properties), nullptr);
@@ -117,7 +114,7 @@ TEST(CookieTest, ExpiredCookiesAreNeverStoredAndRemoveTheCookieTheyMatch) {
 }
 
 TEST(CookieTest, StoresKeepCookiesOfTheSizesAndNumbersBrowsersKeep) {
-  auto store = foundation::makeObject<WKHTTPCookieStore>();
+  auto store = makeObject<WKHTTPCookieStore>();
   auto set = [&](AnyValue::Dictionary properties) {
     store->setCookie(NSHTTPCookie::cookieWithProperties(std::move(properties)), nullptr);
   };
@@ -193,7 +190,7 @@ TEST(UserContentTest, DuplicateHandlerNamesKeepTheFirstHandler) {
     void userContentController(const std::shared_ptr<WKUserContentController>&,
                                const std::shared_ptr<WKScriptMessage>&) override {}
   };
-  auto controller = foundation::makeObject<WKUserContentController>();
+  auto controller = makeObject<WKUserContentController>();
   auto first = std::make_shared<Handler>();
   controller->addScriptMessageHandler(first, "bridge");
   controller->addScriptMessageHandler(std::make_shared<Handler>(), "bridge");

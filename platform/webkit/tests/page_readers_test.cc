@@ -184,7 +184,7 @@ TEST(PageReadersTest, ScriptValuesFromAContentProcessAreReadWithinTheirBounds) {
     deep.u32(1);
   }
   auto many_bytes = many.take(), deep_bytes = deep.take();
-  std::optional<foundation::AnyValue> value;
+  std::optional<AnyValue> value;
   EXPECT_LT(cpuSecondsOf([&] {
               ProtocolReader in(many_bytes);
               value = content::readScriptValue(in);
@@ -192,7 +192,7 @@ TEST(PageReadersTest, ScriptValuesFromAContentProcessAreReadWithinTheirBounds) {
             kCpuBound * 4);
   ASSERT_TRUE(value);
   // Each string arrives as UTF-8, whatever the process wrote.
-  EXPECT_EQ(*value->getIf<foundation::AnyValue::Array>()->front().getIf<std::string>(),
+  EXPECT_EQ(*value->getIf<AnyValue::Array>()->front().getIf<std::string>(),
             "\xEF\xBF\xBD");
   EXPECT_LT(cpuSecondsOf([&] {
               ProtocolReader in(deep_bytes);
@@ -207,12 +207,12 @@ TEST(PageReadersTest, CookieDatesAndURLsAreReadInOnePass) {
                                   repeated("08:49:37 ", 4 << 20), repeated(",;", 4 << 20)}) {
     EXPECT_LT(cpuSecondsOf([&] { parseCookieDate(date); }), kCpuBound);
   }
-  foundation::AnyValue::Dictionary properties = {
-      {foundation::NSHTTPCookieName, foundation::AnyValue("n")},
-      {foundation::NSHTTPCookieValue, foundation::AnyValue("v")},
-      {foundation::NSHTTPCookieDomain, foundation::AnyValue("example.test")},
-      {foundation::NSHTTPCookieExpires, foundation::AnyValue(repeated("Nov 1994 ", 4 << 20))}};
-  EXPECT_LT(cpuSecondsOf([&] { foundation::NSHTTPCookie::cookieWithProperties(properties); }),
+  AnyValue::Dictionary properties = {
+      {NSHTTPCookieName, AnyValue("n")},
+      {NSHTTPCookieValue, AnyValue("v")},
+      {NSHTTPCookieDomain, AnyValue("example.test")},
+      {NSHTTPCookieExpires, AnyValue(repeated("Nov 1994 ", 4 << 20))}};
+  EXPECT_LT(cpuSecondsOf([&] { NSHTTPCookie::cookieWithProperties(properties); }),
             kCpuBound);
   for (const std::string& url :
        {"https://a.test/" + repeated("a/../", 256 << 10),

@@ -19,8 +19,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using foundation::AnyValue;
-using foundation::makeObject;
 using webkit::testing::processCpuSeconds;
 using webkit::testing::WebViewControls;
 
@@ -41,13 +39,13 @@ class EventLog : public WKNavigationDelegate {
     events.push_back("finish");
   }
   void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
-                         const std::shared_ptr<foundation::NSError>& error) override {
-    events.push_back("fail " + error->domain() + " " + std::to_string(error->code()));
+                         const std::shared_ptr<NSError>& error) override {
+    events.push_back("fail " + error->domain + " " + std::to_string(error->code));
   }
   void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
                                     const std::shared_ptr<WKNavigation>&,
-                                    const std::shared_ptr<foundation::NSError>& error) override {
-    events.push_back("failProvisional " + error->domain() + " " + std::to_string(error->code()));
+                                    const std::shared_ptr<NSError>& error) override {
+    events.push_back("failProvisional " + error->domain + " " + std::to_string(error->code));
   }
   void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
     events.push_back("terminated");
@@ -55,7 +53,7 @@ class EventLog : public WKNavigationDelegate {
   std::vector<std::string> events;
 };
 
-class Keeper : public foundation::NSObject, public WKScriptMessageHandler {
+class Keeper : public NSObject, public WKScriptMessageHandler {
  public:
   void userContentController(const std::shared_ptr<WKUserContentController>&,
                              const std::shared_ptr<WKScriptMessage>& message) override {
@@ -90,14 +88,14 @@ class HostilePageTest : public ::testing::Test {
   AnyValue evaluate(const std::string& script) {
     std::optional<AnyValue> result;
     webView->evaluateJavaScript(script, [&](AnyValue value, const auto& error) {
-      result = error ? AnyValue(error->domain() + " " + std::to_string(error->code())) : value;
+      result = error ? AnyValue(error->domain + " " + std::to_string(error->code)) : value;
     });
     EXPECT_TRUE(
         dispatch::testing::runUntil([&] { return result.has_value(); }, std::chrono::seconds(20)));
     return result.value_or(AnyValue("no answer"));
   }
-  std::shared_ptr<const foundation::NSURL> fileURL(const std::filesystem::path& path) {
-    return std::make_shared<const foundation::NSURL>("file://" + path.string());
+  std::shared_ptr<const NSURL> fileURL(const std::filesystem::path& path) {
+    return std::make_shared<const NSURL>("file://" + path.string());
   }
 
   std::shared_ptr<WKWebView> webView = makeObject<WKWebView>(NSRect{}, nullptr);
@@ -297,9 +295,9 @@ TEST_F(HostilePageTest, EvaluationsWaitingForTheirTurnAreBoundedInNumber) {
   size_t refused = 0, answered = 0;
   for (int i = 0; i < 70'000; ++i) {
     webView->evaluateJavaScript("1",
-                                [&](AnyValue, const std::shared_ptr<foundation::NSError>& error) {
+                                [&](AnyValue, const std::shared_ptr<NSError>& error) {
                                   ++answered;
-                                  if (error && error->code() == WKErrorJavaScriptExceptionOccurred)
+                                  if (error && error->code == WKErrorJavaScriptExceptionOccurred)
                                     ++refused;
                                 });
   }

@@ -22,8 +22,6 @@
 
 namespace {
 
-using foundation::AnyValue;
-using foundation::makeObject;
 using webkit::NavigationStep;
 using webkit::testing::WebViewControls;
 
@@ -51,13 +49,13 @@ class HoldingDelegate : public WKNavigationDelegate {
     events.push_back("finish " + webView->URL()->absoluteString());
   }
   void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
-                         const std::shared_ptr<foundation::NSError>& error) override {
-    events.push_back("fail " + error->domain() + " " + std::to_string(error->code()));
+                         const std::shared_ptr<NSError>& error) override {
+    events.push_back("fail " + error->domain + " " + std::to_string(error->code));
   }
   void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
                                     const std::shared_ptr<WKNavigation>&,
-                                    const std::shared_ptr<foundation::NSError>& error) override {
-    events.push_back("failProvisional " + error->domain() + " " + std::to_string(error->code()));
+                                    const std::shared_ptr<NSError>& error) override {
+    events.push_back("failProvisional " + error->domain + " " + std::to_string(error->code));
   }
   void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
     events.push_back("terminated");
@@ -86,19 +84,19 @@ class AllowingDelegate : public HoldingDelegate {
   WKNavigationResponsePolicy responsePolicy = WKNavigationResponsePolicyAllow;
 };
 
-class ChangeRecorder : public foundation::NSObject {
+class ChangeRecorder : public NSObject {
  public:
   void observeValueForKeyPath(const std::optional<std::string>& keyPath,
-                              const std::shared_ptr<foundation::NSObject>&,
+                              const std::shared_ptr<NSObject>&,
                               const std::optional<AnyValue::Dictionary>& change, void*) override {
-    const AnyValue* value = change ? foundation::findValue(*change, "new") : nullptr;
+    const AnyValue* value = change ? findValue(*change, "new") : nullptr;
     changes.emplace_back(keyPath.value_or("?"), value ? *value : AnyValue());
   }
   std::vector<std::pair<std::string, AnyValue>> changes;
 };
 
-std::shared_ptr<const foundation::NSURL> url(const std::string& text) {
-  return std::make_shared<const foundation::NSURL>(text);
+std::shared_ptr<const NSURL> url(const std::string& text) {
+  return std::make_shared<const NSURL>(text);
 }
 
 class WKWebViewNavigationTest : public ::testing::Test {
@@ -190,13 +188,13 @@ TEST_F(WKWebViewNavigationTest, AFailureAfterTheCommitIsANavigationFailure) {
     ASSERT_TRUE(dispatch::testing::drainUntilIdle());
   }
   EXPECT_EQ(webView->title(), "Half");
-  WebViewControls::failNavigation(*webView, makeObject<foundation::NSError>("Test", 9));
+  WebViewControls::failNavigation(*webView, makeObject<NSError>("Test", 9));
   WebViewControls::releaseSteps(*webView);
   ASSERT_TRUE(settle());
   EXPECT_EQ(delegate->events.back(), "fail Test 9");
   EXPECT_FALSE(webView->isLoading());
   // Failing with nothing under way does nothing.
-  WebViewControls::failNavigation(*webView, makeObject<foundation::NSError>("Test", 10));
+  WebViewControls::failNavigation(*webView, makeObject<NSError>("Test", 10));
   dispatch::testing::drainUntilIdle();
   EXPECT_EQ(delegate->events.back(), "fail Test 9");
 }
@@ -205,7 +203,7 @@ TEST_F(WKWebViewNavigationTest, HistoryMovesBackForwardAndReloadsInPlaceTellingO
   auto delegate = attach<AllowingDelegate>();
   auto recorder = makeObject<ChangeRecorder>();
   for (const char* key : {"canGoBack", "canGoForward", "URL", "loading"}) {
-    webView->addObserver(recorder, key, foundation::NSKeyValueObservingOptionNew, nullptr);
+    webView->addObserver(recorder, key, NSKeyValueObservingOptionNew, nullptr);
   }
   EXPECT_EQ(webView->goBack(), nullptr);
   EXPECT_EQ(webView->goForward(), nullptr);
@@ -314,13 +312,13 @@ TEST_F(WKWebViewNavigationTest, AContentProcessWithoutDescriptorsFailsTheLoadSay
   // first (which takes descriptors of its own) is checked before there are none.
   auto delegate = attach<HoldingDelegate>();
   // Held by the completions too, which may outlive a failed test.
-  auto answer = std::make_shared<std::shared_ptr<foundation::NSError>>();
-  std::shared_ptr<foundation::NSError>& error = *answer;
+  auto answer = std::make_shared<std::shared_ptr<NSError>>();
+  std::shared_ptr<NSError>& error = *answer;
   auto evaluate = [&] {
     error.reset();
     webView->evaluateJavaScript("1", [answer](const AnyValue&, const auto& failure) {
       *answer =
-          failure ? failure : makeObject<foundation::NSError>("none", 0, AnyValue::Dictionary{});
+          failure ? failure : NSError::errorWithDomain("none", 0, AnyValue::Dictionary{});
     });
   };
   for (int i = 0; i < 2; ++i) {  // a first process, and one taking the place of one ended
@@ -363,10 +361,10 @@ TEST_F(WKWebViewNavigationTest, AContentProcessWithoutDescriptorsFailsTheLoadSay
   ASSERT_FALSE(delegate->events.empty());
   EXPECT_EQ(delegate->events.back(), "failProvisional NSPOSIXErrorDomain 24")
       << ::testing::PrintToString(delegate->events);
-  EXPECT_EQ(error->domain(), "NSPOSIXErrorDomain");
-  EXPECT_EQ(error->code(), EMFILE);
+  EXPECT_EQ(error->domain, "NSPOSIXErrorDomain");
+  EXPECT_EQ(error->code, EMFILE);
   const AnyValue* description =
-      foundation::findValue(error->userInfo(), foundation::NSLocalizedDescriptionKey);
+      findValue(error->userInfo(), NSLocalizedDescriptionKey);
   ASSERT_NE(description, nullptr);
   EXPECT_NE(description->getIf<std::string>()->find("Too many open files"), std::string::npos);
 
@@ -377,7 +375,7 @@ TEST_F(WKWebViewNavigationTest, AContentProcessWithoutDescriptorsFailsTheLoadSay
   EXPECT_EQ(webView->title(), "at last");
 }
 
-class Collector : public foundation::NSObject, public WKScriptMessageHandler {
+class Collector : public NSObject, public WKScriptMessageHandler {
  public:
   void userContentController(const std::shared_ptr<WKUserContentController>&,
                              const std::shared_ptr<WKScriptMessage>& message) override {
@@ -404,13 +402,13 @@ TEST_F(WKWebViewNavigationTest, ScriptMessagesArriveAsPostedBeforeTheScriptsAnsw
 }
 
 TEST_F(WKWebViewNavigationTest, ScriptsOfAViewThatHasGoneCompleteWithAnErrorOrNotAtAll) {
-  std::shared_ptr<foundation::NSError> error;
+  std::shared_ptr<NSError> error;
   webView->evaluateJavaScript("1", [&](const AnyValue&, const auto& failure) { error = failure; });
   webView->evaluateJavaScript("2", nullptr);
   webView.reset();
   ASSERT_TRUE(dispatch::testing::drainUntilIdle());
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->code(), WKErrorWebViewInvalidated);
+  EXPECT_EQ(error->code, WKErrorWebViewInvalidated);
   webView = makeObject<WKWebView>(NSRect{}, nullptr);
 }
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-using foundation::makeObject;
 using webkit::NavigationStep;
 using webkit::testing::WebViewControls;
 
@@ -36,13 +35,13 @@ class RecordingDelegate : public WKNavigationDelegate {
     events.push_back("start");
   }
   void didFailNavigation(const std::shared_ptr<WKWebView>&, const std::shared_ptr<WKNavigation>&,
-                         const std::shared_ptr<foundation::NSError>& error) override {
-    events.push_back("fail " + std::to_string(error->code()));
+                         const std::shared_ptr<NSError>& error) override {
+    events.push_back("fail " + std::to_string(error->code));
   }
   void didFailProvisionalNavigation(const std::shared_ptr<WKWebView>&,
                                     const std::shared_ptr<WKNavigation>&,
-                                    const std::shared_ptr<foundation::NSError>& error) override {
-    events.push_back("failProvisional " + std::to_string(error->code()));
+                                    const std::shared_ptr<NSError>& error) override {
+    events.push_back("failProvisional " + std::to_string(error->code));
   }
   void webViewWebContentProcessDidTerminate(const std::shared_ptr<WKWebView>&) override {
     events.push_back("terminated");
@@ -56,24 +55,24 @@ class RecordingDelegate : public WKNavigationDelegate {
   void decidePolicyForNavigationResponse(const std::shared_ptr<WKWebView>&,
                                          const std::shared_ptr<WKNavigationResponse>& response,
                                          ResponseDecisionHandler handler) override {
-    auto http = std::dynamic_pointer_cast<foundation::NSHTTPURLResponse>(response->response());
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response->response());
     events.push_back("response" + (http ? " " + std::to_string(http->statusCode()) : ""));
     handler(WKNavigationResponsePolicyAllow);
   }
   void didReceiveAuthenticationChallenge(
       const std::shared_ptr<WKWebView>&,
-      const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& challenge,
+      const std::shared_ptr<NSURLAuthenticationChallenge>& challenge,
       ChallengeCompletionHandler handler) override {
     events.push_back("challenge " + challenge->protectionSpace()->realm().value_or(""));
-    handler(foundation::NSURLSessionAuthChallengeUseCredential, credential);
+    handler(NSURLSessionAuthChallengeUseCredential, credential);
   }
 
   std::vector<std::string> events;
   WKNavigationActionPolicy actionPolicy = WKNavigationActionPolicyAllow;
-  std::shared_ptr<foundation::NSURLCredential> credential;
+  std::shared_ptr<NSURLCredential> credential;
 };
 
-class Collector : public foundation::NSObject, public WKScriptMessageHandler {
+class Collector : public NSObject, public WKScriptMessageHandler {
  public:
   void userContentController(const std::shared_ptr<WKUserContentController>&,
                              const std::shared_ptr<WKScriptMessage>& message) override {
@@ -93,8 +92,8 @@ class WKWebViewTest : public ::testing::Test {
     return dispatch::testing::runUntil(
         [&] { return WebViewControls::pendingNavigations(*webView) == 0; });
   }
-  std::shared_ptr<const foundation::NSURL> url(const std::string& text) {
-    return std::make_shared<const foundation::NSURL>(text);
+  std::shared_ptr<const NSURL> url(const std::string& text) {
+    return std::make_shared<const NSURL>(text);
   }
 
   std::shared_ptr<WKWebView> webView = makeObject<WKWebView>(NSRect{}, nullptr);
@@ -115,7 +114,7 @@ TEST_F(WKWebViewTest, EachStepRunsOnALaterTurnAndCanBeHeldFailedOrTerminated) {
   dispatch::testing::drainUntilIdle();
   EXPECT_EQ(WebViewControls::currentStep(*webView), NavigationStep::responsePolicy);
   EXPECT_TRUE(webView->isLoading());
-  WebViewControls::failNavigation(*webView, makeObject<foundation::NSError>("Test", 7));
+  WebViewControls::failNavigation(*webView, makeObject<NSError>("Test", 7));
   WebViewControls::releaseSteps(*webView);
   ASSERT_TRUE(settle());
   EXPECT_EQ(delegate->events, (std::vector<std::string>{"action", "start", "failProvisional 7"}));
@@ -132,10 +131,10 @@ TEST_F(WKWebViewTest, RequestsComeFromServedResponsesBehindChallengesAndBuildHis
   webkit::testing::setServedResponse("https://a.test/", page);
   page.requiredCredentials = webkit::ServedResponse::RequiredCredentials{"realm", "u", "p"};
   webkit::testing::setServedResponse("https://b.test/", page);
-  delegate->credential = makeObject<foundation::NSURLCredential>(
-      "u", "wrong", foundation::NSURLCredentialPersistenceNone);
+  delegate->credential = makeObject<NSURLCredential>(
+      "u", "wrong", NSURLCredentialPersistenceNone);
 
-  foundation::URLRequest request;
+  URLRequest request;
   for (const char* address : {"https://a.test/", "https://b.test/", "https://missing.test/"}) {
     request.url = url(address);
     webView->loadRequest(request);
@@ -269,23 +268,23 @@ TEST_F(WKWebViewTest, ScriptsResultsUserScriptsAndMessagesReachTheirHandlers) {
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return collector->messages.size() == 1; }));
   EXPECT_EQ(view->title(), "from page");
   EXPECT_EQ(collector->messages[0]->name(), "bridge");
-  foundation::AnyValue expected(foundation::AnyValue::Dictionary{
-      {"ready", foundation::AnyValue::Array{int64_t{1}, "two", foundation::NSNull{}}}});
+  AnyValue expected(AnyValue::Dictionary{
+      {"ready", AnyValue::Array{int64_t{1}, "two", NSNull{}}}});
   EXPECT_EQ(collector->messages[0]->body(), expected);
 
-  std::vector<std::pair<foundation::AnyValue, int64_t>> results;
+  std::vector<std::pair<AnyValue, int64_t>> results;
   for (const char* script :
        {"throw 'x'", "[1.5, true]", "new Date()", "missing.call()", "'\xF0\x9F\x98\x80'"}) {
-    view->evaluateJavaScript(script, [&](const foundation::AnyValue& value, const auto& error) {
-      results.emplace_back(value, error ? error->code() : 0);
+    view->evaluateJavaScript(script, [&](const AnyValue& value, const auto& error) {
+      results.emplace_back(value, error ? error->code : 0);
     });
   }
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return results.size() == 5; }));
   EXPECT_EQ(results[0].second, WKErrorJavaScriptExceptionOccurred);
-  EXPECT_EQ(results[1].first, foundation::AnyValue(foundation::AnyValue::Array{1.5, true}));
+  EXPECT_EQ(results[1].first, AnyValue(AnyValue::Array{1.5, true}));
   EXPECT_EQ(results[2].second, WKErrorJavaScriptResultTypeIsUnsupported);
   EXPECT_EQ(results[3].second, WKErrorJavaScriptExceptionOccurred);
-  EXPECT_EQ(results[4].first, foundation::AnyValue("\xF0\x9F\x98\x80"));
+  EXPECT_EQ(results[4].first, AnyValue("\xF0\x9F\x98\x80"));
 }
 
 TEST_F(WKWebViewTest, ANoscriptElementIsMarkupOnlyWhenThePageRunsNoScripts) {
@@ -309,8 +308,8 @@ TEST_F(WKWebViewTest, APageLoadsScriptsShareOneBudgetAndThePageLoadsOn) {
   WebViewControls::setScriptTimeBudget(*view, std::chrono::milliseconds(250));
   foundation::testing::setLogCapture(true);
   // The page's content process, started first so that its CPU time can be counted.
-  std::optional<foundation::AnyValue> started;
-  view->evaluateJavaScript("1", [&](foundation::AnyValue value, const auto&) { started = value; });
+  std::optional<AnyValue> started;
+  view->evaluateJavaScript("1", [&](AnyValue value, const auto&) { started = value; });
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return started.has_value(); }));
   pid_t process = WebViewControls::contentProcessId(*view);
   webkit::testing::ContentCpuMeter meter(process);
@@ -341,16 +340,16 @@ TEST_F(WKWebViewTest, APageLoadsScriptsShareOneBudgetAndThePageLoadsOn) {
   EXPECT_EQ(logged(failure), 5) << ::testing::PrintToString(lines);
   EXPECT_EQ(logged("execution timeout"), 5) << ::testing::PrintToString(lines);
 
-  std::vector<std::pair<foundation::AnyValue, int64_t>> results;
+  std::vector<std::pair<AnyValue, int64_t>> results;
   for (const char* script : {"while (true) {}", "document.title"}) {
-    view->evaluateJavaScript(script, [&](const foundation::AnyValue& value, const auto& error) {
-      results.emplace_back(value, error ? error->code() : 0);
+    view->evaluateJavaScript(script, [&](const AnyValue& value, const auto& error) {
+      results.emplace_back(value, error ? error->code : 0);
     });
   }
   ASSERT_TRUE(dispatch::testing::runUntil([&] { return results.size() == 2; }));
   EXPECT_EQ(results[0].second, WKErrorJavaScriptExceptionOccurred);
   // Each evaluation has a budget of its own, and the page is still there.
-  EXPECT_EQ(results[1], std::make_pair(foundation::AnyValue("Loops"), int64_t{0}));
+  EXPECT_EQ(results[1], std::make_pair(AnyValue("Loops"), int64_t{0}));
 }
 
 TEST_F(WKWebViewTest, DocumentEndUserScriptsRunOnWhatIsLeftOfTheLoadsBudget) {
@@ -368,8 +367,8 @@ TEST_F(WKWebViewTest, DocumentEndUserScriptsRunOnWhatIsLeftOfTheLoadsBudget) {
     view->setNavigationDelegate(delegate);
     WebViewControls::setScriptTimeBudget(
         *view, std::chrono::milliseconds(static_cast<int>(kBudget * 1000)));
-    std::optional<foundation::AnyValue> started;
-    view->evaluateJavaScript("1", [&](foundation::AnyValue value, const auto&) { started = value; });
+    std::optional<AnyValue> started;
+    view->evaluateJavaScript("1", [&](AnyValue value, const auto&) { started = value; });
     EXPECT_TRUE(dispatch::testing::runUntil([&] { return started.has_value(); }));
     pid_t process = WebViewControls::contentProcessId(*view);
     webkit::testing::ContentCpuMeter meter(process);

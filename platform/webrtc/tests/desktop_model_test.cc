@@ -19,16 +19,16 @@ using webrtc::testing::DesktopSourceSpec;
 
 class Changes : public RTCDesktopMediaListDelegate {
  public:
-  void didDesktopSourceAdded(const std::shared_ptr<RTCDesktopSource>& source) override {
+  void didAddDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) override {
     note("added " + source->sourceId());
   }
-  void didDesktopSourceRemoved(const std::shared_ptr<RTCDesktopSource>& source) override {
+  void didRemoveDesktopSource(const std::shared_ptr<RTCDesktopSource>& source) override {
     note("removed " + source->sourceId());
   }
-  void didDesktopSourceNameChanged(const std::shared_ptr<RTCDesktopSource>& source) override {
+  void didChangeDesktopSourceName(const std::shared_ptr<RTCDesktopSource>& source) override {
     note("renamed " + source->sourceId() + " " + source->name());
   }
-  void didDesktopSourceThumbnailChanged(const std::shared_ptr<RTCDesktopSource>& source) override {
+  void didChangeDesktopSourceThumbnail(const std::shared_ptr<RTCDesktopSource>& source) override {
     note("thumbnail " + source->sourceId());
   }
   std::vector<std::string> take() {

@@ -96,7 +96,7 @@ TEST_F(DataChannelEndToEndTest, MessagesCrossBothWays) {
 
   // A text message whose bytes are not UTF-8 arrives as null.
   send(caller, caller_channel, "binary", std::vector<uint8_t>{0xc3, 0x28});
-  auto peer = plugin->peerConnections().at(caller);
+  auto peer = plugin->peerConnections().find(caller);
   peer->dataChannel(caller_channel)->channel()->sendData(RTCDataBuffer({0xc3, 0x28}, false));
   ASSERT_TRUE(waitForEvent(callee_events, "dataChannelReceiveMessage", 4));
   auto invalid = eventsNamed(callee_events, "dataChannelReceiveMessage")[3];
@@ -120,7 +120,7 @@ TEST_F(DataChannelEndToEndTest, AChannelNobodyHearsHoldsABoundedQueueAndLetsGoOf
       *eventsNamed(events(callee), "didOpenDataChannel")[0].find("flutterId")->asString();
   const std::string callee_events = "WebRTCHost/dataChannelEvent" + callee + callee_channel;
   ASSERT_TRUE(dart.runUntil([&] { return callerChannelOpen(caller_channel); }));
-  const auto peer = plugin->peerConnections().at(callee);
+  const auto peer = plugin->peerConnections().find(callee);
   const auto budget = peer->dataChannelEventBudget();
   const std::weak_ptr<FlutterDataChannel> receiving = peer->dataChannel(callee_channel);
 
@@ -128,7 +128,8 @@ TEST_F(DataChannelEndToEndTest, AChannelNobodyHearsHoldsABoundedQueueAndLetsGoOf
   // messages leave the last sixteenth of the 64 MiB to state changes, so fourteen of 4 MiB wait.
   constexpr size_t kMessages = 17;
   constexpr size_t kMessageBytes = size_t{4} << 20;
-  const auto sender = plugin->peerConnections().at(caller)->dataChannel(caller_channel)->channel();
+  const auto sender =
+      plugin->peerConnections().find(caller)->dataChannel(caller_channel)->channel();
   for (size_t i = 0; i < kMessages; ++i) {
     ASSERT_TRUE(sender->sendData(
         RTCDataBuffer(std::vector<uint8_t>(kMessageBytes, static_cast<uint8_t>(i)), true)));

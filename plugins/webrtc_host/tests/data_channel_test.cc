@@ -26,7 +26,7 @@ class DataChannelTest : public WebRTCHostTest {
     return "WebRTCHost/dataChannelEvent" + peer + flutterId;
   }
   std::shared_ptr<RTCDataChannel> framework(const std::string& flutterId) {
-    return plugin->peerConnections().at(peer)->dataChannel(flutterId)->channel();
+    return plugin->peerConnections().find(peer)->dataChannel(flutterId)->channel();
   }
   ValueMap ids(const std::string& flutterId) const {
     return {{"peerConnectionId", peer}, {"dataChannelId", flutterId}};
@@ -78,7 +78,7 @@ TEST_F(DataChannelTest, EventsBeforeListenArriveInOrderAndQueueAgainAfterCancel)
   auto channel = framework(id);
   webrtc::testing::changeBufferedAmount(*channel, 10);
   channel->close();
-  webrtc::testing::waitForSignalingThread(*plugin->peerConnections().at(peer)->peerConnection());
+  webrtc::testing::waitForSignalingThread(*plugin->peerConnections().find(peer)->peerConnection());
   dart.drain();
   EXPECT_TRUE(dart.events(channelEvents(id)).empty());
 
@@ -93,7 +93,7 @@ TEST_F(DataChannelTest, EventsBeforeListenArriveInOrderAndQueueAgainAfterCancel)
 
   ASSERT_TRUE(dart.cancel(channelEvents(id)).isSuccess());
   webrtc::testing::changeBufferedAmount(*channel, 4);
-  webrtc::testing::waitForSignalingThread(*plugin->peerConnections().at(peer)->peerConnection());
+  webrtc::testing::waitForSignalingThread(*plugin->peerConnections().find(peer)->peerConnection());
   dart.drain();
   EXPECT_EQ(dart.events(channelEvents(id)).size(), 3u);
   ASSERT_TRUE(dart.listen(channelEvents(id)).isSuccess());
@@ -111,7 +111,7 @@ TEST_F(DataChannelTest, BufferedAmountOnlyForAnOpenChannel) {
       failed("dataChannelGetBufferedAmountFailed", "Error: dataChannel not found or not opened!"));
 
   auto remote = webrtc::testing::openRemoteDataChannel(
-      *plugin->peerConnections().at(peer)->peerConnection(), "remote", 4);
+      *plugin->peerConnections().find(peer)->peerConnection(), "remote", 4);
   ASSERT_TRUE(waitForEvent(events(peer), "didOpenDataChannel"));
   const std::string remote_id =
       *eventsNamed(events(peer), "didOpenDataChannel")[0].find("flutterId")->asString();
@@ -139,17 +139,17 @@ TEST_F(DataChannelTest, UnknownChannelsAndClosedOnesAreAnsweredWithNil) {
   // Closing lets go of the channel, yet its last states still reach the listener.
   ASSERT_TRUE(dart.runUntil([&] { return states(id).size() == 2; }));
   EXPECT_EQ(states(id), (std::vector<std::string>{"closing", "closed"}));
-  EXPECT_EQ(plugin->peerConnections().at(peer)->dataChannel(id), nullptr);
+  EXPECT_EQ(plugin->peerConnections().find(peer)->dataChannel(id), nullptr);
   EXPECT_TRUE(ok("dataChannelClose", ids(id)).isNull());
   EXPECT_TRUE(call("dataChannelGetBufferedAmount", ids(id)).isError());
 }
 
 TEST_F(DataChannelTest, AChannelOpenedAsItsConnectionIsDisposedLeavesNoEventChannel) {
-  auto connection = plugin->peerConnections().at(peer)->peerConnection();
+  auto connection = plugin->peerConnections().find(peer)->peerConnection();
   webrtc::testing::openRemoteDataChannel(*connection, "late", 4);
   webrtc::testing::waitForSignalingThread(*connection);
   const std::string flutter_id =
-      plugin->peerConnections().at(peer)->dataChannels().at(0)->flutterChannelId();
+      plugin->peerConnections().find(peer)->dataChannels().at(0)->flutterChannelId();
   // The channel's set-up still waits on the main queue when the connection goes.
   ok("peerConnectionDispose", {{"peerConnectionId", peer}});
   dart.drain();

@@ -143,7 +143,7 @@ TEST_F(DesktopCaptureTest, ScreensUseScreenCaptureKitOnRecentSystems) {
 
   // The track's stop handler stops the capture.
   bool stopped = false;
-  plugin->videoCapturerStopHandlers().at(track_id)(
+  plugin->localMedia().stopHandler(track_id)(
       [&stopped] { dispatch_async(dispatch_get_main_queue(), [&stopped] { stopped = true; }); });
   ASSERT_TRUE(dart.runUntil([&] { return stopped; }));
   EXPECT_TRUE(screencapturekit::testing::runningStreams().empty());
@@ -169,7 +169,7 @@ TEST_F(DesktopCaptureTest, OlderSystemsAndWindowsUseTheDesktopCapturer) {
   EXPECT_EQ(capturers[1]->source()->sourceId(), "102");
   EXPECT_EQ(capturers[1]->fps(), 30);
   const std::string track_id = *reply.find("videoTracks")->asList()->at(0).find("id")->asString();
-  plugin->videoCapturerStopHandlers().at(track_id)(nullptr);
+  plugin->localMedia().stopHandler(track_id)(nullptr);
   EXPECT_FALSE(capturers[1]->isRunning());
 }
 

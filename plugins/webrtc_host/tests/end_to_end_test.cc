@@ -83,7 +83,7 @@ TEST_F(EndToEndTest, NegotiatesConnectsAndReportsRemoteTracks) {
   EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const Value& entry) {
     return *entry.find("type") == Value("inbound-rtp");
   }));
-  EXPECT_NE(plugin->remoteTrackForId(track_id), nullptr);
+  EXPECT_NE(plugin->peerConnections().remoteTrack(track_id), nullptr);
 
   // Closing one side leaves the other disconnected.
   ok("peerConnectionClose", {{"peerConnectionId", caller}});

@@ -42,7 +42,7 @@ class FrameCryptorTest : public WebRTCHostTest {
     return *reply.find("frameCryptorId")->asString();
   }
   RTCFrameCryptor& cryptor(const std::string& id) {
-    return *plugin->frameCryptors().at(id)->cryptor();
+    return *plugin->cryptors().frameCryptors.find(id)->cryptor();
   }
   static std::string cryptorEvents(const std::string& id) {
     return "WebRTCHost/frameCryptorEvent" + id;
@@ -83,7 +83,7 @@ TEST_F(FrameCryptorTest, KeyProviderOptionsAreCheckedInOrderAndDefaulted) {
             failed(code, "Invalid ratchetSalt"));
 
   auto defaults =
-      webrtc::testing::keyProviderSetup(*plugin->keyProviders().at(createKeyProvider()));
+      webrtc::testing::keyProviderSetup(*plugin->cryptors().keyProviders.find(createKeyProvider()));
   EXPECT_EQ(defaults.failureTolerance, -1);
   EXPECT_EQ(defaults.keyRingSize, RTCFrameCryptorKeyProvider::kDefaultKeyRingSize);
   EXPECT_FALSE(defaults.uncryptedMagicBytes.has_value());
@@ -91,7 +91,7 @@ TEST_F(FrameCryptorTest, KeyProviderOptionsAreCheckedInOrderAndDefaulted) {
   EXPECT_EQ(defaults.keyDerivationAlgorithm, 0);
   EXPECT_EQ(defaults.ratchetSalt, (Bytes{'s', 'a', 'l', 't'}));
 
-  auto given = webrtc::testing::keyProviderSetup(*plugin->keyProviders().at(
+  auto given = webrtc::testing::keyProviderSetup(*plugin->cryptors().keyProviders.find(
       createKeyProvider(providerOptions({{"failureTolerance", int32_t{3}},
                                          {"keyRingSize", int32_t{2}},
                                          {"uncryptedMagicBytes", Bytes{'L', 'K'}},
@@ -102,7 +102,7 @@ TEST_F(FrameCryptorTest, KeyProviderOptionsAreCheckedInOrderAndDefaulted) {
   EXPECT_EQ(given.uncryptedMagicBytes, (Bytes{'L', 'K'}));
   EXPECT_TRUE(given.discardFrameWhenCryptorNotReady);
   EXPECT_EQ(given.keyDerivationAlgorithm, 1);
-  auto other = webrtc::testing::keyProviderSetup(*plugin->keyProviders().at(
+  auto other = webrtc::testing::keyProviderSetup(*plugin->cryptors().keyProviders.find(
       createKeyProvider(providerOptions({{"keyDerivationAlgorithm", int32_t{7}}}))));
   EXPECT_EQ(other.keyDerivationAlgorithm, 0);
 }
@@ -164,8 +164,9 @@ TEST_F(FrameCryptorTest, KeysAreSetRatchetedAndExported) {
   EXPECT_TRUE(ok("keyProviderSetSifTrailer",
                  {{"keyProviderId", provider}, {"sifTrailer", Bytes{0xde, 0xad}}})
                   .isNull());
-  EXPECT_EQ(webrtc::testing::keyProviderSetup(*plugin->keyProviders().at(provider)).sifTrailer,
-            (Bytes{0xde, 0xad}));
+  EXPECT_EQ(
+      webrtc::testing::keyProviderSetup(*plugin->cryptors().keyProviders.find(provider)).sifTrailer,
+      (Bytes{0xde, 0xad}));
 
   EXPECT_EQ(call("keyProviderDispose").error,
             failed("getKeyProviderForIdFailed", "Invalid keyProviderId"));
@@ -188,7 +189,7 @@ TEST_F(FrameCryptorTest, KeyDerivationsLeaveTheMainThreadFreeAndAnswerInCallOrde
   ValueMap participant = at_zero;
   participant.set("participantId", "bob");
 
-  webrtc::testing::KeyDerivationHold hold(*plugin->keyProviders().at(provider));
+  webrtc::testing::KeyDerivationHold hold(*plugin->cryptors().keyProviders.find(provider));
   const std::vector<std::pair<std::string, ValueMap>> calls{
       {"keyProviderSetSharedKey", with_key},  {"keyProviderRatchetSharedKey", at_zero},
       {"keyProviderExportSharedKey", at_zero}, {"keyProviderSetKey", participant_key},
@@ -251,7 +252,7 @@ TEST_F(FrameCryptorTest, CreationChecksItsArgumentsInOrder) {
   EXPECT_EQ(with("rtpSenderId", "missing"), failed(code, "Error: sender not found!"));
   EXPECT_EQ(with("type", "receiver"), failed(code, "Error: receiver not found!"));
   EXPECT_EQ(with("type", "both"), failed("InvalidArgument", "Invalid type"));
-  EXPECT_TRUE(plugin->frameCryptors().empty());
+  EXPECT_TRUE(plugin->cryptors().frameCryptors.empty());
 
   ValueMap for_receiver = cryptorArguments(provider);
   for_receiver.set("type", "receiver");
@@ -261,7 +262,7 @@ TEST_F(FrameCryptorTest, CreationChecksItsArgumentsInOrder) {
   auto setup = webrtc::testing::frameCryptorSetup(cryptor(id));
   EXPECT_EQ(setup.algorithm, 0);
   EXPECT_EQ(setup.receiver, framework(peer)->transceivers()[0]->receiver());
-  EXPECT_EQ(setup.keyProvider, plugin->keyProviders().at(provider));
+  EXPECT_EQ(setup.keyProvider, plugin->cryptors().keyProviders.find(provider));
   EXPECT_TRUE(setup.hasDelegate);
 }
 
@@ -291,7 +292,7 @@ TEST_F(FrameCryptorTest, SettingsAnswerAndDisposeLetsGo) {
             Value(ValueMap{{"result", true}}));
   EXPECT_EQ(ok("frameCryptorGetKeyIndex", ids), Value(ValueMap{{"keyIndex", int32_t{3}}}));
 
-  std::weak_ptr<RTCFrameCryptor> weak = plugin->frameCryptors().at(id)->cryptor();
+  std::weak_ptr<RTCFrameCryptor> weak = plugin->cryptors().frameCryptors.find(id)->cryptor();
   ASSERT_TRUE(dart.listen(cryptorEvents(id)).isSuccess());
   EXPECT_EQ(ok("frameCryptorDispose", ids), Value(ValueMap{{"result", "success"}}));
   EXPECT_TRUE(weak.expired());

@@ -39,7 +39,7 @@ TEST_F(LifetimeTest, NotificationsRaceReadsAndCloseSafely) {
         *connection, plugin->peerConnectionFactory()->mediaStreamWithStreamId(track));
     plugin->trackForId(track, std::nullopt);
     plugin->streamForId("S", "");
-    plugin->audioTrackIdForVideoTrackId("T0");
+    plugin->peerConnections().audioTrackIdForVideoTrackId("T0");
   }
   ok("peerConnectionClose", {{"peerConnectionId", id}});
   webrtc::testing::waitForSignalingThread(*connection);

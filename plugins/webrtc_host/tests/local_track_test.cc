@@ -56,13 +56,13 @@ TEST_F(LocalMediaTest, UnknownOrMistypedIdsAnswerWithoutChangingAnything) {
   const std::string video = *media.find("videoTracks")->asList()->at(0).find("id")->asString();
   ok("setVolume", {{"trackId", video}, {"volume", 2.0}});
   ok("setMicrophoneMute", {{"trackId", video}, {"mute", true}});
-  EXPECT_TRUE(plugin->localTracks().at(video)->track()->isEnabled());
+  EXPECT_TRUE(plugin->localMedia().track(video)->track()->isEnabled());
 
   auto tracks = ok("mediaStreamGetTracks", {{"streamId", stream}});
   EXPECT_EQ(tracks.find("audioTracks")->asList()->size(), 1u);
   EXPECT_EQ(tracks.find("videoTracks")->asList()->size(), 1u);
-  EXPECT_EQ(plugin->localTracks().size(), 2u);
-  EXPECT_EQ(plugin->localStreams().size(), 1u);
+  EXPECT_EQ(plugin->localMedia().tracks().size(), 2u);
+  EXPECT_EQ(plugin->localMedia().streams().size(), 1u);
 }
 
 TEST_F(LocalMediaTest, AStreamOfSeveralCamerasAnswersOnceAfterTheLastStop) {
@@ -83,11 +83,12 @@ TEST_F(LocalMediaTest, AStreamOfSeveralCamerasAnswersOnceAfterTheLastStop) {
   dart.drain();
   // The two replaced capturers are gone and answer at once; the live one is held.
   EXPECT_FALSE(pending.ready());
-  EXPECT_EQ(plugin->videoCapturerStopHandlers().size(), 0u);
+  EXPECT_EQ(plugin->localMedia().captureCount(), 0u);
   EXPECT_EQ(webrtc::testing::releaseHeldCameraStops(), 1u);
   ASSERT_TRUE(pending.wait().isSuccess());
   EXPECT_EQ(plugin->videoCapturer(), nullptr);
-  for (const auto& id : {first, second, third}) EXPECT_EQ(plugin->localTracks().count(id), 0u);
+  for (const auto& id : {first, second, third})
+    EXPECT_FALSE(plugin->localMedia().tracks().contains(id));
   // Disposing again, or disposing a track whose stop already ran, answers at once.
   ok("streamDispose", {{"streamId", stream}});
   ok("trackDispose", {{"trackId", second}});
@@ -110,7 +111,7 @@ struct LastFrame : RTCVideoRenderer {
 
 TEST_F(LocalMediaTest, VideoProcessorsRunInOrderAndRemovingOneTakesAllItsEntries) {
   auto [stream, track_id] = camera();
-  auto wrapper = std::dynamic_pointer_cast<LocalVideoTrack>(plugin->localTracks().at(track_id));
+  auto wrapper = std::dynamic_pointer_cast<LocalVideoTrack>(plugin->localMedia().track(track_id));
   ASSERT_NE(wrapper, nullptr);
   auto shown = std::make_shared<LastFrame>();
   wrapper->addRenderer(shown);
@@ -132,7 +133,7 @@ TEST_F(LocalMediaTest, VideoProcessorsRunInOrderAndRemovingOneTakesAllItsEntries
 
   // Listing the stream replaces the wrapper with one that has no processing link.
   ok("mediaStreamGetTracks", {{"streamId", stream}});
-  auto* listed = dynamic_cast<LocalVideoTrack*>(plugin->localTracks().at(track_id).get());
+  auto* listed = dynamic_cast<LocalVideoTrack*>(plugin->localMedia().track(track_id).get());
   ASSERT_NE(listed, nullptr);
   EXPECT_EQ(listed->processing(), nullptr);
   listed->addProcessing(one);
@@ -146,7 +147,7 @@ TEST_F(LocalMediaTest, ACameraTrackKeepsItsPipelineUntilDisposed) {
   // Listing the stream replaces the wrapper; the camera must still feed the track.
   ok("mediaStreamGetTracks", {{"streamId", stream}});
   auto video =
-      std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track());
+      std::static_pointer_cast<RTCVideoTrack>(plugin->localMedia().track(track_id)->track());
   auto shown = std::make_shared<LastFrame>();
   video->addRenderer(shown);
   webrtc::testing::deliverCameraFrame(*capturer, frame(4, 4));
@@ -199,8 +200,8 @@ TEST_F(LocalMediaTest, AudioFansOutToEveryProcessorThenEveryRendererOfItsStage) 
   auto remote = std::make_shared<Listener>(log, "remote");
   auto media = ok("getUserMedia", {{"constraints", ValueMap{{"audio", true}}}});
   auto* track = dynamic_cast<LocalAudioTrack*>(
-      plugin->localTracks()
-          .at(*media.find("audioTracks")->asList()->at(0).find("id")->asString())
+      plugin->localMedia()
+          .track(*media.find("audioTracks")->asList()->at(0).find("id")->asString())
           .get());
   ASSERT_NE(track, nullptr);
   track->addProcessing(first);

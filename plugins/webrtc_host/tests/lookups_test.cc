@@ -93,29 +93,33 @@ TEST_F(LookupsTest, SenderTransceiverAndDescriptionMethodsAnswerWhatTheyCannotFi
 TEST_F(LookupsTest, RemoteStreamsComeBeforeLocalOnesAndLocalTracksBeforeRemoteOnes) {
   const std::string first = createPeerConnection();
   const std::string second = createPeerConnection();
-  auto local_stream = factory()->mediaStreamWithStreamId("shared");
-  plugin->localStreams()["shared"] = local_stream;
-  EXPECT_EQ(plugin->streamForId("shared", ""), local_stream);
+  const std::string shared = *ok("createLocalMediaStream").find("streamId")->asString();
+  auto local_stream = plugin->localMedia().stream(shared);
+  ASSERT_NE(local_stream, nullptr);
+  EXPECT_EQ(plugin->streamForId(shared, ""), local_stream);
 
-  auto remote_stream = factory()->mediaStreamWithStreamId("shared");
+  auto remote_stream = factory()->mediaStreamWithStreamId(shared);
   webrtc::testing::addRemoteStream(*framework(second), remote_stream);
   webrtc::testing::waitForSignalingThread(*framework(second));
-  EXPECT_EQ(plugin->streamForId("shared", ""), remote_stream);
-  EXPECT_EQ(plugin->streamForId("shared", second), remote_stream);
+  EXPECT_EQ(plugin->streamForId(shared, ""), remote_stream);
+  EXPECT_EQ(plugin->streamForId(shared, second), remote_stream);
   // A named connection without that stream falls back to the local one.
-  EXPECT_EQ(plugin->streamForId("shared", first), local_stream);
+  EXPECT_EQ(plugin->streamForId(shared, first), local_stream);
 
-  auto receiver = webrtc::testing::addRemoteReceiver(*framework(first), "audio", "T", {});
+  auto receiver = webrtc::testing::addRemoteReceiver(*framework(first), "audio", "R", {});
   webrtc::testing::waitForSignalingThread(*framework(first));
-  EXPECT_EQ(plugin->trackForId("T", std::nullopt), receiver->track());
-  EXPECT_EQ(plugin->trackForId("T", second), nullptr);
-  EXPECT_FALSE(plugin->hasLocalAudioTrack());
-  auto local_track = factory()->audioTrackWithSource(nullptr, "T");
-  plugin->localTracks()["T"] = std::make_shared<LocalAudioTrack>(local_track);
-  EXPECT_EQ(plugin->trackForId("T", std::nullopt), local_track);
-  EXPECT_EQ(plugin->remoteTrackForId("T"), receiver->track());
-  EXPECT_TRUE(plugin->hasLocalAudioTrack());
-  EXPECT_EQ(plugin->audioTrackIdForVideoTrackId("T"), std::nullopt);
+  EXPECT_EQ(plugin->trackForId("R", std::nullopt), receiver->track());
+  EXPECT_EQ(plugin->trackForId("R", second), nullptr);
+  EXPECT_FALSE(plugin->localMedia().hasAudioTrack());
+  auto media = ok("getUserMedia", {{"constraints", ValueMap{{"audio", true}}}});
+  const std::string local_id = *media.find("audioTracks")->asList()->at(0).find("id")->asString();
+  auto same_id = webrtc::testing::addRemoteReceiver(*framework(first), "audio", local_id, {});
+  webrtc::testing::waitForSignalingThread(*framework(first));
+  EXPECT_EQ(plugin->trackForId(local_id, std::nullopt),
+            plugin->localMedia().track(local_id)->track());
+  EXPECT_EQ(plugin->peerConnections().remoteTrack(local_id), same_id->track());
+  EXPECT_TRUE(plugin->localMedia().hasAudioTrack());
+  EXPECT_EQ(plugin->peerConnections().audioTrackIdForVideoTrackId(local_id), std::nullopt);
 }
 
 struct Tagger : VideoFrameProcessor {
@@ -138,7 +142,7 @@ struct LastFrame : RTCVideoRenderer {
 TEST_F(LookupsTest, CapturedFramesPassTheProcessorsInOrderOnTheirWayToTheTrack) {
   foundation::testing::setEmulatedOperatingSystemVersion({12, 0, 0});
   auto [stream_id, track_id] = displayMedia();
-  auto wrapper = std::dynamic_pointer_cast<LocalVideoTrack>(plugin->localTracks().at(track_id));
+  auto wrapper = std::dynamic_pointer_cast<LocalVideoTrack>(plugin->localMedia().track(track_id));
   ASSERT_NE(wrapper, nullptr);
   ASSERT_NE(wrapper->processing(), nullptr);
   auto renderer = std::make_shared<LastFrame>();

@@ -31,7 +31,7 @@ TEST_F(LocalMediaTest, TextureRendererKeepsOnePendingFrameAndReportsSizeRotation
             "videoRendererSetSrcObject: render is nil");
   ok("videoRendererSetSrcObject",
      {{"textureId", id}, {"streamId", stream}, {"ownerTag", "local"}, {"trackId", track_id}});
-  auto renderer = plugin->renders().at(id);
+  auto renderer = plugin->renderers().find(id);
   auto track = renderer->videoTrack();
   ASSERT_NE(track, nullptr);
 
@@ -100,8 +100,8 @@ TEST_F(LocalMediaTest, CaptureFrameWritesUprightJpegOrPngIntoNewFolders) {
   auto second = dart.invokeMethodAsync(kMethodChannel, "captureFrame",
                                        ValueMap{{"trackId", track_id}, {"path", png.string()}});
   dart.drain();
-  plugin->localTracks().at(track_id)->track();
-  std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track())
+  plugin->localMedia().track(track_id)->track();
+  std::static_pointer_cast<RTCVideoTrack>(plugin->localMedia().track(track_id)->track())
       ->deliverFrame(frame(64, 48, RTCVideoRotation_90));
   EXPECT_TRUE(first.wait().isSuccess());
   EXPECT_TRUE(second.wait().isSuccess());
@@ -128,7 +128,7 @@ TEST_F(LocalMediaTest, CaptureFrameWritesUprightJpegOrPngIntoNewFolders) {
       dart.invokeMethodAsync(kMethodChannel, "captureFrame",
                              ValueMap{{"trackId", track_id}, {"path", "/proc/no/such/place.png"}});
   dart.drain();
-  std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track())
+  std::static_pointer_cast<RTCVideoTrack>(plugin->localMedia().track(track_id)->track())
       ->deliverFrame(frame(8, 8));
   EXPECT_EQ(failing.wait().error,
             (FlutterError{"CaptureFrameFailed", "Failed to write image data to file", nullptr}));
@@ -137,7 +137,8 @@ TEST_F(LocalMediaTest, CaptureFrameWritesUprightJpegOrPngIntoNewFolders) {
 
 TEST_F(LocalMediaTest, CaptureFrameWritesOnlyRegularFilesAtAbsolutePaths) {
   auto [stream, track_id] = camera();
-  auto video = std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track());
+  auto video =
+      std::static_pointer_cast<RTCVideoTrack>(plugin->localMedia().track(track_id)->track());
   const auto capture = [&](const std::string& path) {
     auto pending = dart.invokeMethodAsync(kMethodChannel, "captureFrame",
                                           ValueMap{{"trackId", track_id}, {"path", path}});
@@ -190,7 +191,7 @@ TEST_F(LocalMediaTest, CaptureOfADisposedTrackAnswersAndLetsGoOfIt) {
     return pending;
   };
   const auto watched = [&](const std::string& track) {
-    return std::weak_ptr<RTCMediaStreamTrack>(plugin->localTracks().at(track)->track());
+    return std::weak_ptr<RTCMediaStreamTrack>(plugin->localMedia().track(track)->track());
   };
 
   // Disposed on its own, with its stream, or with the connection that received it.
@@ -213,7 +214,7 @@ TEST_F(LocalMediaTest, CaptureOfADisposedTrackAnswersAndLetsGoOfIt) {
   ok("peerConnectionDispose", {{"peerConnectionId", peer}});
   EXPECT_EQ(by_connection.wait().error, disposed);
 
-  EXPECT_TRUE(plugin->frameCapturers().empty());
+  EXPECT_TRUE(plugin->frameCaptures().empty());
   ok("streamDispose", {{"streamId", stream}});
   dart.drain();
   EXPECT_TRUE(track_object.expired());
@@ -222,7 +223,8 @@ TEST_F(LocalMediaTest, CaptureOfADisposedTrackAnswersAndLetsGoOfIt) {
 
 TEST_F(LocalMediaTest, ACaptureThatGetsNoFrameInTimeAnswersAndLetsGoOfItsTrack) {
   auto [stream, track_id] = camera();
-  auto video = std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(track_id)->track());
+  auto video =
+      std::static_pointer_cast<RTCVideoTrack>(plugin->localMedia().track(track_id)->track());
   std::optional<FlutterMethodResponse> answer;
   bool finished = false;
   auto capturer = HostRTCFrameCapturer::initWithTrack(

@@ -29,7 +29,7 @@ TEST_F(LocalMediaTest, StreamAndTrackOperations) {
   EXPECT_EQ(ok("mediaStreamGetTracks", {{"streamId", "none"}}), Value());
 
   // Mute and enable: a missing Boolean reads as false.
-  auto track = plugin->localTracks().at(audio_id)->track();
+  auto track = plugin->localMedia().track(audio_id)->track();
   ok("setMicrophoneMute", {{"trackId", audio_id}, {"mute", true}});
   EXPECT_FALSE(track->isEnabled());
   ok("setMicrophoneMute", {{"trackId", audio_id}});
@@ -46,9 +46,9 @@ TEST_F(LocalMediaTest, StreamAndTrackOperations) {
   EXPECT_EQ(*ok("mediaStreamGetTracks", {{"streamId", stream}}).find("audioTracks"),
             Value(ValueList{}));
   ok("trackDispose", {{"trackId", audio_id}});
-  EXPECT_EQ(plugin->localTracks().count(audio_id), 0u);
+  EXPECT_FALSE(plugin->localMedia().tracks().contains(audio_id));
   ok("streamDispose", {{"streamId", stream}});
-  EXPECT_EQ(plugin->localStreams().count(stream), 0u);
+  EXPECT_FALSE(plugin->localMedia().streams().contains(stream));
   ok("streamDispose", {{"streamId", stream}});
 }
 
@@ -68,7 +68,7 @@ TEST_F(LocalMediaTest, StreamDisposeAnswersAfterTheLastCameraHasStopped) {
   // The stopped capturer was the current one: it is forgotten.
   EXPECT_EQ(plugin->videoCapturer(), nullptr);
   EXPECT_FALSE(webrtc::testing::cameraCaptureState(*newest).running);
-  EXPECT_EQ(plugin->localTracks().count(first), 0u);
+  EXPECT_FALSE(plugin->localMedia().tracks().contains(first));
 }
 
 TEST_F(LocalMediaTest, AStopOfAnOlderCameraLeavesTheNewerCapturer) {
@@ -96,7 +96,7 @@ TEST_F(LocalMediaTest, TrackDisposeStopsTheCameraEvenOutsideAnyStream) {
   // Once the stop has reported back, the plug-in still names the capturer.
   dart.drain();
   EXPECT_EQ(plugin->videoCapturer(), capturer);
-  EXPECT_EQ(plugin->videoCapturerStopHandlers().count(track), 0u);
+  EXPECT_FALSE(plugin->localMedia().isCapturing(track));
 }
 
 TEST_F(LocalMediaTest, CameraControlsAndTheirRefusals) {

@@ -107,7 +107,7 @@ TEST_F(PeerConnectionEventsTest, OnTrackRecordsEvenWithoutListener) {
   webrtc::testing::addRemoteReceiver(*connection, "video", "RV", {"RS"});
   webrtc::testing::waitForSignalingThread(*connection);
   EXPECT_NE(plugin->streamForId("RS", id), nullptr);
-  EXPECT_NE(plugin->remoteTrackForId("RV"), nullptr);
+  EXPECT_NE(plugin->peerConnections().remoteTrack("RV"), nullptr);
 
   listen();
   webrtc::testing::addRemoteReceiver(*connection, "audio", "RA", {"RS"});
@@ -120,7 +120,7 @@ TEST_F(PeerConnectionEventsTest, OnTrackRecordsEvenWithoutListener) {
   EXPECT_EQ(streams[0].find("videoTracks")->asList()->size(), 1u);
   EXPECT_NE(event.find("transceiver"), nullptr);
   EXPECT_EQ(*event.find("receiver")->find("track")->find("id"), Value("RA"));
-  EXPECT_EQ(plugin->audioTrackIdForVideoTrackId("RV"), "RA");
+  EXPECT_EQ(plugin->peerConnections().audioTrackIdForVideoTrackId("RV"), "RA");
 }
 
 TEST_F(PeerConnectionEventsTest, PlanBHasNoTransceiverInOnTrack) {

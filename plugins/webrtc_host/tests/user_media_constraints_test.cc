@@ -97,7 +97,7 @@ TEST_F(UserMediaConstraintsTest, ExtremeTargetsAreOverconstrainedAndRatesNeverNe
   }
   EXPECT_EQ(plugin->videoCapturer(), running);
   EXPECT_TRUE(webrtc::testing::cameraCaptureState(*running).running);
-  EXPECT_EQ(plugin->localTracks().size(), 1u);
+  EXPECT_EQ(plugin->localMedia().tracks().size(), 1u);
 
   // Negative rates, given directly or through "mandatory", capture at no negative rate.
   for (ValueMap video : {ValueMap{{"deviceId", "B"}, {"frameRate", -30}},
@@ -151,8 +151,8 @@ TEST_F(UserMediaConstraintsTest, RefusedConfigurationStillCapturesAndTheRateIsSe
   ASSERT_TRUE(failed_start.isSuccess());
   EXPECT_EQ(failed_start.value.find("videoTracks")->asList()->size(), 1u);
   // Each new camera track stops the previous capture; the earlier tracks stay registered.
-  EXPECT_EQ(plugin->videoCapturerStopHandlers().size(), 4u);
-  EXPECT_EQ(plugin->localTracks().count(track), 1u);
+  EXPECT_EQ(plugin->localMedia().captureCount(), 4u);
+  EXPECT_TRUE(plugin->localMedia().tracks().contains(track));
 }
 
 TEST_F(UserMediaConstraintsTest, RefusingTheMicrophoneNeverAsksForTheCamera) {

@@ -29,8 +29,8 @@ TEST_F(LocalMediaTest, AsksForTheMicrophoneThenTheCameraAndRepliesOneStream) {
                                                     {"height", 720},
                                                     {"frameRate", 30},
                                                     {"facingMode", "user"}}));
-  EXPECT_EQ(plugin->localStreams().count(*reply.value.find("streamId")->asString()), 1u);
-  EXPECT_EQ(plugin->localTracks().size(), 2u);
+  EXPECT_TRUE(plugin->localMedia().streams().contains(*reply.value.find("streamId")->asString()));
+  EXPECT_EQ(plugin->localMedia().tracks().size(), 2u);
 
   // Nothing asked: two empty lists at once, no permission.
   auto nothing = getUserMedia({{"audio", false}, {"video", 0}});
@@ -44,8 +44,8 @@ TEST_F(LocalMediaTest, FailuresAnswerTheirCodesAndLeaveNoTracksBehind) {
   auto refused = getUserMedia({{"audio", true}, {"video", true}});
   EXPECT_EQ(refused.error, (FlutterError{"Error DOMException", "NotAllowedError", nullptr}));
   // The microphone track made before the refusal is gone again.
-  EXPECT_TRUE(plugin->localTracks().empty());
-  EXPECT_TRUE(plugin->localStreams().empty());
+  EXPECT_TRUE(plugin->localMedia().tracks().empty());
+  EXPECT_TRUE(plugin->localMedia().streams().empty());
 
   // A deferred answer keeps the call waiting until the user decides.
   avfoundation::testing::setCaptureAccess(AVMediaTypeAudio, CaptureAccess::deferred);
@@ -76,14 +76,14 @@ TEST_F(LocalMediaTest, ConstraintIntegersAndChoicesOfFormatAndRate) {
                                    {"w", "wide"},
                                    {"i", ValueMap{{"ideal", 640}}},
                                    {"is", ValueMap{{"ideal", "640"}}}}};
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "n"), 12);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "s"), 640);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "w"), 0);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "i"), 0);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "is"), 640);
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&constraints, "missing"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "n"), 12);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "s"), 640);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "w"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "i"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "is"), 640);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&constraints, "missing"), 0);
   const Value list{ValueList{1}};
-  EXPECT_EQ(WebRTCHostPlugin::getConstrainInt(&list, "n"), 0);
+  EXPECT_EQ(WebRTCHostPlugin::integerConstraint(&list, "n"), 0);
 
   const AVCaptureDeviceFormat format({640, 480}, 0, {{1, 15}, {1, 30}});
   EXPECT_EQ(WebRTCHostPlugin::selectFpsForFormat(format, 60), 30);

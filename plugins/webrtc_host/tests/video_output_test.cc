@@ -34,7 +34,7 @@ bool brightAt(const CVPixelBuffer& buffer, size_t x, size_t y) {
 class VideoOutputTest : public LocalMediaTest {
  protected:
   std::shared_ptr<RTCVideoTrack> cameraTrack(const std::string& id) {
-    return std::static_pointer_cast<RTCVideoTrack>(plugin->localTracks().at(id)->track());
+    return std::static_pointer_cast<RTCVideoTrack>(plugin->localMedia().track(id)->track());
   }
   int64_t renderer(const std::string& stream, const std::string& track) {
     const int64_t id = *ok("createVideoRenderer").find("textureId")->asInteger();
@@ -106,7 +106,7 @@ TEST_F(VideoOutputTest, EventsRestartWithEachTrackAndNotForTheSameOne) {
   // A new track announces everything again, even the same size and rotation.
   ok("videoRendererSetSrcObject",
      {{"textureId", id}, {"streamId", other_stream}, {"ownerTag", "local"}});
-  EXPECT_EQ(plugin->renders().at(id)->videoTrack(), cameraTrack(second));
+  EXPECT_EQ(plugin->renderers().find(id)->videoTrack(), cameraTrack(second));
   cameraTrack(first)->deliverFrame(frame(8, 4, RTCVideoRotation_270));
   cameraTrack(second)->deliverFrame(frame(8, 4, RTCVideoRotation_270));
   ASSERT_TRUE(waitForEvent(channel, "didFirstFrameRendered", 2));
@@ -116,11 +116,11 @@ TEST_F(VideoOutputTest, EventsRestartWithEachTrackAndNotForTheSameOne) {
   // Disposing the track detaches the renderer; a stream only a peer connection could know
   // ("local" falls back to the peer-connection lookup) detaches it too.
   ok("trackDispose", {{"trackId", second}});
-  EXPECT_EQ(plugin->renders().at(id)->videoTrack(), nullptr);
+  EXPECT_EQ(plugin->renderers().find(id)->videoTrack(), nullptr);
   ok("videoRendererSetSrcObject", {{"textureId", id}, {"streamId", stream}, {"ownerTag", "local"}});
   ok("videoRendererSetSrcObject",
      {{"textureId", id}, {"streamId", "remote-only"}, {"ownerTag", "local"}});
-  EXPECT_EQ(plugin->renders().at(id)->videoTrack(), nullptr);
+  EXPECT_EQ(plugin->renderers().find(id)->videoTrack(), nullptr);
   EXPECT_EQ(call("videoRendererSetSrcObject", {{"textureId", "1"}}).error.code,
             "videoRendererSetSrcObject: render is nil");
 }

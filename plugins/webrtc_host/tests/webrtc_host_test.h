@@ -69,8 +69,8 @@ class WebRTCHostTest : public ::testing::Test {
     return "WebRTCHost/peerConnectionEvent" + peerConnectionId;
   }
   std::shared_ptr<RTCPeerConnection> framework(const std::string& peerConnectionId) {
-    auto found = plugin->peerConnections().find(peerConnectionId);
-    return found == plugin->peerConnections().end() ? nullptr : found->second->peerConnection();
+    auto peer = plugin->peerConnections().find(peerConnectionId);
+    return peer ? peer->peerConnection() : nullptr;
   }
   // The event maps received on a channel whose "event" is `name`.
   std::vector<Value> eventsNamed(const std::string& channel, const std::string& name) {

@@ -14,11 +14,10 @@ namespace {
 using flutter::Value;
 using flutter::ValueList;
 using flutter::ValueMap;
-using foundation::makeObject;
 
-foundation::URLRequest requestFor(const std::string& url) {
-  foundation::URLRequest request;
-  request.url = std::make_shared<foundation::NSURL>(url);
+URLRequest requestFor(const std::string& url) {
+  URLRequest request;
+  request.url = std::make_shared<NSURL>(url);
   return request;
 }
 
@@ -35,7 +34,7 @@ class AnnouncementTest : public WebViewHostTest {
     fields.erase(fields.begin());
     return fields;
   }
-  Value announce(std::shared_ptr<foundation::NSObject> object) {
+  Value announce(std::shared_ptr<NSObject> object) {
     return encodeForDart(objectValue(std::move(object)));
   }
 };
@@ -80,16 +79,16 @@ TEST_F(AnnouncementTest, FramesWithoutRequestAnnounceNull) {
 }
 
 TEST_F(AnnouncementTest, NavigationResponsesCarryTheirResponseObject) {
-  auto response = makeObject<foundation::NSHTTPURLResponse>(
-      std::make_shared<foundation::NSURL>("https://b.test/"), 200);
+  auto response = makeObject<NSHTTPURLResponse>(
+      std::make_shared<NSURL>("https://b.test/"), 200);
   announce(makeObject<WKNavigationResponse>(response, true));
   EXPECT_EQ(fieldsOn("HTTPURLResponse"), (ValueList{Value(int64_t{200})}));
   EXPECT_EQ(fieldsOn("WKNavigationResponse"), (ValueList{ref(65537), Value(true)}));
 }
 
 TEST_F(AnnouncementTest, ScriptMessagesOriginsAndUserScriptsCarryTheirValues) {
-  foundation::AnyValue body = foundation::AnyValue::Dictionary{
-      {"items", foundation::AnyValue::Array{1, 2.5, "three", foundation::NSNull{}}},
+  AnyValue body = AnyValue::Dictionary{
+      {"items", AnyValue::Array{1, 2.5, "three", NSNull{}}},
       {"flag", true}};
   announce(makeObject<WKScriptMessage>("channel", body));
   EXPECT_EQ(fieldsOn("WKScriptMessage"),
@@ -114,7 +113,7 @@ TEST_F(AnnouncementTest, ScriptMessagesOriginsAndUserScriptsCarryTheirValues) {
 }
 
 TEST_F(AnnouncementTest, ProtectionSpacesWithoutRealmAnnounceNull) {
-  announce(makeObject<foundation::NSURLProtectionSpace>("d.test", 443, "https", std::nullopt,
+  announce(makeObject<NSURLProtectionSpace>("d.test", 443, "https", std::nullopt,
                                                         "NSURLAuthenticationMethodServerTrust"));
   EXPECT_EQ(fieldsOn("URLProtectionSpace"),
             (ValueList{Value("d.test"), Value(int64_t{443}), Value(),
@@ -122,9 +121,8 @@ TEST_F(AnnouncementTest, ProtectionSpacesWithoutRealmAnnounceNull) {
 }
 
 TEST_F(AnnouncementTest, DispositionsOutsideThePlatformsFourAreUnknown) {
-  using foundation::NSURLSessionAuthChallengeDisposition;
-  auto credential = makeObject<foundation::NSURLCredential>(
-      "user", "secret", foundation::NSURLCredentialPersistenceForSession);
+  auto credential = makeObject<NSURLCredential>(
+      "user", "secret", NSURLCredentialPersistenceForSession);
   for (int64_t stored : {2, 4, -1}) {
     announce(makeObject<AuthenticationChallengeResponse>(
         static_cast<NSURLSessionAuthChallengeDisposition>(stored),

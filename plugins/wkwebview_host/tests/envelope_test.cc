@@ -6,7 +6,7 @@
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/testing/foundation_controls.h"
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "plugins/wkwebview_host/tests/web_view_host_test_support.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_host_operation.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
@@ -16,7 +16,6 @@ namespace {
 
 using flutter::Value;
 using flutter::ValueList;
-using foundation::makeObject;
 
 // An API whose calls to the Dart side the tests make directly.
 class ProbeApi : public PigeonProxyApi {
@@ -30,7 +29,7 @@ class ProbeApi : public PigeonProxyApi {
 class EnvelopeTest : public WebViewHostTest {
  protected:
   // Calls "Probe.call" about `object` and waits for the outcome.
-  PigeonResult call(const std::shared_ptr<foundation::NSObject>& object, DartReturn expected) {
+  PigeonResult call(const std::shared_ptr<NSObject>& object, DartReturn expected) {
     std::optional<PigeonResult> outcome;
     ProbeApi(registrar())
         .callDart("call", object, ValueList{Value("argument")}, expected,
@@ -38,8 +37,8 @@ class EnvelopeTest : public WebViewHostTest {
     dart.runUntil([&] { return outcome.has_value(); });
     return outcome.value_or(PigeonError("test", "no outcome", Value()));
   }
-  std::shared_ptr<foundation::NSObject> registeredObject() {
-    auto object = makeObject<foundation::NSObject>();
+  std::shared_ptr<NSObject> registeredObject() {
+    auto object = makeObject<NSObject>();
     instances().registerDartObject(object, 1);
     return object;
   }
@@ -92,7 +91,7 @@ TEST_F(EnvelopeTest, IgnoredCallsFailAtOnceAndSendNothing) {
 
 TEST_F(EnvelopeTest, CallbacksAboutUnknownObjectsFailWithTheirOwnName) {
   answerDartCalls("Probe.call");
-  EXPECT_EQ(std::get<PigeonError>(call(makeObject<foundation::NSObject>(), DartReturn::none)),
+  EXPECT_EQ(std::get<PigeonError>(call(makeObject<NSObject>(), DartReturn::none)),
             PigeonError("missing-instance-error",
                         "Callback to `Probe.call` failed because native instance was not in the "
                         "instance manager.",

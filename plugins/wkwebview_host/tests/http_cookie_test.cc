@@ -34,7 +34,7 @@ TEST_F(HTTPCookieTest, CookiesKeepTheirPropertiesAndGainTheDefaultPath) {
 
 TEST_F(HTTPCookieTest, KeysOutsideTheTableCollapseIntoOneUnknownEntry) {
   instances().registerDartObject(
-      foundation::makeObject<foundation::NSHTTPCookie>(foundation::AnyValue::Dictionary{
+      makeObject<NSHTTPCookie>(AnyValue::Dictionary{
           {"Name", "n"}, {"Custom-A", "first"}, {"Custom-B", "second"}}),
       3);
   EXPECT_EQ(
@@ -81,7 +81,7 @@ TEST_F(HTTPCookieTest, CookieStoresSetAndListCookies) {
   EXPECT_EQ(call("WKHTTPCookieStore", "getAllCookies", {ref(11)}), ok(Value(ValueList{ref(1)})));
 
   // A cookie the Dart side has not seen is announced before the list.
-  store->httpCookieStore()->setCookie(foundation::NSHTTPCookie::cookieWithProperties(
+  store->httpCookieStore()->setCookie(NSHTTPCookie::cookieWithProperties(
                                           {{"Name", "b"}, {"Value", "2"}, {"Domain", "b.test"}}),
                                       nullptr);
   EXPECT_EQ(call("WKHTTPCookieStore", "getAllCookies", {ref(11)}),
@@ -141,7 +141,7 @@ TEST_F(WebsiteDataRemovalTest, AnswersWhetherDataOfTheTypesExistedAndRemovesByDa
 }
 
 TEST_F(WebsiteDataRemovalTest, CookiesAreWebsiteData) {
-  store->httpCookieStore()->setCookie(foundation::NSHTTPCookie::cookieWithProperties(
+  store->httpCookieStore()->setCookie(NSHTTPCookie::cookieWithProperties(
                                           {{"Name", "a"}, {"Value", "1"}, {"Domain", ".a.test"}}),
                                       nullptr);
   EXPECT_EQ(remove({enumerationValue(WebsiteDataType::cookies)}, now - 60), ok(Value(true)));

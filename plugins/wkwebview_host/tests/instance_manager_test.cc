@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "platform/dispatch/dispatch.h"
-#include "platform/webkit/ns_object.h"
-#include "platform/webkit/testing/object_runtime_controls.h"
+#include "platform/foundation/ns_object.h"
+#include "platform/foundation/testing/object_runtime_controls.h"
 #include "plugins/wkwebview_host/tests/web_view_host_test_support.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_instance_manager_api.h"
 #include "plugins/wkwebview_host/web_kit_library/web_kit_library_pigeon_codec.h"
@@ -19,8 +19,6 @@ namespace {
 
 using flutter::Value;
 using flutter::ValueList;
-using foundation::makeObject;
-using foundation::NSObject;
 
 constexpr const char* kRemoveStrongReference =
     "PigeonInternalInstanceManager.removeStrongReference";
@@ -179,14 +177,14 @@ TEST_F(InstanceManagerTest, HostileMessagesAreAnsweredWithoutTouchingTheManager)
 }
 
 TEST_F(InstanceManagerTest, ClearReleasesEveryObjectItHeld) {
-  int64_t before = webkit::testing::liveObjectCount();
+  int64_t before = foundation::testing::liveObjectCount();
   for (int64_t identifier = 1; identifier <= 5; ++identifier) {
     instances().registerDartObject(makeObject<NSObject>(), identifier);
     instances().registerHostObject(makeObject<NSObject>());
   }
-  EXPECT_GT(webkit::testing::liveObjectCount(), before);
+  EXPECT_GT(foundation::testing::liveObjectCount(), before);
   dartClear();
-  EXPECT_EQ(webkit::testing::liveObjectCount(), before);
+  EXPECT_EQ(foundation::testing::liveObjectCount(), before);
 }
 
 TEST_F(InstanceManagerTest, AnObjectUnderASecondIdentifierReportsTheFirstAtOnce) {

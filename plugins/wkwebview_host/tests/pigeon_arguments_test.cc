@@ -23,7 +23,7 @@ std::string failureOf(const std::function<void()>& read) {
 }
 
 TEST(PigeonArgumentsTest, ReadsEachKindAndRefusesEverythingElse) {
-  auto preferences = foundation::makeObject<WKPreferences>();
+  auto preferences = makeObject<WKPreferences>();
   Value message = ValueList{Value(int32_t{7}),
                             Value(true),
                             Value(2.5),

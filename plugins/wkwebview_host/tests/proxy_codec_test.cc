@@ -13,8 +13,6 @@ namespace {
 using flutter::Value;
 using flutter::ValueList;
 using flutter::ValueMap;
-using foundation::makeObject;
-using foundation::NSObject;
 
 FlutterBytes withInt32(uint8_t tag, int32_t value) {
   FlutterBytes bytes{tag, FlutterStandardFieldInt32};
@@ -94,9 +92,9 @@ TEST_F(ProxyCodecTest, AnObjectWrittenTwiceIsAnnouncedOnceUnderOneIdentifier) {
 }
 
 TEST_F(ProxyCodecTest, InnerObjectsAreAnnouncedBeforeTheObjectsThatHoldThem) {
-  auto inner = makeObject<foundation::NSError>("Inner", 2);
-  auto outer = makeObject<foundation::NSError>(
-      "Outer", 1, foundation::AnyValue::Dictionary{{"underlying", inner}, {"count", 3}});
+  auto inner = makeObject<NSError>("Inner", 2);
+  auto outer = NSError::errorWithDomain(
+      "Outer", 1, AnyValue::Dictionary{{"underlying", inner}, {"count", 3}});
   EXPECT_EQ(encodeForDart(objectValue(outer)), ref(65536));
   auto announced = receivedOn("NSError.pigeon_newInstance");
   ASSERT_EQ(announced.size(), 2u);
@@ -110,9 +108,9 @@ TEST_F(ProxyCodecTest, InnerObjectsAreAnnouncedBeforeTheObjectsThatHoldThem) {
 }
 
 TEST_F(ProxyCodecTest, SubclassesAreAnnouncedThroughTheFirstKindTheyBelongTo) {
-  auto url = std::make_shared<foundation::NSURL>("https://example.com/");
-  encodeForDart(objectValue(makeObject<foundation::NSHTTPURLResponse>(url, 404)));
-  encodeForDart(objectValue(makeObject<foundation::NSURLResponse>(url, "text/html")));
+  auto url = std::make_shared<NSURL>("https://example.com/");
+  encodeForDart(objectValue(makeObject<NSHTTPURLResponse>(url, 404)));
+  encodeForDart(objectValue(makeObject<NSURLResponse>(url, "text/html")));
   encodeForDart(objectValue(makeObject<WKWebView>(CGRectZero, nullptr)));
   EXPECT_EQ(channels(), (std::vector<std::string>{"HTTPURLResponse.pigeon_newInstance",
                                                   "URLResponse.pigeon_newInstance",

@@ -16,7 +16,6 @@ namespace {
 
 using flutter::Value;
 using flutter::ValueList;
-using foundation::makeObject;
 
 class SecTrustTest : public WebViewDataTest {
  protected:
@@ -132,10 +131,10 @@ TEST_F(SecTrustTest, ChainsAreReadWholeFrom12AndByIndexBelow) {
 }
 
 TEST_F(SecTrustTest, ProtectionSpacesChallengesAndCredentials) {
-  auto space = makeObject<foundation::NSURLProtectionSpace>(
-      "a.test", 443, "https", std::nullopt, foundation::NSURLAuthenticationMethodServerTrust,
+  auto space = makeObject<NSURLProtectionSpace>(
+      "a.test", 443, "https", std::nullopt, NSURLAuthenticationMethodServerTrust,
       trust);
-  auto challenge = makeObject<foundation::NSURLAuthenticationChallenge>(space);
+  auto challenge = makeObject<NSURLAuthenticationChallenge>(space);
   instances().registerDartObject(challenge, 4);
   EXPECT_EQ(call("URLAuthenticationChallenge", "getProtectionSpace", {ref(4)}), ok(ref(65536)));
   Value first = call("URLProtectionSpace", "getServerTrust", {ref(65536)});
@@ -145,7 +144,7 @@ TEST_F(SecTrustTest, ProtectionSpacesChallengesAndCredentials) {
   EXPECT_EQ(std::dynamic_pointer_cast<SecTrustWrapper>(instances().lookupObject(65538))->value(),
             trust);
 
-  auto plain = makeObject<foundation::NSURLProtectionSpace>("a.test", 80, "http", "realm",
+  auto plain = makeObject<NSURLProtectionSpace>("a.test", 80, "http", "realm",
                                                             "NSURLAuthenticationMethodHTTPBasic");
   instances().registerDartObject(plain, 5);
   EXPECT_EQ(call("URLProtectionSpace", "getServerTrust", {ref(5)}), ok());
@@ -155,12 +154,12 @@ TEST_F(SecTrustTest, ProtectionSpacesChallengesAndCredentials) {
                   enumerationValue(UrlCredentialPersistence::permanent)}),
             ok());
   auto credential =
-      std::dynamic_pointer_cast<foundation::NSURLCredential>(instances().lookupObject(6));
+      std::dynamic_pointer_cast<NSURLCredential>(instances().lookupObject(6));
   ASSERT_TRUE(credential);
-  EXPECT_EQ(credential->persistence(), foundation::NSURLCredentialPersistencePermanent);
+  EXPECT_EQ(credential->persistence(), NSURLCredentialPersistencePermanent);
   EXPECT_EQ(credential->user(), "ann");
   EXPECT_EQ(call("URLCredential", "serverTrustAsync", {ref(1)}), ok(ref(65539)));
-  EXPECT_EQ(std::dynamic_pointer_cast<foundation::NSURLCredential>(instances().lookupObject(65539))
+  EXPECT_EQ(std::dynamic_pointer_cast<NSURLCredential>(instances().lookupObject(65539))
                 ->serverTrust(),
             trust);
   EXPECT_EQ(call("URLCredential", "withUserAsync",
@@ -187,7 +186,7 @@ TEST_F(SecTrustTest, ChallengeResponsesCarryTheDispositionOrRefuseUnknown) {
   auto response =
       std::dynamic_pointer_cast<AuthenticationChallengeResponse>(instances().lookupObject(7));
   ASSERT_TRUE(response);
-  EXPECT_EQ(response->disposition(), foundation::NSURLSessionAuthChallengeRejectProtectionSpace);
+  EXPECT_EQ(response->disposition(), NSURLSessionAuthChallengeRejectProtectionSpace);
 
   Value unknown_error =
       failure("UnknownEnumError", Value("unknown doesn't represent a native value."));

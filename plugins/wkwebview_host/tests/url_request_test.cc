@@ -17,7 +17,7 @@ TEST_F(URLRequestTest, RequestsAreBuiltReadAndChangedInPlace) {
             ok());
   auto wrapper = std::dynamic_pointer_cast<URLRequestWrapper>(instances().lookupObject(1));
   ASSERT_TRUE(wrapper);
-  EXPECT_EQ(wrapper->value.cachePolicy, foundation::NSURLRequestUseProtocolCachePolicy);
+  EXPECT_EQ(wrapper->value.cachePolicy, NSURLRequestUseProtocolCachePolicy);
   EXPECT_EQ(wrapper->value.timeoutInterval, 60.0);
   EXPECT_EQ(call("URLRequest", "getUrl", {ref(1)}), ok(Value("https://a.test/x")));
   EXPECT_EQ(call("URLRequest", "getHttpMethod", {ref(1)}), ok());
@@ -56,7 +56,7 @@ TEST_F(URLRequestTest, BadArgumentsAreAnsweredAndChangeNothing) {
 }
 
 TEST_F(URLRequestTest, URLsAnswerTheirAbsoluteText) {
-  instances().registerDartObject(foundation::makeObject<foundation::NSURL>("https://b.test/p?q"),
+  instances().registerDartObject(makeObject<NSURL>("https://b.test/p?q"),
                                  5);
   EXPECT_EQ(call("URL", "getAbsoluteString", {ref(5)}), ok(Value("https://b.test/p?q")));
 }

@@ -10,7 +10,6 @@ namespace {
 
 using flutter::Value;
 using flutter::ValueList;
-using foundation::makeObject;
 
 class WebViewConfigurationTest : public WebViewDataTest {
  protected:

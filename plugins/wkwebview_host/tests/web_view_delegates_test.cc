@@ -15,7 +15,6 @@ namespace {
 
 using flutter::Value;
 using flutter::ValueList;
-using foundation::makeObject;
 using webkit::testing::WebViewControls;
 
 constexpr int64_t kConfiguration = 1;
@@ -56,8 +55,8 @@ class WebViewDelegatesTest : public WebViewHostTest {
     return names;
   }
   std::shared_ptr<WKNavigationAction> action() {
-    foundation::URLRequest request;
-    request.url = std::make_shared<foundation::NSURL>("https://example.com/");
+    URLRequest request;
+    request.url = std::make_shared<NSURL>("https://example.com/");
     return makeObject<WKNavigationAction>(request, nullptr, WKNavigationTypeOther);
   }
 
@@ -135,17 +134,17 @@ TEST_F(WebViewDelegatesTest, PolicyAnswersMapToWebKitsValuesAndEveryFailureCance
 
 TEST_F(WebViewDelegatesTest, ChallengesGetTheResponseOrACancelAndRemovedDelegatesSendNothing) {
   auto delegate = make<WKNavigationDelegate>("WKNavigationDelegate", kNavigationDelegate);
-  auto credential = makeObject<foundation::NSURLCredential>(
-      "user", "secret", foundation::NSURLCredentialPersistenceForSession);
+  auto credential = makeObject<NSURLCredential>(
+      "user", "secret", NSURLCredentialPersistenceForSession);
   instances().registerDartObject(
-      makeObject<AuthenticationChallengeResponse>(foundation::NSURLSessionAuthChallengeUseCredential,
+      makeObject<AuthenticationChallengeResponse>(NSURLSessionAuthChallengeUseCredential,
                                                   credential),
       20);
-  auto challenge = makeObject<foundation::NSURLAuthenticationChallenge>(
-      makeObject<foundation::NSURLProtectionSpace>("example.com", 443, "https", "realm",
+  auto challenge = makeObject<NSURLAuthenticationChallenge>(
+      makeObject<NSURLProtectionSpace>("example.com", 443, "https", "realm",
                                                    "NSURLAuthenticationMethodHTTPBasic"));
   auto ask = [&] {
-    std::optional<std::pair<int64_t, std::shared_ptr<foundation::NSURLCredential>>> answer;
+    std::optional<std::pair<int64_t, std::shared_ptr<NSURLCredential>>> answer;
     delegate->didReceiveAuthenticationChallenge(
         webView, challenge, [&](auto disposition, auto given) { answer.emplace(disposition, given); });
     EXPECT_TRUE(dart.runUntil([&] { return answer.has_value(); }));
@@ -154,12 +153,12 @@ TEST_F(WebViewDelegatesTest, ChallengesGetTheResponseOrACancelAndRemovedDelegate
   answerDartCalls("WKNavigationDelegate.didReceiveAuthenticationChallenge", ValueList{ref(20)});
   EXPECT_EQ(ask(), std::make_pair(int64_t{0}, credential));
   answerDartCalls("WKNavigationDelegate.didReceiveAuthenticationChallenge", ValueList{Value()});
-  EXPECT_EQ(ask(), std::make_pair(int64_t{2}, std::shared_ptr<foundation::NSURLCredential>()));
+  EXPECT_EQ(ask(), std::make_pair(int64_t{2}, std::shared_ptr<NSURLCredential>()));
 
   size_t sent = received->size();
   send("PigeonInternalInstanceManager.removeStrongReference", {Value(kNavigationDelegate)});
   instances().clearAll();
-  EXPECT_EQ(ask(), std::make_pair(int64_t{2}, std::shared_ptr<foundation::NSURLCredential>()));
+  EXPECT_EQ(ask(), std::make_pair(int64_t{2}, std::shared_ptr<NSURLCredential>()));
   EXPECT_EQ(received->size(), sent);
 }
 
@@ -253,7 +252,7 @@ TEST_F(WebViewDelegatesTest, VersionGatesAndOptionalTexts) {
 }
 
 TEST_F(WebViewDelegatesTest, ObservationsArriveOnTheMainThreadWithTheirOptionsAndChangeMaps) {
-  make<foundation::NSObject>("NSObject", kObserver);
+  make<NSObject>("NSObject", kObserver);
   answerDartCalls("NSObject.observeValue");
   EXPECT_EQ(send("NSObject.addObserver",
                  {ref(kWebView), ref(kObserver), Value("title"),
@@ -285,9 +284,9 @@ TEST_F(WebViewDelegatesTest, ObservationsArriveOnTheMainThreadWithTheirOptionsAn
 }
 
 TEST_F(WebViewDelegatesTest, UnknownAndPriorChangeKeysAreConverted) {
-  auto map = convertKeyValueChange({{"notificationIsPrior", foundation::AnyValue(true)},
-                                    {"somethingElse", foundation::AnyValue(int64_t{3})},
-                                    {"old", foundation::AnyValue("before")}});
+  auto map = convertKeyValueChange({{"notificationIsPrior", AnyValue(true)},
+                                    {"somethingElse", AnyValue(int64_t{3})},
+                                    {"old", AnyValue("before")}});
   EXPECT_EQ(map.size(), 3u);
   EXPECT_NE(map.find(enumerationValue(KeyValueChangeKey::notificationIsPrior)), nullptr);
   EXPECT_NE(map.find(enumerationValue(KeyValueChangeKey::unknown)), nullptr);

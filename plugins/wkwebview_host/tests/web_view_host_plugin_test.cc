@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 using flutter::Value;
 using flutter::ValueList;
 using flutter::ValueMap;
-using foundation::makeObject;
 
 class WebViewHostPluginTest : public WebViewHostTest {
  protected:

@@ -15,7 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using flutter::Value;
 using flutter::ValueList;
-using foundation::makeObject;
 using webkit::testing::WebViewControls;
 
 // A main bundle with Flutter assets, in place before the plug-in looks for it.
@@ -263,9 +262,9 @@ TEST_F(WebViewLoadsTest, FailuresAfterTheCommitAnnounceTheErrorBeforeTheCall) {
   ASSERT_EQ(WebViewControls::currentStep(*webView), webkit::NavigationStep::finish);
   received->clear();
   WebViewControls::failNavigation(
-      *webView, makeObject<foundation::NSError>(
+      *webView, NSError::errorWithDomain(
                     "TestDomain", 42,
-                    foundation::AnyValue::Dictionary{{"NSLocalizedDescription", "went wrong"}}));
+                    AnyValue::Dictionary{{"NSLocalizedDescription", "went wrong"}}));
   WebViewControls::releaseSteps(*webView);
   ASSERT_TRUE(settle());
   ASSERT_GE(received->size(), 2u);

@@ -14,7 +14,6 @@ namespace {
 using flutter::Value;
 using flutter::ValueList;
 using flutter::ValueMap;
-using foundation::makeObject;
 
 constexpr int64_t kObserver = 20;
 
@@ -56,7 +55,7 @@ class WebViewObservationTest : public WebViewTest {
     return maps;
   }
 
-  std::shared_ptr<foundation::NSObject> observer;
+  std::shared_ptr<NSObject> observer;
 };
 
 TEST_F(WebViewObservationTest, OptionListsBecomeMasksFromNoneToAllFour) {
@@ -123,13 +122,13 @@ TEST_F(WebViewObservationTest, ALoadChangesEachObservablePropertyWithValuesTheDa
 
 TEST_F(WebViewObservationTest, MissingPartsAndObjectsOutsideTheRuntimeArriveAsNull) {
   observer->observeValueForKeyPath(std::nullopt, nullptr, std::nullopt, nullptr);
-  observer->observeValueForKeyPath("path", nullptr, foundation::AnyValue::Dictionary{}, nullptr);
+  observer->observeValueForKeyPath("path", nullptr, AnyValue::Dictionary{}, nullptr);
   // An object the Dart side has never seen is announced before the call.
   auto preferences = makeObject<WKPreferences>();
   observer->observeValueForKeyPath(
       "odd", preferences,
-      foundation::AnyValue::Dictionary{{"kind", int64_t{2}},
-                                       {"indexes", foundation::AnyValue::Array{int64_t{4}}},
+      AnyValue::Dictionary{{"kind", int64_t{2}},
+                                       {"indexes", AnyValue::Array{int64_t{4}}},
                                        {"custom", "x"}},
       nullptr);
   EXPECT_TRUE(receivedOn("NSObject.observeValue").empty()) << "sent inside the callback";
@@ -170,7 +169,7 @@ TEST_F(WebViewObservationTest, ChangesOnOtherThreadsReachTheDartSideOnTheMainThr
   std::thread([&] {
     for (int i = 0; i < 3; ++i) {
       observer->observeValueForKeyPath("k", nullptr,
-                                       foundation::AnyValue::Dictionary{{"new", int64_t{i}}}, nullptr);
+                                       AnyValue::Dictionary{{"new", int64_t{i}}}, nullptr);
     }
   }).join();
   ASSERT_TRUE(dart.runUntil([&] { return heard_on.size() == 3; }));
@@ -188,7 +187,7 @@ TEST_F(WebViewObservationTest, IgnoredCallsAndForgottenObserversAreLoggedOncePer
   auto ignored = foundation::testing::takeLogLines();
   auto strong_observer = observer;
   instances().clearAll();
-  observer->observeValueForKeyPath("title", webView, foundation::AnyValue::Dictionary{}, nullptr);
+  observer->observeValueForKeyPath("title", webView, AnyValue::Dictionary{}, nullptr);
   dart.drain();
   auto missing = foundation::testing::takeLogLines();
   foundation::testing::setLogCapture(false);

@@ -144,7 +144,7 @@ TEST_F(WebViewPageTest, ScriptsThatFillTheHeapOrNeverEndFailOnlyTheirOwnCalls) {
                            "keep.push(new Uint8Array(1 << 24));"));
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(failsWithItsOwnError("1"));
   // Another web view has a page of its own.
-  instances().registerDartObject(foundation::makeObject<WKWebViewConfiguration>(), 60);
+  instances().registerDartObject(makeObject<WKWebViewConfiguration>(), 60);
   ASSERT_EQ(call("NSViewWKWebView", "pigeon_defaultConstructor", {id(61), ref(60)}), ok());
   EXPECT_EQ(call("NSViewWKWebView", "evaluateJavaScript", {ref(61), Value("6 * 7")}),
             ok(Value(int64_t{42})));
@@ -155,8 +155,8 @@ TEST_F(WebViewPageTest, NewWindowRequestsAreOnlyToldWithTheirConfigurationAndAct
   ASSERT_EQ(call("WKUIDelegate", "pigeon_defaultConstructor", {id(kUIDelegate)}), ok());
   ASSERT_EQ(onWebView("setUIDelegate", {ref(kUIDelegate)}), ok());
   answerDartCalls("WKUIDelegate.onCreateWebView");
-  foundation::URLRequest request;
-  request.url = std::make_shared<foundation::NSURL>("https://popup.test/");
+  URLRequest request;
+  request.url = std::make_shared<NSURL>("https://popup.test/");
   EXPECT_EQ(webkit::testing::WebViewControls::requestNewWindow(*webView, request), nullptr);
   EXPECT_TRUE(receivedOn("WKUIDelegate.onCreateWebView").empty()) << "told inside the request";
   dart.drain();

@@ -20,7 +20,7 @@ class WebViewTest : public WebViewDataTest {
   static constexpr int64_t kNavigationDelegate = 3;
 
   WebViewTest() {
-    instances().registerDartObject(foundation::makeObject<WKWebViewConfiguration>(),
+    instances().registerDartObject(makeObject<WKWebViewConfiguration>(),
                                    kConfiguration);
     EXPECT_EQ(call("NSViewWKWebView", "pigeon_defaultConstructor",
                    {id(kWebView), ref(kConfiguration)}),

@@ -11,7 +11,7 @@ bool NativeObjectValue::equals(const flutter::CustomValue& other) const {
   return object_->serial() == native->object_->serial();
 }
 
-flutter::Value objectValue(std::shared_ptr<foundation::NSObject> object) {
+flutter::Value objectValue(std::shared_ptr<NSObject> object) {
   if (!object) return flutter::Value();
   return flutter::Value(std::make_shared<NativeObjectValue>(std::move(object)));
 }

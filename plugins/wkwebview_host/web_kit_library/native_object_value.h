@@ -7,27 +7,27 @@
 #include <string>
 
 #include "platform/flutter/value.h"
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 namespace wkwebview_host {
 
 class NativeObjectValue final : public flutter::CustomValue {
  public:
-  explicit NativeObjectValue(std::shared_ptr<foundation::NSObject> object)
+  explicit NativeObjectValue(std::shared_ptr<NSObject> object)
       : object_(std::move(object)) {}
 
-  const std::shared_ptr<foundation::NSObject>& object() const { return object_; }
+  const std::shared_ptr<NSObject>& object() const { return object_; }
 
   std::string typeName() const override;
   // The same object, never merely an equal one.
   bool equals(const flutter::CustomValue& other) const override;
 
  private:
-  std::shared_ptr<foundation::NSObject> object_;
+  std::shared_ptr<NSObject> object_;
 };
 
 // The object as a message value; null for no object.
-flutter::Value objectValue(std::shared_ptr<foundation::NSObject> object);
+flutter::Value objectValue(std::shared_ptr<NSObject> object);
 
 // The object that `value` carries when it is a T; null otherwise.
 template <typename T>

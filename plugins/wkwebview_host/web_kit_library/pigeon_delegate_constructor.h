@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_arguments.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_host_operation.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api_registrar.h"
@@ -15,6 +15,6 @@ namespace wkwebview_host {
 
 void constructDartObject(const PigeonArguments& arguments, const PigeonHostReply& reply,
                          WebKitLibraryPigeonProxyApiRegistrar& registrar,
-                         const std::function<std::shared_ptr<foundation::NSObject>()>& make);
+                         const std::function<std::shared_ptr<NSObject>()>& make);
 
 }  // namespace wkwebview_host

@@ -9,8 +9,6 @@
 
 namespace wkwebview_host {
 
-using foundation::NSObject;
-
 // The maps and the counter; touched only under the manager's mutex.
 struct WebKitLibraryPigeonInstanceManager::Tables {
   struct IdentifierEntry {
@@ -31,7 +29,7 @@ struct WebKitLibraryPigeonInstanceManager::Tables {
     weak_instances[identifier] = object;
     auto& strong = strong_instances[identifier];
     released.push_back(std::exchange(strong, object));
-    auto finalizer = foundation::makeObject<WebKitLibraryPigeonInternalFinalizer>(
+    auto finalizer = makeObject<WebKitLibraryPigeonInternalFinalizer>(
         identifier, std::weak_ptr<WebKitLibraryPigeonInternalFinalizerDelegate>(reporter));
     released.push_back(object->setAssociatedObject(
         WebKitLibraryPigeonInternalFinalizer::finalizerKey(), std::move(finalizer)));

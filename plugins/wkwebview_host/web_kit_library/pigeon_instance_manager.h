@@ -18,7 +18,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_internal_finalizer.h"
 
 namespace wkwebview_host {
@@ -35,17 +35,17 @@ class WebKitLibraryPigeonInstanceManager {
 
   // Registers an object the host created and answers its new identifier. The caller checks
   // isRegistered first. `object` must not be null.
-  int64_t registerHostObject(const std::shared_ptr<foundation::NSObject>& object);
+  int64_t registerHostObject(const std::shared_ptr<NSObject>& object);
   // Registers an object under the identifier the Dart side chose. A null object is ignored.
-  void registerDartObject(const std::shared_ptr<foundation::NSObject>& object, int64_t identifier);
+  void registerDartObject(const std::shared_ptr<NSObject>& object, int64_t identifier);
   // Drops the strong reference and hands the object back, so that its last release happens in
   // the caller.
-  std::shared_ptr<foundation::NSObject> dropStrongReference(int64_t identifier);
+  std::shared_ptr<NSObject> dropStrongReference(int64_t identifier);
   // The object, while it is alive, whether or not its strong reference was dropped.
-  std::shared_ptr<foundation::NSObject> lookupObject(int64_t identifier) const;
+  std::shared_ptr<NSObject> lookupObject(int64_t identifier) const;
   // The object's identifier; holds the object strongly again when found.
-  std::optional<int64_t> identifierOf(const std::shared_ptr<foundation::NSObject>& object);
-  bool isRegistered(const foundation::NSObject& object) const;
+  std::optional<int64_t> identifierOf(const std::shared_ptr<NSObject>& object);
+  bool isRegistered(const NSObject& object) const;
   // Forgets every object without reporting any of them, now or later; host identifiers start
   // at 65536 again.
   void clearAll();

@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 namespace wkwebview_host {
 
@@ -17,7 +17,7 @@ class WebKitLibraryPigeonInternalFinalizerDelegate {
   virtual void onDeinit(int64_t identifier) = 0;
 };
 
-class WebKitLibraryPigeonInternalFinalizer final : public foundation::NSObject {
+class WebKitLibraryPigeonInternalFinalizer final : public NSObject {
  public:
   WebKitLibraryPigeonInternalFinalizer(
       int64_t identifier, std::weak_ptr<WebKitLibraryPigeonInternalFinalizerDelegate> delegate)

@@ -47,7 +47,6 @@
 namespace wkwebview_host {
 namespace {
 
-using foundation::NSObject;
 using Registrar = WebKitLibraryPigeonProxyApiRegistrar;
 using Delegate = WebKitLibraryPigeonProxyApiDelegate;
 
@@ -81,24 +80,24 @@ void announceThrough(Registrar& registrar, const std::shared_ptr<NSObject>& obje
 constexpr std::array kProxyKinds = {
     ProxyKind{isA<URLRequestWrapper>,
               announceThrough<URLRequestWrapper, &Delegate::pigeonApiURLRequest>},
-    ProxyKind{isA<foundation::NSHTTPURLResponse>,
-              announceThrough<foundation::NSHTTPURLResponse, &Delegate::pigeonApiHTTPURLResponse>},
-    ProxyKind{isA<foundation::NSURLResponse>,
-              announceThrough<foundation::NSURLResponse, &Delegate::pigeonApiURLResponse>},
+    ProxyKind{isA<NSHTTPURLResponse>,
+              announceThrough<NSHTTPURLResponse, &Delegate::pigeonApiHTTPURLResponse>},
+    ProxyKind{isA<NSURLResponse>,
+              announceThrough<NSURLResponse, &Delegate::pigeonApiURLResponse>},
     ProxyKind{isA<WKUserScript>, announceThrough<WKUserScript, &Delegate::pigeonApiWKUserScript>},
     ProxyKind{isA<WKNavigationAction>,
               announceThrough<WKNavigationAction, &Delegate::pigeonApiWKNavigationAction>},
     ProxyKind{isA<WKNavigationResponse>,
               announceThrough<WKNavigationResponse, &Delegate::pigeonApiWKNavigationResponse>},
     ProxyKind{isA<WKFrameInfo>, announceThrough<WKFrameInfo, &Delegate::pigeonApiWKFrameInfo>},
-    ProxyKind{isA<foundation::NSError>,
-              announceThrough<foundation::NSError, &Delegate::pigeonApiNSError>},
+    ProxyKind{isA<NSError>,
+              announceThrough<NSError, &Delegate::pigeonApiNSError>},
     ProxyKind{isA<WKScriptMessage>,
               announceThrough<WKScriptMessage, &Delegate::pigeonApiWKScriptMessage>},
     ProxyKind{isA<WKSecurityOrigin>,
               announceThrough<WKSecurityOrigin, &Delegate::pigeonApiWKSecurityOrigin>},
-    ProxyKind{isA<foundation::NSHTTPCookie>,
-              announceThrough<foundation::NSHTTPCookie, &Delegate::pigeonApiHTTPCookie>},
+    ProxyKind{isA<NSHTTPCookie>,
+              announceThrough<NSHTTPCookie, &Delegate::pigeonApiHTTPCookie>},
     ProxyKind{isA<AuthenticationChallengeResponse>,
               announceThrough<AuthenticationChallengeResponse,
                               &Delegate::pigeonApiAuthenticationChallengeResponse>},
@@ -117,15 +116,15 @@ constexpr std::array kProxyKinds = {
     ProxyKind{isA<WKUIDelegate>, nullptr},
     ProxyKind{isA<WKHTTPCookieStore>,
               announceThrough<WKHTTPCookieStore, &Delegate::pigeonApiWKHTTPCookieStore>},
-    ProxyKind{isA<foundation::NSURLCredential>,
-              announceThrough<foundation::NSURLCredential, &Delegate::pigeonApiURLCredential>},
+    ProxyKind{isA<NSURLCredential>,
+              announceThrough<NSURLCredential, &Delegate::pigeonApiURLCredential>},
     ProxyKind{
-        isA<foundation::NSURLProtectionSpace>,
-        announceThrough<foundation::NSURLProtectionSpace, &Delegate::pigeonApiURLProtectionSpace>},
-    ProxyKind{isA<foundation::NSURLAuthenticationChallenge>,
-              announceThrough<foundation::NSURLAuthenticationChallenge,
+        isA<NSURLProtectionSpace>,
+        announceThrough<NSURLProtectionSpace, &Delegate::pigeonApiURLProtectionSpace>},
+    ProxyKind{isA<NSURLAuthenticationChallenge>,
+              announceThrough<NSURLAuthenticationChallenge,
                               &Delegate::pigeonApiURLAuthenticationChallenge>},
-    ProxyKind{isA<foundation::NSURL>, announceThrough<foundation::NSURL, &Delegate::pigeonApiURL>},
+    ProxyKind{isA<NSURL>, announceThrough<NSURL, &Delegate::pigeonApiURL>},
     ProxyKind{isA<WKWebpagePreferences>,
               announceThrough<WKWebpagePreferences, &Delegate::pigeonApiWKWebpagePreferences>},
     ProxyKind{isA<GetTrustResultResponse>,

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 
 #include "plugins/wkwebview_host/web_kit_library/web_kit_library_pigeon_codec.h"
 
@@ -57,7 +57,7 @@ class WebKitLibraryPigeonInternalProxyApiCodecReaderWriter : public FlutterStand
     void writeValue(const flutter::Value& value) override;
 
    private:
-    void writeObject(const std::shared_ptr<foundation::NSObject>& object);
+    void writeObject(const std::shared_ptr<NSObject>& object);
     void writeUnsupported(const std::string& description, const std::string& typeName);
 
     std::weak_ptr<WebKitLibraryPigeonProxyApiRegistrar> pigeon_registrar_;

@@ -29,7 +29,7 @@ std::vector<std::string> PigeonProxyApi::setUpMessageHandlers(
   return channels;
 }
 
-void PigeonProxyApi::announce(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+void PigeonProxyApi::announce(const std::shared_ptr<NSObject>& pigeonInstance,
                               const std::function<flutter::ValueList()>& readFields,
                               const PigeonCompletion& completion) {
   auto& registrar = pigeonRegistrar();
@@ -49,7 +49,7 @@ void PigeonProxyApi::announce(const std::shared_ptr<foundation::NSObject>& pigeo
 }
 
 void PigeonProxyApi::callDart(std::string_view operation,
-                              const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+                              const std::shared_ptr<NSObject>& pigeonInstance,
                               flutter::ValueList arguments, DartReturn expected,
                               PigeonCompletion completion) {
   auto& registrar = pigeonRegistrar();

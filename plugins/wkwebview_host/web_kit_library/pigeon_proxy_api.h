@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/flutter/value.h"
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_dart_reply.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_error.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_host_operation.h"
@@ -70,7 +70,7 @@ class PigeonProxyApi {
   // sends the identifier followed by the fields that `readFields` reads, unless calls to the
   // Dart side are ignored (the "ignore-calls-error") or the Dart side knows the object already
   // (success, nothing sent).
-  void announce(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+  void announce(const std::shared_ptr<NSObject>& pigeonInstance,
                 const std::function<flutter::ValueList()>& readFields,
                 const PigeonCompletion& completion);
 
@@ -78,7 +78,7 @@ class PigeonProxyApi {
   // sending while calls to the Dart side are ignored, or when the instance manager does not hold
   // the object (the "missing-instance-error").
   void callDart(std::string_view operation,
-                const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+                const std::shared_ptr<NSObject>& pigeonInstance,
                 flutter::ValueList arguments, DartReturn expected, PigeonCompletion completion);
 
  private:

@@ -12,8 +12,6 @@
 
 namespace {
 
-using foundation::AnyValue;
-using foundation::NSNull;
 using webkit::JavaScriptPage;
 
 constexpr size_t kMaxValueBytes = size_t{64} << 20;

@@ -28,7 +28,7 @@ void PigeonApiAuthenticationChallengeResponse::pigeonDefaultConstructor(
   int64_t identifier = arguments.identifier(0);
   auto response = pigeon_delegate_->pigeonDefaultConstructor(
       *this, arguments.enumeration<UrlSessionAuthChallengeDisposition>(1),
-      arguments.optionalInstance<foundation::NSURLCredential>(2));
+      arguments.optionalInstance<NSURLCredential>(2));
   pigeonRegistrar().instanceManager()->registerDartObject(response, identifier);
   reply.success();
 }
@@ -37,7 +37,7 @@ void PigeonApiAuthenticationChallengeResponse::createAsync(const PigeonArguments
                                                            const PigeonHostReply& reply) {
   reply.success(objectValue(pigeon_delegate_->createAsync(
       *this, arguments.enumeration<UrlSessionAuthChallengeDisposition>(0),
-      arguments.optionalInstance<foundation::NSURLCredential>(1))));
+      arguments.optionalInstance<NSURLCredential>(1))));
 }
 
 }  // namespace wkwebview_host

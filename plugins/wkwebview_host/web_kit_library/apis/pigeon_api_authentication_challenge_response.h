@@ -19,14 +19,14 @@ class PigeonApiDelegateAuthenticationChallengeResponse {
   virtual ~PigeonApiDelegateAuthenticationChallengeResponse() = default;
   virtual std::shared_ptr<AuthenticationChallengeResponse> pigeonDefaultConstructor(
       PigeonApiAuthenticationChallengeResponse& api, UrlSessionAuthChallengeDisposition disposition,
-      std::shared_ptr<foundation::NSURLCredential> credential) = 0;
+      std::shared_ptr<NSURLCredential> credential) = 0;
   virtual std::shared_ptr<AuthenticationChallengeResponse> createAsync(
       PigeonApiAuthenticationChallengeResponse& api, UrlSessionAuthChallengeDisposition disposition,
-      std::shared_ptr<foundation::NSURLCredential> credential) = 0;
+      std::shared_ptr<NSURLCredential> credential) = 0;
   virtual UrlSessionAuthChallengeDisposition disposition(
       PigeonApiAuthenticationChallengeResponse& api,
       const AuthenticationChallengeResponse& pigeonInstance) = 0;
-  virtual std::shared_ptr<foundation::NSURLCredential> credential(
+  virtual std::shared_ptr<NSURLCredential> credential(
       PigeonApiAuthenticationChallengeResponse& api,
       const AuthenticationChallengeResponse& pigeonInstance) = 0;
 };

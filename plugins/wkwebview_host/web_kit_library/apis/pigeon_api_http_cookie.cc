@@ -28,7 +28,7 @@ void PigeonApiHTTPCookie::pigeonDefaultConstructor(const PigeonArguments& argume
 void PigeonApiHTTPCookie::getProperties(const PigeonArguments& arguments,
                                         const PigeonHostReply& reply) {
   auto properties =
-      pigeon_delegate_->getProperties(*this, *arguments.instance<foundation::NSHTTPCookie>(0));
+      pigeon_delegate_->getProperties(*this, *arguments.instance<NSHTTPCookie>(0));
   if (!properties) {
     reply.success();
     return;

@@ -19,10 +19,10 @@ class PigeonApiDelegateHTTPCookie {
   using Properties = std::vector<std::pair<HttpCookiePropertyKey, flutter::Value>>;
 
   virtual ~PigeonApiDelegateHTTPCookie() = default;
-  virtual std::shared_ptr<foundation::NSHTTPCookie> pigeonDefaultConstructor(
+  virtual std::shared_ptr<NSHTTPCookie> pigeonDefaultConstructor(
       PigeonApiHTTPCookie& api, const Properties& properties) = 0;
   virtual std::optional<Properties> getProperties(
-      PigeonApiHTTPCookie& api, const foundation::NSHTTPCookie& pigeonInstance) = 0;
+      PigeonApiHTTPCookie& api, const NSHTTPCookie& pigeonInstance) = 0;
 };
 
 class PigeonApiHTTPCookie final : public PigeonProxyApi {
@@ -36,7 +36,7 @@ class PigeonApiHTTPCookie final : public PigeonProxyApi {
   PigeonApiDelegateHTTPCookie& pigeonDelegate() const { return *pigeon_delegate_; }
   std::vector<PigeonHostOperation> hostOperations() override;
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSHTTPCookie>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSHTTPCookie>& pigeonInstance,
                           const PigeonCompletion& completion) {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);

@@ -6,7 +6,7 @@ namespace wkwebview_host {
 
 // The fields are read in order, after the object has its identifier.
 void PigeonApiHTTPURLResponse::pigeon_newInstance(
-    const std::shared_ptr<foundation::NSHTTPURLResponse>& pigeonInstance,
+    const std::shared_ptr<NSHTTPURLResponse>& pigeonInstance,
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;

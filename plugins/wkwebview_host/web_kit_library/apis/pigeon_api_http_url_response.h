@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/webkit/ns_http_url_response.h"
+#include "platform/foundation/ns_http_url_response.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
@@ -17,7 +17,7 @@ class PigeonApiDelegateHTTPURLResponse {
  public:
   virtual ~PigeonApiDelegateHTTPURLResponse() = default;
   virtual int64_t statusCode(PigeonApiHTTPURLResponse& api,
-                             const foundation::NSHTTPURLResponse& pigeonInstance) = 0;
+                             const NSHTTPURLResponse& pigeonInstance) = 0;
 };
 
 class PigeonApiHTTPURLResponse final : public PigeonProxyApi {
@@ -30,7 +30,7 @@ class PigeonApiHTTPURLResponse final : public PigeonProxyApi {
 
   PigeonApiDelegateHTTPURLResponse& pigeonDelegate() const { return *pigeon_delegate_; }
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSHTTPURLResponse>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSHTTPURLResponse>& pigeonInstance,
                           const PigeonCompletion& completion);
 
  private:

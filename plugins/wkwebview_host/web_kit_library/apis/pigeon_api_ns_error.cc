@@ -6,7 +6,7 @@ namespace wkwebview_host {
 
 // The fields are read in order, after the object has its identifier.
 void PigeonApiNSError::pigeon_newInstance(
-    const std::shared_ptr<foundation::NSError>& pigeonInstance,
+    const std::shared_ptr<NSError>& pigeonInstance,
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;

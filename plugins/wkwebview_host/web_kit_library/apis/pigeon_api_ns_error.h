@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/webkit/ns_error.h"
+#include "platform/foundation/ns_error.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
@@ -17,10 +17,10 @@ class PigeonApiNSError;
 class PigeonApiDelegateNSError {
  public:
   virtual ~PigeonApiDelegateNSError() = default;
-  virtual int64_t code(PigeonApiNSError& api, const foundation::NSError& pigeonInstance) = 0;
-  virtual std::string domain(PigeonApiNSError& api, const foundation::NSError& pigeonInstance) = 0;
+  virtual int64_t code(PigeonApiNSError& api, const NSError& pigeonInstance) = 0;
+  virtual std::string domain(PigeonApiNSError& api, const NSError& pigeonInstance) = 0;
   virtual flutter::ValueMap userInfo(PigeonApiNSError& api,
-                                     const foundation::NSError& pigeonInstance) = 0;
+                                     const NSError& pigeonInstance) = 0;
 };
 
 class PigeonApiNSError final : public PigeonProxyApi {
@@ -33,7 +33,7 @@ class PigeonApiNSError final : public PigeonProxyApi {
 
   PigeonApiDelegateNSError& pigeonDelegate() const { return *pigeon_delegate_; }
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSError>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSError>& pigeonInstance,
                           const PigeonCompletion& completion);
 
  private:

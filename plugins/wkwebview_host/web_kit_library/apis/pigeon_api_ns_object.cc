@@ -19,8 +19,8 @@ void PigeonApiNSObject::pigeon_defaultConstructor(const PigeonArguments& argumen
 
 void PigeonApiNSObject::addObserver(const PigeonArguments& arguments,
                                     const PigeonHostReply& reply) {
-  auto pigeon_instance = arguments.instance<foundation::NSObject>(0);
-  auto observer = arguments.instance<foundation::NSObject>(1);
+  auto pigeon_instance = arguments.instance<NSObject>(0);
+  auto observer = arguments.instance<NSObject>(1);
   std::string key_path = arguments.string(2);
   auto options = arguments.enumerations<KeyValueObservingOptions>(3);
   pigeon_delegate_->addObserver(*this, *pigeon_instance, observer, key_path, options);
@@ -29,16 +29,16 @@ void PigeonApiNSObject::addObserver(const PigeonArguments& arguments,
 
 void PigeonApiNSObject::removeObserver(const PigeonArguments& arguments,
                                        const PigeonHostReply& reply) {
-  auto pigeon_instance = arguments.instance<foundation::NSObject>(0);
-  auto observer = arguments.instance<foundation::NSObject>(1);
+  auto pigeon_instance = arguments.instance<NSObject>(0);
+  auto observer = arguments.instance<NSObject>(1);
   std::string key_path = arguments.string(2);
   pigeon_delegate_->removeObserver(*this, *pigeon_instance, *observer, key_path);
   reply.success();
 }
 
-void PigeonApiNSObject::observeValue(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+void PigeonApiNSObject::observeValue(const std::shared_ptr<NSObject>& pigeonInstance,
                                      const std::optional<std::string>& keyPath,
-                                     const std::shared_ptr<foundation::NSObject>& object,
+                                     const std::shared_ptr<NSObject>& object,
                                      std::optional<flutter::ValueMap> change,
                                      PigeonCompletion completion) {
   callDart("observeValue", pigeonInstance,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_object.h"
+#include "platform/foundation/ns_object.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
@@ -19,14 +19,14 @@ class PigeonApiNSObject;
 class PigeonApiDelegateNSObject {
  public:
   virtual ~PigeonApiDelegateNSObject() = default;
-  virtual std::shared_ptr<foundation::NSObject> pigeon_defaultConstructor(
+  virtual std::shared_ptr<NSObject> pigeon_defaultConstructor(
       PigeonApiNSObject& api) = 0;
-  virtual void addObserver(PigeonApiNSObject& api, foundation::NSObject& pigeonInstance,
-                           const std::shared_ptr<foundation::NSObject>& observer,
+  virtual void addObserver(PigeonApiNSObject& api, NSObject& pigeonInstance,
+                           const std::shared_ptr<NSObject>& observer,
                            const std::string& keyPath,
                            const std::vector<KeyValueObservingOptions>& options) = 0;
-  virtual void removeObserver(PigeonApiNSObject& api, foundation::NSObject& pigeonInstance,
-                              const foundation::NSObject& observer,
+  virtual void removeObserver(PigeonApiNSObject& api, NSObject& pigeonInstance,
+                              const NSObject& observer,
                               const std::string& keyPath) = 0;
 };
 
@@ -41,15 +41,15 @@ class PigeonApiNSObject final : public PigeonProxyApi {
   PigeonApiDelegateNSObject& pigeonDelegate() const { return *pigeon_delegate_; }
   std::vector<PigeonHostOperation> hostOperations() override;
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSObject>& pigeonInstance,
                           const PigeonCompletion& completion) {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);
   }
   // [observer, keyPath or null, object or null, change map or null].
-  void observeValue(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+  void observeValue(const std::shared_ptr<NSObject>& pigeonInstance,
                     const std::optional<std::string>& keyPath,
-                    const std::shared_ptr<foundation::NSObject>& object,
+                    const std::shared_ptr<NSObject>& object,
                     std::optional<flutter::ValueMap> change, PigeonCompletion completion);
 
  private:

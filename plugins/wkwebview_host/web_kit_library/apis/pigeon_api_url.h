@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_url.h"
+#include "platform/foundation/ns_url.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
 namespace wkwebview_host {
@@ -16,7 +16,7 @@ class PigeonApiDelegateURL {
  public:
   virtual ~PigeonApiDelegateURL() = default;
   virtual std::string getAbsoluteString(PigeonApiURL& api,
-                                        const foundation::NSURL& pigeonInstance) = 0;
+                                        const NSURL& pigeonInstance) = 0;
 };
 
 class PigeonApiURL final : public PigeonProxyApi {
@@ -32,7 +32,7 @@ class PigeonApiURL final : public PigeonProxyApi {
     return {operation("getAbsoluteString", &PigeonApiURL::getAbsoluteString)};
   }
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSURL>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSURL>& pigeonInstance,
                           const PigeonCompletion& completion) {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);
@@ -41,7 +41,7 @@ class PigeonApiURL final : public PigeonProxyApi {
  private:
   void getAbsoluteString(const PigeonArguments& arguments, const PigeonHostReply& reply) {
     reply.success(flutter::Value(
-        pigeon_delegate_->getAbsoluteString(*this, *arguments.instance<foundation::NSURL>(0))));
+        pigeon_delegate_->getAbsoluteString(*this, *arguments.instance<NSURL>(0))));
   }
 
   std::unique_ptr<PigeonApiDelegateURL> pigeon_delegate_;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/webkit/ns_url_authentication_challenge.h"
+#include "platform/foundation/ns_url_authentication_challenge.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
@@ -16,9 +16,9 @@ class PigeonApiURLAuthenticationChallenge;
 class PigeonApiDelegateURLAuthenticationChallenge {
  public:
   virtual ~PigeonApiDelegateURLAuthenticationChallenge() = default;
-  virtual std::shared_ptr<foundation::NSURLProtectionSpace> getProtectionSpace(
+  virtual std::shared_ptr<NSURLProtectionSpace> getProtectionSpace(
       PigeonApiURLAuthenticationChallenge& api,
-      const foundation::NSURLAuthenticationChallenge& pigeonInstance) = 0;
+      const NSURLAuthenticationChallenge& pigeonInstance) = 0;
 };
 
 class PigeonApiURLAuthenticationChallenge final : public PigeonProxyApi {
@@ -37,7 +37,7 @@ class PigeonApiURLAuthenticationChallenge final : public PigeonProxyApi {
   }
 
   void pigeon_newInstance(
-      const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& pigeonInstance,
+      const std::shared_ptr<NSURLAuthenticationChallenge>& pigeonInstance,
       const PigeonCompletion& completion) {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);
@@ -46,7 +46,7 @@ class PigeonApiURLAuthenticationChallenge final : public PigeonProxyApi {
  private:
   void getProtectionSpace(const PigeonArguments& arguments, const PigeonHostReply& reply) {
     reply.success(objectValue(pigeon_delegate_->getProtectionSpace(
-        *this, *arguments.instance<foundation::NSURLAuthenticationChallenge>(0))));
+        *this, *arguments.instance<NSURLAuthenticationChallenge>(0))));
   }
 
   std::unique_ptr<PigeonApiDelegateURLAuthenticationChallenge> pigeon_delegate_;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_url_credential.h"
+#include "platform/foundation/ns_url_credential.h"
 #include "plugins/wkwebview_host/sec_trust_wrapper.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
@@ -18,7 +18,7 @@ class PigeonApiURLCredential;
 
 class PigeonApiDelegateURLCredential {
  public:
-  using Credential = foundation::NSURLCredential;
+  using Credential = NSURLCredential;
 
   virtual ~PigeonApiDelegateURLCredential() = default;
   virtual std::shared_ptr<Credential> withUser(PigeonApiURLCredential& api, const std::string& user,
@@ -43,7 +43,7 @@ class PigeonApiURLCredential final : public PigeonProxyApi {
   PigeonApiDelegateURLCredential& pigeonDelegate() const { return *pigeon_delegate_; }
   std::vector<PigeonHostOperation> hostOperations() override;
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSURLCredential>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSURLCredential>& pigeonInstance,
                           const PigeonCompletion& completion) {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);

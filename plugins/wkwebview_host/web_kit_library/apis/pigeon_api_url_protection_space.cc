@@ -6,7 +6,7 @@ namespace wkwebview_host {
 
 // The fields are read in order, after the object has its identifier.
 void PigeonApiURLProtectionSpace::pigeon_newInstance(
-    const std::shared_ptr<foundation::NSURLProtectionSpace>& pigeonInstance,
+    const std::shared_ptr<NSURLProtectionSpace>& pigeonInstance,
     const PigeonCompletion& completion) {
   auto read_fields = [&] {
     auto& reader = *pigeon_delegate_;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/webkit/ns_url_protection_space.h"
+#include "platform/foundation/ns_url_protection_space.h"
 #include "plugins/wkwebview_host/sec_trust_wrapper.h"
 #include "plugins/wkwebview_host/web_kit_library/native_object_value.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_enumerations.h"
@@ -23,15 +23,15 @@ class PigeonApiDelegateURLProtectionSpace {
  public:
   virtual ~PigeonApiDelegateURLProtectionSpace() = default;
   virtual std::string host(PigeonApiURLProtectionSpace& api,
-                           const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+                           const NSURLProtectionSpace& pigeonInstance) = 0;
   virtual int64_t port(PigeonApiURLProtectionSpace& api,
-                       const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+                       const NSURLProtectionSpace& pigeonInstance) = 0;
   virtual std::optional<std::string> realm(
-      PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+      PigeonApiURLProtectionSpace& api, const NSURLProtectionSpace& pigeonInstance) = 0;
   virtual std::string authenticationMethod(
-      PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+      PigeonApiURLProtectionSpace& api, const NSURLProtectionSpace& pigeonInstance) = 0;
   virtual std::shared_ptr<SecTrustWrapper> getServerTrust(
-      PigeonApiURLProtectionSpace& api, const foundation::NSURLProtectionSpace& pigeonInstance) = 0;
+      PigeonApiURLProtectionSpace& api, const NSURLProtectionSpace& pigeonInstance) = 0;
 };
 
 class PigeonApiURLProtectionSpace final : public PigeonProxyApi {
@@ -47,13 +47,13 @@ class PigeonApiURLProtectionSpace final : public PigeonProxyApi {
     return {operation("getServerTrust", &PigeonApiURLProtectionSpace::getServerTrust)};
   }
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSURLProtectionSpace>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSURLProtectionSpace>& pigeonInstance,
                           const PigeonCompletion& completion);
 
  private:
   void getServerTrust(const PigeonArguments& arguments, const PigeonHostReply& reply) {
     reply.success(objectValue(pigeon_delegate_->getServerTrust(
-        *this, *arguments.instance<foundation::NSURLProtectionSpace>(0))));
+        *this, *arguments.instance<NSURLProtectionSpace>(0))));
   }
 
   std::unique_ptr<PigeonApiDelegateURLProtectionSpace> pigeon_delegate_;

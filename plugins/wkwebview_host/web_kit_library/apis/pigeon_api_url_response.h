@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/webkit/ns_url_response.h"
+#include "platform/foundation/ns_url_response.h"
 #include "plugins/wkwebview_host/web_kit_library/pigeon_proxy_api.h"
 
 namespace wkwebview_host {
@@ -16,7 +16,7 @@ class PigeonApiURLResponse final : public PigeonProxyApi {
   explicit PigeonApiURLResponse(WebKitLibraryPigeonProxyApiRegistrar& registrar)
       : PigeonProxyApi(registrar, kName) {}
 
-  void pigeon_newInstance(const std::shared_ptr<foundation::NSURLResponse>& pigeonInstance,
+  void pigeon_newInstance(const std::shared_ptr<NSURLResponse>& pigeonInstance,
                           const PigeonCompletion& completion) {
     announce(
         pigeonInstance, [] { return flutter::ValueList(); }, completion);

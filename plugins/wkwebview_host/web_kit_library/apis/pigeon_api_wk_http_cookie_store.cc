@@ -13,7 +13,7 @@ std::vector<PigeonHostOperation> PigeonApiWKHTTPCookieStore::hostOperations() {
 void PigeonApiWKHTTPCookieStore::setCookie(const PigeonArguments& arguments,
                                            const PigeonHostReply& reply) {
   auto store = arguments.instance<WKHTTPCookieStore>(0);
-  auto cookie = arguments.instance<foundation::NSHTTPCookie>(1);
+  auto cookie = arguments.instance<NSHTTPCookie>(1);
   pigeon_delegate_->setCookie(*this, *store, std::move(cookie),
                               [reply, store] { reply.success(); });
 }

@@ -15,11 +15,11 @@ class PigeonApiWKHTTPCookieStore;
 
 class PigeonApiDelegateWKHTTPCookieStore {
  public:
-  using Cookies = std::vector<std::shared_ptr<foundation::NSHTTPCookie>>;
+  using Cookies = std::vector<std::shared_ptr<NSHTTPCookie>>;
 
   virtual ~PigeonApiDelegateWKHTTPCookieStore() = default;
   virtual void setCookie(PigeonApiWKHTTPCookieStore& api, WKHTTPCookieStore& pigeonInstance,
-                         std::shared_ptr<foundation::NSHTTPCookie> cookie,
+                         std::shared_ptr<NSHTTPCookie> cookie,
                          std::function<void()> completion) = 0;
   virtual void getAllCookies(PigeonApiWKHTTPCookieStore& api, WKHTTPCookieStore& pigeonInstance,
                              std::function<void(Cookies)> completion) = 0;

@@ -50,14 +50,14 @@ void PigeonApiWKNavigationDelegate::decidePolicyForNavigationResponse(
 
 void PigeonApiWKNavigationDelegate::didFailNavigation(
     const Object& pigeonInstance, const WebView& webView,
-    const std::shared_ptr<foundation::NSError>& error, PigeonCompletion completion) {
+    const std::shared_ptr<NSError>& error, PigeonCompletion completion) {
   callDart("didFailNavigation", pigeonInstance, {objectValue(webView), objectValue(error)},
            DartReturn::none, std::move(completion));
 }
 
 void PigeonApiWKNavigationDelegate::didFailProvisionalNavigation(
     const Object& pigeonInstance, const WebView& webView,
-    const std::shared_ptr<foundation::NSError>& error, PigeonCompletion completion) {
+    const std::shared_ptr<NSError>& error, PigeonCompletion completion) {
   callDart("didFailProvisionalNavigation", pigeonInstance,
            {objectValue(webView), objectValue(error)}, DartReturn::none, std::move(completion));
 }
@@ -70,7 +70,7 @@ void PigeonApiWKNavigationDelegate::webViewWebContentProcessDidTerminate(
 
 void PigeonApiWKNavigationDelegate::didReceiveAuthenticationChallenge(
     const Object& pigeonInstance, const WebView& webView,
-    const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& challenge,
+    const std::shared_ptr<NSURLAuthenticationChallenge>& challenge,
     PigeonCompletion completion) {
   callDart("didReceiveAuthenticationChallenge", pigeonInstance,
            {objectValue(webView), objectValue(challenge)}, DartReturn::nonNull,

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/webkit/ns_error.h"
-#include "platform/webkit/ns_url_authentication_challenge.h"
+#include "platform/foundation/ns_error.h"
+#include "platform/foundation/ns_url_authentication_challenge.h"
 #include "platform/webkit/wk_navigation_action.h"
 #include "platform/webkit/wk_navigation_response.h"
 #include "platform/webkit/wk_web_view.h"
@@ -20,14 +20,14 @@ class PigeonApiWKNavigationDelegate;
 class PigeonApiDelegateWKNavigationDelegate {
  public:
   virtual ~PigeonApiDelegateWKNavigationDelegate() = default;
-  virtual std::shared_ptr<foundation::NSObject> pigeon_defaultConstructor(
+  virtual std::shared_ptr<NSObject> pigeon_defaultConstructor(
       PigeonApiWKNavigationDelegate& api) = 0;
 };
 
 class PigeonApiWKNavigationDelegate final : public PigeonProxyApi {
  public:
   static constexpr const char* kName = "WKNavigationDelegate";
-  using Object = std::shared_ptr<foundation::NSObject>;
+  using Object = std::shared_ptr<NSObject>;
   using WebView = std::shared_ptr<WKWebView>;
 
   PigeonApiWKNavigationDelegate(WebKitLibraryPigeonProxyApiRegistrar& registrar,
@@ -50,16 +50,16 @@ class PigeonApiWKNavigationDelegate final : public PigeonProxyApi {
       const std::shared_ptr<WKNavigationResponse>& navigationResponse,
       PigeonCompletion completion);
   void didFailNavigation(const Object& pigeonInstance, const WebView& webView,
-                         const std::shared_ptr<foundation::NSError>& error,
+                         const std::shared_ptr<NSError>& error,
                          PigeonCompletion completion);
   void didFailProvisionalNavigation(const Object& pigeonInstance, const WebView& webView,
-                                    const std::shared_ptr<foundation::NSError>& error,
+                                    const std::shared_ptr<NSError>& error,
                                     PigeonCompletion completion);
   void webViewWebContentProcessDidTerminate(const Object& pigeonInstance, const WebView& webView,
                                             PigeonCompletion completion);
   void didReceiveAuthenticationChallenge(
       const Object& pigeonInstance, const WebView& webView,
-      const std::shared_ptr<foundation::NSURLAuthenticationChallenge>& challenge,
+      const std::shared_ptr<NSURLAuthenticationChallenge>& challenge,
       PigeonCompletion completion);
 
  private:

@@ -16,7 +16,7 @@ class PigeonApiWKNavigationResponse;
 class PigeonApiDelegateWKNavigationResponse {
  public:
   virtual ~PigeonApiDelegateWKNavigationResponse() = default;
-  virtual std::shared_ptr<foundation::NSURLResponse> response(
+  virtual std::shared_ptr<NSURLResponse> response(
       PigeonApiWKNavigationResponse& api, const WKNavigationResponse& pigeonInstance) = 0;
   virtual bool isForMainFrame(PigeonApiWKNavigationResponse& api,
                               const WKNavigationResponse& pigeonInstance) = 0;

@@ -14,7 +14,7 @@ void PigeonApiWKScriptMessageHandler::pigeonDefaultConstructor(const PigeonArgum
 }
 
 void PigeonApiWKScriptMessageHandler::didReceiveScriptMessage(
-    const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+    const std::shared_ptr<NSObject>& pigeonInstance,
     const std::shared_ptr<WKUserContentController>& controller,
     const std::shared_ptr<WKScriptMessage>& message, PigeonCompletion completion) {
   callDart("didReceiveScriptMessage", pigeonInstance,

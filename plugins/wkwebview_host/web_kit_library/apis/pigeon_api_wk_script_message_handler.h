@@ -17,7 +17,7 @@ class PigeonApiWKScriptMessageHandler;
 class PigeonApiDelegateWKScriptMessageHandler {
  public:
   virtual ~PigeonApiDelegateWKScriptMessageHandler() = default;
-  virtual std::shared_ptr<foundation::NSObject> pigeonDefaultConstructor(
+  virtual std::shared_ptr<NSObject> pigeonDefaultConstructor(
       PigeonApiWKScriptMessageHandler& api) = 0;
 };
 
@@ -25,7 +25,7 @@ class PigeonApiDelegateWKScriptMessageHandler {
 class PigeonApiProtocolWKScriptMessageHandler {
  public:
   virtual ~PigeonApiProtocolWKScriptMessageHandler() = default;
-  virtual void didReceiveScriptMessage(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+  virtual void didReceiveScriptMessage(const std::shared_ptr<NSObject>& pigeonInstance,
                                        const std::shared_ptr<WKUserContentController>& controller,
                                        const std::shared_ptr<WKScriptMessage>& message,
                                        PigeonCompletion completion) = 0;
@@ -46,7 +46,7 @@ class PigeonApiWKScriptMessageHandler final : public PigeonProxyApi,
                       &PigeonApiWKScriptMessageHandler::pigeonDefaultConstructor)};
   }
 
-  void didReceiveScriptMessage(const std::shared_ptr<foundation::NSObject>& pigeonInstance,
+  void didReceiveScriptMessage(const std::shared_ptr<NSObject>& pigeonInstance,
                                const std::shared_ptr<WKUserContentController>& controller,
                                const std::shared_ptr<WKScriptMessage>& message,
                                PigeonCompletion completion) override;

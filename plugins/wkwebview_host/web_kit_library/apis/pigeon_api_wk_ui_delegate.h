@@ -20,14 +20,14 @@ class PigeonApiWKUIDelegate;
 class PigeonApiDelegateWKUIDelegate {
  public:
   virtual ~PigeonApiDelegateWKUIDelegate() = default;
-  virtual std::shared_ptr<foundation::NSObject> pigeon_defaultConstructor(
+  virtual std::shared_ptr<NSObject> pigeon_defaultConstructor(
       PigeonApiWKUIDelegate& api) = 0;
 };
 
 class PigeonApiWKUIDelegate final : public PigeonProxyApi {
  public:
   static constexpr const char* kName = "WKUIDelegate";
-  using Object = std::shared_ptr<foundation::NSObject>;
+  using Object = std::shared_ptr<NSObject>;
   using WebView = std::shared_ptr<WKWebView>;
   using Frame = std::shared_ptr<WKFrameInfo>;
 
