@@ -1,59 +1,23 @@
 #include "plugins/pdf_pages/drawing_messages.h"
 
 #include <cmath>
-#include <cstring>
+
+#include "platform/worker/message_codec.h"
 
 namespace pdf_pages {
 namespace {
 
-class Writer {
- public:
-  explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
-  template <typename T>
-  void put(T value) {
-    uint8_t bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    out_.insert(out_.end(), bytes, bytes + sizeof(T));
-  }
-  void text(const std::string& value) {
-    put(static_cast<uint32_t>(value.size()));
-    out_.insert(out_.end(), value.begin(), value.end());
-  }
-
- private:
-  std::vector<uint8_t>& out_;
-};
-
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  template <typename T>
-  bool get(T& value) {
-    if (size_ - at_ < sizeof(T)) return false;
-    std::memcpy(&value, data_ + at_, sizeof(T));
-    at_ += sizeof(T);
-    return true;
-  }
-  bool text(std::string& value) {
-    uint32_t length = 0;
-    if (!get(length) || size_ - at_ < length) return false;
-    value.assign(reinterpret_cast<const char*>(data_ + at_), length);
-    at_ += length;
-    return true;
-  }
-  bool atEnd() const { return at_ == size_; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
+using worker::MessageReader;
+using worker::MessageWriter;
 
 // A reply's status and its error count.
-constexpr size_t kReplyHeadBytes = 1 + sizeof(uint64_t);
+constexpr size_t kReplyHeadBytes = 1 + 8;
 
 // A page of a reading: its number and two sizes.
-constexpr size_t kMeasuredPageBytes = sizeof(uint32_t) + 2 * sizeof(double);
+constexpr size_t kMeasuredPageBytes = 4 + 2 * 8;
+
+// What a page measures: a size, never infinite, NaN or negative.
+bool plausibleSide(double points) { return std::isfinite(points) && points >= 0; }
 
 // Only what a drawing may be asked for: the plug-in's own limits.
 bool plausible(const DrawingRequest& request) {
@@ -70,55 +34,62 @@ bool plausible(const DrawingRequest& request) {
 
 std::vector<uint8_t> encodeRequest(const DrawingRequest& request,
                                    const std::vector<uint8_t>* document) {
-  std::vector<uint8_t> message;
+  // The document's bytes are copied once, with room for the fields after them.
+  std::vector<uint8_t> start;
   if (document != nullptr) {
-    message.reserve(document->size() + 128);
-    message = *document;
+    start.reserve(document->size() + 128);
+    start.assign(document->begin(), document->end());
   }
-  const size_t fields_start = message.size();
-  Writer out(message);
-  out.put(static_cast<uint8_t>(request.kind));
-  out.put(request.documentKey);
-  out.put(static_cast<uint8_t>(document != nullptr));
-  out.put(static_cast<uint64_t>(fields_start));
-  out.put(static_cast<uint8_t>(request.password.has_value()));
-  out.text(request.password.value_or(""));
-  out.put(request.pageNumber);
-  out.put(static_cast<uint8_t>(request.isTile));
-  out.put(request.tile.scale);
-  out.put(request.tile.x);
-  out.put(request.tile.y);
-  out.put(request.tile.height);
-  out.put(static_cast<uint64_t>(request.size.width));
-  out.put(static_cast<uint64_t>(request.size.height));
-  out.put(static_cast<uint8_t>(request.freshCanvas));
-  out.put(request.errorsCounted);
-  out.put(static_cast<uint32_t>(message.size() - fields_start));
-  return message;
+  MessageWriter out(std::move(start));
+  const size_t fields_start = out.size();
+  out.byte(static_cast<uint8_t>(request.kind));
+  out.u64(request.documentKey);
+  out.byte(document != nullptr);
+  out.u64(fields_start);
+  out.byte(request.password.has_value());
+  out.string(request.password.value_or(""));
+  out.u32(request.pageNumber);
+  out.byte(request.isTile);
+  out.f64(request.tile.scale);
+  out.f64(request.tile.x);
+  out.f64(request.tile.y);
+  out.f64(request.tile.height);
+  out.u64(request.size.width);
+  out.u64(request.size.height);
+  out.byte(request.freshCanvas);
+  out.u64(request.errorsCounted);
+  out.u32(static_cast<uint32_t>(out.size() - fields_start));
+  return out.take();
 }
 
 std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
-  uint32_t fields_size = 0;
-  if (message.size() < sizeof fields_size) return std::nullopt;
-  std::memcpy(&fields_size, message.data() + message.size() - sizeof fields_size,
-              sizeof fields_size);
-  const size_t end = message.size() - sizeof fields_size;
+  constexpr size_t kFieldsSizeBytes = 4;
+  if (message.size() < kFieldsSizeBytes) return std::nullopt;
+  const size_t end = message.size() - kFieldsSizeBytes;
+  const uint32_t fields_size = MessageReader(std::span<const uint8_t>(message).subspan(end)).u32();
   if (fields_size > end) return std::nullopt;
   const size_t fields_start = end - fields_size;
 
-  Reader in(message.data() + fields_start, fields_size);
+  MessageReader in(std::span<const uint8_t>(message).subspan(fields_start, fields_size));
   ReceivedRequest received;
   DrawingRequest& request = received.request;
-  uint8_t kind = 0, carries_document = 0, has_password = 0, is_tile = 0, fresh_canvas = 0;
-  uint64_t document_bytes = 0, width = 0, height = 0;
-  std::string password;
-  if (!in.get(kind) || !in.get(request.documentKey) || !in.get(carries_document) ||
-      !in.get(document_bytes) || !in.get(has_password) || !in.text(password) ||
-      !in.get(request.pageNumber) || !in.get(is_tile) || !in.get(request.tile.scale) ||
-      !in.get(request.tile.x) || !in.get(request.tile.y) || !in.get(request.tile.height) ||
-      !in.get(width) || !in.get(height) || !in.get(fresh_canvas) || !in.get(request.errorsCounted) || !in.atEnd()) {
-    return std::nullopt;
-  }
+  const uint8_t kind = in.byte();
+  request.documentKey = in.u64();
+  const uint8_t carries_document = in.byte();
+  const uint64_t document_bytes = in.u64();
+  const uint8_t has_password = in.byte();
+  std::string password = in.string();
+  request.pageNumber = in.u32();
+  const uint8_t is_tile = in.byte();
+  request.tile.scale = in.f64();
+  request.tile.x = in.f64();
+  request.tile.y = in.f64();
+  request.tile.height = in.f64();
+  const uint64_t width = in.u64();
+  const uint64_t height = in.u64();
+  const uint8_t fresh_canvas = in.byte();
+  request.errorsCounted = in.u64();
+  if (!in.atEnd()) return std::nullopt;
   if (kind < static_cast<uint8_t>(DrawingRequest::Kind::draw) ||
       kind > static_cast<uint8_t>(DrawingRequest::Kind::read)) {
     return std::nullopt;
@@ -141,11 +112,10 @@ std::optional<ReceivedRequest> decodeRequest(std::vector<uint8_t> message) {
 }
 
 std::vector<uint8_t> encodeStatus(DrawingStatus status, uint64_t errorsCounted) {
-  std::vector<uint8_t> message;
-  Writer out(message);
-  out.put(static_cast<uint8_t>(status));
-  out.put(errorsCounted);
-  return message;
+  MessageWriter out;
+  out.byte(static_cast<uint8_t>(status));
+  out.u64(errorsCounted);
+  return out.take();
 }
 
 std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message) {
@@ -159,42 +129,43 @@ std::optional<DrawingStatus> decodeStatus(const std::vector<uint8_t>& message) {
 }
 
 uint64_t decodeErrorCount(const std::vector<uint8_t>& message) {
-  uint64_t count = 0;
-  if (message.size() >= kReplyHeadBytes) std::memcpy(&count, message.data() + 1, sizeof count);
-  return count;
+  MessageReader in(message);
+  in.byte();
+  const uint64_t count = in.u64();
+  return in.ok() ? count : 0;
 }
 
 std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages,
                                    uint64_t errorsCounted) {
-  std::vector<uint8_t> message;
-  message.reserve(kReplyHeadBytes + sizeof(uint32_t) + pages.size() * kMeasuredPageBytes);
-  Writer out(message);
-  out.put(static_cast<uint8_t>(DrawingStatus::read));
-  out.put(errorsCounted);
-  out.put(static_cast<uint32_t>(pages.size()));
+  MessageWriter out;
+  out.reserve(kReplyHeadBytes + 4 + pages.size() * kMeasuredPageBytes);
+  out.byte(static_cast<uint8_t>(DrawingStatus::read));
+  out.u64(errorsCounted);
+  out.u32(static_cast<uint32_t>(pages.size()));
   for (const MeasuredPage& page : pages) {
-    out.put(page.number);
-    out.put(page.width);
-    out.put(page.height);
+    out.u32(page.number);
+    out.f64(page.width);
+    out.f64(page.height);
   }
-  return message;
+  return out.take();
 }
 
 std::optional<std::vector<MeasuredPage>> decodeReading(const std::vector<uint8_t>& message) {
-  Reader in(message.data(), message.size());
-  uint8_t status = 0;
-  uint64_t errors = 0;
-  uint32_t count = 0;
-  if (!in.get(status) || status != static_cast<uint8_t>(DrawingStatus::read) || !in.get(errors) ||
-      !in.get(count) ||
-      message.size() - kReplyHeadBytes - sizeof count != size_t{count} * kMeasuredPageBytes) {
+  MessageReader in(message);
+  const uint8_t status = in.byte();
+  in.u64();  // the error count
+  const uint32_t count = in.count(kMeasuredPageBytes);
+  if (!in.ok() || status != static_cast<uint8_t>(DrawingStatus::read) ||
+      in.remaining() != size_t{count} * kMeasuredPageBytes) {
     return std::nullopt;
   }
   std::vector<MeasuredPage> pages(count);
   uint32_t previous = 0;
   for (MeasuredPage& page : pages) {
-    if (!in.get(page.number) || !in.get(page.width) || !in.get(page.height) ||
-        page.number <= previous) {
+    page.number = in.u32();
+    page.width = in.f64();
+    page.height = in.f64();
+    if (page.number <= previous || !plausibleSide(page.width) || !plausibleSide(page.height)) {
       return std::nullopt;
     }
     previous = page.number;

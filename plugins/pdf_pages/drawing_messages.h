@@ -1,6 +1,6 @@
-// What the PDF plug-in and its drawing worker say to each other (see drawing_worker.h). Each side
-// reads the other's messages as untrusted: above all the host, since a document may take the
-// worker over. Large parts travel without a copy of their own: a request carries the document's
+// What the PDF plug-in and its drawing worker say to each other (see drawing_worker.h), in the
+// workers' one encoding (platform/worker/message_codec.h). Each side reads the other's messages
+// as untrusted: above all the host, since a document may take the worker over. Large parts travel without a copy of their own: a request carries the document's
 // bytes first and its fields after them, and a drawn bitmap comes beside its status as a shared
 // buffer (platform/worker/shared_buffer.h) that the worker drew into. Reading a document answers
 // its pages with their sizes.
@@ -75,7 +75,8 @@ uint64_t decodeErrorCount(const std::vector<uint8_t>& message);
 // The answer to a read that opened the document: status "read", then its pages in order.
 std::vector<uint8_t> encodeReading(const std::vector<MeasuredPage>& pages,
                                    uint64_t errorsCounted = 0);
-// nullopt unless `message` is a reading whose page numbers rise from 1 or more.
+// nullopt unless `message` is a reading whose page numbers rise from 1 or more and whose sizes
+// are finite and not negative.
 std::optional<std::vector<MeasuredPage>> decodeReading(const std::vector<uint8_t>& message);
 
 }  // namespace pdf_pages

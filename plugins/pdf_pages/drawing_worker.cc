@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
@@ -80,6 +81,21 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     std::function<void(Pending&)> again;
   };
   std::optional<Pending> pending;
+  // Requests made while one was under way, in the order made: each is sent once those before it
+  // are answered, so none overwrites another's answer.
+  std::deque<std::function<void(State&)>> waiting;
+
+  void inTurn(std::function<void(State&)> request) {
+    waiting.push_back(std::move(request));
+    serveWaiting();
+  }
+  void serveWaiting() {
+    while (!pending && !waiting.empty()) {
+      auto next = std::move(waiting.front());
+      waiting.pop_front();
+      next(*this);
+    }
+  }
 
   std::string limitsText() const {
     return std::to_string(limits.time.count()) + " ms, " +
@@ -233,6 +249,7 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     auto done = std::move(pending->read);
     pending.reset();
     done(std::move(reading));
+    serveWaiting();
   }
 
   void endIdleWorker() {
@@ -247,8 +264,12 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
     clearDeadline();
     Pending finished = std::move(*pending);
     pending.reset();
-    if (finished.released) return finished.released();
-    finished.drawn(std::move(outcome));
+    if (finished.released) {
+      finished.released();
+    } else {
+      finished.drawn(std::move(outcome));
+    }
+    serveWaiting();
   }
 
   void finishDrawn(std::shared_ptr<const DrawnBitmap> bitmap) {
@@ -259,6 +280,12 @@ struct DrawingWorker::State : std::enable_shared_from_this<DrawingWorker::State>
   void endedWith(worker::WorkerEnd end) {
     ended = true;
     held_key = 0;
+    answerEnd(end);
+    serveWaiting();
+  }
+
+  // Answers the request the ended worker owed, or sends it once more.
+  void answerEnd(const worker::WorkerEnd& end) {
     if (!pending) return;
     Pending finished = std::move(*pending);
     pending.reset();
@@ -365,7 +392,10 @@ void DrawingWorker::read(uint64_t documentKey, CFDataRef bytes, std::optional<st
                          std::function<void(Reading)> done) {
   dispatch_async(state_->queue, [state = state_, documentKey, bytes = std::move(bytes),
                                  password = std::move(password), done = std::move(done)]() mutable {
-    state->read(documentKey, bytes, std::move(password), std::move(done));
+    state->inTurn([documentKey, bytes, password = std::move(password),
+                   done = std::move(done)](State& self) mutable {
+      self.read(documentKey, bytes, std::move(password), std::move(done));
+    });
   });
 }
 
@@ -373,13 +403,18 @@ void DrawingWorker::draw(DrawingRequest request, CFDataRef bytes,
                          std::function<void(Outcome)> done) {
   dispatch_async(state_->queue, [state = state_, request = std::move(request),
                                  bytes = std::move(bytes), done = std::move(done)]() mutable {
-    state->draw(std::move(request), bytes, std::move(done));
+    state->inTurn([request = std::move(request), bytes = std::move(bytes),
+                   done = std::move(done)](State& self) mutable {
+      self.draw(std::move(request), bytes, std::move(done));
+    });
   });
 }
 
 void DrawingWorker::release(uint64_t documentKey, std::function<void()> done) {
   dispatch_async(state_->queue, [state = state_, documentKey, done = std::move(done)]() mutable {
-    state->release(documentKey, std::move(done));
+    state->inTurn([documentKey, done = std::move(done)](State& self) mutable {
+      self.release(documentKey, std::move(done));
+    });
   });
 }
 

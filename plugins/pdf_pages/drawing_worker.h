@@ -49,12 +49,12 @@ class DrawingWorker {
   DrawingWorker& operator=(const DrawingWorker&) = delete;
 
   // Opens the document `bytes` with `password` (see document_reading.h) and keeps it under
-  // `documentKey`; `done` runs once, on the worker's queue. One request at a time, as for draw.
+  // `documentKey`; `done` runs once, on the worker's queue.
   void read(uint64_t documentKey, CFDataRef bytes, std::optional<std::string> password,
             std::function<void(Reading)> done);
   // Draws what `request` asks of the document `bytes` (the bytes it was loaded from). `done` runs
-  // once, on the worker's queue, with the bitmap or the error to answer. One request at a time:
-  // the next only after `done`.
+  // once, on the worker's queue, with the bitmap or the error to answer. Requests are served one
+  // at a time, in the order made: one made before the last is answered waits for it.
   void draw(DrawingRequest request, CFDataRef bytes, std::function<void(Outcome)> done);
   // Lets the worker let go of the document; `done` runs once it has (or has ended).
   void release(uint64_t documentKey, std::function<void()> done);

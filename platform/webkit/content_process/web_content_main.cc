@@ -37,7 +37,7 @@ class ContentProcess {
   explicit ContentProcess(WorkerChannel& channel) : channel_(channel) {}
 
   void serve() {
-    send(ProtocolWriter(Kind::kReady));
+    send(messageOf(Kind::kReady));
     while (auto message = channel_.receive()) {
       if (!handle(*message)) return;
     }
@@ -86,7 +86,7 @@ class ContentProcess {
         auto outcome = page_->evaluate(script, deadline);
         deadline_.reset();
         flushTitle();
-        ProtocolWriter out(Kind::kResult);
+        auto out = messageOf(Kind::kResult);
         if (outcome.errorCode == 0) {
           out.byte(0);
           out.append(outcome.value);
@@ -152,7 +152,7 @@ class ContentProcess {
       failures.push_back(std::to_string(unreported) + " more scripts failed or were skipped");
     }
     flushTitle();
-    ProtocolWriter out(Kind::kScriptsDone);
+    auto out = messageOf(Kind::kScriptsDone);
     out.u64(static_cast<uint64_t>(std::max<int64_t>(0, used.count())));
     out.strings(failures);
     send(std::move(out));
@@ -174,14 +174,14 @@ class ContentProcess {
     title_changed_ = false;
     std::string title = page_->title().value_or("").substr(0, kMaxTitleBytes + 1);
     cutTitle(title);
-    ProtocolWriter out(Kind::kTitle);
+    auto out = messageOf(Kind::kTitle);
     out.string(title);
     send(std::move(out));
   }
 
   bool post(const std::string& name, const std::vector<uint8_t>& body) {
     flushTitle();
-    ProtocolWriter out(Kind::kPost);
+    auto out = messageOf(Kind::kPost);
     out.string(name);
     out.append(body);
     size_t cost = out.size() + kHeldMessageOverheadBytes;

@@ -122,7 +122,7 @@ struct CreditLine {
   void release(uint64_t bytes) {
     std::lock_guard lock(mutex);
     if (process == nullptr) return;
-    ProtocolWriter out(Kind::kAck);
+    auto out = messageOf(Kind::kAck);
     out.u64(bytes);
     process->send(out.take());
   }
@@ -289,7 +289,7 @@ struct Outgoing {
 };
 
 std::vector<uint8_t> encode(const Outgoing& request) {
-  ProtocolWriter out(request.kind);
+  auto out = messageOf(request.kind);
   if (request.kind == Kind::kRaiseFatal) return out.take();
   out.u32(request.budget);
   if (request.kind == Kind::kLoadPage) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace pdf_pages {
 namespace {
 
@@ -20,6 +22,12 @@ TEST(DrawingMessagesTest, AReadingIsBelievedOnlyWhenWellFormed) {
   // Page numbers must rise from 1.
   EXPECT_FALSE(decodeReading(encodeReading({{0, 1, 1}})));
   EXPECT_FALSE(decodeReading(encodeReading({{2, 1, 1}, {2, 1, 1}})));
+  // Sizes are finite and not negative.
+  for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL, -1.0, -1e-300}) {
+    EXPECT_FALSE(decodeReading(encodeReading({{1, bad, 10}}))) << bad;
+    EXPECT_FALSE(decodeReading(encodeReading({{1, 10, bad}, {2, 1, 1}}))) << bad;
+  }
+  EXPECT_TRUE(decodeReading(encodeReading({{1, 0, -0.0}})));
   // The count must be what the bytes hold, no more and no less.
   auto shorter = message;
   shorter.pop_back();
